@@ -1,0 +1,1 @@
+#include "model/P3dmodell.h"

@@ -1,0 +1,103 @@
+#pragma once
+// A loaded model: the first LOD of a P3D "MLOD" file with its points, normals, polygons
+// and named selections (the components).
+#include "pose/Transform.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TP3dModell;
+
+struct TP3dVertex {
+    float X = 0, Y = 0, Z = 0;
+    uint32_t Flags = 0;
+    int32_t ShareCount = 0;
+    bool IsProxyCorner = false;
+};
+
+struct TP3dNormal {
+    float X = 0, Y = 0, Z = 0;
+};
+
+struct TP3dCorner {
+    uint32_t PointIndex = 0;
+    uint32_t NormalIndex = 0;
+    float U = 0, V = 0;
+};
+
+struct TP3dPolygon {
+    char TextureName[32] = {};
+    uint32_t VertexCount = 0;
+    TP3dCorner Corners[4];
+    uint32_t Flags = 0;
+    bool Hidden = false;
+    // False when VertexCount is not 3 or 4 or a corner indexes outside the model's points
+    // or normals; such a polygon is never drawn or used for placement.
+    bool Valid = false;
+};
+
+// One posed point as the views draw it.
+struct TDisplayPoint {
+    float X = 0, Y = 0, Z = 0;
+    int32_t ShareCount = 0;
+};
+
+struct TSelection {
+    TP3dModell* Model = nullptr;
+    TP3dModell* ProxyModel = nullptr;
+    bool Hidden = false;
+    QString Name;
+    QString DisplayName;
+    float Pivot[3] = {0, 0, 0};
+    std::vector<uint8_t> VertexMembership;   // one byte per vertex of Model
+    std::vector<uint8_t> PolygonMembership;  // one byte per polygon of Model
+    uint32_t Color = 0;                      // 0x00BBGGRR
+    // Pose state.
+    TTransform ActTransform = TTransform::Identity();
+    TTransform BaseTransform;
+    double EditRot[3] = {0, 0, 0};
+    double EditMove[3] = {0, 0, 0};
+};
+
+// The default colour of the n-th named selection of a file (n counts from 1): entry n mod 17.
+uint32_t DefaultSelectionColor(int n);
+
+class TP3dModell {
+public:
+    // Main model or proxy sub-model.
+    TP3dModell(const QString& fileName, TSelection* proxySelection, TSelection* proxyParent, bool isProxy);
+    // Environment model.
+    explicit TP3dModell(const QString& fileName);
+    ~TP3dModell();
+    TP3dModell(const TP3dModell&) = delete;
+    TP3dModell& operator=(const TP3dModell&) = delete;
+
+    QString FileName;
+    std::vector<TP3dVertex> Vertices;
+    std::vector<TP3dNormal> Normals;
+    std::vector<TP3dPolygon> Polygons;
+    // The model owns its selections; the component tree only points at the main model's.
+    std::vector<std::unique_ptr<TSelection>> Selections;
+    TSelection* ProxySelection = nullptr;
+    TSelection* ProxyParent = nullptr;
+    std::vector<TDisplayPoint> DisplayPoints;
+    bool IsProxy = false;
+    bool IsEnvironment = false;
+    TTransform ProxyMatrix;  // all zero until placed
+
+    // What the last read ended with.
+    enum class ReadStatus { NotRead, Ok, BadFormat, BadLod, NoTags, StreamError, CannotOpen };
+    ReadStatus Status = ReadStatus::NotRead;
+    // The message the user is shown for a failed read; empty on success.
+    QString ErrorText;
+
+    // Reads the file. Failures are left in Status/ErrorText (the caller shows them); after a
+    // bad magic the model keeps what was read so far. Debug lines go to the debug channel.
+    void ReadP3d(const QString& fileName, bool environment);
+    // Reads from bytes already in memory (the file name is only recorded).
+    void ReadP3dBytes(const QByteArray& bytes, bool environment);
+    void Clear();
+};

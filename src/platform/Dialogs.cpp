@@ -1,0 +1,37 @@
+#include "platform/Dialogs.h"
+
+namespace {
+// Until something real is installed, questions answer No and prompts cancel.
+class SilentDialogs final : public Dialogs {
+public:
+    void ShowMessage(const QString&) override {}
+    bool AskYesNo(const QString&, const QString&) override { return false; }
+    QString OpenFile(const FileDialogOptions&) override { return {}; }
+    QString SaveFile(const FileDialogOptions&) override { return {}; }
+    bool ChooseColor(unsigned&) override { return false; }
+    QString InputQuery(const QString&, const QString&, const QString& d) override { return d; }
+};
+SilentDialogs g_silent;
+Dialogs* g_dialogs = &g_silent;
+}  // namespace
+
+Dialogs& dialogs() { return *g_dialogs; }
+
+Dialogs* setDialogs(Dialogs* d)
+{
+    Dialogs* old = g_dialogs;
+    g_dialogs = d ? d : &g_silent;
+    return old;
+}
+
+QString QtFilterFromPipes(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns);
+    }
+    return out.join(QStringLiteral(";;"));
+}

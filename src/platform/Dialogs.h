@@ -1,0 +1,37 @@
+#pragma once
+// Every modal question, message and file/colour/text prompt goes through this interface,
+// so forms never block a test on a modal window. The application installs the Qt
+// implementation; tests install a scripted one.
+#include <QString>
+#include <QStringList>
+
+struct FileDialogOptions {
+    QString Title;
+    QString Filter;       // "Text|*.ext|All Files|*.*" as the menus describe it
+    QString DefaultExt;   // "*.rtm"
+    QString InitialDir;
+    QString FileName;     // preset file name
+    bool OverwritePrompt = false;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    virtual void ShowMessage(const QString& text) = 0;
+    virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
+    // Empty string when cancelled.
+    virtual QString OpenFile(const FileDialogOptions& options) = 0;
+    virtual QString SaveFile(const FileDialogOptions& options) = 0;
+    // Colours are 0x00BBGGRR; false when cancelled.
+    virtual bool ChooseColor(unsigned& color) = 0;
+    // Returns the edited text, or defaultText when cancelled.
+    virtual QString InputQuery(const QString& caption, const QString& prompt, const QString& defaultText) = 0;
+};
+
+// The dialogs in force. Never null once the application or a test has installed one.
+Dialogs& dialogs();
+// Installs d (not owned) and returns the previous one.
+Dialogs* setDialogs(Dialogs* d);
+
+// "Text|*.a|Other|*.b" -> Qt's "Text (*.a);;Other (*.b)".
+QString QtFilterFromPipes(const QString& filter);

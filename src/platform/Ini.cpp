@@ -1,0 +1,209 @@
+#include "platform/Ini.h"
+#include "platform/FileUtil.h"
+
+#include <QStringDecoder>
+
+namespace {
+QString SectionName(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
+        return t.mid(1, t.size() - 2).trimmed();
+    return {};
+}
+
+bool IsSectionLine(const QString& line)
+{
+    const QString t = line.trimmed();
+    return t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']'));
+}
+
+bool IsComment(const QString& t) { return t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#')); }
+
+// Key of a Key=Value line, empty for anything else.
+QString KeyOf(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (t.isEmpty() || IsComment(t))
+        return {};
+    const qsizetype eq = t.indexOf(QLatin1Char('='));
+    return eq <= 0 ? QString() : t.left(eq).trimmed();
+}
+
+QString ValueOf(const QString& line)
+{
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    QString v = line.mid(eq + 1).trimmed();
+    if (v.size() >= 2 && ((v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'))) ||
+                          (v.startsWith(QLatin1Char('\'')) && v.endsWith(QLatin1Char('\'')))))
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+}  // namespace
+
+TIniFile::TIniFile(const QString& fileName) : FileName_(fileName) { Reload(); }
+
+void TIniFile::Reload()
+{
+    Lines_.clear();
+    Modified_ = false;
+    Latin1_ = false;
+    QByteArray bytes;
+    if (FileName_.isEmpty() || !ReadWholeFile(FileName_, bytes))
+        return;
+    // Files made on Windows are single-byte text; our own are UTF-8.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        text = QString::fromLatin1(bytes);
+        Latin1_ = true;
+    }
+    SetText(text);
+    Modified_ = false;
+}
+
+void TIniFile::SetText(const QString& text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Lines_ = t.split(QLatin1Char('\n'));
+    if (!Lines_.isEmpty() && Lines_.last().isEmpty())
+        Lines_.removeLast();
+    Modified_ = true;
+}
+
+QString TIniFile::Text() const
+{
+    QString out;
+    for (const QString& l : Lines_) {
+        out += l;
+        out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+qsizetype TIniFile::FindSection(const QString& section) const
+{
+    for (qsizetype i = 0; i < Lines_.size(); ++i)
+        if (IsSectionLine(Lines_[i]) && SectionName(Lines_[i]).compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+qsizetype TIniFile::SectionEnd(qsizetype h) const
+{
+    qsizetype i = h + 1;
+    while (i < Lines_.size() && !IsSectionLine(Lines_[i]))
+        ++i;
+    return i;
+}
+
+qsizetype TIniFile::FindKey(qsizetype h, const QString& key) const
+{
+    const qsizetype end = SectionEnd(h);
+    for (qsizetype i = h + 1; i < end; ++i)
+        if (KeyOf(Lines_[i]).compare(key, Qt::CaseInsensitive) == 0 && !KeyOf(Lines_[i]).isEmpty())
+            return i;
+    return -1;
+}
+
+bool TIniFile::SectionExists(const QString& section) const { return FindSection(section) >= 0; }
+
+bool TIniFile::ValueExists(const QString& section, const QString& key) const
+{
+    const qsizetype h = FindSection(section);
+    return h >= 0 && FindKey(h, key) >= 0;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const
+{
+    const qsizetype h = FindSection(section);
+    if (h < 0)
+        return def;
+    const qsizetype k = FindKey(h, key);
+    return k < 0 ? def : ValueOf(Lines_[k]);
+}
+
+int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const
+{
+    bool ok = false;
+    const int v = ReadString(section, key, QString()).toInt(&ok, 10);
+    return ok ? v : def;
+}
+
+bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) const
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
+{
+    const QString line = key + QLatin1Char('=') + value;
+    qsizetype h = FindSection(section);
+    if (h < 0) {
+        if (!Lines_.isEmpty() && !Lines_.last().trimmed().isEmpty())
+            Lines_ << QString();
+        Lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
+        Modified_ = true;
+        return;
+    }
+    const qsizetype k = FindKey(h, key);
+    if (k >= 0) {
+        if (Lines_[k] != line) {
+            Lines_[k] = line;
+            Modified_ = true;
+        }
+        return;
+    }
+    // New key: after the section's last non-blank line.
+    qsizetype at = SectionEnd(h);
+    while (at > h + 1 && Lines_[at - 1].trimmed().isEmpty())
+        --at;
+    Lines_.insert(at, line);
+    Modified_ = true;
+}
+
+void TIniFile::WriteInteger(const QString& section, const QString& key, int value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniFile::DeleteKey(const QString& section, const QString& key)
+{
+    const qsizetype h = FindSection(section);
+    if (h < 0)
+        return;
+    const qsizetype k = FindKey(h, key);
+    if (k >= 0) {
+        Lines_.removeAt(k);
+        Modified_ = true;
+    }
+}
+
+bool TIniFile::UpdateFile(QString* error)
+{
+    if (!Modified_)
+        return true;
+    const QString text = Text();
+    bool latin1 = Latin1_;
+    if (latin1)
+        for (QChar c : text)
+            if (c.unicode() > 0xFF) {
+                latin1 = false;
+                break;
+            }
+    const QByteArray bytes = latin1 ? text.toLatin1() : text.toUtf8();
+    QString err;
+    if (!WriteFileAtomic(FileName_, bytes, &err)) {
+        if (error)
+            *error = QStringLiteral("Unable to write to %1: %2").arg(FileName_, err);
+        return false;
+    }
+    Modified_ = false;
+    return true;
+}
