@@ -29,7 +29,7 @@ struct TP3dCorner {
 };
 
 struct TP3dPolygon {
-    char TextureName[32] = {};
+    char TextureName[32] = {};  // always NUL-terminated (a 32-character name loses its last one)
     uint32_t VertexCount = 0;
     TP3dCorner Corners[4];
     uint32_t Flags = 0;
@@ -88,16 +88,29 @@ public:
     bool IsEnvironment = false;
     TTransform ProxyMatrix;  // all zero until placed
 
+    // The counts as the LOD header states them (0 until a header was read). The status bar
+    // shows these, also when the file turned out too short to hold them.
+    uint32_t LodVertexCount = 0;
+    uint32_t LodNormalCount = 0;
+    uint32_t LodPolygonCount = 0;
+
     // What the last read ended with.
+    //  BadFormat, BadLod, NoTags: the user is shown ErrorText and the model is kept as read.
+    //  StreamError: the file ended early; the caller abandons the load and discards the model.
+    //  CannotOpen: the file could not be read at all.
     enum class ReadStatus { NotRead, Ok, BadFormat, BadLod, NoTags, StreamError, CannotOpen };
     ReadStatus Status = ReadStatus::NotRead;
     // The message the user is shown for a failed read; empty on success.
     QString ErrorText;
 
-    // Reads the file. Failures are left in Status/ErrorText (the caller shows them); after a
-    // bad magic the model keeps what was read so far. Debug lines go to the debug channel.
+    // Reads the file (found without regard to letter case). Failures are left in
+    // Status/ErrorText (the caller shows them). Debug lines go to the debug channel. The
+    // reader touches no window: the main window adds tree nodes for a main model's
+    // Selections and writes the status bar from LodVertexCount/LodPolygonCount.
+    // An empty file name does nothing. Re-reading replaces the selections too.
     void ReadP3d(const QString& fileName, bool environment);
-    // Reads from bytes already in memory (the file name is only recorded).
+    // Reads from bytes already in memory; FileName is left as it is.
     void ReadP3dBytes(const QByteArray& bytes, bool environment);
+    // Empties the points, normals, polygons and display points.
     void Clear();
 };

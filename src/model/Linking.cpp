@@ -1,0 +1,77 @@
+#include "model/Linking.h"
+
+#include "platform/Binary.h"
+#include "platform/FileUtil.h"
+
+#include <algorithm>
+
+QString LinkFilePath(const QString& linkDataDir, const QString& fileName)
+{
+    QString name = FileNamePart(fileName);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        name.truncate(dot);
+    QString dir = NormalizeSeparators(linkDataDir);
+    if (dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    return ResolveCaseInsensitive(dir + QLatin1Char('/') + name + QStringLiteral(".lpv"));
+}
+
+TLinkReadResult ReadLinkingBytes(const QByteArray& bytes)
+{
+    TLinkReadResult result;
+    TByteReader r(bytes);
+    r.I32();  // version
+    const int32_t count = r.I32();
+    if (r.Failed()) {
+        result.Error = QStringLiteral("Stream read error");
+        return result;
+    }
+    // Never trust the count for the allocation: reserve only what the bytes can hold.
+    result.Records.reserve(size_t(std::clamp<qsizetype>(count, 0, r.Remaining() / LinkRecordSize)));
+    for (int32_t i = 0; i < count; ++i) {
+        if (!r.Has(LinkRecordSize)) {
+            result.Error = QStringLiteral("Stream read error");
+            break;
+        }
+        TLinkRecord rec;
+        rec.Name = r.Name(LinkNameSize);
+        rec.ParentName = r.Name(LinkNameSize);
+        for (float& f : rec.Pivot)
+            f = r.F32();
+        result.Records.push_back(std::move(rec));
+    }
+    return result;
+}
+
+TLinkReadResult ReadLinkingFile(const QString& path)
+{
+    QByteArray bytes;
+    QString error;
+    if (!ReadWholeFile(path, bytes, &error)) {
+        TLinkReadResult result;
+        result.Error = error;
+        return result;
+    }
+    return ReadLinkingBytes(bytes);
+}
+
+QByteArray WriteLinkingBytes(const std::vector<TLinkRecord>& records)
+{
+    QByteArray out;
+    out.reserve(8 + qsizetype(records.size()) * LinkRecordSize);
+    Binary::PutI32(out, 1);
+    Binary::PutI32(out, int32_t(records.size()));
+    for (const TLinkRecord& rec : records) {
+        Binary::PutName(out, rec.Name, LinkNameSize);
+        Binary::PutName(out, rec.ParentName, LinkNameSize);
+        for (float f : rec.Pivot)
+            Binary::PutF32(out, f);
+    }
+    return out;
+}
+
+bool WriteLinkingFile(const QString& path, const std::vector<TLinkRecord>& records, QString* error)
+{
+    return WriteFileAtomic(path, WriteLinkingBytes(records), error);
+}
