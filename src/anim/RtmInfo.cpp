@@ -14,10 +14,12 @@ QString FloatText(float v)
 
 void AppendJsonFloat(QString& out, float v)
 {
-    if (std::isfinite(v))
-        out += FloatText(v);
-    else
+    if (!std::isfinite(v))
         out += QLatin1String("null");
+    else if (v == 0 && std::signbit(v))
+        out += QLatin1String("-0.0");  // JSON readers take "-0" for the integer 0
+    else
+        out += FloatText(v);
 }
 
 void AppendJsonString(QString& out, const QString& s)
