@@ -1,1 +1,51 @@
-int main() { return 0; }
+#include "app/CommandLine.h"
+#include "app/Main.h"
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+const char* const kUsage =
+    "usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
+    "       torvane-anim info FILE.rtm [--json]\n";
+}
+
+int main(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine cmd = TCommandLine::Parse(args);
+
+    if (cmd.Kind == TCommandLine::Mode::Usage) {
+        std::fprintf(stderr, "torvane-anim: %s\n%s", cmd.Error.toLocal8Bit().constData(), kUsage);
+        return 2;
+    }
+    if (cmd.Kind == TCommandLine::Mode::Info) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout), err(stderr);
+        return RunInfoCommand(cmd, out, err);
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Torvane Anim"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Torvane Anim"));
+    TQtDialogs qtDialogs;
+    setDialogs(&qtDialogs);
+
+    TMainForm form(TAppPaths::FromHome(cmd.Home));
+    form.show();
+    // Files named on the command line open after start-up, models first.
+    for (const QString& f : cmd.Files)
+        if (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive))
+            form.LoadModel(QFileInfo(f).absoluteFilePath());
+    for (const QString& f : cmd.Files)
+        if (!f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive))
+            form.LoadAnimation(QFileInfo(f).absoluteFilePath());
+    const int rc = QApplication::exec();
+    setDialogs(nullptr);
+    return rc;
+}

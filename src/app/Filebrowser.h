@@ -1,0 +1,49 @@
+#pragma once
+// A stay-on-top tool window with two file lists, models above and animations below;
+// selecting a file loads it at once.
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+class TMainForm;
+
+class TF_FileBrowser : public QWidget {
+    Q_OBJECT
+public:
+    explicit TF_FileBrowser(TMainForm* main);
+
+    QWidget* P_Files = nullptr;
+    QWidget* P_P3dFiles = nullptr;
+    QLabel* AbPanel4 = nullptr;
+    QListWidget* P3dFileListBox = nullptr;
+    QWidget* P_RTMFiles = nullptr;
+    QLabel* P_RTMHeader = nullptr;
+    QListWidget* RTMFileListBox = nullptr;
+
+    QString P3dDir() const { return P3dDir_; }
+    QString RTMDir() const { return RTMDir_; }
+    void SetP3dDir(const QString& dir);
+    void SetRTMDir(const QString& dir);
+    // Header click: collapse the upper pane, or give it all the room.
+    void ToggleUpperPane();
+    static constexpr int HeaderHeight = 30;
+
+signals:
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void Fill(QListWidget* list, const QString& dir, const QString& mask);
+    void P3dFileListBoxChange();
+    void RTMFileListBoxChange();
+
+    TMainForm* Main_;
+    QString P3dDir_, RTMDir_;
+    bool Filling_ = false;
+};
+
+extern TF_FileBrowser* F_FileBrowser;

@@ -1,0 +1,465 @@
+#include "app/Main.h"
+#include "app/About.h"
+#include "app/Filebrowser.h"
+#include "app/FrameGrid.h"
+#include "model/P3dmodell.h"
+#include "model/Proxyselect.h"
+#include "model/Selectcomponents.h"
+#include "platform/Dialogs.h"
+#include "platform/Ini.h"
+#include "view3d/Framemanipulator.h"
+#include "widgets/Controls.h"
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kStatusWidths[6] = {300, 150, 150, 90, 90, 80};
+
+QPushButton* PushButton(const QString& caption, const QString& name, const QString& hint, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    TMainForm::SetHint(b, hint);
+    return b;
+}
+
+TLedButton* Led(const QString& caption, const QString& name, const QString& hint, QWidget* parent)
+{
+    auto* b = new TLedButton(caption, parent);
+    b->setObjectName(name);
+    TMainForm::SetHint(b, hint);
+    return b;
+}
+
+QDoubleSpinBox* SpinEdit(const QString& name, double step, int decimals, double min, double max, QWidget* parent)
+{
+    auto* e = new QDoubleSpinBox(parent);
+    e->setObjectName(name);
+    e->setSingleStep(step);
+    e->setDecimals(decimals);
+    e->setRange(min, max);
+    e->setKeyboardTracking(false);
+    return e;
+}
+}  // namespace
+
+TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent) : QMainWindow(parent), Paths(paths)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(Caption));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    BuildMenus();
+    BuildLayout();
+    BuildStatusBar();
+    resize(DesignedWidth, DesignedHeight);
+
+    // The secondary windows, in their order of creation; only the main window is shown.
+    F_About = new TF_About(this);
+    F_FileBrowser = new TF_FileBrowser(this);
+    F_SelectComponents = new TF_SelectComponents(this);
+    F_FrameManipulator = new TF_FrameManipulator(this);
+    F_ProxySelect = new TF_ProxySelect(this);
+    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
+    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
+}
+
+TMainForm::~TMainForm()
+{
+    // The tree points into the models: empty it before they go.
+    if (TV_EditComponents)
+        TV_EditComponents->clear();
+    Models.clear();
+    F_FileBrowser = nullptr;
+    F_SelectComponents = nullptr;
+    F_FrameManipulator = nullptr;
+    F_ProxySelect = nullptr;
+}
+
+void TMainForm::SetHint(QWidget* w, const QString& hint)
+{
+    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
+    w->setToolTip(bar < 0 ? hint : hint.left(bar));
+    w->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+}
+
+bool TMainForm::event(QEvent* e)
+{
+    // Hints go to the first status panel rather than over the whole status bar.
+    if (e->type() == QEvent::StatusTip) {
+        SetStatusText(0, static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void TMainForm::BuildMenus()
+{
+    MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    LoadAnim1 = MenuFile->addAction(QStringLiteral("Load Anim..."), QKeySequence(Qt::CTRL | Qt::Key_R), this,
+                                    [this] { LoadAnim1Click(); });
+    LoadP3d1 = MenuFile->addAction(QStringLiteral("Load P3d..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
+                                   [this] { LoadP3d1Click(); });
+    LoadEnvironment1 = MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    MenuFile->addSeparator();
+    SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+                                      [this] { SaveAnimationAs(); });
+
+    MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
+    LoadPivotsAndLinking1 = MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."));
+    MenuModify->menuAction()->setVisible(false);
+
+    MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    ShowAxes1 = MenuSettings->addAction(QStringLiteral("Show &Axes"));
+    ShowAxes1->setShortcut(Qt::Key_F5);
+    ShowGrid1 = MenuSettings->addAction(QStringLiteral("Show &Grid"));
+    ShowGrid1->setShortcut(Qt::Key_F6);
+    AutoScale1 = MenuSettings->addAction(QStringLiteral("Auto &Scale"));
+    AutoScale1->setShortcut(Qt::Key_F7);
+    for (QAction* a : {ShowAxes1, ShowGrid1, AutoScale1}) {
+        a->setCheckable(true);
+        a->setChecked(true);
+        connect(a, &QAction::toggled, this, [this] { RefreshDisplay(); });
+    }
+    MenuSettings->addSeparator();
+    SelectTranslationFile1 = MenuSettings->addAction(QStringLiteral("Select &Translation File..."));
+    SelectColorFile1 = MenuSettings->addAction(QStringLiteral("Select &Color File..."));
+    MenuSettings->addSeparator();
+    SaveSettings1 = MenuSettings->addAction(QStringLiteral("Save Settings"), QKeySequence(Qt::Key_F2), this,
+                                            [this] { SaveSettings1Click(); });
+    AutoSaveSettings1 = MenuSettings->addAction(QStringLiteral("Auto Save Settings On Exit"));
+    AutoSaveSettings1->setCheckable(true);
+    AutoSaveSettings1->setChecked(true);
+
+    MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
+    FileBrowser1 = MenuExtras->addAction(QStringLiteral("File Browser ..."));
+    FileBrowser1->setShortcut(Qt::Key_F9);
+    FileBrowser1->setCheckable(true);
+    connect(FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
+    FrameTimer1 = MenuExtras->addAction(QStringLiteral("Frame Timer ..."));
+    FrameTimer1->setShortcut(Qt::Key_F10);
+    FrameTimer1->setCheckable(true);
+    connect(FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
+
+    About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+}
+
+void TMainForm::BuildStatusBar()
+{
+    static const char* const initial[6] = {"", "Model: EMPTY", "Anim: EMPTY", "Vertexes:", "Polygons:",
+                                           "Pivot and Linking: NOT LOADED"};
+    for (int i = 0; i < 6; ++i) {
+        auto* l = new QLabel(QString::fromLatin1(initial[i]), this);
+        l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        l->setFixedWidth(kStatusWidths[i]);
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusPanels[i] = l;
+        statusBar()->addPermanentWidget(l, i == 5 ? 1 : 0);
+    }
+}
+
+QString TMainForm::StatusText(int panel) const { return StatusPanels[panel]->text(); }
+
+void TMainForm::SetStatusText(int panel, const QString& text)
+{
+    StatusPanels[panel]->setText(text);
+    StatusPanels[panel]->setToolTip(text);
+}
+
+QWidget* TMainForm::BuildLeftColumn()
+{
+    P_Left = new QWidget(this);
+    P_Left->setObjectName(QStringLiteral("P_Left"));
+    P_Left->setFixedWidth(270);
+    auto* col = new QVBoxLayout(P_Left);
+    col->setContentsMargins(2, 2, 2, 2);
+    col->setSpacing(2);
+
+    TV_EditComponents = new QTreeWidget(P_Left);
+    TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
+    TV_EditComponents->setHeaderHidden(true);
+    TV_EditComponents->setIndentation(25);
+    TV_EditComponents->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    TV_EditComponents->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TV_EditComponents->setStyleSheet(QStringLiteral("QTreeWidget{background:#404040;color:white}"));
+    SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
+    col->addWidget(TV_EditComponents, 1);
+
+    P_DisplayMode = new QWidget(P_Left);
+    P_DisplayMode->setObjectName(QStringLiteral("P_DisplayMode"));
+    auto* dm = new QGridLayout(P_DisplayMode);
+    dm->setContentsMargins(0, 0, 0, 0);
+    RB_CheckedSelections = Led(QStringLiteral("Selected Components"), QStringLiteral("RB_CheckedSelections"),
+                               QStringLiteral("Show the components that are not hidden"), P_DisplayMode);
+    RB_AllSelections = Led(QStringLiteral("All Components"), QStringLiteral("RB_AllSelections"),
+                           QStringLiteral("Show every component"), P_DisplayMode);
+    RB_CheckedSelections->setAutoExclusive(true);
+    RB_AllSelections->setAutoExclusive(true);
+    RB_CheckedSelections->setChecked(true);
+    RB_AllPolygons = Led(QStringLiteral("All Polygons"), QStringLiteral("RB_AllPolygons"),
+                         QStringLiteral("Show every polygon of the model"), P_DisplayMode);
+    B_Points = Led(QStringLiteral("Points"), QStringLiteral("B_Points"), QStringLiteral("Show points"), P_DisplayMode);
+    B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
+                        QStringLiteral("Set pivots with Shift+click and link components by drag and drop"),
+                        P_DisplayMode);
+    LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
+                      QStringLiteral("Pivot and linking file loaded"), P_DisplayMode);
+    LED_Linking->setEnabled(false);
+    B_SaveLinking = PushButton(QStringLiteral("Save Pivots and Linking"), QStringLiteral("B_SaveLinking"),
+                               QStringLiteral("Save the hierarchy and the pivots of the model"), P_DisplayMode);
+    B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
+                               QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
+    dm->addWidget(RB_CheckedSelections, 0, 0);
+    dm->addWidget(RB_AllSelections, 0, 1);
+    dm->addWidget(RB_AllPolygons, 1, 0);
+    dm->addWidget(B_Points, 1, 1);
+    dm->addWidget(B_ChangePivot, 2, 0);
+    dm->addWidget(LED_Linking, 2, 1);
+    dm->addWidget(B_SaveLinking, 3, 0, 1, 2);
+    dm->addWidget(B_LoadLinking, 4, 0, 1, 2);
+    col->addWidget(P_DisplayMode);
+
+    col->addWidget(BuildFramePanel());
+
+    P_Edit = new QWidget(P_Left);
+    P_Edit->setObjectName(QStringLiteral("P_Edit"));
+    P_Edit->hide();
+    col->addWidget(P_Edit);
+
+    col->addWidget(BuildPlayPanel());
+    return P_Left;
+}
+
+QWidget* TMainForm::BuildFramePanel()
+{
+    P_Frames = new QWidget(P_Left);
+    P_Frames->setObjectName(QStringLiteral("P_Frames"));
+    auto* l = new QGridLayout(P_Frames);
+    l->setContentsMargins(0, 0, 0, 0);
+
+    G_Frames = new QTableWidget(2, 2, P_Frames);
+    G_Frames->setObjectName(QStringLiteral("G_Frames"));
+    G_Frames->horizontalHeader()->hide();
+    G_Frames->verticalHeader()->hide();
+    G_Frames->setColumnWidth(0, 28);
+    G_Frames->setColumnWidth(1, 60);
+    G_Frames->verticalHeader()->setDefaultSectionSize(15);
+    G_Frames->verticalHeader()->setMinimumSectionSize(15);
+    G_Frames->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    G_Frames->setSelectionMode(QAbstractItemView::SingleSelection);
+    G_Frames->setStyleSheet(QStringLiteral("QTableWidget{background:#404040;color:#FFFF00;gridline-color:#202020}"));
+    G_Frames->setFixedWidth(110);
+    G_Frames->setItemDelegate(new TFrameGridDelegate(Doc, G_Frames));
+    G_Frames->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    G_Frames->setItem(0, 0, new QTableWidgetItem(QStringLiteral("No")));
+    G_Frames->setItem(0, 1, new QTableWidgetItem(QStringLiteral("Time Step")));
+    connect(G_Frames, &QTableWidget::cellClicked, this, [this](int r, int c) { G_FramesSelectCell(r, c); });
+    l->addWidget(G_Frames, 0, 0, 7, 1);
+
+    B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
+                          QStringLiteral("Insert a new Frame after the current selected Frame"), P_Frames);
+    B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"),
+                           QStringLiteral("Delete Selected Frame"), P_Frames);
+    B_UnloadAnim = PushButton(QStringLiteral("Unload Animation"), QStringLiteral("B_UnloadAnim"),
+                              QStringLiteral("Clear and unload Animation"), P_Frames);
+    B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"),
+                           QStringLiteral("Create a new Animation"), P_Frames);
+    B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"),
+                           QStringLiteral("Edit the current frame"), P_Frames);
+    B_ResetFrame = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetFrame"),
+                              QStringLiteral("Reset the current frame"), P_Frames);
+    int row = 0;
+    for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetFrame})
+        l->addWidget(b, row++, 1);
+    connect(B_DelAnim, &QPushButton::clicked, this, [this] {
+        if (Doc.AnimStepCount == 0) {
+            dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
+            return;
+        }
+        if (DeleteFrame(Doc.ActAnimStep))
+            ValidateFrames();
+    });
+    connect(B_UnloadAnim, &QPushButton::clicked, this, [this] {
+        if (Doc.AnimFrames.empty())
+            return;
+        if (dialogs().AskYesNo(QStringLiteral("Are you sure to clear the current animation?\n\n(All changes will be lost!)"),
+                               QStringLiteral("Warning"))) {
+            ClearAnimation();
+            RefreshFrameTimerChart();
+        }
+    });
+    return P_Frames;
+}
+
+QWidget* TMainForm::BuildPlayPanel()
+{
+    P_Play = new QWidget(P_Left);
+    P_Play->setObjectName(QStringLiteral("P_Play"));
+    auto* l = new QGridLayout(P_Play);
+    l->setContentsMargins(0, 0, 0, 0);
+
+    AnimSlider = new QSlider(Qt::Horizontal, P_Play);
+    AnimSlider->setObjectName(QStringLiteral("AnimSlider"));
+    AnimSlider->setRange(0, 0);
+    AnimSlider->setTickPosition(QSlider::TicksBelow);
+    AnimSlider->setPageStep(1);
+    connect(AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
+    B_Prev = Led(QStringLiteral("<"), QStringLiteral("B_Prev"), QStringLiteral("Previous Frame"), P_Play);
+    B_Next = Led(QStringLiteral(">"), QStringLiteral("B_Next"), QStringLiteral("Next Frame"), P_Play);
+    B_Prev->setCheckable(false);
+    B_Next->setCheckable(false);
+    connect(B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
+    connect(B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
+    D_Steps = new QLCDNumber(5, P_Play);
+    D_Steps->setObjectName(QStringLiteral("D_Steps"));
+    SetHint(D_Steps, QStringLiteral("Total Frames"));
+    D_ActStep = new QLCDNumber(5, P_Play);
+    D_ActStep->setObjectName(QStringLiteral("D_ActStep"));
+    SetHint(D_ActStep, QStringLiteral("Current Frame"));
+    for (QLCDNumber* d : {D_Steps, D_ActStep}) {
+        d->setSegmentStyle(QLCDNumber::Flat);
+        d->display(0);
+    }
+    l->addWidget(B_Prev, 0, 0);
+    l->addWidget(AnimSlider, 0, 1, 1, 2);
+    l->addWidget(B_Next, 0, 3);
+    l->addWidget(D_ActStep, 1, 1);
+    l->addWidget(D_Steps, 1, 2);
+
+    B_Play = new QPushButton(QStringLiteral("Play"), P_Play);
+    B_Play->setObjectName(QStringLiteral("B_Play"));
+    B_Play->setCheckable(true);
+    SetHint(B_Play, QStringLiteral("Play the animation"));
+    connect(B_Play, &QPushButton::toggled, this, [this](bool on) { B_PlayStatusChanged(on); });
+    l->addWidget(B_Play, 2, 0, 1, 2);
+    l->addWidget(new QLabel(QStringLiteral("Play Time:"), P_Play), 3, 0);
+    E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_Play);
+    E_AnimTime->setValue(1);
+    SetHint(E_AnimTime, QStringLiteral("Enter Time for Animation Preview"));
+    l->addWidget(E_AnimTime, 3, 1, 1, 2);
+    l->addWidget(new QLabel(QStringLiteral("Sec."), P_Play), 3, 3);
+
+    l->addWidget(new QLabel(QStringLiteral("Total Move:"), P_Play), 4, 0);
+    E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, 3, -360, 360, P_Play);
+    E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, 3, -360, 360, P_Play);
+    E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, 3, -360, 360, P_Play);
+    int axis = 0;
+    for (QDoubleSpinBox* e : {E_TM_x, E_TM_y, E_TM_z}) {
+        const int a = axis++;
+        connect(e, &QDoubleSpinBox::valueChanged, this, [this, a](double v) { E_TMChanged(a, v); });
+    }
+    l->addWidget(E_TM_x, 5, 0);
+    l->addWidget(E_TM_y, 5, 1);
+    l->addWidget(E_TM_z, 5, 2);
+    B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_Play);
+    B_TotalMove->setChecked(true);
+    connect(B_TotalMove, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    l->addWidget(B_TotalMove, 5, 3);
+
+    l->addWidget(new QLabel(QStringLiteral("Modell Offset from Center:"), P_Play), 6, 0, 1, 4);
+    OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_Play);
+    OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_Play);
+    OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_Play);
+    int col = 0;
+    for (QDoubleSpinBox* e : {OffX, OffY, OffZ}) {
+        connect(e, &QDoubleSpinBox::valueChanged, this, [this] { RefreshDisplay(); });
+        l->addWidget(e, 7, col++);
+    }
+    B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
+                       QStringLiteral("Show the environment model"), P_Play);
+    connect(B_Enviroment, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    l->addWidget(B_Enviroment, 8, 0, 1, 2);
+    return P_Play;
+}
+
+QWidget* TMainForm::Build3dArea()
+{
+    P_3dArea = new QWidget(this);
+    P_3dArea->setObjectName(QStringLiteral("P_3dArea"));
+    auto* l = new QVBoxLayout(P_3dArea);
+    l->setContentsMargins(0, 0, 0, 0);
+    l->setSpacing(0);
+    auto* tools = new QHBoxLayout;
+    tools->setContentsMargins(2, 2, 2, 2);
+    auto tool = [this](const QString& text, const QString& name, const QString& hint) {
+        auto* b = new QToolButton(P_3dArea);
+        b->setText(text);
+        b->setObjectName(name);
+        b->setCheckable(true);
+        SetHint(b, hint);
+        return b;
+    };
+    B_Light = tool(QStringLiteral("L"), QStringLiteral("B_Light"), QStringLiteral("Light Mode"));
+    B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
+    B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
+    B_Grid->setChecked(true);
+    tools->addWidget(B_Light);
+    tools->addWidget(B_Transparent3D);
+    tools->addWidget(B_Grid);
+    tools->addStretch(1);
+    l->addLayout(tools);
+    Attach3dView(l);
+    return P_3dArea;
+}
+
+void TMainForm::BuildLayout()
+{
+    auto* central = new QWidget(this);
+    auto* row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(BuildLeftColumn());
+
+    HSplitter = new QSplitter(Qt::Horizontal, central);
+    HSplitter->setObjectName(QStringLiteral("HSplitter"));
+    P_LeftViews = new QWidget(HSplitter);
+    P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
+    auto* lv = new QVBoxLayout(P_LeftViews);
+    lv->setContentsMargins(0, 0, 0, 0);
+    VSplitter1 = new QSplitter(Qt::Vertical, P_LeftViews);
+    VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
+    FrontView1 = CreateView(QStringLiteral("FrontView1"), VSplitter1);
+    TopView1 = CreateView(QStringLiteral("TopView1"), VSplitter1);
+    VSplitter1->addWidget(FrontView1);
+    VSplitter1->addWidget(TopView1);
+    lv->addWidget(VSplitter1);
+
+    P_RightViews = new QWidget(HSplitter);
+    P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
+    auto* rv = new QVBoxLayout(P_RightViews);
+    rv->setContentsMargins(0, 0, 0, 0);
+    VSplitter2 = new QSplitter(Qt::Vertical, P_RightViews);
+    VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
+    LeftView1 = CreateView(QStringLiteral("LeftView1"), VSplitter2);
+    VSplitter2->addWidget(LeftView1);
+    VSplitter2->addWidget(Build3dArea());
+    rv->addWidget(VSplitter2);
+
+    HSplitter->addWidget(P_LeftViews);
+    HSplitter->addWidget(P_RightViews);
+    HSplitter->setChildrenCollapsible(false);
+    VSplitter1->setChildrenCollapsible(false);
+    VSplitter2->setChildrenCollapsible(false);
+    row->addWidget(HSplitter, 1);
+    setCentralWidget(central);
+
+    // Designed sizes, until the settings say otherwise.
+    HSplitter->setSizes({Settings.Layout.HSplitter, 520});
+    VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
+    VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
+}

@@ -1,0 +1,227 @@
+#pragma once
+// The main window: it holds the animation document, the models and the settings, and its
+// methods are the editor's operations. Definitions are split by concern:
+//   Main.cpp          construction, menus, layout, status bar, hints
+//   MainSettings.cpp  first showing, settings, layout, shutdown, about box
+//   MainAnim.cpp      document operations, RTM load/save, frame grid
+//   MainModel.cpp     models, component tree
+#include "anim/AnimDocument.h"
+#include "app/Paths.h"
+#include "app/Settings.h"
+
+#include <QMainWindow>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QDoubleSpinBox;
+class QLabel;
+class QLCDNumber;
+class QMenu;
+class QSlider;
+class QSplitter;
+class QTableWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QPushButton;
+class QToolButton;
+class TIniFile;
+class TLedButton;
+class TOpenGLQelPanel;
+class TP3dModell;
+struct TSelection;
+class TF_About;
+class TF_FileBrowser;
+class TF_SelectComponents;
+class TF_FrameManipulator;
+class TF_ProxySelect;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMainForm(const TAppPaths& paths, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    static constexpr const char* Caption = "Torvane Anim v0.98";
+    static constexpr int DesignedWidth = 1200;
+    static constexpr int DesignedHeight = 930;
+
+    // ---- Paths and settings
+    TAppPaths Paths;
+    std::unique_ptr<TIniFile> Ini;
+    TSettings Settings;  // what was read at start-up
+
+    // ---- The animation document
+    TAnimDocument Doc;
+
+    // ---- Models
+    std::vector<std::unique_ptr<TP3dModell>> Models;
+    QString ModelFileName;
+    QString TranslationFileName;
+    QString ColorFileName;
+    QTreeWidgetItem* DragNode = nullptr;
+
+    // ---- Controls (named as in the designs)
+    QMenu* MenuFile = nullptr;
+    QMenu* MenuModify = nullptr;
+    QMenu* MenuSettings = nullptr;
+    QMenu* MenuExtras = nullptr;
+    QAction* LoadAnim1 = nullptr;
+    QAction* LoadP3d1 = nullptr;
+    QAction* LoadEnvironment1 = nullptr;
+    QAction* SaveAnimAs1 = nullptr;
+    QAction* LoadPivotsAndLinking1 = nullptr;
+    QAction* ShowAxes1 = nullptr;
+    QAction* ShowGrid1 = nullptr;
+    QAction* AutoScale1 = nullptr;
+    QAction* SelectTranslationFile1 = nullptr;
+    QAction* SelectColorFile1 = nullptr;
+    QAction* SaveSettings1 = nullptr;
+    QAction* AutoSaveSettings1 = nullptr;
+    QAction* FileBrowser1 = nullptr;
+    QAction* FrameTimer1 = nullptr;
+    QAction* About1 = nullptr;
+
+    QLabel* StatusPanels[6] = {};
+
+    QWidget* P_Left = nullptr;
+    QTreeWidget* TV_EditComponents = nullptr;
+    QWidget* P_DisplayMode = nullptr;
+    TLedButton* RB_CheckedSelections = nullptr;
+    TLedButton* RB_AllSelections = nullptr;
+    TLedButton* RB_AllPolygons = nullptr;
+    TLedButton* B_Points = nullptr;
+    TLedButton* B_ChangePivot = nullptr;
+    TLedButton* LED_Linking = nullptr;
+    QPushButton* B_SaveLinking = nullptr;
+    QPushButton* B_LoadLinking = nullptr;
+
+    QWidget* P_Frames = nullptr;
+    QTableWidget* G_Frames = nullptr;
+    QPushButton* B_Append = nullptr;
+    QPushButton* B_DelAnim = nullptr;
+    QPushButton* B_UnloadAnim = nullptr;
+    QPushButton* B_NewAnim = nullptr;
+    QPushButton* B_Editing = nullptr;
+    QPushButton* B_ResetFrame = nullptr;
+
+    QWidget* P_Edit = nullptr;
+
+    QWidget* P_Play = nullptr;
+    QSlider* AnimSlider = nullptr;
+    TLedButton* B_Prev = nullptr;
+    TLedButton* B_Next = nullptr;
+    QLCDNumber* D_Steps = nullptr;
+    QLCDNumber* D_ActStep = nullptr;
+    QPushButton* B_Play = nullptr;
+    QDoubleSpinBox* E_AnimTime = nullptr;
+    QDoubleSpinBox* E_TM_x = nullptr;
+    QDoubleSpinBox* E_TM_y = nullptr;
+    QDoubleSpinBox* E_TM_z = nullptr;
+    TLedButton* B_TotalMove = nullptr;
+    QDoubleSpinBox* OffX = nullptr;
+    QDoubleSpinBox* OffY = nullptr;
+    QDoubleSpinBox* OffZ = nullptr;
+    TLedButton* B_Enviroment = nullptr;
+
+    QSplitter* HSplitter = nullptr;
+    QWidget* P_LeftViews = nullptr;
+    QSplitter* VSplitter1 = nullptr;
+    QWidget* FrontView1 = nullptr;
+    QWidget* TopView1 = nullptr;
+    QWidget* P_RightViews = nullptr;
+    QSplitter* VSplitter2 = nullptr;
+    QWidget* LeftView1 = nullptr;
+    QWidget* P_3dArea = nullptr;
+    TOpenGLQelPanel* P_3dView = nullptr;
+    QToolButton* B_Light = nullptr;
+    QToolButton* B_Transparent3D = nullptr;
+    QToolButton* B_Grid = nullptr;
+
+    // Secondary windows, created once with the main window.
+    TF_About* F_About = nullptr;
+
+    // ---- Start-up, settings, shutdown
+    void FormShow();
+    void LoadLayout();
+    void SaveLayout();
+    void SaveSettings();
+    bool SettingsFileWritable() const;
+    bool FirstShowDone() const { return FirstShowDone_; }
+
+    // ---- Document operations
+    void ClearAnimation();
+    void SetActStep(int step);
+    void SetStepCount(int count);
+    void ValidateFrames();
+    bool DeleteFrame(int index);
+    bool IsInAnimation(const TSelection* component) const;
+    void CreateNewAnimation();
+    void AddSubtreeToAnimation(TAnimFrame& frame, QTreeWidgetItem* node);
+
+    // ---- RTM files
+    void LoadAnimation(const QString& path);
+    void SaveAnimationAs();
+    // Writes the document to path without a dialog; false (with the message shown) on failure.
+    bool SaveAnimationTo(const QString& path);
+    void CheckAnimComponents();
+    // The report CheckAnimComponents shows; empty when every name is found.
+    QString MissingAnimComponentsReport() const;
+
+    // ---- Pose and display (filled in as the views arrive)
+    void ApplyFrame(int step);
+    void RefreshDisplay();
+    void ShowAnimationOnly();
+    void RefreshFrameTimerChart();
+    void SetEditMode(bool on);
+    bool EditMode() const { return EditMode_; }
+    int RefreshCount() const { return RefreshCount_; }
+    int AnimSliderDivisions = 0;  // labelled divisions of AnimSlider's scale
+
+    // ---- Models and the component tree
+    void LoadModel(const QString& fileName);
+    void ClearModel();
+    QTreeWidgetItem* FindNodeByName(const QString& name) const;
+    static TSelection* SelectionOf(const QTreeWidgetItem* node);
+    // Every node in depth-first pre-order.
+    std::vector<QTreeWidgetItem*> TreeNodes() const;
+
+    // Status bar panels 0..5.
+    QString StatusText(int panel) const;
+    void SetStatusText(int panel, const QString& text);
+
+    // Hint "short|long": the tooltip shows the first part, the status bar the second.
+    static void SetHint(QWidget* w, const QString& hint);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    QWidget* CreateView(const QString& name, QWidget* parent);
+    void Attach3dView(class QBoxLayout* layout);
+    void BuildMenus();
+    void BuildLayout();
+    void BuildStatusBar();
+    QWidget* BuildLeftColumn();
+    QWidget* BuildFramePanel();
+    QWidget* BuildPlayPanel();
+    QWidget* Build3dArea();
+    void ApplySettingsToControls(const TSettings& s);
+    TSettings SettingsFromControls() const;
+    void Shutdown();
+
+    void LoadAnim1Click();
+    void LoadP3d1Click();
+    void About1Click();
+    void SaveSettings1Click();
+    void B_PlayStatusChanged(bool on);
+    void E_TMChanged(int axis, double value);
+    void G_FramesSelectCell(int row, int column);
+
+    bool FirstShowDone_ = false;
+    bool EditMode_ = false;
+    bool ClosingAccepted_ = false;
+    int RefreshCount_ = 0;
+};

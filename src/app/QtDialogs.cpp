@@ -1,0 +1,78 @@
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+QWidget* Owner() { return QApplication::activeWindow(); }
+
+QString StartPath(const FileDialogOptions& o)
+{
+    if (o.FileName.isEmpty())
+        return o.InitialDir;
+    if (QFileInfo(o.FileName).isAbsolute() || o.InitialDir.isEmpty())
+        return o.FileName;
+    return QDir(o.InitialDir).filePath(o.FileName);
+}
+
+// "*.rtm" -> "rtm"
+QString Suffix(const QString& defaultExt)
+{
+    QString s = defaultExt;
+    while (s.startsWith(QLatin1Char('*')) || s.startsWith(QLatin1Char('.')))
+        s.remove(0, 1);
+    return s;
+}
+
+QString RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
+{
+    QFileDialog d(Owner(), o.Title, StartPath(o), QtFilterFromPipes(o.Filter));
+    d.setAcceptMode(mode);
+    d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    d.setDefaultSuffix(Suffix(o.DefaultExt));
+    if (mode == QFileDialog::AcceptSave && !o.OverwritePrompt)
+        d.setOption(QFileDialog::DontConfirmOverwrite);
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+        return {};
+    return d.selectedFiles().first();
+}
+}  // namespace
+
+void TQtDialogs::ShowMessage(const QString& text)
+{
+    QMessageBox::information(Owner(), QApplication::applicationDisplayName(), text);
+}
+
+bool TQtDialogs::AskYesNo(const QString& text, const QString& caption)
+{
+    const auto icon = caption == QLatin1String("Warning") ? QMessageBox::Warning : QMessageBox::Question;
+    QMessageBox box(icon, caption, text, QMessageBox::Yes | QMessageBox::No, Owner());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString TQtDialogs::OpenFile(const FileDialogOptions& o) { return RunFileDialog(o, QFileDialog::AcceptOpen); }
+
+QString TQtDialogs::SaveFile(const FileDialogOptions& o) { return RunFileDialog(o, QFileDialog::AcceptSave); }
+
+bool TQtDialogs::ChooseColor(unsigned& color)
+{
+    const QColor initial(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    const QColor c = QColorDialog::getColor(initial, Owner());
+    if (!c.isValid())
+        return false;
+    color = unsigned(c.red()) | unsigned(c.green()) << 8 | unsigned(c.blue()) << 16;
+    return true;
+}
+
+QString TQtDialogs::InputQuery(const QString& caption, const QString& prompt, const QString& defaultText)
+{
+    bool ok = false;
+    const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? s : defaultText;
+}

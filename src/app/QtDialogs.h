@@ -1,0 +1,15 @@
+#pragma once
+// The dialogs the running editor shows: Qt's message boxes and file, colour and input dialogs.
+#include "platform/Dialogs.h"
+
+class QWidget;
+
+class TQtDialogs final : public Dialogs {
+public:
+    void ShowMessage(const QString& text) override;
+    bool AskYesNo(const QString& text, const QString& caption) override;
+    QString OpenFile(const FileDialogOptions& options) override;
+    QString SaveFile(const FileDialogOptions& options) override;
+    bool ChooseColor(unsigned& color) override;
+    QString InputQuery(const QString& caption, const QString& prompt, const QString& defaultText) override;
+};

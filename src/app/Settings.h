@@ -1,0 +1,30 @@
+#pragma once
+// Every key of the settings file with its default, read from and written to a TIniFile in
+// a fixed order. The main window copies these to and from its controls.
+#include <QString>
+
+class TIniFile;
+
+struct TLayoutSettings {
+    bool Maximized = false;
+    int MainLeft = 0, MainTop = 0, MainWidth = 0, MainHeight = 0;
+    int HSplitter = 395, VSplitter1 = 433, VSplitter2 = 429;
+};
+
+struct TSettings {
+    TLayoutSettings Layout;
+    QString DirP3d, DirRTM;
+    QString TranslationFile, ColorFile;
+    bool ShowAxes = true, ShowGrid = true, AutoScale = true;
+    bool Light3D = true, Transparent3D = true, Grid3D = true;
+    bool AutoSaveSettings = true;
+    QString LastP3d, LastRTM;
+
+    // Layout keys default to the values already in s.Layout (the window's current ones);
+    // the two folders default to exeDir.
+    static void ReadLayout(const TIniFile& ini, TLayoutSettings& layout);
+    static void WriteLayout(TIniFile& ini, const TLayoutSettings& layout);
+    void Read(const TIniFile& ini, const QString& exeDir);
+    // Layout first, then folders, last files, translation/colour files, options.
+    void Write(TIniFile& ini) const;
+};

@@ -1,0 +1,55 @@
+#pragma once
+// Dialogs for tests: records every text shown or asked, answers questions and file prompts
+// from queues (an empty queue answers No / Cancel), and installs itself for its lifetime.
+#include "platform/Dialogs.h"
+
+#include <QQueue>
+#include <QStringList>
+
+class ScriptedDialogs final : public Dialogs {
+public:
+    ScriptedDialogs() { Previous_ = setDialogs(this); }
+    ~ScriptedDialogs() override { setDialogs(Previous_); }
+
+    QStringList Messages;          // every ShowMessage text, in order
+    QStringList Questions;         // every AskYesNo text, in order
+    QStringList QuestionCaptions;  // their captions
+    QList<FileDialogOptions> FilePrompts;
+
+    QQueue<bool> Answers;
+    QQueue<QString> Files;
+    QQueue<QString> Inputs;
+    QQueue<unsigned> Colors;
+
+    void ShowMessage(const QString& text) override { Messages << text; }
+    bool AskYesNo(const QString& text, const QString& caption) override
+    {
+        Questions << text;
+        QuestionCaptions << caption;
+        return Answers.isEmpty() ? false : Answers.dequeue();
+    }
+    QString OpenFile(const FileDialogOptions& o) override
+    {
+        FilePrompts << o;
+        return Files.isEmpty() ? QString() : Files.dequeue();
+    }
+    QString SaveFile(const FileDialogOptions& o) override
+    {
+        FilePrompts << o;
+        return Files.isEmpty() ? QString() : Files.dequeue();
+    }
+    bool ChooseColor(unsigned& color) override
+    {
+        if (Colors.isEmpty())
+            return false;
+        color = Colors.dequeue();
+        return true;
+    }
+    QString InputQuery(const QString&, const QString&, const QString& defaultText) override
+    {
+        return Inputs.isEmpty() ? defaultText : Inputs.dequeue();
+    }
+
+private:
+    Dialogs* Previous_ = nullptr;
+};
