@@ -48,6 +48,7 @@ void TIniFile::Reload()
     Lines_.clear();
     Modified_ = false;
     Latin1_ = false;
+    Eol_ = QStringLiteral("\n");
     QByteArray bytes;
     if (FileName_.isEmpty() || !ReadWholeFile(FileName_, bytes))
         return;
@@ -65,6 +66,7 @@ void TIniFile::Reload()
 void TIniFile::SetText(const QString& text)
 {
     QString t = text;
+    Eol_ = t.contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     Lines_ = t.split(QLatin1Char('\n'));
     if (!Lines_.isEmpty() && Lines_.last().isEmpty())
@@ -77,7 +79,7 @@ QString TIniFile::Text() const
     QString out;
     for (const QString& l : Lines_) {
         out += l;
-        out += QLatin1Char('\n');
+        out += Eol_;
     }
     return out;
 }

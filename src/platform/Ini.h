@@ -48,5 +48,6 @@ private:
     QString FileName_;
     QStringList Lines_;
     bool Latin1_ = false;
+    QString Eol_ = QStringLiteral("\n");  // files made on Windows keep their CRLF
     bool Modified_ = false;
 };
