@@ -1,0 +1,123 @@
+#pragma once
+// A 2D chart view: a list of items (moves, lines, marks, texts) in chart coordinates drawn
+// through a range onto a background with an optional grid, with mouse events reported in
+// chart coordinates, left-drag zoom, Ctrl-drag pan and wheel zoom.
+//
+// Colours are Windows colour integers 0x00BBGGRR (red in the low byte).
+//
+// The range set with SetRange is always fully visible. With equal scale on (the default)
+// both axes get the same units per pixel: the range is widened, about its centre, along
+// the axis that has room to spare. A range of zero width or height is widened to one unit
+// about its centre; a non-finite range is refused and the old one kept.
+#include "widgets/ChartItems.h"
+
+#include <QLineF>
+#include <QPointF>
+#include <QRectF>
+#include <QWidget>
+#include <vector>
+
+class QPainter;
+
+class TChart : public QWidget {
+    Q_OBJECT
+public:
+    // What a left-button drag does.
+    enum class TMouseAction { None, Pan, DragZoom };
+    enum class TGridStyle { None, Lines };
+    // Mark codes with a look of their own; any other code draws a small cross.
+    static constexpr int MarkDisc = 24;  // filled disc, 3 pixels left/above to 4 right/below
+
+    explicit TChart(QWidget* parent = nullptr);
+
+    // ---- Items
+    // Direct access for bulk filling (see ChartItems.h); call ShowGraph() afterwards.
+    TChartItems& Items() { return Items_; }
+    const TChartItems& Items() const { return Items_; }
+    void ClearItems() { Items_.Clear(); }
+    void SetColor(uint32_t color) { Items_.SetColor(color); }
+    void MoveTo(double x, double y) { Items_.MoveTo(x, y); }
+    void LineTo(double x, double y) { Items_.LineTo(x, y); }
+    void Mark(double x, double y, int code) { Items_.Mark(x, y, code); }
+    void Text(double x, double y, const QString& text, int size);
+    int LineCount() const { return Items_.LineCount(); }
+    // Bounding box of all items; false when there are none.
+    bool BoundingBox(TChartBox& box) const { return Items_.BoundingBox(box); }
+    // Schedules a repaint with the current items and range.
+    void ShowGraph() { update(); }
+
+    // ---- Range and mapping
+    void SetRange(double x1, double y1, double x2, double y2);
+    // The range as last set (by the program, zoom or pan).
+    TChartRange Range() const { return Range_; }
+    // What the widget actually shows: the range widened for equal scale.
+    TChartRange VisibleRange() const;
+    QPointF ChartToPixel(double x, double y) const;
+    QPointF PixelToChart(QPointF pixel) const;
+    // Last mouse position seen over the chart, in chart coordinates.
+    QPointF MousePosition() const { return MousePos_; }
+
+    // ---- Look
+    void SetEqualScale(bool on);
+    bool EqualScale() const { return EqualScale_; }
+    void SetChartColor(uint32_t color);
+    uint32_t ChartColor() const { return ChartColor_; }
+    void SetGridColor(uint32_t color);
+    void SetGridStyle(TGridStyle style);
+    TGridStyle GridStyle() const { return GridStyle_; }
+    // Distance between grid lines in chart units. When lines would be closer than a few
+    // pixels only every tenth (hundredth, ...) one is drawn.
+    void SetGridSpacing(double units);
+
+    // ---- Mouse
+    void SetMouseAction(TMouseAction action);
+    TMouseAction MouseAction() const { return MouseAction_; }
+
+signals:
+    // Coordinates are chart coordinates. Emitted before the chart zooms or pans, so a
+    // handler can still change the mouse action for this very event.
+    void MouseDown(double x, double y, Qt::MouseButton button, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void MouseMove(double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void MouseUp(double x, double y, Qt::MouseButton button, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    // The user zoomed or panned.
+    void RangeChanged();
+    void Resized();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    struct TMapping {
+        double X0 = 0, Y0 = 0;    // chart coordinates at the left and bottom edge
+        double UnitsX = 1, UnitsY = 1;  // chart units per pixel
+        double Height = 1;
+    };
+    TMapping Mapping() const;
+    void StartDrag(QPointF pixel);
+    void DrawGrid(QPainter& p, const TMapping& m) const;
+    void DrawItems(QPainter& p, const TMapping& m);
+
+    TChartItems Items_;
+    TChartRange Range_{-1, -1, 1, 1};
+    QPointF MousePos_;
+    bool EqualScale_ = true;
+    uint32_t ChartColor_ = 0;          // black
+    uint32_t GridColor_ = 0x00008080u;  // olive
+    TGridStyle GridStyle_ = TGridStyle::Lines;
+    double GridSpacing_ = 1;
+    TMouseAction MouseAction_ = TMouseAction::DragZoom;
+
+    // Drag state.
+    TMouseAction Dragging_ = TMouseAction::None;
+    QPointF DragStart_;
+    QPointF DragNow_;
+    TChartRange DragRange_;
+    TMapping DragMapping_;
+
+    std::vector<QLineF> LineBuf_;  // reused on every paint
+};

@@ -1,0 +1,175 @@
+#pragma once
+// The item list of a 2D chart: moves, line segments, marks and texts in chart coordinates,
+// each in the drawing colour that was current when it was added. Plain C++ without any
+// window code, so the geometry that fills a view can be computed and tested on its own.
+//
+// Storage is compact for speed: one flat array of items (point + kind + small payload) and
+// a short list of colour runs instead of a colour per item. Clear() keeps the capacity, so
+// a view that is rebuilt on every refresh allocates nothing once it has reached its size.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+enum class TChartItemKind : uint8_t {
+    Move,  // starts a new polyline; a non-finite move or line also lands here as a pen lift
+    Line,  // a segment from the previous point to this one
+    Mark,  // Aux = mark code
+    Text,  // Aux = index into Texts
+};
+
+struct TChartItem {
+    double X = 0, Y = 0;
+    uint32_t Aux = 0;
+    TChartItemKind Kind = TChartItemKind::Move;
+};
+
+// Items from First on are drawn in Color (0x00BBGGRR), up to the next run.
+struct TChartColorRun {
+    uint32_t Color = 0;
+    uint32_t First = 0;
+};
+
+struct TChartText {
+    std::string Text;  // UTF-8
+    int Size = 8;      // in points
+};
+
+struct TChartBox {
+    double MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+};
+
+// A range of chart coordinates: (X1, Y1) lower left, (X2, Y2) upper right.
+struct TChartRange {
+    double X1 = 0, Y1 = 0, X2 = 1, Y2 = 1;
+};
+
+class TChartItems {
+public:
+    // Removes every item; the drawing colour stays as it is and the memory is kept.
+    void Clear()
+    {
+        Items_.clear();
+        Runs_.clear();
+        Texts_.clear();
+        LineCount_ = 0;
+        PenDown_ = false;
+    }
+
+    void Reserve(size_t items) { Items_.reserve(items); }
+
+    // The colour of the items added from now on (0x00BBGGRR).
+    void SetColor(uint32_t color) { Color_ = color & 0x00FFFFFFu; }
+    uint32_t Color() const { return Color_; }
+
+    void MoveTo(double x, double y)
+    {
+        if (!Finite(x, y)) {
+            PenLift();
+            return;
+        }
+        Add(x, y, TChartItemKind::Move, 0);
+        PenDown_ = true;
+    }
+
+    // A line from the last point. Without a valid last point (nothing drawn yet, or a
+    // non-finite point just before) it only moves there, so no stray segment appears.
+    void LineTo(double x, double y)
+    {
+        if (!Finite(x, y)) {
+            PenLift();
+            return;
+        }
+        if (!PenDown_) {
+            MoveTo(x, y);
+            return;
+        }
+        Add(x, y, TChartItemKind::Line, 0);
+        ++LineCount_;
+    }
+
+    // A mark at a point; a non-finite point is dropped. The pen position is not changed.
+    void Mark(double x, double y, int code)
+    {
+        if (Finite(x, y))
+            Add(x, y, TChartItemKind::Mark, static_cast<uint32_t>(code));
+    }
+
+    void Text(double x, double y, const std::string& text, int size)
+    {
+        if (!Finite(x, y))
+            return;
+        Texts_.push_back({text, size});
+        Add(x, y, TChartItemKind::Text, static_cast<uint32_t>(Texts_.size() - 1));
+    }
+
+    // Fast path for outlines: a polyline of n points (n >= 1), the same as a MoveTo and
+    // n - 1 LineTo calls.
+    void Polyline(const double* xy, int n)
+    {
+        if (n <= 0)
+            return;
+        MoveTo(xy[0], xy[1]);
+        for (int i = 1; i < n; ++i)
+            LineTo(xy[2 * i], xy[2 * i + 1]);
+    }
+
+    // The number of line segments.
+    int LineCount() const { return LineCount_; }
+    bool IsEmpty() const { return Items_.empty(); }
+    const std::vector<TChartItem>& Items() const { return Items_; }
+    const std::vector<TChartColorRun>& Runs() const { return Runs_; }
+    const std::vector<TChartText>& Texts() const { return Texts_; }
+
+    // Lowest and highest x and y over all items (pen lifts excluded). False when there is
+    // no item with a position.
+    bool BoundingBox(TChartBox& box) const
+    {
+        bool any = false;
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        for (const TChartItem& it : Items_) {
+            if (!Finite(it.X, it.Y))
+                continue;
+            if (!any) {
+                x0 = x1 = it.X;
+                y0 = y1 = it.Y;
+                any = true;
+                continue;
+            }
+            if (it.X < x0) x0 = it.X;
+            if (it.X > x1) x1 = it.X;
+            if (it.Y < y0) y0 = it.Y;
+            if (it.Y > y1) y1 = it.Y;
+        }
+        if (any)
+            box = {x0, y0, x1, y1};
+        return any;
+    }
+
+    static bool Finite(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
+
+private:
+    void PenLift()
+    {
+        if (PenDown_) {
+            constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+            Add(nan, nan, TChartItemKind::Move, 0);
+        }
+        PenDown_ = false;
+    }
+
+    void Add(double x, double y, TChartItemKind kind, uint32_t aux)
+    {
+        if (Runs_.empty() || Runs_.back().Color != Color_)
+            Runs_.push_back({Color_, static_cast<uint32_t>(Items_.size())});
+        Items_.push_back({x, y, aux, kind});
+    }
+
+    std::vector<TChartItem> Items_;
+    std::vector<TChartColorRun> Runs_;
+    std::vector<TChartText> Texts_;
+    uint32_t Color_ = 0x00C0C0C0u;
+    int LineCount_ = 0;
+    bool PenDown_ = false;
+};
