@@ -207,8 +207,10 @@ void TMainForm::LoadAnimation(const QString& path)
     ShowAnimationOnly();
     SetActStep(0);
     D_ActStep->display(0);
-    if (frames > 0)
+    if (frames > 0) {
+        G_Frames->setCurrentCell(1, 1);  // SetActStep(0) changed nothing: 0 was current already
         ValidateFrames();
+    }
     Doc.AnimFileName = path;
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
