@@ -65,9 +65,16 @@ void TIniFile::Reload()
 
 void TIniFile::SetText(const QString& text)
 {
+    // The first line end decides: a file made on Windows is written back with CRLF.
+    // Otherwise a stray CR stays part of its line, so the text is kept as it was.
     QString t = text;
-    Eol_ = t.contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    const qsizetype firstBreak = t.indexOf(QLatin1Char('\n'));
+    const bool crlf = firstBreak > 0 && t[firstBreak - 1] == QLatin1Char('\r');
+    Eol_ = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    if (crlf)
+        t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    while (t.endsWith(QLatin1Char('\r')))  // a last line cut off after its CRs
+        t.chop(1);
     Lines_ = t.split(QLatin1Char('\n'));
     if (!Lines_.isEmpty() && Lines_.last().isEmpty())
         Lines_.removeLast();

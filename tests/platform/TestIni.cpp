@@ -125,6 +125,12 @@ void TestIni::edits_data()
     QTest::newRow("Windows line ends kept")
         << "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n" << Edit([](TIniFile& i) { i.WriteString("B", "z", "3"); })
         << "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\nz=3\r\n";
+    QTest::newRow("cut-off last line after a CR")
+        << "[A]\r\nx=1\r" << Edit([](TIniFile& i) { i.WriteString("A", "y", "2"); }) << "[A]\r\nx=1\r\ny=2\r\n";
+    QTest::newRow("single line ending in CRs")
+        << "[A]\r\r" << Edit([](TIniFile& i) { i.WriteString("B", "y", "2"); }) << "[A]\n\n[B]\ny=2\n";
+    QTest::newRow("stray CR kept in a file that is not CRLF")
+        << "[A]\nx=1\r\n" << Edit([](TIniFile& i) { i.WriteString("A", "z", "2"); }) << "[A]\nx=1\r\nz=2\n";
 }
 
 void TestIni::edits()
