@@ -1,0 +1,215 @@
+#include "pose/EditMath.h"
+
+#include "pose/Pose.h"
+
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+
+const char* EditModeRefusal(int frameCount, int treeNodeCount)
+{
+    if (frameCount <= 0)
+        return EditText::NothingToEdit;
+    if (treeNodeCount <= 0)
+        return EditText::NoComponents;
+    return nullptr;
+}
+
+std::vector<bool> BeingEditedFlags(const TEditTree& tree)
+{
+    const size_t n = tree.Nodes.size();
+    std::vector<bool> selected(n, false);
+    for (int s : tree.Selected)
+        if (s >= 0 && static_cast<size_t>(s) < n)
+            selected[static_cast<size_t>(s)] = true;
+
+    // Walk in pre-order keeping the chain of ancestors: a node is edited when it or one of
+    // them is selected.
+    struct TOpen {
+        int Level;
+        bool Edited;
+    };
+    std::vector<TOpen> chain;
+    std::vector<bool> edited(n, false);
+    for (size_t i = 0; i < n; ++i) {
+        const int level = tree.Nodes[i].Level;
+        while (!chain.empty() && chain.back().Level >= level)
+            chain.pop_back();
+        const bool e = selected[i] || (!chain.empty() && chain.back().Edited);
+        edited[i] = e;
+        chain.push_back({level, e});
+    }
+
+    // A component shown by more than one node goes by its first node.
+    std::unordered_map<const TSelection*, size_t> first;
+    first.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        const auto [it, isNew] = first.try_emplace(tree.Nodes[i].Component, i);
+        if (!isNew)
+            edited[i] = edited[it->second];
+    }
+    return edited;
+}
+
+bool IsBeingEdited(const TEditTree& tree, const TSelection* component)
+{
+    if (tree.Nodes.empty() || tree.Selected.empty() || !component)
+        return false;
+    const std::vector<bool> flags = BeingEditedFlags(tree);
+    for (size_t i = 0; i < tree.Nodes.size(); ++i)
+        if (tree.Nodes[i].Component == component)
+            return flags[i];
+    return false;
+}
+
+bool SlidersCentred(double x, double y, double z)
+{
+    return std::abs(x) < EditSliderDeadZone && std::abs(y) < EditSliderDeadZone && std::abs(z) < EditSliderDeadZone;
+}
+
+void AccumulateEditTick(TSelection& c, bool rotate, double x, double y, double z)
+{
+    if (rotate) {
+        c.EditRot[0] += x * x * x * EditRotFactor;
+        c.EditRot[1] += y * y * y * EditRotFactor;
+        c.EditRot[2] += z * z * z * EditRotFactor;
+    } else {
+        c.EditMove[0] += x * EditMoveFactor;
+        c.EditMove[1] += y * EditMoveFactor;
+        c.EditMove[2] += z * EditMoveFactor;
+    }
+}
+
+bool EditTick(const TEditTree& tree, bool rotate, double x, double y, double z)
+{
+    if (SlidersCentred(x, y, z))
+        return false;
+    const std::vector<bool> edited = BeingEditedFlags(tree);
+    // A component shown by two nodes still grows once per tick.
+    std::unordered_set<const TSelection*> done;
+    for (size_t i = 0; i < tree.Nodes.size(); ++i) {
+        TSelection* c = tree.Nodes[i].Component;
+        if (c && edited[i] && done.insert(c).second)
+            AccumulateEditTick(*c, rotate, x, y, z);
+    }
+    return true;
+}
+
+void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdited, int s,
+                        const double modelOffset[3], bool relative)
+{
+    const int n = static_cast<int>(tree.Nodes.size());
+    if (s < 0 || s >= n)
+        return;
+    const TSelection* sc = tree.Nodes[static_cast<size_t>(s)].Component;
+    const int level = tree.Nodes[static_cast<size_t>(s)].Level;
+    for (int i = s; i < n && (i == s || tree.Nodes[static_cast<size_t>(i)].Level > level); ++i) {
+        const TEditNode& node = tree.Nodes[static_cast<size_t>(i)];
+        TSelection* c = node.Component;
+        if (!c || !node.InAnimation || static_cast<size_t>(i) >= beingEdited.size() || !beingEdited[static_cast<size_t>(i)])
+            continue;
+        TTransform& act = c->ActTransform;
+        act = c->BaseTransform;
+        // Without totals the result is the base itself; taking it as it is keeps "Restore"
+        // exact where subtracting and adding back the pivot would round.
+        if (c->EditRot[0] == 0 && c->EditRot[1] == 0 && c->EditRot[2] == 0 && c->EditMove[0] == 0 &&
+            c->EditMove[1] == 0 && c->EditMove[2] == 0)
+            continue;
+        TVec3 q;
+        if (relative && sc) {
+            // Where S's pivot is now: for S itself under its base, for the nodes below under
+            // S's freshly edited transform.
+            const TVec3 p{RoundToFloat(sc->Pivot[0] + modelOffset[0]), RoundToFloat(sc->Pivot[1] + modelOffset[1]),
+                          RoundToFloat(sc->Pivot[2] + modelOffset[2])};
+            q = sc->ActTransform.Apply(p);
+            act[9] -= q.x;
+            act[10] -= q.y;
+            act[11] -= q.z;
+        }
+        RotateX(act, c->EditRot[0]);
+        RotateY(act, c->EditRot[1]);
+        RotateZ(act, c->EditRot[2]);
+        act[9] += c->EditMove[0];
+        act[10] += c->EditMove[1];
+        act[11] += c->EditMove[2];
+        if (relative && sc) {
+            act[9] += q.x;
+            act[10] += q.y;
+            act[11] += q.z;
+        }
+    }
+}
+
+void ApplyEditChanges(const TEditTree& tree, const double modelOffset[3], bool relative)
+{
+    const std::vector<bool> edited = BeingEditedFlags(tree);
+    for (int s : tree.Selected)
+        ApplyEditToSubtree(tree, edited, s, modelOffset, relative);
+}
+
+bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, int step)
+{
+    for (int i = 0; i < 3; ++i) {
+        c.EditRot[i] = 0;
+        c.EditMove[i] = 0;
+    }
+    if (!inAnimation)
+        return true;
+    if (step >= 0 && step < doc.FrameCount()) {
+        for (const TAnimEntry& e : doc.AnimFrames[static_cast<size_t>(step)].Entries) {
+            if (e.NameIndex < 0 || e.NameIndex >= doc.AnimSelections.Count())
+                continue;
+            if (doc.AnimSelections[e.NameIndex] == c.Name) {
+                c.BaseTransform = Widen(e.Matrix);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int ResetAllRelChanges(const TEditTree& tree, const TAnimDocument& doc, int step)
+{
+    int missing = 0;
+    for (const TEditNode& node : tree.Nodes)
+        if (node.Component && !ResetRelChanges(*node.Component, node.InAnimation, doc, step))
+            ++missing;
+    return missing;
+}
+
+int FindNodeByName(const TEditTree& tree, const QString& name)
+{
+    if (name.isEmpty())
+        return -1;
+    for (size_t i = 0; i < tree.Nodes.size(); ++i)
+        if (tree.Nodes[i].Component && tree.Nodes[i].Component->Name == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step)
+{
+    if (step < 0 || step >= doc.FrameCount())
+        return true;
+    for (TAnimEntry& e : doc.AnimFrames[static_cast<size_t>(step)].Entries) {
+        const QString name = e.NameIndex >= 0 && e.NameIndex < doc.AnimSelections.Count()
+                                 ? doc.AnimSelections[e.NameIndex]
+                                 : QString();
+        const int node = FindNodeByName(tree, name);
+        if (node < 0)
+            return false;
+        e.Matrix = Narrow(tree.Nodes[static_cast<size_t>(node)].Component->ActTransform);
+    }
+    return true;
+}
+
+bool ResetFrameMatrices(TAnimDocument& doc, int step)
+{
+    if (doc.FrameCount() == 0)
+        return false;
+    if (step < 0 || step >= doc.FrameCount())
+        return true;
+    for (TAnimEntry& e : doc.AnimFrames[static_cast<size_t>(step)].Entries)
+        e.Matrix = IdentityMatrix12f;
+    return true;
+}

@@ -1,0 +1,191 @@
+#include "pose/Pose.h"
+
+#include "platform/DebugOut.h"
+
+#include <algorithm>
+
+TVec3 TPoseParams::TotalMoveShare() const
+{
+    if (!TotalMoveOn || AnimStepCount == 0)
+        return {};
+    const double f = static_cast<double>(ActAnimStep) + PlayFraction;
+    const double n = AnimStepCount;
+    return {f * TotalMove[0] / n, f * TotalMove[1] / n, f * TotalMove[2] / n};
+}
+
+namespace {
+
+// PosePoint with the total-move share worked out once by the caller.
+inline TVec3 PoseWithShare(float x, float y, float z, const TTransform& M, const double off[3], const TVec3& share)
+{
+    const TVec3 p{RoundToFloat(x + off[0]), RoundToFloat(y + off[1]), RoundToFloat(z + off[2])};
+    const TVec3 q = M.Apply(p);
+    return {q.x + share.x, q.y + share.y, q.z + share.z};
+}
+
+// Calls f(pointIndex) for every member point of the component that is inside its model's
+// point and display arrays: from the cache when it fits, else from the membership bytes.
+template <class F>
+void ForEachMemberPoint(const TSelection& c, const TPoseCache::TEntry* entry, F&& f)
+{
+    const TP3dModell& m = *c.Model;
+    const size_t n = std::min(m.Vertices.size(), m.DisplayPoints.size());
+    if (entry) {
+        for (uint32_t i : entry->Points)
+            if (i < n)
+                f(i);
+        return;
+    }
+    const size_t k = std::min(n, c.VertexMembership.size());
+    for (size_t i = 0; i < k; ++i)
+        if (c.VertexMembership[i] != 0)
+            f(static_cast<uint32_t>(i));
+}
+
+}  // namespace
+
+TVec3 PosePoint(const float p[3], const TTransform& M, const TPoseParams& params)
+{
+    return PoseWithShare(p[0], p[1], p[2], M, params.ModelOffset, params.TotalMoveShare());
+}
+
+TVec3 PosePoint(const TP3dVertex& v, const TTransform& M, const TPoseParams& params)
+{
+    return PoseWithShare(v.X, v.Y, v.Z, M, params.ModelOffset, params.TotalMoveShare());
+}
+
+TTransform ProxyTransform(const TP3dModell& subModel)
+{
+    if (!subModel.ProxyParent)
+        return subModel.ProxyMatrix;
+    TTransform t;
+    MultiplyTransform(subModel.ProxyMatrix, subModel.ProxyParent->ActTransform, t);
+    return t;
+}
+
+// ---- Cache
+
+void TPoseCache::Rebuild(const std::vector<TSelection*>& treeOrder)
+{
+    Entries_.clear();
+    Entries_.resize(treeOrder.size());
+    for (size_t t = 0; t < treeOrder.size(); ++t) {
+        const TSelection* c = treeOrder[t];
+        TEntry& e = Entries_[t];
+        e.Component = c;
+        if (!c || !c->Model)
+            continue;
+        e.Model = c->Model;
+        e.VertexCount = c->Model->Vertices.size();
+        e.PolygonCount = c->Model->Polygons.size();
+        const size_t nv = std::min(e.VertexCount, c->VertexMembership.size());
+        for (size_t i = 0; i < nv; ++i)
+            if (c->VertexMembership[i] != 0)
+                e.Points.push_back(static_cast<uint32_t>(i));
+        const size_t np = std::min(e.PolygonCount, c->PolygonMembership.size());
+        for (size_t i = 0; i < np; ++i)
+            if (c->PolygonMembership[i] != 0)
+                e.Polygons.push_back(static_cast<uint32_t>(i));
+    }
+}
+
+const TPoseCache::TEntry* TPoseCache::Find(size_t treeIndex, const TSelection* component) const
+{
+    if (treeIndex >= Entries_.size() || !component)
+        return nullptr;
+    const TEntry& e = Entries_[treeIndex];
+    if (e.Component != component || e.Model != component->Model || !e.Model ||
+        e.VertexCount != e.Model->Vertices.size() || e.PolygonCount != e.Model->Polygons.size())
+        return nullptr;
+    return &e;
+}
+
+// ---- Display points
+
+void UpdateDisplayPoints(const TModelList& models, const std::vector<TPoseNode>& tree, const TPoseCache& cache,
+                         const TPoseParams& params)
+{
+    if (!params.AnimationLoaded) {
+        for (const auto& m : models) {
+            if (!m || m->IsEnvironment)
+                continue;
+            const size_t n = std::min(m->Vertices.size(), m->DisplayPoints.size());
+            for (size_t i = 0; i < n; ++i) {
+                const TP3dVertex& v = m->Vertices[i];
+                if (v.IsProxyCorner)
+                    continue;
+                TDisplayPoint& d = m->DisplayPoints[i];
+                d.X = v.X;
+                d.Y = v.Y;
+                d.Z = v.Z;
+            }
+        }
+        return;
+    }
+
+    for (const auto& m : models) {
+        if (!m || m->IsEnvironment)
+            continue;
+        for (TDisplayPoint& d : m->DisplayPoints)
+            d = TDisplayPoint{};
+    }
+
+    for (size_t t = 0; t < tree.size(); ++t) {
+        const TSelection* c = tree[t].Component;
+        if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
+            continue;
+        TP3dModell& m = *c->Model;
+        ForEachMemberPoint(*c, cache.Find(t, c), [&m](uint32_t i) { ++m.DisplayPoints[i].ShareCount; });
+    }
+
+    const TVec3 share = params.TotalMoveShare();
+    for (size_t t = 0; t < tree.size(); ++t) {
+        const TSelection* c = tree[t].Component;
+        if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
+            continue;
+        TP3dModell& m = *c->Model;
+        const TTransform& M = c->ActTransform;
+        ForEachMemberPoint(*c, cache.Find(t, c), [&](uint32_t i) {
+            const TP3dVertex& v = m.Vertices[i];
+            if (v.IsProxyCorner)
+                return;
+            TDisplayPoint& d = m.DisplayPoints[i];
+            const TVec3 q = PoseWithShare(v.X, v.Y, v.Z, M, params.ModelOffset, share);
+            const double n = d.ShareCount;
+            d.X = static_cast<float>(d.X + q.x / n);
+            d.Y = static_cast<float>(d.Y + q.y / n);
+            d.Z = static_cast<float>(d.Z + q.z / n);
+        });
+    }
+}
+
+// ---- Frames
+
+TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder)
+{
+    if (step < 0 || step >= doc.FrameCount())
+        return TApplyFrameResult::InvalidStep;
+    const std::vector<TAnimEntry>& entries = doc.AnimFrames[static_cast<size_t>(step)].Entries;
+    for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
+        const QString& name = doc.AnimSelections[i];
+        TSelection* c = nullptr;
+        if (!name.isEmpty())
+            for (TSelection* t : treeOrder)
+                if (t && t->Name == name) {
+                    c = t;
+                    break;
+                }
+        if (!c) {
+            DebugOut(name + " not found!");
+            continue;
+        }
+        const TAnimEntry* last = nullptr;
+        for (const TAnimEntry& e : entries)
+            if (e.NameIndex == i)
+                last = &e;
+        if (!last)
+            return TApplyFrameResult::EntryMissing;
+        c->ActTransform = Widen(last->Matrix);
+    }
+    return TApplyFrameResult::Ok;
+}

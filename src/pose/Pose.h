@@ -1,0 +1,102 @@
+#pragma once
+// Pose evaluation: how the components' current transforms, the model offset and the total
+// move turn the stored points of the models into the posed points the views draw.
+//
+// Window-free. The main window passes its models, the component tree as a flat list in
+// tree order (depth-first pre-order) and the few document values the pose reads.
+#include "anim/AnimDocument.h"
+#include "model/P3dmodell.h"
+#include "pose/Transform.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+using TModelList = std::vector<std::unique_ptr<TP3dModell>>;
+
+// The document and window values that the pose depends on.
+struct TPoseParams {
+    double ModelOffset[3] = {0, 0, 0};  // added to every stored point (and pivot) first
+    std::array<float, 3> TotalMove{0, 0, 0};
+    int32_t ActAnimStep = 0;
+    double PlayFraction = 0;  // progress from ActAnimStep towards the next frame while playing
+    int32_t AnimStepCount = 0;
+    bool TotalMoveOn = true;       // the total-move switch
+    bool AnimationLoaded = false;  // the animation's component list is not empty
+
+    // (ActAnimStep + PlayFraction) * TotalMove / AnimStepCount per axis when the switch is
+    // on and there are frames; zero otherwise.
+    TVec3 TotalMoveShare() const;
+};
+
+// One node of the component tree, in tree order.
+struct TPoseNode {
+    TSelection* Component = nullptr;
+    bool InAnimation = false;  // the component's name is in the animation
+};
+
+// v rounded to the nearest float. The volatile keeps the rounding: g++ 12's vectoriser was
+// seen to drop a plain float cast between two double operations, which made posed points
+// depend on digits the stored point and the frame never had.
+inline double RoundToFloat(double v)
+{
+    volatile float f = static_cast<float>(v);
+    return f;
+}
+
+// The stored point p plus the model offset, rounded to float, transformed by M in double
+// precision, plus the total-move share.
+TVec3 PosePoint(const float p[3], const TTransform& M, const TPoseParams& params);
+TVec3 PosePoint(const TP3dVertex& v, const TTransform& M, const TPoseParams& params);
+
+// The placement of a proxy sub-model: its proxy matrix followed by the ActTransform of the
+// component it hangs under, or the proxy matrix alone when it hangs under none.
+TTransform ProxyTransform(const TP3dModell& subModel);
+
+// Member point and polygon indices of every tree node's component, worked out once so that
+// a refresh does not scan membership bytes. Rebuild it whenever the models or the tree
+// (order, membership) change. A stale cache is detected where that is cheap (other nodes
+// or other sizes) and then membership bytes are scanned directly, so results stay right.
+class TPoseCache {
+public:
+    void Rebuild(const std::vector<TSelection*>& treeOrder);
+    void Clear() { Entries_.clear(); }
+
+    struct TEntry {
+        const TSelection* Component = nullptr;
+        const TP3dModell* Model = nullptr;
+        size_t VertexCount = 0;   // of Model when built
+        size_t PolygonCount = 0;  // of Model when built
+        std::vector<uint32_t> Points;    // indices of member points, ascending
+        std::vector<uint32_t> Polygons;  // indices of member polygons, ascending
+    };
+    // The entry for the node at this tree position if it still fits that component.
+    const TEntry* Find(size_t treeIndex, const TSelection* component) const;
+
+private:
+    std::vector<TEntry> Entries_;
+};
+
+// Fills DisplayPoints of every non-environment model:
+//  - no animation loaded: the stored points (proxy corners keep their old display values);
+//  - otherwise: each point is the average of PosePoint over the animated components that
+//    contain it (share count = their number); points in none of them stay at the origin;
+//    proxy corners are counted but not posed.
+// Environment models are left untouched. Allocates nothing.
+void UpdateDisplayPoints(const TModelList& models, const std::vector<TPoseNode>& tree, const TPoseCache& cache,
+                         const TPoseParams& params);
+
+// What loading a frame into the components ended with.
+enum class TApplyFrameResult {
+    Ok,            // every animated component found in the tree has the frame's transform
+    InvalidStep,   // step outside the frame list: nothing changed ("Invalid ActAnimStep!")
+    EntryMissing,  // an animated component has no entry ("AnimEntry not found!"); the
+                   // components before it in the animation's list already show the frame
+};
+
+// Widens frame `step`'s matrices into ActTransform of the components, in the order of the
+// animation's component list. A name with no component in the tree (exact, first in tree
+// order) is skipped with the debug line "<name> not found!"; of several entries for one
+// name the last counts. The caller shows the message and refreshes only on Ok.
+TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder);

@@ -1,0 +1,92 @@
+#pragma once
+// The window-free part of the three orthographic views' refresh: which coordinates each
+// view shows, the outlines of the drawn polygons in the components' colours, the pivot
+// mark, the unit axes and the auto-scale range. Everything is written into chart item
+// lists (widgets/ChartItems.h, plain C++), which the chart controls then draw as they are.
+//
+// A refresh, as the main window runs it:
+//   ClearViews(views);
+//   UpdateDisplayPoints(...);                       // pose/Pose.h
+//   DrawViewOutlines(models, tree, cache, options, params, views);
+//   if (auto scale) AutoScaleViews(views, sizes, ranges) -> set the ranges it reports;
+//   if (axes) for each view DrawAxes(*views[v], kind);
+//   show the charts.
+#include "pose/Pose.h"
+#include "widgets/ChartItems.h"
+
+#include <array>
+
+enum class TViewKind { Front = 0, Left = 1, Top = 2 };
+constexpr int ViewCount = 3;
+
+namespace ViewColor {
+constexpr uint32_t Grey = 0x00C0C0C0u;    // model outlines
+constexpr uint32_t Yellow = 0x0000FFFFu;  // pivot mark and axes
+}  // namespace ViewColor
+
+constexpr int PivotMarkCode = 24;
+constexpr int AxisTextSize = 6;
+
+struct TViewPoint {
+    double U = 0, V = 0;  // chart x and y
+};
+
+// Front shows (x, y), left (z, y), top (x, z).
+inline TViewPoint ViewProject(TViewKind view, double x, double y, double z)
+{
+    switch (view) {
+    case TViewKind::Left:
+        return {z, y};
+    case TViewKind::Top:
+        return {x, z};
+    case TViewKind::Front:
+    default:
+        return {x, y};
+    }
+}
+
+// The letters of the view's horizontal and vertical axes: front "x"/"y", left "z"/"y",
+// top "x"/"z".
+const char* ViewAxisLetter(TViewKind view, bool vertical);
+
+// Which components the views show.
+enum class TComponentShow { Checked, All, None };
+
+struct TViewOptions {
+    TComponentShow Show = TComponentShow::Checked;  // not hidden / all / none
+    bool AllPolygons = false;  // every polygon of the main model and the proxy sub-models, grey
+    bool Environment = false;  // the environment model, grey
+    // The selected component while pivot mode is on (its pivot is marked), else null.
+    const TSelection* PivotComponent = nullptr;
+};
+
+// The item lists of the front, left and top view, in that order.
+using TViewItems = std::array<TChartItems*, ViewCount>;
+
+// Drawing colour grey, then every item removed.
+void ClearViews(const TViewItems& views);
+
+// Appends the grey model outlines, the component outlines and the pivot mark to all three
+// views. Outlines are open: corner 0 to 1 to 2 (to 3 for a quad), never back to 0. Main
+// model corners come from DisplayPoints (so UpdateDisplayPoints runs first), proxy
+// sub-model corners are posed with their ProxyTransform. Hidden polygons are skipped.
+void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views);
+
+// The range that fits a bounding box into a view of the given pixel size:
+//   size = max(box width, box height) * 1.05 * widthPx / heightPx,
+//   range = (MinX - 0.05 size, MinY - 0.05 size) to (MinX + size, MinY + size).
+// A view without pixels counts as square, a box of a single point as one unit wide.
+// False (range untouched) when the box is not finite or too large to scale.
+bool AutoScaleRange(const TChartBox& box, int widthPx, int heightPx, TChartRange& range);
+
+// Auto scale of all three views: when the front view holds at least one line segment,
+// each view with items gets its range in ranges[v] and changed[v] is set. Returns whether
+// the front view had a segment (nothing changes otherwise).
+bool AutoScaleViews(const TViewItems& views, const std::array<int, ViewCount>& widthPx,
+                    const std::array<int, ViewCount>& heightPx, std::array<TChartRange, ViewCount>& ranges,
+                    std::array<bool, ViewCount>& changed);
+
+// Yellow unit axes: lines (0,0)-(1,0) and (0,0)-(0,1), the axis letters at (1.1, 0) and
+// (0, 1.1) in text size 6.
+void DrawAxes(TChartItems& items, TViewKind view);
