@@ -20,32 +20,46 @@ QString Fail(TAnimDocument& doc, QLatin1String message)
     return message;
 }
 
-void ReadMatrix(TByteReader& r, TMatrix12f& m)
+TMatrix12f ReadMatrix(TByteReader& r)
 {
+    TMatrix12f m;
     if constexpr (LittleEndianHost) {
         r.Bytes(m.data(), sizeof m);
     } else {
         for (float& v : m)
             v = r.F32();
     }
+    return m;
 }
 
-void PutMatrix(QByteArray& out, const TMatrix12f& m)
+// Writing goes through a cursor into a buffer sized once.
+char* PutU32(char* p, uint32_t v)
 {
-    if constexpr (LittleEndianHost) {
-        out.append(reinterpret_cast<const char*>(m.data()), sizeof m);
-    } else {
-        for (float v : m)
-            Binary::PutF32(out, v);
-    }
+    for (int i = 0; i < 4; ++i)
+        *p++ = char((v >> (8 * i)) & 0xFF);
+    return p;
+}
+char* PutF32(char* p, float f) { return PutU32(p, std::bit_cast<uint32_t>(f)); }
+char* PutBytes(char* p, const void* src, size_t n)
+{
+    if (n)  // the source of an empty copy may be null
+        std::memcpy(p, src, n);
+    return p + n;
+}
+char* PutMatrix(char* p, const TMatrix12f& m)
+{
+    if constexpr (LittleEndianHost)
+        return PutBytes(p, m.data(), sizeof m);
+    for (float v : m)
+        p = PutF32(p, v);
+    return p;
 }
 
-// The record name at the last frame's same position and the slot it resolved to. Files
+// The name field at the last frame's same position and the slot it resolved to. Files
 // normally list the records in the same order in every frame, so most records are matched
-// by comparing raw bytes instead of building a string and hashing it.
+// by comparing the raw field instead of building a string and hashing it.
 struct TResolvedName {
-    const char* Bytes = nullptr;
-    qsizetype Length = -1;
+    const char* Field = nullptr;
     int Slot = -1;
 };
 }  // namespace
@@ -88,21 +102,18 @@ QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc)
         for (int32_t j = 0; j < componentCount; ++j) {
             if (!r.Has(Rtm::RecordSize))
                 return Fail(doc, Rtm::IncorrectFormat);
-            const char* name = r.Here();
-            const void* nul = std::memchr(name, 0, Rtm::NameFieldSize);
-            const qsizetype length = nul ? static_cast<const char*>(nul) - name : Rtm::NameFieldSize;
+            const char* field = r.Here();
             r.Skip(Rtm::NameFieldSize);
-
             TResolvedName& last = lastNames[size_t(j)];
-            if (last.Length != length || std::memcmp(last.Bytes, name, size_t(length)) != 0) {
-                const int slot = doc.AnimSelections.IndexOf(QString::fromLatin1(name, length));
+            if (!last.Field || std::memcmp(last.Field, field, Rtm::NameFieldSize) != 0) {
+                const void* nul = std::memchr(field, 0, Rtm::NameFieldSize);
+                const qsizetype length = nul ? static_cast<const char*>(nul) - field : Rtm::NameFieldSize;
+                const int slot = doc.AnimSelections.IndexOf(QString::fromLatin1(field, length));
                 if (slot < 0)
                     return Fail(doc, Rtm::NameNotInHeader);
-                last = {name, length, slot};
+                last = {field, slot};
             }
-            TAnimEntry& entry = frame.Entries.emplace_back();
-            entry.NameIndex = last.Slot;
-            ReadMatrix(r, entry.Matrix);
+            frame.Entries.push_back({last.Slot, ReadMatrix(r)});
         }
     }
     if (r.Failed())  // cannot happen after the size check; kept as the last guard
@@ -134,29 +145,32 @@ QString WriteRtm(const TAnimDocument& doc, QByteArray& out)
         }
     }
 
-    QByteArray nameFields;
-    nameFields.reserve(qsizetype(slotCount) * Rtm::NameFieldSize);
-    for (int32_t j = 0; j < slotCount; ++j)
-        Binary::PutName(nameFields, doc.AnimSelections[j], Rtm::NameFieldSize);
+    // Each slot's name field, zero-filled after the name; longer names keep 32 characters.
+    std::vector<char> nameFields(size_t(slotCount) * Rtm::NameFieldSize, '\0');
+    for (int32_t j = 0; j < slotCount; ++j) {
+        const QByteArray name = doc.AnimSelections[j].toLatin1().left(Rtm::NameFieldSize);
+        std::memcpy(nameFields.data() + size_t(j) * Rtm::NameFieldSize, name.constData(), size_t(name.size()));
+    }
 
-    const qint64 size = Rtm::HeaderSize + nameFields.size() + qint64(steps) * (4 + qint64(slotCount) * Rtm::RecordSize);
-    out.reserve(size);
-    out.append(Rtm::Magic, sizeof Rtm::Magic);
+    const qint64 size = Rtm::HeaderSize + qint64(nameFields.size()) + qint64(steps) * (4 + qint64(slotCount) * Rtm::RecordSize);
+    out.resize(size);
+    char* p = out.data();
+    p = PutBytes(p, Rtm::Magic, sizeof Rtm::Magic);
     for (float v : doc.TotalMove)
-        Binary::PutF32(out, v);
+        p = PutF32(p, v);
     // The frame count is the one the controls know; frames past it are not written.
-    Binary::PutI32(out, steps);
-    Binary::PutI32(out, slotCount);
-    out.append(nameFields);
+    p = PutU32(p, uint32_t(steps));
+    p = PutU32(p, uint32_t(slotCount));
+    p = PutBytes(p, nameFields.data(), nameFields.size());
     for (int32_t i = 0; i < steps; ++i) {
         const TAnimFrame& frame = doc.AnimFrames[size_t(i)];
-        Binary::PutF32(out, frame.Time);
+        p = PutF32(p, frame.Time);
         for (int32_t j = 0; j < slotCount; ++j) {
             const TAnimEntry& entry = frame.Entries[size_t(j)];
-            out.append(nameFields.constData() + qsizetype(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize);
-            PutMatrix(out, entry.Matrix);
+            p = PutBytes(p, nameFields.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize);
+            p = PutMatrix(p, entry.Matrix);
         }
     }
-    Q_ASSERT(out.size() == size);
+    Q_ASSERT(p == out.constData() + size);
     return {};
 }
