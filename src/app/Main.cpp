@@ -2,6 +2,7 @@
 #include "app/About.h"
 #include "app/Filebrowser.h"
 #include "app/FrameGrid.h"
+#include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
 #include "model/Proxyselect.h"
 #include "model/Selectcomponents.h"
@@ -121,7 +122,8 @@ void TMainForm::BuildMenus()
                                       [this] { SaveAnimationAs(); });
 
     MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
-    LoadPivotsAndLinking1 = MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."));
+    LoadPivotsAndLinking1 = MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,
+                                                  [this] { B_LoadLinkingStatusChanged(); });
     MenuModify->menuAction()->setVisible(false);
 
     MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
@@ -137,8 +139,10 @@ void TMainForm::BuildMenus()
         connect(a, &QAction::toggled, this, [this] { RefreshDisplay(); });
     }
     MenuSettings->addSeparator();
-    SelectTranslationFile1 = MenuSettings->addAction(QStringLiteral("Select &Translation File..."));
-    SelectColorFile1 = MenuSettings->addAction(QStringLiteral("Select &Color File..."));
+    SelectTranslationFile1 = MenuSettings->addAction(QStringLiteral("Select &Translation File..."), this,
+                                                     [this] { SelectTranslationFile1Click(); });
+    SelectColorFile1 = MenuSettings->addAction(QStringLiteral("Select &Color File..."), this,
+                                               [this] { SelectColorFile1Click(); });
     MenuSettings->addSeparator();
     SaveSettings1 = MenuSettings->addAction(QStringLiteral("Save Settings"), QKeySequence(Qt::Key_F2), this,
                                             [this] { SaveSettings1Click(); });
@@ -157,6 +161,32 @@ void TMainForm::BuildMenus()
     connect(FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
 
     About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+}
+
+void TMainForm::BuildTreePopup()
+{
+    PopupMenu_Select = new QMenu(TV_EditComponents);
+    PopupMenu_Select->setObjectName(QStringLiteral("PopupMenu_Select"));
+    ShowAll1 = PopupMenu_Select->addAction(QStringLiteral("&Show All"), this, [this] { ShowAll1Click(); });
+    HideAll1 = PopupMenu_Select->addAction(QStringLiteral("&Hide All"), this, [this] { HideAllClick(); });
+    PopupMenu_Select->addSeparator();
+    ShowAnimatedOnly1 = PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this, [this] {
+        ShowAnimationOnly();
+        RefreshDisplay();
+    });
+    PopupMenu_Select->addSeparator();
+    ChangeColor1 = PopupMenu_Select->addAction(QStringLiteral("Change Color..."), this, [this] { ChangeColorClick(); });
+    SaveColors1 = PopupMenu_Select->addAction(QStringLiteral("Save Colors..."), this, [this] { SaveColorsClick(); });
+    PopupMenu_Select->addSeparator();
+    AssignNewName1 = PopupMenu_Select->addAction(QStringLiteral("Assign new Name..."), this, [this] { AssignnewnameClick(); });
+    SaveNames1 = PopupMenu_Select->addAction(QStringLiteral("Save Names..."), this, [this] { SavenamesClick(); });
+    PopupMenu_Select->addSeparator();
+    Moveonelevelup1 = PopupMenu_Select->addAction(QStringLiteral("&Move one level up"), this,
+                                                  [this] { Moveonelevelup1Click(); });
+    TV_EditComponents->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TV_EditComponents, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
+    });
 }
 
 void TMainForm::BuildStatusBar()
@@ -190,14 +220,15 @@ QWidget* TMainForm::BuildLeftColumn()
     col->setContentsMargins(2, 2, 2, 2);
     col->setSpacing(2);
 
-    TV_EditComponents = new QTreeWidget(P_Left);
+    TV_EditComponents = new TComponentTree(P_Left);
     TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
-    TV_EditComponents->setHeaderHidden(true);
-    TV_EditComponents->setIndentation(25);
-    TV_EditComponents->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    TV_EditComponents->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TV_EditComponents->setStyleSheet(QStringLiteral("QTreeWidget{background:#404040;color:white}"));
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
+    TV_EditComponents->LinkingEnabled = [this] { return B_ChangePivot->isChecked(); };
+    TV_EditComponents->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
+    connect(TV_EditComponents, &TComponentTree::NodePressed, this,
+            [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
+    connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
+    BuildTreePopup();
     col->addWidget(TV_EditComponents, 1);
 
     P_DisplayMode = new QWidget(P_Left);
@@ -217,6 +248,11 @@ QWidget* TMainForm::BuildLeftColumn()
     B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
                         QStringLiteral("Set pivots with Shift+click and link components by drag and drop"),
                         P_DisplayMode);
+    // Linking drags one node at a time.
+    connect(B_ChangePivot, &QToolButton::toggled, this, [this](bool on) {
+        TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection
+                                               : QAbstractItemView::ExtendedSelection);
+    });
     LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
                       QStringLiteral("Pivot and linking file loaded"), P_DisplayMode);
     LED_Linking->setEnabled(false);
@@ -224,6 +260,11 @@ QWidget* TMainForm::BuildLeftColumn()
                                QStringLiteral("Save the hierarchy and the pivots of the model"), P_DisplayMode);
     B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
                                QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
+    connect(B_SaveLinking, &QPushButton::clicked, this, [this] { B_SaveLinkingStatusChanged(); });
+    connect(B_LoadLinking, &QPushButton::clicked, this, [this] { B_LoadLinkingStatusChanged(); });
+    connect(RB_CheckedSelections, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    connect(RB_AllPolygons, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    connect(B_Points, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     dm->addWidget(RB_CheckedSelections, 0, 0);
     dm->addWidget(RB_AllSelections, 0, 1);
     dm->addWidget(RB_AllPolygons, 1, 0);

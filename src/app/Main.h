@@ -21,11 +21,11 @@ class QMenu;
 class QSlider;
 class QSplitter;
 class QTableWidget;
-class QTreeWidget;
 class QTreeWidgetItem;
 class QPushButton;
 class QToolButton;
 class TIniFile;
+class TComponentTree;
 class TLedButton;
 class TOpenGLQelPanel;
 class TP3dModell;
@@ -59,7 +59,6 @@ public:
     QString ModelFileName;
     QString TranslationFileName;
     QString ColorFileName;
-    QTreeWidgetItem* DragNode = nullptr;
 
     // ---- Controls (named as in the designs)
     QMenu* MenuFile = nullptr;
@@ -85,7 +84,16 @@ public:
     QLabel* StatusPanels[6] = {};
 
     QWidget* P_Left = nullptr;
-    QTreeWidget* TV_EditComponents = nullptr;
+    TComponentTree* TV_EditComponents = nullptr;
+    QMenu* PopupMenu_Select = nullptr;
+    QAction* ShowAll1 = nullptr;
+    QAction* HideAll1 = nullptr;
+    QAction* ShowAnimatedOnly1 = nullptr;
+    QAction* ChangeColor1 = nullptr;
+    QAction* SaveColors1 = nullptr;
+    QAction* AssignNewName1 = nullptr;
+    QAction* SaveNames1 = nullptr;
+    QAction* Moveonelevelup1 = nullptr;
     QWidget* P_DisplayMode = nullptr;
     TLedButton* RB_CheckedSelections = nullptr;
     TLedButton* RB_AllSelections = nullptr;
@@ -181,8 +189,30 @@ public:
     // ---- Models and the component tree
     void LoadModel(const QString& fileName);
     void ClearModel();
+    TP3dModell* MainModel() const { return Models.empty() ? nullptr : Models.front().get(); }
+    void LoadTranslation();
+    void LoadColors();
+    bool LoadLinking(const QString& fileName);
+    void SetLinkingLoaded(bool loaded);
+    void B_SaveLinkingStatusChanged();
+    void B_LoadLinkingStatusChanged();
+    void SelectTranslationFile1Click();
+    void SelectColorFile1Click();
+    void ChangeColorClick();
+    void SaveColorsClick();
+    void AssignnewnameClick();
+    void SavenamesClick();
+    void Moveonelevelup1Click();
+    void ShowAll1Click();
+    void HideAllClick();
+    void TV_EditComponentsMouseDown(QTreeWidgetItem* node);
+    void TV_EditComponentsMouseUp();
+    // The selected node; with several, the tree's current one.
+    QTreeWidgetItem* SelectedNode() const;
     QTreeWidgetItem* FindNodeByName(const QString& name) const;
     static TSelection* SelectionOf(const QTreeWidgetItem* node);
+    // The components in tree order.
+    std::vector<TSelection*> TreeComponents() const;
     // Every node in depth-first pre-order.
     std::vector<QTreeWidgetItem*> TreeNodes() const;
 
@@ -205,6 +235,7 @@ private:
     void BuildLayout();
     void BuildStatusBar();
     QWidget* BuildLeftColumn();
+    void BuildTreePopup();
     QWidget* BuildFramePanel();
     QWidget* BuildPlayPanel();
     QWidget* Build3dArea();

@@ -2,6 +2,7 @@
 #include "anim/Rtm.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
 #include "platform/DebugOut.h"
 #include "platform/Dialogs.h"
@@ -17,7 +18,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTableWidget>
-#include <QTreeWidget>
+
 
 namespace {
 void SetSpin(QDoubleSpinBox* e, double v)

@@ -1,55 +1,346 @@
-// Models and the component tree of the main window.
+// Models, the component tree, the linking file, display names and colours.
+#include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "model/ComponentTree.h"
+#include "model/Linking.h"
+#include "model/NamesColors.h"
 #include "model/P3dmodell.h"
+#include "model/Proxies.h"
+#include "platform/Dialogs.h"
+#include "platform/FileUtil.h"
+#include "widgets/Controls.h"
 
-#include <QTreeWidget>
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPushButton>
 
-namespace {
-constexpr int kSelectionRole = Qt::UserRole + 1;
-}
+TSelection* TMainForm::SelectionOf(const QTreeWidgetItem* node) { return TComponentTree::SelectionOf(node); }
 
-TSelection* TMainForm::SelectionOf(const QTreeWidgetItem* node)
+std::vector<QTreeWidgetItem*> TMainForm::TreeNodes() const { return TV_EditComponents->Nodes(); }
+
+std::vector<TSelection*> TMainForm::TreeComponents() const { return TV_EditComponents->Components(); }
+
+QTreeWidgetItem* TMainForm::FindNodeByName(const QString& name) const { return TV_EditComponents->FindNodeByName(name); }
+
+QTreeWidgetItem* TMainForm::SelectedNode() const
 {
-    return node ? static_cast<TSelection*>(node->data(0, kSelectionRole).value<void*>()) : nullptr;
-}
-
-std::vector<QTreeWidgetItem*> TMainForm::TreeNodes() const
-{
-    std::vector<QTreeWidgetItem*> out;
-    std::vector<QTreeWidgetItem*> stack;
-    for (int i = TV_EditComponents->topLevelItemCount() - 1; i >= 0; --i)
-        stack.push_back(TV_EditComponents->topLevelItem(i));
-    while (!stack.empty()) {
-        QTreeWidgetItem* n = stack.back();
-        stack.pop_back();
-        out.push_back(n);
-        for (int i = n->childCount() - 1; i >= 0; --i)
-            stack.push_back(n->child(i));
-    }
-    return out;
-}
-
-QTreeWidgetItem* TMainForm::FindNodeByName(const QString& name) const
-{
-    if (name.isEmpty())
+    const QList<QTreeWidgetItem*> selected = TV_EditComponents->selectedItems();
+    if (selected.isEmpty())
         return nullptr;
-    for (QTreeWidgetItem* n : TreeNodes())
-        if (const TSelection* s = SelectionOf(n); s && s->Name == name)
-            return n;
-    return nullptr;
+    QTreeWidgetItem* current = TV_EditComponents->currentItem();
+    return current && current->isSelected() ? current : selected.first();
 }
 
 void TMainForm::ClearModel()
 {
+    // The nodes point at the models' selections: the tree goes first.
+    TV_EditComponents->DragNode = nullptr;
     TV_EditComponents->clear();
     Models.clear();
     ModelFileName.clear();
+}
+
+void TMainForm::LoadP3d1Click()
+{
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Load P3d");
+    o.DefaultExt = QStringLiteral("*.p3d");
+    o.Filter = QStringLiteral("Torvane 3d File(*.p3d)|*.p3d|All Files|*.*");
+    o.InitialDir = F_FileBrowser->P3dDir();
+    const QString path = dialogs().OpenFile(o);
+    if (path.isEmpty())
+        return;
+    LoadModel(path);
+    F_FileBrowser->SetP3dDir(QFileInfo(path).absolutePath());
 }
 
 void TMainForm::LoadModel(const QString& fileName)
 {
     if (fileName.isEmpty())
         return;
+    ClearModel();
+
+    auto model = std::make_unique<TP3dModell>(fileName, nullptr, nullptr, false);
+    SetStatusText(3, QStringLiteral("Vertexes: %1").arg(model->LodVertexCount));
+    SetStatusText(4, QStringLiteral("Polygons: %1").arg(model->LodPolygonCount));
+    using RS = TP3dModell::ReadStatus;
+    if (model->Status == RS::StreamError || model->Status == RS::CannotOpen) {
+        // The load is abandoned whole: no half-built model or tree is left behind.
+        dialogs().ShowMessage(model->ErrorText);
+        SetStatusText(1, QStringLiteral("Model: EMPTY"));
+        SetLinkingLoaded(false);
+        RefreshDisplay();
+        return;
+    }
+    if (!model->ErrorText.isEmpty())
+        dialogs().ShowMessage(model->ErrorText);
+    ModelFileName = fileName;
+    TP3dModell* main = model.get();
+    Models.push_back(std::move(model));
+    for (const auto& s : main->Selections)
+        TV_EditComponents->AddComponent(s.get());
+
+    // Proxies: every selection named "proxy:..." brings its sub-model along.
+    const std::vector<TSelection*> order = TreeComponents();
+    for (TSelection* s : order) {
+        if (!IsProxyName(s->Name))
+            continue;
+        TProxyLoad load = LoadProxy(*s, ModelFileName, order);
+        for (const QString& m : load.Messages)
+            dialogs().ShowMessage(m);
+        if (load.Model)
+            Models.push_back(std::move(load.Model));
+    }
+    if (Models.size() > 1) {  // the status bar shows the counts of the model read last
+        SetStatusText(3, QStringLiteral("Vertexes: %1").arg(Models.back()->LodVertexCount));
+        SetStatusText(4, QStringLiteral("Polygons: %1").arg(Models.back()->LodPolygonCount));
+    }
+
+    if (!TranslationFileName.isEmpty())
+        LoadTranslation();
+    if (!ColorFileName.isEmpty())
+        LoadColors();
+    SetLinkingLoaded(LoadLinking(ModelFileName));
+    SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName));
+    RefreshDisplay();
 }
 
-void TMainForm::LoadP3d1Click() {}
+// ---- Linking and pivots
+
+void TMainForm::SetLinkingLoaded(bool loaded)
+{
+    LED_Linking->setChecked(loaded);
+    SetStatusText(5, loaded ? QStringLiteral("Pivot and Linking: LOADED") : QStringLiteral("Pivot and Linking: NOT LOADED"));
+}
+
+bool TMainForm::LoadLinking(const QString& fileName)
+{
+    const QString path = LinkFilePath(Paths.LinkDataDir, fileName);
+    if (!QFileInfo::exists(path))
+        return false;
+    const TLinkReadResult read = ReadLinkingFile(path);
+    for (const TLinkRecord& r : read.Records) {
+        QTreeWidgetItem* node = FindNodeByName(r.Name);
+        if (node) {
+            TV_EditComponents->MoveNode(node, FindNodeByName(r.ParentName));
+            TSelection* s = SelectionOf(node);
+            for (int i = 0; i < 3; ++i)
+                s->Pivot[i] = r.Pivot[i];
+        }
+    }
+    TV_EditComponents->SortTree();
+    // The records before a fault stay applied; the user hears of it once.
+    if (!read.Error.isEmpty())
+        dialogs().ShowMessage(read.Error);
+    RefreshDisplay();
+    return true;
+}
+
+void TMainForm::B_SaveLinkingStatusChanged()
+{
+    if (ModelFileName.isEmpty()) {
+        dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
+        return;
+    }
+    if (!QDir(Paths.LinkDataDir).exists())
+        QDir().mkdir(Paths.LinkDataDir);
+    std::vector<TLinkRecord> records;
+    for (QTreeWidgetItem* node : TreeNodes()) {
+        const TSelection* s = SelectionOf(node);
+        TLinkRecord r;
+        r.Name = s->Name;
+        if (const TSelection* p = SelectionOf(node->parent()))
+            r.ParentName = p->Name;
+        for (int i = 0; i < 3; ++i)
+            r.Pivot[i] = s->Pivot[i];
+        records.push_back(r);
+    }
+    QString error;
+    if (!WriteLinkingFile(LinkFilePath(Paths.LinkDataDir, ModelFileName), records, &error)) {
+        dialogs().ShowMessage(error);
+        return;
+    }
+    dialogs().ShowMessage(QStringLiteral("Linking and Pivot Info saved!"));
+}
+
+void TMainForm::B_LoadLinkingStatusChanged()
+{
+    if (ModelFileName.isEmpty()) {
+        dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
+        return;
+    }
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Load Pivots and Linking");
+    o.DefaultExt = QStringLiteral("*.lpv");
+    o.Filter = QStringLiteral("Link and Pivot File(*.lpv)|*.lpv");
+    o.InitialDir = Paths.LinkDataDir;
+    const QString path = dialogs().OpenFile(o);
+    if (path.isEmpty())
+        return;
+    SetLinkingLoaded(LoadLinking(path));
+}
+
+// ---- Display names and colours
+
+void TMainForm::LoadTranslation()
+{
+    if (TranslationFileName.isEmpty())
+        return;
+    LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(TranslationFileName));
+    for (QTreeWidgetItem* node : TreeNodes())
+        TComponentTree::UpdateText(node);
+    TV_EditComponents->SortTree();
+}
+
+void TMainForm::LoadColors()
+{
+    if (ColorFileName.isEmpty())
+        return;
+    LoadColorFile(TreeComponents(), ResolveCaseInsensitive(ColorFileName));
+    RefreshDisplay();
+}
+
+void TMainForm::SelectTranslationFile1Click()
+{
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Select Translation File");
+    o.DefaultExt = QStringLiteral("*.tsl");
+    o.Filter = QStringLiteral("Translation File (*.tsl)|*.tsl");
+    o.InitialDir = Paths.TranslationDir;
+    const QString path = dialogs().OpenFile(o);
+    if (path.isEmpty())
+        return;
+    TranslationFileName = path;
+    LoadTranslation();
+}
+
+void TMainForm::SelectColorFile1Click()
+{
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Select Color File");
+    o.DefaultExt = QStringLiteral("*.clr");
+    o.Filter = QStringLiteral("Color File (*.clr)|*.clr");
+    o.InitialDir = Paths.ColorsDir;
+    const QString path = dialogs().OpenFile(o);
+    if (path.isEmpty())
+        return;
+    ColorFileName = path;
+    LoadColors();
+    TV_EditComponents->viewport()->update();
+}
+
+void TMainForm::ChangeColorClick()
+{
+    TSelection* s = SelectionOf(SelectedNode());
+    if (!s)
+        return;
+    unsigned color = s->Color;
+    if (!dialogs().ChooseColor(color))
+        return;
+    s->Color = color;
+    TV_EditComponents->viewport()->update();
+    RefreshDisplay();
+}
+
+void TMainForm::SaveColorsClick()
+{
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Save Colors");
+    o.DefaultExt = QStringLiteral("*.clr");
+    o.Filter = QStringLiteral("Color File (*.clr)|*.clr");
+    o.InitialDir = Paths.ColorsDir;
+    o.FileName = ColorFileName;
+    o.OverwritePrompt = true;
+    const QString path = dialogs().SaveFile(o);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SaveColorsFile(TreeComponents(), path, &error))
+        dialogs().ShowMessage(error);
+}
+
+void TMainForm::AssignnewnameClick()
+{
+    QTreeWidgetItem* node = SelectedNode();
+    TSelection* s = SelectionOf(node);
+    if (!s)
+        return;
+    const QString text = dialogs().InputQuery(QStringLiteral("Replace displayed name"),
+                                              QStringLiteral("Enter new name for component:"), node->text(0));
+    s->DisplayName = text;
+    node->setText(0, text);
+    TV_EditComponents->SortTree();
+}
+
+void TMainForm::SavenamesClick()
+{
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Save Names");
+    o.DefaultExt = QStringLiteral("*.tsl");
+    o.Filter = QStringLiteral("Translation File (*.tsl)|*.tsl");
+    o.InitialDir = Paths.TranslationDir;
+    o.FileName = TranslationFileName;
+    o.OverwritePrompt = true;
+    const QString path = dialogs().SaveFile(o);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!SaveNamesFile(TreeComponents(), path, &error))
+        dialogs().ShowMessage(error);
+}
+
+// ---- Tree commands
+
+void TMainForm::Moveonelevelup1Click()
+{
+    QTreeWidgetItem* node = SelectedNode();
+    if (!node)
+        return;
+    QTreeWidgetItem* parent = node->parent();
+    TV_EditComponents->MoveNode(node, parent ? parent->parent() : nullptr);
+    TV_EditComponents->SortTree();
+    RefreshDisplay();
+}
+
+void TMainForm::ShowAll1Click()
+{
+    for (TSelection* s : TreeComponents())
+        s->Hidden = false;
+    RB_CheckedSelections->setChecked(true);
+    TV_EditComponents->viewport()->update();
+    RefreshDisplay();
+}
+
+void TMainForm::HideAllClick()
+{
+    for (TSelection* s : TreeComponents())
+        s->Hidden = true;
+    RB_CheckedSelections->setChecked(true);
+    TV_EditComponents->viewport()->update();
+    RefreshDisplay();
+}
+
+void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)
+{
+    if (!EditMode_)
+        return;
+    // An edit applies to whole subtrees: a node below a selected one needs no selection.
+    for (QTreeWidgetItem* node : TreeNodes())
+        if (node->isSelected() && node->parent() && node->parent()->isSelected())
+            node->setSelected(false);
+    for (TSelection* s : TreeComponents()) {
+        if (IsInAnimation(s))
+            s->BaseTransform = s->ActTransform;
+        for (int i = 0; i < 3; ++i)
+            s->EditRot[i] = s->EditMove[i] = 0;
+    }
+}
+
+void TMainForm::TV_EditComponentsMouseUp()
+{
+    TV_EditComponents->viewport()->update();
+    if (!TV_EditComponents->selectedItems().isEmpty())
+        RefreshDisplay();
+}

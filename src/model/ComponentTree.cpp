@@ -1,0 +1,293 @@
+#include "model/ComponentTree.h"
+#include "model/P3dmodell.h"
+
+#include <QCollator>
+#include <QDropEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+constexpr int kSelectionRole = Qt::UserRole + 1;
+
+QColor FromColorRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+// Sorted by display text the way the desktop compares names: locale-aware.
+class TComponentNode final : public QTreeWidgetItem {
+public:
+    TComponentNode() : QTreeWidgetItem(UserType) {}
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        static const QCollator collator;
+        return collator.compare(text(0), other.text(0)) < 0;
+    }
+};
+
+class TComponentDelegate final : public QStyledItemDelegate {
+public:
+    explicit TComponentDelegate(TComponentTree* tree) : QStyledItemDelegate(tree), Tree_(tree) {}
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QTreeWidgetItem* node = Tree_->itemFromIndex(index);
+        const TSelection* s = TComponentTree::SelectionOf(node);
+        QStyleOptionViewItem opt = option;
+        // Selected nodes and the nodes below them get their own backgrounds.
+        const QList<QTreeWidgetItem*> selected = Tree_->selectedItems();
+        if (!selected.isEmpty()) {
+            if (node->isSelected())
+                p->fillRect(opt.rect, QColor(0x91, 0x91, 0x11));
+            else
+                for (const QTreeWidgetItem* sel : selected)
+                    if (TComponentTree::IsDescendant(node, sel)) {
+                        p->fillRect(opt.rect, QColor(0x80, 0x80, 0x00));
+                        break;
+                    }
+        }
+        opt.state &= ~QStyle::State_Selected;
+        opt.rect.adjust(30, 0, 0, 0);  // room for swatch, mark and cross
+        opt.palette.setColor(QPalette::Text, Qt::white);
+        QStyledItemDelegate::paint(p, opt, index);
+        if (!s)
+            return;
+        const int x0 = option.rect.left();
+        const int top = option.rect.top(), bottom = option.rect.bottom();
+        p->save();
+        p->fillRect(QRect(QPoint(x0 + 2, top + 2), QPoint(x0 + 10, bottom - 2)), FromColorRef(s->Color));
+        if (Tree_->IsAnimated && Tree_->IsAnimated(s)) {
+            p->setPen(Qt::black);
+            QFont f = p->font();
+            f.setBold(true);
+            p->setFont(f);
+            p->drawText(QRect(x0 + 2, top + 2, 10, bottom - top - 2), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("A"));
+        }
+        if (s->Hidden) {
+            p->setPen(QPen(QColor(0xFF, 0, 0), 2));
+            p->drawLine(x0 + 12, top + 2, x0 + 26, top + 14);
+            p->drawLine(x0 + 26, top + 2, x0 + 12, top + 14);
+        }
+        p->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize s = QStyledItemDelegate::sizeHint(option, index);
+        return {s.width() + 30, std::max(s.height(), 17)};
+    }
+
+private:
+    TComponentTree* Tree_;
+};
+}  // namespace
+
+TComponentTree::TComponentTree(QWidget* parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setIndentation(Indent);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setDragEnabled(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+    setItemDelegate(new TComponentDelegate(this));
+    setStyleSheet(QStringLiteral("QTreeWidget{background:#404040;color:white}"));
+}
+
+TSelection* TComponentTree::SelectionOf(const QTreeWidgetItem* node)
+{
+    return node ? static_cast<TSelection*>(node->data(0, kSelectionRole).value<void*>()) : nullptr;
+}
+
+QTreeWidgetItem* TComponentTree::AddComponent(TSelection* component)
+{
+    auto* node = new TComponentNode;
+    node->setData(0, kSelectionRole, QVariant::fromValue(static_cast<void*>(component)));
+    node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
+    addTopLevelItem(node);
+    UpdateText(node);
+    return node;
+}
+
+void TComponentTree::UpdateText(QTreeWidgetItem* node)
+{
+    if (const TSelection* s = SelectionOf(node))
+        node->setText(0, s->DisplayName);
+}
+
+std::vector<QTreeWidgetItem*> TComponentTree::Nodes() const
+{
+    std::vector<QTreeWidgetItem*> out;
+    std::vector<QTreeWidgetItem*> stack;
+    for (int i = topLevelItemCount() - 1; i >= 0; --i)
+        stack.push_back(topLevelItem(i));
+    while (!stack.empty()) {
+        QTreeWidgetItem* n = stack.back();
+        stack.pop_back();
+        out.push_back(n);
+        for (int i = n->childCount() - 1; i >= 0; --i)
+            stack.push_back(n->child(i));
+    }
+    return out;
+}
+
+std::vector<TSelection*> TComponentTree::Components() const
+{
+    std::vector<TSelection*> out;
+    for (QTreeWidgetItem* n : Nodes())
+        if (TSelection* s = SelectionOf(n))
+            out.push_back(s);
+    return out;
+}
+
+QTreeWidgetItem* TComponentTree::FindNodeByName(const QString& name) const
+{
+    if (name.isEmpty())
+        return nullptr;
+    for (QTreeWidgetItem* n : Nodes())
+        if (const TSelection* s = SelectionOf(n); s && s->Name == name)
+            return n;
+    return nullptr;
+}
+
+int TComponentTree::Level(const QTreeWidgetItem* node)
+{
+    int level = 0;
+    for (const QTreeWidgetItem* p = node ? node->parent() : nullptr; p; p = p->parent())
+        ++level;
+    return level;
+}
+
+bool TComponentTree::IsDescendant(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor)
+{
+    for (const QTreeWidgetItem* p = node ? node->parent() : nullptr; p; p = p->parent())
+        if (p == ancestor)
+            return true;
+    return false;
+}
+
+bool TComponentTree::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent)
+{
+    if (!node || node == newParent || IsDescendant(newParent, node))
+        return false;
+    const bool wasSelected = node->isSelected();
+    const bool wasCurrent = currentItem() == node;
+    // Expansion lives in the view: remember it for the subtree that is taken out.
+    std::vector<QTreeWidgetItem*> expanded;
+    std::vector<QTreeWidgetItem*> stack{node};
+    while (!stack.empty()) {
+        QTreeWidgetItem* n = stack.back();
+        stack.pop_back();
+        if (n->isExpanded())
+            expanded.push_back(n);
+        for (int i = 0; i < n->childCount(); ++i)
+            stack.push_back(n->child(i));
+    }
+    if (QTreeWidgetItem* p = node->parent())
+        p->removeChild(node);
+    else
+        takeTopLevelItem(indexOfTopLevelItem(node));
+    if (newParent) {
+        newParent->addChild(node);
+        newParent->setExpanded(true);
+    } else {
+        addTopLevelItem(node);
+    }
+    for (QTreeWidgetItem* n : expanded)
+        n->setExpanded(true);
+    if (wasCurrent)
+        setCurrentItem(node, 0, QItemSelectionModel::NoUpdate);
+    node->setSelected(wasSelected);
+    return true;
+}
+
+void TComponentTree::SortTree() { sortItems(0, Qt::AscendingOrder); }
+
+std::pair<int, int> TComponentTree::CrossArea(const QTreeWidgetItem* node) const
+{
+    const int x1 = visualItemRect(node).left() + 12;
+    return {x1, x1 + 16};
+}
+
+void TComponentTree::ToggleHidden(QTreeWidgetItem* node)
+{
+    TSelection* s = SelectionOf(node);
+    if (!s)
+        return;
+    const bool hidden = !s->Hidden;
+    s->Hidden = hidden;
+    std::vector<QTreeWidgetItem*> stack;
+    for (int i = 0; i < node->childCount(); ++i)
+        stack.push_back(node->child(i));
+    while (!stack.empty()) {
+        QTreeWidgetItem* n = stack.back();
+        stack.pop_back();
+        if (TSelection* c = SelectionOf(n))
+            c->Hidden = hidden;
+        for (int i = 0; i < n->childCount(); ++i)
+            stack.push_back(n->child(i));
+    }
+    viewport()->update();
+}
+
+bool TComponentTree::DropOn(QTreeWidgetItem* target)
+{
+    bool changed = false;
+    if (LinkingEnabled && LinkingEnabled() && target && DragNode)
+        changed = MoveNode(DragNode, target);
+    if (changed)
+        SortTree();
+    DragNode = nullptr;
+    viewport()->update();
+    if (changed)
+        emit HierarchyChanged();
+    return changed;
+}
+
+void TComponentTree::mousePressEvent(QMouseEvent* e)
+{
+    const QPoint pos = e->position().toPoint();
+    QTreeWidgetItem* node = itemAt(pos);
+    DragNode = node;
+    if (node) {
+        const auto [from, to] = CrossArea(node);
+        if (pos.x() > from && pos.x() < to)
+            ToggleHidden(node);
+    }
+    if (!(LinkingEnabled && LinkingEnabled()))
+        DragNode = nullptr;
+    QTreeWidget::mousePressEvent(e);
+    emit NodePressed(node, pos, e->button());
+}
+
+void TComponentTree::mouseReleaseEvent(QMouseEvent* e)
+{
+    QTreeWidget::mouseReleaseEvent(e);
+    viewport()->update();
+    emit MouseReleased();
+}
+
+void TComponentTree::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->source() == this)
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TComponentTree::dragMoveEvent(QDragMoveEvent* e)
+{
+    const bool ok = e->source() == this && itemAt(e->position().toPoint()) && LinkingEnabled && LinkingEnabled();
+    if (ok)
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void TComponentTree::dropEvent(QDropEvent* e)
+{
+    DropOn(itemAt(e->position().toPoint()));
+    // The move is done here; the drag must not remove anything afterwards.
+    e->setDropAction(Qt::IgnoreAction);
+    e->accept();
+}

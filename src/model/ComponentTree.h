@@ -1,0 +1,68 @@
+#pragma once
+// The component tree: the only store of the component hierarchy. Each node carries one
+// component (a TSelection of the main model); a node's parent is the component it is
+// linked to. The tree draws each component's colour swatch, its animation mark and its
+// hidden cross, and sorts every level by display text after each change of hierarchy.
+#include <QTreeWidget>
+#include <functional>
+#include <vector>
+
+struct TSelection;
+
+class TComponentTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TComponentTree(QWidget* parent = nullptr);
+
+    static constexpr int Indent = 25;
+
+    static TSelection* SelectionOf(const QTreeWidgetItem* node);
+    // Appends a top-level node for the component.
+    QTreeWidgetItem* AddComponent(TSelection* component);
+
+    // Every node in depth-first pre-order.
+    std::vector<QTreeWidgetItem*> Nodes() const;
+    // Their components, in the same order.
+    std::vector<TSelection*> Components() const;
+    // The first node in tree order whose component Name equals name exactly; null for "".
+    QTreeWidgetItem* FindNodeByName(const QString& name) const;
+    static int Level(const QTreeWidgetItem* node);
+    static bool IsDescendant(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor);
+
+    // Moves node with its subtree to be the last child of newParent (the end of the top
+    // level when null). Refused (false) onto the node itself or one of its descendants.
+    bool MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent);
+    // Sorts every level by node text, locale-aware; selection and expansion are kept.
+    void SortTree();
+    // Sets the node text from its component's DisplayName.
+    static void UpdateText(QTreeWidgetItem* node);
+
+    // The x range (viewport coordinates) of a node's hidden-cross click area, exclusive.
+    std::pair<int, int> CrossArea(const QTreeWidgetItem* node) const;
+    // Toggles Hidden of the node's component and sets its whole subtree to the new value.
+    void ToggleHidden(QTreeWidgetItem* node);
+
+    // Whether dropping a dragged node links it (the pivot-and-linking switch is down).
+    std::function<bool()> LinkingEnabled;
+    // Whether a component is in the animation (the "A" mark).
+    std::function<bool(const TSelection*)> IsAnimated;
+
+    // The node under the mouse at the last press; the source of a drag.
+    QTreeWidgetItem* DragNode = nullptr;
+    // The drop of DragNode onto target: links it when linking is enabled. Always clears
+    // DragNode. Returns whether the hierarchy changed.
+    bool DropOn(QTreeWidgetItem* target);
+
+signals:
+    // Raised after the tree's own handling of a press/release, with the node under the mouse.
+    void NodePressed(QTreeWidgetItem* node, QPoint pos, Qt::MouseButton button);
+    void MouseReleased();
+    void HierarchyChanged();
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+};
