@@ -36,12 +36,18 @@ struct TPoseNode {
     bool InAnimation = false;  // the component's name is in the animation
 };
 
-// v rounded to the nearest float. The volatile keeps the rounding: g++ 12's vectoriser was
-// seen to drop a plain float cast between two double operations, which made posed points
-// depend on digits the stored point and the frame never had.
+// v rounded to the nearest float. g++ 12's vectoriser was seen to drop a plain float cast
+// between two double operations, which made posed points depend on digits that neither
+// the stored point nor the frame has; the empty asm (or a volatile elsewhere) pins the
+// float value down at almost no cost.
 inline double RoundToFloat(double v)
 {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    float f = static_cast<float>(v);
+    asm("" : "+x"(f));
+#else
     volatile float f = static_cast<float>(v);
+#endif
     return f;
 }
 

@@ -11,7 +11,7 @@
 // about its centre; a non-finite range is refused and the old one kept.
 #include "widgets/ChartItems.h"
 
-#include <QLineF>
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -100,7 +100,8 @@ private:
     TMapping Mapping() const;
     void StartDrag(QPointF pixel);
     void DrawGrid(QPainter& p, const TMapping& m) const;
-    void DrawItems(QPainter& p, const TMapping& m);
+    void RasterLines(const TMapping& m);
+    void DrawMarksAndTexts(QPainter& p, const TMapping& m);
 
     TChartItems Items_;
     TChartRange Range_{-1, -1, 1, 1};
@@ -119,5 +120,6 @@ private:
     TChartRange DragRange_;
     TMapping DragMapping_;
 
-    std::vector<QLineF> LineBuf_;  // reused on every paint
+    QImage Canvas_;          // reused on every paint
+    bool HasMarks_ = false;  // the last raster pass met marks or texts
 };
