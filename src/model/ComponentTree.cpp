@@ -18,8 +18,15 @@ public:
     TComponentNode() : QTreeWidgetItem(UserType) {}
     bool operator<(const QTreeWidgetItem& other) const override
     {
-        static const QCollator collator;
-        return collator.compare(text(0), other.text(0)) < 0;
+        // Letter case matters only between names that are otherwise equal, as in the
+        // desktop's own file lists.
+        static const QCollator collator = [] {
+            QCollator c;
+            c.setCaseSensitivity(Qt::CaseInsensitive);
+            return c;
+        }();
+        const int order = collator.compare(text(0), other.text(0));
+        return order != 0 ? order < 0 : text(0) < other.text(0);
     }
 };
 
