@@ -32,7 +32,7 @@ for name in "${targets[@]}"; do
     cp -n fuzz/seeds/"$short"/* "$corpus"/ 2>/dev/null || true
   fi
   echo "== $name (${seconds}s, $(find "$corpus" -type f | wc -l) inputs in corpus)"
-  if "$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=16384 \
+  if "$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
        -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^Done' "$log" | tail -n 2 || true
   else
