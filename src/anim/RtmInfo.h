@@ -6,7 +6,8 @@
 
 #include <QString>
 
-// Readable text: a line per header name, per frame and per entry.
+// Readable text: a line per header name, per frame and per entry. Control characters
+// and backslashes in names are shown as \xNN.
 QString RtmInfoText(const TAnimDocument& doc);
 
 // One JSON object:

@@ -134,14 +134,15 @@ void TestRtmInfo::jsonReadsBackExactly()
 
 void TestRtmInfo::textHasALinePerItem()
 {
-    const TFile file = TFile::Regular({"Body", "Arm"}, 3);
+    // A line break inside a name must not break the one-line-per-item layout.
+    const TFile file = TFile::Regular({"Body", "Arm\nx"}, 3);
     TAnimDocument d;
     QCOMPARE(ReadRtm(Build(file), d), QString());
     const QStringList lines = RtmInfoText(d).split('\n', Qt::SkipEmptyParts);
     // TotalMove, component heading, 2 names, frame heading, 3 x (frame + 2 entries).
     QCOMPARE(lines.size(), 1 + 1 + 2 + 1 + 3 * 3);
     QVERIFY(lines[0].contains("1.5") && lines[0].contains("-2.25") && lines[0].contains("0.125"));
-    QVERIFY(lines[3].contains("Arm"));
+    QVERIFY2(lines[3].contains("Arm\\x0ax"), qPrintable(lines[3]));
     QVERIFY(lines[8].contains("0.5"));  // frame 1's time
     // Frame 1, entry 1 (Arm): the matrix values follow the name.
     const QString entry = lines[10];

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 bool WriteBytes(const QString& path, const QByteArray& bytes)
@@ -57,6 +58,7 @@ private slots:
     void writeAtomicKeepsOldFileOnFailure_data();
     void writeAtomicKeepsOldFileOnFailure();
     void writeAtomicKeepsOldFileWhenWritingFails();
+    void writeAtomicKeepsOldFileInReadOnlyFolder();
     void readWholeFile();
     void fileNamePart_data();
     void fileNamePart();
@@ -146,6 +148,20 @@ void TestFileUtil::writeAtomicKeepsOldFileWhenWritingFails()
     QCOMPARE(ReadBytes(path), QByteArray("Model.p3d"));
     // No half-written temporary file is left beside it.
     QCOMPARE(QDir(Dir_->path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+void TestFileUtil::writeAtomicKeepsOldFileInReadOnlyFolder()
+{
+    if (geteuid() == 0)
+        QSKIP("folder permissions do not bind root; the file-size limit case covers the failure");
+    const QString folder = Dir_->filePath("Anims");
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QString error;
+    const bool ok = WriteFileAtomic(folder + "/Walk.RTM", "new", &error);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(!ok);
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(ReadBytes(folder + "/Walk.RTM"), QByteArray("Anims/Walk.RTM"));
 }
 
 void TestFileUtil::readWholeFile()
