@@ -1,0 +1,87 @@
+#include "Inputs.h"
+
+#include "support/LpvBuilder.h"
+#include "support/P3dBuilder.h"
+#include "support/RtmBuilder.h"
+
+namespace BenchInputs {
+
+QByteArray ComponentName(int i, int count)
+{
+    return QByteArray("Component_") + QByteArray::number(count - 1 - i).rightJustified(4, '0');
+}
+
+QByteArray Animation(int components, int frames)
+{
+    RtmBuild::TFile f;
+    f.TotalMove = {0.5f, 0.f, -1.25f};
+    for (int c = 0; c < components; ++c)
+        f.Names.push_back(ComponentName(c, components));
+    f.Frames.resize(size_t(frames));
+    for (int i = 0; i < frames; ++i) {
+        RtmBuild::TFrame& fr = f.Frames[size_t(i)];
+        fr.Time = frames > 1 ? float(i) / float(frames - 1) : 0.f;
+        fr.Records.resize(size_t(components));
+        for (int c = 0; c < components; ++c) {
+            RtmBuild::TRecord& r = fr.Records[size_t(c)];
+            r.Name = f.Names[size_t(c)];
+            // frame + component/128 - k/16 is exact in a float for these sizes and differs
+            // for every (frame, component) pair.
+            for (int k = 0; k < 12; ++k)
+                r.Matrix[size_t(k)] = float(i) + float(c) / 128.f - float(k) / 16.f;
+        }
+    }
+    return RtmBuild::Build(f);
+}
+
+QByteArray Model(int vertices, int polygons, int selections)
+{
+    TP3dBuilder b;
+    b.Points.reserve(size_t(vertices));
+    b.Polygons.reserve(size_t(polygons));
+    for (int v = 0; v < vertices; ++v)
+        b.AddPoint(float(v % 100) * 0.01f, float((v / 100) % 100) * 0.01f, float(v / 10000) * 0.01f);
+    const int pointsPer = vertices / selections;
+    const int polygonsPer = polygons / selections;
+    const QByteArray texture = "data\\textures\\body_co.paa";
+    for (int s = 0; s < selections; ++s) {
+        const int normal = b.AddNormal(0, 0, 1);
+        const int first = s * pointsPer;
+        const int last = s == selections - 1 ? vertices : first + pointsPer;
+        const int span = last - first;
+        std::vector<int> points(static_cast<size_t>(span));
+        for (int k = 0; k < span; ++k)
+            points[size_t(k)] = first + k;
+        const int firstPolygon = s * polygonsPer;
+        const int lastPolygon = s == selections - 1 ? polygons : firstPolygon + polygonsPer;
+        std::vector<int> owned;
+        owned.reserve(size_t(lastPolygon - firstPolygon));
+        for (int p = firstPolygon; p < lastPolygon; ++p) {
+            TP3dBuilder::Polygon poly;
+            poly.TextureName = texture;
+            poly.VertexCount = p % 2 ? 4 : 3;
+            for (uint32_t k = 0; k < poly.VertexCount; ++k) {
+                poly.Corners[k].PointIndex = uint32_t(first + (p - firstPolygon + int(k)) % span);
+                poly.Corners[k].NormalIndex = uint32_t(normal);
+                poly.Corners[k].U = float(k) * 0.25f;
+                poly.Corners[k].V = float(p % 7) * 0.125f;
+            }
+            b.Polygons.push_back(poly);
+            owned.push_back(p);
+        }
+        b.AddSelection(ComponentName(s, selections), points, owned);
+    }
+    return b.Build();
+}
+
+QByteArray Linking(int selections)
+{
+    TLpvBuilder b;
+    for (int s = 0; s < selections; ++s) {
+        const QByteArray parent = s == 0 ? QByteArray() : ComponentName((s - 1) / 3, selections);
+        b.Add(ComponentName(s, selections), parent, float(s) * 0.5f, 1.f, -float(s) * 0.25f);
+    }
+    return b.Build();
+}
+
+}  // namespace BenchInputs

@@ -1,0 +1,22 @@
+#pragma once
+// The benchmark's input files, made in memory by the test builders: an animation, a model
+// whose named selections carry the same component names, and a linking file for it.
+#include <QByteArray>
+
+namespace BenchInputs {
+
+// Component i's name. Later components get earlier names, so sorting the tree has work.
+QByteArray ComponentName(int i, int count);
+
+// count components x frames frames; every entry holds its own matrix.
+QByteArray Animation(int components, int frames);
+
+// vertices points and polygons triangles and quads, split evenly over selections named
+// components; each selection owns its share of points and polygons.
+QByteArray Model(int vertices, int polygons, int selections);
+
+// Links the selections of Model() into a tree of fan-out 3 (component 0 at the top) with
+// a pivot each.
+QByteArray Linking(int selections);
+
+}  // namespace BenchInputs
