@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Ini.h"
 #include "view3d/Framemanipulator.h"
+#include "widgets/Chart.h"
 #include "widgets/Controls.h"
 
 #include <QAction>
@@ -25,6 +26,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -78,6 +80,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent) : QMainWindow(pare
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
+    Built_ = true;
 }
 
 TMainForm::~TMainForm()
@@ -136,8 +139,10 @@ void TMainForm::BuildMenus()
     for (QAction* a : {ShowAxes1, ShowGrid1, AutoScale1}) {
         a->setCheckable(true);
         a->setChecked(true);
-        connect(a, &QAction::toggled, this, [this] { RefreshDisplay(); });
     }
+    connect(ShowAxes1, &QAction::toggled, this, [this] { RefreshDisplay(); });
+    connect(ShowGrid1, &QAction::toggled, this, [this] { ShowGrid1Click(); });
+    connect(AutoScale1, &QAction::toggled, this, [this] { RefreshDisplay(); });
     MenuSettings->addSeparator();
     SelectTranslationFile1 = MenuSettings->addAction(QStringLiteral("Select &Translation File..."), this,
                                                      [this] { SelectTranslationFile1Click(); });
@@ -228,6 +233,13 @@ QWidget* TMainForm::BuildLeftColumn()
     connect(TV_EditComponents, &TComponentTree::NodePressed, this,
             [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
     connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
+    // Any change of the tree's rows or order invalidates the pre-order walk and member lists.
+    QAbstractItemModel* treeModel = TV_EditComponents->model();
+    const auto dirty = [this] { TreeOrderDirty_ = true; };
+    connect(treeModel, &QAbstractItemModel::rowsInserted, this, dirty);
+    connect(treeModel, &QAbstractItemModel::rowsRemoved, this, dirty);
+    connect(treeModel, &QAbstractItemModel::layoutChanged, this, dirty);
+    connect(treeModel, &QAbstractItemModel::modelReset, this, dirty);
     BuildTreePopup();
     col->addWidget(TV_EditComponents, 1);
 
@@ -239,8 +251,15 @@ QWidget* TMainForm::BuildLeftColumn()
                                QStringLiteral("Show the components that are not hidden"), P_DisplayMode);
     RB_AllSelections = Led(QStringLiteral("All Components"), QStringLiteral("RB_AllSelections"),
                            QStringLiteral("Show every component"), P_DisplayMode);
-    RB_CheckedSelections->setAutoExclusive(true);
-    RB_AllSelections->setAutoExclusive(true);
+    AbLED1 = Led(QStringLiteral("No Component"), QStringLiteral("AbLED1"), QStringLiteral("Show no components"),
+                 P_DisplayMode);
+    for (TLedButton* b : {RB_CheckedSelections, RB_AllSelections, AbLED1}) {
+        b->setAutoExclusive(true);
+        connect(b, &QToolButton::toggled, this, [this](bool on) {
+            if (on)
+                RefreshDisplay();
+        });
+    }
     RB_CheckedSelections->setChecked(true);
     RB_AllPolygons = Led(QStringLiteral("All Polygons"), QStringLiteral("RB_AllPolygons"),
                          QStringLiteral("Show every polygon of the model"), P_DisplayMode);
@@ -248,11 +267,7 @@ QWidget* TMainForm::BuildLeftColumn()
     B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
                         QStringLiteral("Set pivots with Shift+click and link components by drag and drop"),
                         P_DisplayMode);
-    // Linking drags one node at a time.
-    connect(B_ChangePivot, &QToolButton::toggled, this, [this](bool on) {
-        TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection
-                                               : QAbstractItemView::ExtendedSelection);
-    });
+    connect(B_ChangePivot, &QToolButton::toggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
     LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
                       QStringLiteral("Pivot and linking file loaded"), P_DisplayMode);
     LED_Linking->setEnabled(false);
@@ -262,25 +277,25 @@ QWidget* TMainForm::BuildLeftColumn()
                                QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
     connect(B_SaveLinking, &QPushButton::clicked, this, [this] { B_SaveLinkingStatusChanged(); });
     connect(B_LoadLinking, &QPushButton::clicked, this, [this] { B_LoadLinkingStatusChanged(); });
-    connect(RB_CheckedSelections, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     connect(RB_AllPolygons, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     connect(B_Points, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
-    dm->addWidget(RB_CheckedSelections, 0, 0);
-    dm->addWidget(RB_AllSelections, 0, 1);
-    dm->addWidget(RB_AllPolygons, 1, 0);
-    dm->addWidget(B_Points, 1, 1);
-    dm->addWidget(B_ChangePivot, 2, 0);
-    dm->addWidget(LED_Linking, 2, 1);
-    dm->addWidget(B_SaveLinking, 3, 0, 1, 2);
-    dm->addWidget(B_LoadLinking, 4, 0, 1, 2);
+    auto* show = new QLabel(QStringLiteral("Show..."), P_DisplayMode);
+    SetHint(show, QStringLiteral("Click to select Modus"));
+    dm->addWidget(show, 0, 0);
+    dm->addWidget(RB_CheckedSelections, 0, 1);
+    dm->addWidget(RB_AllSelections, 1, 0);
+    dm->addWidget(AbLED1, 1, 1);
+    dm->addWidget(RB_AllPolygons, 2, 0);
+    dm->addWidget(B_Points, 2, 1);
+    dm->addWidget(B_ChangePivot, 3, 0);
+    dm->addWidget(LED_Linking, 3, 1);
+    dm->addWidget(B_SaveLinking, 4, 0, 1, 2);
+    dm->addWidget(B_LoadLinking, 5, 0, 1, 2);
     col->addWidget(P_DisplayMode);
 
     col->addWidget(BuildFramePanel());
 
-    P_Edit = new QWidget(P_Left);
-    P_Edit->setObjectName(QStringLiteral("P_Edit"));
-    P_Edit->hide();
-    col->addWidget(P_Edit);
+    col->addWidget(BuildEditPanel());
 
     col->addWidget(BuildPlayPanel());
     return P_Left;
@@ -288,12 +303,12 @@ QWidget* TMainForm::BuildLeftColumn()
 
 QWidget* TMainForm::BuildFramePanel()
 {
-    P_Frames = new QWidget(P_Left);
-    P_Frames->setObjectName(QStringLiteral("P_Frames"));
-    auto* l = new QGridLayout(P_Frames);
+    P_Timing = new QWidget(P_Left);
+    P_Timing->setObjectName(QStringLiteral("P_Timing"));
+    auto* l = new QGridLayout(P_Timing);
     l->setContentsMargins(0, 0, 0, 0);
 
-    G_Frames = new QTableWidget(2, 2, P_Frames);
+    G_Frames = new QTableWidget(2, 2, P_Timing);
     G_Frames->setObjectName(QStringLiteral("G_Frames"));
     G_Frames->horizontalHeader()->hide();
     G_Frames->verticalHeader()->hide();
@@ -313,20 +328,22 @@ QWidget* TMainForm::BuildFramePanel()
     l->addWidget(G_Frames, 0, 0, 7, 1);
 
     B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
-                          QStringLiteral("Insert a new Frame after the current selected Frame"), P_Frames);
+                          QStringLiteral("Insert a new Frame after the current selected Frame"), P_Timing);
     B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"),
-                           QStringLiteral("Delete Selected Frame"), P_Frames);
+                           QStringLiteral("Delete Selected Frame"), P_Timing);
     B_UnloadAnim = PushButton(QStringLiteral("Unload Animation"), QStringLiteral("B_UnloadAnim"),
-                              QStringLiteral("Clear and unload Animation"), P_Frames);
+                              QStringLiteral("Clear and unload Animation"), P_Timing);
     B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"),
-                           QStringLiteral("Create a new Animation"), P_Frames);
+                           QStringLiteral("Create a new Animation"), P_Timing);
     B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"),
-                           QStringLiteral("Edit the current frame"), P_Frames);
-    B_ResetFrame = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetFrame"),
-                              QStringLiteral("Reset the current frame"), P_Frames);
+                           QStringLiteral("Edit selected Frame"), P_Timing);
+    B_ResetMatrix = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetMatrix"),
+                              QStringLiteral("Reset Frame Matrix"), P_Timing);
     int row = 0;
-    for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetFrame})
+    for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetMatrix})
         l->addWidget(b, row++, 1);
+    connect(B_Editing, &QPushButton::clicked, this, [this] { B_EditingStatusChanged(); });
+    connect(B_ResetMatrix, &QPushButton::clicked, this, [this] { B_ResetMatrixStatusChanged(); });
     connect(B_DelAnim, &QPushButton::clicked, this, [this] {
         if (Doc.AnimStepCount == 0) {
             dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
@@ -344,32 +361,92 @@ QWidget* TMainForm::BuildFramePanel()
             RefreshFrameTimerChart();
         }
     });
-    return P_Frames;
+    return P_Timing;
+}
+
+QWidget* TMainForm::BuildEditPanel()
+{
+    P_EditAnim = new QWidget(P_Left);
+    P_EditAnim->setObjectName(QStringLiteral("P_EditAnim"));
+    P_EditAnim->hide();
+    auto* l = new QGridLayout(P_EditAnim);
+    l->setContentsMargins(0, 0, 0, 0);
+    const auto toggle = [this](const QString& on, const QString& off, const QString& name) {
+        auto* b = new QPushButton(on, P_EditAnim);
+        b->setObjectName(name);
+        b->setCheckable(true);
+        b->setChecked(true);
+        connect(b, &QPushButton::toggled, b, [b, on, off](bool checked) { b->setText(checked ? on : off); });
+        return b;
+    };
+    B_EditOperation = toggle(QStringLiteral("Rotate"), QStringLiteral("Move"), QStringLiteral("B_EditOperation"));
+    B_RotType = toggle(QStringLiteral("Relative"), QStringLiteral("Absolut"), QStringLiteral("B_RotType"));
+    l->addWidget(B_EditOperation, 0, 0, 1, 2);
+    l->addWidget(B_RotType, 0, 2, 1, 2);
+    int row = 1;
+    for (QSlider** slot : {&Chg_X, &Chg_Y, &Chg_Z}) {
+        const QString axis = QString(QLatin1Char("XYZ"[row - 1]));
+        auto* s = new QSlider(Qt::Horizontal, P_EditAnim);
+        s->setObjectName(QStringLiteral("Chg_") + axis);
+        s->setRange(-1000, 1000);
+        s->setSingleStep(10);
+        s->setPageStep(100);
+        auto* value = new QLabel(QStringLiteral("0.00 %"), P_EditAnim);
+        value->setMinimumWidth(60);
+        connect(s, &QSlider::valueChanged, value,
+                [value](int v) { value->setText(QString::number(v / 100.0, 'f', 2) + QStringLiteral(" %")); });
+        // The sliders spring back to the centre when the mouse lets go of them.
+        connect(s, &QSlider::sliderReleased, this, [s] { s->setValue(0); });
+        l->addWidget(new QLabel(axis, P_EditAnim), row, 0);
+        l->addWidget(s, row, 1, 1, 2);
+        l->addWidget(value, row, 3);
+        *slot = s;
+        ++row;
+    }
+    l->addWidget(new QLabel(QStringLiteral("Exit Edit and..."), P_EditAnim), row, 0, 1, 2);
+    B_ApplyEdit = PushButton(QStringLiteral("Apply Changes"), QStringLiteral("B_ApplyEdit"),
+                             QStringLiteral("Write the edit into the frame"), P_EditAnim);
+    B_CancelEdit = PushButton(QStringLiteral("Cancel Changes"), QStringLiteral("B_CancelEdit"),
+                              QStringLiteral("Leave edit mode without writing"), P_EditAnim);
+    B_ResetEdit = PushButton(QStringLiteral("Restore"), QStringLiteral("B_ResetEdit"),
+                             QStringLiteral("Restore Component Frame"), P_EditAnim);
+    l->addWidget(B_ApplyEdit, row + 1, 0, 1, 2);
+    l->addWidget(B_CancelEdit, row + 1, 2, 1, 2);
+    l->addWidget(B_ResetEdit, row + 2, 0, 1, 4);
+    connect(B_ApplyEdit, &QPushButton::clicked, this, [this] { B_ApplyEditStatusChanged(); });
+    connect(B_CancelEdit, &QPushButton::clicked, this, [this] { B_CancelEditStatusChanged(); });
+    connect(B_ResetEdit, &QPushButton::clicked, this, [this] { B_ResetEditStatusChanged(); });
+
+    EditTimer = new QTimer(this);
+    EditTimer->setObjectName(QStringLiteral("EditTimer"));
+    EditTimer->setInterval(50);
+    connect(EditTimer, &QTimer::timeout, this, [this] { EditTimerTimer(); });
+    return P_EditAnim;
 }
 
 QWidget* TMainForm::BuildPlayPanel()
 {
-    P_Play = new QWidget(P_Left);
-    P_Play->setObjectName(QStringLiteral("P_Play"));
-    auto* l = new QGridLayout(P_Play);
+    P_AnimControl = new QWidget(P_Left);
+    P_AnimControl->setObjectName(QStringLiteral("P_AnimControl"));
+    auto* l = new QGridLayout(P_AnimControl);
     l->setContentsMargins(0, 0, 0, 0);
 
-    AnimSlider = new QSlider(Qt::Horizontal, P_Play);
+    AnimSlider = new QSlider(Qt::Horizontal, P_AnimControl);
     AnimSlider->setObjectName(QStringLiteral("AnimSlider"));
     AnimSlider->setRange(0, 0);
     AnimSlider->setTickPosition(QSlider::TicksBelow);
     AnimSlider->setPageStep(1);
     connect(AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
-    B_Prev = Led(QStringLiteral("<"), QStringLiteral("B_Prev"), QStringLiteral("Previous Frame"), P_Play);
-    B_Next = Led(QStringLiteral(">"), QStringLiteral("B_Next"), QStringLiteral("Next Frame"), P_Play);
+    B_Prev = Led(QStringLiteral("<"), QStringLiteral("B_Prev"), QStringLiteral("Previous Frame"), P_AnimControl);
+    B_Next = Led(QStringLiteral(">"), QStringLiteral("B_Next"), QStringLiteral("Next Frame"), P_AnimControl);
     B_Prev->setCheckable(false);
     B_Next->setCheckable(false);
     connect(B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
     connect(B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
-    D_Steps = new QLCDNumber(5, P_Play);
+    D_Steps = new QLCDNumber(5, P_AnimControl);
     D_Steps->setObjectName(QStringLiteral("D_Steps"));
     SetHint(D_Steps, QStringLiteral("Total Frames"));
-    D_ActStep = new QLCDNumber(5, P_Play);
+    D_ActStep = new QLCDNumber(5, P_AnimControl);
     D_ActStep->setObjectName(QStringLiteral("D_ActStep"));
     SetHint(D_ActStep, QStringLiteral("Current Frame"));
     for (QLCDNumber* d : {D_Steps, D_ActStep}) {
@@ -382,23 +459,23 @@ QWidget* TMainForm::BuildPlayPanel()
     l->addWidget(D_ActStep, 1, 1);
     l->addWidget(D_Steps, 1, 2);
 
-    B_Play = new QPushButton(QStringLiteral("Play"), P_Play);
+    B_Play = new QPushButton(QStringLiteral("Play"), P_AnimControl);
     B_Play->setObjectName(QStringLiteral("B_Play"));
     B_Play->setCheckable(true);
     SetHint(B_Play, QStringLiteral("Play the animation"));
     connect(B_Play, &QPushButton::toggled, this, [this](bool on) { B_PlayStatusChanged(on); });
     l->addWidget(B_Play, 2, 0, 1, 2);
-    l->addWidget(new QLabel(QStringLiteral("Play Time:"), P_Play), 3, 0);
-    E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_Play);
+    l->addWidget(new QLabel(QStringLiteral("Play Time:"), P_AnimControl), 3, 0);
+    E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_AnimControl);
     E_AnimTime->setValue(1);
     SetHint(E_AnimTime, QStringLiteral("Enter Time for Animation Preview"));
     l->addWidget(E_AnimTime, 3, 1, 1, 2);
-    l->addWidget(new QLabel(QStringLiteral("Sec."), P_Play), 3, 3);
+    l->addWidget(new QLabel(QStringLiteral("Sec."), P_AnimControl), 3, 3);
 
-    l->addWidget(new QLabel(QStringLiteral("Total Move:"), P_Play), 4, 0);
-    E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, 3, -360, 360, P_Play);
-    E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, 3, -360, 360, P_Play);
-    E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, 3, -360, 360, P_Play);
+    l->addWidget(new QLabel(QStringLiteral("Total Move:"), P_AnimControl), 4, 0);
+    E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, 3, -360, 360, P_AnimControl);
+    E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, 3, -360, 360, P_AnimControl);
+    E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, 3, -360, 360, P_AnimControl);
     int axis = 0;
     for (QDoubleSpinBox* e : {E_TM_x, E_TM_y, E_TM_z}) {
         const int a = axis++;
@@ -407,25 +484,25 @@ QWidget* TMainForm::BuildPlayPanel()
     l->addWidget(E_TM_x, 5, 0);
     l->addWidget(E_TM_y, 5, 1);
     l->addWidget(E_TM_z, 5, 2);
-    B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_Play);
+    B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_AnimControl);
     B_TotalMove->setChecked(true);
     connect(B_TotalMove, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     l->addWidget(B_TotalMove, 5, 3);
 
-    l->addWidget(new QLabel(QStringLiteral("Modell Offset from Center:"), P_Play), 6, 0, 1, 4);
-    OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_Play);
-    OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_Play);
-    OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_Play);
+    l->addWidget(new QLabel(QStringLiteral("Modell Offset from Center:"), P_AnimControl), 6, 0, 1, 4);
+    OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_AnimControl);
+    OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_AnimControl);
+    OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_AnimControl);
     int col = 0;
     for (QDoubleSpinBox* e : {OffX, OffY, OffZ}) {
         connect(e, &QDoubleSpinBox::valueChanged, this, [this] { RefreshDisplay(); });
         l->addWidget(e, 7, col++);
     }
     B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
-                       QStringLiteral("Show the environment model"), P_Play);
+                       QStringLiteral("Show the environment model"), P_AnimControl);
     connect(B_Enviroment, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     l->addWidget(B_Enviroment, 8, 0, 1, 2);
-    return P_Play;
+    return P_AnimControl;
 }
 
 QWidget* TMainForm::Build3dArea()

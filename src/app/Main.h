@@ -8,8 +8,11 @@
 #include "anim/AnimDocument.h"
 #include "app/Paths.h"
 #include "app/Settings.h"
+#include "pose/EditMath.h"
+#include "pose/Pose.h"
 
 #include <QMainWindow>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -21,6 +24,8 @@ class QMenu;
 class QSlider;
 class QSplitter;
 class QTableWidget;
+class QTimer;
+class TChart;
 class QTreeWidgetItem;
 class QPushButton;
 class QToolButton;
@@ -97,6 +102,7 @@ public:
     QWidget* P_DisplayMode = nullptr;
     TLedButton* RB_CheckedSelections = nullptr;
     TLedButton* RB_AllSelections = nullptr;
+    TLedButton* AbLED1 = nullptr;  // "No Component"
     TLedButton* RB_AllPolygons = nullptr;
     TLedButton* B_Points = nullptr;
     TLedButton* B_ChangePivot = nullptr;
@@ -104,18 +110,27 @@ public:
     QPushButton* B_SaveLinking = nullptr;
     QPushButton* B_LoadLinking = nullptr;
 
-    QWidget* P_Frames = nullptr;
+    QWidget* P_Timing = nullptr;
     QTableWidget* G_Frames = nullptr;
     QPushButton* B_Append = nullptr;
     QPushButton* B_DelAnim = nullptr;
     QPushButton* B_UnloadAnim = nullptr;
     QPushButton* B_NewAnim = nullptr;
     QPushButton* B_Editing = nullptr;
-    QPushButton* B_ResetFrame = nullptr;
+    QPushButton* B_ResetMatrix = nullptr;
 
-    QWidget* P_Edit = nullptr;
+    QWidget* P_EditAnim = nullptr;
+    QPushButton* B_EditOperation = nullptr;  // on: "Rotate", off: "Move"
+    QPushButton* B_RotType = nullptr;        // on: "Relative", off: "Absolut"
+    QSlider* Chg_X = nullptr;                // -1000..1000 hundredths of -10..10
+    QSlider* Chg_Y = nullptr;
+    QSlider* Chg_Z = nullptr;
+    QPushButton* B_ApplyEdit = nullptr;
+    QPushButton* B_CancelEdit = nullptr;
+    QPushButton* B_ResetEdit = nullptr;
+    QTimer* EditTimer = nullptr;
 
-    QWidget* P_Play = nullptr;
+    QWidget* P_AnimControl = nullptr;
     QSlider* AnimSlider = nullptr;
     TLedButton* B_Prev = nullptr;
     TLedButton* B_Next = nullptr;
@@ -135,11 +150,11 @@ public:
     QSplitter* HSplitter = nullptr;
     QWidget* P_LeftViews = nullptr;
     QSplitter* VSplitter1 = nullptr;
-    QWidget* FrontView1 = nullptr;
-    QWidget* TopView1 = nullptr;
+    TChart* FrontView1 = nullptr;
+    TChart* TopView1 = nullptr;
     QWidget* P_RightViews = nullptr;
     QSplitter* VSplitter2 = nullptr;
-    QWidget* LeftView1 = nullptr;
+    TChart* LeftView1 = nullptr;
     QWidget* P_3dArea = nullptr;
     TOpenGLQelPanel* P_3dView = nullptr;
     QToolButton* B_Light = nullptr;
@@ -176,13 +191,33 @@ public:
     // The report CheckAnimComponents shows; empty when every name is found.
     QString MissingAnimComponentsReport() const;
 
-    // ---- Pose and display (filled in as the views arrive)
+    // ---- Pose and the display refresh
     void ApplyFrame(int step);
     void RefreshDisplay();
     void ShowAnimationOnly();
     void RefreshFrameTimerChart();
+    TPoseParams PoseParams() const;
+    // The three views in the order front, left, top.
+    std::array<TChart*, 3> Views() const { return {FrontView1, LeftView1, TopView1}; }
+    void B_ChangePivotStatusChanged(bool on);
+    void ShowGrid1Click();
+    // Shift+left click or drag in a view moves the selected pivot in pivot mode.
+    void FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+    void FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+
+    // ---- Edit mode
     void SetEditMode(bool on);
     bool EditMode() const { return EditMode_; }
+    void B_EditingStatusChanged();
+    void B_ApplyEditStatusChanged();
+    void B_CancelEditStatusChanged();
+    void B_ResetEditStatusChanged();
+    void B_ResetMatrixStatusChanged();
+    void EditTimerTimer();
+    void ApplyEditChanges();
+    bool IsBeingEdited(const TSelection* component) const;
+    // The tree as the edit maths sees it: nodes in tree order with levels, and the selection.
+    TEditTree EditTree() const;
     int RefreshCount() const { return RefreshCount_; }
     int AnimSliderDivisions = 0;  // labelled divisions of AnimSlider's scale
 
@@ -229,7 +264,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
-    QWidget* CreateView(const QString& name, QWidget* parent);
+    TChart* CreateView(const QString& name, QWidget* parent);
     void Attach3dView(class QBoxLayout* layout);
     void BuildMenus();
     void BuildLayout();
@@ -237,6 +272,7 @@ private:
     QWidget* BuildLeftColumn();
     void BuildTreePopup();
     QWidget* BuildFramePanel();
+    QWidget* BuildEditPanel();
     QWidget* BuildPlayPanel();
     QWidget* Build3dArea();
     void ApplySettingsToControls(const TSettings& s);
@@ -251,6 +287,14 @@ private:
     void E_TMChanged(int axis, double value);
     void G_FramesSelectCell(int row, int column);
 
+    // The tree in pre-order and each component's members, rebuilt after the tree changes.
+    void EnsureTreeOrder();
+    std::vector<TSelection*> TreeOrder_;
+    std::vector<TPoseNode> PoseNodes_;
+    TPoseCache PoseCache_;
+    bool TreeOrderDirty_ = true;
+
+    bool Built_ = false;  // every control exists
     bool FirstShowDone_ = false;
     bool EditMode_ = false;
     bool ClosingAccepted_ = false;

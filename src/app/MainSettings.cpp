@@ -4,6 +4,7 @@
 #include "app/Main.h"
 #include "platform/Dialogs.h"
 #include "platform/Ini.h"
+#include "widgets/Chart.h"
 
 #include <QAction>
 #include <QApplication>

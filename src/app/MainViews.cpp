@@ -1,32 +1,23 @@
-// The pose of the current frame and the one display refresh of the main window.
+// The pose of the current frame, the three orthographic views and the one display
+// refresh of the main window.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
-#include "view3d/Topenglqelpanel.h"
-#include "view3d/View3d.h"
 #include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
-#include "platform/DebugOut.h"
 #include "platform/Dialogs.h"
+#include "pose/ViewGeometry.h"
 #include "view3d/Framemanipulator.h"
+#include "view3d/Topenglqelpanel.h"
+#include "view3d/View3d.h"
+#include "widgets/Chart.h"
 #include "widgets/Controls.h"
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QFrame>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QOpenGLContext>
 #include <QPushButton>
-
-
-QWidget* TMainForm::CreateView(const QString& name, QWidget* parent)
-{
-    auto* view = new QFrame(parent);
-    view->setObjectName(name);
-    view->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    view->setStyleSheet(QStringLiteral("QFrame{background:black}"));
-    view->setMinimumSize(50, 50);
-    return view;
-}
 
 namespace {
 // Whether this display can give us a GL context at all. Without one (a display without
@@ -40,7 +31,31 @@ bool OpenGLAvailable()
     }();
     return available;
 }
+
+constexpr uint32_t kOlive = 0x00008080u;
 }  // namespace
+
+TChart* TMainForm::CreateView(const QString& name, QWidget* parent)
+{
+    auto* view = new TChart(parent);
+    view->setObjectName(name);
+    view->SetChartColor(0);
+    view->SetGridColor(kOlive);
+    view->SetGridSpacing(1);
+    view->SetEqualScale(true);
+    view->SetMouseAction(TChart::TMouseAction::DragZoom);
+    view->setMinimumSize(50, 50);
+    SetHint(view, QStringLiteral("\"LMB\" to Zoom, \"CTRL+ LMB\" to Pan, \"Shift+LMB\" to edit Pivot"));
+    connect(view, &TChart::MouseDown, this,
+            [this, view](double x, double y, Qt::MouseButton, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+                FrontView1MouseDown(view, x, y, buttons, mods);
+            });
+    connect(view, &TChart::MouseMove, this,
+            [this, view](double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
+                FrontView1MouseMove(view, x, y, buttons, mods);
+            });
+    return view;
+}
 
 void TMainForm::Attach3dView(QBoxLayout* layout)
 {
@@ -61,70 +76,170 @@ void TMainForm::Attach3dView(QBoxLayout* layout)
     layout->addWidget(P_3dView, 1);
 }
 
+void TMainForm::EnsureTreeOrder()
+{
+    if (!TreeOrderDirty_)
+        return;
+    TreeOrder_ = TreeComponents();
+    PoseCache_.Rebuild(TreeOrder_);
+    PoseNodes_.assign(TreeOrder_.size(), TPoseNode{});
+    TreeOrderDirty_ = false;
+}
+
+TPoseParams TMainForm::PoseParams() const
+{
+    TPoseParams p;
+    p.ModelOffset[0] = OffX->value();
+    p.ModelOffset[1] = OffY->value();
+    p.ModelOffset[2] = OffZ->value();
+    p.TotalMove = Doc.TotalMove;
+    p.ActAnimStep = Doc.ActAnimStep;
+    p.PlayFraction = Doc.PlayFraction;
+    p.AnimStepCount = Doc.AnimStepCount;
+    p.TotalMoveOn = B_TotalMove->isChecked();
+    p.AnimationLoaded = !Doc.AnimSelections.IsEmpty();
+    return p;
+}
+
 void TMainForm::ApplyFrame(int step)
 {
     if (Doc.ShuttingDown)
         return;
-    if (step < 0 || step >= Doc.FrameCount()) {
+    EnsureTreeOrder();
+    switch (ApplyFrameTransforms(Doc, step, TreeOrder_)) {
+    case TApplyFrameResult::InvalidStep:
         dialogs().ShowMessage(QStringLiteral("Invalid ActAnimStep!"));
         return;
-    }
-    const TAnimFrame& frame = Doc.AnimFrames[static_cast<size_t>(step)];
-    for (int i = 0; i < Doc.AnimSelections.Count(); ++i) {
-        QTreeWidgetItem* node = FindNodeByName(Doc.AnimSelections[i]);
-        if (!node) {
-            DebugOut(Doc.AnimSelections[i] + QStringLiteral(" not found!"));
-            continue;
-        }
-        const TAnimEntry* entry = nullptr;
-        for (const TAnimEntry& e : frame.Entries)
-            if (e.NameIndex == i)
-                entry = &e;  // the last one counts
-        if (!entry) {
-            dialogs().ShowMessage(QStringLiteral("AnimEntry not found!"));
-            return;
-        }
-        SelectionOf(node)->ActTransform = Widen(entry->Matrix);
+    case TApplyFrameResult::EntryMissing:
+        dialogs().ShowMessage(QStringLiteral("AnimEntry not found!"));
+        return;
+    case TApplyFrameResult::Ok:
+        break;
     }
     RefreshDisplay();
 }
 
 void TMainForm::RefreshDisplay()
 {
-    if (Doc.LoadingAnim)
+    if (Doc.LoadingAnim || !Built_)
         return;
     ++RefreshCount_;
+    EnsureTreeOrder();
+    const std::array<TChart*, 3> views = Views();
+    const TViewItems items{&FrontView1->Items(), &LeftView1->Items(), &TopView1->Items()};
+    ClearViews(items);
+
+    for (size_t i = 0; i < TreeOrder_.size(); ++i)
+        PoseNodes_[i] = {TreeOrder_[i], IsInAnimation(TreeOrder_[i])};
+    const TPoseParams params = PoseParams();
+    UpdateDisplayPoints(Models, PoseNodes_, PoseCache_, params);
+
+    // While playing, the 2D views stay empty.
+    if (!B_Play->isChecked()) {
+        TViewOptions options;
+        options.Show = RB_AllSelections->isChecked() ? TComponentShow::All
+                       : AbLED1->isChecked()         ? TComponentShow::None
+                                                     : TComponentShow::Checked;
+        options.AllPolygons = RB_AllPolygons->isChecked();
+        options.Environment = B_Enviroment->isChecked();
+        if (B_ChangePivot->isChecked())
+            options.PivotComponent = SelectionOf(SelectedNode());
+        DrawViewOutlines(Models, TreeOrder_, PoseCache_, options, params, items);
+
+        if (AutoScale1->isChecked()) {
+            std::array<int, ViewCount> w{}, h{};
+            for (int v = 0; v < ViewCount; ++v) {
+                w[size_t(v)] = views[size_t(v)]->width();
+                h[size_t(v)] = views[size_t(v)]->height();
+            }
+            std::array<TChartRange, ViewCount> ranges{};
+            std::array<bool, ViewCount> changed{};
+            AutoScaleViews(items, w, h, ranges, changed);
+            for (int v = 0; v < ViewCount; ++v)
+                if (changed[size_t(v)]) {
+                    const TChartRange& r = ranges[size_t(v)];
+                    views[size_t(v)]->SetRange(r.X1, r.Y1, r.X2, r.Y2);
+                }
+        }
+        if (ShowAxes1->isChecked())
+            for (int v = 0; v < ViewCount; ++v)
+                DrawAxes(*items[size_t(v)], TViewKind(v));
+    }
+    for (TChart* v : views)
+        v->ShowGraph();
     if (P_3dView)
         P_3dView->update();
 }
 
 void TMainForm::ShowAnimationOnly()
 {
-    for (QTreeWidgetItem* node : TreeNodes())
-        if (TSelection* s = SelectionOf(node))
-            s->Hidden = !IsInAnimation(s);
+    if (Doc.AnimFrames.empty())
+        return;
+    for (TSelection* s : TreeComponents()) {
+        s->Hidden = !IsInAnimation(s);
+        // A proxy shows with the component it hangs under.
+        if (s->ProxyModel && s->ProxyModel->ProxyParent)
+            s->Hidden = !IsInAnimation(s->ProxyModel->ProxyParent);
+    }
     RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
-    // An animation without frames has nothing to apply.
-    if (!Doc.AnimFrames.empty())
-        ApplyFrame(Doc.ActAnimStep);
+    ApplyFrame(Doc.ActAnimStep);
+}
+
+void TMainForm::B_ChangePivotStatusChanged(bool on)
+{
+    // Linking and pivot placing work on one node at a time.
+    TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
+    TV_EditComponents->viewport()->update();
+    if (on)  // pivots are placed on the model at rest
+        for (TSelection* s : TreeComponents())
+            s->ActTransform = TTransform::Identity();
+    RefreshDisplay();
+}
+
+void TMainForm::ShowGrid1Click()
+{
+    for (TChart* v : Views())
+        v->SetGridStyle(ShowGrid1->isChecked() ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
+    RefreshDisplay();
+}
+
+void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons,
+                                    Qt::KeyboardModifiers mods)
+{
+    if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
+        return;
+    TSelection* s = SelectionOf(SelectedNode());
+    if (!s || !B_ChangePivot->isChecked())
+        return;
+    view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
+    view->setCursor(Qt::CrossCursor);
+    if (view == FrontView1) {
+        s->Pivot[0] = float(x);
+        s->Pivot[1] = float(y);
+    } else if (view == LeftView1) {
+        s->Pivot[2] = float(x);
+        s->Pivot[1] = float(y);
+    } else {
+        s->Pivot[0] = float(x);
+        s->Pivot[2] = float(y);
+    }
+    RefreshDisplay();
+}
+
+void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons,
+                                    Qt::KeyboardModifiers mods)
+{
+    if ((mods & Qt::ShiftModifier) && (buttons & Qt::LeftButton)) {
+        FrontView1MouseDown(view, x, y, buttons, mods);
+        return;
+    }
+    view->unsetCursor();
+    view->SetMouseAction((mods & Qt::ControlModifier) ? TChart::TMouseAction::Pan : TChart::TMouseAction::DragZoom);
 }
 
 void TMainForm::RefreshFrameTimerChart()
 {
     if (F_FrameManipulator)
         F_FrameManipulator->RefreshChart();
-}
-
-void TMainForm::SetEditMode(bool on)
-{
-    EditMode_ = on;
-    P_Edit->setVisible(on);
-    P_Frames->setVisible(!on);
-    P_Play->setVisible(!on);
-    // No file is loaded and no name or colour changes while an edit runs.
-    if (F_FileBrowser)
-        F_FileBrowser->P_Files->setEnabled(!on);
-    for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
-        a->setEnabled(!on);
 }

@@ -4,6 +4,7 @@
 #include "platform/Ini.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
+#include "widgets/Chart.h"
 
 #include <QAction>
 #include <QDoubleSpinBox>

@@ -21,7 +21,7 @@ TTransform Make(std::array<double, 12> m)
 
 bool Near(const TVec3& a, const TVec3& b, double eps = 1e-12)
 {
-    return std::abs(a.x - b.x) < eps && std::abs(a.y - b.y) < eps && std::abs(a.z - b.z) < eps;
+    return std::abs(a.x - b.x) <= eps && std::abs(a.y - b.y) <= eps && std::abs(a.z - b.z) <= eps;
 }
 
 bool Near(const TTransform& a, const TTransform& b, double eps = 1e-12)

@@ -1,0 +1,110 @@
+// Edit mode: turning and moving the selected components of the current frame.
+#include "app/Filebrowser.h"
+#include "app/Main.h"
+#include "model/ComponentTree.h"
+#include "platform/Dialogs.h"
+
+#include <QAction>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <unordered_map>
+
+TEditTree TMainForm::EditTree() const
+{
+    TEditTree tree;
+    std::unordered_map<const QTreeWidgetItem*, int> index;
+    for (QTreeWidgetItem* node : TreeNodes()) {
+        TSelection* s = SelectionOf(node);
+        index[node] = static_cast<int>(tree.Nodes.size());
+        tree.Nodes.push_back({s, TComponentTree::Level(node), IsInAnimation(s)});
+    }
+    for (QTreeWidgetItem* node : TV_EditComponents->selectedItems())
+        if (const auto it = index.find(node); it != index.end())
+            tree.Selected.push_back(it->second);
+    return tree;
+}
+
+bool TMainForm::IsBeingEdited(const TSelection* component) const { return ::IsBeingEdited(EditTree(), component); }
+
+void TMainForm::SetEditMode(bool on)
+{
+    EditMode_ = on;
+    if (on)
+        EditTimer->start();
+    else
+        EditTimer->stop();
+    P_EditAnim->setVisible(on);
+    P_Timing->setVisible(!on);
+    P_AnimControl->setVisible(!on);
+    // No file is loaded and no name or colour changes while an edit runs.
+    if (F_FileBrowser)
+        F_FileBrowser->P_Files->setEnabled(!on);
+    for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
+        a->setEnabled(!on);
+    if (!Doc.AnimFrames.empty())
+        ApplyFrame(Doc.ActAnimStep);
+}
+
+void TMainForm::B_EditingStatusChanged()
+{
+    if (const char* refusal = EditModeRefusal(Doc.FrameCount(), TV_EditComponents->topLevelItemCount())) {
+        dialogs().ShowMessage(QString::fromLatin1(refusal));
+        return;
+    }
+    if (B_Play->isChecked())
+        B_Play->setChecked(false);
+    const int missing = ResetAllRelChanges(EditTree(), Doc, Doc.ActAnimStep);
+    for (int i = 0; i < missing; ++i)
+        dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
+    SetEditMode(true);
+}
+
+void TMainForm::EditTimerTimer()
+{
+    const double x = Chg_X->value() / 100.0, y = Chg_Y->value() / 100.0, z = Chg_Z->value() / 100.0;
+    if (SlidersCentred(x, y, z))
+        return;
+    // Off for the length of the tick, so slow refreshes never pile ticks up.
+    EditTimer->stop();
+    EditTick(EditTree(), B_EditOperation->isChecked(), x, y, z);
+    ApplyEditChanges();
+    if (EditMode_)
+        EditTimer->start();
+}
+
+void TMainForm::ApplyEditChanges()
+{
+    const double offset[3] = {OffX->value(), OffY->value(), OffZ->value()};
+    ::ApplyEditChanges(EditTree(), offset, B_RotType->isChecked());
+    RefreshDisplay();
+}
+
+void TMainForm::B_ApplyEditStatusChanged()
+{
+    if (!WriteEditToFrame(EditTree(), Doc, Doc.ActAnimStep)) {
+        dialogs().ShowMessage(QString::fromLatin1(EditText::ApplySelectionNotFound));
+        return;
+    }
+    SetEditMode(false);
+}
+
+void TMainForm::B_CancelEditStatusChanged() { SetEditMode(false); }
+
+void TMainForm::B_ResetEditStatusChanged()
+{
+    const int missing = ResetAllRelChanges(EditTree(), Doc, Doc.ActAnimStep);
+    for (int i = 0; i < missing; ++i)
+        dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
+    ApplyEditChanges();
+}
+
+void TMainForm::B_ResetMatrixStatusChanged()
+{
+    if (!ResetFrameMatrices(Doc, Doc.ActAnimStep)) {
+        dialogs().ShowMessage(QString::fromLatin1(EditText::NoAnimSteps));
+        return;
+    }
+    ApplyFrame(Doc.ActAnimStep);
+}
