@@ -220,7 +220,7 @@ QWidget* TMainForm::BuildLeftColumn()
 {
     P_Left = new QWidget(this);
     P_Left->setObjectName(QStringLiteral("P_Left"));
-    P_Left->setFixedWidth(270);
+    P_Left->setFixedWidth(300);
     auto* col = new QVBoxLayout(P_Left);
     col->setContentsMargins(2, 2, 2, 2);
     col->setSpacing(2);

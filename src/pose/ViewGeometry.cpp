@@ -146,7 +146,10 @@ bool AutoScaleRange(const TChartBox& box, int widthPx, int heightPx, TChartRange
 {
     if (!std::isfinite(box.MinX) || !std::isfinite(box.MinY) || !std::isfinite(box.MaxX) || !std::isfinite(box.MaxY))
         return false;
-    const double aspect = widthPx > 0 && heightPx > 0 ? static_cast<double>(widthPx) / heightPx : 1.0;
+    // A view taller than wide must not shrink the square below the drawing's extent, or
+    // the fitted drawing would be cut off at the top.
+    const double aspect =
+        widthPx > 0 && heightPx > 0 ? std::max(1.0, static_cast<double>(widthPx) / heightPx) : 1.0;
     double extent = std::max(box.MaxX - box.MinX, box.MaxY - box.MinY);
     // A single point (or a box turned inside out) has no extent to fit; show one unit.
     if (!(extent > 0))

@@ -74,7 +74,7 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
                       const TViewOptions& options, const TPoseParams& params, const TViewItems& views);
 
 // The range that fits a bounding box into a view of the given pixel size:
-//   size = max(box width, box height) * 1.05 * widthPx / heightPx,
+//   size = max(box width, box height) * 1.05 * max(1, widthPx / heightPx),
 //   range = (MinX - 0.05 size, MinY - 0.05 size) to (MinX + size, MinY + size).
 // A view without pixels counts as square, a box of a single point as one unit wide.
 // False (range untouched) when the box is not finite or too large to scale.

@@ -266,6 +266,9 @@ void ViewGeometryTest::autoScaleRange_data()
     QTest::newRow("model in a square view") << QRectF(-1, 0, 2, 3) << 100 << 100 << true
                                             << QRectF(-1.1575, -0.1575, 3.3075, 3.3075);
     QTest::newRow("wide view") << QRectF(0, 0, 2, 1) << 200 << 100 << true << QRectF(-0.21, -0.21, 4.41, 4.41);
+    // A tall view keeps the whole extent: the square is never smaller than the drawing.
+    QTest::newRow("tall view") << QRectF(-1, 0, 2, 3) << 100 << 200 << true
+                               << QRectF(-1.1575, -0.1575, 3.3075, 3.3075);
     QTest::newRow("zero width box") << QRectF(0, 0, 0, 2) << 100 << 100 << true << QRectF(-0.105, -0.105, 2.205, 2.205);
     QTest::newRow("single point") << QRectF(2, 3, 0, 0) << 100 << 100 << true
                                   << QRectF(1.9475, 2.9475, 1.1025, 1.1025);
