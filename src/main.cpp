@@ -7,12 +7,6 @@
 #include <QTextStream>
 #include <cstdio>
 
-namespace {
-const char* const kUsage =
-    "usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
-    "       torvane-anim info FILE.rtm [--json]\n";
-}
-
 int main(int argc, char** argv)
 {
     QStringList args;
@@ -20,14 +14,17 @@ int main(int argc, char** argv)
         args << QString::fromLocal8Bit(argv[i]);
     const TCommandLine cmd = TCommandLine::Parse(args);
 
-    if (cmd.Kind == TCommandLine::Mode::Usage) {
-        std::fprintf(stderr, "torvane-anim: %s\n%s", cmd.Error.toLocal8Bit().constData(), kUsage);
-        return 2;
-    }
-    if (cmd.Kind == TCommandLine::Mode::Info) {
-        QCoreApplication app(argc, argv);
+    if (cmd.Kind != TCommandLine::Mode::Gui) {
         QTextStream out(stdout), err(stderr);
-        return RunInfoCommand(cmd, out, err);
+        if (!cmd.NeedsWidgets()) {
+            QCoreApplication app(argc, argv);
+            return RunCommand(cmd, out, err);
+        }
+        // The commands build the editor's window but never show it: no display needed.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return RunCommand(cmd, out, err);
     }
 
     QApplication app(argc, argv);

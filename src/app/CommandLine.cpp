@@ -1,59 +1,386 @@
 #include "app/CommandLine.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
+#include "app/HeadlessEditor.h"
+#include "app/Main.h"
+#include "app/ModelInfo.h"
+#include "app/ObjExport.h"
+#include "app/RenderView.h"
+#include "model/ComponentTree.h"
+#include "model/P3dmodell.h"
 #include "platform/FileUtil.h"
+#include "widgets/Chart.h"
+#include "widgets/Controls.h"
 
+#include <QDoubleSpinBox>
 #include <QTextStream>
+#include <cmath>
+
+namespace {
+using Mode = TCommandLine::Mode;
+
+// The largest picture side render accepts; keeps a typo from asking for gigabytes.
+constexpr int kMaxImageSide = 10000;
+// The model offset the editor's spin edits accept.
+constexpr double kMaxOffset = 360;
+
+struct TOptionUse {
+    const char* Name;
+    std::initializer_list<Mode> Modes;
+};
+
+bool ParseSize(const QString& text, int& w, int& h)
+{
+    const QStringList parts = text.split(QLatin1Char('x'), Qt::KeepEmptyParts, Qt::CaseInsensitive);
+    if (parts.size() != 2)
+        return false;
+    bool okW = false, okH = false;
+    w = parts[0].toInt(&okW);
+    h = parts[1].toInt(&okH);
+    return okW && okH && w >= 1 && h >= 1 && w <= kMaxImageSide && h <= kMaxImageSide;
+}
+
+bool ParseOffset(const QString& text, std::array<double, 3>& v)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        bool ok = false;
+        v[static_cast<size_t>(i)] = parts[i].trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v[static_cast<size_t>(i)]) || std::fabs(v[static_cast<size_t>(i)]) > kMaxOffset)
+            return false;
+    }
+    return true;
+}
+
+const char* ModeName(Mode m)
+{
+    switch (m) {
+    case Mode::Info: return "info";
+    case Mode::Check: return "check";
+    case Mode::Export: return "export";
+    case Mode::Render: return "render";
+    default: return "the editor";
+    }
+}
+}  // namespace
 
 TCommandLine TCommandLine::Parse(const QStringList& args)
 {
     TCommandLine c;
+    const auto fail = [&c](const QString& error) {
+        c.Kind = Mode::Usage;
+        c.Error = error;
+        return c;
+    };
+    QStringList given;  // the command options, to check against the command at the end
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
+        const auto takesValue = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
         if (a == QLatin1String("--home")) {
-            if (i + 1 >= args.size()) {
-                c.Kind = Mode::Usage;
-                c.Error = QStringLiteral("--home needs a folder");
-                return c;
-            }
-            c.Home = args[++i];
+            const auto v = takesValue();
+            if (!v)
+                return fail(QStringLiteral("--home needs a folder"));
+            c.Home = *v;
         } else if (a == QLatin1String("--json")) {
             c.Json = true;
-        } else if (a == QLatin1String("info") && c.Kind == Mode::Gui && c.Files.isEmpty()) {
+            given << a;
+        } else if (a == QLatin1String("--frame")) {
+            const auto v = takesValue();
+            bool ok = false;
+            const int n = v ? v->toInt(&ok) : -1;
+            if (!ok || n < 0)
+                return fail(QStringLiteral("--frame needs a frame number from 0 on"));
+            c.Frame = n;
+            given << a;
+        } else if (a == QLatin1String("--offset")) {
+            const auto v = takesValue();
+            std::array<double, 3> off{};
+            if (!v || !ParseOffset(*v, off))
+                return fail(QStringLiteral("--offset needs X,Y,Z, each from -360 to 360"));
+            c.Offset = off;
+            given << a;
+        } else if (a == QLatin1String("--no-total-move")) {
+            c.NoTotalMove = true;
+            given << a;
+        } else if (a == QLatin1String("--view")) {
+            const auto v = takesValue();
+            if (v && *v == QLatin1String("front"))
+                c.View = TViewKind::Front;
+            else if (v && *v == QLatin1String("left"))
+                c.View = TViewKind::Left;
+            else if (v && *v == QLatin1String("top"))
+                c.View = TViewKind::Top;
+            else
+                return fail(QStringLiteral("--view needs front, left or top"));
+            given << a;
+        } else if (a == QLatin1String("--size")) {
+            const auto v = takesValue();
+            if (!v || !ParseSize(*v, c.Width, c.Height))
+                return fail(QStringLiteral("--size needs WIDTHxHEIGHT, each from 1 to %1").arg(kMaxImageSide));
+            given << a;
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
+            const auto v = takesValue();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("%1 needs a file name").arg(a));
+            c.Output = *v;
+            given << QStringLiteral("-o");
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("info")) {
             c.Kind = Mode::Info;
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("check")) {
+            c.Kind = Mode::Check;
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("export")) {
+            c.Kind = Mode::Export;
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("render")) {
+            c.Kind = Mode::Render;
         } else if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1)) {
-            c.Kind = Mode::Usage;
-            c.Error = QStringLiteral("unknown option %1").arg(a);
-            return c;
+            return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
             c.Files << a;
         }
     }
-    if (c.Kind == Mode::Info && c.Files.size() != 1) {
-        c.Kind = Mode::Usage;
-        c.Error = QStringLiteral("info takes one file");
-    } else if (c.Kind == Mode::Gui && c.Json) {
-        c.Kind = Mode::Usage;
-        c.Error = QStringLiteral("--json goes with info");
+
+    static const TOptionUse uses[] = {
+        {"--json", {Mode::Info}},
+        {"--frame", {Mode::Export, Mode::Render}},
+        {"--offset", {Mode::Export, Mode::Render}},
+        {"--no-total-move", {Mode::Export, Mode::Render}},
+        {"-o", {Mode::Export, Mode::Render}},
+        {"--view", {Mode::Render}},
+        {"--size", {Mode::Render}},
+    };
+    for (const TOptionUse& u : uses) {
+        if (!given.contains(QLatin1String(u.Name)))
+            continue;
+        bool allowed = false;
+        for (Mode m : u.Modes)
+            allowed = allowed || m == c.Kind;
+        if (!allowed)
+            return fail(QStringLiteral("%1 does not go with %2").arg(QLatin1String(u.Name), QLatin1String(ModeName(c.Kind))));
+    }
+
+    switch (c.Kind) {
+    case Mode::Info:
+        if (c.Files.size() != 1)
+            return fail(QStringLiteral("info takes one file"));
+        break;
+    case Mode::Check:
+        if (c.Files.size() != 2)
+            return fail(QStringLiteral("check takes a model and an animation"));
+        break;
+    case Mode::Export:
+    case Mode::Render:
+        if (c.Files.isEmpty() || c.Files.size() > 2)
+            return fail(QStringLiteral("%1 takes a model and an optional animation").arg(QLatin1String(ModeName(c.Kind))));
+        if (c.Output.isEmpty())
+            return fail(QStringLiteral("%1 needs -o OUTPUT").arg(QLatin1String(ModeName(c.Kind))));
+        if (c.Frame && c.Files.size() < 2)
+            return fail(QStringLiteral("--frame needs an animation"));
+        break;
+    default:
+        break;
     }
     return c;
 }
 
+bool TCommandLine::IsModelInfo() const
+{
+    return Kind == Mode::Info && Files.value(0).endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive);
+}
+
+bool TCommandLine::NeedsWidgets() const
+{
+    return Kind == Mode::Check || Kind == Mode::Export || Kind == Mode::Render || IsModelInfo();
+}
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
+        "       torvane-anim info FILE.rtm [--json]\n"
+        "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
+        "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
+        "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
+        "                    [--no-total-move] -o OUT.obj\n"
+        "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
+        "                    [--no-total-move] [--view front|left|top] [--size WxH] -o OUT.png\n");
+}
+
+namespace {
+
+int RunModelInfo(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    THeadlessEditor editor(cmd.Home, err);
+    if (!editor.LoadModel(cmd.Files[0]))
+        return ExitFileError;
+    const TMainForm& form = editor.Form();
+    std::vector<TModelInfoNode> tree;
+    for (QTreeWidgetItem* node : form.TreeNodes())
+        tree.push_back({TMainForm::SelectionOf(node), TComponentTree::Level(node)});
+    out << (cmd.Json ? ModelInfoJson(*form.MainModel(), tree) : ModelInfoText(*form.MainModel(), tree));
+    out.flush();
+    return ExitOk;
+}
+
+int RunCheck(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    THeadlessEditor editor(cmd.Home, err);
+    if (!editor.LoadModel(cmd.Files[0]))
+        return ExitFileError;
+    // The load shows the same report as a message; it is printed once, on out.
+    TStreamDialogs& d = editor.StreamDialogs();
+    d.Hold = true;
+    const bool loaded = editor.LoadAnimation(cmd.Files[1]);
+    d.Hold = false;
+    const QString report = loaded ? editor.Form().MissingAnimComponentsReport() : QString();
+    const QString shown = QStringLiteral("following Animation Components were not found in the Model:\n") + report;
+    for (const QString& m : d.Held)
+        if (report.isEmpty() || m != shown)
+            d.Write(m);
+    d.Held.clear();
+    if (!loaded)
+        return ExitFileError;
+    if (report.isEmpty())
+        return ExitOk;
+    out << report.mid(1) << Qt::endl;  // every line starts with a line break
+    return ExitMissingComponents;
+}
+
+// Loads the model and the animation, sets the frame and the pose options and refreshes the
+// display: the display points and the views then hold what the editor shows. Returns an
+// exit code, ExitOk to go on.
+int PrepareScene(const TCommandLine& cmd, THeadlessEditor& editor, QTextStream& err)
+{
+    if (!editor.LoadModel(cmd.Files[0]))
+        return ExitFileError;
+    if (cmd.Files.size() > 1 && !editor.LoadAnimation(cmd.Files[1]))
+        return ExitFileError;
+    TMainForm& form = editor.Form();
+    if (cmd.Frame) {
+        // The editor would clamp the frame to the last one; a tool that quietly draws
+        // another frame than asked for is worse than one that says so.
+        if (*cmd.Frame >= form.Doc.AnimStepCount) {
+            err << QStringLiteral("torvane-anim: --frame %1 is out of range: the animation has %2 frames")
+                       .arg(*cmd.Frame)
+                       .arg(form.Doc.AnimStepCount)
+                << Qt::endl;
+            return ExitUsage;
+        }
+        form.SetActStep(*cmd.Frame);
+    }
+    if (cmd.Offset) {
+        form.OffX->setValue((*cmd.Offset)[0]);
+        form.OffY->setValue((*cmd.Offset)[1]);
+        form.OffZ->setValue((*cmd.Offset)[2]);
+    }
+    if (cmd.NoTotalMove)
+        form.B_TotalMove->setChecked(false);
+    form.RefreshDisplay();
+    return ExitOk;
+}
+
+QString SceneComment(const TCommandLine& cmd, const TMainForm& form)
+{
+    QString c = QStringLiteral("torvane-anim export of %1").arg(FileNamePart(form.ModelFileName));
+    if (cmd.Files.size() > 1)
+        c += QStringLiteral("\nanimation %1, frame %2 of %3")
+                 .arg(FileNamePart(cmd.Files[1]))
+                 .arg(form.Doc.ActAnimStep)
+                 .arg(form.Doc.AnimStepCount);
+    else
+        c += QStringLiteral("\nrest pose");
+    return c;
+}
+
+int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
+{
+    THeadlessEditor editor(cmd.Home, err);
+    if (const int rc = PrepareScene(cmd, editor, err); rc != ExitOk)
+        return rc;
+    const TMainForm& form = editor.Form();
+    const QByteArray obj = PosedObj(form.Models, form.TreeComponents(), form.PoseParams(), SceneComment(cmd, form));
+    QString error;
+    if (!WriteFileAtomic(cmd.Output, obj, &error)) {
+        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
+        return ExitFileError;
+    }
+    return ExitOk;
+}
+
+int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
+{
+    THeadlessEditor editor(cmd.Home, err);
+    if (const int rc = PrepareScene(cmd, editor, err); rc != ExitOk)
+        return rc;
+    TMainForm& form = editor.Form();
+    TChart* view = form.Views()[static_cast<size_t>(cmd.View)];
+    // Drawing a widget of a hidden window lays the window out first, which would size the
+    // view to its place in the layout; after that the view keeps the size given here, and
+    // the refresh fits the range to that size as it does on screen.
+    GrabChart(*view);
+    view->resize(cmd.Width, cmd.Height);
+    form.RefreshDisplay();
+    const QImage image = GrabChart(*view);
+    if (view->size() != QSize(cmd.Width, cmd.Height)) {
+        err << QStringLiteral("torvane-anim: the view could not be drawn at %1x%2").arg(cmd.Width).arg(cmd.Height)
+            << Qt::endl;
+        return ExitFileError;
+    }
+    QString error;
+    if (!SavePngAtomic(image, cmd.Output, &error)) {
+        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
+        return ExitFileError;
+    }
+    return ExitOk;
+}
+
+}  // namespace
+
 int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
+    if (cmd.IsModelInfo())
+        return RunModelInfo(cmd, out, err);
     const QString path = cmd.Files.value(0);
     QByteArray bytes;
     if (!ReadWholeFile(ResolveCaseInsensitive(path), bytes)) {
         err << QStringLiteral("Cannot open file %1").arg(path) << Qt::endl;
-        return 1;
+        return ExitFileError;
     }
     TAnimDocument doc;
     const QString error = ReadRtm(bytes, doc);
     if (!error.isEmpty()) {
         err << error << Qt::endl;
-        return 1;
+        return ExitFileError;
     }
     out << (cmd.Json ? RtmInfoJson(doc) : RtmInfoText(doc));
     out.flush();
-    return 0;
+    return ExitOk;
+}
+
+int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    switch (cmd.Kind) {
+    case Mode::Info:
+        return RunInfoCommand(cmd, out, err);
+    case Mode::Check:
+        return RunCheck(cmd, out, err);
+    case Mode::Export:
+        return RunExport(cmd, out, err);
+    case Mode::Render:
+        return RunRender(cmd, out, err);
+    case Mode::Usage:
+        err << QStringLiteral("torvane-anim: ") << cmd.Error << Qt::endl << UsageText();
+        err.flush();
+        return ExitUsage;
+    case Mode::Gui:
+        break;
+    }
+    err << QStringLiteral("torvane-anim: no command given") << Qt::endl << UsageText();
+    err.flush();
+    return ExitUsage;
 }

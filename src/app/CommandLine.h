@@ -1,20 +1,54 @@
 #pragma once
-// The command line: `torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]` opens the editor;
-// `torvane-anim info FILE [--json]` prints what the readers make of a file, no window.
+// The command line. Without a command it opens the editor:
+//   torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]
+// The commands work without a window on screen and exit when done:
+//   info FILE.rtm [--json]             what the RTM reader makes of an animation
+//   info MODEL.p3d [--json]            the model as the editor loads it: counts, components
+//   check MODEL.p3d ANIM.rtm           animated components the model lacks
+//   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move] -o OUT.obj
+//   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
+//          [--view front|left|top] [--size WxH] -o OUT.png
+// --home DIR replaces the executable's folder (settings file and data folders).
+#include "pose/ViewGeometry.h"
+
 #include <QStringList>
+#include <array>
+#include <optional>
 
 class QTextStream;
 
 struct TCommandLine {
-    enum class Mode { Gui, Info, Usage };
+    enum class Mode { Gui, Info, Check, Export, Render, Usage };
     Mode Kind = Mode::Gui;
     QString Home;
     QStringList Files;
     bool Json = false;
+    std::optional<int> Frame;
+    std::optional<std::array<double, 3>> Offset;
+    bool NoTotalMove = false;
+    TViewKind View = TViewKind::Front;
+    int Width = 600;
+    int Height = 450;
+    QString Output;
     QString Error;  // set for Mode::Usage
 
     static TCommandLine Parse(const QStringList& args);  // args without the program name
+
+    // info on a model rather than on an animation (by the file's extension).
+    bool IsModelInfo() const;
+    // Whether the command builds the editor's window (it needs a QApplication).
+    bool NeedsWidgets() const;
 };
 
-// Runs `info`; returns the exit code (0 ok, 1 file refused, 2 usage).
+// The usage text printed after a usage error.
+QString UsageText();
+
+// Exit codes of the commands.
+enum TExitCode { ExitOk = 0, ExitFileError = 1, ExitUsage = 2, ExitMissingComponents = 3 };
+
+// Runs a command (any mode but Gui); returns the exit code. Results go to out, messages
+// to err. Commands other than info on an animation need a QApplication.
+int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err);
+
+// Runs info on an animation or a model; returns the exit code (0 ok, 1 file refused).
 int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err);

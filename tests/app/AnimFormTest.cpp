@@ -1,6 +1,5 @@
 // The animation document operations and the RTM commands, driven through the main window.
 #include "FormFixture.h"
-#include "app/CommandLine.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
@@ -11,7 +10,6 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
-#include <QTextStream>
 
 using RtmBuild::TFile;
 
@@ -379,61 +377,6 @@ private slots:
         TMainForm& f = fx.Start();
         f.E_TM_y->setValue(1.1);
         QCOMPARE(f.Doc.TotalMove[1], 1.1f);
-    }
-
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("home");
-        QTest::addColumn<QStringList>("files");
-        using M = TCommandLine::Mode;
-        QTest::newRow("nothing") << QStringList{} << int(M::Gui) << "" << QStringList{};
-        QTest::newRow("home and file") << QStringList{"--home", "/h", "a.rtm"} << int(M::Gui) << "/h" << QStringList{"a.rtm"};
-        QTest::newRow("info") << QStringList{"info", "a.rtm", "--json"} << int(M::Info) << "" << QStringList{"a.rtm"};
-        QTest::newRow("info without file") << QStringList{"info"} << int(M::Usage) << "" << QStringList{};
-        QTest::newRow("home without folder") << QStringList{"--home"} << int(M::Usage) << "" << QStringList{};
-        QTest::newRow("unknown option") << QStringList{"--fast", "a.rtm"} << int(M::Usage) << "" << QStringList{};
-        QTest::newRow("json without info") << QStringList{"a.rtm", "--json"} << int(M::Usage) << "" << QStringList{"a.rtm"};
-    }
-    void commandLine()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(int, kind);
-        QFETCH(QString, home);
-        QFETCH(QStringList, files);
-        const TCommandLine c = TCommandLine::Parse(args);
-        QCOMPARE(int(c.Kind), kind);
-        if (kind != int(TCommandLine::Mode::Usage)) {
-            QCOMPARE(c.Home, home);
-            QCOMPARE(c.Files, files);
-        } else {
-            QVERIFY(!c.Error.isEmpty());
-        }
-    }
-
-    void infoCommandExitCodes()
-    {
-        FormFixture fx;
-        fx.Write("good.rtm", RtmBuild::Build(Walk(2)));
-        TFile bad = Walk(2);
-        bad.Magic = "XXXXXXXX";
-        fx.Write("bad.rtm", RtmBuild::Build(bad));
-        const auto run = [&](const QStringList& args, QString& out, QString& err) {
-            QTextStream o(&out), e(&err);
-            return RunInfoCommand(TCommandLine::Parse(args), o, e);
-        };
-        QString out, err;
-        QCOMPARE(run({"info", fx.Path("good.rtm"), "--json"}, out, err), 0);
-        QVERIFY(out.startsWith("{\"totalMove\":[0.5,0,-2]"));
-        QVERIFY(err.isEmpty());
-        out.clear();
-        QCOMPARE(run({"info", fx.Path("bad.rtm")}, out, err), 1);
-        QCOMPARE(err.trimmed(), QStringLiteral("Incorrect Format!"));
-        QVERIFY(out.isEmpty());
-        err.clear();
-        QCOMPARE(run({"info", fx.Path("none.rtm")}, out, err), 1);
-        QCOMPARE(err.trimmed(), QStringLiteral("Cannot open file %1").arg(fx.Path("none.rtm")));
     }
 };
 

@@ -1,0 +1,28 @@
+#pragma once
+// The posed model as a Wavefront OBJ file, as the editor shows the current frame.
+//
+// Vertex lines: first every point of the main model in point order, from its display
+// points (so OBJ vertex k+1 is point k; run UpdateDisplayPoints first), then, for each
+// proxy sub-model in model-list order, its stored points posed with its placement
+// (PosePoint with ProxyTransform). Then one group per component in tree order, named by
+// the component's Name (white space in a name becomes '_', since OBJ splits group names
+// there), holding a face per polygon the component draws:
+//  - a proxy component with a sub-model: every polygon of the sub-model that is not hidden,
+//    with indices into the sub-model's block of vertex lines;
+//  - any other component: every polygon of its model that it is a member of, that is not
+//    hidden and whose first corner is not a proxy corner.
+// Polygons that are malformed (not 3 or 4 corners, corners outside the points) are left
+// out. Hidden components are written like all others. Numbers are in their shortest form
+// that reads back to the same value; corners keep their stored order.
+#include "pose/Pose.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// The group name written for a component name.
+QString ObjGroupName(const QString& name);
+
+// comment: written as "# ..." lines at the top (may be empty or hold several lines).
+QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseParams& params,
+                    const QString& comment = {});
