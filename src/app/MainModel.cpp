@@ -202,14 +202,35 @@ void TMainForm::LoadColors()
     RefreshDisplay();
 }
 
-void TMainForm::SelectTranslationFile1Click()
+namespace {
+// The open and save dialogs of the translation (.tsl) and colour (.clr) files.
+// Save dialogs preset the current file and ask before overwriting.
+enum class TDialogUse { Open, Save };
+
+FileDialogOptions NamesDialog(TDialogUse use, const QString& title, const QString& dir, const QString& file = {})
 {
     FileDialogOptions o;
-    o.Title = QStringLiteral("Select Translation File");
+    o.Title = title;
     o.DefaultExt = QStringLiteral("*.tsl");
     o.Filter = QStringLiteral("Translation File (*.tsl)|*.tsl");
-    o.InitialDir = Paths.TranslationDir;
-    const QString path = dialogs().OpenFile(o);
+    o.InitialDir = dir;
+    o.FileName = file;
+    o.OverwritePrompt = use == TDialogUse::Save;
+    return o;
+}
+
+FileDialogOptions ColorsDialog(TDialogUse use, const QString& title, const QString& dir, const QString& file = {})
+{
+    FileDialogOptions o = NamesDialog(use, title, dir, file);
+    o.DefaultExt = QStringLiteral("*.clr");
+    o.Filter = QStringLiteral("Color File (*.clr)|*.clr");
+    return o;
+}
+}  // namespace
+
+void TMainForm::SelectTranslationFile1Click()
+{
+    const QString path = dialogs().OpenFile(NamesDialog(TDialogUse::Open, QStringLiteral("Select Translation File"), Paths.TranslationDir));
     if (path.isEmpty())
         return;
     TranslationFileName = path;
@@ -218,12 +239,7 @@ void TMainForm::SelectTranslationFile1Click()
 
 void TMainForm::SelectColorFile1Click()
 {
-    FileDialogOptions o;
-    o.Title = QStringLiteral("Select Color File");
-    o.DefaultExt = QStringLiteral("*.clr");
-    o.Filter = QStringLiteral("Color File (*.clr)|*.clr");
-    o.InitialDir = Paths.ColorsDir;
-    const QString path = dialogs().OpenFile(o);
+    const QString path = dialogs().OpenFile(ColorsDialog(TDialogUse::Open, QStringLiteral("Select Color File"), Paths.ColorsDir));
     if (path.isEmpty())
         return;
     ColorFileName = path;
@@ -246,14 +262,8 @@ void TMainForm::ChangeColorClick()
 
 void TMainForm::SaveColorsClick()
 {
-    FileDialogOptions o;
-    o.Title = QStringLiteral("Save Colors");
-    o.DefaultExt = QStringLiteral("*.clr");
-    o.Filter = QStringLiteral("Color File (*.clr)|*.clr");
-    o.InitialDir = Paths.ColorsDir;
-    o.FileName = ColorFileName;
-    o.OverwritePrompt = true;
-    const QString path = dialogs().SaveFile(o);
+    const QString path = dialogs().SaveFile(
+        ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, ColorFileName));
     if (path.isEmpty())
         return;
     QString error;
@@ -276,14 +286,8 @@ void TMainForm::AssignnewnameClick()
 
 void TMainForm::SavenamesClick()
 {
-    FileDialogOptions o;
-    o.Title = QStringLiteral("Save Names");
-    o.DefaultExt = QStringLiteral("*.tsl");
-    o.Filter = QStringLiteral("Translation File (*.tsl)|*.tsl");
-    o.InitialDir = Paths.TranslationDir;
-    o.FileName = TranslationFileName;
-    o.OverwritePrompt = true;
-    const QString path = dialogs().SaveFile(o);
+    const QString path = dialogs().SaveFile(
+        NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, TranslationFileName));
     if (path.isEmpty())
         return;
     QString error;
