@@ -19,8 +19,9 @@
 namespace {
 using Mode = TCommandLine::Mode;
 
-// The largest picture side render accepts; keeps a typo from asking for gigabytes.
-constexpr int kMaxImageSide = 10000;
+// The largest picture render accepts; keeps a typo from asking for gigabytes.
+constexpr int kMaxImageSide = 8192;
+constexpr qint64 kMaxImagePixels = 8192LL * 4096;
 // The model offset the editor's spin edits accept.
 constexpr double kMaxOffset = 360;
 
@@ -37,7 +38,8 @@ bool ParseSize(const QString& text, int& w, int& h)
     bool okW = false, okH = false;
     w = parts[0].toInt(&okW);
     h = parts[1].toInt(&okH);
-    return okW && okH && w >= 1 && h >= 1 && w <= kMaxImageSide && h <= kMaxImageSide;
+    return okW && okH && w >= 1 && h >= 1 && w <= kMaxImageSide && h <= kMaxImageSide &&
+           qint64(w) * h <= kMaxImagePixels;
 }
 
 bool ParseOffset(const QString& text, std::array<double, 3>& v)
@@ -122,7 +124,9 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
         } else if (a == QLatin1String("--size")) {
             const auto v = takesValue();
             if (!v || !ParseSize(*v, c.Width, c.Height))
-                return fail(QStringLiteral("--size needs WIDTHxHEIGHT, each from 1 to %1").arg(kMaxImageSide));
+                return fail(QStringLiteral("--size needs WIDTHxHEIGHT, each from 1 to %1, at most %2 pixels")
+                                .arg(kMaxImageSide)
+                                .arg(kMaxImagePixels));
             given << a;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             const auto v = takesValue();

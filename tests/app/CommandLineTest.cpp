@@ -235,6 +235,8 @@ private slots:
                                              << "" << QStringList{};
         QTest::newRow("size zero") << QStringList{"render", "m.p3d", "--size", "0x10", "-o", "x"} << int(M::Usage) << ""
                                    << QStringList{};
+        QTest::newRow("size too many pixels") << QStringList{"render", "m.p3d", "--size", "8000x8000", "-o", "x"}
+                                              << int(M::Usage) << "" << QStringList{};
         QTest::newRow("size huge") << QStringList{"render", "m.p3d", "--size", "100000x10", "-o", "x"} << int(M::Usage)
                                    << "" << QStringList{};
         QTest::newRow("frame on check") << QStringList{"check", "m.p3d", "a.rtm", "--frame", "1"} << int(M::Usage) << ""
