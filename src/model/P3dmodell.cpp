@@ -4,6 +4,8 @@
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 
+#include <QFile>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -62,39 +64,85 @@ void TP3dModell::Clear()
     DisplayPoints.clear();
 }
 
-void TP3dModell::ReadP3d(const QString& fileName, bool environment)
-{
-    if (fileName.isEmpty())
-        return;
-    Clear();
-    Selections.clear();
-    const QString path = ResolveCaseInsensitive(fileName);
-    FileName = path;
-    QByteArray bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        Status = ReadStatus::CannotOpen;
-        ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
-        return;
+namespace {
+// Where the reader's bytes come from, taken in consecutive pieces. Each piece is read
+// through its own TByteReader, which ends where the piece ends; a piece is cut short only
+// by the end of the input, so a short file fails at the same field from either source.
+class TP3dSource {
+public:
+    virtual ~TP3dSource() = default;
+    virtual qsizetype Remaining() const = 0;
+    // The next n bytes, fewer at the end of the input; valid until the next call.
+    virtual TByteReader Take(qsizetype n) = 0;
+    // Callers skip no more than Remaining().
+    virtual void Skip(qsizetype n) = 0;
+};
+
+class TMemorySource final : public TP3dSource {
+public:
+    explicit TMemorySource(const QByteArray& bytes) : Bytes_(bytes) {}
+    qsizetype Remaining() const override { return Bytes_.size() - Pos_; }
+    TByteReader Take(qsizetype n) override
+    {
+        const qsizetype k = std::clamp<qsizetype>(n, 0, Remaining());
+        TByteReader r(Bytes_.constData() + Pos_, k);
+        Pos_ += k;
+        return r;
     }
-    ReadP3dBytes(bytes, environment);
-}
+    void Skip(qsizetype n) override { Pos_ += std::clamp<qsizetype>(n, 0, Remaining()); }
 
-// The environment flag only decides whether the caller adds tree nodes; reading is the same.
-void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool environment)
+private:
+    const QByteArray& Bytes_;
+    qsizetype Pos_ = 0;
+};
+
+// The selections' membership bytes are most of a large model file. Reading the file piece
+// by piece, each tag on its own, keeps the whole file and the model's copy of those bytes
+// from being in memory at the same time.
+class TFileSource final : public TP3dSource {
+public:
+    explicit TFileSource(QFile& file) : File_(file), Remaining_(file.size()) {}
+    qsizetype Remaining() const override { return Remaining_; }
+    TByteReader Take(qsizetype n) override
+    {
+        const qsizetype k = std::clamp<qsizetype>(n, 0, Remaining_);
+        Piece_ = QByteArray();  // a large earlier piece is freed, not kept as capacity
+        Piece_.resize(k);
+        const qint64 got = k > 0 ? File_.read(Piece_.data(), k) : 0;
+        // A failed read ends the input: what follows reads as a file that ends early.
+        Remaining_ = got == k ? Remaining_ - k : 0;
+        return TByteReader(Piece_.constData(), got > 0 ? qsizetype(got) : 0);
+    }
+    void Skip(qsizetype n) override
+    {
+        const qsizetype k = std::clamp<qsizetype>(n, 0, Remaining_);
+        Remaining_ = File_.seek(File_.pos() + k) ? Remaining_ - k : 0;
+    }
+
+private:
+    QFile& File_;
+    qsizetype Remaining_;
+    QByteArray Piece_;
+};
+
+void ReadModel(TP3dModell& m, TP3dSource& src)
 {
-    Clear();
-    Selections.clear();
-    LodVertexCount = LodNormalCount = LodPolygonCount = 0;
-    Status = ReadStatus::NotRead;
-    ErrorText.clear();
+    using ReadStatus = TP3dModell::ReadStatus;
+    m.Clear();
+    m.Selections.clear();
+    m.LodVertexCount = m.LodNormalCount = m.LodPolygonCount = 0;
+    m.Status = ReadStatus::NotRead;
+    m.ErrorText.clear();
 
-    auto fail = [this](ReadStatus status, const char* text) {
-        Status = status;
-        ErrorText = QString::fromLatin1(text);
+    auto fail = [&m](ReadStatus status, const char* text) {
+        m.Status = status;
+        m.ErrorText = QString::fromLatin1(text);
     };
     auto streamError = [&] { fail(ReadStatus::StreamError, "Stream read error"); };
 
-    TByteReader r(bytes);
+    // File header (magic, version, LOD count) and LOD header (magic, header size,
+    // version, the three counts, flags).
+    TByteReader r = src.Take(12 + 28);
     char magic[4];
     if (!r.Bytes(magic, 4))
         return streamError();
@@ -117,17 +165,17 @@ void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool env
     const uint32_t nv = r.U32();
     if (r.Failed())
         return streamError();
-    LodVertexCount = nv;
+    m.LodVertexCount = nv;
     DebugOut(QStringLiteral("Vertex Count: %1").arg(nv));
     const uint32_t nn = r.U32();
     if (r.Failed())
         return streamError();
-    LodNormalCount = nn;
+    m.LodNormalCount = nn;
     DebugOut(QStringLiteral("Normals Count: %1").arg(nn));
     const uint32_t np = r.U32();
     if (r.Failed())
         return streamError();
-    LodPolygonCount = np;
+    m.LodPolygonCount = np;
     DebugOut(QStringLiteral("Polygons Count: %1").arg(np));
     r.Skip(4);  // LOD flags
     if (r.Failed())
@@ -136,34 +184,35 @@ void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool env
     // Refuse counts the file cannot hold before allocating anything for them.
     const quint64 arrays = quint64(nv) * VertexRecordSize + quint64(nn) * NormalRecordSize +
                            quint64(np) * PolygonRecordSize;
-    if (arrays > quint64(r.Remaining()))
+    if (arrays > quint64(src.Remaining()))
         return fail(ReadStatus::BadFormat, "Incorrect Format!");
+    r = src.Take(qsizetype(arrays));
 
     DebugOut(QStringLiteral("reading vertexes...."));
-    Vertices.resize(nv);
-    DisplayPoints.resize(nv);
+    m.Vertices.resize(nv);
+    m.DisplayPoints.resize(nv);
     for (uint32_t i = 0; i < nv; ++i) {
-        TP3dVertex& v = Vertices[i];
+        TP3dVertex& v = m.Vertices[i];
         v.X = r.F32();
         v.Y = r.F32();
         v.Z = r.F32();
         v.Flags = r.U32();
-        DisplayPoints[i].X = v.X;
-        DisplayPoints[i].Y = v.Y;
-        DisplayPoints[i].Z = v.Z;
+        m.DisplayPoints[i].X = v.X;
+        m.DisplayPoints[i].Y = v.Y;
+        m.DisplayPoints[i].Z = v.Z;
     }
 
     DebugOut(QStringLiteral("reading Normals...."));
-    Normals.resize(nn);
-    for (TP3dNormal& n : Normals) {
+    m.Normals.resize(nn);
+    for (TP3dNormal& n : m.Normals) {
         n.X = r.F32();
         n.Y = r.F32();
         n.Z = r.F32();
     }
 
     DebugOut(QStringLiteral("reading polygons...."));
-    Polygons.resize(np);
-    for (TP3dPolygon& p : Polygons) {
+    m.Polygons.resize(np);
+    for (TP3dPolygon& p : m.Polygons) {
         r.Bytes(p.TextureName, sizeof p.TextureName);
         p.TextureName[sizeof p.TextureName - 1] = '\0';
         p.VertexCount = r.U32();
@@ -179,6 +228,7 @@ void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool env
             p.Valid = p.Corners[k].PointIndex < nv && p.Corners[k].NormalIndex < nn;
     }
 
+    r = src.Take(4);
     if (!r.Bytes(magic, 4))
         return streamError();
     if (!IsMagic(magic, "TAGG"))
@@ -186,14 +236,15 @@ void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool env
     DebugOut(QStringLiteral("read tags...."));
 
     // A proxy sub-model is drawn as a whole; its selections are of no use.
-    if (ProxySelection) {
-        Status = ReadStatus::Ok;
+    if (m.ProxySelection) {
+        m.Status = ReadStatus::Ok;
         return;
     }
 
     const quint64 membershipSize = quint64(nv) + np;
     int kept = 0;
     for (;;) {
+        r = src.Take(TagNameSize + 4);
         const QString name = r.Name(TagNameSize);
         if (r.Failed())
             return streamError();
@@ -205,9 +256,9 @@ void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool env
             break;
         if (name.startsWith(QLatin1Char('#'))) {
             DebugOut(QStringLiteral("skip Tag.."));
-            if (!r.Has(size))
+            if (size > quint64(src.Remaining()))
                 return streamError();
-            r.Skip(size);
+            src.Skip(size);
             DebugOut(QStringLiteral("Tagg Size: %1").arg(size));
             continue;
         }
@@ -216,32 +267,60 @@ void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool env
         // reading on would take the next tag's header as membership bytes.
         if (size < membershipSize)
             return fail(ReadStatus::BadFormat, "Incorrect Format!");
-        if (!r.Has(qsizetype(membershipSize)))
+        if (membershipSize > quint64(src.Remaining()))
+            return streamError();
+        r = src.Take(qsizetype(membershipSize));
+        if (r.Size() != qsizetype(membershipSize))
             return streamError();
 
         auto sel = std::make_unique<TSelection>();
-        sel->Model = this;
+        sel->Model = &m;
         sel->Name = name;
         ++kept;
         sel->Color = DefaultSelectionColor(kept);
         const auto* data = reinterpret_cast<const uint8_t*>(r.Here());
         sel->VertexMembership.assign(data, data + nv);
         sel->PolygonMembership.assign(data + nv, data + nv + np);
-        r.Skip(qsizetype(membershipSize));
         // The default pivot is the third member point; fewer than three keep the origin.
         int members = 0;
         for (uint32_t i = 0; i < nv; ++i) {
             if (!sel->VertexMembership[i])
                 continue;
-            ++Vertices[i].ShareCount;
+            ++m.Vertices[i].ShareCount;
             if (++members == 3) {
-                sel->Pivot[0] = Vertices[i].X;
-                sel->Pivot[1] = Vertices[i].Y;
-                sel->Pivot[2] = Vertices[i].Z;
+                sel->Pivot[0] = m.Vertices[i].X;
+                sel->Pivot[1] = m.Vertices[i].Y;
+                sel->Pivot[2] = m.Vertices[i].Z;
             }
         }
         sel->DisplayName = sel->Name;
-        Selections.push_back(std::move(sel));
+        m.Selections.push_back(std::move(sel));
     }
-    Status = ReadStatus::Ok;
+    m.Status = ReadStatus::Ok;
+}
+}  // namespace
+
+void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environment)
+{
+    if (fileName.isEmpty())
+        return;
+    Clear();
+    Selections.clear();
+    const QString path = ResolveCaseInsensitive(fileName);
+    FileName = path;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        Status = ReadStatus::CannotOpen;
+        ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
+        return;
+    }
+    TFileSource source(file);
+    ReadModel(*this, source);
+}
+
+// The environment flag only decides whether the caller adds tree nodes; reading is the same.
+void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool environment)
+{
+    TMemorySource source(bytes);
+    ReadModel(*this, source);
 }
