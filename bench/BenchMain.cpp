@@ -247,7 +247,11 @@ TResult Measure(TContext& cx, const TCase& c)
     std::vector<double> times, floors, peaks;
     for (int i = 0; i < cx.Runs; ++i) {
         prepare();
-        const qint64 base = c.FileBytes > 0 ? Bench::ResetPeak() : -1;
+        qint64 base = -1;
+        if (c.FileBytes > 0)
+            base = Bench::ResetPeak();
+        else
+            Bench::TrimHeap();
         times.push_back(Bench::TimeMs(c.Run));
         const qint64 peak = base >= 0 ? Bench::PeakResident() : -1;
         if (base >= 0 && peak >= 0)
@@ -257,6 +261,7 @@ TResult Measure(TContext& cx, const TCase& c)
         if (!r.Error.isEmpty())
             return r;
         Drain();
+        Bench::TrimHeap();
         // Floors alternate with the runs, so a busy moment on the machine hits both.
         floors.push_back(c.Floor ? Bench::TimeMs(c.Floor) : c.FloorMs);
     }

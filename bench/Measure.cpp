@@ -52,11 +52,13 @@ qint64 NoteHighest(qint64 hwm)
 }
 }  // namespace
 
+void TrimHeap() { malloc_trim(0); }
+
 qint64 ResetPeak()
 {
     // Freed large blocks may stay in the heap after the previous document went; without
     // the trim they would count towards the baseline and hide part of the next peak.
-    malloc_trim(0);
+    TrimHeap();
     NoteHighest(StatusField("VmHWM"));
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (!clear.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || clear.write("5") != 1)
