@@ -134,7 +134,6 @@ bool TMainForm::LoadLinking(const QString& fileName)
     // The records before a fault stay applied; the user hears of it once.
     if (!read.Error.isEmpty())
         dialogs().ShowMessage(read.Error);
-    RefreshDisplay();
     return true;
 }
 
@@ -180,6 +179,7 @@ void TMainForm::B_LoadLinkingStatusChanged()
     if (path.isEmpty())
         return;
     SetLinkingLoaded(LoadLinking(path));
+    RefreshDisplay();
 }
 
 // ---- Display names and colours
