@@ -55,54 +55,49 @@ private slots:
         f.SaveSettings();
         QCOMPARE(fx.Read("Zelvix.ini"), legacy);
         const TIniFile written(fx.Path("TorvaneAnim.ini"));
-        const char* const keys[][2] = {
-            {"Layout", "Maximized"}, {"Layout", "MainLeft"}, {"Layout", "MainTop"}, {"Layout", "MainWidth"},
-            {"Layout", "MainHeight"}, {"Layout", "HSplitter"}, {"Layout", "VSplitter1"}, {"Layout", "VSplitter2"},
-            {"Dir", "P3d"}, {"Dir", "RTM"}, {"Settings", "TranslationFile"}, {"Settings", "ColorFile"},
-            {"Startup", "ShowAxes"}, {"Startup", "ShowGrid"}, {"Startup", "AutoScale"}, {"Startup", "3DLight"},
-            {"Startup", "3DTranparent"}, {"Startup", "3DGrid"}, {"Startup", "AutoSaveSettings"},
-            {"Startup", "LastP3d"}, {"Startup", "LastRTM"}};
-        for (const auto& k : keys)
-            QVERIFY2(written.ValueExists(QString::fromLatin1(k[0]), QString::fromLatin1(k[1])), k[1]);
+        const QStringList keys = QStringLiteral(
+            "Layout/Maximized Layout/MainLeft Layout/MainTop Layout/MainWidth Layout/MainHeight Layout/HSplitter "
+            "Layout/VSplitter1 Layout/VSplitter2 Dir/P3d Dir/RTM Settings/TranslationFile Settings/ColorFile "
+            "Startup/ShowAxes Startup/ShowGrid Startup/AutoScale Startup/3DLight Startup/3DTranparent Startup/3DGrid "
+            "Startup/AutoSaveSettings Startup/LastP3d Startup/LastRTM").split(' ');
+        for (const QString& k : keys)
+            QVERIFY2(written.ValueExists(k.section('/', 0, 0), k.section('/', 1)), qPrintable(k));
         QCOMPARE(written.ReadString("Startup", "ShowAxes", "?"), QStringLiteral("0"));
         QCOMPARE(written.ReadString("Dir", "RTM", "?"), QStringLiteral("/some/where"));
     }
 
-    void currentFileWinsOverLegacy()
+    void settingsValues_data()
     {
-        FormFixture fx;
-        fx.Write("Zelvix.ini", "[Startup]\nShowGrid=0\n");
-        fx.Write("TorvaneAnim.ini", "[Startup]\nShowGrid=1\nShowAxes=0\n");
-        TMainForm& f = fx.Start();
-        QVERIFY(f.ShowGrid1->isChecked());
-        QVERIFY(!f.ShowAxes1->isChecked());
+        QTest::addColumn<QByteArray>("zelvix");
+        QTest::addColumn<QByteArray>("current");
+        QTest::addColumn<bool>("grid");
+        QTest::addColumn<bool>("axes");
+        QTest::addColumn<int>("width");
+        QTest::newRow("current file wins") << QByteArray("[Startup]\nShowGrid=0\n")
+                                           << QByteArray("[Startup]\nShowGrid=1\nShowAxes=0\n") << true << false
+                                           << int(TMainForm::DesignedWidth);
+        QTest::newRow("malformed values take defaults")
+            << QByteArray() << QByteArray("[Layout]\nMainWidth=12px\n[Startup]\nShowGrid=yes\nShowAxes=\n") << true
+            << true << int(TMainForm::DesignedWidth);
+        QTest::newRow("any non-zero integer is true")
+            << QByteArray() << QByteArray("[Layout]\nMainWidth=1000\n[Startup]\nShowGrid=0\nShowAxes=-3\n") << false
+            << true << 1000;
     }
-
-    void malformedValuesTakeDefaults_data()
+    void settingsValues()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::newRow("letters") << QByteArray("[Layout]\nMainWidth=wide\n[Startup]\nShowGrid=yes\n");
-        QTest::newRow("empty") << QByteArray("[Layout]\nMainWidth=\n[Startup]\nShowGrid=\n");
-        QTest::newRow("trailing junk") << QByteArray("[Layout]\nMainWidth=12px\n[Startup]\nShowGrid=0x\n");
-    }
-    void malformedValuesTakeDefaults()
-    {
-        QFETCH(QByteArray, ini);
+        QFETCH(QByteArray, zelvix);
+        QFETCH(QByteArray, current);
+        QFETCH(bool, grid);
+        QFETCH(bool, axes);
+        QFETCH(int, width);
         FormFixture fx;
-        fx.Write("TorvaneAnim.ini", ini);
+        if (!zelvix.isEmpty())
+            fx.Write("Zelvix.ini", zelvix);
+        fx.Write("TorvaneAnim.ini", current);
         TMainForm& f = fx.Start();
-        QCOMPARE(f.width(), TMainForm::DesignedWidth);
-        QVERIFY(f.ShowGrid1->isChecked());
-    }
-
-    void booleansAcceptAnyNonZeroInteger()
-    {
-        FormFixture fx;
-        fx.Write("TorvaneAnim.ini", "[Startup]\nShowAxes=-3\nShowGrid=0\nAutoScale=7\n");
-        TMainForm& f = fx.Start();
-        QVERIFY(f.ShowAxes1->isChecked());
-        QVERIFY(!f.ShowGrid1->isChecked());
-        QVERIFY(f.AutoScale1->isChecked());
+        QCOMPARE(f.ShowGrid1->isChecked(), grid);
+        QCOMPARE(f.ShowAxes1->isChecked(), axes);
+        QCOMPARE(f.width(), width);
     }
 
     void layoutRoundTrip()
