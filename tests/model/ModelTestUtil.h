@@ -15,20 +15,11 @@ inline std::unique_ptr<TP3dModell> ReadModelBytes(const QByteArray& bytes, TSele
 }
 
 // The model code reports progress on the debug channel; tests keep it quiet.
-inline void SilenceDebug()
-{
-    SetDebugSink([](const QString&) {});
-}
+inline void SilenceDebug() { SetDebugSink([](const QString&) {}); }
 
 // Collects debug lines while it lives, then silences the channel again.
-class TDebugCapture {
-public:
-    TDebugCapture()
-    {
-        SetDebugSink([this](const QString& line) { Lines << line; });
-    }
+struct TDebugCapture {
+    TDebugCapture() { SetDebugSink([this](const QString& line) { Lines << line; }); }
     ~TDebugCapture() { SilenceDebug(); }
-    TDebugCapture(const TDebugCapture&) = delete;
-    TDebugCapture& operator=(const TDebugCapture&) = delete;
     QStringList Lines;
 };

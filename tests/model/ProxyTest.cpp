@@ -7,329 +7,157 @@
 #include <QTest>
 #include <cmath>
 
+using TOutcome = TProxyLoad::TOutcome;
+using Rows = QList<double>;  // points one after another, or the 12 values of a matrix
 Q_DECLARE_METATYPE(TProxyPlacement)
-Q_DECLARE_METATYPE(TVec3)
+Q_DECLARE_METATYPE(TOutcome)
 
 namespace {
-TVec3 V(double x, double y, double z) { return {x, y, z}; }
-
-TVec3 Row(const TTransform& t, int r) { return {t.at(r, 0), t.at(r, 1), t.at(r, 2)}; }
-
-bool Near(const TVec3& a, const TVec3& b, double eps = 1e-9)
-{
-    return std::fabs(a.x - b.x) < eps && std::fabs(a.y - b.y) < eps && std::fabs(a.z - b.z) < eps;
-}
-
-QByteArray Show(const TTransform& t)
-{
-    QByteArray s;
-    for (int i = 0; i < 12; ++i)
-        s += QByteArray::number(t[i]) + (i % 3 == 2 ? " | " : " ");
-    return s;
-}
-
-// A main model with a body box, a proxy triangle (right angle at its first point, legs along
-// +Z and +Y) that the body also holds, and the selection "proxy:<name>.01".
-TP3dBuilder ModelWithProxy(const QByteArray& proxyName, bool bodyHoldsTriangle = true)
-{
-    TP3dBuilder b;
-    const auto box = b.AddBox(-1, -1, -1, 1, 1, 1);
-    const auto tri = b.AddTriangle(2, 3, 4, 2, 3, 5, 2, 5, 4);
-    auto bodyPolygons = box.Polygons;
-    if (bodyHoldsTriangle)
-        bodyPolygons.push_back(tri.Polygons[0]);
-    b.AddSelection("body", box.Points, bodyPolygons);
-    b.AddSelection("proxy:" + proxyName + ".01", tri);
-    return b;
-}
-
-std::vector<TSelection*> Order(const TP3dModell& m)
-{
-    std::vector<TSelection*> out;
-    for (const auto& s : m.Selections)
-        out.push_back(s.get());
-    return out;
-}
+TVec3 V(const Rows& r, int i) { return {r[3 * i], r[3 * i + 1], r[3 * i + 2]}; }
+Rows Values(const TTransform& t) { return Rows(t.m.begin(), t.m.end()); }
 }  // namespace
 
 class ProxyTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { SilenceDebug(); }
-    void cleanupTestCase() { SetDebugSink({}); }
-    void fileName_data();
-    void fileName();
-    void placement_data();
-    void placement();
-    void nearRightAngleGivesTransposedInverse();
-    void noRightAngle();
-    void proxyParentInTreeOrder();
-    void firstMemberPolygonSkipsInvalid();
-    void loadProxy();
-    void loadProxyFailures();
-};
 
-void ProxyTest::fileName_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<bool>("isProxy");
-    QTest::newRow("plain") << "proxy:tank.01" << "tank" << true;
-    QTest::newRow("one letter") << "proxy:a.12" << "a" << true;
-    QTest::newRow("folder") << "proxy:parts\\lamp.03" << "parts\\lamp" << true;
-    QTest::newRow("no file name left") << "proxy:.01" << "" << true;
-    QTest::newRow("shorter than the suffix") << "proxy:" << "" << true;
-    QTest::newRow("empty") << "" << "" << false;
-    QTest::newRow("upper case is no proxy") << "PROXY:tank.01" << "tank" << false;
-}
-
-void ProxyTest::fileName()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, file);
-    QFETCH(bool, isProxy);
-    QCOMPARE(ProxyFileName(name), file);
-    QCOMPARE(IsProxyName(name), isProxy);
-}
-
-void ProxyTest::placement_data()
-{
-    QTest::addColumn<TVec3>("p0");
-    QTest::addColumn<TVec3>("p1");
-    QTest::addColumn<TVec3>("p2");
-    QTest::addColumn<TProxyPlacement>("result");
-    QTest::addColumn<TVec3>("x");  // expected rows 0..3
-    QTest::addColumn<TVec3>("y");
-    QTest::addColumn<TVec3>("z");
-    QTest::addColumn<TVec3>("origin");
-    const TVec3 o = V(1, 2, 3);
-    QTest::newRow("right angle at P0, short +Z, long +Y")
-        << o << V(1, 2, 4) << V(1, 4, 3) << TProxyPlacement::Placed << V(1, 0, 0) << V(0, 1, 0) << V(0, 0, 1) << o;
-    QTest::newRow("right angle at P1") << V(1, 2, 2) << o << V(4, 2, 3) << TProxyPlacement::Placed << V(0, 1, 0)
-                                       << V(1, 0, 0) << V(0, 0, -1) << o;
-    QTest::newRow("right angle at P2") << V(0, 5, 0) << V(0, 0, -2) << V(0, 0, 0) << TProxyPlacement::Placed
-                                       << V(-1, 0, 0) << V(0, 1, 0) << V(0, 0, -1) << V(0, 0, 0);
-    // With equal legs the long leg is the one ending at P(k); here k = 2, so P2.
-    QTest::newRow("equal legs, P2 is the long end") << V(0, 0, 0) << V(0, 0, 1) << V(0, 1, 0)
-                                                    << TProxyPlacement::Placed << V(1, 0, 0) << V(0, 1, 0)
-                                                    << V(0, 0, 1) << V(0, 0, 0);
-    QTest::newRow("equal legs, swapped") << V(0, 0, 0) << V(0, 1, 0) << V(0, 0, 1) << TProxyPlacement::Placed
-                                         << V(-1, 0, 0) << V(0, 0, 1) << V(0, 1, 0) << V(0, 0, 0);
-    QTest::newRow("zero-length leg") << V(1, 1, 1) << V(1, 1, 1) << V(3, 1, 1) << TProxyPlacement::SingularFrame
-                                     << V(0, 0, 0) << V(0, 0, 0) << V(0, 0, 0) << V(1, 1, 1);
-    // Within the tolerance at P1 while the legs are parallel.
-    QTest::newRow("collinear legs") << V(0, 0, 0) << V(0.001, 0, 0) << V(2, 0, 0) << TProxyPlacement::SingularFrame
-                                    << V(0, 0, 0) << V(0, 0, 0) << V(0, 0, 0) << V(0.001, 0, 0);
-}
-
-void ProxyTest::placement()
-{
-    QFETCH(TVec3, p0);
-    QFETCH(TVec3, p1);
-    QFETCH(TVec3, p2);
-    QFETCH(TProxyPlacement, result);
-    QFETCH(TVec3, x);
-    QFETCH(TVec3, y);
-    QFETCH(TVec3, z);
-    QFETCH(TVec3, origin);
-    TTransform m = TTransform::Identity();
-    QCOMPARE(ComputeProxyMatrix(p0, p1, p2, m), result);
-    QVERIFY2(Near(Row(m, 0), x), Show(m));
-    QVERIFY2(Near(Row(m, 1), y), Show(m));
-    QVERIFY2(Near(Row(m, 2), z), Show(m));
-    QVERIFY2(Near(Row(m, 3), origin), Show(m));
-    if (result == TProxyPlacement::Placed) {
-        // The sub-model's origin lands on the right-angle corner, its unit Y on the long leg.
-        QVERIFY(Near(m.Apply(V(0, 0, 0)), origin));
-        QVERIFY(Near(m.Apply(V(0, 1, 0)), V(origin.x + y.x, origin.y + y.y, origin.z + y.z)));
+    void fileName_data()
+    {
+        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("file"); QTest::addColumn<bool>("isProxy");
+        QTest::newRow("plain") << "proxy:tank.01" << "tank" << true;
+        QTest::newRow("one letter") << "proxy:a.12" << "a" << true;
+        QTest::newRow("folder") << "proxy:parts\\lamp.03" << "parts\\lamp" << true;
+        QTest::newRow("no file name left") << "proxy:.01" << "" << true;
+        QTest::newRow("shorter than the suffix") << "proxy:" << "" << true;
+        QTest::newRow("empty") << "" << "" << false;
+        QTest::newRow("upper case is no proxy") << "PROXY:tank.01" << "tank" << false;
     }
-}
 
-void ProxyTest::nearRightAngleGivesTransposedInverse()
-{
-    // The angle at P0 is off by a dot product of -0.008: inside the tolerance, so the frame
-    // (rows c, w, u) is not orthonormal and the placement is the transpose of its inverse.
-    const TVec3 p0 = V(0, 0, 0), p1 = V(0, 0.004, 1), p2 = V(0.005, 2, 0);
-    TTransform m;
-    QCOMPARE(ComputeProxyMatrix(p0, p1, p2, m), TProxyPlacement::Placed);
-    auto unit = [](TVec3 a) {
-        const double l = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
-        return V(a.x / l, a.y / l, a.z / l);
-    };
-    const TVec3 w = unit(p2), u = unit(p1);
-    const TVec3 c = V(w.y * u.z - w.z * u.y, w.z * u.x - w.x * u.z, w.x * u.y - w.y * u.x);
-    const TVec3 frame[3] = {c, w, u};
-    for (int j = 0; j < 3; ++j)
-        for (int i = 0; i < 3; ++i) {
-            const TVec3 r = Row(m, j);
-            const double dot = r.x * frame[i].x + r.y * frame[i].y + r.z * frame[i].z;
-            QVERIFY2(std::fabs(dot - (i == j ? 1.0 : 0.0)) < 1e-12, Show(m));
+    void fileName()
+    {
+        QFETCH(QString, name); QFETCH(QString, file); QFETCH(bool, isProxy);
+        QCOMPARE(ProxyFileName(name), file);
+        QCOMPARE(IsProxyName(name), isProxy);
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<Rows>("p");  // P0, P1, P2
+        QTest::addColumn<TProxyPlacement>("result");
+        QTest::addColumn<Rows>("matrix");  // the sub-model's X, Y, Z rows, then its origin
+        const auto placed = TProxyPlacement::Placed, singular = TProxyPlacement::SingularFrame, none = TProxyPlacement::NoRightAngle;
+        QTest::newRow("right angle at P0, short +Z, long +Y") << Rows{1, 2, 3, 1, 2, 4, 1, 4, 3} << placed << Rows{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 2, 3};
+        QTest::newRow("right angle at P1") << Rows{1, 2, 2, 1, 2, 3, 4, 2, 3} << placed << Rows{0, 1, 0, 1, 0, 0, 0, 0, -1, 1, 2, 3};
+        QTest::newRow("right angle at P2") << Rows{0, 5, 0, 0, 0, -2, 0, 0, 0} << placed << Rows{-1, 0, 0, 0, 1, 0, 0, 0, -1, 0, 0, 0};
+        // With equal legs the long leg is the one ending at P2.
+        QTest::newRow("equal legs") << Rows{0, 0, 0, 0, 0, 1, 0, 1, 0} << placed << Rows{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+        QTest::newRow("equal legs, swapped") << Rows{0, 0, 0, 0, 1, 0, 0, 0, 1} << placed << Rows{-1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0};
+        QTest::newRow("zero-length leg") << Rows{1, 1, 1, 1, 1, 1, 3, 1, 1} << singular << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
+        // Within the tolerance at P1 while the legs are parallel.
+        QTest::newRow("collinear legs") << Rows{0, 0, 0, 0.001, 0, 0, 2, 0, 0} << singular << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 0.001, 0, 0};
+        // No right angle leaves the matrix as it was.
+        QTest::newRow("equilateral") << Rows{0, 0, 0, 1, 0, 0, 0.5, std::sqrt(3.0) / 2, 0} << none << Values(TTransform::Identity());
+        QTest::newRow("just outside the tolerance") << Rows{0, 0, 0, 0, 0.011, 1, 0.011, 1, 0} << none << Values(TTransform::Identity());
+    }
+
+    void placement()
+    {
+        QFETCH(Rows, p); QFETCH(TProxyPlacement, result); QFETCH(Rows, matrix);
+        TDebugCapture capture;
+        TTransform m = TTransform::Identity();
+        QCOMPARE(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m), result);
+        for (int i = 0; i < 12; ++i)
+            QVERIFY2(std::fabs(m[i] - matrix[i]) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
+        QCOMPARE(capture.Lines, result == TProxyPlacement::NoRightAngle ? QStringList{"Proxy ungültig!"} : QStringList());
+    }
+
+    void nearRightAngleGivesTransposedInverse()
+    {
+        // The angle at P0 is off by a dot product of -0.008: inside the tolerance, so the frame
+        // (rows c, w, u) is not orthonormal and the placement is the transpose of its inverse.
+        const Rows p{0, 0, 0, 0, 0.004, 1, 0.005, 2, 0};
+        TTransform m;
+        QCOMPARE(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m), TProxyPlacement::Placed);
+        const double lu = std::hypot(0.004, 1.0), lw = std::hypot(0.005, 2.0);
+        const TVec3 u{0, 0.004 / lu, 1 / lu}, w{0.005 / lw, 2 / lw, 0}, c{w.y * u.z - w.z * u.y, w.z * u.x - w.x * u.z, w.x * u.y - w.y * u.x};
+        const TVec3 frame[3] = {c, w, u};
+        for (int j = 0; j < 3; ++j)
+            for (int i = 0; i < 3; ++i)
+                QVERIFY(std::fabs(m.at(j, 0) * frame[i].x + m.at(j, 1) * frame[i].y + m.at(j, 2) * frame[i].z - (i == j)) < 1e-12);
+        QVERIFY(std::max({std::fabs(m.at(1, 0) - w.x), std::fabs(m.at(1, 1) - w.y), std::fabs(m.at(1, 2) - w.z)}) >= 1e-6);  // not just the legs
+    }
+
+    void proxyParentInTreeOrder()
+    {
+        TSelection proxy, arm, leg, other, tiny;
+        for (auto [s, name, polys] : {std::tuple{&proxy, "proxy:lamp.01", std::vector<uint8_t>{0, 1}}, {&arm, "arm", {0, 1}},
+                                      {&leg, "leg", {1, 1}}, {&other, "PROXY:lamp.01", {0, 1}}, {&tiny, "tiny", {0}}})
+            s->Name = QString::fromLatin1(name), s->PolygonMembership = polys;
+        QCOMPARE(FindProxyParent({&proxy, &arm, &leg}, proxy.Name, 1), &arm);
+        QCOMPARE(FindProxyParent({&leg, &proxy, &arm}, proxy.Name, 1), &leg);
+        QCOMPARE(FindProxyParent({&proxy, &other, &arm}, proxy.Name, 1), &other);
+        QCOMPARE(FindProxyParent({&proxy, &tiny}, proxy.Name, 1), nullptr);
+        QCOMPARE(FindProxyParent({&proxy, &arm}, proxy.Name, 0), nullptr);
+        QCOMPARE(FindProxyParent({&arm}, proxy.Name, 5), nullptr);
+        QCOMPARE(FindProxyParent({&arm}, proxy.Name, -1), nullptr);
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("name");      // of the proxy selection
+        QTest::addColumn<QByteArray>("subModel");  // written to parts/Lamp.P3D
+        QTest::addColumn<int>("triangle");         // 0: right angle at P0, 1: flat, 2: an invalid polygon first
+        QTest::addColumn<TOutcome>("outcome"); QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<Rows>("matrix");  // of a loaded sub-model
+        TP3dBuilder lamp;
+        lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
+        const QByteArray good = lamp.Build(), name = "proxy:parts\\lamp.01";  // a backslash separates folders
+        const Rows placed{1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 3, 4};
+        lamp.TagMagic = "XXXX";
+        QTest::newRow("loaded") << name << good << 0 << TOutcome::Loaded << QStringList() << placed;
+        QTest::newRow("first valid polygon") << name << good << 2 << TOutcome::Loaded << QStringList() << placed;
+        QTest::newRow("no tag list") << name << lamp.Build() << 0 << TOutcome::Loaded << QStringList{"No Tag Identifier found!"} << placed;
+        QTest::newRow("singular") << name << good << 1 << TOutcome::Loaded << QStringList{"[internal] Determinant is zero!"} << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
+        QTest::newRow("sub-model ends early") << name << good.left(good.indexOf("TAGG") + 2) << 0 << TOutcome::ReadFailed << QStringList{"Stream read error"} << Rows();
+        QTest::newRow("missing") << QByteArray("proxy:lamp.01") << good << 0 << TOutcome::FileMissing << QStringList{"lamp.p3d not found!"} << Rows();
+        QTest::newRow("name too short") << QByteArray("proxy:.01") << good << 0 << TOutcome::BadName << QStringList() << Rows();
+        QTest::newRow("no valid polygon") << name << good << 3 << TOutcome::NoPolygon << QStringList() << Rows();
+        QTest::newRow("not a proxy") << QByteArray("lamp") << good << 0 << TOutcome::NotProxy << QStringList() << Rows();
+    }
+
+    void load()
+    {
+        QFETCH(QByteArray, name); QFETCH(QByteArray, subModel); QFETCH(int, triangle); QFETCH(TOutcome, outcome); QFETCH(QStringList, messages); QFETCH(Rows, matrix);
+        TP3dBuilder b;
+        const auto box = b.AddBox(-1, -1, -1, 1, 1, 1);
+        const auto bad = b.AddTriangle(0, 0, 0, 0, 0, 1, 0, 1, 0).Polygons[0];
+        b.Polygons[size_t(bad)].Corners[2].PointIndex = 99;
+        const auto tri = triangle == 1 ? b.AddTriangle(1, 1, 1, 1, 1, 1, 3, 1, 1) : b.AddTriangle(2, 3, 4, 2, 3, 5, 2, 5, 4);
+        b.AddSelection("body", box.Points, {0, 1, 2, 3, 4, 5, 7});
+        b.AddSelection(name, tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
+        const auto main = ReadModelBytes(b.Build());
+        QTemporaryDir dir;
+        QVERIFY(WriteBytesFile(dir.filePath("parts/Lamp.P3D"), subModel));
+        TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
+        TDebugCapture capture;
+        const TProxyLoad load = LoadProxy(proxy, dir.filePath("walker.p3d"), {&body, &proxy});
+        QCOMPARE(load.Outcome, outcome);
+        QCOMPARE(load.Messages, messages);
+        const bool loaded = outcome == TOutcome::Loaded;
+        QVERIFY(bool(load.Model) == loaded && proxy.ProxyModel == load.Model.get() && main->Polygons[7].Hidden == loaded);
+        for (int i = 0; i < 14; ++i)
+            QCOMPARE(main->Vertices[size_t(i)].IsProxyCorner, loaded && i >= 11);
+        if (outcome == TOutcome::BadName)
+            QCOMPARE(capture.Lines.size(), 1);
+        if (loaded) {
+            QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
+            QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->Vertices.size() == 8);
+            QVERIFY(capture.Lines.contains("body is proxyparent of " + name));
+            QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
         }
-    QVERIFY(!Near(Row(m, 1), w, 1e-6));
-}
-
-void ProxyTest::noRightAngle()
-{
-    TDebugCapture capture;
-    TTransform m;
-    m[4] = 7;
-    const double h = std::sqrt(3.0) / 2;
-    QCOMPARE(ComputeProxyMatrix(V(0, 0, 0), V(1, 0, 0), V(0.5, h, 0), m), TProxyPlacement::NoRightAngle);
-    QCOMPARE(capture.Lines, QStringList{QStringLiteral("Proxy ungültig!")});
-    QCOMPARE(m[4], 7.0);  // left alone
-    // Just outside the tolerance.
-    QCOMPARE(ComputeProxyMatrix(V(0, 0, 0), V(0, 0.011, 1), V(0.011, 1, 0), m), TProxyPlacement::NoRightAngle);
-}
-
-void ProxyTest::proxyParentInTreeOrder()
-{
-    auto make = [](const char* name, std::vector<uint8_t> polys) {
-        auto s = std::make_unique<TSelection>();
-        s->Name = QString::fromLatin1(name);
-        s->PolygonMembership = std::move(polys);
-        return s;
-    };
-    auto proxy = make("proxy:lamp.01", {0, 1});
-    auto arm = make("arm", {0, 1});
-    auto leg = make("leg", {1, 1});
-    auto other = make("PROXY:lamp.01", {0, 1});
-    auto shortOne = make("tiny", {0});
-    QCOMPARE(FindProxyParent({proxy.get(), arm.get(), leg.get()}, proxy->Name, 1), arm.get());
-    QCOMPARE(FindProxyParent({leg.get(), proxy.get(), arm.get()}, proxy->Name, 1), leg.get());
-    QCOMPARE(FindProxyParent({proxy.get(), other.get(), arm.get()}, proxy->Name, 1), other.get());
-    QCOMPARE(FindProxyParent({proxy.get(), shortOne.get()}, proxy->Name, 1), nullptr);
-    QCOMPARE(FindProxyParent({proxy.get(), arm.get()}, proxy->Name, 0), nullptr);
-    QCOMPARE(FindProxyParent({arm.get()}, proxy->Name, 5), nullptr);
-    QCOMPARE(FindProxyParent({arm.get()}, proxy->Name, -1), nullptr);
-}
-
-void ProxyTest::firstMemberPolygonSkipsInvalid()
-{
-    TP3dBuilder b;
-    for (int i = 0; i < 3; ++i)
-        b.AddPoint(float(i), float(i * i), 0);
-    b.AddPolygon({0, 1, 2});
-    b.AddPolygon({0, 1, 9});  // out of range
-    b.AddPolygon({0, 1, 2});
-    b.AddPolygon({2, 1, 0});
-    b.AddSelection("proxy:x.01", {0, 1, 2}, {1, 3, 2});
-    b.AddSelection("proxy:y.01", {0, 1, 2}, {1});
-    auto m = ReadModelBytes(b.Build());
-    QCOMPARE(FirstMemberPolygon(*m->Selections[0]), 2);
-    QCOMPARE(FirstMemberPolygon(*m->Selections[1]), -1);
-}
-
-void ProxyTest::loadProxy()
-{
-    QTemporaryDir dir;
-    QVERIFY(ModelWithProxy("lamp").WriteTo(dir.filePath("walker.p3d")));
-    // The sub-model's own selections are not read.
-    TP3dBuilder lamp;
-    lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));
-    QVERIFY(lamp.WriteTo(dir.filePath("Lamp.P3D")));
-
-    TP3dModell main(dir.filePath("walker.p3d"), nullptr, nullptr, false);
-    QCOMPARE(main.Status, TP3dModell::ReadStatus::Ok);
-    TSelection& body = *main.Selections[0];
-    TSelection& proxy = *main.Selections[1];
-    TDebugCapture capture;
-    TProxyLoad load = LoadProxy(body, main.FileName, Order(main));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::NotProxy);
-    QVERIFY(!load.Model);
-
-    load = LoadProxy(proxy, main.FileName, Order(main));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::Loaded);
-    QVERIFY(load.Messages.isEmpty());
-    QVERIFY(load.Model);
-    QCOMPARE(proxy.ProxyModel, load.Model.get());
-    QCOMPARE(load.Parent, &body);
-    QCOMPARE(load.PolygonIndex, 6);
-    QCOMPARE(load.Placement, TProxyPlacement::Placed);
-    QVERIFY(capture.Lines.contains(QStringLiteral("body is proxyparent of proxy:lamp.01")));
-
-    const TP3dModell& sub = *load.Model;
-    QVERIFY(sub.IsProxy);
-    QVERIFY(!sub.IsEnvironment);
-    QCOMPARE(sub.ProxySelection, &proxy);
-    QCOMPARE(sub.ProxyParent, &body);
-    QVERIFY(sub.Selections.empty());
-    QCOMPARE(sub.Vertices.size(), size_t(8));
-    TTransform expected = TTransform::Identity();
-    expected[9] = 2;
-    expected[10] = 3;
-    expected[11] = 4;
-    QCOMPARE(sub.ProxyMatrix, expected);
-
-    QVERIFY(main.Polygons[6].Hidden);
-    QVERIFY(!main.Polygons[5].Hidden);
-    for (int i = 0; i < 11; ++i)
-        QCOMPARE(main.Vertices[size_t(i)].IsProxyCorner, i >= 8);
-}
-
-void ProxyTest::loadProxyFailures()
-{
-    QTemporaryDir dir;
-    // The proxy name's backslash is a folder separator.
-    QVERIFY(ModelWithProxy("parts\\lamp", false).WriteTo(dir.filePath("walker.p3d")));
-    TP3dModell main(dir.filePath("walker.p3d"), nullptr, nullptr, false);
-    TSelection& proxy = *main.Selections[1];
-
-    TProxyLoad load = LoadProxy(proxy, main.FileName, Order(main));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::FileMissing);
-    QCOMPARE(load.Messages, QStringList{QStringLiteral("parts\\lamp.p3d not found!")});
-    QVERIFY(!proxy.ProxyModel);
-    QVERIFY(!main.Polygons[6].Hidden);
-    QVERIFY(!main.Vertices[8].IsProxyCorner);
-
-    // A sub-model that ends early is not kept, and the triangle stays visible.
-    TP3dBuilder lamp;
-    lamp.AddBox(0, 0, 0, 1, 1, 1);
-    QByteArray cut = lamp.Build();
-    cut.chop(68 + 2);  // into "TAGG": a proxy reads nothing after it
-    QVERIFY(WriteBytesFile(dir.filePath("parts/lamp.p3d"), cut));
-    load = LoadProxy(proxy, main.FileName, Order(main));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::ReadFailed);
-    QCOMPARE(load.Messages, QStringList{QStringLiteral("Stream read error")});
-    QVERIFY(!load.Model);
-
-    lamp.TagMagic = "XXXX";
-    QVERIFY(lamp.WriteTo(dir.filePath("parts/lamp.p3d")));
-    load = LoadProxy(proxy, main.FileName, Order(main));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::Loaded);
-    QCOMPARE(load.Messages, QStringList{QStringLiteral("No Tag Identifier found!")});
-    // Only the proxy holds the triangle here, so it hangs under no component.
-    QVERIFY(!load.Parent);
-    QVERIFY(main.Polygons[6].Hidden);
-
-    // A singular triangle is reported to the user and still placed at its corner.
-    TP3dBuilder flat;
-    const auto tri = flat.AddTriangle(1, 1, 1, 1, 1, 1, 3, 1, 1);
-    flat.AddSelection("proxy:flat.01", tri);
-    QVERIFY(flat.WriteTo(dir.filePath("flatmain.p3d")));
-    QVERIFY(lamp.WriteTo(dir.filePath("flat.p3d")));
-    TP3dModell flatMain(dir.filePath("flatmain.p3d"), nullptr, nullptr, false);
-    load = LoadProxy(*flatMain.Selections[0], flatMain.FileName, Order(flatMain));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::Loaded);
-    QCOMPARE(load.Placement, TProxyPlacement::SingularFrame);
-    QVERIFY(load.Messages.contains(QStringLiteral("[internal] Determinant is zero!")));
-    TTransform cornerOnly;
-    cornerOnly[9] = cornerOnly[10] = cornerOnly[11] = 1;
-    QCOMPARE(load.Model->ProxyMatrix, cornerOnly);
-
-    TDebugCapture capture;
-    TSelection tooShort;
-    tooShort.Name = QStringLiteral("proxy:.01");
-    tooShort.Model = &main;
-    load = LoadProxy(tooShort, main.FileName, Order(main));
-    QCOMPARE(load.Outcome, TProxyLoad::TOutcome::BadName);
-    QCOMPARE(capture.Lines.size(), 1);
-
-    TSelection noPolygon;
-    noPolygon.Name = QStringLiteral("proxy:lamp.01");
-    noPolygon.Model = &main;
-    noPolygon.PolygonMembership.assign(main.Polygons.size(), 0);
-    QCOMPARE(LoadProxy(noPolygon, main.FileName, Order(main)).Outcome, TProxyLoad::TOutcome::NoPolygon);
-}
+    }
+};
 
 TORVANE_TEST(ProxyTest)
 #include "ProxyTest.moc"
