@@ -200,7 +200,7 @@ void TChart::paintEvent(QPaintEvent*)
         DrawGrid(cp, m);
     }
     RasterLines(m);
-    if (Items_.Texts().size() > 0 || HasMarks_) {
+    if (!Items_.Decorations().empty()) {
         QPainter cp(&Canvas_);
         DrawMarksAndTexts(cp, m);
     }
@@ -269,7 +269,6 @@ void TChart::RasterLines(const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
-    HasMarks_ = false;
     if (items.empty())
         return;
     const int w = Canvas_.width(), h = Canvas_.height();
@@ -286,10 +285,8 @@ void TChart::RasterLines(const TMapping& m)
         const size_t end = r + 1 < runs.size() ? runs[r + 1].First : items.size();
         for (size_t i = runs[r].First; i < end; ++i) {
             const TChartItem& it = items[i];
-            if (it.Kind == TChartItemKind::Mark || it.Kind == TChartItemKind::Text) {
-                HasMarks_ = true;
+            if (it.Kind == TChartItemKind::Mark || it.Kind == TChartItemKind::Text)
                 continue;
-            }
             const double px = (it.X - m.X0) * ix;
             const double py = m.Height - (it.Y - m.Y0) * iy;
             const bool ok = std::isfinite(px) && std::isfinite(py);
@@ -310,37 +307,40 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
     const TClip visible{-8.0, -8.0, width() + 8.0, height() + 8.0};
-    for (size_t r = 0; r < runs.size(); ++r) {
-        const QColor color = WinColor(runs[r].Color);
-        const size_t end = r + 1 < runs.size() ? runs[r + 1].First : items.size();
-        for (size_t i = runs[r].First; i < end; ++i) {
-            const TChartItem& it = items[i];
-            if (it.Kind != TChartItemKind::Mark && it.Kind != TChartItemKind::Text)
-                continue;
-            const double px = (it.X - m.X0) / m.UnitsX;
-            const double py = m.Height - (it.Y - m.Y0) / m.UnitsY;
-            if (!std::isfinite(px) || !std::isfinite(py) || visible.Code(px, py) != 0)
-                continue;
-            const int cx = static_cast<int>(std::floor(px)), cy = static_cast<int>(std::floor(py));
-            if (it.Kind == TChartItemKind::Mark) {
-                if (it.Aux == MarkDisc) {
-                    // Row by row, so the disc covers exactly 3 pixels left/above to 4
-                    // right/below whatever the ellipse rasteriser rounds.
-                    static constexpr int inset[8] = {2, 1, 0, 0, 0, 0, 1, 2};
-                    for (int row = 0; row < 8; ++row)
-                        p.fillRect(cx - 3 + inset[row], cy - 3 + row, 8 - 2 * inset[row], 1, color);
-                } else {
-                    p.fillRect(cx - 2, cy, 5, 1, color);
-                    p.fillRect(cx, cy - 2, 1, 5, color);
-                }
-            } else if (it.Aux < Items_.Texts().size()) {
-                const TChartText& t = Items_.Texts()[it.Aux];
-                QFont f = font();
-                f.setPointSize(std::clamp(t.Size, 1, 200));
-                p.setFont(f);
-                p.setPen(color);
-                p.drawText(QPointF(px, py), QString::fromStdString(t.Text));
+    size_t r = 0;
+    for (const uint32_t i : Items_.Decorations()) {
+        if (i >= items.size())
+            continue;
+        // Decorations ascend, so the colour run only ever moves forward.
+        while (r + 1 < runs.size() && runs[r + 1].First <= i)
+            ++r;
+        const QColor color = WinColor(runs.empty() ? 0 : runs[r].Color);
+        const TChartItem& it = items[i];
+        if (it.Kind != TChartItemKind::Mark && it.Kind != TChartItemKind::Text)
+            continue;
+        const double px = (it.X - m.X0) / m.UnitsX;
+        const double py = m.Height - (it.Y - m.Y0) / m.UnitsY;
+        if (!std::isfinite(px) || !std::isfinite(py) || visible.Code(px, py) != 0)
+            continue;
+        const int cx = static_cast<int>(std::floor(px)), cy = static_cast<int>(std::floor(py));
+        if (it.Kind == TChartItemKind::Mark) {
+            if (it.Aux == MarkDisc) {
+                // Row by row, so the disc covers exactly 3 pixels left/above to 4
+                // right/below whatever the ellipse rasteriser rounds.
+                static constexpr int inset[8] = {2, 1, 0, 0, 0, 0, 1, 2};
+                for (int row = 0; row < 8; ++row)
+                    p.fillRect(cx - 3 + inset[row], cy - 3 + row, 8 - 2 * inset[row], 1, color);
+            } else {
+                p.fillRect(cx - 2, cy, 5, 1, color);
+                p.fillRect(cx, cy - 2, 1, 5, color);
             }
+        } else if (it.Aux < Items_.Texts().size()) {
+            const TChartText& t = Items_.Texts()[it.Aux];
+            QFont f = font();
+            f.setPointSize(std::clamp(t.Size, 1, 200));
+            p.setFont(f);
+            p.setPen(color);
+            p.drawText(QPointF(px, py), QString::fromStdString(t.Text));
         }
     }
 }

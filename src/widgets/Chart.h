@@ -120,6 +120,5 @@ private:
     TChartRange DragRange_;
     TMapping DragMapping_;
 
-    QImage Canvas_;          // reused on every paint
-    bool HasMarks_ = false;  // the last raster pass met marks or texts
+    QImage Canvas_;  // reused on every paint
 };

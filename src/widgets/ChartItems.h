@@ -6,6 +6,8 @@
 // Storage is compact for speed: one flat array of items (point + kind + small payload) and
 // a short list of colour runs instead of a colour per item. Clear() keeps the capacity, so
 // a view that is rebuilt on every refresh allocates nothing once it has reached its size.
+// The bounding box and the positions of the few marks and texts are kept as items are
+// added, so neither needs another pass over hundreds of thousands of segments.
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -53,8 +55,10 @@ public:
         Items_.clear();
         Runs_.clear();
         Texts_.clear();
+        Decorations_.clear();
         LineCount_ = 0;
         PenDown_ = false;
+        HasBox_ = false;
     }
 
     void Reserve(size_t items) { Items_.reserve(items); }
@@ -69,7 +73,7 @@ public:
             PenLift();
             return;
         }
-        Add(x, y, TChartItemKind::Move, 0);
+        AddPoint(x, y, TChartItemKind::Move, 0);
         PenDown_ = true;
     }
 
@@ -85,15 +89,17 @@ public:
             MoveTo(x, y);
             return;
         }
-        Add(x, y, TChartItemKind::Line, 0);
+        AddPoint(x, y, TChartItemKind::Line, 0);
         ++LineCount_;
     }
 
     // A mark at a point; a non-finite point is dropped. The pen position is not changed.
     void Mark(double x, double y, int code)
     {
-        if (Finite(x, y))
-            Add(x, y, TChartItemKind::Mark, static_cast<uint32_t>(code));
+        if (!Finite(x, y))
+            return;
+        Decorations_.push_back(static_cast<uint32_t>(Items_.size()));
+        AddPoint(x, y, TChartItemKind::Mark, static_cast<uint32_t>(code));
     }
 
     void Text(double x, double y, const std::string& text, int size)
@@ -101,18 +107,43 @@ public:
         if (!Finite(x, y))
             return;
         Texts_.push_back({text, size});
-        Add(x, y, TChartItemKind::Text, static_cast<uint32_t>(Texts_.size() - 1));
+        Decorations_.push_back(static_cast<uint32_t>(Items_.size()));
+        AddPoint(x, y, TChartItemKind::Text, static_cast<uint32_t>(Texts_.size() - 1));
     }
 
-    // Fast path for outlines: a polyline of n points (n >= 1), the same as a MoveTo and
-    // n - 1 LineTo calls.
+    // A polyline of n points given as x0, y0, x1, y1, ...: the same items as a MoveTo and
+    // n - 1 LineTo calls. Outlines of whole models come through here, so the usual case
+    // (every point finite) appends in one go without the per-point checks.
     void Polyline(const double* xy, int n)
     {
         if (n <= 0)
             return;
-        MoveTo(xy[0], xy[1]);
-        for (int i = 1; i < n; ++i)
-            LineTo(xy[2 * i], xy[2 * i + 1]);
+        // x * 0 is 0 for every finite x and NaN otherwise: one test for all points, no branch
+        // per coordinate.
+        double zero = 0;
+        for (int i = 0; i < 2 * n; ++i)
+            zero += xy[i] * 0.0;
+        if (!(zero == 0)) {
+            MoveTo(xy[0], xy[1]);
+            for (int i = 1; i < n; ++i)
+                LineTo(xy[2 * i], xy[2 * i + 1]);
+            return;
+        }
+        StartRun();
+        double x0 = HasBox_ ? Box_.MinX : xy[0], x1 = HasBox_ ? Box_.MaxX : xy[0];
+        double y0 = HasBox_ ? Box_.MinY : xy[1], y1 = HasBox_ ? Box_.MaxY : xy[1];
+        for (int i = 0; i < n; ++i) {
+            const double x = xy[2 * i], y = xy[2 * i + 1];
+            Items_.push_back({x, y, 0, i == 0 ? TChartItemKind::Move : TChartItemKind::Line});
+            if (x < x0) x0 = x;
+            if (x > x1) x1 = x;
+            if (y < y0) y0 = y;
+            if (y > y1) y1 = y;
+        }
+        Box_ = {x0, y0, x1, y1};
+        HasBox_ = true;
+        LineCount_ += n - 1;
+        PenDown_ = true;
     }
 
     // The number of line segments.
@@ -121,30 +152,16 @@ public:
     const std::vector<TChartItem>& Items() const { return Items_; }
     const std::vector<TChartColorRun>& Runs() const { return Runs_; }
     const std::vector<TChartText>& Texts() const { return Texts_; }
+    // Indices of the mark and text items, ascending.
+    const std::vector<uint32_t>& Decorations() const { return Decorations_; }
 
     // Lowest and highest x and y over all items (pen lifts excluded). False when there is
     // no item with a position.
     bool BoundingBox(TChartBox& box) const
     {
-        bool any = false;
-        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-        for (const TChartItem& it : Items_) {
-            if (!Finite(it.X, it.Y))
-                continue;
-            if (!any) {
-                x0 = x1 = it.X;
-                y0 = y1 = it.Y;
-                any = true;
-                continue;
-            }
-            if (it.X < x0) x0 = it.X;
-            if (it.X > x1) x1 = it.X;
-            if (it.Y < y0) y0 = it.Y;
-            if (it.Y > y1) y1 = it.Y;
-        }
-        if (any)
-            box = {x0, y0, x1, y1};
-        return any;
+        if (HasBox_)
+            box = Box_;
+        return HasBox_;
     }
 
     static bool Finite(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
@@ -154,21 +171,41 @@ private:
     {
         if (PenDown_) {
             constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-            Add(nan, nan, TChartItemKind::Move, 0);
+            StartRun();
+            Items_.push_back({nan, nan, 0, TChartItemKind::Move});
         }
         PenDown_ = false;
     }
 
-    void Add(double x, double y, TChartItemKind kind, uint32_t aux)
+    // Opens a colour run if the drawing colour changed since the last item.
+    void StartRun()
     {
         if (Runs_.empty() || Runs_.back().Color != Color_)
             Runs_.push_back({Color_, static_cast<uint32_t>(Items_.size())});
+    }
+
+    // An item at a finite position, which the bounding box takes in.
+    void AddPoint(double x, double y, TChartItemKind kind, uint32_t aux)
+    {
+        StartRun();
         Items_.push_back({x, y, aux, kind});
+        if (!HasBox_) {
+            Box_ = {x, y, x, y};
+            HasBox_ = true;
+            return;
+        }
+        if (x < Box_.MinX) Box_.MinX = x;
+        if (x > Box_.MaxX) Box_.MaxX = x;
+        if (y < Box_.MinY) Box_.MinY = y;
+        if (y > Box_.MaxY) Box_.MaxY = y;
     }
 
     std::vector<TChartItem> Items_;
     std::vector<TChartColorRun> Runs_;
     std::vector<TChartText> Texts_;
+    std::vector<uint32_t> Decorations_;
+    TChartBox Box_;
+    bool HasBox_ = false;
     uint32_t Color_ = 0x00C0C0C0u;
     int LineCount_ = 0;
     bool PenDown_ = false;

@@ -69,6 +69,7 @@ private slots:
     void equalScaleWidensTheShortSide_data();
     void equalScaleWidensTheShortSide();
     void markDiscCoversItsSquare();
+    void marksTakeTheColourOfTheirRun();
     void gridFollowsStyle();
     void mousePositionInChartCoordinates();
     void dragZoomSetsRangeToRectangle();
@@ -210,6 +211,37 @@ void ChartTest::markDiscCoversItsSquare()
     QVERIFY(img.pixel(25, 30) != g);
     QVERIFY(img.pixel(36, 30) != g);
     QVERIFY(img.pixel(27, 27) != g);  // round, not square
+}
+
+// Marks among many lines of other colours: each is drawn in the colour that was current
+// when it was added, not in that of the lines around it.
+void ChartTest::marksTakeTheColourOfTheirRun()
+{
+    auto c = MakeChart(60, 60);
+    c->SetRange(0, 0, 60, 60);  // one unit per pixel
+    c->SetColor(Red);
+    for (int i = 0; i < 50; ++i) {
+        c->MoveTo(0.5, i + 0.5);
+        c->LineTo(5.5, i + 0.5);
+    }
+    c->SetColor(Blue);
+    c->Mark(15.5, 49.5, TChart::MarkDisc);  // pixel (15, 10)
+    c->SetColor(Green);
+    c->MoveTo(55.5, 0.5);
+    c->LineTo(55.5, 59.5);
+    c->SetColor(Red);
+    c->Mark(40.5, 19.5, TChart::MarkDisc);  // pixel (40, 40)
+    c->SetColor(Green);
+    c->Mark(30.5, 29.5, 1);  // a cross at pixel (30, 30)
+    c->MoveTo(50.5, 0.5);
+    c->LineTo(50.5, 59.5);
+    const QImage img = Grab(*c);
+    QCOMPARE(img.pixel(15, 10), Rgb(Blue));
+    QCOMPARE(img.pixel(40, 40), Rgb(Red));
+    QCOMPARE(img.pixel(30, 30), Rgb(Green));
+    QCOMPARE(img.pixel(32, 30), Rgb(Green));
+    QCOMPARE(img.pixel(2, 30), Rgb(Red));     // the lines before
+    QCOMPARE(img.pixel(55, 30), Rgb(Green));  // and after
 }
 
 void ChartTest::gridFollowsStyle()
