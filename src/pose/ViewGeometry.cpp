@@ -42,20 +42,22 @@ bool Drawable(const TP3dPolygon& poly, size_t pointCount)
     return true;
 }
 
-// Each corner goes into the three views as the next point of an open polyline.
+// The corners go into each of the three views as one open polyline.
 inline void AddOutline(const TViewItems& views, const TVec3* corners, uint32_t count)
 {
-    TChartItems& f = *views[0];
-    TChartItems& l = *views[1];
-    TChartItems& t = *views[2];
-    f.MoveTo(corners[0].x, corners[0].y);
-    l.MoveTo(corners[0].z, corners[0].y);
-    t.MoveTo(corners[0].x, corners[0].z);
-    for (uint32_t k = 1; k < count; ++k) {
-        f.LineTo(corners[k].x, corners[k].y);
-        l.LineTo(corners[k].z, corners[k].y);
-        t.LineTo(corners[k].x, corners[k].z);
+    double front[8], left[8], top[8];
+    for (uint32_t k = 0; k < count; ++k) {
+        front[2 * k] = corners[k].x;
+        front[2 * k + 1] = corners[k].y;
+        left[2 * k] = corners[k].z;
+        left[2 * k + 1] = corners[k].y;
+        top[2 * k] = corners[k].x;
+        top[2 * k + 1] = corners[k].z;
     }
+    const int n = static_cast<int>(count);
+    views[0]->Polyline(front, n);
+    views[1]->Polyline(left, n);
+    views[2]->Polyline(top, n);
 }
 
 // Outline of a polygon of a model drawn from its display points.

@@ -3,9 +3,11 @@
 #include "support/P3dBuilder.h"
 #include "support/TestMain.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <QVector3D>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
@@ -63,6 +65,10 @@ private slots:
     void totalMoveByFrame();
     void proxyTransformFollowsParent();
     void applyFrameTransforms();
+    void posedPointsToTheBit_data();
+    void posedPointsToTheBit();
+    void cacheListsEveryMember_data();
+    void cacheListsEveryMember();
 };
 
 void PoseTest::sharedPointsAveraged_data()
@@ -327,6 +333,154 @@ void PoseTest::applyFrameTransforms()
     QCOMPARE(a.ActTransform[9], 5.0);  // before the missing one: already the new frame
     QCOMPARE(b.ActTransform[9], 2.0);  // after it: the old frame
     SetDebugSink({});
+}
+
+
+void PoseTest::posedPointsToTheBit_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("rigid");        // rotations and moves, else any 12 values
+    QTest::addColumn<bool>("offsetAndMove");  // a model offset and a total-move share
+    QTest::newRow("rigid") << 11u << true << false;
+    QTest::newRow("rigid, offset and total move") << 12u << true << true;
+    QTest::newRow("any matrix") << 13u << false << false;
+    QTest::newRow("any matrix, offset and total move") << 14u << false << true;
+}
+
+// Every display point is, to the bit, the float sum over the animated components holding
+// it (in tree order) of TTransform::Apply of its offset point, plus the total-move share,
+// divided by their number: points held once, twice and three times, and points held only
+// by a component that is not animated.
+void PoseTest::posedPointsToTheBit()
+{
+    QFETCH(quint32, seed);
+    QFETCH(bool, rigid);
+    QFETCH(bool, offsetAndMove);
+    QRandomGenerator rng(seed);
+    auto value = [&] { return float((rng.generateDouble() - 0.5) * 20); };
+
+    TP3dBuilder b;
+    for (int i = 0; i < 40; ++i)
+        b.AddPoint(value(), value(), value());
+    auto range = [](int first, int last) {
+        std::vector<int> v;
+        for (int i = first; i < last; ++i)
+            v.push_back(i);
+        return v;
+    };
+    b.AddSelection("A", range(0, 20));
+    b.AddSelection("B", range(10, 30));
+    b.AddSelection("C", range(15, 35));
+    b.AddSelection("D", range(30, 40));  // not animated
+    TModelList models;
+    models.push_back(ReadMain(b));
+    TP3dModell& m = *models[0];
+    QCOMPARE(m.Selections.size(), size_t(4));
+    for (const auto& sel : m.Selections) {
+        TTransform t = TTransform::Identity();
+        if (rigid) {
+            RotateX(t, rng.generateDouble() * 6);
+            RotateY(t, rng.generateDouble() * 6);
+            RotateZ(t, rng.generateDouble() * 6);
+            t[9] = value();
+            t[10] = value();
+            t[11] = value();
+        } else {
+            for (int k = 0; k < 12; ++k)
+                t[k] = (rng.generateDouble() - 0.5) * 3;
+        }
+        sel->ActTransform = t;
+    }
+    const std::vector<TPoseNode> nodes = Nodes(m, {true, true, true, false});
+    TPoseParams params;
+    params.AnimationLoaded = true;
+    if (offsetAndMove) {
+        params.ModelOffset[0] = 0.1;
+        params.ModelOffset[1] = -2.345678;
+        params.ModelOffset[2] = 1e-3;
+        params.TotalMove = {1.5f, -0.25f, 3.f};
+        params.ActAnimStep = 2;
+        params.PlayFraction = 0.3;
+        params.AnimStepCount = 7;
+    }
+    TPoseCache cache;
+    cache.Rebuild(Order(nodes));
+    UpdateDisplayPoints(models, nodes, cache, params);
+
+    const TVec3 share = params.TotalMoveShare();
+    for (size_t i = 0; i < m.Vertices.size(); ++i) {
+        int n = 0;
+        for (const TPoseNode& node : nodes)
+            n += node.InAnimation && node.Component->VertexMembership[i] != 0;
+        float x = 0, y = 0, z = 0;
+        for (const TPoseNode& node : nodes) {
+            if (!node.InAnimation || node.Component->VertexMembership[i] == 0)
+                continue;
+            const TP3dVertex& v = m.Vertices[i];
+            const TVec3 p{RoundToFloat(v.X + params.ModelOffset[0]), RoundToFloat(v.Y + params.ModelOffset[1]),
+                          RoundToFloat(v.Z + params.ModelOffset[2])};
+            const TVec3 q = node.Component->ActTransform.Apply(p);
+            x = float(x + (q.x + share.x) / n);
+            y = float(y + (q.y + share.y) / n);
+            z = float(z + (q.z + share.z) / n);
+        }
+        const TDisplayPoint& d = m.DisplayPoints[i];
+        QCOMPARE(d.ShareCount, n);
+        QVERIFY2(std::memcmp(&d.X, &x, 4) == 0 && std::memcmp(&d.Y, &y, 4) == 0 && std::memcmp(&d.Z, &z, 4) == 0,
+                 qPrintable(QStringLiteral("point %1: %2, expected (%3, %4, %5)").arg(i).arg(Str(d)).arg(x).arg(y).arg(z)));
+    }
+    // PosePoint is the same sum for a point held once.
+    const TVec3 p = PosePoint(m.Vertices[0], m.Selections[0]->ActTransform, params);
+    QCOMPARE(float(p.x), m.DisplayPoints[0].X);
+    QCOMPARE(float(p.y), m.DisplayPoints[0].Y);
+    QCOMPARE(float(p.z), m.DisplayPoints[0].Z);
+}
+
+void PoseTest::cacheListsEveryMember_data()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<int>("membershipSize");  // may disagree with the model
+    QTest::addColumn<QByteArray>("pattern");  // repeated over the membership bytes
+    QTest::newRow("empty") << 0 << 0 << QByteArray("\x01");
+    QTest::newRow("all members, 17") << 17 << 17 << QByteArray("\x01");
+    QTest::newRow("none, 64") << 64 << 64 << QByteArray(1, '\0');
+    QTest::newRow("every eighth, 33") << 33 << 33 << QByteArray("\x00\x00\x00\x00\x00\x00\x00\x80", 8);
+    QTest::newRow("word edges, 40") << 40 << 40 << QByteArray("\xff\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02", 16);
+    QTest::newRow("sparse, odd size 1001") << 1001 << 1001 << QByteArray("\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x05", 12);
+    QTest::newRow("only the tail, 13") << 13 << 13 << QByteArray("\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01", 13);
+    QTest::newRow("membership longer than the model") << 9 << 24 << QByteArray("\x01\x00\x01", 3);
+    QTest::newRow("membership shorter than the model") << 24 << 9 << QByteArray("\x00\x01", 2);
+}
+
+// The cache holds exactly the member points and polygons, ascending, whatever their
+// pattern and wherever they fall on word boundaries; bytes past the model do not count.
+void PoseTest::cacheListsEveryMember()
+{
+    QFETCH(int, points);
+    QFETCH(int, membershipSize);
+    QFETCH(QByteArray, pattern);
+    TP3dModell m(QString(), nullptr, nullptr, false);
+    m.Vertices.resize(size_t(points));
+    m.Polygons.resize(size_t(points));
+    TSelection s;
+    s.Model = &m;
+    for (int i = 0; i < membershipSize; ++i) {
+        s.VertexMembership.push_back(uint8_t(pattern[i % pattern.size()]));
+        s.PolygonMembership.push_back(uint8_t(pattern[(i + 1) % pattern.size()]));
+    }
+    std::vector<uint32_t> points_, polygons;
+    for (int i = 0; i < std::min(points, membershipSize); ++i) {
+        if (s.VertexMembership[size_t(i)] != 0)
+            points_.push_back(uint32_t(i));
+        if (s.PolygonMembership[size_t(i)] != 0)
+            polygons.push_back(uint32_t(i));
+    }
+    TPoseCache cache;
+    cache.Rebuild({&s});
+    const TPoseCache::TEntry* e = cache.Find(0, &s);
+    QVERIFY(e);
+    QCOMPARE(e->Points, points_);
+    QCOMPARE(e->Polygons, polygons);
 }
 
 TORVANE_TEST(PoseTest)
