@@ -11,12 +11,17 @@
 #include "model/P3dmodell.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
+#include "pose/Pose.h"
 #include "support/ScriptedDialogs.h"
+#include "widgets/Chart.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTreeWidgetItem>
 #include <cstdio>
@@ -30,8 +35,13 @@ constexpr int AnimFrames = 2000;
 constexpr int ModelVertices = 100000;
 constexpr int ModelPolygons = 100000;
 constexpr int ModelSelections = 100;
-// A refresh is measured against the edit tick: it has to fit in one.
-[[maybe_unused]] constexpr double EditTickMs = 50;
+// A refresh of the smaller model has to fit in one 60 Hz frame, one of the large model in
+// the edit tick; the posing alone gets a small share of that.
+constexpr double FrameMs = 16;
+constexpr double EditTickMs = 50;
+constexpr double DisplayPointsMs = 2;
+constexpr int ViewWidth = 600;
+constexpr int ViewHeight = 450;
 
 struct TContext {
     QTemporaryDir Dir;
@@ -53,6 +63,9 @@ struct TCase {
     std::function<void()> Floor;     // the floor timed; empty: FloorMs
     double FloorMs = 0;              // a fixed floor, such as the edit tick
     std::function<QString()> Check;  // after every run: "" or what went wrong
+    QString BudgetName;              // a fixed budget shown beside the floor ("frame")
+    double BudgetMs = 0;             // > 0: the figure must stay within it
+    int MinRuns = 0;                 // short operations: at least this many runs
 };
 
 void Drain()
@@ -201,10 +214,267 @@ std::vector<TCase> AnimationCases(TContext& cx)
     return {load, save};
 }
 
-// ---- Display refreshes: each case times one refresh of the views (the posing plus the
-// paint it causes) with FloorMs = EditTickMs and GoalRatio = 1, so the ratio says how much
-// of an edit tick the refresh takes. None are measured yet.
-std::vector<TCase> RefreshCases(TContext&) { return {}; }
+// ---- Display refreshes: the posing alone (UpdateDisplayPoints, as the refresh calls it)
+// against a fixed budget, and one whole RefreshDisplay with the three views painted,
+// against a naive painter drawing the same segments and against a fixed budget.
+
+// Resizes the window and its splitters until the three views have the size asked for.
+// Returns the sizes reached as "600x450 600x450 600x450" (front, left, top).
+QString SizeViews(TMainForm& f, int w, int h)
+{
+    for (int round = 0; round < 8; ++round) {
+        const QSize fs = f.FrontView1->size(), ls = f.LeftView1->size(), ts = f.TopView1->size();
+        if (fs == QSize(w, h) && ls == QSize(w, h) && ts == QSize(w, h))
+            break;
+        // Room for the columns and rows the views need, then the splitters share it out.
+        const int leftCol = w + (f.P_LeftViews->width() - fs.width());
+        const int rightCol = w + (f.P_RightViews->width() - ls.width());
+        const int wantW = leftCol + rightCol + f.HSplitter->handleWidth();
+        const int wantH = 2 * h + f.VSplitter1->handleWidth() + (f.P_LeftViews->height() - f.VSplitter1->height());
+        f.resize(f.width() + std::max(0, wantW - f.HSplitter->width()),
+                 f.height() + std::max(0, wantH - f.P_LeftViews->height()));
+        Drain();
+        f.HSplitter->setSizes({leftCol, f.HSplitter->width() - f.HSplitter->handleWidth() - leftCol});
+        f.VSplitter1->setSizes({h, f.VSplitter1->height() - f.VSplitter1->handleWidth() - h});
+        f.VSplitter2->setSizes({h, f.VSplitter2->height() - f.VSplitter2->handleWidth() - h});
+        Drain();
+    }
+    QStringList sizes;
+    for (const TChart* v : f.Views())
+        sizes << QStringLiteral("%1x%2").arg(v->width()).arg(v->height());
+    return sizes.join(QLatin1Char(' '));
+}
+
+// Counts the paint events of the three views, so a timed refresh can prove it painted.
+class TPaintCounter : public QObject {
+public:
+    std::array<int, 3> Count{};
+    std::array<TChart*, 3> Views{};
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            for (size_t v = 0; v < Views.size(); ++v)
+                if (o == Views[v])
+                    ++Count[v];
+        return false;
+    }
+};
+
+// The segments of a view in pixels, with the colour of each run, as the chart shows them.
+struct TNaiveView {
+    std::vector<QLineF> Lines;
+    std::vector<std::pair<size_t, QColor>> Pens;  // from this line on, this colour
+    QImage Image;
+};
+
+TNaiveView NaiveSegments(const TChart& view)
+{
+    TNaiveView n;
+    const std::vector<TChartItem>& items = view.Items().Items();
+    const std::vector<TChartColorRun>& runs = view.Items().Runs();
+    bool havePrev = false;
+    QPointF prev;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const uint32_t c = runs[r].Color;
+        n.Pens.push_back({n.Lines.size(), QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF))});
+        const size_t end = r + 1 < runs.size() ? runs[r + 1].First : items.size();
+        for (size_t i = runs[r].First; i < end; ++i) {
+            const TChartItem& it = items[i];
+            if (it.Kind != TChartItemKind::Move && it.Kind != TChartItemKind::Line)
+                continue;
+            const bool ok = TChartItems::Finite(it.X, it.Y);
+            const QPointF p = ok ? view.ChartToPixel(it.X, it.Y) : QPointF();
+            if (it.Kind == TChartItemKind::Line && ok && havePrev)
+                n.Lines.emplace_back(prev, p);
+            havePrev = ok;
+            prev = p;
+        }
+    }
+    n.Image = QImage(view.size(), QImage::Format_RGB32);
+    return n;
+}
+
+void NaiveDraw(TNaiveView& n)
+{
+    n.Image.fill(Qt::black);
+    QPainter p(&n.Image);
+    size_t pen = 0;
+    for (size_t i = 0; i < n.Lines.size(); ++i) {
+        while (pen < n.Pens.size() && n.Pens[pen].first == i)
+            p.setPen(n.Pens[pen++].second);
+        p.drawLine(n.Lines[i]);
+    }
+}
+
+struct TRefreshModel {
+    QString Name;      // "20k"
+    QString Model;     // path of the .p3d
+    QString Anim;      // path of the .rtm
+    int Polygons = 0;
+    int Components = 0;
+    int Vertices = 0;
+};
+
+// Loads the model and its animation unless they are what the window shows already, and
+// moves to frame 1, so every component is turned and the total move applies.
+QString EnsureLoaded(TContext& cx, const TRefreshModel& m)
+{
+    TMainForm& f = *cx.Form;
+    const TP3dModell* main = f.MainModel();
+    if (!main || main->Polygons.size() != size_t(m.Polygons) || f.Doc.AnimSelections.Count() != m.Components) {
+        f.ClearAnimation();
+        f.ClearModel();
+        cx.Dialogs.Messages.clear();
+        f.LoadModel(m.Model);
+        f.LoadAnimation(m.Anim);
+        if (QString e = UnexpectedMessages(cx.Dialogs); !e.isEmpty())
+            return e;
+        main = f.MainModel();
+        if (!main || main->Polygons.size() != size_t(m.Polygons) || f.Doc.AnimSelections.Count() != m.Components)
+            return QStringLiteral("the %1 model or its animation did not load").arg(m.Name);
+    }
+    if (f.Doc.ActAnimStep != 1)
+        f.SetActStep(1);
+    return {};
+}
+
+std::vector<TCase> RefreshCases(TContext& cx)
+{
+    TMainForm& f = *cx.Form;
+    const QString sizes = SizeViews(f, ViewWidth, ViewHeight);
+    std::printf("views (front left top) %s, asked %dx%d\n", qPrintable(sizes), ViewWidth, ViewHeight);
+
+    auto counter = std::make_shared<TPaintCounter>();
+    counter->Views = f.Views();
+    for (TChart* v : f.Views())
+        v->installEventFilter(counter.get());
+
+    const std::pair<int, int> shapes[] = {{20000, 50}, {100000, 100}};
+    std::vector<TCase> cases;
+    for (const auto& [polygons, components] : shapes) {
+        auto m = std::make_shared<TRefreshModel>();
+        m->Name = QStringLiteral("%1k").arg(polygons / 1000);
+        m->Polygons = polygons;
+        m->Components = components;
+        m->Vertices = polygons;
+        m->Model = cx.Path(QStringLiteral("models/refresh%1.p3d").arg(m->Name));
+        m->Anim = cx.Path(QStringLiteral("anims/refresh%1.rtm").arg(m->Name));
+        if (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, polygons, components)) ||
+            !WriteInput(QDir(f.Paths.LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
+                        BenchInputs::Linking(components)) ||
+            !WriteInput(m->Anim, BenchInputs::PosedAnimation(components, 4))) {
+            std::fprintf(stderr, "cannot write the refresh inputs in %s\n", qPrintable(cx.Dir.path()));
+            return {};
+        }
+        // Triangles and quads alternate: 2 and 3 segments; the axes add 2 per view.
+        const int segments = (polygons / 2) * 2 + (polygons - polygons / 2) * 3 + 2;
+        const double budget = polygons <= 20000 ? FrameMs : EditTickMs;
+
+        // The posing alone, on the window's models and tree as its refresh poses them.
+        struct TPoseState {
+            std::vector<TPoseNode> Nodes;
+            TPoseCache Cache;
+            TPoseParams Params;
+            std::vector<TDisplayPoint> Expected;  // what the window's own refresh left
+            QString Error;
+        };
+        auto ps = std::make_shared<TPoseState>();
+        TCase pose;
+        pose.Name = QStringLiteral("pose %1").arg(m->Name);
+        pose.FloorName = QStringLiteral("budget");
+        pose.FloorMs = DisplayPointsMs;
+        pose.GoalRatio = 1;
+        pose.MinRuns = 21;
+        pose.Prepare = [&cx, &f, m, ps] {
+            ps->Error = EnsureLoaded(cx, *m);
+            f.RefreshDisplay();
+            const std::vector<TSelection*> order = f.TreeComponents();
+            ps->Cache.Rebuild(order);
+            ps->Nodes.clear();
+            for (TSelection* s : order)
+                ps->Nodes.push_back({s, f.IsInAnimation(s)});
+            ps->Params = f.PoseParams();
+            if (const TP3dModell* main = f.MainModel())
+                ps->Expected = main->DisplayPoints;
+            // Start from other values, so the run has to write every point.
+            if (TP3dModell* main = f.MainModel())
+                for (TDisplayPoint& d : main->DisplayPoints)
+                    d = {1e9f, 1e9f, 1e9f, 7};
+        };
+        pose.Run = [&f, ps] { UpdateDisplayPoints(f.Models, ps->Nodes, ps->Cache, ps->Params); };
+        pose.Check = [&f, ps]() -> QString {
+            if (!ps->Error.isEmpty())
+                return ps->Error;
+            const TP3dModell* main = f.MainModel();
+            if (!main || main->DisplayPoints.size() != ps->Expected.size())
+                return QStringLiteral("no display points");
+            size_t moved = 0;
+            for (size_t i = 0; i < ps->Expected.size(); ++i) {
+                const TDisplayPoint& a = main->DisplayPoints[i];
+                const TDisplayPoint& b = ps->Expected[i];
+                if (a.X != b.X || a.Y != b.Y || a.Z != b.Z || a.ShareCount != b.ShareCount)
+                    return QStringLiteral("display point %1 differs from the refresh's").arg(i);
+                const TP3dVertex& v = main->Vertices[i];
+                moved += a.X != v.X || a.Y != v.Y || a.Z != v.Z;
+            }
+            return moved * 2 > ps->Expected.size() ? QString() : QStringLiteral("the frame left most points where they were");
+        };
+        cases.push_back(pose);
+
+        // One whole refresh with the paints it causes.
+        auto naive = std::make_shared<std::array<TNaiveView, 3>>();
+        auto before = std::make_shared<std::array<int, 3>>();
+        auto error = std::make_shared<QString>();
+        TCase refresh;
+        refresh.Name = QStringLiteral("refresh %1").arg(m->Name);
+        refresh.FloorName = QStringLiteral("naive");
+        refresh.BudgetName = budget == FrameMs ? QStringLiteral("frame") : QStringLiteral("edit tick");
+        refresh.BudgetMs = budget;
+        refresh.MinRuns = 11;
+        refresh.Prepare = [&cx, &f, m, naive, error] {
+            *error = EnsureLoaded(cx, *m);
+            if (!(*naive)[0].Lines.empty())
+                return;
+            f.RefreshDisplay();
+            for (size_t v = 0; v < 3; ++v)
+                (*naive)[v] = NaiveSegments(*f.Views()[v]);
+        };
+        // The views are painted into images of their own size: one paint event each, as the
+        // event loop would send after the refresh, without waiting for it.
+        auto images = std::make_shared<std::array<QImage, 3>>();
+        refresh.Run = [&f, counter, before, images] {
+            *before = counter->Count;
+            f.RefreshDisplay();
+            for (size_t v = 0; v < 3; ++v) {
+                TChart& view = *f.Views()[v];
+                if ((*images)[v].size() != view.size())
+                    (*images)[v] = QImage(view.size(), QImage::Format_RGB32);
+                view.render(&(*images)[v]);
+            }
+        };
+        refresh.Floor = [naive] {
+            for (TNaiveView& n : *naive)
+                NaiveDraw(n);
+        };
+        refresh.Check = [&cx, &f, counter, before, error, segments, naive]() -> QString {
+            if (!error->isEmpty())
+                return *error;
+            if (QString e = UnexpectedMessages(cx.Dialogs); !e.isEmpty())
+                return e;
+            for (size_t v = 0; v < 3; ++v) {
+                if (counter->Count[v] == (*before)[v])
+                    return QStringLiteral("view %1 was not painted").arg(v);
+                if (f.Views()[v]->LineCount() != segments)
+                    return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(f.Views()[v]->LineCount()).arg(segments);
+                if ((*naive)[v].Lines.size() != size_t(segments))
+                    return QStringLiteral("the naive view %1 holds %2 segments").arg(v).arg((*naive)[v].Lines.size());
+            }
+            return {};
+        };
+        cases.push_back(refresh);
+    }
+    return cases;
+}
 
 struct TGroup {
     const char* Name;
@@ -245,7 +515,8 @@ TResult Measure(TContext& cx, const TCase& c)
         return r;
 
     std::vector<double> times, floors, peaks;
-    for (int i = 0; i < cx.Runs; ++i) {
+    const int runs = std::max(cx.Runs, c.MinRuns);
+    for (int i = 0; i < runs; ++i) {
         prepare();
         qint64 base = -1;
         if (c.FileBytes > 0)
@@ -285,7 +556,7 @@ int Print(const TCase& c, const TResult& r)
     int missed = 0;
     const double ratio = r.FloorMs > 0 ? r.Ms / r.FloorMs : 0;
     QString line = QStringLiteral("%1 %2 ms  %3 %4 ms  ratio %5")
-                       .arg(c.Name, -10)
+                       .arg(c.Name, -12)
                        .arg(r.Ms, 8, 'f', 1)
                        .arg(c.FloorName, -9)
                        .arg(r.FloorMs, 7, 'f', 1)
@@ -293,6 +564,14 @@ int Print(const TCase& c, const TResult& r)
     if (c.GoalRatio > 0) {
         line += QStringLiteral("  (goal <= %1)").arg(c.GoalRatio);
         if (ratio > c.GoalRatio) {
+            line += QStringLiteral(" MISSED");
+            ++missed;
+        }
+    }
+    if (c.BudgetMs > 0) {
+        const double share = r.Ms / c.BudgetMs;
+        line += QStringLiteral("  %1 %2 ms  ratio %3 (goal <= 1)").arg(c.BudgetName).arg(c.BudgetMs).arg(share, 0, 'f', 2);
+        if (share > 1) {
             line += QStringLiteral(" MISSED");
             ++missed;
         }

@@ -11,6 +11,11 @@ QByteArray ComponentName(int i, int count);
 // count components x frames frames; every entry holds its own matrix.
 QByteArray Animation(int components, int frames);
 
+// count components x frames frames of rigid motions: every entry turns its component by
+// an angle of its own about a tilted axis and moves it, so posing does real work and the
+// picture keeps its size.
+QByteArray PosedAnimation(int components, int frames);
+
 // vertices points and polygons triangles and quads, split evenly over selections named
 // components; each selection owns its share of points and polygons.
 QByteArray Model(int vertices, int polygons, int selections);
