@@ -5,19 +5,6 @@
 namespace {
 QString FloatText(float v) { return ShortestText(v); }
 
-// Control characters shown as \xNN, so that every name stays on its line.
-QString ReadableName(const QString& name)
-{
-    QString out;
-    for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char('\\'))
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
-
 bool HasSlot(const TAnimDocument& doc, int32_t index) { return index >= 0 && index < doc.AnimSelections.Count(); }
 }  // namespace
 
@@ -28,14 +15,14 @@ QString RtmInfoText(const TAnimDocument& doc)
                .arg(FloatText(doc.TotalMove[0]), FloatText(doc.TotalMove[1]), FloatText(doc.TotalMove[2]));
     out += QStringLiteral("Components: %1\n").arg(doc.AnimSelections.Count());
     for (int i = 0; i < doc.AnimSelections.Count(); ++i)
-        out += QStringLiteral("  [%1] %2\n").arg(i).arg(ReadableName(doc.AnimSelections[i]));
+        out += QStringLiteral("  [%1] %2\n").arg(i).arg(ReadableText(doc.AnimSelections[i]));
     out += QStringLiteral("Frames: %1\n").arg(doc.AnimFrames.size());
     for (size_t f = 0; f < doc.AnimFrames.size(); ++f) {
         const TAnimFrame& frame = doc.AnimFrames[f];
         out += QStringLiteral("Frame %1: time %2, %3 entries\n").arg(f).arg(FloatText(frame.Time)).arg(frame.Entries.size());
         for (const TAnimEntry& e : frame.Entries) {
             const QString name =
-                HasSlot(doc, e.NameIndex) ? ReadableName(doc.AnimSelections[e.NameIndex]) : QStringLiteral("<no slot>");
+                HasSlot(doc, e.NameIndex) ? ReadableText(doc.AnimSelections[e.NameIndex]) : QStringLiteral("<no slot>");
             out += QStringLiteral("  [%1] %2:").arg(e.NameIndex).arg(name);
             for (float v : e.Matrix)
                 out += QLatin1Char(' ') + FloatText(v);

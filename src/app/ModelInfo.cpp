@@ -18,19 +18,6 @@ QString ColorText(uint32_t c)
 {
     return QStringLiteral("0x%1 (%2)").arg(QString::number(c, 16).toUpper().rightJustified(6, QLatin1Char('0'))).arg(c);
 }
-// Control characters (and the backslash that introduces them) shown as \xNN, so that every
-// component stays on its line.
-QString Readable(const QString& name)
-{
-    QString out;
-    for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char('\\'))
-            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out;
-}
 }  // namespace
 
 int MemberVertexCount(const TSelection& s)
@@ -54,15 +41,15 @@ QString ModelInfoText(const TP3dModell& model, const std::vector<TModelInfoNode>
     for (const TModelInfoNode& n : tree) {
         const TSelection& s = *n.Component;
         const QString indent(2 * (n.Level + 1), QLatin1Char(' '));
-        out += indent + Readable(s.Name);
+        out += indent + ReadableText(s.Name);
         if (s.DisplayName != s.Name)
-            out += QStringLiteral(" \"%1\"").arg(Readable(s.DisplayName));
+            out += QStringLiteral(" \"%1\"").arg(ReadableText(s.DisplayName));
         out += QStringLiteral(": color %1, pivot %2 %3 %4, %5 vertices, %6 polygons\n")
                    .arg(ColorText(s.Color), ShortestText(s.Pivot[0]), ShortestText(s.Pivot[1]), ShortestText(s.Pivot[2]))
                    .arg(MemberVertexCount(s))
                    .arg(MemberPolygonCount(s));
         if (const TP3dModell* sub = s.ProxyModel) {
-            out += indent + QStringLiteral("  proxy %1, matrix").arg(Readable(sub->FileName));
+            out += indent + QStringLiteral("  proxy %1, matrix").arg(ReadableText(sub->FileName));
             for (double v : sub->ProxyMatrix.m)
                 out += QLatin1Char(' ') + ShortestText(v);
             out += QLatin1Char('\n');

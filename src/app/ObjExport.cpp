@@ -5,16 +5,6 @@
 #include <unordered_map>
 
 namespace {
-bool Drawable(const TP3dPolygon& poly, size_t pointCount)
-{
-    if (poly.Hidden || !poly.Valid || (poly.VertexCount != 3 && poly.VertexCount != 4))
-        return false;
-    for (uint32_t k = 0; k < poly.VertexCount; ++k)
-        if (poly.Corners[k].PointIndex >= pointCount)
-            return false;
-    return true;
-}
-
 void AppendVertex(QString& out, const QString& x, const QString& y, const QString& z)
 {
     out += QLatin1String("v ");
@@ -88,7 +78,7 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
             if (b == base.end())
                 continue;
             for (const TP3dPolygon& poly : sub->Polygons)
-                if (Drawable(poly, sub->Vertices.size()))
+                if (IsDrawable(poly, sub->Vertices.size()))
                     AppendFace(out, poly, b->second);
             continue;
         }
@@ -99,7 +89,7 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
         const size_t n = std::min(m->Polygons.size(), c->PolygonMembership.size());
         for (size_t i = 0; i < n; ++i) {
             const TP3dPolygon& poly = m->Polygons[i];
-            if (c->PolygonMembership[i] == 0 || !Drawable(poly, m->Vertices.size()) ||
+            if (c->PolygonMembership[i] == 0 || !IsDrawable(poly, m->Vertices.size()) ||
                 m->Vertices[poly.Corners[0].PointIndex].IsProxyCorner)
                 continue;
             AppendFace(out, poly, b->second);

@@ -39,6 +39,18 @@ struct TP3dPolygon {
     bool Valid = false;
 };
 
+// Whether a polygon is drawn from a model of pointCount points: not hidden, well formed,
+// and every corner naming an existing point.
+inline bool IsDrawable(const TP3dPolygon& poly, size_t pointCount)
+{
+    if (poly.Hidden || !poly.Valid || (poly.VertexCount != 3 && poly.VertexCount != 4))
+        return false;
+    for (uint32_t k = 0; k < poly.VertexCount; ++k)
+        if (poly.Corners[k].PointIndex >= pointCount)
+            return false;
+    return true;
+}
+
 // One posed point as the views draw it.
 struct TDisplayPoint {
     float X = 0, Y = 0, Z = 0;

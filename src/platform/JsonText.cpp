@@ -51,3 +51,15 @@ void AppendJsonString(QString& out, const QString& s)
     }
     out += QLatin1Char('"');
 }
+
+QString ReadableText(const QString& name)
+{
+    QString out;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QLatin1Char('\\'))
+            out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}

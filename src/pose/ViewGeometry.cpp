@@ -32,16 +32,6 @@ void SetColor(const TViewItems& views, uint32_t color)
         v->SetColor(color);
 }
 
-bool Drawable(const TP3dPolygon& poly, size_t pointCount)
-{
-    if (poly.Hidden || !poly.Valid || (poly.VertexCount != 3 && poly.VertexCount != 4))
-        return false;
-    for (uint32_t k = 0; k < poly.VertexCount; ++k)
-        if (poly.Corners[k].PointIndex >= pointCount)
-            return false;
-    return true;
-}
-
 // The corners go into each of the three views as one open polyline.
 inline void AddOutline(const TViewItems& views, const TVec3* corners, uint32_t count)
 {
@@ -63,7 +53,7 @@ inline void AddOutline(const TViewItems& views, const TVec3* corners, uint32_t c
 // Outline of a polygon of a model drawn from its display points.
 inline void OutlineFromDisplay(const TViewItems& views, const TP3dModell& m, const TP3dPolygon& poly)
 {
-    if (!Drawable(poly, m.DisplayPoints.size()))
+    if (!IsDrawable(poly, m.DisplayPoints.size()))
         return;
     TVec3 c[4];
     for (uint32_t k = 0; k < poly.VertexCount; ++k) {
@@ -78,7 +68,7 @@ void ProxyOutlines(const TViewItems& views, const TP3dModell& sub, const TPosePa
 {
     const TTransform M = ProxyTransform(sub);
     for (const TP3dPolygon& poly : sub.Polygons) {
-        if (!Drawable(poly, sub.Vertices.size()))
+        if (!IsDrawable(poly, sub.Vertices.size()))
             continue;
         TVec3 c[4];
         for (uint32_t k = 0; k < poly.VertexCount; ++k)
