@@ -13,7 +13,10 @@ QByteArray ComponentName(int i, int count)
     return QByteArray("Component_") + QByteArray::number(count - 1 - i).rightJustified(4, '0');
 }
 
-QByteArray Animation(int components, int frames)
+namespace {
+// An animation of the given size whose record of component c in frame i holds matrix(i, c).
+template <typename MatrixOf>
+QByteArray AnimationOf(int components, int frames, MatrixOf matrix)
 {
     RtmBuild::TFile f;
     f.TotalMove = {0.5f, 0.f, -1.25f};
@@ -25,49 +28,47 @@ QByteArray Animation(int components, int frames)
         fr.Time = frames > 1 ? float(i) / float(frames - 1) : 0.f;
         fr.Records.resize(size_t(components));
         for (int c = 0; c < components; ++c) {
-            RtmBuild::TRecord& r = fr.Records[size_t(c)];
-            r.Name = f.Names[size_t(c)];
-            // frame + component/128 - k/16 is exact in a float for these sizes and differs
-            // for every (frame, component) pair.
-            for (int k = 0; k < 12; ++k)
-                r.Matrix[size_t(k)] = float(i) + float(c) / 128.f - float(k) / 16.f;
+            fr.Records[size_t(c)].Name = f.Names[size_t(c)];
+            fr.Records[size_t(c)].Matrix = matrix(i, c);
         }
     }
     return RtmBuild::Build(f);
 }
+}  // namespace
+
+QByteArray Animation(int components, int frames)
+{
+    return AnimationOf(components, frames, [](int i, int c) {
+        // frame + component/128 - k/16 is exact in a float for these sizes and differs for
+        // every (frame, component) pair.
+        RtmBuild::TMatrix m;
+        for (int k = 0; k < 12; ++k)
+            m[size_t(k)] = float(i) + float(c) / 128.f - float(k) / 16.f;
+        return m;
+    });
+}
 
 QByteArray PosedAnimation(int components, int frames)
 {
-    RtmBuild::TFile f;
-    f.TotalMove = {0.5f, 0.f, -1.25f};
-    for (int c = 0; c < components; ++c)
-        f.Names.push_back(ComponentName(c, components));
-    f.Frames.resize(size_t(frames));
-    for (int i = 0; i < frames; ++i) {
-        RtmBuild::TFrame& fr = f.Frames[size_t(i)];
-        fr.Time = frames > 1 ? float(i) / float(frames - 1) : 0.f;
-        fr.Records.resize(size_t(components));
-        for (int c = 0; c < components; ++c) {
-            // Rotation by a about the unit axis n (Rodrigues), as rows for p' = p * L + t.
-            const double a = 0.1 + 0.05 * c + 0.2 * i;
-            const double nx = 0.48, ny = 0.6, nz = 0.64;
-            const double s = std::sin(a), k = 1 - std::cos(a);
-            const double L[3][3] = {
-                {1 - k * (ny * ny + nz * nz), k * nx * ny + s * nz, k * nx * nz - s * ny},
-                {k * nx * ny - s * nz, 1 - k * (nx * nx + nz * nz), k * ny * nz + s * nx},
-                {k * nx * nz + s * ny, k * ny * nz - s * nx, 1 - k * (nx * nx + ny * ny)},
-            };
-            RtmBuild::TRecord& r = fr.Records[size_t(c)];
-            r.Name = f.Names[size_t(c)];
-            for (int row = 0; row < 3; ++row)
-                for (int col = 0; col < 3; ++col)
-                    r.Matrix[size_t(row * 3 + col)] = float(L[row][col]);
-            r.Matrix[9] = float(0.02 * (c % 10));
-            r.Matrix[10] = float(0.03 * (c / 10));
-            r.Matrix[11] = float(-0.01 * i);
-        }
-    }
-    return RtmBuild::Build(f);
+    return AnimationOf(components, frames, [](int i, int c) {
+        // Rotation by a about the unit axis n (Rodrigues), as rows for p' = p * L + t.
+        const double a = 0.1 + 0.05 * c + 0.2 * i;
+        const double nx = 0.48, ny = 0.6, nz = 0.64;
+        const double s = std::sin(a), k = 1 - std::cos(a);
+        const double L[3][3] = {
+            {1 - k * (ny * ny + nz * nz), k * nx * ny + s * nz, k * nx * nz - s * ny},
+            {k * nx * ny - s * nz, 1 - k * (nx * nx + nz * nz), k * ny * nz + s * nx},
+            {k * nx * nz + s * ny, k * ny * nz - s * nx, 1 - k * (nx * nx + ny * ny)},
+        };
+        RtmBuild::TMatrix m;
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 3; ++col)
+                m[size_t(row * 3 + col)] = float(L[row][col]);
+        m[9] = float(0.02 * (c % 10));
+        m[10] = float(0.03 * (c / 10));
+        m[11] = float(-0.01 * i);
+        return m;
+    });
 }
 
 QByteArray Model(int vertices, int polygons, int selections)

@@ -215,6 +215,7 @@ public:
     void B_ResetMatrixStatusChanged();
     void EditTimerTimer();
     void ApplyEditChanges();
+    void ApplyEditChanges(const TEditTree& tree);
     bool IsBeingEdited(const TSelection* component) const;
     // The tree as the edit maths sees it: nodes in tree order with levels, and the selection.
     TEditTree EditTree() const;

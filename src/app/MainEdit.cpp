@@ -68,16 +68,19 @@ void TMainForm::EditTimerTimer()
         return;
     // Off for the length of the tick, so slow refreshes never pile ticks up.
     EditTimer->stop();
-    EditTick(EditTree(), B_EditOperation->isChecked(), x, y, z);
-    ApplyEditChanges();
+    const TEditTree tree = EditTree();
+    EditTick(tree, B_EditOperation->isChecked(), x, y, z);
+    ApplyEditChanges(tree);
     if (EditMode_)
         EditTimer->start();
 }
 
-void TMainForm::ApplyEditChanges()
+void TMainForm::ApplyEditChanges() { ApplyEditChanges(EditTree()); }
+
+void TMainForm::ApplyEditChanges(const TEditTree& tree)
 {
     const double offset[3] = {OffX->value(), OffY->value(), OffZ->value()};
-    ::ApplyEditChanges(EditTree(), offset, B_RotType->isChecked());
+    ::ApplyEditChanges(tree, offset, B_RotType->isChecked());
     RefreshDisplay();
 }
 
