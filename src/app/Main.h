@@ -169,8 +169,6 @@ public:
     void LoadLayout();
     void SaveLayout();
     void SaveSettings();
-    bool SettingsFileWritable() const;
-    bool FirstShowDone() const { return FirstShowDone_; }
 
     // ---- Document operations
     void ClearAnimation();
