@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the editor, its tests and its fuzz targets need.
 set -euo pipefail
-packages=(g++ cmake make qt6-base-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
+packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
           xvfb xauth clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
