@@ -6,6 +6,20 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+// The command-line tools print their own messages only: what the platform says on its
+// own account ("XDG_RUNTIME_DIR not set", font and plugin notes) is noise to a script
+// reading stderr. Fatal messages still end the process as they would.
+void QuietPlatform(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtFatalMsg) {
+        fprintf(stderr, "%s\n", qPrintable(text));
+        abort();
+    }
+}
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -15,6 +29,7 @@ int main(int argc, char** argv)
     const TCommandLine cmd = TCommandLine::Parse(args);
 
     if (cmd.Kind != TCommandLine::Mode::Gui) {
+        qInstallMessageHandler(QuietPlatform);
         QTextStream out(stdout), err(stderr);
         if (!cmd.NeedsWidgets()) {
             QCoreApplication app(argc, argv);
@@ -29,7 +44,6 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Torvane Anim"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Torvane Anim"));
     TQtDialogs qtDialogs;
     setDialogs(&qtDialogs);
 

@@ -12,7 +12,7 @@
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
 
-#include <QDoubleSpinBox>
+#include "widgets/Controls.h"
 #include <QTextStream>
 #include <cmath>
 
@@ -293,9 +293,8 @@ QString SceneComment(const TCommandLine& cmd, const TMainForm& form)
     QString c = QStringLiteral("torvane-anim export of %1").arg(FileNamePart(form.ModelFileName));
     if (cmd.Files.size() > 1)
         c += QStringLiteral("\nanimation %1, frame %2 of %3")
-                 .arg(FileNamePart(cmd.Files[1]))
-                 .arg(form.Doc.ActAnimStep)
-                 .arg(form.Doc.AnimStepCount);
+                 .arg(FileNamePart(cmd.Files[1]), QString::number(form.Doc.ActAnimStep),
+                      QString::number(form.Doc.AnimStepCount));
     else
         c += QStringLiteral("\nrest pose");
     return c;

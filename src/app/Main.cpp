@@ -13,7 +13,6 @@
 #include "widgets/Controls.h"
 
 #include <QAction>
-#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -30,9 +29,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
-constexpr int kStatusWidths[6] = {300, 150, 150, 90, 90, 80};
 
 QPushButton* PushButton(const QString& caption, const QString& name, const QString& hint, QWidget* parent)
 {
@@ -50,14 +49,14 @@ TLedButton* Led(const QString& caption, const QString& name, const QString& hint
     return b;
 }
 
-QDoubleSpinBox* SpinEdit(const QString& name, double step, int decimals, double min, double max, QWidget* parent)
+// A numeric edit: decimals shown at most, or < 0 for the stored float exactly.
+TNumberEdit* SpinEdit(const QString& name, double step, int decimals, double min, double max, QWidget* parent)
 {
-    auto* e = new QDoubleSpinBox(parent);
+    auto* e = new TNumberEdit(parent);
     e->setObjectName(name);
     e->setSingleStep(step);
     e->setDecimals(decimals);
     e->setRange(min, max);
-    e->setKeyboardTracking(false);
     return e;
 }
 }  // namespace
@@ -198,13 +197,22 @@ void TMainForm::BuildStatusBar()
 {
     static const char* const initial[6] = {"", "Model: EMPTY", "Anim: EMPTY", "Vertexes:", "Polygons:",
                                            "Pivot and Linking: NOT LOADED"};
+    // The widest text each panel shows in the usual case, measured in this platform's
+    // font; a longer file name widens its panel, and the hint panel takes what is left.
+    static const char* const widest[6] = {"", "Model: MMMMMMMM.p3d", "Anim: <NOT SAVED>", "Vertexes: 0000000",
+                                          "Polygons: 0000000", "Pivot and Linking: NOT LOADED"};
     for (int i = 0; i < 6; ++i) {
         auto* l = new QLabel(QString::fromLatin1(initial[i]), this);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        l->setFixedWidth(kStatusWidths[i]);
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (i == 0) {
+            l->setMinimumWidth(150);
+            l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        } else {
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[i])) + 2 * l->frameWidth() + 8);
+        }
         StatusPanels[i] = l;
-        statusBar()->addPermanentWidget(l, i == 5 ? 1 : 0);
+        statusBar()->addWidget(l, i == 0 ? 1 : 0);
     }
 }
 
@@ -270,13 +278,15 @@ QWidget* TMainForm::BuildLeftColumn()
     connect(B_ChangePivot, &QToolButton::toggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
     LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
                       QStringLiteral("Pivot and linking file loaded"), P_DisplayMode);
-    LED_Linking->setEnabled(false);
+    // An indicator, not a switch: drawn like the other LEDs so its state reads at a glance.
+    LED_Linking->setAttribute(Qt::WA_TransparentForMouseEvents);
+    LED_Linking->setFocusPolicy(Qt::NoFocus);
     B_SaveLinking = PushButton(QStringLiteral("Save Pivots and Linking"), QStringLiteral("B_SaveLinking"),
                                QStringLiteral("Save the hierarchy and the pivots of the model"), P_DisplayMode);
     B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
                                QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
-    connect(B_SaveLinking, &QPushButton::clicked, this, [this] { B_SaveLinkingStatusChanged(); });
-    connect(B_LoadLinking, &QPushButton::clicked, this, [this] { B_LoadLinkingStatusChanged(); });
+    OnPress(B_SaveLinking, this, [this] { B_SaveLinkingStatusChanged(); });
+    OnPress(B_LoadLinking, this, [this] { B_LoadLinkingStatusChanged(); });
     connect(RB_AllPolygons, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     connect(B_Points, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     auto* show = new QLabel(QStringLiteral("Show..."), P_DisplayMode);
@@ -342,9 +352,9 @@ QWidget* TMainForm::BuildFramePanel()
     int row = 0;
     for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetMatrix})
         l->addWidget(b, row++, 1);
-    connect(B_Editing, &QPushButton::clicked, this, [this] { B_EditingStatusChanged(); });
-    connect(B_ResetMatrix, &QPushButton::clicked, this, [this] { B_ResetMatrixStatusChanged(); });
-    connect(B_DelAnim, &QPushButton::clicked, this, [this] {
+    OnPress(B_Editing, this, [this] { B_EditingStatusChanged(); });
+    OnPress(B_ResetMatrix, this, [this] { B_ResetMatrixStatusChanged(); });
+    OnPress(B_DelAnim, this, [this] {
         if (Doc.AnimStepCount == 0) {
             dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
             return;
@@ -352,7 +362,7 @@ QWidget* TMainForm::BuildFramePanel()
         if (DeleteFrame(Doc.ActAnimStep))
             ValidateFrames();
     });
-    connect(B_UnloadAnim, &QPushButton::clicked, this, [this] {
+    OnPress(B_UnloadAnim, this, [this] {
         if (Doc.AnimFrames.empty())
             return;
         if (dialogs().AskYesNo(QStringLiteral("Are you sure to clear the current animation?\n\n(All changes will be lost!)"),
@@ -386,7 +396,7 @@ QWidget* TMainForm::BuildEditPanel()
     int row = 1;
     for (QSlider** slot : {&Chg_X, &Chg_Y, &Chg_Z}) {
         const QString axis = QString(QLatin1Char("XYZ"[row - 1]));
-        auto* s = new QSlider(Qt::Horizontal, P_EditAnim);
+        auto* s = new TSpringSlider(P_EditAnim);
         s->setObjectName(QStringLiteral("Chg_") + axis);
         s->setRange(-1000, 1000);
         s->setSingleStep(10);
@@ -395,8 +405,6 @@ QWidget* TMainForm::BuildEditPanel()
         value->setMinimumWidth(60);
         connect(s, &QSlider::valueChanged, value,
                 [value](int v) { value->setText(QString::number(v / 100.0, 'f', 2) + QStringLiteral(" %")); });
-        // The sliders spring back to the centre when the mouse lets go of them.
-        connect(s, &QSlider::sliderReleased, this, [s] { s->setValue(0); });
         l->addWidget(new QLabel(axis, P_EditAnim), row, 0);
         l->addWidget(s, row, 1, 1, 2);
         l->addWidget(value, row, 3);
@@ -413,9 +421,9 @@ QWidget* TMainForm::BuildEditPanel()
     l->addWidget(B_ApplyEdit, row + 1, 0, 1, 2);
     l->addWidget(B_CancelEdit, row + 1, 2, 1, 2);
     l->addWidget(B_ResetEdit, row + 2, 0, 1, 4);
-    connect(B_ApplyEdit, &QPushButton::clicked, this, [this] { B_ApplyEditStatusChanged(); });
-    connect(B_CancelEdit, &QPushButton::clicked, this, [this] { B_CancelEditStatusChanged(); });
-    connect(B_ResetEdit, &QPushButton::clicked, this, [this] { B_ResetEditStatusChanged(); });
+    OnPress(B_ApplyEdit, this, [this] { B_ApplyEditStatusChanged(); });
+    OnPress(B_CancelEdit, this, [this] { B_CancelEditStatusChanged(); });
+    OnPress(B_ResetEdit, this, [this] { B_ResetEditStatusChanged(); });
 
     EditTimer = new QTimer(this);
     EditTimer->setObjectName(QStringLiteral("EditTimer"));
@@ -473,13 +481,17 @@ QWidget* TMainForm::BuildPlayPanel()
     l->addWidget(new QLabel(QStringLiteral("Sec."), P_AnimControl), 3, 3);
 
     l->addWidget(new QLabel(QStringLiteral("Total Move:"), P_AnimControl), 4, 0);
-    E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, 3, -360, 360, P_AnimControl);
-    E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, 3, -360, 360, P_AnimControl);
-    E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, 3, -360, 360, P_AnimControl);
+    // The total move is stored as floats: the edits show and take any float exactly, so a
+    // value from a file is never changed by being shown.
+    constexpr double maxFloat = std::numeric_limits<float>::max();
+    E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
+    E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
+    E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
     int axis = 0;
-    for (QDoubleSpinBox* e : {E_TM_x, E_TM_y, E_TM_z}) {
+    for (TNumberEdit* e : {E_TM_x, E_TM_y, E_TM_z}) {
         const int a = axis++;
-        connect(e, &QDoubleSpinBox::valueChanged, this, [this, a](double v) { E_TMChanged(a, v); });
+        e->setWidthForText(QStringLiteral("-000.000"));
+        connect(e, &TNumberEdit::valueChanged, this, [this, a](double v) { E_TMChanged(a, v); });
     }
     l->addWidget(E_TM_x, 5, 0);
     l->addWidget(E_TM_y, 5, 1);
@@ -494,8 +506,9 @@ QWidget* TMainForm::BuildPlayPanel()
     OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_AnimControl);
     OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_AnimControl);
     int col = 0;
-    for (QDoubleSpinBox* e : {OffX, OffY, OffZ}) {
-        connect(e, &QDoubleSpinBox::valueChanged, this, [this] { RefreshDisplay(); });
+    for (TNumberEdit* e : {OffX, OffY, OffZ}) {
+        e->setWidthForText(QStringLiteral("-360.0000000"));
+        connect(e, &TNumberEdit::valueChanged, this, [this] { RefreshDisplay(); });
         l->addWidget(e, 7, col++);
     }
     B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),

@@ -17,7 +17,6 @@
 #include <vector>
 
 class QAction;
-class QDoubleSpinBox;
 class QLabel;
 class QLCDNumber;
 class QMenu;
@@ -32,6 +31,7 @@ class QToolButton;
 class TIniFile;
 class TComponentTree;
 class TLedButton;
+class TNumberEdit;
 class TOpenGLQelPanel;
 class TP3dModell;
 struct TSelection;
@@ -137,14 +137,14 @@ public:
     QLCDNumber* D_Steps = nullptr;
     QLCDNumber* D_ActStep = nullptr;
     QPushButton* B_Play = nullptr;
-    QDoubleSpinBox* E_AnimTime = nullptr;
-    QDoubleSpinBox* E_TM_x = nullptr;
-    QDoubleSpinBox* E_TM_y = nullptr;
-    QDoubleSpinBox* E_TM_z = nullptr;
+    TNumberEdit* E_AnimTime = nullptr;
+    TNumberEdit* E_TM_x = nullptr;
+    TNumberEdit* E_TM_y = nullptr;
+    TNumberEdit* E_TM_z = nullptr;
     TLedButton* B_TotalMove = nullptr;
-    QDoubleSpinBox* OffX = nullptr;
-    QDoubleSpinBox* OffY = nullptr;
-    QDoubleSpinBox* OffZ = nullptr;
+    TNumberEdit* OffX = nullptr;
+    TNumberEdit* OffY = nullptr;
+    TNumberEdit* OffZ = nullptr;
     TLedButton* B_Enviroment = nullptr;
 
     QSplitter* HSplitter = nullptr;
@@ -174,6 +174,8 @@ public:
     void ClearAnimation();
     void SetActStep(int step);
     void SetStepCount(int count);
+    // D_Steps and the slider's range and scale from AnimStepCount.
+    void ShowStepCount();
     void ValidateFrames();
     bool DeleteFrame(int index);
     bool IsInAnimation(const TSelection* component) const;
@@ -193,6 +195,9 @@ public:
     void ApplyFrame(int step);
     void RefreshDisplay();
     void ShowAnimationOnly();
+    // The current frame applied to the components (the rest pose in pivot mode, or
+    // without frames), then the refresh.
+    void ShowCurrentFrame();
     void RefreshFrameTimerChart();
     TPoseParams PoseParams() const;
     // The three views in the order front, left, top.

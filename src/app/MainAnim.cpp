@@ -11,7 +11,7 @@
 #include "view3d/Framemanipulator.h"
 
 #include <QApplication>
-#include <QDoubleSpinBox>
+#include "widgets/Controls.h"
 #include <QFileInfo>
 #include <QLCDNumber>
 #include <QPushButton>
@@ -21,7 +21,7 @@
 
 
 namespace {
-void SetSpin(QDoubleSpinBox* e, double v)
+void SetSpin(TNumberEdit* e, double v)
 {
     const QSignalBlocker block(e);
     e->setValue(v);
@@ -44,7 +44,8 @@ void TMainForm::ClearAnimation()
     G_Frames->setItem(1, 0, nullptr);
     G_Frames->setItem(1, 1, nullptr);
     Doc.AnimSelections.Clear();
-    Doc.AnimStepCount = 0;  // the indicators keep their last values
+    Doc.AnimStepCount = 0;
+    ShowStepCount();  // the counters show what the document holds, never a stale count
     Doc.TotalMove = {0, 0, 0};
     SetSpin(E_TM_x, 0);
     SetSpin(E_TM_y, 0);
@@ -84,6 +85,15 @@ void TMainForm::SetStepCount(int count)
     if (count == Doc.AnimStepCount)
         return;
     Doc.AnimStepCount = count;
+    ShowStepCount();
+    if (Doc.ActAnimStep == Doc.AnimStepCount)
+        SetActStep(Doc.AnimStepCount - 1);
+    RefreshFrameTimerChart();
+}
+
+void TMainForm::ShowStepCount()
+{
+    const int count = Doc.AnimStepCount;
     D_Steps->display(count);
     const int divisions = std::min(count - 1, 20);
     {
@@ -92,9 +102,6 @@ void TMainForm::SetStepCount(int count)
         AnimSlider->setTickInterval(divisions > 0 ? std::max(1, (count - 1 + divisions - 1) / divisions) : 1);
     }
     AnimSliderDivisions = std::max(0, divisions);
-    if (Doc.ActAnimStep == Doc.AnimStepCount)
-        SetActStep(Doc.AnimStepCount - 1);
-    RefreshFrameTimerChart();
 }
 
 void TMainForm::ValidateFrames()
@@ -181,6 +188,7 @@ void TMainForm::LoadAnimation(const QString& path)
     QByteArray bytes;
     if (!ReadWholeFile(file, bytes)) {
         Doc.LoadingAnim = false;
+        RefreshDisplay();  // the views drop the pose of the animation that is gone
         dialogs().ShowMessage(QStringLiteral("Cannot open file %1").arg(path));
         return;
     }
@@ -190,6 +198,7 @@ void TMainForm::LoadAnimation(const QString& path)
         // Whatever was read before the fault goes: a failed load leaves an empty document.
         ClearAnimation();
         Doc.LoadingAnim = false;
+        RefreshDisplay();
         dialogs().ShowMessage(error);
         return;
     }
@@ -232,7 +241,8 @@ QString TMainForm::MissingAnimComponentsReport() const
             continue;
         DebugOut(name + QStringLiteral(" not found!"));
         const QString display = translation.ReadString(QStringLiteral("Translation"), name, name);
-        report += QStringLiteral("\n %1 -> %2").arg(name, -32).arg(display);
+        // One arg() call: a name holding "%1" must not be taken as a place for the next.
+        report += QStringLiteral("\n %1 -> %2").arg(name.leftJustified(32), display);
     }
     return report;
 }

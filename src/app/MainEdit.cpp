@@ -5,7 +5,7 @@
 #include "platform/Dialogs.h"
 
 #include <QAction>
-#include <QDoubleSpinBox>
+#include "widgets/Controls.h"
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>

@@ -93,10 +93,6 @@ void TMainForm::LoadModel(const QString& fileName)
         if (load.Model)
             Models.push_back(std::move(load.Model));
     }
-    if (Models.size() > 1) {  // the status bar shows the counts of the model read last
-        SetStatusText(3, QStringLiteral("Vertexes: %1").arg(Models.back()->LodVertexCount));
-        SetStatusText(4, QStringLiteral("Polygons: %1").arg(Models.back()->LodPolygonCount));
-    }
 
     if (!TranslationFileName.isEmpty())
         LoadTranslation();
@@ -104,7 +100,8 @@ void TMainForm::LoadModel(const QString& fileName)
         LoadColors();
     SetLinkingLoaded(LoadLinking(ModelFileName));
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName));
-    RefreshDisplay();
+    // The new components start at rest; an open animation poses them at once.
+    ShowCurrentFrame();
 }
 
 // ---- Linking and pivots

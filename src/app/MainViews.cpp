@@ -14,7 +14,7 @@
 
 #include <QAction>
 #include <QBoxLayout>
-#include <QDoubleSpinBox>
+#include "widgets/Controls.h"
 #include <QLabel>
 #include <QOpenGLContext>
 #include <QPushButton>
@@ -188,13 +188,28 @@ void TMainForm::ShowAnimationOnly()
 
 void TMainForm::B_ChangePivotStatusChanged(bool on)
 {
-    // Linking and pivot placing work on one node at a time.
+    // Linking and pivot placing work on one node at a time: a multi-selection shrinks to
+    // the current node, which is the one the user placed the pivot of.
+    if (on)
+        TV_EditComponents->ReduceSelectionToCurrent();
     TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
     TV_EditComponents->viewport()->update();
-    if (on)  // pivots are placed on the model at rest
+    if (on) {  // pivots are placed on the model at rest
         for (TSelection* s : TreeComponents())
             s->ActTransform = TTransform::Identity();
-    RefreshDisplay();
+        RefreshDisplay();
+    } else {
+        ShowCurrentFrame();
+    }
+}
+
+void TMainForm::ShowCurrentFrame()
+{
+    // In pivot mode the model stays at rest until the mode is left.
+    if (!Doc.AnimFrames.empty() && !B_ChangePivot->isChecked())
+        ApplyFrame(Doc.ActAnimStep);
+    else
+        RefreshDisplay();
 }
 
 void TMainForm::ShowGrid1Click()

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace {
@@ -43,9 +44,22 @@ QString RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
 }
 }  // namespace
 
+namespace {
+// A short message makes a narrow box whose title bar cuts the caption off; the text is
+// given at least the width the caption needs.
+void FitCaption(QMessageBox& box)
+{
+    const int need = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
+    if (QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setMinimumWidth(need);
+}
+}  // namespace
+
 void TQtDialogs::ShowMessage(const QString& text)
 {
-    QMessageBox::information(Owner(), QApplication::applicationDisplayName(), text);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Torvane Anim"), text, QMessageBox::Ok, Owner());
+    FitCaption(box);
+    box.exec();
 }
 
 bool TQtDialogs::AskYesNo(const QString& text, const QString& caption)
@@ -53,6 +67,7 @@ bool TQtDialogs::AskYesNo(const QString& text, const QString& caption)
     const auto icon = caption == QLatin1String("Warning") ? QMessageBox::Warning : QMessageBox::Question;
     QMessageBox box(icon, caption, text, QMessageBox::Yes | QMessageBox::No, Owner());
     box.setDefaultButton(QMessageBox::No);
+    FitCaption(box);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -103,13 +103,15 @@ TComponentTree::TComponentTree(QWidget* parent) : QTreeWidget(parent)
 
 TSelection* TComponentTree::SelectionOf(const QTreeWidgetItem* node)
 {
-    return node ? static_cast<TSelection*>(node->data(0, kSelectionRole).value<void*>()) : nullptr;
+    // Kept as an integer: a drag serialises item data, and a pointer type cannot be.
+    return node ? reinterpret_cast<TSelection*>(static_cast<quintptr>(node->data(0, kSelectionRole).toULongLong()))
+                : nullptr;
 }
 
 QTreeWidgetItem* TComponentTree::AddComponent(TSelection* component)
 {
     auto* node = new TComponentNode;
-    node->setData(0, kSelectionRole, QVariant::fromValue(static_cast<void*>(component)));
+    node->setData(0, kSelectionRole, QVariant::fromValue(static_cast<qulonglong>(reinterpret_cast<quintptr>(component))));
     node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
     addTopLevelItem(node);
     UpdateText(node);
@@ -177,8 +179,10 @@ bool TComponentTree::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent)
 {
     if (!node || node == newParent || IsDescendant(newParent, node))
         return false;
-    const bool wasSelected = node->isSelected();
-    const bool wasCurrent = currentItem() == node;
+    // Taking rows out moves the view's current index and selection onto neighbours; the
+    // user's selection and current node are put back exactly afterwards.
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    QTreeWidgetItem* current = currentItem();
     // Expansion lives in the view: remember it for the subtree that is taken out.
     std::vector<QTreeWidgetItem*> expanded;
     std::vector<QTreeWidgetItem*> stack{node};
@@ -202,10 +206,27 @@ bool TComponentTree::MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent)
     }
     for (QTreeWidgetItem* n : expanded)
         n->setExpanded(true);
-    if (wasCurrent)
-        setCurrentItem(node, 0, QItemSelectionModel::NoUpdate);
-    node->setSelected(wasSelected);
+    RestoreSelection(selected, current);
     return true;
+}
+
+void TComponentTree::RestoreSelection(const QList<QTreeWidgetItem*>& selected, QTreeWidgetItem* current)
+{
+    if (current)
+        setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    clearSelection();
+    for (QTreeWidgetItem* n : selected)
+        n->setSelected(true);
+    viewport()->update();
+}
+
+void TComponentTree::ReduceSelectionToCurrent()
+{
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    if (selected.size() <= 1)
+        return;
+    QTreeWidgetItem* keep = currentItem() && currentItem()->isSelected() ? currentItem() : selected.first();
+    RestoreSelection({keep}, keep);
 }
 
 void TComponentTree::SortTree() { sortItems(0, Qt::AscendingOrder); }

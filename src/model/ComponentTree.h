@@ -32,6 +32,9 @@ public:
     // Moves node with its subtree to be the last child of newParent (the end of the top
     // level when null). Refused (false) onto the node itself or one of its descendants.
     bool MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent);
+    // A multi-selection becomes the current node alone (the first selected one when the
+    // current node is not selected).
+    void ReduceSelectionToCurrent();
     // Sorts every level by node text, locale-aware; selection and expansion are kept.
     void SortTree();
     // Sets the node text from its component's DisplayName.
@@ -58,6 +61,9 @@ signals:
     void NodePressed(QTreeWidgetItem* node, QPoint pos, Qt::MouseButton button);
     void MouseReleased();
     void HierarchyChanged();
+
+private:
+    void RestoreSelection(const QList<QTreeWidgetItem*>& selected, QTreeWidgetItem* current);
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;

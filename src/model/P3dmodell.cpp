@@ -225,7 +225,7 @@ void ReadModel(TP3dModell& m, TP3dSource& src)
         p.Flags = r.U32();
         p.Valid = p.VertexCount == 3 || p.VertexCount == 4;
         for (uint32_t k = 0; p.Valid && k < p.VertexCount; ++k)
-            p.Valid = p.Corners[k].PointIndex < nv && p.Corners[k].NormalIndex < nn;
+            p.Valid = p.Corners[k].PointIndex < nv;  // a bad normal index still leaves the shape
     }
 
     r = src.Take(4);

@@ -34,8 +34,9 @@ struct TP3dPolygon {
     TP3dCorner Corners[4];
     uint32_t Flags = 0;
     bool Hidden = false;
-    // False when VertexCount is not 3 or 4 or a corner indexes outside the model's points
-    // or normals; such a polygon is never drawn or used for placement.
+    // False when VertexCount is not 3 or 4 or a corner indexes outside the model's points;
+    // such a polygon is never drawn or used for placement. Normal indices are not checked
+    // here: only the 3D view reads normals, and it falls back on its own for a bad one.
     bool Valid = false;
 };
 

@@ -31,7 +31,12 @@ QString QtFilterFromPipes(const QString& filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns);
+        const QString text = parts[i].trimmed();
+        // A description that already ends in its patterns ("File(*.p3d)") shows them once.
+        if (text.endsWith(QLatin1Char(')')) && text.contains(QLatin1Char('(')))
+            out << text;
+        else
+            out << QStringLiteral("%1 (%2)").arg(text, patterns);
     }
     return out.join(QStringLiteral(";;"));
 }

@@ -138,17 +138,21 @@ bool AutoScaleRange(const TChartBox& box, int widthPx, int heightPx, TChartRange
 {
     if (!std::isfinite(box.MinX) || !std::isfinite(box.MinY) || !std::isfinite(box.MaxX) || !std::isfinite(box.MaxY))
         return false;
-    // A view taller than wide must not shrink the square below the drawing's extent, or
-    // the fitted drawing would be cut off at the top.
-    const double aspect =
-        widthPx > 0 && heightPx > 0 ? std::max(1.0, static_cast<double>(widthPx) / heightPx) : 1.0;
-    double extent = std::max(box.MaxX - box.MinX, box.MaxY - box.MinY);
     // A single point (or a box turned inside out) has no extent to fit; show one unit.
-    if (!(extent > 0))
-        extent = std::isfinite(extent) ? 1.0 : extent;
-    const double size = extent * 1.05 * aspect;
+    double dx = box.MaxX - box.MinX, dy = box.MaxY - box.MinY;
+    if (!(dx > 0) && !(dy > 0))
+        dx = dy = 1;
+    dx = std::max(dx, 0.0);
+    dy = std::max(dy, 0.0);
+    // The range takes the view's own shape, so the chart's equal scale has nothing to widen
+    // and the drawing fills the view's limiting direction with its margins. In a square
+    // view this is the plain square of side 1.05 x the larger extent.
+    const double w = widthPx > 0 && heightPx > 0 ? widthPx : 1;
+    const double h = widthPx > 0 && heightPx > 0 ? heightPx : 1;
+    const double shorter = std::min(w, h);
+    const double size = 1.05 * shorter * std::max(dx / w, dy / h);
     const double x1 = box.MinX - 0.05 * size, y1 = box.MinY - 0.05 * size;
-    const double x2 = box.MinX + size, y2 = box.MinY + size;
+    const double x2 = x1 + 1.05 * size * w / shorter, y2 = y1 + 1.05 * size * h / shorter;
     if (!std::isfinite(size) || !std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2) ||
         !(x2 > x1) || !(y2 > y1))
         return false;

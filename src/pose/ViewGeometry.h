@@ -73,9 +73,11 @@ void ClearViews(const TViewItems& views);
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                       const TViewOptions& options, const TPoseParams& params, const TViewItems& views);
 
-// The range that fits a bounding box into a view of the given pixel size:
-//   size = max(box width, box height) * 1.05 * max(1, widthPx / heightPx),
-//   range = (MinX - 0.05 size, MinY - 0.05 size) to (MinX + size, MinY + size).
+// The range that fits a bounding box into a view of the given pixel size, filling the
+// view's limiting direction with a 5% margin:
+//   size = 1.05 * min(w, h) * max(box width / w, box height / h),
+//   range from (MinX - 0.05 size, MinY - 0.05 size), 1.05 size * w / min(w, h) wide and
+//   1.05 size * h / min(w, h) high (in a square view: up to (MinX + size, MinY + size)).
 // A view without pixels counts as square, a box of a single point as one unit wide.
 // False (range untouched) when the box is not finite or too large to scale.
 bool AutoScaleRange(const TChartBox& box, int widthPx, int heightPx, TChartRange& range);

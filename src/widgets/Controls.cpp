@@ -1,4 +1,15 @@
 #include "widgets/Controls.h"
+#include "platform/JsonText.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
+#include <cmath>
+#include <limits>
 
 TLedButton::TLedButton(const QString& caption, QWidget* parent) : QToolButton(parent)
 {
@@ -6,3 +17,198 @@ TLedButton::TLedButton(const QString& caption, QWidget* parent) : QToolButton(pa
     setCheckable(true);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
 }
+
+void OnPress(QAbstractButton* button, const QObject* context, std::function<void()> action)
+{
+    QObject::connect(button, &QAbstractButton::pressed, context, [button, action = std::move(action)] {
+        action();
+        // The action may have opened a modal box that took the release away from the
+        // button; it must not stay drawn down.
+        if (!(QApplication::mouseButtons() & Qt::LeftButton))
+            button->setDown(false);
+    });
+}
+
+// ---- TSpringSlider
+
+TSpringSlider::TSpringSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {}
+
+void TSpringSlider::mouseReleaseEvent(QMouseEvent* e)
+{
+    QSlider::mouseReleaseEvent(e);
+    setValue(0);
+}
+
+void TSpringSlider::keyReleaseEvent(QKeyEvent* e)
+{
+    QSlider::keyReleaseEvent(e);
+    // Held keys repeat as release/press pairs; only the real release lets go.
+    if (!e->isAutoRepeat())
+        setValue(0);
+}
+
+void TSpringSlider::wheelEvent(QWheelEvent* e) { e->accept(); }
+
+void TSpringSlider::focusOutEvent(QFocusEvent* e)
+{
+    QSlider::focusOutEvent(e);
+    setValue(0);
+}
+
+void TSpringSlider::hideEvent(QHideEvent* e)
+{
+    QSlider::hideEvent(e);
+    setSliderDown(false);
+    setValue(0);
+}
+
+void TSpringSlider::changeEvent(QEvent* e)
+{
+    QSlider::changeEvent(e);
+    if (e->type() == QEvent::EnabledChange && !isEnabled())
+        setValue(0);
+}
+
+// ---- TNumberEdit
+
+TNumberEdit::TNumberEdit(QWidget* parent) : QAbstractSpinBox(parent)
+{
+    setKeyboardTracking(false);
+    lineEdit()->setText(TextFor(Value_));
+    connect(this, &QAbstractSpinBox::editingFinished, this, [this] { CommitText(); });
+}
+
+double TNumberEdit::Round(double v) const
+{
+    if (Decimals_ < 0)
+        return static_cast<float>(v);
+    const double scale = std::pow(10.0, Decimals_);
+    const double r = std::round(v * scale) / scale;
+    return std::isfinite(r) ? r : v;
+}
+
+QString TNumberEdit::TextFor(double v) const
+{
+    QString s;
+    if (Decimals_ < 0) {
+        s = ShortestText(static_cast<float>(v));
+    } else {
+        s = QString::number(v, 'f', Decimals_);
+        if (s.contains(QLatin1Char('.'))) {
+            while (s.endsWith(QLatin1Char('0')))
+                s.chop(1);
+            if (s.endsWith(QLatin1Char('.')))
+                s.chop(1);
+        }
+        if (s == QLatin1String("-0"))
+            s = QStringLiteral("0");
+    }
+    return s.replace(QLatin1Char('.'), locale().decimalPoint());
+}
+
+bool TNumberEdit::Parse(const QString& text, double& v) const
+{
+    QString t = text.trimmed();
+    t.replace(locale().decimalPoint(), QLatin1String("."));
+    bool ok = false;
+    const double d = t.toDouble(&ok);
+    if (!ok || !std::isfinite(d) || d < Min_ || d > Max_)
+        return false;
+    v = d;
+    return true;
+}
+
+void TNumberEdit::setValue(double v)
+{
+    if (!std::isfinite(v))
+        return;
+    v = Round(std::clamp(v, Min_, Max_));
+    const bool changed = v != Value_ || std::signbit(v) != std::signbit(Value_);
+    Value_ = v;
+    const QString text = TextFor(v);
+    if (lineEdit()->text() != text)
+        lineEdit()->setText(text);
+    if (changed)
+        emit valueChanged(Value_);
+}
+
+void TNumberEdit::setRange(double min, double max)
+{
+    Min_ = min;
+    Max_ = std::max(min, max);
+    setValue(Value_);
+}
+
+void TNumberEdit::setDecimals(int decimals)
+{
+    Decimals_ = decimals;
+    setValue(Value_);
+}
+
+void TNumberEdit::setWidthForText(const QString& longest)
+{
+    TextWidth_ = fontMetrics().horizontalAdvance(longest + QLatin1Char(' '));
+    updateGeometry();
+}
+
+void TNumberEdit::CommitText()
+{
+    double v = 0;
+    if (Parse(lineEdit()->text(), v))
+        setValue(v);
+    else
+        lineEdit()->setText(TextFor(Value_));  // an unusable text gives the value back
+}
+
+void TNumberEdit::stepBy(int steps)
+{
+    CommitText();
+    setValue(Value_ + steps * Step_);
+    selectAll();
+}
+
+QValidator::State TNumberEdit::validate(QString& input, int&) const
+{
+    const QString t = input.trimmed();
+    if (t.isEmpty() || t == QLatin1String("-") || t == QLatin1String("+"))
+        return QValidator::Intermediate;
+    double v = 0;
+    if (Parse(t, v))
+        return QValidator::Acceptable;
+    // Partly typed numbers ("1e", "-3.") may still become valid.
+    for (const QChar c : t)
+        if (!c.isDigit() && c != locale().decimalPoint().front() && c != QLatin1Char('.') && c != QLatin1Char('-') &&
+            c != QLatin1Char('+') && c.toLower() != QLatin1Char('e'))
+            return QValidator::Invalid;
+    return QValidator::Intermediate;
+}
+
+void TNumberEdit::fixup(QString& input) const
+{
+    double v = 0;
+    if (!Parse(input, v))
+        input = TextFor(Value_);
+}
+
+QAbstractSpinBox::StepEnabled TNumberEdit::stepEnabled() const
+{
+    StepEnabled e = StepNone;
+    if (Value_ < Max_)
+        e |= StepUpEnabled;
+    if (Value_ > Min_)
+        e |= StepDownEnabled;
+    return e;
+}
+
+QSize TNumberEdit::sizeHint() const
+{
+    const QSize base = QAbstractSpinBox::sizeHint();
+    if (TextWidth_ <= 0)
+        return base;
+    QStyleOptionSpinBox opt;
+    initStyleOption(&opt);
+    const QSize content(TextWidth_, base.height());
+    return style()->sizeFromContents(QStyle::CT_SpinBox, &opt, content, this).expandedTo(QSize(0, base.height()));
+}
+
+QSize TNumberEdit::minimumSizeHint() const { return TextWidth_ > 0 ? sizeHint() : QAbstractSpinBox::minimumSizeHint(); }

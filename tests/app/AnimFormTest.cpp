@@ -4,7 +4,6 @@
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 
-#include <QDoubleSpinBox>
 #include <QLCDNumber>
 #include <QPushButton>
 #include <QSlider>
@@ -17,7 +16,7 @@ namespace {
 TFile Walk(int frames)
 {
     TFile f = TFile::Regular({"arm", "leg", "head"}, frames);
-    f.TotalMove = {0.5f, 0, -2};
+    f.TotalMove = {0.5f, 1234.5678f, -2};  // beyond what three decimals and +-360 can show
     return f;
 }
 
@@ -60,6 +59,8 @@ private slots:
         QCOMPARE(f.Doc.AnimFrames.back().Time, frames > 1 ? 1.0f : 0.0f);
         QCOMPARE(f.G_Frames->rowCount(), frames + 2);
         QCOMPARE(f.E_TM_z->value(), -2.0);
+        QCOMPARE(f.E_TM_y->value(), double(1234.5678f));  // shown as stored, not clamped or rounded
+        QCOMPARE(f.E_TM_y->text(), QStringLiteral("1234.5677").replace('.', f.E_TM_y->locale().decimalPoint()));
         QCOMPARE(f.E_AnimTime->value(), frames * 0.3);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
         QVERIFY(!f.Doc.LoadingAnim);
@@ -76,9 +77,12 @@ private slots:
         TMainForm& f = StartWith(fx, 0);
         fx.Write("names.tsl", "[Translation]\nARM=Upper Arm\n");
         f.TranslationFileName = fx.Path("names.tsl");
-        fx.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "leg"}, 2)));
+        fx.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "leg%1", "%2"}, 2)));
         f.LoadAnimation(fx.Path("walk.rtm"));
-        QCOMPARE(f.MissingAnimComponentsReport(), QStringLiteral("\n %1 -> Upper Arm\n %2 -> leg").arg("arm", -32).arg("leg", -32));
+        // Names are data, never formats: "%1" and "%2" in a name stay as they are.
+        QCOMPARE(f.MissingAnimComponentsReport(), "\n " + QString("arm").leftJustified(32) + " -> Upper Arm\n " +
+                                                      QString("leg%1").leftJustified(32) + " -> leg%1\n " +
+                                                      QString("%2").leftJustified(32) + " -> %2");
     }
 
     void failedLoads_data()
@@ -110,6 +114,7 @@ private slots:
         QVERIFY(f.Doc.AnimFrames.empty());
         QCOMPARE(f.Doc.AnimSelections.Count(), 0);
         QCOMPARE(f.Doc.AnimStepCount, 0);
+        QCOMPARE(f.D_Steps->intValue(), 0);  // not the count of the animation that is gone
         QVERIFY(f.Doc.AnimFileName.isEmpty());
         QVERIFY(!f.Doc.LoadingAnim);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));

@@ -169,22 +169,55 @@ private slots:
         QCOMPARE(Sel(f, "base")->ActTransform, TTransform::Identity());  // not edited
     }
 
-    void timerDrivesTicksAndSliderSpringsBack()
+    // A press on the slider's track moves the arm for as long as it is held; after the
+    // release no tick moves it further, so Apply writes exactly what was seen.
+    void heldSliderMovesOnlyWhileHeld()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
         LoadArm(fx);
         Select(f, "arm");
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
+        QTest::mousePress(f.B_Editing, Qt::LeftButton);  // acts on the press
+        QVERIFY(f.EditMode());
         f.B_EditOperation->setChecked(false);
-        f.Chg_Y->setSliderDown(true);
-        f.Chg_Y->setValue(500);
-        QTRY_VERIFY(Sel(f, "arm")->EditMove[1] > 0.01);
-        f.Chg_Y->setSliderDown(false);  // the mouse lets go
-        QCOMPARE(f.Chg_Y->value(), 0);
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        const QPoint track(f.Chg_Y->width() - 5, f.Chg_Y->height() / 2);
+        QTest::mousePress(f.Chg_Y, Qt::LeftButton, {}, track);
+        f.EditTimerTimer();
         const double moved = Sel(f, "arm")->EditMove[1];
-        QTest::qWait(120);
+        QVERIFY(moved > 0);
+        QTest::mouseRelease(f.Chg_Y, Qt::LeftButton, {}, track);
+        QCOMPARE(f.Chg_Y->value(), 0);
+        f.EditTimerTimer();
         QCOMPARE(Sel(f, "arm")->EditMove[1], moved);
+        QTest::mousePress(f.B_ApplyEdit, Qt::LeftButton);
+        QCOMPARE(f.Doc.AnimFrames[0].Entries[0].Matrix[10], float(moved));
+    }
+
+    // Whatever changes the document, the model or the mode, the views end up showing the
+    // current frame: here the arm is shifted by 5 in x in every frame.
+    void viewsFollowTheDocument()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        LoadArm(fx);
+        RtmBuild::TFile shifted = RtmBuild::TFile::Regular({"arm", "hand"}, 2);
+        for (auto& frame : shifted.Frames)
+            for (auto& r : frame.Records)
+                r.Matrix = {1, 0, 0, 0, 1, 0, 0, 0, 1, 5, 0, 0};
+        fx.Write("shift.rtm", RtmBuild::Build(shifted));
+        const auto shownX = [&f] { return f.MainModel()->DisplayPoints[0].X; };  // stored x is 0
+        f.LoadAnimation(fx.Path("shift.rtm"));
+        QCOMPARE(shownX(), 5.0f);
+        f.LoadModel(fx.Path("arm.p3d"));  // a model loaded under the animation is posed at once
+        QCOMPARE(shownX(), 5.0f);
+        f.B_ChangePivot->setChecked(true);  // pivots are placed at rest ...
+        QCOMPARE(shownX(), 0.0f);
+        f.B_ChangePivot->setChecked(false);  // ... and the frame comes back when the mode ends
+        QCOMPARE(shownX(), 5.0f);
+        fx.Write("bad.rtm", "not an animation");
+        f.LoadAnimation(fx.Path("bad.rtm"));  // the failed load leaves no animation to show
+        QCOMPARE(shownX(), 0.0f);
     }
 
     void restoreCancelApply()

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusTipEvent>
+#include <QLabel>
 #include <QTest>
 #include <QToolButton>
 
@@ -33,6 +34,13 @@ private slots:
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: NOT LOADED"));
+        // Every panel is wide enough for its text in this platform's font.
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        for (int i = 1; i < 6; ++i) {
+            const QLabel* panel = f.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()),
+                     qPrintable(panel->text()));
+        }
         QCOMPARE(F_FileBrowser->P3dDir(), f.Paths.ExeDir);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
         QVERIFY(!QFile::exists(fx.Path("TorvaneAnim.ini")));  // nothing is written by starting

@@ -184,9 +184,11 @@ void ViewGeometryTest::autoScaleRange_data()
     QTest::addColumn<QRectF>("range");  // X1, Y1, X2 - X1, Y2 - Y1; empty: refused
     const QRectF model(-1, 0, 2, 3), fitted(-1.1575, -0.1575, 3.3075, 3.3075);
     QTest::newRow("model in a square view") << model << QSize(100, 100) << fitted;
-    QTest::newRow("wide view") << QRectF(0, 0, 2, 1) << QSize(200, 100) << QRectF(-0.21, -0.21, 4.41, 4.41);
-    // A tall view keeps the whole extent: the square is never smaller than the drawing.
-    QTest::newRow("tall view") << model << QSize(100, 200) << fitted;
+    // The range takes the view's shape; the limiting direction spans 1.1025 x the extent.
+    QTest::newRow("wide view, height limits") << model << QSize(200, 100) << QRectF(-1.1575, -0.1575, 6.615, 3.3075);
+    QTest::newRow("wide view, width limits") << QRectF(0, 0, 2, 1) << QSize(200, 100)
+                                             << QRectF(-0.0525, -0.0525, 2.205, 1.1025);
+    QTest::newRow("tall view, width limits") << model << QSize(100, 200) << QRectF(-1.105, -0.105, 2.205, 4.41);
     QTest::newRow("view without height") << model << QSize(100, 0) << fitted;
     QTest::newRow("zero width box") << QRectF(0, 0, 0, 2) << QSize(100, 100) << QRectF(-0.105, -0.105, 2.205, 2.205);
     QTest::newRow("single point") << QRectF(2, 3, 0, 0) << QSize(100, 100) << QRectF(1.9475, 2.9475, 1.1025, 1.1025);

@@ -1,0 +1,129 @@
+// The spring slider and the numeric edit, driven with the events a user sends.
+#include "support/TestMain.h"
+#include "widgets/Controls.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWheelEvent>
+#include <limits>
+
+class ControlsTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Whatever the user does, the slider leaves the centre only while it is held.
+    void springSliderReturnsToCentre_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("held");  // the value while held
+        QTest::newRow("press on the track right of the handle") << "track" << 100;
+        QTest::newRow("arrow key") << "Right" << 10;
+        QTest::newRow("Page Up") << "PageUp" << 100;
+        QTest::newRow("Home") << "Home" << -1000;
+        QTest::newRow("End") << "End" << 1000;
+    }
+    void springSliderReturnsToCentre()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(int, held);
+        TSpringSlider s;
+        s.setRange(-1000, 1000);
+        s.setSingleStep(10);
+        s.setPageStep(100);
+        s.resize(200, 24);
+        s.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&s));
+        s.setFocus();
+        if (gesture == QLatin1String("track")) {
+            const QPoint at(s.width() - 10, s.height() / 2);
+            QTest::mousePress(&s, Qt::LeftButton, {}, at);
+            QCOMPARE(s.value(), held);
+            QTest::mouseRelease(&s, Qt::LeftButton, {}, at);
+        } else {
+            const Qt::Key key = gesture == QLatin1String("Right")    ? Qt::Key_Right
+                                : gesture == QLatin1String("PageUp") ? Qt::Key_PageUp
+                                : gesture == QLatin1String("Home")   ? Qt::Key_Home
+                                                                     : Qt::Key_End;
+            QTest::keyPress(&s, key);
+            QCOMPARE(s.value(), held);
+            QTest::keyRelease(&s, key);
+        }
+        QCOMPARE(s.value(), 0);
+    }
+
+    void springSliderIgnoresWheelAndLetsGoOnFocusLoss()
+    {
+        TSpringSlider s;
+        s.setRange(-1000, 1000);
+        s.resize(200, 24);
+        QWheelEvent wheel(QPointF(100, 12), QPointF(100, 12), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&s, &wheel);
+        QCOMPARE(s.value(), 0);
+        s.setValue(500);  // held by a key when the window loses focus
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(&s, &out);
+        QCOMPARE(s.value(), 0);
+    }
+
+    // Values shown exactly, typed text taken as typed, formats without trailing zeros.
+    void numberEditShowsAndKeepsValues_data()
+    {
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<double>("kept");
+        const float fine = 0.123456789f;
+        QTest::newRow("float beyond three decimals") << -1 << double(fine) << "0.12345679" << double(fine);
+        QTest::newRow("float beyond 360") << -1 << 12345.5 << "12345.5" << 12345.5;
+        QTest::newRow("offset of zero") << 7 << 0.0 << "0" << 0.0;
+        QTest::newRow("offset rounded to 7 decimals") << 7 << 1.234567891 << "1.2345679" << 1.2345679;
+        QTest::newRow("play time") << 1 << 3.6 << "3.6" << 3.6;
+    }
+    void numberEditShowsAndKeepsValues()
+    {
+        QFETCH(int, decimals);
+        QFETCH(double, value);
+        QFETCH(QString, shown);
+        QFETCH(double, kept);
+        TNumberEdit e;
+        e.setLocale(QLocale::c());
+        e.setDecimals(decimals);
+        e.setRange(-std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+        e.setValue(value);
+        QCOMPARE(e.text(), shown);
+        QCOMPARE(e.value(), kept);
+        // Entering the edit and leaving it again changes nothing.
+        QSignalSpy changed(&e, &TNumberEdit::valueChanged);
+        e.show();
+        e.setFocus();
+        QTest::keyClick(&e, Qt::Key_Return);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(e.value(), kept);
+    }
+
+    void numberEditTakesTypedValuesAndSteps()
+    {
+        TNumberEdit e;
+        e.setLocale(QLocale::c());
+        e.setDecimals(-1);
+        e.setRange(-1e6, 1e6);
+        e.setSingleStep(0.1);
+        e.show();
+        e.setFocus();
+        e.selectAll();
+        QTest::keyClicks(&e, QStringLiteral("500.25"));
+        QTest::keyClick(&e, Qt::Key_Return);
+        QCOMPARE(e.value(), 500.25);
+        QTest::keyClick(&e, Qt::Key_Up);
+        QCOMPARE(e.value(), double(500.35f));
+        e.selectAll();
+        QTest::keyClicks(&e, QStringLiteral("2e7"));  // outside the range: the value stays
+        QTest::keyClick(&e, Qt::Key_Return);
+        QCOMPARE(e.value(), double(500.35f));
+    }
+};
+
+TORVANE_TEST(ControlsTest)
+#include "ControlsTest.moc"
