@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QSplitter>
 #include <QStatusBar>
@@ -165,6 +166,9 @@ void TMainForm::BuildMenus()
     connect(FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
 
     About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+    // The desktop's usual way out; it asks the exit question like the close box.
+    auto* quit = new QShortcut(QKeySequence::Quit, this);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
 void TMainForm::BuildTreePopup()

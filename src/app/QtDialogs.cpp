@@ -6,7 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
-#include <QLabel>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace {
@@ -50,8 +50,11 @@ namespace {
 void FitCaption(QMessageBox& box)
 {
     const int need = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
-    if (QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        label->setMinimumWidth(need);
+    // A spacer row rather than a minimum on the label, which would stop the box from
+    // measuring (and wrapping) a long text itself.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
 }
 }  // namespace
 

@@ -1,0 +1,124 @@
+// The real executable on the demo, under an X server (xvfb-run), driven with real input
+// through xdotool; what the views show is read back from the screen.
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString Xdotool(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    p.waitForFinished(10000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+QImage Screen() { return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32); }
+
+// The olive cell of the grid marks the current frame: the first pixel row holding a run of
+// olive as wide as that cell (colour swatches in the tree are narrower).
+QPoint FindOlive(const QImage& img, QRect within)
+{
+    for (int y = within.top(); y <= within.bottom(); ++y) {
+        int run = 0;
+        for (int x = within.left(); x <= within.right(); ++x) {
+            run = img.pixel(x, y) == qRgb(0x80, 0x80, 0x00) ? run + 1 : 0;
+            if (run == 20)
+                return {x - run + 1, y};
+        }
+    }
+    return {-1, -1};
+}
+
+bool CopyFolder(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = QDir(to).filePath(fi.fileName());
+        if (fi.isDir() ? !CopyFolder(fi.filePath(), target) : !QFile::copy(fi.filePath(), target))
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server (run under xvfb-run)");
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            QSKIP("needs xdotool");
+    }
+
+    // A command-line tool prints the editor's messages only, none of the platform's.
+    void toolsPrintNoPlatformNoise()
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TORVANE_EXE),
+                {QStringLiteral("--home"), QStringLiteral(TORVANE_EXAMPLES), QStringLiteral("info"),
+                 QStringLiteral(TORVANE_EXAMPLES "/walker.p3d")});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), QString());
+    }
+
+    void editorOnTheDemo()
+    {
+        QTemporaryDir home;
+        QVERIFY(CopyFolder(QStringLiteral(TORVANE_EXAMPLES), home.path()));
+        QProcess app;
+        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        app.start(QStringLiteral(TORVANE_EXE), {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d"),
+                                                home.filePath("walker.rtm")});
+        QVERIFY(app.waitForStarted());
+        const QString window = Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()),
+                                        "--name", "^Torvane Anim v0.98$"});
+        QVERIFY2(!window.isEmpty(), "the main window with its one-name title");
+        Xdotool({"windowmove", "--sync", window, "0", "0"});
+        QTest::qWait(1500);  // the first paint of the views
+
+        // The current frame's number sits on olive in the grid, left of the middle.
+        const QImage before = Screen();
+        const QRect leftColumn(0, 0, 320, before.height());
+        const QPoint frame0 = FindOlive(before, leftColumn);
+        QVERIFY2(frame0.x() >= 0, "the grid marks frame 0");
+
+        // A real click on the row of frame 5 makes it current: the mark moves down five
+        // rows of 15 pixels and the views show another pose.
+        const QPoint row5 = frame0 + QPoint(4, 5 * 15 + 4);
+        Xdotool({"mousemove", "--sync", QString::number(row5.x()), QString::number(row5.y()), "click", "1"});
+        QTest::qWait(800);
+        const QImage after = Screen();
+        const int moved = FindOlive(after, leftColumn).y() - frame0.y();
+        QVERIFY2(moved > 4 * 15 && moved < 6 * 15, qPrintable(QString::number(moved)));
+        const QRect views(330, 30, before.width() - 330, before.height() - 80);
+        QVERIFY2(before.copy(views) != after.copy(views), "the views follow the frame");
+
+        // Ctrl+Q asks the exit question; Yes ends the process at once, settings saved.
+        Xdotool({"key", "--clearmodifiers", "ctrl+q"});
+        QTest::qWait(800);
+        Xdotool({"key", "alt+y"});
+        QVERIFY(app.waitForFinished(10000));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
+        QVERIFY(QFile(home.filePath("TorvaneAnim.ini")).size() > 0);
+    }
+};
+
+TORVANE_TEST(EndToEndTest)
+#include "EndToEndTest.moc"
