@@ -509,12 +509,19 @@ QWidget* TMainForm::BuildPlayPanel()
     OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_AnimControl);
     OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_AnimControl);
     OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_AnimControl);
-    int col = 0;
+    // The offsets get a row of their own, each as wide as "-360.0000000" needs; the left
+    // column widens for them where this platform's font asks for more than its 300 pixels.
+    auto* offsets = new QHBoxLayout;
+    offsets->setSpacing(2);
+    int needed = 0;
     for (TNumberEdit* e : {OffX, OffY, OffZ}) {
         e->setWidthForText(QStringLiteral("-360.0000000"));
         connect(e, &TNumberEdit::valueChanged, this, [this] { RefreshDisplay(); });
-        l->addWidget(e, 7, col++);
+        offsets->addWidget(e);
+        needed += e->sizeHint().width() + offsets->spacing();
     }
+    l->addLayout(offsets, 7, 0, 1, 4);
+    P_Left->setFixedWidth(std::max(P_Left->width(), needed + 8));
     B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
                        QStringLiteral("Show the environment model"), P_AnimControl);
     connect(B_Enviroment, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
