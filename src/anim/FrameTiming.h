@@ -51,8 +51,8 @@ int ParseTargetFrame(const QString& text);
 
 // The frames strictly inside the range get evenly spaced times between the unchanged times
 // of the first and the last. Needs last - first >= 2.
-// Afterwards: the chart refresh and WriteBackFrameTimes' tail (ValidateFrames; the first
-// selected frame becomes current).
+// Afterwards, as the chart's write-back does: ValidateFrames, SetActStep(first) unless it
+// is current already, and the chart rebuilt.
 TTimingResult LinearizeFrames(std::vector<TAnimFrame>& frames, int first, int last);
 
 // The range plays in reverse over the same span, its intervals mirrored; then sorted.
