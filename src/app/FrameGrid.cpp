@@ -1,7 +1,6 @@
 #include "app/FrameGrid.h"
 #include "anim/AnimDocument.h"
 
-#include <QLocale>
 #include <QPainter>
 
 namespace {
@@ -10,14 +9,6 @@ const QColor kText(0xFF, 0xFF, 0x00);
 const QColor kOlive(0x80, 0x80, 0x00);
 const QColor kRed(0xFF, 0x00, 0x00);
 }  // namespace
-
-QString FormatFrameTime(float t)
-{
-    QString s = QString::number(static_cast<double>(t), 'f', 5);
-    while (s.endsWith(QLatin1Char('0')) && s.indexOf(QLatin1Char('.')) < s.size() - 2)
-        s.chop(1);
-    return s.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
-}
 
 void TFrameGridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {

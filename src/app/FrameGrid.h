@@ -1,12 +1,9 @@
 #pragma once
 // Draws the cells of the frame grid from the document: row 0 the header, row r frame r-1,
 // one empty row after the last frame.
+#include "anim/FrameOps.h"  // FormatFrameTime, shared with the command line
+
 #include <QStyledItemDelegate>
-
-struct TAnimDocument;
-
-// "0.0####": at least one and at most five decimals.
-QString FormatFrameTime(float t);
 
 class TFrameGridDelegate : public QStyledItemDelegate {
 public:

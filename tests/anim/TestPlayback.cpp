@@ -1,0 +1,184 @@
+#include "FrameTestUtil.h"
+#include "anim/Playback.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+using DoubleList = QList<double>;
+
+namespace {
+// The document side of playback on a fake clock, recording what the machine did.
+struct TRig : IPlaybackHost {
+    std::vector<float> Times;
+    int Act = 0;
+    double PlayFraction = -1, Clock = 0;
+    struct Draw {
+        double At;
+        int Act;
+        double Fraction;
+    };
+    std::vector<Draw> Draws;
+    std::vector<int> Applied;  // frames applied exactly, with playback off
+    int StepCalls = 0;
+    TPlayback Machine{*this, [this] { return Clock; }};
+
+    explicit TRig(const std::vector<float>& times) : Times(times) {}
+    int FrameCount() const override { return int(Times.size()); }
+    int ActStep() const override { return Act; }
+    float FrameTime(int i) const override { return Times.at(size_t(i)); }
+    void SetActStep(int step) override
+    {
+        ++StepCalls;
+        step = std::max(0, std::min(step, FrameCount() - 1));
+        if (step != Act && !Machine.Playing())
+            Applied.push_back(step);
+        Act = step;
+    }
+    void ShowInterpolated(double f) override { Draws.push_back({Clock, Act, f == PlayFraction ? f : -1}); }
+    void SetPlayFraction(double f) override { PlayFraction = f; }
+    void RunUntil(double until, double dt)  // ms
+    {
+        for (; Clock < until; Clock += dt)
+            Machine.Tick();
+    }
+};
+}  // namespace
+
+class TestPlayback : public QObject {
+    Q_OBJECT
+private slots:
+    // Runs of draws on one current frame over two passes: frame, milliseconds, last fraction.
+    void segments_data()
+    {
+        QTest::addColumn<FloatList>("times");
+        QTest::addColumn<double>("playTime");
+        QTest::addColumn<DoubleList>("runs");
+        QTest::newRow("0, 0.5, 1 in 2 s") << FloatList{0, 0.5f, 1} << 2.0 << DoubleList{0, 1000, 1, 1, 1000, 1, 0, 1000, 1, 1, 1000, 1};
+        QTest::newRow("0, 0.9, 1 in 10 s") << FloatList{0, 0.9f, 1} << 10.0 << DoubleList{0, 9000, 1, 1, 1000, 1, 0, 9000, 1, 1, 1000, 1};
+        // Nothing is drawn towards 0.4; the next segment starts when the one before ended
+        // (0.5) but blends over 0.7 - 0.4, so it stops short of its end.
+        QTest::newRow("segment to an earlier time skipped") << FloatList{0, 0.5f, 0.4f, 0.7f, 1} << 1.0 << DoubleList{0, 500, 1, 2, 200, 2 / 3.0, 3, 300, 1, 0, 500, 1, 2, 200, 2 / 3.0, 3, 300, 1};
+        QTest::newRow("one frame: nothing drawn") << FloatList{0} << 1.0 << DoubleList{};
+        QTest::newRow("play time 0: nothing drawn") << FloatList{0, 0.5f, 1} << 0.0 << DoubleList{};
+    }
+    void segments()
+    {
+        QFETCH(FloatList, times);
+        QFETCH(double, playTime);
+        QFETCH(DoubleList, runs);
+        TRig rig({times.begin(), times.end()});
+        rig.Act = int(times.size()) - 1;
+        QVERIFY(rig.Machine.Start(playTime));
+        QCOMPARE(rig.Act, 0);  // every pass starts at frame 0
+        rig.RunUntil(std::max(2 * playTime * 1000, 10.0) - 0.1, 0.1);
+        DoubleList got;  // frame, first and last draw, last fraction
+        for (const TRig::Draw& d : rig.Draws) {
+            if (got.isEmpty() || d.Act != got[got.size() - 4] || d.Fraction < got.last())
+                got << d.Act << d.At << 0 << 0;
+            got[got.size() - 2] = d.At;
+            got.last() = d.Fraction;
+        }
+        QCOMPARE(got.size() / 4, runs.size() / 3);
+        for (qsizetype r = 0; r < runs.size() / 3; ++r) {
+            const double* g = &got[4 * r];
+            QVERIFY2(g[0] == runs[3 * r] && std::abs(g[2] - g[1] - runs[3 * r + 1]) <= 1 && std::abs(g[3] - runs[3 * r + 2]) <= 0.002,
+                     qPrintable(QStringLiteral("run %1: frame %2, %3 ms, fraction %4").arg(r).arg(g[0]).arg(g[2] - g[1]).arg(g[3])));
+        }
+        QVERIFY(rig.Applied.empty());  // while playing nothing is applied exactly
+        QVERIFY(playTime > 0 || rig.StepCalls > 90);  // without a play time every tick moves on
+    }
+
+    // Frames 0, 0.25, 0.5, 0.75, 1 in 4 s; at a moment of the first pass Play goes off (or the
+    // document is emptied), then one more tick.
+    void stop_data()
+    {
+        QTest::addColumn<double>("at");  // ms
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<bool>("empty");
+        QTest::addColumn<IntList>("applied");
+        QTest::newRow("half-way between 2 and 3") << 2500.0 << true << false << IntList{3};
+        QTest::newRow("just after frame 1 was reached") << 1000.5 << true << false << IntList{2};
+        QTest::newRow("before the first draw") << 0.0 << true << false << IntList{1};
+        QTest::newRow("stopped, then emptied") << 2500.0 << true << true << IntList{};
+        QTest::newRow("emptied while playing") << 2500.0 << false << true << IntList{};
+    }
+    void stop()
+    {
+        QFETCH(double, at);
+        QFETCH(bool, stop);
+        QFETCH(bool, empty);
+        QFETCH(IntList, applied);
+        TRig none({});
+        QVERIFY(!none.Machine.Start(1) && !none.Machine.Tick() && none.StepCalls == 0);  // refused: no frames
+        TRig rig({0, 0.25f, 0.5f, 0.75f, 1});
+        QVERIFY(rig.Machine.Start(4));
+        rig.RunUntil(at, 0.5);
+        if (stop) {
+            rig.Machine.Stop();
+            QVERIFY(rig.PlayFraction == 0 && !rig.Machine.Playing() && rig.Machine.Active());
+        }
+        if (empty)
+            rig.Times.clear();
+        const int calls = rig.StepCalls;
+        const size_t draws = rig.Draws.size();
+        QVERIFY(!rig.Machine.Tick());
+        QCOMPARE(IntList(rig.Applied.begin(), rig.Applied.end()), applied);  // the target, exactly
+        QCOMPARE(rig.StepCalls, calls + int(applied.size()));  // an emptied document is not touched
+        QCOMPARE(rig.PlayFraction, 0.0);
+        rig.RunUntil(at + 1000, 1);
+        QVERIFY(rig.Draws.size() == draws && rig.StepCalls == calls + int(applied.size()));
+    }
+
+    void poseAtBoundaries()
+    {
+        // Exactly on frame times, where the comparison with the machine below is not made.
+        const FloatList three{0, 0.5f, 1}, skip{0, 0.5f, 0.4f, 0.7f, 1};
+        const QList<std::tuple<FloatList, double, int, double>> rows{
+            {three, 0, 0, 0}, {three, 0.25, 0, 0.5}, {three, 0.5, 1, 0}, {three, 1, 2, 0}, {skip, 0.5, 2, 0}, {{0}, 0.5, 0, 0}, {{}, 0.5, -1, 0}};
+        for (const auto& [times, T, frame, fraction] : rows) {
+            const TPlaybackPose p = PlaybackPoseAt(std::vector<float>(times.begin(), times.end()), T);
+            QVERIFY2(p.Frame == frame && std::abs(p.Fraction - fraction) < 1e-9, qPrintable(QStringLiteral("%1 frames, T %2: %3 / %4").arg(times.size()).arg(T).arg(p.Frame).arg(p.Fraction)));
+        }
+    }
+
+    // The pose at T is where the machine stands on a clock of very small steps.
+    void poseAtMatchesTheMachine()
+    {
+        const std::vector<float> times{0, 0.1f, 0.35f, 0.3f, 0.6f, 0.6f, 0.95f, 1};
+        TRig rig(times);
+        QVERIFY(rig.Machine.Start(1));
+        rig.RunUntil(1000, 0.01);
+        int checked = 0;
+        size_t next = 0;
+        for (double T = 0.003; T < 1; T += 0.0173) {
+            while (next < rig.Draws.size() && rig.Draws[next].At <= T * 1000)
+                ++next;
+            if (next == 0 || std::any_of(times.begin(), times.end(), [T](float t) { return std::abs(T - t) < 0.002; }))
+                continue;
+            const TPlaybackPose p = PlaybackPoseAt(times, T);
+            const TRig::Draw& d = rig.Draws[next - 1];
+            QVERIFY2(p.Frame == d.Act && std::abs(p.Fraction - d.Fraction) < 1e-3, qPrintable(QStringLiteral("T %1: %2 / %3").arg(T).arg(p.Frame).arg(p.Fraction)));
+            ++checked;
+        }
+        QVERIFY(checked > 40);
+    }
+
+    void blend()
+    {
+        const TMatrix12f id = IdentityMatrix12f, turned{0, 1, 0, -1, 0, 0, 0, 0, 1, 2, 4, -6}, odd{0.1f, -0.3f, 7e-8f, 1e3f, -2, 3, 0.7f, 0.2f, 9, 0.01f, -0.01f, 5};
+        QCOMPARE(BlendMatrix(id, turned, 0.5).m, (std::array<double, 12>{0.5, 0.5, 0, -0.5, 0.5, 0, 0, 0, 1, 1, 2, -3}));  // shortened
+        QCOMPARE(BlendMatrix(odd, turned, 1).m, Widen(turned).m);
+        // Half-way between two neighbouring floats above 2^24 exists only in double.
+        QCOMPARE(BlendMatrix(TMatrix12f{16777216.f}, TMatrix12f{16777218.f}, 0.5)[0], 16777217.0);
+
+        TAnimFrame cur, nxt;  // the partner of a name: its first entry in cur, same position in nxt
+        for (int i : {2, 0, 2, 1})
+            cur.Entries.push_back({i, IdentityMatrix12f});
+        nxt.Entries.resize(3);
+        QVERIFY(FindBlendPartner(cur, nxt, 0) == 1 && FindBlendPartner(cur, nxt, 2) == 0);
+        QVERIFY(FindBlendPartner(cur, nxt, 5) == -1 && FindBlendPartner(cur, nxt, 1) == -1);  // missing; nxt too short
+    }
+};
+
+TORVANE_TEST(TestPlayback)
+#include "TestPlayback.moc"
