@@ -1,15 +1,32 @@
 #pragma once
-// Draws the cells of the frame grid from the document: row 0 the header, row r frame r-1,
-// one empty row after the last frame.
-#include "anim/FrameOps.h"  // FormatFrameTime, shared with the command line
+// The frame grid: a two-column list of the frames ("No", "Time Step") over the document,
+// one row per frame and an empty row after the last, painted only where it is visible so
+// that ten thousand frames cost no more than ten. The current frame's number sits on
+// olive, a time that does not follow its predecessor on red. Selecting a frame row (mouse
+// or keys) makes that frame current; typing into a time cell retimes the frame as the text
+// changes, and the frames are sorted once the edit is committed. The last frame keeps its
+// time.
+#include <QTableView>
 
-#include <QStyledItemDelegate>
+class TAnimController;
+class TFrameGridModel;
 
-class TFrameGridDelegate : public QStyledItemDelegate {
+class TFrameGrid : public QTableView {
+    Q_OBJECT
 public:
-    TFrameGridDelegate(const TAnimDocument& doc, QObject* parent) : QStyledItemDelegate(parent), Doc_(doc) {}
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    TFrameGrid(TAnimController& anim, QWidget* parent);
+
+    // Brings the rows in line with the document's frames and repaints.
+    void SyncRows();
+    // Moves the current cell to frame step's time cell, without making it current again.
+    void ShowCurrentFrame(int step);
+    // Rows of the model: one per frame and the empty row after them.
+    int Rows() const;
+
+    static constexpr int RowHeight = 15;
 
 private:
-    const TAnimDocument& Doc_;
+    TAnimController& Anim_;
+    TFrameGridModel* Model_;
+    bool Following_ = false;  // moving the cell to the document's frame, not the user
 };

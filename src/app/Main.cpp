@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "app/About.h"
 #include "app/Filebrowser.h"
+#include "anim/AnimController.h"
 #include "app/FrameGrid.h"
 #include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
@@ -25,7 +26,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
-#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -62,7 +62,8 @@ TNumberEdit* SpinEdit(const QString& name, double step, int decimals, double min
 }
 }  // namespace
 
-TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent) : QMainWindow(parent), Paths(paths)
+TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
+    : QMainWindow(parent), Paths(paths), Anim(new TAnimController(this)), Doc(Anim->Doc)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QString::fromLatin1(Caption));
@@ -80,6 +81,8 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent) : QMainWindow(pare
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
+    connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
+    ConnectDocument();
     Built_ = true;
 }
 
@@ -322,23 +325,8 @@ QWidget* TMainForm::BuildFramePanel()
     auto* l = new QGridLayout(P_Timing);
     l->setContentsMargins(0, 0, 0, 0);
 
-    G_Frames = new QTableWidget(2, 2, P_Timing);
+    G_Frames = new TFrameGrid(*Anim, P_Timing);
     G_Frames->setObjectName(QStringLiteral("G_Frames"));
-    G_Frames->horizontalHeader()->hide();
-    G_Frames->verticalHeader()->hide();
-    G_Frames->setColumnWidth(0, 28);
-    G_Frames->setColumnWidth(1, 60);
-    G_Frames->verticalHeader()->setDefaultSectionSize(15);
-    G_Frames->verticalHeader()->setMinimumSectionSize(15);
-    G_Frames->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    G_Frames->setSelectionMode(QAbstractItemView::SingleSelection);
-    G_Frames->setStyleSheet(QStringLiteral("QTableWidget{background:#404040;color:#FFFF00;gridline-color:#202020}"));
-    G_Frames->setFixedWidth(110);
-    G_Frames->setItemDelegate(new TFrameGridDelegate(Doc, G_Frames));
-    G_Frames->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    G_Frames->setItem(0, 0, new QTableWidgetItem(QStringLiteral("No")));
-    G_Frames->setItem(0, 1, new QTableWidgetItem(QStringLiteral("Time Step")));
-    connect(G_Frames, &QTableWidget::cellClicked, this, [this](int r, int c) { G_FramesSelectCell(r, c); });
     l->addWidget(G_Frames, 0, 0, 7, 1);
 
     B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
@@ -358,23 +346,10 @@ QWidget* TMainForm::BuildFramePanel()
         l->addWidget(b, row++, 1);
     OnPress(B_Editing, this, [this] { B_EditingStatusChanged(); });
     OnPress(B_ResetMatrix, this, [this] { B_ResetMatrixStatusChanged(); });
-    OnPress(B_DelAnim, this, [this] {
-        if (Doc.AnimStepCount == 0) {
-            dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
-            return;
-        }
-        if (DeleteFrame(Doc.ActAnimStep))
-            ValidateFrames();
-    });
-    OnPress(B_UnloadAnim, this, [this] {
-        if (Doc.AnimFrames.empty())
-            return;
-        if (dialogs().AskYesNo(QStringLiteral("Are you sure to clear the current animation?\n\n(All changes will be lost!)"),
-                               QStringLiteral("Warning"))) {
-            ClearAnimation();
-            RefreshFrameTimerChart();
-        }
-    });
+    OnPress(B_Append, this, [this] { B_AppendStatusChanged(); });
+    OnPress(B_DelAnim, this, [this] { B_DelAnimStatusChanged(); });
+    OnPress(B_UnloadAnim, this, [this] { B_UnloadAnimStatusChanged(); });
+    OnPress(B_NewAnim, this, [this] { B_NewAnimStatusChanged(); });
     return P_Timing;
 }
 

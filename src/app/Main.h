@@ -6,6 +6,7 @@
 //   MainAnim.cpp      document operations, RTM load/save, frame grid
 //   MainModel.cpp     models, component tree
 #include "anim/AnimDocument.h"
+#include "anim/Playback.h"
 #include "app/Paths.h"
 #include "app/Settings.h"
 #include "pose/EditMath.h"
@@ -22,7 +23,8 @@ class QLCDNumber;
 class QMenu;
 class QSlider;
 class QSplitter;
-class QTableWidget;
+class TAnimController;
+class TFrameGrid;
 class QTimer;
 class TChart;
 class QTreeWidgetItem;
@@ -56,8 +58,9 @@ public:
     std::unique_ptr<TIniFile> Ini;
     TSettings Settings;  // what was read at start-up
 
-    // ---- The animation document
-    TAnimDocument Doc;
+    // ---- The animation document: the controller owns it, the window shows it.
+    TAnimController* Anim;
+    TAnimDocument& Doc;
 
     // ---- Models
     std::vector<std::unique_ptr<TP3dModell>> Models;
@@ -111,7 +114,7 @@ public:
     QPushButton* B_LoadLinking = nullptr;
 
     QWidget* P_Timing = nullptr;
-    QTableWidget* G_Frames = nullptr;
+    TFrameGrid* G_Frames = nullptr;
     QPushButton* B_Append = nullptr;
     QPushButton* B_DelAnim = nullptr;
     QPushButton* B_UnloadAnim = nullptr;
@@ -137,6 +140,7 @@ public:
     QLCDNumber* D_Steps = nullptr;
     QLCDNumber* D_ActStep = nullptr;
     QPushButton* B_Play = nullptr;
+    QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
     TNumberEdit* E_AnimTime = nullptr;
     TNumberEdit* E_TM_x = nullptr;
     TNumberEdit* E_TM_y = nullptr;
@@ -179,8 +183,21 @@ public:
     void ValidateFrames();
     bool DeleteFrame(int index);
     bool IsInAnimation(const TSelection* component) const;
+    // Builds the one-frame animation of the components selected in the tree
+    // (AddSubtreeToAnimation: each selected node with its subtree, depth first).
     void CreateNewAnimation();
-    void AddSubtreeToAnimation(TAnimFrame& frame, QTreeWidgetItem* node);
+    QStringList SelectedSubtreeNames() const;
+
+    // ---- The frame panel and playback
+    void B_AppendStatusChanged();     // "Insert after"
+    void B_DelAnimStatusChanged();    // "Delete Frame"
+    void B_UnloadAnimStatusChanged(); // "Unload Animation"
+    void B_NewAnimStatusChanged();    // "New Animation..."
+    void B_PlayStatusChanged(bool on);
+    void PlayTimerTimer();
+    bool Playing() const;
+    // The components posed at fraction f from the current frame towards the next.
+    void ShowInterpolated(double fraction);
 
     // ---- RTM files
     void LoadAnimation(const QString& path);
@@ -287,9 +304,9 @@ private:
     void LoadP3d1Click();
     void About1Click();
     void SaveSettings1Click();
-    void B_PlayStatusChanged(bool on);
     void E_TMChanged(int axis, double value);
-    void G_FramesSelectCell(int row, int column);
+    void ConnectDocument();
+    bool AskClearAnimation() const;
 
     // The tree in pre-order and each component's members, rebuilt after the tree changes.
     void EnsureTreeOrder();
@@ -297,6 +314,23 @@ private:
     std::vector<TPoseNode> PoseNodes_;
     TPoseCache PoseCache_;
     bool TreeOrderDirty_ = true;
+
+    // Playback's view of the window: the controller's frames, the window's blend.
+    class TPlaybackHost final : public IPlaybackHost {
+    public:
+        explicit TPlaybackHost(TMainForm& f) : F_(f) {}
+        int FrameCount() const override;
+        int ActStep() const override;
+        float FrameTime(int index) const override;
+        void SetActStep(int step) override;
+        void ShowInterpolated(double fraction) override;
+        void SetPlayFraction(double fraction) override;
+
+    private:
+        TMainForm& F_;
+    };
+    std::unique_ptr<TPlaybackHost> PlaybackHost_;
+    std::unique_ptr<TPlayback> Playback_;
 
     bool Built_ = false;  // every control exists
     bool FirstShowDone_ = false;

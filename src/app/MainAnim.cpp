@@ -1,24 +1,28 @@
-// The animation document's operations and the RTM file commands of the main window.
-#include "anim/Rtm.h"
+// The animation document as the main window shows it: the controller's operations under
+// their window names, the controls that follow its signals, the RTM file commands, the
+// frame buttons and playback.
+#include "anim/AnimController.h"
+#include "anim/Playback.h"
 #include "app/Filebrowser.h"
+#include "app/FrameGrid.h"
 #include "app/Main.h"
 #include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
+#include "model/Selectcomponents.h"
 #include "platform/DebugOut.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "view3d/Framemanipulator.h"
-
-#include <QApplication>
 #include "widgets/Controls.h"
+
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLCDNumber>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QTableWidget>
-
+#include <QTimer>
 
 namespace {
 void SetSpin(TNumberEdit* e, double v)
@@ -28,67 +32,80 @@ void SetSpin(TNumberEdit* e, double v)
 }
 }  // namespace
 
-void TMainForm::ClearAnimation()
+int TMainForm::TPlaybackHost::FrameCount() const { return F_.Doc.FrameCount(); }
+int TMainForm::TPlaybackHost::ActStep() const { return F_.Doc.ActAnimStep; }
+float TMainForm::TPlaybackHost::FrameTime(int i) const { return F_.Doc.AnimFrames[size_t(i)].Time; }
+void TMainForm::TPlaybackHost::SetActStep(int step) { F_.SetActStep(step); }
+void TMainForm::TPlaybackHost::ShowInterpolated(double fraction) { F_.ShowInterpolated(fraction); }
+void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Doc.PlayFraction = fraction; }
+
+void TMainForm::ConnectDocument()
 {
-    B_Play->setChecked(false);
-    SetEditMode(false);
-    SetActStep(0);
-    QApplication::processEvents();
-    for (QTreeWidgetItem* node : TreeNodes())
-        if (TSelection* s = SelectionOf(node))
+    connect(Anim, &TAnimController::AboutToClear, this, [this] {
+        B_Play->setChecked(false);
+        SetEditMode(false);
+    });
+    connect(Anim, &TAnimController::Cleared, this, [this] {
+        for (TSelection* s : TreeComponents())
             s->ActTransform = TTransform::Identity();
-    Doc.AnimFrames.clear();
-    G_Frames->setRowCount(2);
-    G_Frames->setItem(0, 0, new QTableWidgetItem(QStringLiteral("No")));
-    G_Frames->setItem(0, 1, new QTableWidgetItem(QStringLiteral("Time Step")));
-    G_Frames->setItem(1, 0, nullptr);
-    G_Frames->setItem(1, 1, nullptr);
-    Doc.AnimSelections.Clear();
-    Doc.AnimStepCount = 0;
-    ShowStepCount();  // the counters show what the document holds, never a stale count
-    Doc.TotalMove = {0, 0, 0};
-    SetSpin(E_TM_x, 0);
-    SetSpin(E_TM_y, 0);
-    SetSpin(E_TM_z, 0);
-    Doc.AnimFileName.clear();
-    SetStatusText(2, QStringLiteral("Anim: "));
+        SetStatusText(2, QStringLiteral("Anim: "));
+    });
+    connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
+        {
+            const QSignalBlocker block(AnimSlider);
+            AnimSlider->setValue(step);
+        }
+        D_ActStep->display(step);
+        G_Frames->ShowCurrentFrame(step);
+        if (!Playback_->Playing())
+            ApplyFrame(step);
+    });
+    connect(Anim, &TAnimController::StepCountChanged, this, [this] {
+        ShowStepCount();
+        RefreshFrameTimerChart();
+    });
+    connect(Anim, &TAnimController::FramesChanged, this, [this] {
+        G_Frames->SyncRows();
+        RefreshFrameTimerChart();
+        // The frame at the current index may be another one now (a deletion, a new order):
+        // the views show what the document holds.
+        if (!Doc.LoadingAnim && !EditMode_ && !Playback_->Active() && !Doc.AnimFrames.empty())
+            ShowCurrentFrame();
+    });
+    connect(Anim, &TAnimController::TotalMoveChanged, this, [this] {
+        SetSpin(E_TM_x, Doc.TotalMove[0]);
+        SetSpin(E_TM_y, Doc.TotalMove[1]);
+        SetSpin(E_TM_z, Doc.TotalMove[2]);
+    });
+
+    PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    Playback_ = std::make_unique<TPlayback>(*PlaybackHost_, [clock] { return clock->nsecsElapsed() / 1e6; });
+    PlayTimer = new QTimer(this);
+    PlayTimer->setObjectName(QStringLiteral("PlayTimer"));
+    PlayTimer->setInterval(0);  // one turn of the loop per pass of the event loop
+    connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
 }
 
-void TMainForm::SetActStep(int step)
+// ---- The document operations under their window names
+
+void TMainForm::ClearAnimation() { Anim->ClearAnimation(); }
+void TMainForm::SetActStep(int step) { Anim->SetActStep(step); }
+void TMainForm::SetStepCount(int count) { Anim->SetStepCount(count); }
+void TMainForm::ValidateFrames() { Anim->ValidateFrames(); }
+
+bool TMainForm::DeleteFrame(int index)
 {
-    if (Doc.ShuttingDown)
-        return;
-    if (step >= Doc.AnimStepCount)
-        step = Doc.AnimStepCount - 1;
-    if (step < 0)
-        step = 0;
-    if (step == Doc.ActAnimStep)
-        return;
-    Doc.ActAnimStep = step;
-    {
-        const QSignalBlocker block(AnimSlider);
-        AnimSlider->setValue(step);
-    }
-    D_ActStep->display(step);
-    G_Frames->setCurrentCell(step + 1, 1);
-    if (!B_Play->isChecked())
-        ApplyFrame(step);
-    G_Frames->viewport()->update();
+    const QString refused = Anim->DeleteFrame(index);
+    if (!refused.isEmpty())
+        dialogs().ShowMessage(refused);
+    return refused.isEmpty();
 }
 
-void TMainForm::SetStepCount(int count)
+bool TMainForm::IsInAnimation(const TSelection* component) const
 {
-    if (Doc.ShuttingDown)
-        return;
-    if (count < 0)
-        count = 0;
-    if (count == Doc.AnimStepCount)
-        return;
-    Doc.AnimStepCount = count;
-    ShowStepCount();
-    if (Doc.ActAnimStep == Doc.AnimStepCount)
-        SetActStep(Doc.AnimStepCount - 1);
-    RefreshFrameTimerChart();
+    return component && Anim->IsInAnimation(component->Name);
 }
 
 void TMainForm::ShowStepCount()
@@ -104,61 +121,34 @@ void TMainForm::ShowStepCount()
     AnimSliderDivisions = std::max(0, divisions);
 }
 
-void TMainForm::ValidateFrames()
+QStringList TMainForm::SelectedSubtreeNames() const
 {
-    ValidateFrameTimes(Doc.AnimFrames);
-    G_Frames->setRowCount(Doc.AnimStepCount + 2);
-    G_Frames->viewport()->update();
-}
-
-bool TMainForm::DeleteFrame(int index)
-{
-    if (Doc.AnimFrames.size() <= 2) {
-        dialogs().ShowMessage(QStringLiteral("Only two Animsteps left!"));
-        return false;
+    QStringList names;
+    std::vector<QTreeWidgetItem*> stack;
+    for (QTreeWidgetItem* selected : TV_EditComponents->selectedItems()) {
+        stack.assign(1, selected);
+        while (!stack.empty()) {  // the node, then its descendants depth first
+            QTreeWidgetItem* n = stack.back();
+            stack.pop_back();
+            if (const TSelection* s = SelectionOf(n))
+                names << s->Name;
+            for (int i = n->childCount() - 1; i >= 0; --i)
+                stack.push_back(n->child(i));
+        }
     }
-    if (index < 0 || index >= Doc.FrameCount())
-        return false;
-    Doc.AnimFrames.erase(Doc.AnimFrames.begin() + index);
-    SetStepCount(Doc.AnimStepCount - 1);
-    return true;
-}
-
-bool TMainForm::IsInAnimation(const TSelection* component) const
-{
-    return component && Doc.AnimSelections.IndexOf(component->Name) >= 0;
+    return names;
 }
 
 void TMainForm::CreateNewAnimation()
 {
     SetStatusText(2, QStringLiteral("Anim: <NOT SAVED>"));
-    Doc.AnimFileName.clear();
-    const QList<QTreeWidgetItem*> selected = TV_EditComponents->selectedItems();
-    if (selected.isEmpty()) {
-        dialogs().ShowMessage(QStringLiteral("Nothing selected!"));
+    if (const QString refused = Anim->CreateNewAnimation(SelectedSubtreeNames()); !refused.isEmpty()) {
+        dialogs().ShowMessage(refused);
         return;
     }
-    TAnimFrame frame;
-    frame.Time = 0;
-    Doc.AnimFrames.push_back(std::move(frame));
-    G_Frames->setRowCount(G_Frames->rowCount() + 1);
-    SetStepCount(1);
-    for (QTreeWidgetItem* node : selected)
-        AddSubtreeToAnimation(Doc.AnimFrames.back(), node);
+    G_Frames->ShowCurrentFrame(0);
+    ShowCurrentFrame();
     TV_EditComponents->viewport()->update();
-}
-
-void TMainForm::AddSubtreeToAnimation(TAnimFrame& frame, QTreeWidgetItem* node)
-{
-    if (!node)
-        return;
-    if (const TSelection* s = SelectionOf(node); s && Doc.AnimSelections.IndexOf(s->Name) < 0) {
-        TAnimEntry e;
-        e.NameIndex = Doc.AnimSelections.Add(s->Name);
-        frame.Entries.push_back(e);
-    }
-    for (int i = 0; i < node->childCount(); ++i)
-        AddSubtreeToAnimation(frame, node->child(i));
 }
 
 // ---- RTM files
@@ -181,52 +171,19 @@ void TMainForm::LoadAnimation(const QString& path)
 {
     if (path.isEmpty())
         return;
-    Doc.LoadingAnim = true;
-    ClearAnimation();
-
-    const QString file = ResolveCaseInsensitive(path);
-    QByteArray bytes;
-    if (!ReadWholeFile(file, bytes)) {
-        Doc.LoadingAnim = false;
+    if (const QString error = Anim->LoadAnimation(path); !error.isEmpty()) {
         RefreshDisplay();  // the views drop the pose of the animation that is gone
-        dialogs().ShowMessage(QStringLiteral("Cannot open file %1").arg(path));
-        return;
-    }
-    const QString error = ReadRtm(bytes, Doc);
-    bytes = QByteArray();  // the document holds it all now
-    if (!error.isEmpty()) {
-        // Whatever was read before the fault goes: a failed load leaves an empty document.
-        ClearAnimation();
-        Doc.LoadingAnim = false;
-        RefreshDisplay();
         dialogs().ShowMessage(error);
         return;
     }
-
-    SetSpin(E_TM_x, Doc.TotalMove[0]);
-    SetSpin(E_TM_y, Doc.TotalMove[1]);
-    SetSpin(E_TM_z, Doc.TotalMove[2]);
-    const int frames = Doc.FrameCount();
-    SetStepCount(frames);
-    {
-        const QSignalBlocker block(AnimSlider);
-        AnimSlider->setValue(0);
-    }
-    G_Frames->setRowCount(frames + 2);
-
+    Doc.LoadingAnim = true;  // one refresh at the end
     ShowAnimationOnly();
-    SetActStep(0);
-    D_ActStep->display(0);
-    if (frames > 0) {
-        G_Frames->setCurrentCell(1, 1);  // SetActStep(0) changed nothing: 0 was current already
-        ValidateFrames();
-    }
-    Doc.AnimFileName = path;
+    G_Frames->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
     F_FrameManipulator->SelFirst = -1;
     F_FrameManipulator->SelLast = -1;
-    E_AnimTime->setValue(frames * 0.3);
+    E_AnimTime->setValue(Doc.FrameCount() * 0.3);
     RefreshFrameTimerChart();
     Doc.LoadingAnim = false;
     RefreshDisplay();
@@ -271,50 +228,111 @@ void TMainForm::SaveAnimationAs()
 
 bool TMainForm::SaveAnimationTo(const QString& path)
 {
-    if (Doc.AnimStepCount == 0) {
-        dialogs().ShowMessage(QStringLiteral("No Animation found!"));
-        return false;
-    }
-    QByteArray bytes;
-    const QString error = WriteRtm(Doc, bytes);
-    if (!error.isEmpty()) {
+    if (const QString error = Anim->SaveAnimation(path); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
-    QString writeError;
-    if (!WriteFileAtomic(path, bytes, &writeError)) {
-        dialogs().ShowMessage(QStringLiteral("Cannot write file %1: %2").arg(path, writeError));
-        return false;
-    }
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
-    Doc.AnimFileName = path;
     return true;
 }
 
-// ---- Controls of the frame and play panels
+// ---- The frame buttons
+
+void TMainForm::B_AppendStatusChanged()
+{
+    if (Doc.AnimFrames.empty()) {
+        dialogs().ShowMessage(QStringLiteral("No Anim found!"));
+        return;
+    }
+    const QModelIndex current = G_Frames->currentIndex();
+    if (!current.isValid() || current.row() >= Doc.FrameCount()) {
+        dialogs().ShowMessage(QStringLiteral("Please select TimeStep first"));
+        return;
+    }
+    if (const QString refused = Anim->InsertFrameAfter(); !refused.isEmpty())
+        dialogs().ShowMessage(refused);
+}
+
+void TMainForm::B_DelAnimStatusChanged()
+{
+    if (const QString refused = Anim->DeleteCurrentFrame(); !refused.isEmpty())
+        dialogs().ShowMessage(refused);
+}
+
+bool TMainForm::AskClearAnimation() const
+{
+    return dialogs().AskYesNo(QStringLiteral("Are you sure to clear the current animation?\n\n(All changes will be lost!)"),
+                              QStringLiteral("Warning"));
+}
+
+void TMainForm::B_UnloadAnimStatusChanged()
+{
+    if (Doc.AnimFrames.empty() || !AskClearAnimation())
+        return;
+    ClearAnimation();
+    RefreshFrameTimerChart();
+}
+
+void TMainForm::B_NewAnimStatusChanged()
+{
+    if (!Doc.AnimFrames.empty() && !AskClearAnimation())
+        return;
+    ClearAnimation();
+    F_SelectComponents->show();
+    F_SelectComponents->raise();
+}
 
 void TMainForm::E_TMChanged(int axis, double value)
 {
-    Doc.TotalMove[static_cast<size_t>(axis)] = static_cast<float>(value);
+    Anim->SetTotalMove(axis, static_cast<float>(value));
     RefreshDisplay();
 }
 
-void TMainForm::G_FramesSelectCell(int row, int)
-{
-    if (Doc.ShuttingDown || row < 1 || row > Doc.AnimStepCount)
-        return;
-    SetActStep(row - 1);
-}
+// ---- Playback
 
 void TMainForm::B_PlayStatusChanged(bool on)
 {
+    B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
     if (!on) {
+        Playback_->Stop();
         Doc.PlayFraction = 0;
         RefreshDisplay();
         return;
     }
-    if (Doc.AnimFrames.empty()) {
+    if (!Playback_->Start(E_AnimTime->value())) {  // nothing to play
         const QSignalBlocker block(B_Play);
         B_Play->setChecked(false);
+        B_Play->setStyleSheet(QString());
+        return;
     }
+    PlayTimer->start();
+}
+
+void TMainForm::PlayTimerTimer()
+{
+    if (Playback_->Tick())
+        return;
+    PlayTimer->stop();
+    if (B_Play->isChecked()) {  // it ended by itself: the document was emptied
+        const QSignalBlocker block(B_Play);
+        B_Play->setChecked(false);
+        B_Play->setStyleSheet(QString());
+    }
+}
+
+bool TMainForm::Playing() const { return Playback_ && Playback_->Playing(); }
+
+void TMainForm::ShowInterpolated(double fraction)
+{
+    EnsureTreeOrder();
+    switch (ApplyBlendTransforms(Doc, Doc.ActAnimStep, fraction, TreeOrder_)) {
+    case TApplyFrameResult::EntryMissing:
+        dialogs().ShowMessage(QStringLiteral("AnimEntry not found!"));
+        return;
+    case TApplyFrameResult::InvalidStep:
+        return;  // no next frame to blend towards
+    case TApplyFrameResult::Ok:
+        break;
+    }
+    RefreshDisplay();
 }

@@ -1,4 +1,5 @@
 #include "pose/Pose.h"
+#include "anim/Playback.h"
 
 #include "platform/DebugOut.h"
 
@@ -191,24 +192,28 @@ void UpdateDisplayPoints(const TModelList& models, const std::vector<TPoseNode>&
 
 // ---- Frames
 
+namespace {
+// The first component in tree order with exactly this name; the debug line when none.
+TSelection* AnimatedComponent(const std::vector<TSelection*>& treeOrder, const QString& name)
+{
+    if (!name.isEmpty())
+        for (TSelection* t : treeOrder)
+            if (t && t->Name == name)
+                return t;
+    DebugOut(name + " not found!");
+    return nullptr;
+}
+}  // namespace
+
 TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder)
 {
     if (step < 0 || step >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
     const std::vector<TAnimEntry>& entries = doc.AnimFrames[static_cast<size_t>(step)].Entries;
     for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
-        const QString& name = doc.AnimSelections[i];
-        TSelection* c = nullptr;
-        if (!name.isEmpty())
-            for (TSelection* t : treeOrder)
-                if (t && t->Name == name) {
-                    c = t;
-                    break;
-                }
-        if (!c) {
-            DebugOut(name + " not found!");
+        TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i]);
+        if (!c)
             continue;
-        }
         const TAnimEntry* last = nullptr;
         for (const TAnimEntry& e : entries)
             if (e.NameIndex == i)
@@ -216,6 +221,25 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
         if (!last)
             return TApplyFrameResult::EntryMissing;
         c->ActTransform = Widen(last->Matrix);
+    }
+    return TApplyFrameResult::Ok;
+}
+
+TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
+                                       const std::vector<TSelection*>& treeOrder)
+{
+    if (step < 0 || step + 1 >= doc.FrameCount())
+        return TApplyFrameResult::InvalidStep;
+    const TAnimFrame& cur = doc.AnimFrames[static_cast<size_t>(step)];
+    const TAnimFrame& nxt = doc.AnimFrames[static_cast<size_t>(step) + 1];
+    for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
+        TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i]);
+        if (!c)
+            continue;
+        const int at = FindBlendPartner(cur, nxt, i);
+        if (at < 0)
+            return TApplyFrameResult::EntryMissing;
+        c->ActTransform = BlendMatrix(cur.Entries[size_t(at)].Matrix, nxt.Entries[size_t(at)].Matrix, fraction);
     }
     return TApplyFrameResult::Ok;
 }

@@ -106,3 +106,10 @@ enum class TApplyFrameResult {
 // order) is skipped with the debug line "<name> not found!"; of several entries for one
 // name the last counts. The caller shows the message and refreshes only on Ok.
 TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder);
+
+// Playback's pose between frame step and the next one: each animated component's
+// ActTransform becomes the blend at fraction of its entry in frame step and the entry at
+// the same list position in the next frame. InvalidStep when there is no next frame;
+// EntryMissing ("AnimEntry not found!") stops at a name without an entry, no refresh.
+TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
+                                       const std::vector<TSelection*>& treeOrder);

@@ -1,5 +1,6 @@
 // The animation document operations and the RTM commands, driven through the main window.
 #include "FormFixture.h"
+#include "app/FrameGrid.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
@@ -57,7 +58,7 @@ private slots:
         QCOMPARE(f.AnimSlider->maximum(), frames - 1);
         QCOMPARE(f.Doc.AnimFrames.front().Time, 0.0f);
         QCOMPARE(f.Doc.AnimFrames.back().Time, frames > 1 ? 1.0f : 0.0f);
-        QCOMPARE(f.G_Frames->rowCount(), frames + 2);
+        QCOMPARE(f.G_Frames->Rows(), frames + 1);
         QCOMPARE(f.E_TM_z->value(), -2.0);
         QCOMPARE(f.E_TM_y->value(), double(1234.5678f));  // shown as stored, not clamped or rounded
         QCOMPARE(f.E_TM_y->text(), QStringLiteral("1234.5677").replace('.', f.E_TM_y->locale().decimalPoint()));
@@ -118,7 +119,7 @@ private slots:
         QVERIFY(f.Doc.AnimFileName.isEmpty());
         QVERIFY(!f.Doc.LoadingAnim);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
-        QCOMPARE(f.G_Frames->rowCount(), 2);
+        QCOMPARE(f.G_Frames->Rows(), 1);
         QCOMPARE(f.E_TM_x->value(), 0.0);
     }
 
@@ -196,7 +197,7 @@ private slots:
         QCOMPARE(f.Doc.ActAnimStep, expected);
         QCOMPARE(f.AnimSlider->value(), expected);
         if (frames > 0)
-            QCOMPARE(f.G_Frames->currentRow(), expected + 1);
+            QCOMPARE(f.G_Frames->currentIndex().row(), expected);
     }
 
     void steppingControls()
