@@ -28,6 +28,16 @@ bool TStreamDialogs::AskYesNo(const QString& text, const QString& caption)
     return false;
 }
 
+int TStreamDialogs::ChooseItem(const QString& caption, const QString&, const QStringList& items, int preselected)
+{
+    if (Choice.isEmpty())
+        return preselected >= 0 && preselected < items.size() ? preselected : -1;
+    const qsizetype i = items.indexOf(Choice);
+    if (i < 0)
+        ShowMessage(QStringLiteral("%1: \"%2\" is not one of: %3").arg(caption, Choice, items.join(QStringLiteral(", "))));
+    return int(i);
+}
+
 THeadlessEditor::THeadlessEditor(const QString& home, QTextStream& err) : Dialogs_(err)
 {
     Previous_ = setDialogs(&Dialogs_);

@@ -28,6 +28,10 @@ public:
     QString SaveFile(const FileDialogOptions&) override { return {}; }
     bool ChooseColor(unsigned&) override { return false; }
     QString InputQuery(const QString&, const QString&, const QString& defaultText) override { return defaultText; }
+    // Picks the entry named Choice, or the preselected one when Choice is empty; an entry
+    // that is not there is reported and counts as cancelled.
+    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override;
+    QString Choice;
 
     // Writes one message as the stream dialogs do.
     void Write(const QString& text);

@@ -119,7 +119,8 @@ void TMainForm::BuildMenus()
                                     [this] { LoadAnim1Click(); });
     LoadP3d1 = MenuFile->addAction(QStringLiteral("Load P3d..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
                                    [this] { LoadP3d1Click(); });
-    LoadEnvironment1 = MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    LoadEnviromentP3d1 = MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+                                             this, [this] { LoadEnviromentP3d1Click(); });
     MenuFile->addSeparator();
     SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });
@@ -526,9 +527,13 @@ QWidget* TMainForm::Build3dArea()
     B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
     B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
     B_Grid->setChecked(true);
+    connect(B_Light, &QToolButton::toggled, this, [this] { B_LightStatusChanged(); });
+    connect(B_Transparent3D, &QToolButton::toggled, this, [this] { B_Transparent3DStatusChanged(); });
+    connect(B_Grid, &QToolButton::toggled, this, [this] { B_GridStatusChanged(); });
     tools->addWidget(B_Light);
     tools->addWidget(B_Transparent3D);
     tools->addWidget(B_Grid);
+    BuildTransparencySliders(tools);
     tools->addStretch(1);
     l->addLayout(tools);
     Attach3dView(l);
