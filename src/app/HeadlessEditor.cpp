@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QToolButton>
 #include <QTextStream>
 
 void TStreamDialogs::Write(const QString& text)
@@ -57,6 +58,9 @@ THeadlessEditor::THeadlessEditor(const QString& home, QTextStream& err) : Dialog
     Form_->AutoScale1->setChecked(Settings_.AutoScale);
     Form_->ShowGrid1->setChecked(Settings_.ShowGrid);
     Form_->ShowGrid1Click();
+    Form_->B_Light->setChecked(Settings_.Light3D);
+    Form_->B_Transparent3D->setChecked(Settings_.Transparent3D);
+    Form_->B_Grid->setChecked(Settings_.Grid3D);
 }
 
 THeadlessEditor::~THeadlessEditor()

@@ -45,7 +45,8 @@ public:
     // home empty: the executable's folder. The settings file there (or its legacy name when
     // only that exists) selects the translation and colour files. Installs the stream
     // dialogs and silences the debug channel until destroyed. The view options (axes, grid,
-    // auto scale) come from the settings file as at start-up. Needs a QApplication.
+    // auto scale, the 3D view's light, transparency and grid) come from the settings file as
+    // at start-up. Needs a QApplication.
     THeadlessEditor(const QString& home, QTextStream& err);
     ~THeadlessEditor();
     THeadlessEditor(const THeadlessEditor&) = delete;

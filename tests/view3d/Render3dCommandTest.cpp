@@ -1,0 +1,70 @@
+// render --view 3d and --view all with a real GL context under Xvfb.
+#include "app/CommandLine.h"
+#include "support/P3dBuilder.h"
+#include "support/TestMain.h"
+
+#include <QFile>
+#include <QImage>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+
+namespace {
+int Run(const QTemporaryDir& home, const QStringList& args, QString* errText = nullptr)
+{
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    const int rc = RunCommand(TCommandLine::Parse(QStringList{"--home", home.path()} + args), o, e);
+    e.flush();
+    if (errText)
+        *errText = err;
+    return rc;
+}
+}  // namespace
+
+class Render3dCommandTest : public QObject {
+    Q_OBJECT
+private slots:
+    void threeDViewAndAllFour()
+    {
+        QTemporaryDir home;
+        TP3dBuilder b;
+        b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
+        QVERIFY(b.WriteTo(home.filePath("box.p3d")));
+        // Settings: lit, opaque, with the grid.
+        QFile ini(home.filePath("TorvaneAnim.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Startup]\n3DLight=0\n3DTranparent=0\n3DGrid=1\n");
+        ini.close();
+
+        QString err;
+        QCOMPARE(Run(home, {"render", home.filePath("box.p3d"), "--view", "3d", "--size", "200x150", "-o", home.filePath("3d.png")}, &err), 0);
+        QCOMPARE(err, QString());
+        const QImage view3d(home.filePath("3d.png"));
+        QCOMPARE(view3d.size(), QSize(200, 150));
+        QSet<QRgb> colours;
+        for (int y = 0; y < view3d.height(); ++y)
+            for (int x = 0; x < view3d.width(); ++x)
+                colours << view3d.pixel(x, y);
+        QVERIFY2(colours.size() >= 4, qPrintable(QString::number(colours.size())));  // black, grid, lit faces
+        QCOMPARE(view3d.pixel(0, 0), qRgb(0, 0, 0));                                    // opaque black above the grid
+
+        QCOMPARE(Run(home, {"render", home.filePath("box.p3d"), "--view", "all", "--size", "401x301", "-o", home.filePath("all.png")}, &err), 0);
+        const QImage all(home.filePath("all.png"));
+        QCOMPARE(all.size(), QSize(401, 301));
+        // The 3D view fills the bottom right quarter, as it does in the window.
+        QCOMPARE(Run(home, {"render", home.filePath("box.p3d"), "--view", "3d", "--size", "201x151", "-o", home.filePath("3d2.png")}, &err), 0);
+        QCOMPARE(all.copy(200, 150, 201, 151).convertToFormat(QImage::Format_RGB32),
+                 QImage(home.filePath("3d2.png")).convertToFormat(QImage::Format_RGB32));
+        // The front view is in the top left quarter: the box's outline somewhere in it.
+        int lit = 0;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                lit += (all.pixel(x, y) & 0xFFFFFF) != 0;
+        QVERIFY(lit > 50);
+    }
+};
+
+TORVANE_TEST(Render3dCommandTest)
+#include "Render3dCommandTest.moc"
