@@ -91,33 +91,47 @@ inline void Emit(T3dBatch& batch, uint32_t count, const TVec3* pos, const TVec3*
     }
 }
 
-// A polygon of a plain model, from its display points.
+// A polygon of a plain model, from its display points. This is the bulk of a paint, so
+// it writes the corners straight from the float records, in reversed order.
 inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const TP3dPolygon& poly, const TRgba& c)
 {
     const uint32_t count = DrawnCorners(poly, m.DisplayPoints.size());
     if (count == 0)
         return;
-    TVec3 pos[4], nrm[4];
-    bool missing = false;
+    std::vector<T3dVertex>& out = count == 4 ? batch.Quads : batch.Triangles;
     const size_t normals = m.Normals.size();
-    for (uint32_t k = 0; k < count; ++k) {
-        const TDisplayPoint& d = m.DisplayPoints[poly.Corners[k].PointIndex];
-        pos[k] = {d.X, d.Y, d.Z};
-        const uint32_t ni = poly.Corners[k].NormalIndex;
-        if (ni < normals) {
-            const TP3dNormal& n = m.Normals[ni];
-            nrm[k] = {n.X, n.Y, n.Z};
+    bool missing = false;
+    for (uint32_t k = count; k-- > 0;) {
+        const TP3dCorner& corner = poly.Corners[k];
+        const TDisplayPoint& d = m.DisplayPoints[corner.PointIndex];
+        T3dVertex v{c.R, c.G, c.B, c.A, 0, 0, 0, -d.X, d.Y, d.Z};
+        if (corner.NormalIndex < normals) {
+            const TP3dNormal& n = m.Normals[corner.NormalIndex];
+            v.Nx = -n.X;
+            v.Ny = n.Y;
+            v.Nz = n.Z;
         } else {
             missing = true;
         }
+        out.push_back(v);
     }
-    if (missing) {
-        const TVec3 f = FaceNormal(pos[0], pos[1], pos[2]);
-        for (uint32_t k = 0; k < count; ++k)
-            if (poly.Corners[k].NormalIndex >= normals)
-                nrm[k] = f;
+    if (!missing)
+        return;
+    // out[first + j] holds corner count - 1 - j, with X mirrored.
+    T3dVertex* first = out.data() + (out.size() - count);
+    const auto at = [&](uint32_t k) {
+        const T3dVertex& v = first[count - 1 - k];
+        return TVec3{-double(v.X), v.Y, v.Z};
+    };
+    const TVec3 f = FaceNormal(at(0), at(1), at(2));
+    for (uint32_t k = 0; k < count; ++k) {
+        if (poly.Corners[k].NormalIndex < normals)
+            continue;
+        T3dVertex& v = first[count - 1 - k];
+        v.Nx = float(-f.x);
+        v.Ny = float(f.y);
+        v.Nz = float(f.z);
     }
-    Emit(batch, count, pos, nrm, c);
 }
 
 // Every visible polygon of a proxy sub-model, posed with its placement. Normals turn with
