@@ -1,5 +1,7 @@
-// render --view 3d and --view all with a real GL context under Xvfb.
+// The 3D painter and the render command with a real GL context under Xvfb.
 #include "app/CommandLine.h"
+#include "view3d/OffscreenGl.h"
+#include "view3d/View3d.h"
 #include "support/P3dBuilder.h"
 #include "support/TestMain.h"
 
@@ -9,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <QOpenGLContext>
+#include <cmath>
+
+#include <GL/gl.h>
 
 namespace {
 int Run(const QTemporaryDir& home, const QStringList& args, QString* errText = nullptr)
@@ -23,9 +29,47 @@ int Run(const QTemporaryDir& home, const QStringList& args, QString* errText = n
 }
 }  // namespace
 
-class Render3dCommandTest : public QObject {
+class Render3dTest : public QObject {
     Q_OBJECT
 private slots:
+    // A view without height (or width) gets a finite projection; a paint without a
+    // current context draws nothing and does not crash.
+    void degenerateSizesAndNoContext_data()
+    {
+        QTest::addColumn<int>("w");
+        QTest::addColumn<int>("h");
+        QTest::addColumn<int>("viewportW");
+        QTest::addColumn<int>("viewportH");
+        QTest::newRow("no height") << 64 << 0 << 64 << 1;
+        QTest::newRow("no width") << 0 << 48 << 1 << 48;
+        QTest::newRow("nothing") << 0 << 0 << 1 << 1;
+    }
+    void degenerateSizesAndNoContext()
+    {
+        QFETCH(int, w);
+        QFETCH(int, h);
+        QFETCH(int, viewportW);
+        QFETCH(int, viewportH);
+        TOffscreenGl gl;
+        QString error;
+        QVERIFY2(gl.Create(8, 8, &error), qPrintable(error));
+        Gl3dInit();
+        Gl3dResize(w, h);
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        QCOMPARE(QList<int>({viewport[2], viewport[3]}), QList<int>({viewportW, viewportH}));
+        GLfloat projection[16] = {};
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        for (GLfloat v : projection)
+            QVERIFY(std::isfinite(v));
+        T3dScene scene;
+        Gl3dPaint(TViewCamera{}, T3dPaintOptions{}, scene);
+        QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
+        QOpenGLContext::currentContext()->doneCurrent();
+        Gl3dPaint(TViewCamera{}, T3dPaintOptions{}, scene);  // no context: returns at once
+        QVERIFY(!QOpenGLContext::currentContext());
+    }
+
     void threeDViewAndAllFour()
     {
         QTemporaryDir home;
@@ -66,5 +110,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(Render3dCommandTest)
-#include "Render3dCommandTest.moc"
+TORVANE_TEST(Render3dTest)
+#include "Render3dTest.moc"
