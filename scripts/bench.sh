@@ -18,18 +18,19 @@ run3d() {
   fi
 }
 
-options=() groups=()
+options=() groups=() gl=no
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) options+=("$1" "$2"); shift 2 ;;
     -*) options+=("$1"); shift ;;
+    paint3d) groups+=("$1"); gl=yes; shift ;;
     *) groups+=("$1"); shift ;;
   esac
 done
 if [ ${#groups[@]} -eq 0 ]; then
   QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$bench" "${options[@]}" p3d rtm refresh
   run3d "${options[@]}" paint3d
-elif printf '%s\n' "${groups[@]}" | grep -qx paint3d; then
+elif [ "$gl" = yes ]; then
   run3d "${options[@]}" "${groups[@]}"
 else
   QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$bench" "${options[@]}" "${groups[@]}"
