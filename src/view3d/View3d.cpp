@@ -64,6 +64,9 @@ void Gl3dInit()
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
     glEnable(GL_COLOR_MATERIAL);
     glEnable(GL_NORMALIZE);
+    // Every paint sets this after the grid, so the grid of a transparent picture is added up
+    // where its lines cross; set from the start, the first picture looks like all later ones.
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 }
 
 void Gl3dResize(int width, int height)

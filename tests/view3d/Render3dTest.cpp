@@ -28,9 +28,113 @@ int Run(const QTemporaryDir& home, const QStringList& args, QString* errText = n
 }
 }  // namespace
 
+// The picture drawn the plain way, a glBegin/glEnd pair per polygon, for comparison.
+void ImmediatePaint(const TModelList& models, const std::vector<TSelection*>& tree, const std::vector<bool>& edited,
+                    const T3dSceneOptions& o, const T3dPaintOptions& p)
+{
+    const TViewCamera c;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslatef(c.ViewPanX, c.ViewPanY, c.ViewDistance);
+    const GLfloat light[4] = {0, -10, 0, 0};
+    glLightfv(GL_LIGHT1, GL_POSITION, light);
+    glRotatef(c.ViewRotX, 1, 0, 0);
+    glRotatef(c.ViewRotY, 0, 1, 0);
+    p.Lighting ? glEnable(GL_LIGHTING) : glDisable(GL_LIGHTING);
+    p.Transparent ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
+    p.Transparent ? glDisable(GL_DEPTH_TEST) : glEnable(GL_DEPTH_TEST);
+    glColor4f(0.8f, 0.8f, 0, 1);
+    glNormal3f(0, 0, 1);
+    glBegin(GL_LINES);
+    for (int i = -10; i < 10; ++i) {
+        glVertex3f(float(i), 0, -10), glVertex3f(float(i), 0, 10);
+    }
+    for (int j = -10; j < 10; ++j) {
+        glVertex3f(-10, 0, float(j)), glVertex3f(10, 0, float(j));
+    }
+    glEnd();
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    const auto draw = [](const TP3dModell& m, const TP3dPolygon& poly) {
+        glBegin(poly.VertexCount == 4 ? GL_QUADS : GL_TRIANGLES);
+        for (int k = int(poly.VertexCount) - 1; k >= 0; --k) {
+            const TP3dNormal& n = m.Normals[poly.Corners[k].NormalIndex];
+            const TDisplayPoint& d = m.DisplayPoints[poly.Corners[k].PointIndex];
+            glNormal3f(-n.X, n.Y, n.Z);
+            glVertex3f(-d.X, d.Y, d.Z);
+        }
+        glEnd();
+    };
+    for (const auto& m : models) {
+        glColor4f(0.8f, 0.8f, 0.8f, o.PolygonAlpha);
+        for (const TP3dPolygon& poly : m->Polygons)
+            if (o.AllPolygons && !poly.Hidden)
+                draw(*m, poly);
+    }
+    for (size_t t = 0; t < tree.size(); ++t) {
+        const TSelection& s = *tree[t];
+        glColor4f((s.Color & 0xFF) / 256.f, ((s.Color >> 8) & 0xFF) / 256.f, ((s.Color >> 16) & 0xFF) / 256.f, edited[t] ? 0.8f : 0.2f);
+        for (size_t i = 0; i < s.PolygonMembership.size(); ++i)
+            if (s.PolygonMembership[i] && !s.Model->Polygons[i].Hidden)
+                draw(*s.Model, s.Model->Polygons[i]);
+    }
+}
+
 class Render3dTest : public QObject {
     Q_OBJECT
 private slots:
+    // The vertex arrays give the pixels the plain way gives, lit or flat, opaque or additive.
+    void matchesImmediateMode_data()
+    {
+        QTest::addColumn<bool>("lighting");
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("lit, opaque") << true << false;
+        QTest::newRow("flat, opaque") << false << false;
+        QTest::newRow("lit, transparent") << true << true;
+    }
+    void matchesImmediateMode()
+    {
+        QFETCH(bool, lighting);
+        QFETCH(bool, transparent);
+        TP3dBuilder b;  // a box, a slanted quad with a normal per corner, a triangle in two components
+        b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
+        const int p[4] = {b.AddPoint(0.6f, 0, 0), b.AddPoint(1.6f, 0.2f, 0), b.AddPoint(1.6f, 1.2f, 0.5f), b.AddPoint(0.6f, 1, 0.5f)};
+        const int quad = b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])});
+        for (int k = 0; k < 4; ++k)
+            b.Polygons[size_t(quad)].Corners[k].NormalIndex = uint32_t(b.AddNormal(0.3f * k, 1, -0.5f));
+        const TP3dBuilder::Range tri = b.AddTriangle(-1.5f, 0, 0.5f, -0.7f, 0.8f, 0.2f, -1.2f, 1.5f, -0.4f);
+        b.AddSelection("slant", {p[0], p[1], p[2], p[3], tri.Points[0]}, {quad, tri.Polygons[0]});
+        b.AddSelection("tri", tri);
+        TModelList models;
+        models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
+        models[0]->ReadP3dBytes(b.Build(), false);
+        std::vector<TSelection*> tree;
+        for (const auto& s : models[0]->Selections)
+            tree.push_back(s.get());
+        const std::vector<bool> edited{false, true, false};
+        T3dSceneOptions o;
+        o.AllPolygons = true;
+        o.PolygonAlpha = 0.3f;
+        T3dPaintOptions po;
+        po.Lighting = lighting;
+        po.Transparent = transparent;
+
+        TOffscreenGl gl;
+        QString error;
+        QVERIFY2(gl.Create(160, 120, &error), qPrintable(error));
+        Gl3dInit();
+        Gl3dResize(160, 120);
+        TPoseCache cache;
+        cache.Rebuild(tree);
+        T3dScene scene;
+        Build3dScene(models, tree, cache, edited, o, TPoseParams{}, scene);
+        Gl3dPaint(TViewCamera{}, po, scene);
+        const QImage arrays = gl.Read();
+        ImmediatePaint(models, tree, edited, o, po);
+        const QImage plain = gl.Read();
+        QCOMPARE(arrays, plain);
+        QVERIFY(arrays != QImage(160, 120, QImage::Format_RGB32));
+    }
+
     // A view without height (or width) gets a finite projection; a paint without a
     // current context draws nothing and does not crash.
     void degenerateSizesAndNoContext_data()
