@@ -12,7 +12,8 @@ struct T3dPaintOptions {
 };
 
 // Fixed GL state: smooth shading, clear colour (0, 0, 0, 0.5), depth test GL_LEQUAL, the
-// directional light GL_LIGHT1, colour material for ambient and diffuse, GL_NORMALIZE.
+// directional light GL_LIGHT1, colour material for ambient and diffuse, GL_NORMALIZE, and
+// the additive blend function (GL_SRC_ALPHA, GL_ONE) that blending uses when it is on.
 void Gl3dInit();
 // Viewport and a 45 degree perspective (near 0.1, far 100). A height of 0 counts as 1, and
 // so does a width of 0, so the aspect ratio stays finite.
