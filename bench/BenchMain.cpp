@@ -2,7 +2,8 @@
 // and prints each figure next to a floor measured in the same run, so the ratios hold on
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
-// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh)
+// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh paint3d)
+// paint3d needs OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
 
@@ -13,6 +14,8 @@
 #include "platform/FileUtil.h"
 #include "pose/Pose.h"
 #include "support/ScriptedDialogs.h"
+#include "view3d/OffscreenGl.h"
+#include "view3d/View3d.h"
 #include "widgets/Chart.h"
 
 #include <QApplication>
@@ -23,10 +26,13 @@
 #include <QPainter>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QTreeWidgetItem>
 #include <cstdio>
 #include <functional>
 #include <vector>
+
+#include <GL/gl.h>
 
 namespace {
 
@@ -476,6 +482,126 @@ std::vector<TCase> RefreshCases(TContext& cx)
     return cases;
 }
 
+// ---- One picture of the 3D view, 640x480, against the same triangles drawn from a vertex
+// array prepared beforehand with one call, in the same context and state. Needs a display
+// with OpenGL (xvfb-run -a with QT_QPA_PLATFORM=xcb); the software renderer when
+// LIBGL_ALWAYS_SOFTWARE=1.
+constexpr int Paint3dWidth = 640;
+constexpr int Paint3dHeight = 480;
+
+struct TPaint3dState {
+    TOffscreenGl Gl;
+    bool Ready = false;
+    QString Error;
+    T3dScene Scene;
+    std::vector<T3dVertex> Prepared;  // the floor's triangles: quads split in two
+};
+
+// The camera and state the paint sets up, for the floor.
+void Floor3dSetUp(const TViewCamera& c)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslatef(c.ViewPanX, c.ViewPanY, c.ViewDistance);
+    glRotatef(c.ViewRotX, 1, 0, 0);
+    glRotatef(c.ViewRotY, 0, 1, 0);
+    glEnable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+}
+
+std::vector<TCase> Paint3dCases(TContext& cx)
+{
+    TMainForm& f = *cx.Form;
+    auto st = std::make_shared<TPaint3dState>();
+    if (!st->Gl.Create(Paint3dWidth, Paint3dHeight, &st->Error))
+        st->Error = QStringLiteral("no OpenGL here (%1); run under xvfb-run -a with QT_QPA_PLATFORM=xcb").arg(st->Error);
+    else
+        std::printf("3D paints at %dx%d on %s\n", Paint3dWidth, Paint3dHeight,
+                    reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    std::vector<TCase> cases;
+    for (const auto& [polygons, components] : {std::pair{20000, 50}, std::pair{100000, 100}}) {
+        auto m = std::make_shared<TRefreshModel>();
+        m->Name = QStringLiteral("%1k").arg(polygons / 1000);
+        m->Polygons = polygons;
+        m->Components = components;
+        m->Vertices = polygons;
+        m->Model = cx.Path(QStringLiteral("models/refresh%1.p3d").arg(m->Name));
+        m->Anim = cx.Path(QStringLiteral("anims/refresh%1.rtm").arg(m->Name));
+        if (!QFileInfo::exists(m->Model) &&
+            (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, polygons, components)) ||
+             !WriteInput(QDir(f.Paths.LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
+                         BenchInputs::Linking(components)) ||
+             !WriteInput(m->Anim, BenchInputs::PosedAnimation(components, 4)))) {
+            std::fprintf(stderr, "cannot write the 3D inputs in %s\n", qPrintable(cx.Dir.path()));
+            return {};
+        }
+        TCase c;
+        c.Name = QStringLiteral("paint3d %1").arg(m->Name);
+        c.FloorName = QStringLiteral("1 array");
+        c.GoalRatio = 1.5;
+        c.MinRuns = 11;
+        auto error = std::make_shared<QString>();
+        c.Prepare = [&cx, &f, m, st, error] {
+            *error = st->Error;
+            if (!error->isEmpty())
+                return;
+            if (QString e = EnsureLoaded(cx, *m); !e.isEmpty()) {
+                *error = e;
+                return;
+            }
+            f.B_Light->setChecked(false);  // lit, opaque, with the grid: the editor's usual view
+            f.B_Transparent3D->setChecked(false);
+            f.B_Grid->setChecked(true);
+            f.RefreshDisplay();
+            st->Gl.MakeCurrent();
+            Gl3dInit();
+            Gl3dResize(Paint3dWidth, Paint3dHeight);
+            f.Prepare3dScene(st->Scene);
+            st->Prepared.clear();
+            for (const T3dVertex& v : st->Scene.Components.Triangles)
+                st->Prepared.push_back(v);
+            const std::vector<T3dVertex>& q = st->Scene.Components.Quads;
+            for (size_t i = 0; i + 3 < q.size(); i += 4)
+                for (size_t k : {0, 1, 2, 0, 2, 3})
+                    st->Prepared.push_back(q[i + k]);
+        };
+        // What P_3dViewPaint does, then waiting for the GPU's work.
+        c.Run = [&f, st, error] {
+            if (!error->isEmpty())
+                return;
+            f.Prepare3dScene(st->Scene);
+            Gl3dPaint(f.Camera3d, f.Paint3dOptions(), st->Scene);
+            glFinish();
+        };
+        c.Floor = [&f, st, error] {
+            if (!error->isEmpty())
+                return;
+            Floor3dSetUp(f.Camera3d);
+            glInterleavedArrays(GL_C4F_N3F_V3F, 0, st->Prepared.data());
+            glDrawArrays(GL_TRIANGLES, 0, GLsizei(st->Prepared.size()));
+            glDisableClientState(GL_COLOR_ARRAY);
+            glDisableClientState(GL_NORMAL_ARRAY);
+            glDisableClientState(GL_VERTEX_ARRAY);
+            glFinish();
+        };
+        c.Check = [st, error, polygons]() -> QString {
+            if (!error->isEmpty())
+                return *error;
+            if (st->Scene.Components.PolygonCount() != size_t(polygons))
+                return QStringLiteral("the paint drew %1 polygons, not %2").arg(st->Scene.Components.PolygonCount()).arg(polygons);
+            const QImage img = st->Gl.Read();
+            int lit = 0;
+            for (int y = 0; y < img.height(); y += 4)
+                for (int x = 0; x < img.width(); x += 4)
+                    lit += (img.pixel(x, y) & 0xFFFFFF) != 0;
+            return lit > 100 ? QString() : QStringLiteral("the picture is empty");
+        };
+        cases.push_back(c);
+    }
+    return cases;
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -485,6 +611,7 @@ const TGroup Groups[] = {
     {"p3d", ModelCases},
     {"rtm", AnimationCases},
     {"refresh", RefreshCases},
+    {"paint3d", Paint3dCases},
 };
 
 struct TResult {
@@ -616,7 +743,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|paint3d...]\n");
             return 2;
         } else
             only << args[i];

@@ -35,9 +35,11 @@ int main(int argc, char** argv)
             QCoreApplication app(argc, argv);
             return RunCommand(cmd, out, err);
         }
-        // The commands build the editor's window but never show it: no display needed.
+        // The commands build the editor's window but never show it: no display needed,
+        // except for OpenGL, which the offscreen platform lacks; without a display that
+        // one falls back to offscreen too and says that it cannot draw.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+            qputenv("QT_QPA_PLATFORM", cmd.NeedsOpenGL() ? "xcb;offscreen" : "offscreen");
         QApplication app(argc, argv);
         return RunCommand(cmd, out, err);
     }

@@ -2,6 +2,7 @@
 // something to open out of the box:
 //   walker.p3d                a walker of ten box components in three levels, plus a lamp proxy
 //   lamp.p3d                  the lamp the proxy stands for
+//   room.p3d                  an environment with a place for the walker (Ctrl+E)
 //   walker.rtm                a looping walk of twelve frames that moves every level
 //   LinkData/walker.lpv       the hierarchy and pivots
 //   Translation/walker.tsl    display names
@@ -122,6 +123,16 @@ bool WriteModels(const QDir& out)
     lamp.AddSelection("lamp", points, polygons);
     if (!lamp.WriteTo(out.filePath("lamp.p3d")))
         return Fail("cannot write lamp.p3d");
+
+    // A room to load with "Load Environment P3d...": a floor, a table and a bench, and the
+    // place where the walker stands, a proxy triangle with its right angle on the floor.
+    TP3dBuilder room;
+    room.AddSelection("floor", room.AddBox(-4, -0.1f, -4, 4, 0, 4));
+    room.AddSelection("table", room.AddBox(-2.5f, 0, -2.5f, -1, 0.8f, -1.5f));
+    room.AddSelection("bench", room.AddBox(2, 0, 1, 3.5f, 0.45f, 1.5f));
+    room.AddSelection("proxy:walker.01", room.AddTriangle(1.5f, 0, -1, 1.5f, 0, -0.9f, 1.5f, 0.2f, -1));
+    if (!room.WriteTo(out.filePath("room.p3d")))
+        return Fail("cannot write room.p3d");
     return true;
 }
 

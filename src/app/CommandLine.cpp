@@ -12,7 +12,8 @@
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
 
-#include "widgets/Controls.h"
+#include <QFileInfo>
+#include <QPainter>
 #include <QTextStream>
 #include <cmath>
 
@@ -112,14 +113,31 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             given << a;
         } else if (a == QLatin1String("--view")) {
             const auto v = takesValue();
+            c.Render = TCommandLine::Picture::View2d;
             if (v && *v == QLatin1String("front"))
                 c.View = TViewKind::Front;
             else if (v && *v == QLatin1String("left"))
                 c.View = TViewKind::Left;
             else if (v && *v == QLatin1String("top"))
                 c.View = TViewKind::Top;
+            else if (v && *v == QLatin1String("3d"))
+                c.Render = TCommandLine::Picture::View3d;
+            else if (v && *v == QLatin1String("all"))
+                c.Render = TCommandLine::Picture::All;
             else
-                return fail(QStringLiteral("--view needs front, left or top"));
+                return fail(QStringLiteral("--view needs front, left, top, 3d or all"));
+            given << a;
+        } else if (a == QLatin1String("--environment")) {
+            const auto v = takesValue();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("--environment needs a model file"));
+            c.Environment = *v;
+            given << a;
+        } else if (a == QLatin1String("--proxy")) {
+            const auto v = takesValue();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("--proxy needs the name of a proxy selection"));
+            c.Proxy = *v;
             given << a;
         } else if (a == QLatin1String("--size")) {
             const auto v = takesValue();
@@ -157,6 +175,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
         {"-o", {Mode::Export, Mode::Render}},
         {"--view", {Mode::Render}},
         {"--size", {Mode::Render}},
+        {"--environment", {Mode::Export, Mode::Render}},
+        {"--proxy", {Mode::Export, Mode::Render}},
     };
     for (const TOptionUse& u : uses) {
         if (!given.contains(QLatin1String(u.Name)))
@@ -185,6 +205,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             return fail(QStringLiteral("%1 needs -o OUTPUT").arg(QLatin1String(ModeName(c.Kind))));
         if (c.Frame && c.Files.size() < 2)
             return fail(QStringLiteral("--frame needs an animation"));
+        if (!c.Proxy.isEmpty() && c.Environment.isEmpty())
+            return fail(QStringLiteral("--proxy needs --environment"));
         break;
     default:
         break;
@@ -202,6 +224,8 @@ bool TCommandLine::NeedsWidgets() const
     return Kind == Mode::Check || Kind == Mode::Export || Kind == Mode::Render || IsModelInfo();
 }
 
+bool TCommandLine::NeedsOpenGL() const { return Kind == Mode::Render && Render != Picture::View2d; }
+
 QString UsageText()
 {
     return QStringLiteral(
@@ -210,9 +234,11 @@ QString UsageText()
         "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
         "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
         "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
-        "                    [--no-total-move] -o OUT.obj\n"
+        "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]] -o OUT.obj\n"
         "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
-        "                    [--no-total-move] [--view front|left|top] [--size WxH] -o OUT.png\n");
+        "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
+        "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
+        "       (--view 3d and --view all need a display with OpenGL)\n");
 }
 
 namespace {
@@ -265,6 +291,13 @@ int PrepareScene(const TCommandLine& cmd, THeadlessEditor& editor, QTextStream& 
     if (cmd.Files.size() > 1 && !editor.LoadAnimation(cmd.Files[1]))
         return ExitFileError;
     TMainForm& form = editor.Form();
+    if (!cmd.Environment.isEmpty()) {
+        // As the menu loads it, the proxy named (or the first one) taken as the dialog's answer.
+        // Every refusal is an error here: the picture or file would not be what was asked for.
+        editor.StreamDialogs().Choice = cmd.Proxy;
+        if (form.LoadEnvironment(QFileInfo(cmd.Environment).absoluteFilePath()) != TMainForm::TEnvironmentLoad::Loaded)
+            return ExitFileError;
+    }
     if (cmd.Frame) {
         // The editor would clamp the frame to the last one; a tool that quietly draws
         // another frame than asked for is worse than one that says so.
@@ -315,12 +348,72 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     return ExitOk;
 }
 
+// The 3D view at its initial camera; a null image after saying why on err.
+QImage Render3d(TMainForm& form, int width, int height, QTextStream& err)
+{
+    QString error;
+    const QImage image = form.Render3d(width, height, TViewCamera{}, &error);
+    if (image.isNull())
+        err << QStringLiteral("torvane-anim: the 3D view needs a display with OpenGL (run under xvfb-run -a, for "
+                              "example): %1")
+                   .arg(error)
+            << Qt::endl;
+    return image;
+}
+
+// The four views as the main window lays them out: front over top on the left, the left
+// view over the 3D view on the right.
+int RenderAll(const TCommandLine& cmd, TMainForm& form, QTextStream& err)
+{
+    const int leftW = cmd.Width / 2, rightW = cmd.Width - leftW, topH = cmd.Height / 2, bottomH = cmd.Height - topH;
+    const QRect frontR(0, 0, leftW, topH), topR(0, topH, leftW, bottomH), leftR(leftW, 0, rightW, topH),
+        view3dR(leftW, topH, rightW, bottomH);
+    QImage picture(cmd.Width, cmd.Height, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    if (!view3dR.isEmpty()) {
+        const QImage view3d = Render3d(form, view3dR.width(), view3dR.height(), err);
+        if (view3d.isNull())
+            return ExitFileError;
+        QPainter(&picture).drawImage(view3dR.topLeft(), view3d);
+    }
+    const std::pair<TViewKind, QRect> charts[] = {{TViewKind::Front, frontR}, {TViewKind::Top, topR}, {TViewKind::Left, leftR}};
+    for (const auto& [kind, r] : charts)
+        GrabChart(*form.Views()[size_t(kind)]);  // lays the hidden window out once
+    for (const auto& [kind, r] : charts)
+        form.Views()[size_t(kind)]->resize(r.size());
+    form.RefreshDisplay();  // fits each range to its view's size
+    QPainter p(&picture);
+    for (const auto& [kind, r] : charts)
+        if (!r.isEmpty())
+            p.drawImage(r.topLeft(), GrabChart(*form.Views()[size_t(kind)]));
+    p.end();
+    QString error;
+    if (!SavePngAtomic(picture, cmd.Output, &error)) {
+        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
+        return ExitFileError;
+    }
+    return ExitOk;
+}
+
 int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
     THeadlessEditor editor(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, editor, err); rc != ExitOk)
         return rc;
     TMainForm& form = editor.Form();
+    if (cmd.Render == TCommandLine::Picture::All)
+        return RenderAll(cmd, form, err);
+    if (cmd.Render == TCommandLine::Picture::View3d) {
+        const QImage image = Render3d(form, cmd.Width, cmd.Height, err);
+        if (image.isNull())
+            return ExitFileError;
+        QString error;
+        if (!SavePngAtomic(image, cmd.Output, &error)) {
+            err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
+            return ExitFileError;
+        }
+        return ExitOk;
+    }
     TChart* view = form.Views()[static_cast<size_t>(cmd.View)];
     // Drawing a widget of a hidden window lays the window out first, which would size the
     // view to its place in the layout; after that the view keeps the size given here, and

@@ -5,9 +5,11 @@
 //   info FILE.rtm [--json]             what the RTM reader makes of an animation
 //   info MODEL.p3d [--json]            the model as the editor loads it: counts, components
 //   check MODEL.p3d ANIM.rtm           animated components the model lacks
-//   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move] -o OUT.obj
+//   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
+//          [--environment FILE.p3d [--proxy NAME]] -o OUT.obj
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
-//          [--view front|left|top] [--size WxH] -o OUT.png
+//          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH] -o OUT.png
+// render --view 3d and --view all need a display with OpenGL.
 // --home DIR replaces the executable's folder (settings file and data folders).
 #include "pose/ViewGeometry.h"
 
@@ -27,6 +29,11 @@ struct TCommandLine {
     std::optional<std::array<double, 3>> Offset;
     bool NoTotalMove = false;
     TViewKind View = TViewKind::Front;
+    // render: one orthographic view (View), the 3D view, or all four laid out as in the window.
+    enum class Picture { View2d, View3d, All };
+    Picture Render = Picture::View2d;
+    QString Environment;  // --environment
+    QString Proxy;        // --proxy; empty: the first proxy selection
     int Width = 600;
     int Height = 450;
     QString Output;
@@ -38,6 +45,8 @@ struct TCommandLine {
     bool IsModelInfo() const;
     // Whether the command builds the editor's window (it needs a QApplication).
     bool NeedsWidgets() const;
+    // Whether it draws with OpenGL (it needs a display that offers it).
+    bool NeedsOpenGL() const;
 };
 
 // The usage text printed after a usage error.

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QToolButton>
 #include <QTextStream>
 
 void TStreamDialogs::Write(const QString& text)
@@ -28,6 +29,16 @@ bool TStreamDialogs::AskYesNo(const QString& text, const QString& caption)
     return false;
 }
 
+int TStreamDialogs::ChooseItem(const QString& caption, const QString&, const QStringList& items, int preselected)
+{
+    if (Choice.isEmpty())
+        return preselected >= 0 && preselected < items.size() ? preselected : -1;
+    const qsizetype i = items.indexOf(Choice);
+    if (i < 0)
+        ShowMessage(QStringLiteral("%1: \"%2\" is not one of: %3").arg(caption, Choice, items.join(QStringLiteral(", "))));
+    return int(i);
+}
+
 THeadlessEditor::THeadlessEditor(const QString& home, QTextStream& err) : Dialogs_(err)
 {
     Previous_ = setDialogs(&Dialogs_);
@@ -47,6 +58,9 @@ THeadlessEditor::THeadlessEditor(const QString& home, QTextStream& err) : Dialog
     Form_->AutoScale1->setChecked(Settings_.AutoScale);
     Form_->ShowGrid1->setChecked(Settings_.ShowGrid);
     Form_->ShowGrid1Click();
+    Form_->B_Light->setChecked(Settings_.Light3D);
+    Form_->B_Transparent3D->setChecked(Settings_.Transparent3D);
+    Form_->B_Grid->setChecked(Settings_.Grid3D);
 }
 
 THeadlessEditor::~THeadlessEditor()

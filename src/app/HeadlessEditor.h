@@ -28,6 +28,10 @@ public:
     QString SaveFile(const FileDialogOptions&) override { return {}; }
     bool ChooseColor(unsigned&) override { return false; }
     QString InputQuery(const QString&, const QString&, const QString& defaultText) override { return defaultText; }
+    // Picks the entry named Choice, or the preselected one when Choice is empty; an entry
+    // that is not there is reported and counts as cancelled.
+    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override;
+    QString Choice;
 
     // Writes one message as the stream dialogs do.
     void Write(const QString& text);
@@ -41,7 +45,8 @@ public:
     // home empty: the executable's folder. The settings file there (or its legacy name when
     // only that exists) selects the translation and colour files. Installs the stream
     // dialogs and silences the debug channel until destroyed. The view options (axes, grid,
-    // auto scale) come from the settings file as at start-up. Needs a QApplication.
+    // auto scale, the 3D view's light, transparency and grid) come from the settings file as
+    // at start-up. Needs a QApplication.
     THeadlessEditor(const QString& home, QTextStream& err);
     ~THeadlessEditor();
     THeadlessEditor(const THeadlessEditor&) = delete;

@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSlider>
 #include <QSplitter>
@@ -122,7 +124,8 @@ void TMainForm::BuildMenus()
                                     [this] { LoadAnim1Click(); });
     LoadP3d1 = MenuFile->addAction(QStringLiteral("Load P3d..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
                                    [this] { LoadP3d1Click(); });
-    LoadEnvironment1 = MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E));
+    LoadEnviromentP3d1 = MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+                                             this, [this] { LoadEnviromentP3d1Click(); });
     MenuFile->addSeparator();
     SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });
@@ -501,6 +504,7 @@ QWidget* TMainForm::BuildPlayPanel()
                        QStringLiteral("Show the environment model"), P_AnimControl);
     connect(B_Enviroment, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
     l->addWidget(B_Enviroment, 8, 0, 1, 2);
+    BuildTransparencySliders(P_AnimControl, l, 9);
     return P_AnimControl;
 }
 
@@ -525,6 +529,9 @@ QWidget* TMainForm::Build3dArea()
     B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
     B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
     B_Grid->setChecked(true);
+    connect(B_Light, &QToolButton::toggled, this, [this] { B_LightStatusChanged(); });
+    connect(B_Transparent3D, &QToolButton::toggled, this, [this] { B_Transparent3DStatusChanged(); });
+    connect(B_Grid, &QToolButton::toggled, this, [this] { B_GridStatusChanged(); });
     tools->addWidget(B_Light);
     tools->addWidget(B_Transparent3D);
     tools->addWidget(B_Grid);
@@ -540,7 +547,16 @@ void TMainForm::BuildLayout()
     auto* row = new QHBoxLayout(central);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
-    row->addWidget(BuildLeftColumn());
+    // The left column scrolls rather than forcing a window taller than the screen or the
+    // height the settings ask for.
+    auto* leftScroll = new QScrollArea(central);
+    leftScroll->setObjectName(QStringLiteral("P_LeftScroll"));
+    leftScroll->setFrameShape(QFrame::NoFrame);
+    leftScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    leftScroll->setWidgetResizable(true);
+    leftScroll->setWidget(BuildLeftColumn());
+    leftScroll->setFixedWidth(P_Left->width() + leftScroll->verticalScrollBar()->sizeHint().width());
+    row->addWidget(leftScroll);
 
     HSplitter = new QSplitter(Qt::Horizontal, central);
     HSplitter->setObjectName(QStringLiteral("HSplitter"));

@@ -5,12 +5,15 @@
 //   MainSettings.cpp  first showing, settings, layout, shutdown, about box
 //   MainAnim.cpp      document operations, RTM load/save, frame grid
 //   MainModel.cpp     models, component tree
+//   Main3d.cpp        the 3D view, its camera and buttons, the environment model
 #include "anim/AnimDocument.h"
 #include "anim/Playback.h"
 #include "app/Paths.h"
 #include "app/Settings.h"
 #include "pose/EditMath.h"
 #include "pose/Pose.h"
+#include "pose/View3dGeometry.h"
+#include "view3d/View3d.h"
 
 #include <QMainWindow>
 #include <array>
@@ -18,6 +21,10 @@
 #include <vector>
 
 class QAction;
+class QBoxLayout;
+class QImage;
+struct FileDialogOptions;
+struct TPanelMouse;
 class QLabel;
 class QLCDNumber;
 class QMenu;
@@ -75,7 +82,7 @@ public:
     QMenu* MenuExtras = nullptr;
     QAction* LoadAnim1 = nullptr;
     QAction* LoadP3d1 = nullptr;
-    QAction* LoadEnvironment1 = nullptr;
+    QAction* LoadEnviromentP3d1 = nullptr;
     QAction* SaveAnimAs1 = nullptr;
     QAction* LoadPivotsAndLinking1 = nullptr;
     QAction* ShowAxes1 = nullptr;
@@ -164,6 +171,8 @@ public:
     QToolButton* B_Light = nullptr;
     QToolButton* B_Transparent3D = nullptr;
     QToolButton* B_Grid = nullptr;
+    QSlider* Chg_Poly_Trans = nullptr;  // 0..1000: thousandths of 0..1
+    QSlider* Chg_Env_Trans = nullptr;
 
     // Secondary windows, created once with the main window.
     TF_About* F_About = nullptr;
@@ -272,6 +281,35 @@ public:
     // Every node in depth-first pre-order.
     std::vector<QTreeWidgetItem*> TreeNodes() const;
 
+    // ---- The 3D view
+    TViewCamera Camera3d;  // set when the view's context is made, moved by the mouse
+    TViewDrag Drag3d;
+    void P_3dViewInit();
+    void P_3dViewResize();
+    void P_3dViewPaint();
+    void P_3dViewMouseDown(const TPanelMouse& m);
+    void P_3dViewMouseMove(const TPanelMouse& m);
+    void P_3dViewMouseUp(const TPanelMouse& m);
+    void B_LightStatusChanged();
+    void B_Transparent3DStatusChanged();
+    void B_GridStatusChanged();
+    void Chg_Poly_TransValueChange();
+    // What the view draws with the controls as they are now.
+    void Prepare3dScene(T3dScene& scene);
+    T3dPaintOptions Paint3dOptions() const;
+    // The view as it paints at the given camera, drawn offscreen at width x height; a null
+    // image with the reason in error when this display offers no OpenGL.
+    QImage Render3d(int width, int height, const TViewCamera& camera, QString* error);
+
+    // ---- The environment model
+    enum class TEnvironmentLoad { Loaded, NoMainModel, NoProxies, NotChosen, NoOffset };
+    void LoadEnviromentP3d1Click();
+    // Everything after the file dialog: loads path as the environment, lets the user pick
+    // the proxy it replaces and shifts it there. Messages are shown as the menu shows them.
+    TEnvironmentLoad LoadEnvironment(const QString& path);
+    // The open dialog of models, shared by the main model and the environment.
+    FileDialogOptions P3dOpenDialog() const;
+
     // Status bar panels 0..5.
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
@@ -286,7 +324,11 @@ protected:
 
 private:
     TChart* CreateView(const QString& name, QWidget* parent);
-    void Attach3dView(class QBoxLayout* layout);
+    void Attach3dView(QBoxLayout* layout);
+    void Wire3dView();
+    // The two transparency sliders of the 3D view, rows row and row + 1 of the play panel.
+    void BuildTransparencySliders(QWidget* parent, class QGridLayout* layout, int row);
+    T3dScene Scene3d_;  // reused from paint to paint
     void BuildMenus();
     void BuildLayout();
     void BuildStatusBar();

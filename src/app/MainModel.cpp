@@ -42,14 +42,19 @@ void TMainForm::ClearModel()
     ModelFileName.clear();
 }
 
-void TMainForm::LoadP3d1Click()
+FileDialogOptions TMainForm::P3dOpenDialog() const
 {
     FileDialogOptions o;
     o.Title = QStringLiteral("Load P3d");
     o.DefaultExt = QStringLiteral("*.p3d");
     o.Filter = QStringLiteral("Torvane 3d File(*.p3d)|*.p3d|All Files|*.*");
     o.InitialDir = F_FileBrowser->P3dDir();
-    const QString path = dialogs().OpenFile(o);
+    return o;
+}
+
+void TMainForm::LoadP3d1Click()
+{
+    const QString path = dialogs().OpenFile(P3dOpenDialog());
     if (path.isEmpty())
         return;
     LoadModel(path);

@@ -8,7 +8,6 @@
 #include "pose/ViewGeometry.h"
 #include "view3d/Framemanipulator.h"
 #include "view3d/Topenglqelpanel.h"
-#include "view3d/View3d.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
 
@@ -70,9 +69,7 @@ void TMainForm::Attach3dView(QBoxLayout* layout)
     P_3dView = new TOpenGLQelPanel(P_3dArea);
     P_3dView->setObjectName(QStringLiteral("P_3dView"));
     P_3dView->SetHint(QStringLiteral("|LMB = Rotate; RMB = Pan; LMB+Ctrl = Zoom"));
-    P_3dView->OnInit = [](TOpenGLQelPanel*) { P_3dViewInit(); };
-    P_3dView->OnResize = [](TOpenGLQelPanel* panel) { P_3dViewResize(panel->GLWidth(), panel->GLHeight()); };
-    P_3dView->OnPaint = [](TOpenGLQelPanel*) { P_3dViewPaint(); };
+    Wire3dView();
     layout->addWidget(P_3dView, 1);
 }
 

@@ -68,6 +68,19 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
         }
         next += m->Vertices.size();
     }
+    // The environment, where the view shows it: its display points are shifted onto the
+    // proxy it was placed on.
+    const TP3dModell* env = nullptr;
+    for (const auto& m : models)
+        if (m && m->IsEnvironment && !env)
+            env = m.get();
+    if (env) {
+        base[env] = next;
+        for (size_t i = 0; i < env->Vertices.size(); ++i) {
+            const TDisplayPoint d = i < env->DisplayPoints.size() ? env->DisplayPoints[i] : TDisplayPoint{};
+            AppendVertex(out, ShortestText(d.X), ShortestText(d.Y), ShortestText(d.Z));
+        }
+    }
 
     for (const TSelection* c : treeOrder) {
         if (!c)
@@ -94,6 +107,12 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
                 continue;
             AppendFace(out, poly, b->second);
         }
+    }
+    if (env) {
+        out += QStringLiteral("g environment\n");
+        for (const TP3dPolygon& poly : env->Polygons)
+            if (IsDrawable(poly, env->Vertices.size()))
+                AppendFace(out, poly, base[env]);
     }
     return out.toUtf8();
 }

@@ -4,13 +4,17 @@
 // Vertex lines: first every point of the main model in point order, from its display
 // points (so OBJ vertex k+1 is point k; run UpdateDisplayPoints first), then, for each
 // proxy sub-model in model-list order, its stored points posed with its placement
-// (PosePoint with ProxyTransform). Then one group per component in tree order, named by
+// (PosePoint with ProxyTransform), then the points of the environment model, if one is
+// loaded, from its display points (shifted onto its proxy). Then one group per component
+// in tree order, named by
 // the component's Name (white space in a name becomes '_', since OBJ splits group names
 // there), holding a face per polygon the component draws:
 //  - a proxy component with a sub-model: every polygon of the sub-model that is not hidden,
 //    with indices into the sub-model's block of vertex lines;
 //  - any other component: every polygon of its model that it is a member of, that is not
-//    hidden and whose first corner is not a proxy corner.
+//    hidden and whose first corner is not a proxy corner;
+// and last the group "environment" with every polygon of the environment that is not
+// hidden (its proxy's triangle is).
 // Polygons that are malformed (not 3 or 4 corners, corners outside the points) are left
 // out. Hidden components are written like all others. Numbers are in their shortest form
 // that reads back to the same value; corners keep their stored order.

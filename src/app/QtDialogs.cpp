@@ -1,4 +1,5 @@
 #include "app/QtDialogs.h"
+#include "model/Proxyselect.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -93,4 +94,12 @@ QString TQtDialogs::InputQuery(const QString& caption, const QString& prompt, co
     bool ok = false;
     const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, defaultText, &ok);
     return ok ? s : defaultText;
+}
+
+int TQtDialogs::ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected)
+{
+    if (F_ProxySelect)
+        return F_ProxySelect->Choose(caption, prompt, items, preselected);
+    TF_ProxySelect dialog(Owner());
+    return dialog.Choose(caption, prompt, items, preselected);
 }

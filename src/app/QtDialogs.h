@@ -12,4 +12,6 @@ public:
     QString SaveFile(const FileDialogOptions& options) override;
     bool ChooseColor(unsigned& color) override;
     QString InputQuery(const QString& caption, const QString& prompt, const QString& defaultText) override;
+    // The proxy selection dialog F_ProxySelect when it exists.
+    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override;
 };

@@ -80,18 +80,25 @@ TSelection* FindProxyParent(const std::vector<TSelection*>& treeOrder, const QSt
 
 QString DeterminantZeroText() { return QStringLiteral("[internal] Determinant is zero!"); }
 
+int RightAngleCorner(const TVec3& p0, const TVec3& p1, const TVec3& p2)
+{
+    const TVec3 e0 = Sub(p0, p1), e1 = Sub(p1, p2), e2 = Sub(p2, p0);
+    const double d[3] = {Dot(e0, e1), Dot(e2, e1), Dot(e0, e2)};
+    for (int k = 0; k < 3; ++k)
+        if (std::fabs(d[k]) < 0.01)
+            return (k + 1) % 3;
+    return -1;
+}
+
 TProxyPlacement ComputeProxyMatrix(const TVec3& p0, const TVec3& p1, const TVec3& p2, TTransform& matrix)
 {
     const TVec3 p[3] = {p0, p1, p2};
-    const TVec3 e0 = Sub(p0, p1), e1 = Sub(p1, p2), e2 = Sub(p2, p0);
-    const double d[3] = {Dot(e0, e1), Dot(e2, e1), Dot(e0, e2)};
-    int k = 0;
-    while (k < 3 && !(std::fabs(d[k]) < 0.01))
-        ++k;
-    if (k == 3) {
+    const int corner = RightAngleCorner(p0, p1, p2);
+    if (corner < 0) {
         DebugOut(QStringLiteral("Proxy ungültig!"));
         return TProxyPlacement::NoRightAngle;
     }
+    const int k = (corner + 2) % 3;  // the dot product that found it
     const TVec3& r = p[(k + 1) % 3];
     const TVec3& a = p[(k + 2) % 3];
     const TVec3& b = p[k];

@@ -36,6 +36,11 @@ enum class TProxyPlacement {
 // The text shown to the user for SingularFrame.
 QString DeterminantZeroText();
 
+// The right-angle corner of the triangle p0, p1, p2 (0, 1 or 2), or -1 when none: with the
+// edges e0 = p0 - p1, e1 = p1 - p2, e2 = p2 - p0 and the dot products d0 = e0.e1,
+// d1 = e2.e1, d2 = e0.e2 taken in that order, the first |dk| < 0.01 names corner (k + 1) mod 3.
+int RightAngleCorner(const TVec3& p0, const TVec3& p1, const TVec3& p2);
+
 // The placement of a sub-model on the triangle p0, p1, p2: its origin at the right-angle
 // corner, its Y axis along the long leg, its Z axis along the short leg. Points are row
 // vectors. matrix is only written when a right angle is found.

@@ -10,6 +10,7 @@ public:
     QString SaveFile(const FileDialogOptions&) override { return {}; }
     bool ChooseColor(unsigned&) override { return false; }
     QString InputQuery(const QString&, const QString&, const QString& d) override { return d; }
+    int ChooseItem(const QString&, const QString&, const QStringList&, int) override { return -1; }
 };
 SilentDialogs g_silent;
 Dialogs* g_dialogs = &g_silent;

@@ -26,6 +26,9 @@ public:
     virtual bool ChooseColor(unsigned& color) = 0;
     // Returns the edited text, or defaultText when cancelled.
     virtual QString InputQuery(const QString& caption, const QString& prompt, const QString& defaultText) = 0;
+    // One entry of a list, with `preselected` selected when the prompt opens: the index
+    // chosen, or -1 when cancelled.
+    virtual int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) = 0;
 };
 
 // The dialogs in force. Never null once the application or a test has installed one.

@@ -1,9 +1,48 @@
 #include "view3d/View3d.h"
 
+#include <QOpenGLContext>
+
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-void P_3dViewInit()
+static_assert(sizeof(T3dVertex) == 10 * sizeof(float), "GL_C4F_N3F_V3F needs tightly packed corners");
+
+namespace {
+const GLfloat LightPosition[4] = {0.0f, -10.0f, 0.0f, 0.0f};
+
+// Lines take the current normal when lit. Drawing from arrays leaves it undefined, so the
+// lines get GL's initial normal each time and keep one colour from paint to paint.
+void LineNormal() { glNormal3f(0.0f, 0.0f, 1.0f); }
+
+void DrawBatch(const T3dBatch& batch)
+{
+    if (!batch.Triangles.empty()) {
+        glInterleavedArrays(GL_C4F_N3F_V3F, 0, batch.Triangles.data());
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(batch.Triangles.size()));
+    }
+    if (!batch.Quads.empty()) {
+        glInterleavedArrays(GL_C4F_N3F_V3F, 0, batch.Quads.data());
+        glDrawArrays(GL_QUADS, 0, GLsizei(batch.Quads.size()));
+    }
+}
+}  // namespace
+
+void GridLines(float points[GridLineCount * 2][3])
+{
+    int n = 0;
+    for (int i = -10; i < 10; ++i) {
+        const float x = float(i);
+        points[n][0] = x, points[n][1] = 0, points[n][2] = -10, ++n;
+        points[n][0] = x, points[n][1] = 0, points[n][2] = 10, ++n;
+    }
+    for (int j = -10; j < 10; ++j) {
+        const float z = float(j);
+        points[n][0] = -10, points[n][1] = 0, points[n][2] = z, ++n;
+        points[n][0] = 10, points[n][1] = 0, points[n][2] = z, ++n;
+    }
+}
+
+void Gl3dInit()
 {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
@@ -11,12 +50,31 @@ void P_3dViewInit()
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+
+    const GLfloat ambient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    const GLfloat diffuse[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    const GLfloat specular[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glLightfv(GL_LIGHT1, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT1, GL_SPECULAR, specular);
+    glLightfv(GL_LIGHT1, GL_POSITION, LightPosition);
+    glEnable(GL_LIGHT1);
+    glEnable(GL_LIGHTING);
+
+    glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    // Every paint sets this after the grid, so the grid of a transparent picture is added up
+    // where its lines cross; set from the start, the first picture looks like all later ones.
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 }
 
-void P_3dViewResize(int width, int height)
+void Gl3dResize(int width, int height)
 {
-    if (height == 0)
+    if (height <= 0)
         height = 1;
+    if (width <= 0)
+        width = 1;
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -25,8 +83,60 @@ void P_3dViewResize(int width, int height)
     glLoadIdentity();
 }
 
-void P_3dViewPaint()
+void Gl3dPaint(const TViewCamera& camera, const T3dPaintOptions& options, const T3dScene& scene)
 {
+    if (!QOpenGLContext::currentContext())
+        return;
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
+
+    glTranslatef(camera.ViewPanX, camera.ViewPanY, camera.ViewDistance);
+    glLightfv(GL_LIGHT1, GL_POSITION, LightPosition);
+    glRotatef(camera.ViewRotX, 1.0f, 0.0f, 0.0f);
+    glRotatef(camera.ViewRotY, 0.0f, 1.0f, 0.0f);
+
+    if (options.Lighting)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+    if (options.Transparent) {
+        glEnable(GL_BLEND);
+        glDisable(GL_DEPTH_TEST);
+    } else {
+        glDisable(GL_BLEND);
+        glEnable(GL_DEPTH_TEST);
+    }
+
+    glColor4f(0.8f, 0.8f, 0.0f, 1.0f);
+    if (options.Grid) {
+        float grid[GridLineCount * 2][3];
+        GridLines(grid);
+        LineNormal();
+        glBegin(GL_LINES);
+        for (const float* p : grid)
+            glVertex3fv(p);
+        glEnd();
+    }
+
+    glColor4f(0.8f, 0.8f, 0.8f, 0.2f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+
+    DrawBatch(scene.Shell);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+
+    if (scene.HasPivot) {
+        glColor4f(1.0f, 1.0f, 0.0f, 1.0f);
+        LineNormal();
+        glBegin(GL_LINES);
+        for (const float* p : scene.Pivot)
+            glVertex3fv(p);
+        glEnd();
+    }
+
+    DrawBatch(scene.Components);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }

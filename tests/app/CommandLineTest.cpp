@@ -65,6 +65,17 @@ TP3dBuilder Robot()
 
 TP3dBuilder Lamp() { TP3dBuilder b; b.AddBox(0, 0, 0, 0.25f, 0.5f, 0.75f); return b; }
 
+// An environment: a floor box (points 0-7), "proxy:seat.01" with its right angle at
+// (1, 2, 3) (points 8-10), and "proxy:bad.01" without a right angle (points 11-13).
+TP3dBuilder Room()
+{
+    TP3dBuilder b;
+    b.AddSelection("floor", b.AddBox(-5, -1, -5, 5, 0, 5));
+    b.AddSelection("proxy:seat.01", b.AddTriangle(1, 2, 3, 1, 3, 3, 2, 2, 3));
+    b.AddSelection("proxy:bad.01", b.AddTriangle(0, 0, 0, 1, 0, 0, 0.5f, 0.8f, 0));
+    return b;
+}
+
 // The robot, its lamp, a linking file, and settings naming a translation and colours.
 void WriteRobot(const Home& h)
 {
@@ -143,6 +154,15 @@ private slots:
         QTest::newRow("missing folder") << QStringList{"export", "%1/robot.p3d", "-o", "%1/no/out.obj"} << 1 << "Cannot write file" << "";
         QTest::newRow("frame beyond the last") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", "3", "-o", "%1/o.obj"} << 2 << "--frame 3 is out of range: the animation has 3 frames" << "";
         QTest::newRow("check all found") << QStringList{"check", "%1/robot.p3d", "%1/walk.rtm"} << 0 << "" << "";
+        QTest::newRow("3d view without OpenGL") << QStringList{"render", "%1/robot.p3d", "--view", "3d", "-o", "%1/out.png"} << 1 << "the 3D view needs a display with OpenGL" << "";
+        QTest::newRow("all views without OpenGL") << QStringList{"render", "%1/robot.p3d", "--view", "all", "-o", "%1/out.png"} << 1 << "the 3D view needs a display with OpenGL" << "";
+        QTest::newRow("unknown view") << QStringList{"render", "%1/robot.p3d", "--view", "side", "-o", "%1/out.png"} << 2 << "--view needs front, left, top, 3d or all" << "";
+        QTest::newRow("proxy without environment") << QStringList{"export", "%1/robot.p3d", "--proxy", "proxy:seat.01", "-o", "%1/out.obj"} << 2 << "--proxy needs --environment" << "";
+        QTest::newRow("environment for check") << QStringList{"check", "%1/robot.p3d", "%1/walk.rtm", "--environment", "%1/room.p3d"} << 2 << "--environment does not go with check" << "";
+        QTest::newRow("environment without proxies") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/lamp.p3d", "-o", "%1/out.obj"} << 1 << "Enviromentmodell has no proxys to replace!" << "";
+        QTest::newRow("environment unreadable") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/bad.p3d", "-o", "%1/out.obj"} << 1 << "Incorrect Format!\nEnviromentmodell has no proxys to replace!" << "";
+        QTest::newRow("environment without offset") << QStringList{"render", "%1/robot.p3d", "--environment", "%1/room.p3d", "--proxy", "proxy:bad.01", "-o", "%1/out.png"} << 1 << "Offset from enviroment model not found!" << "";
+        QTest::newRow("environment proxy not there") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "--proxy", "proxy:sofa.01", "-o", "%1/out.obj"} << 1 << "\"proxy:sofa.01\" is not one of: proxy:seat.01, proxy:bad.01" << "";
         QTest::newRow("check two missing") << QStringList{"check", "%1/robot.p3d", "%1/odd.rtm"} << 3 << "" << QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32);
     }
     void exitCodes()
@@ -157,6 +177,7 @@ private slots:
         bad.FileMagic = "MLOX";
         badLod.LodMagic = "P3DM";
         QVERIFY(bad.WriteTo(h.Path("bad.p3d")) && badLod.WriteTo(h.Path("badlod.p3d")));
+        QVERIFY(Room().WriteTo(h.Path("room.p3d")));
         h.Write("bad.rtm", "RTM_0100 and no animation");
         h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "hand"}, 3)));
         h.Write("odd.rtm", RtmBuild::Build(TFile::Regular({"arm", "Hand", "tail"}, 2)));
@@ -230,6 +251,38 @@ private slots:
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
             QCOMPARE(v[robot.Points.size() + i], want);
         }
+    }
+
+    // The environment follows the model's points and proxies, shifted onto its first proxy.
+    void exportWithEnvironment()
+    {
+        Home h;
+        WriteRobot(h);
+        QVERIFY(Room().WriteTo(h.Path("room.p3d")));
+        const Result r = Run(h, {"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "-o", "%1/out.obj"});
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(r.Err, QString());
+        QList<QByteArray> vertices, groups;
+        QList<QList<QByteArray>> facesByGroup;
+        for (const QByteArray& line : h.Read("out.obj").split('\n')) {
+            if (line.startsWith("v "))
+                vertices << line.mid(2);
+            else if (line.startsWith("g ")) {
+                groups << line.mid(2);
+                facesByGroup << QList<QByteArray>{};
+            } else if (line.startsWith("f ") && !facesByGroup.isEmpty())
+                facesByGroup.last() << line.mid(2);
+        }
+        const TP3dBuilder robot = Robot(), lamp = Lamp(), room = Room();
+        const int first = int(robot.Points.size() + lamp.Points.size());
+        QCOMPARE(vertices.size(), first + int(room.Points.size()));
+        QCOMPARE(vertices[first], QByteArray("-6 -3 -8"));           // (-5, -1, -5) less (1, 2, 3)
+        QCOMPARE(vertices[first + 8], QByteArray("0 0 0"));          // the right angle itself
+        QCOMPARE(groups.last(), QByteArray("environment"));
+        // The floor's six faces and the other proxy's triangle; the seat's triangle is hidden.
+        QCOMPARE(facesByGroup.last().size(), 7);
+        QCOMPARE(facesByGroup.last().last(), QByteArray::number(first + 12) + " " + QByteArray::number(first + 13) + " " +
+                                                 QByteArray::number(first + 14));
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and

@@ -20,6 +20,11 @@ public:
     QQueue<QString> Files;
     QQueue<QString> Inputs;
     QQueue<unsigned> Colors;
+    // Choices from lists: each prompt is recorded (caption, prompt, then the items) with
+    // the entry it preselected; the answer is the next index queued, -1 (cancel) when none.
+    QList<QStringList> ItemPrompts;
+    QList<int> Preselected;
+    QQueue<int> Choices;
 
     void ShowMessage(const QString& text) override { Messages << text; }
     bool AskYesNo(const QString& text, const QString& caption) override
@@ -48,6 +53,12 @@ public:
     QString InputQuery(const QString&, const QString&, const QString& defaultText) override
     {
         return Inputs.isEmpty() ? defaultText : Inputs.dequeue();
+    }
+    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override
+    {
+        ItemPrompts << (QStringList{caption, prompt} + items);
+        Preselected << preselected;
+        return Choices.isEmpty() ? -1 : Choices.dequeue();
     }
 
 private:

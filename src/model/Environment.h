@@ -1,0 +1,38 @@
+#pragma once
+// The environment model: a second model shown around the edited one, shifted so that the
+// right-angle corner of one of its proxies sits at the edited model's origin. It is only
+// drawn; none of its selections becomes a component.
+#include "model/P3dmodell.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace EnvironmentText {
+inline const char* const NoMainModel = "Load Main-P3d file first!";
+inline const char* const NoProxies = "Enviromentmodell has no proxys to replace!";
+inline const char* const NoOffset = "Offset from enviroment model not found!";
+}  // namespace EnvironmentText
+
+using TModelList = std::vector<std::unique_ptr<TP3dModell>>;
+
+// The environment in the list, or null.
+TP3dModell* FindEnvironment(const TModelList& models);
+// Removes (and frees) the first environment of the list; false when there is none.
+bool RemoveEnvironment(TModelList& models);
+
+// The selections whose name contains "proxy:" (case-sensitive), in file order.
+std::vector<TSelection*> EnvironmentProxies(const TP3dModell& env);
+
+struct TEnvironmentPlacement {
+    bool Found = false;      // the offset was found and applied
+    int PolygonIndex = -1;   // the proxy's triangle, -1 when the proxy holds no polygon
+    TVec3 Offset;            // the right-angle corner taken off every point
+};
+
+// Places the environment for the chosen proxy: its first member polygon (in polygon order)
+// is hidden and its corners 0, 1, 2 become proxy corners; when the three corners have a
+// right angle, every display point becomes the stored point minus that corner. Otherwise
+// (no member polygon, no right angle, corners naming no point) the display points stay
+// as they are and Found is false: the caller shows EnvironmentText::NoOffset.
+TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy);
