@@ -120,7 +120,9 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
     {
         const int frame = index.row();
-        if (frame >= Anim_.Doc.FrameCount())
+        // Set once when the editor opens: the frame changes under the typing, and the
+        // text the user is typing must not be replaced by it.
+        if (frame >= Anim_.Doc.FrameCount() || editor->property(kOriginalTime).isValid())
             return;
         const float time = Anim_.Doc.AnimFrames[size_t(frame)].Time;
         editor->setProperty(kOriginalTime, time);

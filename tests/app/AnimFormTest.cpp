@@ -1,11 +1,15 @@
 // The animation document operations and the RTM commands, driven through the main window.
 #include "FormFixture.h"
 #include "app/FrameGrid.h"
+#include "model/Selectcomponents.h"
+#include "widgets/Chart.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 
+#include <QLineEdit>
 #include <QLCDNumber>
+#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
 #include <QTableWidget>
@@ -86,41 +90,22 @@ private slots:
                                                       QString("%2").leftJustified(32) + " -> %2");
     }
 
-    void failedLoads_data()
+    // The controls follow a failed load to the empty document (the load's own cases are
+    // the controller's tests).
+    void failedLoadEmptiesTheControls()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("message");
-        TFile magic = Walk(3), foreign = Walk(3), cut = Walk(3), huge = Walk(2);
-        magic.Magic = "RTM_0102";
-        foreign.Frames[2].Records[1].Name = "tail";
-        cut.TruncateAt = RtmBuild::ExpectedSize(3, 3) - 1;
-        huge.FrameCount = 0x7FFFFFFF;
-        QTest::newRow("magic") << RtmBuild::Build(magic) << "Incorrect Format!";
-        QTest::newRow("name not in header") << RtmBuild::Build(foreign) << "Component Name not in Header!";
-        QTest::newRow("cut short") << RtmBuild::Build(cut) << "Incorrect Format!";
-        QTest::newRow("counts beyond the file") << RtmBuild::Build(huge) << "Incorrect Format!";
-        QTest::newRow("no file") << QByteArray("none") << "Cannot open file %1";
-    }
-    void failedLoads()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, message);
         FormFixture fx;
         TMainForm& f = StartWith(fx, 4);
-        if (bytes != "none")
-            fx.Write("bad.rtm", bytes);
+        f.SetActStep(2);
+        fx.Write("bad.rtm", "RTM_0102");
         f.LoadAnimation(fx.Path("bad.rtm"));
-        QCOMPARE(fx.Dialogs.Messages, QStringList{message.arg(fx.Path("bad.rtm"))});
-        // A failed load never leaves the previous or a half-read document behind.
-        QVERIFY(f.Doc.AnimFrames.empty());
-        QCOMPARE(f.Doc.AnimSelections.Count(), 0);
-        QCOMPARE(f.Doc.AnimStepCount, 0);
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"Incorrect Format!"});
         QCOMPARE(f.D_Steps->intValue(), 0);  // not the count of the animation that is gone
-        QVERIFY(f.Doc.AnimFileName.isEmpty());
-        QVERIFY(!f.Doc.LoadingAnim);
+        QCOMPARE(f.D_ActStep->intValue(), 0);
+        QCOMPARE(f.AnimSlider->maximum(), 0);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
         QCOMPARE(f.G_Frames->Rows(), 1);
-        QCOMPARE(f.E_TM_x->value(), 0.0);
+        QCOMPARE(f.E_TM_z->value(), 0.0);
     }
 
     void loadAnimMenu()
@@ -159,45 +144,12 @@ private slots:
         fx.Dialogs.Files.enqueue(fx.Path("x.rtm"));
         f.SaveAnimAs1->trigger();  // the dialog comes first, then the complaint
         QCOMPARE(fx.Dialogs.Messages, QStringList{"No Animation found!"});
-        QVERIFY(!QFile::exists(fx.Path("x.rtm")));
-
         fx.Write("walk.rtm", RtmBuild::Build(Walk(3)));
         f.LoadAnimation(fx.Path("walk.rtm"));
         fx.Dialogs.Messages.clear();
         QVERIFY(!f.SaveAnimationTo(fx.Path("no/such/folder/x.rtm")));
         QVERIFY(fx.Dialogs.Messages.value(0).startsWith("Cannot write file"));
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
-
-        f.Doc.AnimFrames[1].Entries.pop_back();  // an inconsistent document is not written
-        fx.Write("old.rtm", "old");
-        QVERIFY(!f.SaveAnimationTo(fx.Path("old.rtm")));
-        QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("[internal Error] ActAnimEntry is Null!"));
-        QCOMPARE(fx.Read("old.rtm"), QByteArray("old"));
-    }
-
-    void setActStepClamps_data()
-    {
-        QTest::addColumn<int>("frames");
-        QTest::addColumn<int>("step");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("past the end") << 3 << 5 << 2;
-        QTest::newRow("negative") << 3 << -1 << 0;
-        QTest::newRow("inside") << 3 << 1 << 1;
-        QTest::newRow("no frames") << 0 << 4 << 0;
-    }
-    void setActStepClamps()
-    {
-        QFETCH(int, frames);
-        QFETCH(int, step);
-        QFETCH(int, expected);
-        FormFixture fx;
-        TMainForm& f = StartWith(fx, frames);
-        f.SetActStep(step);
-        QCOMPARE(f.Doc.ActAnimStep, expected);
-        QCOMPARE(f.AnimSlider->value(), expected);
-        if (frames > 0)
-            QCOMPARE(f.G_Frames->currentIndex().row(), expected);
     }
 
     void steppingControls()
@@ -220,37 +172,21 @@ private slots:
         QCOMPARE(f.AnimSlider->maximum(), 49);
     }
 
-    void deleteFrame_data()
+    // The buttons act on the press and show what stopped them.
+    void frameButtons()
     {
-        QTest::addColumn<int>("frames");
-        QTest::addColumn<int>("current");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("currentAfter");
-        QTest::newRow("last frame current") << 4 << 3 << "" << 2;
-        QTest::newRow("middle frame current") << 4 << 1 << "" << 1;
-        QTest::newRow("two frames left") << 2 << 0 << "Only two Animsteps left!" << 0;
-        QTest::newRow("no animation") << 0 << 0 << "No Anim Steps!" << 0;
-    }
-    void deleteFrame()
-    {
-        QFETCH(int, frames);
-        QFETCH(int, current);
-        QFETCH(QString, message);
-        QFETCH(int, currentAfter);
         FormFixture fx;
-        TMainForm& f = StartWith(fx, frames);
-        f.SetActStep(current);
-        const float nextTime = current + 1 < frames ? f.Doc.AnimFrames[size_t(current + 1)].Time : -1;
-        QTest::mouseClick(f.B_DelAnim, Qt::LeftButton);
-        const bool deleted = message.isEmpty();
-        QCOMPARE(fx.Dialogs.Messages, deleted ? QStringList() : QStringList{message});
-        QCOMPARE(f.Doc.AnimStepCount, deleted ? frames - 1 : frames);
-        QCOMPARE(f.Doc.FrameCount(), f.Doc.AnimStepCount);
-        QCOMPARE(f.Doc.ActAnimStep, currentAfter);
-        if (deleted && current + 1 < frames)  // the same index now names the following frame
-            QCOMPARE(f.Doc.AnimFrames[size_t(current)].Time, nextTime);
-        if (frames > 0)
-            QCOMPARE(f.Doc.AnimFrames.back().Time, 1.0f);
+        TMainForm& f = StartWith(fx, 3);
+        f.SetActStep(2);
+        QTest::mousePress(f.B_DelAnim, Qt::LeftButton);
+        QCOMPARE(f.Doc.AnimStepCount, 2);
+        QCOMPARE(f.D_Steps->intValue(), 2);
+        QCOMPARE(f.G_Frames->currentIndex().row(), 1);  // the new last frame
+        QTest::mousePress(f.B_DelAnim, Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"Only two Animsteps left!"});
+        QTest::mousePress(f.B_Append, Qt::LeftButton);
+        QCOMPARE(f.Doc.AnimStepCount, 3);
+        QCOMPARE(f.D_ActStep->intValue(), 2);
     }
 
     void unloadAsksFirst()
@@ -280,6 +216,81 @@ private slots:
         QVERIFY(!f.B_Play->isChecked());
         f.E_TM_y->setValue(1.1);
         QCOMPARE(f.Doc.TotalMove[1], 1.1f);
+
+        fx.Write("walk.rtm", RtmBuild::Build(Walk(4)));
+        f.LoadAnimation(fx.Path("walk.rtm"));
+        f.SetActStep(2);
+        f.B_Play->click();  // playing: from frame 0, red caption, the 2D views empty
+        QVERIFY(f.Playing());
+        QCOMPARE(f.Doc.ActAnimStep, 0);
+        QVERIFY(f.B_Play->styleSheet().contains("red"));
+        f.RefreshDisplay();
+        QCOMPARE(f.FrontView1->Items().LineCount(), 0);
+        f.B_Play->click();  // stopped: the segment's target frame is shown exactly
+        f.PlayTimerTimer();
+        QVERIFY(!f.Playing());
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+        QCOMPARE(f.Doc.PlayFraction, 0.0);
+        QVERIFY(!f.B_Play->styleSheet().contains("red"));
+        QVERIFY(f.FrontView1->Items().LineCount() > 0 || f.TreeComponents().empty());
+    }
+
+    // The grid: a click makes a frame current, typing retimes it, the commit sorts and a
+    // text that is no time puts the old one back.
+    void gridSelectsAndRetimes()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWith(fx, 4);  // times 0, 1/3, 2/3, 1
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        TFrameGrid* g = f.G_Frames;
+        const auto cell = [g](int frame, int column) { return g->visualRect(g->model()->index(frame, column)).center(); };
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell(2, 0));
+        QCOMPARE(f.Doc.ActAnimStep, 2);
+        QTest::keyClick(g, Qt::Key_Up);  // the keys step through the frames too
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+        const auto doubleClick = [g, &cell](int frame) {  // F2 is "Save Settings"
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell(frame, 1));
+            QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell(frame, 1));
+        };
+        doubleClick(1);
+        QWidget* editor = g->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, QString::number(0.8).replace('.', QLocale::system().decimalPoint()));
+        QCOMPARE(f.Doc.AnimFrames[1].Time, 0.8f);  // stored while typing, not yet sorted
+        QVERIFY(!f.Doc.AnimFrames[2].TimeValid);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(f.Doc.AnimFrames[1].Time, 2 / 3.0f);  // committed (queued by the view): sorted
+        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.8f);
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+
+        doubleClick(2);
+        editor = g->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, QStringLiteral("0x"));  // "0" is a time, "0x" is not
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());
+        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.8f);
+        QCOMPARE(g->model()->flags(g->model()->index(3, 1)) & Qt::ItemIsEditable, Qt::NoItemFlags);  // the last frame
+    }
+
+    // "New Animation..." clears and opens the selection window without blocking the tree;
+    // "Accept" builds the animation from the tree's selection and closes it.
+    void newAnimationWindow()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWith(fx, 3);
+        fx.Dialogs.Answers << true;
+        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Questions.size(), 1);
+        QVERIFY(f.Doc.AnimFrames.empty());
+        QVERIFY(F_SelectComponents->isVisible());
+        QVERIFY(!F_SelectComponents->isModal());
+        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);  // nothing selected
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});
+        QVERIFY(!F_SelectComponents->isVisible());
+        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
     }
 };
 
