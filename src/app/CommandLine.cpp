@@ -1,4 +1,6 @@
 #include "app/CommandLine.h"
+#include "anim/AnimController.h"
+#include "anim/Playback.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
 #include "app/HeadlessEditor.h"
@@ -64,6 +66,7 @@ const char* ModeName(Mode m)
     case Mode::Check: return "check";
     case Mode::Export: return "export";
     case Mode::Render: return "render";
+    case Mode::New: return "new";
     default: return "the editor";
     }
 }
@@ -100,6 +103,14 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             if (!ok || n < 0)
                 return fail(QStringLiteral("--frame needs a frame number from 0 on"));
             c.Frame = n;
+            given << a;
+        } else if (a == QLatin1String("--time")) {
+            const auto v = takesValue();
+            bool ok = false;
+            const double t = v ? v->toDouble(&ok) : -1;
+            if (!ok || !(t >= 0 && t <= 1))
+                return fail(QStringLiteral("--time needs a number from 0 to 1"));
+            c.Time = t;
             given << a;
         } else if (a == QLatin1String("--offset")) {
             const auto v = takesValue();
@@ -160,6 +171,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             c.Kind = Mode::Export;
         } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("render")) {
             c.Kind = Mode::Render;
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("new")) {
+            c.Kind = Mode::New;
         } else if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1)) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
@@ -170,9 +183,10 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
     static const TOptionUse uses[] = {
         {"--json", {Mode::Info}},
         {"--frame", {Mode::Export, Mode::Render}},
+        {"--time", {Mode::Export, Mode::Render}},
         {"--offset", {Mode::Export, Mode::Render}},
         {"--no-total-move", {Mode::Export, Mode::Render}},
-        {"-o", {Mode::Export, Mode::Render}},
+        {"-o", {Mode::Export, Mode::Render, Mode::New}},
         {"--view", {Mode::Render}},
         {"--size", {Mode::Render}},
         {"--environment", {Mode::Export, Mode::Render}},
@@ -205,8 +219,18 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             return fail(QStringLiteral("%1 needs -o OUTPUT").arg(QLatin1String(ModeName(c.Kind))));
         if (c.Frame && c.Files.size() < 2)
             return fail(QStringLiteral("--frame needs an animation"));
+        if (c.Time && c.Files.size() < 2)
+            return fail(QStringLiteral("--time needs an animation"));
+        if (c.Time && c.Frame)
+            return fail(QStringLiteral("--frame and --time exclude each other"));
         if (!c.Proxy.isEmpty() && c.Environment.isEmpty())
             return fail(QStringLiteral("--proxy needs --environment"));
+        break;
+    case Mode::New:
+        if (c.Files.isEmpty())
+            return fail(QStringLiteral("new takes a model and the components to animate"));
+        if (c.Output.isEmpty())
+            return fail(QStringLiteral("new needs -o OUTPUT"));
         break;
     default:
         break;
@@ -221,7 +245,7 @@ bool TCommandLine::IsModelInfo() const
 
 bool TCommandLine::NeedsWidgets() const
 {
-    return Kind == Mode::Check || Kind == Mode::Export || Kind == Mode::Render || IsModelInfo();
+    return Kind == Mode::Check || Kind == Mode::Export || Kind == Mode::Render || Kind == Mode::New || IsModelInfo();
 }
 
 bool TCommandLine::NeedsOpenGL() const { return Kind == Mode::Render && Render != Picture::View2d; }
@@ -233,12 +257,13 @@ QString UsageText()
         "       torvane-anim info FILE.rtm [--json]\n"
         "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
         "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
-        "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
+        "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]] -o OUT.obj\n"
-        "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
+        "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
         "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
-        "       (--view 3d and --view all need a display with OpenGL)\n");
+        "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
+        "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
 }
 
 namespace {
@@ -310,6 +335,15 @@ int PrepareScene(const TCommandLine& cmd, THeadlessEditor& editor, QTextStream& 
         }
         form.SetActStep(*cmd.Frame);
     }
+    if (cmd.Time) {
+        // As playback shows it that far through one pass, every drawing step taking no time.
+        const TPlaybackPose pose = PlaybackPoseAt(form.Doc.AnimFrames, *cmd.Time);
+        form.SetActStep(pose.Frame);
+        if (pose.Fraction > 0) {
+            form.Doc.PlayFraction = pose.Fraction;
+            form.ShowInterpolated(pose.Fraction);
+        }
+    }
     if (cmd.Offset) {
         form.OffX->setValue((*cmd.Offset)[0]);
         form.OffY->setValue((*cmd.Offset)[1]);
@@ -331,6 +365,34 @@ QString SceneComment(const TCommandLine& cmd, const TMainForm& form)
     else
         c += QStringLiteral("\nrest pose");
     return c;
+}
+
+// The animation "New Animation..." then "Accept" builds with the named components selected
+// in the tree, in that order: each with its subtree, each name once.
+int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
+{
+    THeadlessEditor editor(cmd.Home, err);
+    if (!editor.LoadModel(cmd.Files[0]))
+        return ExitFileError;
+    TMainForm& form = editor.Form();
+    form.TV_EditComponents->clearSelection();
+    for (const QString& name : cmd.Files.mid(1)) {
+        QTreeWidgetItem* node = form.FindNodeByName(name);
+        if (!node) {
+            err << QStringLiteral("Component %1 not found in %2").arg(name, FileNamePart(cmd.Files[0])) << Qt::endl;
+            return ExitFileError;
+        }
+        node->setSelected(true);
+    }
+    if (const QString refused = form.Anim->CreateNewAnimation(form.SelectedSubtreeNames()); !refused.isEmpty()) {
+        err << refused << Qt::endl;
+        return ExitFileError;
+    }
+    if (const QString error = form.Anim->SaveAnimation(cmd.Output); !error.isEmpty()) {
+        err << error << Qt::endl;
+        return ExitFileError;
+    }
+    return ExitOk;
 }
 
 int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
@@ -469,6 +531,8 @@ int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         return RunExport(cmd, out, err);
     case Mode::Render:
         return RunRender(cmd, out, err);
+    case Mode::New:
+        return RunNew(cmd, out, err);
     case Mode::Usage:
         err << QStringLiteral("torvane-anim: ") << cmd.Error << Qt::endl << UsageText();
         err.flush();

@@ -9,6 +9,8 @@
 //          [--environment FILE.p3d [--proxy NAME]] -o OUT.obj
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH] -o OUT.png
+//   new MODEL.p3d COMPONENT... -o OUT.rtm   the animation "New Animation..." builds
+// export and render take --time T (0..1) in place of --frame: the pose playback shows then.
 // render --view 3d and --view all need a display with OpenGL.
 // --home DIR replaces the executable's folder (settings file and data folders).
 #include "pose/ViewGeometry.h"
@@ -20,12 +22,13 @@
 class QTextStream;
 
 struct TCommandLine {
-    enum class Mode { Gui, Info, Check, Export, Render, Usage };
+    enum class Mode { Gui, Info, Check, Export, Render, New, Usage };
     Mode Kind = Mode::Gui;
     QString Home;
     QStringList Files;
     bool Json = false;
     std::optional<int> Frame;
+    std::optional<double> Time;  // --time: 0 .. 1 of one pass of playback
     std::optional<std::array<double, 3>> Offset;
     bool NoTotalMove = false;
     TViewKind View = TViewKind::Front;

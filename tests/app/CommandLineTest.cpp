@@ -3,6 +3,7 @@
 #include "support/LpvBuilder.h"
 #include "support/P3dBuilder.h"
 #include "support/RtmBuilder.h"
+#include "anim/Rtm.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 
@@ -163,6 +164,10 @@ private slots:
         QTest::newRow("environment unreadable") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/bad.p3d", "-o", "%1/out.obj"} << 1 << "Incorrect Format!\nEnviromentmodell has no proxys to replace!" << "";
         QTest::newRow("environment without offset") << QStringList{"render", "%1/robot.p3d", "--environment", "%1/room.p3d", "--proxy", "proxy:bad.01", "-o", "%1/out.png"} << 1 << "Offset from enviroment model not found!" << "";
         QTest::newRow("environment proxy not there") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "--proxy", "proxy:sofa.01", "-o", "%1/out.obj"} << 1 << "\"proxy:sofa.01\" is not one of: proxy:seat.01, proxy:bad.01" << "";
+        QTest::newRow("time beyond one pass") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--time", "1.5", "-o", "%1/o.obj"} << 2 << "--time needs a number from 0 to 1" << "";
+        QTest::newRow("frame and time") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--time", "0.5", "--frame", "1", "-o", "%1/o.obj"} << 2 << "--frame and --time exclude each other" << "";
+        QTest::newRow("new without components") << QStringList{"new", "%1/robot.p3d", "-o", "%1/o.obj"} << 1 << "Nothing selected!" << "";
+        QTest::newRow("new with an unknown component") << QStringList{"new", "%1/robot.p3d", "arm", "tail", "-o", "%1/o.obj"} << 1 << "Component tail not found in robot.p3d" << "";
         QTest::newRow("check two missing") << QStringList{"check", "%1/robot.p3d", "%1/odd.rtm"} << 3 << "" << QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32);
     }
     void exitCodes()
@@ -188,6 +193,19 @@ private slots:
         QVERIFY(!QFile::exists(h.Path("out.obj")) && !QFile::exists(h.Path("o.obj")) && !QFile::exists(h.Path("out.png")));
     }
 
+    // "new" takes each named component with its subtree, in the order named.
+    void newAnimation()
+    {
+        Home h;
+        WriteRobot(h);
+        QCOMPARE(Run(h, {"new", "%1/robot.p3d", "arm", "leg", "hand", "-o", "%1/new.rtm"}).Code, 0);
+        TAnimDocument doc;
+        QCOMPARE(ReadRtm(h.Read("new.rtm"), doc), QString());
+        QCOMPARE(doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
+        QCOMPARE(doc.FrameCount(), 1);
+        QCOMPARE(doc.AnimFrames[0].Entries[2].Matrix, IdentityMatrix12f);
+    }
+
     // The robot with the arm animated: every coordinate of the OBJ is the posed one.
     void exportPosedModel_data()
     {
@@ -200,6 +218,8 @@ private slots:
         QTest::newRow("rest pose with offset") << QStringList{"--offset", "1,0,0"} << false << TPoint3{1, 0, 0} << TPoint3{};
         QTest::newRow("last frame") << QStringList{"--frame", "4"} << true << TPoint3{} << TPoint3{0, 0, 8};
         QTest::newRow("no total move") << QStringList{"--frame", "4", "--no-total-move"} << true << TPoint3{} << TPoint3{};
+        // Playback's pose 0.5625 through: frame 2 and a quarter of the way on, which the shift follows.
+        QTest::newRow("time between frames") << QStringList{"--time", "0.5625"} << true << TPoint3{} << TPoint3{0, 0, 4.5};
         QTest::newRow("offset turns with the arm") << QStringList{"--offset", "1,0.5,-2"} << true << TPoint3{1, 0.5, -2} << TPoint3{};
     }
     void exportPosedModel()
