@@ -2,11 +2,13 @@
 // and prints each figure next to a floor measured in the same run, so the ratios hold on
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
-// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh paint3d)
+// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh paint3d frames)
 // paint3d needs OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
 
+#include "anim/AnimController.h"
+#include "app/FrameGrid.h"
 #include "app/Main.h"
 #include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
@@ -24,6 +26,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -602,6 +606,146 @@ std::vector<TCase> Paint3dCases(TContext& cx)
     return cases;
 }
 
+// ---- Frames: one playback step on the 100k model against showing a frame (both as
+// playback draws: no 2D outlines, the 3D paint when OpenGL is there), and the frame-list
+// operations on a 10,000-frame animation through the controller, the display refresh
+// left out, each within 2 ms; the grid's repaint at 10,000 frames against 10.
+constexpr int LongAnimFrames = 10000;
+constexpr int LongAnimComponents = 10;
+constexpr double FrameOpMs = 2;
+
+std::vector<TCase> FrameCases(TContext& cx)
+{
+    TMainForm& f = *cx.Form;
+    std::vector<TCase> cases;
+
+    auto m = std::make_shared<TRefreshModel>();
+    m->Name = QStringLiteral("100k");
+    m->Polygons = m->Vertices = 100000;
+    m->Components = 100;
+    m->Model = cx.Path(QStringLiteral("models/refresh100k.p3d"));
+    m->Anim = cx.Path(QStringLiteral("anims/refresh100k.rtm"));
+    if (!QFileInfo::exists(m->Model) &&
+        (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, m->Polygons, m->Components)) ||
+         !WriteInput(QDir(f.Paths.LinkDataDir).filePath(QStringLiteral("refresh100k.lpv")),
+                     BenchInputs::Linking(m->Components)) ||
+         !WriteInput(m->Anim, BenchInputs::PosedAnimation(m->Components, 4)))) {
+        std::fprintf(stderr, "cannot write the frame inputs in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    auto gl = std::make_shared<TPaint3dState>();
+    if (!gl->Gl.Create(Paint3dWidth, Paint3dHeight, &gl->Error))
+        std::printf("play step: no OpenGL here, timed without the 3D paint (%s)\n", qPrintable(gl->Error));
+    const auto paint = [&f, gl] {
+        if (!gl->Error.isEmpty())
+            return;
+        f.Prepare3dScene(gl->Scene);
+        Gl3dPaint(f.Camera3d, f.Paint3dOptions(), gl->Scene);
+        glFinish();
+    };
+    TCase play;
+    play.Name = QStringLiteral("play step 100k");
+    play.FloorName = QStringLiteral("frame step");
+    play.GoalRatio = 1.1;
+    play.MinRuns = 11;
+    auto error = std::make_shared<QString>();
+    play.Prepare = [&cx, &f, m, gl, error] {
+        *error = EnsureLoaded(cx, *m);
+        const QSignalBlocker block(f.B_Play);
+        f.B_Play->setChecked(true);  // as while playing: the 2D views stay empty
+        if (gl->Error.isEmpty()) {
+            gl->Gl.MakeCurrent();
+            Gl3dInit();
+            Gl3dResize(Paint3dWidth, Paint3dHeight);
+        }
+    };
+    play.Run = [&f, paint] {
+        f.ShowInterpolated(0.37);
+        paint();
+    };
+    play.Floor = [&f, paint] {
+        f.ApplyFrame(1);
+        paint();
+    };
+    play.Check = [&f, error]() -> QString {
+        const QSignalBlocker block(f.B_Play);
+        f.B_Play->setChecked(false);
+        return *error;
+    };
+    cases.push_back(play);
+
+    // The long animation, read once into a controller of its own: nothing is drawn.
+    const QString longPath = cx.Path(QStringLiteral("anims/long.rtm"));
+    if (!QFileInfo::exists(longPath) &&
+        !WriteInput(longPath, BenchInputs::Animation(LongAnimComponents, LongAnimFrames))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(longPath));
+        return cases;
+    }
+    auto source = std::make_shared<TAnimController>();
+    auto anim = std::make_shared<TAnimController>();
+    if (QString e = source->LoadAnimation(longPath); !e.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(e));
+        return cases;
+    }
+    const auto fresh = [source, anim] {  // every run starts from the same 10,000 frames
+        anim->ClearAnimation();
+        anim->Doc.AnimFrames = source->Doc.AnimFrames;
+        anim->Doc.AnimSelections = source->Doc.AnimSelections;
+        anim->SetStepCount(source->Doc.FrameCount());
+        anim->SetActStep(LongAnimFrames / 2);
+    };
+    const auto op = [&](const QString& name, std::function<void()> run) {
+        TCase c;
+        c.Name = name;
+        c.FloorName = QStringLiteral("budget");
+        c.FloorMs = FrameOpMs;
+        c.GoalRatio = 1;
+        c.MinRuns = 11;
+        c.Prepare = fresh;
+        c.Run = std::move(run);
+        c.Check = [anim]() -> QString {
+            return anim->Doc.FrameCount() == anim->Doc.AnimStepCount ? QString() : QStringLiteral("frames and count differ");
+        };
+        cases.push_back(c);
+    };
+    op(QStringLiteral("insert after 10k"), [anim] { anim->InsertFrameAfter(); });
+    op(QStringLiteral("delete frame 10k"), [anim] { anim->DeleteCurrentFrame(); });
+    op(QStringLiteral("retime 10k"), [anim] { anim->RetimeFrame(100, 0.9f, true); });
+
+    // The grid over 10,000 frames paints only the rows in sight: as fast as over 10.
+    auto small = std::make_shared<TAnimController>();
+    small->CreateNewAnimation({QStringLiteral("a")});
+    for (int i = 0; i < 9; ++i)
+        small->InsertFrameAfter();
+    auto grids = std::make_shared<std::pair<std::unique_ptr<TFrameGrid>, std::unique_ptr<TFrameGrid>>>();
+    grids->first = std::make_unique<TFrameGrid>(*anim, nullptr);
+    grids->second = std::make_unique<TFrameGrid>(*small, nullptr);
+    auto image = std::make_shared<QImage>(grids->first->width(), 300, QImage::Format_RGB32);
+    TCase grid;
+    grid.Name = QStringLiteral("grid 10k");
+    grid.FloorName = QStringLiteral("grid 10");
+    grid.GoalRatio = 1.5;
+    grid.MinRuns = 11;
+    grid.Prepare = [fresh, grids, image] {
+        fresh();
+        for (TFrameGrid* g : {grids->first.get(), grids->second.get()}) {
+            g->resize(image->size());
+            g->SyncRows();
+        }
+    };
+    grid.Run = [grids, image] {
+        grids->first->SyncRows();
+        grids->first->scrollTo(grids->first->model()->index(LongAnimFrames / 2, 0));
+        grids->first->render(image.get());
+    };
+    grid.Floor = [grids, image] {
+        grids->second->SyncRows();
+        grids->second->render(image.get());
+    };
+    cases.push_back(grid);
+    return cases;
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -612,6 +756,7 @@ const TGroup Groups[] = {
     {"rtm", AnimationCases},
     {"refresh", RefreshCases},
     {"paint3d", Paint3dCases},
+    {"frames", FrameCases},
 };
 
 struct TResult {
@@ -743,7 +888,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|paint3d...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|paint3d|frames...]\n");
             return 2;
         } else
             only << args[i];

@@ -2,7 +2,7 @@
 # Builds the benchmark (Release, in build-bench/) and runs it; arguments go to it, e.g.
 #   scripts/bench.sh --runs 9 rtm
 # It prints each figure next to its floor and the ratio; missed goals are marked MISSED.
-# The 3D paints (group paint3d) need OpenGL: they run on the X display, or under Xvfb with
+# The 3D paints (groups paint3d and frames) need OpenGL: they run on the X display, or under Xvfb with
 # the software renderer when there is none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,13 +23,13 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --runs) options+=("$1" "$2"); shift 2 ;;
     -*) options+=("$1"); shift ;;
-    paint3d) groups+=("$1"); gl=yes; shift ;;
+    paint3d|frames) groups+=("$1"); gl=yes; shift ;;
     *) groups+=("$1"); shift ;;
   esac
 done
 if [ ${#groups[@]} -eq 0 ]; then
   QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$bench" "${options[@]}" p3d rtm refresh
-  run3d "${options[@]}" paint3d
+  run3d "${options[@]}" paint3d frames
 elif [ "$gl" = yes ]; then
   run3d "${options[@]}" "${groups[@]}"
 else
