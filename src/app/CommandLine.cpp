@@ -64,6 +64,7 @@ const char* ModeName(Mode m)
     case Mode::Check: return "check";
     case Mode::Export: return "export";
     case Mode::Render: return "render";
+    case Mode::Frames: return "frames";
     default: return "the editor";
     }
 }
@@ -85,6 +86,14 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
                 return std::nullopt;
             return args[++i];
         };
+        if (c.Kind == Mode::Frames) {
+            QString opError;
+            if (ParseFrameOp(args, i, c.FrameOps, opError)) {
+                if (!opError.isEmpty())
+                    return fail(opError);
+                continue;
+            }
+        }
         if (a == QLatin1String("--home")) {
             const auto v = takesValue();
             if (!v)
@@ -160,6 +169,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             c.Kind = Mode::Export;
         } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("render")) {
             c.Kind = Mode::Render;
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("frames")) {
+            c.Kind = Mode::Frames;
         } else if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1)) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
@@ -168,11 +179,11 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
     }
 
     static const TOptionUse uses[] = {
-        {"--json", {Mode::Info}},
+        {"--json", {Mode::Info, Mode::Frames}},
         {"--frame", {Mode::Export, Mode::Render}},
         {"--offset", {Mode::Export, Mode::Render}},
         {"--no-total-move", {Mode::Export, Mode::Render}},
-        {"-o", {Mode::Export, Mode::Render}},
+        {"-o", {Mode::Export, Mode::Render, Mode::Frames}},
         {"--view", {Mode::Render}},
         {"--size", {Mode::Render}},
         {"--environment", {Mode::Export, Mode::Render}},
@@ -196,6 +207,10 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
     case Mode::Check:
         if (c.Files.size() != 2)
             return fail(QStringLiteral("check takes a model and an animation"));
+        break;
+    case Mode::Frames:
+        if (c.Files.size() != 1)
+            return fail(QStringLiteral("frames takes one animation"));
         break;
     case Mode::Export:
     case Mode::Render:
@@ -233,6 +248,10 @@ QString UsageText()
         "       torvane-anim info FILE.rtm [--json]\n"
         "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
         "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
+        "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n"
+        "                    OP: --at N | --insert-after | --delete | --retime N=TIME\n"
+        "                        | --select F-L | --linearize | --mirror | --move T | --copy T\n"
+        "                        | --delete-range\n"
         "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]] -o OUT.obj\n"
         "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z]\n"
@@ -469,6 +488,8 @@ int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         return RunExport(cmd, out, err);
     case Mode::Render:
         return RunRender(cmd, out, err);
+    case Mode::Frames:
+        return RunFramesCommand(cmd, out, err);
     case Mode::Usage:
         err << QStringLiteral("torvane-anim: ") << cmd.Error << Qt::endl << UsageText();
         err.flush();
