@@ -13,6 +13,7 @@
 #include <QStatusTipEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -280,7 +281,9 @@ void TF_FrameManipulator::RChartMouseDown(double x, double y, Qt::MouseButton bu
 
 void TF_FrameManipulator::RChartMouseMove(double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
 {
-    Panels_[2]->setText(QStringLiteral("Over Timestep:") + QString::number(static_cast<long long>(std::trunc(x + 0.5))));
+    // Far out in a zoomed or panned chart x can exceed any integer; the read-out stops there.
+    const double nearest = std::isfinite(x) ? std::clamp(std::trunc(x + 0.5), -1e15, 1e15) : 0.0;
+    Panels_[2]->setText(QStringLiteral("Over Timestep:") + QString::number(static_cast<long long>(nearest)));
     if (!Selecting() || !Pressed_ || !(buttons & Qt::LeftButton))
         return;
     TChartItems& chart = RChart->Items();
