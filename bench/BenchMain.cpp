@@ -2,13 +2,15 @@
 // and prints each figure next to a floor measured in the same run, so the ratios hold on
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
-// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh paint3d frames)
+// usage: torvane-bench [--runs N] [--keep] [GROUP...]
+//        (groups: p3d rtm refresh paint3d frames timer browser)
 // paint3d needs OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
 
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
+#include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "model/ComponentTree.h"
 #include "model/P3dmodell.h"
@@ -17,6 +19,7 @@
 #include "pose/Pose.h"
 #include "support/ScriptedDialogs.h"
 #include "view3d/OffscreenGl.h"
+#include "view3d/Framemanipulator.h"
 #include "view3d/View3d.h"
 #include "widgets/Chart.h"
 
@@ -24,7 +27,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDirIterator>
 #include <QImage>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -746,6 +752,201 @@ std::vector<TCase> FrameCases(TContext& cx)
     return cases;
 }
 
+// ---- The frame timer on a 10,000-frame animation: the chart's rebuild and redraw and one
+// Ctrl-drag step through the window, and the five operations on the document alone.
+constexpr int TimerFrames = 10000;
+constexpr int TimerSelection = 5000;
+constexpr double OperationMs = 20;
+
+std::vector<TCase> TimerCases(TContext& cx)
+{
+    const QString path = cx.Path(QStringLiteral("timer.rtm"));
+    if (!WriteInput(path, BenchInputs::Animation(AnimComponents, TimerFrames))) {
+        std::fprintf(stderr, "cannot write the timer's animation in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    TMainForm& f = *cx.Form;
+    TF_FrameManipulator& w = *F_FrameManipulator;
+    auto image = std::make_shared<QImage>();
+    auto error = std::make_shared<QString>();
+    const auto paint = [&w, image] {
+        if (image->size() != w.RChart->size())
+            *image = QImage(w.RChart->size(), QImage::Format_RGB32);
+        w.RChart->render(image.get());
+    };
+    const auto ensure = [&f, &w, path, error] {
+        if (f.Doc.FrameCount() == TimerFrames && f.Doc.AnimFileName == path)
+            return;
+        f.LoadAnimation(path);
+        if (f.Doc.FrameCount() != TimerFrames)
+            *error = QStringLiteral("the animation did not load");
+        w.show();
+        w.SelFirst = TimerSelection / 2;
+        w.SelLast = TimerSelection / 2 + TimerSelection - 1;
+        w.RefreshFrameTimerChart();
+    };
+    std::vector<TCase> cases;
+
+    TCase refresh;
+    refresh.Name = QStringLiteral("timer chart");
+    refresh.FloorName = QStringLiteral("no items");
+    refresh.BudgetName = QStringLiteral("frame");
+    refresh.BudgetMs = FrameMs;
+    refresh.MinRuns = 11;
+    refresh.Prepare = ensure;
+    refresh.Run = [&w, paint] {
+        w.RefreshFrameTimerChart();
+        paint();
+    };
+    // The same paint of an empty chart: what any redraw of the window costs.
+    auto empty = std::make_shared<TChart>();
+    refresh.Floor = [empty, &w] {
+        if (empty->size() != w.RChart->size()) {
+            empty->resize(w.RChart->size());
+            empty->SetRims(46, 8, 30, 40);
+        }
+        QImage img(empty->size(), QImage::Format_RGB32);
+        empty->render(&img);
+    };
+    refresh.Check = [&w, error]() -> QString {
+        if (!error->isEmpty())
+            return *error;
+        return w.RChart->Items().Items().size() == 2 * size_t(TimerFrames) ? QString() : QStringLiteral("the chart lacks frames");
+    };
+    cases.push_back(refresh);
+
+    // A press with Ctrl on the first selected mark, then one step of the drag per run,
+    // alternately up and down by a pixel.
+    auto step = std::make_shared<int>(0);
+    TCase drag;
+    drag.Name = QStringLiteral("timer drag");
+    drag.FloorName = QStringLiteral("no items");
+    drag.BudgetName = QStringLiteral("frame");
+    drag.BudgetMs = FrameMs;
+    drag.MinRuns = 11;
+    drag.Prepare = [ensure, &w, step] {
+        ensure();
+        const QPointF at = w.RChart->ChartToPixel(w.SelFirst, 0.5);
+        QMouseEvent press(QEvent::MouseButtonPress, at, w.RChart->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::ControlModifier);
+        QCoreApplication::sendEvent(w.RChart, &press);
+        *step = 0;
+    };
+    drag.Run = [&w, step, paint] {
+        const QPointF at = w.RChart->ChartToPixel(w.SelFirst, 0.5) + QPointF(0, (++*step % 2) ? -1 : 1);
+        QMouseEvent move(QEvent::MouseMove, at, w.RChart->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+        QCoreApplication::sendEvent(w.RChart, &move);
+        paint();
+    };
+    drag.Floor = refresh.Floor;
+    drag.Check = [&w, error]() -> QString {
+        if (!error->isEmpty())
+            return *error;
+        int tagged = 0;
+        for (const TChartItem& it : w.RChart->Items().Items())
+            tagged += it.Class == TF_FrameManipulator::SelectedClass;
+        return tagged == 2 * TimerSelection ? QString() : QStringLiteral("%1 items selected").arg(tagged);
+    };
+    cases.push_back(drag);
+
+    // The operations on a controller of their own: nothing is connected to it, so no
+    // display refresh runs. The frames are restored before every run.
+    struct TOps {
+        TAnimController Anim;
+        std::vector<TAnimFrame> Frames;
+        QString Error;
+    };
+    auto ops = std::make_shared<TOps>();
+    if (const QString e = ops->Anim.LoadAnimation(path); !e.isEmpty())
+        ops->Error = e;
+    ops->Frames = ops->Anim.Doc.AnimFrames;
+    const int first = TimerSelection / 2, last = first + TimerSelection - 1;
+    const struct {
+        const char* Name;
+        std::function<TTimingResult(TAnimController&)> Op;
+    } timed[] = {
+        {"linearize", [first, last](TAnimController& a) { return a.LinearizeRange(first, last); }},
+        {"mirror", [first, last](TAnimController& a) { return a.MirrorRange(first, last); }},
+        {"move", [first, last](TAnimController& a) { return a.MoveRange(first, last, TimerFrames); }},
+        {"copy", [first, last](TAnimController& a) { return a.CopyRange(first, last, 1); }},
+        {"delete", [first, last](TAnimController& a) { return a.DeleteRange(first, last); }},
+    };
+    for (const auto& t : timed) {
+        auto result = std::make_shared<TTimingResult>();
+        TCase c;
+        c.Name = QStringLiteral("timer %1").arg(QLatin1String(t.Name));
+        c.FloorName = QStringLiteral("validate");
+        c.BudgetName = QStringLiteral("budget");
+        c.BudgetMs = OperationMs;
+        c.MinRuns = 7;
+        c.Prepare = [ops] {
+            ops->Anim.Doc.AnimFrames = ops->Frames;
+            ops->Anim.SetStepCount(int(ops->Frames.size()));
+            ops->Anim.SetActStep(0);
+        };
+        const auto op = t.Op;
+        c.Run = [ops, op, result] { *result = op(ops->Anim); };
+        // One pass of the time rules over the frames, which every operation ends with; for
+        // Copy, copying the block's frames with their entries, which it cannot do without.
+        if (QLatin1String(t.Name) == QLatin1String("copy")) {
+            c.FloorName = QStringLiteral("block copy");
+            c.Floor = [ops, first, last] {
+                std::vector<TAnimFrame> block(ops->Frames.begin() + first, ops->Frames.begin() + last + 1);
+                if (block.empty())
+                    std::fprintf(stderr, "no block\n");
+            };
+        } else {
+            c.Floor = [ops] { ValidateFrameTimes(ops->Anim.Doc.AnimFrames); };
+        }
+        c.Check = [ops, result]() -> QString {
+            if (!ops->Error.isEmpty())
+                return ops->Error;
+            return result->Done() ? QString() : QStringLiteral("not done: ") + result->Message;
+        };
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+// ---- The file browser listing a folder of 20,000 animations.
+constexpr int BrowserFiles = 20000;
+constexpr double BrowserMs = 200;
+
+std::vector<TCase> BrowserCases(TContext& cx)
+{
+    const QString dir = cx.Path(QStringLiteral("many"));
+    QDir().mkpath(dir);
+    for (int i = 0; i < BrowserFiles; ++i) {
+        QFile f(QDir(dir).filePath(QStringLiteral("anim%1.rtm").arg(i, 5, 10, QLatin1Char('0'))));
+        if (!f.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot write the browser's folder %s\n", qPrintable(dir));
+            return {};
+        }
+    }
+    TCase list;
+    list.Name = QStringLiteral("browser list");
+    list.FloorName = QStringLiteral("read dir");
+    list.BudgetName = QStringLiteral("budget");
+    list.BudgetMs = BrowserMs;
+    list.Prepare = [] { F_FileBrowser->SetRTMDir(QString()); };
+    list.Run = [dir] { F_FileBrowser->SetRTMDir(dir); };
+    // The folder's names read and nothing else.
+    list.Floor = [dir] {
+        QDirIterator it(dir, QDir::Files);
+        int n = 0;
+        while (it.hasNext()) {
+            it.next();
+            n += !it.fileName().isEmpty();
+        }
+        (void)n;
+    };
+    list.Check = []() -> QString {
+        const int n = F_FileBrowser->RTMFileListBox->count();
+        return n == BrowserFiles ? QString() : QStringLiteral("%1 files listed").arg(n);
+    };
+    return {list};
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -757,6 +958,8 @@ const TGroup Groups[] = {
     {"refresh", RefreshCases},
     {"paint3d", Paint3dCases},
     {"frames", FrameCases},
+    {"timer", TimerCases},
+    {"browser", BrowserCases},
 };
 
 struct TResult {
@@ -888,7 +1091,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|paint3d|frames...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|paint3d|frames|timer|browser...]\n");
             return 2;
         } else
             only << args[i];

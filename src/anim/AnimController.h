@@ -10,6 +10,7 @@
 //   Cleared           the document is empty (components back to rest, status text)
 // Operations return the message that stopped them, or "" when done; the caller shows it.
 #include "anim/AnimDocument.h"
+#include "anim/FrameTiming.h"
 
 #include <QObject>
 #include <QString>
@@ -60,6 +61,20 @@ public:
     bool RetimeFrame(int index, float t, bool committed);
 
     void SetTotalMove(int axis, float value);
+
+    // The frame timer's operations on the range [first, last] (AnimControllerTiming.cpp):
+    // the retiming of FrameTiming.h followed by the step count, current step, validation
+    // and signals it asks for. The result says whether it was done, the message to show,
+    // and the selection afterwards. Nothing changes unless Done.
+    TTimingResult LinearizeRange(int first, int last);
+    TTimingResult MirrorRange(int first, int last);
+    TTimingResult MoveRange(int first, int last, int target);
+    TTimingResult CopyRange(int first, int last, int target);
+    // Delete answered Yes.
+    TTimingResult DeleteRange(int first, int last);
+    // The chart's marks back into the frame times; the frame of the first tagged mark
+    // becomes current. Returns that frame, -1 when none is tagged.
+    int WriteBackFrameTimes(const std::vector<TTimerItem>& items);
 
 signals:
     void ActStepChanged(int step);

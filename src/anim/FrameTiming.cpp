@@ -198,6 +198,16 @@ TTimingResult DeleteFrames(std::vector<TAnimFrame>& frames, int first, int last)
     return {TTimingStatus::Done, QString(), -1, -1};
 }
 
+TFrameRange FitFrameSelection(int selFirst, int selLast, int count)
+{
+    if (selFirst == -1)
+        return {};
+    const int last = std::min(selLast, count - 1);
+    if (selFirst < 0 || selFirst > last)
+        return {};
+    return {selFirst, last};
+}
+
 // ---- Chart items
 
 std::vector<TTimerItem> BuildFrameTimerItems(const std::vector<TAnimFrame>& frames)

@@ -33,6 +33,12 @@ struct TTimingResult {
     bool Done() const { return Status == TTimingStatus::Done; }
 };
 
+// A range of frames; -1, -1 is none.
+struct TFrameRange {
+    int First = -1;
+    int Last = -1;
+};
+
 // Which buttons the selection enables: Linearize from three frames on, Mirror from two,
 // Move, Copy and Delete whenever there is a selection (first != -1).
 struct TFrameTimerButtons {
@@ -99,6 +105,10 @@ TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, i
 // UpdateFrameSelection.
 TTimingResult DeleteFrames(std::vector<TAnimFrame>& frames, int first, int last);
 
+// The selection kept across a change of the frames: cut to the frames there are, none
+// when nothing of it is left (the buttons never act on frames that are gone).
+TFrameRange FitFrameSelection(int selFirst, int selLast, int count);
+
 // ---- The chart's items
 
 // For frame i: a line item to (i, Time) (a move-to for frame 0), then a mark there.
@@ -118,10 +128,6 @@ void TagFrameRange(std::vector<TTimerItem>& items, int selFirst, int selLast);
 
 // First and last frame of the tagged marks, in list order; -1, -1 when none. The range
 // is contiguous whatever the tags in between.
-struct TFrameRange {
-    int First = -1;
-    int Last = -1;
-};
 TFrameRange CollectFrameSelection(const std::vector<TTimerItem>& items);
 
 // One step of a Ctrl-drag: the tagged items move by dy, then EnforceTimeOrder.

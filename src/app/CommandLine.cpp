@@ -67,6 +67,7 @@ const char* ModeName(Mode m)
     case Mode::Export: return "export";
     case Mode::Render: return "render";
     case Mode::New: return "new";
+    case Mode::Frames: return "frames";
     default: return "the editor";
     }
 }
@@ -88,6 +89,14 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
                 return std::nullopt;
             return args[++i];
         };
+        if (c.Kind == Mode::Frames) {
+            QString opError;
+            if (ParseFrameOp(args, i, c.FrameOps, opError)) {
+                if (!opError.isEmpty())
+                    return fail(opError);
+                continue;
+            }
+        }
         if (a == QLatin1String("--home")) {
             const auto v = takesValue();
             if (!v)
@@ -173,6 +182,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             c.Kind = Mode::Render;
         } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("new")) {
             c.Kind = Mode::New;
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("frames")) {
+            c.Kind = Mode::Frames;
         } else if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1)) {
             return fail(QStringLiteral("unknown option %1").arg(a));
         } else {
@@ -181,12 +192,12 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
     }
 
     static const TOptionUse uses[] = {
-        {"--json", {Mode::Info}},
+        {"--json", {Mode::Info, Mode::Frames}},
         {"--frame", {Mode::Export, Mode::Render}},
         {"--time", {Mode::Export, Mode::Render}},
         {"--offset", {Mode::Export, Mode::Render}},
         {"--no-total-move", {Mode::Export, Mode::Render}},
-        {"-o", {Mode::Export, Mode::Render, Mode::New}},
+        {"-o", {Mode::Export, Mode::Render, Mode::New, Mode::Frames}},
         {"--view", {Mode::Render}},
         {"--size", {Mode::Render}},
         {"--environment", {Mode::Export, Mode::Render}},
@@ -210,6 +221,10 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
     case Mode::Check:
         if (c.Files.size() != 2)
             return fail(QStringLiteral("check takes a model and an animation"));
+        break;
+    case Mode::Frames:
+        if (c.Files.size() != 1)
+            return fail(QStringLiteral("frames takes one animation"));
         break;
     case Mode::Export:
     case Mode::Render:
@@ -257,6 +272,10 @@ QString UsageText()
         "       torvane-anim info FILE.rtm [--json]\n"
         "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
         "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
+        "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n"
+        "                    OP: --at N | --insert-after | --delete | --retime N=TIME\n"
+        "                        | --select F-L | --linearize | --mirror | --move T | --copy T\n"
+        "                        | --delete-range\n"
         "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]] -o OUT.obj\n"
         "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
@@ -533,6 +552,8 @@ int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         return RunRender(cmd, out, err);
     case Mode::New:
         return RunNew(cmd, out, err);
+    case Mode::Frames:
+        return RunFramesCommand(cmd, out, err);
     case Mode::Usage:
         err << QStringLiteral("torvane-anim: ") << cmd.Error << Qt::endl << UsageText();
         err.flush();

@@ -5,6 +5,7 @@
 //   info FILE.rtm [--json]             what the RTM reader makes of an animation
 //   info MODEL.p3d [--json]            the model as the editor loads it: counts, components
 //   check MODEL.p3d ANIM.rtm           animated components the model lacks
+//   frames ANIM.rtm OP... [--json] [-o OUT.rtm]   frame operations (FramesCommand.h)
 //   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] -o OUT.obj
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
@@ -13,6 +14,7 @@
 // export and render take --time T (0..1) in place of --frame: the pose playback shows then.
 // render --view 3d and --view all need a display with OpenGL.
 // --home DIR replaces the executable's folder (settings file and data folders).
+#include "app/FramesCommand.h"
 #include "pose/ViewGeometry.h"
 
 #include <QStringList>
@@ -22,7 +24,7 @@
 class QTextStream;
 
 struct TCommandLine {
-    enum class Mode { Gui, Info, Check, Export, Render, New, Usage };
+    enum class Mode { Gui, Info, Check, Export, Render, New, Frames, Usage };
     Mode Kind = Mode::Gui;
     QString Home;
     QStringList Files;
@@ -40,6 +42,7 @@ struct TCommandLine {
     int Width = 600;
     int Height = 450;
     QString Output;
+    std::vector<TFrameOp> FrameOps;  // frames: in the order given
     QString Error;  // set for Mode::Usage
 
     static TCommandLine Parse(const QStringList& args);  // args without the program name

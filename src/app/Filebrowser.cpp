@@ -1,6 +1,6 @@
 #include "app/Filebrowser.h"
 #include "app/Main.h"
-#include "platform/FileUtil.h"
+#include "platform/FolderFiles.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -20,6 +20,34 @@ QLabel* MakeHeader(const QString& text, QWidget* parent)
     l->setStyleSheet(QStringLiteral("background:#303030;color:white;font-weight:bold"));
     return l;
 }
+
+QListWidget* MakeList(const QString& name, const QString& background, QWidget* parent)
+{
+    auto* list = new QListWidget(parent);
+    list->setObjectName(name);
+    list->setStyleSheet(QStringLiteral("background:%1;color:white").arg(background));
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // One row height for all: a folder of thousands of files lists without measuring each.
+    list->setUniformItemSizes(true);
+    // The panes are sized by the window alone; a list asks for no room of its own.
+    list->setMinimumSize(0, 0);
+    return list;
+}
+
+// A pane: its header on top, the list below taking the rest.
+QWidget* MakePane(const QString& name, QLabel*& header, const QString& caption, QListWidget* list, QWidget* parent)
+{
+    auto* pane = new QWidget(parent);
+    pane->setObjectName(name);
+    auto* column = new QVBoxLayout(pane);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    header = MakeHeader(caption, pane);
+    list->setParent(pane);
+    column->addWidget(header);
+    column->addWidget(list, 1);
+    return pane;
+}
 }  // namespace
 
 TF_FileBrowser::TF_FileBrowser(TMainForm* main)
@@ -36,104 +64,88 @@ TF_FileBrowser::TF_FileBrowser(TMainForm* main)
     P_Files = new QWidget(this);
     P_Files->setObjectName(QStringLiteral("P_Files"));
     outer->addWidget(P_Files);
-    auto* panes = new QVBoxLayout(P_Files);
-    panes->setContentsMargins(0, 0, 0, 0);
-    panes->setSpacing(0);
 
-    P_P3dFiles = new QWidget(P_Files);
-    P_P3dFiles->setObjectName(QStringLiteral("P_P3dFiles"));
-    auto* up = new QVBoxLayout(P_P3dFiles);
-    up->setContentsMargins(0, 0, 0, 0);
-    up->setSpacing(0);
-    AbPanel4 = MakeHeader(QStringLiteral("P3D - Files"), P_P3dFiles);
+    // The two panes are placed by hand (PlacePanes), not by a layout: a layout would add
+    // the lists' own minimum heights to the window's and squeeze the expanded pane.
+    P3dFileListBox = MakeList(QStringLiteral("P3dFileListBox"), QStringLiteral("#400000"), P_Files);
+    RTMFileListBox = MakeList(QStringLiteral("RTMFileListBox"), QStringLiteral("#003000"), P_Files);
+    P_P3dFiles = MakePane(QStringLiteral("P_P3dFiles"), AbPanel4, QStringLiteral("P3D - Files"), P3dFileListBox, P_Files);
     AbPanel4->setObjectName(QStringLiteral("AbPanel4"));
-    P3dFileListBox = new QListWidget(P_P3dFiles);
-    P3dFileListBox->setObjectName(QStringLiteral("P3dFileListBox"));
-    P3dFileListBox->setStyleSheet(QStringLiteral("background:#400000;color:white"));
-    up->addWidget(AbPanel4);
-    up->addWidget(P3dFileListBox);
-    P_P3dFiles->setFixedHeight(HeaderHeight);  // collapsed at start
-
-    P_RTMFiles = new QWidget(P_Files);
-    P_RTMFiles->setObjectName(QStringLiteral("P_RTMFiles"));
-    auto* down = new QVBoxLayout(P_RTMFiles);
-    down->setContentsMargins(0, 0, 0, 0);
-    down->setSpacing(0);
-    P_RTMHeader = MakeHeader(QStringLiteral("RTM - Files"), P_RTMFiles);
+    P_RTMFiles = MakePane(QStringLiteral("P_RTMFiles"), P_RTMHeader, QStringLiteral("RTM - Files"), RTMFileListBox, P_Files);
     P_RTMHeader->setObjectName(QStringLiteral("P_RTMHeader"));
-    RTMFileListBox = new QListWidget(P_RTMFiles);
-    RTMFileListBox->setObjectName(QStringLiteral("RTMFileListBox"));
-    RTMFileListBox->setStyleSheet(QStringLiteral("background:#003000;color:white"));
-    down->addWidget(P_RTMHeader);
-    down->addWidget(RTMFileListBox);
-
-    panes->addWidget(P_P3dFiles);
-    panes->addWidget(P_RTMFiles, 1);
-
+    P_Files->installEventFilter(this);
     AbPanel4->installEventFilter(this);
     P_RTMHeader->installEventFilter(this);
-    connect(P3dFileListBox, &QListWidget::currentRowChanged, this, [this] { P3dFileListBoxChange(); });
-    connect(RTMFileListBox, &QListWidget::currentRowChanged, this, [this] { RTMFileListBoxChange(); });
+
+    // A file loads when it becomes selected, by a click or by the arrow keys. The current
+    // row alone is not enough: a list that gets the focus makes its first row current
+    // without selecting it, and that must not load anything.
+    connect(P3dFileListBox, &QListWidget::itemSelectionChanged, this, [this] { P3dFileListBoxChange(); });
+    connect(RTMFileListBox, &QListWidget::itemSelectionChanged, this, [this] { RTMFileListBoxChange(); });
 }
 
 void TF_FileBrowser::Fill(QListWidget* list, const QString& dir, const QString& mask)
 {
     Filling_ = true;
     list->clear();
-    const QStringList names = QDir(dir).entryList({mask}, QDir::Files, QDir::Name | QDir::IgnoreCase);
-    list->addItems(names);
+    list->addItems(ListFolderFiles(dir, mask));
     list->setCurrentRow(-1);
     Filling_ = false;
 }
 
 void TF_FileBrowser::SetP3dDir(const QString& dir)
 {
-    P3dDir_ = NormalizeSeparators(dir);
+    P3dDir_ = ResolveFolder(dir);
     Fill(P3dFileListBox, P3dDir_, QStringLiteral("*.p3d"));
 }
 
 void TF_FileBrowser::SetRTMDir(const QString& dir)
 {
-    RTMDir_ = NormalizeSeparators(dir);
+    RTMDir_ = ResolveFolder(dir);
     Fill(RTMFileListBox, RTMDir_, QStringLiteral("*.rtm"));
 }
 
 void TF_FileBrowser::P3dFileListBoxChange()
 {
-    if (Filling_ || !P3dFileListBox->currentItem())
+    const QList<QListWidgetItem*> selected = P3dFileListBox->selectedItems();
+    if (Filling_ || selected.isEmpty())
         return;
-    Main_->LoadModel(QDir(P3dDir_).filePath(P3dFileListBox->currentItem()->text()));
+    Main_->LoadModel(QDir(P3dDir_).filePath(selected.first()->text()));
 }
 
 void TF_FileBrowser::RTMFileListBoxChange()
 {
-    if (Filling_ || !RTMFileListBox->currentItem())
+    const QList<QListWidgetItem*> selected = RTMFileListBox->selectedItems();
+    if (Filling_ || selected.isEmpty())
         return;
-    Main_->LoadAnimation(QDir(RTMDir_).filePath(RTMFileListBox->currentItem()->text()));
+    Main_->LoadAnimation(QDir(RTMDir_).filePath(selected.first()->text()));
 }
 
 void TF_FileBrowser::ToggleUpperPane()
 {
-    if (P_P3dFiles->height() != HeaderHeight)
-        P_P3dFiles->setFixedHeight(HeaderHeight);
-    else
-        P_P3dFiles->setFixedHeight(std::max(HeaderHeight, P_Files->height() - HeaderHeight));
+    UpperHeight_ = UpperHeight_ != HeaderHeight ? HeaderHeight : std::max(HeaderHeight, P_Files->height() - HeaderHeight);
+    PlacePanes();
+}
+
+void TF_FileBrowser::PlacePanes()
+{
+    const int w = P_Files->width(), h = P_Files->height();
+    // An expanded upper pane keeps filling the window but for the lower header.
+    if (UpperHeight_ > HeaderHeight)
+        UpperHeight_ = std::max(HeaderHeight, h - HeaderHeight);
+    P_P3dFiles->setGeometry(0, 0, w, UpperHeight_);
+    P_RTMFiles->setGeometry(0, UpperHeight_, w, std::max(0, h - UpperHeight_));
 }
 
 bool TF_FileBrowser::eventFilter(QObject* o, QEvent* e)
 {
+    if (o == P_Files && e->type() == QEvent::Resize)
+        PlacePanes();
     if ((o == AbPanel4 || o == P_RTMHeader) && e->type() == QEvent::MouseButtonPress) {
         ToggleUpperPane();
         return true;
     }
     return QWidget::eventFilter(o, e);
-}
-
-void TF_FileBrowser::resizeEvent(QResizeEvent* e)
-{
-    QWidget::resizeEvent(e);
-    if (P_P3dFiles->height() > HeaderHeight)
-        P_P3dFiles->setFixedHeight(std::max(HeaderHeight, P_Files->height() - HeaderHeight));
 }
 
 void TF_FileBrowser::closeEvent(QCloseEvent* e)

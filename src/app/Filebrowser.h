@@ -1,6 +1,7 @@
 #pragma once
 // A stay-on-top tool window with two file lists, models above and animations below;
-// selecting a file loads it at once.
+// selecting a file (a click, or the arrow keys) loads it at once. The upper pane is either
+// collapsed to its header or fills the window but for the lower pane's header.
 #include <QWidget>
 
 class QLabel;
@@ -20,6 +21,7 @@ public:
     QLabel* P_RTMHeader = nullptr;
     QListWidget* RTMFileListBox = nullptr;
 
+    // The lists' folders, as found on disk (letter case, separators).
     QString P3dDir() const { return P3dDir_; }
     QString RTMDir() const { return RTMDir_; }
     void SetP3dDir(const QString& dir);
@@ -27,23 +29,25 @@ public:
     // Header click: collapse the upper pane, or give it all the room.
     void ToggleUpperPane();
     static constexpr int HeaderHeight = 30;
+    int UpperPaneHeight() const { return UpperHeight_; }
 
 signals:
     void Closed();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     void Fill(QListWidget* list, const QString& dir, const QString& mask);
+    void PlacePanes();
     void P3dFileListBoxChange();
     void RTMFileListBoxChange();
 
     TMainForm* Main_;
     QString P3dDir_, RTMDir_;
     bool Filling_ = false;
+    int UpperHeight_ = HeaderHeight;
 };
 
 extern TF_FileBrowser* F_FileBrowser;

@@ -79,7 +79,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     F_About = new TF_About(this);
     F_FileBrowser = new TF_FileBrowser(this);
     F_SelectComponents = new TF_SelectComponents(this);
-    F_FrameManipulator = new TF_FrameManipulator(this);
+    F_FrameManipulator = new TF_FrameManipulator(*Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });

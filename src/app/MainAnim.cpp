@@ -60,13 +60,10 @@ void TMainForm::ConnectDocument()
         if (!Playback_->Playing())
             ApplyFrame(step);
     });
-    connect(Anim, &TAnimController::StepCountChanged, this, [this] {
-        ShowStepCount();
-        RefreshFrameTimerChart();
-    });
+    // The frame timer follows the controller's signals itself.
+    connect(Anim, &TAnimController::StepCountChanged, this, [this] { ShowStepCount(); });
     connect(Anim, &TAnimController::FramesChanged, this, [this] {
         G_Frames->SyncRows();
-        RefreshFrameTimerChart();
         // The frame at the current index may be another one now (a deletion, a new order):
         // the views show what the document holds.
         if (!Doc.LoadingAnim && !EditMode_ && !Playback_->Active() && !Doc.AnimFrames.empty())

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "model/ComponentTree.h"
 #include "platform/Dialogs.h"
+#include "view3d/Framemanipulator.h"
 
 #include <QAction>
 #include "widgets/Controls.h"
@@ -41,6 +42,9 @@ void TMainForm::SetEditMode(bool on)
     // No file is loaded and no name or colour changes while an edit runs.
     if (F_FileBrowser)
         F_FileBrowser->P_Files->setEnabled(!on);
+    // Nor do frames move: Apply writes the edit into the frame at the current index.
+    if (F_FrameManipulator)
+        F_FrameManipulator->SetEditLock(on);
     for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
         a->setEnabled(!on);
     if (!Doc.AnimFrames.empty())

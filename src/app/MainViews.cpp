@@ -253,5 +253,5 @@ void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseB
 void TMainForm::RefreshFrameTimerChart()
 {
     if (F_FrameManipulator)
-        F_FrameManipulator->RefreshChart();
+        F_FrameManipulator->RefreshFrameTimerChart();
 }

@@ -1,18 +1,443 @@
 #include "view3d/Framemanipulator.h"
+#include "anim/AnimController.h"
+#include "platform/Dialogs.h"
+#include "widgets/Chart.h"
 
+#include <QAction>
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 TF_FrameManipulator* F_FrameManipulator = nullptr;
 
-TF_FrameManipulator::TF_FrameManipulator(QWidget* parent) : QWidget(parent, Qt::Tool)
+namespace {
+
+constexpr int MarkStyle = TChart::MarkSquare;
+constexpr int BandItems = 5;
+constexpr double AutoRangeMargin = 5.0;
+
+QToolButton* ToolButton(const QString& caption, const QString& name, const QString& hint, QWidget* parent)
+{
+    auto* b = new QToolButton(parent);
+    b->setText(caption);
+    b->setObjectName(name);
+    b->setToolTip(hint);
+    b->setStatusTip(hint);
+    b->setAutoRaise(true);
+    return b;
+}
+
+TTimerItemKind TimerKind(TChartItemKind k)
+{
+    switch (k) {
+    case TChartItemKind::Move: return TTimerItemKind::MoveTo;
+    case TChartItemKind::Line: return TTimerItemKind::LineTo;
+    default: return TTimerItemKind::Mark;
+    }
+}
+
+}  // namespace
+
+TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
+    : QMainWindow(parent, Qt::Tool | Qt::WindowStaysOnTopHint), Anim_(anim)
 {
     setObjectName(QStringLiteral("F_FrameManipulator"));
     setWindowTitle(QStringLiteral("Frame Timer"));
-    resize(600, 300);
+    resize(710, 495);
+
+    QMenu* modify = menuBar()->addMenu(QStringLiteral("&Modify"));
+    SelectAll1 = modify->addAction(QStringLiteral("Select &All"));
+    SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
+    SelectAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    connect(SelectAll1, &QAction::triggered, this, [this] { SelectAll1Click(); });
+    DeselectAll1 = modify->addAction(QStringLiteral("&Deselect All"));
+    DeselectAll1->setObjectName(QStringLiteral("DeselectAll1"));
+    DeselectAll1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    connect(DeselectAll1, &QAction::triggered, this, [this] { DeselectAll1Click(); });
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    BuildTools();
+    column->addWidget(B_Select->parentWidget());
+
+    RChart = new TChart(central);
+    RChart->setObjectName(QStringLiteral("RChart"));
+    const QString chartHint = QStringLiteral("LMB + CTRL = Move, SHIFT + LMB = add selection");
+    RChart->setToolTip(chartHint);
+    RChart->setStatusTip(chartHint);
+    RChart->SetEqualScale(false);
+    RChart->SetTitles(QStringLiteral("Frame"), QStringLiteral("rel. Time"));
+    RChart->SetRims(46, 8, 30, 40);
+    RChart->SetChartColor(0x00000000u);
+    RChart->SetGridColor(0x00008080u);
+    RChart->SetGridStyle(TChart::TGridStyle::Lines);
+    RChart->SetGridSpacing(1, 0.1);
+    RChart->SetColor(ItemColor);
+    RChart->Items().SetClassColor(0, ItemColor);
+    RChart->Items().SetClassColor(SelectedClass, SelectedColor);
+    RChart->SetRange(0, 0, 10, 1);
+    RChart->SetMouseAction(TChart::TMouseAction::None);
+    column->addWidget(RChart, 1);
+    setCentralWidget(central);
+
+    const int widths[3] = {300, 200, 50};
+    for (int i = 0; i < 3; ++i) {
+        Panels_[i] = new QLabel(this);
+        Panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        Panels_[i]->setMinimumWidth(widths[i]);
+        if (i < 2)
+            Panels_[i]->setFixedWidth(widths[i]);
+        statusBar()->addWidget(Panels_[i], i == 2 ? 1 : 0);
+    }
+    statusBar()->setSizeGripEnabled(true);
+
+    connect(RChart, &TChart::MouseDown, this,
+            [this](double x, double y, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers) { RChartMouseDown(x, y, b); });
+    connect(RChart, &TChart::MouseMove, this,
+            [this](double x, double y, Qt::MouseButtons bs, Qt::KeyboardModifiers m) { RChartMouseMove(x, y, bs, m); });
+    connect(RChart, &TChart::MouseUp, this,
+            [this](double x, double y, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers m) { RChartMouseUp(x, y, b, m); });
+
+    // The chart follows every change of the frames; an operation of this window rebuilds
+    // it once when it is done.
+    const auto follow = [this] {
+        if (!Operating_)
+            RefreshFrameTimerChart();
+    };
+    connect(&Anim_, &TAnimController::FramesChanged, this, follow);
+    connect(&Anim_, &TAnimController::StepCountChanged, this, follow);
+    RefreshFrameTimerChart();
+}
+
+void TF_FrameManipulator::BuildTools()
+{
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("ToolPanel"));
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->setSpacing(2);
+    B_Select = ToolButton(QStringLiteral("Select"), QStringLiteral("B_Select"), QStringLiteral("Select"), panel);
+    AbColBitBtn4 = ToolButton(QStringLiteral("Zoom"), QStringLiteral("AbColBitBtn4"), QStringLiteral("Zoom"), panel);
+    AbColBitBtn3 = ToolButton(QStringLiteral("Pan"), QStringLiteral("AbColBitBtn3"), QStringLiteral("Pan"), panel);
+    Modes_ = new QButtonGroup(this);
+    Modes_->setExclusive(true);
+    // The ids are the group's status bits.
+    Modes_->addButton(B_Select, 1);
+    Modes_->addButton(AbColBitBtn4, 4);
+    Modes_->addButton(AbColBitBtn3, 8);
+    for (QAbstractButton* b : Modes_->buttons()) {
+        b->setCheckable(true);
+        row->addWidget(b);
+    }
+    B_Select->setChecked(true);
+    connect(Modes_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on)
+            B_SelectStatusIntChanged(id);
+    });
+    row->addSpacing(12);
+    B_Reset = ToolButton(QStringLiteral("Show All"), QStringLiteral("B_Reset"), QStringLiteral("Show All"), panel);
+    B_Linearize = ToolButton(QStringLiteral("Linearize"), QStringLiteral("B_Linearize"), QStringLiteral("Linearize Frames"), panel);
+    B_Mirror = ToolButton(QStringLiteral("Mirror"), QStringLiteral("B_Mirror"), QStringLiteral("Mirror Frames"), panel);
+    B_Copy = ToolButton(QStringLiteral("Copy"), QStringLiteral("B_Copy"), QStringLiteral("Copy Frames"), panel);
+    B_Move = ToolButton(QStringLiteral("Move"), QStringLiteral("B_Move"), QStringLiteral("Move Frames"), panel);
+    B_Trash = ToolButton(QStringLiteral("Delete"), QStringLiteral("B_Trash"), QStringLiteral("Delete Frames"), panel);
+    for (QToolButton* b : {B_Reset, B_Linearize, B_Mirror, B_Copy, B_Move, B_Trash}) {
+        b->setEnabled(b == B_Reset);
+        row->addWidget(b);
+    }
+    row->addStretch(1);
+    connect(B_Reset, &QToolButton::clicked, this, [this] { B_ResetClick(); });
+    connect(B_Linearize, &QToolButton::clicked, this, [this] { B_LinearizeClick(); });
+    connect(B_Mirror, &QToolButton::clicked, this, [this] { B_MirrorClick(); });
+    connect(B_Copy, &QToolButton::clicked, this, [this] { B_CopyClick(); });
+    connect(B_Move, &QToolButton::clicked, this, [this] { B_MoveClick(); });
+    connect(B_Trash, &QToolButton::clicked, this, [this] { B_TrashClick(); });
+}
+
+// ---- Chart and selection
+
+void TF_FrameManipulator::RefreshFrameTimerChart()
+{
+    const std::vector<TAnimFrame>& frames = Anim_.Doc.AnimFrames;
+    // A selection reaching past the frames (some were deleted) keeps what is left of it;
+    // without frames it stays as it is for the next animation.
+    if (!frames.empty()) {
+        const TFrameRange fit = FitFrameSelection(SelFirst, SelLast, Anim_.Doc.FrameCount());
+        SelFirst = fit.First;
+        SelLast = fit.Last;
+    }
+    TChartItems& items = RChart->Items();
+    items.Clear();
+    items.Reserve(frames.size() * 2 + BandItems);
+    items.SetColor(ItemColor);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const double x = static_cast<double>(i);
+        const double t = frames[i].Time;
+        if (i == 0)
+            items.MoveTo(x, t);
+        else
+            items.LineTo(x, t);
+        items.Mark(x, t, MarkStyle);
+    }
+    BandShown = false;
+    RChart->AutoRange(AutoRangeMargin);
+    UpdateFrameSelection();
+}
+
+void TF_FrameManipulator::UpdateFrameSelection()
+{
+    // Frame 0's move-to is never tagged: it is not drawn and carries no time of its own.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    RChart->Items().MarkInRect(SelFirst, -inf, SelLast, inf, SelectedClass, 1);
+    RChart->update();
+    Panels_[1]->setText(SelFirst == -1 ? QStringLiteral("Selected Frames: None")
+                                       : QStringLiteral("Selected Frames: %1 - %2").arg(SelFirst).arg(SelLast));
+    const TFrameTimerButtons on = FrameTimerButtons(SelFirst, SelLast);
+    B_Linearize->setEnabled(on.Linearize);
+    B_Mirror->setEnabled(on.Mirror);
+    B_Move->setEnabled(on.MoveCopyDelete);
+    B_Copy->setEnabled(on.MoveCopyDelete);
+    B_Trash->setEnabled(on.MoveCopyDelete);
+}
+
+std::vector<TTimerItem> TF_FrameManipulator::TimerItems() const
+{
+    const std::vector<TChartItem>& chart = RChart->Items().Items();
+    size_t n = chart.size();
+    if (BandShown)
+        n -= std::min<size_t>(n, BandItems);
+    std::vector<TTimerItem> items;
+    items.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        items.push_back({chart[i].X, chart[i].Y, TimerKind(chart[i].Kind), chart[i].Class == SelectedClass});
+    return items;
+}
+
+void TF_FrameManipulator::SetItemYs(const std::vector<TTimerItem>& items)
+{
+    TChartItems& chart = RChart->Items();
+    for (size_t i = 0; i < items.size(); ++i)
+        chart.SetY(i, items[i].Y);
+}
+
+void TF_FrameManipulator::CollectFrameSelection()
+{
+    const TFrameRange r = ::CollectFrameSelection(TimerItems());
+    SelFirst = r.First;
+    SelLast = r.Last;
+    UpdateFrameSelection();
+}
+
+void TF_FrameManipulator::WriteBackFrameTimes()
+{
+    Anim_.WriteBackFrameTimes(TimerItems());
+}
+
+QString TF_FrameManipulator::StatusText(int panel) const
+{
+    return panel >= 0 && panel < 3 ? Panels_[panel]->text() : QString();
+}
+
+void TF_FrameManipulator::SetEditLock(bool locked)
+{
+    Pressed_ = false;
+    centralWidget()->setEnabled(!locked);
+    SelectAll1->setEnabled(!locked);
+    DeselectAll1->setEnabled(!locked);
+}
+
+// ---- Mouse
+
+bool TF_FrameManipulator::Selecting() const { return B_Select->isChecked(); }
+
+void TF_FrameManipulator::B_SelectStatusIntChanged(int status)
+{
+    switch (status) {
+    case 4: RChart->SetMouseAction(TChart::TMouseAction::DragZoom); break;
+    case 8: RChart->SetMouseAction(TChart::TMouseAction::Pan); break;
+    default: RChart->SetMouseAction(TChart::TMouseAction::None); break;
+    }
+}
+
+void TF_FrameManipulator::RChartMouseDown(double x, double y, Qt::MouseButton button)
+{
+    if (!Selecting() || button != Qt::LeftButton)
+        return;
+    DragFrame = x;
+    DragTime = y;
+    Pressed_ = true;
+}
+
+void TF_FrameManipulator::RChartMouseMove(double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
+{
+    // Far out in a zoomed or panned chart x can exceed any integer; the read-out stops there.
+    const double nearest = std::isfinite(x) ? std::clamp(std::trunc(x + 0.5), -1e15, 1e15) : 0.0;
+    Panels_[2]->setText(QStringLiteral("Over Timestep:") + QString::number(static_cast<long long>(nearest)));
+    if (!Selecting() || !Pressed_ || !(buttons & Qt::LeftButton))
+        return;
+    TChartItems& chart = RChart->Items();
+    if (mods & Qt::ControlModifier) {
+        // Retime the selection; the document hears of it on release.
+        chart.ShiftClassY(SelectedClass, y - DragTime);
+        DragTime = y;
+        std::vector<TTimerItem> items = TimerItems();
+        EnforceTimeOrder(items);
+        SetItemYs(items);
+    } else {
+        if (BandShown) {
+            for (int i = 0; i < BandItems; ++i)
+                chart.RemoveLast();
+        }
+        BandShown = true;
+        chart.SetColor(ItemColor);
+        chart.MoveTo(DragFrame, DragTime);
+        chart.LineTo(x, DragTime);
+        chart.LineTo(x, y);
+        chart.LineTo(DragFrame, y);
+        chart.LineTo(DragFrame, DragTime);
+    }
+    RChart->update();
+}
+
+void TF_FrameManipulator::RChartMouseUp(double x, double y, Qt::MouseButton button, Qt::KeyboardModifiers mods)
+{
+    if (!Selecting() || button != Qt::LeftButton || !Pressed_)
+        return;
+    Pressed_ = false;
+    TChartItems& chart = RChart->Items();
+    if (!(mods & Qt::ControlModifier)) {
+        if (!(mods & Qt::ShiftModifier))
+            chart.MarkAll(0);
+        if (BandShown) {
+            for (int i = 0; i < BandItems; ++i)
+                chart.RemoveLast();
+            BandShown = false;
+            chart.MarkInRect(DragFrame, DragTime, x, y, SelectedClass);
+        } else {
+            double pixels = 0;
+            const int mark = RChart->NearestMark(RChart->ChartToPixel(x, y), &pixels);
+            if (mark >= 0 && pixels < ClickPixels) {
+                chart.SetClass(size_t(mark), SelectedClass);
+                if (mark > 0)
+                    chart.SetClass(size_t(mark) - 1, SelectedClass);
+            }
+        }
+        CollectFrameSelection();
+    } else if (BandShown) {
+        for (int i = 0; i < BandItems; ++i)
+            chart.RemoveLast();
+        BandShown = false;
+    }
+    RChart->update();
+    WriteBackFrameTimes();
+    BandShown = false;
+}
+
+// ---- Buttons
+
+void TF_FrameManipulator::B_ResetClick()
+{
+    RChart->AutoRange(AutoRangeMargin);
+    RChart->update();
+}
+
+template <typename Op>
+void TF_FrameManipulator::RunOperation(Op op)
+{
+    Operating_ = true;
+    const TTimingResult r = op();
+    Operating_ = false;
+    if (r.Status == TTimingStatus::Stopped) {
+        dialogs().ShowMessage(r.Message);
+        return;
+    }
+    if (!r.Done())
+        return;
+    SelFirst = r.SelFirst;
+    SelLast = r.SelLast;
+    RefreshFrameTimerChart();
+    if (!r.Message.isEmpty())
+        dialogs().ShowMessage(r.Message);
+}
+
+void TF_FrameManipulator::B_LinearizeClick()
+{
+    RunOperation([this] { return Anim_.LinearizeRange(SelFirst, SelLast); });
+}
+
+void TF_FrameManipulator::B_MirrorClick()
+{
+    RunOperation([this] { return Anim_.MirrorRange(SelFirst, SelLast); });
+}
+
+void TF_FrameManipulator::B_MoveClick()
+{
+    const QString answer = dialogs().InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), QString());
+    if (answer.isEmpty())
+        return;  // cancelled
+    const int target = ParseTargetFrame(answer);
+    RunOperation([this, target] { return Anim_.MoveRange(SelFirst, SelLast, target); });
+}
+
+void TF_FrameManipulator::B_CopyClick()
+{
+    const QString answer = dialogs().InputQuery(QStringLiteral("Copy"), QStringLiteral("Copy to Frame:"), QString());
+    if (answer.isEmpty())
+        return;  // cancelled
+    const int target = ParseTargetFrame(answer);
+    RunOperation([this, target] { return Anim_.CopyRange(SelFirst, SelLast, target); });
+}
+
+void TF_FrameManipulator::B_TrashClick()
+{
+    if (Anim_.Doc.AnimFrames.empty()) {
+        dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
+        return;
+    }
+    if (!dialogs().AskYesNo(QStringLiteral("Are you sure to delete selected frames?"), QStringLiteral("Warning")))
+        return;
+    RunOperation([this] { return Anim_.DeleteRange(SelFirst, SelLast); });
+}
+
+void TF_FrameManipulator::SelectAll1Click()
+{
+    SelFirst = 0;
+    SelLast = Anim_.Doc.AnimStepCount - 1;
+    UpdateFrameSelection();
+}
+
+void TF_FrameManipulator::DeselectAll1Click()
+{
+    RChart->Items().MarkAll(0);
+    SelFirst = SelLast = -1;
+    UpdateFrameSelection();
+}
+
+// ---- Window
+
+bool TF_FrameManipulator::event(QEvent* e)
+{
+    // Hints go to the first status panel.
+    if (e->type() == QEvent::StatusTip) {
+        Panels_[0]->setText(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
 }
 
 void TF_FrameManipulator::closeEvent(QCloseEvent* e)
 {
-    QWidget::closeEvent(e);
+    QMainWindow::closeEvent(e);
     emit Closed();
 }

@@ -1,23 +1,103 @@
 #pragma once
-// The frame timer: ranges of frames on a chart, retimed, mirrored, moved, copied, deleted.
-#include <QWidget>
+// The frame timer: the frames on a chart (frame index across, time up), where a contiguous
+// range is selected by click, rectangle or Shift, retimed by Ctrl-drag, and linearized,
+// mirrored, moved, copied or deleted. It changes the document only through the animation
+// controller and rebuilds its chart whenever the controller says the frames changed.
+#include "anim/FrameTiming.h"
 
-class TF_FrameManipulator : public QWidget {
+#include <QMainWindow>
+#include <vector>
+
+class QAbstractButton;
+class QAction;
+class QButtonGroup;
+class QLabel;
+class QToolButton;
+class TAnimController;
+class TChart;
+
+class TF_FrameManipulator : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TF_FrameManipulator(QWidget* parent);
-    // The selected range of frames; -1 when none.
-    int SelFirst = -1;
-    int SelLast = -1;
-    // Rebuilds the chart from the document; counts calls until the chart exists.
-    void RefreshChart() { ++RefreshCount; }
-    int RefreshCount = 0;
+    TF_FrameManipulator(TAnimController& anim, QWidget* parent);
+
+    static constexpr uint8_t SelectedClass = 99;
+    static constexpr uint32_t SelectedColor = 0x0000FFFFu;  // yellow, 0x00BBGGRR
+    static constexpr uint32_t ItemColor = 0x00C0C0C0u;      // silver
+    // A click selects the nearest mark when it lies closer than this.
+    static constexpr double ClickPixels = 10;
+
+    // Controls, under the names the window's handlers refer to.
+    TChart* RChart = nullptr;
+    QToolButton* B_Select = nullptr;
+    QToolButton* AbColBitBtn4 = nullptr;  // Zoom
+    QToolButton* AbColBitBtn3 = nullptr;  // Pan
+    QToolButton* B_Reset = nullptr;
+    QToolButton* B_Linearize = nullptr;
+    QToolButton* B_Mirror = nullptr;
+    QToolButton* B_Copy = nullptr;
+    QToolButton* B_Move = nullptr;
+    QToolButton* B_Trash = nullptr;
+    QAction* SelectAll1 = nullptr;
+    QAction* DeselectAll1 = nullptr;
+
+    // The selected range of frames; -1, -1 when none.
+    int SelFirst = 0;
+    int SelLast = 0;
+    // Where the left button went down, in chart coordinates; DragTime follows a Ctrl-drag.
+    double DragFrame = 0;
+    double DragTime = 0;
+    // A selection rectangle (the last five chart items) is on the chart.
+    bool BandShown = false;
+
+    // Rebuilds the chart from the document and tags the selection.
+    void RefreshFrameTimerChart();
+    void UpdateFrameSelection();
+    void CollectFrameSelection();
+    void WriteBackFrameTimes();
+    // Status panels 0 (hints), 1 (selection), 2 (frame under the pointer).
+    QString StatusText(int panel) const;
+    // While the main window edits the current frame's transforms, the frames must keep
+    // their places: the timer then changes nothing.
+    void SetEditLock(bool locked);
+
+    // Handlers.
+    void B_SelectStatusIntChanged(int status);
+    void B_ResetClick();
+    void B_LinearizeClick();
+    void B_MirrorClick();
+    void B_MoveClick();
+    void B_CopyClick();
+    void B_TrashClick();
+    void SelectAll1Click();
+    void DeselectAll1Click();
 
 signals:
     void Closed();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    void BuildTools();
+    void RChartMouseDown(double x, double y, Qt::MouseButton button);
+    void RChartMouseMove(double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+    void RChartMouseUp(double x, double y, Qt::MouseButton button, Qt::KeyboardModifiers mods);
+    // The frames' items of the chart (without a selection rectangle) as the retiming maths
+    // takes them, and their y values back.
+    std::vector<TTimerItem> TimerItems() const;
+    void SetItemYs(const std::vector<TTimerItem>& items);
+    bool Selecting() const;
+    // Runs a retiming of the controller with the chart rebuilt once at the end.
+    template <typename Op>
+    void RunOperation(Op op);
+
+    TAnimController& Anim_;
+    QButtonGroup* Modes_ = nullptr;
+    QLabel* Panels_[3] = {nullptr, nullptr, nullptr};
+    bool Pressed_ = false;      // the left button went down on the chart in Select mode
+    bool Operating_ = false;    // an operation runs: the controller's signals wait for its end
 };
 
 extern TF_FrameManipulator* F_FrameManipulator;

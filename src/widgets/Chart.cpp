@@ -5,6 +5,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -94,8 +95,9 @@ void TChart::SetRange(double x1, double y1, double x2, double y2)
 
 TChart::TMapping TChart::Mapping() const
 {
-    const double w = std::max(1, width());
-    const double h = std::max(1, height());
+    const QRect plot = PlotArea();
+    const double w = plot.width();
+    const double h = plot.height();
     double spanX = Range_.X2 - Range_.X1;
     double spanY = Range_.Y2 - Range_.Y1;
     const double cx = Range_.X1 + spanX / 2, cy = Range_.Y1 + spanY / 2;
@@ -104,6 +106,8 @@ TChart::TMapping TChart::Mapping() const
         spanX = spanY = 1;
     TMapping m;
     m.Height = h;
+    m.Left = plot.left();
+    m.Top = plot.top();
     if (EqualScale_) {
         double units = std::max(spanX / w, spanY / h);
         if (!(units > 0) || !std::isfinite(units))
@@ -118,23 +122,87 @@ TChart::TMapping TChart::Mapping() const
     return m;
 }
 
+QRect TChart::PlotArea() const
+{
+    return QRect(RimLeft_, RimTop_, std::max(1, width() - RimLeft_ - RimRight_),
+                 std::max(1, height() - RimTop_ - RimBottom_));
+}
+
 TChartRange TChart::VisibleRange() const
 {
     const TMapping m = Mapping();
-    const double w = std::max(1, width());
+    const double w = PlotArea().width();
     return {m.X0, m.Y0, m.X0 + m.UnitsX * w, m.Y0 + m.UnitsY * m.Height};
 }
 
 QPointF TChart::ChartToPixel(double x, double y) const
 {
     const TMapping m = Mapping();
-    return {(x - m.X0) / m.UnitsX, m.Height - (y - m.Y0) / m.UnitsY};
+    return {m.Left + (x - m.X0) / m.UnitsX, m.Top + m.Height - (y - m.Y0) / m.UnitsY};
 }
 
 QPointF TChart::PixelToChart(QPointF pixel) const
 {
     const TMapping m = Mapping();
-    return {m.X0 + pixel.x() * m.UnitsX, m.Y0 + (m.Height - pixel.y()) * m.UnitsY};
+    return {m.X0 + (pixel.x() - m.Left) * m.UnitsX, m.Y0 + (m.Height - (pixel.y() - m.Top)) * m.UnitsY};
+}
+
+int TChart::NearestMark(QPointF pixel, double* distancePixels) const
+{
+    const TMapping m = Mapping();
+    const std::vector<TChartItem>& items = Items_.Items();
+    int best = -1;
+    double bestSq = std::numeric_limits<double>::infinity();
+    for (const uint32_t i : Items_.Decorations()) {
+        if (i >= items.size() || items[i].Kind != TChartItemKind::Mark)
+            continue;
+        const double dx = m.Left + (items[i].X - m.X0) / m.UnitsX - pixel.x();
+        const double dy = m.Top + m.Height - (items[i].Y - m.Y0) / m.UnitsY - pixel.y();
+        const double sq = dx * dx + dy * dy;
+        if (sq < bestSq) {
+            bestSq = sq;
+            best = static_cast<int>(i);
+        }
+    }
+    if (distancePixels)
+        *distancePixels = best >= 0 ? std::sqrt(bestSq) : std::numeric_limits<double>::infinity();
+    return best;
+}
+
+void TChart::AutoRange(double marginPercent)
+{
+    TChartBox b;
+    if (!Items_.BoundingBox(b))
+        return;
+    double dx = b.MaxX - b.MinX, dy = b.MaxY - b.MinY;
+    if (!(dx > 0)) {
+        b.MinX -= 0.5;
+        b.MaxX += 0.5;
+        dx = 1;
+    }
+    if (!(dy > 0)) {
+        b.MinY -= 0.5;
+        b.MaxY += 0.5;
+        dy = 1;
+    }
+    const double mx = dx * marginPercent / 100, my = dy * marginPercent / 100;
+    SetRange(b.MinX - mx, b.MinY - my, b.MaxX + mx, b.MaxY + my);
+}
+
+void TChart::SetRims(int left, int top, int right, int bottom)
+{
+    RimLeft_ = std::max(0, left);
+    RimTop_ = std::max(0, top);
+    RimRight_ = std::max(0, right);
+    RimBottom_ = std::max(0, bottom);
+    update();
+}
+
+void TChart::SetTitles(const QString& abscissa, const QString& ordinate)
+{
+    TitleX_ = abscissa;
+    TitleY_ = ordinate;
+    update();
 }
 
 void TChart::SetEqualScale(bool on)
@@ -161,10 +229,12 @@ void TChart::SetGridStyle(TGridStyle style)
     update();
 }
 
-void TChart::SetGridSpacing(double units)
+void TChart::SetGridSpacing(double unitsX, double unitsY)
 {
-    if (std::isfinite(units) && units > 0)
-        GridSpacing_ = units;
+    if (std::isfinite(unitsX) && unitsX > 0)
+        GridSpacingX_ = unitsX;
+    if (std::isfinite(unitsY) && unitsY > 0)
+        GridSpacingY_ = unitsY;
     update();
 }
 
@@ -188,9 +258,9 @@ void TChart::paintEvent(QPaintEvent*)
     QPainter p(this);
     if (width() <= 0 || height() <= 0)
         return;
-    // Everything is drawn into an image of the widget's size first: line segments are
-    // rasterised straight into its pixels, which is many times faster than the painter for
-    // hundreds of thousands of short outlines.
+    // Everything is drawn into an image of the widget's size first: line segments and
+    // marks are rasterised straight into its pixels, which is many times faster than the
+    // painter for hundreds of thousands of short outlines.
     if (Canvas_.size() != size())
         Canvas_ = QImage(size(), QImage::Format_RGB32);
     Canvas_.fill(WinColor(ChartColor_));
@@ -204,6 +274,10 @@ void TChart::paintEvent(QPaintEvent*)
         QPainter cp(&Canvas_);
         DrawMarksAndTexts(cp, m);
     }
+    if (RimLeft_ > 0 || RimTop_ > 0 || RimRight_ > 0 || RimBottom_ > 0) {
+        QPainter cp(&Canvas_);
+        DrawRims(cp, m);
+    }
     p.drawImage(0, 0, Canvas_);
     if (Dragging_ == TMouseAction::DragZoom) {
         QPen pen(Qt::white);
@@ -214,35 +288,98 @@ void TChart::paintEvent(QPaintEvent*)
     }
 }
 
-void TChart::DrawGrid(QPainter& p, const TMapping& m) const
+double TChart::GridStep(double spacing, double unitsPerPixel)
 {
     constexpr double minPixels = 4;
-    double step = GridSpacing_;
-    const double unitsPerPixel = std::max(m.UnitsX, m.UnitsY);
+    double step = spacing;
     while (step / unitsPerPixel < minPixels && std::isfinite(step))
         step *= 10;
-    if (!std::isfinite(step))
+    return step;
+}
+
+void TChart::DrawGrid(QPainter& p, const TMapping& m) const
+{
+    const double stepX = GridStep(GridSpacingX_, m.UnitsX);
+    const double stepY = GridStep(GridSpacingY_, m.UnitsY);
+    if (!std::isfinite(stepX) || !std::isfinite(stepY))
         return;
     p.setPen(QPen(WinColor(GridColor_), 0));
-    const double w = width(), h = height();
+    const QRect plot = PlotArea();
+    p.setClipRect(plot);
+    const double w = plot.width(), h = plot.height();
     const double xEnd = m.X0 + w * m.UnitsX, yEnd = m.Y0 + h * m.UnitsY;
     // Counted loops: far from the origin k + 1 may equal k in floating point.
-    const double kx = std::ceil(m.X0 / step), ky = std::ceil(m.Y0 / step);
-    const int nx = static_cast<int>(std::min(std::floor(xEnd / step) - kx, w));
-    const int ny = static_cast<int>(std::min(std::floor(yEnd / step) - ky, h));
+    const double kx = std::ceil(m.X0 / stepX), ky = std::ceil(m.Y0 / stepY);
+    const int nx = static_cast<int>(std::min(std::floor(xEnd / stepX) - kx, w));
+    const int ny = static_cast<int>(std::min(std::floor(yEnd / stepY) - ky, h));
     for (int i = 0; i <= nx; ++i) {
-        const double px = std::round(((kx + i) * step - m.X0) / m.UnitsX);
-        p.drawLine(QLineF(px, 0, px, h));
+        const double px = m.Left + std::round(((kx + i) * stepX - m.X0) / m.UnitsX);
+        p.drawLine(QLineF(px, m.Top, px, m.Top + h));
     }
     for (int i = 0; i <= ny; ++i) {
-        const double py = std::round(m.Height - ((ky + i) * step - m.Y0) / m.UnitsY);
-        p.drawLine(QLineF(0, py, w, py));
+        const double py = m.Top + std::round(m.Height - ((ky + i) * stepY - m.Y0) / m.UnitsY);
+        p.drawLine(QLineF(m.Left, py, m.Left + w, py));
+    }
+    p.setClipping(false);
+}
+
+void TChart::DrawRims(QPainter& p, const TMapping& m) const
+{
+    const QRect plot = PlotArea();
+    const QColor back = palette().color(QPalette::Window);
+    p.fillRect(0, 0, width(), plot.top(), back);
+    p.fillRect(0, plot.bottom() + 1, width(), height() - plot.bottom() - 1, back);
+    p.fillRect(0, plot.top(), plot.left(), plot.height(), back);
+    p.fillRect(plot.right() + 1, plot.top(), width() - plot.right() - 1, plot.height(), back);
+    p.setPen(palette().color(QPalette::WindowText));
+    const QFontMetrics fm(font());
+    // Scale numbers at the grid lines, thinned so that neighbours do not touch.
+    const auto labels = [](double spacing, double unitsPerPixel, double minPixels) {
+        double step = GridStep(spacing, unitsPerPixel);
+        for (int i = 0; i < 40 && step / unitsPerPixel < minPixels; ++i)
+            step *= (i % 3 == 1) ? 2.5 : 2;
+        return step;
+    };
+    if (RimBottom_ >= fm.height() + 2) {
+        const double step = labels(GridSpacingX_, m.UnitsX, fm.horizontalAdvance(QStringLiteral("00000")) + 8.0);
+        if (std::isfinite(step)) {
+            const double k0 = std::ceil(m.X0 / step);
+            const int n = static_cast<int>(std::min(std::floor((m.X0 + plot.width() * m.UnitsX) / step) - k0, 200.0));
+            for (int i = 0; i <= n; ++i) {
+                const double v = (k0 + i) * step;
+                const QString t = QString::number(v, 'g', 6);
+                const double px = m.Left + (v - m.X0) / m.UnitsX;
+                p.drawText(QPointF(px - fm.horizontalAdvance(t) / 2.0, plot.bottom() + 2 + fm.ascent()), t);
+            }
+        }
+        if (!TitleX_.isEmpty() && RimBottom_ >= 2 * fm.height() + 4)
+            p.drawText(QPointF(plot.center().x() - fm.horizontalAdvance(TitleX_) / 2.0, height() - fm.descent() - 2), TitleX_);
+    }
+    if (RimLeft_ >= fm.horizontalAdvance(QStringLiteral("0.00")) + 4) {
+        const double step = labels(GridSpacingY_, m.UnitsY, fm.height() * 2.0);
+        if (std::isfinite(step)) {
+            const double k0 = std::ceil(m.Y0 / step);
+            const int n = static_cast<int>(std::min(std::floor((m.Y0 + plot.height() * m.UnitsY) / step) - k0, 200.0));
+            for (int i = 0; i <= n; ++i) {
+                const double v = (k0 + i) * step;
+                const QString t = QString::number(v, 'g', 4);
+                const double py = m.Top + m.Height - (v - m.Y0) / m.UnitsY;
+                p.drawText(QPointF(plot.left() - 3 - fm.horizontalAdvance(t), py + fm.ascent() / 2.0), t);
+            }
+        }
+        if (!TitleY_.isEmpty()) {
+            p.save();
+            p.translate(fm.ascent() + 1, plot.center().y() + fm.horizontalAdvance(TitleY_) / 2.0);
+            p.rotate(-90);
+            p.drawText(QPointF(0, 0), TitleY_);
+            p.restore();
+        }
     }
 }
 
 namespace {
 
-// One-pixel line between two points already clipped into [0, w) x [0, h): a DDA in 16.16
+// One-pixel line between two points already clipped into the plot area: a DDA in 16.16
 // fixed point, which stays between its (inside) end points.
 inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, double bx, double by, uint32_t argb)
 {
@@ -263,20 +400,46 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
     }
 }
 
+// A filled rectangle of pixels, cut to the clip rectangle.
+inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int x, int y, int w, int h, uint32_t argb)
+{
+    const int x0 = std::max(x, clip.left()), x1 = std::min(x + w - 1, clip.right());
+    const int y0 = std::max(y, clip.top()), y1 = std::min(y + h - 1, clip.bottom());
+    for (int row = y0; row <= y1; ++row) {
+        uint32_t* line = bits + row * stride;
+        for (int col = x0; col <= x1; ++col)
+            line[col] = argb;
+    }
+}
+
 }  // namespace
 
 void TChart::RasterLines(const TMapping& m)
+{
+    // Class colours cost a look-up per item: only charts that use them pay for it.
+    if (Items_.HasClassColors())
+        RasterLinesIn<true>(m);
+    else
+        RasterLinesIn<false>(m);
+}
+
+template <bool ByClass>
+void TChart::RasterLinesIn(const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
     if (items.empty())
         return;
-    const int w = Canvas_.width(), h = Canvas_.height();
+    const QRect plot = PlotArea().intersected(Canvas_.rect());
+    if (plot.isEmpty())
+        return;
     // Pixel (i, j) holds the points with i <= x < i + 1 and j <= y < j + 1.
-    const TClip clip{0.0, 0.0, w - 1e-6, h - 1e-6};
+    const TClip clip{double(plot.left()), double(plot.top()), plot.left() + plot.width() - 1e-6,
+                     plot.top() + plot.height() - 1e-6};
     uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
     const qsizetype stride = Canvas_.bytesPerLine() / 4;
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
+    const double bottom = m.Top + m.Height;
 
     bool havePrev = false;
     double prevX = 0, prevY = 0;
@@ -287,13 +450,17 @@ void TChart::RasterLines(const TMapping& m)
             const TChartItem& it = items[i];
             if (it.Kind == TChartItemKind::Mark || it.Kind == TChartItemKind::Text)
                 continue;
-            const double px = (it.X - m.X0) * ix;
-            const double py = m.Height - (it.Y - m.Y0) * iy;
+            const double px = m.Left + (it.X - m.X0) * ix;
+            const double py = bottom - (it.Y - m.Y0) * iy;
             const bool ok = std::isfinite(px) && std::isfinite(py);
             if (it.Kind == TChartItemKind::Line && havePrev && ok) {
                 double ax = prevX, ay = prevY, bx = px, by = py;
-                if (clip.Clip(ax, ay, bx, by))
-                    PlotLine(bits, stride, ax, ay, bx, by, argb);
+                if (clip.Clip(ax, ay, bx, by)) {
+                    if constexpr (ByClass)
+                        PlotLine(bits, stride, ax, ay, bx, by, WinColor(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
+                    else
+                        PlotLine(bits, stride, ax, ay, bx, by, argb);
+                }
             }
             havePrev = ok;
             prevX = px;
@@ -306,7 +473,10 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
-    const TClip visible{-8.0, -8.0, width() + 8.0, height() + 8.0};
+    const QRect plot = PlotArea().intersected(Canvas_.rect());
+    const TClip visible{plot.left() - 8.0, plot.top() - 8.0, plot.right() + 8.0, plot.bottom() + 8.0};
+    uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
+    const qsizetype stride = Canvas_.bytesPerLine() / 4;
     size_t r = 0;
     for (const uint32_t i : Items_.Decorations()) {
         if (i >= items.size())
@@ -314,32 +484,35 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
         // Decorations ascend, so the colour run only ever moves forward.
         while (r + 1 < runs.size() && runs[r + 1].First <= i)
             ++r;
-        const QColor color = WinColor(runs.empty() ? 0 : runs[r].Color);
         const TChartItem& it = items[i];
+        const uint32_t win = Items_.ColorOf(it.Class, runs.empty() ? 0 : runs[r].Color);
         if (it.Kind != TChartItemKind::Mark && it.Kind != TChartItemKind::Text)
             continue;
-        const double px = (it.X - m.X0) / m.UnitsX;
-        const double py = m.Height - (it.Y - m.Y0) / m.UnitsY;
+        const double px = m.Left + (it.X - m.X0) / m.UnitsX;
+        const double py = m.Top + m.Height - (it.Y - m.Y0) / m.UnitsY;
         if (!std::isfinite(px) || !std::isfinite(py) || visible.Code(px, py) != 0)
             continue;
         const int cx = static_cast<int>(std::floor(px)), cy = static_cast<int>(std::floor(py));
         if (it.Kind == TChartItemKind::Mark) {
+            const uint32_t argb = WinColor(win).rgb();
             if (it.Aux == MarkDisc) {
                 // Row by row, so the disc covers exactly 3 pixels left/above to 4
-                // right/below whatever the ellipse rasteriser rounds.
+                // right/below.
                 static constexpr int inset[8] = {2, 1, 0, 0, 0, 0, 1, 2};
                 for (int row = 0; row < 8; ++row)
-                    p.fillRect(cx - 3 + inset[row], cy - 3 + row, 8 - 2 * inset[row], 1, color);
+                    FillPixels(bits, stride, plot, cx - 3 + inset[row], cy - 3 + row, 8 - 2 * inset[row], 1, argb);
+            } else if (it.Aux == MarkSquare) {
+                FillPixels(bits, stride, plot, cx - 2, cy - 2, 5, 5, argb);
             } else {
-                p.fillRect(cx - 2, cy, 5, 1, color);
-                p.fillRect(cx, cy - 2, 1, 5, color);
+                FillPixels(bits, stride, plot, cx - 2, cy, 5, 1, argb);
+                FillPixels(bits, stride, plot, cx, cy - 2, 1, 5, argb);
             }
         } else if (it.Aux < Items_.Texts().size()) {
             const TChartText& t = Items_.Texts()[it.Aux];
             QFont f = font();
             f.setPointSize(std::clamp(t.Size, 1, 200));
             p.setFont(f);
-            p.setPen(color);
+            p.setPen(WinColor(win));
             p.drawText(QPointF(px, py), QString::fromStdString(t.Text));
         }
     }
@@ -404,10 +577,11 @@ void TChart::mouseReleaseEvent(QMouseEvent* event)
         constexpr double minPixels = 3;
         const QRectF r = QRectF(DragStart_, pixel).normalized();
         if (r.width() >= minPixels && r.height() >= minPixels) {
-            const double x1 = DragMapping_.X0 + r.left() * DragMapping_.UnitsX;
-            const double x2 = DragMapping_.X0 + r.right() * DragMapping_.UnitsX;
-            const double y1 = DragMapping_.Y0 + (DragMapping_.Height - r.bottom()) * DragMapping_.UnitsY;
-            const double y2 = DragMapping_.Y0 + (DragMapping_.Height - r.top()) * DragMapping_.UnitsY;
+            const TMapping& dm = DragMapping_;
+            const double x1 = dm.X0 + (r.left() - dm.Left) * dm.UnitsX;
+            const double x2 = dm.X0 + (r.right() - dm.Left) * dm.UnitsX;
+            const double y1 = dm.Y0 + (dm.Height - (r.bottom() - dm.Top)) * dm.UnitsY;
+            const double y2 = dm.Y0 + (dm.Height - (r.top() - dm.Top)) * dm.UnitsY;
             SetRange(x1, y1, x2, y2);
             emit RangeChanged();
         }

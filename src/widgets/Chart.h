@@ -9,6 +9,9 @@
 // both axes get the same units per pixel: the range is widened, about its centre, along
 // the axis that has room to spare. A range of zero width or height is widened to one unit
 // about its centre; a non-finite range is refused and the old one kept.
+//
+// Rims (0 by default) keep a margin between the widget's edges and the plot area; the
+// axis titles and the scale numbers of the grid are written into them.
 #include "widgets/ChartItems.h"
 
 #include <QImage>
@@ -27,6 +30,7 @@ public:
     enum class TGridStyle { None, Lines };
     // Mark codes with a look of their own; any other code draws a small cross.
     static constexpr int MarkDisc = 24;  // filled disc, 3 pixels left/above to 4 right/below
+    static constexpr int MarkSquare = 9;  // filled square, 2 pixels each way
 
     explicit TChart(QWidget* parent = nullptr);
 
@@ -45,6 +49,13 @@ public:
     bool BoundingBox(TChartBox& box) const { return Items_.BoundingBox(box); }
     // Schedules a repaint with the current items and range.
     void ShowGraph() { update(); }
+    // The mark nearest to a pixel position, as an index into Items().Items(), with its
+    // distance in pixels; -1 when there is no mark.
+    int NearestMark(QPointF pixel, double* distancePixels = nullptr) const;
+    // Fits the range to the bounding box of the items, widened by marginPercent of its
+    // size on each side; a box of no height or width gets one unit. Nothing happens
+    // without items.
+    void AutoRange(double marginPercent);
 
     // ---- Range and mapping
     void SetRange(double x1, double y1, double x2, double y2);
@@ -67,7 +78,13 @@ public:
     TGridStyle GridStyle() const { return GridStyle_; }
     // Distance between grid lines in chart units. When lines would be closer than a few
     // pixels only every tenth (hundredth, ...) one is drawn.
-    void SetGridSpacing(double units);
+    void SetGridSpacing(double units) { SetGridSpacing(units, units); }
+    void SetGridSpacing(double unitsX, double unitsY);
+    // Space in pixels between the widget's edges and the plot area.
+    void SetRims(int left, int top, int right, int bottom);
+    QRect PlotArea() const;
+    // Axis titles, written below and left of the plot area when the rims have room.
+    void SetTitles(const QString& abscissa, const QString& ordinate);
 
     // ---- Mouse
     void SetMouseAction(TMouseAction action);
@@ -93,15 +110,20 @@ protected:
 
 private:
     struct TMapping {
-        double X0 = 0, Y0 = 0;    // chart coordinates at the left and bottom edge
+        double X0 = 0, Y0 = 0;    // chart coordinates at the left and bottom edge of the plot
         double UnitsX = 1, UnitsY = 1;  // chart units per pixel
-        double Height = 1;
+        double Height = 1;        // of the plot area
+        double Left = 0, Top = 0;  // the plot area's offset in the widget
     };
     TMapping Mapping() const;
     void StartDrag(QPointF pixel);
     void DrawGrid(QPainter& p, const TMapping& m) const;
     void RasterLines(const TMapping& m);
     void DrawMarksAndTexts(QPainter& p, const TMapping& m);
+    template <bool ByClass>
+    void RasterLinesIn(const TMapping& m);
+    void DrawRims(QPainter& p, const TMapping& m) const;
+    static double GridStep(double spacing, double unitsPerPixel);
 
     TChartItems Items_;
     TChartRange Range_{-1, -1, 1, 1};
@@ -110,8 +132,10 @@ private:
     uint32_t ChartColor_ = 0;          // black
     uint32_t GridColor_ = 0x00008080u;  // olive
     TGridStyle GridStyle_ = TGridStyle::Lines;
-    double GridSpacing_ = 1;
+    double GridSpacingX_ = 1, GridSpacingY_ = 1;
     TMouseAction MouseAction_ = TMouseAction::DragZoom;
+    int RimLeft_ = 0, RimTop_ = 0, RimRight_ = 0, RimBottom_ = 0;
+    QString TitleX_, TitleY_;
 
     // Drag state.
     TMouseAction Dragging_ = TMouseAction::None;

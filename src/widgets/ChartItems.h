@@ -8,8 +8,14 @@
 // a view that is rebuilt on every refresh allocates nothing once it has reached its size.
 // The bounding box and the positions of the few marks and texts are kept as items are
 // added, so neither needs another pass over hundreds of thousands of segments.
+//
+// Each item also carries a one-byte class tag (0 unless set), which owners use to select
+// groups of items: tag them by area, move them, and give a class a colour of its own that
+// overrides the colour runs for its items.
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -25,6 +31,7 @@ struct TChartItem {
     double X = 0, Y = 0;
     uint32_t Aux = 0;
     TChartItemKind Kind = TChartItemKind::Move;
+    uint8_t Class = 0;  // fits in the padding: the item stays 24 bytes
 };
 
 // Items from First on are drawn in Color (0x00BBGGRR), up to the next run.
@@ -52,6 +59,7 @@ public:
     // Removes every item; the drawing colour stays as it is and the memory is kept.
     void Clear()
     {
+        BoxDirty_ = false;
         Items_.clear();
         Runs_.clear();
         Texts_.clear();
@@ -159,14 +167,138 @@ public:
     // no item with a position.
     bool BoundingBox(TChartBox& box) const
     {
+        if (BoxDirty_)
+            RecomputeBox();
         if (HasBox_)
             box = Box_;
         return HasBox_;
     }
 
+    // ---- Editing items in place
+
+    // Removes the last item (a mark or text with its decoration entry; a colour run that
+    // started there goes too). The pen stays down when a point remains to draw from.
+    void RemoveLast()
+    {
+        if (Items_.empty())
+            return;
+        const TChartItem last = Items_.back();
+        Items_.pop_back();
+        if (last.Kind == TChartItemKind::Line)
+            --LineCount_;
+        if ((last.Kind == TChartItemKind::Mark || last.Kind == TChartItemKind::Text) && !Decorations_.empty())
+            Decorations_.pop_back();
+        if (last.Kind == TChartItemKind::Text && !Texts_.empty())
+            Texts_.pop_back();
+        if (!Runs_.empty() && Runs_.back().First >= Items_.size())
+            Runs_.pop_back();
+        PenDown_ = false;
+        for (size_t i = Items_.size(); i-- > 0;) {
+            const TChartItem& it = Items_[i];
+            if (it.Kind == TChartItemKind::Move || it.Kind == TChartItemKind::Line) {
+                PenDown_ = Finite(it.X, it.Y);
+                break;
+            }
+        }
+        BoxDirty_ = true;
+    }
+
+    void SetY(size_t i, double y)
+    {
+        if (i < Items_.size() && std::isfinite(Items_[i].Y) && std::isfinite(y)) {
+            Items_[i].Y = y;
+            BoxDirty_ = true;
+        }
+    }
+
+    // Tags every item with cls.
+    void MarkAll(uint8_t cls)
+    {
+        for (TChartItem& it : Items_)
+            it.Class = cls;
+    }
+
+    void SetClass(size_t i, uint8_t cls)
+    {
+        if (i < Items_.size())
+            Items_[i].Class = cls;
+    }
+
+    // Tags the items from index `from` on whose point lies in the rectangle spanned by the
+    // two corners (edges included); returns how many.
+    int MarkInRect(double x1, double y1, double x2, double y2, uint8_t cls, size_t from = 0)
+    {
+        if (x2 < x1)
+            std::swap(x1, x2);
+        if (y2 < y1)
+            std::swap(y1, y2);
+        int n = 0;
+        for (size_t i = from; i < Items_.size(); ++i) {
+            TChartItem& it = Items_[i];
+            if (it.X >= x1 && it.X <= x2 && it.Y >= y1 && it.Y <= y2) {
+                it.Class = cls;
+                ++n;
+            }
+        }
+        return n;
+    }
+
+    // Moves every item of class cls up by dy (pen lifts stay where they are).
+    void ShiftClassY(uint8_t cls, double dy)
+    {
+        if (!std::isfinite(dy))
+            return;
+        for (TChartItem& it : Items_) {
+            if (it.Class == cls && std::isfinite(it.Y))
+                it.Y += dy;
+        }
+        BoxDirty_ = true;
+    }
+
+    // Items of class cls are drawn in color (0x00BBGGRR) from now on, whatever run they
+    // are in, also those tagged later; ClearClassColors goes back to the runs alone.
+    void SetClassColor(uint8_t cls, uint32_t color)
+    {
+        ClassColors_[cls] = (color & 0x00FFFFFFu) | kClassColorSet;
+        HasClassColors_ = true;
+    }
+    void ClearClassColors()
+    {
+        ClassColors_.fill(0);
+        HasClassColors_ = false;
+    }
+    bool HasClassColors() const { return HasClassColors_; }
+    // The colour of an item of class cls that is in a run of colour runColor.
+    uint32_t ColorOf(uint8_t cls, uint32_t runColor) const
+    {
+        const uint32_t c = ClassColors_[cls];
+        return (c & kClassColorSet) ? (c & 0x00FFFFFFu) : runColor;
+    }
+
     static bool Finite(double x, double y) { return std::isfinite(x) && std::isfinite(y); }
 
 private:
+    static constexpr uint32_t kClassColorSet = 0x01000000u;
+
+    void RecomputeBox() const
+    {
+        HasBox_ = false;
+        for (const TChartItem& it : Items_) {
+            if (!Finite(it.X, it.Y))
+                continue;
+            if (!HasBox_) {
+                Box_ = {it.X, it.Y, it.X, it.Y};
+                HasBox_ = true;
+                continue;
+            }
+            Box_.MinX = std::min(Box_.MinX, it.X);
+            Box_.MaxX = std::max(Box_.MaxX, it.X);
+            Box_.MinY = std::min(Box_.MinY, it.Y);
+            Box_.MaxY = std::max(Box_.MaxY, it.Y);
+        }
+        BoxDirty_ = false;
+    }
+
     void PenLift()
     {
         if (PenDown_) {
@@ -189,6 +321,8 @@ private:
     {
         StartRun();
         Items_.push_back({x, y, aux, kind});
+        if (BoxDirty_)
+            return;  // taken in when the box is next asked for
         if (!HasBox_) {
             Box_ = {x, y, x, y};
             HasBox_ = true;
@@ -204,8 +338,11 @@ private:
     std::vector<TChartColorRun> Runs_;
     std::vector<TChartText> Texts_;
     std::vector<uint32_t> Decorations_;
-    TChartBox Box_;
-    bool HasBox_ = false;
+    mutable TChartBox Box_;
+    mutable bool HasBox_ = false;
+    mutable bool BoxDirty_ = false;
+    std::array<uint32_t, 256> ClassColors_{};
+    bool HasClassColors_ = false;
     uint32_t Color_ = 0x00C0C0C0u;
     int LineCount_ = 0;
     bool PenDown_ = false;

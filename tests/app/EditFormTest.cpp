@@ -7,6 +7,7 @@
 #include "support/P3dBuilder.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
+#include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
 
@@ -112,12 +113,15 @@ private slots:
         QVERIFY(f.P_EditAnim->isVisible());
         QVERIFY(!f.P_Timing->isVisible() && !f.P_AnimControl->isVisible());
         QVERIFY(!F_FileBrowser->P_Files->isEnabled());
+        // The frame timer moves no frame under the edit either.
+        QVERIFY(!F_FrameManipulator->RChart->isEnabled() && !F_FrameManipulator->SelectAll1->isEnabled());
         QVERIFY(!f.AssignNewName1->isEnabled());
         QTest::mouseClick(f.B_CancelEdit, Qt::LeftButton);
         QVERIFY(!f.EditMode());
         QVERIFY(!f.EditTimer->isActive());
         QVERIFY(f.P_Timing->isVisible() && !f.P_EditAnim->isVisible());
         QVERIFY(F_FileBrowser->P_Files->isEnabled());
+        QVERIFY(F_FrameManipulator->RChart->isEnabled() && F_FrameManipulator->SelectAll1->isEnabled());
     }
 
     void ticks_data()

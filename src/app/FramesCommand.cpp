@@ -1,0 +1,216 @@
+#include "app/FramesCommand.h"
+#include "anim/AnimController.h"
+#include "anim/FrameOps.h"
+#include "anim/RtmInfo.h"
+#include "app/CommandLine.h"
+
+#include <QRegularExpression>
+#include <QTextStream>
+
+namespace {
+
+using Kind = TFrameOp::Kind;
+
+bool ToInt(const QString& text, int& n)
+{
+    bool ok = false;
+    n = text.toInt(&ok);
+    return ok;
+}
+
+struct TRunState {
+    TAnimController Anim;
+    // The frame timer's selection: frame 0 alone, as the window starts.
+    int SelFirst = 0;
+    int SelLast = 0;
+};
+
+// Outcome of one operation: go on, or stop with an exit code and a message.
+struct TStep {
+    int Code = ExitOk;
+    QString Message;  // a stopping message, or (Code 0) one that reports success
+};
+
+TStep Usage(const QString& text) { return {ExitUsage, text}; }
+// An editor operation's answer: "" done, otherwise the message that stopped it.
+TStep Stop(const QString& refused) { return {refused.isEmpty() ? int(ExitOk) : int(ExitFileError), refused}; }
+
+TStep FromTiming(const TFrameOp& op, const TTimingResult& r, TRunState& s)
+{
+    switch (r.Status) {
+    case TTimingStatus::Stopped:
+        return {ExitFileError, r.Message};
+    case TTimingStatus::NotApplicable:
+        return Usage(QStringLiteral("%1 does not apply to frames %2 - %3").arg(op.Name).arg(s.SelFirst).arg(s.SelLast));
+    case TTimingStatus::Done:
+        break;
+    }
+    s.SelFirst = r.SelFirst;
+    s.SelLast = r.SelLast;
+    return {ExitOk, r.Message};
+}
+
+TStep RunTimerOp(const TFrameOp& op, TRunState& s)
+{
+    const int count = s.Anim.Doc.FrameCount();
+    const TFrameTimerButtons buttons = FrameTimerButtons(s.SelFirst, s.SelLast);
+    const bool enabled = op.Op == Kind::Linearize ? buttons.Linearize
+                         : op.Op == Kind::Mirror  ? buttons.Mirror
+                                                  : buttons.MoveCopyDelete;
+    const QString selection = s.SelFirst == -1 ? QStringLiteral("no frames are selected")
+                                               : QStringLiteral("frames %1 - %2 are selected").arg(s.SelFirst).arg(s.SelLast);
+    if (!enabled)
+        return Usage(QStringLiteral("%1 is not offered when %2").arg(op.Name, selection));
+    // The Delete button says this before it asks anything.
+    if (op.Op == Kind::DeleteRange && count == 0)
+        return {ExitFileError, QStringLiteral("No Anim Steps!")};
+    if (!IsFrameRange(s.SelFirst, s.SelLast, count))
+        return Usage(QStringLiteral("%1: %2, but the animation has %3 frames").arg(op.Name, selection).arg(count));
+    switch (op.Op) {
+    case Kind::Linearize: return FromTiming(op, s.Anim.LinearizeRange(s.SelFirst, s.SelLast), s);
+    case Kind::Mirror: return FromTiming(op, s.Anim.MirrorRange(s.SelFirst, s.SelLast), s);
+    case Kind::Move: return FromTiming(op, s.Anim.MoveRange(s.SelFirst, s.SelLast, ParseTargetFrame(op.Text)), s);
+    case Kind::Copy: return FromTiming(op, s.Anim.CopyRange(s.SelFirst, s.SelLast, ParseTargetFrame(op.Text)), s);
+    default: return FromTiming(op, s.Anim.DeleteRange(s.SelFirst, s.SelLast), s);
+    }
+}
+
+TStep RunOp(const TFrameOp& op, TRunState& s)
+{
+    TAnimController& anim = s.Anim;
+    const int count = anim.Doc.FrameCount();
+    switch (op.Op) {
+    case Kind::At:
+        anim.SetActStep(op.N);
+        return {};
+    case Kind::InsertAfter:
+        return Stop(anim.InsertFrameAfter());
+    case Kind::Delete:
+        return Stop(anim.DeleteCurrentFrame());
+    case Kind::Retime: {
+        if (op.N < 0 || op.N >= count)
+            return Usage(QStringLiteral("--retime %1: the animation has %2 frames").arg(op.N).arg(count));
+        // The cell takes the text when it reads as a time; a text that does not puts the
+        // frame's time back as the edit is committed, which sorts all the same.
+        float t = anim.Doc.AnimFrames[size_t(op.N)].Time;
+        ParseFrameTime(op.Text, t);
+        anim.RetimeFrame(op.N, t, true);
+        return {};
+    }
+    case Kind::Select:
+        if (!IsFrameRange(op.N, op.Last, count))
+            return Usage(QStringLiteral("--select %1-%2: the animation has %3 frames").arg(op.N).arg(op.Last).arg(count));
+        s.SelFirst = op.N;
+        s.SelLast = op.Last;
+        return {};
+    default:
+        return RunTimerOp(op, s);
+    }
+}
+
+}  // namespace
+
+bool ParseFrameOp(const QStringList& args, qsizetype& i, std::vector<TFrameOp>& ops, QString& error)
+{
+    static const struct {
+        const char* Name;
+        Kind Op;
+        bool Value;
+    } known[] = {
+        {"--at", Kind::At, true},
+        {"--insert-after", Kind::InsertAfter, false},
+        {"--delete", Kind::Delete, false},
+        {"--retime", Kind::Retime, true},
+        {"--select", Kind::Select, true},
+        {"--linearize", Kind::Linearize, false},
+        {"--mirror", Kind::Mirror, false},
+        {"--move", Kind::Move, true},
+        {"--copy", Kind::Copy, true},
+        {"--delete-range", Kind::DeleteRange, false},
+    };
+    const QString& a = args[i];
+    for (const auto& k : known) {
+        if (a != QLatin1String(k.Name))
+            continue;
+        TFrameOp op;
+        op.Op = k.Op;
+        op.Name = a;
+        if (!k.Value) {
+            ops.push_back(op);
+            return true;
+        }
+        if (i + 1 >= args.size()) {
+            error = QStringLiteral("%1 needs a value").arg(a);
+            return true;
+        }
+        const QString v = args[++i];
+        switch (k.Op) {
+        case Kind::At:
+            if (!ToInt(v, op.N))
+                error = QStringLiteral("--at needs a frame number");
+            break;
+        case Kind::Retime: {
+            const qsizetype eq = v.indexOf(QLatin1Char('='));
+            if (eq < 0 || !ToInt(v.left(eq), op.N))
+                error = QStringLiteral("--retime needs FRAME=TIME");
+            op.Text = v.mid(eq + 1);
+            break;
+        }
+        case Kind::Select: {
+            static const QRegularExpression range(QStringLiteral("^(\\d+)-(\\d+)$"));
+            const QRegularExpressionMatch m = range.match(v);
+            if (!m.hasMatch() || !ToInt(m.captured(1), op.N) || !ToInt(m.captured(2), op.Last) || op.N > op.Last)
+                error = QStringLiteral("--select needs FIRST-LAST with FIRST <= LAST");
+            break;
+        }
+        default:  // --move, --copy: the answer of the box, read as the box's answer is
+            if (v.trimmed().isEmpty())
+                error = QStringLiteral("%1 needs a target frame").arg(a);
+            op.Text = v;
+            break;
+        }
+        ops.push_back(op);
+        return true;
+    }
+    return false;
+}
+
+int RunFramesCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    const QString path = cmd.Files.value(0);
+    TRunState s;
+    if (const QString error = s.Anim.LoadAnimation(path); !error.isEmpty()) {
+        err << error << Qt::endl;
+        return ExitFileError;
+    }
+    for (const TFrameOp& op : cmd.FrameOps) {
+        const TStep step = RunOp(op, s);
+        if (step.Code == ExitUsage) {
+            err << QStringLiteral("torvane-anim: ") << step.Message << Qt::endl;
+            return ExitUsage;
+        }
+        if (!step.Message.isEmpty())
+            err << step.Message << Qt::endl;
+        if (step.Code != ExitOk)
+            return step.Code;
+        // The window's chart, rebuilt after a change of the frames, keeps only the part of
+        // the selection that is still there.
+        if (s.Anim.Doc.FrameCount() > 0) {
+            const TFrameRange fit = FitFrameSelection(s.SelFirst, s.SelLast, s.Anim.Doc.FrameCount());
+            s.SelFirst = fit.First;
+            s.SelLast = fit.Last;
+        }
+    }
+    if (!cmd.Output.isEmpty()) {
+        if (const QString error = s.Anim.SaveAnimation(cmd.Output); !error.isEmpty()) {
+            err << error << Qt::endl;
+            return ExitFileError;
+        }
+    }
+    if (cmd.Output.isEmpty() || cmd.Json) {
+        out << (cmd.Json ? RtmInfoJson(s.Anim.Doc) : RtmInfoText(s.Anim.Doc));
+        out.flush();
+    }
+    err.flush();
+    return ExitOk;
+}
