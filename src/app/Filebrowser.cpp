@@ -88,13 +88,13 @@ void TF_FileBrowser::Fill(QListWidget* list, const QString& dir, const QString& 
 
 void TF_FileBrowser::SetP3dDir(const QString& dir)
 {
-    P3dDir_ = NormalizeSeparators(dir);
+    P3dDir_ = dir;
     Fill(P3dFileListBox, P3dDir_, QStringLiteral("*.p3d"));
 }
 
 void TF_FileBrowser::SetRTMDir(const QString& dir)
 {
-    RTMDir_ = NormalizeSeparators(dir);
+    RTMDir_ = dir;
     Fill(RTMFileListBox, RTMDir_, QStringLiteral("*.rtm"));
 }
 

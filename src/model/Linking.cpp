@@ -11,7 +11,7 @@ QString LinkFilePath(const QString& linkDataDir, const QString& fileName)
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);
-    QString dir = NormalizeSeparators(linkDataDir);
+    QString dir = linkDataDir;
     if (dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
     return ResolveCaseInsensitive(dir + QLatin1Char('/') + name + QStringLiteral(".lpv"));

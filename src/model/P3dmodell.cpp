@@ -308,8 +308,8 @@ void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environm
     Selections.clear();
     const QString path = ResolveCaseInsensitive(fileName);
     FileName = path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file;
+    if (!OpenRegularFile(path, file)) {
         Status = ReadStatus::CannotOpen;
         ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
         return;

@@ -47,9 +47,10 @@ QString ProxyFileName(const QString& selectionName)
 
 QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName)
 {
-    const QString model = NormalizeSeparators(modelFileName);
-    const qsizetype slash = model.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash >= 0 ? model.left(slash + 1) : QString();
+    // The model's own path is taken as it is; only the name stored in the model may use
+    // Windows separators.
+    const qsizetype slash = modelFileName.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? modelFileName.left(slash + 1) : QString();
     return ResolveCaseInsensitive(folder + NormalizeSeparators(proxyFileName) + QStringLiteral(".p3d"));
 }
 

@@ -16,8 +16,9 @@ bool IsProxyName(const QString& name);
 // name is too short to hold one.
 QString ProxyFileName(const QString& selectionName);
 
-// The sub-model's path: proxyFileName + ".p3d" in the folder of modelFileName, with
-// backslashes as folder separators, found without regard to letter case.
+// The sub-model's path: proxyFileName + ".p3d" in the folder of modelFileName, found
+// without regard to letter case. Backslashes in proxyFileName are folder separators (the
+// name comes from a file made on Windows); modelFileName is taken literally.
 QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName);
 
 // Index of the first valid polygon that belongs to the selection, or -1.

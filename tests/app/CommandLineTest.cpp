@@ -1,5 +1,6 @@
 // The window-free commands, run in-process on files the builders write into a temporary home.
 #include "app/CommandLine.h"
+#include "support/HostileFiles.h"
 #include "support/LpvBuilder.h"
 #include "support/P3dBuilder.h"
 #include "support/RtmBuilder.h"
@@ -143,6 +144,12 @@ private slots:
         QTest::newRow("missing folder") << QStringList{"export", "%1/robot.p3d", "-o", "%1/no/out.obj"} << 1 << "Cannot write file" << "";
         QTest::newRow("frame beyond the last") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", "3", "-o", "%1/o.obj"} << 2 << "--frame 3 is out of range: the animation has 3 frames" << "";
         QTest::newRow("check all found") << QStringList{"check", "%1/robot.p3d", "%1/walk.rtm"} << 0 << "" << "";
+        // Special files are refused at once: no endless read, no wait for a writer, no replacing.
+        QTest::newRow("model is a fifo") << QStringList{"export", "%1/pipe", "-o", "%1/out.obj"} << 1 << "Cannot open file %1/pipe" << "";
+        QTest::newRow("animation is a fifo") << QStringList{"check", "%1/robot.p3d", "%1/pipe"} << 1 << "Cannot open file %1/pipe" << "";
+        QTest::newRow("animation is endless") << QStringList{"export", "%1/robot.p3d", "/dev/zero", "-o", "%1/out.obj"} << 1 << "Cannot open file /dev/zero" << "";
+        QTest::newRow("model is endless") << QStringList{"export", "/dev/zero", "-o", "%1/out.obj"} << 1 << "Cannot open file /dev/zero" << "";
+        QTest::newRow("output is a fifo") << QStringList{"export", "%1/robot.p3d", "-o", "%1/pipe"} << 1 << "Cannot write file %1/pipe: Not a regular file" << "";
         QTest::newRow("check two missing") << QStringList{"check", "%1/robot.p3d", "%1/odd.rtm"} << 3 << "" << QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32);
     }
     void exitCodes()
@@ -160,7 +167,13 @@ private slots:
         h.Write("bad.rtm", "RTM_0100 and no animation");
         h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "hand"}, 3)));
         h.Write("odd.rtm", RtmBuild::Build(TFile::Regular({"arm", "Hand", "tail"}, 2)));
-        const Result r = Run(h, args);
+        QVERIFY(Hostile::MakeFifo(h.Path("pipe")));
+        Result r;
+        {
+            Hostile::TFifoWatchdog watchdog(h.Path("pipe"));
+            r = Run(h, args);
+            QVERIFY2(!watchdog.Fired(), "waited for a writer");
+        }
         QCOMPARE(r.Code, code);
         QVERIFY2(err.isEmpty() ? r.Err.isEmpty() : r.Err.contains(QString(err).replace("%1", h.Dir.path())), qPrintable(r.Err));
         QCOMPARE(r.Out, out);

@@ -1,6 +1,7 @@
 // Start-up, settings and shutdown of the main window.
 #include "FormFixture.h"
 #include "app/Filebrowser.h"
+#include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
@@ -13,6 +14,7 @@
 #include <QSplitter>
 #include <QStatusTipEvent>
 #include <QTest>
+#include <cerrno>
 #include <QToolButton>
 
 class StartupTest : public QObject {
@@ -164,7 +166,7 @@ private slots:
         TMainForm& f = fx.Start();
         f.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
-        QVERIFY2(fx.Dialogs.Messages[0].startsWith("Unable to write to"), qPrintable(fx.Dialogs.Messages[0]));
+        QVERIFY2(fx.Dialogs.Messages[0].contains(SystemErrorText(EISDIR)), qPrintable(fx.Dialogs.Messages[0]));
         QVERIFY(!fx.Dialogs.Messages.contains("Settings saved."));
     }
 

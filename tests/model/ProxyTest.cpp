@@ -106,7 +106,7 @@ private slots:
     void load_data()
     {
         QTest::addColumn<QByteArray>("name");      // of the proxy selection
-        QTest::addColumn<QByteArray>("subModel");  // written to parts/Lamp.P3D
+        QTest::addColumn<QByteArray>("subModel");  // written to my\\models/parts/Lamp.P3D
         QTest::addColumn<int>("triangle");         // 0: right angle at P0, 1: flat, 2: an invalid polygon first
         QTest::addColumn<TOutcome>("outcome"); QTest::addColumn<QStringList>("messages");
         QTest::addColumn<Rows>("matrix");  // of a loaded sub-model
@@ -138,10 +138,11 @@ private slots:
         b.AddSelection(name, tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
         const auto main = ReadModelBytes(b.Build());
         QTemporaryDir dir;
-        QVERIFY(WriteBytesFile(dir.filePath("parts/Lamp.P3D"), subModel));
+        // The model's folder is taken literally; the backslash in the proxy name separates folders.
+        QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), subModel));
         TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
         TDebugCapture capture;
-        const TProxyLoad load = LoadProxy(proxy, dir.filePath("walker.p3d"), {&body, &proxy});
+        const TProxyLoad load = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy});
         QCOMPARE(load.Outcome, outcome);
         QCOMPARE(load.Messages, messages);
         const bool loaded = outcome == TOutcome::Loaded;
