@@ -265,15 +265,16 @@ bool TMainForm::SaveAnimationTo(const QString& path)
         dialogs().ShowMessage(QStringLiteral("No Animation found!"));
         return false;
     }
-    QByteArray bytes;
-    const QString error = WriteRtm(Doc, bytes);
+    // Streamed: the file is never built in memory as a whole.
+    TAtomicFileWriter out(path);
+    const QString error = WriteRtm(Doc, out);
     if (!error.isEmpty()) {
+        out.Discard();
         dialogs().ShowMessage(error);
         return false;
     }
-    QString writeError;
-    if (!WriteFileAtomic(path, bytes, &writeError)) {
-        dialogs().ShowMessage(QStringLiteral("Cannot write file %1: %2").arg(path, writeError));
+    if (!out.Ok() || !out.Commit()) {
+        dialogs().ShowMessage(QStringLiteral("Cannot write file %1: %2").arg(path, out.Error()));
         return false;
     }
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));

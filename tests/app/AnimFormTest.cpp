@@ -1,5 +1,7 @@
 // The animation document operations and the RTM commands, driven through the main window.
 #include "FormFixture.h"
+#include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
@@ -10,6 +12,7 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
+#include <cerrno>
 
 using RtmBuild::TFile;
 
@@ -162,6 +165,17 @@ private slots:
         QVERIFY(fx.Dialogs.Messages.value(0).startsWith("Cannot write file"));
         QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
+
+        {  // a disk that fills up: the system's own text, the old file kept
+            fx.Write("full.rtm", "old");
+            Hostile::TFileSizeLimit limit(100);
+            if (limit.Active()) {
+                fx.Dialogs.Messages.clear();
+                QVERIFY(!f.SaveAnimationTo(fx.Path("full.rtm")));
+                QCOMPARE(fx.Dialogs.Messages, QStringList{"Cannot write file " + fx.Path("full.rtm") + ": " + SystemErrorText(EFBIG)});
+                QCOMPARE(fx.Read("full.rtm"), QByteArray("old"));
+            }
+        }
 
         f.Doc.AnimFrames[1].Entries.pop_back();  // an inconsistent document is not written
         fx.Write("old.rtm", "old");

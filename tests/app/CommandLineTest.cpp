@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <cmath>
+#include <limits>
 
 using RtmBuild::TFile;
 using RtmBuild::TMatrix;
@@ -243,6 +245,50 @@ private slots:
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
             QCOMPARE(v[robot.Points.size() + i], want);
         }
+    }
+
+    // NaN and infinity in a model or a frame: OBJ readers refuse such numbers, so the export
+    // writes those points at the origin and says so on stderr.
+    void exportWritesOnlyFiniteNumbers_data()
+    {
+        QTest::addColumn<bool>("inModel");  // else in the arm's frame
+        QTest::addColumn<int>("bad");       // points reported
+        QTest::newRow("model points, rest pose") << true << 2;
+        QTest::newRow("frame matrix") << false << 16;  // the arm's box and the lamp under it
+    }
+    void exportWritesOnlyFiniteNumbers()
+    {
+        QFETCH(bool, inModel);
+        QFETCH(int, bad);
+        Home h;
+        WriteRobot(h);
+        TP3dBuilder robot = Robot();
+        if (inModel) {
+            robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
+            robot.Points[27].Z = -std::numeric_limits<float>::infinity();
+        }
+        QVERIFY(robot.WriteTo(h.Path("robot.p3d")));
+        TFile anim = TFile::Regular({"arm"}, 2);
+        if (!inModel)
+            anim.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
+        h.Write("walk.rtm", RtmBuild::Build(anim));
+        const QStringList files = inModel ? QStringList{"%1/robot.p3d"} : QStringList{"%1/robot.p3d", "%1/walk.rtm"};
+        const Result r = Run(h, QStringList{"export"} + files + QStringList{"-o", "%1/out.obj"});
+        QCOMPARE(r.Code, 0);
+        const int points = int(robot.Points.size() + Lamp().Points.size());
+        QCOMPARE(r.Err, QString("torvane-anim: robot.p3d: %1 of %2 points are not finite numbers; they are written at the origin\n").arg(bad).arg(points));
+        int vertices = 0;
+        for (const QByteArray& line : h.Read("out.obj").split('\n')) {
+            const QList<QByteArray> p = line.split(' ');
+            if (p[0] != "v")
+                continue;
+            ++vertices;
+            for (int k = 1; k < 4; ++k) {
+                bool ok = false;
+                QVERIFY2(std::isfinite(p.value(k).toDouble(&ok)) && ok, line.constData());
+            }
+        }
+        QCOMPARE(vertices, points);
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and
