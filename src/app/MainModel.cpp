@@ -87,10 +87,11 @@ void TMainForm::LoadModel(const QString& fileName)
 
     // Proxies: every selection named "proxy:..." brings its sub-model along.
     const std::vector<TSelection*> order = TreeComponents();
+    TSubModelFiles subModels;  // each file read once, whatever number of proxies name it
     for (TSelection* s : order) {
         if (!IsProxyName(s->Name))
             continue;
-        TProxyLoad load = LoadProxy(*s, ModelFileName, order);
+        TProxyLoad load = LoadProxy(*s, ModelFileName, order, subModels);
         for (const QString& m : load.Messages)
             dialogs().ShowMessage(m);
         if (load.Model)

@@ -93,11 +93,11 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
             continue;
         base[m.get()] = next;
         const TTransform M = ProxyTransform(*m);
-        for (const TP3dVertex& v : m->Vertices) {
+        for (const TP3dVertex& v : m->DrawnVertices()) {
             const TVec3 p = PosePoint(v, M, params);
             lines.Vertex(p.x, p.y, p.z, false);
         }
-        next += m->Vertices.size();
+        next += m->DrawnVertices().size();
     }
 
     for (const TSelection* c : treeOrder) {
@@ -108,8 +108,8 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
             const auto b = base.find(sub);
             if (b == base.end())
                 continue;
-            for (const TP3dPolygon& poly : sub->Polygons)
-                if (IsDrawable(poly, sub->Vertices.size()))
+            for (const TP3dPolygon& poly : sub->DrawnPolygons())
+                if (IsDrawable(poly, sub->DrawnVertices().size()))
                     lines.Face(poly, b->second);
             continue;
         }

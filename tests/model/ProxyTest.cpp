@@ -142,7 +142,8 @@ private slots:
         QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), subModel));
         TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
         TDebugCapture capture;
-        const TProxyLoad load = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy});
+        TSubModelFiles files;
+        const TProxyLoad load = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
         QCOMPARE(load.Outcome, outcome);
         QCOMPARE(load.Messages, messages);
         const bool loaded = outcome == TOutcome::Loaded;
@@ -153,9 +154,14 @@ private slots:
             QCOMPARE(capture.Lines.size(), 1);
         if (loaded) {
             QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
-            QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->Vertices.size() == 8);
+            QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->DrawnVertices().size() == 8);
             QVERIFY(capture.Lines.contains("body is proxyparent of " + name));
             QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
+            // Another proxy of the same file shares what was read, without reading it again.
+            QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), "changed"));
+            const TProxyLoad again = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
+            QVERIFY(again.Model && again.Model->SharedGeometry == load.Model->SharedGeometry);
+            QCOMPARE(again.Messages, messages);
         }
     }
 };
