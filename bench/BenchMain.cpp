@@ -2,7 +2,7 @@
 // and prints each figure next to a floor measured in the same run, so the ratios hold on
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
-// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh)
+// usage: torvane-bench [--runs N] [--keep] [GROUP...]   (groups: p3d rtm refresh hostile)
 #include "Inputs.h"
 #include "Measure.h"
 
@@ -197,8 +197,9 @@ std::vector<TCase> AnimationCases(TContext& cx)
     TCase save;
     save.Name = QStringLiteral("rtm save");
     save.FloorName = QStringLiteral("raw write");
-    save.GoalRatio = 3;
-    save.FileBytes = size;  // shown, no goal: the save holds the file it writes
+    save.GoalRatio = 1.5;
+    save.FileBytes = size;
+    save.PeakGoalFactor = 0.25;  // streamed: a small buffer, not a copy of the file
     save.Prepare = [&cx, &f, path] {
         if (f.Doc.AnimStepCount != AnimFrames)
             f.LoadAnimation(path);
@@ -476,6 +477,86 @@ std::vector<TCase> RefreshCases(TContext& cx)
     return cases;
 }
 
+// ---- Hostile shapes: a linking chain as deep as the model has components, many proxies
+// of one sub-model file, an animation of empty frames. Each with its peak memory.
+std::vector<TCase> HostileCases(TContext& cx)
+{
+    constexpr int Components = 2000, Proxies = 200;
+    TMainForm& f = *cx.Form;
+    const QString chain = cx.Path(QStringLiteral("models/chain.p3d")), flat = cx.Path(QStringLiteral("models/flat.p3d"));
+    const QString proxies = cx.Path(QStringLiteral("models/proxies.p3d")), one = cx.Path(QStringLiteral("models/one.p3d"));
+    const QString empty = cx.Path(QStringLiteral("anims/empty.rtm"));
+    const QString linkData = f.Paths.LinkDataDir;
+    const QByteArray components = BenchInputs::ManyComponents(Components);
+    const QByteArray sub = BenchInputs::Model(25000, 25000, 1);  // about 3 MB
+    if (!WriteInput(chain, components) || !WriteInput(flat, components) ||
+        !WriteInput(QDir(linkData).filePath(QStringLiteral("chain.lpv")), BenchInputs::ChainLinking(Components, false)) ||
+        !WriteInput(QDir(linkData).filePath(QStringLiteral("flat.lpv")), BenchInputs::ChainLinking(Components, true)) ||
+        !WriteInput(proxies, BenchInputs::ProxyModel(Proxies, "sub")) || !WriteInput(one, BenchInputs::ProxyModel(1, "sub")) ||
+        !WriteInput(cx.Path(QStringLiteral("models/sub.p3d")), sub) || !WriteInput(empty, BenchInputs::EmptyFrames(16 << 20))) {
+        std::fprintf(stderr, "cannot write the hostile inputs in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    const auto clear = [&cx, &f] {
+        f.ClearAnimation();
+        f.ClearModel();
+        cx.Dialogs.Messages.clear();
+    };
+
+    TCase deep;
+    deep.Name = QStringLiteral("lpv chain 2k");
+    deep.FloorName = QStringLiteral("2k flat");
+    deep.GoalRatio = 2;
+    deep.FileBytes = QFileInfo(chain).size();
+    deep.Prepare = clear;
+    deep.Run = [&f, chain] { f.LoadModel(chain); };
+    deep.Floor = [&f, flat, clear] {
+        f.LoadModel(flat);
+        clear();
+    };
+    deep.Check = [&cx, &f]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        int depth = 0;
+        for (QTreeWidgetItem* n : f.TreeNodes())
+            depth = std::max(depth, TComponentTree::Level(n) + 1);
+        return depth == Components ? QString() : QStringLiteral("the chain is %1 deep").arg(depth);
+    };
+
+    TCase many;
+    many.Name = QStringLiteral("200 proxies");
+    many.FloorName = QStringLiteral("1 proxy");
+    many.GoalRatio = 2;
+    many.FileBytes = QFileInfo(proxies).size() + sub.size();
+    many.PeakGoalFactor = 3;  // the files once, whatever the number of proxies
+    many.Prepare = clear;
+    many.Run = [&f, proxies] { f.LoadModel(proxies); };
+    many.Floor = [&f, one, clear] {
+        f.LoadModel(one);
+        clear();
+    };
+    many.Check = [&cx, &f]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        return f.Models.size() == size_t(Proxies + 1) ? QString() : QStringLiteral("%1 models loaded").arg(f.Models.size());
+    };
+
+    TCase frames;
+    frames.Name = QStringLiteral("rtm 0 comps");
+    frames.FloorName = QStringLiteral("raw read");
+    frames.FileBytes = QFileInfo(empty).size();
+    frames.PeakGoalFactor = 6;
+    frames.Prepare = clear;
+    frames.Run = [&f, empty] { f.LoadAnimation(empty); };
+    frames.Floor = [empty] { (void)ReadRaw(empty); };
+    frames.Check = [&cx, &f, bytes = frames.FileBytes]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        return f.Doc.AnimStepCount == (bytes - 28) / 4 ? QString() : QStringLiteral("%1 frames").arg(f.Doc.AnimStepCount);
+    };
+    return {deep, many, frames};
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -485,6 +566,7 @@ const TGroup Groups[] = {
     {"p3d", ModelCases},
     {"rtm", AnimationCases},
     {"refresh", RefreshCases},
+    {"hostile", HostileCases},
 };
 
 struct TResult {
@@ -616,7 +698,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile...]\n");
             return 2;
         } else
             only << args[i];

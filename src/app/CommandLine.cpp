@@ -368,7 +368,11 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         err << error << Qt::endl;
         return ExitFileError;
     }
-    out << (cmd.Json ? RtmInfoJson(doc) : RtmInfoText(doc));
+    bytes = QByteArray();  // the document holds it all now
+    if (cmd.Json)
+        WriteRtmInfoJson(doc, out);
+    else
+        WriteRtmInfoText(doc, out);
     out.flush();
     return ExitOk;
 }

@@ -37,7 +37,7 @@ void TMainForm::ClearAnimation()
     for (QTreeWidgetItem* node : TreeNodes())
         if (TSelection* s = SelectionOf(node))
             s->ActTransform = TTransform::Identity();
-    Doc.AnimFrames.clear();
+    Doc.AnimFrames = {};  // its memory goes back too, not only its frames
     G_Frames->setRowCount(2);
     G_Frames->setItem(0, 0, new QTableWidgetItem(QStringLiteral("No")));
     G_Frames->setItem(0, 1, new QTableWidgetItem(QStringLiteral("Time Step")));
