@@ -1,5 +1,8 @@
 // The window-free commands, run in-process on files the builders write into a temporary home.
 #include "app/CommandLine.h"
+#include "app/ModelScene.h"
+#include "app/ObjExport.h"
+#include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
 #include "support/LpvBuilder.h"
 #include "support/P3dBuilder.h"
@@ -245,6 +248,53 @@ private slots:
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
             QCOMPARE(v[robot.Points.size() + i], want);
         }
+    }
+
+    // The window-free set-up (what the fuzzing runs) makes the same OBJ as the export
+    // through the editor's window: proxies, names, linking, frame and pose alike.
+    void windowFreeSceneExportsTheSame_data()
+    {
+        QTest::addColumn<int>("frame");  // -1: no animation
+        QTest::newRow("rest pose") << -1;
+        QTest::newRow("first frame") << 0;
+        QTest::newRow("last frame") << 4;
+    }
+    void windowFreeSceneExportsTheSame()
+    {
+        QFETCH(int, frame);
+        Home h;
+        WriteRobot(h);
+        TFile anim = TFile::Regular({"arm", "hand", "tail"}, 5);
+        anim.Frames[4].Records[0].Matrix = ArmTurn;
+        anim.TotalMove = {0, 1, 10};
+        h.Write("walk.rtm", RtmBuild::Build(anim));
+        QStringList args{"export", "%1/robot.p3d"};
+        if (frame >= 0)
+            args << "%1/walk.rtm" << "--frame" << QString::number(frame);
+        QCOMPARE(Run(h, args + QStringList{"-o", "%1/editor.obj"}).Code, 0);
+
+        TModelScene scene;
+        scene.LinkDataDir = h.Path("LinkData");
+        scene.TranslationFile = h.Path("t.tsl");
+        scene.ColorFile = h.Path("c.clr");
+        QStringList messages;
+        scene.Message = [&messages](const QString& m) { messages << m; };
+        QVERIFY(scene.LoadModel(h.Path("robot.p3d")));
+        if (frame >= 0)
+            QVERIFY(scene.LoadAnimation(h.Path("walk.rtm")) && scene.ApplyFrame(frame));
+        QCOMPARE(messages, frame >= 0 ? QStringList{"following Animation Components were not found in the Model:\n\n " + QString("tail").leftJustified(32) + " -> tail"} : QStringList());
+        const double offset[3] = {0, 0, 0};
+        const TPoseParams params = scene.Params(offset, true);
+        scene.Pose(params);
+        TAtomicFileWriter out(h.Path("scene.obj"));
+        WritePosedObj(scene.Models(), scene.TreeOrder(), params, {}, out);
+        QVERIFY(out.Commit());
+        const auto body = [&h](const QString& name) {
+            QList<QByteArray> lines = h.Read(name).split('\n');
+            lines.removeIf([](const QByteArray& l) { return l.startsWith('#'); });
+            return lines;
+        };
+        QCOMPARE(body("scene.obj"), body("editor.obj"));
     }
 
     // NaN and infinity in a model or a frame: OBJ readers refuse such numbers, so the export
