@@ -526,7 +526,7 @@ std::vector<TCase> HostileCases(TContext& cx)
     TCase many;
     many.Name = QStringLiteral("200 proxies");
     many.FloorName = QStringLiteral("1 proxy");
-    many.GoalRatio = 2;
+    // No time goal: drawing 200 placed copies of the sub-model is the work asked for.
     many.FileBytes = QFileInfo(proxies).size() + sub.size();
     many.PeakGoalFactor = 3;  // the files once, whatever the number of proxies
     many.Prepare = clear;
@@ -573,6 +573,7 @@ struct TResult {
     double Ms = 0;
     double FloorMs = 0;
     double PeakBytes = -1;
+    double FirstPeakBytes = -1;  // of the first, untimed run
     QString Error;
 };
 
@@ -588,7 +589,12 @@ TResult Measure(TContext& cx, const TCase& c)
     // One run untimed: the inputs come into the file cache and lazy set-ups happen, so the
     // operation and its floor start alike.
     prepare();
+    // The first run also shows what memory a fresh process needs: later runs may reuse
+    // what the allocator kept from it.
+    const qint64 firstBase = c.FileBytes > 0 ? Bench::ResetPeak() : -1;
     c.Run();
+    if (firstBase >= 0)
+        r.FirstPeakBytes = double(Bench::PeakResident() - firstBase);
     if (c.Check)
         r.Error = c.Check();
     if (c.Floor)
@@ -662,11 +668,14 @@ int Print(const TCase& c, const TResult& r)
         if (r.PeakBytes < 0) {
             line += QStringLiteral("  peak n/a (no /proc/self/clear_refs)");
         } else {
-            line += QStringLiteral("  peak +%1 MB (file %2 MB").arg(Mb(r.PeakBytes), 0, 'f', 1).arg(Mb(double(c.FileBytes)), 0, 'f', 1);
+            line += QStringLiteral("  peak +%1 MB, first run +%2 MB (file %3 MB")
+                        .arg(Mb(r.PeakBytes), 0, 'f', 1)
+                        .arg(Mb(r.FirstPeakBytes), 0, 'f', 1)
+                        .arg(Mb(double(c.FileBytes)), 0, 'f', 1);
             if (c.PeakGoalFactor > 0) {
                 const double limit = c.PeakGoalFactor * double(c.FileBytes);
                 line += QStringLiteral(", goal < %1 MB)").arg(Mb(limit), 0, 'f', 1);
-                if (r.PeakBytes >= limit) {
+                if (std::max(r.PeakBytes, r.FirstPeakBytes) >= limit) {
                     line += QStringLiteral(" MISSED");
                     ++missed;
                 }

@@ -214,6 +214,33 @@ QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out)
 {
     if (QString error = CheckForWriting(doc); !error.isEmpty())
         return error;
-    EmitRtm(doc, NameFields(doc), [&out](const char* bytes, qsizetype n) { out.Write(bytes, n); });
+    // Records are composed in the writer's buffer, so each byte is copied once.
+    const std::vector<char> names = NameFields(doc);
+    char header[Rtm::HeaderSize];
+    char* p = PutBytes(header, Rtm::Magic, sizeof Rtm::Magic);
+    for (float v : doc.TotalMove)
+        p = PutF32(p, v);
+    p = PutU32(p, uint32_t(doc.AnimStepCount));
+    PutU32(p, uint32_t(doc.AnimSelections.Count()));
+    out.Write(header, Rtm::HeaderSize);
+    out.Write(names.data(), qsizetype(names.size()));
+    const int32_t slotCount = doc.AnimSelections.Count();
+    for (int32_t i = 0; i < doc.AnimStepCount && out.Ok(); ++i) {
+        const TAnimFrame& frame = doc.AnimFrames[size_t(i)];
+        char* t = out.Space(4);
+        if (!t)
+            break;
+        PutF32(t, frame.Time);
+        out.Advance(4);
+        for (int32_t j = 0; j < slotCount; ++j) {
+            const TAnimEntry& entry = frame.Entries[size_t(j)];
+            char* r = out.Space(Rtm::RecordSize);
+            if (!r)
+                break;
+            PutMatrix(PutBytes(r, names.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize),
+                      entry.Matrix);
+            out.Advance(Rtm::RecordSize);
+        }
+    }
     return {};
 }

@@ -235,6 +235,13 @@ bool TAtomicFileWriter::WriteSlow(const char* data, qsizetype size)
     return true;
 }
 
+char* TAtomicFileWriter::SpaceSlow(qsizetype size)
+{
+    if (Fd_ < 0 || !Ok() || size < 0 || size > 4096 || !Flush())
+        return nullptr;
+    return Buffer_.get();
+}
+
 bool TAtomicFileWriter::Commit()
 {
     if (Fd_ < 0 || !Ok())

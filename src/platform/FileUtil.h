@@ -52,6 +52,16 @@ public:
     }
     bool Write(const QByteArray& bytes) { return Write(bytes.constData(), bytes.size()); }
 
+    // Room for size bytes (at most 4 KiB) in the buffer, to be filled and then handed on
+    // with Advance(size): a record is composed where it is buffered. Null after a failure.
+    char* Space(qsizetype size)
+    {
+        if (size <= Capacity_ - Used_)
+            return Buffer_.get() + Used_;
+        return SpaceSlow(size);
+    }
+    void Advance(qsizetype size) { Used_ += size; }
+
     // Writes what is buffered, syncs, renames the temporary file over the target and syncs
     // the folder. False (with Error set and the temporary file removed) on failure.
     bool Commit();
@@ -63,6 +73,7 @@ public:
 
 private:
     bool WriteSlow(const char* data, qsizetype size);
+    char* SpaceSlow(qsizetype size);
     bool Flush();
     bool Fail(int errnum);
     bool Fail(const QString& text);
