@@ -3,8 +3,8 @@
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
 // usage: torvane-bench [--runs N] [--keep] [GROUP...]
-//        (groups: p3d rtm refresh paint3d frames timer browser)
-// paint3d needs OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
+//        (groups: p3d rtm refresh hostile paint3d frames timer browser)
+// paint3d and frames need OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
 
@@ -74,6 +74,7 @@ struct TCase {
     double GoalRatio = 0;        // the figure may take at most this many floors; 0: none
     qint64 FileBytes = 0;        // > 0: the operation's peak memory is measured too
     double PeakGoalFactor = 0;   // the peak must stay under this many file sizes; 0: none
+    bool PeakGoalOnFirstRun = false;  // the goal holds for the first run's peak too
     std::function<void()> Prepare;   // untimed, before every run
     std::function<void()> Run;       // the operation timed
     std::function<void()> Floor;     // the floor timed; empty: FloorMs
@@ -213,8 +214,10 @@ std::vector<TCase> AnimationCases(TContext& cx)
     TCase save;
     save.Name = QStringLiteral("rtm save");
     save.FloorName = QStringLiteral("raw write");
-    save.GoalRatio = 3;
-    save.FileBytes = size;  // shown, no goal: the save holds the file it writes
+    save.GoalRatio = 1.5;
+    save.FileBytes = size;
+    save.PeakGoalFactor = 0.25;  // streamed: a small buffer, not a copy of the file
+    save.PeakGoalOnFirstRun = true;
     save.Prepare = [&cx, &f, path] {
         if (f.Doc.AnimStepCount != AnimFrames)
             f.LoadAnimation(path);
@@ -947,6 +950,88 @@ std::vector<TCase> BrowserCases(TContext& cx)
     return {list};
 }
 
+// ---- Hostile shapes: a linking chain as deep as the model has components, many proxies
+// of one sub-model file, an animation of empty frames. Each with its peak memory.
+std::vector<TCase> HostileCases(TContext& cx)
+{
+    constexpr int Components = 2000, Proxies = 200;
+    TMainForm& f = *cx.Form;
+    const QString chain = cx.Path(QStringLiteral("models/chain.p3d")), flat = cx.Path(QStringLiteral("models/flat.p3d"));
+    const QString proxies = cx.Path(QStringLiteral("models/proxies.p3d")), one = cx.Path(QStringLiteral("models/one.p3d"));
+    const QString empty = cx.Path(QStringLiteral("anims/empty.rtm"));
+    const QString linkData = f.Paths.LinkDataDir;
+    const QByteArray components = BenchInputs::ManyComponents(Components);
+    const QByteArray sub = BenchInputs::Model(25000, 25000, 1);  // about 3 MB
+    if (!WriteInput(chain, components) || !WriteInput(flat, components) ||
+        !WriteInput(QDir(linkData).filePath(QStringLiteral("chain.lpv")), BenchInputs::ChainLinking(Components, false)) ||
+        !WriteInput(QDir(linkData).filePath(QStringLiteral("flat.lpv")), BenchInputs::ChainLinking(Components, true)) ||
+        !WriteInput(proxies, BenchInputs::ProxyModel(Proxies, "sub")) || !WriteInput(one, BenchInputs::ProxyModel(1, "sub")) ||
+        !WriteInput(cx.Path(QStringLiteral("models/sub.p3d")), sub) || !WriteInput(empty, BenchInputs::EmptyFrames(16 << 20))) {
+        std::fprintf(stderr, "cannot write the hostile inputs in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    const auto clear = [&cx, &f] {
+        f.ClearAnimation();
+        f.ClearModel();
+        cx.Dialogs.Messages.clear();
+    };
+
+    TCase deep;
+    deep.Name = QStringLiteral("lpv chain 2k");
+    deep.FloorName = QStringLiteral("2k flat");
+    deep.GoalRatio = 2;
+    deep.FileBytes = QFileInfo(chain).size();
+    deep.Prepare = clear;
+    deep.Run = [&f, chain] { f.LoadModel(chain); };
+    deep.Floor = [&f, flat, clear] {
+        f.LoadModel(flat);
+        clear();
+    };
+    deep.Check = [&cx, &f]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        int depth = 0;
+        for (QTreeWidgetItem* n : f.TreeNodes())
+            depth = std::max(depth, TComponentTree::Level(n) + 1);
+        return depth == Components ? QString() : QStringLiteral("the chain is %1 deep").arg(depth);
+    };
+
+    TCase many;
+    many.Name = QStringLiteral("200 proxies");
+    many.FloorName = QStringLiteral("1 proxy");
+    // No time goal: drawing 200 placed copies of the sub-model is the work asked for.
+    many.FileBytes = QFileInfo(proxies).size() + sub.size();
+    many.PeakGoalFactor = 3;  // the files once, whatever the number of proxies
+    many.PeakGoalOnFirstRun = true;
+    many.Prepare = clear;
+    many.Run = [&f, proxies] { f.LoadModel(proxies); };
+    many.Floor = [&f, one, clear] {
+        f.LoadModel(one);
+        clear();
+    };
+    many.Check = [&cx, &f]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        return f.Models.size() == size_t(Proxies + 1) ? QString() : QStringLiteral("%1 models loaded").arg(f.Models.size());
+    };
+
+    TCase frames;
+    frames.Name = QStringLiteral("rtm 0 comps");
+    frames.FloorName = QStringLiteral("raw read");
+    frames.FileBytes = QFileInfo(empty).size();
+    frames.PeakGoalFactor = 6;
+    frames.PeakGoalOnFirstRun = true;
+    frames.Prepare = clear;
+    frames.Run = [&f, empty] { f.LoadAnimation(empty); };
+    frames.Floor = [empty] { (void)ReadRaw(empty); };
+    frames.Check = [&cx, &f, bytes = frames.FileBytes]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        return f.Doc.AnimStepCount == (bytes - 28) / 4 ? QString() : QStringLiteral("%1 frames").arg(f.Doc.AnimStepCount);
+    };
+    return {deep, many, frames};
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -956,6 +1041,7 @@ const TGroup Groups[] = {
     {"p3d", ModelCases},
     {"rtm", AnimationCases},
     {"refresh", RefreshCases},
+    {"hostile", HostileCases},
     {"paint3d", Paint3dCases},
     {"frames", FrameCases},
     {"timer", TimerCases},
@@ -966,6 +1052,7 @@ struct TResult {
     double Ms = 0;
     double FloorMs = 0;
     double PeakBytes = -1;
+    double FirstPeakBytes = -1;  // of the first, untimed run
     QString Error;
 };
 
@@ -981,7 +1068,12 @@ TResult Measure(TContext& cx, const TCase& c)
     // One run untimed: the inputs come into the file cache and lazy set-ups happen, so the
     // operation and its floor start alike.
     prepare();
+    // The first run also shows what memory a fresh process needs: later runs may reuse
+    // what the allocator and the views kept from it.
+    const qint64 firstBase = c.FileBytes > 0 ? Bench::ResetPeak() : -1;
     c.Run();
+    if (firstBase >= 0)
+        r.FirstPeakBytes = double(Bench::PeakResident() - firstBase);
     if (c.Check)
         r.Error = c.Check();
     if (c.Floor)
@@ -1055,11 +1147,14 @@ int Print(const TCase& c, const TResult& r)
         if (r.PeakBytes < 0) {
             line += QStringLiteral("  peak n/a (no /proc/self/clear_refs)");
         } else {
-            line += QStringLiteral("  peak +%1 MB (file %2 MB").arg(Mb(r.PeakBytes), 0, 'f', 1).arg(Mb(double(c.FileBytes)), 0, 'f', 1);
+            line += QStringLiteral("  peak +%1 MB, first run +%2 MB (file %3 MB")
+                        .arg(Mb(r.PeakBytes), 0, 'f', 1)
+                        .arg(Mb(r.FirstPeakBytes), 0, 'f', 1)
+                        .arg(Mb(double(c.FileBytes)), 0, 'f', 1);
             if (c.PeakGoalFactor > 0) {
                 const double limit = c.PeakGoalFactor * double(c.FileBytes);
                 line += QStringLiteral(", goal < %1 MB)").arg(Mb(limit), 0, 'f', 1);
-                if (r.PeakBytes >= limit) {
+                if ((c.PeakGoalOnFirstRun ? std::max(r.PeakBytes, r.FirstPeakBytes) : r.PeakBytes) >= limit) {
                     line += QStringLiteral(" MISSED");
                     ++missed;
                 }
@@ -1091,7 +1186,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|paint3d|frames|timer|browser...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|browser...]\n");
             return 2;
         } else
             only << args[i];

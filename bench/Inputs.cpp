@@ -121,4 +121,42 @@ QByteArray Linking(int selections)
     return b.Build();
 }
 
+QByteArray ManyComponents(int count)
+{
+    TP3dBuilder b;
+    for (int i = 0; i < count; ++i)
+        b.AddSelection(ComponentName(i, count), {b.AddPoint(float(i % 50), float(i / 50), 0)});
+    return b.Build();
+}
+
+QByteArray ChainLinking(int count, bool flat)
+{
+    TLpvBuilder b;
+    for (int i = 0; i < count; ++i)
+        b.Add(ComponentName(i, count), flat || i == 0 ? QByteArray() : ComponentName(i - 1, count), float(i), 0, 0);
+    return b.Build();
+}
+
+QByteArray ProxyModel(int count, const QByteArray& subName)
+{
+    TP3dBuilder b;
+    const char* letters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int i = 0; i < count; ++i) {
+        const float x = float(i % 20) * 3, y = float(i / 20) * 3;
+        const QByteArray suffix = QByteArray(1, letters[(i / 36) % 36]) + letters[i % 36];
+        b.AddSelection("proxy:" + subName + "." + suffix, b.AddTriangle(x, y, 0, x, y, 1, x, y + 2, 0));
+    }
+    return b.Build();
+}
+
+QByteArray EmptyFrames(qint64 bytes)
+{
+    RtmBuild::TFile f;
+    const qint64 frames = (bytes - RtmBuild::ExpectedSize(0, 0)) / 4;
+    f.Frames.resize(size_t(frames));
+    for (qint64 i = 0; i < frames; ++i)
+        f.Frames[size_t(i)].Time = frames > 1 ? float(i) / float(frames - 1) : 0.f;
+    return RtmBuild::Build(f);
+}
+
 }  // namespace BenchInputs

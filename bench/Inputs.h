@@ -24,4 +24,18 @@ QByteArray Model(int vertices, int polygons, int selections);
 // a pivot each.
 QByteArray Linking(int selections);
 
+// count selections of one point each, named by ComponentName; no polygons.
+QByteArray ManyComponents(int count);
+
+// Links the selections of ManyComponents(count) into one chain (each under the one
+// before), or, with flat set, names no parent for any of them.
+QByteArray ChainLinking(int count, bool flat);
+
+// A main model of count proxy triangles, each its own selection naming the sub-model file
+// subName ("proxy:<subName>.<2 letters>").
+QByteArray ProxyModel(int count, const QByteArray& subName);
+
+// An animation without components: a header and frames 4-byte times, bytes long.
+QByteArray EmptyFrames(qint64 bytes);
+
 }  // namespace BenchInputs

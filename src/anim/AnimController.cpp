@@ -7,7 +7,7 @@ void TAnimController::ClearAnimation()
 {
     emit AboutToClear();
     SetActStep(0);
-    Doc.AnimFrames.clear();
+    Doc.AnimFrames = {};  // its memory goes back too, not only its frames
     Doc.AnimSelections.Clear();
     Doc.AnimStepCount = 0;
     Doc.TotalMove = {0, 0, 0};
@@ -115,12 +115,14 @@ QString TAnimController::SaveAnimation(const QString& path)
 {
     if (Doc.AnimStepCount == 0)
         return QStringLiteral("No Animation found!");
-    QByteArray bytes;
-    if (const QString error = WriteRtm(Doc, bytes); !error.isEmpty())
+    // Streamed: the file is never built in memory as a whole.
+    TAtomicFileWriter out(path);
+    if (const QString error = WriteRtm(Doc, out); !error.isEmpty()) {
+        out.Discard();
         return error;
-    QString writeError;
-    if (!WriteFileAtomic(path, bytes, &writeError))
-        return QStringLiteral("Cannot write file %1: %2").arg(path, writeError);
+    }
+    if (!out.Ok() || !out.Commit())
+        return QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
     Doc.AnimFileName = path;
     return {};
 }

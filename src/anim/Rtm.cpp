@@ -1,6 +1,7 @@
 #include "anim/Rtm.h"
 
 #include "platform/Binary.h"
+#include "platform/FileUtil.h"
 
 #include <bit>
 #include <cstring>
@@ -121,17 +122,16 @@ QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc)
     return {};
 }
 
-QString WriteRtm(const TAnimDocument& doc, QByteArray& out)
+namespace {
+// Everything a writer checks before it writes a byte, in the order the writing meets it,
+// so that an inconsistent document produces nothing.
+QString CheckForWriting(const TAnimDocument& doc)
 {
-    out.clear();
     const int32_t steps = doc.AnimStepCount;
     const int32_t slotCount = doc.AnimSelections.Count();
     // A negative count would make a file that no reader accepts.
     if (steps < 0)
         return Rtm::NegativeStepCount;
-
-    // Check everything first, in the order the writing meets it, so that an inconsistent
-    // document neither reserves nor produces anything.
     for (int32_t i = 0; i < steps; ++i) {
         if (size_t(i) >= doc.AnimFrames.size())
             return Rtm::FrameMissing;
@@ -144,33 +144,103 @@ QString WriteRtm(const TAnimDocument& doc, QByteArray& out)
                 return Rtm::BadNameIndex;
         }
     }
+    return {};
+}
 
-    // Each slot's name field, zero-filled after the name; longer names keep 32 characters.
-    std::vector<char> nameFields(size_t(slotCount) * Rtm::NameFieldSize, '\0');
+// Each slot's name field, zero-filled after the name; longer names keep 32 characters.
+std::vector<char> NameFields(const TAnimDocument& doc)
+{
+    const int32_t slotCount = doc.AnimSelections.Count();
+    std::vector<char> fields(size_t(slotCount) * Rtm::NameFieldSize, '\0');
     for (int32_t j = 0; j < slotCount; ++j) {
         const QByteArray name = doc.AnimSelections[j].toLatin1().left(Rtm::NameFieldSize);
-        std::memcpy(nameFields.data() + size_t(j) * Rtm::NameFieldSize, name.constData(), size_t(name.size()));
+        std::memcpy(fields.data() + size_t(j) * Rtm::NameFieldSize, name.constData(), size_t(name.size()));
     }
+    return fields;
+}
 
-    const qint64 size = Rtm::HeaderSize + qint64(nameFields.size()) + qint64(steps) * (4 + qint64(slotCount) * Rtm::RecordSize);
-    out.resize(size);
-    char* p = out.data();
-    p = PutBytes(p, Rtm::Magic, sizeof Rtm::Magic);
+qint64 FileSize(const TAnimDocument& doc)
+{
+    const qint64 componentSlots = doc.AnimSelections.Count();
+    return Rtm::HeaderSize + componentSlots * Rtm::NameFieldSize + qint64(doc.AnimStepCount) * (4 + componentSlots * Rtm::RecordSize);
+}
+
+// Hands the file to put(bytes, size) in pieces no larger than one record; the document
+// has passed CheckForWriting.
+template <typename Put>
+void EmitRtm(const TAnimDocument& doc, const std::vector<char>& nameFields, Put put)
+{
+    const int32_t steps = doc.AnimStepCount;
+    const int32_t slotCount = doc.AnimSelections.Count();
+    char header[Rtm::HeaderSize];
+    char* p = PutBytes(header, Rtm::Magic, sizeof Rtm::Magic);
     for (float v : doc.TotalMove)
         p = PutF32(p, v);
     // The frame count is the one the controls know; frames past it are not written.
     p = PutU32(p, uint32_t(steps));
-    p = PutU32(p, uint32_t(slotCount));
-    p = PutBytes(p, nameFields.data(), nameFields.size());
+    PutU32(p, uint32_t(slotCount));
+    put(header, Rtm::HeaderSize);
+    put(nameFields.data(), qsizetype(nameFields.size()));
+    char record[Rtm::RecordSize];
     for (int32_t i = 0; i < steps; ++i) {
         const TAnimFrame& frame = doc.AnimFrames[size_t(i)];
-        p = PutF32(p, frame.Time);
+        char time[4];
+        PutF32(time, frame.Time);
+        put(time, 4);
         for (int32_t j = 0; j < slotCount; ++j) {
             const TAnimEntry& entry = frame.Entries[size_t(j)];
-            p = PutBytes(p, nameFields.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize);
-            p = PutMatrix(p, entry.Matrix);
+            PutMatrix(PutBytes(record, nameFields.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize),
+                      entry.Matrix);
+            put(record, Rtm::RecordSize);
         }
     }
+}
+}  // namespace
+
+QString WriteRtm(const TAnimDocument& doc, QByteArray& out)
+{
+    out.clear();
+    if (QString error = CheckForWriting(doc); !error.isEmpty())
+        return error;
+    const qint64 size = FileSize(doc);
+    out.resize(size);
+    char* p = out.data();
+    EmitRtm(doc, NameFields(doc), [&p](const char* bytes, qsizetype n) { p = PutBytes(p, bytes, size_t(n)); });
     Q_ASSERT(p == out.constData() + size);
+    return {};
+}
+
+QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out)
+{
+    if (QString error = CheckForWriting(doc); !error.isEmpty())
+        return error;
+    // Records are composed in the writer's buffer, so each byte is copied once.
+    const std::vector<char> names = NameFields(doc);
+    char header[Rtm::HeaderSize];
+    char* p = PutBytes(header, Rtm::Magic, sizeof Rtm::Magic);
+    for (float v : doc.TotalMove)
+        p = PutF32(p, v);
+    p = PutU32(p, uint32_t(doc.AnimStepCount));
+    PutU32(p, uint32_t(doc.AnimSelections.Count()));
+    out.Write(header, Rtm::HeaderSize);
+    out.Write(names.data(), qsizetype(names.size()));
+    const int32_t slotCount = doc.AnimSelections.Count();
+    for (int32_t i = 0; i < doc.AnimStepCount && out.Ok(); ++i) {
+        const TAnimFrame& frame = doc.AnimFrames[size_t(i)];
+        char* t = out.Space(4);
+        if (!t)
+            break;
+        PutF32(t, frame.Time);
+        out.Advance(4);
+        for (int32_t j = 0; j < slotCount; ++j) {
+            const TAnimEntry& entry = frame.Entries[size_t(j)];
+            char* r = out.Space(Rtm::RecordSize);
+            if (!r)
+                break;
+            PutMatrix(PutBytes(r, names.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize),
+                      entry.Matrix);
+            out.Advance(Rtm::RecordSize);
+        }
+    }
     return {};
 }

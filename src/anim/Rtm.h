@@ -8,6 +8,8 @@
 #include <QLatin1String>
 #include <QString>
 
+class TAtomicFileWriter;
+
 namespace Rtm {
 inline constexpr char Magic[8] = {'R', 'T', 'M', '_', '0', '1', '0', '1'};
 inline constexpr qsizetype HeaderSize = 28;
@@ -35,3 +37,6 @@ QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc);
 // position) for name slot j. On an inconsistent document returns its "[internal Error] ..."
 // text and leaves out empty; otherwise returns "".
 QString WriteRtm(const TAnimDocument& doc, QByteArray& out);
+// The same, streamed into out record by record; nothing is written (and out is left for
+// the caller to discard) when the document is inconsistent. The caller commits.
+QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out);

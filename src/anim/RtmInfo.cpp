@@ -2,6 +2,8 @@
 
 #include "platform/JsonText.h"
 
+#include <QTextStream>
+
 namespace {
 QString FloatText(float v) { return ShortestText(v); }
 
@@ -9,6 +11,25 @@ bool HasSlot(const TAnimDocument& doc, int32_t index) { return index >= 0 && ind
 }  // namespace
 
 QString RtmInfoText(const TAnimDocument& doc)
+{
+    QString text;
+    QTextStream out(&text);
+    WriteRtmInfoText(doc, out);
+    out.flush();
+    return text;
+}
+
+QString RtmInfoJson(const TAnimDocument& doc)
+{
+    QString text;
+    QTextStream out(&text);
+    WriteRtmInfoJson(doc, out);
+    out.flush();
+    return text;
+}
+
+// Written a frame at a time: the dump of a large file is many times its size as text.
+void WriteRtmInfoText(const TAnimDocument& doc, QTextStream& stream)
 {
     QString out;
     out += QStringLiteral("TotalMove: %1 %2 %3\n")
@@ -18,6 +39,8 @@ QString RtmInfoText(const TAnimDocument& doc)
         out += QStringLiteral("  [%1] %2\n").arg(i).arg(ReadableText(doc.AnimSelections[i]));
     out += QStringLiteral("Frames: %1\n").arg(doc.AnimFrames.size());
     for (size_t f = 0; f < doc.AnimFrames.size(); ++f) {
+        stream << out;
+        out.clear();
         const TAnimFrame& frame = doc.AnimFrames[f];
         out += QStringLiteral("Frame %1: time %2, %3 entries\n").arg(f).arg(FloatText(frame.Time)).arg(frame.Entries.size());
         for (const TAnimEntry& e : frame.Entries) {
@@ -29,10 +52,10 @@ QString RtmInfoText(const TAnimDocument& doc)
             out += QLatin1Char('\n');
         }
     }
-    return out;
+    stream << out;
 }
 
-QString RtmInfoJson(const TAnimDocument& doc)
+void WriteRtmInfoJson(const TAnimDocument& doc, QTextStream& stream)
 {
     QString out;
     out += QLatin1String("{\"totalMove\":[");
@@ -49,6 +72,8 @@ QString RtmInfoJson(const TAnimDocument& doc)
     }
     out += QLatin1String("],\"frames\":[");
     for (size_t f = 0; f < doc.AnimFrames.size(); ++f) {
+        stream << out;
+        out.clear();
         const TAnimFrame& frame = doc.AnimFrames[f];
         if (f)
             out += QLatin1Char(',');
@@ -75,5 +100,5 @@ QString RtmInfoJson(const TAnimDocument& doc)
         out += QLatin1String("]}");
     }
     out += QLatin1String("]}\n");
-    return out;
+    stream << out;
 }

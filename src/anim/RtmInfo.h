@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QTextStream;
+
 // Readable text: a line per header name, per frame and per entry. Control characters
 // and backslashes in names are shown as \xNN.
 QString RtmInfoText(const TAnimDocument& doc);
@@ -17,3 +19,8 @@ QString RtmInfoText(const TAnimDocument& doc);
 // no NaN or infinity, so a non-finite float is written as null. An entry whose slot does
 // not exist gets "name":null.
 QString RtmInfoJson(const TAnimDocument& doc);
+
+// The same two, written to a stream a frame at a time, so that the text of a large file
+// never has to be held whole.
+void WriteRtmInfoText(const TAnimDocument& doc, QTextStream& out);
+void WriteRtmInfoJson(const TAnimDocument& doc, QTextStream& out);

@@ -420,12 +420,19 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     if (const int rc = PrepareScene(cmd, editor, err); rc != ExitOk)
         return rc;
     const TMainForm& form = editor.Form();
-    const QByteArray obj = PosedObj(form.Models, form.TreeComponents(), form.PoseParams(), SceneComment(cmd, form));
-    QString error;
-    if (!WriteFileAtomic(cmd.Output, obj, &error)) {
-        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
+    TAtomicFileWriter out(cmd.Output);
+    const TObjReport report =
+        WritePosedObj(form.Models, form.TreeComponents(), form.PoseParams(), SceneComment(cmd, form), out);
+    if (!out.Ok() || !out.Commit()) {
+        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, out.Error()) << Qt::endl;
         return ExitFileError;
     }
+    if (report.NonFinitePoints > 0)
+        err << QStringLiteral("torvane-anim: %1: %2 of %3 points are not finite numbers; they are written at the origin")
+                   .arg(FileNamePart(form.ModelFileName))
+                   .arg(report.NonFinitePoints)
+                   .arg(report.Points)
+            << Qt::endl;
     return ExitOk;
 }
 
@@ -534,7 +541,11 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         err << error << Qt::endl;
         return ExitFileError;
     }
-    out << (cmd.Json ? RtmInfoJson(doc) : RtmInfoText(doc));
+    bytes = QByteArray();  // the document holds it all now
+    if (cmd.Json)
+        WriteRtmInfoJson(doc, out);
+    else
+        WriteRtmInfoText(doc, out);
     out.flush();
     return ExitOk;
 }

@@ -90,6 +90,10 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
 
 TMainForm::~TMainForm()
 {
+    // The children are deleted after this body, when this object is a TMainForm no longer:
+    // their last signals (the tree model's rows going) must not reach handlers that use it.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
     // The tree points into the models: empty it before they go.
     if (TV_EditComponents)
         TV_EditComponents->clear();

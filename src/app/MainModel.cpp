@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "model/ComponentTree.h"
 #include "model/Linking.h"
+#include "model/LinkingPlan.h"
 #include "model/NamesColors.h"
 #include "model/P3dmodell.h"
 #include "model/Proxies.h"
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QPushButton>
+#include <algorithm>
+#include <unordered_map>
 
 TSelection* TMainForm::SelectionOf(const QTreeWidgetItem* node) { return TComponentTree::SelectionOf(node); }
 
@@ -89,10 +92,11 @@ void TMainForm::LoadModel(const QString& fileName)
 
     // Proxies: every selection named "proxy:..." brings its sub-model along.
     const std::vector<TSelection*> order = TreeComponents();
+    TSubModelFiles subModels;  // each file read once, whatever number of proxies name it
     for (TSelection* s : order) {
         if (!IsProxyName(s->Name))
             continue;
-        TProxyLoad load = LoadProxy(*s, ModelFileName, order);
+        TProxyLoad load = LoadProxy(*s, ModelFileName, order, subModels);
         for (const QString& m : load.Messages)
             dialogs().ShowMessage(m);
         if (load.Model)
@@ -123,15 +127,26 @@ bool TMainForm::LoadLinking(const QString& fileName)
     if (!QFileInfo::exists(path))
         return false;
     const TLinkReadResult read = ReadLinkingFile(path);
-    for (const TLinkRecord& r : read.Records) {
-        QTreeWidgetItem* node = FindNodeByName(r.Name);
-        if (node) {
-            TV_EditComponents->MoveNode(node, FindNodeByName(r.ParentName));
-            TSelection* s = SelectionOf(node);
-            for (int i = 0; i < 3; ++i)
-                s->Pivot[i] = r.Pivot[i];
-        }
+    // The whole hierarchy is worked out first and the tree rebuilt once: moving rows one
+    // record at a time costs the tree widget far more than the records are worth.
+    const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
+    TLinkForest forest;
+    forest.Parent.reserve(nodes.size());
+    std::unordered_map<const QTreeWidgetItem*, int> index;
+    for (QTreeWidgetItem* node : nodes) {
+        const QTreeWidgetItem* parent = node->parent();
+        forest.Parent.push_back(parent ? index.at(parent) : -1);
+        index.emplace(node, int(index.size()));
+        const TSelection* s = SelectionOf(node);
+        forest.Names.push_back(s ? s->Name : QString());
+        forest.Texts.push_back(node->text(0));
     }
+    const TLinkPlan plan = PlanLinking(forest, read.Records);
+    for (size_t i = 0; i < nodes.size(); ++i)
+        if (TSelection* s = SelectionOf(nodes[i]); s && plan.Pivot[i])
+            std::copy(plan.Pivot[i]->begin(), plan.Pivot[i]->end(), s->Pivot);
+    if (plan.Moved)
+        TV_EditComponents->Relink(nodes, plan);
     TV_EditComponents->SortTree();
     // The records before a fault stay applied; the user hears of it once.
     if (!read.Error.isEmpty())

@@ -1,30 +1,60 @@
 #include "app/ObjExport.h"
+#include "platform/FileUtil.h"
 #include "platform/JsonText.h"
 
 #include <QStringList>
+#include <cmath>
 #include <unordered_map>
 
 namespace {
-void AppendVertex(QString& out, const QString& x, const QString& y, const QString& z)
-{
-    out += QLatin1String("v ");
-    out += x;
-    out += QLatin1Char(' ');
-    out += y;
-    out += QLatin1Char(' ');
-    out += z;
-    out += QLatin1Char('\n');
-}
+class TObjLines {
+public:
+    TObjLines(TAtomicFileWriter& out, TObjReport& report) : Out_(out), Report_(report) {}
 
-void AppendFace(QString& out, const TP3dPolygon& poly, size_t base)
-{
-    out += QLatin1Char('f');
-    for (uint32_t k = 0; k < poly.VertexCount; ++k) {
-        out += QLatin1Char(' ');
-        out += QString::number(base + poly.Corners[k].PointIndex + 1);
+    void Vertex(double x, double y, double z, bool isFloat)
+    {
+        ++Report_.Points;
+        if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+            ++Report_.NonFinitePoints;
+            x = y = z = 0;
+        }
+        Line_ = "v ";
+        Number(x, isFloat);
+        Line_ += ' ';
+        Number(y, isFloat);
+        Line_ += ' ';
+        Number(z, isFloat);
+        Line_ += '\n';
+        Out_.Write(Line_);
     }
-    out += QLatin1Char('\n');
-}
+
+    void Face(const TP3dPolygon& poly, size_t base)
+    {
+        Line_ = "f";
+        for (uint32_t k = 0; k < poly.VertexCount; ++k) {
+            Line_ += ' ';
+            Line_ += QByteArray::number(qulonglong(base + poly.Corners[k].PointIndex + 1));
+        }
+        Line_ += '\n';
+        Out_.Write(Line_);
+    }
+
+    void Text(const QString& line)
+    {
+        Out_.Write(line.toUtf8());
+        Out_.Write("\n", 1);
+    }
+
+private:
+    void Number(double v, bool isFloat)
+    {
+        Line_ += (isFloat ? ShortestText(float(v)) : ShortestText(v)).toLatin1();
+    }
+
+    TAtomicFileWriter& Out_;
+    TObjReport& Report_;
+    QByteArray Line_;  // reused for every line
+};
 }  // namespace
 
 QString ObjGroupName(const QString& name)
@@ -36,13 +66,14 @@ QString ObjGroupName(const QString& name)
     return g.isEmpty() ? QStringLiteral("_") : g;
 }
 
-QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseParams& params,
-                    const QString& comment)
+TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out)
 {
-    QString out;
+    TObjReport report;
+    TObjLines lines(out, report);
     if (!comment.isEmpty())
         for (const QString& line : comment.split(QLatin1Char('\n')))
-            out += QStringLiteral("# ") + line + QLatin1Char('\n');
+            lines.Text(QStringLiteral("# ") + line);
 
     // The index of the first vertex line of each model's block (0-based).
     std::unordered_map<const TP3dModell*, size_t> base;
@@ -53,7 +84,7 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
         const size_t n = main->Vertices.size();
         for (size_t i = 0; i < n; ++i) {
             const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
-            AppendVertex(out, ShortestText(d.X), ShortestText(d.Y), ShortestText(d.Z));
+            lines.Vertex(d.X, d.Y, d.Z, true);
         }
         next = n;
     }
@@ -62,11 +93,11 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
             continue;
         base[m.get()] = next;
         const TTransform M = ProxyTransform(*m);
-        for (const TP3dVertex& v : m->Vertices) {
+        for (const TP3dVertex& v : m->DrawnVertices()) {
             const TVec3 p = PosePoint(v, M, params);
-            AppendVertex(out, ShortestText(p.x), ShortestText(p.y), ShortestText(p.z));
+            lines.Vertex(p.x, p.y, p.z, false);
         }
-        next += m->Vertices.size();
+        next += m->DrawnVertices().size();
     }
     // The environment, where the view shows it: its display points are shifted onto the
     // proxy it was placed on.
@@ -78,21 +109,21 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
         base[env] = next;
         for (size_t i = 0; i < env->Vertices.size(); ++i) {
             const TDisplayPoint d = i < env->DisplayPoints.size() ? env->DisplayPoints[i] : TDisplayPoint{};
-            AppendVertex(out, ShortestText(d.X), ShortestText(d.Y), ShortestText(d.Z));
+            lines.Vertex(d.X, d.Y, d.Z, true);
         }
     }
 
     for (const TSelection* c : treeOrder) {
         if (!c)
             continue;
-        out += QStringLiteral("g ") + ObjGroupName(c->Name) + QLatin1Char('\n');
+        lines.Text(QStringLiteral("g ") + ObjGroupName(c->Name));
         if (const TP3dModell* sub = c->ProxyModel) {
             const auto b = base.find(sub);
             if (b == base.end())
                 continue;
-            for (const TP3dPolygon& poly : sub->Polygons)
-                if (IsDrawable(poly, sub->Vertices.size()))
-                    AppendFace(out, poly, b->second);
+            for (const TP3dPolygon& poly : sub->DrawnPolygons())
+                if (IsDrawable(poly, sub->DrawnVertices().size()))
+                    lines.Face(poly, b->second);
             continue;
         }
         const TP3dModell* m = c->Model;
@@ -105,14 +136,14 @@ QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& tr
             if (c->PolygonMembership[i] == 0 || !IsDrawable(poly, m->Vertices.size()) ||
                 m->Vertices[poly.Corners[0].PointIndex].IsProxyCorner)
                 continue;
-            AppendFace(out, poly, b->second);
+            lines.Face(poly, b->second);
         }
     }
     if (env) {
-        out += QStringLiteral("g environment\n");
+        lines.Text(QStringLiteral("g environment"));
         for (const TP3dPolygon& poly : env->Polygons)
             if (IsDrawable(poly, env->Vertices.size()))
-                AppendFace(out, poly, base[env]);
+                lines.Face(poly, base[env]);
     }
-    return out.toUtf8();
+    return report;
 }

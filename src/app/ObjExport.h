@@ -17,16 +17,28 @@
 // hidden (its proxy's triangle is).
 // Polygons that are malformed (not 3 or 4 corners, corners outside the points) are left
 // out. Hidden components are written like all others. Numbers are in their shortest form
-// that reads back to the same value; corners keep their stored order.
+// that reads back to the same value; corners keep their stored order. A point that is not
+// finite is written as 0 0 0 (and counted), so that every OBJ reader can read the file.
 #include "pose/Pose.h"
 
 #include <QByteArray>
 #include <QString>
 #include <vector>
 
+class TAtomicFileWriter;
+
 // The group name written for a component name.
 QString ObjGroupName(const QString& name);
 
-// comment: written as "# ..." lines at the top (may be empty or hold several lines).
-QByteArray PosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseParams& params,
-                    const QString& comment = {});
+// What the export met on its way.
+struct TObjReport {
+    qint64 Points = 0;
+    // Points with a coordinate that is NaN or infinite (from the model or the frame). OBJ
+    // readers refuse such numbers, so these points are written at the origin instead.
+    qint64 NonFinitePoints = 0;
+};
+
+// Writes the OBJ to out, line by line; the caller commits. comment: written as "# ..."
+// lines at the top (may be empty or hold several lines).
+TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out);

@@ -1,8 +1,7 @@
 #include "app/RenderView.h"
-#include "platform/FileUtil.h"
+#include "platform/AtomicFileDevice.h"
 #include "widgets/Chart.h"
 
-#include <QBuffer>
 
 QImage GrabChart(TChart& chart)
 {
@@ -14,13 +13,11 @@ QImage GrabChart(TChart& chart)
 
 bool SavePngAtomic(const QImage& image, const QString& path, QString* error)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) {
-        if (error)
-            *error = QStringLiteral("cannot encode the image as PNG");
-        return false;
-    }
-    return WriteFileAtomic(path, bytes, error);
+    TAtomicFileDevice file(path);
+    const bool encoded = file.Writer().Ok() && image.save(&file, "PNG");
+    if (file.Writer().Ok() && encoded && file.Writer().Commit())
+        return true;
+    if (error)
+        *error = file.Writer().Ok() ? QStringLiteral("cannot encode the image as PNG") : file.Writer().Error();
+    return false;
 }

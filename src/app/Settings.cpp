@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
 namespace {
@@ -35,10 +36,14 @@ void TSettings::WriteLayout(TIniFile& ini, const TLayoutSettings& l)
 void TSettings::Read(const TIniFile& ini, const QString& exeDir)
 {
     ReadLayout(ini, Layout);
-    DirP3d = ini.ReadString(kDir, QStringLiteral("P3d"), exeDir);
-    DirRTM = ini.ReadString(kDir, QStringLiteral("RTM"), exeDir);
-    TranslationFile = ini.ReadString(kSettings, QStringLiteral("TranslationFile"), QString());
-    ColorFile = ini.ReadString(kSettings, QStringLiteral("ColorFile"), QString());
+    // Paths in the settings file may have been written on Windows, with backslashes.
+    const auto path = [&ini](const QString& section, const QString& key, const QString& def) {
+        return NormalizeSeparators(ini.ReadString(section, key, def));
+    };
+    DirP3d = path(kDir, QStringLiteral("P3d"), exeDir);
+    DirRTM = path(kDir, QStringLiteral("RTM"), exeDir);
+    TranslationFile = path(kSettings, QStringLiteral("TranslationFile"), QString());
+    ColorFile = path(kSettings, QStringLiteral("ColorFile"), QString());
     ShowAxes = ini.ReadBool(kStartup, QStringLiteral("ShowAxes"), true);
     ShowGrid = ini.ReadBool(kStartup, QStringLiteral("ShowGrid"), true);
     AutoScale = ini.ReadBool(kStartup, QStringLiteral("AutoScale"), true);
@@ -46,8 +51,8 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Transparent3D = ini.ReadBool(kStartup, QStringLiteral("3DTranparent"), true);
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
-    LastP3d = ini.ReadString(kStartup, QStringLiteral("LastP3d"), QString());
-    LastRTM = ini.ReadString(kStartup, QStringLiteral("LastRTM"), QString());
+    LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
+    LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
 
 void TSettings::Write(TIniFile& ini) const

@@ -1,7 +1,7 @@
 #include "model/ComponentTree.h"
+#include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 
-#include <QCollator>
 #include <QDropEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -20,13 +20,7 @@ public:
     {
         // Letter case matters only between names that are otherwise equal, as in the
         // desktop's own file lists.
-        static const QCollator collator = [] {
-            QCollator c;
-            c.setCaseSensitivity(Qt::CaseInsensitive);
-            return c;
-        }();
-        const int order = collator.compare(text(0), other.text(0));
-        return order != 0 ? order < 0 : text(0) < other.text(0);
+        return ComponentTextLess(text(0), other.text(0));
     }
 };
 
@@ -230,6 +224,40 @@ void TComponentTree::ReduceSelectionToCurrent()
 }
 
 void TComponentTree::SortTree() { sortItems(0, Qt::AscendingOrder); }
+
+void TComponentTree::Relink(const std::vector<QTreeWidgetItem*>& nodes, const TLinkPlan& plan)
+{
+    const size_t n = nodes.size();
+    // Selection and expansion live in the view: remember them before the nodes go out.
+    std::vector<QTreeWidgetItem*> selected, expanded;
+    for (size_t i = 0; i < n; ++i) {
+        if (nodes[i]->isSelected())
+            selected.push_back(nodes[i]);
+        if (nodes[i]->isExpanded() || plan.Expand[i])
+            expanded.push_back(nodes[i]);
+    }
+    QTreeWidgetItem* current = currentItem();
+
+    // Out of the view in one step; then every node leaves its parent while no view
+    // watches, which costs nothing.
+    invisibleRootItem()->takeChildren();
+    for (QTreeWidgetItem* node : nodes)
+        node->takeChildren();
+    std::vector<QList<QTreeWidgetItem*>> children(n + 1);
+    for (int i : plan.InsertOrder)
+        children[plan.Parent[size_t(i)] < 0 ? n : size_t(plan.Parent[size_t(i)])].append(nodes[size_t(i)]);
+    for (size_t i = 0; i < n; ++i)
+        if (!children[i].isEmpty())
+            nodes[i]->addChildren(children[i]);
+    addTopLevelItems(children[n]);
+
+    for (QTreeWidgetItem* node : expanded)
+        node->setExpanded(true);
+    if (current)
+        setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    for (QTreeWidgetItem* node : selected)
+        node->setSelected(true);
+}
 
 std::pair<int, int> TComponentTree::CrossArea(const QTreeWidgetItem* node) const
 {

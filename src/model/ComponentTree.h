@@ -8,6 +8,7 @@
 #include <vector>
 
 struct TSelection;
+struct TLinkPlan;
 
 class TComponentTree : public QTreeWidget {
     Q_OBJECT
@@ -37,6 +38,10 @@ public:
     void ReduceSelectionToCurrent();
     // Sorts every level by node text, locale-aware; selection and expansion are kept.
     void SortTree();
+    // Rebuilds the hierarchy of nodes (every node of the tree, in tree order, as the plan
+    // was made from) as plan says, in one pass; selection, the current node and expansion
+    // are kept, and the nodes that received a child are expanded. The caller sorts.
+    void Relink(const std::vector<QTreeWidgetItem*>& nodes, const TLinkPlan& plan);
     // Sets the node text from its component's DisplayName.
     static void UpdateText(QTreeWidgetItem* node);
 

@@ -11,7 +11,7 @@ QString LinkFilePath(const QString& linkDataDir, const QString& fileName)
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);
-    QString dir = NormalizeSeparators(linkDataDir);
+    QString dir = linkDataDir;
     if (dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
     return ResolveCaseInsensitive(dir + QLatin1Char('/') + name + QStringLiteral(".lpv"));
@@ -56,22 +56,46 @@ TLinkReadResult ReadLinkingFile(const QString& path)
     return ReadLinkingBytes(bytes);
 }
 
-QByteArray WriteLinkingBytes(const std::vector<TLinkRecord>& records)
+namespace {
+// One record as it is stored: two name fields and the pivot.
+QByteArray RecordBytes(const TLinkRecord& rec)
 {
     QByteArray out;
-    out.reserve(8 + qsizetype(records.size()) * LinkRecordSize);
+    out.reserve(LinkRecordSize);
+    Binary::PutName(out, rec.Name, LinkNameSize);
+    Binary::PutName(out, rec.ParentName, LinkNameSize);
+    for (float f : rec.Pivot)
+        Binary::PutF32(out, f);
+    return out;
+}
+
+QByteArray HeaderBytes(size_t count)
+{
+    QByteArray out;
     Binary::PutI32(out, 1);
-    Binary::PutI32(out, int32_t(records.size()));
-    for (const TLinkRecord& rec : records) {
-        Binary::PutName(out, rec.Name, LinkNameSize);
-        Binary::PutName(out, rec.ParentName, LinkNameSize);
-        for (float f : rec.Pivot)
-            Binary::PutF32(out, f);
-    }
+    Binary::PutI32(out, int32_t(count));
+    return out;
+}
+}  // namespace
+
+QByteArray WriteLinkingBytes(const std::vector<TLinkRecord>& records)
+{
+    QByteArray out = HeaderBytes(records.size());
+    out.reserve(8 + qsizetype(records.size()) * LinkRecordSize);
+    for (const TLinkRecord& rec : records)
+        out += RecordBytes(rec);
     return out;
 }
 
 bool WriteLinkingFile(const QString& path, const std::vector<TLinkRecord>& records, QString* error)
 {
-    return WriteFileAtomic(path, WriteLinkingBytes(records), error);
+    TAtomicFileWriter out(path);
+    out.Write(HeaderBytes(records.size()));
+    for (size_t i = 0; i < records.size() && out.Ok(); ++i)
+        out.Write(RecordBytes(records[i]));
+    if (out.Ok() && out.Commit())
+        return true;
+    if (error)
+        *error = out.Error();
+    return false;
 }

@@ -54,6 +54,21 @@ TP3dModell::TP3dModell(const QString& fileName, TSelection* proxySelection, TSel
 
 TP3dModell::TP3dModell(const QString& fileName) : IsEnvironment(true) { ReadP3d(fileName, true); }
 
+TP3dModell::TP3dModell(const TP3dModell& read, std::shared_ptr<const TP3dGeometry> geometry, TSelection* proxySelection,
+                       TSelection* proxyParent)
+    : FileName(read.FileName),
+      ProxySelection(proxySelection),
+      ProxyParent(proxyParent),
+      IsProxy(true),
+      SharedGeometry(std::move(geometry)),
+      LodVertexCount(read.LodVertexCount),
+      LodNormalCount(read.LodNormalCount),
+      LodPolygonCount(read.LodPolygonCount),
+      Status(read.Status),
+      ErrorText(read.ErrorText)
+{
+}
+
 TP3dModell::~TP3dModell() { Clear(); }
 
 void TP3dModell::Clear()
@@ -190,16 +205,20 @@ void ReadModel(TP3dModell& m, TP3dSource& src)
 
     DebugOut(QStringLiteral("reading vertexes...."));
     m.Vertices.resize(nv);
-    m.DisplayPoints.resize(nv);
+    // A sub-model is posed where it is drawn; only the others keep posed points.
+    if (!m.IsProxy)
+        m.DisplayPoints.resize(nv);
     for (uint32_t i = 0; i < nv; ++i) {
         TP3dVertex& v = m.Vertices[i];
         v.X = r.F32();
         v.Y = r.F32();
         v.Z = r.F32();
         v.Flags = r.U32();
-        m.DisplayPoints[i].X = v.X;
-        m.DisplayPoints[i].Y = v.Y;
-        m.DisplayPoints[i].Z = v.Z;
+    }
+    for (size_t i = 0; i < m.DisplayPoints.size(); ++i) {
+        m.DisplayPoints[i].X = m.Vertices[i].X;
+        m.DisplayPoints[i].Y = m.Vertices[i].Y;
+        m.DisplayPoints[i].Z = m.Vertices[i].Z;
     }
 
     DebugOut(QStringLiteral("reading Normals...."));
@@ -236,7 +255,7 @@ void ReadModel(TP3dModell& m, TP3dSource& src)
     DebugOut(QStringLiteral("read tags...."));
 
     // A proxy sub-model is drawn as a whole; its selections are of no use.
-    if (m.ProxySelection) {
+    if (m.IsProxy) {
         m.Status = ReadStatus::Ok;
         return;
     }
@@ -308,8 +327,8 @@ void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environm
     Selections.clear();
     const QString path = ResolveCaseInsensitive(fileName);
     FileName = path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file;
+    if (!OpenRegularFile(path, file)) {
         Status = ReadStatus::CannotOpen;
         ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
         return;

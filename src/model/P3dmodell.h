@@ -75,6 +75,14 @@ struct TSelection {
     double EditMove[3] = {0, 0, 0};
 };
 
+// The points, normals and polygons of a sub-model file, read once and shared by every
+// proxy that names the file; never changed after reading.
+struct TP3dGeometry {
+    std::vector<TP3dVertex> Vertices;
+    std::vector<TP3dNormal> Normals;
+    std::vector<TP3dPolygon> Polygons;
+};
+
 // The default colour of the n-th named selection of a file (n counts from 1): entry n mod 17.
 uint32_t DefaultSelectionColor(int n);
 
@@ -84,6 +92,10 @@ public:
     TP3dModell(const QString& fileName, TSelection* proxySelection, TSelection* proxyParent, bool isProxy);
     // Environment model.
     explicit TP3dModell(const QString& fileName);
+    // Proxy sub-model on a file already read: read is the model that read it (its status,
+    // error and counts are copied), geometry its points, normals and polygons.
+    TP3dModell(const TP3dModell& read, std::shared_ptr<const TP3dGeometry> geometry, TSelection* proxySelection,
+               TSelection* proxyParent);
     ~TP3dModell();
     TP3dModell(const TP3dModell&) = delete;
     TP3dModell& operator=(const TP3dModell&) = delete;
@@ -100,6 +112,13 @@ public:
     bool IsProxy = false;
     bool IsEnvironment = false;
     TTransform ProxyMatrix;  // all zero until placed
+    // A proxy sub-model made on a shared file holds its points, normals and polygons here
+    // (its own Vertices, Normals and Polygons stay empty) and has no display points: its
+    // points are posed where they are drawn.
+    std::shared_ptr<const TP3dGeometry> SharedGeometry;
+    // The points and polygons to draw: the shared ones where there are, else the model's own.
+    const std::vector<TP3dVertex>& DrawnVertices() const { return SharedGeometry ? SharedGeometry->Vertices : Vertices; }
+    const std::vector<TP3dPolygon>& DrawnPolygons() const { return SharedGeometry ? SharedGeometry->Polygons : Polygons; }
 
     // The counts as the LOD header states them (0 until a header was read). The status bar
     // shows these, also when the file turned out too short to hold them.

@@ -47,9 +47,10 @@ QString ProxyFileName(const QString& selectionName)
 
 QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName)
 {
-    const QString model = NormalizeSeparators(modelFileName);
-    const qsizetype slash = model.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash >= 0 ? model.left(slash + 1) : QString();
+    // The model's own path is taken as it is; only the name stored in the model may use
+    // Windows separators.
+    const qsizetype slash = modelFileName.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash >= 0 ? modelFileName.left(slash + 1) : QString();
     return ResolveCaseInsensitive(folder + NormalizeSeparators(proxyFileName) + QStringLiteral(".p3d"));
 }
 
@@ -132,7 +133,26 @@ TProxyPlacement ComputeProxyMatrix(const TVec3& p0, const TVec3& p1, const TVec3
     return TProxyPlacement::Placed;
 }
 
-TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std::vector<TSelection*>& treeOrder)
+const TSubModelFiles::TFile& TSubModelFiles::Get(const QString& path)
+{
+    // A model names few distinct files; a list is as quick as a map for them.
+    for (const auto& [p, file] : Files_)
+        if (p == path)
+            return file;
+    TFile file;
+    file.Read = std::make_unique<TP3dModell>(path, nullptr, nullptr, true);
+    auto geometry = std::make_shared<TP3dGeometry>();
+    geometry->Vertices = std::move(file.Read->Vertices);
+    geometry->Normals = std::move(file.Read->Normals);
+    geometry->Polygons = std::move(file.Read->Polygons);
+    file.Read->Clear();
+    file.Geometry = std::move(geometry);
+    Files_.emplace_back(path, std::move(file));
+    return Files_.back().second;
+}
+
+TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std::vector<TSelection*>& treeOrder,
+                     TSubModelFiles& files)
 {
     using TOutcome = TProxyLoad::TOutcome;
     TProxyLoad result;
@@ -159,7 +179,8 @@ TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std:
     if (result.Parent)
         DebugOut(result.Parent->DisplayName + QStringLiteral(" is proxyparent of ") + proxy.DisplayName);
 
-    auto sub = std::make_unique<TP3dModell>(path, &proxy, result.Parent, true);
+    const TSubModelFiles::TFile& file = files.Get(path);
+    auto sub = std::make_unique<TP3dModell>(*file.Read, file.Geometry, &proxy, result.Parent);
     using S = TP3dModell::ReadStatus;
     if (sub->Status == S::StreamError || sub->Status == S::CannotOpen) {
         result.Outcome = TOutcome::ReadFailed;

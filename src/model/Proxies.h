@@ -16,8 +16,9 @@ bool IsProxyName(const QString& name);
 // name is too short to hold one.
 QString ProxyFileName(const QString& selectionName);
 
-// The sub-model's path: proxyFileName + ".p3d" in the folder of modelFileName, with
-// backslashes as folder separators, found without regard to letter case.
+// The sub-model's path: proxyFileName + ".p3d" in the folder of modelFileName, found
+// without regard to letter case. Backslashes in proxyFileName are folder separators (the
+// name comes from a file made on Windows); modelFileName is taken literally.
 QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName);
 
 // Index of the first valid polygon that belongs to the selection, or -1.
@@ -65,7 +66,25 @@ struct TProxyLoad {
     TProxyPlacement Placement = TProxyPlacement::NoRightAngle;
 };
 
+// The sub-model files of one model load: each is read once, and every proxy that names
+// it shares its points, normals and polygons, so memory grows with the distinct files
+// and not with the number of proxies.
+class TSubModelFiles {
+public:
+    struct TFile {
+        std::unique_ptr<TP3dModell> Read;  // status, error text and counts of the read
+        std::shared_ptr<const TP3dGeometry> Geometry;
+    };
+    // The file at path (as found), read on first use.
+    const TFile& Get(const QString& path);
+
+private:
+    std::vector<std::pair<QString, TFile>> Files_;
+};
+
 // Loads and places the sub-model of proxy (a selection of the main model read from
 // modelFileName). treeOrder lists the main model's selections in tree order. On Loaded the
-// caller appends Model to its model list; proxy.ProxyModel already points at it.
-TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std::vector<TSelection*>& treeOrder);
+// caller appends Model to its model list; proxy.ProxyModel already points at it. Files
+// already in files are not read again.
+TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std::vector<TSelection*>& treeOrder,
+                     TSubModelFiles& files);

@@ -1,22 +1,104 @@
 #pragma once
-// File access shared by the readers and writers: whole-file reads, writes that never
-// destroy the previous file, and paths from files made on Windows.
+// File access shared by the readers and writers: reads of regular files only, writes that
+// never destroy the previous file, and paths from files made on Windows.
 #include <QByteArray>
 #include <QString>
+#include <cstring>
+#include <memory>
 
-// Reads the whole file. On failure returns false and sets error to the platform's text.
+class QFile;
+
+// The system's text for an errno value ("No space left on device").
+QString SystemErrorText(int errnum);
+
+// Opens path for reading when it names a regular file (symbolic links followed). A FIFO,
+// a device, a socket or a folder is refused at once, without waiting for a writer. On
+// failure returns false and sets error to the system's text.
+bool OpenRegularFile(const QString& path, QFile& file, QString* error = nullptr);
+
+// Reads the whole of a regular file, never more than the size it had when opened. On
+// failure returns false and sets error to the system's text.
 bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error = nullptr);
 
-// Writes bytes to a temporary file beside path and renames it over path once complete.
+// Writes a file through a small buffer into a temporary file beside it, which replaces
+// the file only when Commit succeeds; the folder is synced after the rename. The previous
+// file stays untouched on any failure, and the temporary file is removed whenever the
+// write does not complete (a failure, Discard, or destruction without Commit). A target
+// that exists but is not a regular file (a folder, a FIFO, a device) or is not writable is
+// refused. A symbolic link keeps pointing at the file it named, which is replaced.
+// Errors carry the system's own text.
+class TAtomicFileWriter {
+public:
+    explicit TAtomicFileWriter(const QString& path);
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+    // False once anything failed (including opening); Error() says why.
+    bool Ok() const { return Error_.isEmpty(); }
+    const QString& Error() const { return Error_; }
+    // The file that is replaced.
+    const QString& Path() const { return Target_; }
+
+    // Appends bytes; they reach the temporary file when the buffer fills. False after a failure.
+    bool Write(const void* data, qsizetype size)
+    {
+        if (size > 0 && size <= Capacity_ - Used_) {
+            std::memcpy(Buffer_.get() + Used_, data, size_t(size));
+            Used_ += size;
+            return true;
+        }
+        return WriteSlow(static_cast<const char*>(data), size);
+    }
+    bool Write(const QByteArray& bytes) { return Write(bytes.constData(), bytes.size()); }
+
+    // Room for size bytes (at most 4 KiB) in the buffer, to be filled and then handed on
+    // with Advance(size): a record is composed where it is buffered. Null after a failure.
+    char* Space(qsizetype size)
+    {
+        if (size <= Capacity_ - Used_)
+            return Buffer_.get() + Used_;
+        return SpaceSlow(size);
+    }
+    void Advance(qsizetype size) { Used_ += size; }
+
+    // Writes what is buffered, syncs, renames the temporary file over the target and syncs
+    // the folder. False (with Error set and the temporary file removed) on failure.
+    bool Commit();
+    // Drops the temporary file; the target stays as it was.
+    void Discard();
+
+    // Bytes written so far (buffered or not).
+    qint64 Written() const { return Flushed_ + Used_; }
+
+private:
+    bool WriteSlow(const char* data, qsizetype size);
+    char* SpaceSlow(qsizetype size);
+    bool Flush();
+    bool Fail(int errnum);
+    bool Fail(const QString& text);
+
+    QString Target_;
+    QByteArray TempName_;  // encoded, empty when no temporary file exists
+    int Fd_ = -1;
+    std::unique_ptr<char[]> Buffer_;
+    qsizetype Capacity_ = 0;
+    qsizetype Used_ = 0;
+    qint64 Flushed_ = 0;
+    QString Error_;
+};
+
+// Writes bytes with a TAtomicFileWriter. False with error set when that fails.
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
-// Backslashes become '/'.
+// Backslashes become '/'. For names stored in files made on Windows (proxy names, paths
+// in the settings file); paths a user types or picks are taken as they are.
 QString NormalizeSeparators(const QString& path);
 
 // The path itself when it exists; otherwise, when exactly one entry of its folder matches
 // its file name without regard to letter case, that entry; otherwise the path unchanged.
-// Backslashes count as folder separators.
+// The path is taken literally: a backslash is part of a name.
 QString ResolveCaseInsensitive(const QString& path);
 
-// File name part after the last '/' or '\'.
+// File name part after the last '/'.
 QString FileNamePart(const QString& path);

@@ -1,6 +1,7 @@
 #include "platform/Ini.h"
 #include "platform/FileUtil.h"
 
+#include <QFileInfo>
 #include <QStringDecoder>
 
 namespace {
@@ -49,9 +50,16 @@ void TIniFile::Reload()
     Modified_ = false;
     Latin1_ = false;
     Eol_ = QStringLiteral("\n");
+    ReadError_.clear();
     QByteArray bytes;
-    if (FileName_.isEmpty() || !ReadWholeFile(FileName_, bytes))
+    if (FileName_.isEmpty() || !QFileInfo::exists(FileName_))
+        return;  // a file that does not exist yet reads as empty
+    QString error;
+    if (!ReadWholeFile(FileName_, bytes, &error)) {
+        // Writing now would replace whatever the file holds with only the keys written.
+        ReadError_ = error;
         return;
+    }
     // Files made on Windows are single-byte text; our own are UTF-8.
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(bytes);
@@ -198,19 +206,28 @@ bool TIniFile::UpdateFile(QString* error)
 {
     if (!Modified_)
         return true;
-    const QString text = Text();
+    if (!ReadError_.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("%1 could not be read (%2), so it was not written: its other entries would be lost.")
+                         .arg(FileName_, ReadError_);
+        return false;
+    }
     bool latin1 = Latin1_;
-    if (latin1)
-        for (QChar c : text)
+    for (qsizetype i = 0; latin1 && i < Lines_.size(); ++i)
+        for (QChar c : Lines_[i])
             if (c.unicode() > 0xFF) {
                 latin1 = false;
                 break;
             }
-    const QByteArray bytes = latin1 ? text.toLatin1() : text.toUtf8();
-    QString err;
-    if (!WriteFileAtomic(FileName_, bytes, &err)) {
+    const QByteArray eol = Eol_.toLatin1();
+    TAtomicFileWriter out(FileName_);
+    for (qsizetype i = 0; i < Lines_.size() && out.Ok(); ++i) {
+        out.Write(latin1 ? Lines_[i].toLatin1() : Lines_[i].toUtf8());
+        out.Write(eol);
+    }
+    if (!out.Ok() || !out.Commit()) {
         if (error)
-            *error = QStringLiteral("Unable to write to %1: %2").arg(FileName_, err);
+            *error = QStringLiteral("Unable to write to %1: %2").arg(FileName_, out.Error());
         return false;
     }
     Modified_ = false;

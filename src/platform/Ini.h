@@ -12,8 +12,11 @@ public:
     explicit TIniFile(const QString& fileName);
 
     const QString& FileName() const { return FileName_; }
-    // Re-reads the file from disk; a missing file reads as empty.
+    // Re-reads the file from disk; a missing file reads as empty. A file that exists but
+    // cannot be read also reads as empty, and then is never written (see ReadError).
     void Reload();
+    // Why the existing file could not be read; empty when it was read or does not exist.
+    const QString& ReadError() const { return ReadError_; }
 
     bool SectionExists(const QString& section) const;
     bool ValueExists(const QString& section, const QString& key) const;
@@ -29,7 +32,9 @@ public:
     void WriteBool(const QString& section, const QString& key, bool value);
     void DeleteKey(const QString& section, const QString& key);
 
-    // Writes pending changes (atomically). False with error set when the file cannot be written.
+    // Writes pending changes (atomically). False with error set when the file cannot be
+    // written, or when it exists but could not be read: replacing it would lose every key
+    // this object never saw.
     bool UpdateFile(QString* error = nullptr);
     bool Modified() const { return Modified_; }
 
@@ -50,4 +55,5 @@ private:
     bool Latin1_ = false;
     QString Eol_ = QStringLiteral("\n");  // files made on Windows keep their CRLF
     bool Modified_ = false;
+    QString ReadError_;
 };

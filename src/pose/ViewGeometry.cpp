@@ -67,12 +67,13 @@ inline void OutlineFromDisplay(const TViewItems& views, const TP3dModell& m, con
 void ProxyOutlines(const TViewItems& views, const TP3dModell& sub, const TPoseParams& params)
 {
     const TTransform M = ProxyTransform(sub);
-    for (const TP3dPolygon& poly : sub.Polygons) {
-        if (!IsDrawable(poly, sub.Vertices.size()))
+    const std::vector<TP3dVertex>& points = sub.DrawnVertices();
+    for (const TP3dPolygon& poly : sub.DrawnPolygons()) {
+        if (!IsDrawable(poly, points.size()))
             continue;
         TVec3 c[4];
         for (uint32_t k = 0; k < poly.VertexCount; ++k)
-            c[k] = PosePoint(sub.Vertices[poly.Corners[k].PointIndex], M, params);
+            c[k] = PosePoint(points[poly.Corners[k].PointIndex], M, params);
         AddOutline(views, c, poly.VertexCount);
     }
 }

@@ -3,6 +3,7 @@
 // owners that want them, apart from the panel the program uses.
 #include "view3d/Topenglqelpanel.h"
 
+#include "platform/AtomicFileDevice.h"
 #include "platform/FileUtil.h"
 
 #include <QBuffer>
@@ -286,11 +287,10 @@ bool TOpenGLQelPanel::SaveOpenGLPanelToFile(const QString& fileName)
         Fail(QStringLiteral("SaveOpenGLPanelToFile: unknown image format \"%1\"").arg(QString::fromLatin1(format)));
         return false;
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QString error;
-    if (!img.save(&buffer, format.constData()) || !WriteFileAtomic(fileName, bytes, &error)) {
+    TAtomicFileDevice file(fileName);
+    const bool encoded = file.Writer().Ok() && img.save(&file, format.constData());
+    if (!encoded || !file.Writer().Ok() || !file.Writer().Commit()) {
+        const QString error = file.Writer().Error();
         Fail(QStringLiteral("SaveOpenGLPanelToFile: ") + (error.isEmpty() ? fileName : error));
         return false;
     }
@@ -299,8 +299,10 @@ bool TOpenGLQelPanel::SaveOpenGLPanelToFile(const QString& fileName)
 
 unsigned TOpenGLQelPanel::LoadBMPTexture(const QString& fileName)
 {
-    QImage img(fileName, "BMP");
-    if (img.isNull()) {
+    // Read through the regular-file check: a FIFO named here must not hang the window.
+    QByteArray bytes;
+    QImage img;
+    if (!ReadWholeFile(fileName, bytes) || !img.loadFromData(bytes, "BMP")) {
         Fail(QStringLiteral("LoadBMPTexture: cannot read ") + fileName);
         return 0;
     }

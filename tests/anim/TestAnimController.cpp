@@ -1,10 +1,14 @@
 // The document operations and what the controller says about them, without a window.
 #include "anim/AnimController.h"
+#include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/P3dBuilder.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
 
+#include <QFile>
 #include <QSignalSpy>
+#include <cerrno>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -177,6 +181,17 @@ private slots:
         QCOMPARE(Times(again.Doc), Times(doc));
         QCOMPARE(again.Doc.AnimFrames[3].Entries[1].Matrix, doc.AnimFrames[3].Entries[1].Matrix);
 
+        {  // a disk that fills up: the system's own text, the old file kept
+            QVERIFY(WriteBytesFile(fx.Path("full.rtm"), "old"));
+            Hostile::TFileSizeLimit limit(100);
+            if (limit.Active()) {
+                QCOMPARE(fx.Anim.SaveAnimation(fx.Path("full.rtm")),
+                         "Cannot write file " + fx.Path("full.rtm") + ": " + SystemErrorText(EFBIG));
+                QFile old(fx.Path("full.rtm"));
+                QVERIFY(old.open(QIODevice::ReadOnly));
+                QCOMPARE(old.readAll(), QByteArray("old"));
+            }
+        }
         doc.AnimFrames[1].Entries.pop_back();  // an inconsistent document is not written
         QCOMPARE(fx.Anim.SaveAnimation(fx.Path("copy.rtm")), QStringLiteral("[internal Error] ActAnimEntry is Null!"));
         fx.Anim.ClearAnimation();

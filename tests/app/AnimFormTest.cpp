@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTableWidget>
 #include <QTest>
+#include <cerrno>
 
 using RtmBuild::TFile;
 

@@ -1,5 +1,9 @@
 // The window-free commands, run in-process on files the builders write into a temporary home.
 #include "app/CommandLine.h"
+#include "app/ModelScene.h"
+#include "app/ObjExport.h"
+#include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/LpvBuilder.h"
 #include "support/P3dBuilder.h"
 #include "support/RtmBuilder.h"
@@ -16,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
+#include <cmath>
+#include <limits>
 
 using RtmBuild::TFile;
 using RtmBuild::TMatrix;
@@ -168,6 +174,12 @@ private slots:
         QTest::newRow("frame and time") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--time", "0.5", "--frame", "1", "-o", "%1/o.obj"} << 2 << "--frame and --time exclude each other" << "";
         QTest::newRow("new without components") << QStringList{"new", "%1/robot.p3d", "-o", "%1/o.obj"} << 1 << "Nothing selected!" << "";
         QTest::newRow("new with an unknown component") << QStringList{"new", "%1/robot.p3d", "arm", "tail", "-o", "%1/o.obj"} << 1 << "Component tail not found in robot.p3d" << "";
+        // Special files are refused at once: no endless read, no wait for a writer, no replacing.
+        QTest::newRow("model is a fifo") << QStringList{"export", "%1/pipe", "-o", "%1/out.obj"} << 1 << "Cannot open file %1/pipe" << "";
+        QTest::newRow("animation is a fifo") << QStringList{"check", "%1/robot.p3d", "%1/pipe"} << 1 << "Cannot open file %1/pipe" << "";
+        QTest::newRow("animation is endless") << QStringList{"export", "%1/robot.p3d", "/dev/zero", "-o", "%1/out.obj"} << 1 << "Cannot open file /dev/zero" << "";
+        QTest::newRow("model is endless") << QStringList{"export", "/dev/zero", "-o", "%1/out.obj"} << 1 << "Cannot open file /dev/zero" << "";
+        QTest::newRow("output is a fifo") << QStringList{"export", "%1/robot.p3d", "-o", "%1/pipe"} << 1 << "Cannot write file %1/pipe: Not a regular file" << "";
         QTest::newRow("check two missing") << QStringList{"check", "%1/robot.p3d", "%1/odd.rtm"} << 3 << "" << QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32);
     }
     void exitCodes()
@@ -186,7 +198,13 @@ private slots:
         h.Write("bad.rtm", "RTM_0100 and no animation");
         h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "hand"}, 3)));
         h.Write("odd.rtm", RtmBuild::Build(TFile::Regular({"arm", "Hand", "tail"}, 2)));
-        const Result r = Run(h, args);
+        QVERIFY(Hostile::MakeFifo(h.Path("pipe")));
+        Result r;
+        {
+            Hostile::TFifoWatchdog watchdog(h.Path("pipe"));
+            r = Run(h, args);
+            QVERIFY2(!watchdog.Fired(), "waited for a writer");
+        }
         QCOMPARE(r.Code, code);
         QVERIFY2(err.isEmpty() ? r.Err.isEmpty() : r.Err.contains(QString(err).replace("%1", h.Dir.path())), qPrintable(r.Err));
         QCOMPARE(r.Out, out);
@@ -303,6 +321,97 @@ private slots:
         QCOMPARE(facesByGroup.last().size(), 7);
         QCOMPARE(facesByGroup.last().last(), QByteArray::number(first + 12) + " " + QByteArray::number(first + 13) + " " +
                                                  QByteArray::number(first + 14));
+    }
+
+    // The window-free set-up (what the fuzzing runs) makes the same OBJ as the export
+    // through the editor's window: proxies, names, linking, frame and pose alike.
+    void windowFreeSceneExportsTheSame_data()
+    {
+        QTest::addColumn<int>("frame");  // -1: no animation
+        QTest::newRow("rest pose") << -1;
+        QTest::newRow("first frame") << 0;
+        QTest::newRow("last frame") << 4;
+    }
+    void windowFreeSceneExportsTheSame()
+    {
+        QFETCH(int, frame);
+        Home h;
+        WriteRobot(h);
+        TFile anim = TFile::Regular({"arm", "hand", "tail"}, 5);
+        anim.Frames[4].Records[0].Matrix = ArmTurn;
+        anim.TotalMove = {0, 1, 10};
+        h.Write("walk.rtm", RtmBuild::Build(anim));
+        QStringList args{"export", "%1/robot.p3d"};
+        if (frame >= 0)
+            args << "%1/walk.rtm" << "--frame" << QString::number(frame);
+        QCOMPARE(Run(h, args + QStringList{"-o", "%1/editor.obj"}).Code, 0);
+
+        TModelScene scene;
+        scene.LinkDataDir = h.Path("LinkData");
+        scene.TranslationFile = h.Path("t.tsl");
+        scene.ColorFile = h.Path("c.clr");
+        QStringList messages;
+        scene.Message = [&messages](const QString& m) { messages << m; };
+        QVERIFY(scene.LoadModel(h.Path("robot.p3d")));
+        if (frame >= 0)
+            QVERIFY(scene.LoadAnimation(h.Path("walk.rtm")) && scene.ApplyFrame(frame));
+        QCOMPARE(messages, frame >= 0 ? QStringList{"following Animation Components were not found in the Model:\n\n " + QString("tail").leftJustified(32) + " -> tail"} : QStringList());
+        const double offset[3] = {0, 0, 0};
+        const TPoseParams params = scene.Params(offset, true);
+        scene.Pose(params);
+        TAtomicFileWriter out(h.Path("scene.obj"));
+        WritePosedObj(scene.Models(), scene.TreeOrder(), params, {}, out);
+        QVERIFY(out.Commit());
+        const auto body = [&h](const QString& name) {
+            QList<QByteArray> lines = h.Read(name).split('\n');
+            lines.removeIf([](const QByteArray& l) { return l.startsWith('#'); });
+            return lines;
+        };
+        QCOMPARE(body("scene.obj"), body("editor.obj"));
+    }
+
+    // NaN and infinity in a model or a frame: OBJ readers refuse such numbers, so the export
+    // writes those points at the origin and says so on stderr.
+    void exportWritesOnlyFiniteNumbers_data()
+    {
+        QTest::addColumn<bool>("inModel");  // else in the arm's frame
+        QTest::addColumn<int>("bad");       // points reported
+        QTest::newRow("model points, rest pose") << true << 2;
+        QTest::newRow("frame matrix") << false << 16;  // the arm's box and the lamp under it
+    }
+    void exportWritesOnlyFiniteNumbers()
+    {
+        QFETCH(bool, inModel);
+        QFETCH(int, bad);
+        Home h;
+        WriteRobot(h);
+        TP3dBuilder robot = Robot();
+        if (inModel) {
+            robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
+            robot.Points[27].Z = -std::numeric_limits<float>::infinity();
+        }
+        QVERIFY(robot.WriteTo(h.Path("robot.p3d")));
+        TFile anim = TFile::Regular({"arm"}, 2);
+        if (!inModel)
+            anim.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
+        h.Write("walk.rtm", RtmBuild::Build(anim));
+        const QStringList files = inModel ? QStringList{"%1/robot.p3d"} : QStringList{"%1/robot.p3d", "%1/walk.rtm"};
+        const Result r = Run(h, QStringList{"export"} + files + QStringList{"-o", "%1/out.obj"});
+        QCOMPARE(r.Code, 0);
+        const int points = int(robot.Points.size() + Lamp().Points.size());
+        QCOMPARE(r.Err, QString("torvane-anim: robot.p3d: %1 of %2 points are not finite numbers; they are written at the origin\n").arg(bad).arg(points));
+        int vertices = 0;
+        for (const QByteArray& line : h.Read("out.obj").split('\n')) {
+            const QList<QByteArray> p = line.split(' ');
+            if (p[0] != "v")
+                continue;
+            ++vertices;
+            for (int k = 1; k < 4; ++k) {
+                bool ok = false;
+                QVERIFY2(std::isfinite(p.value(k).toDouble(&ok)) && ok, line.constData());
+            }
+        }
+        QCOMPARE(vertices, points);
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and

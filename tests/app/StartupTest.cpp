@@ -1,11 +1,14 @@
 // Start-up, settings and shutdown of the main window.
 #include "FormFixture.h"
 #include "app/Filebrowser.h"
+#include "model/ComponentTree.h"
+#include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "support/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QDoubleSpinBox>
 #include <QMenuBar>
@@ -14,6 +17,7 @@
 #include <QStatusTipEvent>
 #include <QLabel>
 #include <QTest>
+#include <cerrno>
 #include <QToolButton>
 
 class StartupTest : public QObject {
@@ -172,8 +176,23 @@ private slots:
         TMainForm& f = fx.Start();
         f.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
-        QVERIFY2(fx.Dialogs.Messages[0].startsWith("Unable to write to"), qPrintable(fx.Dialogs.Messages[0]));
+        QVERIFY2(fx.Dialogs.Messages[0].contains(SystemErrorText(EISDIR)), qPrintable(fx.Dialogs.Messages[0]));
         QVERIFY(!fx.Dialogs.Messages.contains("Settings saved."));
+    }
+
+    // The window's children are deleted after the window has stopped being one: by then
+    // none of their signals may reach it (the tree model's rows going used to).
+    void childrenNoLongerReachTheWindowWhenDeleted()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        QAbstractItemModel* treeModel = f.TV_EditComponents->model();
+        const QObject* window = &f;
+        int connected = -1;
+        QObject::connect(f.TV_EditComponents, &QObject::destroyed,
+                         [&] { connected = QObject::disconnect(treeModel, nullptr, window, nullptr) ? 1 : 0; });
+        fx.Form.reset();
+        QCOMPARE(connected, 0);
     }
 
     void exitQuestion_data()

@@ -106,7 +106,7 @@ private slots:
     void load_data()
     {
         QTest::addColumn<QByteArray>("name");      // of the proxy selection
-        QTest::addColumn<QByteArray>("subModel");  // written to parts/Lamp.P3D
+        QTest::addColumn<QByteArray>("subModel");  // written to my\\models/parts/Lamp.P3D
         QTest::addColumn<int>("triangle");         // 0: right angle at P0, 1: flat, 2: an invalid polygon first
         QTest::addColumn<TOutcome>("outcome"); QTest::addColumn<QStringList>("messages");
         QTest::addColumn<Rows>("matrix");  // of a loaded sub-model
@@ -138,10 +138,12 @@ private slots:
         b.AddSelection(name, tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
         const auto main = ReadModelBytes(b.Build());
         QTemporaryDir dir;
-        QVERIFY(WriteBytesFile(dir.filePath("parts/Lamp.P3D"), subModel));
+        // The model's folder is taken literally; the backslash in the proxy name separates folders.
+        QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), subModel));
         TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
         TDebugCapture capture;
-        const TProxyLoad load = LoadProxy(proxy, dir.filePath("walker.p3d"), {&body, &proxy});
+        TSubModelFiles files;
+        const TProxyLoad load = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
         QCOMPARE(load.Outcome, outcome);
         QCOMPARE(load.Messages, messages);
         const bool loaded = outcome == TOutcome::Loaded;
@@ -152,9 +154,14 @@ private slots:
             QCOMPARE(capture.Lines.size(), 1);
         if (loaded) {
             QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
-            QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->Vertices.size() == 8);
+            QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->DrawnVertices().size() == 8);
             QVERIFY(capture.Lines.contains("body is proxyparent of " + name));
             QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
+            // Another proxy of the same file shares what was read, without reading it again.
+            QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), "changed"));
+            const TProxyLoad again = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
+            QVERIFY(again.Model && again.Model->SharedGeometry == load.Model->SharedGeometry);
+            QCOMPARE(again.Messages, messages);
         }
     }
 };

@@ -1,75 +1,235 @@
 #include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
-#include <sys/resource.h>
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace {
+QByteArray Chunk(int size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        b[i] = char((i * 31 + seed * 7) & 0xFF);
+    return b;
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+}  // namespace
 
 class TestFileUtil : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> Dir_;
-    QStringList Listing() const { return QDir(Dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
+    QStringList Listing() const { return QDir(Dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System); }
+    QString In(const QString& name) const { return Dir_->filePath(name); }
 
 private slots:
     void init()
     {
         Dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir(Dir_->path()).mkpath("Anims/Sub"));
-        for (const char* name : {"Model.p3d", "dup.rtm", "DUP.rtm", "Anims/Walk.RTM", "Anims/Sub/x.lpv"})
-            QVERIFY(WriteFileAtomic(Dir_->filePath(name), name));
+        for (const char* name : {"Model.p3d", "dup.rtm", "DUP.rtm", "Anims/Walk.RTM", "Anims/Sub/x.lpv", "back\\slash.rtm"})
+        {
+            QFile f(In(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(name) == qint64(strlen(name)));
+        }
     }
 
     void resolveCaseInsensitive_data()
     {
-        QTest::addColumn<QString>("asked");  // relative to the folder; "\" as Windows stores it
+        QTest::addColumn<QString>("asked");  // relative to the folder
         QTest::addColumn<QString>("expected");
         QTest::newRow("one match in other case") << "MODEL.P3D" << "Model.p3d";
         QTest::newRow("two matches: unchanged") << "Dup.rtm" << "Dup.rtm";
         QTest::newRow("exact among two") << "DUP.rtm" << "DUP.rtm";
         QTest::newRow("no match") << "model.p3" << "model.p3";
-        QTest::newRow("backslashes") << "Anims\\walk.rtm" << "Anims/Walk.RTM";
         QTest::newRow("folder itself") << "anims" << "Anims";
+        // A backslash is part of a Linux file name, not a folder separator.
+        QTest::newRow("backslash in a name") << "back\\slash.rtm" << "back\\slash.rtm";
+        QTest::newRow("backslash in a name, other case") << "BACK\\Slash.rtm" << "back\\slash.rtm";
+        QTest::newRow("backslash is no separator") << "Anims\\walk.rtm" << "Anims\\walk.rtm";
     }
     void resolveCaseInsensitive()
     {
         QFETCH(QString, asked);
         QFETCH(QString, expected);
-        QCOMPARE(ResolveCaseInsensitive(Dir_->filePath(asked)), Dir_->filePath(expected));
+        QCOMPARE(ResolveCaseInsensitive(In(asked)), In(expected));
     }
 
-    void writeAtomicKeepsOldFileOnFailure_data()
+    void readsRegularFilesOnly_data()
+    {
+        QTest::addColumn<QString>("path");  // relative to the folder, or absolute
+        QTest::addColumn<QString>("make");  // what to make there first
+        QTest::addColumn<QString>("error");  // "" for a read that succeeds
+        QTest::newRow("regular") << "Model.p3d" << "" << "";
+        QTest::newRow("name with a backslash") << "back\\slash.rtm" << "" << "";
+        QTest::newRow("missing") << "absent.rtm" << "" << SystemErrorText(ENOENT);
+        QTest::newRow("folder") << "Anims" << "" << SystemErrorText(EISDIR);
+        QTest::newRow("fifo nobody writes") << "pipe.rtm" << "fifo" << "Not a regular file";
+        QTest::newRow("endless device") << "/dev/zero" << "" << "Not a regular file";
+        QTest::newRow("no read permission") << "Model.p3d" << "unreadable" << SystemErrorText(EACCES);
+    }
+    void readsRegularFilesOnly()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, make);
+        QFETCH(QString, error);
+        const QString file = QDir::isAbsolutePath(path) ? path : In(path);
+        if (make == "fifo" && !Hostile::MakeFifo(file))
+            QSKIP("no FIFOs here");
+        std::unique_ptr<Hostile::TNoAccessOverride> noOverride;
+        if (make == "unreadable") {
+            QVERIFY(Hostile::SetMode(file, 0));
+            noOverride = std::make_unique<Hostile::TNoAccessOverride>();
+            if (!noOverride->Active())
+                QSKIP("this process reads files whatever their permissions");
+        }
+        QByteArray bytes = "old";
+        QString got;
+        bool ok = false;
+        {
+            Hostile::TFifoWatchdog watchdog(file);
+            ok = ReadWholeFile(file, bytes, &got);
+            QVERIFY2(!watchdog.Fired(), "the read waited for a writer");
+        }
+        QCOMPARE(got, error);
+        QCOMPARE(ok, error.isEmpty());
+        QCOMPARE(bytes, ok ? QFileInfo(file).fileName().toLatin1() : QByteArray("old"));
+    }
+
+    void writesWhatItIsGiven_data()
+    {
+        QTest::addColumn<QList<int>>("chunks");  // sizes of the pieces written one after another
+        QTest::newRow("nothing") << QList<int>{};
+        QTest::newRow("empty piece") << QList<int>{0};
+        QTest::newRow("bytes one by one") << QList<int>{1, 1, 1, 1, 1};
+        QTest::newRow("just fills the buffer") << QList<int>{65535, 1};
+        QTest::newRow("crosses the buffer") << QList<int>{65535, 2, 70000};
+        QTest::newRow("large piece after small ones") << QList<int>{10, 300000, 3};
+    }
+    void writesWhatItIsGiven()
+    {
+        QFETCH(QList<int>, chunks);
+        const QString target = In("Model.p3d");
+        QByteArray expected;
+        TAtomicFileWriter w(target);
+        for (int i = 0; i < chunks.size(); ++i) {
+            const QByteArray c = Chunk(chunks[i], i);
+            QVERIFY(w.Write(c));
+            expected += c;
+        }
+        QCOMPARE(w.Written(), qint64(expected.size()));
+        QByteArray before;
+        QVERIFY(ReadWholeFile(target, before));
+        QCOMPARE(before, QByteArray("Model.p3d"));  // nothing replaced before the commit
+        QVERIFY2(w.Commit(), qPrintable(w.Error()));
+        QByteArray after;
+        QVERIFY(ReadWholeFile(target, after));
+        QCOMPARE(after, expected);
+        QVERIFY(!Listing().join(' ').contains("Model.p3d."));  // no temporary file left
+    }
+
+    void replacedFileKeepsModeAndLink()
+    {
+        const QString target = In("Anims/Walk.RTM");
+        QVERIFY(Hostile::SetMode(target, 0640));
+        QVERIFY(QFile::link(target, In("link.rtm")));
+        QVERIFY(WriteFileAtomic(In("link.rtm"), "new"));
+        QVERIFY(QFileInfo(In("link.rtm")).isSymLink());
+        QCOMPARE(ModeOf(target) & 07777, mode_t(0640));
+        QByteArray bytes;
+        QVERIFY(ReadWholeFile(target, bytes));
+        QCOMPARE(bytes, QByteArray("new"));
+        // A new file gets what the umask allows.
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        QVERIFY(WriteFileAtomic(In("fresh.rtm"), "x"));
+        QCOMPARE(ModeOf(In("fresh.rtm")) & 07777, mode_t(0666 & ~mask));
+    }
+
+    void failedWritesKeepTheOldFile_data()
     {
         QTest::addColumn<QString>("target");
-        QTest::addColumn<int>("sizeLimit");  // the largest file this process may write; 0: no limit
-        QTest::newRow("target is a folder") << "Anims" << 0;
-        QTest::newRow("folder is missing") << "Nowhere/new.rtm" << 0;
-        // A file-size limit makes writing fail even for root, whom folder permissions do not bind.
-        QTest::newRow("writing fails midway") << "Model.p3d" << 1024;
+        QTest::addColumn<QString>("make");  // what to arrange first
+        QTest::addColumn<QString>("error");
+        QTest::newRow("target is a folder") << "Anims" << "" << SystemErrorText(EISDIR);
+        QTest::newRow("target is a fifo") << "pipe.rtm" << "fifo" << "Not a regular file";
+        QTest::newRow("folder is missing") << "Nowhere/new.rtm" << "" << SystemErrorText(ENOENT);
+        // The limit makes writing fail midway even for root; the system's own text is
+        // what the user sees, not a generic one.
+        QTest::newRow("file too large") << "Model.p3d" << "limit" << SystemErrorText(EFBIG);
+        QTest::newRow("read-only file") << "Model.p3d" << "read-only" << SystemErrorText(EACCES);
     }
-    void writeAtomicKeepsOldFileOnFailure()
+    void failedWritesKeepTheOldFile()
     {
         QFETCH(QString, target);
-        QFETCH(int, sizeLimit);
+        QFETCH(QString, make);
+        QFETCH(QString, error);
+        const QString path = In(target);
+        if (make == "fifo" && !Hostile::MakeFifo(path))
+            QSKIP("no FIFOs here");
+        std::unique_ptr<Hostile::TNoAccessOverride> noOverride;
+        if (make == "read-only") {
+            QVERIFY(Hostile::SetMode(path, 0444));
+            noOverride = std::make_unique<Hostile::TNoAccessOverride>();
+            if (!noOverride->Active())
+                QSKIP("this process writes files whatever their permissions");
+        }
         const QStringList before = Listing();
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit lim = old;
-        lim.rlim_cur = sizeLimit ? rlim_t(sizeLimit) : old.rlim_cur;
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &lim), 0);
-        QString error;
-        const bool ok = WriteFileAtomic(Dir_->filePath(target), QByteArray(64 * 1024, 'x'), &error);
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
+        QString got;
+        bool ok = false;
+        {
+            std::unique_ptr<Hostile::TFileSizeLimit> limit;
+            if (make == "limit") {
+                limit = std::make_unique<Hostile::TFileSizeLimit>(1024);
+                if (!limit->Active())
+                    QSKIP("no file-size limit here");
+            }
+            ok = WriteFileAtomic(path, QByteArray(256 * 1024, 'x'), &got);
+        }
+        noOverride.reset();
         QVERIFY(!ok);
-        QVERIFY(!error.isEmpty());
-        QByteArray kept;
-        QVERIFY(ReadWholeFile(Dir_->filePath("Model.p3d"), kept));
-        QCOMPARE(kept, QByteArray("Model.p3d"));
-        QVERIFY(QFileInfo(Dir_->filePath("Anims/Walk.RTM")).isFile());
+        QCOMPARE(got, error);
         QCOMPARE(Listing(), before);  // no temporary file left behind
+        QByteArray kept;
+        QVERIFY(ReadWholeFile(In("Model.p3d"), kept));
+        QCOMPARE(kept, QByteArray("Model.p3d"));
+        if (make == "fifo")
+            QVERIFY(S_ISFIFO(ModeOf(path)));  // refused, not replaced
+    }
+
+    void unfinishedWritesLeaveNoTrace()
+    {
+        const QStringList before = Listing();
+        {
+            TAtomicFileWriter w(In("Model.p3d"));
+            QVERIFY(w.Write(QByteArray(100000, 'y')));
+        }  // dropped without a commit
+        QCOMPARE(Listing(), before);
+        QByteArray kept;
+        QVERIFY(ReadWholeFile(In("Model.p3d"), kept));
+        QCOMPARE(kept, QByteArray("Model.p3d"));
+
+        // The rename fails when the target became a folder with something in it meanwhile.
+        TAtomicFileWriter w(In("late.rtm"));
+        QVERIFY(w.Write("abc", 3));
+        QVERIFY(QDir(Dir_->path()).mkpath("late.rtm/inside"));
+        QVERIFY(!w.Commit());
+        QCOMPARE(w.Error(), SystemErrorText(EISDIR));
+        QStringList expected = before + QStringList{"late.rtm"};
+        expected.sort();
+        QStringList now = Listing();
+        now.sort();
+        QCOMPARE(now, expected);
+        QVERIFY(!w.Write("more", 4));  // a failed writer stays failed
     }
 };
 

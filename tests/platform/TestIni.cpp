@@ -1,9 +1,11 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 
 #define EDIT(code) Edit([](TIniFile& i) { code; })
 using Edit = std::function<void(TIniFile&)>;
@@ -92,14 +94,46 @@ private slots:
         QCOMPARE(written, after);
     }
 
-    void unwritableFileReportsAndStaysPending()
+    void keepsFilesItCannotReadOrWrite_data()
     {
-        TIniFile ini(Dir_.filePath("missing/settings.ini"));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("make");
+        QTest::addColumn<QString>("reason");  // part of the error
+        QTest::newRow("folder is missing") << "missing/settings.ini" << "" << SystemErrorText(ENOENT);
+        // Writing over a file that could not be read would keep only the keys written.
+        QTest::newRow("no read permission") << "locked.ini" << "unreadable" << SystemErrorText(EACCES);
+        QTest::newRow("fifo") << "pipe.ini" << "fifo" << "Not a regular file";
+    }
+    void keepsFilesItCannotReadOrWrite()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, make);
+        QFETCH(QString, reason);
+        const QString path = Dir_.filePath(name);
+        const QByteArray original = "[Other]\nKeep=1\n[S]\nk=old\n";
+        std::unique_ptr<Hostile::TNoAccessOverride> noOverride;
+        if (make == "unreadable") {
+            QVERIFY(WriteFileAtomic(path, original));
+            QVERIFY(Hostile::SetMode(path, 0200));
+            noOverride = std::make_unique<Hostile::TNoAccessOverride>();
+            if (!noOverride->Active())
+                QSKIP("this process reads files whatever their permissions");
+        } else if (make == "fifo" && !Hostile::MakeFifo(path)) {
+            QSKIP("no FIFOs here");
+        }
+        TIniFile ini(path);
         ini.WriteString("S", "k", "v");
         QString error;
         QVERIFY(!ini.UpdateFile(&error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY2(error.contains(reason), qPrintable(error));
         QVERIFY(ini.Modified());
+        noOverride.reset();
+        if (make == "unreadable") {
+            QVERIFY(Hostile::SetMode(path, 0600));
+            QByteArray kept;
+            QVERIFY(ReadWholeFile(path, kept));
+            QCOMPARE(kept, original);
+        }
     }
 };
 

@@ -1,0 +1,134 @@
+// What "torvane-anim export" loads, as one input: a model, the sub-model its proxies name,
+// its linking file, a translation file, a colour file and an animation, separated by
+// "@@FILE@@". They are written into a temporary folder and set up by the window-free
+// model scene: the file source, proxy loading, the names and colours, the linking plan,
+// the frame, the pose and the OBJ export. The OBJ must hold finite numbers only, a vertex
+// line per point and a group per component.
+#include "FuzzSupport.h"
+#include "app/ModelScene.h"
+#include "app/ObjExport.h"
+#include "model/P3dmodell.h"
+#include "platform/DebugOut.h"
+#include "platform/FileUtil.h"
+#include "support/LpvBuilder.h"
+#include "support/P3dBuilder.h"
+#include "support/RtmBuilder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+const QByteArray Separator = "@@FILE@@";
+// The files of one input, in order.
+const char* const Files[] = {"model.p3d", "lamp.p3d", "LinkData/model.lpv", "names.tsl", "colors.clr", "anim.rtm"};
+constexpr int FileCount = 6;
+
+QByteArray Join(const QList<QByteArray>& parts) { return parts.join(Separator); }
+
+FuzzSeeds MakeSeeds()
+{
+    FuzzSeeds seeds;
+    TP3dBuilder m;
+    m.AddSelection("body", m.AddBox(-1, 0, -1, 1, 2, 1));
+    TP3dBuilder::Range arm = m.AddBox(1, 1, 0, 2, 1.5f, 0.5f);
+    const TP3dBuilder::Range tri = m.AddTriangle(0, 2, 0, 0, 2, 1, 0, 4, 0);
+    m.AddSelection("hand", m.AddBox(2, 1, 0, 2.5f, 1.5f, 0.5f));
+    m.AddSelection("proxy:lamp.01", tri);
+    m.AddSelection("proxy:lamp.02", tri);
+    arm.Points.insert(arm.Points.end(), tri.Points.begin(), tri.Points.end());
+    m.AddSelection("arm", arm);
+    TP3dBuilder lamp;
+    lamp.AddBox(0, 0, 0, 0.25f, 0.5f, 0.75f);
+    TLpvBuilder l;
+    l.Add("body", "", 0, 1, 0).Add("arm", "body", 1, 1.25f, 0.1f).Add("hand", "arm", 2, 1, 0).Add("body", "hand", 0, 0, 0);
+    RtmBuild::TFile anim = RtmBuild::TFile::Regular({"arm", "hand", "tail"}, 3);
+    anim.TotalMove = {0, 0, 2};
+    seeds.emplace_back("robot", Join({m.Build(), lamp.Build(), l.Build(), "[Translation]\nbody=Torso\nARM=arm\n",
+                                      "[ColorDef]\nbody=255\nhand=$00FF00\n", RtmBuild::Build(anim)}));
+
+    // Repeated names, equal display names, a chain and no animation.
+    TP3dBuilder d;
+    for (const char* name : {"a", "b", "a", "c", "d"})
+        d.AddSelection(name, d.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+    TLpvBuilder chain;
+    chain.Add("b", "a", 1, 1, 1).Add("c", "b", 2, 2, 2).Add("d", "c", 3, 3, 3).Add("a", "d", 4, 4, 4).Add("x", "", 0, 0, 0);
+    seeds.emplace_back("names", Join({d.Build(), QByteArray(), chain.Build(), "[Translation]\nb=same\nc=same\nd=Same\n"}));
+    return seeds;
+}
+
+QTemporaryDir* Folder = nullptr;
+QString PathOf(int file) { return Folder->filePath(QString::fromLatin1(Files[file])); }
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    WriteSeedsIfAsked(MakeSeeds);
+    SetDebugSink([](const QString&) {});
+    Folder = new QTemporaryDir;
+    FUZZ_CHECK(Folder->isValid() && QDir(Folder->path()).mkpath(QStringLiteral("LinkData")));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    QList<QByteArray> files;
+    {
+        const QByteArray all(reinterpret_cast<const char*>(data), qsizetype(size));
+        qsizetype from = 0;
+        while (files.size() < FileCount) {
+            const qsizetype at = all.indexOf(Separator, from);
+            files << all.mid(from, at < 0 ? -1 : at - from);
+            if (at < 0)
+                break;
+            from = at + Separator.size();
+        }
+    }
+    for (int i = 0; i < FileCount; ++i) {
+        QFile::remove(PathOf(i));
+        // An empty part other than the model stands for a file that does not exist.
+        if (i < files.size() && !(i > 0 && files[i].isEmpty())) {
+            // Written plainly: a synced write per file would be most of the time per input.
+            QFile f(PathOf(i));
+            FUZZ_CHECK(f.open(QIODevice::WriteOnly) && f.write(files[i]) == files[i].size());
+        }
+    }
+
+    TModelScene scene;
+    scene.LinkDataDir = Folder->filePath(QStringLiteral("LinkData"));
+    scene.TranslationFile = PathOf(3);
+    scene.ColorFile = PathOf(4);
+    if (!scene.LoadModel(PathOf(0)))
+        return 0;
+    const bool animated = scene.LoadAnimation(PathOf(5));
+    if (animated && scene.Document().AnimStepCount > 1)
+        scene.ApplyFrame(scene.Document().AnimStepCount - 1);
+    const double offset[3] = {0.5, -1, 2};
+    const TPoseParams params = scene.Params(offset, true);
+    scene.Pose(params);
+
+    const std::vector<TSelection*> order = scene.TreeOrder();
+    const std::vector<int> levels = scene.Levels();
+    const TP3dModell& main = *scene.Models().front();
+    FUZZ_CHECK(order.size() == main.Selections.size() && levels.size() == order.size());
+    for (size_t i = 0; i < levels.size(); ++i)
+        FUZZ_CHECK(levels[i] <= (i == 0 ? 0 : levels[i - 1] + 1));
+
+    const QString out = Folder->filePath(QStringLiteral("out.obj"));
+    TAtomicFileWriter writer(out);
+    const TObjReport report = WritePosedObj(scene.Models(), order, params, QStringLiteral("fuzz"), writer);
+    FUZZ_CHECK(writer.Ok() && writer.Commit());
+    QByteArray obj;
+    FUZZ_CHECK(ReadWholeFile(out, obj));
+    qint64 vertices = 0, groups = 0;
+    for (const QByteArray& line : obj.split('\n')) {
+        if (line.startsWith("v ")) {
+            ++vertices;
+            FUZZ_CHECK(!line.contains("nan") && !line.contains("inf"));
+        } else if (line.startsWith("g ")) {
+            ++groups;
+        }
+    }
+    FUZZ_CHECK(vertices == report.Points && groups == qint64(order.size()));
+    return 0;
+}
