@@ -12,7 +12,7 @@
 #include "app/FrameGrid.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"

@@ -1,8 +1,8 @@
 #include "Inputs.h"
 
-#include "support/LpvBuilder.h"
-#include "support/P3dBuilder.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/LpvBuilder.h"
+#include "filebuild/P3dBuilder.h"
+#include "filebuild/RtmBuilder.h"
 
 #include <cmath>
 

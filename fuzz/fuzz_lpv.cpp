@@ -2,7 +2,7 @@
 // stream error; what was read writes back and reads back to the same records bit for bit.
 #include "FuzzSupport.h"
 #include "model/Linking.h"
-#include "support/LpvBuilder.h"
+#include "filebuild/LpvBuilder.h"
 
 #include <cstring>
 #include <limits>

@@ -3,7 +3,7 @@
 #include "FuzzSupport.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/RtmBuilder.h"
 
 #include <QJsonDocument>
 #include <cstring>

@@ -5,14 +5,14 @@
 // the frame, the pose and the OBJ export. The OBJ must hold finite numbers only, a vertex
 // line per point and a group per component.
 #include "FuzzSupport.h"
-#include "app/ModelScene.h"
-#include "app/ObjExport.h"
+#include "pose/ModelScene.h"
+#include "pose/ObjExport.h"
 #include "model/P3dmodell.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
-#include "support/LpvBuilder.h"
-#include "support/P3dBuilder.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/LpvBuilder.h"
+#include "filebuild/P3dBuilder.h"
+#include "filebuild/RtmBuilder.h"
 
 #include <QDir>
 #include <QFile>

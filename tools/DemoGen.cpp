@@ -17,7 +17,7 @@
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 
 #include <QDir>
 #include <QFile>

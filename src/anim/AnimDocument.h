@@ -2,7 +2,7 @@
 // The animation in memory: which components are animated, the frames in play order, and
 // one transform per animated component in each frame. It knows nothing of files, models
 // or windows; the main window keeps one and runs the operations that touch controls.
-#include "pose/Transform.h"
+#include "base/Transform.h"
 
 #include <QHash>
 #include <QString>

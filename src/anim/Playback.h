@@ -13,7 +13,7 @@
 // Every tick reads the frame count, the current step and the times afresh from the host,
 // since any handler may have changed them between two ticks.
 #include "anim/AnimDocument.h"
-#include "pose/Transform.h"
+#include "base/Transform.h"
 
 #include <functional>
 #include <vector>

@@ -1,7 +1,7 @@
 // Edit mode: turning and moving the selected components of the current frame.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "platform/Dialogs.h"
 #include "view3d/Framemanipulator.h"
 

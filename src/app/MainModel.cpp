@@ -1,7 +1,7 @@
 // Models, the component tree, the linking file, display names and colours.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/Linking.h"
 #include "model/LinkingPlan.h"
 #include "model/NamesColors.h"

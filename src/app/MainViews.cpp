@@ -2,7 +2,7 @@
 // refresh of the main window.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
 #include "platform/Dialogs.h"
 #include "pose/ViewGeometry.h"

@@ -1,5 +1,5 @@
 #include "app/QtDialogs.h"
-#include "model/Proxyselect.h"
+#include "modelforms/Proxyselect.h"
 
 #include <QApplication>
 #include <QColorDialog>

@@ -1,7 +1,7 @@
 #pragma once
 // A loaded model: the first LOD of a P3D "MLOD" file with its points, normals, polygons
 // and named selections (the components).
-#include "pose/Transform.h"
+#include "base/Transform.h"
 
 #include <QByteArray>
 #include <QString>

@@ -10,7 +10,7 @@
 // selected node.
 #include "anim/AnimDocument.h"
 #include "model/P3dmodell.h"
-#include "pose/Transform.h"
+#include "base/Transform.h"
 
 #include <QString>
 #include <vector>

@@ -6,7 +6,7 @@
 // tree order (depth-first pre-order) and the few document values the pose reads.
 #include "anim/AnimDocument.h"
 #include "model/P3dmodell.h"
-#include "pose/Transform.h"
+#include "base/Transform.h"
 
 #include <array>
 #include <cstdint>

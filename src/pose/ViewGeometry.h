@@ -12,7 +12,7 @@
 //   if (axes) for each view DrawAxes(*views[v], kind);
 //   show the charts.
 #include "pose/Pose.h"
-#include "widgets/ChartItems.h"
+#include "base/ChartItems.h"
 
 #include <array>
 

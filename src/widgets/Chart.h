@@ -12,7 +12,7 @@
 //
 // Rims (0 by default) keep a margin between the widget's edges and the plot area; the
 // axis titles and the scale numbers of the grid are written into them.
-#include "widgets/ChartItems.h"
+#include "base/ChartItems.h"
 
 #include <QImage>
 #include <QPointF>

@@ -2,8 +2,8 @@
 #include "anim/AnimController.h"
 #include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
-#include "support/P3dBuilder.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/P3dBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 
 #include <QFile>

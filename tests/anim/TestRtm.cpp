@@ -1,5 +1,5 @@
 #include "anim/Rtm.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 
 #include <QTest>

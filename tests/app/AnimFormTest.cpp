@@ -1,9 +1,9 @@
 // The animation document operations and the RTM commands, driven through the main window.
 #include "FormFixture.h"
 #include "app/FrameGrid.h"
-#include "model/Selectcomponents.h"
+#include "modelforms/Selectcomponents.h"
 #include "widgets/Chart.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 

@@ -1,9 +1,9 @@
 // "Load Environment P3d..." in the main window, answered through the scripted dialogs.
 #include "FormFixture.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
-#include "model/Proxyselect.h"
-#include "support/P3dBuilder.h"
+#include "modelforms/Proxyselect.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 

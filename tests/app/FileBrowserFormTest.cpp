@@ -2,8 +2,8 @@
 // arrow keys, folders stored in another letter case or with backslashes, the two panes.
 #include "FormFixture.h"
 #include "app/Filebrowser.h"
-#include "support/P3dBuilder.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/P3dBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 
 #include <QAction>

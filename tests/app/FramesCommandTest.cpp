@@ -1,7 +1,7 @@
 // torvane-anim frames, run in-process: chains of operations with the selection carried
 // along, the exit codes, and the written file.
 #include "app/CommandLine.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 // Loading models into the main window and working with the component tree.
 #include "FormFixture.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
-#include "support/LpvBuilder.h"
-#include "support/P3dBuilder.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/LpvBuilder.h"
+#include "filebuild/P3dBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 

@@ -1,10 +1,10 @@
 // Start-up, settings and shutdown of the main window.
 #include "FormFixture.h"
 #include "app/Filebrowser.h"
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
-#include "support/RtmBuilder.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 

@@ -1,6 +1,6 @@
 // Placing an environment model on one of its proxies.
 #include "model/Environment.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QTest>

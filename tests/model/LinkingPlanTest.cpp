@@ -1,6 +1,6 @@
 // The linking file applied in one pass against the way it was applied before: record by
 // record, each a move of a tree row followed by a sort of the whole tree.
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"

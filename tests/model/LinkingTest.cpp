@@ -1,5 +1,5 @@
 #include "model/Linking.h"
-#include "support/LpvBuilder.h"
+#include "filebuild/LpvBuilder.h"
 #include "support/TestMain.h"
 
 #include <QTemporaryDir>

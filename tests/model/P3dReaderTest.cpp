@@ -1,5 +1,5 @@
 #include "ModelTestUtil.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ModelTestUtil.h"
 #include "model/Proxies.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "platform/DebugOut.h"
 #include "pose/Pose.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QRandomGenerator>

@@ -1,5 +1,5 @@
 #include "pose/View3dGeometry.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QTest>

@@ -1,5 +1,5 @@
 #include "pose/ViewGeometry.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QLineF>

@@ -1,8 +1,8 @@
 // The 3D view inside the main window, read back from a real GL context under Xvfb: what
 // only the pixels show.
 #include "app/Main.h"
-#include "model/ComponentTree.h"
-#include "support/P3dBuilder.h"
+#include "modelforms/ComponentTree.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 #include "view3d/Topenglqelpanel.h"

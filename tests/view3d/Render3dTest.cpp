@@ -2,7 +2,7 @@
 #include "app/CommandLine.h"
 #include "view3d/OffscreenGl.h"
 #include "view3d/View3d.h"
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "support/TestMain.h"
-#include "widgets/ChartItems.h"
+#include "base/ChartItems.h"
 
 #include <QRandomGenerator>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "support/LpvBuilder.h"
+#include "filebuild/LpvBuilder.h"
 
 #include "platform/Binary.h"
 

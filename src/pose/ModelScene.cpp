@@ -1,4 +1,4 @@
-#include "app/ModelScene.h"
+#include "pose/ModelScene.h"
 
 #include "anim/Rtm.h"
 #include "model/Linking.h"

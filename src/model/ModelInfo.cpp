@@ -1,4 +1,4 @@
-#include "app/ModelInfo.h"
+#include "model/ModelInfo.h"
 #include "model/P3dmodell.h"
 #include "platform/JsonText.h"
 

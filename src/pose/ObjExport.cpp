@@ -1,4 +1,4 @@
-#include "app/ObjExport.h"
+#include "pose/ObjExport.h"
 #include "platform/FileUtil.h"
 #include "platform/JsonText.h"
 

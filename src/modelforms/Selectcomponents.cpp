@@ -1,4 +1,4 @@
-#include "model/Selectcomponents.h"
+#include "modelforms/Selectcomponents.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "support/RtmBuilder.h"
+#include "filebuild/RtmBuilder.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "model/Proxyselect.h"
+#include "modelforms/Proxyselect.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "model/ComponentTree.h"
+#include "modelforms/ComponentTree.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 

@@ -1,4 +1,4 @@
-#include "support/P3dBuilder.h"
+#include "filebuild/P3dBuilder.h"
 
 #include "platform/Binary.h"
 

@@ -1,4 +1,4 @@
-#include "pose/Transform.h"
+#include "base/Transform.h"
 
 #include <cmath>
 
