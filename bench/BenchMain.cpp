@@ -391,7 +391,7 @@ std::vector<TCase> RefreshCases(TContext& cx)
 
         // The posing alone, on the window's models and tree as its refresh poses them.
         struct TPoseState {
-            std::vector<TPoseNode> Nodes;
+            TComponentNodes Nodes;
             TPoseCache Cache;
             TPoseParams Params;
             std::vector<TDisplayPoint> Expected;  // what the window's own refresh left
@@ -411,7 +411,7 @@ std::vector<TCase> RefreshCases(TContext& cx)
             ps->Cache.Rebuild(order);
             ps->Nodes.clear();
             for (TSelection* s : order)
-                ps->Nodes.push_back({s, f.IsInAnimation(s)});
+                ps->Nodes.push_back({s, 0, f.IsInAnimation(s)});
             ps->Params = f.PoseParams();
             if (const TP3dModell* main = f.MainModel())
                 ps->Expected = main->DisplayPoints;

@@ -102,17 +102,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const bool animated = scene.LoadAnimation(PathOf(5));
     if (animated && scene.Document().AnimStepCount > 1)
-        scene.ApplyFrame(scene.Document().AnimStepCount - 1);
-    const double offset[3] = {0.5, -1, 2};
-    const TPoseParams params = scene.Params(offset, true);
-    scene.Pose(params);
+        scene.Anim().SetActStep(scene.Document().AnimStepCount - 1);
+    scene.Offset[0] = 0.5;
+    scene.Offset[1] = -1;
+    scene.Offset[2] = 2;
+    scene.Pose();
+    const TPoseParams params = scene.Params();
 
     const std::vector<TSelection*> order = scene.TreeOrder();
-    const std::vector<int> levels = scene.Levels();
+    const TComponentNodes nodes = scene.Setup().Forest.Nodes();
     const TP3dModell& main = *scene.Models().front();
-    FUZZ_CHECK(order.size() == main.Selections.size() && levels.size() == order.size());
-    for (size_t i = 0; i < levels.size(); ++i)
-        FUZZ_CHECK(levels[i] <= (i == 0 ? 0 : levels[i - 1] + 1));
+    FUZZ_CHECK(order.size() == main.Selections.size() && nodes.size() == order.size());
+    for (size_t i = 0; i < nodes.size(); ++i)
+        FUZZ_CHECK(nodes[i].Level <= (i == 0 ? 0 : nodes[i - 1].Level + 1));
 
     const QString out = Folder->filePath(QStringLiteral("out.obj"));
     TAtomicFileWriter writer(out);

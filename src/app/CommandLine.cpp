@@ -3,20 +3,21 @@
 #include "anim/Playback.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
-#include "app/HeadlessEditor.h"
-#include "app/Main.h"
-#include "model/ModelInfo.h"
-#include "pose/ObjExport.h"
+#include "app/FramesCommand.h"
+#include "app/Paths.h"
 #include "app/RenderView.h"
-#include "modelforms/ComponentTree.h"
-#include "model/P3dmodell.h"
+#include "app/Settings.h"
+#include "model/ModelInfo.h"
+#include "platform/AtomicFileDevice.h"
+#include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
-#include "widgets/Chart.h"
-#include "widgets/Controls.h"
+#include "platform/Ini.h"
+#include "pose/ModelScene.h"
+#include "pose/ObjExport.h"
 
 #include <QFileInfo>
-#include <QPainter>
 #include <QTextStream>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -260,7 +261,7 @@ bool TCommandLine::IsModelInfo() const
 
 bool TCommandLine::NeedsWidgets() const
 {
-    return Kind == Mode::Check || Kind == Mode::Export || Kind == Mode::Render || Kind == Mode::New || IsModelInfo();
+    return Kind == Mode::Render;
 }
 
 bool TCommandLine::NeedsOpenGL() const { return Kind == Mode::Render && Render != Picture::View2d; }
@@ -287,100 +288,117 @@ QString UsageText()
 
 namespace {
 
+// The scene a command works on, set up as the editor sets a model up with the home
+// folder's settings file; the editor's messages go to err and the readers' progress lines
+// nowhere.
+struct TSceneRun {
+    TSettings Settings;
+    TModelScene Scene;
+    TSceneRun(const QString& home, QTextStream& err)
+    {
+        SetDebugSink([](const QString&) {});
+        const TAppPaths paths = TAppPaths::FromHome(home);
+        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.ExeDir);
+        Scene.LinkDataDir = paths.LinkDataDir;
+        Scene.TranslationFile = Settings.TranslationFile;
+        Scene.ColorFile = Settings.ColorFile;
+        Scene.AutoScale = Settings.AutoScale;
+        Scene.ShowAxes = Settings.ShowAxes;
+        Scene.Message = [&err](const QString& text) { err << text << Qt::endl; };
+    }
+    ~TSceneRun() { SetDebugSink({}); }
+    // The model as the editor loads it; false (message out) unless the reader took it whole,
+    // since a tool's output from a refused file would not be the model asked for.
+    bool LoadModel(const QString& path)
+    {
+        return Scene.LoadModel(QFileInfo(path).absoluteFilePath()) &&
+               Scene.Models().front()->Status == TP3dModell::ReadStatus::Ok;
+    }
+};
+
 int RunModelInfo(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
-    THeadlessEditor editor(cmd.Home, err);
-    if (!editor.LoadModel(cmd.Files[0]))
+    TSceneRun run(cmd.Home, err);
+    if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
-    const TMainForm& form = editor.Form();
-    std::vector<TModelInfoNode> tree;
-    for (QTreeWidgetItem* node : form.TreeNodes())
-        tree.push_back({TMainForm::SelectionOf(node), TComponentTree::Level(node)});
-    out << (cmd.Json ? ModelInfoJson(*form.MainModel(), tree) : ModelInfoText(*form.MainModel(), tree));
+    const TModelSetup& setup = run.Scene.Setup();
+    const TComponentNodes nodes = setup.Forest.Nodes();
+    out << (cmd.Json ? ModelInfoJson(*setup.Models.front(), nodes) : ModelInfoText(*setup.Models.front(), nodes));
     out.flush();
     return ExitOk;
 }
 
 int RunCheck(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
-    THeadlessEditor editor(cmd.Home, err);
-    if (!editor.LoadModel(cmd.Files[0]))
+    TSceneRun run(cmd.Home, err);
+    if (!run.LoadModel(cmd.Files[0]) ||
+        !run.Scene.LoadAnimation(QFileInfo(cmd.Files[1]).absoluteFilePath()))
         return ExitFileError;
-    // The load shows the same report as a message; it is printed once, on out.
-    TStreamDialogs& d = editor.StreamDialogs();
-    d.Hold = true;
-    const bool loaded = editor.LoadAnimation(cmd.Files[1]);
-    d.Hold = false;
-    const QString report = loaded ? editor.Form().MissingAnimComponentsReport() : QString();
-    const QString shown = QStringLiteral("following Animation Components were not found in the Model:\n") + report;
-    for (const QString& m : d.Held)
-        if (report.isEmpty() || m != shown)
-            d.Write(m);
-    d.Held.clear();
-    if (!loaded)
-        return ExitFileError;
+    const QString report = run.Scene.MissingReport();
     if (report.isEmpty())
         return ExitOk;
     out << report.mid(1) << Qt::endl;  // every line starts with a line break
     return ExitMissingComponents;
 }
 
-// Loads the model and the animation, sets the frame and the pose options and refreshes the
-// display: the display points and the views then hold what the editor shows. Returns an
-// exit code, ExitOk to go on.
-int PrepareScene(const TCommandLine& cmd, THeadlessEditor& editor, QTextStream& err)
+// Loads the model, the animation and the environment, shows the frame or the instant of
+// playback asked for and poses the model: the display points then hold what the editor
+// shows. Returns an exit code, ExitOk to go on.
+int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
 {
-    if (!editor.LoadModel(cmd.Files[0]))
+    TModelScene& scene = run.Scene;
+    if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
-    if (cmd.Files.size() > 1 && !editor.LoadAnimation(cmd.Files[1]))
-        return ExitFileError;
-    TMainForm& form = editor.Form();
+    if (cmd.Files.size() > 1) {
+        if (!scene.LoadAnimation(QFileInfo(cmd.Files[1]).absoluteFilePath()))
+            return ExitFileError;
+        if (const QString report = scene.MissingReport(); !report.isEmpty())
+            scene.Message(QStringLiteral("following Animation Components were not found in the Model:\n") + report);
+    }
     if (!cmd.Environment.isEmpty()) {
-        // As the menu loads it, the proxy named (or the first one) taken as the dialog's answer.
-        // Every refusal is an error here: the picture or file would not be what was asked for.
-        editor.StreamDialogs().Choice = cmd.Proxy;
-        if (form.LoadEnvironment(QFileInfo(cmd.Environment).absoluteFilePath()) != TMainForm::TEnvironmentLoad::Loaded)
+        // The proxy named (or the first one) answers the proxy question. Every refusal is an
+        // error here: the picture or file would not be what was asked for.
+        scene.ChooseProxy = [&cmd, &scene](const QStringList& names) {
+            if (cmd.Proxy.isEmpty())
+                return names.isEmpty() ? -1 : 0;
+            const int i = int(names.indexOf(cmd.Proxy));
+            if (i < 0)
+                scene.Message(QStringLiteral("Select Proxy: \"%1\" is not one of: %2")
+                                  .arg(cmd.Proxy, names.join(QStringLiteral(", "))));
+            return i;
+        };
+        if (scene.LoadEnvironment(QFileInfo(cmd.Environment).absoluteFilePath()) != TEnvironmentLoad::Loaded)
             return ExitFileError;
     }
+    const TAnimDocument& doc = scene.Document();
     if (cmd.Frame) {
         // The editor would clamp the frame to the last one; a tool that quietly draws
         // another frame than asked for is worse than one that says so.
-        if (*cmd.Frame >= form.Doc.AnimStepCount) {
+        if (*cmd.Frame >= doc.AnimStepCount) {
             err << QStringLiteral("torvane-anim: --frame %1 is out of range: the animation has %2 frames")
                        .arg(*cmd.Frame)
-                       .arg(form.Doc.AnimStepCount)
+                       .arg(doc.AnimStepCount)
                 << Qt::endl;
             return ExitUsage;
         }
-        form.SetActStep(*cmd.Frame);
+        scene.Anim().SetActStep(*cmd.Frame);
     }
-    if (cmd.Time) {
-        // As playback shows it that far through one pass, every drawing step taking no time.
-        const TPlaybackPose pose = PlaybackPoseAt(form.Doc.AnimFrames, *cmd.Time);
-        form.SetActStep(pose.Frame);
-        if (pose.Fraction > 0) {
-            form.Doc.PlayFraction = pose.Fraction;
-            form.ShowInterpolated(pose.Fraction);
-        }
-    }
-    if (cmd.Offset) {
-        form.OffX->setValue((*cmd.Offset)[0]);
-        form.OffY->setValue((*cmd.Offset)[1]);
-        form.OffZ->setValue((*cmd.Offset)[2]);
-    }
-    if (cmd.NoTotalMove)
-        form.B_TotalMove->setChecked(false);
-    form.RefreshDisplay();
+    if (cmd.Time)
+        scene.ShowTime(*cmd.Time);
+    if (cmd.Offset)
+        std::copy(cmd.Offset->begin(), cmd.Offset->end(), scene.Offset);
+    scene.TotalMove = !cmd.NoTotalMove;
+    scene.Pose();
     return ExitOk;
 }
 
-QString SceneComment(const TCommandLine& cmd, const TMainForm& form)
+QString SceneComment(const TCommandLine& cmd, const TModelScene& scene)
 {
-    QString c = QStringLiteral("torvane-anim export of %1").arg(FileNamePart(form.ModelFileName));
+    QString c = QStringLiteral("torvane-anim export of %1").arg(FileNamePart(scene.Setup().ModelFileName));
     if (cmd.Files.size() > 1)
         c += QStringLiteral("\nanimation %1, frame %2 of %3")
-                 .arg(FileNamePart(cmd.Files[1]), QString::number(form.Doc.ActAnimStep),
-                      QString::number(form.Doc.AnimStepCount));
+                 .arg(FileNamePart(cmd.Files[1]), QString::number(scene.Document().ActAnimStep),
+                      QString::number(scene.Document().AnimStepCount));
     else
         c += QStringLiteral("\nrest pose");
     return c;
@@ -390,24 +408,27 @@ QString SceneComment(const TCommandLine& cmd, const TMainForm& form)
 // in the tree, in that order: each with its subtree, each name once.
 int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
-    THeadlessEditor editor(cmd.Home, err);
-    if (!editor.LoadModel(cmd.Files[0]))
+    TSceneRun run(cmd.Home, err);
+    if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
-    TMainForm& form = editor.Form();
-    form.TV_EditComponents->clearSelection();
+    const TComponentForest& forest = run.Scene.Setup().Forest;
+    std::vector<int> selected;
     for (const QString& name : cmd.Files.mid(1)) {
-        QTreeWidgetItem* node = form.FindNodeByName(name);
-        if (!node) {
+        const std::vector<int> order = forest.TreeIndices();
+        const auto it = std::find_if(order.begin(), order.end(),
+                                     [&](int node) { return forest.Component(node)->Name == name; });
+        if (it == order.end()) {
             err << QStringLiteral("Component %1 not found in %2").arg(name, FileNamePart(cmd.Files[0])) << Qt::endl;
             return ExitFileError;
         }
-        node->setSelected(true);
+        selected.push_back(*it);
     }
-    if (const QString refused = form.Anim->CreateNewAnimation(form.SelectedSubtreeNames()); !refused.isEmpty()) {
+    TAnimController& anim = run.Scene.Anim();
+    if (const QString refused = anim.CreateNewAnimation(SubtreeNames(forest, selected)); !refused.isEmpty()) {
         err << refused << Qt::endl;
         return ExitFileError;
     }
-    if (const QString error = form.Anim->SaveAnimation(cmd.Output); !error.isEmpty()) {
+    if (const QString error = anim.SaveAnimation(cmd.Output); !error.isEmpty()) {
         err << error << Qt::endl;
         return ExitFileError;
     }
@@ -416,106 +437,55 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 
 int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
-    THeadlessEditor editor(cmd.Home, err);
-    if (const int rc = PrepareScene(cmd, editor, err); rc != ExitOk)
+    TSceneRun run(cmd.Home, err);
+    if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
-    const TMainForm& form = editor.Form();
+    const TModelScene& scene = run.Scene;
     TAtomicFileWriter out(cmd.Output);
-    const TObjReport report =
-        WritePosedObj(form.Models, form.TreeComponents(), form.PoseParams(), SceneComment(cmd, form), out);
+    const TObjReport report = WritePosedObj(scene.Models(), scene.TreeOrder(), scene.Params(), SceneComment(cmd, scene), out);
     if (!out.Ok() || !out.Commit()) {
         err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, out.Error()) << Qt::endl;
         return ExitFileError;
     }
     if (report.NonFinitePoints > 0)
         err << QStringLiteral("torvane-anim: %1: %2 of %3 points are not finite numbers; they are written at the origin")
-                   .arg(FileNamePart(form.ModelFileName))
+                   .arg(FileNamePart(scene.Setup().ModelFileName))
                    .arg(report.NonFinitePoints)
                    .arg(report.Points)
             << Qt::endl;
     return ExitOk;
 }
 
-// The 3D view at its initial camera; a null image after saying why on err.
-QImage Render3d(TMainForm& form, int width, int height, QTextStream& err)
+int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
+    TSceneRun run(cmd.Home, err);
+    if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
+        return rc;
+    TViewPictures pictures(run.Scene, run.Settings.ShowGrid);
+    T3dPaintOptions paint;
+    paint.Lighting = !run.Settings.Light3D;
+    paint.Transparent = run.Settings.Transparent3D;
+    paint.Grid = run.Settings.Grid3D;
+    QImage image;
     QString error;
-    const QImage image = form.Render3d(width, height, TViewCamera{}, &error);
-    if (image.isNull())
+    switch (cmd.Render) {
+    case TCommandLine::Picture::View2d:
+        image = pictures.View(cmd.View, QSize(cmd.Width, cmd.Height));
+        break;
+    case TCommandLine::Picture::View3d:
+        image = Render3dPicture(run.Scene, QSize(cmd.Width, cmd.Height), paint, &error);
+        break;
+    case TCommandLine::Picture::All:
+        image = pictures.All(QSize(cmd.Width, cmd.Height), paint, &error);
+        break;
+    }
+    if (image.isNull()) {
         err << QStringLiteral("torvane-anim: the 3D view needs a display with OpenGL (run under xvfb-run -a, for "
                               "example): %1")
                    .arg(error)
             << Qt::endl;
-    return image;
-}
-
-// The four views as the main window lays them out: front over top on the left, the left
-// view over the 3D view on the right.
-int RenderAll(const TCommandLine& cmd, TMainForm& form, QTextStream& err)
-{
-    const int leftW = cmd.Width / 2, rightW = cmd.Width - leftW, topH = cmd.Height / 2, bottomH = cmd.Height - topH;
-    const QRect frontR(0, 0, leftW, topH), topR(0, topH, leftW, bottomH), leftR(leftW, 0, rightW, topH),
-        view3dR(leftW, topH, rightW, bottomH);
-    QImage picture(cmd.Width, cmd.Height, QImage::Format_RGB32);
-    picture.fill(Qt::black);
-    if (!view3dR.isEmpty()) {
-        const QImage view3d = Render3d(form, view3dR.width(), view3dR.height(), err);
-        if (view3d.isNull())
-            return ExitFileError;
-        QPainter(&picture).drawImage(view3dR.topLeft(), view3d);
-    }
-    const std::pair<TViewKind, QRect> charts[] = {{TViewKind::Front, frontR}, {TViewKind::Top, topR}, {TViewKind::Left, leftR}};
-    for (const auto& [kind, r] : charts)
-        GrabChart(*form.Views()[size_t(kind)]);  // lays the hidden window out once
-    for (const auto& [kind, r] : charts)
-        form.Views()[size_t(kind)]->resize(r.size());
-    form.RefreshDisplay();  // fits each range to its view's size
-    QPainter p(&picture);
-    for (const auto& [kind, r] : charts)
-        if (!r.isEmpty())
-            p.drawImage(r.topLeft(), GrabChart(*form.Views()[size_t(kind)]));
-    p.end();
-    QString error;
-    if (!SavePngAtomic(picture, cmd.Output, &error)) {
-        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
         return ExitFileError;
     }
-    return ExitOk;
-}
-
-int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
-{
-    THeadlessEditor editor(cmd.Home, err);
-    if (const int rc = PrepareScene(cmd, editor, err); rc != ExitOk)
-        return rc;
-    TMainForm& form = editor.Form();
-    if (cmd.Render == TCommandLine::Picture::All)
-        return RenderAll(cmd, form, err);
-    if (cmd.Render == TCommandLine::Picture::View3d) {
-        const QImage image = Render3d(form, cmd.Width, cmd.Height, err);
-        if (image.isNull())
-            return ExitFileError;
-        QString error;
-        if (!SavePngAtomic(image, cmd.Output, &error)) {
-            err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
-            return ExitFileError;
-        }
-        return ExitOk;
-    }
-    TChart* view = form.Views()[static_cast<size_t>(cmd.View)];
-    // Drawing a widget of a hidden window lays the window out first, which would size the
-    // view to its place in the layout; after that the view keeps the size given here, and
-    // the refresh fits the range to that size as it does on screen.
-    GrabChart(*view);
-    view->resize(cmd.Width, cmd.Height);
-    form.RefreshDisplay();
-    const QImage image = GrabChart(*view);
-    if (view->size() != QSize(cmd.Width, cmd.Height)) {
-        err << QStringLiteral("torvane-anim: the view could not be drawn at %1x%2").arg(cmd.Width).arg(cmd.Height)
-            << Qt::endl;
-        return ExitFileError;
-    }
-    QString error;
     if (!SavePngAtomic(image, cmd.Output, &error)) {
         err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, error) << Qt::endl;
         return ExitFileError;

@@ -9,6 +9,7 @@
 #include "anim/AnimDocument.h"
 #include "anim/Playback.h"
 #include "app/Paths.h"
+#include "model/Environment.h"
 #include "app/Settings.h"
 #include "pose/EditMath.h"
 #include "pose/Pose.h"
@@ -302,7 +303,6 @@ public:
     QImage Render3d(int width, int height, const TViewCamera& camera, QString* error);
 
     // ---- The environment model
-    enum class TEnvironmentLoad { Loaded, NoMainModel, NoProxies, NotChosen, NoOffset };
     void LoadEnviromentP3d1Click();
     // Everything after the file dialog: loads path as the environment, lets the user pick
     // the proxy it replaces and shifts it there. Messages are shown as the menu shows them.
@@ -353,7 +353,7 @@ private:
     // The tree in pre-order and each component's members, rebuilt after the tree changes.
     void EnsureTreeOrder();
     std::vector<TSelection*> TreeOrder_;
-    std::vector<TPoseNode> PoseNodes_;
+    TComponentNodes PoseNodes_;
     TPoseCache PoseCache_;
     bool TreeOrderDirty_ = true;
 

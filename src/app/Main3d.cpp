@@ -176,53 +176,23 @@ void TMainForm::LoadEnviromentP3d1Click()
     LoadEnvironment(path);
 }
 
-TMainForm::TEnvironmentLoad TMainForm::LoadEnvironment(const QString& path)
+TEnvironmentLoad TMainForm::LoadEnvironment(const QString& path)
 {
-    if (ModelFileName.isEmpty()) {
-        dialogs().ShowMessage(QString::fromLatin1(EnvironmentText::NoMainModel));
-        return TEnvironmentLoad::NoMainModel;
-    }
-    // The environment shown so far goes first, whatever becomes of this load; the views
-    // are told when it goes without a new one in its place.
-    const bool hadOne = RemoveEnvironment(Models);
-    const auto dropNew = [this, hadOne] {
-        RemoveEnvironment(Models);
-        if (hadOne)
+    bool removedOld = false;
+    const TEnvironmentLoad result = LoadEnvironmentModel(
+        Models, !ModelFileName.isEmpty(), path,
+        [](const QStringList& names) {
+            return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
+                                        QStringLiteral("Select Proxy to replace by current model:"), names, 0);
+        },
+        [](const QString& text) { dialogs().ShowMessage(text); }, &removedOld);
+    if (result == TEnvironmentLoad::Loaded || result == TEnvironmentLoad::NoOffset) {
+        if (!B_Enviroment->isChecked())
+            B_Enviroment->setChecked(true);  // its handler refreshes
+        else
             RefreshDisplay();
-    };
-
-    auto env = std::make_unique<TP3dModell>(path);
-    using RS = TP3dModell::ReadStatus;
-    if (!env->ErrorText.isEmpty())
-        dialogs().ShowMessage(env->ErrorText);
-    // A file that ended early or could not be read holds nothing to rely on.
-    if (env->Status == RS::StreamError || env->Status == RS::CannotOpen)
-        env->Selections.clear();
-    TP3dModell& e = *env;
-    Models.push_back(std::move(env));
-
-    const std::vector<TSelection*> proxies = EnvironmentProxies(e);
-    if (proxies.empty()) {
-        dialogs().ShowMessage(QString::fromLatin1(EnvironmentText::NoProxies));
-        dropNew();
-        return TEnvironmentLoad::NoProxies;
+    } else if (removedOld) {
+        RefreshDisplay();  // the environment shown before is gone without one in its place
     }
-    QStringList names;
-    for (const TSelection* s : proxies)
-        names << s->Name;
-    const int chosen = dialogs().ChooseItem(QStringLiteral("Select Proxy"),
-                                            QStringLiteral("Select Proxy to replace by current model:"), names, 0);
-    if (chosen < 0 || chosen >= int(proxies.size())) {
-        dropNew();
-        return TEnvironmentLoad::NotChosen;
-    }
-
-    const TEnvironmentPlacement placed = PlaceEnvironment(e, *proxies[size_t(chosen)]);
-    if (!placed.Found)
-        dialogs().ShowMessage(QString::fromLatin1(EnvironmentText::NoOffset));
-    if (!B_Enviroment->isChecked())
-        B_Enviroment->setChecked(true);  // its handler refreshes
-    else
-        RefreshDisplay();
-    return placed.Found ? TEnvironmentLoad::Loaded : TEnvironmentLoad::NoOffset;
+    return result;
 }

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "modelforms/ComponentTree.h"
 #include "model/Linking.h"
+#include "model/ModelSetup.h"
 #include "model/LinkingPlan.h"
 #include "model/NamesColors.h"
 #include "model/P3dmodell.h"
@@ -69,45 +70,26 @@ void TMainForm::LoadModel(const QString& fileName)
     if (fileName.isEmpty())
         return;
     ClearModel();
-
-    auto model = std::make_unique<TP3dModell>(fileName, nullptr, nullptr, false);
-    SetStatusText(3, QStringLiteral("Vertexes: %1").arg(model->LodVertexCount));
-    SetStatusText(4, QStringLiteral("Polygons: %1").arg(model->LodPolygonCount));
-    using RS = TP3dModell::ReadStatus;
-    if (model->Status == RS::StreamError || model->Status == RS::CannotOpen) {
-        // The load is abandoned whole: no half-built model or tree is left behind.
-        dialogs().ShowMessage(model->ErrorText);
+    TModelSetup setup;
+    setup.LinkDataDir = Paths.LinkDataDir;
+    setup.TranslationFile = TranslationFileName;
+    setup.ColorFile = ColorFileName;
+    setup.Message = [](const QString& text) { dialogs().ShowMessage(text); };
+    const bool loaded = setup.Load(fileName);
+    // The main model's counts as its header states them, also when the file turned out
+    // too short to hold them.
+    SetStatusText(3, QStringLiteral("Vertexes: %1").arg(setup.LodVertexCount));
+    SetStatusText(4, QStringLiteral("Polygons: %1").arg(setup.LodPolygonCount));
+    if (!loaded) {  // abandoned whole: no half-built model or tree is left behind
         SetStatusText(1, QStringLiteral("Model: EMPTY"));
         SetLinkingLoaded(false);
         RefreshDisplay();
         return;
     }
-    if (!model->ErrorText.isEmpty())
-        dialogs().ShowMessage(model->ErrorText);
-    ModelFileName = fileName;
-    TP3dModell* main = model.get();
-    Models.push_back(std::move(model));
-    for (const auto& s : main->Selections)
-        TV_EditComponents->AddComponent(s.get());
-
-    // Proxies: every selection named "proxy:..." brings its sub-model along.
-    const std::vector<TSelection*> order = TreeComponents();
-    TSubModelFiles subModels;  // each file read once, whatever number of proxies name it
-    for (TSelection* s : order) {
-        if (!IsProxyName(s->Name))
-            continue;
-        TProxyLoad load = LoadProxy(*s, ModelFileName, order, subModels);
-        for (const QString& m : load.Messages)
-            dialogs().ShowMessage(m);
-        if (load.Model)
-            Models.push_back(std::move(load.Model));
-    }
-
-    if (!TranslationFileName.isEmpty())
-        LoadTranslation();
-    if (!ColorFileName.isEmpty())
-        LoadColors();
-    SetLinkingLoaded(LoadLinking(ModelFileName));
+    ModelFileName = setup.ModelFileName;
+    Models = std::move(setup.Models);
+    TV_EditComponents->Fill(setup.Forest);
+    SetLinkingLoaded(setup.LinkingLoaded);
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName));
     // The new components start at rest; an open animation poses them at once.
     ShowCurrentFrame();

@@ -31,10 +31,7 @@ void TMainForm::FormShow()
     SetEditMode(false);
 
     // The current settings file, or the one of the earlier version when only that exists.
-    QString iniName = Paths.SettingsFile();
-    if (!QFileInfo::exists(iniName) && QFileInfo::exists(Paths.LegacySettingsFile()))
-        iniName = Paths.LegacySettingsFile();
-    Ini = std::make_unique<TIniFile>(iniName);
+    Ini = std::make_unique<TIniFile>(Paths.SettingsFileToRead());
 
     TSettings s;
     s.Layout.MainLeft = x();

@@ -79,7 +79,7 @@ void TMainForm::EnsureTreeOrder()
         return;
     TreeOrder_ = TreeComponents();
     PoseCache_.Rebuild(TreeOrder_);
-    PoseNodes_.assign(TreeOrder_.size(), TPoseNode{});
+    PoseNodes_.assign(TreeOrder_.size(), TComponentNode{});
     TreeOrderDirty_ = false;
 }
 
@@ -127,7 +127,7 @@ void TMainForm::RefreshDisplay()
     ClearViews(items);
 
     for (size_t i = 0; i < TreeOrder_.size(); ++i)
-        PoseNodes_[i] = {TreeOrder_[i], IsInAnimation(TreeOrder_[i])};
+        PoseNodes_[i] = {TreeOrder_[i], 0, IsInAnimation(TreeOrder_[i])};
     const TPoseParams params = PoseParams();
     UpdateDisplayPoints(Models, PoseNodes_, PoseCache_, params);
 
@@ -141,26 +141,21 @@ void TMainForm::RefreshDisplay()
         options.Environment = B_Enviroment->isChecked();
         if (B_ChangePivot->isChecked())
             options.PivotComponent = SelectionOf(SelectedNode());
-        DrawViewOutlines(Models, TreeOrder_, PoseCache_, options, params, items);
-
-        if (AutoScale1->isChecked()) {
-            std::array<int, ViewCount> w{}, h{};
-            for (int v = 0; v < ViewCount; ++v) {
-                w[size_t(v)] = views[size_t(v)]->width();
-                h[size_t(v)] = views[size_t(v)]->height();
-            }
-            std::array<TChartRange, ViewCount> ranges{};
-            std::array<bool, ViewCount> changed{};
-            AutoScaleViews(items, w, h, ranges, changed);
-            for (int v = 0; v < ViewCount; ++v)
-                if (changed[size_t(v)]) {
-                    const TChartRange& r = ranges[size_t(v)];
-                    views[size_t(v)]->SetRange(r.X1, r.Y1, r.X2, r.Y2);
-                }
+        options.AutoScale = AutoScale1->isChecked();
+        options.Axes = ShowAxes1->isChecked();
+        std::array<int, ViewCount> w{}, h{};
+        for (int v = 0; v < ViewCount; ++v) {
+            w[size_t(v)] = views[size_t(v)]->width();
+            h[size_t(v)] = views[size_t(v)]->height();
         }
-        if (ShowAxes1->isChecked())
-            for (int v = 0; v < ViewCount; ++v)
-                DrawAxes(*items[size_t(v)], TViewKind(v));
+        std::array<TChartRange, ViewCount> ranges{};
+        std::array<bool, ViewCount> changed{};
+        DrawViews(Models, TreeOrder_, PoseCache_, options, params, items, w, h, ranges, changed);
+        for (int v = 0; v < ViewCount; ++v)
+            if (changed[size_t(v)]) {
+                const TChartRange& r = ranges[size_t(v)];
+                views[size_t(v)]->SetRange(r.X1, r.Y1, r.X2, r.Y2);
+            }
     }
     for (TChart* v : views)
         v->ShowGraph();
@@ -172,12 +167,7 @@ void TMainForm::ShowAnimationOnly()
 {
     if (Doc.AnimFrames.empty())
         return;
-    for (TSelection* s : TreeComponents()) {
-        s->Hidden = !IsInAnimation(s);
-        // A proxy shows with the component it hangs under.
-        if (s->ProxyModel && s->ProxyModel->ProxyParent)
-            s->Hidden = !IsInAnimation(s->ProxyModel->ProxyParent);
-    }
+    ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
     RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
     ApplyFrame(Doc.ActAnimStep);

@@ -1,5 +1,7 @@
 #include "app/Paths.h"
 
+#include <QFileInfo>
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -14,4 +16,11 @@ TAppPaths TAppPaths::FromHome(const QString& home)
     p.TranslationDir = dir + QStringLiteral("Translation");
     p.ColorsDir = dir + QStringLiteral("Colors");
     return p;
+}
+
+QString TAppPaths::SettingsFileToRead() const
+{
+    if (!QFileInfo::exists(SettingsFile()) && QFileInfo::exists(LegacySettingsFile()))
+        return LegacySettingsFile();
+    return SettingsFile();
 }

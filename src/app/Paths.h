@@ -13,4 +13,6 @@ struct TAppPaths {
     QString SettingsFile() const { return ExeDir + QStringLiteral("TorvaneAnim.ini"); }
     // Read only, when the current settings file is missing.
     QString LegacySettingsFile() const { return ExeDir + QStringLiteral("Zelvix.ini"); }
+    // The file start-up reads: the current one, or the legacy one when only that exists.
+    QString SettingsFileToRead() const;
 };

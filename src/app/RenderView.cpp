@@ -1,7 +1,20 @@
 #include "app/RenderView.h"
 #include "platform/AtomicFileDevice.h"
+#include "pose/ModelScene.h"
+#include "pose/View3dGeometry.h"
+#include "view3d/OffscreenGl.h"
 #include "widgets/Chart.h"
 
+#include <QPainter>
+
+void SetUpViewChart(TChart& view, bool grid)
+{
+    view.SetChartColor(0);
+    view.SetGridColor(0x00008080u);  // olive
+    view.SetGridSpacing(1);
+    view.SetGridStyle(grid ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
+    view.SetEqualScale(true);
+}
 
 QImage GrabChart(TChart& chart)
 {
@@ -9,6 +22,82 @@ QImage GrabChart(TChart& chart)
     image.fill(Qt::black);
     chart.render(&image);
     return image;
+}
+
+QImage Render3dPicture(const TModelScene& scene, QSize size, const T3dPaintOptions& paint, QString* error)
+{
+    TOffscreenGl gl;
+    if (!gl.Create(size.width(), size.height(), error))
+        return {};
+    Gl3dInit();
+    Gl3dResize(size.width(), size.height());
+    const std::vector<TSelection*> order = scene.TreeOrder();
+    T3dSceneOptions options;
+    options.Environment = FindEnvironment(scene.Models()) != nullptr;  // a load switches it on
+    T3dScene picture;
+    Build3dScene(scene.Models(), order, scene.Cache(), std::vector<bool>(order.size(), false), options,
+                 scene.Params(), picture);
+    Gl3dPaint(TViewCamera{}, paint, picture);
+    return gl.Read();
+}
+
+TViewPictures::TViewPictures(const TModelScene& scene, bool grid) : Scene_(scene)
+{
+    for (auto& c : Charts_) {
+        c = std::make_unique<TChart>();
+        SetUpViewChart(*c, grid);
+    }
+}
+
+TViewPictures::~TViewPictures() = default;
+
+void TViewPictures::Draw(const std::array<QSize, ViewCount>& sizes)
+{
+    std::array<int, ViewCount> w{}, h{};
+    TViewItems items{};
+    for (size_t v = 0; v < Charts_.size(); ++v) {
+        Charts_[v]->resize(sizes[v]);
+        w[v] = sizes[v].width();
+        h[v] = sizes[v].height();
+        items[v] = &Charts_[v]->Items();
+    }
+    std::array<TChartRange, ViewCount> ranges{};
+    std::array<bool, ViewCount> changed{};
+    Scene_.DrawViews(items, w, h, ranges, changed);
+    for (size_t v = 0; v < Charts_.size(); ++v) {
+        if (changed[v])
+            Charts_[v]->SetRange(ranges[v].X1, ranges[v].Y1, ranges[v].X2, ranges[v].Y2);
+        Charts_[v]->ShowGraph();
+    }
+}
+
+QImage TViewPictures::View(TViewKind view, QSize size)
+{
+    // Auto scale looks at the front view's drawing: all three are drawn at this size.
+    Draw({size, size, size});
+    return GrabChart(*Charts_[size_t(view)]);
+}
+
+QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* error)
+{
+    const int leftW = size.width() / 2, rightW = size.width() - leftW;
+    const int topH = size.height() / 2, bottomH = size.height() - topH;
+    const QRect frontR(0, 0, leftW, topH), topR(0, topH, leftW, bottomH), leftR(leftW, 0, rightW, topH),
+        view3dR(leftW, topH, rightW, bottomH);
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    QPainter p(&picture);
+    if (!view3dR.isEmpty()) {
+        const QImage view3d = Render3dPicture(Scene_, view3dR.size(), paint, error);
+        if (view3d.isNull())
+            return {};
+        p.drawImage(view3dR.topLeft(), view3d);
+    }
+    Draw({frontR.size(), leftR.size(), topR.size()});
+    for (const auto& [kind, r] : {std::pair{TViewKind::Front, frontR}, {TViewKind::Top, topR}, {TViewKind::Left, leftR}})
+        if (!r.isEmpty())
+            p.drawImage(r.topLeft(), GrabChart(*Charts_[size_t(kind)]));
+    return picture;
 }
 
 bool SavePngAtomic(const QImage& image, const QString& path, QString* error)

@@ -1,13 +1,46 @@
 #pragma once
-// A chart view drawn into an image, and the image saved as PNG without ever leaving a
-// half-written file behind.
+// Pictures of the views without a window on screen: the three chart views drawn as the
+// main window draws them, the 3D view through an offscreen GL framebuffer, and the four in
+// the window's layout; the PNG saved without ever leaving a half-written file behind.
+#include "view3d/View3d.h"
+#include "pose/ViewGeometry.h"
+
 #include <QImage>
+#include <QSize>
 #include <QString>
+#include <array>
+#include <memory>
 
 class TChart;
+class TModelScene;
+
+// A chart set up as the main window's views are: black, an olive grid one unit apart
+// (when grid is on), equal scale.
+void SetUpViewChart(TChart& view, bool grid);
 
 // The chart as it shows itself at its current size (it need not be on screen).
 QImage GrabChart(TChart& chart);
+
+// The 3D view of the scene at its initial camera; a null image with error set when there
+// is no OpenGL to draw with.
+QImage Render3dPicture(const TModelScene& scene, QSize size, const T3dPaintOptions& paint, QString* error);
+
+// The orthographic views of a posed scene, each fitted to the size it is drawn at.
+class TViewPictures {
+public:
+    TViewPictures(const TModelScene& scene, bool grid);
+    ~TViewPictures();
+    QImage View(TViewKind view, QSize size);
+    // Front over top on the left, left over 3D on the right, as in the main window; null
+    // (error set) when the 3D view cannot be drawn.
+    QImage All(QSize size, const T3dPaintOptions& paint, QString* error);
+
+private:
+    // Draws all three views at these sizes.
+    void Draw(const std::array<QSize, ViewCount>& sizes);
+    const TModelScene& Scene_;
+    std::array<std::unique_ptr<TChart>, ViewCount> Charts_;
+};
 
 // Writes the image as PNG through a temporary file renamed over path. False with error set
 // when it cannot be encoded or written.

@@ -68,3 +68,47 @@ TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy)
     }
     return r;
 }
+
+TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, const QString& path,
+                                      const std::function<int(const QStringList&)>& choose,
+                                      const std::function<void(const QString&)>& message, bool* removedOld)
+{
+    if (removedOld)
+        *removedOld = false;
+    if (!hasMainModel) {
+        message(QString::fromLatin1(EnvironmentText::NoMainModel));
+        return TEnvironmentLoad::NoMainModel;
+    }
+    const bool hadOne = RemoveEnvironment(models);
+    if (removedOld)
+        *removedOld = hadOne;
+    auto env = std::make_unique<TP3dModell>(path);
+    using RS = TP3dModell::ReadStatus;
+    if (!env->ErrorText.isEmpty())
+        message(env->ErrorText);
+    // A file that ended early or could not be read holds nothing to rely on.
+    if (env->Status == RS::StreamError || env->Status == RS::CannotOpen)
+        env->Selections.clear();
+    TP3dModell& e = *env;
+    models.push_back(std::move(env));
+
+    const std::vector<TSelection*> proxies = EnvironmentProxies(e);
+    if (proxies.empty()) {
+        message(QString::fromLatin1(EnvironmentText::NoProxies));
+        RemoveEnvironment(models);
+        return TEnvironmentLoad::NoProxies;
+    }
+    QStringList names;
+    for (const TSelection* s : proxies)
+        names << s->Name;
+    const int chosen = choose(names);
+    if (chosen < 0 || chosen >= int(proxies.size())) {
+        RemoveEnvironment(models);
+        return TEnvironmentLoad::NotChosen;
+    }
+    if (!PlaceEnvironment(e, *proxies[size_t(chosen)]).Found) {
+        message(QString::fromLatin1(EnvironmentText::NoOffset));
+        return TEnvironmentLoad::NoOffset;
+    }
+    return TEnvironmentLoad::Loaded;
+}

@@ -5,6 +5,8 @@
 #include "model/P3dmodell.h"
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -13,8 +15,6 @@ inline const char* const NoMainModel = "Load Main-P3d file first!";
 inline const char* const NoProxies = "Enviromentmodell has no proxys to replace!";
 inline const char* const NoOffset = "Offset from enviroment model not found!";
 }  // namespace EnvironmentText
-
-using TModelList = std::vector<std::unique_ptr<TP3dModell>>;
 
 // The environment in the list, or null.
 TP3dModell* FindEnvironment(const TModelList& models);
@@ -36,3 +36,15 @@ struct TEnvironmentPlacement {
 // (no member polygon, no right angle, corners naming no point) the display points stay
 // as they are and Found is false: the caller shows EnvironmentText::NoOffset.
 TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy);
+
+// What a load of an environment came to.
+enum class TEnvironmentLoad { Loaded, NoMainModel, NoProxies, NotChosen, NoOffset };
+
+// "Load Environment P3d..." after its file dialog: the environment shown so far goes
+// (removedOld tells), the file is read, its proxy selections are offered to choose (an
+// index into the names, or -1), and the environment is placed on the chosen one. Each text
+// the editor shows goes to message. Without a main model (hasMainModel false) nothing is
+// loaded. NoProxies and NotChosen leave no environment; NoOffset leaves it unshifted.
+TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, const QString& path,
+                                      const std::function<int(const QStringList&)>& choose,
+                                      const std::function<void(const QString&)>& message, bool* removedOld = nullptr);

@@ -1,21 +1,9 @@
 #include "model/LinkingPlan.h"
 
-#include <QCollator>
 #include <QHash>
 #include <algorithm>
 #include <numeric>
 #include <set>
-
-bool ComponentTextLess(const QString& a, const QString& b)
-{
-    static const QCollator collator = [] {
-        QCollator c;
-        c.setCaseSensitivity(Qt::CaseInsensitive);
-        return c;
-    }();
-    const int order = collator.compare(a, b);
-    return order != 0 ? order < 0 : a < b;
-}
 
 namespace {
 // A rooted forest under links and cuts that answers "is a an ancestor of b" in amortised

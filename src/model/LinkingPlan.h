@@ -7,16 +7,13 @@
 // decides the order of siblings, which the last sort decides again, except among siblings
 // with equal texts: those keep the order in which they arrived, and the plan gives that
 // order too.
+#include "model/ComponentForest.h"
 #include "model/Linking.h"
 
 #include <QString>
 #include <array>
 #include <optional>
 #include <vector>
-
-// The order of node texts in the tree: locale-aware and without regard to letter case,
-// with letter case deciding only between texts that are otherwise equal.
-bool ComponentTextLess(const QString& a, const QString& b);
 
 // The tree before the file is applied, nodes in tree order (depth-first pre-order).
 struct TLinkForest {

@@ -30,7 +30,7 @@ int MemberPolygonCount(const TSelection& s)
     return s.Model ? CountMembers(s.PolygonMembership, s.Model->Polygons.size()) : 0;
 }
 
-QString ModelInfoText(const TP3dModell& model, const std::vector<TModelInfoNode>& tree)
+QString ModelInfoText(const TP3dModell& model, const TComponentNodes& tree)
 {
     QString out;
     out += QStringLiteral("Model: %1\n").arg(model.FileName);
@@ -38,7 +38,7 @@ QString ModelInfoText(const TP3dModell& model, const std::vector<TModelInfoNode>
     out += QStringLiteral("Normals: %1\n").arg(model.Normals.size());
     out += QStringLiteral("Polygons: %1\n").arg(model.Polygons.size());
     out += QStringLiteral("Components: %1\n").arg(tree.size());
-    for (const TModelInfoNode& n : tree) {
+    for (const TComponentNode& n : tree) {
         const TSelection& s = *n.Component;
         const QString indent(2 * (n.Level + 1), QLatin1Char(' '));
         out += indent + ReadableText(s.Name);
@@ -58,7 +58,7 @@ QString ModelInfoText(const TP3dModell& model, const std::vector<TModelInfoNode>
     return out;
 }
 
-QString ModelInfoJson(const TP3dModell& model, const std::vector<TModelInfoNode>& tree)
+QString ModelInfoJson(const TP3dModell& model, const TComponentNodes& tree)
 {
     QString out;
     out += QStringLiteral("{\"vertices\":%1,\"normals\":%2,\"polygons\":%3,\"components\":[")
@@ -66,7 +66,7 @@ QString ModelInfoJson(const TP3dModell& model, const std::vector<TModelInfoNode>
                .arg(model.Normals.size())
                .arg(model.Polygons.size());
     bool first = true;
-    for (const TModelInfoNode& n : tree) {
+    for (const TComponentNode& n : tree) {
         const TSelection& s = *n.Component;
         if (!first)
             out += QLatin1Char(',');

@@ -146,3 +146,7 @@ public:
     // Empties the points, normals, polygons and display points.
     void Clear();
 };
+
+// The loaded models: the main model first, then its proxy sub-models, then at most one
+// environment.
+using TModelList = std::vector<std::unique_ptr<TP3dModell>>;

@@ -1,4 +1,5 @@
 #include "modelforms/ComponentTree.h"
+#include "model/ComponentForest.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 
@@ -13,9 +14,9 @@ constexpr int kSelectionRole = Qt::UserRole + 1;
 QColor FromColorRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
 // Sorted by display text the way the desktop compares names: locale-aware.
-class TComponentNode final : public QTreeWidgetItem {
+class TComponentItem final : public QTreeWidgetItem {
 public:
-    TComponentNode() : QTreeWidgetItem(UserType) {}
+    TComponentItem() : QTreeWidgetItem(UserType) {}
     bool operator<(const QTreeWidgetItem& other) const override
     {
         // Letter case matters only between names that are otherwise equal, as in the
@@ -102,14 +103,43 @@ TSelection* TComponentTree::SelectionOf(const QTreeWidgetItem* node)
                 : nullptr;
 }
 
-QTreeWidgetItem* TComponentTree::AddComponent(TSelection* component)
+namespace {
+QTreeWidgetItem* NewNode(TSelection* component)
 {
-    auto* node = new TComponentNode;
+    auto* node = new TComponentItem;
     node->setData(0, kSelectionRole, QVariant::fromValue(static_cast<qulonglong>(reinterpret_cast<quintptr>(component))));
     node->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled);
-    addTopLevelItem(node);
-    UpdateText(node);
+    TComponentTree::UpdateText(node);
     return node;
+}
+}  // namespace
+
+QTreeWidgetItem* TComponentTree::AddComponent(TSelection* component)
+{
+    QTreeWidgetItem* node = NewNode(component);
+    addTopLevelItem(node);
+    return node;
+}
+
+void TComponentTree::Fill(const TComponentForest& forest)
+{
+    clear();
+    std::vector<QTreeWidgetItem*> items(size_t(forest.Count()));
+    for (int n = 0; n < forest.Count(); ++n)
+        items[size_t(n)] = NewNode(forest.Component(n));
+    QList<QTreeWidgetItem*> top;
+    for (int n : forest.Children(-1))
+        top.append(items[size_t(n)]);
+    for (int n = 0; n < forest.Count(); ++n) {
+        QList<QTreeWidgetItem*> kids;
+        for (int k : forest.Children(n))
+            kids.append(items[size_t(k)]);
+        items[size_t(n)]->addChildren(kids);
+    }
+    addTopLevelItems(top);
+    for (int n = 0; n < forest.Count(); ++n)
+        if (!forest.Children(n).empty())
+            items[size_t(n)]->setExpanded(true);
 }
 
 void TComponentTree::UpdateText(QTreeWidgetItem* node)

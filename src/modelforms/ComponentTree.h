@@ -8,6 +8,7 @@
 #include <vector>
 
 struct TSelection;
+class TComponentForest;
 struct TLinkPlan;
 
 class TComponentTree : public QTreeWidget {
@@ -20,6 +21,9 @@ public:
     static TSelection* SelectionOf(const QTreeWidgetItem* node);
     // Appends a top-level node for the component.
     QTreeWidgetItem* AddComponent(TSelection* component);
+    // Replaces every node with the forest's components in its order, each parent expanded,
+    // in one pass (no row is moved).
+    void Fill(const TComponentForest& forest);
 
     // Every node in depth-first pre-order.
     std::vector<QTreeWidgetItem*> Nodes() const;

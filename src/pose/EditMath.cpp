@@ -104,7 +104,7 @@ void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdi
     const TSelection* sc = tree.Nodes[static_cast<size_t>(s)].Component;
     const int level = tree.Nodes[static_cast<size_t>(s)].Level;
     for (int i = s; i < n && (i == s || tree.Nodes[static_cast<size_t>(i)].Level > level); ++i) {
-        const TEditNode& node = tree.Nodes[static_cast<size_t>(i)];
+        const TComponentNode& node = tree.Nodes[static_cast<size_t>(i)];
         TSelection* c = node.Component;
         if (!c || !node.InAnimation || static_cast<size_t>(i) >= beingEdited.size() || !beingEdited[static_cast<size_t>(i)])
             continue;
@@ -171,20 +171,10 @@ bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, 
 int ResetAllRelChanges(const TEditTree& tree, const TAnimDocument& doc, int step)
 {
     int missing = 0;
-    for (const TEditNode& node : tree.Nodes)
+    for (const TComponentNode& node : tree.Nodes)
         if (node.Component && !ResetRelChanges(*node.Component, node.InAnimation, doc, step))
             ++missing;
     return missing;
-}
-
-int FindNodeByName(const TEditTree& tree, const QString& name)
-{
-    if (name.isEmpty())
-        return -1;
-    for (size_t i = 0; i < tree.Nodes.size(); ++i)
-        if (tree.Nodes[i].Component && tree.Nodes[i].Component->Name == name)
-            return static_cast<int>(i);
-    return -1;
 }
 
 bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step)
@@ -195,7 +185,7 @@ bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step)
         const QString name = e.NameIndex >= 0 && e.NameIndex < doc.AnimSelections.Count()
                                  ? doc.AnimSelections[e.NameIndex]
                                  : QString();
-        const int node = FindNodeByName(tree, name);
+        const int node = FindComponentByName(tree.Nodes, name);
         if (node < 0)
             return false;
         e.Matrix = Narrow(tree.Nodes[static_cast<size_t>(node)].Component->ActTransform);

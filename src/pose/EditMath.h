@@ -9,6 +9,7 @@
 // in the selection list's own order. In single-select mode the list holds the one
 // selected node.
 #include "anim/AnimDocument.h"
+#include "model/ComponentForest.h"
 #include "model/P3dmodell.h"
 #include "base/Transform.h"
 
@@ -23,14 +24,8 @@ inline const char* const ApplySelectionNotFound = "[ApplyEdit] Selection not fou
 inline const char* const NoAnimSteps = "No Anim Steps!";
 }  // namespace EditText
 
-struct TEditNode {
-    TSelection* Component = nullptr;
-    int Level = 0;
-    bool InAnimation = false;  // the component's name is in the animation
-};
-
 struct TEditTree {
-    std::vector<TEditNode> Nodes;  // tree order
+    TComponentNodes Nodes;     // tree order
     std::vector<int> Selected;     // the selection list, as indices into Nodes
 };
 
@@ -96,6 +91,3 @@ bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step);
 // nothing.
 bool ResetFrameMatrices(TAnimDocument& doc, int step);
 
-// First node in tree order whose component's name equals name exactly; -1 when none or
-// when name is empty.
-int FindNodeByName(const TEditTree& tree, const QString& name);

@@ -126,7 +126,7 @@ const TPoseCache::TEntry* TPoseCache::Find(size_t treeIndex, const TSelection* c
 
 // ---- Display points
 
-void UpdateDisplayPoints(const TModelList& models, const std::vector<TPoseNode>& tree, const TPoseCache& cache,
+void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
                          const TPoseParams& params)
 {
     if (!params.AnimationLoaded) {
@@ -242,4 +242,12 @@ TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, doubl
         c->ActTransform = BlendMatrix(cur.Entries[size_t(at)].Matrix, nxt.Entries[size_t(at)].Matrix, fraction);
     }
     return TApplyFrameResult::Ok;
+}
+
+void ShowAnimatedOnly(const std::vector<TSelection*>& treeOrder, const TAnimSelections& animated)
+{
+    for (TSelection* s : treeOrder) {
+        const TSelection* shownWith = s->ProxyModel && s->ProxyModel->ProxyParent ? s->ProxyModel->ProxyParent : s;
+        s->Hidden = animated.IndexOf(shownWith->Name) < 0;
+    }
 }

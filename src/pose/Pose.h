@@ -5,6 +5,7 @@
 // Window-free. The main window passes its models, the component tree as a flat list in
 // tree order (depth-first pre-order) and the few document values the pose reads.
 #include "anim/AnimDocument.h"
+#include "model/ComponentForest.h"
 #include "model/P3dmodell.h"
 #include "base/Transform.h"
 
@@ -12,8 +13,6 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-
-using TModelList = std::vector<std::unique_ptr<TP3dModell>>;
 
 // The document and window values that the pose depends on.
 struct TPoseParams {
@@ -28,12 +27,6 @@ struct TPoseParams {
     // (ActAnimStep + PlayFraction) * TotalMove / AnimStepCount per axis when the switch is
     // on and there are frames; zero otherwise.
     TVec3 TotalMoveShare() const;
-};
-
-// One node of the component tree, in tree order.
-struct TPoseNode {
-    TSelection* Component = nullptr;
-    bool InAnimation = false;  // the component's name is in the animation
 };
 
 // v rounded to the nearest float. g++ 12's vectoriser was seen to drop a plain float cast
@@ -90,7 +83,7 @@ private:
 //    contain it (share count = their number); points in none of them stay at the origin;
 //    proxy corners are counted but not posed.
 // Environment models are left untouched. Allocates nothing.
-void UpdateDisplayPoints(const TModelList& models, const std::vector<TPoseNode>& tree, const TPoseCache& cache,
+void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
                          const TPoseParams& params);
 
 // What loading a frame into the components ended with.
@@ -113,3 +106,7 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
 // EntryMissing ("AnimEntry not found!") stops at a name without an entry, no refresh.
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
                                        const std::vector<TSelection*>& treeOrder);
+
+// "Show Animated Only": every component outside the animation is hidden, the others shown;
+// a proxy shows with the component it hangs under.
+void ShowAnimatedOnly(const std::vector<TSelection*>& treeOrder, const TAnimSelections& animated);

@@ -186,3 +186,17 @@ void DrawAxes(TChartItems& items, TViewKind view)
     items.Text(1.1, 0, ViewAxisLetter(view, false), AxisTextSize);
     items.Text(0, 1.1, ViewAxisLetter(view, true), AxisTextSize);
 }
+
+void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+               const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+               const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
+               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed)
+{
+    changed.fill(false);
+    DrawViewOutlines(models, treeOrder, cache, options, params, views);
+    if (options.AutoScale)
+        AutoScaleViews(views, widthPx, heightPx, ranges, changed);
+    if (options.Axes)
+        for (int v = 0; v < ViewCount; ++v)
+            DrawAxes(*views[size_t(v)], TViewKind(v));
+}

@@ -58,6 +58,8 @@ struct TViewOptions {
     bool Environment = false;  // the environment model, grey
     // The selected component while pivot mode is on (its pivot is marked), else null.
     const TSelection* PivotComponent = nullptr;
+    bool AutoScale = true;  // fit each view's range to its drawing
+    bool Axes = true;       // the unit axes
 };
 
 // The item lists of the front, left and top view, in that order.
@@ -92,3 +94,11 @@ bool AutoScaleViews(const TViewItems& views, const std::array<int, ViewCount>& w
 // Yellow unit axes: lines (0,0)-(1,0) and (0,0)-(0,1), the axis letters at (1.1, 0) and
 // (0, 1.1) in text size 6.
 void DrawAxes(TChartItems& items, TViewKind view);
+
+// The views' part of the display refresh, after ClearViews and the pose: the outlines and
+// the pivot mark, the auto-scale ranges of views of the given pixel sizes (ranges[v] set
+// where changed[v]), then the axes, as the options say.
+void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+               const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+               const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
+               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed);

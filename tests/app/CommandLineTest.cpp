@@ -1,6 +1,10 @@
 // The window-free commands, run in-process on files the builders write into a temporary home.
 #include "app/CommandLine.h"
-#include "pose/ModelScene.h"
+#include "app/Main.h"
+#include "app/Settings.h"
+#include "platform/AtomicFileDevice.h"
+#include "platform/Ini.h"
+#include "support/ScriptedDialogs.h"
 #include "pose/ObjExport.h"
 #include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
@@ -323,16 +327,16 @@ private slots:
                                                  QByteArray::number(first + 14));
     }
 
-    // The window-free set-up (what the fuzzing runs) makes the same OBJ as the export
-    // through the editor's window: proxies, names, linking, frame and pose alike.
-    void windowFreeSceneExportsTheSame_data()
+    // The command line, which opens no window, exports what the main window shows:
+    // proxies, names, colours, linking, frame and pose alike.
+    void exportIsWhatTheWindowShows_data()
     {
         QTest::addColumn<int>("frame");  // -1: no animation
         QTest::newRow("rest pose") << -1;
         QTest::newRow("first frame") << 0;
         QTest::newRow("last frame") << 4;
     }
-    void windowFreeSceneExportsTheSame()
+    void exportIsWhatTheWindowShows()
     {
         QFETCH(int, frame);
         Home h;
@@ -344,30 +348,29 @@ private slots:
         QStringList args{"export", "%1/robot.p3d"};
         if (frame >= 0)
             args << "%1/walk.rtm" << "--frame" << QString::number(frame);
-        QCOMPARE(Run(h, args + QStringList{"-o", "%1/editor.obj"}).Code, 0);
+        QCOMPARE(Run(h, args + QStringList{"-o", "%1/tool.obj"}).Code, 0);
 
-        TModelScene scene;
-        scene.LinkDataDir = h.Path("LinkData");
-        scene.TranslationFile = h.Path("t.tsl");
-        scene.ColorFile = h.Path("c.clr");
-        QStringList messages;
-        scene.Message = [&messages](const QString& m) { messages << m; };
-        QVERIFY(scene.LoadModel(h.Path("robot.p3d")));
-        if (frame >= 0)
-            QVERIFY(scene.LoadAnimation(h.Path("walk.rtm")) && scene.ApplyFrame(frame));
-        QCOMPARE(messages, frame >= 0 ? QStringList{"following Animation Components were not found in the Model:\n\n " + QString("tail").leftJustified(32) + " -> tail"} : QStringList());
-        const double offset[3] = {0, 0, 0};
-        const TPoseParams params = scene.Params(offset, true);
-        scene.Pose(params);
-        TAtomicFileWriter out(h.Path("scene.obj"));
-        WritePosedObj(scene.Models(), scene.TreeOrder(), params, {}, out);
+        ScriptedDialogs dialogs;
+        TSettings settings;
+        settings.Read(TIniFile(h.Path("TorvaneAnim.ini")), h.Dir.path());
+        TMainForm form(TAppPaths::FromHome(h.Dir.path()));
+        form.TranslationFileName = settings.TranslationFile;
+        form.ColorFileName = settings.ColorFile;
+        form.LoadModel(h.Path("robot.p3d"));
+        if (frame >= 0) {
+            form.LoadAnimation(h.Path("walk.rtm"));
+            form.SetActStep(frame);
+        }
+        form.RefreshDisplay();
+        TAtomicFileWriter out(h.Path("window.obj"));
+        WritePosedObj(form.Models, form.TreeComponents(), form.PoseParams(), {}, out);
         QVERIFY(out.Commit());
         const auto body = [&h](const QString& name) {
             QList<QByteArray> lines = h.Read(name).split('\n');
             lines.removeIf([](const QByteArray& l) { return l.startsWith('#'); });
             return lines;
         };
-        QCOMPARE(body("scene.obj"), body("editor.obj"));
+        QCOMPARE(body("tool.obj"), body("window.obj"));
     }
 
     // NaN and infinity in a model or a frame: OBJ readers refuse such numbers, so the export

@@ -20,23 +20,23 @@ TModelList MainOnly(const TP3dBuilder& b)
     return models;
 }
 
-std::vector<TPoseNode> Nodes(const TP3dModell& m, std::vector<bool> inAnim)
+TComponentNodes Nodes(const TP3dModell& m, std::vector<bool> inAnim)
 {
-    std::vector<TPoseNode> n;
+    TComponentNodes n;
     for (size_t i = 0; i < m.Selections.size(); ++i)
-        n.push_back({m.Selections[i].get(), i < inAnim.size() && inAnim[i]});
+        n.push_back({m.Selections[i].get(), 0, i < inAnim.size() && inAnim[i]});
     return n;
 }
 
-std::vector<TSelection*> Order(const std::vector<TPoseNode>& nodes)
+std::vector<TSelection*> Order(const TComponentNodes& nodes)
 {
     std::vector<TSelection*> v;
-    for (const TPoseNode& n : nodes)
+    for (const TComponentNode& n : nodes)
         v.push_back(n.Component);
     return v;
 }
 
-void Pose(const TModelList& models, const std::vector<TPoseNode>& nodes, const TPoseParams& params)
+void Pose(const TModelList& models, const TComponentNodes& nodes, const TPoseParams& params)
 {
     TPoseCache cache;
     cache.Rebuild(Order(nodes));
@@ -223,7 +223,7 @@ void PoseTest::posedPointsToTheBit()
     for (const auto& sel : m.Selections)
         for (int k = 0; k < 12; ++k)
             sel->ActTransform[k] = (rng.generateDouble() - 0.5) * 3;
-    const std::vector<TPoseNode> nodes = Nodes(m, {true, true, true, false});
+    const TComponentNodes nodes = Nodes(m, {true, true, true, false});
     TPoseParams params;
     if (offsetAndMove)
         params = {{0.1, -2.345678, 1e-3}, {1.5f, -0.25f, 3.f}, 2, 0.3, 7, true, true};
@@ -232,12 +232,12 @@ void PoseTest::posedPointsToTheBit()
     std::vector<TDisplayPoint> want(m.Vertices.size());
     for (size_t i = 0; i < want.size(); ++i) {
         TDisplayPoint& w = want[i];
-        for (const TPoseNode& node : nodes)
+        for (const TComponentNode& node : nodes)
             w.ShareCount += node.InAnimation && node.Component->VertexMembership[i] != 0;
         const TP3dVertex& v = m.Vertices[i];
         const TVec3 p{RoundToFloat(v.X + params.ModelOffset[0]), RoundToFloat(v.Y + params.ModelOffset[1]),
                       RoundToFloat(v.Z + params.ModelOffset[2])};
-        for (const TPoseNode& node : nodes) {
+        for (const TComponentNode& node : nodes) {
             if (!node.InAnimation || node.Component->VertexMembership[i] == 0)
                 continue;
             const TVec3 q = node.Component->ActTransform.Apply(p);

@@ -49,10 +49,10 @@ QList<QLineF> Segments(const TChartItems& items, std::optional<uint32_t> color =
 void Refresh(TModelList& models, TViews& views, const TViewOptions& opt, const TPoseParams& params = {})
 {
     std::vector<TSelection*> tree;
-    std::vector<TPoseNode> nodes;
+    TComponentNodes nodes;
     for (const auto& s : models[0]->Selections) {
         tree.push_back(s.get());
-        nodes.push_back({s.get(), true});
+        nodes.push_back({s.get(), 0, true});
     }
     TPoseCache cache;
     cache.Rebuild(tree);

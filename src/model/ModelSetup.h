@@ -1,0 +1,45 @@
+#pragma once
+// Loading a main model as "Load P3d..." does, without a window: the model, a sub-model
+// for every proxy (each file read once), the display names and colours of the selected
+// files, and the model's linking file from LinkData, giving the models and the component
+// hierarchy. The main window fills its tree from the result; the command line works on it
+// directly. Messages the editor shows go to Message, in the editor's order.
+#include "model/ComponentForest.h"
+#include "model/P3dmodell.h"
+
+#include <QString>
+#include <functional>
+
+struct TLinkRecord;
+
+class TModelSetup {
+public:
+    QString LinkDataDir;      // where the .lpv file of a model is looked for
+    QString TranslationFile;  // empty: none selected
+    QString ColorFile;
+    std::function<void(const QString&)> Message = [](const QString&) {};
+
+    // False when the main model could not be read at all or ended early (the message is
+    // out; nothing is loaded). The set-up goes on after the reader's other messages.
+    bool Load(const QString& path);
+
+    QString ModelFileName;
+    TModelList Models;  // the main model first, then the proxy sub-models
+    TComponentForest Forest;
+    bool LinkingLoaded = false;  // the model's .lpv file was found and applied
+    // The main model's counts as its header states them (0 until a header was read),
+    // also when the file turned out too short to hold them.
+    uint32_t LodVertexCount = 0;
+    uint32_t LodPolygonCount = 0;
+};
+
+// Applies linking records to the forest as applying them one by one to the tree would
+// (each component moved with its subtree to be the last child of its parent, refused
+// onto itself or a descendant, pivots set from the record), then sorts it.
+void ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& records);
+
+// The report of animated names the model lacks: a line "\n <name padded to 32> -> <its
+// display name from the translation file>" per missing name (the name itself when the
+// file has none); empty when every name is found (exactly, letter case counting).
+QString MissingComponentsReport(const QStringList& animated, const std::vector<TSelection*>& treeOrder,
+                                const QString& translationFile);
