@@ -411,20 +411,18 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
-    const TComponentForest& forest = run.Scene.Setup().Forest;
+    const TComponentNodes nodes = run.Scene.Setup().Forest.Nodes();
     std::vector<int> selected;
     for (const QString& name : cmd.Files.mid(1)) {
-        const std::vector<int> order = forest.TreeIndices();
-        const auto it = std::find_if(order.begin(), order.end(),
-                                     [&](int node) { return forest.Component(node)->Name == name; });
-        if (it == order.end()) {
+        const int node = FindComponentByName(nodes, name);
+        if (node < 0) {
             err << QStringLiteral("Component %1 not found in %2").arg(name, FileNamePart(cmd.Files[0])) << Qt::endl;
             return ExitFileError;
         }
-        selected.push_back(*it);
+        selected.push_back(node);
     }
     TAnimController& anim = run.Scene.Anim();
-    if (const QString refused = anim.CreateNewAnimation(SubtreeNames(forest, selected)); !refused.isEmpty()) {
+    if (const QString refused = anim.CreateNewAnimation(SubtreeNames(nodes, selected)); !refused.isEmpty()) {
         err << refused << Qt::endl;
         return ExitFileError;
     }

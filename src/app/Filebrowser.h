@@ -22,6 +22,9 @@ public:
     QListWidget* RTMFileListBox = nullptr;
 
     // The lists' folders, as found on disk (letter case, separators).
+    // While the main window edits a frame no file is loaded: the lists are disabled.
+    void SetEditLock(bool on) { P_Files->setEnabled(!on); }
+
     QString P3dDir() const { return P3dDir_; }
     QString RTMDir() const { return RTMDir_; }
     void SetP3dDir(const QString& dir);

@@ -7,6 +7,7 @@
 #include "app/FrameGrid.h"
 #include "app/Main.h"
 #include "modelforms/ComponentTree.h"
+#include "model/ModelSetup.h"
 #include "model/P3dmodell.h"
 #include "modelforms/Selectcomponents.h"
 #include "platform/DebugOut.h"
@@ -120,20 +121,8 @@ void TMainForm::ShowStepCount()
 
 QStringList TMainForm::SelectedSubtreeNames() const
 {
-    QStringList names;
-    std::vector<QTreeWidgetItem*> stack;
-    for (QTreeWidgetItem* selected : TV_EditComponents->selectedItems()) {
-        stack.assign(1, selected);
-        while (!stack.empty()) {  // the node, then its descendants depth first
-            QTreeWidgetItem* n = stack.back();
-            stack.pop_back();
-            if (const TSelection* s = SelectionOf(n))
-                names << s->Name;
-            for (int i = n->childCount() - 1; i >= 0; --i)
-                stack.push_back(n->child(i));
-        }
-    }
-    return names;
+    const TEditTree tree = EditTree();
+    return SubtreeNames(tree.Nodes, tree.Selected);
 }
 
 void TMainForm::CreateNewAnimation()
@@ -188,17 +177,7 @@ void TMainForm::LoadAnimation(const QString& path)
 
 QString TMainForm::MissingAnimComponentsReport() const
 {
-    const TIniFile translation(TranslationFileName);
-    QString report;
-    for (const QString& name : Doc.AnimSelections.Names()) {
-        if (FindNodeByName(name))
-            continue;
-        DebugOut(name + QStringLiteral(" not found!"));
-        const QString display = translation.ReadString(QStringLiteral("Translation"), name, name);
-        // One arg() call: a name holding "%1" must not be taken as a place for the next.
-        report += QStringLiteral("\n %1 -> %2").arg(name.leftJustified(32), display);
-    }
-    return report;
+    return MissingComponentsReport(Doc.AnimSelections.Names(), TreeComponents(), TranslationFileName);
 }
 
 void TMainForm::CheckAnimComponents()

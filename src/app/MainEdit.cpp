@@ -41,7 +41,7 @@ void TMainForm::SetEditMode(bool on)
     P_AnimControl->setVisible(!on);
     // No file is loaded and no name or colour changes while an edit runs.
     if (F_FileBrowser)
-        F_FileBrowser->P_Files->setEnabled(!on);
+        F_FileBrowser->SetEditLock(on);
     // Nor do frames move: Apply writes the edit into the frame at the current index.
     if (F_FrameManipulator)
         F_FrameManipulator->SetEditLock(on);

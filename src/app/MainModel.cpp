@@ -333,12 +333,7 @@ void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)
     for (QTreeWidgetItem* node : TreeNodes())
         if (node->isSelected() && node->parent() && node->parent()->isSelected())
             node->setSelected(false);
-    for (TSelection* s : TreeComponents()) {
-        if (IsInAnimation(s))
-            s->BaseTransform = s->ActTransform;
-        for (int i = 0; i < 3; ++i)
-            s->EditRot[i] = s->EditMove[i] = 0;
-    }
+    RebaseEdits(EditTree());
 }
 
 void TMainForm::TV_EditComponentsMouseUp()

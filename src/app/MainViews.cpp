@@ -216,16 +216,8 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
-    if (view == FrontView1) {
-        s->Pivot[0] = float(x);
-        s->Pivot[1] = float(y);
-    } else if (view == LeftView1) {
-        s->Pivot[2] = float(x);
-        s->Pivot[1] = float(y);
-    } else {
-        s->Pivot[0] = float(x);
-        s->Pivot[2] = float(y);
-    }
+    ViewUnproject(view == FrontView1 ? TViewKind::Front : view == LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
+                  s->Pivot);
     RefreshDisplay();
 }
 

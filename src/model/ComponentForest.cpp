@@ -110,19 +110,15 @@ std::vector<TSelection*> TComponentForest::TreeOrder() const
     return out;
 }
 
-QStringList SubtreeNames(const TComponentForest& forest, const std::vector<int>& nodes)
+QStringList SubtreeNames(const TComponentNodes& nodes, const std::vector<int>& selected)
 {
     QStringList names;
-    std::vector<int> stack;
-    for (int top : nodes) {
-        stack.assign(1, top);
-        while (!stack.empty()) {
-            const int node = stack.back();
-            stack.pop_back();
-            names << forest.Component(node)->Name;
-            const std::vector<int>& kids = forest.Children(node);
-            stack.insert(stack.end(), kids.rbegin(), kids.rend());
-        }
+    for (int top : selected) {
+        if (top < 0 || size_t(top) >= nodes.size())
+            continue;
+        const int level = nodes[size_t(top)].Level;
+        for (size_t i = size_t(top); i < nodes.size() && (i == size_t(top) || nodes[i].Level > level); ++i)
+            names << nodes[i].Component->Name;
     }
     return names;
 }

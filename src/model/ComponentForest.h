@@ -54,6 +54,7 @@ private:
     std::vector<std::vector<int>> Children_;  // [0]: the top level, [n + 1]: node n's
 };
 
-// The Names of the given nodes' subtrees, each node followed by its descendants depth
-// first, in the order the nodes are given (what a new animation takes from a selection).
-QStringList SubtreeNames(const TComponentForest& forest, const std::vector<int>& nodes);
+// The Names of the subtrees of the selected nodes (indices into nodes, which are in tree
+// order), each node followed by its descendants depth first, in the order the selection
+// gives them: what a new animation takes from the tree's selection.
+QStringList SubtreeNames(const TComponentNodes& nodes, const std::vector<int>& selected);

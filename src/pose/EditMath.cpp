@@ -203,3 +203,14 @@ bool ResetFrameMatrices(TAnimDocument& doc, int step)
         e.Matrix = IdentityMatrix12f;
     return true;
 }
+
+void RebaseEdits(const TEditTree& tree)
+{
+    for (const TComponentNode& n : tree.Nodes) {
+        TSelection& c = *n.Component;
+        if (n.InAnimation)
+            c.BaseTransform = c.ActTransform;
+        for (int i = 0; i < 3; ++i)
+            c.EditRot[i] = c.EditMove[i] = 0;
+    }
+}

@@ -79,6 +79,11 @@ bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, 
 // then runs ApplyEditChanges, giving back the stored transforms exactly).
 int ResetAllRelChanges(const TEditTree& tree, const TAnimDocument& doc, int step);
 
+// A press in the tree during an edit: the edit goes on from where the components are now.
+// Every animated component's BaseTransform takes its ActTransform; every component's edit
+// totals go back to zero.
+void RebaseEdits(const TEditTree& tree);
+
 // "Apply Changes": writes ActTransform of the component each entry of frame `step` names
 // (first tree node with exactly that name), narrowed to float, into the entry. Stops at the
 // first entry whose component is not in the tree and returns false (the caller shows

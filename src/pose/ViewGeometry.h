@@ -45,6 +45,27 @@ inline TViewPoint ViewProject(TViewKind view, double x, double y, double z)
     }
 }
 
+// The other way round, for placing a pivot with the mouse: the view's two coordinates of
+// point p become u and v (front x, y; left z, y; top x, z); the third stays.
+inline void ViewUnproject(TViewKind view, double u, double v, float p[3])
+{
+    switch (view) {
+    case TViewKind::Left:
+        p[2] = float(u);
+        p[1] = float(v);
+        break;
+    case TViewKind::Top:
+        p[0] = float(u);
+        p[2] = float(v);
+        break;
+    case TViewKind::Front:
+    default:
+        p[0] = float(u);
+        p[1] = float(v);
+        break;
+    }
+}
+
 // The letters of the view's horizontal and vertical axes: front "x"/"y", left "z"/"y",
 // top "x"/"z".
 const char* ViewAxisLetter(TViewKind view, bool vertical);
