@@ -1,4 +1,5 @@
 #include "app/QtDialogs.h"
+#include "widgets/Controls.h"
 #include "modelforms/Proxyselect.h"
 
 #include <QApplication>
@@ -81,11 +82,11 @@ QString TQtDialogs::SaveFile(const FileDialogOptions& o) { return RunFileDialog(
 
 bool TQtDialogs::ChooseColor(unsigned& color)
 {
-    const QColor initial(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    const QColor initial = ColorFromRef(color);
     const QColor c = QColorDialog::getColor(initial, Owner());
     if (!c.isValid())
         return false;
-    color = unsigned(c.red()) | unsigned(c.green()) << 8 | unsigned(c.blue()) << 16;
+    color = RefFromColor(c);
     return true;
 }
 

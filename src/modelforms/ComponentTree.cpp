@@ -1,5 +1,6 @@
 #include "modelforms/ComponentTree.h"
 #include "model/ComponentForest.h"
+#include "widgets/Controls.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 
@@ -11,7 +12,6 @@
 namespace {
 constexpr int kSelectionRole = Qt::UserRole + 1;
 
-QColor FromColorRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 
 // Sorted by display text the way the desktop compares names: locale-aware.
 class TComponentItem final : public QTreeWidgetItem {
@@ -55,7 +55,7 @@ public:
         const int x0 = option.rect.left();
         const int top = option.rect.top(), bottom = option.rect.bottom();
         p->save();
-        p->fillRect(QRect(QPoint(x0 + 2, top + 2), QPoint(x0 + 10, bottom - 2)), FromColorRef(s->Color));
+        p->fillRect(QRect(QPoint(x0 + 2, top + 2), QPoint(x0 + 10, bottom - 2)), ColorFromRef(s->Color));
         if (Tree_->IsAnimated && Tree_->IsAnimated(s)) {
             p->setPen(Qt::black);
             QFont f = p->font();

@@ -1,4 +1,5 @@
 #include "widgets/Chart.h"
+#include "widgets/Controls.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,11 +9,6 @@
 #include <limits>
 
 namespace {
-
-QColor WinColor(uint32_t c)
-{
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
 
 bool FiniteRange(double x1, double y1, double x2, double y2)
 {
@@ -263,7 +259,7 @@ void TChart::paintEvent(QPaintEvent*)
     // painter for hundreds of thousands of short outlines.
     if (Canvas_.size() != size())
         Canvas_ = QImage(size(), QImage::Format_RGB32);
-    Canvas_.fill(WinColor(ChartColor_));
+    Canvas_.fill(ColorFromRef(ChartColor_));
     const TMapping m = Mapping();
     if (GridStyle_ == TGridStyle::Lines) {
         QPainter cp(&Canvas_);
@@ -303,7 +299,7 @@ void TChart::DrawGrid(QPainter& p, const TMapping& m) const
     const double stepY = GridStep(GridSpacingY_, m.UnitsY);
     if (!std::isfinite(stepX) || !std::isfinite(stepY))
         return;
-    p.setPen(QPen(WinColor(GridColor_), 0));
+    p.setPen(QPen(ColorFromRef(GridColor_), 0));
     const QRect plot = PlotArea();
     p.setClipRect(plot);
     const double w = plot.width(), h = plot.height();
@@ -444,7 +440,7 @@ void TChart::RasterLinesIn(const TMapping& m)
     bool havePrev = false;
     double prevX = 0, prevY = 0;
     for (size_t r = 0; r < runs.size(); ++r) {
-        const uint32_t argb = WinColor(runs[r].Color).rgb();
+        const uint32_t argb = ColorFromRef(runs[r].Color).rgb();
         const size_t end = r + 1 < runs.size() ? runs[r + 1].First : items.size();
         for (size_t i = runs[r].First; i < end; ++i) {
             const TChartItem& it = items[i];
@@ -457,7 +453,7 @@ void TChart::RasterLinesIn(const TMapping& m)
                 double ax = prevX, ay = prevY, bx = px, by = py;
                 if (clip.Clip(ax, ay, bx, by)) {
                     if constexpr (ByClass)
-                        PlotLine(bits, stride, ax, ay, bx, by, WinColor(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
+                        PlotLine(bits, stride, ax, ay, bx, by, ColorFromRef(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
                     else
                         PlotLine(bits, stride, ax, ay, bx, by, argb);
                 }
@@ -494,7 +490,7 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
             continue;
         const int cx = static_cast<int>(std::floor(px)), cy = static_cast<int>(std::floor(py));
         if (it.Kind == TChartItemKind::Mark) {
-            const uint32_t argb = WinColor(win).rgb();
+            const uint32_t argb = ColorFromRef(win).rgb();
             if (it.Aux == MarkDisc) {
                 // Row by row, so the disc covers exactly 3 pixels left/above to 4
                 // right/below.
@@ -512,7 +508,7 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
             QFont f = font();
             f.setPointSize(std::clamp(t.Size, 1, 200));
             p.setFont(f);
-            p.setPen(WinColor(win));
+            p.setPen(ColorFromRef(win));
             p.drawText(QPointF(px, py), QString::fromStdString(t.Text));
         }
     }

@@ -212,3 +212,7 @@ QSize TNumberEdit::sizeHint() const
 }
 
 QSize TNumberEdit::minimumSizeHint() const { return TextWidth_ > 0 ? sizeHint() : QAbstractSpinBox::minimumSizeHint(); }
+
+QColor ColorFromRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+
+uint32_t RefFromColor(const QColor& c) { return uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16; }

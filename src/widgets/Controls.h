@@ -1,6 +1,7 @@
 #pragma once
 // Small controls the windows use that Qt lacks in this form.
 #include <QAbstractSpinBox>
+#include <QColor>
 #include <QSlider>
 #include <QToolButton>
 #include <functional>
@@ -84,3 +85,7 @@ private:
     int Decimals_ = 2;
     int TextWidth_ = 0;
 };
+
+// The editor keeps colours as Windows colour integers 0x00BBGGRR (red in the low byte).
+QColor ColorFromRef(uint32_t c);
+uint32_t RefFromColor(const QColor& c);
