@@ -90,28 +90,28 @@ private slots:
                                         "--name", "^Torvane Anim v0.98$"});
         QVERIFY2(!window.isEmpty(), "the main window with its one-name title");
         Xdotool({"windowmove", "--sync", window, "0", "0"});
-        QTest::qWait(1500);  // the first paint of the views
 
-        // The current frame's number sits on olive in the grid, left of the middle.
-        const QImage before = Screen();
-        const QRect leftColumn(0, 0, 320, before.height());
-        const QPoint frame0 = FindOlive(before, leftColumn);
-        QVERIFY2(frame0.x() >= 0, "the grid marks frame 0");
+        // The current frame's number sits on olive in the grid, in the left column.
+        const QRect leftColumn(0, 0, 360, 1024);
+        QImage before;
+        QPoint frame0(-1, -1);
+        QTRY_VERIFY_WITH_TIMEOUT((before = Screen(), frame0 = FindOlive(before, leftColumn)).x() >= 0, 10000);
 
         // A real click on the row of frame 5 makes it current: the mark moves down five
         // rows of 15 pixels and the views show another pose.
         const QPoint row5 = frame0 + QPoint(4, 5 * 15 + 4);
         Xdotool({"mousemove", "--sync", QString::number(row5.x()), QString::number(row5.y()), "click", "1"});
-        QTest::qWait(800);
-        const QImage after = Screen();
-        const int moved = FindOlive(after, leftColumn).y() - frame0.y();
-        QVERIFY2(moved > 4 * 15 && moved < 6 * 15, qPrintable(QString::number(moved)));
-        const QRect views(330, 30, before.width() - 330, before.height() - 80);
-        QVERIFY2(before.copy(views) != after.copy(views), "the views follow the frame");
+        QImage after;
+        QTRY_VERIFY_WITH_TIMEOUT((after = Screen(), FindOlive(after, leftColumn).y() > frame0.y() + 4 * 15), 10000);
+        QVERIFY(FindOlive(after, leftColumn).y() < frame0.y() + 6 * 15);
+        const QRect views(370, 30, 800, 800);
+        QTRY_VERIFY2_WITH_TIMEOUT((after = Screen(), before.copy(views) != after.copy(views)), "the views follow the frame",
+                                  10000);
 
         // Ctrl+Q asks the exit question; Yes ends the process at once, settings saved.
         Xdotool({"key", "--clearmodifiers", "ctrl+q"});
-        QTest::qWait(800);
+        QVERIFY(!Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"})
+                     .isEmpty());
         Xdotool({"key", "alt+y"});
         QVERIFY(app.waitForFinished(10000));
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
