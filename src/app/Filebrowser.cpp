@@ -135,6 +135,9 @@ void TF_FileBrowser::PlacePanes()
         UpperHeight_ = std::max(HeaderHeight, h - HeaderHeight);
     P_P3dFiles->setGeometry(0, 0, w, UpperHeight_);
     P_RTMFiles->setGeometry(0, UpperHeight_, w, std::max(0, h - UpperHeight_));
+    // A pane no taller than its header shows the header alone, not a sliver of its list.
+    P3dFileListBox->setVisible(UpperHeight_ > HeaderHeight);
+    RTMFileListBox->setVisible(h - UpperHeight_ > HeaderHeight);
 }
 
 bool TF_FileBrowser::eventFilter(QObject* o, QEvent* e)
