@@ -334,6 +334,28 @@ struct TRefreshModel {
     int Vertices = 0;
 };
 
+// The refresh model of polygons polygons in components components, with its linking file
+// and a four-frame posed animation, written into the context's folder unless it is there.
+std::shared_ptr<TRefreshModel> RefreshModel(TContext& cx, int polygons, int components)
+{
+    auto m = std::make_shared<TRefreshModel>();
+    m->Name = QStringLiteral("%1k").arg(polygons / 1000);
+    m->Polygons = m->Vertices = polygons;
+    m->Components = components;
+    m->Model = cx.Path(QStringLiteral("models/refresh%1.p3d").arg(m->Name));
+    m->Anim = cx.Path(QStringLiteral("anims/refresh%1.rtm").arg(m->Name));
+    if (QFileInfo::exists(m->Model))
+        return m;
+    if (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, polygons, components)) ||
+        !WriteInput(QDir(cx.Form->Paths.LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
+                    BenchInputs::Linking(components)) ||
+        !WriteInput(m->Anim, BenchInputs::PosedAnimation(components, 4))) {
+        std::fprintf(stderr, "cannot write the %s inputs in %s\n", qPrintable(m->Name), qPrintable(cx.Dir.path()));
+        return nullptr;
+    }
+    return m;
+}
+
 // Loads the model and its animation unless they are what the window shows already, and
 // moves to frame 1, so every component is turned and the total move applies.
 QString EnsureLoaded(TContext& cx, const TRefreshModel& m)
@@ -371,20 +393,9 @@ std::vector<TCase> RefreshCases(TContext& cx)
     const std::pair<int, int> shapes[] = {{20000, 50}, {100000, 100}};
     std::vector<TCase> cases;
     for (const auto& [polygons, components] : shapes) {
-        auto m = std::make_shared<TRefreshModel>();
-        m->Name = QStringLiteral("%1k").arg(polygons / 1000);
-        m->Polygons = polygons;
-        m->Components = components;
-        m->Vertices = polygons;
-        m->Model = cx.Path(QStringLiteral("models/refresh%1.p3d").arg(m->Name));
-        m->Anim = cx.Path(QStringLiteral("anims/refresh%1.rtm").arg(m->Name));
-        if (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, polygons, components)) ||
-            !WriteInput(QDir(f.Paths.LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
-                        BenchInputs::Linking(components)) ||
-            !WriteInput(m->Anim, BenchInputs::PosedAnimation(components, 4))) {
-            std::fprintf(stderr, "cannot write the refresh inputs in %s\n", qPrintable(cx.Dir.path()));
+        auto m = RefreshModel(cx, polygons, components);
+        if (!m)
             return {};
-        }
         // Triangles and quads alternate: 2 and 3 segments; the axes add 2 per view.
         const int segments = (polygons / 2) * 2 + (polygons - polygons / 2) * 3 + 2;
         const double budget = polygons <= 20000 ? FrameMs : EditTickMs;
@@ -534,21 +545,9 @@ std::vector<TCase> Paint3dCases(TContext& cx)
                     reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
     std::vector<TCase> cases;
     for (const auto& [polygons, components] : {std::pair{20000, 50}, std::pair{100000, 100}}) {
-        auto m = std::make_shared<TRefreshModel>();
-        m->Name = QStringLiteral("%1k").arg(polygons / 1000);
-        m->Polygons = polygons;
-        m->Components = components;
-        m->Vertices = polygons;
-        m->Model = cx.Path(QStringLiteral("models/refresh%1.p3d").arg(m->Name));
-        m->Anim = cx.Path(QStringLiteral("anims/refresh%1.rtm").arg(m->Name));
-        if (!QFileInfo::exists(m->Model) &&
-            (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, polygons, components)) ||
-             !WriteInput(QDir(f.Paths.LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
-                         BenchInputs::Linking(components)) ||
-             !WriteInput(m->Anim, BenchInputs::PosedAnimation(components, 4)))) {
-            std::fprintf(stderr, "cannot write the 3D inputs in %s\n", qPrintable(cx.Dir.path()));
+        auto m = RefreshModel(cx, polygons, components);
+        if (!m)
             return {};
-        }
         TCase c;
         c.Name = QStringLiteral("paint3d %1").arg(m->Name);
         c.FloorName = QStringLiteral("1 array");
@@ -628,20 +627,9 @@ std::vector<TCase> FrameCases(TContext& cx)
     TMainForm& f = *cx.Form;
     std::vector<TCase> cases;
 
-    auto m = std::make_shared<TRefreshModel>();
-    m->Name = QStringLiteral("100k");
-    m->Polygons = m->Vertices = 100000;
-    m->Components = 100;
-    m->Model = cx.Path(QStringLiteral("models/refresh100k.p3d"));
-    m->Anim = cx.Path(QStringLiteral("anims/refresh100k.rtm"));
-    if (!QFileInfo::exists(m->Model) &&
-        (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, m->Polygons, m->Components)) ||
-         !WriteInput(QDir(f.Paths.LinkDataDir).filePath(QStringLiteral("refresh100k.lpv")),
-                     BenchInputs::Linking(m->Components)) ||
-         !WriteInput(m->Anim, BenchInputs::PosedAnimation(m->Components, 4)))) {
-        std::fprintf(stderr, "cannot write the frame inputs in %s\n", qPrintable(cx.Dir.path()));
+    auto m = RefreshModel(cx, 100000, 100);
+    if (!m)
         return {};
-    }
     auto gl = std::make_shared<TPaint3dState>();
     if (!gl->Gl.Create(Paint3dWidth, Paint3dHeight, &gl->Error))
         std::printf("play step: no OpenGL here, timed without the 3D paint (%s)\n", qPrintable(gl->Error));
