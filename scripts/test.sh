@@ -8,10 +8,10 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 scripts/build.sh
 scripts/check-deps.sh build
-scripts/fuzz.sh "${FUZZ_SECONDS:-45}"
+scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
 ctest --test-dir build --output-on-failure
 # The unit and window tests again in a Debug build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, warnings as errors.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTORVANE_SANITIZE=ON -DTORVANE_WERROR=ON >/dev/null
-cmake --build build-asan -j"$(nproc)"
+cmake --build build-asan -j"$(nproc)" --target test_platform test_pose test_anim test_model test_widgets test_app
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan -L unit --output-on-failure
