@@ -12,9 +12,7 @@ class TestAnimDocument : public QObject {
 private slots:
     void validateFrameTimes_data()
     {
-        QTest::addColumn<FloatList>("times");
-        QTest::addColumn<FloatList>("expectedTimes");
-        QTest::addColumn<BoolList>("expectedValid");
+        QTest::addColumn<FloatList>("times"); QTest::addColumn<FloatList>("expectedTimes"); QTest::addColumn<BoolList>("expectedValid");
         const float nan = std::numeric_limits<float>::quiet_NaN();
         QTest::newRow("out of order: marked, not moved") << FloatList{0, 0.5f, 0.4f, 0.7f} << FloatList{0, 0.5f, 0.4f, 1} << BoolList{true, true, false, true};
         QTest::newRow("single frame goes to 0") << FloatList{0.3f} << FloatList{0} << BoolList{true};
@@ -26,9 +24,7 @@ private slots:
     }
     void validateFrameTimes()
     {
-        QFETCH(FloatList, times);
-        QFETCH(FloatList, expectedTimes);
-        QFETCH(BoolList, expectedValid);
+        QFETCH(FloatList, times); QFETCH(FloatList, expectedTimes); QFETCH(BoolList, expectedValid);
         std::vector<TAnimFrame> frames;
         for (float t : times)  // flags start opposite to most results, so stale ones show
             frames.push_back({!(t > 0), t, {{7, IdentityMatrix12f}}});

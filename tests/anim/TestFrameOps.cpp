@@ -10,8 +10,7 @@ class TestFrameOps : public QObject {
 private slots:
     void insertFrameAfter_data()
     {
-        QTest::addColumn<FloatList>("times");
-        QTest::addColumn<int>("cur");
+        QTest::addColumn<FloatList>("times"); QTest::addColumn<int>("cur");
         QTest::addColumn<FloatList>("expected");  // the new frame at cur + 1; unchanged: refused
         QTest::newRow("midpoint to the successor") << FloatList{0, 0.5f, 1} << 0 << FloatList{0, 0.25f, 0.5f, 1};
         QTest::newRow("after the last of two") << FloatList{0, 1} << 1 << FloatList{0, 0.5f, 1};
@@ -22,9 +21,7 @@ private slots:
     }
     void insertFrameAfter()
     {
-        QFETCH(FloatList, times);
-        QFETCH(int, cur);
-        QFETCH(FloatList, expected);
+        QFETCH(FloatList, times); QFETCH(int, cur); QFETCH(FloatList, expected);
         std::vector<TAnimFrame> frames = FramesAt(times);
         for (TAnimFrame& f : frames)  // a second entry, so the copy has more than one to take
             f.Entries.push_back({3, {2, 0, 0, 0, 2, 0, 0, 0, 2, f.Time, 0, 0}});
@@ -42,8 +39,7 @@ private slots:
 
     void parseFrameTime_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("point");
+        QTest::addColumn<QString>("text"); QTest::addColumn<QString>("point");
         QTest::addColumn<float>("value");  // NaN: refused
         const float no = std::numeric_limits<float>::quiet_NaN();
         const QList<std::tuple<const char*, const char*, float>> rows{
@@ -56,9 +52,7 @@ private slots:
     }
     void parseFrameTime()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, point);
-        QFETCH(float, value);
+        QFETCH(QString, text); QFETCH(QString, point); QFETCH(float, value);
         float v = 42;
         QCOMPARE(ParseFrameTime(text, v, point), !std::isnan(value));
         QCOMPARE(v, std::isnan(value) ? 42.f : value);  // a refused text leaves the value alone
@@ -73,8 +67,7 @@ private slots:
 
     void retimeFrame_data()
     {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<bool>("committed");
+        QTest::addColumn<int>("index"); QTest::addColumn<bool>("committed");
         QTest::addColumn<IntList>("ids");  // order afterwards: frames 0, 0.5, 0.6, 1, one at 0.8
         QTest::newRow("committed: sorted") << 1 << true << IntList{0, 2, 1, 3};
         QTest::newRow("editor open: order kept") << 1 << false << IntList{0, 1, 2, 3};
@@ -84,9 +77,7 @@ private slots:
     }
     void retimeFrame()
     {
-        QFETCH(int, index);
-        QFETCH(bool, committed);
-        QFETCH(IntList, ids);
+        QFETCH(int, index); QFETCH(bool, committed); QFETCH(IntList, ids);
         std::vector<TAnimFrame> frames = FramesAt({0, 0.5f, 0.6f, 1});
         QCOMPARE(RetimeFrame(frames, index, 0.8f, committed), index < 3);
         QCOMPARE(IdsOf(frames), ids);

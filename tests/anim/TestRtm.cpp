@@ -39,8 +39,7 @@ class TestRtm : public QObject {
 private slots:
     void reads_data()
     {
-        QTest::addColumn<TFile>("file");
-        QTest::addColumn<QString>("error");
+        QTest::addColumn<TFile>("file"); QTest::addColumn<QString>("error");
         QTest::addColumn<QByteArray>("written");   // when accepted: the file a save of it writes
         QTest::addColumn<QList<int>>("indices");  // NameIndex of frame 1's entries, when given
         auto accept = [](const char* row, const TFile& f, const QByteArray& written, const QList<int>& indices = {}) {
@@ -92,10 +91,7 @@ private slots:
     }
     void reads()
     {
-        QFETCH(TFile, file);
-        QFETCH(QString, error);
-        QFETCH(QByteArray, written);
-        QFETCH(QList<int>, indices);
+        QFETCH(TFile, file); QFETCH(QString, error); QFETCH(QByteArray, written); QFETCH(QList<int>, indices);
         const QByteArray bytes = Build(file);
         TAnimDocument d;
         QCOMPARE(ReadRtm(bytes, d), error);
@@ -124,8 +120,7 @@ private slots:
 
     void writerChecksTheDocument_data()
     {
-        QTest::addColumn<int>("stepCount");
-        QTest::addColumn<int>("entriesInFrame1");
+        QTest::addColumn<int>("stepCount"); QTest::addColumn<int>("entriesInFrame1");
         QTest::addColumn<int>("nameIndex");  // of frame 1's last entry
         QTest::addColumn<QString>("error");
         QTest::newRow("fewer steps than frames") << 2 << 2 << 1 << QString();
@@ -139,10 +134,7 @@ private slots:
     }
     void writerChecksTheDocument()
     {
-        QFETCH(int, stepCount);
-        QFETCH(int, entriesInFrame1);
-        QFETCH(int, nameIndex);
-        QFETCH(QString, error);
+        QFETCH(int, stepCount); QFETCH(int, entriesInFrame1); QFETCH(int, nameIndex); QFETCH(QString, error);
         TFile file = TFile::Regular({"A", "B"}, 3);
         TAnimDocument d = Load(Build(file));
         std::vector<TAnimEntry>& entries = d.AnimFrames[1].Entries;
