@@ -32,68 +32,56 @@ std::unique_ptr<TP3dModell> Environment(const QList<TTriangle>& proxies)
 class EnvironmentTest : public QObject {
     Q_OBJECT
 private slots:
-    void placement_data();
-    void placement();
-    void modelListKeepsOne();
+    void placement_data()
+    {
+        QTest::addColumn<QList<TTriangle>>("proxies"); QTest::addColumn<int>("chosen"); QTest::addColumn<bool>("found");
+        QTest::addColumn<QVector3D>("floorCorner");  // display point of (10, 0, 10) afterwards
+        const TTriangle atFirst{{1, 2, 3}, {1, 3, 3}, {2, 2, 3}};     // right angle at its corner 0
+        const TTriangle atSecond{{5, 1, 0}, {5, 0, 0}, {6, 0, 0}};    // at corner 1
+        const TTriangle slanted{{0, 0, 0}, {1, 0, 0}, {0.5f, 0.8f, 0}};
+        QTest::newRow("right angle at (1, 2, 3)") << QList<TTriangle>{atFirst} << 0 << true << QVector3D(9, -2, 7);
+        QTest::newRow("second proxy chosen") << QList<TTriangle>{atFirst, atSecond} << 1 << true << QVector3D(5, 0, 10);
+        QTest::newRow("no right angle: unshifted") << QList<TTriangle>{slanted} << 0 << false << QVector3D(10, 0, 10);
+        QTest::newRow("no polygon: nothing hidden") << QList<TTriangle>{} << -1 << false << QVector3D(10, 0, 10);
+    }
+
+    void placement()
+    {
+        QFETCH(QList<TTriangle>, proxies); QFETCH(int, chosen); QFETCH(bool, found); QFETCH(QVector3D, floorCorner);
+        std::unique_ptr<TP3dModell> env = Environment(proxies);
+        const std::vector<TSelection*> list = EnvironmentProxies(*env);
+        QCOMPARE(int(list.size()), int(proxies.size()));  // "plain" is no proxy
+        TSelection empty;  // a proxy selection that holds no polygon
+        empty.PolygonMembership.assign(env->Polygons.size(), 0);
+        const TEnvironmentPlacement p = PlaceEnvironment(*env, chosen < 0 ? empty : *list[size_t(chosen)]);
+        QCOMPARE(p.Found, found);
+        const TDisplayPoint& d = env->DisplayPoints[0];
+        QCOMPARE(QVector3D(d.X, d.Y, d.Z), floorCorner);
+        // The chosen triangle is hidden and its corners marked, found or not; the others are not.
+        for (int i = 0; i < int(proxies.size()); ++i)
+            QCOMPARE(env->Polygons[size_t(1 + i)].Hidden, i == chosen);
+        QCOMPARE(p.PolygonIndex, chosen < 0 ? -1 : 1 + chosen);
+        for (size_t i = 0; i < env->Vertices.size(); ++i)
+            QCOMPARE(env->Vertices[i].IsProxyCorner, chosen >= 0 && i >= size_t(4 + 3 * chosen) && i < size_t(7 + 3 * chosen));
+    }
+
+    void modelListKeepsOne()
+    {
+        // A proxy triangle naming a point the file lacks gives no offset and hides nothing.
+        std::unique_ptr<TP3dModell> env = Environment({{{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}});
+        env->Polygons[1].Corners[2].PointIndex = 99;
+        QVERIFY(!PlaceEnvironment(*env, *EnvironmentProxies(*env)[0]).Found);
+        QVERIFY(!env->Polygons[1].Hidden);
+
+        TModelList models;
+        models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
+        TP3dModell* first = models.emplace_back(std::move(env)).get();
+        models.push_back(std::make_unique<TP3dModell>(QString()));
+        QCOMPARE(FindEnvironment(models), first);
+        QVERIFY(RemoveEnvironment(models) && RemoveEnvironment(models) && !RemoveEnvironment(models));  // one at a time
+        QCOMPARE(models.size(), size_t(1));
+    }
 };
-
-void EnvironmentTest::placement_data()
-{
-    QTest::addColumn<QList<TTriangle>>("proxies");
-    QTest::addColumn<int>("chosen");
-    QTest::addColumn<bool>("found");
-    QTest::addColumn<QVector3D>("floorCorner");  // display point of (10, 0, 10) afterwards
-    const TTriangle atFirst{{1, 2, 3}, {1, 3, 3}, {2, 2, 3}};     // right angle at its corner 0
-    const TTriangle atSecond{{5, 1, 0}, {5, 0, 0}, {6, 0, 0}};    // at corner 1
-    const TTriangle slanted{{0, 0, 0}, {1, 0, 0}, {0.5f, 0.8f, 0}};
-    const TTriangle nearlyRight{{2, 0, 0}, {2, 1, 0}, {3, 0.005f, 0}};  // |dot| below 0.01 counts
-    QTest::newRow("right angle at (1, 2, 3)") << QList<TTriangle>{atFirst} << 0 << true << QVector3D(9, -2, 7);
-    QTest::newRow("right angle at the middle corner") << QList<TTriangle>{atSecond} << 0 << true << QVector3D(5, 0, 10);
-    QTest::newRow("second proxy chosen") << QList<TTriangle>{atFirst, atSecond} << 1 << true << QVector3D(5, 0, 10);
-    QTest::newRow("within the tolerance") << QList<TTriangle>{nearlyRight} << 0 << true << QVector3D(8, 0, 10);
-    QTest::newRow("no right angle: unshifted") << QList<TTriangle>{slanted} << 0 << false << QVector3D(10, 0, 10);
-    QTest::newRow("no polygon: nothing hidden") << QList<TTriangle>{} << -1 << false << QVector3D(10, 0, 10);
-}
-
-void EnvironmentTest::placement()
-{
-    QFETCH(QList<TTriangle>, proxies);
-    QFETCH(int, chosen);
-    QFETCH(bool, found);
-    QFETCH(QVector3D, floorCorner);
-    std::unique_ptr<TP3dModell> env = Environment(proxies);
-    const std::vector<TSelection*> list = EnvironmentProxies(*env);
-    QCOMPARE(int(list.size()), int(proxies.size()));  // "plain" is no proxy
-    TSelection empty;  // a proxy selection that holds no polygon
-    empty.PolygonMembership.assign(env->Polygons.size(), 0);
-    const TEnvironmentPlacement p = PlaceEnvironment(*env, chosen < 0 ? empty : *list[size_t(chosen)]);
-    QCOMPARE(p.Found, found);
-    const TDisplayPoint& d = env->DisplayPoints[0];
-    QCOMPARE(QVector3D(d.X, d.Y, d.Z), floorCorner);
-    // The chosen triangle is hidden and its corners marked, found or not; the others are not.
-    for (int i = 0; i < int(proxies.size()); ++i)
-        QCOMPARE(env->Polygons[size_t(1 + i)].Hidden, i == chosen);
-    QCOMPARE(p.PolygonIndex, chosen < 0 ? -1 : 1 + chosen);
-    for (size_t i = 0; i < env->Vertices.size(); ++i)
-        QCOMPARE(env->Vertices[i].IsProxyCorner, chosen >= 0 && i >= size_t(4 + 3 * chosen) && i < size_t(7 + 3 * chosen));
-}
-
-void EnvironmentTest::modelListKeepsOne()
-{
-    // A proxy triangle naming a point the file lacks gives no offset and hides nothing.
-    std::unique_ptr<TP3dModell> env = Environment({{{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}});
-    env->Polygons[1].Corners[2].PointIndex = 99;
-    QVERIFY(!PlaceEnvironment(*env, *EnvironmentProxies(*env)[0]).Found);
-    QVERIFY(!env->Polygons[1].Hidden);
-
-    TModelList models;
-    models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
-    TP3dModell* first = models.emplace_back(std::move(env)).get();
-    models.push_back(std::make_unique<TP3dModell>(QString()));
-    QCOMPARE(FindEnvironment(models), first);
-    QVERIFY(RemoveEnvironment(models) && RemoveEnvironment(models) && !RemoveEnvironment(models));  // one at a time
-    QCOMPARE(models.size(), size_t(1));
-}
 
 TORVANE_TEST(EnvironmentTest)
 #include "EnvironmentTest.moc"

@@ -77,14 +77,8 @@ public:
         for (QTreeWidgetItem* node : Tree.Nodes()) {
             const TSelection* s = TComponentTree::SelectionOf(node);
             const auto it = std::find_if(Components.begin(), Components.end(), [s](const auto& c) { return c.get() == s; });
-            out << QString("%1#%2 %3/%4 %5 %6,%7,%8")
-                       .arg(QString(TComponentTree::Level(node), '.'))
-                       .arg(it - Components.begin())
-                       .arg(s->Name, node->text(0))
-                       .arg(node->isExpanded() ? "+" : "-")
-                       .arg(s->Pivot[0])
-                       .arg(s->Pivot[1])
-                       .arg(s->Pivot[2]);
+            out << QString("%1#%2 %3/%4 %5 %6,%7,%8").arg(QString(TComponentTree::Level(node), '.')).arg(it - Components.begin())
+                       .arg(s->Name, node->text(0), QString(node->isExpanded() ? "+" : "-")).arg(s->Pivot[0]).arg(s->Pivot[1]).arg(s->Pivot[2]);
         }
         return out;
     }
