@@ -51,7 +51,6 @@ private slots:
     void segments_data()
     {
         QTest::addColumn<FloatList>("times"); QTest::addColumn<double>("playTime"); QTest::addColumn<DoubleList>("runs");
-        QTest::newRow("0, 0.5, 1 in 2 s") << FloatList{0, 0.5f, 1} << 2.0 << DoubleList{0, 1000, 1, 1, 1000, 1, 0, 1000, 1, 1, 1000, 1};
         QTest::newRow("0, 0.9, 1 in 10 s") << FloatList{0, 0.9f, 1} << 10.0 << DoubleList{0, 9000, 1, 1, 1000, 1, 0, 9000, 1, 1, 1000, 1};
         // Nothing is drawn towards 0.4; the next segment starts when the one before ended
         // (0.5) but blends over 0.7 - 0.4, so it stops short of its end.
