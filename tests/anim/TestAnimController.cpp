@@ -175,6 +175,7 @@ private slots:
         QVERIFY(fx.Anim.RetimeFrame(1, 0.8f, true));  // committed: sorted, the index stays
         QCOMPARE(TimesOf(fx.Doc.AnimFrames), (FloatList{0, 0.5f, 0.8f, 1}));
         QCOMPARE(fx.Doc.ActAnimStep, 1);
+        QVERIFY(!fx.Anim.RetimeFrame(3, 0.9f, true));  // the last frame keeps 1
         TAnimController empty;
         QCOMPARE(empty.InsertFrameAfter(), QStringLiteral("No Anim found!"));
     }

@@ -137,6 +137,7 @@ private slots:
         QCOMPARE(QPointF(down[0][0].toDouble(), down[0][1].toDouble()), QPointF(2, 7));
         QCOMPARE(down[0][4].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ShiftModifier));
         QCOMPARE(QPointF(move[0][0].toDouble(), move[0][1].toDouble()), QPointF(-4.5, 0.5));
+        QCOMPARE(move[0][3].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ControlModifier));
         QCOMPARE(QPointF(up[0][0].toDouble(), up[0][1].toDouble()), QPointF(10, 10));
         QCOMPARE(up[0][2].value<Qt::MouseButton>(), Qt::RightButton);
         QCOMPARE(c->MousePosition(), QPointF(10, 10));
