@@ -5,13 +5,14 @@
 #include <QTest>
 #include <limits>
 
+using BoolList = QList<bool>;
+
 class TestFrameOps : public QObject {
     Q_OBJECT
 private slots:
     void insertFrameAfter_data()
     {
-        QTest::addColumn<FloatList>("times");
-        QTest::addColumn<int>("cur");
+        QTest::addColumn<FloatList>("times"); QTest::addColumn<int>("cur");
         QTest::addColumn<FloatList>("expected");  // the new frame at cur + 1; unchanged: refused
         QTest::newRow("midpoint to the successor") << FloatList{0, 0.5f, 1} << 0 << FloatList{0, 0.25f, 0.5f, 1};
         QTest::newRow("after the last of two") << FloatList{0, 1} << 1 << FloatList{0, 0.5f, 1};
@@ -22,9 +23,7 @@ private slots:
     }
     void insertFrameAfter()
     {
-        QFETCH(FloatList, times);
-        QFETCH(int, cur);
-        QFETCH(FloatList, expected);
+        QFETCH(FloatList, times); QFETCH(int, cur); QFETCH(FloatList, expected);
         std::vector<TAnimFrame> frames = FramesAt(times);
         for (TAnimFrame& f : frames)  // a second entry, so the copy has more than one to take
             f.Entries.push_back({3, {2, 0, 0, 0, 2, 0, 0, 0, 2, f.Time, 0, 0}});
@@ -42,8 +41,7 @@ private slots:
 
     void parseFrameTime_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("point");
+        QTest::addColumn<QString>("text"); QTest::addColumn<QString>("point");
         QTest::addColumn<float>("value");  // NaN: refused
         const float no = std::numeric_limits<float>::quiet_NaN();
         const QList<std::tuple<const char*, const char*, float>> rows{
@@ -56,9 +54,7 @@ private slots:
     }
     void parseFrameTime()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, point);
-        QFETCH(float, value);
+        QFETCH(QString, text); QFETCH(QString, point); QFETCH(float, value);
         float v = 42;
         QCOMPARE(ParseFrameTime(text, v, point), !std::isnan(value));
         QCOMPARE(v, std::isnan(value) ? 42.f : value);  // a refused text leaves the value alone
@@ -73,8 +69,7 @@ private slots:
 
     void retimeFrame_data()
     {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<bool>("committed");
+        QTest::addColumn<int>("index"); QTest::addColumn<bool>("committed");
         QTest::addColumn<IntList>("ids");  // order afterwards: frames 0, 0.5, 0.6, 1, one at 0.8
         QTest::newRow("committed: sorted") << 1 << true << IntList{0, 2, 1, 3};
         QTest::newRow("editor open: order kept") << 1 << false << IntList{0, 1, 2, 3};
@@ -84,9 +79,7 @@ private slots:
     }
     void retimeFrame()
     {
-        QFETCH(int, index);
-        QFETCH(bool, committed);
-        QFETCH(IntList, ids);
+        QFETCH(int, index); QFETCH(bool, committed); QFETCH(IntList, ids);
         std::vector<TAnimFrame> frames = FramesAt({0, 0.5f, 0.6f, 1});
         QCOMPARE(RetimeFrame(frames, index, 0.8f, committed), index < 3);
         QCOMPARE(IdsOf(frames), ids);
@@ -107,6 +100,47 @@ private slots:
             const float a = frames[size_t(i - 1)].Time, b = frames[size_t(i)].Time;
             QVERIFY2(a < b || (a == b && ids[i - 1] < ids[i]), qPrintable(QString::number(i)));
         }
+    }
+
+    void validateFrameTimes_data()
+    {
+        QTest::addColumn<FloatList>("times"); QTest::addColumn<FloatList>("expectedTimes"); QTest::addColumn<BoolList>("expectedValid");
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("out of order: marked, not moved") << FloatList{0, 0.5f, 0.4f, 0.7f} << FloatList{0, 0.5f, 0.4f, 1} << BoolList{true, true, false, true};
+        QTest::newRow("single frame goes to 0") << FloatList{0.3f} << FloatList{0} << BoolList{true};
+        QTest::newRow("equal times are invalid") << FloatList{0, 0.5f, 0.5f, 1} << FloatList{0, 0.5f, 0.5f, 1} << BoolList{true, true, false, true};
+        QTest::newRow("the pinned last frame is valid even behind a later time") << FloatList{0, 1.5f, 0.8f} << FloatList{0, 1.5f, 1} << BoolList{true, true, true};
+        QTest::newRow("the pinned first time decides the second") << FloatList{-5, -1, 0.5f} << FloatList{0, -1, 1} << BoolList{true, false, true};
+        // NaN compares false both ways: the NaN frame and its successor are invalid.
+        QTest::newRow("NaN in the middle") << FloatList{0, nan, 0.5f, 0.7f, 1} << FloatList{0, nan, 0.5f, 0.7f, 1} << BoolList{true, false, false, true, true};
+    }
+    void validateFrameTimes()
+    {
+        QFETCH(FloatList, times); QFETCH(FloatList, expectedTimes); QFETCH(BoolList, expectedValid);
+        std::vector<TAnimFrame> frames;
+        for (float t : times)  // flags start opposite to most results, so stale ones show
+            frames.push_back({!(t > 0), t, {{7, IdentityMatrix12f}}});
+        ValidateFrameTimes(frames);
+        for (size_t i = 0; i < frames.size(); ++i) {
+            QVERIFY(std::isnan(frames[i].Time) ? std::isnan(expectedTimes[qsizetype(i)]) : frames[i].Time == expectedTimes[qsizetype(i)]);
+            QCOMPARE(frames[i].TimeValid, expectedValid[qsizetype(i)]);
+            QCOMPARE(frames[i].Entries.size(), size_t(1));  // entries untouched
+        }
+    }
+
+    void selectionsLookUp()
+    {
+        // Letter case, Latin-1 and duplicates are met through the animation reader's tests.
+        TAnimSelections s;
+        for (const char* n : {"Arm ", "", "b"})
+            s.Add(n);
+        QCOMPARE(s.IndexOf("Arm"), -1);  // a trailing space matters
+        QCOMPARE(s.IndexOf(""), 1);
+        s.Clear();  // then slots start at 0 again and the look-up follows the new names only
+        QCOMPARE(s.IndexOf(""), -1);
+        QCOMPARE(s.Add("B"), 0);
+        QCOMPARE(s.Add("x"), 1);
+        QCOMPARE(s.IndexOf("b"), 0);
     }
 };
 

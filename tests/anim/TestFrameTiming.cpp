@@ -43,11 +43,8 @@ private slots:
         QTest::addColumn<QString>("op");
         for (const char* c : {"first", "last", "target", "selFirst", "selLast"})
             QTest::addColumn<int>(c);
-        QTest::addColumn<FloatList>("times");
-        QTest::addColumn<TTimingStatus>("status");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<FloatList>("expected");
-        QTest::addColumn<IntList>("ids");
+        QTest::addColumn<FloatList>("times"); QTest::addColumn<TTimingStatus>("status");
+        QTest::addColumn<QString>("message"); QTest::addColumn<FloatList>("expected"); QTest::addColumn<IntList>("ids");
         Row("three frames: the middle to the mean", "linearize", {0, 0.1f, 1}, 0, 2, 0, Done, {}, {0, 0.5f, 1}, IntList{0, 1, 2}, 0, 2);
         Row("inner range, outer frames kept", "linearize", {0, 0.1f, 0.15f, 0.2f, 0.7f, 1}, 1, 4, 0, Done, {}, {0, 0.1f, 0.3f, 0.5f, 0.7f, 1}, IntList{0, 1, 2, 3, 4, 5}, 1, 4);
         Unchanged("two frames: not offered", "linearize", Five, 1, 2, 0, NotApplicable);
@@ -94,10 +91,7 @@ private slots:
     }
     void rangeOperations()
     {
-        QFETCH(QString, op);
-        QFETCH(int, first);
-        QFETCH(int, last);
-        QFETCH(int, target);
+        QFETCH(QString, op); QFETCH(int, first); QFETCH(int, last); QFETCH(int, target);
         std::vector<TAnimFrame> frames = FramesAt(Fetched<FloatList>("times"));
         const TTimingResult r = op == "linearize" ? LinearizeFrames(frames, first, last)
             : op == "mirror"                      ? MirrorFrames(frames, first, last)
@@ -115,10 +109,7 @@ private slots:
     // A Ctrl-drag of the tagged frames of 0, 0.25, 0.5, 0.75, 1 by dy, then written back.
     void drag_data()
     {
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last");
-        QTest::addColumn<double>("dy");
-        QTest::addColumn<FloatList>("expected");
+        QTest::addColumn<int>("first"); QTest::addColumn<int>("last"); QTest::addColumn<double>("dy"); QTest::addColumn<FloatList>("expected");
         QTest::newRow("below its predecessor") << 2 << 2 << -0.4 << FloatList{0, 0.25f, 0.2502f, 0.75f, 1};
         QTest::newRow("above its successor: pushed along") << 2 << 2 << 0.3 << FloatList{0, 0.25f, 0.8f, 0.8002f, 1};
         QTest::newRow("all up: capped at 1") << 0 << 4 << 0.3 << FloatList{0, 0.55f, 0.8f, 1, 1};
@@ -127,9 +118,7 @@ private slots:
     }
     void drag()
     {
-        QFETCH(int, first);
-        QFETCH(int, last);
-        QFETCH(double, dy);
+        QFETCH(int, first); QFETCH(int, last); QFETCH(double, dy);
         std::vector<TAnimFrame> frames = FramesAt(Five);
         std::vector<TTimerItem> items = BuildFrameTimerItems(frames);
         TagFrameRange(items, first, last);

@@ -50,10 +50,7 @@ private slots:
     // Runs of draws on one current frame over two passes: frame, milliseconds, last fraction.
     void segments_data()
     {
-        QTest::addColumn<FloatList>("times");
-        QTest::addColumn<double>("playTime");
-        QTest::addColumn<DoubleList>("runs");
-        QTest::newRow("0, 0.5, 1 in 2 s") << FloatList{0, 0.5f, 1} << 2.0 << DoubleList{0, 1000, 1, 1, 1000, 1, 0, 1000, 1, 1, 1000, 1};
+        QTest::addColumn<FloatList>("times"); QTest::addColumn<double>("playTime"); QTest::addColumn<DoubleList>("runs");
         QTest::newRow("0, 0.9, 1 in 10 s") << FloatList{0, 0.9f, 1} << 10.0 << DoubleList{0, 9000, 1, 1, 1000, 1, 0, 9000, 1, 1, 1000, 1};
         // Nothing is drawn towards 0.4; the next segment starts when the one before ended
         // (0.5) but blends over 0.7 - 0.4, so it stops short of its end.
@@ -63,9 +60,7 @@ private slots:
     }
     void segments()
     {
-        QFETCH(FloatList, times);
-        QFETCH(double, playTime);
-        QFETCH(DoubleList, runs);
+        QFETCH(FloatList, times); QFETCH(double, playTime); QFETCH(DoubleList, runs);
         TRig rig({times.begin(), times.end()});
         rig.Act = int(times.size()) - 1;
         QVERIFY(rig.Machine.Start(playTime));
@@ -93,9 +88,7 @@ private slots:
     void stop_data()
     {
         QTest::addColumn<double>("at");  // ms
-        QTest::addColumn<bool>("stop");
-        QTest::addColumn<bool>("empty");
-        QTest::addColumn<IntList>("applied");
+        QTest::addColumn<bool>("stop"); QTest::addColumn<bool>("empty"); QTest::addColumn<IntList>("applied");
         QTest::newRow("half-way between 2 and 3") << 2500.0 << true << false << IntList{3};
         QTest::newRow("just after frame 1 was reached") << 1000.5 << true << false << IntList{2};
         QTest::newRow("before the first draw") << 0.0 << true << false << IntList{1};
@@ -104,10 +97,7 @@ private slots:
     }
     void stop()
     {
-        QFETCH(double, at);
-        QFETCH(bool, stop);
-        QFETCH(bool, empty);
-        QFETCH(IntList, applied);
+        QFETCH(double, at); QFETCH(bool, stop); QFETCH(bool, empty); QFETCH(IntList, applied);
         TRig none({});
         QVERIFY(!none.Machine.Start(1) && !none.Machine.Tick() && none.StepCalls == 0);  // refused: no frames
         TRig rig({0, 0.25f, 0.5f, 0.75f, 1});

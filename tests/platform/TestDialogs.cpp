@@ -9,8 +9,7 @@ private slots:
     // The file dialogs' filters: each pattern is shown once.
     void qtFilterFromPipes_data()
     {
-        QTest::addColumn<QString>("pipes");
-        QTest::addColumn<QString>("qt");
+        QTest::addColumn<QString>("pipes"); QTest::addColumn<QString>("qt");
         QTest::newRow("pattern in the description") << "Torvane 3d File(*.p3d)|*.p3d|All Files|*.*"
                                                     << "Torvane 3d File(*.p3d);;All Files (*.*)";
         QTest::newRow("spaced description with pattern") << "Translation File (*.tsl)|*.tsl"
@@ -19,8 +18,7 @@ private slots:
     }
     void qtFilterFromPipes()
     {
-        QFETCH(QString, pipes);
-        QFETCH(QString, qt);
+        QFETCH(QString, pipes); QFETCH(QString, qt);
         QCOMPARE(QtFilterFromPipes(pipes), qt);
     }
 };

@@ -18,10 +18,8 @@ class TestIni : public QObject {
 private slots:
     void reads_data()
     {
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("text");  // "<def>" when the default comes back
-        QTest::addColumn<int>("number");    // 77 when the default comes back
+        QTest::addColumn<QString>("section"); QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text"); QTest::addColumn<int>("number");  // "<def>" and 77 when the default comes back
         QTest::newRow("other letter case") << "dIR" << "rtm" << "/data/anims" << 77;
         QTest::newRow("spaces around = are trimmed") << "layout" << "mainleft" << "40" << 40;
         QTest::newRow("quotes removed, inner spaces kept") << "Dir" << "Quoted" << "  spaced  " << 77;
@@ -37,10 +35,7 @@ private slots:
     }
     void reads()
     {
-        QFETCH(QString, section);
-        QFETCH(QString, key);
-        QFETCH(QString, text);
-        QFETCH(int, number);
+        QFETCH(QString, section); QFETCH(QString, key); QFETCH(QString, text); QFETCH(int, number);
         TIniFile ini;
         ini.SetText("; settings\n[Layout]\nMainLeft = 40 \n\n[Dir]\n# a comment=with equals\nRTM=/data/anims\n"
                     "Quoted=\"  spaced  \"\nEq=a=b\n\n[ Startup ]\nLastRTM=\n[N]\n  Neg=-15\nZero=0\nPart=12abc\n"
@@ -55,9 +50,7 @@ private slots:
 
     void edits_data()
     {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<Edit>("edit");
-        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<QByteArray>("before"); QTest::addColumn<Edit>("edit"); QTest::addColumn<QByteArray>("after");
         const QByteArray two = "[A]\nx=1\ny=2\n\n[B]\nx=3\n";
         QTest::newRow("update in place") << two << EDIT(i.WriteString("A", "y", "20")) << QByteArray("[A]\nx=1\ny=20\n\n[B]\nx=3\n");
         QTest::newRow("new key before the blank") << two << EDIT(i.WriteString("a", "z", "9")) << QByteArray("[A]\nx=1\ny=2\nz=9\n\n[B]\nx=3\n");
@@ -81,9 +74,7 @@ private slots:
     }
     void edits()
     {
-        QFETCH(QByteArray, before);
-        QFETCH(Edit, edit);
-        QFETCH(QByteArray, after);
+        QFETCH(QByteArray, before); QFETCH(Edit, edit); QFETCH(QByteArray, after);
         const QString path = Dir_.filePath("settings.ini");
         QVERIFY(WriteFileAtomic(path, before));
         TIniFile ini(path);
@@ -96,8 +87,7 @@ private slots:
 
     void keepsFilesItCannotReadOrWrite_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("make");
+        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("make");
         QTest::addColumn<QString>("reason");  // part of the error
         QTest::newRow("folder is missing") << "missing/settings.ini" << "" << SystemErrorText(ENOENT);
         // Writing over a file that could not be read would keep only the keys written.
@@ -106,9 +96,7 @@ private slots:
     }
     void keepsFilesItCannotReadOrWrite()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, make);
-        QFETCH(QString, reason);
+        QFETCH(QString, name); QFETCH(QString, make); QFETCH(QString, reason);
         const QString path = Dir_.filePath(name);
         const QByteArray original = "[Other]\nKeep=1\n[S]\nk=old\n";
         std::unique_ptr<Hostile::TNoAccessOverride> noOverride;

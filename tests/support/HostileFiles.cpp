@@ -32,8 +32,7 @@ TNoAccessOverride::TNoAccessOverride()
         return;
     if (data[0].effective & OverrideCaps) {
         data[0].effective &= ~OverrideCaps;
-        Dropped_ = Caps(false, data);
-        if (!Dropped_)
+        if (!(Dropped_ = Caps(false, data)))
             return;
     }
     // Whether the bits now bind: a file without read permission cannot be opened.
@@ -41,12 +40,12 @@ TNoAccessOverride::TNoAccessOverride()
     const int fd = ::mkstemp(name);
     if (fd < 0)
         return;
-    ::close(fd);
-    ::chmod(name, 0);
+    ::fchmod(fd, 0);
     const int probe = ::open(name, O_RDONLY);
     Active_ = probe < 0;
     if (probe >= 0)
         ::close(probe);
+    ::close(fd);
     ::unlink(name);
 }
 

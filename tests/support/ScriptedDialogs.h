@@ -31,18 +31,10 @@ public:
     {
         Questions << text;
         QuestionCaptions << caption;
-        return Answers.isEmpty() ? false : Answers.dequeue();
+        return Next(Answers, false);
     }
-    QString OpenFile(const FileDialogOptions& o) override
-    {
-        FilePrompts << o;
-        return Files.isEmpty() ? QString() : Files.dequeue();
-    }
-    QString SaveFile(const FileDialogOptions& o) override
-    {
-        FilePrompts << o;
-        return Files.isEmpty() ? QString() : Files.dequeue();
-    }
+    QString OpenFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }
+    QString SaveFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }
     bool ChooseColor(unsigned& color) override
     {
         if (Colors.isEmpty())
@@ -50,17 +42,15 @@ public:
         color = Colors.dequeue();
         return true;
     }
-    QString InputQuery(const QString&, const QString&, const QString& defaultText) override
-    {
-        return Inputs.isEmpty() ? defaultText : Inputs.dequeue();
-    }
+    QString InputQuery(const QString&, const QString&, const QString& defaultText) override { return Next(Inputs, defaultText); }
     int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override
     {
         ItemPrompts << (QStringList{caption, prompt} + items);
         Preselected << preselected;
-        return Choices.isEmpty() ? -1 : Choices.dequeue();
+        return Next(Choices, -1);
     }
 
 private:
+    template <typename T> static T Next(QQueue<T>& q, T none) { return q.isEmpty() ? none : q.dequeue(); }
     Dialogs* Previous_ = nullptr;
 };

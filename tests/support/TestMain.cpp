@@ -5,20 +5,16 @@
 #include <cstring>
 
 namespace {
-struct Entry {
-    const char* Name;
-    TestMain::Factory Make;
-};
-std::vector<Entry>& registry()
+std::vector<std::pair<const char*, TestMain::Factory>>& registry()
 {
-    static std::vector<Entry> r;
+    static std::vector<std::pair<const char*, TestMain::Factory>> r;
     return r;
 }
 }  // namespace
 
 int TestMain::Register(const char* name, Factory f)
 {
-    registry().push_back({name, std::move(f)});
+    registry().emplace_back(name, std::move(f));
     return static_cast<int>(registry().size());
 }
 
@@ -29,18 +25,17 @@ int main(int argc, char** argv)
     const char* only = nullptr;
     std::vector<char*> args;
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "-class") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "-class") == 0 && i + 1 < argc)
             only = argv[++i];
-            continue;
-        }
-        args.push_back(argv[i]);
+        else
+            args.push_back(argv[i]);
     }
     int failed = 0;
-    for (const Entry& e : registry()) {
-        if (only && std::strcmp(only, e.Name) != 0)
-            continue;
-        std::unique_ptr<QObject> t = e.Make();
-        failed += QTest::qExec(t.get(), static_cast<int>(args.size()), args.data()) != 0 ? 1 : 0;
+    for (const auto& [name, make] : registry()) {
+        if (!only || std::strcmp(only, name) == 0) {
+            std::unique_ptr<QObject> t = make();
+            failed += QTest::qExec(t.get(), static_cast<int>(args.size()), args.data()) != 0 ? 1 : 0;
+        }
     }
     return failed;
 }

@@ -2,6 +2,7 @@
 #include "base/ChartItems.h"
 
 #include <QRandomGenerator>
+#include <QRectF>
 #include <QTest>
 #include <cmath>
 #include <limits>
@@ -62,97 +63,130 @@ QByteArray Dump(const TChartItems& items)
 class ChartItemsTest : public QObject {
     Q_OBJECT
 private slots:
-    void boxKeptAsItemsAreAdded_data();
-    void boxKeptAsItemsAreAdded();
-    void polylineEqualsMoveAndLines_data();
-    void polylineEqualsMoveAndLines();
+    void boxKeptAsItemsAreAdded_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf or ±0; 0: none
+        QTest::newRow("finite") << 1u << 0;
+        QTest::newRow("non-finite now and then") << 3u << 7;
+        QTest::newRow("mostly non-finite") << 4u << 2;
+    }
+    // After every operation the kept box is the one a scan over all items finds, to the bit:
+    // pen lifts and non-finite points never count, and a clear forgets everything.
+    void boxKeptAsItemsAreAdded()
+    {
+        QFETCH(quint32, seed); QFETCH(int, oddOneIn);
+        QRandomGenerator rng(seed);
+        const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0};
+        auto coord = [&]() -> double {
+            if (oddOneIn > 0 && rng.bounded(oddOneIn) == 0)
+                return odd[rng.bounded(5)];
+            return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
+        };
+        TChartItems items;
+        for (int step = 0; step < 3000; ++step) {
+            switch (rng.bounded(7)) {
+            case 0: items.MoveTo(coord(), coord()); break;
+            case 1: items.LineTo(coord(), coord()); break;
+            case 2: items.Mark(coord(), coord(), 24); break;
+            case 3: items.Text(coord(), coord(), "t", 6); break;
+            case 4: {
+                double xy[8];
+                const int n = 1 + int(rng.bounded(4));
+                for (int i = 0; i < 2 * n; ++i)
+                    xy[i] = coord();
+                items.Polyline(xy, n);
+                break;
+            }
+            case 5: items.SetColor(rng.generate()); break;
+            default:
+                if (rng.bounded(20) == 0)
+                    items.Clear();
+            }
+            QVERIFY2(KeptBox(items) == ScanBox(items), qPrintable(QString("step %1").arg(step)));
+        }
+    }
+
+    void polylineEqualsMoveAndLines_data()
+    {
+        QTest::addColumn<QList<double>>("xy"); QTest::addColumn<bool>("penDownBefore");
+        QTest::newRow("triangle") << QList<double>{0, 0, 1, 0, 0, 1} << false;
+        QTest::newRow("quad after a line") << QList<double>{-1, -2, 3, 4, 5, -6, 7, 8} << true;
+        QTest::newRow("single point") << QList<double>{2.5, -3.5} << true;
+        QTest::newRow("negative zero") << QList<double>{-0.0, 0.0, 0.0, -0.0, 1, 1} << false;
+        QTest::newRow("NaN first") << QList<double>{NaN, 0, 1, 0, 0, 1} << true;
+        QTest::newRow("NaN in the middle") << QList<double>{0, 0, 1, NaN, 0, 1, 2, 2} << false;
+        QTest::newRow("Inf last") << QList<double>{0, 0, 1, 0, 0, 1, Inf, 2} << true;
+        QTest::newRow("all non-finite") << QList<double>{NaN, NaN, -Inf, 0, 0, Inf} << true;
+        QTest::newRow("huge but finite") << QList<double>{1e308, -1e308, -1e308, 1e308, 0, 0} << false;
+    }
+    // The bulk path writes exactly the items, runs, count, box and pen state that MoveTo and
+    // LineTo calls would, whether or not it can take its fast way.
+    void polylineEqualsMoveAndLines()
+    {
+        QFETCH(QList<double>, xy); QFETCH(bool, penDownBefore);
+        TChartItems bulk, single;
+        for (TChartItems* it : {&bulk, &single}) {
+            it->SetColor(0x123456);
+            it->MoveTo(10, 20);
+            it->LineTo(penDownBefore ? 11 : NaN, 21);
+            it->SetColor(0x00FF00);
+        }
+        const int n = int(xy.size() / 2);
+        bulk.Polyline(xy.data(), n);
+        single.MoveTo(xy[0], xy[1]);
+        for (int i = 1; i < n; ++i)
+            single.LineTo(xy[2 * i], xy[2 * i + 1]);
+        // The pen is where the last finite point left it: a further line starts there or not.
+        bulk.LineTo(50, 50);
+        single.LineTo(50, 50);
+        QCOMPARE(Dump(bulk), Dump(single));
+    }
+
+    // What each in-place edit of a polyline through (0,0), (1,2), (2,1), with a mark on each
+    // point after the first, leaves of the counts and the box, which later fills and the
+    // auto range rely on.
+    void editsKeepCountsAndBox_data()
+    {
+        QTest::addColumn<QString>("edit"); QTest::addColumn<int>("items"); QTest::addColumn<int>("lines"); QTest::addColumn<int>("marks");
+        QTest::addColumn<QRectF>("box");  // min x, min y, width, height
+        QTest::newRow("remove a mark") << "remove1" << 4 << 2 << 1 << QRectF(0, 0, 2, 2);
+        QTest::newRow("remove mark and line") << "remove2" << 3 << 1 << 1 << QRectF(0, 0, 1, 2);
+        QTest::newRow("remove all") << "remove9" << 0 << 0 << 0 << QRectF();
+        QTest::newRow("shift a class") << "shift" << 5 << 2 << 2 << QRectF(0, 0, 2, 5);
+        QTest::newRow("then add") << "add" << 7 << 3 << 3 << QRectF(0, -1, 3, 3);
+    }
+    void editsKeepCountsAndBox()
+    {
+        QFETCH(QString, edit); QFETCH(int, items); QFETCH(int, lines); QFETCH(int, marks); QFETCH(QRectF, box);
+        TChartItems c;
+        c.MoveTo(0, 0);
+        c.LineTo(1, 2);
+        c.Mark(1, 2, 9);
+        c.LineTo(2, 1);
+        c.Mark(2, 1, 9);
+        if (edit.startsWith("remove"))
+            for (int i = edit.right(1).toInt(); i > 0; --i)
+                c.RemoveLast();
+        if (edit == "shift") {
+            QCOMPARE(c.MarkInRect(0.5, 1.5, 1.5, 2.5, 7), 2);  // the line to (1,2) and its mark
+            c.ShiftClassY(7, 3);
+        }
+        if (edit == "add") {
+            c.RemoveLast();
+            c.LineTo(3, -1);  // the pen is still down at (2,1)
+            c.Mark(3, -1, 9);
+            c.Mark(2, 1, 9);
+        }
+        QCOMPARE(int(c.Items().size()), items);
+        QCOMPARE(c.LineCount(), lines);
+        QCOMPARE(int(c.Decorations().size()), marks);
+        TChartBox b;
+        QCOMPARE(c.BoundingBox(b), !box.isNull());
+        if (!box.isNull())
+            QCOMPARE(QRectF(b.MinX, b.MinY, b.MaxX - b.MinX, b.MaxY - b.MinY), box);
+    }
 };
-
-void ChartItemsTest::boxKeptAsItemsAreAdded_data()
-{
-    QTest::addColumn<quint32>("seed");
-    QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf or ±0; 0: none
-    QTest::newRow("finite") << 1u << 0;
-    QTest::newRow("non-finite now and then") << 3u << 7;
-    QTest::newRow("mostly non-finite") << 4u << 2;
-}
-
-// After every operation the kept box is the one a scan over all items finds, to the bit:
-// pen lifts and non-finite points never count, and a clear forgets everything.
-void ChartItemsTest::boxKeptAsItemsAreAdded()
-{
-    QFETCH(quint32, seed);
-    QFETCH(int, oddOneIn);
-    QRandomGenerator rng(seed);
-    const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0};
-    auto coord = [&]() -> double {
-        if (oddOneIn > 0 && rng.bounded(oddOneIn) == 0)
-            return odd[rng.bounded(5)];
-        return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
-    };
-    TChartItems items;
-    for (int step = 0; step < 3000; ++step) {
-        switch (rng.bounded(7)) {
-        case 0: items.MoveTo(coord(), coord()); break;
-        case 1: items.LineTo(coord(), coord()); break;
-        case 2: items.Mark(coord(), coord(), 24); break;
-        case 3: items.Text(coord(), coord(), "t", 6); break;
-        case 4: {
-            double xy[8];
-            const int n = 1 + int(rng.bounded(4));
-            for (int i = 0; i < 2 * n; ++i)
-                xy[i] = coord();
-            items.Polyline(xy, n);
-            break;
-        }
-        case 5: items.SetColor(rng.generate()); break;
-        default:
-            if (rng.bounded(20) == 0)
-                items.Clear();
-        }
-        QVERIFY2(KeptBox(items) == ScanBox(items), qPrintable(QString("step %1").arg(step)));
-    }
-}
-
-void ChartItemsTest::polylineEqualsMoveAndLines_data()
-{
-    QTest::addColumn<QList<double>>("xy");
-    QTest::addColumn<bool>("penDownBefore");
-    QTest::newRow("triangle") << QList<double>{0, 0, 1, 0, 0, 1} << false;
-    QTest::newRow("quad after a line") << QList<double>{-1, -2, 3, 4, 5, -6, 7, 8} << true;
-    QTest::newRow("single point") << QList<double>{2.5, -3.5} << true;
-    QTest::newRow("negative zero") << QList<double>{-0.0, 0.0, 0.0, -0.0, 1, 1} << false;
-    QTest::newRow("NaN first") << QList<double>{NaN, 0, 1, 0, 0, 1} << true;
-    QTest::newRow("NaN in the middle") << QList<double>{0, 0, 1, NaN, 0, 1, 2, 2} << false;
-    QTest::newRow("Inf last") << QList<double>{0, 0, 1, 0, 0, 1, Inf, 2} << true;
-    QTest::newRow("all non-finite") << QList<double>{NaN, NaN, -Inf, 0, 0, Inf} << true;
-    QTest::newRow("huge but finite") << QList<double>{1e308, -1e308, -1e308, 1e308, 0, 0} << false;
-}
-
-// The bulk path writes exactly the items, runs, count, box and pen state that MoveTo and
-// LineTo calls would, whether or not it can take its fast way.
-void ChartItemsTest::polylineEqualsMoveAndLines()
-{
-    QFETCH(QList<double>, xy);
-    QFETCH(bool, penDownBefore);
-    TChartItems bulk, single;
-    for (TChartItems* it : {&bulk, &single}) {
-        it->SetColor(0x123456);
-        it->MoveTo(10, 20);
-        it->LineTo(penDownBefore ? 11 : NaN, 21);
-        it->SetColor(0x00FF00);
-    }
-    const int n = int(xy.size() / 2);
-    bulk.Polyline(xy.data(), n);
-    single.MoveTo(xy[0], xy[1]);
-    for (int i = 1; i < n; ++i)
-        single.LineTo(xy[2 * i], xy[2 * i + 1]);
-    QCOMPARE(Dump(bulk), Dump(single));
-    // The pen is where the last finite point left it: a further line starts there or not.
-    bulk.LineTo(50, 50);
-    single.LineTo(50, 50);
-    QCOMPARE(Dump(bulk), Dump(single));
-}
 
 TORVANE_TEST(ChartItemsTest)
 #include "ChartItemsTest.moc"

@@ -9,7 +9,6 @@
 #include <limits>
 
 namespace {
-
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
 constexpr uint32_t Red = 0x000000FFu;  // 0x00BBGGRR
@@ -50,215 +49,211 @@ void SendMouse(QWidget& w, QEvent::Type type, QPointF pos, Qt::MouseButton butto
     QMouseEvent e(type, pos, w.mapToGlobal(pos), button, buttons, mods);
     QCoreApplication::sendEvent(&w, &e);
 }
-
 }  // namespace
 
 class ChartTest : public QObject {
     Q_OBJECT
 private slots:
-    void itemsMapToPixels_data();
-    void itemsMapToPixels();
-    void marksHaveTheirExtentAndColour();
-    void mousePositionInChartCoordinates();
-    void dragsZoomOrPan_data();
-    void dragsZoomOrPan();
-    void degenerateInputDrawsWhatItCan_data();
-    void degenerateInputDrawsWhatItCan();
+    void itemsMapToPixels_data()
+    {
+        QTest::addColumn<QSize>("size"); QTest::addColumn<bool>("equal");
+        QTest::addColumn<QRectF>("range");    // x, y, width, height in chart units
+        QTest::addColumn<QRectF>("visible");  // the same, as shown
+        QTest::addColumn<QLineF>("line"); QTest::addColumn<QLineF>("pixels");
+        // Equal scale: the same pixels per unit both ways, the short side widened about the centre.
+        QTest::newRow("wide") << QSize(400, 100) << true << QRectF(0, 0, 10, 10) << QRectF(-15, 0, 40, 10)
+                              << QLineF(0, 5, 0, 9) << QLineF(150, 50, 150, 10);
+        QTest::newRow("tall") << QSize(100, 200) << true << QRectF(-5, -5, 10, 10) << QRectF(-5, -10, 10, 20)
+                              << QLineF(-4, 0, 4, 0) << QLineF(10, 100, 90, 100);
+        QTest::newRow("offset") << QSize(120, 80) << true << QRectF(100, 200, 12, 8) << QRectF(100, 200, 12, 8)
+                                << QLineF(101, 201, 111, 207) << QLineF(10, 70, 110, 10);
+        QTest::newRow("wide free") << QSize(400, 100) << false << QRectF(0, 0, 10, 10) << QRectF(0, 0, 10, 10)
+                                   << QLineF(1, 2, 9, 8) << QLineF(40, 80, 360, 20);
+        QTest::newRow("zero width") << QSize(100, 100) << true << QRectF(3, 0, 0, 10) << QRectF(-2, 0, 10, 10)
+                                    << QLineF(3, 1, 3, 9) << QLineF(50, 90, 50, 10);
+        QTest::newRow("single point") << QSize(100, 50) << true << QRectF(3, 4, 0, 0) << QRectF(2, 3.5, 2, 1)
+                                      << QLineF(2.5, 4, 3.5, 4.4) << QLineF(25, 25, 75, 5);
+    }
+    void itemsMapToPixels()
+    {
+        QFETCH(QSize, size); QFETCH(bool, equal); QFETCH(QRectF, range); QFETCH(QRectF, visible); QFETCH(QLineF, line); QFETCH(QLineF, pixels);
+        auto c = MakeChart(size.width(), size.height(), {});
+        c->SetEqualScale(equal);
+        c->SetRange(range.left(), range.top(), range.right(), range.bottom());
+        const TChartRange v = c->VisibleRange();
+        QCOMPARE(QRectF(QPointF(v.X1, v.Y1), QPointF(v.X2, v.Y2)), visible);
+        QCOMPARE(c->ChartToPixel(line.x1(), line.y1()), pixels.p1());
+        QCOMPARE(c->ChartToPixel(line.x2(), line.y2()), pixels.p2());
+        const QPointF back = c->PixelToChart(pixels.p2());
+        QVERIFY(std::abs(back.x() - line.x2()) < 1e-9 && std::abs(back.y() - line.y2()) < 1e-9);
+
+        c->SetColor(Red);
+        c->MoveTo(line.x1(), line.y1());
+        c->LineTo(line.x2(), line.y2());
+        const QImage img = Grab(*c);
+        for (QPointF p : {pixels.p1(), pixels.p2(), pixels.center()})
+            QVERIFY(ColorNear(img, p, Rgb(Red)));
+        // Nothing else is drawn: a one-pixel line, one pixel per step along its longer axis.
+        const double steps = std::max(std::abs(pixels.dx()), std::abs(pixels.dy()));
+        const int n = CountColor(img, Rgb(Red));
+        QVERIFY2(n >= steps - 1 && n <= steps + 2, qPrintable(QString::number(n)));
+    }
+
+    // Marks among lines of other colours take the colour current when they were added; the
+    // disc reaches 3 pixels left/up and 4 right/down and is round.
+    void marksTakeTheirColour()
+    {
+        auto c = MakeChart(60, 60, QRectF(0, 0, 60, 60));  // one unit per pixel
+        c->SetColor(Red);
+        c->MoveTo(0.5, 29.5);
+        c->LineTo(5.5, 29.5);
+        c->SetColor(Blue);
+        c->Mark(15.5, 49.5, TChart::MarkDisc);  // pixel (15, 10)
+        c->SetColor(Green);
+        c->MoveTo(55.5, 0.5);
+        c->LineTo(55.5, 59.5);
+        c->SetColor(Red);
+        c->Mark(40.5, 19.5, TChart::MarkDisc);  // pixel (40, 40)
+        c->SetColor(Green);
+        c->Mark(30.5, 29.5, 1);  // a cross at pixel (30, 30)
+        const QImage img = Grab(*c);
+        const std::pair<QPoint, uint32_t> expected[] = {{{15, 10}, Blue}, {{12, 10}, Blue}, {{19, 10}, Blue}, {{15, 7}, Blue},
+                                                        {{15, 14}, Blue}, {{40, 40}, Red}, {{30, 30}, Green}, {{2, 30}, Red}, {{55, 30}, Green}};
+        for (auto [p, color] : expected)
+            QCOMPARE(img.pixel(p), Rgb(color));
+        for (QPoint p : {QPoint(10, 10), QPoint(21, 10), QPoint(12, 7)})
+            QVERIFY(img.pixel(p) != Rgb(Blue));
+    }
+
+    void mousePositionInChartCoordinates()
+    {
+        auto c = MakeChart(200, 100, QRectF(0, 0, 10, 10));  // 10 px per unit, visible x -5..15
+        QSignalSpy down(c.get(), &TChart::MouseDown), move(c.get(), &TChart::MouseMove), up(c.get(), &TChart::MouseUp);
+        c->SetMouseAction(TChart::TMouseAction::None);
+        SendMouse(*c, QEvent::MouseButtonPress, QPointF(70, 30), Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
+        SendMouse(*c, QEvent::MouseMove, QPointF(5, 95), Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
+        SendMouse(*c, QEvent::MouseButtonRelease, QPointF(150, 0), Qt::RightButton, Qt::NoButton);
+        QVERIFY(down.count() == 1 && move.count() == 1 && up.count() == 1);
+        QCOMPARE(QPointF(down[0][0].toDouble(), down[0][1].toDouble()), QPointF(2, 7));
+        QCOMPARE(down[0][4].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ShiftModifier));
+        QCOMPARE(QPointF(move[0][0].toDouble(), move[0][1].toDouble()), QPointF(-4.5, 0.5));
+        QCOMPARE(move[0][3].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ControlModifier));
+        QCOMPARE(QPointF(up[0][0].toDouble(), up[0][1].toDouble()), QPointF(10, 10));
+        QCOMPARE(up[0][2].value<Qt::MouseButton>(), Qt::RightButton);
+        QCOMPARE(c->MousePosition(), QPointF(10, 10));
+    }
+
+    // Rims move the plot; the mapping, the nearest mark and the auto range follow it, and
+    // a class colour paints its items over their run's colour.
+    void rimsNearestMarkAndClassColours()
+    {
+        TChart chart;
+        chart.resize(240, 150);
+        chart.SetEqualScale(false);
+        chart.SetGridStyle(TChart::TGridStyle::None);
+        chart.SetRims(30, 10, 10, 40);
+        QCOMPARE(chart.PlotArea(), QRect(30, 10, 200, 100));
+        chart.SetColor(Green);
+        chart.MoveTo(0, 0);
+        chart.LineTo(1, 2);
+        chart.Mark(1, 2, 9);
+        chart.LineTo(2, 1);
+        chart.Mark(2, 1, 9);
+        chart.AutoRange(5.0);
+        const TChartRange r = chart.Range();
+        QCOMPARE(QRectF(r.X1, r.Y1, r.X2 - r.X1, r.Y2 - r.Y1), QRectF(-0.1, -0.1, 2.2, 2.2));
+        // The plot's corners are the range's.
+        QCOMPARE(chart.PixelToChart(QPointF(30, 110)), QPointF(-0.1, -0.1));
+        QCOMPARE(chart.ChartToPixel(2.1, 2.1), QPointF(230, 10));
+
+        double d = 0;
+        QCOMPARE(chart.NearestMark(chart.ChartToPixel(2, 1) + QPointF(3, 4), &d), 4);
+        QCOMPARE(d, 5.0);
+        QCOMPARE(chart.NearestMark(chart.ChartToPixel(0, 0)), 2);  // the move-to is no mark
+
+        chart.Items().SetClassColor(7, Red);
+        chart.Items().SetClass(3, 7);  // the line to (2,1)
+        const QImage img = Grab(chart);
+        const QPointF mid1 = chart.ChartToPixel(0.5, 1), mid2 = chart.ChartToPixel(1.5, 1.5);
+        QVERIFY(ColorNear(img, mid1, Rgb(Green)) && !ColorNear(img, mid1, Rgb(Red)));
+        QVERIFY(ColorNear(img, mid2, Rgb(Red)) && !ColorNear(img, mid2, Rgb(Green)));
+        // Nothing of the plot reaches into the rims.
+        QVERIFY(img.pixel(QPoint(20, 60)) != Rgb(Green) && img.pixel(QPoint(20, 60)) != Rgb(Red));
+    }
+
+    void dragsZoomOrPan_data()
+    {
+        QTest::addColumn<int>("action");           // 0 zoom, 1 pan, 2 the owner takes the mouse mid-drag
+        QTest::addColumn<QList<QPointF>>("path");  // press, moves, release
+        QTest::addColumn<QRectF>("range");         // X1, Y1, X2 - X1, Y2 - Y1 afterwards
+        QTest::addColumn<int>("changed");          // RangeChanged signals; -1: not counted
+        // The rectangle counts, not the direction of the drag.
+        QTest::newRow("zoom up-left") << 0 << QList<QPointF>{{60, 80}, {40, 50}, {20, 40}, {20, 40}} << QRectF(2, 2, 4, 4) << 1;
+        QTest::newRow("click") << 0 << QList<QPointF>{{30, 30}, {30, 30}} << QRectF(0, 0, 10, 10) << 0;
+        QTest::newRow("sliver") << 0 << QList<QPointF>{{30, 30}, {80, 31}, {80, 31}} << QRectF(0, 0, 10, 10) << 0;
+        // 40 px right and 20 px down: the content follows the mouse.
+        QTest::newRow("pan") << 1 << QList<QPointF>{{50, 50}, {80, 30}, {90, 70}, {90, 70}} << QRectF(-4, 2, 10, 10) << -1;
+        // As when Shift+drag edits a pivot: no zoom.
+        QTest::newRow("none mid-drag") << 2 << QList<QPointF>{{10, 10}, {60, 60}, {60, 60}} << QRectF(0, 0, 10, 10) << 0;
+    }
+    void dragsZoomOrPan()
+    {
+        QFETCH(int, action); QFETCH(QList<QPointF>, path); QFETCH(QRectF, range); QFETCH(int, changed);
+        auto c = MakeChart(100, 100, QRectF(0, 0, 10, 10));  // zooms by default
+        if (action == 1)
+            c->SetMouseAction(TChart::TMouseAction::Pan);
+        connect(c.get(), &TChart::MouseMove, c.get(), [&] {
+            if (action == 2)
+                c->SetMouseAction(TChart::TMouseAction::None);
+        });
+        QSignalSpy spy(c.get(), &TChart::RangeChanged);
+        SendMouse(*c, QEvent::MouseButtonPress, path.first(), Qt::LeftButton, Qt::LeftButton);
+        for (qsizetype i = 1; i + 1 < path.size(); ++i)
+            SendMouse(*c, QEvent::MouseMove, path[i], Qt::NoButton, Qt::LeftButton);
+        SendMouse(*c, QEvent::MouseButtonRelease, path.last(), Qt::LeftButton, Qt::NoButton);
+        const TChartRange r = c->Range();
+        QCOMPARE(QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)), range);
+        if (changed >= 0)
+            QCOMPARE(spy.count(), changed);
+    }
+
+    void degenerateInputDrawsWhatItCan_data()
+    {
+        QTest::addColumn<QSize>("size"); QTest::addColumn<QRectF>("range");
+        QTest::addColumn<bool>("expectLine");  // the finite line (2,2)-(8,2) is visible
+        QTest::newRow("zero size widget") << QSize(0, 0) << QRectF(0, 0, 10, 10) << false;
+        QTest::newRow("NaN range kept out") << QSize(100, 100) << QRectF(NaN, 0, 10, 10) << true;
+        QTest::newRow("infinite range kept out") << QSize(100, 100) << QRectF(0, 0, Inf, 10) << true;
+        QTest::newRow("huge range") << QSize(100, 100) << QRectF(-1e300, -1e300, 1.5e300, 1.5e300) << false;
+        QTest::newRow("tiny range") << QSize(100, 100) << QRectF(2, 2, 1e-300, 1e-300) << false;
+    }
+    void degenerateInputDrawsWhatItCan()
+    {
+        QFETCH(QSize, size); QFETCH(QRectF, range); QFETCH(bool, expectLine);
+        auto c = MakeChart(size.width(), size.height(), QRectF(0, 0, 10, 10));
+        c->SetRange(range.left(), range.top(), range.left() + range.width(), range.top() + range.height());
+        c->SetGridStyle(TChart::TGridStyle::Lines);
+        c->SetColor(Red);
+        c->MoveTo(NaN, 0);
+        c->LineTo(1, Inf);
+        c->LineTo(2, 2);
+        c->LineTo(8, 2);  // the only segment with two finite ends
+        c->LineTo(-Inf, 5);
+        c->Mark(NaN, NaN, 24);
+        c->Text(Inf, 0, "x", 6);
+        c->MoveTo(1e300, -1e300);
+        c->LineTo(-1e300, 1e300);  // finite but far outside: clipped, never a crash
+        c->Text(1, 1, "y", 0);
+        QCOMPARE(c->LineCount(), 2);
+        const QImage img = Grab(*c);
+        if (!size.isEmpty() && expectLine) {
+            const QLineF l(c->ChartToPixel(2, 2), c->ChartToPixel(8, 2));
+            QVERIFY(std::abs(l.dx()) > 2 ? ColorNear(img, l.center(), Rgb(Red)) : CountColor(img, Rgb(Red)) > 0);
+        }
+        const TChartRange r = c->Range();
+        QVERIFY(std::isfinite(r.X1) && std::isfinite(r.X2) && std::isfinite(r.Y1) && std::isfinite(r.Y2));
+    }
 };
-
-void ChartTest::itemsMapToPixels_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("equal");
-    QTest::addColumn<QRectF>("range");    // x, y, width, height in chart units
-    QTest::addColumn<QRectF>("visible");  // the same, as shown
-    QTest::addColumn<QLineF>("line");
-    QTest::addColumn<QLineF>("pixels");
-    // Equal scale: the same pixels per unit both ways, the short side widened about the centre.
-    QTest::newRow("square") << QSize(100, 100) << true << QRectF(0, 0, 10, 10) << QRectF(0, 0, 10, 10)
-                            << QLineF(2, 3, 8, 3) << QLineF(20, 70, 80, 70);
-    QTest::newRow("wide") << QSize(400, 100) << true << QRectF(0, 0, 10, 10) << QRectF(-15, 0, 40, 10)
-                          << QLineF(0, 5, 0, 9) << QLineF(150, 50, 150, 10);
-    QTest::newRow("tall") << QSize(100, 200) << true << QRectF(-5, -5, 10, 10) << QRectF(-5, -10, 10, 20)
-                          << QLineF(-4, 0, 4, 0) << QLineF(10, 100, 90, 100);
-    QTest::newRow("offset") << QSize(120, 80) << true << QRectF(100, 200, 12, 8) << QRectF(100, 200, 12, 8)
-                            << QLineF(101, 201, 111, 207) << QLineF(10, 70, 110, 10);
-    QTest::newRow("wide free") << QSize(400, 100) << false << QRectF(0, 0, 10, 10) << QRectF(0, 0, 10, 10)
-                               << QLineF(1, 2, 9, 8) << QLineF(40, 80, 360, 20);
-    QTest::newRow("zero width") << QSize(100, 100) << true << QRectF(3, 0, 0, 10) << QRectF(-2, 0, 10, 10)
-                                << QLineF(3, 1, 3, 9) << QLineF(50, 90, 50, 10);
-    QTest::newRow("single point") << QSize(100, 50) << true << QRectF(3, 4, 0, 0) << QRectF(2, 3.5, 2, 1)
-                                  << QLineF(2.5, 4, 3.5, 4.4) << QLineF(25, 25, 75, 5);
-}
-
-void ChartTest::itemsMapToPixels()
-{
-    QFETCH(QSize, size);
-    QFETCH(bool, equal);
-    QFETCH(QRectF, range);
-    QFETCH(QRectF, visible);
-    QFETCH(QLineF, line);
-    QFETCH(QLineF, pixels);
-    auto c = MakeChart(size.width(), size.height(), {});
-    c->SetEqualScale(equal);
-    c->SetRange(range.left(), range.top(), range.right(), range.bottom());
-    const TChartRange v = c->VisibleRange();
-    QCOMPARE(QRectF(QPointF(v.X1, v.Y1), QPointF(v.X2, v.Y2)), visible);
-    QCOMPARE(c->ChartToPixel(line.x1(), line.y1()), pixels.p1());
-    QCOMPARE(c->ChartToPixel(line.x2(), line.y2()), pixels.p2());
-    const QPointF back = c->PixelToChart(pixels.p2());
-    QVERIFY(std::abs(back.x() - line.x2()) < 1e-9 && std::abs(back.y() - line.y2()) < 1e-9);
-
-    c->SetColor(Red);
-    c->MoveTo(line.x1(), line.y1());
-    c->LineTo(line.x2(), line.y2());
-    const QImage img = Grab(*c);
-    for (QPointF p : {pixels.p1(), pixels.p2(), pixels.center()})
-        QVERIFY(ColorNear(img, p, Rgb(Red)));
-    // Nothing else is drawn: a one-pixel line, one pixel per step along its longer axis.
-    const double steps = std::max(std::abs(pixels.dx()), std::abs(pixels.dy()));
-    const int n = CountColor(img, Rgb(Red));
-    QVERIFY2(n >= steps - 1 && n <= steps + 2, qPrintable(QString::number(n)));
-}
-
-// Marks among lines of other colours take the colour current when they were added; the
-// disc reaches 3 pixels left/up and 4 right/down and is round.
-void ChartTest::marksHaveTheirExtentAndColour()
-{
-    auto c = MakeChart(60, 60, QRectF(0, 0, 60, 60));  // one unit per pixel
-    c->SetColor(Red);
-    for (int i = 0; i < 50; ++i) {
-        c->MoveTo(0.5, i + 0.5);
-        c->LineTo(5.5, i + 0.5);
-    }
-    c->SetColor(Blue);
-    c->Mark(15.5, 49.5, TChart::MarkDisc);  // pixel (15, 10)
-    c->SetColor(Green);
-    c->MoveTo(55.5, 0.5);
-    c->LineTo(55.5, 59.5);
-    c->SetColor(Red);
-    c->Mark(40.5, 19.5, TChart::MarkDisc);  // pixel (40, 40)
-    c->SetColor(Green);
-    c->Mark(30.5, 29.5, 1);  // a cross at pixel (30, 30)
-    const QImage img = Grab(*c);
-    for (QPoint p : {QPoint(15, 10), QPoint(12, 10), QPoint(19, 10), QPoint(15, 7), QPoint(15, 14)})
-        QCOMPARE(img.pixel(p), Rgb(Blue));
-    for (QPoint p : {QPoint(10, 10), QPoint(21, 10), QPoint(12, 7)})
-        QVERIFY(img.pixel(p) != Rgb(Blue));
-    // The other marks, and the lines before and after them.
-    const std::pair<QPoint, uint32_t> others[] = {
-        {{40, 40}, Red}, {{30, 30}, Green}, {{32, 30}, Green}, {{2, 30}, Red}, {{55, 30}, Green}};
-    for (auto [p, color] : others)
-        QCOMPARE(img.pixel(p), Rgb(color));
-}
-
-void ChartTest::mousePositionInChartCoordinates()
-{
-    auto c = MakeChart(200, 100, QRectF(0, 0, 10, 10));  // 10 px per unit, visible x -5..15
-    QSignalSpy down(c.get(), &TChart::MouseDown), move(c.get(), &TChart::MouseMove), up(c.get(), &TChart::MouseUp);
-    c->SetMouseAction(TChart::TMouseAction::None);
-    SendMouse(*c, QEvent::MouseButtonPress, QPointF(70, 30), Qt::LeftButton, Qt::LeftButton, Qt::ShiftModifier);
-    SendMouse(*c, QEvent::MouseMove, QPointF(5, 95), Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
-    SendMouse(*c, QEvent::MouseButtonRelease, QPointF(150, 0), Qt::RightButton, Qt::NoButton);
-    QCOMPARE(down.count(), 1);
-    QCOMPARE(move.count(), 1);
-    QCOMPARE(up.count(), 1);
-    QCOMPARE(QPointF(down[0][0].toDouble(), down[0][1].toDouble()), QPointF(2, 7));
-    QCOMPARE(down[0][2].value<Qt::MouseButton>(), Qt::LeftButton);
-    QCOMPARE(down[0][4].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ShiftModifier));
-    QCOMPARE(QPointF(move[0][0].toDouble(), move[0][1].toDouble()), QPointF(-4.5, 0.5));
-    QCOMPARE(move[0][3].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ControlModifier));
-    QCOMPARE(QPointF(up[0][0].toDouble(), up[0][1].toDouble()), QPointF(10, 10));
-    QCOMPARE(up[0][2].value<Qt::MouseButton>(), Qt::RightButton);
-    QCOMPARE(c->MousePosition(), QPointF(10, 10));
-    QCOMPARE(c->Range().X1, 0.0);  // action none: the range is untouched
-    QCOMPARE(c->Range().X2, 10.0);
-}
-
-void ChartTest::dragsZoomOrPan_data()
-{
-    QTest::addColumn<int>("action");           // 0 zoom, 1 pan, 2 the owner takes the mouse mid-drag
-    QTest::addColumn<QList<QPointF>>("path");  // press, moves, release
-    QTest::addColumn<QRectF>("range");         // X1, Y1, X2 - X1, Y2 - Y1 afterwards
-    QTest::addColumn<int>("changed");          // RangeChanged signals; -1: not counted
-    // The rectangle counts, not the direction of the drag.
-    QTest::newRow("zoom up-left") << 0 << QList<QPointF>{{60, 80}, {40, 50}, {20, 40}, {20, 40}} << QRectF(2, 2, 4, 4) << 1;
-    QTest::newRow("click") << 0 << QList<QPointF>{{30, 30}, {30, 30}} << QRectF(0, 0, 10, 10) << 0;
-    QTest::newRow("sliver") << 0 << QList<QPointF>{{30, 30}, {80, 31}, {80, 31}} << QRectF(0, 0, 10, 10) << 0;
-    // 40 px right and 20 px down: the content follows the mouse.
-    QTest::newRow("pan") << 1 << QList<QPointF>{{50, 50}, {80, 30}, {90, 70}, {90, 70}} << QRectF(-4, 2, 10, 10) << -1;
-    // As when Shift+drag edits a pivot: no zoom.
-    QTest::newRow("none mid-drag") << 2 << QList<QPointF>{{10, 10}, {60, 60}, {60, 60}} << QRectF(0, 0, 10, 10) << 0;
-}
-
-void ChartTest::dragsZoomOrPan()
-{
-    QFETCH(int, action);
-    QFETCH(QList<QPointF>, path);
-    QFETCH(QRectF, range);
-    QFETCH(int, changed);
-    auto c = MakeChart(100, 100, QRectF(0, 0, 10, 10));
-    QCOMPARE(c->MouseAction(), TChart::TMouseAction::DragZoom);  // the default
-    if (action == 1)
-        c->SetMouseAction(TChart::TMouseAction::Pan);
-    connect(c.get(), &TChart::MouseMove, c.get(), [&] {
-        if (action == 2)
-            c->SetMouseAction(TChart::TMouseAction::None);
-    });
-    QSignalSpy spy(c.get(), &TChart::RangeChanged);
-    SendMouse(*c, QEvent::MouseButtonPress, path.first(), Qt::LeftButton, Qt::LeftButton);
-    for (qsizetype i = 1; i + 1 < path.size(); ++i)
-        SendMouse(*c, QEvent::MouseMove, path[i], Qt::NoButton, Qt::LeftButton);
-    SendMouse(*c, QEvent::MouseButtonRelease, path.last(), Qt::LeftButton, Qt::NoButton);
-    const TChartRange r = c->Range();
-    QCOMPARE(QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)), range);
-    if (changed >= 0)
-        QCOMPARE(spy.count(), changed);
-}
-
-void ChartTest::degenerateInputDrawsWhatItCan_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QRectF>("range");
-    QTest::addColumn<bool>("expectLine");  // the finite line (2,2)-(8,2) is visible
-    QTest::newRow("zero size widget") << QSize(0, 0) << QRectF(0, 0, 10, 10) << false;
-    QTest::newRow("NaN range kept out") << QSize(100, 100) << QRectF(NaN, 0, 10, 10) << true;
-    QTest::newRow("infinite range kept out") << QSize(100, 100) << QRectF(0, 0, Inf, 10) << true;
-    QTest::newRow("huge range") << QSize(100, 100) << QRectF(-1e300, -1e300, 1.5e300, 1.5e300) << false;
-    QTest::newRow("tiny range") << QSize(100, 100) << QRectF(2, 2, 1e-300, 1e-300) << false;
-}
-
-void ChartTest::degenerateInputDrawsWhatItCan()
-{
-    QFETCH(QSize, size);
-    QFETCH(QRectF, range);
-    QFETCH(bool, expectLine);
-    auto c = MakeChart(size.width(), size.height(), QRectF(0, 0, 10, 10));
-    c->SetRange(range.left(), range.top(), range.left() + range.width(), range.top() + range.height());
-    c->SetGridStyle(TChart::TGridStyle::Lines);
-    c->SetColor(Red);
-    c->MoveTo(NaN, 0);
-    c->LineTo(1, Inf);
-    c->LineTo(2, 2);
-    c->LineTo(8, 2);  // the only segment with two finite ends
-    c->LineTo(-Inf, 5);
-    c->Mark(NaN, NaN, 24);
-    c->Text(Inf, 0, "x", 6);
-    c->MoveTo(1e300, -1e300);
-    c->LineTo(-1e300, 1e300);  // finite but far outside: clipped, never a crash
-    c->Text(1, 1, "y", 0);
-    QCOMPARE(c->LineCount(), 2);
-    const QImage img = Grab(*c);
-    if (!size.isEmpty() && expectLine) {
-        const QLineF l(c->ChartToPixel(2, 2), c->ChartToPixel(8, 2));
-        if (std::abs(l.dx()) > 2)
-            QVERIFY(ColorNear(img, l.center(), Rgb(Red)));
-        else
-            QVERIFY(CountColor(img, Rgb(Red)) > 0);
-    }
-    const TChartRange r = c->Range();
-    QVERIFY(std::isfinite(r.X1) && std::isfinite(r.X2) && std::isfinite(r.Y1) && std::isfinite(r.Y2));
-}
 
 TORVANE_TEST(ChartTest)
 #include "ChartTest.moc"
