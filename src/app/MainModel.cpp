@@ -4,7 +4,6 @@
 #include "modelforms/ComponentTree.h"
 #include "model/Linking.h"
 #include "model/ModelSetup.h"
-#include "model/LinkingPlan.h"
 #include "model/NamesColors.h"
 #include "model/P3dmodell.h"
 #include "model/Proxies.h"
@@ -112,24 +111,9 @@ bool TMainForm::LoadLinking(const QString& fileName)
     // The whole hierarchy is worked out first and the tree rebuilt once: moving rows one
     // record at a time costs the tree widget far more than the records are worth.
     const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
-    TLinkForest forest;
-    forest.Parent.reserve(nodes.size());
-    std::unordered_map<const QTreeWidgetItem*, int> index;
-    for (QTreeWidgetItem* node : nodes) {
-        const QTreeWidgetItem* parent = node->parent();
-        forest.Parent.push_back(parent ? index.at(parent) : -1);
-        index.emplace(node, int(index.size()));
-        const TSelection* s = SelectionOf(node);
-        forest.Names.push_back(s ? s->Name : QString());
-        forest.Texts.push_back(node->text(0));
-    }
-    const TLinkPlan plan = PlanLinking(forest, read.Records);
-    for (size_t i = 0; i < nodes.size(); ++i)
-        if (TSelection* s = SelectionOf(nodes[i]); s && plan.Pivot[i])
-            std::copy(plan.Pivot[i]->begin(), plan.Pivot[i]->end(), s->Pivot);
-    if (plan.Moved)
-        TV_EditComponents->Relink(nodes, plan);
-    TV_EditComponents->SortTree();
+    TComponentForest forest = TV_EditComponents->Forest();
+    const std::vector<bool> expand = ApplyLinkRecords(forest, read.Records);
+    TV_EditComponents->Relink(nodes, forest, expand);
     // The records before a fault stay applied; the user hears of it once.
     if (!read.Error.isEmpty())
         dialogs().ShowMessage(read.Error);

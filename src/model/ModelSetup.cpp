@@ -65,7 +65,7 @@ bool TModelSetup::Load(const QString& path)
     return true;
 }
 
-void ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& records)
+std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& records)
 {
     // The plan works on tree order; the forest numbers its nodes in file order.
     const std::vector<int> treeNodes = forest.TreeIndices();
@@ -92,6 +92,10 @@ void ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& 
         forest.Rebuild(parent, order);
     }
     forest.Sort();
+    std::vector<bool> expand(size_t(forest.Count()), false);
+    for (size_t i = 0; i < treeNodes.size(); ++i)
+        expand[size_t(treeNodes[i])] = plan.Expand[i];
+    return expand;
 }
 
 QString MissingComponentsReport(const QStringList& animated, const std::vector<TSelection*>& treeOrder,

@@ -35,8 +35,9 @@ public:
 
 // Applies linking records to the forest as applying them one by one to the tree would
 // (each component moved with its subtree to be the last child of its parent, refused
-// onto itself or a descendant, pivots set from the record), then sorts it.
-void ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& records);
+// onto itself or a descendant, pivots set from the record), then sorts it. Returns, per
+// node, whether it received a child (the tree expands such a node, as a move does).
+std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& records);
 
 // The report of animated names the model lacks: a line "\n <name padded to 32> -> <its
 // display name from the translation file>" per missing name (the name itself when the

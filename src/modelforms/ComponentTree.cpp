@@ -1,13 +1,14 @@
 #include "modelforms/ComponentTree.h"
 #include "model/ComponentForest.h"
 #include "widgets/Controls.h"
-#include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 
 #include <QDropEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <numeric>
+#include <unordered_map>
 
 namespace {
 constexpr int kSelectionRole = Qt::UserRole + 1;
@@ -255,7 +256,8 @@ void TComponentTree::ReduceSelectionToCurrent()
 
 void TComponentTree::SortTree() { sortItems(0, Qt::AscendingOrder); }
 
-void TComponentTree::Relink(const std::vector<QTreeWidgetItem*>& nodes, const TLinkPlan& plan)
+void TComponentTree::Relink(const std::vector<QTreeWidgetItem*>& nodes, const TComponentForest& forest,
+                            const std::vector<bool>& expand)
 {
     const size_t n = nodes.size();
     // Selection and expansion live in the view: remember them before the nodes go out.
@@ -263,7 +265,7 @@ void TComponentTree::Relink(const std::vector<QTreeWidgetItem*>& nodes, const TL
     for (size_t i = 0; i < n; ++i) {
         if (nodes[i]->isSelected())
             selected.push_back(nodes[i]);
-        if (nodes[i]->isExpanded() || plan.Expand[i])
+        if (nodes[i]->isExpanded() || expand[i])
             expanded.push_back(nodes[i]);
     }
     QTreeWidgetItem* current = currentItem();
@@ -273,13 +275,16 @@ void TComponentTree::Relink(const std::vector<QTreeWidgetItem*>& nodes, const TL
     invisibleRootItem()->takeChildren();
     for (QTreeWidgetItem* node : nodes)
         node->takeChildren();
-    std::vector<QList<QTreeWidgetItem*>> children(n + 1);
-    for (int i : plan.InsertOrder)
-        children[plan.Parent[size_t(i)] < 0 ? n : size_t(plan.Parent[size_t(i)])].append(nodes[size_t(i)]);
+    const auto items = [&](int parent) {
+        QList<QTreeWidgetItem*> out;
+        for (int c : forest.Children(parent))
+            out.append(nodes[size_t(c)]);
+        return out;
+    };
     for (size_t i = 0; i < n; ++i)
-        if (!children[i].isEmpty())
-            nodes[i]->addChildren(children[i]);
-    addTopLevelItems(children[n]);
+        if (!forest.Children(int(i)).empty())
+            nodes[i]->addChildren(items(int(i)));
+    addTopLevelItems(items(-1));
 
     for (QTreeWidgetItem* node : expanded)
         node->setExpanded(true);
@@ -287,6 +292,22 @@ void TComponentTree::Relink(const std::vector<QTreeWidgetItem*>& nodes, const TL
         setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
     for (QTreeWidgetItem* node : selected)
         node->setSelected(true);
+}
+
+TComponentForest TComponentTree::Forest() const
+{
+    const std::vector<QTreeWidgetItem*> nodes = Nodes();
+    TComponentForest forest;
+    std::vector<int> parent;
+    std::unordered_map<const QTreeWidgetItem*, int> index;
+    for (QTreeWidgetItem* node : nodes) {
+        index.emplace(node, forest.Add(SelectionOf(node)));
+        parent.push_back(node->parent() ? index.at(node->parent()) : -1);
+    }
+    std::vector<int> order(nodes.size());
+    std::iota(order.begin(), order.end(), 0);
+    forest.Rebuild(parent, order);
+    return forest;
 }
 
 std::pair<int, int> TComponentTree::CrossArea(const QTreeWidgetItem* node) const

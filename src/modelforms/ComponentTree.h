@@ -9,7 +9,6 @@
 
 struct TSelection;
 class TComponentForest;
-struct TLinkPlan;
 
 class TComponentTree : public QTreeWidget {
     Q_OBJECT
@@ -42,10 +41,13 @@ public:
     void ReduceSelectionToCurrent();
     // Sorts every level by node text, locale-aware; selection and expansion are kept.
     void SortTree();
-    // Rebuilds the hierarchy of nodes (every node of the tree, in tree order, as the plan
-    // was made from) as plan says, in one pass; selection, the current node and expansion
-    // are kept, and the nodes that received a child are expanded. The caller sorts.
-    void Relink(const std::vector<QTreeWidgetItem*>& nodes, const TLinkPlan& plan);
+    // Rebuilds the hierarchy of nodes (every node of the tree, in tree order, as Forest()
+    // gave them) as forest says, in one pass and in the forest's order; selection, the
+    // current node and expansion are kept, and the nodes flagged in expand are expanded.
+    void Relink(const std::vector<QTreeWidgetItem*>& nodes, const TComponentForest& forest,
+                const std::vector<bool>& expand);
+    // The hierarchy as a forest whose node i is Nodes()[i].
+    TComponentForest Forest() const;
     // Sets the node text from its component's DisplayName.
     static void UpdateText(QTreeWidgetItem* node);
 

@@ -1,5 +1,6 @@
 #include "filebuild/LpvBuilder.h"
 #include "model/Linking.h"
+#include "model/ModelSetup.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 #include "modelforms/ComponentTree.h"
@@ -62,23 +63,13 @@ public:
         Tree.SortTree();
     }
 
+    // As LoadLinking does it now: the window-free forest worked out, the tree rebuilt once.
     void ApplyPlanned(const std::vector<TLinkRecord>& records)
     {
         const std::vector<QTreeWidgetItem*> nodes = Tree.Nodes();
-        TLinkForest forest;
-        for (QTreeWidgetItem* node : nodes) {
-            const auto p = std::find(nodes.begin(), nodes.end(), node->parent());
-            forest.Parent.push_back(p == nodes.end() ? -1 : int(p - nodes.begin()));
-            forest.Names.push_back(TComponentTree::SelectionOf(node)->Name);
-            forest.Texts.push_back(node->text(0));
-        }
-        const TLinkPlan plan = PlanLinking(forest, records);
-        for (size_t i = 0; i < nodes.size(); ++i)
-            if (plan.Pivot[i])
-                std::copy(plan.Pivot[i]->begin(), plan.Pivot[i]->end(), TComponentTree::SelectionOf(nodes[i])->Pivot);
-        if (plan.Moved)
-            Tree.Relink(nodes, plan);
-        Tree.SortTree();
+        TComponentForest forest = Tree.Forest();
+        const std::vector<bool> expand = ApplyLinkRecords(forest, records);
+        Tree.Relink(nodes, forest, expand);
     }
 
     // Every node in tree order with its level, expansion and pivot; the component's place
