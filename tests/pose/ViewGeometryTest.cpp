@@ -71,35 +71,6 @@ QList<QLineF> Segments(const TChartItems& items, std::optional<uint32_t> color =
 class ViewGeometryTest : public QObject {
     Q_OBJECT
 private slots:
-    void outlinesAreOpen_data()
-    {
-        QTest::addColumn<QList<QVector3D>>("corners");
-        QTest::addColumn<int>("view");
-        QTest::addColumn<QList<QLineF>>("segments");  // never back to the first corner
-        const QList<QVector3D> tri{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, quad{{0, 0, 0}, {1, 1, -1}, {2, 4, -2}, {3, 9, -3}};
-        QTest::newRow("triangle front") << tri << 0 << QList<QLineF>{{0, 0, 1, 0}, {1, 0, 0, 1}};
-        QTest::newRow("triangle left") << tri << 1 << QList<QLineF>{{0, 0, 0, 0}, {0, 0, 0, 1}};
-        QTest::newRow("triangle top") << tri << 2 << QList<QLineF>{{0, 0, 1, 0}, {1, 0, 0, 0}};
-        QTest::newRow("quad top") << quad << 2 << QList<QLineF>{{0, 0, 1, -1}, {1, -1, 2, -2}, {2, -2, 3, -3}};
-    }
-    void outlinesAreOpen()
-    {
-        QFETCH(QList<QVector3D>, corners);
-        QFETCH(int, view);
-        QFETCH(QList<QLineF>, segments);
-        TP3dBuilder b;
-        std::vector<uint32_t> pts;
-        for (const QVector3D& c : corners)
-            pts.push_back(uint32_t(b.AddPoint(c.x(), c.y(), c.z())));
-        b.AddSelection("c", std::vector<int>(pts.begin(), pts.end()), {b.AddPolygon(pts)});
-        TDrawn d;
-        d.Models = MainOnly(b);
-        d.Draw();
-        const TChartItems& items = *d.Views()[size_t(view)];
-        QCOMPARE(Segments(items), segments);
-        QCOMPARE(items.LineCount(), int(segments.size()));
-    }
-
     void whatEachViewDraws_data()
     {
         // Component A (red): a triangle and a quad; B (blue): a triangle; a triangle in no
@@ -145,6 +116,10 @@ private slots:
         m.Selections[0]->Color = Red;
         m.Selections[1]->Color = Blue;
         m.Selections[1]->Hidden = change == "hideB";
+        // Membership bytes past the model's polygons do not count, missing ones count as zero.
+        m.Selections[0]->PolygonMembership.resize(7, 1);
+        m.Selections[1]->PolygonMembership.back() = 1;  // the loose triangle, then cut off
+        m.Selections[1]->PolygonMembership.resize(3);
         m.Polygons[size_t(t1.Polygons[0])].Hidden = change == "hidePoly";
         m.Vertices[size_t(t2.Points[0])].IsProxyCorner = change == "proxyCorner";  // B's first corner
         if (change == "editA")
@@ -244,9 +219,12 @@ private slots:
         d.Params.ModelOffset[2] = 0.5;
         d.View.AllPolygons = d.Scene3d.AllPolygons = true;
         d.Draw();
-        // (1,0,0), (0,1,0), (0,0,1) plus (0,0,0.5), turned, moved, lifted.
+        // (1,0,0), (0,1,0), (0,0,1) plus (0,0,0.5), turned, moved, lifted: (10, 2, 0.5),
+        // (9, 1, 0.5), (10, 1, 1.5), an open outline in each view's two coordinates.
         const QList<QLineF> lampFront{{10, 2, 9, 1}, {9, 1, 10, 1}};
         QCOMPARE(Segments(d.Front, Red), lampFront);
+        QCOMPARE(Segments(d.Left, Red), (QList<QLineF>{{0.5, 2, 0.5, 1}, {0.5, 1, 1.5, 1}}));
+        QCOMPARE(Segments(d.Top, Red), (QList<QLineF>{{10, 0.5, 9, 0.5}, {9, 0.5, 10, 1.5}}));
         QCOMPARE(Segments(d.Front, ViewColor::Grey).mid(4), lampFront);  // after both main triangles
         // In 3D the last corner first, X mirrored; the normal turned by the linear part only.
         for (const auto* list : {&d.Scene.Components.Triangles, &d.Scene.Shell.Triangles}) {
