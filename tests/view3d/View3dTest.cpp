@@ -26,13 +26,13 @@
 #include <GL/gl.h>
 
 namespace {
-// The distinct colours of the picture, black included, without Qt's reading of the alpha channel.
+// The distinct colours of a picture, black included, in ascending order.
 QList<QRgb> Colours(const QImage& img)
 {
     QSet<QRgb> out;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
-            out << (img.pixel(x, y) | 0xFF000000);
+            out << img.pixel(x, y);
     QList<QRgb> sorted(out.begin(), out.end());
     std::sort(sorted.begin(), sorted.end());
     return sorted;
@@ -70,6 +70,7 @@ struct TWindow {
     }
     TSelection& Plate() { return *TMainForm::SelectionOf(Form.FindNodeByName("plate")); }
     TSelection& Cube() { return *TMainForm::SelectionOf(Form.FindNodeByName("cube")); }
+    // The colours as stored in the framebuffer, without Qt's reading of the alpha channel.
     QImage Picture()
     {
         QImage img = Form.P_3dView->grabFramebuffer();
@@ -176,7 +177,7 @@ private slots:
         QVERIFY(w.Start(true));
         TOpenGLQelPanel* view = w.Form.P_3dView;
         w.Form.B_Light->setChecked(true);
-        const auto red = [&] { return Colours(w.Picture()).contains(qRgb(254, 0, 0) | 0xFF000000); };
+        const auto red = [&] { return Colours(w.Picture()).contains(qRgb(254, 0, 0)); };
         QVERIFY(red());
         const QPoint from(view->width() / 2, view->height() / 2), to = from + QPoint(45, 15);
         QTest::mousePress(view, Qt::LeftButton, {}, from);
