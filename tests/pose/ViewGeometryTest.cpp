@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QVector4D>
 #include <limits>
-#include <optional>
 
 struct T3dMove {
     int X, Y;
@@ -50,8 +49,8 @@ struct TDrawn {
     }
 };
 
-// The segments of an item list, or only those drawn in the given colour.
-QList<QLineF> Segments(const TChartItems& items, std::optional<uint32_t> color = {})
+// The segments of an item list drawn in the given colour.
+QList<QLineF> Segments(const TChartItems& items, uint32_t color)
 {
     QList<QLineF> out;
     const auto& it = items.Items();
@@ -60,7 +59,7 @@ QList<QLineF> Segments(const TChartItems& items, std::optional<uint32_t> color =
     for (size_t i = 1; i < it.size(); ++i) {
         while (run + 1 < runs.size() && runs[run + 1].First <= i)
             ++run;
-        if (it[i].Kind == TChartItemKind::Line && (!color || runs[run].Color == *color))
+        if (it[i].Kind == TChartItemKind::Line && runs[run].Color == color)
             out << QLineF(it[i - 1].X, it[i - 1].Y, it[i].X, it[i].Y);
     }
     return out;
@@ -88,8 +87,8 @@ private slots:
         QTest::newRow("all polygons") << "CP" << "" << QList<int>{9, 5, 2} << QList<int>{3, 1} << QList<float>{0.2f, 0.2f, 0.2f};
         QTest::newRow("environment only") << "E" << "" << QList<int>{3, 0, 0} << QList<int>{0, 1} << QList<float>{};
         QTest::newRow("hidden polygon in no pass") << "CPE" << "hidePoly" << QList<int>{10, 3, 2} << QList<int>{2, 2} << QList<float>{0.2f, 0.2f};
-        // A polygon whose first corner is a proxy corner stands for the proxy: the 3D view
-        // leaves it out of the component pass only.
+        // A polygon whose first corner is a proxy corner stands for a proxy: only the 3D
+        // view's component pass leaves it out.
         QTest::newRow("proxy corner") << "CP" << "proxyCorner" << QList<int>{9, 5, 2} << QList<int>{3, 1} << QList<float>{0.2f, 0.2f};
     }
     void whatEachViewDraws()
