@@ -1,35 +1,56 @@
+// What the 2D views and the 3D view draw of the same models, and the rules of their ranges
+// and camera.
+#include "PoseFixture.h"
+#include "pose/View3dGeometry.h"
 #include "pose/ViewGeometry.h"
-#include "filebuild/P3dBuilder.h"
 #include "support/TestMain.h"
 
 #include <QLineF>
 #include <QTest>
-#include <QVector3D>
+#include <QVector4D>
 #include <limits>
-#include <optional>
+
+struct T3dMove {
+    int X, Y;
+    bool Left, Right, Ctrl;
+};
+Q_DECLARE_METATYPE(T3dMove)
 
 namespace {
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr uint32_t Red = 0x000000FFu;
 constexpr uint32_t Blue = 0x00FF0000u;
 
-struct TViews {
+QVector3D Pos(const T3dVertex& v) { return {v.X, v.Y, v.Z}; }
+QVector3D Nrm(const T3dVertex& v) { return {v.Nx, v.Ny, v.Nz}; }
+QVector3D Pt(const float p[3]) { return {p[0], p[1], p[2]}; }
+
+// The models posed (every component animated) and drawn into the three 2D views and into
+// a 3D scene, every selection of the first model a top-level node.
+struct TDrawn {
+    TModelList Models;
+    TViewOptions View;
+    T3dSceneOptions Scene3d;
+    std::vector<bool> Edited;
+    TPoseParams Params;
     TChartItems Front, Left, Top;
-    TViewItems All() { return {&Front, &Left, &Top}; }
-    TChartItems& operator[](int v) { return v == 0 ? Front : v == 1 ? Left : Top; }
+    T3dScene Scene;
+
+    TViewItems Views() { return {&Front, &Left, &Top}; }
+    void Draw()
+    {
+        const std::vector<TSelection*> tree = TreeOf(*Models[0]);
+        TPoseCache cache;
+        cache.Rebuild(tree);
+        ClearViews(Views());
+        UpdateDisplayPoints(Models, NodesOf(*Models[0]), cache, Params);
+        DrawViewOutlines(Models, tree, cache, View, Params, Views());
+        Build3dScene(Models, tree, cache, Edited, Scene3d, Params, Scene);
+    }
 };
 
-TModelList MainOnly(const TP3dBuilder& b)
-{
-    TModelList models;
-    models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
-    models[0]->ReadP3dBytes(b.Build(), false);
-    return models;
-}
-
-// The segments of an item list, or only those drawn in the given colour.
-QList<QLineF> Segments(const TChartItems& items, std::optional<uint32_t> color = {})
+// The segments of an item list drawn in the given colour.
+QList<QLineF> Segments(const TChartItems& items, uint32_t color)
 {
     QList<QLineF> out;
     const auto& it = items.Items();
@@ -38,27 +59,10 @@ QList<QLineF> Segments(const TChartItems& items, std::optional<uint32_t> color =
     for (size_t i = 1; i < it.size(); ++i) {
         while (run + 1 < runs.size() && runs[run + 1].First <= i)
             ++run;
-        if (it[i].Kind == TChartItemKind::Line && (!color || runs[run].Color == *color))
+        if (it[i].Kind == TChartItemKind::Line && runs[run].Color == color)
             out << QLineF(it[i - 1].X, it[i - 1].Y, it[i].X, it[i].Y);
     }
     return out;
-}
-
-// Pose with every component animated (display points are the stored points unless an
-// animation is loaded) and draw.
-void Refresh(TModelList& models, TViews& views, const TViewOptions& opt, const TPoseParams& params = {})
-{
-    std::vector<TSelection*> tree;
-    TComponentNodes nodes;
-    for (const auto& s : models[0]->Selections) {
-        tree.push_back(s.get());
-        nodes.push_back({s.get(), 0, true});
-    }
-    TPoseCache cache;
-    cache.Rebuild(tree);
-    ClearViews(views.All());
-    UpdateDisplayPoints(models, nodes, cache, params);
-    DrawViewOutlines(models, tree, cache, opt, params, views.All());
 }
 
 }  // namespace
@@ -66,188 +70,293 @@ void Refresh(TModelList& models, TViews& views, const TViewOptions& opt, const T
 class ViewGeometryTest : public QObject {
     Q_OBJECT
 private slots:
-    void outlinesAreOpen_data();
-    void outlinesAreOpen();
-    void showModesAndColours_data();
-    void showModesAndColours();
-    void proxyDrawnInPlaceOfItsComponent();
-    void autoScaleRange_data();
-    void autoScaleRange();
-    void pivotMarkAndAutoScale();
+    void whatEachViewDraws_data()
+    {
+        // Component A (red): a triangle and a quad; B (blue): a triangle; a triangle in no
+        // component; an environment quad.
+        QTest::addColumn<QString>("options");  // C selected components, A all, P all polygons, E environment
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QList<int>>("outlines");  // 2D segments in grey, red, blue
+        QTest::addColumn<QList<int>>("shell");     // 3D grey triangles, quads
+        QTest::addColumn<QList<float>>("alphas");  // 3D component polygons: triangles, then quads
+        QTest::newRow("selected, none edited") << "C" << "" << QList<int>{0, 5, 2} << QList<int>{0, 0} << QList<float>{0.2f, 0.2f, 0.2f};
+        QTest::newRow("hidden B left out") << "C" << "hideB" << QList<int>{0, 5, 0} << QList<int>{0, 0} << QList<float>{0.2f, 0.2f};
+        QTest::newRow("hidden B under all") << "A" << "hideB" << QList<int>{0, 5, 2} << QList<int>{0, 0} << QList<float>{0.2f, 0.2f, 0.2f};
+        QTest::newRow("edited A stronger") << "C" << "editA" << QList<int>{0, 5, 2} << QList<int>{0, 0} << QList<float>{0.8f, 0.2f, 0.8f};
+        QTest::newRow("no component") << "" << "" << QList<int>{0, 0, 0} << QList<int>{0, 0} << QList<float>{};
+        QTest::newRow("all polygons") << "CP" << "" << QList<int>{9, 5, 2} << QList<int>{3, 1} << QList<float>{0.2f, 0.2f, 0.2f};
+        QTest::newRow("environment only") << "E" << "" << QList<int>{3, 0, 0} << QList<int>{0, 1} << QList<float>{};
+        QTest::newRow("hidden polygon in no pass") << "CPE" << "hidePoly" << QList<int>{10, 3, 2} << QList<int>{2, 2} << QList<float>{0.2f, 0.2f};
+        // A polygon whose first corner is a proxy corner stands for a proxy: only the 3D
+        // view's component pass leaves it out.
+        QTest::newRow("proxy corner") << "CP" << "proxyCorner" << QList<int>{9, 5, 2} << QList<int>{3, 1} << QList<float>{0.2f, 0.2f};
+    }
+    void whatEachViewDraws()
+    {
+        QFETCH(QString, options);
+        QFETCH(QString, change);
+        QFETCH(QList<int>, outlines);
+        QFETCH(QList<int>, shell);
+        QFETCH(QList<float>, alphas);
+        TP3dBuilder b, env;
+        const TP3dBuilder::Range t1 = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0);
+        const int q[4] = {b.AddPoint(0, 0, 1), b.AddPoint(1, 0, 1), b.AddPoint(1, 1, 1), b.AddPoint(0, 1, 1)};
+        const int quad = b.AddPolygon({uint32_t(q[0]), uint32_t(q[1]), uint32_t(q[2]), uint32_t(q[3])});
+        const TP3dBuilder::Range t2 = b.AddTriangle(0, 0, 2, 1, 0, 2, 0, 1, 2);
+        b.AddTriangle(5, 5, 5, 6, 5, 5, 5, 6, 5);
+        b.AddSelection("A", {t1.Points[0], t1.Points[1], t1.Points[2], q[0], q[1], q[2], q[3]}, {t1.Polygons[0], quad});
+        b.AddSelection("B", t2);
+        env.AddPolygon({uint32_t(env.AddPoint(-5, 0, -5)), uint32_t(env.AddPoint(5, 0, -5)), uint32_t(env.AddPoint(5, 0, 5)),
+                        uint32_t(env.AddPoint(-5, 0, 5))});
+        TDrawn d;
+        d.Models = MainOnly(b);
+        d.Models.push_back(ReadModel(env, true));
+        TP3dModell& m = *d.Models[0];
+        m.Selections[0]->Color = Red;
+        m.Selections[1]->Color = Blue;
+        m.Selections[1]->Hidden = change == "hideB";
+        // Membership bytes past the model's polygons do not count, missing ones count as zero.
+        m.Selections[0]->PolygonMembership.resize(7, 1);
+        m.Selections[1]->PolygonMembership.back() = 1;  // the loose triangle, then cut off
+        m.Selections[1]->PolygonMembership.resize(3);
+        m.Polygons[size_t(t1.Polygons[0])].Hidden = change == "hidePoly";
+        m.Vertices[size_t(t2.Points[0])].IsProxyCorner = change == "proxyCorner";  // B's first corner
+        if (change == "editA")
+            d.Edited = {true, false};
+        const bool all = options.contains('A'), P = options.contains('P'), E = options.contains('E');
+        d.View = {all ? TComponentShow::All : options.contains('C') ? TComponentShow::Checked : TComponentShow::None, P, E};
+        d.Scene3d = {P, E, 0.3f, 0.6f, options.contains('C'), all, nullptr};
+        d.Draw();
+
+        for (const TChartItems* v : d.Views()) {
+            const QList<int> got{int(Segments(*v, ViewColor::Grey).size()), int(Segments(*v, Red).size()), int(Segments(*v, Blue).size())};
+            QCOMPARE(got, outlines);
+            QCOMPARE(v->LineCount(), outlines[0] + outlines[1] + outlines[2]);
+        }
+        const T3dBatch &s = d.Scene.Shell, &c = d.Scene.Components;
+        QCOMPARE(QList<int>({int(s.Triangles.size() / 3), int(s.Quads.size() / 4)}), shell);
+        // Shell grey: the main model at its alpha, then the environment at its own.
+        for (const std::vector<T3dVertex>* list : {&s.Triangles, &s.Quads})
+            for (size_t i = 0; i < list->size(); ++i) {
+                const bool envQuad = list == &s.Quads && E && i + 4 >= list->size();
+                QCOMPARE(QVector4D((*list)[i].R, (*list)[i].G, (*list)[i].B, (*list)[i].A), QVector4D(0.8f, 0.8f, 0.8f, envQuad ? 0.6f : 0.3f));
+            }
+        // Components: triangles in tree order (A's, then B's at z = 2), then quads; colour / 256.
+        QList<float> got;
+        for (const std::vector<T3dVertex>* list : {&c.Triangles, &c.Quads})
+            for (size_t i = 0; i < list->size(); i += list == &c.Quads ? 4 : 3) {
+                const T3dVertex& v = (*list)[i];
+                got << v.A;
+                QCOMPARE(QVector3D(v.R, v.G, v.B), v.Z == 2 ? QVector3D(0, 0, 255 / 256.f) : QVector3D(255 / 256.f, 0, 0));
+            }
+        QCOMPARE(got, alphas);
+    }
+
+    // Corners go to GL in reversed order with X mirrored, from the posed display points;
+    // a missing normal gives the face's own, a corner naming no point drops the polygon.
+    void cornersAndNormals3d()
+    {
+        TP3dBuilder b;
+        const int n[4] = {b.AddNormal(1, 2, 3), b.AddNormal(4, 5, 6), b.AddNormal(7, 8, 9), b.AddNormal(0, 1, 0)};
+        const int p[4] = {b.AddPoint(0, 0, 0), b.AddPoint(2, 0, 0), b.AddPoint(0, 2, 0), b.AddPoint(-1, -2, -3)};
+        const int tri = b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2])});
+        const int quad = b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])});
+        for (int poly : {tri, quad})
+            for (int k = 0; k < 4; ++k)
+                b.Polygons[size_t(poly)].Corners[k].NormalIndex = uint32_t(n[k]);
+        b.AddSelection("c", {p[0], p[1], p[2], p[3]}, {tri, quad});
+        TDrawn d;
+        d.Models = MainOnly(b);
+        TP3dModell& m = *d.Models[0];
+        m.Polygons[0].Corners[1].NormalIndex = 9;  // a missing normal: the face's own, the polygon kept
+        m.Polygons[0].Valid = false;
+        m.Selections[0]->ActTransform = TTransform::Translation(0, 0, 1);
+        d.Params.ModelOffset[0] = 1;
+        d.Params.AnimationLoaded = true;  // every point moved by (1, 0, 1)
+        d.Draw();
+        const auto& t = d.Scene.Components.Triangles;
+        const auto& q = d.Scene.Components.Quads;
+        QCOMPARE(QList<QVector3D>({Pos(t[0]), Pos(t[1]), Pos(t[2])}), QList<QVector3D>({{-1, 2, 1}, {-3, 0, 1}, {-1, 0, 1}}));
+        QCOMPARE(QList<QVector3D>({Nrm(t[0]), Nrm(t[1]).normalized(), Nrm(t[2])}), QList<QVector3D>({{-7, 8, 9}, {0, 0, 1}, {-1, 2, 3}}));
+        QCOMPARE(q.size(), size_t(4));
+        QCOMPARE(QList<QVector3D>({Pos(q[0]), Nrm(q[0]), Nrm(q[3])}), QList<QVector3D>({{0, -2, -2}, {0, 1, 0}, {-1, 2, 3}}));
+        const T3dVertex* buffer = q.data();
+        m.Polygons[1].Corners[3].PointIndex = 4;
+        d.Draw();
+        QCOMPARE(d.Scene.Components.PolygonCount(), size_t(1));
+        m.Polygons[1].Corners[3].PointIndex = 3;
+        d.Draw();
+        QCOMPARE(d.Scene.Components.Quads.data(), buffer);  // buffers are reused
+    }
+
+    // A proxy's sub-model is drawn in place of its component's own polygons, placed by its
+    // matrix, then carried by the component it hangs under.
+    void proxyDrawnWithItsPlacement()
+    {
+        TP3dBuilder b, lamp;
+        b.AddSelection("body", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+        b.AddSelection("proxy:lamp.01", b.AddTriangle(3, 0, 0, 3, 0, 2, 3, 1, 0));
+        lamp.AddTriangle(1, 0, 0, 0, 1, 0, 0, 0, 1);
+        lamp.Normals[0] = {1, 0, 0};
+        TDrawn d;
+        d.Models = MainOnly(b);
+        d.Models.push_back(ReadModel(lamp));
+        TP3dModell& sub = *d.Models[1];
+        TSelection& body = *d.Models[0]->Selections[0];
+        TSelection& proxy = *d.Models[0]->Selections[1];
+        sub.IsProxy = true;
+        sub.ProxyParent = &body;
+        proxy.ProxyModel = &sub;
+        proxy.Color = Red;
+        // Placement: a quarter turn about Z (x to y), then 10 along x; the parent lifts it by 1.
+        sub.ProxyMatrix = TTransform::Zero();
+        sub.ProxyMatrix[1] = 1;
+        sub.ProxyMatrix[3] = -1;
+        sub.ProxyMatrix[8] = 1;
+        sub.ProxyMatrix[9] = 10;
+        body.ActTransform = TTransform::Translation(0, 1, 0);
+        d.Params.ModelOffset[2] = 0.5;
+        d.View.AllPolygons = d.Scene3d.AllPolygons = true;
+        d.Draw();
+        // (1,0,0), (0,1,0), (0,0,1) plus (0,0,0.5), turned, moved, lifted: (10, 2, 0.5),
+        // (9, 1, 0.5), (10, 1, 1.5), an open outline in each view's two coordinates.
+        const QList<QLineF> lampFront{{10, 2, 9, 1}, {9, 1, 10, 1}};
+        QCOMPARE(Segments(d.Front, Red), lampFront);
+        QCOMPARE(Segments(d.Left, Red), (QList<QLineF>{{0.5, 2, 0.5, 1}, {0.5, 1, 1.5, 1}}));
+        QCOMPARE(Segments(d.Top, Red), (QList<QLineF>{{10, 0.5, 9, 0.5}, {9, 0.5, 10, 1.5}}));
+        QCOMPARE(Segments(d.Front, ViewColor::Grey).mid(4), lampFront);  // after both main triangles
+        // In 3D the last corner first, X mirrored; the normal turned by the linear part only.
+        for (const auto* list : {&d.Scene.Components.Triangles, &d.Scene.Shell.Triangles}) {
+            QCOMPARE(list->size(), list == &d.Scene.Shell.Triangles ? size_t(9) : size_t(6));
+            const size_t k = list->size() - 3;
+            QCOMPARE(QList<QVector3D>({Pos((*list)[k]), Pos((*list)[k + 1]), Pos((*list)[k + 2])}),
+                     QList<QVector3D>({{-10, 1, 1.5f}, {-9, 1, 0.5f}, {-10, 2, 0.5f}}));
+            QCOMPARE(Nrm((*list)[k]), QVector3D(0, 1, 0));
+        }
+        sub.ProxyParent = nullptr;  // hanging under nothing: the placement alone
+        d.Draw();
+        QCOMPARE(Pos(d.Scene.Components.Triangles[3]), QVector3D(-10, 0, 1.5f));
+    }
+
+    // The selected component's pivot, posed: a yellow mark in each 2D view, drawn whatever
+    // the views show, and a cross in 3D, drawn with the component pass even when the
+    // component is hidden. The mark alone is no segment, so auto scale changes no view.
+    void pivotMarkCrossAndAutoScale()
+    {
+        TP3dBuilder b;
+        b.AddSelection("c", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+        TDrawn d;
+        d.Models = MainOnly(b);
+        TSelection* c = d.Models[0]->Selections[0].get();
+        for (int k = 0; k < 3; ++k)
+            c->Pivot[k] = float(k + 1);
+        c->ActTransform = TTransform::Translation(1, 0, 0);
+        c->Hidden = true;
+        d.View = {TComponentShow::None};
+        d.View.PivotComponent = d.Scene3d.PivotComponent = c;
+        d.Params.ModelOffset[2] = 0.5;
+        d.Draw();
+        const QPointF want[3] = {{2, 2}, {3.5, 2}, {2, 3.5}};  // pivot (1, 2, 3.5) moved by 1 in x
+        for (int v = 0; v < ViewCount; ++v) {
+            const TChartItems& items = *d.Views()[size_t(v)];
+            const TChartItem& last = items.Items().back();
+            QCOMPARE(last.Kind, TChartItemKind::Mark);
+            QCOMPARE(last.Aux, uint32_t(PivotMarkCode));
+            QCOMPARE(QPointF(last.X, last.Y), want[v]);
+            QCOMPARE(items.Runs().back().Color, ViewColor::Yellow);
+        }
+        QVERIFY(d.Scene.HasPivot && d.Scene.Components.PolygonCount() == 0);
+        QCOMPARE(QList<QVector3D>({Pt(d.Scene.Pivot[0]), Pt(d.Scene.Pivot[5])}), QList<QVector3D>({{-1.9f, 2, 3.5f}, {-2, 2, 3.6f}}));
+        std::array<TChartRange, ViewCount> ranges{};
+        std::array<bool, ViewCount> changed{};
+        const std::array<int, ViewCount> w{100, 100, 100}, h{100, 100, 100};
+        QVERIFY(!AutoScaleViews(d.Views(), w, h, ranges, changed));
+        QCOMPARE(changed, (std::array<bool, ViewCount>{false, false, false}));
+        QCOMPARE(ranges[1].X2, 1.0);  // as it was
+
+        d.Scene3d.CheckedSelections = false;  // no component pass: no cross either
+        c->Hidden = false;
+        d.View = {};
+        d.Draw();
+        QVERIFY(!d.Scene.HasPivot);
+        QVERIFY(AutoScaleViews(d.Views(), w, h, ranges, changed));
+        QCOMPARE(changed, (std::array<bool, ViewCount>{true, true, true}));
+        QCOMPARE(ranges[1].X1, -0.0525);  // left view: z 0, y 0 to 1
+        QCOMPARE(ranges[1].X2, 1.05);
+    }
+
+    void autoScaleRange_data()
+    {
+        QTest::addColumn<QRectF>("box");  // MinX, MinY, width, height
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRectF>("range");  // X1, Y1, X2 - X1, Y2 - Y1; empty: refused
+        const QRectF model(-1, 0, 2, 3), fitted(-1.1575, -0.1575, 3.3075, 3.3075);
+        constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("model in a square view") << model << QSize(100, 100) << fitted;
+        // The range takes the view's shape; the limiting direction spans 1.1025 x the extent.
+        QTest::newRow("wide view, height limits") << model << QSize(200, 100) << QRectF(-1.1575, -0.1575, 6.615, 3.3075);
+        QTest::newRow("wide view, width limits") << QRectF(0, 0, 2, 1) << QSize(200, 100) << QRectF(-0.0525, -0.0525, 2.205, 1.1025);
+        QTest::newRow("tall view, width limits") << model << QSize(100, 200) << QRectF(-1.105, -0.105, 2.205, 4.41);
+        QTest::newRow("view without height") << model << QSize(100, 0) << fitted;
+        QTest::newRow("zero width box") << QRectF(0, 0, 0, 2) << QSize(100, 100) << QRectF(-0.105, -0.105, 2.205, 2.205);
+        QTest::newRow("single point") << QRectF(2, 3, 0, 0) << QSize(100, 100) << QRectF(1.9475, 2.9475, 1.1025, 1.1025);
+        QTest::newRow("NaN box") << QRectF(NaN, 0, 1, 1) << QSize(100, 100) << QRectF();
+        QTest::newRow("overflowing box") << QRectF(-1e308, 0, 1.5e308, 1) << QSize(200, 100) << QRectF();
+    }
+    void autoScaleRange()
+    {
+        QFETCH(QRectF, box);
+        QFETCH(QSize, size);
+        QFETCH(QRectF, range);
+        const TChartBox b{box.x(), box.y(), box.x() + box.width(), box.y() + box.height()};
+        TChartRange r{7, 7, 8, 8};
+        QCOMPARE(AutoScaleRange(b, size.width(), size.height(), r), !range.isNull());
+        if (range.isNull())
+            range = QRectF(7, 7, 1, 1);  // untouched
+        QCOMPARE(QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)), range);
+    }
+
+    void mouseRules_data()
+    {
+        QTest::addColumn<float>("distance");        // at the start
+        QTest::addColumn<QList<T3dMove>>("moves");  // after a press at (100, 100)
+        QTest::addColumn<QList<float>>("camera");   // pan x, pan y, distance, rot x, rot y
+        const auto L = [](int x, int y) { return T3dMove{x, y, true, false, false}; };
+        const auto R = [](int x, int y) { return T3dMove{x, y, false, true, false}; };
+        const auto Z = [](int x, int y) { return T3dMove{x, y, true, false, true}; };
+        QTest::newRow("rotate, a degree per pixel") << -5.f << QList<T3dMove>{L(110, 95), L(112, 90)} << QList<float>{0, 0, -5, 5, 57};
+        QTest::newRow("pan follows the pointer") << -5.f << QList<T3dMove>{R(110, 104)} << QList<float>{0.1f, -0.04f, -5, 15, 45};
+        QTest::newRow("pan faster when far") << -50.f << QList<T3dMove>{R(110, 100)} << QList<float>{1.0f, 0, -50, 15, 45};
+        QTest::newRow("ctrl+right and left+right pan") << -5.f << QList<T3dMove>{{90, 100, false, true, true}, {80, 100, true, true, false}} << QList<float>{-0.2f, 0, -5, 15, 45};
+        QTest::newRow("zoom in, 5% per pixel") << -5.f << QList<T3dMove>{Z(100, 90)} << QList<float>{0, 0, -2.5f, 15, 45};
+        QTest::newRow("zoom out, compounding") << -5.f << QList<T3dMove>{Z(100, 110), Z(100, 120)} << QList<float>{0, 0, -11.25f, 15, 45};
+        // 20 pixels up would put the model into the eye, more behind it.
+        QTest::newRow("zoom stops before the eye") << -5.f << QList<T3dMove>{Z(100, 80), Z(100, 0)} << QList<float>{0, 0, ViewDistanceNear, 15, 45};
+        QTest::newRow("zoom back out from the limit") << -5.f << QList<T3dMove>{Z(100, 40), Z(100, 60)} << QList<float>{0, 0, -0.2f, 15, 45};
+        QTest::newRow("zoom stays finite") << -5.f << QList<T3dMove>{Z(100, 100000), Z(100, 200000)} << QList<float>{0, 0, ViewDistanceFar, 15, 45};
+        QTest::newRow("middle button moves nothing") << -5.f << QList<T3dMove>{{150, 150, false, false, false}} << QList<float>{0, 0, -5, 15, 45};
+    }
+    void mouseRules()
+    {
+        QFETCH(float, distance);
+        QFETCH(QList<T3dMove>, moves);
+        QFETCH(QList<float>, camera);
+        TViewCamera c;
+        c.ViewDistance = distance;
+        TViewDrag drag;
+        ViewMouseDown(drag, 100, 100);
+        for (const T3dMove& m : moves)
+            ViewMouseMove(c, drag, {m.X, m.Y, m.Left, m.Right, m.Ctrl});
+        const QList<float> got{c.ViewPanX, c.ViewPanY, c.ViewDistance, c.ViewRotX, c.ViewRotY};
+        for (int i = 0; i < 5; ++i)
+            QVERIFY2(qAbs(got[i] - camera[i]) < 1e-5f * qMax(1.f, qAbs(camera[i])), qPrintable(QString("%1: %2").arg(i).arg(got[i])));
+        // Once the button is up, moves change nothing but the last position.
+        ViewMouseUp(drag);
+        QVERIFY(!ViewMouseMove(c, drag, {7, 9, true, false, false}));
+        QCOMPARE(c.ViewRotY, camera[4]);
+        QCOMPARE(QPoint(drag.ViewLastX, drag.ViewLastY), QPoint(7, 9));
+    }
 };
-
-void ViewGeometryTest::outlinesAreOpen_data()
-{
-    QTest::addColumn<QList<QVector3D>>("corners");
-    QTest::addColumn<int>("view");
-    QTest::addColumn<QList<QLineF>>("segments");  // never back to the first corner
-    const QList<QVector3D> tri{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, quad{{0, 0, 0}, {1, 1, -1}, {2, 4, -2}, {3, 9, -3}};
-    QTest::newRow("triangle front") << tri << 0 << QList<QLineF>{{0, 0, 1, 0}, {1, 0, 0, 1}};
-    QTest::newRow("triangle left") << tri << 1 << QList<QLineF>{{0, 0, 0, 0}, {0, 0, 0, 1}};
-    QTest::newRow("triangle top") << tri << 2 << QList<QLineF>{{0, 0, 1, 0}, {1, 0, 0, 0}};
-    QTest::newRow("quad front") << quad << 0 << QList<QLineF>{{0, 0, 1, 1}, {1, 1, 2, 4}, {2, 4, 3, 9}};
-    QTest::newRow("quad top") << quad << 2 << QList<QLineF>{{0, 0, 1, -1}, {1, -1, 2, -2}, {2, -2, 3, -3}};
-}
-
-void ViewGeometryTest::outlinesAreOpen()
-{
-    QFETCH(QList<QVector3D>, corners);
-    QFETCH(int, view);
-    QFETCH(QList<QLineF>, segments);
-    TP3dBuilder b;
-    std::vector<uint32_t> pts;
-    for (const QVector3D& c : corners)
-        pts.push_back(uint32_t(b.AddPoint(c.x(), c.y(), c.z())));
-    b.AddPolygon(pts);
-    b.AddSelection("c", std::vector<int>(pts.begin(), pts.end()), {0});
-    TModelList models = MainOnly(b);
-    TViews views;
-    Refresh(models, views, {});
-    QCOMPARE(Segments(views[view]), segments);
-    QCOMPARE(views[view].LineCount(), int(segments.size()));
-}
-
-void ViewGeometryTest::showModesAndColours_data()
-{
-    QTest::addColumn<int>("show");
-    QTest::addColumn<bool>("allPolygons");
-    QTest::addColumn<QList<int>>("segments");  // in grey, in red (shown A), in blue (hidden B)
-    QTest::newRow("selected components") << int(TComponentShow::Checked) << false << QList<int>{0, 2, 0};
-    QTest::newRow("all components") << int(TComponentShow::All) << false << QList<int>{0, 2, 2};
-    QTest::newRow("no component") << int(TComponentShow::None) << false << QList<int>{0, 0, 0};
-    QTest::newRow("no component, all polygons") << int(TComponentShow::None) << true << QList<int>{6, 0, 0};
-    QTest::newRow("selected and all polygons") << int(TComponentShow::Checked) << true << QList<int>{6, 2, 0};
-}
-
-void ViewGeometryTest::showModesAndColours()
-{
-    QFETCH(int, show);
-    QFETCH(bool, allPolygons);
-    QFETCH(QList<int>, segments);
-    TP3dBuilder b;
-    b.AddSelection("A", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
-    b.AddSelection("B", b.AddTriangle(0, 0, 1, 1, 0, 1, 0, 1, 1));
-    b.AddTriangle(5, 5, 5, 6, 5, 5, 5, 6, 5);  // in no component
-    TModelList models = MainOnly(b);
-    TP3dModell& m = *models[0];
-    // A hidden polygon is never drawn, in any mode.
-    m.Polygons.push_back(m.Polygons[0]);
-    m.Polygons.back().Hidden = true;
-    for (const auto& s : m.Selections)
-        s->PolygonMembership.push_back(1);
-    m.Selections[0]->Color = Red;
-    m.Selections[1]->Color = Blue;
-    m.Selections[1]->Hidden = true;
-    TViews views;
-    Refresh(models, views, {TComponentShow(show), allPolygons});
-    for (int v = 0; v < ViewCount; ++v) {
-        const QList<int> got{int(Segments(views[v], ViewColor::Grey).size()), int(Segments(views[v], Red).size()),
-                             int(Segments(views[v], Blue).size())};
-        QCOMPARE(got, segments);
-        QCOMPARE(views[v].LineCount(), segments[0] + segments[1] + segments[2]);
-    }
-}
-
-void ViewGeometryTest::proxyDrawnInPlaceOfItsComponent()
-{
-    TP3dBuilder b, sb;
-    b.AddSelection("body", b.AddTriangle(0, 0, 0, 0, 0, 2, 0, 1, 0));
-    b.AddSelection("proxy:box.01", b.AddTriangle(3, 0, 0, 3, 0, 2, 3, 1, 0));
-    sb.AddTriangle(0, 0, 0, 1, 0, 0, 0, 0, 1);
-    TModelList models = MainOnly(b);
-    TSelection* body = models[0]->Selections[0].get();
-    TSelection* proxy = models[0]->Selections[1].get();
-    models.push_back(std::make_unique<TP3dModell>(QString(), proxy, body, true));
-    models[1]->ReadP3dBytes(sb.Build(), false);
-    models[1]->ProxyMatrix = TTransform::Translation(10, 0, 0);
-    proxy->ProxyModel = models[1].get();
-    proxy->Color = Red;
-    body->ActTransform = TTransform::Translation(0, 5, 0);
-    TViews views;
-    Refresh(models, views, {});
-    // The sub-model's triangle, placed at (10, 0, 0) and carried by its parent's transform;
-    // the proxy's own triangle is not drawn.
-    QCOMPARE(views.Front.LineCount(), 4);
-    QCOMPARE(Segments(views.Front, Red), (QList<QLineF>{{10, 5, 11, 5}, {11, 5, 10, 5}}));
-    QCOMPARE(Segments(views.Top, Red), (QList<QLineF>{{10, 0, 11, 0}, {11, 0, 10, 1}}));
-
-    // "All Polygons" draws it in grey as well, after both main triangles.
-    Refresh(models, views, {TComponentShow::None, true});
-    QCOMPARE(views.Front.LineCount(), 6);
-    QCOMPARE(Segments(views.Front)[4], QLineF(10, 5, 11, 5));
-}
-
-void ViewGeometryTest::autoScaleRange_data()
-{
-    QTest::addColumn<QRectF>("box");  // MinX, MinY, width, height
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QRectF>("range");  // X1, Y1, X2 - X1, Y2 - Y1; empty: refused
-    const QRectF model(-1, 0, 2, 3), fitted(-1.1575, -0.1575, 3.3075, 3.3075);
-    QTest::newRow("model in a square view") << model << QSize(100, 100) << fitted;
-    // The range takes the view's shape; the limiting direction spans 1.1025 x the extent.
-    QTest::newRow("wide view, height limits") << model << QSize(200, 100) << QRectF(-1.1575, -0.1575, 6.615, 3.3075);
-    QTest::newRow("wide view, width limits") << QRectF(0, 0, 2, 1) << QSize(200, 100)
-                                             << QRectF(-0.0525, -0.0525, 2.205, 1.1025);
-    QTest::newRow("tall view, width limits") << model << QSize(100, 200) << QRectF(-1.105, -0.105, 2.205, 4.41);
-    QTest::newRow("view without height") << model << QSize(100, 0) << fitted;
-    QTest::newRow("zero width box") << QRectF(0, 0, 0, 2) << QSize(100, 100) << QRectF(-0.105, -0.105, 2.205, 2.205);
-    QTest::newRow("single point") << QRectF(2, 3, 0, 0) << QSize(100, 100) << QRectF(1.9475, 2.9475, 1.1025, 1.1025);
-    QTest::newRow("NaN box") << QRectF(NaN, 0, 1, 1) << QSize(100, 100) << QRectF();
-    QTest::newRow("overflowing box") << QRectF(-1e308, 0, 1.5e308, 1) << QSize(200, 100) << QRectF();
-}
-
-void ViewGeometryTest::autoScaleRange()
-{
-    QFETCH(QRectF, box);
-    QFETCH(QSize, size);
-    QFETCH(QRectF, range);
-    const TChartBox b{box.x(), box.y(), box.x() + box.width(), box.y() + box.height()};
-    TChartRange r{7, 7, 8, 8};
-    QCOMPARE(AutoScaleRange(b, size.width(), size.height(), r), !range.isNull());
-    if (range.isNull())
-        range = QRectF(7, 7, 1, 1);  // untouched
-    QCOMPARE(QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)), range);
-}
-
-// The pivot mark alone (no component shown) is no segment in the front view, so auto
-// scale changes no view.
-void ViewGeometryTest::pivotMarkAndAutoScale()
-{
-    TP3dBuilder b;
-    b.AddSelection("c", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
-    TModelList models = MainOnly(b);
-    TSelection* c = models[0]->Selections[0].get();
-    for (int k = 0; k < 3; ++k)
-        c->Pivot[k] = float(k + 1);
-    c->ActTransform = TTransform::Translation(1, 0, 0);
-    TViewOptions opt{TComponentShow::None};
-    opt.PivotComponent = c;
-    TPoseParams params;
-    params.ModelOffset[2] = 0.5;
-    TViews views;
-    Refresh(models, views, opt, params);
-    const QPointF want[3] = {{2, 2}, {3.5, 2}, {2, 3.5}};  // pivot (1, 2, 3.5) moved by 1 in x
-    for (int v = 0; v < ViewCount; ++v) {
-        const TChartItem& last = views[v].Items().back();
-        QCOMPARE(last.Kind, TChartItemKind::Mark);
-        QCOMPARE(last.Aux, uint32_t(PivotMarkCode));
-        QCOMPARE(QPointF(last.X, last.Y), want[v]);
-        QCOMPARE(views[v].Runs().back().Color, ViewColor::Yellow);
-    }
-    std::array<TChartRange, ViewCount> ranges{};
-    std::array<bool, ViewCount> changed{};
-    const std::array<int, ViewCount> w{100, 100, 100}, h{100, 100, 100};
-    QVERIFY(!AutoScaleViews(views.All(), w, h, ranges, changed));
-    QCOMPARE(changed, (std::array<bool, ViewCount>{false, false, false}));
-    QCOMPARE(ranges[1].X2, 1.0);  // as it was
-
-    Refresh(models, views, {});
-    QVERIFY(AutoScaleViews(views.All(), w, h, ranges, changed));
-    QCOMPARE(changed, (std::array<bool, ViewCount>{true, true, true}));
-    // Left view: z is 0 everywhere, y from 0 to 1.
-    QCOMPARE(ranges[1].X1, -0.0525);
-    QCOMPARE(ranges[1].X2, 1.05);
-}
 
 TORVANE_TEST(ViewGeometryTest)
 #include "ViewGeometryTest.moc"

@@ -1,0 +1,287 @@
+// The 3D view read back from a real GL context under Xvfb: what only the pixels show, in
+// the main window, from the painter alone, and from the render command.
+#include "app/CommandLine.h"
+#include "app/Main.h"
+#include "filebuild/P3dBuilder.h"
+#include "modelforms/ComponentTree.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestMain.h"
+#include "view3d/OffscreenGl.h"
+#include "view3d/Topenglqelpanel.h"
+#include "view3d/View3d.h"
+#include "widgets/Controls.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QOpenGLContext>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextStream>
+#include <QToolButton>
+#include <QTreeWidgetItem>
+#include <algorithm>
+#include <cmath>
+
+#include <GL/gl.h>
+
+namespace {
+// The distinct colours of a picture, black included, in ascending order.
+QList<QRgb> Colours(const QImage& img)
+{
+    QSet<QRgb> out;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            out << img.pixel(x, y);
+    QList<QRgb> sorted(out.begin(), out.end());
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+}
+
+bool Near(QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1; }
+
+// The main window on screen with a model of two components: "plate", a red unit square in
+// the plane z = 0 around the origin (which the initial camera shows at the view's centre),
+// and "cube", a blue box off to the side.
+struct TWindow {
+    QTemporaryDir Home;
+    ScriptedDialogs Dialogs;
+    TMainForm Form{TAppPaths::FromHome(Home.path())};
+
+    bool Start(bool withModel)
+    {
+        TP3dBuilder b;
+        const int p[4] = {b.AddPoint(-0.5f, -0.5f, 0), b.AddPoint(0.5f, -0.5f, 0), b.AddPoint(0.5f, 0.5f, 0), b.AddPoint(-0.5f, 0.5f, 0)};
+        b.AddSelection("plate", {p[0], p[1], p[2], p[3]}, {b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])})});
+        b.AddSelection("cube", b.AddBox(-1.8f, 0, 0, -1.3f, 0.5f, 0.5f));
+        const QString path = QDir(Home.path()).filePath("scene.p3d");
+        Form.show();
+        if (!b.WriteTo(path) || !QTest::qWaitForWindowExposed(&Form) || !Form.P_3dView)
+            return false;
+        if (withModel) {
+            Form.LoadModel(path);
+            Plate().Color = 0x000000FF;
+            Cube().Color = 0x00FF0000;
+        }
+        // The start-up settings press "Light Mode" and "Transparent Mode"; the tests say what they want.
+        for (QToolButton* button : {Form.B_Grid, Form.B_Light, Form.B_Transparent3D})
+            button->setChecked(false);
+        return QTest::qWaitFor([this] { return Form.P_3dView->ContextCreated(); });
+    }
+    TSelection& Plate() { return *TMainForm::SelectionOf(Form.FindNodeByName("plate")); }
+    TSelection& Cube() { return *TMainForm::SelectionOf(Form.FindNodeByName("cube")); }
+    // The colours as stored in the framebuffer, without Qt's reading of the alpha channel.
+    QImage Picture()
+    {
+        QImage img = Form.P_3dView->grabFramebuffer();
+        img.reinterpretAsFormat(QImage::Format_RGB32);
+        return img;
+    }
+};
+
+// The picture drawn the plain way: the painter's camera and state from a paint of nothing
+// without the grid, then the grid and every polygon, a glBegin/glEnd pair each.
+void ImmediatePaint(const TModelList& models, const std::vector<TSelection*>& tree, const std::vector<bool>& edited,
+                    const T3dSceneOptions& o, T3dPaintOptions p)
+{
+    p.Grid = false;
+    Gl3dPaint(TViewCamera{}, p, T3dScene{});
+    glColor4f(0.8f, 0.8f, 0, 1);
+    glNormal3f(0, 0, 1);
+    glBegin(GL_LINES);
+    for (int i = -10; i < 10; ++i)
+        glVertex3f(float(i), 0, -10), glVertex3f(float(i), 0, 10), glVertex3f(-10, 0, float(i)), glVertex3f(10, 0, float(i));
+    glEnd();
+    const auto draw = [](const TP3dModell& m, const TP3dPolygon& poly) {
+        if (poly.Hidden)
+            return;
+        glBegin(poly.VertexCount == 4 ? GL_QUADS : GL_TRIANGLES);
+        for (int k = int(poly.VertexCount) - 1; k >= 0; --k) {
+            const TP3dNormal& n = m.Normals[poly.Corners[k].NormalIndex];
+            const TDisplayPoint& d = m.DisplayPoints[poly.Corners[k].PointIndex];
+            glNormal3f(-n.X, n.Y, n.Z);
+            glVertex3f(-d.X, d.Y, d.Z);
+        }
+        glEnd();
+    };
+    glColor4f(0.8f, 0.8f, 0.8f, o.PolygonAlpha);
+    for (const TP3dPolygon& poly : models[0]->Polygons)
+        draw(*models[0], poly);
+    for (size_t t = 0; t < tree.size(); ++t) {
+        const TSelection& s = *tree[t];
+        glColor4f((s.Color & 0xFF) / 256.f, ((s.Color >> 8) & 0xFF) / 256.f, ((s.Color >> 16) & 0xFF) / 256.f, edited[t] ? 0.8f : 0.2f);
+        for (size_t i = 0; i < s.PolygonMembership.size(); ++i)
+            if (s.PolygonMembership[i])
+                draw(*s.Model, s.Model->Polygons[i]);
+    }
+}
+}  // namespace
+
+class View3dTest : public QObject {
+    Q_OBJECT
+private slots:
+    void picture_data()
+    {
+        // 0 no model, g grid, l "Light Mode" pressed (lighting off), t transparent, s "All Polygons",
+        // A "All Components", h plate hidden, H cube hidden, e plate selected, p pivot mode.
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QRgb>("centre");
+        QTest::addColumn<QList<QRgb>>("colours");  // all of the picture's; empty: not checked
+        const QRgb black = qRgb(0, 0, 0);
+        // Lit with GL's initial normal (0, 0, 1) turned by the camera: 0.8 * (0.2 + 0.5 + 0.5 * 0.183).
+        QTest::newRow("grid, lit") << "0g" << qRgb(161, 161, 0) << QList<QRgb>{black, qRgb(161, 161, 0)};
+        QTest::newRow("grid, flat") << "0gl" << qRgb(204, 204, 0) << QList<QRgb>{black, qRgb(204, 204, 0)};
+        QTest::newRow("grid off") << "0" << black << QList<QRgb>{black};
+        // Red and blue are 255 / 256 of full.
+        QTest::newRow("hidden not drawn, flat colours") << "lh" << black << QList<QRgb>{black, qRgb(0, 0, 254)};
+        QTest::newRow("hidden, all components") << "lhA" << qRgb(254, 0, 0) << QList<QRgb>{};
+        QTest::newRow("shell under the component") << "ls" << qRgb(254, 0, 0) << QList<QRgb>{};
+        // Additive: 0.2 of red for a component that is not edited, 0.8 if it is, 0.8 * 0.1 grey of the shell.
+        QTest::newRow("transparent component") << "lt" << qRgb(51, 0, 0) << QList<QRgb>{};
+        QTest::newRow("transparent edited") << "lte" << qRgb(203, 0, 0) << QList<QRgb>{};
+        QTest::newRow("transparent shell adds") << "lts" << qRgb(71, 20, 20) << QList<QRgb>{};
+        // A hidden component is not drawn, but its pivot cross is, in pivot mode.
+        QTest::newRow("pivot cross of a hidden component") << "lhHep" << qRgb(255, 255, 0) << QList<QRgb>{black, qRgb(255, 255, 0)};
+    }
+    void picture()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QRgb, centre);
+        QFETCH(QList<QRgb>, colours);
+        TWindow w;
+        QVERIFY(w.Start(!setup.contains('0')));
+        if (!setup.contains('0')) {
+            w.Plate().Hidden = setup.contains('h');
+            w.Cube().Hidden = setup.contains('H');
+            std::fill(std::begin(w.Plate().Pivot), std::end(w.Plate().Pivot), 0.f);
+            w.Form.FindNodeByName("plate")->setSelected(setup.contains('e'));
+            (setup.contains('A') ? w.Form.RB_AllSelections : w.Form.RB_CheckedSelections)->setChecked(true);
+            w.Form.RB_AllPolygons->setChecked(setup.contains('s'));
+            w.Form.B_ChangePivot->setChecked(setup.contains('p'));
+        }
+        w.Form.B_Grid->setChecked(setup.contains('g'));
+        w.Form.B_Light->setChecked(setup.contains('l'));
+        w.Form.B_Transparent3D->setChecked(setup.contains('t'));
+        const QImage img = w.Picture();
+        const QRgb got = img.pixel(img.width() / 2, img.height() / 2);
+        QVERIFY2(Near(got, centre), qPrintable(QStringLiteral("(%1, %2, %3)").arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
+        if (!colours.isEmpty())
+            QCOMPARE(Colours(img), colours);
+        QCOMPARE(w.Form.P_3dView->grabFramebuffer().pixelColor(1, 1), QColor(0, 0, 0, 128));  // the clear colour
+    }
+
+    // Real mouse events reach the camera: a left drag turns the view, the plate is seen edge on.
+    void dragTurnsTheView()
+    {
+        TWindow w;
+        QVERIFY(w.Start(true));
+        TOpenGLQelPanel* view = w.Form.P_3dView;
+        w.Form.B_Light->setChecked(true);
+        const auto red = [&] { return Colours(w.Picture()).contains(qRgb(254, 0, 0)); };
+        QVERIFY(red());
+        const QPoint from(view->width() / 2, view->height() / 2), to = from + QPoint(45, 15);
+        QTest::mousePress(view, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), view->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(view, &move);
+        QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+        QCOMPARE(QList<float>({w.Form.Camera3d.ViewRotX, w.Form.Camera3d.ViewRotY}), QList<float>({30, 90}));
+        QVERIFY(!w.Form.Drag3d.ViewDragging);
+        QVERIFY(!red());
+    }
+
+    // The vertex arrays give the pixels the plain way gives, lit or flat, opaque or additive.
+    void matchesImmediateMode_data()
+    {
+        QTest::addColumn<bool>("lighting");
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("lit, opaque") << true << false;
+        QTest::newRow("flat, opaque") << false << false;
+        QTest::newRow("lit, transparent") << true << true;
+    }
+    void matchesImmediateMode()
+    {
+        QFETCH(bool, lighting);
+        QFETCH(bool, transparent);
+        TP3dBuilder b;  // a box, a slanted quad with a normal per corner, a triangle in two components
+        b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
+        const int p[4] = {b.AddPoint(0.6f, 0, 0), b.AddPoint(1.6f, 0.2f, 0), b.AddPoint(1.6f, 1.2f, 0.5f), b.AddPoint(0.6f, 1, 0.5f)};
+        const int quad = b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])});
+        for (int k = 0; k < 4; ++k)
+            b.Polygons[size_t(quad)].Corners[k].NormalIndex = uint32_t(b.AddNormal(0.3f * k, 1, -0.5f));
+        const TP3dBuilder::Range tri = b.AddTriangle(-1.5f, 0, 0.5f, -0.7f, 0.8f, 0.2f, -1.2f, 1.5f, -0.4f);
+        b.AddSelection("slant", {p[0], p[1], p[2], p[3], tri.Points[0]}, {quad, tri.Polygons[0]});
+        b.AddSelection("tri", tri);
+        TModelList models;
+        models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
+        models[0]->ReadP3dBytes(b.Build(), false);
+        models[0]->Selections[1]->Color = 0x0040C0FF;
+        std::vector<TSelection*> tree;
+        for (const auto& s : models[0]->Selections)
+            tree.push_back(s.get());
+        const std::vector<bool> edited{false, true, false};
+        const T3dSceneOptions o{true, false, 0.3f};
+        const T3dPaintOptions po{lighting, transparent};
+
+        TOffscreenGl gl;
+        QString error;
+        QVERIFY2(gl.Create(160, 120, &error), qPrintable(error));
+        Gl3dInit();
+        Gl3dResize(160, 120);
+        TPoseCache cache;
+        cache.Rebuild(tree);
+        T3dScene scene;
+        Build3dScene(models, tree, cache, edited, o, TPoseParams{}, scene);
+        Gl3dPaint(TViewCamera{}, po, scene);
+        const QImage arrays = gl.Read();
+        ImmediatePaint(models, tree, edited, o, po);
+        QCOMPARE(arrays, gl.Read());
+        QVERIFY(arrays.pixel(80, 60) != qRgb(0, 0, 0) && glGetError() == GL_NO_ERROR);
+
+        // A view without height or width gets a finite projection; without a current
+        // context a paint draws nothing and does not crash.
+        for (const QSize size : {QSize(64, 0), QSize(0, 48)}) {
+            Gl3dResize(size.width(), size.height());
+            GLint viewport[4] = {};
+            glGetIntegerv(GL_VIEWPORT, viewport);
+            QCOMPARE(QSize(viewport[2], viewport[3]), size.expandedTo(QSize(1, 1)));
+            GLfloat projection[16] = {};
+            glGetFloatv(GL_PROJECTION_MATRIX, projection);
+            QVERIFY(std::all_of(projection, projection + 16, [](GLfloat v) { return std::isfinite(v); }));
+        }
+        QOpenGLContext::currentContext()->doneCurrent();
+        Gl3dPaint(TViewCamera{}, po, scene);
+    }
+
+    // The render command's 3D view, lit and opaque; in the picture of all four it fills the
+    // bottom right quarter, and the front view the top left one.
+    void threeDViewAndAllFour()
+    {
+        QTemporaryDir home;
+        TP3dBuilder b;
+        b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
+        QVERIFY(b.WriteTo(home.filePath("box.p3d")));
+        QFile ini(home.filePath("TorvaneAnim.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Startup]\n3DLight=0\n3DTranparent=0\n") > 0);
+        ini.close();
+        const auto render = [&](const char* view, const char* size) {
+            QString out, err;
+            QTextStream o(&out), e(&err);
+            const QStringList args{"--home", home.path(), "render", home.filePath("box.p3d"), "--view", view, "--size", size, "-o", home.filePath("out.png")};
+            const int rc = RunCommand(TCommandLine::Parse(args), o, e);
+            e.flush();
+            return rc == 0 && err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
+        };
+        const QImage view3d = render("3d", "201x151"), all = render("all", "401x301");
+        QCOMPARE(QList<QSize>({view3d.size(), all.size()}), QList<QSize>({QSize(201, 151), QSize(401, 301)}));
+        QCOMPARE(view3d.pixel(0, 0), qRgb(0, 0, 0));  // opaque black above the grid
+        const QRgb centre = view3d.pixel(100, 75);  // the box, white by default, lit
+        QVERIFY(qRed(centre) > 60 && qRed(centre) == qGreen(centre) && qGreen(centre) == qBlue(centre));
+        QCOMPARE(all.copy(200, 150, 201, 151), view3d);
+        QImage black(200, 150, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        QVERIFY(all.copy(0, 0, 200, 150) != black);
+    }
+};
+
+TORVANE_TEST(View3dTest)
+#include "View3dTest.moc"
