@@ -18,6 +18,7 @@ using RtmBuild::TFile;
 class AnimFormTest : public QObject {
     Q_OBJECT
 private slots:
+    // The controls follow a load and a failed load.
     void loadSetsControls()
     {
         FormFixture fx;
@@ -41,20 +42,12 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") +
                                                   "\n " + QString("arm").leftJustified(32) + " -> Upper Arm\n " +
                                                   QString("leg%1").leftJustified(32) + " -> leg%1\n " + QString("%2").leftJustified(32) + " -> %2"});
-    }
-
-    // The controls follow a failed load to the empty document.
-    void failedLoadEmptiesTheControls()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 4));
-        f.E_TM_z->setValue(3);
+        // A failed load takes the controls to the empty document, not the one that is gone.
         f.SetActStep(2);
         fx.Write("bad.rtm", "RTM_0102");
         f.LoadAnimation(fx.Path("bad.rtm"));
-        QCOMPARE(fx.Dialogs.Messages, QStringList{"Incorrect Format!"});
-        QCOMPARE(f.D_Steps->intValue(), 0);  // not the count of the animation that is gone
+        QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Incorrect Format!"));
+        QCOMPARE(f.D_Steps->intValue(), 0);
         QCOMPARE(f.D_ActStep->intValue(), 0);
         QCOMPARE(f.AnimSlider->maximum(), 0);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
@@ -62,7 +55,8 @@ private slots:
         QCOMPARE(f.E_TM_z->value(), 0.0);
     }
 
-    // "Load Anim..." and "Save Anim As..." ask for files and report what went wrong.
+    // "Load Anim..." and "Save Anim As..." ask for files and report what went wrong;
+    // "Unload" asks whether to.
     void loadAndSaveMenus()
     {
         FormFixture fx;
@@ -86,6 +80,15 @@ private slots:
         QVERIFY(!f.SaveAnimationTo(fx.Path("no/such/folder/x.rtm")));
         QVERIFY(fx.Dialogs.Messages.value(0).startsWith("Cannot write file"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: copy.rtm"));
+        fx.Dialogs.Answers << false << true;  // "Unload" asks first
+        QTest::mouseClick(f.B_UnloadAnim, Qt::LeftButton);
+        QCOMPARE(f.Doc.AnimStepCount, 2);
+        QTest::mouseClick(f.B_UnloadAnim, Qt::LeftButton);
+        QCOMPARE(f.Doc.AnimStepCount, 0);
+        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
+        QTest::mouseClick(f.B_UnloadAnim, Qt::LeftButton);  // nothing loaded: no question
+        QCOMPARE(fx.Dialogs.Questions, QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
+        QCOMPARE(fx.Dialogs.QuestionCaptions[0], QStringLiteral("Warning"));
     }
 
     // The slider, the step buttons and the frame buttons (which act on the press).
@@ -117,23 +120,6 @@ private slots:
         f.SetStepCount(50);
         QCOMPARE(f.AnimSliderDivisions, 20);
         QCOMPARE(f.AnimSlider->maximum(), 49);
-    }
-
-    void unloadAsksFirst()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        QTest::mouseClick(f.B_UnloadAnim, Qt::LeftButton);  // nothing loaded: no question
-        QVERIFY(fx.Dialogs.Questions.isEmpty());
-        fx.LoadAnim("a.rtm", TFile::Regular({"arm"}, 3));
-        fx.Dialogs.Answers << false << true;
-        QTest::mouseClick(f.B_UnloadAnim, Qt::LeftButton);
-        QCOMPARE(f.Doc.AnimStepCount, 3);
-        QTest::mouseClick(f.B_UnloadAnim, Qt::LeftButton);
-        QCOMPARE(fx.Dialogs.Questions, QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
-        QCOMPARE(fx.Dialogs.QuestionCaptions[0], QStringLiteral("Warning"));
-        QCOMPARE(f.Doc.AnimStepCount, 0);
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
     }
 
     void playAndTotalMoveControls()

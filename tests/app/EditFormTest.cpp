@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <cmath>
 
+Q_DECLARE_METATYPE(TVec3)
+
 namespace {
 // The linked robot (arm pivot (1, 1.25, 0.25), the hand below it with its pivot at
 // (2, 1.25, 0.25)) and an animation of arm and hand.
@@ -32,12 +34,7 @@ TMainForm& StartArm(FormFixture& fx, bool identity = true, int frames = 2)
     return f;
 }
 
-void Select(TMainForm& f, const char* name)
-{
-    f.TV_EditComponents->clearSelection();
-    f.FindNodeByName(name)->setSelected(true);
-    f.TV_EditComponents->setCurrentItem(f.FindNodeByName(name), 0, QItemSelectionModel::NoUpdate);
-}
+void Select(TMainForm& f, const char* name) { f.TV_EditComponents->setCurrentItem(f.FindNodeByName(name)); }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
 TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]}; }
@@ -46,7 +43,8 @@ TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]
 class EditFormTest : public QObject {
     Q_OBJECT
 private slots:
-    void refusals()
+    // What stops the edit buttons, and "Reset".
+    void refusalsAndReset()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
@@ -58,6 +56,19 @@ private slots:
         f.ClearAnimation();
         QTest::mouseClick(f.B_ResetMatrix, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"No Components found!", "No Anim Steps!"}));
+        fx.LoadRobot();
+        fx.LoadAnim("ghost.rtm", RtmBuild::TFile::Regular({"arm", "ghost"}, 3));
+        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
+        QTest::mouseClick(f.B_ApplyEdit, Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"[ApplyEdit] Selection not found!"});
+        QVERIFY(f.EditMode());
+        QTest::mouseClick(f.B_CancelEdit, Qt::LeftButton);
+        f.SetActStep(2);  // "Reset" sets the current frame only to the identity
+        QTest::mouseClick(f.B_ResetMatrix, Qt::LeftButton);
+        for (const TAnimEntry& e : f.Doc.AnimFrames[2].Entries)
+            QCOMPARE(e.Matrix, IdentityMatrix12f);
+        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
+        QVERIFY(f.Doc.AnimFrames[1].Entries[0].Matrix != IdentityMatrix12f);
     }
 
     // Edit mode takes the timing panels, the file browser and the frame timer away.
@@ -78,49 +89,36 @@ private slots:
         QVERIFY(F_FrameManipulator->RChart->isEnabled() && F_FrameManipulator->SelectAll1->isEnabled());
     }
 
-    // The operation and rotation buttons decide what the sliders do to the arm.
+    // The operation and rotation buttons decide what the sliders do to the arm; the hand
+    // below it follows and the body above it stays.
     void ticks_data()
     {
         QTest::addColumn<bool>("rotate");
         QTest::addColumn<bool>("relative");
-        QTest::addColumn<int>("x");
-        QTest::addColumn<int>("z");
-        QTest::addColumn<int>("ticks");
-        QTest::newRow("rotate about the pivot") << true << true << 0 << 10 << 1;
-        QTest::newRow("rotate about the origin") << true << false << 0 << 10 << 1;
-        QTest::newRow("move") << false << true << -10 << 0 << 3;
+        QTest::addColumn<int>("ticks");  // of the x slider at -10 to move, the z slider at 10 to turn
+        QTest::addColumn<TVec3>("hand");  // where the hand's pivot (2, 1.25, 0.25) goes
+        const double c = std::cos(0.1), s = std::sin(0.1);
+        QTest::newRow("rotate about the pivot") << true << true << 1 << TVec3{1 + c, 1.25 + s, 0.25};
+        QTest::newRow("rotate about the origin") << true << false << 1 << TVec3{2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25};
+        QTest::newRow("move") << false << true << 3 << TVec3{1.97, 1.25, 0.25};
     }
     void ticks()
     {
         QFETCH(bool, rotate);
         QFETCH(bool, relative);
-        QFETCH(int, x);
-        QFETCH(int, z);
         QFETCH(int, ticks);
+        QFETCH(TVec3, hand);
         FormFixture fx;
         TMainForm& f = StartArm(fx);
         Select(f, "arm");
         QTest::mouseClick(f.B_Editing, Qt::LeftButton);
         f.B_EditOperation->setChecked(rotate);
         f.B_RotType->setChecked(relative);
-        f.Chg_X->setValue(x * 100);
-        f.Chg_Z->setValue(z * 100);
+        (rotate ? f.Chg_Z : f.Chg_X)->setValue(rotate ? 1000 : -1000);
         for (int i = 0; i < ticks; ++i)
             f.EditTimerTimer();
-        const TSelection* arm = fx.Sel("arm");
-        const TVec3 pivot = arm->ActTransform.Apply({1, 1.25, 0.25});
-        const TVec3 hand = fx.Sel("hand")->ActTransform.Apply({2, 1.25, 0.25});
-        const double c = std::cos(0.1), s = std::sin(0.1);
-        if (!rotate) {
-            QVERIFY(Near(pivot, {1 - 0.03, 1.25, 0.25}));
-            QVERIFY(Near(hand, {2 - 0.03, 1.25, 0.25}));  // the child moves with it
-        } else if (relative) {
-            QVERIFY(Near(pivot, {1, 1.25, 0.25}));  // turning about the pivot leaves it in place
-            QVERIFY(Near(hand, {1 + c, 1.25 + s, 0.25}));
-        } else {
-            QVERIFY(Near(pivot, {c - 1.25 * s, s + 1.25 * c, 0.25}));  // about the origin
-        }
-        QCOMPARE(fx.Sel("body")->ActTransform, TTransform::Identity());  // not edited
+        QVERIFY(Near(fx.Sel("hand")->ActTransform.Apply({2, 1.25, 0.25}), hand));
+        QCOMPARE(fx.Sel("body")->ActTransform, TTransform::Identity());
     }
 
     // A press on the slider's track moves the arm for as long as it is held; after the
@@ -148,7 +146,8 @@ private slots:
     }
 
     // Whatever changes the document, the model or the mode, the views end up showing the
-    // current frame: here the arm is shifted by 5 in x in every frame.
+    // current frame: here the arm is shifted by 5 in x in every frame. Pivot mode shows
+    // the rest pose and places pivots.
     void viewsFollowTheDocument()
     {
         FormFixture fx;
@@ -164,7 +163,24 @@ private slots:
         QCOMPARE(shownX(), 6.0f);
         f.B_ChangePivot->setChecked(true);  // pivots are placed at rest ...
         QCOMPARE(shownX(), 1.0f);
+        // ... with Shift and a press or a move in a view; the other buttons zoom and pan.
+        Select(f, "hand");
+        f.FrontView1MouseDown(f.TopView1, 2, 3, Qt::LeftButton, Qt::ShiftModifier);
+        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 1.25, 3}));
+        f.FrontView1MouseMove(f.LeftView1, 5, 6, Qt::LeftButton, Qt::ShiftModifier);
+        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
+        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::None);
+        bool marked = false;  // the pivot mark, in yellow
+        for (const TChartItem& it : f.FrontView1->Items().Items())
+            marked |= it.Kind == TChartItemKind::Mark && it.Aux == 24 && it.X == 2 && it.Y == 6;
+        QVERIFY(marked);
+        f.FrontView1MouseMove(f.LeftView1, 0, 0, Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::Pan);
+        f.FrontView1MouseMove(f.LeftView1, 0, 0, Qt::LeftButton, {});
+        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::DragZoom);
         f.B_ChangePivot->setChecked(false);  // ... and the frame comes back when the mode ends
+        f.FrontView1MouseDown(f.TopView1, 7, 7, Qt::LeftButton, Qt::ShiftModifier);  // no pivot outside the mode
+        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
         QCOMPARE(shownX(), 6.0f);
         fx.Write("bad.rtm", "not an animation");
         f.LoadAnimation(fx.Path("bad.rtm"));  // the failed load leaves no animation to show
@@ -206,24 +222,6 @@ private slots:
         QCOMPARE(f.Doc.AnimFrames[1].Entries[1].Matrix, edited);
     }
 
-    void applyStopsAtUnknownComponentAndResetFrame()
-    {
-        FormFixture fx;
-        TMainForm& f = StartArm(fx);
-        fx.LoadAnim("ghost.rtm", RtmBuild::TFile::Regular({"arm", "ghost"}, 3));
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        QTest::mouseClick(f.B_ApplyEdit, Qt::LeftButton);
-        QCOMPARE(fx.Dialogs.Messages, QStringList{"[ApplyEdit] Selection not found!"});
-        QVERIFY(f.EditMode());
-        QTest::mouseClick(f.B_CancelEdit, Qt::LeftButton);
-        f.SetActStep(2);
-        QTest::mouseClick(f.B_ResetMatrix, Qt::LeftButton);
-        for (const TAnimEntry& e : f.Doc.AnimFrames[2].Entries)
-            QCOMPARE(e.Matrix, IdentityMatrix12f);
-        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
-        QVERIFY(f.Doc.AnimFrames[1].Entries[0].Matrix != IdentityMatrix12f);
-    }
-
     // The menu's axes and grid, and the components shown, reach the views; showing no
     // component leaves their ranges.
     void menusAndShowModesReachTheViews()
@@ -248,31 +246,6 @@ private slots:
         QCOMPARE(f.TopView1->GridStyle(), TChart::TGridStyle::Lines);
     }
 
-    // Shift and a press in a view place the selected pivot, only in pivot mode; the
-    // other buttons keep zooming and panning.
-    void pivotEditing()
-    {
-        FormFixture fx;
-        TMainForm& f = StartArm(fx);
-        Select(f, "hand");
-        f.FrontView1MouseDown(f.TopView1, 2, 3, Qt::LeftButton, Qt::ShiftModifier);  // pivot mode off
-        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 1.25, 0.25}));
-        f.B_ChangePivot->setChecked(true);
-        Select(f, "hand");
-        f.FrontView1MouseDown(f.TopView1, 2, 3, Qt::LeftButton, Qt::ShiftModifier);
-        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 1.25, 3}));
-        f.FrontView1MouseMove(f.LeftView1, 5, 6, Qt::LeftButton, Qt::ShiftModifier);
-        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
-        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::None);
-        bool marked = false;  // the pivot mark, in yellow
-        for (const TChartItem& it : f.FrontView1->Items().Items())
-            marked |= it.Kind == TChartItemKind::Mark && it.Aux == 24 && it.X == 2 && it.Y == 6;
-        QVERIFY(marked);
-        f.FrontView1MouseMove(f.LeftView1, 0, 0, Qt::LeftButton, Qt::ControlModifier);
-        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::Pan);
-        f.FrontView1MouseMove(f.LeftView1, 0, 0, Qt::LeftButton, {});
-        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::DragZoom);
-    }
 };
 
 TORVANE_TEST(EditFormTest)

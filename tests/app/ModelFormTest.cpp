@@ -28,6 +28,7 @@ QStringList Shape(TMainForm& f)
 class ModelFormTest : public QObject {
     Q_OBJECT
 private slots:
+    // What a load shows, a missing proxy file and broken models.
     void loadFillsTreeAndStatus()
     {
         FormFixture fx;
@@ -47,35 +48,17 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, QStringList{"lamp.p3d not found!"});
         QCOMPARE(int(f.Models.size()), 1);
         QVERIFY(!f.MainModel()->Polygons.back().Hidden);
-    }
-
-    // A broken file empties the tree; a file that ended early leaves no model at all.
-    void brokenModels_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("kept");
-        TP3dBuilder lod;
-        lod.AddSelection("body", lod.AddBox(0, 0, 0, 1, 1, 1));
-        const QByteArray good = lod.Build();
-        lod.LodMagic = "P3DM";
-        QTest::newRow("cut in the tags") << good.left(good.size() - 40) << "Stream read error" << false;
-        QTest::newRow("other lod") << lod.Build() << "Incorrect LOD Format!" << true;
-    }
-    void brokenModels()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, message);
-        QFETCH(bool, kept);
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot();
-        fx.Write("bad.p3d", bytes);
-        f.LoadModel(fx.Path("bad.p3d"));
-        QCOMPARE(fx.Dialogs.Messages, QStringList{message});
+        // A broken file empties the tree; one that ended early leaves no model at all.
+        fx.Write("lod.p3d", fx.Read("robot.p3d").replace("SP3X", "P3DM"));
+        fx.Write("cut.p3d", fx.Read("robot.p3d").chopped(40));
+        f.LoadModel(fx.Path("lod.p3d"));
         QCOMPARE(f.TV_EditComponents->topLevelItemCount(), 0);
-        QCOMPARE(f.Models.size(), size_t(kept ? 1 : 0));
-        QCOMPARE(f.StatusText(1), kept ? QStringLiteral("Model: bad.p3d") : QStringLiteral("Model: EMPTY"));
+        QCOMPARE(f.StatusText(1), QStringLiteral("Model: lod.p3d"));
+        QCOMPARE(int(f.Models.size()), 1);
+        f.LoadModel(fx.Path("cut.p3d"));
+        QCOMPARE(fx.Dialogs.Messages, (QStringList{"lamp.p3d not found!", "Incorrect LOD Format!", "Stream read error"}));
+        QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
+        QVERIFY(f.Models.empty());
     }
 
     void linkingSaveAndReload()
@@ -178,13 +161,24 @@ private slots:
         QCOMPARE(selected(), QStringList{"leg"});
     }
 
-    void hideCrossTogglesSubtree()
+    // Selection backgrounds; the cross hides a subtree; the menu shows and hides all.
+    void treeShowsAndHides()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
         TComponentTree* t = f.TV_EditComponents;
+        t->expandAll();
         QTreeWidgetItem* arm = f.FindNodeByName("arm");
+        arm->setSelected(true);  // olive, its subtree darker, the rest grey
+        const QImage img = t->viewport()->grab().toImage();
+        const auto colourAt = [&](const char* name) {
+            const QRect r = t->visualItemRect(f.FindNodeByName(name));
+            return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
+        };
+        QCOMPARE(colourAt("arm"), 0x919111u);
+        QCOMPARE(colourAt("hand"), 0x808000u);
+        QCOMPARE(colourAt("leg"), 0x404040u);
         arm->setExpanded(false);  // a collapsed node hides its subtree too
         const auto [from, to] = t->CrossArea(arm);
         const int y = t->visualItemRect(arm).center().y();
@@ -205,24 +199,6 @@ private slots:
         f.ShowAll1->trigger();
         for (TSelection* s : f.TreeComponents())
             QVERIFY(!s->Hidden);
-    }
-
-    void selectionBackgrounds()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot(true);
-        TComponentTree* t = f.TV_EditComponents;
-        t->expandAll();
-        f.FindNodeByName("arm")->setSelected(true);
-        const QImage img = t->viewport()->grab().toImage();
-        const auto colourAt = [&](const char* name) {
-            const QRect r = t->visualItemRect(f.FindNodeByName(name));
-            return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
-        };
-        QCOMPARE(colourAt("arm"), 0x919111u);
-        QCOMPARE(colourAt("hand"), 0x808000u);
-        QCOMPARE(colourAt("leg"), 0x404040u);
     }
 
     // Renaming and recolouring through the dialogs, and saving both.
@@ -246,37 +222,25 @@ private slots:
         QVERIFY(fx.Dialogs.FilePrompts.last().OverwritePrompt);
     }
 
-    void animationMeetsModel()
+    // The animation poses and shows the components it names. "New Animation..." asks,
+    // clears and opens the selection window without blocking the tree; "Accept" builds the
+    // animation from the selected subtrees and closes it.
+    void animationsOnTheModel()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
-        fx.Write("wave.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand", "tail"}, 3)));
-        f.LoadAnimation(fx.Path("wave.rtm"));
-        QCOMPARE(fx.Dialogs.Messages,
-                 QStringList{QStringLiteral("following Animation Components were not found in the Model:\n\n %1 -> tail").arg("tail", -32)});
+        fx.LoadAnim("wave.rtm", RtmBuild::TFile::Regular({"arm", "hand"}, 3));
         // Components outside the animation are hidden; the current frame is on the animated ones.
-        QVERIFY(fx.Sel("body")->Hidden && fx.Sel("leg")->Hidden);
-        QVERIFY(!fx.Sel("arm")->Hidden && !fx.Sel("hand")->Hidden);
+        QVERIFY(fx.Sel("body")->Hidden && fx.Sel("leg")->Hidden && !fx.Sel("arm")->Hidden);
         QCOMPARE(Narrow(fx.Sel("hand")->ActTransform), RtmBuild::TFile::Sample(0, 1));
         f.SetActStep(2);
         QCOMPARE(Narrow(fx.Sel("arm")->ActTransform), RtmBuild::TFile::Sample(2, 0));
-        f.ClearAnimation();
-        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
-    }
-
-    // "New Animation..." asks, clears and opens the selection window without blocking the
-    // tree; "Accept" builds the animation from the selected subtrees and closes it.
-    void newAnimationWindow()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot(true);
-        fx.LoadAnim("walk.rtm", RtmBuild::TFile::Regular({"arm"}, 3));
         fx.Dialogs.Answers << true << true;
         QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QVERIFY(f.Doc.AnimFrames.empty());
+        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
         QVERIFY(F_SelectComponents->isVisible() && !F_SelectComponents->isModal());
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);  // nothing selected
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});
