@@ -19,7 +19,7 @@
 Q_DECLARE_METATYPE(TVec3)
 
 namespace {
-// The linked robot (arm pivot (1, 1.25, 0.25), the hand below it with its pivot at
+// The linked robot (arm pivot (1, 1.25, 0.1), the hand below it with its pivot at
 // (2, 1.25, 0.25)) and an animation of arm and hand.
 TMainForm& StartArm(FormFixture& fx, bool identity = true, int frames = 2)
 {

@@ -13,17 +13,6 @@
 #include <QTest>
 
 namespace {
-// A floor box and two proxy triangles: "proxy:seat.01" with its right angle at (1, 2, 3),
-// "proxy:lamp.01" without one.
-QByteArray Room()
-{
-    TP3dBuilder b;
-    b.AddSelection("floor", b.AddBox(-5, -1, -5, 5, 0, 5));
-    b.AddSelection("proxy:seat.01", b.AddTriangle(1, 2, 3, 1, 3, 3, 2, 2, 3));
-    b.AddSelection("proxy:lamp.01", b.AddTriangle(0, 0, 0, 1, 0, 0, 0.5f, 0.8f, 0));
-    return b.Build();
-}
-
 std::vector<TP3dModell*> Environments(TMainForm& f)
 {
     std::vector<TP3dModell*> out;
@@ -47,9 +36,9 @@ private slots:
         TP3dBuilder bare;
         bare.AddSelection("floor", bare.AddBox(0, 0, 0, 1, 1, 1));
         const QString noProxies = "Enviromentmodell has no proxys to replace!";
-        QTest::newRow("seat") << Room() << 0 << QStringList{} << -6.f;
-        QTest::newRow("lamp: no right angle") << Room() << 1 << QStringList{"Offset from enviroment model not found!"} << -5.f;
-        QTest::newRow("dialog cancelled") << Room() << -1 << QStringList{} << none;
+        QTest::newRow("seat") << Room().Build() << 0 << QStringList{} << -6.f;
+        QTest::newRow("no right angle") << Room().Build() << 1 << QStringList{"Offset from enviroment model not found!"} << -5.f;
+        QTest::newRow("dialog cancelled") << Room().Build() << -1 << QStringList{} << none;
         QTest::newRow("no proxies") << bare.Build() << 0 << QStringList{noProxies} << none;
         QTest::newRow("not a model") << QByteArray("no model here") << 0 << QStringList{"Incorrect Format!", noProxies} << none;
     }
@@ -78,7 +67,7 @@ private slots:
         QCOMPARE(f.TV_EditComponents->topLevelItemCount(), 5);  // its selections are no components
         if (fx.Dialogs.ItemPrompts.isEmpty())
             return;
-        QCOMPARE(fx.Dialogs.ItemPrompts[0], (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:lamp.01"}));
+        QCOMPARE(fx.Dialogs.ItemPrompts[0], (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
         QCOMPARE(fx.Dialogs.Preselected[0], 0);
         if (!kept)
             return;
@@ -95,8 +84,8 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot();
-        fx.Write("room.p3d", Room());
-        fx.Write("room2.p3d", Room());
+        fx.Write("room.p3d", Room().Build());
+        fx.Write("room2.p3d", Room().Build());
         fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d");
         fx.Dialogs.Choices << 0 << 0;
         f.LoadEnviromentP3d1Click();

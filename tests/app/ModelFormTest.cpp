@@ -35,19 +35,19 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadRobot();
         QCOMPARE(fx.Dialogs.Messages, QStringList());
-        QCOMPARE(Shape(f), (QStringList{"body", "arm", "hand", "leg", "proxy:lamp.01"}));  // file order
+        QCOMPARE(Shape(f), (QStringList{"body", "hand", "leg", "proxy:lamp.01", "arm"}));  // file order
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: robot.p3d"));
         QCOMPARE(f.StatusText(3), QStringLiteral("Vertexes: 35"));  // the main model's, not the proxy's
         QCOMPARE(f.StatusText(4), QStringLiteral("Polygons: %1").arg(f.MainModel()->Polygons.size()));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: NOT LOADED"));
         QCOMPARE(fx.Sel("proxy:lamp.01")->ProxyModel, f.Models[1].get());
-        QVERIFY(f.MainModel()->Polygons.back().Hidden);  // the proxy triangle
+        QVERIFY(f.MainModel()->Polygons[12].Hidden);  // the proxy triangle
         fx.Dialogs.Messages.clear();
         QFile::remove(fx.Path("lamp.p3d"));
         f.LoadModel(fx.Path("robot.p3d"));
         QCOMPARE(fx.Dialogs.Messages, QStringList{"lamp.p3d not found!"});
         QCOMPARE(int(f.Models.size()), 1);
-        QVERIFY(!f.MainModel()->Polygons.back().Hidden);
+        QVERIFY(!f.MainModel()->Polygons[12].Hidden);
         // A broken file empties the tree; one that ended early leaves no model at all.
         fx.Write("lod.p3d", fx.Read("robot.p3d").replace("SP3X", "P3DM"));
         fx.Write("cut.p3d", fx.Read("robot.p3d").chopped(40));
@@ -103,7 +103,7 @@ private slots:
         TLpvBuilder elsewhere;
         elsewhere.Add("hand", "leg", 0, 0, 0);
         fx.Write("elsewhere/robot.lpv", elsewhere.Build());
-        fx.Write("LinkData/robot.lpv", FormFixture::RobotLinks());
+        fx.Write("LinkData/robot.lpv", RobotLinks());
         fx.Dialogs.Files.enqueue(fx.Path("elsewhere/robot.lpv"));
         QTest::mouseClick(f.B_LoadLinking, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.FilePrompts.last().InitialDir, f.Paths.LinkDataDir);
