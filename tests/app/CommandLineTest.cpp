@@ -38,35 +38,32 @@ void WriteRobot(const CommandHome& h)
             h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" + h.Path("c.clr").toUtf8()));
 }
 
-// An OBJ file: each vertex as written and parsed (NaN where a number does not parse), the
-// groups, and the faces of each group.
+// An OBJ file's vertices ("x y z" as written), groups and the faces of each group.
 struct TObj {
-    QList<QByteArray> Text;
-    std::vector<TPoint3> V;
+    QList<QByteArray> V;
     QStringList Groups;
     QList<QList<QByteArray>> Faces;
+    TPoint3 Point(size_t i) const  // NaN unless three numbers
+    {
+        const QList<QByteArray> p = V[qsizetype(i)].split(' ');
+        bool ok = p.size() == 3;
+        TPoint3 r{};
+        for (size_t k = 0; ok && k < 3; ++k)
+            r[k] = p[qsizetype(k)].toDouble(&ok);
+        return ok ? r : TPoint3{qQNaN(), qQNaN(), qQNaN()};
+    }
 };
 TObj ReadObj(const QByteArray& file)
 {
     TObj o;
     for (const QByteArray& line : file.split('\n')) {
-        const QByteArray rest = line.mid(2);
-        if (line.startsWith("v ")) {
-            const QList<QByteArray> p = rest.split(' ');
-            TPoint3 v{qQNaN(), qQNaN(), qQNaN()};
-            for (qsizetype k = 0; k < 3 && p.size() == 3; ++k) {
-                bool ok = false;
-                if (const double d = p[k].toDouble(&ok); ok)
-                    v[size_t(k)] = d;
-            }
-            o.Text << rest;
-            o.V.push_back(v);
-        } else if (line.startsWith("g ")) {
-            o.Groups << QString::fromUtf8(rest);
+        if (line.startsWith("v "))
+            o.V << line.mid(2);
+        else if (line.startsWith("g ")) {
+            o.Groups << QString::fromUtf8(line.mid(2));
             o.Faces << QList<QByteArray>{};
-        } else if (line.startsWith("f ") && !o.Faces.isEmpty()) {
-            o.Faces.last() << rest;
-        }
+        } else if (line.startsWith("f ") && !o.Faces.isEmpty())
+            o.Faces.last() << line.mid(2);
     }
     return o;
 }
@@ -236,13 +233,13 @@ private slots:
         const TObj obj = ReadObj(h.Read("out.obj"));
         QCOMPARE(obj.Groups, (QStringList{"proxy:lamp.01", "body", "leg", "arm", "hand"}));  // tree order, hidden ones too
         const TP3dBuilder robot = Robot(), lamp = Lamp();
-        QCOMPARE(obj.V.size(), robot.Points.size() + lamp.Points.size());
+        QCOMPARE(size_t(obj.V.size()), robot.Points.size() + lamp.Points.size());
         // Animated, the arm's box (8..15) is posed and the unanimated rest collapses to the origin;
         // else every point is stored, without offset. The proxy corners (16..18) are not drawn.
         for (size_t i = 0; i < robot.Points.size(); ++i) {
             const TP3dBuilder::Point& p = robot.Points[i];
             const TPoint3 want = !animated ? TPoint3{p.X, p.Y, p.Z} : i >= 8 && i < 16 ? Posed(p, ArmTurn, offset, shift) : TPoint3{};
-            QVERIFY2(obj.V[i] == want || (i >= 16 && i < 19), qPrintable(QString("point %1: %2").arg(i).arg(obj.Text[qsizetype(i)])));
+            QVERIFY2(obj.Point(i) == want || (i >= 16 && i < 19), qPrintable(QString("point %1: %2").arg(i).arg(obj.V[qsizetype(i)])));
         }
         // The lamp hangs under the arm: its placement (origin at (0, 2, 0)) followed by the
         // arm's transform, with the offset first.
@@ -251,7 +248,7 @@ private slots:
             TPoint3 want = Posed(lamp.Points[i], place, offset, {});
             if (animated)  // exact here: every value is a small binary fraction
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
-            QCOMPARE(obj.V[robot.Points.size() + i], want);
+            QCOMPARE(obj.Point(robot.Points.size() + i), want);
         }
     }
 
@@ -265,9 +262,9 @@ private slots:
         QCOMPARE(r.Err, QString());
         const TObj obj = ReadObj(h.Read("out.obj"));
         const int first = int(Robot().Points.size() + Lamp().Points.size());
-        QCOMPARE(obj.Text.size(), first + int(Room().Points.size()));
-        QCOMPARE(obj.Text[first], QByteArray("-6 -3 -8"));   // (-5, -1, -5) less (1, 2, 3)
-        QCOMPARE(obj.Text[first + 8], QByteArray("0 0 0"));  // the right angle itself
+        QCOMPARE(obj.V.size(), first + int(Room().Points.size()));
+        QCOMPARE(obj.V[first], QByteArray("-6 -3 -8"));   // (-5, -1, -5) less (1, 2, 3)
+        QCOMPARE(obj.V[first + 8], QByteArray("0 0 0"));  // the right angle itself
         QCOMPARE(obj.Groups.last(), QStringLiteral("environment"));
         // The floor's six faces and the other proxy's triangle; the seat's triangle is hidden.
         QCOMPARE(obj.Faces.last().size(), 7);
@@ -351,8 +348,8 @@ private slots:
         QCOMPARE(r.Err, QString("torvane-anim: robot.p3d: %1 of %2 points are not finite numbers; they are written at the origin\n").arg(bad).arg(points));
         const TObj obj = ReadObj(h.Read("out.obj"));
         QCOMPARE(int(obj.V.size()), points);
-        for (size_t i = 0; i < obj.V.size(); ++i)
-            QVERIFY2(std::isfinite(obj.V[i][0]) && std::isfinite(obj.V[i][1]) && std::isfinite(obj.V[i][2]), obj.Text[qsizetype(i)].constData());
+        for (size_t i = 0; i < size_t(points); ++i)
+            QVERIFY2(std::isfinite(obj.Point(i)[0] + obj.Point(i)[1] + obj.Point(i)[2]), obj.V[qsizetype(i)].constData());
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and

@@ -51,12 +51,4 @@ struct FormFixture {
         Form->LoadModel(Path("robot.p3d"));
     }
     TSelection* Sel(const char* name) const { return TMainForm::SelectionOf(Form->FindNodeByName(name)); }
-    // The status panels from the model's on.
-    QString Status() const
-    {
-        QStringList panels;
-        for (int i = 1; i < 6; ++i)
-            panels << Form->StatusText(i);
-        return panels.join(" | ");
-    }
 };
