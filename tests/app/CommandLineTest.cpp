@@ -1,29 +1,24 @@
 // The window-free commands, run in-process on files the builders write into a temporary home.
-#include "app/CommandLine.h"
+#include "CommandHome.h"
+#include "TestModels.h"
 #include "app/Main.h"
 #include "app/Settings.h"
+#include "anim/Rtm.h"
+#include "filebuild/RtmBuilder.h"
 #include "platform/AtomicFileDevice.h"
 #include "platform/Ini.h"
-#include "support/ScriptedDialogs.h"
 #include "pose/ObjExport.h"
-#include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
-#include "filebuild/LpvBuilder.h"
-#include "filebuild/P3dBuilder.h"
-#include "filebuild/RtmBuilder.h"
-#include "anim/Rtm.h"
+#include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <cmath>
 #include <limits>
 
@@ -34,72 +29,43 @@ Q_DECLARE_METATYPE(TPoint3)
 
 namespace {
 
-struct Home {
-    QTemporaryDir Dir;
-    QString Path(const QString& name) const { return Dir.filePath(name); }
-    void Write(const QString& name, const QByteArray& bytes) const { QVERIFY(WriteBytesFile(Path(name), bytes)); }
-    QByteArray Read(const QString& name) const { QFile f(Path(name)); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }
+// The robot, its lamp, the room, a linking file, and settings naming a translation and colours.
+void WriteRobot(const CommandHome& h)
+{
+    QVERIFY(Robot().WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")));
+    QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n") &&
+            h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
+            h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" + h.Path("c.clr").toUtf8()));
+}
+
+// An OBJ file's vertices ("x y z" as written), groups and the faces of each group.
+struct TObj {
+    QList<QByteArray> V;
+    QStringList Groups;
+    QList<QList<QByteArray>> Faces;
+    TPoint3 Point(size_t i) const  // NaN unless three numbers
+    {
+        const QList<QByteArray> p = V[qsizetype(i)].split(' ');
+        bool ok = p.size() == 3;
+        TPoint3 r{};
+        for (size_t k = 0; ok && k < 3; ++k)
+            r[k] = p[qsizetype(k)].toDouble(&ok);
+        return ok ? r : TPoint3{qQNaN(), qQNaN(), qQNaN()};
+    }
 };
-
-struct Result { int Code = -1; QString Out, Err; };
-
-// Runs the command with --home set; %1 in an argument stands for the home folder.
-Result Run(const Home& h, QStringList args)
+TObj ReadObj(const QByteArray& file)
 {
-    Result r;
-    QTextStream out(&r.Out), err(&r.Err);
-    r.Code = RunCommand(TCommandLine::Parse(QStringList{"--home", h.Dir.path()} + args.replaceInStrings("%1", h.Dir.path())), out, err);
-    out.flush();
-    err.flush();
-    return r;
-}
-
-// body with an arm and a hand below it, a leg, and a proxy triangle (right angle at its
-// first corner, legs along +Z and +Y) that the arm also holds, so the lamp hangs under it.
-// Points: body 0-7, arm 8-15, triangle 16-18, hand 19-26, leg 27-34.
-TP3dBuilder Robot()
-{
-    TP3dBuilder b;
-    b.AddSelection("body", b.AddBox(-1, 0, -1, 1, 2, 1));
-    TP3dBuilder::Range arm = b.AddBox(1, 1, 0, 2, 1.5f, 0.5f);
-    const TP3dBuilder::Range tri = b.AddTriangle(0, 2, 0, 0, 2, 1, 0, 4, 0);
-    // A face of the arm that starts on a proxy corner: the editor never draws it solid.
-    arm.Polygons.push_back(b.AddPolygon({uint32_t(tri.Points[0]), uint32_t(arm.Points[0]), uint32_t(arm.Points[1])}));
-    b.AddSelection("hand", b.AddBox(2, 1, 0, 2.5f, 1.5f, 0.5f));
-    b.AddSelection("leg", b.AddBox(-0.5f, -2, -0.5f, 0, 0, 0));
-    b.AddSelection("proxy:lamp.01", tri);
-    arm.Points.insert(arm.Points.end(), tri.Points.begin(), tri.Points.end());
-    arm.Polygons.insert(arm.Polygons.end(), tri.Polygons.begin(), tri.Polygons.end());
-    b.AddSelection("arm", arm);
-    return b;
-}
-
-TP3dBuilder Lamp() { TP3dBuilder b; b.AddBox(0, 0, 0, 0.25f, 0.5f, 0.75f); return b; }
-
-// An environment: a floor box (points 0-7), "proxy:seat.01" with its right angle at
-// (1, 2, 3) (points 8-10), and "proxy:bad.01" without a right angle (points 11-13).
-TP3dBuilder Room()
-{
-    TP3dBuilder b;
-    b.AddSelection("floor", b.AddBox(-5, -1, -5, 5, 0, 5));
-    b.AddSelection("proxy:seat.01", b.AddTriangle(1, 2, 3, 1, 3, 3, 2, 2, 3));
-    b.AddSelection("proxy:bad.01", b.AddTriangle(0, 0, 0, 1, 0, 0, 0.5f, 0.8f, 0));
-    return b;
-}
-
-// The robot, its lamp, a linking file, and settings naming a translation and colours.
-void WriteRobot(const Home& h)
-{
-    QVERIFY(Robot().WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")));
-    TLpvBuilder l;
-    l.Add("body", "", 0, 1, 0);
-    l.Add("arm", "body", 1, 1.25f, 0.1f);
-    l.Add("hand", "arm", 2, 1.25f, 0.25f);
-    l.Add("leg", "body", -0.25f, 0, -0.25f);
-    h.Write("LinkData/robot.lpv", l.Build());
-    h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n");
-    h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n");
-    h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" + h.Path("c.clr").toUtf8());
+    TObj o;
+    for (const QByteArray& line : file.split('\n')) {
+        if (line.startsWith("v "))
+            o.V << line.mid(2);
+        else if (line.startsWith("g ")) {
+            o.Groups << QString::fromUtf8(line.mid(2));
+            o.Faces << QList<QByteArray>{};
+        } else if (line.startsWith("f ") && !o.Faces.isEmpty())
+            o.Faces.last() << line.mid(2);
+    }
+    return o;
 }
 
 // p (with the offset, rounded to float) times the row-vector matrix m, plus shift, as the
@@ -124,9 +90,9 @@ private slots:
     // What the editor shows after loading the robot with linking, names and colours.
     void modelInfoJson()
     {
-        Home h;
+        CommandHome h;
         WriteRobot(h);
-        const Result r = Run(h, {"info", "%1/robot.p3d", "--json"});
+        const CommandHome::Result r = h.Run({"info", "%1/robot.p3d", "--json"});
         QCOMPARE(r.Code, 0);
         QCOMPARE(r.Err, QString());
         const QJsonObject o = QJsonDocument::fromJson(r.Out.toUtf8()).object();
@@ -149,64 +115,66 @@ private slots:
         QCOMPARE(proxy["matrix"].toArray(), (QJsonArray{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 2, 0}));
     }
 
+    // Refusals write nothing; %1 is the home folder; an empty err means stderr stays empty.
     void exitCodes_data()
     {
-        QTest::addColumn<QStringList>("args");  // %1 is the home folder
+        QTest::addColumn<QString>("args");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("err");  // in stderr; empty: stderr stays empty, check's report too
-        QTest::addColumn<QString>("out");  // stdout
-        QTest::newRow("offset beyond the spin edits") << QStringList{"export", "%1/robot.p3d", "--offset", "0,400,0", "-o", "%1/out.obj"} << 2 << "usage: torvane-anim" << "";
-        QTest::newRow("info of a file named check") << QStringList{"info", "check"} << 1 << "Cannot open file check" << "";
-        QTest::newRow("usage") << QStringList{"render", "%1/robot.p3d", "--size", "0x0", "-o", "%1/out.png"} << 2 << "usage: torvane-anim" << "";
-        QTest::newRow("missing model") << QStringList{"info", "%1/none.p3d"} << 1 << "Cannot open file %1/none.p3d" << "";
-        QTest::newRow("bad model") << QStringList{"export", "%1/bad.p3d", "-o", "%1/out.obj"} << 1 << "Incorrect Format!" << "";
-        QTest::newRow("bad lod") << QStringList{"render", "%1/badlod.p3d", "-o", "%1/out.png"} << 1 << "Incorrect LOD Format!" << "";
-        QTest::newRow("bad animation") << QStringList{"check", "%1/robot.p3d", "%1/bad.rtm"} << 1 << "Incorrect Format!" << "";
-        QTest::newRow("missing folder") << QStringList{"export", "%1/robot.p3d", "-o", "%1/no/out.obj"} << 1 << "Cannot write file" << "";
-        QTest::newRow("frame beyond the last") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", "3", "-o", "%1/o.obj"} << 2 << "--frame 3 is out of range: the animation has 3 frames" << "";
-        QTest::newRow("check all found") << QStringList{"check", "%1/robot.p3d", "%1/walk.rtm"} << 0 << "" << "";
-        QTest::newRow("3d view without OpenGL") << QStringList{"render", "%1/robot.p3d", "--view", "3d", "-o", "%1/out.png"} << 1 << "the 3D view needs a display with OpenGL" << "";
-        QTest::newRow("all views without OpenGL") << QStringList{"render", "%1/robot.p3d", "--view", "all", "-o", "%1/out.png"} << 1 << "the 3D view needs a display with OpenGL" << "";
-        QTest::newRow("unknown view") << QStringList{"render", "%1/robot.p3d", "--view", "side", "-o", "%1/out.png"} << 2 << "--view needs front, left, top, 3d or all" << "";
-        QTest::newRow("proxy without environment") << QStringList{"export", "%1/robot.p3d", "--proxy", "proxy:seat.01", "-o", "%1/out.obj"} << 2 << "--proxy needs --environment" << "";
-        QTest::newRow("environment for check") << QStringList{"check", "%1/robot.p3d", "%1/walk.rtm", "--environment", "%1/room.p3d"} << 2 << "--environment does not go with check" << "";
-        QTest::newRow("environment without proxies") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/lamp.p3d", "-o", "%1/out.obj"} << 1 << "Enviromentmodell has no proxys to replace!" << "";
-        QTest::newRow("environment unreadable") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/bad.p3d", "-o", "%1/out.obj"} << 1 << "Incorrect Format!\nEnviromentmodell has no proxys to replace!" << "";
-        QTest::newRow("environment without offset") << QStringList{"render", "%1/robot.p3d", "--environment", "%1/room.p3d", "--proxy", "proxy:bad.01", "-o", "%1/out.png"} << 1 << "Offset from enviroment model not found!" << "";
-        QTest::newRow("environment proxy not there") << QStringList{"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "--proxy", "proxy:sofa.01", "-o", "%1/out.obj"} << 1 << "\"proxy:sofa.01\" is not one of: proxy:seat.01, proxy:bad.01" << "";
-        QTest::newRow("time beyond one pass") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--time", "1.5", "-o", "%1/o.obj"} << 2 << "--time needs a number from 0 to 1" << "";
-        QTest::newRow("frame and time") << QStringList{"export", "%1/robot.p3d", "%1/walk.rtm", "--time", "0.5", "--frame", "1", "-o", "%1/o.obj"} << 2 << "--frame and --time exclude each other" << "";
-        QTest::newRow("new without components") << QStringList{"new", "%1/robot.p3d", "-o", "%1/o.obj"} << 1 << "Nothing selected!" << "";
-        QTest::newRow("new with an unknown component") << QStringList{"new", "%1/robot.p3d", "arm", "tail", "-o", "%1/o.obj"} << 1 << "Component tail not found in robot.p3d" << "";
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<QString>("out");
+        const auto row = [](const char* name, const char* args, int code, const QString& err, const QString& out = {}) {
+            QTest::newRow(name) << QString(args) << code << err << out;
+        };
+        row("offset beyond the spin edits", "export %1/robot.p3d --offset 0,400,0 -o %1/out.obj", 2, "usage: torvane-anim");
+        row("size 0x0", "render %1/robot.p3d --size 0x0 -o %1/out.png", 2, "usage: torvane-anim");
+        row("info of a file named check", "info check", 1, "Cannot open file check");
+        row("option of another command", "info %1/robot.p3d --mirror", 2, "unknown option --mirror");
+        row("missing model", "info %1/none.p3d", 1, "Cannot open file %1/none.p3d");
+        row("bad model", "export %1/bad.p3d -o %1/out.obj", 1, "Incorrect Format!");
+        row("bad lod", "render %1/badlod.p3d -o %1/out.png", 1, "Incorrect LOD Format!");
+        row("bad animation", "check %1/robot.p3d %1/bad.rtm", 1, "Incorrect Format!");
+        row("missing folder", "export %1/robot.p3d -o %1/no/out.obj", 1, "Cannot write file");
+        row("frame beyond the last", "export %1/robot.p3d %1/walk.rtm --frame 3 -o %1/o.obj", 2, "--frame 3 is out of range: the animation has 3 frames");
+        row("time beyond one pass", "export %1/robot.p3d %1/walk.rtm --time 1.5 -o %1/o.obj", 2, "--time needs a number from 0 to 1");
+        row("frame and time", "export %1/robot.p3d %1/walk.rtm --time 0.5 --frame 1 -o %1/o.obj", 2, "--frame and --time exclude each other");
+        row("3d view without OpenGL", "render %1/robot.p3d --view 3d -o %1/out.png", 1, "the 3D view needs a display with OpenGL");
+        row("all views without OpenGL", "render %1/robot.p3d --view all -o %1/out.png", 1, "the 3D view needs a display with OpenGL");
+        row("unknown view", "render %1/robot.p3d --view side -o %1/out.png", 2, "--view needs front, left, top, 3d or all");
+        row("proxy without environment", "export %1/robot.p3d --proxy proxy:seat.01 -o %1/out.obj", 2, "--proxy needs --environment");
+        row("environment for check", "check %1/robot.p3d %1/walk.rtm --environment %1/room.p3d", 2, "--environment does not go with check");
+        row("environment without proxies", "export %1/robot.p3d --environment %1/lamp.p3d -o %1/out.obj", 1, "Enviromentmodell has no proxys to replace!");
+        row("environment unreadable", "export %1/robot.p3d --environment %1/bad.p3d -o %1/out.obj", 1, "Incorrect Format!\nEnviromentmodell has no proxys to replace!");
+        row("environment without offset", "render %1/robot.p3d --environment %1/room.p3d --proxy proxy:bad.01 -o %1/out.png", 1, "Offset from enviroment model not found!");
+        row("environment proxy not there", "export %1/robot.p3d --environment %1/room.p3d --proxy proxy:sofa.01 -o %1/out.obj", 1, "\"proxy:sofa.01\" is not one of: proxy:seat.01, proxy:bad.01");
+        row("new without components", "new %1/robot.p3d -o %1/o.obj", 1, "Nothing selected!");
+        row("new with an unknown component", "new %1/robot.p3d arm tail -o %1/o.obj", 1, "Component tail not found in robot.p3d");
         // Special files are refused at once: no endless read, no wait for a writer, no replacing.
-        QTest::newRow("model is a fifo") << QStringList{"export", "%1/pipe", "-o", "%1/out.obj"} << 1 << "Cannot open file %1/pipe" << "";
-        QTest::newRow("animation is a fifo") << QStringList{"check", "%1/robot.p3d", "%1/pipe"} << 1 << "Cannot open file %1/pipe" << "";
-        QTest::newRow("animation is endless") << QStringList{"export", "%1/robot.p3d", "/dev/zero", "-o", "%1/out.obj"} << 1 << "Cannot open file /dev/zero" << "";
-        QTest::newRow("model is endless") << QStringList{"export", "/dev/zero", "-o", "%1/out.obj"} << 1 << "Cannot open file /dev/zero" << "";
-        QTest::newRow("output is a fifo") << QStringList{"export", "%1/robot.p3d", "-o", "%1/pipe"} << 1 << "Cannot write file %1/pipe: Not a regular file" << "";
-        QTest::newRow("check two missing") << QStringList{"check", "%1/robot.p3d", "%1/odd.rtm"} << 3 << "" << QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32);
+        row("model is a fifo", "export %1/pipe -o %1/out.obj", 1, "Cannot open file %1/pipe");
+        row("animation is a fifo", "check %1/robot.p3d %1/pipe", 1, "Cannot open file %1/pipe");
+        row("animation is endless", "export %1/robot.p3d /dev/zero -o %1/out.obj", 1, "Cannot open file /dev/zero");
+        row("model is endless", "export /dev/zero -o %1/out.obj", 1, "Cannot open file /dev/zero");
+        row("output is a fifo", "export %1/robot.p3d -o %1/pipe", 1, "Cannot write file %1/pipe: Not a regular file");
+        row("check all found", "check %1/robot.p3d %1/walk.rtm", 0, {});
+        row("check two missing", "check %1/robot.p3d %1/odd.rtm", 3, {}, QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32));
     }
     void exitCodes()
     {
-        QFETCH(QStringList, args);
+        QFETCH(QString, args);
         QFETCH(int, code);
         QFETCH(QString, err);
         QFETCH(QString, out);
-        Home h;
+        CommandHome h;
         WriteRobot(h);
         TP3dBuilder bad = Robot(), badLod = Robot();
         bad.FileMagic = "MLOX";
         badLod.LodMagic = "P3DM";
-        QVERIFY(bad.WriteTo(h.Path("bad.p3d")) && badLod.WriteTo(h.Path("badlod.p3d")));
-        QVERIFY(Room().WriteTo(h.Path("room.p3d")));
-        h.Write("bad.rtm", "RTM_0100 and no animation");
-        h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "hand"}, 3)));
-        h.Write("odd.rtm", RtmBuild::Build(TFile::Regular({"arm", "Hand", "tail"}, 2)));
-        QVERIFY(Hostile::MakeFifo(h.Path("pipe")));
-        Result r;
+        QVERIFY(bad.WriteTo(h.Path("bad.p3d")) && badLod.WriteTo(h.Path("badlod.p3d")) && h.Write("bad.rtm", "RTM_0100 and no animation") &&
+                h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "hand"}, 3))) &&
+                h.Write("odd.rtm", RtmBuild::Build(TFile::Regular({"arm", "Hand", "tail"}, 2))) && Hostile::MakeFifo(h.Path("pipe")));
+        CommandHome::Result r;
         {
             Hostile::TFifoWatchdog watchdog(h.Path("pipe"));
-            r = Run(h, args);
+            r = h.Run(args.split(' '));
             QVERIFY2(!watchdog.Fired(), "waited for a writer");
         }
         QCOMPARE(r.Code, code);
@@ -218,9 +186,9 @@ private slots:
     // "new" takes each named component with its subtree, in the order named.
     void newAnimation()
     {
-        Home h;
+        CommandHome h;
         WriteRobot(h);
-        QCOMPARE(Run(h, {"new", "%1/robot.p3d", "arm", "leg", "hand", "-o", "%1/new.rtm"}).Code, 0);
+        QCOMPARE(h.Run({"new", "%1/robot.p3d", "arm", "leg", "hand", "-o", "%1/new.rtm"}).Code, 0);
         TAnimDocument doc;
         QCOMPARE(ReadRtm(h.Read("new.rtm"), doc), QString());
         QCOMPARE(doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
@@ -250,39 +218,28 @@ private slots:
         QFETCH(bool, animated);
         QFETCH(TPoint3, offset);
         QFETCH(TPoint3, shift);
-        Home h;
+        CommandHome h;
         WriteRobot(h);
         TFile anim = TFile::Regular({"arm"}, 5);
         for (auto& f : anim.Frames)
             f.Records[0].Matrix = ArmTurn;
         anim.TotalMove = {0, 0, 10};
-        h.Write("walk.rtm", RtmBuild::Build(anim));
-        h.Write("out.obj", QByteArray(100000, 'x'));  // replaced as a whole
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)) && h.Write("out.obj", QByteArray(100000, 'x')));  // replaced as a whole
         const QStringList files = animated ? QStringList{"%1/robot.p3d", "%1/walk.rtm"} : QStringList{"%1/robot.p3d"};
-        const Result r = Run(h, QStringList{"export"} + files + options + QStringList{"-o", "%1/out.obj"});
+        const CommandHome::Result r = h.Run(QStringList{"export"} + files + options + QStringList{"-o", "%1/out.obj"});
         QCOMPARE(r.Code, 0);
         QCOMPARE(r.Err, QString());
-        const QByteArray text = h.Read("out.obj");
-        QVERIFY(!text.contains("xx"));
-        QStringList groups;  // faces are not checked here
-        std::vector<TPoint3> v;
-        for (const QByteArray& line : text.split('\n')) {
-            const QList<QByteArray> p = line.simplified().split(' ');
-            if (p.size() == 2 && p[0] == "g")
-                groups << QString::fromUtf8(p[1]);
-            else if (p.size() == 4 && p[0] == "v")
-                v.push_back({p[1].toDouble(), p[2].toDouble(), p[3].toDouble()});
-        }
-        QCOMPARE(groups, (QStringList{"proxy:lamp.01", "body", "leg", "arm", "hand"}));  // tree order, hidden ones too
-
+        QVERIFY(!h.Read("out.obj").contains("xx"));
+        const TObj obj = ReadObj(h.Read("out.obj"));
+        QCOMPARE(obj.Groups, (QStringList{"proxy:lamp.01", "body", "leg", "arm", "hand"}));  // tree order, hidden ones too
         const TP3dBuilder robot = Robot(), lamp = Lamp();
-        QCOMPARE(v.size(), robot.Points.size() + lamp.Points.size());
+        QCOMPARE(size_t(obj.V.size()), robot.Points.size() + lamp.Points.size());
         // Animated, the arm's box (8..15) is posed and the unanimated rest collapses to the origin;
         // else every point is stored, without offset. The proxy corners (16..18) are not drawn.
         for (size_t i = 0; i < robot.Points.size(); ++i) {
             const TP3dBuilder::Point& p = robot.Points[i];
             const TPoint3 want = !animated ? TPoint3{p.X, p.Y, p.Z} : i >= 8 && i < 16 ? Posed(p, ArmTurn, offset, shift) : TPoint3{};
-            QVERIFY2(v[i] == want || (i >= 16 && i < 19), qPrintable(QString("point %1: %2 %3 %4").arg(i).arg(v[i][0]).arg(v[i][1]).arg(v[i][2])));
+            QVERIFY2(obj.Point(i) == want || (i >= 16 && i < 19), qPrintable(QString("point %1: %2").arg(i).arg(obj.V[qsizetype(i)])));
         }
         // The lamp hangs under the arm: its placement (origin at (0, 2, 0)) followed by the
         // arm's transform, with the offset first.
@@ -291,40 +248,27 @@ private slots:
             TPoint3 want = Posed(lamp.Points[i], place, offset, {});
             if (animated)  // exact here: every value is a small binary fraction
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
-            QCOMPARE(v[robot.Points.size() + i], want);
+            QCOMPARE(obj.Point(robot.Points.size() + i), want);
         }
     }
 
     // The environment follows the model's points and proxies, shifted onto its first proxy.
     void exportWithEnvironment()
     {
-        Home h;
+        CommandHome h;
         WriteRobot(h);
-        QVERIFY(Room().WriteTo(h.Path("room.p3d")));
-        const Result r = Run(h, {"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "-o", "%1/out.obj"});
+        const CommandHome::Result r = h.Run({"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "-o", "%1/out.obj"});
         QCOMPARE(r.Code, 0);
         QCOMPARE(r.Err, QString());
-        QList<QByteArray> vertices, groups;
-        QList<QList<QByteArray>> facesByGroup;
-        for (const QByteArray& line : h.Read("out.obj").split('\n')) {
-            if (line.startsWith("v "))
-                vertices << line.mid(2);
-            else if (line.startsWith("g ")) {
-                groups << line.mid(2);
-                facesByGroup << QList<QByteArray>{};
-            } else if (line.startsWith("f ") && !facesByGroup.isEmpty())
-                facesByGroup.last() << line.mid(2);
-        }
-        const TP3dBuilder robot = Robot(), lamp = Lamp(), room = Room();
-        const int first = int(robot.Points.size() + lamp.Points.size());
-        QCOMPARE(vertices.size(), first + int(room.Points.size()));
-        QCOMPARE(vertices[first], QByteArray("-6 -3 -8"));           // (-5, -1, -5) less (1, 2, 3)
-        QCOMPARE(vertices[first + 8], QByteArray("0 0 0"));          // the right angle itself
-        QCOMPARE(groups.last(), QByteArray("environment"));
+        const TObj obj = ReadObj(h.Read("out.obj"));
+        const int first = int(Robot().Points.size() + Lamp().Points.size());
+        QCOMPARE(obj.V.size(), first + int(Room().Points.size()));
+        QCOMPARE(obj.V[first], QByteArray("-6 -3 -8"));   // (-5, -1, -5) less (1, 2, 3)
+        QCOMPARE(obj.V[first + 8], QByteArray("0 0 0"));  // the right angle itself
+        QCOMPARE(obj.Groups.last(), QStringLiteral("environment"));
         // The floor's six faces and the other proxy's triangle; the seat's triangle is hidden.
-        QCOMPARE(facesByGroup.last().size(), 7);
-        QCOMPARE(facesByGroup.last().last(), QByteArray::number(first + 12) + " " + QByteArray::number(first + 13) + " " +
-                                                 QByteArray::number(first + 14));
+        QCOMPARE(obj.Faces.last().size(), 7);
+        QCOMPARE(obj.Faces.last().last(), QString("%1 %2 %3").arg(first + 12).arg(first + 13).arg(first + 14).toUtf8());
     }
 
     // The command line, which opens no window, exports what the main window shows:
@@ -339,16 +283,16 @@ private slots:
     void exportIsWhatTheWindowShows()
     {
         QFETCH(int, frame);
-        Home h;
+        CommandHome h;
         WriteRobot(h);
         TFile anim = TFile::Regular({"arm", "hand", "tail"}, 5);
         anim.Frames[4].Records[0].Matrix = ArmTurn;
         anim.TotalMove = {0, 1, 10};
-        h.Write("walk.rtm", RtmBuild::Build(anim));
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
         QStringList args{"export", "%1/robot.p3d"};
         if (frame >= 0)
             args << "%1/walk.rtm" << "--frame" << QString::number(frame);
-        QCOMPARE(Run(h, args + QStringList{"-o", "%1/tool.obj"}).Code, 0);
+        QCOMPARE(h.Run(args + QStringList{"-o", "%1/tool.obj"}).Code, 0);
 
         ScriptedDialogs dialogs;
         TSettings settings;
@@ -386,35 +330,26 @@ private slots:
     {
         QFETCH(bool, inModel);
         QFETCH(int, bad);
-        Home h;
+        CommandHome h;
         WriteRobot(h);
         TP3dBuilder robot = Robot();
+        TFile anim = TFile::Regular({"arm"}, 2);
         if (inModel) {
             robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
             robot.Points[27].Z = -std::numeric_limits<float>::infinity();
-        }
-        QVERIFY(robot.WriteTo(h.Path("robot.p3d")));
-        TFile anim = TFile::Regular({"arm"}, 2);
-        if (!inModel)
+        } else {
             anim.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
-        h.Write("walk.rtm", RtmBuild::Build(anim));
+        }
+        QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(anim)));
         const QStringList files = inModel ? QStringList{"%1/robot.p3d"} : QStringList{"%1/robot.p3d", "%1/walk.rtm"};
-        const Result r = Run(h, QStringList{"export"} + files + QStringList{"-o", "%1/out.obj"});
+        const CommandHome::Result r = h.Run(QStringList{"export"} + files + QStringList{"-o", "%1/out.obj"});
         QCOMPARE(r.Code, 0);
         const int points = int(robot.Points.size() + Lamp().Points.size());
         QCOMPARE(r.Err, QString("torvane-anim: robot.p3d: %1 of %2 points are not finite numbers; they are written at the origin\n").arg(bad).arg(points));
-        int vertices = 0;
-        for (const QByteArray& line : h.Read("out.obj").split('\n')) {
-            const QList<QByteArray> p = line.split(' ');
-            if (p[0] != "v")
-                continue;
-            ++vertices;
-            for (int k = 1; k < 4; ++k) {
-                bool ok = false;
-                QVERIFY2(std::isfinite(p.value(k).toDouble(&ok)) && ok, line.constData());
-            }
-        }
-        QCOMPARE(vertices, points);
+        const TObj obj = ReadObj(h.Read("out.obj"));
+        QCOMPARE(int(obj.V.size()), points);
+        for (size_t i = 0; i < size_t(points); ++i)
+            QVERIFY2(std::isfinite(obj.Point(i)[0] + obj.Point(i)[1] + obj.Point(i)[2]), obj.V[qsizetype(i)].constData());
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and
@@ -422,13 +357,12 @@ private slots:
     void renderBoxOutline()
     {
         const QRectF box(QPointF(-1, -1), QPointF(0.5, 0.5));  // the box seen from the left
-        Home h;
+        CommandHome h;
         TP3dBuilder b;
         b.AddSelection("box", b.AddBox(-1, -1, -1, 1, 0.5f, 0.5f));
-        QVERIFY(b.WriteTo(h.Path("box.p3d")));
-        h.Write("c.clr", "[ColorDef]\nbox=33023\n");  // 0x0080FF: orange
-        h.Write("TorvaneAnim.ini", "[Settings]\nColorFile=" + h.Path("c.clr").toUtf8() + "\n[Startup]\nShowGrid=0\n");
-        const Result r = Run(h, {"render", "%1/box.p3d", "--view", "left", "--size", "320x200", "-o", "%1/v.png"});
+        QVERIFY(b.WriteTo(h.Path("box.p3d")) && h.Write("c.clr", "[ColorDef]\nbox=33023\n") &&  // 0x0080FF: orange
+                h.Write("TorvaneAnim.ini", "[Settings]\nColorFile=" + h.Path("c.clr").toUtf8() + "\n[Startup]\nShowGrid=0\n"));
+        const CommandHome::Result r = h.Run({"render", "%1/box.p3d", "--view", "left", "--size", "320x200", "-o", "%1/v.png"});
         QCOMPARE(r.Code, 0);
         QCOMPARE(r.Err, QString());
         const QImage img(h.Path("v.png"));

@@ -1,6 +1,8 @@
 #pragma once
 // A main window in a temporary home folder, with scripted dialogs, shown offscreen.
 #include "app/Main.h"
+#include "TestModels.h"
+#include "filebuild/RtmBuilder.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QDir>
@@ -14,12 +16,7 @@ struct FormFixture {
     std::unique_ptr<TMainForm> Form;
 
     QString Path(const QString& name) const { return QDir(Home.path()).filePath(name); }
-    void Write(const QString& name, const QByteArray& bytes) const
-    {
-        QFile f(Path(name));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(bytes);
-    }
+    void Write(const QString& name, const QByteArray& bytes) const { WriteBytesFile(Path(name), bytes); }
     QByteArray Read(const QString& name) const
     {
         QFile f(Path(name));
@@ -37,4 +34,21 @@ struct FormFixture {
         Dialogs.Answers.enqueue(true);
         Form->close();
     }
+    // Writes an animation and loads it, messages cleared.
+    void LoadAnim(const QString& name, const RtmBuild::TFile& file)
+    {
+        Write(name, RtmBuild::Build(file));
+        Form->LoadAnimation(Path(name));
+        Dialogs.Messages.clear();
+    }
+    // Loads the robot and its lamp, linked or not.
+    void LoadRobot(bool linked = false)
+    {
+        Robot().WriteTo(Path("robot.p3d"));
+        Lamp().WriteTo(Path("lamp.p3d"));
+        if (linked)
+            Write("LinkData/robot.lpv", RobotLinks());
+        Form->LoadModel(Path("robot.p3d"));
+    }
+    TSelection* Sel(const char* name) const { return TMainForm::SelectionOf(Form->FindNodeByName(name)); }
 };
