@@ -59,11 +59,13 @@ private slots:
         f.FileBrowser1->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(F_FileBrowser));
         QApplication::setActiveWindow(F_FileBrowser);
+        F_FileBrowser->ToggleUpperPane();  // the model list shows, then takes the focus
         F_FileBrowser->P3dFileListBox->setFocus(Qt::ActiveWindowFocusReason);
         QApplication::processEvents();
         // A list that gets the focus makes its first row current: that is no choice.
         QCOMPARE(F_FileBrowser->P3dFileListBox->currentRow(), 0);
         QCOMPARE(f.ModelFileName, fx.Path("user.p3d"));
+        F_FileBrowser->ToggleUpperPane();  // back to the animations
         QListWidget* anims = F_FileBrowser->RTMFileListBox;
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
@@ -96,8 +98,10 @@ private slots:
         QApplication::processEvents();
         const int h = b.P_Files->height();
         QCOMPARE(b.P_P3dFiles->height(), 30);
+        QVERIFY(!b.P3dFileListBox->isVisible());  // a collapsed pane is its header alone
         QCOMPARE(b.P_RTMFiles->geometry(), QRect(0, 30, b.P_Files->width(), h - 30));
         QTest::mouseClick(b.AbPanel4, Qt::LeftButton);
+        QVERIFY(b.P3dFileListBox->isVisible() && !b.RTMFileListBox->isVisible());
         QCOMPARE(b.P_P3dFiles->geometry(), QRect(0, 0, b.P_Files->width(), h - 30));
         QCOMPARE(b.AbPanel4->geometry(), QRect(0, 0, b.P_Files->width(), 30));  // header whole
         QCOMPARE(b.P3dFileListBox->height(), h - 60);
