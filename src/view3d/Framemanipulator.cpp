@@ -179,6 +179,11 @@ void TF_FrameManipulator::RefreshFrameTimerChart()
     }
     TChartItems& items = RChart->Items();
     items.Clear();
+    // A hidden window builds its chart when it is shown: two chart items per frame are
+    // no cost worth paying for a window nobody looks at (millions of frames are possible).
+    ChartStale_ = !isVisible();
+    if (ChartStale_)
+        return;
     items.Reserve(frames.size() * 2 + BandItems);
     items.SetColor(ItemColor);
     for (size_t i = 0; i < frames.size(); ++i) {
@@ -193,6 +198,13 @@ void TF_FrameManipulator::RefreshFrameTimerChart()
     BandShown = false;
     RChart->AutoRange(AutoRangeMargin);
     UpdateFrameSelection();
+}
+
+void TF_FrameManipulator::showEvent(QShowEvent* e)
+{
+    QMainWindow::showEvent(e);
+    if (ChartStale_)
+        RefreshFrameTimerChart();
 }
 
 void TF_FrameManipulator::UpdateFrameSelection()

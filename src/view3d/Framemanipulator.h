@@ -77,6 +77,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     bool event(QEvent* e) override;
 
 private:
@@ -98,6 +99,7 @@ private:
     QLabel* Panels_[3] = {nullptr, nullptr, nullptr};
     bool Pressed_ = false;      // the left button went down on the chart in Select mode
     bool Operating_ = false;    // an operation runs: the controller's signals wait for its end
+    bool ChartStale_ = false;  // the frames changed while the window was hidden
 };
 
 extern TF_FrameManipulator* F_FrameManipulator;
