@@ -772,8 +772,7 @@ std::vector<TCase> TimerCases(TContext& cx)
         if (f.Doc.FrameCount() != TimerFrames)
             *error = QStringLiteral("the animation did not load");
         w.show();
-        w.SelFirst = TimerSelection / 2;
-        w.SelLast = TimerSelection / 2 + TimerSelection - 1;
+        f.Anim->SetSelection({TimerSelection / 2, TimerSelection / 2 + TimerSelection - 1});
         w.RefreshFrameTimerChart();
     };
     std::vector<TCase> cases;
@@ -817,14 +816,14 @@ std::vector<TCase> TimerCases(TContext& cx)
     drag.MinRuns = 11;
     drag.Prepare = [ensure, &w, step] {
         ensure();
-        const QPointF at = w.RChart->ChartToPixel(w.SelFirst, 0.5);
+        const QPointF at = w.RChart->ChartToPixel(w.SelFirst(), 0.5);
         QMouseEvent press(QEvent::MouseButtonPress, at, w.RChart->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                           Qt::ControlModifier);
         QCoreApplication::sendEvent(w.RChart, &press);
         *step = 0;
     };
     drag.Run = [&w, step, paint] {
-        const QPointF at = w.RChart->ChartToPixel(w.SelFirst, 0.5) + QPointF(0, (++*step % 2) ? -1 : 1);
+        const QPointF at = w.RChart->ChartToPixel(w.SelFirst(), 0.5) + QPointF(0, (++*step % 2) ? -1 : 1);
         QMouseEvent move(QEvent::MouseMove, at, w.RChart->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
         QCoreApplication::sendEvent(w.RChart, &move);
         paint();

@@ -8,9 +8,18 @@
 //   TotalMoveChanged  the total move was replaced (the window's three edits)
 //   AboutToClear      the document is about to be emptied (stop playback, leave edit mode)
 //   Cleared           the document is empty (components back to rest, status text)
+//   SelectionChanged  the frame timer's selection changed
+//   HistoryChanged    what can be undone or redone, or whether the document is modified
+//   Changed           once at the end of every operation that changed the document or the
+//                     current frame: the views show the document again on this one signal
 // Operations return the message that stopped them, or "" when done; the caller shows it.
+// Every change of the saved content (frames, names, total move) is one operation and one
+// step of the undo history; making a frame current or selecting frames is not.
 #include "anim/AnimDocument.h"
+#include "anim/AnimHistory.h"
 #include "anim/FrameTiming.h"
+
+#include <functional>
 
 #include <QObject>
 #include <QString>
@@ -23,7 +32,7 @@ public:
 
     TAnimDocument Doc;
 
-    // Empties the document: frames, names, counts, total move and file name.
+    // Empties the document: frames, names, counts, total move and file name; a new history.
     void ClearAnimation();
     // Makes frame step current, clamped to the frames (0 without frames). Nothing happens
     // when it is current already or while shutting down.
@@ -38,8 +47,9 @@ public:
     // True when a component of that name is in the animation (letter case ignored).
     bool IsInAnimation(const QString& name) const { return Doc.AnimSelections.IndexOf(name) >= 0; }
     // A one-frame animation at time 0 of the named components, each once, in the order
-    // given, with identity transforms. The document must be empty (the caller cleared it).
-    // "Nothing selected!" when names is empty; the document then stays empty.
+    // given, with identity transforms, as one step. A document that still holds frames is
+    // cleared first (the caller asks before). "Nothing selected!" when names is empty; the
+    // document then stays as it was.
     QString CreateNewAnimation(const QStringList& names);
 
     // Reads an RTM file (found without regard to letter case) in place of the document:
@@ -48,6 +58,7 @@ public:
     // returns its message ("Cannot open file ...", "Incorrect Format!", ...).
     QString LoadAnimation(const QString& path);
     // Writes the document to path (atomically); "No Animation found!" without frames.
+    // The document is then unmodified.
     QString SaveAnimation(const QString& path);
 
     // The frame-list buttons and the time cell.
@@ -57,10 +68,35 @@ public:
     QString DeleteCurrentFrame();
     // A time typed into frame index's cell; committed once the cell editor closes, which
     // also sorts the frames (the current frame keeps its index). False (nothing changed)
-    // for the last frame, which stays at 1.
+    // for the last frame, which stays at 1. The committed retime is one step, from the
+    // time the cell first changed.
     bool RetimeFrame(int index, float t, bool committed);
+    // The cell's edit abandoned: its frame gets time back, nothing is sorted, no step.
+    void CancelRetime(int index, float time);
 
     void SetTotalMove(int axis, float value);
+
+    // Rewrites frame step through writer (edit mode's Apply Changes, Reset Frame) as the
+    // step name. writer returns false when it refused; whatever it changed is then undone.
+    bool EditFrame(const QString& name, int step, const std::function<bool(TAnimDocument&)>& writer);
+
+    // The frame timer's selection (session state, put back by undo). Frame 0 alone at first.
+    TFrameRange Selection() const { return Selection_; }
+    void SetSelection(TFrameRange range);
+
+    // ---- Undo
+    bool CanUndo() const { return History_.CanUndo(); }
+    bool CanRedo() const { return History_.CanRedo(); }
+    QString UndoName() const { return History_.UndoName(); }
+    QString RedoName() const { return History_.RedoName(); }
+    // The document, the current frame and the selection as they were before the last step
+    // (or after the next one); false when there is nothing to undo (redo).
+    bool Undo();
+    bool Redo();
+    // The document differs from the file it was loaded from or saved to last.
+    bool IsModified() const { return History_.IsModified(); }
+    const TAnimHistory& History() const { return History_; }
+    void SetHistoryLimit(int steps);
 
     // The frame timer's operations on the range [first, last] (AnimControllerTiming.cpp):
     // the retiming of FrameTiming.h followed by the step count, current step, validation
@@ -77,10 +113,43 @@ public:
     int WriteBackFrameTimes(const std::vector<TTimerItem>& items);
 
 signals:
+    void SelectionChanged();
+    void HistoryChanged();
+    void Changed();
     void ActStepChanged(int step);
     void StepCountChanged(int count);
     void FramesChanged();
     void TotalMoveChanged();
     void AboutToClear();
     void Cleared();
+
+private:
+    // Operations nest (Load clears, an operation sets the step count); Changed and
+    // HistoryChanged go out once, when the outermost one ends.
+    class TScope {
+    public:
+        explicit TScope(TAnimController& c) : C_(c) { ++C_.Depth_; }
+        ~TScope();
+    private:
+        TAnimController& C_;
+    };
+    TDocState State() const;
+    // Runs op (true: it did something) and stores what it changed as one step; true when
+    // a step was stored.
+    template <typename Op>
+    bool Record(const QString& name, TFrameRange keep, Op op);
+    template <typename Op>
+    TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op);
+    void PushStep(TAnimStep step);
+    void FinishPendingRetime();
+    // Undo and redo: puts the step's other side in place.
+    void Swap(TAnimStep& step, const TDocState& state);
+    void FramesDidChange();
+
+    TAnimHistory History_;
+    std::optional<TStepRecorder> PendingRetime_;
+    TFrameRange Selection_{0, 0};
+    int Depth_ = 0;
+    bool Dirty_ = false;
+    bool HistoryDirty_ = false;
 };

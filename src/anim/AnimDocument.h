@@ -20,6 +20,9 @@ struct TAnimFrame {
     bool TimeValid = false;
     float Time = 0;
     std::vector<TAnimEntry> Entries;
+    // Scratch for the undo history: which frame this was before an operation (-1 for a
+    // frame made since). Never saved.
+    int32_t Tag = -1;
 };
 
 // Names of the animated components, in slot order. Duplicates are kept; look-up ignores

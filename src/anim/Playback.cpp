@@ -35,6 +35,13 @@ void TPlayback::Stop()
         Mode_ = Mode::Stopping;
 }
 
+void TPlayback::Abort()
+{
+    Host_.SetPlayFraction(0);
+    Mode_ = Mode::Idle;
+    InSegment_ = false;
+}
+
 bool TPlayback::Tick()
 {
     if (Mode_ == Mode::Idle)

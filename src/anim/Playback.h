@@ -56,6 +56,9 @@ public:
     // playback off, is applied exactly. If the document is empty by then, nothing is
     // touched.
     void Stop();
+    // The document is being replaced: playback ends at once, and no segment finishes on
+    // the frames that come next.
+    void Abort();
 
     // Play is on: SetActStep must not apply frames, and the 2D outlines are not drawn.
     bool Playing() const { return Mode_ == Mode::Playing; }

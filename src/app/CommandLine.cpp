@@ -276,7 +276,7 @@ QString UsageText()
         "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n"
         "                    OP: --at N | --insert-after | --delete | --retime N=TIME\n"
         "                        | --select F-L | --linearize | --mirror | --move T | --copy T\n"
-        "                        | --delete-range\n"
+        "                        | --delete-range | --undo | --redo\n"
         "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]] -o OUT.obj\n"
         "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"

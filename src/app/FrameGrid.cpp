@@ -173,11 +173,11 @@ TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
         if (index.isValid() && index.row() < Anim_.Doc.FrameCount())
             Anim_.SetActStep(index.row());
     });
-    // An edit that is abandoned (Escape) puts the time back as it was.
+    // An edit that is abandoned (Escape) puts the time back as it was, and nothing moves.
     connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
                 if (hint == QAbstractItemDelegate::RevertModelCache && editor && currentIndex().isValid())
-                    Anim_.RetimeFrame(currentIndex().row(), editor->property(kOriginalTime).toFloat(), true);
+                    Anim_.CancelRetime(currentIndex().row(), editor->property(kOriginalTime).toFloat());
             });
     SyncRows();
 }

@@ -22,6 +22,8 @@ public:
     void ShowCurrentFrame(int step);
     // Rows of the model: one per frame and the empty row after them.
     int Rows() const;
+    // A time cell is open for editing.
+    bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
     static constexpr int RowHeight = 15;
 

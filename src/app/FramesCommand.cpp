@@ -19,10 +19,8 @@ bool ToInt(const QString& text, int& n)
 }
 
 struct TRunState {
+    // Its selection is the frame timer's: frame 0 alone, as the window starts.
     TAnimController Anim;
-    // The frame timer's selection: frame 0 alone, as the window starts.
-    int SelFirst = 0;
-    int SelLast = 0;
 };
 
 // Outcome of one operation: go on, or stop with an exit code and a message.
@@ -35,43 +33,43 @@ TStep Usage(const QString& text) { return {ExitUsage, text}; }
 // An editor operation's answer: "" done, otherwise the message that stopped it.
 TStep Stop(const QString& refused) { return {refused.isEmpty() ? int(ExitOk) : int(ExitFileError), refused}; }
 
-TStep FromTiming(const TFrameOp& op, const TTimingResult& r, TRunState& s)
+TStep FromTiming(const TFrameOp& op, const TTimingResult& r, const TFrameRange& sel)
 {
     switch (r.Status) {
     case TTimingStatus::Stopped:
         return {ExitFileError, r.Message};
     case TTimingStatus::NotApplicable:
-        return Usage(QStringLiteral("%1 does not apply to frames %2 - %3").arg(op.Name).arg(s.SelFirst).arg(s.SelLast));
+        return Usage(QStringLiteral("%1 does not apply to frames %2 - %3").arg(op.Name).arg(sel.First).arg(sel.Last));
     case TTimingStatus::Done:
         break;
     }
-    s.SelFirst = r.SelFirst;
-    s.SelLast = r.SelLast;
     return {ExitOk, r.Message};
 }
 
 TStep RunTimerOp(const TFrameOp& op, TRunState& s)
 {
     const int count = s.Anim.Doc.FrameCount();
-    const TFrameTimerButtons buttons = FrameTimerButtons(s.SelFirst, s.SelLast);
+    const TFrameRange sel = s.Anim.Selection();
+    const TFrameTimerButtons buttons = FrameTimerButtons(sel.First, sel.Last);
     const bool enabled = op.Op == Kind::Linearize ? buttons.Linearize
                          : op.Op == Kind::Mirror  ? buttons.Mirror
                                                   : buttons.MoveCopyDelete;
-    const QString selection = s.SelFirst == -1 ? QStringLiteral("no frames are selected")
-                                               : QStringLiteral("frames %1 - %2 are selected").arg(s.SelFirst).arg(s.SelLast);
+    const QString selection = sel.First == -1 ? QStringLiteral("no frames are selected")
+                                              : QStringLiteral("frames %1 - %2 are selected").arg(sel.First).arg(sel.Last);
     if (!enabled)
         return Usage(QStringLiteral("%1 is not offered when %2").arg(op.Name, selection));
     // The Delete button says this before it asks anything.
     if (op.Op == Kind::DeleteRange && count == 0)
         return {ExitFileError, QStringLiteral("No Anim Steps!")};
-    if (!IsFrameRange(s.SelFirst, s.SelLast, count))
+    if (!IsFrameRange(sel.First, sel.Last, count))
         return Usage(QStringLiteral("%1: %2, but the animation has %3 frames").arg(op.Name, selection).arg(count));
+    TAnimController& anim = s.Anim;
     switch (op.Op) {
-    case Kind::Linearize: return FromTiming(op, s.Anim.LinearizeRange(s.SelFirst, s.SelLast), s);
-    case Kind::Mirror: return FromTiming(op, s.Anim.MirrorRange(s.SelFirst, s.SelLast), s);
-    case Kind::Move: return FromTiming(op, s.Anim.MoveRange(s.SelFirst, s.SelLast, ParseTargetFrame(op.Text)), s);
-    case Kind::Copy: return FromTiming(op, s.Anim.CopyRange(s.SelFirst, s.SelLast, ParseTargetFrame(op.Text)), s);
-    default: return FromTiming(op, s.Anim.DeleteRange(s.SelFirst, s.SelLast), s);
+    case Kind::Linearize: return FromTiming(op, anim.LinearizeRange(sel.First, sel.Last), sel);
+    case Kind::Mirror: return FromTiming(op, anim.MirrorRange(sel.First, sel.Last), sel);
+    case Kind::Move: return FromTiming(op, anim.MoveRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
+    case Kind::Copy: return FromTiming(op, anim.CopyRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
+    default: return FromTiming(op, anim.DeleteRange(sel.First, sel.Last), sel);
     }
 }
 
@@ -100,9 +98,12 @@ TStep RunOp(const TFrameOp& op, TRunState& s)
     case Kind::Select:
         if (!IsFrameRange(op.N, op.Last, count))
             return Usage(QStringLiteral("--select %1-%2: the animation has %3 frames").arg(op.N).arg(op.Last).arg(count));
-        s.SelFirst = op.N;
-        s.SelLast = op.Last;
+        anim.SetSelection({op.N, op.Last});
         return {};
+    case Kind::Undo:
+        return anim.Undo() ? TStep{} : Usage(QStringLiteral("--undo: there is nothing to undo"));
+    case Kind::Redo:
+        return anim.Redo() ? TStep{} : Usage(QStringLiteral("--redo: there is nothing to redo"));
     default:
         return RunTimerOp(op, s);
     }
@@ -127,6 +128,8 @@ bool ParseFrameOp(const QStringList& args, qsizetype& i, std::vector<TFrameOp>& 
         {"--move", Kind::Move, true},
         {"--copy", Kind::Copy, true},
         {"--delete-range", Kind::DeleteRange, false},
+        {"--undo", Kind::Undo, false},
+        {"--redo", Kind::Redo, false},
     };
     const QString& a = args[i];
     for (const auto& k : known) {
@@ -193,13 +196,6 @@ int RunFramesCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err
             err << step.Message << Qt::endl;
         if (step.Code != ExitOk)
             return step.Code;
-        // The window's chart, rebuilt after a change of the frames, keeps only the part of
-        // the selection that is still there.
-        if (s.Anim.Doc.FrameCount() > 0) {
-            const TFrameRange fit = FitFrameSelection(s.SelFirst, s.SelLast, s.Anim.Doc.FrameCount());
-            s.SelFirst = fit.First;
-            s.SelLast = fit.Last;
-        }
     }
     if (!cmd.Output.isEmpty()) {
         if (const QString error = s.Anim.SaveAnimation(cmd.Output); !error.isEmpty()) {

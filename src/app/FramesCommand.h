@@ -21,6 +21,8 @@ struct TFrameOp {
         Move,         // --move T
         Copy,         // --copy T
         DeleteRange,  // --delete-range: the timer's Delete answered Yes
+        Undo,         // --undo: the last step of the chain so far undone
+        Redo,         // --redo
     };
     Kind Op = Kind::At;
     QString Name;  // as given, for messages

@@ -14,6 +14,7 @@
 #include "widgets/Controls.h"
 
 #include <QAction>
+#include <utility>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -68,7 +69,8 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     : QMainWindow(parent), Paths(paths), Anim(new TAnimController(this)), Doc(Anim->Doc)
 {
     setObjectName(QStringLiteral("MainForm"));
-    setWindowTitle(QString::fromLatin1(Caption));
+    // The mark shows while the animation has changes that are not saved.
+    setWindowTitle(QString::fromLatin1(Caption) + QStringLiteral("[*]"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     BuildMenus();
     BuildLayout();
@@ -85,6 +87,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     ConnectDocument();
+    UpdateUndoActions();
     Built_ = true;
 }
 
@@ -133,6 +136,14 @@ void TMainForm::BuildMenus()
     MenuFile->addSeparator();
     SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });
+
+    MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Undo1 = MenuEdit->addAction(QStringLiteral("&Undo"), this, [this] { Undo1Click(); });
+    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Redo1 = MenuEdit->addAction(QStringLiteral("&Redo"), this, [this] { Redo1Click(); });
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // What is offered depends on playback, edit mode and open cells: looked at afresh.
+    connect(MenuEdit, &QMenu::aboutToShow, this, [this] { UpdateUndoActions(); });
 
     MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
     LoadPivotsAndLinking1 = MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,
@@ -255,6 +266,16 @@ QWidget* TMainForm::BuildLeftColumn()
     connect(TV_EditComponents, &TComponentTree::NodePressed, this,
             [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
     connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
+    // The views mark what is selected: they follow every change of the selection, however it
+    // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
+    connect(TV_EditComponents, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (std::exchange(SelectionRefreshQueued_, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            SelectionRefreshQueued_ = false;
+            RefreshDisplay();
+        }, Qt::QueuedConnection);
+    });
     // Any change of the tree's rows or order invalidates the pre-order walk and member lists.
     QAbstractItemModel* treeModel = TV_EditComponents->model();
     const auto dirty = [this] { TreeOrderDirty_ = true; };
@@ -457,7 +478,10 @@ QWidget* TMainForm::BuildPlayPanel()
     B_Play->setObjectName(QStringLiteral("B_Play"));
     B_Play->setCheckable(true);
     SetHint(B_Play, QStringLiteral("Play the animation"));
-    connect(B_Play, &QPushButton::toggled, this, [this](bool on) { B_PlayStatusChanged(on); });
+    connect(B_Play, &QPushButton::toggled, this, [this](bool on) {
+        B_PlayStatusChanged(on);
+        UpdateUndoActions();
+    });
     l->addWidget(B_Play, 2, 0, 1, 2);
     l->addWidget(new QLabel(QStringLiteral("Play Time:"), P_AnimControl), 3, 0);
     E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_AnimControl);

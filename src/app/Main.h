@@ -78,6 +78,7 @@ public:
 
     // ---- Controls (named as in the designs)
     QMenu* MenuFile = nullptr;
+    QMenu* MenuEdit = nullptr;
     QMenu* MenuModify = nullptr;
     QMenu* MenuSettings = nullptr;
     QMenu* MenuExtras = nullptr;
@@ -85,6 +86,8 @@ public:
     QAction* LoadP3d1 = nullptr;
     QAction* LoadEnviromentP3d1 = nullptr;
     QAction* SaveAnimAs1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
     QAction* LoadPivotsAndLinking1 = nullptr;
     QAction* ShowAxes1 = nullptr;
     QAction* ShowGrid1 = nullptr;
@@ -211,12 +214,30 @@ public:
 
     // ---- RTM files
     void LoadAnimation(const QString& path);
-    void SaveAnimationAs();
+    // False when the dialog was cancelled or the write failed.
+    bool SaveAnimationAs();
     // Writes the document to path without a dialog; false (with the message shown) on failure.
     bool SaveAnimationTo(const QString& path);
     void CheckAnimComponents();
     // The report CheckAnimComponents shows; empty when every name is found.
     QString MissingAnimComponentsReport() const;
+
+    // ---- Undo and unsaved changes
+    void Undo1Click();
+    void Redo1Click();
+    // Undo and redo are not offered while playing, editing or in the middle of a cell's,
+    // a slider's or a drag's change.
+    bool UndoOffered() const;
+    // The Edit menu's texts and states, and the title's modified mark.
+    void UpdateUndoActions();
+    // The animation has changes that are not in its file.
+    bool Unsaved() const;
+    // Before unsaved work would be lost: "Save changes to NAME?". True to go on (saved,
+    // discarded, or nothing unsaved), false when cancelled or the save failed.
+    bool SaveChangesFirst();
+    // Before the document is emptied: the save question when it is modified, otherwise
+    // "Are you sure to clear the current animation?". True to go on.
+    bool ConfirmClearAnimation();
 
     // ---- Pose and the display refresh
     void ApplyFrame(int step);
@@ -349,6 +370,8 @@ private:
     void E_TMChanged(int axis, double value);
     void ConnectDocument();
     bool AskClearAnimation() const;
+    // Components the last animation load hid; an unload shows them again.
+    QStringList HiddenByLoad_;
 
     // The tree in pre-order and each component's members, rebuilt after the tree changes.
     void EnsureTreeOrder();
@@ -378,5 +401,6 @@ private:
     bool FirstShowDone_ = false;
     bool EditMode_ = false;
     bool ClosingAccepted_ = false;
+    bool SelectionRefreshQueued_ = false;
     int RefreshCount_ = 0;
 };

@@ -18,6 +18,7 @@
 #include "widgets/Controls.h"
 
 #include <QElapsedTimer>
+#include <utility>
 #include <QFileInfo>
 #include <QLCDNumber>
 #include <QPushButton>
@@ -43,12 +44,19 @@ void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Doc.PlayFra
 void TMainForm::ConnectDocument()
 {
     connect(Anim, &TAnimController::AboutToClear, this, [this] {
+        // Nothing of the old pass may finish on the frames that come next.
+        Playback_->Abort();
         B_Play->setChecked(false);
         SetEditMode(false);
     });
     connect(Anim, &TAnimController::Cleared, this, [this] {
         for (TSelection* s : TreeComponents())
             s->ActTransform = TTransform::Identity();
+        // What the last load hid comes back; what the user hid stays hidden.
+        for (const QString& name : std::exchange(HiddenByLoad_, {}))
+            if (QTreeWidgetItem* node = FindNodeByName(name))
+                SelectionOf(node)->Hidden = false;
+        TV_EditComponents->viewport()->update();
         SetStatusText(2, QStringLiteral("Anim: "));
     });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
@@ -58,23 +66,23 @@ void TMainForm::ConnectDocument()
         }
         D_ActStep->display(step);
         G_Frames->ShowCurrentFrame(step);
-        if (!Playback_->Playing())
-            ApplyFrame(step);
     });
     // The frame timer follows the controller's signals itself.
     connect(Anim, &TAnimController::StepCountChanged, this, [this] { ShowStepCount(); });
-    connect(Anim, &TAnimController::FramesChanged, this, [this] {
-        G_Frames->SyncRows();
-        // The frame at the current index may be another one now (a deletion, a new order):
-        // the views show what the document holds.
-        if (!Doc.LoadingAnim && !EditMode_ && !Playback_->Active() && !Doc.AnimFrames.empty())
-            ShowCurrentFrame();
-    });
+    connect(Anim, &TAnimController::FramesChanged, this, [this] { G_Frames->SyncRows(); });
     connect(Anim, &TAnimController::TotalMoveChanged, this, [this] {
         SetSpin(E_TM_x, Doc.TotalMove[0]);
         SetSpin(E_TM_y, Doc.TotalMove[1]);
         SetSpin(E_TM_z, Doc.TotalMove[2]);
     });
+    // Every change of the document or of the current frame ends here, once per operation:
+    // the views show the document as it is now. Playback and edit mode pose the model
+    // themselves.
+    connect(Anim, &TAnimController::Changed, this, [this] {
+        if (!Doc.LoadingAnim && !EditMode_ && !Playback_->Playing())
+            ShowCurrentFrame();
+    });
+    connect(Anim, &TAnimController::HistoryChanged, this, [this] { UpdateUndoActions(); });
 
     PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
     auto clock = std::make_shared<QElapsedTimer>();
@@ -127,13 +135,16 @@ QStringList TMainForm::SelectedSubtreeNames() const
 
 void TMainForm::CreateNewAnimation()
 {
+    // An animation may have been loaded while the selection window was open: it is
+    // replaced only as "New Animation..." replaces one, after the same question.
+    if (!Doc.AnimFrames.empty() && !ConfirmClearAnimation())
+        return;
     SetStatusText(2, QStringLiteral("Anim: <NOT SAVED>"));
     if (const QString refused = Anim->CreateNewAnimation(SelectedSubtreeNames()); !refused.isEmpty()) {
         dialogs().ShowMessage(refused);
         return;
     }
     G_Frames->ShowCurrentFrame(0);
-    ShowCurrentFrame();
     TV_EditComponents->viewport()->update();
 }
 
@@ -155,20 +166,25 @@ void TMainForm::LoadAnim1Click()
 
 void TMainForm::LoadAnimation(const QString& path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty() || !SaveChangesFirst())
         return;
     if (const QString error = Anim->LoadAnimation(path); !error.isEmpty()) {
-        RefreshDisplay();  // the views drop the pose of the animation that is gone
         dialogs().ShowMessage(error);
         return;
     }
     Doc.LoadingAnim = true;  // one refresh at the end
+    for (TSelection* s : TreeComponents())
+        if (!s->Hidden)
+            HiddenByLoad_ << s->Name;
     ShowAnimationOnly();
+    HiddenByLoad_.removeIf([this](const QString& name) {
+        const QTreeWidgetItem* node = FindNodeByName(name);
+        return !node || !SelectionOf(node)->Hidden;
+    });
     G_Frames->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
-    F_FrameManipulator->SelFirst = -1;
-    F_FrameManipulator->SelLast = -1;
+    Anim->SetSelection({-1, -1});
     E_AnimTime->setValue(Doc.FrameCount() * 0.3);
     RefreshFrameTimerChart();
     Doc.LoadingAnim = false;
@@ -187,7 +203,7 @@ void TMainForm::CheckAnimComponents()
         dialogs().ShowMessage(QStringLiteral("following Animation Components were not found in the Model:\n") + report);
 }
 
-void TMainForm::SaveAnimationAs()
+bool TMainForm::SaveAnimationAs()
 {
     FileDialogOptions o;
     o.Title = QStringLiteral("Save Anim As");
@@ -197,9 +213,7 @@ void TMainForm::SaveAnimationAs()
     o.FileName = FileNamePart(Doc.AnimFileName);
     o.OverwritePrompt = true;
     const QString path = dialogs().SaveFile(o);
-    if (path.isEmpty())
-        return;
-    SaveAnimationTo(path);
+    return !path.isEmpty() && SaveAnimationTo(path);
 }
 
 bool TMainForm::SaveAnimationTo(const QString& path)
@@ -241,27 +255,75 @@ bool TMainForm::AskClearAnimation() const
                               QStringLiteral("Warning"));
 }
 
+bool TMainForm::ConfirmClearAnimation()
+{
+    return Unsaved() ? SaveChangesFirst() : AskClearAnimation();
+}
+
+bool TMainForm::Unsaved() const { return Anim->IsModified() && !Doc.AnimFrames.empty(); }
+
+bool TMainForm::SaveChangesFirst()
+{
+    if (!Unsaved())
+        return true;
+    const QString name = Doc.AnimFileName.isEmpty() ? QStringLiteral("the new animation") : FileNamePart(Doc.AnimFileName);
+    switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(name))) {
+    case TSaveAnswer::Save:
+        return Doc.AnimFileName.isEmpty() ? SaveAnimationAs() : SaveAnimationTo(Doc.AnimFileName);
+    case TSaveAnswer::Discard:
+        return true;
+    case TSaveAnswer::Cancel:
+        break;
+    }
+    return false;
+}
+
 void TMainForm::B_UnloadAnimStatusChanged()
 {
-    if (Doc.AnimFrames.empty() || !AskClearAnimation())
+    if (Doc.AnimFrames.empty() || !ConfirmClearAnimation())
         return;
     ClearAnimation();
-    RefreshFrameTimerChart();
 }
 
 void TMainForm::B_NewAnimStatusChanged()
 {
-    if (!Doc.AnimFrames.empty() && !AskClearAnimation())
+    if (!Doc.AnimFrames.empty() && !ConfirmClearAnimation())
         return;
     ClearAnimation();
     F_SelectComponents->show();
     F_SelectComponents->raise();
 }
 
-void TMainForm::E_TMChanged(int axis, double value)
+void TMainForm::E_TMChanged(int axis, double value) { Anim->SetTotalMove(axis, static_cast<float>(value)); }
+
+// ---- Undo
+
+bool TMainForm::UndoOffered() const
 {
-    Anim->SetTotalMove(axis, static_cast<float>(value));
-    RefreshDisplay();
+    return !B_Play->isChecked() && !EditMode_ && !G_Frames->Editing() &&
+           !(F_FrameManipulator && F_FrameManipulator->Dragging());
+}
+
+void TMainForm::Undo1Click()
+{
+    if (UndoOffered())
+        Anim->Undo();
+}
+
+void TMainForm::Redo1Click()
+{
+    if (UndoOffered())
+        Anim->Redo();
+}
+
+void TMainForm::UpdateUndoActions()
+{
+    const bool offered = UndoOffered();
+    Undo1->setEnabled(offered && Anim->CanUndo());
+    Redo1->setEnabled(offered && Anim->CanRedo());
+    Undo1->setText(Anim->CanUndo() ? QStringLiteral("&Undo %1").arg(Anim->UndoName()) : QStringLiteral("&Undo"));
+    Redo1->setText(Anim->CanRedo() ? QStringLiteral("&Redo %1").arg(Anim->RedoName()) : QStringLiteral("&Redo"));
+    setWindowModified(Unsaved());
 }
 
 // ---- Playback

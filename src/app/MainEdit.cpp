@@ -1,4 +1,5 @@
 // Edit mode: turning and moving the selected components of the current frame.
+#include "anim/AnimController.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "modelforms/ComponentTree.h"
@@ -47,6 +48,7 @@ void TMainForm::SetEditMode(bool on)
         F_FrameManipulator->SetEditLock(on);
     for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
         a->setEnabled(!on);
+    UpdateUndoActions();
     if (!Doc.AnimFrames.empty())
         ApplyFrame(Doc.ActAnimStep);
 }
@@ -90,7 +92,10 @@ void TMainForm::ApplyEditChanges(const TEditTree& tree)
 
 void TMainForm::B_ApplyEditStatusChanged()
 {
-    if (!WriteEditToFrame(EditTree(), Doc, Doc.ActAnimStep)) {
+    const TEditTree tree = EditTree();
+    const int step = Doc.ActAnimStep;
+    if (!Anim->EditFrame(QStringLiteral("Apply Changes"), step,
+                         [&tree, step](TAnimDocument& doc) { return WriteEditToFrame(tree, doc, step); })) {
         dialogs().ShowMessage(QString::fromLatin1(EditText::ApplySelectionNotFound));
         return;
     }
@@ -109,9 +114,8 @@ void TMainForm::B_ResetEditStatusChanged()
 
 void TMainForm::B_ResetMatrixStatusChanged()
 {
-    if (!ResetFrameMatrices(Doc, Doc.ActAnimStep)) {
+    const int step = Doc.ActAnimStep;
+    if (!Anim->EditFrame(QStringLiteral("Reset Frame"), step,
+                         [step](TAnimDocument& doc) { return ResetFrameMatrices(doc, step); }))
         dialogs().ShowMessage(QString::fromLatin1(EditText::NoAnimSteps));
-        return;
-    }
-    ApplyFrame(Doc.ActAnimStep);
 }

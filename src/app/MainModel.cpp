@@ -320,9 +320,4 @@ void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)
     RebaseEdits(EditTree());
 }
 
-void TMainForm::TV_EditComponentsMouseUp()
-{
-    TV_EditComponents->viewport()->update();
-    if (!TV_EditComponents->selectedItems().isEmpty())
-        RefreshDisplay();
-}
+void TMainForm::TV_EditComponentsMouseUp() { TV_EditComponents->viewport()->update(); }

@@ -158,9 +158,11 @@ void TMainForm::About1Click() { F_About->exec(); }
 
 void TMainForm::closeEvent(QCloseEvent* e)
 {
-    if (ClosingAccepted_ || !dialogs().AskYesNo(QStringLiteral("Are you sure to exit?"), QStringLiteral("Info"))) {
-        if (!ClosingAccepted_)
-            e->ignore();
+    if (ClosingAccepted_)
+        return;
+    // Unsaved work gets the save question in place of the exit question.
+    if (Unsaved() ? !SaveChangesFirst() : !dialogs().AskYesNo(QStringLiteral("Are you sure to exit?"), QStringLiteral("Info"))) {
+        e->ignore();
         return;
     }
     ClosingAccepted_ = true;

@@ -76,6 +76,20 @@ bool TQtDialogs::AskYesNo(const QString& text, const QString& caption)
     return box.exec() == QMessageBox::Yes;
 }
 
+TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Torvane Anim"), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, Owner());
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    FitCaption(box);
+    switch (box.exec()) {
+    case QMessageBox::Save: return TSaveAnswer::Save;
+    case QMessageBox::Discard: return TSaveAnswer::Discard;
+    default: return TSaveAnswer::Cancel;
+    }
+}
+
 QString TQtDialogs::OpenFile(const FileDialogOptions& o) { return RunFileDialog(o, QFileDialog::AcceptOpen); }
 
 QString TQtDialogs::SaveFile(const FileDialogOptions& o) { return RunFileDialog(o, QFileDialog::AcceptSave); }

@@ -8,6 +8,7 @@ class TQtDialogs final : public Dialogs {
 public:
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
+    TSaveAnswer AskSaveChanges(const QString& text) override;
     QString OpenFile(const FileDialogOptions& options) override;
     QString SaveFile(const FileDialogOptions& options) override;
     bool ChooseColor(unsigned& color) override;

@@ -6,6 +6,7 @@ class SilentDialogs final : public Dialogs {
 public:
     void ShowMessage(const QString&) override {}
     bool AskYesNo(const QString&, const QString&) override { return false; }
+    TSaveAnswer AskSaveChanges(const QString&) override { return TSaveAnswer::Cancel; }
     QString OpenFile(const FileDialogOptions&) override { return {}; }
     QString SaveFile(const FileDialogOptions&) override { return {}; }
     bool ChooseColor(unsigned&) override { return false; }

@@ -14,11 +14,16 @@ struct FileDialogOptions {
     bool OverwritePrompt = false;
 };
 
+// The answer to "Save changes to NAME?".
+enum class TSaveAnswer { Save, Discard, Cancel };
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
     virtual void ShowMessage(const QString& text) = 0;
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
+    // Save, Discard and Cancel, before unsaved work would be lost.
+    virtual TSaveAnswer AskSaveChanges(const QString& text) = 0;
     // Empty string when cancelled.
     virtual QString OpenFile(const FileDialogOptions& options) = 0;
     virtual QString SaveFile(const FileDialogOptions& options) = 0;

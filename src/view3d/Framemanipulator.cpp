@@ -113,10 +113,16 @@ TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
     // it once when it is done.
     const auto follow = [this] {
         if (!Operating_)
-            RefreshFrameTimerChart();
+            RefreshFrameTimerChart(false);
     };
     connect(&Anim_, &TAnimController::FramesChanged, this, follow);
     connect(&Anim_, &TAnimController::StepCountChanged, this, follow);
+    connect(&Anim_, &TAnimController::SelectionChanged, this, [this] {
+        if (!Operating_ && !ChartStale_) {
+            RChart->Items().MarkAll(0);
+            UpdateFrameSelection();
+        }
+    });
     RefreshFrameTimerChart();
 }
 
@@ -167,16 +173,12 @@ void TF_FrameManipulator::BuildTools()
 
 // ---- Chart and selection
 
-void TF_FrameManipulator::RefreshFrameTimerChart()
+int TF_FrameManipulator::SelFirst() const { return Anim_.Selection().First; }
+int TF_FrameManipulator::SelLast() const { return Anim_.Selection().Last; }
+
+void TF_FrameManipulator::RefreshFrameTimerChart(bool reRange)
 {
     const std::vector<TAnimFrame>& frames = Anim_.Doc.AnimFrames;
-    // A selection reaching past the frames (some were deleted) keeps what is left of it;
-    // without frames it stays as it is for the next animation.
-    if (!frames.empty()) {
-        const TFrameRange fit = FitFrameSelection(SelFirst, SelLast, Anim_.Doc.FrameCount());
-        SelFirst = fit.First;
-        SelLast = fit.Last;
-    }
     TChartItems& items = RChart->Items();
     items.Clear();
     // A hidden window builds its chart when it is shown: two chart items per frame are
@@ -196,7 +198,9 @@ void TF_FrameManipulator::RefreshFrameTimerChart()
         items.Mark(x, t, MarkStyle);
     }
     BandShown = false;
-    RChart->AutoRange(AutoRangeMargin);
+    if (reRange || ChartFrames_ != int(frames.size()))
+        RChart->AutoRange(AutoRangeMargin);
+    ChartFrames_ = int(frames.size());
     UpdateFrameSelection();
 }
 
@@ -204,18 +208,19 @@ void TF_FrameManipulator::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
     if (ChartStale_)
-        RefreshFrameTimerChart();
+        RefreshFrameTimerChart(false);
 }
 
 void TF_FrameManipulator::UpdateFrameSelection()
 {
     // Frame 0's move-to is never tagged: it is not drawn and carries no time of its own.
     constexpr double inf = std::numeric_limits<double>::infinity();
-    RChart->Items().MarkInRect(SelFirst, -inf, SelLast, inf, SelectedClass, 1);
+    const TFrameRange sel = Anim_.Selection();
+    RChart->Items().MarkInRect(sel.First, -inf, sel.Last, inf, SelectedClass, 1);
     RChart->update();
-    Panels_[1]->setText(SelFirst == -1 ? QStringLiteral("Selected Frames: None")
-                                       : QStringLiteral("Selected Frames: %1 - %2").arg(SelFirst).arg(SelLast));
-    const TFrameTimerButtons on = FrameTimerButtons(SelFirst, SelLast);
+    Panels_[1]->setText(sel.First == -1 ? QStringLiteral("Selected Frames: None")
+                                        : QStringLiteral("Selected Frames: %1 - %2").arg(sel.First).arg(sel.Last));
+    const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last);
     B_Linearize->setEnabled(on.Linearize);
     B_Mirror->setEnabled(on.Mirror);
     B_Move->setEnabled(on.MoveCopyDelete);
@@ -245,9 +250,9 @@ void TF_FrameManipulator::SetItemYs(const std::vector<TTimerItem>& items)
 
 void TF_FrameManipulator::CollectFrameSelection()
 {
-    const TFrameRange r = ::CollectFrameSelection(TimerItems());
-    SelFirst = r.First;
-    SelLast = r.Last;
+    Operating_ = true;  // the chart's tags are the selection already
+    Anim_.SetSelection(::CollectFrameSelection(TimerItems()));
+    Operating_ = false;
     UpdateFrameSelection();
 }
 
@@ -365,7 +370,7 @@ void TF_FrameManipulator::B_ResetClick()
 }
 
 template <typename Op>
-void TF_FrameManipulator::RunOperation(Op op)
+void TF_FrameManipulator::RunOperation(Op op, bool reRange)
 {
     Operating_ = true;
     const TTimingResult r = op();
@@ -376,21 +381,19 @@ void TF_FrameManipulator::RunOperation(Op op)
     }
     if (!r.Done())
         return;
-    SelFirst = r.SelFirst;
-    SelLast = r.SelLast;
-    RefreshFrameTimerChart();
+    RefreshFrameTimerChart(reRange);
     if (!r.Message.isEmpty())
         dialogs().ShowMessage(r.Message);
 }
 
 void TF_FrameManipulator::B_LinearizeClick()
 {
-    RunOperation([this] { return Anim_.LinearizeRange(SelFirst, SelLast); });
+    RunOperation([this] { return Anim_.LinearizeRange(SelFirst(), SelLast()); }, false);
 }
 
 void TF_FrameManipulator::B_MirrorClick()
 {
-    RunOperation([this] { return Anim_.MirrorRange(SelFirst, SelLast); });
+    RunOperation([this] { return Anim_.MirrorRange(SelFirst(), SelLast()); });
 }
 
 void TF_FrameManipulator::B_MoveClick()
@@ -399,7 +402,7 @@ void TF_FrameManipulator::B_MoveClick()
     if (answer.isEmpty())
         return;  // cancelled
     const int target = ParseTargetFrame(answer);
-    RunOperation([this, target] { return Anim_.MoveRange(SelFirst, SelLast, target); });
+    RunOperation([this, target] { return Anim_.MoveRange(SelFirst(), SelLast(), target); });
 }
 
 void TF_FrameManipulator::B_CopyClick()
@@ -408,7 +411,7 @@ void TF_FrameManipulator::B_CopyClick()
     if (answer.isEmpty())
         return;  // cancelled
     const int target = ParseTargetFrame(answer);
-    RunOperation([this, target] { return Anim_.CopyRange(SelFirst, SelLast, target); });
+    RunOperation([this, target] { return Anim_.CopyRange(SelFirst(), SelLast(), target); });
 }
 
 void TF_FrameManipulator::B_TrashClick()
@@ -419,21 +422,17 @@ void TF_FrameManipulator::B_TrashClick()
     }
     if (!dialogs().AskYesNo(QStringLiteral("Are you sure to delete selected frames?"), QStringLiteral("Warning")))
         return;
-    RunOperation([this] { return Anim_.DeleteRange(SelFirst, SelLast); });
+    RunOperation([this] { return Anim_.DeleteRange(SelFirst(), SelLast()); });
 }
 
 void TF_FrameManipulator::SelectAll1Click()
 {
-    SelFirst = 0;
-    SelLast = Anim_.Doc.AnimStepCount - 1;
-    UpdateFrameSelection();
+    Anim_.SetSelection({0, Anim_.Doc.AnimStepCount - 1});
 }
 
 void TF_FrameManipulator::DeselectAll1Click()
 {
-    RChart->Items().MarkAll(0);
-    SelFirst = SelLast = -1;
-    UpdateFrameSelection();
+    Anim_.SetSelection({-1, -1});
 }
 
 // ---- Window

@@ -41,17 +41,21 @@ public:
     QAction* SelectAll1 = nullptr;
     QAction* DeselectAll1 = nullptr;
 
-    // The selected range of frames; -1, -1 when none.
-    int SelFirst = 0;
-    int SelLast = 0;
+    // The selected range of frames; -1, -1 when none. The controller keeps it, so undo
+    // puts it back.
+    int SelFirst() const;
+    int SelLast() const;
     // Where the left button went down, in chart coordinates; DragTime follows a Ctrl-drag.
     double DragFrame = 0;
     double DragTime = 0;
     // A selection rectangle (the last five chart items) is on the chart.
     bool BandShown = false;
 
-    // Rebuilds the chart from the document and tags the selection.
-    void RefreshFrameTimerChart();
+    // The left button is down on the chart: a selection or a Ctrl-drag is under way.
+    bool Dragging() const { return Pressed_; }
+    // Rebuilds the chart from the document and tags the selection. The user's zoom and
+    // pan stay unless reRange, or the number of frames changed.
+    void RefreshFrameTimerChart(bool reRange = true);
     void UpdateFrameSelection();
     void CollectFrameSelection();
     void WriteBackFrameTimes();
@@ -92,7 +96,7 @@ private:
     bool Selecting() const;
     // Runs a retiming of the controller with the chart rebuilt once at the end.
     template <typename Op>
-    void RunOperation(Op op);
+    void RunOperation(Op op, bool reRange = true);
 
     TAnimController& Anim_;
     QButtonGroup* Modes_ = nullptr;
@@ -100,6 +104,7 @@ private:
     bool Pressed_ = false;      // the left button went down on the chart in Select mode
     bool Operating_ = false;    // an operation runs: the controller's signals wait for its end
     bool ChartStale_ = false;  // the frames changed while the window was hidden
+    int ChartFrames_ = -1;     // the number of frames the chart's range was made for
 };
 
 extern TF_FrameManipulator* F_FrameManipulator;

@@ -17,6 +17,9 @@ public:
     QList<FileDialogOptions> FilePrompts;
 
     QQueue<bool> Answers;
+    // "Save changes to NAME?": the texts asked, answered from the queue (Cancel when empty).
+    QStringList SaveQuestions;
+    QQueue<TSaveAnswer> SaveAnswers;
     QQueue<QString> Files;
     QQueue<QString> Inputs;
     QQueue<unsigned> Colors;
@@ -32,6 +35,11 @@ public:
         Questions << text;
         QuestionCaptions << caption;
         return Next(Answers, false);
+    }
+    TSaveAnswer AskSaveChanges(const QString& text) override
+    {
+        SaveQuestions << text;
+        return Next(SaveAnswers, TSaveAnswer::Cancel);
     }
     QString OpenFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }
     QString SaveFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }

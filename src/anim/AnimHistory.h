@@ -1,0 +1,96 @@
+#pragma once
+// The undo history of the animation document. A step keeps only what its operation
+// changed: the frames it removed or rewrote, where each remaining frame came from, and
+// the times of all frames (4 bytes a frame), never a copy of the whole document.
+//
+// A change of the frame list is a TFramesDelta: how to turn the list it is applied to
+// into another one. Applying it gives back its inverse, so one delta serves undo and,
+// once undone, redo.
+#include "anim/AnimDocument.h"
+#include "anim/FrameTiming.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <vector>
+
+struct TFramesDelta {
+    // For each frame of the result: the index of the frame of the current list it is, or
+    // -1 for the next frame of Frames.
+    std::vector<int> Sources;
+    std::vector<TAnimFrame> Frames;
+    // The times of the result, one per frame.
+    std::vector<float> Times;
+
+    // Turns frames into the result and returns the delta that turns it back. The times
+    // are validated afterwards, as every state the history holds was.
+    TFramesDelta Apply(std::vector<TAnimFrame>& frames);
+    bool IsIdentity(const std::vector<TAnimFrame>& frames) const;
+    size_t Bytes() const;
+};
+
+// What a step puts back besides the frames.
+struct TDocState {
+    int ActStep = 0;
+    TFrameRange Selection;
+    std::array<float, 3> TotalMove{0, 0, 0};
+};
+
+struct TAnimStep {
+    QString Name;
+    TFramesDelta Delta;  // undoes the step; after an undo it redoes it
+    TDocState Before;
+    TDocState After;
+    // New Animation replaces the names: the other list (before while undoable, after
+    // while redoable).
+    std::optional<QStringList> Names;
+    size_t Bytes() const;
+};
+
+// The state of the frames before an operation, as much as its step may need.
+class TStepRecorder {
+public:
+    // Marks every frame with its index and keeps the times; the frames in keep (removed
+    // or rewritten by the operation) are copied.
+    TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before);
+    // The step that undoes what was done to the frames since; nothing when they, the total
+    // move and the names are as they were.
+    std::optional<TAnimStep> Finish(const QString& name, const std::vector<TAnimFrame>& frames, const TDocState& after);
+
+private:
+    std::vector<float> Times_;
+    std::vector<TAnimFrame> Kept_;
+    TFrameRange Keep_;
+    TDocState Before_;
+};
+
+class TAnimHistory {
+public:
+    bool CanUndo() const { return Index_ > 0; }
+    bool CanRedo() const { return Index_ < Steps_.size(); }
+    QString UndoName() const { return CanUndo() ? Steps_[Index_ - 1].Name : QString(); }
+    QString RedoName() const { return CanRedo() ? Steps_[Index_].Name : QString(); }
+    // A new step drops what could have been redone; past the limit the oldest step goes.
+    void Push(TAnimStep step);
+    // The step to undo or redo, which the caller applies; the index moves past it.
+    TAnimStep& TakeUndo() { return Steps_[--Index_]; }
+    TAnimStep& TakeRedo() { return Steps_[Index_++]; }
+    // A new history: after a load, an unload or a clear.
+    void Clear();
+    // The document as it is now is the one on disk (after a load or a save).
+    void MarkSaved() { Saved_ = static_cast<long>(Index_); }
+    bool IsModified() const { return Saved_ != static_cast<long>(Index_); }
+    void SetLimit(int steps);
+    int Limit() const { return Limit_; }
+    int Count() const { return static_cast<int>(Steps_.size()); }
+    size_t Bytes() const;
+
+private:
+    std::deque<TAnimStep> Steps_;
+    size_t Index_ = 0;   // steps before it are done, from it on undone
+    long Saved_ = 0;     // the index at the last save; -1 when no index matches the file
+    int Limit_ = 100;
+};
