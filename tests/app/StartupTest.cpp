@@ -37,7 +37,7 @@ private slots:
             const QLabel* panel = f.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
             QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()), qPrintable(panel->text()));
         }
-        QCOMPARE(F_FileBrowser->P3dDir(), f.Paths.ExeDir);
+        QCOMPARE(F_FileBrowser->P3dDir(), f.Paths.StartDir);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
         QVERIFY(!QFile::exists(fx.Path("TorvaneAnim.ini")));  // nothing is written by starting
     }
@@ -125,6 +125,42 @@ private slots:
         const TIniFile ini(fx.Path("TorvaneAnim.ini"));
         QVERIFY(ini.ValueExists("Startup", "LastRTM"));
         QCOMPARE(ini.ReadString("Startup", "LastRTM", "?"), QString());
+    }
+
+    // Files named at start-up take the place of the last ones: an animation alone opens on
+    // the last model, a model comes without the last animation. The last animation here is
+    // gone, so loading it would say so.
+    void startFiles_data()
+    {
+        QTest::addColumn<QStringList>("named");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("anim");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("none: the last files") << QStringList() << "robot.p3d" << "" << QStringList{"Cannot open file %1/gone.rtm"};
+        QTest::newRow("an animation alone") << QStringList{"walk.rtm"} << "robot.p3d" << "walk.rtm" << QStringList();
+        QTest::newRow("a model alone") << QStringList{"lamp.P3D"} << "lamp.P3D" << "" << QStringList();
+        QTest::newRow("animation named before the model") << QStringList{"walk.rtm", "robot2.p3d"} << "robot2.p3d" << "walk.rtm"
+                                                         << QStringList();
+    }
+    void startFiles()
+    {
+        QFETCH(QStringList, named);
+        QFETCH(QString, model);
+        QFETCH(QString, anim);
+        QFETCH(QStringList, messages);
+        FormFixture fx;
+        QVERIFY(Robot().WriteTo(fx.Path("robot.p3d")) && Robot().WriteTo(fx.Path("robot2.p3d")) && Lamp().WriteTo(fx.Path("lamp.P3D")));
+        fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3)));
+        fx.Write("TorvaneAnim.ini",
+                 QStringLiteral("[Startup]\nLastP3d=%1\nLastRTM=%2\n").arg(fx.Path("robot.p3d"), fx.Path("gone.rtm")).toUtf8());
+        fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
+        for (const QString& n : named)
+            fx.Form->StartFiles << fx.Path(n);
+        fx.Form->show();
+        TMainForm& f = *fx.Form;
+        QCOMPARE(f.ModelFileName, fx.Path(model));
+        QCOMPARE(f.Doc.AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
+        QCOMPARE(fx.Dialogs.Messages, messages.replaceInStrings("%1", fx.Home.path()));
     }
 
     void missingLastAnimationStillRestoresTheRest()
