@@ -163,6 +163,41 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, messages.replaceInStrings("%1", fx.Home.path()));
     }
 
+    // An installed program starts without touching the user's folders and makes each one,
+    // with its parents, when it first writes there.
+    void userFoldersMadeOnFirstWrite()
+    {
+        FormFixture fx;
+        TPathFacts facts;
+        facts.ExeDir = QStringLiteral("/usr/bin");
+        facts.UserHome = fx.Home.path();
+        const TAppPaths paths = TAppPaths::Choose(facts);
+        QCOMPARE(int(paths.Kind), int(TAppPaths::Layout::User));
+        fx.Form = std::make_unique<TMainForm>(paths);
+        fx.Form->show();
+        TMainForm& f = *fx.Form;
+        QCOMPARE(F_FileBrowser->P3dDir(), fx.Home.path() + "/");
+        QVERIFY(!QFileInfo::exists(fx.Path(".config")) && !QFileInfo::exists(fx.Path(".local")));
+
+        fx.LoadRobot();
+        QTest::mouseClick(f.B_SaveLinking, Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
+        QVERIFY(QFileInfo(fx.Path(".local/share/torvane-anim/LinkData/robot.lpv")).size() > 0);
+
+        f.SaveSettings1->trigger();
+        QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Settings saved."));
+        QCOMPARE(TIniFile(fx.Path(".config/torvane-anim/TorvaneAnim.ini")).ReadString("Startup", "LastP3d", "?"), fx.Path("robot.p3d"));
+
+        // The save dialogs open in their folders, which exist by then.
+        f.SaveColors1->trigger();
+        f.SaveNames1->trigger();
+        QCOMPARE(fx.Dialogs.FilePrompts.size(), 2);
+        QCOMPARE(fx.Dialogs.FilePrompts[0].InitialDir, fx.Path(".local/share/torvane-anim/Colors"));
+        QCOMPARE(fx.Dialogs.FilePrompts[1].InitialDir, fx.Path(".local/share/torvane-anim/Translation"));
+        for (const FileDialogOptions& o : fx.Dialogs.FilePrompts)
+            QVERIFY2(QFileInfo(o.InitialDir).isDir(), qPrintable(o.InitialDir));
+    }
+
     void missingLastAnimationStillRestoresTheRest()
     {
         FormFixture fx;
