@@ -50,14 +50,9 @@ int main(int argc, char** argv)
     setDialogs(&qtDialogs);
 
     TMainForm form(TAppPaths::FromHome(cmd.Home));
+    for (const QString& f : cmd.Files)
+        form.StartFiles << QFileInfo(f).absoluteFilePath();
     form.show();
-    // Files named on the command line open after start-up, models first.
-    for (const QString& f : cmd.Files)
-        if (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive))
-            form.LoadModel(QFileInfo(f).absoluteFilePath());
-    for (const QString& f : cmd.Files)
-        if (!f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive))
-            form.LoadAnimation(QFileInfo(f).absoluteFilePath());
     const int rc = QApplication::exec();
     // Everything the user keeps is written by now (settings on close, every file saved
     // atomically when it was saved). Tearing down the windows, the GL driver and the

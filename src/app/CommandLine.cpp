@@ -69,6 +69,7 @@ const char* ModeName(Mode m)
     case Mode::Render: return "render";
     case Mode::New: return "new";
     case Mode::Frames: return "frames";
+    case Mode::Version: return "--version";
     default: return "the editor";
     }
 }
@@ -173,6 +174,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
                 return fail(QStringLiteral("%1 needs a file name").arg(a));
             c.Output = *v;
             given << QStringLiteral("-o");
+        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("--version")) {
+            c.Kind = Mode::Version;
         } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("info")) {
             c.Kind = Mode::Info;
         } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("check")) {
@@ -242,6 +245,10 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
         if (!c.Proxy.isEmpty() && c.Environment.isEmpty())
             return fail(QStringLiteral("--proxy needs --environment"));
         break;
+    case Mode::Version:
+        if (!c.Files.isEmpty())
+            return fail(QStringLiteral("--version takes no file"));
+        break;
     case Mode::New:
         if (c.Files.isEmpty())
             return fail(QStringLiteral("new takes a model and the components to animate"));
@@ -283,6 +290,7 @@ QString UsageText()
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
         "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
         "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
+        "       torvane-anim [--home DIR] --version\n"
         "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
 }
 
@@ -298,7 +306,7 @@ struct TSceneRun {
     {
         SetDebugSink([](const QString&) {});
         const TAppPaths paths = TAppPaths::FromHome(home);
-        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.ExeDir);
+        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.StartDir);
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;
@@ -533,6 +541,10 @@ int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         return RunNew(cmd, out, err);
     case Mode::Frames:
         return RunFramesCommand(cmd, out, err);
+    case Mode::Version:
+        out << VersionText(TAppPaths::FromHome(cmd.Home));
+        out.flush();
+        return ExitOk;
     case Mode::Usage:
         err << QStringLiteral("torvane-anim: ") << cmd.Error << Qt::endl << UsageText();
         err.flush();

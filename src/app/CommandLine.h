@@ -11,9 +11,11 @@
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH] -o OUT.png
 //   new MODEL.p3d COMPONENT... -o OUT.rtm   the animation "New Animation..." builds
+//   --version                          the version and the folders in use (Paths.h)
 // export and render take --time T (0..1) in place of --frame: the pose playback shows then.
 // render --view 3d and --view all need a display with OpenGL.
-// --home DIR replaces the executable's folder (settings file and data folders).
+// --home DIR replaces the executable's folder or the user's folders (settings file and
+// data folders).
 #include "app/FramesCommand.h"
 #include "pose/ViewGeometry.h"
 
@@ -24,7 +26,7 @@
 class QTextStream;
 
 struct TCommandLine {
-    enum class Mode { Gui, Info, Check, Export, Render, New, Frames, Usage };
+    enum class Mode { Gui, Info, Check, Export, Render, New, Frames, Version, Usage };
     Mode Kind = Mode::Gui;
     QString Home;
     QStringList Files;

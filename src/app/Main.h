@@ -65,6 +65,10 @@ public:
     TAppPaths Paths;
     std::unique_ptr<TIniFile> Ini;
     TSettings Settings;  // what was read at start-up
+    // Files to open at start-up (models by their .p3d extension, the rest as animations),
+    // in place of the last ones the settings name: a model replaces the last model and
+    // animation, an animation alone opens on the last model.
+    QStringList StartFiles;
 
     // ---- The animation document: the controller owns it, the window shows it.
     TAnimController* Anim;

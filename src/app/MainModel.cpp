@@ -126,8 +126,7 @@ void TMainForm::B_SaveLinkingStatusChanged()
         dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
         return;
     }
-    if (!QDir(Paths.LinkDataDir).exists())
-        QDir().mkdir(Paths.LinkDataDir);
+    TAppPaths::MakeFolder(Paths.LinkDataDir);
     std::vector<TLinkRecord> records;
     for (QTreeWidgetItem* node : TreeNodes()) {
         const TSelection* s = SelectionOf(node);
@@ -245,6 +244,7 @@ void TMainForm::ChangeColorClick()
 
 void TMainForm::SaveColorsClick()
 {
+    TAppPaths::MakeFolder(Paths.ColorsDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
         ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, ColorFileName));
     if (path.isEmpty())
@@ -269,6 +269,7 @@ void TMainForm::AssignnewnameClick()
 
 void TMainForm::SavenamesClick()
 {
+    TAppPaths::MakeFolder(Paths.TranslationDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
         NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, TranslationFileName));
     if (path.isEmpty())

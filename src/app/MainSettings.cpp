@@ -41,15 +41,22 @@ void TMainForm::FormShow()
     s.Layout.HSplitter = P_LeftViews->width();
     s.Layout.VSplitter1 = FrontView1->height();
     s.Layout.VSplitter2 = LeftView1->height();
-    s.Read(*Ini, Paths.ExeDir);
+    s.Read(*Ini, Paths.StartDir);
     Settings = s;
     LoadLayout();
     ApplySettingsToControls(s);
 
-    if (!s.LastP3d.isEmpty())
+    QStringList models, anims;
+    for (const QString& f : StartFiles)
+        (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive) ? models : anims) << f;
+    if (models.isEmpty() && !s.LastP3d.isEmpty())
         LoadModel(s.LastP3d);
-    if (!s.LastRTM.isEmpty())
+    if (models.isEmpty() && anims.isEmpty() && !s.LastRTM.isEmpty())
         LoadAnimation(s.LastRTM);
+    for (const QString& f : models)
+        LoadModel(f);
+    for (const QString& f : anims)
+        LoadAnimation(f);
 
     // From here on every write goes to the current file name.
     Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
@@ -141,6 +148,8 @@ void TMainForm::SaveSettings()
     if (!Ini)
         Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
     SettingsFromControls().Write(*Ini);
+    // The user's settings folder does not exist before the first save.
+    TAppPaths::MakeFolder(Paths.SettingsDir);
     QString error;
     if (!Ini->UpdateFile(&error))
         dialogs().ShowMessage(error);

@@ -37,7 +37,7 @@ private slots:
             const QLabel* panel = f.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
             QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()), qPrintable(panel->text()));
         }
-        QCOMPARE(F_FileBrowser->P3dDir(), f.Paths.ExeDir);
+        QCOMPARE(F_FileBrowser->P3dDir(), f.Paths.StartDir);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
         QVERIFY(!QFile::exists(fx.Path("TorvaneAnim.ini")));  // nothing is written by starting
     }
@@ -125,6 +125,77 @@ private slots:
         const TIniFile ini(fx.Path("TorvaneAnim.ini"));
         QVERIFY(ini.ValueExists("Startup", "LastRTM"));
         QCOMPARE(ini.ReadString("Startup", "LastRTM", "?"), QString());
+    }
+
+    // Files named at start-up take the place of the last ones: an animation alone opens on
+    // the last model, a model comes without the last animation. The last animation here is
+    // gone, so loading it would say so.
+    void startFiles_data()
+    {
+        QTest::addColumn<QStringList>("named");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("anim");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("none: the last files") << QStringList() << "robot.p3d" << "" << QStringList{"Cannot open file %1/gone.rtm"};
+        QTest::newRow("an animation alone") << QStringList{"walk.rtm"} << "robot.p3d" << "walk.rtm" << QStringList();
+        QTest::newRow("a model alone") << QStringList{"lamp.P3D"} << "lamp.P3D" << "" << QStringList();
+        QTest::newRow("animation named before the model") << QStringList{"walk.rtm", "robot2.p3d"} << "robot2.p3d" << "walk.rtm"
+                                                         << QStringList();
+    }
+    void startFiles()
+    {
+        QFETCH(QStringList, named);
+        QFETCH(QString, model);
+        QFETCH(QString, anim);
+        QFETCH(QStringList, messages);
+        FormFixture fx;
+        QVERIFY(Robot().WriteTo(fx.Path("robot.p3d")) && Robot().WriteTo(fx.Path("robot2.p3d")) && Lamp().WriteTo(fx.Path("lamp.P3D")));
+        fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3)));
+        fx.Write("TorvaneAnim.ini",
+                 QStringLiteral("[Startup]\nLastP3d=%1\nLastRTM=%2\n").arg(fx.Path("robot.p3d"), fx.Path("gone.rtm")).toUtf8());
+        fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
+        for (const QString& n : named)
+            fx.Form->StartFiles << fx.Path(n);
+        fx.Form->show();
+        TMainForm& f = *fx.Form;
+        QCOMPARE(f.ModelFileName, fx.Path(model));
+        QCOMPARE(f.Doc.AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
+        QCOMPARE(fx.Dialogs.Messages, messages.replaceInStrings("%1", fx.Home.path()));
+    }
+
+    // An installed program starts without touching the user's folders and makes each one,
+    // with its parents, when it first writes there.
+    void userFoldersMadeOnFirstWrite()
+    {
+        FormFixture fx;
+        TPathFacts facts;
+        facts.ExeDir = QStringLiteral("/usr/bin");
+        facts.UserHome = fx.Home.path();
+        const TAppPaths paths = TAppPaths::Choose(facts);
+        QCOMPARE(int(paths.Kind), int(TAppPaths::Layout::User));
+        fx.Form = std::make_unique<TMainForm>(paths);
+        fx.Form->show();
+        TMainForm& f = *fx.Form;
+        QCOMPARE(F_FileBrowser->P3dDir(), fx.Home.path() + "/");
+        QVERIFY(!QFileInfo::exists(fx.Path(".config")) && !QFileInfo::exists(fx.Path(".local")));
+
+        fx.LoadRobot();
+        QTest::mouseClick(f.B_SaveLinking, Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
+        QVERIFY(QFileInfo(fx.Path(".local/share/torvane-anim/LinkData/robot.lpv")).size() > 0);
+
+        f.SaveSettings1->trigger();
+        QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Settings saved."));
+        QCOMPARE(TIniFile(fx.Path(".config/torvane-anim/TorvaneAnim.ini")).ReadString("Startup", "LastP3d", "?"), fx.Path("robot.p3d"));
+
+        // The save dialogs open in their folders, which exist by then.
+        f.SaveColors1->trigger();
+        f.SaveNames1->trigger();
+        QCOMPARE(fx.Dialogs.FilePrompts.size(), 2);
+        QCOMPARE(fx.Dialogs.FilePrompts[0].InitialDir, fx.Path(".local/share/torvane-anim/Colors"));
+        QCOMPARE(fx.Dialogs.FilePrompts[1].InitialDir, fx.Path(".local/share/torvane-anim/Translation"));
+        for (const FileDialogOptions& o : fx.Dialogs.FilePrompts)
+            QVERIFY2(QFileInfo(o.InitialDir).isDir(), qPrintable(o.InitialDir));
     }
 
     void missingLastAnimationStillRestoresTheRest()
