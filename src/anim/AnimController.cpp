@@ -421,13 +421,13 @@ int TAnimController::WriteBackFrameTimes(const std::vector<TTimerItem>& items)
     const bool changed = Record(QStringLiteral("Drag Frames"), {}, [&] {
         first = ::WriteBackFrameTimes(items, Doc.AnimFrames);
         ValidateFrameTimes(Doc.AnimFrames);
+        if (first != -1)
+            SetActStep(first);
         return true;
     });
     // Only a change of times is news for the chart and the grid: a click that moved
     // nothing is no step and leaves them alone.
     if (changed)
         FramesDidChange();
-    if (first != -1)
-        SetActStep(first);
     return first;
 }

@@ -111,6 +111,53 @@ private slots:
         QCOMPARE(h.Read("out.rtm"), before);
         QCOMPARE(h.Run({"frames", "%1/none.rtm"}).Code, 1);
     }
+
+    // A chain with --undo once per step written is byte for byte the shorter chain's file;
+    // --redo brings the longer one back. Undo with nothing to undo is a usage error.
+    void undoIsTheShorterChain_data()
+    {
+        QTest::addColumn<QString>("longer");
+        QTest::addColumn<QString>("undo");
+        QTest::addColumn<QString>("shorter");
+        QTest::newRow("mirror") << "--select 1-3 --mirror" << "--undo" << "--select 1-3";
+        QTest::newRow("copy and delete") << "--select 1-2 --copy 5 --at 3 --delete" << "--undo --undo" << "--select 1-2";
+        QTest::newRow("selection and frame put back") << "--at 2 --insert-after --select 0-2 --linearize --move 5"
+                                                      << "--undo --undo --undo" << "--at 2 --select 0-2";
+        QTest::newRow("retime, undone and redone") << "--retime 1=0.8 --insert-after" << "--undo --undo --redo" << "--retime 1=0.8";
+        QTest::newRow("delete range") << "--select 1-2 --delete-range" << "--undo" << "--select 1-2";
+    }
+    void undoIsTheShorterChain()
+    {
+        QFETCH(QString, longer); QFETCH(QString, undo); QFETCH(QString, shorter);
+        CommandHome h;
+        WriteFive(h);
+        const auto run = [&h](const QString& ops, const char* out) {
+            const QStringList args = QStringList{"frames", "%1/in.rtm"} + ops.split(' ', Qt::SkipEmptyParts) +
+                                     QStringList{"-o", QStringLiteral("%1/") + out};
+            return h.Run(args).Code;
+        };
+        QCOMPARE(run(longer + ' ' + undo, "undone.rtm"), 0);
+        QCOMPARE(run(shorter, "shorter.rtm"), 0);
+        QCOMPARE(h.Read("undone.rtm"), h.Read("shorter.rtm"));
+        // Undone and redone: the longer chain again; then the selection is the longer one's.
+        QCOMPARE(run(longer + ' ' + undo + " --redo --redo --redo --redo", "redone.rtm"), 2);
+        QCOMPARE(run(longer, "longer.rtm"), 0);
+        const int steps = int(undo.count("--undo")) - int(undo.count("--redo"));
+        QCOMPARE(run(longer + ' ' + undo + QString(" --redo").repeated(steps), "redone.rtm"), 0);
+        QCOMPARE(h.Read("redone.rtm"), h.Read("longer.rtm"));
+    }
+
+    void undoWithNothingToUndo()
+    {
+        CommandHome h;
+        WriteFive(h);
+        const CommandHome::Result r = h.Run({"frames", "%1/in.rtm", "--at", "2", "--undo"});
+        QCOMPARE(r.Code, 2);
+        QVERIFY(r.Err.startsWith("torvane-anim: --undo: there is nothing to undo"));
+        const CommandHome::Result redo = h.Run({"frames", "%1/in.rtm", "--select", "0-1", "--mirror", "--redo"});
+        QCOMPARE(redo.Code, 2);
+        QVERIFY(redo.Err.contains("--redo: there is nothing to redo"));
+    }
 };
 
 TORVANE_TEST(FramesCommandTest)

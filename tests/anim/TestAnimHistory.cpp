@@ -1,0 +1,315 @@
+// Undo and redo of the document's operations, checked against the states the chain
+// passed through: random chains with fixed seeds, undone and redone in random amounts.
+#include "anim/AnimController.h"
+#include "anim/Rtm.h"
+#include "filebuild/P3dBuilder.h"  // WriteBytesFile
+#include "filebuild/RtmBuilder.h"
+#include "support/TestMain.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// What undo must put back: the saved content byte for byte, the current frame, the
+// frame timer's selection.
+struct TSnap {
+    QByteArray Bytes;
+    int ActStep = 0;
+    TFrameRange Sel;
+    bool operator==(const TSnap& o) const
+    {
+        return Bytes == o.Bytes && ActStep == o.ActStep && Sel.First == o.Sel.First && Sel.Last == o.Sel.Last;
+    }
+};
+
+TSnap Snap(const TAnimController& a)
+{
+    TSnap s;
+    if (!a.Doc.AnimFrames.empty())
+        WriteRtm(a.Doc, s.Bytes);
+    s.ActStep = a.Doc.ActAnimStep;
+    s.Sel = a.Selection();
+    return s;
+}
+
+QString Describe(const TSnap& s)
+{
+    return QStringLiteral("%1 bytes (%5), frame %2, selection %3-%4")
+        .arg(s.Bytes.size()).arg(s.ActStep).arg(s.Sel.First).arg(s.Sel.Last).arg(qHash(s.Bytes));
+}
+
+struct Fixture {
+    QTemporaryDir Dir;
+    TAnimController Anim;
+    QString Path(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
+    explicit Fixture(int frames = 12)
+    {
+        RtmBuild::TFile f = RtmBuild::TFile::Regular({"arm", "leg", "head", "tail"}, frames);
+        f.TotalMove = {0.5f, 0, -2};
+        QVERIFY(WriteBytesFile(Path("walk.rtm"), RtmBuild::Build(f)));
+        QCOMPARE(Anim.LoadAnimation(Path("walk.rtm")), QString());
+    }
+};
+
+// The frame timer's selection, from time to time none.
+void RandomSelection(TAnimController& a, QRandomGenerator& rng)
+{
+    const int n = a.Doc.FrameCount();
+    const int f = int(rng.bounded(n));
+    a.SetSelection(rng.bounded(10) == 0 ? TFrameRange{} : TFrameRange{f, std::min(n - 1, f + int(rng.bounded(4)))});
+}
+
+// One random operation of any kind, steps and non-steps alike, with arguments that are
+// sometimes refused. The timer's operations act on the selection.
+void RandomOperation(TAnimController& a, QRandomGenerator& rng)
+{
+    const int n = a.Doc.FrameCount();
+    const auto frame = [&] { return int(rng.bounded(n + 1)) - (rng.bounded(8) == 0 ? 1 : 0); };
+    const TFrameRange sel = a.Selection();
+    switch (rng.bounded(14)) {
+    case 0: a.SetActStep(frame()); break;
+    case 1: a.InsertFrameAfter(); break;
+    case 2: a.DeleteCurrentFrame(); break;
+    case 3: a.RetimeFrame(frame(), float(rng.generateDouble()), true); break;
+    case 4: a.LinearizeRange(sel.First, sel.Last); break;
+    case 5: a.MirrorRange(sel.First, sel.Last); break;
+    case 6: a.MoveRange(sel.First, sel.Last, frame()); break;
+    case 7: a.CopyRange(sel.First, sel.Last, frame()); break;
+    case 8: a.DeleteRange(sel.First, sel.Last); break;
+    case 9: a.SetTotalMove(int(rng.bounded(3)), float(rng.bounded(5))); break;
+    case 10:
+        a.EditFrame(QStringLiteral("Apply Changes"), a.Doc.ActAnimStep, [&](TAnimDocument& d) {
+            d.AnimFrames[size_t(d.ActAnimStep)].Entries[rng.bounded(4)].Matrix[9] = float(rng.bounded(100));
+            return true;
+        });
+        break;
+    case 11:
+        a.EditFrame(QStringLiteral("Reset Frame"), a.Doc.ActAnimStep, [](TAnimDocument& d) {
+            for (TAnimEntry& e : d.AnimFrames[size_t(d.ActAnimStep)].Entries)
+                e.Matrix = IdentityMatrix12f;
+            return true;
+        });
+        break;
+    case 12: {  // a drag of the selection's marks, as the chart writes it back
+        std::vector<TTimerItem> items = BuildFrameTimerItems(a.Doc.AnimFrames);
+        TagFrameRange(items, sel.First, sel.Last);
+        DragSelectedItems(items, rng.generateDouble() * 0.2 - 0.1);
+        a.WriteBackFrameTimes(items);
+        break;
+    }
+    default: RandomSelection(a, rng); break;
+    }
+}
+}  // namespace
+
+class TestAnimHistory : public QObject {
+    Q_OBJECT
+private slots:
+    // Each step undone gives the state before it, redone the state after it; a new step
+    // after undos drops what could have been redone.
+    void randomChains_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u})
+            QTest::addRow("seed %u", seed) << seed;
+    }
+    void randomChains()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator rng(seed);
+        Fixture fx;
+        TAnimController& a = fx.Anim;
+        std::vector<std::pair<TSnap, TSnap>> steps;  // before and after each step
+        for (int i = 0; i < 80; ++i) {
+            if (rng.bounded(2))
+                RandomSelection(a, rng);
+            const TSnap before = Snap(a);
+            const int count = a.History().Count();
+            RandomOperation(a, rng);
+            if (a.History().Count() != count) {
+                QCOMPARE(a.History().Count(), count + 1);
+                steps.emplace_back(before, Snap(a));
+            } else {
+                QCOMPARE(Snap(a).Bytes, before.Bytes);  // no step, no change of the content
+            }
+        }
+        QVERIFY(steps.size() > 20);
+        size_t done = steps.size();
+        for (int round = 0; round < 6; ++round) {
+            const size_t back = rng.bounded(quint32(done + 1));
+            for (size_t k = 0; k < back; ++k) {
+                const QString name = a.UndoName();
+                QVERIFY(a.Undo());
+                --done;
+                if (!(Snap(a) == steps[done].first))
+                    QFAIL(qPrintable(QStringLiteral("undo %1: %2, expected %3").arg(name, Describe(Snap(a)), Describe(steps[done].first))));
+            }
+            const size_t forward = rng.bounded(quint32(steps.size() - done + 1));
+            for (size_t k = 0; k < forward; ++k) {
+                QVERIFY(a.Redo());
+                if (!(Snap(a) == steps[done].second))
+                    QFAIL(qPrintable(QStringLiteral("redo: %1, expected %2").arg(Describe(Snap(a)), Describe(steps[done].second))));
+                ++done;
+            }
+        }
+        QCOMPARE(a.CanUndo(), done > 0);
+        QCOMPARE(a.CanRedo(), done < steps.size());
+        const TSnap beforeNew = Snap(a);
+        a.SetTotalMove(1, 123.f);
+        QVERIFY(!a.CanRedo());
+        QVERIFY(a.Undo());
+        QVERIFY(Snap(a) == beforeNew);
+    }
+
+    // Refused operations and ones that change nothing are no steps; every other
+    // operation is one step under its name.
+    void stepsAndNames_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QString>("name");  // empty: no step
+        QTest::newRow("insert") << "insert" << "Insert after";
+        QTest::newRow("delete frame") << "delete" << "Delete Frame";
+        QTest::newRow("mirror") << "mirror" << "Mirror";
+        QTest::newRow("move inside the selection") << "move inside" << "";
+        QTest::newRow("copy to a frame that is not there") << "copy far" << "";
+        QTest::newRow("copy") << "copy" << "Copy";
+        QTest::newRow("a click that moves no mark") << "click" << "";
+        QTest::newRow("total move to the same value") << "same total move" << "";
+        QTest::newRow("reset of a frame that is identity") << "reset identity" << "";
+        QTest::newRow("retime to its own time") << "retime same" << "";
+        QTest::newRow("making a frame current") << "at" << "";
+    }
+    void stepsAndNames()
+    {
+        QFETCH(QString, op); QFETCH(QString, name);
+        Fixture fx(6);
+        TAnimController& a = fx.Anim;
+        a.SetSelection({1, 2});
+        QSignalSpy history(&a, &TAnimController::HistoryChanged);
+        if (op == "insert") a.InsertFrameAfter();
+        else if (op == "delete") a.DeleteCurrentFrame();
+        else if (op == "mirror") a.MirrorRange(1, 2);
+        else if (op == "move inside") QCOMPARE(a.MoveRange(1, 2, 2).Status, TTimingStatus::Stopped);
+        else if (op == "copy far") QCOMPARE(a.CopyRange(1, 2, 99).Status, TTimingStatus::Stopped);
+        else if (op == "copy") a.CopyRange(1, 2, 6);
+        else if (op == "click") {
+            std::vector<TTimerItem> items = BuildFrameTimerItems(a.Doc.AnimFrames);
+            TagFrameRange(items, 1, 2);
+            a.WriteBackFrameTimes(items);
+        } else if (op == "same total move") a.SetTotalMove(0, 0.5f);
+        else if (op == "reset identity") {
+            a.EditFrame(QStringLiteral("Reset Frame"), 0, [](TAnimDocument& d) {
+                for (TAnimEntry& e : d.AnimFrames[0].Entries)
+                    e.Matrix = IdentityMatrix12f;
+                return true;
+            });
+            QVERIFY(a.CanUndo());
+            QVERIFY(a.Undo());
+            const int steps = a.History().Count();
+            a.Redo();
+            a.EditFrame(QStringLiteral("Reset Frame"), 0, [](TAnimDocument& d) {
+                for (TAnimEntry& e : d.AnimFrames[0].Entries)
+                    e.Matrix = IdentityMatrix12f;
+                return true;
+            });
+            QCOMPARE(a.History().Count(), steps);
+            return;
+        } else if (op == "retime same") a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
+        else if (op == "at") a.SetActStep(3);
+        QCOMPARE(a.CanUndo(), !name.isEmpty());
+        QCOMPARE(a.UndoName(), name);
+        QCOMPARE(history.isEmpty(), name.isEmpty());
+        QCOMPARE(a.IsModified(), !name.isEmpty());
+    }
+
+    // The modified state follows the saved one: undoing back to it clears it, a save
+    // moves it, and a state that can only be reached by a dropped redo never matches.
+    void modifiedFollowsTheSavedState()
+    {
+        Fixture fx(5);
+        TAnimController& a = fx.Anim;
+        QVERIFY(!a.IsModified());
+        a.InsertFrameAfter();
+        QVERIFY(a.IsModified());
+        a.Undo();
+        QVERIFY(!a.IsModified());
+        a.Redo();
+        QCOMPARE(a.SaveAnimation(fx.Path("saved.rtm")), QString());
+        QVERIFY(!a.IsModified());
+        a.Undo();
+        QVERIFY(a.IsModified());
+        a.MirrorRange(0, 1);  // the saved state is gone with the redo it needed
+        a.Undo();
+        QVERIFY(a.IsModified());
+        a.ClearAnimation();
+        QVERIFY(!a.IsModified() && !a.CanUndo());
+    }
+
+    // A refused edit leaves the frame as it was, whatever the writer did before it refused.
+    void refusedEditLeavesNothing()
+    {
+        Fixture fx(4);
+        TAnimController& a = fx.Anim;
+        const QByteArray before = Snap(a).Bytes;
+        QVERIFY(!a.EditFrame(QStringLiteral("Apply Changes"), 1, [](TAnimDocument& d) {
+            d.AnimFrames[1].Entries[0].Matrix[0] = 7;
+            return false;
+        }));
+        QCOMPARE(Snap(a).Bytes, before);
+        QVERIFY(!a.CanUndo());
+    }
+
+    // New Animation is one step back to the empty document it replaced, names and all.
+    void newAnimationUndone()
+    {
+        TAnimController a;
+        QSignalSpy cleared(&a, &TAnimController::Cleared);
+        QCOMPARE(a.CreateNewAnimation({"arm", "leg"}), QString());
+        QCOMPARE(a.UndoName(), QStringLiteral("New Animation"));
+        QVERIFY(a.Undo());
+        QVERIFY(a.Doc.AnimFrames.empty() && a.Doc.AnimSelections.IsEmpty());
+        QCOMPARE(a.Doc.AnimStepCount, 0);
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(a.Redo());
+        QCOMPARE(a.Doc.AnimSelections.Names(), (QStringList{"arm", "leg"}));
+        QCOMPARE(a.Doc.FrameCount(), 1);
+    }
+
+    // Past the limit the oldest steps go; what is left still undoes exactly.
+    void limit()
+    {
+        Fixture fx(4);
+        TAnimController& a = fx.Anim;
+        a.SetHistoryLimit(3);
+        std::vector<TSnap> before;
+        for (int i = 0; i < 5; ++i) {
+            before.push_back(Snap(a));
+            a.SetTotalMove(0, float(i + 10));
+        }
+        QCOMPARE(a.History().Count(), 3);
+        for (int i = 4; i >= 2; --i) {
+            QVERIFY(a.Undo());
+            QVERIFY(Snap(a) == before[size_t(i)]);
+        }
+        QVERIFY(!a.CanUndo());
+        QVERIFY(a.IsModified());  // the file's state fell off the history
+    }
+
+    // A Copy step keeps where frames came from and their times, not the copies: memory
+    // grows with the frames, not with their transforms.
+    void copyStepKeepsNoTransforms()
+    {
+        Fixture fx(200);
+        TAnimController& a = fx.Anim;
+        QVERIFY(a.CopyRange(0, 99, 200).Done());
+        const size_t perFrame = sizeof(int) + sizeof(float);
+        QVERIFY(a.History().Bytes() < 200 * perFrame + 1024);
+        QVERIFY(a.Undo());
+        QCOMPARE(a.Doc.FrameCount(), 200);
+    }
+};
+
+TORVANE_TEST(TestAnimHistory)
+#include "TestAnimHistory.moc"
