@@ -86,6 +86,8 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
+    // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
+    F_FrameManipulator->addActions({Undo1, Redo1});
     ConnectDocument();
     UpdateUndoActions();
     Built_ = true;

@@ -17,6 +17,7 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Controls.h"
 
+#include <QAbstractItemDelegate>
 #include <QElapsedTimer>
 #include <utility>
 #include <QFileInfo>
@@ -83,6 +84,9 @@ void TMainForm::ConnectDocument()
             ShowCurrentFrame();
     });
     connect(Anim, &TAnimController::HistoryChanged, this, [this] { UpdateUndoActions(); });
+    // A cell's edit commits while its editor is still open: undo is offered once it closed.
+    connect(G_Frames->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { UpdateUndoActions(); },
+            Qt::QueuedConnection);
 
     PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
     auto clock = std::make_shared<QElapsedTimer>();

@@ -1,6 +1,7 @@
 // The animation controls of the main window following the document, and the RTM commands
 // asking their dialogs. What the operations do is the controller's tests.
 #include "FormFixture.h"
+#include "anim/AnimController.h"
 #include "app/FrameGrid.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
@@ -146,6 +147,14 @@ private slots:
         QCOMPARE(f.Doc.PlayFraction, 0.0);
         QVERIFY(!f.B_Play->styleSheet().contains("red"));
         QVERIFY(f.FrontView1->Items().LineCount() > 0);
+        // A load while playing starts the new animation at frame 0: nothing of the old pass
+        // finishes on it.
+        f.B_Play->click();
+        f.PlayTimerTimer();
+        fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "leg"}, 4));
+        f.PlayTimerTimer();
+        QVERIFY(!f.Playing());
+        QCOMPARE(f.Doc.ActAnimStep, 0);
     }
 
     // The grid: a click makes a frame current, typing retimes it, the commit sorts and a
@@ -181,6 +190,19 @@ private slots:
         QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());
         QCOMPARE(f.Doc.AnimFrames[2].Time, 0.8f);
         QCOMPARE(g->model()->flags(g->model()->index(3, 1)) & Qt::ItemIsEditable, Qt::NoItemFlags);  // the last frame
+        // Escape leaves frames that are out of order exactly as they were.
+        TFile unordered = TFile::Regular({"arm"}, 4);
+        unordered.Frames[1].Time = 0.6f;
+        unordered.Frames[2].Time = 0.3f;
+        fx.Dialogs.SaveAnswers << TSaveAnswer::Discard;  // the retimes above are not saved
+        fx.LoadAnim("unordered.rtm", unordered);
+        type(1, "0.2");
+        QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
+        QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());
+        QCOMPARE(f.Doc.AnimFrames[1].Time, 0.6f);
+        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.3f);
+        QCOMPARE(f.Doc.AnimFrames[1].Entries[0].Matrix, TFile::Sample(1, 0));
+        QVERIFY(!f.Anim->CanUndo());
     }
 };
 

@@ -4,6 +4,7 @@
 #include "app/Filebrowser.h"
 #include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
+#include "modelforms/Selectcomponents.h"
 #include "support/TestMain.h"
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
@@ -185,6 +186,32 @@ private slots:
         fx.Write("bad.rtm", "not an animation");
         f.LoadAnimation(fx.Path("bad.rtm"));  // the failed load leaves no animation to show
         QCOMPARE(shownX(), 1.0f);
+        // Unload (Yes), and New Animation with the selection window cancelled, leave no
+        // pose of the animation that is gone on screen.
+        fx.LoadAnim("shift.rtm", shifted);
+        fx.Dialogs.Answers << true;
+        QTest::mousePress(f.B_UnloadAnim, Qt::LeftButton);
+        QCOMPARE(shownX(), 1.0f);
+        fx.LoadAnim("shift.rtm", shifted);
+        fx.Dialogs.Answers << true;
+        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(F_SelectComponents->B_Cancel, Qt::LeftButton);
+        QCOMPARE(shownX(), 1.0f);
+    }
+
+    // Unloading shows again what the load hid, and only that.
+    void unloadShowsWhatTheLoadHid()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        fx.Sel("leg")->Hidden = true;  // hidden by the user before the load
+        fx.LoadAnim("wave.rtm", RtmBuild::TFile::Regular({"arm", "hand"}, 3));
+        QVERIFY(fx.Sel("body")->Hidden && fx.Sel("leg")->Hidden && !fx.Sel("arm")->Hidden);
+        fx.Dialogs.Answers << true;
+        QTest::mousePress(f.B_UnloadAnim, Qt::LeftButton);
+        QVERIFY(!fx.Sel("body")->Hidden && !fx.Sel("arm")->Hidden);
+        QVERIFY(fx.Sel("leg")->Hidden);
     }
 
     // Restore brings back the stored frame, Cancel leaves it stored, Apply writes the edit.

@@ -146,6 +146,31 @@ private slots:
         QCOMPARE(t.Anim.Doc.ActAnimStep, 2);
     }
 
+    // The user's zoom survives selecting and dragging marks; the operations that move or
+    // add frames show them all again.
+    void zoomSurvivesSelectionAndDrags()
+    {
+        Timer t;
+        const TChartRange full = t.Chart().Range();
+        QTest::mouseClick(t.Window.AbColBitBtn4, Qt::LeftButton);  // Zoom
+        QTest::mousePress(&t.Chart(), Qt::LeftButton, {}, t.Mark(1) - QPoint(8, -8));
+        QTest::mouseEvent(QTest::MouseMove, &t.Chart(), Qt::NoButton, {}, t.Mark(4) + QPoint(8, -8));
+        QTest::mouseRelease(&t.Chart(), Qt::LeftButton, {}, t.Mark(4) + QPoint(8, -8));
+        const TChartRange zoomed = t.Chart().Range();
+        QVERIFY(zoomed.X2 - zoomed.X1 < full.X2 - full.X1);
+        const auto same = [](const TChartRange& a, const TChartRange& b) { return a.X1 == b.X1 && a.X2 == b.X2 && a.Y1 == b.Y1 && a.Y2 == b.Y2; };
+        QTest::mouseClick(t.Window.B_Select, Qt::LeftButton);
+        t.Select(2, 3);
+        QVERIFY(same(t.Chart().Range(), zoomed));
+        QTest::mousePress(&t.Chart(), Qt::LeftButton, Qt::ControlModifier, t.Mark(2));
+        QTest::mouseEvent(QTest::MouseMove, &t.Chart(), Qt::NoButton, Qt::ControlModifier, t.Mark(2) - QPoint(0, 3));
+        QTest::mouseRelease(&t.Chart(), Qt::LeftButton, Qt::ControlModifier, t.Mark(2) - QPoint(0, 3));
+        QVERIFY(t.Times() != Six);
+        QVERIFY(same(t.Chart().Range(), zoomed));
+        QTest::mouseClick(t.Window.B_Mirror, Qt::LeftButton);
+        QVERIFY(!same(t.Chart().Range(), zoomed));
+    }
+
     // The selection decides which buttons act; the menu's keys select all and nothing;
     // hints land in the panels; Pan takes the mouse from the selection.
     void buttonsKeysAndModes()

@@ -1,0 +1,210 @@
+// Undo, redo and unsaved changes in the window, with real keys on the grid, the frame
+// timer's chart and the edit panel. What undo restores is the history's tests.
+#include "FormFixture.h"
+#include "anim/AnimController.h"
+#include "anim/Rtm.h"
+#include "app/FrameGrid.h"
+#include "modelforms/ComponentTree.h"
+#include "modelforms/Selectcomponents.h"
+#include "support/TestMain.h"
+#include "view3d/Framemanipulator.h"
+#include "widgets/Chart.h"
+
+#include <QAction>
+#include <QLCDNumber>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+
+using RtmBuild::TFile;
+
+namespace {
+TMainForm& StartWalk(FormFixture& fx, int frames = 4)
+{
+    TMainForm& f = fx.Start();
+    fx.LoadRobot(true);
+    fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, frames));
+    QApplication::setActiveWindow(&f);
+    if (!QTest::qWaitForWindowActive(&f))
+        qWarning("main window not active");
+    return f;
+}
+
+QByteArray Saved(const TMainForm& f)
+{
+    QByteArray bytes;
+    WriteRtm(f.Doc, bytes);
+    return bytes;
+}
+}  // namespace
+
+class UndoFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Ctrl+Z and Ctrl+Y after a committed retime in the grid, a Ctrl-drag in the frame
+    // timer and an Apply in edit mode; the menu names the step and the title marks the
+    // change until it is undone.
+    void keysUndoEachKindOfChange()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWalk(fx);
+        const QByteArray loaded = Saved(f);
+        QVERIFY(!f.isWindowModified());
+        QVERIFY(!f.Undo1->isEnabled());
+
+        TFrameGrid* g = f.G_Frames;
+        const QPoint cell = g->visualRect(g->model()->index(1, 1)).center();
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
+        QLineEdit* editor = g->viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(editor, QString("0.9").replace('.', QLocale::system().decimalPoint()));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
+        QTRY_VERIFY(f.Undo1->isEnabled());  // once the cell is closed
+        QVERIFY(f.isWindowModified());
+        QCOMPARE(f.Undo1->text(), QStringLiteral("&Undo Retime Frame"));
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Saved(f), loaded);
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+        QVERIFY(!f.isWindowModified());
+        QCOMPARE(f.Redo1->text(), QStringLiteral("&Redo Retime Frame"));
+        QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // nothing left to redo
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Saved(f), loaded);
+
+        // A Ctrl-drag of frame 1's mark in the frame timer, undone there.
+        f.FrameTimer1->trigger();
+        TF_FrameManipulator* t = F_FrameManipulator;
+        QVERIFY(QTest::qWaitForWindowExposed(t));
+        QApplication::setActiveWindow(t);
+        TChart& chart = *t->RChart;
+        const QPoint mark = chart.ChartToPixel(1, f.Doc.AnimFrames[1].Time).toPoint();
+        QTest::mouseClick(&chart, Qt::LeftButton, {}, mark);
+        QTest::mousePress(&chart, Qt::LeftButton, Qt::ControlModifier, mark);
+        QMouseEvent move(QEvent::MouseMove, mark - QPoint(0, 20), chart.mapToGlobal(mark - QPoint(0, 20)), Qt::NoButton,
+                         Qt::LeftButton, Qt::ControlModifier);
+        QCoreApplication::sendEvent(&chart, &move);
+        QVERIFY(!f.UndoOffered());  // not in the middle of a drag
+        QTest::mouseRelease(&chart, Qt::LeftButton, Qt::ControlModifier, mark - QPoint(0, 20));
+        QVERIFY(f.Doc.AnimFrames[1].Time > 1 / 3.0f);
+        QCOMPARE(f.Anim->UndoName(), QStringLiteral("Drag Frames"));
+        QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Saved(f), loaded);
+        QCOMPARE(t->StatusText(1), QStringLiteral("Selected Frames: 1 - 1"));
+        t->close();
+
+        // Apply in edit mode: the frame's transforms come back.
+        QApplication::setActiveWindow(&f);
+        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("arm"));
+        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
+        f.Chg_X->setValue(500);
+        f.EditTimerTimer();
+        f.Chg_X->setValue(0);
+        QTest::mouseClick(f.B_ApplyEdit, Qt::LeftButton);
+        QVERIFY(Saved(f) != loaded);
+        QCOMPARE(f.Undo1->text(), QStringLiteral("&Undo Apply Changes"));
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Saved(f), loaded);
+    }
+
+    // Undo is not offered while playing or editing.
+    void notOfferedWhileBusy()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWalk(fx);
+        QTest::mousePress(f.B_Append, Qt::LeftButton);
+        QVERIFY(f.Undo1->isEnabled());
+        f.B_Play->click();
+        QVERIFY(!f.Undo1->isEnabled());
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.Doc.FrameCount(), 5);
+        f.B_Play->click();
+        QVERIFY(f.Undo1->isEnabled());
+        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
+        QVERIFY(!f.Undo1->isEnabled());
+    }
+
+    // Exit, load and unload ask "Save changes to NAME?" when there is unsaved work:
+    // Cancel changes nothing, Discard goes on, Save writes the file first.
+    void saveQuestion()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWalk(fx);
+        QTest::mousePress(f.B_Append, Qt::LeftButton);
+        const QByteArray edited = Saved(f);
+        f.close();
+        QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
+        QVERIFY(fx.Dialogs.Questions.isEmpty());  // in place of "Are you sure to exit?"
+        QVERIFY(f.isVisible());
+        QCOMPARE(Saved(f), edited);
+        fx.Dialogs.SaveAnswers << TSaveAnswer::Cancel;
+        QTest::mousePress(f.B_UnloadAnim, Qt::LeftButton);
+        QCOMPARE(f.Doc.FrameCount(), 5);
+        fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
+        f.close();
+        QVERIFY(!f.isVisible());
+        QCOMPARE(fx.Read("walk.rtm"), edited);
+
+        FormFixture other;
+        TMainForm& g = StartWalk(other);
+        QTest::mousePress(g.B_DelAnim, Qt::LeftButton);
+        other.Dialogs.SaveAnswers << TSaveAnswer::Discard;
+        other.LoadAnim("next.rtm", TFile::Regular({"arm"}, 2));
+        QCOMPARE(g.Doc.FrameCount(), 2);
+        QVERIFY(!g.isWindowModified());
+        g.close();  // nothing unsaved: the exit question again
+        QCOMPARE(other.Dialogs.Questions, QStringList{"Are you sure to exit?"});
+    }
+
+    // "Accept" in the selection window after an animation was loaded while it was open asks
+    // before replacing it; No keeps every frame.
+    void acceptAfterALoadAsksFirst()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QVERIFY(F_SelectComponents->isVisible());
+        fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, 13));
+        f.FindNodeByName("body")->setSelected(true);
+        fx.Dialogs.Answers << false;
+        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Questions.size(), 1);
+        QCOMPARE(f.Doc.FrameCount(), 13);
+        QCOMPARE(f.D_Steps->intValue(), 13);
+        QCOMPARE(f.AnimSlider->maximum(), 12);
+        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);  // asked again, Yes: a new animation
+        f.FindNodeByName("body")->setSelected(true);
+        fx.Dialogs.Answers << true;
+        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
+        QCOMPARE(f.Doc.FrameCount(), 1);
+        QCOMPARE(f.D_Steps->intValue(), 1);
+        QVERIFY(f.Doc.AnimSelections.IndexOf("body") >= 0);
+    }
+
+    // Ctrl+click that deselects the last component repaints the views (the 3D view marks
+    // what is selected).
+    void deselectingRepaints()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWalk(fx);
+        TComponentTree* tree = f.TV_EditComponents;
+        const QPoint at = tree->visualItemRect(f.FindNodeByName("arm")).center();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY(!tree->selectedItems().isEmpty());
+        QCoreApplication::processEvents();
+        const int refreshes = f.RefreshCount();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+        QVERIFY(tree->selectedItems().isEmpty());
+        QTRY_VERIFY(f.RefreshCount() > refreshes);
+    }
+};
+
+TORVANE_TEST(UndoFormTest)
+#include "UndoFormTest.moc"
