@@ -3,7 +3,7 @@
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
 // usage: torvane-bench [--runs N] [--keep] [GROUP...]
-//        (groups: p3d rtm refresh hostile paint3d frames timer browser)
+//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser)
 // paint3d and frames need OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
@@ -77,13 +77,16 @@ struct TCase {
     bool PeakGoalOnFirstRun = false;  // the goal holds for the first run's peak too
     std::function<void()> Prepare;   // untimed, before every run
     std::function<void()> Run;       // the operation timed
-    std::function<void()> Floor;     // the floor timed; empty: FloorMs
+    std::function<void()> Floor;     // the floor timed; empty: FloorValue, or FloorMs
+    std::function<double()> FloorValue;  // a floor Prepare timed, in ms
     double FloorMs = 0;              // a fixed floor, such as the edit tick
     std::function<QString()> Check;  // after every run: "" or what went wrong
     QString BudgetName;              // a fixed budget shown beside the floor ("frame")
     double BudgetMs = 0;             // > 0: the figure must stay within it
     int MinRuns = 0;                 // short operations: at least this many runs
 };
+
+double Mb(double bytes) { return bytes / 1e6; }
 
 void Drain()
 {
@@ -898,6 +901,100 @@ std::vector<TCase> TimerCases(TContext& cx)
     return cases;
 }
 
+// ---- Undo and redo of the frame timer's operations on the timer's animation (10,000
+// frames of 100 components, 5,000 selected), each against the operation itself, timed in
+// the same preparation; and the history's memory after 100 Copy steps of 5,000 frames.
+std::vector<TCase> UndoCases(TContext& cx)
+{
+    const QString path = cx.Path(QStringLiteral("anims/timer.rtm"));
+    if (!QFileInfo::exists(path) && !WriteInput(path, BenchInputs::Animation(AnimComponents, TimerFrames))) {
+        std::fprintf(stderr, "cannot write the timer's animation in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    struct TOps {
+        TAnimController Anim;
+        std::vector<TAnimFrame> Frames;
+        QString Error;
+        double OpMs = 0;
+    };
+    auto ops = std::make_shared<TOps>();
+    if (const QString e = ops->Anim.LoadAnimation(path); !e.isEmpty())
+        ops->Error = e;
+    ops->Frames = ops->Anim.Doc.AnimFrames;
+    const int first = TimerSelection / 2, last = first + TimerSelection - 1;
+    const struct {
+        const char* Name;
+        std::function<TTimingResult(TAnimController&)> Op;
+    } timed[] = {
+        {"linearize", [first, last](TAnimController& a) { return a.LinearizeRange(first, last); }},
+        {"mirror", [first, last](TAnimController& a) { return a.MirrorRange(first, last); }},
+        {"move", [first, last](TAnimController& a) { return a.MoveRange(first, last, TimerFrames); }},
+        {"copy", [first, last](TAnimController& a) { return a.CopyRange(first, last, 1); }},
+        {"delete", [first, last](TAnimController& a) { return a.DeleteRange(first, last); }},
+    };
+    std::vector<TCase> cases;
+    for (const auto& t : timed) {
+        for (const bool redo : {false, true}) {
+            TCase c;
+            c.Name = QStringLiteral("%1 %2").arg(redo ? "redo" : "undo", QLatin1String(t.Name));
+            c.FloorName = QStringLiteral("operation");
+            c.GoalRatio = 2;
+            c.MinRuns = 5;
+            const auto op = t.Op;
+            c.Prepare = [ops, op, redo] {
+                ops->Anim.ClearAnimation();  // a new history
+                ops->Anim.Doc.AnimFrames = ops->Frames;
+                ops->Anim.SetStepCount(int(ops->Frames.size()));
+                ops->OpMs = Bench::TimeMs([&] {
+                    if (!op(ops->Anim).Done())
+                        ops->Error = QStringLiteral("the operation was refused");
+                });
+                if (redo)
+                    ops->Anim.Undo();
+            };
+            c.Run = [ops, redo] { redo ? ops->Anim.Redo() : ops->Anim.Undo(); };
+            c.FloorValue = [ops] { return ops->OpMs; };
+            c.Check = [ops, redo]() -> QString {
+                if (!ops->Error.isEmpty())
+                    return ops->Error;
+                return ops->Anim.CanUndo() == redo ? QString() : QStringLiteral("the step was not taken back");
+            };
+            cases.push_back(c);
+        }
+    }
+
+    // 100 Copy steps of the first 5,000 frames: the history against the frames they added.
+    TCase memory;
+    memory.Name = QStringLiteral("history 100 copies");
+    memory.FloorName = QStringLiteral("validate");
+    auto bytes = std::make_shared<std::pair<double, double>>();
+    memory.Prepare = [ops] {
+        ops->Anim.ClearAnimation();
+        ops->Anim.Doc.AnimFrames = ops->Frames;
+        ops->Anim.SetStepCount(int(ops->Frames.size()));
+    };
+    memory.Run = [ops, bytes] {
+        for (int i = 0; i < 100; ++i)
+            if (!ops->Anim.CopyRange(0, TimerSelection - 1, 0).Done())
+                ops->Error = QStringLiteral("a copy was refused");
+        const double frameBytes = double(sizeof(TAnimFrame) + AnimComponents * sizeof(TAnimEntry));
+        *bytes = {double(ops->Anim.History().Bytes()), 100.0 * TimerSelection * frameBytes};
+    };
+    memory.Floor = [ops] { ValidateFrameTimes(ops->Anim.Doc.AnimFrames); };
+    memory.Check = [ops, bytes]() -> QString {
+        if (!ops->Error.isEmpty())
+            return ops->Error;
+        if (ops->Anim.History().Count() != 100)
+            return QStringLiteral("%1 steps kept, not 100").arg(ops->Anim.History().Count());
+        std::printf("history after 100 copies: %.1f MB, the copies added %.1f MB: %.1f%% (goal <= 110%%)%s\n",
+                    Mb(bytes->first), Mb(bytes->second), 100 * bytes->first / bytes->second,
+                    bytes->first > 1.1 * bytes->second ? " MISSED" : "");
+        return {};
+    };
+    cases.push_back(memory);
+    return cases;
+}
+
 // ---- The file browser listing a folder of 20,000 animations.
 constexpr int BrowserFiles = 20000;
 constexpr double BrowserMs = 200;
@@ -1032,6 +1129,7 @@ const TGroup Groups[] = {
     {"paint3d", Paint3dCases},
     {"frames", FrameCases},
     {"timer", TimerCases},
+    {"undo", UndoCases},
     {"browser", BrowserCases},
 };
 
@@ -1088,7 +1186,7 @@ TResult Measure(TContext& cx, const TCase& c)
         Drain();
         Bench::TrimHeap();
         // Floors alternate with the runs, so a busy moment on the machine hits both.
-        floors.push_back(c.Floor ? Bench::TimeMs(c.Floor) : c.FloorMs);
+        floors.push_back(c.Floor ? Bench::TimeMs(c.Floor) : c.FloorValue ? c.FloorValue() : c.FloorMs);
     }
     r.Ms = Bench::Median(times);
     r.FloorMs = Bench::Median(floors);
@@ -1097,7 +1195,6 @@ TResult Measure(TContext& cx, const TCase& c)
     return r;
 }
 
-double Mb(double bytes) { return bytes / 1e6; }
 
 // "rtm load  123.4 ms  raw read  45.6 ms  ratio 2.71  (goal <= 3)  peak +25.1 MB (file 16.0 MB, goal < 32.0 MB)"
 // with "MISSED" after a goal the figure does not meet. Returns the number of goals missed.
@@ -1173,7 +1270,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|browser...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser...]\n");
             return 2;
         } else
             only << args[i];

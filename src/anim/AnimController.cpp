@@ -22,9 +22,13 @@ template <typename Op>
 bool TAnimController::Record(const QString& name, TFrameRange keep, Op op)
 {
     FinishPendingRetime();
-    TStepRecorder recorder(Doc.AnimFrames, keep, State());
-    if (!op())
+    // The frames in keep are the ones the operation removes: their transforms move into
+    // the step instead of being copied.
+    TStepRecorder recorder(Doc.AnimFrames, keep, State(), TStepRecorder::TKeep::Take);
+    if (!op()) {
+        recorder.Abandon(Doc.AnimFrames);
         return false;
+    }
     std::optional<TAnimStep> step = recorder.Finish(name, Doc.AnimFrames, State());
     if (!step)
         return false;

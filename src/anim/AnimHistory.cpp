@@ -22,6 +22,20 @@ bool SameState(const TDocState& a, const TDocState& b)
 TFramesDelta TFramesDelta::Apply(std::vector<TAnimFrame>& frames)
 {
     TFramesDelta inverse;
+    // Only times changed (Linearize, a drag, a total move): they are swapped in place.
+    if (Frames.empty() && Sources.size() == frames.size()) {
+        bool inPlace = true;
+        for (size_t i = 0; i < Sources.size() && inPlace; ++i)
+            inPlace = Sources[i] == static_cast<int>(i);
+        if (inPlace) {
+            inverse.Sources = std::move(Sources);
+            inverse.Times = std::move(Times);
+            for (size_t i = 0; i < frames.size(); ++i)
+                std::swap(frames[i].Time, inverse.Times[i]);
+            ValidateFrameTimes(frames);
+            return inverse;
+        }
+    }
     inverse.Sources.assign(frames.size(), -1);
     inverse.Times.reserve(frames.size());
     for (const TAnimFrame& f : frames)
@@ -70,21 +84,37 @@ size_t TAnimStep::Bytes() const
     return sizeof(TAnimStep) + Delta.Bytes() + (Names ? size_t(Names->size()) * 32 : 0);
 }
 
-TStepRecorder::TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before)
-    : Keep_(keep), Before_(before)
+TStepRecorder::TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before, TKeep how)
+    : Keep_(keep), Before_(before), How_(how)
 {
     Times_.reserve(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {
         frames[i].Tag = static_cast<int32_t>(i);
         Times_.push_back(frames[i].Time);
     }
-    if (IsFrameRange(keep.First, keep.Last, static_cast<int>(frames.size())))
-        Kept_.assign(frames.begin() + keep.First, frames.begin() + keep.Last + 1);
-    else
+    if (!IsFrameRange(keep.First, keep.Last, static_cast<int>(frames.size()))) {
         Keep_ = {};
+        return;
+    }
+    if (how == TKeep::Copy) {
+        Kept_.assign(frames.begin() + keep.First, frames.begin() + keep.Last + 1);
+        return;
+    }
+    Kept_.resize(size_t(keep.Last - keep.First + 1));
+    for (size_t j = 0; j < Kept_.size(); ++j)
+        Kept_[j].Entries = std::move(frames[size_t(keep.First) + j].Entries);
 }
 
-std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, const std::vector<TAnimFrame>& frames,
+void TStepRecorder::Abandon(std::vector<TAnimFrame>& frames)
+{
+    if (How_ != TKeep::Take || Keep_.First < 0)
+        return;
+    for (size_t j = 0; j < Kept_.size(); ++j)
+        frames[size_t(Keep_.First) + j].Entries = std::move(Kept_[j].Entries);
+    Kept_.clear();
+}
+
+std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, std::vector<TAnimFrame>& frames,
                                                const TDocState& after)
 {
     // Where each frame of before stands now: the first frame carrying its tag. A copy
@@ -106,6 +136,11 @@ std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, const std::v
         int source = now[j];
         if (Keep_.First >= 0 && int(j) >= Keep_.First && int(j) <= Keep_.Last) {
             TAnimFrame& old = Kept_[j - size_t(Keep_.First)];
+            if (How_ == TKeep::Take && source >= 0) {  // it stayed after all: it gets its transforms back
+                frames[size_t(source)].Entries = std::move(old.Entries);
+                d.Sources[j] = source;
+                continue;
+            }
             // A kept frame is stored only when it went or its transforms changed.
             if (source < 0 || !SameEntries(old, frames[size_t(source)])) {
                 d.Frames.push_back(std::move(old));

@@ -53,18 +53,23 @@ struct TAnimStep {
 // The state of the frames before an operation, as much as its step may need.
 class TStepRecorder {
 public:
-    // Marks every frame with its index and keeps the times; the frames in keep (removed
-    // or rewritten by the operation) are copied.
-    TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before);
+    // How the frames in keep are kept: copied when the operation rewrites them, their
+    // transforms taken out (no copy) when it only removes them.
+    enum class TKeep { Copy, Take };
+    // Marks every frame with its index and keeps the times and the frames in keep.
+    TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before, TKeep how = TKeep::Copy);
     // The step that undoes what was done to the frames since; nothing when they, the total
     // move and the names are as they were.
-    std::optional<TAnimStep> Finish(const QString& name, const std::vector<TAnimFrame>& frames, const TDocState& after);
+    std::optional<TAnimStep> Finish(const QString& name, std::vector<TAnimFrame>& frames, const TDocState& after);
+    // The operation was refused: what was taken out goes back.
+    void Abandon(std::vector<TAnimFrame>& frames);
 
 private:
     std::vector<float> Times_;
     std::vector<TAnimFrame> Kept_;
     TFrameRange Keep_;
     TDocState Before_;
+    TKeep How_ = TKeep::Copy;
 };
 
 class TAnimHistory {
