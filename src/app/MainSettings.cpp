@@ -1,4 +1,5 @@
 // Start-up, settings, layout and shutdown of the main window.
+#include "anim/AnimController.h"
 #include "app/About.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
@@ -110,6 +111,7 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
     B_Transparent3D->setChecked(s.Transparent3D);
     B_Grid->setChecked(s.Grid3D);
     AutoSaveSettings1->setChecked(s.AutoSaveSettings);
+    Anim->SetHistoryLimit(s.UndoSteps);
 }
 
 TSettings TMainForm::SettingsFromControls() const
@@ -131,6 +133,7 @@ TSettings TMainForm::SettingsFromControls() const
     s.DirRTM = F_FileBrowser->RTMDir();
     s.LastP3d = ModelFileName;
     s.LastRTM = Doc.AnimFileName;
+    s.UndoSteps = Anim->History().Limit();
     s.TranslationFile = TranslationFileName;
     s.ColorFile = ColorFileName;
     s.ShowAxes = ShowAxes1->isChecked();

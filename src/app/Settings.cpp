@@ -2,6 +2,8 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
+#include <algorithm>
+
 namespace {
 const QString kLayout = QStringLiteral("Layout");
 const QString kDir = QStringLiteral("Dir");
@@ -51,6 +53,7 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Transparent3D = ini.ReadBool(kStartup, QStringLiteral("3DTranparent"), true);
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
+    UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
     LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
@@ -64,6 +67,7 @@ void TSettings::Write(TIniFile& ini) const
     ini.WriteString(kStartup, QStringLiteral("LastRTM"), LastRTM);
     ini.WriteString(kSettings, QStringLiteral("TranslationFile"), TranslationFile);
     ini.WriteString(kSettings, QStringLiteral("ColorFile"), ColorFile);
+    ini.WriteInteger(kSettings, QStringLiteral("UndoSteps"), UndoSteps);
     ini.WriteBool(kStartup, QStringLiteral("ShowAxes"), ShowAxes);
     ini.WriteBool(kStartup, QStringLiteral("ShowGrid"), ShowGrid);
     ini.WriteBool(kStartup, QStringLiteral("AutoScale"), AutoScale);

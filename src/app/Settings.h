@@ -18,6 +18,7 @@ struct TSettings {
     bool ShowAxes = true, ShowGrid = true, AutoScale = true;
     bool Light3D = true, Transparent3D = true, Grid3D = true;
     bool AutoSaveSettings = true;
+    int UndoSteps = 100;  // the most steps Undo keeps
     QString LastP3d, LastRTM;
 
     // Layout keys default to the values already in s.Layout (the window's current ones);

@@ -1,5 +1,6 @@
 // Start-up, settings and shutdown of the main window.
 #include "FormFixture.h"
+#include "anim/AnimController.h"
 #include "app/Filebrowser.h"
 #include "modelforms/ComponentTree.h"
 #include "platform/FileUtil.h"
@@ -51,17 +52,20 @@ private slots:
         QTest::addColumn<bool>("axes");
         QTest::addColumn<QSize>("size");
         QTest::addColumn<QString>("rtm");
+        QTest::addColumn<int>("undo");  // the steps the history keeps
         const QSize designed(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         QTest::newRow("older file, keys in any case")
             << QByteArray("[Startup]\nShowAxes=0\n[Layout]\nMainWidth=900\nmainheight=700\n[Dir]\nRTM=/some/where\n[Other]\nKeep=me\n")
-            << QByteArray() << true << false << QSize(900, 700) << "/some/where";
+            << QByteArray() << true << false << QSize(900, 700) << "/some/where" << 100;
         QTest::newRow("current file wins") << QByteArray("[Startup]\nShowGrid=0\n[Dir]\nRTM=/a\n")
-                                           << QByteArray("[Startup]\nShowGrid=1\nShowAxes=0\n[Dir]\nRTM=/b\n") << true << false << designed << "/b";
+                                           << QByteArray("[Startup]\nShowGrid=1\nShowAxes=0\n[Dir]\nRTM=/b\n[Settings]\nUndoSteps=7\n")
+                                           << true << false << designed << "/b" << 7;
         QTest::newRow("malformed values take defaults")
-            << QByteArray() << QByteArray("[Layout]\nMainWidth=12px\n[Startup]\nShowGrid=yes\nShowAxes=\n[Dir]\nRTM=/c\n") << true << true << designed << "/c";
+            << QByteArray() << QByteArray("[Layout]\nMainWidth=12px\n[Startup]\nShowGrid=yes\nShowAxes=\n[Dir]\nRTM=/c\n[Settings]\nUndoSteps=-5\n")
+            << true << true << designed << "/c" << 1;
         QTest::newRow("any non-zero integer is true")
             << QByteArray() << QByteArray("[Layout]\nMainWidth=1000\n[Startup]\nShowGrid=0\nShowAxes=-3\n[Dir]\nRTM=/d\n") << false << true
-            << QSize(1000, designed.height()) << "/d";
+            << QSize(1000, designed.height()) << "/d" << 100;
     }
     void settingsValues()
     {
@@ -71,6 +75,7 @@ private slots:
         QFETCH(bool, axes);
         QFETCH(QSize, size);
         QFETCH(QString, rtm);
+        QFETCH(int, undo);
         FormFixture fx;
         if (!zelvix.isEmpty())
             fx.Write("Zelvix.ini", zelvix);
@@ -81,12 +86,14 @@ private slots:
         QCOMPARE(f.ShowAxes1->isChecked(), axes);
         QCOMPARE(f.size(), size);
         QCOMPARE(F_FileBrowser->RTMDir(), rtm);
+        QCOMPARE(f.Anim->History().Limit(), undo);
         f.SaveSettings();
         QCOMPARE(fx.Read("Zelvix.ini"), zelvix);
         const TIniFile written(fx.Path("TorvaneAnim.ini"));
         QCOMPARE(written.ReadBool("Startup", "ShowGrid", !grid), grid);
         QCOMPARE(written.ReadBool("Startup", "ShowAxes", !axes), axes);
         QCOMPARE(written.ReadString("Dir", "RTM", "?"), rtm);
+        QCOMPARE(written.ReadInteger("Settings", "UndoSteps", 0), undo);
     }
 
     void layoutRoundTrip()
