@@ -312,8 +312,32 @@ void TAnimController::SetHistoryLimit(int steps)
     HistoryDirty_ = true;
 }
 
-void TAnimController::Swap(TAnimStep& step, const TDocState& state)
+void TAnimController::PushExternalStep(const QString& name, std::shared_ptr<TExternalStep> step)
 {
+    const TScope scope(*this);
+    FinishPendingRetime();
+    TAnimStep s;
+    s.Name = name;
+    s.External = std::move(step);
+    PushStep(std::move(s));
+}
+
+void TAnimController::RestartHistory()
+{
+    const TScope scope(*this);
+    PendingRetime_.reset();
+    History_.Restart();
+    HistoryDirty_ = true;
+}
+
+void TAnimController::Swap(TAnimStep& step, const TDocState& state, bool undo)
+{
+    HistoryDirty_ = true;
+    if (step.External) {
+        undo ? step.External->Undo() : step.External->Redo();
+        Dirty_ = true;
+        return;
+    }
     step.Delta = step.Delta.Apply(Doc.AnimFrames);
     if (step.Names) {
         QStringList names = Doc.AnimSelections.Names();
@@ -332,7 +356,6 @@ void TAnimController::Swap(TAnimStep& step, const TDocState& state)
     FramesDidChange();
     if (Doc.AnimFrames.empty())
         emit Cleared();
-    HistoryDirty_ = true;
 }
 
 bool TAnimController::Undo()
@@ -342,7 +365,7 @@ bool TAnimController::Undo()
     if (!History_.CanUndo())
         return false;
     TAnimStep& step = History_.TakeUndo();
-    Swap(step, step.Before);
+    Swap(step, step.Before, true);
     return true;
 }
 
@@ -352,7 +375,7 @@ bool TAnimController::Redo()
     if (PendingRetime_ || !History_.CanRedo())
         return false;
     TAnimStep& step = History_.TakeRedo();
-    Swap(step, step.After);
+    Swap(step, step.After, false);
     return true;
 }
 

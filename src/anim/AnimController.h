@@ -96,6 +96,10 @@ public:
     // The document differs from the file it was loaded from or saved to last.
     bool IsModified() const { return History_.IsModified(); }
     const TAnimHistory& History() const { return History_; }
+    // A step of the model's edits, undone and redone in turn with the document's steps.
+    void PushExternalStep(const QString& name, std::shared_ptr<TExternalStep> step);
+    // A new history (a model was loaded): the document keeps whether it is modified.
+    void RestartHistory();
     void SetHistoryLimit(int steps);
 
     // The frame timer's operations on the range [first, last] (AnimControllerTiming.cpp):
@@ -143,7 +147,7 @@ private:
     void PushStep(TAnimStep step);
     void FinishPendingRetime();
     // Undo and redo: puts the step's other side in place.
-    void Swap(TAnimStep& step, const TDocState& state);
+    void Swap(TAnimStep& step, const TDocState& state, bool undo);
     void FramesDidChange();
 
     TAnimHistory History_;

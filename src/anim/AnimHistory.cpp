@@ -81,7 +81,7 @@ size_t TFramesDelta::Bytes() const
 
 size_t TAnimStep::Bytes() const
 {
-    return sizeof(TAnimStep) + Delta.Bytes() + (Names ? size_t(Names->size()) * 32 : 0);
+    return sizeof(TAnimStep) + Delta.Bytes() + (Names ? size_t(Names->size()) * 32 : 0) + (External ? External->Bytes() : 0);
 }
 
 TStepRecorder::TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before, TKeep how)
@@ -173,6 +173,24 @@ void TAnimHistory::Clear()
     Steps_.clear();
     Index_ = 0;
     Saved_ = 0;
+}
+
+bool TAnimHistory::IsModified() const
+{
+    if (Saved_ < 0)
+        return true;
+    const size_t from = std::min(size_t(Saved_), Index_), to = std::max(size_t(Saved_), Index_);
+    for (size_t i = from; i < to; ++i)
+        if (!Steps_[i].External)
+            return true;
+    return false;
+}
+
+void TAnimHistory::Restart()
+{
+    const bool modified = IsModified();
+    Clear();
+    Saved_ = modified ? -1 : 0;
 }
 
 void TAnimHistory::SetLimit(int steps)

@@ -14,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -32,6 +33,16 @@ struct TFramesDelta {
     size_t Bytes() const;
 };
 
+// A step of something the history does not hold itself (the model's edits): it is told to
+// undo and redo.
+class TExternalStep {
+public:
+    virtual ~TExternalStep() = default;
+    virtual void Undo() = 0;
+    virtual void Redo() = 0;
+    virtual size_t Bytes() const = 0;
+};
+
 // What a step puts back besides the frames.
 struct TDocState {
     int ActStep = 0;
@@ -47,6 +58,8 @@ struct TAnimStep {
     // New Animation replaces the names: the other list (before while undoable, after
     // while redoable).
     std::optional<QStringList> Names;
+    // Set for a step outside the document; Delta and the states are then unused.
+    std::shared_ptr<TExternalStep> External;
     size_t Bytes() const;
 };
 
@@ -85,9 +98,12 @@ public:
     TAnimStep& TakeRedo() { return Steps_[Index_++]; }
     // A new history: after a load, an unload or a clear.
     void Clear();
+    // A new history for a document that keeps its changes: modified stays as it was.
+    void Restart();
     // The document as it is now is the one on disk (after a load or a save).
     void MarkSaved() { Saved_ = static_cast<long>(Index_); }
-    bool IsModified() const { return Saved_ != static_cast<long>(Index_); }
+    // A step of the document (not an external one) lies between the saved state and now.
+    bool IsModified() const;
     void SetLimit(int steps);
     int Limit() const { return Limit_; }
     int Count() const { return static_cast<int>(Steps_.size()); }

@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "model/ModelEdits.h"
 #include "app/About.h"
 #include "app/Filebrowser.h"
 #include "anim/AnimController.h"
@@ -203,6 +204,7 @@ void TMainForm::BuildTreePopup()
     PopupMenu_Select->addSeparator();
     ShowAnimatedOnly1 = PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this, [this] {
         ShowAnimationOnly();
+        CommitModelEdit(QStringLiteral("Show Animated Only"));
         RefreshDisplay();
     });
     PopupMenu_Select->addSeparator();
@@ -268,6 +270,7 @@ QWidget* TMainForm::BuildLeftColumn()
     connect(TV_EditComponents, &TComponentTree::NodePressed, this,
             [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
     connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
+    connect(TV_EditComponents, &TComponentTree::HierarchyChanged, this, [this] { CommitModelEdit(QStringLiteral("Link Component")); });
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
     connect(TV_EditComponents, &QTreeWidget::itemSelectionChanged, this, [this] {

@@ -227,6 +227,18 @@ public:
     QString MissingAnimComponentsReport() const;
 
     // ---- Undo and unsaved changes
+    // After an edit of the model's parents, pivots, names, colours or shown components:
+    // what changed since the last one becomes a step, named by what it changed unless name
+    // is given. Edits made with the mouse (a drop, a pivot drag, a hidden mark) are taken
+    // when the button is released.
+    void CommitModelEdit(const QString& name = {});
+    // One side of a model step put back: the components and the tree.
+    void PutModelChange(const struct TModelChange& change, bool undo);
+    // The model's edits not yet in their files (TModelEditKind flags, without hidden).
+    unsigned ModelUnsaved() const { return ModelUnsaved_; }
+    // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
+    // file and asks for the names and colour files as their Save commands do.
+    bool SaveModelChangesFirst();
     void Undo1Click();
     void Redo1Click();
     // Undo and redo are not offered while playing, editing or in the middle of a cell's,
@@ -285,14 +297,15 @@ public:
     void LoadColors();
     bool LoadLinking(const QString& fileName);
     void SetLinkingLoaded(bool loaded);
-    void B_SaveLinkingStatusChanged();
+    // False when the file could not be written.
+    bool B_SaveLinkingStatusChanged();
     void B_LoadLinkingStatusChanged();
     void SelectTranslationFile1Click();
     void SelectColorFile1Click();
     void ChangeColorClick();
-    void SaveColorsClick();
+    bool SaveColorsClick();  // false when cancelled or not written
     void AssignnewnameClick();
-    void SavenamesClick();
+    bool SavenamesClick();
     void Moveonelevelup1Click();
     void ShowAll1Click();
     void HideAllClick();
@@ -376,6 +389,10 @@ private:
     bool AskClearAnimation() const;
     // Components the last animation load hid; an unload shows them again.
     QStringList HiddenByLoad_;
+    // The model's edits as the last step left them, and what is not saved of them.
+    std::unique_ptr<struct TModelSnapshot> ModelState_;
+    unsigned ModelUnsaved_ = 0;
+    void ResetModelState();
 
     // The tree in pre-order and each component's members, rebuilt after the tree changes.
     void EnsureTreeOrder();

@@ -57,6 +57,7 @@ void TMainForm::ConnectDocument()
         for (const QString& name : std::exchange(HiddenByLoad_, {}))
             if (QTreeWidgetItem* node = FindNodeByName(name))
                 SelectionOf(node)->Hidden = false;
+        ResetModelState();  // what a load or unload shows is no edit
         TV_EditComponents->viewport()->update();
         SetStatusText(2, QStringLiteral("Anim: "));
     });
@@ -185,6 +186,7 @@ void TMainForm::LoadAnimation(const QString& path)
         const QTreeWidgetItem* node = FindNodeByName(name);
         return !node || !SelectionOf(node)->Hidden;
     });
+    ResetModelState();
     G_Frames->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
@@ -327,7 +329,7 @@ void TMainForm::UpdateUndoActions()
     Redo1->setEnabled(offered && Anim->CanRedo());
     Undo1->setText(Anim->CanUndo() ? QStringLiteral("&Undo %1").arg(Anim->UndoName()) : QStringLiteral("&Undo"));
     Redo1->setText(Anim->CanRedo() ? QStringLiteral("&Redo %1").arg(Anim->RedoName()) : QStringLiteral("&Redo"));
-    setWindowModified(Unsaved());
+    setWindowModified(Unsaved() || ModelUnsaved_);
 }
 
 // ---- Playback

@@ -2,7 +2,9 @@
 #include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "modelforms/ComponentTree.h"
+#include "anim/AnimController.h"
 #include "model/Linking.h"
+#include "model/ModelEdits.h"
 #include "model/ModelSetup.h"
 #include "model/NamesColors.h"
 #include "model/P3dmodell.h"
@@ -38,11 +40,90 @@ QTreeWidgetItem* TMainForm::SelectedNode() const
 
 void TMainForm::ClearModel()
 {
+    // Model steps point at the components: a new history, which keeps whether the
+    // animation is modified.
+    Anim->RestartHistory();
     // The nodes point at the models' selections: the tree goes first.
     TV_EditComponents->DragNode = nullptr;
     TV_EditComponents->clear();
     Models.clear();
     ModelFileName.clear();
+    ResetModelState();
+    ModelUnsaved_ = 0;
+}
+
+// ---- The model's edits as undo steps
+
+namespace {
+class TModelStep final : public TExternalStep {
+public:
+    TModelStep(TMainForm& form, TModelChange change) : Form_(form), Change_(std::move(change)) {}
+    void Undo() override { Form_.PutModelChange(Change_, true); }
+    void Redo() override { Form_.PutModelChange(Change_, false); }
+    size_t Bytes() const override { return Change_.Components.size() * (2 * sizeof(TComponentEdits) + sizeof(void*)); }
+
+private:
+    TMainForm& Form_;
+    TModelChange Change_;
+};
+
+QString StepName(unsigned kinds)
+{
+    if (kinds & EditLinking)
+        return QStringLiteral("Linking and Pivots");
+    if (kinds & EditNames)
+        return QStringLiteral("Assign new Name");
+    if (kinds & EditColors)
+        return QStringLiteral("Change Color");
+    return QStringLiteral("Show and Hide");
+}
+}  // namespace
+
+void TMainForm::ResetModelState()
+{
+    ModelState_ = std::make_unique<TModelSnapshot>(SnapshotModel(TV_EditComponents->Forest()));
+}
+
+void TMainForm::CommitModelEdit(const QString& name)
+{
+    auto now = std::make_unique<TModelSnapshot>(SnapshotModel(TV_EditComponents->Forest()));
+    TModelChange change = ModelState_ ? DiffModel(*ModelState_, *now) : TModelChange{};
+    ModelState_ = std::move(now);
+    if (!change.Kinds)
+        return;
+    ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
+    const QString step = name.isEmpty() ? StepName(change.Kinds) : name;
+    Anim->PushExternalStep(step, std::make_shared<TModelStep>(*this, std::move(change)));
+}
+
+void TMainForm::PutModelChange(const TModelChange& change, bool undo)
+{
+    const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
+    TComponentForest forest = TV_EditComponents->Forest();
+    if (ApplyModelChange(change, undo, forest))
+        TV_EditComponents->Relink(nodes, forest, std::vector<bool>(size_t(forest.Count()), false));
+    for (QTreeWidgetItem* node : TreeNodes())
+        TComponentTree::UpdateText(node);
+    TV_EditComponents->SortTree();
+    TV_EditComponents->viewport()->update();
+    ResetModelState();
+    ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
+}
+
+bool TMainForm::SaveModelChangesFirst()
+{
+    if (!ModelUnsaved_)
+        return true;
+    switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(ModelFileName)))) {
+    case TSaveAnswer::Save:
+        return (!(ModelUnsaved_ & EditLinking) || B_SaveLinkingStatusChanged()) &&
+               (!(ModelUnsaved_ & EditNames) || SavenamesClick()) && (!(ModelUnsaved_ & EditColors) || SaveColorsClick());
+    case TSaveAnswer::Discard:
+        return true;
+    case TSaveAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 FileDialogOptions TMainForm::P3dOpenDialog() const
@@ -66,7 +147,7 @@ void TMainForm::LoadP3d1Click()
 
 void TMainForm::LoadModel(const QString& fileName)
 {
-    if (fileName.isEmpty())
+    if (fileName.isEmpty() || !SaveModelChangesFirst())
         return;
     ClearModel();
     TModelSetup setup;
@@ -88,6 +169,7 @@ void TMainForm::LoadModel(const QString& fileName)
     ModelFileName = setup.ModelFileName;
     Models = std::move(setup.Models);
     TV_EditComponents->Fill(setup.Forest);
+    ResetModelState();
     SetLinkingLoaded(setup.LinkingLoaded);
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName));
     // The new components start at rest; an open animation poses them at once.
@@ -114,17 +196,19 @@ bool TMainForm::LoadLinking(const QString& fileName)
     TComponentForest forest = TV_EditComponents->Forest();
     const std::vector<bool> expand = ApplyLinkRecords(forest, read.Records);
     TV_EditComponents->Relink(nodes, forest, expand);
+    // A file's linking is a step of its own, undone like an edit.
+    CommitModelEdit(QStringLiteral("Load Pivots and Linking"));
     // The records before a fault stay applied; the user hears of it once.
     if (!read.Error.isEmpty())
         dialogs().ShowMessage(read.Error);
     return true;
 }
 
-void TMainForm::B_SaveLinkingStatusChanged()
+bool TMainForm::B_SaveLinkingStatusChanged()
 {
     if (ModelFileName.isEmpty()) {
         dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
-        return;
+        return false;
     }
     TAppPaths::MakeFolder(Paths.LinkDataDir);
     std::vector<TLinkRecord> records;
@@ -141,9 +225,12 @@ void TMainForm::B_SaveLinkingStatusChanged()
     QString error;
     if (!WriteLinkingFile(LinkFilePath(Paths.LinkDataDir, ModelFileName), records, &error)) {
         dialogs().ShowMessage(error);
-        return;
+        return false;
     }
+    ModelUnsaved_ &= ~unsigned(EditLinking);
+    UpdateUndoActions();
     dialogs().ShowMessage(QStringLiteral("Linking and Pivot Info saved!"));
+    return true;
 }
 
 void TMainForm::B_LoadLinkingStatusChanged()
@@ -174,6 +261,7 @@ void TMainForm::LoadTranslation()
     for (QTreeWidgetItem* node : TreeNodes())
         TComponentTree::UpdateText(node);
     TV_EditComponents->SortTree();
+    ResetModelState();  // the names of a file are no edit
 }
 
 void TMainForm::LoadColors()
@@ -181,6 +269,7 @@ void TMainForm::LoadColors()
     if (ColorFileName.isEmpty())
         return;
     LoadColorFile(TreeComponents(), ResolveCaseInsensitive(ColorFileName));
+    ResetModelState();
     RefreshDisplay();
 }
 
@@ -239,19 +328,25 @@ void TMainForm::ChangeColorClick()
         return;
     s->Color = color;
     TV_EditComponents->viewport()->update();
+    CommitModelEdit(QStringLiteral("Change Color"));
     RefreshDisplay();
 }
 
-void TMainForm::SaveColorsClick()
+bool TMainForm::SaveColorsClick()
 {
     TAppPaths::MakeFolder(Paths.ColorsDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
         ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, ColorFileName));
     if (path.isEmpty())
-        return;
+        return false;
     QString error;
-    if (!SaveColorsFile(TreeComponents(), path, &error))
+    if (!SaveColorsFile(TreeComponents(), path, &error)) {
         dialogs().ShowMessage(error);
+        return false;
+    }
+    ModelUnsaved_ &= ~unsigned(EditColors);
+    UpdateUndoActions();
+    return true;
 }
 
 void TMainForm::AssignnewnameClick()
@@ -265,18 +360,24 @@ void TMainForm::AssignnewnameClick()
     s->DisplayName = text;
     node->setText(0, text);
     TV_EditComponents->SortTree();
+    CommitModelEdit(QStringLiteral("Assign new Name"));
 }
 
-void TMainForm::SavenamesClick()
+bool TMainForm::SavenamesClick()
 {
     TAppPaths::MakeFolder(Paths.TranslationDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
         NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, TranslationFileName));
     if (path.isEmpty())
-        return;
+        return false;
     QString error;
-    if (!SaveNamesFile(TreeComponents(), path, &error))
+    if (!SaveNamesFile(TreeComponents(), path, &error)) {
         dialogs().ShowMessage(error);
+        return false;
+    }
+    ModelUnsaved_ &= ~unsigned(EditNames);
+    UpdateUndoActions();
+    return true;
 }
 
 // ---- Tree commands
@@ -289,6 +390,7 @@ void TMainForm::Moveonelevelup1Click()
     QTreeWidgetItem* parent = node->parent();
     TV_EditComponents->MoveNode(node, parent ? parent->parent() : nullptr);
     TV_EditComponents->SortTree();
+    CommitModelEdit(QStringLiteral("Move one level up"));
     RefreshDisplay();
 }
 
@@ -298,6 +400,7 @@ void TMainForm::ShowAll1Click()
         s->Hidden = false;
     RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
+    CommitModelEdit(QStringLiteral("Show All"));
     RefreshDisplay();
 }
 
@@ -307,6 +410,7 @@ void TMainForm::HideAllClick()
         s->Hidden = true;
     RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
+    CommitModelEdit(QStringLiteral("Hide All"));
     RefreshDisplay();
 }
 
@@ -321,4 +425,8 @@ void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)
     RebaseEdits(EditTree());
 }
 
-void TMainForm::TV_EditComponentsMouseUp() { TV_EditComponents->viewport()->update(); }
+void TMainForm::TV_EditComponentsMouseUp()
+{
+    TV_EditComponents->viewport()->update();
+    CommitModelEdit();  // a component shown or hidden with its mark
+}

@@ -173,7 +173,9 @@ void TMainForm::closeEvent(QCloseEvent* e)
     if (ClosingAccepted_)
         return;
     // Unsaved work gets the save question in place of the exit question.
-    if (Unsaved() ? !SaveChangesFirst() : !dialogs().AskYesNo(QStringLiteral("Are you sure to exit?"), QStringLiteral("Info"))) {
+    const bool asked = Unsaved() || ModelUnsaved();
+    if (asked ? !(SaveChangesFirst() && SaveModelChangesFirst())
+              : !dialogs().AskYesNo(QStringLiteral("Are you sure to exit?"), QStringLiteral("Info"))) {
         e->ignore();
         return;
     }

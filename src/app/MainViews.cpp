@@ -53,6 +53,8 @@ TChart* TMainForm::CreateView(const QString& name, QWidget* parent)
             [this, view](double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
                 FrontView1MouseMove(view, x, y, buttons, mods);
             });
+    // A pivot dragged in a view is one step, taken when the button is released.
+    connect(view, &TChart::MouseUp, this, [this] { CommitModelEdit(QStringLiteral("Move Pivot")); });
     return view;
 }
 

@@ -11,6 +11,7 @@
 #include "widgets/Chart.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLCDNumber>
 #include <QLineEdit>
 #include <QLocale>
@@ -160,6 +161,48 @@ private slots:
         QVERIFY(!g.isWindowModified());
         g.close();  // nothing unsaved: the exit question again
         QCOMPARE(other.Dialogs.Questions, QStringList{"Are you sure to exit?"});
+    }
+
+    // The model's edits are steps too, and the model's unsaved linking gets the save
+    // question before another model replaces it.
+    void modelEditsAreSteps()
+    {
+        FormFixture fx;
+        TMainForm& f = StartWalk(fx);
+        const auto parentOf = [&f](const char* name) {
+            const QTreeWidgetItem* p = f.FindNodeByName(name)->parent();
+            return p ? TMainForm::SelectionOf(p)->Name : QString();
+        };
+        QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
+        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("hand"));
+        f.Moveonelevelup1->trigger();
+        QCOMPARE(parentOf("hand"), QStringLiteral("body"));
+        QCOMPARE(f.Undo1->text(), QStringLiteral("&Undo Move one level up"));
+        QVERIFY(f.isWindowModified());
+        QVERIFY(!f.Unsaved());  // the animation itself is as loaded
+        const quint32 color = fx.Sel("arm")->Color;
+        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("arm"));
+        fx.Dialogs.Colors << 0x00123456u;
+        f.ChangeColor1->trigger();
+        QCOMPARE(fx.Sel("arm")->Color, 0x00123456u);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(fx.Sel("arm")->Color, color);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
+        QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(parentOf("hand"), QStringLiteral("body"));
+        // Another model: asked first; Save writes the linking file, then asks for the
+        // colour file as "Save Colors" does.
+        fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
+        fx.Dialogs.Files << fx.Path("colors.clr");
+        fx.Dialogs.Messages.clear();
+        f.LoadModel(fx.Path("robot.p3d"));
+        QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to robot.p3d?"});
+        QCOMPARE(fx.Dialogs.Messages.value(0), QStringLiteral("Linking and Pivot Info saved!"));
+        QVERIFY(QFile::exists(fx.Path("colors.clr")));
+        QCOMPARE(parentOf("hand"), QStringLiteral("body"));  // the saved linking, read back
+        QVERIFY(!f.Undo1->isEnabled());  // a new model, a new history
+        QVERIFY(!f.isWindowModified());
     }
 
     // "Accept" in the selection window after an animation was loaded while it was open asks
