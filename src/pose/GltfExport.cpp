@@ -578,6 +578,9 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
                 p.indices = b.Accessor(idx, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
                                        TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
                 const TSelection* c = treeOrder[t];
+                tg::Value::Object extras;
+                extras["component"] = tg::Value(Utf8(c->Name));
+                p.extras = tg::Value(std::move(extras));
                 p.material = b.Material(c->Color, 0.2f, options.Transparent,
                                         QStringLiteral("colour %1").arg(c->Color, 6, 16, QLatin1Char('0')).toStdString());
                 mesh.primitives.push_back(std::move(p));
