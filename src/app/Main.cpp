@@ -133,6 +133,9 @@ void TMainForm::BuildMenus()
     MenuFile->addSeparator();
     SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });
+    MenuFile->addSeparator();
+    ExportGltf1 = MenuFile->addAction(QStringLiteral("Export glTF..."), this, [this] { ExportModelClick(true); });
+    ExportObj1 = MenuFile->addAction(QStringLiteral("Export OBJ..."), this, [this] { ExportModelClick(false); });
 
     MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
     LoadPivotsAndLinking1 = MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,

@@ -85,6 +85,8 @@ public:
     QAction* LoadP3d1 = nullptr;
     QAction* LoadEnviromentP3d1 = nullptr;
     QAction* SaveAnimAs1 = nullptr;
+    QAction* ExportGltf1 = nullptr;
+    QAction* ExportObj1 = nullptr;
     QAction* LoadPivotsAndLinking1 = nullptr;
     QAction* ShowAxes1 = nullptr;
     QAction* ShowGrid1 = nullptr;
@@ -215,6 +217,9 @@ public:
     // Writes the document to path without a dialog; false (with the message shown) on failure.
     bool SaveAnimationTo(const QString& path);
     void CheckAnimComponents();
+    // "Export glTF..." / "Export OBJ...": what the window shows, through the export the
+    // command line uses.
+    void ExportModelClick(bool gltf);
     // The report CheckAnimComponents shows; empty when every name is found.
     QString MissingAnimComponentsReport() const;
 

@@ -687,7 +687,7 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
     }
 
     // ---- The environment, where the view shows it.
-    const TP3dModell* env = FindEnvironment(models);
+    const TP3dModell* env = options.Environment ? FindEnvironment(models) : nullptr;
     if (env) {
         std::vector<TVec3f> points(env->Vertices.size());
         for (size_t i = 0; i < points.size(); ++i) {

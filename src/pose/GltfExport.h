@@ -51,6 +51,7 @@ struct TGltfOptions {
     QString ModelName;       // the root node's name
     bool Transparent = false;      // the 3D view blends: materials become transparent
     float EnvironmentAlpha = 0.1f;  // the environment's alpha when transparent
+    bool Environment = true;       // false: a loaded environment is left out
     QString Comment;               // into the asset's extras
 };
 

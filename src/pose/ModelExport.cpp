@@ -11,7 +11,7 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSele
     TAtomicFileWriter out(request.Path);
     qint64 points = 0, nonFinite = 0;
     if (request.Format == TExportFormat::Obj) {
-        const TObjReport report = WritePosedObj(models, treeOrder, params, request.Comment, out);
+        const TObjReport report = WritePosedObj(models, treeOrder, params, request.Comment, out, request.Environment);
         points = report.Points;
         nonFinite = report.NonFinitePoints;
     } else {
@@ -25,6 +25,7 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSele
         options.Transparent = request.Transparent;
         options.EnvironmentAlpha = request.EnvironmentAlpha;
         options.Comment = request.Comment;
+        options.Environment = request.Environment;
         const TGltfReport report = WritePosedGltf(models, treeOrder, params, options, out);
         points = report.Points;
         nonFinite = report.NonFinitePoints;

@@ -11,6 +11,7 @@ struct TExportRequest {
     TExportFormat Format = TExportFormat::Obj;
     QString Comment;       // OBJ: "# ..." lines; glTF: the asset's extras
     QString ModelName;     // the model's file name
+    bool Environment = true;  // false: a loaded environment is left out
     // glTF only:
     bool Animate = false;  // every frame of Document as a keyframe
     double PlayTime = 0;   // seconds per pass; 0: the editor's default for the animation
