@@ -282,6 +282,35 @@ public:
         M.bufferViews.push_back(std::move(v));
         return int(M.bufferViews.size() - 1);
     }
+    // A block of the buffer at a four-byte boundary, zero-filled; returns its offset.
+    size_t Region(size_t size)
+    {
+        std::vector<unsigned char>& d = Data();
+        const size_t at = (d.size() + 3) & ~size_t(3);
+        d.resize(at + size);
+        return at;
+    }
+    int ViewAt(size_t offset, size_t size, int target)
+    {
+        tg::BufferView v;
+        v.buffer = 0;
+        v.byteOffset = offset;
+        v.byteLength = size;
+        v.target = target;
+        M.bufferViews.push_back(std::move(v));
+        return int(M.bufferViews.size() - 1);
+    }
+    int AccessorAt(int view, size_t offset, int componentType, int type, size_t count)
+    {
+        tg::Accessor a;
+        a.bufferView = view;
+        a.byteOffset = offset;
+        a.componentType = componentType;
+        a.type = type;
+        a.count = count;
+        M.accessors.push_back(std::move(a));
+        return int(M.accessors.size() - 1);
+    }
     template <class T>
     int Accessor(const std::vector<T>& values, int componentType, int type, size_t components, int target,
                  bool withBounds = false, bool normalized = false)
@@ -390,6 +419,29 @@ QString TrsWarning(const TTrs& t, const QString& where)
 
 std::string Utf8(const QString& s) { return s.toStdString(); }
 
+// The positions of the non-zero bytes among the first n, ascending. A component holds a
+// small part of its model, so the bytes are skipped eight at a time where they are zero.
+std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n)
+{
+    n = std::min(n, bytes.size());
+    std::vector<uint32_t> out;
+    const uint8_t* b = bytes.data();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, b + i, sizeof word);
+        if (word == 0)
+            continue;
+        for (size_t k = i; k < i + 8; ++k)
+            if (b[k] != 0)
+                out.push_back(uint32_t(k));
+    }
+    for (; i < n; ++i)
+        if (b[i] != 0)
+            out.push_back(uint32_t(i));
+    return out;
+}
+
 bool Finite(const TVec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 }  // namespace
 
@@ -452,14 +504,15 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
     if (main) {
         const size_t n = main->Vertices.size();
         const uint32_t rootJoint = uint32_t(treeCount);
+        std::vector<std::vector<uint32_t>> members(treeCount);
         std::vector<uint32_t> shareCount(n, 0);
         for (size_t t = 0; t < treeCount; ++t) {
             const TSelection* c = treeOrder[t];
             if (!posed[t] || c->Model != main)
                 continue;
-            const size_t k = std::min(n, c->VertexMembership.size());
-            for (size_t i = 0; i < k; ++i)
-                shareCount[i] += c->VertexMembership[i] != 0;
+            members[t] = Members(c->VertexMembership, n);
+            for (uint32_t i : members[t])
+                ++shareCount[i];
         }
         // Points the editor does not pose go to the root joint at what it shows.
         std::vector<TVec3f> bind(n);
@@ -493,9 +546,8 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
                 const TSelection* c = treeOrder[t];
                 if (!posed[t] || c->Model != main)
                     continue;
-                const size_t k = std::min(n, c->VertexMembership.size());
-                for (size_t i = 0; i < k; ++i)
-                    if (c->VertexMembership[i] != 0 && !onRoot[i])
+                for (uint32_t i : members[t])
+                    if (!onRoot[i])
                         joints[fill[i]++] = uint32_t(t);
             }
         }
@@ -505,79 +557,134 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         const size_t sets = (most + 3) / 4;
         const bool wide = treeCount + 1 > 255;
 
-        std::vector<float> positions, normals;
-        std::vector<std::vector<uint8_t>> joints8(sets);
-        std::vector<std::vector<uint16_t>> joints16(sets);
-        std::vector<std::vector<float>> weights(sets);
-        tg::Mesh mesh;
-        mesh.name = rootNode.name;
-        std::vector<uint32_t> indices;
-        std::vector<std::pair<size_t, std::vector<uint32_t>>> primitives;  // tree index, indices
-        const auto addCorner = [&](const TP3dCorner& corner, const TVec3f& face) {
-            const uint32_t p = corner.PointIndex;
-            indices.push_back(uint32_t(positions.size() / 3));
-            positions.insert(positions.end(), {bind[p].x, bind[p].y, bind[p].z});
-            TVec3f nrm;
-            if (!FileNormal(main->Normals, corner.NormalIndex, nrm))
-                nrm = face;
-            normals.insert(normals.end(), {nrm.x, nrm.y, nrm.z});
-            const uint32_t count = first[p + 1] - first[p];
-            const float w = 1.0f / float(count);
-            for (size_t s = 0; s < sets; ++s)
-                for (size_t k = 0; k < 4; ++k) {
-                    const size_t at = s * 4 + k;
-                    const uint32_t j = at < count ? joints[first[p] + at] : 0;
-                    if (wide)
-                        joints16[s].push_back(uint16_t(j));
-                    else
-                        joints8[s].push_back(uint8_t(j));
-                    weights[s].push_back(at < count ? w : 0.0f);
-                }
-        };
-        // Face normals from the points as stored (plus offset), so that a polygon the editor
-        // collapses still has a direction.
-        std::vector<TVec3f> stored(n);
-        for (size_t i = 0; i < n; ++i)
-            stored[i] = {main->Vertices[i].X, main->Vertices[i].Y, main->Vertices[i].Z};
+        // The polygons each component draws, then one block per attribute, written in place:
+        // the buffer is laid out once, so nothing large is copied or grown on the way.
+        std::vector<std::pair<size_t, std::vector<uint32_t>>> drawn;  // tree index, polygons
+        size_t corners = 0;
         for (size_t t = 0; t < treeCount; ++t) {
             const TSelection* c = treeOrder[t];
             if (!c || c->ProxyModel || c->Model != main)
                 continue;
-            indices.clear();
-            const size_t k = std::min(main->Polygons.size(), c->PolygonMembership.size());
-            for (size_t i = 0; i < k; ++i) {
-                const TP3dPolygon& poly = main->Polygons[i];
-                if (c->PolygonMembership[i] == 0 || !IsDrawable(poly, n) || main->Vertices[poly.Corners[0].PointIndex].IsProxyCorner)
-                    continue;
-                const TVec3f face = FaceNormal(stored[poly.Corners[0].PointIndex], stored[poly.Corners[1].PointIndex],
-                                               stored[poly.Corners[2].PointIndex]);
-                ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) { addCorner(corner, face); });
-            }
-            if (!indices.empty())
-                primitives.emplace_back(t, indices);
+            std::vector<uint32_t> polys = Members(c->PolygonMembership, main->Polygons.size());
+            polys.erase(std::remove_if(polys.begin(), polys.end(),
+                                       [&](uint32_t i) {
+                                           const TP3dPolygon& poly = main->Polygons[i];
+                                           return !IsDrawable(poly, n) || main->Vertices[poly.Corners[0].PointIndex].IsProxyCorner;
+                                       }),
+                        polys.end());
+            for (uint32_t i : polys)
+                corners += main->Polygons[i].VertexCount == 4 ? 6 : 3;
+            if (!polys.empty())
+                drawn.emplace_back(t, std::move(polys));
         }
-        if (!primitives.empty()) {
+        if (!drawn.empty()) {
+            const size_t jointBytes = wide ? 8 : 4;
+            // Room for everything else too (proxies, environment, keyframes), so that the
+            // blocks are not moved when the rest is added.
+            size_t rest = 16 * 64 * (treeCount + 1);
+            for (const auto& m : models)
+                if (m && m.get() != main)
+                    rest += m->DrawnPolygons().size() * 6 * 28;
+            if (options.Animate && doc)
+                rest += doc->AnimFrames.size() * (treeCount * 40 + 16) + 64 * treeCount;
+            b.Data().reserve(corners * (28 + sets * (jointBytes + 16)) + rest);
+            const size_t posAt = b.Region(corners * 12), nrmAt = b.Region(corners * 12);
+            std::vector<size_t> jointAt(sets), weightAt(sets);
+            for (size_t s = 0; s < sets; ++s) {
+                jointAt[s] = b.Region(corners * jointBytes);
+                weightAt[s] = b.Region(corners * 16);
+            }
+            const size_t indexAt = b.Region(corners * 4);
+            unsigned char* data = b.Data().data();
+            float* pos = reinterpret_cast<float*>(data + posAt);
+            float* nrm = reinterpret_cast<float*>(data + nrmAt);
+            uint32_t* idx = reinterpret_cast<uint32_t*>(data + indexAt);
+            float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::infinity()};
+            float hi[3] = {-lo[0], -lo[1], -lo[2]};
+            // Face normals from the points as stored, so that a polygon the editor collapses
+            // still has a direction.
+            std::vector<TVec3f> stored(n);
+            for (size_t i = 0; i < n; ++i)
+                stored[i] = {main->Vertices[i].X, main->Vertices[i].Y, main->Vertices[i].Z};
+            // The file's normals made unit length once; a missing or unusable one is marked.
+            std::vector<TVec3f> unit(main->Normals.size());
+            std::vector<char> usable(main->Normals.size());
+            for (size_t i = 0; i < unit.size(); ++i)
+                usable[i] = FileNormal(main->Normals, uint32_t(i), unit[i]);
+            uint32_t v = 0;
+            std::vector<uint32_t> primitiveStart;
+            for (const auto& [t, polys] : drawn) {
+                primitiveStart.push_back(v);
+                for (uint32_t pi : polys) {
+                    const TP3dPolygon& poly = main->Polygons[pi];
+                    const TVec3f face = FaceNormal(stored[poly.Corners[0].PointIndex], stored[poly.Corners[1].PointIndex],
+                                                   stored[poly.Corners[2].PointIndex]);
+                    ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) {
+                        const uint32_t p = corner.PointIndex;
+                        idx[v] = v;
+                        const TVec3f& q = bind[p];
+                        pos[v * 3] = q.x, pos[v * 3 + 1] = q.y, pos[v * 3 + 2] = q.z;
+                        lo[0] = std::min(lo[0], q.x), lo[1] = std::min(lo[1], q.y), lo[2] = std::min(lo[2], q.z);
+                        hi[0] = std::max(hi[0], q.x), hi[1] = std::max(hi[1], q.y), hi[2] = std::max(hi[2], q.z);
+                        const TVec3f& nv =
+                            corner.NormalIndex < unit.size() && usable[corner.NormalIndex] ? unit[corner.NormalIndex] : face;
+                        nrm[v * 3] = nv.x, nrm[v * 3 + 1] = nv.y, nrm[v * 3 + 2] = nv.z;
+                        const uint32_t count = first[p + 1] - first[p];
+                        if (count == 1 && !wide) {  // the common case: one joint, the rest empty
+                            uint8_t* js = data + jointAt[0] + size_t(v) * 4;
+                            js[0] = uint8_t(joints[first[p]]), js[1] = js[2] = js[3] = 0;
+                            float* ws = reinterpret_cast<float*>(data + weightAt[0]) + size_t(v) * 4;
+                            ws[0] = 1, ws[1] = ws[2] = ws[3] = 0;
+                            for (size_t s = 1; s < sets; ++s) {
+                                std::memset(data + jointAt[s] + size_t(v) * 4, 0, 4);
+                                std::memset(data + weightAt[s] + size_t(v) * 16, 0, 16);
+                            }
+                            ++v;
+                            return;
+                        }
+                        const float w = 1.0f / float(count);
+                        for (size_t s = 0; s < sets; ++s) {
+                            float* ws = reinterpret_cast<float*>(data + weightAt[s]) + size_t(v) * 4;
+                            for (size_t k = 0; k < 4; ++k) {
+                                const size_t at = s * 4 + k;
+                                const uint32_t j = at < count ? joints[first[p] + at] : 0;
+                                if (wide)
+                                    reinterpret_cast<uint16_t*>(data + jointAt[s])[size_t(v) * 4 + k] = uint16_t(j);
+                                else
+                                    data[jointAt[s] + size_t(v) * 4 + k] = uint8_t(j);
+                                ws[k] = at < count ? w : 0.0f;
+                            }
+                        }
+                        ++v;
+                    });
+                }
+            }
+            tg::Mesh mesh;
+            mesh.name = rootNode.name;
             tg::Primitive base;
             base.mode = TINYGLTF_MODE_TRIANGLES;
-            base.attributes["POSITION"] =
-                b.Accessor(positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3, TINYGLTF_TARGET_ARRAY_BUFFER, true);
-            base.attributes["NORMAL"] =
-                b.Accessor(normals, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3, TINYGLTF_TARGET_ARRAY_BUFFER);
+            base.attributes["POSITION"] = b.AccessorAt(b.ViewAt(posAt, corners * 12, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
+                                                       TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
+            b.M.accessors.back().minValues = {lo[0], lo[1], lo[2]};
+            b.M.accessors.back().maxValues = {hi[0], hi[1], hi[2]};
+            base.attributes["NORMAL"] = b.AccessorAt(b.ViewAt(nrmAt, corners * 12, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
+                                                     TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
             for (size_t s = 0; s < sets; ++s) {
-                const std::string idx = std::to_string(s);
-                base.attributes["JOINTS_" + idx] =
-                    wide ? b.Accessor(joints16[s], TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, TINYGLTF_TYPE_VEC4, 4,
-                                      TINYGLTF_TARGET_ARRAY_BUFFER)
-                         : b.Accessor(joints8[s], TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, 4,
-                                      TINYGLTF_TARGET_ARRAY_BUFFER);
-                base.attributes["WEIGHTS_" + idx] =
-                    b.Accessor(weights[s], TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, 4, TINYGLTF_TARGET_ARRAY_BUFFER);
+                const std::string set = std::to_string(s);
+                base.attributes["JOINTS_" + set] = b.AccessorAt(
+                    b.ViewAt(jointAt[s], corners * jointBytes, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
+                    wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, corners);
+                base.attributes["WEIGHTS_" + set] = b.AccessorAt(b.ViewAt(weightAt[s], corners * 16, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
+                                                                 TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, corners);
             }
-            for (auto& [t, idx] : primitives) {
+            const int indexView = b.ViewAt(indexAt, corners * 4, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+            for (size_t d = 0; d < drawn.size(); ++d) {
+                const uint32_t from = primitiveStart[d], to = d + 1 < drawn.size() ? primitiveStart[d + 1] : v;
                 tg::Primitive p = base;
-                p.indices = b.Accessor(idx, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
-                                       TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
-                const TSelection* c = treeOrder[t];
+                p.indices = b.AccessorAt(indexView, size_t(from) * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
+                                         to - from);
+                const TSelection* c = treeOrder[drawn[d].first];
                 tg::Value::Object extras;
                 extras["component"] = tg::Value(Utf8(c->Name));
                 p.extras = tg::Value(std::move(extras));
@@ -744,15 +851,44 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         std::vector<std::vector<float>> T(channels.size()), R(channels.size()), S(channels.size());
         std::vector<float> moves;
         bool moving = false;
-        std::vector<TTransform> saved(treeCount);
+        // The frames as the editor shows them one after the other (ApplyFrameTransforms):
+        // each slot moves the first tree node of exactly its name, the last entry of a slot
+        // counts, and a slot without an entry leaves it and the slotCount after it as they were.
+        const int slotCount = doc->AnimSelections.Count();
+        std::vector<int> slotNode(size_t(std::max(slotCount, 0)), -1);
+        for (int i = 0; i < slotCount; ++i) {
+            const QString& name = doc->AnimSelections[i];
+            for (size_t t = 0; t < treeCount && !name.isEmpty(); ++t)
+                if (treeOrder[t]->Name == name) {
+                    slotNode[size_t(i)] = int(t);
+                    break;
+                }
+        }
+        std::vector<TTransform> cur(treeCount);
         for (size_t t = 0; t < treeCount; ++t)
-            saved[t] = treeOrder[t]->ActTransform;
+            cur[t] = treeOrder[t]->ActTransform;
+        std::vector<const TAnimEntry*> last(slotNode.size());
+        for (auto* v : {&T, &S})
+            for (auto& list : *v)
+                list.reserve(frames * 3);
+        for (auto& list : R)
+            list.reserve(frames * 4);
+        moves.reserve(frames * 3);
         for (size_t k = 0; k < frames; ++k) {
-            // As the editor shows the frames one after the other.
-            ApplyFrameTransforms(*doc, int(k), treeOrder);
+            std::fill(last.begin(), last.end(), nullptr);
+            for (const TAnimEntry& e : doc->AnimFrames[k].Entries)
+                if (e.NameIndex >= 0 && e.NameIndex < slotCount)
+                    last[size_t(e.NameIndex)] = &e;
+            for (size_t i = 0; i < last.size(); ++i) {
+                if (slotNode[i] < 0)
+                    continue;
+                if (!last[i])
+                    break;
+                cur[size_t(slotNode[i])] = Widen(last[i]->Matrix);
+            }
             for (size_t c = 0; c < channels.size(); ++c) {
                 const TSelection* comp = treeOrder[channels[c]];
-                const TTrs trs = DecomposeTransform(comp->ActTransform);
+                const TTrs trs = DecomposeTransform(cur[channels[c]]);
                 if (!trs.Exact)
                     report.Warnings << TrsWarning(trs, QStringLiteral("frame %1, component %2").arg(k).arg(comp->Name));
                 T[c].insert(T[c].end(), {float(trs.T[0]), float(trs.T[1]), float(trs.T[2])});
@@ -774,8 +910,6 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
             moving = moving || s.x != 0 || s.y != 0 || s.z != 0;
             moves.insert(moves.end(), {float(s.x), float(s.y), float(s.z)});
         }
-        for (size_t t = 0; t < treeCount; ++t)
-            treeOrder[t]->ActTransform = saved[t];
 
         tg::Animation anim;
         anim.name = Utf8(options.AnimationName);
