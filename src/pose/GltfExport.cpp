@@ -13,7 +13,10 @@
 #include <cstring>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <streambuf>
+#include <functional>
+#include <memory>
 #include <unordered_map>
 
 TExportFormat ExportFormatForFile(const QString& path)
@@ -255,47 +258,112 @@ bool FileNormal(const std::vector<TP3dNormal>& normals, uint32_t index, TVec3f& 
     return true;
 }
 
-// One glTF document under construction, with its single buffer.
+// Where the buffer's bytes go: straight into the file, or into memory.
+class TByteSink {
+public:
+    virtual ~TByteSink() = default;
+    virtual void Put(const void* data, size_t size) = 0;
+};
+
+// Collects bytes and hands them on in large pieces.
+class TStaging {
+public:
+    explicit TStaging(TByteSink& sink) : Sink_(sink) { Bytes_.reserve(Capacity); }
+    ~TStaging() { Flush(); }
+    // Room for size bytes (at most Capacity), to be filled at once.
+    unsigned char* Take(size_t size)
+    {
+        if (Bytes_.size() + size > Capacity)
+            Flush();
+        const size_t at = Bytes_.size();
+        Bytes_.resize(at + size);
+        return Bytes_.data() + at;
+    }
+    void Flush()
+    {
+        if (!Bytes_.empty())
+            Sink_.Put(Bytes_.data(), Bytes_.size());
+        Bytes_.clear();
+    }
+    static constexpr size_t Capacity = 1 << 16;
+
+private:
+    TByteSink& Sink_;
+    std::vector<unsigned char> Bytes_;
+};
+
+// One glTF document under construction. Its single buffer is laid out first and produced
+// when the file is written: small blocks are held as bytes, the large vertex block is
+// generated then, so the file never exists twice in memory.
 class TBuilder {
 public:
     tg::Model M;
 
+    struct TBlock {
+        size_t Offset = 0, Size = 0;
+        std::vector<unsigned char> Bytes;       // held
+        std::function<void(TByteSink&)> Make;  // or generated
+    };
+    std::vector<TBlock> Blocks;  // in offset order
+    size_t Length = 0;           // of the buffer
+
     TBuilder()
     {
-        M.buffers.emplace_back();
         M.asset.version = "2.0";
         M.asset.generator = "torvane-anim";
     }
-    std::vector<unsigned char>& Data() { return M.buffers[0].data; }
 
-    // A buffer view over a copy of the bytes, at a four-byte boundary.
-    int View(const void* bytes, size_t size, int target)
+    // Room for a block at a four-byte boundary; returns its offset.
+    size_t Reserve(size_t size)
     {
-        std::vector<unsigned char>& d = Data();
-        d.resize((d.size() + 3) & ~size_t(3));
-        tg::BufferView v;
-        v.buffer = 0;
-        v.byteOffset = d.size();
-        v.byteLength = size;
-        v.target = target;
-        d.insert(d.end(), static_cast<const unsigned char*>(bytes), static_cast<const unsigned char*>(bytes) + size);
-        M.bufferViews.push_back(std::move(v));
-        return int(M.bufferViews.size() - 1);
-    }
-    // A block of the buffer at a four-byte boundary, zero-filled; returns its offset.
-    size_t Region(size_t size)
-    {
-        std::vector<unsigned char>& d = Data();
-        const size_t at = (d.size() + 3) & ~size_t(3);
-        d.resize(at + size);
+        const size_t at = (Length + 3) & ~size_t(3);
+        Length = at + size;
         return at;
     }
-    int ViewAt(size_t offset, size_t size, int target)
+    // A buffer view over a copy of the bytes.
+    int View(const void* bytes, size_t size, int target)
+    {
+        TBlock block;
+        block.Offset = Reserve(size);
+        block.Size = size;
+        block.Bytes.assign(static_cast<const unsigned char*>(bytes), static_cast<const unsigned char*>(bytes) + size);
+        Blocks.push_back(std::move(block));
+        return ViewAt(Blocks.back().Offset, size, target);
+    }
+    // A block whose bytes make writes when the file is written (exactly size of them).
+    size_t Generated(size_t size, std::function<void(TByteSink&)> make)
+    {
+        TBlock block;
+        block.Offset = Reserve(size);
+        block.Size = size;
+        block.Make = std::move(make);
+        Blocks.push_back(std::move(block));
+        return Blocks.back().Offset;
+    }
+    // Every block in order, with the zeros between them and up to a four-byte end.
+    void Emit(TByteSink& sink) const
+    {
+        static const unsigned char zeros[4] = {};
+        size_t at = 0;
+        for (const TBlock& b : Blocks) {
+            if (b.Offset > at)
+                sink.Put(zeros, b.Offset - at);
+            if (b.Make)
+                b.Make(sink);
+            else if (!b.Bytes.empty())
+                sink.Put(b.Bytes.data(), b.Bytes.size());
+            at = b.Offset + b.Size;
+        }
+        if (const size_t end = (Length + 3) & ~size_t(3); end > at)
+            sink.Put(zeros, end - at);
+    }
+    int ViewAt(size_t offset, size_t size, int target, size_t stride = 0)
     {
         tg::BufferView v;
         v.buffer = 0;
         v.byteOffset = offset;
         v.byteLength = size;
+        v.byteStride = stride;
         v.target = target;
         M.bufferViews.push_back(std::move(v));
         return int(M.bufferViews.size() - 1);
@@ -396,6 +464,61 @@ struct TPlainMesh {
             Positions.insert(Positions.end(), {p.x, p.y, p.z});
             Normals.insert(Normals.end(), {n.x, n.y, n.z});
         });
+    }
+};
+
+// What the skinned mesh's vertex block is generated from.
+struct TSkinData {
+    const TP3dModell* Model = nullptr;
+    std::vector<TVec3f> Bind;                // per point
+    std::vector<uint32_t> First, Joints;     // the joints of point i: Joints[First[i] .. First[i + 1])
+    std::vector<TVec3f> Unit;                // the file's normals, unit length
+    std::vector<char> Usable;                // whether each of them is
+    std::vector<std::pair<size_t, std::vector<uint32_t>>> Drawn;  // tree index, polygons
+    size_t Sets = 1;
+    bool Wide = false;
+
+    void Emit(TByteSink& sink, size_t stride) const
+    {
+        TStaging out(sink);
+        const size_t jointBytes = Wide ? 8 : 4;
+        for (const auto& d : Drawn)
+            for (uint32_t pi : d.second) {
+                const TP3dPolygon& poly = Model->Polygons[pi];
+                const auto stored = [this](uint32_t p) {
+                    const TP3dVertex& v = Model->Vertices[p];
+                    return TVec3f{v.X, v.Y, v.Z};
+                };
+                // From the points as stored, so that a polygon the editor collapses still
+                // has a direction.
+                const TVec3f face = FaceNormal(stored(poly.Corners[0].PointIndex), stored(poly.Corners[1].PointIndex),
+                                               stored(poly.Corners[2].PointIndex));
+                ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) {
+                    unsigned char* r = out.Take(stride);
+                    const uint32_t p = corner.PointIndex;
+                    std::memcpy(r, &Bind[p], 12);
+                    const TVec3f& nv = corner.NormalIndex < Unit.size() && Usable[corner.NormalIndex] ? Unit[corner.NormalIndex] : face;
+                    std::memcpy(r + 12, &nv, 12);
+                    const uint32_t count = First[p + 1] - First[p];
+                    const float w = 1.0f / float(count);
+                    for (size_t s = 0; s < Sets; ++s) {
+                        unsigned char* js = r + 24 + s * (jointBytes + 16);
+                        float ws[4];
+                        for (size_t k = 0; k < 4; ++k) {
+                            const size_t at = s * 4 + k;
+                            const uint32_t j = at < count ? Joints[First[p] + at] : 0;
+                            if (Wide) {
+                                const uint16_t j16 = uint16_t(j);
+                                std::memcpy(js + k * 2, &j16, 2);
+                            } else {
+                                js[k] = uint8_t(j);
+                            }
+                            ws[k] = at < count ? w : 0.0f;
+                        }
+                        std::memcpy(js + jointBytes, ws, 16);
+                    }
+                });
+            }
     }
 };
 
@@ -578,113 +701,85 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
                 drawn.emplace_back(t, std::move(polys));
         }
         if (!drawn.empty()) {
+            // One interleaved vertex record per corner: position, normal, then each set of
+            // joints and weights. It is generated as the file is written.
             const size_t jointBytes = wide ? 8 : 4;
-            // Room for everything else too (proxies, environment, keyframes), so that the
-            // blocks are not moved when the rest is added.
-            size_t rest = 16 * 64 * (treeCount + 1);
-            for (const auto& m : models)
-                if (m && m.get() != main)
-                    rest += m->DrawnPolygons().size() * 6 * 28;
-            if (options.Animate && doc)
-                rest += doc->AnimFrames.size() * (treeCount * 40 + 16) + 64 * treeCount;
-            b.Data().reserve(corners * (28 + sets * (jointBytes + 16)) + rest);
-            const size_t posAt = b.Region(corners * 12), nrmAt = b.Region(corners * 12);
-            std::vector<size_t> jointAt(sets), weightAt(sets);
-            for (size_t s = 0; s < sets; ++s) {
-                jointAt[s] = b.Region(corners * jointBytes);
-                weightAt[s] = b.Region(corners * 16);
-            }
-            const size_t indexAt = b.Region(corners * 4);
-            unsigned char* data = b.Data().data();
-            float* pos = reinterpret_cast<float*>(data + posAt);
-            float* nrm = reinterpret_cast<float*>(data + nrmAt);
-            uint32_t* idx = reinterpret_cast<uint32_t*>(data + indexAt);
+            const size_t stride = 24 + sets * (jointBytes + 16);
+            auto skinData = std::make_shared<TSkinData>();
+            skinData->Model = main;
+            skinData->Bind = std::move(bind);
+            skinData->First = std::move(first);
+            skinData->Joints = std::move(joints);
+            skinData->Sets = sets;
+            skinData->Wide = wide;
+            skinData->Unit.resize(main->Normals.size());
+            skinData->Usable.resize(main->Normals.size());
+            for (size_t i = 0; i < skinData->Unit.size(); ++i)
+                skinData->Usable[i] = FileNormal(main->Normals, uint32_t(i), skinData->Unit[i]);
+            // The bounds of the positions written: of every point a drawn corner names.
             float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
                            std::numeric_limits<float>::infinity()};
             float hi[3] = {-lo[0], -lo[1], -lo[2]};
-            // Face normals from the points as stored, so that a polygon the editor collapses
-            // still has a direction.
-            std::vector<TVec3f> stored(n);
-            for (size_t i = 0; i < n; ++i)
-                stored[i] = {main->Vertices[i].X, main->Vertices[i].Y, main->Vertices[i].Z};
-            // The file's normals made unit length once; a missing or unusable one is marked.
-            std::vector<TVec3f> unit(main->Normals.size());
-            std::vector<char> usable(main->Normals.size());
-            for (size_t i = 0; i < unit.size(); ++i)
-                usable[i] = FileNormal(main->Normals, uint32_t(i), unit[i]);
-            uint32_t v = 0;
-            std::vector<uint32_t> primitiveStart;
-            for (const auto& [t, polys] : drawn) {
-                primitiveStart.push_back(v);
-                for (uint32_t pi : polys) {
-                    const TP3dPolygon& poly = main->Polygons[pi];
-                    const TVec3f face = FaceNormal(stored[poly.Corners[0].PointIndex], stored[poly.Corners[1].PointIndex],
-                                                   stored[poly.Corners[2].PointIndex]);
-                    ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) {
-                        const uint32_t p = corner.PointIndex;
-                        idx[v] = v;
-                        const TVec3f& q = bind[p];
-                        pos[v * 3] = q.x, pos[v * 3 + 1] = q.y, pos[v * 3 + 2] = q.z;
+            {
+                std::vector<char> used(n, 0);
+                for (const auto& d : drawn)
+                    for (uint32_t pi : d.second) {
+                        const TP3dPolygon& poly = main->Polygons[pi];
+                        for (uint32_t k = 0; k < poly.VertexCount; ++k)
+                            used[poly.Corners[k].PointIndex] = 1;
+                    }
+                for (size_t i = 0; i < n; ++i)
+                    if (used[i]) {
+                        const TVec3f& q = skinData->Bind[i];
                         lo[0] = std::min(lo[0], q.x), lo[1] = std::min(lo[1], q.y), lo[2] = std::min(lo[2], q.z);
                         hi[0] = std::max(hi[0], q.x), hi[1] = std::max(hi[1], q.y), hi[2] = std::max(hi[2], q.z);
-                        const TVec3f& nv =
-                            corner.NormalIndex < unit.size() && usable[corner.NormalIndex] ? unit[corner.NormalIndex] : face;
-                        nrm[v * 3] = nv.x, nrm[v * 3 + 1] = nv.y, nrm[v * 3 + 2] = nv.z;
-                        const uint32_t count = first[p + 1] - first[p];
-                        if (count == 1 && !wide) {  // the common case: one joint, the rest empty
-                            uint8_t* js = data + jointAt[0] + size_t(v) * 4;
-                            js[0] = uint8_t(joints[first[p]]), js[1] = js[2] = js[3] = 0;
-                            float* ws = reinterpret_cast<float*>(data + weightAt[0]) + size_t(v) * 4;
-                            ws[0] = 1, ws[1] = ws[2] = ws[3] = 0;
-                            for (size_t s = 1; s < sets; ++s) {
-                                std::memset(data + jointAt[s] + size_t(v) * 4, 0, 4);
-                                std::memset(data + weightAt[s] + size_t(v) * 16, 0, 16);
-                            }
-                            ++v;
-                            return;
-                        }
-                        const float w = 1.0f / float(count);
-                        for (size_t s = 0; s < sets; ++s) {
-                            float* ws = reinterpret_cast<float*>(data + weightAt[s]) + size_t(v) * 4;
-                            for (size_t k = 0; k < 4; ++k) {
-                                const size_t at = s * 4 + k;
-                                const uint32_t j = at < count ? joints[first[p] + at] : 0;
-                                if (wide)
-                                    reinterpret_cast<uint16_t*>(data + jointAt[s])[size_t(v) * 4 + k] = uint16_t(j);
-                                else
-                                    data[jointAt[s] + size_t(v) * 4 + k] = uint8_t(j);
-                                ws[k] = at < count ? w : 0.0f;
-                            }
-                        }
-                        ++v;
-                    });
-                }
+                    }
             }
+            std::vector<uint32_t> primitiveStart;
+            uint32_t v = 0;
+            for (const auto& d : drawn) {
+                primitiveStart.push_back(v);
+                for (uint32_t pi : d.second)
+                    v += main->Polygons[pi].VertexCount == 4 ? 6 : 3;
+            }
+            skinData->Drawn = std::move(drawn);
+            const size_t vertexAt = b.Generated(corners * stride, [skinData, stride](TByteSink& sink) { skinData->Emit(sink, stride); });
+            const size_t indexAt = b.Generated(corners * 4, [corners](TByteSink& sink) {
+                TStaging out(sink);
+                for (size_t i = 0; i < corners;) {
+                    const size_t count = std::min(corners - i, TStaging::Capacity / 4);
+                    uint32_t* idx = reinterpret_cast<uint32_t*>(out.Take(count * 4));
+                    for (size_t k = 0; k < count; ++k)
+                        idx[k] = uint32_t(i + k);
+                    i += count;
+                }
+            });
+
             tg::Mesh mesh;
             mesh.name = rootNode.name;
             tg::Primitive base;
             base.mode = TINYGLTF_MODE_TRIANGLES;
-            base.attributes["POSITION"] = b.AccessorAt(b.ViewAt(posAt, corners * 12, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
-                                                       TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
+            const int vertexView = b.ViewAt(vertexAt, corners * stride, TINYGLTF_TARGET_ARRAY_BUFFER, stride);
+            base.attributes["POSITION"] = b.AccessorAt(vertexView, 0, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
             b.M.accessors.back().minValues = {lo[0], lo[1], lo[2]};
             b.M.accessors.back().maxValues = {hi[0], hi[1], hi[2]};
-            base.attributes["NORMAL"] = b.AccessorAt(b.ViewAt(nrmAt, corners * 12, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
-                                                     TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
+            base.attributes["NORMAL"] = b.AccessorAt(vertexView, 12, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
             for (size_t s = 0; s < sets; ++s) {
                 const std::string set = std::to_string(s);
-                base.attributes["JOINTS_" + set] = b.AccessorAt(
-                    b.ViewAt(jointAt[s], corners * jointBytes, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
-                    wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, corners);
-                base.attributes["WEIGHTS_" + set] = b.AccessorAt(b.ViewAt(weightAt[s], corners * 16, TINYGLTF_TARGET_ARRAY_BUFFER), 0,
-                                                                 TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, corners);
+                const size_t at = 24 + s * (jointBytes + 16);
+                base.attributes["JOINTS_" + set] =
+                    b.AccessorAt(vertexView, at, wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE,
+                                 TINYGLTF_TYPE_VEC4, corners);
+                base.attributes["WEIGHTS_" + set] =
+                    b.AccessorAt(vertexView, at + jointBytes, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, corners);
             }
             const int indexView = b.ViewAt(indexAt, corners * 4, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
-            for (size_t d = 0; d < drawn.size(); ++d) {
-                const uint32_t from = primitiveStart[d], to = d + 1 < drawn.size() ? primitiveStart[d + 1] : v;
+            for (size_t d = 0; d < skinData->Drawn.size(); ++d) {
+                const uint32_t from = primitiveStart[d], to = d + 1 < skinData->Drawn.size() ? primitiveStart[d + 1] : v;
                 tg::Primitive p = base;
                 p.indices = b.AccessorAt(indexView, size_t(from) * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
                                          to - from);
-                const TSelection* c = treeOrder[drawn[d].first];
+                const TSelection* c = treeOrder[skinData->Drawn[d].first];
                 tg::Value::Object extras;
                 extras["component"] = tg::Value(Utf8(c->Name));
                 p.extras = tg::Value(std::move(extras));
@@ -945,14 +1040,58 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
     }
     b.M.scenes.push_back(std::move(scene));
     b.M.defaultScene = 0;
-    if (b.Data().empty())
-        b.M.buffers.clear();
-    else
-        b.Data().resize((b.Data().size() + 3) & ~size_t(3));
-
-    TWriterBuf buf(out);
-    std::ostream stream(&buf);
     tg::TinyGLTF writer;
-    writer.WriteGltfSceneToStream(&b.M, stream, false, options.Binary);
+    if (!options.Binary) {
+        // JSON: the buffer goes into the file as a data URI, which the library writes.
+        class TMemory final : public TByteSink {
+        public:
+            std::vector<unsigned char> Bytes;
+            void Put(const void* data, size_t size) override
+            {
+                Bytes.insert(Bytes.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
+            }
+        } memory;
+        memory.Bytes.reserve(b.Length + 4);
+        b.Emit(memory);
+        if (!memory.Bytes.empty()) {
+            b.M.buffers.emplace_back();
+            b.M.buffers[0].data = std::move(memory.Bytes);
+        }
+        TWriterBuf buf(out);
+        std::ostream stream(&buf);
+        writer.WriteGltfSceneToStream(&b.M, stream, false, false);
+        return report;
+    }
+    // Binary: the library writes the document; the buffer, which it would copy whole
+    // first, is streamed into the file behind it. The document names the buffer by its
+    // length alone, as a binary file's buffer is named.
+    std::ostringstream json;
+    writer.WriteGltfSceneToStream(&b.M, json, false, false);
+    std::string text = json.str();
+    const size_t binLength = (b.Length + 3) & ~size_t(3);
+    if (binLength > 0) {
+        const size_t close = text.rfind('}');
+        text.insert(close, ",\"buffers\":[{\"byteLength\":" + std::to_string(b.Length) + "}]");
+    }
+    while (text.size() % 4 != 0)
+        text += ' ';
+    const auto u32 = [&out](uint32_t v) { out.Write(&v, 4); };
+    out.Write("glTF", 4);
+    u32(2);
+    u32(uint32_t(12 + 8 + text.size() + (binLength ? 8 + binLength : 0)));
+    u32(uint32_t(text.size()));
+    u32(0x4E4F534A);  // "JSON"
+    out.Write(text.data(), qsizetype(text.size()));
+    if (binLength > 0) {
+        u32(uint32_t(binLength));
+        u32(0x004E4942);  // "BIN"
+        class TFile final : public TByteSink {
+        public:
+            explicit TFile(TAtomicFileWriter& w) : W(w) {}
+            TAtomicFileWriter& W;
+            void Put(const void* data, size_t size) override { W.Write(data, qsizetype(size)); }
+        } file(out);
+        b.Emit(file);
+    }
     return report;
 }

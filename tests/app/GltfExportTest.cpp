@@ -73,8 +73,8 @@ std::vector<double> Doubles(const QJsonValue& v, std::vector<double> fallback)
     return r;
 }
 
-// A reader of what the export writes: GLB or JSON with a data URI, accessors without
-// strides, node hierarchy with animation, skinning.
+// A reader of what the export writes: GLB or JSON with a data URI, accessors, node
+// hierarchy with animation, skinning.
 struct TGltf {
     QJsonObject J;
     QByteArray Bin;
@@ -106,35 +106,38 @@ struct TGltf {
     }
     QJsonObject Obj(const char* list, int i) const { return J[list].toArray()[i].toObject(); }
 
-    // The values of an accessor, flattened.
+    // The values of an accessor, flattened (interleaved views by their stride).
     std::vector<double> Read(int accessor) const
     {
         const QJsonObject a = Obj("accessors", accessor);
         const QJsonObject v = Obj("bufferViews", a["bufferView"].toInt());
         static const QMap<QString, int> comps{{"SCALAR", 1}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
-        const int n = a["count"].toInt() * comps.value(a["type"].toString());
+        const int count = a["count"].toInt(), perElement = comps.value(a["type"].toString());
         const qsizetype at = v["byteOffset"].toInteger() + a["byteOffset"].toInteger();
         std::vector<double> r;
-        const char* p = Bin.constData() + at;
         const int type = a["componentType"].toInt();
         const int size = type == 5126 || type == 5125 ? 4 : type == 5123 ? 2 : 1;
-        if (at + qsizetype(n) * size > Bin.size())
+        const qsizetype stride = v.contains("byteStride") ? v["byteStride"].toInteger() : perElement * size;
+        if (count > 0 && at + (count - 1) * stride + perElement * size > Bin.size())
             return r;
-        for (int i = 0; i < n; ++i, p += size) {
-            if (type == 5126) {
-                float f;
-                std::memcpy(&f, p, 4);
-                r.push_back(f);
-            } else if (type == 5125) {
-                uint32_t u;
-                std::memcpy(&u, p, 4);
-                r.push_back(u);
-            } else if (type == 5123) {
-                uint16_t u;
-                std::memcpy(&u, p, 2);
-                r.push_back(u);
-            } else {
-                r.push_back(uint8_t(*p));
+        for (int e = 0; e < count; ++e) {
+            const char* p = Bin.constData() + at + e * stride;
+            for (int c = 0; c < perElement; ++c, p += size) {
+                if (type == 5126) {
+                    float f;
+                    std::memcpy(&f, p, 4);
+                    r.push_back(f);
+                } else if (type == 5125) {
+                    uint32_t u;
+                    std::memcpy(&u, p, 4);
+                    r.push_back(u);
+                } else if (type == 5123) {
+                    uint16_t u;
+                    std::memcpy(&u, p, 2);
+                    r.push_back(u);
+                } else {
+                    r.push_back(uint8_t(*p));
+                }
             }
         }
         return r;
