@@ -132,7 +132,15 @@ TTrs DecomposeTransform(const TTransform& m)
     // The nearest rotation: the orthogonal factor of the polar decomposition, by Newton's
     // iteration R = (R + R^-T) / 2.
     TM3 r = c;
-    if (zero > 1 || std::fabs(Det(r)) < 1e-6) {
+    // Columns already orthonormal to float precision (every frame of a rigid motion): they
+    // are the rotation.
+    double skew = 0;
+    for (size_t a = 0; a < 3; ++a)
+        for (size_t b = a + 1; b < 3; ++b)
+            skew = std::max(skew, std::fabs(c[0][a] * c[0][b] + c[1][a] * c[1][b] + c[2][a] * c[2][b]));
+    if (zero == 0 && skew < 1e-7 && Det(r) > 0) {
+        // kept as it is
+    } else if (zero > 1 || std::fabs(Det(r)) < 1e-6) {
         r = GramSchmidt({std::array<double, 3>{c[0][0], c[1][0], c[2][0]}, std::array<double, 3>{c[0][1], c[1][1], c[2][1]},
                          std::array<double, 3>{c[0][2], c[1][2], c[2][2]}});
     } else {
@@ -500,6 +508,13 @@ struct TSkinData {
                     const TVec3f& nv = corner.NormalIndex < Unit.size() && Usable[corner.NormalIndex] ? Unit[corner.NormalIndex] : face;
                     std::memcpy(r + 12, &nv, 12);
                     const uint32_t count = First[p + 1] - First[p];
+                    if (count == 1 && Sets == 1 && !Wide) {  // the common case: one joint
+                        const unsigned char js[4] = {uint8_t(Joints[First[p]]), 0, 0, 0};
+                        const float ws[4] = {1, 0, 0, 0};
+                        std::memcpy(r + 24, js, 4);
+                        std::memcpy(r + 28, ws, 16);
+                        return;
+                    }
                     const float w = 1.0f / float(count);
                     for (size_t s = 0; s < Sets; ++s) {
                         unsigned char* js = r + 24 + s * (jointBytes + 16);
