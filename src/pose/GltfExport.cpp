@@ -276,28 +276,31 @@ public:
 // Collects bytes and hands them on in large pieces.
 class TStaging {
 public:
-    explicit TStaging(TByteSink& sink) : Sink_(sink) { Bytes_.reserve(Capacity); }
+    static constexpr size_t Capacity = 1 << 16;
+    explicit TStaging(TByteSink& sink) : Sink_(sink), Bytes_(new unsigned char[Capacity]) {}
     ~TStaging() { Flush(); }
+    TStaging(const TStaging&) = delete;
+    TStaging& operator=(const TStaging&) = delete;
     // Room for size bytes (at most Capacity), to be filled at once.
     unsigned char* Take(size_t size)
     {
-        if (Bytes_.size() + size > Capacity)
+        if (Used_ + size > Capacity)
             Flush();
-        const size_t at = Bytes_.size();
-        Bytes_.resize(at + size);
-        return Bytes_.data() + at;
+        unsigned char* at = Bytes_.get() + Used_;
+        Used_ += size;
+        return at;
     }
     void Flush()
     {
-        if (!Bytes_.empty())
-            Sink_.Put(Bytes_.data(), Bytes_.size());
-        Bytes_.clear();
+        if (Used_ > 0)
+            Sink_.Put(Bytes_.get(), Used_);
+        Used_ = 0;
     }
-    static constexpr size_t Capacity = 1 << 16;
 
 private:
     TByteSink& Sink_;
-    std::vector<unsigned char> Bytes_;
+    std::unique_ptr<unsigned char[]> Bytes_;
+    size_t Used_ = 0;
 };
 
 // One glTF document under construction. Its single buffer is laid out first and produced
