@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 
 using RtmBuild::TFile;
 using RtmBuild::TMatrix;
@@ -109,6 +110,15 @@ struct TGltf {
     // The values of an accessor, flattened (interleaved views by their stride).
     std::vector<double> Read(int accessor) const
     {
+        const auto cached = ReadCache.find(accessor);
+        if (cached != ReadCache.end())
+            return cached->second;
+        return ReadCache[accessor] = ReadUncached(accessor);
+    }
+    mutable std::map<int, std::vector<double>> ReadCache;
+    mutable std::map<std::pair<int, double>, TMat4> WorldCache;
+    std::vector<double> ReadUncached(int accessor) const
+    {
         const QJsonObject a = Obj("accessors", accessor);
         const QJsonObject v = Obj("bufferViews", a["bufferView"].toInt());
         static const QMap<QString, int> comps{{"SCALAR", 1}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
@@ -200,8 +210,11 @@ struct TGltf {
     }
     TMat4 World(int node, double t) const
     {
+        const auto cached = WorldCache.find({node, t});
+        if (cached != WorldCache.end())
+            return cached->second;
         const int p = Parent(node);
-        return p < 0 ? Local(node, t) : Mul(World(p, t), Local(node, t));
+        return WorldCache[{node, t}] = p < 0 ? Local(node, t) : Mul(World(p, t), Local(node, t));
     }
     int NodeNamed(const QString& name, bool withMesh) const
     {
@@ -498,6 +511,35 @@ private slots:
             QCOMPARE(times.back(), 2.0);
             for (const QJsonValue& s : a["samplers"].toArray())
                 QCOMPARE(s["interpolation"].toString(), QString("LINEAR"));
+        }
+    }
+
+    // More components than a byte can number: joints are written as 16-bit numbers.
+    void manyComponents()
+    {
+        CommandHome h;
+        TP3dBuilder b;
+        std::vector<QByteArray> names;
+        for (int i = 0; i < 300; ++i) {
+            names.push_back("part" + QByteArray::number(i));
+            b.AddSelection(names.back(), b.AddTriangle(float(i), 0, 0, float(i) + 0.5f, 0, 0, float(i), 1, 0));
+        }
+        TFile anim = TFile::Regular(names, 2);
+        for (size_t j = 0; j < names.size(); ++j)
+            anim.Frames[1].Records[j].Matrix = RotZScale(0.01 * double(j), 1.5f, 0, float(j) * 0.1f, 0);
+        for (auto& r : anim.Frames[0].Records)
+            r.Matrix = RtmBuild::Identity;
+        QVERIFY(b.WriteTo(h.Path("many.p3d")) && h.Write("many.rtm", RtmBuild::Build(anim)));
+        const CommandHome::Result r = h.Run({"export", "%1/many.p3d", "%1/many.rtm", "--play-time", "1", "-o", "%1/many.glb"});
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(r.Err, QString());
+        QCOMPARE(Validate(h.Path("many.glb")), QString());
+        const TGltf g(h.Read("many.glb"));
+        QCOMPARE(g.Obj("accessors", g.Obj("meshes", 0)["primitives"][0]["attributes"]["JOINTS_0"].toInt())["componentType"].toInt(), 5123);
+        for (int k = 0; k < 2; ++k) {
+            QCOMPARE(h.Run({"export", "%1/many.p3d", "%1/many.rtm", "--frame", QString::number(k), "-o", "%1/frame.obj"}).Code, 0);
+            const QString diff = CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), k);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
         }
     }
 
