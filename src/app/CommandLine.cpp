@@ -470,6 +470,10 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     request.Animate = cmd.Files.size() > 1 && !cmd.Frame && !cmd.Time;
     request.PlayTime = cmd.PlayTime.value_or(0);
     request.AnimationName = cmd.Files.size() > 1 ? QFileInfo(cmd.Files[1]).completeBaseName() : QString();
+    if (request.Animate && request.Format != TExportFormat::Obj)
+        request.Comment = QStringLiteral("torvane-anim export of %1\nanimation %2, %3 frames")
+                              .arg(request.ModelName, FileNamePart(cmd.Files[1]))
+                              .arg(scene.Document().FrameCount());
     request.Transparent = run.Settings.Transparent3D;
     const TExportResult result =
         ExportPosedModel(scene.Models(), scene.TreeOrder(), scene.Params(), &scene.Document(), request);
