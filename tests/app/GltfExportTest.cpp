@@ -514,6 +514,61 @@ private slots:
         }
     }
 
+    // Normals: the file's, made unit length, or the polygon's own where the file's is
+    // missing or unusable. Colours: sRGB to linear; blended as the 3D view is set.
+    void surfaces_data()
+    {
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("opaque view") << false;
+        QTest::newRow("transparent view") << true;
+    }
+    void surfaces()
+    {
+        QFETCH(bool, transparent);
+        CommandHome h;
+        TP3dBuilder b;
+        const TP3dBuilder::Range box = b.AddBox(0, 0, 0, 2, 1, 1);
+        b.AddSelection("box", box);
+        b.Normals = {{0, 0, 3}, {0, 0, 0}};  // the first is not unit length, the second has no direction
+        for (size_t i = 0; i < b.Polygons.size(); ++i)
+            for (auto& c : b.Polygons[i].Corners)
+                c.NormalIndex = i == 0 ? 0 : i == 1 ? 1 : i == 2 ? 7 : 0;  // 7: no such normal
+        QVERIFY(b.WriteTo(h.Path("box.p3d")) && h.Write("c.clr", "[ColorDef]\nbox=$4080FF\n") &&  // red FF, green 80, blue 40
+                h.Write("TorvaneAnim.ini", "[Settings]\nColorFile=" + h.Path("c.clr").toUtf8() +
+                                               (transparent ? "" : "\n[Startup]\n3DTranparent=0") + "\n"));
+        const CommandHome::Result r = h.Run({"export", "%1/box.p3d", "-o", "%1/box.gltf"});
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(Validate(h.Path("box.gltf")), QString());
+        const TGltf g(h.Read("box.gltf"));
+        const QJsonObject prim = g.Obj("meshes", 0)["primitives"][0].toObject();
+        const std::vector<double> normals = g.Read(prim["attributes"]["NORMAL"].toInt()),
+                                  pos = g.Read(prim["attributes"]["POSITION"].toInt()), idx = g.Read(prim["indices"].toInt());
+        // Six quads, two triangles each, in polygon order.
+        QCOMPARE(idx.size(), size_t(36));
+        for (size_t poly = 0; poly < 6; ++poly) {
+            const size_t v0 = size_t(idx[poly * 6]), v1 = size_t(idx[poly * 6 + 1]), v2 = size_t(idx[poly * 6 + 2]);
+            TVec face{};
+            const TVec a{pos[v1 * 3] - pos[v0 * 3], pos[v1 * 3 + 1] - pos[v0 * 3 + 1], pos[v1 * 3 + 2] - pos[v0 * 3 + 2]};
+            const TVec c{pos[v2 * 3] - pos[v0 * 3], pos[v2 * 3 + 1] - pos[v0 * 3 + 1], pos[v2 * 3 + 2] - pos[v0 * 3 + 2]};
+            face = {a[1] * c[2] - a[2] * c[1], a[2] * c[0] - a[0] * c[2], a[0] * c[1] - a[1] * c[0]};
+            const double l = std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
+            const TVec want = poly == 1 || poly == 2 ? TVec{face[0] / l, face[1] / l, face[2] / l} : TVec{0, 0, 1};
+            for (size_t k = 0; k < 6; ++k)
+                for (size_t d = 0; d < 3; ++d)
+                    QVERIFY2(std::fabs(normals[size_t(idx[poly * 6 + k]) * 3 + d] - want[d]) < 1e-6,
+                             qPrintable(QString("polygon %1 corner %2").arg(poly).arg(k)));
+        }
+        const QJsonObject material = g.Obj("materials", prim["material"].toInt());
+        const QJsonArray color = material["pbrMetallicRoughness"]["baseColorFactor"].toArray();
+        const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+        QVERIFY(std::fabs(color[0].toDouble() - linear(255 / 256.0)) < 1e-6);
+        QVERIFY(std::fabs(color[1].toDouble() - linear(128 / 256.0)) < 1e-6);  // 0.2158, not 0.5
+        QVERIFY(std::fabs(color[2].toDouble() - linear(64 / 256.0)) < 1e-6);
+        QCOMPARE(color[3].toDouble(), transparent ? double(0.2f) : 1.0);
+        QCOMPARE(material["alphaMode"].toString(), transparent ? QString("BLEND") : QString());  // OPAQUE is the default
+        QCOMPARE(material["doubleSided"].toBool(), true);
+    }
+
     // More components than a byte can number: joints are written as 16-bit numbers.
     void manyComponents()
     {
