@@ -972,14 +972,14 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         for (int i = 0; i < slotCount; ++i) {
             const QString& name = doc->AnimSelections[i];
             for (size_t t = 0; t < treeCount && !name.isEmpty(); ++t)
-                if (treeOrder[t]->Name == name) {
+                if (treeOrder[t] && treeOrder[t]->Name == name) {
                     slotNode[size_t(i)] = int(t);
                     break;
                 }
         }
         std::vector<TTransform> cur(treeCount);
         for (size_t t = 0; t < treeCount; ++t)
-            cur[t] = treeOrder[t]->ActTransform;
+            cur[t] = treeOrder[t] ? treeOrder[t]->ActTransform : TTransform::Identity();
         std::vector<const TAnimEntry*> last(slotNode.size());
         for (auto* v : {&T, &S})
             for (auto& list : *v)

@@ -73,7 +73,7 @@ struct TTrs {
 };
 TTrs DecomposeTransform(const TTransform& m);
 
-// Writes the glTF of what the scene shows (run UpdateDisplayPoints first). treeOrder's
-// components get their ActTransform back as it was after an animated export.
+// Writes the glTF of what the scene shows (run UpdateDisplayPoints first); the models and
+// components are not changed. The caller commits out.
 TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
                            const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out);
