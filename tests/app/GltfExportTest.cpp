@@ -569,6 +569,34 @@ private slots:
         QCOMPARE(material["doubleSided"].toBool(), true);
     }
 
+    // Frames at the same time (the editor keeps them): keyframe times must rise, so the
+    // later one follows a float step after; each key still poses its own frame.
+    void framesAtTheSameTime()
+    {
+        CommandHome h;
+        WriteRobotHome(h, Robot());
+        TFile anim = TFile::Regular({"arm", "hand"}, 4);
+        const float times[4] = {0, 0.5f, 0.5f, 1};
+        for (int k = 0; k < 4; ++k) {
+            anim.Frames[size_t(k)].Time = times[k];
+            for (size_t j = 0; j < 2; ++j)
+                anim.Frames[size_t(k)].Records[j].Matrix = RotZScale(0.5 * k + double(j), 1, float(k), 0, 0);
+        }
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+        QCOMPARE(h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--play-time", "3", "-o", "%1/out.glb"}).Code, 0);
+        QCOMPARE(Validate(h.Path("out.glb")), QString());
+        const TGltf g(h.Read("out.glb"));
+        const std::vector<double> keys = g.Read(g.J["animations"][0]["samplers"][0]["input"].toInt());
+        QCOMPARE(int(keys.size()), 4);
+        QCOMPARE(keys[1], 1.5);
+        QCOMPARE(float(keys[2]), std::nextafter(1.5f, 2.f));
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", QString::number(k), "-o", "%1/frame.obj"}).Code, 0);
+            const QString diff = CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), keys[size_t(k)]);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
+        }
+    }
+
     // More components than a byte can number: joints are written as 16-bit numbers.
     void manyComponents()
     {
