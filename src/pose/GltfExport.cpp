@@ -586,40 +586,80 @@ std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n)
 bool Finite(const TVec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 }  // namespace
 
-TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                           const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out)
-{
-    TGltfReport report;
+namespace {
+// The writer's state while one document is built.
+class TGltfWriter {
+public:
+    TGltfWriter(const TModelList& models_, const std::vector<TSelection*>& treeOrder_, const TPoseParams& params_,
+                const TGltfOptions& options_)
+        : models(models_), treeOrder(treeOrder_), params(params_), options(options_), doc(options_.Document),
+          main(models_.empty() ? nullptr : models_.front().get()), treeCount(treeOrder_.size())
+    {
+        // Which tree nodes count for the pose: the animated ones, or every one without animation.
+        posed.assign(treeCount, 0);
+        for (size_t t = 0; t < treeCount; ++t)
+            posed[t] = treeOrder[t] && (!params.AnimationLoaded || (doc && doc->AnimSelections.IndexOf(treeOrder[t]->Name) >= 0));
+        animated = params.AnimationLoaded ? posed : std::vector<char>(treeCount, 0);
+    }
+
+    TGltfReport Run(TAtomicFileWriter& out)
+    {
+        // The counts the OBJ export reports: what the scene shows right now.
+        if (main)
+            for (size_t i = 0; i < main->Vertices.size(); ++i) {
+                const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
+                ++report.Points;
+                report.NonFinitePoints += !(std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z));
+            }
+        Nodes();
+        if (main)
+            SkinnedMesh();
+        Proxies();
+        Environment();
+        if (options.Animate && doc && !doc->AnimFrames.empty())
+            Animation();
+        Write(out);
+        return report;
+    }
+
+private:
+    void Nodes();
+    void SkinnedMesh();
+    void Proxies();
+    void Environment();
+    void Animation();
+    void Write(TAtomicFileWriter& out);
+
+    const TModelList& models;
+    const std::vector<TSelection*>& treeOrder;
+    const TPoseParams& params;
+    const TGltfOptions& options;
+    const TAnimDocument* doc;
+    const TP3dModell* main;
+    const size_t treeCount;
+    std::vector<char> posed, animated;
+
     TBuilder b;
-    const TAnimDocument* doc = options.Document;
-    const TP3dModell* main = models.empty() ? nullptr : models.front().get();
-    const size_t treeCount = treeOrder.size();
+    TGltfReport report;
+    tg::Scene scene;
+    std::string rootName;
+    int root = -1, move = -1;   // the model's root node, the total move's node
+    std::vector<int> jointNode;  // per tree position
+};
 
-    // Which tree nodes count for the pose: the animated ones, or every one without animation.
-    std::vector<char> posed(treeCount, 0);
-    for (size_t t = 0; t < treeCount; ++t)
-        posed[t] = treeOrder[t] && (!params.AnimationLoaded || (doc && doc->AnimSelections.IndexOf(treeOrder[t]->Name) >= 0));
-    const std::vector<char> animated = params.AnimationLoaded ? posed : std::vector<char>(treeCount, 0);
-
-    // The counts the OBJ export reports: what the scene shows right now.
-    if (main)
-        for (size_t i = 0; i < main->Vertices.size(); ++i) {
-            const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
-            ++report.Points;
-            report.NonFinitePoints += !(std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z));
-        }
-
-    // ---- Nodes: root (the skin's last joint, for points at the origin), total move, joints.
+void TGltfWriter::Nodes()
+{
+    // Nodes: root (the skin's last joint, for points at the origin), total move, joints.
     tg::Node rootNode;
-    rootNode.name = Utf8(options.ModelName.isEmpty() ? QStringLiteral("model") : options.ModelName);
-    const int root = b.Node(rootNode);
+    rootNode.name = rootName = Utf8(options.ModelName.isEmpty() ? QStringLiteral("model") : options.ModelName);
+    root = b.Node(rootNode);
     tg::Node moveNode;
     moveNode.name = "total move";
     const TVec3 share = params.TotalMoveShare();
     moveNode.translation = {share.x, share.y, share.z};
-    const int move = b.Node(moveNode);
+    move = b.Node(moveNode);
     b.M.nodes[size_t(root)].children.push_back(move);
-    std::vector<int> jointNode(treeCount, -1);
+    jointNode.assign(treeCount, -1);
     const QString frameText = params.AnimationLoaded ? QStringLiteral("frame %1, ").arg(params.ActAnimStep) : QString();
     for (size_t t = 0; t < treeCount; ++t) {
         const TSelection* c = treeOrder[t];
@@ -638,198 +678,202 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         b.M.nodes[size_t(move)].children.push_back(jointNode[t]);
     }
 
-    tg::Scene scene;
     scene.nodes.push_back(root);
 
-    // ---- The main model's skinned mesh.
-    if (main) {
-        const size_t n = main->Vertices.size();
-        const uint32_t rootJoint = uint32_t(treeCount);
-        std::vector<std::vector<uint32_t>> members(treeCount);
-        std::vector<uint32_t> shareCount(n, 0);
+}
+
+void TGltfWriter::SkinnedMesh()
+{
+    // The main model's skinned mesh.
+    const size_t n = main->Vertices.size();
+    const uint32_t rootJoint = uint32_t(treeCount);
+    std::vector<std::vector<uint32_t>> members(treeCount);
+    std::vector<uint32_t> shareCount(n, 0);
+    for (size_t t = 0; t < treeCount; ++t) {
+        const TSelection* c = treeOrder[t];
+        if (!posed[t] || c->Model != main)
+            continue;
+        members[t] = Members(c->VertexMembership, n);
+        for (uint32_t i : members[t])
+            ++shareCount[i];
+    }
+    // Points the editor does not pose go to the root joint at what it shows.
+    std::vector<TVec3f> bind(n);
+    std::vector<char> onRoot(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const TP3dVertex& v = main->Vertices[i];
+        const bool storedFinite = std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z);
+        if (shareCount[i] == 0 || v.IsProxyCorner || !storedFinite) {
+            onRoot[i] = 1;
+            const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
+            if (storedFinite && std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z))
+                bind[i] = {d.X, d.Y, d.Z};
+        } else if (params.AnimationLoaded) {
+            bind[i] = {float(RoundToFloat(v.X + params.ModelOffset[0])), float(RoundToFloat(v.Y + params.ModelOffset[1])),
+                       float(RoundToFloat(v.Z + params.ModelOffset[2]))};
+        } else {
+            bind[i] = {v.X, v.Y, v.Z};
+        }
+    }
+    // The joints of each point, as offsets into one list.
+    std::vector<uint32_t> first(n + 1, 0);
+    for (size_t i = 0; i < n; ++i)
+        first[i + 1] = first[i] + (onRoot[i] ? 1 : shareCount[i]);
+    std::vector<uint32_t> joints(first[n]);
+    {
+        std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+        for (size_t i = 0; i < n; ++i)
+            if (onRoot[i])
+                joints[fill[i]++] = rootJoint;
         for (size_t t = 0; t < treeCount; ++t) {
             const TSelection* c = treeOrder[t];
             if (!posed[t] || c->Model != main)
                 continue;
-            members[t] = Members(c->VertexMembership, n);
             for (uint32_t i : members[t])
-                ++shareCount[i];
-        }
-        // Points the editor does not pose go to the root joint at what it shows.
-        std::vector<TVec3f> bind(n);
-        std::vector<char> onRoot(n, 0);
-        for (size_t i = 0; i < n; ++i) {
-            const TP3dVertex& v = main->Vertices[i];
-            const bool storedFinite = std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z);
-            if (shareCount[i] == 0 || v.IsProxyCorner || !storedFinite) {
-                onRoot[i] = 1;
-                const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
-                if (storedFinite && std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z))
-                    bind[i] = {d.X, d.Y, d.Z};
-            } else if (params.AnimationLoaded) {
-                bind[i] = {float(RoundToFloat(v.X + params.ModelOffset[0])), float(RoundToFloat(v.Y + params.ModelOffset[1])),
-                           float(RoundToFloat(v.Z + params.ModelOffset[2]))};
-            } else {
-                bind[i] = {v.X, v.Y, v.Z};
-            }
-        }
-        // The joints of each point, as offsets into one list.
-        std::vector<uint32_t> first(n + 1, 0);
-        for (size_t i = 0; i < n; ++i)
-            first[i + 1] = first[i] + (onRoot[i] ? 1 : shareCount[i]);
-        std::vector<uint32_t> joints(first[n]);
-        {
-            std::vector<uint32_t> fill(first.begin(), first.end() - 1);
-            for (size_t i = 0; i < n; ++i)
-                if (onRoot[i])
-                    joints[fill[i]++] = rootJoint;
-            for (size_t t = 0; t < treeCount; ++t) {
-                const TSelection* c = treeOrder[t];
-                if (!posed[t] || c->Model != main)
-                    continue;
-                for (uint32_t i : members[t])
-                    if (!onRoot[i])
-                        joints[fill[i]++] = uint32_t(t);
-            }
-        }
-        uint32_t most = 1;
-        for (size_t i = 0; i < n; ++i)
-            most = std::max(most, first[i + 1] - first[i]);
-        const size_t sets = (most + 3) / 4;
-        const bool wide = treeCount + 1 > 255;
-
-        // The polygons each component draws, then one block per attribute, written in place:
-        // the buffer is laid out once, so nothing large is copied or grown on the way.
-        std::vector<std::pair<size_t, std::vector<uint32_t>>> drawn;  // tree index, polygons
-        size_t corners = 0;
-        for (size_t t = 0; t < treeCount; ++t) {
-            const TSelection* c = treeOrder[t];
-            if (!c || c->ProxyModel || c->Model != main)
-                continue;
-            std::vector<uint32_t> polys = Members(c->PolygonMembership, main->Polygons.size());
-            polys.erase(std::remove_if(polys.begin(), polys.end(),
-                                       [&](uint32_t i) {
-                                           const TP3dPolygon& poly = main->Polygons[i];
-                                           return !IsDrawable(poly, n) || main->Vertices[poly.Corners[0].PointIndex].IsProxyCorner;
-                                       }),
-                        polys.end());
-            for (uint32_t i : polys)
-                corners += main->Polygons[i].VertexCount == 4 ? 6 : 3;
-            if (!polys.empty())
-                drawn.emplace_back(t, std::move(polys));
-        }
-        if (!drawn.empty()) {
-            // One interleaved vertex record per corner: position, normal, then each set of
-            // joints and weights. It is generated as the file is written.
-            const size_t jointBytes = wide ? 8 : 4;
-            const size_t stride = 24 + sets * (jointBytes + 16);
-            auto skinData = std::make_shared<TSkinData>();
-            skinData->Model = main;
-            skinData->Bind = std::move(bind);
-            skinData->First = std::move(first);
-            skinData->Joints = std::move(joints);
-            skinData->Sets = sets;
-            skinData->Wide = wide;
-            skinData->Unit.resize(main->Normals.size());
-            skinData->Usable.resize(main->Normals.size());
-            for (size_t i = 0; i < skinData->Unit.size(); ++i)
-                skinData->Usable[i] = FileNormal(main->Normals, uint32_t(i), skinData->Unit[i]);
-            // The bounds of the positions written: of every point a drawn corner names.
-            float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::infinity()};
-            float hi[3] = {-lo[0], -lo[1], -lo[2]};
-            {
-                std::vector<char> used(n, 0);
-                for (const auto& d : drawn)
-                    for (uint32_t pi : d.second) {
-                        const TP3dPolygon& poly = main->Polygons[pi];
-                        for (uint32_t k = 0; k < poly.VertexCount; ++k)
-                            used[poly.Corners[k].PointIndex] = 1;
-                    }
-                for (size_t i = 0; i < n; ++i)
-                    if (used[i]) {
-                        const TVec3f& q = skinData->Bind[i];
-                        lo[0] = std::min(lo[0], q.x), lo[1] = std::min(lo[1], q.y), lo[2] = std::min(lo[2], q.z);
-                        hi[0] = std::max(hi[0], q.x), hi[1] = std::max(hi[1], q.y), hi[2] = std::max(hi[2], q.z);
-                    }
-            }
-            std::vector<uint32_t> primitiveStart;
-            uint32_t v = 0;
-            for (const auto& d : drawn) {
-                primitiveStart.push_back(v);
-                for (uint32_t pi : d.second)
-                    v += main->Polygons[pi].VertexCount == 4 ? 6 : 3;
-            }
-            skinData->Drawn = std::move(drawn);
-            const size_t vertexAt = b.Generated(corners * stride, [skinData, stride](TByteSink& sink) { skinData->Emit(sink, stride); });
-            const size_t indexAt = b.Generated(corners * 4, [corners](TByteSink& sink) {
-                TStaging out(sink);
-                for (size_t i = 0; i < corners;) {
-                    const size_t count = std::min(corners - i, TStaging::Capacity / 4);
-                    uint32_t* idx = reinterpret_cast<uint32_t*>(out.Take(count * 4));
-                    for (size_t k = 0; k < count; ++k)
-                        idx[k] = uint32_t(i + k);
-                    i += count;
-                }
-            });
-
-            tg::Mesh mesh;
-            mesh.name = rootNode.name;
-            tg::Primitive base;
-            base.mode = TINYGLTF_MODE_TRIANGLES;
-            const int vertexView = b.ViewAt(vertexAt, corners * stride, TINYGLTF_TARGET_ARRAY_BUFFER, stride);
-            base.attributes["POSITION"] = b.AccessorAt(vertexView, 0, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
-            b.M.accessors.back().minValues = {lo[0], lo[1], lo[2]};
-            b.M.accessors.back().maxValues = {hi[0], hi[1], hi[2]};
-            base.attributes["NORMAL"] = b.AccessorAt(vertexView, 12, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
-            for (size_t s = 0; s < sets; ++s) {
-                const std::string set = std::to_string(s);
-                const size_t at = 24 + s * (jointBytes + 16);
-                base.attributes["JOINTS_" + set] =
-                    b.AccessorAt(vertexView, at, wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE,
-                                 TINYGLTF_TYPE_VEC4, corners);
-                base.attributes["WEIGHTS_" + set] =
-                    b.AccessorAt(vertexView, at + jointBytes, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, corners);
-            }
-            const int indexView = b.ViewAt(indexAt, corners * 4, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
-            for (size_t d = 0; d < skinData->Drawn.size(); ++d) {
-                const uint32_t from = primitiveStart[d], to = d + 1 < skinData->Drawn.size() ? primitiveStart[d + 1] : v;
-                tg::Primitive p = base;
-                p.indices = b.AccessorAt(indexView, size_t(from) * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
-                                         to - from);
-                const TSelection* c = treeOrder[skinData->Drawn[d].first];
-                tg::Value::Object extras;
-                extras["component"] = tg::Value(Utf8(c->Name));
-                p.extras = tg::Value(std::move(extras));
-                p.material = b.Material(c->Color, 0.2f, options.Transparent,
-                                        QStringLiteral("colour %1").arg(c->Color, 6, 16, QLatin1Char('0')).toStdString());
-                mesh.primitives.push_back(std::move(p));
-            }
-            b.M.meshes.push_back(std::move(mesh));
-
-            tg::Skin skin;
-            skin.name = rootNode.name;
-            skin.skeleton = root;
-            skin.joints = jointNode;
-            skin.joints.push_back(root);
-            std::vector<float> inverse;
-            inverse.reserve(skin.joints.size() * 16);
-            for (size_t j = 0; j < skin.joints.size(); ++j)
-                inverse.insert(inverse.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
-            skin.inverseBindMatrices =
-                b.Accessor(inverse, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, kNoTarget);
-            b.M.skins.push_back(std::move(skin));
-
-            // Skinned meshes sit at the root of the scene, without a transform of their own.
-            tg::Node meshNode;
-            meshNode.name = rootNode.name + " mesh";
-            meshNode.mesh = int(b.M.meshes.size() - 1);
-            meshNode.skin = int(b.M.skins.size() - 1);
-            scene.nodes.push_back(b.Node(std::move(meshNode)));
+                if (!onRoot[i])
+                    joints[fill[i]++] = uint32_t(t);
         }
     }
+    uint32_t most = 1;
+    for (size_t i = 0; i < n; ++i)
+        most = std::max(most, first[i + 1] - first[i]);
+    const size_t sets = (most + 3) / 4;
+    const bool wide = treeCount + 1 > 255;
 
-    // ---- Proxies: a mesh per sub-model file (and colour), a node per placement.
+    // The polygons each component draws, then one block per attribute, written in place:
+    // the buffer is laid out once, so nothing large is copied or grown on the way.
+    std::vector<std::pair<size_t, std::vector<uint32_t>>> drawn;  // tree index, polygons
+    size_t corners = 0;
+    for (size_t t = 0; t < treeCount; ++t) {
+        const TSelection* c = treeOrder[t];
+        if (!c || c->ProxyModel || c->Model != main)
+            continue;
+        std::vector<uint32_t> polys = Members(c->PolygonMembership, main->Polygons.size());
+        polys.erase(std::remove_if(polys.begin(), polys.end(),
+                                   [&](uint32_t i) {
+                                       const TP3dPolygon& poly = main->Polygons[i];
+                                       return !IsDrawable(poly, n) || main->Vertices[poly.Corners[0].PointIndex].IsProxyCorner;
+                                   }),
+                    polys.end());
+        for (uint32_t i : polys)
+            corners += main->Polygons[i].VertexCount == 4 ? 6 : 3;
+        if (!polys.empty())
+            drawn.emplace_back(t, std::move(polys));
+    }
+    if (!drawn.empty()) {
+        // One interleaved vertex record per corner: position, normal, then each set of
+        // joints and weights. It is generated as the file is written.
+        const size_t jointBytes = wide ? 8 : 4;
+        const size_t stride = 24 + sets * (jointBytes + 16);
+        auto skinData = std::make_shared<TSkinData>();
+        skinData->Model = main;
+        skinData->Bind = std::move(bind);
+        skinData->First = std::move(first);
+        skinData->Joints = std::move(joints);
+        skinData->Sets = sets;
+        skinData->Wide = wide;
+        skinData->Unit.resize(main->Normals.size());
+        skinData->Usable.resize(main->Normals.size());
+        for (size_t i = 0; i < skinData->Unit.size(); ++i)
+            skinData->Usable[i] = FileNormal(main->Normals, uint32_t(i), skinData->Unit[i]);
+        // The bounds of the positions written: of every point a drawn corner names.
+        float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                       std::numeric_limits<float>::infinity()};
+        float hi[3] = {-lo[0], -lo[1], -lo[2]};
+        {
+            std::vector<char> used(n, 0);
+            for (const auto& d : drawn)
+                for (uint32_t pi : d.second) {
+                    const TP3dPolygon& poly = main->Polygons[pi];
+                    for (uint32_t k = 0; k < poly.VertexCount; ++k)
+                        used[poly.Corners[k].PointIndex] = 1;
+                }
+            for (size_t i = 0; i < n; ++i)
+                if (used[i]) {
+                    const TVec3f& q = skinData->Bind[i];
+                    lo[0] = std::min(lo[0], q.x), lo[1] = std::min(lo[1], q.y), lo[2] = std::min(lo[2], q.z);
+                    hi[0] = std::max(hi[0], q.x), hi[1] = std::max(hi[1], q.y), hi[2] = std::max(hi[2], q.z);
+                }
+        }
+        std::vector<uint32_t> primitiveStart;
+        uint32_t v = 0;
+        for (const auto& d : drawn) {
+            primitiveStart.push_back(v);
+            for (uint32_t pi : d.second)
+                v += main->Polygons[pi].VertexCount == 4 ? 6 : 3;
+        }
+        skinData->Drawn = std::move(drawn);
+        const size_t vertexAt = b.Generated(corners * stride, [skinData, stride](TByteSink& sink) { skinData->Emit(sink, stride); });
+        const size_t indexAt = b.Generated(corners * 4, [corners](TByteSink& sink) {
+            TStaging out(sink);
+            for (size_t i = 0; i < corners;) {
+                const size_t count = std::min(corners - i, TStaging::Capacity / 4);
+                uint32_t* idx = reinterpret_cast<uint32_t*>(out.Take(count * 4));
+                for (size_t k = 0; k < count; ++k)
+                    idx[k] = uint32_t(i + k);
+                i += count;
+            }
+        });
+
+        tg::Mesh mesh;
+        mesh.name = rootName;
+        tg::Primitive base;
+        base.mode = TINYGLTF_MODE_TRIANGLES;
+        const int vertexView = b.ViewAt(vertexAt, corners * stride, TINYGLTF_TARGET_ARRAY_BUFFER, stride);
+        base.attributes["POSITION"] = b.AccessorAt(vertexView, 0, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
+        b.M.accessors.back().minValues = {lo[0], lo[1], lo[2]};
+        b.M.accessors.back().maxValues = {hi[0], hi[1], hi[2]};
+        base.attributes["NORMAL"] = b.AccessorAt(vertexView, 12, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
+        for (size_t s = 0; s < sets; ++s) {
+            const std::string set = std::to_string(s);
+            const size_t at = 24 + s * (jointBytes + 16);
+            base.attributes["JOINTS_" + set] =
+                b.AccessorAt(vertexView, at, wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE,
+                             TINYGLTF_TYPE_VEC4, corners);
+            base.attributes["WEIGHTS_" + set] =
+                b.AccessorAt(vertexView, at + jointBytes, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, corners);
+        }
+        const int indexView = b.ViewAt(indexAt, corners * 4, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+        for (size_t d = 0; d < skinData->Drawn.size(); ++d) {
+            const uint32_t from = primitiveStart[d], to = d + 1 < skinData->Drawn.size() ? primitiveStart[d + 1] : v;
+            tg::Primitive p = base;
+            p.indices = b.AccessorAt(indexView, size_t(from) * 4, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR,
+                                     to - from);
+            const TSelection* c = treeOrder[skinData->Drawn[d].first];
+            tg::Value::Object extras;
+            extras["component"] = tg::Value(Utf8(c->Name));
+            p.extras = tg::Value(std::move(extras));
+            p.material = b.Material(c->Color, 0.2f, options.Transparent,
+                                    QStringLiteral("colour %1").arg(c->Color, 6, 16, QLatin1Char('0')).toStdString());
+            mesh.primitives.push_back(std::move(p));
+        }
+        b.M.meshes.push_back(std::move(mesh));
+
+        tg::Skin skin;
+        skin.name = rootName;
+        skin.skeleton = root;
+        skin.joints = jointNode;
+        skin.joints.push_back(root);
+        std::vector<float> inverse;
+        inverse.reserve(skin.joints.size() * 16);
+        for (size_t j = 0; j < skin.joints.size(); ++j)
+            inverse.insert(inverse.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+        skin.inverseBindMatrices =
+            b.Accessor(inverse, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_MAT4, 16, kNoTarget);
+        b.M.skins.push_back(std::move(skin));
+
+        // Skinned meshes sit at the root of the scene, without a transform of their own.
+        tg::Node meshNode;
+        meshNode.name = rootName + " mesh";
+        meshNode.mesh = int(b.M.meshes.size() - 1);
+        meshNode.skin = int(b.M.skins.size() - 1);
+        scene.nodes.push_back(b.Node(std::move(meshNode)));
+    }
+}
+
+void TGltfWriter::Proxies()
+{
+    // Proxies: a mesh per sub-model file (and colour), a node per placement.
     struct TProxyData {
         int Position = -1, Normal = -1, Indices = -1;
     };
@@ -906,7 +950,11 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         b.M.nodes[size_t(parent)].children.push_back(node);
     }
 
-    // ---- The environment, where the view shows it.
+}
+
+void TGltfWriter::Environment()
+{
+    // The environment, where the view shows it.
     const TP3dModell* env = options.Environment ? FindEnvironment(models) : nullptr;
     if (env) {
         std::vector<TVec3f> points(env->Vertices.size());
@@ -944,113 +992,118 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         }
     }
 
-    // ---- The animation: every frame a keyframe.
-    if (options.Animate && doc && !doc->AnimFrames.empty()) {
-        const size_t frames = doc->AnimFrames.size();
-        std::vector<float> times(frames);
-        for (size_t k = 0; k < frames; ++k) {
-            float t = float(double(doc->AnimFrames[k].Time) * options.PlayTime);
-            // Keyframe times must rise; frames at the same time follow one another closely.
-            if (k > 0 && !(t > times[k - 1]))
-                t = std::nextafter(times[k - 1], std::numeric_limits<float>::infinity());
-            else if (!std::isfinite(t))
-                t = 0;
-            times[k] = t;
-        }
-        std::vector<size_t> channels;
-        for (size_t t = 0; t < treeCount; ++t)
-            if (animated[t])
-                channels.push_back(t);
-        std::vector<std::vector<float>> T(channels.size()), R(channels.size()), S(channels.size());
-        std::vector<float> moves;
-        bool moving = false;
-        // The frames as the editor shows them one after the other (ApplyFrameTransforms):
-        // each slot moves the first tree node of exactly its name, the last entry of a slot
-        // counts, and a slot without an entry leaves it and the slotCount after it as they were.
-        const int slotCount = doc->AnimSelections.Count();
-        std::vector<int> slotNode(size_t(std::max(slotCount, 0)), -1);
-        for (int i = 0; i < slotCount; ++i) {
-            const QString& name = doc->AnimSelections[i];
-            for (size_t t = 0; t < treeCount && !name.isEmpty(); ++t)
-                if (treeOrder[t] && treeOrder[t]->Name == name) {
-                    slotNode[size_t(i)] = int(t);
-                    break;
-                }
-        }
-        std::vector<TTransform> cur(treeCount);
-        for (size_t t = 0; t < treeCount; ++t)
-            cur[t] = treeOrder[t] ? treeOrder[t]->ActTransform : TTransform::Identity();
-        std::vector<const TAnimEntry*> last(slotNode.size());
-        for (auto* v : {&T, &S})
-            for (auto& list : *v)
-                list.reserve(frames * 3);
-        for (auto& list : R)
-            list.reserve(frames * 4);
-        moves.reserve(frames * 3);
-        for (size_t k = 0; k < frames; ++k) {
-            std::fill(last.begin(), last.end(), nullptr);
-            for (const TAnimEntry& e : doc->AnimFrames[k].Entries)
-                if (e.NameIndex >= 0 && e.NameIndex < slotCount)
-                    last[size_t(e.NameIndex)] = &e;
-            for (size_t i = 0; i < last.size(); ++i) {
-                if (slotNode[i] < 0)
-                    continue;
-                if (!last[i])
-                    break;
-                cur[size_t(slotNode[i])] = Widen(last[i]->Matrix);
-            }
-            for (size_t c = 0; c < channels.size(); ++c) {
-                const TSelection* comp = treeOrder[channels[c]];
-                const TTrs trs = DecomposeTransform(cur[channels[c]]);
-                if (!trs.Exact)
-                    report.Warnings << TrsWarning(trs, QStringLiteral("frame %1, component %2").arg(k).arg(comp->Name));
-                T[c].insert(T[c].end(), {float(trs.T[0]), float(trs.T[1]), float(trs.T[2])});
-                float q[4] = {float(trs.R[0]), float(trs.R[1]), float(trs.R[2]), float(trs.R[3])};
-                // The shorter way round to the next key.
-                if (k > 0) {
-                    const float* prev = &R[c][R[c].size() - 4];
-                    if (prev[0] * q[0] + prev[1] * q[1] + prev[2] * q[2] + prev[3] * q[3] < 0)
-                        for (float& v : q)
-                            v = -v;
-                }
-                R[c].insert(R[c].end(), q, q + 4);
-                S[c].insert(S[c].end(), {float(trs.S[0]), float(trs.S[1]), float(trs.S[2])});
-            }
-            TPoseParams at = params;
-            at.ActAnimStep = int32_t(k);
-            at.PlayFraction = 0;
-            const TVec3 s = at.TotalMoveShare();
-            moving = moving || s.x != 0 || s.y != 0 || s.z != 0;
-            moves.insert(moves.end(), {float(s.x), float(s.y), float(s.z)});
-        }
+}
 
-        tg::Animation anim;
-        anim.name = Utf8(options.AnimationName);
-        const int input = b.Accessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, kNoTarget, true);
-        const auto channel = [&](int node, const char* path, const std::vector<float>& values, int type, size_t comps) {
-            tg::AnimationSampler s;
-            s.input = input;
-            s.output = b.Accessor(values, TINYGLTF_COMPONENT_TYPE_FLOAT, type, comps, kNoTarget);
-            s.interpolation = "LINEAR";
-            anim.samplers.push_back(std::move(s));
-            tg::AnimationChannel ch;
-            ch.sampler = int(anim.samplers.size() - 1);
-            ch.target_node = node;
-            ch.target_path = path;
-            anim.channels.push_back(std::move(ch));
-        };
-        for (size_t c = 0; c < channels.size(); ++c) {
-            const int node = jointNode[channels[c]];
-            channel(node, "translation", T[c], TINYGLTF_TYPE_VEC3, 3);
-            channel(node, "rotation", R[c], TINYGLTF_TYPE_VEC4, 4);
-            channel(node, "scale", S[c], TINYGLTF_TYPE_VEC3, 3);
+void TGltfWriter::Animation()
+{
+    // The animation: every frame a keyframe.
+    const size_t frames = doc->AnimFrames.size();
+    std::vector<float> times(frames);
+    for (size_t k = 0; k < frames; ++k) {
+        float t = float(double(doc->AnimFrames[k].Time) * options.PlayTime);
+        // Keyframe times must rise; frames at the same time follow one another closely.
+        if (k > 0 && !(t > times[k - 1]))
+            t = std::nextafter(times[k - 1], std::numeric_limits<float>::infinity());
+        else if (!std::isfinite(t))
+            t = 0;
+        times[k] = t;
+    }
+    std::vector<size_t> channels;
+    for (size_t t = 0; t < treeCount; ++t)
+        if (animated[t])
+            channels.push_back(t);
+    std::vector<std::vector<float>> T(channels.size()), R(channels.size()), S(channels.size());
+    std::vector<float> moves;
+    bool moving = false;
+    // The frames as the editor shows them one after the other (ApplyFrameTransforms):
+    // each slot moves the first tree node of exactly its name, the last entry of a slot
+    // counts, and a slot without an entry leaves it and the slotCount after it as they were.
+    const int slotCount = doc->AnimSelections.Count();
+    std::vector<int> slotNode(size_t(std::max(slotCount, 0)), -1);
+    for (int i = 0; i < slotCount; ++i) {
+        const QString& name = doc->AnimSelections[i];
+        for (size_t t = 0; t < treeCount && !name.isEmpty(); ++t)
+            if (treeOrder[t] && treeOrder[t]->Name == name) {
+                slotNode[size_t(i)] = int(t);
+                break;
+            }
+    }
+    std::vector<TTransform> cur(treeCount);
+    for (size_t t = 0; t < treeCount; ++t)
+        cur[t] = treeOrder[t] ? treeOrder[t]->ActTransform : TTransform::Identity();
+    std::vector<const TAnimEntry*> last(slotNode.size());
+    for (auto* v : {&T, &S})
+        for (auto& list : *v)
+            list.reserve(frames * 3);
+    for (auto& list : R)
+        list.reserve(frames * 4);
+    moves.reserve(frames * 3);
+    for (size_t k = 0; k < frames; ++k) {
+        std::fill(last.begin(), last.end(), nullptr);
+        for (const TAnimEntry& e : doc->AnimFrames[k].Entries)
+            if (e.NameIndex >= 0 && e.NameIndex < slotCount)
+                last[size_t(e.NameIndex)] = &e;
+        for (size_t i = 0; i < last.size(); ++i) {
+            if (slotNode[i] < 0)
+                continue;
+            if (!last[i])
+                break;
+            cur[size_t(slotNode[i])] = Widen(last[i]->Matrix);
         }
-        if (moving)
-            channel(move, "translation", moves, TINYGLTF_TYPE_VEC3, 3);
-        if (!anim.channels.empty())
-            b.M.animations.push_back(std::move(anim));
+        for (size_t c = 0; c < channels.size(); ++c) {
+            const TSelection* comp = treeOrder[channels[c]];
+            const TTrs trs = DecomposeTransform(cur[channels[c]]);
+            if (!trs.Exact)
+                report.Warnings << TrsWarning(trs, QStringLiteral("frame %1, component %2").arg(k).arg(comp->Name));
+            T[c].insert(T[c].end(), {float(trs.T[0]), float(trs.T[1]), float(trs.T[2])});
+            float q[4] = {float(trs.R[0]), float(trs.R[1]), float(trs.R[2]), float(trs.R[3])};
+            // The shorter way round to the next key.
+            if (k > 0) {
+                const float* prev = &R[c][R[c].size() - 4];
+                if (prev[0] * q[0] + prev[1] * q[1] + prev[2] * q[2] + prev[3] * q[3] < 0)
+                    for (float& v : q)
+                        v = -v;
+            }
+            R[c].insert(R[c].end(), q, q + 4);
+            S[c].insert(S[c].end(), {float(trs.S[0]), float(trs.S[1]), float(trs.S[2])});
+        }
+        TPoseParams at = params;
+        at.ActAnimStep = int32_t(k);
+        at.PlayFraction = 0;
+        const TVec3 s = at.TotalMoveShare();
+        moving = moving || s.x != 0 || s.y != 0 || s.z != 0;
+        moves.insert(moves.end(), {float(s.x), float(s.y), float(s.z)});
     }
 
+    tg::Animation anim;
+    anim.name = Utf8(options.AnimationName);
+    const int input = b.Accessor(times, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR, 1, kNoTarget, true);
+    const auto channel = [&](int node, const char* path, const std::vector<float>& values, int type, size_t comps) {
+        tg::AnimationSampler s;
+        s.input = input;
+        s.output = b.Accessor(values, TINYGLTF_COMPONENT_TYPE_FLOAT, type, comps, kNoTarget);
+        s.interpolation = "LINEAR";
+        anim.samplers.push_back(std::move(s));
+        tg::AnimationChannel ch;
+        ch.sampler = int(anim.samplers.size() - 1);
+        ch.target_node = node;
+        ch.target_path = path;
+        anim.channels.push_back(std::move(ch));
+    };
+    for (size_t c = 0; c < channels.size(); ++c) {
+        const int node = jointNode[channels[c]];
+        channel(node, "translation", T[c], TINYGLTF_TYPE_VEC3, 3);
+        channel(node, "rotation", R[c], TINYGLTF_TYPE_VEC4, 4);
+        channel(node, "scale", S[c], TINYGLTF_TYPE_VEC3, 3);
+    }
+    if (moving)
+        channel(move, "translation", moves, TINYGLTF_TYPE_VEC3, 3);
+    if (!anim.channels.empty())
+        b.M.animations.push_back(std::move(anim));
+}
+
+void TGltfWriter::Write(TAtomicFileWriter& out)
+{
     if (!options.Comment.isEmpty()) {
         tg::Value::Object extras;
         extras["comment"] = tg::Value(Utf8(options.Comment));
@@ -1078,7 +1131,7 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         TWriterBuf buf(out);
         std::ostream stream(&buf);
         writer.WriteGltfSceneToStream(&b.M, stream, false, false);
-        return report;
+        return;
     }
     // Binary: the library writes the document; the buffer, which it would copy whole
     // first, is streamed into the file behind it. The document names the buffer by its
@@ -1111,5 +1164,12 @@ TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelectio
         } file(out);
         b.Emit(file);
     }
-    return report;
+}
+
+}  // namespace
+
+TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+                           const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out)
+{
+    return TGltfWriter(models, treeOrder, params, options).Run(out);
 }
