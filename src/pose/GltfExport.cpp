@@ -679,7 +679,6 @@ void TGltfWriter::Nodes()
     }
 
     scene.nodes.push_back(root);
-
 }
 
 void TGltfWriter::SkinnedMesh()
@@ -949,7 +948,6 @@ void TGltfWriter::Proxies()
         const int node = b.Node(std::move(n));
         b.M.nodes[size_t(parent)].children.push_back(node);
     }
-
 }
 
 void TGltfWriter::Environment()
@@ -991,7 +989,6 @@ void TGltfWriter::Environment()
             scene.nodes.push_back(b.Node(std::move(n)));
         }
     }
-
 }
 
 void TGltfWriter::Animation()
