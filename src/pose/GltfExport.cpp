@@ -444,11 +444,13 @@ private:
     std::map<std::pair<uint64_t, float>, int> Materials_;
 };
 
-// The corners of one polygon as triangles: 3 corners as they are, a quad as (1,2,3), (1,3,4).
+// The corners of one polygon as triangles: 3 corners as they are, a quad as (1,2,4), (2,3,4).
+// The 3D view sends a quad's corners as 4, 3, 2, 1 and GL splits it along the first and
+// third corner sent: the diagonal from corner 2 to corner 4.
 template <class F>
 void ForEachTriangleCorner(const TP3dPolygon& poly, F&& f)
 {
-    static constexpr int quad[6] = {0, 1, 2, 0, 2, 3};
+    static constexpr int quad[6] = {0, 1, 3, 1, 2, 3};
     if (poly.VertexCount == 4)
         for (int k : quad)
             f(poly.Corners[k]);

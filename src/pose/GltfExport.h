@@ -15,8 +15,9 @@
 //    not finite) sits at the origin on the root node, which is the skin's last joint;
 //    without an animation the points are the stored ones, as the editor shows them;
 //  - a primitive per component with the polygons the 3D view draws for it, quads split
-//    into (1,2,3) and (1,3,4); a vertex per corner, with the file's normal or, where that
-//    is missing, the polygon's own; a material per colour (sRGB to linear).
+//    into (1,2,4) and (2,3,4) as GL splits the view's quads; a vertex per corner, with
+//    the file's normal or, where that is missing, the polygon's own; a material per
+//    colour (sRGB to linear).
 // A proxy's sub-model is a mesh of its own (its data shared by every placement of the same
 // file) on a node under the joint of the component it hangs under, placed by its proxy
 // matrix. The environment is a static node with its shifted points.

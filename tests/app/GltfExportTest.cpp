@@ -292,7 +292,8 @@ QString Validate(const QString& path)
 
 bool NodeAvailable() { return !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty(); }
 
-// An OBJ file's points and, per group, its faces as triangle corners along (1,2,3), (1,3,4).
+// An OBJ file's points and, per group, its faces as triangle corners: a quad as (1,2,4), (2,3,4),
+// the triangles GL draws of the 3D view's quads.
 struct TObjTriangles {
     std::vector<TVec> V;
     QStringList Groups;
@@ -307,7 +308,7 @@ struct TObjTriangles {
                 Groups << QString::fromUtf8(f[1]);
                 Corners << std::vector<TVec>{};
             } else if (line.startsWith("f ")) {
-                static const int quad[6] = {1, 2, 3, 1, 3, 4};
+                static const int quad[6] = {1, 2, 4, 2, 3, 4};
                 static const int tri[3] = {1, 2, 3};
                 const int* order = f.size() == 5 ? quad : tri;
                 for (int k = 0; k < (f.size() == 5 ? 6 : 3); ++k)
