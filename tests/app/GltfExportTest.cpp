@@ -84,7 +84,9 @@ struct TGltf {
     explicit TGltf(const QByteArray& file)
     {
         QByteArray json = file;
-        if (file.startsWith("glTF")) {
+        if (file.startsWith("glTF") && file.size() < 20) {
+            Error = QStringLiteral("GLB shorter than its headers");
+        } else if (file.startsWith("glTF")) {
             const auto u32 = [&file](qsizetype at) {
                 uint32_t v = 0;
                 std::memcpy(&v, file.constData() + at, 4);
@@ -92,7 +94,7 @@ struct TGltf {
             };
             const qsizetype jsonLength = u32(12);
             json = file.mid(20, jsonLength);
-            if (20 + jsonLength + 8 <= file.size())
+            if (20 + jsonLength + 8 <= file.size() && (20 + jsonLength) % 4 == 0)
                 Bin = file.mid(20 + jsonLength + 8, u32(20 + jsonLength));
             if (u32(8) != file.size())
                 Error = QStringLiteral("GLB length field is wrong");
