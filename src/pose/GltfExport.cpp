@@ -132,25 +132,26 @@ TTrs DecomposeTransform(const TTransform& m)
     // The nearest rotation: the orthogonal factor of the polar decomposition, by Newton's
     // iteration R = (R + R^-T) / 2.
     TM3 r = c;
-    // Columns already orthonormal to float precision (every frame of a rigid motion): they
-    // are the rotation.
-    double skew = 0;
+    double skew = 0;  // how far the columns are from orthogonal
     for (size_t a = 0; a < 3; ++a)
         for (size_t b = a + 1; b < 3; ++b)
             skew = std::max(skew, std::fabs(c[0][a] * c[0][b] + c[1][a] * c[1][b] + c[2][a] * c[2][b]));
-    if (zero == 0 && skew < 1e-7 && Det(r) > 0) {
-        // kept as it is
-    } else if (zero > 1 || std::fabs(Det(r)) < 1e-6) {
+    const double det = Det(c);
+    if (zero > 1 || std::fabs(det) < 1e-6) {
         r = GramSchmidt({std::array<double, 3>{c[0][0], c[1][0], c[2][0]}, std::array<double, 3>{c[0][1], c[1][1], c[2][1]},
                          std::array<double, 3>{c[0][2], c[1][2], c[2][2]}});
-    } else {
+    } else if (zero > 0 || skew > 1e-7) {
+        // Columns closer to orthogonal than that are a rotation stored as floats: already
+        // as near as the frame's floats and the quaternion written as floats can tell.
+        // The iteration converges quadratically: a step that changes less than 1e-9 leaves
+        // an error far below double precision.
         for (int it = 0; it < 30; ++it) {
-            const double d = Det(r);
+            const double inv = 1 / Det(r);
             TM3 invT{};  // inverse transposed = cofactor matrix / det
             for (size_t i = 0; i < 3; ++i)
                 for (size_t j = 0; j < 3; ++j) {
                     const size_t i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
-                    invT[i][j] = (r[i1][j1] * r[i2][j2] - r[i1][j2] * r[i2][j1]) / d;
+                    invT[i][j] = (r[i1][j1] * r[i2][j2] - r[i1][j2] * r[i2][j1]) * inv;
                 }
             double change = 0;
             for (size_t i = 0; i < 3; ++i)
@@ -159,7 +160,7 @@ TTrs DecomposeTransform(const TTransform& m)
                     change = std::max(change, std::fabs(v - r[i][j]));
                     r[i][j] = v;
                 }
-            if (change < 1e-15)
+            if (change < 1e-9)
                 break;
         }
     }
@@ -502,10 +503,16 @@ struct TSkinData {
                     const TP3dVertex& v = Model->Vertices[p];
                     return TVec3f{v.X, v.Y, v.Z};
                 };
-                // From the points as stored, so that a polygon the editor collapses still
-                // has a direction.
-                const TVec3f face = FaceNormal(stored(poly.Corners[0].PointIndex), stored(poly.Corners[1].PointIndex),
-                                               stored(poly.Corners[2].PointIndex));
+                // Only where a corner lacks the file's normal; from the points as stored, so
+                // that a polygon the editor collapses still has a direction.
+                bool allUsable = true;
+                for (uint32_t k = 0; k < poly.VertexCount; ++k) {
+                    const uint32_t ni = poly.Corners[k].NormalIndex;
+                    allUsable = allUsable && ni < Unit.size() && Usable[ni];
+                }
+                const TVec3f face = allUsable ? TVec3f{}
+                                              : FaceNormal(stored(poly.Corners[0].PointIndex), stored(poly.Corners[1].PointIndex),
+                                                           stored(poly.Corners[2].PointIndex));
                 ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) {
                     unsigned char* r = out.Take(stride);
                     const uint32_t p = corner.PointIndex;
