@@ -3,7 +3,7 @@
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
 // usage: torvane-bench [--runs N] [--keep] [GROUP...]
-//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser)
+//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser export)
 // paint3d and frames need OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
@@ -1116,6 +1116,54 @@ std::vector<TCase> HostileCases(TContext& cx)
     return {deep, many, frames};
 }
 
+// ---- Export: the model with its whole animation as glTF through "Export glTF...", against
+// writing as many bytes raw (atomically, as the export writes).
+std::vector<TCase> ExportCases(TContext& cx)
+{
+    constexpr int polygons = 100000, components = 50, frames = 1000;
+    const QString model = cx.Path(QStringLiteral("models/export.p3d"));
+    const QString anim = cx.Path(QStringLiteral("anims/export.rtm"));
+    if (!WriteInput(model, BenchInputs::Model(polygons, polygons, components)) ||
+        !WriteInput(QDir(cx.Form->Paths.LinkDataDir).filePath(QStringLiteral("export.lpv")), BenchInputs::Linking(components)) ||
+        !WriteInput(anim, BenchInputs::PosedAnimation(components, frames))) {
+        std::fprintf(stderr, "cannot write the export inputs in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    TMainForm& f = *cx.Form;
+    f.ClearAnimation();
+    f.ClearModel();
+    f.LoadModel(model);
+    f.LoadAnimation(anim);
+    f.SetActStep(1);
+    cx.Dialogs.Messages.clear();
+    const QString out = cx.Path(QStringLiteral("export/out.glb"));
+    const QString raw = cx.Path(QStringLiteral("export/raw.glb"));
+    QDir().mkpath(QFileInfo(out).absolutePath());
+    auto bytes = std::make_shared<QByteArray>();
+
+    TCase gltf;
+    gltf.Name = QStringLiteral("glTF export");
+    gltf.FloorName = QStringLiteral("raw write");
+    gltf.GoalRatio = 2;
+    gltf.Prepare = [&cx, out] {
+        cx.Dialogs.Files.enqueue(out);
+        cx.Dialogs.Messages.clear();
+    };
+    gltf.Run = [&f] { f.ExportGltf1->trigger(); };
+    gltf.Check = [&cx, &f, out, bytes]() -> QString {
+        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
+            return m;
+        const QByteArray file = ReadRaw(out);
+        if (!file.startsWith("glTF") || f.Doc.AnimStepCount != frames || f.MainModel()->Polygons.size() != size_t(polygons))
+            return QStringLiteral("no glTF of the %1-polygon model written").arg(polygons);
+        if (bytes->size() != file.size())
+            *bytes = QByteArray(file.size(), 'x');
+        return {};
+    };
+    gltf.Floor = [raw, bytes] { WriteFileAtomic(raw, *bytes); };
+    return {gltf};
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -1131,6 +1179,7 @@ const TGroup Groups[] = {
     {"timer", TimerCases},
     {"undo", UndoCases},
     {"browser", BrowserCases},
+    {"export", ExportCases},
 };
 
 struct TResult {
@@ -1270,7 +1319,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser|export...]\n");
             return 2;
         } else
             only << args[i];

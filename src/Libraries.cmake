@@ -7,7 +7,8 @@
 #   anim      animation document and its controller, RTM       base platform
 #   model     P3D reader, proxies, linking, names and colours,
 #             the component forest and the model set-up        base platform
-#   pose      pose, edit maths, 2D and 3D view geometry, OBJ   anim model
+#   pose      pose, edit maths, 2D and 3D view geometry, OBJ
+#             and glTF export                                  anim model tinygltf
 function(torvane_library name folder)
   cmake_parse_arguments(L "" "" "USES" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${TORVANE_SRC}/${folder}/*.cpp ${TORVANE_SRC}/${folder}/*.h)
@@ -27,3 +28,6 @@ torvane_library(torvane_platform platform USES Qt6::Core)
 torvane_library(torvane_anim anim USES torvane_base torvane_platform)
 torvane_library(torvane_model model USES torvane_base torvane_platform)
 torvane_library(torvane_pose pose USES torvane_anim torvane_model)
+# glTF writing (the export) and reading (its tests): Debian's libtinygltf-dev.
+find_package(TinyGLTF REQUIRED CONFIG)
+target_link_libraries(torvane_pose PUBLIC TinyGLTF::TinyGLTF)

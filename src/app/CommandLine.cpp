@@ -13,7 +13,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "pose/ModelScene.h"
-#include "pose/ObjExport.h"
+#include "pose/ModelExport.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -168,6 +168,25 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
                                 .arg(kMaxImageSide)
                                 .arg(kMaxImagePixels));
             given << a;
+        } else if (a == QLatin1String("--format")) {
+            const auto v = takesValue();
+            if (v && *v == QLatin1String("obj"))
+                c.Format = TExportFormat::Obj;
+            else if (v && *v == QLatin1String("gltf"))
+                c.Format = TExportFormat::Gltf;
+            else if (v && *v == QLatin1String("glb"))
+                c.Format = TExportFormat::Glb;
+            else
+                return fail(QStringLiteral("--format needs obj, gltf or glb"));
+            given << a;
+        } else if (a == QLatin1String("--play-time")) {
+            const auto v = takesValue();
+            bool ok = false;
+            const double t = v ? v->toDouble(&ok) : 0;
+            if (!ok || !(t > 0 && t <= 1e6))
+                return fail(QStringLiteral("--play-time needs seconds above 0"));
+            c.PlayTime = t;
+            given << a;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
             const auto v = takesValue();
             if (!v || v->isEmpty())
@@ -206,6 +225,8 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
         {"--size", {Mode::Render}},
         {"--environment", {Mode::Export, Mode::Render}},
         {"--proxy", {Mode::Export, Mode::Render}},
+        {"--format", {Mode::Export}},
+        {"--play-time", {Mode::Export}},
     };
     for (const TOptionUse& u : uses) {
         if (!given.contains(QLatin1String(u.Name)))
@@ -285,7 +306,8 @@ QString UsageText()
         "                        | --select F-L | --linearize | --mirror | --move T | --copy T\n"
         "                        | --delete-range | --undo | --redo\n"
         "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
-        "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]] -o OUT.obj\n"
+        "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
+        "                    [--format obj|gltf|glb] [--play-time S] -o OUT.obj|OUT.gltf|OUT.glb\n"
         "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
         "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
         "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
@@ -447,18 +469,28 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
     const TModelScene& scene = run.Scene;
-    TAtomicFileWriter out(cmd.Output);
-    const TObjReport report = WritePosedObj(scene.Models(), scene.TreeOrder(), scene.Params(), SceneComment(cmd, scene), out);
-    if (!out.Ok() || !out.Commit()) {
-        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, out.Error()) << Qt::endl;
+    TExportRequest request;
+    request.Path = cmd.Output;
+    request.Format = cmd.Format.value_or(ExportFormatForFile(cmd.Output));
+    request.Comment = SceneComment(cmd, scene);
+    request.ModelName = FileNamePart(scene.Setup().ModelFileName);
+    // The whole animation unless one pose was asked for.
+    request.Animate = cmd.Files.size() > 1 && !cmd.Frame && !cmd.Time;
+    request.PlayTime = cmd.PlayTime.value_or(0);
+    request.AnimationName = cmd.Files.size() > 1 ? QFileInfo(cmd.Files[1]).completeBaseName() : QString();
+    if (request.Animate && request.Format != TExportFormat::Obj)
+        request.Comment = QStringLiteral("torvane-anim export of %1\nanimation %2, %3 frames")
+                              .arg(request.ModelName, FileNamePart(cmd.Files[1]))
+                              .arg(scene.Document().FrameCount());
+    request.Transparent = run.Settings.Transparent3D;
+    const TExportResult result =
+        ExportPosedModel(scene.Models(), scene.TreeOrder(), scene.Params(), &scene.Document(), request);
+    if (!result.Error.isEmpty()) {
+        err << result.Error << Qt::endl;
         return ExitFileError;
     }
-    if (report.NonFinitePoints > 0)
-        err << QStringLiteral("torvane-anim: %1: %2 of %3 points are not finite numbers; they are written at the origin")
-                   .arg(FileNamePart(scene.Setup().ModelFileName))
-                   .arg(report.NonFinitePoints)
-                   .arg(report.Points)
-            << Qt::endl;
+    for (const QString& note : result.Notes)
+        err << QStringLiteral("torvane-anim: ") << note << Qt::endl;
     return ExitOk;
 }
 

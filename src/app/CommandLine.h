@@ -7,7 +7,8 @@
 //   check MODEL.p3d ANIM.rtm           animated components the model lacks
 //   frames ANIM.rtm OP... [--json] [-o OUT.rtm]   frame operations (FramesCommand.h)
 //   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
-//          [--environment FILE.p3d [--proxy NAME]] -o OUT.obj
+//          [--environment FILE.p3d [--proxy NAME]] [--format obj|gltf|glb] [--play-time S]
+//          -o OUT.obj|OUT.gltf|OUT.glb
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH] -o OUT.png
 //   new MODEL.p3d COMPONENT... -o OUT.rtm   the animation "New Animation..." builds
@@ -17,6 +18,7 @@
 // --home DIR replaces the executable's folder or the user's folders (settings file and
 // data folders).
 #include "app/FramesCommand.h"
+#include "pose/GltfExport.h"
 #include "pose/ViewGeometry.h"
 
 #include <QStringList>
@@ -44,6 +46,8 @@ struct TCommandLine {
     int Width = 600;
     int Height = 450;
     QString Output;
+    std::optional<TExportFormat> Format;  // export: --format; else by the output's extension
+    std::optional<double> PlayTime;       // export to glTF: seconds one pass takes
     std::vector<TFrameOp> FrameOps;  // frames: in the order given
     QString Error;  // set for Mode::Usage
 

@@ -139,6 +139,9 @@ void TMainForm::BuildMenus()
     MenuFile->addSeparator();
     SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });
+    MenuFile->addSeparator();
+    ExportGltf1 = MenuFile->addAction(QStringLiteral("Export glTF..."), this, [this] { ExportModelClick(true); });
+    ExportObj1 = MenuFile->addAction(QStringLiteral("Export OBJ..."), this, [this] { ExportModelClick(false); });
 
     MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     Undo1 = MenuEdit->addAction(QStringLiteral("&Undo"), this, [this] { Undo1Click(); });

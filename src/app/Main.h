@@ -92,6 +92,8 @@ public:
     QAction* SaveAnimAs1 = nullptr;
     QAction* Undo1 = nullptr;
     QAction* Redo1 = nullptr;
+    QAction* ExportGltf1 = nullptr;
+    QAction* ExportObj1 = nullptr;
     QAction* LoadPivotsAndLinking1 = nullptr;
     QAction* ShowAxes1 = nullptr;
     QAction* ShowGrid1 = nullptr;
@@ -223,6 +225,9 @@ public:
     // Writes the document to path without a dialog; false (with the message shown) on failure.
     bool SaveAnimationTo(const QString& path);
     void CheckAnimComponents();
+    // "Export glTF..." / "Export OBJ...": what the window shows, through the export the
+    // command line uses.
+    void ExportModelClick(bool gltf);
     // The report CheckAnimComponents shows; empty when every name is found.
     QString MissingAnimComponentsReport() const;
 

@@ -1,15 +1,19 @@
 // The 3D view: its GL events, the camera under the mouse, the tool buttons and the two
-// transparency sliders; and the environment model shown around the edited one.
+// transparency sliders; the environment model shown around the edited one; and the export
+// of what the window shows.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "model/Environment.h"
 #include "model/P3dmodell.h"
 #include "platform/Dialogs.h"
+#include "platform/FileUtil.h"
+#include "pose/ModelExport.h"
 #include "view3d/OffscreenGl.h"
 #include "view3d/Topenglqelpanel.h"
 #include "widgets/Controls.h"
 
 #include <QBoxLayout>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSlider>
@@ -195,4 +199,42 @@ TEnvironmentLoad TMainForm::LoadEnvironment(const QString& path)
         RefreshDisplay();  // the environment shown before is gone without one in its place
     }
     return result;
+}
+
+// ---- Export
+
+void TMainForm::ExportModelClick(bool gltf)
+{
+    if (Models.empty()) {
+        dialogs().ShowMessage(QStringLiteral("No P3d Model loaded!"));
+        return;
+    }
+    const QFileInfo model(ModelFileName);
+    FileDialogOptions o;
+    o.Title = gltf ? QStringLiteral("Export glTF") : QStringLiteral("Export OBJ");
+    o.Filter = gltf ? QStringLiteral("glTF Binary|*.glb|glTF|*.gltf") : QStringLiteral("Wavefront OBJ|*.obj");
+    o.DefaultExt = gltf ? QStringLiteral("*.glb") : QStringLiteral("*.obj");
+    o.InitialDir = model.absolutePath();
+    o.FileName = model.completeBaseName() + (gltf ? QStringLiteral(".glb") : QStringLiteral(".obj"));
+    o.OverwritePrompt = true;
+    const QString path = dialogs().SaveFile(o);
+    if (path.isEmpty())
+        return;
+    TExportRequest r;
+    r.Path = path;
+    r.Format = !gltf ? TExportFormat::Obj
+                     : ExportFormatForFile(path) == TExportFormat::Gltf ? TExportFormat::Gltf : TExportFormat::Glb;
+    r.ModelName = FileNamePart(ModelFileName);
+    r.Comment = QStringLiteral("torvane-anim export of %1").arg(r.ModelName);
+    r.Environment = B_Enviroment->isChecked();
+    r.Animate = !Doc.AnimFrames.empty();
+    r.PlayTime = E_AnimTime->value();
+    r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
+    r.Transparent = B_Transparent3D->isChecked();
+    r.EnvironmentAlpha = SliderValue(Chg_Env_Trans);
+    const TExportResult result = ExportPosedModel(Models, TreeComponents(), PoseParams(), &Doc, r);
+    if (!result.Error.isEmpty())
+        dialogs().ShowMessage(result.Error);
+    else if (!result.Notes.isEmpty())
+        dialogs().ShowMessage(result.Notes.join(QLatin1Char('\n')));
 }

@@ -67,7 +67,8 @@ QString ObjGroupName(const QString& name)
 }
 
 TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out)
+                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
+                         bool environment)
 {
     TObjReport report;
     TObjLines lines(out, report);
@@ -103,7 +104,7 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
     // proxy it was placed on.
     const TP3dModell* env = nullptr;
     for (const auto& m : models)
-        if (m && m->IsEnvironment && !env)
+        if (environment && m && m->IsEnvironment && !env)
             env = m.get();
     if (env) {
         base[env] = next;

@@ -39,6 +39,8 @@ struct TObjReport {
 };
 
 // Writes the OBJ to out, line by line; the caller commits. comment: written as "# ..."
-// lines at the top (may be empty or hold several lines).
+// lines at the top (may be empty or hold several lines). environment: false leaves a
+// loaded environment out, as the window does while it is switched off.
 TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out);
+                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
+                         bool environment = true);

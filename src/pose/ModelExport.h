@@ -1,0 +1,33 @@
+#pragma once
+// Writing the posed model to a file, as OBJ or glTF, for the command line and the window
+// alike: the file is written atomically, and what the writer met comes back as notes.
+#include "pose/GltfExport.h"
+
+#include <QString>
+#include <QStringList>
+
+struct TExportRequest {
+    QString Path;
+    TExportFormat Format = TExportFormat::Obj;
+    QString Comment;       // OBJ: "# ..." lines; glTF: the asset's extras
+    QString ModelName;     // the model's file name
+    bool Environment = true;  // false: a loaded environment is left out
+    // glTF only:
+    bool Animate = false;  // every frame of Document as a keyframe
+    double PlayTime = 0;   // seconds per pass; 0: the editor's default for the animation
+    QString AnimationName;
+    bool Transparent = false;
+    float EnvironmentAlpha = 0.1f;
+};
+
+struct TExportResult {
+    QString Error;      // empty when the file was written
+    QStringList Notes;  // points not finite, transforms written approximately
+};
+
+// The editor's play time for a freshly loaded animation: 0.3 s per frame.
+double DefaultPlayTime(const TAnimDocument& doc);
+
+// Writes what the display shows (UpdateDisplayPoints first). doc may be null.
+TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+                               const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request);

@@ -1,0 +1,120 @@
+// "Export glTF..." and "Export OBJ..." in the main window: what the window shows, written by
+// the same export the command line runs (whose output is checked in GltfExportTest).
+#include "FormFixture.h"
+#include "app/CommandLine.h"
+#include "support/TestMain.h"
+#include "widgets/Controls.h"
+
+#include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+#include <QTextStream>
+#include <cstring>
+
+namespace {
+// A GLB file's JSON without the asset (which names who wrote it), and its binary chunk.
+std::pair<QJsonObject, QByteArray> GlbParts(const QByteArray& file)
+{
+    if (!file.startsWith("glTF") || file.size() < 20)
+        return {};
+    uint32_t jsonLength = 0;
+    std::memcpy(&jsonLength, file.constData() + 12, 4);
+    QJsonObject json = QJsonDocument::fromJson(file.mid(20, jsonLength)).object();
+    json.remove("asset");
+    return {json, file.mid(20 + jsonLength + 8)};
+}
+
+int RunTool(const QString& home, const QStringList& args)
+{
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    return RunCommand(TCommandLine::Parse(QStringList{"--home", home} + args), o, e);
+}
+
+QByteArray WithoutComments(const QByteArray& obj)
+{
+    QList<QByteArray> lines = obj.split('\n');
+    lines.removeIf([](const QByteArray& l) { return l.startsWith('#'); });
+    return lines.join('\n');
+}
+}  // namespace
+
+class ExportFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    // The window and the command line write the same file for the same model, animation,
+    // offset and environment switch.
+    void windowExportsWhatItShows_data()
+    {
+        QTest::addColumn<bool>("gltf");
+        QTest::addColumn<bool>("environmentShown");
+        QTest::newRow("glTF with environment") << true << true;
+        QTest::newRow("glTF, environment switched off") << true << false;
+        QTest::newRow("OBJ with environment") << false << true;
+        QTest::newRow("OBJ, environment switched off") << false << false;
+    }
+    void windowExportsWhatItShows()
+    {
+        QFETCH(bool, gltf);
+        QFETCH(bool, environmentShown);
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        RtmBuild::TFile anim = RtmBuild::TFile::Regular({"arm", "hand"}, 3);
+        for (auto& fr : anim.Frames)
+            fr.Records[0].Matrix = fr.Records[1].Matrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, 0, 0};
+        anim.TotalMove = {0, 0, 3};
+        fx.LoadAnim("walk.rtm", anim);
+        QVERIFY(Room().WriteTo(fx.Path("room.p3d")));
+        fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
+        fx.Dialogs.Choices.enqueue(0);
+        f.LoadEnviromentP3d1->trigger();
+        QVERIFY(f.B_Enviroment->isChecked());
+        if (!environmentShown)
+            QTest::mouseClick(f.B_Enviroment, Qt::LeftButton);
+        QCOMPARE(f.B_Enviroment->isChecked(), environmentShown);
+        fx.Dialogs.Messages.clear();
+
+        const QString ext = gltf ? "glb" : "obj";
+        fx.Dialogs.Files.enqueue(fx.Path("window." + ext));
+        (gltf ? f.ExportGltf1 : f.ExportObj1)->trigger();
+        QCOMPARE(fx.Dialogs.Messages, QStringList{});
+        QCOMPARE(fx.Dialogs.FilePrompts.last().FileName, "robot." + ext);
+
+        QStringList args{"export", fx.Path("robot.p3d"), fx.Path("walk.rtm"), "-o", fx.Path("tool." + ext)};
+        if (environmentShown)
+            args << "--environment" << fx.Path("room.p3d");
+        QCOMPARE(RunTool(fx.Home.path(), args), 0);
+        if (gltf) {
+            const auto window = GlbParts(fx.Read("window.glb")), tool = GlbParts(fx.Read("tool.glb"));
+            QVERIFY(!window.second.isEmpty());
+            QCOMPARE(window.first, tool.first);
+            QVERIFY(window.second == tool.second);
+            QCOMPARE(window.first["animations"].toArray().size(), 1);
+        } else {
+            QCOMPARE(WithoutComments(fx.Read("window.obj")), WithoutComments(fx.Read("tool.obj")));
+            QCOMPARE(fx.Read("window.obj").contains("\ng environment\n"), environmentShown);
+        }
+    }
+
+    // A cancelled dialog writes nothing; without a model there is nothing to export.
+    void nothingToExport()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        f.ExportGltf1->trigger();
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"No P3d Model loaded!"});
+        QCOMPARE(fx.Dialogs.FilePrompts.size(), 0);
+        fx.LoadRobot();
+        fx.Dialogs.Messages.clear();
+        f.ExportObj1->trigger();  // no file given: cancelled
+        QCOMPARE(fx.Dialogs.FilePrompts.size(), 1);
+        QCOMPARE(QDir(fx.Home.path()).entryList({"*.obj", "*.glb", "*.gltf"}, QDir::Files), QStringList{});
+        QCOMPARE(fx.Dialogs.Messages, QStringList{});
+    }
+};
+
+TORVANE_TEST(ExportFormTest)
+#include "ExportFormTest.moc"

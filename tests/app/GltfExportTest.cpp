@@ -1,0 +1,726 @@
+// The glTF export, run through the command line: every file is checked with the Khronos
+// validator, read back with a reader of our own, posed at each keyframe and compared with
+// the OBJ export of that frame.
+#include "CommandHome.h"
+#include "TestModels.h"
+#include "filebuild/RtmBuilder.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <map>
+
+using RtmBuild::TFile;
+using RtmBuild::TMatrix;
+
+namespace {
+
+using TVec = std::array<double, 3>;
+using TMat4 = std::array<double, 16>;  // column-major, as glTF stores matrices
+
+TMat4 Identity4() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+
+TMat4 Mul(const TMat4& a, const TMat4& b)
+{
+    TMat4 r{};
+    for (int c = 0; c < 4; ++c)
+        for (int row = 0; row < 4; ++row)
+            for (int k = 0; k < 4; ++k)
+                r[size_t(c * 4 + row)] += a[size_t(k * 4 + row)] * b[size_t(c * 4 + k)];
+    return r;
+}
+
+TVec Apply(const TMat4& m, const TVec& p)
+{
+    TVec r{};
+    for (size_t row = 0; row < 3; ++row)
+        r[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
+    return r;
+}
+
+// T * R * S from translation, quaternion (x, y, z, w) and scale.
+TMat4 Trs(const std::vector<double>& t, const std::vector<double>& q, const std::vector<double>& s)
+{
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w),   // column 0
+                         2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w),   // column 1
+                         2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)};  // column 2
+    TMat4 m = Identity4();
+    for (size_t c = 0; c < 3; ++c)
+        for (size_t row = 0; row < 3; ++row)
+            m[c * 4 + row] = r[c * 3 + row] * s[c];
+    m[12] = t[0];
+    m[13] = t[1];
+    m[14] = t[2];
+    return m;
+}
+
+std::vector<double> Doubles(const QJsonValue& v, std::vector<double> fallback)
+{
+    if (!v.isArray())
+        return fallback;
+    std::vector<double> r;
+    for (const QJsonValue& e : v.toArray())
+        r.push_back(e.toDouble());
+    return r;
+}
+
+// A reader of what the export writes: GLB or JSON with a data URI, accessors, node
+// hierarchy with animation, skinning.
+struct TGltf {
+    QJsonObject J;
+    QByteArray Bin;
+    QString Error;
+
+    explicit TGltf(const QByteArray& file)
+    {
+        QByteArray json = file;
+        if (file.startsWith("glTF") && file.size() < 20) {
+            Error = QStringLiteral("GLB shorter than its headers");
+        } else if (file.startsWith("glTF")) {
+            const auto u32 = [&file](qsizetype at) {
+                uint32_t v = 0;
+                std::memcpy(&v, file.constData() + at, 4);
+                return qsizetype(v);
+            };
+            const qsizetype jsonLength = u32(12);
+            json = file.mid(20, jsonLength);
+            if (20 + jsonLength + 8 <= file.size() && (20 + jsonLength) % 4 == 0)
+                Bin = file.mid(20 + jsonLength + 8, u32(20 + jsonLength));
+            if (u32(8) != file.size())
+                Error = QStringLiteral("GLB length field is wrong");
+        }
+        QJsonParseError e;
+        J = QJsonDocument::fromJson(json, &e).object();
+        if (e.error != QJsonParseError::NoError)
+            Error = e.errorString();
+        const QString uri = J["buffers"][0]["uri"].toString();
+        if (!uri.isEmpty())
+            Bin = QByteArray::fromBase64(uri.mid(uri.indexOf(',') + 1).toLatin1());
+    }
+    QJsonObject Obj(const char* list, int i) const { return J[list].toArray()[i].toObject(); }
+
+    // The values of an accessor, flattened (interleaved views by their stride).
+    std::vector<double> Read(int accessor) const
+    {
+        const auto cached = ReadCache.find(accessor);
+        if (cached != ReadCache.end())
+            return cached->second;
+        return ReadCache[accessor] = ReadUncached(accessor);
+    }
+    mutable std::map<int, std::vector<double>> ReadCache;
+    mutable std::map<std::pair<int, double>, TMat4> WorldCache;
+    std::vector<double> ReadUncached(int accessor) const
+    {
+        const QJsonObject a = Obj("accessors", accessor);
+        const QJsonObject v = Obj("bufferViews", a["bufferView"].toInt());
+        static const QMap<QString, int> comps{{"SCALAR", 1}, {"VEC3", 3}, {"VEC4", 4}, {"MAT4", 16}};
+        const int count = a["count"].toInt(), perElement = comps.value(a["type"].toString());
+        const qsizetype at = v["byteOffset"].toInteger() + a["byteOffset"].toInteger();
+        std::vector<double> r;
+        const int type = a["componentType"].toInt();
+        const int size = type == 5126 || type == 5125 ? 4 : type == 5123 ? 2 : 1;
+        const qsizetype stride = v.contains("byteStride") ? v["byteStride"].toInteger() : perElement * size;
+        if (count > 0 && at + (count - 1) * stride + perElement * size > Bin.size())
+            return r;
+        for (int e = 0; e < count; ++e) {
+            const char* p = Bin.constData() + at + e * stride;
+            for (int c = 0; c < perElement; ++c, p += size) {
+                if (type == 5126) {
+                    float f;
+                    std::memcpy(&f, p, 4);
+                    r.push_back(f);
+                } else if (type == 5125) {
+                    uint32_t u;
+                    std::memcpy(&u, p, 4);
+                    r.push_back(u);
+                } else if (type == 5123) {
+                    uint16_t u;
+                    std::memcpy(&u, p, 2);
+                    r.push_back(u);
+                } else {
+                    r.push_back(uint8_t(*p));
+                }
+            }
+        }
+        return r;
+    }
+
+    // Value of a sampler at time t: the key itself at a key time, linear in between.
+    std::vector<double> Sample(const QJsonObject& anim, int sampler, double t) const
+    {
+        const QJsonObject s = anim["samplers"].toArray()[sampler].toObject();
+        const std::vector<double> in = Read(s["input"].toInt()), out = Read(s["output"].toInt());
+        const size_t comps = out.size() / in.size();
+        size_t i = 0;
+        while (i + 1 < in.size() && in[i + 1] <= t)
+            ++i;
+        double f = 0;
+        if (i + 1 < in.size() && t > in[i])
+            f = (t - in[i]) / (in[i + 1] - in[i]);
+        std::vector<double> r(comps);
+        for (size_t c = 0; c < comps; ++c)
+            r[c] = out[i * comps + c] * (1 - f) + (f > 0 ? out[(i + 1) * comps + c] * f : 0);
+        return r;
+    }
+
+    TMat4 Local(int node, double t) const
+    {
+        const QJsonObject n = Obj("nodes", node);
+        if (n.contains("matrix")) {
+            TMat4 m{};
+            const std::vector<double> v = Doubles(n["matrix"], {});
+            std::copy(v.begin(), v.end(), m.begin());
+            return m;
+        }
+        std::vector<double> T = Doubles(n["translation"], {0, 0, 0}), R = Doubles(n["rotation"], {0, 0, 0, 1}),
+                            S = Doubles(n["scale"], {1, 1, 1});
+        for (const QJsonValue& av : J["animations"].toArray()) {
+            const QJsonObject a = av.toObject();
+            for (const QJsonValue& cv : a["channels"].toArray()) {
+                const QJsonObject c = cv.toObject();
+                if (c["target"]["node"].toInt() != node)
+                    continue;
+                const std::vector<double> v = Sample(a, c["sampler"].toInt(), t);
+                const QString path = c["target"]["path"].toString();
+                (path == "translation" ? T : path == "rotation" ? R : S) = v;
+            }
+        }
+        const double qn = std::sqrt(R[0] * R[0] + R[1] * R[1] + R[2] * R[2] + R[3] * R[3]);
+        for (double& v : R)
+            v /= qn;
+        return Trs(T, R, S);
+    }
+
+    int Parent(int node) const
+    {
+        const QJsonArray nodes = J["nodes"].toArray();
+        for (int i = 0; i < nodes.size(); ++i)
+            for (const QJsonValue& c : nodes[i]["children"].toArray())
+                if (c.toInt() == node)
+                    return i;
+        return -1;
+    }
+    TMat4 World(int node, double t) const
+    {
+        const auto cached = WorldCache.find({node, t});
+        if (cached != WorldCache.end())
+            return cached->second;
+        const int p = Parent(node);
+        return WorldCache[{node, t}] = p < 0 ? Local(node, t) : Mul(World(p, t), Local(node, t));
+    }
+    int NodeNamed(const QString& name, bool withMesh) const
+    {
+        const QJsonArray nodes = J["nodes"].toArray();
+        for (int i = 0; i < nodes.size(); ++i)
+            if (nodes[i]["name"].toString() == name && nodes[i].toObject().contains("mesh") == withMesh &&
+                !nodes[i].toObject().contains("skin"))
+                return i;
+        return -1;
+    }
+
+    // Triangle corners of one primitive, posed at time t: skinned by the node's skin, or
+    // placed by the node's world matrix.
+    std::vector<TVec> Posed(int node, const QJsonObject& prim, double t) const
+    {
+        const QJsonObject n = Obj("nodes", node);
+        const QJsonObject attr = prim["attributes"].toObject();
+        const std::vector<double> pos = Read(attr["POSITION"].toInt()), idx = Read(prim["indices"].toInt());
+        std::vector<TMat4> joints;
+        std::vector<std::vector<double>> J_, W_;
+        if (n.contains("skin")) {
+            const QJsonObject skin = Obj("skins", n["skin"].toInt());
+            const std::vector<double> ibm = Read(skin["inverseBindMatrices"].toInt());
+            const QJsonArray js = skin["joints"].toArray();
+            for (int j = 0; j < js.size(); ++j) {
+                TMat4 inv{};
+                std::copy(ibm.begin() + j * 16, ibm.begin() + j * 16 + 16, inv.begin());
+                joints.push_back(Mul(World(js[j].toInt(), t), inv));
+            }
+            for (int s = 0; attr.contains(QString("JOINTS_%1").arg(s)); ++s) {
+                J_.push_back(Read(attr[QString("JOINTS_%1").arg(s)].toInt()));
+                W_.push_back(Read(attr[QString("WEIGHTS_%1").arg(s)].toInt()));
+            }
+        }
+        const TMat4 world = World(node, t);
+        std::vector<TVec> r;
+        for (double i : idx) {
+            const size_t v = size_t(i);
+            const TVec p{pos[v * 3], pos[v * 3 + 1], pos[v * 3 + 2]};
+            if (joints.empty()) {
+                r.push_back(Apply(world, p));
+                continue;
+            }
+            TVec sum{};
+            for (size_t s = 0; s < J_.size(); ++s)
+                for (size_t k = 0; k < 4; ++k) {
+                    const double w = W_[s][v * 4 + k];
+                    const TVec q = Apply(joints[size_t(J_[s][v * 4 + k])], p);
+                    for (size_t c = 0; c < 3; ++c)
+                        sum[c] += w * q[c];
+                }
+            r.push_back(sum);
+        }
+        return r;
+    }
+};
+
+// What the validator says: errors and warnings with their messages; empty when clean.
+QString Validate(const QString& path)
+{
+    QProcess node;
+    node.start(QStringLiteral("node"), {QStringLiteral(TORVANE_GLTF_VALIDATOR), path});
+    if (!node.waitForFinished(60000) || node.exitCode() != 0)
+        return QStringLiteral("validator failed: ") + QString::fromUtf8(node.readAllStandardError());
+    const QJsonObject r = QJsonDocument::fromJson(node.readAllStandardOutput()).object();
+    if (!r.contains("errors"))
+        return QStringLiteral("validator printed no report");
+    if (r["errors"].toInt() == 0 && r["warnings"].toInt() == 0)
+        return {};
+    QStringList lines;
+    for (const QJsonValue& m : r["messages"].toArray())
+        lines << m.toString();
+    return lines.join('\n');
+}
+
+bool NodeAvailable() { return !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty(); }
+
+// An OBJ file's points and, per group, its faces as triangle corners: a quad as (1,2,4), (2,3,4),
+// the triangles GL draws of the 3D view's quads.
+struct TObjTriangles {
+    std::vector<TVec> V;
+    QStringList Groups;
+    QList<std::vector<TVec>> Corners;
+    explicit TObjTriangles(const QByteArray& file)
+    {
+        for (const QByteArray& line : file.split('\n')) {
+            const QList<QByteArray> f = line.split(' ');
+            if (line.startsWith("v ")) {
+                V.push_back({f[1].toDouble(), f[2].toDouble(), f[3].toDouble()});
+            } else if (line.startsWith("g ")) {
+                Groups << QString::fromUtf8(f[1]);
+                Corners << std::vector<TVec>{};
+            } else if (line.startsWith("f ")) {
+                static const int quad[6] = {1, 2, 4, 2, 3, 4};
+                static const int tri[3] = {1, 2, 3};
+                const int* order = f.size() == 5 ? quad : tri;
+                for (int k = 0; k < (f.size() == 5 ? 6 : 3); ++k)
+                    Corners.last().push_back(V[size_t(f[order[k]].toInt() - 1)]);
+            }
+        }
+    }
+};
+
+// Compares every group of the OBJ with its primitive in the glTF at time t; "" when equal
+// within float rounding.
+QString CompareWithObj(const TGltf& g, const TObjTriangles& obj, double t)
+{
+    int skinned = -1;
+    const QJsonArray nodes = g.J["nodes"].toArray();
+    for (int i = 0; i < nodes.size(); ++i)
+        if (nodes[i].toObject().contains("skin"))
+            skinned = i;
+    int primitivesSeen = 0;
+    for (qsizetype gi = 0; gi < obj.Groups.size(); ++gi) {
+        const QString name = obj.Groups[gi];
+        const std::vector<TVec>& want = obj.Corners[gi];
+        std::vector<TVec> got;
+        bool found = false;
+        if (skinned >= 0) {
+            for (const QJsonValue& p : g.Obj("meshes", nodes[skinned]["mesh"].toInt())["primitives"].toArray())
+                if (p["extras"]["component"].toString() == name) {
+                    got = g.Posed(skinned, p.toObject(), t);
+                    found = true;
+                }
+        }
+        if (!found) {
+            const int n = g.NodeNamed(name, true);
+            if (n >= 0) {
+                got = g.Posed(n, g.Obj("meshes", nodes[n]["mesh"].toInt())["primitives"][0].toObject(), t);
+                found = true;
+            }
+        }
+        if (!found && want.empty())
+            continue;
+        if (!found)
+            return QStringLiteral("no primitive for group %1").arg(name);
+        ++primitivesSeen;
+        if (got.size() != want.size())
+            return QStringLiteral("group %1: %2 corners, OBJ has %3").arg(name).arg(got.size()).arg(want.size());
+        for (size_t i = 0; i < got.size(); ++i)
+            for (size_t c = 0; c < 3; ++c)
+                if (!(std::fabs(got[i][c] - want[i][c]) <= 2e-5 * (1 + std::fabs(want[i][c]))))
+                    return QStringLiteral("group %1 corner %2 at t=%3: (%4, %5, %6), OBJ (%7, %8, %9)")
+                        .arg(name).arg(i).arg(t)
+                        .arg(got[i][0]).arg(got[i][1]).arg(got[i][2])
+                        .arg(want[i][0]).arg(want[i][1]).arg(want[i][2]);
+    }
+    // Nothing drawn that the OBJ lacks.
+    int primitives = 0;
+    for (const QJsonValue& m : g.J["meshes"].toArray())
+        primitives += int(m["primitives"].toArray().size());
+    int placements = 0;
+    for (const QJsonValue& n : nodes)
+        placements += n.toObject().contains("mesh") && !n.toObject().contains("skin") ? 1 : 0;
+    // Proxy meshes may be shared: count placements rather than meshes for those.
+    int skinnedPrims = skinned >= 0 ? int(g.Obj("meshes", nodes[skinned]["mesh"].toInt())["primitives"].toArray().size()) : 0;
+    if (primitivesSeen != skinnedPrims + placements)
+        return QStringLiteral("%1 groups compared, the file draws %2 (%3 primitives in all)")
+            .arg(primitivesSeen).arg(skinnedPrims + placements).arg(primitives);
+    return {};
+}
+
+TMatrix RotZScale(double angle, float s, float tx, float ty, float tz)
+{
+    const float c = float(std::cos(angle)) * s, n = float(std::sin(angle)) * s;
+    return {c, n, 0, -n, c, 0, 0, 0, s, tx, ty, tz};
+}
+
+void WriteRobotHome(const CommandHome& h, const TP3dBuilder& robot)
+{
+    QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")));
+    QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\n") &&
+            h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
+            h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" +
+                                           h.Path("c.clr").toUtf8()));
+}
+
+// The robot with a second lamp held by the hand, and its leg's box also in five more
+// selections, so that its points are shared by six components.
+TP3dBuilder BusyRobot()
+{
+    TP3dBuilder b = Robot();
+    const TP3dBuilder::Range tri = b.AddTriangle(2, 1, 0, 2, 1, 1, 2, 3, 0);
+    for (TP3dBuilder::Tag& t : b.Tags)
+        if (t.Name == "hand")
+            t.Vertices.insert(t.Vertices.end(), tri.Points.begin(), tri.Points.end());
+    b.AddSelection("proxy:lamp.02", tri);
+    const std::vector<int> leg{27, 28, 29, 30, 31, 32, 33, 34};
+    for (int k = 1; k <= 5; ++k)
+        b.AddSelection("leg" + QByteArray::number(k), leg);
+    return b;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(std::vector<TMatrix>)
+
+class GltfExportTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (!NodeAvailable())
+            QSKIP("node is not installed: the validator cannot run (scripts/deps.sh installs it)");
+    }
+
+    // Each keyframe of the glTF poses the model as the OBJ export of that frame does.
+    void keyframesMatchObj_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("ext");
+        QTest::addColumn<bool>("busy");  // the robot with two lamps and a leg in six components
+        QTest::addColumn<int>("frames");  // 0: no animation
+        QTest::addColumn<bool>("oneFrame");  // --frame/--time: a single pose, no animation
+        QTest::newRow("rest pose") << QStringList{} << "glb" << false << 0 << false;
+        QTest::newRow("rest pose, offset") << QStringList{"--offset", "1,0.5,0"} << "gltf" << false << 0 << false;
+        QTest::newRow("animation, total move") << QStringList{} << "glb" << false << 4 << false;
+        QTest::newRow("animation, offset, environment")
+            << QStringList{"--offset", "0.5,-1,2", "--environment", "%1/room.p3d"} << "gltf" << false << 4 << false;
+        QTest::newRow("animation, no total move") << QStringList{"--no-total-move"} << "glb" << false << 3 << false;
+        QTest::newRow("two lamps, six shares") << QStringList{} << "glb" << true << 4 << false;
+        QTest::newRow("one frame") << QStringList{"--frame", "2"} << "glb" << false << 4 << true;
+        QTest::newRow("one instant") << QStringList{"--time", "0.4"} << "gltf" << true << 4 << true;
+    }
+    void keyframesMatchObj()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, ext);
+        QFETCH(bool, busy);
+        QFETCH(int, frames);
+        QFETCH(bool, oneFrame);
+        CommandHome h;
+        WriteRobotHome(h, busy ? BusyRobot() : Robot());
+        std::vector<QByteArray> names{"arm", "body", "leg", "hand"};
+        if (busy)
+            names.insert(names.end(), {"leg1", "leg2", "leg3", "leg4", "leg5", "proxy:lamp.02"});
+        TFile anim = TFile::Regular(names, std::max(frames, 1));
+        anim.TotalMove = {0, 2, 10};
+        for (int k = 0; k < frames; ++k) {
+            anim.Frames[size_t(k)].Time = k == frames - 1 ? 1.f : float(k * k) / float(frames * frames);
+            for (size_t j = 0; j < names.size(); ++j)  // turned, scaled and moved, differently per frame and component
+                anim.Frames[size_t(k)].Records[j].Matrix =
+                    RotZScale(0.7 * k + 0.3 * double(j), 1 + 0.25f * float(k) - 0.05f * float(j), 0.5f * float(k), -float(j), 0.25f);
+        }
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+        const QStringList files = frames ? QStringList{"%1/robot.p3d", "%1/walk.rtm"} : QStringList{"%1/robot.p3d"};
+        const QString out = "%1/out." + ext;
+        const CommandHome::Result r = h.Run(QStringList{"export"} + files + options + QStringList{"--play-time", "2", "-o", out});
+        QCOMPARE(r.Err, QString());
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(Validate(h.Path("out." + ext)), QString());
+        const TGltf g(h.Read("out." + ext));
+        QCOMPARE(g.Error, QString());
+        QCOMPARE(g.J["animations"].toArray().size(), frames && !oneFrame ? 1 : 0);
+
+        // Joints: one per component in tree order with its display name, then the root.
+        const QJsonObject skin = g.Obj("skins", 0);
+        QStringList joints;
+        for (const QJsonValue& j : skin["joints"].toArray())
+            joints << g.Obj("nodes", j.toInt())["name"].toString();
+        QCOMPARE(h.Run(QStringList{"export"} + files + options + QStringList{"-o", "%1/tree.obj"}).Code, 0);
+        QStringList groups = TObjTriangles(h.Read("tree.obj")).Groups;  // tree order, then the environment
+        groups.removeAll("environment");
+        QCOMPARE(joints.mid(0, joints.size() - 1), groups);
+        const QJsonObject armJoint = g.Obj("nodes", skin["joints"].toArray()[joints.indexOf("arm")].toInt());
+        QCOMPARE(armJoint["extras"].toObject()["displayName"].toString(), QString("Upper arm"));
+        const std::vector<double> ibm = g.Read(skin["inverseBindMatrices"].toInt());
+        for (size_t i = 0; i < ibm.size(); ++i)
+            QCOMPARE(ibm[i], (i % 16) % 5 == 0 ? 1.0 : 0.0);
+        // Six components share the leg: a second joints/weights set.
+        const QJsonObject attr = g.Obj("meshes", 0)["primitives"][0]["attributes"].toObject();
+        QCOMPARE(attr.contains("JOINTS_1"), busy && frames > 0);
+        if (busy) {  // both lamps are the same data, placed twice
+            const int a = g.NodeNamed("proxy:lamp.01", true), b = g.NodeNamed("proxy:lamp.02", true);
+            QVERIFY(a >= 0 && b >= 0 && a != b);
+            QCOMPARE(g.Obj("meshes", g.Obj("nodes", a)["mesh"].toInt())["primitives"][0]["attributes"]["POSITION"],
+                     g.Obj("meshes", g.Obj("nodes", b)["mesh"].toInt())["primitives"][0]["attributes"]["POSITION"]);
+        }
+
+        const int keys = frames && !oneFrame ? frames : 1;
+        for (int k = 0; k < keys; ++k) {
+            QStringList objArgs = QStringList{"export"} + files + options;
+            if (frames && !oneFrame)
+                objArgs << "--frame" << QString::number(k);
+            QCOMPARE(h.Run(objArgs + QStringList{"-o", "%1/frame.obj"}).Code, 0);
+            const double t = frames && !oneFrame ? double(anim.Frames[size_t(k)].Time) * 2 : 0;
+            const QString diff = CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), t);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
+        }
+        if (frames && !oneFrame) {
+            const QJsonObject a = g.J["animations"][0].toObject();
+            QCOMPARE(a["name"].toString(), QString("walk"));
+            const std::vector<double> times = g.Read(a["samplers"][0]["input"].toInt());
+            QCOMPARE(int(times.size()), frames);
+            QCOMPARE(times.back(), 2.0);
+            for (const QJsonValue& s : a["samplers"].toArray())
+                QCOMPARE(s["interpolation"].toString(), QString("LINEAR"));
+        }
+    }
+
+    // Normals: the file's, made unit length, or the polygon's own where the file's is
+    // missing or unusable. Colours: sRGB to linear; blended as the 3D view is set.
+    void surfaces_data()
+    {
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("opaque view") << false;
+        QTest::newRow("transparent view") << true;
+    }
+    void surfaces()
+    {
+        QFETCH(bool, transparent);
+        CommandHome h;
+        TP3dBuilder b;
+        const TP3dBuilder::Range box = b.AddBox(0, 0, 0, 2, 1, 1);
+        b.AddSelection("box", box);
+        b.Normals = {{0, 0, 3}, {0, 0, 0}};  // the first is not unit length, the second has no direction
+        for (size_t i = 0; i < b.Polygons.size(); ++i)
+            for (auto& c : b.Polygons[i].Corners)
+                c.NormalIndex = i == 0 ? 0 : i == 1 ? 1 : i == 2 ? 7 : 0;  // 7: no such normal
+        QVERIFY(b.WriteTo(h.Path("box.p3d")) && h.Write("c.clr", "[ColorDef]\nbox=$4080FF\n") &&  // red FF, green 80, blue 40
+                h.Write("TorvaneAnim.ini", "[Settings]\nColorFile=" + h.Path("c.clr").toUtf8() +
+                                               (transparent ? "" : "\n[Startup]\n3DTranparent=0") + "\n"));
+        const CommandHome::Result r = h.Run({"export", "%1/box.p3d", "-o", "%1/box.gltf"});
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(Validate(h.Path("box.gltf")), QString());
+        const TGltf g(h.Read("box.gltf"));
+        const QJsonObject prim = g.Obj("meshes", 0)["primitives"][0].toObject();
+        const std::vector<double> normals = g.Read(prim["attributes"]["NORMAL"].toInt()),
+                                  pos = g.Read(prim["attributes"]["POSITION"].toInt()), idx = g.Read(prim["indices"].toInt());
+        // Six quads, two triangles each, in polygon order.
+        QCOMPARE(idx.size(), size_t(36));
+        for (size_t poly = 0; poly < 6; ++poly) {
+            const size_t v0 = size_t(idx[poly * 6]), v1 = size_t(idx[poly * 6 + 1]), v2 = size_t(idx[poly * 6 + 2]);
+            TVec face{};
+            const TVec a{pos[v1 * 3] - pos[v0 * 3], pos[v1 * 3 + 1] - pos[v0 * 3 + 1], pos[v1 * 3 + 2] - pos[v0 * 3 + 2]};
+            const TVec c{pos[v2 * 3] - pos[v0 * 3], pos[v2 * 3 + 1] - pos[v0 * 3 + 1], pos[v2 * 3 + 2] - pos[v0 * 3 + 2]};
+            face = {a[1] * c[2] - a[2] * c[1], a[2] * c[0] - a[0] * c[2], a[0] * c[1] - a[1] * c[0]};
+            const double l = std::sqrt(face[0] * face[0] + face[1] * face[1] + face[2] * face[2]);
+            const TVec want = poly == 1 || poly == 2 ? TVec{face[0] / l, face[1] / l, face[2] / l} : TVec{0, 0, 1};
+            for (size_t k = 0; k < 6; ++k)
+                for (size_t d = 0; d < 3; ++d)
+                    QVERIFY2(std::fabs(normals[size_t(idx[poly * 6 + k]) * 3 + d] - want[d]) < 1e-6,
+                             qPrintable(QString("polygon %1 corner %2").arg(poly).arg(k)));
+        }
+        const QJsonObject material = g.Obj("materials", prim["material"].toInt());
+        const QJsonArray color = material["pbrMetallicRoughness"]["baseColorFactor"].toArray();
+        const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+        QVERIFY(std::fabs(color[0].toDouble() - linear(255 / 256.0)) < 1e-6);
+        QVERIFY(std::fabs(color[1].toDouble() - linear(128 / 256.0)) < 1e-6);  // 0.2158, not 0.5
+        QVERIFY(std::fabs(color[2].toDouble() - linear(64 / 256.0)) < 1e-6);
+        QCOMPARE(color[3].toDouble(), transparent ? double(0.2f) : 1.0);
+        QCOMPARE(material["alphaMode"].toString(), transparent ? QString("BLEND") : QString());  // OPAQUE is the default
+        QCOMPARE(material["doubleSided"].toBool(), true);
+    }
+
+    // Frames at the same time (the editor keeps them): keyframe times must rise, so the
+    // later one follows a float step after; each key still poses its own frame.
+    void framesAtTheSameTime()
+    {
+        CommandHome h;
+        WriteRobotHome(h, Robot());
+        TFile anim = TFile::Regular({"arm", "hand"}, 4);
+        const float times[4] = {0, 0.5f, 0.5f, 1};
+        for (int k = 0; k < 4; ++k) {
+            anim.Frames[size_t(k)].Time = times[k];
+            for (size_t j = 0; j < 2; ++j)
+                anim.Frames[size_t(k)].Records[j].Matrix = RotZScale(0.5 * k + double(j), 1, float(k), 0, 0);
+        }
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+        QCOMPARE(h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--play-time", "3", "-o", "%1/out.glb"}).Code, 0);
+        QCOMPARE(Validate(h.Path("out.glb")), QString());
+        const TGltf g(h.Read("out.glb"));
+        const std::vector<double> keys = g.Read(g.J["animations"][0]["samplers"][0]["input"].toInt());
+        QCOMPARE(int(keys.size()), 4);
+        QCOMPARE(keys[1], 1.5);
+        QCOMPARE(float(keys[2]), std::nextafter(1.5f, 2.f));
+        for (int k = 0; k < 4; ++k) {
+            QCOMPARE(h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", QString::number(k), "-o", "%1/frame.obj"}).Code, 0);
+            const QString diff = CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), keys[size_t(k)]);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
+        }
+    }
+
+    // More components than a byte can number: joints are written as 16-bit numbers.
+    void manyComponents()
+    {
+        CommandHome h;
+        TP3dBuilder b;
+        std::vector<QByteArray> names;
+        for (int i = 0; i < 300; ++i) {
+            names.push_back("part" + QByteArray::number(i));
+            b.AddSelection(names.back(), b.AddTriangle(float(i), 0, 0, float(i) + 0.5f, 0, 0, float(i), 1, 0));
+        }
+        TFile anim = TFile::Regular(names, 2);
+        for (size_t j = 0; j < names.size(); ++j)
+            anim.Frames[1].Records[j].Matrix = RotZScale(0.01 * double(j), 1.5f, 0, float(j) * 0.1f, 0);
+        for (auto& r : anim.Frames[0].Records)
+            r.Matrix = RtmBuild::Identity;
+        QVERIFY(b.WriteTo(h.Path("many.p3d")) && h.Write("many.rtm", RtmBuild::Build(anim)));
+        const CommandHome::Result r = h.Run({"export", "%1/many.p3d", "%1/many.rtm", "--play-time", "1", "-o", "%1/many.glb"});
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(r.Err, QString());
+        QCOMPARE(Validate(h.Path("many.glb")), QString());
+        const TGltf g(h.Read("many.glb"));
+        QCOMPARE(g.Obj("accessors", g.Obj("meshes", 0)["primitives"][0]["attributes"]["JOINTS_0"].toInt())["componentType"].toInt(), 5123);
+        for (int k = 0; k < 2; ++k) {
+            QCOMPARE(h.Run({"export", "%1/many.p3d", "%1/many.rtm", "--frame", QString::number(k), "-o", "%1/frame.obj"}).Code, 0);
+            const QString diff = CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), k);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
+        }
+    }
+
+    // Shear and mirroring have no rotation and scale: the nearest ones are written, with a
+    // warning naming the component and the frame; everything else still matches the OBJ.
+    void shearAndMirrorAreApproximated_data()
+    {
+        QTest::addColumn<TMatrix>("matrix");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("shear") << TMatrix{1, 0, 0, 0.5f, 1, 0, 0, 0, 1, 0, 0, 0}
+                               << "frame 1, component arm: shear or mirroring cannot be written as rotation and scale; the nearest rotation and scale are written";
+        QTest::newRow("mirror") << TMatrix{-1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}
+                                << "frame 1, component arm: shear or mirroring cannot be written as rotation and scale; the nearest rotation and scale are written";
+        QTest::newRow("not finite") << TMatrix{1, 0, 0, 0, std::numeric_limits<float>::infinity(), 0, 0, 0, 1, 0, 0, 0}
+                                    << "frame 1, component arm: the transform is not finite; it is written collapsed to the origin";
+        QTest::newRow("flattened, still exact") << TMatrix{2, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3} << QString();
+    }
+    void shearAndMirrorAreApproximated()
+    {
+        QFETCH(TMatrix, matrix);
+        QFETCH(QString, warning);
+        CommandHome h;
+        WriteRobotHome(h, Robot());
+        TFile anim = TFile::Regular({"arm", "hand"}, 3);
+        for (auto& f : anim.Frames)
+            f.Records[0].Matrix = f.Records[1].Matrix = RtmBuild::Identity;
+        anim.Frames[1].Records[0].Matrix = matrix;
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+        const CommandHome::Result r = h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--play-time", "1", "-o", "%1/out.glb"});
+        QCOMPARE(r.Code, 0);
+        QCOMPARE(r.Err, warning.isEmpty() ? QString() : "torvane-anim: " + warning + "\n");
+        QCOMPARE(Validate(h.Path("out.glb")), QString());
+        const TGltf g(h.Read("out.glb"));
+        for (int k = 0; k < 3; ++k) {
+            if (k == 1 && !warning.isEmpty())
+                continue;
+            QCOMPARE(h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", QString::number(k), "-o", "%1/frame.obj"}).Code, 0);
+            const QString diff = CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), 0.5 * k);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
+        }
+    }
+
+    // Bad input as the OBJ export has it: the reader's message, nothing written; points
+    // that are not finite are reported as the OBJ export reports them, and the file stays valid.
+    void refusalsAndNonFinitePoints_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("bad model") << QStringList{"export", "%1/bad.p3d", "-o", "%1/out.glb"} << 1 << "Incorrect LOD Format!" << false;
+        QTest::newRow("bad animation") << QStringList{"export", "%1/robot.p3d", "%1/bad.p3d", "-o", "%1/out.gltf"} << 1 << "" << false;
+        QTest::newRow("missing folder") << QStringList{"export", "%1/robot.p3d", "-o", "%1/no/out.glb"} << 1 << "Cannot write file" << false;
+        QTest::newRow("unknown format") << QStringList{"export", "%1/robot.p3d", "--format", "fbx", "-o", "%1/out.glb"} << 2 << "--format needs obj, gltf or glb" << false;
+        QTest::newRow("play time zero") << QStringList{"export", "%1/robot.p3d", "--play-time", "0", "-o", "%1/out.glb"} << 2 << "--play-time needs seconds above 0" << false;
+        QTest::newRow("format with render") << QStringList{"render", "%1/robot.p3d", "--format", "glb", "-o", "%1/out.glb"} << 2 << "--format does not go with render" << false;
+        QTest::newRow("not finite points") << QStringList{"export", "%1/nan.p3d", "-o", "%1/out.glb"} << 0
+                                           << "torvane-anim: nan.p3d: 2 of 43 points are not finite numbers; they are written at the origin" << true;
+        QTest::newRow("not finite points, animated") << QStringList{"export", "%1/nan.p3d", "%1/walk.rtm", "-o", "%1/out.gltf"} << 0
+                                           << "torvane-anim: nan.p3d: 1 of 43 points are not finite numbers; they are written at the origin" << true;
+        // --format wins over the extension.
+        QTest::newRow("format over extension") << QStringList{"export", "%1/robot.p3d", "--format", "glb", "-o", "%1/out.obj"} << 0 << "" << true;
+    }
+    void refusalsAndNonFinitePoints()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, err);
+        QFETCH(bool, written);
+        CommandHome h;
+        WriteRobotHome(h, Robot());
+        TP3dBuilder nan = Robot();
+        nan.Points[3].Y = std::numeric_limits<float>::quiet_NaN();   // body
+        nan.Points[27].Z = -std::numeric_limits<float>::infinity();  // leg, not animated below
+        TFile anim = TFile::Regular({"body", "arm"}, 2);
+        for (auto& f : anim.Frames)
+            f.Records[0].Matrix = f.Records[1].Matrix = RtmBuild::Identity;
+        QVERIFY(nan.WriteTo(h.Path("nan.p3d")) && h.Write("bad.p3d", "MLOD but nothing more") &&
+                h.Write("walk.rtm", RtmBuild::Build(anim)));
+        const QStringList before = QDir(h.Dir.path()).entryList(QDir::Files | QDir::Hidden);
+        const CommandHome::Result r = h.Run(args);
+        QCOMPARE(r.Code, code);
+        QVERIFY2(err.isEmpty() ? (code == 0 ? r.Err.isEmpty() : !r.Err.isEmpty()) : r.Err.contains(err), qPrintable(r.Err));
+        const QString out = args.last().mid(3);
+        QStringList after = before;
+        if (written)
+            after << out;
+        after.sort();
+        QCOMPARE(QDir(h.Dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), after);
+        if (written) {
+            QCOMPARE(Validate(h.Path(out)), QString());
+            QVERIFY(h.Read(out).startsWith(out.endsWith("gltf") ? "{" : "glTF"));
+        }
+    }
+};
+
+TORVANE_TEST(GltfExportTest)
+#include "GltfExportTest.moc"

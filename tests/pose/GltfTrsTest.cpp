@@ -1,0 +1,107 @@
+// A frame transform as glTF's translation, rotation and scale.
+#include "pose/GltfExport.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+namespace {
+using TM = std::array<double, 12>;
+
+// The rotation matrix of a unit quaternion, [row][column], column vectors.
+std::array<std::array<double, 3>, 3> Rot(const double* q)
+{
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    return {{{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
+             {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
+             {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}}};
+}
+
+// Row j of the row-vector matrix (the image of axis j) as the TRS gives it back.
+std::array<double, 3> Axis(const TTrs& t, size_t j)
+{
+    const auto r = Rot(t.R);
+    return {r[0][j] * t.S[j], r[1][j] * t.S[j], r[2][j] * t.S[j]};
+}
+
+TM Turned(double a, double b, double sx, double sy, double sz)
+{
+    // About Z by a, then about X by b, scaled along the model's axes first.
+    TTransform m = TTransform::Identity();
+    m[0] = sx, m[4] = sy, m[8] = sz;
+    RotateZ(m, a);
+    RotateX(m, b);
+    m[9] = 1, m[10] = -2, m[11] = 0.5;
+    return m.m;
+}
+}  // namespace
+
+Q_DECLARE_METATYPE(TM)
+
+class GltfTrsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void decompose_data()
+    {
+        QTest::addColumn<TM>("m");
+        QTest::addColumn<bool>("exact");
+        QTest::addColumn<bool>("finite");
+        QTest::newRow("identity") << TM{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0} << true << true;
+        QTest::newRow("turned and scaled") << Turned(2.5, -0.7, 0.5, 2, 3) << true << true;
+        QTest::newRow("half turn") << Turned(M_PI, 0, 1, 1, 1) << true << true;  // trace -1: the other quaternion branches
+        QTest::newRow("half turn about x") << Turned(0, M_PI, 1, 1, 1) << true << true;
+        QTest::newRow("axis collapsed") << TM{0, 0, 0, 0, 0, 1, 0, -1, 0, 4, 5, 6} << true << true;
+        QTest::newRow("all collapsed") << TM{0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 5, 6} << true << true;
+        QTest::newRow("shear") << TM{1, 0, 0, 0.5, 1, 0, 0, 0, 1, 0, 0, 0} << false << true;
+        QTest::newRow("mirror") << TM{1, 0, 0, 0, -0.5, 0, 0, 0, 2, 0, 0, 0} << false << true;
+        QTest::newRow("nan") << TM{1, 0, 0, 0, std::nan(""), 0, 0, 0, 1, 0, 0, 0} << false << false;
+        QTest::newRow("infinite move") << TM{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, std::numeric_limits<double>::infinity(), 0} << false << false;
+    }
+    void decompose()
+    {
+        QFETCH(TM, m);
+        QFETCH(bool, exact);
+        QFETCH(bool, finite);
+        TTransform t;
+        t.m = m;
+        const TTrs trs = DecomposeTransform(t);
+        QCOMPARE(trs.Exact, exact);
+        QCOMPARE(trs.Finite, finite);
+        QVERIFY(std::fabs(trs.R[0] * trs.R[0] + trs.R[1] * trs.R[1] + trs.R[2] * trs.R[2] + trs.R[3] * trs.R[3] - 1) < 1e-12);
+        if (!finite) {  // collapsed onto the origin
+            QCOMPARE(trs.S[0] + trs.S[1] + trs.S[2] + std::fabs(trs.T[0]) + std::fabs(trs.T[1]) + std::fabs(trs.T[2]), 0.0);
+            return;
+        }
+        for (size_t j = 0; j < 3; ++j) {
+            QCOMPARE(trs.T[j], m[9 + j]);
+            // Each axis keeps its length; the scale is never negative.
+            QVERIFY(trs.S[j] >= 0);
+            QVERIFY(std::fabs(trs.S[j] - std::hypot(m[j * 3], m[j * 3 + 1], m[j * 3 + 2])) < 1e-12);
+        }
+        if (exact) {
+            for (size_t j = 0; j < 3; ++j)
+                for (size_t i = 0; i < 3; ++i)
+                    QVERIFY2(std::fabs(Axis(trs, j)[i] - m[j * 3 + i]) < 1e-9, qPrintable(QString("axis %1").arg(j)));
+            return;
+        }
+        // Nearest: the axes that keep their direction are still met within the error the
+        // other axes make; a mirrored axis is the shortest one turned round.
+        double err[3];
+        for (size_t j = 0; j < 3; ++j) {
+            const auto a = Axis(trs, j);
+            err[j] = std::hypot(a[0] - m[j * 3], a[1] - m[j * 3 + 1], a[2] - m[j * 3 + 2]) / trs.S[j];
+        }
+        if (QTest::currentDataTag() == QLatin1String("shear")) {
+            // x and y lean towards each other by the same angle; z is untouched.
+            QVERIFY(std::fabs(err[0] - err[1]) < 1e-9 && err[0] > 0.1);
+            QVERIFY(err[2] < 1e-12);
+        } else {
+            QVERIFY(err[0] < 1e-12 && err[2] < 1e-12);
+            QVERIFY(std::fabs(err[1] - 2) < 1e-12);
+        }
+    }
+};
+
+TORVANE_TEST(GltfTrsTest)
+#include "GltfTrsTest.moc"
