@@ -2,7 +2,7 @@
 # Installs the Debian packages the editor, its tests and its fuzz targets need.
 set -euo pipefail
 packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
-          xvfb xauth xdotool clang libclang-rt-14-dev)
+          xvfb xauth xdotool openbox clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

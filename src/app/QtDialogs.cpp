@@ -12,7 +12,14 @@
 #include <QMessageBox>
 
 namespace {
-QWidget* Owner() { return QApplication::activeWindow(); }
+// The window a dialog belongs to: the one named by the innermost DialogOwner, else the
+// active window.
+QWidget* Owner()
+{
+    if (QWidget* w = dialogOwner())
+        return w->window();
+    return QApplication::activeWindow();
+}
 
 QString StartPath(const FileDialogOptions& o)
 {
@@ -90,11 +97,13 @@ bool TQtDialogs::ChooseColor(unsigned& color)
     return true;
 }
 
-QString TQtDialogs::InputQuery(const QString& caption, const QString& prompt, const QString& defaultText)
+bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
     bool ok = false;
-    const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? s : defaultText;
+    const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = s;
+    return ok;
 }
 
 int TQtDialogs::ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected)

@@ -367,6 +367,7 @@ void TF_FrameManipulator::B_ResetClick()
 template <typename Op>
 void TF_FrameManipulator::RunOperation(Op op)
 {
+    const DialogOwner owner(this);
     Operating_ = true;
     const TTimingResult r = op();
     Operating_ = false;
@@ -395,24 +396,29 @@ void TF_FrameManipulator::B_MirrorClick()
 
 void TF_FrameManipulator::B_MoveClick()
 {
-    const QString answer = dialogs().InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), QString());
-    if (answer.isEmpty())
-        return;  // cancelled
+    const DialogOwner owner(this);
+    QString answer;
+    if (!dialogs().InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), answer))
+        return;
+    // OK with nothing typed is no frame: the operation reports "Invalid Frame!".
     const int target = ParseTargetFrame(answer);
     RunOperation([this, target] { return Anim_.MoveRange(SelFirst, SelLast, target); });
 }
 
 void TF_FrameManipulator::B_CopyClick()
 {
-    const QString answer = dialogs().InputQuery(QStringLiteral("Copy"), QStringLiteral("Copy to Frame:"), QString());
-    if (answer.isEmpty())
-        return;  // cancelled
+    const DialogOwner owner(this);
+    QString answer;
+    if (!dialogs().InputQuery(QStringLiteral("Copy"), QStringLiteral("Copy to Frame:"), answer))
+        return;
+    // OK with nothing typed is no frame: the operation reports "Invalid Frame!".
     const int target = ParseTargetFrame(answer);
     RunOperation([this, target] { return Anim_.CopyRange(SelFirst, SelLast, target); });
 }
 
 void TF_FrameManipulator::B_TrashClick()
 {
+    const DialogOwner owner(this);
     if (Anim_.Doc.AnimFrames.empty()) {
         dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
         return;
