@@ -89,7 +89,7 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
         next = n;
     }
     for (const auto& m : models) {
-        if (!m || m.get() == main || !m->IsProxy)
+        if (!m || m.get() == main || !m->IsProxy || m->IsEnvironment)
             continue;
         base[m.get()] = next;
         const TTransform M = ProxyTransform(*m);
@@ -103,7 +103,7 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
     // proxy it was placed on.
     const TP3dModell* env = nullptr;
     for (const auto& m : models)
-        if (m && m->IsEnvironment && !env)
+        if (m && m->IsEnvironment && !m->IsProxy && !env)
             env = m.get();
     if (env) {
         base[env] = next;
