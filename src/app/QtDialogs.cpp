@@ -7,8 +7,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QInputDialog>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
 
 namespace {
@@ -45,6 +50,18 @@ QString RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
     d.setAcceptMode(mode);
     d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     d.setDefaultSuffix(Suffix(o.DefaultExt));
+    // Room for the detail columns: the default size cuts the Size and Date columns off.
+    d.resize(d.sizeHint().expandedTo(QSize(820, 480)));
+    if (auto* tree = d.findChild<QTreeView*>()) {
+        const QFontMetrics fm = tree->fontMetrics();
+        QHeaderView* h = tree->header();
+        if (h->count() >= 4) {
+            h->resizeSection(0, 360);
+            h->resizeSection(1, fm.horizontalAdvance(QStringLiteral("1023.9 KiB")) + 24);
+            h->resizeSection(2, fm.horizontalAdvance(QStringLiteral("p3d File")) + 24);
+            h->resizeSection(3, fm.horizontalAdvance(QStringLiteral("06/12/2026 22:18")) + 24);
+        }
+    }
     if (mode == QFileDialog::AcceptSave && !o.OverwritePrompt)
         d.setOption(QFileDialog::DontConfirmOverwrite);
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
@@ -65,12 +82,25 @@ void FitCaption(QMessageBox& box)
         grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                       grid->columnCount());
 }
+
+// A report whose lines pad a name to 32 columns before " -> " lines up only in a
+// fixed-pitch font.
+bool IsColumnText(const QString& text)
+{
+    static const QRegularExpression row(QStringLiteral("(^|\\n) .{32} -> "));
+    return row.match(text).hasMatch();
+}
 }  // namespace
 
 void TQtDialogs::ShowMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Torvane Anim"), text, QMessageBox::Ok, Owner());
     FitCaption(box);
+    if (IsColumnText(text)) {
+        box.setTextFormat(Qt::PlainText);
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
     box.exec();
 }
 
