@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDateTime>
+#include <QLocale>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,6 +17,7 @@
 #include <QHeaderView>
 #include <QTreeView>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace {
 // The window a dialog belongs to: the one named by the innermost DialogOwner, else the
@@ -56,10 +59,14 @@ QString RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
         const QFontMetrics fm = tree->fontMetrics();
         QHeaderView* h = tree->header();
         if (h->count() >= 4) {
-            h->resizeSection(0, 360);
+            h->resizeSection(0, 300);
             h->resizeSection(1, fm.horizontalAdvance(QStringLiteral("1023.9 KiB")) + 24);
             h->resizeSection(2, fm.horizontalAdvance(QStringLiteral("p3d File")) + 24);
-            h->resizeSection(3, fm.horizontalAdvance(QStringLiteral("06/12/2026 22:18")) + 24);
+            const QDateTime sample(QDate(2026, 9, 30), QTime(22, 27, 12));
+            const int date = std::max({fm.horizontalAdvance(QStringLiteral("30 Sep 2026 22:27:12")),
+                                       fm.horizontalAdvance(QLocale().toString(sample, QLocale::ShortFormat)),
+                                       fm.horizontalAdvance(QLocale().toString(sample, QLocale::LongFormat))});
+            h->resizeSection(3, std::min(date, 320) + 24);
         }
     }
     if (mode == QFileDialog::AcceptSave && !o.OverwritePrompt)
