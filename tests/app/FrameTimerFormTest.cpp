@@ -6,6 +6,8 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -235,6 +237,17 @@ private slots:
         if (ids == "0 1 2 3 4 5")
             QCOMPARE(t.Times(), Six);
         QCOMPARE(t.Items(), 2 * t.Anim.Doc.FrameCount());  // the chart shows the document as it is now
+    }
+
+    // The chart's hint shows whole in the hint panel.
+    void hintPanelHoldsTheHint()
+    {
+        Timer t;
+        QStatusTipEvent tip(t.Chart().statusTip());
+        QApplication::sendEvent(&t.Window, &tip);
+        const QLabel* panel = t.Window.findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        QCOMPARE(panel->text(), t.Chart().statusTip());
+        QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
     }
 
     // Frames deleted elsewhere: the selection keeps only what is still there.

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -19,6 +20,7 @@ namespace {
 struct ModalAnswerer {
     QList<QWidget*> Parents;
     QStringList Texts;
+    QList<bool> FixedPitch;  // of each text
     QTimer Poll;
     QPointer<QWidget> Last;
 
@@ -31,10 +33,10 @@ struct ModalAnswerer {
                 return;
             Last = modal;
             Parents << modal->parentWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal))
-                Texts << box->text();
+            if (auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+                Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
             else if (auto* label = modal->findChild<QLabel*>())
-                Texts << label->text();
+                Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
             QTest::keyClick(modal, Qt::Key_Return);  // OK with whatever the prompt holds
         });
         Poll.start();
@@ -73,6 +75,21 @@ private slots:
         // The prompt, answered OK with nothing typed, then the message that says so.
         QCOMPARE(answer.Texts, QStringList({QStringLiteral("Move to Frame:"), QStringLiteral("Invalid Frame!")}));
         QCOMPARE(answer.Parents, QList<QWidget*>({&timer, &timer}));
+    }
+
+    // A report that pads names into a column lines up only in a fixed-pitch font; other
+    // messages keep the usual one.
+    void columnReportInFixedPitch()
+    {
+        TQtDialogs qt;
+        ModalAnswerer answer;
+        const QString report = QStringLiteral("following Animation Components were not found in the Model:\n ") +
+                               QStringLiteral("floor").leftJustified(32) + QStringLiteral(" -> Floor\n ") +
+                               QStringLiteral("w").leftJustified(32) + QStringLiteral(" -> Wide");
+        qt.ShowMessage(report);
+        qt.ShowMessage(QStringLiteral("Invalid Frame!"));
+        QCOMPARE(answer.Texts, QStringList({report, QStringLiteral("Invalid Frame!")}));
+        QCOMPARE(answer.FixedPitch, QList<bool>({true, false}));
     }
 };
 
