@@ -111,6 +111,19 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
             const TDisplayPoint d = i < env->DisplayPoints.size() ? env->DisplayPoints[i] : TDisplayPoint{};
             lines.Vertex(d.X, d.Y, d.Z, true);
         }
+        next += env->Vertices.size();
+        // The sub-models of its other proxies, which stand still with it.
+        for (const auto& m : models) {
+            if (!m || !m->IsEnvironment || !m->IsProxy)
+                continue;
+            base[m.get()] = next;
+            const TTransform M = ProxyTransform(*m);
+            for (const TP3dVertex& v : m->DrawnVertices()) {
+                const TVec3 p = PosePoint(v, M, TPoseParams{});
+                lines.Vertex(p.x, p.y, p.z, false);
+            }
+            next += m->DrawnVertices().size();
+        }
     }
 
     for (const TSelection* c : treeOrder) {
@@ -144,6 +157,13 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
         for (const TP3dPolygon& poly : env->Polygons)
             if (IsDrawable(poly, env->Vertices.size()))
                 lines.Face(poly, base[env]);
+        for (const auto& m : models) {
+            if (!m || !m->IsEnvironment || !m->IsProxy)
+                continue;
+            for (const TP3dPolygon& poly : m->DrawnPolygons())
+                if (IsDrawable(poly, m->DrawnVertices().size()))
+                    lines.Face(poly, base[m.get()]);
+        }
     }
     return report;
 }
