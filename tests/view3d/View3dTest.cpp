@@ -309,12 +309,12 @@ private slots:
         TP3dBuilder room;
         room.AddSelection("proxy:place.01", room.AddTriangle(0, -0.5f, 0, 0, 1.5f, 0, 0, -0.5f, 1));
         room.AddSelection("proxy:lamp.01", room.AddTriangle(0.4f, -0.4f, 0, 0.4f, 1.6f, 0, 0.4f, -0.4f, 1));
-        TP3dBuilder speck;  // the edited model, drawn far off the picture
-        speck.AddSelection("speck", speck.AddBox(50, 50, 50, 50.1f, 50.1f, 50.1f));
+        TP3dBuilder far;  // the edited model, drawn far off the picture
+        far.AddSelection("far", far.AddBox(50, 50, 50, 50.1f, 50.1f, 50.1f));
         QVERIFY(lamp.WriteTo(home.filePath("lamp.p3d")) && placed.WriteTo(home.filePath("placed.p3d")) &&
                 holder.WriteTo(home.filePath("holder.p3d")) &&
                 room.WriteTo(home.filePath("room.p3d")) &&
-                speck.WriteTo(home.filePath("speck.p3d")));
+                far.WriteTo(home.filePath("far.p3d")));
         QFile ini(home.filePath("TorvaneAnim.ini"));
         // Flat colours, opaque, no grid; the environment as opaque as the components.
         QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Startup]\n3DLight=1\n3DTranparent=0\n3DGrid=0\n") > 0);
@@ -336,7 +336,7 @@ private slots:
             return on;
         };
         const QImage direct = render({home.filePath("placed.p3d")});
-        const QImage proxied = environment ? render({home.filePath("speck.p3d"), "--environment", home.filePath("room.p3d")})
+        const QImage proxied = environment ? render({home.filePath("far.p3d"), "--environment", home.filePath("room.p3d")})
                                            : render({home.filePath("holder.p3d")});
         QVERIFY(!direct.isNull() && !proxied.isNull());
         const QSet<QPoint> want = covered(direct), got = covered(proxied);
