@@ -4,7 +4,7 @@
 # tinygltf writes glTF files and Node.js runs the validator the tests check them with).
 set -euo pipefail
 packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
-          xvfb xauth xdotool clang libclang-rt-14-dev libtinygltf-dev nodejs
+          xvfb xauth xdotool openbox clang libclang-rt-14-dev libtinygltf-dev nodejs
           librsvg2-bin dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base)
 missing=()
 for p in "${packages[@]}"; do

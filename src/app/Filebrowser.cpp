@@ -4,8 +4,12 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileSystemWatcher>
 #include <QLabel>
+#include <QFileInfo>
 #include <QListWidget>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 TF_FileBrowser* F_FileBrowser = nullptr;
@@ -82,27 +86,65 @@ TF_FileBrowser::TF_FileBrowser(TMainForm* main)
     // without selecting it, and that must not load anything.
     connect(P3dFileListBox, &QListWidget::itemSelectionChanged, this, [this] { P3dFileListBoxChange(); });
     connect(RTMFileListBox, &QListWidget::itemSelectionChanged, this, [this] { RTMFileListBoxChange(); });
+
+    // A save writes a temporary file and renames it: the changes of one save are gathered
+    // into one refill.
+    Watcher_ = new QFileSystemWatcher(this);
+    RefillTimer_ = new QTimer(this);
+    RefillTimer_->setSingleShot(true);
+    RefillTimer_->setInterval(100);
+    connect(Watcher_, &QFileSystemWatcher::directoryChanged, RefillTimer_, qOverload<>(&QTimer::start));
+    connect(RefillTimer_, &QTimer::timeout, this, [this] { Refill(); });
 }
 
-void TF_FileBrowser::Fill(QListWidget* list, const QString& dir, const QString& mask)
+void TF_FileBrowser::Fill(QListWidget* list, const QString& dir, const QString& mask, bool keep)
 {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    const QString kept = keep && !selected.isEmpty() ? selected.first()->text() : QString();
+    const int scroll = list->verticalScrollBar() ? list->verticalScrollBar()->value() : 0;
     Filling_ = true;
     list->clear();
     list->addItems(ListFolderFiles(dir, mask));
     list->setCurrentRow(-1);
+    if (keep) {
+        if (!kept.isEmpty()) {
+            const QList<QListWidgetItem*> again = list->findItems(kept, Qt::MatchExactly);
+            if (!again.isEmpty())
+                list->setCurrentItem(again.first());
+        }
+        list->verticalScrollBar()->setValue(scroll);
+    }
     Filling_ = false;
+}
+
+void TF_FileBrowser::Watch()
+{
+    const QStringList old = Watcher_->directories();
+    if (!old.isEmpty())
+        Watcher_->removePaths(old);
+    for (const QString& dir : {P3dDir_, RTMDir_})
+        if (!dir.isEmpty() && QFileInfo(dir).isDir() && !Watcher_->directories().contains(dir))
+            Watcher_->addPath(dir);
+}
+
+void TF_FileBrowser::Refill()
+{
+    Fill(P3dFileListBox, P3dDir_, QStringLiteral("*.p3d"), true);
+    Fill(RTMFileListBox, RTMDir_, QStringLiteral("*.rtm"), true);
 }
 
 void TF_FileBrowser::SetP3dDir(const QString& dir)
 {
     P3dDir_ = ResolveFolder(dir);
     Fill(P3dFileListBox, P3dDir_, QStringLiteral("*.p3d"));
+    Watch();
 }
 
 void TF_FileBrowser::SetRTMDir(const QString& dir)
 {
     RTMDir_ = ResolveFolder(dir);
     Fill(RTMFileListBox, RTMDir_, QStringLiteral("*.rtm"));
+    Watch();
 }
 
 void TF_FileBrowser::P3dFileListBoxChange()

@@ -4,8 +4,10 @@
 // collapsed to its header or fills the window but for the lower pane's header.
 #include <QWidget>
 
+class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
+class QTimer;
 class TMainForm;
 
 class TF_FileBrowser : public QWidget {
@@ -42,7 +44,11 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    void Fill(QListWidget* list, const QString& dir, const QString& mask);
+    // keep: select again the file that was selected, if it is still there (nothing loads).
+    void Fill(QListWidget* list, const QString& dir, const QString& mask, bool keep = false);
+    // The lists follow their folders on disk (a save into one, a file copied there).
+    void Watch();
+    void Refill();
     void PlacePanes();
     void P3dFileListBoxChange();
     void RTMFileListBoxChange();
@@ -50,6 +56,8 @@ private:
     TMainForm* Main_;
     QString P3dDir_, RTMDir_;
     bool Filling_ = false;
+    QFileSystemWatcher* Watcher_ = nullptr;
+    QTimer* RefillTimer_ = nullptr;
     int UpperHeight_ = HeaderHeight;
 };
 

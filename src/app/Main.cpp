@@ -292,6 +292,9 @@ QWidget* TMainForm::BuildLeftColumn()
     connect(treeModel, &QAbstractItemModel::layoutChanged, this, dirty);
     connect(treeModel, &QAbstractItemModel::modelReset, this, dirty);
     BuildTreePopup();
+    // At least ten rows: in a short window the column scrolls rather than squeezing the
+    // tree down to a few rows.
+    TV_EditComponents->setMinimumHeight(10 * TV_EditComponents->fontMetrics().height() + 24);
     col->addWidget(TV_EditComponents, 1);
 
     P_DisplayMode = new QWidget(P_Left);
@@ -558,6 +561,10 @@ QWidget* TMainForm::Build3dArea()
         b->setText(text);
         b->setObjectName(name);
         b->setCheckable(true);
+        // The platform style draws a pressed tool button barely darker than a raised one.
+        b->setStyleSheet(QStringLiteral("QToolButton{min-width:18px;padding:1px 4px}"
+                                        "QToolButton:checked{background:#2f5f9f;color:white;font-weight:bold;"
+                                        "border:1px inset #102040}"));
         SetHint(b, hint);
         return b;
     };

@@ -190,6 +190,8 @@ public:
     // ---- Start-up, settings, shutdown
     void FormShow();
     void LoadLayout();
+    void NoteNormalGeometry();
+    QRect NormalGeometryToSave() const;
     void SaveLayout();
     void SaveSettings();
 
@@ -362,6 +364,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void setVisible(bool visible) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;
 
@@ -425,6 +430,11 @@ private:
 
     bool Built_ = false;  // every control exists
     bool FirstShowDone_ = false;
+    // The window's frame position and contents size in the normal (not maximised) state,
+    // as the settings store them; kept while the window is maximised.
+    QRect NormalFrame_;
+    bool LayoutApplied_ = false;
+    QRect PrePlaced_;  // the frame position and size given before the native window existed
     bool EditMode_ = false;
     bool ClosingAccepted_ = false;
     bool SelectionRefreshQueued_ = false;

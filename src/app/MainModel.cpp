@@ -355,8 +355,10 @@ void TMainForm::AssignnewnameClick()
     TSelection* s = SelectionOf(node);
     if (!s)
         return;
-    const QString text = dialogs().InputQuery(QStringLiteral("Replace displayed name"),
-                                              QStringLiteral("Enter new name for component:"), node->text(0));
+    QString text = node->text(0);
+    if (!dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
+                              text))
+        return;
     s->DisplayName = text;
     node->setText(0, text);
     TV_EditComponents->SortTree();

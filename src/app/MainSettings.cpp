@@ -23,6 +23,25 @@ void TMainForm::showEvent(QShowEvent* e)
     }
 }
 
+void TMainForm::setVisible(bool visible)
+{
+    // The settings hold the frame's position. Given before the native window exists, the
+    // window manager puts the frame there; given once it exists but is not yet framed, Qt
+    // takes it for the contents' position, and every start would creep up by the title bar.
+    if (visible && !FirstShowDone_ && !testAttribute(Qt::WA_WState_Created)) {
+        TLayoutSettings l;
+        l.MainLeft = x();
+        l.MainTop = y();
+        l.MainWidth = width();
+        l.MainHeight = height();
+        TSettings::ReadLayout(TIniFile(Paths.SettingsFileToRead()), l);
+        resize(l.MainWidth, l.MainHeight);
+        move(l.MainLeft, l.MainTop);
+        PrePlaced_ = QRect(l.MainLeft, l.MainTop, l.MainWidth, l.MainHeight);
+    }
+    QMainWindow::setVisible(visible);
+}
+
 void TMainForm::FormShow()
 {
     SetActStep(0);
@@ -64,18 +83,53 @@ void TMainForm::FormShow()
     F_FileBrowser->resize(185, F_FileBrowser->height());
 }
 
+// Only geometry the window has in the normal state is kept: while it is maximised or
+// minimised (or before the settings placed it) the normal geometry stays as it was.
+void TMainForm::moveEvent(QMoveEvent* e)
+{
+    QMainWindow::moveEvent(e);
+    NoteNormalGeometry();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* e)
+{
+    QMainWindow::resizeEvent(e);
+    NoteNormalGeometry();
+}
+
+void TMainForm::NoteNormalGeometry()
+{
+    if (!LayoutApplied_ || !isVisible() || (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)))
+        return;
+    NormalFrame_ = QRect(frameGeometry().topLeft(), size());
+}
+
+QRect TMainForm::NormalGeometryToSave() const
+{
+    if (!LayoutApplied_)
+        return QRect(frameGeometry().topLeft(), size());
+    if (!isMaximized() && !isMinimized() && !isFullScreen() && isVisible())
+        return QRect(frameGeometry().topLeft(), size());
+    return NormalFrame_;
+}
+
 void TMainForm::LoadLayout()
 {
     TLayoutSettings l = Settings.Layout;
     if (Ini)
         TSettings::ReadLayout(*Ini, l);
-    if (l.Maximized) {
-        setWindowState(windowState() | Qt::WindowMaximized);
-    } else {
-        setWindowState(windowState() & ~Qt::WindowMaximized);
-        move(l.MainLeft, l.MainTop);
+    // The settings hold the frame's position and the contents' size. The normal geometry
+    // goes first, so a window started maximised returns to it (and saves it again).
+    setWindowState(windowState() & ~Qt::WindowMaximized);
+    const QRect normal(l.MainLeft, l.MainTop, l.MainWidth, l.MainHeight);
+    if (normal != PrePlaced_) {  // placed already when the settings were read before the show
         resize(l.MainWidth, l.MainHeight);
+        move(l.MainLeft, l.MainTop);
     }
+    NormalFrame_ = normal;
+    LayoutApplied_ = true;
+    if (l.Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
     const auto split = [](QSplitter* s, int first) {
         const QList<int> sizes = s->sizes();
         int total = 0;
@@ -117,13 +171,11 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
 TSettings TMainForm::SettingsFromControls() const
 {
     TSettings s;
-    const bool maximized = isMaximized();
     // A maximised window keeps the normal geometry it returns to.
-    const QRect normal = maximized ? normalGeometry() : geometry();
-    const QRect frame = maximized ? normal : frameGeometry();
-    s.Layout.Maximized = maximized;
-    s.Layout.MainLeft = frame.x();
-    s.Layout.MainTop = frame.y();
+    const QRect normal = NormalGeometryToSave();
+    s.Layout.Maximized = isMaximized();
+    s.Layout.MainLeft = normal.x();
+    s.Layout.MainTop = normal.y();
     s.Layout.MainWidth = normal.width();
     s.Layout.MainHeight = normal.height();
     s.Layout.HSplitter = P_LeftViews->width();

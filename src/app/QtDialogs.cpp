@@ -4,15 +4,30 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDateTime>
+#include <QLocale>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QInputDialog>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace {
-QWidget* Owner() { return QApplication::activeWindow(); }
+// The window a dialog belongs to: the one named by the innermost DialogOwner, else the
+// active window.
+QWidget* Owner()
+{
+    if (QWidget* w = dialogOwner())
+        return w->window();
+    return QApplication::activeWindow();
+}
 
 QString StartPath(const FileDialogOptions& o)
 {
@@ -38,6 +53,22 @@ QString RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
     d.setAcceptMode(mode);
     d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     d.setDefaultSuffix(Suffix(o.DefaultExt));
+    // Room for the detail columns: the default size cuts the Size and Date columns off.
+    d.resize(d.sizeHint().expandedTo(QSize(820, 480)));
+    if (auto* tree = d.findChild<QTreeView*>()) {
+        const QFontMetrics fm = tree->fontMetrics();
+        QHeaderView* h = tree->header();
+        if (h->count() >= 4) {
+            h->resizeSection(0, 300);
+            h->resizeSection(1, fm.horizontalAdvance(QStringLiteral("1023.9 KiB")) + 24);
+            h->resizeSection(2, fm.horizontalAdvance(QStringLiteral("p3d File")) + 24);
+            const QDateTime sample(QDate(2026, 9, 30), QTime(22, 27, 12));
+            const int date = std::max({fm.horizontalAdvance(QStringLiteral("30 Sep 2026 22:27:12")),
+                                       fm.horizontalAdvance(QLocale().toString(sample, QLocale::ShortFormat)),
+                                       fm.horizontalAdvance(QLocale().toString(sample, QLocale::LongFormat))});
+            h->resizeSection(3, std::min(date, 320) + 24);
+        }
+    }
     if (mode == QFileDialog::AcceptSave && !o.OverwritePrompt)
         d.setOption(QFileDialog::DontConfirmOverwrite);
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
@@ -58,12 +89,25 @@ void FitCaption(QMessageBox& box)
         grid->addItem(new QSpacerItem(need, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                       grid->columnCount());
 }
+
+// A report whose lines pad a name to 32 columns before " -> " lines up only in a
+// fixed-pitch font.
+bool IsColumnText(const QString& text)
+{
+    static const QRegularExpression row(QStringLiteral("(^|\\n) .{32} -> "));
+    return row.match(text).hasMatch();
+}
 }  // namespace
 
 void TQtDialogs::ShowMessage(const QString& text)
 {
     QMessageBox box(QMessageBox::Information, QStringLiteral("Torvane Anim"), text, QMessageBox::Ok, Owner());
     FitCaption(box);
+    if (IsColumnText(text)) {
+        box.setTextFormat(Qt::PlainText);
+        if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
     box.exec();
 }
 
@@ -104,11 +148,13 @@ bool TQtDialogs::ChooseColor(unsigned& color)
     return true;
 }
 
-QString TQtDialogs::InputQuery(const QString& caption, const QString& prompt, const QString& defaultText)
+bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
     bool ok = false;
-    const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? s : defaultText;
+    const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = s;
+    return ok;
 }
 
 int TQtDialogs::ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected)

@@ -12,7 +12,7 @@ public:
     QString OpenFile(const FileDialogOptions& options) override;
     QString SaveFile(const FileDialogOptions& options) override;
     bool ChooseColor(unsigned& color) override;
-    QString InputQuery(const QString& caption, const QString& prompt, const QString& defaultText) override;
+    bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
     // The proxy selection dialog F_ProxySelect when it exists.
     int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override;
 };

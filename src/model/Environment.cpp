@@ -6,18 +6,44 @@
 TP3dModell* FindEnvironment(const TModelList& models)
 {
     for (const auto& m : models)
-        if (m && m->IsEnvironment)
+        if (m && m->IsEnvironment && !m->IsProxy)
             return m.get();
     return nullptr;
 }
 
 bool RemoveEnvironment(TModelList& models)
 {
-    const auto it = std::find_if(models.begin(), models.end(), [](const auto& m) { return m && m->IsEnvironment; });
+    const auto it =
+        std::find_if(models.begin(), models.end(), [](const auto& m) { return m && m->IsEnvironment && !m->IsProxy; });
     if (it == models.end())
         return false;
-    models.erase(it);
+    const TP3dModell* env = it->get();
+    // Its proxies' sub-models point into it: they go with it.
+    std::erase_if(models, [env](const auto& m) {
+        return m && (m.get() == env || (m->IsEnvironment && m->IsProxy && m->ProxySelection &&
+                                        m->ProxySelection->Model == env));
+    });
     return true;
+}
+
+void LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelection* replaced, const TVec3& offset)
+{
+    TSubModelFiles files;
+    for (TSelection* s : EnvironmentProxies(env)) {
+        if (s == replaced)
+            continue;
+        // A proxy whose file is missing or unreadable is simply not drawn: the environment
+        // is scenery, and its sub-models' faults are not the edited model's.
+        TProxyLoad load = LoadProxy(*s, env.FileName, {}, files);
+        if (!load.Model)
+            continue;
+        load.Model->IsEnvironment = true;
+        // The environment is shown shifted by the offset; its sub-models move with it.
+        load.Model->ProxyMatrix[9] -= offset.x;
+        load.Model->ProxyMatrix[10] -= offset.y;
+        load.Model->ProxyMatrix[11] -= offset.z;
+        models.push_back(std::move(load.Model));
+    }
 }
 
 std::vector<TSelection*> EnvironmentProxies(const TP3dModell& env)
@@ -106,7 +132,9 @@ TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, con
         RemoveEnvironment(models);
         return TEnvironmentLoad::NotChosen;
     }
-    if (!PlaceEnvironment(e, *proxies[size_t(chosen)]).Found) {
+    const TEnvironmentPlacement placed = PlaceEnvironment(e, *proxies[size_t(chosen)]);
+    LoadEnvironmentProxies(models, e, proxies[size_t(chosen)], placed.Found ? placed.Offset : TVec3{0, 0, 0});
+    if (!placed.Found) {
         message(QString::fromLatin1(EnvironmentText::NoOffset));
         return TEnvironmentLoad::NoOffset;
     }

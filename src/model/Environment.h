@@ -18,7 +18,8 @@ inline const char* const NoOffset = "Offset from enviroment model not found!";
 
 // The environment in the list, or null.
 TP3dModell* FindEnvironment(const TModelList& models);
-// Removes (and frees) the first environment of the list; false when there is none.
+// Removes (and frees) the first environment of the list with the sub-models of its
+// proxies; false when there is none.
 bool RemoveEnvironment(TModelList& models);
 
 // The selections whose name contains "proxy:" (case-sensitive), in file order.
@@ -36,6 +37,11 @@ struct TEnvironmentPlacement {
 // (no member polygon, no right angle, corners naming no point) the display points stay
 // as they are and Found is false: the caller shows EnvironmentText::NoOffset.
 TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy);
+
+// The sub-models of the environment's proxies but the one the edited model replaces,
+// appended to models after it, marked as environment and shifted by offset as the
+// environment is shown. Proxies whose file cannot be read are left out silently.
+void LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelection* replaced, const TVec3& offset);
 
 // What a load of an environment came to.
 enum class TEnvironmentLoad { Loaded, NoMainModel, NoProxies, NotChosen, NoOffset };

@@ -119,6 +119,7 @@ public:
     // The points and polygons to draw: the shared ones where there are, else the model's own.
     const std::vector<TP3dVertex>& DrawnVertices() const { return SharedGeometry ? SharedGeometry->Vertices : Vertices; }
     const std::vector<TP3dPolygon>& DrawnPolygons() const { return SharedGeometry ? SharedGeometry->Polygons : Polygons; }
+    const std::vector<TP3dNormal>& DrawnNormals() const { return SharedGeometry ? SharedGeometry->Normals : Normals; }
 
     // The counts as the LOD header states them (0 until a header was read). The status bar
     // shows these, also when the file turned out too short to hold them.

@@ -15,6 +15,14 @@ TF_ProxySelect::TF_ProxySelect(QWidget* parent) : QDialog(parent)
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setModal(true);
     auto* l = new QVBoxLayout(this);
+    // The caption again inside the window: a title bar may be missing or easy to overlook.
+    Title_ = new QLabel(windowTitle(), this);
+    Title_->setObjectName(QStringLiteral("L_Title"));
+    QFont f = Title_->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.2);
+    Title_->setFont(f);
+    l->addWidget(Title_);
     Label1 = new QLabel(QStringLiteral("Select Proxy to replace by current model:"), this);
     CB_Proxy = new QComboBox(this);
     CB_Proxy->setObjectName(QStringLiteral("CB_Proxy"));
@@ -44,6 +52,7 @@ void TF_ProxySelect::AbColBitBtn1Click()
 void TF_ProxySelect::Fill(const QString& caption, const QString& prompt, const QStringList& items, int preselected)
 {
     setWindowTitle(caption);
+    Title_->setText(caption);
     Label1->setText(prompt);
     CB_Proxy->clear();
     CB_Proxy->addItems(items);

@@ -26,6 +26,9 @@ public:
 
     // "OK" closes the dialog with the OK result only while an entry is selected.
     void AbColBitBtn1Click();
+
+private:
+    QLabel* Title_ = nullptr;  // the caption, inside the window
 };
 
 extern TF_ProxySelect* F_ProxySelect;

@@ -3,7 +3,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -13,24 +12,18 @@ const char* const TF_SelectComponents::Instruction =
     "Select Components from Tree View which will be used for Animation. Use CTRL and SHIFT for MultiSelect.";
 
 namespace {
-// The instruction in yellow with the window text one pixel up and to the left of it, which
-// gives it a shadow.
-class TShadowLabel final : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        const QRect r = contentsRect().adjusted(1, 1, -1, -1);
-        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
-        p.setPen(QColor(0xFF, 0xFF, 0x00));
-        p.drawText(r.translated(1, 1), flags, text());
-        p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(r, flags, text());
-    }
-};
+// A heading inside the window: a tool window's own title bar is small or, without a
+// window manager, missing.
+QLabel* Heading(const QString& text, QWidget* parent)
+{
+    auto* l = new QLabel(text, parent);
+    QFont f = l->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.2);
+    l->setFont(f);
+    l->setAlignment(Qt::AlignCenter);
+    return l;
+}
 }  // namespace
 
 TF_SelectComponents::TF_SelectComponents(QWidget* parent)
@@ -39,7 +32,12 @@ TF_SelectComponents::TF_SelectComponents(QWidget* parent)
     setObjectName(QStringLiteral("F_SelectComponents"));
     setWindowTitle(QStringLiteral("Select Components"));
     auto* l = new QVBoxLayout(this);
-    auto* text = new TShadowLabel(QString::fromLatin1(Instruction), this);
+    auto* heading = Heading(windowTitle(), this);
+    heading->setObjectName(QStringLiteral("L_Title"));
+    l->addWidget(heading);
+    // In the window's own text colour: a yellow shadow on the light window face made the
+    // instruction hard to read.
+    auto* text = new QLabel(QString::fromLatin1(Instruction), this);
     text->setObjectName(QStringLiteral("L_Instruction"));
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignCenter);

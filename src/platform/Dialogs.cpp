@@ -10,12 +10,19 @@ public:
     QString OpenFile(const FileDialogOptions&) override { return {}; }
     QString SaveFile(const FileDialogOptions&) override { return {}; }
     bool ChooseColor(unsigned&) override { return false; }
-    QString InputQuery(const QString&, const QString&, const QString& d) override { return d; }
+    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
     int ChooseItem(const QString&, const QString&, const QStringList&, int) override { return -1; }
 };
 SilentDialogs g_silent;
 Dialogs* g_dialogs = &g_silent;
+QWidget* g_owner = nullptr;
 }  // namespace
+
+DialogOwner::DialogOwner(QWidget* owner) : Previous_(g_owner) { g_owner = owner; }
+
+DialogOwner::~DialogOwner() { g_owner = Previous_; }
+
+QWidget* dialogOwner() { return g_owner; }
 
 Dialogs& dialogs() { return *g_dialogs; }
 

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 struct FileDialogOptions {
     QString Title;
     QString Filter;       // "Text|*.ext|All Files|*.*" as the menus describe it
@@ -29,8 +31,9 @@ public:
     virtual QString SaveFile(const FileDialogOptions& options) = 0;
     // Colours are 0x00BBGGRR; false when cancelled.
     virtual bool ChooseColor(unsigned& color) = 0;
-    // Returns the edited text, or defaultText when cancelled.
-    virtual QString InputQuery(const QString& caption, const QString& prompt, const QString& defaultText) = 0;
+    // value holds the text the prompt opens with and, after OK, the text entered (which may
+    // be empty); false when cancelled, value then unchanged.
+    virtual bool InputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
     // One entry of a list, with `preselected` selected when the prompt opens: the index
     // chosen, or -1 when cancelled.
     virtual int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) = 0;
@@ -40,6 +43,22 @@ public:
 Dialogs& dialogs();
 // Installs d (not owned) and returns the previous one.
 Dialogs* setDialogs(Dialogs* d);
+
+// The window that dialogs opened while one of these lives belong to: they open in front of
+// it, not in front of whichever window happens to be active (a window that stays on top
+// would otherwise cover a dialog owned by the window below it). Scopes nest.
+class DialogOwner {
+public:
+    explicit DialogOwner(QWidget* owner);
+    ~DialogOwner();
+    DialogOwner(const DialogOwner&) = delete;
+    DialogOwner& operator=(const DialogOwner&) = delete;
+
+private:
+    QWidget* Previous_;
+};
+// The innermost owner, or null when no scope is open.
+QWidget* dialogOwner();
 
 // "Text|*.a|Other|*.b" -> Qt's "Text (*.a);;Other (*.b)".
 QString QtFilterFromPipes(const QString& filter);

@@ -90,7 +90,7 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
         next = n;
     }
     for (const auto& m : models) {
-        if (!m || m.get() == main || !m->IsProxy)
+        if (!m || m.get() == main || !m->IsProxy || m->IsEnvironment)
             continue;
         base[m.get()] = next;
         const TTransform M = ProxyTransform(*m);
@@ -104,13 +104,26 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
     // proxy it was placed on.
     const TP3dModell* env = nullptr;
     for (const auto& m : models)
-        if (environment && m && m->IsEnvironment && !env)
+        if (environment && m && m->IsEnvironment && !m->IsProxy && !env)
             env = m.get();
     if (env) {
         base[env] = next;
         for (size_t i = 0; i < env->Vertices.size(); ++i) {
             const TDisplayPoint d = i < env->DisplayPoints.size() ? env->DisplayPoints[i] : TDisplayPoint{};
             lines.Vertex(d.X, d.Y, d.Z, true);
+        }
+        next += env->Vertices.size();
+        // The sub-models of its other proxies, which stand still with it.
+        for (const auto& m : models) {
+            if (!m || !m->IsEnvironment || !m->IsProxy)
+                continue;
+            base[m.get()] = next;
+            const TTransform M = ProxyTransform(*m);
+            for (const TP3dVertex& v : m->DrawnVertices()) {
+                const TVec3 p = PosePoint(v, M, TPoseParams{});
+                lines.Vertex(p.x, p.y, p.z, false);
+            }
+            next += m->DrawnVertices().size();
         }
     }
 
@@ -145,6 +158,13 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
         for (const TP3dPolygon& poly : env->Polygons)
             if (IsDrawable(poly, env->Vertices.size()))
                 lines.Face(poly, base[env]);
+        for (const auto& m : models) {
+            if (!m || !m->IsEnvironment || !m->IsProxy)
+                continue;
+            for (const TP3dPolygon& poly : m->DrawnPolygons())
+                if (IsDrawable(poly, m->DrawnVertices().size()))
+                    lines.Face(poly, base[m.get()]);
+        }
     }
     return report;
 }

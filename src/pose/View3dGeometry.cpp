@@ -140,18 +140,21 @@ void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPoseParams& pa
 {
     const TTransform M = ProxyTransform(sub);
     const std::array<double, 12>& L = M.m;
-    const size_t normals = sub.Normals.size();
-    for (const TP3dPolygon& poly : sub.Polygons) {
-        const uint32_t count = DrawnCorners(poly, sub.Vertices.size());
+    // Sub-models of one file share its geometry; their own lists are then empty.
+    const std::vector<TP3dVertex>& points = sub.DrawnVertices();
+    const std::vector<TP3dNormal>& subNormals = sub.DrawnNormals();
+    const size_t normals = subNormals.size();
+    for (const TP3dPolygon& poly : sub.DrawnPolygons()) {
+        const uint32_t count = DrawnCorners(poly, points.size());
         if (count == 0)
             continue;
         TVec3 pos[4], nrm[4];
         bool missing = false;
         for (uint32_t k = 0; k < count; ++k) {
-            pos[k] = PosePoint(sub.Vertices[poly.Corners[k].PointIndex], M, params);
+            pos[k] = PosePoint(points[poly.Corners[k].PointIndex], M, params);
             const uint32_t ni = poly.Corners[k].NormalIndex;
             if (ni < normals) {
-                const TP3dNormal& n = sub.Normals[ni];
+                const TP3dNormal& n = subNormals[ni];
                 const double x = n.X, y = n.Y, z = n.Z;
                 nrm[k] = {x * L[0] + y * L[3] + z * L[6], x * L[1] + y * L[4] + z * L[7], x * L[2] + y * L[5] + z * L[8]};
             } else {
@@ -199,7 +202,8 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
             const TRgba grey{ShellGrey, ShellGrey, ShellGrey,
                              m->IsEnvironment ? options.EnvironmentAlpha : options.PolygonAlpha};
             if (m->IsProxy) {
-                ProxyPolygons(scene.Shell, *m, params, grey);
+                // The environment's sub-models stand still, as the environment does.
+                ProxyPolygons(scene.Shell, *m, m->IsEnvironment ? TPoseParams{} : params, grey);
                 continue;
             }
             for (const TP3dPolygon& poly : m->Polygons)

@@ -89,7 +89,8 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
                 continue;
             SetColor(views, ViewColor::Grey);
             if (m->IsProxy) {
-                ProxyOutlines(views, *m, params);
+                // The environment's sub-models stand still, as the environment does.
+                ProxyOutlines(views, *m, m->IsEnvironment ? TPoseParams{} : params);
                 continue;
             }
             for (const TP3dPolygon& poly : m->Polygons)

@@ -91,7 +91,11 @@ TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
     column->addWidget(RChart, 1);
     setCentralWidget(central);
 
-    const int widths[3] = {300, 200, 50};
+    // The hint panel holds the longest hint (the chart's) whole.
+    const int hintWidth = std::max(300, fontMetrics().horizontalAdvance(chartHint) + 16);
+    const int widths[3] = {hintWidth, std::max(170, fontMetrics().horizontalAdvance(QStringLiteral("Selected Frames: 0000 - 0000")) + 8), 50};
+    // The last panel stretches; the window is wide enough for its text too when it can be.
+    const int pointerWidth = fontMetrics().horizontalAdvance(QStringLiteral("Over Timestep:0000")) + 8;
     for (int i = 0; i < 3; ++i) {
         Panels_[i] = new QLabel(this);
         Panels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -101,6 +105,7 @@ TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
         statusBar()->addWidget(Panels_[i], i == 2 ? 1 : 0);
     }
     statusBar()->setSizeGripEnabled(true);
+    resize(std::max(width(), widths[0] + widths[1] + pointerWidth + 40), height());
 
     connect(RChart, &TChart::MouseDown, this,
             [this](double x, double y, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers) { RChartMouseDown(x, y, b); });
@@ -207,6 +212,22 @@ void TF_FrameManipulator::RefreshFrameTimerChart(bool reRange)
 void TF_FrameManipulator::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
+    if (!Placed_) {
+        // The first time, at the bottom left of the main window: over the left column and
+        // the lower 2D view, not over the 3D view at the bottom right. Later showings keep
+        // where the user put it.
+        Placed_ = true;
+        if (QWidget* owner = parentWidget()) {
+            const QRect g = owner->window()->geometry();
+            // Narrower, where that keeps it off the 3D view.
+            if (const QWidget* view = owner->window()->findChild<QWidget*>(QStringLiteral("P_3dArea"))) {
+                const int room = view->mapToGlobal(QPoint(0, 0)).x() - g.left() - 8;
+                if (room < width())
+                    resize(std::max(room, minimumSizeHint().width()), height());
+            }
+            move(g.left(), std::max(g.top(), g.bottom() - height() - 40));
+        }
+    }
     if (ChartStale_)
         RefreshFrameTimerChart(false);
 }
@@ -372,6 +393,7 @@ void TF_FrameManipulator::B_ResetClick()
 template <typename Op>
 void TF_FrameManipulator::RunOperation(Op op, bool reRange)
 {
+    const DialogOwner owner(this);
     Operating_ = true;
     const TTimingResult r = op();
     Operating_ = false;
@@ -398,24 +420,29 @@ void TF_FrameManipulator::B_MirrorClick()
 
 void TF_FrameManipulator::B_MoveClick()
 {
-    const QString answer = dialogs().InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), QString());
-    if (answer.isEmpty())
-        return;  // cancelled
+    const DialogOwner owner(this);
+    QString answer;
+    if (!dialogs().InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), answer))
+        return;
+    // OK with nothing typed is no frame: the operation reports "Invalid Frame!".
     const int target = ParseTargetFrame(answer);
     RunOperation([this, target] { return Anim_.MoveRange(SelFirst(), SelLast(), target); });
 }
 
 void TF_FrameManipulator::B_CopyClick()
 {
-    const QString answer = dialogs().InputQuery(QStringLiteral("Copy"), QStringLiteral("Copy to Frame:"), QString());
-    if (answer.isEmpty())
-        return;  // cancelled
+    const DialogOwner owner(this);
+    QString answer;
+    if (!dialogs().InputQuery(QStringLiteral("Copy"), QStringLiteral("Copy to Frame:"), answer))
+        return;
+    // OK with nothing typed is no frame: the operation reports "Invalid Frame!".
     const int target = ParseTargetFrame(answer);
     RunOperation([this, target] { return Anim_.CopyRange(SelFirst(), SelLast(), target); });
 }
 
 void TF_FrameManipulator::B_TrashClick()
 {
+    const DialogOwner owner(this);
     if (Anim_.Doc.AnimFrames.empty()) {
         dialogs().ShowMessage(QStringLiteral("No Anim Steps!"));
         return;

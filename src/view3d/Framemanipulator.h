@@ -103,6 +103,7 @@ private:
     QLabel* Panels_[3] = {nullptr, nullptr, nullptr};
     bool Pressed_ = false;      // the left button went down on the chart in Select mode
     bool Operating_ = false;    // an operation runs: the controller's signals wait for its end
+    bool Placed_ = false;       // placed beside the 3D view on its first showing
     bool ChartStale_ = false;  // the frames changed while the window was hidden
     int ChartFrames_ = -1;     // the number of frames the chart's range was made for
 };

@@ -269,6 +269,20 @@ private slots:
         // The floor's six faces and the other proxy's triangle; the seat's triangle is hidden.
         QCOMPARE(obj.Faces.last().size(), 7);
         QCOMPARE(obj.Faces.last().last(), QString("%1 %2 %3").arg(first + 12).arg(first + 13).arg(first + 14).toUtf8());
+
+        // An environment's other proxy that names a file: its sub-model's points follow the
+        // environment's and its faces join the environment's group, in place of its triangle.
+        TP3dBuilder hall = Room();
+        hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
+        QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
+        QCOMPARE(h.Run({"export", "%1/robot.p3d", "--environment", "%1/hall.p3d", "-o", "%1/out.obj"}).Code, 0);
+        const TObj withLamp = ReadObj(h.Read("out.obj"));
+        const int lampAt = first + int(hall.Points.size());
+        QCOMPARE(withLamp.V.size(), lampAt + int(Lamp().Points.size()));
+        QCOMPARE(withLamp.V[lampAt], QByteArray("1 -2 -3"));  // the lamp's (0, 0, 0) at (2, 0, 0) less (1, 2, 3)
+        QCOMPARE(withLamp.Faces.last().size(), 7 + int(Lamp().Polygons.size()));
+        for (const QByteArray& index : withLamp.Faces.last().last().split(' '))  // the lamp's last face
+            QVERIFY(index.toInt() > lampAt && index.toInt() <= lampAt + int(Lamp().Points.size()));
     }
 
     // The command line, which opens no window, exports what the main window shows:

@@ -78,6 +78,32 @@ private slots:
         fx.CloseYes();
     }
 
+    // A file saved into a listed folder shows up without a change of folder, and the
+    // list that follows the folder loads nothing and keeps the file selected.
+    void listsFollowTheirFolders()
+    {
+        FormFixture fx;
+        WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
+        TMainForm& f = fx.Start();
+        f.LoadModel(fx.Path("user.p3d"));
+        f.FileBrowser1->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(F_FileBrowser));
+        QListWidget* anims = F_FileBrowser->RTMFileListBox;
+        QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
+        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
+        fx.Dialogs.Files.enqueue(fx.Path("Anims/saved.rtm"));
+        f.SaveAnimAs1->trigger();
+        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/saved.rtm"));
+        QTRY_COMPARE(Names(anims), (QStringList{"run.RTM", "saved.rtm", "walk.rtm"}));
+        QCOMPARE(anims->selectedItems().size(), 1);
+        QCOMPARE(anims->selectedItems().first()->text(), QStringLiteral("walk.rtm"));
+        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/saved.rtm"));
+        fx.Write("Models/c.p3d", fx.Read("user.p3d"));  // a file copied there
+        QTRY_COMPARE(Names(F_FileBrowser->P3dFileListBox), (QStringList{"a.p3d", "B.P3D", "c.p3d"}));
+        QCOMPARE(f.ModelFileName, fx.Path("user.p3d"));
+        fx.CloseYes();
+    }
+
     // The upper pane collapses to its header or takes all the room but the lower header;
     // the window keeps the size it is given.
     void panesSplitTheWindow_data()

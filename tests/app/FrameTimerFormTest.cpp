@@ -6,6 +6,8 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -225,7 +227,10 @@ private slots:
         const QString same = "0 1 2 3 4 5";
         QTest::newRow("move later") << "B_Move" << 1 << 2 << "4" << QStringList{"Finished Move operation"} << "0 3 4 1 2 5" << "3 - 4";
         QTest::newRow("move nowhere") << "B_Move" << 1 << 3 << "x" << QStringList{"Invalid Frame!"} << same << "1 - 3";
-        QTest::newRow("move cancelled") << "B_Move" << 1 << 3 << "" << QStringList{} << same << "1 - 3";
+        QTest::newRow("move cancelled") << "B_Move" << 1 << 3 << QString() << QStringList{} << same << "1 - 3";
+        QTest::newRow("move, OK with nothing typed") << "B_Move" << 1 << 3 << "" << QStringList{"Invalid Frame!"} << same << "1 - 3";
+        QTest::newRow("copy cancelled") << "B_Copy" << 1 << 2 << QString() << QStringList{} << same << "1 - 2";
+        QTest::newRow("copy, OK with nothing typed") << "B_Copy" << 1 << 2 << "" << QStringList{"Invalid Frame!"} << same << "1 - 2";
         QTest::newRow("copy to the end") << "B_Copy" << 1 << 2 << "6" << QStringList{"Finished Copy operation"} << "0 1 2 3 4 5 1 2" << "6 - 7";
         QTest::newRow("mirror") << "B_Mirror" << 1 << 3 << "" << QStringList{"Finished Mirror operation"} << "0 3 2 1 4 5" << "1 - 3";
         QTest::newRow("delete yes") << "B_Trash" << 1 << 2 << "Yes" << QStringList{} << "0 3 4 5" << "None";
@@ -247,11 +252,27 @@ private slots:
             t.Dialogs.Inputs.enqueue(input);
         QTest::mouseClick(t.Window.findChild<QToolButton*>(button), Qt::LeftButton);
         QTEST(t.Dialogs.Messages, "messages");
+        // Every prompt and message of the timer belongs to the timer window, whichever
+        // window is active, so it opens in front of it.
+        QVERIFY(!t.Dialogs.Owners.isEmpty());
+        for (QWidget* owner : t.Dialogs.Owners)
+            QCOMPARE(owner, &t.Window);
         QCOMPARE(t.Ids(), ids);
         QTEST(t.Selection(), "selection");
         if (ids == "0 1 2 3 4 5")
             QCOMPARE(t.Times(), Six);
         QCOMPARE(t.Items(), 2 * t.Anim.Doc.FrameCount());  // the chart shows the document as it is now
+    }
+
+    // The chart's hint shows whole in the hint panel.
+    void hintPanelHoldsTheHint()
+    {
+        Timer t;
+        QStatusTipEvent tip(t.Chart().statusTip());
+        QApplication::sendEvent(&t.Window, &tip);
+        const QLabel* panel = t.Window.findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        QCOMPARE(panel->text(), t.Chart().statusTip());
+        QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
     }
 
     // Frames deleted elsewhere: the selection keeps only what is still there.

@@ -9,6 +9,7 @@
 #include "widgets/Chart.h"
 
 #include <QAbstractItemModel>
+#include <QApplication>
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +21,18 @@
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
+    // In a window of 1000x700 the left column scrolls rather than squeezing the component
+    // tree to a few rows.
+    void treeKeepsItsRowsInASmallWindow()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        f.resize(1000, 700);
+        QApplication::processEvents();
+        QTreeWidget* tree = f.TV_EditComponents;
+        QVERIFY2(tree->viewport()->height() >= 9 * tree->fontMetrics().height(), qPrintable(QString::number(tree->height())));
+        fx.CloseYes();
+    }
     void noSettingsFile()
     {
         FormFixture fx;

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -47,6 +49,24 @@ bool CopyFolder(const QString& from, const QString& to)
             return false;
     }
     return true;
+}
+
+// The [Layout] values of a settings file, by key.
+QMap<QString, QString> LayoutOf(const QString& ini)
+{
+    QFile f(ini);
+    QMap<QString, QString> out;
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    bool inLayout = false;
+    for (const QByteArray& raw : f.readAll().split('\n')) {
+        const QString line = QString::fromLatin1(raw).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            inLayout = line == QLatin1String("[Layout]");
+        else if (inLayout && line.contains(QLatin1Char('=')))
+            out[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1);
+    }
+    return out;
 }
 }  // namespace
 
@@ -117,6 +137,70 @@ private slots:
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
         QCOMPARE(app.exitCode(), 0);
         QVERIFY(QFile(home.filePath("TorvaneAnim.ini")).size() > 0);
+    }
+
+    // Under a window manager that frames windows, each start puts the window where the last
+    // one left it, maximised or not: two restarts later the settings hold what they held.
+    void windowKeepsItsPlace_data()
+    {
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("normal") << false;
+        QTest::newRow("maximised") << true;
+    }
+    void windowKeepsItsPlace()
+    {
+        QFETCH(bool, maximized);
+        if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+            QSKIP("needs openbox");
+        QProcess wm;
+        wm.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+        QVERIFY(wm.waitForStarted());
+        QTest::qWait(500);  // it takes over the screen
+        QTemporaryDir home;
+        QFile ini(home.filePath("TorvaneAnim.ini"));
+        const QMap<QString, QString> saved{{"MainLeft", "120"}, {"MainTop", "90"}, {"MainWidth", "1000"},
+                                           {"MainHeight", "700"}, {"Maximized", maximized ? "1" : "0"}};
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Layout]\n");
+        for (auto it = saved.begin(); it != saved.end(); ++it)
+            ini.write(QStringLiteral("%1=%2\n").arg(it.key(), it.value()).toLatin1());
+        ini.close();
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        for (int run = 0; run < 3; ++run) {
+            QProcess app;
+            app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            app.start(QStringLiteral(TORVANE_EXE), {QStringLiteral("--home"), home.path()});
+            QVERIFY(app.waitForStarted());
+            const QString window = Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()),
+                                            "--name", "^Torvane Anim v0.98$"});
+            QVERIFY(!window.isEmpty());
+            // The contents sit below the title bar, inside the screen; maximised they fill
+            // most of it.
+            QString geometry;
+            QTRY_VERIFY_WITH_TIMEOUT((geometry = Xdotool({"getwindowgeometry", window})).contains(
+                                         maximized ? QStringLiteral("Geometry: %1x").arg(screen.width())
+                                                   : QStringLiteral("Geometry: 1000x700")),
+                                     10000);
+            const QRegularExpression at(QStringLiteral("Position: (-?\\d+),(-?\\d+)"));
+            const QRegularExpressionMatch m = at.match(geometry);
+            QVERIFY2(m.hasMatch(), qPrintable(geometry));
+            if (!maximized) {
+                QVERIFY2(m.captured(1).toInt() >= 120 && m.captured(1).toInt() < 130, qPrintable(geometry));
+                QVERIFY2(m.captured(2).toInt() > 90 && m.captured(2).toInt() < 140, qPrintable(geometry));
+            }
+            Xdotool({"windowactivate", "--sync", window});
+            Xdotool({"key", "--clearmodifiers", "ctrl+q"});
+            QVERIFY(!Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"})
+                         .isEmpty());
+            Xdotool({"key", "alt+y"});
+            QVERIFY(app.waitForFinished(10000));
+            QMap<QString, QString> now = LayoutOf(home.filePath("TorvaneAnim.ini"));
+            for (auto it = now.begin(); it != now.end();)
+                it = saved.contains(it.key()) ? std::next(it) : now.erase(it);
+            QCOMPARE(now, saved);
+        }
+        wm.terminate();
+        wm.waitForFinished(5000);
     }
 };
 

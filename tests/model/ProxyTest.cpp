@@ -237,6 +237,39 @@ private slots:
         QVERIFY(RemoveEnvironment(models) && RemoveEnvironment(models) && !RemoveEnvironment(models));  // one at a time
         QCOMPARE(models.size(), size_t(1));
     }
+
+    // The environment's other proxies bring their sub-models along, placed as the shifted
+    // environment shows them; the sub-models go when the environment goes.
+    void environmentProxiesComeAndGoWithIt()
+    {
+        QTemporaryDir dir;
+        TP3dBuilder chair;
+        chair.AddBox(0, 0, 0, 1, 1, 1);
+        TP3dBuilder room;
+        room.AddSelection("floor", room.AddBox(-5, -1, -5, 5, 0, 5));
+        room.AddSelection("proxy:place.01", room.AddTriangle(1, 2, 3, 1, 4, 3, 1, 2, 4));
+        room.AddSelection("proxy:chair.01", room.AddTriangle(4, 0, 1, 4, 2, 1, 4, 0, 2));
+        room.AddSelection("proxy:gone.01", room.AddTriangle(0, 0, 0, 0, 2, 0, 0, 0, 1));  // no file
+        QVERIFY(chair.WriteTo(dir.filePath("chair.p3d")) && room.WriteTo(dir.filePath("room.p3d")));
+        TModelList models;
+        models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
+        QStringList messages;
+        QCOMPARE(LoadEnvironmentModel(models, true, dir.filePath("room.p3d"), [](const QStringList&) { return 0; },
+                                      [&](const QString& m) { messages << m; }),
+                 TEnvironmentLoad::Loaded);
+        QCOMPARE(messages, QStringList());
+        QCOMPARE(models.size(), size_t(3));
+        TP3dModell* env = FindEnvironment(models);
+        QCOMPARE(env, models[1].get());
+        const TP3dModell& sub = *models[2];
+        QVERIFY(sub.IsEnvironment && sub.IsProxy && sub.ProxySelection == EnvironmentProxies(*env)[1]);
+        // (4, 0, 1) less the offset (1, 2, 3), not turned.
+        QCOMPARE(Values(sub.ProxyMatrix), Rows({1, 0, 0, 0, 1, 0, 0, 0, 1, 3, -2, -2}));
+        QVERIFY(!sub.DrawnPolygons().empty());
+        QVERIFY(RemoveEnvironment(models));
+        QCOMPARE(models.size(), size_t(1));
+        QVERIFY(!FindEnvironment(models));
+    }
 };
 
 TORVANE_TEST(ProxyTest)

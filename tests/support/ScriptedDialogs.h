@@ -21,17 +21,24 @@ public:
     QStringList SaveQuestions;
     QQueue<TSaveAnswer> SaveAnswers;
     QQueue<QString> Files;
-    QQueue<QString> Inputs;
+    QQueue<QString> Inputs;        // a null QString answers Cancel, an empty one OK with nothing typed
     QQueue<unsigned> Colors;
     // Choices from lists: each prompt is recorded (caption, prompt, then the items) with
     // the entry it preselected; the answer is the next index queued, -1 (cancel) when none.
     QList<QStringList> ItemPrompts;
     QList<int> Preselected;
     QQueue<int> Choices;
+    // dialogOwner() at every call, in order.
+    QList<QWidget*> Owners;
 
-    void ShowMessage(const QString& text) override { Messages << text; }
+    void ShowMessage(const QString& text) override
+    {
+        Owners << dialogOwner();
+        Messages << text;
+    }
     bool AskYesNo(const QString& text, const QString& caption) override
     {
+        Owners << dialogOwner();
         Questions << text;
         QuestionCaptions << caption;
         return Next(Answers, false);
@@ -50,7 +57,15 @@ public:
         color = Colors.dequeue();
         return true;
     }
-    QString InputQuery(const QString&, const QString&, const QString& defaultText) override { return Next(Inputs, defaultText); }
+    bool InputQuery(const QString&, const QString&, QString& value) override
+    {
+        Owners << dialogOwner();
+        const QString answer = Next(Inputs, QString());
+        if (answer.isNull())
+            return false;
+        value = answer;
+        return true;
+    }
     int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override
     {
         ItemPrompts << (QStringList{caption, prompt} + items);
