@@ -888,7 +888,7 @@ void TGltfWriter::Proxies()
     std::unordered_map<const void*, TProxyData> proxyData;
     std::map<std::pair<const void*, int>, int> proxyMesh;
     for (const auto& m : models) {
-        if (!m || m.get() == main || !m->IsProxy)
+        if (!m || m.get() == main || !m->IsProxy || m->IsEnvironment)
             continue;
         const TTransform placed = ProxyTransform(*m);
         for (const TP3dVertex& v : m->DrawnVertices()) {
@@ -977,6 +977,26 @@ void TGltfWriter::Environment()
         for (const TP3dPolygon& poly : env->Polygons)
             if (IsDrawable(poly, points.size()))
                 pm.AddPolygon(poly, points, env->Normals);
+        // The sub-models of its other proxies stand still with it, in its mesh.
+        for (const auto& m : models) {
+            if (!m || !m->IsEnvironment || !m->IsProxy)
+                continue;
+            const TTransform placed = ProxyTransform(*m);
+            const std::vector<TP3dVertex>& vs = m->DrawnVertices();
+            std::vector<TVec3f> sub(vs.size());
+            for (size_t i = 0; i < vs.size(); ++i) {
+                const TVec3 q = PosePoint(vs[i], placed, TPoseParams{});
+                ++report.Points;
+                if (Finite(q))
+                    sub[i] = {float(q.x), float(q.y), float(q.z)};
+                else
+                    ++report.NonFinitePoints;
+            }
+            const std::vector<TP3dNormal>& normals = m->SharedGeometry ? m->SharedGeometry->Normals : m->Normals;
+            for (const TP3dPolygon& poly : m->DrawnPolygons())
+                if (IsDrawable(poly, sub.size()))
+                    pm.AddPolygon(poly, sub, normals);
+        }
         if (!pm.Indices.empty()) {
             tg::Primitive p;
             p.mode = TINYGLTF_MODE_TRIANGLES;

@@ -387,7 +387,10 @@ TMatrix RotZScale(double angle, float s, float tx, float ty, float tz)
 
 void WriteRobotHome(const CommandHome& h, const TP3dBuilder& robot)
 {
-    QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")));
+    TP3dBuilder furnished = Room();  // and a lamp of its own, which stands still with it
+    furnished.AddSelection("proxy:lamp.05", furnished.AddTriangle(3, 0, 3, 3, 1, 3, 4, 0, 3));
+    QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")) &&
+            furnished.WriteTo(h.Path("furnished.p3d")));
     QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\n") &&
             h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
             h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" +
@@ -437,6 +440,8 @@ private slots:
         QTest::newRow("animation, offset, environment")
             << QStringList{"--offset", "0.5,-1,2", "--environment", "%1/room.p3d"} << "gltf" << false << 4 << false;
         QTest::newRow("animation, no total move") << QStringList{"--no-total-move"} << "glb" << false << 3 << false;
+        QTest::newRow("environment with a proxy of its own")
+            << QStringList{"--environment", "%1/furnished.p3d"} << "glb" << false << 4 << false;
         QTest::newRow("two lamps, six shares") << QStringList{} << "glb" << true << 4 << false;
         QTest::newRow("one frame") << QStringList{"--frame", "2"} << "glb" << false << 4 << true;
         QTest::newRow("one instant") << QStringList{"--time", "0.4"} << "gltf" << true << 4 << true;
