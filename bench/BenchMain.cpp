@@ -752,6 +752,41 @@ constexpr int TimerFrames = 10000;
 constexpr int TimerSelection = 5000;
 constexpr double OperationMs = 20;
 
+// The frame timer's operations on its animation, with 5,000 of the 10,000 frames selected
+// in the middle, run on a controller of their own that keeps the frames to restore.
+struct TTimerOps {
+    TAnimController Anim;
+    std::vector<TAnimFrame> Frames;
+    QString Error;
+    double OpMs = 0;  // the operation, timed while preparing an undo
+};
+
+std::shared_ptr<TTimerOps> LoadTimerOps(const QString& path)
+{
+    auto ops = std::make_shared<TTimerOps>();
+    if (const QString e = ops->Anim.LoadAnimation(path); !e.isEmpty())
+        ops->Error = e;
+    ops->Frames = ops->Anim.Doc.AnimFrames;
+    return ops;
+}
+
+struct TTimerOp {
+    const char* Name;
+    std::function<TTimingResult(TAnimController&)> Op;
+};
+
+std::vector<TTimerOp> TimerOps()
+{
+    const int first = TimerSelection / 2, last = first + TimerSelection - 1;
+    return {
+        {"linearize", [first, last](TAnimController& a) { return a.LinearizeRange(first, last); }},
+        {"mirror", [first, last](TAnimController& a) { return a.MirrorRange(first, last); }},
+        {"move", [first, last](TAnimController& a) { return a.MoveRange(first, last, TimerFrames); }},
+        {"copy", [first, last](TAnimController& a) { return a.CopyRange(first, last, 1); }},
+        {"delete", [first, last](TAnimController& a) { return a.DeleteRange(first, last); }},
+    };
+}
+
 std::vector<TCase> TimerCases(TContext& cx)
 {
     const QString path = cx.Path(QStringLiteral("timer.rtm"));
@@ -844,27 +879,9 @@ std::vector<TCase> TimerCases(TContext& cx)
 
     // The operations on a controller of their own: nothing is connected to it, so no
     // display refresh runs. The frames are restored before every run.
-    struct TOps {
-        TAnimController Anim;
-        std::vector<TAnimFrame> Frames;
-        QString Error;
-    };
-    auto ops = std::make_shared<TOps>();
-    if (const QString e = ops->Anim.LoadAnimation(path); !e.isEmpty())
-        ops->Error = e;
-    ops->Frames = ops->Anim.Doc.AnimFrames;
+    auto ops = LoadTimerOps(path);
     const int first = TimerSelection / 2, last = first + TimerSelection - 1;
-    const struct {
-        const char* Name;
-        std::function<TTimingResult(TAnimController&)> Op;
-    } timed[] = {
-        {"linearize", [first, last](TAnimController& a) { return a.LinearizeRange(first, last); }},
-        {"mirror", [first, last](TAnimController& a) { return a.MirrorRange(first, last); }},
-        {"move", [first, last](TAnimController& a) { return a.MoveRange(first, last, TimerFrames); }},
-        {"copy", [first, last](TAnimController& a) { return a.CopyRange(first, last, 1); }},
-        {"delete", [first, last](TAnimController& a) { return a.DeleteRange(first, last); }},
-    };
-    for (const auto& t : timed) {
+    for (const TTimerOp& t : TimerOps()) {
         auto result = std::make_shared<TTimingResult>();
         TCase c;
         c.Name = QStringLiteral("timer %1").arg(QLatin1String(t.Name));
@@ -911,29 +928,9 @@ std::vector<TCase> UndoCases(TContext& cx)
         std::fprintf(stderr, "cannot write the timer's animation in %s\n", qPrintable(cx.Dir.path()));
         return {};
     }
-    struct TOps {
-        TAnimController Anim;
-        std::vector<TAnimFrame> Frames;
-        QString Error;
-        double OpMs = 0;
-    };
-    auto ops = std::make_shared<TOps>();
-    if (const QString e = ops->Anim.LoadAnimation(path); !e.isEmpty())
-        ops->Error = e;
-    ops->Frames = ops->Anim.Doc.AnimFrames;
-    const int first = TimerSelection / 2, last = first + TimerSelection - 1;
-    const struct {
-        const char* Name;
-        std::function<TTimingResult(TAnimController&)> Op;
-    } timed[] = {
-        {"linearize", [first, last](TAnimController& a) { return a.LinearizeRange(first, last); }},
-        {"mirror", [first, last](TAnimController& a) { return a.MirrorRange(first, last); }},
-        {"move", [first, last](TAnimController& a) { return a.MoveRange(first, last, TimerFrames); }},
-        {"copy", [first, last](TAnimController& a) { return a.CopyRange(first, last, 1); }},
-        {"delete", [first, last](TAnimController& a) { return a.DeleteRange(first, last); }},
-    };
+    auto ops = LoadTimerOps(path);
     std::vector<TCase> cases;
-    for (const auto& t : timed) {
+    for (const TTimerOp& t : TimerOps()) {
         for (const bool redo : {false, true}) {
             TCase c;
             c.Name = QStringLiteral("%1 %2").arg(redo ? "redo" : "undo", QLatin1String(t.Name));

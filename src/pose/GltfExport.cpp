@@ -569,26 +569,11 @@ QString TrsWarning(const TTrs& t, const QString& where)
 
 std::string Utf8(const QString& s) { return s.toStdString(); }
 
-// The positions of the non-zero bytes among the first n, ascending. A component holds a
-// small part of its model, so the bytes are skipped eight at a time where they are zero.
+// The positions of the non-zero bytes among the first n, ascending.
 std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n)
 {
-    n = std::min(n, bytes.size());
     std::vector<uint32_t> out;
-    const uint8_t* b = bytes.data();
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, b + i, sizeof word);
-        if (word == 0)
-            continue;
-        for (size_t k = i; k < i + 8; ++k)
-            if (b[k] != 0)
-                out.push_back(uint32_t(k));
-    }
-    for (; i < n; ++i)
-        if (b[i] != 0)
-            out.push_back(uint32_t(i));
+    AppendNonZero(bytes, std::min(n, bytes.size()), out);
     return out;
 }
 

@@ -72,10 +72,6 @@ TTransform ProxyTransform(const TP3dModell& subModel)
 
 // ---- Cache
 
-namespace {
-// Appends the positions of the non-zero bytes of b[0, n), ascending. A component holds a
-// small part of its model, so its membership bytes are mostly zero and are skipped eight
-// at a time.
 void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint32_t>& out)
 {
     const uint8_t* b = bytes.data();
@@ -93,7 +89,6 @@ void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint
         if (b[i] != 0)
             out.push_back(static_cast<uint32_t>(i));
 }
-}  // namespace
 
 void TPoseCache::Rebuild(const std::vector<TSelection*>& treeOrder)
 {

@@ -107,6 +107,11 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
                                        const std::vector<TSelection*>& treeOrder);
 
+// Appends the positions of the non-zero bytes of bytes[0, n) to out, ascending (n at most
+// bytes.size()). A component holds a small part of its model, so its membership bytes are
+// mostly zero and are skipped eight at a time.
+void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint32_t>& out);
+
 // "Show Animated Only": every component outside the animation is hidden, the others shown;
 // a proxy shows with the component it hangs under.
 void ShowAnimatedOnly(const std::vector<TSelection*>& treeOrder, const TAnimSelections& animated);
