@@ -3,6 +3,8 @@
 #include "anim/Rtm.h"
 #include "platform/FileUtil.h"
 
+#include <new>
+
 void TAnimController::ClearAnimation()
 {
     emit AboutToClear();
@@ -89,13 +91,7 @@ QString TAnimController::LoadAnimation(const QString& path)
 {
     Doc.LoadingAnim = true;
     ClearAnimation();
-    QByteArray bytes;
-    QString error;
-    if (!ReadWholeFile(ResolveCaseInsensitive(path), bytes))
-        error = QStringLiteral("Cannot open file %1").arg(path);
-    else
-        error = ReadRtm(bytes, Doc);
-    bytes = QByteArray();  // the document holds it all now
+    const QString error = ReadRtmFile(ResolveCaseInsensitive(path), Doc, path);
     if (!error.isEmpty()) {
         // Whatever was read before the fault goes: a failed load leaves an empty document.
         ClearAnimation();
@@ -131,7 +127,12 @@ QString TAnimController::InsertFrameAfter()
 {
     if (Doc.AnimFrames.empty())
         return QStringLiteral("No Anim found!");
-    const int added = ::InsertFrameAfter(Doc.AnimFrames, Doc.ActAnimStep);
+    int added = -1;
+    try {
+        added = ::InsertFrameAfter(Doc.AnimFrames, Doc.ActAnimStep);
+    } catch (const std::bad_alloc&) {
+        return Rtm::OutOfMemory();  // the frames are as they were
+    }
     if (added < 0)
         return {};
     SetStepCount(Doc.AnimStepCount + 1);

@@ -1,8 +1,10 @@
 // The frame timer's operations on the document, shared by the frame timer window and the
 // command line.
 #include "anim/AnimController.h"
+#include "anim/Rtm.h"
 
 #include <algorithm>
+#include <new>
 
 TTimingResult TAnimController::LinearizeRange(int first, int last)
 {
@@ -33,7 +35,13 @@ TTimingResult TAnimController::MoveRange(int first, int last, int target)
 
 TTimingResult TAnimController::CopyRange(int first, int last, int target)
 {
-    TTimingResult r = CopyFrames(Doc.AnimFrames, first, last, target);
+    TTimingResult r;
+    try {
+        r = CopyFrames(Doc.AnimFrames, first, last, target);
+    } catch (const std::bad_alloc&) {
+        // Nothing had changed yet: the frames are as they were.
+        return {TTimingStatus::Stopped, Rtm::OutOfMemory(), first, last};
+    }
     if (!r.Done())
         return r;
     SetStepCount(Doc.FrameCount());

@@ -16,9 +16,12 @@
 #include "pose/ObjExport.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QTextStream>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <new>
 
 namespace {
 using Mode = TCommandLine::Mode;
@@ -412,9 +415,15 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
     const TComponentNodes nodes = run.Scene.Setup().Forest.Nodes();
+    // Indexed once: a scan of the model per name would be quadratic.
+    QHash<QString, int> byName;
+    byName.reserve(qsizetype(nodes.size()));
+    for (size_t i = 0; i < nodes.size(); ++i)
+        if (!nodes[i].Component->Name.isEmpty() && !byName.contains(nodes[i].Component->Name))
+            byName.insert(nodes[i].Component->Name, int(i));
     std::vector<int> selected;
     for (const QString& name : cmd.Files.mid(1)) {
-        const int node = FindComponentByName(nodes, name);
+        const int node = byName.value(name, -1);
         if (node < 0) {
             err << QStringLiteral("Component %1 not found in %2").arg(name, FileNamePart(cmd.Files[0])) << Qt::endl;
             return ExitFileError;
@@ -498,18 +507,12 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     if (cmd.IsModelInfo())
         return RunModelInfo(cmd, out, err);
     const QString path = cmd.Files.value(0);
-    QByteArray bytes;
-    if (!ReadWholeFile(ResolveCaseInsensitive(path), bytes)) {
-        err << QStringLiteral("Cannot open file %1").arg(path) << Qt::endl;
-        return ExitFileError;
-    }
     TAnimDocument doc;
-    const QString error = ReadRtm(bytes, doc);
+    const QString error = ReadRtmFile(ResolveCaseInsensitive(path), doc, path);
     if (!error.isEmpty()) {
         err << error << Qt::endl;
         return ExitFileError;
     }
-    bytes = QByteArray();  // the document holds it all now
     if (cmd.Json)
         WriteRtmInfoJson(doc, out);
     else
@@ -518,7 +521,8 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     return ExitOk;
 }
 
-int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+namespace {
+int Dispatch(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
     switch (cmd.Kind) {
     case Mode::Info:
@@ -543,4 +547,17 @@ int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     err << QStringLiteral("torvane-anim: no command given") << Qt::endl << UsageText();
     err.flush();
     return ExitUsage;
+}
+}  // namespace
+
+int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    try {
+        return Dispatch(cmd, out, err);
+    } catch (const std::bad_alloc&) {
+        // Whatever ran out of memory wrote nothing: every output file is written atomically.
+        err << SystemErrorText(ENOMEM) << Qt::endl;
+        err.flush();
+        return ExitFileError;
+    }
 }

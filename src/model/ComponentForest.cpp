@@ -113,12 +113,25 @@ std::vector<TSelection*> TComponentForest::TreeOrder() const
 QStringList SubtreeNames(const TComponentNodes& nodes, const std::vector<int>& selected)
 {
     QStringList names;
+    // A node already taken was taken with its whole subtree, so its subtree is skipped:
+    // each node is listed at most once, however the selected subtrees nest.
+    std::vector<bool> taken(nodes.size(), false);
     for (int top : selected) {
         if (top < 0 || size_t(top) >= nodes.size())
             continue;
         const int level = nodes[size_t(top)].Level;
-        for (size_t i = size_t(top); i < nodes.size() && (i == size_t(top) || nodes[i].Level > level); ++i)
+        for (size_t i = size_t(top); i < nodes.size() && (i == size_t(top) || nodes[i].Level > level);) {
+            if (taken[i]) {
+                const int inner = nodes[i].Level;
+                ++i;
+                while (i < nodes.size() && nodes[i].Level > inner)
+                    ++i;
+                continue;
+            }
+            taken[i] = true;
             names << nodes[i].Component->Name;
+            ++i;
+        }
     }
     return names;
 }

@@ -3,6 +3,7 @@
 // match without regard to letter case; lines it does not touch (other sections, other
 // keys, comments) are kept as they were, and a changed key is updated where it stands.
 // Writes collect in memory until UpdateFile.
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -26,6 +27,13 @@ public:
     int ReadInteger(const QString& section, const QString& key, int def) const;
     // Any integer other than 0 is true; a malformed value yields def.
     bool ReadBool(const QString& section, const QString& key, bool def) const;
+
+    // Every key of the section with its value, keyed by the key's case-folded form (the
+    // first of keys that differ only in case wins, as ReadString finds it). One pass over
+    // the file, for callers that look up many keys.
+    QHash<QString, QString> SectionValues(const QString& section) const;
+    // The form of a key that SectionValues uses.
+    static QString FoldKey(const QString& key) { return key.toCaseFolded(); }
 
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
