@@ -89,6 +89,9 @@ struct TTempSlot {
 TTempSlot TempSlots[TempSlotCount];
 static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the slots without locks");
 
+// What SIGTERM and SIGINT did before the handler was put in front of them.
+struct sigaction PreviousTerm {}, PreviousInt {};
+
 extern "C" void RemoveTempFilesAndDie(int sig)
 {
     const int saved = errno;
@@ -96,25 +99,30 @@ extern "C" void RemoveTempFilesAndDie(int sig)
         if (slot.State.load() == SlotReady)
             ::unlink(slot.Name);
     errno = saved;
-    // The default action ends the program as the signal would have without us.
-    ::signal(sig, SIG_DFL);
+    // Then the signal does what it did before: the default action ends the program, a
+    // handler someone else installed runs.
+    ::sigaction(sig, sig == SIGTERM ? &PreviousTerm : &PreviousInt, nullptr);
     ::raise(sig);
 }
 
+// Puts the handler in front of SIGTERM and SIGINT, unless the signal is ignored (the
+// program then goes on, and so must the save). Checked at every save, so a handler
+// installed later by someone else is chained too.
 void InstallTempFileHandlers()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (const int sig : {SIGTERM, SIGINT}) {
-            struct sigaction old {};
-            if (::sigaction(sig, nullptr, &old) != 0 || old.sa_handler != SIG_DFL)
-                continue;  // whoever handles or ignores the signal keeps it
-            struct sigaction sa {};
-            sa.sa_handler = RemoveTempFilesAndDie;
-            sigemptyset(&sa.sa_mask);
-            ::sigaction(sig, &sa, nullptr);
-        }
-    });
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
+    for (const int sig : {SIGTERM, SIGINT}) {
+        struct sigaction current {};
+        if (::sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN ||
+            current.sa_handler == RemoveTempFilesAndDie)
+            continue;
+        (sig == SIGTERM ? PreviousTerm : PreviousInt) = current;
+        struct sigaction sa {};
+        sa.sa_handler = RemoveTempFilesAndDie;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(sig, &sa, nullptr);
+    }
 }
 
 // The slot holding name, or -1 when all are taken (the file is then only removed the
