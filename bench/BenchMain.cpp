@@ -802,7 +802,7 @@ std::vector<TCase> TimerCases(TContext& cx)
     refresh.Check = [&w, error]() -> QString {
         if (!error->isEmpty())
             return *error;
-        return w.RChart->Items().Items().size() == 2 * size_t(TimerFrames) ? QString() : QStringLiteral("the chart lacks frames");
+        return w.RChart->Items().Items().size() == size_t(TimerFrames) ? QString() : QStringLiteral("the chart lacks frames");
     };
     cases.push_back(refresh);
 
@@ -836,7 +836,7 @@ std::vector<TCase> TimerCases(TContext& cx)
         int tagged = 0;
         for (const TChartItem& it : w.RChart->Items().Items())
             tagged += it.Class == TF_FrameManipulator::SelectedClass;
-        return tagged == 2 * TimerSelection ? QString() : QStringLiteral("%1 items selected").arg(tagged);
+        return tagged == TimerSelection ? QString() : QStringLiteral("%1 items selected").arg(tagged);
     };
     cases.push_back(drag);
 
