@@ -67,6 +67,24 @@ private slots:
     // they draw a rectangle while the button is down and select the marks inside it,
     // whatever mark lies nearest to the release; together they select the nearest mark
     // within 10 pixels. Shift keeps frame 0 and closes the gap to what is added.
+    // A frame costs the chart a few tens of bytes, and frames crowded onto the same pixel
+    // are drawn once: 100,000 frames in a chart a few hundred pixels wide.
+    void manyFramesCostLittle()
+    {
+        Timer t;
+        constexpr int frames = 100000;
+        t.Anim.Doc.AnimFrames.resize(frames, TAnimFrame{true, 0.5f, {{0, IdentityMatrix12f}}});
+        t.Anim.SetStepCount(frames);
+        t.Anim.ValidateFrames();
+        t.Window.RefreshFrameTimerChart();
+        QCOMPARE(t.Items(), frames);
+        const double perFrame = double(t.Chart().Items().MemoryBytes()) / frames;
+        QVERIFY2(perFrame <= 32, qPrintable(QString::number(perFrame)));
+        t.Chart().grab();
+        QVERIFY2(t.Chart().MarksDrawn() > 0 && t.Chart().MarksDrawn() <= 3 * t.Chart().width(),
+                 qPrintable(QString::number(t.Chart().MarksDrawn())));
+    }
+
     void mouseSelects_data()
     {
         QTest::addColumn<int>("from");  // marks aimed at, and the pixels off them
