@@ -35,9 +35,9 @@ std::vector<TSelection*> ApplyTranslation(const std::vector<TSelection*>& treeOr
 {
     std::vector<TSelection*> changed;
     // Indexed once: a look-up per component in the file's lines would be quadratic.
-    const QHash<QString, QString> names = file.SectionValues(TranslationSection);
+    const QHash<TIniKey, QString> names = file.SectionValues(TranslationSection);
     for (TSelection* sel : treeOrder) {
-        const auto found = names.constFind(TIniFile::FoldKey(sel->Name));
+        const auto found = names.constFind(TIniKey{sel->Name});
         const QString name = found == names.cend() ? sel->Name : *found;
         if (name != sel->DisplayName) {
             sel->DisplayName = name;
@@ -50,9 +50,9 @@ std::vector<TSelection*> ApplyTranslation(const std::vector<TSelection*>& treeOr
 std::vector<TSelection*> ApplyColors(const std::vector<TSelection*>& treeOrder, const TIniFile& file)
 {
     std::vector<TSelection*> changed;
-    const QHash<QString, QString> colors = file.SectionValues(ColorSection);
+    const QHash<TIniKey, QString> colors = file.SectionValues(ColorSection);
     for (TSelection* sel : treeOrder) {
-        const auto found = colors.constFind(TIniFile::FoldKey(sel->Name));
+        const auto found = colors.constFind(TIniKey{sel->Name});
         if (found == colors.cend())
             continue;
         uint32_t color = 0;

@@ -151,20 +151,38 @@ QString TIniFile::ReadString(const QString& section, const QString& key, const Q
     return k < 0 ? def : ValueOf(Lines_[k]);
 }
 
-QHash<QString, QString> TIniFile::SectionValues(const QString& section) const
+size_t qHash(const TIniKey& key, size_t seed)
 {
-    QHash<QString, QString> values;
+    // Over the case-folded code points, as QString::compare folds them.
+    size_t h = seed ^ 0x9E3779B97F4A7C15ull;
+    const QChar* p = key.Text.constData();
+    const qsizetype n = key.Text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = p[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(p[i], p[i + 1]);
+            ++i;
+        }
+        h = (h ^ QChar::toCaseFolded(c)) * 0x100000001B3ull;
+    }
+    return h;
+}
+
+QHash<TIniKey, QString> TIniFile::SectionValues(const QString& section) const
+{
+    QHash<TIniKey, QString> values;
     const qsizetype h = FindSection(section);
     if (h < 0)
         return values;
     const qsizetype end = SectionEnd(h);
+    values.reserve(end - h - 1);
     for (qsizetype i = h + 1; i < end; ++i) {
         const QString key = KeyOf(Lines_[i]);
         if (key.isEmpty())
             continue;
-        QString folded = FoldKey(key);
-        if (!values.contains(folded))
-            values.insert(std::move(folded), ValueOf(Lines_[i]));
+        TIniKey k{key};
+        if (!values.contains(k))
+            values.insert(std::move(k), ValueOf(Lines_[i]));
     }
     return values;
 }

@@ -7,6 +7,14 @@
 #include <QString>
 #include <QStringList>
 
+// A key of an INI file: equal to another when they differ only in letter case, hashed
+// alike then, without making a folded copy.
+struct TIniKey {
+    QString Text;
+    bool operator==(const TIniKey& other) const { return Text.compare(other.Text, Qt::CaseInsensitive) == 0; }
+};
+size_t qHash(const TIniKey& key, size_t seed = 0);
+
 class TIniFile {
 public:
     TIniFile() = default;
@@ -28,12 +36,10 @@ public:
     // Any integer other than 0 is true; a malformed value yields def.
     bool ReadBool(const QString& section, const QString& key, bool def) const;
 
-    // Every key of the section with its value, keyed by the key's case-folded form (the
-    // first of keys that differ only in case wins, as ReadString finds it). One pass over
-    // the file, for callers that look up many keys.
-    QHash<QString, QString> SectionValues(const QString& section) const;
-    // The form of a key that SectionValues uses.
-    static QString FoldKey(const QString& key) { return key.toCaseFolded(); }
+    // Every key of the section with its value (the first of keys that differ only in case
+    // wins, as ReadString finds it). One pass over the file, for callers that look up many
+    // keys.
+    QHash<TIniKey, QString> SectionValues(const QString& section) const;
 
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);

@@ -277,7 +277,10 @@ private slots:
         const pid_t child = ::fork();
         QVERIFY(child >= 0);
         if (child == 0) {
-            // Only plain calls here: the child of a threaded process.
+            // Only plain calls here: the child of a threaded process. The test framework's
+            // own handler (which would attach a debugger) gives way to the default action.
+            ::signal(SIGTERM, SIG_DFL);
+            ::signal(SIGINT, SIG_DFL);
             TAtomicFileWriter w(QFile::decodeName(target));
             if (!w.Write(QByteArray(200000, 'z')) || TempFilesRegisteredForSignals() != 1)
                 ::_exit(3);

@@ -118,6 +118,10 @@ int RunWithMemoryLimit(long long extraBytes, const std::function<int()>& body)
     if (child < 0)
         return -1;
     if (child == 0) {
+        // A crash here ends the child plainly: the test framework's handlers would try to
+        // attach a debugger.
+        for (const int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTERM, SIGINT})
+            ::signal(sig, SIG_DFL);
         long long pages = 0;
         if (FILE* f = std::fopen("/proc/self/statm", "r")) {
             if (std::fscanf(f, "%lld", &pages) != 1)
