@@ -132,7 +132,14 @@ int RunWithMemoryLimit(long long extraBytes, const std::function<int()>& body)
         const struct rlimit rl{limit, limit};
         if (pages == 0 || ::setrlimit(RLIMIT_AS, &rl) != 0)
             ::_exit(125);
-        ::_exit(body());
+        // An exception must not leave the child: the test framework would catch it and go
+        // on running tests in the child. Uncaught, it ends the program as terminate does.
+        int code = 134;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
     }
     int status = 0;
     if (::waitpid(child, &status, 0) != child)

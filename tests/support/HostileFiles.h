@@ -72,7 +72,8 @@ private:
 
 // Runs body in a child process whose address space may grow by at most extraBytes
 // beyond what it has when it starts, as on a machine without the memory. Returns the
-// child's exit code (body's result), or 128 + the signal that ended it (134: an abort).
+// child's exit code (body's result), or 128 + the signal that ended it (134: an abort,
+// also what an exception escaping body gives).
 // -1 when no child could be made.
 int RunWithMemoryLimit(long long extraBytes, const std::function<int()>& body);
 // False where an address-space limit cannot work (the address sanitizer reserves
