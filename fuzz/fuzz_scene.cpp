@@ -156,6 +156,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(order.size() == main.Selections.size() && nodes.size() == order.size());
     for (size_t i = 0; i < nodes.size(); ++i)
         FUZZ_CHECK(nodes[i].Level <= (i == 0 ? 0 : nodes[i - 1].Level + 1));
+    // "new" with every node selected, deepest first: each node listed once.
+    std::vector<int> everyNode(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i)
+        everyNode[i] = int(nodes.size() - 1 - i);
+    FUZZ_CHECK(SubtreeNames(nodes, everyNode).size() == qsizetype(nodes.size()));
 
     const QString out = Folder->filePath(QStringLiteral("out.obj"));
     TAtomicFileWriter writer(out);
