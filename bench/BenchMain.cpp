@@ -1055,7 +1055,7 @@ std::vector<TCase> HostileCases(TContext& cx)
     names.FloorName = QStringLiteral("text 20k");
     // Each line's key and value are taken apart (a few strings each) and indexed, each
     // component looked up: 5 to 8 times the split alone here, where a search of the file
-    // per component was about a thousand times.
+    // per component took seconds.
     names.GoalRatio = 10;
     names.Prepare = [ini, text] { ini->SetText(text); };
     names.Run = [named, order, ini] { ApplyTranslation(*order, *ini); };
