@@ -7,6 +7,7 @@
 #include "FuzzSupport.h"
 #include "pose/ModelScene.h"
 #include "pose/ObjExport.h"
+#include "pose/View3dGeometry.h"
 #include "model/P3dmodell.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cmath>
 
 namespace {
 const QByteArray Separator = "@@FILE@@";
@@ -58,6 +60,45 @@ FuzzSeeds MakeSeeds()
 }
 
 QTemporaryDir* Folder = nullptr;
+
+bool Finite(const TChartRange& r)
+{
+    return std::isfinite(r.X1) && std::isfinite(r.X2) && std::isfinite(r.Y1) && std::isfinite(r.Y2) && r.X2 > r.X1 && r.Y2 > r.Y1;
+}
+
+// The 2D views and the 3D scene of what the scene shows: auto-scaled ranges are finite and
+// not empty, boxes finite; the 3D scene's corners come in whole polygons, in colours that
+// are colours. (Its positions are the model's points: a file may hold non-finite ones,
+// which the 2D views drop and OpenGL clips.)
+void CheckViews(const TModelScene& scene)
+{
+    std::array<TChartItems, ViewCount> items;
+    const TViewItems views{&items[0], &items[1], &items[2]};
+    std::array<TChartRange, ViewCount> ranges{};
+    std::array<bool, ViewCount> changed{};
+    scene.DrawViews(views, {600, 300, 1}, {450, 1, 300}, ranges, changed);
+    for (int v = 0; v < ViewCount; ++v) {
+        if (changed[size_t(v)])
+            FUZZ_CHECK(Finite(ranges[size_t(v)]));
+        TChartBox box;
+        if (items[size_t(v)].BoundingBox(box))
+            FUZZ_CHECK(std::isfinite(box.MinX) && std::isfinite(box.MaxX) && std::isfinite(box.MinY) && std::isfinite(box.MaxY));
+    }
+    T3dSceneOptions options;
+    options.AllPolygons = true;
+    options.Environment = true;
+    options.AllSelections = true;
+    const std::vector<TSelection*> order = scene.TreeOrder();
+    options.PivotComponent = order.empty() ? nullptr : order.front();
+    T3dScene s3;
+    Build3dScene(scene.Models(), order, scene.Cache(), std::vector<bool>(order.size(), true), options, scene.Params(), s3);
+    for (const T3dBatch* batch : {&s3.Shell, &s3.Components}) {
+        FUZZ_CHECK(batch->Triangles.size() % 3 == 0 && batch->Quads.size() % 4 == 0);
+        for (const std::vector<T3dVertex>* list : {&batch->Triangles, &batch->Quads})
+            for (const T3dVertex& c : *list)
+                FUZZ_CHECK(c.R >= 0 && c.R < 1 && c.G >= 0 && c.G < 1 && c.B >= 0 && c.B < 1 && c.A >= 0 && c.A <= 1);
+    }
+}
 QString PathOf(int file) { return Folder->filePath(QString::fromLatin1(Files[file])); }
 }  // namespace
 
@@ -115,6 +156,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(order.size() == main.Selections.size() && nodes.size() == order.size());
     for (size_t i = 0; i < nodes.size(); ++i)
         FUZZ_CHECK(nodes[i].Level <= (i == 0 ? 0 : nodes[i - 1].Level + 1));
+    // "new" with every node selected, deepest first: each node listed once.
+    std::vector<int> everyNode(nodes.size());
+    for (size_t i = 0; i < nodes.size(); ++i)
+        everyNode[i] = int(nodes.size() - 1 - i);
+    FUZZ_CHECK(SubtreeNames(nodes, everyNode).size() == qsizetype(nodes.size()));
 
     const QString out = Folder->filePath(QStringLiteral("out.obj"));
     TAtomicFileWriter writer(out);
@@ -132,5 +178,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     FUZZ_CHECK(vertices == report.Points && groups == qint64(order.size()));
+
+    // Playback's blend a third of the way through a pass, then the environment: the model
+    // file itself, placed on the first of its proxies.
+    if (animated)
+        scene.ShowTime(1.0 / 3);
+    scene.LoadEnvironment(PathOf(0));
+    scene.Pose();
+    CheckViews(scene);
     return 0;
 }

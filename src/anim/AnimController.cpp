@@ -3,6 +3,8 @@
 #include "anim/Rtm.h"
 #include "platform/FileUtil.h"
 
+#include <new>
+
 TAnimController::TScope::~TScope()
 {
     if (--C_.Depth_ > 0)
@@ -175,13 +177,7 @@ QString TAnimController::LoadAnimation(const QString& path)
     const TScope scope(*this);
     Doc.LoadingAnim = true;
     ClearAnimation();
-    QByteArray bytes;
-    QString error;
-    if (!ReadWholeFile(ResolveCaseInsensitive(path), bytes))
-        error = QStringLiteral("Cannot open file %1").arg(path);
-    else
-        error = ReadRtm(bytes, Doc);
-    bytes = QByteArray();  // the document holds it all now
+    const QString error = ReadRtmFile(ResolveCaseInsensitive(path), Doc, path);
     if (!error.isEmpty()) {
         // Whatever was read before the fault goes: a failed load leaves an empty document.
         ClearAnimation();
@@ -223,15 +219,19 @@ QString TAnimController::InsertFrameAfter()
     if (Doc.AnimFrames.empty())
         return QStringLiteral("No Anim found!");
     const TScope scope(*this);
-    Record(QStringLiteral("Insert after"), {}, [&] {
-        const int added = ::InsertFrameAfter(Doc.AnimFrames, Doc.ActAnimStep);
-        if (added < 0)
-            return false;
-        SetStepCount(Doc.AnimStepCount + 1);
-        SetActStep(added);
-        ValidateFrames();
-        return true;
-    });
+    try {
+        Record(QStringLiteral("Insert after"), {}, [&] {
+            const int added = ::InsertFrameAfter(Doc.AnimFrames, Doc.ActAnimStep);
+            if (added < 0)
+                return false;
+            SetStepCount(Doc.AnimStepCount + 1);
+            SetActStep(added);
+            ValidateFrames();
+            return true;
+        });
+    } catch (const std::bad_alloc&) {
+        return Rtm::OutOfMemory();  // the frames are as they were
+    }
     return {};
 }
 
@@ -428,7 +428,12 @@ TTimingResult TAnimController::MoveRange(int first, int last, int target)
 
 TTimingResult TAnimController::CopyRange(int first, int last, int target)
 {
-    return RunTimerOp(QStringLiteral("Copy"), {}, [&] { return CopyFrames(Doc.AnimFrames, first, last, target); });
+    try {
+        return RunTimerOp(QStringLiteral("Copy"), {}, [&] { return CopyFrames(Doc.AnimFrames, first, last, target); });
+    } catch (const std::bad_alloc&) {
+        // The copies are made before anything changes: the frames are as they were.
+        return {TTimingStatus::Stopped, Rtm::OutOfMemory(), first, last};
+    }
 }
 
 TTimingResult TAnimController::DeleteRange(int first, int last)

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <new>
 #include <string>
 
 int InsertFrameAfter(std::vector<TAnimFrame>& frames, int cur)
@@ -11,7 +14,13 @@ int InsertFrameAfter(std::vector<TAnimFrame>& frames, int cur)
     const int count = static_cast<int>(frames.size());
     if (cur < 0 || cur >= count)
         return -1;
+    if (count >= std::numeric_limits<int32_t>::max())
+        throw std::bad_alloc();  // no room for one more frame number
     const auto at = [&frames](int i) -> TAnimFrame& { return frames[static_cast<size_t>(i)]; };
+    // Memory first, so running out of it leaves the frames as they were.
+    TAnimFrame frame;
+    frame.Entries = at(cur).Entries;
+    frames.reserve(frames.size() + 1);
     double t = 1;
     if (count >= 2) {
         if (cur == count - 1)
@@ -19,9 +28,7 @@ int InsertFrameAfter(std::vector<TAnimFrame>& frames, int cur)
         else
             t = (static_cast<double>(at(cur + 1).Time) + at(cur).Time) * 0.5;
     }
-    TAnimFrame frame;
     frame.Time = static_cast<float>(t);
-    frame.Entries = at(cur).Entries;  // copied before the insert moves the frames
     frames.insert(frames.begin() + cur + 1, std::move(frame));
     return cur + 1;
 }

@@ -12,7 +12,8 @@
 // index (cur + 1). Its time: 1 when there were fewer than two frames; when cur is the last
 // frame, cur moves half-way from its predecessor towards 1 and the new frame takes 1;
 // otherwise the midpoint between cur and its successor.
-// Returns -1 and changes nothing when frames is empty or cur is not a frame.
+// Returns -1 and changes nothing when frames is empty or cur is not a frame. Throws
+// std::bad_alloc, with the frames unchanged, when there is no memory for the new frame.
 // Afterwards: SetStepCount(count + 1), SetActStep(cur + 1), ValidateFrames.
 int InsertFrameAfter(std::vector<TAnimFrame>& frames, int cur);
 

@@ -1,9 +1,12 @@
 #include "anim/FrameTiming.h"
 #include "anim/FrameOps.h"
+#include "anim/Rtm.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <iterator>
+#include <limits>
 
 namespace {
 
@@ -135,14 +138,24 @@ TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, i
     if (!(1 + D > 0))
         return NotApplicable(first, last);
     const double k = 1 / (1 + D);
+    const int span = last - first;
+    // The frame count is a 32-bit number in the file and everywhere else.
+    if (qint64(count) + span + 1 > std::numeric_limits<int32_t>::max())
+        return Stopped(Rtm::OutOfMemory(), first, last);
+
+    // Everything that needs memory comes first: running out of it then leaves the frames
+    // as they were.
+    frames.reserve(size_t(count) + size_t(span) + 1);
+    std::vector<TAnimFrame> copies(static_cast<size_t>(span + 1));
+    for (int j = first; j <= last; ++j)
+        copies[static_cast<size_t>(j - first)].Entries = frames[static_cast<size_t>(j)].Entries;
+    std::vector<double> block(static_cast<size_t>(span + 1));
 
     for (int i = 0; i < count; ++i)
         t.Set(i, t[i] * k);
     D *= k;
     p *= k;
-    const int span = last - first;
-    std::vector<double> block(static_cast<size_t>(span + 1));  // before the shift below
-    for (int j = first; j <= last; ++j)
+    for (int j = first; j <= last; ++j)  // before the shift below
         block[static_cast<size_t>(j - first)] = t[j];
 
     double base = 0;
@@ -157,11 +170,9 @@ TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, i
     if (target == 0)
         base = p - block.front();
 
-    std::vector<TAnimFrame> copies(static_cast<size_t>(span + 1));
     for (int j = first; j <= last; ++j) {
         TAnimFrame& c = copies[static_cast<size_t>(j - first)];
         c.Time = static_cast<float>(std::min(block[static_cast<size_t>(j - first)] - p + base, 1.0));
-        c.Entries = frames[static_cast<size_t>(j)].Entries;
     }
     frames.insert(frames.begin() + target, std::make_move_iterator(copies.begin()), std::make_move_iterator(copies.end()));
     SortFramesByTime(frames);

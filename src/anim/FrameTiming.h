@@ -92,7 +92,9 @@ TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, i
 // they follow the old last frame and the last copy lands on 1 (when the block starts at
 // frame 0, 0.001 after the old last frame). Times above 1 become 1.
 // Afterwards: SetStepCount(new count), RefreshFrameTimerChart, UpdateFrameSelection,
-// ValidateFrames, the message. ActAnimStep keeps its index.
+// ValidateFrames, the message. ActAnimStep keeps its index. Copies that would take the
+// frame count past 32 bits stop with Rtm::OutOfMemory(); so does running out of memory,
+// thrown as std::bad_alloc before any frame has changed.
 TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, int target);
 
 // Delete answered Yes: the frames after the range close the gap, the rest is stretched back

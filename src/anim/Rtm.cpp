@@ -1,9 +1,11 @@
 #include "anim/Rtm.h"
 
-#include "platform/Binary.h"
 #include "platform/FileUtil.h"
 
+#include <QFile>
+
 #include <bit>
+#include <new>
 #include <cstring>
 #include <vector>
 
@@ -19,18 +21,6 @@ QString Fail(TAnimDocument& doc, QLatin1String message)
     doc.TotalMove = {0, 0, 0};
     doc.AnimComponentCount = 0;
     return message;
-}
-
-TMatrix12f ReadMatrix(TByteReader& r)
-{
-    TMatrix12f m;
-    if constexpr (LittleEndianHost) {
-        r.Bytes(m.data(), sizeof m);
-    } else {
-        for (float& v : m)
-            v = r.F32();
-    }
-    return m;
 }
 
 // Writing goes through a cursor into a buffer sized once.
@@ -60,66 +50,187 @@ char* PutMatrix(char* p, const TMatrix12f& m)
 // normally list the records in the same order in every frame, so most records are matched
 // by comparing the raw field instead of building a string and hashing it.
 struct TResolvedName {
-    const char* Field = nullptr;
+    char Field[Rtm::NameFieldSize];
     int Slot = -1;
 };
-}  // namespace
 
-QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc)
+// The bytes of a file in memory.
+class TMemoryInput {
+public:
+    explicit TMemoryInput(const QByteArray& bytes) : Bytes_(bytes) {}
+    qint64 Size() const { return Bytes_.size(); }
+    // n contiguous bytes (n small), or null at the end.
+    const char* Take(qsizetype n)
+    {
+        if (n > Bytes_.size() - Pos_)
+            return nullptr;
+        const char* p = Bytes_.constData() + Pos_;
+        Pos_ += n;
+        return p;
+    }
+
+private:
+    const QByteArray& Bytes_;
+    qsizetype Pos_ = 0;
+};
+
+// A file read in pieces of a megabyte: a large animation is never held twice, once as
+// bytes and once as the document.
+class TFileInput {
+public:
+    explicit TFileInput(QFile& file) : File_(file), Size_(file.size()) {}
+    qint64 Size() const { return Size_; }
+    const QString& Error() const { return Error_; }
+    const char* Take(qsizetype n)
+    {
+        if (n > End_ - Pos_ && !Refill(n))
+            return nullptr;
+        const char* p = Buffer_.constData() + Pos_;
+        Pos_ += n;
+        return p;
+    }
+
+private:
+    bool Refill(qsizetype n)
+    {
+        static constexpr qsizetype Chunk = 1 << 20;
+        const qsizetype kept = End_ - Pos_;
+        if (Buffer_.size() < Chunk)
+            Buffer_.resize(Chunk);
+        std::memmove(Buffer_.data(), Buffer_.constData() + Pos_, size_t(kept));
+        Pos_ = 0;
+        End_ = kept;
+        while (End_ < n) {
+            const qint64 k = File_.read(Buffer_.data() + End_, Chunk - End_);
+            if (k < 0)
+                Error_ = File_.errorString();
+            if (k <= 0)
+                return false;
+            End_ += qsizetype(k);
+        }
+        return true;
+    }
+
+    QFile& File_;
+    qint64 Size_;
+    QByteArray Buffer_;
+    qsizetype Pos_ = 0;
+    qsizetype End_ = 0;
+    QString Error_;
+};
+
+uint32_t GetU32(const char* p)
 {
-    TByteReader r(bytes);
-    char magic[sizeof Rtm::Magic];
-    if (!r.Bytes(magic, sizeof magic) || std::memcmp(magic, Rtm::Magic, sizeof magic) != 0)
-        return Fail(doc, Rtm::IncorrectFormat);
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+}
+float GetF32(const char* p) { return std::bit_cast<float>(GetU32(p)); }
 
+QString NameOfField(const char* field)
+{
+    const void* nul = std::memchr(field, 0, Rtm::NameFieldSize);
+    const qsizetype length = nul ? static_cast<const char*>(nul) - field : Rtm::NameFieldSize;
+    return QString::fromLatin1(field, length);
+}
+
+template <typename Input>
+QString ParseRtm(Input& in, TAnimDocument& doc)
+{
+    const char* header = in.Take(Rtm::HeaderSize);
+    if (!header || std::memcmp(header, Rtm::Magic, sizeof Rtm::Magic) != 0)
+        return Fail(doc, Rtm::IncorrectFormat);
     std::array<float, 3> totalMove{};
-    for (float& v : totalMove)
-        v = r.F32();
-    const int32_t frameCount = r.I32();
-    const int32_t componentCount = r.I32();
-    if (r.Failed() || frameCount < 0 || componentCount < 0)
+    for (size_t i = 0; i < 3; ++i)
+        totalMove[i] = GetF32(header + 8 + 4 * i);
+    const int32_t frameCount = int32_t(GetU32(header + 20));
+    const int32_t componentCount = int32_t(GetU32(header + 24));
+    if (frameCount < 0 || componentCount < 0)
         return Fail(doc, Rtm::IncorrectFormat);
 
-    // Refuse counts the file cannot hold before anything is allocated for them. Every
-    // product stays far inside 64 bits: C < 2^31, so a frame is below 2^38 bytes.
+    // The header fixes the size of everything after it: counts the file cannot hold are
+    // refused before anything is allocated for them. Every product stays far inside 64
+    // bits: C < 2^31, so a frame is below 2^38 bytes. Bytes past the last frame are never
+    // read.
     const qint64 namesSize = qint64(componentCount) * Rtm::NameFieldSize;
     const qint64 frameSize = 4 + qint64(componentCount) * Rtm::RecordSize;
-    const qint64 afterHeader = qint64(bytes.size()) - Rtm::HeaderSize;
+    const qint64 afterHeader = in.Size() - Rtm::HeaderSize;
     if (namesSize > afterHeader || frameCount > (afterHeader - namesSize) / frameSize)
         return Fail(doc, Rtm::IncorrectFormat);
 
     doc.TotalMove = totalMove;
     doc.AnimComponentCount = componentCount;
     doc.AnimSelections.Reserve(componentCount);
-    for (int32_t i = 0; i < componentCount; ++i)
-        doc.AnimSelections.Add(r.Name(Rtm::NameFieldSize));
+    for (int32_t i = 0; i < componentCount; ++i) {
+        const char* field = in.Take(Rtm::NameFieldSize);
+        if (!field)
+            return Fail(doc, Rtm::IncorrectFormat);
+        doc.AnimSelections.Add(NameOfField(field));
+    }
 
     doc.AnimFrames.reserve(size_t(frameCount));
     std::vector<TResolvedName> lastNames(frameCount > 0 ? size_t(componentCount) : 0);
     for (int32_t f = 0; f < frameCount; ++f) {
+        const char* time = in.Take(4);
+        if (!time)
+            return Fail(doc, Rtm::IncorrectFormat);
         TAnimFrame& frame = doc.AnimFrames.emplace_back();
-        frame.Time = r.F32();
+        frame.Time = GetF32(time);
         frame.Entries.reserve(size_t(componentCount));
         for (int32_t j = 0; j < componentCount; ++j) {
-            if (!r.Has(Rtm::RecordSize))
+            const char* field = in.Take(Rtm::RecordSize);
+            if (!field)
                 return Fail(doc, Rtm::IncorrectFormat);
-            const char* field = r.Here();
-            r.Skip(Rtm::NameFieldSize);
             TResolvedName& last = lastNames[size_t(j)];
-            if (!last.Field || std::memcmp(last.Field, field, Rtm::NameFieldSize) != 0) {
-                const void* nul = std::memchr(field, 0, Rtm::NameFieldSize);
-                const qsizetype length = nul ? static_cast<const char*>(nul) - field : Rtm::NameFieldSize;
-                const int slot = doc.AnimSelections.IndexOf(QString::fromLatin1(field, length));
+            if (last.Slot < 0 || std::memcmp(last.Field, field, Rtm::NameFieldSize) != 0) {
+                const int slot = doc.AnimSelections.IndexOf(NameOfField(field));
                 if (slot < 0)
                     return Fail(doc, Rtm::NameNotInHeader);
-                last = {field, slot};
+                std::memcpy(last.Field, field, Rtm::NameFieldSize);
+                last.Slot = slot;
             }
-            frame.Entries.push_back({last.Slot, ReadMatrix(r)});
+            TMatrix12f m;
+            const char* v = field + Rtm::NameFieldSize;
+            if constexpr (LittleEndianHost) {
+                std::memcpy(m.data(), v, sizeof m);
+            } else {
+                for (size_t k = 0; k < m.size(); ++k)
+                    m[k] = GetF32(v + 4 * k);
+            }
+            frame.Entries.push_back({last.Slot, m});
         }
     }
-    if (r.Failed())  // cannot happen after the size check; kept as the last guard
-        return Fail(doc, Rtm::IncorrectFormat);
     return {};
+}
+}  // namespace
+
+QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc)
+{
+    TMemoryInput in(bytes);
+    try {
+        return ParseRtm(in, doc);
+    } catch (const std::bad_alloc&) {
+        Fail(doc, Rtm::IncorrectFormat);
+        return Rtm::OutOfMemory();
+    }
+}
+
+QString ReadRtmFile(const QString& path, TAnimDocument& doc, const QString& shownName)
+{
+    QFile file;
+    if (!OpenRegularFile(path, file))
+        return QStringLiteral("Cannot open file %1").arg(shownName);
+    TFileInput in(file);
+    try {
+        const QString message = ParseRtm(in, doc);
+        if (!in.Error().isEmpty()) {  // a read failed: the file is not what it seemed
+            Fail(doc, Rtm::IncorrectFormat);
+            return QStringLiteral("Cannot read file %1: %2").arg(shownName, in.Error());
+        }
+        return message;
+    } catch (const std::bad_alloc&) {
+        Fail(doc, Rtm::IncorrectFormat);
+        return Rtm::OutOfMemory();
+    }
 }
 
 namespace {

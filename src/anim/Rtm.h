@@ -22,6 +22,8 @@ inline constexpr QLatin1String FrameMissing("[internal Error] ActAnimFrame is NU
 inline constexpr QLatin1String EntryMissing("[internal Error] ActAnimEntry is Null!");
 inline constexpr QLatin1String BadNameIndex("[internal Error] NameIndex > AnimSelections->Count!");
 inline constexpr QLatin1String NegativeStepCount("[internal Error] AnimStepCount < 0!");
+// What a load or an operation says when memory runs out; the document stays as it was.
+inline QString OutOfMemory() { return QStringLiteral("Not enough memory for this animation!"); }
 }  // namespace Rtm
 
 // Fills an already-cleared document with the file's TotalMove, AnimComponentCount,
@@ -31,7 +33,13 @@ inline constexpr QLatin1String NegativeStepCount("[internal Error] AnimStepCount
 // Returns "" on success, otherwise "Incorrect Format!" (wrong magic, negative counts,
 // counts that do not fit the file, a file that ends early) or "Component Name not in
 // Header!"; on failure those members are emptied again.
+// Running out of memory gives Rtm::OutOfMemory() with the members emptied.
 QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc);
+// The same from a file, read in pieces: the file is never held in memory as a whole, and
+// bytes after the frames the header counts are not read. A file that cannot be opened
+// gives "Cannot open file NAME", a failed read "Cannot read file NAME: REASON", NAME
+// being shownName.
+QString ReadRtmFile(const QString& path, TAnimDocument& doc, const QString& shownName);
 
 // Builds the file for frames 0 .. AnimStepCount-1, writing entry j of each frame (by list
 // position) for name slot j. On an inconsistent document returns its "[internal Error] ..."

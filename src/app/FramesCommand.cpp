@@ -1,11 +1,13 @@
 #include "app/FramesCommand.h"
 #include "anim/AnimController.h"
 #include "anim/FrameOps.h"
+#include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
 #include "app/CommandLine.h"
 
 #include <QRegularExpression>
 #include <QTextStream>
+#include <new>
 
 namespace {
 
@@ -167,7 +169,9 @@ bool ParseFrameOp(const QStringList& args, qsizetype& i, std::vector<TFrameOp>& 
             break;
         }
         default:  // --move, --copy: the answer of the box, read as the box's answer is
-            if (v.trimmed().isEmpty())
+            // An option in its place means the target was left out: "--copy --json" is
+            // no frame typed into the box.
+            if (v.trimmed().isEmpty() || v.startsWith(QLatin1String("--")) || v == QLatin1String("-o"))
                 error = QStringLiteral("%1 needs a target frame").arg(a);
             op.Text = v;
             break;
@@ -187,7 +191,13 @@ int RunFramesCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err
         return ExitFileError;
     }
     for (const TFrameOp& op : cmd.FrameOps) {
-        const TStep step = RunOp(op, s);
+        TStep step;
+        try {
+            step = RunOp(op, s);
+        } catch (const std::bad_alloc&) {
+            // The operations take their memory before they change anything.
+            step = {ExitFileError, Rtm::OutOfMemory()};
+        }
         if (step.Code == ExitUsage) {
             err << QStringLiteral("torvane-anim: ") << step.Message << Qt::endl;
             return ExitUsage;
@@ -204,7 +214,11 @@ int RunFramesCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err
         }
     }
     if (cmd.Output.isEmpty() || cmd.Json) {
-        out << (cmd.Json ? RtmInfoJson(s.Anim.Doc) : RtmInfoText(s.Anim.Doc));
+        // Streamed: millions of frames are never one string in memory.
+        if (cmd.Json)
+            WriteRtmInfoJson(s.Anim.Doc, out);
+        else
+            WriteRtmInfoText(s.Anim.Doc, out);
         out.flush();
     }
     err.flush();

@@ -39,8 +39,13 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
 {
     ReadLayout(ini, Layout);
     // Paths in the settings file may have been written on Windows, with backslashes.
+    // A value longer than any path the system can open is no path: it is dropped before
+    // anything (a file look-up, a window title) has to deal with megabytes of it.
     const auto path = [&ini](const QString& section, const QString& key, const QString& def) {
-        return NormalizeSeparators(ini.ReadString(section, key, def));
+        const QString value = ini.ReadString(section, key, def);
+        if (!IsPlausiblePath(value))
+            return def;
+        return NormalizeSeparators(value);
     };
     DirP3d = path(kDir, QStringLiteral("P3d"), exeDir);
     DirRTM = path(kDir, QStringLiteral("RTM"), exeDir);

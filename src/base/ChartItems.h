@@ -25,7 +25,14 @@ enum class TChartItemKind : uint8_t {
     Line,  // a segment from the previous point to this one
     Mark,  // Aux = mark code
     Text,  // Aux = index into Texts
+    // Aux = mark code. A mark that is also a point of a line: a segment joins it to the
+    // item before when that is a joined mark too. A series of them is a line with a mark
+    // on every point at the cost of one item each (a frame timer holds millions).
+    JoinedMark,
 };
+
+// Whether items of kind k are marks (drawn as one, found by NearestMark).
+inline bool IsMarkKind(TChartItemKind k) { return k == TChartItemKind::Mark || k == TChartItemKind::JoinedMark; }
 
 struct TChartItem {
     double X = 0, Y = 0;
@@ -69,7 +76,22 @@ public:
         HasBox_ = false;
     }
 
-    void Reserve(size_t items) { Items_.reserve(items); }
+    // Room for items, of which decorations are marks or texts.
+    void Reserve(size_t items, size_t decorations = 0)
+    {
+        Items_.reserve(items);
+        Decorations_.reserve(decorations);
+    }
+
+    // Bytes held for the items and their side lists (capacity, not only what is used).
+    size_t MemoryBytes() const
+    {
+        size_t texts = 0;
+        for (const TChartText& t : Texts_)
+            texts += sizeof t + t.Text.capacity();
+        return Items_.capacity() * sizeof(TChartItem) + Runs_.capacity() * sizeof(TChartColorRun) +
+               Decorations_.capacity() * sizeof(uint32_t) + texts;
+    }
 
     // The colour of the items added from now on (0x00BBGGRR).
     void SetColor(uint32_t color) { Color_ = color & 0x00FFFFFFu; }
@@ -108,6 +130,24 @@ public:
             return;
         Decorations_.push_back(static_cast<uint32_t>(Items_.size()));
         AddPoint(x, y, TChartItemKind::Mark, static_cast<uint32_t>(code));
+    }
+
+    // A mark joined by a segment to the joined mark added just before it, if any. A
+    // non-finite point is kept as an item, so the series keeps one item per point, but it
+    // is neither drawn nor joined and breaks the line.
+    void JoinedMark(double x, double y, int code)
+    {
+        const bool joins = !Items_.empty() && Items_.back().Kind == TChartItemKind::JoinedMark &&
+                           Finite(Items_.back().X, Items_.back().Y) && Finite(x, y);
+        Decorations_.push_back(static_cast<uint32_t>(Items_.size()));
+        if (Finite(x, y)) {
+            AddPoint(x, y, TChartItemKind::JoinedMark, static_cast<uint32_t>(code));
+        } else {
+            StartRun();
+            Items_.push_back({x, y, static_cast<uint32_t>(code), TChartItemKind::JoinedMark});
+        }
+        if (joins)
+            ++LineCount_;
     }
 
     void Text(double x, double y, const std::string& text, int size)
@@ -186,7 +226,10 @@ public:
         Items_.pop_back();
         if (last.Kind == TChartItemKind::Line)
             --LineCount_;
-        if ((last.Kind == TChartItemKind::Mark || last.Kind == TChartItemKind::Text) && !Decorations_.empty())
+        if (last.Kind == TChartItemKind::JoinedMark && !Items_.empty() && Items_.back().Kind == TChartItemKind::JoinedMark &&
+            Finite(last.X, last.Y) && Finite(Items_.back().X, Items_.back().Y))
+            --LineCount_;
+        if ((IsMarkKind(last.Kind) || last.Kind == TChartItemKind::Text) && !Decorations_.empty())
             Decorations_.pop_back();
         if (last.Kind == TChartItemKind::Text && !Texts_.empty())
             Texts_.pop_back();

@@ -113,12 +113,32 @@ std::vector<TSelection*> TComponentForest::TreeOrder() const
 QStringList SubtreeNames(const TComponentNodes& nodes, const std::vector<int>& selected)
 {
     QStringList names;
+    // A node already taken was taken with its whole subtree, so its subtree is skipped in
+    // one step: each node is listed at most once, and looked at about once, however the
+    // selected subtrees nest (every node of a deep chain may be selected).
+    const size_t n = nodes.size();
+    std::vector<size_t> subtreeEnd(n, n);  // one past the last node of each subtree
+    std::vector<size_t> open;
+    for (size_t j = 0; j < n; ++j) {
+        while (!open.empty() && nodes[open.back()].Level >= nodes[j].Level) {
+            subtreeEnd[open.back()] = j;
+            open.pop_back();
+        }
+        open.push_back(j);
+    }
+    std::vector<bool> taken(n, false);
     for (int top : selected) {
-        if (top < 0 || size_t(top) >= nodes.size())
+        if (top < 0 || size_t(top) >= n || taken[size_t(top)])
             continue;
-        const int level = nodes[size_t(top)].Level;
-        for (size_t i = size_t(top); i < nodes.size() && (i == size_t(top) || nodes[i].Level > level); ++i)
+        for (size_t i = size_t(top); i < subtreeEnd[size_t(top)];) {
+            if (taken[i]) {
+                i = subtreeEnd[i];
+                continue;
+            }
+            taken[i] = true;
             names << nodes[i].Component->Name;
+            ++i;
+        }
     }
     return names;
 }

@@ -56,5 +56,6 @@ private:
 
 // The Names of the subtrees of the selected nodes (indices into nodes, which are in tree
 // order), each node followed by its descendants depth first, in the order the selection
-// gives them: what a new animation takes from the tree's selection.
+// gives them: what a new animation takes from the tree's selection. A node inside a
+// subtree already listed is not listed again (nor is its subtree).
 QStringList SubtreeNames(const TComponentNodes& nodes, const std::vector<int>& selected);

@@ -48,7 +48,8 @@ TLinkReadResult ReadLinkingFile(const QString& path)
 {
     QByteArray bytes;
     QString error;
-    if (!ReadWholeFile(path, bytes, &error)) {
+    // Records of 76 bytes: a real linking file is far below the cap.
+    if (!ReadWholeFile(path, bytes, &error, MaxTextFileSize)) {
         TLinkReadResult result;
         result.Error = error;
         return result;

@@ -34,8 +34,11 @@ bool ParseColorValue(const QString& text, uint32_t& color)
 std::vector<TSelection*> ApplyTranslation(const std::vector<TSelection*>& treeOrder, const TIniFile& file)
 {
     std::vector<TSelection*> changed;
+    // Indexed once: a look-up per component in the file's lines would be quadratic.
+    const QHash<TIniKey, QString> names = file.SectionValues(TranslationSection);
     for (TSelection* sel : treeOrder) {
-        const QString name = file.ReadString(TranslationSection, sel->Name, sel->Name);
+        const auto found = names.constFind(TIniKey{sel->Name});
+        const QString name = found == names.cend() ? sel->Name : *found;
         if (name != sel->DisplayName) {
             sel->DisplayName = name;
             changed.push_back(sel);
@@ -47,11 +50,13 @@ std::vector<TSelection*> ApplyTranslation(const std::vector<TSelection*>& treeOr
 std::vector<TSelection*> ApplyColors(const std::vector<TSelection*>& treeOrder, const TIniFile& file)
 {
     std::vector<TSelection*> changed;
+    const QHash<TIniKey, QString> colors = file.SectionValues(ColorSection);
     for (TSelection* sel : treeOrder) {
-        if (!file.ValueExists(ColorSection, sel->Name))
+        const auto found = colors.constFind(TIniKey{sel->Name});
+        if (found == colors.cend())
             continue;
         uint32_t color = 0;
-        if (!ParseColorValue(file.ReadString(ColorSection, sel->Name, QString()), color) || color == sel->Color)
+        if (!ParseColorValue(*found, color) || color == sel->Color)
             continue;
         sel->Color = color;
         changed.push_back(sel);

@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 // Windows colour values (0x00BBGGRR) handed out to new selections in turn.
@@ -334,7 +336,15 @@ void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environm
         return;
     }
     TFileSource source(file);
-    ReadModel(*this, source);
+    try {
+        ReadModel(*this, source);
+    } catch (const std::bad_alloc&) {
+        // A file may claim (and even hold) more than there is memory for: abandoned whole.
+        Clear();
+        Selections.clear();
+        Status = ReadStatus::StreamError;
+        ErrorText = QStringLiteral("Cannot open file %1: %2").arg(fileName, SystemErrorText(ENOMEM));
+    }
 }
 
 // The environment flag only decides whether the caller adds tree nodes; reading is the same.

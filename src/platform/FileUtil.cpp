@@ -5,8 +5,13 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <limits>
+#include <mutex>
+#include <new>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,7 +53,111 @@ QString FolderOf(const QString& path)
         return QStringLiteral(".");
     return slash == 0 ? QStringLiteral("/") : path.left(slash);
 }
+
+// Follows path while it names a symbolic link, to the name at the end of the chain, which
+// need not exist. Empty with errnum set for a loop (ELOOP) or an unreadable link.
+QString FollowLinks(const QString& path, int& errnum)
+{
+    QString current = path;
+    for (int hops = 0; hops < 40; ++hops) {  // the system's own limit for a chain
+        const QByteArray name = QFile::encodeName(current);
+        struct stat st {};
+        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(name.constData(), target, sizeof target);
+        if (n < 0 || n >= ssize_t(sizeof target)) {
+            errnum = n < 0 ? errno : ENAMETOOLONG;
+            return {};
+        }
+        const QString next = QFile::decodeName(QByteArray(target, qsizetype(n)));
+        current = next.startsWith(QLatin1Char('/')) ? next : FolderOf(current) + QLatin1Char('/') + next;
+    }
+    errnum = ELOOP;
+    return {};
+}
+
+// ---- Temporary files of saves in progress, removed when SIGTERM or SIGINT ends the
+// program: a handler may only use what is async-signal-safe, so the names sit in fixed
+// slots that it reads without locks.
+constexpr int TempSlotCount = 16;
+enum TempSlotState : int { SlotFree, SlotFilling, SlotReady };
+struct TTempSlot {
+    std::atomic<int> State{SlotFree};
+    char Name[PATH_MAX];
+};
+TTempSlot TempSlots[TempSlotCount];
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the slots without locks");
+
+// What SIGTERM and SIGINT did before the handler was put in front of them.
+struct sigaction PreviousTerm {}, PreviousInt {};
+
+extern "C" void RemoveTempFilesAndDie(int sig)
+{
+    const int saved = errno;
+    for (TTempSlot& slot : TempSlots)
+        if (slot.State.load() == SlotReady)
+            ::unlink(slot.Name);
+    errno = saved;
+    // Then the signal does what it did before: the default action ends the program, a
+    // handler someone else installed runs.
+    ::sigaction(sig, sig == SIGTERM ? &PreviousTerm : &PreviousInt, nullptr);
+    ::raise(sig);
+}
+
+// Puts the handler in front of SIGTERM and SIGINT, unless the signal is ignored (the
+// program then goes on, and so must the save). Checked at every save, so a handler
+// installed later by someone else is chained too.
+void InstallTempFileHandlers()
+{
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
+    for (const int sig : {SIGTERM, SIGINT}) {
+        struct sigaction current {};
+        if (::sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN ||
+            current.sa_handler == RemoveTempFilesAndDie)
+            continue;
+        (sig == SIGTERM ? PreviousTerm : PreviousInt) = current;
+        struct sigaction sa {};
+        sa.sa_handler = RemoveTempFilesAndDie;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(sig, &sa, nullptr);
+    }
+}
+
+// The slot holding name, or -1 when all are taken (the file is then only removed the
+// usual way).
+int RegisterTempFile(const QByteArray& name)
+{
+    if (name.size() >= PATH_MAX)
+        return -1;
+    InstallTempFileHandlers();
+    for (int i = 0; i < TempSlotCount; ++i) {
+        int expected = SlotFree;
+        if (!TempSlots[i].State.compare_exchange_strong(expected, SlotFilling))
+            continue;
+        std::memcpy(TempSlots[i].Name, name.constData(), size_t(name.size()) + 1);
+        TempSlots[i].State.store(SlotReady);
+        return i;
+    }
+    return -1;
+}
+
+void UnregisterTempFile(int& slot)
+{
+    if (slot >= 0)
+        TempSlots[slot].State.store(SlotFree);
+    slot = -1;
+}
 }  // namespace
+
+int TempFilesRegisteredForSignals()
+{
+    int n = 0;
+    for (const TTempSlot& slot : TempSlots)
+        n += slot.State.load() == SlotReady;
+    return n;
+}
 
 QString SystemErrorText(int errnum) { return QString::fromLocal8Bit(std::strerror(errnum)); }
 
@@ -87,7 +196,7 @@ bool OpenRegularFile(const QString& path, QFile& file, QString* error)
     return true;
 }
 
-bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error)
+bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error, qint64 maxSize)
 {
     QFile f;
     if (!OpenRegularFile(path, f, error))
@@ -95,12 +204,19 @@ bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error)
     // The size is taken once: a file that grows while it is read (or claims a size it
     // does not have) cannot make the read go on.
     const qint64 size = f.size();
-    if (size < 0 || size > qint64(std::numeric_limits<qsizetype>::max() / 2)) {
+    if (size < 0 || size > qint64(std::numeric_limits<qsizetype>::max() / 2) || (maxSize >= 0 && size > maxSize)) {
         if (error)
             *error = SystemErrorText(EFBIG);
         return false;
     }
-    QByteArray out(qsizetype(size), Qt::Uninitialized);
+    QByteArray out;
+    try {
+        out.resize(qsizetype(size));
+    } catch (const std::bad_alloc&) {
+        if (error)
+            *error = SystemErrorText(ENOMEM);
+        return false;
+    }
     qint64 got = 0;
     while (got < size) {
         const qint64 k = f.read(out.data() + got, size - got);
@@ -126,10 +242,22 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
         Fail(ENOENT);
         return;
     }
-    // A symbolic link stays a link: the file it names is the one replaced.
+    // A symbolic link stays a link: the file it names is the one replaced, or created
+    // when the link dangles. A loop is refused with the system's text.
     const QFileInfo link(path);
-    if (link.isSymLink() && link.exists())
-        Target_ = link.canonicalFilePath();
+    if (link.isSymLink()) {
+        if (link.exists()) {
+            Target_ = link.canonicalFilePath();
+        } else {
+            int errnum = 0;
+            Target_ = FollowLinks(path, errnum);
+            if (Target_.isEmpty()) {
+                Target_ = path;
+                Fail(errnum);
+                return;
+            }
+        }
+    }
     const QByteArray target = QFile::encodeName(Target_);
 
     mode_t mode = 0666;  // narrowed by the umask for a new file
@@ -156,6 +284,7 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
         if (fd >= 0) {
             Fd_ = fd;
             TempName_ = candidate;
+            TempSlot_ = RegisterTempFile(TempName_);
         } else if (errno != EEXIST) {
             Fail(errno);
             return;
@@ -196,6 +325,7 @@ void TAtomicFileWriter::Discard()
     }
     if (!TempName_.isEmpty()) {
         ::unlink(TempName_.constData());
+        UnregisterTempFile(TempSlot_);
         TempName_.clear();
     }
     Used_ = 0;
@@ -257,6 +387,7 @@ bool TAtomicFileWriter::Commit()
     const QByteArray target = QFile::encodeName(Target_);
     if (::rename(TempName_.constData(), target.constData()) != 0)
         return Fail(errno);
+    UnregisterTempFile(TempSlot_);
     TempName_.clear();
     // The rename lives in the folder: sync it so the new name survives a power cut.
     const QByteArray folder = QFile::encodeName(FolderOf(Target_));
@@ -278,6 +409,14 @@ bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
     if (error)
         *error = w.Error();
     return false;
+}
+
+bool IsPlausiblePath(const QString& path)
+{
+    // Checked on the length first, so a value of megabytes is never encoded.
+    if (path.size() >= PATH_MAX)
+        return false;
+    return QFile::encodeName(path).size() < PATH_MAX;
 }
 
 QString NormalizeSeparators(const QString& path)

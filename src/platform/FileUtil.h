@@ -16,17 +16,25 @@ QString SystemErrorText(int errnum);
 // failure returns false and sets error to the system's text.
 bool OpenRegularFile(const QString& path, QFile& file, QString* error = nullptr);
 
-// Reads the whole of a regular file, never more than the size it had when opened. On
-// failure returns false and sets error to the system's text.
-bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error = nullptr);
+// The most a text file the editor reads whole (settings, names, colours, linking) may
+// hold. Real ones are a few megabytes at most; a larger one is refused, not allocated.
+inline constexpr qint64 MaxTextFileSize = 64LL * 1024 * 1024;
+
+// Reads the whole of a regular file, never more than the size it had when opened. A file
+// larger than maxSize (when not negative) is refused with "File too large"; when memory
+// runs out the error is the system's text for that. On failure returns false and sets
+// error to the system's text.
+bool ReadWholeFile(const QString& path, QByteArray& bytes, QString* error = nullptr, qint64 maxSize = -1);
 
 // Writes a file through a small buffer into a temporary file beside it, which replaces
 // the file only when Commit succeeds; the folder is synced after the rename. The previous
 // file stays untouched on any failure, and the temporary file is removed whenever the
 // write does not complete (a failure, Discard, or destruction without Commit). A target
 // that exists but is not a regular file (a folder, a FIFO, a device) or is not writable is
-// refused. A symbolic link keeps pointing at the file it named, which is replaced.
-// Errors carry the system's own text.
+// refused. A symbolic link keeps pointing at the file it named, which is replaced (or
+// created, when the link dangles); a loop of links is refused. SIGTERM and SIGINT remove
+// the temporary file before they end the program (unless the program handles or ignores
+// them itself). Errors carry the system's own text.
 class TAtomicFileWriter {
 public:
     explicit TAtomicFileWriter(const QString& path);
@@ -80,6 +88,7 @@ private:
 
     QString Target_;
     QByteArray TempName_;  // encoded, empty when no temporary file exists
+    int TempSlot_ = -1;    // its entry for the signal handler
     int Fd_ = -1;
     std::unique_ptr<char[]> Buffer_;
     qsizetype Capacity_ = 0;
@@ -88,8 +97,15 @@ private:
     QString Error_;
 };
 
+// How many temporary files the signal handler would remove now.
+int TempFilesRegisteredForSignals();
+
 // Writes bytes with a TAtomicFileWriter. False with error set when that fails.
 bool WriteFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// False for a path longer than the system's limit (PATH_MAX bytes once encoded), which
+// no file can have.
+bool IsPlausiblePath(const QString& path);
 
 // Backslashes become '/'. For names stored in files made on Windows (proxy names, paths
 // in the settings file); paths a user types or picks are taken as they are.

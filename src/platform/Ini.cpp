@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <new>
+
 namespace {
 QString SectionName(const QString& line)
 {
@@ -55,19 +58,26 @@ void TIniFile::Reload()
     if (FileName_.isEmpty() || !QFileInfo::exists(FileName_))
         return;  // a file that does not exist yet reads as empty
     QString error;
-    if (!ReadWholeFile(FileName_, bytes, &error)) {
+    // A settings, names or colour file of gigabytes is no such file: it is refused rather
+    // than allocated.
+    if (!ReadWholeFile(FileName_, bytes, &error, MaxTextFileSize)) {
         // Writing now would replace whatever the file holds with only the keys written.
         ReadError_ = error;
         return;
     }
-    // Files made on Windows are single-byte text; our own are UTF-8.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        text = QString::fromLatin1(bytes);
-        Latin1_ = true;
+    try {
+        // Files made on Windows are single-byte text; our own are UTF-8.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        QString text = utf8.decode(bytes);
+        if (utf8.hasError()) {
+            text = QString::fromLatin1(bytes);
+            Latin1_ = true;
+        }
+        SetText(text);
+    } catch (const std::bad_alloc&) {
+        Lines_.clear();
+        ReadError_ = SystemErrorText(ENOMEM);
     }
-    SetText(text);
     Modified_ = false;
 }
 
@@ -139,6 +149,42 @@ QString TIniFile::ReadString(const QString& section, const QString& key, const Q
         return def;
     const qsizetype k = FindKey(h, key);
     return k < 0 ? def : ValueOf(Lines_[k]);
+}
+
+size_t qHash(const TIniKey& key, size_t seed)
+{
+    // Over the case-folded code points, as QString::compare folds them.
+    size_t h = seed ^ 0x9E3779B97F4A7C15ull;
+    const QChar* p = key.Text.constData();
+    const qsizetype n = key.Text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t c = p[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(p[i], p[i + 1]);
+            ++i;
+        }
+        h = (h ^ QChar::toCaseFolded(c)) * 0x100000001B3ull;
+    }
+    return h;
+}
+
+QHash<TIniKey, QString> TIniFile::SectionValues(const QString& section) const
+{
+    QHash<TIniKey, QString> values;
+    const qsizetype h = FindSection(section);
+    if (h < 0)
+        return values;
+    const qsizetype end = SectionEnd(h);
+    values.reserve(end - h - 1);
+    for (qsizetype i = h + 1; i < end; ++i) {
+        const QString key = KeyOf(Lines_[i]);
+        if (key.isEmpty())
+            continue;
+        TIniKey k{key};
+        if (!values.contains(k))
+            values.insert(std::move(k), ValueOf(Lines_[i]));
+    }
+    return values;
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const

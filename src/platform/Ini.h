@@ -3,8 +3,17 @@
 // match without regard to letter case; lines it does not touch (other sections, other
 // keys, comments) are kept as they were, and a changed key is updated where it stands.
 // Writes collect in memory until UpdateFile.
+#include <QHash>
 #include <QString>
 #include <QStringList>
+
+// A key of an INI file: equal to another when they differ only in letter case, hashed
+// alike then, without making a folded copy.
+struct TIniKey {
+    QString Text;
+    bool operator==(const TIniKey& other) const { return Text.compare(other.Text, Qt::CaseInsensitive) == 0; }
+};
+size_t qHash(const TIniKey& key, size_t seed = 0);
 
 class TIniFile {
 public:
@@ -26,6 +35,11 @@ public:
     int ReadInteger(const QString& section, const QString& key, int def) const;
     // Any integer other than 0 is true; a malformed value yields def.
     bool ReadBool(const QString& section, const QString& key, bool def) const;
+
+    // Every key of the section with its value (the first of keys that differ only in case
+    // wins, as ReadString finds it). One pass over the file, for callers that look up many
+    // keys.
+    QHash<TIniKey, QString> SectionValues(const QString& section) const;
 
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);

@@ -36,15 +36,6 @@ QToolButton* ToolButton(const QString& caption, const QString& name, const QStri
     return b;
 }
 
-TTimerItemKind TimerKind(TChartItemKind k)
-{
-    switch (k) {
-    case TChartItemKind::Move: return TTimerItemKind::MoveTo;
-    case TChartItemKind::Line: return TTimerItemKind::LineTo;
-    default: return TTimerItemKind::Mark;
-    }
-}
-
 }  // namespace
 
 TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
@@ -191,17 +182,12 @@ void TF_FrameManipulator::RefreshFrameTimerChart(bool reRange)
     ChartStale_ = !isVisible();
     if (ChartStale_)
         return;
-    items.Reserve(frames.size() * 2 + BandItems);
+    // One joined mark per frame: the line through the frames and the mark on each are
+    // the same item, a few tens of bytes a frame.
+    items.Reserve(frames.size() + BandItems, frames.size());
     items.SetColor(ItemColor);
-    for (size_t i = 0; i < frames.size(); ++i) {
-        const double x = static_cast<double>(i);
-        const double t = frames[i].Time;
-        if (i == 0)
-            items.MoveTo(x, t);
-        else
-            items.LineTo(x, t);
-        items.Mark(x, t, MarkStyle);
-    }
+    for (size_t i = 0; i < frames.size(); ++i)
+        items.JoinedMark(static_cast<double>(i), frames[i].Time, MarkStyle);
     BandShown = false;
     if (reRange || ChartFrames_ != int(frames.size()))
         RChart->AutoRange(AutoRangeMargin);
@@ -234,10 +220,9 @@ void TF_FrameManipulator::showEvent(QShowEvent* e)
 
 void TF_FrameManipulator::UpdateFrameSelection()
 {
-    // Frame 0's move-to is never tagged: it is not drawn and carries no time of its own.
     constexpr double inf = std::numeric_limits<double>::infinity();
     const TFrameRange sel = Anim_.Selection();
-    RChart->Items().MarkInRect(sel.First, -inf, sel.Last, inf, SelectedClass, 1);
+    RChart->Items().MarkInRect(sel.First, -inf, sel.Last, inf, SelectedClass);
     RChart->update();
     Panels_[1]->setText(sel.First == -1 ? QStringLiteral("Selected Frames: None")
                                         : QStringLiteral("Selected Frames: %1 - %2").arg(sel.First).arg(sel.Last));
@@ -251,22 +236,28 @@ void TF_FrameManipulator::UpdateFrameSelection()
 
 std::vector<TTimerItem> TF_FrameManipulator::TimerItems() const
 {
+    // Each frame's joined mark stands for the frame's line point and its mark, which sit
+    // at the same place: the timing rules see both. Frame 0's move-to is never tagged.
     const std::vector<TChartItem>& chart = RChart->Items().Items();
     size_t n = chart.size();
     if (BandShown)
         n -= std::min<size_t>(n, BandItems);
     std::vector<TTimerItem> items;
-    items.reserve(n);
-    for (size_t i = 0; i < n; ++i)
-        items.push_back({chart[i].X, chart[i].Y, TimerKind(chart[i].Kind), chart[i].Class == SelectedClass});
+    items.reserve(2 * n);
+    for (size_t i = 0; i < n; ++i) {
+        const bool selected = chart[i].Class == SelectedClass;
+        items.push_back({chart[i].X, chart[i].Y, i == 0 ? TTimerItemKind::MoveTo : TTimerItemKind::LineTo, selected && i > 0});
+        items.push_back({chart[i].X, chart[i].Y, TTimerItemKind::Mark, selected});
+    }
     return items;
 }
 
 void TF_FrameManipulator::SetItemYs(const std::vector<TTimerItem>& items)
 {
+    // The marks carry the times; a line point drawn through them goes where its mark is.
     TChartItems& chart = RChart->Items();
-    for (size_t i = 0; i < items.size(); ++i)
-        chart.SetY(i, items[i].Y);
+    for (size_t i = 0; 2 * i + 1 < items.size(); ++i)
+        chart.SetY(i, items[2 * i + 1].Y);
 }
 
 void TF_FrameManipulator::CollectFrameSelection()
@@ -365,11 +356,8 @@ void TF_FrameManipulator::RChartMouseUp(double x, double y, Qt::MouseButton butt
         } else {
             double pixels = 0;
             const int mark = RChart->NearestMark(RChart->ChartToPixel(x, y), &pixels);
-            if (mark >= 0 && pixels < ClickPixels) {
+            if (mark >= 0 && pixels < ClickPixels)
                 chart.SetClass(size_t(mark), SelectedClass);
-                if (mark > 0)
-                    chart.SetClass(size_t(mark) - 1, SelectedClass);
-            }
         }
         CollectFrameSelection();
     } else if (BandShown) {

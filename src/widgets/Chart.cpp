@@ -150,7 +150,7 @@ int TChart::NearestMark(QPointF pixel, double* distancePixels) const
     int best = -1;
     double bestSq = std::numeric_limits<double>::infinity();
     for (const uint32_t i : Items_.Decorations()) {
-        if (i >= items.size() || items[i].Kind != TChartItemKind::Mark)
+        if (i >= items.size() || !IsMarkKind(items[i].Kind))
             continue;
         const double dx = m.Left + (items[i].X - m.X0) / m.UnitsX - pixel.x();
         const double dy = m.Top + m.Height - (items[i].Y - m.Y0) / m.UnitsY - pixel.y();
@@ -266,6 +266,7 @@ void TChart::paintEvent(QPaintEvent*)
         DrawGrid(cp, m);
     }
     RasterLines(m);
+    MarksDrawn_ = 0;
     if (!Items_.Decorations().empty()) {
         QPainter cp(&Canvas_);
         DrawMarksAndTexts(cp, m);
@@ -439,11 +440,30 @@ void TChart::RasterLinesIn(const TMapping& m)
 
     bool havePrev = false;
     double prevX = 0, prevY = 0;
+    bool haveJoined = false;  // the item before was a finite joined mark, at (joinX, joinY)
+    double joinX = 0, joinY = 0;
     for (size_t r = 0; r < runs.size(); ++r) {
         const uint32_t argb = ColorFromRef(runs[r].Color).rgb();
         const size_t end = r + 1 < runs.size() ? runs[r + 1].First : items.size();
         for (size_t i = runs[r].First; i < end; ++i) {
             const TChartItem& it = items[i];
+            if (it.Kind == TChartItemKind::JoinedMark) {
+                const double px = m.Left + (it.X - m.X0) * ix;
+                const double py = bottom - (it.Y - m.Y0) * iy;
+                const bool ok = std::isfinite(px) && std::isfinite(py);
+                double ax = joinX, ay = joinY, bx = px, by = py;
+                if (haveJoined && ok && clip.Clip(ax, ay, bx, by)) {
+                    if constexpr (ByClass)
+                        PlotLine(bits, stride, ax, ay, bx, by, ColorFromRef(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
+                    else
+                        PlotLine(bits, stride, ax, ay, bx, by, argb);
+                }
+                haveJoined = ok;
+                joinX = px;
+                joinY = py;
+                continue;
+            }
+            haveJoined = false;
             if (it.Kind == TChartItemKind::Mark || it.Kind == TChartItemKind::Text)
                 continue;
             const double px = m.Left + (it.X - m.X0) * ix;
@@ -474,6 +494,11 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
     uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
     const qsizetype stride = Canvas_.bytesPerLine() / 4;
     size_t r = 0;
+    // Marks falling on the pixel of the mark just drawn, in its colour and shape, would
+    // only paint the same pixels again: with millions of frames most of them do.
+    int lastX = 0, lastY = 0;
+    uint32_t lastArgb = 0, lastCode = 0;
+    bool drewMark = false;
     for (const uint32_t i : Items_.Decorations()) {
         if (i >= items.size())
             continue;
@@ -482,15 +507,23 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
             ++r;
         const TChartItem& it = items[i];
         const uint32_t win = Items_.ColorOf(it.Class, runs.empty() ? 0 : runs[r].Color);
-        if (it.Kind != TChartItemKind::Mark && it.Kind != TChartItemKind::Text)
+        if (!IsMarkKind(it.Kind) && it.Kind != TChartItemKind::Text)
             continue;
         const double px = m.Left + (it.X - m.X0) / m.UnitsX;
         const double py = m.Top + m.Height - (it.Y - m.Y0) / m.UnitsY;
         if (!std::isfinite(px) || !std::isfinite(py) || visible.Code(px, py) != 0)
             continue;
         const int cx = static_cast<int>(std::floor(px)), cy = static_cast<int>(std::floor(py));
-        if (it.Kind == TChartItemKind::Mark) {
+        if (IsMarkKind(it.Kind)) {
             const uint32_t argb = ColorFromRef(win).rgb();
+            if (drewMark && cx == lastX && cy == lastY && argb == lastArgb && it.Aux == lastCode)
+                continue;
+            drewMark = true;
+            lastX = cx;
+            lastY = cy;
+            lastArgb = argb;
+            lastCode = it.Aux;
+            ++MarksDrawn_;
             if (it.Aux == MarkDisc) {
                 // Row by row, so the disc covers exactly 3 pixels left/above to 4
                 // right/below.

@@ -56,6 +56,9 @@ public:
     // size on each side; a box of no height or width gets one unit. Nothing happens
     // without items.
     void AutoRange(double marginPercent);
+    // How many marks the last paint drew: marks on the pixel of the one before are not
+    // drawn again.
+    int MarksDrawn() const { return MarksDrawn_; }
 
     // ---- Range and mapping
     void SetRange(double x1, double y1, double x2, double y2);
@@ -145,4 +148,5 @@ private:
     TMapping DragMapping_;
 
     QImage Canvas_;  // reused on every paint
+    int MarksDrawn_ = 0;
 };

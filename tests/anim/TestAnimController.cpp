@@ -1,6 +1,7 @@
 // The document operations and what the controller says about them, without a window.
 #include "FrameTestUtil.h"
 #include "anim/AnimController.h"
+#include "anim/Rtm.h"
 #include "filebuild/P3dBuilder.h"  // WriteBytesFile
 #include "filebuild/RtmBuilder.h"
 #include "platform/FileUtil.h"
@@ -122,6 +123,62 @@ private slots:
         QVERIFY(fx.Doc.AnimFileName.isEmpty() && !fx.Doc.LoadingAnim);
         QVERIFY(!counts.isEmpty());
         QCOMPARE(counts.last().at(0).toInt(), 0);
+    }
+
+    // The header fixes what the file holds: a sparse file of 40 GB loads only the frames
+    // it counts, and counts beyond the file are refused, neither by allocating the file.
+    void hugeFiles_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("frames");
+        constexpr qint64 big = qint64(40) << 30;
+        const TFile two = TFile::Regular({"arm"}, 2);
+        TFile claims = TFile::Regular({"arm"}, 0);
+        claims.FrameCount = int32_t((big - 60) / 84);  // frames of zeros: no name matches
+        TFile beyond = claims;
+        beyond.FrameCount = int32_t((big - 60) / 84 + 1);
+        QTest::newRow("40 GB after two frames") << RtmBuild::Build(two) << big << QString() << 2;
+        QTest::newRow("40 GB of frames") << RtmBuild::Build(claims) << big << "Component Name not in Header!" << 0;
+        QTest::newRow("one frame more than the file") << RtmBuild::Build(beyond) << big << "Incorrect Format!" << 0;
+    }
+    void hugeFiles()
+    {
+        QFETCH(QByteArray, head); QFETCH(qint64, size); QFETCH(QString, message); QFETCH(int, frames);
+        Fixture fx(0);
+        QVERIFY(Hostile::WriteSparseFile(fx.Path("huge.rtm"), head, size));
+        QCOMPARE(fx.Anim.LoadAnimation(fx.Path("huge.rtm")), message);
+        QCOMPARE(fx.Doc.FrameCount(), frames);
+        QCOMPARE(fx.Doc.AnimSelections.Count(), frames > 0 ? 1 : 0);
+    }
+
+    // Without the memory for what a file legitimately holds, the load says so and leaves
+    // an empty document, and the controller goes on working.
+    void loadWithoutMemory()
+    {
+        if (!Hostile::MemoryLimitsWork())
+            QSKIP("no address-space limits under the address sanitizer");
+        Fixture fx(0);
+        TFile zeros;  // one nameless component, so the zeros of a sparse file are frames
+        zeros.Names = {""};
+        zeros.FrameCount = 4000000;
+        QVERIFY(Hostile::WriteSparseFile(fx.Path("zeros.rtm"), RtmBuild::Build(zeros), 60 + qint64(4000000) * 84));
+        const int code = Hostile::RunWithMemoryLimit(200LL << 20, [&fx] {
+            if (fx.Anim.LoadAnimation(fx.Path("zeros.rtm")) != Rtm::OutOfMemory())
+                return 1;
+            if (fx.Doc.FrameCount() != 0 || fx.Doc.AnimStepCount != 0 || fx.Doc.AnimSelections.Count() != 0)
+                return 2;
+            // The memory is back: a small file loads.
+            TFile small = TFile::Regular({"arm"}, 3);
+            if (!WriteBytesFile(fx.Path("small.rtm"), RtmBuild::Build(small)) || !fx.Anim.LoadAnimation(fx.Path("small.rtm")).isEmpty())
+                return 3;
+            return fx.Doc.FrameCount() == 3 ? 0 : 4;
+        });
+        QCOMPARE(code, 0);
+        // Without the limit the same file loads.
+        QCOMPARE(fx.Anim.LoadAnimation(fx.Path("zeros.rtm")), QString());
+        QCOMPARE(fx.Doc.FrameCount(), 4000000);
     }
 
     void loadAndSave()

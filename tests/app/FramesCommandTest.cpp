@@ -1,7 +1,9 @@
 // torvane-anim frames: chains of operations with the selection carried along, the exit
 // codes, and the written file. The operations' own results are the frame timing's tests.
 #include "CommandHome.h"
+#include "anim/Rtm.h"
 #include "filebuild/RtmBuilder.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 
 #include <QJsonArray>
@@ -69,6 +71,10 @@ private slots:
         row("retime without =", "x.rtm --retime 3", 2, "torvane-anim: --retime needs FRAME=TIME\n");
         row("at without number", "x.rtm --at", 2, "torvane-anim: --at needs a value\n");
         row("two files", "x.rtm y.rtm", 2, "torvane-anim: frames takes one animation\n");
+        // An option where the target belongs means the target was left out.
+        row("copy to an option", "x.rtm --copy --json", 2, "torvane-anim: --copy needs a target frame\n");
+        row("move to an option", "x.rtm --move -o", 2, "torvane-anim: --move needs a target frame\n");
+        row("copy without target", "x.rtm --copy", 2, "torvane-anim: --copy needs a value\n");
     }
     void operations()
     {
@@ -157,6 +163,30 @@ private slots:
         const CommandHome::Result redo = h.Run({"frames", "%1/in.rtm", "--select", "0-1", "--mirror", "--redo"});
         QCOMPARE(redo.Code, 2);
         QVERIFY(redo.Err.contains("--redo: there is nothing to redo"));
+    }
+
+    // Doubling copies until memory runs out: the operation's message, exit 1, and the
+    // output file as it was.
+    void runsOutOfMemory()
+    {
+        if (!Hostile::MemoryLimitsWork())
+            QSKIP("no address-space limits under the address sanitizer");
+        CommandHome h;
+        QVERIFY(h.Write("in.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 1000))));
+        QVERIFY(h.Write("out.rtm", "old"));
+        QStringList args{"frames", "%1/in.rtm"};
+        for (qint64 count = 1000; count < (qint64(1) << 30); count *= 2)
+            args << "--select" << QString("0-%1").arg(count - 1) << "--copy" << QString::number(count);
+        args << "-o" << "%1/out.rtm";
+        const int code = Hostile::RunWithMemoryLimit(300LL << 20, [&h, &args] {
+            const CommandHome::Result r = h.Run(args);
+            if (r.Code != 1)
+                return 10 + r.Code;
+            if (!r.Err.endsWith("Finished Copy operation\n" + Rtm::OutOfMemory() + "\n"))
+                return 2;
+            return h.Read("out.rtm") == "old" && r.Out.isEmpty() ? 0 : 3;
+        });
+        QCOMPARE(code, 0);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "modelforms/ComponentTree.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 
@@ -227,6 +228,41 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("Cannot open file %1").arg(gone)});
         QVERIFY(!f.ShowGrid1->isChecked());
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
+    }
+
+    // Values no path can have and settings files of gigabytes are no reason to stall or
+    // end the start-up: the defaults stand in for them.
+    void implausibleSettings_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<qint64>("size");     // > head size: a sparse file
+        QTest::addColumn<QString>("saving");  // the message on saving the settings
+        const QByteArray longPath = "/m/" + QByteArray(1 << 20, 'a') + ".p3d";
+        QTest::newRow("a megabyte of LastP3d") << "[Startup]\nLastP3d=" + longPath + "\nLastRTM=" + longPath + "\n[Dir]\nRTM=" + longPath + "\n"
+                                               << qint64(0) << "Settings saved.";
+        QTest::newRow("40 GB settings file") << QByteArray("[Startup]\nShowGrid=0\n") << (qint64(40) << 30) << SystemErrorText(EFBIG);
+    }
+    void implausibleSettings()
+    {
+        QFETCH(QByteArray, head); QFETCH(qint64, size); QFETCH(QString, saving);
+        FormFixture fx;
+        QVERIFY(Hostile::WriteSparseFile(fx.Path("TorvaneAnim.ini"), head, std::max<qint64>(size, head.size())));
+        TMainForm& f = fx.Start();
+        QVERIFY2(fx.Dialogs.Messages.isEmpty(), qPrintable(fx.Dialogs.Messages.join('\n').left(200)));
+        QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
+        QVERIFY(f.ShowGrid1->isChecked());  // a file that is not read sets nothing
+        QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
+        QCOMPARE(F_FileBrowser->RTMDir(), f.Paths.ExeDir);
+        f.SaveSettings1->trigger();
+        QCOMPARE(fx.Dialogs.Messages.size(), 1);
+        QVERIFY2(fx.Dialogs.Messages[0].contains(saving), qPrintable(fx.Dialogs.Messages[0].left(300)));
+        if (size > 0) {  // never read, so never replaced by the keys the window knows
+            QCOMPARE(QFileInfo(fx.Path("TorvaneAnim.ini")).size(), size);
+        } else {
+            const TIniFile written(fx.Path("TorvaneAnim.ini"));
+            QCOMPARE(written.ReadString("Startup", "LastP3d", "?"), QString());
+            QCOMPARE(written.ReadString("Dir", "RTM", "?"), f.Paths.ExeDir);
+        }
     }
 
     void unwritableSettingsFileIsReported()

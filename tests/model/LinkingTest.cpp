@@ -4,11 +4,13 @@
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 #include "modelforms/ComponentTree.h"
+#include "platform/FileUtil.h"
 #include "support/TestMain.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -221,6 +223,13 @@ private slots:
         QVERIFY(!WriteLinkingFile(dir.filePath("missing/walker.lpv"), records, &error) && !error.isEmpty());
         const TLinkReadResult r = ReadLinkingFile(dir.filePath("absent.lpv"));
         QVERIFY(!r.Error.isEmpty() && r.Records.empty());
+        // A linking file of gigabytes (sparse here) is refused, not allocated.
+        QFile huge(dir.filePath("huge.lpv"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(40) << 30));
+        huge.close();
+        const TLinkReadResult big = ReadLinkingFile(dir.filePath("huge.lpv"));
+        QCOMPARE(big.Error, SystemErrorText(EFBIG));
+        QVERIFY(big.Records.empty());
     }
 
     void sameTreeAsOneByOne_data()

@@ -77,6 +77,18 @@ private slots:
         QCOMPARE(c.Shown(), (QStringList{"Left arm/ff", "Left arm/ff", "leg/3", "Head/4", "F/ff0000"}));
     }
 
+    // The index answers as a look-up in the file would: the first section of the name
+    // and in it the first of keys that differ only in case; letters beyond ASCII too.
+    void firstKeyAndSectionWin()
+    {
+        TComponents c({"arm", "Ärm", "leg", "tail"});
+        const TIniFile ini = Ini("[Translation]\nARM=first\narm=second\närm=Umlaut\n; leg=comment\n=nokey\n"
+                                 "[Translation]\nleg=second section\n[ColorDef]\nTAIL=0x10\ntail=0x20\n[colordef]\narm=5\n");
+        ApplyTranslation(c.Order, ini);
+        ApplyColors(c.Order, ini);
+        QCOMPARE(c.Shown(), (QStringList{"first/1", "Umlaut/2", "leg/3", "tail/10"}));
+    }
+
     void saveNames_data()
     {
         QTest::addColumn<QStringList>("names");

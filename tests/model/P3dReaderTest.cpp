@@ -1,10 +1,12 @@
 #include "ModelTestUtil.h"
 #include "filebuild/P3dBuilder.h"
+#include "platform/FileUtil.h"
 #include "support/TestMain.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 
 using S = TP3dModell::ReadStatus;
 using Bytes = std::vector<uint8_t>;
@@ -236,6 +238,31 @@ private slots:
         QCOMPARE(env.FileName, dir.filePath("Walker.P3D"));
         env.ReadP3d(dir.filePath("Walker.P3D"), true);  // reading again replaces everything
         QVERIFY(env.Selections.size() == 2 && env.Vertices[7].ShareCount == 2);
+    }
+
+    // A sparse file of 40 GB whose header claims that many points: there is no memory for
+    // them, and the read says so instead of ending the program.
+    void hugeModelIsRefused()
+    {
+        QTemporaryDir dir;
+        QByteArray head("MLOD");
+        const auto u32 = [&head](quint32 v) { head.append(reinterpret_cast<const char*>(&v), 4); };
+        u32(257);
+        u32(1);
+        head += "SP3X";
+        u32(28);
+        u32(256);
+        u32(quint32((qint64(40) << 30) / 16));  // points
+        u32(0);                                 // normals
+        u32(0);                                 // polygons
+        u32(0);                                 // flags
+        QFile f(dir.filePath("huge.p3d"));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.resize((qint64(40) << 30) + 200));
+        f.close();
+        TP3dModell m(dir.filePath("huge.p3d"));
+        QCOMPARE(m.Status, S::StreamError);
+        QCOMPARE(m.ErrorText, QStringLiteral("Cannot open file %1: %2").arg(dir.filePath("huge.p3d"), SystemErrorText(ENOMEM)));
+        QVERIFY(m.Vertices.empty() && m.Selections.empty());
     }
 };
 

@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace {
@@ -215,6 +219,136 @@ private slots:
         QCOMPARE(w.Error(), SystemErrorText(EISDIR));
         QVERIFY(Listing().size() == before.size() + 1 && Listing().contains("late.rtm"));  // only the folder made above
         QVERIFY(!w.Write("more", 4));  // a failed writer stays failed
+    }
+
+    // A link whose file is missing, or a chain of them, is written through: the links
+    // stay and the file at the end of the chain appears. A loop is refused.
+    void writesThroughDanglingLinks_data()
+    {
+        QTest::addColumn<QStringList>("links");  // "name>target", made in this order
+        QTest::addColumn<QString>("written");     // the link given to the writer
+        QTest::addColumn<QString>("created");     // "" when the write must fail
+        QTest::newRow("relative") << QStringList{"out.rtm>Anims/new.rtm"} << "out.rtm" << "Anims/new.rtm";
+        QTest::newRow("absolute") << QStringList{"out.rtm>@/Anims/Sub/abs.rtm"} << "out.rtm" << "Anims/Sub/abs.rtm";
+        QTest::newRow("chain of two") << QStringList{"a.rtm>b.rtm", "b.rtm>Anims/end.rtm"} << "a.rtm" << "Anims/end.rtm";
+        QTest::newRow("relative to the link's folder") << QStringList{"Anims/l.rtm>Sub/rel.rtm"} << "Anims/l.rtm" << "Anims/Sub/rel.rtm";
+        QTest::newRow("loop") << QStringList{"a.rtm>b.rtm", "b.rtm>a.rtm"} << "a.rtm" << "";
+        QTest::newRow("self") << QStringList{"a.rtm>a.rtm"} << "a.rtm" << "";
+    }
+    void writesThroughDanglingLinks()
+    {
+        QFETCH(QStringList, links); QFETCH(QString, written); QFETCH(QString, created);
+        for (const QString& l : links) {
+            const QStringList parts = l.split('>');
+            QString target = parts[1];
+            target.replace('@', Dir_->path());
+            QVERIFY(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(In(parts[0])).constData()) == 0);
+        }
+        const QStringList before = Listing();
+        QString error;
+        const bool ok = WriteFileAtomic(In(written), "through", &error);
+        for (const QString& l : links)
+            QVERIFY(S_ISLNK(ModeOf(In(l.split('>')[0]))));  // every link is still a link
+        if (created.isEmpty()) {
+            QVERIFY(!ok);
+            QCOMPARE(error, SystemErrorText(ELOOP));
+            QCOMPARE(Listing(), before);
+        } else {
+            QVERIFY2(ok, qPrintable(error));
+            QVERIFY(S_ISREG(ModeOf(In(created))));
+            QCOMPARE(Content(In(written)), QByteArray("through"));
+            QCOMPARE(Content(In(created)), QByteArray("through"));
+        }
+    }
+
+    // SIGTERM or SIGINT in the middle of a save removes the temporary file; the target
+    // keeps its old content. Run in a child, which the signal ends.
+    void signalsRemoveTheTemporaryFile_data()
+    {
+        QTest::addColumn<int>("sig");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void signalsRemoveTheTemporaryFile()
+    {
+        QFETCH(int, sig);
+        const QStringList before = Listing();
+        const QByteArray target = QFile::encodeName(In("Model.p3d"));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            // Only plain calls here: the child of a threaded process. The test framework's
+            // own handler (which would attach a debugger) gives way to the default action.
+            ::signal(SIGTERM, SIG_DFL);
+            ::signal(SIGINT, SIG_DFL);
+            TAtomicFileWriter w(QFile::decodeName(target));
+            if (!w.Write(QByteArray(200000, 'z')) || TempFilesRegisteredForSignals() != 1)
+                ::_exit(3);
+            ::raise(sig);
+            ::_exit(4);  // not reached when the signal ends the child
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status), qPrintable(QString("exit %1").arg(WEXITSTATUS(status))));
+        QCOMPARE(WTERMSIG(status), sig);
+        QCOMPARE(Listing(), before);
+        QCOMPARE(Content(In("Model.p3d")), QByteArray("Model.p3d"));
+
+        // A finished or dropped writer leaves nothing for the handler.
+        {
+            TAtomicFileWriter w(In("Model.p3d"));
+            QCOMPARE(TempFilesRegisteredForSignals(), 1);
+        }
+        QCOMPARE(TempFilesRegisteredForSignals(), 0);
+        QVERIFY(WriteFileAtomic(In("x.rtm"), "x"));
+        QCOMPARE(TempFilesRegisteredForSignals(), 0);
+    }
+
+    // Text files the editor reads whole are refused past the cap, whatever size the file
+    // claims; a sparse file keeps the test small on disk.
+    void refusesHugeTextFiles_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<qint64>("cap");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("40 GB under the cap") << qint64(40) * 1024 * 1024 * 1024 << MaxTextFileSize << false;
+        QTest::newRow("one byte over") << MaxTextFileSize + 1 << MaxTextFileSize << false;
+        QTest::newRow("at the cap") << qint64(4096) << qint64(4096) << true;
+        QTest::newRow("no cap") << qint64(100000) << qint64(-1) << true;
+    }
+    void refusesHugeTextFiles()
+    {
+        QFETCH(qint64, size); QFETCH(qint64, cap); QFETCH(bool, read);
+        QFile f(In("big.ini"));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));
+        f.close();
+        QByteArray bytes("old");
+        QString error;
+        QCOMPARE(ReadWholeFile(In("big.ini"), bytes, &error, cap), read);
+        if (read) {
+            QCOMPARE(bytes.size(), size);
+        } else {
+            QCOMPARE(error, SystemErrorText(EFBIG));
+            QCOMPARE(bytes, QByteArray("old"));
+        }
+    }
+
+    void implausiblePaths_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("plausible");
+        QTest::newRow("empty") << 0 << true;
+        QTest::newRow("one short of the limit") << PATH_MAX - 1 << true;
+        QTest::newRow("at the limit") << PATH_MAX << false;
+        QTest::newRow("a megabyte") << (1 << 20) << false;
+    }
+    void implausiblePaths()
+    {
+        QFETCH(int, length); QFETCH(bool, plausible);
+        QCOMPARE(IsPlausiblePath(QString(length, 'a')), plausible);
+        // Encoded length counts: two bytes per character here.
+        QCOMPARE(IsPlausiblePath(QString(PATH_MAX / 2, QChar(0xE9))), false);
+        QCOMPARE(IsPlausiblePath(QString(PATH_MAX / 2 - 1, QChar(0xE9))), true);
     }
 };
 

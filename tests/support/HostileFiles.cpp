@@ -2,11 +2,13 @@
 
 #include <QFile>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace Hostile {
@@ -108,6 +110,62 @@ TFifoWatchdog::~TFifoWatchdog()
     }
     Done_.notify_all();
     Thread_.join();
+}
+
+int RunWithMemoryLimit(long long extraBytes, const std::function<int()>& body)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        // A crash here ends the child plainly: the test framework's handlers would try to
+        // attach a debugger.
+        for (const int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTERM, SIGINT})
+            ::signal(sig, SIG_DFL);
+        long long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%lld", &pages) != 1)
+                pages = 0;
+            std::fclose(f);
+        }
+        const rlim_t limit = rlim_t(pages * ::sysconf(_SC_PAGESIZE) + extraBytes);
+        const struct rlimit rl{limit, limit};
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &rl) != 0)
+            ::_exit(125);
+        // An exception must not leave the child: the test framework would catch it and go
+        // on running tests in the child. Uncaught, it ends the program as terminate does.
+        int code = 134;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+bool MemoryLimitsWork()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    return false;
+#else
+    return true;
+#endif
+#else
+    return true;
+#endif
+}
+
+bool WriteSparseFile(const QString& path, const QByteArray& head, long long size)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(head) == head.size() && f.resize(size);
 }
 
 }  // namespace Hostile

@@ -4,6 +4,7 @@
 // file-size limit that makes writes fail midway.
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -68,5 +69,18 @@ private:
     bool Fired_ = false;
     std::thread Thread_;
 };
+
+// Runs body in a child process whose address space may grow by at most extraBytes
+// beyond what it has when it starts, as on a machine without the memory. Returns the
+// child's exit code (body's result), or 128 + the signal that ended it (134: an abort,
+// also what an exception escaping body gives).
+// -1 when no child could be made.
+int RunWithMemoryLimit(long long extraBytes, const std::function<int()>& body);
+// False where an address-space limit cannot work (the address sanitizer reserves
+// terabytes up front); tests then skip.
+bool MemoryLimitsWork();
+
+// Makes path a sparse file of size bytes whose start is head.
+bool WriteSparseFile(const QString& path, const QByteArray& head, long long size);
 
 }  // namespace Hostile

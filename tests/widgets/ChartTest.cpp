@@ -125,6 +125,29 @@ private slots:
             QVERIFY(img.pixel(p) != Rgb(Blue));
     }
 
+    // Joined marks draw the line through them and a mark on each; a non-finite one breaks
+    // the line, and a mark on the pixel of the one before is drawn once.
+    void joinedMarks()
+    {
+        auto c = MakeChart(60, 60, QRectF(0, 0, 60, 60));  // one unit per pixel
+        TChartItems& items = c->Items();
+        items.SetColor(Red);
+        for (auto [x, y] : {std::pair{5.5, 54.5}, {5.7, 54.6}, {25.5, 54.5}, {NaN, 54.5}, {45.5, 54.5}, {45.5, 14.5}})
+            items.JoinedMark(x, y, TChart::MarkSquare);
+        QCOMPARE(int(items.Items().size()), 6);
+        QCOMPARE(items.LineCount(), 3);  // 0-1, 1-2, 4-5
+        const QImage img = Grab(*c);
+        QCOMPARE(c->MarksDrawn(), 4);
+        QCOMPARE(img.pixel(15, 5), Rgb(Red));   // the line from the first marks
+        QCOMPARE(img.pixel(45, 30), Rgb(Red));  // from the fifth to the sixth
+        QVERIFY(img.pixel(35, 5) != Rgb(Red));  // broken by the non-finite point
+        QCOMPARE(img.pixel(27, 7), Rgb(Red));   // the third mark's square
+        QCOMPARE(c->NearestMark(QPointF(44, 44)), 5);
+        items.RemoveLast();
+        QCOMPARE(items.LineCount(), 2);
+        QCOMPARE(int(items.Decorations().size()), 5);
+    }
+
     void mousePositionInChartCoordinates()
     {
         auto c = MakeChart(200, 100, QRectF(0, 0, 10, 10));  // 10 px per unit, visible x -5..15

@@ -1,0 +1,248 @@
+// The frame list's and the frame timer's operations on a fuzzed animation with fuzzed
+// arguments, through the controller as the windows and the frames command use it. The
+// input is an RTM file, "@@OPS@@", then one operation per three bytes. After every
+// operation the frame-time rules hold (frame 0 at 0, the last at 1, each frame's flag
+// telling whether it is later than the one before), the counts agree, and an operation
+// stopped by its message changed nothing. At the end the streamed writers must round
+// trip: the file saved reads back to the document, the streamed JSON equals the string.
+#include "FuzzSupport.h"
+#include "anim/AnimController.h"
+#include "anim/FrameOps.h"
+#include "anim/FrameTiming.h"
+#include "anim/Rtm.h"
+#include "anim/RtmInfo.h"
+#include "filebuild/RtmBuilder.h"
+
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cmath>
+#include <cstring>
+
+namespace {
+const QByteArray Separator = "@@OPS@@";
+constexpr int MaxFrames = 3000;  // copies double the frames; keep each input quick
+
+FuzzSeeds MakeSeeds()
+{
+    using namespace RtmBuild;
+    const auto ops = [](std::initializer_list<int> bytes) {
+        QByteArray b;
+        for (int v : bytes)
+            b.append(char(v));
+        return b;
+    };
+    FuzzSeeds seeds;
+    seeds.emplace_back("walk_copy_move", Build(TFile::Regular({"arm", "leg"}, 5)) + Separator + ops({4, 1, 3, 8, 2, 0, 7, 0, 1, 5, 0, 0}));
+    seeds.emplace_back("one_frame_insert", Build(TFile::Regular({"a"}, 1)) + Separator + ops({1, 0, 0, 1, 0, 0, 2, 0, 0, 9, 3, 4}));
+    seeds.emplace_back("drag", Build(TFile::Regular({"a", "b", "c"}, 8)) + Separator + ops({4, 2, 5, 10, 200, 7, 6, 0, 0, 3, 1, 9}));
+    seeds.emplace_back("no_file", Separator + ops({0, 6, 0, 8, 1, 2, 11, 0, 0}));
+    return seeds;
+}
+
+QTemporaryDir* Folder = nullptr;
+
+void CheckDocument(const TAnimController& anim)
+{
+    const TAnimDocument& d = anim.Doc;
+    const int count = d.FrameCount();
+    FUZZ_CHECK(d.AnimStepCount == count);
+    FUZZ_CHECK(count == 0 ? d.ActAnimStep == 0 : (d.ActAnimStep >= 0 && d.ActAnimStep < count));
+    const int slotCount = d.AnimSelections.Count();
+    for (int i = 0; i < count; ++i) {
+        const TAnimFrame& f = d.AnimFrames[size_t(i)];
+        FUZZ_CHECK(int(f.Entries.size()) == slotCount);
+        for (const TAnimEntry& e : f.Entries)
+            FUZZ_CHECK(e.NameIndex >= 0 && e.NameIndex < slotCount);
+        if (i == 0)
+            FUZZ_CHECK(f.Time == 0 && f.TimeValid);
+        else if (i == count - 1)
+            FUZZ_CHECK(f.Time == 1 && f.TimeValid);
+        else
+            FUZZ_CHECK(f.TimeValid == (f.Time > d.AnimFrames[size_t(i) - 1].Time));
+    }
+}
+
+bool SameFrames(const std::vector<TAnimFrame>& a, const std::vector<TAnimFrame>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::memcmp(&a[i].Time, &b[i].Time, sizeof(float)) != 0 || a[i].Entries.size() != b[i].Entries.size())
+            return false;
+        for (size_t j = 0; j < a[i].Entries.size(); ++j)
+            if (a[i].Entries[j].NameIndex != b[i].Entries[j].NameIndex ||
+                std::memcmp(a[i].Entries[j].Matrix.data(), b[i].Entries[j].Matrix.data(), sizeof(TMatrix12f)) != 0)
+                return false;
+    }
+    return true;
+}
+
+// The frame timer's selection, as the window keeps it.
+struct TTimerSelection {
+    int First = 0, Last = 0;
+};
+
+void TimerOp(TAnimController& anim, TTimerSelection& sel, int op, int a, int b)
+{
+    const int count = anim.Doc.FrameCount();
+    if (count == 0)
+        return;
+    const std::vector<TAnimFrame> before = anim.Doc.AnimFrames;
+    TTimingResult r;
+    switch (op) {
+    case 0: r = anim.LinearizeRange(sel.First, sel.Last); break;
+    case 1: r = anim.MirrorRange(sel.First, sel.Last); break;
+    case 2: r = anim.MoveRange(sel.First, sel.Last, a - 8); break;
+    case 3:
+        if (count + (sel.Last - sel.First + 1) > MaxFrames)
+            return;
+        r = anim.CopyRange(sel.First, sel.Last, a - 8);
+        break;
+    default: r = anim.DeleteRange(sel.First, sel.Last); break;
+    }
+    (void)b;
+    if (!r.Done()) {
+        FUZZ_CHECK(SameFrames(before, anim.Doc.AnimFrames));
+        FUZZ_CHECK(r.Status == TTimingStatus::NotApplicable || !r.Message.isEmpty());
+        return;
+    }
+    sel.First = r.SelFirst;
+    sel.Last = r.SelLast;
+    if (anim.Doc.FrameCount() > 0) {
+        const TFrameRange fit = FitFrameSelection(sel.First, sel.Last, anim.Doc.FrameCount());
+        sel.First = fit.First;
+        sel.Last = fit.Last;
+    }
+}
+
+// A Ctrl-drag of the tagged frames by dy, written back as a release does.
+void Drag(TAnimController& anim, const TTimerSelection& sel, double dy)
+{
+    if (anim.Doc.AnimFrames.empty())
+        return;
+    std::vector<TTimerItem> items = BuildFrameTimerItems(anim.Doc.AnimFrames);
+    TagFrameRange(items, sel.First, sel.Last);
+    bool finite = true;
+    for (const TTimerItem& it : items)
+        finite = finite && std::isfinite(it.Y);
+    DragSelectedItems(items, dy);
+    for (size_t i = 0; finite && i < items.size(); ++i) {
+        FUZZ_CHECK(items[i].Y >= 0 && items[i].Y <= 1);
+        if (i > 0)
+            FUZZ_CHECK(items[i].Y >= items[i - 1].Y);
+    }
+    if (finite && items.size() >= 4)  // one frame's two items are both first and last
+        FUZZ_CHECK(items[0].Y == 0 && items[1].Y == 0 && items[items.size() - 1].Y == 1 && items[items.size() - 2].Y == 1);
+    const TFrameRange collected = CollectFrameSelection(items);
+    FUZZ_CHECK((collected.First == -1) == (collected.Last == -1));
+    anim.WriteBackFrameTimes(items);
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    WriteSeedsIfAsked(MakeSeeds);
+    Folder = new QTemporaryDir;
+    FUZZ_CHECK(Folder->isValid());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray all(reinterpret_cast<const char*>(data), qsizetype(size));
+    const qsizetype at = all.indexOf(Separator);
+    const QByteArray file = at < 0 ? all : all.left(at);
+    const QByteArray ops = at < 0 ? QByteArray() : all.mid(at + Separator.size());
+    const QString in = Folder->filePath(QStringLiteral("in.rtm"));
+    {
+        QFile f(in);
+        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(file) == file.size());
+    }
+    TAnimController anim;
+    if (!anim.LoadAnimation(in).isEmpty() || anim.Doc.FrameCount() > MaxFrames)
+        return 0;
+    CheckDocument(anim);
+
+    TTimerSelection sel;
+    for (qsizetype i = 0; i + 2 < ops.size(); i += 3) {
+        const int op = uchar(ops[i]) % 12, a = uchar(ops[i + 1]), b = uchar(ops[i + 2]);
+        const std::vector<TAnimFrame> before = anim.Doc.AnimFrames;
+        switch (op) {
+        case 0: anim.SetActStep(a - 8); break;
+        case 1:
+            if (anim.Doc.FrameCount() < MaxFrames && !anim.InsertFrameAfter().isEmpty())
+                FUZZ_CHECK(SameFrames(before, anim.Doc.AnimFrames));
+            break;
+        case 2:
+            if (!anim.DeleteCurrentFrame().isEmpty())
+                FUZZ_CHECK(SameFrames(before, anim.Doc.AnimFrames));
+            break;
+        case 3: {
+            // A time typed into a cell: a byte's worth of texts, numbers and not.
+            static const char* const texts[] = {"0.5", "0,25", "1", "0", "-1", "2", "nan", "inf", "1e-9", "x", "", " .75 "};
+            float t = anim.Doc.AnimFrames.empty() ? 0 : anim.Doc.AnimFrames[size_t(a % anim.Doc.FrameCount())].Time;
+            ParseFrameTime(QString::fromLatin1(texts[b % 12]), t);
+            if (!anim.Doc.AnimFrames.empty())
+                anim.RetimeFrame(a % anim.Doc.FrameCount(), t, (b & 0x80) != 0);
+            if (anim.Doc.FrameCount() > 0)
+                anim.ValidateFrames();  // as the grid's commit does
+            break;
+        }
+        case 4: {
+            const int count = anim.Doc.FrameCount();
+            if (count == 0)
+                break;
+            const int first = a % count, last = first + b % (count - first);
+            if (IsFrameRange(first, last, count))
+                sel = {first, last};
+            break;
+        }
+        case 5: case 6: case 7: case 8: case 9: {
+            const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last);
+            const bool enabled = op == 5 ? on.Linearize : op == 6 ? on.Mirror : on.MoveCopyDelete;
+            if (enabled && IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))
+                TimerOp(anim, sel, op - 5, a, b);
+            break;
+        }
+        case 10:
+            if (IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))
+                Drag(anim, sel, (a - 128) / 100.0 + b / 25600.0);
+            break;
+        default: {
+            const float v = float(a - 128) / float(b + 1);
+            anim.SetTotalMove(b % 3, v);
+            break;
+        }
+        }
+        CheckDocument(anim);
+    }
+
+    // The streamed writers: the saved file reads back to the document, and the streamed
+    // JSON is the string the info command would build.
+    if (anim.Doc.AnimStepCount > 0) {
+        const QString out = Folder->filePath(QStringLiteral("out.rtm"));
+        FUZZ_CHECK(anim.SaveAnimation(out).isEmpty());
+        TAnimDocument back;
+        FUZZ_CHECK(ReadRtmFile(out, back, out).isEmpty());
+        FUZZ_CHECK(SameFrames(back.AnimFrames, anim.Doc.AnimFrames));
+        FUZZ_CHECK(back.AnimSelections.Names() == anim.Doc.AnimSelections.Names());
+        FUZZ_CHECK(std::memcmp(back.TotalMove.data(), anim.Doc.TotalMove.data(), sizeof back.TotalMove) == 0);
+        QByteArray bytes;
+        FUZZ_CHECK(WriteRtm(anim.Doc, bytes).isEmpty());
+        QFile f(out);
+        FUZZ_CHECK(f.open(QIODevice::ReadOnly) && f.readAll() == bytes);
+    }
+    QString streamed;
+    {
+        QTextStream s(&streamed);
+        WriteRtmInfoJson(anim.Doc, s);
+    }
+    FUZZ_CHECK(streamed == RtmInfoJson(anim.Doc));
+    QString text;
+    {
+        QTextStream s(&text);
+        WriteRtmInfoText(anim.Doc, s);
+    }
+    FUZZ_CHECK(text == RtmInfoText(anim.Doc));
+    return 0;
+}
