@@ -3,8 +3,9 @@
 // input is an RTM file, "@@OPS@@", then one operation per three bytes. After every
 // operation the frame-time rules hold (frame 0 at 0, the last at 1, each frame's flag
 // telling whether it is later than the one before), the counts agree, and an operation
-// stopped by its message changed nothing. At the end the streamed writers must round
-// trip: the file saved reads back to the document, the streamed JSON equals the string.
+// stopped by its message changed nothing. At the end undoing every step gives the loaded
+// frames and redoing them the final ones, and the streamed writers must round trip: the
+// file saved reads back to the document, the streamed JSON equals the string.
 #include "FuzzSupport.h"
 #include "anim/AnimController.h"
 #include "anim/FrameOps.h"
@@ -15,6 +16,7 @@
 
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -162,6 +164,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!anim.LoadAnimation(in).isEmpty() || anim.Doc.FrameCount() > MaxFrames)
         return 0;
     CheckDocument(anim);
+    anim.SetHistoryLimit(1 << 20);  // every step of the chain stays undoable
+    const std::vector<TAnimFrame> loaded = anim.Doc.AnimFrames;
+    const std::array<float, 3> loadedMove = anim.Doc.TotalMove;
 
     TTimerSelection sel;
     for (qsizetype i = 0; i + 2 < ops.size(); i += 3) {
@@ -215,6 +220,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         }
         CheckDocument(anim);
+    }
+
+    // Undo all the way back gives the loaded frames, redo all the way the final ones; every
+    // state between keeps the rules.
+    {
+        const std::vector<TAnimFrame> final = anim.Doc.AnimFrames;
+        const std::array<float, 3> finalMove = anim.Doc.TotalMove;
+        int undone = 0;
+        while (anim.Undo()) {
+            CheckDocument(anim);
+            ++undone;
+        }
+        FUZZ_CHECK(SameFrames(loaded, anim.Doc.AnimFrames));
+        FUZZ_CHECK(std::memcmp(loadedMove.data(), anim.Doc.TotalMove.data(), sizeof loadedMove) == 0);
+        FUZZ_CHECK(!anim.IsModified());
+        for (int i = 0; i < undone; ++i) {
+            FUZZ_CHECK(anim.Redo());
+            CheckDocument(anim);
+        }
+        FUZZ_CHECK(!anim.Redo());
+        FUZZ_CHECK(SameFrames(final, anim.Doc.AnimFrames));
+        FUZZ_CHECK(std::memcmp(finalMove.data(), anim.Doc.TotalMove.data(), sizeof finalMove) == 0);
     }
 
     // The streamed writers: the saved file reads back to the document, and the streamed
