@@ -100,6 +100,22 @@ QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* err
     return picture;
 }
 
+size_t TViewPictures::HeldBytes() const
+{
+    size_t bytes = 0;
+    for (const auto& c : Charts_)
+        bytes += c->Items().HeldBytes();
+    return bytes;
+}
+
+int TViewPictures::LineCount() const
+{
+    int lines = 0;
+    for (const auto& c : Charts_)
+        lines += c->LineCount();
+    return lines;
+}
+
 bool SavePngAtomic(const QImage& image, const QString& path, QString* error)
 {
     TAtomicFileDevice file(path);

@@ -424,7 +424,7 @@ void TChart::RasterLinesIn(const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
-    if (items.empty())
+    if (items.empty() && Items_.OutlineBatches().empty())
         return;
     const QRect plot = PlotArea().intersected(Canvas_.rect());
     if (plot.isEmpty())
@@ -436,6 +436,32 @@ void TChart::RasterLinesIn(const TMapping& m)
     const qsizetype stride = Canvas_.bytesPerLine() / 4;
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
     const double bottom = m.Top + m.Height;
+
+    // The outlines first, as they were added before any item line. A polygon's corners are
+    // projected as an item's point would be, so the pixels are the same.
+    const double* points = Items_.OutlinePoints().data();
+    const uint32_t* index = Items_.OutlineIndex().data();
+    for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
+        const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
+        const double* p = points + 2 * size_t(b.PointBase);
+        bool prevOk = false;
+        double prevX = 0, prevY = 0;
+        for (uint32_t i = b.First; i < b.End; ++i) {
+            const uint32_t k = index[i];
+            const size_t at = 2 * size_t(k & ~TChartItems::OutlineStart);
+            const double px = m.Left + (p[at] - m.X0) * ix;
+            const double py = bottom - (p[at + 1] - m.Y0) * iy;
+            const bool ok = std::isfinite(px) && std::isfinite(py);
+            if (ok && prevOk && !(k & TChartItems::OutlineStart)) {
+                double ax = prevX, ay = prevY, bx = px, by = py;
+                if (clip.Clip(ax, ay, bx, by))
+                    PlotLine(bits, stride, ax, ay, bx, by, argb);
+            }
+            prevOk = ok;
+            prevX = px;
+            prevY = py;
+        }
+    }
 
     bool havePrev = false;
     double prevX = 0, prevY = 0;

@@ -49,19 +49,14 @@ struct TDrawn {
     }
 };
 
-// The segments of an item list drawn in the given colour.
+// The segments of an item list drawn in the given colour, in drawing order.
 QList<QLineF> Segments(const TChartItems& items, uint32_t color)
 {
     QList<QLineF> out;
-    const auto& it = items.Items();
-    const auto& runs = items.Runs();
-    size_t run = 0;
-    for (size_t i = 1; i < it.size(); ++i) {
-        while (run + 1 < runs.size() && runs[run + 1].First <= i)
-            ++run;
-        if (it[i].Kind == TChartItemKind::Line && runs[run].Color == color)
-            out << QLineF(it[i - 1].X, it[i - 1].Y, it[i].X, it[i].Y);
-    }
+    items.ForEachSegment([&](double x0, double y0, double x1, double y1, uint32_t c) {
+        if (c == color)
+            out << QLineF(x0, y0, x1, y1);
+    });
     return out;
 }
 
