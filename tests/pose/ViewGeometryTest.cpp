@@ -220,6 +220,10 @@ private slots:
         QCOMPARE(Segments(d.Left, Red), (QList<QLineF>{{0.5, 2, 0.5, 1}, {0.5, 1, 1.5, 1}}));
         QCOMPARE(Segments(d.Top, Red), (QList<QLineF>{{10, 0.5, 9, 0.5}, {9, 0.5, 10, 1.5}}));
         QCOMPARE(Segments(d.Front, ViewColor::Grey).mid(4), lampFront);  // after both main triangles
+        // The lamp, drawn grey and red, keeps one index list in each view: the main model's two
+        // triangles, the lamp's one and the body's one, 3 corners each.
+        for (const TChartItems* v : d.Views())
+            QCOMPARE(v->OutlineIndexCount(), 12u);
         // In 3D the last corner first, X mirrored; the normal turned by the linear part only.
         for (const auto* list : {&d.Scene.Components.Triangles, &d.Scene.Shell.Triangles}) {
             QCOMPARE(list->size(), list == &d.Scene.Shell.Triangles ? size_t(9) : size_t(6));
