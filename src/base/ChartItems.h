@@ -216,9 +216,29 @@ public:
         double x1 = HasOutBox_ ? OutBox_.MaxX : -std::numeric_limits<double>::infinity();
         double y0 = HasOutBox_ ? OutBox_.MinY : std::numeric_limits<double>::infinity();
         double y1 = HasOutBox_ ? OutBox_.MaxY : -std::numeric_limits<double>::infinity();
-        bool prevOk = false;
         int lines = 0;
+        // Usually every corner is finite: then the box is a plain min and max, and every
+        // corner but a polygon's first ends a segment. x * 0 is 0 only for finite x.
+        double zero = 0;
+        uint32_t starts = 0;
+        double fx0 = x0, fx1 = x1, fy0 = y0, fy1 = y1;
         for (uint32_t i = first; i < end; ++i) {
+            const uint32_t k = OutIndex_[i];
+            const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
+            zero += x * 0.0 + y * 0.0;
+            starts += k >> 31;
+            fx0 = std::min(fx0, x);
+            fx1 = std::max(fx1, x);
+            fy0 = std::min(fy0, y);
+            fy1 = std::max(fy1, y);
+        }
+        const bool allFinite = zero == 0;
+        if (allFinite) {
+            x0 = fx0, x1 = fx1, y0 = fy0, y1 = fy1;
+            lines = static_cast<int>(end - first - starts);
+        }
+        bool prevOk = false;
+        for (uint32_t i = allFinite ? end : first; i < end; ++i) {
             const uint32_t k = OutIndex_[i];
             const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
             const bool ok = Finite(x, y);
@@ -314,8 +334,9 @@ public:
         if (BoxDirty_)
             RecomputeBox();
         if (HasBox_ && HasOutBox_)
-            box = {std::min(Box_.MinX, OutBox_.MinX), std::min(Box_.MinY, OutBox_.MinY),
-                   std::max(Box_.MaxX, OutBox_.MaxX), std::max(Box_.MaxY, OutBox_.MaxY)};
+            // Ties keep the outlines' value (a zero's sign), as if the items came after them.
+            box = {std::min(OutBox_.MinX, Box_.MinX), std::min(OutBox_.MinY, Box_.MinY),
+                   std::max(OutBox_.MaxX, Box_.MaxX), std::max(OutBox_.MaxY, Box_.MaxY)};
         else if (HasBox_ || HasOutBox_)
             box = HasBox_ ? Box_ : OutBox_;
         return HasBox_ || HasOutBox_;

@@ -387,7 +387,10 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
         bits[y0 * stride + x0] = argb;
         return;
     }
-    const int64_t sx = (static_cast<int64_t>(dx) << 16) / n, sy = (static_cast<int64_t>(dy) << 16) / n;
+    // The steps fit 32 bits whenever the segment is shorter than 32768 pixels, and the
+    // narrower division is the same number, only quicker.
+    const int64_t sx = n < 32768 ? (dx * 65536) / n : (static_cast<int64_t>(dx) << 16) / n;
+    const int64_t sy = n < 32768 ? (dy * 65536) / n : (static_cast<int64_t>(dy) << 16) / n;
     int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000, fy = (static_cast<int64_t>(y0) << 16) + 0x8000;
     for (int i = 0; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
@@ -439,25 +442,44 @@ void TChart::RasterLinesIn(const TMapping& m)
 
     // The outlines first, as they were added before any item line. A polygon's corners are
     // projected as an item's point would be, so the pixels are the same.
-    const double* points = Items_.OutlinePoints().data();
+    // Within a batch, one colour, an edge from point a to point b that was drawn already
+    // would only set the same pixels to the same colour again: it is skipped. Neighbouring
+    // polygons share edges, and strips run them in the same direction. Each point keeps the
+    // last point drawn to from it, tagged with the batch's serial; the table serves every
+    // chart, as painting happens in one thread.
+    static std::vector<uint64_t> drawnTo;
+    static uint32_t serial = 0;
+    const std::vector<double>& allPoints = Items_.OutlinePoints();
+    if (drawnTo.size() < allPoints.size() / 2)
+        drawnTo.resize(allPoints.size() / 2);
+    const double* points = allPoints.data();
     const uint32_t* index = Items_.OutlineIndex().data();
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
+        if (++serial == 0) {  // tags wrapped: forget them all
+            std::fill(drawnTo.begin(), drawnTo.end(), 0);
+            serial = 1;
+        }
+        const uint64_t tag = uint64_t(serial) << 32;
         const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
         const double* p = points + 2 * size_t(b.PointBase);
+        uint64_t* drawn = drawnTo.data() + b.PointBase;
         bool prevOk = false;
+        uint32_t prevK = 0;
         double prevX = 0, prevY = 0;
         for (uint32_t i = b.First; i < b.End; ++i) {
-            const uint32_t k = index[i];
-            const size_t at = 2 * size_t(k & ~TChartItems::OutlineStart);
+            const uint32_t k = index[i] & ~TChartItems::OutlineStart;
+            const size_t at = 2 * size_t(k);
             const double px = m.Left + (p[at] - m.X0) * ix;
             const double py = bottom - (p[at + 1] - m.Y0) * iy;
             const bool ok = std::isfinite(px) && std::isfinite(py);
-            if (ok && prevOk && !(k & TChartItems::OutlineStart)) {
+            if (ok && prevOk && !(index[i] & TChartItems::OutlineStart) && drawn[prevK] != (tag | k)) {
+                drawn[prevK] = tag | k;
                 double ax = prevX, ay = prevY, bx = px, by = py;
                 if (clip.Clip(ax, ay, bx, by))
                     PlotLine(bits, stride, ax, ay, bx, by, argb);
             }
             prevOk = ok;
+            prevK = k;
             prevX = px;
             prevY = py;
         }

@@ -200,8 +200,9 @@ private slots:
         QCOMPARE(KeptBox(t.Outlines), KeptBox(t.Items));
         for (TChartItems* it : {&t.Items, &t.Outlines}) {
             it->SetColor(0x0000FFFF);
-            it->MoveTo(-500, 0);
-            it->LineTo(0, 700);
+            it->MoveTo(-500, 0.0);
+            it->LineTo(-0.0, 700);
+            it->LineTo(0.0, -0.0);
         }
         QCOMPARE(SegmentBytes(t.Outlines), SegmentBytes(t.Items));
         QCOMPARE(KeptBox(t.Outlines), KeptBox(t.Items));
