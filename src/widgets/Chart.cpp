@@ -447,12 +447,25 @@ void TChart::RasterLinesIn(const TMapping& m)
     // polygons share edges, and strips run them in the same direction. Each point keeps the
     // last point drawn to from it, tagged with the batch's serial; the table serves every
     // chart, as painting happens in one thread.
+    // Every outline point is projected to pixels once, as an item's point would be, and a
+    // point that does not land on a finite pixel gets NaN in x, so corners only test that.
     static std::vector<uint64_t> drawnTo;
+    static std::vector<double> pixels;
     static uint32_t serial = 0;
     const std::vector<double>& allPoints = Items_.OutlinePoints();
-    if (drawnTo.size() < allPoints.size() / 2)
-        drawnTo.resize(allPoints.size() / 2);
-    const double* points = allPoints.data();
+    const size_t pointCount = allPoints.size() / 2;
+    if (drawnTo.size() < pointCount)
+        drawnTo.resize(pointCount);
+    if (pixels.size() < 2 * pointCount)
+        pixels.resize(2 * pointCount);
+    for (size_t i = 0; i < pointCount; ++i) {
+        const double px = m.Left + (allPoints[2 * i] - m.X0) * ix;
+        const double py = bottom - (allPoints[2 * i + 1] - m.Y0) * iy;
+        const bool ok = std::isfinite(px) && std::isfinite(py);
+        pixels[2 * i] = ok ? px : std::numeric_limits<double>::quiet_NaN();
+        pixels[2 * i + 1] = py;
+    }
+    const double* points = pixels.data();
     const uint32_t* index = Items_.OutlineIndex().data();
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
         if (++serial == 0) {  // tags wrapped: forget them all
@@ -468,10 +481,8 @@ void TChart::RasterLinesIn(const TMapping& m)
         double prevX = 0, prevY = 0;
         for (uint32_t i = b.First; i < b.End; ++i) {
             const uint32_t k = index[i] & ~TChartItems::OutlineStart;
-            const size_t at = 2 * size_t(k);
-            const double px = m.Left + (p[at] - m.X0) * ix;
-            const double py = bottom - (p[at + 1] - m.Y0) * iy;
-            const bool ok = std::isfinite(px) && std::isfinite(py);
+            const double px = p[2 * size_t(k)], py = p[2 * size_t(k) + 1];
+            const bool ok = !std::isnan(px);
             if (ok && prevOk && !(index[i] & TChartItems::OutlineStart) && drawn[prevK] != (tag | k)) {
                 drawn[prevK] = tag | k;
                 double ax = prevX, ay = prevY, bx = px, by = py;
