@@ -209,61 +209,13 @@ public:
     // corners are finite, as Polyline draws it. Indices must lie within the points.
     void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end)
     {
-        if (first >= end)
-            return;
-        const double* p = OutPoints_.data() + 2 * size_t(pointBase);
-        double x0 = HasOutBox_ ? OutBox_.MinX : std::numeric_limits<double>::infinity();
-        double x1 = HasOutBox_ ? OutBox_.MaxX : -std::numeric_limits<double>::infinity();
-        double y0 = HasOutBox_ ? OutBox_.MinY : std::numeric_limits<double>::infinity();
-        double y1 = HasOutBox_ ? OutBox_.MaxY : -std::numeric_limits<double>::infinity();
-        int lines = 0;
-        // Usually every corner is finite: then the box is a plain min and max, and every
-        // corner but a polygon's first ends a segment. x * 0 is 0 only for finite x.
-        double zero = 0;
-        uint32_t starts = 0;
-        double fx0 = x0, fx1 = x1, fy0 = y0, fy1 = y1;
-        for (uint32_t i = first; i < end; ++i) {
-            const uint32_t k = OutIndex_[i];
-            const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
-            zero += x * 0.0 + y * 0.0;
-            starts += k >> 31;
-            fx0 = std::min(fx0, x);
-            fx1 = std::max(fx1, x);
-            fy0 = std::min(fy0, y);
-            fy1 = std::max(fy1, y);
-        }
-        const bool allFinite = zero == 0;
-        if (allFinite) {
-            x0 = fx0, x1 = fx1, y0 = fy0, y1 = fy1;
-            lines = static_cast<int>(end - first - starts);
-        }
-        bool prevOk = false;
-        for (uint32_t i = allFinite ? end : first; i < end; ++i) {
-            const uint32_t k = OutIndex_[i];
-            const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
-            const bool ok = Finite(x, y);
-            if (ok) {
-                if (x < x0) x0 = x;
-                if (x > x1) x1 = x;
-                if (y < y0) y0 = y;
-                if (y > y1) y1 = y;
-                lines += prevOk && !(k & OutlineStart);
-            }
-            prevOk = ok;
-        }
-        if (x0 <= x1) {
-            OutBox_ = {x0, y0, x1, y1};
-            HasOutBox_ = true;
-        }
-        LineCount_ += lines;
-        if (!OutBatches_.empty()) {
-            TChartOutlineBatch& last = OutBatches_.back();
-            if (last.Color == Color_ && last.PointBase == pointBase && last.End == first) {
-                last.End = end;
-                return;
-            }
-        }
-        OutBatches_.push_back({Color_, pointBase, first, end});
+        AddBatch(pointBase, first, end, nullptr);
+    }
+    // The same when the caller knows that every corner of the batch is finite and their
+    // box (taken in corner order): the pass over the corners is saved.
+    void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox& finiteBox)
+    {
+        AddBatch(pointBase, first, end, &finiteBox);
     }
 
     const std::vector<double>& OutlinePoints() const { return OutPoints_; }
@@ -476,6 +428,75 @@ private:
         }
         PenDown_ = false;
     }
+
+    void AddBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox* finiteBox)
+    {
+        if (first >= end)
+            return;
+        const double* p = OutPoints_.data() + 2 * size_t(pointBase);
+        double x0 = HasOutBox_ ? OutBox_.MinX : std::numeric_limits<double>::infinity();
+        double x1 = HasOutBox_ ? OutBox_.MaxX : -std::numeric_limits<double>::infinity();
+        double y0 = HasOutBox_ ? OutBox_.MinY : std::numeric_limits<double>::infinity();
+        double y1 = HasOutBox_ ? OutBox_.MaxY : -std::numeric_limits<double>::infinity();
+        int lines = 0;
+        // Usually every corner is finite: then the box is a plain min and max, and every
+        // corner but a polygon's first ends a segment. x * 0 is 0 only for finite x.
+        double zero = 0;
+        uint32_t starts = 0;
+        double fx0 = x0, fx1 = x1, fy0 = y0, fy1 = y1;
+        if (finiteBox) {
+            for (uint32_t i = first; i < end; ++i)
+                starts += OutIndex_[i] >> 31;
+            fx0 = std::min(fx0, finiteBox->MinX);
+            fx1 = std::max(fx1, finiteBox->MaxX);
+            fy0 = std::min(fy0, finiteBox->MinY);
+            fy1 = std::max(fy1, finiteBox->MaxY);
+        } else {
+            for (uint32_t i = first; i < end; ++i) {
+                const uint32_t k = OutIndex_[i];
+                const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
+                zero += x * 0.0 + y * 0.0;
+                starts += k >> 31;
+                fx0 = std::min(fx0, x);
+                fx1 = std::max(fx1, x);
+                fy0 = std::min(fy0, y);
+                fy1 = std::max(fy1, y);
+            }
+        }
+        const bool allFinite = zero == 0;
+        if (allFinite) {
+            x0 = fx0, x1 = fx1, y0 = fy0, y1 = fy1;
+            lines = static_cast<int>(end - first - starts);
+        }
+        bool prevOk = false;
+        for (uint32_t i = allFinite ? end : first; i < end; ++i) {
+            const uint32_t k = OutIndex_[i];
+            const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
+            const bool ok = Finite(x, y);
+            if (ok) {
+                if (x < x0) x0 = x;
+                if (x > x1) x1 = x;
+                if (y < y0) y0 = y;
+                if (y > y1) y1 = y;
+                lines += prevOk && !(k & OutlineStart);
+            }
+            prevOk = ok;
+        }
+        if (x0 <= x1) {
+            OutBox_ = {x0, y0, x1, y1};
+            HasOutBox_ = true;
+        }
+        LineCount_ += lines;
+        if (!OutBatches_.empty()) {
+            TChartOutlineBatch& last = OutBatches_.back();
+            if (last.Color == Color_ && last.PointBase == pointBase && last.End == first) {
+                last.End = end;
+                return;
+            }
+        }
+        OutBatches_.push_back({Color_, pointBase, first, end});
+    }
+
 
     // Opens a colour run if the drawing colour changed since the last item.
     void StartRun()

@@ -98,6 +98,39 @@ inline void AddPolygon(TChartItems& front, const TP3dPolygon& poly)
     front.AddOutlinePolygon(c, poly.VertexCount);
 }
 
+// The box of display points in x, y and z, taken in the order the corners are drawn, and
+// whether they all were finite: then it gives each view's box without a pass per view.
+struct TCornerBox {
+    float Min[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
+    float Max[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
+    float Zero = 0;  // x * 0 is 0 only for finite x
+
+    void Add(const TDisplayPoint& d)
+    {
+        const float p[3] = {d.X, d.Y, d.Z};
+        for (int i = 0; i < 3; ++i) {
+            Min[i] = std::min(Min[i], p[i]);
+            Max[i] = std::max(Max[i], p[i]);
+        }
+        Zero += d.X * 0.0f + d.Y * 0.0f + d.Z * 0.0f;
+    }
+    bool Finite() const { return Zero == 0; }
+    // Front (x, y), left (z, y), top (x, z).
+    TChartBox View(size_t v) const
+    {
+        const int u = v == 1 ? 2 : 0, w = v == 2 ? 2 : 1;
+        return {Min[u], Min[w], Max[u], Max[w]};
+    }
+};
+
+inline void AddPolygon(TChartItems& front, const TP3dPolygon& poly, const std::vector<TDisplayPoint>& points,
+                       TCornerBox& box)
+{
+    AddPolygon(front, poly);
+    for (uint32_t k = 0; k < poly.VertexCount; ++k)
+        box.Add(points[poly.Corners[k].PointIndex]);
+}
+
 // The indices the first view received since `first` go to the other two views as well;
 // returns each view's range.
 void CopyIndices(const TViewItems& views, uint32_t first, TPerView& from, TPerView& to)
@@ -189,21 +222,28 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             const TP3dModell& m = *c->Model;
             const size_t pointCount = m.DisplayPoints.size();
             const uint32_t first = views[0]->OutlineIndexCount();
+            TCornerBox box;
             if (const TPoseCache::TEntry* e = cache.Find(t, c)) {
                 for (uint32_t i : e->Polygons)
                     if (i < m.Polygons.size() && IsDrawable(m.Polygons[i], pointCount))
-                        AddPolygon(*views[0], m.Polygons[i]);
+                        AddPolygon(*views[0], m.Polygons[i], m.DisplayPoints, box);
             } else {
                 const size_t n = std::min(m.Polygons.size(), c->PolygonMembership.size());
                 for (size_t i = 0; i < n; ++i)
                     if (c->PolygonMembership[i] != 0 && IsDrawable(m.Polygons[i], pointCount))
-                        AddPolygon(*views[0], m.Polygons[i]);
+                        AddPolygon(*views[0], m.Polygons[i], m.DisplayPoints, box);
             }
             if (views[0]->OutlineIndexCount() == first)
                 continue;
             TPerView from{}, to{};
             CopyIndices(views, first, from, to);
-            Batch(views, DisplayPointsIn(views, sources, m), from, to);
+            const TPerView base = DisplayPointsIn(views, sources, m);
+            if (!box.Finite()) {
+                Batch(views, base, from, to);
+                continue;
+            }
+            for (size_t v = 0; v < views.size(); ++v)
+                views[v]->AddOutlineBatch(base[v], from[v], to[v], box.View(v));
         }
     }
 
