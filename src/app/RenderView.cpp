@@ -6,6 +6,7 @@
 #include "widgets/Chart.h"
 
 #include <QPainter>
+#include <algorithm>
 
 void SetUpViewChart(TChart& view, bool grid)
 {
@@ -102,10 +103,12 @@ QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* err
 
 size_t TViewPictures::HeldBytes() const
 {
-    size_t bytes = 0;
-    for (const auto& c : Charts_)
+    size_t bytes = 0, scratch = 0;
+    for (const auto& c : Charts_) {
         bytes += c->Items().HeldBytes();
-    return bytes;
+        scratch = std::max(scratch, TChart::OutlineScratchBytes(c->Items()));
+    }
+    return bytes + scratch;
 }
 
 int TViewPictures::LineCount() const

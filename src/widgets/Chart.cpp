@@ -413,6 +413,11 @@ inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int 
 
 }  // namespace
 
+size_t TChart::OutlineScratchBytes(const TChartItems& items)
+{
+    return items.OutlinePoints().size() / 2 * (sizeof(uint64_t) + 2 * sizeof(double));  // see RasterLinesIn
+}
+
 void TChart::RasterLines(const TMapping& m)
 {
     // Class colours cost a look-up per item: only charts that use them pay for it.
