@@ -387,10 +387,15 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
         bits[y0 * stride + x0] = argb;
         return;
     }
-    // The steps fit 32 bits whenever the segment is shorter than 32768 pixels, and the
-    // narrower division is the same number, only quicker.
-    const int64_t sx = n < 32768 ? (dx * 65536) / n : (static_cast<int64_t>(dx) << 16) / n;
-    const int64_t sy = n < 32768 ? (dy * 65536) / n : (static_cast<int64_t>(dy) << 16) / n;
+    // Along the longer axis the step is exactly one pixel; the other step fits 32 bits
+    // whenever the segment is shorter than 32768 pixels, and the narrower division gives
+    // the same number, only quicker.
+    const auto step = [n](int d) -> int64_t {
+        if (d == n || d == -n)
+            return d < 0 ? -65536 : 65536;
+        return n < 32768 ? (d * 65536) / n : (static_cast<int64_t>(d) << 16) / n;
+    };
+    const int64_t sx = step(dx), sy = step(dy);
     int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000, fy = (static_cast<int64_t>(y0) << 16) + 0x8000;
     for (int i = 0; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
