@@ -71,7 +71,8 @@ QByteArray PosedAnimation(int components, int frames)
     });
 }
 
-QByteArray Model(int vertices, int polygons, int selections)
+namespace {
+QByteArray MixedModel(int vertices, int polygons, int selections, bool quadsOnly)
 {
     TP3dBuilder b;
     b.Points.reserve(size_t(vertices));
@@ -96,7 +97,7 @@ QByteArray Model(int vertices, int polygons, int selections)
         for (int p = firstPolygon; p < lastPolygon; ++p) {
             TP3dBuilder::Polygon poly;
             poly.TextureName = texture;
-            poly.VertexCount = p % 2 ? 4 : 3;
+            poly.VertexCount = quadsOnly || p % 2 ? 4 : 3;
             for (uint32_t k = 0; k < poly.VertexCount; ++k) {
                 poly.Corners[k].PointIndex = uint32_t(first + (p - firstPolygon + int(k)) % span);
                 poly.Corners[k].NormalIndex = uint32_t(normal);
@@ -109,6 +110,17 @@ QByteArray Model(int vertices, int polygons, int selections)
         b.AddSelection(ComponentName(s, selections), points, owned);
     }
     return b.Build();
+}
+}  // namespace
+
+QByteArray Model(int vertices, int polygons, int selections)
+{
+    return MixedModel(vertices, polygons, selections, false);
+}
+
+QByteArray QuadModel(int vertices, int quads, int selections)
+{
+    return MixedModel(vertices, quads, selections, true);
 }
 
 QByteArray Linking(int selections)

@@ -20,6 +20,9 @@ QByteArray PosedAnimation(int components, int frames);
 // components; each selection owns its share of points and polygons.
 QByteArray Model(int vertices, int polygons, int selections);
 
+// As Model, with quads only.
+QByteArray QuadModel(int vertices, int quads, int selections);
+
 // Links the selections of Model() into a tree of fan-out 3 (component 0 at the top) with
 // a pivot each.
 QByteArray Linking(int selections);

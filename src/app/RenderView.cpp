@@ -6,6 +6,7 @@
 #include "widgets/Chart.h"
 
 #include <QPainter>
+#include <algorithm>
 
 void SetUpViewChart(TChart& view, bool grid)
 {
@@ -98,6 +99,24 @@ QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* err
         if (!r.isEmpty())
             p.drawImage(r.topLeft(), GrabChart(*Charts_[size_t(kind)]));
     return picture;
+}
+
+size_t TViewPictures::HeldBytes() const
+{
+    size_t bytes = 0, scratch = 0;
+    for (const auto& c : Charts_) {
+        bytes += c->Items().HeldBytes();
+        scratch = std::max(scratch, TChart::OutlineScratchBytes(c->Items()));
+    }
+    return bytes + scratch;
+}
+
+int TViewPictures::LineCount() const
+{
+    int lines = 0;
+    for (const auto& c : Charts_)
+        lines += c->LineCount();
+    return lines;
 }
 
 bool SavePngAtomic(const QImage& image, const QString& path, QString* error)

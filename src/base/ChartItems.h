@@ -12,6 +12,13 @@
 // Each item also carries a one-byte class tag (0 unless set), which owners use to select
 // groups of items: tag them by area, move them, and give a class a colour of its own that
 // overrides the colour runs for its items.
+//
+// Model outlines, hundreds of thousands of polygons, do not go through items: they are
+// drawn from a point array (each model's points projected once into the view) and polygon
+// index lists into it, in batches of one colour. A batch may reuse an index range another
+// batch appended, so a sub-model placed many times keeps one list and a point block per
+// place. Outlines are drawn before the items' lines; they count in LineCount() and the
+// bounding box like items.
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -56,6 +63,14 @@ struct TChartBox {
     double MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
 };
 
+// Polygons of index range [First, End) of the outline indices, corners taken from the
+// outline points from PointBase on, drawn in Color (0x00BBGGRR).
+struct TChartOutlineBatch {
+    uint32_t Color = 0;
+    uint32_t PointBase = 0;
+    uint32_t First = 0, End = 0;
+};
+
 // A range of chart coordinates: (X1, Y1) lower left, (X2, Y2) upper right.
 struct TChartRange {
     double X1 = 0, Y1 = 0, X2 = 1, Y2 = 1;
@@ -74,6 +89,10 @@ public:
         LineCount_ = 0;
         PenDown_ = false;
         HasBox_ = false;
+        OutPoints_.clear();
+        OutIndex_.clear();
+        OutBatches_.clear();
+        HasOutBox_ = false;
     }
 
     // Room for items, of which decorations are marks or texts.
@@ -194,9 +213,106 @@ public:
         PenDown_ = true;
     }
 
+    // ---- Outlines
+
+    // Marks the first corner of a polygon in the outline indices.
+    static constexpr uint32_t OutlineStart = 0x80000000u;
+
+    // Appends n outline points (x, y each) for the caller to fill; returns the index of the
+    // first. Their values are read when a batch that uses them is added.
+    uint32_t AddOutlinePoints(size_t n, double** xy)
+    {
+        const size_t first = OutPoints_.size() / 2;
+        OutPoints_.resize(OutPoints_.size() + 2 * n);
+        *xy = OutPoints_.data() + 2 * first;
+        return static_cast<uint32_t>(first);
+    }
+    // Appends a polygon of n corners, indices relative to a batch's point base.
+    void AddOutlinePolygon(const uint32_t* corners, uint32_t n)
+    {
+        if (n == 0)
+            return;
+        OutIndex_.push_back(corners[0] | OutlineStart);
+        OutIndex_.insert(OutIndex_.end(), corners + 1, corners + n);
+    }
+    // Appends indices as another list holds them (first corners marked).
+    void AddOutlineIndices(const uint32_t* indices, size_t n) { OutIndex_.insert(OutIndex_.end(), indices, indices + n); }
+    uint32_t OutlineIndexCount() const { return static_cast<uint32_t>(OutIndex_.size()); }
+    void ReserveOutlines(size_t points, size_t indices)
+    {
+        OutPoints_.reserve(OutPoints_.size() + 2 * points);
+        OutIndex_.reserve(OutIndex_.size() + indices);
+    }
+
+    // Draws the polygons of indices [first, end) with corners from the points at pointBase
+    // on, in the drawing colour: an open polyline each, a segment wherever two neighbouring
+    // corners are finite, as Polyline draws it. Indices must lie within the points.
+    void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end)
+    {
+        AddBatch(pointBase, first, end, nullptr);
+    }
+    // The same when the caller knows that every corner of the batch is finite and their
+    // box (taken in corner order): the pass over the corners is saved.
+    void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox& finiteBox)
+    {
+        AddBatch(pointBase, first, end, &finiteBox);
+    }
+
+    const std::vector<double>& OutlinePoints() const { return OutPoints_; }
+    const std::vector<uint32_t>& OutlineIndex() const { return OutIndex_; }
+    const std::vector<TChartOutlineBatch>& OutlineBatches() const { return OutBatches_; }
+
+    // Calls f(x0, y0, x1, y1, colour) for every line segment in drawing order (outlines
+    // first, then the items' lines), in chart coordinates; the colour is the run's or
+    // batch's, class colours aside.
+    template <class F>
+    void ForEachSegment(F&& f) const
+    {
+        for (const TChartOutlineBatch& b : OutBatches_) {
+            const double* p = OutPoints_.data() + 2 * size_t(b.PointBase);
+            bool prevOk = false;
+            double px = 0, py = 0;
+            for (uint32_t i = b.First; i < b.End; ++i) {
+                const uint32_t k = OutIndex_[i];
+                const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
+                const bool ok = Finite(x, y);
+                if (ok && prevOk && !(k & OutlineStart))
+                    f(px, py, x, y, b.Color);
+                prevOk = ok;
+                px = x;
+                py = y;
+            }
+        }
+        bool havePrev = false;
+        double px = 0, py = 0;
+        for (size_t r = 0; r < Runs_.size(); ++r) {
+            const size_t end = r + 1 < Runs_.size() ? Runs_[r + 1].First : Items_.size();
+            for (size_t i = Runs_[r].First; i < end; ++i) {
+                const TChartItem& it = Items_[i];
+                if (it.Kind != TChartItemKind::Move && it.Kind != TChartItemKind::Line)
+                    continue;
+                const bool ok = Finite(it.X, it.Y);
+                if (it.Kind == TChartItemKind::Line && ok && havePrev)
+                    f(px, py, it.X, it.Y, Runs_[r].Color);
+                havePrev = ok;
+                px = it.X;
+                py = it.Y;
+            }
+        }
+    }
+
+    // The bytes the list holds (capacities), for measuring what a view keeps.
+    size_t HeldBytes() const
+    {
+        return Items_.capacity() * sizeof(TChartItem) + Runs_.capacity() * sizeof(TChartColorRun) +
+               Decorations_.capacity() * sizeof(uint32_t) + Texts_.capacity() * sizeof(TChartText) +
+               OutPoints_.capacity() * sizeof(double) + OutIndex_.capacity() * sizeof(uint32_t) +
+               OutBatches_.capacity() * sizeof(TChartOutlineBatch);
+    }
+
     // The number of line segments.
     int LineCount() const { return LineCount_; }
-    bool IsEmpty() const { return Items_.empty(); }
+    bool IsEmpty() const { return Items_.empty() && OutBatches_.empty(); }
     const std::vector<TChartItem>& Items() const { return Items_; }
     const std::vector<TChartColorRun>& Runs() const { return Runs_; }
     const std::vector<TChartText>& Texts() const { return Texts_; }
@@ -209,9 +325,13 @@ public:
     {
         if (BoxDirty_)
             RecomputeBox();
-        if (HasBox_)
-            box = Box_;
-        return HasBox_;
+        if (HasBox_ && HasOutBox_)
+            // Ties keep the outlines' value (a zero's sign), as if the items came after them.
+            box = {std::min(OutBox_.MinX, Box_.MinX), std::min(OutBox_.MinY, Box_.MinY),
+                   std::max(OutBox_.MaxX, Box_.MaxX), std::max(OutBox_.MaxY, Box_.MaxY)};
+        else if (HasBox_ || HasOutBox_)
+            box = HasBox_ ? Box_ : OutBox_;
+        return HasBox_ || HasOutBox_;
     }
 
     // ---- Editing items in place
@@ -352,6 +472,75 @@ private:
         PenDown_ = false;
     }
 
+    void AddBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox* finiteBox)
+    {
+        if (first >= end)
+            return;
+        const double* p = OutPoints_.data() + 2 * size_t(pointBase);
+        double x0 = HasOutBox_ ? OutBox_.MinX : std::numeric_limits<double>::infinity();
+        double x1 = HasOutBox_ ? OutBox_.MaxX : -std::numeric_limits<double>::infinity();
+        double y0 = HasOutBox_ ? OutBox_.MinY : std::numeric_limits<double>::infinity();
+        double y1 = HasOutBox_ ? OutBox_.MaxY : -std::numeric_limits<double>::infinity();
+        int lines = 0;
+        // Usually every corner is finite: then the box is a plain min and max, and every
+        // corner but a polygon's first ends a segment. x * 0 is 0 only for finite x.
+        double zero = 0;
+        uint32_t starts = 0;
+        double fx0 = x0, fx1 = x1, fy0 = y0, fy1 = y1;
+        if (finiteBox) {
+            for (uint32_t i = first; i < end; ++i)
+                starts += OutIndex_[i] >> 31;
+            fx0 = std::min(fx0, finiteBox->MinX);
+            fx1 = std::max(fx1, finiteBox->MaxX);
+            fy0 = std::min(fy0, finiteBox->MinY);
+            fy1 = std::max(fy1, finiteBox->MaxY);
+        } else {
+            for (uint32_t i = first; i < end; ++i) {
+                const uint32_t k = OutIndex_[i];
+                const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
+                zero += x * 0.0 + y * 0.0;
+                starts += k >> 31;
+                fx0 = std::min(fx0, x);
+                fx1 = std::max(fx1, x);
+                fy0 = std::min(fy0, y);
+                fy1 = std::max(fy1, y);
+            }
+        }
+        const bool allFinite = zero == 0;
+        if (allFinite) {
+            x0 = fx0, x1 = fx1, y0 = fy0, y1 = fy1;
+            lines = static_cast<int>(end - first - starts);
+        }
+        bool prevOk = false;
+        for (uint32_t i = allFinite ? end : first; i < end; ++i) {
+            const uint32_t k = OutIndex_[i];
+            const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
+            const bool ok = Finite(x, y);
+            if (ok) {
+                if (x < x0) x0 = x;
+                if (x > x1) x1 = x;
+                if (y < y0) y0 = y;
+                if (y > y1) y1 = y;
+                lines += prevOk && !(k & OutlineStart);
+            }
+            prevOk = ok;
+        }
+        if (x0 <= x1) {
+            OutBox_ = {x0, y0, x1, y1};
+            HasOutBox_ = true;
+        }
+        LineCount_ += lines;
+        if (!OutBatches_.empty()) {
+            TChartOutlineBatch& last = OutBatches_.back();
+            if (last.Color == Color_ && last.PointBase == pointBase && last.End == first) {
+                last.End = end;
+                return;
+            }
+        }
+        OutBatches_.push_back({Color_, pointBase, first, end});
+    }
+
+
     // Opens a colour run if the drawing colour changed since the last item.
     void StartRun()
     {
@@ -384,6 +573,11 @@ private:
     mutable TChartBox Box_;
     mutable bool HasBox_ = false;
     mutable bool BoxDirty_ = false;
+    std::vector<double> OutPoints_;  // x, y per point
+    std::vector<uint32_t> OutIndex_;
+    std::vector<TChartOutlineBatch> OutBatches_;
+    TChartBox OutBox_;
+    bool HasOutBox_ = false;
     std::array<uint32_t, 256> ClassColors_{};
     bool HasClassColors_ = false;
     uint32_t Color_ = 0x00C0C0C0u;

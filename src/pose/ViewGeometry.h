@@ -2,7 +2,9 @@
 // The window-free part of the three orthographic views' refresh: which coordinates each
 // view shows, the outlines of the drawn polygons in the components' colours, the pivot
 // mark, the unit axes and the auto-scale range. Everything is written into chart item
-// lists (widgets/ChartItems.h, plain C++), which the chart controls then draw as they are.
+// lists (base/ChartItems.h, plain C++), which the chart controls then draw as they are:
+// the outlines as each model's points projected once per view with polygon index lists
+// into them (a proxy sub-model's list once, drawn at each placement), the rest as items.
 //
 // A refresh, as the main window runs it:
 //   ClearViews(views);

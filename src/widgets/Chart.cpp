@@ -388,7 +388,15 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
         bits[y0 * stride + x0] = argb;
         return;
     }
-    const int64_t sx = (static_cast<int64_t>(dx) << 16) / n, sy = (static_cast<int64_t>(dy) << 16) / n;
+    // Along the longer axis the step is exactly one pixel; the other step fits 32 bits
+    // whenever the segment is shorter than 32768 pixels, and the narrower division gives
+    // the same number, only quicker.
+    const auto step = [n](int d) -> int64_t {
+        if (d == n || d == -n)
+            return d < 0 ? -65536 : 65536;
+        return n < 32768 ? (d * 65536) / n : (static_cast<int64_t>(d) << 16) / n;
+    };
+    const int64_t sx = step(dx), sy = step(dy);
     int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000, fy = (static_cast<int64_t>(y0) << 16) + 0x8000;
     for (int i = 0; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
@@ -411,6 +419,11 @@ inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int 
 
 }  // namespace
 
+size_t TChart::OutlineScratchBytes(const TChartItems& items)
+{
+    return items.OutlinePoints().size() / 2 * (sizeof(uint64_t) + 2 * sizeof(double));  // see RasterLinesIn
+}
+
 void TChart::RasterLines(const TMapping& m)
 {
     // Class colours cost a look-up per item: only charts that use them pay for it.
@@ -425,7 +438,7 @@ void TChart::RasterLinesIn(const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
-    if (items.empty())
+    if (items.empty() && Items_.OutlineBatches().empty())
         return;
     const QRect plot = PlotArea().intersected(Canvas_.rect());
     if (plot.isEmpty())
@@ -437,6 +450,62 @@ void TChart::RasterLinesIn(const TMapping& m)
     const qsizetype stride = Canvas_.bytesPerLine() / 4;
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
     const double bottom = m.Top + m.Height;
+
+    // The outlines first, as they were added before any item line. A polygon's corners are
+    // projected as an item's point would be, so the pixels are the same.
+    // Within a batch, one colour, an edge from point a to point b that was drawn already
+    // would only set the same pixels to the same colour again: it is skipped. Neighbouring
+    // polygons share edges, and strips run them in the same direction. Each point keeps the
+    // last point drawn to from it, tagged with the batch's serial; the table serves every
+    // chart, as painting happens in one thread.
+    // Every outline point is projected to pixels once, as an item's point would be, and a
+    // point that does not land on a finite pixel gets NaN in x, so corners only test that.
+    static std::vector<uint64_t> drawnTo;
+    static std::vector<double> pixels;
+    static uint32_t serial = 0;
+    const std::vector<double>& allPoints = Items_.OutlinePoints();
+    const size_t pointCount = allPoints.size() / 2;
+    if (drawnTo.size() < pointCount)
+        drawnTo.resize(pointCount);
+    if (pixels.size() < 2 * pointCount)
+        pixels.resize(2 * pointCount);
+    for (size_t i = 0; i < pointCount; ++i) {
+        const double px = m.Left + (allPoints[2 * i] - m.X0) * ix;
+        const double py = bottom - (allPoints[2 * i + 1] - m.Y0) * iy;
+        const bool ok = std::isfinite(px) && std::isfinite(py);
+        pixels[2 * i] = ok ? px : std::numeric_limits<double>::quiet_NaN();
+        pixels[2 * i + 1] = py;
+    }
+    const double* points = pixels.data();
+    const uint32_t* index = Items_.OutlineIndex().data();
+    for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
+        if (++serial == 0) {  // tags wrapped: forget them all
+            std::fill(drawnTo.begin(), drawnTo.end(), 0);
+            serial = 1;
+        }
+        const uint64_t tag = uint64_t(serial) << 32;
+        const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
+        const double* p = points + 2 * size_t(b.PointBase);
+        uint64_t* drawn = drawnTo.data() + b.PointBase;
+        bool prevOk = false;
+        uint32_t prevK = 0;
+        double prevX = 0, prevY = 0;
+        for (uint32_t i = b.First; i < b.End; ++i) {
+            const uint32_t k = index[i] & ~TChartItems::OutlineStart;
+            const double px = p[2 * size_t(k)], py = p[2 * size_t(k) + 1];
+            const bool ok = !std::isnan(px);
+            if (ok && prevOk && !(index[i] & TChartItems::OutlineStart) && drawn[prevK] != (tag | k)) {
+                drawn[prevK] = tag | k;
+                double ax = prevX, ay = prevY, bx = px, by = py;
+                if (clip.Clip(ax, ay, bx, by))
+                    PlotLine(bits, stride, ax, ay, bx, by, argb);
+            }
+            prevOk = ok;
+            prevK = k;
+            prevX = px;
+            prevY = py;
+        }
+    }
 
     bool havePrev = false;
     double prevX = 0, prevY = 0;

@@ -49,19 +49,14 @@ struct TDrawn {
     }
 };
 
-// The segments of an item list drawn in the given colour.
+// The segments of an item list drawn in the given colour, in drawing order.
 QList<QLineF> Segments(const TChartItems& items, uint32_t color)
 {
     QList<QLineF> out;
-    const auto& it = items.Items();
-    const auto& runs = items.Runs();
-    size_t run = 0;
-    for (size_t i = 1; i < it.size(); ++i) {
-        while (run + 1 < runs.size() && runs[run + 1].First <= i)
-            ++run;
-        if (it[i].Kind == TChartItemKind::Line && runs[run].Color == color)
-            out << QLineF(it[i - 1].X, it[i - 1].Y, it[i].X, it[i].Y);
-    }
+    items.ForEachSegment([&](double x0, double y0, double x1, double y1, uint32_t c) {
+        if (c == color)
+            out << QLineF(x0, y0, x1, y1);
+    });
     return out;
 }
 
@@ -225,6 +220,10 @@ private slots:
         QCOMPARE(Segments(d.Left, Red), (QList<QLineF>{{0.5, 2, 0.5, 1}, {0.5, 1, 1.5, 1}}));
         QCOMPARE(Segments(d.Top, Red), (QList<QLineF>{{10, 0.5, 9, 0.5}, {9, 0.5, 10, 1.5}}));
         QCOMPARE(Segments(d.Front, ViewColor::Grey).mid(4), lampFront);  // after both main triangles
+        // The lamp, drawn grey and red, keeps one index list in each view: the main model's two
+        // triangles, the lamp's one and the body's one, 3 corners each.
+        for (const TChartItems* v : d.Views())
+            QCOMPARE(v->OutlineIndexCount(), 12u);
         // In 3D the last corner first, X mirrored; the normal turned by the linear part only.
         for (const auto* list : {&d.Scene.Components.Triangles, &d.Scene.Shell.Triangles}) {
             QCOMPARE(list->size(), list == &d.Scene.Shell.Triangles ? size_t(9) : size_t(6));
@@ -283,6 +282,54 @@ private slots:
         QCOMPARE(changed, (std::array<bool, ViewCount>{true, true, true}));
         QCOMPARE(ranges[1].X1, -0.0525);  // left view: z 0, y 0 to 1
         QCOMPARE(ranges[1].X2, 1.05);
+    }
+
+    void outlineCountsAndBoxes_data()
+    {
+        QTest::addColumn<float>("odd");  // a coordinate of one point of component b
+        QTest::addColumn<int>("axis");   // which: 0 x, 1 y, 2 z
+        QTest::newRow("all finite") << 5.0f << 2;
+        QTest::newRow("negative zero") << -0.0f << 0;
+        QTest::newRow("NaN z: left and top lose it") << std::numeric_limits<float>::quiet_NaN() << 2;
+        QTest::newRow("infinite y: front and left lose it") << std::numeric_limits<float>::infinity() << 1;
+    }
+    // Each view's segments, segment count and box are those of the same outlines added as
+    // polylines, whether the points are all finite (one box for all three views) or some
+    // coordinate is lost in some views only.
+    void outlineCountsAndBoxes()
+    {
+        QFETCH(float, odd); QFETCH(int, axis);
+        TP3dBuilder b;
+        b.AddSelection("a", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+        float q[9] = {0.0f, 2, 3, -1, 0.0f, 2, 4, 4, -0.0f};
+        q[3 + axis] = odd;
+        b.AddSelection("b", b.AddTriangle(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], q[8]));
+        TDrawn d;
+        d.Models = MainOnly(b);
+        d.Models[0]->Selections[0]->Color = Red;
+        d.Models[0]->Selections[1]->Color = Blue;
+        d.Draw();
+        const TP3dModell& m = *d.Models[0];
+        for (size_t v = 0; v < ViewCount; ++v) {
+            TChartItems want;
+            for (const TP3dPolygon& poly : m.Polygons) {
+                want.SetColor(&poly == &m.Polygons[0] ? Red : Blue);
+                double xy[8];
+                for (uint32_t k = 0; k < poly.VertexCount; ++k) {
+                    const TDisplayPoint& p = m.DisplayPoints[poly.Corners[k].PointIndex];
+                    const TViewPoint u = ViewProject(TViewKind(v), p.X, p.Y, p.Z);
+                    xy[2 * k] = u.U;
+                    xy[2 * k + 1] = u.V;
+                }
+                want.Polyline(xy, int(poly.VertexCount));
+            }
+            const TChartItems& got = *d.Views()[v];
+            QCOMPARE(got.LineCount(), want.LineCount());
+            QCOMPARE(Segments(got, Red) + Segments(got, Blue), Segments(want, Red) + Segments(want, Blue));
+            TChartBox a, w;
+            QCOMPARE(got.BoundingBox(a), want.BoundingBox(w));
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(&a), sizeof a), QByteArray(reinterpret_cast<const char*>(&w), sizeof w));
+        }
     }
 
     void autoScaleRange_data()
