@@ -4,6 +4,7 @@
 #include "platform/FileUtil.h"
 
 #include <new>
+#include <utility>
 
 TAnimController::TScope::~TScope()
 {

@@ -4,10 +4,12 @@
 
 namespace {
 // A segment of no length (only a frame retimed in the middle of its segment can give one
-// while drawing) shows its start rather than dividing by zero.
+// while drawing) shows its start rather than dividing by zero. A blend never leaves its two
+// frames: when the current frame was changed under a running segment, the time gone can
+// exceed the segment's length.
 double SegmentFraction(double elapsed, double length)
 {
-    return length > 0 ? elapsed / length : 0;
+    return length > 0 ? std::clamp(elapsed / length, 0.0, 1.0) : 0;
 }
 }  // namespace
 

@@ -89,15 +89,17 @@ private slots:
     {
         QTest::addColumn<double>("at");  // ms
         QTest::addColumn<bool>("stop"); QTest::addColumn<bool>("empty"); QTest::addColumn<IntList>("applied");
-        QTest::newRow("half-way between 2 and 3") << 2500.0 << true << false << IntList{3};
-        QTest::newRow("just after frame 1 was reached") << 1000.5 << true << false << IntList{2};
-        QTest::newRow("before the first draw") << 0.0 << true << false << IntList{1};
-        QTest::newRow("stopped, then emptied") << 2500.0 << true << true << IntList{};
-        QTest::newRow("emptied while playing") << 2500.0 << false << true << IntList{};
+        QTest::addColumn<bool>("abort");  // the document is replaced: nothing may finish on the new one
+        QTest::newRow("half-way between 2 and 3") << 2500.0 << true << false << IntList{3} << false;
+        QTest::newRow("just after frame 1 was reached") << 1000.5 << true << false << IntList{2} << false;
+        QTest::newRow("before the first draw") << 0.0 << true << false << IntList{1} << false;
+        QTest::newRow("stopped, then emptied") << 2500.0 << true << true << IntList{} << false;
+        QTest::newRow("emptied while playing") << 2500.0 << false << true << IntList{} << false;
+        QTest::newRow("stopped, then aborted") << 2500.0 << true << false << IntList{} << true;
     }
     void stop()
     {
-        QFETCH(double, at); QFETCH(bool, stop); QFETCH(bool, empty); QFETCH(IntList, applied);
+        QFETCH(double, at); QFETCH(bool, stop); QFETCH(bool, empty); QFETCH(IntList, applied); QFETCH(bool, abort);
         TRig none({});
         QVERIFY(!none.Machine.Start(1) && !none.Machine.Tick() && none.StepCalls == 0);  // refused: no frames
         TRig rig({0, 0.25f, 0.5f, 0.75f, 1});
@@ -109,6 +111,8 @@ private slots:
         }
         if (empty)
             rig.Times.clear();
+        if (abort)
+            rig.Machine.Abort();
         const int calls = rig.StepCalls;
         const size_t draws = rig.Draws.size();
         QVERIFY(!rig.Machine.Tick());
@@ -117,6 +121,30 @@ private slots:
         QCOMPARE(rig.PlayFraction, 0.0);
         rig.RunUntil(at + 1000, 1);
         QVERIFY(rig.Draws.size() == draws && rig.StepCalls == calls + int(applied.size()));
+    }
+
+    // Frames made current under a running segment (the last one, then the one before):
+    // the blends stay between two frames.
+    void fractionsStayInTheSegment()
+    {
+        TRig rig({0, 1 / 255.f, 2 / 255.f});
+        QVERIFY(rig.Machine.Start(25.5));
+        const auto tick = [&rig](int frame, double ms) {
+            if (frame >= 0)
+                rig.SetActStep(frame);
+            rig.Clock += ms;
+            rig.Machine.Tick();
+        };
+        tick(-1, 0);
+        tick(2, 0);
+        tick(2, 0);
+        tick(-1, 255);
+        tick(1, 0);
+        tick(-1, 185);
+        tick(-1, 0);
+        QVERIFY(!rig.Draws.empty());
+        for (const TRig::Draw& d : rig.Draws)
+            QVERIFY2(d.Fraction >= 0 && d.Fraction <= 1, qPrintable(QString::number(d.Fraction)));
     }
 
     void poseAtBoundaries()
