@@ -1,5 +1,4 @@
 #include "app/Main.h"
-#include "model/ModelEdits.h"
 #include "app/About.h"
 #include "app/Filebrowser.h"
 #include "anim/AnimController.h"

@@ -10,6 +10,7 @@
 #include "anim/Playback.h"
 #include "app/Paths.h"
 #include "model/Environment.h"
+#include "model/ModelEdits.h"
 #include "app/Settings.h"
 #include "pose/EditMath.h"
 #include "pose/Pose.h"
@@ -240,7 +241,7 @@ public:
     // when the button is released.
     void CommitModelEdit(const QString& name = {});
     // One side of a model step put back: the components and the tree.
-    void PutModelChange(const struct TModelChange& change, bool undo);
+    void PutModelChange(const TModelChange& change, bool undo);
     // The model's edits not yet in their files (TModelEditKind flags, without hidden).
     unsigned ModelUnsaved() const { return ModelUnsaved_; }
     // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
@@ -400,7 +401,7 @@ private:
     // Components the last animation load hid; an unload shows them again.
     QStringList HiddenByLoad_;
     // The model's edits as the last step left them, and what is not saved of them.
-    std::unique_ptr<struct TModelSnapshot> ModelState_;
+    TModelSnapshot ModelState_;
     unsigned ModelUnsaved_ = 0;
     void ResetModelState();
 

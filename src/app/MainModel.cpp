@@ -81,13 +81,13 @@ QString StepName(unsigned kinds)
 
 void TMainForm::ResetModelState()
 {
-    ModelState_ = std::make_unique<TModelSnapshot>(SnapshotModel(TV_EditComponents->Forest()));
+    ModelState_ = SnapshotModel(TV_EditComponents->Forest());
 }
 
 void TMainForm::CommitModelEdit(const QString& name)
 {
-    auto now = std::make_unique<TModelSnapshot>(SnapshotModel(TV_EditComponents->Forest()));
-    TModelChange change = ModelState_ ? DiffModel(*ModelState_, *now) : TModelChange{};
+    TModelSnapshot now = SnapshotModel(TV_EditComponents->Forest());
+    TModelChange change = DiffModel(ModelState_, now);
     ModelState_ = std::move(now);
     if (!change.Kinds)
         return;
