@@ -19,13 +19,13 @@
 
 #include <QAbstractItemDelegate>
 #include <QElapsedTimer>
-#include <utility>
 #include <QFileInfo>
 #include <QLCDNumber>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
+#include <utility>
 
 namespace {
 void SetSpin(TNumberEdit* e, double v)
