@@ -1053,15 +1053,20 @@ std::vector<TCase> UndoCases(TContext& cx)
         *bytes = {double(ops->Anim.History().Bytes()), 100.0 * TimerSelection * frameBytes};
     };
     memory.Floor = [ops] { ValidateFrameTimes(ops->Anim.Doc.AnimFrames); };
-    memory.Check = [ops, bytes]() -> QString {
+    memory.Check = [ops]() -> QString {
         if (!ops->Error.isEmpty())
             return ops->Error;
         if (ops->Anim.History().Count() != 100)
             return QStringLiteral("%1 steps kept, not 100").arg(ops->Anim.History().Count());
-        std::printf("history after 100 copies: %.1f MB, the copies added %.1f MB: %.1f%% (goal <= 110%%)%s\n",
-                    Mb(bytes->first), Mb(bytes->second), 100 * bytes->first / bytes->second,
-                    bytes->first > 1.1 * bytes->second ? " MISSED" : "");
         return {};
+    };
+    memory.Note = [bytes](bool& missed) {
+        missed = bytes->first > 1.1 * bytes->second;
+        return QStringLiteral("  history %1 MB, the copies added %2 MB, ratio %3 (goal <= 1.1)%4")
+            .arg(Mb(bytes->first), 0, 'f', 1)
+            .arg(Mb(bytes->second), 0, 'f', 1)
+            .arg(bytes->first / bytes->second, 0, 'f', 3)
+            .arg(missed ? QStringLiteral(" MISSED") : QString());
     };
     cases.push_back(memory);
     return cases;
