@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -18,6 +19,14 @@
             std::abort();                                                                 \
         }                                                                                 \
     } while (0)
+
+// The folder a target writes its files into, made at the first use and kept for the run.
+inline const QTemporaryDir& FuzzFolder()
+{
+    static const QTemporaryDir dir;
+    FUZZ_CHECK(dir.isValid());
+    return dir;
+}
 
 using FuzzSeeds = std::vector<std::pair<const char*, QByteArray>>;
 

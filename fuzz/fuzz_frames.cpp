@@ -41,8 +41,6 @@ FuzzSeeds MakeSeeds()
     return seeds;
 }
 
-QTemporaryDir* Folder = nullptr;
-
 void CheckDocument(const TAnimController& anim)
 {
     const TAnimDocument& d = anim.Doc;
@@ -144,8 +142,6 @@ void Drag(TAnimController& anim, const TTimerSelection& sel, double dy)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     WriteSeedsIfAsked(MakeSeeds);
-    Folder = new QTemporaryDir;
-    FUZZ_CHECK(Folder->isValid());
     return 0;
 }
 
@@ -155,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const qsizetype at = all.indexOf(Separator);
     const QByteArray file = at < 0 ? all : all.left(at);
     const QByteArray ops = at < 0 ? QByteArray() : all.mid(at + Separator.size());
-    const QString in = Folder->filePath(QStringLiteral("in.rtm"));
+    const QString in = FuzzFolder().filePath(QStringLiteral("in.rtm"));
     {
         QFile f(in);
         FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(file) == file.size());
@@ -247,7 +243,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The streamed writers: the saved file reads back to the document, and the streamed
     // JSON is the string the info command would build.
     if (anim.Doc.AnimStepCount > 0) {
-        const QString out = Folder->filePath(QStringLiteral("out.rtm"));
+        const QString out = FuzzFolder().filePath(QStringLiteral("out.rtm"));
         FUZZ_CHECK(anim.SaveAnimation(out).isEmpty());
         TAnimDocument back;
         FUZZ_CHECK(ReadRtmFile(out, back, out).isEmpty());

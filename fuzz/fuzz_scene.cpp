@@ -59,8 +59,6 @@ FuzzSeeds MakeSeeds()
     return seeds;
 }
 
-QTemporaryDir* Folder = nullptr;
-
 bool Finite(const TChartRange& r)
 {
     return std::isfinite(r.X1) && std::isfinite(r.X2) && std::isfinite(r.Y1) && std::isfinite(r.Y2) && r.X2 > r.X1 && r.Y2 > r.Y1;
@@ -99,15 +97,14 @@ void CheckViews(const TModelScene& scene)
                 FUZZ_CHECK(c.R >= 0 && c.R < 1 && c.G >= 0 && c.G < 1 && c.B >= 0 && c.B < 1 && c.A >= 0 && c.A <= 1);
     }
 }
-QString PathOf(int file) { return Folder->filePath(QString::fromLatin1(Files[file])); }
+QString PathOf(int file) { return FuzzFolder().filePath(QString::fromLatin1(Files[file])); }
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     WriteSeedsIfAsked(MakeSeeds);
     SetDebugSink([](const QString&) {});
-    Folder = new QTemporaryDir;
-    FUZZ_CHECK(Folder->isValid() && QDir(Folder->path()).mkpath(QStringLiteral("LinkData")));
+    FUZZ_CHECK(QDir(FuzzFolder().path()).mkpath(QStringLiteral("LinkData")));
     return 0;
 }
 
@@ -136,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     TModelScene scene;
-    scene.LinkDataDir = Folder->filePath(QStringLiteral("LinkData"));
+    scene.LinkDataDir = FuzzFolder().filePath(QStringLiteral("LinkData"));
     scene.TranslationFile = PathOf(3);
     scene.ColorFile = PathOf(4);
     if (!scene.LoadModel(PathOf(0)))
@@ -162,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         everyNode[i] = int(nodes.size() - 1 - i);
     FUZZ_CHECK(SubtreeNames(nodes, everyNode).size() == qsizetype(nodes.size()));
 
-    const QString out = Folder->filePath(QStringLiteral("out.obj"));
+    const QString out = FuzzFolder().filePath(QStringLiteral("out.obj"));
     TAtomicFileWriter writer(out);
     const TObjReport report = WritePosedObj(scene.Models(), order, params, QStringLiteral("fuzz"), writer);
     FUZZ_CHECK(writer.Ok() && writer.Commit());

@@ -22,8 +22,6 @@ FuzzSeeds MakeSeeds()
     };
 }
 
-QTemporaryDir* Folder = nullptr;
-
 bool SameSettings(const TSettings& a, const TSettings& b)
 {
     const TLayoutSettings& x = a.Layout;
@@ -47,14 +45,12 @@ bool Stable(const QString& v)
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     WriteSeedsIfAsked(MakeSeeds);
-    Folder = new QTemporaryDir;
-    FUZZ_CHECK(Folder->isValid());
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QString path = Folder->filePath(QStringLiteral("TorvaneAnim.ini"));
+    const QString path = FuzzFolder().filePath(QStringLiteral("TorvaneAnim.ini"));
     {
         QFile f(path);
         FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
