@@ -516,17 +516,21 @@ void TChart::RasterLinesIn(const TMapping& m)
         const size_t end = r + 1 < runs.size() ? runs[r + 1].First : items.size();
         for (size_t i = runs[r].First; i < end; ++i) {
             const TChartItem& it = items[i];
+            // The segment from (ax, ay) to (bx, by), clipped, in the item's colour.
+            const auto plot = [&](double ax, double ay, double bx, double by) {
+                if (!clip.Clip(ax, ay, bx, by))
+                    return;
+                if constexpr (ByClass)
+                    PlotLine(bits, stride, ax, ay, bx, by, ColorFromRef(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
+                else
+                    PlotLine(bits, stride, ax, ay, bx, by, argb);
+            };
             if (it.Kind == TChartItemKind::JoinedMark) {
                 const double px = m.Left + (it.X - m.X0) * ix;
                 const double py = bottom - (it.Y - m.Y0) * iy;
                 const bool ok = std::isfinite(px) && std::isfinite(py);
-                double ax = joinX, ay = joinY, bx = px, by = py;
-                if (haveJoined && ok && clip.Clip(ax, ay, bx, by)) {
-                    if constexpr (ByClass)
-                        PlotLine(bits, stride, ax, ay, bx, by, ColorFromRef(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
-                    else
-                        PlotLine(bits, stride, ax, ay, bx, by, argb);
-                }
+                if (haveJoined && ok)
+                    plot(joinX, joinY, px, py);
                 haveJoined = ok;
                 joinX = px;
                 joinY = py;
@@ -538,15 +542,8 @@ void TChart::RasterLinesIn(const TMapping& m)
             const double px = m.Left + (it.X - m.X0) * ix;
             const double py = bottom - (it.Y - m.Y0) * iy;
             const bool ok = std::isfinite(px) && std::isfinite(py);
-            if (it.Kind == TChartItemKind::Line && havePrev && ok) {
-                double ax = prevX, ay = prevY, bx = px, by = py;
-                if (clip.Clip(ax, ay, bx, by)) {
-                    if constexpr (ByClass)
-                        PlotLine(bits, stride, ax, ay, bx, by, ColorFromRef(Items_.ColorOf(it.Class, runs[r].Color)).rgb());
-                    else
-                        PlotLine(bits, stride, ax, ay, bx, by, argb);
-                }
-            }
+            if (it.Kind == TChartItemKind::Line && havePrev && ok)
+                plot(prevX, prevY, px, py);
             havePrev = ok;
             prevX = px;
             prevY = py;
