@@ -23,6 +23,18 @@ void WriteFolders(FormFixture& fx, const QString& p3dKey, const QString& rtmKey)
     fx.Write("TorvaneAnim.ini", QStringLiteral("[Dir]\nP3d=%1\nRTM=%2\n").arg(p3dKey, rtmKey).toUtf8());
 }
 
+// The window on the folders above, with the user's model loaded and the browser open.
+TMainForm& StartBrowsing(FormFixture& fx)
+{
+    WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
+    TMainForm& f = fx.Start();
+    f.LoadModel(fx.Path("user.p3d"));
+    f.FileBrowser1->trigger();
+    if (!QTest::qWaitForWindowExposed(F_FileBrowser))
+        qWarning("file browser not exposed");
+    return f;
+}
+
 QStringList Names(const QListWidget* list)
 {
     QStringList n;
@@ -53,11 +65,7 @@ private slots:
     void selectionLoadsFocusDoesNot()
     {
         FormFixture fx;
-        WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
-        TMainForm& f = fx.Start();
-        f.LoadModel(fx.Path("user.p3d"));
-        f.FileBrowser1->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(F_FileBrowser));
+        TMainForm& f = StartBrowsing(fx);
         QApplication::setActiveWindow(F_FileBrowser);
         F_FileBrowser->ToggleUpperPane();  // the model list shows, then takes the focus
         F_FileBrowser->P3dFileListBox->setFocus(Qt::ActiveWindowFocusReason);
@@ -83,11 +91,7 @@ private slots:
     void listsFollowTheirFolders()
     {
         FormFixture fx;
-        WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
-        TMainForm& f = fx.Start();
-        f.LoadModel(fx.Path("user.p3d"));
-        f.FileBrowser1->trigger();
-        QVERIFY(QTest::qWaitForWindowExposed(F_FileBrowser));
+        TMainForm& f = StartBrowsing(fx);
         QListWidget* anims = F_FileBrowser->RTMFileListBox;
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
