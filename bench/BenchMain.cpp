@@ -20,7 +20,7 @@
 #include "platform/Ini.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
-#include "pose/ModelScene.h"
+#include "editor/Editor.h"
 #include "pose/Pose.h"
 #include "support/ScriptedDialogs.h"
 #include "view3d/OffscreenGl.h"
@@ -410,7 +410,7 @@ TCase ViewMemoryCase(TContext& cx)
                 f.Error = QStringLiteral("cannot write %1").arg(path);
                 return f;
             }
-            TModelScene scene;
+            TEditor scene;
             if (!scene.LoadModel(path)) {
                 f.Error = QStringLiteral("%1 did not load").arg(path);
                 return f;
@@ -483,7 +483,7 @@ std::vector<TCase> RefreshCases(TContext& cx)
             ps->Nodes.clear();
             for (TSelection* s : order)
                 ps->Nodes.push_back({s, 0, f.IsInAnimation(s)});
-            ps->Params = f.PoseParams();
+            ps->Params = f.Editor->Params();
             if (const TP3dModell* main = f.MainModel())
                 ps->Expected = main->DisplayPoints;
             // Start from other values, so the run has to write every point.
@@ -722,10 +722,12 @@ std::vector<TCase> FrameCases(TContext& cx)
     };
     play.Run = [&f, paint] {
         f.ShowInterpolated(0.37);
+        f.RefreshDisplay();
         paint();
     };
     play.Floor = [&f, paint] {
-        f.ApplyFrame(1);
+        f.Editor->ShowFrame(1);
+        f.RefreshDisplay();
         paint();
     };
     play.Check = [&f, error]() -> QString {

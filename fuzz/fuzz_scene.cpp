@@ -5,7 +5,7 @@
 // the frame, the pose and the OBJ export. The OBJ must hold finite numbers only, a vertex
 // line per point and a group per component.
 #include "FuzzSupport.h"
-#include "pose/ModelScene.h"
+#include "editor/Editor.h"
 #include "pose/ObjExport.h"
 #include "pose/View3dGeometry.h"
 #include "model/P3dmodell.h"
@@ -68,7 +68,7 @@ bool Finite(const TChartRange& r)
 // not empty, boxes finite; the 3D scene's corners come in whole polygons, in colours that
 // are colours. (Its positions are the model's points: a file may hold non-finite ones,
 // which the 2D views drop and OpenGL clips.)
-void CheckViews(const TModelScene& scene)
+void CheckViews(const TEditor& scene)
 {
     std::array<TChartItems, ViewCount> items;
     const TViewItems views{&items[0], &items[1], &items[2]};
@@ -132,7 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    TModelScene scene;
+    TEditor scene;
     scene.LinkDataDir = FuzzFolder().filePath(QStringLiteral("LinkData"));
     scene.TranslationFile = PathOf(3);
     scene.ColorFile = PathOf(4);
@@ -141,9 +141,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const bool animated = scene.LoadAnimation(PathOf(5));
     if (animated && scene.Document().AnimStepCount > 1)
         scene.Anim().SetActStep(scene.Document().AnimStepCount - 1);
-    scene.Offset[0] = 0.5;
-    scene.Offset[1] = -1;
-    scene.Offset[2] = 2;
+    TEditorOptions options = scene.Options();
+    options.Offset = {0.5, -1, 2};
+    scene.SetOptions(options);
     scene.Pose();
     const TPoseParams params = scene.Params();
 

@@ -9,6 +9,8 @@
 #             the component forest and the model set-up        base platform
 #   pose      pose, edit maths, 2D and 3D view geometry, OBJ
 #             and glTF export                                  anim model tinygltf
+#   editor    the editing session: models, animation, pose and
+#             view options, as the window and the tools share it  pose
 function(torvane_library name folder)
   cmake_parse_arguments(L "" "" "USES" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${TORVANE_SRC}/${folder}/*.cpp ${TORVANE_SRC}/${folder}/*.h)
@@ -31,3 +33,4 @@ torvane_library(torvane_pose pose USES torvane_anim torvane_model)
 # glTF writing (the export) and reading (its tests): Debian's libtinygltf-dev.
 find_package(TinyGLTF REQUIRED CONFIG)
 target_link_libraries(torvane_pose PUBLIC TinyGLTF::TinyGLTF)
+torvane_library(torvane_editor editor USES torvane_pose)

@@ -12,7 +12,7 @@
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
-#include "pose/ModelScene.h"
+#include "editor/Editor.h"
 #include "pose/ModelExport.h"
 
 #include <QFileInfo>
@@ -34,7 +34,7 @@ namespace {
 // nowhere.
 struct TSceneRun {
     TSettings Settings;
-    TModelScene Scene;
+    TEditor Scene;
     TSceneRun(const QString& home, QTextStream& err)
     {
         SetDebugSink([](const QString&) {});
@@ -43,8 +43,10 @@ struct TSceneRun {
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;
-        Scene.AutoScale = Settings.AutoScale;
-        Scene.ShowAxes = Settings.ShowAxes;
+        TEditorOptions options = Scene.Options();
+        options.AutoScale = Settings.AutoScale;
+        options.Axes = Settings.ShowAxes;
+        Scene.SetOptions(options);
         Scene.Message = [&err](const QString& text) { err << text << Qt::endl; };
     }
     ~TSceneRun() { SetDebugSink({}); }
@@ -87,7 +89,7 @@ int RunCheck(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 // shows. Returns an exit code, ExitOk to go on.
 int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
 {
-    TModelScene& scene = run.Scene;
+    TEditor& scene = run.Scene;
     if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
     if (cmd.Files.size() > 1) {
@@ -126,14 +128,16 @@ int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
     }
     if (cmd.Time)
         scene.ShowTime(*cmd.Time);
+    TEditorOptions options = scene.Options();
     if (cmd.Offset)
-        std::copy(cmd.Offset->begin(), cmd.Offset->end(), scene.Offset);
-    scene.TotalMove = !cmd.NoTotalMove;
+        std::copy(cmd.Offset->begin(), cmd.Offset->end(), options.Offset.begin());
+    options.TotalMove = !cmd.NoTotalMove;
+    scene.SetOptions(options);
     scene.Pose();
     return ExitOk;
 }
 
-QString SceneComment(const TCommandLine& cmd, const TModelScene& scene)
+QString SceneComment(const TCommandLine& cmd, const TEditor& scene)
 {
     QString c = QStringLiteral("torvane-anim export of %1").arg(FileNamePart(scene.Setup().ModelFileName));
     if (cmd.Files.size() > 1)
@@ -185,7 +189,7 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
-    const TModelScene& scene = run.Scene;
+    const TEditor& scene = run.Scene;
     TExportRequest request;
     request.Path = cmd.Output;
     request.Format = cmd.Format.value_or(ExportFormatForFile(cmd.Output));

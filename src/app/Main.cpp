@@ -1,4 +1,5 @@
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "app/About.h"
 #include "app/Filebrowser.h"
 #include "anim/AnimController.h"
@@ -66,8 +67,15 @@ TNumberEdit* SpinEdit(const QString& name, double step, int decimals, double min
 }  // namespace
 
 TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
-    : QMainWindow(parent), Paths(paths), Anim(new TAnimController(this)), Doc(Anim->Doc)
+    : QMainWindow(parent), Paths(paths), Editor(new TEditor(this)), Anim(&Editor->Anim()), Doc(Anim->Doc),
+      Models(Editor->Models())
 {
+    Editor->LinkDataDir = Paths.LinkDataDir;
+    Editor->Message = [](const QString& text) { dialogs().ShowMessage(text); };
+    Editor->ChooseProxy = [](const QStringList& names) {
+        return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
+                                    QStringLiteral("Select Proxy to replace by current model:"), names, 0);
+    };
     setObjectName(QStringLiteral("MainForm"));
     // The mark shows while the animation has changes that are not saved.
     setWindowTitle(QString::fromLatin1(Caption) + QStringLiteral("[*]"));
@@ -102,7 +110,7 @@ TMainForm::~TMainForm()
     // The tree points into the models: empty it before they go.
     if (TV_EditComponents)
         TV_EditComponents->clear();
-    Models.clear();
+    Editor->disconnect(this);
     F_FileBrowser = nullptr;
     F_SelectComponents = nullptr;
     F_FrameManipulator = nullptr;
@@ -166,9 +174,9 @@ void TMainForm::BuildMenus()
         a->setCheckable(true);
         a->setChecked(true);
     }
-    connect(ShowAxes1, &QAction::toggled, this, [this] { RefreshDisplay(); });
+    connect(ShowAxes1, &QAction::toggled, this, [this] { OptionsFromControls(); });
     connect(ShowGrid1, &QAction::toggled, this, [this] { ShowGrid1Click(); });
-    connect(AutoScale1, &QAction::toggled, this, [this] { RefreshDisplay(); });
+    connect(AutoScale1, &QAction::toggled, this, [this] { OptionsFromControls(); });
     MenuSettings->addSeparator();
     SelectTranslationFile1 = MenuSettings->addAction(QStringLiteral("Select &Translation File..."), this,
                                                      [this] { SelectTranslationFile1Click(); });
@@ -207,7 +215,6 @@ void TMainForm::BuildTreePopup()
     ShowAnimatedOnly1 = PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this, [this] {
         ShowAnimationOnly();
         CommitModelEdit(QStringLiteral("Show Animated Only"));
-        RefreshDisplay();
     });
     PopupMenu_Select->addSeparator();
     ChangeColor1 = PopupMenu_Select->addAction(QStringLiteral("Change Color..."), this, [this] { ChangeColorClick(); });
@@ -276,20 +283,9 @@ QWidget* TMainForm::BuildLeftColumn()
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
     connect(TV_EditComponents, &QTreeWidget::itemSelectionChanged, this, [this] {
-        if (std::exchange(SelectionRefreshQueued_, true))
-            return;
-        QMetaObject::invokeMethod(this, [this] {
-            SelectionRefreshQueued_ = false;
-            RefreshDisplay();
-        }, Qt::QueuedConnection);
+        Editor->SetPivotComponent(SelectionOf(SelectedNode()));
+        ScheduleRefresh();
     });
-    // Any change of the tree's rows or order invalidates the pre-order walk and member lists.
-    QAbstractItemModel* treeModel = TV_EditComponents->model();
-    const auto dirty = [this] { TreeOrderDirty_ = true; };
-    connect(treeModel, &QAbstractItemModel::rowsInserted, this, dirty);
-    connect(treeModel, &QAbstractItemModel::rowsRemoved, this, dirty);
-    connect(treeModel, &QAbstractItemModel::layoutChanged, this, dirty);
-    connect(treeModel, &QAbstractItemModel::modelReset, this, dirty);
     BuildTreePopup();
     // At least ten rows: in a short window the column scrolls rather than squeezing the
     // tree down to a few rows.
@@ -310,7 +306,7 @@ QWidget* TMainForm::BuildLeftColumn()
         b->setAutoExclusive(true);
         connect(b, &QToolButton::toggled, this, [this](bool on) {
             if (on)
-                RefreshDisplay();
+                OptionsFromControls();
         });
     }
     RB_CheckedSelections->setChecked(true);
@@ -332,8 +328,7 @@ QWidget* TMainForm::BuildLeftColumn()
                                QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
     OnPress(B_SaveLinking, this, [this] { B_SaveLinkingStatusChanged(); });
     OnPress(B_LoadLinking, this, [this] { B_LoadLinkingStatusChanged(); });
-    connect(RB_AllPolygons, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
-    connect(B_Points, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    connect(RB_AllPolygons, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
     auto* show = new QLabel(QStringLiteral("Show..."), P_DisplayMode);
     SetHint(show, QStringLiteral("Click to select Modus"));
     dm->addWidget(show, 0, 0);
@@ -518,7 +513,7 @@ QWidget* TMainForm::BuildPlayPanel()
     l->addWidget(E_TM_z, 5, 2);
     B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_AnimControl);
     B_TotalMove->setChecked(true);
-    connect(B_TotalMove, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    connect(B_TotalMove, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
     l->addWidget(B_TotalMove, 5, 3);
 
     l->addWidget(new QLabel(QStringLiteral("Modell Offset from Center:"), P_AnimControl), 6, 0, 1, 4);
@@ -532,7 +527,7 @@ QWidget* TMainForm::BuildPlayPanel()
     int needed = 0;
     for (TNumberEdit* e : {OffX, OffY, OffZ}) {
         e->setWidthForText(QStringLiteral("-360.0000000"));
-        connect(e, &TNumberEdit::valueChanged, this, [this] { RefreshDisplay(); });
+        connect(e, &TNumberEdit::valueChanged, this, [this] { OptionsFromControls(); });
         offsets->addWidget(e);
         needed += e->sizeHint().width() + offsets->spacing();
     }
@@ -540,7 +535,7 @@ QWidget* TMainForm::BuildPlayPanel()
     P_Left->setFixedWidth(std::max(P_Left->width(), needed + 8));
     B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
                        QStringLiteral("Show the environment model"), P_AnimControl);
-    connect(B_Enviroment, &QToolButton::toggled, this, [this] { RefreshDisplay(); });
+    connect(B_Enviroment, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
     l->addWidget(B_Enviroment, 8, 0, 1, 2);
     BuildTransparencySliders(P_AnimControl, l, 9);
     return P_AnimControl;

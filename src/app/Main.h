@@ -33,6 +33,7 @@ class QMenu;
 class QSlider;
 class QSplitter;
 class TAnimController;
+class TEditor;
 class TFrameGrid;
 class QTimer;
 class TChart;
@@ -71,15 +72,12 @@ public:
     // animation, an animation alone opens on the last model.
     QStringList StartFiles;
 
-    // ---- The animation document: the controller owns it, the window shows it.
+    // ---- The editing session: the window shows it and changes it through its operations.
+    TEditor* const Editor;
     TAnimController* Anim;
     TAnimDocument& Doc;
-
-    // ---- Models
-    std::vector<std::unique_ptr<TP3dModell>> Models;
-    QString ModelFileName;
-    QString TranslationFileName;
-    QString ColorFileName;
+    std::vector<std::unique_ptr<TP3dModell>>& Models;
+    const QString& ModelFileName() const;
 
     // ---- Controls (named as in the designs)
     QMenu* MenuFile = nullptr;
@@ -264,14 +262,15 @@ public:
     bool ConfirmClearAnimation();
 
     // ---- Pose and the display refresh
-    void ApplyFrame(int step);
+    // The views drawn afresh from the editor; it runs once per turn of the event loop
+    // after the editor reported a change (ScheduleRefresh).
     void RefreshDisplay();
+    void ScheduleRefresh();
     void ShowAnimationOnly();
-    // The current frame applied to the components (the rest pose in pivot mode, or
-    // without frames), then the refresh.
-    void ShowCurrentFrame();
     void RefreshFrameTimerChart();
-    TPoseParams PoseParams() const;
+    // The controls' view options handed to the editor, and back after the editor changed them.
+    void OptionsFromControls();
+    void OptionsToControls();
     // The three views in the order front, left, top.
     std::array<TChart*, 3> Views() const { return {FrontView1, LeftView1, TopView1}; }
     void B_ChangePivotStatusChanged(bool on);
@@ -398,19 +397,11 @@ private:
     void E_TMChanged(int axis, double value);
     void ConnectDocument();
     bool AskClearAnimation() const;
-    // Components the last animation load hid; an unload shows them again.
-    QStringList HiddenByLoad_;
     // The model's edits as the last step left them, and what is not saved of them.
     TModelSnapshot ModelState_;
     unsigned ModelUnsaved_ = 0;
     void ResetModelState();
 
-    // The tree in pre-order and each component's members, rebuilt after the tree changes.
-    void EnsureTreeOrder();
-    std::vector<TSelection*> TreeOrder_;
-    TComponentNodes PoseNodes_;
-    TPoseCache PoseCache_;
-    bool TreeOrderDirty_ = true;
 
     // Playback's view of the window: the controller's frames, the window's blend.
     class TPlaybackHost final : public IPlaybackHost {
@@ -438,6 +429,6 @@ private:
     QRect PrePlaced_;  // the frame position and size given before the native window existed
     bool EditMode_ = false;
     bool ClosingAccepted_ = false;
-    bool SelectionRefreshQueued_ = false;
+    bool RefreshQueued_ = false;
     int RefreshCount_ = 0;
 };

@@ -3,6 +3,7 @@
 // of what the window shows.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "model/Environment.h"
 #include "model/P3dmodell.h"
 #include "platform/Dialogs.h"
@@ -111,18 +112,7 @@ T3dPaintOptions TMainForm::Paint3dOptions() const
 
 void TMainForm::Prepare3dScene(T3dScene& scene)
 {
-    EnsureTreeOrder();
-    T3dSceneOptions o;
-    o.AllPolygons = RB_AllPolygons->isChecked();
-    o.Environment = B_Enviroment->isChecked();
-    o.PolygonAlpha = SliderValue(Chg_Poly_Trans);
-    o.EnvironmentAlpha = SliderValue(Chg_Env_Trans);
-    o.CheckedSelections = RB_CheckedSelections->isChecked();
-    o.AllSelections = RB_AllSelections->isChecked();
-    if (B_ChangePivot->isChecked())
-        o.PivotComponent = SelectionOf(SelectedNode());
-    const std::vector<bool> edited = BeingEditedFlags(EditTree());
-    Build3dScene(Models, TreeOrder_, PoseCache_, edited, o, PoseParams(), scene);
+    Editor->Build3d(scene, SliderValue(Chg_Poly_Trans), SliderValue(Chg_Env_Trans), BeingEditedFlags(EditTree()));
 }
 
 void TMainForm::P_3dViewPaint()
@@ -170,7 +160,7 @@ void TMainForm::P_3dViewMouseMove(const TPanelMouse& m)
 
 void TMainForm::LoadEnviromentP3d1Click()
 {
-    if (ModelFileName.isEmpty()) {
+    if (ModelFileName().isEmpty()) {
         dialogs().ShowMessage(QString::fromLatin1(EnvironmentText::NoMainModel));
         return;
     }
@@ -180,26 +170,7 @@ void TMainForm::LoadEnviromentP3d1Click()
     LoadEnvironment(path);
 }
 
-TEnvironmentLoad TMainForm::LoadEnvironment(const QString& path)
-{
-    bool removedOld = false;
-    const TEnvironmentLoad result = LoadEnvironmentModel(
-        Models, !ModelFileName.isEmpty(), path,
-        [](const QStringList& names) {
-            return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
-                                        QStringLiteral("Select Proxy to replace by current model:"), names, 0);
-        },
-        [](const QString& text) { dialogs().ShowMessage(text); }, &removedOld);
-    if (result == TEnvironmentLoad::Loaded || result == TEnvironmentLoad::NoOffset) {
-        if (!B_Enviroment->isChecked())
-            B_Enviroment->setChecked(true);  // its handler refreshes
-        else
-            RefreshDisplay();
-    } else if (removedOld) {
-        RefreshDisplay();  // the environment shown before is gone without one in its place
-    }
-    return result;
-}
+TEnvironmentLoad TMainForm::LoadEnvironment(const QString& path) { return Editor->LoadEnvironment(path); }
 
 // ---- Export
 
@@ -209,7 +180,7 @@ void TMainForm::ExportModelClick(bool gltf)
         dialogs().ShowMessage(QStringLiteral("No P3d Model loaded!"));
         return;
     }
-    const QFileInfo model(ModelFileName);
+    const QFileInfo model(ModelFileName());
     FileDialogOptions o;
     o.Title = gltf ? QStringLiteral("Export glTF") : QStringLiteral("Export OBJ");
     o.Filter = gltf ? QStringLiteral("glTF Binary|*.glb|glTF|*.gltf") : QStringLiteral("Wavefront OBJ|*.obj");
@@ -224,15 +195,16 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Path = path;
     r.Format = !gltf ? TExportFormat::Obj
                      : ExportFormatForFile(path) == TExportFormat::Gltf ? TExportFormat::Gltf : TExportFormat::Glb;
-    r.ModelName = FileNamePart(ModelFileName);
+    r.ModelName = FileNamePart(ModelFileName());
     r.Comment = QStringLiteral("torvane-anim export of %1").arg(r.ModelName);
-    r.Environment = B_Enviroment->isChecked();
+    r.Environment = Editor->Options().Environment;
     r.Animate = !Doc.AnimFrames.empty();
     r.PlayTime = E_AnimTime->value();
     r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
     r.Transparent = B_Transparent3D->isChecked();
     r.EnvironmentAlpha = SliderValue(Chg_Env_Trans);
-    const TExportResult result = ExportPosedModel(Models, TreeComponents(), PoseParams(), &Doc, r);
+    Editor->Pose();  // the views may not have drawn the last change yet
+    const TExportResult result = ExportPosedModel(Models, Editor->TreeOrder(), Editor->Params(), &Doc, r);
     if (!result.Error.isEmpty())
         dialogs().ShowMessage(result.Error);
     else if (!result.Notes.isEmpty())

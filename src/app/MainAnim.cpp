@@ -6,6 +6,7 @@
 #include "app/Filebrowser.h"
 #include "app/FrameGrid.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "model/ModelSetup.h"
 #include "model/P3dmodell.h"
@@ -42,6 +43,8 @@ void TMainForm::TPlaybackHost::SetActStep(int step) { F_.SetActStep(step); }
 void TMainForm::TPlaybackHost::ShowInterpolated(double fraction) { F_.ShowInterpolated(fraction); }
 void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Doc.PlayFraction = fraction; }
 
+void TMainForm::ShowInterpolated(double fraction) { Editor->ShowBlend(fraction); }
+
 void TMainForm::ConnectDocument()
 {
     connect(Anim, &TAnimController::AboutToClear, this, [this] {
@@ -51,14 +54,7 @@ void TMainForm::ConnectDocument()
         SetEditMode(false);
     });
     connect(Anim, &TAnimController::Cleared, this, [this] {
-        for (TSelection* s : TreeComponents())
-            s->ActTransform = TTransform::Identity();
-        // What the last load hid comes back; what the user hid stays hidden.
-        for (const QString& name : std::exchange(HiddenByLoad_, {}))
-            if (QTreeWidgetItem* node = FindNodeByName(name))
-                SelectionOf(node)->Hidden = false;
         ResetModelState();  // what a load or unload shows is no edit
-        TV_EditComponents->viewport()->update();
         SetStatusText(2, QStringLiteral("Anim: "));
     });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
@@ -77,12 +73,14 @@ void TMainForm::ConnectDocument()
         SetSpin(E_TM_y, Doc.TotalMove[1]);
         SetSpin(E_TM_z, Doc.TotalMove[2]);
     });
-    // Every change of the document or of the current frame ends here, once per operation:
-    // the views show the document as it is now. Playback and edit mode pose the model
-    // themselves.
-    connect(Anim, &TAnimController::Changed, this, [this] {
-        if (!Doc.LoadingAnim && !EditMode_ && !Playback_->Playing())
-            ShowCurrentFrame();
+    // Whatever the editor changed, the views show it as it is now, drawn once per turn of
+    // the event loop; the tree repaints its marks, the controls follow the options.
+    connect(Editor, &TEditor::Changed, this, [this](unsigned what) {
+        if (what & ChangeModel)
+            TV_EditComponents->viewport()->update();
+        if (what & ChangeOptions)
+            OptionsToControls();
+        ScheduleRefresh();
     });
     connect(Anim, &TAnimController::HistoryChanged, this, [this] { UpdateUndoActions(); });
     // A cell's edit commits while its editor is still open: undo is offered once it closed.
@@ -173,19 +171,10 @@ void TMainForm::LoadAnimation(const QString& path)
 {
     if (path.isEmpty() || !SaveChangesFirst())
         return;
-    if (const QString error = Anim->LoadAnimation(path); !error.isEmpty()) {
-        dialogs().ShowMessage(error);
+    if (!Editor->LoadAnimation(path))
         return;
-    }
-    Doc.LoadingAnim = true;  // one refresh at the end
-    for (TSelection* s : TreeComponents())
-        if (!s->Hidden)
-            HiddenByLoad_ << s->Name;
-    ShowAnimationOnly();
-    HiddenByLoad_.removeIf([this](const QString& name) {
-        const QTreeWidgetItem* node = FindNodeByName(name);
-        return !node || !SelectionOf(node)->Hidden;
-    });
+    if (!Doc.AnimFrames.empty())
+        RB_CheckedSelections->setChecked(true);  // the animated components, as the load hid the rest
     ResetModelState();
     G_Frames->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
@@ -193,13 +182,11 @@ void TMainForm::LoadAnimation(const QString& path)
     Anim->SetSelection({-1, -1});
     E_AnimTime->setValue(Doc.FrameCount() * 0.3);
     RefreshFrameTimerChart();
-    Doc.LoadingAnim = false;
-    RefreshDisplay();
 }
 
 QString TMainForm::MissingAnimComponentsReport() const
 {
-    return MissingComponentsReport(Doc.AnimSelections.Names(), TreeComponents(), TranslationFileName);
+    return Editor->MissingReport();
 }
 
 void TMainForm::CheckAnimComponents()
@@ -340,10 +327,13 @@ void TMainForm::B_PlayStatusChanged(bool on)
     if (!on) {
         Playback_->Stop();
         Doc.PlayFraction = 0;
-        RefreshDisplay();
+        Editor->HoldPose(EditMode_);
+        Editor->ShowCurrentFrame();
         return;
     }
+    Editor->HoldPose(true);
     if (!Playback_->Start(E_AnimTime->value())) {  // nothing to play
+        Editor->HoldPose(EditMode_);
         const QSignalBlocker block(B_Play);
         B_Play->setChecked(false);
         B_Play->setStyleSheet(QString());
@@ -357,6 +347,7 @@ void TMainForm::PlayTimerTimer()
     if (Playback_->Tick())
         return;
     PlayTimer->stop();
+    Editor->HoldPose(EditMode_);
     if (B_Play->isChecked()) {  // it ended by itself: the document was emptied
         const QSignalBlocker block(B_Play);
         B_Play->setChecked(false);
@@ -366,17 +357,3 @@ void TMainForm::PlayTimerTimer()
 
 bool TMainForm::Playing() const { return Playback_ && Playback_->Playing(); }
 
-void TMainForm::ShowInterpolated(double fraction)
-{
-    EnsureTreeOrder();
-    switch (ApplyBlendTransforms(Doc, Doc.ActAnimStep, fraction, TreeOrder_)) {
-    case TApplyFrameResult::EntryMissing:
-        dialogs().ShowMessage(QStringLiteral("AnimEntry not found!"));
-        return;
-    case TApplyFrameResult::InvalidStep:
-        return;  // no next frame to blend towards
-    case TApplyFrameResult::Ok:
-        break;
-    }
-    RefreshDisplay();
-}

@@ -2,6 +2,7 @@
 #include "anim/AnimController.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "platform/Dialogs.h"
 #include "view3d/Framemanipulator.h"
@@ -33,6 +34,7 @@ bool TMainForm::IsBeingEdited(const TSelection* component) const { return ::IsBe
 void TMainForm::SetEditMode(bool on)
 {
     EditMode_ = on;
+    Editor->HoldPose(on || Playing());
     if (on)
         EditTimer->start();
     else
@@ -50,7 +52,7 @@ void TMainForm::SetEditMode(bool on)
         a->setEnabled(!on);
     UpdateUndoActions();
     if (!Doc.AnimFrames.empty())
-        ApplyFrame(Doc.ActAnimStep);
+        Editor->ShowFrame(Doc.ActAnimStep);
 }
 
 void TMainForm::B_EditingStatusChanged()
@@ -85,9 +87,8 @@ void TMainForm::ApplyEditChanges() { ApplyEditChanges(EditTree()); }
 
 void TMainForm::ApplyEditChanges(const TEditTree& tree)
 {
-    const double offset[3] = {OffX->value(), OffY->value(), OffZ->value()};
-    ::ApplyEditChanges(tree, offset, B_RotType->isChecked());
-    RefreshDisplay();
+    ::ApplyEditChanges(tree, Editor->Options().Offset.data(), B_RotType->isChecked());
+    Editor->PoseEdited();
 }
 
 void TMainForm::B_ApplyEditStatusChanged()

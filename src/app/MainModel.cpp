@@ -1,6 +1,7 @@
 // Models, the component tree, the linking file, display names and colours.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "anim/AnimController.h"
 #include "model/Linking.h"
@@ -38,16 +39,14 @@ QTreeWidgetItem* TMainForm::SelectedNode() const
     return current && current->isSelected() ? current : selected.first();
 }
 
+const QString& TMainForm::ModelFileName() const { return Editor->ModelFileName(); }
+
 void TMainForm::ClearModel()
 {
-    // Model steps point at the components: a new history, which keeps whether the
-    // animation is modified.
-    Anim->RestartHistory();
     // The nodes point at the models' selections: the tree goes first.
     TV_EditComponents->DragNode = nullptr;
     TV_EditComponents->clear();
-    Models.clear();
-    ModelFileName.clear();
+    Editor->ClearModel();
     ResetModelState();
     ModelUnsaved_ = 0;
 }
@@ -81,14 +80,19 @@ QString StepName(unsigned kinds)
 
 void TMainForm::ResetModelState()
 {
-    ModelState_ = SnapshotModel(TV_EditComponents->Forest());
+    TComponentForest forest = TV_EditComponents->Forest();
+    ModelState_ = SnapshotModel(forest);
+    Editor->SetForest(std::move(forest));
 }
 
 void TMainForm::CommitModelEdit(const QString& name)
 {
-    TModelSnapshot now = SnapshotModel(TV_EditComponents->Forest());
+    TComponentForest forest = TV_EditComponents->Forest();
+    TModelSnapshot now = SnapshotModel(forest);
     TModelChange change = DiffModel(ModelState_, now);
     ModelState_ = std::move(now);
+    // The editor poses and draws the hierarchy as the tree has it now.
+    Editor->SetForest(std::move(forest));
     if (!change.Kinds)
         return;
     ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
@@ -114,7 +118,7 @@ bool TMainForm::SaveModelChangesFirst()
 {
     if (!ModelUnsaved_)
         return true;
-    switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(ModelFileName)))) {
+    switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(ModelFileName())))) {
     case TSaveAnswer::Save:
         return (!(ModelUnsaved_ & EditLinking) || B_SaveLinkingStatusChanged()) &&
                (!(ModelUnsaved_ & EditNames) || SavenamesClick()) && (!(ModelUnsaved_ & EditColors) || SaveColorsClick());
@@ -150,30 +154,20 @@ void TMainForm::LoadModel(const QString& fileName)
     if (fileName.isEmpty() || !SaveModelChangesFirst())
         return;
     ClearModel();
-    TModelSetup setup;
-    setup.LinkDataDir = Paths.LinkDataDir;
-    setup.TranslationFile = TranslationFileName;
-    setup.ColorFile = ColorFileName;
-    setup.Message = [](const QString& text) { dialogs().ShowMessage(text); };
-    const bool loaded = setup.Load(fileName);
+    const bool loaded = Editor->LoadModel(fileName);
+    const TModelSetup& setup = Editor->Setup();
     // The main model's counts as its header states them, also when the file turned out
     // too short to hold them.
     SetStatusText(3, QStringLiteral("Vertexes: %1").arg(setup.LodVertexCount));
     SetStatusText(4, QStringLiteral("Polygons: %1").arg(setup.LodPolygonCount));
+    SetLinkingLoaded(loaded && setup.LinkingLoaded);
     if (!loaded) {  // abandoned whole: no half-built model or tree is left behind
         SetStatusText(1, QStringLiteral("Model: EMPTY"));
-        SetLinkingLoaded(false);
-        RefreshDisplay();
         return;
     }
-    ModelFileName = setup.ModelFileName;
-    Models = std::move(setup.Models);
     TV_EditComponents->Fill(setup.Forest);
     ResetModelState();
-    SetLinkingLoaded(setup.LinkingLoaded);
-    SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName));
-    // The new components start at rest; an open animation poses them at once.
-    ShowCurrentFrame();
+    SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName()));
 }
 
 // ---- Linking and pivots
@@ -206,7 +200,7 @@ bool TMainForm::LoadLinking(const QString& fileName)
 
 bool TMainForm::B_SaveLinkingStatusChanged()
 {
-    if (ModelFileName.isEmpty()) {
+    if (ModelFileName().isEmpty()) {
         dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
         return false;
     }
@@ -223,7 +217,7 @@ bool TMainForm::B_SaveLinkingStatusChanged()
         records.push_back(r);
     }
     QString error;
-    if (!WriteLinkingFile(LinkFilePath(Paths.LinkDataDir, ModelFileName), records, &error)) {
+    if (!WriteLinkingFile(LinkFilePath(Paths.LinkDataDir, ModelFileName()), records, &error)) {
         dialogs().ShowMessage(error);
         return false;
     }
@@ -235,7 +229,7 @@ bool TMainForm::B_SaveLinkingStatusChanged()
 
 void TMainForm::B_LoadLinkingStatusChanged()
 {
-    if (ModelFileName.isEmpty()) {
+    if (ModelFileName().isEmpty()) {
         dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
         return;
     }
@@ -248,16 +242,15 @@ void TMainForm::B_LoadLinkingStatusChanged()
     if (path.isEmpty())
         return;
     SetLinkingLoaded(LoadLinking(path));
-    RefreshDisplay();
 }
 
 // ---- Display names and colours
 
 void TMainForm::LoadTranslation()
 {
-    if (TranslationFileName.isEmpty())
+    if (Editor->TranslationFile.isEmpty())
         return;
-    LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(TranslationFileName));
+    LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(Editor->TranslationFile));
     for (QTreeWidgetItem* node : TreeNodes())
         TComponentTree::UpdateText(node);
     TV_EditComponents->SortTree();
@@ -266,11 +259,10 @@ void TMainForm::LoadTranslation()
 
 void TMainForm::LoadColors()
 {
-    if (ColorFileName.isEmpty())
+    if (Editor->ColorFile.isEmpty())
         return;
-    LoadColorFile(TreeComponents(), ResolveCaseInsensitive(ColorFileName));
+    LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile));
     ResetModelState();
-    RefreshDisplay();
 }
 
 namespace {
@@ -304,7 +296,7 @@ void TMainForm::SelectTranslationFile1Click()
     const QString path = dialogs().OpenFile(NamesDialog(TDialogUse::Open, QStringLiteral("Select Translation File"), Paths.TranslationDir));
     if (path.isEmpty())
         return;
-    TranslationFileName = path;
+    Editor->TranslationFile = path;
     LoadTranslation();
 }
 
@@ -313,7 +305,7 @@ void TMainForm::SelectColorFile1Click()
     const QString path = dialogs().OpenFile(ColorsDialog(TDialogUse::Open, QStringLiteral("Select Color File"), Paths.ColorsDir));
     if (path.isEmpty())
         return;
-    ColorFileName = path;
+    Editor->ColorFile = path;
     LoadColors();
     TV_EditComponents->viewport()->update();
 }
@@ -329,14 +321,13 @@ void TMainForm::ChangeColorClick()
     s->Color = color;
     TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Change Color"));
-    RefreshDisplay();
 }
 
 bool TMainForm::SaveColorsClick()
 {
     TAppPaths::MakeFolder(Paths.ColorsDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
-        ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, ColorFileName));
+        ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, Editor->ColorFile));
     if (path.isEmpty())
         return false;
     QString error;
@@ -369,7 +360,7 @@ bool TMainForm::SavenamesClick()
 {
     TAppPaths::MakeFolder(Paths.TranslationDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
-        NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, TranslationFileName));
+        NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, Editor->TranslationFile));
     if (path.isEmpty())
         return false;
     QString error;
@@ -393,7 +384,6 @@ void TMainForm::Moveonelevelup1Click()
     TV_EditComponents->MoveNode(node, parent ? parent->parent() : nullptr);
     TV_EditComponents->SortTree();
     CommitModelEdit(QStringLiteral("Move one level up"));
-    RefreshDisplay();
 }
 
 void TMainForm::ShowAll1Click()
@@ -403,7 +393,6 @@ void TMainForm::ShowAll1Click()
     RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Show All"));
-    RefreshDisplay();
 }
 
 void TMainForm::HideAllClick()
@@ -413,7 +402,6 @@ void TMainForm::HideAllClick()
     RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Hide All"));
-    RefreshDisplay();
 }
 
 void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)

@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "platform/Dialogs.h"
 #include "platform/Ini.h"
 #include "widgets/Chart.h"
@@ -156,8 +157,8 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
 {
     F_FileBrowser->SetP3dDir(s.DirP3d);
     F_FileBrowser->SetRTMDir(s.DirRTM);
-    TranslationFileName = s.TranslationFile;
-    ColorFileName = s.ColorFile;
+    Editor->TranslationFile = s.TranslationFile;
+    Editor->ColorFile = s.ColorFile;
     ShowAxes1->setChecked(s.ShowAxes);
     ShowGrid1->setChecked(s.ShowGrid);
     AutoScale1->setChecked(s.AutoScale);
@@ -183,11 +184,11 @@ TSettings TMainForm::SettingsFromControls() const
     s.Layout.VSplitter2 = LeftView1->height();
     s.DirP3d = F_FileBrowser->P3dDir();
     s.DirRTM = F_FileBrowser->RTMDir();
-    s.LastP3d = ModelFileName;
+    s.LastP3d = ModelFileName();
     s.LastRTM = Doc.AnimFileName;
     s.UndoSteps = Anim->History().Limit();
-    s.TranslationFile = TranslationFileName;
-    s.ColorFile = ColorFileName;
+    s.TranslationFile = Editor->TranslationFile;
+    s.ColorFile = Editor->ColorFile;
     s.ShowAxes = ShowAxes1->isChecked();
     s.ShowGrid = ShowGrid1->isChecked();
     s.AutoScale = AutoScale1->isChecked();
@@ -244,8 +245,6 @@ void TMainForm::Shutdown()
         SaveSettings();
     Ini.reset();
     ClearAnimation();
-    Doc.AnimSelections.Clear();
-    Doc.AnimFrames.clear();
     ClearModel();
     for (QWidget* w : {static_cast<QWidget*>(F_FileBrowser), static_cast<QWidget*>(F_About)})
         if (w)

@@ -2,6 +2,7 @@
 // refresh of the main window.
 #include "app/Filebrowser.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
 #include "platform/Dialogs.h"
@@ -13,10 +14,11 @@
 
 #include <QAction>
 #include <QBoxLayout>
-#include "widgets/Controls.h"
 #include <QLabel>
 #include <QOpenGLContext>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <utility>
 
 namespace {
 // Whether this display can give us a GL context at all. Without one (a display without
@@ -75,76 +77,28 @@ void TMainForm::Attach3dView(QBoxLayout* layout)
     layout->addWidget(P_3dView, 1);
 }
 
-void TMainForm::EnsureTreeOrder()
+void TMainForm::ScheduleRefresh()
 {
-    if (!TreeOrderDirty_)
+    if (std::exchange(RefreshQueued_, true))
         return;
-    TreeOrder_ = TreeComponents();
-    PoseCache_.Rebuild(TreeOrder_);
-    PoseNodes_.assign(TreeOrder_.size(), TComponentNode{});
-    TreeOrderDirty_ = false;
-}
-
-TPoseParams TMainForm::PoseParams() const
-{
-    TPoseParams p;
-    p.ModelOffset[0] = OffX->value();
-    p.ModelOffset[1] = OffY->value();
-    p.ModelOffset[2] = OffZ->value();
-    p.TotalMove = Doc.TotalMove;
-    p.ActAnimStep = Doc.ActAnimStep;
-    p.PlayFraction = Doc.PlayFraction;
-    p.AnimStepCount = Doc.AnimStepCount;
-    p.TotalMoveOn = B_TotalMove->isChecked();
-    p.AnimationLoaded = !Doc.AnimSelections.IsEmpty();
-    return p;
-}
-
-void TMainForm::ApplyFrame(int step)
-{
-    if (Doc.ShuttingDown)
-        return;
-    EnsureTreeOrder();
-    switch (ApplyFrameTransforms(Doc, step, TreeOrder_)) {
-    case TApplyFrameResult::InvalidStep:
-        dialogs().ShowMessage(QStringLiteral("Invalid ActAnimStep!"));
-        return;
-    case TApplyFrameResult::EntryMissing:
-        dialogs().ShowMessage(QStringLiteral("AnimEntry not found!"));
-        return;
-    case TApplyFrameResult::Ok:
-        break;
-    }
-    RefreshDisplay();
+    QMetaObject::invokeMethod(this, [this] {
+        RefreshQueued_ = false;
+        RefreshDisplay();
+    }, Qt::QueuedConnection);
 }
 
 void TMainForm::RefreshDisplay()
 {
-    if (Doc.LoadingAnim || !Built_)
+    if (Doc.LoadingAnim || Doc.ShuttingDown || !Built_)
         return;
     ++RefreshCount_;
-    EnsureTreeOrder();
     const std::array<TChart*, 3> views = Views();
     const TViewItems items{&FrontView1->Items(), &LeftView1->Items(), &TopView1->Items()};
-    ClearViews(items);
-
-    for (size_t i = 0; i < TreeOrder_.size(); ++i)
-        PoseNodes_[i] = {TreeOrder_[i], 0, IsInAnimation(TreeOrder_[i])};
-    const TPoseParams params = PoseParams();
-    UpdateDisplayPoints(Models, PoseNodes_, PoseCache_, params);
-
+    Editor->Pose();
     // While playing, the 2D views stay empty.
-    if (!B_Play->isChecked()) {
-        TViewOptions options;
-        options.Show = RB_AllSelections->isChecked() ? TComponentShow::All
-                       : AbLED1->isChecked()         ? TComponentShow::None
-                                                     : TComponentShow::Checked;
-        options.AllPolygons = RB_AllPolygons->isChecked();
-        options.Environment = B_Enviroment->isChecked();
-        if (B_ChangePivot->isChecked())
-            options.PivotComponent = SelectionOf(SelectedNode());
-        options.AutoScale = AutoScale1->isChecked();
-        options.Axes = ShowAxes1->isChecked();
+    if (B_Play->isChecked()) {
+        ClearViews(items);
+    } else {
         std::array<int, ViewCount> w{}, h{};
         for (int v = 0; v < ViewCount; ++v) {
             w[size_t(v)] = views[size_t(v)]->width();
@@ -152,7 +106,7 @@ void TMainForm::RefreshDisplay()
         }
         std::array<TChartRange, ViewCount> ranges{};
         std::array<bool, ViewCount> changed{};
-        DrawViews(Models, TreeOrder_, PoseCache_, options, params, items, w, h, ranges, changed);
+        Editor->DrawViews(items, w, h, ranges, changed);
         for (int v = 0; v < ViewCount; ++v)
             if (changed[size_t(v)]) {
                 const TChartRange& r = ranges[size_t(v)];
@@ -165,14 +119,39 @@ void TMainForm::RefreshDisplay()
         P_3dView->update();
 }
 
+void TMainForm::OptionsFromControls()
+{
+    if (!Built_)
+        return;
+    TEditorOptions o = Editor->Options();
+    o.Offset = {OffX->value(), OffY->value(), OffZ->value()};
+    o.TotalMove = B_TotalMove->isChecked();
+    o.PivotMode = B_ChangePivot->isChecked();
+    o.Show = RB_AllSelections->isChecked() ? TComponentShow::All
+             : AbLED1->isChecked()         ? TComponentShow::None
+                                           : TComponentShow::Checked;
+    o.AllPolygons = RB_AllPolygons->isChecked();
+    o.Environment = B_Enviroment->isChecked();
+    o.AutoScale = AutoScale1->isChecked();
+    o.Axes = ShowAxes1->isChecked();
+    Editor->SetOptions(o);
+}
+
+void TMainForm::OptionsToControls()
+{
+    // The controls show what the editor has; setting them must not hand it back.
+    const TEditorOptions& o = Editor->Options();
+    const QSignalBlocker block(B_Enviroment);
+    B_Enviroment->setChecked(o.Environment);
+}
+
 void TMainForm::ShowAnimationOnly()
 {
     if (Doc.AnimFrames.empty())
         return;
     ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
     RB_CheckedSelections->setChecked(true);
-    TV_EditComponents->viewport()->update();
-    ApplyFrame(Doc.ActAnimStep);
+    Editor->ModelEdited(false);
 }
 
 void TMainForm::B_ChangePivotStatusChanged(bool on)
@@ -183,29 +162,13 @@ void TMainForm::B_ChangePivotStatusChanged(bool on)
         TV_EditComponents->ReduceSelectionToCurrent();
     TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
     TV_EditComponents->viewport()->update();
-    if (on) {  // pivots are placed on the model at rest
-        for (TSelection* s : TreeComponents())
-            s->ActTransform = TTransform::Identity();
-        RefreshDisplay();
-    } else {
-        ShowCurrentFrame();
-    }
-}
-
-void TMainForm::ShowCurrentFrame()
-{
-    // In pivot mode the model stays at rest until the mode is left.
-    if (!Doc.AnimFrames.empty() && !B_ChangePivot->isChecked())
-        ApplyFrame(Doc.ActAnimStep);
-    else
-        RefreshDisplay();
+    OptionsFromControls();  // the editor puts the model at rest, or the current frame back
 }
 
 void TMainForm::ShowGrid1Click()
 {
     for (TChart* v : Views())
         v->SetGridStyle(ShowGrid1->isChecked() ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
-    RefreshDisplay();
 }
 
 void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons,
@@ -220,7 +183,7 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
     view->setCursor(Qt::CrossCursor);
     ViewUnproject(view == FrontView1 ? TViewKind::Front : view == LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
                   s->Pivot);
-    RefreshDisplay();
+    Editor->ModelEdited(false);
 }
 
 void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons,

@@ -1,6 +1,6 @@
 #include "app/RenderView.h"
 #include "platform/AtomicFileDevice.h"
-#include "pose/ModelScene.h"
+#include "editor/Editor.h"
 #include "pose/View3dGeometry.h"
 #include "view3d/OffscreenGl.h"
 #include "widgets/Chart.h"
@@ -25,24 +25,20 @@ QImage GrabChart(TChart& chart)
     return image;
 }
 
-QImage Render3dPicture(const TModelScene& scene, QSize size, const T3dPaintOptions& paint, QString* error)
+QImage Render3dPicture(const TEditor& scene, QSize size, const T3dPaintOptions& paint, QString* error)
 {
     TOffscreenGl gl;
     if (!gl.Create(size.width(), size.height(), error))
         return {};
     Gl3dInit();
     Gl3dResize(size.width(), size.height());
-    const std::vector<TSelection*> order = scene.TreeOrder();
-    T3dSceneOptions options;
-    options.Environment = FindEnvironment(scene.Models()) != nullptr;  // a load switches it on
     T3dScene picture;
-    Build3dScene(scene.Models(), order, scene.Cache(), std::vector<bool>(order.size(), false), options,
-                 scene.Params(), picture);
+    scene.Build3d(picture, T3dSceneOptions().PolygonAlpha, T3dSceneOptions().EnvironmentAlpha);
     Gl3dPaint(TViewCamera{}, paint, picture);
     return gl.Read();
 }
 
-TViewPictures::TViewPictures(const TModelScene& scene, bool grid) : Scene_(scene)
+TViewPictures::TViewPictures(const TEditor& scene, bool grid) : Scene_(scene)
 {
     for (auto& c : Charts_) {
         c = std::make_unique<TChart>();

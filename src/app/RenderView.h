@@ -12,7 +12,7 @@
 #include <memory>
 
 class TChart;
-class TModelScene;
+class TEditor;
 
 // A chart set up as the main window's views are: black, an olive grid one unit apart
 // (when grid is on), equal scale.
@@ -23,12 +23,12 @@ QImage GrabChart(TChart& chart);
 
 // The 3D view of the scene at its initial camera; a null image with error set when there
 // is no OpenGL to draw with.
-QImage Render3dPicture(const TModelScene& scene, QSize size, const T3dPaintOptions& paint, QString* error);
+QImage Render3dPicture(const TEditor& scene, QSize size, const T3dPaintOptions& paint, QString* error);
 
 // The orthographic views of a posed scene, each fitted to the size it is drawn at.
 class TViewPictures {
 public:
-    TViewPictures(const TModelScene& scene, bool grid);
+    TViewPictures(const TEditor& scene, bool grid);
     ~TViewPictures();
     QImage View(TViewKind view, QSize size);
     // Front over top on the left, left over 3D on the right, as in the main window; null
@@ -42,7 +42,7 @@ public:
 private:
     // Draws all three views at these sizes.
     void Draw(const std::array<QSize, ViewCount>& sizes);
-    const TModelScene& Scene_;
+    const TEditor& Scene_;
     std::array<std::unique_ptr<TChart>, ViewCount> Charts_;
 };
 

@@ -3,6 +3,7 @@
 #include "FormFixture.h"
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
+#include "editor/Editor.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
@@ -25,7 +26,7 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.Write("names.tsl", "[Translation]\nARM=Upper Arm\n");
-        f.TranslationFileName = fx.Path("names.tsl");
+        f.Editor->TranslationFile = fx.Path("names.tsl");
         TFile file = TFile::Regular({"arm", "leg%1", "%2"}, 5);
         file.TotalMove = {0.5f, 1234.5678f, -2};  // beyond what three decimals and +-360 can show
         fx.Write("walk.rtm", RtmBuild::Build(file));
@@ -99,12 +100,12 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 3));
         f.SetActStep(1);
-        const int refreshes = f.RefreshCount();
+        const int refreshes = Refreshed(f);
         f.SetActStep(1);  // already current: nothing is reapplied
-        QCOMPARE(f.RefreshCount(), refreshes);
+        QCOMPARE(Refreshed(f), refreshes);
         f.AnimSlider->setValue(2);
         QCOMPARE(f.Doc.ActAnimStep, 2);
-        QVERIFY(f.RefreshCount() > refreshes);
+        QVERIFY(Refreshed(f) > refreshes);
         QTest::mouseClick(f.B_Next, Qt::LeftButton);
         QCOMPARE(f.Doc.ActAnimStep, 2);  // nothing wraps
         QTest::mouseClick(f.B_Prev, Qt::LeftButton);
@@ -139,14 +140,14 @@ private slots:
         QCOMPARE(f.Doc.ActAnimStep, 0);
         QVERIFY(f.B_Play->styleSheet().contains("red"));
         f.RefreshDisplay();
-        QCOMPARE(f.FrontView1->Items().LineCount(), 0);
+        QCOMPARE(FrontLines(f), 0);
         f.B_Play->click();  // stopped: the segment's target frame is shown exactly
         f.PlayTimerTimer();
         QVERIFY(!f.Playing());
         QCOMPARE(f.Doc.ActAnimStep, 1);
         QCOMPARE(f.Doc.PlayFraction, 0.0);
         QVERIFY(!f.B_Play->styleSheet().contains("red"));
-        QVERIFY(f.FrontView1->Items().LineCount() > 0);
+        QVERIFY(FrontLines(f) > 0);
         // A load while playing starts the new animation at frame 0: nothing of the old pass
         // finishes on it.
         f.B_Play->click();

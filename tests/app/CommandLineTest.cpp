@@ -285,52 +285,6 @@ private slots:
             QVERIFY(index.toInt() > lampAt && index.toInt() <= lampAt + int(Lamp().Points.size()));
     }
 
-    // The command line, which opens no window, exports what the main window shows:
-    // proxies, names, colours, linking, frame and pose alike.
-    void exportIsWhatTheWindowShows_data()
-    {
-        QTest::addColumn<int>("frame");  // -1: no animation
-        QTest::newRow("rest pose") << -1;
-        QTest::newRow("first frame") << 0;
-        QTest::newRow("last frame") << 4;
-    }
-    void exportIsWhatTheWindowShows()
-    {
-        QFETCH(int, frame);
-        CommandHome h;
-        WriteRobot(h);
-        TFile anim = TFile::Regular({"arm", "hand", "tail"}, 5);
-        anim.Frames[4].Records[0].Matrix = ArmTurn;
-        anim.TotalMove = {0, 1, 10};
-        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        QStringList args{"export", "%1/robot.p3d"};
-        if (frame >= 0)
-            args << "%1/walk.rtm" << "--frame" << QString::number(frame);
-        QCOMPARE(h.Run(args + QStringList{"-o", "%1/tool.obj"}).Code, 0);
-
-        ScriptedDialogs dialogs;
-        TSettings settings;
-        settings.Read(TIniFile(h.Path("TorvaneAnim.ini")), h.Dir.path());
-        TMainForm form(TAppPaths::FromHome(h.Dir.path()));
-        form.TranslationFileName = settings.TranslationFile;
-        form.ColorFileName = settings.ColorFile;
-        form.LoadModel(h.Path("robot.p3d"));
-        if (frame >= 0) {
-            form.LoadAnimation(h.Path("walk.rtm"));
-            form.SetActStep(frame);
-        }
-        form.RefreshDisplay();
-        TAtomicFileWriter out(h.Path("window.obj"));
-        WritePosedObj(form.Models, form.TreeComponents(), form.PoseParams(), {}, out);
-        QVERIFY(out.Commit());
-        const auto body = [&h](const QString& name) {
-            QList<QByteArray> lines = h.Read(name).split('\n');
-            lines.removeIf([](const QByteArray& l) { return l.startsWith('#'); });
-            return lines;
-        };
-        QCOMPARE(body("tool.obj"), body("window.obj"));
-    }
-
     // NaN and infinity in a model or a frame: OBJ readers refuse such numbers, so the export
     // writes those points at the origin and says so on stderr.
     void exportWritesOnlyFiniteNumbers_data()

@@ -157,7 +157,10 @@ private slots:
         for (auto& frame : shifted.Frames)
             for (auto& r : frame.Records)
                 r.Matrix = {1, 0, 0, 0, 1, 0, 0, 0, 1, 5, 0, 0};
-        const auto shownX = [&f] { return f.MainModel()->DisplayPoints[8].X; };  // the arm's, stored x is 1
+        const auto shownX = [&f] {
+            Settle();
+            return f.MainModel()->DisplayPoints[8].X;
+        };  // the arm's, stored x is 1
         fx.LoadAnim("shift.rtm", shifted);
         QCOMPARE(shownX(), 6.0f);
         f.LoadModel(fx.Path("robot.p3d"));  // a model loaded under the animation is posed at once
@@ -171,6 +174,7 @@ private slots:
         f.FrontView1MouseMove(f.LeftView1, 5, 6, Qt::LeftButton, Qt::ShiftModifier);
         QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
         QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::None);
+        Settle();
         bool marked = false;  // the pivot mark, in yellow
         for (const TChartItem& it : f.FrontView1->Items().Items())
             marked |= it.Kind == TChartItemKind::Mark && it.Aux == 24 && it.X == 2 && it.Y == 6;
@@ -255,15 +259,15 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartArm(fx);
-        const int lines = f.FrontView1->Items().LineCount();
+        const int lines = FrontLines(f);
         f.ShowAxes1->setChecked(false);
-        QCOMPARE(f.FrontView1->Items().LineCount(), lines - 2);
+        QCOMPARE(FrontLines(f), lines - 2);
         f.RB_AllSelections->setChecked(true);  // body and leg too, at the origin as unanimated
-        QVERIFY(f.FrontView1->Items().LineCount() > lines);
+        QVERIFY(FrontLines(f) > lines);
         const TChartRange before = f.FrontView1->Range();
         f.ShowAxes1->setChecked(true);
         f.AbLED1->setChecked(true);
-        QCOMPARE(f.FrontView1->Items().LineCount(), 2);  // the axes only
+        QCOMPARE(FrontLines(f), 2);  // the axes only
         QCOMPARE(f.FrontView1->Range().X1, before.X1);
         QCOMPARE(f.FrontView1->Range().Y2, before.Y2);
         f.ShowGrid1->setChecked(false);

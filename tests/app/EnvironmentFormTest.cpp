@@ -89,15 +89,15 @@ private slots:
         fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d");
         fx.Dialogs.Choices << 0 << 0;
         f.LoadEnviromentP3d1Click();
-        int refreshes = f.RefreshCount();
+        int refreshes = Refreshed(f);
         f.LoadEnviromentP3d1Click();  // the switch is on already: a refresh of its own
-        QVERIFY(f.RefreshCount() > refreshes);
+        QVERIFY(Refreshed(f) > refreshes);
         QCOMPARE(int(Environments(f).size()), 1);
         QVERIFY(Environments(f)[0]->FileName.endsWith("room2.p3d"));
-        refreshes = f.RefreshCount();
+        refreshes = Refreshed(f);
         f.LoadEnviromentP3d1Click();  // cancelled
         QVERIFY(Environments(f).empty());
-        QVERIFY(f.RefreshCount() > refreshes);
+        QVERIFY(Refreshed(f) > refreshes);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
 
         TF_ProxySelect* d = F_ProxySelect;

@@ -72,13 +72,13 @@ private slots:
         QApplication::processEvents();
         // A list that gets the focus makes its first row current: that is no choice.
         QCOMPARE(F_FileBrowser->P3dFileListBox->currentRow(), 0);
-        QCOMPARE(f.ModelFileName, fx.Path("user.p3d"));
+        QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
         F_FileBrowser->ToggleUpperPane();  // back to the animations
         QListWidget* anims = F_FileBrowser->RTMFileListBox;
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
         QCOMPARE(f.Doc.FrameCount(), 3);
-        QCOMPARE(f.ModelFileName, fx.Path("user.p3d"));
+        QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
         QTest::keyClick(anims, Qt::Key_Up);  // the arrow keys step through the files, loading each
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/run.RTM"));
         QCOMPARE(f.Doc.FrameCount(), 4);
@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/saved.rtm"));
         fx.Write("Models/c.p3d", fx.Read("user.p3d"));  // a file copied there
         QTRY_COMPARE(Names(F_FileBrowser->P3dFileListBox), (QStringList{"a.p3d", "B.P3D", "c.p3d"}));
-        QCOMPARE(f.ModelFileName, fx.Path("user.p3d"));
+        QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
         fx.CloseYes();
     }
 

@@ -2,13 +2,29 @@
 // A main window in a temporary home folder, with scripted dialogs, shown offscreen.
 #include "app/Main.h"
 #include "TestModels.h"
+#include "widgets/Chart.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <memory>
+
+// The views draw a change on the next turn of the event loop: this lets it turn.
+inline void Settle() { QCoreApplication::processEvents(); }
+// The refreshes so far and the front view's lines, once the views drew what is pending.
+inline int Refreshed(const TMainForm& f)
+{
+    Settle();
+    return f.RefreshCount();
+}
+inline int FrontLines(const TMainForm& f)
+{
+    Settle();
+    return f.FrontView1->Items().LineCount();
+}
 
 struct FormFixture {
     QTemporaryDir Home;

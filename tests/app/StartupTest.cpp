@@ -179,7 +179,7 @@ private slots:
             fx.Form->StartFiles << fx.Path(n);
         fx.Form->show();
         TMainForm& f = *fx.Form;
-        QCOMPARE(f.ModelFileName, fx.Path(model));
+        QCOMPARE(f.ModelFileName(), fx.Path(model));
         QCOMPARE(f.Doc.AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
         QCOMPARE(fx.Dialogs.Messages, messages.replaceInStrings("%1", fx.Home.path()));
     }

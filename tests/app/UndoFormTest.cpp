@@ -242,10 +242,10 @@ private slots:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
         QTRY_VERIFY(!tree->selectedItems().isEmpty());
         QCoreApplication::processEvents();
-        const int refreshes = f.RefreshCount();
+        const int refreshes = Refreshed(f);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
         QVERIFY(tree->selectedItems().isEmpty());
-        QTRY_VERIFY(f.RefreshCount() > refreshes);
+        QTRY_VERIFY(Refreshed(f) > refreshes);
     }
 };
 

@@ -1,0 +1,142 @@
+#pragma once
+// One editing session, without a window: the models (main, proxies, environment) with the
+// component forest, the document controller of the animation, the pose shown, and the view
+// options. The main window owns one and shows it; the command-line tools own one and print
+// or render it. Whatever changes, the editor says so once per operation through Changed, and
+// that is what the views repaint on. Messages the editor would show go to Message.
+#include "anim/AnimController.h"
+#include "model/Environment.h"
+#include "model/ModelSetup.h"
+#include "pose/Pose.h"
+#include "pose/View3dGeometry.h"
+#include "pose/ViewGeometry.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+
+// What a Changed signal reports; several may come together.
+enum TEditorChange : unsigned {
+    ChangeDocument = 1,  // the frames, the names, the total move or the current frame
+    ChangeModel = 2,     // models, hierarchy, pivots, names, colours, hidden components
+    ChangePose = 4,      // the components' transforms (a frame, a blend, an edit)
+    ChangeOptions = 8,   // what the views show and how
+};
+
+// How the session is shown, apart from the document.
+struct TEditorOptions {
+    std::array<double, 3> Offset{0, 0, 0};  // the model offset
+    bool TotalMove = true;                  // the total-move switch
+    bool PivotMode = false;                 // pivots are placed on the model at rest
+    TComponentShow Show = TComponentShow::Checked;
+    bool AllPolygons = false;
+    bool Environment = false;
+    bool AutoScale = true;
+    bool Axes = true;
+    bool operator==(const TEditorOptions&) const = default;
+};
+
+class TEditor : public QObject {
+    Q_OBJECT
+public:
+    explicit TEditor(QObject* parent = nullptr);
+
+    // Where the editor looks (as the settings file has it).
+    QString LinkDataDir;
+    QString TranslationFile;
+    QString ColorFile;
+    std::function<void(const QString&)> Message = [](const QString&) {};
+    // The environment's proxy: an index into the names offered, or -1 for none.
+    std::function<int(const QStringList&)> ChooseProxy = [](const QStringList& names) {
+        return names.isEmpty() ? -1 : 0;
+    };
+
+    // ---- Models
+    // As "Load P3d...": the main model with its proxies, names, colours and linking; the
+    // models before are gone also when this one cannot be read (false, message out).
+    bool LoadModel(const QString& path);
+    void ClearModel();
+    // As "Load Environment P3d..." with ChooseProxy answering the proxy question; a load
+    // switches the environment on.
+    TEnvironmentLoad LoadEnvironment(const QString& path);
+    // After an edit of the hierarchy, pivots, names, colours or hidden marks made on the
+    // forest's components: the pose members are rebuilt where the hierarchy changed.
+    void ModelEdited(bool hierarchy);
+    // The hierarchy as the component tree has it now (the same components).
+    void SetForest(TComponentForest forest);
+
+    // ---- The animation
+    // As "Load Anim...": the document, components outside the animation hidden and frame 0
+    // shown. False (message out) when it could not be read. The report of names the model
+    // lacks is not sent: MissingReport() gives it.
+    bool LoadAnimation(const QString& path);
+    QString MissingReport() const;
+
+    // ---- The pose
+    // The current frame applied to the components (the rest pose in pivot mode, or without
+    // frames); false (message out) when it cannot be applied.
+    bool ShowCurrentFrame();
+    // The frame shown: false (message out) when it cannot be applied.
+    bool ShowFrame(int step);
+    // The current frame blended fraction of the way towards the next, as playback shows it.
+    bool ShowBlend(double fraction);
+    // What playback shows t (0 .. 1) of the way through one pass, every drawing step taking
+    // no time.
+    bool ShowTime(double t);
+    // While playback or edit mode poses the components, a document change does not put the
+    // current frame back on them.
+    void HoldPose(bool held) { PoseHeld_ = held; }
+    // The components' transforms were changed by their user (an edit tick).
+    void PoseEdited() { emit Changed(ChangePose); }
+
+    // ---- What is shown
+    const TEditorOptions& Options() const { return Options_; }
+    void SetOptions(const TEditorOptions& options);
+    // The pivot component marked in pivot mode (the selected one).
+    void SetPivotComponent(const TSelection* component);
+
+    // Poses every point as the display refresh does.
+    void Pose();
+    TPoseParams Params() const;
+    // The three views' items (front, left, top) of views this many pixels wide and high;
+    // ranges[v] is set where changed[v] (auto scale). Pose() first.
+    void DrawViews(const TViewItems& views, const std::array<int, ViewCount>& widthPx,
+                   const std::array<int, ViewCount>& heightPx, std::array<TChartRange, ViewCount>& ranges,
+                   std::array<bool, ViewCount>& changed) const;
+
+    // The 3D view's scene of the pose, the shells drawn with these alphas; beingEdited flags
+    // the components an edit moves, in tree order (empty: none).
+    void Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha,
+                 const std::vector<bool>& beingEdited = {}) const;
+
+    const TModelSetup& Setup() const { return Setup_; }
+    TModelList& Models() { return Setup_.Models; }
+    const TModelList& Models() const { return Setup_.Models; }
+    const QString& ModelFileName() const { return Setup_.ModelFileName; }
+    const TComponentForest& Forest() const { return Setup_.Forest; }
+    const std::vector<TSelection*>& TreeOrder() const { return TreeOrder_; }
+    TAnimController& Anim() { return Anim_; }
+    const TAnimController& Anim() const { return Anim_; }
+    const TAnimDocument& Document() const { return Anim_.Doc; }
+    const TPoseCache& Cache() const { return Cache_; }
+
+signals:
+    // Once at the end of every operation that changed what is shown (TEditorChange flags).
+    void Changed(unsigned what);
+
+private:
+    void HierarchyChanged();
+    bool Applied(TApplyFrameResult result);
+    TModelSetup Setup_;
+    TAnimController Anim_;
+    TPoseCache Cache_;
+    std::vector<TSelection*> TreeOrder_;
+    TComponentNodes Nodes_;  // the forest's nodes in tree order, as the pose walks them
+    TEditorOptions Options_;
+    const TSelection* PivotComponent_ = nullptr;
+    bool PoseHeld_ = false;
+    // Components the last animation load hid; clearing the animation shows them again.
+    QStringList HiddenByLoad_;
+};
