@@ -203,21 +203,6 @@ private slots:
         QCOMPARE(shownX(), 1.0f);
     }
 
-    // Unloading shows again what the load hid, and only that.
-    void unloadShowsWhatTheLoadHid()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot(true);
-        fx.Sel("leg")->Hidden = true;  // hidden by the user before the load
-        fx.LoadAnim("wave.rtm", RtmBuild::TFile::Regular({"arm", "hand"}, 3));
-        QVERIFY(fx.Sel("body")->Hidden && fx.Sel("leg")->Hidden && !fx.Sel("arm")->Hidden);
-        fx.Dialogs.Answers << true;
-        QTest::mousePress(f.B_UnloadAnim, Qt::LeftButton);
-        QVERIFY(!fx.Sel("body")->Hidden && !fx.Sel("arm")->Hidden);
-        QVERIFY(fx.Sel("leg")->Hidden);
-    }
-
     // Restore brings back the stored frame, Cancel leaves it stored, Apply writes the edit.
     void restoreCancelApply()
     {
