@@ -32,6 +32,11 @@ public:
 
     TAnimDocument Doc;
 
+    // Session state beside the saved content: how far playback is from the current frame
+    // towards the next, and the end of the session (no frame changes from then on).
+    void SetPlayFraction(double fraction) { Doc.PlayFraction = fraction; }
+    void ShutDown() { Doc.ShuttingDown = true; }
+
     // Empties the document: frames, names, counts, total move and file name; a new history.
     void ClearAnimation();
     // Makes frame step current, clamped to the frames (0 without frames). Nothing happens

@@ -75,7 +75,7 @@ public:
     // ---- The editing session: the window shows it and changes it through its operations.
     TEditor* const Editor;
     TAnimController* Anim;
-    TAnimDocument& Doc;
+    const TAnimDocument& Doc;
     std::vector<std::unique_ptr<TP3dModell>>& Models;
     const QString& ModelFileName() const;
 

@@ -41,7 +41,7 @@ int TMainForm::TPlaybackHost::ActStep() const { return F_.Doc.ActAnimStep; }
 float TMainForm::TPlaybackHost::FrameTime(int i) const { return F_.Doc.AnimFrames[size_t(i)].Time; }
 void TMainForm::TPlaybackHost::SetActStep(int step) { F_.SetActStep(step); }
 void TMainForm::TPlaybackHost::ShowInterpolated(double fraction) { F_.ShowInterpolated(fraction); }
-void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Doc.PlayFraction = fraction; }
+void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Anim->SetPlayFraction(fraction); }
 
 void TMainForm::ShowInterpolated(double fraction) { Editor->ShowBlend(fraction); }
 
@@ -326,7 +326,7 @@ void TMainForm::B_PlayStatusChanged(bool on)
     B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
     if (!on) {
         Playback_->Stop();
-        Doc.PlayFraction = 0;
+        Anim->SetPlayFraction(0);
         Editor->HoldPose(EditMode_);
         Editor->ShowCurrentFrame();
         return;

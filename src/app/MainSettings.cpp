@@ -45,10 +45,6 @@ void TMainForm::setVisible(bool visible)
 
 void TMainForm::FormShow()
 {
-    SetActStep(0);
-    Doc.AnimStepCount = 0;
-    Doc.AnimSelections.Clear();
-    Doc.AnimFrames.clear();
     SetEditMode(false);
 
     // The current settings file, or the one of the earlier version when only that exists.
@@ -240,7 +236,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
 
 void TMainForm::Shutdown()
 {
-    Doc.ShuttingDown = true;
+    Anim->ShutDown();
     if (AutoSaveSettings1->isChecked())
         SaveSettings();
     Ini.reset();
