@@ -108,6 +108,11 @@ void WriteFixture(const CommandHome& h, const QString& name)
         bad.FileMagic = "MLOX";
         badLod.LodMagic = "P3DM";
         QVERIFY(bad.WriteTo(h.Path("bad.p3d")) && badLod.WriteTo(h.Path("badlod.p3d")));
+    } else if (name == "hall") {
+        // The room with a second proxy that names a file.
+        TP3dBuilder hall = Room();
+        hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
+        QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
     } else if (name == "five") {
         WriteFive(h);
     } else {
@@ -121,6 +126,7 @@ struct TCaseRun {
     int Code = 0;
     QString Out, Err;             // exactly; %1 is the home folder, a line {usage} the usage text
     QStringList Absent;           // files it must not have written
+    QList<std::pair<QString, QString>> Written;  // files and their whole content
     QList<QStringList> Same;      // pairs of files that must be equal byte for byte
 };
 
@@ -163,7 +169,8 @@ void RunCase(const QString& path)
         const QString key = line.left(colon), value = line.mid(colon + 1).trimmed();
         const QStringList words = value.split(' ', Qt::SkipEmptyParts);
         TCaseRun* run = runs.empty() ? nullptr : &runs.back();
-        const bool forRun = key == "exit" || key == "stdout" || key == "stderr" || key == "absent" || key == "same";
+        const bool forRun = key == "exit" || key == "stdout" || key == "stderr" || key == "absent" || key == "same" ||
+                            key == "written";
         QVERIFY2(!forRun || run, qPrintable(where + ": " + key + " before a run"));
         QVERIFY2(forRun || key == "run" || runs.empty(), qPrintable(where + ": files after the first run"));
         writeText();
@@ -191,6 +198,9 @@ void RunCase(const QString& path)
             block = &run->Out;
         } else if (key == "stderr") {
             block = &run->Err;
+        } else if (key == "written") {
+            run->Written.push_back({value, {}});
+            block = &run->Written.back().second;
         } else if (key == "absent") {
             run->Absent << words;
         } else if (key == "same") {
@@ -218,6 +228,8 @@ void RunCase(const QString& path)
         expect("exit code", QString::number(r.Code) + '\n', QString::number(run.Code) + '\n');
         expect("stderr", r.Err, Expected(run.Err, h));
         expect("stdout", r.Out, Expected(run.Out, h));
+        for (const auto& [name, content] : run.Written)
+            expect(qPrintable(name), QString::fromUtf8(h.Read(name)), Expected(content, h));
         for (const QString& name : run.Absent)
             QVERIFY2(!QFileInfo::exists(h.Path(name)), qPrintable(run.Args + ": wrote " + name));
         for (const QStringList& pair : run.Same)
@@ -305,39 +317,6 @@ private slots:
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
             QCOMPARE(obj.Point(robot.Points.size() + i), want);
         }
-    }
-
-    // The environment follows the model's points and proxies, shifted onto its first proxy.
-    void exportWithEnvironment()
-    {
-        CommandHome h;
-        WriteRobot(h);
-        const CommandHome::Result r = h.Run({"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "-o", "%1/out.obj"});
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(r.Err, QString());
-        const TObj obj = ReadObj(h.Read("out.obj"));
-        const int first = int(Robot().Points.size() + Lamp().Points.size());
-        QCOMPARE(obj.V.size(), first + int(Room().Points.size()));
-        QCOMPARE(obj.V[first], QByteArray("-6 -3 -8"));   // (-5, -1, -5) less (1, 2, 3)
-        QCOMPARE(obj.V[first + 8], QByteArray("0 0 0"));  // the right angle itself
-        QCOMPARE(obj.Groups.last(), QStringLiteral("environment"));
-        // The floor's six faces and the other proxy's triangle; the seat's triangle is hidden.
-        QCOMPARE(obj.Faces.last().size(), 7);
-        QCOMPARE(obj.Faces.last().last(), QString("%1 %2 %3").arg(first + 12).arg(first + 13).arg(first + 14).toUtf8());
-
-        // An environment's other proxy that names a file: its sub-model's points follow the
-        // environment's and its faces join the environment's group, in place of its triangle.
-        TP3dBuilder hall = Room();
-        hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
-        QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
-        QCOMPARE(h.Run({"export", "%1/robot.p3d", "--environment", "%1/hall.p3d", "-o", "%1/out.obj"}).Code, 0);
-        const TObj withLamp = ReadObj(h.Read("out.obj"));
-        const int lampAt = first + int(hall.Points.size());
-        QCOMPARE(withLamp.V.size(), lampAt + int(Lamp().Points.size()));
-        QCOMPARE(withLamp.V[lampAt], QByteArray("1 -2 -3"));  // the lamp's (0, 0, 0) at (2, 0, 0) less (1, 2, 3)
-        QCOMPARE(withLamp.Faces.last().size(), 7 + int(Lamp().Polygons.size()));
-        for (const QByteArray& index : withLamp.Faces.last().last().split(' '))  // the lamp's last face
-            QVERIFY(index.toInt() > lampAt && index.toInt() <= lampAt + int(Lamp().Points.size()));
     }
 
     // The command line, which opens no window, exports what the main window shows:
