@@ -104,7 +104,7 @@ struct TOptionSpec {
     const char* Missing;   // usage error for a missing value; nullptr: as for a malformed one
     const char* Needs;     // kAnimation, or another option it needs; nullptr: nothing
     const char* Excludes;  // an option it cannot go with; nullptr: none
-    const char* Help;
+    const char* Help;      // what it does, for the reader of this table
 };
 
 TFrameOp& Last(TCommandLine& c) { return c.FrameOps.back(); }
@@ -252,7 +252,7 @@ const TOptionSpec kOptions[] = {
 };
 constexpr size_t kOptionCount = std::size(kOptions);
 
-// The option args[i] names, or -1. A step is an option only once its command is given.
+// The index of the option a names, or -1. A step is an option only once its command is given.
 int FindOption(const QString& a, Mode kind)
 {
     for (size_t k = 0; k < kOptionCount; ++k) {
@@ -272,7 +272,7 @@ int OptionIndex(const char* name)
     return -1;
 }
 
-// Every step with its value, as one wrapped list of alternatives.
+// Every step with its value, as one list of alternatives wrapped before 88 columns.
 QString StepsText()
 {
     constexpr qsizetype kWidth = 88;
