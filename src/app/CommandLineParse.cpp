@@ -1,25 +1,63 @@
 // The command line's grammar: what the arguments ask for, without running anything, so
-// it can be checked (and fuzzed) without the rest of the commands.
+// it can be checked (and fuzzed) without the rest of the commands. Every command and
+// option is one row of a table below; one generic pass reads the arguments over them.
 #include "app/CommandLine.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
-#include <optional>
+#include <iterator>
 
 namespace {
 using Mode = TCommandLine::Mode;
+using Step = TFrameOp::Kind;
 
 // The largest picture render accepts; keeps a typo from asking for gigabytes.
 constexpr int kMaxImageSide = 8192;
 constexpr qint64 kMaxImagePixels = 8192LL * 4096;
 // The model offset the editor's spin edits accept.
 constexpr double kMaxOffset = 360;
+static_assert(kMaxImageSide == 8192 && kMaxImagePixels == 33554432, "the --size message names the limits");
 
-struct TOptionUse {
-    const char* Name;
-    std::initializer_list<Mode> Modes;
+// Sets of commands, one bit per mode.
+constexpr unsigned In(Mode m) { return 1u << unsigned(m); }
+constexpr unsigned kEvery = ~0u;
+constexpr unsigned kPosing = In(Mode::Export) | In(Mode::Render);
+
+struct TCommandSpec {
+    Mode Kind;
+    const char* Word;
+    int MinFiles;
+    int MaxFiles;            // -1: no limit
+    const char* FilesError;  // %1: the command
+    bool NeedsOutput;
 };
+
+const TCommandSpec kCommands[] = {
+    {Mode::Info, "info", 1, 1, "info takes one file", false},
+    {Mode::Check, "check", 2, 2, "check takes a model and an animation", false},
+    {Mode::Export, "export", 1, 2, "%1 takes a model and an optional animation", true},
+    {Mode::Render, "render", 1, 2, "%1 takes a model and an optional animation", true},
+    {Mode::New, "new", 1, -1, "new takes a model and the components to animate", true},
+    {Mode::Frames, "frames", 1, 1, "frames takes one animation", false},
+    {Mode::Version, "--version", 0, 0, "--version takes no file", false},
+};
+
+const char* CommandName(Mode m)
+{
+    for (const TCommandSpec& s : kCommands)
+        if (s.Kind == m)
+            return s.Word;
+    return "the editor";
+}
+
+bool ToInt(const QString& text, int& n)
+{
+    bool ok = false;
+    n = text.toInt(&ok);
+    return ok;
+}
 
 bool ParseSize(const QString& text, int& w, int& h)
 {
@@ -38,27 +76,228 @@ bool ParseOffset(const QString& text, std::array<double, 3>& v)
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 3)
         return false;
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < 3; ++i) {
         bool ok = false;
-        v[static_cast<size_t>(i)] = parts[i].trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(v[static_cast<size_t>(i)]) || std::fabs(v[static_cast<size_t>(i)]) > kMaxOffset)
+        v[i] = parts[qsizetype(i)].trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(v[i]) || std::fabs(v[i]) > kMaxOffset)
             return false;
     }
     return true;
 }
 
-const char* ModeName(Mode m)
+// What an option does with its value (empty for a switch); false: the value is malformed.
+// A step's value goes into the operation just appended to the chain.
+using TStore = bool (*)(TCommandLine& c, const QString& value);
+
+// "an animation" as what an option needs: the command's optional animation file.
+constexpr const char* kAnimation = "an animation";
+
+struct TOptionSpec {
+    const char* Name;
+    const char* Alias;     // another spelling, or nullptr
+    const char* Value;     // the value as the usage text names it; nullptr: a switch
+    unsigned Commands;     // the commands that take it
+    bool IsStep;           // an operation of a chain: known only after its command, repeatable, kept in order
+    Step StepKind;         // for a step: which operation
+    TStore Store;          // nullptr: nothing to store
+    const char* Malformed; // usage error for a malformed value; %1: the option as typed
+    const char* Missing;   // usage error for a missing value; nullptr: as for a malformed one
+    const char* Needs;     // kAnimation, or another option it needs; nullptr: nothing
+    const char* Excludes;  // an option it cannot go with; nullptr: none
+    const char* Help;      // what it does, for the reader of this table
+};
+
+TFrameOp& Last(TCommandLine& c) { return c.FrameOps.back(); }
+
+// The options in the order their misuse is reported. Steps run on the document left to
+// right (FramesCommand.h); a missing value of a step is reported as such.
+const TOptionSpec kOptions[] = {
+    {"--home", nullptr, "DIR", kEvery, false, {},
+     [](TCommandLine& c, const QString& v) { c.Home = v; return true; },
+     "%1 needs a folder", nullptr, nullptr, nullptr,
+     "the folder of the settings file and the data folders"},
+    {"--json", nullptr, nullptr, In(Mode::Info) | In(Mode::Frames), false, {},
+     [](TCommandLine& c, const QString&) { c.Json = true; return true; },
+     nullptr, nullptr, nullptr, nullptr, "print one JSON object"},
+    {"--frame", nullptr, "N", kPosing, false, {},
+     [](TCommandLine& c, const QString& v) {
+         int n = -1;
+         if (!ToInt(v, n) || n < 0)
+             return false;
+         c.Frame = n;
+         return true;
+     },
+     "%1 needs a frame number from 0 on", nullptr, kAnimation, nullptr, "show frame N (from 0)"},
+    {"--time", nullptr, "T", kPosing, false, {},
+     [](TCommandLine& c, const QString& v) {
+         bool ok = false;
+         c.Time = v.toDouble(&ok);
+         return ok && *c.Time >= 0 && *c.Time <= 1;
+     },
+     "%1 needs a number from 0 to 1", nullptr, kAnimation, "--frame",
+     "show the pose playback shows T (0 to 1) of the way through one pass"},
+    {"--offset", nullptr, "X,Y,Z", kPosing, false, {},
+     [](TCommandLine& c, const QString& v) {
+         std::array<double, 3> off{};
+         c.Offset = off;
+         return ParseOffset(v, *c.Offset);
+     },
+     "%1 needs X,Y,Z, each from -360 to 360", nullptr, nullptr, nullptr, "the model offset"},
+    {"--no-total-move", nullptr, nullptr, kPosing, false, {},
+     [](TCommandLine& c, const QString&) { c.NoTotalMove = true; return true; },
+     nullptr, nullptr, nullptr, nullptr, "switch the total move off"},
+    {"-o", "--output", "OUT", kPosing | In(Mode::New) | In(Mode::Frames), false, {},
+     [](TCommandLine& c, const QString& v) { c.Output = v; return !v.isEmpty(); },
+     "%1 needs a file name", nullptr, nullptr, nullptr, "the file to write"},
+    {"--view", nullptr, "front|left|top|3d|all", In(Mode::Render), false, {},
+     [](TCommandLine& c, const QString& v) {
+         using Picture = TCommandLine::Picture;
+         static const struct {
+             const char* Word;
+             Picture Render;
+             TViewKind View;
+         } views[] = {{"front", Picture::View2d, TViewKind::Front}, {"left", Picture::View2d, TViewKind::Left},
+                      {"top", Picture::View2d, TViewKind::Top},     {"3d", Picture::View3d, TViewKind::Front},
+                      {"all", Picture::All, TViewKind::Front}};
+         for (const auto& w : views) {
+             if (v == QLatin1String(w.Word)) {
+                 c.Render = w.Render;
+                 if (w.Render == Picture::View2d)
+                     c.View = w.View;
+                 return true;
+             }
+         }
+         return false;
+     },
+     "%1 needs front, left, top, 3d or all", nullptr, nullptr, nullptr, "the view to draw"},
+    {"--size", nullptr, "WxH", In(Mode::Render), false, {},
+     [](TCommandLine& c, const QString& v) { return ParseSize(v, c.Width, c.Height); },
+     "%1 needs WIDTHxHEIGHT, each from 1 to 8192, at most 33554432 pixels", nullptr, nullptr, nullptr,
+     "the picture's size in pixels"},
+    {"--environment", nullptr, "FILE.p3d", kPosing, false, {},
+     [](TCommandLine& c, const QString& v) { c.Environment = v; return !v.isEmpty(); },
+     "%1 needs a model file", nullptr, nullptr, nullptr, "load an environment model"},
+    {"--proxy", nullptr, "NAME", kPosing, false, {},
+     [](TCommandLine& c, const QString& v) { c.Proxy = v; return !v.isEmpty(); },
+     "%1 needs the name of a proxy selection", nullptr, "--environment", nullptr,
+     "the environment's proxy selection to place it on (default: the first)"},
+    {"--format", nullptr, "obj|gltf|glb", In(Mode::Export), false, {},
+     [](TCommandLine& c, const QString& v) {
+         if (v == QLatin1String("obj"))
+             c.Format = TExportFormat::Obj;
+         else if (v == QLatin1String("gltf"))
+             c.Format = TExportFormat::Gltf;
+         else if (v == QLatin1String("glb"))
+             c.Format = TExportFormat::Glb;
+         else
+             return false;
+         return true;
+     },
+     "%1 needs obj, gltf or glb", nullptr, nullptr, nullptr, "the file format, in place of the output's extension"},
+    {"--play-time", nullptr, "S", In(Mode::Export), false, {},
+     [](TCommandLine& c, const QString& v) {
+         bool ok = false;
+         c.PlayTime = v.toDouble(&ok);
+         return ok && *c.PlayTime > 0 && *c.PlayTime <= 1e6;
+     },
+     "%1 needs seconds above 0", nullptr, nullptr, nullptr, "seconds one pass of the animation takes"},
+
+    {"--at", nullptr, "N", In(Mode::Frames), true, Step::At,
+     [](TCommandLine& c, const QString& v) { return ToInt(v, Last(c).N); },
+     "%1 needs a frame number", "%1 needs a value", nullptr, nullptr, "make frame N current (clamped)"},
+    {"--insert-after", nullptr, nullptr, In(Mode::Frames), true, Step::InsertAfter, nullptr, nullptr, nullptr,
+     nullptr, nullptr, "insert a frame after the current one"},
+    {"--delete", nullptr, nullptr, In(Mode::Frames), true, Step::Delete, nullptr, nullptr, nullptr, nullptr,
+     nullptr, "delete the current frame"},
+    {"--retime", nullptr, "N=TIME", In(Mode::Frames), true, Step::Retime,
+     [](TCommandLine& c, const QString& v) {
+         const qsizetype eq = v.indexOf(QLatin1Char('='));
+         Last(c).Text = v.mid(eq + 1);
+         return eq >= 0 && ToInt(v.left(eq), Last(c).N);
+     },
+     "%1 needs FRAME=TIME", "%1 needs a value", nullptr, nullptr, "type TIME into frame N's time cell and commit it"},
+    {"--select", nullptr, "F-L", In(Mode::Frames), true, Step::Select,
+     [](TCommandLine& c, const QString& v) {
+         static const QRegularExpression range(QStringLiteral("^(\\d+)-(\\d+)$"));
+         const QRegularExpressionMatch m = range.match(v);
+         TFrameOp& op = Last(c);
+         return m.hasMatch() && ToInt(m.captured(1), op.N) && ToInt(m.captured(2), op.Last) && op.N <= op.Last;
+     },
+     "%1 needs FIRST-LAST with FIRST <= LAST", "%1 needs a value", nullptr, nullptr,
+     "set the frame timer's selection"},
+    {"--linearize", nullptr, nullptr, In(Mode::Frames), true, Step::Linearize, nullptr, nullptr, nullptr, nullptr,
+     nullptr, "the frame timer's Linearize"},
+    {"--mirror", nullptr, nullptr, In(Mode::Frames), true, Step::Mirror, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "the frame timer's Mirror"},
+    // The target as typed into the box; an option in its place means the target was left
+    // out: "--copy --json" is no frame typed into the box.
+    {"--move", nullptr, "T", In(Mode::Frames), true, Step::Move,
+     [](TCommandLine& c, const QString& v) {
+         Last(c).Text = v;
+         return !v.trimmed().isEmpty() && !v.startsWith(QLatin1String("--")) && v != QLatin1String("-o");
+     },
+     "%1 needs a target frame", "%1 needs a value", nullptr, nullptr, "the frame timer's Move to Frame T"},
+    {"--copy", nullptr, "T", In(Mode::Frames), true, Step::Copy,
+     [](TCommandLine& c, const QString& v) {
+         Last(c).Text = v;
+         return !v.trimmed().isEmpty() && !v.startsWith(QLatin1String("--")) && v != QLatin1String("-o");
+     },
+     "%1 needs a target frame", "%1 needs a value", nullptr, nullptr, "the frame timer's Copy to Frame T"},
+    {"--delete-range", nullptr, nullptr, In(Mode::Frames), true, Step::DeleteRange, nullptr, nullptr, nullptr,
+     nullptr, nullptr, "the frame timer's Delete, answered Yes"},
+    {"--undo", nullptr, nullptr, In(Mode::Frames), true, Step::Undo, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "undo the chain's last step"},
+    {"--redo", nullptr, nullptr, In(Mode::Frames), true, Step::Redo, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "redo the step undone last"},
+};
+constexpr size_t kOptionCount = std::size(kOptions);
+
+// The index of the option a names, or -1. A step is an option only once its command is given.
+int FindOption(const QString& a, Mode kind)
 {
-    switch (m) {
-    case Mode::Info: return "info";
-    case Mode::Check: return "check";
-    case Mode::Export: return "export";
-    case Mode::Render: return "render";
-    case Mode::New: return "new";
-    case Mode::Frames: return "frames";
-    case Mode::Version: return "--version";
-    default: return "the editor";
+    for (size_t k = 0; k < kOptionCount; ++k) {
+        const TOptionSpec& o = kOptions[k];
+        if (a != QLatin1String(o.Name) && !(o.Alias && a == QLatin1String(o.Alias)))
+            continue;
+        return o.IsStep && !(o.Commands & In(kind)) ? -1 : int(k);
     }
+    return -1;
+}
+
+int OptionIndex(const char* name)
+{
+    for (size_t k = 0; k < kOptionCount; ++k)
+        if (qstrcmp(kOptions[k].Name, name) == 0)
+            return int(k);
+    return -1;
+}
+
+// Every step with its value, as one list of alternatives wrapped before 88 columns.
+QString StepsText()
+{
+    constexpr qsizetype kWidth = 88;
+    const QString indent(24, QLatin1Char(' '));
+    QString text = QString(20, QLatin1Char(' ')) + QStringLiteral("OP:");
+    QString line = text;
+    bool first = true;
+    for (const TOptionSpec& o : kOptions) {
+        if (!o.IsStep)
+            continue;
+        QString item = QLatin1String(o.Name);
+        if (o.Value)
+            item += QLatin1Char(' ') + QLatin1String(o.Value);
+        const QString joined = first ? QLatin1Char(' ') + item : QStringLiteral(" | ") + item;
+        if (!first && line.size() + joined.size() > kWidth) {
+            text += QLatin1Char('\n');
+            line = indent + QStringLiteral("| ") + item;
+            text += line;
+        } else {
+            line += joined;
+            text += joined;
+        }
+        first = false;
+    }
+    return text + QLatin1Char('\n');
 }
 }  // namespace
 
@@ -68,203 +307,72 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
     const auto fail = [&c](const QString& error) {
         c.Kind = Mode::Usage;
         c.Error = error;
+        c.FrameOps.clear();
         return c;
     };
-    QStringList given;  // the command options, to check against the command at the end
+    bool given[kOptionCount] = {};  // the options other than steps, checked against the command at the end
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
-        const auto takesValue = [&]() -> std::optional<QString> {
-            if (i + 1 >= args.size())
-                return std::nullopt;
-            return args[++i];
-        };
-        if (c.Kind == Mode::Frames) {
-            QString opError;
-            if (ParseFrameOp(args, i, c.FrameOps, opError)) {
-                if (!opError.isEmpty())
-                    return fail(opError);
+        if (const int k = FindOption(a, c.Kind); k >= 0) {
+            const TOptionSpec& o = kOptions[k];
+            QString value;
+            if (o.Value) {
+                if (i + 1 >= args.size())
+                    return fail(QString::fromLatin1(o.Missing ? o.Missing : o.Malformed).arg(a));
+                value = args[++i];
+            }
+            if (o.IsStep) {
+                TFrameOp op;
+                op.Op = o.StepKind;
+                op.Name = a;
+                c.FrameOps.push_back(op);
+            } else {
+                given[k] = true;
+            }
+            if (o.Store && !o.Store(c, value))
+                return fail(QString::fromLatin1(o.Malformed).arg(a));
+            continue;
+        }
+        if (c.Kind == Mode::Gui && c.Files.isEmpty()) {
+            const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                              [&a](const TCommandSpec& s) { return a == QLatin1String(s.Word); });
+            if (command != std::end(kCommands)) {
+                c.Kind = command->Kind;
                 continue;
             }
         }
-        if (a == QLatin1String("--home")) {
-            const auto v = takesValue();
-            if (!v)
-                return fail(QStringLiteral("--home needs a folder"));
-            c.Home = *v;
-        } else if (a == QLatin1String("--json")) {
-            c.Json = true;
-            given << a;
-        } else if (a == QLatin1String("--frame")) {
-            const auto v = takesValue();
-            bool ok = false;
-            const int n = v ? v->toInt(&ok) : -1;
-            if (!ok || n < 0)
-                return fail(QStringLiteral("--frame needs a frame number from 0 on"));
-            c.Frame = n;
-            given << a;
-        } else if (a == QLatin1String("--time")) {
-            const auto v = takesValue();
-            bool ok = false;
-            const double t = v ? v->toDouble(&ok) : -1;
-            if (!ok || !(t >= 0 && t <= 1))
-                return fail(QStringLiteral("--time needs a number from 0 to 1"));
-            c.Time = t;
-            given << a;
-        } else if (a == QLatin1String("--offset")) {
-            const auto v = takesValue();
-            std::array<double, 3> off{};
-            if (!v || !ParseOffset(*v, off))
-                return fail(QStringLiteral("--offset needs X,Y,Z, each from -360 to 360"));
-            c.Offset = off;
-            given << a;
-        } else if (a == QLatin1String("--no-total-move")) {
-            c.NoTotalMove = true;
-            given << a;
-        } else if (a == QLatin1String("--format")) {
-            const auto v = takesValue();
-            if (v && *v == QLatin1String("obj"))
-                c.Format = TExportFormat::Obj;
-            else if (v && *v == QLatin1String("gltf"))
-                c.Format = TExportFormat::Gltf;
-            else if (v && *v == QLatin1String("glb"))
-                c.Format = TExportFormat::Glb;
-            else
-                return fail(QStringLiteral("--format needs obj, gltf or glb"));
-            given << a;
-        } else if (a == QLatin1String("--play-time")) {
-            const auto v = takesValue();
-            bool ok = false;
-            const double t = v ? v->toDouble(&ok) : 0;
-            if (!ok || !(t > 0 && t <= 1e6))
-                return fail(QStringLiteral("--play-time needs seconds above 0"));
-            c.PlayTime = t;
-            given << a;
-        } else if (a == QLatin1String("--view")) {
-            const auto v = takesValue();
-            c.Render = TCommandLine::Picture::View2d;
-            if (v && *v == QLatin1String("front"))
-                c.View = TViewKind::Front;
-            else if (v && *v == QLatin1String("left"))
-                c.View = TViewKind::Left;
-            else if (v && *v == QLatin1String("top"))
-                c.View = TViewKind::Top;
-            else if (v && *v == QLatin1String("3d"))
-                c.Render = TCommandLine::Picture::View3d;
-            else if (v && *v == QLatin1String("all"))
-                c.Render = TCommandLine::Picture::All;
-            else
-                return fail(QStringLiteral("--view needs front, left, top, 3d or all"));
-            given << a;
-        } else if (a == QLatin1String("--environment")) {
-            const auto v = takesValue();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("--environment needs a model file"));
-            c.Environment = *v;
-            given << a;
-        } else if (a == QLatin1String("--proxy")) {
-            const auto v = takesValue();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("--proxy needs the name of a proxy selection"));
-            c.Proxy = *v;
-            given << a;
-        } else if (a == QLatin1String("--size")) {
-            const auto v = takesValue();
-            if (!v || !ParseSize(*v, c.Width, c.Height))
-                return fail(QStringLiteral("--size needs WIDTHxHEIGHT, each from 1 to %1, at most %2 pixels")
-                                .arg(kMaxImageSide)
-                                .arg(kMaxImagePixels));
-            given << a;
-        } else if (a == QLatin1String("-o") || a == QLatin1String("--output")) {
-            const auto v = takesValue();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("%1 needs a file name").arg(a));
-            c.Output = *v;
-            given << QStringLiteral("-o");
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("info")) {
-            c.Kind = Mode::Info;
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("check")) {
-            c.Kind = Mode::Check;
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("export")) {
-            c.Kind = Mode::Export;
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("render")) {
-            c.Kind = Mode::Render;
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("new")) {
-            c.Kind = Mode::New;
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("frames")) {
-            c.Kind = Mode::Frames;
-        } else if (c.Kind == Mode::Gui && c.Files.isEmpty() && a == QLatin1String("--version")) {
-            c.Kind = Mode::Version;
-        } else if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1)) {
+        if (a.startsWith(QLatin1String("--")) || (a.startsWith(QLatin1Char('-')) && a.size() > 1))
             return fail(QStringLiteral("unknown option %1").arg(a));
-        } else {
-            c.Files << a;
-        }
+        c.Files << a;
     }
 
-    static const TOptionUse uses[] = {
-        {"--json", {Mode::Info, Mode::Frames}},
-        {"--frame", {Mode::Export, Mode::Render}},
-        {"--time", {Mode::Export, Mode::Render}},
-        {"--offset", {Mode::Export, Mode::Render}},
-        {"--no-total-move", {Mode::Export, Mode::Render}},
-        {"-o", {Mode::Export, Mode::Render, Mode::New, Mode::Frames}},
-        {"--view", {Mode::Render}},
-        {"--size", {Mode::Render}},
-        {"--environment", {Mode::Export, Mode::Render}},
-        {"--proxy", {Mode::Export, Mode::Render}},
-        {"--format", {Mode::Export}},
-        {"--play-time", {Mode::Export}},
-    };
-    for (const TOptionUse& u : uses) {
-        if (!given.contains(QLatin1String(u.Name)))
+    const QString command = QLatin1String(CommandName(c.Kind));
+    for (size_t k = 0; k < kOptionCount; ++k)
+        if (given[k] && !(kOptions[k].Commands & In(c.Kind)))
+            return fail(QStringLiteral("%1 does not go with %2").arg(QLatin1String(kOptions[k].Name), command));
+
+    for (const TCommandSpec& s : kCommands) {
+        if (s.Kind != c.Kind)
             continue;
-        bool allowed = false;
-        for (Mode m : u.Modes)
-            allowed = allowed || m == c.Kind;
-        if (!allowed)
-            return fail(QStringLiteral("%1 does not go with %2").arg(QLatin1String(u.Name), QLatin1String(ModeName(c.Kind))));
+        if (c.Files.size() < s.MinFiles || (s.MaxFiles >= 0 && c.Files.size() > s.MaxFiles)) {
+            const QString text = QLatin1String(s.FilesError);
+            return fail(text.contains(QLatin1String("%1")) ? text.arg(command) : text);
+        }
+        if (s.NeedsOutput && c.Output.isEmpty())
+            return fail(QStringLiteral("%1 needs -o OUTPUT").arg(command));
     }
 
-    switch (c.Kind) {
-    case Mode::Info:
-        if (c.Files.size() != 1)
-            return fail(QStringLiteral("info takes one file"));
-        break;
-    case Mode::Check:
-        if (c.Files.size() != 2)
-            return fail(QStringLiteral("check takes a model and an animation"));
-        break;
-    case Mode::Frames:
-        if (c.Files.size() != 1)
-            return fail(QStringLiteral("frames takes one animation"));
-        break;
-    case Mode::Export:
-    case Mode::Render:
-        if (c.Files.isEmpty() || c.Files.size() > 2)
-            return fail(QStringLiteral("%1 takes a model and an optional animation").arg(QLatin1String(ModeName(c.Kind))));
-        if (c.Output.isEmpty())
-            return fail(QStringLiteral("%1 needs -o OUTPUT").arg(QLatin1String(ModeName(c.Kind))));
-        if (c.Frame && c.Files.size() < 2)
-            return fail(QStringLiteral("--frame needs an animation"));
-        if (c.Time && c.Files.size() < 2)
-            return fail(QStringLiteral("--time needs an animation"));
-        if (c.Time && c.Frame)
-            return fail(QStringLiteral("--frame and --time exclude each other"));
-        if (!c.Proxy.isEmpty() && c.Environment.isEmpty())
-            return fail(QStringLiteral("--proxy needs --environment"));
-        break;
-    case Mode::Version:
-        if (!c.Files.isEmpty())
-            return fail(QStringLiteral("--version takes no file"));
-        break;
-    case Mode::New:
-        if (c.Files.isEmpty())
-            return fail(QStringLiteral("new takes a model and the components to animate"));
-        if (c.Output.isEmpty())
-            return fail(QStringLiteral("new needs -o OUTPUT"));
-        break;
-    default:
-        break;
+    for (size_t k = 0; k < kOptionCount; ++k) {
+        const TOptionSpec& o = kOptions[k];
+        if (!given[k])
+            continue;
+        const QString name = QLatin1String(o.Name);
+        if (o.Needs == kAnimation && c.Files.size() < 2)
+            return fail(QStringLiteral("%1 needs %2").arg(name, QLatin1String(kAnimation)));
+        if (o.Needs && o.Needs != kAnimation && !given[OptionIndex(o.Needs)])
+            return fail(QStringLiteral("%1 needs %2").arg(name, QLatin1String(o.Needs)));
+        if (o.Excludes && given[OptionIndex(o.Excludes)])
+            return fail(QStringLiteral("%1 and %2 exclude each other").arg(QLatin1String(o.Excludes), name));
     }
     return c;
 }
@@ -284,22 +392,20 @@ bool TCommandLine::NeedsOpenGL() const { return Kind == Mode::Render && Render !
 QString UsageText()
 {
     return QStringLiteral(
-        "usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
-        "       torvane-anim info FILE.rtm [--json]\n"
-        "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
-        "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
-        "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n"
-        "                    OP: --at N | --insert-after | --delete | --retime N=TIME\n"
-        "                        | --select F-L | --linearize | --mirror | --move T | --copy T\n"
-        "                        | --delete-range | --undo | --redo\n"
-        "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
-        "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-        "                    [--format obj|gltf|glb] [--play-time S] -o OUT.obj|OUT.gltf|OUT.glb\n"
-        "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
-        "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-        "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
-        "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
-        "       torvane-anim [--home DIR] --version\n"
-        "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
+               "usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
+               "       torvane-anim info FILE.rtm [--json]\n"
+               "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
+               "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
+               "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n") +
+           StepsText() +
+           QStringLiteral(
+               "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
+               "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
+               "                    [--format obj|gltf|glb] [--play-time S] -o OUT.obj|OUT.gltf|OUT.glb\n"
+               "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
+               "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
+               "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
+               "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
+               "       torvane-anim [--home DIR] --version\n"
+               "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
 }
-

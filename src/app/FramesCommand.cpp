@@ -5,20 +5,12 @@
 #include "anim/RtmInfo.h"
 #include "app/CommandLine.h"
 
-#include <QRegularExpression>
 #include <QTextStream>
 #include <new>
 
 namespace {
 
 using Kind = TFrameOp::Kind;
-
-bool ToInt(const QString& text, int& n)
-{
-    bool ok = false;
-    n = text.toInt(&ok);
-    return ok;
-}
 
 struct TRunState {
     // Its selection is the frame timer's: frame 0 alone, as the window starts.
@@ -112,75 +104,6 @@ TStep RunOp(const TFrameOp& op, TRunState& s)
 }
 
 }  // namespace
-
-bool ParseFrameOp(const QStringList& args, qsizetype& i, std::vector<TFrameOp>& ops, QString& error)
-{
-    static const struct {
-        const char* Name;
-        Kind Op;
-        bool Value;
-    } known[] = {
-        {"--at", Kind::At, true},
-        {"--insert-after", Kind::InsertAfter, false},
-        {"--delete", Kind::Delete, false},
-        {"--retime", Kind::Retime, true},
-        {"--select", Kind::Select, true},
-        {"--linearize", Kind::Linearize, false},
-        {"--mirror", Kind::Mirror, false},
-        {"--move", Kind::Move, true},
-        {"--copy", Kind::Copy, true},
-        {"--delete-range", Kind::DeleteRange, false},
-        {"--undo", Kind::Undo, false},
-        {"--redo", Kind::Redo, false},
-    };
-    const QString& a = args[i];
-    for (const auto& k : known) {
-        if (a != QLatin1String(k.Name))
-            continue;
-        TFrameOp op;
-        op.Op = k.Op;
-        op.Name = a;
-        if (!k.Value) {
-            ops.push_back(op);
-            return true;
-        }
-        if (i + 1 >= args.size()) {
-            error = QStringLiteral("%1 needs a value").arg(a);
-            return true;
-        }
-        const QString v = args[++i];
-        switch (k.Op) {
-        case Kind::At:
-            if (!ToInt(v, op.N))
-                error = QStringLiteral("--at needs a frame number");
-            break;
-        case Kind::Retime: {
-            const qsizetype eq = v.indexOf(QLatin1Char('='));
-            if (eq < 0 || !ToInt(v.left(eq), op.N))
-                error = QStringLiteral("--retime needs FRAME=TIME");
-            op.Text = v.mid(eq + 1);
-            break;
-        }
-        case Kind::Select: {
-            static const QRegularExpression range(QStringLiteral("^(\\d+)-(\\d+)$"));
-            const QRegularExpressionMatch m = range.match(v);
-            if (!m.hasMatch() || !ToInt(m.captured(1), op.N) || !ToInt(m.captured(2), op.Last) || op.N > op.Last)
-                error = QStringLiteral("--select needs FIRST-LAST with FIRST <= LAST");
-            break;
-        }
-        default:  // --move, --copy: the answer of the box, read as the box's answer is
-            // An option in its place means the target was left out: "--copy --json" is
-            // no frame typed into the box.
-            if (v.trimmed().isEmpty() || v.startsWith(QLatin1String("--")) || v == QLatin1String("-o"))
-                error = QStringLiteral("%1 needs a target frame").arg(a);
-            op.Text = v;
-            break;
-        }
-        ops.push_back(op);
-        return true;
-    }
-    return false;
-}
 
 int RunFramesCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {

@@ -1,25 +1,18 @@
-// The window-free commands, run in-process on files the builders write into a temporary home.
+// The window-free commands, run in-process on files the builders write into a temporary home:
+// the cases of tests/data/cli, and what a case file cannot say (posed points worked out
+// here, pixels).
 #include "CommandHome.h"
 #include "TestModels.h"
-#include "app/Main.h"
-#include "app/Settings.h"
-#include "anim/Rtm.h"
 #include "filebuild/RtmBuilder.h"
-#include "platform/AtomicFileDevice.h"
-#include "platform/Ini.h"
-#include "pose/ObjExport.h"
 #include "support/HostileFiles.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QProcess>
 #include <QTest>
-#include <cmath>
 #include <limits>
 
 using RtmBuild::TFile;
@@ -82,118 +75,194 @@ TPoint3 Posed(const TP3dBuilder::Point& p, const TMatrix& m, const TPoint3& off,
 // Arm turned a quarter about Z (x goes to y, y to -x) and moved by (0.5, -1, 3).
 constexpr TMatrix ArmTurn{0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};
 
+
+// in.rtm with frames at 0, 0.1, 0.3, 0.6, 1; frame i's one entry carries i as its x
+// translation, so the output shows where each frame went.
+void WriteFive(const CommandHome& h)
+{
+    RtmBuild::TFile f;
+    f.Names = {"arm"};
+    const QList<float> times{0, 0.1f, 0.3f, 0.6f, 1};
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        RtmBuild::TMatrix m = RtmBuild::Identity;
+        m[9] = float(i);
+        f.Frames.push_back({times[i], {{"arm", m}}});
+    }
+    QVERIFY(h.Write("in.rtm", RtmBuild::Build(f)));
+}
+
+// The file sets a case's "fixture:" line names, written with the builders.
+void WriteFixture(const CommandHome& h, const QString& name)
+{
+    if (name == "robot") {
+        WriteRobot(h);
+    } else if (name == "broken") {
+        TP3dBuilder bad = Robot(), badLod = Robot();
+        bad.FileMagic = "MLOX";
+        badLod.LodMagic = "P3DM";
+        QVERIFY(bad.WriteTo(h.Path("bad.p3d")) && badLod.WriteTo(h.Path("badlod.p3d")));
+    } else if (name == "hall") {
+        // The room with a second proxy that names a file.
+        TP3dBuilder hall = Room();
+        hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
+        QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
+    } else if (name == "not-finite") {
+        // robot.p3d with point 3's Y NaN and point 27's Z minus infinity; walk.rtm with an
+        // infinite entry in the arm's first frame.
+        TP3dBuilder robot = Robot();
+        robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
+        robot.Points[27].Z = -std::numeric_limits<float>::infinity();
+        TFile walk = TFile::Regular({"arm"}, 2);
+        walk.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
+        QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(walk)));
+    } else if (name == "five") {
+        WriteFive(h);
+    } else {
+        QFAIL(qPrintable("unknown fixture " + name));
+    }
+}
+
+// One command of a case and what it must give.
+struct TCaseRun {
+    QString Args;
+    int Code = 0;
+    QString Out, Err;             // exactly; %1 is the home folder, a line {usage} the usage text
+    QStringList Absent;           // files it must not have written
+    QList<std::pair<QString, QString>> Written;  // files and their whole content
+    QList<QStringList> Same;      // pairs of files that must be equal byte for byte
+};
+
+QString Expected(QString text, const CommandHome& h)
+{
+    text.replace("{usage}\n", UsageText());
+    return text.replace("%1", h.Dir.path());
+}
+
+// Reads a case file (the format is in tests/data/cli/README.cases), writes its files into a
+// fresh home folder and runs its commands there.
+void RunCase(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    CommandHome h;
+    std::vector<TCaseRun> runs;
+    QStringList fifos;
+    QString* block = nullptr;  // where the "| " lines go
+    QString text, textName;
+    const auto writeText = [&] {
+        if (!textName.isEmpty())
+            QVERIFY(h.Write(textName, text.toUtf8()));
+        textName.clear();
+    };
+    int lineNo = 0;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
+        ++lineNo;
+        const QString where = QString("%1:%2").arg(QFileInfo(path).fileName()).arg(lineNo);
+        if (line.startsWith('|')) {
+            QVERIFY2(block, qPrintable(where + ": text outside a block"));
+            *block += line.mid(line.startsWith("| ") ? 2 : 1) + '\n';
+            continue;
+        }
+        block = nullptr;
+        if (line.trimmed().isEmpty() || line.startsWith('#'))
+            continue;
+        const qsizetype colon = line.indexOf(':');
+        QVERIFY2(colon > 0, qPrintable(where + ": no key"));
+        const QString key = line.left(colon), value = line.mid(colon + 1).trimmed();
+        const QStringList words = value.split(' ', Qt::SkipEmptyParts);
+        TCaseRun* run = runs.empty() ? nullptr : &runs.back();
+        const bool forRun = key == "exit" || key == "stdout" || key == "stderr" || key == "absent" || key == "same" ||
+                            key == "written";
+        QVERIFY2(!forRun || run, qPrintable(where + ": " + key + " before a run"));
+        QVERIFY2(forRun || key == "run" || runs.empty(), qPrintable(where + ": files after the first run"));
+        writeText();
+        if (key == "fixture") {
+            WriteFixture(h, value);
+        } else if (key == "rtm") {  // NAME COMPONENT,COMPONENT FRAMES: a regular animation
+            QVERIFY2(words.size() == 3, qPrintable(where));
+            std::vector<QByteArray> names;
+            for (const QString& n : words[1].split(','))
+                names.push_back(n.toUtf8());
+            QVERIFY(h.Write(words[0], RtmBuild::Build(TFile::Regular(names, words[2].toInt()))));
+        } else if (key == "text") {
+            textName = value;
+            text.clear();
+            block = &text;
+        } else if (key == "fifo") {
+            QVERIFY(Hostile::MakeFifo(h.Path(value)));
+            fifos << h.Path(value);
+        } else if (key == "run") {
+            runs.emplace_back();
+            runs.back().Args = value;
+        } else if (key == "exit") {
+            run->Code = value.toInt();
+        } else if (key == "stdout") {
+            block = &run->Out;
+        } else if (key == "stderr") {
+            block = &run->Err;
+        } else if (key == "written") {
+            run->Written.push_back({value, {}});
+            block = &run->Written.back().second;
+        } else if (key == "absent") {
+            run->Absent << words;
+        } else if (key == "same") {
+            QVERIFY2(words.size() == 2, qPrintable(where));
+            run->Same << words;
+        } else {
+            QFAIL(qPrintable(where + ": unknown key " + key));
+        }
+    }
+    writeText();
+    QVERIFY2(!runs.empty(), "a case without a run");
+    for (const TCaseRun& run : runs) {
+        CommandHome::Result r;
+        {
+            std::vector<std::unique_ptr<Hostile::TFifoWatchdog>> watchdogs;
+            for (const QString& fifo : fifos)
+                watchdogs.push_back(std::make_unique<Hostile::TFifoWatchdog>(fifo));
+            r = h.Run(QProcess::splitCommand(run.Args));
+            for (const auto& w : watchdogs)
+                QVERIFY2(!w->Fired(), qPrintable(run.Args + ": waited for a writer"));
+        }
+        const auto expect = [&run](const char* what, const QString& got, const QString& want) {
+            QVERIFY2(got == want, qPrintable(QString("%1\n%2:\n--- got\n%3--- expected\n%4").arg(run.Args, what, got, want)));
+        };
+        expect("exit code", QString::number(r.Code) + '\n', QString::number(run.Code) + '\n');
+        expect("stderr", r.Err, Expected(run.Err, h));
+        expect("stdout", r.Out, Expected(run.Out, h));
+        for (const auto& [name, content] : run.Written)
+            expect(qPrintable(name), QString::fromUtf8(h.Read(name)), Expected(content, h));
+        for (const QString& name : run.Absent)
+            QVERIFY2(!QFileInfo::exists(h.Path(name)), qPrintable(run.Args + ": wrote " + name));
+        for (const QStringList& pair : run.Same)
+            QVERIFY2(QFileInfo::exists(h.Path(pair[0])) && h.Read(pair[0]) == h.Read(pair[1]),
+                     qPrintable(run.Args + ": " + pair.join(" and ") + " differ"));
+        if (QTest::currentTestFailed())
+            return;
+    }
+}
+
 }  // namespace
 
 class CommandLineTest : public QObject {
     Q_OBJECT
 private slots:
-    // What the editor shows after loading the robot with linking, names and colours.
-    void modelInfoJson()
+    // Every file of tests/data/cli is a case: the files of a home folder, then commands run
+    // in it with their exit code, stdout and stderr (README.cases there).
+    void cases_data()
     {
-        CommandHome h;
-        WriteRobot(h);
-        const CommandHome::Result r = h.Run({"info", "%1/robot.p3d", "--json"});
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(r.Err, QString());
-        const QJsonObject o = QJsonDocument::fromJson(r.Out.toUtf8()).object();
-        QCOMPARE(o["vertices"].toInt(), 35);
-        // Tree order after the linking: every level sorted by display text, letter case aside.
-        QStringList shape;
-        QMap<QString, QJsonObject> by;
-        for (const QJsonValue& v : o["components"].toArray()) {
-            shape << QString(v["level"].toInt(), '-') + v["name"].toString() + "=" + v["displayName"].toString();
-            by[v["name"].toString()] = v.toObject();
-        }
-        QCOMPARE(shape, (QStringList{"proxy:lamp.01=proxy:lamp.01", "body=Torso", "-leg=leg", "-arm=Upper arm", "--hand=Hand in the file"}));
-        QCOMPARE(by["body"]["color"].toInteger(), 255);
-        QCOMPARE(by["hand"]["color"].toInteger(), 0xFF00);
-        QCOMPARE(by["leg"]["color"].toInteger(), 0x808080);  // third selection's default
-        QCOMPARE(float(by["arm"]["pivot"][2].toDouble()), 0.1f);  // shortest text still reads back to the float
-        QVERIFY(by["arm"]["proxy"].isNull());
-        const QJsonObject proxy = by["proxy:lamp.01"]["proxy"].toObject();
-        QCOMPARE(QFileInfo(proxy["file"].toString()).canonicalFilePath(), QFileInfo(h.Path("lamp.p3d")).canonicalFilePath());
-        QCOMPARE(proxy["matrix"].toArray(), (QJsonArray{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 2, 0}));
+        QTest::addColumn<QString>("path");
+        const QString dir = QFINDTESTDATA("../data/cli");
+        QVERIFY2(!dir.isEmpty(), "tests/data/cli not found");
+        const QFileInfoList files = QDir(dir).entryInfoList({"*.case"}, QDir::Files, QDir::Name);
+        QVERIFY(!files.isEmpty());
+        for (const QFileInfo& f : files)
+            QTest::newRow(qPrintable(f.completeBaseName())) << f.filePath();
     }
-
-    // Refusals write nothing; %1 is the home folder; an empty err means stderr stays empty.
-    void exitCodes_data()
+    void cases()
     {
-        QTest::addColumn<QString>("args");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("err");
-        QTest::addColumn<QString>("out");
-        const auto row = [](const char* name, const char* args, int code, const QString& err, const QString& out = {}) {
-            QTest::newRow(name) << QString(args) << code << err << out;
-        };
-        row("offset beyond the spin edits", "export %1/robot.p3d --offset 0,400,0 -o %1/out.obj", 2, "usage: torvane-anim");
-        row("size 0x0", "render %1/robot.p3d --size 0x0 -o %1/out.png", 2, "usage: torvane-anim");
-        row("info of a file named check", "info check", 1, "Cannot open file check");
-        row("option of another command", "info %1/robot.p3d --mirror", 2, "unknown option --mirror");
-        row("missing model", "info %1/none.p3d", 1, "Cannot open file %1/none.p3d");
-        row("bad model", "export %1/bad.p3d -o %1/out.obj", 1, "Incorrect Format!");
-        row("bad lod", "render %1/badlod.p3d -o %1/out.png", 1, "Incorrect LOD Format!");
-        row("bad animation", "check %1/robot.p3d %1/bad.rtm", 1, "Incorrect Format!");
-        row("missing folder", "export %1/robot.p3d -o %1/no/out.obj", 1, "Cannot write file");
-        row("frame beyond the last", "export %1/robot.p3d %1/walk.rtm --frame 3 -o %1/o.obj", 2, "--frame 3 is out of range: the animation has 3 frames");
-        row("time beyond one pass", "export %1/robot.p3d %1/walk.rtm --time 1.5 -o %1/o.obj", 2, "--time needs a number from 0 to 1");
-        row("frame and time", "export %1/robot.p3d %1/walk.rtm --time 0.5 --frame 1 -o %1/o.obj", 2, "--frame and --time exclude each other");
-        row("3d view without OpenGL", "render %1/robot.p3d --view 3d -o %1/out.png", 1, "the 3D view needs a display with OpenGL");
-        row("all views without OpenGL", "render %1/robot.p3d --view all -o %1/out.png", 1, "the 3D view needs a display with OpenGL");
-        row("unknown view", "render %1/robot.p3d --view side -o %1/out.png", 2, "--view needs front, left, top, 3d or all");
-        row("proxy without environment", "export %1/robot.p3d --proxy proxy:seat.01 -o %1/out.obj", 2, "--proxy needs --environment");
-        row("environment for check", "check %1/robot.p3d %1/walk.rtm --environment %1/room.p3d", 2, "--environment does not go with check");
-        row("environment without proxies", "export %1/robot.p3d --environment %1/lamp.p3d -o %1/out.obj", 1, "Enviromentmodell has no proxys to replace!");
-        row("environment unreadable", "export %1/robot.p3d --environment %1/bad.p3d -o %1/out.obj", 1, "Incorrect Format!\nEnviromentmodell has no proxys to replace!");
-        row("environment without offset", "render %1/robot.p3d --environment %1/room.p3d --proxy proxy:bad.01 -o %1/out.png", 1, "Offset from enviroment model not found!");
-        row("environment proxy not there", "export %1/robot.p3d --environment %1/room.p3d --proxy proxy:sofa.01 -o %1/out.obj", 1, "\"proxy:sofa.01\" is not one of: proxy:seat.01, proxy:bad.01");
-        row("new without components", "new %1/robot.p3d -o %1/o.obj", 1, "Nothing selected!");
-        row("new with an unknown component", "new %1/robot.p3d arm tail -o %1/o.obj", 1, "Component tail not found in robot.p3d");
-        // Special files are refused at once: no endless read, no wait for a writer, no replacing.
-        row("model is a fifo", "export %1/pipe -o %1/out.obj", 1, "Cannot open file %1/pipe");
-        row("animation is a fifo", "check %1/robot.p3d %1/pipe", 1, "Cannot open file %1/pipe");
-        row("animation is endless", "export %1/robot.p3d /dev/zero -o %1/out.obj", 1, "Cannot open file /dev/zero");
-        row("model is endless", "export /dev/zero -o %1/out.obj", 1, "Cannot open file /dev/zero");
-        row("output is a fifo", "export %1/robot.p3d -o %1/pipe", 1, "Cannot write file %1/pipe: Not a regular file");
-        row("check all found", "check %1/robot.p3d %1/walk.rtm", 0, {});
-        row("check two missing", "check %1/robot.p3d %1/odd.rtm", 3, {}, QString(" %1 -> Hand in the file\n %2 -> tail\n").arg("Hand", -32).arg("tail", -32));
-    }
-    void exitCodes()
-    {
-        QFETCH(QString, args);
-        QFETCH(int, code);
-        QFETCH(QString, err);
-        QFETCH(QString, out);
-        CommandHome h;
-        WriteRobot(h);
-        TP3dBuilder bad = Robot(), badLod = Robot();
-        bad.FileMagic = "MLOX";
-        badLod.LodMagic = "P3DM";
-        QVERIFY(bad.WriteTo(h.Path("bad.p3d")) && badLod.WriteTo(h.Path("badlod.p3d")) && h.Write("bad.rtm", "RTM_0100 and no animation") &&
-                h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm", "hand"}, 3))) &&
-                h.Write("odd.rtm", RtmBuild::Build(TFile::Regular({"arm", "Hand", "tail"}, 2))) && Hostile::MakeFifo(h.Path("pipe")));
-        CommandHome::Result r;
-        {
-            Hostile::TFifoWatchdog watchdog(h.Path("pipe"));
-            r = h.Run(args.split(' '));
-            QVERIFY2(!watchdog.Fired(), "waited for a writer");
-        }
-        QCOMPARE(r.Code, code);
-        QVERIFY2(err.isEmpty() ? r.Err.isEmpty() : r.Err.contains(QString(err).replace("%1", h.Dir.path())), qPrintable(r.Err));
-        QCOMPARE(r.Out, out);
-        QVERIFY(!QFile::exists(h.Path("out.obj")) && !QFile::exists(h.Path("o.obj")) && !QFile::exists(h.Path("out.png")));
-    }
-
-    // "new" takes each named component with its subtree, in the order named.
-    void newAnimation()
-    {
-        CommandHome h;
-        WriteRobot(h);
-        QCOMPARE(h.Run({"new", "%1/robot.p3d", "arm", "leg", "hand", "-o", "%1/new.rtm"}).Code, 0);
-        TAnimDocument doc;
-        QCOMPARE(ReadRtm(h.Read("new.rtm"), doc), QString());
-        QCOMPARE(doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
-        QCOMPARE(doc.FrameCount(), 1);
-        QCOMPARE(doc.AnimFrames[0].Entries[2].Matrix, IdentityMatrix12f);
+        QFETCH(QString, path);
+        RunCase(path);
     }
 
     // The robot with the arm animated: every coordinate of the OBJ is the posed one.
@@ -250,74 +319,6 @@ private slots:
                 want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
             QCOMPARE(obj.Point(robot.Points.size() + i), want);
         }
-    }
-
-    // The environment follows the model's points and proxies, shifted onto its first proxy.
-    void exportWithEnvironment()
-    {
-        CommandHome h;
-        WriteRobot(h);
-        const CommandHome::Result r = h.Run({"export", "%1/robot.p3d", "--environment", "%1/room.p3d", "-o", "%1/out.obj"});
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(r.Err, QString());
-        const TObj obj = ReadObj(h.Read("out.obj"));
-        const int first = int(Robot().Points.size() + Lamp().Points.size());
-        QCOMPARE(obj.V.size(), first + int(Room().Points.size()));
-        QCOMPARE(obj.V[first], QByteArray("-6 -3 -8"));   // (-5, -1, -5) less (1, 2, 3)
-        QCOMPARE(obj.V[first + 8], QByteArray("0 0 0"));  // the right angle itself
-        QCOMPARE(obj.Groups.last(), QStringLiteral("environment"));
-        // The floor's six faces and the other proxy's triangle; the seat's triangle is hidden.
-        QCOMPARE(obj.Faces.last().size(), 7);
-        QCOMPARE(obj.Faces.last().last(), QString("%1 %2 %3").arg(first + 12).arg(first + 13).arg(first + 14).toUtf8());
-
-        // An environment's other proxy that names a file: its sub-model's points follow the
-        // environment's and its faces join the environment's group, in place of its triangle.
-        TP3dBuilder hall = Room();
-        hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
-        QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
-        QCOMPARE(h.Run({"export", "%1/robot.p3d", "--environment", "%1/hall.p3d", "-o", "%1/out.obj"}).Code, 0);
-        const TObj withLamp = ReadObj(h.Read("out.obj"));
-        const int lampAt = first + int(hall.Points.size());
-        QCOMPARE(withLamp.V.size(), lampAt + int(Lamp().Points.size()));
-        QCOMPARE(withLamp.V[lampAt], QByteArray("1 -2 -3"));  // the lamp's (0, 0, 0) at (2, 0, 0) less (1, 2, 3)
-        QCOMPARE(withLamp.Faces.last().size(), 7 + int(Lamp().Polygons.size()));
-        for (const QByteArray& index : withLamp.Faces.last().last().split(' '))  // the lamp's last face
-            QVERIFY(index.toInt() > lampAt && index.toInt() <= lampAt + int(Lamp().Points.size()));
-    }
-
-    // NaN and infinity in a model or a frame: OBJ readers refuse such numbers, so the export
-    // writes those points at the origin and says so on stderr.
-    void exportWritesOnlyFiniteNumbers_data()
-    {
-        QTest::addColumn<bool>("inModel");  // else in the arm's frame
-        QTest::addColumn<int>("bad");       // points reported
-        QTest::newRow("model points, rest pose") << true << 2;
-        QTest::newRow("frame matrix") << false << 16;  // the arm's box and the lamp under it
-    }
-    void exportWritesOnlyFiniteNumbers()
-    {
-        QFETCH(bool, inModel);
-        QFETCH(int, bad);
-        CommandHome h;
-        WriteRobot(h);
-        TP3dBuilder robot = Robot();
-        TFile anim = TFile::Regular({"arm"}, 2);
-        if (inModel) {
-            robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
-            robot.Points[27].Z = -std::numeric_limits<float>::infinity();
-        } else {
-            anim.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
-        }
-        QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(anim)));
-        const QStringList files = inModel ? QStringList{"%1/robot.p3d"} : QStringList{"%1/robot.p3d", "%1/walk.rtm"};
-        const CommandHome::Result r = h.Run(QStringList{"export"} + files + QStringList{"-o", "%1/out.obj"});
-        QCOMPARE(r.Code, 0);
-        const int points = int(robot.Points.size() + Lamp().Points.size());
-        QCOMPARE(r.Err, QString("torvane-anim: robot.p3d: %1 of %2 points are not finite numbers; they are written at the origin\n").arg(bad).arg(points));
-        const TObj obj = ReadObj(h.Read("out.obj"));
-        QCOMPARE(int(obj.V.size()), points);
-        for (size_t i = 0; i < size_t(points); ++i)
-            QVERIFY2(std::isfinite(obj.Point(i)[0] + obj.Point(i)[1] + obj.Point(i)[2]), obj.V[qsizetype(i)].constData());
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and
