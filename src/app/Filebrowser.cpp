@@ -1,5 +1,4 @@
 #include "app/Filebrowser.h"
-#include "app/Main.h"
 #include "platform/FolderFiles.h"
 
 #include <QCloseEvent>
@@ -54,9 +53,8 @@ QWidget* MakePane(const QString& name, QLabel*& header, const QString& caption, 
 }
 }  // namespace
 
-TF_FileBrowser::TF_FileBrowser(TMainForm* main)
-    : QWidget(main, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      Main_(main)
+TF_FileBrowser::TF_FileBrowser(QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("F_FileBrowser"));
     setWindowTitle(QStringLiteral("Filebrowser"));
@@ -152,7 +150,7 @@ void TF_FileBrowser::P3dFileListBoxChange()
     const QList<QListWidgetItem*> selected = P3dFileListBox->selectedItems();
     if (Filling_ || selected.isEmpty())
         return;
-    Main_->LoadModel(QDir(P3dDir_).filePath(selected.first()->text()));
+    emit ModelChosen(QDir(P3dDir_).filePath(selected.first()->text()));
 }
 
 void TF_FileBrowser::RTMFileListBoxChange()
@@ -160,7 +158,7 @@ void TF_FileBrowser::RTMFileListBoxChange()
     const QList<QListWidgetItem*> selected = RTMFileListBox->selectedItems();
     if (Filling_ || selected.isEmpty())
         return;
-    Main_->LoadAnimation(QDir(RTMDir_).filePath(selected.first()->text()));
+    emit AnimationChosen(QDir(RTMDir_).filePath(selected.first()->text()));
 }
 
 void TF_FileBrowser::ToggleUpperPane()

@@ -1,6 +1,6 @@
 #pragma once
 // A stay-on-top tool window with two file lists, models above and animations below;
-// selecting a file (a click, or the arrow keys) loads it at once. The upper pane is either
+// selecting a file (a click, or the arrow keys) has the owner load it at once. The upper pane is either
 // collapsed to its header or fills the window but for the lower pane's header.
 #include <QWidget>
 
@@ -8,12 +8,11 @@ class QFileSystemWatcher;
 class QLabel;
 class QListWidget;
 class QTimer;
-class TMainForm;
 
 class TF_FileBrowser : public QWidget {
     Q_OBJECT
 public:
-    explicit TF_FileBrowser(TMainForm* main);
+    explicit TF_FileBrowser(QWidget* owner);
 
     QWidget* P_Files = nullptr;
     QWidget* P_P3dFiles = nullptr;
@@ -38,6 +37,9 @@ public:
 
 signals:
     void Closed();
+    // A file was selected in a list: the owner loads it.
+    void ModelChosen(const QString& path);
+    void AnimationChosen(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -53,7 +55,6 @@ private:
     void P3dFileListBoxChange();
     void RTMFileListBoxChange();
 
-    TMainForm* Main_;
     QString P3dDir_, RTMDir_;
     bool Filling_ = false;
     QFileSystemWatcher* Watcher_ = nullptr;

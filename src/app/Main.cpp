@@ -92,6 +92,8 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     F_FrameManipulator = new TF_FrameManipulator(*Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
+    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) { LoadModel(path); });
+    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) { LoadAnimation(path); });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
