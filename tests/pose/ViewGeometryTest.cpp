@@ -71,14 +71,6 @@ QList<QLineF> Sorted(QList<QLineF> lines)
     return lines;
 }
 
-// Inserts e; false when it was there already.
-bool Add(QSet<QPair<uint32_t, uint32_t>>& set, QPair<uint32_t, uint32_t> e)
-{
-    const qsizetype n = set.size();
-    set.insert(e);
-    return set.size() > n;
-}
-
 }  // namespace
 
 class ViewGeometryTest : public QObject {
@@ -354,8 +346,10 @@ private slots:
                 for (uint32_t k = 1; k < poly.VertexCount; ++k) {
                     const TViewPoint p0 = at(k - 1), p1 = at(k);
                     all += std::isfinite(p0.U + p0.V + p1.U + p1.V);
-                    if (!Add(edges, {poly.Corners[k - 1].PointIndex, poly.Corners[k].PointIndex}))
+                    const QPair<uint32_t, uint32_t> e{poly.Corners[k - 1].PointIndex, poly.Corners[k].PointIndex};
+                    if (edges.contains(e))
                         continue;
+                    edges.insert(e);
                     want.MoveTo(p0.U, p0.V);
                     want.LineTo(p1.U, p1.V);
                 }
