@@ -99,12 +99,10 @@ QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* err
 
 size_t TViewPictures::HeldBytes() const
 {
-    size_t bytes = 0, scratch = 0;
-    for (const auto& c : Charts_) {
+    size_t bytes = OutlineScratchBytes();
+    for (const auto& c : Charts_)
         bytes += c->Items().HeldBytes();
-        scratch = std::max(scratch, TChart::OutlineScratchBytes(c->Items()));
-    }
-    return bytes + scratch;
+    return bytes;
 }
 
 int TViewPictures::LineCount() const

@@ -89,21 +89,72 @@ TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3d
     return base;
 }
 
-// Appends a polygon's corners to the first view's index list.
-inline void AddPolygon(TChartItems& front, const TP3dPolygon& poly)
+// The edges of one polygon list as open polylines: each polygon's edges from corner 0 on,
+// chained into the polyline before whenever an edge starts where that one ended. An edge
+// the list has drawn already in the same direction is left out: it would only set the
+// same pixels to the same colour again, whatever the view. Neighbouring polygons share
+// edges, and strips run them in the same direction, so this keeps about one edge a
+// polygon. Each point remembers the last point an edge from it went to, tagged with the
+// list's serial; the table and the index buffer are kept from one drawing to the next.
+class TEdgeList {
+public:
+    void Start(size_t pointCount)
+    {
+        if (Last_.size() < pointCount)
+            Last_.resize(pointCount);
+        if (++Serial_ == 0) {  // tags wrapped: forget them all
+            std::fill(Last_.begin(), Last_.end(), 0);
+            Serial_ = 1;
+        }
+        Tag_ = uint64_t(Serial_) << 32;
+        Index.clear();
+        End_ = NoPoint;
+    }
+
+    void AddPolygon(const TP3dPolygon& poly)
+    {
+        uint32_t a = poly.Corners[0].PointIndex;
+        for (uint32_t k = 1; k < poly.VertexCount; ++k) {
+            const uint32_t b = poly.Corners[k].PointIndex;
+            uint64_t& last = Last_[a];
+            if (last != (Tag_ | b)) {
+                last = Tag_ | b;
+                if (End_ != a)
+                    Index.push_back(a | TChartItems::OutlineStart);
+                Index.push_back(b);
+                End_ = b;
+            }
+            a = b;
+        }
+    }
+
+    size_t HeldBytes() const { return Last_.capacity() * sizeof(uint64_t) + Index.capacity() * sizeof(uint32_t); }
+
+    // The polylines' indices, first corners marked.
+    std::vector<uint32_t> Index;
+
+private:
+    static constexpr uint32_t NoPoint = ~0u;
+    std::vector<uint64_t> Last_;
+    uint64_t Tag_ = 0;
+    uint32_t Serial_ = 0;
+    uint32_t End_ = NoPoint;
+};
+
+TEdgeList& Edges()
 {
-    uint32_t c[4];
-    for (uint32_t k = 0; k < poly.VertexCount; ++k)
-        c[k] = poly.Corners[k].PointIndex;
-    front.AddOutlinePolygon(c, poly.VertexCount);
+    static thread_local TEdgeList edges;
+    return edges;
 }
 
-// The box of display points in x, y and z, taken in the order the corners are drawn, and
-// whether they all were finite: then it gives each view's box without a pass per view.
+// The box of display points in x, y and z and whether they all were finite: then it gives
+// each view's box without a pass per view. Every corner of a drawn polygon ends one of the
+// edges kept (a left-out edge has the same ends as one kept), so the edges' points give the
+// box of the corners.
 struct TCornerBox {
     float Min[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
     float Max[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
-    float Zero = 0;  // x * 0 is 0 only for finite x
+    bool NotFinite = false;
 
     void Add(const TDisplayPoint& d)
     {
@@ -111,10 +162,10 @@ struct TCornerBox {
         for (int i = 0; i < 3; ++i) {
             Min[i] = std::min(Min[i], p[i]);
             Max[i] = std::max(Max[i], p[i]);
+            NotFinite |= !(p[i] - p[i] == 0);  // x - x is 0 only for finite x
         }
-        Zero += d.X * 0.0f + d.Y * 0.0f + d.Z * 0.0f;
     }
-    bool Finite() const { return Zero == 0; }
+    bool Finite() const { return !NotFinite; }
     // Front (x, y), left (z, y), top (x, z).
     TChartBox View(size_t v) const
     {
@@ -123,25 +174,12 @@ struct TCornerBox {
     }
 };
 
-inline void AddPolygon(TChartItems& front, const TP3dPolygon& poly, const std::vector<TDisplayPoint>& points,
-                       TCornerBox& box)
+// The edge list goes to every view; returns each view's index range.
+void AddIndices(const TViewItems& views, const std::vector<uint32_t>& index, TPerView& from, TPerView& to)
 {
-    AddPolygon(front, poly);
-    for (uint32_t k = 0; k < poly.VertexCount; ++k)
-        box.Add(points[poly.Corners[k].PointIndex]);
-}
-
-// The indices the first view received since `first` go to the other two views as well;
-// returns each view's range.
-void CopyIndices(const TViewItems& views, uint32_t first, TPerView& from, TPerView& to)
-{
-    const uint32_t end = views[0]->OutlineIndexCount();
-    from[0] = first;
-    to[0] = end;
-    const uint32_t* idx = views[0]->OutlineIndex().data();
-    for (size_t v = 1; v < views.size(); ++v) {
+    for (size_t v = 0; v < views.size(); ++v) {
         from[v] = views[v]->OutlineIndexCount();
-        views[v]->AddOutlineIndices(idx + first, end - first);
+        views[v]->AddOutlineIndices(index.data(), index.size());
         to[v] = views[v]->OutlineIndexCount();
     }
 }
@@ -153,12 +191,13 @@ const TOutlineSources::TList& WholeList(const TViewItems& views, TOutlineSources
     for (const TOutlineSources::TList& l : s.Lists)
         if (l.Key == &polygons && l.PointCount == pointCount)
             return l;
-    const uint32_t first = views[0]->OutlineIndexCount();
+    TEdgeList& edges = Edges();
+    edges.Start(pointCount);
     for (const TP3dPolygon& poly : polygons)
         if (IsDrawable(poly, pointCount))
-            AddPolygon(*views[0], poly);
+            edges.AddPolygon(poly);
     TOutlineSources::TList l{&polygons, pointCount, {}, {}};
-    CopyIndices(views, first, l.First, l.End);
+    AddIndices(views, edges.Index, l.First, l.End);
     s.Lists.push_back(l);
     return s.Lists.back();
 }
@@ -184,6 +223,11 @@ void ProxyOutlines(const TViewItems& views, TOutlineSources& s, const TP3dModell
 }
 
 }  // namespace
+
+size_t OutlineScratchBytes()
+{
+    return Edges().HeldBytes();
+}
 
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                       const TViewOptions& options, const TPoseParams& params, const TViewItems& views)
@@ -221,22 +265,25 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
                 continue;
             const TP3dModell& m = *c->Model;
             const size_t pointCount = m.DisplayPoints.size();
-            const uint32_t first = views[0]->OutlineIndexCount();
-            TCornerBox box;
+            TEdgeList& edges = Edges();
+            edges.Start(pointCount);
             if (const TPoseCache::TEntry* e = cache.Find(t, c)) {
                 for (uint32_t i : e->Polygons)
                     if (i < m.Polygons.size() && IsDrawable(m.Polygons[i], pointCount))
-                        AddPolygon(*views[0], m.Polygons[i], m.DisplayPoints, box);
+                        edges.AddPolygon(m.Polygons[i]);
             } else {
                 const size_t n = std::min(m.Polygons.size(), c->PolygonMembership.size());
                 for (size_t i = 0; i < n; ++i)
                     if (c->PolygonMembership[i] != 0 && IsDrawable(m.Polygons[i], pointCount))
-                        AddPolygon(*views[0], m.Polygons[i], m.DisplayPoints, box);
+                        edges.AddPolygon(m.Polygons[i]);
             }
-            if (views[0]->OutlineIndexCount() == first)
+            if (edges.Index.empty())
                 continue;
+            TCornerBox box;
+            for (uint32_t k : edges.Index)
+                box.Add(m.DisplayPoints[k & ~TChartItems::OutlineStart]);
             TPerView from{}, to{};
-            CopyIndices(views, first, from, to);
+            AddIndices(views, edges.Index, from, to);
             const TPerView base = DisplayPointsIn(views, sources, m);
             if (!box.Finite()) {
                 Batch(views, base, from, to);

@@ -92,11 +92,18 @@ using TViewItems = std::array<TChartItems*, ViewCount>;
 void ClearViews(const TViewItems& views);
 
 // Appends the grey model outlines, the component outlines and the pivot mark to all three
-// views. Outlines are open: corner 0 to 1 to 2 (to 3 for a quad), never back to 0. Main
+// views. Outlines are open: corner 0 to 1 to 2 (to 3 for a quad), never back to 0; an
+// edge one component (or one model's grey list) has drawn already in the same direction
+// is not added again, as it would set no other pixel, and edges that meet end to start
+// form one polyline, so a view holds about one index per polygon of a mesh. Main
 // model corners come from DisplayPoints (so UpdateDisplayPoints runs first), proxy
 // sub-model corners are posed with their ProxyTransform. Hidden polygons are skipped.
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                       const TViewOptions& options, const TPoseParams& params, const TViewItems& views);
+
+// The bytes DrawViewOutlines keeps between drawings in this thread, for all views: a
+// table as large as the largest model's points and one component's edge list.
+size_t OutlineScratchBytes();
 
 // The range that fits a bounding box into a view of the given pixel size, filling the
 // view's limiting direction with a 5% margin:

@@ -384,8 +384,9 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
     const int x1 = static_cast<int>(bx), y1 = static_cast<int>(by);
     const int dx = x1 - x0, dy = y1 - y0;
     const int n = std::max(std::abs(dx), std::abs(dy));
-    if (n == 0) {
+    if (n <= 1) {  // the end pixels are all there is
         bits[y0 * stride + x0] = argb;
+        bits[y1 * stride + x1] = argb;
         return;
     }
     // Along the longer axis the step is exactly one pixel; the other step fits 32 bits
@@ -419,11 +420,6 @@ inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int 
 
 }  // namespace
 
-size_t TChart::OutlineScratchBytes(const TChartItems& items)
-{
-    return items.OutlinePoints().size() / 2 * (sizeof(uint64_t) + 2 * sizeof(double));  // see RasterLinesIn
-}
-
 void TChart::RasterLines(const TMapping& m)
 {
     // Class colours cost a look-up per item: only charts that use them pay for it.
@@ -451,57 +447,28 @@ void TChart::RasterLinesIn(const TMapping& m)
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
     const double bottom = m.Top + m.Height;
 
-    // The outlines first, as they were added before any item line. A polygon's corners are
-    // projected as an item's point would be, so the pixels are the same.
-    // Within a batch, one colour, an edge from point a to point b that was drawn already
-    // would only set the same pixels to the same colour again: it is skipped. Neighbouring
-    // polygons share edges, and strips run them in the same direction. Each point keeps the
-    // last point drawn to from it, tagged with the batch's serial; the table serves every
-    // chart, as painting happens in one thread.
-    // Every outline point is projected to pixels once, as an item's point would be, and a
-    // point that does not land on a finite pixel gets NaN in x, so corners only test that.
-    static std::vector<uint64_t> drawnTo;
-    static std::vector<double> pixels;
-    static uint32_t serial = 0;
-    const std::vector<double>& allPoints = Items_.OutlinePoints();
-    const size_t pointCount = allPoints.size() / 2;
-    if (drawnTo.size() < pointCount)
-        drawnTo.resize(pointCount);
-    if (pixels.size() < 2 * pointCount)
-        pixels.resize(2 * pointCount);
-    for (size_t i = 0; i < pointCount; ++i) {
-        const double px = m.Left + (allPoints[2 * i] - m.X0) * ix;
-        const double py = bottom - (allPoints[2 * i + 1] - m.Y0) * iy;
-        const bool ok = std::isfinite(px) && std::isfinite(py);
-        pixels[2 * i] = ok ? px : std::numeric_limits<double>::quiet_NaN();
-        pixels[2 * i + 1] = py;
-    }
-    const double* points = pixels.data();
+    // The outlines first, as they were added before any item line. A corner is projected
+    // to pixels as an item's point would be, so the pixels are the same; one that does not
+    // land on a finite pixel draws no segment. The refresh has chained each batch's edges
+    // into polylines, so a point is mostly projected once a batch.
+    const double* points = Items_.OutlinePoints().data();
     const uint32_t* index = Items_.OutlineIndex().data();
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
-        if (++serial == 0) {  // tags wrapped: forget them all
-            std::fill(drawnTo.begin(), drawnTo.end(), 0);
-            serial = 1;
-        }
-        const uint64_t tag = uint64_t(serial) << 32;
         const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
         const double* p = points + 2 * size_t(b.PointBase);
-        uint64_t* drawn = drawnTo.data() + b.PointBase;
         bool prevOk = false;
-        uint32_t prevK = 0;
         double prevX = 0, prevY = 0;
         for (uint32_t i = b.First; i < b.End; ++i) {
             const uint32_t k = index[i] & ~TChartItems::OutlineStart;
-            const double px = p[2 * size_t(k)], py = p[2 * size_t(k) + 1];
-            const bool ok = !std::isnan(px);
-            if (ok && prevOk && !(index[i] & TChartItems::OutlineStart) && drawn[prevK] != (tag | k)) {
-                drawn[prevK] = tag | k;
+            const double px = m.Left + (p[2 * size_t(k)] - m.X0) * ix;
+            const double py = bottom - (p[2 * size_t(k) + 1] - m.Y0) * iy;
+            const bool ok = (px - px == 0) & (py - py == 0);  // both finite
+            if (ok && prevOk && !(index[i] & TChartItems::OutlineStart)) {
                 double ax = prevX, ay = prevY, bx = px, by = py;
                 if (clip.Clip(ax, ay, bx, by))
                     PlotLine(bits, stride, ax, ay, bx, by, argb);
             }
             prevOk = ok;
-            prevK = k;
             prevX = px;
             prevY = py;
         }

@@ -47,9 +47,6 @@ public:
     int LineCount() const { return Items_.LineCount(); }
     // Bounding box of all items; false when there are none.
     bool BoundingBox(TChartBox& box) const { return Items_.BoundingBox(box); }
-    // The scratch memory a paint of these items needs for its outlines: one table for all
-    // charts, as big as the largest chart's outline points need.
-    static size_t OutlineScratchBytes(const TChartItems& items);
     // Schedules a repaint with the current items and range.
     void ShowGraph() { update(); }
     // The mark nearest to a pixel position, as an index into Items().Items(), with its

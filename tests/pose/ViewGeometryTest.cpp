@@ -6,9 +6,12 @@
 #include "support/TestMain.h"
 
 #include <QLineF>
+#include <QSet>
 #include <QTest>
 #include <QVector4D>
+#include <algorithm>
 #include <limits>
+#include <tuple>
 
 struct T3dMove {
     int X, Y;
@@ -58,6 +61,14 @@ QList<QLineF> Segments(const TChartItems& items, uint32_t color)
             out << QLineF(x0, y0, x1, y1);
     });
     return out;
+}
+
+// Segments in a fixed order.
+QList<QLineF> Sorted(QList<QLineF> lines)
+{
+    const auto key = [](const QLineF& l) { return std::tuple(l.x1(), l.y1(), l.x2(), l.y2()); };
+    std::sort(lines.begin(), lines.end(), [&](const QLineF& a, const QLineF& b) { return key(a) < key(b); });
+    return lines;
 }
 
 }  // namespace
@@ -295,15 +306,24 @@ private slots:
     }
     // Each view's segments, segment count and box are those of the same outlines added as
     // polylines, whether the points are all finite (one box for all three views) or some
-    // coordinate is lost in some views only.
+    // coordinate is lost in some views only; an edge a component draws again in the same
+    // direction is drawn once, while the same edge reversed or in another component stays.
     void outlineCountsAndBoxes()
     {
         QFETCH(float, odd); QFETCH(int, axis);
         TP3dBuilder b;
-        b.AddSelection("a", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+        const TP3dBuilder::Range t = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0);
+        const uint32_t a0 = uint32_t(t.Points[0]), a1 = uint32_t(t.Points[1]), a2 = uint32_t(t.Points[2]);
+        const uint32_t a3 = uint32_t(b.AddPoint(1, 1, 0));
+        b.AddSelection("a", {t.Points[0], t.Points[1], t.Points[2], int(a3)},
+                       {t.Polygons[0], b.AddPolygon({a1, a2, a3, a0}), b.AddPolygon({a2, a1, a3})});
         float q[9] = {0.0f, 2, 3, -1, 0.0f, 2, 4, 4, -0.0f};
         q[3 + axis] = odd;
-        b.AddSelection("b", b.AddTriangle(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], q[8]));
+        TP3dBuilder::Range r = b.AddTriangle(q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7], q[8]);
+        const auto rp = [&r](int k) { return uint32_t(r.Points[size_t(k)]); };
+        r.Polygons.push_back(b.AddPolygon({rp(1), rp(2), rp(0)}));
+        r.Polygons.push_back(b.AddPolygon({a0, a1, a2}));
+        b.AddSelection("b", r);
         TDrawn d;
         d.Models = MainOnly(b);
         d.Models[0]->Selections[0]->Color = Red;
@@ -311,21 +331,34 @@ private slots:
         d.Draw();
         const TP3dModell& m = *d.Models[0];
         for (size_t v = 0; v < ViewCount; ++v) {
-            TChartItems want;
+            TChartItems want;  // each polygon's edges in turn, each one once per component
+            QSet<QPair<uint32_t, uint32_t>> edges;
+            int all = 0;
             for (const TP3dPolygon& poly : m.Polygons) {
-                want.SetColor(&poly == &m.Polygons[0] ? Red : Blue);
-                double xy[8];
-                for (uint32_t k = 0; k < poly.VertexCount; ++k) {
+                const bool red = &poly - &m.Polygons[0] < 3;
+                if (&poly - &m.Polygons[0] == 3)
+                    edges.clear();
+                want.SetColor(red ? Red : Blue);
+                const auto at = [&](uint32_t k) {
                     const TDisplayPoint& p = m.DisplayPoints[poly.Corners[k].PointIndex];
-                    const TViewPoint u = ViewProject(TViewKind(v), p.X, p.Y, p.Z);
-                    xy[2 * k] = u.U;
-                    xy[2 * k + 1] = u.V;
+                    return ViewProject(TViewKind(v), p.X, p.Y, p.Z);
+                };
+                for (uint32_t k = 1; k < poly.VertexCount; ++k) {
+                    const TViewPoint p0 = at(k - 1), p1 = at(k);
+                    all += std::isfinite(p0.U + p0.V + p1.U + p1.V);
+                    const QPair<uint32_t, uint32_t> e{poly.Corners[k - 1].PointIndex, poly.Corners[k].PointIndex};
+                    if (edges.contains(e))
+                        continue;
+                    edges.insert(e);
+                    want.MoveTo(p0.U, p0.V);
+                    want.LineTo(p1.U, p1.V);
                 }
-                want.Polyline(xy, int(poly.VertexCount));
             }
             const TChartItems& got = *d.Views()[v];
+            QVERIFY(want.LineCount() < all);
             QCOMPARE(got.LineCount(), want.LineCount());
-            QCOMPARE(Segments(got, Red) + Segments(got, Blue), Segments(want, Red) + Segments(want, Blue));
+            QCOMPARE(Sorted(Segments(got, Red)), Sorted(Segments(want, Red)));
+            QCOMPARE(Sorted(Segments(got, Blue)), Sorted(Segments(want, Blue)));
             TChartBox a, w;
             QCOMPARE(got.BoundingBox(a), want.BoundingBox(w));
             QCOMPARE(QByteArray(reinterpret_cast<const char*>(&a), sizeof a), QByteArray(reinterpret_cast<const char*>(&w), sizeof w));

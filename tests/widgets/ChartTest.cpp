@@ -257,7 +257,7 @@ private slots:
     {
         QFETCH(QRectF, range); QFETCH(double, far);
         const double pts[] = {0, 0, 10, 0, 10, 10, 0, 10, 5, -1, far, 5, 5, far, NaN, 3};
-        const uint32_t polys[][4] = {{0, 1, 2, 3}, {4, 2, 0, 0}, {5, 6, 3, 0}, {7, 1, 3, 0}, {0, 1, 2, 0}, {1, 2, 3, 0}};
+        const uint32_t polys[][4] = {{0, 1, 2, 3}, {4, 2, 0, 0}, {5, 6, 3, 0}, {7, 1, 3, 0}, {0, 1, 2, 0}, {4, 1, 2, 0}};
         const uint32_t sizes[] = {4, 3, 3, 3, 3, 3};
         const uint32_t colors[] = {Red, Blue, Green, Blue, Red, Red};
         auto items = MakeChart(120, 90, range), outlines = MakeChart(120, 90, range);
