@@ -263,20 +263,20 @@ std::vector<TCase> AnimationCases(TContext& cx)
 QString SizeViews(TMainForm& f, int w, int h)
 {
     for (int round = 0; round < 8; ++round) {
-        const QSize fs = f.FrontView1->size(), ls = f.LeftView1->size(), ts = f.TopView1->size();
+        const QSize fs = f.Panes.FrontView1->size(), ls = f.Panes.LeftView1->size(), ts = f.Panes.TopView1->size();
         if (fs == QSize(w, h) && ls == QSize(w, h) && ts == QSize(w, h))
             break;
         // Room for the columns and rows the views need, then the splitters share it out.
-        const int leftCol = w + (f.P_LeftViews->width() - fs.width());
-        const int rightCol = w + (f.P_RightViews->width() - ls.width());
-        const int wantW = leftCol + rightCol + f.HSplitter->handleWidth();
-        const int wantH = 2 * h + f.VSplitter1->handleWidth() + (f.P_LeftViews->height() - f.VSplitter1->height());
-        f.resize(f.width() + std::max(0, wantW - f.HSplitter->width()),
-                 f.height() + std::max(0, wantH - f.P_LeftViews->height()));
+        const int leftCol = w + (f.Panes.P_LeftViews->width() - fs.width());
+        const int rightCol = w + (f.Panes.P_RightViews->width() - ls.width());
+        const int wantW = leftCol + rightCol + f.Panes.HSplitter->handleWidth();
+        const int wantH = 2 * h + f.Panes.VSplitter1->handleWidth() + (f.Panes.P_LeftViews->height() - f.Panes.VSplitter1->height());
+        f.resize(f.width() + std::max(0, wantW - f.Panes.HSplitter->width()),
+                 f.height() + std::max(0, wantH - f.Panes.P_LeftViews->height()));
         Drain();
-        f.HSplitter->setSizes({leftCol, f.HSplitter->width() - f.HSplitter->handleWidth() - leftCol});
-        f.VSplitter1->setSizes({h, f.VSplitter1->height() - f.VSplitter1->handleWidth() - h});
-        f.VSplitter2->setSizes({h, f.VSplitter2->height() - f.VSplitter2->handleWidth() - h});
+        f.Panes.HSplitter->setSizes({leftCol, f.Panes.HSplitter->width() - f.Panes.HSplitter->handleWidth() - leftCol});
+        f.Panes.VSplitter1->setSizes({h, f.Panes.VSplitter1->height() - f.Panes.VSplitter1->handleWidth() - h});
+        f.Panes.VSplitter2->setSizes({h, f.Panes.VSplitter2->height() - f.Panes.VSplitter2->handleWidth() - h});
         Drain();
     }
     QStringList sizes;
@@ -680,9 +680,9 @@ std::vector<TCase> Paint3dCases(TContext& cx)
                 *error = e;
                 return;
             }
-            f.B_Light->setChecked(false);  // lit, opaque, with the grid: the editor's usual view
-            f.B_Transparent3D->setChecked(false);
-            f.B_Grid->setChecked(true);
+            f.P_3dArea->B_Light->setChecked(false);  // lit, opaque, with the grid: the editor's usual view
+            f.P_3dArea->B_Transparent3D->setChecked(false);
+            f.P_3dArea->B_Grid->setChecked(true);
             f.RefreshDisplay();
             st->Gl.MakeCurrent();
             Gl3dInit();
@@ -701,13 +701,13 @@ std::vector<TCase> Paint3dCases(TContext& cx)
             if (!error->isEmpty())
                 return;
             f.Prepare3dScene(st->Scene);
-            Gl3dPaint(f.Camera3d, f.Paint3dOptions(), st->Scene);
+            Gl3dPaint(f.Camera3d(), f.Paint3dOptions(), st->Scene);
             glFinish();
         };
         c.Floor = [&f, st, error] {
             if (!error->isEmpty())
                 return;
-            Floor3dSetUp(f.Camera3d);
+            Floor3dSetUp(f.Camera3d());
             glInterleavedArrays(GL_C4F_N3F_V3F, 0, st->Prepared.data());
             glDrawArrays(GL_TRIANGLES, 0, GLsizei(st->Prepared.size()));
             glDisableClientState(GL_COLOR_ARRAY);
@@ -755,7 +755,7 @@ std::vector<TCase> FrameCases(TContext& cx)
         if (!gl->Error.isEmpty())
             return;
         f.Prepare3dScene(gl->Scene);
-        Gl3dPaint(f.Camera3d, f.Paint3dOptions(), gl->Scene);
+        Gl3dPaint(f.Camera3d(), f.Paint3dOptions(), gl->Scene);
         glFinish();
     };
     TCase play;
@@ -766,8 +766,8 @@ std::vector<TCase> FrameCases(TContext& cx)
     auto error = std::make_shared<QString>();
     play.Prepare = [&cx, &f, m, gl, error] {
         *error = EnsureLoaded(cx, *m);
-        const QSignalBlocker block(f.B_Play);
-        f.B_Play->setChecked(true);  // as while playing: the 2D views stay empty
+        const QSignalBlocker block(f.P_AnimControl->B_Play);
+        f.P_AnimControl->B_Play->setChecked(true);  // as while playing: the 2D views stay empty
         if (gl->Error.isEmpty()) {
             gl->Gl.MakeCurrent();
             Gl3dInit();
@@ -785,8 +785,8 @@ std::vector<TCase> FrameCases(TContext& cx)
         paint();
     };
     play.Check = [&f, error]() -> QString {
-        const QSignalBlocker block(f.B_Play);
-        f.B_Play->setChecked(false);
+        const QSignalBlocker block(f.P_AnimControl->B_Play);
+        f.P_AnimControl->B_Play->setChecked(false);
         return *error;
     };
     cases.push_back(play);
@@ -1330,7 +1330,7 @@ std::vector<TCase> ExportCases(TContext& cx)
         cx.Dialogs.Files.enqueue(out);
         cx.Dialogs.Messages.clear();
     };
-    gltf.Run = [&f] { f.ExportGltf1->trigger(); };
+    gltf.Run = [&f] { f.Menus.ExportGltf1->trigger(); };
     gltf.Check = [&cx, &f, out, bytes]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;

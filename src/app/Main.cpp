@@ -91,13 +91,13 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     F_SelectComponents = new TF_SelectComponents(this);
     F_FrameManipulator = new TF_FrameManipulator(*Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
-    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
+    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { Menus.FileBrowser1->setChecked(false); });
     connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) { LoadModel(path); });
     connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) { LoadAnimation(path); });
-    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
+    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { Menus.FrameTimer1->setChecked(false); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
-    F_FrameManipulator->addActions({Undo1, Redo1});
+    F_FrameManipulator->addActions({Menus.Undo1, Menus.Redo1});
     ConnectDocument();
     UpdateUndoActions();
     Built_ = true;
@@ -138,70 +138,70 @@ bool TMainForm::event(QEvent* e)
 
 void TMainForm::BuildMenus()
 {
-    MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    LoadAnim1 = MenuFile->addAction(QStringLiteral("Load Anim..."), QKeySequence(Qt::CTRL | Qt::Key_R), this,
+    Menus.MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    Menus.LoadAnim1 = Menus.MenuFile->addAction(QStringLiteral("Load Anim..."), QKeySequence(Qt::CTRL | Qt::Key_R), this,
                                     [this] { LoadAnim1Click(); });
-    LoadP3d1 = MenuFile->addAction(QStringLiteral("Load P3d..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
+    Menus.LoadP3d1 = Menus.MenuFile->addAction(QStringLiteral("Load P3d..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
                                    [this] { LoadP3d1Click(); });
-    LoadEnviromentP3d1 = MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+    Menus.LoadEnviromentP3d1 = Menus.MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E),
                                              this, [this] { LoadEnviromentP3d1Click(); });
-    MenuFile->addSeparator();
-    SaveAnimAs1 = MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
+    Menus.MenuFile->addSeparator();
+    Menus.SaveAnimAs1 = Menus.MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });
-    MenuFile->addSeparator();
-    ExportGltf1 = MenuFile->addAction(QStringLiteral("Export glTF..."), this, [this] { ExportModelClick(true); });
-    ExportObj1 = MenuFile->addAction(QStringLiteral("Export OBJ..."), this, [this] { ExportModelClick(false); });
+    Menus.MenuFile->addSeparator();
+    Menus.ExportGltf1 = Menus.MenuFile->addAction(QStringLiteral("Export glTF..."), this, [this] { ExportModelClick(true); });
+    Menus.ExportObj1 = Menus.MenuFile->addAction(QStringLiteral("Export OBJ..."), this, [this] { ExportModelClick(false); });
 
-    MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    Undo1 = MenuEdit->addAction(QStringLiteral("&Undo"), this, [this] { Undo1Click(); });
-    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    Redo1 = MenuEdit->addAction(QStringLiteral("&Redo"), this, [this] { Redo1Click(); });
-    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    Menus.MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Menus.Undo1 = Menus.MenuEdit->addAction(QStringLiteral("&Undo"), this, [this] { Undo1Click(); });
+    Menus.Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Menus.Redo1 = Menus.MenuEdit->addAction(QStringLiteral("&Redo"), this, [this] { Redo1Click(); });
+    Menus.Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     // What is offered depends on playback, edit mode and open cells: looked at afresh.
-    connect(MenuEdit, &QMenu::aboutToShow, this, [this] { UpdateUndoActions(); });
+    connect(Menus.MenuEdit, &QMenu::aboutToShow, this, [this] { UpdateUndoActions(); });
 
-    MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
-    LoadPivotsAndLinking1 = MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,
+    Menus.MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
+    Menus.LoadPivotsAndLinking1 = Menus.MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,
                                                   [this] { B_LoadLinkingStatusChanged(); });
-    MenuModify->menuAction()->setVisible(false);
+    Menus.MenuModify->menuAction()->setVisible(false);
 
-    MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
-    ShowAxes1 = MenuSettings->addAction(QStringLiteral("Show &Axes"));
-    ShowAxes1->setShortcut(Qt::Key_F5);
-    ShowGrid1 = MenuSettings->addAction(QStringLiteral("Show &Grid"));
-    ShowGrid1->setShortcut(Qt::Key_F6);
-    AutoScale1 = MenuSettings->addAction(QStringLiteral("Auto &Scale"));
-    AutoScale1->setShortcut(Qt::Key_F7);
-    for (QAction* a : {ShowAxes1, ShowGrid1, AutoScale1}) {
+    Menus.MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    Menus.ShowAxes1 = Menus.MenuSettings->addAction(QStringLiteral("Show &Axes"));
+    Menus.ShowAxes1->setShortcut(Qt::Key_F5);
+    Menus.ShowGrid1 = Menus.MenuSettings->addAction(QStringLiteral("Show &Grid"));
+    Menus.ShowGrid1->setShortcut(Qt::Key_F6);
+    Menus.AutoScale1 = Menus.MenuSettings->addAction(QStringLiteral("Auto &Scale"));
+    Menus.AutoScale1->setShortcut(Qt::Key_F7);
+    for (QAction* a : {Menus.ShowAxes1, Menus.ShowGrid1, Menus.AutoScale1}) {
         a->setCheckable(true);
         a->setChecked(true);
     }
-    connect(ShowAxes1, &QAction::toggled, this, [this] { OptionsFromControls(); });
-    connect(ShowGrid1, &QAction::toggled, this, [this] { ShowGrid1Click(); });
-    connect(AutoScale1, &QAction::toggled, this, [this] { OptionsFromControls(); });
-    MenuSettings->addSeparator();
-    SelectTranslationFile1 = MenuSettings->addAction(QStringLiteral("Select &Translation File..."), this,
+    connect(Menus.ShowAxes1, &QAction::toggled, this, [this] { OptionsFromControls(); });
+    connect(Menus.ShowGrid1, &QAction::toggled, this, [this] { ShowGrid1Click(); });
+    connect(Menus.AutoScale1, &QAction::toggled, this, [this] { OptionsFromControls(); });
+    Menus.MenuSettings->addSeparator();
+    Menus.SelectTranslationFile1 = Menus.MenuSettings->addAction(QStringLiteral("Select &Translation File..."), this,
                                                      [this] { SelectTranslationFile1Click(); });
-    SelectColorFile1 = MenuSettings->addAction(QStringLiteral("Select &Color File..."), this,
+    Menus.SelectColorFile1 = Menus.MenuSettings->addAction(QStringLiteral("Select &Color File..."), this,
                                                [this] { SelectColorFile1Click(); });
-    MenuSettings->addSeparator();
-    SaveSettings1 = MenuSettings->addAction(QStringLiteral("Save Settings"), QKeySequence(Qt::Key_F2), this,
+    Menus.MenuSettings->addSeparator();
+    Menus.SaveSettings1 = Menus.MenuSettings->addAction(QStringLiteral("Save Settings"), QKeySequence(Qt::Key_F2), this,
                                             [this] { SaveSettings1Click(); });
-    AutoSaveSettings1 = MenuSettings->addAction(QStringLiteral("Auto Save Settings On Exit"));
-    AutoSaveSettings1->setCheckable(true);
-    AutoSaveSettings1->setChecked(true);
+    Menus.AutoSaveSettings1 = Menus.MenuSettings->addAction(QStringLiteral("Auto Save Settings On Exit"));
+    Menus.AutoSaveSettings1->setCheckable(true);
+    Menus.AutoSaveSettings1->setChecked(true);
 
-    MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
-    FileBrowser1 = MenuExtras->addAction(QStringLiteral("File Browser ..."));
-    FileBrowser1->setShortcut(Qt::Key_F9);
-    FileBrowser1->setCheckable(true);
-    connect(FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
-    FrameTimer1 = MenuExtras->addAction(QStringLiteral("Frame Timer ..."));
-    FrameTimer1->setShortcut(Qt::Key_F10);
-    FrameTimer1->setCheckable(true);
-    connect(FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
+    Menus.MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
+    Menus.FileBrowser1 = Menus.MenuExtras->addAction(QStringLiteral("File Browser ..."));
+    Menus.FileBrowser1->setShortcut(Qt::Key_F9);
+    Menus.FileBrowser1->setCheckable(true);
+    connect(Menus.FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
+    Menus.FrameTimer1 = Menus.MenuExtras->addAction(QStringLiteral("Frame Timer ..."));
+    Menus.FrameTimer1->setShortcut(Qt::Key_F10);
+    Menus.FrameTimer1->setCheckable(true);
+    connect(Menus.FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
 
-    About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+    Menus.About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
     // The desktop's usual way out; it asks the exit question like the close box.
     auto* quit = new QShortcut(QKeySequence::Quit, this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
@@ -209,27 +209,27 @@ void TMainForm::BuildMenus()
 
 void TMainForm::BuildTreePopup()
 {
-    PopupMenu_Select = new QMenu(TV_EditComponents);
-    PopupMenu_Select->setObjectName(QStringLiteral("PopupMenu_Select"));
-    ShowAll1 = PopupMenu_Select->addAction(QStringLiteral("&Show All"), this, [this] { ShowAll1Click(); });
-    HideAll1 = PopupMenu_Select->addAction(QStringLiteral("&Hide All"), this, [this] { HideAllClick(); });
-    PopupMenu_Select->addSeparator();
-    ShowAnimatedOnly1 = PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this, [this] {
+    Menus.PopupMenu_Select = new QMenu(TV_EditComponents);
+    Menus.PopupMenu_Select->setObjectName(QStringLiteral("PopupMenu_Select"));
+    Menus.ShowAll1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Show All"), this, [this] { ShowAll1Click(); });
+    Menus.HideAll1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Hide All"), this, [this] { HideAllClick(); });
+    Menus.PopupMenu_Select->addSeparator();
+    Menus.ShowAnimatedOnly1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this, [this] {
         ShowAnimationOnly();
         CommitModelEdit(QStringLiteral("Show Animated Only"));
     });
-    PopupMenu_Select->addSeparator();
-    ChangeColor1 = PopupMenu_Select->addAction(QStringLiteral("Change Color..."), this, [this] { ChangeColorClick(); });
-    SaveColors1 = PopupMenu_Select->addAction(QStringLiteral("Save Colors..."), this, [this] { SaveColorsClick(); });
-    PopupMenu_Select->addSeparator();
-    AssignNewName1 = PopupMenu_Select->addAction(QStringLiteral("Assign new Name..."), this, [this] { AssignnewnameClick(); });
-    SaveNames1 = PopupMenu_Select->addAction(QStringLiteral("Save Names..."), this, [this] { SavenamesClick(); });
-    PopupMenu_Select->addSeparator();
-    Moveonelevelup1 = PopupMenu_Select->addAction(QStringLiteral("&Move one level up"), this,
+    Menus.PopupMenu_Select->addSeparator();
+    Menus.ChangeColor1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Change Color..."), this, [this] { ChangeColorClick(); });
+    Menus.SaveColors1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Save Colors..."), this, [this] { SaveColorsClick(); });
+    Menus.PopupMenu_Select->addSeparator();
+    Menus.AssignNewName1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Assign new Name..."), this, [this] { AssignnewnameClick(); });
+    Menus.SaveNames1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Save Names..."), this, [this] { SavenamesClick(); });
+    Menus.PopupMenu_Select->addSeparator();
+    Menus.Moveonelevelup1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Move one level up"), this,
                                                   [this] { Moveonelevelup1Click(); });
     TV_EditComponents->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TV_EditComponents, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
+        Menus.PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
     });
 }
 
@@ -276,7 +276,7 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents = new TComponentTree(P_Left);
     TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
-    TV_EditComponents->LinkingEnabled = [this] { return B_ChangePivot->isChecked(); };
+    TV_EditComponents->LinkingEnabled = [this] { return P_DisplayMode->B_ChangePivot->isChecked(); };
     TV_EditComponents->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
     connect(TV_EditComponents, &TComponentTree::NodePressed, this,
             [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
@@ -294,55 +294,55 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents->setMinimumHeight(10 * TV_EditComponents->fontMetrics().height() + 24);
     col->addWidget(TV_EditComponents, 1);
 
-    P_DisplayMode = new QWidget(P_Left);
+    P_DisplayMode = new TDisplayModePanel(P_Left);
     P_DisplayMode->setObjectName(QStringLiteral("P_DisplayMode"));
     auto* dm = new QGridLayout(P_DisplayMode);
     dm->setContentsMargins(0, 0, 0, 0);
-    RB_CheckedSelections = Led(QStringLiteral("Selected Components"), QStringLiteral("RB_CheckedSelections"),
+    P_DisplayMode->RB_CheckedSelections = Led(QStringLiteral("Selected Components"), QStringLiteral("RB_CheckedSelections"),
                                QStringLiteral("Show the components that are not hidden"), P_DisplayMode);
-    RB_AllSelections = Led(QStringLiteral("All Components"), QStringLiteral("RB_AllSelections"),
+    P_DisplayMode->RB_AllSelections = Led(QStringLiteral("All Components"), QStringLiteral("RB_AllSelections"),
                            QStringLiteral("Show every component"), P_DisplayMode);
-    AbLED1 = Led(QStringLiteral("No Component"), QStringLiteral("AbLED1"), QStringLiteral("Show no components"),
+    P_DisplayMode->AbLED1 = Led(QStringLiteral("No Component"), QStringLiteral("AbLED1"), QStringLiteral("Show no components"),
                  P_DisplayMode);
-    for (TLedButton* b : {RB_CheckedSelections, RB_AllSelections, AbLED1}) {
+    for (TLedButton* b : {P_DisplayMode->RB_CheckedSelections, P_DisplayMode->RB_AllSelections, P_DisplayMode->AbLED1}) {
         b->setAutoExclusive(true);
         connect(b, &QToolButton::toggled, this, [this](bool on) {
             if (on)
                 OptionsFromControls();
         });
     }
-    RB_CheckedSelections->setChecked(true);
-    RB_AllPolygons = Led(QStringLiteral("All Polygons"), QStringLiteral("RB_AllPolygons"),
+    P_DisplayMode->RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->RB_AllPolygons = Led(QStringLiteral("All Polygons"), QStringLiteral("RB_AllPolygons"),
                          QStringLiteral("Show every polygon of the model"), P_DisplayMode);
-    B_Points = Led(QStringLiteral("Points"), QStringLiteral("B_Points"), QStringLiteral("Show points"), P_DisplayMode);
-    B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
+    P_DisplayMode->B_Points = Led(QStringLiteral("Points"), QStringLiteral("B_Points"), QStringLiteral("Show points"), P_DisplayMode);
+    P_DisplayMode->B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
                         QStringLiteral("Set pivots with Shift+click and link components by drag and drop"),
                         P_DisplayMode);
-    connect(B_ChangePivot, &QToolButton::toggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
-    LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
+    connect(P_DisplayMode->B_ChangePivot, &QToolButton::toggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
+    P_DisplayMode->LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
                       QStringLiteral("Pivot and linking file loaded"), P_DisplayMode);
     // An indicator, not a switch: drawn like the other LEDs so its state reads at a glance.
-    LED_Linking->setAttribute(Qt::WA_TransparentForMouseEvents);
-    LED_Linking->setFocusPolicy(Qt::NoFocus);
-    B_SaveLinking = PushButton(QStringLiteral("Save Pivots and Linking"), QStringLiteral("B_SaveLinking"),
+    P_DisplayMode->LED_Linking->setAttribute(Qt::WA_TransparentForMouseEvents);
+    P_DisplayMode->LED_Linking->setFocusPolicy(Qt::NoFocus);
+    P_DisplayMode->B_SaveLinking = PushButton(QStringLiteral("Save Pivots and Linking"), QStringLiteral("B_SaveLinking"),
                                QStringLiteral("Save the hierarchy and the pivots of the model"), P_DisplayMode);
-    B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
+    P_DisplayMode->B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
                                QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
-    OnPress(B_SaveLinking, this, [this] { B_SaveLinkingStatusChanged(); });
-    OnPress(B_LoadLinking, this, [this] { B_LoadLinkingStatusChanged(); });
-    connect(RB_AllPolygons, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
+    OnPress(P_DisplayMode->B_SaveLinking, this, [this] { B_SaveLinkingStatusChanged(); });
+    OnPress(P_DisplayMode->B_LoadLinking, this, [this] { B_LoadLinkingStatusChanged(); });
+    connect(P_DisplayMode->RB_AllPolygons, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
     auto* show = new QLabel(QStringLiteral("Show..."), P_DisplayMode);
     SetHint(show, QStringLiteral("Click to select Modus"));
     dm->addWidget(show, 0, 0);
-    dm->addWidget(RB_CheckedSelections, 0, 1);
-    dm->addWidget(RB_AllSelections, 1, 0);
-    dm->addWidget(AbLED1, 1, 1);
-    dm->addWidget(RB_AllPolygons, 2, 0);
-    dm->addWidget(B_Points, 2, 1);
-    dm->addWidget(B_ChangePivot, 3, 0);
-    dm->addWidget(LED_Linking, 3, 1);
-    dm->addWidget(B_SaveLinking, 4, 0, 1, 2);
-    dm->addWidget(B_LoadLinking, 5, 0, 1, 2);
+    dm->addWidget(P_DisplayMode->RB_CheckedSelections, 0, 1);
+    dm->addWidget(P_DisplayMode->RB_AllSelections, 1, 0);
+    dm->addWidget(P_DisplayMode->AbLED1, 1, 1);
+    dm->addWidget(P_DisplayMode->RB_AllPolygons, 2, 0);
+    dm->addWidget(P_DisplayMode->B_Points, 2, 1);
+    dm->addWidget(P_DisplayMode->B_ChangePivot, 3, 0);
+    dm->addWidget(P_DisplayMode->LED_Linking, 3, 1);
+    dm->addWidget(P_DisplayMode->B_SaveLinking, 4, 0, 1, 2);
+    dm->addWidget(P_DisplayMode->B_LoadLinking, 5, 0, 1, 2);
     col->addWidget(P_DisplayMode);
 
     col->addWidget(BuildFramePanel());
@@ -355,42 +355,42 @@ QWidget* TMainForm::BuildLeftColumn()
 
 QWidget* TMainForm::BuildFramePanel()
 {
-    P_Timing = new QWidget(P_Left);
+    P_Timing = new TFramePanel(P_Left);
     P_Timing->setObjectName(QStringLiteral("P_Timing"));
     auto* l = new QGridLayout(P_Timing);
     l->setContentsMargins(0, 0, 0, 0);
 
-    G_Frames = new TFrameGrid(*Anim, P_Timing);
-    G_Frames->setObjectName(QStringLiteral("G_Frames"));
-    l->addWidget(G_Frames, 0, 0, 7, 1);
+    P_Timing->G_Frames = new TFrameGrid(*Anim, P_Timing);
+    P_Timing->G_Frames->setObjectName(QStringLiteral("G_Frames"));
+    l->addWidget(P_Timing->G_Frames, 0, 0, 7, 1);
 
-    B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
+    P_Timing->B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
                           QStringLiteral("Insert a new Frame after the current selected Frame"), P_Timing);
-    B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"),
+    P_Timing->B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"),
                            QStringLiteral("Delete Selected Frame"), P_Timing);
-    B_UnloadAnim = PushButton(QStringLiteral("Unload Animation"), QStringLiteral("B_UnloadAnim"),
+    P_Timing->B_UnloadAnim = PushButton(QStringLiteral("Unload Animation"), QStringLiteral("B_UnloadAnim"),
                               QStringLiteral("Clear and unload Animation"), P_Timing);
-    B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"),
+    P_Timing->B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"),
                            QStringLiteral("Create a new Animation"), P_Timing);
-    B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"),
+    P_Timing->B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"),
                            QStringLiteral("Edit selected Frame"), P_Timing);
-    B_ResetMatrix = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetMatrix"),
+    P_Timing->B_ResetMatrix = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetMatrix"),
                               QStringLiteral("Reset Frame Matrix"), P_Timing);
     int row = 0;
-    for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetMatrix})
+    for (QPushButton* b : {P_Timing->B_Append, P_Timing->B_DelAnim, P_Timing->B_UnloadAnim, P_Timing->B_NewAnim, P_Timing->B_Editing, P_Timing->B_ResetMatrix})
         l->addWidget(b, row++, 1);
-    OnPress(B_Editing, this, [this] { B_EditingStatusChanged(); });
-    OnPress(B_ResetMatrix, this, [this] { B_ResetMatrixStatusChanged(); });
-    OnPress(B_Append, this, [this] { B_AppendStatusChanged(); });
-    OnPress(B_DelAnim, this, [this] { B_DelAnimStatusChanged(); });
-    OnPress(B_UnloadAnim, this, [this] { B_UnloadAnimStatusChanged(); });
-    OnPress(B_NewAnim, this, [this] { B_NewAnimStatusChanged(); });
+    OnPress(P_Timing->B_Editing, this, [this] { B_EditingStatusChanged(); });
+    OnPress(P_Timing->B_ResetMatrix, this, [this] { B_ResetMatrixStatusChanged(); });
+    OnPress(P_Timing->B_Append, this, [this] { B_AppendStatusChanged(); });
+    OnPress(P_Timing->B_DelAnim, this, [this] { B_DelAnimStatusChanged(); });
+    OnPress(P_Timing->B_UnloadAnim, this, [this] { B_UnloadAnimStatusChanged(); });
+    OnPress(P_Timing->B_NewAnim, this, [this] { B_NewAnimStatusChanged(); });
     return P_Timing;
 }
 
 QWidget* TMainForm::BuildEditPanel()
 {
-    P_EditAnim = new QWidget(P_Left);
+    P_EditAnim = new TEditPanel(P_Left);
     P_EditAnim->setObjectName(QStringLiteral("P_EditAnim"));
     P_EditAnim->hide();
     auto* l = new QGridLayout(P_EditAnim);
@@ -403,12 +403,12 @@ QWidget* TMainForm::BuildEditPanel()
         connect(b, &QPushButton::toggled, b, [b, on, off](bool checked) { b->setText(checked ? on : off); });
         return b;
     };
-    B_EditOperation = toggle(QStringLiteral("Rotate"), QStringLiteral("Move"), QStringLiteral("B_EditOperation"));
-    B_RotType = toggle(QStringLiteral("Relative"), QStringLiteral("Absolut"), QStringLiteral("B_RotType"));
-    l->addWidget(B_EditOperation, 0, 0, 1, 2);
-    l->addWidget(B_RotType, 0, 2, 1, 2);
+    P_EditAnim->B_EditOperation = toggle(QStringLiteral("Rotate"), QStringLiteral("Move"), QStringLiteral("B_EditOperation"));
+    P_EditAnim->B_RotType = toggle(QStringLiteral("Relative"), QStringLiteral("Absolut"), QStringLiteral("B_RotType"));
+    l->addWidget(P_EditAnim->B_EditOperation, 0, 0, 1, 2);
+    l->addWidget(P_EditAnim->B_RotType, 0, 2, 1, 2);
     int row = 1;
-    for (QSlider** slot : {&Chg_X, &Chg_Y, &Chg_Z}) {
+    for (QSlider** slot : {&P_EditAnim->Chg_X, &P_EditAnim->Chg_Y, &P_EditAnim->Chg_Z}) {
         const QString axis = QString(QLatin1Char("XYZ"[row - 1]));
         auto* s = new TSpringSlider(P_EditAnim);
         s->setObjectName(QStringLiteral("Chg_") + axis);
@@ -426,108 +426,108 @@ QWidget* TMainForm::BuildEditPanel()
         ++row;
     }
     l->addWidget(new QLabel(QStringLiteral("Exit Edit and..."), P_EditAnim), row, 0, 1, 2);
-    B_ApplyEdit = PushButton(QStringLiteral("Apply Changes"), QStringLiteral("B_ApplyEdit"),
+    P_EditAnim->B_ApplyEdit = PushButton(QStringLiteral("Apply Changes"), QStringLiteral("B_ApplyEdit"),
                              QStringLiteral("Write the edit into the frame"), P_EditAnim);
-    B_CancelEdit = PushButton(QStringLiteral("Cancel Changes"), QStringLiteral("B_CancelEdit"),
+    P_EditAnim->B_CancelEdit = PushButton(QStringLiteral("Cancel Changes"), QStringLiteral("B_CancelEdit"),
                               QStringLiteral("Leave edit mode without writing"), P_EditAnim);
-    B_ResetEdit = PushButton(QStringLiteral("Restore"), QStringLiteral("B_ResetEdit"),
+    P_EditAnim->B_ResetEdit = PushButton(QStringLiteral("Restore"), QStringLiteral("B_ResetEdit"),
                              QStringLiteral("Restore Component Frame"), P_EditAnim);
-    l->addWidget(B_ApplyEdit, row + 1, 0, 1, 2);
-    l->addWidget(B_CancelEdit, row + 1, 2, 1, 2);
-    l->addWidget(B_ResetEdit, row + 2, 0, 1, 4);
-    OnPress(B_ApplyEdit, this, [this] { B_ApplyEditStatusChanged(); });
-    OnPress(B_CancelEdit, this, [this] { B_CancelEditStatusChanged(); });
-    OnPress(B_ResetEdit, this, [this] { B_ResetEditStatusChanged(); });
+    l->addWidget(P_EditAnim->B_ApplyEdit, row + 1, 0, 1, 2);
+    l->addWidget(P_EditAnim->B_CancelEdit, row + 1, 2, 1, 2);
+    l->addWidget(P_EditAnim->B_ResetEdit, row + 2, 0, 1, 4);
+    OnPress(P_EditAnim->B_ApplyEdit, this, [this] { B_ApplyEditStatusChanged(); });
+    OnPress(P_EditAnim->B_CancelEdit, this, [this] { B_CancelEditStatusChanged(); });
+    OnPress(P_EditAnim->B_ResetEdit, this, [this] { B_ResetEditStatusChanged(); });
 
-    EditTimer = new QTimer(this);
-    EditTimer->setObjectName(QStringLiteral("EditTimer"));
-    EditTimer->setInterval(50);
-    connect(EditTimer, &QTimer::timeout, this, [this] { EditTimerTimer(); });
+    EditTimer_ = new QTimer(this);
+    EditTimer_->setObjectName(QStringLiteral("EditTimer"));
+    EditTimer_->setInterval(50);
+    connect(EditTimer_, &QTimer::timeout, this, [this] { EditTimerTimer(); });
     return P_EditAnim;
 }
 
 QWidget* TMainForm::BuildPlayPanel()
 {
-    P_AnimControl = new QWidget(P_Left);
+    P_AnimControl = new TPlayPanel(P_Left);
     P_AnimControl->setObjectName(QStringLiteral("P_AnimControl"));
     auto* l = new QGridLayout(P_AnimControl);
     l->setContentsMargins(0, 0, 0, 0);
 
-    AnimSlider = new QSlider(Qt::Horizontal, P_AnimControl);
-    AnimSlider->setObjectName(QStringLiteral("AnimSlider"));
-    AnimSlider->setRange(0, 0);
-    AnimSlider->setTickPosition(QSlider::TicksBelow);
-    AnimSlider->setPageStep(1);
-    connect(AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
-    B_Prev = Led(QStringLiteral("<"), QStringLiteral("B_Prev"), QStringLiteral("Previous Frame"), P_AnimControl);
-    B_Next = Led(QStringLiteral(">"), QStringLiteral("B_Next"), QStringLiteral("Next Frame"), P_AnimControl);
-    B_Prev->setCheckable(false);
-    B_Next->setCheckable(false);
-    connect(B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
-    connect(B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
-    D_Steps = new QLCDNumber(5, P_AnimControl);
-    D_Steps->setObjectName(QStringLiteral("D_Steps"));
-    SetHint(D_Steps, QStringLiteral("Total Frames"));
-    D_ActStep = new QLCDNumber(5, P_AnimControl);
-    D_ActStep->setObjectName(QStringLiteral("D_ActStep"));
-    SetHint(D_ActStep, QStringLiteral("Current Frame"));
-    for (QLCDNumber* d : {D_Steps, D_ActStep}) {
+    P_AnimControl->AnimSlider = new QSlider(Qt::Horizontal, P_AnimControl);
+    P_AnimControl->AnimSlider->setObjectName(QStringLiteral("AnimSlider"));
+    P_AnimControl->AnimSlider->setRange(0, 0);
+    P_AnimControl->AnimSlider->setTickPosition(QSlider::TicksBelow);
+    P_AnimControl->AnimSlider->setPageStep(1);
+    connect(P_AnimControl->AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
+    P_AnimControl->B_Prev = Led(QStringLiteral("<"), QStringLiteral("B_Prev"), QStringLiteral("Previous Frame"), P_AnimControl);
+    P_AnimControl->B_Next = Led(QStringLiteral(">"), QStringLiteral("B_Next"), QStringLiteral("Next Frame"), P_AnimControl);
+    P_AnimControl->B_Prev->setCheckable(false);
+    P_AnimControl->B_Next->setCheckable(false);
+    connect(P_AnimControl->B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
+    connect(P_AnimControl->B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
+    P_AnimControl->D_Steps = new QLCDNumber(5, P_AnimControl);
+    P_AnimControl->D_Steps->setObjectName(QStringLiteral("D_Steps"));
+    SetHint(P_AnimControl->D_Steps, QStringLiteral("Total Frames"));
+    P_AnimControl->D_ActStep = new QLCDNumber(5, P_AnimControl);
+    P_AnimControl->D_ActStep->setObjectName(QStringLiteral("D_ActStep"));
+    SetHint(P_AnimControl->D_ActStep, QStringLiteral("Current Frame"));
+    for (QLCDNumber* d : {P_AnimControl->D_Steps, P_AnimControl->D_ActStep}) {
         d->setSegmentStyle(QLCDNumber::Flat);
         d->display(0);
     }
-    l->addWidget(B_Prev, 0, 0);
-    l->addWidget(AnimSlider, 0, 1, 1, 2);
-    l->addWidget(B_Next, 0, 3);
-    l->addWidget(D_ActStep, 1, 1);
-    l->addWidget(D_Steps, 1, 2);
+    l->addWidget(P_AnimControl->B_Prev, 0, 0);
+    l->addWidget(P_AnimControl->AnimSlider, 0, 1, 1, 2);
+    l->addWidget(P_AnimControl->B_Next, 0, 3);
+    l->addWidget(P_AnimControl->D_ActStep, 1, 1);
+    l->addWidget(P_AnimControl->D_Steps, 1, 2);
 
-    B_Play = new QPushButton(QStringLiteral("Play"), P_AnimControl);
-    B_Play->setObjectName(QStringLiteral("B_Play"));
-    B_Play->setCheckable(true);
-    SetHint(B_Play, QStringLiteral("Play the animation"));
-    connect(B_Play, &QPushButton::toggled, this, [this](bool on) {
+    P_AnimControl->B_Play = new QPushButton(QStringLiteral("Play"), P_AnimControl);
+    P_AnimControl->B_Play->setObjectName(QStringLiteral("B_Play"));
+    P_AnimControl->B_Play->setCheckable(true);
+    SetHint(P_AnimControl->B_Play, QStringLiteral("Play the animation"));
+    connect(P_AnimControl->B_Play, &QPushButton::toggled, this, [this](bool on) {
         B_PlayStatusChanged(on);
         UpdateUndoActions();
     });
-    l->addWidget(B_Play, 2, 0, 1, 2);
+    l->addWidget(P_AnimControl->B_Play, 2, 0, 1, 2);
     l->addWidget(new QLabel(QStringLiteral("Play Time:"), P_AnimControl), 3, 0);
-    E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_AnimControl);
-    E_AnimTime->setValue(1);
-    SetHint(E_AnimTime, QStringLiteral("Enter Time for Animation Preview"));
-    l->addWidget(E_AnimTime, 3, 1, 1, 2);
+    P_AnimControl->E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_AnimControl);
+    P_AnimControl->E_AnimTime->setValue(1);
+    SetHint(P_AnimControl->E_AnimTime, QStringLiteral("Enter Time for Animation Preview"));
+    l->addWidget(P_AnimControl->E_AnimTime, 3, 1, 1, 2);
     l->addWidget(new QLabel(QStringLiteral("Sec."), P_AnimControl), 3, 3);
 
     l->addWidget(new QLabel(QStringLiteral("Total Move:"), P_AnimControl), 4, 0);
     // The total move is stored as floats: the edits show and take any float exactly, so a
     // value from a file is never changed by being shown.
     constexpr double maxFloat = std::numeric_limits<float>::max();
-    E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
-    E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
-    E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
+    P_AnimControl->E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
+    P_AnimControl->E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
+    P_AnimControl->E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
     int axis = 0;
-    for (TNumberEdit* e : {E_TM_x, E_TM_y, E_TM_z}) {
+    for (TNumberEdit* e : {P_AnimControl->E_TM_x, P_AnimControl->E_TM_y, P_AnimControl->E_TM_z}) {
         const int a = axis++;
         e->setWidthForText(QStringLiteral("-000.000"));
         connect(e, &TNumberEdit::valueChanged, this, [this, a](double v) { E_TMChanged(a, v); });
     }
-    l->addWidget(E_TM_x, 5, 0);
-    l->addWidget(E_TM_y, 5, 1);
-    l->addWidget(E_TM_z, 5, 2);
-    B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_AnimControl);
-    B_TotalMove->setChecked(true);
-    connect(B_TotalMove, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
-    l->addWidget(B_TotalMove, 5, 3);
+    l->addWidget(P_AnimControl->E_TM_x, 5, 0);
+    l->addWidget(P_AnimControl->E_TM_y, 5, 1);
+    l->addWidget(P_AnimControl->E_TM_z, 5, 2);
+    P_AnimControl->B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_AnimControl);
+    P_AnimControl->B_TotalMove->setChecked(true);
+    connect(P_AnimControl->B_TotalMove, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
+    l->addWidget(P_AnimControl->B_TotalMove, 5, 3);
 
     l->addWidget(new QLabel(QStringLiteral("Modell Offset from Center:"), P_AnimControl), 6, 0, 1, 4);
-    OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_AnimControl);
-    OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_AnimControl);
-    OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_AnimControl);
+    P_AnimControl->OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_AnimControl);
+    P_AnimControl->OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_AnimControl);
+    P_AnimControl->OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_AnimControl);
     // The offsets get a row of their own, each as wide as "-360.0000000" needs; the left
     // column widens for them where this platform's font asks for more than its 300 pixels.
     auto* offsets = new QHBoxLayout;
     offsets->setSpacing(2);
     int needed = 0;
-    for (TNumberEdit* e : {OffX, OffY, OffZ}) {
+    for (TNumberEdit* e : {P_AnimControl->OffX, P_AnimControl->OffY, P_AnimControl->OffZ}) {
         e->setWidthForText(QStringLiteral("-360.0000000"));
         connect(e, &TNumberEdit::valueChanged, this, [this] { OptionsFromControls(); });
         offsets->addWidget(e);
@@ -535,17 +535,17 @@ QWidget* TMainForm::BuildPlayPanel()
     }
     l->addLayout(offsets, 7, 0, 1, 4);
     P_Left->setFixedWidth(std::max(P_Left->width(), needed + 8));
-    B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
+    P_AnimControl->B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
                        QStringLiteral("Show the environment model"), P_AnimControl);
-    connect(B_Enviroment, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
-    l->addWidget(B_Enviroment, 8, 0, 1, 2);
+    connect(P_AnimControl->B_Enviroment, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
+    l->addWidget(P_AnimControl->B_Enviroment, 8, 0, 1, 2);
     BuildTransparencySliders(P_AnimControl, l, 9);
     return P_AnimControl;
 }
 
 QWidget* TMainForm::Build3dArea()
 {
-    P_3dArea = new QWidget(this);
+    P_3dArea = new T3dArea(this);
     P_3dArea->setObjectName(QStringLiteral("P_3dArea"));
     auto* l = new QVBoxLayout(P_3dArea);
     l->setContentsMargins(0, 0, 0, 0);
@@ -564,16 +564,16 @@ QWidget* TMainForm::Build3dArea()
         SetHint(b, hint);
         return b;
     };
-    B_Light = tool(QStringLiteral("L"), QStringLiteral("B_Light"), QStringLiteral("Light Mode"));
-    B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
-    B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
-    B_Grid->setChecked(true);
-    connect(B_Light, &QToolButton::toggled, this, [this] { B_LightStatusChanged(); });
-    connect(B_Transparent3D, &QToolButton::toggled, this, [this] { B_Transparent3DStatusChanged(); });
-    connect(B_Grid, &QToolButton::toggled, this, [this] { B_GridStatusChanged(); });
-    tools->addWidget(B_Light);
-    tools->addWidget(B_Transparent3D);
-    tools->addWidget(B_Grid);
+    P_3dArea->B_Light = tool(QStringLiteral("L"), QStringLiteral("B_Light"), QStringLiteral("Light Mode"));
+    P_3dArea->B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
+    P_3dArea->B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
+    P_3dArea->B_Grid->setChecked(true);
+    connect(P_3dArea->B_Light, &QToolButton::toggled, this, [this] { B_LightStatusChanged(); });
+    connect(P_3dArea->B_Transparent3D, &QToolButton::toggled, this, [this] { B_Transparent3DStatusChanged(); });
+    connect(P_3dArea->B_Grid, &QToolButton::toggled, this, [this] { B_GridStatusChanged(); });
+    tools->addWidget(P_3dArea->B_Light);
+    tools->addWidget(P_3dArea->B_Transparent3D);
+    tools->addWidget(P_3dArea->B_Grid);
     tools->addStretch(1);
     l->addLayout(tools);
     Attach3dView(l);
@@ -597,41 +597,41 @@ void TMainForm::BuildLayout()
     leftScroll->setFixedWidth(P_Left->width() + leftScroll->verticalScrollBar()->sizeHint().width());
     row->addWidget(leftScroll);
 
-    HSplitter = new QSplitter(Qt::Horizontal, central);
-    HSplitter->setObjectName(QStringLiteral("HSplitter"));
-    P_LeftViews = new QWidget(HSplitter);
-    P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
-    auto* lv = new QVBoxLayout(P_LeftViews);
+    Panes.HSplitter = new QSplitter(Qt::Horizontal, central);
+    Panes.HSplitter->setObjectName(QStringLiteral("HSplitter"));
+    Panes.P_LeftViews = new QWidget(Panes.HSplitter);
+    Panes.P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
+    auto* lv = new QVBoxLayout(Panes.P_LeftViews);
     lv->setContentsMargins(0, 0, 0, 0);
-    VSplitter1 = new QSplitter(Qt::Vertical, P_LeftViews);
-    VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
-    FrontView1 = CreateView(QStringLiteral("FrontView1"), VSplitter1);
-    TopView1 = CreateView(QStringLiteral("TopView1"), VSplitter1);
-    VSplitter1->addWidget(FrontView1);
-    VSplitter1->addWidget(TopView1);
-    lv->addWidget(VSplitter1);
+    Panes.VSplitter1 = new QSplitter(Qt::Vertical, Panes.P_LeftViews);
+    Panes.VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
+    Panes.FrontView1 = CreateView(QStringLiteral("FrontView1"), Panes.VSplitter1);
+    Panes.TopView1 = CreateView(QStringLiteral("TopView1"), Panes.VSplitter1);
+    Panes.VSplitter1->addWidget(Panes.FrontView1);
+    Panes.VSplitter1->addWidget(Panes.TopView1);
+    lv->addWidget(Panes.VSplitter1);
 
-    P_RightViews = new QWidget(HSplitter);
-    P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
-    auto* rv = new QVBoxLayout(P_RightViews);
+    Panes.P_RightViews = new QWidget(Panes.HSplitter);
+    Panes.P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
+    auto* rv = new QVBoxLayout(Panes.P_RightViews);
     rv->setContentsMargins(0, 0, 0, 0);
-    VSplitter2 = new QSplitter(Qt::Vertical, P_RightViews);
-    VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
-    LeftView1 = CreateView(QStringLiteral("LeftView1"), VSplitter2);
-    VSplitter2->addWidget(LeftView1);
-    VSplitter2->addWidget(Build3dArea());
-    rv->addWidget(VSplitter2);
+    Panes.VSplitter2 = new QSplitter(Qt::Vertical, Panes.P_RightViews);
+    Panes.VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
+    Panes.LeftView1 = CreateView(QStringLiteral("LeftView1"), Panes.VSplitter2);
+    Panes.VSplitter2->addWidget(Panes.LeftView1);
+    Panes.VSplitter2->addWidget(Build3dArea());
+    rv->addWidget(Panes.VSplitter2);
 
-    HSplitter->addWidget(P_LeftViews);
-    HSplitter->addWidget(P_RightViews);
-    HSplitter->setChildrenCollapsible(false);
-    VSplitter1->setChildrenCollapsible(false);
-    VSplitter2->setChildrenCollapsible(false);
-    row->addWidget(HSplitter, 1);
+    Panes.HSplitter->addWidget(Panes.P_LeftViews);
+    Panes.HSplitter->addWidget(Panes.P_RightViews);
+    Panes.HSplitter->setChildrenCollapsible(false);
+    Panes.VSplitter1->setChildrenCollapsible(false);
+    Panes.VSplitter2->setChildrenCollapsible(false);
+    row->addWidget(Panes.HSplitter, 1);
     setCentralWidget(central);
 
     // Designed sizes, until the settings say otherwise.
-    HSplitter->setSizes({Settings.Layout.HSplitter, 520});
-    VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
-    VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
+    Panes.HSplitter->setSizes({Settings.Layout.HSplitter, 520});
+    Panes.VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
+    Panes.VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
 }

@@ -8,6 +8,7 @@
 //   Main3d.cpp        the 3D view, its camera and buttons, the environment model
 #include "anim/AnimDocument.h"
 #include "anim/Playback.h"
+#include "app/MainPanels.h"
 #include "app/Paths.h"
 #include "model/Environment.h"
 #include "model/ModelEdits.h"
@@ -65,8 +66,6 @@ public:
 
     // ---- Paths and settings
     TAppPaths Paths;
-    std::unique_ptr<TIniFile> Ini;
-    TSettings Settings;  // what was read at start-up
     // Files to open at start-up (models by their .p3d extension, the rest as animations),
     // in place of the last ones the settings name: a model replaces the last model and
     // animation, an animation alone opens on the last model.
@@ -79,112 +78,15 @@ public:
     std::vector<std::unique_ptr<TP3dModell>>& Models;
     const QString& ModelFileName() const;
 
-    // ---- Controls (named as in the designs)
-    QMenu* MenuFile = nullptr;
-    QMenu* MenuEdit = nullptr;
-    QMenu* MenuModify = nullptr;
-    QMenu* MenuSettings = nullptr;
-    QMenu* MenuExtras = nullptr;
-    QAction* LoadAnim1 = nullptr;
-    QAction* LoadP3d1 = nullptr;
-    QAction* LoadEnviromentP3d1 = nullptr;
-    QAction* SaveAnimAs1 = nullptr;
-    QAction* Undo1 = nullptr;
-    QAction* Redo1 = nullptr;
-    QAction* ExportGltf1 = nullptr;
-    QAction* ExportObj1 = nullptr;
-    QAction* LoadPivotsAndLinking1 = nullptr;
-    QAction* ShowAxes1 = nullptr;
-    QAction* ShowGrid1 = nullptr;
-    QAction* AutoScale1 = nullptr;
-    QAction* SelectTranslationFile1 = nullptr;
-    QAction* SelectColorFile1 = nullptr;
-    QAction* SaveSettings1 = nullptr;
-    QAction* AutoSaveSettings1 = nullptr;
-    QAction* FileBrowser1 = nullptr;
-    QAction* FrameTimer1 = nullptr;
-    QAction* About1 = nullptr;
-
-    QLabel* StatusPanels[6] = {};
-
-    QWidget* P_Left = nullptr;
+    // ---- Controls, by panel (named as in the designs)
+    TMainMenus Menus;
     TComponentTree* TV_EditComponents = nullptr;
-    QMenu* PopupMenu_Select = nullptr;
-    QAction* ShowAll1 = nullptr;
-    QAction* HideAll1 = nullptr;
-    QAction* ShowAnimatedOnly1 = nullptr;
-    QAction* ChangeColor1 = nullptr;
-    QAction* SaveColors1 = nullptr;
-    QAction* AssignNewName1 = nullptr;
-    QAction* SaveNames1 = nullptr;
-    QAction* Moveonelevelup1 = nullptr;
-    QWidget* P_DisplayMode = nullptr;
-    TLedButton* RB_CheckedSelections = nullptr;
-    TLedButton* RB_AllSelections = nullptr;
-    TLedButton* AbLED1 = nullptr;  // "No Component"
-    TLedButton* RB_AllPolygons = nullptr;
-    TLedButton* B_Points = nullptr;
-    TLedButton* B_ChangePivot = nullptr;
-    TLedButton* LED_Linking = nullptr;
-    QPushButton* B_SaveLinking = nullptr;
-    QPushButton* B_LoadLinking = nullptr;
-
-    QWidget* P_Timing = nullptr;
-    TFrameGrid* G_Frames = nullptr;
-    QPushButton* B_Append = nullptr;
-    QPushButton* B_DelAnim = nullptr;
-    QPushButton* B_UnloadAnim = nullptr;
-    QPushButton* B_NewAnim = nullptr;
-    QPushButton* B_Editing = nullptr;
-    QPushButton* B_ResetMatrix = nullptr;
-
-    QWidget* P_EditAnim = nullptr;
-    QPushButton* B_EditOperation = nullptr;  // on: "Rotate", off: "Move"
-    QPushButton* B_RotType = nullptr;        // on: "Relative", off: "Absolut"
-    QSlider* Chg_X = nullptr;                // -1000..1000 hundredths of -10..10
-    QSlider* Chg_Y = nullptr;
-    QSlider* Chg_Z = nullptr;
-    QPushButton* B_ApplyEdit = nullptr;
-    QPushButton* B_CancelEdit = nullptr;
-    QPushButton* B_ResetEdit = nullptr;
-    QTimer* EditTimer = nullptr;
-
-    QWidget* P_AnimControl = nullptr;
-    QSlider* AnimSlider = nullptr;
-    TLedButton* B_Prev = nullptr;
-    TLedButton* B_Next = nullptr;
-    QLCDNumber* D_Steps = nullptr;
-    QLCDNumber* D_ActStep = nullptr;
-    QPushButton* B_Play = nullptr;
-    QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
-    TNumberEdit* E_AnimTime = nullptr;
-    TNumberEdit* E_TM_x = nullptr;
-    TNumberEdit* E_TM_y = nullptr;
-    TNumberEdit* E_TM_z = nullptr;
-    TLedButton* B_TotalMove = nullptr;
-    TNumberEdit* OffX = nullptr;
-    TNumberEdit* OffY = nullptr;
-    TNumberEdit* OffZ = nullptr;
-    TLedButton* B_Enviroment = nullptr;
-
-    QSplitter* HSplitter = nullptr;
-    QWidget* P_LeftViews = nullptr;
-    QSplitter* VSplitter1 = nullptr;
-    TChart* FrontView1 = nullptr;
-    TChart* TopView1 = nullptr;
-    QWidget* P_RightViews = nullptr;
-    QSplitter* VSplitter2 = nullptr;
-    TChart* LeftView1 = nullptr;
-    QWidget* P_3dArea = nullptr;
-    TOpenGLQelPanel* P_3dView = nullptr;
-    QToolButton* B_Light = nullptr;
-    QToolButton* B_Transparent3D = nullptr;
-    QToolButton* B_Grid = nullptr;
-    QSlider* Chg_Poly_Trans = nullptr;  // 0..1000: thousandths of 0..1
-    QSlider* Chg_Env_Trans = nullptr;
-
-    // Secondary windows, created once with the main window.
-    TF_About* F_About = nullptr;
+    TDisplayModePanel* P_DisplayMode = nullptr;
+    TFramePanel* P_Timing = nullptr;
+    TEditPanel* P_EditAnim = nullptr;
+    TPlayPanel* P_AnimControl = nullptr;
+    TViewPanes Panes;
+    T3dArea* P_3dArea = nullptr;
 
     // ---- Start-up, settings, shutdown
     void FormShow();
@@ -272,7 +174,7 @@ public:
     void OptionsFromControls();
     void OptionsToControls();
     // The three views in the order front, left, top.
-    std::array<TChart*, 3> Views() const { return {FrontView1, LeftView1, TopView1}; }
+    std::array<TChart*, 3> Views() const { return {Panes.FrontView1, Panes.LeftView1, Panes.TopView1}; }
     void B_ChangePivotStatusChanged(bool on);
     void ShowGrid1Click();
     // Shift+left click or drag in a view moves the selected pivot in pivot mode.
@@ -294,7 +196,8 @@ public:
     // The tree as the edit maths sees it: nodes in tree order with levels, and the selection.
     TEditTree EditTree() const;
     int RefreshCount() const { return RefreshCount_; }
-    int AnimSliderDivisions = 0;  // labelled divisions of AnimSlider's scale
+    int AnimSliderDivisions() const { return AnimSliderDivisions_; }  // labelled divisions of AnimSlider's scale
+    const QTimer* EditTimer() const { return EditTimer_; }
 
     // ---- Models and the component tree
     void LoadModel(const QString& fileName);
@@ -328,8 +231,9 @@ public:
     std::vector<QTreeWidgetItem*> TreeNodes() const;
 
     // ---- The 3D view
-    TViewCamera Camera3d;  // set when the view's context is made, moved by the mouse
-    TViewDrag Drag3d;
+    // Set when the view's context is made, moved by the mouse.
+    const TViewCamera& Camera3d() const { return Camera3d_; }
+    const TViewDrag& Drag3d() const { return Drag3d_; }
     void P_3dViewInit();
     void P_3dViewResize();
     void P_3dViewPaint();
@@ -371,6 +275,16 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    std::unique_ptr<TIniFile> Ini;
+    TSettings Settings;  // what was read at start-up
+    QWidget* P_Left = nullptr;
+    QLabel* StatusPanels[6] = {};
+    QTimer* EditTimer_ = nullptr;
+    QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
+    TF_About* F_About = nullptr;  // created once with the main window
+    int AnimSliderDivisions_ = 0;
+    TViewCamera Camera3d_;
+    TViewDrag Drag3d_;
     TChart* CreateView(const QString& name, QWidget* parent);
     void Attach3dView(QBoxLayout* layout);
     void Wire3dView();

@@ -31,12 +31,12 @@ float SliderValue(const QSlider* s) { return s ? float(s->value()) / float(kSlid
 
 void TMainForm::Wire3dView()
 {
-    P_3dView->OnInit = [this](TOpenGLQelPanel*) { P_3dViewInit(); };
-    P_3dView->OnResize = [this](TOpenGLQelPanel*) { P_3dViewResize(); };
-    P_3dView->OnPaint = [this](TOpenGLQelPanel*) { P_3dViewPaint(); };
-    P_3dView->OnMouseDown = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseDown(m); };
-    P_3dView->OnMouseMove = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseMove(m); };
-    P_3dView->OnMouseUp = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseUp(m); };
+    P_3dArea->P_3dView->OnInit = [this](TOpenGLQelPanel*) { P_3dViewInit(); };
+    P_3dArea->P_3dView->OnResize = [this](TOpenGLQelPanel*) { P_3dViewResize(); };
+    P_3dArea->P_3dView->OnPaint = [this](TOpenGLQelPanel*) { P_3dViewPaint(); };
+    P_3dArea->P_3dView->OnMouseDown = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseDown(m); };
+    P_3dArea->P_3dView->OnMouseMove = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseMove(m); };
+    P_3dArea->P_3dView->OnMouseUp = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseUp(m); };
 }
 
 void TMainForm::BuildTransparencySliders(QWidget* parent, QGridLayout* layout, int row)
@@ -52,9 +52,9 @@ void TMainForm::BuildTransparencySliders(QWidget* parent, QGridLayout* layout, i
         connect(s, &QSlider::valueChanged, this, [this] { Chg_Poly_TransValueChange(); });
         return s;
     };
-    Chg_Poly_Trans = slider(QStringLiteral("Chg_Poly_Trans"), QStringLiteral("Polygon Transparency"));
-    Chg_Env_Trans = slider(QStringLiteral("Chg_Env_Trans"), QStringLiteral("Environment Transparency"));
-    for (QSlider* s : {Chg_Poly_Trans, Chg_Env_Trans}) {
+    P_AnimControl->Chg_Poly_Trans = slider(QStringLiteral("Chg_Poly_Trans"), QStringLiteral("Polygon Transparency"));
+    P_AnimControl->Chg_Env_Trans = slider(QStringLiteral("Chg_Env_Trans"), QStringLiteral("Environment Transparency"));
+    for (QSlider* s : {P_AnimControl->Chg_Poly_Trans, P_AnimControl->Chg_Env_Trans}) {
         layout->addWidget(new QLabel(s->toolTip(), parent), row, 0, 1, 2);
         layout->addWidget(s, row++, 2, 1, 2);
     }
@@ -62,8 +62,8 @@ void TMainForm::BuildTransparencySliders(QWidget* parent, QGridLayout* layout, i
 
 void TMainForm::Chg_Poly_TransValueChange()
 {
-    if (P_3dView)
-        P_3dView->update();
+    if (P_3dArea->P_3dView)
+        P_3dArea->P_3dView->update();
 }
 
 void TMainForm::B_LightStatusChanged()
@@ -71,20 +71,20 @@ void TMainForm::B_LightStatusChanged()
     // The lighting switch is applied with the rest of the picture's state on every paint,
     // so a pressed button restored from the settings before the view's context exists
     // (or a context made anew) still draws unlit.
-    if (P_3dView)
-        P_3dView->update();
+    if (P_3dArea->P_3dView)
+        P_3dArea->P_3dView->update();
 }
 
 void TMainForm::B_Transparent3DStatusChanged()
 {
-    if (P_3dView)
-        P_3dView->update();
+    if (P_3dArea->P_3dView)
+        P_3dArea->P_3dView->update();
 }
 
 void TMainForm::B_GridStatusChanged()
 {
-    if (P_3dView)
-        P_3dView->update();
+    if (P_3dArea->P_3dView)
+        P_3dArea->P_3dView->update();
 }
 
 // ---- GL events
@@ -92,27 +92,27 @@ void TMainForm::B_GridStatusChanged()
 void TMainForm::P_3dViewInit()
 {
     Gl3dInit();
-    Camera3d = TViewCamera{};
+    Camera3d_ = TViewCamera{};
 }
 
 void TMainForm::P_3dViewResize()
 {
-    if (P_3dView)
-        Gl3dResize(P_3dView->GLWidth(), P_3dView->GLHeight());
+    if (P_3dArea->P_3dView)
+        Gl3dResize(P_3dArea->P_3dView->GLWidth(), P_3dArea->P_3dView->GLHeight());
 }
 
 T3dPaintOptions TMainForm::Paint3dOptions() const
 {
     T3dPaintOptions o;
-    o.Lighting = !B_Light->isChecked();
-    o.Transparent = B_Transparent3D->isChecked();
-    o.Grid = B_Grid->isChecked();
+    o.Lighting = !P_3dArea->B_Light->isChecked();
+    o.Transparent = P_3dArea->B_Transparent3D->isChecked();
+    o.Grid = P_3dArea->B_Grid->isChecked();
     return o;
 }
 
 void TMainForm::Prepare3dScene(T3dScene& scene)
 {
-    Editor->Build3d(scene, SliderValue(Chg_Poly_Trans), SliderValue(Chg_Env_Trans), BeingEditedFlags(EditTree()));
+    Editor->Build3d(scene, SliderValue(P_AnimControl->Chg_Poly_Trans), SliderValue(P_AnimControl->Chg_Env_Trans), BeingEditedFlags(EditTree()));
 }
 
 void TMainForm::P_3dViewPaint()
@@ -120,7 +120,7 @@ void TMainForm::P_3dViewPaint()
     if (!Built_)
         return;
     Prepare3dScene(Scene3d_);
-    Gl3dPaint(Camera3d, Paint3dOptions(), Scene3d_);
+    Gl3dPaint(Camera3d_, Paint3dOptions(), Scene3d_);
 }
 
 QImage TMainForm::Render3d(int width, int height, const TViewCamera& camera, QString* error)
@@ -138,9 +138,9 @@ QImage TMainForm::Render3d(int width, int height, const TViewCamera& camera, QSt
 
 // ---- Mouse
 
-void TMainForm::P_3dViewMouseDown(const TPanelMouse& m) { ViewMouseDown(Drag3d, m.X, m.Y); }
+void TMainForm::P_3dViewMouseDown(const TPanelMouse& m) { ViewMouseDown(Drag3d_, m.X, m.Y); }
 
-void TMainForm::P_3dViewMouseUp(const TPanelMouse&) { ViewMouseUp(Drag3d); }
+void TMainForm::P_3dViewMouseUp(const TPanelMouse&) { ViewMouseUp(Drag3d_); }
 
 void TMainForm::P_3dViewMouseMove(const TPanelMouse& m)
 {
@@ -152,8 +152,8 @@ void TMainForm::P_3dViewMouseMove(const TPanelMouse& m)
     v.Ctrl = m.Modifiers.testFlag(Qt::ControlModifier);
     // Only a move of the camera needs a new picture; update() folds the moves that arrive
     // while one is being drawn into the next paint, so a drag never queues paints up.
-    if (ViewMouseMove(Camera3d, Drag3d, v) && P_3dView)
-        P_3dView->update();
+    if (ViewMouseMove(Camera3d_, Drag3d_, v) && P_3dArea->P_3dView)
+        P_3dArea->P_3dView->update();
 }
 
 // ---- Environment
@@ -199,10 +199,10 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Comment = QStringLiteral("torvane-anim export of %1").arg(r.ModelName);
     r.Environment = Editor->Options().Environment;
     r.Animate = !Doc.AnimFrames.empty();
-    r.PlayTime = E_AnimTime->value();
+    r.PlayTime = P_AnimControl->E_AnimTime->value();
     r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
-    r.Transparent = B_Transparent3D->isChecked();
-    r.EnvironmentAlpha = SliderValue(Chg_Env_Trans);
+    r.Transparent = P_3dArea->B_Transparent3D->isChecked();
+    r.EnvironmentAlpha = SliderValue(P_AnimControl->Chg_Env_Trans);
     Editor->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = ExportPosedModel(Models, Editor->TreeOrder(), Editor->Params(), &Doc, r);
     if (!result.Error.isEmpty())

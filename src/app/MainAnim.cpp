@@ -50,7 +50,7 @@ void TMainForm::ConnectDocument()
     connect(Anim, &TAnimController::AboutToClear, this, [this] {
         // Nothing of the old pass may finish on the frames that come next.
         Playback_->Abort();
-        B_Play->setChecked(false);
+        P_AnimControl->B_Play->setChecked(false);
         SetEditMode(false);
     });
     connect(Anim, &TAnimController::Cleared, this, [this] {
@@ -59,19 +59,19 @@ void TMainForm::ConnectDocument()
     });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
         {
-            const QSignalBlocker block(AnimSlider);
-            AnimSlider->setValue(step);
+            const QSignalBlocker block(P_AnimControl->AnimSlider);
+            P_AnimControl->AnimSlider->setValue(step);
         }
-        D_ActStep->display(step);
-        G_Frames->ShowCurrentFrame(step);
+        P_AnimControl->D_ActStep->display(step);
+        P_Timing->G_Frames->ShowCurrentFrame(step);
     });
     // The frame timer follows the controller's signals itself.
     connect(Anim, &TAnimController::StepCountChanged, this, [this] { ShowStepCount(); });
-    connect(Anim, &TAnimController::FramesChanged, this, [this] { G_Frames->SyncRows(); });
+    connect(Anim, &TAnimController::FramesChanged, this, [this] { P_Timing->G_Frames->SyncRows(); });
     connect(Anim, &TAnimController::TotalMoveChanged, this, [this] {
-        SetSpin(E_TM_x, Doc.TotalMove[0]);
-        SetSpin(E_TM_y, Doc.TotalMove[1]);
-        SetSpin(E_TM_z, Doc.TotalMove[2]);
+        SetSpin(P_AnimControl->E_TM_x, Doc.TotalMove[0]);
+        SetSpin(P_AnimControl->E_TM_y, Doc.TotalMove[1]);
+        SetSpin(P_AnimControl->E_TM_z, Doc.TotalMove[2]);
     });
     // Whatever the editor changed, the views show it as it is now, drawn once per turn of
     // the event loop; the tree repaints its marks, the controls follow the options.
@@ -84,7 +84,7 @@ void TMainForm::ConnectDocument()
     });
     connect(Anim, &TAnimController::HistoryChanged, this, [this] { UpdateUndoActions(); });
     // A cell's edit commits while its editor is still open: undo is offered once it closed.
-    connect(G_Frames->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { UpdateUndoActions(); },
+    connect(P_Timing->G_Frames->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { UpdateUndoActions(); },
             Qt::QueuedConnection);
 
     PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
@@ -120,14 +120,14 @@ bool TMainForm::IsInAnimation(const TSelection* component) const
 void TMainForm::ShowStepCount()
 {
     const int count = Doc.AnimStepCount;
-    D_Steps->display(count);
+    P_AnimControl->D_Steps->display(count);
     const int divisions = std::min(count - 1, 20);
     {
-        const QSignalBlocker block(AnimSlider);
-        AnimSlider->setRange(0, std::max(0, count - 1));
-        AnimSlider->setTickInterval(divisions > 0 ? std::max(1, (count - 1 + divisions - 1) / divisions) : 1);
+        const QSignalBlocker block(P_AnimControl->AnimSlider);
+        P_AnimControl->AnimSlider->setRange(0, std::max(0, count - 1));
+        P_AnimControl->AnimSlider->setTickInterval(divisions > 0 ? std::max(1, (count - 1 + divisions - 1) / divisions) : 1);
     }
-    AnimSliderDivisions = std::max(0, divisions);
+    AnimSliderDivisions_ = std::max(0, divisions);
 }
 
 QStringList TMainForm::SelectedSubtreeNames() const
@@ -147,7 +147,7 @@ void TMainForm::CreateNewAnimation()
         dialogs().ShowMessage(refused);
         return;
     }
-    G_Frames->ShowCurrentFrame(0);
+    P_Timing->G_Frames->ShowCurrentFrame(0);
     TV_EditComponents->viewport()->update();
 }
 
@@ -174,13 +174,13 @@ void TMainForm::LoadAnimation(const QString& path)
     if (!Editor->LoadAnimation(path))
         return;
     if (!Doc.AnimFrames.empty())
-        RB_CheckedSelections->setChecked(true);  // the animated components, as the load hid the rest
+        P_DisplayMode->RB_CheckedSelections->setChecked(true);  // the animated components, as the load hid the rest
     ResetModelState();
-    G_Frames->ShowCurrentFrame(0);
+    P_Timing->G_Frames->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
     Anim->SetSelection({-1, -1});
-    E_AnimTime->setValue(Doc.FrameCount() * 0.3);
+    P_AnimControl->E_AnimTime->setValue(Doc.FrameCount() * 0.3);
     RefreshFrameTimerChart();
 }
 
@@ -227,7 +227,7 @@ void TMainForm::B_AppendStatusChanged()
         dialogs().ShowMessage(QStringLiteral("No Anim found!"));
         return;
     }
-    const QModelIndex current = G_Frames->currentIndex();
+    const QModelIndex current = P_Timing->G_Frames->currentIndex();
     if (!current.isValid() || current.row() >= Doc.FrameCount()) {
         dialogs().ShowMessage(QStringLiteral("Please select TimeStep first"));
         return;
@@ -293,7 +293,7 @@ void TMainForm::E_TMChanged(int axis, double value) { Anim->SetTotalMove(axis, s
 
 bool TMainForm::UndoOffered() const
 {
-    return !B_Play->isChecked() && !EditMode_ && !G_Frames->Editing() &&
+    return !P_AnimControl->B_Play->isChecked() && !EditMode_ && !P_Timing->G_Frames->Editing() &&
            !(F_FrameManipulator && F_FrameManipulator->Dragging());
 }
 
@@ -312,10 +312,10 @@ void TMainForm::Redo1Click()
 void TMainForm::UpdateUndoActions()
 {
     const bool offered = UndoOffered();
-    Undo1->setEnabled(offered && Anim->CanUndo());
-    Redo1->setEnabled(offered && Anim->CanRedo());
-    Undo1->setText(Anim->CanUndo() ? QStringLiteral("&Undo %1").arg(Anim->UndoName()) : QStringLiteral("&Undo"));
-    Redo1->setText(Anim->CanRedo() ? QStringLiteral("&Redo %1").arg(Anim->RedoName()) : QStringLiteral("&Redo"));
+    Menus.Undo1->setEnabled(offered && Anim->CanUndo());
+    Menus.Redo1->setEnabled(offered && Anim->CanRedo());
+    Menus.Undo1->setText(Anim->CanUndo() ? QStringLiteral("&Undo %1").arg(Anim->UndoName()) : QStringLiteral("&Undo"));
+    Menus.Redo1->setText(Anim->CanRedo() ? QStringLiteral("&Redo %1").arg(Anim->RedoName()) : QStringLiteral("&Redo"));
     setWindowModified(Unsaved() || ModelUnsaved_);
 }
 
@@ -323,7 +323,7 @@ void TMainForm::UpdateUndoActions()
 
 void TMainForm::B_PlayStatusChanged(bool on)
 {
-    B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
+    P_AnimControl->B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
     if (!on) {
         Playback_->Stop();
         Anim->SetPlayFraction(0);
@@ -332,11 +332,11 @@ void TMainForm::B_PlayStatusChanged(bool on)
         return;
     }
     Editor->HoldPose(true);
-    if (!Playback_->Start(E_AnimTime->value())) {  // nothing to play
+    if (!Playback_->Start(P_AnimControl->E_AnimTime->value())) {  // nothing to play
         Editor->HoldPose(EditMode_);
-        const QSignalBlocker block(B_Play);
-        B_Play->setChecked(false);
-        B_Play->setStyleSheet(QString());
+        const QSignalBlocker block(P_AnimControl->B_Play);
+        P_AnimControl->B_Play->setChecked(false);
+        P_AnimControl->B_Play->setStyleSheet(QString());
         return;
     }
     PlayTimer->start();
@@ -348,10 +348,10 @@ void TMainForm::PlayTimerTimer()
         return;
     PlayTimer->stop();
     Editor->HoldPose(EditMode_);
-    if (B_Play->isChecked()) {  // it ended by itself: the document was emptied
-        const QSignalBlocker block(B_Play);
-        B_Play->setChecked(false);
-        B_Play->setStyleSheet(QString());
+    if (P_AnimControl->B_Play->isChecked()) {  // it ended by itself: the document was emptied
+        const QSignalBlocker block(P_AnimControl->B_Play);
+        P_AnimControl->B_Play->setChecked(false);
+        P_AnimControl->B_Play->setStyleSheet(QString());
     }
 }
 

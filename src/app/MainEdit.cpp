@@ -36,9 +36,9 @@ void TMainForm::SetEditMode(bool on)
     EditMode_ = on;
     Editor->HoldPose(on || Playing());
     if (on)
-        EditTimer->start();
+        EditTimer_->start();
     else
-        EditTimer->stop();
+        EditTimer_->stop();
     P_EditAnim->setVisible(on);
     P_Timing->setVisible(!on);
     P_AnimControl->setVisible(!on);
@@ -48,7 +48,7 @@ void TMainForm::SetEditMode(bool on)
     // Nor do frames move: Apply writes the edit into the frame at the current index.
     if (F_FrameManipulator)
         F_FrameManipulator->SetEditLock(on);
-    for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
+    for (QAction* a : {Menus.ChangeColor1, Menus.SaveColors1, Menus.AssignNewName1, Menus.SaveNames1})
         a->setEnabled(!on);
     UpdateUndoActions();
     if (!Doc.AnimFrames.empty())
@@ -61,8 +61,8 @@ void TMainForm::B_EditingStatusChanged()
         dialogs().ShowMessage(QString::fromLatin1(refusal));
         return;
     }
-    if (B_Play->isChecked())
-        B_Play->setChecked(false);
+    if (P_AnimControl->B_Play->isChecked())
+        P_AnimControl->B_Play->setChecked(false);
     const int missing = ResetAllRelChanges(EditTree(), Doc, Doc.ActAnimStep);
     for (int i = 0; i < missing; ++i)
         dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
@@ -71,23 +71,23 @@ void TMainForm::B_EditingStatusChanged()
 
 void TMainForm::EditTimerTimer()
 {
-    const double x = Chg_X->value() / 100.0, y = Chg_Y->value() / 100.0, z = Chg_Z->value() / 100.0;
+    const double x = P_EditAnim->Chg_X->value() / 100.0, y = P_EditAnim->Chg_Y->value() / 100.0, z = P_EditAnim->Chg_Z->value() / 100.0;
     if (SlidersCentred(x, y, z))
         return;
     // Off for the length of the tick, so slow refreshes never pile ticks up.
-    EditTimer->stop();
+    EditTimer_->stop();
     const TEditTree tree = EditTree();
-    EditTick(tree, B_EditOperation->isChecked(), x, y, z);
+    EditTick(tree, P_EditAnim->B_EditOperation->isChecked(), x, y, z);
     ApplyEditChanges(tree);
     if (EditMode_)
-        EditTimer->start();
+        EditTimer_->start();
 }
 
 void TMainForm::ApplyEditChanges() { ApplyEditChanges(EditTree()); }
 
 void TMainForm::ApplyEditChanges(const TEditTree& tree)
 {
-    ::ApplyEditChanges(tree, Editor->Options().Offset.data(), B_RotType->isChecked());
+    ::ApplyEditChanges(tree, Editor->Options().Offset.data(), P_EditAnim->B_RotType->isChecked());
     Editor->PoseEdited();
 }
 

@@ -174,7 +174,7 @@ void TMainForm::LoadModel(const QString& fileName)
 
 void TMainForm::SetLinkingLoaded(bool loaded)
 {
-    LED_Linking->setChecked(loaded);
+    P_DisplayMode->LED_Linking->setChecked(loaded);
     SetStatusText(5, loaded ? QStringLiteral("Pivot and Linking: LOADED") : QStringLiteral("Pivot and Linking: NOT LOADED"));
 }
 
@@ -390,7 +390,7 @@ void TMainForm::ShowAll1Click()
 {
     for (TSelection* s : TreeComponents())
         s->Hidden = false;
-    RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Show All"));
 }
@@ -399,7 +399,7 @@ void TMainForm::HideAllClick()
 {
     for (TSelection* s : TreeComponents())
         s->Hidden = true;
-    RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->RB_CheckedSelections->setChecked(true);
     TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Hide All"));
 }

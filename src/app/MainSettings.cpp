@@ -55,9 +55,9 @@ void TMainForm::FormShow()
     s.Layout.MainTop = y();
     s.Layout.MainWidth = width();
     s.Layout.MainHeight = height();
-    s.Layout.HSplitter = P_LeftViews->width();
-    s.Layout.VSplitter1 = FrontView1->height();
-    s.Layout.VSplitter2 = LeftView1->height();
+    s.Layout.HSplitter = Panes.P_LeftViews->width();
+    s.Layout.VSplitter1 = Panes.FrontView1->height();
+    s.Layout.VSplitter2 = Panes.LeftView1->height();
     s.Read(*Ini, Paths.StartDir);
     Settings = s;
     LoadLayout();
@@ -136,9 +136,9 @@ void TMainForm::LoadLayout()
             total = first + 100;
         s->setSizes({first, total - first});
     };
-    split(HSplitter, l.HSplitter);
-    split(VSplitter1, l.VSplitter1);
-    split(VSplitter2, l.VSplitter2);
+    split(Panes.HSplitter, l.HSplitter);
+    split(Panes.VSplitter1, l.VSplitter1);
+    split(Panes.VSplitter2, l.VSplitter2);
     Settings.Layout = l;
 }
 
@@ -155,13 +155,13 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
     F_FileBrowser->SetRTMDir(s.DirRTM);
     Editor->TranslationFile = s.TranslationFile;
     Editor->ColorFile = s.ColorFile;
-    ShowAxes1->setChecked(s.ShowAxes);
-    ShowGrid1->setChecked(s.ShowGrid);
-    AutoScale1->setChecked(s.AutoScale);
-    B_Light->setChecked(s.Light3D);
-    B_Transparent3D->setChecked(s.Transparent3D);
-    B_Grid->setChecked(s.Grid3D);
-    AutoSaveSettings1->setChecked(s.AutoSaveSettings);
+    Menus.ShowAxes1->setChecked(s.ShowAxes);
+    Menus.ShowGrid1->setChecked(s.ShowGrid);
+    Menus.AutoScale1->setChecked(s.AutoScale);
+    P_3dArea->B_Light->setChecked(s.Light3D);
+    P_3dArea->B_Transparent3D->setChecked(s.Transparent3D);
+    P_3dArea->B_Grid->setChecked(s.Grid3D);
+    Menus.AutoSaveSettings1->setChecked(s.AutoSaveSettings);
     Anim->SetHistoryLimit(s.UndoSteps);
 }
 
@@ -175,9 +175,9 @@ TSettings TMainForm::SettingsFromControls() const
     s.Layout.MainTop = normal.y();
     s.Layout.MainWidth = normal.width();
     s.Layout.MainHeight = normal.height();
-    s.Layout.HSplitter = P_LeftViews->width();
-    s.Layout.VSplitter1 = FrontView1->height();
-    s.Layout.VSplitter2 = LeftView1->height();
+    s.Layout.HSplitter = Panes.P_LeftViews->width();
+    s.Layout.VSplitter1 = Panes.FrontView1->height();
+    s.Layout.VSplitter2 = Panes.LeftView1->height();
     s.DirP3d = F_FileBrowser->P3dDir();
     s.DirRTM = F_FileBrowser->RTMDir();
     s.LastP3d = ModelFileName();
@@ -185,13 +185,13 @@ TSettings TMainForm::SettingsFromControls() const
     s.UndoSteps = Anim->History().Limit();
     s.TranslationFile = Editor->TranslationFile;
     s.ColorFile = Editor->ColorFile;
-    s.ShowAxes = ShowAxes1->isChecked();
-    s.ShowGrid = ShowGrid1->isChecked();
-    s.AutoScale = AutoScale1->isChecked();
-    s.Light3D = B_Light->isChecked();
-    s.Transparent3D = B_Transparent3D->isChecked();
-    s.Grid3D = B_Grid->isChecked();
-    s.AutoSaveSettings = AutoSaveSettings1->isChecked();
+    s.ShowAxes = Menus.ShowAxes1->isChecked();
+    s.ShowGrid = Menus.ShowGrid1->isChecked();
+    s.AutoScale = Menus.AutoScale1->isChecked();
+    s.Light3D = P_3dArea->B_Light->isChecked();
+    s.Transparent3D = P_3dArea->B_Transparent3D->isChecked();
+    s.Grid3D = P_3dArea->B_Grid->isChecked();
+    s.AutoSaveSettings = Menus.AutoSaveSettings1->isChecked();
     return s;
 }
 
@@ -237,7 +237,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
 void TMainForm::Shutdown()
 {
     Anim->ShutDown();
-    if (AutoSaveSettings1->isChecked())
+    if (Menus.AutoSaveSettings1->isChecked())
         SaveSettings();
     Ini.reset();
     ClearAnimation();

@@ -70,11 +70,11 @@ void TMainForm::Attach3dView(QBoxLayout* layout)
         layout->addWidget(note, 1);
         return;
     }
-    P_3dView = new TOpenGLQelPanel(P_3dArea);
-    P_3dView->setObjectName(QStringLiteral("P_3dView"));
-    P_3dView->SetHint(QStringLiteral("|LMB = Rotate; RMB = Pan; LMB+Ctrl = Zoom"));
+    P_3dArea->P_3dView = new TOpenGLQelPanel(P_3dArea);
+    P_3dArea->P_3dView->setObjectName(QStringLiteral("P_3dView"));
+    P_3dArea->P_3dView->SetHint(QStringLiteral("|LMB = Rotate; RMB = Pan; LMB+Ctrl = Zoom"));
     Wire3dView();
-    layout->addWidget(P_3dView, 1);
+    layout->addWidget(P_3dArea->P_3dView, 1);
 }
 
 void TMainForm::ScheduleRefresh()
@@ -93,10 +93,10 @@ void TMainForm::RefreshDisplay()
         return;
     ++RefreshCount_;
     const std::array<TChart*, 3> views = Views();
-    const TViewItems items{&FrontView1->Items(), &LeftView1->Items(), &TopView1->Items()};
+    const TViewItems items{&Panes.FrontView1->Items(), &Panes.LeftView1->Items(), &Panes.TopView1->Items()};
     Editor->Pose();
     // While playing, the 2D views stay empty.
-    if (B_Play->isChecked()) {
+    if (P_AnimControl->B_Play->isChecked()) {
         ClearViews(items);
     } else {
         std::array<int, ViewCount> w{}, h{};
@@ -115,8 +115,8 @@ void TMainForm::RefreshDisplay()
     }
     for (TChart* v : views)
         v->ShowGraph();
-    if (P_3dView)
-        P_3dView->update();
+    if (P_3dArea->P_3dView)
+        P_3dArea->P_3dView->update();
 }
 
 void TMainForm::OptionsFromControls()
@@ -124,16 +124,16 @@ void TMainForm::OptionsFromControls()
     if (!Built_)
         return;
     TEditorOptions o = Editor->Options();
-    o.Offset = {OffX->value(), OffY->value(), OffZ->value()};
-    o.TotalMove = B_TotalMove->isChecked();
-    o.PivotMode = B_ChangePivot->isChecked();
-    o.Show = RB_AllSelections->isChecked() ? TComponentShow::All
-             : AbLED1->isChecked()         ? TComponentShow::None
+    o.Offset = {P_AnimControl->OffX->value(), P_AnimControl->OffY->value(), P_AnimControl->OffZ->value()};
+    o.TotalMove = P_AnimControl->B_TotalMove->isChecked();
+    o.PivotMode = P_DisplayMode->B_ChangePivot->isChecked();
+    o.Show = P_DisplayMode->RB_AllSelections->isChecked() ? TComponentShow::All
+             : P_DisplayMode->AbLED1->isChecked()         ? TComponentShow::None
                                            : TComponentShow::Checked;
-    o.AllPolygons = RB_AllPolygons->isChecked();
-    o.Environment = B_Enviroment->isChecked();
-    o.AutoScale = AutoScale1->isChecked();
-    o.Axes = ShowAxes1->isChecked();
+    o.AllPolygons = P_DisplayMode->RB_AllPolygons->isChecked();
+    o.Environment = P_AnimControl->B_Enviroment->isChecked();
+    o.AutoScale = Menus.AutoScale1->isChecked();
+    o.Axes = Menus.ShowAxes1->isChecked();
     Editor->SetOptions(o);
 }
 
@@ -141,8 +141,8 @@ void TMainForm::OptionsToControls()
 {
     // The controls show what the editor has; setting them must not hand it back.
     const TEditorOptions& o = Editor->Options();
-    const QSignalBlocker block(B_Enviroment);
-    B_Enviroment->setChecked(o.Environment);
+    const QSignalBlocker block(P_AnimControl->B_Enviroment);
+    P_AnimControl->B_Enviroment->setChecked(o.Environment);
 }
 
 void TMainForm::ShowAnimationOnly()
@@ -150,7 +150,7 @@ void TMainForm::ShowAnimationOnly()
     if (Doc.AnimFrames.empty())
         return;
     ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
-    RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->RB_CheckedSelections->setChecked(true);
     Editor->ModelEdited(false);
 }
 
@@ -168,7 +168,7 @@ void TMainForm::B_ChangePivotStatusChanged(bool on)
 void TMainForm::ShowGrid1Click()
 {
     for (TChart* v : Views())
-        v->SetGridStyle(ShowGrid1->isChecked() ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
+        v->SetGridStyle(Menus.ShowGrid1->isChecked() ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
 }
 
 void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons,
@@ -177,11 +177,11 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
     TSelection* s = SelectionOf(SelectedNode());
-    if (!s || !B_ChangePivot->isChecked())
+    if (!s || !P_DisplayMode->B_ChangePivot->isChecked())
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
-    ViewUnproject(view == FrontView1 ? TViewKind::Front : view == LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
+    ViewUnproject(view == Panes.FrontView1 ? TViewKind::Front : view == Panes.LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
                   s->Pivot);
     Editor->ModelEdited(false);
 }

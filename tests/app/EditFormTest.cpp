@@ -49,23 +49,23 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing to edit!"});
         fx.LoadAnim("a.rtm", RtmBuild::TFile::Regular({"arm"}, 2));
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
         QVERIFY(!f.EditMode());
         f.ClearAnimation();
-        QTest::mouseClick(f.B_ResetMatrix, Qt::LeftButton);
+        QTest::mouseClick(f.P_Timing->B_ResetMatrix, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"No Components found!", "No Anim Steps!"}));
         fx.LoadRobot();
         fx.LoadAnim("ghost.rtm", RtmBuild::TFile::Regular({"arm", "ghost"}, 3));
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        QTest::mouseClick(f.B_ApplyEdit, Qt::LeftButton);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"[ApplyEdit] Selection not found!"});
         QVERIFY(f.EditMode());
-        QTest::mouseClick(f.B_CancelEdit, Qt::LeftButton);
+        QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
         f.SetActStep(2);  // "Reset" sets the current frame only to the identity
-        QTest::mouseClick(f.B_ResetMatrix, Qt::LeftButton);
+        QTest::mouseClick(f.P_Timing->B_ResetMatrix, Qt::LeftButton);
         for (const TAnimEntry& e : f.Doc.AnimFrames[2].Entries)
             QCOMPARE(e.Matrix, IdentityMatrix12f);
         QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
@@ -77,14 +77,14 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartArm(fx);
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        QVERIFY(f.EditMode() && f.EditTimer->isActive());
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QVERIFY(f.EditMode() && f.EditTimer()->isActive());
         QVERIFY(f.P_EditAnim->isVisible() && !f.P_Timing->isVisible() && !f.P_AnimControl->isVisible());
         QVERIFY(!F_FileBrowser->P_Files->isEnabled());
         QVERIFY(!F_FrameManipulator->RChart->isEnabled() && !F_FrameManipulator->SelectAll1->isEnabled());
-        QVERIFY(!f.AssignNewName1->isEnabled());
-        QTest::mouseClick(f.B_CancelEdit, Qt::LeftButton);
-        QVERIFY(!f.EditMode() && !f.EditTimer->isActive());
+        QVERIFY(!f.Menus.AssignNewName1->isEnabled());
+        QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
+        QVERIFY(!f.EditMode() && !f.EditTimer()->isActive());
         QVERIFY(f.P_Timing->isVisible() && !f.P_EditAnim->isVisible());
         QVERIFY(F_FileBrowser->P_Files->isEnabled());
         QVERIFY(F_FrameManipulator->RChart->isEnabled() && F_FrameManipulator->SelectAll1->isEnabled());
@@ -112,10 +112,10 @@ private slots:
         FormFixture fx;
         TMainForm& f = StartArm(fx);
         Select(f, "arm");
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        f.B_EditOperation->setChecked(rotate);
-        f.B_RotType->setChecked(relative);
-        (rotate ? f.Chg_Z : f.Chg_X)->setValue(rotate ? 1000 : -1000);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        f.P_EditAnim->B_EditOperation->setChecked(rotate);
+        f.P_EditAnim->B_RotType->setChecked(relative);
+        (rotate ? f.P_EditAnim->Chg_Z : f.P_EditAnim->Chg_X)->setValue(rotate ? 1000 : -1000);
         for (int i = 0; i < ticks; ++i)
             f.EditTimerTimer();
         QVERIFY(Near(fx.Sel("hand")->ActTransform.Apply({2, 1.25, 0.25}), hand));
@@ -129,20 +129,20 @@ private slots:
         FormFixture fx;
         TMainForm& f = StartArm(fx);
         Select(f, "arm");
-        QTest::mousePress(f.B_Editing, Qt::LeftButton);  // acts on the press
+        QTest::mousePress(f.P_Timing->B_Editing, Qt::LeftButton);  // acts on the press
         QVERIFY(f.EditMode());
-        f.B_EditOperation->setChecked(false);
+        f.P_EditAnim->B_EditOperation->setChecked(false);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        const QPoint track(f.Chg_Y->width() - 5, f.Chg_Y->height() / 2);
-        QTest::mousePress(f.Chg_Y, Qt::LeftButton, {}, track);
+        const QPoint track(f.P_EditAnim->Chg_Y->width() - 5, f.P_EditAnim->Chg_Y->height() / 2);
+        QTest::mousePress(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
         f.EditTimerTimer();
         const double moved = fx.Sel("arm")->EditMove[1];
         QVERIFY(moved > 0);
-        QTest::mouseRelease(f.Chg_Y, Qt::LeftButton, {}, track);
-        QCOMPARE(f.Chg_Y->value(), 0);
+        QTest::mouseRelease(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
+        QCOMPARE(f.P_EditAnim->Chg_Y->value(), 0);
         f.EditTimerTimer();
         QCOMPARE(fx.Sel("arm")->EditMove[1], moved);
-        QTest::mousePress(f.B_ApplyEdit, Qt::LeftButton);
+        QTest::mousePress(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimFrames[0].Entries[0].Matrix[10], float(moved));
     }
 
@@ -165,26 +165,26 @@ private slots:
         QCOMPARE(shownX(), 6.0f);
         f.LoadModel(fx.Path("robot.p3d"));  // a model loaded under the animation is posed at once
         QCOMPARE(shownX(), 6.0f);
-        f.B_ChangePivot->setChecked(true);  // pivots are placed at rest ...
+        f.P_DisplayMode->B_ChangePivot->setChecked(true);  // pivots are placed at rest ...
         QCOMPARE(shownX(), 1.0f);
         // ... with Shift and a press or a move in a view; the other buttons zoom and pan.
         Select(f, "hand");
-        f.FrontView1MouseDown(f.TopView1, 2, 3, Qt::LeftButton, Qt::ShiftModifier);
+        f.FrontView1MouseDown(f.Panes.TopView1, 2, 3, Qt::LeftButton, Qt::ShiftModifier);
         QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 1.25, 3}));
-        f.FrontView1MouseMove(f.LeftView1, 5, 6, Qt::LeftButton, Qt::ShiftModifier);
+        f.FrontView1MouseMove(f.Panes.LeftView1, 5, 6, Qt::LeftButton, Qt::ShiftModifier);
         QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
-        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::None);
+        QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::None);
         Settle();
         bool marked = false;  // the pivot mark, in yellow
-        for (const TChartItem& it : f.FrontView1->Items().Items())
+        for (const TChartItem& it : f.Panes.FrontView1->Items().Items())
             marked |= it.Kind == TChartItemKind::Mark && it.Aux == 24 && it.X == 2 && it.Y == 6;
         QVERIFY(marked);
-        f.FrontView1MouseMove(f.LeftView1, 0, 0, Qt::LeftButton, Qt::ControlModifier);
-        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::Pan);
-        f.FrontView1MouseMove(f.LeftView1, 0, 0, Qt::LeftButton, {});
-        QCOMPARE(f.LeftView1->MouseAction(), TChart::TMouseAction::DragZoom);
-        f.B_ChangePivot->setChecked(false);  // ... and the frame comes back when the mode ends
-        f.FrontView1MouseDown(f.TopView1, 7, 7, Qt::LeftButton, Qt::ShiftModifier);  // no pivot outside the mode
+        f.FrontView1MouseMove(f.Panes.LeftView1, 0, 0, Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::Pan);
+        f.FrontView1MouseMove(f.Panes.LeftView1, 0, 0, Qt::LeftButton, {});
+        QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::DragZoom);
+        f.P_DisplayMode->B_ChangePivot->setChecked(false);  // ... and the frame comes back when the mode ends
+        f.FrontView1MouseDown(f.Panes.TopView1, 7, 7, Qt::LeftButton, Qt::ShiftModifier);  // no pivot outside the mode
         QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
         QCOMPARE(shownX(), 6.0f);
         fx.Write("bad.rtm", "not an animation");
@@ -194,11 +194,11 @@ private slots:
         // pose of the animation that is gone on screen.
         fx.LoadAnim("shift.rtm", shifted);
         fx.Dialogs.Answers << true;
-        QTest::mousePress(f.B_UnloadAnim, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_UnloadAnim, Qt::LeftButton);
         QCOMPARE(shownX(), 1.0f);
         fx.LoadAnim("shift.rtm", shifted);
         fx.Dialogs.Answers << true;
-        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         QTest::mousePress(F_SelectComponents->B_Cancel, Qt::LeftButton);
         QCOMPARE(shownX(), 1.0f);
     }
@@ -211,29 +211,29 @@ private slots:
         f.SetActStep(1);
         const std::vector<TAnimEntry> stored = f.Doc.AnimFrames[1].Entries;
         Select(f, "arm");
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        f.Chg_X->setValue(730);
-        f.Chg_Z->setValue(-420);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        f.P_EditAnim->Chg_X->setValue(730);
+        f.P_EditAnim->Chg_Z->setValue(-420);
         const auto tick5 = [&f] {
             for (int i = 0; i < 5; ++i)
                 f.EditTimerTimer();
         };
         tick5();
         QVERIFY(Narrow(fx.Sel("arm")->ActTransform) != stored[0].Matrix);
-        QTest::mouseClick(f.B_ResetEdit, Qt::LeftButton);  // Restore: exactly the stored frame
+        QTest::mouseClick(f.P_EditAnim->B_ResetEdit, Qt::LeftButton);  // Restore: exactly the stored frame
         QCOMPARE(fx.Sel("arm")->ActTransform, Widen(stored[0].Matrix));
         QVERIFY(f.EditMode());
         tick5();
-        QTest::mouseClick(f.B_CancelEdit, Qt::LeftButton);
+        QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
         for (size_t e = 0; e < stored.size(); ++e)
             QCOMPARE(f.Doc.AnimFrames[1].Entries[e].Matrix, stored[e].Matrix);
         QCOMPARE(fx.Sel("hand")->ActTransform, Widen(stored[1].Matrix));
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        f.Chg_X->setValue(730);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        f.P_EditAnim->Chg_X->setValue(730);
         tick5();
         const TMatrix12f edited = Narrow(fx.Sel("hand")->ActTransform);
         QVERIFY(edited != stored[1].Matrix);
-        QTest::mouseClick(f.B_ApplyEdit, Qt::LeftButton);
+        QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
         QVERIFY(!f.EditMode());
         QCOMPARE(f.Doc.AnimFrames[1].Entries[1].Matrix, edited);
     }
@@ -245,21 +245,21 @@ private slots:
         FormFixture fx;
         TMainForm& f = StartArm(fx);
         const int lines = FrontLines(f);
-        f.ShowAxes1->setChecked(false);
+        f.Menus.ShowAxes1->setChecked(false);
         QCOMPARE(FrontLines(f), lines - 2);
-        f.RB_AllSelections->setChecked(true);  // body and leg too, at the origin as unanimated
+        f.P_DisplayMode->RB_AllSelections->setChecked(true);  // body and leg too, at the origin as unanimated
         QVERIFY(FrontLines(f) > lines);
-        const TChartRange before = f.FrontView1->Range();
-        f.ShowAxes1->setChecked(true);
-        f.AbLED1->setChecked(true);
+        const TChartRange before = f.Panes.FrontView1->Range();
+        f.Menus.ShowAxes1->setChecked(true);
+        f.P_DisplayMode->AbLED1->setChecked(true);
         QCOMPARE(FrontLines(f), 2);  // the axes only
-        QCOMPARE(f.FrontView1->Range().X1, before.X1);
-        QCOMPARE(f.FrontView1->Range().Y2, before.Y2);
-        f.ShowGrid1->setChecked(false);
+        QCOMPARE(f.Panes.FrontView1->Range().X1, before.X1);
+        QCOMPARE(f.Panes.FrontView1->Range().Y2, before.Y2);
+        f.Menus.ShowGrid1->setChecked(false);
         for (TChart* v : f.Views())
             QCOMPARE(v->GridStyle(), TChart::TGridStyle::None);
-        f.ShowGrid1->setChecked(true);
-        QCOMPARE(f.TopView1->GridStyle(), TChart::TGridStyle::Lines);
+        f.Menus.ShowGrid1->setChecked(true);
+        QCOMPARE(f.Panes.TopView1->GridStyle(), TChart::TGridStyle::Lines);
     }
 
 };

@@ -49,7 +49,7 @@ private slots:
         QFETCH(float, floorX);
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.LoadEnviromentP3d1->trigger();  // no main model: a message and no file dialog
+        f.Menus.LoadEnviromentP3d1->trigger();  // no main model: a message and no file dialog
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Load Main-P3d file first!"});
         QCOMPARE(fx.Dialogs.FilePrompts.size(), 0);
         fx.LoadRobot();
@@ -58,12 +58,12 @@ private slots:
         fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
         if (choice >= 0)
             fx.Dialogs.Choices.enqueue(choice);
-        f.LoadEnviromentP3d1->trigger();
+        f.Menus.LoadEnviromentP3d1->trigger();
         QCOMPARE(fx.Dialogs.FilePrompts.last().Title, QStringLiteral("Load P3d"));
         QTEST(fx.Dialogs.Messages, "messages");
         const bool kept = !qIsNaN(floorX);
         QCOMPARE(int(Environments(f).size()), kept ? 1 : 0);
-        QCOMPARE(f.B_Enviroment->isChecked(), kept);
+        QCOMPARE(f.P_AnimControl->B_Enviroment->isChecked(), kept);
         QCOMPARE(f.TV_EditComponents->topLevelItemCount(), 5);  // its selections are no components
         if (fx.Dialogs.ItemPrompts.isEmpty())
             return;

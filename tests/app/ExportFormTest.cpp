@@ -70,16 +70,16 @@ private slots:
         QVERIFY(Room().WriteTo(fx.Path("room.p3d")));
         fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
         fx.Dialogs.Choices.enqueue(0);
-        f.LoadEnviromentP3d1->trigger();
-        QVERIFY(f.B_Enviroment->isChecked());
+        f.Menus.LoadEnviromentP3d1->trigger();
+        QVERIFY(f.P_AnimControl->B_Enviroment->isChecked());
         if (!environmentShown)
-            QTest::mouseClick(f.B_Enviroment, Qt::LeftButton);
-        QCOMPARE(f.B_Enviroment->isChecked(), environmentShown);
+            QTest::mouseClick(f.P_AnimControl->B_Enviroment, Qt::LeftButton);
+        QCOMPARE(f.P_AnimControl->B_Enviroment->isChecked(), environmentShown);
         fx.Dialogs.Messages.clear();
 
         const QString ext = gltf ? "glb" : "obj";
         fx.Dialogs.Files.enqueue(fx.Path("window." + ext));
-        (gltf ? f.ExportGltf1 : f.ExportObj1)->trigger();
+        (gltf ? f.Menus.ExportGltf1 : f.Menus.ExportObj1)->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
         QCOMPARE(fx.Dialogs.FilePrompts.last().FileName, "robot." + ext);
 
@@ -104,12 +104,12 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.ExportGltf1->trigger();
+        f.Menus.ExportGltf1->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"No P3d Model loaded!"});
         QCOMPARE(fx.Dialogs.FilePrompts.size(), 0);
         fx.LoadRobot();
         fx.Dialogs.Messages.clear();
-        f.ExportObj1->trigger();  // no file given: cancelled
+        f.Menus.ExportObj1->trigger();  // no file given: cancelled
         QCOMPARE(fx.Dialogs.FilePrompts.size(), 1);
         QCOMPARE(QDir(fx.Home.path()).entryList({"*.obj", "*.glb", "*.gltf"}, QDir::Files), QStringList{});
         QCOMPARE(fx.Dialogs.Messages, QStringList{});

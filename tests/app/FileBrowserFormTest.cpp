@@ -29,7 +29,7 @@ TMainForm& StartBrowsing(FormFixture& fx)
     WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
     TMainForm& f = fx.Start();
     f.LoadModel(fx.Path("user.p3d"));
-    f.FileBrowser1->trigger();
+    f.Menus.FileBrowser1->trigger();
     if (!QTest::qWaitForWindowExposed(F_FileBrowser))
         qWarning("file browser not exposed");
     return f;
@@ -96,7 +96,7 @@ private slots:
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
         fx.Dialogs.Files.enqueue(fx.Path("Anims/saved.rtm"));
-        f.SaveAnimAs1->trigger();
+        f.Menus.SaveAnimAs1->trigger();
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/saved.rtm"));
         QTRY_COMPARE(Names(anims), (QStringList{"run.RTM", "saved.rtm", "walk.rtm"}));
         QCOMPARE(anims->selectedItems().size(), 1);
@@ -121,7 +121,7 @@ private slots:
         QFETCH(QSize, size);
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.FileBrowser1->trigger();
+        f.Menus.FileBrowser1->trigger();
         TF_FileBrowser& b = *F_FileBrowser;
         b.resize(size);
         QVERIFY(QTest::qWaitForWindowExposed(&b));

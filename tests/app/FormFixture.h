@@ -23,7 +23,7 @@ inline int Refreshed(const TMainForm& f)
 inline int FrontLines(const TMainForm& f)
 {
     Settle();
-    return f.FrontView1->Items().LineCount();
+    return f.Panes.FrontView1->Items().LineCount();
 }
 
 struct FormFixture {

@@ -68,13 +68,13 @@ private slots:
         fx.LoadRobot(true);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: LOADED"));
-        QVERIFY(f.LED_Linking->isChecked());
+        QVERIFY(f.P_DisplayMode->LED_Linking->isChecked());
         fx.Sel("arm")->Pivot[1] = 7.5f;
-        f.B_ChangePivot->setChecked(true);
+        f.P_DisplayMode->B_ChangePivot->setChecked(true);
         f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
         QVERIFY(f.TV_EditComponents->DropOn(f.FindNodeByName("arm")));
         const QStringList shape = Shape(f);
-        QTest::mouseClick(f.B_SaveLinking, Qt::LeftButton);
+        QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
         f.LoadModel(fx.Path("robot.p3d"));
         QCOMPARE(Shape(f), shape);
@@ -85,8 +85,8 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        QTest::mouseClick(f.B_SaveLinking, Qt::LeftButton);
-        QTest::mouseClick(f.B_LoadLinking, Qt::LeftButton);
+        QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
+        QTest::mouseClick(f.P_DisplayMode->B_LoadLinking, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"Load Modell first!", "Load Modell first!"}));
         fx.Dialogs.Messages.clear();
         TLpvBuilder cut;
@@ -105,7 +105,7 @@ private slots:
         fx.Write("elsewhere/robot.lpv", elsewhere.Build());
         fx.Write("LinkData/robot.lpv", RobotLinks());
         fx.Dialogs.Files.enqueue(fx.Path("elsewhere/robot.lpv"));
-        QTest::mouseClick(f.B_LoadLinking, Qt::LeftButton);
+        QTest::mouseClick(f.P_DisplayMode->B_LoadLinking, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.FilePrompts.last().InitialDir, f.Paths.LinkDataDir);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
     }
@@ -131,11 +131,11 @@ private slots:
             return names;
         };
         click("hand");
-        f.Moveonelevelup1->trigger();  // works with the linking switch up
+        f.Menus.Moveonelevelup1->trigger();  // works with the linking switch up
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "-hand", "-leg", "proxy:lamp.01"}));
         QCOMPARE(selected(), QStringList{"hand"});
-        f.Moveonelevelup1->trigger();
-        f.Moveonelevelup1->trigger();  // a top-level node goes to the end, then the sort
+        f.Menus.Moveonelevelup1->trigger();
+        f.Menus.Moveonelevelup1->trigger();  // a top-level node goes to the end, then the sort
         const QStringList shape{"body", "-arm", "-leg", "hand", "proxy:lamp.01"};
         QCOMPARE(Shape(f), shape);
         QCOMPARE(selected(), QStringList{"hand"});
@@ -146,7 +146,7 @@ private slots:
         click("arm");
         click("leg", Qt::ControlModifier);
         QCOMPARE(selected(), (QStringList{"arm", "leg"}));
-        f.B_ChangePivot->setChecked(true);
+        f.P_DisplayMode->B_ChangePivot->setChecked(true);
         QCOMPARE(selected(), QStringList{"leg"});  // the current node
         QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
         t->DragNode = f.FindNodeByName("body");
@@ -191,12 +191,12 @@ private slots:
         QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(from, y));     // the edge is outside
         QVERIFY(!fx.Sel("arm")->Hidden);
 
-        f.RB_AllSelections->setChecked(true);
-        f.HideAll1->trigger();
+        f.P_DisplayMode->RB_AllSelections->setChecked(true);
+        f.Menus.HideAll1->trigger();
         for (TSelection* s : f.TreeComponents())
             QVERIFY(s->Hidden);
-        QVERIFY(f.RB_CheckedSelections->isChecked());
-        f.ShowAll1->trigger();
+        QVERIFY(f.P_DisplayMode->RB_CheckedSelections->isChecked());
+        f.Menus.ShowAll1->trigger();
         for (TSelection* s : f.TreeComponents())
             QVERIFY(!s->Hidden);
     }
@@ -209,15 +209,15 @@ private slots:
         fx.LoadRobot();
         f.TV_EditComponents->setCurrentItem(f.FindNodeByName("leg"));
         fx.Dialogs.Inputs.enqueue("Left Leg");
-        f.AssignNewName1->trigger();
+        f.Menus.AssignNewName1->trigger();
         QCOMPARE(f.FindNodeByName("leg")->text(0), QStringLiteral("Left Leg"));
         fx.Dialogs.Colors.enqueue(0x123456);
-        f.ChangeColor1->trigger();
+        f.Menus.ChangeColor1->trigger();
         QCOMPARE(fx.Sel("leg")->Color, 0x123456u);
         fx.Dialogs.Files << fx.Path("n.tsl") << fx.Path("out.clr");
-        f.SaveNames1->trigger();
+        f.Menus.SaveNames1->trigger();
         QCOMPARE(TIniFile(fx.Path("n.tsl")).ReadString("Translation", "leg", "?"), QStringLiteral("Left Leg"));
-        f.SaveColors1->trigger();
+        f.Menus.SaveColors1->trigger();
         QCOMPARE(TIniFile(fx.Path("out.clr")).ReadInteger("ColorDef", "leg", 0), 0x123456);
         QVERIFY(fx.Dialogs.FilePrompts.last().OverwritePrompt);
     }
@@ -237,7 +237,7 @@ private slots:
         f.SetActStep(2);
         QCOMPARE(Narrow(fx.Sel("arm")->ActTransform), RtmBuild::TFile::Sample(2, 0));
         fx.Dialogs.Answers << true << true;
-        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QVERIFY(f.Doc.AnimFrames.empty());
         QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
@@ -246,12 +246,12 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});
         QVERIFY(!F_SelectComponents->isVisible());
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
-        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         for (const char* name : {"arm", "hand", "leg"})  // hand is below arm already: taken once
             f.FindNodeByName(name)->setSelected(true);
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
-        QCOMPARE(f.D_Steps->intValue(), 1);
+        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 1);
     }
 };
 

@@ -40,9 +40,9 @@ private slots:
         TMainForm& f = fx.Start();
         QVERIFY(!f.isMaximized());
         QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
-        for (QAction* a : {f.ShowAxes1, f.ShowGrid1, f.AutoScale1, f.AutoSaveSettings1})
+        for (QAction* a : {f.Menus.ShowAxes1, f.Menus.ShowGrid1, f.Menus.AutoScale1, f.Menus.AutoSaveSettings1})
             QVERIFY2(a->isChecked(), qPrintable(a->text()));
-        for (QToolButton* b : {f.B_Light, f.B_Transparent3D, f.B_Grid})
+        for (QToolButton* b : {f.P_3dArea->B_Light, f.P_3dArea->B_Transparent3D, f.P_3dArea->B_Grid})
             QVERIFY2(b->isChecked(), qPrintable(b->objectName()));
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
@@ -96,8 +96,8 @@ private slots:
         if (!current.isEmpty())
             fx.Write("TorvaneAnim.ini", current);
         TMainForm& f = fx.Start();
-        QCOMPARE(f.ShowGrid1->isChecked(), grid);
-        QCOMPARE(f.ShowAxes1->isChecked(), axes);
+        QCOMPARE(f.Menus.ShowGrid1->isChecked(), grid);
+        QCOMPARE(f.Menus.ShowAxes1->isChecked(), axes);
         QCOMPARE(f.size(), size);
         QCOMPARE(F_FileBrowser->RTMDir(), rtm);
         QCOMPARE(f.Anim->History().Limit(), undo);
@@ -117,9 +117,9 @@ private slots:
                                     "HSplitter=350\nVSplitter1=300\nVSplitter2=280\n");
         TMainForm& f = fx.Start();
         QCOMPARE(f.size(), QSize(1100, 850));
-        QCOMPARE(f.P_LeftViews->width(), 350);
-        QCOMPARE(f.FrontView1->height(), 300);
-        QCOMPARE(f.LeftView1->height(), 280);
+        QCOMPARE(f.Panes.P_LeftViews->width(), 350);
+        QCOMPARE(f.Panes.FrontView1->height(), 300);
+        QCOMPARE(f.Panes.LeftView1->height(), 280);
         f.SaveSettings();
         const TIniFile ini(fx.Path("TorvaneAnim.ini"));
         QCOMPARE(ini.ReadInteger("Layout", "MainWidth", 0), 1100);
@@ -141,7 +141,7 @@ private slots:
         f.SaveSettings();
         QCOMPARE(TIniFile(fx.Path("TorvaneAnim.ini")).ReadString("Startup", "LastRTM", "?"), fx.Path("walk.rtm"));
         f.ClearAnimation();
-        f.SaveSettings1->trigger();
+        f.Menus.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Settings saved."));
         const TIniFile ini(fx.Path("TorvaneAnim.ini"));
         QVERIFY(ini.ValueExists("Startup", "LastRTM"));
@@ -201,17 +201,17 @@ private slots:
         QVERIFY(!QFileInfo::exists(fx.Path(".config")) && !QFileInfo::exists(fx.Path(".local")));
 
         fx.LoadRobot();
-        QTest::mouseClick(f.B_SaveLinking, Qt::LeftButton);
+        QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
         QVERIFY(QFileInfo(fx.Path(".local/share/torvane-anim/LinkData/robot.lpv")).size() > 0);
 
-        f.SaveSettings1->trigger();
+        f.Menus.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Settings saved."));
         QCOMPARE(TIniFile(fx.Path(".config/torvane-anim/TorvaneAnim.ini")).ReadString("Startup", "LastP3d", "?"), fx.Path("robot.p3d"));
 
         // The save dialogs open in their folders, which exist by then.
-        f.SaveColors1->trigger();
-        f.SaveNames1->trigger();
+        f.Menus.SaveColors1->trigger();
+        f.Menus.SaveNames1->trigger();
         QCOMPARE(fx.Dialogs.FilePrompts.size(), 2);
         QCOMPARE(fx.Dialogs.FilePrompts[0].InitialDir, fx.Path(".local/share/torvane-anim/Colors"));
         QCOMPARE(fx.Dialogs.FilePrompts[1].InitialDir, fx.Path(".local/share/torvane-anim/Translation"));
@@ -226,7 +226,7 @@ private slots:
         fx.Write("TorvaneAnim.ini", QStringLiteral("[Startup]\nLastRTM=%1\nShowGrid=0\n").arg(gone).toUtf8());
         TMainForm& f = fx.Start();
         QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("Cannot open file %1").arg(gone)});
-        QVERIFY(!f.ShowGrid1->isChecked());
+        QVERIFY(!f.Menus.ShowGrid1->isChecked());
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
     }
 
@@ -250,10 +250,10 @@ private slots:
         TMainForm& f = fx.Start();
         QVERIFY2(fx.Dialogs.Messages.isEmpty(), qPrintable(fx.Dialogs.Messages.join('\n').left(200)));
         QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
-        QVERIFY(f.ShowGrid1->isChecked());  // a file that is not read sets nothing
+        QVERIFY(f.Menus.ShowGrid1->isChecked());  // a file that is not read sets nothing
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
         QCOMPARE(F_FileBrowser->RTMDir(), f.Paths.ExeDir);
-        f.SaveSettings1->trigger();
+        f.Menus.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
         QVERIFY2(fx.Dialogs.Messages[0].contains(saving), qPrintable(fx.Dialogs.Messages[0].left(300)));
         if (size > 0) {  // never read, so never replaced by the keys the window knows
@@ -269,7 +269,7 @@ private slots:
     {
         FormFixture fx;
         QVERIFY(QDir(fx.Home.path()).mkdir("TorvaneAnim.ini"));  // a folder where the file should be
-        fx.Start().SaveSettings1->trigger();
+        fx.Start().Menus.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
         QVERIFY2(fx.Dialogs.Messages[0].contains(SystemErrorText(EISDIR)), qPrintable(fx.Dialogs.Messages[0]));
     }
@@ -303,7 +303,7 @@ private slots:
         QFETCH(bool, autoSave);
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.AutoSaveSettings1->setChecked(autoSave);
+        f.Menus.AutoSaveSettings1->setChecked(autoSave);
         fx.Dialogs.Answers.enqueue(answer);
         f.close();
         QCOMPARE(fx.Dialogs.Questions, QStringList{"Are you sure to exit?"});
@@ -319,18 +319,18 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         QVERIFY(!F_FileBrowser->isVisible());
-        f.FileBrowser1->trigger();
+        f.Menus.FileBrowser1->trigger();
         QVERIFY(F_FileBrowser->isVisible());
         QCOMPARE(F_FileBrowser->width(), 185);
         F_FileBrowser->close();
-        QVERIFY(!f.FileBrowser1->isChecked());
-        QStatusTipEvent tip(f.B_Append->statusTip());
+        QVERIFY(!f.Menus.FileBrowser1->isChecked());
+        QStatusTipEvent tip(f.P_Timing->B_Append->statusTip());
         QApplication::sendEvent(&f, &tip);
         QCOMPARE(f.StatusText(0), QStringLiteral("Insert a new Frame after the current selected Frame"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
-        TMainForm::SetHint(f.B_Play, QStringLiteral("Short|Long text"));
-        QCOMPARE(f.B_Play->toolTip(), QStringLiteral("Short"));
-        QCOMPARE(f.B_Play->statusTip(), QStringLiteral("Long text"));
+        TMainForm::SetHint(f.P_AnimControl->B_Play, QStringLiteral("Short|Long text"));
+        QCOMPARE(f.P_AnimControl->B_Play->toolTip(), QStringLiteral("Short"));
+        QCOMPARE(f.P_AnimControl->B_Play->statusTip(), QStringLiteral("Long text"));
     }
 };
 

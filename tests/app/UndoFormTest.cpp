@@ -53,9 +53,9 @@ private slots:
         TMainForm& f = StartWalk(fx);
         const QByteArray loaded = Saved(f);
         QVERIFY(!f.isWindowModified());
-        QVERIFY(!f.Undo1->isEnabled());
+        QVERIFY(!f.Menus.Undo1->isEnabled());
 
-        TFrameGrid* g = f.G_Frames;
+        TFrameGrid* g = f.P_Timing->G_Frames;
         const QPoint cell = g->visualRect(g->model()->index(1, 1)).center();
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell);
         QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
@@ -65,14 +65,14 @@ private slots:
         QTest::keyClicks(editor, QString("0.9").replace('.', QLocale::system().decimalPoint()));
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
-        QTRY_VERIFY(f.Undo1->isEnabled());  // once the cell is closed
+        QTRY_VERIFY(f.Menus.Undo1->isEnabled());  // once the cell is closed
         QVERIFY(f.isWindowModified());
-        QCOMPARE(f.Undo1->text(), QStringLiteral("&Undo Retime Frame"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Retime Frame"));
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
         QCOMPARE(f.Doc.ActAnimStep, 1);
         QVERIFY(!f.isWindowModified());
-        QCOMPARE(f.Redo1->text(), QStringLiteral("&Redo Retime Frame"));
+        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Retime Frame"));
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // nothing left to redo
@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(Saved(f), loaded);
 
         // A Ctrl-drag of frame 1's mark in the frame timer, undone there.
-        f.FrameTimer1->trigger();
+        f.Menus.FrameTimer1->trigger();
         TF_FrameManipulator* t = F_FrameManipulator;
         QVERIFY(QTest::qWaitForWindowExposed(t));
         QApplication::setActiveWindow(t);
@@ -103,13 +103,13 @@ private slots:
         // Apply in edit mode: the frame's transforms come back.
         QApplication::setActiveWindow(&f);
         f.TV_EditComponents->setCurrentItem(f.FindNodeByName("arm"));
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        f.Chg_X->setValue(500);
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        f.P_EditAnim->Chg_X->setValue(500);
         f.EditTimerTimer();
-        f.Chg_X->setValue(0);
-        QTest::mouseClick(f.B_ApplyEdit, Qt::LeftButton);
+        f.P_EditAnim->Chg_X->setValue(0);
+        QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
         QVERIFY(Saved(f) != loaded);
-        QCOMPARE(f.Undo1->text(), QStringLiteral("&Undo Apply Changes"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Apply Changes"));
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
     }
@@ -119,16 +119,16 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartWalk(fx);
-        QTest::mousePress(f.B_Append, Qt::LeftButton);
-        QVERIFY(f.Undo1->isEnabled());
-        f.B_Play->click();
-        QVERIFY(!f.Undo1->isEnabled());
+        QTest::mousePress(f.P_Timing->B_Append, Qt::LeftButton);
+        QVERIFY(f.Menus.Undo1->isEnabled());
+        f.P_AnimControl->B_Play->click();
+        QVERIFY(!f.Menus.Undo1->isEnabled());
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.Doc.FrameCount(), 5);
-        f.B_Play->click();
-        QVERIFY(f.Undo1->isEnabled());
-        QTest::mouseClick(f.B_Editing, Qt::LeftButton);
-        QVERIFY(!f.Undo1->isEnabled());
+        f.P_AnimControl->B_Play->click();
+        QVERIFY(f.Menus.Undo1->isEnabled());
+        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QVERIFY(!f.Menus.Undo1->isEnabled());
     }
 
     // Exit, load and unload ask "Save changes to NAME?" when there is unsaved work:
@@ -137,7 +137,7 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartWalk(fx);
-        QTest::mousePress(f.B_Append, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_Append, Qt::LeftButton);
         const QByteArray edited = Saved(f);
         f.close();
         QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
@@ -145,7 +145,7 @@ private slots:
         QVERIFY(f.isVisible());
         QCOMPARE(Saved(f), edited);
         fx.Dialogs.SaveAnswers << TSaveAnswer::Cancel;
-        QTest::mousePress(f.B_UnloadAnim, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_UnloadAnim, Qt::LeftButton);
         QCOMPARE(f.Doc.FrameCount(), 5);
         fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
         f.close();
@@ -154,7 +154,7 @@ private slots:
 
         FormFixture other;
         TMainForm& g = StartWalk(other);
-        QTest::mousePress(g.B_DelAnim, Qt::LeftButton);
+        QTest::mousePress(g.P_Timing->B_DelAnim, Qt::LeftButton);
         other.Dialogs.SaveAnswers << TSaveAnswer::Discard;
         other.LoadAnim("next.rtm", TFile::Regular({"arm"}, 2));
         QCOMPARE(g.Doc.FrameCount(), 2);
@@ -175,15 +175,15 @@ private slots:
         };
         QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
         f.TV_EditComponents->setCurrentItem(f.FindNodeByName("hand"));
-        f.Moveonelevelup1->trigger();
+        f.Menus.Moveonelevelup1->trigger();
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));
-        QCOMPARE(f.Undo1->text(), QStringLiteral("&Undo Move one level up"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Move one level up"));
         QVERIFY(f.isWindowModified());
         QVERIFY(!f.Unsaved());  // the animation itself is as loaded
         const quint32 color = fx.Sel("arm")->Color;
         f.TV_EditComponents->setCurrentItem(f.FindNodeByName("arm"));
         fx.Dialogs.Colors << 0x00123456u;
-        f.ChangeColor1->trigger();
+        f.Menus.ChangeColor1->trigger();
         QCOMPARE(fx.Sel("arm")->Color, 0x00123456u);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(fx.Sel("arm")->Color, color);
@@ -201,7 +201,7 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages.value(0), QStringLiteral("Linking and Pivot Info saved!"));
         QVERIFY(QFile::exists(fx.Path("colors.clr")));
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));  // the saved linking, read back
-        QVERIFY(!f.Undo1->isEnabled());  // a new model, a new history
+        QVERIFY(!f.Menus.Undo1->isEnabled());  // a new model, a new history
         QVERIFY(!f.isWindowModified());
     }
 
@@ -212,7 +212,7 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
-        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         QVERIFY(F_SelectComponents->isVisible());
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, 13));
         f.FindNodeByName("body")->setSelected(true);
@@ -220,14 +220,14 @@ private slots:
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QCOMPARE(f.Doc.FrameCount(), 13);
-        QCOMPARE(f.D_Steps->intValue(), 13);
-        QCOMPARE(f.AnimSlider->maximum(), 12);
-        QTest::mousePress(f.B_NewAnim, Qt::LeftButton);  // asked again, Yes: a new animation
+        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 13);
+        QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 12);
+        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);  // asked again, Yes: a new animation
         f.FindNodeByName("body")->setSelected(true);
         fx.Dialogs.Answers << true;
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.FrameCount(), 1);
-        QCOMPARE(f.D_Steps->intValue(), 1);
+        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 1);
         QVERIFY(f.Doc.AnimSelections.IndexOf("body") >= 0);
     }
 
