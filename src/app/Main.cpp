@@ -36,35 +36,6 @@
 #include <QVBoxLayout>
 #include <limits>
 
-namespace {
-
-QPushButton* PushButton(const QString& caption, const QString& name, const QString& hint, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    TMainForm::SetHint(b, hint);
-    return b;
-}
-
-TLedButton* Led(const QString& caption, const QString& name, const QString& hint, QWidget* parent)
-{
-    auto* b = new TLedButton(caption, parent);
-    b->setObjectName(name);
-    TMainForm::SetHint(b, hint);
-    return b;
-}
-
-// A numeric edit: decimals shown at most, or < 0 for the stored float exactly.
-TNumberEdit* SpinEdit(const QString& name, double step, int decimals, double min, double max, QWidget* parent)
-{
-    auto* e = new TNumberEdit(parent);
-    e->setObjectName(name);
-    e->setSingleStep(step);
-    e->setDecimals(decimals);
-    e->setRange(min, max);
-    return e;
-}
-}  // namespace
 
 TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     : QMainWindow(parent), Paths(paths), Editor(new TEditor(this)), Anim(&Editor->Anim()), Doc(Anim->Doc),
@@ -119,12 +90,7 @@ TMainForm::~TMainForm()
     F_ProxySelect = nullptr;
 }
 
-void TMainForm::SetHint(QWidget* w, const QString& hint)
-{
-    const qsizetype bar = hint.indexOf(QLatin1Char('|'));
-    w->setToolTip(bar < 0 ? hint : hint.left(bar));
-    w->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
-}
+void TMainForm::SetHint(QWidget* w, const QString& hint) { ::SetHint(w, hint); }
 
 bool TMainForm::event(QEvent* e)
 {
@@ -295,54 +261,10 @@ QWidget* TMainForm::BuildLeftColumn()
     col->addWidget(TV_EditComponents, 1);
 
     P_DisplayMode = new TDisplayModePanel(P_Left);
-    P_DisplayMode->setObjectName(QStringLiteral("P_DisplayMode"));
-    auto* dm = new QGridLayout(P_DisplayMode);
-    dm->setContentsMargins(0, 0, 0, 0);
-    P_DisplayMode->RB_CheckedSelections = Led(QStringLiteral("Selected Components"), QStringLiteral("RB_CheckedSelections"),
-                               QStringLiteral("Show the components that are not hidden"), P_DisplayMode);
-    P_DisplayMode->RB_AllSelections = Led(QStringLiteral("All Components"), QStringLiteral("RB_AllSelections"),
-                           QStringLiteral("Show every component"), P_DisplayMode);
-    P_DisplayMode->AbLED1 = Led(QStringLiteral("No Component"), QStringLiteral("AbLED1"), QStringLiteral("Show no components"),
-                 P_DisplayMode);
-    for (TLedButton* b : {P_DisplayMode->RB_CheckedSelections, P_DisplayMode->RB_AllSelections, P_DisplayMode->AbLED1}) {
-        b->setAutoExclusive(true);
-        connect(b, &QToolButton::toggled, this, [this](bool on) {
-            if (on)
-                OptionsFromControls();
-        });
-    }
-    P_DisplayMode->RB_CheckedSelections->setChecked(true);
-    P_DisplayMode->RB_AllPolygons = Led(QStringLiteral("All Polygons"), QStringLiteral("RB_AllPolygons"),
-                         QStringLiteral("Show every polygon of the model"), P_DisplayMode);
-    P_DisplayMode->B_Points = Led(QStringLiteral("Points"), QStringLiteral("B_Points"), QStringLiteral("Show points"), P_DisplayMode);
-    P_DisplayMode->B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
-                        QStringLiteral("Set pivots with Shift+click and link components by drag and drop"),
-                        P_DisplayMode);
+    connect(P_DisplayMode, &TDisplayModePanel::ShowChanged, this, [this] { OptionsFromControls(); });
     connect(P_DisplayMode->B_ChangePivot, &QToolButton::toggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
-    P_DisplayMode->LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
-                      QStringLiteral("Pivot and linking file loaded"), P_DisplayMode);
-    // An indicator, not a switch: drawn like the other LEDs so its state reads at a glance.
-    P_DisplayMode->LED_Linking->setAttribute(Qt::WA_TransparentForMouseEvents);
-    P_DisplayMode->LED_Linking->setFocusPolicy(Qt::NoFocus);
-    P_DisplayMode->B_SaveLinking = PushButton(QStringLiteral("Save Pivots and Linking"), QStringLiteral("B_SaveLinking"),
-                               QStringLiteral("Save the hierarchy and the pivots of the model"), P_DisplayMode);
-    P_DisplayMode->B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
-                               QStringLiteral("Load a hierarchy and pivots file"), P_DisplayMode);
     OnPress(P_DisplayMode->B_SaveLinking, this, [this] { B_SaveLinkingStatusChanged(); });
     OnPress(P_DisplayMode->B_LoadLinking, this, [this] { B_LoadLinkingStatusChanged(); });
-    connect(P_DisplayMode->RB_AllPolygons, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
-    auto* show = new QLabel(QStringLiteral("Show..."), P_DisplayMode);
-    SetHint(show, QStringLiteral("Click to select Modus"));
-    dm->addWidget(show, 0, 0);
-    dm->addWidget(P_DisplayMode->RB_CheckedSelections, 0, 1);
-    dm->addWidget(P_DisplayMode->RB_AllSelections, 1, 0);
-    dm->addWidget(P_DisplayMode->AbLED1, 1, 1);
-    dm->addWidget(P_DisplayMode->RB_AllPolygons, 2, 0);
-    dm->addWidget(P_DisplayMode->B_Points, 2, 1);
-    dm->addWidget(P_DisplayMode->B_ChangePivot, 3, 0);
-    dm->addWidget(P_DisplayMode->LED_Linking, 3, 1);
-    dm->addWidget(P_DisplayMode->B_SaveLinking, 4, 0, 1, 2);
-    dm->addWidget(P_DisplayMode->B_LoadLinking, 5, 0, 1, 2);
     col->addWidget(P_DisplayMode);
 
     col->addWidget(BuildFramePanel());
@@ -355,30 +277,7 @@ QWidget* TMainForm::BuildLeftColumn()
 
 QWidget* TMainForm::BuildFramePanel()
 {
-    P_Timing = new TFramePanel(P_Left);
-    P_Timing->setObjectName(QStringLiteral("P_Timing"));
-    auto* l = new QGridLayout(P_Timing);
-    l->setContentsMargins(0, 0, 0, 0);
-
-    P_Timing->G_Frames = new TFrameGrid(*Anim, P_Timing);
-    P_Timing->G_Frames->setObjectName(QStringLiteral("G_Frames"));
-    l->addWidget(P_Timing->G_Frames, 0, 0, 7, 1);
-
-    P_Timing->B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
-                          QStringLiteral("Insert a new Frame after the current selected Frame"), P_Timing);
-    P_Timing->B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"),
-                           QStringLiteral("Delete Selected Frame"), P_Timing);
-    P_Timing->B_UnloadAnim = PushButton(QStringLiteral("Unload Animation"), QStringLiteral("B_UnloadAnim"),
-                              QStringLiteral("Clear and unload Animation"), P_Timing);
-    P_Timing->B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"),
-                           QStringLiteral("Create a new Animation"), P_Timing);
-    P_Timing->B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"),
-                           QStringLiteral("Edit selected Frame"), P_Timing);
-    P_Timing->B_ResetMatrix = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetMatrix"),
-                              QStringLiteral("Reset Frame Matrix"), P_Timing);
-    int row = 0;
-    for (QPushButton* b : {P_Timing->B_Append, P_Timing->B_DelAnim, P_Timing->B_UnloadAnim, P_Timing->B_NewAnim, P_Timing->B_Editing, P_Timing->B_ResetMatrix})
-        l->addWidget(b, row++, 1);
+    P_Timing = new TFramePanel(*Anim, P_Left);
     OnPress(P_Timing->B_Editing, this, [this] { B_EditingStatusChanged(); });
     OnPress(P_Timing->B_ResetMatrix, this, [this] { B_ResetMatrixStatusChanged(); });
     OnPress(P_Timing->B_Append, this, [this] { B_AppendStatusChanged(); });
@@ -391,54 +290,9 @@ QWidget* TMainForm::BuildFramePanel()
 QWidget* TMainForm::BuildEditPanel()
 {
     P_EditAnim = new TEditPanel(P_Left);
-    P_EditAnim->setObjectName(QStringLiteral("P_EditAnim"));
-    P_EditAnim->hide();
-    auto* l = new QGridLayout(P_EditAnim);
-    l->setContentsMargins(0, 0, 0, 0);
-    const auto toggle = [this](const QString& on, const QString& off, const QString& name) {
-        auto* b = new QPushButton(on, P_EditAnim);
-        b->setObjectName(name);
-        b->setCheckable(true);
-        b->setChecked(true);
-        connect(b, &QPushButton::toggled, b, [b, on, off](bool checked) { b->setText(checked ? on : off); });
-        return b;
-    };
-    P_EditAnim->B_EditOperation = toggle(QStringLiteral("Rotate"), QStringLiteral("Move"), QStringLiteral("B_EditOperation"));
-    P_EditAnim->B_RotType = toggle(QStringLiteral("Relative"), QStringLiteral("Absolut"), QStringLiteral("B_RotType"));
-    l->addWidget(P_EditAnim->B_EditOperation, 0, 0, 1, 2);
-    l->addWidget(P_EditAnim->B_RotType, 0, 2, 1, 2);
-    int row = 1;
-    for (QSlider** slot : {&P_EditAnim->Chg_X, &P_EditAnim->Chg_Y, &P_EditAnim->Chg_Z}) {
-        const QString axis = QString(QLatin1Char("XYZ"[row - 1]));
-        auto* s = new TSpringSlider(P_EditAnim);
-        s->setObjectName(QStringLiteral("Chg_") + axis);
-        s->setRange(-1000, 1000);
-        s->setSingleStep(10);
-        s->setPageStep(100);
-        auto* value = new QLabel(QStringLiteral("0.00 %"), P_EditAnim);
-        value->setMinimumWidth(60);
-        connect(s, &QSlider::valueChanged, value,
-                [value](int v) { value->setText(QString::number(v / 100.0, 'f', 2) + QStringLiteral(" %")); });
-        l->addWidget(new QLabel(axis, P_EditAnim), row, 0);
-        l->addWidget(s, row, 1, 1, 2);
-        l->addWidget(value, row, 3);
-        *slot = s;
-        ++row;
-    }
-    l->addWidget(new QLabel(QStringLiteral("Exit Edit and..."), P_EditAnim), row, 0, 1, 2);
-    P_EditAnim->B_ApplyEdit = PushButton(QStringLiteral("Apply Changes"), QStringLiteral("B_ApplyEdit"),
-                             QStringLiteral("Write the edit into the frame"), P_EditAnim);
-    P_EditAnim->B_CancelEdit = PushButton(QStringLiteral("Cancel Changes"), QStringLiteral("B_CancelEdit"),
-                              QStringLiteral("Leave edit mode without writing"), P_EditAnim);
-    P_EditAnim->B_ResetEdit = PushButton(QStringLiteral("Restore"), QStringLiteral("B_ResetEdit"),
-                             QStringLiteral("Restore Component Frame"), P_EditAnim);
-    l->addWidget(P_EditAnim->B_ApplyEdit, row + 1, 0, 1, 2);
-    l->addWidget(P_EditAnim->B_CancelEdit, row + 1, 2, 1, 2);
-    l->addWidget(P_EditAnim->B_ResetEdit, row + 2, 0, 1, 4);
     OnPress(P_EditAnim->B_ApplyEdit, this, [this] { B_ApplyEditStatusChanged(); });
     OnPress(P_EditAnim->B_CancelEdit, this, [this] { B_CancelEditStatusChanged(); });
     OnPress(P_EditAnim->B_ResetEdit, this, [this] { B_ResetEditStatusChanged(); });
-
     EditTimer_ = new QTimer(this);
     EditTimer_->setObjectName(QStringLiteral("EditTimer"));
     EditTimer_->setInterval(50);
@@ -449,134 +303,35 @@ QWidget* TMainForm::BuildEditPanel()
 QWidget* TMainForm::BuildPlayPanel()
 {
     P_AnimControl = new TPlayPanel(P_Left);
-    P_AnimControl->setObjectName(QStringLiteral("P_AnimControl"));
-    auto* l = new QGridLayout(P_AnimControl);
-    l->setContentsMargins(0, 0, 0, 0);
-
-    P_AnimControl->AnimSlider = new QSlider(Qt::Horizontal, P_AnimControl);
-    P_AnimControl->AnimSlider->setObjectName(QStringLiteral("AnimSlider"));
-    P_AnimControl->AnimSlider->setRange(0, 0);
-    P_AnimControl->AnimSlider->setTickPosition(QSlider::TicksBelow);
-    P_AnimControl->AnimSlider->setPageStep(1);
-    connect(P_AnimControl->AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
-    P_AnimControl->B_Prev = Led(QStringLiteral("<"), QStringLiteral("B_Prev"), QStringLiteral("Previous Frame"), P_AnimControl);
-    P_AnimControl->B_Next = Led(QStringLiteral(">"), QStringLiteral("B_Next"), QStringLiteral("Next Frame"), P_AnimControl);
-    P_AnimControl->B_Prev->setCheckable(false);
-    P_AnimControl->B_Next->setCheckable(false);
-    connect(P_AnimControl->B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
-    connect(P_AnimControl->B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
-    P_AnimControl->D_Steps = new QLCDNumber(5, P_AnimControl);
-    P_AnimControl->D_Steps->setObjectName(QStringLiteral("D_Steps"));
-    SetHint(P_AnimControl->D_Steps, QStringLiteral("Total Frames"));
-    P_AnimControl->D_ActStep = new QLCDNumber(5, P_AnimControl);
-    P_AnimControl->D_ActStep->setObjectName(QStringLiteral("D_ActStep"));
-    SetHint(P_AnimControl->D_ActStep, QStringLiteral("Current Frame"));
-    for (QLCDNumber* d : {P_AnimControl->D_Steps, P_AnimControl->D_ActStep}) {
-        d->setSegmentStyle(QLCDNumber::Flat);
-        d->display(0);
-    }
-    l->addWidget(P_AnimControl->B_Prev, 0, 0);
-    l->addWidget(P_AnimControl->AnimSlider, 0, 1, 1, 2);
-    l->addWidget(P_AnimControl->B_Next, 0, 3);
-    l->addWidget(P_AnimControl->D_ActStep, 1, 1);
-    l->addWidget(P_AnimControl->D_Steps, 1, 2);
-
-    P_AnimControl->B_Play = new QPushButton(QStringLiteral("Play"), P_AnimControl);
-    P_AnimControl->B_Play->setObjectName(QStringLiteral("B_Play"));
-    P_AnimControl->B_Play->setCheckable(true);
-    SetHint(P_AnimControl->B_Play, QStringLiteral("Play the animation"));
-    connect(P_AnimControl->B_Play, &QPushButton::toggled, this, [this](bool on) {
+    TPlayPanel* p = P_AnimControl;
+    connect(p->AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
+    connect(p->B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
+    connect(p->B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
+    connect(p->B_Play, &QPushButton::toggled, this, [this](bool on) {
         B_PlayStatusChanged(on);
         UpdateUndoActions();
     });
-    l->addWidget(P_AnimControl->B_Play, 2, 0, 1, 2);
-    l->addWidget(new QLabel(QStringLiteral("Play Time:"), P_AnimControl), 3, 0);
-    P_AnimControl->E_AnimTime = SpinEdit(QStringLiteral("E_AnimTime"), 1, 1, 0, 100000, P_AnimControl);
-    P_AnimControl->E_AnimTime->setValue(1);
-    SetHint(P_AnimControl->E_AnimTime, QStringLiteral("Enter Time for Animation Preview"));
-    l->addWidget(P_AnimControl->E_AnimTime, 3, 1, 1, 2);
-    l->addWidget(new QLabel(QStringLiteral("Sec."), P_AnimControl), 3, 3);
-
-    l->addWidget(new QLabel(QStringLiteral("Total Move:"), P_AnimControl), 4, 0);
-    // The total move is stored as floats: the edits show and take any float exactly, so a
-    // value from a file is never changed by being shown.
-    constexpr double maxFloat = std::numeric_limits<float>::max();
-    P_AnimControl->E_TM_x = SpinEdit(QStringLiteral("E_TM_x"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
-    P_AnimControl->E_TM_y = SpinEdit(QStringLiteral("E_TM_y"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
-    P_AnimControl->E_TM_z = SpinEdit(QStringLiteral("E_TM_z"), 0.1, -1, -maxFloat, maxFloat, P_AnimControl);
     int axis = 0;
-    for (TNumberEdit* e : {P_AnimControl->E_TM_x, P_AnimControl->E_TM_y, P_AnimControl->E_TM_z}) {
+    for (TNumberEdit* e : {p->E_TM_x, p->E_TM_y, p->E_TM_z}) {
         const int a = axis++;
-        e->setWidthForText(QStringLiteral("-000.000"));
         connect(e, &TNumberEdit::valueChanged, this, [this, a](double v) { E_TMChanged(a, v); });
     }
-    l->addWidget(P_AnimControl->E_TM_x, 5, 0);
-    l->addWidget(P_AnimControl->E_TM_y, 5, 1);
-    l->addWidget(P_AnimControl->E_TM_z, 5, 2);
-    P_AnimControl->B_TotalMove = Led(QStringLiteral("TM"), QStringLiteral("B_TotalMove"), QStringLiteral("Total Move On/Off"), P_AnimControl);
-    P_AnimControl->B_TotalMove->setChecked(true);
-    connect(P_AnimControl->B_TotalMove, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
-    l->addWidget(P_AnimControl->B_TotalMove, 5, 3);
-
-    l->addWidget(new QLabel(QStringLiteral("Modell Offset from Center:"), P_AnimControl), 6, 0, 1, 4);
-    P_AnimControl->OffX = SpinEdit(QStringLiteral("OffX"), 0.01, 7, -360, 360, P_AnimControl);
-    P_AnimControl->OffY = SpinEdit(QStringLiteral("OffY"), 0.01, 7, -360, 360, P_AnimControl);
-    P_AnimControl->OffZ = SpinEdit(QStringLiteral("OffZ"), 0.01, 7, -360, 360, P_AnimControl);
-    // The offsets get a row of their own, each as wide as "-360.0000000" needs; the left
-    // column widens for them where this platform's font asks for more than its 300 pixels.
-    auto* offsets = new QHBoxLayout;
-    offsets->setSpacing(2);
-    int needed = 0;
-    for (TNumberEdit* e : {P_AnimControl->OffX, P_AnimControl->OffY, P_AnimControl->OffZ}) {
-        e->setWidthForText(QStringLiteral("-360.0000000"));
-        connect(e, &TNumberEdit::valueChanged, this, [this] { OptionsFromControls(); });
-        offsets->addWidget(e);
-        needed += e->sizeHint().width() + offsets->spacing();
-    }
-    l->addLayout(offsets, 7, 0, 1, 4);
-    P_Left->setFixedWidth(std::max(P_Left->width(), needed + 8));
-    P_AnimControl->B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
-                       QStringLiteral("Show the environment model"), P_AnimControl);
-    connect(P_AnimControl->B_Enviroment, &QToolButton::toggled, this, [this] { OptionsFromControls(); });
-    l->addWidget(P_AnimControl->B_Enviroment, 8, 0, 1, 2);
-    BuildTransparencySliders(P_AnimControl, l, 9);
-    return P_AnimControl;
+    connect(p, &TPlayPanel::ShowChanged, this, [this] { OptionsFromControls(); });
+    for (QSlider* s : {p->Chg_Poly_Trans, p->Chg_Env_Trans})
+        connect(s, &QSlider::valueChanged, this, [this] { Chg_Poly_TransValueChange(); });
+    // The left column widens for the offsets where this platform's font asks for more
+    // than its 300 pixels.
+    P_Left->setFixedWidth(std::max(P_Left->width(), p->OffsetsWidth() + 8));
+    return p;
 }
 
 QWidget* TMainForm::Build3dArea()
 {
     P_3dArea = new T3dArea(this);
-    P_3dArea->setObjectName(QStringLiteral("P_3dArea"));
-    auto* l = new QVBoxLayout(P_3dArea);
-    l->setContentsMargins(0, 0, 0, 0);
-    l->setSpacing(0);
-    auto* tools = new QHBoxLayout;
-    tools->setContentsMargins(2, 2, 2, 2);
-    auto tool = [this](const QString& text, const QString& name, const QString& hint) {
-        auto* b = new QToolButton(P_3dArea);
-        b->setText(text);
-        b->setObjectName(name);
-        b->setCheckable(true);
-        // The platform style draws a pressed tool button barely darker than a raised one.
-        b->setStyleSheet(QStringLiteral("QToolButton{min-width:18px;padding:1px 4px}"
-                                        "QToolButton:checked{background:#2f5f9f;color:white;font-weight:bold;"
-                                        "border:1px inset #102040}"));
-        SetHint(b, hint);
-        return b;
-    };
-    P_3dArea->B_Light = tool(QStringLiteral("L"), QStringLiteral("B_Light"), QStringLiteral("Light Mode"));
-    P_3dArea->B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
-    P_3dArea->B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
-    P_3dArea->B_Grid->setChecked(true);
     connect(P_3dArea->B_Light, &QToolButton::toggled, this, [this] { B_LightStatusChanged(); });
     connect(P_3dArea->B_Transparent3D, &QToolButton::toggled, this, [this] { B_Transparent3DStatusChanged(); });
     connect(P_3dArea->B_Grid, &QToolButton::toggled, this, [this] { B_GridStatusChanged(); });
-    tools->addWidget(P_3dArea->B_Light);
-    tools->addWidget(P_3dArea->B_Transparent3D);
-    tools->addWidget(P_3dArea->B_Grid);
-    tools->addStretch(1);
-    l->addLayout(tools);
-    Attach3dView(l);
+    Attach3dView(static_cast<QBoxLayout*>(P_3dArea->layout()));
     return P_3dArea;
 }
 

@@ -288,8 +288,6 @@ private:
     TChart* CreateView(const QString& name, QWidget* parent);
     void Attach3dView(QBoxLayout* layout);
     void Wire3dView();
-    // The two transparency sliders of the 3D view, rows row and row + 1 of the play panel.
-    void BuildTransparencySliders(QWidget* parent, class QGridLayout* layout, int row);
     T3dScene Scene3d_;  // reused from paint to paint
     void BuildMenus();
     void BuildLayout();

@@ -20,12 +20,6 @@
 #include <QSlider>
 #include <QToolButton>
 
-namespace {
-constexpr int kSliderSteps = 1000;  // the sliders' 0..1 in thousandths
-constexpr int kSliderInitial = 100;  // 0.1
-
-float SliderValue(const QSlider* s) { return s ? float(s->value()) / float(kSliderSteps) : 0.1f; }
-}  // namespace
 
 // ---- Controls
 
@@ -37,27 +31,6 @@ void TMainForm::Wire3dView()
     P_3dArea->P_3dView->OnMouseDown = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseDown(m); };
     P_3dArea->P_3dView->OnMouseMove = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseMove(m); };
     P_3dArea->P_3dView->OnMouseUp = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseUp(m); };
-}
-
-void TMainForm::BuildTransparencySliders(QWidget* parent, QGridLayout* layout, int row)
-{
-    const auto slider = [this, parent](const QString& name, const QString& caption) {
-        auto* s = new QSlider(Qt::Horizontal, parent);
-        s->setObjectName(name);
-        s->setRange(0, kSliderSteps);
-        s->setSingleStep(10);
-        s->setPageStep(100);
-        s->setValue(kSliderInitial);
-        SetHint(s, caption);
-        connect(s, &QSlider::valueChanged, this, [this] { Chg_Poly_TransValueChange(); });
-        return s;
-    };
-    P_AnimControl->Chg_Poly_Trans = slider(QStringLiteral("Chg_Poly_Trans"), QStringLiteral("Polygon Transparency"));
-    P_AnimControl->Chg_Env_Trans = slider(QStringLiteral("Chg_Env_Trans"), QStringLiteral("Environment Transparency"));
-    for (QSlider* s : {P_AnimControl->Chg_Poly_Trans, P_AnimControl->Chg_Env_Trans}) {
-        layout->addWidget(new QLabel(s->toolTip(), parent), row, 0, 1, 2);
-        layout->addWidget(s, row++, 2, 1, 2);
-    }
 }
 
 void TMainForm::Chg_Poly_TransValueChange()
@@ -112,7 +85,7 @@ T3dPaintOptions TMainForm::Paint3dOptions() const
 
 void TMainForm::Prepare3dScene(T3dScene& scene)
 {
-    Editor->Build3d(scene, SliderValue(P_AnimControl->Chg_Poly_Trans), SliderValue(P_AnimControl->Chg_Env_Trans), BeingEditedFlags(EditTree()));
+    Editor->Build3d(scene, TPlayPanel::Transparency(P_AnimControl->Chg_Poly_Trans), TPlayPanel::Transparency(P_AnimControl->Chg_Env_Trans), BeingEditedFlags(EditTree()));
 }
 
 void TMainForm::P_3dViewPaint()
@@ -202,7 +175,7 @@ void TMainForm::ExportModelClick(bool gltf)
     r.PlayTime = P_AnimControl->E_AnimTime->value();
     r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
     r.Transparent = P_3dArea->B_Transparent3D->isChecked();
-    r.EnvironmentAlpha = SliderValue(P_AnimControl->Chg_Env_Trans);
+    r.EnvironmentAlpha = TPlayPanel::Transparency(P_AnimControl->Chg_Env_Trans);
     Editor->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = ExportPosedModel(Models, Editor->TreeOrder(), Editor->Params(), &Doc, r);
     if (!result.Error.isEmpty())

@@ -2,6 +2,8 @@
 // The panels of the main window and the controls each one holds, named as in the designs.
 // The window builds them and wires their controls to its operations; other code reaches a
 // control through its panel.
+#include "pose/ViewGeometry.h"
+
 #include <QWidget>
 
 class QAction;
@@ -16,11 +18,18 @@ class TFrameGrid;
 class TLedButton;
 class TNumberEdit;
 class TOpenGLQelPanel;
+class TAnimController;
+
+// Hint "short|long": the tooltip shows the first part, the status bar the second.
+void SetHint(QWidget* w, const QString& hint);
 
 // "Show...": which components and polygons the views draw, pivot mode and the linking file.
 class TDisplayModePanel : public QWidget {
+    Q_OBJECT
 public:
-    using QWidget::QWidget;
+    explicit TDisplayModePanel(QWidget* parent);
+    // Which components the three show buttons ask for.
+    TComponentShow Show() const;
     TLedButton* RB_CheckedSelections = nullptr;
     TLedButton* RB_AllSelections = nullptr;
     TLedButton* AbLED1 = nullptr;  // "No Component"
@@ -30,12 +39,16 @@ public:
     TLedButton* LED_Linking = nullptr;
     QPushButton* B_SaveLinking = nullptr;
     QPushButton* B_LoadLinking = nullptr;
+
+signals:
+    // One of the show buttons or "All Polygons" changed what the views draw.
+    void ShowChanged();
 };
 
 // The frame grid and the frame buttons.
 class TFramePanel : public QWidget {
 public:
-    using QWidget::QWidget;
+    TFramePanel(TAnimController& anim, QWidget* parent);
     TFrameGrid* G_Frames = nullptr;
     QPushButton* B_Append = nullptr;
     QPushButton* B_DelAnim = nullptr;
@@ -48,7 +61,7 @@ public:
 // Edit mode: the operation, the rotation type, the spring sliders and the exits.
 class TEditPanel : public QWidget {
 public:
-    using QWidget::QWidget;
+    explicit TEditPanel(QWidget* parent);
     QPushButton* B_EditOperation = nullptr;  // on: "Rotate", off: "Move"
     QPushButton* B_RotType = nullptr;        // on: "Relative", off: "Absolut"
     QSlider* Chg_X = nullptr;                // -1000..1000 hundredths of -10..10
@@ -62,8 +75,13 @@ public:
 // Stepping and playback, the total move, the model offset, the environment switch and the
 // 3D view's transparencies.
 class TPlayPanel : public QWidget {
+    Q_OBJECT
 public:
-    using QWidget::QWidget;
+    explicit TPlayPanel(QWidget* parent);
+    // A transparency slider's value, 0 .. 1.
+    static float Transparency(const QSlider* s);
+    // The width the offsets' row needs.
+    int OffsetsWidth() const { return OffsetsWidth_; }
     QSlider* AnimSlider = nullptr;
     TLedButton* B_Prev = nullptr;
     TLedButton* B_Next = nullptr;
@@ -81,12 +99,19 @@ public:
     TLedButton* B_Enviroment = nullptr;
     QSlider* Chg_Poly_Trans = nullptr;  // 0..1000: thousandths of 0..1
     QSlider* Chg_Env_Trans = nullptr;
+
+signals:
+    // The total-move switch, an offset or the environment switch changed what is shown.
+    void ShowChanged();
+
+private:
+    int OffsetsWidth_ = 0;
 };
 
 // The 3D view with its tool buttons; P_3dView is null where the display offers no OpenGL.
 class T3dArea : public QWidget {
 public:
-    using QWidget::QWidget;
+    explicit T3dArea(QWidget* parent);
     TOpenGLQelPanel* P_3dView = nullptr;
     QToolButton* B_Light = nullptr;
     QToolButton* B_Transparent3D = nullptr;
