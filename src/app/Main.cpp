@@ -31,7 +31,6 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -99,9 +98,9 @@ TMainForm::~TMainForm()
     // their last signals (the tree model's rows going) must not reach handlers that use it.
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
-    // The tree points into the models: empty it before they go.
-    if (TV_EditComponents)
-        TV_EditComponents->clear();
+    // The forest points into the models: empty it before they go. (When it goes, it tells
+    // the tree's model, which then shows nothing.)
+    Forest_.Clear();
     Models.clear();
     F_FileBrowser = nullptr;
     F_SelectComponents = nullptr;
@@ -268,14 +267,14 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
     TV_EditComponents->LinkingEnabled = [this] { return B_ChangePivot->isChecked(); };
-    TV_EditComponents->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
-    connect(TV_EditComponents, &TComponentTree::NodePressed, this,
-            [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
+    TV_EditComponents->SetForest(&Forest_);
+    TV_EditComponents->TreeModel()->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
+    connect(TV_EditComponents, &TComponentTree::NodePressed, this, [this](int node) { TV_EditComponentsMouseDown(node); });
     connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
     connect(TV_EditComponents, &TComponentTree::HierarchyChanged, this, [this] { CommitModelEdit(QStringLiteral("Link Component")); });
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
-    connect(TV_EditComponents, &QTreeWidget::itemSelectionChanged, this, [this] {
+    connect(TV_EditComponents, &TComponentTree::SelectionChanged, this, [this] {
         if (std::exchange(SelectionRefreshQueued_, true))
             return;
         QMetaObject::invokeMethod(this, [this] {
@@ -283,11 +282,9 @@ QWidget* TMainForm::BuildLeftColumn()
             RefreshDisplay();
         }, Qt::QueuedConnection);
     });
-    // Any change of the tree's rows or order invalidates the pre-order walk and member lists.
+    // Any change of the forest's nodes or order invalidates the pre-order walk and member lists.
     QAbstractItemModel* treeModel = TV_EditComponents->model();
     const auto dirty = [this] { TreeOrderDirty_ = true; };
-    connect(treeModel, &QAbstractItemModel::rowsInserted, this, dirty);
-    connect(treeModel, &QAbstractItemModel::rowsRemoved, this, dirty);
     connect(treeModel, &QAbstractItemModel::layoutChanged, this, dirty);
     connect(treeModel, &QAbstractItemModel::modelReset, this, dirty);
     BuildTreePopup();

@@ -36,7 +36,6 @@ class TAnimController;
 class TFrameGrid;
 class QTimer;
 class TChart;
-class QTreeWidgetItem;
 class QPushButton;
 class QToolButton;
 class TIniFile;
@@ -317,16 +316,19 @@ public:
     void Moveonelevelup1Click();
     void ShowAll1Click();
     void HideAllClick();
-    void TV_EditComponentsMouseDown(QTreeWidgetItem* node);
+    void TV_EditComponentsMouseDown(int node);
     void TV_EditComponentsMouseUp();
+    // The component hierarchy the tree shows; nodes are its indices, -1 none.
+    TComponentForest& Forest() { return Forest_; }
+    const TComponentForest& Forest() const { return Forest_; }
     // The selected node; with several, the tree's current one.
-    QTreeWidgetItem* SelectedNode() const;
-    QTreeWidgetItem* FindNodeByName(const QString& name) const;
-    static TSelection* SelectionOf(const QTreeWidgetItem* node);
+    int SelectedNode() const;
+    TSelection* SelectedComponent() const;
+    int FindNodeByName(const QString& name) const { return Forest_.Find(name); }
+    // The component of FindNodeByName, or null.
+    TSelection* FindComponent(const QString& name) const;
     // The components in tree order.
-    std::vector<TSelection*> TreeComponents() const;
-    // Every node in depth-first pre-order.
-    std::vector<QTreeWidgetItem*> TreeNodes() const;
+    std::vector<TSelection*> TreeComponents() const { return Forest_.TreeOrder(); }
 
     // ---- The 3D view
     TViewCamera Camera3d;  // set when the view's context is made, moved by the mouse
@@ -405,6 +407,7 @@ private:
     unsigned ModelUnsaved_ = 0;
     void ResetModelState();
 
+    TComponentForest Forest_;
     // The tree in pre-order and each component's members, rebuilt after the tree changes.
     void EnsureTreeOrder();
     std::vector<TSelection*> TreeOrder_;

@@ -120,7 +120,7 @@ void TMainForm::Prepare3dScene(T3dScene& scene)
     o.CheckedSelections = RB_CheckedSelections->isChecked();
     o.AllSelections = RB_AllSelections->isChecked();
     if (B_ChangePivot->isChecked())
-        o.PivotComponent = SelectionOf(SelectedNode());
+        o.PivotComponent = SelectedComponent();
     const std::vector<bool> edited = BeingEditedFlags(EditTree());
     Build3dScene(Models, TreeOrder_, PoseCache_, edited, o, PoseParams(), scene);
 }

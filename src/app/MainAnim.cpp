@@ -55,10 +55,10 @@ void TMainForm::ConnectDocument()
             s->ActTransform = TTransform::Identity();
         // What the last load hid comes back; what the user hid stays hidden.
         for (const QString& name : std::exchange(HiddenByLoad_, {}))
-            if (QTreeWidgetItem* node = FindNodeByName(name))
-                SelectionOf(node)->Hidden = false;
+            if (TSelection* s = FindComponent(name))
+                s->Hidden = false;
+        Forest_.ComponentsChanged();  // shown again, and no longer animated
         ResetModelState();  // what a load or unload shows is no edit
-        TV_EditComponents->viewport()->update();
         SetStatusText(2, QStringLiteral("Anim: "));
     });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
@@ -150,7 +150,7 @@ void TMainForm::CreateNewAnimation()
         return;
     }
     G_Frames->ShowCurrentFrame(0);
-    TV_EditComponents->viewport()->update();
+    Forest_.ComponentsChanged();  // the new animation's marks
 }
 
 // ---- RTM files
@@ -183,8 +183,8 @@ void TMainForm::LoadAnimation(const QString& path)
             HiddenByLoad_ << s->Name;
     ShowAnimationOnly();
     HiddenByLoad_.removeIf([this](const QString& name) {
-        const QTreeWidgetItem* node = FindNodeByName(name);
-        return !node || !SelectionOf(node)->Hidden;
+        const TSelection* s = FindComponent(name);
+        return !s || !s->Hidden;
     });
     ResetModelState();
     G_Frames->ShowCurrentFrame(0);

@@ -19,23 +19,19 @@
 #include <QMenu>
 #include <QPushButton>
 #include <algorithm>
-#include <unordered_map>
 
-TSelection* TMainForm::SelectionOf(const QTreeWidgetItem* node) { return TComponentTree::SelectionOf(node); }
-
-std::vector<QTreeWidgetItem*> TMainForm::TreeNodes() const { return TV_EditComponents->Nodes(); }
-
-std::vector<TSelection*> TMainForm::TreeComponents() const { return TV_EditComponents->Components(); }
-
-QTreeWidgetItem* TMainForm::FindNodeByName(const QString& name) const { return TV_EditComponents->FindNodeByName(name); }
-
-QTreeWidgetItem* TMainForm::SelectedNode() const
+TSelection* TMainForm::FindComponent(const QString& name) const
 {
-    const QList<QTreeWidgetItem*> selected = TV_EditComponents->selectedItems();
-    if (selected.isEmpty())
-        return nullptr;
-    QTreeWidgetItem* current = TV_EditComponents->currentItem();
-    return current && current->isSelected() ? current : selected.first();
+    const int node = Forest_.Find(name);
+    return node < 0 ? nullptr : Forest_.Component(node);
+}
+
+int TMainForm::SelectedNode() const { return TV_EditComponents->SelectedNode(); }
+
+TSelection* TMainForm::SelectedComponent() const
+{
+    const int node = SelectedNode();
+    return node < 0 ? nullptr : Forest_.Component(node);
 }
 
 void TMainForm::ClearModel()
@@ -43,9 +39,9 @@ void TMainForm::ClearModel()
     // Model steps point at the components: a new history, which keeps whether the
     // animation is modified.
     Anim->RestartHistory();
-    // The nodes point at the models' selections: the tree goes first.
-    TV_EditComponents->DragNode = nullptr;
-    TV_EditComponents->clear();
+    // The nodes point at the models' selections: the forest goes first.
+    TV_EditComponents->DragNode = -1;
+    Forest_.Clear();
     Models.clear();
     ModelFileName.clear();
     ResetModelState();
@@ -81,12 +77,12 @@ QString StepName(unsigned kinds)
 
 void TMainForm::ResetModelState()
 {
-    ModelState_ = SnapshotModel(TV_EditComponents->Forest());
+    ModelState_ = SnapshotModel(Forest_);
 }
 
 void TMainForm::CommitModelEdit(const QString& name)
 {
-    TModelSnapshot now = SnapshotModel(TV_EditComponents->Forest());
+    TModelSnapshot now = SnapshotModel(Forest_);
     TModelChange change = DiffModel(ModelState_, now);
     ModelState_ = std::move(now);
     if (!change.Kinds)
@@ -98,14 +94,11 @@ void TMainForm::CommitModelEdit(const QString& name)
 
 void TMainForm::PutModelChange(const TModelChange& change, bool undo)
 {
-    const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
-    TComponentForest forest = TV_EditComponents->Forest();
-    if (ApplyModelChange(change, undo, forest))
-        TV_EditComponents->Relink(nodes, forest, std::vector<bool>(size_t(forest.Count()), false));
-    for (QTreeWidgetItem* node : TreeNodes())
-        TComponentTree::UpdateText(node);
-    TV_EditComponents->SortTree();
-    TV_EditComponents->viewport()->update();
+    {
+        const TComponentForest::TBatch batch(Forest_);
+        ApplyModelChange(change, undo, Forest_);
+    }
+    Forest_.ComponentsChanged();
     ResetModelState();
     ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
 }
@@ -168,7 +161,8 @@ void TMainForm::LoadModel(const QString& fileName)
     }
     ModelFileName = setup.ModelFileName;
     Models = std::move(setup.Models);
-    TV_EditComponents->Fill(setup.Forest);
+    Forest_.Replace(std::move(setup.Forest));
+    TV_EditComponents->ExpandParents();
     ResetModelState();
     SetLinkingLoaded(setup.LinkingLoaded);
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName));
@@ -190,12 +184,16 @@ bool TMainForm::LoadLinking(const QString& fileName)
     if (!QFileInfo::exists(path))
         return false;
     const TLinkReadResult read = ReadLinkingFile(path);
-    // The whole hierarchy is worked out first and the tree rebuilt once: moving rows one
-    // record at a time costs the tree widget far more than the records are worth.
-    const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
-    TComponentForest forest = TV_EditComponents->Forest();
-    const std::vector<bool> expand = ApplyLinkRecords(forest, read.Records);
-    TV_EditComponents->Relink(nodes, forest, expand);
+    // The whole hierarchy is worked out first and the tree told once: a change per record
+    // would cost the view far more than the records are worth.
+    std::vector<bool> expand;
+    {
+        const TComponentForest::TBatch batch(Forest_);
+        expand = ApplyLinkRecords(Forest_, read.Records);
+    }
+    for (int node = 0; node < Forest_.Count(); ++node)
+        if (expand[size_t(node)])
+            TV_EditComponents->ExpandNode(node);
     // A file's linking is a step of its own, undone like an edit.
     CommitModelEdit(QStringLiteral("Load Pivots and Linking"));
     // The records before a fault stay applied; the user hears of it once.
@@ -212,12 +210,12 @@ bool TMainForm::B_SaveLinkingStatusChanged()
     }
     TAppPaths::MakeFolder(Paths.LinkDataDir);
     std::vector<TLinkRecord> records;
-    for (QTreeWidgetItem* node : TreeNodes()) {
-        const TSelection* s = SelectionOf(node);
+    for (int node : Forest_.TreeIndices()) {
+        const TSelection* s = Forest_.Component(node);
         TLinkRecord r;
         r.Name = s->Name;
-        if (const TSelection* p = SelectionOf(node->parent()))
-            r.ParentName = p->Name;
+        if (const int parent = Forest_.Parent(node); parent >= 0)
+            r.ParentName = Forest_.Component(parent)->Name;
         for (int i = 0; i < 3; ++i)
             r.Pivot[i] = s->Pivot[i];
         records.push_back(r);
@@ -258,9 +256,8 @@ void TMainForm::LoadTranslation()
     if (TranslationFileName.isEmpty())
         return;
     LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(TranslationFileName));
-    for (QTreeWidgetItem* node : TreeNodes())
-        TComponentTree::UpdateText(node);
-    TV_EditComponents->SortTree();
+    Forest_.ComponentsChanged();
+    Forest_.Sort();
     ResetModelState();  // the names of a file are no edit
 }
 
@@ -269,6 +266,7 @@ void TMainForm::LoadColors()
     if (ColorFileName.isEmpty())
         return;
     LoadColorFile(TreeComponents(), ResolveCaseInsensitive(ColorFileName));
+    Forest_.ComponentsChanged();
     ResetModelState();
     RefreshDisplay();
 }
@@ -315,19 +313,19 @@ void TMainForm::SelectColorFile1Click()
         return;
     ColorFileName = path;
     LoadColors();
-    TV_EditComponents->viewport()->update();
 }
 
 void TMainForm::ChangeColorClick()
 {
-    TSelection* s = SelectionOf(SelectedNode());
-    if (!s)
+    const int node = SelectedNode();
+    if (node < 0)
         return;
+    TSelection* s = Forest_.Component(node);
     unsigned color = s->Color;
     if (!dialogs().ChooseColor(color))
         return;
     s->Color = color;
-    TV_EditComponents->viewport()->update();
+    Forest_.ComponentsChanged();
     CommitModelEdit(QStringLiteral("Change Color"));
     RefreshDisplay();
 }
@@ -351,17 +349,17 @@ bool TMainForm::SaveColorsClick()
 
 void TMainForm::AssignnewnameClick()
 {
-    QTreeWidgetItem* node = SelectedNode();
-    TSelection* s = SelectionOf(node);
-    if (!s)
+    const int node = SelectedNode();
+    if (node < 0)
         return;
-    QString text = node->text(0);
+    TSelection* s = Forest_.Component(node);
+    QString text = s->DisplayName;
     if (!dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
                               text))
         return;
     s->DisplayName = text;
-    node->setText(0, text);
-    TV_EditComponents->SortTree();
+    Forest_.ComponentsChanged();
+    Forest_.Sort();
     CommitModelEdit(QStringLiteral("Assign new Name"));
 }
 
@@ -386,49 +384,46 @@ bool TMainForm::SavenamesClick()
 
 void TMainForm::Moveonelevelup1Click()
 {
-    QTreeWidgetItem* node = SelectedNode();
-    if (!node)
+    const int node = SelectedNode();
+    if (node < 0)
         return;
-    QTreeWidgetItem* parent = node->parent();
-    TV_EditComponents->MoveNode(node, parent ? parent->parent() : nullptr);
-    TV_EditComponents->SortTree();
+    Forest_.MoveUp(node);
+    // The new parent shows the node, as a drop does.
+    if (const int parent = Forest_.Parent(node); parent >= 0)
+        TV_EditComponents->ExpandNode(parent);
     CommitModelEdit(QStringLiteral("Move one level up"));
     RefreshDisplay();
 }
 
 void TMainForm::ShowAll1Click()
 {
-    for (TSelection* s : TreeComponents())
-        s->Hidden = false;
+    Forest_.SetAllHidden(false);
     RB_CheckedSelections->setChecked(true);
-    TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Show All"));
     RefreshDisplay();
 }
 
 void TMainForm::HideAllClick()
 {
-    for (TSelection* s : TreeComponents())
-        s->Hidden = true;
+    Forest_.SetAllHidden(true);
     RB_CheckedSelections->setChecked(true);
-    TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Hide All"));
     RefreshDisplay();
 }
 
-void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)
+void TMainForm::TV_EditComponentsMouseDown(int)
 {
     if (!EditMode_)
         return;
     // An edit applies to whole subtrees: a node below a selected one needs no selection.
-    for (QTreeWidgetItem* node : TreeNodes())
-        if (node->isSelected() && node->parent() && node->parent()->isSelected())
-            node->setSelected(false);
+    for (int node : Forest_.TreeIndices())
+        if (const int parent = Forest_.Parent(node);
+            parent >= 0 && TV_EditComponents->IsNodeSelected(node) && TV_EditComponents->IsNodeSelected(parent))
+            TV_EditComponents->SetNodeSelected(node, false);
     RebaseEdits(EditTree());
 }
 
 void TMainForm::TV_EditComponentsMouseUp()
 {
-    TV_EditComponents->viewport()->update();
     CommitModelEdit();  // a component shown or hidden with its mark
 }

@@ -142,7 +142,7 @@ void TMainForm::RefreshDisplay()
         options.AllPolygons = RB_AllPolygons->isChecked();
         options.Environment = B_Enviroment->isChecked();
         if (B_ChangePivot->isChecked())
-            options.PivotComponent = SelectionOf(SelectedNode());
+            options.PivotComponent = SelectedComponent();
         options.AutoScale = AutoScale1->isChecked();
         options.Axes = ShowAxes1->isChecked();
         std::array<int, ViewCount> w{}, h{};
@@ -171,7 +171,7 @@ void TMainForm::ShowAnimationOnly()
         return;
     ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
     RB_CheckedSelections->setChecked(true);
-    TV_EditComponents->viewport()->update();
+    Forest_.ComponentsChanged();
     ApplyFrame(Doc.ActAnimStep);
 }
 
@@ -182,7 +182,6 @@ void TMainForm::B_ChangePivotStatusChanged(bool on)
     if (on)
         TV_EditComponents->ReduceSelectionToCurrent();
     TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
-    TV_EditComponents->viewport()->update();
     if (on) {  // pivots are placed on the model at rest
         for (TSelection* s : TreeComponents())
             s->ActTransform = TTransform::Identity();
@@ -213,7 +212,7 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
 {
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
-    TSelection* s = SelectionOf(SelectedNode());
+    TSelection* s = SelectedComponent();
     if (!s || !B_ChangePivot->isChecked())
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
