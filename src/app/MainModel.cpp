@@ -40,7 +40,6 @@ void TMainForm::ClearModel()
     // animation is modified.
     Anim->RestartHistory();
     // The nodes point at the models' selections: the forest goes first.
-    TV_EditComponents->DragNode = -1;
     Forest_.Clear();
     Models.clear();
     ModelFileName.clear();
@@ -317,10 +316,9 @@ void TMainForm::SelectColorFile1Click()
 
 void TMainForm::ChangeColorClick()
 {
-    const int node = SelectedNode();
-    if (node < 0)
+    TSelection* s = SelectedComponent();
+    if (!s)
         return;
-    TSelection* s = Forest_.Component(node);
     unsigned color = s->Color;
     if (!dialogs().ChooseColor(color))
         return;
@@ -349,10 +347,9 @@ bool TMainForm::SaveColorsClick()
 
 void TMainForm::AssignnewnameClick()
 {
-    const int node = SelectedNode();
-    if (node < 0)
+    TSelection* s = SelectedComponent();
+    if (!s)
         return;
-    TSelection* s = Forest_.Component(node);
     QString text = s->DisplayName;
     if (!dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
                               text))

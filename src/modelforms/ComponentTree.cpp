@@ -211,6 +211,8 @@ void TComponentTree::SetForest(TComponentForest* forest)
     delete oldSelection;
     delete old;
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &TComponentTree::SelectionChanged);
+    // New nodes: the old drag source is gone with the old ones.
+    connect(Model_, &QAbstractItemModel::modelReset, this, [this] { DragNode = -1; });
 }
 
 int TComponentTree::NodeAt(QPoint viewportPos) const { return TComponentTreeModel::NodeOf(indexAt(viewportPos)); }

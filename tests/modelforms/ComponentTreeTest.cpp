@@ -167,11 +167,6 @@ private slots:
         QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
         QCOMPARE(t.Selected(), QString());
         QCOMPARE(t.Tree.SelectedNode(), -1);
-        QTest::mouseClick(v, Qt::LeftButton, {}, t.On("arm"));
-        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("hand"));
-        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("lamp"));
-        t.Tree.ReduceSelectionToCurrent();
-        QCOMPARE(t.Selected(), QStringLiteral("lamp"));
     }
 
     // A press on the cross area, strictly inside it and with any button, turns the node's
