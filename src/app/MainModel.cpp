@@ -160,7 +160,7 @@ void TMainForm::LoadModel(const QString& fileName)
     }
     ModelFileName = setup.ModelFileName;
     Models = std::move(setup.Models);
-    Forest_.Replace(std::move(setup.Forest));
+    Forest_ = std::move(setup.Forest);
     TV_EditComponents->ExpandParents();
     ResetModelState();
     SetLinkingLoaded(setup.LinkingLoaded);

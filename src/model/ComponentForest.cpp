@@ -53,13 +53,13 @@ void TComponentForest::Changed(TForestChange change)
 
 TComponentForest::TBatch::TBatch(TComponentForest& forest) : Forest_(forest)
 {
-    if (Forest_.Batch_++ == 0)
+    if (Forest_.Listener_.Batch++ == 0)
         Forest_.AboutToChange(TForestChange::Hierarchy);
 }
 
 TComponentForest::TBatch::~TBatch()
 {
-    if (--Forest_.Batch_ == 0)
+    if (--Forest_.Listener_.Batch == 0)
         Forest_.Changed(TForestChange::Hierarchy);
 }
 

@@ -48,10 +48,14 @@ protected:
 class TComponentForest {
 public:
     TComponentForest() = default;
-    // A copy is a plain forest: nobody listens to it. Assignment keeps the listener and
-    // tells it of nothing; Replace is the assignment a listener hears of.
+    // A copy is a plain forest: nobody listens to it.
     TComponentForest(const TComponentForest&) = default;
-    TComponentForest& operator=(const TComponentForest&) = default;
+    // Assignment keeps the listener, which hears of it as a reset.
+    TComponentForest& operator=(TComponentForest other)
+    {
+        Replace(std::move(other));
+        return *this;
+    }
     ~TComponentForest();
 
     // One listener at a time (null: none); it is told of every change below.
@@ -118,9 +122,11 @@ private:
     void AboutToChange(TForestChange change);
     void Changed(TForestChange change);
 
-    // Not copied with the forest: a listener listens to one forest.
+    // Not copied with the forest: a listener listens to one forest, and batches are open
+    // on that forest.
     struct TListenerSlot {
         TForestListener* Ptr = nullptr;
+        int Batch = 0;  // open batches
         TListenerSlot() = default;
         TListenerSlot(const TListenerSlot&) {}
         TListenerSlot& operator=(const TListenerSlot&) { return *this; }
@@ -131,7 +137,6 @@ private:
     std::vector<int> Row_;
     std::vector<std::vector<int>> Children_ = std::vector<std::vector<int>>(1);  // [0]: the top level, [n + 1]: node n's
     TListenerSlot Listener_;
-    int Batch_ = 0;  // open batches
 };
 
 // The Names of the subtrees of the selected nodes (indices into nodes, which are in tree

@@ -46,22 +46,14 @@ struct TTreeFixture {
             out << QString(n.Level, '-') + n.Component->Name;
         return out.join(' ');
     }
-    QString Names(const std::vector<int>& nodes) const
-    {
-        QStringList out;
-        for (int n : nodes)
-            out << (n < 0 ? QStringLiteral("none") : Forest.Component(n)->Name);
-        out.sort();
-        return out.join(' ');
-    }
-    // The nodes the view draws as selected.
+    // The nodes the view draws as selected, in tree order.
     QString Selected() const
     {
-        std::vector<int> selected;
-        for (int n = 0; n < Forest.Count(); ++n)
+        QStringList out;
+        for (int n : Forest.TreeIndices())
             if (Tree.IsNodeSelected(n))
-                selected.push_back(n);
-        return Names(selected);
+                out << Forest.Component(n)->Name;
+        return out.join(' ');
     }
     bool IsCurrent(const QString& name) const { return Tree.currentIndex() == Tree.TreeModel()->IndexOf(Node(name)); }
     QString Hidden() const
@@ -160,10 +152,10 @@ private slots:
         QTest::mouseClick(v, Qt::LeftButton, {}, t.On("arm"));
         QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
         QCOMPARE(t.Selected(), QStringLiteral("arm leg"));
-        QCOMPARE(t.Names({t.Tree.SelectedNode()}), QStringLiteral("leg"));
+        QCOMPARE(t.Tree.SelectedNode(), t.Node("leg"));
         QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("arm"));
         QCOMPARE(t.Selected(), QStringLiteral("leg"));
-        QCOMPARE(t.Names({t.Tree.SelectedNode()}), QStringLiteral("leg"));  // arm is current, not selected
+        QCOMPARE(t.Tree.SelectedNode(), t.Node("leg"));  // arm is current, not selected
         QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
         QCOMPARE(t.Selected(), QString());
         QCOMPARE(t.Tree.SelectedNode(), -1);
