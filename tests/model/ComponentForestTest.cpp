@@ -34,10 +34,10 @@ struct TForest : TForestListener {
     std::deque<TSelection> Components;
     QStringList Heard;  // what the listener was told
     TComponentForest Forest;
-    explicit TForest(const QString& spec)
+    explicit TForest(const QString& words)
     {
         std::vector<int> parent, order;
-        for (const QString& word : spec.split(' ', Qt::SkipEmptyParts)) {
+        for (const QString& word : words.split(' ', Qt::SkipEmptyParts)) {
             const QStringList link = word.split('<');
             const QStringList named = link[0].split('=');
             TSelection& s = Components.emplace_back();
