@@ -13,7 +13,6 @@
 #include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "app/RenderView.h"
-#include "modelforms/ComponentTree.h"
 #include "model/ComponentForest.h"
 #include "model/NamesColors.h"
 #include "model/P3dmodell.h"
@@ -42,7 +41,6 @@
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include <QTreeWidgetItem>
 #include <cstdio>
 #include <unordered_set>
 #include <functional>
@@ -133,14 +131,15 @@ QString UnexpectedMessages(const ScriptedDialogs& d)
 }
 
 // Children of every node in ascending text order, as the sort after linking leaves them.
-bool TreeSorted(const QTreeWidgetItem* root)
+bool TreeSorted(const TComponentForest& forest)
 {
-    for (int i = 1; i < root->childCount(); ++i)
-        if (QString::localeAwareCompare(root->child(i - 1)->text(0), root->child(i)->text(0)) > 0)
-            return false;
-    for (int i = 0; i < root->childCount(); ++i)
-        if (!TreeSorted(root->child(i)))
-            return false;
+    for (int parent = -1; parent < forest.Count(); ++parent) {
+        const std::vector<int>& kids = forest.Children(parent);
+        for (size_t i = 1; i < kids.size(); ++i)
+            if (QString::localeAwareCompare(forest.Component(kids[i - 1])->DisplayName,
+                                            forest.Component(kids[i])->DisplayName) > 0)
+                return false;
+    }
     return true;
 }
 
@@ -177,12 +176,12 @@ std::vector<TCase> ModelCases(TContext& cx)
         if (!m || m->Status != TP3dModell::ReadStatus::Ok || m->Vertices.size() != size_t(ModelVertices) ||
             m->Polygons.size() != size_t(ModelPolygons))
             return QStringLiteral("the model was not read whole");
-        if (f.TreeNodes().size() != size_t(ModelSelections))
-            return QStringLiteral("the tree holds %1 nodes").arg(f.TreeNodes().size());
-        if (f.TV_EditComponents->topLevelItemCount() != 1 || !f.StatusText(5).endsWith(QLatin1String("LOADED")) ||
+        if (f.Forest().Count() != ModelSelections)
+            return QStringLiteral("the tree holds %1 nodes").arg(f.Forest().Count());
+        if (f.Forest().Children(-1).size() != 1 || !f.StatusText(5).endsWith(QLatin1String("LOADED")) ||
             f.StatusText(5).contains(QLatin1String("NOT")))
             return QStringLiteral("the linking file was not applied");
-        if (!TreeSorted(f.TV_EditComponents->invisibleRootItem()))
+        if (!TreeSorted(f.Forest()))
             return QStringLiteral("the tree is not sorted");
         return {};
     };
@@ -1208,8 +1207,8 @@ std::vector<TCase> HostileCases(TContext& cx)
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
         int depth = 0;
-        for (QTreeWidgetItem* n : f.TreeNodes())
-            depth = std::max(depth, TComponentTree::Level(n) + 1);
+        for (const TComponentNode& n : f.Forest().Nodes())
+            depth = std::max(depth, n.Level + 1);
         return depth == Components ? QString() : QStringLiteral("the chain is %1 deep").arg(depth);
     };
 

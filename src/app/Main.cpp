@@ -32,7 +32,6 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 #include <limits>
 
@@ -80,9 +79,6 @@ TMainForm::~TMainForm()
     // their last signals (the tree model's rows going) must not reach handlers that use it.
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
-    // The tree points into the models: empty it before they go.
-    if (TV_EditComponents)
-        TV_EditComponents->clear();
     Editor->disconnect(this);
     F_FileBrowser = nullptr;
     F_SelectComponents = nullptr;
@@ -243,15 +239,15 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
     TV_EditComponents->LinkingEnabled = [this] { return P_DisplayMode->B_ChangePivot->isChecked(); };
-    TV_EditComponents->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
-    connect(TV_EditComponents, &TComponentTree::NodePressed, this,
-            [this](QTreeWidgetItem* node) { TV_EditComponentsMouseDown(node); });
+    TV_EditComponents->SetForest(&Editor->Forest());
+    TV_EditComponents->TreeModel()->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
+    connect(TV_EditComponents, &TComponentTree::NodePressed, this, [this](int node) { TV_EditComponentsMouseDown(node); });
     connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
     connect(TV_EditComponents, &TComponentTree::HierarchyChanged, this, [this] { CommitModelEdit(QStringLiteral("Link Component")); });
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
-    connect(TV_EditComponents, &QTreeWidget::itemSelectionChanged, this, [this] {
-        Editor->SetPivotComponent(SelectionOf(SelectedNode()));
+    connect(TV_EditComponents, &TComponentTree::SelectionChanged, this, [this] {
+        Editor->SetPivotComponent(SelectedComponent());
         ScheduleRefresh();
     });
     BuildTreePopup();

@@ -38,7 +38,6 @@ class TEditor;
 class TFrameGrid;
 class QTimer;
 class TChart;
-class QTreeWidgetItem;
 class QPushButton;
 class QToolButton;
 class TIniFile;
@@ -219,16 +218,19 @@ public:
     void Moveonelevelup1Click();
     void ShowAll1Click();
     void HideAllClick();
-    void TV_EditComponentsMouseDown(QTreeWidgetItem* node);
+    void TV_EditComponentsMouseDown(int node);
     void TV_EditComponentsMouseUp();
+    // The component hierarchy the tree shows; nodes are its indices, -1 none.
+    TComponentForest& Forest();
+    const TComponentForest& Forest() const;
     // The selected node; with several, the tree's current one.
-    QTreeWidgetItem* SelectedNode() const;
-    QTreeWidgetItem* FindNodeByName(const QString& name) const;
-    static TSelection* SelectionOf(const QTreeWidgetItem* node);
+    int SelectedNode() const;
+    TSelection* SelectedComponent() const;
+    int FindNodeByName(const QString& name) const { return Forest().Find(name); }
+    // The component of FindNodeByName, or null.
+    TSelection* FindComponent(const QString& name) const;
     // The components in tree order.
-    std::vector<TSelection*> TreeComponents() const;
-    // Every node in depth-first pre-order.
-    std::vector<QTreeWidgetItem*> TreeNodes() const;
+    std::vector<TSelection*> TreeComponents() const { return Forest().TreeOrder(); }
 
     // ---- The 3D view
     // Set when the view's context is made, moved by the mouse.

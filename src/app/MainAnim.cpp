@@ -148,7 +148,7 @@ void TMainForm::CreateNewAnimation()
         return;
     }
     P_Timing->G_Frames->ShowCurrentFrame(0);
-    TV_EditComponents->viewport()->update();
+    Editor->Forest().ComponentsChanged();  // the new animation's marks
 }
 
 // ---- RTM files

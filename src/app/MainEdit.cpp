@@ -12,20 +12,19 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
-#include <unordered_map>
 
 TEditTree TMainForm::EditTree() const
 {
     TEditTree tree;
-    std::unordered_map<const QTreeWidgetItem*, int> index;
-    for (QTreeWidgetItem* node : TreeNodes()) {
-        TSelection* s = SelectionOf(node);
-        index[node] = static_cast<int>(tree.Nodes.size());
-        tree.Nodes.push_back({s, TComponentTree::Level(node), IsInAnimation(s)});
+    tree.Nodes = Editor->Forest().Nodes();
+    std::vector<int> position(size_t(Editor->Forest().Count()));
+    const std::vector<int> order = Editor->Forest().TreeIndices();
+    for (size_t i = 0; i < order.size(); ++i) {
+        position[size_t(order[i])] = int(i);
+        tree.Nodes[i].InAnimation = IsInAnimation(tree.Nodes[i].Component);
     }
-    for (QTreeWidgetItem* node : TV_EditComponents->selectedItems())
-        if (const auto it = index.find(node); it != index.end())
-            tree.Selected.push_back(it->second);
+    for (int node : TV_EditComponents->SelectedNodes())
+        tree.Selected.push_back(position[size_t(node)]);
     return tree;
 }
 
@@ -57,7 +56,7 @@ void TMainForm::SetEditMode(bool on)
 
 void TMainForm::B_EditingStatusChanged()
 {
-    if (const char* refusal = EditModeRefusal(Doc.FrameCount(), TV_EditComponents->topLevelItemCount())) {
+    if (const char* refusal = EditModeRefusal(Doc.FrameCount(), int(Editor->Forest().Children(-1).size()))) {
         dialogs().ShowMessage(QString::fromLatin1(refusal));
         return;
     }

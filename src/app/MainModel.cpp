@@ -20,32 +20,27 @@
 #include <QMenu>
 #include <QPushButton>
 #include <algorithm>
-#include <unordered_map>
 
-TSelection* TMainForm::SelectionOf(const QTreeWidgetItem* node) { return TComponentTree::SelectionOf(node); }
-
-std::vector<QTreeWidgetItem*> TMainForm::TreeNodes() const { return TV_EditComponents->Nodes(); }
-
-std::vector<TSelection*> TMainForm::TreeComponents() const { return TV_EditComponents->Components(); }
-
-QTreeWidgetItem* TMainForm::FindNodeByName(const QString& name) const { return TV_EditComponents->FindNodeByName(name); }
-
-QTreeWidgetItem* TMainForm::SelectedNode() const
+TSelection* TMainForm::FindComponent(const QString& name) const
 {
-    const QList<QTreeWidgetItem*> selected = TV_EditComponents->selectedItems();
-    if (selected.isEmpty())
-        return nullptr;
-    QTreeWidgetItem* current = TV_EditComponents->currentItem();
-    return current && current->isSelected() ? current : selected.first();
+    const int node = Editor->Forest().Find(name);
+    return node < 0 ? nullptr : Editor->Forest().Component(node);
+}
+
+int TMainForm::SelectedNode() const { return TV_EditComponents->SelectedNode(); }
+
+TSelection* TMainForm::SelectedComponent() const
+{
+    const int node = SelectedNode();
+    return node < 0 ? nullptr : Editor->Forest().Component(node);
 }
 
 const QString& TMainForm::ModelFileName() const { return Editor->ModelFileName(); }
+TComponentForest& TMainForm::Forest() { return Editor->Forest(); }
+const TComponentForest& TMainForm::Forest() const { return Editor->Forest(); }
 
 void TMainForm::ClearModel()
 {
-    // The nodes point at the models' selections: the tree goes first.
-    TV_EditComponents->DragNode = nullptr;
-    TV_EditComponents->clear();
     Editor->ClearModel();
     ResetModelState();
     ModelUnsaved_ = 0;
@@ -80,19 +75,14 @@ QString StepName(unsigned kinds)
 
 void TMainForm::ResetModelState()
 {
-    TComponentForest forest = TV_EditComponents->Forest();
-    ModelState_ = SnapshotModel(forest);
-    Editor->SetForest(std::move(forest));
+    ModelState_ = SnapshotModel(Editor->Forest());
 }
 
 void TMainForm::CommitModelEdit(const QString& name)
 {
-    TComponentForest forest = TV_EditComponents->Forest();
-    TModelSnapshot now = SnapshotModel(forest);
+    TModelSnapshot now = SnapshotModel(Editor->Forest());
     TModelChange change = DiffModel(ModelState_, now);
     ModelState_ = std::move(now);
-    // The editor poses and draws the hierarchy as the tree has it now.
-    Editor->SetForest(std::move(forest));
     if (!change.Kinds)
         return;
     ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
@@ -102,14 +92,11 @@ void TMainForm::CommitModelEdit(const QString& name)
 
 void TMainForm::PutModelChange(const TModelChange& change, bool undo)
 {
-    const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
-    TComponentForest forest = TV_EditComponents->Forest();
-    if (ApplyModelChange(change, undo, forest))
-        TV_EditComponents->Relink(nodes, forest, std::vector<bool>(size_t(forest.Count()), false));
-    for (QTreeWidgetItem* node : TreeNodes())
-        TComponentTree::UpdateText(node);
-    TV_EditComponents->SortTree();
-    TV_EditComponents->viewport()->update();
+    {
+        const TComponentForest::TBatch batch(Editor->Forest());
+        ApplyModelChange(change, undo, Editor->Forest());
+    }
+    Editor->Forest().ComponentsChanged();
     ResetModelState();
     ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
 }
@@ -165,7 +152,7 @@ void TMainForm::LoadModel(const QString& fileName)
         SetStatusText(1, QStringLiteral("Model: EMPTY"));
         return;
     }
-    TV_EditComponents->Fill(setup.Forest);
+    TV_EditComponents->ExpandParents();
     ResetModelState();
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName()));
 }
@@ -184,12 +171,16 @@ bool TMainForm::LoadLinking(const QString& fileName)
     if (!QFileInfo::exists(path))
         return false;
     const TLinkReadResult read = ReadLinkingFile(path);
-    // The whole hierarchy is worked out first and the tree rebuilt once: moving rows one
-    // record at a time costs the tree widget far more than the records are worth.
-    const std::vector<QTreeWidgetItem*> nodes = TreeNodes();
-    TComponentForest forest = TV_EditComponents->Forest();
-    const std::vector<bool> expand = ApplyLinkRecords(forest, read.Records);
-    TV_EditComponents->Relink(nodes, forest, expand);
+    // The whole hierarchy is worked out first and the tree told once: a change per record
+    // would cost the view far more than the records are worth.
+    std::vector<bool> expand;
+    {
+        const TComponentForest::TBatch batch(Editor->Forest());
+        expand = ApplyLinkRecords(Editor->Forest(), read.Records);
+    }
+    for (int node = 0; node < Editor->Forest().Count(); ++node)
+        if (expand[size_t(node)])
+            TV_EditComponents->ExpandNode(node);
     // A file's linking is a step of its own, undone like an edit.
     CommitModelEdit(QStringLiteral("Load Pivots and Linking"));
     // The records before a fault stay applied; the user hears of it once.
@@ -206,12 +197,12 @@ bool TMainForm::B_SaveLinkingStatusChanged()
     }
     TAppPaths::MakeFolder(Paths.LinkDataDir);
     std::vector<TLinkRecord> records;
-    for (QTreeWidgetItem* node : TreeNodes()) {
-        const TSelection* s = SelectionOf(node);
+    for (int node : Editor->Forest().TreeIndices()) {
+        const TSelection* s = Editor->Forest().Component(node);
         TLinkRecord r;
         r.Name = s->Name;
-        if (const TSelection* p = SelectionOf(node->parent()))
-            r.ParentName = p->Name;
+        if (const int parent = Editor->Forest().Parent(node); parent >= 0)
+            r.ParentName = Editor->Forest().Component(parent)->Name;
         for (int i = 0; i < 3; ++i)
             r.Pivot[i] = s->Pivot[i];
         records.push_back(r);
@@ -251,9 +242,8 @@ void TMainForm::LoadTranslation()
     if (Editor->TranslationFile.isEmpty())
         return;
     LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(Editor->TranslationFile));
-    for (QTreeWidgetItem* node : TreeNodes())
-        TComponentTree::UpdateText(node);
-    TV_EditComponents->SortTree();
+    Editor->Forest().ComponentsChanged();
+    Editor->Forest().Sort();
     ResetModelState();  // the names of a file are no edit
 }
 
@@ -262,6 +252,7 @@ void TMainForm::LoadColors()
     if (Editor->ColorFile.isEmpty())
         return;
     LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile));
+    Editor->Forest().ComponentsChanged();
     ResetModelState();
 }
 
@@ -307,19 +298,18 @@ void TMainForm::SelectColorFile1Click()
         return;
     Editor->ColorFile = path;
     LoadColors();
-    TV_EditComponents->viewport()->update();
 }
 
 void TMainForm::ChangeColorClick()
 {
-    TSelection* s = SelectionOf(SelectedNode());
+    TSelection* s = SelectedComponent();
     if (!s)
         return;
     unsigned color = s->Color;
     if (!dialogs().ChooseColor(color))
         return;
     s->Color = color;
-    TV_EditComponents->viewport()->update();
+    Editor->Forest().ComponentsChanged();
     CommitModelEdit(QStringLiteral("Change Color"));
 }
 
@@ -342,17 +332,16 @@ bool TMainForm::SaveColorsClick()
 
 void TMainForm::AssignnewnameClick()
 {
-    QTreeWidgetItem* node = SelectedNode();
-    TSelection* s = SelectionOf(node);
+    TSelection* s = SelectedComponent();
     if (!s)
         return;
-    QString text = node->text(0);
+    QString text = s->DisplayName;
     if (!dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
                               text))
         return;
     s->DisplayName = text;
-    node->setText(0, text);
-    TV_EditComponents->SortTree();
+    Editor->Forest().ComponentsChanged();
+    Editor->Forest().Sort();
     CommitModelEdit(QStringLiteral("Assign new Name"));
 }
 
@@ -377,46 +366,43 @@ bool TMainForm::SavenamesClick()
 
 void TMainForm::Moveonelevelup1Click()
 {
-    QTreeWidgetItem* node = SelectedNode();
-    if (!node)
+    const int node = SelectedNode();
+    if (node < 0)
         return;
-    QTreeWidgetItem* parent = node->parent();
-    TV_EditComponents->MoveNode(node, parent ? parent->parent() : nullptr);
-    TV_EditComponents->SortTree();
+    Editor->Forest().MoveUp(node);
+    // The new parent shows the node, as a drop does.
+    if (const int parent = Editor->Forest().Parent(node); parent >= 0)
+        TV_EditComponents->ExpandNode(parent);
     CommitModelEdit(QStringLiteral("Move one level up"));
 }
 
 void TMainForm::ShowAll1Click()
 {
-    for (TSelection* s : TreeComponents())
-        s->Hidden = false;
+    Editor->Forest().SetAllHidden(false);
     P_DisplayMode->RB_CheckedSelections->setChecked(true);
-    TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Show All"));
 }
 
 void TMainForm::HideAllClick()
 {
-    for (TSelection* s : TreeComponents())
-        s->Hidden = true;
+    Editor->Forest().SetAllHidden(true);
     P_DisplayMode->RB_CheckedSelections->setChecked(true);
-    TV_EditComponents->viewport()->update();
     CommitModelEdit(QStringLiteral("Hide All"));
 }
 
-void TMainForm::TV_EditComponentsMouseDown(QTreeWidgetItem*)
+void TMainForm::TV_EditComponentsMouseDown(int)
 {
     if (!EditMode_)
         return;
     // An edit applies to whole subtrees: a node below a selected one needs no selection.
-    for (QTreeWidgetItem* node : TreeNodes())
-        if (node->isSelected() && node->parent() && node->parent()->isSelected())
-            node->setSelected(false);
+    for (int node : Editor->Forest().TreeIndices())
+        if (const int parent = Editor->Forest().Parent(node);
+            parent >= 0 && TV_EditComponents->IsNodeSelected(node) && TV_EditComponents->IsNodeSelected(parent))
+            TV_EditComponents->SetNodeSelected(node, false);
     RebaseEdits(EditTree());
 }
 
 void TMainForm::TV_EditComponentsMouseUp()
 {
-    TV_EditComponents->viewport()->update();
     CommitModelEdit();  // a component shown or hidden with its mark
 }

@@ -151,7 +151,7 @@ void TMainForm::ShowAnimationOnly()
         return;
     ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
     P_DisplayMode->RB_CheckedSelections->setChecked(true);
-    Editor->ModelEdited(false);
+    Editor->Forest().ComponentsChanged();
 }
 
 void TMainForm::B_ChangePivotStatusChanged(bool on)
@@ -161,7 +161,6 @@ void TMainForm::B_ChangePivotStatusChanged(bool on)
     if (on)
         TV_EditComponents->ReduceSelectionToCurrent();
     TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
-    TV_EditComponents->viewport()->update();
     OptionsFromControls();  // the editor puts the model at rest, or the current frame back
 }
 
@@ -176,14 +175,14 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
 {
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
-    TSelection* s = SelectionOf(SelectedNode());
+    TSelection* s = SelectedComponent();
     if (!s || !P_DisplayMode->B_ChangePivot->isChecked())
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
     ViewUnproject(view == Panes.FrontView1 ? TViewKind::Front : view == Panes.LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
                   s->Pivot);
-    Editor->ModelEdited(false);
+    Editor->ModelEdited();
 }
 
 void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons,

@@ -5,6 +5,7 @@
 
 TEditor::TEditor(QObject* parent) : QObject(parent)
 {
+    Setup_.Forest.AddListener(this);
     // Clearing the animation puts the model at rest and shows again what its load hid
     // (what the user hid stays hidden).
     connect(&Anim_, &TAnimController::Cleared, this, [this] {
@@ -13,7 +14,8 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
         for (const QString& name : std::exchange(HiddenByLoad_, {}))
             if (TSelection* s = FindComponentByName(TreeOrder_, name))
                 s->Hidden = false;
-        emit Changed(ChangeModel | ChangePose);
+        Setup_.Forest.ComponentsChanged();  // shown again, and no longer animated
+        emit Changed(ChangePose);
     });
     // Every operation on the document ends here once: the current frame is put on the
     // components unless playback or edit mode poses them.
@@ -23,6 +25,19 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
         emit Changed(ChangeDocument);
     });
 }
+
+TEditor::~TEditor() { Setup_.Forest.RemoveListener(this); }
+
+void TEditor::ForestAboutToChange(TForestChange) {}
+
+void TEditor::ForestChanged(TForestChange change)
+{
+    if (change != TForestChange::Components)
+        HierarchyChanged();
+    emit Changed(ChangeModel);
+}
+
+void TEditor::ForestGone() {}
 
 void TEditor::HierarchyChanged()
 {
@@ -43,7 +58,6 @@ bool TEditor::LoadModel(const QString& path)
     Setup_.ColorFile = ColorFile;
     Setup_.Message = Message;
     const bool loaded = Setup_.Load(path);
-    HierarchyChanged();
     // The new components start at rest; an open animation poses them at once.
     if (loaded && !PoseHeld_)
         ShowCurrentFrame();
@@ -59,7 +73,6 @@ void TEditor::ClearModel()
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
     Setup_.Load(QString());
-    HierarchyChanged();
     emit Changed(ChangeModel | ChangePose);
 }
 
@@ -75,19 +88,6 @@ TEnvironmentLoad TEditor::LoadEnvironment(const QString& path)
         emit Changed(ChangeModel);
     }
     return result;
-}
-
-void TEditor::ModelEdited(bool hierarchy)
-{
-    if (hierarchy)
-        HierarchyChanged();
-    emit Changed(ChangeModel);
-}
-
-void TEditor::SetForest(TComponentForest forest)
-{
-    Setup_.Forest = std::move(forest);
-    ModelEdited(true);
 }
 
 bool TEditor::LoadAnimation(const QString& path)
@@ -106,6 +106,7 @@ bool TEditor::LoadAnimation(const QString& path)
         if (!s->Hidden)
             HiddenByLoad_ << s->Name;
     ShowAnimatedOnly(TreeOrder_, doc.AnimSelections);
+    Setup_.Forest.ComponentsChanged();
     HiddenByLoad_.removeIf([this](const QString& name) {
         const TSelection* s = FindComponentByName(TreeOrder_, name);
         return !s || !s->Hidden;

@@ -38,10 +38,11 @@ struct TEditorOptions {
     bool operator==(const TEditorOptions&) const = default;
 };
 
-class TEditor : public QObject {
+class TEditor : public QObject, private TForestListener {
     Q_OBJECT
 public:
     explicit TEditor(QObject* parent = nullptr);
+    ~TEditor() override;
 
     // Where the editor looks (as the settings file has it).
     QString LinkDataDir;
@@ -61,11 +62,12 @@ public:
     // As "Load Environment P3d..." with ChooseProxy answering the proxy question; a load
     // switches the environment on.
     TEnvironmentLoad LoadEnvironment(const QString& path);
-    // After an edit of the hierarchy, pivots, names, colours or hidden marks made on the
-    // forest's components: the pose members are rebuilt where the hierarchy changed.
-    void ModelEdited(bool hierarchy);
-    // The hierarchy as the component tree has it now (the same components).
-    void SetForest(TComponentForest forest);
+    // The component hierarchy. Its operations (link, move up, hide, sort) are how the
+    // hierarchy and the components' marks change; the editor hears of each and reports it.
+    TComponentForest& Forest() { return Setup_.Forest; }
+    const TComponentForest& Forest() const { return Setup_.Forest; }
+    // After an edit of a component the forest does not show (a pivot).
+    void ModelEdited() { emit Changed(ChangeModel); }
 
     // ---- The animation
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
@@ -115,7 +117,6 @@ public:
     TModelList& Models() { return Setup_.Models; }
     const TModelList& Models() const { return Setup_.Models; }
     const QString& ModelFileName() const { return Setup_.ModelFileName; }
-    const TComponentForest& Forest() const { return Setup_.Forest; }
     const std::vector<TSelection*>& TreeOrder() const { return TreeOrder_; }
     TAnimController& Anim() { return Anim_; }
     const TAnimController& Anim() const { return Anim_; }
@@ -127,6 +128,9 @@ signals:
     void Changed(unsigned what);
 
 private:
+    void ForestAboutToChange(TForestChange change) override;
+    void ForestChanged(TForestChange change) override;
+    void ForestGone() override;
     void HierarchyChanged();
     bool Applied(TApplyFrameResult result);
     TModelSetup Setup_;

@@ -33,41 +33,184 @@ int FindComponentByName(const TComponentNodes& nodes, const QString& name)
     return -1;
 }
 
+TComponentForest::~TComponentForest()
+{
+    for (TForestListener* l : std::vector<TForestListener*>(Listener_.Ptrs))
+        l->ForestGone();
+}
+
+void TComponentForest::AddListener(TForestListener* listener)
+{
+    if (listener && std::find(Listener_.Ptrs.begin(), Listener_.Ptrs.end(), listener) == Listener_.Ptrs.end())
+        Listener_.Ptrs.push_back(listener);
+}
+
+void TComponentForest::RemoveListener(TForestListener* listener) { std::erase(Listener_.Ptrs, listener); }
+
+void TComponentForest::AboutToChange(TForestChange change)
+{
+    for (TForestListener* l : Listener_.Ptrs)
+        l->ForestAboutToChange(change);
+}
+
+void TComponentForest::Changed(TForestChange change)
+{
+    for (TForestListener* l : Listener_.Ptrs)
+        l->ForestChanged(change);
+}
+
+TComponentForest::TBatch::TBatch(TComponentForest& forest) : Forest_(forest)
+{
+    if (Forest_.Listener_.Batch++ == 0)
+        Forest_.AboutToChange(TForestChange::Hierarchy);
+}
+
+TComponentForest::TBatch::~TBatch()
+{
+    if (--Forest_.Listener_.Batch == 0)
+        Forest_.Changed(TForestChange::Hierarchy);
+}
+
+void TComponentForest::Renumber()
+{
+    Row_.resize(Components_.size());
+    for (const std::vector<int>& kids : Children_)
+        for (size_t i = 0; i < kids.size(); ++i)
+            Row_[size_t(kids[i])] = int(i);
+}
+
+void TComponentForest::Replace(TComponentForest other)
+{
+    AboutToChange(TForestChange::Reset);
+    Components_ = std::move(other.Components_);
+    Parent_ = std::move(other.Parent_);
+    Children_ = std::move(other.Children_);
+    if (Children_.empty())
+        Children_.assign(1, {});
+    other.Children_.assign(1, {});
+    Renumber();
+    Changed(TForestChange::Reset);
+}
+
 void TComponentForest::Clear()
 {
+    AboutToChange(TForestChange::Reset);
     Components_.clear();
     Parent_.clear();
+    Row_.clear();
     Children_.assign(1, {});
+    Changed(TForestChange::Reset);
 }
 
 int TComponentForest::Add(TSelection* component)
 {
-    if (Children_.empty())
-        Children_.assign(1, {});
+    AboutToChange(TForestChange::Reset);
     const int node = Count();
     Components_.push_back(component);
     Parent_.push_back(-1);
+    Row_.push_back(int(Children_[0].size()));
     Children_.emplace_back();
     Children_[0].push_back(node);
+    Changed(TForestChange::Reset);
     return node;
+}
+
+int TComponentForest::Level(int node) const
+{
+    int level = 0;
+    for (int p = Parent(node); p >= 0; p = Parent(p))
+        ++level;
+    return level;
+}
+
+bool TComponentForest::InSubtree(int node, int root) const
+{
+    for (int n = node; n >= 0; n = Parent(n))
+        if (n == root)
+            return true;
+    return false;
+}
+
+int TComponentForest::Find(const QString& name) const
+{
+    if (!name.isEmpty())
+        for (int node : TreeIndices())
+            if (Components_[size_t(node)]->Name == name)
+                return node;
+    return -1;
 }
 
 void TComponentForest::Rebuild(const std::vector<int>& parent, const std::vector<int>& insertOrder)
 {
+    const TBatch batch(*this);
     for (std::vector<int>& kids : Children_)
         kids.clear();
     for (int node : insertOrder) {
         Parent_[size_t(node)] = parent[size_t(node)];
         Children_[size_t(parent[size_t(node)] + 1)].push_back(node);
     }
+    Renumber();
 }
 
 void TComponentForest::Sort()
 {
+    const TBatch batch(*this);
     for (std::vector<int>& kids : Children_)
         std::stable_sort(kids.begin(), kids.end(), [this](int a, int b) {
             return ComponentTextLess(Components_[size_t(a)]->DisplayName, Components_[size_t(b)]->DisplayName);
         });
+    Renumber();
+}
+
+bool TComponentForest::Link(int node, int parent)
+{
+    if (node < 0 || node >= Count() || parent >= Count() || (parent >= 0 && InSubtree(parent, node)))
+        return false;
+    const TBatch batch(*this);
+    std::vector<int>& from = Children_[size_t(Parent(node) + 1)];
+    from.erase(from.begin() + Row(node));
+    Parent_[size_t(node)] = parent;
+    Children_[size_t(parent + 1)].push_back(node);
+    Sort();
+    return true;
+}
+
+bool TComponentForest::MoveUp(int node)
+{
+    if (node < 0 || node >= Count())
+        return false;
+    const int parent = Parent(node);
+    return Link(node, parent < 0 ? -1 : Parent(parent));
+}
+
+void TComponentForest::ToggleHidden(int node)
+{
+    if (node < 0 || node >= Count())
+        return;
+    AboutToChange(TForestChange::Components);
+    const bool hidden = !Components_[size_t(node)]->Hidden;
+    std::vector<int> stack{node};
+    while (!stack.empty()) {
+        const int n = stack.back();
+        stack.pop_back();
+        Components_[size_t(n)]->Hidden = hidden;
+        stack.insert(stack.end(), Children(n).begin(), Children(n).end());
+    }
+    Changed(TForestChange::Components);
+}
+
+void TComponentForest::SetAllHidden(bool hidden)
+{
+    AboutToChange(TForestChange::Components);
+    for (TSelection* s : Components_)
+        s->Hidden = hidden;
+    Changed(TForestChange::Components);
+}
+
+void TComponentForest::ComponentsChanged()
+{
+    AboutToChange(TForestChange::Components);
+    Changed(TForestChange::Components);
 }
 
 std::vector<int> TComponentForest::TreeIndices() const

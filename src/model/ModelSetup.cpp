@@ -13,8 +13,9 @@
 
 bool TModelSetup::Load(const QString& path)
 {
-    Models.clear();
+    // Whoever shows the forest lets go of the components before they go.
     Forest.Clear();
+    Models.clear();
     ModelFileName.clear();
     LinkingLoaded = false;
     LodVertexCount = LodPolygonCount = 0;
@@ -31,12 +32,14 @@ bool TModelSetup::Load(const QString& path)
     if (!model->ErrorText.isEmpty())
         Message(model->ErrorText);
     ModelFileName = path;
+    // Built apart and handed over whole, so the forest's listeners hear of one change.
+    TComponentForest forest;
     for (const auto& s : model->Selections)
-        Forest.Add(s.get());
+        forest.Add(s.get());
     Models.push_back(std::move(model));
 
     // Proxies: every selection named "proxy:..." brings its sub-model along.
-    const std::vector<TSelection*> order = Forest.TreeOrder();
+    const std::vector<TSelection*> order = forest.TreeOrder();
     TSubModelFiles subModels;
     for (TSelection* s : order) {
         if (!IsProxyName(s->Name))
@@ -49,7 +52,7 @@ bool TModelSetup::Load(const QString& path)
     }
     if (!TranslationFile.isEmpty()) {
         LoadTranslationFile(order, ResolveCaseInsensitive(TranslationFile));
-        Forest.Sort();
+        forest.Sort();
     }
     if (!ColorFile.isEmpty())
         LoadColorFile(order, ResolveCaseInsensitive(ColorFile));
@@ -57,11 +60,12 @@ bool TModelSetup::Load(const QString& path)
     const QString lpv = LinkFilePath(LinkDataDir, ModelFileName);
     if (QFileInfo::exists(lpv)) {
         const TLinkReadResult read = ReadLinkingFile(lpv);
-        ApplyLinkRecords(Forest, read.Records);
+        ApplyLinkRecords(forest, read.Records);
         LinkingLoaded = true;
         if (!read.Error.isEmpty())  // the records before a fault stay applied
             Message(read.Error);
     }
+    Forest = std::move(forest);
     return true;
 }
 

@@ -1,80 +1,104 @@
 #pragma once
-// The component tree: the only store of the component hierarchy. Each node carries one
-// component (a TSelection of the main model); a node's parent is the component it is
-// linked to. The tree draws each component's colour swatch, its animation mark and its
-// hidden cross, and sorts every level by display text after each change of hierarchy.
-#include <QTreeWidget>
+// The component tree: a view over the component forest, which holds the hierarchy. The
+// item model follows the forest (a reset when nodes come or go, a layout change when the
+// hierarchy changes, data changes when components change), so the view keeps its
+// selection, current node and expansion across every change and repaints because the model
+// says so. The view draws each component's colour swatch, its animation mark and its
+// hidden cross, and turns presses on the cross and drops into forest operations.
+#include "model/ComponentForest.h"
+
+#include <QAbstractItemModel>
+#include <QTreeView>
 #include <functional>
 #include <vector>
 
 struct TSelection;
-class TComponentForest;
 
-class TComponentTree : public QTreeWidget {
+// One column; an index's internal id is its forest node, which stays the node's across
+// hierarchy changes.
+class TComponentTreeModel final : public QAbstractItemModel, private TForestListener {
+    Q_OBJECT
+public:
+    enum Role { ColorRole = Qt::UserRole + 1, AnimatedRole, HiddenRole };
+
+    // Listens to forest until either is gone; null shows nothing.
+    explicit TComponentTreeModel(TComponentForest* forest, QObject* parent = nullptr);
+    ~TComponentTreeModel() override;
+
+    TComponentForest* Forest() const { return Forest_; }
+    QModelIndex IndexOf(int node) const;
+    static int NodeOf(const QModelIndex& index) { return index.isValid() ? int(index.internalId()) : -1; }
+
+    // Whether a component is in the animation (the "A" mark).
+    std::function<bool(const TSelection*)> IsAnimated;
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+
+private:
+    void ForestAboutToChange(TForestChange change) override;
+    void ForestChanged(TForestChange change) override;
+    void ForestGone() override;
+
+    TComponentForest* Forest_ = nullptr;
+    QModelIndexList Moving_;  // persistent indexes during a hierarchy change
+};
+
+class TComponentTree : public QTreeView {
     Q_OBJECT
 public:
     explicit TComponentTree(QWidget* parent = nullptr);
 
     static constexpr int Indent = 25;
 
-    static TSelection* SelectionOf(const QTreeWidgetItem* node);
-    // Appends a top-level node for the component.
-    QTreeWidgetItem* AddComponent(TSelection* component);
-    // Replaces every node with the forest's components in its order, each parent expanded,
-    // in one pass (no row is moved).
-    void Fill(const TComponentForest& forest);
+    // Shows forest (null: nothing); the view's model is made for it.
+    void SetForest(TComponentForest* forest);
+    TComponentTreeModel* TreeModel() const { return Model_; }
+    TComponentForest* Forest() const { return Model_ ? Model_->Forest() : nullptr; }
 
-    // Every node in depth-first pre-order.
-    std::vector<QTreeWidgetItem*> Nodes() const;
-    // Their components, in the same order.
-    std::vector<TSelection*> Components() const;
-    // The first node in tree order whose component Name equals name exactly; null for "".
-    QTreeWidgetItem* FindNodeByName(const QString& name) const;
-    static int Level(const QTreeWidgetItem* node);
-    static bool IsDescendant(const QTreeWidgetItem* node, const QTreeWidgetItem* ancestor);
+    // Nodes are forest node indices; -1 is none.
+    int NodeAt(QPoint viewportPos) const;
+    QRect NodeRect(int node) const;
+    int CurrentNode() const;
+    // Makes node current and the only selected one.
+    void SetCurrentNode(int node);
+    bool IsNodeSelected(int node) const;
+    void SetNodeSelected(int node, bool selected);
+    // The selected nodes in the order they were selected.
+    std::vector<int> SelectedNodes() const;
+    // The current node when it is selected, else the first selected one; -1 for none.
+    int SelectedNode() const;
+    void ExpandNode(int node);
+    // Expands every node that has children, as after a load.
+    void ExpandParents();
 
-    // Moves node with its subtree to be the last child of newParent (the end of the top
-    // level when null). Refused (false) onto the node itself or one of its descendants.
-    bool MoveNode(QTreeWidgetItem* node, QTreeWidgetItem* newParent);
+    // The x range (viewport coordinates) of a node's hidden-cross click area, exclusive.
+    std::pair<int, int> CrossArea(int node) const;
     // A multi-selection becomes the current node alone (the first selected one when the
     // current node is not selected).
     void ReduceSelectionToCurrent();
-    // Sorts every level by node text, locale-aware; selection and expansion are kept.
-    void SortTree();
-    // Rebuilds the hierarchy of nodes (every node of the tree, in tree order, as Forest()
-    // gave them) as forest says, in one pass and in the forest's order; selection, the
-    // current node and expansion are kept, and the nodes flagged in expand are expanded.
-    void Relink(const std::vector<QTreeWidgetItem*>& nodes, const TComponentForest& forest,
-                const std::vector<bool>& expand);
-    // The hierarchy as a forest whose node i is Nodes()[i].
-    TComponentForest Forest() const;
-    // Sets the node text from its component's DisplayName.
-    static void UpdateText(QTreeWidgetItem* node);
-
-    // The x range (viewport coordinates) of a node's hidden-cross click area, exclusive.
-    std::pair<int, int> CrossArea(const QTreeWidgetItem* node) const;
-    // Toggles Hidden of the node's component and sets its whole subtree to the new value.
-    void ToggleHidden(QTreeWidgetItem* node);
 
     // Whether dropping a dragged node links it (the pivot-and-linking switch is down).
     std::function<bool()> LinkingEnabled;
-    // Whether a component is in the animation (the "A" mark).
-    std::function<bool(const TSelection*)> IsAnimated;
 
     // The node under the mouse at the last press; the source of a drag.
-    QTreeWidgetItem* DragNode = nullptr;
-    // The drop of DragNode onto target: links it when linking is enabled. Always clears
-    // DragNode. Returns whether the hierarchy changed.
-    bool DropOn(QTreeWidgetItem* target);
+    int DragNode = -1;
+    // The drop of DragNode onto target: links it in the forest when linking is enabled.
+    // Always clears DragNode. Returns whether the hierarchy changed.
+    bool DropOn(int target);
 
 signals:
     // Raised after the tree's own handling of a press/release, with the node under the mouse.
-    void NodePressed(QTreeWidgetItem* node, QPoint pos, Qt::MouseButton button);
+    void NodePressed(int node, QPoint pos, Qt::MouseButton button);
     void MouseReleased();
+    // A drop linked a node.
     void HierarchyChanged();
-
-private:
-    void RestoreSelection(const QList<QTreeWidgetItem*>& selected, QTreeWidgetItem* current);
+    void SelectionChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
@@ -82,4 +106,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    // However a drag ends, dropped or not, it leaves no drag source behind.
+    void startDrag(Qt::DropActions supportedActions) override;
+    // The nodes below a selected one are drawn darker: a change of selection repaints all.
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
+
+private:
+    TComponentTreeModel* Model_ = nullptr;
 };

@@ -35,7 +35,7 @@ TMainForm& StartArm(FormFixture& fx, bool identity = true, int frames = 2)
     return f;
 }
 
-void Select(TMainForm& f, const char* name) { f.TV_EditComponents->setCurrentItem(f.FindNodeByName(name)); }
+void Select(TMainForm& f, const char* name) { f.TV_EditComponents->SetCurrentNode(f.FindNodeByName(name)); }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
 TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]}; }

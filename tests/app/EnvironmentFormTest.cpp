@@ -2,7 +2,6 @@
 // placement itself is the environment unit's tests.
 #include "FormFixture.h"
 #include "model/P3dmodell.h"
-#include "modelforms/ComponentTree.h"
 #include "modelforms/Proxyselect.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
@@ -64,7 +63,7 @@ private slots:
         const bool kept = !qIsNaN(floorX);
         QCOMPARE(int(Environments(f).size()), kept ? 1 : 0);
         QCOMPARE(f.P_AnimControl->B_Enviroment->isChecked(), kept);
-        QCOMPARE(f.TV_EditComponents->topLevelItemCount(), 5);  // its selections are no components
+        QCOMPARE(f.Forest().Count(), 5);  // its selections are no components
         if (fx.Dialogs.ItemPrompts.isEmpty())
             return;
         QCOMPARE(fx.Dialogs.ItemPrompts[0], (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));

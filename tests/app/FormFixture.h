@@ -1,6 +1,7 @@
 #pragma once
 // A main window in a temporary home folder, with scripted dialogs, shown offscreen.
 #include "app/Main.h"
+#include "modelforms/ComponentTree.h"
 #include "TestModels.h"
 #include "widgets/Chart.h"
 #include "filebuild/RtmBuilder.h"
@@ -66,5 +67,7 @@ struct FormFixture {
             Write("LinkData/robot.lpv", RobotLinks());
         Form->LoadModel(Path("robot.p3d"));
     }
-    TSelection* Sel(const char* name) const { return TMainForm::SelectionOf(Form->FindNodeByName(name)); }
+    TSelection* Sel(const char* name) const { return Form->FindComponent(name); }
+    // Adds the component's node to the tree's selection.
+    void Select(const char* name) const { Form->TV_EditComponents->SetNodeSelected(Form->FindNodeByName(name), true); }
 };

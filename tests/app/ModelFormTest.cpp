@@ -10,17 +10,15 @@
 
 #include <QAction>
 #include <QLCDNumber>
-#include <QMimeData>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
 QStringList Shape(TMainForm& f)
 {
     QStringList out;
-    for (QTreeWidgetItem* n : f.TreeNodes())
-        out << QString(TComponentTree::Level(n), QLatin1Char('-')) + TMainForm::SelectionOf(n)->Name;
+    for (const TComponentNode& n : f.Forest().Nodes())
+        out << QString(n.Level, QLatin1Char('-')) + n.Component->Name;
     return out;
 }
 }  // namespace
@@ -52,7 +50,7 @@ private slots:
         fx.Write("lod.p3d", fx.Read("robot.p3d").replace("SP3X", "P3DM"));
         fx.Write("cut.p3d", fx.Read("robot.p3d").chopped(40));
         f.LoadModel(fx.Path("lod.p3d"));
-        QCOMPARE(f.TV_EditComponents->topLevelItemCount(), 0);
+        QCOMPARE(f.Forest().Count(), 0);
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: lod.p3d"));
         QCOMPARE(int(f.Models.size()), 1);
         f.LoadModel(fx.Path("cut.p3d"));
@@ -73,6 +71,7 @@ private slots:
         f.P_DisplayMode->B_ChangePivot->setChecked(true);
         f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
         QVERIFY(f.TV_EditComponents->DropOn(f.FindNodeByName("arm")));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Link Component"));
         const QStringList shape = Shape(f);
         QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
@@ -110,86 +109,31 @@ private slots:
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
     }
 
-    // Move up and drops change the hierarchy only as allowed, and afterwards the selection
-    // is exactly the node the user selected; pivot mode keeps one node of a multi-selection.
-    void hierarchyChangesKeepTheSelection()
+    // The linking switch shrinks a multi-selection to the current node; the menu shows and
+    // hides all.
+    void treeCommands()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
         TComponentTree* t = f.TV_EditComponents;
-        t->expandAll();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         const auto click = [t, &f](const char* name, Qt::KeyboardModifiers mods = {}) {
-            QTest::mouseClick(t->viewport(), Qt::LeftButton, mods, t->visualItemRect(f.FindNodeByName(name)).center() + QPoint(20, 0));
+            QTest::mouseClick(t->viewport(), Qt::LeftButton, mods, t->NodeRect(f.FindNodeByName(name)).center() + QPoint(20, 0));
         };
-        const auto selected = [t] {
+        const auto selected = [t, &f] {
             QStringList names;
-            for (QTreeWidgetItem* n : t->selectedItems())
-                names << TMainForm::SelectionOf(n)->Name;
+            for (int n : t->SelectedNodes())
+                names << f.Forest().Component(n)->Name;
             names.sort();
             return names;
         };
-        click("hand");
-        f.Menus.Moveonelevelup1->trigger();  // works with the linking switch up
-        QCOMPARE(Shape(f), (QStringList{"body", "-arm", "-hand", "-leg", "proxy:lamp.01"}));
-        QCOMPARE(selected(), QStringList{"hand"});
-        f.Menus.Moveonelevelup1->trigger();
-        f.Menus.Moveonelevelup1->trigger();  // a top-level node goes to the end, then the sort
-        const QStringList shape{"body", "-arm", "-leg", "hand", "proxy:lamp.01"};
-        QCOMPARE(Shape(f), shape);
-        QCOMPARE(selected(), QStringList{"hand"});
-        t->DragNode = f.FindNodeByName("leg");
-        QVERIFY(!t->DropOn(f.FindNodeByName("hand")));  // the linking switch is up
-        QCOMPARE(t->DragNode, nullptr);
-
         click("arm");
         click("leg", Qt::ControlModifier);
         QCOMPARE(selected(), (QStringList{"arm", "leg"}));
         f.P_DisplayMode->B_ChangePivot->setChecked(true);
         QCOMPARE(selected(), QStringList{"leg"});  // the current node
         QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
-        t->DragNode = f.FindNodeByName("body");
-        QVERIFY(!t->DropOn(f.FindNodeByName("arm")));  // onto its own descendant
-        QVERIFY(!t->DropOn(f.FindNodeByName("arm")));  // no drag source
-        QCOMPARE(Shape(f), shape);
-        click("leg");  // the press makes it the drag source
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("unable to save")));
-        delete t->model()->mimeData({t->currentIndex()});  // what a drag serialises
-        QVERIFY(t->DropOn(f.FindNodeByName("hand")));
-        QCOMPARE(Shape(f), (QStringList{"body", "-arm", "hand", "-leg", "proxy:lamp.01"}));
-        QCOMPARE(selected(), QStringList{"leg"});
-    }
-
-    // Selection backgrounds; the cross hides a subtree; the menu shows and hides all.
-    void treeShowsAndHides()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot(true);
-        TComponentTree* t = f.TV_EditComponents;
-        t->expandAll();
-        QTreeWidgetItem* arm = f.FindNodeByName("arm");
-        arm->setSelected(true);  // olive, its subtree darker, the rest grey
-        const QImage img = t->viewport()->grab().toImage();
-        const auto colourAt = [&](const char* name) {
-            const QRect r = t->visualItemRect(f.FindNodeByName(name));
-            return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
-        };
-        QCOMPARE(colourAt("arm"), 0x919111u);
-        QCOMPARE(colourAt("hand"), 0x808000u);
-        QCOMPARE(colourAt("leg"), 0x404040u);
-        arm->setExpanded(false);  // a collapsed node hides its subtree too
-        const auto [from, to] = t->CrossArea(arm);
-        const int y = t->visualItemRect(arm).center().y();
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(from + 1, y));
-        QVERIFY(fx.Sel("arm")->Hidden && fx.Sel("hand")->Hidden);
-        QVERIFY(!fx.Sel("body")->Hidden && !fx.Sel("leg")->Hidden);
-        QTest::mouseClick(t->viewport(), Qt::RightButton, {}, QPoint(to - 1, y));  // any button
-        QVERIFY(!fx.Sel("arm")->Hidden && !fx.Sel("hand")->Hidden);
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(to + 20, y));  // on the text
-        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(from, y));     // the edge is outside
-        QVERIFY(!fx.Sel("arm")->Hidden);
 
         f.P_DisplayMode->RB_AllSelections->setChecked(true);
         f.Menus.HideAll1->trigger();
@@ -207,10 +151,12 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot();
-        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("leg"));
+        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("leg"));
         fx.Dialogs.Inputs.enqueue("Left Leg");
         f.Menus.AssignNewName1->trigger();
-        QCOMPARE(f.FindNodeByName("leg")->text(0), QStringLiteral("Left Leg"));
+        const QModelIndex leg = f.TV_EditComponents->TreeModel()->IndexOf(f.FindNodeByName("leg"));
+        QCOMPARE(leg.data().toString(), QStringLiteral("Left Leg"));
+        QCOMPARE(leg.row(), 3);  // sorted: arm, body, hand, Left Leg, proxy:lamp.01
         fx.Dialogs.Colors.enqueue(0x123456);
         f.Menus.ChangeColor1->trigger();
         QCOMPARE(fx.Sel("leg")->Color, 0x123456u);
@@ -248,7 +194,7 @@ private slots:
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
         QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         for (const char* name : {"arm", "hand", "leg"})  // hand is below arm already: taken once
-            f.FindNodeByName(name)->setSelected(true);
+            fx.Select(name);
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 1);

@@ -30,7 +30,7 @@ private slots:
         TMainForm& f = fx.Start();
         f.resize(1000, 700);
         QApplication::processEvents();
-        QTreeWidget* tree = f.TV_EditComponents;
+        const QTreeView* tree = f.TV_EditComponents;
         QVERIFY2(tree->viewport()->height() >= 9 * tree->fontMetrics().height(), qPrintable(QString::number(tree->height())));
         fx.CloseYes();
     }

@@ -102,7 +102,7 @@ private slots:
 
         // Apply in edit mode: the frame's transforms come back.
         QApplication::setActiveWindow(&f);
-        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("arm"));
+        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("arm"));
         QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
         f.P_EditAnim->Chg_X->setValue(500);
         f.EditTimerTimer();
@@ -170,18 +170,18 @@ private slots:
         FormFixture fx;
         TMainForm& f = StartWalk(fx);
         const auto parentOf = [&f](const char* name) {
-            const QTreeWidgetItem* p = f.FindNodeByName(name)->parent();
-            return p ? TMainForm::SelectionOf(p)->Name : QString();
+            const int p = f.Forest().Parent(f.FindNodeByName(name));
+            return p < 0 ? QString() : f.Forest().Component(p)->Name;
         };
         QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
-        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("hand"));
+        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("hand"));
         f.Menus.Moveonelevelup1->trigger();
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));
         QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Move one level up"));
         QVERIFY(f.isWindowModified());
         QVERIFY(!f.Unsaved());  // the animation itself is as loaded
         const quint32 color = fx.Sel("arm")->Color;
-        f.TV_EditComponents->setCurrentItem(f.FindNodeByName("arm"));
+        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("arm"));
         fx.Dialogs.Colors << 0x00123456u;
         f.Menus.ChangeColor1->trigger();
         QCOMPARE(fx.Sel("arm")->Color, 0x00123456u);
@@ -215,7 +215,7 @@ private slots:
         QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         QVERIFY(F_SelectComponents->isVisible());
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, 13));
-        f.FindNodeByName("body")->setSelected(true);
+        fx.Select("body");
         fx.Dialogs.Answers << false;
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
@@ -223,7 +223,7 @@ private slots:
         QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 13);
         QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 12);
         QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);  // asked again, Yes: a new animation
-        f.FindNodeByName("body")->setSelected(true);
+        fx.Select("body");
         fx.Dialogs.Answers << true;
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.FrameCount(), 1);
@@ -238,13 +238,13 @@ private slots:
         FormFixture fx;
         TMainForm& f = StartWalk(fx);
         TComponentTree* tree = f.TV_EditComponents;
-        const QPoint at = tree->visualItemRect(f.FindNodeByName("arm")).center();
+        const QPoint at = tree->NodeRect(f.FindNodeByName("arm")).center();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
-        QTRY_VERIFY(!tree->selectedItems().isEmpty());
+        QTRY_VERIFY(!tree->SelectedNodes().empty());
         QCoreApplication::processEvents();
         const int refreshes = Refreshed(f);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
-        QVERIFY(tree->selectedItems().isEmpty());
+        QVERIFY(tree->SelectedNodes().empty());
         QTRY_VERIFY(Refreshed(f) > refreshes);
     }
 };

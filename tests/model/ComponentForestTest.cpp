@@ -1,10 +1,12 @@
-// What a new animation takes from the tree's selection: each selected node with its
+// The hierarchy's operations (linking, moving up, hiding a subtree, look-up by name) and
+// what a new animation takes from the tree's selection: each selected node with its
 // subtree, each node once, whatever the nesting of the selection.
 #include "model/ComponentForest.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"
 
 #include <QTest>
+#include <QStringList>
 #include <deque>
 
 using IntList = QList<int>;
@@ -25,11 +27,116 @@ struct TNodes {
 };
 
 std::vector<int> Vector(const IntList& l) { return {l.begin(), l.end()}; }
+
+// A forest from "name[=text][<parent]" words, in file order (nodes appended under their
+// parents, not sorted); parents are named before their children.
+struct TForest : TForestListener {
+    std::deque<TSelection> Components;
+    QStringList Heard;  // what the listener was told
+    TComponentForest Forest;
+    explicit TForest(const QString& words)
+    {
+        std::vector<int> parent, order;
+        for (const QString& word : words.split(' ', Qt::SkipEmptyParts)) {
+            const QStringList link = word.split('<');
+            const QStringList named = link[0].split('=');
+            TSelection& s = Components.emplace_back();
+            s.Name = named[0];
+            s.DisplayName = named.value(1, named[0]);
+            order.push_back(Forest.Add(&s));
+            parent.push_back(link.size() > 1 ? Forest.Find(link[1]) : -1);
+        }
+        Forest.Rebuild(parent, order);
+        Forest.AddListener(this);
+    }
+    int Node(const QString& name) const { return name.isEmpty() ? -1 : Forest.Find(name); }
+    // Tree order, a dash per level, a star for hidden.
+    QString Shape() const
+    {
+        QStringList out;
+        for (const TComponentNode& n : Forest.Nodes())
+            out << QString(n.Level, '-') + n.Component->Name + (n.Component->Hidden ? "*" : "");
+        return out.join(' ');
+    }
+    void ForestAboutToChange(TForestChange c) override { Heard << QString("<%1").arg(int(c)); }
+    void ForestChanged(TForestChange c) override { Heard << QString(">%1").arg(int(c)); }
+    void ForestGone() override { Heard << "gone"; }
+};
 }  // namespace
 
 class ComponentForestTest : public QObject {
     Q_OBJECT
 private slots:
+    // Linking and moving up: the node goes with its subtree to the end of its new level,
+    // then every level is sorted; refusals change nothing and tell nobody.
+    void hierarchyOperations_data()
+    {
+        QTest::addColumn<QString>("forest");
+        QTest::addColumn<QString>("op");  // "link NODE PARENT" (PARENT "-": the top level) or "up NODE"
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<QString>("shape");
+        const QString robot = "body arm<body hand<arm leg<body lamp";
+        QTest::newRow("link a leaf") << robot << "link leg arm" << true << "body -arm --hand --leg lamp";
+        QTest::newRow("link a subtree") << robot << "link arm lamp" << true << "body -leg lamp -arm --hand";
+        QTest::newRow("onto itself") << robot << "link arm arm" << false << "body -arm --hand -leg lamp";
+        QTest::newRow("onto its descendant") << robot << "link body hand" << false << "body -arm --hand -leg lamp";
+        QTest::newRow("to the top level") << robot << "link hand -" << true << "body -arm -leg hand lamp";
+        QTest::newRow("to its own parent: sorted") << "p a<p z<p" << "link a p" << true << "p -a -z";
+        QTest::newRow("up to the grandparent") << robot << "up hand" << true << "body -arm -hand -leg lamp";
+        QTest::newRow("up to the top level") << robot << "up arm" << true << "arm -hand body -leg lamp";
+        QTest::newRow("up at the top: to the end, sorted") << "body zed" << "up body" << true << "body zed";
+        QTest::newRow("equal texts keep their order") << "p x=s y=s<p z=s" << "link z p" << true << "p -y -z x";
+        QTest::newRow("case only breaks ties") << "p B<p a<p b<p" << "up p" << true << "p -a -B -b";
+    }
+    void hierarchyOperations()
+    {
+        QFETCH(QString, forest); QFETCH(QString, op); QFETCH(bool, done); QFETCH(QString, shape);
+        TForest f(forest);
+        const QStringList w = op.split(' ');
+        const int node = f.Node(w[1]);
+        QCOMPARE(w[0] == "up" ? f.Forest.MoveUp(node) : f.Forest.Link(node, f.Node(w[2] == "-" ? "" : w[2])), done);
+        QCOMPARE(f.Shape(), shape);
+        // One change heard for the whole operation, or none; rows follow the children lists.
+        QCOMPARE(f.Heard, done ? QStringList({"<1", ">1"}) : QStringList());
+        for (int p = -1; p < f.Forest.Count(); ++p)
+            for (size_t row = 0; row < f.Forest.Children(p).size(); ++row)
+                QCOMPARE(f.Forest.Row(f.Forest.Children(p)[row]), int(row));
+    }
+
+    // The cross turns the node over; its whole subtree follows the node's new state.
+    void toggleHidden_data()
+    {
+        QTest::addColumn<QString>("hidden");  // names hidden before
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QString>("shape");
+        QTest::newRow("hide a subtree") << "" << "arm" << "body -arm* --hand* -leg";
+        QTest::newRow("show it again") << "arm hand" << "arm" << "body -arm --hand -leg";
+        QTest::newRow("mixed subtree follows") << "hand" << "arm" << "body -arm* --hand* -leg";
+        QTest::newRow("a leaf alone") << "" << "leg" << "body -arm --hand -leg*";
+        QTest::newRow("every level below") << "" << "body" << "body* -arm* --hand* -leg*";
+    }
+    void toggleHidden()
+    {
+        QFETCH(QString, hidden); QFETCH(QString, node); QFETCH(QString, shape);
+        TForest f("body arm<body hand<arm leg<body");
+        for (const QString& name : hidden.split(' ', Qt::SkipEmptyParts))
+            f.Forest.Component(f.Node(name))->Hidden = true;
+        f.Forest.ToggleHidden(f.Node(node));
+        QCOMPARE(f.Shape(), shape);
+        QCOMPARE(f.Heard, (QStringList{"<2", ">2"}));
+    }
+
+    // The first in tree order, not in file order; names compare exactly.
+    void find()
+    {
+        TForest f("z arm<z Arm arm");
+        f.Forest.Sort();  // tree order: Arm arm z -arm
+        QCOMPARE(f.Forest.Find("arm"), 3);
+        QCOMPARE(f.Forest.Find("Arm"), 2);
+        QCOMPARE(f.Forest.Find("ARM"), -1);
+        QCOMPARE(f.Forest.Find(""), -1);
+    }
+
     void subtreeNames_data()
     {
         QTest::addColumn<IntList>("levels");
@@ -51,23 +158,6 @@ private slots:
         QFETCH(IntList, levels); QFETCH(IntList, selected); QFETCH(QString, names);
         const TNodes t(levels);
         QCOMPARE(SubtreeNames(t.Nodes, Vector(selected)).join(' '), names);
-    }
-
-    // A deep chain with every node selected lists each node once, not a subtree per node
-    // (20,000 nodes would otherwise be 200 million names).
-    void deepChainListsEachNodeOnce()
-    {
-        constexpr int depth = 20000;
-        IntList levels, selected;
-        for (int i = 0; i < depth; ++i) {
-            levels << i;
-            selected << i;
-        }
-        const TNodes t(levels);
-        const QStringList names = SubtreeNames(t.Nodes, Vector(selected));
-        QCOMPARE(names.size(), depth);
-        QCOMPARE(names.first(), QStringLiteral("n0"));
-        QCOMPARE(names.last(), QStringLiteral("n19999"));
     }
 };
 

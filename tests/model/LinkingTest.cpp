@@ -3,7 +3,6 @@
 #include "model/ModelSetup.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
-#include "modelforms/ComponentTree.h"
 #include "platform/FileUtil.h"
 #include "support/TestMain.h"
 
@@ -24,7 +23,7 @@ QString Show(const TLinkReadResult& r)
 }
 
 // The linking file applied in one pass is checked against the way it was applied before:
-// record by record, each a move of a tree row followed by a sort of the whole tree. A case
+// record by record, each a link in the forest followed by a sort of the whole forest. A case
 // is a tree to start from and the records to apply.
 struct TLinkCase {
     struct TNode {
@@ -39,57 +38,53 @@ class TTree {
 public:
     explicit TTree(const TLinkCase& c)
     {
-        std::vector<QTreeWidgetItem*> made;
+        std::vector<int> parent, order;
         for (const TLinkCase::TNode& n : c.Nodes) {
             auto s = std::make_unique<TSelection>();
             s->Name = n.Name;
             s->DisplayName = n.Text;
-            QTreeWidgetItem* node = Tree.AddComponent(s.get());
-            if (n.Parent >= 0)
-                Tree.MoveNode(node, made[size_t(n.Parent)]);
-            made.push_back(node);
+            order.push_back(Forest.Add(s.get()));
+            parent.push_back(n.Parent);
             Components.push_back(std::move(s));
         }
+        Forest.Rebuild(parent, order);
+        Expanded.assign(c.Nodes.size(), false);
     }
 
-    // As LoadLinking did it before: one move and one sort per record.
+    // As the tree did it before: one move and one sort per record, expanding the new parent.
     void ApplyOneByOne(const std::vector<TLinkRecord>& records)
     {
         for (const TLinkRecord& r : records) {
-            if (QTreeWidgetItem* node = Tree.FindNodeByName(r.Name)) {
-                Tree.MoveNode(node, Tree.FindNodeByName(r.ParentName));
-                std::copy(r.Pivot, r.Pivot + 3, TComponentTree::SelectionOf(node)->Pivot);
+            if (const int node = Forest.Find(r.Name); node >= 0) {
+                const int parent = Forest.Find(r.ParentName);
+                if (Forest.Link(node, parent) && parent >= 0)
+                    Expanded[size_t(parent)] = true;
+                std::copy(r.Pivot, r.Pivot + 3, Forest.Component(node)->Pivot);
             }
-            Tree.SortTree();
+            Forest.Sort();
         }
-        Tree.SortTree();
+        Forest.Sort();
     }
 
-    // As LoadLinking does it now: the window-free forest worked out, the tree rebuilt once.
-    void ApplyPlanned(const std::vector<TLinkRecord>& records)
-    {
-        const std::vector<QTreeWidgetItem*> nodes = Tree.Nodes();
-        TComponentForest forest = Tree.Forest();
-        const std::vector<bool> expand = ApplyLinkRecords(forest, records);
-        Tree.Relink(nodes, forest, expand);
-    }
+    // As LoadLinking does it now: the whole result worked out first, in one pass.
+    void ApplyPlanned(const std::vector<TLinkRecord>& records) { Expanded = ApplyLinkRecords(Forest, records); }
 
     // Every node in tree order with its level, expansion and pivot; the component's place
     // in the list tells nodes with equal names and texts apart.
     QStringList Dump() const
     {
         QStringList out;
-        for (QTreeWidgetItem* node : Tree.Nodes()) {
-            const TSelection* s = TComponentTree::SelectionOf(node);
-            const auto it = std::find_if(Components.begin(), Components.end(), [s](const auto& c) { return c.get() == s; });
-            out << QString("%1#%2 %3/%4 %5 %6,%7,%8").arg(QString(TComponentTree::Level(node), '.')).arg(it - Components.begin())
-                       .arg(s->Name, node->text(0), QString(node->isExpanded() ? "+" : "-")).arg(s->Pivot[0]).arg(s->Pivot[1]).arg(s->Pivot[2]);
+        for (int node : Forest.TreeIndices()) {
+            const TSelection* s = Forest.Component(node);
+            out << QString("%1#%2 %3/%4 %5 %6,%7,%8").arg(QString(Forest.Level(node), '.')).arg(node)
+                       .arg(s->Name, s->DisplayName, QString(Expanded[size_t(node)] ? "+" : "-")).arg(s->Pivot[0]).arg(s->Pivot[1]).arg(s->Pivot[2]);
         }
         return out;
     }
 
     std::vector<std::unique_ptr<TSelection>> Components;
-    TComponentTree Tree;
+    TComponentForest Forest;
+    std::vector<bool> Expanded;
 };
 
 TLinkRecord Rec(const QString& name, const QString& parent, float pivot = 0) { return {name, parent, {pivot, -pivot, 1}}; }
@@ -269,22 +264,10 @@ private slots:
     {
         QFETCH(TLinkCase, c);
         TTree oneByOne(c), planned(c);
-        // Expansion from before the file survives it; so does selection, which a moved
-        // node's subtree used to lose.
-        QList<QTreeWidgetItem*> selected;
-        for (TTree* t : {&oneByOne, &planned}) {
-            const std::vector<QTreeWidgetItem*> nodes = t->Tree.Nodes();
-            nodes.back()->setExpanded(true);
-            for (size_t i = 0; i < nodes.size(); i += 3)
-                nodes[i]->setSelected(true);
-            selected = t->Tree.selectedItems();
-        }
         QCOMPARE(planned.Dump(), oneByOne.Dump());
         oneByOne.ApplyOneByOne(c.Records);
         planned.ApplyPlanned(c.Records);
         QCOMPARE(planned.Dump(), oneByOne.Dump());
-        const QList<QTreeWidgetItem*> after = planned.Tree.selectedItems();  // selected last above
-        QCOMPARE(QSet<QTreeWidgetItem*>(after.begin(), after.end()), QSet<QTreeWidgetItem*>(selected.begin(), selected.end()));
     }
 };
 

@@ -19,7 +19,6 @@
 #include <QTest>
 #include <QTextStream>
 #include <QToolButton>
-#include <QTreeWidgetItem>
 #include <algorithm>
 #include <cmath>
 
@@ -68,8 +67,8 @@ struct TWindow {
             button->setChecked(false);
         return QTest::qWaitFor([this] { return Form.P_3dArea->P_3dView->ContextCreated(); });
     }
-    TSelection& Plate() { return *TMainForm::SelectionOf(Form.FindNodeByName("plate")); }
-    TSelection& Cube() { return *TMainForm::SelectionOf(Form.FindNodeByName("cube")); }
+    TSelection& Plate() { return *Form.FindComponent("plate"); }
+    TSelection& Cube() { return *Form.FindComponent("cube"); }
     // The colours as stored in the framebuffer, without Qt's reading of the alpha channel.
     QImage Picture()
     {
@@ -154,7 +153,7 @@ private slots:
             w.Plate().Hidden = setup.contains('h');
             w.Cube().Hidden = setup.contains('H');
             std::fill(std::begin(w.Plate().Pivot), std::end(w.Plate().Pivot), 0.f);
-            w.Form.FindNodeByName("plate")->setSelected(setup.contains('e'));
+            w.Form.TV_EditComponents->SetNodeSelected(w.Form.FindNodeByName("plate"), setup.contains('e'));
             (setup.contains('A') ? w.Form.P_DisplayMode->RB_AllSelections : w.Form.P_DisplayMode->RB_CheckedSelections)->setChecked(true);
             w.Form.P_DisplayMode->RB_AllPolygons->setChecked(setup.contains('s'));
             w.Form.P_DisplayMode->B_ChangePivot->setChecked(setup.contains('p'));

@@ -1,0 +1,248 @@
+// The component tree as a widget over its forest: presses and drops on the view, Ctrl+click,
+// the hidden cross, the backgrounds of a selection, and the view keeping its selection,
+// current node and rows in step with every change of the forest.
+#include "model/ComponentForest.h"
+#include "model/ModelEdits.h"
+#include "model/P3dmodell.h"
+#include "modelforms/ComponentTree.h"
+#include "support/TestMain.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <deque>
+
+namespace {
+// The robot's tree, flat in file order or linked: body (arm (hand), leg), lamp.
+struct TTreeFixture {
+    std::deque<TSelection> Components;
+    TComponentForest Forest;
+    TComponentTree Tree;
+    bool Linking = true;
+
+    TTreeFixture()
+    {
+        for (const char* name : {"body", "arm", "hand", "leg", "lamp"}) {
+            TSelection& s = Components.emplace_back();
+            s.Name = s.DisplayName = QString::fromLatin1(name);
+            Forest.Add(&s);
+        }
+        Forest.Rebuild({-1, 0, 1, 0, -1}, {0, 1, 2, 3, 4});
+        Tree.SetForest(&Forest);
+        Tree.LinkingEnabled = [this] { return Linking; };
+        Tree.resize(300, 300);
+        Tree.show();
+        Tree.expandAll();
+    }
+    int Node(const QString& name) const { return Forest.Find(name); }
+    // A point on the node's text, clear of the swatch, mark and cross.
+    QPoint On(const QString& name) const { return Tree.NodeRect(Node(name)).center() + QPoint(20, 0); }
+    QString Shape() const
+    {
+        QStringList out;
+        for (const TComponentNode& n : Forest.Nodes())
+            out << QString(n.Level, '-') + n.Component->Name;
+        return out.join(' ');
+    }
+    // The nodes the view draws as selected, in tree order.
+    QString Selected() const
+    {
+        QStringList out;
+        for (int n : Forest.TreeIndices())
+            if (Tree.IsNodeSelected(n))
+                out << Forest.Component(n)->Name;
+        return out.join(' ');
+    }
+    bool IsCurrent(const QString& name) const { return Tree.currentIndex() == Tree.TreeModel()->IndexOf(Node(name)); }
+    QString Hidden() const
+    {
+        QStringList out;
+        for (const TSelection& s : Components)
+            if (s.Hidden)
+                out << s.Name;
+        return out.join(' ');
+    }
+    // Every node is drawn where the view says it is, and found there.
+    bool RowsInStep() const
+    {
+        for (int n = 0; n < Forest.Count(); ++n)
+            if (Tree.NodeAt(Tree.NodeRect(n).center()) != n)
+                return false;
+        return true;
+    }
+    // A real drag, pressed at from, moved and released at to (points in the viewport). The
+    // events carry the held button, which the drag's own event loop follows.
+    void Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        QWidget* v = Tree.viewport();
+        QMouseEvent e(type, QPointF(at), QPointF(v->mapToGlobal(at)), button, held, {});
+        QApplication::sendEvent(v, &e);
+    }
+    // The linking switch is set to atDrop once the drag is under way.
+    void Drag(QPoint from, QPoint to, bool atDrop)
+    {
+        Mouse(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        Pressed = Tree.DragNode;
+        // The drag runs its own event loop from the move that starts it; the rest comes in it.
+        bool released = false;
+        QTimer::singleShot(0, Tree.viewport(), [this, to, atDrop, &released] {
+            Linking = atDrop;
+            Mouse(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+            Mouse(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+            released = true;
+        });
+        Mouse(QEvent::MouseMove, from + QPoint(0, 1), Qt::NoButton, Qt::LeftButton);  // a drag may start
+        Mouse(QEvent::MouseMove, from + QPoint(0, 3 * QApplication::startDragDistance()), Qt::NoButton, Qt::LeftButton);
+        QTRY_VERIFY(released);
+    }
+    int Pressed = -2;  // DragNode right after the press
+};
+}  // namespace
+
+class ComponentTreeTest : public QObject {
+    Q_OBJECT
+private slots:
+    // A press takes the node under the mouse as the drag source only while the linking
+    // switch is down; a drop then links it, keeping the selection.
+    void pressAndDrop_data()
+    {
+        QTest::addColumn<bool>("atPress");  // the linking switch at the press
+        QTest::addColumn<bool>("atDrop");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("target");  // empty: below the rows
+        QTest::addColumn<QString>("shape");
+        const QString same = "body -arm --hand -leg lamp";
+        QTest::newRow("switch down: linked") << true << true << "leg" << "arm" << "body -arm --hand --leg lamp";
+        QTest::newRow("a subtree") << true << true << "arm" << "lamp" << "body -leg lamp -arm --hand";
+        QTest::newRow("switch up") << false << false << "leg" << "arm" << same;
+        QTest::newRow("switch down only at the drop") << false << true << "leg" << "arm" << same;
+        QTest::newRow("switch up at the drop") << true << false << "leg" << "arm" << same;
+        QTest::newRow("onto its descendant") << true << true << "body" << "hand" << same;
+        QTest::newRow("below the rows") << true << true << "leg" << "" << same;
+    }
+    void pressAndDrop()
+    {
+        QFETCH(bool, atPress); QFETCH(bool, atDrop); QFETCH(QString, source); QFETCH(QString, target); QFETCH(QString, shape);
+        TTreeFixture t;
+        QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
+        QSignalSpy linked(&t.Tree, &TComponentTree::HierarchyChanged);
+        t.Linking = atPress;
+        t.Drag(t.On(source), target.isEmpty() ? QPoint(40, t.Tree.viewport()->height() - 3) : t.On(target), atDrop);
+        QCOMPARE(t.Pressed, atPress ? t.Node(source) : -1);
+        QCOMPARE(t.Shape(), shape);
+        const bool changed = shape != "body -arm --hand -leg lamp";
+        QCOMPARE(linked.size(), changed ? 1 : 0);
+        QCOMPARE(t.Tree.DragNode, -1);
+        QCOMPARE(t.Selected(), source);
+        QVERIFY(t.IsCurrent(source));
+        QVERIFY(t.RowsInStep());
+        if (changed)
+            QVERIFY(t.Tree.isExpanded(t.Tree.TreeModel()->IndexOf(t.Node(target))));
+    }
+
+    // Ctrl+click adds and takes away; the selected node is the current one while it is
+    // selected, else the first selected one.
+    void ctrlClick()
+    {
+        TTreeFixture t;
+        QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
+        QWidget* v = t.Tree.viewport();
+        QTest::mouseClick(v, Qt::LeftButton, {}, t.On("arm"));
+        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
+        QCOMPARE(t.Selected(), QStringLiteral("arm leg"));
+        QCOMPARE(t.Tree.SelectedNode(), t.Node("leg"));
+        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("arm"));
+        QCOMPARE(t.Selected(), QStringLiteral("leg"));
+        QCOMPARE(t.Tree.SelectedNode(), t.Node("leg"));  // arm is current, not selected
+        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
+        QCOMPARE(t.Selected(), QString());
+        QCOMPARE(t.Tree.SelectedNode(), -1);
+    }
+
+    // A press on the cross area, strictly inside it and with any button, turns the node's
+    // hidden state over for its whole subtree, also when the node is collapsed; the cross
+    // is drawn from the model's data.
+    void hiddenCross_data()
+    {
+        QTest::addColumn<int>("x");  // 0: the area's left edge, 16: its right edge
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<bool>("collapsed");
+        QTest::addColumn<QString>("hidden");
+        QTest::newRow("inside the left edge") << 1 << Qt::LeftButton << false << "arm hand";
+        QTest::newRow("inside the right edge, right button") << 15 << Qt::RightButton << false << "arm hand";
+        QTest::newRow("collapsed node") << 1 << Qt::LeftButton << true << "arm hand";
+        QTest::newRow("the left edge") << 0 << Qt::LeftButton << false << "";
+        QTest::newRow("the right edge") << 16 << Qt::LeftButton << false << "";
+        QTest::newRow("on the text") << 40 << Qt::LeftButton << false << "";
+    }
+    void hiddenCross()
+    {
+        QFETCH(int, x); QFETCH(Qt::MouseButton, button); QFETCH(bool, collapsed); QFETCH(QString, hidden);
+        TTreeFixture t;
+        QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
+        const int arm = t.Node("arm");
+        if (collapsed)
+            t.Tree.collapse(t.Tree.TreeModel()->IndexOf(arm));
+        const auto [from, to] = t.Tree.CrossArea(arm);
+        QCOMPARE(to - from, 16);
+        const QRect row = t.Tree.NodeRect(arm);
+        const QPoint crossing(from + 7, row.top() + 8);  // where the cross's lines meet
+        const auto red = [&] {
+            const QColor c = t.Tree.viewport()->grab().toImage().pixelColor(crossing);
+            return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        };
+        QVERIFY(!red());
+        QSignalSpy repaint(t.Tree.model(), &QAbstractItemModel::dataChanged);
+        QTest::mouseClick(t.Tree.viewport(), button, {}, QPoint(from + x, row.center().y()));
+        QCOMPARE(t.Hidden(), hidden);
+        QCOMPARE(red(), !hidden.isEmpty());
+        QCOMPARE(repaint.isEmpty(), hidden.isEmpty());
+    }
+
+    // A selected node is olive, the nodes below it darker, the rest keep the background.
+    void selectionBackgrounds()
+    {
+        TTreeFixture t;
+        QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
+        QTest::mouseClick(t.Tree.viewport(), Qt::LeftButton, {}, t.On("arm"));
+        const QImage img = t.Tree.viewport()->grab().toImage();
+        const auto colourAt = [&](const char* name) {
+            const QRect r = t.Tree.NodeRect(t.Node(name));
+            return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
+        };
+        QCOMPARE(colourAt("arm"), 0x919111u);
+        QCOMPARE(colourAt("hand"), 0x808000u);
+        QCOMPARE(colourAt("leg"), 0x404040u);
+    }
+
+    // A change of hierarchy (an undo moves several nodes at once) keeps the selection and
+    // the current node, and every node is drawn where the forest now puts it; a new forest
+    // starts with no selection.
+    void viewFollowsTheForest()
+    {
+        TTreeFixture t;
+        QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
+        const TModelSnapshot linked = SnapshotModel(t.Forest);
+        t.Forest.Link(t.Node("arm"), -1);
+        t.Forest.Link(t.Node("leg"), t.Node("hand"));
+        t.Tree.SetCurrentNode(t.Node("hand"));
+        t.Tree.SetNodeSelected(t.Node("leg"), true);
+        ApplyModelChange(DiffModel(linked, SnapshotModel(t.Forest)), true, t.Forest);
+        QCOMPARE(t.Shape(), QStringLiteral("body -arm --hand -leg lamp"));
+        QVERIFY(t.RowsInStep());
+        QCOMPARE(t.Selected(), QStringLiteral("hand leg"));
+        QVERIFY(t.IsCurrent("hand"));
+        TComponentForest flat;
+        for (TSelection& s : t.Components)
+            flat.Add(&s);
+        t.Forest.Replace(flat);
+        QCOMPARE(t.Shape(), QStringLiteral("body arm hand leg lamp"));
+        QVERIFY(t.RowsInStep());
+        QCOMPARE(t.Selected(), QString());
+    }
+};
+
+TORVANE_TEST(ComponentTreeTest)
+#include "ComponentTreeTest.moc"
