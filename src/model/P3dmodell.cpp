@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -158,8 +159,20 @@ void TP3dModell::SetUp(TP3dFile&& file)
                 sel->Pivot[2] = Vertices[i].Z;
             }
         }
-        for (; i < n; ++i)
-            Vertices[i].ShareCount += member[i] != 0;
+        // Most selections hold a small part of the points: runs of 32 non-members are
+        // passed over at once.
+        while (i < n) {
+            if (n - i >= 32) {
+                uint64_t w[4];
+                std::memcpy(w, member + i, 32);
+                if ((w[0] | w[1] | w[2] | w[3]) == 0) {
+                    i += 32;
+                    continue;
+                }
+            }
+            for (const size_t end = std::min(n, i + 32); i < end; ++i)
+                Vertices[i].ShareCount += member[i] != 0;
+        }
         sel->DisplayName = sel->Name;
         Selections.push_back(std::move(sel));
     }

@@ -153,6 +153,36 @@ private slots:
                          .arg(std::count_if(m->Polygons.begin(), m->Polygons.end(), [](const TP3dPolygon& p) { return p.Valid; })), kept);
     }
 
+    // The set-up sends the read's progress lines from the reader's record: they end where
+    // the file did.
+    void progressLines_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<bool>("proxy"); QTest::addColumn<int>("lines");
+        const QStringList all{"reading p3d....", "LODs: 3", "reading LOD....", "Vertex Count: 11", "Normals Count: 6", "Polygons Count: 7",
+                              "reading vertexes....", "reading Normals....", "reading polygons....", "read tags....", "body", "#Mass#",
+                              "skip Tag..", "Tagg Size: 40", "arm", "#EndOfFile#"};
+        QTest::addColumn<QStringList>("want");
+        const QByteArray full = Variant([](TP3dBuilder& b) { b.LodCount = 3; });
+        const qsizetype mass = full.indexOf("#Mass#"), arm = full.indexOf("arm\0", mass);
+        QTest::newRow("whole file") << full << false << 16 << all;
+        QTest::newRow("as a sub-model") << full << true << 10 << all;
+        QTest::newRow("ends in a skipped tag") << full.left(mass + 68 + 39) << false << 13 << all;
+        QTest::newRow("ends after a name") << full.left(arm + 64) << false << 15 << all;
+        QTest::newRow("ends after the point count") << full.left(28) << false << 4 << all;
+        QTest::newRow("counts too large") << full.left(300) << false << 6 << all;
+        QTest::newRow("LOD magic") << Variant([](auto& b) { b.LodCount = 3; b.LodMagic = "SP3Y"; }) << false << 3 << all;
+        QTest::newRow("file magic") << Variant([](auto& b) { b.FileMagic = "MLOF"; }) << false << 0 << all;
+    }
+
+    void progressLines()
+    {
+        QFETCH(QByteArray, bytes); QFETCH(bool, proxy); QFETCH(int, lines); QFETCH(QStringList, want);
+        TSelection owner;
+        TDebugCapture capture;
+        ReadModelBytes(bytes, proxy ? &owner : nullptr);
+        QCOMPARE(capture.Lines, want.mid(0, lines));
+    }
+
     // Names as single-byte text, up to the 64 bytes of the field; default colours from a
     // table of 17 entries, taken in turn by the selections (#0000FF is 0xFF0000, blue).
     void namesAndDefaultColours()
