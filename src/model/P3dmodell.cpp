@@ -48,9 +48,9 @@ TP3dModell::TP3dModell(const QString& fileName, TSelection* proxySelection, TSel
 
 TP3dModell::TP3dModell(const QString& fileName) : IsEnvironment(true) { ReadP3d(fileName, true); }
 
-TP3dModell::TP3dModell(const TP3dModell& read, std::shared_ptr<const TP3dGeometry> geometry, TSelection* proxySelection,
-                       TSelection* proxyParent)
-    : FileName(read.FileName),
+TP3dModell::TP3dModell(const QString& fileName, const TP3dFile& read, std::shared_ptr<const TP3dGeometry> geometry,
+                       TSelection* proxySelection, TSelection* proxyParent)
+    : FileName(fileName),
       ProxySelection(proxySelection),
       ProxyParent(proxyParent),
       IsProxy(true),
@@ -178,20 +178,25 @@ void TP3dModell::SetUp(TP3dFile&& file)
     }
 }
 
+TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path)
+{
+    path = ResolveCaseInsensitive(fileName);
+    TP3dFile file = ReadP3dFile(path, selections);
+    // The user is told the name as given.
+    if (file.Status == TP3dReadStatus::CannotOpen)
+        file.ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
+    else if (file.OutOfMemory)
+        file.ErrorText = QStringLiteral("Cannot open file %1: %2").arg(fileName, SystemErrorText(ENOMEM));
+    return file;
+}
+
 void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environment)
 {
     if (fileName.isEmpty())
         return;
     Clear();
     Selections.clear();
-    const QString path = ResolveCaseInsensitive(fileName);
-    FileName = path;
-    TP3dFile file = ReadP3dFile(path, !IsProxy);
-    // The user is told the name as given.
-    if (file.Status == ReadStatus::CannotOpen)
-        file.ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
-    else if (file.OutOfMemory)
-        file.ErrorText = QStringLiteral("Cannot open file %1: %2").arg(fileName, SystemErrorText(ENOMEM));
+    TP3dFile file = ReadP3dByName(fileName, !IsProxy, FileName);
     try {
         SetUp(std::move(file));
     } catch (const std::bad_alloc&) {

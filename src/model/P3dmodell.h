@@ -47,6 +47,10 @@ struct TP3dGeometry {
 // The default colour of the n-th named selection of a file (n counts from 1): entry n mod 17.
 uint32_t DefaultSelectionColor(int n);
 
+// Reads the file named fileName, found without regard to letter case (path is set to the
+// file as found); a failure to open or to find memory names the file as given.
+TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path);
+
 // The debug lines of a read, in the order the file's parts came: the counts, then each
 // tag's name (with "skip Tag.." and its size for the skipped ones).
 void LogP3dRead(const TP3dFile& file);
@@ -57,10 +61,10 @@ public:
     TP3dModell(const QString& fileName, TSelection* proxySelection, TSelection* proxyParent, bool isProxy);
     // Environment model.
     explicit TP3dModell(const QString& fileName);
-    // Proxy sub-model on a file already read: read is the model that read it (its status,
-    // error and counts are copied), geometry its points, normals and polygons.
-    TP3dModell(const TP3dModell& read, std::shared_ptr<const TP3dGeometry> geometry, TSelection* proxySelection,
-               TSelection* proxyParent);
+    // Proxy sub-model on a file already read: read is what the reader returned for it (its
+    // status, error and counts are copied), geometry its points, normals and polygons.
+    TP3dModell(const QString& fileName, const TP3dFile& read, std::shared_ptr<const TP3dGeometry> geometry,
+               TSelection* proxySelection, TSelection* proxyParent);
     ~TP3dModell();
     TP3dModell(const TP3dModell&) = delete;
     TP3dModell& operator=(const TP3dModell&) = delete;
