@@ -124,7 +124,6 @@ private slots:
         QTest::newRow("points") << counts(0xFFFFFFFF, 6, 7) << S::BadFormat << format << "0/0/0/7/0";
         QTest::newRow("normals") << counts(11, 0xFFFFFFFF, 7) << S::BadFormat << format << "0/0/0/7/0";
         QTest::newRow("polygons") << counts(11, 6, 0x7FFFFFFF) << S::BadFormat << format << "0/0/0/2147483647/0";
-        QTest::newRow("one point too many") << counts(12, 6, 7) << S::BadFormat << format << "0/0/0/7/0";
         // A polygon is valid with 3 or 4 corners, each naming a point and normal that exist; here the
         // triangle, polygon 6 (of 11 points and 6 normals), is changed.
         const auto corner = [](int c, uint32_t point, uint32_t normal, uint32_t count = 3) {
