@@ -274,17 +274,9 @@ private slots:
     void hugeModelIsRefused()
     {
         QTemporaryDir dir;
-        QByteArray head("MLOD");
-        const auto u32 = [&head](quint32 v) { head.append(reinterpret_cast<const char*>(&v), 4); };
-        u32(257);
-        u32(1);
-        head += "SP3X";
-        u32(28);
-        u32(256);
-        u32(quint32((qint64(40) << 30) / 16));  // points
-        u32(0);                                 // normals
-        u32(0);                                 // polygons
-        u32(0);                                 // flags
+        TP3dBuilder b;
+        b.VertexCount = quint32((qint64(40) << 30) / 16);
+        const QByteArray head = b.Build();
         QFile f(dir.filePath("huge.p3d"));
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.resize((qint64(40) << 30) + 200));
         f.close();
