@@ -214,13 +214,14 @@ private slots:
         QTest::newRow("three points") << std::vector<int>{1, 2, 5} << 5;
         QTest::newRow("third in point order, not in list order") << std::vector<int>{6, 0, 3, 1} << 3;
         QTest::newRow("none") << std::vector<int>{} << -1;
+        QTest::newRow("a member after a long gap") << std::vector<int>{66, 5, 0, 1} << 5;
     }
 
     void defaultPivot()
     {
         QFETCH(std::vector<int>, members); QFETCH(int, pivotPoint);
         TP3dBuilder b;
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < 80; ++i)
             b.AddPoint(float(i) + 1, float(i) * 10 + 1, float(i) * 100 + 1);
         b.AddSelection("part", members).MemberByte = 0x80;  // any non-zero byte is a member
         const auto m = ReadBoth(b.Build());
@@ -228,8 +229,8 @@ private slots:
         const float *pivot = m->Selections[0]->Pivot, p = float(pivotPoint);
         const QList<float> want = pivotPoint < 0 ? QList<float>{0, 0, 0} : QList<float>{p + 1, p * 10 + 1, p * 100 + 1};
         QCOMPARE(QList<float>(pivot, pivot + 3), want);
-        for (int i : members)
-            QCOMPARE(m->Vertices[size_t(i)].ShareCount, 1);
+        for (size_t i = 0; i < m->Vertices.size(); ++i)
+            QCOMPARE(m->Vertices[i].ShareCount, int(std::count(members.begin(), members.end(), int(i))));
     }
 
     void everyCutPointFailsCleanly()
