@@ -101,8 +101,6 @@ private slots:
         QCOMPARE(dump.mid(25), (QStringList{"s body 16777215 0101010101010101000000 01010101010100 0 2 0 1",
                                             "s arm 16711680 0000000000000001010101 00000000000001 6 0 0 1"}));
         QCOMPARE(m->Selections[0]->DisplayName, QStringLiteral("body"));
-        for (size_t i = 0; i < 11; ++i)
-            QVERIFY(m->DisplayPoints[i].X == m->Vertices[i].X && m->DisplayPoints[i].Y == m->Vertices[i].Y && m->DisplayPoints[i].Z == m->Vertices[i].Z);
     }
 
     void outcomes_data()
@@ -156,30 +154,28 @@ private slots:
     // the file did.
     void progressLines_data()
     {
-        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<bool>("proxy"); QTest::addColumn<int>("lines");
+        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<bool>("proxy"); QTest::addColumn<int>("lines");  // how many of the whole file's
+        const QByteArray full = Variant([](TP3dBuilder& b) { b.LodCount = 3; });
+        const qsizetype mass = full.indexOf("#Mass#"), arm = full.indexOf("arm", mass);
+        QTest::newRow("whole file") << full << false << 16;
+        QTest::newRow("as a sub-model") << full << true << 10;
+        QTest::newRow("ends in a skipped tag") << full.left(mass + 68 + 39) << false << 13;
+        QTest::newRow("ends after a name") << full.left(arm + 64) << false << 15;
+        QTest::newRow("ends after the point count") << full.left(28) << false << 4;
+        QTest::newRow("counts too large") << full.left(300) << false << 6;
+        QTest::newRow("LOD magic") << Variant([](auto& b) { b.LodCount = 3; b.LodMagic = "SP3Y"; }) << false << 3;
+        QTest::newRow("file magic") << Variant([](auto& b) { b.FileMagic = "MLOF"; }) << false << 0;
+    }
+    void progressLines()
+    {
+        QFETCH(QByteArray, bytes); QFETCH(bool, proxy); QFETCH(int, lines);
         const QStringList all{"reading p3d....", "LODs: 3", "reading LOD....", "Vertex Count: 11", "Normals Count: 6", "Polygons Count: 7",
                               "reading vertexes....", "reading Normals....", "reading polygons....", "read tags....", "body", "#Mass#",
                               "skip Tag..", "Tagg Size: 40", "arm", "#EndOfFile#"};
-        QTest::addColumn<QStringList>("want");
-        const QByteArray full = Variant([](TP3dBuilder& b) { b.LodCount = 3; });
-        const qsizetype mass = full.indexOf("#Mass#"), arm = full.indexOf("arm\0", mass);
-        QTest::newRow("whole file") << full << false << 16 << all;
-        QTest::newRow("as a sub-model") << full << true << 10 << all;
-        QTest::newRow("ends in a skipped tag") << full.left(mass + 68 + 39) << false << 13 << all;
-        QTest::newRow("ends after a name") << full.left(arm + 64) << false << 15 << all;
-        QTest::newRow("ends after the point count") << full.left(28) << false << 4 << all;
-        QTest::newRow("counts too large") << full.left(300) << false << 6 << all;
-        QTest::newRow("LOD magic") << Variant([](auto& b) { b.LodCount = 3; b.LodMagic = "SP3Y"; }) << false << 3 << all;
-        QTest::newRow("file magic") << Variant([](auto& b) { b.FileMagic = "MLOF"; }) << false << 0 << all;
-    }
-
-    void progressLines()
-    {
-        QFETCH(QByteArray, bytes); QFETCH(bool, proxy); QFETCH(int, lines); QFETCH(QStringList, want);
         TSelection owner;
         TDebugCapture capture;
         ReadModelBytes(bytes, proxy ? &owner : nullptr);
-        QCOMPARE(capture.Lines, want.mid(0, lines));
+        QCOMPARE(capture.Lines, all.mid(0, lines));
     }
 
     // Names as single-byte text, up to the 64 bytes of the field; default colours from a
