@@ -48,6 +48,7 @@
 #include <QTreeWidgetItem>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -155,6 +156,19 @@ bool TreeSorted(const QTreeWidgetItem* root)
 //   read  the P3D reader alone
 //   load  the model set-up as "Load P3d..." runs it: reader, set-up, proxies, linking
 //   peak  the set-up's peak resident growth in bytes, the proxies' sub-models loaded
+// The processor time (user and system) one call of f takes, in ms: on a machine busy with
+// other work a single wall-clock sample of a first load is mostly the waits of others,
+// while the time the call itself takes, copying, zeroing and mapping pages included, is
+// what the figure is about.
+double CpuMs(const std::function<void()>& f)
+{
+    timespec a{}, b{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
+    f();
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
+    return double(b.tv_sec - a.tv_sec) * 1e3 + double(b.tv_nsec - a.tv_nsec) / 1e6;
+}
+
 int RunChild(const QStringList& args)
 {
     const QString mode = args.value(0), path = args.value(1);
@@ -163,12 +177,12 @@ int RunChild(const QStringList& args)
     QString error;
     if (mode == QLatin1String("raw")) {
         QByteArray bytes;
-        figure = Bench::TimeMs([&] { bytes = ReadRaw(path); });
+        figure = CpuMs([&] { bytes = ReadRaw(path); });
         if (bytes.isEmpty())
             error = QStringLiteral("nothing read");
     } else if (mode == QLatin1String("read")) {
         TP3dFile file;
-        figure = Bench::TimeMs([&] { file = ReadP3dFile(path); });
+        figure = CpuMs([&] { file = ReadP3dFile(path); });
         if (file.Status != TP3dReadStatus::Ok)
             error = file.ErrorText;
     } else if (mode == QLatin1String("load") || mode == QLatin1String("peak")) {
@@ -178,7 +192,7 @@ int RunChild(const QStringList& args)
         setup.Message = [&messages](const QString& m) { messages << m; };
         bool loaded = false;
         if (mode == QLatin1String("load")) {
-            figure = Bench::TimeMs([&] { loaded = setup.Load(path); });
+            figure = CpuMs([&] { loaded = setup.Load(path); });
         } else {
             const qint64 base = Bench::ResetPeak();
             loaded = setup.Load(path);
@@ -254,7 +268,7 @@ TCase FreshTimeCase(TContext& cx, const QString& name, const QStringList& args, 
             return f;
         const double ms = Bench::Median(times), floor = Bench::Median(floors), ratio = floor > 0 ? ms / floor : 0;
         f.Missed = ratio > goal;
-        f.Text = QStringLiteral("%1 ms  %2 %3 ms  ratio %4  (fresh processes, goal <= %5)")
+        f.Text = QStringLiteral("%1 ms  %2 %3 ms  ratio %4  (fresh processes, processor time, goal <= %5)")
                      .arg(ms, 8, 'f', 1)
                      .arg(QStringLiteral("raw read"), -9)
                      .arg(floor, 7, 'f', 1)

@@ -9,15 +9,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <new>
 
-// Records are copied as the file stores them and widened in place.
-static_assert(std::endian::native == std::endian::little, "the P3D reader copies little-endian records as they are");
-static_assert(offsetof(TP3dVertex, Flags) == 12 && sizeof(TP3dVertex) >= 16);
-static_assert(sizeof(TP3dNormal) == 12);
-static_assert(offsetof(TP3dCorner, V) == 12 && sizeof(TP3dCorner) == 16);
-static_assert(offsetof(TP3dPolygon, VertexCount) == 32 && offsetof(TP3dPolygon, Corners) == 36 &&
-              offsetof(TP3dPolygon, Flags) == 100 && sizeof(TP3dPolygon) >= 104);
+// Fields are copied as the file stores them.
+static_assert(std::endian::native == std::endian::little, "the P3D reader copies little-endian fields as they are");
+static_assert(sizeof(TP3dCorner) == 16, "a polygon's corners are copied as one block");
 
 namespace {
 constexpr qsizetype HeaderSize = 12 + 28;  // file header, then the first LOD's header
@@ -25,17 +22,21 @@ constexpr qsizetype VertexRecordSize = 16;
 constexpr qsizetype NormalRecordSize = 12;
 constexpr qsizetype PolygonRecordSize = 104;
 constexpr qsizetype TagNameSize = 64;
+// Files are read in pieces of this size into one buffer that stays in the processor's
+// cache; each piece is decoded from there into arrays reserved, not zeroed, beforehand,
+// so every byte of the model is written once.
+constexpr qsizetype PieceSize = 256 * 1024;
 
 using S = TP3dReadStatus;
 
-// Where the bytes come from, in consecutive pieces copied straight to where they belong.
+// Where the bytes come from, taken in consecutive pieces.
 class TSource {
 public:
     virtual ~TSource() = default;
     virtual qsizetype Remaining() const = 0;
-    // Copies the next n bytes (at most Remaining()) to out; false when the input failed,
-    // which ends it.
-    virtual bool Read(void* out, qsizetype n) = 0;
+    // The next n bytes (0 <= n <= Remaining(), n <= PieceSize), valid until the next call;
+    // null when the input failed, which ends it.
+    virtual const char* Take(qsizetype n) = 0;
     // Callers skip no more than Remaining().
     virtual void Skip(qsizetype n) = 0;
 };
@@ -44,14 +45,13 @@ class TMemorySource final : public TSource {
 public:
     explicit TMemorySource(const QByteArray& bytes) : Bytes_(bytes) {}
     qsizetype Remaining() const override { return Bytes_.size() - Pos_; }
-    bool Read(void* out, qsizetype n) override
+    const char* Take(qsizetype n) override
     {
         if (n < 0 || n > Remaining())
-            return false;
-        if (n > 0)
-            std::memcpy(out, Bytes_.constData() + Pos_, size_t(n));
+            return nullptr;
+        const char* p = Bytes_.constData() + Pos_;
         Pos_ += n;
-        return true;
+        return p;
     }
     void Skip(qsizetype n) override { Pos_ += std::clamp<qsizetype>(n, 0, Remaining()); }
 
@@ -64,23 +64,25 @@ private:
 // read go on, one that shrinks fails as a file that ends early.
 class TFileSource final : public TSource {
 public:
-    explicit TFileSource(QFile& file) : File_(file), Remaining_(std::max<qint64>(file.size(), 0)) {}
-    qsizetype Remaining() const override { return Remaining_; }
-    bool Read(void* out, qsizetype n) override
+    explicit TFileSource(QFile& file)
+        : File_(file), Remaining_(std::max<qint64>(file.size(), 0)), Buffer_(new char[PieceSize])
     {
-        if (n < 0 || n > Remaining_)
-            return false;
-        char* to = static_cast<char*>(out);
+    }
+    qsizetype Remaining() const override { return Remaining_; }
+    const char* Take(qsizetype n) override
+    {
+        if (n < 0 || n > Remaining_ || n > PieceSize)
+            return nullptr;
         for (qsizetype done = 0; done < n;) {
-            const qint64 got = File_.read(to + done, n - done);
+            const qint64 got = File_.read(Buffer_.get() + done, n - done);
             if (got <= 0) {
                 Remaining_ = 0;
-                return false;
+                return nullptr;
             }
             done += got;
         }
         Remaining_ -= n;
-        return true;
+        return Buffer_.get();
     }
     void Skip(qsizetype n) override
     {
@@ -91,28 +93,46 @@ public:
 private:
     QFile& File_;
     qsizetype Remaining_;
+    std::unique_ptr<char[]> Buffer_;
 };
 
-// Up to n bytes (fewer at the end of the input) into buffer, for fields read one by one.
-TByteReader Piece(TSource& src, char* buffer, qsizetype n)
+// Up to n bytes (fewer at the end of the input), for fields read one by one.
+TByteReader Piece(TSource& src, qsizetype n)
 {
     const qsizetype k = std::min(n, src.Remaining());
-    return TByteReader(buffer, src.Read(buffer, k) ? k : 0);
+    const char* p = src.Take(k);
+    return p ? TByteReader(p, k) : TByteReader(nullptr, 0);
 }
 
-// Reads count records of recordSize bytes into out, widened in place to sizeof(T) each:
-// the block lands at the front of the array, and each record moves to its slot from the
-// last one down, so no record is overwritten before it has moved.
-template <class T>
-bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype recordSize)
+// Decodes count records of recordSize bytes each into out, appended one by one.
+template <class T, class Decode>
+bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype recordSize, const Decode& decode)
 {
-    out.resize(count);
-    char* base = reinterpret_cast<char*>(out.data());
-    if (!src.Read(base, qsizetype(count) * recordSize))
-        return false;
-    if (qsizetype(sizeof(T)) != recordSize)
-        for (size_t i = count; i-- > 1;)
-            std::memmove(base + i * sizeof(T), base + i * size_t(recordSize), size_t(recordSize));
+    out.reserve(count);
+    const uint32_t perPiece = uint32_t(PieceSize / recordSize);
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t k = std::min(count - done, perPiece);
+        const char* p = src.Take(qsizetype(k) * recordSize);
+        if (!p)
+            return false;
+        for (uint32_t i = 0; i < k; ++i, p += recordSize)
+            decode(out.emplace_back(), p);
+        done += k;
+    }
+    return true;
+}
+
+bool ReadBytes(TSource& src, std::vector<uint8_t>& out, quint64 n)
+{
+    out.reserve(size_t(n));
+    while (n > 0) {
+        const qsizetype k = qsizetype(std::min<quint64>(n, PieceSize));
+        const char* p = src.Take(k);
+        if (!p)
+            return false;
+        out.insert(out.end(), reinterpret_cast<const uint8_t*>(p), reinterpret_cast<const uint8_t*>(p) + k);
+        n -= quint64(k);
+    }
     return true;
 }
 
@@ -125,8 +145,7 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
     auto streamError = [&] { fail(S::StreamError, "Stream read error"); };
     auto isMagic = [](const char (&got)[4], const char* want) { return std::memcmp(got, want, 4) == 0; };
 
-    char head[HeaderSize];
-    TByteReader r = Piece(src, head, HeaderSize);
+    TByteReader r = Piece(src, HeaderSize);
     char magic[4];
     if (!r.Bytes(magic, 4))
         return streamError();
@@ -169,24 +188,33 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
         return fail(S::BadFormat, "Incorrect Format!");
     f.Reached = TP3dFile::TStage::Arrays;
 
-    if (!ReadRecords(src, f.Vertices, nv, VertexRecordSize) || !ReadRecords(src, f.Normals, nn, NormalRecordSize) ||
-        !ReadRecords(src, f.Polygons, np, PolygonRecordSize))
-        return streamError();
-    // The fields after the file's part of a record were overwritten by the moves.
-    for (TP3dVertex& v : f.Vertices) {
-        v.ShareCount = 0;
-        v.IsProxyCorner = false;
-    }
-    for (TP3dPolygon& p : f.Polygons) {
-        p.TextureName[sizeof p.TextureName - 1] = '\0';
-        p.Hidden = false;
+    const auto vertex = [](TP3dVertex& v, const char* p) {
+        std::memcpy(&v.X, p, 4);
+        std::memcpy(&v.Y, p + 4, 4);
+        std::memcpy(&v.Z, p + 8, 4);
+        std::memcpy(&v.Flags, p + 12, 4);
+    };
+    const auto normal = [](TP3dNormal& n, const char* p) {
+        std::memcpy(&n.X, p, 4);
+        std::memcpy(&n.Y, p + 4, 4);
+        std::memcpy(&n.Z, p + 8, 4);
+    };
+    const auto polygon = [nv](TP3dPolygon& poly, const char* p) {
+        std::memcpy(poly.TextureName, p, sizeof poly.TextureName - 1);
+        std::memcpy(&poly.VertexCount, p + 32, 4);
+        std::memcpy(poly.Corners, p + 36, sizeof poly.Corners);
+        std::memcpy(&poly.Flags, p + 100, 4);
+        const TP3dCorner* c = poly.Corners;
         // A bad normal index still leaves the shape.
-        p.Valid = (p.VertexCount == 3 || p.VertexCount == 4) && p.Corners[0].PointIndex < nv &&
-                  p.Corners[1].PointIndex < nv && p.Corners[2].PointIndex < nv &&
-                  (p.VertexCount == 3 || p.Corners[3].PointIndex < nv);
-    }
+        poly.Valid = (poly.VertexCount == 3 || poly.VertexCount == 4) && c[0].PointIndex < nv && c[1].PointIndex < nv &&
+                     c[2].PointIndex < nv && (poly.VertexCount == 3 || c[3].PointIndex < nv);
+    };
+    if (!ReadRecords(src, f.Vertices, nv, VertexRecordSize, vertex) ||
+        !ReadRecords(src, f.Normals, nn, NormalRecordSize, normal) ||
+        !ReadRecords(src, f.Polygons, np, PolygonRecordSize, polygon))
+        return streamError();
 
-    r = Piece(src, magic, 4);
+    r = Piece(src, 4);
     if (!r.Bytes(magic, 4))
         return streamError();
     if (!isMagic(magic, "TAGG"))
@@ -199,8 +227,7 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
 
     const quint64 membershipSize = quint64(nv) + np;
     for (;;) {
-        char tagHead[TagNameSize + 4];
-        r = Piece(src, tagHead, TagNameSize + 4);
+        r = Piece(src, TagNameSize + 4);
         QString name = r.Name(TagNameSize);
         if (r.Failed())
             return streamError();
@@ -230,9 +257,7 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
             return streamError();
         TP3dFileSelection sel;
         sel.Name = std::move(name);
-        sel.Points.resize(nv);
-        sel.Polygons.resize(np);
-        if (!src.Read(sel.Points.data(), nv) || !src.Read(sel.Polygons.data(), np))
+        if (!ReadBytes(src, sel.Points, nv) || !ReadBytes(src, sel.Polygons, np))
             return streamError();
         tag.Read = TP3dTag::TRead::Whole;
         f.Selections.push_back(std::move(sel));

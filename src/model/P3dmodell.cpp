@@ -147,21 +147,10 @@ void TP3dModell::SetUp(TP3dFile&& file)
         const uint8_t* member = sel->VertexMembership.data();
         const size_t n = std::min(nv, sel->VertexMembership.size());
         // The default pivot is the third member point; fewer than three keep the origin.
-        int members = 0;
-        size_t i = 0;
-        for (; i < n && members < 3; ++i) {
-            if (!member[i])
-                continue;
-            ++Vertices[i].ShareCount;
-            if (++members == 3) {
-                sel->Pivot[0] = Vertices[i].X;
-                sel->Pivot[1] = Vertices[i].Y;
-                sel->Pivot[2] = Vertices[i].Z;
-            }
-        }
         // Most selections hold a small part of the points: runs of 32 non-members are
         // passed over at once.
-        while (i < n) {
+        int members = 0;
+        for (size_t i = 0; i < n;) {
             if (n - i >= 32) {
                 uint64_t w[4];
                 std::memcpy(w, member + i, 32);
@@ -170,8 +159,16 @@ void TP3dModell::SetUp(TP3dFile&& file)
                     continue;
                 }
             }
-            for (const size_t end = std::min(n, i + 32); i < end; ++i)
-                Vertices[i].ShareCount += member[i] != 0;
+            for (const size_t end = std::min(n, i + 32); i < end; ++i) {
+                if (!member[i])
+                    continue;
+                ++Vertices[i].ShareCount;
+                if (++members == 3) {
+                    sel->Pivot[0] = Vertices[i].X;
+                    sel->Pivot[1] = Vertices[i].Y;
+                    sel->Pivot[2] = Vertices[i].Z;
+                }
+            }
         }
         sel->DisplayName = sel->Name;
         Selections.push_back(std::move(sel));
