@@ -1,7 +1,9 @@
 #pragma once
 // A loaded model: the first LOD of a P3D "MLOD" file with its points, normals, polygons
-// and named selections (the components).
+// and named selections (the components), set up for the editor from what the reader
+// (model/P3dFile.h) took from the file.
 #include "base/Transform.h"
+#include "model/P3dFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,47 +12,6 @@
 #include <vector>
 
 class TP3dModell;
-
-struct TP3dVertex {
-    float X = 0, Y = 0, Z = 0;
-    uint32_t Flags = 0;
-    int32_t ShareCount = 0;
-    bool IsProxyCorner = false;
-};
-
-struct TP3dNormal {
-    float X = 0, Y = 0, Z = 0;
-};
-
-struct TP3dCorner {
-    uint32_t PointIndex = 0;
-    uint32_t NormalIndex = 0;
-    float U = 0, V = 0;
-};
-
-struct TP3dPolygon {
-    char TextureName[32] = {};  // always NUL-terminated (a 32-character name loses its last one)
-    uint32_t VertexCount = 0;
-    TP3dCorner Corners[4];
-    uint32_t Flags = 0;
-    bool Hidden = false;
-    // False when VertexCount is not 3 or 4 or a corner indexes outside the model's points;
-    // such a polygon is never drawn or used for placement. Normal indices are not checked
-    // here: only the 3D view reads normals, and it falls back on its own for a bad one.
-    bool Valid = false;
-};
-
-// Whether a polygon is drawn from a model of pointCount points: not hidden, well formed,
-// and every corner naming an existing point.
-inline bool IsDrawable(const TP3dPolygon& poly, size_t pointCount)
-{
-    if (poly.Hidden || !poly.Valid || (poly.VertexCount != 3 && poly.VertexCount != 4))
-        return false;
-    for (uint32_t k = 0; k < poly.VertexCount; ++k)
-        if (poly.Corners[k].PointIndex >= pointCount)
-            return false;
-    return true;
-}
 
 // One posed point as the views draw it.
 struct TDisplayPoint {
@@ -86,16 +47,24 @@ struct TP3dGeometry {
 // The default colour of the n-th named selection of a file (n counts from 1): entry n mod 17.
 uint32_t DefaultSelectionColor(int n);
 
+// Reads the file named fileName, found without regard to letter case (path is set to the
+// file as found); a failure to open or to find memory names the file as given.
+TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path);
+
+// The debug lines of a read, in the order the file's parts came: the counts, then each
+// tag's name (with "skip Tag.." and its size for the skipped ones).
+void LogP3dRead(const TP3dFile& file);
+
 class TP3dModell {
 public:
     // Main model or proxy sub-model.
     TP3dModell(const QString& fileName, TSelection* proxySelection, TSelection* proxyParent, bool isProxy);
     // Environment model.
     explicit TP3dModell(const QString& fileName);
-    // Proxy sub-model on a file already read: read is the model that read it (its status,
-    // error and counts are copied), geometry its points, normals and polygons.
-    TP3dModell(const TP3dModell& read, std::shared_ptr<const TP3dGeometry> geometry, TSelection* proxySelection,
-               TSelection* proxyParent);
+    // Proxy sub-model on a file already read: read is what the reader returned for it (its
+    // status, error and counts are copied), geometry its points, normals and polygons.
+    TP3dModell(const QString& fileName, const TP3dFile& read, std::shared_ptr<const TP3dGeometry> geometry,
+               TSelection* proxySelection, TSelection* proxyParent);
     ~TP3dModell();
     TP3dModell(const TP3dModell&) = delete;
     TP3dModell& operator=(const TP3dModell&) = delete;
@@ -131,19 +100,25 @@ public:
     //  BadFormat, BadLod, NoTags: the user is shown ErrorText and the model is kept as read.
     //  StreamError: the file ended early; the caller abandons the load and discards the model.
     //  CannotOpen: the file could not be read at all.
-    enum class ReadStatus { NotRead, Ok, BadFormat, BadLod, NoTags, StreamError, CannotOpen };
+    using ReadStatus = TP3dReadStatus;
     ReadStatus Status = ReadStatus::NotRead;
     // The message the user is shown for a failed read; empty on success.
     QString ErrorText;
 
-    // Reads the file (found without regard to letter case). Failures are left in
-    // Status/ErrorText (the caller shows them). Debug lines go to the debug channel. The
-    // reader touches no window: the main window adds tree nodes for a main model's
-    // Selections and writes the status bar from LodVertexCount/LodPolygonCount.
-    // An empty file name does nothing. Re-reading replaces the selections too.
+    // Reads the file (found without regard to letter case) and sets the model up from it.
+    // Failures are left in Status/ErrorText (the caller shows them). The read's progress
+    // lines go to the debug channel. Nothing here touches a window: the main window adds
+    // tree nodes for a main model's Selections and writes the status bar from
+    // LodVertexCount/LodPolygonCount. An empty file name does nothing. Re-reading replaces
+    // the selections too.
     void ReadP3d(const QString& fileName, bool environment);
     // Reads from bytes already in memory; FileName is left as it is.
     void ReadP3dBytes(const QByteArray& bytes, bool environment);
+    // Sets the model up from what the reader took from its file (arrays moved, not
+    // copied): a main or environment model gets display points and, per selection, its
+    // default colour, default pivot and share counts; a proxy sub-model neither. The
+    // read's progress lines go to the debug channel first.
+    void SetUp(TP3dFile&& file);
     // Empties the points, normals, polygons and display points.
     void Clear();
 };

@@ -136,19 +136,24 @@ TProxyPlacement ComputeProxyMatrix(const TVec3& p0, const TVec3& p1, const TVec3
 const TSubModelFiles::TFile& TSubModelFiles::Get(const QString& path)
 {
     // A model names few distinct files; a list is as quick as a map for them.
-    for (const auto& [p, file] : Files_)
-        if (p == path)
+    for (const TFile& file : Files_)
+        if (file.Path == path)
             return file;
-    TFile file;
-    file.Read = std::make_unique<TP3dModell>(path, nullptr, nullptr, true);
+    TFile& file = Files_.emplace_back();
+    file.Path = path;
+    // A sub-model is drawn whole: its tag list is not read, and its points are used as
+    // stored, so the arrays go to the shared geometry as the reader left them.
+    file.Read = ReadP3dByName(path, false, file.FileName);
+    LogP3dRead(file.Read);
     auto geometry = std::make_shared<TP3dGeometry>();
-    geometry->Vertices = std::move(file.Read->Vertices);
-    geometry->Normals = std::move(file.Read->Normals);
-    geometry->Polygons = std::move(file.Read->Polygons);
-    file.Read->Clear();
+    geometry->Vertices = std::move(file.Read.Vertices);
+    geometry->Normals = std::move(file.Read.Normals);
+    geometry->Polygons = std::move(file.Read.Polygons);
+    file.Read.Vertices = {};
+    file.Read.Normals = {};
+    file.Read.Polygons = {};
     file.Geometry = std::move(geometry);
-    Files_.emplace_back(path, std::move(file));
-    return Files_.back().second;
+    return file;
 }
 
 TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std::vector<TSelection*>& treeOrder,
@@ -180,7 +185,7 @@ TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std:
         DebugOut(result.Parent->DisplayName + QStringLiteral(" is proxyparent of ") + proxy.DisplayName);
 
     const TSubModelFiles::TFile& file = files.Get(path);
-    auto sub = std::make_unique<TP3dModell>(*file.Read, file.Geometry, &proxy, result.Parent);
+    auto sub = std::make_unique<TP3dModell>(file.FileName, file.Read, file.Geometry, &proxy, result.Parent);
     using S = TP3dModell::ReadStatus;
     if (sub->Status == S::StreamError || sub->Status == S::CannotOpen) {
         result.Outcome = TOutcome::ReadFailed;

@@ -72,14 +72,16 @@ struct TProxyLoad {
 class TSubModelFiles {
 public:
     struct TFile {
-        std::unique_ptr<TP3dModell> Read;  // status, error text and counts of the read
+        QString Path;      // as asked for
+        QString FileName;  // as found
+        TP3dFile Read;  // status, error text and counts of the read; its arrays moved to Geometry
         std::shared_ptr<const TP3dGeometry> Geometry;
     };
     // The file at path (as found), read on first use.
     const TFile& Get(const QString& path);
 
 private:
-    std::vector<std::pair<QString, TFile>> Files_;
+    std::vector<TFile> Files_;
 };
 
 // Loads and places the sub-model of proxy (a selection of the main model read from

@@ -1,0 +1,301 @@
+#include "model/P3dFile.h"
+
+#include "platform/Binary.h"
+#include "platform/FileUtil.h"
+
+#include <QFile>
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+
+// Fields are copied as the file stores them.
+static_assert(std::endian::native == std::endian::little, "the P3D reader copies little-endian fields as they are");
+static_assert(sizeof(TP3dCorner) == 16, "a polygon's corners are copied as one block");
+
+namespace {
+constexpr qsizetype HeaderSize = 12 + 28;  // file header, then the first LOD's header
+constexpr qsizetype VertexRecordSize = 16;
+constexpr qsizetype NormalRecordSize = 12;
+constexpr qsizetype PolygonRecordSize = 104;
+constexpr qsizetype TagNameSize = 64;
+// Files are read in pieces of this size into one buffer that stays in the processor's
+// cache; each piece is decoded from there into arrays reserved, not zeroed, beforehand,
+// so every byte of the model is written once.
+constexpr qsizetype PieceSize = 256 * 1024;
+
+using S = TP3dReadStatus;
+
+// Where the bytes come from, taken in consecutive pieces.
+class TSource {
+public:
+    virtual ~TSource() = default;
+    virtual qsizetype Remaining() const = 0;
+    // The next n bytes (0 <= n <= Remaining(), n <= PieceSize), valid until the next call;
+    // null when the input failed, which ends it.
+    virtual const char* Take(qsizetype n) = 0;
+    // Callers skip no more than Remaining().
+    virtual void Skip(qsizetype n) = 0;
+};
+
+class TMemorySource final : public TSource {
+public:
+    explicit TMemorySource(const QByteArray& bytes) : Bytes_(bytes) {}
+    qsizetype Remaining() const override { return Bytes_.size() - Pos_; }
+    const char* Take(qsizetype n) override
+    {
+        if (n < 0 || n > Remaining())
+            return nullptr;
+        const char* p = Bytes_.constData() + Pos_;
+        Pos_ += n;
+        return p;
+    }
+    void Skip(qsizetype n) override { Pos_ += std::clamp<qsizetype>(n, 0, Remaining()); }
+
+private:
+    const QByteArray& Bytes_;
+    qsizetype Pos_ = 0;
+};
+
+// The size is taken when the file is opened: a file that grows meanwhile cannot make the
+// read go on, one that shrinks fails as a file that ends early.
+class TFileSource final : public TSource {
+public:
+    explicit TFileSource(QFile& file)
+        : File_(file), Remaining_(std::max<qint64>(file.size(), 0)), Buffer_(new char[PieceSize])
+    {
+    }
+    qsizetype Remaining() const override { return Remaining_; }
+    const char* Take(qsizetype n) override
+    {
+        if (n < 0 || n > Remaining_ || n > PieceSize)
+            return nullptr;
+        for (qsizetype done = 0; done < n;) {
+            const qint64 got = File_.read(Buffer_.get() + done, n - done);
+            if (got <= 0) {
+                Remaining_ = 0;
+                return nullptr;
+            }
+            done += got;
+        }
+        Remaining_ -= n;
+        return Buffer_.get();
+    }
+    void Skip(qsizetype n) override
+    {
+        const qsizetype k = std::clamp<qsizetype>(n, 0, Remaining_);
+        Remaining_ = File_.seek(File_.pos() + k) ? Remaining_ - k : 0;
+    }
+
+private:
+    QFile& File_;
+    qsizetype Remaining_;
+    std::unique_ptr<char[]> Buffer_;
+};
+
+// Up to n bytes (fewer at the end of the input), for fields read one by one.
+TByteReader Piece(TSource& src, qsizetype n)
+{
+    const qsizetype k = std::min(n, src.Remaining());
+    const char* p = src.Take(k);
+    return p ? TByteReader(p, k) : TByteReader(nullptr, 0);
+}
+
+// Decodes count records of recordSize bytes each into out, appended one by one.
+template <class T, class Decode>
+bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype recordSize, const Decode& decode)
+{
+    out.reserve(count);
+    const uint32_t perPiece = uint32_t(PieceSize / recordSize);
+    for (uint32_t done = 0; done < count;) {
+        const uint32_t k = std::min(count - done, perPiece);
+        const char* p = src.Take(qsizetype(k) * recordSize);
+        if (!p)
+            return false;
+        for (uint32_t i = 0; i < k; ++i, p += recordSize)
+            decode(out.emplace_back(), p);
+        done += k;
+    }
+    return true;
+}
+
+bool ReadBytes(TSource& src, std::vector<uint8_t>& out, quint64 n)
+{
+    out.reserve(size_t(n));
+    while (n > 0) {
+        const qsizetype k = qsizetype(std::min<quint64>(n, PieceSize));
+        const char* p = src.Take(k);
+        if (!p)
+            return false;
+        out.insert(out.end(), reinterpret_cast<const uint8_t*>(p), reinterpret_cast<const uint8_t*>(p) + k);
+        n -= quint64(k);
+    }
+    return true;
+}
+
+void ReadModel(TP3dFile& f, TSource& src, bool selections)
+{
+    auto fail = [&f](S status, const char* text) {
+        f.Status = status;
+        f.ErrorText = QString::fromLatin1(text);
+    };
+    auto streamError = [&] { fail(S::StreamError, "Stream read error"); };
+    auto isMagic = [](const char (&got)[4], const char* want) { return std::memcmp(got, want, 4) == 0; };
+
+    TByteReader r = Piece(src, HeaderSize);
+    char magic[4];
+    if (!r.Bytes(magic, 4))
+        return streamError();
+    if (!isMagic(magic, "MLOD"))
+        return fail(S::BadFormat, "Incorrect Format!");
+    f.Reached = TP3dFile::TStage::Magic;
+    r.U32();  // version
+    f.LodCount = r.U32();
+    if (r.Failed())
+        return streamError();
+    f.Reached = TP3dFile::TStage::LodCount;
+    if (!r.Bytes(magic, 4))
+        return streamError();
+    if (!isMagic(magic, "SP3X"))
+        return fail(S::BadLod, "Incorrect LOD Format!");
+    r.Skip(8);  // header size, LOD version
+    const uint32_t nv = r.U32();
+    if (r.Failed())
+        return streamError();
+    f.LodVertexCount = nv;
+    f.Reached = TP3dFile::TStage::VertexCount;
+    const uint32_t nn = r.U32();
+    if (r.Failed())
+        return streamError();
+    f.LodNormalCount = nn;
+    f.Reached = TP3dFile::TStage::NormalCount;
+    const uint32_t np = r.U32();
+    if (r.Failed())
+        return streamError();
+    f.LodPolygonCount = np;
+    f.Reached = TP3dFile::TStage::PolygonCount;
+    r.Skip(4);  // LOD flags
+    if (r.Failed())
+        return streamError();
+
+    // Refuse counts the file cannot hold before allocating anything for them.
+    const quint64 arrays = quint64(nv) * VertexRecordSize + quint64(nn) * NormalRecordSize +
+                           quint64(np) * PolygonRecordSize;
+    if (arrays > quint64(src.Remaining()))
+        return fail(S::BadFormat, "Incorrect Format!");
+    f.Reached = TP3dFile::TStage::Arrays;
+
+    const auto vertex = [](TP3dVertex& v, const char* p) {
+        std::memcpy(&v.X, p, 4);
+        std::memcpy(&v.Y, p + 4, 4);
+        std::memcpy(&v.Z, p + 8, 4);
+        std::memcpy(&v.Flags, p + 12, 4);
+    };
+    const auto normal = [](TP3dNormal& n, const char* p) {
+        std::memcpy(&n.X, p, 4);
+        std::memcpy(&n.Y, p + 4, 4);
+        std::memcpy(&n.Z, p + 8, 4);
+    };
+    const auto polygon = [nv](TP3dPolygon& poly, const char* p) {
+        std::memcpy(poly.TextureName, p, sizeof poly.TextureName - 1);
+        std::memcpy(&poly.VertexCount, p + 32, 4);
+        std::memcpy(poly.Corners, p + 36, sizeof poly.Corners);
+        std::memcpy(&poly.Flags, p + 100, 4);
+        const TP3dCorner* c = poly.Corners;
+        // A bad normal index still leaves the shape.
+        poly.Valid = (poly.VertexCount == 3 || poly.VertexCount == 4) && c[0].PointIndex < nv && c[1].PointIndex < nv &&
+                     c[2].PointIndex < nv && (poly.VertexCount == 3 || c[3].PointIndex < nv);
+    };
+    if (!ReadRecords(src, f.Vertices, nv, VertexRecordSize, vertex) ||
+        !ReadRecords(src, f.Normals, nn, NormalRecordSize, normal) ||
+        !ReadRecords(src, f.Polygons, np, PolygonRecordSize, polygon))
+        return streamError();
+
+    r = Piece(src, 4);
+    if (!r.Bytes(magic, 4))
+        return streamError();
+    if (!isMagic(magic, "TAGG"))
+        return fail(S::NoTags, "No Tag Identifier found!");
+    f.Reached = TP3dFile::TStage::Tags;
+    if (!selections) {
+        f.Status = S::Ok;
+        return;
+    }
+
+    const quint64 membershipSize = quint64(nv) + np;
+    for (;;) {
+        r = Piece(src, TagNameSize + 4);
+        QString name = r.Name(TagNameSize);
+        if (r.Failed())
+            return streamError();
+        TP3dTag& tag = f.Tags.emplace_back();
+        tag.Name = name;
+        tag.Size = r.U32();
+        if (r.Failed())
+            return streamError();
+        tag.Read = TP3dTag::TRead::Size;
+        if (name == QLatin1String("#EndOfFile#")) {
+            tag.Read = TP3dTag::TRead::Whole;
+            break;
+        }
+        if (name.startsWith(QLatin1Char('#'))) {
+            if (tag.Size > quint64(src.Remaining()))
+                return streamError();
+            src.Skip(tag.Size);
+            tag.Read = TP3dTag::TRead::Whole;
+            continue;
+        }
+        // A selection's data is one byte per point and one per polygon, and the next tag
+        // follows right after them. A tag that says it is shorter than that is damaged:
+        // reading on would take the next tag's header as membership bytes.
+        if (tag.Size < membershipSize)
+            return fail(S::BadFormat, "Incorrect Format!");
+        if (membershipSize > quint64(src.Remaining()))
+            return streamError();
+        TP3dFileSelection sel;
+        sel.Name = std::move(name);
+        if (!ReadBytes(src, sel.Points, nv) || !ReadBytes(src, sel.Polygons, np))
+            return streamError();
+        tag.Read = TP3dTag::TRead::Whole;
+        f.Selections.push_back(std::move(sel));
+    }
+    f.Status = S::Ok;
+}
+}  // namespace
+
+TP3dFile ReadP3dFile(const QByteArray& bytes, bool selections)
+{
+    TP3dFile f;
+    TMemorySource source(bytes);
+    ReadModel(f, source, selections);
+    return f;
+}
+
+TP3dFile ReadP3dFile(const QString& path, bool selections)
+{
+    TP3dFile f;
+    QFile file;
+    if (!OpenRegularFile(path, file)) {
+        f.Status = S::CannotOpen;
+        f.ErrorText = QStringLiteral("Cannot open file %1").arg(path);
+        return f;
+    }
+    TFileSource source(file);
+    try {
+        ReadModel(f, source, selections);
+    } catch (const std::bad_alloc&) {
+        // A file may claim (and even hold) more than there is memory for: abandoned whole,
+        // what the headers said kept.
+        f.Vertices = {};
+        f.Normals = {};
+        f.Polygons = {};
+        f.Selections = {};
+        f.Status = S::StreamError;
+        f.OutOfMemory = true;
+        f.ErrorText = QStringLiteral("Cannot open file %1: %2").arg(path, SystemErrorText(ENOMEM));
+    }
+    return f;
+}
