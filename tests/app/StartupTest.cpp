@@ -281,7 +281,6 @@ private slots:
         QTest::addColumn<bool>("answer");
         QTest::addColumn<bool>("autoSave");
         QTest::newRow("no") << false << true;
-        QTest::newRow("yes, auto save") << true << true;
         QTest::newRow("yes, no auto save") << true << false;
     }
     void exitQuestion()
