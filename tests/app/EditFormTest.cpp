@@ -19,21 +19,8 @@
 Q_DECLARE_METATYPE(TVec3)
 
 namespace {
-// The linked robot (arm pivot (1, 1.25, 0.1), the hand below it with its pivot at
-// (2, 1.25, 0.25)) and an animation of arm and hand.
-TMainForm& StartArm(FormFixture& fx, bool identity = true, int frames = 2)
-{
-    TMainForm& f = fx.Start();
-    fx.LoadRobot(true);
-    RtmBuild::TFile anim = RtmBuild::TFile::Regular({"arm", "hand"}, frames);
-    for (auto& frame : anim.Frames)
-        for (auto& r : frame.Records)
-            if (identity)
-                r.Matrix = RtmBuild::Identity;
-    fx.LoadAnim("arm.rtm", anim);
-    return f;
-}
-
+// StartWalk: the linked robot (arm pivot (1, 1.25, 0.1), the hand below it with its pivot
+// at (2, 1.25, 0.25)) and an animation of arm and hand.
 void Select(TMainForm& f, const char* name) { f.TV_EditComponents->setCurrentItem(f.FindNodeByName(name)); }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
@@ -75,7 +62,7 @@ private slots:
     void enteringAndLeavingSwitchesPanels()
     {
         FormFixture fx;
-        TMainForm& f = StartArm(fx);
+        TMainForm& f = fx.StartWalk(2, true);
         QTest::mouseClick(f.B_Editing, Qt::LeftButton);
         QVERIFY(f.EditMode() && f.EditTimer->isActive());
         QVERIFY(f.P_EditAnim->isVisible() && !f.P_Timing->isVisible() && !f.P_AnimControl->isVisible());
@@ -109,7 +96,7 @@ private slots:
         QFETCH(int, ticks);
         QFETCH(TVec3, hand);
         FormFixture fx;
-        TMainForm& f = StartArm(fx);
+        TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
         QTest::mouseClick(f.B_Editing, Qt::LeftButton);
         f.B_EditOperation->setChecked(rotate);
@@ -126,7 +113,7 @@ private slots:
     void heldSliderMovesOnlyWhileHeld()
     {
         FormFixture fx;
-        TMainForm& f = StartArm(fx);
+        TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
         QTest::mousePress(f.B_Editing, Qt::LeftButton);  // acts on the press
         QVERIFY(f.EditMode());
@@ -151,7 +138,7 @@ private slots:
     void viewsFollowTheDocumentAndPlacePivots()
     {
         FormFixture fx;
-        TMainForm& f = StartArm(fx);
+        TMainForm& f = fx.StartWalk(2, true);
         RtmBuild::TFile shifted = RtmBuild::TFile::Regular({"arm", "hand"}, 2);
         for (auto& frame : shifted.Frames)
             for (auto& r : frame.Records)
@@ -190,7 +177,7 @@ private slots:
     void restoreCancelApply()
     {
         FormFixture fx;
-        TMainForm& f = StartArm(fx, false, 3);  // frames with awkward values
+        TMainForm& f = fx.StartWalk(3);  // frames with awkward values
         f.SetActStep(1);
         const std::vector<TAnimEntry> stored = f.Doc.AnimFrames[1].Entries;
         Select(f, "arm");
@@ -226,7 +213,7 @@ private slots:
     void menusAndShowModesReachTheViews()
     {
         FormFixture fx;
-        TMainForm& f = StartArm(fx);
+        TMainForm& f = fx.StartWalk(2, true);
         const int lines = FrontLines(f);
         f.ShowAxes1->setChecked(false);
         QCOMPARE(FrontLines(f), lines - 2);

@@ -22,17 +22,6 @@
 using RtmBuild::TFile;
 
 namespace {
-TMainForm& StartWalk(FormFixture& fx, int frames = 4)
-{
-    TMainForm& f = fx.Start();
-    fx.LoadRobot(true);
-    fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, frames));
-    QApplication::setActiveWindow(&f);
-    if (!QTest::qWaitForWindowActive(&f))
-        qWarning("main window not active");
-    return f;
-}
-
 QByteArray Saved(const TMainForm& f)
 {
     QByteArray bytes;
@@ -50,7 +39,7 @@ private slots:
     void keysUndoEachKindOfChange()
     {
         FormFixture fx;
-        TMainForm& f = StartWalk(fx);
+        TMainForm& f = fx.StartWalk();
         const QByteArray loaded = Saved(f);
         QVERIFY(!f.isWindowModified());
         QVERIFY(!f.Undo1->isEnabled());
@@ -120,7 +109,7 @@ private slots:
     void notOfferedWhileBusy()
     {
         FormFixture fx;
-        TMainForm& f = StartWalk(fx);
+        TMainForm& f = fx.StartWalk();
         QTest::mousePress(f.B_Append, Qt::LeftButton);
         QVERIFY(f.Undo1->isEnabled());
         f.B_Play->click();
@@ -138,7 +127,7 @@ private slots:
     void saveQuestion()
     {
         FormFixture fx;
-        TMainForm& f = StartWalk(fx);
+        TMainForm& f = fx.StartWalk();
         QTest::mousePress(f.B_Append, Qt::LeftButton);
         const QByteArray edited = Saved(f);
         f.close();
@@ -155,7 +144,7 @@ private slots:
         QCOMPARE(fx.Read("walk.rtm"), edited);
 
         FormFixture other;
-        TMainForm& g = StartWalk(other);
+        TMainForm& g = other.StartWalk();
         QTest::mousePress(g.B_DelAnim, Qt::LeftButton);
         other.Dialogs.SaveAnswers << TSaveAnswer::Discard;
         other.LoadAnim("next.rtm", TFile::Regular({"arm"}, 2));
@@ -170,7 +159,7 @@ private slots:
     void modelEditsAreSteps()
     {
         FormFixture fx;
-        TMainForm& f = StartWalk(fx);
+        TMainForm& f = fx.StartWalk();
         const auto parentOf = [&f](const char* name) {
             const QTreeWidgetItem* p = f.FindNodeByName(name)->parent();
             return p ? TMainForm::SelectionOf(p)->Name : QString();
@@ -238,7 +227,7 @@ private slots:
     void deselectingRepaints()
     {
         FormFixture fx;
-        TMainForm& f = StartWalk(fx);
+        TMainForm& f = fx.StartWalk();
         TComponentTree* tree = f.TV_EditComponents;
         const QPoint at = tree->visualItemRect(f.FindNodeByName("arm")).center();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
