@@ -19,8 +19,8 @@
 Q_DECLARE_METATYPE(TVec3)
 
 namespace {
-// StartWalk: the linked robot (arm pivot (1, 1.25, 0.1), the hand below it with its pivot
-// at (2, 1.25, 0.25)) and an animation of arm and hand.
+// In the robot of FormFixture::StartWalk the arm's pivot is (1, 1.25, 0.1) and the hand's,
+// below it, (2, 1.25, 0.25).
 void Select(TMainForm& f, const char* name) { f.TV_EditComponents->setCurrentItem(f.FindNodeByName(name)); }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
