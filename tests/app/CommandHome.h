@@ -18,14 +18,15 @@ struct CommandHome {
         QFile f(Path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    // %1 in an argument stands for the home folder.
-    Result Run(QStringList args) const
+    // A command run with --home home; %1 in an argument stands for that folder.
+    static Result RunIn(const QString& home, QStringList args)
     {
         Result r;
         QTextStream out(&r.Out), err(&r.Err);
-        r.Code = RunCommand(TCommandLine::Parse(QStringList{"--home", Dir.path()} + args.replaceInStrings("%1", Dir.path())), out, err);
+        r.Code = RunCommand(TCommandLine::Parse(QStringList{"--home", home} + args.replaceInStrings("%1", home)), out, err);
         out.flush();
         err.flush();
         return r;
     }
+    Result Run(QStringList args) const { return RunIn(Dir.path(), std::move(args)); }
 };

@@ -1,7 +1,7 @@
 // "Export glTF..." and "Export OBJ..." in the main window: what the window shows, written by
 // the same export the command line runs (whose output is checked in GltfExportTest).
+#include "CommandHome.h"
 #include "FormFixture.h"
-#include "app/CommandLine.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 
@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
-#include <QTextStream>
 #include <cstring>
 
 namespace {
@@ -24,13 +23,6 @@ std::pair<QJsonObject, QByteArray> GlbParts(const QByteArray& file)
     QJsonObject json = QJsonDocument::fromJson(file.mid(20, jsonLength)).object();
     json.remove("asset");
     return {json, file.mid(20 + jsonLength + 8)};
-}
-
-int RunTool(const QString& home, const QStringList& args)
-{
-    QString out, err;
-    QTextStream o(&out), e(&err);
-    return RunCommand(TCommandLine::Parse(QStringList{"--home", home} + args), o, e);
 }
 
 QByteArray WithoutComments(const QByteArray& obj)
@@ -86,7 +78,7 @@ private slots:
         QStringList args{"export", fx.Path("robot.p3d"), fx.Path("walk.rtm"), "-o", fx.Path("tool." + ext)};
         if (environmentShown)
             args << "--environment" << fx.Path("room.p3d");
-        QCOMPARE(RunTool(fx.Home.path(), args), 0);
+        QCOMPARE(CommandHome::RunIn(fx.Home.path(), args).Code, 0);
         if (gltf) {
             const auto window = GlbParts(fx.Read("window.glb")), tool = GlbParts(fx.Read("tool.glb"));
             QVERIFY(!window.second.isEmpty());

@@ -7,9 +7,10 @@
 #include "filebuild/RtmBuilder.h"
 #include "support/ScriptedDialogs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -66,6 +67,23 @@ struct FormFixture {
         if (linked)
             Write("LinkData/robot.lpv", RobotLinks());
         Form->LoadModel(Path("robot.p3d"));
+    }
+    // The linked robot, and an animation of arm and hand ("walk.rtm") whose frames hold
+    // the identity or RtmBuild's sample values; the window active.
+    TMainForm& StartWalk(int frames = 4, bool identity = false)
+    {
+        Start();
+        LoadRobot(true);
+        RtmBuild::TFile anim = RtmBuild::TFile::Regular({"arm", "hand"}, frames);
+        if (identity)
+            for (auto& frame : anim.Frames)
+                for (auto& r : frame.Records)
+                    r.Matrix = RtmBuild::Identity;
+        LoadAnim("walk.rtm", anim);
+        QApplication::setActiveWindow(Form.get());
+        if (!QTest::qWaitForWindowActive(Form.get()))
+            qWarning("main window not active");
+        return *Form;
     }
     TSelection* Sel(const char* name) const { return Form->FindComponent(name); }
     // Adds the component's node to the tree's selection.

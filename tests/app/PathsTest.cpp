@@ -1,6 +1,5 @@
 // Where the settings file and the data folders live: beside the executable (or --home) for
 // a portable program, in the user's folders for an installed one.
-#include "CommandHome.h"
 #include "app/Paths.h"
 #include "support/TestMain.h"
 
@@ -98,27 +97,6 @@ private slots:
         QCOMPARE(f.ExeDirWritable, QFileInfo(f.ExeDir).isWritable());
         QCOMPARE(int(TAppPaths::FromHome(QString()).Kind),
                  int(f.ExeDirWritable && !TAppPaths::IsSystemFolder(f.ExeDir) ? TAppPaths::Layout::Portable : TAppPaths::Layout::User));
-    }
-
-    // --version names the version and every folder in use; it takes no file.
-    void versionCommand()
-    {
-        CommandHome h;
-        const CommandHome::Result r = h.Run({"--version"});
-        QCOMPARE(r.Code, 0);
-        QVERIFY(r.Err.isEmpty());
-        const QString dir = QDir(h.Dir.path()).absolutePath();
-        QVERIFY2(r.Out.startsWith(QStringLiteral("torvane-anim " TORVANE_VERSION "\n")), qPrintable(r.Out));
-        for (const char* name : {"TorvaneAnim.ini", "LinkData", "Translation", "Colors"})
-            QVERIFY2(r.Out.contains(dir + "/" + name + "\n"), name);
-        QVERIFY(r.Out.contains("--home"));
-        QVERIFY(!QFile::exists(h.Path("TorvaneAnim.ini")));
-
-        const CommandHome::Result extra = h.Run({"--version", "x.rtm"});
-        QCOMPARE(extra.Code, 2);
-        QVERIFY2(extra.Err.contains("--version takes no file"), qPrintable(extra.Err));
-        const CommandHome::Result withCommand = h.Run({"info", "--version"});
-        QCOMPARE(withCommand.Code, 2);
     }
 };
 TORVANE_TEST(PathsTest)

@@ -1,8 +1,6 @@
 // The editor's real Qt dialogs, answered by key presses while they run modally.
-#include "anim/AnimController.h"
 #include "app/QtDialogs.h"
 #include "support/TestMain.h"
-#include "view3d/Framemanipulator.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -12,7 +10,6 @@
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 
 namespace {
 // Answers each modal dialog that opens with a key press, recording its parent window and
@@ -47,34 +44,29 @@ struct ModalAnswerer {
 class QtDialogsTest : public QObject {
     Q_OBJECT
 private slots:
-    // Dialogs raised from the frame timer, which stays on top of the main window, belong to
-    // the timer even while another window is active: otherwise they open behind it.
-    void timerDialogsBelongToTheTimer()
+    // A dialog opens in front of the window its owner belongs to, even while another one is
+    // active (the frame timer, on top of the main window, names itself); without an owner,
+    // in front of the active window.
+    void dialogsBelongToTheirOwner()
     {
         TQtDialogs qt;
-        Dialogs* previous = setDialogs(&qt);
-        TAnimController anim;
-        anim.Doc.AnimSelections.Add(QStringLiteral("arm"));
-        for (int i = 0; i < 4; ++i)
-            anim.Doc.AnimFrames.push_back({true, float(i) / 3, {{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}}}});
-        anim.SetStepCount(4);
-        anim.ValidateFrames();
-        QWidget main;
-        main.resize(300, 200);
-        main.show();
-        TF_FrameManipulator timer(anim, &main);
-        timer.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&timer));
+        QWidget main, other;
+        auto* inner = new QWidget(&other);
+        for (QWidget* w : {&main, &other})
+            w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&other));
         QApplication::setActiveWindow(&main);
-
-        timer.SelectAll1->trigger();
-        QVERIFY(timer.findChild<QToolButton*>(QStringLiteral("B_Move"))->isEnabled());
         ModalAnswerer answer;
-        QTest::mouseClick(timer.findChild<QToolButton*>(QStringLiteral("B_Move")), Qt::LeftButton);
-        setDialogs(previous);
-        // The prompt, answered OK with nothing typed, then the message that says so.
-        QCOMPARE(answer.Texts, QStringList({QStringLiteral("Move to Frame:"), QStringLiteral("Invalid Frame!")}));
-        QCOMPARE(answer.Parents, QList<QWidget*>({&timer, &timer}));
+        QString typed;
+        {
+            const DialogOwner owner(inner);
+            QVERIFY(qt.InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), typed));
+            qt.ShowMessage(QStringLiteral("Invalid Frame!"));
+        }
+        QApplication::setActiveWindow(&main);  // the dialogs took it
+        qt.ShowMessage(QStringLiteral("Settings saved."));
+        QCOMPARE(answer.Texts, QStringList({"Move to Frame:", "Invalid Frame!", "Settings saved."}));
+        QCOMPARE(answer.Parents, QList<QWidget*>({&other, &other, &main}));
     }
 
     // A report that pads names into a column lines up only in a fixed-pitch font; other

@@ -1,6 +1,6 @@
 // The 3D view read back from a real GL context under Xvfb: what only the pixels show, in
 // the main window, from the painter alone, and from the render command.
-#include "app/CommandLine.h"
+#include "app/CommandHome.h"
 #include "app/Main.h"
 #include "filebuild/P3dBuilder.h"
 #include "modelforms/ComponentTree.h"
@@ -17,7 +17,6 @@
 #include <QOpenGLContext>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextStream>
 #include <QToolButton>
 #include <algorithm>
 #include <cmath>
@@ -38,6 +37,16 @@ QList<QRgb> Colours(const QImage& img)
 }
 
 bool Near(QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1; }
+
+// The render command run in-process on home (settings as given) into home/out.png; a null
+// picture when it fails or complains.
+QImage Render(const QTemporaryDir& home, const QByteArray& settings, const QStringList& args)
+{
+    if (!WriteBytesFile(home.filePath("TorvaneAnim.ini"), settings))
+        return {};
+    const CommandHome::Result r = CommandHome::RunIn(home.path(), QStringList{"render"} + args + QStringList{"-o", "%1/out.png"});
+    return r.Code == 0 && r.Err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
+}
 
 // The main window on screen with a model of two components: "plate", a red unit square in
 // the plane z = 0 around the origin (which the initial camera shows at the view's centre),
@@ -259,16 +268,8 @@ private slots:
         TP3dBuilder b;
         b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
         QVERIFY(b.WriteTo(home.filePath("box.p3d")));
-        QFile ini(home.filePath("TorvaneAnim.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Startup]\n3DLight=0\n3DTranparent=0\n") > 0);
-        ini.close();
         const auto render = [&](const char* view, const char* size) {
-            QString out, err;
-            QTextStream o(&out), e(&err);
-            const QStringList args{"--home", home.path(), "render", home.filePath("box.p3d"), "--view", view, "--size", size, "-o", home.filePath("out.png")};
-            const int rc = RunCommand(TCommandLine::Parse(args), o, e);
-            e.flush();
-            return rc == 0 && err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
+            return Render(home, "[Startup]\n3DLight=0\n3DTranparent=0\n", {home.filePath("box.p3d"), "--view", view, "--size", size});
         };
         const QImage view3d = render("3d", "201x151"), all = render("all", "401x301");
         QCOMPARE(QList<QSize>({view3d.size(), all.size()}), QList<QSize>({QSize(201, 151), QSize(401, 301)}));
@@ -314,17 +315,9 @@ private slots:
                 holder.WriteTo(home.filePath("holder.p3d")) &&
                 room.WriteTo(home.filePath("room.p3d")) &&
                 far.WriteTo(home.filePath("far.p3d")));
-        QFile ini(home.filePath("TorvaneAnim.ini"));
         // Flat colours, opaque, no grid; the environment as opaque as the components.
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[Startup]\n3DLight=1\n3DTranparent=0\n3DGrid=0\n") > 0);
-        ini.close();
-        const auto render = [&](QStringList args) {
-            QString out, err;
-            QTextStream o(&out), e(&err);
-            args = QStringList{"--home", home.path(), "render"} + args + QStringList{"--view", "3d", "--size", "200x150", "-o", home.filePath("out.png")};
-            const int rc = RunCommand(TCommandLine::Parse(args), o, e);
-            e.flush();
-            return rc == 0 ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
+        const auto render = [&](const QStringList& args) {
+            return Render(home, "[Startup]\n3DLight=1\n3DTranparent=0\n3DGrid=0\n", args + QStringList{"--view", "3d", "--size", "200x150"});
         };
         const auto covered = [](const QImage& img) {
             QSet<QPoint> on;
