@@ -164,7 +164,7 @@ bool TEditor::ShowTime(double t)
 {
     const TPlaybackPose pose = PlaybackPoseAt(Anim_.Doc.AnimFrames, t);
     Anim_.SetActStep(pose.Frame);
-    Anim_.Doc.PlayFraction = pose.Fraction;
+    Anim_.SetPlayFraction(pose.Fraction);
     return pose.Fraction <= 0 || ShowBlend(pose.Fraction);
 }
 
