@@ -57,6 +57,13 @@ struct TSceneRun {
         return Scene.LoadModel(QFileInfo(path).absoluteFilePath()) &&
                Scene.Models().front()->Status == TP3dModell::ReadStatus::Ok;
     }
+    // The animation as the editor loads it; false (message out) also when its first frame
+    // could not be put on the model.
+    bool LoadAnimation(const QString& path)
+    {
+        bool posed = true;
+        return Scene.LoadAnimation(QFileInfo(path).absoluteFilePath(), &posed) && posed;
+    }
 };
 
 int RunModelInfo(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
@@ -75,7 +82,7 @@ int RunCheck(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
     TSceneRun run(cmd.Home, err);
     if (!run.LoadModel(cmd.Files[0]) ||
-        !run.Scene.LoadAnimation(QFileInfo(cmd.Files[1]).absoluteFilePath()))
+        !run.LoadAnimation(cmd.Files[1]))
         return ExitFileError;
     const QString report = run.Scene.MissingReport();
     if (report.isEmpty())
@@ -93,7 +100,7 @@ int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
     if (!run.LoadModel(cmd.Files[0]))
         return ExitFileError;
     if (cmd.Files.size() > 1) {
-        if (!scene.LoadAnimation(QFileInfo(cmd.Files[1]).absoluteFilePath()))
+        if (!run.LoadAnimation(cmd.Files[1]))
             return ExitFileError;
         if (const QString report = scene.MissingReport(); !report.isEmpty())
             scene.Message(QStringLiteral("following Animation Components were not found in the Model:\n") + report);

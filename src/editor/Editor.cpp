@@ -90,13 +90,15 @@ TEnvironmentLoad TEditor::LoadEnvironment(const QString& path)
     return result;
 }
 
-bool TEditor::LoadAnimation(const QString& path)
+bool TEditor::LoadAnimation(const QString& path, bool* posed)
 {
     if (const QString error = Anim_.LoadAnimation(path); !error.isEmpty()) {
         Message(error);
         return false;
     }
-    TAnimDocument& doc = Anim_.Doc;
+    if (posed)
+        *posed = true;
+    const TAnimDocument& doc = Anim_.Doc;
     if (doc.AnimFrames.empty())
         return true;
     // Only the animated components are shown; the ones this hides come back when the
@@ -112,8 +114,10 @@ bool TEditor::LoadAnimation(const QString& path)
         return !s || !s->Hidden;
     });
     const bool shown = PoseHeld_ || ShowCurrentFrame();
+    if (posed)
+        *posed = shown;
     emit Changed(ChangeModel | ChangePose);
-    return shown;
+    return true;
 }
 
 QString TEditor::MissingReport() const
