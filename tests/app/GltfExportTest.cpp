@@ -6,16 +6,16 @@
 #include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 
+#include <QDebug>
 #include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMatrix4x4>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 #include <QVector3D>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -28,47 +28,8 @@ using RtmBuild::TMatrix;
 
 namespace {
 
-using TVec = std::array<double, 3>;
-using TMat4 = std::array<double, 16>;  // column-major, as glTF stores matrices
-
-TMat4 Identity4() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
-
-TMat4 Mul(const TMat4& a, const TMat4& b)
-{
-    TMat4 r{};
-    for (int c = 0; c < 4; ++c)
-        for (int row = 0; row < 4; ++row)
-            for (int k = 0; k < 4; ++k)
-                r[size_t(c * 4 + row)] += a[size_t(k * 4 + row)] * b[size_t(c * 4 + k)];
-    return r;
-}
-
-TVec Apply(const TMat4& m, const TVec& p)
-{
-    TVec r{};
-    for (size_t row = 0; row < 3; ++row)
-        r[row] = m[row] * p[0] + m[4 + row] * p[1] + m[8 + row] * p[2] + m[12 + row];
-    return r;
-}
-
-// T * R * S from translation, quaternion (x, y, z, w) and scale.
-TMat4 Trs(const std::vector<double>& t, const std::vector<double>& q, const std::vector<double>& s)
-{
-    const double x = q[0], y = q[1], z = q[2], w = q[3];
-    const double r[9] = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w), 2 * (x * z - y * w),   // column 0
-                         2 * (x * y - z * w), 1 - 2 * (x * x + z * z), 2 * (y * z + x * w),   // column 1
-                         2 * (x * z + y * w), 2 * (y * z - x * w), 1 - 2 * (x * x + y * y)};  // column 2
-    TMat4 m = Identity4();
-    for (size_t c = 0; c < 3; ++c)
-        for (size_t row = 0; row < 3; ++row)
-            m[c * 4 + row] = r[c * 3 + row] * s[c];
-    m[12] = t[0];
-    m[13] = t[1];
-    m[14] = t[2];
-    return m;
-}
-
 namespace tg = tinygltf;
+using TCorners = std::vector<QVector3D>;
 
 // A string of an extras object; empty when there is none.
 std::string Extra(const tg::Value& extras, const char* key)
@@ -79,11 +40,22 @@ std::string Extra(const tg::Value& extras, const char* key)
     return v.IsString() ? v.Get<std::string>() : std::string();
 }
 
+// A matrix from 16 numbers column by column, as glTF stores them.
+QMatrix4x4 Columns(const double* v)
+{
+    QMatrix4x4 m;
+    for (int i = 0; i < 16; ++i)
+        m(i % 4, i / 4) = float(v[i]);
+    return m;
+}
+
 // The exported file as tinygltf reads it, with what a viewer does on top: accessor
 // values, keyframe sampling, the node hierarchy and skinning.
 struct TGltf {
     tg::Model M;
     QString Error;
+    mutable std::map<int, std::vector<double>> ReadCache;
+    mutable std::map<std::pair<int, double>, QMatrix4x4> WorldCache;
 
     explicit TGltf(const QByteArray& file)
     {
@@ -97,37 +69,29 @@ struct TGltf {
             Error = QString::fromStdString(err.empty() ? std::string("not read") : err);
     }
 
-    // The values of an accessor, flattened (interleaved views by their stride).
-    std::vector<double> Read(int accessor) const
+    // The values of an accessor, flattened (interleaved views by their stride): floats or
+    // little-endian unsigned integers.
+    const std::vector<double>& Read(int accessor) const
     {
         const auto cached = ReadCache.find(accessor);
-        return cached != ReadCache.end() ? cached->second : (ReadCache[accessor] = ReadUncached(accessor));
-    }
-    mutable std::map<int, std::vector<double>> ReadCache;
-    mutable std::map<std::pair<int, double>, TMat4> WorldCache;
-    std::vector<double> ReadUncached(int accessor) const
-    {
+        if (cached != ReadCache.end())
+            return cached->second;
+        std::vector<double>& r = ReadCache[accessor];
         const tg::Accessor& a = M.accessors.at(size_t(accessor));
         const tg::BufferView& v = M.bufferViews.at(size_t(a.bufferView));
         const std::vector<unsigned char>& bin = M.buffers.at(size_t(v.buffer)).data;
         const size_t per = size_t(tg::GetNumComponentsInType(uint32_t(a.type)));
         const size_t size = size_t(tg::GetComponentSizeInBytes(uint32_t(a.componentType)));
         const size_t at = v.byteOffset + a.byteOffset, stride = size_t(a.ByteStride(v));
-        std::vector<double> r;
         if (a.count > 0 && at + (a.count - 1) * stride + per * size > bin.size())
             return r;
         for (size_t e = 0; e < a.count; ++e)
             for (size_t c = 0; c < per; ++c) {
                 const unsigned char* p = bin.data() + at + e * stride + c * size;
-                if (a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT) {
-                    float f;
-                    std::memcpy(&f, p, 4);
-                    r.push_back(f);
-                } else {
-                    uint32_t u = 0;  // unsigned integers, little-endian
-                    std::memcpy(&u, p, size);
-                    r.push_back(u);
-                }
+                float f = 0;
+                uint32_t u = 0;
+                std::memcpy(a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ? static_cast<void*>(&f) : &u, p, size);
+                r.push_back(a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT ? double(f) : double(u));
             }
         return r;
     }
@@ -136,28 +100,23 @@ struct TGltf {
     std::vector<double> Sample(const tg::Animation& anim, int sampler, double t) const
     {
         const tg::AnimationSampler& s = anim.samplers.at(size_t(sampler));
-        const std::vector<double> in = Read(s.input), out = Read(s.output);
+        const std::vector<double>&in = Read(s.input), &out = Read(s.output);
         const size_t comps = out.size() / in.size();
         size_t i = 0;
         while (i + 1 < in.size() && in[i + 1] <= t)
             ++i;
-        double f = 0;
-        if (i + 1 < in.size() && t > in[i])
-            f = (t - in[i]) / (in[i + 1] - in[i]);
+        const double f = i + 1 < in.size() && t > in[i] ? (t - in[i]) / (in[i + 1] - in[i]) : 0;
         std::vector<double> r(comps);
         for (size_t c = 0; c < comps; ++c)
             r[c] = out[i * comps + c] * (1 - f) + (f > 0 ? out[(i + 1) * comps + c] * f : 0);
         return r;
     }
 
-    TMat4 Local(int node, double t) const
+    QMatrix4x4 Local(int node, double t) const
     {
         const tg::Node& n = M.nodes.at(size_t(node));
-        if (n.matrix.size() == 16) {
-            TMat4 m{};
-            std::copy(n.matrix.begin(), n.matrix.end(), m.begin());
-            return m;
-        }
+        if (n.matrix.size() == 16)
+            return Columns(n.matrix.data());
         std::vector<double> T = n.translation.empty() ? std::vector<double>{0, 0, 0} : n.translation;
         std::vector<double> R = n.rotation.empty() ? std::vector<double>{0, 0, 0, 1} : n.rotation;
         std::vector<double> S = n.scale.empty() ? std::vector<double>{1, 1, 1} : n.scale;
@@ -165,31 +124,27 @@ struct TGltf {
             for (const tg::AnimationChannel& c : a.channels)
                 if (c.target_node == node)
                     (c.target_path == "translation" ? T : c.target_path == "rotation" ? R : S) = Sample(a, c.sampler, t);
-        const double qn = std::sqrt(R[0] * R[0] + R[1] * R[1] + R[2] * R[2] + R[3] * R[3]);
-        for (double& v : R)
-            v /= qn;
-        return Trs(T, R, S);
+        QMatrix4x4 m;
+        m.translate(float(T[0]), float(T[1]), float(T[2]));
+        m.rotate(QQuaternion(float(R[3]), float(R[0]), float(R[1]), float(R[2])).normalized());
+        m.scale(float(S[0]), float(S[1]), float(S[2]));
+        return m;
     }
 
-    int Parent(int node) const
-    {
-        for (size_t i = 0; i < M.nodes.size(); ++i)
-            if (std::find(M.nodes[i].children.begin(), M.nodes[i].children.end(), node) != M.nodes[i].children.end())
-                return int(i);
-        return -1;
-    }
-    TMat4 World(int node, double t) const
+    QMatrix4x4 World(int node, double t) const
     {
         const auto cached = WorldCache.find({node, t});
         if (cached != WorldCache.end())
             return cached->second;
-        const int p = Parent(node);
-        return WorldCache[{node, t}] = p < 0 ? Local(node, t) : Mul(World(p, t), Local(node, t));
+        for (size_t i = 0; i < M.nodes.size(); ++i)  // the parent
+            if (std::find(M.nodes[i].children.begin(), M.nodes[i].children.end(), node) != M.nodes[i].children.end())
+                return WorldCache[{node, t}] = World(int(i), t) * Local(node, t);
+        return WorldCache[{node, t}] = Local(node, t);
     }
-    int NodeNamed(const QString& name, bool withMesh) const
+    int NodeNamed(const QString& name) const  // a placed mesh
     {
         for (size_t i = 0; i < M.nodes.size(); ++i)
-            if (M.nodes[i].name == name.toStdString() && (M.nodes[i].mesh >= 0) == withMesh && M.nodes[i].skin < 0)
+            if (M.nodes[i].name == name.toStdString() && M.nodes[i].mesh >= 0 && M.nodes[i].skin < 0)
                 return int(i);
         return -1;
     }
@@ -207,42 +162,28 @@ struct TGltf {
 
     // Triangle corners of one primitive, posed at time t: skinned by the node's skin, or
     // placed by the node's world matrix.
-    std::vector<TVec> Posed(int node, const tg::Primitive& prim, double t) const
+    TCorners Posed(int node, const tg::Primitive& prim, double t) const
     {
         const tg::Node& n = M.nodes.at(size_t(node));
-        const std::vector<double> pos = Read(prim.attributes.at("POSITION")), idx = Read(prim.indices);
-        std::vector<TMat4> joints;
-        std::vector<std::vector<double>> J_, W_;
+        const std::vector<double>&pos = Read(prim.attributes.at("POSITION")), &idx = Read(prim.indices);
+        std::vector<QMatrix4x4> joints;
+        std::vector<std::pair<const std::vector<double>*, const std::vector<double>*>> sets;  // JOINTS_n, WEIGHTS_n
         if (n.skin >= 0) {
             const tg::Skin& skin = M.skins.at(size_t(n.skin));
-            const std::vector<double> ibm = Read(skin.inverseBindMatrices);
-            for (size_t j = 0; j < skin.joints.size(); ++j) {
-                TMat4 inv{};
-                std::copy(ibm.begin() + long(j) * 16, ibm.begin() + long(j) * 16 + 16, inv.begin());
-                joints.push_back(Mul(World(skin.joints[j], t), inv));
-            }
-            for (int s = 0; prim.attributes.count("JOINTS_" + std::to_string(s)); ++s) {
-                J_.push_back(Read(prim.attributes.at("JOINTS_" + std::to_string(s))));
-                W_.push_back(Read(prim.attributes.at("WEIGHTS_" + std::to_string(s))));
-            }
+            for (size_t j = 0; j < skin.joints.size(); ++j)
+                joints.push_back(World(skin.joints[j], t) * Columns(Read(skin.inverseBindMatrices).data() + j * 16));
+            for (std::string s = "0"; prim.attributes.count("JOINTS_" + s); s = std::to_string(std::stoi(s) + 1))
+                sets.push_back({&Read(prim.attributes.at("JOINTS_" + s)), &Read(prim.attributes.at("WEIGHTS_" + s))});
         }
-        const TMat4 world = World(node, t);
-        std::vector<TVec> r;
+        const QMatrix4x4 world = World(node, t);
+        TCorners r;
         for (double i : idx) {
             const size_t v = size_t(i);
-            const TVec p{pos[v * 3], pos[v * 3 + 1], pos[v * 3 + 2]};
-            if (joints.empty()) {
-                r.push_back(Apply(world, p));
-                continue;
-            }
-            TVec sum{};
-            for (size_t s = 0; s < J_.size(); ++s)
-                for (size_t k = 0; k < 4; ++k) {
-                    const double w = W_[s][v * 4 + k];
-                    const TVec q = Apply(joints[size_t(J_[s][v * 4 + k])], p);
-                    for (size_t c = 0; c < 3; ++c)
-                        sum[c] += w * q[c];
-                }
+            const QVector3D p(float(pos[v * 3]), float(pos[v * 3 + 1]), float(pos[v * 3 + 2]));
+            QVector3D sum = joints.empty() ? world.map(p) : QVector3D();
+            for (const auto& [J, W] : sets)
+                for (size_t k = v * 4; k < v * 4 + 4; ++k)
+                    sum += float((*W)[k]) * joints[size_t((*J)[k])].map(p);
             r.push_back(sum);
         }
         return r;
@@ -267,29 +208,24 @@ QString Validate(const QString& path)
     return lines.join('\n');
 }
 
-bool NodeAvailable() { return !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty(); }
-
-// An OBJ file's points and, per group, its faces as triangle corners: a quad as (1,2,4), (2,3,4),
+// An OBJ file's groups and their faces as triangle corners: a quad as (1,2,4), (2,3,4),
 // the triangles GL draws of the 3D view's quads.
 struct TObjTriangles {
-    std::vector<TVec> V;
     QStringList Groups;
-    QList<std::vector<TVec>> Corners;
+    QList<TCorners> Corners;
     explicit TObjTriangles(const QByteArray& file)
     {
+        TCorners v;
         for (const QByteArray& line : file.split('\n')) {
             const QList<QByteArray> f = line.split(' ');
             if (line.startsWith("v ")) {
-                V.push_back({f[1].toDouble(), f[2].toDouble(), f[3].toDouble()});
+                v.emplace_back(f[1].toFloat(), f[2].toFloat(), f[3].toFloat());
             } else if (line.startsWith("g ")) {
                 Groups << QString::fromUtf8(f[1]);
-                Corners << std::vector<TVec>{};
+                Corners << TCorners{};
             } else if (line.startsWith("f ")) {
-                static const int quad[6] = {1, 2, 4, 2, 3, 4};
-                static const int tri[3] = {1, 2, 3};
-                const int* order = f.size() == 5 ? quad : tri;
-                for (int k = 0; k < (f.size() == 5 ? 6 : 3); ++k)
-                    Corners.last().push_back(V[size_t(f[order[k]].toInt() - 1)]);
+                for (int k : f.size() == 5 ? QList<int>{1, 2, 4, 2, 3, 4} : QList<int>{1, 2, 3})
+                    Corners.last().push_back(v[size_t(f[k].toInt() - 1)]);
             }
         }
     }
@@ -303,8 +239,8 @@ QString CompareWithObj(const TGltf& g, const TObjTriangles& obj, double t)
     int primitivesSeen = 0;
     for (qsizetype gi = 0; gi < obj.Groups.size(); ++gi) {
         const QString name = obj.Groups[gi];
-        const std::vector<TVec>& want = obj.Corners[gi];
-        std::vector<TVec> got;
+        const TCorners& want = obj.Corners[gi];
+        TCorners got;
         bool found = false;
         if (skinned >= 0) {
             for (const tg::Primitive& p : g.M.meshes.at(size_t(g.M.nodes[size_t(skinned)].mesh)).primitives)
@@ -313,12 +249,9 @@ QString CompareWithObj(const TGltf& g, const TObjTriangles& obj, double t)
                     found = true;
                 }
         }
-        if (!found) {
-            const int n = g.NodeNamed(name, true);
-            if (n >= 0) {
-                got = g.Posed(n, g.Primitive(n), t);
-                found = true;
-            }
+        if (const int n = g.NodeNamed(name); !found && n >= 0) {
+            got = g.Posed(n, g.Primitive(n), t);
+            found = true;
         }
         if (!found && want.empty())
             continue;
@@ -328,12 +261,12 @@ QString CompareWithObj(const TGltf& g, const TObjTriangles& obj, double t)
         if (got.size() != want.size())
             return QStringLiteral("group %1: %2 corners, OBJ has %3").arg(name).arg(got.size()).arg(want.size());
         for (size_t i = 0; i < got.size(); ++i)
-            for (size_t c = 0; c < 3; ++c)
-                if (!(std::fabs(got[i][c] - want[i][c]) <= 2e-5 * (1 + std::fabs(want[i][c]))))
-                    return QStringLiteral("group %1 corner %2 at t=%3: (%4, %5, %6), OBJ (%7, %8, %9)")
-                        .arg(name).arg(i).arg(t)
-                        .arg(got[i][0]).arg(got[i][1]).arg(got[i][2])
-                        .arg(want[i][0]).arg(want[i][1]).arg(want[i][2]);
+            for (int c = 0; c < 3; ++c)
+                if (!(std::fabs(got[i][c] - want[i][c]) <= 2e-5f * (1 + std::fabs(want[i][c])))) {
+                    QString s;
+                    QDebug(&s).nospace() << "group " << name << " corner " << i << " at t=" << t << ": " << got[i] << ", OBJ " << want[i];
+                    return s;
+                }
     }
     // Nothing drawn that the OBJ lacks. Proxy meshes may be shared: count placements
     // rather than meshes for those.
@@ -398,7 +331,7 @@ class GltfExportTest : public QObject {
 private slots:
     void initTestCase()
     {
-        if (!NodeAvailable())
+        if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty())
             QSKIP("node is not installed: the validator cannot run (scripts/deps.sh installs it)");
     }
 
@@ -465,7 +398,7 @@ private slots:
         const tg::Node& armJoint = g.M.nodes.at(size_t(skin.joints.at(size_t(joints.indexOf("arm")))));
         QCOMPARE(Extra(armJoint.extras, "displayName"), std::string("Upper arm"));
         if (busy) {  // both lamps are the same data, placed twice
-            const int a = g.NodeNamed("proxy:lamp.01", true), b = g.NodeNamed("proxy:lamp.02", true);
+            const int a = g.NodeNamed("proxy:lamp.01"), b = g.NodeNamed("proxy:lamp.02");
             QVERIFY(a >= 0 && b >= 0 && a != b);
             QCOMPARE(g.Primitive(a).attributes.at("POSITION"), g.Primitive(b).attributes.at("POSITION"));
         }
