@@ -414,9 +414,6 @@ private slots:
         if (frames && !oneFrame) {
             const tg::Animation& a = g.M.animations.at(0);
             QCOMPARE(a.name, std::string("walk"));
-            const std::vector<double> times = g.Read(a.samplers.at(0).input);
-            QCOMPARE(int(times.size()), frames);
-            QCOMPARE(times.back(), 2.0);
             for (const tg::AnimationSampler& s : a.samplers)
                 QCOMPARE(s.interpolation, std::string("LINEAR"));
         }
@@ -498,7 +495,6 @@ private slots:
                 QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
             });
         };
-        const QString nearest = "frame 1, component arm: shear or mirroring cannot be written as rotation and scale; the nearest rotation and scale are written";
         QTest::newRow("frames at the same time") << TSetUp([](const CommandHome& h) {
             WriteRobotHome(h, Robot());
             TFile anim = TFile::Regular({"arm", "hand"}, 4);
@@ -523,8 +519,8 @@ private slots:
             }
             QVERIFY(b.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(anim)));
         }) << QList<float>{0, 3} << QString();
-        QTest::newRow("shear") << armAt1({1, 0, 0, 0.5f, 1, 0, 0, 0, 1, 0, 0, 0}) << QList<float>{0, 1.5f, 3} << nearest;
-        QTest::newRow("mirror") << armAt1({-1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) << QList<float>{0, 1.5f, 3} << nearest;
+        QTest::newRow("shear") << armAt1({1, 0, 0, 0.5f, 1, 0, 0, 0, 1, 0, 0, 0}) << QList<float>{0, 1.5f, 3}
+                               << "frame 1, component arm: shear or mirroring cannot be written as rotation and scale; the nearest rotation and scale are written";
         QTest::newRow("not finite") << armAt1({1, 0, 0, 0, std::numeric_limits<float>::infinity(), 0, 0, 0, 1, 0, 0, 0})
                                     << QList<float>{0, 1.5f, 3}
                                     << "frame 1, component arm: the transform is not finite; it is written collapsed to the origin";
