@@ -70,7 +70,7 @@ struct TGltf {
     }
 
     // The values of an accessor, flattened (interleaved views by their stride): floats or
-    // little-endian unsigned integers.
+    // little-endian unsigned integers. Only read after the validator has checked the bounds.
     const std::vector<double>& Read(int accessor) const
     {
         const auto cached = ReadCache.find(accessor);
@@ -83,8 +83,6 @@ struct TGltf {
         const size_t per = size_t(tg::GetNumComponentsInType(uint32_t(a.type)));
         const size_t size = size_t(tg::GetComponentSizeInBytes(uint32_t(a.componentType)));
         const size_t at = v.byteOffset + a.byteOffset, stride = size_t(a.ByteStride(v));
-        if (a.count > 0 && at + (a.count - 1) * stride + per * size > bin.size())
-            return r;
         for (size_t e = 0; e < a.count; ++e)
             for (size_t c = 0; c < per; ++c) {
                 const unsigned char* p = bin.data() + at + e * stride + c * size;
