@@ -4,6 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -376,16 +379,18 @@ void TChart::DrawRims(QPainter& p, const TMapping& m) const
 
 namespace {
 
-// One-pixel line between two points already clipped into the plot area: a DDA in 16.16
-// fixed point, which stays between its (inside) end points.
-inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, double bx, double by, uint32_t argb)
+// One-pixel line between two pixels of the plot area: a DDA in 16.16 fixed point, which
+// stays between its end pixels and writes the end pixel last. Without the first pixel when
+// the caller knows it has that colour already (a polyline's segment after the one ending
+// there): most outline segments are a pixel or two long, so this saves half the writes.
+inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1, int y1, uint32_t argb,
+                       bool skipFirst = false)
 {
-    const int x0 = static_cast<int>(ax), y0 = static_cast<int>(ay);
-    const int x1 = static_cast<int>(bx), y1 = static_cast<int>(by);
     const int dx = x1 - x0, dy = y1 - y0;
     const int n = std::max(std::abs(dx), std::abs(dy));
     if (n <= 1) {  // the end pixels are all there is
-        bits[y0 * stride + x0] = argb;
+        if (!skipFirst)
+            bits[y0 * stride + x0] = argb;
         bits[y1 * stride + x1] = argb;
         return;
     }
@@ -399,12 +404,27 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
     };
     const int64_t sx = step(dx), sy = step(dy);
     int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000, fy = (static_cast<int64_t>(y0) << 16) + 0x8000;
-    for (int i = 0; i <= n; ++i) {
+    int i = 0;
+    if (skipFirst) {  // pixel 0 is (x0, y0) exactly
+        fx += sx;
+        fy += sy;
+        i = 1;
+    }
+    for (; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
         fx += sx;
         fy += sy;
     }
 }
+
+// The same between two points already clipped into the plot area.
+inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, double bx, double by, uint32_t argb)
+{
+    PlotPixels(bits, stride, static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
+               argb);
+}
+
+constexpr uint32_t OutsidePixel = ~0u;
 
 // A filled rectangle of pixels, cut to the clip rectangle.
 inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int x, int y, int w, int h, uint32_t argb)
@@ -449,28 +469,69 @@ void TChart::RasterLinesIn(const TMapping& m)
 
     // The outlines first, as they were added before any item line. A corner is projected
     // to pixels as an item's point would be, so the pixels are the same; one that does not
-    // land on a finite pixel draws no segment. The refresh has chained each batch's edges
-    // into polylines, so a point is mostly projected once a batch.
-    const double* points = Items_.OutlinePoints().data();
+    // land on a finite pixel draws no segment. Every point is projected once: a point inside
+    // the plot keeps its pixel, and a segment between two such pixels needs no clipping;
+    // the others are projected again and clipped as they come.
+    const std::vector<double>& allPoints = Items_.OutlinePoints();
+    const double* points = allPoints.data();
     const uint32_t* index = Items_.OutlineIndex().data();
+    const bool packable = plot.right() < 0xFFFF && plot.bottom() < 0xFFFF;
+    if (!Items_.OutlineBatches().empty()) {
+        OutlinePixels_.resize(allPoints.size() / 2);
+        uint32_t* out = OutlinePixels_.data();
+        const size_t n = OutlinePixels_.size();
+        // Inside means finite and not outside the clip rectangle (x < X0 or x > X1 ...):
+        // written as X0 <= x <= X1, which no NaN passes.
+#ifdef __SSE2__
+        // x and y of a point side by side: bottom - d * iy is bottom + d * -iy to the bit.
+        const __m128d origin = _mm_set_pd(m.Y0, m.X0), scale = _mm_set_pd(-iy, ix);
+        const __m128d offset = _mm_set_pd(bottom, m.Left);
+        const __m128d low = _mm_set_pd(clip.Y0, clip.X0), high = _mm_set_pd(clip.Y1, clip.X1);
+        for (size_t k = 0; k < n; ++k) {
+            const __m128d q = _mm_add_pd(offset, _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(points + 2 * k), origin), scale));
+            const bool inside = _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(q, low), _mm_cmple_pd(q, high))) == 3;
+            const __m128i c = _mm_cvttpd_epi32(q);
+            const uint32_t x = uint32_t(_mm_cvtsi128_si32(c)), y = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(c, 4)));
+            out[k] = inside && packable ? y << 16 | x : OutsidePixel;
+        }
+#else
+        for (size_t k = 0; k < n; ++k) {
+            const double px = m.Left + (points[2 * k] - m.X0) * ix;
+            const double py = bottom - (points[2 * k + 1] - m.Y0) * iy;
+            const bool inside = px >= clip.X0 && px <= clip.X1 && py >= clip.Y0 && py <= clip.Y1 && packable;
+            out[k] = inside ? uint32_t(static_cast<int>(py)) << 16 | uint32_t(static_cast<int>(px)) : OutsidePixel;
+        }
+#endif
+    }
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
         const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
         const double* p = points + 2 * size_t(b.PointBase);
-        bool prevOk = false;
-        double prevX = 0, prevY = 0;
+        const uint32_t* pixel = OutlinePixels_.data() + b.PointBase;
+        // The pixel last written, which has this batch's colour already.
+        uint32_t written = OutsidePixel;
+        uint32_t prevK = 0, prevPixel = OutsidePixel;
         for (uint32_t i = b.First; i < b.End; ++i) {
             const uint32_t k = index[i] & ~TChartItems::OutlineStart;
-            const double px = m.Left + (p[2 * size_t(k)] - m.X0) * ix;
-            const double py = bottom - (p[2 * size_t(k) + 1] - m.Y0) * iy;
-            const bool ok = (px - px == 0) & (py - py == 0);  // both finite
-            if (ok && prevOk && !(index[i] & TChartItems::OutlineStart)) {
-                double ax = prevX, ay = prevY, bx = px, by = py;
-                if (clip.Clip(ax, ay, bx, by))
-                    PlotLine(bits, stride, ax, ay, bx, by, argb);
+            const uint32_t at = pixel[k];
+            if (i != b.First && !(index[i] & TChartItems::OutlineStart)) {
+                if (at != OutsidePixel && prevPixel != OutsidePixel) {
+                    if (at != written || prevPixel != written)
+                        PlotPixels(bits, stride, int(prevPixel & 0xFFFF), int(prevPixel >> 16), int(at & 0xFFFF),
+                                   int(at >> 16), argb, prevPixel == written);
+                    written = at;
+                } else {
+                    double ax = m.Left + (p[2 * size_t(prevK)] - m.X0) * ix;
+                    double ay = bottom - (p[2 * size_t(prevK) + 1] - m.Y0) * iy;
+                    double bx = m.Left + (p[2 * size_t(k)] - m.X0) * ix;
+                    double by = bottom - (p[2 * size_t(k) + 1] - m.Y0) * iy;
+                    const bool ok = (ax - ax == 0) & (ay - ay == 0) & (bx - bx == 0) & (by - by == 0);
+                    if (ok && clip.Clip(ax, ay, bx, by))
+                        PlotLine(bits, stride, ax, ay, bx, by, argb);
+                    written = OutsidePixel;
+                }
             }
-            prevOk = ok;
-            prevX = px;
-            prevY = py;
+            prevK = k;
+            prevPixel = at;
         }
     }
 

@@ -148,5 +148,7 @@ private:
     TMapping DragMapping_;
 
     QImage Canvas_;  // reused on every paint
+    // Each outline point's pixel while painting (y << 16 | x), or OutsidePixel; reused.
+    std::vector<uint32_t> OutlinePixels_;
     int MarksDrawn_ = 0;
 };
