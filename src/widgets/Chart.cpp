@@ -403,13 +403,28 @@ inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1,
         return n < 32768 ? (d * 65536) / n : (static_cast<int64_t>(d) << 16) / n;
     };
     const int64_t sx = step(dx), sy = step(dy);
-    int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000, fy = (static_cast<int64_t>(y0) << 16) + 0x8000;
-    int i = 0;
-    if (skipFirst) {  // pixel 0 is (x0, y0) exactly
-        fx += sx;
-        fy += sy;
-        i = 1;
+    const int64_t fy0 = (static_cast<int64_t>(y0) << 16) + 0x8000;
+    int i = skipFirst ? 1 : 0;  // pixel 0 is (x0, y0) exactly
+    if (dx == n || dx == -n) {
+        // x moves one pixel a step, so the pixels of a row are neighbours: each row's run
+        // is filled at once. Step i is on row (fy0 + i sy) >> 16; the next row starts at the
+        // first step where that crosses a multiple of 65536.
+        const int xdir = dx < 0 ? -1 : 1;
+        while (i <= n) {
+            const int64_t row = (fy0 + i * sy) >> 16;
+            int64_t next = n + 1;
+            if (sy > 0)
+                next = std::min(next, (((row + 1) << 16) - fy0 + sy - 1) / sy);
+            else if (sy < 0)
+                next = std::min(next, (fy0 - (row << 16)) / -sy + 1);
+            const int xa = x0 + xdir * i, xb = x0 + xdir * int(next - 1);
+            uint32_t* line = bits + row * stride;
+            std::fill(line + std::min(xa, xb), line + std::max(xa, xb) + 1, argb);
+            i = int(next);
+        }
+        return;
     }
+    int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000 + i * sx, fy = fy0 + i * sy;
     for (; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
         fx += sx;
