@@ -405,10 +405,11 @@ inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1,
     const int64_t sx = step(dx), sy = step(dy);
     const int64_t fy0 = (static_cast<int64_t>(y0) << 16) + 0x8000;
     int i = skipFirst ? 1 : 0;  // pixel 0 is (x0, y0) exactly
-    if (dx == n || dx == -n) {
-        // x moves one pixel a step, so the pixels of a row are neighbours: each row's run
-        // is filled at once. Step i is on row (fy0 + i sy) >> 16; the next row starts at the
-        // first step where that crosses a multiple of 65536.
+    if ((dx == n || dx == -n) && std::abs(sy) <= 65536 / 8) {
+        // A flat line: x moves one pixel a step and y less than an eighth, so a row holds a
+        // run of at least eight neighbouring pixels, filled at once. Step i is on row
+        // (fy0 + i sy) >> 16; the next row starts at the first step where that crosses a
+        // multiple of 65536.
         const int xdir = dx < 0 ? -1 : 1;
         while (i <= n) {
             const int64_t row = (fy0 + i * sy) >> 16;
@@ -440,6 +441,7 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
 }
 
 constexpr uint32_t OutsidePixel = ~0u;
+constexpr int LongSegment = 16;  // pixels
 
 // A filled rectangle of pixels, cut to the clip rectangle.
 inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int x, int y, int w, int h, uint32_t argb)
@@ -518,7 +520,10 @@ void TChart::RasterLinesIn(const TMapping& m)
         }
 #endif
     }
+    std::fill(SeenBatch_.begin(), SeenBatch_.end(), 0);
+    uint32_t batch = 0;
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
+        ++batch;
         const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
         const double* p = points + 2 * size_t(b.PointBase);
         const uint32_t* pixel = OutlinePixels_.data() + b.PointBase;
@@ -530,9 +535,25 @@ void TChart::RasterLinesIn(const TMapping& m)
             const uint32_t at = pixel[k];
             if (i != b.First && !(index[i] & TChartItems::OutlineStart)) {
                 if (at != OutsidePixel && prevPixel != OutsidePixel) {
+                    const int x0 = int(prevPixel & 0xFFFF), y0 = int(prevPixel >> 16);
+                    const int x1 = int(at & 0xFFFF), y1 = int(at >> 16);
+                    if (std::max(std::abs(x1 - x0), std::abs(y1 - y0)) >= LongSegment) {
+                        // A long segment between the same two pixels as one this batch has
+                        // drawn already sets no other pixel: in a view that looks along
+                        // the rows of a mesh, its parallel edges fall on each other.
+                        const uint64_t key = uint64_t(prevPixel) << 32 | at;
+                        const size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - SeenBits));
+                        if (SeenBatch_[slot] == batch && SeenKey_[slot] == key) {
+                            written = at;
+                            prevK = k;
+                            prevPixel = at;
+                            continue;
+                        }
+                        SeenBatch_[slot] = batch;
+                        SeenKey_[slot] = key;
+                    }
                     if (at != written || prevPixel != written)
-                        PlotPixels(bits, stride, int(prevPixel & 0xFFFF), int(prevPixel >> 16), int(at & 0xFFFF),
-                                   int(at >> 16), argb, prevPixel == written);
+                        PlotPixels(bits, stride, x0, y0, x1, y1, argb, prevPixel == written);
                     written = at;
                 } else {
                     double ax = m.Left + (p[2 * size_t(prevK)] - m.X0) * ix;

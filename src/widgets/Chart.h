@@ -18,6 +18,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 class QPainter;
@@ -150,5 +151,10 @@ private:
     QImage Canvas_;  // reused on every paint
     // Each outline point's pixel while painting (y << 16 | x), or OutsidePixel; reused.
     std::vector<uint32_t> OutlinePixels_;
+    // Long outline segments drawn in the current batch, by their end pixels (a direct-mapped
+    // table: a segment that finds another in its slot is simply drawn).
+    static constexpr int SeenBits = 12;
+    std::array<uint64_t, 1 << SeenBits> SeenKey_{};
+    std::array<uint32_t, 1 << SeenBits> SeenBatch_{};
     int MarksDrawn_ = 0;
 };
