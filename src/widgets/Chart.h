@@ -46,6 +46,11 @@ public:
     void Mark(double x, double y, int code) { Items_.Mark(x, y, code); }
     void Text(double x, double y, const QString& text, int size);
     int LineCount() const { return Items_.LineCount(); }
+    // Bytes the chart keeps for painting besides its items (canvas aside).
+    size_t PaintBytes() const
+    {
+        return OutlinePixels_.capacity() * sizeof(uint32_t) + sizeof SeenKey_ + sizeof SeenBatch_;
+    }
     // Bounding box of all items; false when there are none.
     bool BoundingBox(TChartBox& box) const { return Items_.BoundingBox(box); }
     // Schedules a repaint with the current items and range.
