@@ -4,8 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
-#ifdef __SSE2__
-#include <emmintrin.h>
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define TORVANE_PIXELS_AVX2 1
 #endif
 #include <algorithm>
 #include <cmath>
@@ -405,8 +406,8 @@ inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1,
     const int64_t sx = step(dx), sy = step(dy);
     const int64_t fy0 = (static_cast<int64_t>(y0) << 16) + 0x8000;
     int i = skipFirst ? 1 : 0;  // pixel 0 is (x0, y0) exactly
-    if ((dx == n || dx == -n) && std::abs(sy) <= 65536 / 8) {
-        // A flat line: x moves one pixel a step and y less than an eighth, so a row holds a
+    if ((dx == n || dx == -n) && n >= 32 && std::abs(sy) <= 65536 / 8) {
+        // A long flat line: x moves one pixel a step and y less than an eighth, so a row holds a
         // run of at least eight neighbouring pixels, filled at once. Step i is on row
         // (fy0 + i sy) >> 16; the next row starts at the first step where that crosses a
         // multiple of 65536.
@@ -441,6 +442,54 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
 }
 
 constexpr uint32_t OutsidePixel = ~0u;
+
+// How outline points become pixels: (x, y) -> (Left + (x - X0) * IX, Bottom + (y - Y0) * NegIY),
+// kept where it falls inside [Low, High] in both coordinates.
+struct TPixelMap {
+    double X0, Y0, IX, NegIY, Left, Bottom;
+    double LowX, LowY, HighX, HighY;
+};
+
+#ifdef TORVANE_PIXELS_AVX2
+// Two points a step in four lanes; the same operations in the same order as one at a time,
+// so the same bits (no fused multiply-add: the target adds AVX2 only).
+__attribute__((target("avx2"))) size_t PixelsAvx2(const double* points, size_t n, uint32_t* out, const TPixelMap& p)
+{
+    const __m256d origin = _mm256_setr_pd(p.X0, p.Y0, p.X0, p.Y0), scale = _mm256_setr_pd(p.IX, p.NegIY, p.IX, p.NegIY);
+    const __m256d offset = _mm256_setr_pd(p.Left, p.Bottom, p.Left, p.Bottom);
+    const __m256d low = _mm256_setr_pd(p.LowX, p.LowY, p.LowX, p.LowY);
+    const __m256d high = _mm256_setr_pd(p.HighX, p.HighY, p.HighX, p.HighY);
+    size_t k = 0;
+    for (; k + 2 <= n; k += 2) {
+        const __m256d q =
+            _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k), origin), scale));
+        const int in = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(q, low, _CMP_GE_OQ), _mm256_cmp_pd(q, high, _CMP_LE_OQ)));
+        const __m128i c = _mm256_cvttpd_epi32(q);
+        const uint32_t x0 = uint32_t(_mm_cvtsi128_si32(c)), y0 = uint32_t(_mm_extract_epi32(c, 1));
+        const uint32_t x1 = uint32_t(_mm_extract_epi32(c, 2)), y1 = uint32_t(_mm_extract_epi32(c, 3));
+        out[k] = (in & 3) == 3 ? y0 << 16 | x0 : OutsidePixel;
+        out[k + 1] = (in & 12) == 12 ? y1 << 16 | x1 : OutsidePixel;
+    }
+    return k;
+}
+#endif
+
+// Each point's pixel (y << 16 | x) where it lies inside, else OutsidePixel.
+void PointPixels(const double* points, size_t n, uint32_t* out, const TPixelMap& p)
+{
+    size_t k = 0;
+#ifdef TORVANE_PIXELS_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        k = PixelsAvx2(points, n, out, p);
+#endif
+    for (; k < n; ++k) {
+        const double px = p.Left + (points[2 * k] - p.X0) * p.IX;
+        const double py = p.Bottom + (points[2 * k + 1] - p.Y0) * p.NegIY;
+        const bool inside = px >= p.LowX && px <= p.HighX && py >= p.LowY && py <= p.HighY;
+        out[k] = inside ? uint32_t(static_cast<int>(py)) << 16 | uint32_t(static_cast<int>(px)) : OutsidePixel;
+    }
+}
 constexpr int LongSegment = 16;  // pixels
 
 // A filled rectangle of pixels, cut to the clip rectangle.
@@ -495,30 +544,14 @@ void TChart::RasterLinesIn(const TMapping& m)
     const bool packable = plot.right() < 0xFFFF && plot.bottom() < 0xFFFF;
     if (!Items_.OutlineBatches().empty()) {
         OutlinePixels_.resize(allPoints.size() / 2);
-        uint32_t* out = OutlinePixels_.data();
-        const size_t n = OutlinePixels_.size();
         // Inside means finite and not outside the clip rectangle (x < X0 or x > X1 ...):
-        // written as X0 <= x <= X1, which no NaN passes.
-#ifdef __SSE2__
-        // x and y of a point side by side: bottom - d * iy is bottom + d * -iy to the bit.
-        const __m128d origin = _mm_set_pd(m.Y0, m.X0), scale = _mm_set_pd(-iy, ix);
-        const __m128d offset = _mm_set_pd(bottom, m.Left);
-        const __m128d low = _mm_set_pd(clip.Y0, clip.X0), high = _mm_set_pd(clip.Y1, clip.X1);
-        for (size_t k = 0; k < n; ++k) {
-            const __m128d q = _mm_add_pd(offset, _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(points + 2 * k), origin), scale));
-            const bool inside = _mm_movemask_pd(_mm_and_pd(_mm_cmpge_pd(q, low), _mm_cmple_pd(q, high))) == 3;
-            const __m128i c = _mm_cvttpd_epi32(q);
-            const uint32_t x = uint32_t(_mm_cvtsi128_si32(c)), y = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(c, 4)));
-            out[k] = inside && packable ? y << 16 | x : OutsidePixel;
-        }
-#else
-        for (size_t k = 0; k < n; ++k) {
-            const double px = m.Left + (points[2 * k] - m.X0) * ix;
-            const double py = bottom - (points[2 * k + 1] - m.Y0) * iy;
-            const bool inside = px >= clip.X0 && px <= clip.X1 && py >= clip.Y0 && py <= clip.Y1 && packable;
-            out[k] = inside ? uint32_t(static_cast<int>(py)) << 16 | uint32_t(static_cast<int>(px)) : OutsidePixel;
-        }
-#endif
+        // written as X0 <= x <= X1, which no NaN passes. bottom - d * iy is bottom + d * -iy
+        // to the bit.
+        if (packable)
+            PointPixels(points, OutlinePixels_.size(), OutlinePixels_.data(),
+                        {m.X0, m.Y0, ix, -iy, m.Left, bottom, clip.X0, clip.Y0, clip.X1, clip.Y1});
+        else
+            std::fill(OutlinePixels_.begin(), OutlinePixels_.end(), OutsidePixel);
     }
     std::fill(SeenBatch_.begin(), SeenBatch_.end(), 0);
     uint32_t batch = 0;
