@@ -92,6 +92,7 @@ void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint
 
 void TPoseCache::Rebuild(const std::vector<TSelection*>& treeOrder)
 {
+    Shares_.Valid = false;
     Entries_.clear();
     Entries_.resize(treeOrder.size());
     for (size_t t = 0; t < treeOrder.size(); ++t) {
@@ -121,6 +122,87 @@ const TPoseCache::TEntry* TPoseCache::Find(size_t treeIndex, const TSelection* c
 
 // ---- Display points
 
+namespace {
+
+// Whether every animated node of the tree has its cache entry, so that shares worked out
+// now hold for as long as the cache does.
+bool AllEntriesFound(const TComponentNodes& tree, const TPoseCache& cache)
+{
+    for (size_t t = 0; t < tree.size(); ++t) {
+        const TSelection* c = tree[t].Component;
+        if (tree[t].InAnimation && c && c->Model && !c->Model->IsEnvironment && !cache.Find(t, c))
+            return false;
+    }
+    return true;
+}
+
+// The shares kept from a posing of the same models with the same components animated, or
+// null.
+const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache)
+{
+    const TPoseCache::TShares& s = cache.Shares();
+    if (!s.Valid || s.Components.size() != tree.size())
+        return nullptr;
+    for (size_t t = 0; t < tree.size(); ++t)
+        if (s.Components[t] != tree[t].Component || s.Animated[t] != uint8_t(tree[t].InAnimation))
+            return nullptr;
+    size_t j = 0;
+    for (const auto& m : models) {
+        if (!m || m->IsEnvironment)
+            continue;
+        if (j >= s.Models.size() || s.Models[j] != m.get() || s.Sizes[j] != m->DisplayPoints.size())
+            return nullptr;
+        ++j;
+    }
+    return j == s.Models.size() && AllEntriesFound(tree, cache) ? &s : nullptr;
+}
+
+// Keeps the shares the counting pass has just left in the display points.
+void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache)
+{
+    TPoseCache::TShares& s = cache.Shares();
+    s.Valid = false;
+    if (!AllEntriesFound(tree, cache))
+        return;
+    s.Components.clear();
+    s.Animated.clear();
+    for (const TComponentNode& n : tree) {
+        s.Components.push_back(n.Component);
+        s.Animated.push_back(uint8_t(n.InAnimation));
+    }
+    s.Models.clear();
+    s.Sizes.clear();
+    size_t j = 0;
+    for (const auto& m : models) {
+        if (!m || m->IsEnvironment)
+            continue;
+        s.Models.push_back(m.get());
+        s.Sizes.push_back(m->DisplayPoints.size());
+        if (s.Single.size() <= j) {
+            s.Single.resize(j + 1);
+            s.Reset.resize(j + 1);
+        }
+        std::vector<uint8_t>& single = s.Single[j];
+        std::vector<std::pair<uint32_t, int32_t>>& reset = s.Reset[j];
+        single.assign(m->DisplayPoints.size(), 0);
+        reset.clear();
+        const size_t posed = std::min(m->Vertices.size(), m->DisplayPoints.size());
+        for (size_t i = 0; i < m->DisplayPoints.size(); ++i) {
+            const int32_t n = m->DisplayPoints[i].ShareCount;
+            if (n == 1 && i < posed && !m->Vertices[i].IsProxyCorner)
+                single[i] = 1;
+            else
+                reset.emplace_back(uint32_t(i), n);
+        }
+        ++j;
+    }
+    s.Single.resize(j);
+    s.Reset.resize(j);
+    s.Valid = true;
+}
+
+}  // namespace
+
 void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
                          const TPoseParams& params)
 {
@@ -142,19 +224,34 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
         return;
     }
 
-    for (const auto& m : models) {
-        if (!m || m->IsEnvironment)
-            continue;
-        for (TDisplayPoint& d : m->DisplayPoints)
-            d = TDisplayPoint{};
-    }
-
-    for (size_t t = 0; t < tree.size(); ++t) {
-        const TSelection* c = tree[t].Component;
-        if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
-            continue;
-        TP3dModell& m = *c->Model;
-        ForEachMemberPoint(*c, cache.Find(t, c), [&m](uint32_t i) { ++m.DisplayPoints[i].ShareCount; });
+    // Every point starts at the origin with the number of animated components that pose it;
+    // with the shares of the last posing, only the points not posed by exactly one are
+    // reset here, and the others are written whole below, as 0 + their posed value.
+    const TPoseCache::TShares* kept = KeptShares(models, tree, cache);
+    if (kept) {
+        size_t j = 0;
+        for (const auto& m : models) {
+            if (!m || m->IsEnvironment)
+                continue;
+            TDisplayPoint* d = m->DisplayPoints.data();
+            for (const auto& [i, n] : kept->Reset[j++])
+                d[i] = {0, 0, 0, n};
+        }
+    } else {
+        for (const auto& m : models) {
+            if (!m || m->IsEnvironment)
+                continue;
+            for (TDisplayPoint& d : m->DisplayPoints)
+                d = TDisplayPoint{};
+        }
+        for (size_t t = 0; t < tree.size(); ++t) {
+            const TSelection* c = tree[t].Component;
+            if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
+                continue;
+            TP3dModell& m = *c->Model;
+            ForEachMemberPoint(*c, cache.Find(t, c), [&m](uint32_t i) { ++m.DisplayPoints[i].ShareCount; });
+        }
+        KeepShares(models, tree, cache);
     }
 
     const TVec3 share = params.TotalMoveShare();
@@ -164,12 +261,21 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             continue;
         TP3dModell& m = *c->Model;
         const TTransform& M = c->ActTransform;
+        const uint8_t* single = nullptr;
+        if (kept)
+            for (size_t j = 0; j < kept->Models.size(); ++j)
+                if (kept->Models[j] == &m)
+                    single = kept->Single[j].data();
         ForEachMemberPoint(*c, cache.Find(t, c), [&](uint32_t i) {
             const TP3dVertex& v = m.Vertices[i];
             if (v.IsProxyCorner)
                 return;
             TDisplayPoint& d = m.DisplayPoints[i];
             const TVec3 q = PoseWithShare(v.X, v.Y, v.Z, M, params.ModelOffset, share);
+            if (single && single[i]) {
+                d = {static_cast<float>(0.0 + q.x), static_cast<float>(0.0 + q.y), static_cast<float>(0.0 + q.z), 1};
+                return;
+            }
             // Most points belong to one component; x / 1 is x, without a division.
             if (d.ShareCount == 1) {
                 d.X = static_cast<float>(d.X + q.x);
