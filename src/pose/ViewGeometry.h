@@ -9,7 +9,7 @@
 // A refresh, as the main window runs it:
 //   ClearViews(views);
 //   UpdateDisplayPoints(...);                       // pose/Pose.h
-//   DrawViewOutlines(models, tree, cache, options, params, views);
+//   DrawViewOutlines(models, tree, cache, options, params, views, &outlines);
 //   if (auto scale) AutoScaleViews(views, sizes, ranges) -> set the ranges it reports;
 //   if (axes) for each view DrawAxes(*views[v], kind);
 //   show the charts.
