@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 TVec3 TPoseParams::TotalMoveShare() const
 {
@@ -29,6 +32,33 @@ inline TVec3 PoseWithShare(float x, float y, float z, const TTransform& M, const
     const double qz = px * m[2] + py * m[5] + pz * m[8] + m[11];
     return {qx + share.x, qy + share.y, qz + share.z};
 }
+
+#ifdef __SSE2__
+// Two points posed by one component each, written whole as 0 + their posed value: the
+// operations of PoseWithShare in the same order, a point in each lane.
+inline void PosePair(const TP3dVertex& va, const TP3dVertex& vb, const TTransform& M, const double off[3],
+                     const TVec3& share, TDisplayPoint& da, TDisplayPoint& db)
+{
+    const auto toFloat = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
+    const __m128d px = toFloat(_mm_add_pd(_mm_set_pd(vb.X, va.X), _mm_set1_pd(off[0])));
+    const __m128d py = toFloat(_mm_add_pd(_mm_set_pd(vb.Y, va.Y), _mm_set1_pd(off[1])));
+    const __m128d pz = toFloat(_mm_add_pd(_mm_set_pd(vb.Z, va.Z), _mm_set1_pd(off[2])));
+    const std::array<double, 12>& m = M.m;
+    const auto row = [&](int r, double s) {
+        const __m128d sum = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(px, _mm_set1_pd(m[r])),
+                                                             _mm_mul_pd(py, _mm_set1_pd(m[r + 3]))),
+                                                  _mm_mul_pd(pz, _mm_set1_pd(m[r + 6]))),
+                                       _mm_set1_pd(m[r + 9]));
+        return _mm_cvtpd_ps(_mm_add_pd(_mm_setzero_pd(), _mm_add_pd(sum, _mm_set1_pd(s))));
+    };
+    float x[4], y[4], z[4];
+    _mm_storeu_ps(x, row(0, share.x));
+    _mm_storeu_ps(y, row(1, share.y));
+    _mm_storeu_ps(z, row(2, share.z));
+    da = {x[0], y[0], z[0], 1};
+    db = {x[1], y[1], z[1], 1};
+}
+#endif
 
 // Calls f(pointIndex) for every member point of the component that is inside its model's
 // point and display arrays: from the cache when it fits, else from the membership bytes.
@@ -266,7 +296,7 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             for (size_t j = 0; j < kept->Models.size(); ++j)
                 if (kept->Models[j] == &m)
                     single = kept->Single[j].data();
-        ForEachMemberPoint(*c, cache.Find(t, c), [&](uint32_t i) {
+        const auto posePoint = [&](uint32_t i) {
             const TP3dVertex& v = m.Vertices[i];
             if (v.IsProxyCorner)
                 return;
@@ -287,7 +317,32 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             d.X = static_cast<float>(d.X + q.x / n);
             d.Y = static_cast<float>(d.Y + q.y / n);
             d.Z = static_cast<float>(d.Z + q.z / n);
-        });
+        };
+        const TPoseCache::TEntry* entry = cache.Find(t, c);
+#ifdef __SSE2__
+        if (single && entry) {
+            // Two points at a time where both are written whole.
+            const size_t n = std::min(m.Vertices.size(), m.DisplayPoints.size());
+            const std::vector<uint32_t>& members = entry->Points;
+            size_t k = 0;
+            for (; k + 2 <= members.size(); k += 2) {
+                const uint32_t a = members[k], b = members[k + 1];
+                if (a < n && b < n && single[a] && single[b]) {
+                    PosePair(m.Vertices[a], m.Vertices[b], M, params.ModelOffset, share, m.DisplayPoints[a],
+                             m.DisplayPoints[b]);
+                    continue;
+                }
+                for (uint32_t i : {a, b})
+                    if (i < n)
+                        posePoint(i);
+            }
+            for (; k < members.size(); ++k)
+                if (members[k] < n)
+                    posePoint(members[k]);
+            continue;
+        }
+#endif
+        ForEachMemberPoint(*c, entry, posePoint);
     }
 }
 
