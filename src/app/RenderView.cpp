@@ -99,9 +99,9 @@ QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* err
 
 size_t TViewPictures::HeldBytes() const
 {
-    size_t bytes = OutlineScratchBytes();
+    size_t bytes = OutlineScratchBytes() + Scene_.OutlineCacheBytes();
     for (const auto& c : Charts_)
-        bytes += c->Items().HeldBytes();
+        bytes += c->Items().HeldBytes() + c->PaintBytes();
     return bytes;
 }
 

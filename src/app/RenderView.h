@@ -34,8 +34,8 @@ public:
     // Front over top on the left, left over 3D on the right, as in the main window; null
     // (error set) when the 3D view cannot be drawn.
     QImage All(QSize size, const T3dPaintOptions& paint, QString* error);
-    // The bytes the three views' item lists and the drawing's scratch table hold (a paint
-    // keeps nothing of its own), and their line segments.
+    // The bytes the three views' item lists and paint tables, the editor's edge lists and
+    // the drawing's scratch tables hold, and their line segments.
     size_t HeldBytes() const;
     int LineCount() const;
 

@@ -6,6 +6,11 @@
 TEditor::TEditor(QObject* parent) : QObject(parent)
 {
     Setup_.Forest.AddListener(this);
+    // Connected first, so it runs before any view that redraws on the same signal.
+    connect(this, &TEditor::Changed, this, [this](unsigned what) {
+        if (what & (ChangeModel | ChangeOptions))
+            Outlines_.Invalidate();
+    });
     // Clearing the animation puts the model at rest and shows again what its load hid
     // (what the user hid stays hidden).
     connect(&Anim_, &TAnimController::Cleared, this, [this] {
@@ -44,6 +49,8 @@ void TEditor::HierarchyChanged()
     TreeOrder_ = Setup_.Forest.TreeOrder();
     Nodes_ = Setup_.Forest.Nodes();
     Cache_.Rebuild(TreeOrder_);
+    // Also before the Changed that follows: a pose shown on the way may be drawn.
+    Outlines_.Invalidate();
 }
 
 bool TEditor::LoadModel(const QString& path)
@@ -227,7 +234,8 @@ void TEditor::DrawViews(const TViewItems& views, const std::array<int, ViewCount
     options.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;
     options.AutoScale = Options_.AutoScale;
     options.Axes = Options_.Axes;
-    ::DrawViews(Setup_.Models, TreeOrder_, Cache_, options, Params(), views, widthPx, heightPx, ranges, changed);
+    ::DrawViews(Setup_.Models, TreeOrder_, Cache_, options, Params(), views, widthPx, heightPx, ranges, changed,
+                &Outlines_);
 }
 
 void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha,

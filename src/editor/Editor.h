@@ -123,6 +123,8 @@ public:
     const TAnimController& Anim() const { return Anim_; }
     const TAnimDocument& Document() const { return Anim_.Doc; }
     const TPoseCache& Cache() const { return Cache_; }
+    // Bytes the views' edge lists kept between drawings hold.
+    size_t OutlineCacheBytes() const { return Outlines_.HeldBytes(); }
 
 signals:
     // Once at the end of every operation that changed what is shown (TEditorChange flags).
@@ -137,6 +139,9 @@ private:
     TModelSetup Setup_;
     TAnimController Anim_;
     TPoseCache Cache_;
+    // The views' edge lists: made by the first drawing after a change of the models, the
+    // hierarchy or the options, which every Changed with ChangeModel or ChangeOptions says.
+    mutable TViewOutlineCache Outlines_;
     std::vector<TSelection*> TreeOrder_;
     TComponentNodes Nodes_;  // the forest's nodes in tree order, as the pose walks them
     TEditorOptions Options_;

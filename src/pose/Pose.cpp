@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 TVec3 TPoseParams::TotalMoveShare() const
 {
@@ -29,6 +32,33 @@ inline TVec3 PoseWithShare(float x, float y, float z, const TTransform& M, const
     const double qz = px * m[2] + py * m[5] + pz * m[8] + m[11];
     return {qx + share.x, qy + share.y, qz + share.z};
 }
+
+#ifdef __SSE2__
+// Two points posed by one component each, written whole as 0 + their posed value: the
+// operations of PoseWithShare in the same order, a point in each lane.
+inline void PosePair(const TP3dVertex& va, const TP3dVertex& vb, const TTransform& M, const double off[3],
+                     const TVec3& share, TDisplayPoint& da, TDisplayPoint& db)
+{
+    const auto toFloat = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
+    const __m128d px = toFloat(_mm_add_pd(_mm_set_pd(vb.X, va.X), _mm_set1_pd(off[0])));
+    const __m128d py = toFloat(_mm_add_pd(_mm_set_pd(vb.Y, va.Y), _mm_set1_pd(off[1])));
+    const __m128d pz = toFloat(_mm_add_pd(_mm_set_pd(vb.Z, va.Z), _mm_set1_pd(off[2])));
+    const std::array<double, 12>& m = M.m;
+    const auto row = [&](int r, double s) {
+        const __m128d sum = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(px, _mm_set1_pd(m[r])),
+                                                             _mm_mul_pd(py, _mm_set1_pd(m[r + 3]))),
+                                                  _mm_mul_pd(pz, _mm_set1_pd(m[r + 6]))),
+                                       _mm_set1_pd(m[r + 9]));
+        return _mm_cvtpd_ps(_mm_add_pd(_mm_setzero_pd(), _mm_add_pd(sum, _mm_set1_pd(s))));
+    };
+    float x[4], y[4], z[4];
+    _mm_storeu_ps(x, row(0, share.x));
+    _mm_storeu_ps(y, row(1, share.y));
+    _mm_storeu_ps(z, row(2, share.z));
+    da = {x[0], y[0], z[0], 1};
+    db = {x[1], y[1], z[1], 1};
+}
+#endif
 
 // Calls f(pointIndex) for every member point of the component that is inside its model's
 // point and display arrays: from the cache when it fits, else from the membership bytes.
@@ -92,6 +122,7 @@ void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint
 
 void TPoseCache::Rebuild(const std::vector<TSelection*>& treeOrder)
 {
+    Shares_.Valid = false;
     Entries_.clear();
     Entries_.resize(treeOrder.size());
     for (size_t t = 0; t < treeOrder.size(); ++t) {
@@ -121,6 +152,87 @@ const TPoseCache::TEntry* TPoseCache::Find(size_t treeIndex, const TSelection* c
 
 // ---- Display points
 
+namespace {
+
+// Whether every animated node of the tree has its cache entry, so that shares worked out
+// now hold for as long as the cache does.
+bool AllEntriesFound(const TComponentNodes& tree, const TPoseCache& cache)
+{
+    for (size_t t = 0; t < tree.size(); ++t) {
+        const TSelection* c = tree[t].Component;
+        if (tree[t].InAnimation && c && c->Model && !c->Model->IsEnvironment && !cache.Find(t, c))
+            return false;
+    }
+    return true;
+}
+
+// The shares kept from a posing of the same models with the same components animated, or
+// null.
+const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache)
+{
+    const TPoseCache::TShares& s = cache.Shares();
+    if (!s.Valid || s.Components.size() != tree.size())
+        return nullptr;
+    for (size_t t = 0; t < tree.size(); ++t)
+        if (s.Components[t] != tree[t].Component || s.Animated[t] != uint8_t(tree[t].InAnimation))
+            return nullptr;
+    size_t j = 0;
+    for (const auto& m : models) {
+        if (!m || m->IsEnvironment)
+            continue;
+        if (j >= s.Models.size() || s.Models[j] != m.get() || s.Sizes[j] != m->DisplayPoints.size())
+            return nullptr;
+        ++j;
+    }
+    return j == s.Models.size() && AllEntriesFound(tree, cache) ? &s : nullptr;
+}
+
+// Keeps the shares the counting pass has just left in the display points.
+void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache)
+{
+    TPoseCache::TShares& s = cache.Shares();
+    s.Valid = false;
+    if (!AllEntriesFound(tree, cache))
+        return;
+    s.Components.clear();
+    s.Animated.clear();
+    for (const TComponentNode& n : tree) {
+        s.Components.push_back(n.Component);
+        s.Animated.push_back(uint8_t(n.InAnimation));
+    }
+    s.Models.clear();
+    s.Sizes.clear();
+    size_t j = 0;
+    for (const auto& m : models) {
+        if (!m || m->IsEnvironment)
+            continue;
+        s.Models.push_back(m.get());
+        s.Sizes.push_back(m->DisplayPoints.size());
+        if (s.Single.size() <= j) {
+            s.Single.resize(j + 1);
+            s.Reset.resize(j + 1);
+        }
+        std::vector<uint8_t>& single = s.Single[j];
+        std::vector<std::pair<uint32_t, int32_t>>& reset = s.Reset[j];
+        single.assign(m->DisplayPoints.size(), 0);
+        reset.clear();
+        const size_t posed = std::min(m->Vertices.size(), m->DisplayPoints.size());
+        for (size_t i = 0; i < m->DisplayPoints.size(); ++i) {
+            const int32_t n = m->DisplayPoints[i].ShareCount;
+            if (n == 1 && i < posed && !m->Vertices[i].IsProxyCorner)
+                single[i] = 1;
+            else
+                reset.emplace_back(uint32_t(i), n);
+        }
+        ++j;
+    }
+    s.Single.resize(j);
+    s.Reset.resize(j);
+    s.Valid = true;
+}
+
+}  // namespace
+
 void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
                          const TPoseParams& params)
 {
@@ -142,19 +254,34 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
         return;
     }
 
-    for (const auto& m : models) {
-        if (!m || m->IsEnvironment)
-            continue;
-        for (TDisplayPoint& d : m->DisplayPoints)
-            d = TDisplayPoint{};
-    }
-
-    for (size_t t = 0; t < tree.size(); ++t) {
-        const TSelection* c = tree[t].Component;
-        if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
-            continue;
-        TP3dModell& m = *c->Model;
-        ForEachMemberPoint(*c, cache.Find(t, c), [&m](uint32_t i) { ++m.DisplayPoints[i].ShareCount; });
+    // Every point starts at the origin with the number of animated components that pose it;
+    // with the shares of the last posing, only the points not posed by exactly one are
+    // reset here, and the others are written whole below, as 0 + their posed value.
+    const TPoseCache::TShares* kept = KeptShares(models, tree, cache);
+    if (kept) {
+        size_t j = 0;
+        for (const auto& m : models) {
+            if (!m || m->IsEnvironment)
+                continue;
+            TDisplayPoint* d = m->DisplayPoints.data();
+            for (const auto& [i, n] : kept->Reset[j++])
+                d[i] = {0, 0, 0, n};
+        }
+    } else {
+        for (const auto& m : models) {
+            if (!m || m->IsEnvironment)
+                continue;
+            for (TDisplayPoint& d : m->DisplayPoints)
+                d = TDisplayPoint{};
+        }
+        for (size_t t = 0; t < tree.size(); ++t) {
+            const TSelection* c = tree[t].Component;
+            if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
+                continue;
+            TP3dModell& m = *c->Model;
+            ForEachMemberPoint(*c, cache.Find(t, c), [&m](uint32_t i) { ++m.DisplayPoints[i].ShareCount; });
+        }
+        KeepShares(models, tree, cache);
     }
 
     const TVec3 share = params.TotalMoveShare();
@@ -164,12 +291,21 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             continue;
         TP3dModell& m = *c->Model;
         const TTransform& M = c->ActTransform;
-        ForEachMemberPoint(*c, cache.Find(t, c), [&](uint32_t i) {
+        const uint8_t* single = nullptr;
+        if (kept)
+            for (size_t j = 0; j < kept->Models.size(); ++j)
+                if (kept->Models[j] == &m)
+                    single = kept->Single[j].data();
+        const auto posePoint = [&](uint32_t i) {
             const TP3dVertex& v = m.Vertices[i];
             if (v.IsProxyCorner)
                 return;
             TDisplayPoint& d = m.DisplayPoints[i];
             const TVec3 q = PoseWithShare(v.X, v.Y, v.Z, M, params.ModelOffset, share);
+            if (single && single[i]) {
+                d = {static_cast<float>(0.0 + q.x), static_cast<float>(0.0 + q.y), static_cast<float>(0.0 + q.z), 1};
+                return;
+            }
             // Most points belong to one component; x / 1 is x, without a division.
             if (d.ShareCount == 1) {
                 d.X = static_cast<float>(d.X + q.x);
@@ -181,7 +317,32 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             d.X = static_cast<float>(d.X + q.x / n);
             d.Y = static_cast<float>(d.Y + q.y / n);
             d.Z = static_cast<float>(d.Z + q.z / n);
-        });
+        };
+        const TPoseCache::TEntry* entry = cache.Find(t, c);
+#ifdef __SSE2__
+        if (single && entry) {
+            // Two points at a time where both are written whole.
+            const size_t n = std::min(m.Vertices.size(), m.DisplayPoints.size());
+            const std::vector<uint32_t>& members = entry->Points;
+            size_t k = 0;
+            for (; k + 2 <= members.size(); k += 2) {
+                const uint32_t a = members[k], b = members[k + 1];
+                if (a < n && b < n && single[a] && single[b]) {
+                    PosePair(m.Vertices[a], m.Vertices[b], M, params.ModelOffset, share, m.DisplayPoints[a],
+                             m.DisplayPoints[b]);
+                    continue;
+                }
+                for (uint32_t i : {a, b})
+                    if (i < n)
+                        posePoint(i);
+            }
+            for (; k < members.size(); ++k)
+                if (members[k] < n)
+                    posePoint(members[k]);
+            continue;
+        }
+#endif
+        ForEachMemberPoint(*c, entry, posePoint);
     }
 }
 

@@ -60,7 +60,11 @@ TTransform ProxyTransform(const TP3dModell& subModel);
 class TPoseCache {
 public:
     void Rebuild(const std::vector<TSelection*>& treeOrder);
-    void Clear() { Entries_.clear(); }
+    void Clear()
+    {
+        Entries_.clear();
+        Shares_.Valid = false;
+    }
 
     struct TEntry {
         const TSelection* Component = nullptr;
@@ -73,8 +77,23 @@ public:
     // The entry for the node at this tree position if it still fits that component.
     const TEntry* Find(size_t treeIndex, const TSelection* component) const;
 
+    // Which points the animated components share, as a posing worked it out, kept for the
+    // next posing with the same components animated: a point posed by one component is
+    // written whole, the others are reset first. Only the posing reads and writes it.
+    struct TShares {
+        bool Valid = false;
+        std::vector<const TSelection*> Components;  // the tree's, with their InAnimation
+        std::vector<uint8_t> Animated;
+        std::vector<const TP3dModell*> Models;  // the non-environment models
+        std::vector<size_t> Sizes;              // their display point counts
+        std::vector<std::vector<uint8_t>> Single;  // per model and point: one component poses it
+        std::vector<std::vector<std::pair<uint32_t, int32_t>>> Reset;  // the other points, share counts
+    };
+    TShares& Shares() const { return Shares_; }
+
 private:
     std::vector<TEntry> Entries_;
+    mutable TShares Shares_;
 };
 
 // Fills DisplayPoints of every non-environment model:
@@ -82,7 +101,8 @@ private:
 //  - otherwise: each point is the average of PosePoint over the animated components that
 //    contain it (share count = their number); points in none of them stay at the origin;
 //    proxy corners are counted but not posed.
-// Environment models are left untouched. Allocates nothing.
+// Environment models are left untouched. Allocates nothing once the cache has kept the
+// shares of the components animated.
 void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
                          const TPoseParams& params);
 

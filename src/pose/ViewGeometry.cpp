@@ -109,6 +109,7 @@ public:
         Tag_ = uint64_t(Serial_) << 32;
         Index.clear();
         End_ = NoPoint;
+        PointCount_ = pointCount;
     }
 
     void AddPolygon(const TP3dPolygon& poly)
@@ -128,7 +129,30 @@ public:
         }
     }
 
-    size_t HeldBytes() const { return Last_.capacity() * sizeof(uint64_t) + Index.capacity() * sizeof(uint32_t); }
+    // The points the polylines use, each once, in the order of first use.
+    void CollectPoints(std::vector<uint32_t>& out)
+    {
+        if (Seen_.size() < PointCount_)
+            Seen_.resize(PointCount_);
+        if (++SeenSerial_ == 0) {
+            std::fill(Seen_.begin(), Seen_.end(), 0);
+            SeenSerial_ = 1;
+        }
+        out.clear();
+        for (uint32_t k : Index) {
+            const uint32_t i = k & ~TChartItems::OutlineStart;
+            if (Seen_[i] != SeenSerial_) {
+                Seen_[i] = SeenSerial_;
+                out.push_back(i);
+            }
+        }
+    }
+
+    size_t HeldBytes() const
+    {
+        return Last_.capacity() * sizeof(uint64_t) + Seen_.capacity() * sizeof(uint32_t) +
+               Index.capacity() * sizeof(uint32_t);
+    }
 
     // The polylines' indices, first corners marked.
     std::vector<uint32_t> Index;
@@ -139,6 +163,9 @@ private:
     uint64_t Tag_ = 0;
     uint32_t Serial_ = 0;
     uint32_t End_ = NoPoint;
+    size_t PointCount_ = 0;
+    std::vector<uint32_t> Seen_;
+    uint32_t SeenSerial_ = 0;
 };
 
 TEdgeList& Edges()
@@ -150,7 +177,7 @@ TEdgeList& Edges()
 // The box of display points in x, y and z and whether they all were finite: then it gives
 // each view's box without a pass per view. Every corner of a drawn polygon ends one of the
 // edges kept (a left-out edge has the same ends as one kept), so the edges' points give the
-// box of the corners.
+// box of the corners; each point once, in the order of first use, gives the same box.
 struct TCornerBox {
     float Min[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
     float Max[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
@@ -185,21 +212,57 @@ void AddIndices(const TViewItems& views, const std::vector<uint32_t>& index, TPe
 }
 
 // The index ranges of every drawable polygon of a list, appended on first use.
-const TOutlineSources::TList& WholeList(const TViewItems& views, TOutlineSources& s,
+const TOutlineSources::TList& WholeList(const TViewItems& views, TOutlineSources& s, TViewOutlineCache& cache,
                                         const std::vector<TP3dPolygon>& polygons, size_t pointCount)
 {
     for (const TOutlineSources::TList& l : s.Lists)
         if (l.Key == &polygons && l.PointCount == pointCount)
             return l;
-    TEdgeList& edges = Edges();
-    edges.Start(pointCount);
-    for (const TP3dPolygon& poly : polygons)
-        if (IsDrawable(poly, pointCount))
-            edges.AddPolygon(poly);
+    TViewOutlineCache::TList& c = cache.Whole(&polygons, pointCount);
+    if (!c.Built || c.PolygonCount != polygons.size()) {
+        TEdgeList& edges = Edges();
+        edges.Start(pointCount);
+        for (const TP3dPolygon& poly : polygons)
+            if (IsDrawable(poly, pointCount))
+                edges.AddPolygon(poly);
+        c.Index.assign(edges.Index.begin(), edges.Index.end());
+        c.PolygonCount = polygons.size();
+        c.Built = true;
+    }
     TOutlineSources::TList l{&polygons, pointCount, {}, {}};
-    AddIndices(views, edges.Index, l.First, l.End);
+    AddIndices(views, c.Index, l.First, l.End);
     s.Lists.push_back(l);
     return s.Lists.back();
+}
+
+// The edge list of a component's visible polygons, from the cache when it still fits.
+const TViewOutlineCache::TList& ComponentList(TViewOutlineCache& cache, size_t t, const TSelection& c,
+                                              const TPoseCache& poseCache)
+{
+    const TP3dModell& m = *c.Model;
+    const size_t pointCount = m.DisplayPoints.size();
+    TViewOutlineCache::TList& l = cache.Component(t);
+    if (l.Built && l.Key == &m && l.PointCount == pointCount && l.PolygonCount == m.Polygons.size())
+        return l;
+    TEdgeList& edges = Edges();
+    edges.Start(pointCount);
+    if (const TPoseCache::TEntry* e = poseCache.Find(t, &c)) {
+        for (uint32_t i : e->Polygons)
+            if (i < m.Polygons.size() && IsDrawable(m.Polygons[i], pointCount))
+                edges.AddPolygon(m.Polygons[i]);
+    } else {
+        const size_t n = std::min(m.Polygons.size(), c.PolygonMembership.size());
+        for (size_t i = 0; i < n; ++i)
+            if (c.PolygonMembership[i] != 0 && IsDrawable(m.Polygons[i], pointCount))
+                edges.AddPolygon(m.Polygons[i]);
+    }
+    l.Key = &m;
+    l.PointCount = pointCount;
+    l.PolygonCount = m.Polygons.size();
+    l.Index.assign(edges.Index.begin(), edges.Index.end());
+    edges.CollectPoints(l.Points);
+    l.Built = true;
+    return l;
 }
 
 void Batch(const TViewItems& views, const TPerView& base, const TPerView& first, const TPerView& end)
@@ -210,11 +273,12 @@ void Batch(const TViewItems& views, const TPerView& base, const TPerView& first,
 
 // Every visible polygon of a proxy sub-model, posed with the sub-model's placement: the
 // sub-model's one polygon list over this placement's points.
-void ProxyOutlines(const TViewItems& views, TOutlineSources& s, const TP3dModell& sub, const TPoseParams& params)
+void ProxyOutlines(const TViewItems& views, TOutlineSources& s, TViewOutlineCache& cache, const TP3dModell& sub,
+                   const TPoseParams& params)
 {
     const TTransform M = ProxyTransform(sub);
     const std::vector<TP3dVertex>& points = sub.DrawnVertices();
-    const TOutlineSources::TList& list = WholeList(views, s, sub.DrawnPolygons(), points.size());
+    const TOutlineSources::TList& list = WholeList(views, s, cache, sub.DrawnPolygons(), points.size());
     if (list.First[0] == list.End[0])
         return;
     const TPerView base =
@@ -224,14 +288,44 @@ void ProxyOutlines(const TViewItems& views, TOutlineSources& s, const TP3dModell
 
 }  // namespace
 
+size_t TViewOutlineCache::HeldBytes() const
+{
+    size_t bytes = (Components_.capacity() + Wholes_.capacity()) * sizeof(TList);
+    for (const std::vector<TList>* lists : {&Components_, &Wholes_})
+        for (const TList& l : *lists)
+            bytes += (l.Index.capacity() + l.Points.capacity()) * sizeof(uint32_t);
+    return bytes;
+}
+
+TViewOutlineCache::TList& TViewOutlineCache::Component(size_t t)
+{
+    if (Components_.size() <= t)
+        Components_.resize(t + 1);
+    return Components_[t];
+}
+
+TViewOutlineCache::TList& TViewOutlineCache::Whole(const void* polygons, size_t pointCount)
+{
+    for (TList& l : Wholes_)
+        if (l.Key == polygons && l.PointCount == pointCount)
+            return l;
+    TList& l = Wholes_.emplace_back();
+    l.Key = polygons;
+    l.PointCount = pointCount;
+    return l;
+}
+
 size_t OutlineScratchBytes()
 {
     return Edges().HeldBytes();
 }
 
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views)
+                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+                      TViewOutlineCache* outlines)
 {
+    TViewOutlineCache once;
+    TViewOutlineCache& lists = outlines ? *outlines : once;
     TOutlineSources sources;
     if (options.AllPolygons || options.Environment) {
         for (const auto& m : models) {
@@ -240,10 +334,11 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             SetColor(views, ViewColor::Grey);
             if (m->IsProxy) {
                 // The environment's sub-models stand still, as the environment does.
-                ProxyOutlines(views, sources, *m, m->IsEnvironment ? TPoseParams{} : params);
+                ProxyOutlines(views, sources, lists, *m, m->IsEnvironment ? TPoseParams{} : params);
                 continue;
             }
-            const TOutlineSources::TList& list = WholeList(views, sources, m->Polygons, m->DisplayPoints.size());
+            const TOutlineSources::TList& list =
+                WholeList(views, sources, lists, m->Polygons, m->DisplayPoints.size());
             if (list.First[0] != list.End[0])
                 Batch(views, DisplayPointsIn(views, sources, *m), list.First, list.End);
         }
@@ -258,32 +353,20 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             if (c->Hidden && options.Show != TComponentShow::All)
                 continue;
             if (c->ProxyModel) {
-                ProxyOutlines(views, sources, *c->ProxyModel, params);
+                ProxyOutlines(views, sources, lists, *c->ProxyModel, params);
                 continue;
             }
             if (!c->Model)
                 continue;
             const TP3dModell& m = *c->Model;
-            const size_t pointCount = m.DisplayPoints.size();
-            TEdgeList& edges = Edges();
-            edges.Start(pointCount);
-            if (const TPoseCache::TEntry* e = cache.Find(t, c)) {
-                for (uint32_t i : e->Polygons)
-                    if (i < m.Polygons.size() && IsDrawable(m.Polygons[i], pointCount))
-                        edges.AddPolygon(m.Polygons[i]);
-            } else {
-                const size_t n = std::min(m.Polygons.size(), c->PolygonMembership.size());
-                for (size_t i = 0; i < n; ++i)
-                    if (c->PolygonMembership[i] != 0 && IsDrawable(m.Polygons[i], pointCount))
-                        edges.AddPolygon(m.Polygons[i]);
-            }
-            if (edges.Index.empty())
+            const TViewOutlineCache::TList& list = ComponentList(lists, t, *c, cache);
+            if (list.Index.empty())
                 continue;
             TCornerBox box;
-            for (uint32_t k : edges.Index)
-                box.Add(m.DisplayPoints[k & ~TChartItems::OutlineStart]);
+            for (uint32_t k : list.Points)
+                box.Add(m.DisplayPoints[k]);
             TPerView from{}, to{};
-            AddIndices(views, edges.Index, from, to);
+            AddIndices(views, list.Index, from, to);
             const TPerView base = DisplayPointsIn(views, sources, m);
             if (!box.Finite()) {
                 Batch(views, base, from, to);
@@ -359,10 +442,11 @@ void DrawAxes(TChartItems& items, TViewKind view)
 void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
-               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed)
+               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
+               TViewOutlineCache* outlines)
 {
     changed.fill(false);
-    DrawViewOutlines(models, treeOrder, cache, options, params, views);
+    DrawViewOutlines(models, treeOrder, cache, options, params, views, outlines);
     if (options.AutoScale)
         AutoScaleViews(views, widthPx, heightPx, ranges, changed);
     if (options.Axes)

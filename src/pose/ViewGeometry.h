@@ -9,7 +9,7 @@
 // A refresh, as the main window runs it:
 //   ClearViews(views);
 //   UpdateDisplayPoints(...);                       // pose/Pose.h
-//   DrawViewOutlines(models, tree, cache, options, params, views);
+//   DrawViewOutlines(models, tree, cache, options, params, views, &outlines);
 //   if (auto scale) AutoScaleViews(views, sizes, ranges) -> set the ranges it reports;
 //   if (axes) for each view DrawAxes(*views[v], kind);
 //   show the charts.
@@ -91,6 +91,41 @@ using TViewItems = std::array<TChartItems*, ViewCount>;
 // Drawing colour grey, then every item removed.
 void ClearViews(const TViewItems& views);
 
+// The edge lists DrawViewOutlines makes of the models' polygons, kept from one drawing to
+// the next: reading every polygon record again on each refresh costs more than drawing the
+// posed points. Only the points move from frame to frame; the lists hold as long as the
+// models, the components' membership and the tree order do, so whoever owns the models
+// calls Invalidate when any of them changes. Colours, hidden marks and the show options
+// are read at each drawing. A list whose model or sizes no longer fit is made again.
+class TViewOutlineCache {
+public:
+    void Invalidate()
+    {
+        Components_.clear();
+        Wholes_.clear();
+    }
+    // Bytes held by the lists.
+    size_t HeldBytes() const;
+
+    // One list: indices as the views take them (first corners of polylines marked) and the
+    // points they use, each once, in the order of first use.
+    struct TList {
+        const void* Key = nullptr;  // the model, or the polygon array of a whole list
+        size_t PointCount = 0, PolygonCount = 0;
+        bool Built = false;
+        std::vector<uint32_t> Index;
+        std::vector<uint32_t> Points;
+    };
+    // The list of the component at tree position t (slot made on first use).
+    TList& Component(size_t t);
+    // The whole list of a polygon array over this many points (slot made on first use).
+    TList& Whole(const void* polygons, size_t pointCount);
+
+private:
+    std::vector<TList> Components_;
+    std::vector<TList> Wholes_;
+};
+
 // Appends the grey model outlines, the component outlines and the pivot mark to all three
 // views. Outlines are open: corner 0 to 1 to 2 (to 3 for a quad), never back to 0; an
 // edge one component (or one model's grey list) has drawn already in the same direction
@@ -98,8 +133,10 @@ void ClearViews(const TViewItems& views);
 // form one polyline, so a view holds about one index per polygon of a mesh. Main
 // model corners come from DisplayPoints (so UpdateDisplayPoints runs first), proxy
 // sub-model corners are posed with their ProxyTransform. Hidden polygons are skipped.
+// With an outline cache the edge lists come from it (and are made there when missing).
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views);
+                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+                      TViewOutlineCache* outlines = nullptr);
 
 // The bytes DrawViewOutlines keeps between drawings in this thread, for all views: a
 // table as large as the largest model's points and one component's edge list.
@@ -131,4 +168,5 @@ void DrawAxes(TChartItems& items, TViewKind view);
 void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
-               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed);
+               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
+               TViewOutlineCache* outlines = nullptr);

@@ -4,6 +4,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define TORVANE_PIXELS_AVX2 1
+#endif
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -376,16 +380,18 @@ void TChart::DrawRims(QPainter& p, const TMapping& m) const
 
 namespace {
 
-// One-pixel line between two points already clipped into the plot area: a DDA in 16.16
-// fixed point, which stays between its (inside) end points.
-inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, double bx, double by, uint32_t argb)
+// One-pixel line between two pixels of the plot area: a DDA in 16.16 fixed point, which
+// stays between its end pixels and writes the end pixel last. Without the first pixel when
+// the caller knows it has that colour already (a polyline's segment after the one ending
+// there): most outline segments are a pixel or two long, so this saves half the writes.
+inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1, int y1, uint32_t argb,
+                       bool skipFirst = false)
 {
-    const int x0 = static_cast<int>(ax), y0 = static_cast<int>(ay);
-    const int x1 = static_cast<int>(bx), y1 = static_cast<int>(by);
     const int dx = x1 - x0, dy = y1 - y0;
     const int n = std::max(std::abs(dx), std::abs(dy));
     if (n <= 1) {  // the end pixels are all there is
-        bits[y0 * stride + x0] = argb;
+        if (!skipFirst)
+            bits[y0 * stride + x0] = argb;
         bits[y1 * stride + x1] = argb;
         return;
     }
@@ -398,13 +404,93 @@ inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, dou
         return n < 32768 ? (d * 65536) / n : (static_cast<int64_t>(d) << 16) / n;
     };
     const int64_t sx = step(dx), sy = step(dy);
-    int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000, fy = (static_cast<int64_t>(y0) << 16) + 0x8000;
-    for (int i = 0; i <= n; ++i) {
+    const int64_t fy0 = (static_cast<int64_t>(y0) << 16) + 0x8000;
+    int i = skipFirst ? 1 : 0;  // pixel 0 is (x0, y0) exactly
+    if ((dx == n || dx == -n) && n >= 32 && std::abs(sy) <= 65536 / 8) {
+        // A long flat line: x moves one pixel a step and y less than an eighth, so a row holds a
+        // run of at least eight neighbouring pixels, filled at once. Step i is on row
+        // (fy0 + i sy) >> 16; the next row starts at the first step where that crosses a
+        // multiple of 65536.
+        const int xdir = dx < 0 ? -1 : 1;
+        while (i <= n) {
+            const int64_t row = (fy0 + i * sy) >> 16;
+            int64_t next = n + 1;
+            if (sy > 0)
+                next = std::min(next, (((row + 1) << 16) - fy0 + sy - 1) / sy);
+            else if (sy < 0)
+                next = std::min(next, (fy0 - (row << 16)) / -sy + 1);
+            const int xa = x0 + xdir * i, xb = x0 + xdir * int(next - 1);
+            uint32_t* line = bits + row * stride;
+            std::fill(line + std::min(xa, xb), line + std::max(xa, xb) + 1, argb);
+            i = int(next);
+        }
+        return;
+    }
+    int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000 + i * sx, fy = fy0 + i * sy;
+    for (; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
         fx += sx;
         fy += sy;
     }
 }
+
+// The same between two points already clipped into the plot area.
+inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, double bx, double by, uint32_t argb)
+{
+    PlotPixels(bits, stride, static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
+               argb);
+}
+
+constexpr uint32_t OutsidePixel = ~0u;
+
+// How outline points become pixels: (x, y) -> (Left + (x - X0) * IX, Bottom + (y - Y0) * NegIY),
+// kept where it falls inside [Low, High] in both coordinates.
+struct TPixelMap {
+    double X0, Y0, IX, NegIY, Left, Bottom;
+    double LowX, LowY, HighX, HighY;
+};
+
+#ifdef TORVANE_PIXELS_AVX2
+// Two points a step in four lanes; the same operations in the same order as one at a time,
+// so the same bits (no fused multiply-add: the target adds AVX2 only).
+__attribute__((target("avx2"))) size_t PixelsAvx2(const double* points, size_t n, uint32_t* out, const TPixelMap& p)
+{
+    const __m256d origin = _mm256_setr_pd(p.X0, p.Y0, p.X0, p.Y0), scale = _mm256_setr_pd(p.IX, p.NegIY, p.IX, p.NegIY);
+    const __m256d offset = _mm256_setr_pd(p.Left, p.Bottom, p.Left, p.Bottom);
+    const __m256d low = _mm256_setr_pd(p.LowX, p.LowY, p.LowX, p.LowY);
+    const __m256d high = _mm256_setr_pd(p.HighX, p.HighY, p.HighX, p.HighY);
+    size_t k = 0;
+    for (; k + 2 <= n; k += 2) {
+        const __m256d q =
+            _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k), origin), scale));
+        const int in = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(q, low, _CMP_GE_OQ), _mm256_cmp_pd(q, high, _CMP_LE_OQ)));
+        const __m128i c = _mm256_cvttpd_epi32(q);
+        const uint32_t x0 = uint32_t(_mm_cvtsi128_si32(c)), y0 = uint32_t(_mm_extract_epi32(c, 1));
+        const uint32_t x1 = uint32_t(_mm_extract_epi32(c, 2)), y1 = uint32_t(_mm_extract_epi32(c, 3));
+        out[k] = (in & 3) == 3 ? y0 << 16 | x0 : OutsidePixel;
+        out[k + 1] = (in & 12) == 12 ? y1 << 16 | x1 : OutsidePixel;
+    }
+    return k;
+}
+#endif
+
+// Each point's pixel (y << 16 | x) where it lies inside, else OutsidePixel.
+void PointPixels(const double* points, size_t n, uint32_t* out, const TPixelMap& p)
+{
+    size_t k = 0;
+#ifdef TORVANE_PIXELS_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        k = PixelsAvx2(points, n, out, p);
+#endif
+    for (; k < n; ++k) {
+        const double px = p.Left + (points[2 * k] - p.X0) * p.IX;
+        const double py = p.Bottom + (points[2 * k + 1] - p.Y0) * p.NegIY;
+        const bool inside = px >= p.LowX && px <= p.HighX && py >= p.LowY && py <= p.HighY;
+        out[k] = inside ? uint32_t(static_cast<int>(py)) << 16 | uint32_t(static_cast<int>(px)) : OutsidePixel;
+    }
+}
+constexpr int LongSegment = 16;  // pixels
 
 // A filled rectangle of pixels, cut to the clip rectangle.
 inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int x, int y, int w, int h, uint32_t argb)
@@ -449,28 +535,72 @@ void TChart::RasterLinesIn(const TMapping& m)
 
     // The outlines first, as they were added before any item line. A corner is projected
     // to pixels as an item's point would be, so the pixels are the same; one that does not
-    // land on a finite pixel draws no segment. The refresh has chained each batch's edges
-    // into polylines, so a point is mostly projected once a batch.
-    const double* points = Items_.OutlinePoints().data();
+    // land on a finite pixel draws no segment. Every point is projected once: a point inside
+    // the plot keeps its pixel, and a segment between two such pixels needs no clipping;
+    // the others are projected again and clipped as they come.
+    const std::vector<double>& allPoints = Items_.OutlinePoints();
+    const double* points = allPoints.data();
     const uint32_t* index = Items_.OutlineIndex().data();
+    const bool packable = plot.right() < 0xFFFF && plot.bottom() < 0xFFFF;
+    if (!Items_.OutlineBatches().empty()) {
+        OutlinePixels_.resize(allPoints.size() / 2);
+        // Inside means finite and not outside the clip rectangle (x < X0 or x > X1 ...):
+        // written as X0 <= x <= X1, which no NaN passes. bottom - d * iy is bottom + d * -iy
+        // to the bit.
+        if (packable)
+            PointPixels(points, OutlinePixels_.size(), OutlinePixels_.data(),
+                        {m.X0, m.Y0, ix, -iy, m.Left, bottom, clip.X0, clip.Y0, clip.X1, clip.Y1});
+        else
+            std::fill(OutlinePixels_.begin(), OutlinePixels_.end(), OutsidePixel);
+    }
+    std::fill(SeenBatch_.begin(), SeenBatch_.end(), 0);
+    uint32_t batch = 0;
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
+        ++batch;
         const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
         const double* p = points + 2 * size_t(b.PointBase);
-        bool prevOk = false;
-        double prevX = 0, prevY = 0;
+        const uint32_t* pixel = OutlinePixels_.data() + b.PointBase;
+        // The pixel last written, which has this batch's colour already.
+        uint32_t written = OutsidePixel;
+        uint32_t prevK = 0, prevPixel = OutsidePixel;
         for (uint32_t i = b.First; i < b.End; ++i) {
             const uint32_t k = index[i] & ~TChartItems::OutlineStart;
-            const double px = m.Left + (p[2 * size_t(k)] - m.X0) * ix;
-            const double py = bottom - (p[2 * size_t(k) + 1] - m.Y0) * iy;
-            const bool ok = (px - px == 0) & (py - py == 0);  // both finite
-            if (ok && prevOk && !(index[i] & TChartItems::OutlineStart)) {
-                double ax = prevX, ay = prevY, bx = px, by = py;
-                if (clip.Clip(ax, ay, bx, by))
-                    PlotLine(bits, stride, ax, ay, bx, by, argb);
+            const uint32_t at = pixel[k];
+            if (i != b.First && !(index[i] & TChartItems::OutlineStart)) {
+                if (at != OutsidePixel && prevPixel != OutsidePixel) {
+                    const int x0 = int(prevPixel & 0xFFFF), y0 = int(prevPixel >> 16);
+                    const int x1 = int(at & 0xFFFF), y1 = int(at >> 16);
+                    if (std::max(std::abs(x1 - x0), std::abs(y1 - y0)) >= LongSegment) {
+                        // A long segment between the same two pixels as one this batch has
+                        // drawn already sets no other pixel: in a view that looks along
+                        // the rows of a mesh, its parallel edges fall on each other.
+                        const uint64_t key = uint64_t(prevPixel) << 32 | at;
+                        const size_t slot = size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - SeenBits));
+                        if (SeenBatch_[slot] == batch && SeenKey_[slot] == key) {
+                            written = at;
+                            prevK = k;
+                            prevPixel = at;
+                            continue;
+                        }
+                        SeenBatch_[slot] = batch;
+                        SeenKey_[slot] = key;
+                    }
+                    if (at != written || prevPixel != written)
+                        PlotPixels(bits, stride, x0, y0, x1, y1, argb, prevPixel == written);
+                    written = at;
+                } else {
+                    double ax = m.Left + (p[2 * size_t(prevK)] - m.X0) * ix;
+                    double ay = bottom - (p[2 * size_t(prevK) + 1] - m.Y0) * iy;
+                    double bx = m.Left + (p[2 * size_t(k)] - m.X0) * ix;
+                    double by = bottom - (p[2 * size_t(k) + 1] - m.Y0) * iy;
+                    const bool ok = (ax - ax == 0) & (ay - ay == 0) & (bx - bx == 0) & (by - by == 0);
+                    if (ok && clip.Clip(ax, ay, bx, by))
+                        PlotLine(bits, stride, ax, ay, bx, by, argb);
+                    written = OutsidePixel;
+                }
             }
-            prevOk = ok;
-            prevX = px;
-            prevY = py;
+            prevK = k;
+            prevPixel = at;
         }
     }
 

@@ -18,6 +18,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 class QPainter;
@@ -45,6 +46,11 @@ public:
     void Mark(double x, double y, int code) { Items_.Mark(x, y, code); }
     void Text(double x, double y, const QString& text, int size);
     int LineCount() const { return Items_.LineCount(); }
+    // Bytes the chart keeps for painting besides its items (canvas aside).
+    size_t PaintBytes() const
+    {
+        return OutlinePixels_.capacity() * sizeof(uint32_t) + sizeof SeenKey_ + sizeof SeenBatch_;
+    }
     // Bounding box of all items; false when there are none.
     bool BoundingBox(TChartBox& box) const { return Items_.BoundingBox(box); }
     // Schedules a repaint with the current items and range.
@@ -148,5 +154,12 @@ private:
     TMapping DragMapping_;
 
     QImage Canvas_;  // reused on every paint
+    // Each outline point's pixel while painting (y << 16 | x), or OutsidePixel; reused.
+    std::vector<uint32_t> OutlinePixels_;
+    // Long outline segments drawn in the current batch, by their end pixels (a direct-mapped
+    // table: a segment that finds another in its slot is simply drawn).
+    static constexpr int SeenBits = 12;
+    std::array<uint64_t, 1 << SeenBits> SeenKey_{};
+    std::array<uint32_t, 1 << SeenBits> SeenBatch_{};
     int MarksDrawn_ = 0;
 };

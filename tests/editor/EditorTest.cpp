@@ -57,6 +57,37 @@ float ExpectedArmX(const TEditor& e)
             return ArmRestX + entry.Matrix[9] + offset;
     return ArmRestX + offset;
 }
+
+// Every segment of the three views with its colour, in drawing order: from the editor's
+// views, or drawn from scratch without the edge lists it keeps between drawings.
+QStringList DrawnSegments(TEditor& e, bool fromScratch)
+{
+    e.Pose();
+    std::array<TChartItems, ViewCount> items;
+    const TViewItems views{&items[0], &items[1], &items[2]};
+    std::array<int, ViewCount> size{600, 600, 600};
+    std::array<TChartRange, ViewCount> ranges{};
+    std::array<bool, ViewCount> changed{};
+    if (fromScratch) {
+        const TEditorOptions& o = e.Options();
+        TViewOptions options;
+        options.Show = o.Show;
+        options.AllPolygons = o.AllPolygons;
+        options.Environment = o.Environment;
+        ClearViews(views);
+        DrawViews(e.Models(), e.TreeOrder(), e.Cache(), options, e.Params(), views, size, size, ranges, changed);
+    } else {
+        e.DrawViews(views, size, size, ranges, changed);
+    }
+    QStringList out;
+    for (const TChartItems& v : items) {
+        v.ForEachSegment([&out](double x0, double y0, double x1, double y1, uint32_t c) {
+            out << QStringLiteral("%1 %2 %3 %4 %5").arg(x0).arg(y0).arg(x1).arg(y1).arg(c, 6, 16, QLatin1Char('0'));
+        });
+        out << QStringLiteral("--");
+    }
+    return out;
+}
 }  // namespace
 Q_DECLARE_METATYPE(TOp)
 
@@ -163,6 +194,50 @@ private slots:
             seen |= signal.at(0).toUInt();
         QCOMPARE(seen & reported, reported);
         QCOMPARE(ShownArmX(e), ExpectedArmX(e));
+    }
+
+    void viewsFollowModelEdits_data()
+    {
+        QTest::addColumn<TOp>("op");
+        const auto component = [](TEditor& e, const char* name) {
+            return FindComponentByName(e.TreeOrder(), QLatin1String(name));
+        };
+        QTest::newRow("hide") << TOp([](TEditor& e, const QDir&) { e.Forest().ToggleHidden(e.Forest().Find(QStringLiteral("arm"))); });
+        QTest::newRow("colour") << TOp([component](TEditor& e, const QDir&) {
+            component(e, "hand")->Color = 0x0000FFu;
+            e.Forest().ComponentsChanged();
+        });
+        QTest::newRow("show none") << TOp([](TEditor& e, const QDir&) {
+            TEditorOptions o = e.Options();
+            o.Show = TComponentShow::None;
+            o.AllPolygons = true;
+            e.SetOptions(o);
+        });
+        // The same components of the same model, the arm linked below the hand: the arm
+        // comes to the tree position the hand had.
+        QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) {
+            QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("arm")), e.Forest().Find(QStringLiteral("hand"))));
+        });
+        QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) {
+            QVERIFY(e.LoadModel(d.filePath(QStringLiteral("room.p3d"))));
+        });
+        QTest::newRow("environment") << TOp([](TEditor& e, const QDir& d) {
+            QCOMPARE(e.LoadEnvironment(d.filePath(QStringLiteral("room.p3d"))), TEnvironmentLoad::Loaded);
+        });
+    }
+    // After a drawing, an edit through the editor shows in the next one as in a drawing
+    // made from scratch.
+    void viewsFollowModelEdits()
+    {
+        QFETCH(TOp, op);
+        TEditor e;
+        Start(e, true);
+        const QStringList before = DrawnSegments(e, false);
+        QCOMPARE(before, DrawnSegments(e, true));
+        op(e, Dir_);
+        const QStringList after = DrawnSegments(e, true);
+        QVERIFY(after != before);
+        QCOMPARE(DrawnSegments(e, false), after);
     }
 
     // An option set to what it is already, or a model cleared twice, is no change.

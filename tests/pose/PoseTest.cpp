@@ -170,38 +170,42 @@ private slots:
         for (const auto& sel : m.Selections)
             for (int k = 0; k < 12; ++k)
                 sel->ActTransform[k] = (rng.generateDouble() - 0.5) * 3;
-        const TComponentNodes nodes = NodesOf(m, {true, true, true, false});
         TPoseParams params;
         if (offsetAndMove)
             params = {{0.1, -2.345678, 1e-3}, {1.5f, -0.25f, 3.f}, 2, 0.3, 7, true, true};
         params.AnimationLoaded = loaded;
         constexpr TDisplayPoint leftover{99, 99, 99, 0};  // of an earlier refresh
-        std::vector<TDisplayPoint> want(m.Vertices.size());
-        for (size_t i = 0; i < want.size(); ++i) {
-            TDisplayPoint& w = want[i];
-            const TP3dVertex& v = m.Vertices[i];
-            if (!loaded) {
-                w = v.IsProxyCorner ? leftover : TDisplayPoint{v.X, v.Y, v.Z, 0};
-                continue;
-            }
-            const auto holds = [i](const TComponentNode& n) {
-                return n.InAnimation && i < n.Component->VertexMembership.size() && n.Component->VertexMembership[i] != 0;
-            };
-            w.ShareCount = int(std::count_if(nodes.begin(), nodes.end(), holds));
-            for (const TComponentNode& node : nodes) {
-                if (!holds(node) || v.IsProxyCorner)
-                    continue;
-                const TVec3 q = PosePoint(v, node.Component->ActTransform, params);
-                w.X = float(w.X + q.x / w.ShareCount);
-                w.Y = float(w.Y + q.y / w.ShareCount);
-                w.Z = float(w.Z + q.z / w.ShareCount);
-            }
-        }
-        // The same answer from a fitting cache, from none, and from one built for another tree.
+        // The same answer from a fitting cache (again, and with another component animated:
+        // from what it kept of the last posing), from none, and from one built for another tree.
         TPoseCache fitting, none, stale;
         fitting.Rebuild(TreeOf(m));
         stale.Rebuild({m.Selections[2].get(), m.Selections[0].get()});
-        for (const TPoseCache* cache : {&fitting, &none, &stale}) {
+        const std::vector<bool> usual{true, true, true, false}, swapped{true, false, true, true};
+        const std::pair<TPoseCache*, std::vector<bool>> runs[] = {
+            {&fitting, usual}, {&fitting, usual}, {&fitting, swapped}, {&none, usual}, {&stale, usual}};
+        for (const auto& [cache, animated] : runs) {
+            const TComponentNodes nodes = NodesOf(m, animated);
+            std::vector<TDisplayPoint> want(m.Vertices.size());
+            for (size_t i = 0; i < want.size(); ++i) {
+                TDisplayPoint& w = want[i];
+                const TP3dVertex& v = m.Vertices[i];
+                if (!loaded) {
+                    w = v.IsProxyCorner ? leftover : TDisplayPoint{v.X, v.Y, v.Z, 0};
+                    continue;
+                }
+                const auto holds = [i](const TComponentNode& n) {
+                    return n.InAnimation && i < n.Component->VertexMembership.size() && n.Component->VertexMembership[i] != 0;
+                };
+                w.ShareCount = int(std::count_if(nodes.begin(), nodes.end(), holds));
+                for (const TComponentNode& node : nodes) {
+                    if (!holds(node) || v.IsProxyCorner)
+                        continue;
+                    const TVec3 q = PosePoint(v, node.Component->ActTransform, params);
+                    w.X = float(w.X + q.x / w.ShareCount);
+                    w.Y = float(w.Y + q.y / w.ShareCount);
+                    w.Z = float(w.Z + q.z / w.ShareCount);
+                }
+            }
             std::fill(m.DisplayPoints.begin(), m.DisplayPoints.end(), leftover);
             UpdateDisplayPoints(models, nodes, *cache, params);
             for (size_t i = 0; i < want.size(); ++i) {

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace {
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
@@ -287,6 +288,57 @@ private slots:
         const QImage want = Grab(*items), got = Grab(*outlines);
         QVERIFY(CountColor(want, Rgb(Red)) + CountColor(want, Rgb(Blue)) > 0 && CountColor(want, Rgb(0x0000FFFF)) > 0);
         QCOMPARE(got, want);
+    }
+
+    void outlineSegmentsAreThinAndWhole_data()
+    {
+        QTest::addColumn<QLineF>("line");  // in pixels of a 200x100 chart
+        QTest::newRow("flat") << QLineF(10.5, 50.5, 190.5, 50.5);
+        QTest::newRow("shallow") << QLineF(10.5, 20.5, 190.5, 31.5);
+        QTest::newRow("shallow leftwards up") << QLineF(190.5, 80.5, 3.5, 60.5);
+        QTest::newRow("one in eight") << QLineF(5.5, 5.5, 165.5, 25.5);
+        QTest::newRow("diagonal") << QLineF(20.5, 90.5, 100.5, 10.5);
+        QTest::newRow("steep") << QLineF(50.5, 2.5, 60.5, 97.5);
+        QTest::newRow("vertical") << QLineF(70.5, 95.5, 70.5, 4.5);
+    }
+    // A segment drawn from outline points sets one pixel in each column (row, for steep
+    // ones) between its end pixels, each within a pixel of the true line. The same segment
+    // drawn again in a later batch of the same colour is drawn again over the blue one
+    // crossing it in between.
+    void outlineSegmentsAreThinAndWhole()
+    {
+        QFETCH(QLineF, line);
+        auto c = MakeChart(200, 100, QRectF(0, 0, 200, 100));
+        c->SetEqualScale(false);
+        const QPointF a = c->PixelToChart(line.p1()), b = c->PixelToChart(line.p2());
+        const QPointF m = c->PixelToChart((line.p1() + line.p2()) / 2);
+        double* out = nullptr;
+        const uint32_t base = c->Items().AddOutlinePoints(4, &out);
+        const double pts[] = {a.x(), a.y(), b.x(), b.y(), m.x() - 5, m.y() + 5, m.x() + 5, m.y() - 5};
+        std::copy(std::begin(pts), std::end(pts), out);
+        for (const auto& [color, from, to] : {std::tuple{Red, 0u, 1u}, {Blue, 2u, 3u}, {Red, 0u, 1u}}) {
+            c->SetColor(color);
+            const uint32_t first = c->Items().OutlineIndexCount(), corners[] = {from, to};
+            c->Items().AddOutlinePolygon(corners, 2);
+            c->Items().AddOutlineBatch(base, first, c->Items().OutlineIndexCount());
+        }
+        const QImage img = Grab(*c);
+        QCOMPARE(CountColor(img, Rgb(Blue)) > 0, true);
+        const bool steep = std::abs(line.dy()) > std::abs(line.dx());
+        const int from = int(steep ? std::min(line.y1(), line.y2()) : std::min(line.x1(), line.x2()));
+        const int to = int(steep ? std::max(line.y1(), line.y2()) : std::max(line.x1(), line.x2()));
+        for (int k = 0; k < (steep ? img.height() : img.width()); ++k) {
+            QList<int> across;
+            for (int j = 0; j < (steep ? img.width() : img.height()); ++j)
+                if (img.pixel(steep ? j : k, steep ? k : j) == Rgb(Red))
+                    across << j;
+            QCOMPARE(across.size(), k >= from && k <= to ? 1 : 0);
+            if (across.isEmpty())
+                continue;
+            const double t = steep ? (k + 0.5 - line.y1()) / line.dy() : (k + 0.5 - line.x1()) / line.dx();
+            const double exact = steep ? line.x1() + t * line.dx() : line.y1() + t * line.dy();
+            QVERIFY2(std::abs(across[0] + 0.5 - exact) <= 1, qPrintable(QStringLiteral("at %1").arg(k)));
+        }
     }
 
     void degenerateInputDrawsWhatItCan_data()
