@@ -1,68 +1,12 @@
 // The hierarchy's operations (linking, moving up, hiding a subtree, look-up by name) and
 // what a new animation takes from the tree's selection: each selected node with its
 // subtree, each node once, whatever the nesting of the selection.
-#include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "ForestFixture.h"
 #include "support/TestMain.h"
 
 #include <QTest>
-#include <QStringList>
-#include <deque>
 
 using IntList = QList<int>;
-
-namespace {
-// Nodes in tree order from their levels; node i is named "n<i>".
-struct TNodes {
-    std::deque<TSelection> Components;
-    TComponentNodes Nodes;
-    explicit TNodes(const IntList& levels)
-    {
-        for (int level : levels) {
-            TSelection& s = Components.emplace_back();
-            s.Name = QStringLiteral("n%1").arg(Components.size() - 1);
-            Nodes.push_back({&s, level, false});
-        }
-    }
-};
-
-std::vector<int> Vector(const IntList& l) { return {l.begin(), l.end()}; }
-
-// A forest from "name[=text][<parent]" words, in file order (nodes appended under their
-// parents, not sorted); parents are named before their children.
-struct TForest : TForestListener {
-    std::deque<TSelection> Components;
-    QStringList Heard;  // what the listener was told
-    TComponentForest Forest;
-    explicit TForest(const QString& words)
-    {
-        std::vector<int> parent, order;
-        for (const QString& word : words.split(' ', Qt::SkipEmptyParts)) {
-            const QStringList link = word.split('<');
-            const QStringList named = link[0].split('=');
-            TSelection& s = Components.emplace_back();
-            s.Name = named[0];
-            s.DisplayName = named.value(1, named[0]);
-            order.push_back(Forest.Add(&s));
-            parent.push_back(link.size() > 1 ? Forest.Find(link[1]) : -1);
-        }
-        Forest.Rebuild(parent, order);
-        Forest.AddListener(this);
-    }
-    int Node(const QString& name) const { return name.isEmpty() ? -1 : Forest.Find(name); }
-    // Tree order, a dash per level, a star for hidden.
-    QString Shape() const
-    {
-        QStringList out;
-        for (const TComponentNode& n : Forest.Nodes())
-            out << QString(n.Level, '-') + n.Component->Name + (n.Component->Hidden ? "*" : "");
-        return out.join(' ');
-    }
-    void ForestAboutToChange(TForestChange c) override { Heard << QString("<%1").arg(int(c)); }
-    void ForestChanged(TForestChange c) override { Heard << QString(">%1").arg(int(c)); }
-    void ForestGone() override { Heard << "gone"; }
-};
-}  // namespace
 
 class ComponentForestTest : public QObject {
     Q_OBJECT
@@ -139,11 +83,10 @@ private slots:
 
     void subtreeNames_data()
     {
-        QTest::addColumn<IntList>("levels");
+        QTest::addColumn<QString>("forest");
         QTest::addColumn<IntList>("selected");
         QTest::addColumn<QString>("names");
-        //                                   n0 n1 n2 n3 n4 n5
-        const IntList tree{0, 1, 2, 1, 0, 1};
+        const QString tree = "n0 n1<n0 n2<n1 n3<n0 n4 n5<n4";
         QTest::newRow("one subtree") << tree << IntList{0} << "n0 n1 n2 n3";
         QTest::newRow("a leaf") << tree << IntList{2} << "n2";
         QTest::newRow("inner node after its parent") << tree << IntList{0, 1} << "n0 n1 n2 n3";
@@ -151,13 +94,13 @@ private slots:
         QTest::newRow("two trees, later first") << tree << IntList{4, 3, 0} << "n4 n5 n3 n0 n1 n2";
         QTest::newRow("same node twice") << tree << IntList{3, 3} << "n3";
         QTest::newRow("out of range skipped") << tree << IntList{-1, 6, 5} << "n5";
-        QTest::newRow("chain, every node, deepest first") << IntList{0, 1, 2, 3} << IntList{3, 2, 1, 0} << "n3 n2 n1 n0";
+        QTest::newRow("chain, every node, deepest first") << "n0 n1<n0 n2<n1 n3<n2" << IntList{3, 2, 1, 0} << "n3 n2 n1 n0";
     }
     void subtreeNames()
     {
-        QFETCH(IntList, levels); QFETCH(IntList, selected); QFETCH(QString, names);
-        const TNodes t(levels);
-        QCOMPARE(SubtreeNames(t.Nodes, Vector(selected)).join(' '), names);
+        QFETCH(QString, forest); QFETCH(IntList, selected); QFETCH(QString, names);
+        const TForest f(forest);
+        QCOMPARE(SubtreeNames(f.Forest.Nodes(), {selected.begin(), selected.end()}).join(' '), names);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "model/NamesColors.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,21 +41,7 @@ class NamesColorsTest : public QObject {
 private slots:
     void colorValue_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("value");  // -1: invalid
-        QTest::newRow("decimal") << "16711680" << qint64(0xFF0000);
-        QTest::newRow("0X lower-case digits") << "0X00ff00" << qint64(0x00FF00);
-        QTest::newRow("spaces around") << " 42 " << qint64(42);
-        QTest::newRow("negative") << "-1" << qint64(0xFFFFFFFF);
-        QTest::newRow("largest hex") << "$FFFFFFFF" << qint64(0xFFFFFFFF);
-        QTest::newRow("hex letters without prefix") << "FF" << qint64(-1);
-        QTest::newRow("empty") << "" << qint64(-1);
-        QTest::newRow("prefix only") << "0x" << qint64(-1);
-        QTest::newRow("trailing junk") << "12abc" << qint64(-1);
-        QTest::newRow("signed hex") << "0x-5" << qint64(-1);
-        QTest::newRow("double prefix") << "$0x10" << qint64(-1);
-        QTest::newRow("too big") << "4294967296" << qint64(-1);
-        QTest::newRow("hex too long") << "$100000000" << qint64(-1);
+        QVERIFY(AddTableRows("model/color-values.table"));
     }
 
     void colorValue()
