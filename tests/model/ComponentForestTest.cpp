@@ -3,6 +3,7 @@
 // subtree, each node once, whatever the nesting of the selection.
 #include "ForestFixture.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 
@@ -11,27 +12,7 @@ using IntList = QList<int>;
 class ComponentForestTest : public QObject {
     Q_OBJECT
 private slots:
-    // Linking and moving up: the node goes with its subtree to the end of its new level,
-    // then every level is sorted; refusals change nothing and tell nobody.
-    void hierarchyOperations_data()
-    {
-        QTest::addColumn<QString>("forest");
-        QTest::addColumn<QString>("op");  // "link NODE PARENT" (PARENT "-": the top level) or "up NODE"
-        QTest::addColumn<bool>("done");
-        QTest::addColumn<QString>("shape");
-        const QString robot = "body arm<body hand<arm leg<body lamp";
-        QTest::newRow("link a leaf") << robot << "link leg arm" << true << "body -arm --hand --leg lamp";
-        QTest::newRow("link a subtree") << robot << "link arm lamp" << true << "body -leg lamp -arm --hand";
-        QTest::newRow("onto itself") << robot << "link arm arm" << false << "body -arm --hand -leg lamp";
-        QTest::newRow("onto its descendant") << robot << "link body hand" << false << "body -arm --hand -leg lamp";
-        QTest::newRow("to the top level") << robot << "link hand -" << true << "body -arm -leg hand lamp";
-        QTest::newRow("to its own parent: sorted") << "p a<p z<p" << "link a p" << true << "p -a -z";
-        QTest::newRow("up to the grandparent") << robot << "up hand" << true << "body -arm -hand -leg lamp";
-        QTest::newRow("up to the top level") << robot << "up arm" << true << "arm -hand body -leg lamp";
-        QTest::newRow("up at the top: to the end, sorted") << "body zed" << "up body" << true << "body zed";
-        QTest::newRow("equal texts keep their order") << "p x=s y=s<p z=s" << "link z p" << true << "p -y -z x";
-        QTest::newRow("case only breaks ties") << "p B<p a<p b<p" << "up p" << true << "p -a -B -b";
-    }
+    void hierarchyOperations_data() { QVERIFY(AddTableRows("model/forest-operations.table")); }
     void hierarchyOperations()
     {
         QFETCH(QString, forest); QFETCH(QString, op); QFETCH(bool, done); QFETCH(QString, shape);

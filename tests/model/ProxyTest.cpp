@@ -3,6 +3,7 @@
 #include "model/Environment.h"
 #include "model/Proxies.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,17 +46,7 @@ class ProxyTest : public QObject {
 private slots:
     void initTestCase() { SilenceDebug(); }
 
-    void fileName_data()
-    {
-        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("file"); QTest::addColumn<bool>("isProxy");
-        QTest::newRow("plain") << "proxy:tank.01" << "tank" << true;
-        QTest::newRow("one letter") << "proxy:a.12" << "a" << true;
-        QTest::newRow("folder") << "proxy:parts\\lamp.03" << "parts\\lamp" << true;
-        QTest::newRow("no file name left") << "proxy:.01" << "" << true;
-        QTest::newRow("shorter than the suffix") << "proxy:" << "" << true;
-        QTest::newRow("empty") << "" << "" << false;
-        QTest::newRow("upper case is no proxy") << "PROXY:tank.01" << "tank" << false;
-    }
+    void fileName_data() { QVERIFY(AddTableRows("model/proxy-names.table")); }
 
     void fileName()
     {

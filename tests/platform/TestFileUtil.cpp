@@ -2,6 +2,7 @@
 #include "platform/FolderFiles.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,23 +55,7 @@ private slots:
         }
     }
 
-    // Paths the user gives are taken literally; stored folders count backslashes as
-    // separators. Without one match the path stays as it is.
-    void resolvesLetterCase_data()
-    {
-        QTest::addColumn<bool>("stored"); QTest::addColumn<QString>("asked"); QTest::addColumn<QString>("expected");  // relative to the folder
-        QTest::newRow("one match in other case") << false << "MODEL.P3D" << "Model.p3d";
-        QTest::newRow("two matches: unchanged") << false << "Dup.rtm" << "Dup.rtm";
-        QTest::newRow("exact among two") << false << "DUP.rtm" << "DUP.rtm";
-        QTest::newRow("no match") << false << "model.p3" << "model.p3";
-        QTest::newRow("folder itself") << false << "anims" << "Anims";
-        QTest::newRow("backslash in a name, other case") << false << "BACK\\Slash.rtm" << "back\\slash.rtm";
-        QTest::newRow("backslash is no separator") << false << "Anims\\walk.rtm" << "Anims\\walk.rtm";
-        QTest::newRow("stored: two levels in other case") << true << "ANIMS/sub" << "Anims/Sub";
-        QTest::newRow("stored: backslashes") << true << "anims\\SUB\\" << "Anims/Sub";
-        QTest::newRow("stored: ambiguous") << true << "twin" << "twin";
-        QTest::newRow("stored: missing") << true << "anims/Sounds" << "anims/Sounds";
-    }
+    void resolvesLetterCase_data() { QVERIFY(AddTableRows("platform/letter-case.table")); }
     void resolvesLetterCase()
     {
         QFETCH(bool, stored); QFETCH(QString, asked); QFETCH(QString, expected);

@@ -2,6 +2,7 @@
 #include "platform/Ini.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,23 +17,7 @@ class TestIni : public QObject {
     QTemporaryDir Dir_;
 
 private slots:
-    void reads_data()
-    {
-        QTest::addColumn<QString>("section"); QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("text"); QTest::addColumn<int>("number");  // "<def>" and 77 when the default comes back
-        QTest::newRow("other letter case") << "dIR" << "rtm" << "/data/anims" << 77;
-        QTest::newRow("spaces around = are trimmed") << "layout" << "mainleft" << "40" << 40;
-        QTest::newRow("quotes removed, inner spaces kept") << "Dir" << "Quoted" << "  spaced  " << 77;
-        QTest::newRow("value holds =") << "Dir" << "Eq" << "a=b" << 77;
-        QTest::newRow("spaced section header") << "startup" << "LastRTM" << "" << 77;
-        QTest::newRow("comment is no key") << "Dir" << "# a comment" << "<def>" << 77;
-        QTest::newRow("key of another section") << "Layout" << "RTM" << "<def>" << 77;
-        QTest::newRow("prefix of a key") << "Dir" << "RT" << "<def>" << 77;
-        QTest::newRow("indented negative") << "N" << "neg" << "-15" << -15;
-        QTest::newRow("zero") << "N" << "Zero" << "0" << 0;
-        QTest::newRow("hex is not decimal") << "N" << "Hex" << "0x10" << 77;
-        QTest::newRow("overflow") << "N" << "Big" << "99999999999" << 77;
-    }
+    void reads_data() { QVERIFY(AddTableRows("platform/ini-reads.table")); }
     void reads()
     {
         QFETCH(QString, section); QFETCH(QString, key); QFETCH(QString, text); QFETCH(int, number);
