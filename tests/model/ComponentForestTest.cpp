@@ -7,8 +7,6 @@
 
 #include <QTest>
 
-using IntList = QList<int>;
-
 class ComponentForestTest : public QObject {
     Q_OBJECT
 private slots:
@@ -28,18 +26,7 @@ private slots:
                 QCOMPARE(f.Forest.Row(f.Forest.Children(p)[row]), int(row));
     }
 
-    // The cross turns the node over; its whole subtree follows the node's new state.
-    void toggleHidden_data()
-    {
-        QTest::addColumn<QString>("hidden");  // names hidden before
-        QTest::addColumn<QString>("node");
-        QTest::addColumn<QString>("shape");
-        QTest::newRow("hide a subtree") << "" << "arm" << "body -arm* --hand* -leg";
-        QTest::newRow("show it again") << "arm hand" << "arm" << "body -arm --hand -leg";
-        QTest::newRow("mixed subtree follows") << "hand" << "arm" << "body -arm* --hand* -leg";
-        QTest::newRow("a leaf alone") << "" << "leg" << "body -arm --hand -leg*";
-        QTest::newRow("every level below") << "" << "body" << "body* -arm* --hand* -leg*";
-    }
+    void toggleHidden_data() { QVERIFY(AddTableRows("model/forest-hidden.table")); }
     void toggleHidden()
     {
         QFETCH(QString, hidden); QFETCH(QString, node); QFETCH(QString, shape);
@@ -62,26 +49,15 @@ private slots:
         QCOMPARE(f.Forest.Find(""), -1);
     }
 
-    void subtreeNames_data()
-    {
-        QTest::addColumn<QString>("forest");
-        QTest::addColumn<IntList>("selected");
-        QTest::addColumn<QString>("names");
-        const QString tree = "n0 n1<n0 n2<n1 n3<n0 n4 n5<n4";
-        QTest::newRow("one subtree") << tree << IntList{0} << "n0 n1 n2 n3";
-        QTest::newRow("a leaf") << tree << IntList{2} << "n2";
-        QTest::newRow("inner node after its parent") << tree << IntList{0, 1} << "n0 n1 n2 n3";
-        QTest::newRow("inner node before its parent") << tree << IntList{1, 0} << "n1 n2 n0 n3";
-        QTest::newRow("two trees, later first") << tree << IntList{4, 3, 0} << "n4 n5 n3 n0 n1 n2";
-        QTest::newRow("same node twice") << tree << IntList{3, 3} << "n3";
-        QTest::newRow("out of range skipped") << tree << IntList{-1, 6, 5} << "n5";
-        QTest::newRow("chain, every node, deepest first") << "n0 n1<n0 n2<n1 n3<n2" << IntList{3, 2, 1, 0} << "n3 n2 n1 n0";
-    }
+    void subtreeNames_data() { QVERIFY(AddTableRows("model/subtree-names.table")); }
     void subtreeNames()
     {
-        QFETCH(QString, forest); QFETCH(IntList, selected); QFETCH(QString, names);
+        QFETCH(QString, forest); QFETCH(QString, selected); QFETCH(QString, names);
         const TForest f(forest);
-        QCOMPARE(SubtreeNames(f.Forest.Nodes(), {selected.begin(), selected.end()}).join(' '), names);
+        std::vector<int> nodes;
+        for (const QString& n : selected.split(' '))
+            nodes.push_back(n.toInt());
+        QCOMPARE(SubtreeNames(f.Forest.Nodes(), nodes).join(' '), names);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "model/P3dmodell.h"
 #include "platform/FileUtil.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -137,15 +138,7 @@ Q_DECLARE_METATYPE(TLinkCase)
 class LinkingTest : public QObject {
     Q_OBJECT
 private slots:
-    void path_data()
-    {
-        QTest::addColumn<QString>("fileName"); QTest::addColumn<QString>("lpv");
-        QTest::newRow("backslash in a name") << "/models/old\\tank.p3d" << "old\\tank.lpv";
-        QTest::newRow("chosen lpv file") << "/elsewhere/tank.lpv" << "tank.lpv";
-        QTest::newRow("two dots") << "my.tank.p3d" << "my.tank.lpv";
-        QTest::newRow("no extension") << "tank" << "tank.lpv";
-        QTest::newRow("dot in folder only") << "/a.b/tank" << "tank.lpv";
-    }
+    void path_data() { QVERIFY(AddTableRows("model/linking-paths.table")); }
 
     void path()
     {

@@ -12,12 +12,18 @@
 
 using TOutcome = TProxyLoad::TOutcome;
 using Rows = QList<double>;  // points one after another, or the 12 values of a matrix
-Q_DECLARE_METATYPE(TProxyPlacement)
 Q_DECLARE_METATYPE(TOutcome)
 
 namespace {
 TVec3 V(const Rows& r, int i) { return {r[3 * i], r[3 * i + 1], r[3 * i + 2]}; }
 Rows Values(const TTransform& t) { return Rows(t.m.begin(), t.m.end()); }
+Rows Numbers(const QString& text)
+{
+    Rows out;
+    for (const QString& n : text.split(' ', Qt::SkipEmptyParts))
+        out << n.toDouble();
+    return out;
+}
 
 using TTriangle = QList<QVector3D>;
 
@@ -55,35 +61,18 @@ private slots:
         QCOMPARE(IsProxyName(name), isProxy);
     }
 
-    void placement_data()
-    {
-        QTest::addColumn<Rows>("p");  // P0, P1, P2
-        QTest::addColumn<TProxyPlacement>("result");
-        QTest::addColumn<Rows>("matrix");  // the sub-model's X, Y, Z rows, then its origin
-        const auto placed = TProxyPlacement::Placed, singular = TProxyPlacement::SingularFrame, none = TProxyPlacement::NoRightAngle;
-        QTest::newRow("right angle at P0, short +Z, long +Y") << Rows{1, 2, 3, 1, 2, 4, 1, 4, 3} << placed << Rows{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 2, 3};
-        QTest::newRow("right angle at P1") << Rows{1, 2, 2, 1, 2, 3, 4, 2, 3} << placed << Rows{0, 1, 0, 1, 0, 0, 0, 0, -1, 1, 2, 3};
-        QTest::newRow("right angle at P2") << Rows{0, 5, 0, 0, 0, -2, 0, 0, 0} << placed << Rows{-1, 0, 0, 0, 1, 0, 0, 0, -1, 0, 0, 0};
-        // With equal legs the long leg is the one ending at P2.
-        QTest::newRow("equal legs") << Rows{0, 0, 0, 0, 0, 1, 0, 1, 0} << placed << Rows{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-        QTest::newRow("equal legs, swapped") << Rows{0, 0, 0, 0, 1, 0, 0, 0, 1} << placed << Rows{-1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0};
-        QTest::newRow("zero-length leg") << Rows{1, 1, 1, 1, 1, 1, 3, 1, 1} << singular << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
-        // Within the tolerance at P1 while the legs are parallel.
-        QTest::newRow("collinear legs") << Rows{0, 0, 0, 0.001, 0, 0, 2, 0, 0} << singular << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 0.001, 0, 0};
-        // No right angle leaves the matrix as it was.
-        QTest::newRow("equilateral") << Rows{0, 0, 0, 1, 0, 0, 0.5, std::sqrt(3.0) / 2, 0} << none << Values(TTransform::Identity());
-        QTest::newRow("just outside the tolerance") << Rows{0, 0, 0, 0, 0.011, 1, 0.011, 1, 0} << none << Values(TTransform::Identity());
-    }
+    void placement_data() { QVERIFY(AddTableRows("model/proxy-placement.table")); }
 
     void placement()
     {
-        QFETCH(Rows, p); QFETCH(TProxyPlacement, result); QFETCH(Rows, matrix);
+        QFETCH(QString, p); QFETCH(QString, result); QFETCH(QString, matrix);
         TDebugCapture capture;
         TTransform m = TTransform::Identity();
-        QCOMPARE(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m), result);
+        const TProxyPlacement want = result == "placed" ? TProxyPlacement::Placed : result == "singular" ? TProxyPlacement::SingularFrame : TProxyPlacement::NoRightAngle;
+        QCOMPARE(ComputeProxyMatrix(V(Numbers(p), 0), V(Numbers(p), 1), V(Numbers(p), 2), m), want);
         for (int i = 0; i < 12; ++i)
-            QVERIFY2(std::fabs(m[i] - matrix[i]) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
-        QCOMPARE(capture.Lines, result == TProxyPlacement::NoRightAngle ? QStringList{"Proxy ungültig!"} : QStringList());
+            QVERIFY2(std::fabs(m[i] - Numbers(matrix).value(i, NAN)) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
+        QCOMPARE(capture.Lines, want == TProxyPlacement::NoRightAngle ? QStringList{"Proxy ungültig!"} : QStringList());
     }
 
     void nearRightAngleGivesTransposedInverse()

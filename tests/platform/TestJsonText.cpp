@@ -9,7 +9,6 @@
 #include <QTest>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 namespace {
 // The one element of "[text]" as a JSON reader sees it; undefined when it is no JSON.
