@@ -25,19 +25,7 @@ QJsonValue ReadBack(const QString& text)
 class TestJsonText : public QObject {
     Q_OBJECT
 private slots:
-    void strings_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("literal");
-        QTest::newRow("plain") << "arm_l" << "\"arm_l\"";
-        QTest::newRow("quote and backslash") << "a\"b\\c" << "\"a\\\"b\\\\c\"";
-        QTest::newRow("short escapes") << "\b\f\n\r\t" << "\"\\b\\f\\n\\r\\t\"";
-        QTest::newRow("other control characters") << QString(QChar(1)) + QChar(0x1F) + QChar(0) << "\"\\u0001\\u001f\\u0000\"";
-        QTest::newRow("delete and slash stay") << "\x7F/" << "\"\x7F/\"";
-        QTest::newRow("non-ASCII stays") << QString::fromUtf8("Kopf \xC3\xA4 \xE8\x85\x95") << QString::fromUtf8("\"Kopf \xC3\xA4 \xE8\x85\x95\"");
-        QTest::newRow("beyond the BMP stays") << QString::fromUtf8("\xF0\x9F\xA6\xBE") << QString::fromUtf8("\"\xF0\x9F\xA6\xBE\"");
-        QTest::newRow("empty") << "" << "\"\"";
-    }
+    void strings_data() { QVERIFY(AddTableRows("platform/json-strings.table")); }
     void strings()
     {
         QFETCH(QString, text);
