@@ -62,18 +62,7 @@ private slots:
         QCOMPARE(stored ? ResolveFolder(In(asked)) : ResolveCaseInsensitive(In(asked)), In(expected));
     }
 
-    void readsRegularFilesOnly_data()
-    {
-        QTest::addColumn<QString>("path");  // relative to the folder, or absolute
-        QTest::addColumn<QString>("make"); QTest::addColumn<QString>("error");  // what to make there first; "" for a read that succeeds
-        QTest::newRow("regular") << "Model.p3d" << "" << "";
-        QTest::newRow("name with a backslash") << "back\\slash.rtm" << "" << "";
-        QTest::newRow("missing") << "absent.rtm" << "" << SystemErrorText(ENOENT);
-        QTest::newRow("folder") << "Anims" << "" << SystemErrorText(EISDIR);
-        QTest::newRow("fifo nobody writes") << "pipe.rtm" << "fifo" << "Not a regular file";
-        QTest::newRow("endless device") << "/dev/zero" << "" << "Not a regular file";
-        QTest::newRow("no read permission") << "Model.p3d" << "unreadable" << SystemErrorText(EACCES);
-    }
+    void readsRegularFilesOnly_data() { QVERIFY(AddTableRows("platform/regular-reads.table")); }
     void readsRegularFilesOnly()
     {
         QFETCH(QString, path); QFETCH(QString, make); QFETCH(QString, error);
@@ -141,17 +130,7 @@ private slots:
         QCOMPARE(ModeOf(In("fresh.rtm")) & 07777, mode_t(0666 & ~mask));
     }
 
-    void failedWritesKeepTheOldFile_data()
-    {
-        QTest::addColumn<QString>("target"); QTest::addColumn<QString>("make"); QTest::addColumn<QString>("error");
-        QTest::newRow("target is a folder") << "Anims" << "" << SystemErrorText(EISDIR);
-        QTest::newRow("target is a fifo") << "pipe.rtm" << "fifo" << "Not a regular file";
-        QTest::newRow("folder is missing") << "Nowhere/new.rtm" << "" << SystemErrorText(ENOENT);
-        // The limit makes writing fail midway even for root; the system's own text is
-        // what the user sees, not a generic one.
-        QTest::newRow("file too large") << "Model.p3d" << "limit" << SystemErrorText(EFBIG);
-        QTest::newRow("read-only file") << "Model.p3d" << "read-only" << SystemErrorText(EACCES);
-    }
+    void failedWritesKeepTheOldFile_data() { QVERIFY(AddTableRows("platform/failed-writes.table")); }
     void failedWritesKeepTheOldFile()
     {
         QFETCH(QString, target); QFETCH(QString, make); QFETCH(QString, error);

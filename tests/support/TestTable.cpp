@@ -1,7 +1,9 @@
 #include "support/TestTable.h"
+#include "platform/FileUtil.h"
 
 #include <QFile>
 #include <QTest>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <deque>
@@ -28,6 +30,15 @@ QByteArray Unescape(const QByteArray& cell)
         i += 1 + digits;
     }
     return out;
+}
+
+// The system's text for an error named as in errno.h; other text as it is.
+QString ErrorText(const QByteArray& name)
+{
+    for (const auto& [n, code] : {std::pair{"ENOENT", ENOENT}, {"EISDIR", EISDIR}, {"EACCES", EACCES}, {"EFBIG", EFBIG}, {"ELOOP", ELOOP}})
+        if (name == n)
+            return SystemErrorText(code);
+    return QString::fromUtf8(name);
 }
 
 double Number(const QByteArray& text)
@@ -66,7 +77,7 @@ bool AddTableRows(const QString& file)
                 // Qt Test keeps the column name's pointer, not a copy.
                 static std::deque<QByteArray> names;
                 const char* name = names.emplace_back(colon < 0 ? column : column.left(colon)).constData();
-                if (types.last() == "str") QTest::addColumn<QString>(name);
+                if (types.last() == "str" || types.last() == "error") QTest::addColumn<QString>(name);
                 else if (types.last() == "bytes") QTest::addColumn<QByteArray>(name);
                 else if (types.last() == "int") QTest::addColumn<int>(name);
                 else if (types.last() == "long") QTest::addColumn<qint64>(name);
@@ -83,6 +94,7 @@ bool AddTableRows(const QString& file)
             const QByteArray v = Unescape(cells[c + 1]), &t = types[c];
             if (t == "str") row << QString::fromUtf8(v);
             else if (t == "bytes") row << v;
+            else if (t == "error") row << ErrorText(v);
             else if (t == "int") row << int(v.toLongLong());
             else if (t == "long") row << v.toLongLong();
             else if (t == "bool") row << (v == "true" || v == "1");
