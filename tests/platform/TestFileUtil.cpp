@@ -86,19 +86,13 @@ private slots:
         QCOMPARE(bytes, ok ? QFileInfo(file).fileName().toLatin1() : QByteArray("old"));
     }
 
-    void writesWhatItIsGiven_data()
-    {
-        QTest::addColumn<QList<int>>("chunks");  // sizes of the pieces written one after another
-        QTest::newRow("nothing") << QList<int>{};
-        QTest::newRow("empty piece") << QList<int>{0};
-        QTest::newRow("bytes one by one") << QList<int>{1, 1, 1, 1, 1};
-        QTest::newRow("just fills the buffer") << QList<int>{65535, 1};
-        QTest::newRow("crosses the buffer") << QList<int>{65535, 2, 70000};
-        QTest::newRow("large piece after small ones") << QList<int>{10, 300000, 3};
-    }
+    void writesWhatItIsGiven_data() { QVERIFY(AddTableRows("platform/written-pieces.table")); }
     void writesWhatItIsGiven()
     {
-        QFETCH(QList<int>, chunks);
+        QFETCH(QString, sizes);
+        QList<int> chunks;
+        for (const QString& size : sizes.split(' ', Qt::SkipEmptyParts))
+            chunks << size.toInt();
         const QString target = In("Model.p3d");
         QByteArray expected;
         TAtomicFileWriter w(target);
@@ -185,23 +179,11 @@ private slots:
         QVERIFY(!w.Write("more", 4));  // a failed writer stays failed
     }
 
-    // A link whose file is missing, or a chain of them, is written through: the links
-    // stay and the file at the end of the chain appears. A loop is refused.
-    void writesThroughDanglingLinks_data()
-    {
-        QTest::addColumn<QStringList>("links");  // "name>target", made in this order
-        QTest::addColumn<QString>("written");     // the link given to the writer
-        QTest::addColumn<QString>("created");     // "" when the write must fail
-        QTest::newRow("relative") << QStringList{"out.rtm>Anims/new.rtm"} << "out.rtm" << "Anims/new.rtm";
-        QTest::newRow("absolute") << QStringList{"out.rtm>@/Anims/Sub/abs.rtm"} << "out.rtm" << "Anims/Sub/abs.rtm";
-        QTest::newRow("chain of two") << QStringList{"a.rtm>b.rtm", "b.rtm>Anims/end.rtm"} << "a.rtm" << "Anims/end.rtm";
-        QTest::newRow("relative to the link's folder") << QStringList{"Anims/l.rtm>Sub/rel.rtm"} << "Anims/l.rtm" << "Anims/Sub/rel.rtm";
-        QTest::newRow("loop") << QStringList{"a.rtm>b.rtm", "b.rtm>a.rtm"} << "a.rtm" << "";
-        QTest::newRow("self") << QStringList{"a.rtm>a.rtm"} << "a.rtm" << "";
-    }
+    void writesThroughDanglingLinks_data() { QVERIFY(AddTableRows("platform/dangling-links.table")); }
     void writesThroughDanglingLinks()
     {
-        QFETCH(QStringList, links); QFETCH(QString, written); QFETCH(QString, created);
+        QFETCH(QString, made); QFETCH(QString, written); QFETCH(QString, created);
+        const QStringList links = made.split(' ');
         for (const QString& l : links) {
             const QStringList parts = l.split('>');
             QString target = parts[1];
