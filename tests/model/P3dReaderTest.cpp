@@ -2,6 +2,7 @@
 #include "filebuild/P3dBuilder.h"
 #include "platform/FileUtil.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -215,20 +216,14 @@ private slots:
         QCOMPARE(m->Vertices[0].ShareCount, 18);
     }
 
-    void defaultPivot_data()
-    {
-        QTest::addColumn<std::vector<int>>("members");
-        QTest::addColumn<int>("pivotPoint");  // -1: stays at the origin
-        QTest::newRow("two points") << std::vector<int>{4, 6} << -1;
-        QTest::newRow("three points") << std::vector<int>{1, 2, 5} << 5;
-        QTest::newRow("third in point order, not in list order") << std::vector<int>{6, 0, 3, 1} << 3;
-        QTest::newRow("none") << std::vector<int>{} << -1;
-        QTest::newRow("a member after a long gap") << std::vector<int>{60, 5, 0, 1} << 5;
-    }
+    void defaultPivot_data() { QVERIFY(AddTableRows("model/default-pivot.table")); }
 
     void defaultPivot()
     {
-        QFETCH(std::vector<int>, members); QFETCH(int, pivotPoint);
+        QFETCH(QString, list); QFETCH(int, pivotPoint);
+        std::vector<int> members;
+        for (const QString& n : list.split(' ', Qt::SkipEmptyParts))
+            members.push_back(n.toInt());
         TP3dBuilder b;
         for (int i = 0; i < 80; ++i)
             b.AddPoint(float(i) + 1, float(i) * 10 + 1, float(i) * 100 + 1);
