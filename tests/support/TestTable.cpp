@@ -15,10 +15,9 @@ QByteArray Unescape(const QByteArray& cell)
 {
     QByteArray out;
     for (qsizetype i = 0; i < cell.size(); ++i) {
-        const char c = cell[i];
         const char e = i + 1 < cell.size() ? cell[i + 1] : '\0';
-        if (c != '\\' || !e) {
-            out += c;
+        if (cell[i] != '\\' || !e) {
+            out += cell[i];
             continue;
         }
         const int digits = e == 'x' ? 2 : e == 'u' ? 4 : 0;
@@ -32,19 +31,31 @@ QByteArray Unescape(const QByteArray& cell)
     return out;
 }
 
-// The system's text for an error named as in errno.h; other text as it is.
-QString ErrorText(const QByteArray& name)
-{
-    for (const auto& [n, code] : {std::pair{"ENOENT", ENOENT}, {"EISDIR", EISDIR}, {"EACCES", EACCES}, {"EFBIG", EFBIG}, {"ELOOP", ELOOP}})
-        if (name == n)
-            return SystemErrorText(code);
-    return QString::fromUtf8(name);
-}
-
-double Number(const QByteArray& text)
+// Declares a column (without a row) or adds a cell to the row as its column's type;
+// false for a type not known.
+bool Add(QTestData* row, const QByteArray& type, const char* name, const QByteArray& v)
 {
     const double inf = std::numeric_limits<double>::infinity();
-    return text == "nan" ? std::nan("") : text == "inf" ? inf : text == "-inf" ? -inf : std::strtod(text.constData(), nullptr);
+    const auto add = [&](auto value) {
+        if (row)
+            *row << value;
+        else
+            QTest::addColumn<decltype(value)>(name);
+    };
+    if (type == "bytes") add(v);
+    else if (type == "int") add(int(v.toLongLong()));
+    else if (type == "long") add(v.toLongLong());
+    else if (type == "bool") add(v == "true" || v == "1");
+    else if (type == "double") add(v == "nan" ? std::nan("") : v == "inf" ? inf : v == "-inf" ? -inf : std::strtod(v.constData(), nullptr));
+    else if (type == "error") {
+        QString text = QString::fromUtf8(v);
+        for (const auto& [n, code] : {std::pair{"ENOENT", ENOENT}, {"EISDIR", EISDIR}, {"EACCES", EACCES}, {"EFBIG", EFBIG}, {"ELOOP", ELOOP}})
+            if (v == n)
+                text = SystemErrorText(code);
+        add(text);
+    } else if (type == "str") add(QString::fromUtf8(v));
+    else return false;
+    return true;
 }
 }  // namespace
 
@@ -54,52 +65,34 @@ bool AddTableRows(const QString& file)
     if (!f.open(QIODevice::ReadOnly))
         return false;
     QList<QByteArray> types;
+    static std::deque<QByteArray> names;  // Qt Test keeps the column name's pointer, not a copy
     int rows = 0;
     while (!f.atEnd()) {
         const QByteArray line = f.readLine().trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         QList<QByteArray> cells;  // split at each '|' not escaped
-        qsizetype start = 0;
-        for (qsizetype i = 0; i <= line.size(); ++i) {
-            if (i == line.size() || line[i] == '|') {
-                cells << line.mid(start, i - start).trimmed();
-                start = i + 1;
-            } else if (line[i] == '\\') {
+        for (qsizetype i = 0, start = 0; i <= line.size(); ++i) {
+            if (i == line.size() || line[i] == '|')
+                cells << line.mid(start, i - start).trimmed(), start = i + 1;
+            else if (line[i] == '\\')
                 ++i;
-            }
         }
-        if (types.isEmpty()) {
+        const bool header = types.isEmpty();
+        if (header) {
             for (const QByteArray& column : cells.mid(1)) {
                 const qsizetype colon = column.indexOf(':');
-                const QByteArray type = colon < 0 ? QByteArray() : column.mid(colon + 1);
-                types << (type.isEmpty() ? "str" : type);
-                // Qt Test keeps the column name's pointer, not a copy.
-                static std::deque<QByteArray> names;
-                const char* name = names.emplace_back(colon < 0 ? column : column.left(colon)).constData();
-                if (types.last() == "str" || types.last() == "error") QTest::addColumn<QString>(name);
-                else if (types.last() == "bytes") QTest::addColumn<QByteArray>(name);
-                else if (types.last() == "int") QTest::addColumn<int>(name);
-                else if (types.last() == "long") QTest::addColumn<qint64>(name);
-                else if (types.last() == "bool") QTest::addColumn<bool>(name);
-                else if (types.last() == "double") QTest::addColumn<double>(name);
-                else return false;
+                types << (colon < 0 ? "str" : column.mid(colon + 1));
+                if (!Add(nullptr, types.last(), names.emplace_back(colon < 0 ? column : column.left(colon)).constData(), {}))
+                    return false;
             }
             continue;
         }
         if (cells.size() != types.size() + 1)
             return false;
         QTestData& row = QTest::newRow(Unescape(cells[0]).constData());
-        for (qsizetype c = 0; c < types.size(); ++c) {
-            const QByteArray v = Unescape(cells[c + 1]), &t = types[c];
-            if (t == "str") row << QString::fromUtf8(v);
-            else if (t == "bytes") row << v;
-            else if (t == "error") row << ErrorText(v);
-            else if (t == "int") row << int(v.toLongLong());
-            else if (t == "long") row << v.toLongLong();
-            else if (t == "bool") row << (v == "true" || v == "1");
-            else row << Number(v);
-        }
+        for (qsizetype c = 0; c < types.size(); ++c)
+            Add(&row, types[c], nullptr, Unescape(cells[c + 1]));
         ++rows;
     }
     return rows > 0;
