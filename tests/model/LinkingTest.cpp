@@ -5,6 +5,7 @@
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 #include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 
@@ -188,9 +189,7 @@ private slots:
         const TLinkReadResult r = ReadLinkingFile(dir.filePath("absent.lpv"));
         QVERIFY(!r.Error.isEmpty() && r.Records.empty());
         // A linking file of gigabytes (sparse here) is refused, not allocated.
-        QFile huge(dir.filePath("huge.lpv"));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(40) << 30));
-        huge.close();
+        QVERIFY(Hostile::WriteSparseFile(dir.filePath("huge.lpv"), {}, qint64(40) << 30));
         const TLinkReadResult big = ReadLinkingFile(dir.filePath("huge.lpv"));
         QCOMPARE(big.Error, SystemErrorText(EFBIG));
         QVERIFY(big.Records.empty());

@@ -1,6 +1,7 @@
 #include "ModelTestUtil.h"
 #include "filebuild/P3dBuilder.h"
 #include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 
@@ -281,10 +282,7 @@ private slots:
         QTemporaryDir dir;
         TP3dBuilder b;
         b.VertexCount = quint32((qint64(40) << 30) / 16);
-        const QByteArray head = b.Build();
-        QFile f(dir.filePath("huge.p3d"));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.resize((qint64(40) << 30) + 200));
-        f.close();
+        QVERIFY(Hostile::WriteSparseFile(dir.filePath("huge.p3d"), b.Build(), (qint64(40) << 30) + 200));
         TP3dModell m(dir.filePath("huge.p3d"));
         QCOMPARE(m.Status, S::StreamError);
         QCOMPARE(m.ErrorText, QStringLiteral("Cannot open file %1: %2").arg(dir.filePath("huge.p3d"), SystemErrorText(ENOMEM)));

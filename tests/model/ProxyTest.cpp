@@ -11,7 +11,6 @@
 
 using TOutcome = TProxyLoad::TOutcome;
 using Rows = QList<double>;  // points one after another, or the 12 values of a matrix
-Q_DECLARE_METATYPE(TOutcome)
 
 namespace {
 TVec3 V(const Rows& r, int i) { return {r[3 * i], r[3 * i + 1], r[3 * i + 2]}; }
@@ -103,43 +102,29 @@ private slots:
         QCOMPARE(FindProxyParent({&arm}, proxy.Name, -1), nullptr);
     }
 
-    void load_data()
-    {
-        QTest::addColumn<QByteArray>("name");      // of the proxy selection
-        QTest::addColumn<QByteArray>("subModel");  // written to my\\models/parts/Lamp.P3D
-        QTest::addColumn<int>("triangle");         // 0: right angle at P0, 1: flat, 2: an invalid polygon first
-        QTest::addColumn<TOutcome>("outcome"); QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<Rows>("matrix");  // of a loaded sub-model
-        TP3dBuilder lamp;
-        lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
-        const QByteArray good = lamp.Build(), name = "proxy:parts\\lamp.01";  // a backslash separates folders
-        const Rows placed{1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 3, 4};
-        lamp.TagMagic = "XXXX";
-        QTest::newRow("loaded") << name << good << 0 << TOutcome::Loaded << QStringList() << placed;
-        QTest::newRow("first valid polygon") << name << good << 2 << TOutcome::Loaded << QStringList() << placed;
-        QTest::newRow("no tag list") << name << lamp.Build() << 0 << TOutcome::Loaded << QStringList{"No Tag Identifier found!"} << placed;
-        QTest::newRow("singular") << name << good << 1 << TOutcome::Loaded << QStringList{"[internal] Determinant is zero!"} << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
-        QTest::newRow("sub-model ends early") << name << good.left(good.indexOf("TAGG") + 2) << 0 << TOutcome::ReadFailed << QStringList{"Stream read error"} << Rows();
-        QTest::newRow("missing") << QByteArray("proxy:lamp.01") << good << 0 << TOutcome::FileMissing << QStringList{"lamp.p3d not found!"} << Rows();
-        QTest::newRow("name too short") << QByteArray("proxy:.01") << good << 0 << TOutcome::BadName << QStringList() << Rows();
-        QTest::newRow("no valid polygon") << name << good << 3 << TOutcome::NoPolygon << QStringList() << Rows();
-        QTest::newRow("not a proxy") << QByteArray("lamp") << good << 0 << TOutcome::NotProxy << QStringList() << Rows();
-    }
+    void load_data() { QVERIFY(AddTableRows("model/proxy-loads.table")); }
 
     void load()
     {
-        QFETCH(QByteArray, name); QFETCH(QByteArray, subModel); QFETCH(int, triangle); QFETCH(TOutcome, outcome); QFETCH(QStringList, messages); QFETCH(Rows, matrix);
+        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QString, messageList); QFETCH(QString, matrix);
+        const QStringList outcomes{"NotProxy", "BadName", "NoPolygon", "FileMissing", "ReadFailed", "Loaded"};  // in the enum's order
+        const TOutcome outcome = TOutcome(outcomes.indexOf(outcomeName));
+        const QStringList messages = messageList.split(';', Qt::SkipEmptyParts);
+        TP3dBuilder lamp;
+        lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
+        lamp.TagMagic = subModel == "no tags" ? "XXXX" : lamp.TagMagic;
+        const QByteArray lampBytes = lamp.Build(), lampFile = subModel == "cut" ? lampBytes.left(lampBytes.indexOf("TAGG") + 2) : lampBytes;
         TP3dBuilder b;
         const auto box = b.AddBox(-1, -1, -1, 1, 1, 1);
         const auto bad = b.AddTriangle(0, 0, 0, 0, 0, 1, 0, 1, 0).Polygons[0];
         b.Polygons[size_t(bad)].Corners[2].PointIndex = 99;
         const auto tri = triangle == 1 ? b.AddTriangle(1, 1, 1, 1, 1, 1, 3, 1, 1) : b.AddTriangle(2, 3, 4, 2, 3, 5, 2, 5, 4);
         b.AddSelection("body", box.Points, {0, 1, 2, 3, 4, 5, 7});
-        b.AddSelection(name, tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
+        b.AddSelection(name.toLatin1(), tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
         const auto main = ReadModelBytes(b.Build());
         QTemporaryDir dir;
         // The model's folder is taken literally; the backslash in the proxy name separates folders.
-        QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), subModel));
+        QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), lampFile));
         TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
         TDebugCapture capture;
         TSubModelFiles files;
@@ -156,7 +141,7 @@ private slots:
             QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
             QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->DrawnVertices().size() == 8);
             QVERIFY(capture.Lines.contains("body is proxyparent of " + name));
-            QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
+            QCOMPARE(Values(load.Model->ProxyMatrix), Numbers(matrix));
             // Another proxy of the same file shares what was read, without reading it again.
             QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), "changed"));
             const TProxyLoad again = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
