@@ -64,11 +64,11 @@ private slots:
         QFETCH(QString, p); QFETCH(QString, result); QFETCH(QString, matrix);
         TDebugCapture capture;
         TTransform m = TTransform::Identity();
-        const TProxyPlacement want = result == "placed" ? TProxyPlacement::Placed : result == "singular" ? TProxyPlacement::SingularFrame : TProxyPlacement::NoRightAngle;
-        QCOMPARE(ComputeProxyMatrix(V(Numbers(p), 0), V(Numbers(p), 1), V(Numbers(p), 2), m), want);
+        const QStringList results{"placed", "none", "singular"};  // in the enum's order
+        QCOMPARE(results.value(int(ComputeProxyMatrix(V(Numbers(p), 0), V(Numbers(p), 1), V(Numbers(p), 2), m))), result);
         for (int i = 0; i < 12; ++i)
             QVERIFY2(std::fabs(m[i] - Numbers(matrix).value(i, NAN)) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
-        QCOMPARE(capture.Lines, want == TProxyPlacement::NoRightAngle ? QStringList{"Proxy ungültig!"} : QStringList());
+        QCOMPARE(capture.Lines, result == "none" ? QStringList{"Proxy ungültig!"} : QStringList());
     }
 
     void nearRightAngleGivesTransposedInverse()
