@@ -41,7 +41,8 @@ private slots:
             if (w[0] == "delete") ini.DeleteKey(w[1], w[2]);
             else if (w[0] == "integer") ini.WriteInteger(w[1], w[2], w[3].toInt());
             else if (w[0] == "bool") ini.WriteBool(w[1], w[2], w[3] == "1");
-            else ini.WriteString(w[1], w[2], w[3]);
+            else if (w[0] == "string") ini.WriteString(w[1], w[2], w[3]);
+            else QFAIL("unknown edit");
         }
         QVERIFY(ini.UpdateFile());
         QByteArray written;
