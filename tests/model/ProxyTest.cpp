@@ -71,22 +71,6 @@ private slots:
         QCOMPARE(capture.Lines, result == "none" ? QStringList{"Proxy ungültig!"} : QStringList());
     }
 
-    void nearRightAngleGivesTransposedInverse()
-    {
-        // The angle at P0 is off by a dot product of -0.008: inside the tolerance, so the frame
-        // (rows c, w, u) is not orthonormal and the placement is the transpose of its inverse.
-        const Rows p{0, 0, 0, 0, 0.004, 1, 0.005, 2, 0};
-        TTransform m;
-        QCOMPARE(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m), TProxyPlacement::Placed);
-        const double lu = std::hypot(0.004, 1.0), lw = std::hypot(0.005, 2.0);
-        const TVec3 u{0, 0.004 / lu, 1 / lu}, w{0.005 / lw, 2 / lw, 0}, c{w.y * u.z - w.z * u.y, w.z * u.x - w.x * u.z, w.x * u.y - w.y * u.x};
-        const TVec3 frame[3] = {c, w, u};
-        for (int j = 0; j < 3; ++j)
-            for (int i = 0; i < 3; ++i)
-                QVERIFY(std::fabs(m.at(j, 0) * frame[i].x + m.at(j, 1) * frame[i].y + m.at(j, 2) * frame[i].z - (i == j)) < 1e-12);
-        QVERIFY(std::max({std::fabs(m.at(1, 0) - w.x), std::fabs(m.at(1, 1) - w.y), std::fabs(m.at(1, 2) - w.z)}) >= 1e-6);  // not just the legs
-    }
-
     void proxyParentInTreeOrder()
     {
         TSelection proxy, arm, leg, other, tiny;
