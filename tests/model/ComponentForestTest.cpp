@@ -1,93 +1,16 @@
 // The hierarchy's operations (linking, moving up, hiding a subtree, look-up by name) and
 // what a new animation takes from the tree's selection: each selected node with its
 // subtree, each node once, whatever the nesting of the selection.
-#include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "ForestFixture.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
-#include <QStringList>
-#include <deque>
-
-using IntList = QList<int>;
-
-namespace {
-// Nodes in tree order from their levels; node i is named "n<i>".
-struct TNodes {
-    std::deque<TSelection> Components;
-    TComponentNodes Nodes;
-    explicit TNodes(const IntList& levels)
-    {
-        for (int level : levels) {
-            TSelection& s = Components.emplace_back();
-            s.Name = QStringLiteral("n%1").arg(Components.size() - 1);
-            Nodes.push_back({&s, level, false});
-        }
-    }
-};
-
-std::vector<int> Vector(const IntList& l) { return {l.begin(), l.end()}; }
-
-// A forest from "name[=text][<parent]" words, in file order (nodes appended under their
-// parents, not sorted); parents are named before their children.
-struct TForest : TForestListener {
-    std::deque<TSelection> Components;
-    QStringList Heard;  // what the listener was told
-    TComponentForest Forest;
-    explicit TForest(const QString& words)
-    {
-        std::vector<int> parent, order;
-        for (const QString& word : words.split(' ', Qt::SkipEmptyParts)) {
-            const QStringList link = word.split('<');
-            const QStringList named = link[0].split('=');
-            TSelection& s = Components.emplace_back();
-            s.Name = named[0];
-            s.DisplayName = named.value(1, named[0]);
-            order.push_back(Forest.Add(&s));
-            parent.push_back(link.size() > 1 ? Forest.Find(link[1]) : -1);
-        }
-        Forest.Rebuild(parent, order);
-        Forest.AddListener(this);
-    }
-    int Node(const QString& name) const { return name.isEmpty() ? -1 : Forest.Find(name); }
-    // Tree order, a dash per level, a star for hidden.
-    QString Shape() const
-    {
-        QStringList out;
-        for (const TComponentNode& n : Forest.Nodes())
-            out << QString(n.Level, '-') + n.Component->Name + (n.Component->Hidden ? "*" : "");
-        return out.join(' ');
-    }
-    void ForestAboutToChange(TForestChange c) override { Heard << QString("<%1").arg(int(c)); }
-    void ForestChanged(TForestChange c) override { Heard << QString(">%1").arg(int(c)); }
-    void ForestGone() override { Heard << "gone"; }
-};
-}  // namespace
 
 class ComponentForestTest : public QObject {
     Q_OBJECT
 private slots:
-    // Linking and moving up: the node goes with its subtree to the end of its new level,
-    // then every level is sorted; refusals change nothing and tell nobody.
-    void hierarchyOperations_data()
-    {
-        QTest::addColumn<QString>("forest");
-        QTest::addColumn<QString>("op");  // "link NODE PARENT" (PARENT "-": the top level) or "up NODE"
-        QTest::addColumn<bool>("done");
-        QTest::addColumn<QString>("shape");
-        const QString robot = "body arm<body hand<arm leg<body lamp";
-        QTest::newRow("link a leaf") << robot << "link leg arm" << true << "body -arm --hand --leg lamp";
-        QTest::newRow("link a subtree") << robot << "link arm lamp" << true << "body -leg lamp -arm --hand";
-        QTest::newRow("onto itself") << robot << "link arm arm" << false << "body -arm --hand -leg lamp";
-        QTest::newRow("onto its descendant") << robot << "link body hand" << false << "body -arm --hand -leg lamp";
-        QTest::newRow("to the top level") << robot << "link hand -" << true << "body -arm -leg hand lamp";
-        QTest::newRow("to its own parent: sorted") << "p a<p z<p" << "link a p" << true << "p -a -z";
-        QTest::newRow("up to the grandparent") << robot << "up hand" << true << "body -arm -hand -leg lamp";
-        QTest::newRow("up to the top level") << robot << "up arm" << true << "arm -hand body -leg lamp";
-        QTest::newRow("up at the top: to the end, sorted") << "body zed" << "up body" << true << "body zed";
-        QTest::newRow("equal texts keep their order") << "p x=s y=s<p z=s" << "link z p" << true << "p -y -z x";
-        QTest::newRow("case only breaks ties") << "p B<p a<p b<p" << "up p" << true << "p -a -B -b";
-    }
+    void hierarchyOperations_data() { QVERIFY(AddTableRows("model/forest-operations.table")); }
     void hierarchyOperations()
     {
         QFETCH(QString, forest); QFETCH(QString, op); QFETCH(bool, done); QFETCH(QString, shape);
@@ -103,18 +26,7 @@ private slots:
                 QCOMPARE(f.Forest.Row(f.Forest.Children(p)[row]), int(row));
     }
 
-    // The cross turns the node over; its whole subtree follows the node's new state.
-    void toggleHidden_data()
-    {
-        QTest::addColumn<QString>("hidden");  // names hidden before
-        QTest::addColumn<QString>("node");
-        QTest::addColumn<QString>("shape");
-        QTest::newRow("hide a subtree") << "" << "arm" << "body -arm* --hand* -leg";
-        QTest::newRow("show it again") << "arm hand" << "arm" << "body -arm --hand -leg";
-        QTest::newRow("mixed subtree follows") << "hand" << "arm" << "body -arm* --hand* -leg";
-        QTest::newRow("a leaf alone") << "" << "leg" << "body -arm --hand -leg*";
-        QTest::newRow("every level below") << "" << "body" << "body* -arm* --hand* -leg*";
-    }
+    void toggleHidden_data() { QVERIFY(AddTableRows("model/forest-hidden.table")); }
     void toggleHidden()
     {
         QFETCH(QString, hidden); QFETCH(QString, node); QFETCH(QString, shape);
@@ -137,27 +49,15 @@ private slots:
         QCOMPARE(f.Forest.Find(""), -1);
     }
 
-    void subtreeNames_data()
-    {
-        QTest::addColumn<IntList>("levels");
-        QTest::addColumn<IntList>("selected");
-        QTest::addColumn<QString>("names");
-        //                                   n0 n1 n2 n3 n4 n5
-        const IntList tree{0, 1, 2, 1, 0, 1};
-        QTest::newRow("one subtree") << tree << IntList{0} << "n0 n1 n2 n3";
-        QTest::newRow("a leaf") << tree << IntList{2} << "n2";
-        QTest::newRow("inner node after its parent") << tree << IntList{0, 1} << "n0 n1 n2 n3";
-        QTest::newRow("inner node before its parent") << tree << IntList{1, 0} << "n1 n2 n0 n3";
-        QTest::newRow("two trees, later first") << tree << IntList{4, 3, 0} << "n4 n5 n3 n0 n1 n2";
-        QTest::newRow("same node twice") << tree << IntList{3, 3} << "n3";
-        QTest::newRow("out of range skipped") << tree << IntList{-1, 6, 5} << "n5";
-        QTest::newRow("chain, every node, deepest first") << IntList{0, 1, 2, 3} << IntList{3, 2, 1, 0} << "n3 n2 n1 n0";
-    }
+    void subtreeNames_data() { QVERIFY(AddTableRows("model/subtree-names.table")); }
     void subtreeNames()
     {
-        QFETCH(IntList, levels); QFETCH(IntList, selected); QFETCH(QString, names);
-        const TNodes t(levels);
-        QCOMPARE(SubtreeNames(t.Nodes, Vector(selected)).join(' '), names);
+        QFETCH(QString, forest); QFETCH(QString, selected); QFETCH(QString, names);
+        const TForest f(forest);
+        std::vector<int> nodes;
+        for (const QString& n : selected.split(' '))
+            nodes.push_back(n.toInt());
+        QCOMPARE(SubtreeNames(f.Forest.Nodes(), nodes).join(' '), names);
     }
 };
 

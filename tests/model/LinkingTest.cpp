@@ -1,10 +1,13 @@
+#include "ForestFixture.h"
 #include "filebuild/LpvBuilder.h"
 #include "model/Linking.h"
 #include "model/ModelSetup.h"
 #include "model/LinkingPlan.h"
 #include "model/P3dmodell.h"
 #include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -24,32 +27,14 @@ QString Show(const TLinkReadResult& r)
 
 // The linking file applied in one pass is checked against the way it was applied before:
 // record by record, each a link in the forest followed by a sort of the whole forest. A case
-// is a tree to start from and the records to apply.
+// is a forest to start from (as ForestFixture.h reads it) and the records to apply.
 struct TLinkCase {
-    struct TNode {
-        QString Name, Text;
-        int Parent = -1;  // an earlier node, or -1
-    };
-    std::vector<TNode> Nodes;  // built in this order, each appended under its parent
+    QString Forest;
     std::vector<TLinkRecord> Records;
 };
 
-class TTree {
-public:
-    explicit TTree(const TLinkCase& c)
-    {
-        std::vector<int> parent, order;
-        for (const TLinkCase::TNode& n : c.Nodes) {
-            auto s = std::make_unique<TSelection>();
-            s->Name = n.Name;
-            s->DisplayName = n.Text;
-            order.push_back(Forest.Add(s.get()));
-            parent.push_back(n.Parent);
-            Components.push_back(std::move(s));
-        }
-        Forest.Rebuild(parent, order);
-        Expanded.assign(c.Nodes.size(), false);
-    }
+struct TTree : TForest {
+    explicit TTree(const TLinkCase& c) : TForest(c.Forest), Expanded(Components.size(), false) {}
 
     // As the tree did it before: one move and one sort per record, expanding the new parent.
     void ApplyOneByOne(const std::vector<TLinkRecord>& records)
@@ -82,26 +67,16 @@ public:
         return out;
     }
 
-    std::vector<std::unique_ptr<TSelection>> Components;
-    TComponentForest Forest;
     std::vector<bool> Expanded;
 };
 
 TLinkRecord Rec(const QString& name, const QString& parent, float pivot = 0) { return {name, parent, {pivot, -pivot, 1}}; }
 
-TLinkCase Flat(const QStringList& names)
-{
-    TLinkCase c;
-    for (const QString& n : names)
-        c.Nodes.push_back({n, n, -1});
-    return c;
-}
-
 TLinkCase Chain(int depth, bool reversed)
 {
     TLinkCase c;
     for (int i = 0; i < depth; ++i)
-        c.Nodes.push_back({QString("c%1").arg(i), QString("c%1").arg(i), -1});
+        c.Forest += QString(" c%1").arg(i);
     for (int k = 0; k < depth; ++k) {
         const int i = reversed ? depth - 1 - k : k;
         c.Records.push_back(Rec(QString("c%1").arg(i), i == 0 ? QString() : QString("c%1").arg(i - 1), float(i)));
@@ -117,14 +92,17 @@ TLinkCase Random(quint32 seed, int nodes, int records)
     const QStringList names{"arm", "leg", "head", "body", "tail", "wing", "arm", "eye"};
     const QStringList texts{"Arm", "arm", "Leg", "b", "B", "c", "Arm", "zz"};
     TLinkCase c;
+    QStringList made;
     for (int i = 0; i < nodes; ++i) {
-        const QString name = i < 6 ? names[i] : names[rnd.bounded(names.size())] + QString::number(rnd.bounded(nodes / 2));
-        c.Nodes.push_back({name, texts[rnd.bounded(texts.size())], i > 0 && rnd.bounded(3) == 0 ? int(rnd.bounded(i)) : -1});
+        made << (i < 6 ? names[i] : names[rnd.bounded(names.size())] + QString::number(rnd.bounded(nodes / 2)));
+        c.Forest += QString(" %1=%2").arg(made.last(), texts[rnd.bounded(texts.size())]);
+        if (i > 0 && rnd.bounded(3) == 0)
+            c.Forest += '<' + made[rnd.bounded(i)];
     }
     for (int k = 0; k < records; ++k) {
         const auto pick = [&] {
             const int r = rnd.bounded(20);
-            return r == 0 ? QString("missing") : r == 1 ? QString() : c.Nodes[size_t(rnd.bounded(nodes))].Name;
+            return r == 0 ? QString("missing") : r == 1 ? QString() : made[rnd.bounded(nodes)];
         };
         c.Records.push_back(Rec(pick(), pick(), float(k)));
     }
@@ -137,15 +115,7 @@ Q_DECLARE_METATYPE(TLinkCase)
 class LinkingTest : public QObject {
     Q_OBJECT
 private slots:
-    void path_data()
-    {
-        QTest::addColumn<QString>("fileName"); QTest::addColumn<QString>("lpv");
-        QTest::newRow("backslash in a name") << "/models/old\\tank.p3d" << "old\\tank.lpv";
-        QTest::newRow("chosen lpv file") << "/elsewhere/tank.lpv" << "tank.lpv";
-        QTest::newRow("two dots") << "my.tank.p3d" << "my.tank.lpv";
-        QTest::newRow("no extension") << "tank" << "tank.lpv";
-        QTest::newRow("dot in folder only") << "/a.b/tank" << "tank.lpv";
-    }
+    void path_data() { QVERIFY(AddTableRows("model/linking-paths.table")); }
 
     void path()
     {
@@ -219,9 +189,7 @@ private slots:
         const TLinkReadResult r = ReadLinkingFile(dir.filePath("absent.lpv"));
         QVERIFY(!r.Error.isEmpty() && r.Records.empty());
         // A linking file of gigabytes (sparse here) is refused, not allocated.
-        QFile huge(dir.filePath("huge.lpv"));
-        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(40) << 30));
-        huge.close();
+        QVERIFY(Hostile::WriteSparseFile(dir.filePath("huge.lpv"), {}, qint64(40) << 30));
         const TLinkReadResult big = ReadLinkingFile(dir.filePath("huge.lpv"));
         QCOMPARE(big.Error, SystemErrorText(EFBIG));
         QVERIFY(big.Records.empty());
@@ -230,29 +198,16 @@ private slots:
     void sameTreeAsOneByOne_data()
     {
         QTest::addColumn<TLinkCase>("c");
-        TLinkCase fan = Flat({"d", "b", "a", "c", "e"});
-        fan.Records = {Rec("b", "a", 1), Rec("c", "a", 2), Rec("e", "b", 3), Rec("d", "", 4)};
-        QTest::newRow("fan-out") << fan;
-        TLinkCase cycle = Flat({"a", "b", "c"});
-        cycle.Records = {Rec("b", "a"), Rec("c", "b"), Rec("a", "c", 7), Rec("a", "a", 8), Rec("b", "c")};
-        QTest::newRow("cycles and itself refused, pivots kept") << cycle;
-        TLinkCase unknown = Flat({"a", "b", "c"});
-        unknown.Records = {Rec("b", "a"), Rec("c", "b"), Rec("b", "nobody", 5), Rec("ghost", "a", 6), Rec("c", "", 2)};
-        QTest::newRow("unknown parent and missing component") << unknown;
-        TLinkCase twice = Flat({"a", "b", "c", "d"});
-        twice.Records = {Rec("d", "a", 1), Rec("c", "a", 2), Rec("d", "b", 3), Rec("d", "a", 4), Rec("b", "a", 5)};
-        QTest::newRow("records repeated") << twice;
-        TLinkCase ties = Flat({"p", "x1", "x2", "x3", "x4"});
-        for (auto& n : ties.Nodes)
-            n.Text = n.Name == "p" ? "p" : "same";
-        ties.Nodes[2].Parent = 0;
-        ties.Records = {Rec("x4", "p"), Rec("x1", "p"), Rec("x3", "p"), Rec("x4", "p"), Rec("x3", ""), Rec("x3", "p")};
-        QTest::newRow("equal texts keep their arrival order") << ties;
-        TLinkCase names = Flat({"x", "y", "x", "z"});
-        names.Nodes[3].Text = "a";
-        names.Records = {Rec("x", "z"), Rec("y", "x"), Rec("x", "y"), Rec("z", "x"), Rec("x", "")};
-        QTest::newRow("repeated names: first in tree order") << names;
-        QTest::newRow("no records") << Flat({"b", "a"});
+        QTest::newRow("fan-out") << TLinkCase{"d b a c e", {Rec("b", "a", 1), Rec("c", "a", 2), Rec("e", "b", 3), Rec("d", "", 4)}};
+        QTest::newRow("cycles and itself refused, pivots kept")
+            << TLinkCase{"a b c", {Rec("b", "a"), Rec("c", "b"), Rec("a", "c", 7), Rec("a", "a", 8), Rec("b", "c")}};
+        QTest::newRow("unknown parent and missing component")
+            << TLinkCase{"a b c", {Rec("b", "a"), Rec("c", "b"), Rec("b", "nobody", 5), Rec("ghost", "a", 6), Rec("c", "", 2)}};
+        QTest::newRow("records repeated") << TLinkCase{"a b c d", {Rec("d", "a", 1), Rec("c", "a", 2), Rec("d", "b", 3), Rec("d", "a", 4), Rec("b", "a", 5)}};
+        QTest::newRow("equal texts keep their arrival order")
+            << TLinkCase{"p x1=same x2=same<p x3=same x4=same", {Rec("x4", "p"), Rec("x1", "p"), Rec("x3", "p"), Rec("x4", "p"), Rec("x3", ""), Rec("x3", "p")}};
+        QTest::newRow("repeated names: first in tree order") << TLinkCase{"x y x z=a", {Rec("x", "z"), Rec("y", "x"), Rec("x", "y"), Rec("z", "x"), Rec("x", "")}};
+        QTest::newRow("no records") << TLinkCase{"b a", {}};
         // Deeper chains only take the one-by-one way longer (2,000 deep: about 40 s); the
         // benchmark loads one of 2,000.
         QTest::newRow("chain 600 deep, parents first") << Chain(600, false);

@@ -1,5 +1,6 @@
 #include "model/NamesColors.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,21 +41,7 @@ class NamesColorsTest : public QObject {
 private slots:
     void colorValue_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("value");  // -1: invalid
-        QTest::newRow("decimal") << "16711680" << qint64(0xFF0000);
-        QTest::newRow("0X lower-case digits") << "0X00ff00" << qint64(0x00FF00);
-        QTest::newRow("spaces around") << " 42 " << qint64(42);
-        QTest::newRow("negative") << "-1" << qint64(0xFFFFFFFF);
-        QTest::newRow("largest hex") << "$FFFFFFFF" << qint64(0xFFFFFFFF);
-        QTest::newRow("hex letters without prefix") << "FF" << qint64(-1);
-        QTest::newRow("empty") << "" << qint64(-1);
-        QTest::newRow("prefix only") << "0x" << qint64(-1);
-        QTest::newRow("trailing junk") << "12abc" << qint64(-1);
-        QTest::newRow("signed hex") << "0x-5" << qint64(-1);
-        QTest::newRow("double prefix") << "$0x10" << qint64(-1);
-        QTest::newRow("too big") << "4294967296" << qint64(-1);
-        QTest::newRow("hex too long") << "$100000000" << qint64(-1);
+        QVERIFY(AddTableRows("model/color-values.table"));
     }
 
     void colorValue()
@@ -89,24 +76,12 @@ private slots:
         QCOMPARE(c.Shown(), (QStringList{"first/1", "Umlaut/2", "leg/3", "tail/10"}));
     }
 
-    void saveNames_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("before");  // file text; SaveNames reports whether it changed
-        QTest::addColumn<QString>("after");
-        QTest::newRow("nothing renamed writes nothing") << QStringList{"arm", "leg"} << "[Other]\nx=1\n" << "[Other]\nx=1\n";
-        QTest::newRow("deletes only existing keys") << QStringList{"arm", "leg"} << "[Translation]\nLEG=Bein\nfoot=Fuss\n[Other]\nleg=1\n" << "[Translation]\nfoot=Fuss\n[Other]\nleg=1\n";
-        QTest::newRow("equality is case-sensitive") << QStringList{"arm=ARM"} << "" << "[Translation]\narm=ARM\n";
-        QTest::newRow("key updated where it stands") << QStringList{"arm=Left arm"} << "[Translation]\n; names\nArm=Old\nz=1\n" << "[Translation]\n; names\narm=Left arm\nz=1\n";
-        QTest::newRow("same value again") << QStringList{"arm=Left arm"} << "[Translation]\narm=Left arm\n" << "[Translation]\narm=Left arm\n";
-        // Two names that differ only in case share a key, so the later one wins.
-        QTest::newRow("shared key, later component wins") << QStringList{"Arm=Left arm", "ARM"} << "" << "[Translation]\n";
-    }
+    void saveNames_data() { QVERIFY(AddTableRows("model/save-names.table")); }
 
     void saveNames()
     {
-        QFETCH(QStringList, names); QFETCH(QString, before); QFETCH(QString, after);
-        TComponents c(names);
+        QFETCH(QString, names); QFETCH(QString, before); QFETCH(QString, after);
+        TComponents c(names.split(','));
         TIniFile ini = Ini(before);
         QCOMPARE(SaveNames(c.Order, ini), after != before);
         QCOMPARE(ini.Text(), after);

@@ -1,7 +1,9 @@
 #include "ModelTestUtil.h"
 #include "filebuild/P3dBuilder.h"
 #include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,7 +12,6 @@
 
 using S = TP3dModell::ReadStatus;
 using Bytes = std::vector<uint8_t>;
-Q_DECLARE_METATYPE(TP3dModell::ReadStatus)
 
 namespace {
 // A box component, a "#" tag between selections, and a second component sharing a point.
@@ -103,47 +104,27 @@ private slots:
         QCOMPARE(m->Selections[0]->DisplayName, QStringLiteral("body"));
     }
 
-    void outcomes_data()
-    {
-        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<S>("status"); QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("kept");  // "points/polygons/selections/header polygon count/valid polygons"; empty: not checked
-        const QString format = "Incorrect Format!", stream = "Stream read error";
-        const auto counts = [](uint32_t nv, uint32_t nn, uint32_t np) {
-            return Variant([=](TP3dBuilder& b) { b.VertexCount = nv; b.NormalCount = nn; b.PolygonCount = np; b.EndTag = false; b.Tags.clear(); });
-        };
-        QTest::newRow("file magic in lower case") << Variant([](auto& b) { b.FileMagic = "mlod"; }) << S::BadFormat << format << "0/0/0/0/0";
-        QTest::newRow("LOD magic in lower case") << Variant([](auto& b) { b.LodMagic = "sp3x"; }) << S::BadLod << "Incorrect LOD Format!" << "0/0/0/0/0";
-        QTest::newRow("no tag list") << Variant([](auto& b) { b.TagMagic = "GGAT"; }) << S::NoTags << "No Tag Identifier found!" << "11/7/0/7/7";
-        QTest::newRow("# tag past the end") << Variant([](auto& b) { b.AddTag("#Big#", QByteArray(10, 'x')).SizeField = 100; }) << S::StreamError << stream << "";
-        // A selection's size field only matters when it is too small to hold the membership bytes.
-        QTest::newRow("selection sizes too large") << Variant([](auto& b) { b.Tags[0].SizeField = 5000; b.Tags[2].SizeField = 0xFFFFFFFF; }) << S::Ok << "" << "11/7/2/7/7";
-        QTest::newRow("selection size too small") << Variant([](auto& b) { b.Tags[2].SizeField = 11 + 7 - 1; }) << S::BadFormat << format << "11/7/1/7/7";
-        // Counts the file cannot hold are refused before anything is allocated.
-        QTest::newRow("points") << counts(0xFFFFFFFF, 6, 7) << S::BadFormat << format << "0/0/0/7/0";
-        QTest::newRow("normals") << counts(11, 0xFFFFFFFF, 7) << S::BadFormat << format << "0/0/0/7/0";
-        QTest::newRow("polygons") << counts(11, 6, 0x7FFFFFFF) << S::BadFormat << format << "0/0/0/2147483647/0";
-        // A polygon is valid with 3 or 4 corners, each naming a point and normal that exist; here the
-        // triangle, polygon 6 (of 11 points and 6 normals), is changed.
-        const auto corner = [](int c, uint32_t point, uint32_t normal, uint32_t count = 3) {
-            return Variant([=](TP3dBuilder& b) { b.Polygons[6].VertexCount = count; b.Polygons[6].Corners[c] = {point, normal, 0, 0}; });
-        };
-        QTest::newRow("triangle, last point and normal") << corner(2, 10, 5) << S::Ok << "" << "11/7/2/7/7";
-        QTest::newRow("two corners") << corner(0, 8, 0, 2) << S::Ok << "" << "11/7/2/7/6";
-        QTest::newRow("five corners") << corner(0, 8, 0, 5) << S::Ok << "" << "11/7/2/7/6";
-        QTest::newRow("point index = count") << corner(2, 11, 0) << S::Ok << "" << "11/7/2/7/6";
-        QTest::newRow("huge point index") << corner(0, 0xFFFFFFFF, 0) << S::Ok << "" << "11/7/2/7/6";
-        // A bad normal index leaves the shape: the polygon stays for the 2D views and export.
-        QTest::newRow("normal index = count") << corner(1, 9, 6) << S::Ok << "" << "11/7/2/7/7";
-        QTest::newRow("quad, fourth point out of range") << corner(3, 11, 0, 4) << S::Ok << "" << "11/7/2/7/6";
-        QTest::newRow("triangle ignores the unused fourth corner") << corner(3, 99, 99) << S::Ok << "" << "11/7/2/7/7";
-    }
-
+    void outcomes_data() { QVERIFY(AddTableRows("model/p3d-outcomes.table")); }
     void outcomes()
     {
-        QFETCH(QByteArray, bytes); QFETCH(S, status); QFETCH(QString, message); QFETCH(QString, kept);
-        const auto m = ReadBoth(bytes);
+        QFETCH(QString, change); QFETCH(QString, status); QFETCH(QString, message); QFETCH(QString, kept);
+        const auto m = ReadBoth(Variant([&](TP3dBuilder& b) {
+            for (const QString& command : change.split(';', Qt::SkipEmptyParts)) {
+                const QStringList w = command.split(' ', Qt::SkipEmptyParts);
+                const auto n = [&](int i) { return w.value(i).toUInt(); };
+                if (w[0] == "file") b.FileMagic = w[1].toLatin1();
+                else if (w[0] == "lod") b.LodMagic = w[1].toLatin1();
+                else if (w[0] == "tags") b.TagMagic = w[1].toLatin1();
+                else if (w[0] == "bigtag") b.AddTag("#Big#", QByteArray(10, 'x')).SizeField = n(1);
+                else if (w[0] == "size") b.Tags[n(1)].SizeField = n(2);
+                else if (w[0] == "counts") b.VertexCount = n(1), b.NormalCount = n(2), b.PolygonCount = n(3), b.EndTag = false, b.Tags.clear();
+                else if (w[0] == "corner") b.Polygons[6].VertexCount = w.size() > 4 ? n(4) : 3, b.Polygons[6].Corners[n(1)] = {n(2), n(3), 0, 0};
+                else QFAIL("unknown change");
+            }
+        }));
         QVERIFY(m);
-        QCOMPARE(m->Status, status);
+        const QStringList statuses{"NotRead", "Ok", "BadFormat", "BadLod", "NoTags", "StreamError", "CannotOpen"};  // in the enum's order
+        QCOMPARE(statuses.value(int(m->Status)), status);
         QCOMPARE(m->ErrorText, message);
         if (!kept.isEmpty())
             QCOMPARE(QString("%1/%2/%3/%4/%5").arg(m->Vertices.size()).arg(m->Polygons.size()).arg(m->Selections.size()).arg(m->LodPolygonCount)
@@ -215,20 +196,14 @@ private slots:
         QCOMPARE(m->Vertices[0].ShareCount, 18);
     }
 
-    void defaultPivot_data()
-    {
-        QTest::addColumn<std::vector<int>>("members");
-        QTest::addColumn<int>("pivotPoint");  // -1: stays at the origin
-        QTest::newRow("two points") << std::vector<int>{4, 6} << -1;
-        QTest::newRow("three points") << std::vector<int>{1, 2, 5} << 5;
-        QTest::newRow("third in point order, not in list order") << std::vector<int>{6, 0, 3, 1} << 3;
-        QTest::newRow("none") << std::vector<int>{} << -1;
-        QTest::newRow("a member after a long gap") << std::vector<int>{60, 5, 0, 1} << 5;
-    }
+    void defaultPivot_data() { QVERIFY(AddTableRows("model/default-pivot.table")); }
 
     void defaultPivot()
     {
-        QFETCH(std::vector<int>, members); QFETCH(int, pivotPoint);
+        QFETCH(QString, list); QFETCH(int, pivotPoint);
+        std::vector<int> members;
+        for (const QString& n : list.split(' ', Qt::SkipEmptyParts))
+            members.push_back(n.toInt());
         TP3dBuilder b;
         for (int i = 0; i < 80; ++i)
             b.AddPoint(float(i) + 1, float(i) * 10 + 1, float(i) * 100 + 1);
@@ -286,10 +261,7 @@ private slots:
         QTemporaryDir dir;
         TP3dBuilder b;
         b.VertexCount = quint32((qint64(40) << 30) / 16);
-        const QByteArray head = b.Build();
-        QFile f(dir.filePath("huge.p3d"));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(head) == head.size() && f.resize((qint64(40) << 30) + 200));
-        f.close();
+        QVERIFY(Hostile::WriteSparseFile(dir.filePath("huge.p3d"), b.Build(), (qint64(40) << 30) + 200));
         TP3dModell m(dir.filePath("huge.p3d"));
         QCOMPARE(m.Status, S::StreamError);
         QCOMPARE(m.ErrorText, QStringLiteral("Cannot open file %1: %2").arg(dir.filePath("huge.p3d"), SystemErrorText(ENOMEM)));

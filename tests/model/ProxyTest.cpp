@@ -3,35 +3,38 @@
 #include "model/Environment.h"
 #include "model/Proxies.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <QVector3D>
 #include <cmath>
 
 using TOutcome = TProxyLoad::TOutcome;
 using Rows = QList<double>;  // points one after another, or the 12 values of a matrix
-Q_DECLARE_METATYPE(TProxyPlacement)
-Q_DECLARE_METATYPE(TOutcome)
 
 namespace {
 TVec3 V(const Rows& r, int i) { return {r[3 * i], r[3 * i + 1], r[3 * i + 2]}; }
 Rows Values(const TTransform& t) { return Rows(t.m.begin(), t.m.end()); }
-
-using TTriangle = QList<QVector3D>;
+Rows Numbers(const QString& text)
+{
+    Rows out;
+    for (const QString& n : text.split(' ', Qt::SkipEmptyParts))
+        out << n.toDouble();
+    return out;
+}
 
 // An environment: a floor quad with a corner at (10, 0, 10), then one proxy triangle per
 // entry, each in a selection "proxy:chair.0N" (N from 1); "plain" is no proxy.
-std::unique_ptr<TP3dModell> Environment(const QList<TTriangle>& proxies)
+std::unique_ptr<TP3dModell> Environment(const QStringList& proxies)
 {
     TP3dBuilder b;
     const int f[4] = {b.AddPoint(10, 0, 10), b.AddPoint(-10, 0, 10), b.AddPoint(-10, 0, -10), b.AddPoint(10, 0, -10)};
     const int floor = b.AddPolygon({uint32_t(f[0]), uint32_t(f[1]), uint32_t(f[2]), uint32_t(f[3])});
     b.AddSelection("plain", {f[0], f[1], f[2], f[3]}, {floor});
     int n = 1;
-    for (const TTriangle& t : proxies) {
-        const TP3dBuilder::Range r = b.AddTriangle(t[0].x(), t[0].y(), t[0].z(), t[1].x(), t[1].y(), t[1].z(),
-                                                   t[2].x(), t[2].y(), t[2].z());
+    for (const QString& corners : proxies) {
+        const Rows t = Numbers(corners);
+        const TP3dBuilder::Range r = b.AddTriangle(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8]);
         b.AddSelection(QByteArray("proxy:chair.0") + QByteArray::number(n++), r);
     }
     auto env = std::make_unique<TP3dModell>(QString());
@@ -45,17 +48,7 @@ class ProxyTest : public QObject {
 private slots:
     void initTestCase() { SilenceDebug(); }
 
-    void fileName_data()
-    {
-        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("file"); QTest::addColumn<bool>("isProxy");
-        QTest::newRow("plain") << "proxy:tank.01" << "tank" << true;
-        QTest::newRow("one letter") << "proxy:a.12" << "a" << true;
-        QTest::newRow("folder") << "proxy:parts\\lamp.03" << "parts\\lamp" << true;
-        QTest::newRow("no file name left") << "proxy:.01" << "" << true;
-        QTest::newRow("shorter than the suffix") << "proxy:" << "" << true;
-        QTest::newRow("empty") << "" << "" << false;
-        QTest::newRow("upper case is no proxy") << "PROXY:tank.01" << "tank" << false;
-    }
+    void fileName_data() { QVERIFY(AddTableRows("model/proxy-names.table")); }
 
     void fileName()
     {
@@ -64,51 +57,18 @@ private slots:
         QCOMPARE(IsProxyName(name), isProxy);
     }
 
-    void placement_data()
-    {
-        QTest::addColumn<Rows>("p");  // P0, P1, P2
-        QTest::addColumn<TProxyPlacement>("result");
-        QTest::addColumn<Rows>("matrix");  // the sub-model's X, Y, Z rows, then its origin
-        const auto placed = TProxyPlacement::Placed, singular = TProxyPlacement::SingularFrame, none = TProxyPlacement::NoRightAngle;
-        QTest::newRow("right angle at P0, short +Z, long +Y") << Rows{1, 2, 3, 1, 2, 4, 1, 4, 3} << placed << Rows{1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 2, 3};
-        QTest::newRow("right angle at P1") << Rows{1, 2, 2, 1, 2, 3, 4, 2, 3} << placed << Rows{0, 1, 0, 1, 0, 0, 0, 0, -1, 1, 2, 3};
-        QTest::newRow("right angle at P2") << Rows{0, 5, 0, 0, 0, -2, 0, 0, 0} << placed << Rows{-1, 0, 0, 0, 1, 0, 0, 0, -1, 0, 0, 0};
-        // With equal legs the long leg is the one ending at P2.
-        QTest::newRow("equal legs") << Rows{0, 0, 0, 0, 0, 1, 0, 1, 0} << placed << Rows{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
-        QTest::newRow("equal legs, swapped") << Rows{0, 0, 0, 0, 1, 0, 0, 0, 1} << placed << Rows{-1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0};
-        QTest::newRow("zero-length leg") << Rows{1, 1, 1, 1, 1, 1, 3, 1, 1} << singular << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
-        // Within the tolerance at P1 while the legs are parallel.
-        QTest::newRow("collinear legs") << Rows{0, 0, 0, 0.001, 0, 0, 2, 0, 0} << singular << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 0.001, 0, 0};
-        // No right angle leaves the matrix as it was.
-        QTest::newRow("equilateral") << Rows{0, 0, 0, 1, 0, 0, 0.5, std::sqrt(3.0) / 2, 0} << none << Values(TTransform::Identity());
-        QTest::newRow("just outside the tolerance") << Rows{0, 0, 0, 0, 0.011, 1, 0.011, 1, 0} << none << Values(TTransform::Identity());
-    }
+    void placement_data() { QVERIFY(AddTableRows("model/proxy-placement.table")); }
 
     void placement()
     {
-        QFETCH(Rows, p); QFETCH(TProxyPlacement, result); QFETCH(Rows, matrix);
+        QFETCH(QString, p); QFETCH(QString, result); QFETCH(QString, matrix);
         TDebugCapture capture;
         TTransform m = TTransform::Identity();
-        QCOMPARE(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m), result);
+        const QStringList results{"placed", "none", "singular"};  // in the enum's order
+        QCOMPARE(results.value(int(ComputeProxyMatrix(V(Numbers(p), 0), V(Numbers(p), 1), V(Numbers(p), 2), m))), result);
         for (int i = 0; i < 12; ++i)
-            QVERIFY2(std::fabs(m[i] - matrix[i]) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
-        QCOMPARE(capture.Lines, result == TProxyPlacement::NoRightAngle ? QStringList{"Proxy ungültig!"} : QStringList());
-    }
-
-    void nearRightAngleGivesTransposedInverse()
-    {
-        // The angle at P0 is off by a dot product of -0.008: inside the tolerance, so the frame
-        // (rows c, w, u) is not orthonormal and the placement is the transpose of its inverse.
-        const Rows p{0, 0, 0, 0, 0.004, 1, 0.005, 2, 0};
-        TTransform m;
-        QCOMPARE(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m), TProxyPlacement::Placed);
-        const double lu = std::hypot(0.004, 1.0), lw = std::hypot(0.005, 2.0);
-        const TVec3 u{0, 0.004 / lu, 1 / lu}, w{0.005 / lw, 2 / lw, 0}, c{w.y * u.z - w.z * u.y, w.z * u.x - w.x * u.z, w.x * u.y - w.y * u.x};
-        const TVec3 frame[3] = {c, w, u};
-        for (int j = 0; j < 3; ++j)
-            for (int i = 0; i < 3; ++i)
-                QVERIFY(std::fabs(m.at(j, 0) * frame[i].x + m.at(j, 1) * frame[i].y + m.at(j, 2) * frame[i].z - (i == j)) < 1e-12);
-        QVERIFY(std::max({std::fabs(m.at(1, 0) - w.x), std::fabs(m.at(1, 1) - w.y), std::fabs(m.at(1, 2) - w.z)}) >= 1e-6);  // not just the legs
+            QVERIFY2(std::fabs(m[i] - Numbers(matrix).value(i, NAN)) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
+        QCOMPARE(capture.Lines, result == "none" ? QStringList{"Proxy ungültig!"} : QStringList());
     }
 
     void proxyParentInTreeOrder()
@@ -126,43 +86,29 @@ private slots:
         QCOMPARE(FindProxyParent({&arm}, proxy.Name, -1), nullptr);
     }
 
-    void load_data()
-    {
-        QTest::addColumn<QByteArray>("name");      // of the proxy selection
-        QTest::addColumn<QByteArray>("subModel");  // written to my\\models/parts/Lamp.P3D
-        QTest::addColumn<int>("triangle");         // 0: right angle at P0, 1: flat, 2: an invalid polygon first
-        QTest::addColumn<TOutcome>("outcome"); QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<Rows>("matrix");  // of a loaded sub-model
-        TP3dBuilder lamp;
-        lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
-        const QByteArray good = lamp.Build(), name = "proxy:parts\\lamp.01";  // a backslash separates folders
-        const Rows placed{1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 3, 4};
-        lamp.TagMagic = "XXXX";
-        QTest::newRow("loaded") << name << good << 0 << TOutcome::Loaded << QStringList() << placed;
-        QTest::newRow("first valid polygon") << name << good << 2 << TOutcome::Loaded << QStringList() << placed;
-        QTest::newRow("no tag list") << name << lamp.Build() << 0 << TOutcome::Loaded << QStringList{"No Tag Identifier found!"} << placed;
-        QTest::newRow("singular") << name << good << 1 << TOutcome::Loaded << QStringList{"[internal] Determinant is zero!"} << Rows{0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1};
-        QTest::newRow("sub-model ends early") << name << good.left(good.indexOf("TAGG") + 2) << 0 << TOutcome::ReadFailed << QStringList{"Stream read error"} << Rows();
-        QTest::newRow("missing") << QByteArray("proxy:lamp.01") << good << 0 << TOutcome::FileMissing << QStringList{"lamp.p3d not found!"} << Rows();
-        QTest::newRow("name too short") << QByteArray("proxy:.01") << good << 0 << TOutcome::BadName << QStringList() << Rows();
-        QTest::newRow("no valid polygon") << name << good << 3 << TOutcome::NoPolygon << QStringList() << Rows();
-        QTest::newRow("not a proxy") << QByteArray("lamp") << good << 0 << TOutcome::NotProxy << QStringList() << Rows();
-    }
+    void load_data() { QVERIFY(AddTableRows("model/proxy-loads.table")); }
 
     void load()
     {
-        QFETCH(QByteArray, name); QFETCH(QByteArray, subModel); QFETCH(int, triangle); QFETCH(TOutcome, outcome); QFETCH(QStringList, messages); QFETCH(Rows, matrix);
+        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QString, messageList); QFETCH(QString, matrix);
+        const QStringList outcomes{"NotProxy", "BadName", "NoPolygon", "FileMissing", "ReadFailed", "Loaded"};  // in the enum's order
+        const TOutcome outcome = TOutcome(outcomes.indexOf(outcomeName));
+        const QStringList messages = messageList.split(';', Qt::SkipEmptyParts);
+        TP3dBuilder lamp;
+        lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
+        lamp.TagMagic = subModel == "no tags" ? "XXXX" : lamp.TagMagic;
+        const QByteArray lampBytes = lamp.Build(), lampFile = subModel == "cut" ? lampBytes.left(lampBytes.indexOf("TAGG") + 2) : lampBytes;
         TP3dBuilder b;
         const auto box = b.AddBox(-1, -1, -1, 1, 1, 1);
         const auto bad = b.AddTriangle(0, 0, 0, 0, 0, 1, 0, 1, 0).Polygons[0];
         b.Polygons[size_t(bad)].Corners[2].PointIndex = 99;
         const auto tri = triangle == 1 ? b.AddTriangle(1, 1, 1, 1, 1, 1, 3, 1, 1) : b.AddTriangle(2, 3, 4, 2, 3, 5, 2, 5, 4);
         b.AddSelection("body", box.Points, {0, 1, 2, 3, 4, 5, 7});
-        b.AddSelection(name, tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
+        b.AddSelection(name.toLatin1(), tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
         const auto main = ReadModelBytes(b.Build());
         QTemporaryDir dir;
         // The model's folder is taken literally; the backslash in the proxy name separates folders.
-        QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), subModel));
+        QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), lampFile));
         TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
         TDebugCapture capture;
         TSubModelFiles files;
@@ -179,7 +125,7 @@ private slots:
             QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
             QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->DrawnVertices().size() == 8);
             QVERIFY(capture.Lines.contains("body is proxyparent of " + name));
-            QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
+            QCOMPARE(Values(load.Model->ProxyMatrix), Numbers(matrix));
             // Another proxy of the same file shares what was read, without reading it again.
             QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), "changed"));
             const TProxyLoad again = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
@@ -189,21 +135,11 @@ private slots:
     }
 
     // Placing an environment model on one of its proxies.
-    void environmentPlacement_data()
-    {
-        QTest::addColumn<QList<TTriangle>>("proxies"); QTest::addColumn<int>("chosen"); QTest::addColumn<bool>("found");
-        QTest::addColumn<QVector3D>("floorCorner");  // display point of (10, 0, 10) afterwards
-        const TTriangle atFirst{{1, 2, 3}, {1, 3, 3}, {2, 2, 3}};     // right angle at its corner 0
-        const TTriangle atSecond{{5, 1, 0}, {5, 0, 0}, {6, 0, 0}};    // at corner 1
-        const TTriangle slanted{{0, 0, 0}, {1, 0, 0}, {0.5f, 0.8f, 0}};
-        QTest::newRow("right angle at (1, 2, 3)") << QList<TTriangle>{atFirst} << 0 << true << QVector3D(9, -2, 7);
-        QTest::newRow("second proxy chosen") << QList<TTriangle>{atFirst, atSecond} << 1 << true << QVector3D(5, 0, 10);
-        QTest::newRow("no right angle: unshifted") << QList<TTriangle>{slanted} << 0 << false << QVector3D(10, 0, 10);
-        QTest::newRow("no polygon: nothing hidden") << QList<TTriangle>{} << -1 << false << QVector3D(10, 0, 10);
-    }
+    void environmentPlacement_data() { QVERIFY(AddTableRows("model/environment-placement.table")); }
     void environmentPlacement()
     {
-        QFETCH(QList<TTriangle>, proxies); QFETCH(int, chosen); QFETCH(bool, found); QFETCH(QVector3D, floorCorner);
+        QFETCH(QString, triangles); QFETCH(int, chosen); QFETCH(bool, found); QFETCH(QString, floorCorner);
+        const QStringList proxies = triangles.split(';', Qt::SkipEmptyParts);
         std::unique_ptr<TP3dModell> env = Environment(proxies);
         const std::vector<TSelection*> list = EnvironmentProxies(*env);
         QCOMPARE(int(list.size()), int(proxies.size()));  // "plain" is no proxy
@@ -212,7 +148,7 @@ private slots:
         const TEnvironmentPlacement p = PlaceEnvironment(*env, chosen < 0 ? empty : *list[size_t(chosen)]);
         QCOMPARE(p.Found, found);
         const TDisplayPoint& d = env->DisplayPoints[0];
-        QCOMPARE(QVector3D(d.X, d.Y, d.Z), floorCorner);
+        QCOMPARE(Rows({d.X, d.Y, d.Z}), Numbers(floorCorner));
         // The chosen triangle is hidden and its corners marked, found or not; the others are not.
         for (int i = 0; i < int(proxies.size()); ++i)
             QCOMPARE(env->Polygons[size_t(1 + i)].Hidden, i == chosen);
@@ -224,7 +160,7 @@ private slots:
     // A proxy triangle naming a point the file lacks gives no offset and hides nothing.
     void badCornerGivesNoOffset()
     {
-        std::unique_ptr<TP3dModell> env = Environment({{{0, 0, 0}, {0, 1, 0}, {1, 0, 0}}});
+        std::unique_ptr<TP3dModell> env = Environment({"0 0 0 0 1 0 1 0 0"});
         env->Polygons[1].Corners[2].PointIndex = 99;
         QVERIFY(!PlaceEnvironment(*env, *EnvironmentProxies(*env)[0]).Found);
         QVERIFY(!env->Polygons[1].Hidden);

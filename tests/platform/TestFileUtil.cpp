@@ -2,6 +2,7 @@
 #include "platform/FolderFiles.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,41 +55,14 @@ private slots:
         }
     }
 
-    // Paths the user gives are taken literally; stored folders count backslashes as
-    // separators. Without one match the path stays as it is.
-    void resolvesLetterCase_data()
-    {
-        QTest::addColumn<bool>("stored"); QTest::addColumn<QString>("asked"); QTest::addColumn<QString>("expected");  // relative to the folder
-        QTest::newRow("one match in other case") << false << "MODEL.P3D" << "Model.p3d";
-        QTest::newRow("two matches: unchanged") << false << "Dup.rtm" << "Dup.rtm";
-        QTest::newRow("exact among two") << false << "DUP.rtm" << "DUP.rtm";
-        QTest::newRow("no match") << false << "model.p3" << "model.p3";
-        QTest::newRow("folder itself") << false << "anims" << "Anims";
-        QTest::newRow("backslash in a name, other case") << false << "BACK\\Slash.rtm" << "back\\slash.rtm";
-        QTest::newRow("backslash is no separator") << false << "Anims\\walk.rtm" << "Anims\\walk.rtm";
-        QTest::newRow("stored: two levels in other case") << true << "ANIMS/sub" << "Anims/Sub";
-        QTest::newRow("stored: backslashes") << true << "anims\\SUB\\" << "Anims/Sub";
-        QTest::newRow("stored: ambiguous") << true << "twin" << "twin";
-        QTest::newRow("stored: missing") << true << "anims/Sounds" << "anims/Sounds";
-    }
+    void resolvesLetterCase_data() { QVERIFY(AddTableRows("platform/letter-case.table")); }
     void resolvesLetterCase()
     {
         QFETCH(bool, stored); QFETCH(QString, asked); QFETCH(QString, expected);
         QCOMPARE(stored ? ResolveFolder(In(asked)) : ResolveCaseInsensitive(In(asked)), In(expected));
     }
 
-    void readsRegularFilesOnly_data()
-    {
-        QTest::addColumn<QString>("path");  // relative to the folder, or absolute
-        QTest::addColumn<QString>("make"); QTest::addColumn<QString>("error");  // what to make there first; "" for a read that succeeds
-        QTest::newRow("regular") << "Model.p3d" << "" << "";
-        QTest::newRow("name with a backslash") << "back\\slash.rtm" << "" << "";
-        QTest::newRow("missing") << "absent.rtm" << "" << SystemErrorText(ENOENT);
-        QTest::newRow("folder") << "Anims" << "" << SystemErrorText(EISDIR);
-        QTest::newRow("fifo nobody writes") << "pipe.rtm" << "fifo" << "Not a regular file";
-        QTest::newRow("endless device") << "/dev/zero" << "" << "Not a regular file";
-        QTest::newRow("no read permission") << "Model.p3d" << "unreadable" << SystemErrorText(EACCES);
-    }
+    void readsRegularFilesOnly_data() { QVERIFY(AddTableRows("platform/regular-reads.table")); }
     void readsRegularFilesOnly()
     {
         QFETCH(QString, path); QFETCH(QString, make); QFETCH(QString, error);
@@ -112,19 +86,13 @@ private slots:
         QCOMPARE(bytes, ok ? QFileInfo(file).fileName().toLatin1() : QByteArray("old"));
     }
 
-    void writesWhatItIsGiven_data()
-    {
-        QTest::addColumn<QList<int>>("chunks");  // sizes of the pieces written one after another
-        QTest::newRow("nothing") << QList<int>{};
-        QTest::newRow("empty piece") << QList<int>{0};
-        QTest::newRow("bytes one by one") << QList<int>{1, 1, 1, 1, 1};
-        QTest::newRow("just fills the buffer") << QList<int>{65535, 1};
-        QTest::newRow("crosses the buffer") << QList<int>{65535, 2, 70000};
-        QTest::newRow("large piece after small ones") << QList<int>{10, 300000, 3};
-    }
+    void writesWhatItIsGiven_data() { QVERIFY(AddTableRows("platform/written-pieces.table")); }
     void writesWhatItIsGiven()
     {
-        QFETCH(QList<int>, chunks);
+        QFETCH(QString, sizes);
+        QList<int> chunks;
+        for (const QString& size : sizes.split(' ', Qt::SkipEmptyParts))
+            chunks << size.toInt();
         const QString target = In("Model.p3d");
         QByteArray expected;
         TAtomicFileWriter w(target);
@@ -156,17 +124,7 @@ private slots:
         QCOMPARE(ModeOf(In("fresh.rtm")) & 07777, mode_t(0666 & ~mask));
     }
 
-    void failedWritesKeepTheOldFile_data()
-    {
-        QTest::addColumn<QString>("target"); QTest::addColumn<QString>("make"); QTest::addColumn<QString>("error");
-        QTest::newRow("target is a folder") << "Anims" << "" << SystemErrorText(EISDIR);
-        QTest::newRow("target is a fifo") << "pipe.rtm" << "fifo" << "Not a regular file";
-        QTest::newRow("folder is missing") << "Nowhere/new.rtm" << "" << SystemErrorText(ENOENT);
-        // The limit makes writing fail midway even for root; the system's own text is
-        // what the user sees, not a generic one.
-        QTest::newRow("file too large") << "Model.p3d" << "limit" << SystemErrorText(EFBIG);
-        QTest::newRow("read-only file") << "Model.p3d" << "read-only" << SystemErrorText(EACCES);
-    }
+    void failedWritesKeepTheOldFile_data() { QVERIFY(AddTableRows("platform/failed-writes.table")); }
     void failedWritesKeepTheOldFile()
     {
         QFETCH(QString, target); QFETCH(QString, make); QFETCH(QString, error);
@@ -221,23 +179,11 @@ private slots:
         QVERIFY(!w.Write("more", 4));  // a failed writer stays failed
     }
 
-    // A link whose file is missing, or a chain of them, is written through: the links
-    // stay and the file at the end of the chain appears. A loop is refused.
-    void writesThroughDanglingLinks_data()
-    {
-        QTest::addColumn<QStringList>("links");  // "name>target", made in this order
-        QTest::addColumn<QString>("written");     // the link given to the writer
-        QTest::addColumn<QString>("created");     // "" when the write must fail
-        QTest::newRow("relative") << QStringList{"out.rtm>Anims/new.rtm"} << "out.rtm" << "Anims/new.rtm";
-        QTest::newRow("absolute") << QStringList{"out.rtm>@/Anims/Sub/abs.rtm"} << "out.rtm" << "Anims/Sub/abs.rtm";
-        QTest::newRow("chain of two") << QStringList{"a.rtm>b.rtm", "b.rtm>Anims/end.rtm"} << "a.rtm" << "Anims/end.rtm";
-        QTest::newRow("relative to the link's folder") << QStringList{"Anims/l.rtm>Sub/rel.rtm"} << "Anims/l.rtm" << "Anims/Sub/rel.rtm";
-        QTest::newRow("loop") << QStringList{"a.rtm>b.rtm", "b.rtm>a.rtm"} << "a.rtm" << "";
-        QTest::newRow("self") << QStringList{"a.rtm>a.rtm"} << "a.rtm" << "";
-    }
+    void writesThroughDanglingLinks_data() { QVERIFY(AddTableRows("platform/dangling-links.table")); }
     void writesThroughDanglingLinks()
     {
-        QFETCH(QStringList, links); QFETCH(QString, written); QFETCH(QString, created);
+        QFETCH(QString, made); QFETCH(QString, written); QFETCH(QString, created);
+        const QStringList links = made.split(' ');
         for (const QString& l : links) {
             const QStringList parts = l.split('>');
             QString target = parts[1];
@@ -319,9 +265,7 @@ private slots:
     void refusesHugeTextFiles()
     {
         QFETCH(qint64, size); QFETCH(qint64, cap); QFETCH(bool, read);
-        QFile f(In("big.ini"));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.resize(size));
-        f.close();
+        QVERIFY(Hostile::WriteSparseFile(In("big.ini"), {}, size));
         QByteArray bytes("old");
         QString error;
         QCOMPARE(ReadWholeFile(In("big.ini"), bytes, &error, cap), read);

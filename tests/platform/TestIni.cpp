@@ -2,37 +2,17 @@
 #include "platform/Ini.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTemporaryDir>
 #include <QTest>
-#include <cerrno>
-
-#define EDIT(code) Edit([](TIniFile& i) { code; })
-using Edit = std::function<void(TIniFile&)>;
-Q_DECLARE_METATYPE(Edit)
 
 class TestIni : public QObject {
     Q_OBJECT
     QTemporaryDir Dir_;
 
 private slots:
-    void reads_data()
-    {
-        QTest::addColumn<QString>("section"); QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("text"); QTest::addColumn<int>("number");  // "<def>" and 77 when the default comes back
-        QTest::newRow("other letter case") << "dIR" << "rtm" << "/data/anims" << 77;
-        QTest::newRow("spaces around = are trimmed") << "layout" << "mainleft" << "40" << 40;
-        QTest::newRow("quotes removed, inner spaces kept") << "Dir" << "Quoted" << "  spaced  " << 77;
-        QTest::newRow("value holds =") << "Dir" << "Eq" << "a=b" << 77;
-        QTest::newRow("spaced section header") << "startup" << "LastRTM" << "" << 77;
-        QTest::newRow("comment is no key") << "Dir" << "# a comment" << "<def>" << 77;
-        QTest::newRow("key of another section") << "Layout" << "RTM" << "<def>" << 77;
-        QTest::newRow("prefix of a key") << "Dir" << "RT" << "<def>" << 77;
-        QTest::newRow("indented negative") << "N" << "neg" << "-15" << -15;
-        QTest::newRow("zero") << "N" << "Zero" << "0" << 0;
-        QTest::newRow("hex is not decimal") << "N" << "Hex" << "0x10" << 77;
-        QTest::newRow("overflow") << "N" << "Big" << "99999999999" << 77;
-    }
+    void reads_data() { QVERIFY(AddTableRows("platform/ini-reads.table")); }
     void reads()
     {
         QFETCH(QString, section); QFETCH(QString, key); QFETCH(QString, text); QFETCH(int, number);
@@ -48,52 +28,29 @@ private slots:
         QCOMPARE(ini.ReadBool(section, key, true), number != 0);
     }
 
-    void edits_data()
-    {
-        QTest::addColumn<QByteArray>("before"); QTest::addColumn<Edit>("edit"); QTest::addColumn<QByteArray>("after");
-        const QByteArray two = "[A]\nx=1\ny=2\n\n[B]\nx=3\n";
-        QTest::newRow("update in place") << two << EDIT(i.WriteString("A", "y", "20")) << QByteArray("[A]\nx=1\ny=20\n\n[B]\nx=3\n");
-        QTest::newRow("new key before the blank") << two << EDIT(i.WriteString("a", "z", "9")) << QByteArray("[A]\nx=1\ny=2\nz=9\n\n[B]\nx=3\n");
-        QTest::newRow("new key, last section") << two << EDIT(i.WriteInteger("B", "n", -4)) << two + "n=-4\n";
-        QTest::newRow("new section") << two << EDIT(i.WriteBool("C", "on", true)) << two + "\n[C]\non=1\n";
-        QTest::newRow("empty section") << QByteArray("[A]\n[B]\nk=v\n") << EDIT(i.WriteBool("A", "off", false)) << QByteArray("[A]\noff=0\n[B]\nk=v\n");
-        QTest::newRow("empty file") << QByteArray() << EDIT(i.WriteString("S", "k", "v")) << QByteArray("[S]\nk=v\n");
-        QTest::newRow("delete") << two << EDIT(i.DeleteKey("A", "X")) << QByteArray("[A]\ny=2\n\n[B]\nx=3\n");
-        QTest::newRow("comments, blanks and odd lines kept") << QByteArray("; top\n[A]\n  ; n = 1\nx = 1\nodd line\n\n[B]\n#c\n")
-            << EDIT(i.WriteString("A", "x", "2"); i.WriteString("B", "new", "v"))
-            << QByteArray("; top\n[A]\n  ; n = 1\nx=2\nodd line\n\n[B]\n#c\nnew=v\n");
-        // Latin-1 with CRLF: the key matches the stored one without regard to case and keeps its line.
-        QTest::newRow("latin-1, CRLF") << QByteArray("[Dir]\r\nKn\xe9=Knie\r\n; \xbd note\r\n\r\n[O]\r\nx=\xff\r\n")
-            << EDIT(i.WriteString("Dir", QString::fromLatin1("KN\xc9"), QString::fromLatin1("B\xe4r")))
-            << QByteArray("[Dir]\r\nKN\xc9=B\xe4r\r\n; \xbd note\r\n\r\n[O]\r\nx=\xff\r\n");
-        QTest::newRow("utf-8") << QByteArray("[Dir]\nRTM=/j\xc3\xb6rg\n") << EDIT(i.WriteString("Dir", "P3D", QString::fromUtf8("/\xce\xa9")))
-                               << QByteArray("[Dir]\nRTM=/j\xc3\xb6rg\nP3D=/\xce\xa9\n");
-        QTest::newRow("cut off after a CR") << QByteArray("[A]\r\nx=1\r") << EDIT(i.WriteString("A", "y", "2")) << QByteArray("[A]\r\nx=1\r\ny=2\r\n");
-        QTest::newRow("a line of CRs") << QByteArray("[A]\r\r") << EDIT(i.WriteString("B", "y", "2")) << QByteArray("[A]\n\n[B]\ny=2\n");
-        QTest::newRow("stray CR, not CRLF") << QByteArray("[A]\nx=1\r\n") << EDIT(i.WriteString("A", "z", "2")) << QByteArray("[A]\nx=1\r\nz=2\n");
-    }
+    void edits_data() { QVERIFY(AddTableRows("platform/ini-edits.table")); }
     void edits()
     {
-        QFETCH(QByteArray, before); QFETCH(Edit, edit); QFETCH(QByteArray, after);
+        QFETCH(QByteArray, before); QFETCH(QString, edit); QFETCH(QByteArray, after);
         const QString path = Dir_.filePath("settings.ini");
         QVERIFY(WriteFileAtomic(path, before));
         TIniFile ini(path);
-        edit(ini);
+        for (const QString& command : edit.split(';')) {
+            const QStringList w = command.split(' ', Qt::SkipEmptyParts);
+            QVERIFY(w.size() == (w[0] == "delete" ? 3 : 4));
+            if (w[0] == "delete") ini.DeleteKey(w[1], w[2]);
+            else if (w[0] == "integer") ini.WriteInteger(w[1], w[2], w[3].toInt());
+            else if (w[0] == "bool") ini.WriteBool(w[1], w[2], w[3] == "1");
+            else if (w[0] == "string") ini.WriteString(w[1], w[2], w[3]);
+            else QFAIL("unknown edit");
+        }
         QVERIFY(ini.UpdateFile());
         QByteArray written;
         QVERIFY(ReadWholeFile(path, written));
         QCOMPARE(written, after);
     }
 
-    void keepsFilesItCannotReadOrWrite_data()
-    {
-        QTest::addColumn<QString>("name"); QTest::addColumn<QString>("make");
-        QTest::addColumn<QString>("reason");  // part of the error
-        QTest::newRow("folder is missing") << "missing/settings.ini" << "" << SystemErrorText(ENOENT);
-        // Writing over a file that could not be read would keep only the keys written.
-        QTest::newRow("no read permission") << "locked.ini" << "unreadable" << SystemErrorText(EACCES);
-        QTest::newRow("fifo") << "pipe.ini" << "fifo" << "Not a regular file";
-    }
+    void keepsFilesItCannotReadOrWrite_data() { QVERIFY(AddTableRows("platform/ini-unwritable.table")); }
     void keepsFilesItCannotReadOrWrite()
     {
         QFETCH(QString, name); QFETCH(QString, make); QFETCH(QString, reason);

@@ -1,0 +1,13 @@
+#pragma once
+// Rows of a data-driven test read from a table under tests/data. Its first line names the
+// columns as "name:type" (type str, the default, or bytes, int, long, bool, double; a
+// double also reads nan, inf and -inf; an error is text where ENOENT, EISDIR, EACCES,
+// EFBIG and ELOOP stand for the system's text of that error); each further line is a row: its name, then one
+// cell per column, cells separated by '|' and trimmed. Blank lines and lines starting
+// with '#' are skipped. Cells take escapes so that any value fits in a line: \n \r \t,
+// \s (a space), \xHH (a byte), \uHHHH (a UTF-16 unit, in text); a backslash before any other
+// character (| or another backslash) stands for that character. An empty table or a row
+// that does not fit fails the test.
+#include <QString>
+
+bool AddTableRows(const QString& file);  // relative to tests/data
