@@ -4,11 +4,11 @@
 #include <cstring>
 
 namespace {
-bool SameEntries(const TAnimFrame& a, const TAnimFrame& b)
+bool SameEntries(std::span<const TAnimEntry> a, std::span<const TAnimEntry> b)
 {
-    if (a.Entries.size() != b.Entries.size())
+    if (a.size() != b.size())
         return false;
-    return a.Entries.empty() || std::memcmp(a.Entries.data(), b.Entries.data(), a.Entries.size() * sizeof(TAnimEntry)) == 0;
+    return a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(TAnimEntry)) == 0;
 }
 
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -19,7 +19,7 @@ bool SameState(const TDocState& a, const TDocState& b)
 }
 }  // namespace
 
-TFramesDelta TFramesDelta::Apply(std::vector<TAnimFrame>& frames)
+TFramesDelta TFramesDelta::Apply(TAnimFrames& frames)
 {
     TFramesDelta inverse;
     // Only times changed (Linearize, a drag, a total move): they are swapped in place.
@@ -31,52 +31,68 @@ TFramesDelta TFramesDelta::Apply(std::vector<TAnimFrame>& frames)
             inverse.Sources = std::move(Sources);
             inverse.Times = std::move(Times);
             for (size_t i = 0; i < frames.size(); ++i)
-                std::swap(frames[i].Time, inverse.Times[i]);
+                std::swap(frames.Time(i), inverse.Times[i]);
             ValidateFrameTimes(frames);
             return inverse;
         }
     }
     inverse.Sources.assign(frames.size(), -1);
-    inverse.Times.reserve(frames.size());
-    for (const TAnimFrame& f : frames)
-        inverse.Times.push_back(f.Time);
+    inverse.Times.assign(frames.Times().begin(), frames.Times().end());
 
-    std::vector<TAnimFrame> result(Sources.size());
+    // The result is gathered in runs: frames that stay neighbours are one block copy.
+    const int stride = Frames.empty() ? frames.Stride() : Frames.Stride();
+    TAnimFrames result(stride);
+    result.Reserve(Sources.size());
     size_t next = 0;
-    for (size_t i = 0; i < Sources.size(); ++i) {
+    for (size_t i = 0; i < Sources.size();) {
         const int from = Sources[i];
+        size_t run = 1;
         if (from >= 0) {
-            result[i] = std::move(frames[size_t(from)]);
-            inverse.Sources[size_t(from)] = static_cast<int>(i);
+            while (i + run < Sources.size() && Sources[i + run] == from + int(run))
+                ++run;
+            result.Insert(result.size(), frames, size_t(from), run);
+            for (size_t k = 0; k < run; ++k)
+                inverse.Sources[size_t(from) + k] = static_cast<int>(i + k);
         } else {
-            result[i] = std::move(Frames[next++]);
+            while (i + run < Sources.size() && Sources[i + run] < 0)
+                ++run;
+            result.Insert(result.size(), Frames, next, run);
+            next += run;
         }
-        result[i].Time = Times[i];
+        i += run;
     }
-    for (size_t j = 0; j < frames.size(); ++j)
-        if (inverse.Sources[j] < 0)
-            inverse.Frames.push_back(std::move(frames[j]));
-    frames = std::move(result);
+    std::copy(Times.begin(), Times.end(), result.Times().begin());
+    // What the result does not take goes into the inverse, again in runs.
+    inverse.Frames.Reset(frames.Stride());
+    for (size_t j = 0; j < frames.size();) {
+        if (inverse.Sources[j] >= 0) {
+            ++j;
+            continue;
+        }
+        size_t run = 1;
+        while (j + run < frames.size() && inverse.Sources[j + run] < 0)
+            ++run;
+        inverse.Frames.Insert(inverse.Frames.size(), frames, j, run);
+        j += run;
+    }
+    frames.swap(result);
     ValidateFrameTimes(frames);
     return inverse;
 }
 
-bool TFramesDelta::IsIdentity(const std::vector<TAnimFrame>& frames) const
+bool TFramesDelta::IsIdentity(const TAnimFrames& frames) const
 {
     if (!Frames.empty() || Sources.size() != frames.size())
         return false;
     for (size_t i = 0; i < Sources.size(); ++i)
-        if (Sources[i] != static_cast<int>(i) || !SameBits(Times[i], frames[i].Time))
+        if (Sources[i] != static_cast<int>(i) || !SameBits(Times[i], frames.Time(i)))
             return false;
     return true;
 }
 
 size_t TFramesDelta::Bytes() const
 {
-    size_t n = Sources.capacity() * sizeof(int) + Times.capacity() * sizeof(float) + Frames.capacity() * sizeof(TAnimFrame);
-    for (const TAnimFrame& f : Frames)
-        n += f.Entries.capacity() * sizeof(TAnimEntry);
-    return n;
+    return Sources.capacity() * sizeof(int) + Times.capacity() * sizeof(float) + Frames.Bytes();
 }
 
 size_t TAnimStep::Bytes() const
@@ -84,47 +100,34 @@ size_t TAnimStep::Bytes() const
     return sizeof(TAnimStep) + Delta.Bytes() + (Names ? size_t(Names->size()) * 32 : 0) + (External ? External->Bytes() : 0);
 }
 
-TStepRecorder::TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before, TKeep how)
+TStepRecorder::TStepRecorder(TAnimFrames& frames, TFrameRange keep, TDocState before, TKeep how)
     : Keep_(keep), Before_(before), How_(how)
 {
-    Times_.reserve(frames.size());
-    for (size_t i = 0; i < frames.size(); ++i) {
-        frames[i].Tag = static_cast<int32_t>(i);
-        Times_.push_back(frames[i].Time);
-    }
-    if (!IsFrameRange(keep.First, keep.Last, static_cast<int>(frames.size()))) {
+    Times_.assign(frames.Times().begin(), frames.Times().end());
+    Kept_.Reset(frames.Stride());
+    if (IsFrameRange(keep.First, keep.Last, static_cast<int>(frames.size())))
+        Kept_.Insert(0, frames, size_t(keep.First), size_t(keep.Last - keep.First + 1));
+    else
         Keep_ = {};
-        return;
-    }
-    if (how == TKeep::Copy) {
-        Kept_.assign(frames.begin() + keep.First, frames.begin() + keep.Last + 1);
-        return;
-    }
-    Kept_.resize(size_t(keep.Last - keep.First + 1));
-    for (size_t j = 0; j < Kept_.size(); ++j)
-        Kept_[j].Entries = std::move(frames[size_t(keep.First) + j].Entries);
+    frames.StartTags();
 }
 
-void TStepRecorder::Abandon(std::vector<TAnimFrame>& frames)
+void TStepRecorder::Abandon(TAnimFrames& frames)
 {
-    if (How_ != TKeep::Take || Keep_.First < 0)
-        return;
-    for (size_t j = 0; j < Kept_.size(); ++j)
-        frames[size_t(Keep_.First) + j].Entries = std::move(Kept_[j].Entries);
-    Kept_.clear();
+    frames.StopTags();
+    Kept_.Reset(0);
 }
 
-std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, std::vector<TAnimFrame>& frames,
-                                               const TDocState& after)
+std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, TAnimFrames& frames, const TDocState& after)
 {
-    // Where each frame of before stands now: the first frame carrying its tag. A copy
-    // carries the tag of its original too; its entries are the same, so either serves.
+    // Where each frame of before stands now: the first frame carrying its tag.
     std::vector<int> now(Times_.size(), -1);
     for (size_t i = 0; i < frames.size(); ++i) {
-        const int32_t tag = frames[i].Tag;
+        const int32_t tag = frames.Tag(i);
         if (tag >= 0 && size_t(tag) < now.size() && now[size_t(tag)] < 0)
             now[size_t(tag)] = static_cast<int>(i);
     }
+    frames.StopTags();
     TAnimStep step;
     step.Name = name;
     step.Before = Before_;
@@ -132,23 +135,21 @@ std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, std::vector<
     TFramesDelta& d = step.Delta;
     d.Times = std::move(Times_);
     d.Sources.resize(d.Times.size());
+    d.Frames.Reset(Kept_.Stride());
     for (size_t j = 0; j < d.Sources.size(); ++j) {
         int source = now[j];
         if (Keep_.First >= 0 && int(j) >= Keep_.First && int(j) <= Keep_.Last) {
-            TAnimFrame& old = Kept_[j - size_t(Keep_.First)];
-            if (How_ == TKeep::Take && source >= 0) {  // it stayed after all: it gets its transforms back
-                frames[size_t(source)].Entries = std::move(old.Entries);
-                d.Sources[j] = source;
-                continue;
-            }
-            // A kept frame is stored only when it went or its transforms changed.
-            if (source < 0 || !SameEntries(old, frames[size_t(source)])) {
-                d.Frames.push_back(std::move(old));
+            const size_t k = j - size_t(Keep_.First);
+            // A kept frame is stored only when it went or (kept as a copy) its transforms
+            // changed; one that was to be removed and stayed after all is as it was.
+            if (source < 0 || (How_ == TKeep::Copy && !SameEntries(Kept_.Entries(k), frames.Entries(size_t(source))))) {
+                d.Frames.Insert(d.Frames.size(), Kept_, k, 1);
                 source = -1;
             }
         }
         d.Sources[j] = source;
     }
+    Kept_.Reset(0);
     if (d.IsIdentity(frames) && SameState(Before_, after))
         return std::nullopt;
     return step;
