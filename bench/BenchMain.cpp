@@ -817,7 +817,7 @@ constexpr double OperationMs = 20;
 // in the middle, run on a controller of their own that keeps the frames to restore.
 struct TTimerOps {
     TAnimController Anim;
-    std::vector<TAnimFrame> Frames;
+    TAnimFrames Frames;
     QString Error;
     double OpMs = 0;  // the operation, timed while preparing an undo
 };
@@ -976,7 +976,8 @@ std::vector<TCase> TimerCases(TContext& cx)
         if (QLatin1String(t.Name) == QLatin1String("copy")) {
             c.FloorName = QStringLiteral("block copy");
             c.Floor = [ops, first, last] {
-                std::vector<TAnimFrame> block(ops->Frames.begin() + first, ops->Frames.begin() + last + 1);
+                TAnimFrames block(ops->Frames.Stride());
+                block.Insert(0, ops->Frames, size_t(first), size_t(last - first) + 1);
                 if (block.empty())
                     std::fprintf(stderr, "no block\n");
             };
@@ -1049,7 +1050,7 @@ std::vector<TCase> UndoCases(TContext& cx)
         for (int i = 0; i < 100; ++i)
             if (!ops->Anim.CopyRange(0, TimerSelection - 1, 0).Done())
                 ops->Error = QStringLiteral("a copy was refused");
-        const double frameBytes = double(sizeof(TAnimFrame) + AnimComponents * sizeof(TAnimEntry));
+        const double frameBytes = double(sizeof(float) + AnimComponents * sizeof(TAnimEntry));
         *bytes = {double(ops->Anim.History().Bytes()), 100.0 * TimerSelection * frameBytes};
     };
     memory.Floor = [ops] { ValidateFrameTimes(ops->Anim.Doc.AnimFrames); };

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <bit>
 #include <new>
 #include <cstring>
@@ -163,9 +164,12 @@ void ParseRtm(Input& in, TRtmData& data)
         data.Names.Add(NameOfField(field));
     }
 
-    // Sized once from the header, which the file size vouches for: no frame allocates.
+    // Sized once from the header, which the file size vouches for, so no frame allocates;
+    // past half a gigabyte (a file may be sparse, or its end unreadable) the store grows
+    // with what is actually read.
+    static constexpr qint64 ReserveCap = qint64(1) << 29;
     data.Frames.Reset(componentCount);
-    data.Frames.Reserve(size_t(frameCount));
+    data.Frames.Reserve(size_t(std::min<qint64>(frameCount, ReserveCap / (4 + qint64(componentCount) * qint64(sizeof(TAnimEntry))) + 1)));
     std::vector<TResolvedName> lastNames(frameCount > 0 ? size_t(componentCount) : 0);
     for (int32_t f = 0; f < frameCount; ++f) {
         const char* time = in.Take(4);

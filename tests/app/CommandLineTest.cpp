@@ -189,11 +189,11 @@ private slots:
         CommandHome h;
         WriteRobot(h);
         QCOMPARE(h.Run({"new", "%1/robot.p3d", "arm", "leg", "hand", "-o", "%1/new.rtm"}).Code, 0);
-        TAnimDocument doc;
-        QCOMPARE(ReadRtm(h.Read("new.rtm"), doc), QString());
-        QCOMPARE(doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
-        QCOMPARE(doc.FrameCount(), 1);
-        QCOMPARE(doc.AnimFrames[0].Entries[2].Matrix, IdentityMatrix12f);
+        const TRtmData file = ReadRtm(h.Read("new.rtm"));
+        QCOMPARE(file.Error, QString());
+        QCOMPARE(file.Names.Names(), (QStringList{"arm", "hand", "leg"}));
+        QCOMPARE(file.Frames.size(), size_t(1));
+        QCOMPARE(file.Frames.Entries(0)[2].Matrix, IdentityMatrix12f);
     }
 
     // The robot with the arm animated: every coordinate of the OBJ is the posed one.

@@ -55,8 +55,9 @@ private slots:
         Dialogs* previous = setDialogs(&qt);
         TAnimController anim;
         anim.Doc.AnimSelections.Add(QStringLiteral("arm"));
+        anim.Doc.AnimFrames.Reset(1);
         for (int i = 0; i < 4; ++i)
-            anim.Doc.AnimFrames.push_back({true, float(i) / 3, {{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}}}});
+            anim.Doc.AnimFrames.Append(float(i) / 3, std::vector<TAnimEntry>(1));
         anim.SetStepCount(4);
         anim.ValidateFrames();
         QWidget main;
