@@ -38,31 +38,19 @@ TFramesDelta TFramesDelta::Apply(TAnimFrames& frames)
     }
     inverse.Sources.assign(frames.size(), -1);
     inverse.Times.assign(frames.Times().begin(), frames.Times().end());
-
-    // The result is gathered in runs: frames that stay neighbours are one block copy.
-    const int stride = Frames.empty() ? frames.Stride() : Frames.Stride();
-    TAnimFrames result(stride);
-    result.Reserve(Sources.size());
-    size_t next = 0;
-    for (size_t i = 0; i < Sources.size();) {
+    // Whether the frames that stay keep their order, and in how many runs the list changes.
+    bool ordered = true;
+    size_t runs = 0;
+    for (size_t i = 0, last = 0; i < Sources.size(); ++i) {
         const int from = Sources[i];
-        size_t run = 1;
-        if (from >= 0) {
-            while (i + run < Sources.size() && Sources[i + run] == from + int(run))
-                ++run;
-            result.Insert(result.size(), frames, size_t(from), run);
-            for (size_t k = 0; k < run; ++k)
-                inverse.Sources[size_t(from) + k] = static_cast<int>(i + k);
-        } else {
-            while (i + run < Sources.size() && Sources[i + run] < 0)
-                ++run;
-            result.Insert(result.size(), Frames, next, run);
-            next += run;
-        }
-        i += run;
+        runs += i == 0 || (from < 0) != (Sources[i - 1] < 0) || (from >= 0 && from != Sources[i - 1] + 1);
+        if (from < 0)
+            continue;
+        inverse.Sources[size_t(from)] = static_cast<int>(i);
+        ordered = ordered && (size_t(from) + 1 > last);
+        last = size_t(from) + 1;
     }
-    std::copy(Times.begin(), Times.end(), result.Times().begin());
-    // What the result does not take goes into the inverse, again in runs.
+    // What the result does not take goes into the inverse, in runs.
     inverse.Frames.Reset(frames.Stride());
     for (size_t j = 0; j < frames.size();) {
         if (inverse.Sources[j] >= 0) {
@@ -75,7 +63,57 @@ TFramesDelta TFramesDelta::Apply(TAnimFrames& frames)
         inverse.Frames.Insert(inverse.Frames.size(), frames, j, run);
         j += run;
     }
-    frames.swap(result);
+
+    if (ordered && runs <= 16) {
+        // Frames only went and came (a copy, an insert, a delete undone): in place, a block
+        // erase or insert each, which costs no copy of the whole list.
+        for (size_t j = frames.size(); j-- > 0;) {
+            if (inverse.Sources[j] >= 0)
+                continue;
+            size_t first = j;
+            while (first > 0 && inverse.Sources[first - 1] < 0)
+                --first;
+            frames.Erase(first, j - first + 1);
+            j = first;
+        }
+        if (frames.empty() && !Frames.empty())
+            frames.Reset(Frames.Stride());
+        size_t next = 0;
+        for (size_t i = 0; i < Sources.size();) {
+            size_t run = 0;
+            while (i + run < Sources.size() && Sources[i + run] < 0)
+                ++run;
+            if (run == 0) {
+                ++i;
+                continue;
+            }
+            frames.Insert(i, Frames, next, run);
+            next += run;
+            i += run;
+        }
+    } else {
+        // Gathered in runs into a new list: frames that stay neighbours are one block copy.
+        TAnimFrames result(Frames.empty() ? frames.Stride() : Frames.Stride());
+        result.Reserve(Sources.size());
+        size_t next = 0;
+        for (size_t i = 0; i < Sources.size();) {
+            const int from = Sources[i];
+            size_t run = 1;
+            if (from >= 0) {
+                while (i + run < Sources.size() && Sources[i + run] == from + int(run))
+                    ++run;
+                result.Insert(result.size(), frames, size_t(from), run);
+            } else {
+                while (i + run < Sources.size() && Sources[i + run] < 0)
+                    ++run;
+                result.Insert(result.size(), Frames, next, run);
+                next += run;
+            }
+            i += run;
+        }
+        frames.swap(result);
+    }
+    std::copy(Times.begin(), Times.end(), frames.Times().begin());
     ValidateFrameTimes(frames);
     return inverse;
 }
