@@ -303,7 +303,7 @@ std::vector<TCase> AnimationCases(TContext& cx)
     TCase load;
     load.Name = QStringLiteral("rtm load");
     load.FloorName = QStringLiteral("raw read");
-    load.GoalRatio = 3;  // through the window: the names are looked up in the model too
+    load.GoalRatio = 1.5;
     load.FileBytes = size;
     load.PeakGoalFactor = 2;
     load.Prepare = [&cx, &f] {

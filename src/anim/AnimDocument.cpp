@@ -117,6 +117,14 @@ void TAnimFrames::Insert(size_t at, const TAnimFrames& from, size_t first, size_
         Tags_.insert(Tags_.begin() + std::ptrdiff_t(at), count, -1);
 }
 
+void TAnimFrames::Resize(size_t frames)
+{
+    Entries_.resize(frames * Stride_);
+    Times_.resize(frames);
+    if (Tagging_)
+        Tags_.resize(frames, -1);
+}
+
 void TAnimFrames::MakeRoom(size_t n)
 {
     Grow(Times_, n);

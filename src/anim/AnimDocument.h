@@ -92,6 +92,9 @@ public:
     void Append(float time, std::span<const TAnimEntry> entries);
     // A frame at the end whose entries the caller writes (they are not set).
     std::span<TAnimEntry> AppendFrame(float time);
+    // frames frames in all; new ones have neither times nor entries set: the caller writes
+    // them (a reader filling the store in one pass).
+    void Resize(size_t frames);
     // count frames of from (which may be this store) starting at frame first, inserted
     // before frame at with their times. Memory is taken first: running out of it leaves
     // the store as it was.

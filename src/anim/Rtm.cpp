@@ -168,14 +168,37 @@ void ParseRtm(Input& in, TRtmData& data)
     // past half a gigabyte (a file may be sparse, or its end unreadable) the store grows
     // with what is actually read.
     static constexpr qint64 ReserveCap = qint64(1) << 29;
+    const size_t batch = size_t(std::min<qint64>(frameCount, ReserveCap / (4 + qint64(componentCount) * qint64(sizeof(TAnimEntry))) + 1));
     data.Frames.Reset(componentCount);
-    data.Frames.Reserve(size_t(std::min<qint64>(frameCount, ReserveCap / (4 + qint64(componentCount) * qint64(sizeof(TAnimEntry))) + 1)));
+    data.Frames.Reserve(batch);
     std::vector<TResolvedName> lastNames(frameCount > 0 ? size_t(componentCount) : 0);
+    float* times = nullptr;
+    TAnimEntry* entry = nullptr;
     for (int32_t f = 0; f < frameCount; ++f) {
+        if (size_t(f) == data.Frames.size()) {  // the next batch of frames, written in place
+            data.Frames.Resize(std::min(size_t(frameCount), size_t(f) + batch));
+            times = data.Frames.Times().data();
+            entry = data.Frames.Entries(size_t(f)).data();
+        }
+        if (componentCount == 0) {
+            // Times alone, back to back: taken in blocks.
+            const qsizetype n = std::min<qsizetype>(qsizetype(data.Frames.size()) - f, 1 << 16);
+            const char* block = in.Take(4 * n);
+            if (!block)
+                return Fail(data, Rtm::IncorrectFormat);
+            if constexpr (LittleEndianHost) {
+                std::memcpy(times + f, block, size_t(4 * n));
+            } else {
+                for (qsizetype k = 0; k < n; ++k)
+                    times[f + k] = GetF32(block + 4 * k);
+            }
+            f += int32_t(n) - 1;
+            continue;
+        }
         const char* time = in.Take(4);
         if (!time)
             return Fail(data, Rtm::IncorrectFormat);
-        TAnimEntry* entry = data.Frames.AppendFrame(GetF32(time)).data();
+        times[f] = GetF32(time);
         for (int32_t j = 0; j < componentCount; ++j, ++entry) {
             const char* field = in.Take(Rtm::RecordSize);
             if (!field)
