@@ -11,6 +11,29 @@ bool SameEntries(std::span<const TAnimEntry> a, std::span<const TAnimEntry> b)
     return a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(TAnimEntry)) == 0;
 }
 
+// [first, middle, last) when sources is the identity but for the block [first, last)
+// rotated as std::rotate(first, middle, last) leaves it.
+std::optional<std::array<size_t, 3>> Rotation(const std::vector<int>& sources)
+{
+    const size_t n = sources.size();
+    size_t first = 0, last = n;
+    while (first < n && sources[first] == int(first))
+        ++first;
+    while (last > first && sources[last - 1] == int(last - 1))
+        --last;
+    if (first == last)
+        return std::nullopt;
+    const size_t middle = size_t(sources[first]);
+    if (middle <= first || middle >= last)
+        return std::nullopt;
+    for (size_t i = first; i < last; ++i) {
+        const size_t want = i - first < last - middle ? middle + (i - first) : first + (i - first - (last - middle));
+        if (size_t(sources[i]) != want)
+            return std::nullopt;
+    }
+    return std::array<size_t, 3>{first, middle, last};
+}
+
 bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 bool SameState(const TDocState& a, const TDocState& b)
@@ -64,7 +87,14 @@ TFramesDelta TFramesDelta::Apply(TAnimFrames& frames)
         j += run;
     }
 
-    if (ordered && runs <= 16) {
+    if (Frames.empty() && inverse.Frames.empty() && Sources.size() == frames.size()) {
+        // Only the order changed: a block moved (a move) is rotated back, anything else (a
+        // mirror, a sort) permuted in place, cycle by cycle; neither takes a second list.
+        if (const std::optional<std::array<size_t, 3>> r = Rotation(Sources))
+            frames.Rotate((*r)[0], (*r)[1], (*r)[2]);
+        else
+            frames.Permute(Sources);
+    } else if (ordered && runs <= 16) {
         // Frames only went and came (a copy, an insert, a delete undone): in place, a block
         // erase or insert each, which costs no copy of the whole list.
         for (size_t j = frames.size(); j-- > 0;) {
@@ -174,7 +204,16 @@ std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, TAnimFrames&
     d.Times = std::move(Times_);
     d.Sources.resize(d.Times.size());
     d.Frames.Reset(Kept_.Stride());
-    for (size_t j = 0; j < d.Sources.size(); ++j) {
+    bool allGone = Keep_.First >= 0;
+    for (int j = Keep_.First; allGone && j <= Keep_.Last; ++j)
+        allGone = now[size_t(j)] < 0;
+    if (allGone) {  // every kept frame went: the block moves into the step as it is
+        d.Frames.swap(Kept_);
+        std::copy(now.begin(), now.end(), d.Sources.begin());
+    } else {
+        d.Frames.Reserve(Kept_.size());
+    }
+    for (size_t j = 0; j < d.Sources.size() && !allGone; ++j) {
         int source = now[j];
         if (Keep_.First >= 0 && int(j) >= Keep_.First && int(j) <= Keep_.Last) {
             const size_t k = j - size_t(Keep_.First);
