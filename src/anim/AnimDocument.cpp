@@ -41,6 +41,15 @@ void TAnimFrames::Reset(int stride)
     Tagging_ = false;
 }
 
+void TAnimFrames::Clear(int stride)
+{
+    Stride_ = size_t(std::max(stride, 0));
+    Times_.clear();
+    Entries_.clear();
+    Tags_.clear();
+    Tagging_ = false;
+}
+
 void TAnimFrames::Reserve(size_t frames)
 {
     Times_.reserve(frames);

@@ -67,6 +67,8 @@ public:
     // Empties the store for frames of stride entries, giving its memory back.
     void Reset(int stride);
     void clear() { Reset(0); }
+    // Empties the store for frames of stride entries, keeping its memory for what comes.
+    void Clear(int stride);
     void Reserve(size_t frames);
     // Room for n more frames, growing by half at least so that repeated inserts stay
     // linear; an Insert of up to n frames then takes no memory.

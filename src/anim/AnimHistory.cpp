@@ -73,8 +73,12 @@ TFramesDelta TFramesDelta::Apply(TAnimFrames& frames)
         ordered = ordered && (size_t(from) + 1 > last);
         last = size_t(from) + 1;
     }
-    // What the result does not take goes into the inverse, in runs.
-    inverse.Frames.Reset(frames.Stride());
+    // What the result does not take goes into the inverse, in runs; into the room a list of
+    // frames this delta no longer needs left behind (see below), so an undo and its redo
+    // take fresh memory only once.
+    if (Frames.empty())
+        inverse.Frames.swap(Frames);
+    inverse.Frames.Clear(frames.Stride());
     for (size_t j = 0; j < frames.size();) {
         if (inverse.Sources[j] >= 0) {
             ++j;
@@ -142,6 +146,10 @@ TFramesDelta TFramesDelta::Apply(TAnimFrames& frames)
             i += run;
         }
         frames.swap(result);
+    }
+    if (inverse.Frames.empty()) {  // the frames taken in are copies now: their room stays
+        inverse.Frames.swap(Frames);
+        inverse.Frames.Clear(frames.Stride());
     }
     std::copy(Times.begin(), Times.end(), frames.Times().begin());
     ValidateFrameTimes(frames);
