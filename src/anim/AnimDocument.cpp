@@ -122,8 +122,17 @@ void TAnimFrames::Insert(size_t at, const TAnimFrames& from, size_t first, size_
     MakeRoom(count);
     InsertRange(Entries_, at * Stride_, from.Entries_.data() + first * Stride_, count * Stride_);
     InsertRange(Times_, at, from.Times_.data() + first, count);
-    if (Tagging_)
+    if (Tagging_) {
+        // A copy of a tagged frame says whose copy it is (-2 - tag); frames from elsewhere
+        // are new.
         Tags_.insert(Tags_.begin() + std::ptrdiff_t(at), count, -1);
+        if (&from == this)
+            for (size_t k = 0; k < count; ++k) {
+                const size_t src = first + k < at ? first + k : first + k + count;
+                const int32_t tag = Tags_[src];
+                Tags_[at + k] = tag >= 0 ? -2 - tag : tag;
+            }
+    }
 }
 
 void TAnimFrames::Resize(size_t frames)

@@ -111,7 +111,8 @@ public:
     void swap(TAnimFrames& other) noexcept;
 
     // Tags for the undo history: while tagging, every frame carries the index it had when
-    // tagging started (-1 for a frame made since), through every operation above.
+    // tagging started, a copy made since -2 - that index of its original, any other frame
+    // made since -1, through every operation above.
     void StartTags();
     void StopTags();
     int32_t Tag(size_t i) const { return Tagging_ ? Tags_[i] : -1; }

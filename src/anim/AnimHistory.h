@@ -26,6 +26,14 @@ struct TFramesDelta {
     TAnimFrames Frames;
     // The times of the result, one per frame.
     std::vector<float> Times;
+    // Frames of the list it is applied to that the result drops although a frame that
+    // stays has the same entries (a copy and its original), in runs: frames First ..
+    // First + Count - 1 are copies of Original .. Original + Count - 1. They are not kept:
+    // the inverse makes them again as copies.
+    struct TSameRun {
+        int First = 0, Count = 0, Original = 0;
+    };
+    std::vector<TSameRun> Same;
 
     // Turns frames into the result and returns the delta that turns it back. The times
     // are validated afterwards, as every state the history holds was.

@@ -173,8 +173,8 @@ private slots:
         if (op == "insert" || op == "other") {
             const std::vector<TFrame>& source = op == "other" ? other : want;
             std::vector<TFrame> copies(source.begin() + args[1], source.begin() + args[1] + args[2]);
-            for (TFrame& c : copies)
-                c.Tag = -1;
+            for (TFrame& c : copies)  // a copy of one's own frame says whose copy it is
+                c.Tag = op == "other" ? -1 : -2 - c.Tag;
             want.insert(at(0), copies.begin(), copies.end());
             got.Insert(size_t(args[0]), op == "other" ? from : got, size_t(args[1]), size_t(args[2]));
         } else if (op == "erase") {
