@@ -3,7 +3,6 @@
 #include "support/TestMain.h"
 
 #include <QTest>
-#include <algorithm>
 #include <limits>
 
 using BoolList = QList<bool>;
@@ -123,87 +122,6 @@ private slots:
             QCOMPARE(frames.TimeValid(i), expectedValid[qsizetype(i)]);
         }
         QCOMPARE(IdsOf(frames), IdsOf(FramesAt(times)));  // entries untouched
-    }
-
-    // The store's block operations against frames kept one by one, on 6 frames of 3
-    // entries: copies of its own frames from before, across and after the place they go,
-    // and the undo history's tags, which travel with the frames.
-    void storeBlockOperations_data()
-    {
-        QTest::addColumn<QString>("op"); QTest::addColumn<IntList>("args");
-        QTest::newRow("copies from before the place") << "insert" << IntList{4, 0, 2};
-        QTest::newRow("copies across the place") << "insert" << IntList{2, 1, 3};
-        QTest::newRow("copies starting at the place") << "insert" << IntList{2, 2, 3};
-        QTest::newRow("copies from after the place") << "insert" << IntList{0, 3, 3};
-        QTest::newRow("all copied to the end") << "insert" << IntList{6, 0, 6};
-        QTest::newRow("from another store") << "other" << IntList{3, 1, 2};
-        QTest::newRow("erase") << "erase" << IntList{1, 3};
-        QTest::newRow("rotate") << "rotate" << IntList{1, 4, 6};
-        QTest::newRow("permute, cycles and a fixed frame") << "permute" << IntList{2, 0, 1, 3, 5, 4};
-    }
-    void storeBlockOperations()
-    {
-        QFETCH(QString, op); QFETCH(IntList, args);
-        struct TFrame {
-            float Time;
-            std::vector<TAnimEntry> Entries;
-            int Tag;
-        };
-        const auto make = [](int n, int base) {
-            std::vector<TFrame> frames;
-            for (int i = 0; i < n; ++i) {
-                std::vector<TAnimEntry> e;
-                for (int j = 0; j < 3; ++j)
-                    e.push_back({base + 10 * i + j, {float(base + i), 0, 0, 0, 1, 0, 0, 0, 1, float(j), 0, 0}});
-                frames.push_back({float(base + i) / 8, e, i});
-            }
-            return frames;
-        };
-        const auto store = [](const std::vector<TFrame>& frames) {
-            TAnimFrames s(3);
-            for (const TFrame& f : frames)
-                s.Append(f.Time, f.Entries);
-            return s;
-        };
-        std::vector<TFrame> want = make(6, 0);
-        const std::vector<TFrame> other = make(4, 100);
-        TAnimFrames got = store(want), from = store(other);
-        got.StartTags();
-        const auto at = [&](int k) { return want.begin() + args[k]; };
-        if (op == "insert" || op == "other") {
-            const std::vector<TFrame>& source = op == "other" ? other : want;
-            std::vector<TFrame> copies(source.begin() + args[1], source.begin() + args[1] + args[2]);
-            for (TFrame& c : copies)  // a copy of one's own frame says whose copy it is
-                c.Tag = op == "other" ? -1 : -2 - c.Tag;
-            want.insert(at(0), copies.begin(), copies.end());
-            got.Insert(size_t(args[0]), op == "other" ? from : got, size_t(args[1]), size_t(args[2]));
-        } else if (op == "erase") {
-            want.erase(at(0), at(0) + args[1]);
-            got.Erase(size_t(args[0]), size_t(args[1]));
-        } else if (op == "rotate") {
-            std::rotate(at(0), at(1), at(2));
-            got.Rotate(size_t(args[0]), size_t(args[1]), size_t(args[2]));
-        } else {
-            std::vector<TFrame> permuted;
-            std::vector<int> order;
-            for (int k : args) {
-                permuted.push_back(want[size_t(k)]);
-                order.push_back(k);
-            }
-            want = permuted;
-            got.Permute(order);
-        }
-        QCOMPARE(got.size(), want.size());
-        for (size_t i = 0; i < want.size(); ++i) {
-            QCOMPARE(got.Time(i), want[i].Time);
-            QCOMPARE(got.Tag(i), want[i].Tag);
-            for (size_t j = 0; j < 3; ++j)
-                QVERIFY2(got.Entries(i)[j].NameIndex == want[i].Entries[j].NameIndex &&
-                             got.Entries(i)[j].Matrix == want[i].Entries[j].Matrix,
-                         qPrintable(QStringLiteral("frame %1 entry %2").arg(i).arg(j)));
-        }
-        got.StopTags();
-        QCOMPARE(got.Tag(0), -1);
     }
 
     void selectionsLookUp()
