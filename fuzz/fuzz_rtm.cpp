@@ -10,7 +10,7 @@
 #include <limits>
 
 namespace {
-bool SameBits(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
+bool SameBits(const void* a, const void* b, size_t n) { return n == 0 || std::memcmp(a, b, n) == 0; }
 
 bool SameContent(const TRtmData& a, const TRtmData& b)
 {
@@ -74,30 +74,30 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    const TRtmData data = ReadRtm(bytes);
-    if (!data.Ok()) {
-        FUZZ_CHECK(data.Error == Rtm::IncorrectFormat || data.Error == Rtm::NameNotInHeader);
-        FUZZ_CHECK(data.Names.IsEmpty() && data.Frames.empty() && data.Frames.Stride() == 0);
+    const TRtmData file = ReadRtm(bytes);
+    if (!file.Ok()) {
+        FUZZ_CHECK(file.Error == Rtm::IncorrectFormat || file.Error == Rtm::NameNotInHeader);
+        FUZZ_CHECK(file.Names.IsEmpty() && file.Frames.empty() && file.Frames.Stride() == 0);
         return 0;
     }
 
-    const int slotCount = data.Names.Count();
-    FUZZ_CHECK(data.Frames.Stride() == slotCount);
-    FUZZ_CHECK(data.Frames.AllEntries().size() == data.Frames.size() * size_t(slotCount));
-    for (const TAnimEntry& e : data.Frames.AllEntries())
+    const int slotCount = file.Names.Count();
+    FUZZ_CHECK(file.Frames.Stride() == slotCount);
+    FUZZ_CHECK(file.Frames.AllEntries().size() == file.Frames.size() * size_t(slotCount));
+    for (const TAnimEntry& e : file.Frames.AllEntries())
         FUZZ_CHECK(e.NameIndex >= 0 && e.NameIndex < slotCount);
     // The file can hold no more than it is long.
-    FUZZ_CHECK(qint64(data.Frames.size()) * (4 + 80 * qint64(slotCount)) + 28 + 32 * qint64(slotCount) <= qint64(size));
+    FUZZ_CHECK(qint64(file.Frames.size()) * (4 + 80 * qint64(slotCount)) + 28 + 32 * qint64(slotCount) <= qint64(size));
 
-    const QJsonDocument info = QJsonDocument::fromJson(RtmInfoJson(data).toUtf8());
+    const QJsonDocument info = QJsonDocument::fromJson(RtmInfoJson(file).toUtf8());
     FUZZ_CHECK(info.isObject());
-    (void)RtmInfoText(data);
+    (void)RtmInfoText(file);
 
     QByteArray written;
-    FUZZ_CHECK(WriteRtm(DocumentOf(data), written).isEmpty());
+    FUZZ_CHECK(WriteRtm(DocumentOf(file), written).isEmpty());
     const TRtmData again = ReadRtm(written);
     FUZZ_CHECK(again.Ok());
-    FUZZ_CHECK(SameContent(data, again));
+    FUZZ_CHECK(SameContent(file, again));
 
     QByteArray rewritten;
     FUZZ_CHECK(WriteRtm(DocumentOf(again), rewritten).isEmpty());

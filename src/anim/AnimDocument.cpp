@@ -94,14 +94,14 @@ void InsertRange(V& v, size_t at, const T* from, size_t n)
 {
     // The room was reserved (Grow): the resize writes nothing and moves nothing, and from,
     // which may point into v, stays valid.
+    if (n == 0)  // frames without entries: nothing to move (and data() may be null)
+        return;
     const size_t old = v.size();
     const T* data = v.data();
     const bool inside = n && from >= data && from < data + old;
     v.resize(old + n);
     T* base = v.data();
     std::memmove(base + at + n, base + at, (old - at) * sizeof(T));
-    if (!n)
-        return;
     if (inside && from + n > base + at) {
         // The source lay (partly) in the shifted part: its pieces on either side of at.
         const size_t offset = size_t(from - base);
