@@ -1,5 +1,5 @@
-// RTM reader: any bytes give a document or one of the reader's two messages; a document
-// that was read writes back, and that file reads back to the same document bit for bit.
+// RTM reader: any bytes give the file's content or one of the reader's two messages; what
+// was read writes back, and that file reads back to the same content bit for bit.
 #include "FuzzSupport.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
@@ -10,24 +10,26 @@
 #include <limits>
 
 namespace {
-bool SameBits(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
+bool SameBits(const void* a, const void* b, size_t n) { return n == 0 || std::memcmp(a, b, n) == 0; }
 
-bool SameDocument(const TAnimDocument& a, const TAnimDocument& b)
+bool SameContent(const TRtmData& a, const TRtmData& b)
 {
-    if (a.AnimSelections.Names() != b.AnimSelections.Names() || a.AnimComponentCount != b.AnimComponentCount ||
-        !SameBits(a.TotalMove.data(), b.TotalMove.data(), sizeof a.TotalMove) || a.AnimFrames.size() != b.AnimFrames.size())
-        return false;
-    for (size_t i = 0; i < a.AnimFrames.size(); ++i) {
-        const TAnimFrame& fa = a.AnimFrames[i];
-        const TAnimFrame& fb = b.AnimFrames[i];
-        if (!SameBits(&fa.Time, &fb.Time, sizeof fa.Time) || fa.Entries.size() != fb.Entries.size())
-            return false;
-        for (size_t j = 0; j < fa.Entries.size(); ++j)
-            if (fa.Entries[j].NameIndex != fb.Entries[j].NameIndex ||
-                !SameBits(fa.Entries[j].Matrix.data(), fb.Entries[j].Matrix.data(), sizeof(TMatrix12f)))
-                return false;
-    }
-    return true;
+    const auto entries = [](const TRtmData& d) { return d.Frames.AllEntries(); };
+    return a.Names.Names() == b.Names.Names() && a.Frames.Stride() == b.Frames.Stride() &&
+           SameBits(a.TotalMove.data(), b.TotalMove.data(), sizeof a.TotalMove) && a.Frames.size() == b.Frames.size() &&
+           SameBits(a.Frames.Times().data(), b.Frames.Times().data(), a.Frames.size() * sizeof(float)) &&
+           entries(a).size() == entries(b).size() &&
+           SameBits(entries(a).data(), entries(b).data(), entries(a).size() * sizeof(TAnimEntry));
+}
+
+TAnimDocument DocumentOf(const TRtmData& data)  // as a load fills it
+{
+    TAnimDocument doc;
+    doc.TotalMove = data.TotalMove;
+    doc.AnimSelections = data.Names;
+    doc.AnimFrames = data.Frames;
+    doc.AnimStepCount = doc.FrameCount();
+    return doc;
 }
 
 FuzzSeeds MakeSeeds()
@@ -72,38 +74,33 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-    TAnimDocument doc;
-    const QString error = ReadRtm(bytes, doc);
-    if (!error.isEmpty()) {
-        FUZZ_CHECK(error == Rtm::IncorrectFormat || error == Rtm::NameNotInHeader);
-        FUZZ_CHECK(doc.AnimSelections.IsEmpty() && doc.AnimFrames.empty() && doc.AnimComponentCount == 0);
+    const TRtmData file = ReadRtm(bytes);
+    if (!file.Ok()) {
+        FUZZ_CHECK(file.Error == Rtm::IncorrectFormat || file.Error == Rtm::NameNotInHeader);
+        FUZZ_CHECK(file.Names.IsEmpty() && file.Frames.empty() && file.Frames.Stride() == 0);
         return 0;
     }
 
-    const int slotCount = doc.AnimSelections.Count();
-    FUZZ_CHECK(doc.AnimComponentCount == slotCount);
-    for (const TAnimFrame& f : doc.AnimFrames) {
-        FUZZ_CHECK(int(f.Entries.size()) == slotCount);
-        for (const TAnimEntry& e : f.Entries)
-            FUZZ_CHECK(e.NameIndex >= 0 && e.NameIndex < slotCount);
-    }
+    const int slotCount = file.Names.Count();
+    FUZZ_CHECK(file.Frames.Stride() == slotCount);
+    FUZZ_CHECK(file.Frames.AllEntries().size() == file.Frames.size() * size_t(slotCount));
+    for (const TAnimEntry& e : file.Frames.AllEntries())
+        FUZZ_CHECK(e.NameIndex >= 0 && e.NameIndex < slotCount);
     // The file can hold no more than it is long.
-    FUZZ_CHECK(qint64(doc.AnimFrames.size()) * (4 + 80 * qint64(slotCount)) + 28 + 32 * qint64(slotCount) <= qint64(size));
+    FUZZ_CHECK(qint64(file.Frames.size()) * (4 + 80 * qint64(slotCount)) + 28 + 32 * qint64(slotCount) <= qint64(size));
 
-    const QJsonDocument info = QJsonDocument::fromJson(RtmInfoJson(doc).toUtf8());
+    const QJsonDocument info = QJsonDocument::fromJson(RtmInfoJson(file).toUtf8());
     FUZZ_CHECK(info.isObject());
-    (void)RtmInfoText(doc);
+    (void)RtmInfoText(file);
 
-    doc.AnimStepCount = doc.FrameCount();
     QByteArray written;
-    FUZZ_CHECK(WriteRtm(doc, written).isEmpty());
-    TAnimDocument again;
-    FUZZ_CHECK(ReadRtm(written, again).isEmpty());
-    FUZZ_CHECK(SameDocument(doc, again));
+    FUZZ_CHECK(WriteRtm(DocumentOf(file), written).isEmpty());
+    const TRtmData again = ReadRtm(written);
+    FUZZ_CHECK(again.Ok());
+    FUZZ_CHECK(SameContent(file, again));
 
-    again.AnimStepCount = again.FrameCount();
     QByteArray rewritten;
-    FUZZ_CHECK(WriteRtm(again, rewritten).isEmpty());
+    FUZZ_CHECK(WriteRtm(DocumentOf(again), rewritten).isEmpty());
     FUZZ_CHECK(rewritten == written);
     return 0;
 }

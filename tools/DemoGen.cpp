@@ -188,15 +188,13 @@ bool WriteAnimation(const QDir& out)
     for (const TPart& p : Parts)
         doc.AnimSelections.Add(QString::fromLatin1(p.Name));
     doc.AnimSelections.Add(QString::fromLatin1(ProxyName));
-    doc.AnimComponentCount = doc.AnimSelections.Count();
+    doc.AnimFrames.Reset(doc.AnimSelections.Count());
     doc.TotalMove = {0, 0, 0.6f};
     for (int f = 0; f < FrameCount; ++f) {
         const double t = double(f) / (FrameCount - 1);
         const double phi = 2 * std::numbers::pi * t;
         std::map<QByteArray, TTransform> global;
-        TAnimFrame frame;
-        frame.TimeValid = true;
-        frame.Time = float(t);
+        std::vector<TAnimEntry> entries;
         for (const TPart& p : Parts) {
             const TTransform local = LocalMotion(p, phi);
             TTransform g = local;
@@ -207,9 +205,9 @@ bool WriteAnimation(const QDir& out)
         for (int j = 0; j < doc.AnimSelections.Count(); ++j) {
             const QByteArray name = doc.AnimSelections[j].toLatin1();
             const TTransform& g = name == ProxyName ? global.at(ProxyParent) : global.at(name);
-            frame.Entries.push_back({j, Narrow(g)});
+            entries.push_back({j, Narrow(g)});
         }
-        doc.AnimFrames.push_back(std::move(frame));
+        doc.AnimFrames.Append(float(t), entries);
     }
     doc.AnimStepCount = doc.FrameCount();
     QByteArray bytes;

@@ -55,6 +55,13 @@ void TAnimController::FinishPendingRetime()
         PushStep(std::move(*step));
 }
 
+void TAnimController::DropPendingRetime()
+{
+    if (PendingRetime_)
+        PendingRetime_->Abandon(Doc.AnimFrames);
+    PendingRetime_.reset();
+}
+
 void TAnimController::FramesDidChange()
 {
     // A selection that reaches past the frames keeps what is left of it; without frames it
@@ -74,9 +81,9 @@ void TAnimController::ClearAnimation()
 {
     const TScope scope(*this);
     emit AboutToClear();
-    PendingRetime_.reset();
+    DropPendingRetime();
     SetActStep(0);
-    Doc.AnimFrames = {};  // its memory goes back too, not only its frames
+    Doc.AnimFrames.Reset(0);  // its memory goes back too, not only its frames
     Doc.AnimSelections.Clear();
     Doc.AnimStepCount = 0;
     Doc.TotalMove = {0, 0, 0};
@@ -138,7 +145,7 @@ QString TAnimController::DeleteFrame(int index)
         return {};
     const TScope scope(*this);
     Record(QStringLiteral("Delete Frame"), {index, index}, [&] {
-        Doc.AnimFrames.erase(Doc.AnimFrames.begin() + index);
+        Doc.AnimFrames.Erase(size_t(index), 1);
         SetStepCount(Doc.AnimStepCount - 1);
         ValidateFrames();
         return true;
@@ -154,16 +161,16 @@ QString TAnimController::CreateNewAnimation(const QStringList& names)
     if (!Doc.AnimFrames.empty() || !Doc.AnimSelections.IsEmpty())
         ClearAnimation();
     TStepRecorder recorder(Doc.AnimFrames, {}, State());
-    TAnimFrame frame;
-    frame.Time = 0;
+    std::vector<TAnimEntry> entries;
     for (const QString& name : names) {
         if (IsInAnimation(name))
             continue;
         TAnimEntry e;
         e.NameIndex = Doc.AnimSelections.Add(name);
-        frame.Entries.push_back(e);
+        entries.push_back(e);
     }
-    Doc.AnimFrames.push_back(std::move(frame));
+    Doc.AnimFrames.Reset(int(entries.size()));
+    Doc.AnimFrames.Append(0, entries);
     SetStepCount(1);
     ValidateFrames();
     if (std::optional<TAnimStep> step = recorder.Finish(QStringLiteral("New Animation"), Doc.AnimFrames, State())) {
@@ -178,13 +185,17 @@ QString TAnimController::LoadAnimation(const QString& path)
     const TScope scope(*this);
     Doc.LoadingAnim = true;
     ClearAnimation();
-    const QString error = ReadRtmFile(ResolveCaseInsensitive(path), Doc, path);
-    if (!error.isEmpty()) {
-        // Whatever was read before the fault goes: a failed load leaves an empty document.
+    TRtmData data = ReadRtmFile(ResolveCaseInsensitive(path), path);
+    if (!data.Ok()) {
+        // A failed load leaves an empty document, announced as after a clear.
         ClearAnimation();
         Doc.LoadingAnim = false;
-        return error;
+        return data.Error;
     }
+    // Moved, not copied: a large animation is never held twice.
+    Doc.TotalMove = data.TotalMove;
+    Doc.AnimSelections = std::move(data.Names);
+    Doc.AnimFrames.swap(data.Frames);
     emit TotalMoveChanged();
     SetStepCount(Doc.FrameCount());
     if (!Doc.AnimFrames.empty())
@@ -262,8 +273,8 @@ void TAnimController::CancelRetime(int index, float time)
     if (!CanRetimeFrame(index, Doc.FrameCount()))
         return;
     const TScope scope(*this);
-    PendingRetime_.reset();
-    Doc.AnimFrames[size_t(index)].Time = time;
+    DropPendingRetime();
+    Doc.AnimFrames.Time(size_t(index)) = time;
     ValidateFrames();
 }
 
@@ -326,7 +337,7 @@ void TAnimController::PushExternalStep(const QString& name, std::shared_ptr<TExt
 void TAnimController::RestartHistory()
 {
     const TScope scope(*this);
-    PendingRetime_.reset();
+    DropPendingRetime();
     History_.Restart();
     HistoryDirty_ = true;
 }

@@ -151,6 +151,7 @@ private:
     TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op);
     void PushStep(TAnimStep step);
     void FinishPendingRetime();
+    void DropPendingRetime();
     // Undo and redo: puts the step's other side in place.
     void Swap(TAnimStep& step, const TDocState& state, bool undo);
     void FramesDidChange();

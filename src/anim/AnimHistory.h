@@ -22,14 +22,23 @@ struct TFramesDelta {
     // For each frame of the result: the index of the frame of the current list it is, or
     // -1 for the next frame of Frames.
     std::vector<int> Sources;
-    std::vector<TAnimFrame> Frames;
+    // Their times are unused.
+    TAnimFrames Frames;
     // The times of the result, one per frame.
     std::vector<float> Times;
+    // Frames of the list it is applied to that the result drops although a frame that
+    // stays has the same entries (a copy and its original), in runs: frames First ..
+    // First + Count - 1 are copies of Original .. Original + Count - 1. They are not kept:
+    // the inverse makes them again as copies.
+    struct TSameRun {
+        int First = 0, Count = 0, Original = 0;
+    };
+    std::vector<TSameRun> Same;
 
     // Turns frames into the result and returns the delta that turns it back. The times
     // are validated afterwards, as every state the history holds was.
-    TFramesDelta Apply(std::vector<TAnimFrame>& frames);
-    bool IsIdentity(const std::vector<TAnimFrame>& frames) const;
+    TFramesDelta Apply(TAnimFrames& frames);
+    bool IsIdentity(const TAnimFrames& frames) const;
     size_t Bytes() const;
 };
 
@@ -66,20 +75,21 @@ struct TAnimStep {
 // The state of the frames before an operation, as much as its step may need.
 class TStepRecorder {
 public:
-    // How the frames in keep are kept: copied when the operation rewrites them, their
-    // transforms taken out (no copy) when it only removes them.
+    // How the frames in keep are kept: Copy when the operation rewrites them, Take when it
+    // only removes them (a kept frame that stays is then not compared).
     enum class TKeep { Copy, Take };
-    // Marks every frame with its index and keeps the times and the frames in keep.
-    TStepRecorder(std::vector<TAnimFrame>& frames, TFrameRange keep, TDocState before, TKeep how = TKeep::Copy);
+    // Tags every frame with its index (until Finish or Abandon) and keeps the times and the
+    // frames in keep.
+    TStepRecorder(TAnimFrames& frames, TFrameRange keep, TDocState before, TKeep how = TKeep::Copy);
     // The step that undoes what was done to the frames since; nothing when they, the total
     // move and the names are as they were.
-    std::optional<TAnimStep> Finish(const QString& name, std::vector<TAnimFrame>& frames, const TDocState& after);
+    std::optional<TAnimStep> Finish(const QString& name, TAnimFrames& frames, const TDocState& after);
     // The operation was refused: what was taken out goes back.
-    void Abandon(std::vector<TAnimFrame>& frames);
+    void Abandon(TAnimFrames& frames);
 
 private:
     std::vector<float> Times_;
-    std::vector<TAnimFrame> Kept_;
+    TAnimFrames Kept_;
     TFrameRange Keep_;
     TDocState Before_;
     TKeep How_ = TKeep::Copy;

@@ -9,27 +9,25 @@
 #include <new>
 #include <string>
 
-int InsertFrameAfter(std::vector<TAnimFrame>& frames, int cur)
+int InsertFrameAfter(TAnimFrames& frames, int cur)
 {
     const int count = static_cast<int>(frames.size());
     if (cur < 0 || cur >= count)
         return -1;
     if (count >= std::numeric_limits<int32_t>::max())
         throw std::bad_alloc();  // no room for one more frame number
-    const auto at = [&frames](int i) -> TAnimFrame& { return frames[static_cast<size_t>(i)]; };
-    // Memory first, so running out of it leaves the frames as they were.
-    TAnimFrame frame;
-    frame.Entries = at(cur).Entries;
-    frames.reserve(frames.size() + 1);
+    // Memory first (Insert takes it before it changes anything), so running out of it
+    // leaves the frames as they were.
+    frames.Insert(size_t(cur) + 1, frames, size_t(cur), 1);
+    const auto at = [&frames](int i) -> float& { return frames.Time(static_cast<size_t>(i)); };
     double t = 1;
     if (count >= 2) {
         if (cur == count - 1)
-            at(cur).Time = static_cast<float>((static_cast<double>(at(cur - 1).Time) + 1) * 0.5);
+            at(cur) = static_cast<float>((static_cast<double>(at(cur - 1)) + 1) * 0.5);
         else
-            t = (static_cast<double>(at(cur + 1).Time) + at(cur).Time) * 0.5;
+            t = (static_cast<double>(at(cur + 2)) + at(cur)) * 0.5;
     }
-    frame.Time = static_cast<float>(t);
-    frames.insert(frames.begin() + cur + 1, std::move(frame));
+    at(cur + 1) = static_cast<float>(t);
     return cur + 1;
 }
 
@@ -96,23 +94,36 @@ bool ParseFrameTime(const QString& text, float& value)
     return ParseFrameTime(text, value, QLocale::system().decimalPoint());
 }
 
-bool RetimeFrame(std::vector<TAnimFrame>& frames, int index, float t, bool committed)
+bool RetimeFrame(TAnimFrames& frames, int index, float t, bool committed)
 {
     if (!CanRetimeFrame(index, static_cast<int>(frames.size())))
         return false;
-    frames[static_cast<size_t>(index)].Time = t;
+    frames.Time(static_cast<size_t>(index)) = t;
     if (committed)
         SortFramesByTime(frames);
     return true;
 }
 
-void SortFramesByTime(std::vector<TAnimFrame>& frames)
+void SortFramesByTime(TAnimFrames& frames)
 {
-    std::stable_sort(frames.begin(), frames.end(), [](const TAnimFrame& a, const TAnimFrame& b) {
-        if (std::isnan(a.Time) || std::isnan(b.Time))
-            return !std::isnan(a.Time) && std::isnan(b.Time);
-        return a.Time < b.Time;
-    });
+    const auto before = [&frames](int a, int b) {
+        const float ta = frames.Time(size_t(a)), tb = frames.Time(size_t(b));
+        if (std::isnan(ta) || std::isnan(tb))
+            return !std::isnan(ta) && std::isnan(tb);
+        return ta < tb;
+    };
+    // Frames are nearly always in order already: then nothing moves.
+    const int n = frames.Count();
+    int i = 1;
+    while (i < n && !before(i, i - 1))
+        ++i;
+    if (i >= n)
+        return;
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k)
+        order[size_t(k)] = k;
+    std::stable_sort(order.begin(), order.end(), before);
+    frames.Permute(order);
 }
 
 QString FormatFrameTime(float t, const QString& decimalPoint)

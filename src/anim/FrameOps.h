@@ -15,7 +15,7 @@
 // Returns -1 and changes nothing when frames is empty or cur is not a frame. Throws
 // std::bad_alloc, with the frames unchanged, when there is no memory for the new frame.
 // Afterwards: SetStepCount(count + 1), SetActStep(cur + 1), ValidateFrames.
-int InsertFrameAfter(std::vector<TAnimFrame>& frames, int cur);
+int InsertFrameAfter(TAnimFrames& frames, int cur);
 
 // Only frames 0 .. count - 2 take a typed time; the last frame stays at 1.
 bool CanRetimeFrame(int index, int count);
@@ -31,11 +31,11 @@ bool ParseFrameTime(const QString& text, float& value);
 // retimed). A committed edit also sorts the frames by time; while the cell editor is still
 // open the order stays. The current step keeps its index either way.
 // Afterwards: ValidateFrames and the frame timer's refresh.
-bool RetimeFrame(std::vector<TAnimFrame>& frames, int index, float t, bool committed);
+bool RetimeFrame(TAnimFrames& frames, int index, float t, bool committed);
 
 // Ascending time; equal times keep their order. A NaN time (only a damaged file can hold
 // one) sorts after every number, so the order stays well defined.
-void SortFramesByTime(std::vector<TAnimFrame>& frames);
+void SortFramesByTime(TAnimFrames& frames);
 
 // "0.0####": at least one and at most five decimals, with the given decimal separator.
 QString FormatFrameTime(float t, const QString& decimalPoint);

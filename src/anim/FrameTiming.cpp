@@ -15,9 +15,9 @@ const QString kInvalidFrame = QStringLiteral("Invalid Frame!");
 // Times are floats in the frames; the arithmetic runs in double and each result is stored
 // rounded once.
 struct TTimes {
-    std::vector<TAnimFrame>& Frames;
-    double operator[](int i) const { return Frames[static_cast<size_t>(i)].Time; }
-    void Set(int i, double t) { Frames[static_cast<size_t>(i)].Time = static_cast<float>(t); }
+    TAnimFrames& Frames;
+    double operator[](int i) const { return Frames.Time(static_cast<size_t>(i)); }
+    void Set(int i, double t) { Frames.Time(static_cast<size_t>(i)) = static_cast<float>(t); }
     void Add(int i, double d) { Set(i, (*this)[i] + d); }
     int Count() const { return static_cast<int>(Frames.size()); }
 };
@@ -57,7 +57,7 @@ int ParseTargetFrame(const QString& text)
     return ok ? t : -1;
 }
 
-TTimingResult LinearizeFrames(std::vector<TAnimFrame>& frames, int first, int last)
+TTimingResult LinearizeFrames(TAnimFrames& frames, int first, int last)
 {
     TTimes t{frames};
     if (!IsFrameRange(first, last, t.Count()) || last - first < 2)
@@ -70,7 +70,7 @@ TTimingResult LinearizeFrames(std::vector<TAnimFrame>& frames, int first, int la
     return {TTimingStatus::Done, QString(), first, last};
 }
 
-TTimingResult MirrorFrames(std::vector<TAnimFrame>& frames, int first, int last)
+TTimingResult MirrorFrames(TAnimFrames& frames, int first, int last)
 {
     TTimes t{frames};
     if (!IsFrameRange(first, last, t.Count()) || last - first < 1)
@@ -85,7 +85,7 @@ TTimingResult MirrorFrames(std::vector<TAnimFrame>& frames, int first, int last)
     return {TTimingStatus::Done, QStringLiteral("Finished Mirror operation"), first, last};
 }
 
-TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, int target)
+TTimingResult MoveFrames(TAnimFrames& frames, int first, int last, int target)
 {
     TTimes t{frames};
     const int count = t.Count();
@@ -100,7 +100,6 @@ TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, i
     const double p = LeadTime(t, first);
     const double D = t[last] - p;  // the block with the interval that leads into it
     int newFirst = 0;
-    const auto at = [&frames](int i) { return frames.begin() + i; };
     if (target < first) {
         const double off = target > 0 ? p - t[target - 1] : t[first];
         for (int i = target; i < first; ++i)
@@ -108,7 +107,7 @@ TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, i
         for (int i = first; i <= last; ++i)
             t.Add(i, -off);
         newFirst = target;
-        std::rotate(at(target), at(first), at(last + 1));
+        frames.Rotate(size_t(target), size_t(first), size_t(last) + 1);
     } else {
         const int end = std::min(target, count - 1);  // target = count: past the last frame
         for (int i = last + 1; i <= end; ++i)
@@ -117,13 +116,13 @@ TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, i
         for (int i = first; i <= last; ++i)
             t.Add(i, off);
         newFirst = target < count ? target - last + first : count - 1 - span;
-        std::rotate(at(first), at(last + 1), at(end + 1));
+        frames.Rotate(size_t(first), size_t(last) + 1, size_t(end) + 1);
     }
     SortFramesByTime(frames);
     return {TTimingStatus::Done, QStringLiteral("Finished Move operation"), newFirst, newFirst + span};
 }
 
-TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, int target)
+TTimingResult CopyFrames(TAnimFrames& frames, int first, int last, int target)
 {
     TTimes t{frames};
     const int count = t.Count();
@@ -145,10 +144,7 @@ TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, i
 
     // Everything that needs memory comes first: running out of it then leaves the frames
     // as they were.
-    frames.reserve(size_t(count) + size_t(span) + 1);
-    std::vector<TAnimFrame> copies(static_cast<size_t>(span + 1));
-    for (int j = first; j <= last; ++j)
-        copies[static_cast<size_t>(j - first)].Entries = frames[static_cast<size_t>(j)].Entries;
+    frames.MakeRoom(size_t(span) + 1);
     std::vector<double> block(static_cast<size_t>(span + 1));
 
     for (int i = 0; i < count; ++i)
@@ -170,16 +166,15 @@ TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, i
     if (target == 0)
         base = p - block.front();
 
-    for (int j = first; j <= last; ++j) {
-        TAnimFrame& c = copies[static_cast<size_t>(j - first)];
-        c.Time = static_cast<float>(std::min(block[static_cast<size_t>(j - first)] - p + base, 1.0));
-    }
-    frames.insert(frames.begin() + target, std::make_move_iterator(copies.begin()), std::make_move_iterator(copies.end()));
+    // The copies go in as one block, with the entries of their originals.
+    frames.Insert(size_t(target), frames, size_t(first), size_t(span) + 1);
+    for (int j = first; j <= last; ++j)
+        t.Set(target + j - first, std::min(block[static_cast<size_t>(j - first)] - p + base, 1.0));
     SortFramesByTime(frames);
     return {TTimingStatus::Done, QStringLiteral("Finished Copy operation"), target, target + span};
 }
 
-TTimingResult DeleteFrames(std::vector<TAnimFrame>& frames, int first, int last)
+TTimingResult DeleteFrames(TAnimFrames& frames, int first, int last)
 {
     TTimes t{frames};
     const int count = t.Count();
@@ -205,7 +200,7 @@ TTimingResult DeleteFrames(std::vector<TAnimFrame>& frames, int first, int last)
         if (i < first || i > last)
             t.Set(i, t[i] * k);
     }
-    frames.erase(frames.begin() + first, frames.begin() + last + 1);
+    frames.Erase(size_t(first), size_t(last - first) + 1);
     return {TTimingStatus::Done, QString(), -1, -1};
 }
 
@@ -221,13 +216,13 @@ TFrameRange FitFrameSelection(int selFirst, int selLast, int count)
 
 // ---- Chart items
 
-std::vector<TTimerItem> BuildFrameTimerItems(const std::vector<TAnimFrame>& frames)
+std::vector<TTimerItem> BuildFrameTimerItems(const TAnimFrames& frames)
 {
     std::vector<TTimerItem> items;
     items.reserve(frames.size() * 2);
     for (size_t i = 0; i < frames.size(); ++i) {
         const double x = static_cast<double>(i);
-        const double y = frames[i].Time;
+        const double y = frames.Time(i);
         items.push_back({x, y, i == 0 ? TTimerItemKind::MoveTo : TTimerItemKind::LineTo, false});
         items.push_back({x, y, TTimerItemKind::Mark, false});
     }
@@ -286,7 +281,7 @@ void EnforceTimeOrder(std::vector<TTimerItem>& items)
     }
 }
 
-int WriteBackFrameTimes(const std::vector<TTimerItem>& items, std::vector<TAnimFrame>& frames)
+int WriteBackFrameTimes(const std::vector<TTimerItem>& items, TAnimFrames& frames)
 {
     const double count = static_cast<double>(frames.size());
     int firstSelected = -1;
@@ -294,7 +289,7 @@ int WriteBackFrameTimes(const std::vector<TTimerItem>& items, std::vector<TAnimF
         if (it.Kind != TTimerItemKind::Mark || !(it.X >= 0 && it.X < count))
             continue;
         const int frame = static_cast<int>(std::trunc(it.X));
-        frames[static_cast<size_t>(frame)].Time = static_cast<float>(it.Y);
+        frames.Time(static_cast<size_t>(frame)) = static_cast<float>(it.Y);
         if (it.Selected && firstSelected == -1)
             firstSelected = frame;
     }

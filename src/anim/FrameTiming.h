@@ -59,13 +59,13 @@ int ParseTargetFrame(const QString& text);
 // of the first and the last. Needs last - first >= 2.
 // Afterwards, as the chart's write-back does: ValidateFrames, SetActStep(first) unless it
 // is current already, and the chart rebuilt.
-TTimingResult LinearizeFrames(std::vector<TAnimFrame>& frames, int first, int last);
+TTimingResult LinearizeFrames(TAnimFrames& frames, int first, int last);
 
 // The range plays in reverse over the same span, its intervals mirrored; then sorted.
 // Needs last - first >= 1.
 // Afterwards: RefreshFrameTimerChart, UpdateFrameSelection, ValidateFrames, the message.
 // ActAnimStep keeps its index.
-TTimingResult MirrorFrames(std::vector<TAnimFrame>& frames, int first, int last);
+TTimingResult MirrorFrames(TAnimFrames& frames, int first, int last);
 
 // Moves the block to target (0 .. count; count = after the last frame), keeping its inner
 // spacing and taking the interval that leads into it along. An earlier move puts the
@@ -75,7 +75,7 @@ TTimingResult MirrorFrames(std::vector<TAnimFrame>& frames, int first, int last)
 // the block.
 // Afterwards: RefreshFrameTimerChart, UpdateFrameSelection, ValidateFrames, the message.
 // ActAnimStep keeps its index.
-TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, int target);
+TTimingResult MoveFrames(TAnimFrames& frames, int first, int last, int target);
 
 // Inserts copies of the block (entries copied) at index target (0 .. count), after
 // compressing the whole animation by 1 / (1 + D), D being the block's length with its
@@ -95,7 +95,7 @@ TTimingResult MoveFrames(std::vector<TAnimFrame>& frames, int first, int last, i
 // ValidateFrames, the message. ActAnimStep keeps its index. Copies that would take the
 // frame count past 32 bits stop with Rtm::OutOfMemory(); so does running out of memory,
 // thrown as std::bad_alloc before any frame has changed.
-TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, int target);
+TTimingResult CopyFrames(TAnimFrames& frames, int first, int last, int target);
 
 // Delete answered Yes: the frames after the range close the gap, the rest is stretched back
 // over 0 .. 1, and the range goes in one erase. With no frames it stops with
@@ -105,7 +105,7 @@ TTimingResult CopyFrames(std::vector<TAnimFrame>& frames, int first, int last, i
 // Afterwards: SetStepCount(new count); ActAnimStep into range (SetActStep(min(ActAnimStep,
 // count - 1)): the range may have held several frames past it); ValidateFrames;
 // UpdateFrameSelection.
-TTimingResult DeleteFrames(std::vector<TAnimFrame>& frames, int first, int last);
+TTimingResult DeleteFrames(TAnimFrames& frames, int first, int last);
 
 // The selection kept across a change of the frames: cut to the frames there are, none
 // when nothing of it is left (the buttons never act on frames that are gone).
@@ -122,7 +122,7 @@ struct TTimerItem {
     bool Selected = false;  // class 99
 };
 
-std::vector<TTimerItem> BuildFrameTimerItems(const std::vector<TAnimFrame>& frames);
+std::vector<TTimerItem> BuildFrameTimerItems(const TAnimFrames& frames);
 
 // Tags every item after the first whose x lies in [selFirst, selLast]; the others keep
 // their tags.
@@ -143,4 +143,4 @@ void EnforceTimeOrder(std::vector<TTimerItem>& items);
 // skipped). Returns the frame of the first tagged mark, -1 when none.
 // Afterwards: ValidateFrames; SetActStep with the returned frame when it is not -1 and not
 // already current.
-int WriteBackFrameTimes(const std::vector<TTimerItem>& items, std::vector<TAnimFrame>& frames);
+int WriteBackFrameTimes(const std::vector<TTimerItem>& items, TAnimFrames& frames);

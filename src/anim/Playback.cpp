@@ -98,7 +98,7 @@ void TPlayback::Finish(double now)
     }
 }
 
-TPlaybackPose PlaybackPoseAt(const std::vector<float>& times, double T)
+TPlaybackPose PlaybackPoseAt(std::span<const float> times, double T)
 {
     const int n = static_cast<int>(times.size());
     if (n == 0)
@@ -118,13 +118,9 @@ TPlaybackPose PlaybackPoseAt(const std::vector<float>& times, double T)
     return {n - 1, 0};
 }
 
-TPlaybackPose PlaybackPoseAt(const std::vector<TAnimFrame>& frames, double T)
+TPlaybackPose PlaybackPoseAt(const TAnimFrames& frames, double T)
 {
-    std::vector<float> times;
-    times.reserve(frames.size());
-    for (const TAnimFrame& f : frames)
-        times.push_back(f.Time);
-    return PlaybackPoseAt(times, T);
+    return PlaybackPoseAt(frames.Times(), T);
 }
 
 TTransform BlendMatrix(const TMatrix12f& a, const TMatrix12f& b, double f)

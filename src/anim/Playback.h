@@ -16,6 +16,7 @@
 #include "base/Transform.h"
 
 #include <functional>
+#include <span>
 #include <vector>
 
 // What playback needs of the document's owner.
@@ -90,8 +91,8 @@ struct TPlaybackPose {
     int Frame = -1;
     double Fraction = 0;
 };
-TPlaybackPose PlaybackPoseAt(const std::vector<float>& times, double T);
-TPlaybackPose PlaybackPoseAt(const std::vector<TAnimFrame>& frames, double T);
+TPlaybackPose PlaybackPoseAt(std::span<const float> times, double T);
+TPlaybackPose PlaybackPoseAt(const TAnimFrames& frames, double T);
 
 // a + (b - a) x f for each of the 12 values, in double; the 3x3 part is not
 // re-orthonormalised, so a rotation blended half-way comes out shortened.

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <bit>
 #include <new>
 #include <cstring>
@@ -13,14 +14,11 @@ namespace {
 static_assert(sizeof(TMatrix12f) == 48, "a matrix is 12 packed floats");
 constexpr bool LittleEndianHost = std::endian::native == std::endian::little;
 
-QString Fail(TAnimDocument& doc, QLatin1String message)
+// The fault sticks: whatever was read goes, the message stays.
+void Fail(TRtmData& data, const QString& message)
 {
-    doc.AnimSelections.Clear();
-    doc.AnimFrames.clear();
-    doc.AnimFrames.shrink_to_fit();
-    doc.TotalMove = {0, 0, 0};
-    doc.AnimComponentCount = 0;
-    return message;
+    data = TRtmData();
+    data.Error = message;
 }
 
 // Writing goes through a cursor into a buffer sized once.
@@ -134,18 +132,18 @@ QString NameOfField(const char* field)
 }
 
 template <typename Input>
-QString ParseRtm(Input& in, TAnimDocument& doc)
+void ParseRtm(Input& in, TRtmData& data)
 {
     const char* header = in.Take(Rtm::HeaderSize);
     if (!header || std::memcmp(header, Rtm::Magic, sizeof Rtm::Magic) != 0)
-        return Fail(doc, Rtm::IncorrectFormat);
+        return Fail(data, Rtm::IncorrectFormat);
     std::array<float, 3> totalMove{};
     for (size_t i = 0; i < 3; ++i)
         totalMove[i] = GetF32(header + 8 + 4 * i);
     const int32_t frameCount = int32_t(GetU32(header + 20));
     const int32_t componentCount = int32_t(GetU32(header + 24));
     if (frameCount < 0 || componentCount < 0)
-        return Fail(doc, Rtm::IncorrectFormat);
+        return Fail(data, Rtm::IncorrectFormat);
 
     // The header fixes the size of everything after it: counts the file cannot hold are
     // refused before anything is allocated for them. Every product stays far inside 64
@@ -155,82 +153,106 @@ QString ParseRtm(Input& in, TAnimDocument& doc)
     const qint64 frameSize = 4 + qint64(componentCount) * Rtm::RecordSize;
     const qint64 afterHeader = in.Size() - Rtm::HeaderSize;
     if (namesSize > afterHeader || frameCount > (afterHeader - namesSize) / frameSize)
-        return Fail(doc, Rtm::IncorrectFormat);
+        return Fail(data, Rtm::IncorrectFormat);
 
-    doc.TotalMove = totalMove;
-    doc.AnimComponentCount = componentCount;
-    doc.AnimSelections.Reserve(componentCount);
+    data.TotalMove = totalMove;
+    data.Names.Reserve(componentCount);
     for (int32_t i = 0; i < componentCount; ++i) {
         const char* field = in.Take(Rtm::NameFieldSize);
         if (!field)
-            return Fail(doc, Rtm::IncorrectFormat);
-        doc.AnimSelections.Add(NameOfField(field));
+            return Fail(data, Rtm::IncorrectFormat);
+        data.Names.Add(NameOfField(field));
     }
 
-    doc.AnimFrames.reserve(size_t(frameCount));
+    // Sized once from the header, which the file size vouches for, so no frame allocates;
+    // past half a gigabyte (a file may be sparse, or its end unreadable) the store grows
+    // with what is actually read.
+    static constexpr qint64 ReserveCap = qint64(1) << 29;
+    const size_t batch = size_t(std::min<qint64>(frameCount, ReserveCap / (4 + qint64(componentCount) * qint64(sizeof(TAnimEntry))) + 1));
+    data.Frames.Reset(componentCount);
+    data.Frames.Reserve(batch);
     std::vector<TResolvedName> lastNames(frameCount > 0 ? size_t(componentCount) : 0);
+    float* times = nullptr;
+    TAnimEntry* entry = nullptr;
     for (int32_t f = 0; f < frameCount; ++f) {
+        if (size_t(f) == data.Frames.size()) {  // the next batch of frames, written in place
+            data.Frames.Resize(std::min(size_t(frameCount), size_t(f) + batch));
+            times = data.Frames.Times().data();
+            entry = data.Frames.Entries(size_t(f)).data();
+        }
+        if (componentCount == 0) {
+            // Times alone, back to back: taken in blocks.
+            const qsizetype n = std::min<qsizetype>(qsizetype(data.Frames.size()) - f, 1 << 16);
+            const char* block = in.Take(4 * n);
+            if (!block)
+                return Fail(data, Rtm::IncorrectFormat);
+            if constexpr (LittleEndianHost) {
+                std::memcpy(times + f, block, size_t(4 * n));
+            } else {
+                for (qsizetype k = 0; k < n; ++k)
+                    times[f + k] = GetF32(block + 4 * k);
+            }
+            f += int32_t(n) - 1;
+            continue;
+        }
         const char* time = in.Take(4);
         if (!time)
-            return Fail(doc, Rtm::IncorrectFormat);
-        TAnimFrame& frame = doc.AnimFrames.emplace_back();
-        frame.Time = GetF32(time);
-        frame.Entries.reserve(size_t(componentCount));
-        for (int32_t j = 0; j < componentCount; ++j) {
+            return Fail(data, Rtm::IncorrectFormat);
+        times[f] = GetF32(time);
+        for (int32_t j = 0; j < componentCount; ++j, ++entry) {
             const char* field = in.Take(Rtm::RecordSize);
             if (!field)
-                return Fail(doc, Rtm::IncorrectFormat);
+                return Fail(data, Rtm::IncorrectFormat);
             TResolvedName& last = lastNames[size_t(j)];
             if (last.Slot < 0 || std::memcmp(last.Field, field, Rtm::NameFieldSize) != 0) {
-                const int slot = doc.AnimSelections.IndexOf(NameOfField(field));
+                const int slot = data.Names.IndexOf(NameOfField(field));
                 if (slot < 0)
-                    return Fail(doc, Rtm::NameNotInHeader);
+                    return Fail(data, Rtm::NameNotInHeader);
                 std::memcpy(last.Field, field, Rtm::NameFieldSize);
                 last.Slot = slot;
             }
-            TMatrix12f m;
+            entry->NameIndex = last.Slot;
             const char* v = field + Rtm::NameFieldSize;
             if constexpr (LittleEndianHost) {
-                std::memcpy(m.data(), v, sizeof m);
+                std::memcpy(entry->Matrix.data(), v, sizeof entry->Matrix);
             } else {
-                for (size_t k = 0; k < m.size(); ++k)
-                    m[k] = GetF32(v + 4 * k);
+                for (size_t k = 0; k < entry->Matrix.size(); ++k)
+                    entry->Matrix[k] = GetF32(v + 4 * k);
             }
-            frame.Entries.push_back({last.Slot, m});
         }
     }
-    return {};
 }
 }  // namespace
 
-QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc)
+TRtmData ReadRtm(const QByteArray& bytes)
 {
+    TRtmData data;
     TMemoryInput in(bytes);
     try {
-        return ParseRtm(in, doc);
+        ParseRtm(in, data);
     } catch (const std::bad_alloc&) {
-        Fail(doc, Rtm::IncorrectFormat);
-        return Rtm::OutOfMemory();
+        Fail(data, Rtm::OutOfMemory());
     }
+    return data;
 }
 
-QString ReadRtmFile(const QString& path, TAnimDocument& doc, const QString& shownName)
+TRtmData ReadRtmFile(const QString& path, const QString& shownName)
 {
+    TRtmData data;
     QFile file;
-    if (!OpenRegularFile(path, file))
-        return QStringLiteral("Cannot open file %1").arg(shownName);
+    if (!OpenRegularFile(path, file)) {
+        Fail(data, QStringLiteral("Cannot open file %1").arg(shownName));
+        return data;
+    }
     TFileInput in(file);
     try {
-        const QString message = ParseRtm(in, doc);
-        if (!in.Error().isEmpty()) {  // a read failed: the file is not what it seemed
-            Fail(doc, Rtm::IncorrectFormat);
-            return QStringLiteral("Cannot read file %1: %2").arg(shownName, in.Error());
-        }
-        return message;
+        ParseRtm(in, data);
+        if (!in.Error().isEmpty())  // a read failed: the file is not what it seemed
+            Fail(data, QStringLiteral("Cannot read file %1: %2").arg(shownName, in.Error()));
     } catch (const std::bad_alloc&) {
-        Fail(doc, Rtm::IncorrectFormat);
-        return Rtm::OutOfMemory();
+        Fail(data, Rtm::OutOfMemory());
     }
+    return data;
 }
 
 namespace {
@@ -246,7 +268,7 @@ QString CheckForWriting(const TAnimDocument& doc)
     for (int32_t i = 0; i < steps; ++i) {
         if (size_t(i) >= doc.AnimFrames.size())
             return Rtm::FrameMissing;
-        const std::vector<TAnimEntry>& entries = doc.AnimFrames[size_t(i)].Entries;
+        const std::span<const TAnimEntry> entries = doc.AnimFrames.Entries(size_t(i));
         for (int32_t j = 0; j < slotCount; ++j) {
             if (size_t(j) >= entries.size())
                 return Rtm::EntryMissing;
@@ -294,7 +316,7 @@ void EmitRtm(const TAnimDocument& doc, const std::vector<char>& nameFields, Put 
     put(nameFields.data(), qsizetype(nameFields.size()));
     char record[Rtm::RecordSize];
     for (int32_t i = 0; i < steps; ++i) {
-        const TAnimFrame& frame = doc.AnimFrames[size_t(i)];
+        const TAnimFrame frame = doc.AnimFrames[size_t(i)];
         char time[4];
         PutF32(time, frame.Time);
         put(time, 4);
@@ -337,7 +359,7 @@ QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out)
     out.Write(names.data(), qsizetype(names.size()));
     const int32_t slotCount = doc.AnimSelections.Count();
     for (int32_t i = 0; i < doc.AnimStepCount && out.Ok(); ++i) {
-        const TAnimFrame& frame = doc.AnimFrames[size_t(i)];
+        const TAnimFrame frame = doc.AnimFrames[size_t(i)];
         char* t = out.Space(4);
         if (!t)
             break;

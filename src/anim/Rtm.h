@@ -26,20 +26,26 @@ inline constexpr QLatin1String NegativeStepCount("[internal Error] AnimStepCount
 inline QString OutOfMemory() { return QStringLiteral("Not enough memory for this animation!"); }
 }  // namespace Rtm
 
-// Fills an already-cleared document with the file's TotalMove, AnimComponentCount,
-// AnimSelections (file order, duplicates kept) and AnimFrames (times as stored, records
-// in file order, each NameIndex from the case-insensitive first-match look-up).
-// AnimStepCount, ActAnimStep, AnimFileName and the time checks are the caller's.
-// Returns "" on success, otherwise "Incorrect Format!" (wrong magic, negative counts,
-// counts that do not fit the file, a file that ends early) or "Component Name not in
-// Header!"; on failure those members are emptied again.
-// Running out of memory gives Rtm::OutOfMemory() with the members emptied.
-QString ReadRtm(const QByteArray& bytes, TAnimDocument& doc);
-// The same from a file, read in pieces: the file is never held in memory as a whole, and
-// bytes after the frames the header counts are not read. A file that cannot be opened
-// gives "Cannot open file NAME", a failed read "Cannot read file NAME: REASON", NAME
-// being shownName.
-QString ReadRtmFile(const QString& path, TAnimDocument& doc, const QString& shownName);
+// What a file holds, nothing more: the reader neither knows nor fills a document.
+struct TRtmData {
+    std::array<float, 3> TotalMove{0, 0, 0};
+    TAnimSelections Names;  // file order, duplicates kept
+    // Times as stored; records in file order, each NameIndex from the case-insensitive
+    // first-match look-up. The stride is the component count.
+    TAnimFrames Frames;
+    // "" when the file was read whole; otherwise the first fault, and everything above empty.
+    QString Error;
+    bool Ok() const { return Error.isEmpty(); }
+};
+
+// Reads the file in one pass. Error is "Incorrect Format!" (wrong magic, negative counts,
+// counts that do not fit the file, a file that ends early), "Component Name not in
+// Header!", or Rtm::OutOfMemory(). Bytes after the frames the header counts are not read.
+TRtmData ReadRtm(const QByteArray& bytes);
+// The same from a file, read in pieces: the file is never held in memory as a whole. A
+// file that cannot be opened gives "Cannot open file NAME", a failed read "Cannot read file
+// NAME: REASON", NAME being shownName.
+TRtmData ReadRtmFile(const QString& path, const QString& shownName);
 
 // Builds the file for frames 0 .. AnimStepCount-1, writing entry j of each frame (by list
 // position) for name slot j. On an inconsistent document returns its "[internal Error] ..."

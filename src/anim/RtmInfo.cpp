@@ -7,10 +7,10 @@
 namespace {
 QString FloatText(float v) { return ShortestText(v); }
 
-bool HasSlot(const TAnimDocument& doc, int32_t index) { return index >= 0 && index < doc.AnimSelections.Count(); }
+bool HasSlot(const TRtmContent& doc, int32_t index) { return index >= 0 && index < doc.Names.Count(); }
 }  // namespace
 
-QString RtmInfoText(const TAnimDocument& doc)
+QString RtmInfoText(const TRtmContent& doc)
 {
     QString text;
     QTextStream out(&text);
@@ -19,7 +19,7 @@ QString RtmInfoText(const TAnimDocument& doc)
     return text;
 }
 
-QString RtmInfoJson(const TAnimDocument& doc)
+QString RtmInfoJson(const TRtmContent& doc)
 {
     QString text;
     QTextStream out(&text);
@@ -29,23 +29,23 @@ QString RtmInfoJson(const TAnimDocument& doc)
 }
 
 // Written a frame at a time: the dump of a large file is many times its size as text.
-void WriteRtmInfoText(const TAnimDocument& doc, QTextStream& stream)
+void WriteRtmInfoText(const TRtmContent& doc, QTextStream& stream)
 {
     QString out;
     out += QStringLiteral("TotalMove: %1 %2 %3\n")
                .arg(FloatText(doc.TotalMove[0]), FloatText(doc.TotalMove[1]), FloatText(doc.TotalMove[2]));
-    out += QStringLiteral("Components: %1\n").arg(doc.AnimSelections.Count());
-    for (int i = 0; i < doc.AnimSelections.Count(); ++i)
-        out += QStringLiteral("  [%1] %2\n").arg(i).arg(ReadableText(doc.AnimSelections[i]));
-    out += QStringLiteral("Frames: %1\n").arg(doc.AnimFrames.size());
-    for (size_t f = 0; f < doc.AnimFrames.size(); ++f) {
+    out += QStringLiteral("Components: %1\n").arg(doc.Names.Count());
+    for (int i = 0; i < doc.Names.Count(); ++i)
+        out += QStringLiteral("  [%1] %2\n").arg(i).arg(ReadableText(doc.Names[i]));
+    out += QStringLiteral("Frames: %1\n").arg(doc.Frames.size());
+    for (size_t f = 0; f < doc.Frames.size(); ++f) {
         stream << out;
         out.clear();
-        const TAnimFrame& frame = doc.AnimFrames[f];
+        const TAnimFrame frame = doc.Frames[f];
         out += QStringLiteral("Frame %1: time %2, %3 entries\n").arg(f).arg(FloatText(frame.Time)).arg(frame.Entries.size());
         for (const TAnimEntry& e : frame.Entries) {
             const QString name =
-                HasSlot(doc, e.NameIndex) ? ReadableText(doc.AnimSelections[e.NameIndex]) : QStringLiteral("<no slot>");
+                HasSlot(doc, e.NameIndex) ? ReadableText(doc.Names[e.NameIndex]) : QStringLiteral("<no slot>");
             out += QStringLiteral("  [%1] %2:").arg(e.NameIndex).arg(name);
             for (float v : e.Matrix)
                 out += QLatin1Char(' ') + FloatText(v);
@@ -55,7 +55,7 @@ void WriteRtmInfoText(const TAnimDocument& doc, QTextStream& stream)
     stream << out;
 }
 
-void WriteRtmInfoJson(const TAnimDocument& doc, QTextStream& stream)
+void WriteRtmInfoJson(const TRtmContent& doc, QTextStream& stream)
 {
     QString out;
     out += QLatin1String("{\"totalMove\":[");
@@ -65,16 +65,16 @@ void WriteRtmInfoJson(const TAnimDocument& doc, QTextStream& stream)
         AppendJsonNumber(out, doc.TotalMove[i]);
     }
     out += QLatin1String("],\"components\":[");
-    for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
+    for (int i = 0; i < doc.Names.Count(); ++i) {
         if (i)
             out += QLatin1Char(',');
-        AppendJsonString(out, doc.AnimSelections[i]);
+        AppendJsonString(out, doc.Names[i]);
     }
     out += QLatin1String("],\"frames\":[");
-    for (size_t f = 0; f < doc.AnimFrames.size(); ++f) {
+    for (size_t f = 0; f < doc.Frames.size(); ++f) {
         stream << out;
         out.clear();
-        const TAnimFrame& frame = doc.AnimFrames[f];
+        const TAnimFrame frame = doc.Frames[f];
         if (f)
             out += QLatin1Char(',');
         out += QLatin1String("{\"time\":");
@@ -86,7 +86,7 @@ void WriteRtmInfoJson(const TAnimDocument& doc, QTextStream& stream)
                 out += QLatin1Char(',');
             out += QLatin1String("{\"name\":");
             if (HasSlot(doc, e.NameIndex))
-                AppendJsonString(out, doc.AnimSelections[e.NameIndex]);
+                AppendJsonString(out, doc.Names[e.NameIndex]);
             else
                 out += QLatin1String("null");
             out += QStringLiteral(",\"nameIndex\":%1,\"matrix\":[").arg(e.NameIndex);

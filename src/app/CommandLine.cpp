@@ -266,16 +266,15 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     if (cmd.IsModelInfo())
         return RunModelInfo(cmd, out, err);
     const QString path = cmd.Files.value(0);
-    TAnimDocument doc;
-    const QString error = ReadRtmFile(ResolveCaseInsensitive(path), doc, path);
-    if (!error.isEmpty()) {
-        err << error << Qt::endl;
+    const TRtmData data = ReadRtmFile(ResolveCaseInsensitive(path), path);
+    if (!data.Ok()) {
+        err << data.Error << Qt::endl;
         return ExitFileError;
     }
     if (cmd.Json)
-        WriteRtmInfoJson(doc, out);
+        WriteRtmInfoJson(data, out);
     else
-        WriteRtmInfoText(doc, out);
+        WriteRtmInfoText(data, out);
     out.flush();
     return ExitOk;
 }

@@ -96,8 +96,8 @@ public:
             p->drawText(r.topLeft() + QPoint(2, baseline), QString::number(frame));
             return;
         }
-        const TAnimFrame& f = doc.AnimFrames[size_t(frame)];
-        if (!f.TimeValid)
+        const TAnimFrame f = doc.AnimFrames[size_t(frame)];
+        if (!doc.AnimFrames.TimeValid(size_t(frame)))
             p->fillRect(r, kRed);
         p->drawText(r.topLeft() + QPoint(5, baseline), FormatFrameTime(f.Time));
     }

@@ -365,7 +365,7 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
 {
     if (step < 0 || step >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
-    const std::vector<TAnimEntry>& entries = doc.AnimFrames[static_cast<size_t>(step)].Entries;
+    const std::span<const TAnimEntry> entries = doc.AnimFrames.Entries(static_cast<size_t>(step));
     for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
         TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i]);
         if (!c)

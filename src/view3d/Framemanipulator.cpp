@@ -174,7 +174,7 @@ int TF_FrameManipulator::SelLast() const { return Anim_.Selection().Last; }
 
 void TF_FrameManipulator::RefreshFrameTimerChart(bool reRange)
 {
-    const std::vector<TAnimFrame>& frames = Anim_.Doc.AnimFrames;
+    const TAnimFrames& frames = Anim_.Doc.AnimFrames;
     TChartItems& items = RChart->Items();
     items.Clear();
     // A hidden window builds its chart when it is shown: two chart items per frame are

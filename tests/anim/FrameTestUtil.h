@@ -10,26 +10,30 @@
 using FloatList = QList<float>;
 using IntList = QList<int>;
 
-inline std::vector<TAnimFrame> FramesAt(const FloatList& times)
+// With second set, each frame has a second entry (slot 3) holding its time.
+inline TAnimFrames FramesAt(const FloatList& times, bool second = false)
 {
-    std::vector<TAnimFrame> frames;
-    for (qsizetype i = 0; i < times.size(); ++i)
-        frames.push_back({true, times[i], {{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, float(i), 0, 0}}}});
+    TAnimFrames frames(second ? 2 : 1);
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        const TAnimEntry entries[2] = {{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, float(i), 0, 0}},
+                                       {3, {2, 0, 0, 0, 2, 0, 0, 0, 2, times[i], 0, 0}}};
+        frames.Append(times[i], std::span(entries, second ? 2 : 1));
+    }
     return frames;
 }
 
-inline FloatList TimesOf(const std::vector<TAnimFrame>& frames, double roundTo = 0)
+inline FloatList TimesOf(const TAnimFrames& frames, double roundTo = 0)
 {
     FloatList t;  // rounded to the given step when one is given, so float noise compares equal
-    for (const TAnimFrame& f : frames)
-        t.append(roundTo > 0 ? float(std::round(f.Time / roundTo) * roundTo) : f.Time);
+    for (float time : frames.Times())
+        t.append(roundTo > 0 ? float(std::round(time / roundTo) * roundTo) : time);
     return t;
 }
 
-inline IntList IdsOf(const std::vector<TAnimFrame>& frames)
+inline IntList IdsOf(const TAnimFrames& frames)
 {
     IntList ids;
-    for (const TAnimFrame& f : frames)
-        ids.append(f.Entries.empty() ? -1 : int(f.Entries[0].Matrix[9]));
+    for (size_t i = 0; i < frames.size(); ++i)
+        ids.append(frames.Stride() == 0 ? -1 : int(frames.Entries(i)[0].Matrix[9]));
     return ids;
 }

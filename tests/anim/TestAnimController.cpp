@@ -213,7 +213,7 @@ private slots:
                 QCOMPARE(old, QByteArray("old"));
             }
         }
-        fx.Doc.AnimFrames[1].Entries.pop_back();  // an inconsistent document is not written
+        fx.Doc.AnimSelections.Add("extra");  // an inconsistent document (a slot without entries) is not written
         QCOMPARE(fx.Anim.SaveAnimation(fx.Path("copy.rtm")), QStringLiteral("[internal Error] ActAnimEntry is Null!"));
         fx.Anim.ClearAnimation();
         QCOMPARE(fx.Anim.SaveAnimation(fx.Path("copy.rtm")), QStringLiteral("No Animation found!"));
@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(TimesOf(fx.Doc.AnimFrames), (FloatList{0, 0.25f, 0.5f, 1}));
         QVERIFY(fx.Doc.ActAnimStep == 1 && fx.Doc.AnimStepCount == 4);  // the new frame is current
         QVERIFY(fx.Anim.RetimeFrame(1, 0.8f, false));  // typing: the order stays, the times are checked
-        QVERIFY(!fx.Doc.AnimFrames[2].TimeValid);
+        QVERIFY(!fx.Doc.AnimFrames.TimeValid(2));
         QVERIFY(fx.Anim.RetimeFrame(1, 0.8f, true));  // committed: sorted, the index stays
         QCOMPARE(TimesOf(fx.Doc.AnimFrames), (FloatList{0, 0.5f, 0.8f, 1}));
         QCOMPARE(fx.Doc.ActAnimStep, 1);

@@ -293,8 +293,8 @@ private slots:
         QVERIFY(a.IsModified());  // the file's state fell off the history
     }
 
-    // A Copy step keeps where frames came from and their times, not the copies: memory
-    // grows with the frames, not with their transforms.
+    // A Copy step keeps where frames came from and their times, not the copies, undone or
+    // not: memory grows with the frames, not with their transforms.
     void copyStepKeepsNoTransforms()
     {
         Fixture fx(200);
@@ -304,6 +304,7 @@ private slots:
         QVERIFY(a.History().Bytes() < 200 * perFrame + 1024);
         QVERIFY(a.Undo());
         QCOMPARE(a.Doc.FrameCount(), 200);
+        QVERIFY(a.History().Bytes() < 300 * perFrame + 1024);  // nor does its redo: it copies again
     }
 };
 

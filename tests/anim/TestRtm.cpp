@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QTest>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -17,15 +18,18 @@ Q_DECLARE_METATYPE(RtmBuild::TFile)
 namespace {
 template <typename T> bool SameBits(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-bool IsEmpty(const TAnimDocument& d)
+bool IsEmpty(const TRtmData& d)
 {
-    return d.AnimSelections.IsEmpty() && d.AnimFrames.empty() && !d.AnimComponentCount && d.TotalMove == std::array<float, 3>{};
+    return d.Names.IsEmpty() && d.Frames.empty() && !d.Frames.Stride() && d.TotalMove == std::array<float, 3>{};
 }
 
-TAnimDocument Load(const QByteArray& bytes)  // as the main window has it after a load
+TAnimDocument Load(const QByteArray& bytes)  // as the controller fills the document after a load
 {
+    TRtmData data = ReadRtm(bytes);
     TAnimDocument d;
-    ReadRtm(bytes, d);
+    d.TotalMove = data.TotalMove;
+    d.AnimSelections = data.Names;
+    d.AnimFrames = data.Frames;
     d.AnimStepCount = d.FrameCount();
     return d;
 }
@@ -104,16 +108,15 @@ private slots:
     {
         QFETCH(TFile, file); QFETCH(QString, error); QFETCH(QByteArray, written); QFETCH(QList<int>, indices);
         const QByteArray bytes = Build(file);
-        TAnimDocument d;
-        QCOMPARE(ReadRtm(bytes, d), error);
+        const TRtmData d = ReadRtm(bytes);
+        QCOMPARE(d.Error, error);
         QCOMPARE(IsEmpty(d), !error.isEmpty());
         if (!error.isEmpty())
             return;
         QVERIFY(SameBits(d.TotalMove, file.TotalMove));
-        QCOMPARE(d.AnimStepCount, 0);  // the step count is the window's
         for (qsizetype k = 0; k < indices.size(); ++k) {  // in the file's record order, each with its own matrix
-            QCOMPARE(d.AnimFrames.at(1).Entries.at(size_t(k)).NameIndex, indices[k]);
-            QVERIFY(SameBits(d.AnimFrames[1].Entries[size_t(k)].Matrix, file.Frames[1].Records[size_t(k)].Matrix));
+            QCOMPARE(d.Frames.Entries(1)[size_t(k)].NameIndex, indices[k]);
+            QVERIFY(SameBits(d.Frames.Entries(1)[size_t(k)].Matrix, file.Frames[1].Records[size_t(k)].Matrix));
         }
         QCOMPARE(Save(Load(bytes)), written);
     }
@@ -122,22 +125,21 @@ private slots:
     {
         const QByteArray whole = Build(TFile::Regular({"A", "Bee"}, 3));
         for (qsizetype cut = 0; cut < whole.size(); ++cut) {
-            TAnimDocument d;
-            const QString err = ReadRtm(whole.left(cut), d);
-            if (err != Rtm::IncorrectFormat || !IsEmpty(d))
-                QFAIL(qPrintable(QStringLiteral("cut at %1: \"%2\"").arg(cut).arg(err)));
+            const TRtmData d = ReadRtm(whole.left(cut));
+            if (d.Error != Rtm::IncorrectFormat || !IsEmpty(d))
+                QFAIL(qPrintable(QStringLiteral("cut at %1: \"%2\"").arg(cut).arg(d.Error)));
         }
     }
 
     void writerChecksTheDocument_data()
     {
-        QTest::addColumn<int>("stepCount"); QTest::addColumn<int>("entriesInFrame1");
+        QTest::addColumn<int>("stepCount"); QTest::addColumn<int>("entriesPerFrame");
         QTest::addColumn<int>("nameIndex");  // of frame 1's last entry
         QTest::addColumn<QString>("error");
         QTest::newRow("fewer steps than frames") << 2 << 2 << 1 << QString();
         QTest::newRow("entries past the slots are not written") << 3 << 3 << 0 << QString();
         QTest::newRow("step count past the frames") << 4 << 2 << 1 << QString(Rtm::FrameMissing);
-        QTest::newRow("frame lacks an entry") << 3 << 1 << 0 << QString(Rtm::EntryMissing);
+        QTest::newRow("frames lack an entry") << 3 << 1 << 0 << QString(Rtm::EntryMissing);
         QTest::newRow("name index at the count") << 3 << 2 << 2 << QString(Rtm::BadNameIndex);
         QTest::newRow("negative name index") << 3 << 2 << -1 << QString(Rtm::BadNameIndex);
         QTest::newRow("frame 1's bad index is met before frame 3 is missed") << 4 << 2 << 7 << QString(Rtm::BadNameIndex);
@@ -145,13 +147,17 @@ private slots:
     }
     void writerChecksTheDocument()
     {
-        QFETCH(int, stepCount); QFETCH(int, entriesInFrame1); QFETCH(int, nameIndex); QFETCH(QString, error);
+        QFETCH(int, stepCount); QFETCH(int, entriesPerFrame); QFETCH(int, nameIndex); QFETCH(QString, error);
         TFile file = TFile::Regular({"A", "B"}, 3);
         TAnimDocument d = Load(Build(file));
-        std::vector<TAnimEntry>& entries = d.AnimFrames[1].Entries;
-        entries.resize(size_t(entriesInFrame1));
-        if (!entries.empty())
-            entries.back().NameIndex = nameIndex;
+        TAnimFrames frames(entriesPerFrame);  // the first entries of each frame, an extra one for slot 0
+        for (size_t i = 0; i < d.AnimFrames.size(); ++i) {
+            std::vector<TAnimEntry> entries(static_cast<size_t>(entriesPerFrame));
+            std::copy_n(d.AnimFrames.Entries(i).begin(), std::min(entriesPerFrame, 2), entries.begin());
+            frames.Append(d.AnimFrames.Time(i), entries);
+        }
+        d.AnimFrames = frames;
+        d.AnimFrames.Entries(1).back().NameIndex = nameIndex;
         d.AnimStepCount = stepCount;
         QByteArray out("left over from before");
         QCOMPARE(WriteRtm(d, out), error);
@@ -170,7 +176,8 @@ private slots:
         d.TotalMove = {awkward[0], awkward[9], awkward[3]};
         d.AnimSelections.Add(names[0]);
         d.AnimSelections.Add(names[1]);
-        d.AnimFrames = {{true, -0.f, {{0, {}}, {1, {}}, {99, {}}}}};  // slot 99 does not exist, and gets no name
+        d.AnimFrames.Reset(3);
+        d.AnimFrames.Append(-0.f, std::vector<TAnimEntry>{{0, {}}, {1, {}}, {99, {}}});  // slot 99 does not exist, and gets no name
         for (size_t j = 0; j < 3; ++j)
             for (size_t k = 0; k < 12; ++k)
                 d.AnimFrames[0].Entries[j].Matrix[k] = awkward[(k + j) % 12];

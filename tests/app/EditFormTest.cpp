@@ -179,7 +179,7 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk(3);  // frames with awkward values
         f.SetActStep(1);
-        const std::vector<TAnimEntry> stored = f.Doc.AnimFrames[1].Entries;
+        const std::vector<TAnimEntry> stored(f.Doc.AnimFrames.Entries(1).begin(), f.Doc.AnimFrames.Entries(1).end());
         Select(f, "arm");
         QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
         f.P_EditAnim->Chg_X->setValue(730);

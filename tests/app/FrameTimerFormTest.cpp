@@ -28,8 +28,9 @@ struct Timer {
     Timer()
     {
         Anim.Doc.AnimSelections.Add(QStringLiteral("arm"));
+        Anim.Doc.AnimFrames.Reset(1);
         for (qsizetype i = 0; i < Six.size(); ++i)
-            Anim.Doc.AnimFrames.push_back({true, Six[i], {{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, float(i), 0, 0}}}});
+            Anim.Doc.AnimFrames.Append(Six[i], std::vector<TAnimEntry>{{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, float(i), 0, 0}}});
         Anim.SetStepCount(int(Six.size()));
         Anim.ValidateFrames();
         Window.show();
@@ -48,15 +49,15 @@ struct Timer {
     FloatList Times()
     {
         FloatList t;
-        for (const TAnimFrame& f : Anim.Doc.AnimFrames)
-            t << float(std::round(f.Time * 1e5) / 1e5);
+        for (float time : Anim.Doc.AnimFrames.Times())
+            t << float(std::round(time * 1e5) / 1e5);
         return t;
     }
     QString Ids()  // where each frame came from
     {
         QStringList ids;
-        for (const TAnimFrame& f : Anim.Doc.AnimFrames)
-            ids << QString::number(f.Entries[0].Matrix[9]);
+        for (size_t i = 0; i < Anim.Doc.AnimFrames.size(); ++i)
+            ids << QString::number(Anim.Doc.AnimFrames.Entries(i)[0].Matrix[9]);
         return ids.join(' ');
     }
 };
@@ -75,7 +76,9 @@ private slots:
     {
         Timer t;
         constexpr int frames = 100000;
-        t.Anim.Doc.AnimFrames.resize(frames, TAnimFrame{true, 0.5f, {{0, IdentityMatrix12f}}});
+        t.Anim.Doc.AnimFrames.Reset(1);
+        for (int i = 0; i < frames; ++i)
+            t.Anim.Doc.AnimFrames.Append(0.5f, std::vector<TAnimEntry>(1));
         t.Anim.SetStepCount(frames);
         t.Anim.ValidateFrames();
         t.Window.RefreshFrameTimerChart();

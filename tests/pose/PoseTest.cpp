@@ -105,9 +105,9 @@ private slots:
             m[9] = tx;
             return TAnimEntry{name, m};
         };
-        doc.AnimFrames.resize(2);
-        doc.AnimFrames[0].Entries = {entry(0, 1), entry(2, 2), entry(0, 3)};  // the last entry for A counts
-        doc.AnimFrames[1].Entries = {entry(0, 5)};                            // B has no entry
+        doc.AnimFrames.Reset(3);
+        doc.AnimFrames.Append(0, std::vector{entry(0, 1), entry(2, 2), entry(0, 3)});  // the last entry for A counts
+        doc.AnimFrames.Append(1, std::vector{entry(0, 4), entry(1, 9), entry(0, 5)});  // B has no entry
         const std::vector<TSelection*> tree{&lower, &a, &b};
         QStringList debug;
         SetDebugSink([&](const QString& l) { debug << l; });
