@@ -143,9 +143,6 @@ private slots:
         QVERIFY(img.pixel(35, 5) != Rgb(Red));  // broken by the non-finite point
         QCOMPARE(img.pixel(27, 7), Rgb(Red));   // the third mark's square
         QCOMPARE(c->NearestMark(QPointF(44, 44)), 5);
-        items.RemoveLast();
-        QCOMPARE(items.LineCount(), 2);
-        QCOMPARE(int(items.Decorations().size()), 5);
     }
 
     void mousePositionInChartCoordinates()
