@@ -209,63 +209,6 @@ private slots:
         black.fill(Qt::black);
         QVERIFY(all.copy(0, 0, 200, 150) != black);
     }
-
-    // A proxy sub-model is drawn where its triangle places it, as the same model loaded on
-    // its own at that place is drawn; so are the proxies of an environment.
-    void proxiesAreDrawn_data()
-    {
-        QTest::addColumn<bool>("environment");
-        QTest::newRow("proxy of the model") << false;
-        QTest::newRow("proxy of the environment") << true;
-    }
-    void proxiesAreDrawn()
-    {
-        QFETCH(bool, environment);
-        QTemporaryDir home;
-        const auto lampAt = [](float x, float y) {
-            TP3dBuilder b;
-            b.AddSelection("lamp", b.AddBox(x - 0.2f, y, -0.3f, x + 0.25f, y + 0.5f, 0.35f));
-            return b;
-        };
-        TP3dBuilder lamp = lampAt(0, 0), placed = lampAt(0.4f, 0.1f);
-        // The right angle at (0.4, 0.1, 0), the long leg along Y, the short one along Z:
-        // the sub-model is moved by (0.4, 0.1, 0) and not turned.
-        TP3dBuilder holder;
-        holder.AddSelection("proxy:lamp.01", holder.AddTriangle(0.4f, 0.1f, 0, 0.4f, 2.1f, 0, 0.4f, 0.1f, 1));
-        // As an environment: the edited model takes the place of "proxy:place.01", 0.5 below
-        // the environment's origin, so the environment is shown 0.5 higher.
-        TP3dBuilder room;
-        room.AddSelection("proxy:place.01", room.AddTriangle(0, -0.5f, 0, 0, 1.5f, 0, 0, -0.5f, 1));
-        room.AddSelection("proxy:lamp.01", room.AddTriangle(0.4f, -0.4f, 0, 0.4f, 1.6f, 0, 0.4f, -0.4f, 1));
-        TP3dBuilder far;  // the edited model, drawn far off the picture
-        far.AddSelection("far", far.AddBox(50, 50, 50, 50.1f, 50.1f, 50.1f));
-        QVERIFY(lamp.WriteTo(home.filePath("lamp.p3d")) && placed.WriteTo(home.filePath("placed.p3d")) &&
-                holder.WriteTo(home.filePath("holder.p3d")) &&
-                room.WriteTo(home.filePath("room.p3d")) &&
-                far.WriteTo(home.filePath("far.p3d")));
-        // Flat colours, opaque, no grid; the environment as opaque as the components.
-        const auto render = [&](const QStringList& args) {
-            return Render(home, "[Startup]\n3DLight=1\n3DTranparent=0\n3DGrid=0\n", args + QStringList{"--view", "3d", "--size", "200x150"});
-        };
-        const auto covered = [](const QImage& img) {
-            QSet<QPoint> on;
-            for (int y = 0; y < img.height(); ++y)
-                for (int x = 0; x < img.width(); ++x)
-                    if (img.pixel(x, y) != qRgb(0, 0, 0))
-                        on << QPoint(x, y);
-            return on;
-        };
-        const QImage direct = render({home.filePath("placed.p3d")});
-        const QImage proxied = environment ? render({home.filePath("far.p3d"), "--environment", home.filePath("room.p3d")})
-                                           : render({home.filePath("holder.p3d")});
-        QVERIFY(!direct.isNull() && !proxied.isNull());
-        const QSet<QPoint> want = covered(direct), got = covered(proxied);
-        QVERIFY2(want.size() > 300, qPrintable(QString::number(want.size())));
-        const qsizetype differ = (want - got).size() + (got - want).size();
-        QVERIFY2(differ < want.size() / 50, qPrintable(QStringLiteral("%1 of %2 pixels differ").arg(differ).arg(want.size())));
-        if (!environment)  // in the component's colour
-            QCOMPARE(proxied.pixel(want.begin()->x(), want.begin()->y()), direct.pixel(want.begin()->x(), want.begin()->y()));
-    }
 };
 
 TORVANE_TEST(View3dTest)
