@@ -115,11 +115,9 @@ private slots:
         QTest::addColumn<QString>("shape");
         const QString same = "body -arm --hand -leg lamp";
         QTest::newRow("switch down: linked") << true << true << "leg" << "arm" << "body -arm --hand --leg lamp";
-        QTest::newRow("a subtree") << true << true << "arm" << "lamp" << "body -leg lamp -arm --hand";
         QTest::newRow("switch up") << false << false << "leg" << "arm" << same;
         QTest::newRow("switch down only at the drop") << false << true << "leg" << "arm" << same;
         QTest::newRow("switch up at the drop") << true << false << "leg" << "arm" << same;
-        QTest::newRow("onto its descendant") << true << true << "body" << "hand" << same;
         QTest::newRow("below the rows") << true << true << "leg" << "" << same;
     }
     void pressAndDrop()

@@ -86,43 +86,6 @@ struct TWindow {
         return img;
     }
 };
-
-// The picture drawn the plain way: the painter's camera and state from a paint of nothing
-// without the grid, then the grid and every polygon, a glBegin/glEnd pair each.
-void ImmediatePaint(const TModelList& models, const std::vector<TSelection*>& tree, const std::vector<bool>& edited,
-                    const T3dSceneOptions& o, T3dPaintOptions p)
-{
-    p.Grid = false;
-    Gl3dPaint(TViewCamera{}, p, T3dScene{});
-    glColor4f(0.8f, 0.8f, 0, 1);
-    glNormal3f(0, 0, 1);
-    glBegin(GL_LINES);
-    for (int i = -10; i < 10; ++i)
-        glVertex3f(float(i), 0, -10), glVertex3f(float(i), 0, 10), glVertex3f(-10, 0, float(i)), glVertex3f(10, 0, float(i));
-    glEnd();
-    const auto draw = [](const TP3dModell& m, const TP3dPolygon& poly) {
-        if (poly.Hidden)
-            return;
-        glBegin(poly.VertexCount == 4 ? GL_QUADS : GL_TRIANGLES);
-        for (int k = int(poly.VertexCount) - 1; k >= 0; --k) {
-            const TP3dNormal& n = m.Normals[poly.Corners[k].NormalIndex];
-            const TDisplayPoint& d = m.DisplayPoints[poly.Corners[k].PointIndex];
-            glNormal3f(-n.X, n.Y, n.Z);
-            glVertex3f(-d.X, d.Y, d.Z);
-        }
-        glEnd();
-    };
-    glColor4f(0.8f, 0.8f, 0.8f, o.PolygonAlpha);
-    for (const TP3dPolygon& poly : models[0]->Polygons)
-        draw(*models[0], poly);
-    for (size_t t = 0; t < tree.size(); ++t) {
-        const TSelection& s = *tree[t];
-        glColor4f((s.Color & 0xFF) / 256.f, ((s.Color >> 8) & 0xFF) / 256.f, ((s.Color >> 16) & 0xFF) / 256.f, edited[t] ? 0.8f : 0.2f);
-        for (size_t i = 0; i < s.PolygonMembership.size(); ++i)
-            if (s.PolygonMembership[i])
-                draw(*s.Model, s.Model->Polygons[i]);
-    }
-}
 }  // namespace
 
 class View3dTest : public QObject {
@@ -141,6 +104,7 @@ private slots:
         QTest::newRow("grid, flat") << "0gl" << qRgb(204, 204, 0) << QList<QRgb>{black, qRgb(204, 204, 0)};
         QTest::newRow("grid off") << "0" << black << QList<QRgb>{black};
         // Red and blue are 255 / 256 of full.
+        QTest::newRow("lit component") << "" << qRgb(201, 0, 0) << QList<QRgb>{};
         QTest::newRow("hidden not drawn, flat colours") << "lh" << black << QList<QRgb>{black, qRgb(0, 0, 254)};
         QTest::newRow("hidden, all components") << "lhA" << qRgb(254, 0, 0) << QList<QRgb>{};
         QTest::newRow("shell under the component") << "ls" << qRgb(254, 0, 0) << QList<QRgb>{};
@@ -197,56 +161,20 @@ private slots:
         QVERIFY(!red());
     }
 
-    // The vertex arrays give the pixels the plain way gives, lit or flat, opaque or additive.
-    void matchesImmediateMode_data()
+    // Triangles are drawn as well as quads (the window's plate is one); a view without height
+    // or width gets a finite projection; without a current context a paint draws nothing.
+    void trianglesEmptyViewAndNoContext()
     {
-        QTest::addColumn<bool>("lighting");
-        QTest::addColumn<bool>("transparent");
-        QTest::newRow("lit, opaque") << true << false;
-        QTest::newRow("flat, opaque") << false << false;
-        QTest::newRow("lit, transparent") << true << true;
-    }
-    void matchesImmediateMode()
-    {
-        QFETCH(bool, lighting);
-        QFETCH(bool, transparent);
-        TP3dBuilder b;  // a box, a slanted quad with a normal per corner, a triangle in two components
-        b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
-        const int p[4] = {b.AddPoint(0.6f, 0, 0), b.AddPoint(1.6f, 0.2f, 0), b.AddPoint(1.6f, 1.2f, 0.5f), b.AddPoint(0.6f, 1, 0.5f)};
-        const int quad = b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])});
-        for (int k = 0; k < 4; ++k)
-            b.Polygons[size_t(quad)].Corners[k].NormalIndex = uint32_t(b.AddNormal(0.3f * k, 1, -0.5f));
-        const TP3dBuilder::Range tri = b.AddTriangle(-1.5f, 0, 0.5f, -0.7f, 0.8f, 0.2f, -1.2f, 1.5f, -0.4f);
-        b.AddSelection("slant", {p[0], p[1], p[2], p[3], tri.Points[0]}, {quad, tri.Polygons[0]});
-        b.AddSelection("tri", tri);
-        TModelList models;
-        models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
-        models[0]->ReadP3dBytes(b.Build(), false);
-        models[0]->Selections[1]->Color = 0x0040C0FF;
-        std::vector<TSelection*> tree;
-        for (const auto& s : models[0]->Selections)
-            tree.push_back(s.get());
-        const std::vector<bool> edited{false, true, false};
-        const T3dSceneOptions o{true, false, 0.3f};
-        const T3dPaintOptions po{lighting, transparent};
-
         TOffscreenGl gl;
         QString error;
         QVERIFY2(gl.Create(160, 120, &error), qPrintable(error));
         Gl3dInit();
         Gl3dResize(160, 120);
-        TPoseCache cache;
-        cache.Rebuild(tree);
         T3dScene scene;
-        Build3dScene(models, tree, cache, edited, o, TPoseParams{}, scene);
-        Gl3dPaint(TViewCamera{}, po, scene);
-        const QImage arrays = gl.Read();
-        ImmediatePaint(models, tree, edited, o, po);
-        QCOMPARE(arrays, gl.Read());
-        QVERIFY(arrays.pixel(80, 60) != qRgb(0, 0, 0) && glGetError() == GL_NO_ERROR);
-
-        // A view without height or width gets a finite projection; without a current
-        // context a paint draws nothing and does not crash.
+        for (auto [x, y] : {std::pair{-1.f, -1.f}, {1.f, -1.f}, {0.f, 1.f}})
+            scene.Components.Triangles.push_back({0, 1, 0, 1, 0, 0, 1, x, y, 0});
+        Gl3dPaint(TViewCamera{}, T3dPaintOptions{false, false, false}, scene);
+        QCOMPARE(gl.Read().pixel(80, 60), qRgb(0, 255, 0));
         for (const QSize size : {QSize(64, 0), QSize(0, 48)}) {
             Gl3dResize(size.width(), size.height());
             GLint viewport[4] = {};
@@ -257,7 +185,7 @@ private slots:
             QVERIFY(std::all_of(projection, projection + 16, [](GLfloat v) { return std::isfinite(v); }));
         }
         QOpenGLContext::currentContext()->doneCurrent();
-        Gl3dPaint(TViewCamera{}, po, scene);
+        Gl3dPaint(TViewCamera{}, T3dPaintOptions{true, false}, scene);
     }
 
     // The render command's 3D view, lit and opaque; in the picture of all four it fills the
@@ -280,63 +208,6 @@ private slots:
         QImage black(200, 150, QImage::Format_RGB32);
         black.fill(Qt::black);
         QVERIFY(all.copy(0, 0, 200, 150) != black);
-    }
-
-    // A proxy sub-model is drawn where its triangle places it, as the same model loaded on
-    // its own at that place is drawn; so are the proxies of an environment.
-    void proxiesAreDrawn_data()
-    {
-        QTest::addColumn<bool>("environment");
-        QTest::newRow("proxy of the model") << false;
-        QTest::newRow("proxy of the environment") << true;
-    }
-    void proxiesAreDrawn()
-    {
-        QFETCH(bool, environment);
-        QTemporaryDir home;
-        const auto lampAt = [](float x, float y) {
-            TP3dBuilder b;
-            b.AddSelection("lamp", b.AddBox(x - 0.2f, y, -0.3f, x + 0.25f, y + 0.5f, 0.35f));
-            return b;
-        };
-        TP3dBuilder lamp = lampAt(0, 0), placed = lampAt(0.4f, 0.1f);
-        // The right angle at (0.4, 0.1, 0), the long leg along Y, the short one along Z:
-        // the sub-model is moved by (0.4, 0.1, 0) and not turned.
-        TP3dBuilder holder;
-        holder.AddSelection("proxy:lamp.01", holder.AddTriangle(0.4f, 0.1f, 0, 0.4f, 2.1f, 0, 0.4f, 0.1f, 1));
-        // As an environment: the edited model takes the place of "proxy:place.01", 0.5 below
-        // the environment's origin, so the environment is shown 0.5 higher.
-        TP3dBuilder room;
-        room.AddSelection("proxy:place.01", room.AddTriangle(0, -0.5f, 0, 0, 1.5f, 0, 0, -0.5f, 1));
-        room.AddSelection("proxy:lamp.01", room.AddTriangle(0.4f, -0.4f, 0, 0.4f, 1.6f, 0, 0.4f, -0.4f, 1));
-        TP3dBuilder far;  // the edited model, drawn far off the picture
-        far.AddSelection("far", far.AddBox(50, 50, 50, 50.1f, 50.1f, 50.1f));
-        QVERIFY(lamp.WriteTo(home.filePath("lamp.p3d")) && placed.WriteTo(home.filePath("placed.p3d")) &&
-                holder.WriteTo(home.filePath("holder.p3d")) &&
-                room.WriteTo(home.filePath("room.p3d")) &&
-                far.WriteTo(home.filePath("far.p3d")));
-        // Flat colours, opaque, no grid; the environment as opaque as the components.
-        const auto render = [&](const QStringList& args) {
-            return Render(home, "[Startup]\n3DLight=1\n3DTranparent=0\n3DGrid=0\n", args + QStringList{"--view", "3d", "--size", "200x150"});
-        };
-        const auto covered = [](const QImage& img) {
-            QSet<QPoint> on;
-            for (int y = 0; y < img.height(); ++y)
-                for (int x = 0; x < img.width(); ++x)
-                    if (img.pixel(x, y) != qRgb(0, 0, 0))
-                        on << QPoint(x, y);
-            return on;
-        };
-        const QImage direct = render({home.filePath("placed.p3d")});
-        const QImage proxied = environment ? render({home.filePath("far.p3d"), "--environment", home.filePath("room.p3d")})
-                                           : render({home.filePath("holder.p3d")});
-        QVERIFY(!direct.isNull() && !proxied.isNull());
-        const QSet<QPoint> want = covered(direct), got = covered(proxied);
-        QVERIFY2(want.size() > 300, qPrintable(QString::number(want.size())));
-        const qsizetype differ = (want - got).size() + (got - want).size();
-        QVERIFY2(differ < want.size() / 50, qPrintable(QStringLiteral("%1 of %2 pixels differ").arg(differ).arg(want.size())));
-        if (!environment)  // in the component's colour
-            QCOMPARE(proxied.pixel(want.begin()->x(), want.begin()->y()), direct.pixel(want.begin()->x(), want.begin()->y()));
     }
 };
 

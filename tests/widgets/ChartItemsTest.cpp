@@ -1,7 +1,9 @@
 #include "support/TestMain.h"
 #include "base/ChartItems.h"
+#include "widgets/ChartTwoWays.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <QRectF>
 #include <QTest>
 #include <cmath>
@@ -54,6 +56,8 @@ QByteArray Dump(const TChartItems& items)
         Put(out, it.X), Put(out, it.Y), Put(out, it.Kind), Put(out, it.Aux);
     for (const auto& run : items.Runs())
         Put(out, run.Color), Put(out, run.First);
+    for (uint32_t d : items.Decorations())
+        Put(out, d);
     Put(out, items.LineCount());
     return out + KeptBox(items);
 }
@@ -69,65 +73,6 @@ QByteArray SegmentBytes(const TChartItems& items)
     return out;
 }
 
-// Random polygons of 1 to 4 corners in random colours, drawn once as polylines (items) and
-// once as outline batches over point blocks, some blocks drawn through an index range an
-// earlier batch appended (as a sub-model placed twice).
-struct TTwoWays {
-    TChartItems Items, Outlines;
-};
-
-void DrawBothWays(TTwoWays& t, QRandomGenerator& rng, int oddOneIn)
-{
-    const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0, 1e308};
-    auto coord = [&]() -> double {
-        if (oddOneIn > 0 && rng.bounded(oddOneIn) == 0)
-            return odd[rng.bounded(6)];
-        return (rng.generateDouble() - 0.5) * 100;
-    };
-    struct TList {
-        uint32_t First, End;
-        std::vector<std::vector<uint32_t>> Polygons;
-        uint32_t PointCount;
-    };
-    std::vector<TList> lists;
-    for (int batch = 0; batch < 40; ++batch) {
-        const uint32_t color = rng.bounded(3) == 0 ? rng.generate() & 0xFFFFFF : 0x00C0C0C0u;
-        t.Items.SetColor(color);
-        t.Outlines.SetColor(color);
-        const bool reuse = !lists.empty() && rng.bounded(3) == 0;
-        TList list;
-        if (reuse) {
-            list = lists[rng.bounded(uint32_t(lists.size()))];
-        } else {
-            list.PointCount = 1 + rng.bounded(12u);
-            list.First = t.Outlines.OutlineIndexCount();
-            const int polygons = int(rng.bounded(6));
-            for (int p = 0; p < polygons; ++p) {
-                std::vector<uint32_t> c(1 + rng.bounded(4u));
-                for (uint32_t& k : c)
-                    k = rng.bounded(list.PointCount);
-                t.Outlines.AddOutlinePolygon(c.data(), uint32_t(c.size()));
-                list.Polygons.push_back(c);
-            }
-            list.End = t.Outlines.OutlineIndexCount();
-            lists.push_back(list);
-        }
-        double* xy = nullptr;
-        const uint32_t base = t.Outlines.AddOutlinePoints(list.PointCount, &xy);
-        for (uint32_t i = 0; i < 2 * list.PointCount; ++i)
-            xy[i] = coord();
-        const std::vector<double> points(xy, xy + 2 * list.PointCount);
-        t.Outlines.AddOutlineBatch(base, list.First, list.End);
-        for (const std::vector<uint32_t>& c : list.Polygons) {
-            double poly[8];
-            for (size_t k = 0; k < c.size(); ++k) {
-                poly[2 * k] = points[2 * c[k]];
-                poly[2 * k + 1] = points[2 * c[k] + 1];
-            }
-            t.Items.Polyline(poly, int(c.size()));
-        }
-    }
-}
 }  // namespace
 
 class ChartItemsTest : public QObject {
@@ -136,42 +81,75 @@ private slots:
     void boxKeptAsItemsAreAdded_data()
     {
         QTest::addColumn<quint32>("seed");
-        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf or ±0; 0: none
+        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf, ±0 or huge; 0: none
         QTest::newRow("finite") << 1u << 0;
         QTest::newRow("non-finite now and then") << 3u << 7;
         QTest::newRow("mostly non-finite") << 4u << 2;
     }
     // After every operation the kept box is the one a scan over all items finds, to the bit:
-    // pen lifts and non-finite points never count, and a clear forgets everything.
+    // pen lifts and non-finite points never count, edits in place move it, and a clear
+    // forgets everything. An item added and removed again leaves the list as it was.
     void boxKeptAsItemsAreAdded()
     {
         QFETCH(quint32, seed); QFETCH(int, oddOneIn);
         QRandomGenerator rng(seed);
-        const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0};
+        const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0, -1e308};
         auto coord = [&]() -> double {
             if (oddOneIn > 0 && rng.bounded(oddOneIn) == 0)
-                return odd[rng.bounded(5)];
+                return odd[rng.bounded(6)];
             return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
         };
         TChartItems items;
-        for (int step = 0; step < 3000; ++step) {
-            switch (rng.bounded(7)) {
+        const auto addOne = [&](int kind) {
+            switch (kind) {
             case 0: items.MoveTo(coord(), coord()); break;
             case 1: items.LineTo(coord(), coord()); break;
             case 2: items.Mark(coord(), coord(), 24); break;
-            case 3: items.Text(coord(), coord(), "t", 6); break;
-            case 4: {
+            case 3: items.JoinedMark(coord(), coord(), 9); break;
+            default: items.Text(coord(), coord(), "t", 6);
+            }
+        };
+        for (int step = 0; step < 4000; ++step) {
+            const int op = int(rng.bounded(10));
+            if (op < 5) {
+                addOne(op);
+            } else if (op == 5) {
                 double xy[8];
                 const int n = 1 + int(rng.bounded(4));
                 for (int i = 0; i < 2 * n; ++i)
                     xy[i] = coord();
+                // The bulk path leaves the items, runs, counts, box and pen that single lines would.
+                TChartItems single = items;
                 items.Polyline(xy, n);
-                break;
-            }
-            case 5: items.SetColor(rng.generate()); break;
-            default:
-                if (rng.bounded(20) == 0)
-                    items.Clear();
+                single.MoveTo(xy[0], xy[1]);
+                for (int i = 1; i < n; ++i)
+                    single.LineTo(xy[2 * i], xy[2 * i + 1]);
+                single.LineTo(50, 50), items.LineTo(50, 50);
+                QVERIFY2(Dump(items) == Dump(single), qPrintable(QString("step %1").arg(step)));
+            } else if (op == 6) {
+                items.SetColor(rng.generate());
+            } else if (op == 7) {
+                // The pen too is where it was: a line drawn next starts at the same place.
+                TChartItems before = items;
+                const int kind = int(rng.bounded(5));
+                addOne(kind);
+                if (items.Items().size() > before.Items().size())  // non-finite marks add nothing
+                    items.RemoveLast();
+                before.LineTo(1, 1), items.LineTo(1, 1);
+                QVERIFY2(Dump(items) == Dump(before), qPrintable(QString("step %1 kind %2").arg(step).arg(kind)));
+            } else if (op == 8) {
+                const double x = coord(), y = coord();
+                const auto inside = [&](const TChartItem& it) { return std::abs(it.X) <= std::abs(x) && std::abs(it.Y) <= std::abs(y); };
+                const auto tagged = std::count_if(items.Items().begin(), items.Items().end(), inside);
+                QCOMPARE(items.MarkInRect(x, y, -x, -y, 5), int(tagged));  // corners in either order, edges in
+                const TChartItems before = items;
+                items.ShiftClassY(5, coord());
+                for (size_t i = 0; i < items.Items().size(); ++i)  // other classes stay
+                    QVERIFY(before.Items()[i].Class == 5 || !(items.Items()[i].Y != before.Items()[i].Y) || std::isnan(items.Items()[i].Y));
+            } else if (rng.bounded(20) == 0) {
+                items.Clear();
+            } else {
+                items.RemoveLast();
             }
             QVERIFY2(KeptBox(items) == ScanBox(items), qPrintable(QString("step %1").arg(step)));
         }
@@ -210,86 +188,6 @@ private slots:
         QVERIFY(t.Outlines.IsEmpty());
         QCOMPARE(t.Outlines.LineCount(), 0);
         QCOMPARE(KeptBox(t.Outlines), QByteArray());
-    }
-
-    void polylineEqualsMoveAndLines_data()
-    {
-        QTest::addColumn<QList<double>>("xy"); QTest::addColumn<bool>("penDownBefore");
-        QTest::newRow("triangle") << QList<double>{0, 0, 1, 0, 0, 1} << false;
-        QTest::newRow("quad after a line") << QList<double>{-1, -2, 3, 4, 5, -6, 7, 8} << true;
-        QTest::newRow("single point") << QList<double>{2.5, -3.5} << true;
-        QTest::newRow("negative zero") << QList<double>{-0.0, 0.0, 0.0, -0.0, 1, 1} << false;
-        QTest::newRow("NaN first") << QList<double>{NaN, 0, 1, 0, 0, 1} << true;
-        QTest::newRow("NaN in the middle") << QList<double>{0, 0, 1, NaN, 0, 1, 2, 2} << false;
-        QTest::newRow("Inf last") << QList<double>{0, 0, 1, 0, 0, 1, Inf, 2} << true;
-        QTest::newRow("all non-finite") << QList<double>{NaN, NaN, -Inf, 0, 0, Inf} << true;
-        QTest::newRow("huge but finite") << QList<double>{1e308, -1e308, -1e308, 1e308, 0, 0} << false;
-    }
-    // The bulk path writes exactly the items, runs, count, box and pen state that MoveTo and
-    // LineTo calls would, whether or not it can take its fast way.
-    void polylineEqualsMoveAndLines()
-    {
-        QFETCH(QList<double>, xy); QFETCH(bool, penDownBefore);
-        TChartItems bulk, single;
-        for (TChartItems* it : {&bulk, &single}) {
-            it->SetColor(0x123456);
-            it->MoveTo(10, 20);
-            it->LineTo(penDownBefore ? 11 : NaN, 21);
-            it->SetColor(0x00FF00);
-        }
-        const int n = int(xy.size() / 2);
-        bulk.Polyline(xy.data(), n);
-        single.MoveTo(xy[0], xy[1]);
-        for (int i = 1; i < n; ++i)
-            single.LineTo(xy[2 * i], xy[2 * i + 1]);
-        // The pen is where the last finite point left it: a further line starts there or not.
-        bulk.LineTo(50, 50);
-        single.LineTo(50, 50);
-        QCOMPARE(Dump(bulk), Dump(single));
-    }
-
-    // What each in-place edit of a polyline through (0,0), (1,2), (2,1), with a mark on each
-    // point after the first, leaves of the counts and the box, which later fills and the
-    // auto range rely on.
-    void editsKeepCountsAndBox_data()
-    {
-        QTest::addColumn<QString>("edit"); QTest::addColumn<int>("items"); QTest::addColumn<int>("lines"); QTest::addColumn<int>("marks");
-        QTest::addColumn<QRectF>("box");  // min x, min y, width, height
-        QTest::newRow("remove a mark") << "remove1" << 4 << 2 << 1 << QRectF(0, 0, 2, 2);
-        QTest::newRow("remove mark and line") << "remove2" << 3 << 1 << 1 << QRectF(0, 0, 1, 2);
-        QTest::newRow("remove all") << "remove9" << 0 << 0 << 0 << QRectF();
-        QTest::newRow("shift a class") << "shift" << 5 << 2 << 2 << QRectF(0, 0, 2, 5);
-        QTest::newRow("then add") << "add" << 7 << 3 << 3 << QRectF(0, -1, 3, 3);
-    }
-    void editsKeepCountsAndBox()
-    {
-        QFETCH(QString, edit); QFETCH(int, items); QFETCH(int, lines); QFETCH(int, marks); QFETCH(QRectF, box);
-        TChartItems c;
-        c.MoveTo(0, 0);
-        c.LineTo(1, 2);
-        c.Mark(1, 2, 9);
-        c.LineTo(2, 1);
-        c.Mark(2, 1, 9);
-        if (edit.startsWith("remove"))
-            for (int i = edit.right(1).toInt(); i > 0; --i)
-                c.RemoveLast();
-        if (edit == "shift") {
-            QCOMPARE(c.MarkInRect(0.5, 1.5, 1.5, 2.5, 7), 2);  // the line to (1,2) and its mark
-            c.ShiftClassY(7, 3);
-        }
-        if (edit == "add") {
-            c.RemoveLast();
-            c.LineTo(3, -1);  // the pen is still down at (2,1)
-            c.Mark(3, -1, 9);
-            c.Mark(2, 1, 9);
-        }
-        QCOMPARE(int(c.Items().size()), items);
-        QCOMPARE(c.LineCount(), lines);
-        QCOMPARE(int(c.Decorations().size()), marks);
-        TChartBox b;
-        QCOMPARE(c.BoundingBox(b), !box.isNull());
-        if (!box.isNull())
-            QCOMPARE(QRectF(b.MinX, b.MinY, b.MaxX - b.MinX, b.MaxY - b.MinY), box);
     }
 };
 
