@@ -88,7 +88,7 @@ void TAnimController::ClearAnimation()
     Doc.AnimStepCount = 0;
     Doc.TotalMove = {0, 0, 0};
     Doc.AnimFileName.clear();
-    Doc.PlayFraction = 0;
+    PlayFraction_ = 0;
     History_.Clear();
     HistoryDirty_ = true;
     // The counters and the grid show the empty document, never a stale count.
@@ -100,7 +100,7 @@ void TAnimController::ClearAnimation()
 
 void TAnimController::SetActStep(int step)
 {
-    if (Doc.ShuttingDown)
+    if (ShuttingDown_)
         return;
     const TScope scope(*this);
     if (step >= Doc.AnimStepCount)
@@ -116,7 +116,7 @@ void TAnimController::SetActStep(int step)
 
 void TAnimController::SetStepCount(int count)
 {
-    if (Doc.ShuttingDown)
+    if (ShuttingDown_)
         return;
     const TScope scope(*this);
     if (count < 0)
@@ -183,13 +183,13 @@ QString TAnimController::CreateNewAnimation(const QStringList& names)
 QString TAnimController::LoadAnimation(const QString& path)
 {
     const TScope scope(*this);
-    Doc.LoadingAnim = true;
+    Loading_ = true;
     ClearAnimation();
     TRtmData data = ReadRtmFile(ResolveCaseInsensitive(path), path);
     if (!data.Ok()) {
         // A failed load leaves an empty document, announced as after a clear.
         ClearAnimation();
-        Doc.LoadingAnim = false;
+        Loading_ = false;
         return data.Error;
     }
     // Moved, not copied: a large animation is never held twice.
@@ -201,7 +201,7 @@ QString TAnimController::LoadAnimation(const QString& path)
     if (!Doc.AnimFrames.empty())
         ValidateFrames();
     Doc.AnimFileName = path;
-    Doc.LoadingAnim = false;
+    Loading_ = false;
     History_.MarkSaved();
     return {};
 }

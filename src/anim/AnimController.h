@@ -32,10 +32,14 @@ public:
 
     TAnimDocument Doc;
 
-    // Session state beside the saved content: how far playback is from the current frame
-    // towards the next, and the end of the session (no frame changes from then on).
-    void SetPlayFraction(double fraction) { Doc.PlayFraction = fraction; }
-    void ShutDown() { Doc.ShuttingDown = true; }
+    // The session's state beside the document: how far playback is from the current frame
+    // towards the next, whether a load is under way, and the end of the session (no frame
+    // changes from then on).
+    double PlayFraction() const { return PlayFraction_; }
+    void SetPlayFraction(double fraction) { PlayFraction_ = fraction; }
+    bool Loading() const { return Loading_; }
+    bool ShuttingDown() const { return ShuttingDown_; }
+    void ShutDown() { ShuttingDown_ = true; }
 
     // Empties the document: frames, names, counts, total move and file name; a new history.
     void ClearAnimation();
@@ -59,7 +63,7 @@ public:
 
     // Reads an RTM file (found without regard to letter case) in place of the document:
     // frames, names, total move, step count, validated times, frame 0 current, the file
-    // name. LoadingAnim is set meanwhile. A failed load leaves an empty document and
+    // name. Loading() is true meanwhile. A failed load leaves an empty document and
     // returns its message ("Cannot open file ...", "Incorrect Format!", ...).
     QString LoadAnimation(const QString& path);
     // Writes the document to path (atomically); "No Animation found!" without frames.
@@ -133,6 +137,9 @@ signals:
     void Cleared();
 
 private:
+    double PlayFraction_ = 0;
+    bool Loading_ = false;
+    bool ShuttingDown_ = false;
     // Operations nest (Load clears, an operation sets the step count); Changed and
     // HistoryChanged go out once, when the outermost one ends.
     class TScope {

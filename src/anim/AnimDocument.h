@@ -153,9 +153,6 @@ struct TAnimDocument {
     int32_t ActAnimStep = 0;
     std::array<float, 3> TotalMove{0, 0, 0};
     QString AnimFileName;
-    double PlayFraction = 0;
-    bool LoadingAnim = false;
-    bool ShuttingDown = false;
 
     int FrameCount() const { return static_cast<int>(AnimFrames.size()); }
 };

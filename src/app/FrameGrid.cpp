@@ -165,7 +165,7 @@ TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
                                  "padding-left:2px}"));
     setFixedWidth(columnWidth(0) + columnWidth(1) + verticalScrollBar()->sizeHint().width() + 2 * frameWidth());
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        if (!Following_ && current.isValid() && current.row() < Anim_.Doc.FrameCount() && !Anim_.Doc.ShuttingDown)
+        if (!Following_ && current.isValid() && current.row() < Anim_.Doc.FrameCount() && !Anim_.ShuttingDown())
             Anim_.SetActStep(current.row());
     });
     connect(this, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {

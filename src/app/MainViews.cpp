@@ -89,7 +89,7 @@ void TMainForm::ScheduleRefresh()
 
 void TMainForm::RefreshDisplay()
 {
-    if (Doc.LoadingAnim || Doc.ShuttingDown || !Built_)
+    if (Anim->Loading() || Anim->ShuttingDown() || !Built_)
         return;
     ++RefreshCount_;
     const std::array<TChart*, 3> views = Views();

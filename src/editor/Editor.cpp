@@ -25,7 +25,7 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
     // Every operation on the document ends here once: the current frame is put on the
     // components unless playback or edit mode poses them.
     connect(&Anim_, &TAnimController::Changed, this, [this] {
-        if (!Anim_.Doc.LoadingAnim && !PoseHeld_)
+        if (!Anim_.Loading() && !PoseHeld_)
             ShowCurrentFrame();
         emit Changed(ChangeDocument);
     });
@@ -160,7 +160,7 @@ bool TEditor::ShowCurrentFrame()
 
 bool TEditor::ShowFrame(int step)
 {
-    if (Anim_.Doc.ShuttingDown)
+    if (Anim_.ShuttingDown())
         return true;
     return Applied(ApplyFrameTransforms(Anim_.Doc, step, TreeOrder_));
 }
@@ -208,7 +208,7 @@ TPoseParams TEditor::Params() const
     std::copy(Options_.Offset.begin(), Options_.Offset.end(), p.ModelOffset);
     p.TotalMove = Anim_.Doc.TotalMove;
     p.ActAnimStep = Anim_.Doc.ActAnimStep;
-    p.PlayFraction = Anim_.Doc.PlayFraction;
+    p.PlayFraction = Anim_.PlayFraction();
     p.AnimStepCount = Anim_.Doc.AnimStepCount;
     p.TotalMoveOn = Options_.TotalMove;
     p.AnimationLoaded = !Anim_.Doc.AnimSelections.IsEmpty();

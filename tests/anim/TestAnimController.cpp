@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(fx.Anim.LoadAnimation(fx.Path("bad.rtm")), message.arg(fx.Path("bad.rtm")));
         QVERIFY(fx.Doc.AnimFrames.empty() && fx.Doc.AnimSelections.Count() == 0 && fx.Doc.AnimStepCount == 0);
         QCOMPARE(fx.Doc.TotalMove, (std::array<float, 3>{0, 0, 0}));
-        QVERIFY(fx.Doc.AnimFileName.isEmpty() && !fx.Doc.LoadingAnim);
+        QVERIFY(fx.Doc.AnimFileName.isEmpty() && !fx.Anim.Loading());
         QVERIFY(!counts.isEmpty());
         QCOMPARE(counts.last().at(0).toInt(), 0);
     }
@@ -240,7 +240,7 @@ private slots:
     void shutdownFreezesTheDocument()
     {
         Fixture fx(3);
-        fx.Doc.ShuttingDown = true;
+        fx.Anim.ShutDown();
         fx.Anim.SetActStep(2);
         fx.Anim.SetStepCount(9);
         QVERIFY(fx.Doc.ActAnimStep == 0 && fx.Doc.AnimStepCount == 3);

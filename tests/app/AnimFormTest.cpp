@@ -38,7 +38,7 @@ private slots:
         QCOMPARE(f.P_AnimControl->E_TM_y->text(), QStringLiteral("1234.5677").replace('.', f.P_AnimControl->E_TM_y->locale().decimalPoint()));  // as stored
         QCOMPARE(f.P_AnimControl->E_AnimTime->value(), 5 * 0.3);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
-        QVERIFY(!f.Doc.LoadingAnim);
+        QVERIFY(!f.Anim->Loading());
         // No model: every animated name is reported once, padded to 32 columns, with its
         // translation; names are data, never formats ("%1" and "%2" stay as they are).
         QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") +
@@ -143,7 +143,7 @@ private slots:
         f.PlayTimerTimer();
         QVERIFY(!f.Playing());
         QCOMPARE(f.Doc.ActAnimStep, 1);
-        QCOMPARE(f.Doc.PlayFraction, 0.0);
+        QCOMPARE(f.Anim->PlayFraction(), 0.0);
         QVERIFY(!f.P_AnimControl->B_Play->styleSheet().contains("red"));
         QVERIFY(FrontLines(f) > 0);
         // A load while playing starts the new animation at frame 0: nothing of the old pass

@@ -292,7 +292,7 @@ private slots:
         QCOMPARE(fx.Dialogs.Questions, QStringList{"Are you sure to exit?"});
         QCOMPARE(fx.Dialogs.QuestionCaptions, QStringList{"Info"});
         QCOMPARE(f.isVisible(), !answer);
-        QCOMPARE(f.Doc.ShuttingDown, answer);
+        QCOMPARE(f.Anim->ShuttingDown(), answer);
         QCOMPARE(QFile::exists(fx.Path("TorvaneAnim.ini")), answer && autoSave);
     }
 
