@@ -76,8 +76,8 @@ struct TChartOutlineBatch {
     uint32_t Placement = NoPlacement;
 };
 
-// Source points SourceBase.. SourceBase + SourceCount - 1 (x, y, z each) put in place: the
-// chart coordinates of source point s are
+// A block of SourceCount source points (see AddOutlineSource) put in place: the chart
+// coordinates of source point s are
 //   x = s.x * U[0] + s.y * U[1] + s.z * U[2] + U[3] + U[4], y likewise with V,
 // summed from left to right (so a transform's row and a shift added after it give the same
 // doubles as when the point is transformed first and then taken into the view).
@@ -85,9 +85,9 @@ struct TChartPlacement {
     uint32_t SourceBase = 0, SourceCount = 0;
     std::array<double, 5> U{}, V{};
 
-    static double Coordinate(const float* s, const std::array<double, 5>& r)
+    static double Coordinate(float x, float y, float z, const std::array<double, 5>& r)
     {
-        return double(s[0]) * r[0] + double(s[1]) * r[1] + double(s[2]) * r[2] + r[3] + r[4];
+        return double(x) * r[0] + double(y) * r[1] + double(z) * r[2] + r[3] + r[4];
     }
 };
 
@@ -266,13 +266,14 @@ public:
         OutIndex_.reserve(OutIndex_.size() + indices);
     }
 
-    // Appends n source points (x, y, z each) for the caller to fill; returns the index of
-    // the first. Placements refer to them.
+    // Appends a block of n source points for the caller to fill: n x, then n y, then n z
+    // (one coordinate after the other, so that placing them is a plain loop the compiler
+    // turns into vector code). Returns the block's base for a placement.
     uint32_t AddOutlineSource(size_t n, float** xyz)
     {
-        const size_t first = OutSource_.size() / 3;
+        const size_t first = OutSource_.size();
         OutSource_.resize(OutSource_.size() + 3 * n);
-        *xyz = OutSource_.data() + 3 * first;
+        *xyz = OutSource_.data() + first;
         return static_cast<uint32_t>(first);
     }
     // Returns the placement's number for AddPlacedOutlineBatch. Its source points must exist.
@@ -292,10 +293,13 @@ public:
     void PlacedPoints(uint32_t placement, double* xy) const
     {
         const TChartPlacement& pl = Placements_[placement];
-        const float* s = OutSource_.data() + 3 * size_t(pl.SourceBase);
-        for (uint32_t i = 0; i < pl.SourceCount; ++i, s += 3) {
-            xy[2 * i] = TChartPlacement::Coordinate(s, pl.U);
-            xy[2 * i + 1] = TChartPlacement::Coordinate(s, pl.V);
+        const size_t n = pl.SourceCount;
+        const float* x = OutSource_.data() + pl.SourceBase;
+        const float* y = x + n;
+        const float* z = y + n;
+        for (size_t i = 0; i < n; ++i) {
+            xy[2 * i] = TChartPlacement::Coordinate(x[i], y[i], z[i], pl.U);
+            xy[2 * i + 1] = TChartPlacement::Coordinate(x[i], y[i], z[i], pl.V);
         }
     }
     // The batch's points: the outline points from its base on, or its placement's points
@@ -645,7 +649,7 @@ private:
     std::vector<double> OutPoints_;  // x, y per point
     std::vector<uint32_t> OutIndex_;
     std::vector<TChartOutlineBatch> OutBatches_;
-    std::vector<float> OutSource_;  // x, y, z per source point
+    std::vector<float> OutSource_;  // blocks of source points, x, y and z one after the other
     std::vector<TChartPlacement> Placements_;
     std::vector<double> Scratch_;  // a placement's points while its batch is added
     TChartBox OutBox_;

@@ -290,12 +290,15 @@ TPerView SourcePointsIn(const TViewItems& views, TOutlineSources& s, const std::
     float* out[ViewCount];
     for (size_t v = 0; v < views.size(); ++v)
         src.Base[v] = views[v]->AddOutlineSource(points.size(), &out[v]);
-    for (size_t i = 0; i < points.size(); ++i) {
-        const float p[3] = {float(RoundToFloat(points[i].X + off[0])), float(RoundToFloat(points[i].Y + off[1])),
-                            float(RoundToFloat(points[i].Z + off[2]))};
-        for (float* o : out)
-            std::copy(p, p + 3, o + 3 * i);
+    const size_t n = points.size();
+    float* x = out[0];
+    for (size_t i = 0; i < n; ++i) {
+        x[i] = float(RoundToFloat(points[i].X + off[0]));
+        x[n + i] = float(RoundToFloat(points[i].Y + off[1]));
+        x[2 * n + i] = float(RoundToFloat(points[i].Z + off[2]));
     }
+    for (size_t v = 1; v < views.size(); ++v)
+        std::copy(x, x + 3 * n, out[v]);
     s.Sources.push_back(src);
     return src.Base;
 }
