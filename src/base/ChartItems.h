@@ -16,9 +16,11 @@
 // Model outlines, hundreds of thousands of polygons, do not go through items: they are
 // drawn from a point array (each model's points projected once into the view) and polygon
 // index lists into it, in batches of one colour. A batch may reuse an index range another
-// batch appended, so a sub-model placed many times keeps one list and a point block per
-// place. Outlines are drawn before the items' lines; they count in LineCount() and the
-// bounding box like items.
+// batch appended, so a sub-model placed many times keeps one list. Its points are kept
+// once too, unprojected, and each place is a transform that projects them as they are
+// drawn: projected points per place cost a few hundred megabytes with a couple of hundred
+// places of a large sub-model. Outlines are drawn before the items' lines; they count in
+// LineCount() and the bounding box like items.
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -64,11 +66,29 @@ struct TChartBox {
 };
 
 // Polygons of index range [First, End) of the outline indices, corners taken from the
-// outline points from PointBase on, drawn in Color (0x00BBGGRR).
+// outline points from PointBase on, or from Placement's points when it is one, drawn in
+// Color (0x00BBGGRR).
 struct TChartOutlineBatch {
+    static constexpr uint32_t NoPlacement = ~0u;
     uint32_t Color = 0;
     uint32_t PointBase = 0;
     uint32_t First = 0, End = 0;
+    uint32_t Placement = NoPlacement;
+};
+
+// A block of SourceCount source points (see AddOutlineSource) put in place: the chart
+// coordinates of source point s are
+//   x = s.x * U[0] + s.y * U[1] + s.z * U[2] + U[3] + U[4], y likewise with V,
+// summed from left to right (so a transform's row and a shift added after it give the same
+// doubles as when the point is transformed first and then taken into the view).
+struct TChartPlacement {
+    uint32_t SourceBase = 0, SourceCount = 0;
+    std::array<double, 5> U{}, V{};
+
+    static double Coordinate(float x, float y, float z, const std::array<double, 5>& r)
+    {
+        return double(x) * r[0] + double(y) * r[1] + double(z) * r[2] + r[3] + r[4];
+    }
 };
 
 // A range of chart coordinates: (X1, Y1) lower left, (X2, Y2) upper right.
@@ -92,6 +112,8 @@ public:
         OutPoints_.clear();
         OutIndex_.clear();
         OutBatches_.clear();
+        OutSource_.clear();
+        Placements_.clear();
         HasOutBox_ = false;
     }
 
@@ -244,6 +266,53 @@ public:
         OutIndex_.reserve(OutIndex_.size() + indices);
     }
 
+    // Appends a block of n source points for the caller to fill: n x, then n y, then n z
+    // (one coordinate after the other, so that placing them is a plain loop the compiler
+    // turns into vector code). Returns the block's base for a placement.
+    uint32_t AddOutlineSource(size_t n, float** xyz)
+    {
+        const size_t first = OutSource_.size();
+        OutSource_.resize(OutSource_.size() + 3 * n);
+        *xyz = OutSource_.data() + first;
+        return static_cast<uint32_t>(first);
+    }
+    // Returns the placement's number for AddPlacedOutlineBatch. Its source points must exist.
+    uint32_t AddOutlinePlacement(const TChartPlacement& p)
+    {
+        Placements_.push_back(p);
+        return static_cast<uint32_t>(Placements_.size() - 1);
+    }
+    // AddOutlineBatch with the corners taken from a placement's points: indices must lie
+    // within its source count.
+    void AddPlacedOutlineBatch(uint32_t placement, uint32_t first, uint32_t end)
+    {
+        AddBatch(TChartOutlineBatch::NoPlacement, first, end, nullptr, placement);
+    }
+    const std::vector<TChartPlacement>& OutlinePlacements() const { return Placements_; }
+    // The chart coordinates of a placement's points (x, y each), SourceCount of them.
+    void PlacedPoints(uint32_t placement, double* xy) const
+    {
+        const TChartPlacement& pl = Placements_[placement];
+        const size_t n = pl.SourceCount;
+        const float* x = OutSource_.data() + pl.SourceBase;
+        const float* y = x + n;
+        const float* z = y + n;
+        for (size_t i = 0; i < n; ++i) {
+            xy[2 * i] = TChartPlacement::Coordinate(x[i], y[i], z[i], pl.U);
+            xy[2 * i + 1] = TChartPlacement::Coordinate(x[i], y[i], z[i], pl.V);
+        }
+    }
+    // The batch's points: the outline points from its base on, or its placement's points
+    // worked out into scratch.
+    const double* BatchPoints(const TChartOutlineBatch& b, std::vector<double>& scratch) const
+    {
+        if (b.Placement == TChartOutlineBatch::NoPlacement)
+            return OutPoints_.data() + 2 * size_t(b.PointBase);
+        scratch.resize(2 * size_t(Placements_[b.Placement].SourceCount));
+        PlacedPoints(b.Placement, scratch.data());
+        return scratch.data();
+    }
+
     // Draws the polygons of indices [first, end) with corners from the points at pointBase
     // on, in the drawing colour: an open polyline each, a segment wherever two neighbouring
     // corners are finite, as Polyline draws it. Indices must lie within the points.
@@ -268,8 +337,9 @@ public:
     template <class F>
     void ForEachSegment(F&& f) const
     {
+        std::vector<double> placed;
         for (const TChartOutlineBatch& b : OutBatches_) {
-            const double* p = OutPoints_.data() + 2 * size_t(b.PointBase);
+            const double* p = BatchPoints(b, placed);
             bool prevOk = false;
             double px = 0, py = 0;
             for (uint32_t i = b.First; i < b.End; ++i) {
@@ -307,7 +377,8 @@ public:
         return Items_.capacity() * sizeof(TChartItem) + Runs_.capacity() * sizeof(TChartColorRun) +
                Decorations_.capacity() * sizeof(uint32_t) + Texts_.capacity() * sizeof(TChartText) +
                OutPoints_.capacity() * sizeof(double) + OutIndex_.capacity() * sizeof(uint32_t) +
-               OutBatches_.capacity() * sizeof(TChartOutlineBatch);
+               OutBatches_.capacity() * sizeof(TChartOutlineBatch) + OutSource_.capacity() * sizeof(float) +
+               Placements_.capacity() * sizeof(TChartPlacement) + Scratch_.capacity() * sizeof(double);
     }
 
     // The number of line segments.
@@ -472,11 +543,12 @@ private:
         PenDown_ = false;
     }
 
-    void AddBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox* finiteBox)
+    void AddBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox* finiteBox,
+                  uint32_t placement = TChartOutlineBatch::NoPlacement)
     {
         if (first >= end)
             return;
-        const double* p = OutPoints_.data() + 2 * size_t(pointBase);
+        const double* p = BatchPoints({0, pointBase, first, end, placement}, Scratch_);
         double x0 = HasOutBox_ ? OutBox_.MinX : std::numeric_limits<double>::infinity();
         double x1 = HasOutBox_ ? OutBox_.MaxX : -std::numeric_limits<double>::infinity();
         double y0 = HasOutBox_ ? OutBox_.MinY : std::numeric_limits<double>::infinity();
@@ -532,12 +604,13 @@ private:
         LineCount_ += lines;
         if (!OutBatches_.empty()) {
             TChartOutlineBatch& last = OutBatches_.back();
-            if (last.Color == Color_ && last.PointBase == pointBase && last.End == first) {
+            if (last.Color == Color_ && last.PointBase == pointBase && last.Placement == placement &&
+                last.End == first) {
                 last.End = end;
                 return;
             }
         }
-        OutBatches_.push_back({Color_, pointBase, first, end});
+        OutBatches_.push_back({Color_, pointBase, first, end, placement});
     }
 
 
@@ -576,6 +649,9 @@ private:
     std::vector<double> OutPoints_;  // x, y per point
     std::vector<uint32_t> OutIndex_;
     std::vector<TChartOutlineBatch> OutBatches_;
+    std::vector<float> OutSource_;  // blocks of source points, x, y and z one after the other
+    std::vector<TChartPlacement> Placements_;
+    std::vector<double> Scratch_;  // a placement's points while its batch is added
     TChartBox OutBox_;
     bool HasOutBox_ = false;
     std::array<uint32_t, 256> ClassColors_{};

@@ -35,13 +35,20 @@ void SetColor(const TViewItems& views, uint32_t color)
 using TPerView = std::array<uint32_t, ViewCount>;
 
 // What one drawing of the outlines has put into the views so far: the first point of each
-// point array projected (a model's display points, a placement's posed points) and the
-// index range of each whole polygon list, so neither is added twice.
+// point array projected (a model's display points), of each sub-model's points with a
+// model offset added, and the index range of each whole polygon list, so none is added
+// twice.
 struct TOutlineSources {
     struct TPoints {
         const void* Key;
         TPerView Base;
     };
+    struct TSource {
+        const void* Key;
+        double Offset[3];
+        TPerView Base;
+    };
+    std::vector<TSource> Sources;
     struct TList {
         const void* Key;
         size_t PointCount;
@@ -271,19 +278,55 @@ void Batch(const TViewItems& views, const TPerView& base, const TPerView& first,
         views[v]->AddOutlineBatch(base[v], first[v], end[v]);
 }
 
-// Every visible polygon of a proxy sub-model, posed with the sub-model's placement: the
-// sub-model's one polygon list over this placement's points.
+// A sub-model's points with the model offset added, as PosePoint rounds them, in the views
+// as outline source points: once for all placements with that offset.
+TPerView SourcePointsIn(const TViewItems& views, TOutlineSources& s, const std::vector<TP3dVertex>& points,
+                        const double off[3])
+{
+    for (const TOutlineSources::TSource& p : s.Sources)
+        if (p.Key == &points && p.Offset[0] == off[0] && p.Offset[1] == off[1] && p.Offset[2] == off[2])
+            return p.Base;
+    TOutlineSources::TSource src{&points, {off[0], off[1], off[2]}, {}};
+    float* out[ViewCount];
+    for (size_t v = 0; v < views.size(); ++v)
+        src.Base[v] = views[v]->AddOutlineSource(points.size(), &out[v]);
+    const size_t n = points.size();
+    float* x = out[0];
+    for (size_t i = 0; i < n; ++i) {
+        x[i] = float(RoundToFloat(points[i].X + off[0]));
+        x[n + i] = float(RoundToFloat(points[i].Y + off[1]));
+        x[2 * n + i] = float(RoundToFloat(points[i].Z + off[2]));
+    }
+    for (size_t v = 1; v < views.size(); ++v)
+        std::copy(x, x + 3 * n, out[v]);
+    s.Sources.push_back(src);
+    return src.Base;
+}
+
+// Every visible polygon of a proxy sub-model at the sub-model's placement: the sub-model's
+// one polygon list over its points as each view takes them through the placement, the
+// transform's rows (PosePoint's sums, term for term) and the total-move share.
 void ProxyOutlines(const TViewItems& views, TOutlineSources& s, TViewOutlineCache& cache, const TP3dModell& sub,
                    const TPoseParams& params)
 {
-    const TTransform M = ProxyTransform(sub);
     const std::vector<TP3dVertex>& points = sub.DrawnVertices();
     const TOutlineSources::TList& list = WholeList(views, s, cache, sub.DrawnPolygons(), points.size());
     if (list.First[0] == list.End[0])
         return;
-    const TPerView base =
-        ProjectPoints(views, points.size(), [&](size_t i) { return PosePoint(points[i], M, params); });
-    Batch(views, base, list.First, list.End);
+    const TPerView base = SourcePointsIn(views, s, points, params.ModelOffset);
+    const TTransform M = ProxyTransform(sub);
+    const std::array<double, 12>& m = M.m;
+    const TVec3 share = params.TotalMoveShare();
+    // Rows of x, y and z; front shows (x, y), left (z, y), top (x, z).
+    const std::array<double, 5> row[3] = {{m[0], m[3], m[6], m[9], share.x},
+                                          {m[1], m[4], m[7], m[10], share.y},
+                                          {m[2], m[5], m[8], m[11], share.z}};
+    constexpr int axes[ViewCount][2] = {{0, 1}, {2, 1}, {0, 2}};
+    for (size_t v = 0; v < views.size(); ++v) {
+        const uint32_t placement = views[v]->AddOutlinePlacement(
+            {base[v], uint32_t(points.size()), row[axes[v][0]], row[axes[v][1]]});
+        views[v]->AddPlacedOutlineBatch(placement, list.First[v], list.End[v]);
+    }
 }
 
 }  // namespace

@@ -542,17 +542,22 @@ void TChart::RasterLinesIn(const TMapping& m)
     const double* points = allPoints.data();
     const uint32_t* index = Items_.OutlineIndex().data();
     const bool packable = plot.right() < 0xFFFF && plot.bottom() < 0xFFFF;
-    if (!Items_.OutlineBatches().empty()) {
-        OutlinePixels_.resize(allPoints.size() / 2);
-        // Inside means finite and not outside the clip rectangle (x < X0 or x > X1 ...):
-        // written as X0 <= x <= X1, which no NaN passes. bottom - d * iy is bottom + d * -iy
-        // to the bit.
+    // Inside means finite and not outside the clip rectangle (x < X0 or x > X1 ...):
+    // written as X0 <= x <= X1, which no NaN passes. bottom - d * iy is bottom + d * -iy
+    // to the bit.
+    const TPixelMap pixelMap{m.X0, m.Y0, ix, -iy, m.Left, bottom, clip.X0, clip.Y0, clip.X1, clip.Y1};
+    const auto toPixels = [&](const double* xy, std::vector<uint32_t>& out, size_t n) {
+        out.resize(n);
         if (packable)
-            PointPixels(points, OutlinePixels_.size(), OutlinePixels_.data(),
-                        {m.X0, m.Y0, ix, -iy, m.Left, bottom, clip.X0, clip.Y0, clip.X1, clip.Y1});
+            PointPixels(xy, n, out.data(), pixelMap);
         else
-            std::fill(OutlinePixels_.begin(), OutlinePixels_.end(), OutsidePixel);
-    }
+            std::fill(out.begin(), out.end(), OutsidePixel);
+    };
+    if (!Items_.OutlineBatches().empty())
+        toPixels(points, OutlinePixels_, allPoints.size() / 2);
+    // A placement's points are worked out when a batch draws at it, for as long as the
+    // batches that follow draw there too.
+    uint32_t placed = TChartOutlineBatch::NoPlacement;
     std::fill(SeenBatch_.begin(), SeenBatch_.end(), 0);
     uint32_t batch = 0;
     for (const TChartOutlineBatch& b : Items_.OutlineBatches()) {
@@ -560,6 +565,16 @@ void TChart::RasterLinesIn(const TMapping& m)
         const uint32_t argb = ColorFromRef(ByClass ? Items_.ColorOf(0, b.Color) : b.Color).rgb();
         const double* p = points + 2 * size_t(b.PointBase);
         const uint32_t* pixel = OutlinePixels_.data() + b.PointBase;
+        if (b.Placement != TChartOutlineBatch::NoPlacement) {
+            if (b.Placement != placed) {
+                placed = b.Placement;
+                PlacedPoints_.resize(2 * size_t(Items_.OutlinePlacements()[placed].SourceCount));
+                Items_.PlacedPoints(placed, PlacedPoints_.data());
+                toPixels(PlacedPoints_.data(), PlacedPixels_, PlacedPoints_.size() / 2);
+            }
+            p = PlacedPoints_.data();
+            pixel = PlacedPixels_.data();
+        }
         // The pixel last written, which has this batch's colour already.
         uint32_t written = OutsidePixel;
         uint32_t prevK = 0, prevPixel = OutsidePixel;

@@ -49,7 +49,8 @@ public:
     // Bytes the chart keeps for painting besides its items (canvas aside).
     size_t PaintBytes() const
     {
-        return OutlinePixels_.capacity() * sizeof(uint32_t) + sizeof SeenKey_ + sizeof SeenBatch_;
+        return OutlinePixels_.capacity() * sizeof(uint32_t) + PlacedPixels_.capacity() * sizeof(uint32_t) +
+               PlacedPoints_.capacity() * sizeof(double) + sizeof SeenKey_ + sizeof SeenBatch_;
     }
     // Bounding box of all items; false when there are none.
     bool BoundingBox(TChartBox& box) const { return Items_.BoundingBox(box); }
@@ -156,6 +157,9 @@ private:
     QImage Canvas_;  // reused on every paint
     // Each outline point's pixel while painting (y << 16 | x), or OutsidePixel; reused.
     std::vector<uint32_t> OutlinePixels_;
+    // The points and pixels of the placement being drawn (see TChartPlacement); reused.
+    std::vector<double> PlacedPoints_;
+    std::vector<uint32_t> PlacedPixels_;
     // Long outline segments drawn in the current batch, by their end pixels (a direct-mapped
     // table: a segment that finds another in its slot is simply drawn).
     static constexpr int SeenBits = 12;

@@ -246,6 +246,11 @@ private slots:
         sub.ProxyParent = nullptr;  // hanging under nothing: the placement alone
         d.Draw();
         QCOMPARE(Pos(d.Scene.Components.Triangles[3]), QVector3D(-10, 0, 1.5f));
+        d.Params.TotalMove = {2, 0, 4};  // half of it at step 1 of 2: moved by (1, 0, 2)
+        d.Params.AnimStepCount = 2;
+        d.Params.ActAnimStep = 1;
+        d.Draw();
+        QCOMPARE(Segments(d.Top, Red), (QList<QLineF>{{11, 2.5, 10, 2.5}, {10, 2.5, 11, 3.5}}));
     }
 
     // The selected component's pivot, posed: a yellow mark in each 2D view, drawn whatever

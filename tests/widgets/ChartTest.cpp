@@ -269,6 +269,75 @@ private slots:
         QCOMPARE(got, want);
     }
 
+    void placedOutlinesPaintAsPolylines_data()
+    {
+        QTest::addColumn<QRectF>("range");
+        QTest::addColumn<double>("far");  // a corner coordinate far outside the range
+        QTest::addColumn<bool>("placed");  // the corners from two placements of shared points
+        for (bool placed : {false, true}) {
+            QTest::addRow("whole drawing%s", placed ? ", placed" : "") << QRectF(-2, -2, 14, 14) << 20.0 << placed;
+            QTest::addRow("zoomed in, clipped%s", placed ? ", placed" : "") << QRectF(3, 3, 2, 2) << 20.0 << placed;
+            QTest::addRow("beyond pixel range%s", placed ? ", placed" : "")
+                << QRectF(0, 0, 10, 10) << (placed ? 1e38 : 1e307) << placed;  // the source holds floats
+        }
+    }
+    // The same polygons drawn from an outline point block (or placements) and index list,
+    // and as polyline items, give the same pixels, line count and box: overlaps in drawing
+    // order, clipping, corners whose pixel position overflows, and the item lines (axes)
+    // drawn over the outlines. The last red polygons share edges with the first, drawn again
+    // over the blue one crossing them, and with each other inside one batch.
+    void placedOutlinesPaintAsPolylines()
+    {
+        QFETCH(QRectF, range); QFETCH(double, far); QFETCH(bool, placed);
+        const double pts[] = {0, 0, 10, 0, 10, 10, 0, 10, 5, -1, far, 5, 5, far, NaN, 3};
+        const uint32_t polys[][4] = {{0, 1, 2, 3}, {4, 2, 0, 0}, {5, 6, 3, 0}, {7, 1, 3, 0}, {0, 1, 2, 0}, {4, 1, 2, 0}};
+        const uint32_t sizes[] = {4, 3, 3, 3, 3, 3};
+        const uint32_t colors[] = {Red, Blue, Green, Blue, Red, Red};
+        auto items = MakeChart(120, 90, range), outlines = MakeChart(120, 90, range);
+        double* out = nullptr;
+        const uint32_t base = outlines->Items().AddOutlinePoints(8, &out);
+        std::copy(std::begin(pts), std::end(pts), out);
+        // The source holds the points as (y, x, 0): placement 1 takes them back, 0 also moves
+        // them by (0.75, -1). Polygons 1 and 3 on are drawn at 1, the others at 0.
+        float* src = nullptr;
+        TChartPlacement at[2] = {{0, 8, {0, 1, 0, 0.5, 0.25}, {1, 0, 0, -1, 0}}, {0, 8, {0, 1, 0, 0, 0}, {1, 0, 0, 0, 0}}};
+        at[0].SourceBase = at[1].SourceBase = outlines->Items().AddOutlineSource(8, &src);
+        for (int k = 0; k < 8; ++k)
+            src[k] = float(pts[2 * k + 1]), src[8 + k] = float(pts[2 * k]), src[16 + k] = 0;
+        const uint32_t placement[2] = {outlines->Items().AddOutlinePlacement(at[0]), outlines->Items().AddOutlinePlacement(at[1])};
+        for (int p = 0; p < 6; ++p) {
+            items->SetColor(colors[p]);
+            outlines->SetColor(colors[p]);
+            const int a = p >= 3 ? 1 : p % 2;
+            double xy[8];
+            for (uint32_t k = 0; k < 2 * sizes[p]; ++k) {
+                const uint32_t i = polys[p][k / 2];
+                xy[k] = !placed ? pts[2 * i + k % 2]
+                                : TChartPlacement::Coordinate(src[i], src[8 + i], src[16 + i], k % 2 ? at[a].V : at[a].U);
+            }
+            items->Items().Polyline(xy, int(sizes[p]));
+            const uint32_t first = outlines->Items().OutlineIndexCount();
+            outlines->Items().AddOutlinePolygon(polys[p], sizes[p]);
+            if (placed)
+                outlines->Items().AddPlacedOutlineBatch(placement[a], first, outlines->Items().OutlineIndexCount());
+            else
+                outlines->Items().AddOutlineBatch(base, first, outlines->Items().OutlineIndexCount());
+        }
+        QCOMPARE(outlines->Items().OutlineBatches().size(), size_t(5));  // the last two red ones are one batch
+        for (TChart* c : {items.get(), outlines.get()}) {
+            c->SetColor(0x0000FFFF);
+            c->MoveTo(0, 5);
+            c->LineTo(10, 5);
+        }
+        QCOMPARE(outlines->LineCount(), items->LineCount());
+        TChartBox a, b;
+        QVERIFY(items->BoundingBox(a) && outlines->BoundingBox(b));
+        QCOMPARE(std::tuple(b.MinX, b.MinY, b.MaxX, b.MaxY), std::tuple(a.MinX, a.MinY, a.MaxX, a.MaxY));
+        const QImage want = Grab(*items), got = Grab(*outlines);
+        QVERIFY(CountColor(want, Rgb(Red)) + CountColor(want, Rgb(Blue)) > 0 && CountColor(want, Rgb(0x0000FFFF)) > 0);
+        QCOMPARE(got, want);
+    }
+
     void outlineSegmentsAreThinAndWhole_data()
     {
         QTest::addColumn<QLineF>("line");  // in pixels of a 200x100 chart
