@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
 // Fields are copied as the file stores them.
 static_assert(std::endian::native == std::endian::little, "the P3D reader copies little-endian fields as they are");
@@ -104,11 +105,22 @@ TByteReader Piece(TSource& src, qsizetype n)
     return p ? TByteReader(p, k) : TByteReader(nullptr, 0);
 }
 
-// Decodes count records of recordSize bytes each into out, appended one by one.
+// The machine's physical memory: a header that claims more than this is refused as out of
+// memory at once, instead of after reading gigabytes or asking for the impossible.
+quint64 PhysicalMemory()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && size > 0 ? quint64(pages) * quint64(size) : ~quint64(0);
+}
+
+// Decodes count records of recordSize bytes each into out, appended one by one. Room is
+// taken for no more records than the input still holds.
 template <class T, class Decode>
 bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype recordSize, const Decode& decode)
 {
-    out.reserve(count);
+    if (quint64(count) * sizeof(T) > PhysicalMemory())
+        throw std::bad_alloc();
+    out.reserve(std::min<quint64>(count, quint64(src.Remaining() / recordSize)));
     const uint32_t perPiece = uint32_t(PieceSize / recordSize);
     for (uint32_t done = 0; done < count;) {
         const uint32_t k = std::min(count - done, perPiece);
@@ -124,7 +136,9 @@ bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype re
 
 bool ReadBytes(TSource& src, std::vector<uint8_t>& out, quint64 n)
 {
-    out.reserve(size_t(n));
+    if (n > PhysicalMemory())
+        throw std::bad_alloc();
+    out.reserve(size_t(std::min<quint64>(n, quint64(src.Remaining()))));
     while (n > 0) {
         const qsizetype k = qsizetype(std::min<quint64>(n, PieceSize));
         const char* p = src.Take(k);
