@@ -238,7 +238,7 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents = new TComponentTree(P_Left);
     TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
-    TV_EditComponents->LinkingEnabled = [this] { return P_DisplayMode->B_ChangePivot->isChecked(); };
+    TV_EditComponents->LinkingEnabled = [this] { return P_DisplayMode->PivotMode(); };
     TV_EditComponents->SetForest(&Editor->Forest());
     TV_EditComponents->TreeModel()->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
     connect(TV_EditComponents, &TComponentTree::NodePressed, this, [this](int node) { TV_EditComponentsMouseDown(node); });
@@ -258,9 +258,9 @@ QWidget* TMainForm::BuildLeftColumn()
 
     P_DisplayMode = new TDisplayModePanel(P_Left);
     connect(P_DisplayMode, &TDisplayModePanel::ShowChanged, this, [this] { OptionsFromControls(); });
-    connect(P_DisplayMode->B_ChangePivot, &QToolButton::toggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
-    OnPress(P_DisplayMode->B_SaveLinking, this, [this] { B_SaveLinkingStatusChanged(); });
-    OnPress(P_DisplayMode->B_LoadLinking, this, [this] { B_LoadLinkingStatusChanged(); });
+    connect(P_DisplayMode, &TDisplayModePanel::PivotModeToggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
+    connect(P_DisplayMode, &TDisplayModePanel::SaveLinkingPressed, this, [this] { B_SaveLinkingStatusChanged(); });
+    connect(P_DisplayMode, &TDisplayModePanel::LoadLinkingPressed, this, [this] { B_LoadLinkingStatusChanged(); });
     col->addWidget(P_DisplayMode);
 
     col->addWidget(BuildFramePanel());
@@ -274,21 +274,21 @@ QWidget* TMainForm::BuildLeftColumn()
 QWidget* TMainForm::BuildFramePanel()
 {
     P_Timing = new TFramePanel(*Anim, P_Left);
-    OnPress(P_Timing->B_Editing, this, [this] { B_EditingStatusChanged(); });
-    OnPress(P_Timing->B_ResetMatrix, this, [this] { B_ResetMatrixStatusChanged(); });
-    OnPress(P_Timing->B_Append, this, [this] { B_AppendStatusChanged(); });
-    OnPress(P_Timing->B_DelAnim, this, [this] { B_DelAnimStatusChanged(); });
-    OnPress(P_Timing->B_UnloadAnim, this, [this] { B_UnloadAnimStatusChanged(); });
-    OnPress(P_Timing->B_NewAnim, this, [this] { B_NewAnimStatusChanged(); });
+    connect(P_Timing, &TFramePanel::EditPressed, this, [this] { B_EditingStatusChanged(); });
+    connect(P_Timing, &TFramePanel::ResetPressed, this, [this] { B_ResetMatrixStatusChanged(); });
+    connect(P_Timing, &TFramePanel::AppendPressed, this, [this] { B_AppendStatusChanged(); });
+    connect(P_Timing, &TFramePanel::DeletePressed, this, [this] { B_DelAnimStatusChanged(); });
+    connect(P_Timing, &TFramePanel::UnloadPressed, this, [this] { B_UnloadAnimStatusChanged(); });
+    connect(P_Timing, &TFramePanel::NewPressed, this, [this] { B_NewAnimStatusChanged(); });
     return P_Timing;
 }
 
 QWidget* TMainForm::BuildEditPanel()
 {
     P_EditAnim = new TEditPanel(P_Left);
-    OnPress(P_EditAnim->B_ApplyEdit, this, [this] { B_ApplyEditStatusChanged(); });
-    OnPress(P_EditAnim->B_CancelEdit, this, [this] { B_CancelEditStatusChanged(); });
-    OnPress(P_EditAnim->B_ResetEdit, this, [this] { B_ResetEditStatusChanged(); });
+    connect(P_EditAnim, &TEditPanel::ApplyPressed, this, [this] { B_ApplyEditStatusChanged(); });
+    connect(P_EditAnim, &TEditPanel::CancelPressed, this, [this] { B_CancelEditStatusChanged(); });
+    connect(P_EditAnim, &TEditPanel::ResetPressed, this, [this] { B_ResetEditStatusChanged(); });
     EditTimer_ = new QTimer(this);
     EditTimer_->setObjectName(QStringLiteral("EditTimer"));
     EditTimer_->setInterval(50);
@@ -300,21 +300,16 @@ QWidget* TMainForm::BuildPlayPanel()
 {
     P_AnimControl = new TPlayPanel(P_Left);
     TPlayPanel* p = P_AnimControl;
-    connect(p->AnimSlider, &QSlider::valueChanged, this, [this](int v) { SetActStep(v); });
-    connect(p->B_Prev, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
-    connect(p->B_Next, &QToolButton::pressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
-    connect(p->B_Play, &QPushButton::toggled, this, [this](bool on) {
+    connect(p, &TPlayPanel::StepRequested, this, [this](int v) { SetActStep(v); });
+    connect(p, &TPlayPanel::PrevPressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
+    connect(p, &TPlayPanel::NextPressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
+    connect(p, &TPlayPanel::PlayToggled, this, [this](bool on) {
         B_PlayStatusChanged(on);
         UpdateUndoActions();
     });
-    int axis = 0;
-    for (TNumberEdit* e : {p->E_TM_x, p->E_TM_y, p->E_TM_z}) {
-        const int a = axis++;
-        connect(e, &TNumberEdit::valueChanged, this, [this, a](double v) { E_TMChanged(a, v); });
-    }
+    connect(p, &TPlayPanel::TotalMoveEdited, this, [this](int axis, double v) { E_TMChanged(axis, v); });
     connect(p, &TPlayPanel::ShowChanged, this, [this] { OptionsFromControls(); });
-    for (QSlider* s : {p->Chg_Poly_Trans, p->Chg_Env_Trans})
-        connect(s, &QSlider::valueChanged, this, [this] { Chg_Poly_TransValueChange(); });
+    connect(p, &TPlayPanel::TransparencyChanged, this, [this] { P_3dArea->UpdateView(); });
     // The left column widens for the offsets where this platform's font asks for more
     // than its 300 pixels.
     P_Left->setFixedWidth(std::max(P_Left->width(), p->OffsetsWidth() + 8));
@@ -324,10 +319,8 @@ QWidget* TMainForm::BuildPlayPanel()
 QWidget* TMainForm::Build3dArea()
 {
     P_3dArea = new T3dArea(this);
-    connect(P_3dArea->B_Light, &QToolButton::toggled, this, [this] { B_LightStatusChanged(); });
-    connect(P_3dArea->B_Transparent3D, &QToolButton::toggled, this, [this] { B_Transparent3DStatusChanged(); });
-    connect(P_3dArea->B_Grid, &QToolButton::toggled, this, [this] { B_GridStatusChanged(); });
-    Attach3dView(static_cast<QBoxLayout*>(P_3dArea->layout()));
+    if (P_3dArea->View())
+        Wire3dView();
     return P_3dArea;
 }
 

@@ -195,7 +195,6 @@ public:
     // The tree as the edit maths sees it: nodes in tree order with levels, and the selection.
     TEditTree EditTree() const;
     int RefreshCount() const { return RefreshCount_; }
-    int AnimSliderDivisions() const { return AnimSliderDivisions_; }  // labelled divisions of AnimSlider's scale
     const QTimer* EditTimer() const { return EditTimer_; }
 
     // ---- Models and the component tree
@@ -242,10 +241,6 @@ public:
     void P_3dViewMouseDown(const TPanelMouse& m);
     void P_3dViewMouseMove(const TPanelMouse& m);
     void P_3dViewMouseUp(const TPanelMouse& m);
-    void B_LightStatusChanged();
-    void B_Transparent3DStatusChanged();
-    void B_GridStatusChanged();
-    void Chg_Poly_TransValueChange();
     // What the view draws with the controls as they are now.
     void Prepare3dScene(T3dScene& scene);
     T3dPaintOptions Paint3dOptions() const;
@@ -284,11 +279,9 @@ private:
     QTimer* EditTimer_ = nullptr;
     QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
     TF_About* F_About = nullptr;  // created once with the main window
-    int AnimSliderDivisions_ = 0;
     TViewCamera Camera3d_;
     TViewDrag Drag3d_;
     TChart* CreateView(const QString& name, QWidget* parent);
-    void Attach3dView(QBoxLayout* layout);
     void Wire3dView();
     T3dScene Scene3d_;  // reused from paint to paint
     void BuildMenus();

@@ -25,39 +25,12 @@
 
 void TMainForm::Wire3dView()
 {
-    P_3dArea->P_3dView->OnInit = [this](TOpenGLQelPanel*) { P_3dViewInit(); };
-    P_3dArea->P_3dView->OnResize = [this](TOpenGLQelPanel*) { P_3dViewResize(); };
-    P_3dArea->P_3dView->OnPaint = [this](TOpenGLQelPanel*) { P_3dViewPaint(); };
-    P_3dArea->P_3dView->OnMouseDown = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseDown(m); };
-    P_3dArea->P_3dView->OnMouseMove = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseMove(m); };
-    P_3dArea->P_3dView->OnMouseUp = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseUp(m); };
-}
-
-void TMainForm::Chg_Poly_TransValueChange()
-{
-    if (P_3dArea->P_3dView)
-        P_3dArea->P_3dView->update();
-}
-
-void TMainForm::B_LightStatusChanged()
-{
-    // The lighting switch is applied with the rest of the picture's state on every paint,
-    // so a pressed button restored from the settings before the view's context exists
-    // (or a context made anew) still draws unlit.
-    if (P_3dArea->P_3dView)
-        P_3dArea->P_3dView->update();
-}
-
-void TMainForm::B_Transparent3DStatusChanged()
-{
-    if (P_3dArea->P_3dView)
-        P_3dArea->P_3dView->update();
-}
-
-void TMainForm::B_GridStatusChanged()
-{
-    if (P_3dArea->P_3dView)
-        P_3dArea->P_3dView->update();
+    P_3dArea->View()->OnInit = [this](TOpenGLQelPanel*) { P_3dViewInit(); };
+    P_3dArea->View()->OnResize = [this](TOpenGLQelPanel*) { P_3dViewResize(); };
+    P_3dArea->View()->OnPaint = [this](TOpenGLQelPanel*) { P_3dViewPaint(); };
+    P_3dArea->View()->OnMouseDown = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseDown(m); };
+    P_3dArea->View()->OnMouseMove = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseMove(m); };
+    P_3dArea->View()->OnMouseUp = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseUp(m); };
 }
 
 // ---- GL events
@@ -70,22 +43,22 @@ void TMainForm::P_3dViewInit()
 
 void TMainForm::P_3dViewResize()
 {
-    if (P_3dArea->P_3dView)
-        Gl3dResize(P_3dArea->P_3dView->GLWidth(), P_3dArea->P_3dView->GLHeight());
+    if (TOpenGLQelPanel* view = P_3dArea->View())
+        Gl3dResize(view->GLWidth(), view->GLHeight());
 }
 
 T3dPaintOptions TMainForm::Paint3dOptions() const
 {
     T3dPaintOptions o;
-    o.Lighting = !P_3dArea->B_Light->isChecked();
-    o.Transparent = P_3dArea->B_Transparent3D->isChecked();
-    o.Grid = P_3dArea->B_Grid->isChecked();
+    o.Lighting = !P_3dArea->LightPressed();
+    o.Transparent = P_3dArea->TransparentPressed();
+    o.Grid = P_3dArea->GridPressed();
     return o;
 }
 
 void TMainForm::Prepare3dScene(T3dScene& scene)
 {
-    Editor->Build3d(scene, TPlayPanel::Transparency(P_AnimControl->Chg_Poly_Trans), TPlayPanel::Transparency(P_AnimControl->Chg_Env_Trans), BeingEditedFlags(EditTree()));
+    Editor->Build3d(scene, P_AnimControl->PolygonTransparency(), P_AnimControl->EnvironmentTransparency(), BeingEditedFlags(EditTree()));
 }
 
 void TMainForm::P_3dViewPaint()
@@ -125,8 +98,8 @@ void TMainForm::P_3dViewMouseMove(const TPanelMouse& m)
     v.Ctrl = m.Modifiers.testFlag(Qt::ControlModifier);
     // Only a move of the camera needs a new picture; update() folds the moves that arrive
     // while one is being drawn into the next paint, so a drag never queues paints up.
-    if (ViewMouseMove(Camera3d_, Drag3d_, v) && P_3dArea->P_3dView)
-        P_3dArea->P_3dView->update();
+    if (ViewMouseMove(Camera3d_, Drag3d_, v))
+        P_3dArea->UpdateView();
 }
 
 // ---- Environment
@@ -172,10 +145,10 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Comment = QStringLiteral("torvane-anim export of %1").arg(r.ModelName);
     r.Environment = Editor->Options().Environment;
     r.Animate = !Doc.AnimFrames.empty();
-    r.PlayTime = P_AnimControl->E_AnimTime->value();
+    r.PlayTime = P_AnimControl->PlayTime();
     r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
-    r.Transparent = P_3dArea->B_Transparent3D->isChecked();
-    r.EnvironmentAlpha = TPlayPanel::Transparency(P_AnimControl->Chg_Env_Trans);
+    r.Transparent = P_3dArea->TransparentPressed();
+    r.EnvironmentAlpha = P_AnimControl->EnvironmentTransparency();
     Editor->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = ExportPosedModel(Models, Editor->TreeOrder(), Editor->Params(), &Doc, r);
     if (!result.Error.isEmpty())

@@ -28,14 +28,6 @@
 #include <QTimer>
 #include <utility>
 
-namespace {
-void SetSpin(TNumberEdit* e, double v)
-{
-    const QSignalBlocker block(e);
-    e->setValue(v);
-}
-}  // namespace
-
 int TMainForm::TPlaybackHost::FrameCount() const { return F_.Doc.FrameCount(); }
 int TMainForm::TPlaybackHost::ActStep() const { return F_.Doc.ActAnimStep; }
 float TMainForm::TPlaybackHost::FrameTime(int i) const { return F_.Doc.AnimFrames[size_t(i)].Time; }
@@ -50,7 +42,7 @@ void TMainForm::ConnectDocument()
     connect(Anim, &TAnimController::AboutToClear, this, [this] {
         // Nothing of the old pass may finish on the frames that come next.
         Playback_->Abort();
-        P_AnimControl->B_Play->setChecked(false);
+        P_AnimControl->StopPlaying();
         SetEditMode(false);
     });
     connect(Anim, &TAnimController::Cleared, this, [this] {
@@ -58,21 +50,13 @@ void TMainForm::ConnectDocument()
         SetStatusText(2, QStringLiteral("Anim: "));
     });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
-        {
-            const QSignalBlocker block(P_AnimControl->AnimSlider);
-            P_AnimControl->AnimSlider->setValue(step);
-        }
-        P_AnimControl->D_ActStep->display(step);
-        P_Timing->G_Frames->ShowCurrentFrame(step);
+        P_AnimControl->ShowCurrentFrame(step);
+        P_Timing->Grid()->ShowCurrentFrame(step);
     });
     // The frame timer follows the controller's signals itself.
     connect(Anim, &TAnimController::StepCountChanged, this, [this] { ShowStepCount(); });
-    connect(Anim, &TAnimController::FramesChanged, this, [this] { P_Timing->G_Frames->SyncRows(); });
-    connect(Anim, &TAnimController::TotalMoveChanged, this, [this] {
-        SetSpin(P_AnimControl->E_TM_x, Doc.TotalMove[0]);
-        SetSpin(P_AnimControl->E_TM_y, Doc.TotalMove[1]);
-        SetSpin(P_AnimControl->E_TM_z, Doc.TotalMove[2]);
-    });
+    connect(Anim, &TAnimController::FramesChanged, this, [this] { P_Timing->Grid()->SyncRows(); });
+    connect(Anim, &TAnimController::TotalMoveChanged, this, [this] { P_AnimControl->ShowTotalMove(Doc.TotalMove); });
     // Whatever the editor changed, the views show it as it is now, drawn once per turn of
     // the event loop; the tree repaints its marks, the controls follow the options.
     connect(Editor, &TEditor::Changed, this, [this](unsigned what) {
@@ -84,7 +68,7 @@ void TMainForm::ConnectDocument()
     });
     connect(Anim, &TAnimController::HistoryChanged, this, [this] { UpdateUndoActions(); });
     // A cell's edit commits while its editor is still open: undo is offered once it closed.
-    connect(P_Timing->G_Frames->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { UpdateUndoActions(); },
+    connect(P_Timing->Grid()->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { UpdateUndoActions(); },
             Qt::QueuedConnection);
 
     PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
@@ -119,15 +103,7 @@ bool TMainForm::IsInAnimation(const TSelection* component) const
 
 void TMainForm::ShowStepCount()
 {
-    const int count = Doc.AnimStepCount;
-    P_AnimControl->D_Steps->display(count);
-    const int divisions = std::min(count - 1, 20);
-    {
-        const QSignalBlocker block(P_AnimControl->AnimSlider);
-        P_AnimControl->AnimSlider->setRange(0, std::max(0, count - 1));
-        P_AnimControl->AnimSlider->setTickInterval(divisions > 0 ? std::max(1, (count - 1 + divisions - 1) / divisions) : 1);
-    }
-    AnimSliderDivisions_ = std::max(0, divisions);
+    P_AnimControl->ShowFrameCount(Doc.AnimStepCount);
 }
 
 QStringList TMainForm::SelectedSubtreeNames() const
@@ -147,7 +123,7 @@ void TMainForm::CreateNewAnimation()
         dialogs().ShowMessage(refused);
         return;
     }
-    P_Timing->G_Frames->ShowCurrentFrame(0);
+    P_Timing->Grid()->ShowCurrentFrame(0);
     Editor->Forest().ComponentsChanged();  // the new animation's marks
 }
 
@@ -174,13 +150,13 @@ void TMainForm::LoadAnimation(const QString& path)
     if (!Editor->LoadAnimation(path))
         return;
     if (!Doc.AnimFrames.empty())
-        P_DisplayMode->RB_CheckedSelections->setChecked(true);  // the animated components, as the load hid the rest
+        P_DisplayMode->ShowCheckedComponents();  // the animated components, as the load hid the rest
     ResetModelState();
-    P_Timing->G_Frames->ShowCurrentFrame(0);
+    P_Timing->Grid()->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
     Anim->SetSelection({-1, -1});
-    P_AnimControl->E_AnimTime->setValue(Doc.FrameCount() * 0.3);
+    P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);
     RefreshFrameTimerChart();
 }
 
@@ -227,7 +203,7 @@ void TMainForm::B_AppendStatusChanged()
         dialogs().ShowMessage(QStringLiteral("No Anim found!"));
         return;
     }
-    const QModelIndex current = P_Timing->G_Frames->currentIndex();
+    const QModelIndex current = P_Timing->Grid()->currentIndex();
     if (!current.isValid() || current.row() >= Doc.FrameCount()) {
         dialogs().ShowMessage(QStringLiteral("Please select TimeStep first"));
         return;
@@ -293,7 +269,7 @@ void TMainForm::E_TMChanged(int axis, double value) { Anim->SetTotalMove(axis, s
 
 bool TMainForm::UndoOffered() const
 {
-    return !P_AnimControl->B_Play->isChecked() && !EditMode_ && !P_Timing->G_Frames->Editing() &&
+    return !P_AnimControl->PlayPressed() && !EditMode_ && !P_Timing->Grid()->Editing() &&
            !(F_FrameManipulator && F_FrameManipulator->Dragging());
 }
 
@@ -323,7 +299,6 @@ void TMainForm::UpdateUndoActions()
 
 void TMainForm::B_PlayStatusChanged(bool on)
 {
-    P_AnimControl->B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
     if (!on) {
         Playback_->Stop();
         Anim->SetPlayFraction(0);
@@ -332,11 +307,9 @@ void TMainForm::B_PlayStatusChanged(bool on)
         return;
     }
     Editor->HoldPose(true);
-    if (!Playback_->Start(P_AnimControl->E_AnimTime->value())) {  // nothing to play
+    if (!Playback_->Start(P_AnimControl->PlayTime())) {  // nothing to play
         Editor->HoldPose(EditMode_);
-        const QSignalBlocker block(P_AnimControl->B_Play);
-        P_AnimControl->B_Play->setChecked(false);
-        P_AnimControl->B_Play->setStyleSheet(QString());
+        P_AnimControl->ShowStopped();
         return;
     }
     PlayTimer->start();
@@ -348,11 +321,8 @@ void TMainForm::PlayTimerTimer()
         return;
     PlayTimer->stop();
     Editor->HoldPose(EditMode_);
-    if (P_AnimControl->B_Play->isChecked()) {  // it ended by itself: the document was emptied
-        const QSignalBlocker block(P_AnimControl->B_Play);
-        P_AnimControl->B_Play->setChecked(false);
-        P_AnimControl->B_Play->setStyleSheet(QString());
-    }
+    if (P_AnimControl->PlayPressed())  // it ended by itself: the document was emptied
+        P_AnimControl->ShowStopped();
 }
 
 bool TMainForm::Playing() const { return Playback_ && Playback_->Playing(); }

@@ -60,8 +60,7 @@ void TMainForm::B_EditingStatusChanged()
         dialogs().ShowMessage(QString::fromLatin1(refusal));
         return;
     }
-    if (P_AnimControl->B_Play->isChecked())
-        P_AnimControl->B_Play->setChecked(false);
+    P_AnimControl->StopPlaying();
     const int missing = ResetAllRelChanges(EditTree(), Doc, Doc.ActAnimStep);
     for (int i = 0; i < missing; ++i)
         dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
@@ -70,13 +69,13 @@ void TMainForm::B_EditingStatusChanged()
 
 void TMainForm::EditTimerTimer()
 {
-    const double x = P_EditAnim->Chg_X->value() / 100.0, y = P_EditAnim->Chg_Y->value() / 100.0, z = P_EditAnim->Chg_Z->value() / 100.0;
+    const auto [x, y, z] = P_EditAnim->Deflection();
     if (SlidersCentred(x, y, z))
         return;
     // Off for the length of the tick, so slow refreshes never pile ticks up.
     EditTimer_->stop();
     const TEditTree tree = EditTree();
-    EditTick(tree, P_EditAnim->B_EditOperation->isChecked(), x, y, z);
+    EditTick(tree, P_EditAnim->Rotating(), x, y, z);
     ApplyEditChanges(tree);
     if (EditMode_)
         EditTimer_->start();
@@ -86,7 +85,7 @@ void TMainForm::ApplyEditChanges() { ApplyEditChanges(EditTree()); }
 
 void TMainForm::ApplyEditChanges(const TEditTree& tree)
 {
-    ::ApplyEditChanges(tree, Editor->Options().Offset.data(), P_EditAnim->B_RotType->isChecked());
+    ::ApplyEditChanges(tree, Editor->Options().Offset.data(), P_EditAnim->Relative());
     Editor->PoseEdited();
 }
 

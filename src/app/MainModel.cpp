@@ -161,7 +161,7 @@ void TMainForm::LoadModel(const QString& fileName)
 
 void TMainForm::SetLinkingLoaded(bool loaded)
 {
-    P_DisplayMode->LED_Linking->setChecked(loaded);
+    P_DisplayMode->SetLinkingLoaded(loaded);
     SetStatusText(5, loaded ? QStringLiteral("Pivot and Linking: LOADED") : QStringLiteral("Pivot and Linking: NOT LOADED"));
 }
 
@@ -379,14 +379,14 @@ void TMainForm::Moveonelevelup1Click()
 void TMainForm::ShowAll1Click()
 {
     Editor->Forest().SetAllHidden(false);
-    P_DisplayMode->RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->ShowCheckedComponents();
     CommitModelEdit(QStringLiteral("Show All"));
 }
 
 void TMainForm::HideAllClick()
 {
     Editor->Forest().SetAllHidden(true);
-    P_DisplayMode->RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->ShowCheckedComponents();
     CommitModelEdit(QStringLiteral("Hide All"));
 }
 

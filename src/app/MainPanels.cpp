@@ -1,14 +1,18 @@
 #include "app/MainPanels.h"
 #include "app/FrameGrid.h"
+#include "view3d/Topenglqelpanel.h"
 #include "widgets/Controls.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
 #include <QLCDNumber>
 #include <QLabel>
+#include <QOpenGLContext>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
+#include <algorithm>
 #include <limits>
 
 void SetHint(QWidget* w, const QString& hint)
@@ -44,6 +48,18 @@ TNumberEdit* SpinEdit(const QString& name, double step, int decimals, double min
     e->setDecimals(decimals);
     e->setRange(min, max);
     return e;
+}
+
+// Whether this display can give us a GL context at all. Without one (a display without
+// GLX, the offscreen platform) a GL widget in the window would bring the whole window
+// down when it is drawn, so the 3D view is left out and says why.
+bool OpenGLAvailable()
+{
+    static const bool available = [] {
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return available;
 }
 
 constexpr int kSliderSteps = 1000;   // the transparency sliders' 0..1 in thousandths
@@ -83,6 +99,9 @@ TDisplayModePanel::TDisplayModePanel(QWidget* parent) : QWidget(parent)
                                QStringLiteral("Save the hierarchy and the pivots of the model"), this);
     B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
                                QStringLiteral("Load a hierarchy and pivots file"), this);
+    connect(B_ChangePivot, &QToolButton::toggled, this, &TDisplayModePanel::PivotModeToggled);
+    OnPress(B_SaveLinking, this, [this] { emit SaveLinkingPressed(); });
+    OnPress(B_LoadLinking, this, [this] { emit LoadLinkingPressed(); });
     auto* show = new QLabel(QStringLiteral("Show..."), this);
     SetHint(show, QStringLiteral("Click to select Modus"));
     dm->addWidget(show, 0, 0);
@@ -104,6 +123,11 @@ TComponentShow TDisplayModePanel::Show() const
                                          : TComponentShow::Checked;
 }
 
+bool TDisplayModePanel::AllPolygons() const { return RB_AllPolygons->isChecked(); }
+bool TDisplayModePanel::PivotMode() const { return B_ChangePivot->isChecked(); }
+void TDisplayModePanel::ShowCheckedComponents() { RB_CheckedSelections->setChecked(true); }
+void TDisplayModePanel::SetLinkingLoaded(bool loaded) { LED_Linking->setChecked(loaded); }
+
 TFramePanel::TFramePanel(TAnimController& anim, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("P_Timing"));
@@ -123,6 +147,12 @@ TFramePanel::TFramePanel(TAnimController& anim, QWidget* parent) : QWidget(paren
     int row = 0;
     for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetMatrix})
         l->addWidget(b, row++, 1);
+    OnPress(B_Append, this, [this] { emit AppendPressed(); });
+    OnPress(B_DelAnim, this, [this] { emit DeletePressed(); });
+    OnPress(B_UnloadAnim, this, [this] { emit UnloadPressed(); });
+    OnPress(B_NewAnim, this, [this] { emit NewPressed(); });
+    OnPress(B_Editing, this, [this] { emit EditPressed(); });
+    OnPress(B_ResetMatrix, this, [this] { emit ResetPressed(); });
 }
 
 TEditPanel::TEditPanel(QWidget* parent) : QWidget(parent)
@@ -170,7 +200,18 @@ TEditPanel::TEditPanel(QWidget* parent) : QWidget(parent)
     l->addWidget(B_ApplyEdit, row + 1, 0, 1, 2);
     l->addWidget(B_CancelEdit, row + 1, 2, 1, 2);
     l->addWidget(B_ResetEdit, row + 2, 0, 1, 4);
+    OnPress(B_ApplyEdit, this, [this] { emit ApplyPressed(); });
+    OnPress(B_CancelEdit, this, [this] { emit CancelPressed(); });
+    OnPress(B_ResetEdit, this, [this] { emit ResetPressed(); });
 }
+
+std::array<double, 3> TEditPanel::Deflection() const
+{
+    return {Chg_X->value() / 100.0, Chg_Y->value() / 100.0, Chg_Z->value() / 100.0};
+}
+
+bool TEditPanel::Rotating() const { return B_EditOperation->isChecked(); }
+bool TEditPanel::Relative() const { return B_RotType->isChecked(); }
 
 TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
 {
@@ -268,10 +309,77 @@ TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
     for (QSlider* s : {Chg_Poly_Trans, Chg_Env_Trans}) {
         l->addWidget(new QLabel(s->toolTip(), this), row, 0, 1, 2);
         l->addWidget(s, row++, 2, 1, 2);
+        connect(s, &QSlider::valueChanged, this, &TPlayPanel::TransparencyChanged);
+    }
+
+    connect(AnimSlider, &QSlider::valueChanged, this, &TPlayPanel::StepRequested);
+    connect(B_Prev, &QToolButton::pressed, this, &TPlayPanel::PrevPressed);
+    connect(B_Next, &QToolButton::pressed, this, &TPlayPanel::NextPressed);
+    connect(B_Play, &QPushButton::toggled, this, [this](bool on) {
+        B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
+        if (!QuietPlay_)
+            emit PlayToggled(on);
+    });
+    int axis = 0;
+    for (TNumberEdit* e : {E_TM_x, E_TM_y, E_TM_z}) {
+        const int a = axis++;
+        connect(e, &TNumberEdit::valueChanged, this, [this, a](double v) { emit TotalMoveEdited(a, v); });
     }
 }
 
-float TPlayPanel::Transparency(const QSlider* s) { return s ? float(s->value()) / float(kSliderSteps) : 0.1f; }
+void TPlayPanel::ShowFrameCount(int count)
+{
+    D_Steps->display(count);
+    const int divisions = std::min(count - 1, 20);
+    const QSignalBlocker block(AnimSlider);
+    AnimSlider->setRange(0, std::max(0, count - 1));
+    AnimSlider->setTickInterval(divisions > 0 ? std::max(1, (count - 1 + divisions - 1) / divisions) : 1);
+    SliderDivisions_ = std::max(0, divisions);
+}
+
+void TPlayPanel::ShowCurrentFrame(int step)
+{
+    {
+        const QSignalBlocker block(AnimSlider);
+        AnimSlider->setValue(step);
+    }
+    D_ActStep->display(step);
+}
+
+bool TPlayPanel::PlayPressed() const { return B_Play->isChecked(); }
+void TPlayPanel::StopPlaying() { B_Play->setChecked(false); }
+
+void TPlayPanel::ShowStopped()
+{
+    QuietPlay_ = true;
+    B_Play->setChecked(false);
+    QuietPlay_ = false;
+}
+
+double TPlayPanel::PlayTime() const { return E_AnimTime->value(); }
+void TPlayPanel::SetPlayTime(double seconds) { E_AnimTime->setValue(seconds); }
+
+void TPlayPanel::ShowTotalMove(const std::array<float, 3>& move)
+{
+    int axis = 0;
+    for (TNumberEdit* e : {E_TM_x, E_TM_y, E_TM_z}) {
+        const QSignalBlocker block(e);
+        e->setValue(move[size_t(axis++)]);
+    }
+}
+
+bool TPlayPanel::TotalMoveOn() const { return B_TotalMove->isChecked(); }
+std::array<double, 3> TPlayPanel::Offset() const { return {OffX->value(), OffY->value(), OffZ->value()}; }
+bool TPlayPanel::EnvironmentOn() const { return B_Enviroment->isChecked(); }
+
+void TPlayPanel::ShowEnvironment(bool on)
+{
+    const QSignalBlocker block(B_Enviroment);
+    B_Enviroment->setChecked(on);
+}
+
+float TPlayPanel::PolygonTransparency() const { return float(Chg_Poly_Trans->value()) / float(kSliderSteps); }
+float TPlayPanel::EnvironmentTransparency() const { return float(Chg_Env_Trans->value()) / float(kSliderSteps); }
 
 T3dArea::T3dArea(QWidget* parent) : QWidget(parent)
 {
@@ -302,4 +410,37 @@ T3dArea::T3dArea(QWidget* parent) : QWidget(parent)
     tools->addWidget(B_Grid);
     tools->addStretch(1);
     l->addLayout(tools);
+    // The picture's switches are read on every paint.
+    for (QToolButton* b : {B_Light, B_Transparent3D, B_Grid})
+        connect(b, &QToolButton::toggled, this, &T3dArea::UpdateView);
+
+    if (!OpenGLAvailable()) {
+        auto* note = new QLabel(QStringLiteral("OpenGL is not available on this display."), this);
+        note->setObjectName(QStringLiteral("P_3dViewMissing"));
+        note->setAlignment(Qt::AlignCenter);
+        note->setStyleSheet(QStringLiteral("QLabel{background:black;color:#c0c0c0}"));
+        l->addWidget(note, 1);
+        return;
+    }
+    P_3dView = new TOpenGLQelPanel(this);
+    P_3dView->setObjectName(QStringLiteral("P_3dView"));
+    P_3dView->SetHint(QStringLiteral("|LMB = Rotate; RMB = Pan; LMB+Ctrl = Zoom"));
+    l->addWidget(P_3dView, 1);
+}
+
+void T3dArea::UpdateView()
+{
+    if (P_3dView)
+        P_3dView->update();
+}
+
+bool T3dArea::LightPressed() const { return B_Light->isChecked(); }
+bool T3dArea::TransparentPressed() const { return B_Transparent3D->isChecked(); }
+bool T3dArea::GridPressed() const { return B_Grid->isChecked(); }
+
+void T3dArea::SetModes(bool light, bool transparent, bool grid)
+{
+    B_Light->setChecked(light);
+    B_Transparent3D->setChecked(transparent);
+    B_Grid->setChecked(grid);
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The panels of the main window and the controls each one holds, named as in the designs.
-// The window builds them and wires their controls to its operations; other code reaches a
-// control through its panel.
+// Each panel keeps its controls to itself: it reports what the user did as signals and
+// takes what it shows through its methods.
 #include "pose/ViewGeometry.h"
 
 #include <QWidget>
+#include <array>
 
 class QAction;
 class QLCDNumber;
@@ -30,6 +31,20 @@ public:
     explicit TDisplayModePanel(QWidget* parent);
     // Which components the three show buttons ask for.
     TComponentShow Show() const;
+    bool AllPolygons() const;
+    bool PivotMode() const;
+    // Back to "Selected Components" (reported as a change when it was another).
+    void ShowCheckedComponents();
+    void SetLinkingLoaded(bool loaded);
+
+signals:
+    // One of the show buttons or "All Polygons" changed what the views draw.
+    void ShowChanged();
+    void PivotModeToggled(bool on);
+    void SaveLinkingPressed();
+    void LoadLinkingPressed();
+
+private:
     TLedButton* RB_CheckedSelections = nullptr;
     TLedButton* RB_AllSelections = nullptr;
     TLedButton* AbLED1 = nullptr;  // "No Component"
@@ -39,16 +54,24 @@ public:
     TLedButton* LED_Linking = nullptr;
     QPushButton* B_SaveLinking = nullptr;
     QPushButton* B_LoadLinking = nullptr;
-
-signals:
-    // One of the show buttons or "All Polygons" changed what the views draw.
-    void ShowChanged();
 };
 
 // The frame grid and the frame buttons.
 class TFramePanel : public QWidget {
+    Q_OBJECT
 public:
     TFramePanel(TAnimController& anim, QWidget* parent);
+    TFrameGrid* Grid() const { return G_Frames; }
+
+signals:
+    void AppendPressed();  // "Insert after"
+    void DeletePressed();
+    void UnloadPressed();
+    void NewPressed();
+    void EditPressed();
+    void ResetPressed();   // "Reset Frame"
+
+private:
     TFrameGrid* G_Frames = nullptr;
     QPushButton* B_Append = nullptr;
     QPushButton* B_DelAnim = nullptr;
@@ -60,8 +83,20 @@ public:
 
 // Edit mode: the operation, the rotation type, the spring sliders and the exits.
 class TEditPanel : public QWidget {
+    Q_OBJECT
 public:
     explicit TEditPanel(QWidget* parent);
+    // The sliders' deflections, -10 .. 10 each.
+    std::array<double, 3> Deflection() const;
+    bool Rotating() const;  // else moving
+    bool Relative() const;  // else absolute
+
+signals:
+    void ApplyPressed();
+    void CancelPressed();
+    void ResetPressed();  // "Restore"
+
+private:
     QPushButton* B_EditOperation = nullptr;  // on: "Rotate", off: "Move"
     QPushButton* B_RotType = nullptr;        // on: "Relative", off: "Absolut"
     QSlider* Chg_X = nullptr;                // -1000..1000 hundredths of -10..10
@@ -78,10 +113,44 @@ class TPlayPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TPlayPanel(QWidget* parent);
-    // A transparency slider's value, 0 .. 1.
-    static float Transparency(const QSlider* s);
     // The width the offsets' row needs.
     int OffsetsWidth() const { return OffsetsWidth_; }
+
+    // The frame count on the display and the slider's range, with about 20 labelled
+    // divisions at most; the current frame on the slider and its display. Neither asks
+    // for a frame.
+    void ShowFrameCount(int count);
+    int SliderDivisions() const { return SliderDivisions_; }
+    void ShowCurrentFrame(int step);
+
+    bool PlayPressed() const;
+    // "Play" pressed or released by the user or by StopPlaying (a released button
+    // stops the playback); ShowStopped only shows that it ended.
+    void StopPlaying();
+    void ShowStopped();
+    double PlayTime() const;
+    void SetPlayTime(double seconds);
+
+    void ShowTotalMove(const std::array<float, 3>& move);
+    bool TotalMoveOn() const;
+    std::array<double, 3> Offset() const;
+    bool EnvironmentOn() const;
+    void ShowEnvironment(bool on);
+    // The transparency sliders, 0 .. 1.
+    float PolygonTransparency() const;
+    float EnvironmentTransparency() const;
+
+signals:
+    void StepRequested(int step);  // the slider moved to step
+    void PrevPressed();
+    void NextPressed();
+    void PlayToggled(bool on);
+    void TotalMoveEdited(int axis, double value);
+    // The total-move switch, an offset or the environment switch changed what is shown.
+    void ShowChanged();
+    void TransparencyChanged();
+
+private:
     QSlider* AnimSlider = nullptr;
     TLedButton* B_Prev = nullptr;
     TLedButton* B_Next = nullptr;
@@ -99,19 +168,25 @@ public:
     TLedButton* B_Enviroment = nullptr;
     QSlider* Chg_Poly_Trans = nullptr;  // 0..1000: thousandths of 0..1
     QSlider* Chg_Env_Trans = nullptr;
-
-signals:
-    // The total-move switch, an offset or the environment switch changed what is shown.
-    void ShowChanged();
-
-private:
     int OffsetsWidth_ = 0;
+    int SliderDivisions_ = 0;
+    bool QuietPlay_ = false;
 };
 
-// The 3D view with its tool buttons; P_3dView is null where the display offers no OpenGL.
+// The 3D view with its tool buttons; View() is null where the display offers no OpenGL.
 class T3dArea : public QWidget {
+    Q_OBJECT
 public:
     explicit T3dArea(QWidget* parent);
+    TOpenGLQelPanel* View() const { return P_3dView; }
+    // Repaints the view, where there is one.
+    void UpdateView();
+    bool LightPressed() const;  // "L": drawn unlit
+    bool TransparentPressed() const;
+    bool GridPressed() const;
+    void SetModes(bool light, bool transparent, bool grid);
+
+private:
     TOpenGLQelPanel* P_3dView = nullptr;
     QToolButton* B_Light = nullptr;
     QToolButton* B_Transparent3D = nullptr;

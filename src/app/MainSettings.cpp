@@ -158,9 +158,7 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
     Menus.ShowAxes1->setChecked(s.ShowAxes);
     Menus.ShowGrid1->setChecked(s.ShowGrid);
     Menus.AutoScale1->setChecked(s.AutoScale);
-    P_3dArea->B_Light->setChecked(s.Light3D);
-    P_3dArea->B_Transparent3D->setChecked(s.Transparent3D);
-    P_3dArea->B_Grid->setChecked(s.Grid3D);
+    P_3dArea->SetModes(s.Light3D, s.Transparent3D, s.Grid3D);
     Menus.AutoSaveSettings1->setChecked(s.AutoSaveSettings);
     Anim->SetHistoryLimit(s.UndoSteps);
 }
@@ -188,9 +186,9 @@ TSettings TMainForm::SettingsFromControls() const
     s.ShowAxes = Menus.ShowAxes1->isChecked();
     s.ShowGrid = Menus.ShowGrid1->isChecked();
     s.AutoScale = Menus.AutoScale1->isChecked();
-    s.Light3D = P_3dArea->B_Light->isChecked();
-    s.Transparent3D = P_3dArea->B_Transparent3D->isChecked();
-    s.Grid3D = P_3dArea->B_Grid->isChecked();
+    s.Light3D = P_3dArea->LightPressed();
+    s.Transparent3D = P_3dArea->TransparentPressed();
+    s.Grid3D = P_3dArea->GridPressed();
     s.AutoSaveSettings = Menus.AutoSaveSettings1->isChecked();
     return s;
 }

@@ -15,24 +15,11 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QLabel>
-#include <QOpenGLContext>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <utility>
 
 namespace {
-// Whether this display can give us a GL context at all. Without one (a display without
-// GLX, the offscreen platform) a GL widget in the window would bring the whole window
-// down when it is drawn, so the 3D view is left out and says why.
-bool OpenGLAvailable()
-{
-    static const bool available = [] {
-        QOpenGLContext probe;
-        return probe.create();
-    }();
-    return available;
-}
-
 constexpr uint32_t kOlive = 0x00008080u;
 }  // namespace
 
@@ -60,23 +47,6 @@ TChart* TMainForm::CreateView(const QString& name, QWidget* parent)
     return view;
 }
 
-void TMainForm::Attach3dView(QBoxLayout* layout)
-{
-    if (!OpenGLAvailable()) {
-        auto* note = new QLabel(QStringLiteral("OpenGL is not available on this display."), P_3dArea);
-        note->setObjectName(QStringLiteral("P_3dViewMissing"));
-        note->setAlignment(Qt::AlignCenter);
-        note->setStyleSheet(QStringLiteral("QLabel{background:black;color:#c0c0c0}"));
-        layout->addWidget(note, 1);
-        return;
-    }
-    P_3dArea->P_3dView = new TOpenGLQelPanel(P_3dArea);
-    P_3dArea->P_3dView->setObjectName(QStringLiteral("P_3dView"));
-    P_3dArea->P_3dView->SetHint(QStringLiteral("|LMB = Rotate; RMB = Pan; LMB+Ctrl = Zoom"));
-    Wire3dView();
-    layout->addWidget(P_3dArea->P_3dView, 1);
-}
-
 void TMainForm::ScheduleRefresh()
 {
     if (std::exchange(RefreshQueued_, true))
@@ -96,7 +66,7 @@ void TMainForm::RefreshDisplay()
     const TViewItems items{&Panes.FrontView1->Items(), &Panes.LeftView1->Items(), &Panes.TopView1->Items()};
     Editor->Pose();
     // While playing, the 2D views stay empty.
-    if (P_AnimControl->B_Play->isChecked()) {
+    if (P_AnimControl->PlayPressed()) {
         ClearViews(items);
     } else {
         std::array<int, ViewCount> w{}, h{};
@@ -115,8 +85,7 @@ void TMainForm::RefreshDisplay()
     }
     for (TChart* v : views)
         v->ShowGraph();
-    if (P_3dArea->P_3dView)
-        P_3dArea->P_3dView->update();
+    P_3dArea->UpdateView();
 }
 
 void TMainForm::OptionsFromControls()
@@ -124,14 +93,12 @@ void TMainForm::OptionsFromControls()
     if (!Built_)
         return;
     TEditorOptions o = Editor->Options();
-    o.Offset = {P_AnimControl->OffX->value(), P_AnimControl->OffY->value(), P_AnimControl->OffZ->value()};
-    o.TotalMove = P_AnimControl->B_TotalMove->isChecked();
-    o.PivotMode = P_DisplayMode->B_ChangePivot->isChecked();
-    o.Show = P_DisplayMode->RB_AllSelections->isChecked() ? TComponentShow::All
-             : P_DisplayMode->AbLED1->isChecked()         ? TComponentShow::None
-                                           : TComponentShow::Checked;
-    o.AllPolygons = P_DisplayMode->RB_AllPolygons->isChecked();
-    o.Environment = P_AnimControl->B_Enviroment->isChecked();
+    o.Offset = P_AnimControl->Offset();
+    o.TotalMove = P_AnimControl->TotalMoveOn();
+    o.PivotMode = P_DisplayMode->PivotMode();
+    o.Show = P_DisplayMode->Show();
+    o.AllPolygons = P_DisplayMode->AllPolygons();
+    o.Environment = P_AnimControl->EnvironmentOn();
     o.AutoScale = Menus.AutoScale1->isChecked();
     o.Axes = Menus.ShowAxes1->isChecked();
     Editor->SetOptions(o);
@@ -140,9 +107,7 @@ void TMainForm::OptionsFromControls()
 void TMainForm::OptionsToControls()
 {
     // The controls show what the editor has; setting them must not hand it back.
-    const TEditorOptions& o = Editor->Options();
-    const QSignalBlocker block(P_AnimControl->B_Enviroment);
-    P_AnimControl->B_Enviroment->setChecked(o.Environment);
+    P_AnimControl->ShowEnvironment(Editor->Options().Environment);
 }
 
 void TMainForm::ShowAnimationOnly()
@@ -150,7 +115,7 @@ void TMainForm::ShowAnimationOnly()
     if (Doc.AnimFrames.empty())
         return;
     ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
-    P_DisplayMode->RB_CheckedSelections->setChecked(true);
+    P_DisplayMode->ShowCheckedComponents();
     Editor->Forest().ComponentsChanged();
 }
 
@@ -176,7 +141,7 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
     TSelection* s = SelectedComponent();
-    if (!s || !P_DisplayMode->B_ChangePivot->isChecked())
+    if (!s || !P_DisplayMode->PivotMode())
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);

@@ -31,12 +31,12 @@ private slots:
         file.TotalMove = {0.5f, 1234.5678f, -2};  // beyond what three decimals and +-360 can show
         fx.Write("walk.rtm", RtmBuild::Build(file));
         f.LoadAnimation(fx.Path("walk.rtm"));
-        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 5);
-        QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 4);
-        QCOMPARE(f.P_Timing->G_Frames->Rows(), 6);
-        QCOMPARE(f.P_AnimControl->E_TM_z->value(), -2.0);
-        QCOMPARE(f.P_AnimControl->E_TM_y->text(), QStringLiteral("1234.5677").replace('.', f.P_AnimControl->E_TM_y->locale().decimalPoint()));  // as stored
-        QCOMPARE(f.P_AnimControl->E_AnimTime->value(), 5 * 0.3);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 5);
+        QCOMPARE(Ctl<QSlider>(f, "AnimSlider")->maximum(), 4);
+        QCOMPARE(f.P_Timing->Grid()->Rows(), 6);
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_z")->value(), -2.0);
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_y")->text(), QStringLiteral("1234.5677").replace('.', Ctl<TNumberEdit>(f, "E_TM_y")->locale().decimalPoint()));  // as stored
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_AnimTime")->value(), 5 * 0.3);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
         QVERIFY(!f.Anim->Loading());
         // No model: every animated name is reported once, padded to 32 columns, with its
@@ -49,12 +49,12 @@ private slots:
         fx.Write("bad.rtm", "RTM_0102");
         f.LoadAnimation(fx.Path("bad.rtm"));
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Incorrect Format!"));
-        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 0);
-        QCOMPARE(f.P_AnimControl->D_ActStep->intValue(), 0);
-        QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 0);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 0);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_ActStep")->intValue(), 0);
+        QCOMPARE(Ctl<QSlider>(f, "AnimSlider")->maximum(), 0);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
-        QCOMPARE(f.P_Timing->G_Frames->Rows(), 1);
-        QCOMPARE(f.P_AnimControl->E_TM_z->value(), 0.0);
+        QCOMPARE(f.P_Timing->Grid()->Rows(), 1);
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_z")->value(), 0.0);
     }
 
     // "Load Anim..." and "Save Anim As..." ask for files and report what went wrong;
@@ -83,12 +83,12 @@ private slots:
         QVERIFY(fx.Dialogs.Messages.value(0).startsWith("Cannot write file"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: copy.rtm"));
         fx.Dialogs.Answers << false << true;  // "Unload" asks first
-        QTest::mouseClick(f.P_Timing->B_UnloadAnim, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
         QCOMPARE(f.Doc.AnimStepCount, 2);
-        QTest::mouseClick(f.P_Timing->B_UnloadAnim, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
         QCOMPARE(f.Doc.AnimStepCount, 0);
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
-        QTest::mouseClick(f.P_Timing->B_UnloadAnim, Qt::LeftButton);  // nothing loaded: no question
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);  // nothing loaded: no question
         QCOMPARE(fx.Dialogs.Questions, QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
         QCOMPARE(fx.Dialogs.QuestionCaptions[0], QStringLiteral("Warning"));
     }
@@ -101,54 +101,54 @@ private slots:
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 3));
         f.SetActStep(1);
         const int refreshes = Refreshed(f);
-        f.P_AnimControl->AnimSlider->setValue(2);
+        Ctl<QSlider>(f, "AnimSlider")->setValue(2);
         QCOMPARE(f.Doc.ActAnimStep, 2);
         QVERIFY(Refreshed(f) > refreshes);
-        QTest::mouseClick(f.P_AnimControl->B_Next, Qt::LeftButton);
+        QTest::mouseClick(Ctl<TLedButton>(f, "B_Next"), Qt::LeftButton);
         QCOMPARE(f.Doc.ActAnimStep, 2);  // nothing wraps
-        QTest::mouseClick(f.P_AnimControl->B_Prev, Qt::LeftButton);
+        QTest::mouseClick(Ctl<TLedButton>(f, "B_Prev"), Qt::LeftButton);
         QCOMPARE(f.Doc.ActAnimStep, 1);
         f.SetActStep(2);
-        QTest::mousePress(f.P_Timing->B_DelAnim, Qt::LeftButton);
-        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 2);
-        QCOMPARE(f.P_Timing->G_Frames->currentIndex().row(), 1);  // the new last frame
-        QTest::mousePress(f.P_Timing->B_DelAnim, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_DelAnim"), Qt::LeftButton);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 2);
+        QCOMPARE(f.P_Timing->Grid()->currentIndex().row(), 1);  // the new last frame
+        QTest::mousePress(Ctl<QPushButton>(f, "B_DelAnim"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Only two Animsteps left!"});
-        QTest::mousePress(f.P_Timing->B_Append, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QCOMPARE(f.Doc.AnimStepCount, 3);
-        QCOMPARE(f.P_AnimControl->D_ActStep->intValue(), 2);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_ActStep")->intValue(), 2);
         f.SetStepCount(50);
-        QCOMPARE(f.AnimSliderDivisions(), 20);
-        QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 49);
+        QCOMPARE(f.P_AnimControl->SliderDivisions(), 20);
+        QCOMPARE(Ctl<QSlider>(f, "AnimSlider")->maximum(), 49);
     }
 
     void playAndTotalMoveControls()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.P_AnimControl->B_Play->click();  // no frames: the button springs back
-        QVERIFY(!f.P_AnimControl->B_Play->isChecked());
-        f.P_AnimControl->E_TM_y->setValue(1.1);
+        Ctl<QPushButton>(f, "B_Play")->click();  // no frames: the button springs back
+        QVERIFY(!Ctl<QPushButton>(f, "B_Play")->isChecked());
+        Ctl<TNumberEdit>(f, "E_TM_y")->setValue(1.1);
         QCOMPARE(f.Doc.TotalMove[1], 1.1f);
         fx.LoadRobot();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "leg"}, 4));
         f.SetActStep(2);
-        f.P_AnimControl->B_Play->click();  // playing: from frame 0, red caption, the 2D views empty
+        Ctl<QPushButton>(f, "B_Play")->click();  // playing: from frame 0, red caption, the 2D views empty
         QVERIFY(f.Playing());
         QCOMPARE(f.Doc.ActAnimStep, 0);
-        QVERIFY(f.P_AnimControl->B_Play->styleSheet().contains("red"));
+        QVERIFY(Ctl<QPushButton>(f, "B_Play")->styleSheet().contains("red"));
         f.RefreshDisplay();
         QCOMPARE(FrontLines(f), 0);
-        f.P_AnimControl->B_Play->click();  // stopped: the segment's target frame is shown exactly
+        Ctl<QPushButton>(f, "B_Play")->click();  // stopped: the segment's target frame is shown exactly
         f.PlayTimerTimer();
         QVERIFY(!f.Playing());
         QCOMPARE(f.Doc.ActAnimStep, 1);
         QCOMPARE(f.Anim->PlayFraction(), 0.0);
-        QVERIFY(!f.P_AnimControl->B_Play->styleSheet().contains("red"));
+        QVERIFY(!Ctl<QPushButton>(f, "B_Play")->styleSheet().contains("red"));
         QVERIFY(FrontLines(f) > 0);
         // A load while playing starts the new animation at frame 0: nothing of the old pass
         // finishes on it.
-        f.P_AnimControl->B_Play->click();
+        Ctl<QPushButton>(f, "B_Play")->click();
         f.PlayTimerTimer();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "leg"}, 4));
         f.PlayTimerTimer();
@@ -164,7 +164,7 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 4));  // times 0, 1/3, 2/3, 1
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        TFrameGrid* g = f.P_Timing->G_Frames;
+        TFrameGrid* g = f.P_Timing->Grid();
         const auto cell = [g](int frame, int column) { return g->visualRect(g->model()->index(frame, column)).center(); };
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell(2, 0));
         QCOMPARE(f.Doc.ActAnimStep, 2);

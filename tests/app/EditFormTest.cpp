@@ -35,23 +35,23 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing to edit!"});
         fx.LoadAnim("a.rtm", RtmBuild::TFile::Regular({"arm"}, 2));
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QVERIFY(!f.EditMode());
         f.ClearAnimation();
-        QTest::mouseClick(f.P_Timing->B_ResetMatrix, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetMatrix"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"No Components found!", "No Anim Steps!"}));
         fx.LoadRobot();
         fx.LoadAnim("ghost.rtm", RtmBuild::TFile::Regular({"arm", "ghost"}, 3));
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
-        QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"[ApplyEdit] Selection not found!"});
         QVERIFY(f.EditMode());
-        QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
         f.SetActStep(2);  // "Reset" sets the current frame only to the identity
-        QTest::mouseClick(f.P_Timing->B_ResetMatrix, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetMatrix"), Qt::LeftButton);
         for (const TAnimEntry& e : f.Doc.AnimFrames[2].Entries)
             QCOMPARE(e.Matrix, IdentityMatrix12f);
         QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
@@ -63,13 +63,13 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QVERIFY(f.EditMode() && f.EditTimer()->isActive());
         QVERIFY(f.P_EditAnim->isVisible() && !f.P_Timing->isVisible() && !f.P_AnimControl->isVisible());
         QVERIFY(!F_FileBrowser->P_Files->isEnabled());
         QVERIFY(!F_FrameManipulator->RChart->isEnabled() && !F_FrameManipulator->SelectAll1->isEnabled());
         QVERIFY(!f.Menus.AssignNewName1->isEnabled());
-        QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
         QVERIFY(!f.EditMode() && !f.EditTimer()->isActive());
         QVERIFY(f.P_Timing->isVisible() && !f.P_EditAnim->isVisible());
         QVERIFY(F_FileBrowser->P_Files->isEnabled());
@@ -98,10 +98,10 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
-        f.P_EditAnim->B_EditOperation->setChecked(rotate);
-        f.P_EditAnim->B_RotType->setChecked(relative);
-        (rotate ? f.P_EditAnim->Chg_Z : f.P_EditAnim->Chg_X)->setValue(rotate ? 1000 : -1000);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        Ctl<QPushButton>(f, "B_EditOperation")->setChecked(rotate);
+        Ctl<QPushButton>(f, "B_RotType")->setChecked(relative);
+        (rotate ? Ctl<QSlider>(f, "Chg_Z") : Ctl<QSlider>(f, "Chg_X"))->setValue(rotate ? 1000 : -1000);
         for (int i = 0; i < ticks; ++i)
             f.EditTimerTimer();
         QVERIFY(Near(fx.Sel("hand")->ActTransform.Apply({2, 1.25, 0.25}), hand));
@@ -115,20 +115,20 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
-        QTest::mousePress(f.P_Timing->B_Editing, Qt::LeftButton);  // acts on the press
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);  // acts on the press
         QVERIFY(f.EditMode());
-        f.P_EditAnim->B_EditOperation->setChecked(false);
+        Ctl<QPushButton>(f, "B_EditOperation")->setChecked(false);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        const QPoint track(f.P_EditAnim->Chg_Y->width() - 5, f.P_EditAnim->Chg_Y->height() / 2);
-        QTest::mousePress(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
+        const QPoint track(Ctl<QSlider>(f, "Chg_Y")->width() - 5, Ctl<QSlider>(f, "Chg_Y")->height() / 2);
+        QTest::mousePress(Ctl<QSlider>(f, "Chg_Y"), Qt::LeftButton, {}, track);
         f.EditTimerTimer();
         const double moved = fx.Sel("arm")->EditMove[1];
         QVERIFY(moved > 0);
-        QTest::mouseRelease(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
-        QCOMPARE(f.P_EditAnim->Chg_Y->value(), 0);
+        QTest::mouseRelease(Ctl<QSlider>(f, "Chg_Y"), Qt::LeftButton, {}, track);
+        QCOMPARE(Ctl<QSlider>(f, "Chg_Y")->value(), 0);
         f.EditTimerTimer();
         QCOMPARE(fx.Sel("arm")->EditMove[1], moved);
-        QTest::mousePress(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QCOMPARE(f.Doc.AnimFrames[0].Entries[0].Matrix[10], float(moved));
     }
 
@@ -149,7 +149,7 @@ private slots:
         };  // the arm's, stored x is 1
         fx.LoadAnim("shift.rtm", shifted);
         QCOMPARE(shownX(), 6.0f);
-        f.P_DisplayMode->B_ChangePivot->setChecked(true);  // pivots are placed at rest ...
+        Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);  // pivots are placed at rest ...
         QCOMPARE(shownX(), 1.0f);
         // ... with Shift and a press or a move in a view; the other buttons zoom and pan.
         Select(f, "hand");
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::Pan);
         f.FrontView1MouseMove(f.Panes.LeftView1, 0, 0, Qt::LeftButton, {});
         QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::DragZoom);
-        f.P_DisplayMode->B_ChangePivot->setChecked(false);  // ... and the frame comes back when the mode ends
+        Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(false);  // ... and the frame comes back when the mode ends
         f.FrontView1MouseDown(f.Panes.TopView1, 7, 7, Qt::LeftButton, Qt::ShiftModifier);  // no pivot outside the mode
         QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
         QCOMPARE(shownX(), 6.0f);
@@ -181,29 +181,29 @@ private slots:
         f.SetActStep(1);
         const std::vector<TAnimEntry> stored(f.Doc.AnimFrames.Entries(1).begin(), f.Doc.AnimFrames.Entries(1).end());
         Select(f, "arm");
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
-        f.P_EditAnim->Chg_X->setValue(730);
-        f.P_EditAnim->Chg_Z->setValue(-420);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        Ctl<QSlider>(f, "Chg_X")->setValue(730);
+        Ctl<QSlider>(f, "Chg_Z")->setValue(-420);
         const auto tick5 = [&f] {
             for (int i = 0; i < 5; ++i)
                 f.EditTimerTimer();
         };
         tick5();
         QVERIFY(Narrow(fx.Sel("arm")->ActTransform) != stored[0].Matrix);
-        QTest::mouseClick(f.P_EditAnim->B_ResetEdit, Qt::LeftButton);  // Restore: exactly the stored frame
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetEdit"), Qt::LeftButton);  // Restore: exactly the stored frame
         QCOMPARE(fx.Sel("arm")->ActTransform, Widen(stored[0].Matrix));
         QVERIFY(f.EditMode());
         tick5();
-        QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
         for (size_t e = 0; e < stored.size(); ++e)
             QCOMPARE(f.Doc.AnimFrames[1].Entries[e].Matrix, stored[e].Matrix);
         QCOMPARE(fx.Sel("hand")->ActTransform, Widen(stored[1].Matrix));
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
-        f.P_EditAnim->Chg_X->setValue(730);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        Ctl<QSlider>(f, "Chg_X")->setValue(730);
         tick5();
         const TMatrix12f edited = Narrow(fx.Sel("hand")->ActTransform);
         QVERIFY(edited != stored[1].Matrix);
-        QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QVERIFY(!f.EditMode());
         QCOMPARE(f.Doc.AnimFrames[1].Entries[1].Matrix, edited);
     }
@@ -217,11 +217,11 @@ private slots:
         const int lines = FrontLines(f);
         f.Menus.ShowAxes1->setChecked(false);
         QCOMPARE(FrontLines(f), lines - 2);
-        f.P_DisplayMode->RB_AllSelections->setChecked(true);  // body and leg too, at the origin as unanimated
+        Ctl<TLedButton>(f, "RB_AllSelections")->setChecked(true);  // body and leg too, at the origin as unanimated
         QVERIFY(FrontLines(f) > lines);
         const TChartRange before = f.Panes.FrontView1->Range();
         f.Menus.ShowAxes1->setChecked(true);
-        f.P_DisplayMode->AbLED1->setChecked(true);
+        Ctl<TLedButton>(f, "AbLED1")->setChecked(true);
         QCOMPARE(FrontLines(f), 2);  // the axes only
         QCOMPARE(f.Panes.FrontView1->Range().X1, before.X1);
         QCOMPARE(f.Panes.FrontView1->Range().Y2, before.Y2);

@@ -62,7 +62,7 @@ private slots:
         QTEST(fx.Dialogs.Messages, "messages");
         const bool kept = !qIsNaN(floorX);
         QCOMPARE(int(Environments(f).size()), kept ? 1 : 0);
-        QCOMPARE(f.P_AnimControl->B_Enviroment->isChecked(), kept);
+        QCOMPARE(Ctl<TLedButton>(f, "B_Enviroment")->isChecked(), kept);
         QCOMPARE(f.Forest().Count(), 5);  // its selections are no components
         if (fx.Dialogs.ItemPrompts.isEmpty())
             return;

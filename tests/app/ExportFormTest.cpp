@@ -63,10 +63,10 @@ private slots:
         fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
         fx.Dialogs.Choices.enqueue(0);
         f.Menus.LoadEnviromentP3d1->trigger();
-        QVERIFY(f.P_AnimControl->B_Enviroment->isChecked());
+        QVERIFY(Ctl<TLedButton>(f, "B_Enviroment")->isChecked());
         if (!environmentShown)
-            QTest::mouseClick(f.P_AnimControl->B_Enviroment, Qt::LeftButton);
-        QCOMPARE(f.P_AnimControl->B_Enviroment->isChecked(), environmentShown);
+            QTest::mouseClick(Ctl<TLedButton>(f, "B_Enviroment"), Qt::LeftButton);
+        QCOMPARE(Ctl<TLedButton>(f, "B_Enviroment")->isChecked(), environmentShown);
         fx.Dialogs.Messages.clear();
 
         const QString ext = gltf ? "glb" : "obj";

@@ -5,6 +5,7 @@
 #include "TestModels.h"
 #include "widgets/Chart.h"
 #include "filebuild/RtmBuilder.h"
+#include "support/Controls.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>

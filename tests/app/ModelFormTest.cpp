@@ -66,14 +66,14 @@ private slots:
         fx.LoadRobot(true);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: LOADED"));
-        QVERIFY(f.P_DisplayMode->LED_Linking->isChecked());
+        QVERIFY(Ctl<TLedButton>(f, "LED_Linking")->isChecked());
         fx.Sel("arm")->Pivot[1] = 7.5f;
-        f.P_DisplayMode->B_ChangePivot->setChecked(true);
+        Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
         f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
         QVERIFY(f.TV_EditComponents->DropOn(f.FindNodeByName("arm")));
         QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Link Component"));
         const QStringList shape = Shape(f);
-        QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_SaveLinking"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
         f.LoadModel(fx.Path("robot.p3d"));
         QCOMPARE(Shape(f), shape);
@@ -84,8 +84,8 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
-        QTest::mouseClick(f.P_DisplayMode->B_LoadLinking, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_SaveLinking"), Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_LoadLinking"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"Load Modell first!", "Load Modell first!"}));
         fx.Dialogs.Messages.clear();
         TLpvBuilder cut;
@@ -104,7 +104,7 @@ private slots:
         fx.Write("elsewhere/robot.lpv", elsewhere.Build());
         fx.Write("LinkData/robot.lpv", RobotLinks());
         fx.Dialogs.Files.enqueue(fx.Path("elsewhere/robot.lpv"));
-        QTest::mouseClick(f.P_DisplayMode->B_LoadLinking, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_LoadLinking"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.FilePrompts.last().InitialDir, f.Paths.LinkDataDir);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
     }
@@ -131,15 +131,15 @@ private slots:
         click("arm");
         click("leg", Qt::ControlModifier);
         QCOMPARE(selected(), (QStringList{"arm", "leg"}));
-        f.P_DisplayMode->B_ChangePivot->setChecked(true);
+        Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
         QCOMPARE(selected(), QStringList{"leg"});  // the current node
         QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
 
-        f.P_DisplayMode->RB_AllSelections->setChecked(true);
+        Ctl<TLedButton>(f, "RB_AllSelections")->setChecked(true);
         f.Menus.HideAll1->trigger();
         for (TSelection* s : f.TreeComponents())
             QVERIFY(s->Hidden);
-        QVERIFY(f.P_DisplayMode->RB_CheckedSelections->isChecked());
+        QVERIFY(Ctl<TLedButton>(f, "RB_CheckedSelections")->isChecked());
         f.Menus.ShowAll1->trigger();
         for (TSelection* s : f.TreeComponents())
             QVERIFY(!s->Hidden);
@@ -183,7 +183,7 @@ private slots:
         f.SetActStep(2);
         QCOMPARE(Narrow(fx.Sel("arm")->ActTransform), RtmBuild::TFile::Sample(2, 0));
         fx.Dialogs.Answers << true << true;
-        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QVERIFY(f.Doc.AnimFrames.empty());
         QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
@@ -192,12 +192,12 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});
         QVERIFY(!F_SelectComponents->isVisible());
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
-        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         for (const char* name : {"arm", "hand", "leg"})  // hand is below arm already: taken once
             fx.Select(name);
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
-        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 1);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 1);
     }
 };
 

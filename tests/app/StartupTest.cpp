@@ -42,7 +42,7 @@ private slots:
         QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
         for (QAction* a : {f.Menus.ShowAxes1, f.Menus.ShowGrid1, f.Menus.AutoScale1, f.Menus.AutoSaveSettings1})
             QVERIFY2(a->isChecked(), qPrintable(a->text()));
-        for (QToolButton* b : {f.P_3dArea->B_Light, f.P_3dArea->B_Transparent3D, f.P_3dArea->B_Grid})
+        for (QToolButton* b : {Ctl<QToolButton>(f, "B_Light"), Ctl<QToolButton>(f, "B_Transparent3D"), Ctl<QToolButton>(f, "B_Grid")})
             QVERIFY2(b->isChecked(), qPrintable(b->objectName()));
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
@@ -196,7 +196,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(fx.Path(".config")) && !QFileInfo::exists(fx.Path(".local")));
 
         fx.LoadRobot();
-        QTest::mouseClick(f.P_DisplayMode->B_SaveLinking, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_SaveLinking"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
         QVERIFY(QFileInfo(fx.Path(".local/share/torvane-anim/LinkData/robot.lpv")).size() > 0);
 
@@ -307,13 +307,13 @@ private slots:
         QCOMPARE(F_FileBrowser->width(), 185);
         F_FileBrowser->close();
         QVERIFY(!f.Menus.FileBrowser1->isChecked());
-        QStatusTipEvent tip(f.P_Timing->B_Append->statusTip());
+        QStatusTipEvent tip(Ctl<QPushButton>(f, "B_Append")->statusTip());
         QApplication::sendEvent(&f, &tip);
         QCOMPARE(f.StatusText(0), QStringLiteral("Insert a new Frame after the current selected Frame"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
-        TMainForm::SetHint(f.P_AnimControl->B_Play, QStringLiteral("Short|Long text"));
-        QCOMPARE(f.P_AnimControl->B_Play->toolTip(), QStringLiteral("Short"));
-        QCOMPARE(f.P_AnimControl->B_Play->statusTip(), QStringLiteral("Long text"));
+        TMainForm::SetHint(Ctl<QPushButton>(f, "B_Play"), QStringLiteral("Short|Long text"));
+        QCOMPARE(Ctl<QPushButton>(f, "B_Play")->toolTip(), QStringLiteral("Short"));
+        QCOMPARE(Ctl<QPushButton>(f, "B_Play")->statusTip(), QStringLiteral("Long text"));
     }
 };
 

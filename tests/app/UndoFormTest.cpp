@@ -44,7 +44,7 @@ private slots:
         QVERIFY(!f.isWindowModified());
         QVERIFY(!f.Menus.Undo1->isEnabled());
 
-        TFrameGrid* g = f.P_Timing->G_Frames;
+        TFrameGrid* g = f.P_Timing->Grid();
         const QPoint cell = g->visualRect(g->model()->index(1, 1)).center();
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell);
         QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
@@ -94,11 +94,11 @@ private slots:
         // Apply in edit mode: the frame's transforms come back.
         QApplication::setActiveWindow(&f);
         f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("arm"));
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
-        f.P_EditAnim->Chg_X->setValue(500);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        Ctl<QSlider>(f, "Chg_X")->setValue(500);
         f.EditTimerTimer();
-        f.P_EditAnim->Chg_X->setValue(0);
-        QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
+        Ctl<QSlider>(f, "Chg_X")->setValue(0);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QVERIFY(Saved(f) != loaded);
         QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Apply Changes"));
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
@@ -110,15 +110,15 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
-        QTest::mousePress(f.P_Timing->B_Append, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QVERIFY(f.Menus.Undo1->isEnabled());
-        f.P_AnimControl->B_Play->click();
+        Ctl<QPushButton>(f, "B_Play")->click();
         QVERIFY(!f.Menus.Undo1->isEnabled());
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.Doc.FrameCount(), 5);
-        f.P_AnimControl->B_Play->click();
+        Ctl<QPushButton>(f, "B_Play")->click();
         QVERIFY(f.Menus.Undo1->isEnabled());
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QVERIFY(!f.Menus.Undo1->isEnabled());
     }
 
@@ -128,7 +128,7 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
-        QTest::mousePress(f.P_Timing->B_Append, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         const QByteArray edited = Saved(f);
         f.close();
         QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
@@ -136,7 +136,7 @@ private slots:
         QVERIFY(f.isVisible());
         QCOMPARE(Saved(f), edited);
         fx.Dialogs.SaveAnswers << TSaveAnswer::Cancel;
-        QTest::mousePress(f.P_Timing->B_UnloadAnim, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
         QCOMPARE(f.Doc.FrameCount(), 5);
         fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
         f.close();
@@ -145,7 +145,7 @@ private slots:
 
         FormFixture other;
         TMainForm& g = other.StartWalk();
-        QTest::mousePress(g.P_Timing->B_DelAnim, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(g, "B_DelAnim"), Qt::LeftButton);
         other.Dialogs.SaveAnswers << TSaveAnswer::Discard;
         other.LoadAnim("next.rtm", TFile::Regular({"arm"}, 2));
         QCOMPARE(g.Doc.FrameCount(), 2);
@@ -203,7 +203,7 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
-        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         QVERIFY(F_SelectComponents->isVisible());
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, 13));
         fx.Select("body");
@@ -211,14 +211,14 @@ private slots:
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QCOMPARE(f.Doc.FrameCount(), 13);
-        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 13);
-        QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 12);
-        QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);  // asked again, Yes: a new animation
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 13);
+        QCOMPARE(Ctl<QSlider>(f, "AnimSlider")->maximum(), 12);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);  // asked again, Yes: a new animation
         fx.Select("body");
         fx.Dialogs.Answers << true;
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.FrameCount(), 1);
-        QCOMPARE(f.P_AnimControl->D_Steps->intValue(), 1);
+        QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 1);
         QVERIFY(f.Doc.AnimSelections.IndexOf("body") >= 0);
     }
 

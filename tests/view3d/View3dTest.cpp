@@ -4,6 +4,7 @@
 #include "app/Main.h"
 #include "filebuild/P3dBuilder.h"
 #include "modelforms/ComponentTree.h"
+#include "support/Controls.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 #include "view3d/OffscreenGl.h"
@@ -64,7 +65,7 @@ struct TWindow {
         b.AddSelection("cube", b.AddBox(-1.8f, 0, 0, -1.3f, 0.5f, 0.5f));
         const QString path = QDir(Home.path()).filePath("scene.p3d");
         Form.show();
-        if (!b.WriteTo(path) || !QTest::qWaitForWindowExposed(&Form) || !Form.P_3dArea->P_3dView)
+        if (!b.WriteTo(path) || !QTest::qWaitForWindowExposed(&Form) || !Form.P_3dArea->View())
             return false;
         if (withModel) {
             Form.LoadModel(path);
@@ -72,16 +73,16 @@ struct TWindow {
             Cube().Color = 0x00FF0000;
         }
         // The start-up settings press "Light Mode" and "Transparent Mode"; the tests say what they want.
-        for (QToolButton* button : {Form.P_3dArea->B_Grid, Form.P_3dArea->B_Light, Form.P_3dArea->B_Transparent3D})
+        for (QToolButton* button : {Ctl<QToolButton>(Form, "B_Grid"), Ctl<QToolButton>(Form, "B_Light"), Ctl<QToolButton>(Form, "B_Transparent3D")})
             button->setChecked(false);
-        return QTest::qWaitFor([this] { return Form.P_3dArea->P_3dView->ContextCreated(); });
+        return QTest::qWaitFor([this] { return Form.P_3dArea->View()->ContextCreated(); });
     }
     TSelection& Plate() { return *Form.FindComponent("plate"); }
     TSelection& Cube() { return *Form.FindComponent("cube"); }
     // The colours as stored in the framebuffer, without Qt's reading of the alpha channel.
     QImage Picture()
     {
-        QImage img = Form.P_3dArea->P_3dView->grabFramebuffer();
+        QImage img = Form.P_3dArea->View()->grabFramebuffer();
         img.reinterpretAsFormat(QImage::Format_RGB32);
         return img;
     }
@@ -127,19 +128,19 @@ private slots:
             w.Cube().Hidden = setup.contains('H');
             std::fill(std::begin(w.Plate().Pivot), std::end(w.Plate().Pivot), 0.f);
             w.Form.TV_EditComponents->SetNodeSelected(w.Form.FindNodeByName("plate"), setup.contains('e'));
-            (setup.contains('A') ? w.Form.P_DisplayMode->RB_AllSelections : w.Form.P_DisplayMode->RB_CheckedSelections)->setChecked(true);
-            w.Form.P_DisplayMode->RB_AllPolygons->setChecked(setup.contains('s'));
-            w.Form.P_DisplayMode->B_ChangePivot->setChecked(setup.contains('p'));
+            (setup.contains('A') ? Ctl<TLedButton>(w.Form, "RB_AllSelections") : Ctl<TLedButton>(w.Form, "RB_CheckedSelections"))->setChecked(true);
+            Ctl<TLedButton>(w.Form, "RB_AllPolygons")->setChecked(setup.contains('s'));
+            Ctl<TLedButton>(w.Form, "B_ChangePivot")->setChecked(setup.contains('p'));
         }
-        w.Form.P_3dArea->B_Grid->setChecked(setup.contains('g'));
-        w.Form.P_3dArea->B_Light->setChecked(setup.contains('l'));
-        w.Form.P_3dArea->B_Transparent3D->setChecked(setup.contains('t'));
+        Ctl<QToolButton>(w.Form, "B_Grid")->setChecked(setup.contains('g'));
+        Ctl<QToolButton>(w.Form, "B_Light")->setChecked(setup.contains('l'));
+        Ctl<QToolButton>(w.Form, "B_Transparent3D")->setChecked(setup.contains('t'));
         const QImage img = w.Picture();
         const QRgb got = img.pixel(img.width() / 2, img.height() / 2);
         QVERIFY2(Near(got, centre), qPrintable(QStringLiteral("(%1, %2, %3)").arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
         if (!colours.isEmpty())
             QCOMPARE(Colours(img), colours);
-        QCOMPARE(w.Form.P_3dArea->P_3dView->grabFramebuffer().pixelColor(1, 1), QColor(0, 0, 0, 128));  // the clear colour
+        QCOMPARE(w.Form.P_3dArea->View()->grabFramebuffer().pixelColor(1, 1), QColor(0, 0, 0, 128));  // the clear colour
     }
 
     // Real mouse events reach the camera: a left drag turns the view, the plate is seen edge on.
@@ -147,8 +148,8 @@ private slots:
     {
         TWindow w;
         QVERIFY(w.Start(true));
-        TOpenGLQelPanel* view = w.Form.P_3dArea->P_3dView;
-        w.Form.P_3dArea->B_Light->setChecked(true);
+        TOpenGLQelPanel* view = w.Form.P_3dArea->View();
+        Ctl<QToolButton>(w.Form, "B_Light")->setChecked(true);
         const auto red = [&] { return Colours(w.Picture()).contains(qRgb(254, 0, 0)); };
         QVERIFY(red());
         const QPoint from(view->width() / 2, view->height() / 2), to = from + QPoint(45, 15);
