@@ -142,10 +142,12 @@ public:
     // One side of a model step put back: the components and the tree.
     void PutModelChange(const TModelChange& change, bool undo);
     // The model's edits not yet in their files (TModelEditKind flags, without hidden).
-    unsigned ModelUnsaved() const { return ModelUnsaved_; }
+    unsigned ModelUnsaved() const { return ModelFiles_.Unsaved(ModelState_); }
     // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
     // file and asks for the names and colour files as their Save commands do.
     bool SaveModelChangesFirst();
+    // The model's files of kinds (TModelEditKind) now hold what the components show.
+    void NoteModelSaved(unsigned kinds);
     void Undo1Click();
     void Redo1Click();
     // Undo and redo are not offered while playing, editing or in the middle of a cell's,
@@ -306,7 +308,7 @@ private:
     bool AskClearAnimation() const;
     // The model's edits as the last step left them, and what is not saved of them.
     TModelSnapshot ModelState_;
-    unsigned ModelUnsaved_ = 0;
+    TModelFileStates ModelFiles_;
     void ResetModelState();
 
 

@@ -292,7 +292,7 @@ void TMainForm::UpdateUndoActions()
     Menus.Redo1->setEnabled(offered && Anim->CanRedo());
     Menus.Undo1->setText(Anim->CanUndo() ? QStringLiteral("&Undo %1").arg(Anim->UndoName()) : QStringLiteral("&Undo"));
     Menus.Redo1->setText(Anim->CanRedo() ? QStringLiteral("&Redo %1").arg(Anim->RedoName()) : QStringLiteral("&Redo"));
-    setWindowModified(Unsaved() || ModelUnsaved_);
+    setWindowModified(Unsaved() || ModelUnsaved());
 }
 
 // ---- Playback

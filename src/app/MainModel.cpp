@@ -43,7 +43,7 @@ void TMainForm::ClearModel()
 {
     Editor->ClearModel();
     ResetModelState();
-    ModelUnsaved_ = 0;
+    ModelFiles_.Saved(TModelFileStates::FileKinds, ModelState_);
 }
 
 // ---- The model's edits as undo steps
@@ -85,7 +85,6 @@ void TMainForm::CommitModelEdit(const QString& name)
     ModelState_ = std::move(now);
     if (!change.Kinds)
         return;
-    ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
     const QString step = name.isEmpty() ? StepName(change.Kinds) : name;
     Anim->PushExternalStep(step, std::make_shared<TModelStep>(*this, std::move(change)));
 }
@@ -98,17 +97,23 @@ void TMainForm::PutModelChange(const TModelChange& change, bool undo)
     }
     Editor->Forest().ComponentsChanged();
     ResetModelState();
-    ModelUnsaved_ |= change.Kinds & ~unsigned(EditHidden);
+}
+
+void TMainForm::NoteModelSaved(unsigned kinds)
+{
+    ModelFiles_.Saved(kinds, SnapshotModel(Editor->Forest()));
+    UpdateUndoActions();
 }
 
 bool TMainForm::SaveModelChangesFirst()
 {
-    if (!ModelUnsaved_)
+    const unsigned unsaved = ModelUnsaved();
+    if (!unsaved)
         return true;
     switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(ModelFileName())))) {
     case TSaveAnswer::Save:
-        return (!(ModelUnsaved_ & EditLinking) || B_SaveLinkingStatusChanged()) &&
-               (!(ModelUnsaved_ & EditNames) || SavenamesClick()) && (!(ModelUnsaved_ & EditColors) || SaveColorsClick());
+        return (!(unsaved & EditLinking) || B_SaveLinkingStatusChanged()) &&
+               (!(unsaved & EditNames) || SavenamesClick()) && (!(unsaved & EditColors) || SaveColorsClick());
     case TSaveAnswer::Discard:
         return true;
     case TSaveAnswer::Cancel:
@@ -154,6 +159,7 @@ void TMainForm::LoadModel(const QString& fileName)
     }
     TV_EditComponents->ExpandParents();
     ResetModelState();
+    ModelFiles_.Saved(TModelFileStates::FileKinds, ModelState_);
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName()));
 }
 
@@ -212,8 +218,7 @@ bool TMainForm::B_SaveLinkingStatusChanged()
         dialogs().ShowMessage(error);
         return false;
     }
-    ModelUnsaved_ &= ~unsigned(EditLinking);
-    UpdateUndoActions();
+    NoteModelSaved(EditLinking);
     dialogs().ShowMessage(QStringLiteral("Linking and Pivot Info saved!"));
     return true;
 }
@@ -245,6 +250,7 @@ void TMainForm::LoadTranslation()
     Editor->Forest().ComponentsChanged();
     Editor->Forest().Sort();
     ResetModelState();  // the names of a file are no edit
+    NoteModelSaved(EditNames);
 }
 
 void TMainForm::LoadColors()
@@ -253,7 +259,8 @@ void TMainForm::LoadColors()
         return;
     LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile));
     Editor->Forest().ComponentsChanged();
-    ResetModelState();
+    ResetModelState();  // the colours of a file are no edit
+    NoteModelSaved(EditColors);
 }
 
 namespace {
@@ -325,8 +332,7 @@ bool TMainForm::SaveColorsClick()
         dialogs().ShowMessage(error);
         return false;
     }
-    ModelUnsaved_ &= ~unsigned(EditColors);
-    UpdateUndoActions();
+    NoteModelSaved(EditColors);
     return true;
 }
 
@@ -357,8 +363,7 @@ bool TMainForm::SavenamesClick()
         dialogs().ShowMessage(error);
         return false;
     }
-    ModelUnsaved_ &= ~unsigned(EditNames);
-    UpdateUndoActions();
+    NoteModelSaved(EditNames);
     return true;
 }
 

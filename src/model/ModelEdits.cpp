@@ -114,3 +114,19 @@ bool ApplyModelChange(const TModelChange& change, bool undo, TComponentForest& f
     forest.Sort();
     return moved;
 }
+
+void TModelFileStates::Saved(unsigned kinds, const TModelSnapshot& now)
+{
+    if (kinds & EditLinking)
+        Linking_ = now;
+    if (kinds & EditNames)
+        Names_ = now;
+    if (kinds & EditColors)
+        Colors_ = now;
+}
+
+unsigned TModelFileStates::Unsaved(const TModelSnapshot& now) const
+{
+    return (DiffModel(Linking_, now).Kinds & EditLinking) | (DiffModel(Names_, now).Kinds & EditNames) |
+           (DiffModel(Colors_, now).Kinds & EditColors);
+}

@@ -41,6 +41,21 @@ struct TModelChange {
 };
 TModelChange DiffModel(const TModelSnapshot& before, const TModelSnapshot& after);
 
+// What the model's own files hold (the linking file, the names file, the colour file), as
+// last loaded or saved: a kind is unsaved while the components differ from its file in it,
+// so an edit undone back to the file's state leaves nothing to save.
+class TModelFileStates {
+public:
+    static constexpr unsigned FileKinds = EditLinking | EditNames | EditColors;
+    // The files of kinds now hold what now shows.
+    void Saved(unsigned kinds, const TModelSnapshot& now);
+    // The kinds (of FileKinds) whose file differs from now.
+    unsigned Unsaved(const TModelSnapshot& now) const;
+
+private:
+    TModelSnapshot Linking_, Names_, Colors_;
+};
+
 // Puts the Before (undo) or After side back: the components' fields, and with a change of
 // parents the forest's hierarchy, sorted again. Returns whether the hierarchy changed.
 bool ApplyModelChange(const TModelChange& change, bool undo, TComponentForest& forest);

@@ -180,8 +180,11 @@ private slots:
         QCOMPARE(fx.Sel("arm")->Color, color);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
+        QVERIFY(!f.isWindowModified());  // undone back to what the files hold
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));
+        QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(fx.Sel("arm")->Color, 0x00123456u);
         // Another model: asked first; Save writes the linking file, then asks for the
         // colour file as "Save Colors" does.
         fx.Dialogs.SaveAnswers << TSaveAnswer::Save;

@@ -52,6 +52,29 @@ private slots:
         QCOMPARE(m.Shape(), shape);
         QCOMPARE(DiffModel(after, SnapshotModel(m.Forest)).Kinds, 0u);
     }
+
+    // A kind is unsaved while the components differ from its file in it: an edit undone
+    // back to what the file holds leaves nothing to save, and a save moves what "back" is.
+    void unsavedFollowsTheFiles()
+    {
+        TForest m("a b<a c");
+        m.Forest.Sort();
+        TModelFileStates files;
+        files.Saved(TModelFileStates::FileKinds, SnapshotModel(m.Forest));
+        const auto unsaved = [&] { return files.Unsaved(SnapshotModel(m.Forest)); };
+        m.Components[0].Hidden = true;
+        QCOMPARE(unsaved(), 0u);  // shown or hidden is in no file
+        m.Components[1].Pivot[0] = 1;
+        m.Components[2].Color = 0xFF;
+        QCOMPARE(unsaved(), unsigned(EditLinking | EditColors));
+        m.Components[1].Pivot[0] = 0;  // the pivot back where the file has it
+        QCOMPARE(unsaved(), unsigned(EditColors));
+        files.Saved(EditColors, SnapshotModel(m.Forest));
+        QCOMPARE(unsaved(), 0u);
+        m.Components[2].Color = 0;  // the colour the file held before the save
+        m.Components[1].DisplayName = "Bee";
+        QCOMPARE(unsaved(), unsigned(EditColors | EditNames));
+    }
 };
 
 TORVANE_TEST(ModelEditsTest)
