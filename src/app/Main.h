@@ -170,7 +170,6 @@ public:
     void RefreshDisplay();
     void ScheduleRefresh();
     void ShowAnimationOnly();
-    void RefreshFrameTimerChart();
     // The controls' view options handed to the editor, and back after the editor changed them.
     void OptionsFromControls();
     void OptionsToControls();

@@ -157,7 +157,6 @@ void TMainForm::LoadAnimation(const QString& path)
     CheckAnimComponents();
     Anim->SetSelection({-1, -1});
     P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);
-    RefreshFrameTimerChart();
 }
 
 QString TMainForm::MissingAnimComponentsReport() const

@@ -161,8 +161,3 @@ void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseB
     view->SetMouseAction((mods & Qt::ControlModifier) ? TChart::TMouseAction::Pan : TChart::TMouseAction::DragZoom);
 }
 
-void TMainForm::RefreshFrameTimerChart()
-{
-    if (F_FrameManipulator)
-        F_FrameManipulator->RefreshFrameTimerChart();
-}

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <cmath>
@@ -181,6 +182,18 @@ private slots:
         QVERIFY(same(t.Chart().Range(), zoomed));
         QTest::mouseClick(t.Window.B_Mirror, Qt::LeftButton);
         QVERIFY(!same(t.Chart().Range(), zoomed));
+        // Another animation of as many frames is shown whole, not in the old zoom.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("same.rtm"));
+        QVERIFY(t.Anim.SaveAnimation(path).isEmpty());
+        QTest::mouseClick(t.Window.AbColBitBtn4, Qt::LeftButton);
+        QTest::mousePress(&t.Chart(), Qt::LeftButton, {}, t.Mark(1) - QPoint(8, -8));
+        QTest::mouseEvent(QTest::MouseMove, &t.Chart(), Qt::NoButton, {}, t.Mark(4) + QPoint(8, -8));
+        QTest::mouseRelease(&t.Chart(), Qt::LeftButton, {}, t.Mark(4) + QPoint(8, -8));
+        const TChartRange again = t.Chart().Range();
+        QVERIFY(again.X2 - again.X1 < full.X2 - full.X1);
+        QVERIFY(t.Anim.LoadAnimation(path).isEmpty());
+        QVERIFY(!same(t.Chart().Range(), again));
     }
 
     // The selection decides which buttons act; the menu's keys select all and nothing;
