@@ -11,7 +11,6 @@
 #include "app/MainPanels.h"
 #include "app/Paths.h"
 #include "model/Environment.h"
-#include "model/ModelEdits.h"
 #include "app/Settings.h"
 #include "pose/EditMath.h"
 #include "pose/Pose.h"
@@ -134,15 +133,11 @@ public:
     QString MissingAnimComponentsReport() const;
 
     // ---- Undo and unsaved changes
-    // After an edit of the model's parents, pivots, names, colours or shown components:
-    // what changed since the last one becomes a step, named by what it changed unless name
-    // is given. Edits made with the mouse (a drop, a pivot drag, a hidden mark) are taken
-    // when the button is released.
+    // After an edit of the model's parents, pivots, names, colours or shown components: one
+    // undo step (TModelHistory::Commit).
     void CommitModelEdit(const QString& name = {});
-    // One side of a model step put back: the components and the tree.
-    void PutModelChange(const TModelChange& change, bool undo);
     // The model's edits not yet in their files (TModelEditKind flags, without hidden).
-    unsigned ModelUnsaved() const { return ModelFiles_.Unsaved(ModelState_); }
+    unsigned ModelUnsaved() const;
     // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
     // file and asks for the names and colour files as their Save commands do.
     bool SaveModelChangesFirst();
@@ -306,9 +301,6 @@ private:
     void ConnectDocument();
     bool AskClearAnimation() const;
     // The model's edits as the last step left them, and what is not saved of them.
-    TModelSnapshot ModelState_;
-    TModelFileStates ModelFiles_;
-    void ResetModelState();
 
 
     // Playback's view of the window: the controller's frames, the window's blend.

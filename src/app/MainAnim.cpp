@@ -45,10 +45,7 @@ void TMainForm::ConnectDocument()
         P_AnimControl->StopPlaying();
         SetEditMode(false);
     });
-    connect(Anim, &TAnimController::Cleared, this, [this] {
-        ResetModelState();  // what a load or unload shows is no edit
-        SetStatusText(2, QStringLiteral("Anim: "));
-    });
+    connect(Anim, &TAnimController::Cleared, this, [this] { SetStatusText(2, QStringLiteral("Anim: ")); });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
         P_AnimControl->ShowCurrentFrame(step);
         P_Timing->Grid()->ShowCurrentFrame(step);
@@ -151,7 +148,6 @@ void TMainForm::LoadAnimation(const QString& path)
         return;
     if (!Doc.AnimFrames.empty())
         P_DisplayMode->ShowCheckedComponents();  // the animated components, as the load hid the rest
-    ResetModelState();
     P_Timing->Grid()->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();

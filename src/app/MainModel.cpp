@@ -42,66 +42,16 @@ const TComponentForest& TMainForm::Forest() const { return Editor->Forest(); }
 void TMainForm::ClearModel()
 {
     Editor->ClearModel();
-    ResetModelState();
-    ModelFiles_.Saved(TModelFileStates::FileKinds, ModelState_);
 }
 
 // ---- The model's edits as undo steps
 
-namespace {
-class TModelStep final : public TExternalStep {
-public:
-    TModelStep(TMainForm& form, TModelChange change) : Form_(form), Change_(std::move(change)) {}
-    void Undo() override { Form_.PutModelChange(Change_, true); }
-    void Redo() override { Form_.PutModelChange(Change_, false); }
-    size_t Bytes() const override { return Change_.Components.size() * (2 * sizeof(TComponentEdits) + sizeof(void*)); }
-
-private:
-    TMainForm& Form_;
-    TModelChange Change_;
-};
-
-QString StepName(unsigned kinds)
-{
-    if (kinds & EditLinking)
-        return QStringLiteral("Linking and Pivots");
-    if (kinds & EditNames)
-        return QStringLiteral("Assign new Name");
-    if (kinds & EditColors)
-        return QStringLiteral("Change Color");
-    return QStringLiteral("Show and Hide");
-}
-}  // namespace
-
-void TMainForm::ResetModelState()
-{
-    ModelState_ = SnapshotModel(Editor->Forest());
-}
-
-void TMainForm::CommitModelEdit(const QString& name)
-{
-    TModelSnapshot now = SnapshotModel(Editor->Forest());
-    TModelChange change = DiffModel(ModelState_, now);
-    ModelState_ = std::move(now);
-    if (!change.Kinds)
-        return;
-    const QString step = name.isEmpty() ? StepName(change.Kinds) : name;
-    Anim->PushExternalStep(step, std::make_shared<TModelStep>(*this, std::move(change)));
-}
-
-void TMainForm::PutModelChange(const TModelChange& change, bool undo)
-{
-    {
-        const TComponentForest::TBatch batch(Editor->Forest());
-        ApplyModelChange(change, undo, Editor->Forest());
-    }
-    Editor->Forest().ComponentsChanged();
-    ResetModelState();
-}
+void TMainForm::CommitModelEdit(const QString& name) { Editor->ModelEdits().Commit(name); }
+unsigned TMainForm::ModelUnsaved() const { return Editor->ModelEdits().Unsaved(); }
 
 void TMainForm::NoteModelSaved(unsigned kinds)
 {
-    ModelFiles_.Saved(kinds, SnapshotModel(Editor->Forest()));
+    Editor->ModelEdits().Saved(kinds);
     UpdateUndoActions();
 }
 
@@ -158,8 +108,6 @@ void TMainForm::LoadModel(const QString& fileName)
         return;
     }
     TV_EditComponents->ExpandParents();
-    ResetModelState();
-    ModelFiles_.Saved(TModelFileStates::FileKinds, ModelState_);
     SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName()));
 }
 
@@ -249,7 +197,7 @@ void TMainForm::LoadTranslation()
     LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(Editor->TranslationFile));
     Editor->Forest().ComponentsChanged();
     Editor->Forest().Sort();
-    ResetModelState();  // the names of a file are no edit
+    Editor->ModelEdits().Rebase();  // the names of a file are no edit
     NoteModelSaved(EditNames);
 }
 
@@ -259,7 +207,7 @@ void TMainForm::LoadColors()
         return;
     LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile));
     Editor->Forest().ComponentsChanged();
-    ResetModelState();  // the colours of a file are no edit
+    Editor->ModelEdits().Rebase();  // the colours of a file are no edit
     NoteModelSaved(EditColors);
 }
 

@@ -20,6 +20,7 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
             if (TSelection* s = FindComponentByName(TreeOrder_, name))
                 s->Hidden = false;
         Setup_.Forest.ComponentsChanged();  // shown again, and no longer animated
+        ModelEdits_.Rebase();  // what a load or unload shows is no edit
         emit Changed(ChangePose);
     });
     // Every operation on the document ends here once: the current frame is put on the
@@ -65,6 +66,7 @@ bool TEditor::LoadModel(const QString& path)
     Setup_.ColorFile = ColorFile;
     Setup_.Message = Message;
     const bool loaded = Setup_.Load(path);
+    ModelEdits_.Loaded();
     // The new components start at rest; an open animation poses them at once.
     if (loaded && !PoseHeld_)
         ShowCurrentFrame();
@@ -80,6 +82,7 @@ void TEditor::ClearModel()
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
     Setup_.Load(QString());
+    ModelEdits_.Loaded();
     emit Changed(ChangeModel | ChangePose);
 }
 
@@ -120,6 +123,7 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
         const TSelection* s = FindComponentByName(TreeOrder_, name);
         return !s || !s->Hidden;
     });
+    ModelEdits_.Rebase();
     const bool shown = PoseHeld_ || ShowCurrentFrame();
     if (posed)
         *posed = shown;

@@ -5,6 +5,7 @@
 // or render it. Whatever changes, the editor says so once per operation through Changed, and
 // that is what the views repaint on. Messages the editor would show go to Message.
 #include "anim/AnimController.h"
+#include "editor/ModelHistory.h"
 #include "model/Environment.h"
 #include "model/ModelSetup.h"
 #include "pose/Pose.h"
@@ -68,6 +69,9 @@ public:
     const TComponentForest& Forest() const { return Setup_.Forest; }
     // After an edit of a component the forest does not show (a pivot).
     void ModelEdited() { emit Changed(ChangeModel); }
+    // The model's edits as undo steps, and its unsaved files.
+    TModelHistory& ModelEdits() { return ModelEdits_; }
+    const TModelHistory& ModelEdits() const { return ModelEdits_; }
 
     // ---- The animation
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
@@ -138,6 +142,7 @@ private:
     bool Applied(TApplyFrameResult result);
     TModelSetup Setup_;
     TAnimController Anim_;
+    TModelHistory ModelEdits_{Setup_.Forest, Anim_};
     TPoseCache Cache_;
     // The views' edge lists: made by the first drawing after a change of the models, the
     // hierarchy or the options, which every Changed with ChangeModel or ChangeOptions says.

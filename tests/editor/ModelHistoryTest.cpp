@@ -1,0 +1,94 @@
+// The model's edits as steps of the one undo history: a commit is one step named by what it
+// changed, undone and redone exactly; what a load shows is no step; and a kind is unsaved
+// while the components differ from what its file holds.
+#include "app/TestModels.h"
+#include "editor/Editor.h"
+#include "filebuild/RtmBuilder.h"
+#include "model/P3dmodell.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class ModelHistoryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void stepsAndUnsavedFiles()
+    {
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")));
+        QVERIFY(d.mkpath("LinkData"));
+        QFile links(d.filePath("LinkData/robot.lpv"));
+        QVERIFY(links.open(QIODevice::WriteOnly) && links.write(RobotLinks()) > 0);
+        links.close();
+        TEditor e;
+        e.LinkDataDir = d.filePath("LinkData");
+        QVERIFY(e.LoadModel(d.filePath("robot.p3d")));
+        TModelHistory& h = e.ModelEdits();
+        TAnimController& a = e.Anim();
+        TComponentForest& f = e.Forest();
+        const auto parentOf = [&f](const char* name) {
+            const int p = f.Parent(f.Find(QString::fromLatin1(name)));
+            return p < 0 ? QString() : f.Component(p)->Name;
+        };
+        TSelection* arm = f.Component(f.Find("arm"));
+        const uint32_t color = arm->Color;
+        QCOMPARE(h.Unsaved(), 0u);
+
+        QVERIFY(f.MoveUp(f.Find("hand")));
+        h.Commit();
+        QCOMPARE(a.UndoName(), QStringLiteral("Linking and Pivots"));
+        arm->Color = 0x123456;
+        f.ComponentsChanged();
+        h.Commit(QStringLiteral("Change Color"));
+        h.Commit();  // nothing changed since: no step
+        QCOMPARE(a.UndoName(), QStringLiteral("Change Color"));
+        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
+        f.ToggleHidden(f.Find("leg"));
+        h.Commit();
+        QCOMPARE(a.UndoName(), QStringLiteral("Show and Hide"));
+        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));  // hidden is in no file
+        a.Undo();
+        QVERIFY(!f.Component(f.Find("leg"))->Hidden);
+
+        h.Saved(EditColors);
+        QCOMPARE(h.Unsaved(), unsigned(EditLinking));
+        a.Undo();  // the colour before the save: unsaved again
+        QCOMPARE(arm->Color, color);
+        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
+        a.Undo();  // the linking back as its file holds it
+        QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
+        QCOMPARE(h.Unsaved(), unsigned(EditColors));
+        a.Redo();
+        a.Redo();
+        QCOMPARE(parentOf("hand"), QStringLiteral("body"));
+        QCOMPARE(arm->Color, 0x123456u);
+        QCOMPARE(h.Unsaved(), unsigned(EditLinking));
+
+        // An animation's load hides what it does not animate, and its unload shows it
+        // again: neither is an edit.
+        QFile walk(d.filePath("walk.rtm"));
+        QVERIFY(walk.open(QIODevice::WriteOnly) && walk.write(RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2))) > 0);
+        walk.close();
+        QVERIFY(e.LoadAnimation(d.filePath("walk.rtm")));
+        QVERIFY(f.Component(f.Find("body"))->Hidden);
+        const QString lastStep = a.UndoName();
+        h.Commit();
+        QCOMPARE(a.UndoName(), lastStep);
+        a.ClearAnimation();
+        QVERIFY(!f.Component(f.Find("body"))->Hidden);
+        h.Commit();
+        QCOMPARE(a.UndoName(), lastStep);
+
+        // Another model: a new history, its files as loaded.
+        QVERIFY(e.LoadModel(d.filePath("robot.p3d")));
+        QVERIFY(!a.CanUndo());
+        QCOMPARE(h.Unsaved(), 0u);
+    }
+};
+
+TORVANE_TEST(ModelHistoryTest)
+#include "ModelHistoryTest.moc"
