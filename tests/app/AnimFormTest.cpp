@@ -122,6 +122,42 @@ private slots:
         QCOMPARE(f.P_AnimControl->AnimSlider->maximum(), 49);
     }
 
+    // The grid over a long animation: the keys reach both ends and page by the rows in
+    // view, the current frame is scrolled into view, and a click lands on the row drawn
+    // under it. The empty row after the last frame is never current: a page down onto it
+    // stops on the last frame.
+    void gridPagesThroughLongAnimation()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadAnim("long.rtm", TFile::Regular({"arm"}, 3000));
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        TFrameGrid* g = f.P_Timing->G_Frames;
+        const int rows = g->viewport()->height() / TFrameGrid::RowHeight;  // wholly in view
+        QVERIFY(rows > 3);
+        const auto shown = [g](int frame) { return g->viewport()->rect().contains(g->visualRect(g->model()->index(frame, 1))); };
+        const auto row = [](int i) { return QPoint(5, i * TFrameGrid::RowHeight + 5); };
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, row(1));
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+        QTest::keyClick(g, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(f.Doc.ActAnimStep, 2999);
+        QVERIFY(shown(2999));
+        QTest::keyClick(g, Qt::Key_Down);
+        QCOMPARE(f.Doc.ActAnimStep, 2999);
+        QTest::keyClick(g, Qt::Key_PageUp);  // to the row above the view, now at its top
+        const int top = f.Doc.ActAnimStep;
+        QVERIFY2(top == 2999 - rows || top == 2998 - rows, qPrintable(QString::number(top)));
+        QVERIFY(shown(top));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, row(2));
+        QCOMPARE(f.Doc.ActAnimStep, top + 2);
+        f.SetActStep(3000 - rows);  // a page down lands on the empty row
+        QTest::keyClick(g, Qt::Key_PageDown);
+        QCOMPARE(f.Doc.ActAnimStep, 2999);
+        QTest::keyClick(g, Qt::Key_Tab);  // the last cell wraps round to the first frame
+        QCOMPARE(f.Doc.ActAnimStep, 0);
+        QVERIFY(shown(0));
+    }
+
     void playAndTotalMoveControls()
     {
         FormFixture fx;
