@@ -366,6 +366,17 @@ QRegion TFrameGrid::visualRegionForSelection(const QItemSelection& selection) co
     return region;
 }
 
+void TFrameGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    if (topLeft == bottomRight) {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    // The base measures every cell of the range, millions after each change of a long
+    // animation; an open editor keeps the text typed into it anyway.
+    viewport()->update();
+}
+
 void TFrameGrid::updateGeometries()
 {
     if (Laying_)
