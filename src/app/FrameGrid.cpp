@@ -5,15 +5,20 @@
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 const QColor kGrid(0x40, 0x40, 0x40);
 const QColor kText(0xFF, 0xFF, 0x00);
 const QColor kOlive(0x80, 0x80, 0x00);
 const QColor kRed(0xFF, 0x00, 0x00);
+const QColor kGridLine(0x20, 0x20, 0x20);
 constexpr const char* kOriginalTime = "originalTime";
 }  // namespace
 
@@ -143,27 +148,28 @@ private:
 }  // namespace
 
 TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
-    : QTableView(parent), Anim_(anim), Model_(new TFrameGridModel(anim.Doc, this))
+    : QAbstractItemView(parent), Anim_(anim), Model_(new TFrameGridModel(anim.Doc, this)),
+      Header_(new QHeaderView(Qt::Horizontal, this))
 {
     setModel(Model_);
     setItemDelegate(new TFrameGridDelegate(anim, this));
-    verticalHeader()->hide();
-    verticalHeader()->setMinimumSectionSize(RowHeight);
-    verticalHeader()->setDefaultSectionSize(RowHeight);
-    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    horizontalHeader()->setHighlightSections(false);
-    setColumnWidth(0, 28);
-    setColumnWidth(1, std::max(60, fontMetrics().horizontalAdvance(QStringLiteral("Time Step")) + 10));
+    Header_->setModel(Model_);
+    Header_->setSectionsClickable(true);
+    Header_->setSectionResizeMode(QHeaderView::Fixed);
+    Header_->setHighlightSections(false);
+    Header_->resizeSection(0, 28);
+    Header_->resizeSection(1, std::max(60, fontMetrics().horizontalAdvance(QStringLiteral("Time Step")) + 10));
+    connect(Header_, &QHeaderView::geometriesChanged, this, &TFrameGrid::updateGeometries);
+    setTabKeyNavigation(true);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
-    setStyleSheet(QStringLiteral("QTableView{background:#404040;gridline-color:#202020}"
+    setStyleSheet(QStringLiteral("TFrameGrid{background:#404040}"
                                  "QHeaderView::section{background:#404040;color:#FFFF00;border:none;"
                                  "padding-left:2px}"));
-    setFixedWidth(columnWidth(0) + columnWidth(1) + verticalScrollBar()->sizeHint().width() + 2 * frameWidth());
+    setFixedWidth(Header_->length() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth());
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (!Following_ && current.isValid() && current.row() < Anim_.Doc.FrameCount() && !Anim_.ShuttingDown())
             Anim_.SetActStep(current.row());
@@ -189,6 +195,7 @@ void TFrameGrid::SyncRows()
     Following_ = true;
     Model_->Sync();
     Following_ = false;
+    updateGeometries();
     viewport()->update();
 }
 
@@ -199,4 +206,231 @@ void TFrameGrid::ShowCurrentFrame(int step)
         setCurrentIndex(Model_->index(step, 1));
     Following_ = false;
     viewport()->update();
+}
+
+// ---- Layout: row r's top is (r - first) row heights below the viewport's top.
+
+int TFrameGrid::FirstRow() const { return verticalScrollBar()->value(); }
+
+int TFrameGrid::FullRows() const { return std::max(1, viewport()->height() / RowHeight); }
+
+int TFrameGrid::LastFrame() const { return Anim_.Doc.FrameCount() - 1; }
+
+int TFrameGrid::RowAt(int y) const
+{
+    const qint64 pixel = qint64(FirstRow()) * RowHeight + y;
+    if (pixel < 0 || pixel >= qint64(Rows()) * RowHeight)
+        return -1;
+    return int(pixel / RowHeight);
+}
+
+int TFrameGrid::RowTop(int row) const
+{
+    constexpr qint64 Far = 1 << 24;
+    return int(std::clamp<qint64>(qint64(row - FirstRow()) * RowHeight, -Far, Far));
+}
+
+int TFrameGrid::verticalOffset() const
+{
+    return int(std::min<qint64>(qint64(FirstRow()) * RowHeight, std::numeric_limits<int>::max()));
+}
+
+QRect TFrameGrid::visualRect(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != Model_)
+        return {};
+    // The grid line takes the last pixel of each row and column.
+    return {Header_->sectionViewportPosition(index.column()), RowTop(index.row()),
+            Header_->sectionSize(index.column()) - 1, RowHeight - 1};
+}
+
+QModelIndex TFrameGrid::indexAt(const QPoint& point) const
+{
+    const int row = RowAt(point.y()), column = Header_->logicalIndexAt(point.x());
+    return row >= 0 && column >= 0 ? Model_->index(row, column) : QModelIndex();
+}
+
+void TFrameGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!index.isValid())
+        return;
+    const int row = index.row(), full = FullRows();
+    QScrollBar* bar = verticalScrollBar();
+    switch (hint) {
+    case PositionAtTop:
+        bar->setValue(row);
+        break;
+    case PositionAtBottom:
+        bar->setValue(row - full + 1);
+        break;
+    case PositionAtCenter:
+        bar->setValue(row - (full - 1) / 2);
+        break;
+    case EnsureVisible:
+        if (row < bar->value())
+            bar->setValue(row);
+        else if (row >= bar->value() + full)
+            bar->setValue(row - full + 1);
+        break;
+    }
+    update(index);
+}
+
+// Keys move over the frames' rows only: the empty row after the last is never current.
+// Home and End move along the row, with Ctrl to the first and last frame; a page moves by
+// the viewport's height; Tab runs through the cells and wraps round.
+QModelIndex TFrameGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const int last = LastFrame();
+    if (last < 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || current.row() > last)
+        return Model_->index(0, 0);
+    int row = current.row(), column = current.column();
+    const int top = visualRect(current).top();
+    switch (action) {
+    case MoveUp:
+        row = std::max(0, row - 1);
+        break;
+    case MoveDown:
+        row = std::min(last, row + 1);
+        break;
+    case MoveLeft:
+        column = 0;
+        break;
+    case MoveRight:
+        column = 1;
+        break;
+    case MoveHome:
+        column = 0;
+        if (modifiers & Qt::ControlModifier)
+            row = 0;
+        break;
+    case MoveEnd:
+        column = 1;
+        if (modifiers & Qt::ControlModifier)
+            row = last;
+        break;
+    case MovePageUp: {
+        const int to = RowAt(top + RowHeight - 2 - viewport()->height());
+        row = to < 0 ? 0 : to;
+        break;
+    }
+    case MovePageDown: {
+        const int to = RowAt(top + viewport()->height());
+        row = to < 0 ? last : std::min(last, to);
+        break;
+    }
+    case MoveNext:
+        if (column == 0)
+            column = 1;
+        else {
+            column = 0;
+            row = row == last ? 0 : row + 1;
+        }
+        break;
+    case MovePrevious:
+        if (column == 1)
+            column = 0;
+        else {
+            column = 1;
+            row = row == 0 ? last : row - 1;
+        }
+        break;
+    }
+    return Model_->index(row, column);
+}
+
+void TFrameGrid::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command)
+{
+    const QRect r = rect.normalized();
+    const QModelIndex from = indexAt(r.topLeft()), to = indexAt(r.bottomRight());
+    if (!from.isValid() || !to.isValid() || !(from.flags() & Qt::ItemIsEnabled) || !(to.flags() & Qt::ItemIsEnabled))
+        return;
+    selectionModel()->select(QItemSelection(from, to), command);
+}
+
+QRegion TFrameGrid::visualRegionForSelection(const QItemSelection& selection) const
+{
+    // Only what can be on screen: a range may span millions of rows.
+    const int first = FirstRow(), last = first + FullRows() + 1;
+    QRegion region;
+    for (const QItemSelectionRange& range : selection) {
+        const int top = std::max(range.top(), first), bottom = std::min(range.bottom(), last);
+        if (top > bottom)
+            continue;
+        const QRect a = visualRect(Model_->index(top, range.left())), b = visualRect(Model_->index(bottom, range.right()));
+        region += a.united(b).adjusted(0, 0, 1, 1);
+    }
+    return region;
+}
+
+void TFrameGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    if (topLeft == bottomRight) {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    // The base measures every cell of the range, millions after each change of a long
+    // animation; an open editor keeps the text typed into it anyway.
+    viewport()->update();
+}
+
+void TFrameGrid::updateGeometries()
+{
+    if (Laying_)
+        return;
+    Laying_ = true;
+    const int height = Header_->isHidden() ? 0 : qBound(Header_->minimumHeight(), Header_->sizeHint().height(), Header_->maximumHeight());
+    setViewportMargins(0, height, 0, 0);
+    const QRect view = viewport()->geometry();
+    Header_->setGeometry(view.left(), view.top() - height, view.width(), height);
+    const int full = FullRows();
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, std::max(0, Rows() - full));
+    bar->setPageStep(full);
+    bar->setSingleStep(1);
+    Laying_ = false;
+    QAbstractItemView::updateGeometries();
+}
+
+void TFrameGrid::scrollContentsBy(int, int dy)
+{
+    if (dy == 0)
+        return;
+    updateEditorGeometries();
+    viewport()->update();
+}
+
+void TFrameGrid::paintEvent(QPaintEvent* event)
+{
+    QPainter p(viewport());
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    // Cells and grid lines stop at the table's end; the viewport's background shows below.
+    QRect dirty = event->rect();
+    dirty.setRight(std::min(dirty.right(), Header_->length() - 1));
+    dirty.setBottom(std::min(dirty.bottom(), RowTop(Rows()) - 1));
+    if (!dirty.isValid())
+        return;
+    const int top = std::max(RowAt(dirty.top()), 0), bottom = RowAt(dirty.bottom());
+    if (bottom < top)
+        return;
+    for (int row = top; row <= bottom; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const QModelIndex index = Model_->index(row, column);
+            option.rect = visualRect(index);
+            itemDelegateForIndex(index)->paint(&p, option, index);
+        }
+    }
+    p.setPen(QPen(kGridLine, 1));
+    for (int row = top; row <= bottom; ++row) {
+        const int y = RowTop(row) + RowHeight - 1;
+        p.drawLine(dirty.left(), y, dirty.right(), y);
+    }
+    for (int column = 0; column < 2; ++column) {
+        const int x = Header_->sectionViewportPosition(column) + Header_->sectionSize(column) - 1;
+        p.drawLine(x, dirty.top(), x, dirty.bottom());
+    }
 }
