@@ -9,6 +9,7 @@
 #include "modelforms/ComponentTree.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "view3d/OffscreenGl.h"
 #include "view3d/Topenglqelpanel.h"
 #include "view3d/View3d.h"
@@ -95,30 +96,7 @@ struct TWindow {
 class View3dTest : public QObject {
     Q_OBJECT
 private slots:
-    void picture_data()
-    {
-        // 0 no model, g grid, l "Light Mode" pressed (lighting off), t transparent, s "All Polygons",
-        // A "All Components", h plate hidden, H cube hidden, e plate selected, p pivot mode.
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QRgb>("centre");
-        QTest::addColumn<QList<QRgb>>("colours");  // all of the picture's; empty: not checked
-        const QRgb black = qRgb(0, 0, 0);
-        // Lit with GL's initial normal (0, 0, 1) turned by the camera: 0.8 * (0.2 + 0.5 + 0.5 * 0.183).
-        QTest::newRow("grid, lit") << "0g" << qRgb(161, 161, 0) << QList<QRgb>{black, qRgb(161, 161, 0)};
-        QTest::newRow("grid, flat") << "0gl" << qRgb(204, 204, 0) << QList<QRgb>{black, qRgb(204, 204, 0)};
-        QTest::newRow("grid off") << "0" << black << QList<QRgb>{black};
-        // Red and blue are 255 / 256 of full.
-        QTest::newRow("lit component") << "" << qRgb(201, 0, 0) << QList<QRgb>{};
-        QTest::newRow("hidden not drawn, flat colours") << "lh" << black << QList<QRgb>{black, qRgb(0, 0, 254)};
-        QTest::newRow("hidden, all components") << "lhA" << qRgb(254, 0, 0) << QList<QRgb>{};
-        QTest::newRow("shell under the component") << "ls" << qRgb(254, 0, 0) << QList<QRgb>{};
-        // Additive: 0.2 of red for a component that is not edited, 0.8 if it is, 0.8 * 0.1 grey of the shell.
-        QTest::newRow("transparent component") << "lt" << qRgb(51, 0, 0) << QList<QRgb>{};
-        QTest::newRow("transparent edited") << "lte" << qRgb(203, 0, 0) << QList<QRgb>{};
-        QTest::newRow("transparent shell adds") << "lts" << qRgb(71, 20, 20) << QList<QRgb>{};
-        // A hidden component is not drawn, but its pivot cross is, in pivot mode.
-        QTest::newRow("pivot cross of a hidden component") << "lhHep" << qRgb(255, 255, 0) << QList<QRgb>{black, qRgb(255, 255, 0)};
-    }
+    void picture_data() { QVERIFY(AddTableRows("view3d/pictures.table")); }
     void picture()
     {
         QFETCH(QString, setup);
