@@ -49,6 +49,7 @@ bool Add(QTestData* row, const QByteArray& type, const char* name, const QByteAr
     else if (type == "int") add(int(v.toLongLong()));
     else if (type == "long") add(v.toLongLong());
     else if (type == "bool") add(v == "true" || v == "1");
+    else if (type == "float") add(float(std::strtod(v.constData(), nullptr)));
     else if (type == "double") add(v == "nan" ? std::nan("") : v == "inf" ? inf : v == "-inf" ? -inf : std::strtod(v.constData(), nullptr));
     else if (type == "error") {
         QString text = QString::fromUtf8(v);

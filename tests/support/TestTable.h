@@ -1,7 +1,7 @@
 #pragma once
 // Rows of a data-driven test read from a table under tests/data. Its first line names the
-// columns as "name:type" (type str, the default, or bytes, int, long, bool, double; a
-// double also reads nan, inf and -inf; an error is text where ENOENT, EISDIR, EACCES,
+// columns as "name:type" (type str, the default, or bytes, int, long, bool, float, double;
+// a number also reads nan, inf and -inf; an error is text where ENOENT, EISDIR, EACCES,
 // EFBIG and ELOOP stand for the system's text of that error; strs is a QStringList split at
 // ';'; floats, ints and rgbs are lists of numbers apart by spaces (0x.. for hexadecimal);
 // size, point, rect (x y w h) and line (x1 y1 x2 y2) their Qt types of those numbers; rgb
