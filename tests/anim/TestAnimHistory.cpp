@@ -5,6 +5,7 @@
 #include "filebuild/P3dBuilder.h"  // WriteBytesFile
 #include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -165,22 +166,7 @@ private slots:
 
     // Refused operations and ones that change nothing are no steps; every other
     // operation is one step under its name.
-    void stepsAndNames_data()
-    {
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<QString>("name");  // empty: no step
-        QTest::newRow("insert") << "insert" << "Insert after";
-        QTest::newRow("delete frame") << "delete" << "Delete Frame";
-        QTest::newRow("mirror") << "mirror" << "Mirror";
-        QTest::newRow("move inside the selection") << "move inside" << "";
-        QTest::newRow("copy to a frame that is not there") << "copy far" << "";
-        QTest::newRow("copy") << "copy" << "Copy";
-        QTest::newRow("a click that moves no mark") << "click" << "";
-        QTest::newRow("total move to the same value") << "same total move" << "";
-        QTest::newRow("reset of a frame that is identity") << "reset identity" << "";
-        QTest::newRow("retime to its own time") << "retime same" << "";
-        QTest::newRow("making a frame current") << "at" << "";
-    }
+    void stepsAndNames_data() { QVERIFY(AddTableRows("anim/history-steps.table")); }
     void stepsAndNames()
     {
         QFETCH(QString, op); QFETCH(QString, name);

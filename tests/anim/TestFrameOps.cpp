@@ -43,16 +43,7 @@ private slots:
         QCOMPARE(FormatFrameTime(0.25f, QStringLiteral(",")), QStringLiteral("0,25"));
     }
 
-    void retimeFrame_data()
-    {
-        QTest::addColumn<int>("index"); QTest::addColumn<bool>("committed");
-        QTest::addColumn<IntList>("ids");  // order afterwards: frames 0, 0.5, 0.6, 1, one at 0.8
-        QTest::newRow("committed: sorted") << 1 << true << IntList{0, 2, 1, 3};
-        QTest::newRow("editor open: order kept") << 1 << false << IntList{0, 1, 2, 3};
-        QTest::newRow("first frame takes it too") << 0 << true << IntList{1, 2, 0, 3};
-        QTest::newRow("last frame refused") << 3 << true << IntList{0, 1, 2, 3};
-        QTest::newRow("past the end refused") << 4 << true << IntList{0, 1, 2, 3};
-    }
+    void retimeFrame_data() { QVERIFY(AddTableRows("anim/retime-frame.table")); }
     void retimeFrame()
     {
         QFETCH(int, index); QFETCH(bool, committed); QFETCH(IntList, ids);

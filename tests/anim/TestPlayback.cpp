@@ -1,6 +1,7 @@
 #include "FrameTestUtil.h"
 #include "anim/Playback.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 
@@ -85,18 +86,7 @@ private slots:
 
     // Frames 0, 0.25, 0.5, 0.75, 1 in 4 s; at a moment of the first pass Play goes off (or the
     // document is emptied), then one more tick.
-    void stop_data()
-    {
-        QTest::addColumn<double>("at");  // ms
-        QTest::addColumn<bool>("stop"); QTest::addColumn<bool>("empty"); QTest::addColumn<IntList>("applied");
-        QTest::addColumn<bool>("abort");  // the document is replaced: nothing may finish on the new one
-        QTest::newRow("half-way between 2 and 3") << 2500.0 << true << false << IntList{3} << false;
-        QTest::newRow("just after frame 1 was reached") << 1000.5 << true << false << IntList{2} << false;
-        QTest::newRow("before the first draw") << 0.0 << true << false << IntList{1} << false;
-        QTest::newRow("stopped, then emptied") << 2500.0 << true << true << IntList{} << false;
-        QTest::newRow("emptied while playing") << 2500.0 << false << true << IntList{} << false;
-        QTest::newRow("stopped, then aborted") << 2500.0 << true << false << IntList{} << true;
-    }
+    void stop_data() { QVERIFY(AddTableRows("anim/playback-stop.table")); }
     void stop()
     {
         QFETCH(double, at); QFETCH(bool, stop); QFETCH(bool, empty); QFETCH(IntList, applied); QFETCH(bool, abort);
