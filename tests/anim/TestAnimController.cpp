@@ -7,6 +7,7 @@
 #include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -39,14 +40,7 @@ class TestAnimController : public QObject {
 private slots:
     // The current frame stays among the frames; a step that is current already changes
     // nothing and says nothing.
-    void setActStepClamps_data()
-    {
-        QTest::addColumn<int>("frames"); QTest::addColumn<int>("step"); QTest::addColumn<int>("expected"); QTest::addColumn<int>("emitted");
-        QTest::newRow("past the end") << 3 << 5 << 2 << 1;
-        QTest::newRow("negative") << 3 << -1 << 0 << 0;
-        QTest::newRow("inside") << 3 << 1 << 1 << 1;
-        QTest::newRow("no frames") << 0 << 4 << 0 << 0;
-    }
+    void setActStepClamps_data() { QVERIFY(AddTableRows("anim/act-step.table")); }
     void setActStepClamps()
     {
         QFETCH(int, frames); QFETCH(int, step); QFETCH(int, expected); QFETCH(int, emitted);
@@ -58,14 +52,7 @@ private slots:
     }
 
     // "Delete Frame" on the current frame.
-    void deleteCurrentFrame_data()
-    {
-        QTest::addColumn<int>("frames"); QTest::addColumn<int>("current"); QTest::addColumn<QString>("message"); QTest::addColumn<int>("currentAfter");
-        QTest::newRow("last frame current: the new last one becomes current") << 4 << 3 << "" << 2;
-        QTest::newRow("middle frame: the index stays") << 4 << 1 << "" << 1;
-        QTest::newRow("two frames left") << 2 << 0 << "Only two Animsteps left!" << 0;
-        QTest::newRow("no animation") << 0 << 0 << "No Anim Steps!" << 0;
-    }
+    void deleteCurrentFrame_data() { QVERIFY(AddTableRows("anim/delete-current.table")); }
     void deleteCurrentFrame()
     {
         QFETCH(int, frames); QFETCH(int, current); QFETCH(QString, message); QFETCH(int, currentAfter);

@@ -7,6 +7,7 @@
 #include "platform/Ini.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "widgets/Chart.h"
 
 #include <QAbstractItemModel>
@@ -59,32 +60,13 @@ private slots:
 
     // The older program's file is read when there is no current one, and never written; the
     // values reach the controls and come back from them.
-    void settingsValues_data()
-    {
-        QTest::addColumn<QByteArray>("zelvix");
-        QTest::addColumn<QByteArray>("current");
-        QTest::addColumn<bool>("grid");
-        QTest::addColumn<bool>("axes");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QString>("rtm");
-        QTest::addColumn<int>("undo");  // the steps the history keeps
-        const QSize designed(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
-        QTest::newRow("older file, keys in any case")
-            << QByteArray("[Startup]\nShowAxes=0\n[Layout]\nMainWidth=900\nmainheight=700\n[Dir]\nRTM=/some/where\n[Other]\nKeep=me\n")
-            << QByteArray() << true << false << QSize(900, 700) << "/some/where" << 100;
-        QTest::newRow("current file wins") << QByteArray("[Startup]\nShowGrid=0\n[Dir]\nRTM=/a\n")
-                                           << QByteArray("[Startup]\nShowGrid=1\nShowAxes=0\n[Dir]\nRTM=/b\n[Settings]\nUndoSteps=7\n")
-                                           << true << false << designed << "/b" << 7;
-    }
+    void settingsValues_data() { QVERIFY(AddTableRows("app/settings-values.table")); }
     void settingsValues()
     {
-        QFETCH(QByteArray, zelvix);
-        QFETCH(QByteArray, current);
-        QFETCH(bool, grid);
-        QFETCH(bool, axes);
-        QFETCH(QSize, size);
-        QFETCH(QString, rtm);
-        QFETCH(int, undo);
+        QFETCH(QByteArray, zelvix); QFETCH(QByteArray, current); QFETCH(bool, grid); QFETCH(bool, axes); QFETCH(QSize, size);
+        QFETCH(QString, rtm); QFETCH(int, undo);
+        if (size.isEmpty())
+            size = QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         FormFixture fx;
         if (!zelvix.isEmpty())
             fx.Write("Zelvix.ini", zelvix);
@@ -143,24 +125,10 @@ private slots:
     // Files named at start-up take the place of the last ones: an animation alone opens on
     // the last model, a model comes without the last animation. The last animation here is
     // gone, so loading it would say so; the other settings apply all the same.
-    void startFiles_data()
-    {
-        QTest::addColumn<QStringList>("named");
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QString>("anim");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("none: the last files") << QStringList() << "robot.p3d" << "" << QStringList{"Cannot open file %1/gone.rtm"};
-        QTest::newRow("an animation alone") << QStringList{"walk.rtm"} << "robot.p3d" << "walk.rtm" << QStringList();
-        QTest::newRow("a model alone") << QStringList{"lamp.P3D"} << "lamp.P3D" << "" << QStringList();
-        QTest::newRow("animation named before the model") << QStringList{"walk.rtm", "robot2.p3d"} << "robot2.p3d" << "walk.rtm"
-                                                         << QStringList();
-    }
+    void startFiles_data() { QVERIFY(AddTableRows("app/start-files.table")); }
     void startFiles()
     {
-        QFETCH(QStringList, named);
-        QFETCH(QString, model);
-        QFETCH(QString, anim);
-        QFETCH(QStringList, messages);
+        QFETCH(QStringList, named); QFETCH(QString, model); QFETCH(QString, anim); QFETCH(QStringList, messages);
         FormFixture fx;
         QVERIFY(Robot().WriteTo(fx.Path("robot.p3d")) && Robot().WriteTo(fx.Path("robot2.p3d")) && Lamp().WriteTo(fx.Path("lamp.P3D")));
         fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3)));
