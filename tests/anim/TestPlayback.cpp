@@ -49,16 +49,7 @@ class TestPlayback : public QObject {
     Q_OBJECT
 private slots:
     // Runs of draws on one current frame over two passes: frame, milliseconds, last fraction.
-    void segments_data()
-    {
-        QTest::addColumn<FloatList>("times"); QTest::addColumn<double>("playTime"); QTest::addColumn<DoubleList>("runs");
-        QTest::newRow("0, 0.9, 1 in 10 s") << FloatList{0, 0.9f, 1} << 10.0 << DoubleList{0, 9000, 1, 1, 1000, 1, 0, 9000, 1, 1, 1000, 1};
-        // Nothing is drawn towards 0.4; the next segment starts when the one before ended
-        // (0.5) but blends over 0.7 - 0.4, so it stops short of its end.
-        QTest::newRow("segment to an earlier time skipped") << FloatList{0, 0.5f, 0.4f, 0.7f, 1} << 1.0 << DoubleList{0, 500, 1, 2, 200, 2 / 3.0, 3, 300, 1, 0, 500, 1, 2, 200, 2 / 3.0, 3, 300, 1};
-        QTest::newRow("one frame: nothing drawn") << FloatList{0} << 1.0 << DoubleList{};
-        QTest::newRow("play time 0: nothing drawn") << FloatList{0, 0.5f, 1} << 0.0 << DoubleList{};
-    }
+    void segments_data() { QVERIFY(AddTableRows("anim/playback-segments.table")); }
     void segments()
     {
         QFETCH(FloatList, times); QFETCH(double, playTime); QFETCH(DoubleList, runs);

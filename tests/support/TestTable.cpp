@@ -60,13 +60,14 @@ bool Add(QTestData* row, const QByteArray& type, const char* name, const QByteAr
     } else if (type == "str") add(QString::fromUtf8(v));
     else if (type == "strs") add(v.isEmpty() ? QStringList() : QString::fromUtf8(v).split(';'));
     else if (type == "rgb") add(QRgb(v.mid(2).toUInt(nullptr, 16)));
-    else if (type == "floats" || type == "ints" || type == "rgbs" || type == "size" || type == "point" || type == "rect" || type == "line") {
+    else if (type == "floats" || type == "doubles" || type == "ints" || type == "rgbs" || type == "size" || type == "point" || type == "rect" || type == "line") {
         QList<double> n;  // numbers apart by spaces; hexadecimal with 0x
         for (const QByteArray& w : v.simplified().split(' '))
             if (!w.isEmpty())
                 n << (w.startsWith("0x") ? double(w.mid(2).toUInt(nullptr, 16)) : std::strtod(w.constData(), nullptr));
         const auto at = [&n](qsizetype i) { return n.value(i); };
         if (type == "floats") add(QList<float>(n.begin(), n.end()));
+        else if (type == "doubles") add(n);
         else if (type == "ints") add(QList<int>(n.begin(), n.end()));
         else if (type == "rgbs") add(QList<QRgb>(n.begin(), n.end()));
         else if (type == "size") add(QSize(int(at(0)), int(at(1))));
