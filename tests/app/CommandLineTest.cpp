@@ -1,7 +1,6 @@
 // The window-free commands, run in-process on files the builders write into a temporary home:
 // the cases of tests/data/cli, and what a case file cannot say (pixels).
 #include "CommandHome.h"
-#include "TestModels.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
@@ -17,15 +16,6 @@
 using RtmBuild::TFile;
 
 namespace {
-
-// The robot, its lamp, the room, a linking file, and settings naming a translation and colours.
-void WriteRobot(const CommandHome& h)
-{
-    QVERIFY(Robot().WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")));
-    QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n") &&
-            h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
-            h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" + h.Path("c.clr").toUtf8()));
-}
 
 // in.rtm with frames at 0, 0.1, 0.3, 0.6, 1; frame i's one entry carries i as its x
 // translation, so the output shows where each frame went.
@@ -46,7 +36,7 @@ void WriteFive(const CommandHome& h)
 void WriteFixture(const CommandHome& h, const QString& name)
 {
     if (name == "robot") {
-        WriteRobot(h);
+        QVERIFY(h.WriteRobot());
     } else if (name == "broken") {
         TP3dBuilder bad = Robot(), badLod = Robot();
         bad.FileMagic = "MLOX";
@@ -69,7 +59,7 @@ void WriteFixture(const CommandHome& h, const QString& name)
     } else if (name == "arm-turn") {
         // The robot; walk.rtm: five frames of "arm" turned a quarter about Z (x goes to y,
         // y to -x) and moved by (0.5, -1, 3), with a total move of (0, 0, 10).
-        WriteRobot(h);
+        QVERIFY(h.WriteRobot());
         TFile anim = TFile::Regular({"arm"}, 5);
         for (auto& f : anim.Frames)
             f.Records[0].Matrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};

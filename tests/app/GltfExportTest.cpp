@@ -2,7 +2,6 @@
 // validator, read back with tinygltf, posed at each keyframe and compared with the OBJ
 // export of that frame.
 #include "CommandHome.h"
-#include "TestModels.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
@@ -291,16 +290,12 @@ TMatrix RotZScale(double angle, float s, float tx, float ty, float tz)
     return {c, n, 0, -n, c, 0, 0, 0, s, tx, ty, tz};
 }
 
+// The robot's home with this robot, and a furnished room with a lamp of its own.
 void WriteRobotHome(const CommandHome& h, const TP3dBuilder& robot)
 {
-    TP3dBuilder furnished = Room();  // and a lamp of its own, which stands still with it
+    TP3dBuilder furnished = Room();
     furnished.AddSelection("proxy:lamp.05", furnished.AddTriangle(3, 0, 3, 3, 1, 3, 4, 0, 3));
-    QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")) &&
-            furnished.WriteTo(h.Path("furnished.p3d")));
-    QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\n") &&
-            h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
-            h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" +
-                                           h.Path("c.clr").toUtf8()));
+    QVERIFY(h.WriteRobot() && robot.WriteTo(h.Path("robot.p3d")) && furnished.WriteTo(h.Path("furnished.p3d")));
 }
 
 // The robot with a second lamp held by the hand, and its leg's box also in five more
