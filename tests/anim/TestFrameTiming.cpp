@@ -33,15 +33,7 @@ private slots:
     }
 
     // A Ctrl-drag of the tagged frames of 0, 0.25, 0.5, 0.75, 1 by dy, then written back.
-    void drag_data()
-    {
-        QTest::addColumn<int>("first"); QTest::addColumn<int>("last"); QTest::addColumn<double>("dy"); QTest::addColumn<FloatList>("expected");
-        QTest::newRow("below its predecessor") << 2 << 2 << -0.4 << FloatList{0, 0.25f, 0.2502f, 0.75f, 1};
-        QTest::newRow("above its successor: pushed along") << 2 << 2 << 0.3 << FloatList{0, 0.25f, 0.8f, 0.8002f, 1};
-        QTest::newRow("all up: capped at 1") << 0 << 4 << 0.3 << FloatList{0, 0.55f, 0.8f, 1, 1};
-        QTest::newRow("all down: first at 0, the rest climb") << 0 << 4 << -0.5 << FloatList{0, 0.0002f, 0.0004f, 0.25f, 1};
-        QTest::newRow("last frame stays at 1") << 4 << 4 << -0.5 << Five;
-    }
+    void drag_data() { QVERIFY(AddTableRows("anim/timer-drag.table")); }
     void drag()
     {
         QFETCH(int, first); QFETCH(int, last); QFETCH(double, dy);

@@ -210,21 +210,14 @@ private slots:
             QCOMPARE(spy.count(), changed);
     }
 
-    void outlinesPaintAsPolylines_data()
-    {
-        QTest::addColumn<QRectF>("range"); QTest::addColumn<quint32>("seed");
-        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf, ±0 or 1e308
-        QTest::newRow("whole drawing") << QRectF(-55, -55, 110, 110) << 21u << 0;
-        QTest::newRow("zoomed in, clipped") << QRectF(-5, -5, 10, 10) << 22u << 9;
-        QTest::newRow("beyond pixel range") << QRectF(-50, -50, 100, 100) << 23u << 3;
-    }
+    void outlinesPaintAsPolylines_data() { QVERIFY(AddTableRows("widgets/chart-outlines.table")); }
     // Random polygons drawn from outline point blocks and index lists, and as polyline items,
     // give the same pixels: overlaps in drawing order, shared edges, clipping, corners whose
     // pixel position overflows, and the item lines (axes) drawn over the outlines.
     void outlinesPaintAsPolylines()
     {
-        QFETCH(QRectF, range); QFETCH(quint32, seed); QFETCH(int, oddOneIn);
-        QRandomGenerator rng(seed);
+        QFETCH(QRectF, range); QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QRandomGenerator rng{quint32(seed)};
         TTwoWays t;
         DrawBothWays(t, rng, oddOneIn);
         auto items = MakeChart(120, 90, range), outlines = MakeChart(120, 90, range);
