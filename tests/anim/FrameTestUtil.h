@@ -1,9 +1,13 @@
 #pragma once
 // Frames made from a list of times; each carries its original index in its one entry
 // (translation x), so a test sees where a frame went and what a copy was taken from.
-#include "anim/AnimDocument.h"
+#include "anim/AnimController.h"
+#include "filebuild/P3dBuilder.h"  // WriteBytesFile
+#include "filebuild/RtmBuilder.h"
 
 #include <QList>
+#include <QTemporaryDir>
+#include <QTest>
 #include <cmath>
 #include <vector>
 
@@ -37,3 +41,21 @@ inline IntList IdsOf(const TAnimFrames& frames)
         ids.append(frames.Stride() == 0 ? -1 : int(frames.Entries(i)[0].Matrix[9]));
     return ids;
 }
+
+// A controller holding a walk of four components with this many frames (none when 0),
+// loaded from a folder of its own.
+struct TAnimFixture {
+    QTemporaryDir Dir;
+    TAnimController Anim;
+    TAnimDocument& Doc = Anim.Doc;
+    QString Path(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
+    explicit TAnimFixture(int frames = 12)
+    {
+        if (frames <= 0)
+            return;
+        RtmBuild::TFile f = RtmBuild::TFile::Regular({"arm", "leg", "head", "tail"}, frames);
+        f.TotalMove = {0.5f, 0, -2};
+        QVERIFY(WriteBytesFile(Path("walk.rtm"), RtmBuild::Build(f)));
+        QCOMPARE(Anim.LoadAnimation(Path("walk.rtm")), QString());
+    }
+};

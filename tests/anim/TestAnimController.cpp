@@ -1,56 +1,26 @@
 // The document operations and what the controller says about them, without a window.
 #include "FrameTestUtil.h"
-#include "anim/AnimController.h"
 #include "anim/Rtm.h"
-#include "filebuild/P3dBuilder.h"  // WriteBytesFile
-#include "filebuild/RtmBuilder.h"
 #include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 #include <cerrno>
 
 using RtmBuild::TFile;
-
-namespace {
-// A controller holding n frames of a three-component walk (none when n is 0).
-struct Fixture {
-    QTemporaryDir Dir;
-    TAnimController Anim;
-    TAnimDocument& Doc = Anim.Doc;
-    QString Path(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
-    explicit Fixture(int frames)
-    {
-        if (frames > 0) {
-            TFile f = TFile::Regular({"arm", "leg", "head"}, frames);
-            f.TotalMove = {0.5f, 0, -2};
-            QVERIFY(WriteBytesFile(Path("walk.rtm"), RtmBuild::Build(f)));
-            QCOMPARE(Anim.LoadAnimation(Path("walk.rtm")), QString());
-        }
-    }
-};
-}  // namespace
 
 class TestAnimController : public QObject {
     Q_OBJECT
 private slots:
     // The current frame stays among the frames; a step that is current already changes
     // nothing and says nothing.
-    void setActStepClamps_data()
-    {
-        QTest::addColumn<int>("frames"); QTest::addColumn<int>("step"); QTest::addColumn<int>("expected"); QTest::addColumn<int>("emitted");
-        QTest::newRow("past the end") << 3 << 5 << 2 << 1;
-        QTest::newRow("negative") << 3 << -1 << 0 << 0;
-        QTest::newRow("inside") << 3 << 1 << 1 << 1;
-        QTest::newRow("no frames") << 0 << 4 << 0 << 0;
-    }
+    void setActStepClamps_data() { QVERIFY(AddTableRows("anim/act-step.table")); }
     void setActStepClamps()
     {
         QFETCH(int, frames); QFETCH(int, step); QFETCH(int, expected); QFETCH(int, emitted);
-        Fixture fx(frames);
+        TAnimFixture fx(frames);
         QSignalSpy changed(&fx.Anim, &TAnimController::ActStepChanged);
         fx.Anim.SetActStep(step);
         QCOMPARE(fx.Doc.ActAnimStep, expected);
@@ -58,18 +28,11 @@ private slots:
     }
 
     // "Delete Frame" on the current frame.
-    void deleteCurrentFrame_data()
-    {
-        QTest::addColumn<int>("frames"); QTest::addColumn<int>("current"); QTest::addColumn<QString>("message"); QTest::addColumn<int>("currentAfter");
-        QTest::newRow("last frame current: the new last one becomes current") << 4 << 3 << "" << 2;
-        QTest::newRow("middle frame: the index stays") << 4 << 1 << "" << 1;
-        QTest::newRow("two frames left") << 2 << 0 << "Only two Animsteps left!" << 0;
-        QTest::newRow("no animation") << 0 << 0 << "No Anim Steps!" << 0;
-    }
+    void deleteCurrentFrame_data() { QVERIFY(AddTableRows("anim/delete-current.table")); }
     void deleteCurrentFrame()
     {
         QFETCH(int, frames); QFETCH(int, current); QFETCH(QString, message); QFETCH(int, currentAfter);
-        Fixture fx(frames);
+        TAnimFixture fx(frames);
         fx.Anim.SetActStep(current);
         const float nextTime = current + 1 < frames ? fx.Doc.AnimFrames[size_t(current + 1)].Time : -1;
         QCOMPARE(fx.Anim.DeleteCurrentFrame(), message);
@@ -113,7 +76,7 @@ private slots:
     void failedLoads()
     {
         QFETCH(QByteArray, bytes); QFETCH(QString, message);
-        Fixture fx(4);
+        TAnimFixture fx(4);
         if (bytes != "none")
             QVERIFY(WriteBytesFile(fx.Path("bad.rtm"), bytes));
         QSignalSpy counts(&fx.Anim, &TAnimController::StepCountChanged);
@@ -146,7 +109,7 @@ private slots:
     void hugeFiles()
     {
         QFETCH(QByteArray, head); QFETCH(qint64, size); QFETCH(QString, message); QFETCH(int, frames);
-        Fixture fx(0);
+        TAnimFixture fx(0);
         QVERIFY(Hostile::WriteSparseFile(fx.Path("huge.rtm"), head, size));
         QCOMPARE(fx.Anim.LoadAnimation(fx.Path("huge.rtm")), message);
         QCOMPARE(fx.Doc.FrameCount(), frames);
@@ -159,7 +122,7 @@ private slots:
     {
         if (!Hostile::MemoryLimitsWork())
             QSKIP("no address-space limits under the address sanitizer");
-        Fixture fx(0);
+        TAnimFixture fx(0);
         TFile zeros;  // one nameless component, so the zeros of a sparse file are frames
         zeros.Names = {""};
         zeros.FrameCount = 4000000;
@@ -183,7 +146,7 @@ private slots:
 
     void loadAndSave()
     {
-        Fixture fx(0);
+        TAnimFixture fx(0);
         TFile file = TFile::Regular({"arm", "leg"}, 5);
         file.Frames.front().Time = 0.2f;  // the first frame goes to 0, the last to 1
         file.Frames.back().Time = 0.9f;
@@ -223,7 +186,7 @@ private slots:
     // current frame follow (where the frames go is the frame list's own tests' business).
     void insertAndRetime()
     {
-        Fixture fx(3);  // times 0, 0.5, 1
+        TAnimFixture fx(3);  // times 0, 0.5, 1
         QCOMPARE(fx.Anim.InsertFrameAfter(), QString());
         QCOMPARE(TimesOf(fx.Doc.AnimFrames), (FloatList{0, 0.25f, 0.5f, 1}));
         QVERIFY(fx.Doc.ActAnimStep == 1 && fx.Doc.AnimStepCount == 4);  // the new frame is current
@@ -239,7 +202,7 @@ private slots:
 
     void shutdownFreezesTheDocument()
     {
-        Fixture fx(3);
+        TAnimFixture fx(3);
         fx.Anim.ShutDown();
         fx.Anim.SetActStep(2);
         fx.Anim.SetStepCount(9);

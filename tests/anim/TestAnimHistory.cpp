@@ -1,15 +1,12 @@
 // Undo and redo of the document's operations, checked against the states the chain
 // passed through: random chains with fixed seeds, undone and redone in random amounts.
-#include "anim/AnimController.h"
+#include "FrameTestUtil.h"
 #include "anim/Rtm.h"
-#include "filebuild/P3dBuilder.h"  // WriteBytesFile
-#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 // What undo must put back: the saved content byte for byte, the current frame, the
@@ -39,19 +36,6 @@ QString Describe(const TSnap& s)
     return QStringLiteral("%1 bytes (%5), frame %2, selection %3-%4")
         .arg(s.Bytes.size()).arg(s.ActStep).arg(s.Sel.First).arg(s.Sel.Last).arg(qHash(s.Bytes));
 }
-
-struct Fixture {
-    QTemporaryDir Dir;
-    TAnimController Anim;
-    QString Path(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
-    explicit Fixture(int frames = 12)
-    {
-        RtmBuild::TFile f = RtmBuild::TFile::Regular({"arm", "leg", "head", "tail"}, frames);
-        f.TotalMove = {0.5f, 0, -2};
-        QVERIFY(WriteBytesFile(Path("walk.rtm"), RtmBuild::Build(f)));
-        QCOMPARE(Anim.LoadAnimation(Path("walk.rtm")), QString());
-    }
-};
 
 // The frame timer's selection, from time to time none.
 void RandomSelection(TAnimController& a, QRandomGenerator& rng)
@@ -119,7 +103,7 @@ private slots:
     {
         QFETCH(quint32, seed);
         QRandomGenerator rng(seed);
-        Fixture fx;
+        TAnimFixture fx;
         TAnimController& a = fx.Anim;
         std::vector<std::pair<TSnap, TSnap>> steps;  // before and after each step
         for (int i = 0; i < 80; ++i) {
@@ -165,26 +149,11 @@ private slots:
 
     // Refused operations and ones that change nothing are no steps; every other
     // operation is one step under its name.
-    void stepsAndNames_data()
-    {
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<QString>("name");  // empty: no step
-        QTest::newRow("insert") << "insert" << "Insert after";
-        QTest::newRow("delete frame") << "delete" << "Delete Frame";
-        QTest::newRow("mirror") << "mirror" << "Mirror";
-        QTest::newRow("move inside the selection") << "move inside" << "";
-        QTest::newRow("copy to a frame that is not there") << "copy far" << "";
-        QTest::newRow("copy") << "copy" << "Copy";
-        QTest::newRow("a click that moves no mark") << "click" << "";
-        QTest::newRow("total move to the same value") << "same total move" << "";
-        QTest::newRow("reset of a frame that is identity") << "reset identity" << "";
-        QTest::newRow("retime to its own time") << "retime same" << "";
-        QTest::newRow("making a frame current") << "at" << "";
-    }
+    void stepsAndNames_data() { QVERIFY(AddTableRows("anim/history-steps.table")); }
     void stepsAndNames()
     {
         QFETCH(QString, op); QFETCH(QString, name);
-        Fixture fx(6);
+        TAnimFixture fx(6);
         TAnimController& a = fx.Anim;
         a.SetSelection({1, 2});
         QSignalSpy history(&a, &TAnimController::HistoryChanged);
@@ -224,7 +193,7 @@ private slots:
     // moves it, and a state that can only be reached by a dropped redo never matches.
     void modifiedFollowsTheSavedState()
     {
-        Fixture fx(5);
+        TAnimFixture fx(5);
         TAnimController& a = fx.Anim;
         QVERIFY(!a.IsModified());
         a.InsertFrameAfter();
@@ -246,7 +215,7 @@ private slots:
     // A refused edit leaves the frame as it was, whatever the writer did before it refused.
     void refusedEditLeavesNothing()
     {
-        Fixture fx(4);
+        TAnimFixture fx(4);
         TAnimController& a = fx.Anim;
         const QByteArray before = Snap(a).Bytes;
         QVERIFY(!a.EditFrame(QStringLiteral("Apply Changes"), 1, [](TAnimDocument& d) {
@@ -276,7 +245,7 @@ private slots:
     // Past the limit the oldest steps go; what is left still undoes exactly.
     void limit()
     {
-        Fixture fx(4);
+        TAnimFixture fx(4);
         TAnimController& a = fx.Anim;
         a.SetHistoryLimit(3);
         std::vector<TSnap> before;
@@ -297,7 +266,7 @@ private slots:
     // not: memory grows with the frames, not with their transforms.
     void copyStepKeepsNoTransforms()
     {
-        Fixture fx(200);
+        TAnimFixture fx(200);
         TAnimController& a = fx.Anim;
         QVERIFY(a.CopyRange(0, 99, 200).Done());
         const size_t perFrame = sizeof(int) + sizeof(float);

@@ -1,26 +1,16 @@
 #include "FrameTestUtil.h"
 #include "anim/FrameOps.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 #include <limits>
 
-using BoolList = QList<bool>;
 
 class TestFrameOps : public QObject {
     Q_OBJECT
 private slots:
-    void insertFrameAfter_data()
-    {
-        QTest::addColumn<FloatList>("times"); QTest::addColumn<int>("cur");
-        QTest::addColumn<FloatList>("expected");  // the new frame at cur + 1; unchanged: refused
-        QTest::newRow("midpoint to the successor") << FloatList{0, 0.5f, 1} << 0 << FloatList{0, 0.25f, 0.5f, 1};
-        QTest::newRow("after the last of two") << FloatList{0, 1} << 1 << FloatList{0, 0.5f, 1};
-        QTest::newRow("after the last: half-way from its predecessor") << FloatList{0, 0.25f, 1} << 2 << FloatList{0, 0.25f, 0.625f, 1};
-        QTest::newRow("one frame") << FloatList{0} << 0 << FloatList{0, 1};
-        QTest::newRow("no frames") << FloatList{} << 0 << FloatList{};
-        QTest::newRow("cur past the end") << FloatList{0, 1} << 2 << FloatList{0, 1};
-    }
+    void insertFrameAfter_data() { QVERIFY(AddTableRows("anim/insert-frame.table")); }
     void insertFrameAfter()
     {
         QFETCH(FloatList, times); QFETCH(int, cur); QFETCH(FloatList, expected);
@@ -37,19 +27,7 @@ private slots:
         QVERIFY(copied.size() == 2 && copied[1].NameIndex == 3 && copied[1].Matrix[9] == times[cur]);
     }
 
-    void parseFrameTime_data()
-    {
-        QTest::addColumn<QString>("text"); QTest::addColumn<QString>("point");
-        QTest::addColumn<float>("value");  // NaN: refused
-        const float no = std::numeric_limits<float>::quiet_NaN();
-        const QList<std::tuple<const char*, const char*, float>> rows{
-            {"0.8", ".", 0.8f}, {"0,8", ",", 0.8f}, {"0.8", ",", 0.8f}, {" -1.5 ", ".", -1.5f}, {"+.5", ".", 0.5f},
-            {"5.", ".", 5}, {"2,5E+1", ",", 25}, {"0,8", ".", no}, {"1,000.5", ".", no}, {"1.000,5", ",", no},
-            {"", ".", no}, {".", ".", no}, {"-", ".", no}, {"1e", ".", no}, {"1 2", ".", no},
-            {"0x10", ".", no}, {"inf", ".", no}, {"nan", ".", no}, {"1e39", ".", no}, {"1e400", ".", no}};
-        for (const auto& [text, point, value] : rows)
-            QTest::newRow(qPrintable(QStringLiteral("'%1' with '%2'").arg(text, point))) << QString(text) << QString(point) << value;
-    }
+    void parseFrameTime_data() { QVERIFY(AddTableRows("anim/parse-frame-time.table")); }
     void parseFrameTime()
     {
         QFETCH(QString, text); QFETCH(QString, point); QFETCH(float, value);
@@ -65,16 +43,7 @@ private slots:
         QCOMPARE(FormatFrameTime(0.25f, QStringLiteral(",")), QStringLiteral("0,25"));
     }
 
-    void retimeFrame_data()
-    {
-        QTest::addColumn<int>("index"); QTest::addColumn<bool>("committed");
-        QTest::addColumn<IntList>("ids");  // order afterwards: frames 0, 0.5, 0.6, 1, one at 0.8
-        QTest::newRow("committed: sorted") << 1 << true << IntList{0, 2, 1, 3};
-        QTest::newRow("editor open: order kept") << 1 << false << IntList{0, 1, 2, 3};
-        QTest::newRow("first frame takes it too") << 0 << true << IntList{1, 2, 0, 3};
-        QTest::newRow("last frame refused") << 3 << true << IntList{0, 1, 2, 3};
-        QTest::newRow("past the end refused") << 4 << true << IntList{0, 1, 2, 3};
-    }
+    void retimeFrame_data() { QVERIFY(AddTableRows("anim/retime-frame.table")); }
     void retimeFrame()
     {
         QFETCH(int, index); QFETCH(bool, committed); QFETCH(IntList, ids);
@@ -100,26 +69,15 @@ private slots:
         }
     }
 
-    void validateFrameTimes_data()
-    {
-        QTest::addColumn<FloatList>("times"); QTest::addColumn<FloatList>("expectedTimes"); QTest::addColumn<BoolList>("expectedValid");
-        const float nan = std::numeric_limits<float>::quiet_NaN();
-        QTest::newRow("out of order: marked, not moved") << FloatList{0, 0.5f, 0.4f, 0.7f} << FloatList{0, 0.5f, 0.4f, 1} << BoolList{true, true, false, true};
-        QTest::newRow("single frame goes to 0") << FloatList{0.3f} << FloatList{0} << BoolList{true};
-        QTest::newRow("equal times are invalid") << FloatList{0, 0.5f, 0.5f, 1} << FloatList{0, 0.5f, 0.5f, 1} << BoolList{true, true, false, true};
-        QTest::newRow("the pinned last frame is valid even behind a later time") << FloatList{0, 1.5f, 0.8f} << FloatList{0, 1.5f, 1} << BoolList{true, true, true};
-        QTest::newRow("the pinned first time decides the second") << FloatList{-5, -1, 0.5f} << FloatList{0, -1, 1} << BoolList{true, false, true};
-        // NaN compares false both ways: the NaN frame and its successor are invalid.
-        QTest::newRow("NaN in the middle") << FloatList{0, nan, 0.5f, 0.7f, 1} << FloatList{0, nan, 0.5f, 0.7f, 1} << BoolList{true, false, false, true, true};
-    }
+    void validateFrameTimes_data() { QVERIFY(AddTableRows("anim/frame-times.table")); }
     void validateFrameTimes()
     {
-        QFETCH(FloatList, times); QFETCH(FloatList, expectedTimes); QFETCH(BoolList, expectedValid);
+        QFETCH(FloatList, times); QFETCH(FloatList, expectedTimes); QFETCH(IntList, expectedValid);
         TAnimFrames frames = FramesAt(times);
         ValidateFrameTimes(frames);
         for (size_t i = 0; i < frames.size(); ++i) {
             QVERIFY(std::isnan(frames[i].Time) ? std::isnan(expectedTimes[qsizetype(i)]) : frames[i].Time == expectedTimes[qsizetype(i)]);
-            QCOMPARE(frames.TimeValid(i), expectedValid[qsizetype(i)]);
+            QCOMPARE(frames.TimeValid(i), expectedValid[qsizetype(i)] == 1);
         }
     }
 

@@ -1,6 +1,7 @@
 #include "FrameTestUtil.h"
 #include "anim/Playback.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 
@@ -48,16 +49,7 @@ class TestPlayback : public QObject {
     Q_OBJECT
 private slots:
     // Runs of draws on one current frame over two passes: frame, milliseconds, last fraction.
-    void segments_data()
-    {
-        QTest::addColumn<FloatList>("times"); QTest::addColumn<double>("playTime"); QTest::addColumn<DoubleList>("runs");
-        QTest::newRow("0, 0.9, 1 in 10 s") << FloatList{0, 0.9f, 1} << 10.0 << DoubleList{0, 9000, 1, 1, 1000, 1, 0, 9000, 1, 1, 1000, 1};
-        // Nothing is drawn towards 0.4; the next segment starts when the one before ended
-        // (0.5) but blends over 0.7 - 0.4, so it stops short of its end.
-        QTest::newRow("segment to an earlier time skipped") << FloatList{0, 0.5f, 0.4f, 0.7f, 1} << 1.0 << DoubleList{0, 500, 1, 2, 200, 2 / 3.0, 3, 300, 1, 0, 500, 1, 2, 200, 2 / 3.0, 3, 300, 1};
-        QTest::newRow("one frame: nothing drawn") << FloatList{0} << 1.0 << DoubleList{};
-        QTest::newRow("play time 0: nothing drawn") << FloatList{0, 0.5f, 1} << 0.0 << DoubleList{};
-    }
+    void segments_data() { QVERIFY(AddTableRows("anim/playback-segments.table")); }
     void segments()
     {
         QFETCH(FloatList, times); QFETCH(double, playTime); QFETCH(DoubleList, runs);
@@ -85,18 +77,7 @@ private slots:
 
     // Frames 0, 0.25, 0.5, 0.75, 1 in 4 s; at a moment of the first pass Play goes off (or the
     // document is emptied), then one more tick.
-    void stop_data()
-    {
-        QTest::addColumn<double>("at");  // ms
-        QTest::addColumn<bool>("stop"); QTest::addColumn<bool>("empty"); QTest::addColumn<IntList>("applied");
-        QTest::addColumn<bool>("abort");  // the document is replaced: nothing may finish on the new one
-        QTest::newRow("half-way between 2 and 3") << 2500.0 << true << false << IntList{3} << false;
-        QTest::newRow("just after frame 1 was reached") << 1000.5 << true << false << IntList{2} << false;
-        QTest::newRow("before the first draw") << 0.0 << true << false << IntList{1} << false;
-        QTest::newRow("stopped, then emptied") << 2500.0 << true << true << IntList{} << false;
-        QTest::newRow("emptied while playing") << 2500.0 << false << true << IntList{} << false;
-        QTest::newRow("stopped, then aborted") << 2500.0 << true << false << IntList{} << true;
-    }
+    void stop_data() { QVERIFY(AddTableRows("anim/playback-stop.table")); }
     void stop()
     {
         QFETCH(double, at); QFETCH(bool, stop); QFETCH(bool, empty); QFETCH(IntList, applied); QFETCH(bool, abort);

@@ -2,6 +2,7 @@
 #include "anim/RtmInfo.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -131,20 +132,7 @@ private slots:
         }
     }
 
-    void writerChecksTheDocument_data()
-    {
-        QTest::addColumn<int>("stepCount"); QTest::addColumn<int>("entriesPerFrame");
-        QTest::addColumn<int>("nameIndex");  // of frame 1's last entry
-        QTest::addColumn<QString>("error");
-        QTest::newRow("fewer steps than frames") << 2 << 2 << 1 << QString();
-        QTest::newRow("entries past the slots are not written") << 3 << 3 << 0 << QString();
-        QTest::newRow("step count past the frames") << 4 << 2 << 1 << QString(Rtm::FrameMissing);
-        QTest::newRow("frames lack an entry") << 3 << 1 << 0 << QString(Rtm::EntryMissing);
-        QTest::newRow("name index at the count") << 3 << 2 << 2 << QString(Rtm::BadNameIndex);
-        QTest::newRow("negative name index") << 3 << 2 << -1 << QString(Rtm::BadNameIndex);
-        QTest::newRow("frame 1's bad index is met before frame 3 is missed") << 4 << 2 << 7 << QString(Rtm::BadNameIndex);
-        QTest::newRow("negative step count") << -1 << 2 << 1 << QString(Rtm::NegativeStepCount);
-    }
+    void writerChecksTheDocument_data() { QVERIFY(AddTableRows("anim/rtm-writer.table")); }
     void writerChecksTheDocument()
     {
         QFETCH(int, stepCount); QFETCH(int, entriesPerFrame); QFETCH(int, nameIndex); QFETCH(QString, error);

@@ -1,7 +1,7 @@
 #pragma once
 // The window-free commands run in-process with --home set to a temporary folder.
+#include "TestModels.h"
 #include "app/CommandLine.h"
-#include "filebuild/P3dBuilder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -29,4 +29,13 @@ struct CommandHome {
         return r;
     }
     Result Run(QStringList args) const { return RunIn(Dir.path(), std::move(args)); }
+    // The robot, its lamp, the room, a linking file, and settings naming a translation and
+    // colours; false when a file could not be written.
+    bool WriteRobot() const
+    {
+        return Robot().WriteTo(Path("robot.p3d")) && Lamp().WriteTo(Path("lamp.p3d")) && Room().WriteTo(Path("room.p3d")) &&
+               Write("LinkData/robot.lpv", RobotLinks()) && Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n") &&
+               Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
+               Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + Path("t.tsl").toUtf8() + "\nColorFile=" + Path("c.clr").toUtf8());
+    }
 };

@@ -1,8 +1,6 @@
 // The window-free commands, run in-process on files the builders write into a temporary home:
-// the cases of tests/data/cli, and what a case file cannot say (posed points worked out
-// here, pixels).
+// the cases of tests/data/cli, and what a case file cannot say (pixels).
 #include "CommandHome.h"
-#include "TestModels.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
@@ -16,65 +14,8 @@
 #include <limits>
 
 using RtmBuild::TFile;
-using RtmBuild::TMatrix;
-using TPoint3 = std::array<double, 3>;
-Q_DECLARE_METATYPE(TPoint3)
 
 namespace {
-
-// The robot, its lamp, the room, a linking file, and settings naming a translation and colours.
-void WriteRobot(const CommandHome& h)
-{
-    QVERIFY(Robot().WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")));
-    QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n") &&
-            h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
-            h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" + h.Path("c.clr").toUtf8()));
-}
-
-// An OBJ file's vertices ("x y z" as written), groups and the faces of each group.
-struct TObj {
-    QList<QByteArray> V;
-    QStringList Groups;
-    QList<QList<QByteArray>> Faces;
-    TPoint3 Point(size_t i) const  // NaN unless three numbers
-    {
-        const QList<QByteArray> p = V[qsizetype(i)].split(' ');
-        bool ok = p.size() == 3;
-        TPoint3 r{};
-        for (size_t k = 0; ok && k < 3; ++k)
-            r[k] = p[qsizetype(k)].toDouble(&ok);
-        return ok ? r : TPoint3{qQNaN(), qQNaN(), qQNaN()};
-    }
-};
-TObj ReadObj(const QByteArray& file)
-{
-    TObj o;
-    for (const QByteArray& line : file.split('\n')) {
-        if (line.startsWith("v "))
-            o.V << line.mid(2);
-        else if (line.startsWith("g ")) {
-            o.Groups << QString::fromUtf8(line.mid(2));
-            o.Faces << QList<QByteArray>{};
-        } else if (line.startsWith("f ") && !o.Faces.isEmpty())
-            o.Faces.last() << line.mid(2);
-    }
-    return o;
-}
-
-// p (with the offset, rounded to float) times the row-vector matrix m, plus shift, as the
-// editor poses a point, each coordinate rounded to float as the display points hold them.
-TPoint3 Posed(const TP3dBuilder::Point& p, const TMatrix& m, const TPoint3& off, const TPoint3& shift)
-{
-    const double x = float(p.X + off[0]), y = float(p.Y + off[1]), z = float(p.Z + off[2]);
-    TPoint3 r{};
-    for (size_t c = 0; c < 3; ++c)
-        r[c] = float(x * m[c] + y * m[3 + c] + z * m[6 + c] + m[9 + c] + shift[c]);
-    return r;
-}
-
-// Arm turned a quarter about Z (x goes to y, y to -x) and moved by (0.5, -1, 3).
-constexpr TMatrix ArmTurn{0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};
-
 
 // in.rtm with frames at 0, 0.1, 0.3, 0.6, 1; frame i's one entry carries i as its x
 // translation, so the output shows where each frame went.
@@ -95,7 +36,7 @@ void WriteFive(const CommandHome& h)
 void WriteFixture(const CommandHome& h, const QString& name)
 {
     if (name == "robot") {
-        WriteRobot(h);
+        QVERIFY(h.WriteRobot());
     } else if (name == "broken") {
         TP3dBuilder bad = Robot(), badLod = Robot();
         bad.FileMagic = "MLOX";
@@ -115,6 +56,15 @@ void WriteFixture(const CommandHome& h, const QString& name)
         TFile walk = TFile::Regular({"arm"}, 2);
         walk.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
         QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(walk)));
+    } else if (name == "arm-turn") {
+        // The robot; walk.rtm: five frames of "arm" turned a quarter about Z (x goes to y,
+        // y to -x) and moved by (0.5, -1, 3), with a total move of (0, 0, 10).
+        QVERIFY(h.WriteRobot());
+        TFile anim = TFile::Regular({"arm"}, 5);
+        for (auto& f : anim.Frames)
+            f.Records[0].Matrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};
+        anim.TotalMove = {0, 0, 10};
+        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
     } else if (name == "five") {
         WriteFive(h);
     } else {
@@ -263,62 +213,6 @@ private slots:
     {
         QFETCH(QString, path);
         RunCase(path);
-    }
-
-    // The robot with the arm animated: every coordinate of the OBJ is the posed one.
-    void exportPosedModel_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("animated");
-        QTest::addColumn<TPoint3>("offset");
-        QTest::addColumn<TPoint3>("shift");  // the total-move share
-        QTest::newRow("rest pose") << QStringList{} << false << TPoint3{} << TPoint3{};
-        // The main model shows its stored points then, but the proxy is posed with the offset.
-        QTest::newRow("rest pose with offset") << QStringList{"--offset", "1,0,0"} << false << TPoint3{1, 0, 0} << TPoint3{};
-        QTest::newRow("last frame") << QStringList{"--frame", "4"} << true << TPoint3{} << TPoint3{0, 0, 8};
-        QTest::newRow("no total move") << QStringList{"--frame", "4", "--no-total-move"} << true << TPoint3{} << TPoint3{};
-        // Playback's pose 0.5625 through: frame 2 and a quarter of the way on, which the shift follows.
-        QTest::newRow("time between frames") << QStringList{"--time", "0.5625"} << true << TPoint3{} << TPoint3{0, 0, 4.5};
-        QTest::newRow("offset turns with the arm") << QStringList{"--offset", "1,0.5,-2"} << true << TPoint3{1, 0.5, -2} << TPoint3{};
-    }
-    void exportPosedModel()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(bool, animated);
-        QFETCH(TPoint3, offset);
-        QFETCH(TPoint3, shift);
-        CommandHome h;
-        WriteRobot(h);
-        TFile anim = TFile::Regular({"arm"}, 5);
-        for (auto& f : anim.Frames)
-            f.Records[0].Matrix = ArmTurn;
-        anim.TotalMove = {0, 0, 10};
-        QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)) && h.Write("out.obj", QByteArray(100000, 'x')));  // replaced as a whole
-        const QStringList files = animated ? QStringList{"%1/robot.p3d", "%1/walk.rtm"} : QStringList{"%1/robot.p3d"};
-        const CommandHome::Result r = h.Run(QStringList{"export"} + files + options + QStringList{"-o", "%1/out.obj"});
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(r.Err, QString());
-        QVERIFY(!h.Read("out.obj").contains("xx"));
-        const TObj obj = ReadObj(h.Read("out.obj"));
-        QCOMPARE(obj.Groups, (QStringList{"proxy:lamp.01", "body", "leg", "arm", "hand"}));  // tree order, hidden ones too
-        const TP3dBuilder robot = Robot(), lamp = Lamp();
-        QCOMPARE(size_t(obj.V.size()), robot.Points.size() + lamp.Points.size());
-        // Animated, the arm's box (8..15) is posed and the unanimated rest collapses to the origin;
-        // else every point is stored, without offset. The proxy corners (16..18) are not drawn.
-        for (size_t i = 0; i < robot.Points.size(); ++i) {
-            const TP3dBuilder::Point& p = robot.Points[i];
-            const TPoint3 want = !animated ? TPoint3{p.X, p.Y, p.Z} : i >= 8 && i < 16 ? Posed(p, ArmTurn, offset, shift) : TPoint3{};
-            QVERIFY2(obj.Point(i) == want || (i >= 16 && i < 19), qPrintable(QString("point %1: %2").arg(i).arg(obj.V[qsizetype(i)])));
-        }
-        // The lamp hangs under the arm: its placement (origin at (0, 2, 0)) followed by the
-        // arm's transform, with the offset first.
-        const TMatrix place{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 2, 0};
-        for (size_t i = 0; i < lamp.Points.size(); ++i) {
-            TPoint3 want = Posed(lamp.Points[i], place, offset, {});
-            if (animated)  // exact here: every value is a small binary fraction
-                want = Posed({float(want[0]), float(want[1]), float(want[2])}, ArmTurn, {}, shift);
-            QCOMPARE(obj.Point(robot.Points.size() + i), want);
-        }
     }
 
     // The outline of a box in its colour where the view's auto-scaled range puts it, and

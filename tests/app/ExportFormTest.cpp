@@ -42,15 +42,12 @@ private slots:
     {
         QTest::addColumn<bool>("gltf");
         QTest::addColumn<bool>("environmentShown");
-        QTest::newRow("glTF with environment") << true << true;
-        QTest::newRow("glTF, environment switched off") << true << false;
-        QTest::newRow("OBJ with environment") << false << true;
-        QTest::newRow("OBJ, environment switched off") << false << false;
+        for (int k = 0; k < 4; ++k)
+            QTest::addRow("%s, environment %s", k < 2 ? "glTF" : "OBJ", k % 2 ? "switched off" : "shown") << (k < 2) << (k % 2 == 0);
     }
     void windowExportsWhatItShows()
     {
-        QFETCH(bool, gltf);
-        QFETCH(bool, environmentShown);
+        QFETCH(bool, gltf); QFETCH(bool, environmentShown);
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);

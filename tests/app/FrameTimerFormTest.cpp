@@ -3,6 +3,7 @@
 #include "anim/AnimController.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 
@@ -91,33 +92,11 @@ private slots:
                  qPrintable(QString::number(t.Chart().MarksDrawn())));
     }
 
-    void mouseSelects_data()
-    {
-        QTest::addColumn<int>("from");  // marks aimed at, and the pixels off them
-        QTest::addColumn<QPoint>("fromOff");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<QPoint>("toOff");
-        QTest::addColumn<Mods>("mods");
-        QTest::addColumn<QString>("selection");
-        QTest::addColumn<int>("current");
-        const Mods shift(Qt::ShiftModifier);
-        QTest::newRow("on the mark") << 3 << QPoint() << 3 << QPoint() << Mods() << "3 - 3" << 3;
-        QTest::newRow("9 pixels off") << 2 << QPoint(0, 9) << 2 << QPoint(0, 9) << Mods() << "2 - 2" << 2;
-        QTest::newRow("6 and 7 pixels off") << 4 << QPoint(-6, 7) << 4 << QPoint(-6, 7) << Mods() << "4 - 4" << 4;
-        QTest::newRow("11 pixels off") << 2 << QPoint(0, 11) << 2 << QPoint(0, 11) << Mods() << "None" << 0;
-        QTest::newRow("shift adds") << 4 << QPoint() << 4 << QPoint() << shift << "0 - 4" << 0;
-        QTest::newRow("shift far off keeps") << 4 << QPoint(0, 30) << 4 << QPoint(0, 30) << shift << "0 - 0" << 0;
-        QTest::newRow("rectangle 1 to 3") << 1 << QPoint(-4, 4) << 3 << QPoint(5, -5) << Mods() << "1 - 3" << 1;
-        QTest::newRow("rectangle backwards") << 4 << QPoint(4, -4) << 2 << QPoint(-5, 5) << Mods() << "2 - 4" << 2;
-        QTest::newRow("rectangle with shift") << 3 << QPoint(-4, 4) << 4 << QPoint(5, -5) << shift << "0 - 4" << 0;
-    }
+    void mouseSelects_data() { QVERIFY(AddTableRows("app/timer-mouse.table")); }
     void mouseSelects()
     {
-        QFETCH(int, from);
-        QFETCH(QPoint, fromOff);
-        QFETCH(int, to);
-        QFETCH(QPoint, toOff);
-        QFETCH(Mods, mods);
+        QFETCH(int, from); QFETCH(QPoint, fromOff); QFETCH(int, to); QFETCH(QPoint, toOff); QFETCH(bool, shift);
+        const Mods mods = shift ? Qt::ShiftModifier : Qt::NoModifier;
         Timer t;
         const int items = t.Items();
         const QPoint press = t.Mark(from) + fromOff, release = t.Mark(to) + toOff;
@@ -238,41 +217,16 @@ private slots:
 
     // The buttons with their boxes and questions; a stopped or refused operation changes
     // nothing, a finished one says so and moves the selection along.
-    void buttonsRunOperations_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<int>("first");
-        QTest::addColumn<int>("last");
-        QTest::addColumn<QString>("input");  // the box's answer, or Yes/No for the question
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("ids");
-        QTest::addColumn<QString>("selection");
-        const QString same = "0 1 2 3 4 5";
-        QTest::newRow("move later") << "B_Move" << 1 << 2 << "4" << QStringList{"Finished Move operation"} << "0 3 4 1 2 5" << "3 - 4";
-        QTest::newRow("move nowhere") << "B_Move" << 1 << 3 << "x" << QStringList{"Invalid Frame!"} << same << "1 - 3";
-        QTest::newRow("move cancelled") << "B_Move" << 1 << 3 << QString() << QStringList{} << same << "1 - 3";
-        QTest::newRow("move, OK with nothing typed") << "B_Move" << 1 << 3 << "" << QStringList{"Invalid Frame!"} << same << "1 - 3";
-        QTest::newRow("copy cancelled") << "B_Copy" << 1 << 2 << QString() << QStringList{} << same << "1 - 2";
-        QTest::newRow("copy, OK with nothing typed") << "B_Copy" << 1 << 2 << "" << QStringList{"Invalid Frame!"} << same << "1 - 2";
-        QTest::newRow("copy to the end") << "B_Copy" << 1 << 2 << "6" << QStringList{"Finished Copy operation"} << "0 1 2 3 4 5 1 2" << "6 - 7";
-        QTest::newRow("mirror") << "B_Mirror" << 1 << 3 << "" << QStringList{"Finished Mirror operation"} << "0 3 2 1 4 5" << "1 - 3";
-        QTest::newRow("delete yes") << "B_Trash" << 1 << 2 << "Yes" << QStringList{} << "0 3 4 5" << "None";
-        QTest::newRow("delete no") << "B_Trash" << 1 << 2 << "No" << QStringList{} << same << "1 - 2";
-        QTest::newRow("delete to one") << "B_Trash" << 0 << 4 << "Yes" << QStringList{"Only two Animsteps left!"} << same << "0 - 4";
-    }
+    void buttonsRunOperations_data() { QVERIFY(AddTableRows("app/timer-buttons.table")); }
     void buttonsRunOperations()
     {
-        QFETCH(QString, button);
-        QFETCH(int, first);
-        QFETCH(int, last);
-        QFETCH(QString, input);
-        QFETCH(QString, ids);
+        QFETCH(QString, button); QFETCH(int, first); QFETCH(int, last); QFETCH(QString, input); QFETCH(QString, ids);
         Timer t;
         t.Select(first, last);
         if (input == "Yes" || input == "No")
             t.Dialogs.Answers.enqueue(input == "Yes");
         else
-            t.Dialogs.Inputs.enqueue(input);
+            t.Dialogs.Inputs.enqueue(input == "-" ? QString() : input + "");  // "" not null: OK with nothing typed
         QTest::mouseClick(t.Window.findChild<QToolButton*>(button), Qt::LeftButton);
         QTEST(t.Dialogs.Messages, "messages");
         // Every prompt and message of the timer belongs to the timer window, whichever

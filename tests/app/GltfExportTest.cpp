@@ -2,9 +2,9 @@
 // validator, read back with tinygltf, posed at each keyframe and compared with the OBJ
 // export of that frame.
 #include "CommandHome.h"
-#include "TestModels.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QDebug>
 #include <QDir>
@@ -290,16 +290,12 @@ TMatrix RotZScale(double angle, float s, float tx, float ty, float tz)
     return {c, n, 0, -n, c, 0, 0, 0, s, tx, ty, tz};
 }
 
+// The robot's home with this robot, and a furnished room with a lamp of its own.
 void WriteRobotHome(const CommandHome& h, const TP3dBuilder& robot)
 {
-    TP3dBuilder furnished = Room();  // and a lamp of its own, which stands still with it
+    TP3dBuilder furnished = Room();
     furnished.AddSelection("proxy:lamp.05", furnished.AddTriangle(3, 0, 3, 3, 1, 3, 4, 0, 3));
-    QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && Lamp().WriteTo(h.Path("lamp.p3d")) && Room().WriteTo(h.Path("room.p3d")) &&
-            furnished.WriteTo(h.Path("furnished.p3d")));
-    QVERIFY(h.Write("LinkData/robot.lpv", RobotLinks()) && h.Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\n") &&
-            h.Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
-            h.Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + h.Path("t.tsl").toUtf8() + "\nColorFile=" +
-                                           h.Path("c.clr").toUtf8()));
+    QVERIFY(h.WriteRobot() && robot.WriteTo(h.Path("robot.p3d")) && furnished.WriteTo(h.Path("furnished.p3d")));
 }
 
 // The robot with a second lamp held by the hand, and its leg's box also in five more
@@ -334,32 +330,10 @@ private slots:
     }
 
     // Each keyframe of the glTF poses the model as the OBJ export of that frame does.
-    void keyframesMatchObj_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<QString>("ext");
-        QTest::addColumn<bool>("busy");  // the robot with two lamps and a leg in six components
-        QTest::addColumn<int>("frames");  // 0: no animation
-        QTest::addColumn<bool>("oneFrame");  // --frame/--time: a single pose, no animation
-        QTest::newRow("rest pose") << QStringList{} << "glb" << false << 0 << false;
-        QTest::newRow("rest pose, offset") << QStringList{"--offset", "1,0.5,0"} << "gltf" << false << 0 << false;
-        QTest::newRow("animation, total move") << QStringList{} << "glb" << false << 4 << false;
-        QTest::newRow("animation, offset, environment")
-            << QStringList{"--offset", "0.5,-1,2", "--environment", "%1/room.p3d"} << "gltf" << false << 4 << false;
-        QTest::newRow("animation, no total move") << QStringList{"--no-total-move"} << "glb" << false << 3 << false;
-        QTest::newRow("environment with a proxy of its own")
-            << QStringList{"--environment", "%1/furnished.p3d"} << "glb" << false << 4 << false;
-        QTest::newRow("two lamps, six shares") << QStringList{} << "glb" << true << 4 << false;
-        QTest::newRow("one frame") << QStringList{"--frame", "2"} << "glb" << false << 4 << true;
-        QTest::newRow("one instant") << QStringList{"--time", "0.4"} << "gltf" << true << 4 << true;
-    }
+    void keyframesMatchObj_data() { QVERIFY(AddTableRows("app/gltf-keyframes.table")); }
     void keyframesMatchObj()
     {
-        QFETCH(QStringList, options);
-        QFETCH(QString, ext);
-        QFETCH(bool, busy);
-        QFETCH(int, frames);
-        QFETCH(bool, oneFrame);
+        QFETCH(QStringList, options); QFETCH(QString, ext); QFETCH(bool, busy); QFETCH(int, frames); QFETCH(bool, oneFrame);
         CommandHome h;
         WriteRobotHome(h, busy ? BusyRobot() : Robot());
         std::vector<QByteArray> names{"arm", "body", "leg", "hand"};
@@ -549,20 +523,10 @@ private slots:
 
     // Points that are not finite are reported as the OBJ export reports them, and the file
     // stays valid; --format wins over the extension. (Refusals are cases of CommandLineTest.)
-    void writtenDespiteOddInput_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("err");
-        QTest::newRow("not finite points") << QStringList{"%1/nan.p3d", "-o", "%1/out.glb"}
-                                           << "torvane-anim: nan.p3d: 2 of 43 points are not finite numbers; they are written at the origin\n";
-        QTest::newRow("not finite points, animated") << QStringList{"%1/nan.p3d", "%1/walk.rtm", "-o", "%1/out.gltf"}
-                                                     << "torvane-anim: nan.p3d: 1 of 43 points are not finite numbers; they are written at the origin\n";
-        QTest::newRow("format over extension") << QStringList{"%1/robot.p3d", "--format", "glb", "-o", "%1/out.obj"} << "";
-    }
+    void writtenDespiteOddInput_data() { QVERIFY(AddTableRows("app/gltf-odd-input.table")); }
     void writtenDespiteOddInput()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QString, err);
+        QFETCH(QStringList, args); QFETCH(QString, err);
         CommandHome h;
         WriteRobotHome(h, Robot());
         TP3dBuilder nan = Robot();

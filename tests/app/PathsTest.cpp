@@ -2,68 +2,19 @@
 // a portable program, in the user's folders for an installed one.
 #include "app/Paths.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 
 class PathsTest : public QObject {
     Q_OBJECT
 private slots:
-    void layoutChoice_data()
-    {
-        QTest::addColumn<QString>("home");
-        QTest::addColumn<QString>("exeDir");
-        QTest::addColumn<bool>("hasSettings");
-        QTest::addColumn<bool>("writable");
-        QTest::addColumn<QString>("userHome");
-        QTest::addColumn<QString>("xdgConfig");
-        QTest::addColumn<QString>("xdgData");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("settingsFile");
-        QTest::addColumn<QString>("linkData");
-        QTest::addColumn<QString>("startDir");
-        const int home = int(TAppPaths::Layout::Home), portable = int(TAppPaths::Layout::Portable),
-                  user = int(TAppPaths::Layout::User);
-        const QString u = QStringLiteral("/home/ann");
-        const QString cfg = u + "/.config/torvane-anim/TorvaneAnim.ini", link = u + "/.local/share/torvane-anim/LinkData";
-        QTest::newRow("--home beats an installed program") << "/data/anim" << "/usr/bin" << false << false << u << "" << ""
-                                                           << home << "/data/anim/TorvaneAnim.ini" << "/data/anim/LinkData" << "/data/anim/";
-        QTest::newRow("--home beats a settings file beside the executable")
-            << "/data/anim/" << "/opt/t" << true << true << u << "/x" << "/y" << home << "/data/anim/TorvaneAnim.ini"
-            << "/data/anim/LinkData" << "/data/anim/";
-        QTest::newRow("installed, folder read-only") << "" << "/usr/bin" << false << false << u << "" << "" << user << cfg << link << u + "/";
-        QTest::newRow("root may write to /usr/local/bin") << "" << "/usr/local/bin" << false << true << u << "" << "" << user << cfg << link << u + "/";
-        QTest::newRow("writable folder under /opt") << "" << "/opt/torvane/bin" << false << true << u << "" << "" << user << cfg << link << u + "/";
-        QTest::newRow("read-only folder of no package manager") << "" << "/mnt/cd" << false << false << u << "" << "" << user << cfg << link << u + "/";
-        QTest::newRow("system folder reached through ..") << "" << "/home/../usr/bin" << false << true << u << "" << "" << user << cfg << link << u + "/";
-        QTest::newRow("settings file beside an installed program") << "" << "/usr/bin" << true << false << u << "" << ""
-                                                                   << portable << "/usr/bin/TorvaneAnim.ini" << "/usr/bin/LinkData" << "/usr/bin/";
-        QTest::newRow("unpacked into the home folder") << "" << "/home/ann/tools/torvane" << false << true << u << "/x" << "/y" << portable
-                                                       << "/home/ann/tools/torvane/TorvaneAnim.ini" << "/home/ann/tools/torvane/LinkData"
-                                                       << "/home/ann/tools/torvane/";
-        QTest::newRow("a name that only begins like /usr") << "" << "/usrlocal/bin" << false << true << u << "" << "" << portable
-                                                           << "/usrlocal/bin/TorvaneAnim.ini" << "/usrlocal/bin/LinkData" << "/usrlocal/bin/";
-        QTest::newRow("XDG variables set") << "" << "/usr/bin" << false << false << u << "/cfg/" << "/data" << user
-                                           << "/cfg/torvane-anim/TorvaneAnim.ini" << "/data/torvane-anim/LinkData" << u + "/";
-        QTest::newRow("relative XDG variables are ignored") << "" << "/usr/bin" << false << false << u << "cfg" << "./data" << user << cfg
-                                                            << link << u + "/";
-        QTest::newRow("no home folder but XDG variables") << "" << "/usr/bin" << false << false << "" << "/c" << "/d" << user
-                                                          << "/c/torvane-anim/TorvaneAnim.ini" << "/d/torvane-anim/LinkData" << "/";
-        QTest::newRow("no home folder at all") << "" << "/usr/bin" << false << false << "" << "" << "" << portable
-                                               << "/usr/bin/TorvaneAnim.ini" << "/usr/bin/LinkData" << "/usr/bin/";
-    }
+    void layoutChoice_data() { QVERIFY(AddTableRows("app/layout-choice.table")); }
     void layoutChoice()
     {
-        QFETCH(QString, home);
-        QFETCH(QString, exeDir);
-        QFETCH(bool, hasSettings);
-        QFETCH(bool, writable);
-        QFETCH(QString, userHome);
-        QFETCH(QString, xdgConfig);
-        QFETCH(QString, xdgData);
-        QFETCH(int, kind);
-        QFETCH(QString, settingsFile);
-        QFETCH(QString, linkData);
-        QFETCH(QString, startDir);
+        QFETCH(QString, home); QFETCH(QString, exeDir); QFETCH(bool, hasSettings); QFETCH(bool, writable);
+        QFETCH(QString, userHome); QFETCH(QString, xdgConfig); QFETCH(QString, xdgData);
+        QFETCH(QString, settingsFile); QFETCH(QString, linkData); QFETCH(QString, startDir);
         TPathFacts f;
         f.Home = home;
         f.ExeDir = exeDir;
@@ -73,7 +24,7 @@ private slots:
         f.XdgConfigHome = xdgConfig;
         f.XdgDataHome = xdgData;
         const TAppPaths p = TAppPaths::Choose(f);
-        QCOMPARE(int(p.Kind), kind);
+        QTEST(QString(p.Kind == TAppPaths::Layout::Home ? "Home" : p.Kind == TAppPaths::Layout::User ? "User" : "Portable"), "kind");
         QCOMPARE(p.SettingsFile(), settingsFile);
         QCOMPARE(p.LinkDataDir, linkData);
         QCOMPARE(p.StartDir, startDir);

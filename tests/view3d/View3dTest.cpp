@@ -2,11 +2,15 @@
 // the main window, from the painter alone, and from the render command.
 #include "app/CommandHome.h"
 #include "app/Main.h"
+#include "app/TestModels.h"
+#include "editor/Editor.h"
+#include "filebuild/RtmBuilder.h"
 #include "filebuild/P3dBuilder.h"
 #include "modelforms/ComponentTree.h"
 #include "support/Controls.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "view3d/OffscreenGl.h"
 #include "view3d/Topenglqelpanel.h"
 #include "view3d/View3d.h"
@@ -19,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QVector3D>
 #include <algorithm>
 #include <cmath>
 
@@ -92,30 +97,7 @@ struct TWindow {
 class View3dTest : public QObject {
     Q_OBJECT
 private slots:
-    void picture_data()
-    {
-        // 0 no model, g grid, l "Light Mode" pressed (lighting off), t transparent, s "All Polygons",
-        // A "All Components", h plate hidden, H cube hidden, e plate selected, p pivot mode.
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QRgb>("centre");
-        QTest::addColumn<QList<QRgb>>("colours");  // all of the picture's; empty: not checked
-        const QRgb black = qRgb(0, 0, 0);
-        // Lit with GL's initial normal (0, 0, 1) turned by the camera: 0.8 * (0.2 + 0.5 + 0.5 * 0.183).
-        QTest::newRow("grid, lit") << "0g" << qRgb(161, 161, 0) << QList<QRgb>{black, qRgb(161, 161, 0)};
-        QTest::newRow("grid, flat") << "0gl" << qRgb(204, 204, 0) << QList<QRgb>{black, qRgb(204, 204, 0)};
-        QTest::newRow("grid off") << "0" << black << QList<QRgb>{black};
-        // Red and blue are 255 / 256 of full.
-        QTest::newRow("lit component") << "" << qRgb(201, 0, 0) << QList<QRgb>{};
-        QTest::newRow("hidden not drawn, flat colours") << "lh" << black << QList<QRgb>{black, qRgb(0, 0, 254)};
-        QTest::newRow("hidden, all components") << "lhA" << qRgb(254, 0, 0) << QList<QRgb>{};
-        QTest::newRow("shell under the component") << "ls" << qRgb(254, 0, 0) << QList<QRgb>{};
-        // Additive: 0.2 of red for a component that is not edited, 0.8 if it is, 0.8 * 0.1 grey of the shell.
-        QTest::newRow("transparent component") << "lt" << qRgb(51, 0, 0) << QList<QRgb>{};
-        QTest::newRow("transparent edited") << "lte" << qRgb(203, 0, 0) << QList<QRgb>{};
-        QTest::newRow("transparent shell adds") << "lts" << qRgb(71, 20, 20) << QList<QRgb>{};
-        // A hidden component is not drawn, but its pivot cross is, in pivot mode.
-        QTest::newRow("pivot cross of a hidden component") << "lhHep" << qRgb(255, 255, 0) << QList<QRgb>{black, qRgb(255, 255, 0)};
-    }
+    void picture_data() { QVERIFY(AddTableRows("view3d/pictures.table")); }
     void picture()
     {
         QFETCH(QString, setup);
@@ -209,6 +191,81 @@ private slots:
         QImage black(200, 150, QImage::Format_RGB32);
         black.fill(Qt::black);
         QVERIFY(all.copy(0, 0, 200, 150) != black);
+    }
+    // A polygon without a stored normal gets its face's: in the scene's terms (X mirrored,
+    // corners reversed) the side its corners turn counter-clockwise to, however it is tilted.
+    void faceNormalFollowsTheCorners_data()
+    {
+        QTest::addColumn<QVector3D>("tip");  // the third corner; the first two are (0,0,0), (1,0,0.5)
+        QTest::newRow("normal towards -x") << QVector3D(0.25f, 1, 0.5f);
+        QTest::newRow("normal towards +x") << QVector3D(-0.5f, 1, -1);
+    }
+    void faceNormalFollowsTheCorners()
+    {
+        QFETCH(QVector3D, tip);
+        QTemporaryDir home;
+        TP3dBuilder b;
+        const TP3dBuilder::Range tri = b.AddTriangle(0, 0, 0, 1, 0, 0.5f, tip.x(), tip.y(), tip.z());
+        for (auto& c : b.Polygons[size_t(tri.Polygons[0])].Corners)
+            c.NormalIndex = 7;  // the file has no normals
+        b.AddSelection("tri", tri);
+        TEditor e;
+        QVERIFY(b.WriteTo(home.filePath("tri.p3d")) && e.LoadModel(home.filePath("tri.p3d")));
+        e.Pose();
+        T3dScene scene;
+        e.Build3d(scene, 1, 1);
+        const std::vector<T3dVertex>& t = scene.Components.Triangles;
+        QCOMPARE(t.size(), size_t(3));
+        const auto pos = [&](size_t k) { return QVector3D(t[k].X, t[k].Y, t[k].Z); };
+        const QVector3D want = QVector3D::normal(pos(1) - pos(0), pos(2) - pos(0));
+        for (const T3dVertex& v : t)
+            QVERIFY((QVector3D(v.Nx, v.Ny, v.Nz).normalized() - want).length() < 1e-5f);
+    }
+
+    // The environment and its own sub-models stand still while the animation and its total
+    // move carry the model: the views draw them at every frame as before the animation.
+    void environmentStandsStill()
+    {
+        QTemporaryDir home;
+        TP3dBuilder hall = Room();
+        hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
+        RtmBuild::TFile anim = RtmBuild::TFile::Regular({"arm", "body"}, 3);
+        anim.TotalMove = {1, 2, 3};
+        QVERIFY(Robot().WriteTo(home.filePath("robot.p3d")) && Lamp().WriteTo(home.filePath("lamp.p3d")) &&
+                hall.WriteTo(home.filePath("hall.p3d")) && WriteBytesFile(home.filePath("walk.rtm"), RtmBuild::Build(anim)));
+        TEditor e;
+        QVERIFY(e.LoadModel(home.filePath("robot.p3d")));
+        QCOMPARE(e.LoadEnvironment(home.filePath("hall.p3d")), TEnvironmentLoad::Loaded);
+        const auto drawn = [&e](TComponentShow show) {
+            TEditorOptions o = e.Options();
+            o.Show = show;
+            e.SetOptions(o);
+            e.Pose();
+            T3dScene scene;
+            e.Build3d(scene, 1, 1);
+            QList<QVector3D> points;
+            for (const T3dBatch* batch : {&scene.Shell, &scene.Components})
+                for (const auto* list : {&batch->Triangles, &batch->Quads})
+                    for (const T3dVertex& v : *list)
+                        points << QVector3D(v.X, v.Y, v.Z);
+            TChartItems front, left, top;
+            std::array<TChartRange, ViewCount> ranges;
+            std::array<bool, ViewCount> changed;
+            e.DrawViews({&front, &left, &top}, {100, 100, 100}, {100, 100, 100}, ranges, changed);
+            front.ForEachSegment([&](double x0, double y0, double x1, double y1, uint32_t) {
+                points << QVector3D(float(x0), float(y0), 0) << QVector3D(float(x1), float(y1), 0);
+            });
+            return points;
+        };
+        const QList<QVector3D> still = drawn(TComponentShow::None);
+        QVERIFY(!still.isEmpty());
+        QVERIFY(e.LoadAnimation(home.filePath("walk.rtm")));
+        for (double t : {0.0, 0.75}) {
+            QVERIFY(e.ShowTime(t));
+            QCOMPARE(drawn(TComponentShow::None), still);
+        }
+        const QList<QVector3D> moved = drawn(TComponentShow::Checked);  // the model moves
+        QVERIFY(e.ShowTime(0) && drawn(TComponentShow::Checked) != moved);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "base/ChartItems.h"
 #include "widgets/ChartTwoWays.h"
 
@@ -78,21 +79,14 @@ QByteArray SegmentBytes(const TChartItems& items)
 class ChartItemsTest : public QObject {
     Q_OBJECT
 private slots:
-    void boxKeptAsItemsAreAdded_data()
-    {
-        QTest::addColumn<quint32>("seed");
-        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf, ±0 or huge; 0: none
-        QTest::newRow("finite") << 1u << 0;
-        QTest::newRow("non-finite now and then") << 3u << 7;
-        QTest::newRow("mostly non-finite") << 4u << 2;
-    }
+    void boxKeptAsItemsAreAdded_data() { QVERIFY(AddTableRows("widgets/items-box.table")); }
     // After every operation the kept box is the one a scan over all items finds, to the bit:
     // pen lifts and non-finite points never count, edits in place move it, and a clear
     // forgets everything. An item added and removed again leaves the list as it was.
     void boxKeptAsItemsAreAdded()
     {
-        QFETCH(quint32, seed); QFETCH(int, oddOneIn);
-        QRandomGenerator rng(seed);
+        QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QRandomGenerator rng{quint32(seed)};
         const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0, -1e308};
         auto coord = [&]() -> double {
             if (oddOneIn > 0 && rng.bounded(oddOneIn) == 0)
@@ -155,21 +149,14 @@ private slots:
         }
     }
 
-    void outlinesDrawAsPolylines_data()
-    {
-        QTest::addColumn<quint32>("seed");
-        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf, ±0 or huge
-        QTest::newRow("finite") << 11u << 0;
-        QTest::newRow("non-finite now and then") << 12u << 9;
-        QTest::newRow("mostly non-finite") << 13u << 2;
-    }
+    void outlinesDrawAsPolylines_data() { QVERIFY(AddTableRows("widgets/items-outlines.table")); }
     // Outlines drawn from point blocks and index lists give the segments, colours, segment
     // count and box that the same polygons give as polylines; items added afterwards are
     // drawn after them and the box takes in both.
     void outlinesDrawAsPolylines()
     {
-        QFETCH(quint32, seed); QFETCH(int, oddOneIn);
-        QRandomGenerator rng(seed);
+        QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QRandomGenerator rng{quint32(seed)};
         TTwoWays t;
         DrawBothWays(t, rng, oddOneIn);
         QVERIFY(t.Items.LineCount() > 0);

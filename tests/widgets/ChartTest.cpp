@@ -1,4 +1,5 @@
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "widgets/Chart.h"
 #include "widgets/ChartTwoWays.h"
 
@@ -56,26 +57,7 @@ void SendMouse(QWidget& w, QEvent::Type type, QPointF pos, Qt::MouseButton butto
 class ChartTest : public QObject {
     Q_OBJECT
 private slots:
-    void itemsMapToPixels_data()
-    {
-        QTest::addColumn<QSize>("size"); QTest::addColumn<bool>("equal");
-        QTest::addColumn<QRectF>("range");    // x, y, width, height in chart units
-        QTest::addColumn<QRectF>("visible");  // the same, as shown
-        QTest::addColumn<QLineF>("line"); QTest::addColumn<QLineF>("pixels");
-        // Equal scale: the same pixels per unit both ways, the short side widened about the centre.
-        QTest::newRow("wide") << QSize(400, 100) << true << QRectF(0, 0, 10, 10) << QRectF(-15, 0, 40, 10)
-                              << QLineF(0, 5, 0, 9) << QLineF(150, 50, 150, 10);
-        QTest::newRow("tall") << QSize(100, 200) << true << QRectF(-5, -5, 10, 10) << QRectF(-5, -10, 10, 20)
-                              << QLineF(-4, 0, 4, 0) << QLineF(10, 100, 90, 100);
-        QTest::newRow("offset") << QSize(120, 80) << true << QRectF(100, 200, 12, 8) << QRectF(100, 200, 12, 8)
-                                << QLineF(101, 201, 111, 207) << QLineF(10, 70, 110, 10);
-        QTest::newRow("wide free") << QSize(400, 100) << false << QRectF(0, 0, 10, 10) << QRectF(0, 0, 10, 10)
-                                   << QLineF(1, 2, 9, 8) << QLineF(40, 80, 360, 20);
-        QTest::newRow("zero width") << QSize(100, 100) << true << QRectF(3, 0, 0, 10) << QRectF(-2, 0, 10, 10)
-                                    << QLineF(3, 1, 3, 9) << QLineF(50, 90, 50, 10);
-        QTest::newRow("single point") << QSize(100, 50) << true << QRectF(3, 4, 0, 0) << QRectF(2, 3.5, 2, 1)
-                                      << QLineF(2.5, 4, 3.5, 4.4) << QLineF(25, 25, 75, 5);
-    }
+    void itemsMapToPixels_data() { QVERIFY(AddTableRows("widgets/chart-mapping.table")); }
     void itemsMapToPixels()
     {
         QFETCH(QSize, size); QFETCH(bool, equal); QFETCH(QRectF, range); QFETCH(QRectF, visible); QFETCH(QLineF, line); QFETCH(QLineF, pixels);
@@ -203,24 +185,13 @@ private slots:
         QVERIFY(img.pixel(QPoint(20, 60)) != Rgb(Green) && img.pixel(QPoint(20, 60)) != Rgb(Red));
     }
 
-    void dragsZoomOrPan_data()
-    {
-        QTest::addColumn<int>("action");           // 0 zoom, 1 pan, 2 the owner takes the mouse mid-drag
-        QTest::addColumn<QList<QPointF>>("path");  // press, moves, release
-        QTest::addColumn<QRectF>("range");         // X1, Y1, X2 - X1, Y2 - Y1 afterwards
-        QTest::addColumn<int>("changed");          // RangeChanged signals; -1: not counted
-        // The rectangle counts, not the direction of the drag.
-        QTest::newRow("zoom up-left") << 0 << QList<QPointF>{{60, 80}, {40, 50}, {20, 40}, {20, 40}} << QRectF(2, 2, 4, 4) << 1;
-        QTest::newRow("click") << 0 << QList<QPointF>{{30, 30}, {30, 30}} << QRectF(0, 0, 10, 10) << 0;
-        QTest::newRow("sliver") << 0 << QList<QPointF>{{30, 30}, {80, 31}, {80, 31}} << QRectF(0, 0, 10, 10) << 0;
-        // 40 px right and 20 px down: the content follows the mouse.
-        QTest::newRow("pan") << 1 << QList<QPointF>{{50, 50}, {80, 30}, {90, 70}, {90, 70}} << QRectF(-4, 2, 10, 10) << -1;
-        // As when Shift+drag edits a pivot: no zoom.
-        QTest::newRow("none mid-drag") << 2 << QList<QPointF>{{10, 10}, {60, 60}, {60, 60}} << QRectF(0, 0, 10, 10) << 0;
-    }
+    void dragsZoomOrPan_data() { QVERIFY(AddTableRows("widgets/chart-drags.table")); }
     void dragsZoomOrPan()
     {
-        QFETCH(int, action); QFETCH(QList<QPointF>, path); QFETCH(QRectF, range); QFETCH(int, changed);
+        QFETCH(int, action); QFETCH(QList<float>, xy); QFETCH(QRectF, range); QFETCH(int, changed);
+        QList<QPointF> path;
+        for (qsizetype i = 0; i + 1 < xy.size(); i += 2)
+            path << QPointF(xy[i], xy[i + 1]);
         auto c = MakeChart(100, 100, QRectF(0, 0, 10, 10));  // zooms by default
         if (action == 1)
             c->SetMouseAction(TChart::TMouseAction::Pan);
@@ -239,21 +210,14 @@ private slots:
             QCOMPARE(spy.count(), changed);
     }
 
-    void outlinesPaintAsPolylines_data()
-    {
-        QTest::addColumn<QRectF>("range"); QTest::addColumn<quint32>("seed");
-        QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf, ±0 or 1e308
-        QTest::newRow("whole drawing") << QRectF(-55, -55, 110, 110) << 21u << 0;
-        QTest::newRow("zoomed in, clipped") << QRectF(-5, -5, 10, 10) << 22u << 9;
-        QTest::newRow("beyond pixel range") << QRectF(-50, -50, 100, 100) << 23u << 3;
-    }
+    void outlinesPaintAsPolylines_data() { QVERIFY(AddTableRows("widgets/chart-outlines.table")); }
     // Random polygons drawn from outline point blocks and index lists, and as polyline items,
     // give the same pixels: overlaps in drawing order, shared edges, clipping, corners whose
     // pixel position overflows, and the item lines (axes) drawn over the outlines.
     void outlinesPaintAsPolylines()
     {
-        QFETCH(QRectF, range); QFETCH(quint32, seed); QFETCH(int, oddOneIn);
-        QRandomGenerator rng(seed);
+        QFETCH(QRectF, range); QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QRandomGenerator rng{quint32(seed)};
         TTwoWays t;
         DrawBothWays(t, rng, oddOneIn);
         auto items = MakeChart(120, 90, range), outlines = MakeChart(120, 90, range);
@@ -338,17 +302,7 @@ private slots:
         QCOMPARE(got, want);
     }
 
-    void outlineSegmentsAreThinAndWhole_data()
-    {
-        QTest::addColumn<QLineF>("line");  // in pixels of a 200x100 chart
-        QTest::newRow("flat") << QLineF(10.5, 50.5, 190.5, 50.5);
-        QTest::newRow("shallow") << QLineF(10.5, 20.5, 190.5, 31.5);
-        QTest::newRow("shallow leftwards up") << QLineF(190.5, 80.5, 3.5, 60.5);
-        QTest::newRow("one in eight") << QLineF(5.5, 5.5, 165.5, 25.5);
-        QTest::newRow("diagonal") << QLineF(20.5, 90.5, 100.5, 10.5);
-        QTest::newRow("steep") << QLineF(50.5, 2.5, 60.5, 97.5);
-        QTest::newRow("vertical") << QLineF(70.5, 95.5, 70.5, 4.5);
-    }
+    void outlineSegmentsAreThinAndWhole_data() { QVERIFY(AddTableRows("widgets/chart-segments.table")); }
     // A segment drawn from outline points sets one pixel in each column (row, for steep
     // ones) between its end pixels, each within a pixel of the true line. The same segment
     // drawn again in a later batch of the same colour is drawn again over the blue one
@@ -389,16 +343,7 @@ private slots:
         }
     }
 
-    void degenerateInputDrawsWhatItCan_data()
-    {
-        QTest::addColumn<QSize>("size"); QTest::addColumn<QRectF>("range");
-        QTest::addColumn<bool>("expectLine");  // the finite line (2,2)-(8,2) is visible
-        QTest::newRow("zero size widget") << QSize(0, 0) << QRectF(0, 0, 10, 10) << false;
-        QTest::newRow("NaN range kept out") << QSize(100, 100) << QRectF(NaN, 0, 10, 10) << true;
-        QTest::newRow("infinite range kept out") << QSize(100, 100) << QRectF(0, 0, Inf, 10) << true;
-        QTest::newRow("huge range") << QSize(100, 100) << QRectF(-1e300, -1e300, 1.5e300, 1.5e300) << false;
-        QTest::newRow("tiny range") << QSize(100, 100) << QRectF(2, 2, 1e-300, 1e-300) << false;
-    }
+    void degenerateInputDrawsWhatItCan_data() { QVERIFY(AddTableRows("widgets/chart-degenerate.table")); }
     void degenerateInputDrawsWhatItCan()
     {
         QFETCH(QSize, size); QFETCH(QRectF, range); QFETCH(bool, expectLine);

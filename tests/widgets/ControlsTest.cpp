@@ -1,5 +1,6 @@
 // The spring slider and the numeric edit, driven with the events a user sends.
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "widgets/Controls.h"
 
 #include <QApplication>
@@ -53,16 +54,7 @@ private slots:
     }
 
     // Values shown exactly, typed text taken as typed, formats without trailing zeros.
-    void numberEditShowsAndKeepsValues_data()
-    {
-        QTest::addColumn<int>("decimals"); QTest::addColumn<double>("value"); QTest::addColumn<QString>("shown"); QTest::addColumn<double>("kept");
-        const float fine = 0.123456789f;
-        QTest::newRow("float beyond three decimals") << -1 << double(fine) << "0.12345679" << double(fine);
-        QTest::newRow("float beyond 360") << -1 << 12345.5 << "12345.5" << 12345.5;
-        QTest::newRow("offset of zero") << 7 << 0.0 << "0" << 0.0;
-        QTest::newRow("offset rounded to 7 decimals") << 7 << 1.234567891 << "1.2345679" << 1.2345679;
-        QTest::newRow("play time") << 1 << 3.6 << "3.6" << 3.6;
-    }
+    void numberEditShowsAndKeepsValues_data() { QVERIFY(AddTableRows("widgets/number-edit.table")); }
     void numberEditShowsAndKeepsValues()
     {
         QFETCH(int, decimals); QFETCH(double, value); QFETCH(QString, shown); QFETCH(double, kept);
