@@ -131,7 +131,7 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadAnim("long.rtm", TFile::Regular({"arm"}, 3000));
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        TFrameGrid* g = f.P_Timing->G_Frames;
+        TFrameGrid* g = f.P_Timing->Grid();
         const int rows = g->viewport()->height() / TFrameGrid::RowHeight;  // wholly in view
         const auto key = [g, &f](Qt::Key k, Qt::KeyboardModifiers m = {}) {  // the current frame, -1 when out of view
             QTest::keyClick(g, k, m);
