@@ -82,9 +82,8 @@ TVec3 FaceNormal(const TVec3& p0, const TVec3& p1, const TVec3& p2)
 
 // Appends one polygon whose corner positions and normals are already worked out (in model
 // space, X not yet mirrored), in reversed corner order.
-inline void Emit(T3dBatch& batch, uint32_t count, const TVec3* pos, const TVec3* nrm, const TRgba& c)
+inline void Emit(std::vector<T3dVertex>& out, uint32_t count, const TVec3* pos, const TVec3* nrm, const TRgba& c)
 {
-    std::vector<T3dVertex>& out = count == 4 ? batch.Quads : batch.Triangles;
     for (uint32_t k = count; k-- > 0;) {
         out.push_back({c.R, c.G, c.B, c.A, float(-nrm[k].x), float(nrm[k].y), float(nrm[k].z), float(-pos[k].x),
                        float(pos[k].y), float(pos[k].z)});
@@ -134,19 +133,36 @@ inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const TP3dP
     }
 }
 
-// Every visible polygon of a proxy sub-model, posed with its placement. Normals turn with
-// the linear part of the placement only; GL scales them back to unit length.
+// A proxy sub-model at its placement, drawn when the batch is.
 void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPoseParams& params, const TRgba& c)
 {
-    const TTransform M = ProxyTransform(sub);
+    T3dPlacement p;
+    p.Sub = &sub;
+    p.Transform = ProxyTransform(sub);
+    p.Params = params;
+    p.R = c.R, p.G = c.G, p.B = c.B, p.A = c.A;
+    p.TrianglesBefore = batch.Triangles.size();
+    p.QuadsBefore = batch.Quads.size();
+    batch.Placements.push_back(p);
+}
+
+// The visible triangles (corners 3) or quads (corners 4) of a placed sub-model, posed, onto
+// out. Normals turn with the linear part of the placement only; GL scales them back to
+// unit length.
+void PlacedPolygons(const T3dPlacement& p, uint32_t corners, std::vector<T3dVertex>& out)
+{
+    const TP3dModell& sub = *p.Sub;
+    const TTransform& M = p.Transform;
+    const TPoseParams& params = p.Params;
     const std::array<double, 12>& L = M.m;
+    const TRgba c{p.R, p.G, p.B, p.A};
     // Sub-models of one file share its geometry; their own lists are then empty.
     const std::vector<TP3dVertex>& points = sub.DrawnVertices();
     const std::vector<TP3dNormal>& subNormals = sub.DrawnNormals();
     const size_t normals = subNormals.size();
     for (const TP3dPolygon& poly : sub.DrawnPolygons()) {
         const uint32_t count = DrawnCorners(poly, points.size());
-        if (count == 0)
+        if (count != corners)
             continue;
         TVec3 pos[4], nrm[4];
         bool missing = false;
@@ -167,7 +183,7 @@ void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPoseParams& pa
                 if (poly.Corners[k].NormalIndex >= normals)
                     nrm[k] = f;
         }
-        Emit(batch, count, pos, nrm, c);
+        Emit(out, count, pos, nrm, c);
     }
 }
 
@@ -186,6 +202,44 @@ void PivotCross(const TSelection& c, const TPoseParams& params, T3dScene& scene)
 }
 
 }  // namespace
+
+void T3dBatch::ForEachRun(bool quads, std::vector<T3dVertex>& scratch,
+                          const std::function<void(const T3dVertex*, size_t)>& draw) const
+{
+    const std::vector<T3dVertex>& own = quads ? Quads : Triangles;
+    size_t done = 0;
+    for (const T3dPlacement& p : Placements) {
+        const size_t before = quads ? p.QuadsBefore : p.TrianglesBefore;
+        if (before > done)
+            draw(own.data() + done, before - done);
+        done = before;
+        scratch.clear();
+        PlacedPolygons(p, quads ? 4 : 3, scratch);
+        if (!scratch.empty())
+            draw(scratch.data(), scratch.size());
+    }
+    if (own.size() > done)
+        draw(own.data() + done, own.size() - done);
+}
+
+void T3dBatch::Expand(std::vector<T3dVertex>& triangles, std::vector<T3dVertex>& quads) const
+{
+    std::vector<T3dVertex> scratch;
+    triangles.clear();
+    quads.clear();
+    for (std::vector<T3dVertex>* out : {&triangles, &quads})
+        ForEachRun(out == &quads, scratch,
+                   [out](const T3dVertex* corners, size_t count) { out->insert(out->end(), corners, corners + count); });
+}
+
+size_t T3dBatch::PolygonCount() const
+{
+    size_t n = Triangles.size() / 3 + Quads.size() / 4;
+    for (const T3dPlacement& p : Placements)
+        for (const TP3dPolygon& poly : p.Sub->DrawnPolygons())
+            n += DrawnCorners(poly, p.Sub->DrawnVertices().size()) != 0 ? 1 : 0;
+    return n;
+}
 
 void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                   const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,

@@ -9,6 +9,7 @@
 #include "pose/Pose.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // ---- Camera
@@ -59,18 +60,38 @@ struct T3dVertex {
     float X, Y, Z;
 };
 
+// A proxy sub-model at one placement. Its corners are posed only while the batch is drawn,
+// one placement at a time, so a sub-model placed hundreds of times is held once.
+struct T3dPlacement {
+    const TP3dModell* Sub = nullptr;
+    TTransform Transform;  // the sub-model's ProxyTransform
+    TPoseParams Params;
+    float R = 0, G = 0, B = 0, A = 0;
+    // How many of the batch's own triangle and quad corners are drawn before it.
+    size_t TrianglesBefore = 0, QuadsBefore = 0;
+};
+
 // The polygons of one pass. Triangles come three corners each in the order 3, 2, 1 of the
 // polygon, quads four in the order 4, 3, 2, 1: mirroring X turns the faces round, the
-// reversed order turns them back. Polygon order within each list is the drawing order.
+// reversed order turns them back. All triangles are drawn before all quads; within each,
+// the order is that of the polygons, placements in their place among the batch's own.
 struct T3dBatch {
-    std::vector<T3dVertex> Triangles;
+    std::vector<T3dVertex> Triangles;  // the batch's own corners, of plain models
     std::vector<T3dVertex> Quads;
+    std::vector<T3dPlacement> Placements;
     void Clear()
     {
         Triangles.clear();
         Quads.clear();
+        Placements.clear();
     }
-    size_t PolygonCount() const { return Triangles.size() / 3 + Quads.size() / 4; }
+    // Hands draw the triangles (quads false) or the quads in drawing order, in runs: the
+    // batch's own corners as they are, each placement's posed into scratch.
+    void ForEachRun(bool quads, std::vector<T3dVertex>& scratch,
+                    const std::function<void(const T3dVertex* corners, size_t count)>& draw) const;
+    // Every corner as drawn, placements posed.
+    void Expand(std::vector<T3dVertex>& triangles, std::vector<T3dVertex>& quads) const;
+    size_t PolygonCount() const;
 };
 
 struct T3dScene {

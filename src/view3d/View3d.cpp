@@ -16,14 +16,13 @@ void LineNormal() { glNormal3f(0.0f, 0.0f, 1.0f); }
 
 void DrawBatch(const T3dBatch& batch)
 {
-    if (!batch.Triangles.empty()) {
-        glInterleavedArrays(GL_C4F_N3F_V3F, 0, batch.Triangles.data());
-        glDrawArrays(GL_TRIANGLES, 0, GLsizei(batch.Triangles.size()));
-    }
-    if (!batch.Quads.empty()) {
-        glInterleavedArrays(GL_C4F_N3F_V3F, 0, batch.Quads.data());
-        glDrawArrays(GL_QUADS, 0, GLsizei(batch.Quads.size()));
-    }
+    // Placed sub-models are posed here, one placement at a time, into one reused buffer.
+    static std::vector<T3dVertex> scratch;
+    for (const bool quads : {false, true})
+        batch.ForEachRun(quads, scratch, [quads](const T3dVertex* corners, size_t count) {
+            glInterleavedArrays(GL_C4F_N3F_V3F, 0, corners);
+            glDrawArrays(quads ? GL_QUADS : GL_TRIANGLES, 0, GLsizei(count));
+        });
 }
 }  // namespace
 

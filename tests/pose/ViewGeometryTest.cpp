@@ -236,8 +236,14 @@ private slots:
         for (const TChartItems* v : d.Views())
             QCOMPARE(v->OutlineIndexCount(), 12u);
         // In 3D the last corner first, X mirrored; the normal turned by the linear part only.
-        for (const auto* list : {&d.Scene.Components.Triangles, &d.Scene.Shell.Triangles}) {
-            QCOMPARE(list->size(), list == &d.Scene.Shell.Triangles ? size_t(9) : size_t(6));
+        // The lamp is held as its placement; its corners are posed as it is drawn.
+        QCOMPARE(d.Scene.Components.Placements.size(), size_t(1));
+        QCOMPARE(d.Scene.Components.Triangles.size(), size_t(3));
+        std::vector<T3dVertex> components, shell, quads;
+        d.Scene.Components.Expand(components, quads);
+        d.Scene.Shell.Expand(shell, quads);
+        for (const auto* list : {&components, &shell}) {
+            QCOMPARE(list->size(), list == &shell ? size_t(9) : size_t(6));
             const size_t k = list->size() - 3;
             QCOMPARE(QList<QVector3D>({Pos((*list)[k]), Pos((*list)[k + 1]), Pos((*list)[k + 2])}),
                      QList<QVector3D>({{-10, 1, 1.5f}, {-9, 1, 0.5f}, {-10, 2, 0.5f}}));
@@ -245,7 +251,8 @@ private slots:
         }
         sub.ProxyParent = nullptr;  // hanging under nothing: the placement alone
         d.Draw();
-        QCOMPARE(Pos(d.Scene.Components.Triangles[3]), QVector3D(-10, 0, 1.5f));
+        d.Scene.Components.Expand(components, quads);
+        QCOMPARE(Pos(components[3]), QVector3D(-10, 0, 1.5f));
         d.Params.TotalMove = {2, 0, 4};  // half of it at step 1 of 2: moved by (1, 0, 2)
         d.Params.AnimStepCount = 2;
         d.Params.ActAnimStep = 1;
