@@ -177,7 +177,7 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Transparent = P_3dArea->B_Transparent3D->isChecked();
     r.EnvironmentAlpha = TPlayPanel::Transparency(P_AnimControl->Chg_Env_Trans);
     Editor->Pose();  // the views may not have drawn the last change yet
-    const TExportResult result = ExportPosedModel(Models, Editor->TreeOrder(), Editor->Params(), &Doc, r);
+    const TExportResult result = Editor->Export(r);
     if (!result.Error.isEmpty())
         dialogs().ShowMessage(result.Error);
     else if (!result.Notes.isEmpty())

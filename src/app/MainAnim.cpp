@@ -293,7 +293,7 @@ void TMainForm::E_TMChanged(int axis, double value) { Anim->SetTotalMove(axis, s
 
 bool TMainForm::UndoOffered() const
 {
-    return !P_AnimControl->B_Play->isChecked() && !EditMode_ && !P_Timing->G_Frames->Editing() &&
+    return !P_AnimControl->B_Play->isChecked() && !EditMode() && !P_Timing->G_Frames->Editing() &&
            !(F_FrameManipulator && F_FrameManipulator->Dragging());
 }
 
@@ -327,13 +327,13 @@ void TMainForm::B_PlayStatusChanged(bool on)
     if (!on) {
         Playback_->Stop();
         Anim->SetPlayFraction(0);
-        Editor->HoldPose(EditMode_);
+        Editor->HoldPose(false);
         Editor->ShowCurrentFrame();
         return;
     }
     Editor->HoldPose(true);
     if (!Playback_->Start(P_AnimControl->E_AnimTime->value())) {  // nothing to play
-        Editor->HoldPose(EditMode_);
+        Editor->HoldPose(false);
         const QSignalBlocker block(P_AnimControl->B_Play);
         P_AnimControl->B_Play->setChecked(false);
         P_AnimControl->B_Play->setStyleSheet(QString());
@@ -347,7 +347,7 @@ void TMainForm::PlayTimerTimer()
     if (Playback_->Tick())
         return;
     PlayTimer->stop();
-    Editor->HoldPose(EditMode_);
+    Editor->HoldPose(false);
     if (P_AnimControl->B_Play->isChecked()) {  // it ended by itself: the document was emptied
         const QSignalBlocker block(P_AnimControl->B_Play);
         P_AnimControl->B_Play->setChecked(false);

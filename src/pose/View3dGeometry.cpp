@@ -136,9 +136,9 @@ inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const TP3dP
 
 // Every visible polygon of a proxy sub-model, posed with its placement. Normals turn with
 // the linear part of the placement only; GL scales them back to unit length.
-void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPoseParams& params, const TRgba& c)
+void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPose& pose, const TPoseParams& params, const TRgba& c)
 {
-    const TTransform M = ProxyTransform(sub);
+    const TTransform M = ProxyTransform(sub, pose);
     const std::array<double, 12>& L = M.m;
     // Sub-models of one file share its geometry; their own lists are then empty.
     const std::vector<TP3dVertex>& points = sub.DrawnVertices();
@@ -171,9 +171,9 @@ void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPoseParams& pa
     }
 }
 
-void PivotCross(const TSelection& c, const TPoseParams& params, T3dScene& scene)
+void PivotCross(const TSelection& c, const TTransform& act, const TPoseParams& params, T3dScene& scene)
 {
-    const TVec3 p = PosePoint(c.Pivot, c.ActTransform, params);
+    const TVec3 p = PosePoint(c.Pivot, act, params);
     const float h = PivotCrossHalf;
     const double ends[6][3] = {{p.x - h, p.y, p.z}, {p.x + h, p.y, p.z}, {p.x, p.y - h, p.z},
                                {p.x, p.y + h, p.z}, {p.x, p.y, p.z - h}, {p.x, p.y, p.z + h}};
@@ -188,7 +188,7 @@ void PivotCross(const TSelection& c, const TPoseParams& params, T3dScene& scene)
 }  // namespace
 
 void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                  const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
+                  const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
                   T3dScene& scene)
 {
     scene.Shell.Clear();
@@ -203,7 +203,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
                              m->IsEnvironment ? options.EnvironmentAlpha : options.PolygonAlpha};
             if (m->IsProxy) {
                 // The environment's sub-models stand still, as the environment does.
-                ProxyPolygons(scene.Shell, *m, m->IsEnvironment ? TPoseParams{} : params, grey);
+                ProxyPolygons(scene.Shell, *m, pose, m->IsEnvironment ? TPoseParams{} : params, grey);
                 continue;
             }
             for (const TP3dPolygon& poly : m->Polygons)
@@ -218,7 +218,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
         if (!c)
             continue;
         if (options.PivotComponent == c)
-            PivotCross(*c, params, scene);
+            PivotCross(*c, pose.Act(c), params, scene);
         if (c->Hidden && !options.AllSelections)
             continue;
         TRgba color;
@@ -226,7 +226,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
         ComponentColor(c->Color, rgb);
         color = {rgb[0], rgb[1], rgb[2], t < beingEdited.size() && beingEdited[t] ? EditedAlpha : OtherAlpha};
         if (c->ProxyModel) {
-            ProxyPolygons(scene.Components, *c->ProxyModel, params, color);
+            ProxyPolygons(scene.Components, *c->ProxyModel, pose, params, color);
             continue;
         }
         if (!c->Model)

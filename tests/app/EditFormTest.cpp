@@ -54,7 +54,7 @@ private slots:
         QTest::mouseClick(f.P_Timing->B_ResetMatrix, Qt::LeftButton);
         for (const TAnimEntry& e : f.Doc.AnimFrames[2].Entries)
             QCOMPARE(e.Matrix, IdentityMatrix12f);
-        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
+        QCOMPARE(f.Editor->ComponentPoses().Act(fx.Sel("arm")), TTransform::Identity());
         QVERIFY(f.Doc.AnimFrames[1].Entries[0].Matrix != IdentityMatrix12f);
     }
 
@@ -104,8 +104,8 @@ private slots:
         (rotate ? f.P_EditAnim->Chg_Z : f.P_EditAnim->Chg_X)->setValue(rotate ? 1000 : -1000);
         for (int i = 0; i < ticks; ++i)
             f.EditTimerTimer();
-        QVERIFY(Near(fx.Sel("hand")->ActTransform.Apply({2, 1.25, 0.25}), hand));
-        QCOMPARE(fx.Sel("body")->ActTransform, TTransform::Identity());
+        QVERIFY(Near(f.Editor->ComponentPoses().Act(fx.Sel("hand")).Apply({2, 1.25, 0.25}), hand));
+        QCOMPARE(f.Editor->ComponentPoses().Act(fx.Sel("body")), TTransform::Identity());
     }
 
     // A press on the slider's track moves the arm for as long as it is held; after the
@@ -122,12 +122,12 @@ private slots:
         const QPoint track(f.P_EditAnim->Chg_Y->width() - 5, f.P_EditAnim->Chg_Y->height() / 2);
         QTest::mousePress(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
         f.EditTimerTimer();
-        const double moved = fx.Sel("arm")->EditMove[1];
+        const double moved = f.Editor->ComponentPoses().Find(fx.Sel("arm"))->EditMove[1];
         QVERIFY(moved > 0);
         QTest::mouseRelease(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
         QCOMPARE(f.P_EditAnim->Chg_Y->value(), 0);
         f.EditTimerTimer();
-        QCOMPARE(fx.Sel("arm")->EditMove[1], moved);
+        QCOMPARE(f.Editor->ComponentPoses().Find(fx.Sel("arm"))->EditMove[1], moved);
         QTest::mousePress(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimFrames[0].Entries[0].Matrix[10], float(moved));
     }
@@ -189,19 +189,19 @@ private slots:
                 f.EditTimerTimer();
         };
         tick5();
-        QVERIFY(Narrow(fx.Sel("arm")->ActTransform) != stored[0].Matrix);
+        QVERIFY(Narrow(f.Editor->ComponentPoses().Act(fx.Sel("arm"))) != stored[0].Matrix);
         QTest::mouseClick(f.P_EditAnim->B_ResetEdit, Qt::LeftButton);  // Restore: exactly the stored frame
-        QCOMPARE(fx.Sel("arm")->ActTransform, Widen(stored[0].Matrix));
+        QCOMPARE(f.Editor->ComponentPoses().Act(fx.Sel("arm")), Widen(stored[0].Matrix));
         QVERIFY(f.EditMode());
         tick5();
         QTest::mouseClick(f.P_EditAnim->B_CancelEdit, Qt::LeftButton);
         for (size_t e = 0; e < stored.size(); ++e)
             QCOMPARE(f.Doc.AnimFrames[1].Entries[e].Matrix, stored[e].Matrix);
-        QCOMPARE(fx.Sel("hand")->ActTransform, Widen(stored[1].Matrix));
+        QCOMPARE(f.Editor->ComponentPoses().Act(fx.Sel("hand")), Widen(stored[1].Matrix));
         QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
         f.P_EditAnim->Chg_X->setValue(730);
         tick5();
-        const TMatrix12f edited = Narrow(fx.Sel("hand")->ActTransform);
+        const TMatrix12f edited = Narrow(f.Editor->ComponentPoses().Act(fx.Sel("hand")));
         QVERIFY(edited != stored[1].Matrix);
         QTest::mouseClick(f.P_EditAnim->B_ApplyEdit, Qt::LeftButton);
         QVERIFY(!f.EditMode());

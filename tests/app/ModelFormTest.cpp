@@ -179,14 +179,14 @@ private slots:
         fx.LoadAnim("wave.rtm", RtmBuild::TFile::Regular({"arm", "hand"}, 3));
         // Components outside the animation are hidden; the current frame is on the animated ones.
         QVERIFY(fx.Sel("body")->Hidden && fx.Sel("leg")->Hidden && !fx.Sel("arm")->Hidden);
-        QCOMPARE(Narrow(fx.Sel("hand")->ActTransform), RtmBuild::TFile::Sample(0, 1));
+        QCOMPARE(Narrow(f.Editor->ComponentPoses().Act(fx.Sel("hand"))), RtmBuild::TFile::Sample(0, 1));
         f.SetActStep(2);
-        QCOMPARE(Narrow(fx.Sel("arm")->ActTransform), RtmBuild::TFile::Sample(2, 0));
+        QCOMPARE(Narrow(f.Editor->ComponentPoses().Act(fx.Sel("arm"))), RtmBuild::TFile::Sample(2, 0));
         fx.Dialogs.Answers << true << true;
         QTest::mousePress(f.P_Timing->B_NewAnim, Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QVERIFY(f.Doc.AnimFrames.empty());
-        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
+        QCOMPARE(f.Editor->ComponentPoses().Act(fx.Sel("arm")), TTransform::Identity());
         QVERIFY(F_SelectComponents->isVisible() && !F_SelectComponents->isModal());
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);  // nothing selected
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});

@@ -75,7 +75,7 @@ QStringList DrawnSegments(TEditor& e, bool fromScratch)
         options.AllPolygons = o.AllPolygons;
         options.Environment = o.Environment;
         ClearViews(views);
-        DrawViews(e.Models(), e.TreeOrder(), e.Cache(), options, e.Params(), views, size, size, ranges, changed);
+        DrawViews(e.Models(), e.TreeOrder(), e.Cache(), e.ComponentPoses(), options, e.Params(), views, size, size, ranges, changed);
     } else {
         e.DrawViews(views, size, size, ranges, changed);
     }
@@ -265,11 +265,11 @@ private slots:
         component("leg")->Hidden = true;  // hidden by the user before the load
         QVERIFY(e.LoadAnimation(Dir_.filePath(QStringLiteral("walk.rtm"))));
         QVERIFY(component("body")->Hidden && component("leg")->Hidden && !component("arm")->Hidden);
-        QVERIFY(!(component("arm")->ActTransform == TTransform::Identity()));
+        QVERIFY(!(e.ComponentPoses().Act(component("arm")) == TTransform::Identity()));
         e.Anim().ClearAnimation();
         QVERIFY(!component("body")->Hidden && !component("arm")->Hidden);
         QVERIFY(component("leg")->Hidden);
-        QVERIFY(component("arm")->ActTransform == TTransform::Identity());
+        QVERIFY(e.ComponentPoses().Act(component("arm")) == TTransform::Identity());
     }
 };
 
