@@ -1,6 +1,7 @@
 // Loading models into the main window and working with the component tree by mouse and menu.
 // The set-up's own results (tree order, names, colours, proxies) are the command line's tests.
 #include "FormFixture.h"
+#include "editor/Editor.h"
 #include "model/P3dmodell.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/Selectcomponents.h"

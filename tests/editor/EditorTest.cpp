@@ -171,8 +171,8 @@ private slots:
             QCOMPARE(e.LoadEnvironment(path(d, "room.p3d")), TEnvironmentLoad::Loaded);
             QVERIFY(e.Options().Environment);  // a load shows it
         }) << unsigned(ChangeModel | ChangeOptions);
-        QTest::newRow("edit held") << true << TOp([](TEditor& e, const QDir&) {
-            e.HoldPose(true);  // as edit mode does: the components keep what the edit made
+        QTest::newRow("pose held") << true << TOp([](TEditor& e, const QDir&) {
+            e.HoldPose(true);  // as playback does: the components keep what it shows
             e.Anim().SetActStep(2);
             QCOMPARE(ShownArmX(e), ArmRestX + 5);
             e.HoldPose(false);
