@@ -51,17 +51,6 @@ std::vector<bool> BeingEditedFlags(const TEditTree& tree)
     return edited;
 }
 
-bool IsBeingEdited(const TEditTree& tree, const TSelection* component)
-{
-    if (tree.Nodes.empty() || tree.Selected.empty() || !component)
-        return false;
-    const std::vector<bool> flags = BeingEditedFlags(tree);
-    for (size_t i = 0; i < tree.Nodes.size(); ++i)
-        if (tree.Nodes[i].Component == component)
-            return flags[i];
-    return false;
-}
-
 bool SlidersCentred(double x, double y, double z)
 {
     return std::abs(x) < EditSliderDeadZone && std::abs(y) < EditSliderDeadZone && std::abs(z) < EditSliderDeadZone;

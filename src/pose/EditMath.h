@@ -42,8 +42,6 @@ const char* EditModeRefusal(int frameCount, int treeNodeCount);
 // Per node of the tree: is the node's component being edited, i.e. is the first node
 // showing that component selected or below a selected node. One pass over the tree.
 std::vector<bool> BeingEditedFlags(const TEditTree& tree);
-// The same for one component; false when it is not in the tree or nothing is selected.
-bool IsBeingEdited(const TEditTree& tree, const TSelection* component);
 
 // True when all three slider values are within the dead zone (the tick does nothing).
 bool SlidersCentred(double x, double y, double z);
