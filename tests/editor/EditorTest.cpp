@@ -151,6 +151,9 @@ private slots:
         QTest::newRow("new animation") << true << TOp([](TEditor& e, const QDir&) {
             QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty());
         }) << unsigned(ChangeDocument | ChangePose);
+        QTest::newRow("link") << true << TOp([](TEditor& e, const QDir&) {  // the pose stays with the components
+            QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("hand")), e.Forest().Find(QStringLiteral("arm"))));
+        }) << unsigned(ChangeModel);
         QTest::newRow("model reload") << true
                                       << TOp([path](TEditor& e, const QDir& d) { e.LoadModel(path(d, "robot.p3d")); })
                                       << unsigned(ChangeModel | ChangePose);
