@@ -115,26 +115,30 @@ private slots:
         QCOMPARE(e.Anim().CanUndo(), resetFrame);
     }
 
-    // The switches decide what the sliders do to the arm; the hand below it follows and
-    // the body above it stays. Centred sliders do nothing.
+    // The switches decide what the sliders do to the arm: each tick turns by the cube of
+    // the deflection (0.1 at full) or moves by it; the hand below the arm follows and the
+    // body above it stays. Centred sliders do nothing.
     void ticks_data()
     {
         QTest::addColumn<bool>("rotate");
         QTest::addColumn<bool>("relative");
-        QTest::addColumn<double>("slider");  // x to move, z to turn
+        QTest::addColumn<TVec3>("slider");
         QTest::addColumn<int>("ticks");
         QTest::addColumn<TVec3>("hand");  // where the hand's pivot (2, 1.25, 0.25) goes
-        const double c = std::cos(0.1), s = std::sin(0.1);
-        QTest::newRow("rotate about the pivot") << true << true << 10.0 << 1 << TVec3{1 + c, 1.25 + s, 0.25};
-        QTest::newRow("rotate about the origin") << true << false << 10.0 << 1 << TVec3{2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25};
-        QTest::newRow("move") << false << true << -10.0 << 3 << TVec3{1.97, 1.25, 0.25};
-        QTest::newRow("centred") << true << true << 0.0005 << 2 << TVec3{2, 1.25, 0.25};
+        const double c = std::cos(0.1), s = std::sin(0.1), c2 = std::cos(0.025), s2 = std::sin(0.025);
+        QTest::newRow("about the pivot") << true << true << TVec3{0, 0, 10} << 1 << TVec3{1 + c, 1.25 + s, 0.25};
+        QTest::newRow("about the origin") << true << false << TVec3{0, 0, 10} << 1 << TVec3{2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25};
+        QTest::newRow("cube keeps the sign, adds up") << true << true << TVec3{0, 0, -5} << 2 << TVec3{1 + c2, 1.25 - s2, 0.25};
+        QTest::newRow("x, then y") << true << true << TVec3{10, -10, 0} << 1
+                                   << TVec3{1 + c - 0.15 * c * s, 1.25 - 0.15 * s, 0.1 + s + 0.15 * c * c};
+        QTest::newRow("move is linear") << false << true << TVec3{-10, 5, 2} << 3 << TVec3{1.97, 1.265, 0.256};
+        QTest::newRow("centred") << true << true << TVec3{0.0005, -0.0005, 0} << 2 << TVec3{2, 1.25, 0.25};
     }
     void ticks()
     {
         QFETCH(bool, rotate);
         QFETCH(bool, relative);
-        QFETCH(double, slider);
+        QFETCH(TVec3, slider);
         QFETCH(int, ticks);
         QFETCH(TVec3, hand);
         TEditor e;
@@ -143,9 +147,9 @@ private slots:
         QCOMPARE(e.BeginEdit(arm).Missing, 0);
         QVERIFY(e.Editing());
         QSignalSpy spy(&e, &TEditor::Changed);
-        const bool moves = std::abs(slider) > EditSliderDeadZone;
+        const bool moves = !Near(hand, {2, 1.25, 0.25});
         for (int i = 0; i < ticks; ++i)
-            QCOMPARE(e.EditTick(arm, rotate, relative, rotate ? 0 : slider, 0, rotate ? slider : 0), moves);
+            QCOMPARE(e.EditTick(arm, rotate, relative, slider.x, slider.y, slider.z), moves);
         QCOMPARE(spy.count(), moves ? ticks : 0);
         QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), hand));
         QCOMPARE(Act(e, "body"), TTransform::Identity());

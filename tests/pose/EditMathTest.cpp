@@ -32,7 +32,6 @@ struct TScene {
     TComponentPose& operator[](const TSelection& c) { return *Pose.Find(&c); }
 };
 
-QVector3D V(const double* v) { return QVector3D(float(v[0]), float(v[1]), float(v[2])); }
 QVector3D Q(const TVec3& v) { return QVector3D(float(v.x), float(v.y), float(v.z)); }
 QVector3D At(TScene& s, const TSelection& c, QVector3D p) { return Q(s[c].Act.Apply({p.x(), p.y(), p.z()})); }
 QVector3D TurnZ(QVector3D p, double a) { return QVector3D(float(p.x() * std::cos(a) - p.y() * std::sin(a)), float(p.x() * std::sin(a) + p.y() * std::cos(a)), p.z()); }
@@ -67,37 +66,6 @@ private slots:
         for (bool edited : f)
             got += edited ? '1' : '0';
         QCOMPARE(got, flags);
-    }
-
-    void ticksFollowTheCubeLaw_data()
-    {
-        QTest::addColumn<QVector3D>("slider");
-        QTest::addColumn<bool>("rotate");
-        QTest::addColumn<int>("ticks");
-        QTest::addColumn<QVector3D>("total");  // EditRot when rotating, else EditMove
-        QTest::newRow("full deflection turns 0.1") << QVector3D(0, 0, 10) << true << 1 << QVector3D(0, 0, 0.1f);
-        QTest::newRow("cube keeps the sign, adds up") << QVector3D(-2, 1, 0) << true << 2 << QVector3D(-0.0016f, 0.0002f, 0);
-        QTest::newRow("move is linear") << QVector3D(1, 2, -10) << false << 3 << QVector3D(0.003f, 0.006f, -0.03f);
-        QTest::newRow("0.0005 counts as centred") << QVector3D(0.0005f, -0.0005f, 0) << true << 4 << QVector3D();
-    }
-    void ticksFollowTheCubeLaw()
-    {
-        QFETCH(QVector3D, slider);
-        QFETCH(bool, rotate);
-        QFETCH(int, ticks);
-        QFETCH(QVector3D, total);
-        TScene s;
-        TSelection& edited = s.Add(0);
-        TSelection& child = s.Add(1, {}, false);  // not animated: still accumulates
-        TSelection& other = s.Add(0);
-        s.Tree.Selected = {0};
-        for (int i = 0; i < ticks; ++i)
-            QCOMPARE(EditTick(s.Tree, s.Pose, rotate, slider.x(), slider.y(), slider.z()), !total.isNull());
-        for (const TSelection* c : {&edited, &child}) {
-            QVERIFY(Near(V(rotate ? s[*c].EditRot : s[*c].EditMove), total, 1e-7f));
-            QCOMPARE(V(rotate ? s[*c].EditMove : s[*c].EditRot), QVector3D());
-        }
-        QVERIFY(V(s[other].EditRot).isNull() && V(s[other].EditMove).isNull());
     }
 
     void subtreeMovesTwice_data()
