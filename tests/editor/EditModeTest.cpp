@@ -47,42 +47,37 @@ class EditModeTest : public QObject {
         if (anim)
             QVERIFY(e.LoadAnimation(Dir_.filePath(QLatin1String(anim))));
     }
-    static std::vector<int> Nodes(const TEditor& e, std::initializer_list<const char*> names)
-    {
-        std::vector<int> nodes;
-        for (const char* name : names)
-            nodes.push_back(e.Forest().Find(QLatin1String(name)));
-        return nodes;
-    }
+    // The tree's selection of one component, and how a component is posed.
+    static std::vector<int> Node(const TEditor& e, const char* name) { return {e.Forest().Find(QLatin1String(name))}; }
     static const TTransform& Act(const TEditor& e, const char* name)
     {
         return e.ComponentPoses().Act(FindComponentByName(e.TreeOrder(), QLatin1String(name)));
     }
-    static std::vector<TAnimEntry> Entries(const TEditor& e, int step)
+    static std::vector<TMatrix12f> Frame(const TEditor& e, int step)
     {
-        const auto entries = e.Document().AnimFrames.Entries(size_t(step));
-        return {entries.begin(), entries.end()};
+        std::vector<TMatrix12f> matrices;
+        for (const TAnimEntry& entry : e.Document().AnimFrames.Entries(size_t(step)))
+            matrices.push_back(entry.Matrix);
+        return matrices;
     }
 
 private slots:
     void initTestCase()
     {
         Dir_ = QDir(Home_.path());
-        QVERIFY(Dir_.mkpath(QStringLiteral("LinkData")));
-        QVERIFY(Robot().WriteTo(Dir_.filePath(QStringLiteral("robot.p3d"))) &&
-                Lamp().WriteTo(Dir_.filePath(QStringLiteral("lamp.p3d"))));
-        QVERIFY(WriteFile(Dir_.filePath(QStringLiteral("LinkData/robot.lpv")), RobotLinks()));
-        RtmBuild::TFile still = RtmBuild::TFile::Regular({"arm", "hand"}, 2);
+        const auto write = [this](const char* name, const QByteArray& bytes) {
+            return WriteFile(Dir_.filePath(QLatin1String(name)), bytes);
+        };
+        RtmBuild::TFile still = RtmBuild::TFile::Regular({"arm", "hand"}, 2), gap = still;
         for (auto& frame : still.Frames)
             for (auto& r : frame.Records)
                 r.Matrix = RtmBuild::Identity;
-        RtmBuild::TFile gap = RtmBuild::TFile::Regular({"arm", "hand"}, 2);
         gap.Frames[1].Records[1].Name = "arm";  // frame 1 has no entry for the hand
-        QVERIFY(WriteFile(Dir_.filePath(QStringLiteral("still.rtm")), RtmBuild::Build(still)) &&
-                WriteFile(Dir_.filePath(QStringLiteral("walk.rtm")), RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3))) &&
-                WriteFile(Dir_.filePath(QStringLiteral("gap.rtm")), RtmBuild::Build(gap)) &&
-                WriteFile(Dir_.filePath(QStringLiteral("ghost.rtm")),
-                          RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "ghost"}, 3))));
+        QVERIFY(Dir_.mkpath(QStringLiteral("LinkData")) && write("robot.p3d", Robot().Build()) &&
+                write("lamp.p3d", Lamp().Build()) && write("LinkData/robot.lpv", RobotLinks()) &&
+                write("still.rtm", RtmBuild::Build(still)) && write("gap.rtm", RtmBuild::Build(gap)) &&
+                write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3))) &&
+                write("ghost.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "ghost"}, 3))));
     }
 
     // What keeps "Edit Frame" and "Reset Frame" from acting; nothing changes then, and no
@@ -105,11 +100,11 @@ private slots:
         TEditor e;
         Start(e, anim.isEmpty() ? nullptr : qPrintable(anim), model);
         QSignalSpy spy(&e, &TEditor::Changed);
-        QCOMPARE(QString::fromLatin1(e.BeginEdit(Nodes(e, {"arm"})).Refusal), refusal);
+        QCOMPARE(QString::fromLatin1(e.BeginEdit(Node(e, "arm")).Refusal), refusal);
         QVERIFY(!e.Editing());
-        QVERIFY(!e.EditTick(Nodes(e, {"arm"}), true, true, 0, 0, 10));
-        QCOMPARE(e.RestoreEdit(Nodes(e, {"arm"}), true), 0);
-        QVERIFY(!e.ApplyEdit(Nodes(e, {"arm"})));
+        QVERIFY(!e.EditTick(Node(e, "arm"), true, true, 0, 0, 10));
+        QCOMPARE(e.RestoreEdit(Node(e, "arm"), true), 0);
+        QVERIFY(!e.ApplyEdit(Node(e, "arm")));
         QCOMPARE(spy.count(), 0);
         QCOMPARE(e.ResetFrame(), resetFrame);
         QCOMPARE(e.Anim().CanUndo(), resetFrame);
@@ -143,7 +138,7 @@ private slots:
         QFETCH(TVec3, hand);
         TEditor e;
         Start(e, "still.rtm");
-        const std::vector<int> arm = Nodes(e, {"arm"});
+        const std::vector<int> arm = Node(e, "arm");
         QCOMPARE(e.BeginEdit(arm).Missing, 0);
         QVERIFY(e.Editing());
         QSignalSpy spy(&e, &TEditor::Changed);
@@ -162,40 +157,37 @@ private slots:
         TEditor e;
         Start(e, "walk.rtm");
         e.Anim().SetActStep(1);
-        const std::vector<TAnimEntry> stored = Entries(e, 1);
-        const std::vector<int> arm = Nodes(e, {"arm"});
+        const std::vector<TMatrix12f> stored = Frame(e, 1);
+        const std::vector<int> arm = Node(e, "arm");
         const auto tick5 = [&] {
             for (int i = 0; i < 5; ++i)
                 e.EditTick(arm, true, true, 7.3, 0, -4.2);
         };
         e.BeginEdit(arm);
         tick5();
-        QVERIFY(Narrow(Act(e, "arm")) != stored[0].Matrix);
+        QVERIFY(Narrow(Act(e, "arm")) != stored[0]);
         QCOMPARE(e.RestoreEdit(arm, true), 0);
-        QCOMPARE(Act(e, "arm"), Widen(stored[0].Matrix));
+        QCOMPARE(Act(e, "arm"), Widen(stored[0]));
         QVERIFY(e.Editing());
         tick5();
         e.EndEdit();
-        QVERIFY(!e.Editing());
-        for (size_t i = 0; i < stored.size(); ++i)
-            QCOMPARE(Entries(e, 1)[i].Matrix, stored[i].Matrix);
-        QCOMPARE(Act(e, "hand"), Widen(stored[1].Matrix));
+        QVERIFY(!e.Editing() && Frame(e, 1) == stored);
+        QCOMPARE(Act(e, "hand"), Widen(stored[1]));
         QVERIFY(!e.Anim().CanUndo());
 
         e.BeginEdit(arm);
         tick5();
         const TMatrix12f edited = Narrow(Act(e, "hand"));
-        QVERIFY(edited != stored[1].Matrix);
+        QVERIFY(edited != stored[1]);
         QSignalSpy spy(&e, &TEditor::Changed);
         QVERIFY(e.ApplyEdit(arm));
         QVERIFY(!e.Editing());
         QCOMPARE(Reported(spy) & (ChangeDocument | ChangePose), unsigned(ChangeDocument | ChangePose));
-        QCOMPARE(Entries(e, 1)[1].Matrix, edited);
+        QCOMPARE(Frame(e, 1)[1], edited);
         QCOMPARE(Act(e, "hand"), Widen(edited));
         QCOMPARE(e.Anim().UndoName(), QStringLiteral("Apply Changes"));
-        QVERIFY(e.Anim().Undo());
-        QCOMPARE(Entries(e, 1)[1].Matrix, stored[1].Matrix);
-        QCOMPARE(Act(e, "hand"), Widen(stored[1].Matrix));
+        QVERIFY(e.Anim().Undo() && Frame(e, 1) == stored);
+        QCOMPARE(Act(e, "hand"), Widen(stored[1]));
     }
 
     // An animated component without an entry in the current frame is counted (one message
@@ -206,20 +198,17 @@ private slots:
         TEditor e;
         Start(e, "gap.rtm");
         e.Anim().SetActStep(1);
-        QCOMPARE(e.BeginEdit(Nodes(e, {"arm"})).Missing, 1);
-        QCOMPARE(e.RestoreEdit(Nodes(e, {"arm"}), true), 1);
+        QCOMPARE(e.BeginEdit(Node(e, "arm")).Missing, 1);
+        QCOMPARE(e.RestoreEdit(Node(e, "arm"), true), 1);
         e.EndEdit();
 
         Start(e, "ghost.rtm");
-        const std::vector<TAnimEntry> stored = Entries(e, 0);
-        const std::vector<int> arm = Nodes(e, {"arm"});
+        const std::vector<TMatrix12f> stored = Frame(e, 0);
+        const std::vector<int> arm = Node(e, "arm");
         QCOMPARE(e.BeginEdit(arm).Missing, 0);
         e.EditTick(arm, false, true, 10, 0, 0);
         QVERIFY(!e.ApplyEdit(arm));
-        QVERIFY(e.Editing());
-        for (size_t i = 0; i < stored.size(); ++i)
-            QCOMPARE(Entries(e, 0)[i].Matrix, stored[i].Matrix);
-        QVERIFY(!e.Anim().CanUndo());
+        QVERIFY(e.Editing() && Frame(e, 0) == stored && !e.Anim().CanUndo());
     }
 
     // Reset Frame makes the current frame's entries the identity, and only its, as one
@@ -230,9 +219,8 @@ private slots:
         Start(e, "walk.rtm");
         e.Anim().SetActStep(2);
         QVERIFY(e.ResetFrame());
-        for (const TAnimEntry& entry : Entries(e, 2))
-            QCOMPARE(entry.Matrix, IdentityMatrix12f);
-        QVERIFY(Entries(e, 1)[0].Matrix != IdentityMatrix12f);
+        QVERIFY(Frame(e, 2) == std::vector<TMatrix12f>(2, IdentityMatrix12f));
+        QVERIFY(Frame(e, 1)[0] != IdentityMatrix12f);
         QCOMPARE(Act(e, "arm"), TTransform::Identity());
         QCOMPARE(e.Anim().UndoName(), QStringLiteral("Reset Frame"));
     }
@@ -243,10 +231,10 @@ private slots:
     {
         TEditor e;
         Start(e, "still.rtm");
-        e.BeginEdit(Nodes(e, {"arm"}));
-        e.EditTick(Nodes(e, {"arm"}), true, true, 0, 0, 10);  // about the arm's pivot, the hand with it
-        e.RebaseEdit(Nodes(e, {"hand"}));
-        e.EditTick(Nodes(e, {"hand"}), false, true, 10, 0, 0);
+        e.BeginEdit(Node(e, "arm"));
+        e.EditTick(Node(e, "arm"), true, true, 0, 0, 10);  // about the arm's pivot, the hand with it
+        e.RebaseEdit(Node(e, "hand"));
+        e.EditTick(Node(e, "hand"), false, true, 10, 0, 0);
         const double c = std::cos(0.1), s = std::sin(0.1);
         QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), {1 + c + 0.01, 1.25 + s, 0.25}));
     }
@@ -256,7 +244,7 @@ private slots:
     {
         TEditor e;
         Start(e, "walk.rtm");
-        e.BeginEdit(Nodes(e, {"arm"}));
+        e.BeginEdit(Node(e, "arm"));
         e.Anim().ClearAnimation();
         QVERIFY(!e.Editing());
         QVERIFY(e.LoadAnimation(Dir_.filePath(QStringLiteral("walk.rtm"))));
