@@ -212,13 +212,15 @@ private slots:
     }
 
     // Reset Frame makes the current frame's entries the identity, and only its, as one
-    // undoable step; the components show it.
+    // undoable step; the components show it, and the views hear of both.
     void resetFrame()
     {
         TEditor e;
         Start(e, "walk.rtm");
         e.Anim().SetActStep(2);
+        QSignalSpy spy(&e, &TEditor::Changed);
         QVERIFY(e.ResetFrame());
+        QCOMPARE(Reported(spy) & (ChangeDocument | ChangePose), unsigned(ChangeDocument | ChangePose));
         QVERIFY(Frame(e, 2) == std::vector<TMatrix12f>(2, IdentityMatrix12f));
         QVERIFY(Frame(e, 1)[0] != IdentityMatrix12f);
         QCOMPARE(Act(e, "arm"), TTransform::Identity());
