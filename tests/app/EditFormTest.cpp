@@ -73,14 +73,17 @@ private slots:
         QVERIFY(F_FrameManipulator->RChart->isEnabled() && F_FrameManipulator->SelectAll1->isEnabled());
     }
 
-    // The switches and a key held on a slider reach the edit: here the arm turns about the
-    // model origin, and the hand below it with it.
-    void switchesAndKeysReachTheEdit()
+    // The switches and the sliders reach the edit: a key held on a slider turns the arm
+    // (here about the model origin, the hand with it); a press on a slider's track moves it
+    // for as long as it is held, and after the release no tick moves it further, so Apply
+    // writes exactly what was seen.
+    void controlsReachTheEdit()
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
-        QTest::mouseClick(f.P_Timing->B_Editing, Qt::LeftButton);
+        QTest::mousePress(f.P_Timing->B_Editing, Qt::LeftButton);  // acts on the press
+        QVERIFY(f.EditMode() && QTest::qWaitForWindowExposed(&f));
         QVERIFY(f.P_EditAnim->B_EditOperation->isChecked() && f.P_EditAnim->B_RotType->isChecked());
         QTest::mouseClick(f.P_EditAnim->B_RotType, Qt::LeftButton);
         QTest::keyPress(f.P_EditAnim->Chg_Z, Qt::Key_End);
@@ -89,18 +92,6 @@ private slots:
         const double c = std::cos(0.1), s = std::sin(0.1);
         QVERIFY(Near(f.Editor->ComponentPoses().Act(fx.Sel("hand")).Apply({2, 1.25, 0.25}),
                      {2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25}));
-    }
-
-    // A press on the slider's track moves the arm for as long as it is held; after the
-    // release no tick moves it further, so Apply writes exactly what was seen.
-    void heldSliderMovesOnlyWhileHeld()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.StartWalk(2, true);
-        Select(f, "arm");
-        QTest::mousePress(f.P_Timing->B_Editing, Qt::LeftButton);  // acts on the press
-        QVERIFY(f.EditMode());
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTest::mouseClick(f.P_EditAnim->B_EditOperation, Qt::LeftButton);  // move, not rotate
         const QPoint track(f.P_EditAnim->Chg_Y->width() - 5, f.P_EditAnim->Chg_Y->height() / 2);
         QTest::mousePress(f.P_EditAnim->Chg_Y, Qt::LeftButton, {}, track);
