@@ -1,8 +1,8 @@
 #pragma once
 // Edit mode without its controls: how the slider values grow the edit totals on every
 // timer tick, how an edit is applied to the edited components and their subtrees, and the
-// Restore / Apply / Reset Frame operations on the current frame. The main window wires its
-// sliders, switches and buttons to these functions and shows the messages they report.
+// Restore / Apply / Reset Frame operations on the current frame, on the components' records
+// in a pose store. The editor's edit mode runs them; the window shows what they report.
 //
 // The component tree comes as a flat list in tree order (depth-first pre-order) with each
 // node's level (0 = top level) and the tree's selection list as indices into that list,

@@ -2,8 +2,9 @@
 // Pose evaluation: how the components' current transforms, the model offset and the total
 // move turn the stored points of the models into the posed points the views draw.
 //
-// Window-free. The main window passes its models, the component tree as a flat list in
-// tree order (depth-first pre-order) and the few document values the pose reads.
+// Window-free. The editor passes its models, the component tree as a flat list in tree
+// order (depth-first pre-order), how each component is posed (TPose) and the few document
+// values the pose reads.
 #include "anim/AnimDocument.h"
 #include "model/ComponentForest.h"
 #include "model/P3dmodell.h"
