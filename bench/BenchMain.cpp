@@ -873,7 +873,7 @@ std::vector<TCase> RefreshCases(TContext& cx)
                 for (TDisplayPoint& d : main->DisplayPoints)
                     d = {1e9f, 1e9f, 1e9f, 7};
         };
-        pose.Run = [&f, ps] { UpdateDisplayPoints(f.Models, ps->Nodes, ps->Cache, ps->Params); };
+        pose.Run = [&f, ps] { UpdateDisplayPoints(f.Models, ps->Nodes, ps->Cache, f.Editor->ComponentPoses(), ps->Params); };
         pose.Check = [&f, ps]() -> QString {
             if (!ps->Error.isEmpty())
                 return ps->Error;

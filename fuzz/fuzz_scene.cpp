@@ -89,7 +89,7 @@ void CheckViews(const TEditor& scene)
     const std::vector<TSelection*> order = scene.TreeOrder();
     options.PivotComponent = order.empty() ? nullptr : order.front();
     T3dScene s3;
-    Build3dScene(scene.Models(), order, scene.Cache(), std::vector<bool>(order.size(), true), options, scene.Params(), s3);
+    Build3dScene(scene.Models(), order, scene.Cache(), scene.ComponentPoses(), std::vector<bool>(order.size(), true), options, scene.Params(), s3);
     for (const T3dBatch* batch : {&s3.Shell, &s3.Components}) {
         FUZZ_CHECK(batch->Triangles.size() % 3 == 0 && batch->Quads.size() % 4 == 0);
         for (const std::vector<T3dVertex>* list : {&batch->Triangles, &batch->Quads})
@@ -161,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const QString out = FuzzFolder().filePath(QStringLiteral("out.obj"));
     TAtomicFileWriter writer(out);
-    const TObjReport report = WritePosedObj(scene.Models(), order, params, QStringLiteral("fuzz"), writer);
+    const TObjReport report = WritePosedObj(scene.Models(), order, scene.ComponentPoses(), params, QStringLiteral("fuzz"), writer);
     FUZZ_CHECK(writer.Ok() && writer.Commit());
     QByteArray obj;
     FUZZ_CHECK(ReadWholeFile(out, obj));

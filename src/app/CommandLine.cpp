@@ -211,8 +211,7 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
                               .arg(request.ModelName, FileNamePart(cmd.Files[1]))
                               .arg(scene.Document().FrameCount());
     request.Transparent = run.Settings.Transparent3D;
-    const TExportResult result =
-        ExportPosedModel(scene.Models(), scene.TreeOrder(), scene.Params(), &scene.Document(), request);
+    const TExportResult result = scene.Export(request);
     if (!result.Error.isEmpty()) {
         err << result.Error << Qt::endl;
         return ExitFileError;

@@ -178,16 +178,13 @@ public:
 
     // ---- Edit mode
     void SetEditMode(bool on);
-    bool EditMode() const { return EditMode_; }
+    bool EditMode() const;
     void B_EditingStatusChanged();
     void B_ApplyEditStatusChanged();
     void B_CancelEditStatusChanged();
     void B_ResetEditStatusChanged();
     void B_ResetMatrixStatusChanged();
     void EditTimerTimer();
-    void ApplyEditChanges();
-    void ApplyEditChanges(const TEditTree& tree);
-    bool IsBeingEdited(const TSelection* component) const;
     // The tree as the edit maths sees it: nodes in tree order with levels, and the selection.
     TEditTree EditTree() const;
     int RefreshCount() const { return RefreshCount_; }
@@ -327,7 +324,6 @@ private:
     QRect NormalFrame_;
     bool LayoutApplied_ = false;
     QRect PrePlaced_;  // the frame position and size given before the native window existed
-    bool EditMode_ = false;
     bool ClosingAccepted_ = false;
     bool RefreshQueued_ = false;
     int RefreshCount_ = 0;

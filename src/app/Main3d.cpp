@@ -150,7 +150,7 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Transparent = P_3dArea->TransparentPressed();
     r.EnvironmentAlpha = P_AnimControl->EnvironmentTransparency();
     Editor->Pose();  // the views may not have drawn the last change yet
-    const TExportResult result = ExportPosedModel(Models, Editor->TreeOrder(), Editor->Params(), &Doc, r);
+    const TExportResult result = Editor->Export(r);
     if (!result.Error.isEmpty())
         dialogs().ShowMessage(result.Error);
     else if (!result.Notes.isEmpty())

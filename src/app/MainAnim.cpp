@@ -264,7 +264,7 @@ void TMainForm::E_TMChanged(int axis, double value) { Anim->SetTotalMove(axis, s
 
 bool TMainForm::UndoOffered() const
 {
-    return !P_AnimControl->PlayPressed() && !EditMode_ && !P_Timing->Grid()->Editing() &&
+    return !P_AnimControl->PlayPressed() && !EditMode() && !P_Timing->Grid()->Editing() &&
            !(F_FrameManipulator && F_FrameManipulator->Dragging());
 }
 
@@ -297,13 +297,13 @@ void TMainForm::B_PlayStatusChanged(bool on)
     if (!on) {
         Playback_->Stop();
         Anim->SetPlayFraction(0);
-        Editor->HoldPose(EditMode_);
+        Editor->HoldPose(false);
         Editor->ShowCurrentFrame();
         return;
     }
     Editor->HoldPose(true);
     if (!Playback_->Start(P_AnimControl->PlayTime())) {  // nothing to play
-        Editor->HoldPose(EditMode_);
+        Editor->HoldPose(false);
         P_AnimControl->ShowStopped();
         return;
     }
@@ -315,7 +315,7 @@ void TMainForm::PlayTimerTimer()
     if (Playback_->Tick())
         return;
     PlayTimer->stop();
-    Editor->HoldPose(EditMode_);
+    Editor->HoldPose(false);
     if (P_AnimControl->PlayPressed())  // it ended by itself: the document was emptied
         P_AnimControl->ShowStopped();
 }

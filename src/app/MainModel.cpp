@@ -345,14 +345,14 @@ void TMainForm::HideAllClick()
 
 void TMainForm::TV_EditComponentsMouseDown(int)
 {
-    if (!EditMode_)
+    if (!EditMode())
         return;
     // An edit applies to whole subtrees: a node below a selected one needs no selection.
     for (int node : Editor->Forest().TreeIndices())
         if (const int parent = Editor->Forest().Parent(node);
             parent >= 0 && TV_EditComponents->IsNodeSelected(node) && TV_EditComponents->IsNodeSelected(parent))
             TV_EditComponents->SetNodeSelected(node, false);
-    RebaseEdits(EditTree());
+    Editor->RebaseEdit(TV_EditComponents->SelectedNodes());
 }
 
 void TMainForm::TV_EditComponentsMouseUp()

@@ -14,8 +14,7 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
     // Clearing the animation puts the model at rest and shows again what its load hid
     // (what the user hid stays hidden).
     connect(&Anim_, &TAnimController::Cleared, this, [this] {
-        for (TSelection* s : TreeOrder_)
-            s->ActTransform = TTransform::Identity();
+        Pose_.ToRest();
         for (const QString& name : std::exchange(HiddenByLoad_, {}))
             if (TSelection* s = FindComponentByName(TreeOrder_, name))
                 s->Hidden = false;
@@ -25,8 +24,10 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
     });
     // Every operation on the document ends here once: the current frame is put on the
     // components unless playback or edit mode poses them.
+    // Edit mode ends before the animation it edits goes.
+    connect(&Anim_, &TAnimController::AboutToClear, this, [this] { EndEdit(); });
     connect(&Anim_, &TAnimController::Changed, this, [this] {
-        if (!Anim_.Loading() && !PoseHeld_)
+        if (!Anim_.Loading() && !PoseHeld_ && !Editing_)
             ShowCurrentFrame();
         emit Changed(ChangeDocument);
     });
@@ -38,6 +39,9 @@ void TEditor::ForestAboutToChange(TForestChange) {}
 
 void TEditor::ForestChanged(TForestChange change)
 {
+    // New components start at rest; a change of the hierarchy keeps how each is posed.
+    if (change == TForestChange::Reset)
+        Pose_.Reset(Setup_.Forest);
     if (change != TForestChange::Components)
         HierarchyChanged();
     emit Changed(ChangeModel);
@@ -68,7 +72,7 @@ bool TEditor::LoadModel(const QString& path)
     const bool loaded = Setup_.Load(path);
     ModelEdits_.Loaded();
     // The new components start at rest; an open animation poses them at once.
-    if (loaded && !PoseHeld_)
+    if (loaded && !PoseHeld_ && !Editing_)
         ShowCurrentFrame();
     emit Changed(ChangeModel | ChangePose);
     return loaded;
@@ -124,7 +128,7 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
         return !s || !s->Hidden;
     });
     ModelEdits_.Rebase();
-    const bool shown = PoseHeld_ || ShowCurrentFrame();
+    const bool shown = PoseHeld_ || Editing_ || ShowCurrentFrame();
     if (posed)
         *posed = shown;
     emit Changed(ChangeModel | ChangePose);
@@ -166,12 +170,12 @@ bool TEditor::ShowFrame(int step)
 {
     if (Anim_.ShuttingDown())
         return true;
-    return Applied(ApplyFrameTransforms(Anim_.Doc, step, TreeOrder_));
+    return Applied(ApplyFrameTransforms(Anim_.Doc, step, TreeOrder_, Pose_));
 }
 
 bool TEditor::ShowBlend(double fraction)
 {
-    const TApplyFrameResult result = ApplyBlendTransforms(Anim_.Doc, Anim_.Doc.ActAnimStep, fraction, TreeOrder_);
+    const TApplyFrameResult result = ApplyBlendTransforms(Anim_.Doc, Anim_.Doc.ActAnimStep, fraction, TreeOrder_, Pose_);
     return result == TApplyFrameResult::InvalidStep || Applied(result);  // no next frame to blend towards
 }
 
@@ -191,9 +195,8 @@ void TEditor::SetOptions(const TEditorOptions& options)
     Options_ = options;
     if (pivotModeChanged) {
         if (Options_.PivotMode) {  // pivots are placed on the model at rest
-            for (TSelection* s : TreeOrder_)
-                s->ActTransform = TTransform::Identity();
-        } else if (!PoseHeld_) {
+            Pose_.ToRest();
+        } else if (!PoseHeld_ && !Editing_) {
             ShowCurrentFrame();
         }
     }
@@ -223,7 +226,7 @@ void TEditor::Pose()
 {
     for (TComponentNode& n : Nodes_)
         n.InAnimation = Anim_.IsInAnimation(n.Component->Name);
-    UpdateDisplayPoints(Setup_.Models, Nodes_, Cache_, Params());
+    UpdateDisplayPoints(Setup_.Models, Nodes_, Cache_, Pose_, Params());
 }
 
 void TEditor::DrawViews(const TViewItems& views, const std::array<int, ViewCount>& widthPx,
@@ -238,7 +241,7 @@ void TEditor::DrawViews(const TViewItems& views, const std::array<int, ViewCount
     options.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;
     options.AutoScale = Options_.AutoScale;
     options.Axes = Options_.Axes;
-    ::DrawViews(Setup_.Models, TreeOrder_, Cache_, options, Params(), views, widthPx, heightPx, ranges, changed,
+    ::DrawViews(Setup_.Models, TreeOrder_, Cache_, Pose_, options, Params(), views, widthPx, heightPx, ranges, changed,
                 &Outlines_);
 }
 
@@ -253,6 +256,97 @@ void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlph
     o.CheckedSelections = Options_.Show == TComponentShow::Checked;
     o.AllSelections = Options_.Show == TComponentShow::All;
     o.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;
-    Build3dScene(Setup_.Models, TreeOrder_, Cache_,
+    Build3dScene(Setup_.Models, TreeOrder_, Cache_, Pose_,
                  beingEdited.empty() ? std::vector<bool>(TreeOrder_.size(), false) : beingEdited, o, Params(), scene);
+}
+
+TExportResult TEditor::Export(const TExportRequest& request) const
+{
+    return ExportPosedModel(Setup_.Models, TreeOrder_, Pose_, Params(), &Anim_.Doc, request);
+}
+
+// ---- Edit mode
+
+TEditTree TEditor::EditTree(const std::vector<int>& selected) const
+{
+    TEditTree tree;
+    tree.Nodes = Nodes_;
+    std::vector<int> position(size_t(Setup_.Forest.Count()), -1);
+    const std::vector<int> order = Setup_.Forest.TreeIndices();
+    for (size_t i = 0; i < order.size() && i < tree.Nodes.size(); ++i) {
+        position[size_t(order[i])] = int(i);
+        tree.Nodes[i].InAnimation = Anim_.IsInAnimation(tree.Nodes[i].Component->Name);
+    }
+    for (int node : selected)
+        if (node >= 0 && node < int(position.size()) && position[size_t(node)] >= 0)
+            tree.Selected.push_back(position[size_t(node)]);
+    return tree;
+}
+
+TEditor::TEditStart TEditor::BeginEdit(const std::vector<int>& selected)
+{
+    TEditStart start;
+    start.Refusal = EditModeRefusal(Anim_.Doc.FrameCount(), int(Setup_.Forest.Children(-1).size()));
+    if (start.Refusal)
+        return start;
+    start.Missing = ResetAllRelChanges(EditTree(selected), Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
+    Editing_ = true;
+    ShowFrame(Anim_.Doc.ActAnimStep);
+    return start;
+}
+
+bool TEditor::EditTick(const std::vector<int>& selected, bool rotate, bool relative, double x, double y, double z)
+{
+    if (!Editing_ || SlidersCentred(x, y, z))
+        return false;
+    const TEditTree tree = EditTree(selected);
+    ::EditTick(tree, Pose_, rotate, x, y, z);
+    ApplyEditChanges(tree, Pose_, Options_.Offset.data(), relative);
+    emit Changed(ChangePose);
+    return true;
+}
+
+int TEditor::RestoreEdit(const std::vector<int>& selected, bool relative)
+{
+    if (!Editing_)
+        return 0;
+    const TEditTree tree = EditTree(selected);
+    const int missing = ResetAllRelChanges(tree, Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
+    ApplyEditChanges(tree, Pose_, Options_.Offset.data(), relative);
+    emit Changed(ChangePose);
+    return missing;
+}
+
+bool TEditor::ApplyEdit(const std::vector<int>& selected)
+{
+    if (!Editing_)
+        return false;
+    const TEditTree tree = EditTree(selected);
+    const int step = Anim_.Doc.ActAnimStep;
+    if (!Anim_.EditFrame(QStringLiteral("Apply Changes"), step,
+                         [this, &tree, step](TAnimDocument& doc) { return WriteEditToFrame(tree, Pose_, doc, step); }))
+        return false;
+    EndEdit();
+    return true;
+}
+
+void TEditor::EndEdit()
+{
+    if (!std::exchange(Editing_, false))
+        return;
+    if (!Anim_.Doc.AnimFrames.empty())
+        ShowFrame(Anim_.Doc.ActAnimStep);
+}
+
+void TEditor::RebaseEdit(const std::vector<int>& selected)
+{
+    if (Editing_)
+        RebaseEdits(EditTree(selected), Pose_);
+}
+
+bool TEditor::ResetFrame()
+{
+    const int step = Anim_.Doc.ActAnimStep;
+    return Anim_.EditFrame(QStringLiteral("Reset Frame"), step,
+                           [step](TAnimDocument& doc) { return ResetFrameMatrices(doc, step); });
 }

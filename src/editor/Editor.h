@@ -8,6 +8,8 @@
 #include "editor/ModelHistory.h"
 #include "model/Environment.h"
 #include "model/ModelSetup.h"
+#include "pose/EditMath.h"
+#include "pose/ModelExport.h"
 #include "pose/Pose.h"
 #include "pose/View3dGeometry.h"
 #include "pose/ViewGeometry.h"
@@ -92,11 +94,40 @@ public:
     // What playback shows t (0 .. 1) of the way through one pass, every drawing step taking
     // no time.
     bool ShowTime(double t);
-    // While playback or edit mode poses the components, a document change does not put the
-    // current frame back on them.
+    // While playback poses the components (as edit mode does), a document change does not
+    // put the current frame back on them.
     void HoldPose(bool held) { PoseHeld_ = held; }
-    // The components' transforms were changed by their user (an edit tick).
-    void PoseEdited() { emit Changed(ChangePose); }
+    // How each component is posed, numbered as the forest's nodes.
+    const TPose& ComponentPoses() const { return Pose_; }
+
+    // ---- Edit mode: turning and moving the selected components of the current frame.
+    // selected is the tree's selection as forest node indices, in the selection's order;
+    // an edit applies to the selected components with their subtrees.
+    TEditTree EditTree(const std::vector<int>& selected) const;
+    struct TEditStart {
+        const char* Refusal = nullptr;  // "Edit Frame" refused: nothing changed
+        int Missing = 0;                // animated components without an entry in the frame
+    };
+    // "Edit Frame": every component's edit starts from the current frame, which is shown.
+    TEditStart BeginEdit(const std::vector<int>& selected);
+    bool Editing() const { return Editing_; }
+    // One tick of the sliders (each -10 .. 10): rotate or move, about the selected
+    // component's pivot (relative) or the model origin. False when nothing changed.
+    bool EditTick(const std::vector<int>& selected, bool rotate, bool relative, double x, double y, double z);
+    // "Restore": the edited components back to the stored frame; returns how many animated
+    // components had no entry in it.
+    int RestoreEdit(const std::vector<int>& selected, bool relative);
+    // "Apply Changes": the edit written into the current frame as one undoable step, and
+    // edit mode ends. False (still editing, the frame unchanged) when a component the frame
+    // names is not in the tree.
+    bool ApplyEdit(const std::vector<int>& selected);
+    // "Cancel Changes", or edit mode ended otherwise: the stored frame is shown again.
+    void EndEdit();
+    // A press in the tree during an edit: the edit goes on from where the components are.
+    void RebaseEdit(const std::vector<int>& selected);
+    // "Reset Frame": the current frame's entries become the identity, one undoable step.
+    // False when there are no frames.
+    bool ResetFrame();
 
     // ---- What is shown
     const TEditorOptions& Options() const { return Options_; }
@@ -117,6 +148,8 @@ public:
     // the components an edit moves, in tree order (empty: none).
     void Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha,
                  const std::vector<bool>& beingEdited = {}) const;
+    // Writes what the views show to a file (Pose() first).
+    TExportResult Export(const TExportRequest& request) const;
 
     const TModelSetup& Setup() const { return Setup_; }
     TModelList& Models() { return Setup_.Models; }
@@ -144,6 +177,7 @@ private:
     TAnimController Anim_;
     TModelHistory ModelEdits_{Setup_.Forest, Anim_};
     TPoseCache Cache_;
+    TPose Pose_;
     // The views' edge lists: made by the first drawing after a change of the models, the
     // hierarchy or the options, which every Changed with ChangeModel or ChangeOptions says.
     mutable TViewOutlineCache Outlines_;
@@ -152,6 +186,7 @@ private:
     TEditorOptions Options_;
     const TSelection* PivotComponent_ = nullptr;
     bool PoseHeld_ = false;
+    bool Editing_ = false;
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
 };

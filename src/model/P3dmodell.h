@@ -19,6 +19,8 @@ struct TDisplayPoint {
     int32_t ShareCount = 0;
 };
 
+// A named selection of a model, a component: what the model's files say about it. How it
+// is posed is kept apart, by whoever shows it.
 struct TSelection {
     TP3dModell* Model = nullptr;
     TP3dModell* ProxyModel = nullptr;
@@ -29,11 +31,6 @@ struct TSelection {
     std::vector<uint8_t> VertexMembership;   // one byte per vertex of Model
     std::vector<uint8_t> PolygonMembership;  // one byte per polygon of Model
     uint32_t Color = 0;                      // 0x00BBGGRR
-    // Pose state.
-    TTransform ActTransform = TTransform::Identity();
-    TTransform BaseTransform;
-    double EditRot[3] = {0, 0, 0};
-    double EditMove[3] = {0, 0, 0};
 };
 
 // The points, normals and polygons of a sub-model file, read once and shared by every

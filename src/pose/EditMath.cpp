@@ -51,23 +51,12 @@ std::vector<bool> BeingEditedFlags(const TEditTree& tree)
     return edited;
 }
 
-bool IsBeingEdited(const TEditTree& tree, const TSelection* component)
-{
-    if (tree.Nodes.empty() || tree.Selected.empty() || !component)
-        return false;
-    const std::vector<bool> flags = BeingEditedFlags(tree);
-    for (size_t i = 0; i < tree.Nodes.size(); ++i)
-        if (tree.Nodes[i].Component == component)
-            return flags[i];
-    return false;
-}
-
 bool SlidersCentred(double x, double y, double z)
 {
     return std::abs(x) < EditSliderDeadZone && std::abs(y) < EditSliderDeadZone && std::abs(z) < EditSliderDeadZone;
 }
 
-void AccumulateEditTick(TSelection& c, bool rotate, double x, double y, double z)
+void AccumulateEditTick(TComponentPose& c, bool rotate, double x, double y, double z)
 {
     if (rotate) {
         c.EditRot[0] += x * x * x * EditRotFactor;
@@ -80,7 +69,7 @@ void AccumulateEditTick(TSelection& c, bool rotate, double x, double y, double z
     }
 }
 
-bool EditTick(const TEditTree& tree, bool rotate, double x, double y, double z)
+bool EditTick(const TEditTree& tree, TPose& pose, bool rotate, double x, double y, double z)
 {
     if (SlidersCentred(x, y, z))
         return false;
@@ -88,14 +77,15 @@ bool EditTick(const TEditTree& tree, bool rotate, double x, double y, double z)
     // A component shown by two nodes still grows once per tick.
     std::unordered_set<const TSelection*> done;
     for (size_t i = 0; i < tree.Nodes.size(); ++i) {
-        TSelection* c = tree.Nodes[i].Component;
+        const TSelection* c = tree.Nodes[i].Component;
         if (c && edited[i] && done.insert(c).second)
-            AccumulateEditTick(*c, rotate, x, y, z);
+            if (TComponentPose* p = pose.Find(c))
+                AccumulateEditTick(*p, rotate, x, y, z);
     }
     return true;
 }
 
-void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdited, int s,
+void ApplyEditToSubtree(const TEditTree& tree, TPose& pose, const std::vector<bool>& beingEdited, int s,
                         const double modelOffset[3], bool relative)
 {
     const int n = static_cast<int>(tree.Nodes.size());
@@ -105,11 +95,11 @@ void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdi
     const int level = tree.Nodes[static_cast<size_t>(s)].Level;
     for (int i = s; i < n && (i == s || tree.Nodes[static_cast<size_t>(i)].Level > level); ++i) {
         const TComponentNode& node = tree.Nodes[static_cast<size_t>(i)];
-        TSelection* c = node.Component;
+        TComponentPose* c = pose.Find(node.Component);
         if (!c || !node.InAnimation || static_cast<size_t>(i) >= beingEdited.size() || !beingEdited[static_cast<size_t>(i)])
             continue;
-        TTransform& act = c->ActTransform;
-        act = c->BaseTransform;
+        TTransform& act = c->Act;
+        act = c->Base;
         // Without totals the result is the base itself; taking it as it is keeps "Restore"
         // exact where subtracting and adding back the pivot would round.
         if (c->EditRot[0] == 0 && c->EditRot[1] == 0 && c->EditRot[2] == 0 && c->EditMove[0] == 0 &&
@@ -121,7 +111,7 @@ void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdi
             // S's freshly edited transform.
             const TVec3 p{RoundToFloat(sc->Pivot[0] + modelOffset[0]), RoundToFloat(sc->Pivot[1] + modelOffset[1]),
                           RoundToFloat(sc->Pivot[2] + modelOffset[2])};
-            q = sc->ActTransform.Apply(p);
+            q = pose.Act(sc).Apply(p);
             act[9] -= q.x;
             act[10] -= q.y;
             act[11] -= q.z;
@@ -140,18 +130,18 @@ void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdi
     }
 }
 
-void ApplyEditChanges(const TEditTree& tree, const double modelOffset[3], bool relative)
+void ApplyEditChanges(const TEditTree& tree, TPose& pose, const double modelOffset[3], bool relative)
 {
     const std::vector<bool> edited = BeingEditedFlags(tree);
     for (int s : tree.Selected)
-        ApplyEditToSubtree(tree, edited, s, modelOffset, relative);
+        ApplyEditToSubtree(tree, pose, edited, s, modelOffset, relative);
 }
 
-bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, int step)
+bool ResetRelChanges(const TSelection& c, TComponentPose& pose, bool inAnimation, const TAnimDocument& doc, int step)
 {
     for (int i = 0; i < 3; ++i) {
-        c.EditRot[i] = 0;
-        c.EditMove[i] = 0;
+        pose.EditRot[i] = 0;
+        pose.EditMove[i] = 0;
     }
     if (!inAnimation)
         return true;
@@ -160,7 +150,7 @@ bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, 
             if (e.NameIndex < 0 || e.NameIndex >= doc.AnimSelections.Count())
                 continue;
             if (doc.AnimSelections[e.NameIndex] == c.Name) {
-                c.BaseTransform = Widen(e.Matrix);
+                pose.Base = Widen(e.Matrix);
                 return true;
             }
         }
@@ -168,16 +158,18 @@ bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, 
     return false;
 }
 
-int ResetAllRelChanges(const TEditTree& tree, const TAnimDocument& doc, int step)
+int ResetAllRelChanges(const TEditTree& tree, TPose& pose, const TAnimDocument& doc, int step)
 {
     int missing = 0;
-    for (const TComponentNode& node : tree.Nodes)
-        if (node.Component && !ResetRelChanges(*node.Component, node.InAnimation, doc, step))
+    for (const TComponentNode& node : tree.Nodes) {
+        TComponentPose* p = node.Component ? pose.Find(node.Component) : nullptr;
+        if (p && !ResetRelChanges(*node.Component, *p, node.InAnimation, doc, step))
             ++missing;
+    }
     return missing;
 }
 
-bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step)
+bool WriteEditToFrame(const TEditTree& tree, const TPose& pose, TAnimDocument& doc, int step)
 {
     if (step < 0 || step >= doc.FrameCount())
         return true;
@@ -188,7 +180,7 @@ bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step)
         const int node = FindComponentByName(tree.Nodes, name);
         if (node < 0)
             return false;
-        e.Matrix = Narrow(tree.Nodes[static_cast<size_t>(node)].Component->ActTransform);
+        e.Matrix = Narrow(pose.Act(tree.Nodes[static_cast<size_t>(node)].Component));
     }
     return true;
 }
@@ -204,12 +196,15 @@ bool ResetFrameMatrices(TAnimDocument& doc, int step)
     return true;
 }
 
-void RebaseEdits(const TEditTree& tree)
+void RebaseEdits(const TEditTree& tree, TPose& pose)
 {
     for (const TComponentNode& n : tree.Nodes) {
-        TSelection& c = *n.Component;
+        TComponentPose* p = pose.Find(n.Component);
+        if (!p)
+            continue;
+        TComponentPose& c = *p;
         if (n.InAnimation)
-            c.BaseTransform = c.ActTransform;
+            c.Base = c.Act;
         for (int i = 0; i < 3; ++i)
             c.EditRot[i] = c.EditMove[i] = 0;
     }

@@ -1,8 +1,8 @@
 #pragma once
 // Edit mode without its controls: how the slider values grow the edit totals on every
 // timer tick, how an edit is applied to the edited components and their subtrees, and the
-// Restore / Apply / Reset Frame operations on the current frame. The main window wires its
-// sliders, switches and buttons to these functions and shows the messages they report.
+// Restore / Apply / Reset Frame operations on the current frame, on the components' records
+// in a pose store. The editor's edit mode runs them; the window shows what they report.
 //
 // The component tree comes as a flat list in tree order (depth-first pre-order) with each
 // node's level (0 = top level) and the tree's selection list as indices into that list,
@@ -12,6 +12,7 @@
 #include "model/ComponentForest.h"
 #include "model/P3dmodell.h"
 #include "base/Transform.h"
+#include "pose/Pose.h"
 
 #include <QString>
 #include <vector>
@@ -41,55 +42,53 @@ const char* EditModeRefusal(int frameCount, int treeNodeCount);
 // Per node of the tree: is the node's component being edited, i.e. is the first node
 // showing that component selected or below a selected node. One pass over the tree.
 std::vector<bool> BeingEditedFlags(const TEditTree& tree);
-// The same for one component; false when it is not in the tree or nothing is selected.
-bool IsBeingEdited(const TEditTree& tree, const TSelection* component);
 
 // True when all three slider values are within the dead zone (the tick does nothing).
 bool SlidersCentred(double x, double y, double z);
 
 // Grows one component's edit totals by one tick: EditRot += (x^3, y^3, z^3) * 0.0001 when
 // rotating, otherwise EditMove += (x, y, z) * 0.001.
-void AccumulateEditTick(TSelection& c, bool rotate, double x, double y, double z);
+void AccumulateEditTick(TComponentPose& c, bool rotate, double x, double y, double z);
 
 // The totals step of a timer tick: false (nothing changed) when the sliders are centred,
 // otherwise every edited component's totals grow (animated or not) and the caller runs
 // ApplyEditChanges and refreshes.
-bool EditTick(const TEditTree& tree, bool rotate, double x, double y, double z);
+bool EditTick(const TEditTree& tree, TPose& pose, bool rotate, double x, double y, double z);
 
-// Recomputes ActTransform of the edited, animated components in the subtree of the node
+// Recomputes the posed transform (Act) of the edited, animated components in the subtree of the node
 // at tree index s (s itself first), from their BaseTransform and edit totals:
 //   Act := Base; if relative, translation -= q; rotate by EditRot about X, then Y, then Z;
 //   translation += EditMove; if relative, translation += q;
 // where q is the pivot of s's component plus the model offset (rounded to float) under the
-// ActTransform s's component has at that point of the pass. Absolute mode turns about the
+// Act s's component has at that point of the pass. Absolute mode turns about the
 // model origin.
-void ApplyEditToSubtree(const TEditTree& tree, const std::vector<bool>& beingEdited, int s,
+void ApplyEditToSubtree(const TEditTree& tree, TPose& pose, const std::vector<bool>& beingEdited, int s,
                         const double modelOffset[3], bool relative);
 // ApplyEditToSubtree for every node of the selection list, in its order. The caller
 // refreshes the display afterwards.
-void ApplyEditChanges(const TEditTree& tree, const double modelOffset[3], bool relative);
+void ApplyEditChanges(const TEditTree& tree, TPose& pose, const double modelOffset[3], bool relative);
 
-// Clears the component's edit totals and, when it is animated, reloads BaseTransform from
+// Clears the component's edit totals and, when it is animated, reloads Base from
 // the first entry of frame `step` that names it exactly. False when an animated component
-// has no such entry (BaseTransform then stays as it was; the caller shows
+// has no such entry (Base then stays as it was; the caller shows
 // EditText::ResetRelEntryNotFound).
-bool ResetRelChanges(TSelection& c, bool inAnimation, const TAnimDocument& doc, int step);
+bool ResetRelChanges(const TSelection& c, TComponentPose& pose, bool inAnimation, const TAnimDocument& doc, int step);
 // ResetRelChanges for every tree node in tree order; returns how many animated components
 // had no entry (one message each). Used when entering edit mode and by "Restore" (which
 // then runs ApplyEditChanges, giving back the stored transforms exactly).
-int ResetAllRelChanges(const TEditTree& tree, const TAnimDocument& doc, int step);
+int ResetAllRelChanges(const TEditTree& tree, TPose& pose, const TAnimDocument& doc, int step);
 
 // A press in the tree during an edit: the edit goes on from where the components are now.
-// Every animated component's BaseTransform takes its ActTransform; every component's edit
-// totals go back to zero.
-void RebaseEdits(const TEditTree& tree);
+// Every animated component's Base takes its Act; every component's edit totals go back to
+// zero.
+void RebaseEdits(const TEditTree& tree, TPose& pose);
 
-// "Apply Changes": writes ActTransform of the component each entry of frame `step` names
+// "Apply Changes": writes the posed transform (Act) of the component each entry of frame `step` names
 // (first tree node with exactly that name), narrowed to float, into the entry. Stops at the
 // first entry whose component is not in the tree and returns false (the caller shows
 // EditText::ApplySelectionNotFound and stays in edit mode); earlier entries are written.
 // An invalid step writes nothing and returns true.
-bool WriteEditToFrame(const TEditTree& tree, TAnimDocument& doc, int step);
+bool WriteEditToFrame(const TEditTree& tree, const TPose& pose, TAnimDocument& doc, int step);
 
 // "Reset Frame": every entry of frame `step` becomes the identity. False when the
 // animation has no frames (the caller shows EditText::NoAnimSteps); an invalid step changes

@@ -584,9 +584,9 @@ namespace {
 // The writer's state while one document is built.
 class TGltfWriter {
 public:
-    TGltfWriter(const TModelList& models_, const std::vector<TSelection*>& treeOrder_, const TPoseParams& params_,
-                const TGltfOptions& options_)
-        : models(models_), treeOrder(treeOrder_), params(params_), options(options_), doc(options_.Document),
+    TGltfWriter(const TModelList& models_, const std::vector<TSelection*>& treeOrder_, const TPose& pose_,
+                const TPoseParams& params_, const TGltfOptions& options_)
+        : models(models_), treeOrder(treeOrder_), pose(pose_), params(params_), options(options_), doc(options_.Document),
           main(models_.empty() ? nullptr : models_.front().get()), treeCount(treeOrder_.size())
     {
         // Which tree nodes count for the pose: the animated ones, or every one without animation.
@@ -626,6 +626,7 @@ private:
 
     const TModelList& models;
     const std::vector<TSelection*>& treeOrder;
+    const TPose& pose;
     const TPoseParams& params;
     const TGltfOptions& options;
     const TAnimDocument* doc;
@@ -663,7 +664,7 @@ void TGltfWriter::Nodes()
             tg::Value::Object extras;
             extras["displayName"] = tg::Value(Utf8(c->DisplayName));
             n.extras = tg::Value(std::move(extras));
-            const TTrs trs = DecomposeTransform(c->ActTransform);
+            const TTrs trs = DecomposeTransform(pose.Act(c));
             if (!trs.Exact)
                 report.Warnings << TrsWarning(trs, frameText + QStringLiteral("component %1").arg(c->Name));
             SetTrs(n, trs);
@@ -875,7 +876,7 @@ void TGltfWriter::Proxies()
     for (const auto& m : models) {
         if (!m || m.get() == main || !m->IsProxy || m->IsEnvironment)
             continue;
-        const TTransform placed = ProxyTransform(*m);
+        const TTransform placed = ProxyTransform(*m, pose);
         for (const TP3dVertex& v : m->DrawnVertices()) {
             ++report.Points;
             report.NonFinitePoints += !Finite(PosePoint(v, placed, params));
@@ -966,7 +967,7 @@ void TGltfWriter::Environment()
         for (const auto& m : models) {
             if (!m || !m->IsEnvironment || !m->IsProxy)
                 continue;
-            const TTransform placed = ProxyTransform(*m);
+            const TTransform placed = ProxyTransform(*m, pose);
             const std::vector<TP3dVertex>& vs = m->DrawnVertices();
             std::vector<TVec3f> sub(vs.size());
             for (size_t i = 0; i < vs.size(); ++i) {
@@ -1041,7 +1042,7 @@ void TGltfWriter::Animation()
     }
     std::vector<TTransform> cur(treeCount);
     for (size_t t = 0; t < treeCount; ++t)
-        cur[t] = treeOrder[t] ? treeOrder[t]->ActTransform : TTransform::Identity();
+        cur[t] = pose.Act(treeOrder[t]);
     std::vector<const TAnimEntry*> last(slotNode.size());
     for (auto* v : {&T, &S})
         for (auto& list : *v)
@@ -1180,7 +1181,8 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
 }  // namespace
 
 TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                           const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out)
+                           const TPose& pose, const TPoseParams& params, const TGltfOptions& options,
+                           TAtomicFileWriter& out)
 {
-    return TGltfWriter(models, treeOrder, params, options).Run(out);
+    return TGltfWriter(models, treeOrder, pose, params, options).Run(out);
 }

@@ -77,4 +77,4 @@ TTrs DecomposeTransform(const TTransform& m);
 // Writes the glTF of what the scene shows (run UpdateDisplayPoints first); the models and
 // components are not changed. The caller commits out.
 TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                           const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out);
+                           const TPose& pose, const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out);

@@ -5,13 +5,13 @@
 double DefaultPlayTime(const TAnimDocument& doc) { return doc.FrameCount() * 0.3; }
 
 TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                               const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request)
+                               const TPose& pose, const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request)
 {
     TExportResult result;
     TAtomicFileWriter out(request.Path);
     qint64 points = 0, nonFinite = 0;
     if (request.Format == TExportFormat::Obj) {
-        const TObjReport report = WritePosedObj(models, treeOrder, params, request.Comment, out, request.Environment);
+        const TObjReport report = WritePosedObj(models, treeOrder, pose, params, request.Comment, out, request.Environment);
         points = report.Points;
         nonFinite = report.NonFinitePoints;
     } else {
@@ -26,7 +26,7 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSele
         options.EnvironmentAlpha = request.EnvironmentAlpha;
         options.Comment = request.Comment;
         options.Environment = request.Environment;
-        const TGltfReport report = WritePosedGltf(models, treeOrder, params, options, out);
+        const TGltfReport report = WritePosedGltf(models, treeOrder, pose, params, options, out);
         points = report.Points;
         nonFinite = report.NonFinitePoints;
         result.Notes = report.Warnings;

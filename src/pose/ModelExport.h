@@ -30,4 +30,4 @@ double DefaultPlayTime(const TAnimDocument& doc);
 
 // Writes what the display shows (UpdateDisplayPoints first). doc may be null.
 TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                               const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request);
+                               const TPose& pose, const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request);

@@ -67,7 +67,7 @@ QString ObjGroupName(const QString& name)
 }
 
 TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
+                         const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
                          bool environment)
 {
     TObjReport report;
@@ -93,7 +93,7 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
         if (!m || m.get() == main || !m->IsProxy || m->IsEnvironment)
             continue;
         base[m.get()] = next;
-        const TTransform M = ProxyTransform(*m);
+        const TTransform M = ProxyTransform(*m, pose);
         for (const TP3dVertex& v : m->DrawnVertices()) {
             const TVec3 p = PosePoint(v, M, params);
             lines.Vertex(p.x, p.y, p.z, false);
@@ -118,7 +118,7 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
             if (!m || !m->IsEnvironment || !m->IsProxy)
                 continue;
             base[m.get()] = next;
-            const TTransform M = ProxyTransform(*m);
+            const TTransform M = ProxyTransform(*m, pose);
             for (const TP3dVertex& v : m->DrawnVertices()) {
                 const TVec3 p = PosePoint(v, M, TPoseParams{});
                 lines.Vertex(p.x, p.y, p.z, false);

@@ -42,5 +42,5 @@ struct TObjReport {
 // lines at the top (may be empty or hold several lines). environment: false leaves a
 // loaded environment out, as the window does while it is switched off.
 TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
-                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
+                         const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
                          bool environment = true);

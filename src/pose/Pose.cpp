@@ -91,13 +91,57 @@ TVec3 PosePoint(const TP3dVertex& v, const TTransform& M, const TPoseParams& par
     return PoseWithShare(v.X, v.Y, v.Z, M, params.ModelOffset, params.TotalMoveShare());
 }
 
-TTransform ProxyTransform(const TP3dModell& subModel)
+TTransform ProxyTransform(const TP3dModell& subModel, const TPose& pose)
 {
     if (!subModel.ProxyParent)
         return subModel.ProxyMatrix;
     TTransform t;
-    MultiplyTransform(subModel.ProxyMatrix, subModel.ProxyParent->ActTransform, t);
+    MultiplyTransform(subModel.ProxyMatrix, pose.Act(subModel.ProxyParent), t);
     return t;
+}
+
+// ---- Pose records
+
+void TPose::Reset(const std::vector<TSelection*>& components)
+{
+    Records_.assign(components.size(), TComponentPose{});
+    Index_.clear();
+    Index_.reserve(components.size());
+    for (size_t i = 0; i < components.size(); ++i)
+        Index_.try_emplace(components[i], int(i));
+}
+
+void TPose::Reset(const TComponentForest& forest)
+{
+    std::vector<TSelection*> components(size_t(forest.Count()));
+    for (int n = 0; n < forest.Count(); ++n)
+        components[size_t(n)] = forest.Component(n);
+    Reset(components);
+}
+
+TComponentPose* TPose::Find(const TSelection* component)
+{
+    const auto it = Index_.find(component);
+    return it == Index_.end() ? nullptr : &Records_[size_t(it->second)];
+}
+
+const TComponentPose* TPose::Find(const TSelection* component) const
+{
+    const auto it = Index_.find(component);
+    return it == Index_.end() ? nullptr : &Records_[size_t(it->second)];
+}
+
+const TTransform& TPose::Act(const TSelection* component) const
+{
+    static const TTransform rest = TTransform::Identity();
+    const TComponentPose* p = Find(component);
+    return p ? p->Act : rest;
+}
+
+void TPose::ToRest()
+{
+    for (TComponentPose& p : Records_)
+        p.Act = TTransform::Identity();
 }
 
 // ---- Cache
@@ -234,7 +278,7 @@ void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPo
 }  // namespace
 
 void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
-                         const TPoseParams& params)
+                         const TPose& pose, const TPoseParams& params)
 {
     if (!params.AnimationLoaded) {
         for (const auto& m : models) {
@@ -290,7 +334,7 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
         if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
             continue;
         TP3dModell& m = *c->Model;
-        const TTransform& M = c->ActTransform;
+        const TTransform& M = pose.Act(c);
         const uint8_t* single = nullptr;
         if (kept)
             for (size_t j = 0; j < kept->Models.size(); ++j)
@@ -361,7 +405,8 @@ TSelection* AnimatedComponent(const std::vector<TSelection*>& treeOrder, const Q
 }
 }  // namespace
 
-TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder)
+TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder,
+                                       TPose& pose)
 {
     if (step < 0 || step >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
@@ -376,13 +421,14 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
                 last = &e;
         if (!last)
             return TApplyFrameResult::EntryMissing;
-        c->ActTransform = Widen(last->Matrix);
+        if (TComponentPose* p = pose.Find(c))
+            p->Act = Widen(last->Matrix);
     }
     return TApplyFrameResult::Ok;
 }
 
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
-                                       const std::vector<TSelection*>& treeOrder)
+                                       const std::vector<TSelection*>& treeOrder, TPose& pose)
 {
     if (step < 0 || step + 1 >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
@@ -395,7 +441,8 @@ TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, doubl
         const int at = FindBlendPartner(cur, nxt, i);
         if (at < 0)
             return TApplyFrameResult::EntryMissing;
-        c->ActTransform = BlendMatrix(cur.Entries[size_t(at)].Matrix, nxt.Entries[size_t(at)].Matrix, fraction);
+        if (TComponentPose* p = pose.Find(c))
+            p->Act = BlendMatrix(cur.Entries[size_t(at)].Matrix, nxt.Entries[size_t(at)].Matrix, fraction);
     }
     return TApplyFrameResult::Ok;
 }

@@ -2,8 +2,9 @@
 // Pose evaluation: how the components' current transforms, the model offset and the total
 // move turn the stored points of the models into the posed points the views draw.
 //
-// Window-free. The main window passes its models, the component tree as a flat list in
-// tree order (depth-first pre-order) and the few document values the pose reads.
+// Window-free. The editor passes its models, the component tree as a flat list in tree
+// order (depth-first pre-order), how each component is posed (TPose) and the few document
+// values the pose reads.
 #include "anim/AnimDocument.h"
 #include "model/ComponentForest.h"
 #include "model/P3dmodell.h"
@@ -12,7 +13,43 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
+
+// How one component is posed now, and where an edit of it stands.
+struct TComponentPose {
+    TTransform Act = TTransform::Identity();  // the transform it is shown with
+    TTransform Base;                          // what an edit of it starts from
+    double EditRot[3] = {0, 0, 0};            // the edit's totals
+    double EditMove[3] = {0, 0, 0};
+};
+
+// The pose of a model: one record per component, numbered as the forest numbers its
+// nodes, found also by component. Kept apart from the model, which holds only what its
+// files say. A component without a record is at rest for the readers and is skipped by
+// the writers.
+class TPose {
+public:
+    TPose() = default;
+    // Every component at rest, numbered in the order given.
+    explicit TPose(const std::vector<TSelection*>& components) { Reset(components); }
+    void Reset(const std::vector<TSelection*>& components);
+    void Reset(const TComponentForest& forest);
+
+    int Count() const { return int(Records_.size()); }
+    TComponentPose& operator[](int node) { return Records_[size_t(node)]; }
+    const TComponentPose& operator[](int node) const { return Records_[size_t(node)]; }
+    TComponentPose* Find(const TSelection* component);
+    const TComponentPose* Find(const TSelection* component) const;
+    // The transform the component is shown with (the identity without a record).
+    const TTransform& Act(const TSelection* component) const;
+    // Every component back at rest.
+    void ToRest();
+
+private:
+    std::vector<TComponentPose> Records_;
+    std::unordered_map<const TSelection*, int> Index_;
+};
 
 // The document and window values that the pose depends on.
 struct TPoseParams {
@@ -49,9 +86,9 @@ inline double RoundToFloat(double v)
 TVec3 PosePoint(const float p[3], const TTransform& M, const TPoseParams& params);
 TVec3 PosePoint(const TP3dVertex& v, const TTransform& M, const TPoseParams& params);
 
-// The placement of a proxy sub-model: its proxy matrix followed by the ActTransform of the
-// component it hangs under, or the proxy matrix alone when it hangs under none.
-TTransform ProxyTransform(const TP3dModell& subModel);
+// The placement of a proxy sub-model: its proxy matrix followed by the posed transform of
+// the component it hangs under, or the proxy matrix alone when it hangs under none.
+TTransform ProxyTransform(const TP3dModell& subModel, const TPose& pose);
 
 // Member point and polygon indices of every tree node's component, worked out once so that
 // a refresh does not scan membership bytes. Rebuild it whenever the models or the tree
@@ -104,7 +141,7 @@ private:
 // Environment models are left untouched. Allocates nothing once the cache has kept the
 // shares of the components animated.
 void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
-                         const TPoseParams& params);
+                         const TPose& pose, const TPoseParams& params);
 
 // What loading a frame into the components ended with.
 enum class TApplyFrameResult {
@@ -114,18 +151,19 @@ enum class TApplyFrameResult {
                    // components before it in the animation's list already show the frame
 };
 
-// Widens frame `step`'s matrices into ActTransform of the components, in the order of the
+// Widens frame `step`'s matrices into the posed transforms of the components, in the order of the
 // animation's component list. A name with no component in the tree (exact, first in tree
 // order) is skipped with the debug line "<name> not found!"; of several entries for one
 // name the last counts. The caller shows the message and refreshes only on Ok.
-TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder);
+TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder,
+                                       TPose& pose);
 
 // Playback's pose between frame step and the next one: each animated component's
-// ActTransform becomes the blend at fraction of its entry in frame step and the entry at
+// posed transform becomes the blend at fraction of its entry in frame step and the entry at
 // the same list position in the next frame. InvalidStep when there is no next frame;
 // EntryMissing ("AnimEntry not found!") stops at a name without an entry, no refresh.
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
-                                       const std::vector<TSelection*>& treeOrder);
+                                       const std::vector<TSelection*>& treeOrder, TPose& pose);
 
 // Appends the positions of the non-zero bytes of bytes[0, n) to out, ascending (n at most
 // bytes.size()). A component holds a small part of its model, so its membership bytes are

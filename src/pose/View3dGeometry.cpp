@@ -134,11 +134,11 @@ inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const TP3dP
 }
 
 // A proxy sub-model at its placement, drawn when the batch is.
-void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPoseParams& params, const TRgba& c)
+void ProxyPolygons(T3dBatch& batch, const TP3dModell& sub, const TPose& pose, const TPoseParams& params, const TRgba& c)
 {
     T3dPlacement p;
     p.Sub = &sub;
-    p.Transform = ProxyTransform(sub);
+    p.Transform = ProxyTransform(sub, pose);
     p.Params = params;
     p.R = c.R, p.G = c.G, p.B = c.B, p.A = c.A;
     p.TrianglesBefore = batch.Triangles.size();
@@ -187,9 +187,9 @@ void PlacedPolygons(const T3dPlacement& p, uint32_t corners, std::vector<T3dVert
     }
 }
 
-void PivotCross(const TSelection& c, const TPoseParams& params, T3dScene& scene)
+void PivotCross(const TSelection& c, const TTransform& act, const TPoseParams& params, T3dScene& scene)
 {
-    const TVec3 p = PosePoint(c.Pivot, c.ActTransform, params);
+    const TVec3 p = PosePoint(c.Pivot, act, params);
     const float h = PivotCrossHalf;
     const double ends[6][3] = {{p.x - h, p.y, p.z}, {p.x + h, p.y, p.z}, {p.x, p.y - h, p.z},
                                {p.x, p.y + h, p.z}, {p.x, p.y, p.z - h}, {p.x, p.y, p.z + h}};
@@ -242,7 +242,7 @@ size_t T3dBatch::PolygonCount() const
 }
 
 void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                  const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
+                  const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
                   T3dScene& scene)
 {
     scene.Shell.Clear();
@@ -257,7 +257,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
                              m->IsEnvironment ? options.EnvironmentAlpha : options.PolygonAlpha};
             if (m->IsProxy) {
                 // The environment's sub-models stand still, as the environment does.
-                ProxyPolygons(scene.Shell, *m, m->IsEnvironment ? TPoseParams{} : params, grey);
+                ProxyPolygons(scene.Shell, *m, pose, m->IsEnvironment ? TPoseParams{} : params, grey);
                 continue;
             }
             for (const TP3dPolygon& poly : m->Polygons)
@@ -272,7 +272,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
         if (!c)
             continue;
         if (options.PivotComponent == c)
-            PivotCross(*c, params, scene);
+            PivotCross(*c, pose.Act(c), params, scene);
         if (c->Hidden && !options.AllSelections)
             continue;
         TRgba color;
@@ -280,7 +280,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
         ComponentColor(c->Color, rgb);
         color = {rgb[0], rgb[1], rgb[2], t < beingEdited.size() && beingEdited[t] ? EditedAlpha : OtherAlpha};
         if (c->ProxyModel) {
-            ProxyPolygons(scene.Components, *c->ProxyModel, params, color);
+            ProxyPolygons(scene.Components, *c->ProxyModel, pose, params, color);
             continue;
         }
         if (!c->Model)

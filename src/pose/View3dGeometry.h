@@ -3,7 +3,7 @@
 // picture draws, as vertex arrays a GL painter can hand over in a few calls.
 //
 // A paint, as the main window runs it:
-//   Build3dScene(models, tree, cache, editedFlags, options, params, scene);  // once per paint
+//   Build3dScene(models, tree, cache, pose, editedFlags, options, params, scene);  // once per paint
 //   the GL painter clears, sets the camera, draws the grid, then scene.Shell and
 //   scene.Components (their triangles, then their quads), then scene.Pivot.
 #include "pose/Pose.h"
@@ -131,8 +131,8 @@ constexpr float PivotCrossHalf = 0.1f;
 // normal. Polygons with other than 3 or 4 corners or with a corner outside the points are
 // left out. beingEdited is indexed like treeOrder (shorter means not edited).
 void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                  const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
-                  T3dScene& scene);
+                  const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options,
+                  const TPoseParams& params, T3dScene& scene);
 
 // The colour a component is drawn in: each byte of 0x00BBGGRR divided by 256.
 void ComponentColor(uint32_t color, float rgb[3]);

@@ -307,14 +307,14 @@ TPerView SourcePointsIn(const TViewItems& views, TOutlineSources& s, const std::
 // one polygon list over its points as each view takes them through the placement, the
 // transform's rows (PosePoint's sums, term for term) and the total-move share.
 void ProxyOutlines(const TViewItems& views, TOutlineSources& s, TViewOutlineCache& cache, const TP3dModell& sub,
-                   const TPoseParams& params)
+                   const TPose& pose, const TPoseParams& params)
 {
     const std::vector<TP3dVertex>& points = sub.DrawnVertices();
     const TOutlineSources::TList& list = WholeList(views, s, cache, sub.DrawnPolygons(), points.size());
     if (list.First[0] == list.End[0])
         return;
     const TPerView base = SourcePointsIn(views, s, points, params.ModelOffset);
-    const TTransform M = ProxyTransform(sub);
+    const TTransform M = ProxyTransform(sub, pose);
     const std::array<double, 12>& m = M.m;
     const TVec3 share = params.TotalMoveShare();
     // Rows of x, y and z; front shows (x, y), left (z, y), top (x, z).
@@ -364,7 +364,7 @@ size_t OutlineScratchBytes()
 }
 
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+                      const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                       TViewOutlineCache* outlines)
 {
     TViewOutlineCache once;
@@ -377,7 +377,7 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             SetColor(views, ViewColor::Grey);
             if (m->IsProxy) {
                 // The environment's sub-models stand still, as the environment does.
-                ProxyOutlines(views, sources, lists, *m, m->IsEnvironment ? TPoseParams{} : params);
+                ProxyOutlines(views, sources, lists, *m, pose, m->IsEnvironment ? TPoseParams{} : params);
                 continue;
             }
             const TOutlineSources::TList& list =
@@ -396,7 +396,7 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             if (c->Hidden && options.Show != TComponentShow::All)
                 continue;
             if (c->ProxyModel) {
-                ProxyOutlines(views, sources, lists, *c->ProxyModel, params);
+                ProxyOutlines(views, sources, lists, *c->ProxyModel, pose, params);
                 continue;
             }
             if (!c->Model)
@@ -422,7 +422,7 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
 
     if (const TSelection* c = options.PivotComponent) {
         SetColor(views, ViewColor::Yellow);
-        const TVec3 p = PosePoint(c->Pivot, c->ActTransform, params);
+        const TVec3 p = PosePoint(c->Pivot, pose.Act(c), params);
         for (int v = 0; v < ViewCount; ++v) {
             const TViewPoint q = ViewProject(static_cast<TViewKind>(v), p.x, p.y, p.z);
             views[static_cast<size_t>(v)]->Mark(q.U, q.V, PivotMarkCode);
@@ -483,13 +483,13 @@ void DrawAxes(TChartItems& items, TViewKind view)
 }
 
 void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-               const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+               const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
                std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
                TViewOutlineCache* outlines)
 {
     changed.fill(false);
-    DrawViewOutlines(models, treeOrder, cache, options, params, views, outlines);
+    DrawViewOutlines(models, treeOrder, cache, pose, options, params, views, outlines);
     if (options.AutoScale)
         AutoScaleViews(views, widthPx, heightPx, ranges, changed);
     if (options.Axes)

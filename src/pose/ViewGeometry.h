@@ -135,7 +135,7 @@ private:
 // sub-model corners are posed with their ProxyTransform. Hidden polygons are skipped.
 // With an outline cache the edge lists come from it (and are made there when missing).
 void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-                      const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+                      const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                       TViewOutlineCache* outlines = nullptr);
 
 // The bytes DrawViewOutlines keeps between drawings in this thread, for all views: a
@@ -166,7 +166,7 @@ void DrawAxes(TChartItems& items, TViewKind view);
 // the pivot mark, the auto-scale ranges of views of the given pixel sizes (ranges[v] set
 // where changed[v]), then the axes, as the options say.
 void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
-               const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
+               const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
                std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
                TViewOutlineCache* outlines = nullptr);

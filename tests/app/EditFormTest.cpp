@@ -2,6 +2,7 @@
 // geometry itself is the pose tests'.
 #include "FormFixture.h"
 #include "app/Filebrowser.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"
@@ -16,8 +17,6 @@
 #include <QTimer>
 #include <cmath>
 
-Q_DECLARE_METATYPE(TVec3)
-
 namespace {
 // In the robot of FormFixture::StartWalk the arm's pivot is (1, 1.25, 0.1) and the hand's,
 // below it, (2, 1.25, 0.25).
@@ -30,32 +29,30 @@ TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]
 class EditFormTest : public QObject {
     Q_OBJECT
 private slots:
-    // What stops the edit buttons, and "Reset".
-    void refusalsAndReset()
+    // What the editor refuses or misses reaches the user as messages.
+    void messagesShown()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing to edit!"});
-        fx.LoadAnim("a.rtm", RtmBuild::TFile::Regular({"arm"}, 2));
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        QVERIFY(!f.EditMode());
-        f.ClearAnimation();
         QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetMatrix"), Qt::LeftButton);
-        QCOMPARE(fx.Dialogs.Messages, (QStringList{"No Components found!", "No Anim Steps!"}));
+        QCOMPARE(fx.Dialogs.Messages, (QStringList{"Nothing to edit!", "No Anim Steps!"}));
+        QVERIFY(!f.EditMode());
         fx.LoadRobot();
+        RtmBuild::TFile gap = RtmBuild::TFile::Regular({"arm", "hand"}, 2);
+        gap.Frames[0].Records[1].Name = "arm";  // no entry for the hand
+        fx.LoadAnim("gap.rtm", gap);
+        fx.Dialogs.Messages.clear();
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetEdit"), Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Messages.count("[ResetRelChanges] AnimEntry not found!"), 2);
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
         fx.LoadAnim("ghost.rtm", RtmBuild::TFile::Regular({"arm", "ghost"}, 3));
+        fx.Dialogs.Messages.clear();
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QTest::mouseClick(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"[ApplyEdit] Selection not found!"});
-        QVERIFY(f.EditMode());
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
-        f.SetActStep(2);  // "Reset" sets the current frame only to the identity
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetMatrix"), Qt::LeftButton);
-        for (const TAnimEntry& e : f.Doc.AnimFrames[2].Entries)
-            QCOMPARE(e.Matrix, IdentityMatrix12f);
-        QCOMPARE(fx.Sel("arm")->ActTransform, TTransform::Identity());
-        QVERIFY(f.Doc.AnimFrames[1].Entries[0].Matrix != IdentityMatrix12f);
+        QVERIFY(f.EditMode() && f.P_EditAnim->isVisible());
     }
 
     // Edit mode takes the timing panels, the file browser and the frame timer away.
@@ -76,58 +73,35 @@ private slots:
         QVERIFY(F_FrameManipulator->RChart->isEnabled() && F_FrameManipulator->SelectAll1->isEnabled());
     }
 
-    // The operation and rotation buttons decide what the sliders do to the arm; the hand
-    // below it follows and the body above it stays.
-    void ticks_data()
-    {
-        QTest::addColumn<bool>("rotate");
-        QTest::addColumn<bool>("relative");
-        QTest::addColumn<int>("ticks");  // of the x slider at -10 to move, the z slider at 10 to turn
-        QTest::addColumn<TVec3>("hand");  // where the hand's pivot (2, 1.25, 0.25) goes
-        const double c = std::cos(0.1), s = std::sin(0.1);
-        QTest::newRow("rotate about the pivot") << true << true << 1 << TVec3{1 + c, 1.25 + s, 0.25};
-        QTest::newRow("rotate about the origin") << true << false << 1 << TVec3{2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25};
-        QTest::newRow("move") << false << true << 3 << TVec3{1.97, 1.25, 0.25};
-    }
-    void ticks()
-    {
-        QFETCH(bool, rotate);
-        QFETCH(bool, relative);
-        QFETCH(int, ticks);
-        QFETCH(TVec3, hand);
-        FormFixture fx;
-        TMainForm& f = fx.StartWalk(2, true);
-        Select(f, "arm");
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        Ctl<QPushButton>(f, "B_EditOperation")->setChecked(rotate);
-        Ctl<QPushButton>(f, "B_RotType")->setChecked(relative);
-        (rotate ? Ctl<QSlider>(f, "Chg_Z") : Ctl<QSlider>(f, "Chg_X"))->setValue(rotate ? 1000 : -1000);
-        for (int i = 0; i < ticks; ++i)
-            f.EditTimerTimer();
-        QVERIFY(Near(fx.Sel("hand")->ActTransform.Apply({2, 1.25, 0.25}), hand));
-        QCOMPARE(fx.Sel("body")->ActTransform, TTransform::Identity());
-    }
-
-    // A press on the slider's track moves the arm for as long as it is held; after the
-    // release no tick moves it further, so Apply writes exactly what was seen.
-    void heldSliderMovesOnlyWhileHeld()
+    // The switches and the sliders reach the edit: a key held on a slider turns the arm
+    // (here about the model origin, the hand with it); a press on a slider's track moves it
+    // for as long as it is held, and after the release no tick moves it further, so Apply
+    // writes exactly what was seen.
+    void controlsReachTheEdit()
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
         QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);  // acts on the press
-        QVERIFY(f.EditMode());
-        Ctl<QPushButton>(f, "B_EditOperation")->setChecked(false);
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(f.EditMode() && QTest::qWaitForWindowExposed(&f));
+        QVERIFY(Ctl<QPushButton>(f, "B_EditOperation")->isChecked() && Ctl<QPushButton>(f, "B_RotType")->isChecked());
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_RotType"), Qt::LeftButton);
+        QTest::keyPress(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
+        f.EditTimerTimer();
+        QTest::keyRelease(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
+        const double c = std::cos(0.1), s = std::sin(0.1);
+        QVERIFY(Near(f.Editor->ComponentPoses().Act(fx.Sel("hand")).Apply({2, 1.25, 0.25}),
+                     {2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25}));
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_EditOperation"), Qt::LeftButton);  // move, not rotate
         const QPoint track(Ctl<QSlider>(f, "Chg_Y")->width() - 5, Ctl<QSlider>(f, "Chg_Y")->height() / 2);
         QTest::mousePress(Ctl<QSlider>(f, "Chg_Y"), Qt::LeftButton, {}, track);
         f.EditTimerTimer();
-        const double moved = fx.Sel("arm")->EditMove[1];
+        const double moved = f.Editor->ComponentPoses().Find(fx.Sel("arm"))->EditMove[1];
         QVERIFY(moved > 0);
         QTest::mouseRelease(Ctl<QSlider>(f, "Chg_Y"), Qt::LeftButton, {}, track);
         QCOMPARE(Ctl<QSlider>(f, "Chg_Y")->value(), 0);
         f.EditTimerTimer();
-        QCOMPARE(fx.Sel("arm")->EditMove[1], moved);
+        QCOMPARE(f.Editor->ComponentPoses().Find(fx.Sel("arm"))->EditMove[1], moved);
         QTest::mousePress(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QCOMPARE(f.Doc.AnimFrames[0].Entries[0].Matrix[10], float(moved));
     }
@@ -171,41 +145,6 @@ private slots:
         f.FrontView1MouseDown(f.Panes.TopView1, 7, 7, Qt::LeftButton, Qt::ShiftModifier);  // no pivot outside the mode
         QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
         QCOMPARE(shownX(), 6.0f);
-    }
-
-    // Restore brings back the stored frame, Cancel leaves it stored, Apply writes the edit.
-    void restoreCancelApply()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.StartWalk(3);  // frames with awkward values
-        f.SetActStep(1);
-        const std::vector<TAnimEntry> stored(f.Doc.AnimFrames.Entries(1).begin(), f.Doc.AnimFrames.Entries(1).end());
-        Select(f, "arm");
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        Ctl<QSlider>(f, "Chg_X")->setValue(730);
-        Ctl<QSlider>(f, "Chg_Z")->setValue(-420);
-        const auto tick5 = [&f] {
-            for (int i = 0; i < 5; ++i)
-                f.EditTimerTimer();
-        };
-        tick5();
-        QVERIFY(Narrow(fx.Sel("arm")->ActTransform) != stored[0].Matrix);
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetEdit"), Qt::LeftButton);  // Restore: exactly the stored frame
-        QCOMPARE(fx.Sel("arm")->ActTransform, Widen(stored[0].Matrix));
-        QVERIFY(f.EditMode());
-        tick5();
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
-        for (size_t e = 0; e < stored.size(); ++e)
-            QCOMPARE(f.Doc.AnimFrames[1].Entries[e].Matrix, stored[e].Matrix);
-        QCOMPARE(fx.Sel("hand")->ActTransform, Widen(stored[1].Matrix));
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        Ctl<QSlider>(f, "Chg_X")->setValue(730);
-        tick5();
-        const TMatrix12f edited = Narrow(fx.Sel("hand")->ActTransform);
-        QVERIFY(edited != stored[1].Matrix);
-        QTest::mouseClick(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
-        QVERIFY(!f.EditMode());
-        QCOMPARE(f.Doc.AnimFrames[1].Entries[1].Matrix, edited);
     }
 
     // The menu's axes and grid, and the components shown, reach the views; showing no

@@ -36,6 +36,7 @@ struct TDrawn {
     T3dSceneOptions Scene3d;
     std::vector<bool> Edited;
     TPoseParams Params;
+    std::vector<std::pair<const TSelection*, TTransform>> Acts;  // how components are posed
     TChartItems Front, Left, Top;
     T3dScene Scene;
 
@@ -45,10 +46,13 @@ struct TDrawn {
         const std::vector<TSelection*> tree = TreeOf(*Models[0]);
         TPoseCache cache;
         cache.Rebuild(tree);
+        TPose pose(tree);
+        for (const auto& [c, act] : Acts)
+            pose.Find(c)->Act = act;
         ClearViews(Views());
-        UpdateDisplayPoints(Models, NodesOf(*Models[0]), cache, Params);
-        DrawViewOutlines(Models, tree, cache, View, Params, Views());
-        Build3dScene(Models, tree, cache, Edited, Scene3d, Params, Scene);
+        UpdateDisplayPoints(Models, NodesOf(*Models[0]), cache, pose, Params);
+        DrawViewOutlines(Models, tree, cache, pose, View, Params, Views());
+        Build3dScene(Models, tree, cache, pose, Edited, Scene3d, Params, Scene);
     }
 };
 
@@ -176,7 +180,7 @@ private slots:
         TP3dModell& m = *d.Models[0];
         m.Polygons[0].Corners[1].NormalIndex = 9;  // a missing normal: the face's own, the polygon kept
         m.Polygons[0].Valid = false;
-        m.Selections[0]->ActTransform = TTransform::Translation(0, 0, 1);
+        d.Acts = {{m.Selections[0].get(), TTransform::Translation(0, 0, 1)}};
         d.Params.ModelOffset[0] = 1;
         d.Params.AnimationLoaded = true;  // every point moved by (1, 0, 1)
         d.Draw();
@@ -220,7 +224,7 @@ private slots:
         sub.ProxyMatrix[3] = -1;
         sub.ProxyMatrix[8] = 1;
         sub.ProxyMatrix[9] = 10;
-        body.ActTransform = TTransform::Translation(0, 1, 0);
+        d.Acts = {{&body, TTransform::Translation(0, 1, 0)}};
         d.Params.ModelOffset[2] = 0.5;
         d.View.AllPolygons = d.Scene3d.AllPolygons = true;
         d.Draw();
@@ -272,7 +276,7 @@ private slots:
         TSelection* c = d.Models[0]->Selections[0].get();
         for (int k = 0; k < 3; ++k)
             c->Pivot[k] = float(k + 1);
-        c->ActTransform = TTransform::Translation(1, 0, 0);
+        d.Acts = {{c, TTransform::Translation(1, 0, 0)}};
         c->Hidden = true;
         d.View = {TComponentShow::None};
         d.View.PivotComponent = d.Scene3d.PivotComponent = c;
