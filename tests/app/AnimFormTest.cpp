@@ -203,6 +203,7 @@ private slots:
         QCOMPARE(f.Doc.AnimFrames[1].Time, 0.8f);  // stored while typing, not yet sorted
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.8f);  // committed (queued by the view): sorted
+        QTRY_COMPARE(f.Anim->UndoName(), QStringLiteral("Retime Frame"));  // one step, once the cell is closed
         type(2, "0x");  // "0" is a time, "0x" is not
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());

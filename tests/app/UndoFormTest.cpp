@@ -3,7 +3,6 @@
 #include "FormFixture.h"
 #include "anim/AnimController.h"
 #include "anim/Rtm.h"
-#include "app/FrameGrid.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/Selectcomponents.h"
 #include "support/TestMain.h"
@@ -13,8 +12,6 @@
 #include <QAction>
 #include <QFile>
 #include <QLCDNumber>
-#include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -33,8 +30,8 @@ QByteArray Saved(const TMainForm& f)
 class UndoFormTest : public QObject {
     Q_OBJECT
 private slots:
-    // Ctrl+Z and Ctrl+Y after a committed retime in the grid, a Ctrl-drag in the frame
-    // timer and an Apply in edit mode; the menu names the step and the title marks the
+    // Ctrl+Z and Ctrl+Y after a frame button, a Ctrl-drag in the frame timer and an Apply
+    // in edit mode; the menu names the step and the title marks the
     // change until it is undone.
     void keysUndoEachKindOfChange()
     {
@@ -44,28 +41,18 @@ private slots:
         QVERIFY(!f.isWindowModified());
         QVERIFY(!f.Menus.Undo1->isEnabled());
 
-        TFrameGrid* g = f.P_Timing->Grid();
-        const QPoint cell = g->visualRect(g->model()->index(1, 1)).center();
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell);
-        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
-        QLineEdit* editor = g->viewport()->findChild<QLineEdit*>();
-        QVERIFY(editor);
-        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(editor, QString("0.9").replace('.', QLocale::system().decimalPoint()));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
-        QTRY_VERIFY(f.Menus.Undo1->isEnabled());  // once the cell is closed
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QVERIFY(f.isWindowModified());
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Retime Frame"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Insert after"));
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
         QVERIFY(!f.isWindowModified());
-        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Retime Frame"));
+        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Insert after"));
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
+        QCOMPARE(f.Doc.FrameCount(), 5);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // redoes too
-        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
+        QCOMPARE(f.Doc.FrameCount(), 5);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
 
