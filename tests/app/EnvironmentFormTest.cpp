@@ -26,9 +26,11 @@ class EnvironmentFormTest : public QObject {
     Q_OBJECT
 private slots:
     // The menu asks for a main model first, then for the file and the proxy; a load turns
-    // the switch on, its selections are no components, and a new main model drops it. The
-    // messages and the placement are the command line's and the environment unit's tests.
-    void loadThroughTheMenu()
+    // the switch on and its selections are no components. A second load replaces it, a
+    // cancelled one drops it, the views are told each time, and a new main model drops it.
+    // The messages and the placement are the command line's and the environment unit's
+    // tests. The proxy dialog's "OK" acts only with an entry selected.
+    void loadsThroughTheMenu()
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
@@ -38,41 +40,30 @@ private slots:
         fx.LoadRobot();
         fx.Dialogs.Messages.clear();
         fx.Write("room.p3d", Room().Build());
-        fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
-        fx.Dialogs.Choices.enqueue(0);
+        fx.Write("room2.p3d", Room().Build());
+        fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d") << fx.Path("room.p3d");
+        fx.Dialogs.Choices << 0 << 0;
         f.Menus.LoadEnviromentP3d1->trigger();
         QCOMPARE(fx.Dialogs.FilePrompts.last().Title, QStringLiteral("Load P3d"));
         QCOMPARE(fx.Dialogs.ItemPrompts.value(0), (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
         QCOMPARE(fx.Dialogs.Preselected.value(0), 0);
-        QCOMPARE(int(Environments(f).size()), 1);
         QVERIFY(Ctl<TLedButton>(f, "B_Enviroment")->isChecked());
         QCOMPARE(f.Forest().Count(), 5);
-        f.LoadModel(fx.Path("robot.p3d"));
-        QVERIFY(Environments(f).empty());
-    }
-
-    // A second load replaces the environment, a cancelled one drops it; the views are told
-    // each time. The proxy dialog's "OK" acts only with an entry selected.
-    void secondLoadReplacesAndCancelDrops()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot();
-        fx.Write("room.p3d", Room().Build());
-        fx.Write("room2.p3d", Room().Build());
-        fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d");
-        fx.Dialogs.Choices << 0 << 0;
-        f.LoadEnviromentP3d1Click();
         int refreshes = Refreshed(f);
-        f.LoadEnviromentP3d1Click();  // the switch is on already: a refresh of its own
+        f.Menus.LoadEnviromentP3d1->trigger();  // the switch is on already: a refresh of its own
         QVERIFY(Refreshed(f) > refreshes);
         QCOMPARE(int(Environments(f).size()), 1);
         QVERIFY(Environments(f)[0]->FileName.endsWith("room2.p3d"));
         refreshes = Refreshed(f);
-        f.LoadEnviromentP3d1Click();  // cancelled
+        f.Menus.LoadEnviromentP3d1->trigger();  // cancelled
         QVERIFY(Environments(f).empty());
         QVERIFY(Refreshed(f) > refreshes);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
+        fx.Dialogs.Choices << 0;
+        f.Menus.LoadEnviromentP3d1->trigger();
+        QCOMPARE(int(Environments(f).size()), 1);
+        f.LoadModel(fx.Path("robot.p3d"));
+        QVERIFY(Environments(f).empty());
 
         TF_ProxySelect* d = F_ProxySelect;
         QVERIFY(d && d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
