@@ -25,79 +25,45 @@ std::vector<TP3dModell*> Environments(TMainForm& f)
 class EnvironmentFormTest : public QObject {
     Q_OBJECT
 private slots:
-    void loads_data()
+    // The menu asks for a main model first, then for the file and the proxy; a load turns
+    // the switch on and its selections are no components. A second load replaces it, a
+    // cancelled one drops it, the views are told each time, and a new main model drops it.
+    // The messages and the placement are the command line's and the environment unit's
+    // tests. The proxy dialog's "OK" acts only with an entry selected.
+    void loadsThroughTheMenu()
     {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<int>("choice");  // -1: the proxy dialog cancelled
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<float>("floorX");  // display x of the floor's first point (-5 stored); NaN: no environment
-        const float none = qQNaN();
-        TP3dBuilder bare;
-        bare.AddSelection("floor", bare.AddBox(0, 0, 0, 1, 1, 1));
-        const QString noProxies = "Enviromentmodell has no proxys to replace!";
-        QTest::newRow("seat") << Room().Build() << 0 << QStringList{} << -6.f;
-        QTest::newRow("no right angle") << Room().Build() << 1 << QStringList{"Offset from enviroment model not found!"} << -5.f;
-        QTest::newRow("dialog cancelled") << Room().Build() << -1 << QStringList{} << none;
-        QTest::newRow("no proxies") << bare.Build() << 0 << QStringList{noProxies} << none;
-        QTest::newRow("not a model") << QByteArray("no model here") << 0 << QStringList{"Incorrect Format!", noProxies} << none;
-    }
-    void loads()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(int, choice);
-        QFETCH(float, floorX);
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.Menus.LoadEnviromentP3d1->trigger();  // no main model: a message and no file dialog
+        f.Menus.LoadEnviromentP3d1->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Load Main-P3d file first!"});
         QCOMPARE(fx.Dialogs.FilePrompts.size(), 0);
         fx.LoadRobot();
         fx.Dialogs.Messages.clear();
-        fx.Write("room.p3d", file);
-        fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
-        if (choice >= 0)
-            fx.Dialogs.Choices.enqueue(choice);
-        f.Menus.LoadEnviromentP3d1->trigger();
-        QCOMPARE(fx.Dialogs.FilePrompts.last().Title, QStringLiteral("Load P3d"));
-        QTEST(fx.Dialogs.Messages, "messages");
-        const bool kept = !qIsNaN(floorX);
-        QCOMPARE(int(Environments(f).size()), kept ? 1 : 0);
-        QCOMPARE(Ctl<TLedButton>(f, "B_Enviroment")->isChecked(), kept);
-        QCOMPARE(f.Forest().Count(), 5);  // its selections are no components
-        if (fx.Dialogs.ItemPrompts.isEmpty())
-            return;
-        QCOMPARE(fx.Dialogs.ItemPrompts[0], (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
-        QCOMPARE(fx.Dialogs.Preselected[0], 0);
-        if (!kept)
-            return;
-        f.RefreshDisplay();  // the pose leaves it where it was placed
-        QCOMPARE(Environments(f)[0]->DisplayPoints[0].X, floorX);
-        f.LoadModel(fx.Path("robot.p3d"));  // a new main model drops it
-        QVERIFY(Environments(f).empty());
-    }
-
-    // A second load replaces the environment, a cancelled one drops it; the views are told
-    // each time. The proxy dialog's "OK" acts only with an entry selected.
-    void secondLoadReplacesAndCancelDrops()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.Start();
-        fx.LoadRobot();
         fx.Write("room.p3d", Room().Build());
         fx.Write("room2.p3d", Room().Build());
-        fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d");
+        fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d") << fx.Path("room.p3d");
         fx.Dialogs.Choices << 0 << 0;
-        f.LoadEnviromentP3d1Click();
+        f.Menus.LoadEnviromentP3d1->trigger();
+        QCOMPARE(fx.Dialogs.FilePrompts.last().Title, QStringLiteral("Load P3d"));
+        QCOMPARE(fx.Dialogs.ItemPrompts.value(0), (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
+        QCOMPARE(fx.Dialogs.Preselected.value(0), 0);
+        QVERIFY(Ctl<TLedButton>(f, "B_Enviroment")->isChecked());
+        QCOMPARE(f.Forest().Count(), 5);
         int refreshes = Refreshed(f);
-        f.LoadEnviromentP3d1Click();  // the switch is on already: a refresh of its own
+        f.Menus.LoadEnviromentP3d1->trigger();  // the switch is on already: a refresh of its own
         QVERIFY(Refreshed(f) > refreshes);
         QCOMPARE(int(Environments(f).size()), 1);
         QVERIFY(Environments(f)[0]->FileName.endsWith("room2.p3d"));
         refreshes = Refreshed(f);
-        f.LoadEnviromentP3d1Click();  // cancelled
+        f.Menus.LoadEnviromentP3d1->trigger();  // cancelled
         QVERIFY(Environments(f).empty());
         QVERIFY(Refreshed(f) > refreshes);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
+        fx.Dialogs.Choices << 0;
+        f.Menus.LoadEnviromentP3d1->trigger();
+        QCOMPARE(int(Environments(f).size()), 1);
+        f.LoadModel(fx.Path("robot.p3d"));
+        QVERIFY(Environments(f).empty());
 
         TF_ProxySelect* d = F_ProxySelect;
         QVERIFY(d && d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));

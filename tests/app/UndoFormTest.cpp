@@ -3,7 +3,6 @@
 #include "FormFixture.h"
 #include "anim/AnimController.h"
 #include "anim/Rtm.h"
-#include "app/FrameGrid.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/Selectcomponents.h"
 #include "support/TestMain.h"
@@ -13,8 +12,6 @@
 #include <QAction>
 #include <QFile>
 #include <QLCDNumber>
-#include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
@@ -33,8 +30,8 @@ QByteArray Saved(const TMainForm& f)
 class UndoFormTest : public QObject {
     Q_OBJECT
 private slots:
-    // Ctrl+Z and Ctrl+Y after a committed retime in the grid, a Ctrl-drag in the frame
-    // timer and an Apply in edit mode; the menu names the step and the title marks the
+    // Ctrl+Z and Ctrl+Y after a frame button, a Ctrl-drag in the frame timer and an Apply
+    // in edit mode; the menu names the step and the title marks the
     // change until it is undone.
     void keysUndoEachKindOfChange()
     {
@@ -44,29 +41,18 @@ private slots:
         QVERIFY(!f.isWindowModified());
         QVERIFY(!f.Menus.Undo1->isEnabled());
 
-        TFrameGrid* g = f.P_Timing->Grid();
-        const QPoint cell = g->visualRect(g->model()->index(1, 1)).center();
-        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell);
-        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell);
-        QLineEdit* editor = g->viewport()->findChild<QLineEdit*>();
-        QVERIFY(editor);
-        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(editor, QString("0.9").replace('.', QLocale::system().decimalPoint()));
-        QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
-        QTRY_VERIFY(f.Menus.Undo1->isEnabled());  // once the cell is closed
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QVERIFY(f.isWindowModified());
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Retime Frame"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Insert after"));
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
-        QCOMPARE(f.Doc.ActAnimStep, 1);
         QVERIFY(!f.isWindowModified());
-        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Retime Frame"));
+        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Insert after"));
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
+        QCOMPARE(f.Doc.FrameCount(), 5);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // redoes too
-        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.9f);
+        QCOMPARE(f.Doc.FrameCount(), 5);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
 
@@ -154,8 +140,8 @@ private slots:
         QCOMPARE(other.Dialogs.Questions, QStringList{"Are you sure to exit?"});
     }
 
-    // The model's edits are steps too, and the model's unsaved linking gets the save
-    // question before another model replaces it.
+    // The model's edits are steps too (what they undo is the model history's tests), and
+    // the model's unsaved linking gets the save question before another model replaces it.
     void modelEditsAreSteps()
     {
         FormFixture fx;
@@ -171,20 +157,15 @@ private slots:
         QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Move one level up"));
         QVERIFY(f.isWindowModified());
         QVERIFY(!f.Unsaved());  // the animation itself is as loaded
-        const quint32 color = fx.Sel("arm")->Color;
-        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("arm"));
-        fx.Dialogs.Colors << 0x00123456u;
-        f.Menus.ChangeColor1->trigger();
-        QCOMPARE(fx.Sel("arm")->Color, 0x00123456u);
-        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(fx.Sel("arm")->Color, color);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
         QVERIFY(!f.isWindowModified());  // undone back to what the files hold
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));
-        QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(fx.Sel("arm")->Color, 0x00123456u);
+        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("arm"));
+        fx.Dialogs.Colors << 0x00123456u;
+        f.Menus.ChangeColor1->trigger();
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Change Color"));
         // Another model: asked first; Save writes the linking file, then asks for the
         // colour file as "Save Colors" does.
         fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
