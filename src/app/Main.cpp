@@ -247,8 +247,7 @@ QWidget* TMainForm::BuildLeftColumn()
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
     connect(TV_EditComponents, &TComponentTree::SelectionChanged, this, [this] {
-        Editor->SetPivotComponent(SelectedComponent());
-        ScheduleRefresh();
+        Editor->SetSelection(TV_EditComponents->SelectedNodes(), TV_EditComponents->SelectedNode());
     });
     BuildTreePopup();
     // At least ten rows: in a short window the column scrolls rather than squeezing the

@@ -15,7 +15,7 @@
 #include <QSlider>
 #include <QTimer>
 
-TEditTree TMainForm::EditTree() const { return Editor->EditTree(TV_EditComponents->SelectedNodes()); }
+TEditTree TMainForm::EditTree() const { return Editor->EditTree(); }
 
 bool TMainForm::EditMode() const { return Editor->Editing(); }
 
@@ -44,7 +44,7 @@ void TMainForm::SetEditMode(bool on)
 
 void TMainForm::B_EditingStatusChanged()
 {
-    const TEditor::TEditStart start = Editor->BeginEdit(TV_EditComponents->SelectedNodes());
+    const TEditor::TEditStart start = Editor->BeginEdit();
     if (start.Refusal) {
         dialogs().ShowMessage(QString::fromLatin1(start.Refusal));
         return;
@@ -60,14 +60,14 @@ void TMainForm::EditTimerTimer()
     // Off for the length of the tick, so slow refreshes never pile ticks up.
     EditTimer_->stop();
     const auto [x, y, z] = P_EditAnim->Deflection();
-    Editor->EditTick(TV_EditComponents->SelectedNodes(), P_EditAnim->Rotating(), P_EditAnim->Relative(), x, y, z);
+    Editor->EditTick(P_EditAnim->Rotating(), P_EditAnim->Relative(), x, y, z);
     if (EditMode())
         EditTimer_->start();
 }
 
 void TMainForm::B_ApplyEditStatusChanged()
 {
-    if (!Editor->ApplyEdit(TV_EditComponents->SelectedNodes())) {
+    if (!Editor->ApplyEdit()) {
         dialogs().ShowMessage(QString::fromLatin1(EditText::ApplySelectionNotFound));
         return;
     }
@@ -78,7 +78,7 @@ void TMainForm::B_CancelEditStatusChanged() { SetEditMode(false); }
 
 void TMainForm::B_ResetEditStatusChanged()
 {
-    const int missing = Editor->RestoreEdit(TV_EditComponents->SelectedNodes(), P_EditAnim->Relative());
+    const int missing = Editor->RestoreEdit(P_EditAnim->Relative());
     for (int i = 0; i < missing; ++i)
         dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
 }

@@ -352,7 +352,7 @@ void TMainForm::TV_EditComponentsMouseDown(int)
         if (const int parent = Editor->Forest().Parent(node);
             parent >= 0 && TV_EditComponents->IsNodeSelected(node) && TV_EditComponents->IsNodeSelected(parent))
             TV_EditComponents->SetNodeSelected(node, false);
-    Editor->RebaseEdit(TV_EditComponents->SelectedNodes());
+    Editor->RebaseEdit();
 }
 
 void TMainForm::TV_EditComponentsMouseUp()

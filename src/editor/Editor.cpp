@@ -65,6 +65,7 @@ bool TEditor::LoadModel(const QString& path)
     Anim_.RestartHistory();
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
+    Selection_.clear();
     Setup_.LinkDataDir = LinkDataDir;
     Setup_.TranslationFile = TranslationFile;
     Setup_.ColorFile = ColorFile;
@@ -85,6 +86,7 @@ void TEditor::ClearModel()
     Anim_.RestartHistory();
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
+    Selection_.clear();
     Setup_.Load(QString());
     ModelEdits_.Loaded();
     emit Changed(ChangeModel | ChangePose);
@@ -203,10 +205,14 @@ void TEditor::SetOptions(const TEditorOptions& options)
     emit Changed(ChangeOptions | (pivotModeChanged ? ChangePose : 0u));
 }
 
-void TEditor::SetPivotComponent(const TSelection* component)
+void TEditor::SetSelection(const std::vector<int>& nodes, int current)
 {
-    if (std::exchange(PivotComponent_, component) != component && Options_.PivotMode)
-        emit Changed(ChangeOptions);
+    const TSelection* pivot = current >= 0 && current < Setup_.Forest.Count() ? Setup_.Forest.Component(current) : nullptr;
+    if (nodes == Selection_ && pivot == PivotComponent_)
+        return;
+    Selection_ = nodes;
+    PivotComponent_ = pivot;
+    emit Changed(ChangeSelection);
 }
 
 TPoseParams TEditor::Params() const
@@ -267,7 +273,7 @@ TExportResult TEditor::Export(const TExportRequest& request) const
 
 // ---- Edit mode
 
-TEditTree TEditor::EditTree(const std::vector<int>& selected) const
+TEditTree TEditor::EditTree() const
 {
     TEditTree tree;
     tree.Nodes = Nodes_;
@@ -277,51 +283,51 @@ TEditTree TEditor::EditTree(const std::vector<int>& selected) const
         position[size_t(order[i])] = int(i);
         tree.Nodes[i].InAnimation = Anim_.IsInAnimation(tree.Nodes[i].Component->Name);
     }
-    for (int node : selected)
+    for (int node : Selection_)
         if (node >= 0 && node < int(position.size()) && position[size_t(node)] >= 0)
             tree.Selected.push_back(position[size_t(node)]);
     return tree;
 }
 
-TEditor::TEditStart TEditor::BeginEdit(const std::vector<int>& selected)
+TEditor::TEditStart TEditor::BeginEdit()
 {
     TEditStart start;
     start.Refusal = EditModeRefusal(Anim_.Doc.FrameCount(), int(Setup_.Forest.Children(-1).size()));
     if (start.Refusal)
         return start;
-    start.Missing = ResetAllRelChanges(EditTree(selected), Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
+    start.Missing = ResetAllRelChanges(EditTree(), Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
     Editing_ = true;
     ShowFrame(Anim_.Doc.ActAnimStep);
     return start;
 }
 
-bool TEditor::EditTick(const std::vector<int>& selected, bool rotate, bool relative, double x, double y, double z)
+bool TEditor::EditTick(bool rotate, bool relative, double x, double y, double z)
 {
     if (!Editing_ || SlidersCentred(x, y, z))
         return false;
-    const TEditTree tree = EditTree(selected);
+    const TEditTree tree = EditTree();
     ::EditTick(tree, Pose_, rotate, x, y, z);
     ApplyEditChanges(tree, Pose_, Options_.Offset.data(), relative);
     emit Changed(ChangePose);
     return true;
 }
 
-int TEditor::RestoreEdit(const std::vector<int>& selected, bool relative)
+int TEditor::RestoreEdit(bool relative)
 {
     if (!Editing_)
         return 0;
-    const TEditTree tree = EditTree(selected);
+    const TEditTree tree = EditTree();
     const int missing = ResetAllRelChanges(tree, Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
     ApplyEditChanges(tree, Pose_, Options_.Offset.data(), relative);
     emit Changed(ChangePose);
     return missing;
 }
 
-bool TEditor::ApplyEdit(const std::vector<int>& selected)
+bool TEditor::ApplyEdit()
 {
     if (!Editing_)
         return false;
-    const TEditTree tree = EditTree(selected);
+    const TEditTree tree = EditTree();
     const int step = Anim_.Doc.ActAnimStep;
     if (!Anim_.EditFrame(QStringLiteral("Apply Changes"), step,
                          [this, &tree, step](TAnimDocument& doc) { return WriteEditToFrame(tree, Pose_, doc, step); }))
@@ -338,10 +344,10 @@ void TEditor::EndEdit()
         ShowFrame(Anim_.Doc.ActAnimStep);
 }
 
-void TEditor::RebaseEdit(const std::vector<int>& selected)
+void TEditor::RebaseEdit()
 {
     if (Editing_)
-        RebaseEdits(EditTree(selected), Pose_);
+        RebaseEdits(EditTree(), Pose_);
 }
 
 bool TEditor::ResetFrame()

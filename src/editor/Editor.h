@@ -26,6 +26,7 @@ enum TEditorChange : unsigned {
     ChangeModel = 2,     // models, hierarchy, pivots, names, colours, hidden components
     ChangePose = 4,      // the components' transforms (a frame, a blend, an edit)
     ChangeOptions = 8,   // what the views show and how
+    ChangeSelection = 16,  // the components selected in the tree
 };
 
 // How the session is shown, apart from the document.
@@ -100,31 +101,36 @@ public:
     // How each component is posed, numbered as the forest's nodes.
     const TPose& ComponentPoses() const { return Pose_; }
 
-    // ---- Edit mode: turning and moving the selected components of the current frame.
-    // selected is the tree's selection as forest node indices, in the selection's order;
-    // an edit applies to the selected components with their subtrees.
-    TEditTree EditTree(const std::vector<int>& selected) const;
+    // ---- The components selected in the tree, as forest nodes in the selection's order,
+    // and the one the tree holds current (-1: none): the selection is what an edit moves,
+    // the current one is the component whose pivot pivot mode places.
+    void SetSelection(const std::vector<int>& nodes, int current);
+    const std::vector<int>& Selection() const { return Selection_; }
+
+    // ---- Edit mode: turning and moving the selected components of the current frame,
+    // each with its subtree.
+    TEditTree EditTree() const;
     struct TEditStart {
         const char* Refusal = nullptr;  // "Edit Frame" refused: nothing changed
         int Missing = 0;                // animated components without an entry in the frame
     };
     // "Edit Frame": every component's edit starts from the current frame, which is shown.
-    TEditStart BeginEdit(const std::vector<int>& selected);
+    TEditStart BeginEdit();
     bool Editing() const { return Editing_; }
     // One tick of the sliders (each -10 .. 10): rotate or move, about the selected
     // component's pivot (relative) or the model origin. False when nothing changed.
-    bool EditTick(const std::vector<int>& selected, bool rotate, bool relative, double x, double y, double z);
+    bool EditTick(bool rotate, bool relative, double x, double y, double z);
     // "Restore": the edited components back to the stored frame; returns how many animated
     // components had no entry in it.
-    int RestoreEdit(const std::vector<int>& selected, bool relative);
+    int RestoreEdit(bool relative);
     // "Apply Changes": the edit written into the current frame as one undoable step, and
     // edit mode ends. False (still editing, the frame unchanged) when a component the frame
     // names is not in the tree.
-    bool ApplyEdit(const std::vector<int>& selected);
+    bool ApplyEdit();
     // "Cancel Changes", or edit mode ended otherwise: the stored frame is shown again.
     void EndEdit();
     // A press in the tree during an edit: the edit goes on from where the components are.
-    void RebaseEdit(const std::vector<int>& selected);
+    void RebaseEdit();
     // "Reset Frame": the current frame's entries become the identity, one undoable step.
     // False when there are no frames.
     bool ResetFrame();
@@ -132,8 +138,6 @@ public:
     // ---- What is shown
     const TEditorOptions& Options() const { return Options_; }
     void SetOptions(const TEditorOptions& options);
-    // The pivot component marked in pivot mode (the selected one).
-    void SetPivotComponent(const TSelection* component);
 
     // Poses every point as the display refresh does.
     void Pose();
@@ -185,6 +189,7 @@ private:
     TComponentNodes Nodes_;  // the forest's nodes in tree order, as the pose walks them
     TEditorOptions Options_;
     const TSelection* PivotComponent_ = nullptr;
+    std::vector<int> Selection_;
     bool PoseHeld_ = false;
     bool Editing_ = false;
     // Components the last animation load hid; clearing the animation shows them again.

@@ -124,6 +124,8 @@ class EditorTest : public QObject {
     void Start(TEditor& e, bool animated) { Start(e, animated ? "walk.rtm" : nullptr, true, false); }
     // The tree's selection of one component, and how a component is posed.
     static std::vector<int> Node(const TEditor& e, const char* name) { return {e.Forest().Find(QLatin1String(name))}; }
+    // The tree's selection: this component alone, current.
+    static void Select(TEditor& e, const char* name) { e.SetSelection(Node(e, name), Node(e, name)[0]); }
     static const TTransform& Act(const TEditor& e, const char* name)
     {
         return e.ComponentPoses().Act(FindComponentByName(e.TreeOrder(), QLatin1String(name)));
@@ -334,12 +336,14 @@ private slots:
         QFETCH(bool, resetFrame);
         TEditor e;
         Start(e, anim.isEmpty() ? nullptr : qPrintable(anim), model);
+        if (model)
+            Select(e, "arm");
         QSignalSpy spy(&e, &TEditor::Changed);
-        QCOMPARE(QString::fromLatin1(e.BeginEdit(Node(e, "arm")).Refusal), refusal);
+        QCOMPARE(QString::fromLatin1(e.BeginEdit().Refusal), refusal);
         QVERIFY(!e.Editing());
-        QVERIFY(!e.EditTick(Node(e, "arm"), true, true, 0, 0, 10));
-        QCOMPARE(e.RestoreEdit(Node(e, "arm"), true), 0);
-        QVERIFY(!e.ApplyEdit(Node(e, "arm")));
+        QVERIFY(!e.EditTick(true, true, 0, 0, 10));
+        QCOMPARE(e.RestoreEdit(true), 0);
+        QVERIFY(!e.ApplyEdit());
         QCOMPARE(spy.count(), 0);
         QCOMPARE(e.ResetFrame(), resetFrame);
         QCOMPARE(e.Anim().CanUndo(), resetFrame);
@@ -373,13 +377,13 @@ private slots:
         QFETCH(TVec3, hand);
         TEditor e;
         Start(e, "still.rtm");
-        const std::vector<int> arm = Node(e, "arm");
-        QCOMPARE(e.BeginEdit(arm).Missing, 0);
+        Select(e, "arm");
+        QCOMPARE(e.BeginEdit().Missing, 0);
         QVERIFY(e.Editing());
         QSignalSpy spy(&e, &TEditor::Changed);
         const bool moves = !Near(hand, {2, 1.25, 0.25});
         for (int i = 0; i < ticks; ++i)
-            QCOMPARE(e.EditTick(arm, rotate, relative, slider.x, slider.y, slider.z), moves);
+            QCOMPARE(e.EditTick(rotate, relative, slider.x, slider.y, slider.z), moves);
         QCOMPARE(spy.count(), moves ? ticks : 0);
         QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), hand));
         QCOMPARE(Act(e, "body"), TTransform::Identity());
@@ -393,15 +397,15 @@ private slots:
         Start(e, "sample.rtm");
         e.Anim().SetActStep(1);
         const std::vector<TMatrix12f> stored = Frame(e, 1);
-        const std::vector<int> arm = Node(e, "arm");
+        Select(e, "arm");
         const auto tick5 = [&] {
             for (int i = 0; i < 5; ++i)
-                e.EditTick(arm, true, true, 7.3, 0, -4.2);
+                e.EditTick(true, true, 7.3, 0, -4.2);
         };
-        e.BeginEdit(arm);
+        e.BeginEdit();
         tick5();
         QVERIFY(Narrow(Act(e, "arm")) != stored[0]);
-        QCOMPARE(e.RestoreEdit(arm, true), 0);
+        QCOMPARE(e.RestoreEdit(true), 0);
         QCOMPARE(Act(e, "arm"), Widen(stored[0]));
         QVERIFY(e.Editing());
         tick5();
@@ -410,12 +414,12 @@ private slots:
         QCOMPARE(Act(e, "hand"), Widen(stored[1]));
         QVERIFY(!e.Anim().CanUndo());
 
-        e.BeginEdit(arm);
+        e.BeginEdit();
         tick5();
         const TMatrix12f edited = Narrow(Act(e, "hand"));
         QVERIFY(edited != stored[1]);
         QSignalSpy spy(&e, &TEditor::Changed);
-        QVERIFY(e.ApplyEdit(arm));
+        QVERIFY(e.ApplyEdit());
         QVERIFY(!e.Editing());
         QCOMPARE(Reported(spy) & (ChangeDocument | ChangePose), unsigned(ChangeDocument | ChangePose));
         QCOMPARE(Frame(e, 1)[1], edited);
@@ -433,16 +437,17 @@ private slots:
         TEditor e;
         Start(e, "gap.rtm");
         e.Anim().SetActStep(1);
-        QCOMPARE(e.BeginEdit(Node(e, "arm")).Missing, 1);
-        QCOMPARE(e.RestoreEdit(Node(e, "arm"), true), 1);
+        Select(e, "arm");
+        QCOMPARE(e.BeginEdit().Missing, 1);
+        QCOMPARE(e.RestoreEdit(true), 1);
         e.EndEdit();
 
         Start(e, "ghost.rtm");
         const std::vector<TMatrix12f> stored = Frame(e, 0);
-        const std::vector<int> arm = Node(e, "arm");
-        QCOMPARE(e.BeginEdit(arm).Missing, 0);
-        e.EditTick(arm, false, true, 10, 0, 0);
-        QVERIFY(!e.ApplyEdit(arm));
+        Select(e, "arm");
+        QCOMPARE(e.BeginEdit().Missing, 0);
+        e.EditTick(false, true, 10, 0, 0);
+        QVERIFY(!e.ApplyEdit());
         QVERIFY(e.Editing() && Frame(e, 0) == stored && !e.Anim().CanUndo());
     }
 
@@ -468,12 +473,41 @@ private slots:
     {
         TEditor e;
         Start(e, "still.rtm");
-        e.BeginEdit(Node(e, "arm"));
-        e.EditTick(Node(e, "arm"), true, true, 0, 0, 10);  // about the arm's pivot, the hand with it
-        e.RebaseEdit(Node(e, "hand"));
-        e.EditTick(Node(e, "hand"), false, true, 10, 0, 0);
+        Select(e, "arm");
+        e.BeginEdit();
+        e.EditTick(true, true, 0, 0, 10);  // about the arm's pivot, the hand with it
+        Select(e, "hand");
+        e.RebaseEdit();
+        e.EditTick(false, true, 10, 0, 0);
         const double c = std::cos(0.1), s = std::sin(0.1);
         QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), {1 + c + 0.01, 1.25 + s, 0.25}));
+    }
+
+    // The tree's selection is reported once per change; its current component is the one
+    // pivot mode marks, and a model load empties it.
+    void selection()
+    {
+        TEditor e;
+        Start(e, "sample.rtm");
+        QSignalSpy spy(&e, &TEditor::Changed);
+        Select(e, "hand");
+        Select(e, "hand");
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(Reported(spy), unsigned(ChangeSelection));
+        T3dScene scene;
+        e.Build3d(scene, 0.1f, 0.1f);
+        QVERIFY(!scene.HasPivot);
+        TEditorOptions o = e.Options();
+        o.PivotMode = true;
+        e.SetOptions(o);
+        e.Build3d(scene, 0.1f, 0.1f);
+        QVERIFY(scene.HasPivot);
+        QCOMPARE(scene.Pivot[0][1], 1.25f);  // the hand's pivot (2, 1.25, 0.25), X mirrored
+        QCOMPARE(scene.Pivot[0][0], -(2.0f - PivotCrossHalf));
+        Start(e, nullptr);
+        QVERIFY(e.Selection().empty());
+        e.Build3d(scene, 0.1f, 0.1f);
+        QVERIFY(!scene.HasPivot);
     }
 
     // Edit mode ends when its animation goes: afterwards the document poses the model again.
@@ -481,7 +515,8 @@ private slots:
     {
         TEditor e;
         Start(e, "sample.rtm");
-        e.BeginEdit(Node(e, "arm"));
+        Select(e, "arm");
+        e.BeginEdit();
         e.Anim().ClearAnimation();
         QVERIFY(!e.Editing());
         QVERIFY(e.LoadAnimation(Dir_.filePath(QStringLiteral("sample.rtm"))));
