@@ -492,6 +492,32 @@ void PointPixels(const double* points, size_t n, uint32_t* out, const TPixelMap&
 }
 constexpr int LongSegment = 16;  // pixels
 
+// The pixels PlotPixels sets for a segment of at most ShortReach pixels each way, the bulk
+// of a dense mesh's outlines, as offsets from its first pixel: step i of n is at
+// (0.5 + i d / n) in 16.16 fixed point with PlotPixels' own steps. Four offsets, steps 0 to
+// 3 cut to n, cover every such segment (a pixel set twice in one colour stays as it was),
+// so these segments take four stores and no branch on their length: a loop over two or
+// three pixels mispredicts its end on most of them.
+constexpr int ShortReach = 3;
+constexpr int ShortSide = 2 * ShortReach + 1;
+using TShortOffsets = std::array<std::array<int32_t, ShortReach + 1>, ShortSide * ShortSide>;
+
+TShortOffsets ShortOffsets(qsizetype stride)
+{
+    TShortOffsets table{};
+    for (int dy = -ShortReach; dy <= ShortReach; ++dy)
+        for (int dx = -ShortReach; dx <= ShortReach; ++dx) {
+            const int n = std::max(std::abs(dx), std::abs(dy));
+            for (int step = 0; step <= ShortReach; ++step) {
+                const int i = std::min(step, n);
+                const int ox = n == 0 ? 0 : (0x8000 + i * ((dx * 65536) / n)) >> 16;
+                const int oy = n == 0 ? 0 : (0x8000 + i * ((dy * 65536) / n)) >> 16;
+                table[size_t((dy + ShortReach) * ShortSide + dx + ShortReach)][size_t(step)] = int32_t(oy * stride + ox);
+            }
+        }
+    return table;
+}
+
 // A filled rectangle of pixels, cut to the clip rectangle.
 inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int x, int y, int w, int h, uint32_t argb)
 {
@@ -532,6 +558,7 @@ void TChart::RasterLinesIn(const TMapping& m)
     const qsizetype stride = Canvas_.bytesPerLine() / 4;
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
     const double bottom = m.Top + m.Height;
+    const TShortOffsets shortOffsets = ShortOffsets(stride);
 
     // The outlines first, as they were added before any item line. A corner is projected
     // to pixels as an item's point would be, so the pixels are the same; one that does not
@@ -585,7 +612,19 @@ void TChart::RasterLinesIn(const TMapping& m)
                 if (at != OutsidePixel && prevPixel != OutsidePixel) {
                     const int x0 = int(prevPixel & 0xFFFF), y0 = int(prevPixel >> 16);
                     const int x1 = int(at & 0xFFFF), y1 = int(at >> 16);
-                    if (std::max(std::abs(x1 - x0), std::abs(y1 - y0)) >= LongSegment) {
+                    const int dx = x1 - x0, dy = y1 - y0;
+                    if (std::abs(dx) <= ShortReach && std::abs(dy) <= ShortReach) {
+                        uint32_t* const from = bits + y0 * stride + x0;
+                        const std::array<int32_t, ShortReach + 1>& o =
+                            shortOffsets[size_t((dy + ShortReach) * ShortSide + dx + ShortReach)];
+                        for (const int32_t offset : o)
+                            from[offset] = argb;
+                        written = at;
+                        prevK = k;
+                        prevPixel = at;
+                        continue;
+                    }
+                    if (std::max(std::abs(dx), std::abs(dy)) >= LongSegment) {
                         // A long segment between the same two pixels as one this batch has
                         // drawn already sets no other pixel: in a view that looks along
                         // the rows of a mesh, its parallel edges fall on each other.
@@ -716,13 +755,25 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
             }
         } else if (it.Aux < Items_.Texts().size()) {
             const TChartText& t = Items_.Texts()[it.Aux];
-            QFont f = font();
-            f.setPointSize(std::clamp(t.Size, 1, 200));
-            p.setFont(f);
+            p.setFont(TextFont(t.Size));
             p.setPen(ColorFromRef(win));
             p.drawText(QPointF(px, py), QString::fromStdString(t.Text));
         }
     }
+}
+
+const QFont& TChart::TextFont(int size)
+{
+    // Kept from paint to paint: a font made afresh for every text lets Qt's font cache drop
+    // its engine between paints, and loading it again costs milliseconds now and then.
+    const int points = std::clamp(size, 1, 200);
+    if (points != TextFontPoints_ || TextFontBase_ != font()) {
+        TextFontBase_ = font();
+        TextFont_ = TextFontBase_;
+        TextFont_.setPointSize(points);
+        TextFontPoints_ = points;
+    }
+    return TextFont_;
 }
 
 void TChart::resizeEvent(QResizeEvent*)

@@ -14,6 +14,7 @@
 // axis titles and the scale numbers of the grid are written into them.
 #include "base/ChartItems.h"
 
+#include <QFont>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
@@ -133,6 +134,8 @@ private:
     template <bool ByClass>
     void RasterLinesIn(const TMapping& m);
     void DrawRims(QPainter& p, const TMapping& m) const;
+    // The widget's font at a text item's size in points (1 to 200).
+    const QFont& TextFont(int size);
     static double GridStep(double spacing, double unitsPerPixel);
 
     TChartItems Items_;
@@ -155,6 +158,8 @@ private:
     TMapping DragMapping_;
 
     QImage Canvas_;  // reused on every paint
+    QFont TextFontBase_, TextFont_;
+    int TextFontPoints_ = 0;
     // Each outline point's pixel while painting (y << 16 | x), or OutsidePixel; reused.
     std::vector<uint32_t> OutlinePixels_;
     // The points and pixels of the placement being drawn (see TChartPlacement); reused.

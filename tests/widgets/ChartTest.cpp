@@ -244,6 +244,7 @@ private slots:
         QTest::addColumn<QRectF>("range"); QTest::addColumn<quint32>("seed");
         QTest::addColumn<int>("oddOneIn");  // one coordinate in this many is NaN, ±Inf, ±0 or 1e308
         QTest::newRow("whole drawing") << QRectF(-55, -55, 110, 110) << 21u << 0;
+        QTest::newRow("zoomed out, short segments") << QRectF(-900, -900, 1800, 1800) << 24u << 0;
         QTest::newRow("zoomed in, clipped") << QRectF(-5, -5, 10, 10) << 22u << 9;
         QTest::newRow("beyond pixel range") << QRectF(-50, -50, 100, 100) << 23u << 3;
     }
