@@ -451,8 +451,23 @@ struct TPixelMap {
 };
 
 #ifdef TORVANE_PIXELS_AVX2
-// Two points a step in four lanes; the same operations in the same order as one at a time,
-// so the same bits (no fused multiply-add: the target adds AVX2 only).
+// For each pattern of four points being inside (bit i for point i), all ones in the lanes
+// of the points outside.
+struct TOutsideLanes {
+    alignas(16) int32_t Lanes[16][4] = {};
+    constexpr TOutsideLanes()
+    {
+        for (int b = 0; b < 16; ++b)
+            for (int i = 0; i < 4; ++i)
+                Lanes[b][i] = b >> i & 1 ? 0 : -1;
+    }
+};
+constexpr TOutsideLanes OutsideLanes;
+
+// Four points a step, two in each register; the same operations in the same order as one
+// at a time, so the same bits (no fused multiply-add: the target adds AVX2 only). A pixel
+// inside has 0 <= x, y < 65535, so packing the 32-bit pairs into 16 bits each gives
+// y << 16 | x; a point outside is then set to all ones.
 __attribute__((target("avx2"))) size_t PixelsAvx2(const double* points, size_t n, uint32_t* out, const TPixelMap& p)
 {
     const __m256d origin = _mm256_setr_pd(p.X0, p.Y0, p.X0, p.Y0), scale = _mm256_setr_pd(p.IX, p.NegIY, p.IX, p.NegIY);
@@ -460,15 +475,17 @@ __attribute__((target("avx2"))) size_t PixelsAvx2(const double* points, size_t n
     const __m256d low = _mm256_setr_pd(p.LowX, p.LowY, p.LowX, p.LowY);
     const __m256d high = _mm256_setr_pd(p.HighX, p.HighY, p.HighX, p.HighY);
     size_t k = 0;
-    for (; k + 2 <= n; k += 2) {
-        const __m256d q =
-            _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k), origin), scale));
-        const int in = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(q, low, _CMP_GE_OQ), _mm256_cmp_pd(q, high, _CMP_LE_OQ)));
-        const __m128i c = _mm256_cvttpd_epi32(q);
-        const uint32_t x0 = uint32_t(_mm_cvtsi128_si32(c)), y0 = uint32_t(_mm_extract_epi32(c, 1));
-        const uint32_t x1 = uint32_t(_mm_extract_epi32(c, 2)), y1 = uint32_t(_mm_extract_epi32(c, 3));
-        out[k] = (in & 3) == 3 ? y0 << 16 | x0 : OutsidePixel;
-        out[k + 1] = (in & 12) == 12 ? y1 << 16 | x1 : OutsidePixel;
+    for (; k + 4 <= n; k += 4) {
+        const __m256d a = _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k), origin), scale));
+        const __m256d b = _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k + 4), origin), scale));
+        const int ma = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(a, low, _CMP_GE_OQ), _mm256_cmp_pd(a, high, _CMP_LE_OQ)));
+        const int mb = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(b, low, _CMP_GE_OQ), _mm256_cmp_pd(b, high, _CMP_LE_OQ)));
+        // Bits 0 and 2 of ia and ib: a point with both coordinates inside.
+        const int ia = ma & (ma >> 1), ib = mb & (mb >> 1);
+        const int inside = (ia & 1) | (ia >> 1 & 2) | (ib & 1) << 2 | (ib << 1 & 8);
+        const __m128i packed = _mm_packus_epi32(_mm256_cvttpd_epi32(a), _mm256_cvttpd_epi32(b));
+        const __m128i outside = _mm_load_si128(reinterpret_cast<const __m128i*>(OutsideLanes.Lanes[inside]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_or_si128(packed, outside));
     }
     return k;
 }
