@@ -2,6 +2,7 @@
 #include "widgets/Controls.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QWheelEvent>
 #if defined(__GNUC__) && defined(__x86_64__)
@@ -253,33 +254,79 @@ void TChart::SetMouseAction(TMouseAction action)
 
 // ---- Painting
 
+// The image the painter draws into, when the chart may set its pixels there itself: a
+// raster image of 32-bit opaque pixels (RGB32, or premultiplied ARGB where 0xffRRGGBB is
+// the same opaque colour), the widget placed at whole pixels without scaling, all of it
+// to be painted, and nothing the painter would blend. Else null.
+QImage* TChart::DirectImage(QPainter& p, QPoint& at) const
+{
+    QPaintEngine* engine = p.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(engine->paintDevice());
+    if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        image->devicePixelRatio() != 1.0 || p.opacity() != 1.0 ||
+        p.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    const QTransform t = p.deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy()) ||
+        std::abs(t.dx()) > 1e6 || std::abs(t.dy()) > 1e6)
+        return nullptr;
+    at = QPoint(int(t.dx()), int(t.dy()));
+    const QRect area(at, size());
+    const QRegion clip = engine->systemClip();
+    if (!image->rect().contains(area) || (!clip.isEmpty() && !(QRegion(area) - clip).isEmpty()) || p.hasClipping())
+        return nullptr;
+    return image;
+}
+
 void TChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (width() <= 0 || height() <= 0)
         return;
-    // Everything is drawn into an image of the widget's size first: line segments and
-    // marks are rasterised straight into its pixels, which is many times faster than the
-    // painter for hundreds of thousands of short outlines.
-    if (Canvas_.size() != size())
-        Canvas_ = QImage(size(), QImage::Format_RGB32);
-    Canvas_.fill(ColorFromRef(ChartColor_));
+    // Line segments and marks are rasterised straight into pixels, which is many times
+    // faster than the painter for hundreds of thousands of short outlines: into the image
+    // the painter draws into when that takes them as they are (the rims' texts aside), else
+    // into an image of the widget's size first, which is then drawn.
     const TMapping m = Mapping();
-    if (GridStyle_ == TGridStyle::Lines) {
-        QPainter cp(&Canvas_);
-        DrawGrid(cp, m);
+    const uint32_t background = ColorFromRef(ChartColor_).rgb();
+    const bool rims = RimLeft_ > 0 || RimTop_ > 0 || RimRight_ > 0 || RimBottom_ > 0;
+    QPoint at;
+    if (QImage* image = rims ? nullptr : DirectImage(p, at)) {
+        PaintStride_ = image->bytesPerLine() / 4;
+        PaintBits_ = reinterpret_cast<uint32_t*>(image->bits()) + at.y() * PaintStride_ + at.x();
+        for (int row = 0; row < height(); ++row)
+            std::fill_n(PaintBits_ + row * PaintStride_, width(), background);
+        if (GridStyle_ == TGridStyle::Lines)
+            DrawGrid(p, m);
+        RasterLines(m);
+        MarksDrawn_ = 0;
+        if (!Items_.Decorations().empty())
+            DrawMarksAndTexts(p, m);
+    } else {
+        if (Canvas_.size() != size())
+            Canvas_ = QImage(size(), QImage::Format_RGB32);
+        Canvas_.fill(ColorFromRef(ChartColor_));
+        PaintBits_ = reinterpret_cast<uint32_t*>(Canvas_.bits());
+        PaintStride_ = Canvas_.bytesPerLine() / 4;
+        if (GridStyle_ == TGridStyle::Lines) {
+            QPainter cp(&Canvas_);
+            DrawGrid(cp, m);
+        }
+        RasterLines(m);
+        MarksDrawn_ = 0;
+        if (!Items_.Decorations().empty()) {
+            QPainter cp(&Canvas_);
+            DrawMarksAndTexts(cp, m);
+        }
+        if (rims) {
+            QPainter cp(&Canvas_);
+            DrawRims(cp, m);
+        }
+        p.drawImage(0, 0, Canvas_);
     }
-    RasterLines(m);
-    MarksDrawn_ = 0;
-    if (!Items_.Decorations().empty()) {
-        QPainter cp(&Canvas_);
-        DrawMarksAndTexts(cp, m);
-    }
-    if (RimLeft_ > 0 || RimTop_ > 0 || RimRight_ > 0 || RimBottom_ > 0) {
-        QPainter cp(&Canvas_);
-        DrawRims(cp, m);
-    }
-    p.drawImage(0, 0, Canvas_);
     if (Dragging_ == TMouseAction::DragZoom) {
         QPen pen(Qt::white);
         pen.setStyle(Qt::DashLine);
@@ -565,14 +612,14 @@ void TChart::RasterLinesIn(const TMapping& m)
     const std::vector<TChartColorRun>& runs = Items_.Runs();
     if (items.empty() && Items_.OutlineBatches().empty())
         return;
-    const QRect plot = PlotArea().intersected(Canvas_.rect());
+    const QRect plot = PlotArea().intersected(rect());
     if (plot.isEmpty())
         return;
     // Pixel (i, j) holds the points with i <= x < i + 1 and j <= y < j + 1.
     const TClip clip{double(plot.left()), double(plot.top()), plot.left() + plot.width() - 1e-6,
                      plot.top() + plot.height() - 1e-6};
-    uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
-    const qsizetype stride = Canvas_.bytesPerLine() / 4;
+    uint32_t* bits = PaintBits_;
+    const qsizetype stride = PaintStride_;
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
     const double bottom = m.Top + m.Height;
     const TShortOffsets shortOffsets = ShortOffsets(stride);
@@ -723,10 +770,10 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
-    const QRect plot = PlotArea().intersected(Canvas_.rect());
+    const QRect plot = PlotArea().intersected(rect());
     const TClip visible{plot.left() - 8.0, plot.top() - 8.0, plot.right() + 8.0, plot.bottom() + 8.0};
-    uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
-    const qsizetype stride = Canvas_.bytesPerLine() / 4;
+    uint32_t* bits = PaintBits_;
+    const qsizetype stride = PaintStride_;
     size_t r = 0;
     // Marks falling on the pixel of the mark just drawn, in its colour and shape, would
     // only paint the same pixels again: with millions of frames most of them do.
