@@ -262,9 +262,10 @@ struct TCornerBox {
             Add(d[k]);
             if (out) {
                 const double x = d[k].X, y = d[k].Y, z = d[k].Z;
-                out[0][2 * k] = x, out[0][2 * k + 1] = y;
-                out[1][2 * k] = z, out[1][2 * k + 1] = y;
-                out[2][2 * k] = x, out[2][2 * k + 1] = z;
+                const size_t i = 2 * size_t(k);
+                out[0][i] = x, out[0][i + 1] = y;
+                out[1][i] = z, out[1][i + 1] = y;
+                out[2][i] = x, out[2][i + 1] = z;
             }
         }
 #endif
