@@ -477,6 +477,13 @@ inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1,
         return;
     }
     int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000 + i * sx, fy = fy0 + i * sy;
+    if (dy == n || dy == -n) {
+        // A row a step: step i is on row y0 + i (or y0 - i), so the row moves by the stride.
+        const qsizetype down = dy < 0 ? -stride : stride;
+        for (uint32_t* row = bits + (fy >> 16) * stride; i <= n; ++i, row += down, fx += sx)
+            row[fx >> 16] = argb;
+        return;
+    }
     for (; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
         fx += sx;
