@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 const char* ViewAxisLetter(TViewKind view, bool vertical)
 {
@@ -89,9 +92,24 @@ TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3d
         if (p.Key == &m)
             return p.Base;
     const std::vector<TDisplayPoint>& d = m.DisplayPoints;
+#if defined(__SSE2__)
+    // Each point as one load, its pairs (x, y), (z, y) and (x, z) widened two at a time.
+    static_assert(sizeof(TDisplayPoint) == 4 * sizeof(float));
+    TPerView base{};
+    double* out[ViewCount];
+    for (size_t v = 0; v < views.size(); ++v)
+        base[v] = views[v]->AddOutlinePoints(d.size(), &out[v]);
+    for (size_t i = 0; i < d.size(); ++i) {
+        const __m128 p = _mm_loadu_ps(&d[i].X);  // x y z (share count)
+        _mm_storeu_pd(out[0] + 2 * i, _mm_cvtps_pd(p));
+        _mm_storeu_pd(out[1] + 2 * i, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 1, 2))));
+        _mm_storeu_pd(out[2] + 2 * i, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 0))));
+    }
+#else
     const TPerView base = ProjectPoints(views, d.size(), [&d](size_t i) {
         return TVec3{d[i].X, d[i].Y, d[i].Z};
     });
+#endif
     s.Points.push_back({&m, base});
     return base;
 }
@@ -189,6 +207,7 @@ struct TCornerBox {
     float Min[3] = {HUGE_VALF, HUGE_VALF, HUGE_VALF};
     float Max[3] = {-HUGE_VALF, -HUGE_VALF, -HUGE_VALF};
     bool NotFinite = false;
+    bool Done = false;  // every point of the component taken in
 
     void Add(const TDisplayPoint& d)
     {
@@ -198,6 +217,58 @@ struct TCornerBox {
             Max[i] = std::max(Max[i], p[i]);
             NotFinite |= !(p[i] - p[i] == 0);  // x - x is 0 only for finite x
         }
+    }
+    // The points of a list, by their indices; with out set, each is also written into the
+    // views' point blocks (front (x, y), left (z, y), top (x, z), at the point's index).
+    void AddAll(const std::vector<TDisplayPoint>& d, const std::vector<uint32_t>& points,
+                double* const* out = nullptr)
+    {
+#if defined(__SSE2__)
+        // All three coordinates at once, with the same comparisons as Add: min(p, lo) is
+        // p < lo ? p : lo, as std::min(lo, p), and max(p, hi) is p > hi ? p : hi. The share
+        // count's lane is cleared, so no odd bit pattern reaches the arithmetic.
+        static_assert(sizeof(TDisplayPoint) == 4 * sizeof(float));
+        const __m128 xyz = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+        const __m128 zero = _mm_setzero_ps();
+        __m128 lo = _mm_setr_ps(Min[0], Min[1], Min[2], 0), hi = _mm_setr_ps(Max[0], Max[1], Max[2], 0);
+        __m128 finite = xyz;
+        const auto take = [&](const __m128 p) {
+            lo = _mm_min_ps(p, lo);
+            hi = _mm_max_ps(p, hi);
+            finite = _mm_and_ps(finite, _mm_cmpeq_ps(_mm_sub_ps(p, p), zero));
+        };
+        if (out) {
+            for (const uint32_t k : points) {
+                const __m128 p = _mm_and_ps(_mm_loadu_ps(&d[k].X), xyz);
+                take(p);
+                _mm_storeu_pd(out[0] + 2 * size_t(k), _mm_cvtps_pd(p));
+                _mm_storeu_pd(out[1] + 2 * size_t(k), _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 1, 2))));
+                _mm_storeu_pd(out[2] + 2 * size_t(k), _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 0))));
+            }
+        } else {
+            for (const uint32_t k : points)
+                take(_mm_and_ps(_mm_loadu_ps(&d[k].X), xyz));
+        }
+        alignas(16) float l[4], h[4];
+        _mm_store_ps(l, lo);
+        _mm_store_ps(h, hi);
+        for (int i = 0; i < 3; ++i) {
+            Min[i] = l[i];
+            Max[i] = h[i];
+        }
+        NotFinite |= (_mm_movemask_ps(finite) & 7) != 7;
+#else
+        for (const uint32_t k : points) {
+            Add(d[k]);
+            if (out) {
+                const double x = d[k].X, y = d[k].Y, z = d[k].Z;
+                const size_t i = 2 * size_t(k);
+                out[0][i] = x, out[0][i + 1] = y;
+                out[1][i] = z, out[1][i + 1] = y;
+                out[2][i] = x, out[2][i + 1] = z;
+            }
+        }
+#endif
     }
     bool Finite() const { return !NotFinite; }
     // Front (x, y), left (z, y), top (x, z).
@@ -388,6 +459,36 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
     }
 
     if (options.Show != TComponentShow::None) {
+        // The components' points and boxes first, model by model: a model's points go into
+        // the views only as far as some drawn component's edges use them, each read once
+        // for its projection and its component's box. (A model drawn whole already has all
+        // its points there.)
+        const auto drawn = [&](const TSelection* c) {
+            return c && !(c->Hidden && options.Show != TComponentShow::All) && !c->ProxyModel && c->Model;
+        };
+        std::vector<TCornerBox> boxes(treeOrder.size());
+        for (size_t t = 0; t < treeOrder.size(); ++t) {
+            if (!drawn(treeOrder[t]) || ComponentList(lists, t, *treeOrder[t], cache).Index.empty())
+                continue;
+            const TP3dModell& m = *treeOrder[t]->Model;
+            bool known = false;
+            for (const TOutlineSources::TPoints& p : sources.Points)
+                known |= p.Key == &m;
+            if (known)
+                continue;
+            // A block for the model's points, written before any other block is added.
+            TOutlineSources::TPoints block{&m, {}};
+            double* out[ViewCount];
+            for (size_t v = 0; v < views.size(); ++v)
+                block.Base[v] = views[v]->AddOutlinePoints(m.DisplayPoints.size(), &out[v]);
+            sources.Points.push_back(block);
+            for (size_t u = t; u < treeOrder.size(); ++u) {
+                if (drawn(treeOrder[u]) && treeOrder[u]->Model == &m) {
+                    boxes[u].AddAll(m.DisplayPoints, ComponentList(lists, u, *treeOrder[u], cache).Points, out);
+                    boxes[u].Done = true;
+                }
+            }
+        }
         for (size_t t = 0; t < treeOrder.size(); ++t) {
             const TSelection* c = treeOrder[t];
             if (!c)
@@ -405,9 +506,9 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             const TViewOutlineCache::TList& list = ComponentList(lists, t, *c, cache);
             if (list.Index.empty())
                 continue;
-            TCornerBox box;
-            for (uint32_t k : list.Points)
-                box.Add(m.DisplayPoints[k]);
+            TCornerBox& box = boxes[t];
+            if (!box.Done)
+                box.AddAll(m.DisplayPoints, list.Points);
             TPerView from{}, to{};
             AddIndices(views, list.Index, from, to);
             const TPerView base = DisplayPointsIn(views, sources, m);

@@ -2,8 +2,12 @@
 #include "widgets/Controls.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QWheelEvent>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #define TORVANE_PIXELS_AVX2 1
@@ -253,33 +257,79 @@ void TChart::SetMouseAction(TMouseAction action)
 
 // ---- Painting
 
+// The image the painter draws into, when the chart may set its pixels there itself: a
+// raster image of 32-bit opaque pixels (RGB32, or premultiplied ARGB where 0xffRRGGBB is
+// the same opaque colour), the widget placed at whole pixels without scaling, all of it
+// to be painted, and nothing the painter would blend. Else null.
+QImage* TChart::DirectImage(QPainter& p, QPoint& at) const
+{
+    QPaintEngine* engine = p.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(engine->paintDevice());
+    if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
+        image->devicePixelRatio() != 1.0 || p.opacity() != 1.0 ||
+        p.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    const QTransform t = p.deviceTransform();
+    if (t.type() > QTransform::TxTranslate || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy()) ||
+        std::abs(t.dx()) > 1e6 || std::abs(t.dy()) > 1e6)
+        return nullptr;
+    at = QPoint(int(t.dx()), int(t.dy()));
+    const QRect area(at, size());
+    const QRegion clip = engine->systemClip();
+    if (!image->rect().contains(area) || (!clip.isEmpty() && !(QRegion(area) - clip).isEmpty()) || p.hasClipping())
+        return nullptr;
+    return image;
+}
+
 void TChart::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     if (width() <= 0 || height() <= 0)
         return;
-    // Everything is drawn into an image of the widget's size first: line segments and
-    // marks are rasterised straight into its pixels, which is many times faster than the
-    // painter for hundreds of thousands of short outlines.
-    if (Canvas_.size() != size())
-        Canvas_ = QImage(size(), QImage::Format_RGB32);
-    Canvas_.fill(ColorFromRef(ChartColor_));
+    // Line segments and marks are rasterised straight into pixels, which is many times
+    // faster than the painter for hundreds of thousands of short outlines: into the image
+    // the painter draws into when that takes them as they are (the rims' texts aside), else
+    // into an image of the widget's size first, which is then drawn.
     const TMapping m = Mapping();
-    if (GridStyle_ == TGridStyle::Lines) {
-        QPainter cp(&Canvas_);
-        DrawGrid(cp, m);
+    const uint32_t background = ColorFromRef(ChartColor_).rgb();
+    const bool rims = RimLeft_ > 0 || RimTop_ > 0 || RimRight_ > 0 || RimBottom_ > 0;
+    QPoint at;
+    if (QImage* image = rims ? nullptr : DirectImage(p, at)) {
+        PaintStride_ = image->bytesPerLine() / 4;
+        PaintBits_ = reinterpret_cast<uint32_t*>(image->bits()) + at.y() * PaintStride_ + at.x();
+        for (int row = 0; row < height(); ++row)
+            std::fill_n(PaintBits_ + row * PaintStride_, width(), background);
+        if (GridStyle_ == TGridStyle::Lines)
+            DrawGrid(p, m);
+        RasterLines(m);
+        MarksDrawn_ = 0;
+        if (!Items_.Decorations().empty())
+            DrawMarksAndTexts(p, m);
+    } else {
+        if (Canvas_.size() != size())
+            Canvas_ = QImage(size(), QImage::Format_RGB32);
+        Canvas_.fill(ColorFromRef(ChartColor_));
+        PaintBits_ = reinterpret_cast<uint32_t*>(Canvas_.bits());
+        PaintStride_ = Canvas_.bytesPerLine() / 4;
+        if (GridStyle_ == TGridStyle::Lines) {
+            QPainter cp(&Canvas_);
+            DrawGrid(cp, m);
+        }
+        RasterLines(m);
+        MarksDrawn_ = 0;
+        if (!Items_.Decorations().empty()) {
+            QPainter cp(&Canvas_);
+            DrawMarksAndTexts(cp, m);
+        }
+        if (rims) {
+            QPainter cp(&Canvas_);
+            DrawRims(cp, m);
+        }
+        p.drawImage(0, 0, Canvas_);
     }
-    RasterLines(m);
-    MarksDrawn_ = 0;
-    if (!Items_.Decorations().empty()) {
-        QPainter cp(&Canvas_);
-        DrawMarksAndTexts(cp, m);
-    }
-    if (RimLeft_ > 0 || RimTop_ > 0 || RimRight_ > 0 || RimBottom_ > 0) {
-        QPainter cp(&Canvas_);
-        DrawRims(cp, m);
-    }
-    p.drawImage(0, 0, Canvas_);
     if (Dragging_ == TMouseAction::DragZoom) {
         QPen pen(Qt::white);
         pen.setStyle(Qt::DashLine);
@@ -427,6 +477,13 @@ inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1,
         return;
     }
     int64_t fx = (static_cast<int64_t>(x0) << 16) + 0x8000 + i * sx, fy = fy0 + i * sy;
+    if (dy == n || dy == -n) {
+        // A row a step: step i is on row y0 + i (or y0 - i), so the row moves by the stride.
+        const qsizetype down = dy < 0 ? -stride : stride;
+        for (uint32_t* row = bits + (fy >> 16) * stride; i <= n; ++i, row += down, fx += sx)
+            row[fx >> 16] = argb;
+        return;
+    }
     for (; i <= n; ++i) {
         bits[(fy >> 16) * stride + (fx >> 16)] = argb;
         fx += sx;
@@ -451,8 +508,23 @@ struct TPixelMap {
 };
 
 #ifdef TORVANE_PIXELS_AVX2
-// Two points a step in four lanes; the same operations in the same order as one at a time,
-// so the same bits (no fused multiply-add: the target adds AVX2 only).
+// For each pattern of four points being inside (bit i for point i), all ones in the lanes
+// of the points outside.
+struct TOutsideLanes {
+    alignas(16) int32_t Lanes[16][4] = {};
+    constexpr TOutsideLanes()
+    {
+        for (int b = 0; b < 16; ++b)
+            for (int i = 0; i < 4; ++i)
+                Lanes[b][i] = b >> i & 1 ? 0 : -1;
+    }
+};
+constexpr TOutsideLanes OutsideLanes;
+
+// Four points a step, two in each register; the same operations in the same order as one
+// at a time, so the same bits (no fused multiply-add: the target adds AVX2 only). A pixel
+// inside has 0 <= x, y < 65535, so packing the 32-bit pairs into 16 bits each gives
+// y << 16 | x; a point outside is then set to all ones.
 __attribute__((target("avx2"))) size_t PixelsAvx2(const double* points, size_t n, uint32_t* out, const TPixelMap& p)
 {
     const __m256d origin = _mm256_setr_pd(p.X0, p.Y0, p.X0, p.Y0), scale = _mm256_setr_pd(p.IX, p.NegIY, p.IX, p.NegIY);
@@ -460,15 +532,17 @@ __attribute__((target("avx2"))) size_t PixelsAvx2(const double* points, size_t n
     const __m256d low = _mm256_setr_pd(p.LowX, p.LowY, p.LowX, p.LowY);
     const __m256d high = _mm256_setr_pd(p.HighX, p.HighY, p.HighX, p.HighY);
     size_t k = 0;
-    for (; k + 2 <= n; k += 2) {
-        const __m256d q =
-            _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k), origin), scale));
-        const int in = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(q, low, _CMP_GE_OQ), _mm256_cmp_pd(q, high, _CMP_LE_OQ)));
-        const __m128i c = _mm256_cvttpd_epi32(q);
-        const uint32_t x0 = uint32_t(_mm_cvtsi128_si32(c)), y0 = uint32_t(_mm_extract_epi32(c, 1));
-        const uint32_t x1 = uint32_t(_mm_extract_epi32(c, 2)), y1 = uint32_t(_mm_extract_epi32(c, 3));
-        out[k] = (in & 3) == 3 ? y0 << 16 | x0 : OutsidePixel;
-        out[k + 1] = (in & 12) == 12 ? y1 << 16 | x1 : OutsidePixel;
+    for (; k + 4 <= n; k += 4) {
+        const __m256d a = _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k), origin), scale));
+        const __m256d b = _mm256_add_pd(offset, _mm256_mul_pd(_mm256_sub_pd(_mm256_loadu_pd(points + 2 * k + 4), origin), scale));
+        const int ma = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(a, low, _CMP_GE_OQ), _mm256_cmp_pd(a, high, _CMP_LE_OQ)));
+        const int mb = _mm256_movemask_pd(_mm256_and_pd(_mm256_cmp_pd(b, low, _CMP_GE_OQ), _mm256_cmp_pd(b, high, _CMP_LE_OQ)));
+        // Bits 0 and 2 of ia and ib: a point with both coordinates inside.
+        const int ia = ma & (ma >> 1), ib = mb & (mb >> 1);
+        const int inside = (ia & 1) | (ia >> 1 & 2) | (ib & 1) << 2 | (ib << 1 & 8);
+        const __m128i packed = _mm_packus_epi32(_mm256_cvttpd_epi32(a), _mm256_cvttpd_epi32(b));
+        const __m128i outside = _mm_load_si128(reinterpret_cast<const __m128i*>(OutsideLanes.Lanes[inside]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_or_si128(packed, outside));
     }
     return k;
 }
@@ -491,6 +565,49 @@ void PointPixels(const double* points, size_t n, uint32_t* out, const TPixelMap&
     }
 }
 constexpr int LongSegment = 16;  // pixels
+
+// The pixels PlotPixels sets for a segment of at most ShortReach pixels each way, the bulk
+// of a dense mesh's outlines, as offsets from its first pixel: step i of n is at
+// (0.5 + i d / n) in 16.16 fixed point with PlotPixels' own steps. Four offsets, steps 0 to
+// 3 cut to n, cover every such segment (a pixel set twice in one colour stays as it was),
+// so these segments take four stores and no branch on their length: a loop over two or
+// three pixels mispredicts its end on most of them.
+constexpr int ShortReach = 3;
+constexpr int ShortSide = 2 * ShortReach + 1;
+using TShortOffsets = std::array<std::array<int32_t, ShortReach + 1>, ShortSide * ShortSide>;
+
+// Sets the four pixels of a short segment, the offsets read in one load: read one by one,
+// they were measured to hold the segment up behind the stores of the segment before.
+inline void SetShort(uint32_t* from, const std::array<int32_t, ShortReach + 1>& offsets, uint32_t argb)
+{
+    static_assert(ShortReach + 1 == 4);
+#if defined(__SSE2__)
+    const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(offsets.data()));
+    from[_mm_cvtsi128_si32(o)] = argb;
+    from[_mm_cvtsi128_si32(_mm_shuffle_epi32(o, 1))] = argb;
+    from[_mm_cvtsi128_si32(_mm_shuffle_epi32(o, 2))] = argb;
+    from[_mm_cvtsi128_si32(_mm_shuffle_epi32(o, 3))] = argb;
+#else
+    for (const int32_t offset : offsets)
+        from[offset] = argb;
+#endif
+}
+
+TShortOffsets ShortOffsets(qsizetype stride)
+{
+    TShortOffsets table{};
+    for (int dy = -ShortReach; dy <= ShortReach; ++dy)
+        for (int dx = -ShortReach; dx <= ShortReach; ++dx) {
+            const int n = std::max(std::abs(dx), std::abs(dy));
+            for (int step = 0; step <= ShortReach; ++step) {
+                const int i = std::min(step, n);
+                const int ox = n == 0 ? 0 : (0x8000 + i * ((dx * 65536) / n)) >> 16;
+                const int oy = n == 0 ? 0 : (0x8000 + i * ((dy * 65536) / n)) >> 16;
+                table[size_t((dy + ShortReach) * ShortSide + dx + ShortReach)][size_t(step)] = int32_t(oy * stride + ox);
+            }
+        }
+    return table;
+}
 
 // A filled rectangle of pixels, cut to the clip rectangle.
 inline void FillPixels(uint32_t* bits, qsizetype stride, const QRect& clip, int x, int y, int w, int h, uint32_t argb)
@@ -522,16 +639,17 @@ void TChart::RasterLinesIn(const TMapping& m)
     const std::vector<TChartColorRun>& runs = Items_.Runs();
     if (items.empty() && Items_.OutlineBatches().empty())
         return;
-    const QRect plot = PlotArea().intersected(Canvas_.rect());
+    const QRect plot = PlotArea().intersected(rect());
     if (plot.isEmpty())
         return;
     // Pixel (i, j) holds the points with i <= x < i + 1 and j <= y < j + 1.
     const TClip clip{double(plot.left()), double(plot.top()), plot.left() + plot.width() - 1e-6,
                      plot.top() + plot.height() - 1e-6};
-    uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
-    const qsizetype stride = Canvas_.bytesPerLine() / 4;
+    uint32_t* bits = PaintBits_;
+    const qsizetype stride = PaintStride_;
     const double ix = 1 / m.UnitsX, iy = 1 / m.UnitsY;
     const double bottom = m.Top + m.Height;
+    const TShortOffsets shortOffsets = ShortOffsets(stride);
 
     // The outlines first, as they were added before any item line. A corner is projected
     // to pixels as an item's point would be, so the pixels are the same; one that does not
@@ -585,7 +703,16 @@ void TChart::RasterLinesIn(const TMapping& m)
                 if (at != OutsidePixel && prevPixel != OutsidePixel) {
                     const int x0 = int(prevPixel & 0xFFFF), y0 = int(prevPixel >> 16);
                     const int x1 = int(at & 0xFFFF), y1 = int(at >> 16);
-                    if (std::max(std::abs(x1 - x0), std::abs(y1 - y0)) >= LongSegment) {
+                    const int dx = x1 - x0, dy = y1 - y0;
+                    if (std::abs(dx) <= ShortReach && std::abs(dy) <= ShortReach) {
+                        uint32_t* const from = bits + y0 * stride + x0;
+                        SetShort(from, shortOffsets[size_t((dy + ShortReach) * ShortSide + dx + ShortReach)], argb);
+                        written = at;
+                        prevK = k;
+                        prevPixel = at;
+                        continue;
+                    }
+                    if (std::max(std::abs(dx), std::abs(dy)) >= LongSegment) {
                         // A long segment between the same two pixels as one this batch has
                         // drawn already sets no other pixel: in a view that looks along
                         // the rows of a mesh, its parallel edges fall on each other.
@@ -667,10 +794,10 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
 {
     const std::vector<TChartItem>& items = Items_.Items();
     const std::vector<TChartColorRun>& runs = Items_.Runs();
-    const QRect plot = PlotArea().intersected(Canvas_.rect());
+    const QRect plot = PlotArea().intersected(rect());
     const TClip visible{plot.left() - 8.0, plot.top() - 8.0, plot.right() + 8.0, plot.bottom() + 8.0};
-    uint32_t* bits = reinterpret_cast<uint32_t*>(Canvas_.bits());
-    const qsizetype stride = Canvas_.bytesPerLine() / 4;
+    uint32_t* bits = PaintBits_;
+    const qsizetype stride = PaintStride_;
     size_t r = 0;
     // Marks falling on the pixel of the mark just drawn, in its colour and shape, would
     // only paint the same pixels again: with millions of frames most of them do.
@@ -716,13 +843,25 @@ void TChart::DrawMarksAndTexts(QPainter& p, const TMapping& m)
             }
         } else if (it.Aux < Items_.Texts().size()) {
             const TChartText& t = Items_.Texts()[it.Aux];
-            QFont f = font();
-            f.setPointSize(std::clamp(t.Size, 1, 200));
-            p.setFont(f);
+            p.setFont(TextFont(t.Size));
             p.setPen(ColorFromRef(win));
             p.drawText(QPointF(px, py), QString::fromStdString(t.Text));
         }
     }
+}
+
+const QFont& TChart::TextFont(int size)
+{
+    // Kept from paint to paint: a font made afresh for every text lets Qt's font cache drop
+    // its engine between paints, and loading it again costs milliseconds now and then.
+    const int points = std::clamp(size, 1, 200);
+    if (points != TextFontPoints_ || TextFontBase_ != font()) {
+        TextFontBase_ = font();
+        TextFont_ = TextFontBase_;
+        TextFont_.setPointSize(points);
+        TextFontPoints_ = points;
+    }
+    return TextFont_;
 }
 
 void TChart::resizeEvent(QResizeEvent*)

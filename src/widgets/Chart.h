@@ -14,6 +14,7 @@
 // axis titles and the scale numbers of the grid are written into them.
 #include "base/ChartItems.h"
 
+#include <QFont>
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
@@ -133,6 +134,11 @@ private:
     template <bool ByClass>
     void RasterLinesIn(const TMapping& m);
     void DrawRims(QPainter& p, const TMapping& m) const;
+    // The widget's font at a text item's size in points (1 to 200).
+    const QFont& TextFont(int size);
+    // The image the painter draws into when the paint may set its pixels there, the
+    // widget's pixel (0, 0) at `at`; else null.
+    QImage* DirectImage(QPainter& p, QPoint& at) const;
     static double GridStep(double spacing, double unitsPerPixel);
 
     TChartItems Items_;
@@ -154,7 +160,12 @@ private:
     TChartRange DragRange_;
     TMapping DragMapping_;
 
-    QImage Canvas_;  // reused on every paint
+    QImage Canvas_;  // reused on every paint that cannot draw into the painter's image
+    // Where the paint sets pixels: the widget's pixel (0, 0), rows PaintStride_ apart.
+    uint32_t* PaintBits_ = nullptr;
+    qsizetype PaintStride_ = 0;
+    QFont TextFontBase_, TextFont_;
+    int TextFontPoints_ = 0;
     // Each outline point's pixel while painting (y << 16 | x), or OutsidePixel; reused.
     std::vector<uint32_t> OutlinePixels_;
     // The points and pixels of the placement being drawn (see TChartPlacement); reused.
