@@ -7,9 +7,9 @@
 #include "filebuild/RtmBuilder.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,10 +34,11 @@ RtmBuild::TFile Walk()
     return walk;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
+void SetOptions(TEditor& e, const std::function<void(TEditorOptions&)>& set)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    TEditorOptions o = e.Options();
+    set(o);
+    e.SetOptions(o);
 }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
@@ -143,7 +144,7 @@ private slots:
     {
         Dir_ = QDir(Home_.path());
         const auto write = [this](const char* name, const QByteArray& bytes) {
-            return WriteFile(Dir_.filePath(QLatin1String(name)), bytes);
+            return WriteBytesFile(Dir_.filePath(QLatin1String(name)), bytes);
         };
         // still: arm and hand at rest; gap: frame 1 without an entry for the hand.
         RtmBuild::TFile still = RtmBuild::TFile::Regular({"arm", "hand"}, 2), gap = still;
@@ -167,11 +168,7 @@ private slots:
         QTest::addColumn<unsigned>("reported");  // flags the operation's signals must carry
         const auto path = [](const QDir& d, const char* name) { return d.filePath(QLatin1String(name)); };
         const auto options = [](const std::function<void(TEditorOptions&)>& set) {
-            return TOp([set](TEditor& e, const QDir&) {
-                TEditorOptions o = e.Options();
-                set(o);
-                e.SetOptions(o);
-            });
+            return TOp([set](TEditor& e, const QDir&) { SetOptions(e, set); });
         };
         QTest::newRow("load") << false << TOp([path](TEditor& e, const QDir& d) { e.LoadAnimation(path(d, "walk.rtm")); })
                               << unsigned(ChangeDocument | ChangeModel | ChangePose);
@@ -205,13 +202,10 @@ private slots:
         QTest::newRow("pivot mode") << true << options([](TEditorOptions& o) { o.PivotMode = true; })
                                     << unsigned(ChangeOptions | ChangePose);
         QTest::newRow("pivot mode left") << true << TOp([](TEditor& e, const QDir&) {
-            TEditorOptions o = e.Options();
-            o.PivotMode = true;
-            e.SetOptions(o);
+            SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
             e.Anim().SetActStep(2);  // under pivot mode the model stays at rest
             QCOMPARE(ShownArmX(e), ArmRestX);
-            o.PivotMode = false;
-            e.SetOptions(o);
+            SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
         }) << unsigned(ChangeOptions | ChangePose);
         QTest::newRow("offset") << true << options([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; })
                                 << unsigned(ChangeOptions);
@@ -229,9 +223,7 @@ private slots:
     }
     void everyChangeIsReportedAndShown()
     {
-        QFETCH(bool, animated);
-        QFETCH(TOp, op);
-        QFETCH(unsigned, reported);
+        QFETCH(bool, animated); QFETCH(TOp, op); QFETCH(unsigned, reported);
         TEditor e;
         Start(e, animated);
         QCOMPARE(ShownArmX(e), ExpectedArmX(e));
@@ -244,19 +236,13 @@ private slots:
     void viewsFollowModelEdits_data()
     {
         QTest::addColumn<TOp>("op");
-        const auto component = [](TEditor& e, const char* name) {
-            return FindComponentByName(e.TreeOrder(), QLatin1String(name));
-        };
         QTest::newRow("hide") << TOp([](TEditor& e, const QDir&) { e.Forest().ToggleHidden(e.Forest().Find(QStringLiteral("arm"))); });
-        QTest::newRow("colour") << TOp([component](TEditor& e, const QDir&) {
-            component(e, "hand")->Color = 0x0000FFu;
+        QTest::newRow("colour") << TOp([](TEditor& e, const QDir&) {
+            FindComponentByName(e.TreeOrder(), QStringLiteral("hand"))->Color = 0x0000FFu;
             e.Forest().ComponentsChanged();
         });
         QTest::newRow("show none") << TOp([](TEditor& e, const QDir&) {
-            TEditorOptions o = e.Options();
-            o.Show = TComponentShow::None;
-            o.AllPolygons = true;
-            e.SetOptions(o);
+            SetOptions(e, [](TEditorOptions& o) { o.Show = TComponentShow::None, o.AllPolygons = true; });
         });
         // The same components of the same model, the arm linked below the hand: the arm
         // comes to the tree position the hand had.
@@ -319,21 +305,10 @@ private slots:
 
     // What keeps "Edit Frame" and "Reset Frame" from acting; nothing changes then, and no
     // tick, Restore or Apply acts outside edit mode.
-    void refusals_data()
-    {
-        QTest::addColumn<bool>("model");
-        QTest::addColumn<QString>("anim");
-        QTest::addColumn<QString>("refusal");
-        QTest::addColumn<bool>("resetFrame");  // "Reset Frame" does its work
-        QTest::newRow("no frames") << true << QString() << "Nothing to edit!" << false;
-        QTest::newRow("no components") << false << "sample.rtm" << "No Components found!" << true;
-    }
+    void refusals_data() { QVERIFY(AddTableRows("editor/refusals.table")); }
     void refusals()
     {
-        QFETCH(bool, model);
-        QFETCH(QString, anim);
-        QFETCH(QString, refusal);
-        QFETCH(bool, resetFrame);
+        QFETCH(bool, model); QFETCH(QString, anim); QFETCH(QString, refusal); QFETCH(bool, resetFrame);
         TEditor e;
         Start(e, anim.isEmpty() ? nullptr : qPrintable(anim), model);
         if (model)
@@ -370,11 +345,7 @@ private slots:
     }
     void ticks()
     {
-        QFETCH(bool, rotate);
-        QFETCH(bool, relative);
-        QFETCH(TVec3, slider);
-        QFETCH(int, ticks);
-        QFETCH(TVec3, hand);
+        QFETCH(bool, rotate); QFETCH(bool, relative); QFETCH(TVec3, slider); QFETCH(int, ticks); QFETCH(TVec3, hand);
         TEditor e;
         Start(e, "still.rtm");
         Select(e, "arm");
@@ -497,9 +468,7 @@ private slots:
         T3dScene scene;
         e.Build3d(scene, 0.1f, 0.1f);
         QVERIFY(!scene.HasPivot);
-        TEditorOptions o = e.Options();
-        o.PivotMode = true;
-        e.SetOptions(o);
+        SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
         e.Build3d(scene, 0.1f, 0.1f);
         QVERIFY(scene.HasPivot);
         QCOMPARE(scene.Pivot[0][1], 1.25f);  // the hand's pivot (2, 1.25, 0.25), X mirrored

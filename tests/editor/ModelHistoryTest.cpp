@@ -8,7 +8,6 @@
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,11 +18,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QDir d(dir.path());
-        QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")));
-        QVERIFY(d.mkpath("LinkData"));
-        QFile links(d.filePath("LinkData/robot.lpv"));
-        QVERIFY(links.open(QIODevice::WriteOnly) && links.write(RobotLinks()) > 0);
-        links.close();
+        QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")) &&
+                WriteBytesFile(d.filePath("LinkData/robot.lpv"), RobotLinks()) &&
+                WriteBytesFile(d.filePath("walk.rtm"), RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2))));
         TEditor e;
         e.LinkDataDir = d.filePath("LinkData");
         QVERIFY(e.LoadModel(d.filePath("robot.p3d")));
@@ -70,9 +67,6 @@ private slots:
 
         // An animation's load hides what it does not animate, and its unload shows it
         // again: neither is an edit.
-        QFile walk(d.filePath("walk.rtm"));
-        QVERIFY(walk.open(QIODevice::WriteOnly) && walk.write(RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2))) > 0);
-        walk.close();
         QVERIFY(e.LoadAnimation(d.filePath("walk.rtm")));
         QVERIFY(f.Component(f.Find("body"))->Hidden);
         const QString lastStep = a.UndoName();
