@@ -81,8 +81,7 @@ private slots:
     }
     void failedContextRaisesErrorOnly()
     {
-        QFETCH(int, renderable);
-        QFETCH(int, profile);
+        QFETCH(int, renderable); QFETCH(int, profile);
         TPanelWindow w;
         QSurfaceFormat bad = w.Panel->RequestedFormat();
         bad.setRenderableType(QSurfaceFormat::RenderableType(renderable));
@@ -113,9 +112,7 @@ private slots:
     }
     void pfdFlagsKeepGdiOrDoubleBuffer()
     {
-        QFETCH(TPFDFlagSet, before);
-        QFETCH(TPFDFlagSet, asked);
-        QFETCH(TPFDFlagSet, expected);
+        QFETCH(TPFDFlagSet, before); QFETCH(TPFDFlagSet, asked); QFETCH(TPFDFlagSet, expected);
         TOpenGLQelPanel panel;
         panel.SetPFDFlags(before);
         panel.SetPFDFlags(asked);
@@ -149,35 +146,17 @@ private slots:
         QCOMPARE(w.Pixel(), singleBuffered || swap != 0 ? 0xFF0000u : 0x00FF00u);
     }
 
-    void readTga_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<QList<QRgb>>("topDownPixels");
-        const QRgb r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), b = qRgb(0, 0, 255), k = qRgba(10, 20, 30, 40), k3 = qRgb(10, 20, 30);
-        const QString cut = "file too short for its image";
-        // 2 x 2 images; file rows go bottom-up unless descriptor bit 5 is set, right to left with bit 4.
-        QTest::newRow("24 bit bottom-up") << MakeTga(2, 24, 2, 2, 0, {r, g, b, k}) << QString() << QList<QRgb>{b, k3, r, g};
-        QTest::newRow("32 bit top-down with alpha") << MakeTga(2, 32, 2, 2, 0x28, {r, g, b, k}) << QString() << QList<QRgb>{r, g, b, k};
-        QTest::newRow("right to left") << MakeTga(2, 24, 2, 2, 0x30, {r, g, b, k}) << QString() << QList<QRgb>{g, r, k3, b};
-        QTest::newRow("id field and colour map skipped") << MakeTga(2, 24, 2, 2, 0x20, {r, g, b, k}, 5, 4) << QString() << QList<QRgb>{r, g, b, k3};
-        QTest::newRow("one pixel short") << MakeTga(2, 24, 2, 2, 0, {r, g, b, k}).chopped(1) << cut << QList<QRgb>{};
-        QTest::newRow("huge size, few bytes") << MakeTga(2, 32, 65535, 65535, 0, {r}) << cut << QList<QRgb>{};
-        QTest::newRow("colour map past the end") << MakeTga(2, 24, 1, 1, 0, {}, 0, 65535).left(30) << cut << QList<QRgb>{};
-        QTest::newRow("run-length coded") << MakeTga(10, 24, 2, 2, 0, {r, g, b, k}) << "only uncompressed 24 or 32 bit true-colour TGA images are supported" << QList<QRgb>{};
-        QTest::newRow("empty") << MakeTga(2, 24, 0, 2, 0, {}) << "empty image" << QList<QRgb>{};
-        QTest::newRow("header cut") << QByteArray(17, '\0') << "file too short for a TGA header" << QList<QRgb>{};
-    }
+    void readTga_data() { QVERIFY(AddTableRows("view3d/tga-reads.table")); }
     void readTga()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, error);
-        QFETCH(QList<QRgb>, topDownPixels);
+        QFETCH(QList<int>, tga); QFETCH(QList<QRgb>, pixels); QFETCH(int, cut); QFETCH(QString, error); QFETCH(QList<QRgb>, topDown);
+        QByteArray bytes = MakeTga(tga[0], tga[1], tga[2], tga[3], tga[4], pixels, tga.value(5), tga.value(6));
+        bytes = cut > 0 ? bytes.left(cut) : bytes.chopped(-cut);
         QImage img;
         QCOMPARE(TOpenGLQelPanel::ReadTGA(bytes, img), error);
         QCOMPARE(img.size(), error.isEmpty() ? QSize(2, 2) : QImage().size());
-        for (int i = 0; i < topDownPixels.size(); ++i)
-            QCOMPARE(img.pixel(i % 2, i / 2), topDownPixels[i]);
+        for (int i = 0; i < topDown.size(); ++i)
+            QCOMPARE(img.pixel(i % 2, i / 2), topDown[i]);
     }
 };
 

@@ -100,9 +100,7 @@ private slots:
     void picture_data() { QVERIFY(AddTableRows("view3d/pictures.table")); }
     void picture()
     {
-        QFETCH(QString, setup);
-        QFETCH(QRgb, centre);
-        QFETCH(QList<QRgb>, colours);
+        QFETCH(QString, setup); QFETCH(QRgb, centre); QFETCH(QList<QRgb>, colours);
         TWindow w;
         QVERIFY(w.Start(!setup.contains('0')));
         if (!setup.contains('0')) {
@@ -114,9 +112,8 @@ private slots:
             Ctl<TLedButton>(w.Form, "RB_AllPolygons")->setChecked(setup.contains('s'));
             Ctl<TLedButton>(w.Form, "B_ChangePivot")->setChecked(setup.contains('p'));
         }
-        Ctl<QToolButton>(w.Form, "B_Grid")->setChecked(setup.contains('g'));
-        Ctl<QToolButton>(w.Form, "B_Light")->setChecked(setup.contains('l'));
-        Ctl<QToolButton>(w.Form, "B_Transparent3D")->setChecked(setup.contains('t'));
+        for (const auto& [button, letter] : {std::pair{"B_Grid", 'g'}, {"B_Light", 'l'}, {"B_Transparent3D", 't'}})
+            Ctl<QToolButton>(w.Form, button)->setChecked(setup.contains(QLatin1Char(letter)));
         const QImage img = w.Picture();
         const QRgb got = img.pixel(img.width() / 2, img.height() / 2);
         QVERIFY2(Near(got, centre), qPrintable(QStringLiteral("(%1, %2, %3)").arg(qRed(got)).arg(qGreen(got)).arg(qBlue(got))));
