@@ -166,14 +166,13 @@ private slots:
         QTest::addColumn<bool>("animated");  // the walk loaded before the operation
         QTest::addColumn<TOp>("op");
         QTest::addColumn<unsigned>("reported");  // flags the operation's signals must carry
-        const auto path = [](const QDir& d, const char* name) { return d.filePath(QLatin1String(name)); };
         const auto options = [](const std::function<void(TEditorOptions&)>& set) {
             return TOp([set](TEditor& e, const QDir&) { SetOptions(e, set); });
         };
-        QTest::newRow("load") << false << TOp([path](TEditor& e, const QDir& d) { e.LoadAnimation(path(d, "walk.rtm")); })
+        QTest::newRow("load") << false << TOp([](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); })
                               << unsigned(ChangeDocument | ChangeModel | ChangePose);
         QTest::newRow("failed load") << true
-                                     << TOp([path](TEditor& e, const QDir& d) { e.LoadAnimation(path(d, "bad.rtm")); })
+                                     << TOp([](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); })
                                      << unsigned(ChangeDocument | ChangePose);
         QTest::newRow("clear") << true << TOp([](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); })
                                << unsigned(ChangeDocument | ChangeModel | ChangePose);
@@ -197,7 +196,7 @@ private slots:
             QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("hand")), e.Forest().Find(QStringLiteral("arm"))));
         }) << unsigned(ChangeModel);
         QTest::newRow("model reload") << true
-                                      << TOp([path](TEditor& e, const QDir& d) { e.LoadModel(path(d, "robot.p3d")); })
+                                      << TOp([](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); })
                                       << unsigned(ChangeModel | ChangePose);
         QTest::newRow("pivot mode") << true << options([](TEditorOptions& o) { o.PivotMode = true; })
                                     << unsigned(ChangeOptions | ChangePose);
@@ -209,8 +208,8 @@ private slots:
         }) << unsigned(ChangeOptions | ChangePose);
         QTest::newRow("offset") << true << options([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; })
                                 << unsigned(ChangeOptions);
-        QTest::newRow("environment") << true << TOp([path](TEditor& e, const QDir& d) {
-            QCOMPARE(e.LoadEnvironment(path(d, "room.p3d")), TEnvironmentLoad::Loaded);
+        QTest::newRow("environment") << true << TOp([](TEditor& e, const QDir& d) {
+            QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded);
             QVERIFY(e.Options().Environment);  // a load shows it
         }) << unsigned(ChangeModel | ChangeOptions);
         QTest::newRow("pose held") << true << TOp([](TEditor& e, const QDir&) {
@@ -466,17 +465,14 @@ private slots:
         QCOMPARE(spy.count(), 1);
         QCOMPARE(Reported(spy), unsigned(ChangeSelection));
         T3dScene scene;
-        e.Build3d(scene, 0.1f, 0.1f);
-        QVERIFY(!scene.HasPivot);
+        const auto hasPivot = [&] { e.Build3d(scene, 0.1f, 0.1f); return scene.HasPivot; };
+        QVERIFY(!hasPivot());
         SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
-        e.Build3d(scene, 0.1f, 0.1f);
-        QVERIFY(scene.HasPivot);
+        QVERIFY(hasPivot());
         QCOMPARE(scene.Pivot[0][1], 1.25f);  // the hand's pivot (2, 1.25, 0.25), X mirrored
         QCOMPARE(scene.Pivot[0][0], -(2.0f - PivotCrossHalf));
         Start(e, nullptr);
-        QVERIFY(e.Selection().empty());
-        e.Build3d(scene, 0.1f, 0.1f);
-        QVERIFY(!scene.HasPivot);
+        QVERIFY(e.Selection().empty() && !hasPivot());
     }
 
     // Edit mode ends when its animation goes: afterwards the document poses the model again.

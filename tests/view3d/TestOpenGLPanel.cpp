@@ -71,21 +71,14 @@ private slots:
         QCOMPARE(w.Errors, 0);
     }
 
-    void failedContextRaisesErrorOnly_data()
-    {
-        QTest::addColumn<int>("renderable");
-        QTest::addColumn<int>("profile");
-        // Nothing here renders OpenVG; and a context without the fixed-function pipeline is of no use.
-        QTest::newRow("no context") << int(QSurfaceFormat::OpenVG) << int(QSurfaceFormat::CompatibilityProfile);
-        QTest::newRow("core profile only") << int(QSurfaceFormat::OpenGL) << int(QSurfaceFormat::CoreProfile);
-    }
+    void failedContextRaisesErrorOnly_data() { QVERIFY(AddTableRows("view3d/failed-contexts.table")); }
     void failedContextRaisesErrorOnly()
     {
-        QFETCH(int, renderable); QFETCH(int, profile);
+        QFETCH(bool, openVg); QFETCH(bool, coreProfile);
         TPanelWindow w;
         QSurfaceFormat bad = w.Panel->RequestedFormat();
-        bad.setRenderableType(QSurfaceFormat::RenderableType(renderable));
-        bad.setProfile(QSurfaceFormat::OpenGLContextProfile(profile));
+        bad.setRenderableType(openVg ? QSurfaceFormat::OpenVG : QSurfaceFormat::OpenGL);
+        bad.setProfile(coreProfile ? QSurfaceFormat::CoreProfile : QSurfaceFormat::CompatibilityProfile);
         bad.setVersion(3, 2);
         w.Panel->setFormat(bad);
         QVERIFY(w.Show());
