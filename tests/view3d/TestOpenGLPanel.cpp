@@ -10,7 +10,6 @@
 #include <GL/gl.h>
 
 using F = TPFDFlags;
-Q_DECLARE_METATYPE(TPFDFlagSet)
 
 namespace {
 // A panel alone in a top-level window; its events are noted, marked when the context was not current.
@@ -91,26 +90,21 @@ private slots:
         QVERIFY(!w.Panel->SaveOpenGLPanelToFile(QDir::temp().filePath("never.png")));
     }
 
-    void pfdFlagsKeepGdiOrDoubleBuffer_data()
-    {
-        QTest::addColumn<TPFDFlagSet>("before");
-        QTest::addColumn<TPFDFlagSet>("asked");
-        QTest::addColumn<TPFDFlagSet>("expected");
-        const TPFDFlagSet dbl{F::f_PFD_DRAW_TO_WINDOW, F::f_PFD_DOUBLEBUFFER}, gdi{F::f_PFD_DRAW_TO_WINDOW, F::f_PFD_SUPPORT_GDI};
-        const TPFDFlagSet both = TPFDFlagSet(dbl).Include(F::f_PFD_SUPPORT_GDI), neither{F::f_PFD_DRAW_TO_WINDOW};
-        QTest::newRow("gdi, add double buffer") << gdi << both << dbl;
-        QTest::newRow("double buffer, clear it") << dbl << neither << gdi;
-        QTest::newRow("gdi, clear it") << gdi << neither << dbl;
-        QTest::newRow("double buffer, add gdi, other flags kept") << dbl << TPFDFlagSet(both).Include(F::f_PFD_STEREO) << TPFDFlagSet(gdi).Include(F::f_PFD_STEREO);
-    }
+    void pfdFlagsKeepGdiOrDoubleBuffer_data() { QVERIFY(AddTableRows("view3d/pfd-flags.table")); }
     void pfdFlagsKeepGdiOrDoubleBuffer()
     {
-        QFETCH(TPFDFlagSet, before); QFETCH(TPFDFlagSet, asked); QFETCH(TPFDFlagSet, expected);
+        QFETCH(QStringList, before); QFETCH(QStringList, asked); QFETCH(QStringList, expected);
+        const auto flags = [](const QStringList& names) {
+            TPFDFlagSet set;
+            for (const QString& n : names)
+                set.Include(n == "double" ? F::f_PFD_DOUBLEBUFFER : n == "gdi" ? F::f_PFD_SUPPORT_GDI : n == "stereo" ? F::f_PFD_STEREO : F::f_PFD_DRAW_TO_WINDOW);
+            return set;
+        };
         TOpenGLQelPanel panel;
-        panel.SetPFDFlags(before);
-        panel.SetPFDFlags(asked);
-        QCOMPARE(panel.PFDFlags().Bits(), expected.Bits());
-        QCOMPARE(panel.format().swapBehavior(), expected.Has(F::f_PFD_SUPPORT_GDI) ? QSurfaceFormat::SingleBuffer : QSurfaceFormat::DoubleBuffer);
+        panel.SetPFDFlags(flags(before));
+        panel.SetPFDFlags(flags(asked));
+        QCOMPARE(panel.PFDFlags().Bits(), flags(expected).Bits());
+        QCOMPARE(panel.format().swapBehavior(), expected.contains("gdi") ? QSurfaceFormat::SingleBuffer : QSurfaceFormat::DoubleBuffer);
     }
 
     // Manual swapping: a new picture shows only once the owner swaps, in the paint or after it
