@@ -166,59 +166,47 @@ private slots:
         QTest::addColumn<bool>("animated");  // the walk loaded before the operation
         QTest::addColumn<TOp>("op");
         QTest::addColumn<unsigned>("reported");  // flags the operation's signals must carry
-        const auto options = [](const std::function<void(TEditorOptions&)>& set) {
-            return TOp([set](TEditor& e, const QDir&) { SetOptions(e, set); });
-        };
-        QTest::newRow("load") << false << TOp([](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); })
-                              << unsigned(ChangeDocument | ChangeModel | ChangePose);
-        QTest::newRow("failed load") << true
-                                     << TOp([](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); })
-                                     << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("clear") << true << TOp([](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); })
-                               << unsigned(ChangeDocument | ChangeModel | ChangePose);
-        QTest::newRow("current frame") << true << TOp([](TEditor& e, const QDir&) { e.Anim().SetActStep(2); })
-                                       << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("delete") << true << TOp([](TEditor& e, const QDir&) {
+        const auto row = [](const char* name, bool animated, unsigned reported, const TOp& op) { QTest::newRow(name) << animated << op << reported; };
+        const auto options = [](const std::function<void(TEditorOptions&)>& set) { return TOp([set](TEditor& e, const QDir&) { SetOptions(e, set); }); };
+        row("load", false, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); });
+        row("failed load", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); });
+        row("clear", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); });
+        row("current frame", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().SetActStep(2); });
+        row("delete", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
             e.Anim().SetActStep(1);
             QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty());
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("timer mirror") << true << TOp([](TEditor& e, const QDir&) {
-            QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done);
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("undo") << true << TOp([](TEditor& e, const QDir&) {
+        });
+        row("timer mirror", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir&) { QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done); });
+        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
             e.Anim().MirrorRange(0, 2);
             QVERIFY(e.Anim().Undo());
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("new animation") << true << TOp([](TEditor& e, const QDir&) {
-            QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty());
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("link") << true << TOp([](TEditor& e, const QDir&) {  // the pose stays with the components
+        });
+        row("new animation", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir&) { QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty()); });
+        row("link", true, ChangeModel, [](TEditor& e, const QDir&) {  // the pose stays with the components
             QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("hand")), e.Forest().Find(QStringLiteral("arm"))));
-        }) << unsigned(ChangeModel);
-        QTest::newRow("model reload") << true
-                                      << TOp([](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); })
-                                      << unsigned(ChangeModel | ChangePose);
-        QTest::newRow("pivot mode") << true << options([](TEditorOptions& o) { o.PivotMode = true; })
-                                    << unsigned(ChangeOptions | ChangePose);
-        QTest::newRow("pivot mode left") << true << TOp([](TEditor& e, const QDir&) {
+        });
+        row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
+        row("pivot mode", true, ChangeOptions | ChangePose, options([](TEditorOptions& o) { o.PivotMode = true; }));
+        row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
             SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
             e.Anim().SetActStep(2);  // under pivot mode the model stays at rest
             QCOMPARE(ShownArmX(e), ArmRestX);
             SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
-        }) << unsigned(ChangeOptions | ChangePose);
-        QTest::newRow("offset") << true << options([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; })
-                                << unsigned(ChangeOptions);
-        QTest::newRow("environment") << true << TOp([](TEditor& e, const QDir& d) {
+        });
+        row("offset", true, ChangeOptions, options([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; }));
+        row("environment", true, ChangeModel | ChangeOptions, [](TEditor& e, const QDir& d) {
             QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded);
             QVERIFY(e.Options().Environment);  // a load shows it
-        }) << unsigned(ChangeModel | ChangeOptions);
-        QTest::newRow("pose held") << true << TOp([](TEditor& e, const QDir&) {
+        });
+        row("pose held", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
             e.HoldPose(true);  // as playback does: the components keep what it shows
             e.Anim().SetActStep(2);
             QCOMPARE(ShownArmX(e), ArmRestX + 5);
             e.HoldPose(false);
             e.ShowCurrentFrame();
-        }) << unsigned(ChangeDocument | ChangePose);
+        });
     }
     void everyChangeIsReportedAndShown()
     {
