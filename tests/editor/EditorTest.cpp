@@ -172,10 +172,8 @@ private slots:
         row("failed load", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); });
         row("clear", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); });
         row("current frame", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().SetActStep(2); });
-        row("delete", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
-            e.Anim().SetActStep(1);
-            QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty());
-        });
+        row("delete", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir&) { e.Anim().SetActStep(1); QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty()); });
         row("timer mirror", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done); });
         row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
@@ -285,8 +283,7 @@ private slots:
         QVERIFY(component("body")->Hidden && component("leg")->Hidden && !component("arm")->Hidden);
         QVERIFY(!(e.ComponentPoses().Act(component("arm")) == TTransform::Identity()));
         e.Anim().ClearAnimation();
-        QVERIFY(!component("body")->Hidden && !component("arm")->Hidden);
-        QVERIFY(component("leg")->Hidden);
+        QVERIFY(!component("body")->Hidden && !component("arm")->Hidden && component("leg")->Hidden);
         QVERIFY(e.ComponentPoses().Act(component("arm")) == TTransform::Identity());
     }
 
@@ -302,11 +299,8 @@ private slots:
             Select(e, "arm");
         QSignalSpy spy(&e, &TEditor::Changed);
         QCOMPARE(QString::fromLatin1(e.BeginEdit().Refusal), refusal);
-        QVERIFY(!e.Editing());
-        QVERIFY(!e.EditTick(true, true, 0, 0, 10));
-        QCOMPARE(e.RestoreEdit(true), 0);
-        QVERIFY(!e.ApplyEdit());
-        QCOMPARE(spy.count(), 0);
+        // Editing, a tick that acts, what Restore counts, Apply done, and the signals: none of them.
+        QCOMPARE(QList<int>({e.Editing(), e.EditTick(true, true, 0, 0, 10), e.RestoreEdit(true), e.ApplyEdit(), int(spy.count())}), QList<int>(5, 0));
         QCOMPARE(e.ResetFrame(), resetFrame);
         QCOMPARE(e.Anim().CanUndo(), resetFrame);
     }
@@ -457,8 +451,8 @@ private slots:
         QVERIFY(!hasPivot());
         SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
         QVERIFY(hasPivot());
-        QCOMPARE(scene.Pivot[0][1], 1.25f);  // the hand's pivot (2, 1.25, 0.25), X mirrored
-        QCOMPARE(scene.Pivot[0][0], -(2.0f - PivotCrossHalf));
+        // The hand's pivot (2, 1.25, 0.25), X mirrored, at the left end of the cross's first line.
+        QCOMPARE(QList<float>({scene.Pivot[0][0], scene.Pivot[0][1]}), QList<float>({-(2.0f - PivotCrossHalf), 1.25f}));
         Start(e, nullptr);
         QVERIFY(e.Selection().empty() && !hasPivot());
     }

@@ -27,10 +27,6 @@ private slots:
         TModelHistory& h = e.ModelEdits();
         TAnimController& a = e.Anim();
         TComponentForest& f = e.Forest();
-        const auto parentOf = [&f](const char* name) {
-            const int p = f.Parent(f.Find(QString::fromLatin1(name)));
-            return p < 0 ? QString() : f.Component(p)->Name;
-        };
         TSelection* arm = f.Component(f.Find("arm"));
         const uint32_t color = arm->Color;
         QCOMPARE(h.Unsaved(), 0u);
@@ -57,11 +53,11 @@ private slots:
         QCOMPARE(arm->Color, color);
         QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
         a.Undo();  // the linking back as its file holds it
-        QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
+        QCOMPARE(f.Parent(f.Find("hand")), f.Find("arm"));
         QCOMPARE(h.Unsaved(), unsigned(EditColors));
         a.Redo();
         a.Redo();
-        QCOMPARE(parentOf("hand"), QStringLiteral("body"));
+        QCOMPARE(f.Parent(f.Find("hand")), f.Find("body"));
         QCOMPARE(arm->Color, 0x123456u);
         QCOMPARE(h.Unsaved(), unsigned(EditLinking));
 

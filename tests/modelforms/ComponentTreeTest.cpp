@@ -178,9 +178,7 @@ private slots:
             const QRect r = t.Tree.NodeRect(t.Node(name));
             return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
         };
-        QCOMPARE(colourAt("arm"), 0x919111u);
-        QCOMPARE(colourAt("hand"), 0x808000u);
-        QCOMPARE(colourAt("leg"), 0x404040u);
+        QCOMPARE(QList<QRgb>({colourAt("arm"), colourAt("hand"), colourAt("leg")}), QList<QRgb>({0x919111u, 0x808000u, 0x404040u}));
     }
 
     // A change of hierarchy (an undo moves several nodes at once) keeps the selection and

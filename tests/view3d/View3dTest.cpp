@@ -18,7 +18,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QOpenGLContext>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,16 +42,6 @@ QList<QRgb> Colours(const QImage& img)
 }
 
 bool Near(QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1; }
-
-// The render command run in-process on home (settings as given) into home/out.png; a null
-// picture when it fails or complains.
-QImage Render(const QTemporaryDir& home, const QByteArray& settings, const QStringList& args)
-{
-    if (!WriteBytesFile(home.filePath("TorvaneAnim.ini"), settings))
-        return {};
-    const CommandHome::Result r = CommandHome::RunIn(home.path(), QStringList{"render"} + args + QStringList{"-o", "%1/out.png"});
-    return r.Code == 0 && r.Err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
-}
 
 // The main window on screen with a model of two components: "plate", a red unit square in
 // the plane z = 0 around the origin (which the initial camera shows at the view's centre),
@@ -175,9 +164,11 @@ private slots:
         QTemporaryDir home;
         TP3dBuilder b;
         b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
-        QVERIFY(b.WriteTo(home.filePath("box.p3d")));
+        QVERIFY(b.WriteTo(home.filePath("box.p3d")) && WriteBytesFile(home.filePath("TorvaneAnim.ini"), "[Startup]\n3DLight=0\n3DTranparent=0\n"));
+        // The render command run in-process into home/out.png; a null picture when it fails or complains.
         const auto render = [&](const char* view, const char* size) {
-            return Render(home, "[Startup]\n3DLight=0\n3DTranparent=0\n", {home.filePath("box.p3d"), "--view", view, "--size", size});
+            const CommandHome::Result r = CommandHome::RunIn(home.path(), {"render", home.filePath("box.p3d"), "--view", view, "--size", size, "-o", "%1/out.png"});
+            return r.Code == 0 && r.Err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
         };
         const QImage view3d = render("3d", "201x151"), all = render("all", "401x301");
         QCOMPARE(QList<QSize>({view3d.size(), all.size()}), QList<QSize>({QSize(201, 151), QSize(401, 301)}));
