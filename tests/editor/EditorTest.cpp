@@ -102,9 +102,14 @@ QStringList DrawnSegments(TEditor& e, bool fromScratch)
     }
     return out;
 }
+
+// An operation that only sets options.
+TOp WithOptions(const std::function<void(TEditorOptions&)>& set)
+{
+    return [set](TEditor& e, const QDir&) { SetOptions(e, set); };
+}
 }  // namespace
 Q_DECLARE_METATYPE(TOp)
-Q_DECLARE_METATYPE(TVec3)
 
 class EditorTest : public QObject {
     Q_OBJECT
@@ -167,7 +172,6 @@ private slots:
         QTest::addColumn<TOp>("op");
         QTest::addColumn<unsigned>("reported");  // flags the operation's signals must carry
         const auto row = [](const char* name, bool animated, unsigned reported, const TOp& op) { QTest::newRow(name) << animated << op << reported; };
-        const auto options = [](const std::function<void(TEditorOptions&)>& set) { return TOp([set](TEditor& e, const QDir&) { SetOptions(e, set); }); };
         row("load", false, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); });
         row("failed load", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); });
         row("clear", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); });
@@ -176,24 +180,21 @@ private slots:
             [](TEditor& e, const QDir&) { e.Anim().SetActStep(1); QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty()); });
         row("timer mirror", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done); });
-        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
-            e.Anim().MirrorRange(0, 2);
-            QVERIFY(e.Anim().Undo());
-        });
+        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Anim().Undo()); });
         row("new animation", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty()); });
         row("link", true, ChangeModel, [](TEditor& e, const QDir&) {  // the pose stays with the components
             QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("hand")), e.Forest().Find(QStringLiteral("arm"))));
         });
         row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
-        row("pivot mode", true, ChangeOptions | ChangePose, options([](TEditorOptions& o) { o.PivotMode = true; }));
+        row("pivot mode", true, ChangeOptions | ChangePose, WithOptions([](TEditorOptions& o) { o.PivotMode = true; }));
         row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
             SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
             e.Anim().SetActStep(2);  // under pivot mode the model stays at rest
             QCOMPARE(ShownArmX(e), ArmRestX);
             SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
         });
-        row("offset", true, ChangeOptions, options([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; }));
+        row("offset", true, ChangeOptions, WithOptions([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; }));
         row("environment", true, ChangeModel | ChangeOptions, [](TEditor& e, const QDir& d) {
             QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded);
             QVERIFY(e.Options().Environment);  // a load shows it
@@ -226,9 +227,7 @@ private slots:
             FindComponentByName(e.TreeOrder(), QStringLiteral("hand"))->Color = 0x0000FFu;
             e.Forest().ComponentsChanged();
         });
-        QTest::newRow("show none") << TOp([](TEditor& e, const QDir&) {
-            SetOptions(e, [](TEditorOptions& o) { o.Show = TComponentShow::None, o.AllPolygons = true; });
-        });
+        QTest::newRow("show none") << WithOptions([](TEditorOptions& o) { o.Show = TComponentShow::None; o.AllPolygons = true; });
         // The same components of the same model, the arm linked below the hand: the arm
         // comes to the tree position the hand had.
         QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) {
@@ -308,36 +307,22 @@ private slots:
     // The switches decide what the sliders do to the arm: each tick turns by the cube of
     // the deflection (0.1 at full) or moves by it; the hand below the arm follows and the
     // body above it stays. Centred sliders do nothing.
-    void ticks_data()
-    {
-        QTest::addColumn<bool>("rotate");
-        QTest::addColumn<bool>("relative");
-        QTest::addColumn<TVec3>("slider");
-        QTest::addColumn<int>("ticks");
-        QTest::addColumn<TVec3>("hand");  // where the hand's pivot (2, 1.25, 0.25) goes
-        const double c = std::cos(0.1), s = std::sin(0.1), c2 = std::cos(0.025), s2 = std::sin(0.025);
-        QTest::newRow("about the pivot") << true << true << TVec3{0, 0, 10} << 1 << TVec3{1 + c, 1.25 + s, 0.25};
-        QTest::newRow("about the origin") << true << false << TVec3{0, 0, 10} << 1 << TVec3{2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25};
-        QTest::newRow("cube keeps the sign, adds up") << true << true << TVec3{0, 0, -5} << 2 << TVec3{1 + c2, 1.25 - s2, 0.25};
-        QTest::newRow("x, then y") << true << true << TVec3{10, -10, 0} << 1
-                                   << TVec3{1 + c - 0.15 * c * s, 1.25 - 0.15 * s, 0.1 + s + 0.15 * c * c};
-        QTest::newRow("move is linear") << false << true << TVec3{-10, 5, 2} << 3 << TVec3{1.97, 1.265, 0.256};
-        QTest::newRow("centred") << true << true << TVec3{0.0005, -0.0005, 0} << 2 << TVec3{2, 1.25, 0.25};
-    }
+    void ticks_data() { QVERIFY(AddTableRows("editor/edit-ticks.table")); }
     void ticks()
     {
-        QFETCH(bool, rotate); QFETCH(bool, relative); QFETCH(TVec3, slider); QFETCH(int, ticks); QFETCH(TVec3, hand);
+        QFETCH(bool, rotate); QFETCH(bool, relative); QFETCH(QList<double>, slider); QFETCH(int, ticks); QFETCH(QList<double>, hand);
         TEditor e;
         Start(e, "still.rtm");
         Select(e, "arm");
         QCOMPARE(e.BeginEdit().Missing, 0);
         QVERIFY(e.Editing());
         QSignalSpy spy(&e, &TEditor::Changed);
-        const bool moves = !Near(hand, {2, 1.25, 0.25});
+        const TVec3 to{hand[0], hand[1], hand[2]};
+        const bool moves = !Near(to, {2, 1.25, 0.25});
         for (int i = 0; i < ticks; ++i)
-            QCOMPARE(e.EditTick(rotate, relative, slider.x, slider.y, slider.z), moves);
+            QCOMPARE(e.EditTick(rotate, relative, slider[0], slider[1], slider[2]), moves);
         QCOMPARE(spy.count(), moves ? ticks : 0);
-        QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), hand));
+        QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), to));
         QCOMPARE(Act(e, "body"), TTransform::Identity());
     }
 
