@@ -335,10 +335,7 @@ private slots:
         e.Anim().SetActStep(1);
         const std::vector<TMatrix12f> stored = Frame(e, 1);
         Select(e, "arm");
-        const auto tick5 = [&] {
-            for (int i = 0; i < 5; ++i)
-                e.EditTick(true, true, 7.3, 0, -4.2);
-        };
+        const auto tick5 = [&] { for (int i = 0; i < 5; ++i) e.EditTick(true, true, 7.3, 0, -4.2); };
         e.BeginEdit();
         tick5();
         QVERIFY(Narrow(Act(e, "arm")) != stored[0]);
@@ -375,8 +372,7 @@ private slots:
         Start(e, "gap.rtm");
         e.Anim().SetActStep(1);
         Select(e, "arm");
-        QCOMPARE(e.BeginEdit().Missing, 1);
-        QCOMPARE(e.RestoreEdit(true), 1);
+        QCOMPARE(QList<int>({e.BeginEdit().Missing, e.RestoreEdit(true)}), QList<int>({1, 1}));
         e.EndEdit();
 
         Start(e, "ghost.rtm");

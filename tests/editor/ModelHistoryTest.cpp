@@ -38,12 +38,11 @@ private slots:
         f.ComponentsChanged();
         h.Commit(QStringLiteral("Change Color"));
         h.Commit();  // nothing changed since: no step
-        QCOMPARE(a.UndoName(), QStringLiteral("Change Color"));
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
+        QCOMPARE(std::pair(a.UndoName(), h.Unsaved()), std::pair(QStringLiteral("Change Color"), unsigned(EditLinking | EditColors)));
         f.ToggleHidden(f.Find("leg"));
         h.Commit();
-        QCOMPARE(a.UndoName(), QStringLiteral("Show and Hide"));
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));  // hidden is in no file
+        // Hidden is in no file.
+        QCOMPARE(std::pair(a.UndoName(), h.Unsaved()), std::pair(QStringLiteral("Show and Hide"), unsigned(EditLinking | EditColors)));
         a.Undo();
         QVERIFY(!f.Component(f.Find("leg"))->Hidden);
 

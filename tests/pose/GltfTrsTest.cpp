@@ -44,8 +44,7 @@ private slots:
         else
             m = QList<double>(t.m.begin(), t.m.end());
         const TTrs trs = DecomposeTransform(t);
-        QCOMPARE(trs.Exact, exact);
-        QCOMPARE(trs.Finite, finite);
+        QCOMPARE(QList<bool>({trs.Exact, trs.Finite}), QList<bool>({exact, finite}));
         QVERIFY(std::fabs(trs.R[0] * trs.R[0] + trs.R[1] * trs.R[1] + trs.R[2] * trs.R[2] + trs.R[3] * trs.R[3] - 1) < 1e-12);
         if (!finite) {  // collapsed onto the origin
             QCOMPARE(trs.S[0] + trs.S[1] + trs.S[2] + std::fabs(trs.T[0]) + std::fabs(trs.T[1]) + std::fabs(trs.T[2]), 0.0);

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cstring>
 #include <numbers>
+#include <numeric>
 
 Q_DECLARE_METATYPE(TTransform)
 
@@ -103,9 +104,8 @@ private slots:
         for (int i = 0; i < 43; ++i)
             b.AddPoint(value(), value(), value());
         for (auto [first, last] : {std::pair(0, 20), {10, 30}, {15, 43}, {30, 40}}) {  // the last one not animated
-            std::vector<int> v;
-            for (int i = first; i < last; ++i)
-                v.push_back(i);
+            std::vector<int> v(size_t(last - first));
+            std::iota(v.begin(), v.end(), first);
             b.AddSelection(QByteArray::number(first), v);
         }
         other.AddPoint(3, 2, 1);
