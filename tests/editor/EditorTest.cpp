@@ -425,8 +425,7 @@ private slots:
         QSignalSpy spy(&e, &TEditor::Changed);
         Select(e, "hand");
         Select(e, "hand");
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(Reported(spy), unsigned(ChangeSelection));
+        QCOMPARE(std::pair(spy.count(), Reported(spy)), std::pair(qsizetype(1), unsigned(ChangeSelection)));
         T3dScene scene;
         const auto hasPivot = [&] { e.Build3d(scene, 0.1f, 0.1f); return scene.HasPivot; };
         QVERIFY(!hasPivot());

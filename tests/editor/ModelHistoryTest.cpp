@@ -49,16 +49,12 @@ private slots:
         h.Saved(EditColors);
         QCOMPARE(h.Unsaved(), unsigned(EditLinking));
         a.Undo();  // the colour before the save: unsaved again
-        QCOMPARE(arm->Color, color);
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
+        QCOMPARE(std::pair(arm->Color, h.Unsaved()), std::pair(color, unsigned(EditLinking | EditColors)));
         a.Undo();  // the linking back as its file holds it
-        QCOMPARE(f.Parent(f.Find("hand")), f.Find("arm"));
-        QCOMPARE(h.Unsaved(), unsigned(EditColors));
+        QCOMPARE(std::pair(f.Parent(f.Find("hand")), h.Unsaved()), std::pair(f.Find("arm"), unsigned(EditColors)));
         a.Redo();
         a.Redo();
-        QCOMPARE(f.Parent(f.Find("hand")), f.Find("body"));
-        QCOMPARE(arm->Color, 0x123456u);
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking));
+        QCOMPARE(std::tuple(f.Parent(f.Find("hand")), arm->Color, h.Unsaved()), std::tuple(f.Find("body"), 0x123456u, unsigned(EditLinking)));
 
         // An animation's load hides what it does not animate, and its unload shows it
         // again: neither is an edit.
