@@ -183,9 +183,8 @@ private slots:
         row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Anim().Undo()); });
         row("new animation", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty()); });
-        row("link", true, ChangeModel, [](TEditor& e, const QDir&) {  // the pose stays with the components
-            QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("hand")), e.Forest().Find(QStringLiteral("arm"))));
-        });
+        // The pose stays with the components.
+        row("link", true, ChangeModel, [](TEditor& e, const QDir&) { QVERIFY(e.Forest().Link(e.Forest().Find("hand"), e.Forest().Find("arm"))); });
         row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
         row("pivot mode", true, ChangeOptions | ChangePose, WithOptions([](TEditorOptions& o) { o.PivotMode = true; }));
         row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
@@ -230,15 +229,9 @@ private slots:
         QTest::newRow("show none") << WithOptions([](TEditorOptions& o) { o.Show = TComponentShow::None; o.AllPolygons = true; });
         // The same components of the same model, the arm linked below the hand: the arm
         // comes to the tree position the hand had.
-        QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) {
-            QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("arm")), e.Forest().Find(QStringLiteral("hand"))));
-        });
-        QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) {
-            QVERIFY(e.LoadModel(d.filePath(QStringLiteral("room.p3d"))));
-        });
-        QTest::newRow("environment") << TOp([](TEditor& e, const QDir& d) {
-            QCOMPARE(e.LoadEnvironment(d.filePath(QStringLiteral("room.p3d"))), TEnvironmentLoad::Loaded);
-        });
+        QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.Forest().Link(e.Forest().Find("arm"), e.Forest().Find("hand"))); });
+        QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadModel(d.filePath("room.p3d"))); });
+        QTest::newRow("environment") << TOp([](TEditor& e, const QDir& d) { QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded); });
     }
     // After a drawing, an edit through the editor shows in the next one as in a drawing
     // made from scratch.
@@ -353,8 +346,7 @@ private slots:
         const TMatrix12f edited = Narrow(Act(e, "hand"));
         QVERIFY(edited != stored[1]);
         QSignalSpy spy(&e, &TEditor::Changed);
-        QVERIFY(e.ApplyEdit());
-        QVERIFY(!e.Editing());
+        QVERIFY(e.ApplyEdit() && !e.Editing());
         QCOMPARE(Reported(spy) & (ChangeDocument | ChangePose), unsigned(ChangeDocument | ChangePose));
         QCOMPARE(Frame(e, 1)[1], edited);
         QCOMPARE(Act(e, "hand"), Widen(edited));
