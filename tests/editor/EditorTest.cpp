@@ -423,7 +423,7 @@ private slots:
         QVERIFY(!hasPivot());
         SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
         QVERIFY(hasPivot());
-        // The hand's pivot (2, 1.25, 0.25), X mirrored, at the left end of the cross's first line.
+        // The hand's pivot (2, 1.25, 0.25): the cross's first end, at x less its half length, X mirrored.
         QCOMPARE(QList<float>({scene.Pivot[0][0], scene.Pivot[0][1]}), QList<float>({-(2.0f - PivotCrossHalf), 1.25f}));
         Start(e, nullptr);
         QVERIFY(e.Selection().empty() && !hasPivot());
