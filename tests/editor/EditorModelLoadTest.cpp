@@ -4,38 +4,16 @@
 #include "editor/Editor.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return QDir().mkpath(QFileInfo(path).path()) && f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-}  // namespace
 
 class EditorModelLoadTest : public QObject {
     Q_OBJECT
 private slots:
-    // What is broken: "lamp" (the proxy's file missing), "links" (a linking file that ends
-    // inside its records, the ones before the fault applied), "lod" (no model of the kind
-    // edited: no components), "cut" (a model that ends early: no model at all).
-    void brokenFiles_data()
-    {
-        QTest::addColumn<QString>("broken");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("shape");  // the forest in tree order
-        QTest::addColumn<int>("models");
-        QTest::newRow("nothing") << "" << QStringList{} << "body -arm --hand -leg proxy:lamp.01" << 2;
-        QTest::newRow("lamp") << "lamp" << QStringList{"lamp.p3d not found!"} << "body -arm --hand -leg proxy:lamp.01" << 1;
-        QTest::newRow("links") << "links" << QStringList{"Stream read error"} << "body -arm hand leg proxy:lamp.01" << 2;
-        QTest::newRow("lod") << "lod" << QStringList{"Incorrect LOD Format!"} << "" << 1;
-        QTest::newRow("cut") << "cut" << QStringList{"Stream read error"} << "" << 0;
-    }
+    void brokenFiles_data() { QVERIFY(AddTableRows("editor/broken-files.table")); }
     void brokenFiles()
     {
         QFETCH(QString, broken); QFETCH(QStringList, messages); QFETCH(QString, shape); QFETCH(int, models);
@@ -51,7 +29,7 @@ private slots:
         cut.Add("arm", "body", 0, 0, 0);
         cut.Add("leg", "nobody", 0, 0, 0);
         cut.Count = 5;  // more records than the file holds
-        QVERIFY(WriteFile(d.filePath("robot.p3d"), robot) && WriteFile(d.filePath("LinkData/robot.lpv"), broken == "links" ? cut.Build() : RobotLinks()));
+        QVERIFY(WriteBytesFile(d.filePath("robot.p3d"), robot) && WriteBytesFile(d.filePath("LinkData/robot.lpv"), broken == "links" ? cut.Build() : RobotLinks()));
         if (broken != "lamp")
             QVERIFY(Lamp().WriteTo(d.filePath("lamp.p3d")));
         TEditor e;

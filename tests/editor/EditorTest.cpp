@@ -7,9 +7,9 @@
 #include "filebuild/RtmBuilder.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,10 +34,11 @@ RtmBuild::TFile Walk()
     return walk;
 }
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
+void SetOptions(TEditor& e, const std::function<void(TEditorOptions&)>& set)
 {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    TEditorOptions o = e.Options();
+    set(o);
+    e.SetOptions(o);
 }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
@@ -101,9 +102,14 @@ QStringList DrawnSegments(TEditor& e, bool fromScratch)
     }
     return out;
 }
+
+// An operation that only sets options.
+TOp WithOptions(const std::function<void(TEditorOptions&)>& set)
+{
+    return [set](TEditor& e, const QDir&) { SetOptions(e, set); };
+}
 }  // namespace
 Q_DECLARE_METATYPE(TOp)
-Q_DECLARE_METATYPE(TVec3)
 
 class EditorTest : public QObject {
     Q_OBJECT
@@ -143,7 +149,7 @@ private slots:
     {
         Dir_ = QDir(Home_.path());
         const auto write = [this](const char* name, const QByteArray& bytes) {
-            return WriteFile(Dir_.filePath(QLatin1String(name)), bytes);
+            return WriteBytesFile(Dir_.filePath(QLatin1String(name)), bytes);
         };
         // still: arm and hand at rest; gap: frame 1 without an entry for the hand.
         RtmBuild::TFile still = RtmBuild::TFile::Regular({"arm", "hand"}, 2), gap = still;
@@ -165,73 +171,44 @@ private slots:
         QTest::addColumn<bool>("animated");  // the walk loaded before the operation
         QTest::addColumn<TOp>("op");
         QTest::addColumn<unsigned>("reported");  // flags the operation's signals must carry
-        const auto path = [](const QDir& d, const char* name) { return d.filePath(QLatin1String(name)); };
-        const auto options = [](const std::function<void(TEditorOptions&)>& set) {
-            return TOp([set](TEditor& e, const QDir&) {
-                TEditorOptions o = e.Options();
-                set(o);
-                e.SetOptions(o);
-            });
-        };
-        QTest::newRow("load") << false << TOp([path](TEditor& e, const QDir& d) { e.LoadAnimation(path(d, "walk.rtm")); })
-                              << unsigned(ChangeDocument | ChangeModel | ChangePose);
-        QTest::newRow("failed load") << true
-                                     << TOp([path](TEditor& e, const QDir& d) { e.LoadAnimation(path(d, "bad.rtm")); })
-                                     << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("clear") << true << TOp([](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); })
-                               << unsigned(ChangeDocument | ChangeModel | ChangePose);
-        QTest::newRow("current frame") << true << TOp([](TEditor& e, const QDir&) { e.Anim().SetActStep(2); })
-                                       << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("delete") << true << TOp([](TEditor& e, const QDir&) {
-            e.Anim().SetActStep(1);
-            QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty());
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("timer mirror") << true << TOp([](TEditor& e, const QDir&) {
-            QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done);
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("undo") << true << TOp([](TEditor& e, const QDir&) {
-            e.Anim().MirrorRange(0, 2);
-            QVERIFY(e.Anim().Undo());
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("new animation") << true << TOp([](TEditor& e, const QDir&) {
-            QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty());
-        }) << unsigned(ChangeDocument | ChangePose);
-        QTest::newRow("link") << true << TOp([](TEditor& e, const QDir&) {  // the pose stays with the components
-            QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("hand")), e.Forest().Find(QStringLiteral("arm"))));
-        }) << unsigned(ChangeModel);
-        QTest::newRow("model reload") << true
-                                      << TOp([path](TEditor& e, const QDir& d) { e.LoadModel(path(d, "robot.p3d")); })
-                                      << unsigned(ChangeModel | ChangePose);
-        QTest::newRow("pivot mode") << true << options([](TEditorOptions& o) { o.PivotMode = true; })
-                                    << unsigned(ChangeOptions | ChangePose);
-        QTest::newRow("pivot mode left") << true << TOp([](TEditor& e, const QDir&) {
-            TEditorOptions o = e.Options();
-            o.PivotMode = true;
-            e.SetOptions(o);
+        const auto row = [](const char* name, bool animated, unsigned reported, const TOp& op) { QTest::newRow(name) << animated << op << reported; };
+        row("load", false, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); });
+        row("failed load", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); });
+        row("clear", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); });
+        row("current frame", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().SetActStep(2); });
+        row("delete", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir&) { e.Anim().SetActStep(1); QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty()); });
+        row("timer mirror", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir&) { QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done); });
+        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Anim().Undo()); });
+        row("new animation", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir&) { QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty()); });
+        // The pose stays with the components.
+        row("link", true, ChangeModel, [](TEditor& e, const QDir&) { QVERIFY(e.Forest().Link(e.Forest().Find("hand"), e.Forest().Find("arm"))); });
+        row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
+        row("pivot mode", true, ChangeOptions | ChangePose, WithOptions([](TEditorOptions& o) { o.PivotMode = true; }));
+        row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
+            SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
             e.Anim().SetActStep(2);  // under pivot mode the model stays at rest
             QCOMPARE(ShownArmX(e), ArmRestX);
-            o.PivotMode = false;
-            e.SetOptions(o);
-        }) << unsigned(ChangeOptions | ChangePose);
-        QTest::newRow("offset") << true << options([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; })
-                                << unsigned(ChangeOptions);
-        QTest::newRow("environment") << true << TOp([path](TEditor& e, const QDir& d) {
-            QCOMPARE(e.LoadEnvironment(path(d, "room.p3d")), TEnvironmentLoad::Loaded);
+            SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
+        });
+        row("offset", true, ChangeOptions, WithOptions([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; }));
+        row("environment", true, ChangeModel | ChangeOptions, [](TEditor& e, const QDir& d) {
+            QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded);
             QVERIFY(e.Options().Environment);  // a load shows it
-        }) << unsigned(ChangeModel | ChangeOptions);
-        QTest::newRow("pose held") << true << TOp([](TEditor& e, const QDir&) {
+        });
+        row("pose held", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
             e.HoldPose(true);  // as playback does: the components keep what it shows
             e.Anim().SetActStep(2);
             QCOMPARE(ShownArmX(e), ArmRestX + 5);
             e.HoldPose(false);
             e.ShowCurrentFrame();
-        }) << unsigned(ChangeDocument | ChangePose);
+        });
     }
     void everyChangeIsReportedAndShown()
     {
-        QFETCH(bool, animated);
-        QFETCH(TOp, op);
-        QFETCH(unsigned, reported);
+        QFETCH(bool, animated); QFETCH(TOp, op); QFETCH(unsigned, reported);
         TEditor e;
         Start(e, animated);
         QCOMPARE(ShownArmX(e), ExpectedArmX(e));
@@ -244,31 +221,17 @@ private slots:
     void viewsFollowModelEdits_data()
     {
         QTest::addColumn<TOp>("op");
-        const auto component = [](TEditor& e, const char* name) {
-            return FindComponentByName(e.TreeOrder(), QLatin1String(name));
-        };
         QTest::newRow("hide") << TOp([](TEditor& e, const QDir&) { e.Forest().ToggleHidden(e.Forest().Find(QStringLiteral("arm"))); });
-        QTest::newRow("colour") << TOp([component](TEditor& e, const QDir&) {
-            component(e, "hand")->Color = 0x0000FFu;
+        QTest::newRow("colour") << TOp([](TEditor& e, const QDir&) {
+            FindComponentByName(e.TreeOrder(), QStringLiteral("hand"))->Color = 0x0000FFu;
             e.Forest().ComponentsChanged();
         });
-        QTest::newRow("show none") << TOp([](TEditor& e, const QDir&) {
-            TEditorOptions o = e.Options();
-            o.Show = TComponentShow::None;
-            o.AllPolygons = true;
-            e.SetOptions(o);
-        });
+        QTest::newRow("show none") << WithOptions([](TEditorOptions& o) { o.Show = TComponentShow::None; o.AllPolygons = true; });
         // The same components of the same model, the arm linked below the hand: the arm
         // comes to the tree position the hand had.
-        QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) {
-            QVERIFY(e.Forest().Link(e.Forest().Find(QStringLiteral("arm")), e.Forest().Find(QStringLiteral("hand"))));
-        });
-        QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) {
-            QVERIFY(e.LoadModel(d.filePath(QStringLiteral("room.p3d"))));
-        });
-        QTest::newRow("environment") << TOp([](TEditor& e, const QDir& d) {
-            QCOMPARE(e.LoadEnvironment(d.filePath(QStringLiteral("room.p3d"))), TEnvironmentLoad::Loaded);
-        });
+        QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.Forest().Link(e.Forest().Find("arm"), e.Forest().Find("hand"))); });
+        QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadModel(d.filePath("room.p3d"))); });
+        QTest::newRow("environment") << TOp([](TEditor& e, const QDir& d) { QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded); });
     }
     // After a drawing, an edit through the editor shows in the next one as in a drawing
     // made from scratch.
@@ -312,39 +275,24 @@ private slots:
         QVERIFY(component("body")->Hidden && component("leg")->Hidden && !component("arm")->Hidden);
         QVERIFY(!(e.ComponentPoses().Act(component("arm")) == TTransform::Identity()));
         e.Anim().ClearAnimation();
-        QVERIFY(!component("body")->Hidden && !component("arm")->Hidden);
-        QVERIFY(component("leg")->Hidden);
+        QVERIFY(!component("body")->Hidden && !component("arm")->Hidden && component("leg")->Hidden);
         QVERIFY(e.ComponentPoses().Act(component("arm")) == TTransform::Identity());
     }
 
     // What keeps "Edit Frame" and "Reset Frame" from acting; nothing changes then, and no
     // tick, Restore or Apply acts outside edit mode.
-    void refusals_data()
-    {
-        QTest::addColumn<bool>("model");
-        QTest::addColumn<QString>("anim");
-        QTest::addColumn<QString>("refusal");
-        QTest::addColumn<bool>("resetFrame");  // "Reset Frame" does its work
-        QTest::newRow("no frames") << true << QString() << "Nothing to edit!" << false;
-        QTest::newRow("no components") << false << "sample.rtm" << "No Components found!" << true;
-    }
+    void refusals_data() { QVERIFY(AddTableRows("editor/refusals.table")); }
     void refusals()
     {
-        QFETCH(bool, model);
-        QFETCH(QString, anim);
-        QFETCH(QString, refusal);
-        QFETCH(bool, resetFrame);
+        QFETCH(bool, model); QFETCH(QString, anim); QFETCH(QString, refusal); QFETCH(bool, resetFrame);
         TEditor e;
         Start(e, anim.isEmpty() ? nullptr : qPrintable(anim), model);
         if (model)
             Select(e, "arm");
         QSignalSpy spy(&e, &TEditor::Changed);
         QCOMPARE(QString::fromLatin1(e.BeginEdit().Refusal), refusal);
-        QVERIFY(!e.Editing());
-        QVERIFY(!e.EditTick(true, true, 0, 0, 10));
-        QCOMPARE(e.RestoreEdit(true), 0);
-        QVERIFY(!e.ApplyEdit());
-        QCOMPARE(spy.count(), 0);
+        // Editing, a tick that acts, what Restore counts, Apply done, and the signals: none of them.
+        QCOMPARE(QList<int>({e.Editing(), e.EditTick(true, true, 0, 0, 10), e.RestoreEdit(true), e.ApplyEdit(), int(spy.count())}), QList<int>(5, 0));
         QCOMPARE(e.ResetFrame(), resetFrame);
         QCOMPARE(e.Anim().CanUndo(), resetFrame);
     }
@@ -352,40 +300,22 @@ private slots:
     // The switches decide what the sliders do to the arm: each tick turns by the cube of
     // the deflection (0.1 at full) or moves by it; the hand below the arm follows and the
     // body above it stays. Centred sliders do nothing.
-    void ticks_data()
-    {
-        QTest::addColumn<bool>("rotate");
-        QTest::addColumn<bool>("relative");
-        QTest::addColumn<TVec3>("slider");
-        QTest::addColumn<int>("ticks");
-        QTest::addColumn<TVec3>("hand");  // where the hand's pivot (2, 1.25, 0.25) goes
-        const double c = std::cos(0.1), s = std::sin(0.1), c2 = std::cos(0.025), s2 = std::sin(0.025);
-        QTest::newRow("about the pivot") << true << true << TVec3{0, 0, 10} << 1 << TVec3{1 + c, 1.25 + s, 0.25};
-        QTest::newRow("about the origin") << true << false << TVec3{0, 0, 10} << 1 << TVec3{2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25};
-        QTest::newRow("cube keeps the sign, adds up") << true << true << TVec3{0, 0, -5} << 2 << TVec3{1 + c2, 1.25 - s2, 0.25};
-        QTest::newRow("x, then y") << true << true << TVec3{10, -10, 0} << 1
-                                   << TVec3{1 + c - 0.15 * c * s, 1.25 - 0.15 * s, 0.1 + s + 0.15 * c * c};
-        QTest::newRow("move is linear") << false << true << TVec3{-10, 5, 2} << 3 << TVec3{1.97, 1.265, 0.256};
-        QTest::newRow("centred") << true << true << TVec3{0.0005, -0.0005, 0} << 2 << TVec3{2, 1.25, 0.25};
-    }
+    void ticks_data() { QVERIFY(AddTableRows("editor/edit-ticks.table")); }
     void ticks()
     {
-        QFETCH(bool, rotate);
-        QFETCH(bool, relative);
-        QFETCH(TVec3, slider);
-        QFETCH(int, ticks);
-        QFETCH(TVec3, hand);
+        QFETCH(bool, rotate); QFETCH(bool, relative); QFETCH(QList<double>, slider); QFETCH(int, ticks); QFETCH(QList<double>, hand);
         TEditor e;
         Start(e, "still.rtm");
         Select(e, "arm");
         QCOMPARE(e.BeginEdit().Missing, 0);
         QVERIFY(e.Editing());
         QSignalSpy spy(&e, &TEditor::Changed);
-        const bool moves = !Near(hand, {2, 1.25, 0.25});
+        const TVec3 to{hand[0], hand[1], hand[2]};
+        const bool moves = !Near(to, {2, 1.25, 0.25});
         for (int i = 0; i < ticks; ++i)
-            QCOMPARE(e.EditTick(rotate, relative, slider.x, slider.y, slider.z), moves);
+            QCOMPARE(e.EditTick(rotate, relative, slider[0], slider[1], slider[2]), moves);
         QCOMPARE(spy.count(), moves ? ticks : 0);
-        QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), hand));
+        QVERIFY(Near(Act(e, "hand").Apply({2, 1.25, 0.25}), to));
         QCOMPARE(Act(e, "body"), TTransform::Identity());
     }
 
@@ -398,10 +328,7 @@ private slots:
         e.Anim().SetActStep(1);
         const std::vector<TMatrix12f> stored = Frame(e, 1);
         Select(e, "arm");
-        const auto tick5 = [&] {
-            for (int i = 0; i < 5; ++i)
-                e.EditTick(true, true, 7.3, 0, -4.2);
-        };
+        const auto tick5 = [&] { for (int i = 0; i < 5; ++i) e.EditTick(true, true, 7.3, 0, -4.2); };
         e.BeginEdit();
         tick5();
         QVERIFY(Narrow(Act(e, "arm")) != stored[0]);
@@ -419,8 +346,7 @@ private slots:
         const TMatrix12f edited = Narrow(Act(e, "hand"));
         QVERIFY(edited != stored[1]);
         QSignalSpy spy(&e, &TEditor::Changed);
-        QVERIFY(e.ApplyEdit());
-        QVERIFY(!e.Editing());
+        QVERIFY(e.ApplyEdit() && !e.Editing());
         QCOMPARE(Reported(spy) & (ChangeDocument | ChangePose), unsigned(ChangeDocument | ChangePose));
         QCOMPARE(Frame(e, 1)[1], edited);
         QCOMPARE(Act(e, "hand"), Widen(edited));
@@ -438,8 +364,7 @@ private slots:
         Start(e, "gap.rtm");
         e.Anim().SetActStep(1);
         Select(e, "arm");
-        QCOMPARE(e.BeginEdit().Missing, 1);
-        QCOMPARE(e.RestoreEdit(true), 1);
+        QCOMPARE(QList<int>({e.BeginEdit().Missing, e.RestoreEdit(true)}), QList<int>({1, 1}));
         e.EndEdit();
 
         Start(e, "ghost.rtm");
@@ -492,22 +417,16 @@ private slots:
         QSignalSpy spy(&e, &TEditor::Changed);
         Select(e, "hand");
         Select(e, "hand");
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(Reported(spy), unsigned(ChangeSelection));
+        QCOMPARE(std::pair(spy.count(), Reported(spy)), std::pair(qsizetype(1), unsigned(ChangeSelection)));
         T3dScene scene;
-        e.Build3d(scene, 0.1f, 0.1f);
-        QVERIFY(!scene.HasPivot);
-        TEditorOptions o = e.Options();
-        o.PivotMode = true;
-        e.SetOptions(o);
-        e.Build3d(scene, 0.1f, 0.1f);
-        QVERIFY(scene.HasPivot);
-        QCOMPARE(scene.Pivot[0][1], 1.25f);  // the hand's pivot (2, 1.25, 0.25), X mirrored
-        QCOMPARE(scene.Pivot[0][0], -(2.0f - PivotCrossHalf));
+        const auto hasPivot = [&] { e.Build3d(scene, 0.1f, 0.1f); return scene.HasPivot; };
+        QVERIFY(!hasPivot());
+        SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
+        QVERIFY(hasPivot());
+        // The hand's pivot (2, 1.25, 0.25): the cross's first end, at x less its half length, X mirrored.
+        QCOMPARE(QList<float>({scene.Pivot[0][0], scene.Pivot[0][1]}), QList<float>({-(2.0f - PivotCrossHalf), 1.25f}));
         Start(e, nullptr);
-        QVERIFY(e.Selection().empty());
-        e.Build3d(scene, 0.1f, 0.1f);
-        QVERIFY(!scene.HasPivot);
+        QVERIFY(e.Selection().empty() && !hasPivot());
     }
 
     // Edit mode ends when its animation goes: afterwards the document poses the model again.

@@ -8,7 +8,6 @@
 #include "support/TestMain.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,21 +18,15 @@ private slots:
     {
         QTemporaryDir dir;
         const QDir d(dir.path());
-        QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")));
-        QVERIFY(d.mkpath("LinkData"));
-        QFile links(d.filePath("LinkData/robot.lpv"));
-        QVERIFY(links.open(QIODevice::WriteOnly) && links.write(RobotLinks()) > 0);
-        links.close();
+        QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")) &&
+                WriteBytesFile(d.filePath("LinkData/robot.lpv"), RobotLinks()) &&
+                WriteBytesFile(d.filePath("walk.rtm"), RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2))));
         TEditor e;
         e.LinkDataDir = d.filePath("LinkData");
         QVERIFY(e.LoadModel(d.filePath("robot.p3d")));
         TModelHistory& h = e.ModelEdits();
         TAnimController& a = e.Anim();
         TComponentForest& f = e.Forest();
-        const auto parentOf = [&f](const char* name) {
-            const int p = f.Parent(f.Find(QString::fromLatin1(name)));
-            return p < 0 ? QString() : f.Component(p)->Name;
-        };
         TSelection* arm = f.Component(f.Find("arm"));
         const uint32_t color = arm->Color;
         QCOMPARE(h.Unsaved(), 0u);
@@ -45,34 +38,26 @@ private slots:
         f.ComponentsChanged();
         h.Commit(QStringLiteral("Change Color"));
         h.Commit();  // nothing changed since: no step
-        QCOMPARE(a.UndoName(), QStringLiteral("Change Color"));
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
+        QCOMPARE(std::pair(a.UndoName(), h.Unsaved()), std::pair(QStringLiteral("Change Color"), unsigned(EditLinking | EditColors)));
         f.ToggleHidden(f.Find("leg"));
         h.Commit();
-        QCOMPARE(a.UndoName(), QStringLiteral("Show and Hide"));
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));  // hidden is in no file
+        // Hidden is in no file.
+        QCOMPARE(std::pair(a.UndoName(), h.Unsaved()), std::pair(QStringLiteral("Show and Hide"), unsigned(EditLinking | EditColors)));
         a.Undo();
         QVERIFY(!f.Component(f.Find("leg"))->Hidden);
 
         h.Saved(EditColors);
         QCOMPARE(h.Unsaved(), unsigned(EditLinking));
         a.Undo();  // the colour before the save: unsaved again
-        QCOMPARE(arm->Color, color);
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking | EditColors));
+        QCOMPARE(std::pair(arm->Color, h.Unsaved()), std::pair(color, unsigned(EditLinking | EditColors)));
         a.Undo();  // the linking back as its file holds it
-        QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
-        QCOMPARE(h.Unsaved(), unsigned(EditColors));
+        QCOMPARE(std::pair(f.Parent(f.Find("hand")), h.Unsaved()), std::pair(f.Find("arm"), unsigned(EditColors)));
         a.Redo();
         a.Redo();
-        QCOMPARE(parentOf("hand"), QStringLiteral("body"));
-        QCOMPARE(arm->Color, 0x123456u);
-        QCOMPARE(h.Unsaved(), unsigned(EditLinking));
+        QCOMPARE(std::tuple(f.Parent(f.Find("hand")), arm->Color, h.Unsaved()), std::tuple(f.Find("body"), 0x123456u, unsigned(EditLinking)));
 
         // An animation's load hides what it does not animate, and its unload shows it
         // again: neither is an edit.
-        QFile walk(d.filePath("walk.rtm"));
-        QVERIFY(walk.open(QIODevice::WriteOnly) && walk.write(RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2))) > 0);
-        walk.close();
         QVERIFY(e.LoadAnimation(d.filePath("walk.rtm")));
         QVERIFY(f.Component(f.Find("body"))->Hidden);
         const QString lastStep = a.UndoName();

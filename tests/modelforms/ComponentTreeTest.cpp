@@ -6,6 +6,7 @@
 #include "model/P3dmodell.h"
 #include "modelforms/ComponentTree.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <deque>
+#include <functional>
 
 namespace {
 // The robot's tree, flat in file order or linked: body (arm (hand), leg), lamp.
@@ -46,24 +48,19 @@ struct TTreeFixture {
             out << QString(n.Level, '-') + n.Component->Name;
         return out.join(' ');
     }
-    // The nodes the view draws as selected, in tree order.
-    QString Selected() const
+    // The nodes that pass, in tree order.
+    QString Names(const std::function<bool(int)>& pass) const
     {
         QStringList out;
         for (int n : Forest.TreeIndices())
-            if (Tree.IsNodeSelected(n))
+            if (pass(n))
                 out << Forest.Component(n)->Name;
         return out.join(' ');
     }
+    // The nodes the view draws as selected.
+    QString Selected() const { return Names([this](int n) { return Tree.IsNodeSelected(n); }); }
+    QString Hidden() const { return Names([this](int n) { return Forest.Component(n)->Hidden; }); }
     bool IsCurrent(const QString& name) const { return Tree.currentIndex() == Tree.TreeModel()->IndexOf(Node(name)); }
-    QString Hidden() const
-    {
-        QStringList out;
-        for (const TSelection& s : Components)
-            if (s.Hidden)
-                out << s.Name;
-        return out.join(' ');
-    }
     // Every node is drawn where the view says it is, and found there.
     bool RowsInStep() const
     {
@@ -106,20 +103,7 @@ class ComponentTreeTest : public QObject {
 private slots:
     // A press takes the node under the mouse as the drag source only while the linking
     // switch is down; a drop then links it, keeping the selection.
-    void pressAndDrop_data()
-    {
-        QTest::addColumn<bool>("atPress");  // the linking switch at the press
-        QTest::addColumn<bool>("atDrop");
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("target");  // empty: below the rows
-        QTest::addColumn<QString>("shape");
-        const QString same = "body -arm --hand -leg lamp";
-        QTest::newRow("switch down: linked") << true << true << "leg" << "arm" << "body -arm --hand --leg lamp";
-        QTest::newRow("switch up") << false << false << "leg" << "arm" << same;
-        QTest::newRow("switch down only at the drop") << false << true << "leg" << "arm" << same;
-        QTest::newRow("switch up at the drop") << true << false << "leg" << "arm" << same;
-        QTest::newRow("below the rows") << true << true << "leg" << "" << same;
-    }
+    void pressAndDrop_data() { QVERIFY(AddTableRows("modelforms/press-and-drop.table")); }
     void pressAndDrop()
     {
         QFETCH(bool, atPress); QFETCH(bool, atDrop); QFETCH(QString, source); QFETCH(QString, target); QFETCH(QString, shape);
@@ -129,11 +113,10 @@ private slots:
         t.Linking = atPress;
         t.Drag(t.On(source), target.isEmpty() ? QPoint(40, t.Tree.viewport()->height() - 3) : t.On(target), atDrop);
         QCOMPARE(t.Pressed, atPress ? t.Node(source) : -1);
-        QCOMPARE(t.Shape(), shape);
+        QCOMPARE(QStringList({t.Shape(), t.Selected()}), QStringList({shape, source}));
         const bool changed = shape != "body -arm --hand -leg lamp";
         QCOMPARE(linked.size(), changed ? 1 : 0);
         QCOMPARE(t.Tree.DragNode, -1);
-        QCOMPARE(t.Selected(), source);
         QVERIFY(t.IsCurrent(source));
         QVERIFY(t.RowsInStep());
         if (changed)
@@ -146,38 +129,22 @@ private slots:
     {
         TTreeFixture t;
         QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
-        QWidget* v = t.Tree.viewport();
-        QTest::mouseClick(v, Qt::LeftButton, {}, t.On("arm"));
-        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
-        QCOMPARE(t.Selected(), QStringLiteral("arm leg"));
-        QCOMPARE(t.Tree.SelectedNode(), t.Node("leg"));
-        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("arm"));
-        QCOMPARE(t.Selected(), QStringLiteral("leg"));
-        QCOMPARE(t.Tree.SelectedNode(), t.Node("leg"));  // arm is current, not selected
-        QTest::mouseClick(v, Qt::LeftButton, Qt::ControlModifier, t.On("leg"));
-        QCOMPARE(t.Selected(), QString());
-        QCOMPARE(t.Tree.SelectedNode(), -1);
+        QTest::mouseClick(t.Tree.viewport(), Qt::LeftButton, {}, t.On("arm"));
+        // Each Ctrl+click, then the selection and the selected node (arm current, not selected, in the second).
+        for (const auto& [name, selected, node] : {std::tuple{"leg", "arm leg", "leg"}, {"arm", "leg", "leg"}, {"leg", "", ""}}) {
+            QTest::mouseClick(t.Tree.viewport(), Qt::LeftButton, Qt::ControlModifier, t.On(name));
+            QCOMPARE(t.Selected(), QString(selected));
+            QCOMPARE(t.Tree.SelectedNode(), *node ? t.Node(node) : -1);
+        }
     }
 
     // A press on the cross area, strictly inside it and with any button, turns the node's
     // hidden state over for its whole subtree, also when the node is collapsed; the cross
     // is drawn from the model's data.
-    void hiddenCross_data()
-    {
-        QTest::addColumn<int>("x");  // 0: the area's left edge, 16: its right edge
-        QTest::addColumn<Qt::MouseButton>("button");
-        QTest::addColumn<bool>("collapsed");
-        QTest::addColumn<QString>("hidden");
-        QTest::newRow("inside the left edge") << 1 << Qt::LeftButton << false << "arm hand";
-        QTest::newRow("inside the right edge, right button") << 15 << Qt::RightButton << false << "arm hand";
-        QTest::newRow("collapsed node") << 1 << Qt::LeftButton << true << "arm hand";
-        QTest::newRow("the left edge") << 0 << Qt::LeftButton << false << "";
-        QTest::newRow("the right edge") << 16 << Qt::LeftButton << false << "";
-        QTest::newRow("on the text") << 40 << Qt::LeftButton << false << "";
-    }
+    void hiddenCross_data() { QVERIFY(AddTableRows("modelforms/hidden-cross.table")); }
     void hiddenCross()
     {
-        QFETCH(int, x); QFETCH(Qt::MouseButton, button); QFETCH(bool, collapsed); QFETCH(QString, hidden);
+        QFETCH(int, x); QFETCH(bool, right); QFETCH(bool, collapsed); QFETCH(QString, hidden);
         TTreeFixture t;
         QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
         const int arm = t.Node("arm");
@@ -193,7 +160,7 @@ private slots:
         };
         QVERIFY(!red());
         QSignalSpy repaint(t.Tree.model(), &QAbstractItemModel::dataChanged);
-        QTest::mouseClick(t.Tree.viewport(), button, {}, QPoint(from + x, row.center().y()));
+        QTest::mouseClick(t.Tree.viewport(), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(from + x, row.center().y()));
         QCOMPARE(t.Hidden(), hidden);
         QCOMPARE(red(), !hidden.isEmpty());
         QCOMPARE(repaint.isEmpty(), hidden.isEmpty());
@@ -210,9 +177,7 @@ private slots:
             const QRect r = t.Tree.NodeRect(t.Node(name));
             return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
         };
-        QCOMPARE(colourAt("arm"), 0x919111u);
-        QCOMPARE(colourAt("hand"), 0x808000u);
-        QCOMPARE(colourAt("leg"), 0x404040u);
+        QCOMPARE(QList<QRgb>({colourAt("arm"), colourAt("hand"), colourAt("leg")}), QList<QRgb>({0x919111u, 0x808000u, 0x404040u}));
     }
 
     // A change of hierarchy (an undo moves several nodes at once) keeps the selection and
@@ -228,17 +193,15 @@ private slots:
         t.Tree.SetCurrentNode(t.Node("hand"));
         t.Tree.SetNodeSelected(t.Node("leg"), true);
         ApplyModelChange(DiffModel(linked, SnapshotModel(t.Forest)), true, t.Forest);
-        QCOMPARE(t.Shape(), QStringLiteral("body -arm --hand -leg lamp"));
+        QCOMPARE(QStringList({t.Shape(), t.Selected()}), QStringList({"body -arm --hand -leg lamp", "hand leg"}));
         QVERIFY(t.RowsInStep());
-        QCOMPARE(t.Selected(), QStringLiteral("hand leg"));
         QVERIFY(t.IsCurrent("hand"));
         TComponentForest flat;
         for (TSelection& s : t.Components)
             flat.Add(&s);
         t.Forest.Replace(flat);
-        QCOMPARE(t.Shape(), QStringLiteral("body arm hand leg lamp"));
+        QCOMPARE(QStringList({t.Shape(), t.Selected()}), QStringList({"body arm hand leg lamp", ""}));
         QVERIFY(t.RowsInStep());
-        QCOMPARE(t.Selected(), QString());
     }
 };
 

@@ -1,5 +1,7 @@
+#include "PoseFixture.h"
 #include "pose/EditMath.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 #include <QVector3D>
@@ -32,7 +34,6 @@ struct TScene {
     TComponentPose& operator[](const TSelection& c) { return *Pose.Find(&c); }
 };
 
-QVector3D Q(const TVec3& v) { return QVector3D(float(v.x), float(v.y), float(v.z)); }
 QVector3D At(TScene& s, const TSelection& c, QVector3D p) { return Q(s[c].Act.Apply({p.x(), p.y(), p.z()})); }
 QVector3D TurnZ(QVector3D p, double a) { return QVector3D(float(p.x() * std::cos(a) - p.y() * std::sin(a)), float(p.x() * std::sin(a) + p.y() * std::cos(a)), p.z()); }
 bool Near(QVector3D a, QVector3D b, float eps = 1e-5f) { return (a - b).length() <= eps; }
@@ -42,46 +43,25 @@ bool Near(QVector3D a, QVector3D b, float eps = 1e-5f) { return (a - b).length()
 class EditMathTest : public QObject {
     Q_OBJECT
 private slots:
-    void beingEdited_data()
-    {
-        // Tree: A(0) B(1) C(2) D(1) E(0)
-        QTest::addColumn<QList<int>>("selected");
-        QTest::addColumn<QString>("flags");
-        QTest::newRow("nothing") << QList<int>{} << "00000";
-        QTest::newRow("middle node with child") << QList<int>{1} << "01100";
-        QTest::newRow("root") << QList<int>{0} << "11110";
-        QTest::newRow("leaf and other root") << QList<int>{2, 4} << "00101";
-        QTest::newRow("sibling after subtree") << QList<int>{3} << "00010";
-    }
+    void beingEdited_data() { QVERIFY(AddTableRows("pose/being-edited.table")); }
     void beingEdited()
     {
-        QFETCH(QList<int>, selected);
-        QFETCH(QString, flags);
+        QFETCH(QList<int>, selected); QFETCH(QString, flags);
         TScene s;
         for (int level : {0, 1, 2, 1, 0})
             s.Add(level);
         s.Tree.Selected.assign(selected.begin(), selected.end());
-        const std::vector<bool> f = BeingEditedFlags(s.Tree);
         QString got;
-        for (bool edited : f)
+        for (bool edited : BeingEditedFlags(s.Tree))
             got += edited ? '1' : '0';
         QCOMPARE(got, flags);
     }
 
-    void subtreeMovesTwice_data()
-    {
-        QTest::addColumn<double>("angle");
-        QTest::addColumn<QVector3D>("move");
-        QTest::addColumn<QVector3D>("offset");  // shifts the pivot the edit turns about
-        QTest::newRow("rotate and move") << 0.3 << QVector3D(0.5f, -0.25f, 0) << QVector3D();
-        QTest::newRow("move only") << 0.0 << QVector3D(0.5f, -0.25f, 0.125f) << QVector3D();
-        QTest::newRow("rotate and move, offset") << 0.3 << QVector3D(0.5f, -0.25f, 0) << QVector3D(0, -1, 0.5f);
-    }
+    void subtreeMovesTwice_data() { QVERIFY(AddTableRows("pose/subtree-moves.table")); }
     void subtreeMovesTwice()
     {
-        QFETCH(double, angle);
-        QFETCH(QVector3D, move);
-        QFETCH(QVector3D, offset);
+        QFETCH(double, angle); QFETCH(QList<float>, move); QFETCH(QList<float>, offset);
+        const QVector3D m = V3(move), q = QVector3D(1, 2, 0) + V3(offset), x(3, -1, 2);
         TScene s;
         TSelection& sc = s.Add(0, {1, 2, 0});
         TSelection& child = s.Add(1, {5, 5, 5});
@@ -91,31 +71,21 @@ private slots:
             for (int i = 0; i < 3; ++i)
                 s[*c].EditMove[i] = move[i];
         }
-        const double off[3] = {offset.x(), offset.y(), offset.z()};
+        const double off[3] = {offset[0], offset[1], offset[2]};
         ApplyEditChanges(s.Tree, s.Pose, off, true);
         // S: (x - q) R + m + q; below S: (x - q - m) R + 2m + q.
-        const QVector3D q = QVector3D(1, 2, 0) + offset, x(3, -1, 2);
-        QVERIFY(Near(At(s, sc, x), TurnZ(x - q, angle) + move + q));
-        QVERIFY(Near(At(s, child, x), TurnZ(x - q - move, angle) + 2 * move + q));
+        QVERIFY(Near(At(s, sc, x), TurnZ(x - q, angle) + m + q));
+        QVERIFY(Near(At(s, child, x), TurnZ(x - q - m, angle) + 2 * m + q));
     }
 
     // A node and its child both selected: the child is computed in both passes, and the
     // later selection decides about which pivot it turned. An unanimated selection keeps
     // its transform but turns its children about its pivot where that transform puts it.
-    void whosePivotTheChildTurnsAbout_data()
-    {
-        QTest::addColumn<bool>("parentAnimated");
-        QTest::addColumn<QList<int>>("selected");
-        QTest::addColumn<QVector3D>("fixed");  // the point the child's turn leaves in place
-        QTest::newRow("child selected last: its own") << true << QList<int>{0, 1} << QVector3D();
-        QTest::newRow("child selected first: the parent's") << true << QList<int>{1, 0} << QVector3D(0, 10, 0);
-        QTest::newRow("unanimated parent, moved") << false << QList<int>{0} << QVector3D(7, 10, 0);
-    }
+    void whosePivotTheChildTurnsAbout_data() { QVERIFY(AddTableRows("pose/child-pivot.table")); }
     void whosePivotTheChildTurnsAbout()
     {
-        QFETCH(bool, parentAnimated);
-        QFETCH(QList<int>, selected);
-        QFETCH(QVector3D, fixed);
+        QFETCH(bool, parentAnimated); QFETCH(QList<int>, selected); QFETCH(QList<float>, fixed);
+        const QVector3D f = V3(fixed), beside = f + QVector3D(0, 1, 0);
         TScene s;
         TSelection& parent = s.Add(0, {0, 10, 0}, parentAnimated);
         TSelection& child = s.Add(1);
@@ -124,8 +94,7 @@ private slots:
         EditTick(s.Tree, s.Pose, true, 0, 0, 10);  // turns about Z by 0.1, relative to the pivot
         ApplyEditChanges(s.Tree, s.Pose, std::array<double, 3>{}.data(), true);
         QCOMPARE(s[parent].Act == TTransform::Translation(7, 0, 0), !parentAnimated);
-        const QVector3D beside = fixed + QVector3D(0, 1, 0);
-        QVERIFY(Near(At(s, child, fixed), fixed) && !Near(At(s, child, beside), beside, 1e-3f));
+        QVERIFY(Near(At(s, child, f), f) && !Near(At(s, child, beside), beside, 1e-3f));
     }
 };
 

@@ -1,31 +1,24 @@
 // A frame transform as glTF's translation, rotation and scale.
 #include "pose/GltfExport.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 #include <cmath>
-#include <limits>
 
 namespace {
-using TM = std::array<double, 12>;
-
-// The rotation matrix of a unit quaternion, [row][column], column vectors.
-std::array<std::array<double, 3>, 3> Rot(const double* q)
-{
-    const double x = q[0], y = q[1], z = q[2], w = q[3];
-    return {{{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
-             {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
-             {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}}};
-}
-
-// Row j of the row-vector matrix (the image of axis j) as the TRS gives it back.
+// Row j of the row-vector matrix (the image of axis j) as the TRS gives it back: column j
+// of the unit quaternion's rotation matrix (column vectors), scaled.
 std::array<double, 3> Axis(const TTrs& t, size_t j)
 {
-    const auto r = Rot(t.R);
+    const double x = t.R[0], y = t.R[1], z = t.R[2], w = t.R[3];
+    const double r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
+                            {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
+                            {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}};
     return {r[0][j] * t.S[j], r[1][j] * t.S[j], r[2][j] * t.S[j]};
 }
 
-TM Turned(double a, double b, double sx, double sy, double sz)
+std::array<double, 12> Turned(double a, double b, double sx, double sy, double sz)
 {
     // About Z by a, then about X by b, scaled along the model's axes first.
     TTransform m = TTransform::Identity();
@@ -37,37 +30,21 @@ TM Turned(double a, double b, double sx, double sy, double sz)
 }
 }  // namespace
 
-Q_DECLARE_METATYPE(TM)
-
 class GltfTrsTest : public QObject {
     Q_OBJECT
 private slots:
-    void decompose_data()
-    {
-        QTest::addColumn<TM>("m");
-        QTest::addColumn<bool>("exact");
-        QTest::addColumn<bool>("finite");
-        QTest::newRow("identity") << TM{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0} << true << true;
-        QTest::newRow("turned and scaled") << Turned(2.5, -0.7, 0.5, 2, 3) << true << true;
-        QTest::newRow("half turn") << Turned(M_PI, 0, 1, 1, 1) << true << true;  // trace -1: the other quaternion branches
-        QTest::newRow("half turn about x") << Turned(0, M_PI, 1, 1, 1) << true << true;
-        QTest::newRow("axis collapsed") << TM{0, 0, 0, 0, 0, 1, 0, -1, 0, 4, 5, 6} << true << true;
-        QTest::newRow("all collapsed") << TM{0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 5, 6} << true << true;
-        QTest::newRow("shear") << TM{1, 0, 0, 0.5, 1, 0, 0, 0, 1, 0, 0, 0} << false << true;
-        QTest::newRow("mirror") << TM{1, 0, 0, 0, -0.5, 0, 0, 0, 2, 0, 0, 0} << false << true;
-        QTest::newRow("nan") << TM{1, 0, 0, 0, std::nan(""), 0, 0, 0, 1, 0, 0, 0} << false << false;
-        QTest::newRow("infinite move") << TM{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, std::numeric_limits<double>::infinity(), 0} << false << false;
-    }
+    void decompose_data() { QVERIFY(AddTableRows("pose/gltf-trs.table")); }
     void decompose()
     {
-        QFETCH(TM, m);
-        QFETCH(bool, exact);
-        QFETCH(bool, finite);
+        QFETCH(QList<double>, m); QFETCH(QList<double>, turned); QFETCH(bool, exact); QFETCH(bool, finite);
         TTransform t;
-        t.m = m;
+        t.m = Turned(turned.value(0), turned.value(1), turned.value(2), turned.value(3), turned.value(4));
+        if (turned.isEmpty())
+            std::copy_n(m.begin(), 12, t.m.begin());
+        else
+            m = QList<double>(t.m.begin(), t.m.end());
         const TTrs trs = DecomposeTransform(t);
-        QCOMPARE(trs.Exact, exact);
-        QCOMPARE(trs.Finite, finite);
+        QCOMPARE(QList<bool>({trs.Exact, trs.Finite}), QList<bool>({exact, finite}));
         QVERIFY(std::fabs(trs.R[0] * trs.R[0] + trs.R[1] * trs.R[1] + trs.R[2] * trs.R[2] + trs.R[3] * trs.R[3] - 1) < 1e-12);
         if (!finite) {  // collapsed onto the origin
             QCOMPARE(trs.S[0] + trs.S[1] + trs.S[2] + std::fabs(trs.T[0]) + std::fabs(trs.T[1]) + std::fabs(trs.T[2]), 0.0);

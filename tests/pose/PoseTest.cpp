@@ -1,80 +1,47 @@
 #include "PoseFixture.h"
 #include "platform/DebugOut.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 #include <cstring>
 #include <numbers>
+#include <numeric>
 
 Q_DECLARE_METATYPE(TTransform)
 
 namespace {
 constexpr double Quarter = std::numbers::pi / 2;
-TTransform Make(std::array<double, 12> m) { TTransform t; t.m = m; return t; }
+TTransform Make(const QList<double>& m) { TTransform t; std::copy_n(m.begin(), 12, t.m.begin()); return t; }
 }  // namespace
 
 class PoseTest : public QObject {
     Q_OBJECT
 private slots:
-    void rotations_data()
-    {
-        QTest::addColumn<TTransform>("start");
-        QTest::addColumn<QString>("turns");  // axes, turned one after the other by the angles
-        QTest::addColumn<QList<double>>("angles");
-        QTest::addColumn<QVector3D>("point");
-        QTest::addColumn<QVector3D>("expected");
-        // Turns are about the model origin, not about where the object was placed.
-        QTest::newRow("translate, then turn") << TTransform::Translation(1, 0, 0) << "z" << QList<double>{Quarter} << QVector3D() << QVector3D(0, 1, 0);
-        QTest::newRow("stretch, then turn") << Make({2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}) << "z" << QList<double>{Quarter} << QVector3D(1, 0, 0) << QVector3D(0, 2, 0);
-    }
+    void rotations_data() { QVERIFY(AddTableRows("pose/rotations.table")); }
     void rotations()
     {
-        QFETCH(TTransform, start);
-        QFETCH(QString, turns);
-        QFETCH(QList<double>, angles);
-        QFETCH(QVector3D, point);
-        QFETCH(QVector3D, expected);
+        QFETCH(QList<double>, start); QFETCH(QString, turns); QFETCH(QList<double>, quarters); QFETCH(QList<float>, point); QFETCH(QList<float>, expected);
+        TTransform t = Make(start);
         for (int i = 0; i < turns.size(); ++i)
-            (turns[i] == 'x' ? RotateX : turns[i] == 'y' ? RotateY : RotateZ)(start, angles[i]);
-        QCOMPARE(Round5(Q(start.Apply({point.x(), point.y(), point.z()}))), expected);
+            (turns[i] == 'x' ? RotateX : turns[i] == 'y' ? RotateY : RotateZ)(t, quarters[i] * Quarter);
+        QCOMPARE(Round5(Q(t.Apply({point[0], point[1], point[2]}))), V3(expected));
 
         TTransform C = Make({99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99});  // fully replaced
         MultiplyTransform(Make({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), Make({2, 0, 1, 0, 3, -1, 1, 1, 0, 5, -6, 7}), C);
         QCOMPARE(C, Make({5, 9, -1, 14, 21, -1, 23, 33, -1, 37, 39, 6}));
     }
 
-    void posePoint_data()
-    {
-        QTest::addColumn<QVector3D>("stored");
-        QTest::addColumn<double>("offsetX");
-        QTest::addColumn<double>("turnZ");  // in half turns
-        QTest::addColumn<QPointF>("step");  // frame index and play fraction
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<QVector3D>("expected");
-        QTest::newRow("offset turns with the point") << QVector3D() << 1.0 << 0.5 << QPointF() << 5 << true << QVector3D(0, 1, 0);
-        QTest::newRow("negative offset, half turn") << QVector3D(1, 1, 0) << -2.0 << 1.0 << QPointF() << 5 << true << QVector3D(1, -1, 0);
-        // A total move of (0, 0, 10) over the frames, added after the turn.
-        QTest::newRow("last of five") << QVector3D(1, 0, 3) << 0.0 << 0.5 << QPointF(4, 0) << 5 << true << QVector3D(0, 1, 11);
-        QTest::newRow("switched off") << QVector3D(1, 2, 3) << 0.0 << 0.0 << QPointF(4, 0) << 5 << false << QVector3D(1, 2, 3);
-        QTest::newRow("half way while playing") << QVector3D(1, 2, 3) << 0.0 << 0.0 << QPointF(2, 0.5) << 5 << true << QVector3D(1, 2, 8);
-        QTest::newRow("no frames") << QVector3D(1, 2, 3) << 0.0 << 0.0 << QPointF(3, 0) << 0 << true << QVector3D(1, 2, 3);
-    }
+    void posePoint_data() { QVERIFY(AddTableRows("pose/pose-point.table")); }
     void posePoint()
     {
-        QFETCH(QVector3D, stored);
-        QFETCH(double, offsetX);
-        QFETCH(double, turnZ);
-        QFETCH(QPointF, step);
-        QFETCH(int, count);
-        QFETCH(bool, on);
-        QFETCH(QVector3D, expected);
-        TPoseParams params{{offsetX, 0, 0}, {0, 0, 10}, int(step.x()), step.y(), count, on, true};
+        QFETCH(QList<float>, stored); QFETCH(double, offsetX); QFETCH(double, turnZ); QFETCH(int, frame); QFETCH(double, fraction);
+        QFETCH(int, count); QFETCH(bool, on); QFETCH(QList<float>, expected);
+        TPoseParams params{{offsetX, 0, 0}, {0, 0, 10}, frame, fraction, count, on, true};
         TTransform t = TTransform::Identity();
         RotateZ(t, turnZ * std::numbers::pi);
-        const float p[3] = {stored.x(), stored.y(), stored.z()};
-        QCOMPARE(Round5(Q(PosePoint(p, t, params))), expected);
+        QCOMPARE(Round5(Q(PosePoint(stored.constData(), t, params))), V3(expected));
 
         // The offset sum is rounded to float before the transform: 1 + 1e-9 is 1 as a float,
         // so a scale of 1e9 gives exactly 1e9, not 1e9 + 1.
@@ -120,15 +87,7 @@ private slots:
         SetDebugSink({});
     }
 
-    void displayPointsToTheBit_data()
-    {
-        QTest::addColumn<quint32>("seed");
-        QTest::addColumn<bool>("loaded");         // an animation is loaded
-        QTest::addColumn<bool>("offsetAndMove");  // a model offset and a total-move share
-        QTest::newRow("no animation: stored points") << 12u << false << true;
-        QTest::newRow("plain") << 13u << true << false;
-        QTest::newRow("offset and total move") << 14u << true << true;
-    }
+    void displayPointsToTheBit_data() { QVERIFY(AddTableRows("pose/display-points.table")); }
     // With an animation, every display point is, to the bit, the float sum over the
     // animated components holding it (in tree order) of PosePoint, divided by their number:
     // points held once, twice and three times, and points held only by a component that is
@@ -138,18 +97,15 @@ private slots:
     // are posed where they are drawn; the environment is left alone.
     void displayPointsToTheBit()
     {
-        QFETCH(quint32, seed);
-        QFETCH(bool, loaded);
-        QFETCH(bool, offsetAndMove);
-        QRandomGenerator rng(seed);
+        QFETCH(int, seed); QFETCH(bool, loaded); QFETCH(bool, offsetAndMove);
+        QRandomGenerator rng{quint32(seed)};
         auto value = [&] { return float((rng.generateDouble() - 0.5) * 20); };
         TP3dBuilder b, other;
         for (int i = 0; i < 43; ++i)
             b.AddPoint(value(), value(), value());
         for (auto [first, last] : {std::pair(0, 20), {10, 30}, {15, 43}, {30, 40}}) {  // the last one not animated
-            std::vector<int> v;
-            for (int i = first; i < last; ++i)
-                v.push_back(i);
+            std::vector<int> v(size_t(last - first));
+            std::iota(v.begin(), v.end(), first);
             b.AddSelection(QByteArray::number(first), v);
         }
         other.AddPoint(3, 2, 1);

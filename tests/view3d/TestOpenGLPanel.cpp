@@ -10,7 +10,6 @@
 #include <GL/gl.h>
 
 using F = TPFDFlags;
-Q_DECLARE_METATYPE(TPFDFlagSet)
 
 namespace {
 // A panel alone in a top-level window; its events are noted, marked when the context was not current.
@@ -71,22 +70,14 @@ private slots:
         QCOMPARE(w.Errors, 0);
     }
 
-    void failedContextRaisesErrorOnly_data()
-    {
-        QTest::addColumn<int>("renderable");
-        QTest::addColumn<int>("profile");
-        // Nothing here renders OpenVG; and a context without the fixed-function pipeline is of no use.
-        QTest::newRow("no context") << int(QSurfaceFormat::OpenVG) << int(QSurfaceFormat::CompatibilityProfile);
-        QTest::newRow("core profile only") << int(QSurfaceFormat::OpenGL) << int(QSurfaceFormat::CoreProfile);
-    }
+    void failedContextRaisesErrorOnly_data() { QVERIFY(AddTableRows("view3d/failed-contexts.table")); }
     void failedContextRaisesErrorOnly()
     {
-        QFETCH(int, renderable);
-        QFETCH(int, profile);
+        QFETCH(bool, openVg); QFETCH(bool, coreProfile);
         TPanelWindow w;
         QSurfaceFormat bad = w.Panel->RequestedFormat();
-        bad.setRenderableType(QSurfaceFormat::RenderableType(renderable));
-        bad.setProfile(QSurfaceFormat::OpenGLContextProfile(profile));
+        bad.setRenderableType(openVg ? QSurfaceFormat::OpenVG : QSurfaceFormat::OpenGL);
+        bad.setProfile(coreProfile ? QSurfaceFormat::CoreProfile : QSurfaceFormat::CompatibilityProfile);
         bad.setVersion(3, 2);
         w.Panel->setFormat(bad);
         QVERIFY(w.Show());
@@ -99,28 +90,21 @@ private slots:
         QVERIFY(!w.Panel->SaveOpenGLPanelToFile(QDir::temp().filePath("never.png")));
     }
 
-    void pfdFlagsKeepGdiOrDoubleBuffer_data()
-    {
-        QTest::addColumn<TPFDFlagSet>("before");
-        QTest::addColumn<TPFDFlagSet>("asked");
-        QTest::addColumn<TPFDFlagSet>("expected");
-        const TPFDFlagSet dbl{F::f_PFD_DRAW_TO_WINDOW, F::f_PFD_DOUBLEBUFFER}, gdi{F::f_PFD_DRAW_TO_WINDOW, F::f_PFD_SUPPORT_GDI};
-        const TPFDFlagSet both = TPFDFlagSet(dbl).Include(F::f_PFD_SUPPORT_GDI), neither{F::f_PFD_DRAW_TO_WINDOW};
-        QTest::newRow("gdi, add double buffer") << gdi << both << dbl;
-        QTest::newRow("double buffer, clear it") << dbl << neither << gdi;
-        QTest::newRow("gdi, clear it") << gdi << neither << dbl;
-        QTest::newRow("double buffer, add gdi, other flags kept") << dbl << TPFDFlagSet(both).Include(F::f_PFD_STEREO) << TPFDFlagSet(gdi).Include(F::f_PFD_STEREO);
-    }
+    void pfdFlagsKeepGdiOrDoubleBuffer_data() { QVERIFY(AddTableRows("view3d/pfd-flags.table")); }
     void pfdFlagsKeepGdiOrDoubleBuffer()
     {
-        QFETCH(TPFDFlagSet, before);
-        QFETCH(TPFDFlagSet, asked);
-        QFETCH(TPFDFlagSet, expected);
+        QFETCH(QStringList, before); QFETCH(QStringList, asked); QFETCH(QStringList, expected);
+        const auto flags = [](const QStringList& names) {
+            TPFDFlagSet set;
+            for (const QString& n : names)
+                set.Include(n == "double" ? F::f_PFD_DOUBLEBUFFER : n == "gdi" ? F::f_PFD_SUPPORT_GDI : n == "stereo" ? F::f_PFD_STEREO : F::f_PFD_DRAW_TO_WINDOW);
+            return set;
+        };
         TOpenGLQelPanel panel;
-        panel.SetPFDFlags(before);
-        panel.SetPFDFlags(asked);
-        QCOMPARE(panel.PFDFlags().Bits(), expected.Bits());
-        QCOMPARE(panel.format().swapBehavior(), expected.Has(F::f_PFD_SUPPORT_GDI) ? QSurfaceFormat::SingleBuffer : QSurfaceFormat::DoubleBuffer);
+        panel.SetPFDFlags(flags(before));
+        panel.SetPFDFlags(flags(asked));
+        QCOMPARE(panel.PFDFlags().Bits(), flags(expected).Bits());
+        QCOMPARE(panel.format().swapBehavior(), expected.contains("gdi") ? QSurfaceFormat::SingleBuffer : QSurfaceFormat::DoubleBuffer);
     }
 
     // Manual swapping: a new picture shows only once the owner swaps, in the paint or after it
@@ -149,35 +133,17 @@ private slots:
         QCOMPARE(w.Pixel(), singleBuffered || swap != 0 ? 0xFF0000u : 0x00FF00u);
     }
 
-    void readTga_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<QList<QRgb>>("topDownPixels");
-        const QRgb r = qRgb(255, 0, 0), g = qRgb(0, 255, 0), b = qRgb(0, 0, 255), k = qRgba(10, 20, 30, 40), k3 = qRgb(10, 20, 30);
-        const QString cut = "file too short for its image";
-        // 2 x 2 images; file rows go bottom-up unless descriptor bit 5 is set, right to left with bit 4.
-        QTest::newRow("24 bit bottom-up") << MakeTga(2, 24, 2, 2, 0, {r, g, b, k}) << QString() << QList<QRgb>{b, k3, r, g};
-        QTest::newRow("32 bit top-down with alpha") << MakeTga(2, 32, 2, 2, 0x28, {r, g, b, k}) << QString() << QList<QRgb>{r, g, b, k};
-        QTest::newRow("right to left") << MakeTga(2, 24, 2, 2, 0x30, {r, g, b, k}) << QString() << QList<QRgb>{g, r, k3, b};
-        QTest::newRow("id field and colour map skipped") << MakeTga(2, 24, 2, 2, 0x20, {r, g, b, k}, 5, 4) << QString() << QList<QRgb>{r, g, b, k3};
-        QTest::newRow("one pixel short") << MakeTga(2, 24, 2, 2, 0, {r, g, b, k}).chopped(1) << cut << QList<QRgb>{};
-        QTest::newRow("huge size, few bytes") << MakeTga(2, 32, 65535, 65535, 0, {r}) << cut << QList<QRgb>{};
-        QTest::newRow("colour map past the end") << MakeTga(2, 24, 1, 1, 0, {}, 0, 65535).left(30) << cut << QList<QRgb>{};
-        QTest::newRow("run-length coded") << MakeTga(10, 24, 2, 2, 0, {r, g, b, k}) << "only uncompressed 24 or 32 bit true-colour TGA images are supported" << QList<QRgb>{};
-        QTest::newRow("empty") << MakeTga(2, 24, 0, 2, 0, {}) << "empty image" << QList<QRgb>{};
-        QTest::newRow("header cut") << QByteArray(17, '\0') << "file too short for a TGA header" << QList<QRgb>{};
-    }
+    void readTga_data() { QVERIFY(AddTableRows("view3d/tga-reads.table")); }
     void readTga()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, error);
-        QFETCH(QList<QRgb>, topDownPixels);
+        QFETCH(QList<int>, tga); QFETCH(QList<QRgb>, pixels); QFETCH(int, cut); QFETCH(QString, error); QFETCH(QList<QRgb>, topDown);
+        QByteArray bytes = MakeTga(tga[0], tga[1], tga[2], tga[3], tga[4], pixels, tga.value(5), tga.value(6));
+        bytes = cut > 0 ? bytes.left(cut) : bytes.chopped(-cut);
         QImage img;
         QCOMPARE(TOpenGLQelPanel::ReadTGA(bytes, img), error);
         QCOMPARE(img.size(), error.isEmpty() ? QSize(2, 2) : QImage().size());
-        for (int i = 0; i < topDownPixels.size(); ++i)
-            QCOMPARE(img.pixel(i % 2, i / 2), topDownPixels[i]);
+        for (int i = 0; i < topDown.size(); ++i)
+            QCOMPARE(img.pixel(i % 2, i / 2), topDown[i]);
     }
 };
 
