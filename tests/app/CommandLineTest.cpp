@@ -1,7 +1,6 @@
 // The window-free commands, run in-process on files the builders write into a temporary home:
 // the cases of tests/data/cli, and what a case file cannot say (pixels).
 #include "CommandHome.h"
-#include "filebuild/RtmBuilder.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
@@ -11,26 +10,10 @@
 #include <QImage>
 #include <QProcess>
 #include <QTest>
-#include <limits>
 
 using RtmBuild::TFile;
 
 namespace {
-
-// in.rtm with frames at 0, 0.1, 0.3, 0.6, 1; frame i's one entry carries i as its x
-// translation, so the output shows where each frame went.
-void WriteFive(const CommandHome& h)
-{
-    RtmBuild::TFile f;
-    f.Names = {"arm"};
-    const QList<float> times{0, 0.1f, 0.3f, 0.6f, 1};
-    for (qsizetype i = 0; i < times.size(); ++i) {
-        RtmBuild::TMatrix m = RtmBuild::Identity;
-        m[9] = float(i);
-        f.Frames.push_back({times[i], {{"arm", m}}});
-    }
-    QVERIFY(h.Write("in.rtm", RtmBuild::Build(f)));
-}
 
 // The file sets a case's "fixture:" line names, written with the builders.
 void WriteFixture(const CommandHome& h, const QString& name)
@@ -47,15 +30,10 @@ void WriteFixture(const CommandHome& h, const QString& name)
         TP3dBuilder hall = Room();
         hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
         QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
-    } else if (name == "not-finite") {
-        // robot.p3d with point 3's Y NaN and point 27's Z minus infinity; walk.rtm with an
-        // infinite entry in the arm's first frame.
-        TP3dBuilder robot = Robot();
-        robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
-        robot.Points[27].Z = -std::numeric_limits<float>::infinity();
+    } else if (name == "not-finite") {  // and walk.rtm with an infinite entry in the arm's first frame
         TFile walk = TFile::Regular({"arm"}, 2);
         walk.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
-        QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(walk)));
+        QVERIFY(NotFiniteRobot().WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(walk)));
     } else if (name == "arm-turn") {
         // The robot; walk.rtm: five frames of "arm" turned a quarter about Z (x goes to y,
         // y to -x) and moved by (0.5, -1, 3), with a total move of (0, 0, 10).
@@ -65,8 +43,14 @@ void WriteFixture(const CommandHome& h, const QString& name)
             f.Records[0].Matrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};
         anim.TotalMove = {0, 0, 10};
         QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-    } else if (name == "five") {
-        WriteFive(h);
+    } else if (name == "five") {  // in.rtm: frame i carries i as its x translation, to show where it went
+        TFile f = Still({"arm"}, 5);
+        f.TotalMove = {0, 0, 0};
+        for (size_t i = 0; i < 5; ++i) {
+            f.Frames[i].Time = std::array{0.f, 0.1f, 0.3f, 0.6f, 1.f}[i];
+            f.Frames[i].Records[0].Matrix[9] = float(i);
+        }
+        QVERIFY(h.Write("in.rtm", RtmBuild::Build(f)));
     } else {
         QFAIL(qPrintable("unknown fixture " + name));
     }
