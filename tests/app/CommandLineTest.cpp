@@ -81,17 +81,11 @@ void RunCase(const QString& path)
     CommandHome h;
     std::vector<TCaseRun> runs;
     QStringList fifos;
-    QString* block = nullptr;  // where the "| " lines go
-    QString text, textName;
-    const auto writeText = [&] {
-        if (!textName.isEmpty())
-            QVERIFY(h.Write(textName, text.toUtf8()));
-        textName.clear();
-    };
+    QList<std::pair<QString, QString>> texts;  // files and their content, written after the fixtures
+    QString* block = nullptr;                   // where the "| " lines go
     int lineNo = 0;
     for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-        ++lineNo;
-        const QString where = QString("%1:%2").arg(QFileInfo(path).fileName()).arg(lineNo);
+        const QString where = QString("%1:%2").arg(QFileInfo(path).fileName()).arg(++lineNo);
         if (line.startsWith('|')) {
             QVERIFY2(block, qPrintable(where + ": text outside a block"));
             *block += line.mid(line.startsWith("| ") ? 2 : 1) + '\n';
@@ -105,23 +99,18 @@ void RunCase(const QString& path)
         const QString key = line.left(colon), value = line.mid(colon + 1).trimmed();
         const QStringList words = value.split(' ', Qt::SkipEmptyParts);
         TCaseRun* run = runs.empty() ? nullptr : &runs.back();
-        const bool forRun = key == "exit" || key == "stdout" || key == "stderr" || key == "absent" || key == "same" ||
-                            key == "written";
+        const bool forRun = QStringList{"exit", "stdout", "stderr", "absent", "same", "written"}.contains(key);
         QVERIFY2(!forRun || run, qPrintable(where + ": " + key + " before a run"));
         QVERIFY2(forRun || key == "run" || runs.empty(), qPrintable(where + ": files after the first run"));
-        writeText();
         if (key == "fixture") {
             WriteFixture(h, value);
         } else if (key == "rtm") {  // NAME COMPONENT,COMPONENT FRAMES: a regular animation
             QVERIFY2(words.size() == 3, qPrintable(where));
-            std::vector<QByteArray> names;
-            for (const QString& n : words[1].split(','))
-                names.push_back(n.toUtf8());
-            QVERIFY(h.Write(words[0], RtmBuild::Build(TFile::Regular(names, words[2].toInt()))));
+            const QByteArrayList names = words[1].toUtf8().split(',');
+            QVERIFY(h.Write(words[0], RtmBuild::Build(TFile::Regular({names.begin(), names.end()}, words[2].toInt()))));
         } else if (key == "text") {
-            textName = value;
-            text.clear();
-            block = &text;
+            texts.push_back({value, {}});
+            block = &texts.back().second;
         } else if (key == "fifo") {
             QVERIFY(Hostile::MakeFifo(h.Path(value)));
             fifos << h.Path(value);
@@ -146,8 +135,9 @@ void RunCase(const QString& path)
             QFAIL(qPrintable(where + ": unknown key " + key));
         }
     }
-    writeText();
     QVERIFY2(!runs.empty(), "a case without a run");
+    for (const auto& [name, content] : texts)
+        QVERIFY(h.Write(name, content.toUtf8()));
     for (const TCaseRun& run : runs) {
         CommandHome::Result r;
         {
