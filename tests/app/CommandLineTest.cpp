@@ -214,16 +214,13 @@ private slots:
         const double far = chart.ChartToPixel(box.left() - 0.25, 0).x();
         int count = 0;
         QRect got;
-        for (int y = 0; y < img.height(); ++y) {
+        for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
                 const QRgb c = img.pixel(x, y) & 0xFFFFFF;
                 QVERIFY2(c == 0xFF8000 || c == 0 || x >= far, qPrintable(QString("pixel %1,%2 is %3").arg(x).arg(y).arg(c, 6, 16)));
-                if (c == 0xFF8000) {
-                    ++count;
-                    got |= QRect(x, y, 1, 1);
-                }
+                if (c == 0xFF8000)
+                    ++count, got |= QRect(x, y, 1, 1);
             }
-        }
         QVERIFY(count > 2 * (want.width() + want.height()) * 0.8);
         const auto near = [](double a, double b) { return qAbs(a - b) <= 1.5; };
         QVERIFY2(near(got.left(), want.left()) && near(got.right(), want.right()) && near(got.top(), want.top()) && near(got.bottom(), want.bottom()),

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QVector3D>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
