@@ -66,12 +66,6 @@ struct TCaseRun {
     QList<QStringList> Same;      // pairs of files that must be equal byte for byte
 };
 
-QString Expected(QString text, const CommandHome& h)
-{
-    text.replace("{usage}\n", UsageText());
-    return text.replace("%1", h.Dir.path());
-}
-
 // Reads a case file (the format is in tests/data/cli/README.cases), writes its files into a
 // fresh home folder and runs its commands there.
 void RunCase(const QString& path)
@@ -148,14 +142,15 @@ void RunCase(const QString& path)
             for (const auto& w : watchdogs)
                 QVERIFY2(!w->Fired(), qPrintable(run.Args + ": waited for a writer"));
         }
-        const auto expect = [&run](const char* what, const QString& got, const QString& want) {
+        const auto expect = [&run, &h](const QString& what, const QString& got, QString want) {
+            want.replace("{usage}\n", UsageText()).replace("%1", h.Dir.path());
             QVERIFY2(got == want, qPrintable(QString("%1\n%2:\n--- got\n%3--- expected\n%4").arg(run.Args, what, got, want)));
         };
         expect("exit code", QString::number(r.Code) + '\n', QString::number(run.Code) + '\n');
-        expect("stderr", r.Err, Expected(run.Err, h));
-        expect("stdout", r.Out, Expected(run.Out, h));
+        expect("stderr", r.Err, run.Err);
+        expect("stdout", r.Out, run.Out);
         for (const auto& [name, content] : run.Written)
-            expect(qPrintable(name), QString::fromUtf8(h.Read(name)), Expected(content, h));
+            expect(name, QString::fromUtf8(h.Read(name)), content);
         for (const QString& name : run.Absent)
             QVERIFY2(!QFileInfo::exists(h.Path(name)), qPrintable(run.Args + ": wrote " + name));
         for (const QStringList& pair : run.Same)
