@@ -50,14 +50,17 @@ QString StartEditor(QProcess& app, const QStringList& args)
                                 : QString();
 }
 
-// Ctrl+Q asks the exit question; Yes ends the process at once, cleanly.
-bool QuitEditor(QProcess& app)
+// Ctrl+Q asks the exit question; Yes ends the process at once, cleanly. "" when it did,
+// else what went wrong.
+QString QuitEditor(QProcess& app)
 {
     Xdotool({"key", "--clearmodifiers", "ctrl+q"});
     if (Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"}).isEmpty())
-        return false;
+        return QStringLiteral("no exit question");
     Xdotool({"key", "alt+y"});
-    return app.waitForFinished(10000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0;
+    return app.waitForFinished(10000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0
+               ? QString()
+               : QStringLiteral("the editor did not end cleanly: exit code %1").arg(app.exitCode());
 }
 }  // namespace
 
@@ -112,7 +115,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT((after = Screen(), before.copy(views) != after.copy(views)), "the views follow the frame",
                                   10000);
 
-        QVERIFY(QuitEditor(app));  // settings saved
+        QCOMPARE(QuitEditor(app), QString());  // settings saved
         QFile ini(home.filePath("TorvaneAnim.ini"));  // the demo's own holds no last files
         QVERIFY(ini.open(QIODevice::ReadOnly) && ini.readAll().contains("LastRTM=" + home.filePath("walker.rtm").toUtf8()));
     }
@@ -158,7 +161,7 @@ private slots:
             const int x = m.captured(1).toInt(), y = m.captured(2).toInt();
             QVERIFY2(m.hasMatch() && (maximized || (x >= 120 && x < 130 && y > 90 && y < 140)), qPrintable(geometry));
             Xdotool({"windowactivate", "--sync", window});
-            QVERIFY(QuitEditor(app));
+            QCOMPARE(QuitEditor(app), QString());
             const QSettings ini(home.filePath("TorvaneAnim.ini"), QSettings::IniFormat);
             QMap<QString, QString> now;
             for (auto it = saved.begin(); it != saved.end(); ++it)
