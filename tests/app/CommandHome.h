@@ -2,10 +2,12 @@
 // The window-free commands run in-process with --home set to a temporary folder.
 #include "TestModels.h"
 #include "app/CommandLine.h"
+#include "filebuild/RtmBuilder.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <limits>
 
 struct CommandHome {
     QTemporaryDir Dir;
@@ -39,3 +41,23 @@ struct CommandHome {
                Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + Path("t.tsl").toUtf8() + "\nColorFile=" + Path("c.clr").toUtf8());
     }
 };
+
+// An animation of these components that holds every one at rest in every frame.
+inline RtmBuild::TFile Still(const std::vector<QByteArray>& names, int frames)
+{
+    RtmBuild::TFile f = RtmBuild::TFile::Regular(names, frames);
+    for (RtmBuild::TFrame& frame : f.Frames)
+        for (RtmBuild::TRecord& r : frame.Records)
+            r.Matrix = RtmBuild::Identity;
+    return f;
+}
+
+// The robot with a NaN point in the body (point 3's Y) and an infinite one in the leg
+// (point 27's Z).
+inline TP3dBuilder NotFiniteRobot()
+{
+    TP3dBuilder b = Robot();
+    b.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
+    b.Points[27].Z = -std::numeric_limits<float>::infinity();
+    return b;
+}

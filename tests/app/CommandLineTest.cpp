@@ -1,7 +1,6 @@
 // The window-free commands, run in-process on files the builders write into a temporary home:
 // the cases of tests/data/cli, and what a case file cannot say (pixels).
 #include "CommandHome.h"
-#include "filebuild/RtmBuilder.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "widgets/Chart.h"
@@ -11,26 +10,10 @@
 #include <QImage>
 #include <QProcess>
 #include <QTest>
-#include <limits>
 
 using RtmBuild::TFile;
 
 namespace {
-
-// in.rtm with frames at 0, 0.1, 0.3, 0.6, 1; frame i's one entry carries i as its x
-// translation, so the output shows where each frame went.
-void WriteFive(const CommandHome& h)
-{
-    RtmBuild::TFile f;
-    f.Names = {"arm"};
-    const QList<float> times{0, 0.1f, 0.3f, 0.6f, 1};
-    for (qsizetype i = 0; i < times.size(); ++i) {
-        RtmBuild::TMatrix m = RtmBuild::Identity;
-        m[9] = float(i);
-        f.Frames.push_back({times[i], {{"arm", m}}});
-    }
-    QVERIFY(h.Write("in.rtm", RtmBuild::Build(f)));
-}
 
 // The file sets a case's "fixture:" line names, written with the builders.
 void WriteFixture(const CommandHome& h, const QString& name)
@@ -47,15 +30,10 @@ void WriteFixture(const CommandHome& h, const QString& name)
         TP3dBuilder hall = Room();
         hall.AddSelection("proxy:lamp.02", hall.AddTriangle(2, 0, 0, 2, 2, 0, 2, 0, 1));
         QVERIFY(hall.WriteTo(h.Path("hall.p3d")));
-    } else if (name == "not-finite") {
-        // robot.p3d with point 3's Y NaN and point 27's Z minus infinity; walk.rtm with an
-        // infinite entry in the arm's first frame.
-        TP3dBuilder robot = Robot();
-        robot.Points[3].Y = std::numeric_limits<float>::quiet_NaN();
-        robot.Points[27].Z = -std::numeric_limits<float>::infinity();
+    } else if (name == "not-finite") {  // and walk.rtm with an infinite entry in the arm's first frame
         TFile walk = TFile::Regular({"arm"}, 2);
         walk.Frames[0].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
-        QVERIFY(robot.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(walk)));
+        QVERIFY(NotFiniteRobot().WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(walk)));
     } else if (name == "arm-turn") {
         // The robot; walk.rtm: five frames of "arm" turned a quarter about Z (x goes to y,
         // y to -x) and moved by (0.5, -1, 3), with a total move of (0, 0, 10).
@@ -65,8 +43,14 @@ void WriteFixture(const CommandHome& h, const QString& name)
             f.Records[0].Matrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};
         anim.TotalMove = {0, 0, 10};
         QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-    } else if (name == "five") {
-        WriteFive(h);
+    } else if (name == "five") {  // in.rtm: frame i carries i as its x translation, to show where it went
+        TFile f = Still({"arm"}, 5);
+        f.TotalMove = {0, 0, 0};
+        for (size_t i = 0; i < 5; ++i) {
+            f.Frames[i].Time = std::array{0.f, 0.1f, 0.3f, 0.6f, 1.f}[i];
+            f.Frames[i].Records[0].Matrix[9] = float(i);
+        }
+        QVERIFY(h.Write("in.rtm", RtmBuild::Build(f)));
     } else {
         QFAIL(qPrintable("unknown fixture " + name));
     }
@@ -82,12 +66,6 @@ struct TCaseRun {
     QList<QStringList> Same;      // pairs of files that must be equal byte for byte
 };
 
-QString Expected(QString text, const CommandHome& h)
-{
-    text.replace("{usage}\n", UsageText());
-    return text.replace("%1", h.Dir.path());
-}
-
 // Reads a case file (the format is in tests/data/cli/README.cases), writes its files into a
 // fresh home folder and runs its commands there.
 void RunCase(const QString& path)
@@ -97,17 +75,11 @@ void RunCase(const QString& path)
     CommandHome h;
     std::vector<TCaseRun> runs;
     QStringList fifos;
-    QString* block = nullptr;  // where the "| " lines go
-    QString text, textName;
-    const auto writeText = [&] {
-        if (!textName.isEmpty())
-            QVERIFY(h.Write(textName, text.toUtf8()));
-        textName.clear();
-    };
+    QList<std::pair<QString, QString>> texts;  // files and their content, written after the fixtures
+    QString* block = nullptr;                   // where the "| " lines go
     int lineNo = 0;
     for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
-        ++lineNo;
-        const QString where = QString("%1:%2").arg(QFileInfo(path).fileName()).arg(lineNo);
+        const QString where = QString("%1:%2").arg(QFileInfo(path).fileName()).arg(++lineNo);
         if (line.startsWith('|')) {
             QVERIFY2(block, qPrintable(where + ": text outside a block"));
             *block += line.mid(line.startsWith("| ") ? 2 : 1) + '\n';
@@ -121,23 +93,18 @@ void RunCase(const QString& path)
         const QString key = line.left(colon), value = line.mid(colon + 1).trimmed();
         const QStringList words = value.split(' ', Qt::SkipEmptyParts);
         TCaseRun* run = runs.empty() ? nullptr : &runs.back();
-        const bool forRun = key == "exit" || key == "stdout" || key == "stderr" || key == "absent" || key == "same" ||
-                            key == "written";
+        const bool forRun = QStringList{"exit", "stdout", "stderr", "absent", "same", "written"}.contains(key);
         QVERIFY2(!forRun || run, qPrintable(where + ": " + key + " before a run"));
         QVERIFY2(forRun || key == "run" || runs.empty(), qPrintable(where + ": files after the first run"));
-        writeText();
         if (key == "fixture") {
             WriteFixture(h, value);
         } else if (key == "rtm") {  // NAME COMPONENT,COMPONENT FRAMES: a regular animation
             QVERIFY2(words.size() == 3, qPrintable(where));
-            std::vector<QByteArray> names;
-            for (const QString& n : words[1].split(','))
-                names.push_back(n.toUtf8());
-            QVERIFY(h.Write(words[0], RtmBuild::Build(TFile::Regular(names, words[2].toInt()))));
+            const QByteArrayList names = words[1].toUtf8().split(',');
+            QVERIFY(h.Write(words[0], RtmBuild::Build(TFile::Regular({names.begin(), names.end()}, words[2].toInt()))));
         } else if (key == "text") {
-            textName = value;
-            text.clear();
-            block = &text;
+            texts.push_back({value, {}});
+            block = &texts.back().second;
         } else if (key == "fifo") {
             QVERIFY(Hostile::MakeFifo(h.Path(value)));
             fifos << h.Path(value);
@@ -162,8 +129,9 @@ void RunCase(const QString& path)
             QFAIL(qPrintable(where + ": unknown key " + key));
         }
     }
-    writeText();
     QVERIFY2(!runs.empty(), "a case without a run");
+    for (const auto& [name, content] : texts)
+        QVERIFY(h.Write(name, content.toUtf8()));
     for (const TCaseRun& run : runs) {
         CommandHome::Result r;
         {
@@ -174,14 +142,15 @@ void RunCase(const QString& path)
             for (const auto& w : watchdogs)
                 QVERIFY2(!w->Fired(), qPrintable(run.Args + ": waited for a writer"));
         }
-        const auto expect = [&run](const char* what, const QString& got, const QString& want) {
+        const auto expect = [&run, &h](const QString& what, const QString& got, QString want) {
+            want.replace("{usage}\n", UsageText()).replace("%1", h.Dir.path());
             QVERIFY2(got == want, qPrintable(QString("%1\n%2:\n--- got\n%3--- expected\n%4").arg(run.Args, what, got, want)));
         };
         expect("exit code", QString::number(r.Code) + '\n', QString::number(run.Code) + '\n');
-        expect("stderr", r.Err, Expected(run.Err, h));
-        expect("stdout", r.Out, Expected(run.Out, h));
+        expect("stderr", r.Err, run.Err);
+        expect("stdout", r.Out, run.Out);
         for (const auto& [name, content] : run.Written)
-            expect(qPrintable(name), QString::fromUtf8(h.Read(name)), Expected(content, h));
+            expect(name, QString::fromUtf8(h.Read(name)), content);
         for (const QString& name : run.Absent)
             QVERIFY2(!QFileInfo::exists(h.Path(name)), qPrintable(run.Args + ": wrote " + name));
         for (const QStringList& pair : run.Same)
@@ -240,16 +209,13 @@ private slots:
         const double far = chart.ChartToPixel(box.left() - 0.25, 0).x();
         int count = 0;
         QRect got;
-        for (int y = 0; y < img.height(); ++y) {
+        for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x) {
                 const QRgb c = img.pixel(x, y) & 0xFFFFFF;
                 QVERIFY2(c == 0xFF8000 || c == 0 || x >= far, qPrintable(QString("pixel %1,%2 is %3").arg(x).arg(y).arg(c, 6, 16)));
-                if (c == 0xFF8000) {
-                    ++count;
-                    got |= QRect(x, y, 1, 1);
-                }
+                if (c == 0xFF8000)
+                    ++count, got |= QRect(x, y, 1, 1);
             }
-        }
         QVERIFY(count > 2 * (want.width() + want.height()) * 0.8);
         const auto near = [](double a, double b) { return qAbs(a - b) <= 1.5; };
         QVERIFY2(near(got.left(), want.left()) && near(got.right(), want.right()) && near(got.top(), want.top()) && near(got.bottom(), want.bottom()),

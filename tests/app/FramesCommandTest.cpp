@@ -25,12 +25,10 @@ private slots:
             args << "--select" << QString("0-%1").arg(count - 1) << "--copy" << QString::number(count);
         args << "-o" << "%1/out.rtm";
         const int code = Hostile::RunWithMemoryLimit(300LL << 20, [&h, &args] {
-            const CommandHome::Result r = h.Run(args);
-            if (r.Code != 1)
-                return 10 + r.Code;
-            if (!r.Err.endsWith("Finished Copy operation\n" + Rtm::OutOfMemory() + "\n"))
-                return 2;
-            return h.Read("out.rtm") == "old" && r.Out.isEmpty() ? 0 : 3;
+            const CommandHome::Result r = h.Run(args);  // a code that tells which check failed
+            return r.Code != 1 ? 10 + r.Code
+                 : !r.Err.endsWith("Finished Copy operation\n" + Rtm::OutOfMemory() + "\n") ? 2
+                 : h.Read("out.rtm") == "old" && r.Out.isEmpty() ? 0 : 3;
         });
         QCOMPARE(code, 0);
     }

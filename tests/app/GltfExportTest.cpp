@@ -2,7 +2,6 @@
 // validator, read back with tinygltf, posed at each keyframe and compared with the OBJ
 // export of that frame.
 #include "CommandHome.h"
-#include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 
@@ -16,11 +15,13 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QVector3D>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <map>
+#include <optional>
 #include <tiny_gltf.h>
 
 using RtmBuild::TFile;
@@ -34,10 +35,7 @@ using TCorners = std::vector<QVector3D>;
 // A string of an extras object; empty when there is none.
 std::string Extra(const tg::Value& extras, const char* key)
 {
-    if (!extras.IsObject())
-        return {};
-    const tg::Value& v = extras.Get(key);
-    return v.IsString() ? v.Get<std::string>() : std::string();
+    return extras.IsObject() && extras.Get(key).IsString() ? extras.Get(key).Get<std::string>() : std::string();
 }
 
 // A matrix from 16 numbers column by column, as glTF stores them.
@@ -73,10 +71,10 @@ struct TGltf {
     // little-endian unsigned integers. Only read after the validator has checked the bounds.
     const std::vector<double>& Read(int accessor) const
     {
-        const auto cached = ReadCache.find(accessor);
-        if (cached != ReadCache.end())
-            return cached->second;
-        std::vector<double>& r = ReadCache[accessor];
+        const auto [cached, fresh] = ReadCache.try_emplace(accessor);
+        std::vector<double>& r = cached->second;
+        if (!fresh)
+            return r;
         const tg::Accessor& a = M.accessors.at(size_t(accessor));
         const tg::BufferView& v = M.bufferViews.at(size_t(a.bufferView));
         const std::vector<unsigned char>& bin = M.buffers.at(size_t(v.buffer)).data;
@@ -94,7 +92,8 @@ struct TGltf {
         return r;
     }
 
-    // Value of a sampler at time t: the key itself at a key time, linear in between.
+    // Value of a sampler at time t: the last key at or before t. The tests pose the file only
+    // at key times, where that is what a linear sampler gives.
     std::vector<double> Sample(const tg::Animation& anim, int sampler, double t) const
     {
         const tg::AnimationSampler& s = anim.samplers.at(size_t(sampler));
@@ -103,11 +102,7 @@ struct TGltf {
         size_t i = 0;
         while (i + 1 < in.size() && in[i + 1] <= t)
             ++i;
-        const double f = i + 1 < in.size() && t > in[i] ? (t - in[i]) / (in[i + 1] - in[i]) : 0;
-        std::vector<double> r(comps);
-        for (size_t c = 0; c < comps; ++c)
-            r[c] = out[i * comps + c] * (1 - f) + (f > 0 ? out[(i + 1) * comps + c] * f : 0);
-        return r;
+        return std::vector<double>(out.begin() + qsizetype(i * comps), out.begin() + qsizetype((i + 1) * comps));
     }
 
     QMatrix4x4 Local(int node, double t) const
@@ -131,32 +126,25 @@ struct TGltf {
 
     QMatrix4x4 World(int node, double t) const
     {
-        const auto cached = WorldCache.find({node, t});
-        if (cached != WorldCache.end())
-            return cached->second;
-        for (size_t i = 0; i < M.nodes.size(); ++i)  // the parent
-            if (std::find(M.nodes[i].children.begin(), M.nodes[i].children.end(), node) != M.nodes[i].children.end())
-                return WorldCache[{node, t}] = World(int(i), t) * Local(node, t);
-        return WorldCache[{node, t}] = Local(node, t);
+        const auto [cached, fresh] = WorldCache.try_emplace({node, t});
+        if (fresh) {
+            cached->second = Local(node, t);
+            for (size_t i = 0; i < M.nodes.size(); ++i)  // the parent
+                if (std::ranges::count(M.nodes[i].children, node))
+                    cached->second = World(int(i), t) * cached->second;
+        }
+        return cached->second;
     }
-    int NodeNamed(const QString& name) const  // a placed mesh
+    int Find(const std::function<bool(const tg::Node&)>& wanted) const
     {
-        for (size_t i = 0; i < M.nodes.size(); ++i)
-            if (M.nodes[i].name == name.toStdString() && M.nodes[i].mesh >= 0 && M.nodes[i].skin < 0)
-                return int(i);
-        return -1;
+        const auto it = std::ranges::find_if(M.nodes, wanted);
+        return it == M.nodes.end() ? -1 : int(it - M.nodes.begin());
     }
-    int SkinnedNode() const
+    int NodeNamed(const std::string& name) const  // a placed mesh
     {
-        for (size_t i = 0; i < M.nodes.size(); ++i)
-            if (M.nodes[i].skin >= 0)
-                return int(i);
-        return -1;
+        return Find([&name](const tg::Node& n) { return n.name == name && n.mesh >= 0 && n.skin < 0; });
     }
-    const tg::Primitive& Primitive(int node, size_t i = 0) const
-    {
-        return M.meshes.at(size_t(M.nodes.at(size_t(node)).mesh)).primitives.at(i);
-    }
+    const std::vector<tg::Primitive>& Primitives(int node) const { return M.meshes.at(size_t(M.nodes.at(size_t(node)).mesh)).primitives; }
 
     // Triangle corners of one primitive, posed at time t: skinned by the node's skin, or
     // placed by the node's world matrix.
@@ -198,12 +186,7 @@ QString Validate(const QString& path)
     const QJsonObject r = QJsonDocument::fromJson(node.readAllStandardOutput()).object();
     if (!r.contains("errors"))
         return QStringLiteral("validator printed no report");
-    if (r["errors"].toInt() == 0 && r["warnings"].toInt() == 0)
-        return {};
-    QStringList lines;
-    for (const QJsonValue& m : r["messages"].toArray())
-        lines << m.toString();
-    return lines.join('\n');
+    return r["errors"].toInt() == 0 && r["warnings"].toInt() == 0 ? QString() : QJsonDocument(r["messages"].toArray()).toJson();
 }
 
 // An OBJ file's groups and their faces as triangle corners: a quad as (1,2,4), (2,3,4),
@@ -233,48 +216,40 @@ struct TObjTriangles {
 // within float rounding.
 QString CompareWithObj(const TGltf& g, const TObjTriangles& obj, double t)
 {
-    const int skinned = g.SkinnedNode();
-    int primitivesSeen = 0;
+    const int skinned = g.Find([](const tg::Node& n) { return n.skin >= 0; });
+    static const std::vector<tg::Primitive> none;
+    const std::vector<tg::Primitive>& skinnedPrims = skinned >= 0 ? g.Primitives(skinned) : none;
+    int compared = 0;
     for (qsizetype gi = 0; gi < obj.Groups.size(); ++gi) {
         const QString name = obj.Groups[gi];
         const TCorners& want = obj.Corners[gi];
-        TCorners got;
-        bool found = false;
-        if (skinned >= 0) {
-            for (const tg::Primitive& p : g.M.meshes.at(size_t(g.M.nodes[size_t(skinned)].mesh)).primitives)
-                if (Extra(p.extras, "component") == name.toStdString()) {
-                    got = g.Posed(skinned, p, t);
-                    found = true;
-                }
-        }
-        if (const int n = g.NodeNamed(name); !found && n >= 0) {
-            got = g.Posed(n, g.Primitive(n), t);
-            found = true;
-        }
-        if (!found && want.empty())
+        std::optional<TCorners> got;
+        for (const tg::Primitive& p : skinnedPrims)
+            if (Extra(p.extras, "component") == name.toStdString())
+                got = g.Posed(skinned, p, t);
+        if (const int n = g.NodeNamed(name.toStdString()); !got && n >= 0)
+            got = g.Posed(n, g.Primitives(n).at(0), t);
+        if (!got && want.empty())
             continue;
-        if (!found)
+        if (!got)
             return QStringLiteral("no primitive for group %1").arg(name);
-        ++primitivesSeen;
-        if (got.size() != want.size())
-            return QStringLiteral("group %1: %2 corners, OBJ has %3").arg(name).arg(got.size()).arg(want.size());
-        for (size_t i = 0; i < got.size(); ++i)
+        ++compared;
+        if (got->size() != want.size())
+            return QStringLiteral("group %1: %2 corners, OBJ has %3").arg(name).arg(got->size()).arg(want.size());
+        for (size_t i = 0; i < got->size(); ++i)
             for (int c = 0; c < 3; ++c)
-                if (!(std::fabs(got[i][c] - want[i][c]) <= 2e-5f * (1 + std::fabs(want[i][c])))) {
+                if (!(std::fabs((*got)[i][c] - want[i][c]) <= 2e-5f * (1 + std::fabs(want[i][c])))) {
                     QString s;
-                    QDebug(&s).nospace() << "group " << name << " corner " << i << " at t=" << t << ": " << got[i] << ", OBJ " << want[i];
+                    QDebug(&s).nospace() << "group " << name << " corner " << i << " at t=" << t << ": " << (*got)[i] << ", OBJ " << want[i];
                     return s;
                 }
     }
     // Nothing drawn that the OBJ lacks. Proxy meshes may be shared: count placements
     // rather than meshes for those.
-    int placements = 0;
+    int drawn = int(skinnedPrims.size());
     for (const tg::Node& n : g.M.nodes)
-        placements += n.mesh >= 0 && n.skin < 0 ? 1 : 0;
-    const int skinnedPrims = skinned >= 0 ? int(g.M.meshes.at(size_t(g.M.nodes[size_t(skinned)].mesh)).primitives.size()) : 0;
-    if (primitivesSeen != skinnedPrims + placements)
-        return QStringLiteral("%1 groups compared, the file draws %2").arg(primitivesSeen).arg(skinnedPrims + placements);
-    return {};
+        drawn += n.mesh >= 0 && n.skin < 0 ? 1 : 0;
+    return compared == drawn ? QString() : QStringLiteral("%1 groups compared, the file draws %2").arg(compared).arg(drawn);
 }
 
 // The OBJ export of args compared with the glTF posed at time t; "" when they match.
@@ -282,6 +257,19 @@ QString ObjDiff(const CommandHome& h, const TGltf& g, const QStringList& args, d
 {
     const CommandHome::Result r = h.Run(args + QStringList{"-o", "%1/frame.obj"});
     return r.Code != 0 ? "the OBJ export failed: " + r.Err : CompareWithObj(g, TObjTriangles(h.Read("frame.obj")), t);
+}
+
+// Runs an export that must succeed saying err and reads its file (the -o argument) back;
+// the problem in Error when it did not, or the validator reported anything.
+TGltf Export(const CommandHome& h, const QStringList& args, const QString& err = {})
+{
+    const CommandHome::Result r = h.Run(args);
+    const QString out = args.last().mid(3);
+    const QString problem = r.Code != 0 || r.Err != err ? QStringLiteral("exit code %1, said: %2").arg(r.Code).arg(r.Err) : Validate(h.Path(out));
+    TGltf g(h.Read(out));
+    if (!problem.isEmpty())
+        g.Error = problem;
+    return g;
 }
 
 TMatrix RotZScale(double angle, float s, float tx, float ty, float tz)
@@ -348,46 +336,35 @@ private slots:
                     RotZScale(0.7 * k + 0.3 * double(j), 1 + 0.25f * float(k) - 0.05f * float(j), 0.5f * float(k), -float(j), 0.25f);
         }
         QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        const QStringList files = frames ? QStringList{"%1/robot.p3d", "%1/walk.rtm"} : QStringList{"%1/robot.p3d"};
-        const QString out = "%1/out." + ext;
-        const CommandHome::Result r = h.Run(QStringList{"export"} + files + options + QStringList{"--play-time", "2", "-o", out});
-        QCOMPARE(r.Err, QString());
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(Validate(h.Path("out." + ext)), QString());
-        const TGltf g(h.Read("out." + ext));
+        const QStringList args = QStringList{"export", "%1/robot.p3d"} + (frames ? QStringList{"%1/walk.rtm"} : QStringList{}) + options;
+        const TGltf g = Export(h, args + QStringList{"--play-time", "2", "-o", "%1/out." + ext});
         QCOMPARE(g.Error, QString());
-        QCOMPARE(int(g.M.animations.size()), frames && !oneFrame ? 1 : 0);
+        const bool animated = frames && !oneFrame;
+        QCOMPARE(int(g.M.animations.size()), animated ? 1 : 0);
+        for (const tg::Animation& a : g.M.animations) {
+            QCOMPARE(a.name, std::string("walk"));
+            for (const tg::AnimationSampler& s : a.samplers)
+                QCOMPARE(s.interpolation, std::string("LINEAR"));
+        }
+        for (int k = 0; k < (animated ? frames : 1); ++k) {
+            const QString diff = ObjDiff(h, g, args + (animated ? QStringList{"--frame", QString::number(k)} : QStringList{}),
+                                         animated ? double(anim.Frames[size_t(k)].Time) * 2 : 0);
+            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
+        }
 
-        // Joints: one per component in tree order with its display name, then the root.
+        // Joints: one per component in the OBJ's tree order with its display name, then the root.
         const tg::Skin& skin = g.M.skins.at(0);
         QStringList joints;
         for (int j : skin.joints)
             joints << QString::fromStdString(g.M.nodes.at(size_t(j)).name);
-        QCOMPARE(h.Run(QStringList{"export"} + files + options + QStringList{"-o", "%1/tree.obj"}).Code, 0);
-        QStringList groups = TObjTriangles(h.Read("tree.obj")).Groups;  // tree order, then the environment
+        QStringList groups = TObjTriangles(h.Read("frame.obj")).Groups;  // tree order, then the environment
         groups.removeAll("environment");
         QCOMPARE(joints.mid(0, joints.size() - 1), groups);
-        const tg::Node& armJoint = g.M.nodes.at(size_t(skin.joints.at(size_t(joints.indexOf("arm")))));
-        QCOMPARE(Extra(armJoint.extras, "displayName"), std::string("Upper arm"));
+        QCOMPARE(Extra(g.M.nodes.at(size_t(skin.joints.at(size_t(joints.indexOf("arm"))))).extras, "displayName"), std::string("Upper arm"));
         if (busy) {  // both lamps are the same data, placed twice
             const int a = g.NodeNamed("proxy:lamp.01"), b = g.NodeNamed("proxy:lamp.02");
             QVERIFY(a >= 0 && b >= 0 && a != b);
-            QCOMPARE(g.Primitive(a).attributes.at("POSITION"), g.Primitive(b).attributes.at("POSITION"));
-        }
-
-        const int keys = frames && !oneFrame ? frames : 1;
-        for (int k = 0; k < keys; ++k) {
-            const bool animated = frames && !oneFrame;
-            const QStringList frame = animated ? QStringList{"--frame", QString::number(k)} : QStringList{};
-            const QString diff = ObjDiff(h, g, QStringList{"export"} + files + options + frame,
-                                         animated ? double(anim.Frames[size_t(k)].Time) * 2 : 0);
-            QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
-        }
-        if (frames && !oneFrame) {
-            const tg::Animation& a = g.M.animations.at(0);
-            QCOMPARE(a.name, std::string("walk"));
-            for (const tg::AnimationSampler& s : a.samplers)
-                QCOMPARE(s.interpolation, std::string("LINEAR"));
+            QCOMPARE(g.Primitives(a).at(0).attributes.at("POSITION"), g.Primitives(b).at(0).attributes.at("POSITION"));
         }
     }
 
@@ -404,8 +381,7 @@ private slots:
         QFETCH(bool, transparent);
         CommandHome h;
         TP3dBuilder b;
-        const TP3dBuilder::Range box = b.AddBox(0, 0, 0, 2, 1, 1);
-        b.AddSelection("box", box);
+        b.AddSelection("box", b.AddBox(0, 0, 0, 2, 1, 1));
         b.Normals = {{0, 0, 3}, {0, 0, 0}};  // the first is not unit length, the second has no direction
         for (size_t i = 0; i < b.Polygons.size(); ++i)
             for (auto& c : b.Polygons[i].Corners)
@@ -413,35 +389,26 @@ private slots:
         QVERIFY(b.WriteTo(h.Path("box.p3d")) && h.Write("c.clr", "[ColorDef]\nbox=$4080FF\n") &&  // red FF, green 80, blue 40
                 h.Write("TorvaneAnim.ini", "[Settings]\nColorFile=" + h.Path("c.clr").toUtf8() +
                                                (transparent ? "" : "\n[Startup]\n3DTranparent=0") + "\n"));
-        const CommandHome::Result r = h.Run({"export", "%1/box.p3d", "-o", "%1/box.gltf"});
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(Validate(h.Path("box.gltf")), QString());
-        const TGltf g(h.Read("box.gltf"));
+        const TGltf g = Export(h, {"export", "%1/box.p3d", "-o", "%1/box.gltf"});
         QCOMPARE(g.Error, QString());
         const tg::Primitive& prim = g.M.meshes.at(0).primitives.at(0);
-        const std::vector<double> normals = g.Read(prim.attributes.at("NORMAL")), pos = g.Read(prim.attributes.at("POSITION")),
-                                  idx = g.Read(prim.indices);
-        // Six quads, two triangles each, in polygon order.
-        QCOMPARE(idx.size(), size_t(36));
-        const auto point = [&](size_t corner) {
-            const size_t v = size_t(idx[corner]);
-            return QVector3D(float(pos[v * 3]), float(pos[v * 3 + 1]), float(pos[v * 3 + 2]));
+        const std::vector<double>&normals = g.Read(prim.attributes.at("NORMAL")), &pos = g.Read(prim.attributes.at("POSITION")),
+                                 &idx = g.Read(prim.indices);
+        QCOMPARE(idx.size(), size_t(36));  // six quads, two triangles each, in polygon order
+        const auto at = [&idx](const std::vector<double>& values, size_t corner) {
+            const size_t v = size_t(idx[corner]) * 3;
+            return QVector3D(float(values[v]), float(values[v + 1]), float(values[v + 2]));
         };
-        for (size_t poly = 0; poly < 6; ++poly) {
-            const size_t c = poly * 6;
-            const QVector3D want = poly == 1 || poly == 2 ? QVector3D::normal(point(c), point(c + 1), point(c + 2)) : QVector3D(0, 0, 1);
-            for (size_t k = c; k < c + 6; ++k) {
-                const size_t v = size_t(idx[k]);
-                QVERIFY2((QVector3D(float(normals[v * 3]), float(normals[v * 3 + 1]), float(normals[v * 3 + 2])) - want).length() < 1e-6f,
-                         qPrintable(QString("polygon %1 corner %2").arg(poly).arg(k - c)));
-            }
+        for (size_t k = 0; k < idx.size(); ++k) {
+            const size_t poly = k / 6, c = poly * 6;
+            const QVector3D want = poly == 1 || poly == 2 ? QVector3D::normal(at(pos, c), at(pos, c + 1), at(pos, c + 2)) : QVector3D(0, 0, 1);
+            QVERIFY2((at(normals, k) - want).length() < 1e-6f, qPrintable(QString("polygon %1 corner %2").arg(poly).arg(k - c)));
         }
         const tg::Material& material = g.M.materials.at(size_t(prim.material));
         const std::vector<double>& color = material.pbrMetallicRoughness.baseColorFactor;
         const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
-        QVERIFY(std::fabs(color[0] - linear(255 / 256.0)) < 1e-6);
-        QVERIFY(std::fabs(color[1] - linear(128 / 256.0)) < 1e-6);  // 0.2158, not 0.5
-        QVERIFY(std::fabs(color[2] - linear(64 / 256.0)) < 1e-6);
+        for (size_t i = 0; i < 3; ++i)  // green 0.2158, not 0.5
+            QVERIFY2(std::fabs(color[i] - linear(std::array{255, 128, 64}[i] / 256.0)) < 1e-6, qPrintable(QString::number(i)));
         QCOMPARE(color[3], transparent ? double(0.2f) : 1.0);
         QCOMPARE(material.alphaMode, std::string(transparent ? "BLEND" : "OPAQUE"));
         QCOMPARE(material.doubleSided, true);
@@ -460,9 +427,7 @@ private slots:
         const auto armAt1 = [](TMatrix m) {
             return TSetUp([m](const CommandHome& h) {
                 WriteRobotHome(h, Robot());
-                TFile anim = TFile::Regular({"arm", "hand"}, 3);
-                for (auto& f : anim.Frames)
-                    f.Records[0].Matrix = f.Records[1].Matrix = RtmBuild::Identity;
+                TFile anim = Still({"arm", "hand"}, 3);
                 anim.Frames[1].Records[0].Matrix = m;
                 QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
             });
@@ -484,11 +449,9 @@ private slots:
                 names.push_back("part" + QByteArray::number(i));
                 b.AddSelection(names.back(), b.AddTriangle(float(i), 0, 0, float(i) + 0.5f, 0, 0, float(i), 1, 0));
             }
-            TFile anim = TFile::Regular(names, 2);
-            for (size_t j = 0; j < names.size(); ++j) {
-                anim.Frames[0].Records[j].Matrix = RtmBuild::Identity;
+            TFile anim = Still(names, 2);
+            for (size_t j = 0; j < names.size(); ++j)
                 anim.Frames[1].Records[j].Matrix = RotZScale(0.01 * double(j), 1.5f, 0, float(j) * 0.1f, 0);
-            }
             QVERIFY(b.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(anim)));
         }) << QList<float>{0, 3} << QString();
         QTest::newRow("shear") << armAt1({1, 0, 0, 0.5f, 1, 0, 0, 0, 1, 0, 0, 0}) << QList<float>{0, 1.5f, 3}
@@ -500,23 +463,16 @@ private slots:
     }
     void unusualAnimationsMatchObj()
     {
-        QFETCH(TSetUp, setUp);
-        QFETCH(QList<float>, keys);
-        QFETCH(QString, warning);
+        QFETCH(TSetUp, setUp); QFETCH(QList<float>, keys); QFETCH(QString, warning);
         CommandHome h;
         setUp(h);
-        const CommandHome::Result r = h.Run({"export", "%1/robot.p3d", "%1/walk.rtm", "--play-time", "3", "-o", "%1/out.glb"});
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(r.Err, warning.isEmpty() ? QString() : "torvane-anim: " + warning + "\n");
-        QCOMPARE(Validate(h.Path("out.glb")), QString());
-        const TGltf g(h.Read("out.glb"));
+        const QStringList args{"export", "%1/robot.p3d", "%1/walk.rtm"};
+        const TGltf g = Export(h, args + QStringList{"--play-time", "3", "-o", "%1/out.glb"}, warning.isEmpty() ? QString() : "torvane-anim: " + warning + "\n");
         QCOMPARE(g.Error, QString());
         const std::vector<double> times = g.Read(g.M.animations.at(0).samplers.at(0).input);
         QCOMPARE(QList<float>(times.begin(), times.end()), keys);
         for (int k = 0; k < keys.size(); ++k) {
-            const QString diff = k == 1 && !warning.isEmpty()
-                                     ? QString()
-                                     : ObjDiff(h, g, {"export", "%1/robot.p3d", "%1/walk.rtm", "--frame", QString::number(k)}, keys[k]);
+            const QString diff = k == 1 && !warning.isEmpty() ? QString() : ObjDiff(h, g, args + QStringList{"--frame", QString::number(k)}, keys[k]);
             QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
         }
     }
@@ -529,21 +485,12 @@ private slots:
         QFETCH(QStringList, args); QFETCH(QString, err);
         CommandHome h;
         WriteRobotHome(h, Robot());
-        TP3dBuilder nan = Robot();
-        nan.Points[3].Y = std::numeric_limits<float>::quiet_NaN();   // body
-        nan.Points[27].Z = -std::numeric_limits<float>::infinity();  // leg, not animated below
-        TFile anim = TFile::Regular({"body", "arm"}, 2);
-        for (auto& f : anim.Frames)
-            f.Records[0].Matrix = f.Records[1].Matrix = RtmBuild::Identity;
-        QVERIFY(nan.WriteTo(h.Path("nan.p3d")) && h.Write("walk.rtm", RtmBuild::Build(anim)));
-        QStringList after = QDir(h.Dir.path()).entryList(QDir::Files | QDir::Hidden) << args.last().mid(3);
-        after.sort();
-        const CommandHome::Result r = h.Run(QStringList{"export"} + args);
-        QCOMPARE(r.Code, 0);
-        QCOMPARE(r.Err, err);
+        QVERIFY(NotFiniteRobot().WriteTo(h.Path("nan.p3d")) && h.Write("walk.rtm", RtmBuild::Build(Still({"body", "arm"}, 2))));
         const QString out = args.last().mid(3);
+        QStringList after = QDir(h.Dir.path()).entryList(QDir::Files | QDir::Hidden) << out;
+        after.sort();
+        QCOMPARE(Export(h, QStringList{"export"} + args, err).Error, QString());
         QCOMPARE(QDir(h.Dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), after);  // no leftovers
-        QCOMPARE(Validate(h.Path(out)), QString());
         QVERIFY(h.Read(out).startsWith(out.endsWith("gltf") ? "{" : "glTF"));
     }
 };

@@ -15,25 +15,13 @@ private slots:
         QFETCH(QString, home); QFETCH(QString, exeDir); QFETCH(bool, hasSettings); QFETCH(bool, writable);
         QFETCH(QString, userHome); QFETCH(QString, xdgConfig); QFETCH(QString, xdgData);
         QFETCH(QString, settingsFile); QFETCH(QString, linkData); QFETCH(QString, startDir);
-        TPathFacts f;
-        f.Home = home;
-        f.ExeDir = exeDir;
-        f.ExeDirHasSettings = hasSettings;
-        f.ExeDirWritable = writable;
-        f.UserHome = userHome;
-        f.XdgConfigHome = xdgConfig;
-        f.XdgDataHome = xdgData;
-        const TAppPaths p = TAppPaths::Choose(f);
+        const TAppPaths p = TAppPaths::Choose({exeDir, hasSettings, writable, home, userHome, xdgConfig, xdgData});
         QTEST(QString(p.Kind == TAppPaths::Layout::Home ? "Home" : p.Kind == TAppPaths::Layout::User ? "User" : "Portable"), "kind");
-        QCOMPARE(p.SettingsFile(), settingsFile);
-        QCOMPARE(p.LinkDataDir, linkData);
-        QCOMPARE(p.StartDir, startDir);
-        // The three data folders always share one parent.
+        // The three data folders always share one parent, the old settings file the new one's.
         const QString data = linkData.chopped(QStringLiteral("LinkData").size());
-        QCOMPARE(p.DataDir, data);
-        QCOMPARE(p.TranslationDir, data + "Translation");
-        QCOMPARE(p.ColorsDir, data + "Colors");
-        QCOMPARE(p.LegacySettingsFile(), settingsFile.chopped(QStringLiteral("TorvaneAnim.ini").size()) + "Zelvix.ini");
+        QCOMPARE(QStringList({p.SettingsFile(), p.LinkDataDir, p.StartDir, p.DataDir, p.TranslationDir, p.ColorsDir, p.LegacySettingsFile()}),
+                 QStringList({settingsFile, linkData, startDir, data, data + "Translation", data + "Colors",
+                              settingsFile.chopped(QStringLiteral("TorvaneAnim.ini").size()) + "Zelvix.ini"}));
     }
 
     // The facts of this process: the test executable sits in a writable build folder, so

@@ -30,9 +30,8 @@ struct ModalAnswerer {
                 return;
             Last = modal;
             Parents << modal->parentWidget();
-            if (auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-                Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
-            else if (auto* label = modal->findChild<QLabel*>())
+            auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            if (label || (label = modal->findChild<QLabel*>()))
                 Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
             QTest::keyClick(modal, Qt::Key_Return);  // OK with whatever the prompt holds
         });

@@ -6,6 +6,7 @@
 
 #include <QTest>
 #include <climits>
+#include <tuple>
 
 class SettingsTest : public QObject {
     Q_OBJECT
@@ -22,10 +23,7 @@ private slots:
         TSettings s;
         s.Layout.MainWidth = 640;
         s.Read(file, "/exe/");
-        QCOMPARE(s.UndoSteps, undo);
-        QCOMPARE(QList<bool>({s.ShowGrid, s.Light3D}), QList<bool>({grid, light}));
-        QCOMPARE(s.Layout.MainWidth, width);
-        QCOMPARE(QStringList({s.DirRTM, s.LastP3d}), QStringList({rtm, last}));
+        QCOMPARE(std::tuple(s.UndoSteps, s.ShowGrid, s.Light3D, s.Layout.MainWidth, s.DirRTM, s.LastP3d), std::tuple(undo, grid, light, width, rtm, last));
     }
 
     // Every value written comes back as it was: each key is read under the name it is
