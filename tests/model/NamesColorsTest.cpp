@@ -39,10 +39,7 @@ TIniFile Ini(const QString& text)
 class NamesColorsTest : public QObject {
     Q_OBJECT
 private slots:
-    void colorValue_data()
-    {
-        QVERIFY(AddTableRows("model/color-values.table"));
-    }
+    void colorValue_data() { QVERIFY(AddTableRows("model/color-values.table")); }
 
     void colorValue()
     {
