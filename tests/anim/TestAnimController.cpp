@@ -80,7 +80,7 @@ private slots:
         if (bytes != "none")
             QVERIFY(WriteBytesFile(fx.Path("bad.rtm"), bytes));
         QSignalSpy counts(&fx.Anim, &TAnimController::StepCountChanged);
-        QCOMPARE(fx.Anim.LoadAnimation(fx.Path("bad.rtm")), message.arg(fx.Path("bad.rtm")));
+        QCOMPARE(fx.Anim.LoadAnimation(fx.Path("bad.rtm")), message.replace("%1", fx.Path("bad.rtm")));
         QVERIFY(fx.Doc.AnimFrames.empty() && fx.Doc.AnimSelections.Count() == 0 && fx.Doc.AnimStepCount == 0);
         QCOMPARE(fx.Doc.TotalMove, (std::array<float, 3>{0, 0, 0}));
         QVERIFY(fx.Doc.AnimFileName.isEmpty() && !fx.Anim.Loading());

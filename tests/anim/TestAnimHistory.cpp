@@ -37,6 +37,16 @@ QString Describe(const TSnap& s)
         .arg(s.Bytes.size()).arg(s.ActStep).arg(s.Sel.First).arg(s.Sel.Last).arg(qHash(s.Bytes));
 }
 
+// "Reset Frame": every transform of the frame back to identity.
+void ResetFrame(TAnimController& a, int frame)
+{
+    a.EditFrame(QStringLiteral("Reset Frame"), frame, [frame](TAnimDocument& d) {
+        for (TAnimEntry& e : d.AnimFrames[size_t(frame)].Entries)
+            e.Matrix = IdentityMatrix12f;
+        return true;
+    });
+}
+
 // The frame timer's selection, from time to time none.
 void RandomSelection(TAnimController& a, QRandomGenerator& rng)
 {
@@ -69,13 +79,7 @@ void RandomOperation(TAnimController& a, QRandomGenerator& rng)
             return true;
         });
         break;
-    case 11:
-        a.EditFrame(QStringLiteral("Reset Frame"), a.Doc.ActAnimStep, [](TAnimDocument& d) {
-            for (TAnimEntry& e : d.AnimFrames[size_t(d.ActAnimStep)].Entries)
-                e.Matrix = IdentityMatrix12f;
-            return true;
-        });
-        break;
+    case 11: ResetFrame(a, a.Doc.ActAnimStep); break;
     case 12: {  // a drag of the selection's marks, as the chart writes it back
         std::vector<TTimerItem> items = BuildFrameTimerItems(a.Doc.AnimFrames);
         TagFrameRange(items, sel.First, sel.Last);
@@ -169,16 +173,9 @@ private slots:
             a.WriteBackFrameTimes(items);
         } else if (op == "same total move") a.SetTotalMove(0, 0.5f);
         else if (op == "reset identity") {
-            const auto reset = [&a] {
-                a.EditFrame(QStringLiteral("Reset Frame"), 0, [](TAnimDocument& d) {
-                    for (TAnimEntry& e : d.AnimFrames[0].Entries)
-                        e.Matrix = IdentityMatrix12f;
-                    return true;
-                });
-            };
-            reset();  // a step: the frame held other transforms
+            ResetFrame(a, 0);  // a step: the frame held other transforms
             QCOMPARE(a.History().Count(), 1);
-            reset();  // none: it is identity now
+            ResetFrame(a, 0);  // none: it is identity now
             QCOMPARE(a.History().Count(), 1);
             return;
         } else if (op == "retime same") a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
