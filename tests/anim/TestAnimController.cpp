@@ -46,12 +46,14 @@ private slots:
             QCOMPARE(fx.Doc.AnimFrames.back().Time, 1.0f);
     }
 
-    // A new animation takes each name once, in the order first reached.
+    // A new animation takes each name once, in the order first reached. It is one step back
+    // to the empty document it replaced, names and all.
     void createNewAnimation()
     {
         TAnimController anim;
         QCOMPARE(anim.CreateNewAnimation({}), QStringLiteral("Nothing selected!"));
         QVERIFY(anim.Doc.AnimFrames.empty());
+        QSignalSpy cleared(&anim, &TAnimController::Cleared);
         QCOMPARE(anim.CreateNewAnimation({"arm", "hand", "ARM", "leg"}), QString());
         QCOMPARE(anim.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QCOMPARE(anim.Doc.AnimStepCount, 1);
@@ -59,6 +61,13 @@ private slots:
         QVERIFY(frame.Time == 0 && frame.Entries.size() == 3 && anim.Doc.AnimFileName.isEmpty());
         for (int i = 0; i < 3; ++i)
             QVERIFY(frame.Entries[size_t(i)].NameIndex == i && frame.Entries[size_t(i)].Matrix == IdentityMatrix12f);
+        QCOMPARE(anim.UndoName(), QStringLiteral("New Animation"));
+        QVERIFY(anim.Undo());
+        QVERIFY(anim.Doc.AnimFrames.empty() && anim.Doc.AnimSelections.IsEmpty() && anim.Doc.AnimStepCount == 0);
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(anim.Redo());
+        QCOMPARE(anim.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
+        QCOMPARE(anim.Doc.FrameCount(), 1);
     }
 
     // A failed load never leaves the previous or a half-read document, and every counter
