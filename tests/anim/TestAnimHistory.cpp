@@ -131,14 +131,12 @@ private slots:
                 const QString name = a.UndoName();
                 QVERIFY(a.Undo());
                 --done;
-                if (!(Snap(a) == steps[done].first))
-                    QFAIL(qPrintable(QStringLiteral("undo %1: %2, expected %3").arg(name, Describe(Snap(a)), Describe(steps[done].first))));
+                QVERIFY2(Snap(a) == steps[done].first, qPrintable(QStringLiteral("undo %1: %2, expected %3").arg(name, Describe(Snap(a)), Describe(steps[done].first))));
             }
             const size_t forward = rng.bounded(quint32(steps.size() - done + 1));
             for (size_t k = 0; k < forward; ++k) {
                 QVERIFY(a.Redo());
-                if (!(Snap(a) == steps[done].second))
-                    QFAIL(qPrintable(QStringLiteral("redo: %1, expected %2").arg(Describe(Snap(a)), Describe(steps[done].second))));
+                QVERIFY2(Snap(a) == steps[done].second, qPrintable(QStringLiteral("redo: %1, expected %2").arg(Describe(Snap(a)), Describe(steps[done].second))));
                 ++done;
             }
         }
@@ -227,10 +225,8 @@ private slots:
             a.SetTotalMove(0, float(i + 10));
         }
         QCOMPARE(a.History().Count(), 3);
-        for (int i = 4; i >= 2; --i) {
-            QVERIFY(a.Undo());
-            QVERIFY(Snap(a) == before[size_t(i)]);
-        }
+        for (int i = 4; i >= 2; --i)
+            QVERIFY(a.Undo() && Snap(a) == before[size_t(i)]);
         QVERIFY(!a.CanUndo());
         QVERIFY(a.IsModified());  // the file's state fell off the history
     }
