@@ -15,10 +15,7 @@ struct TSnap {
     QByteArray Bytes;
     int ActStep = 0;
     TFrameRange Sel;
-    bool operator==(const TSnap& o) const
-    {
-        return Bytes == o.Bytes && ActStep == o.ActStep && Sel.First == o.Sel.First && Sel.Last == o.Sel.Last;
-    }
+    bool operator==(const TSnap& o) const { return Bytes == o.Bytes && ActStep == o.ActStep && Sel.First == o.Sel.First && Sel.Last == o.Sel.Last; }
 };
 
 TSnap Snap(const TAnimController& a)

@@ -13,11 +13,7 @@ struct TRig : IPlaybackHost {
     std::vector<float> Times;
     int Act = 0;
     double PlayFraction = -1, Clock = 0;
-    struct Draw {
-        double At;
-        int Act;
-        double Fraction;
-    };
+    struct Draw { double At; int Act; double Fraction; };
     std::vector<Draw> Draws;
     std::vector<int> Applied;  // frames applied exactly, with playback off
     int StepCalls = 0;

@@ -28,10 +28,7 @@ QString Show(const TLinkReadResult& r)
 // The linking file applied in one pass is checked against the way it was applied before:
 // record by record, each a link in the forest followed by a sort of the whole forest. A case
 // is a forest to start from (as ForestFixture.h reads it) and the records to apply.
-struct TLinkCase {
-    QString Forest;
-    std::vector<TLinkRecord> Records;
-};
+struct TLinkCase { QString Forest; std::vector<TLinkRecord> Records; };
 
 struct TTree : TForest {
     explicit TTree(const TLinkCase& c) : TForest(c.Forest), Expanded(Components.size(), false) {}
