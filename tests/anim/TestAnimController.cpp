@@ -14,8 +14,6 @@ using RtmBuild::TFile;
 class TestAnimController : public QObject {
     Q_OBJECT
 private slots:
-    // The current frame stays among the frames; a step that is current already changes
-    // nothing and says nothing.
     void setActStepClamps_data() { QVERIFY(AddTableRows("anim/act-step.table")); }
     void setActStepClamps()
     {
@@ -27,7 +25,6 @@ private slots:
         QCOMPARE(changed.count(), emitted);
     }
 
-    // "Delete Frame" on the current frame.
     void deleteCurrentFrame_data() { QVERIFY(AddTableRows("anim/delete-current.table")); }
     void deleteCurrentFrame()
     {

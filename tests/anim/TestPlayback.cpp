@@ -44,7 +44,6 @@ struct TRig : IPlaybackHost {
 class TestPlayback : public QObject {
     Q_OBJECT
 private slots:
-    // Runs of draws on one current frame over two passes: frame, milliseconds, last fraction.
     void segments_data() { QVERIFY(AddTableRows("anim/playback-segments.table")); }
     void segments()
     {
@@ -71,8 +70,6 @@ private slots:
         QVERIFY(playTime > 0 || rig.StepCalls > 90);  // without a play time every tick moves on
     }
 
-    // Frames 0, 0.25, 0.5, 0.75, 1 in 4 s; at a moment of the first pass Play goes off (or the
-    // document is emptied), then one more tick.
     void stop_data() { QVERIFY(AddTableRows("anim/playback-stop.table")); }
     void stop()
     {

@@ -122,7 +122,6 @@ private slots:
         }
     }
 
-    // Placing an environment model on one of its proxies.
     void environmentPlacement_data() { QVERIFY(AddTableRows("model/environment-placement.table")); }
     void environmentPlacement()
     {
