@@ -14,8 +14,6 @@ using RtmBuild::TFile;
 class TestAnimController : public QObject {
     Q_OBJECT
 private slots:
-    // The current frame stays among the frames; a step that is current already changes
-    // nothing and says nothing.
     void setActStepClamps_data() { QVERIFY(AddTableRows("anim/act-step.table")); }
     void setActStepClamps()
     {
@@ -27,7 +25,6 @@ private slots:
         QCOMPARE(changed.count(), emitted);
     }
 
-    // "Delete Frame" on the current frame.
     void deleteCurrentFrame_data() { QVERIFY(AddTableRows("anim/delete-current.table")); }
     void deleteCurrentFrame()
     {
@@ -46,12 +43,14 @@ private slots:
             QCOMPARE(fx.Doc.AnimFrames.back().Time, 1.0f);
     }
 
-    // A new animation takes each name once, in the order first reached.
+    // A new animation takes each name once, in the order first reached. It is one step back
+    // to the empty document it replaced, names and all.
     void createNewAnimation()
     {
         TAnimController anim;
         QCOMPARE(anim.CreateNewAnimation({}), QStringLiteral("Nothing selected!"));
         QVERIFY(anim.Doc.AnimFrames.empty());
+        QSignalSpy cleared(&anim, &TAnimController::Cleared);
         QCOMPARE(anim.CreateNewAnimation({"arm", "hand", "ARM", "leg"}), QString());
         QCOMPARE(anim.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QCOMPARE(anim.Doc.AnimStepCount, 1);
@@ -59,61 +58,51 @@ private slots:
         QVERIFY(frame.Time == 0 && frame.Entries.size() == 3 && anim.Doc.AnimFileName.isEmpty());
         for (int i = 0; i < 3; ++i)
             QVERIFY(frame.Entries[size_t(i)].NameIndex == i && frame.Entries[size_t(i)].Matrix == IdentityMatrix12f);
+        QCOMPARE(anim.UndoName(), QStringLiteral("New Animation"));
+        QVERIFY(anim.Undo());
+        QVERIFY(anim.Doc.AnimFrames.empty() && anim.Doc.AnimSelections.IsEmpty() && anim.Doc.AnimStepCount == 0);
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(anim.Redo());
+        QCOMPARE(anim.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
+        QCOMPARE(anim.Doc.FrameCount(), 1);
     }
 
     // A failed load never leaves the previous or a half-read document, and every counter
-    // hears of the empty document.
-    void failedLoads_data()
+    // hears of the empty document. The header fixes what the file holds: a sparse file of
+    // 40 GB loads only the frames it counts, and counts beyond the file are refused, neither
+    // by allocating the file.
+    void loads_data()
     {
-        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<QString>("message");
-        TFile magic = TFile::Regular({"arm", "leg"}, 3), foreign = magic;
+        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<qint64>("size"); QTest::addColumn<QString>("message"); QTest::addColumn<int>("frames");
+        constexpr qint64 big = qint64(40) << 30;
+        TFile magic = TFile::Regular({"arm", "leg"}, 3), foreign = magic, claims = TFile::Regular({"arm"}, 0);
         magic.Magic = "RTM_0102";
         foreign.Frames[2].Records[1].Name = "tail";  // met after two frames were read
-        QTest::newRow("magic") << RtmBuild::Build(magic) << "Incorrect Format!";
-        QTest::newRow("name not in header") << RtmBuild::Build(foreign) << "Component Name not in Header!";
-        QTest::newRow("no file") << QByteArray("none") << "Cannot open file %1";
-    }
-    void failedLoads()
-    {
-        QFETCH(QByteArray, bytes); QFETCH(QString, message);
-        TAnimFixture fx(4);
-        if (bytes != "none")
-            QVERIFY(WriteBytesFile(fx.Path("bad.rtm"), bytes));
-        QSignalSpy counts(&fx.Anim, &TAnimController::StepCountChanged);
-        QCOMPARE(fx.Anim.LoadAnimation(fx.Path("bad.rtm")), message.arg(fx.Path("bad.rtm")));
-        QVERIFY(fx.Doc.AnimFrames.empty() && fx.Doc.AnimSelections.Count() == 0 && fx.Doc.AnimStepCount == 0);
-        QCOMPARE(fx.Doc.TotalMove, (std::array<float, 3>{0, 0, 0}));
-        QVERIFY(fx.Doc.AnimFileName.isEmpty() && !fx.Anim.Loading());
-        QVERIFY(!counts.isEmpty());
-        QCOMPARE(counts.last().at(0).toInt(), 0);
-    }
-
-    // The header fixes what the file holds: a sparse file of 40 GB loads only the frames
-    // it counts, and counts beyond the file are refused, neither by allocating the file.
-    void hugeFiles_data()
-    {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("frames");
-        constexpr qint64 big = qint64(40) << 30;
-        const TFile two = TFile::Regular({"arm"}, 2);
-        TFile claims = TFile::Regular({"arm"}, 0);
         claims.FrameCount = int32_t((big - 60) / 84);  // frames of zeros: no name matches
         TFile beyond = claims;
         beyond.FrameCount = int32_t((big - 60) / 84 + 1);
-        QTest::newRow("40 GB after two frames") << RtmBuild::Build(two) << big << QString() << 2;
+        QTest::newRow("magic") << RtmBuild::Build(magic) << qint64(0) << "Incorrect Format!" << 0;
+        QTest::newRow("name not in header") << RtmBuild::Build(foreign) << qint64(0) << "Component Name not in Header!" << 0;
+        QTest::newRow("no file") << QByteArray("none") << qint64(0) << "Cannot open file %1" << 0;
+        QTest::newRow("40 GB after two frames") << RtmBuild::Build(TFile::Regular({"arm"}, 2)) << big << QString() << 2;
         QTest::newRow("40 GB of frames") << RtmBuild::Build(claims) << big << "Component Name not in Header!" << 0;
         QTest::newRow("one frame more than the file") << RtmBuild::Build(beyond) << big << "Incorrect Format!" << 0;
     }
-    void hugeFiles()
+    void loads()
     {
-        QFETCH(QByteArray, head); QFETCH(qint64, size); QFETCH(QString, message); QFETCH(int, frames);
-        TAnimFixture fx(0);
-        QVERIFY(Hostile::WriteSparseFile(fx.Path("huge.rtm"), head, size));
-        QCOMPARE(fx.Anim.LoadAnimation(fx.Path("huge.rtm")), message);
-        QCOMPARE(fx.Doc.FrameCount(), frames);
+        QFETCH(QByteArray, bytes); QFETCH(qint64, size); QFETCH(QString, message); QFETCH(int, frames);
+        TAnimFixture fx(4);
+        const QString path = fx.Path("bad.rtm");
+        if (bytes != "none")
+            QVERIFY(size > 0 ? Hostile::WriteSparseFile(path, bytes, size) : WriteBytesFile(path, bytes));
+        QSignalSpy counts(&fx.Anim, &TAnimController::StepCountChanged);
+        QCOMPARE(fx.Anim.LoadAnimation(path), message.replace("%1", path));
+        QVERIFY(fx.Doc.FrameCount() == frames && fx.Doc.AnimStepCount == frames && !fx.Anim.Loading());
         QCOMPARE(fx.Doc.AnimSelections.Count(), frames > 0 ? 1 : 0);
+        QCOMPARE(fx.Doc.TotalMove, (frames > 0 ? std::array<float, 3>{1.5f, -2.25f, 0.125f} : std::array<float, 3>{}));  // the file's
+        QCOMPARE(fx.Doc.AnimFileName, frames > 0 ? path : QString());
+        QVERIFY(!counts.isEmpty());
+        QCOMPARE(counts.last().at(0).toInt(), frames);
     }
 
     // Without the memory for what a file legitimately holds, the load says so and leaves

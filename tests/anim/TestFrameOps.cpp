@@ -6,7 +6,6 @@
 #include <QTest>
 #include <limits>
 
-
 class TestFrameOps : public QObject {
     Q_OBJECT
 private slots:
@@ -38,9 +37,8 @@ private slots:
 
     void formatFrameTime()
     {
-        QCOMPARE(FormatFrameTime(0, QStringLiteral(".")), QStringLiteral("0.0"));
-        QCOMPARE(FormatFrameTime(0.123456f, QStringLiteral(",")), QStringLiteral("0,12346"));
-        QCOMPARE(FormatFrameTime(0.25f, QStringLiteral(",")), QStringLiteral("0,25"));
+        const QStringList shown{FormatFrameTime(0, "."), FormatFrameTime(0.123456f, ","), FormatFrameTime(0.25f, ",")};
+        QCOMPARE(shown, (QStringList{"0.0", "0,12346", "0,25"}));
     }
 
     void retimeFrame_data() { QVERIFY(AddTableRows("anim/retime-frame.table")); }

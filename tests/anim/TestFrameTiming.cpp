@@ -12,7 +12,6 @@ const FloatList Five{0, 0.25f, 0.5f, 0.75f, 1};
 class TestFrameTiming : public QObject {
     Q_OBJECT
 private slots:
-    // Each operation on ranges of frames: tests/data/anim/range-operations.table.
     void rangeOperations_data() { QVERIFY(AddTableRows("anim/range-operations.table")); }
     void rangeOperations()
     {
@@ -32,7 +31,6 @@ private slots:
         QTEST(r.SelLast, "selLast");
     }
 
-    // A Ctrl-drag of the tagged frames of 0, 0.25, 0.5, 0.75, 1 by dy, then written back.
     void drag_data() { QVERIFY(AddTableRows("anim/timer-drag.table")); }
     void drag()
     {

@@ -13,11 +13,7 @@ struct TRig : IPlaybackHost {
     std::vector<float> Times;
     int Act = 0;
     double PlayFraction = -1, Clock = 0;
-    struct Draw {
-        double At;
-        int Act;
-        double Fraction;
-    };
+    struct Draw { double At; int Act; double Fraction; };
     std::vector<Draw> Draws;
     std::vector<int> Applied;  // frames applied exactly, with playback off
     int StepCalls = 0;
@@ -48,7 +44,6 @@ struct TRig : IPlaybackHost {
 class TestPlayback : public QObject {
     Q_OBJECT
 private slots:
-    // Runs of draws on one current frame over two passes: frame, milliseconds, last fraction.
     void segments_data() { QVERIFY(AddTableRows("anim/playback-segments.table")); }
     void segments()
     {
@@ -75,8 +70,6 @@ private slots:
         QVERIFY(playTime > 0 || rig.StepCalls > 90);  // without a play time every tick moves on
     }
 
-    // Frames 0, 0.25, 0.5, 0.75, 1 in 4 s; at a moment of the first pass Play goes off (or the
-    // document is emptied), then one more tick.
     void stop_data() { QVERIFY(AddTableRows("anim/playback-stop.table")); }
     void stop()
     {
@@ -110,34 +103,24 @@ private slots:
     {
         TRig rig({0, 1 / 255.f, 2 / 255.f});
         QVERIFY(rig.Machine.Start(25.5));
-        const auto tick = [&rig](int frame, double ms) {
+        for (const auto& [frame, ms] : {std::pair{-1, 0.}, {2, 0.}, {2, 0.}, {-1, 255.}, {1, 0.}, {-1, 185.}, {-1, 0.}}) {
             if (frame >= 0)
                 rig.SetActStep(frame);
-            rig.Clock += ms;
+            rig.Clock += ms;  // then one tick
             rig.Machine.Tick();
-        };
-        tick(-1, 0);
-        tick(2, 0);
-        tick(2, 0);
-        tick(-1, 255);
-        tick(1, 0);
-        tick(-1, 185);
-        tick(-1, 0);
+        }
         QVERIFY(!rig.Draws.empty());
         for (const TRig::Draw& d : rig.Draws)
             QVERIFY2(d.Fraction >= 0 && d.Fraction <= 1, qPrintable(QString::number(d.Fraction)));
     }
 
+    void poseAtBoundaries_data() { QVERIFY(AddTableRows("anim/pose-at.table")); }
     void poseAtBoundaries()
     {
-        // Exactly on frame times, where the comparison with the machine below is not made.
-        const FloatList three{0, 0.5f, 1}, skip{0, 0.5f, 0.4f, 0.7f, 1};
-        const QList<std::tuple<FloatList, double, int, double>> rows{
-            {three, 0, 0, 0}, {three, 0.25, 0, 0.5}, {three, 0.5, 1, 0}, {three, 1, 2, 0}, {skip, 0.5, 2, 0}, {{0}, 0.5, 0, 0}, {{}, 0.5, -1, 0}};
-        for (const auto& [times, T, frame, fraction] : rows) {
-            const TPlaybackPose p = PlaybackPoseAt(std::vector<float>(times.begin(), times.end()), T);
-            QVERIFY2(p.Frame == frame && std::abs(p.Fraction - fraction) < 1e-9, qPrintable(QStringLiteral("%1 frames, T %2: %3 / %4").arg(times.size()).arg(T).arg(p.Frame).arg(p.Fraction)));
-        }
+        QFETCH(FloatList, times); QFETCH(double, T); QFETCH(double, fraction);
+        const TPlaybackPose p = PlaybackPoseAt(std::vector<float>(times.begin(), times.end()), T);
+        QTEST(p.Frame, "frame");
+        QVERIFY2(std::abs(p.Fraction - fraction) < 1e-9, qPrintable(QString::number(p.Fraction)));
     }
 
     // The pose at T is where the machine stands on a clock of very small steps.

@@ -43,21 +43,14 @@ private slots:
     {
         TForest f("z arm<z Arm arm");
         f.Forest.Sort();  // tree order: Arm arm z -arm
-        QCOMPARE(f.Forest.Find("arm"), 3);
-        QCOMPARE(f.Forest.Find("Arm"), 2);
-        QCOMPARE(f.Forest.Find("ARM"), -1);
-        QCOMPARE(f.Forest.Find(""), -1);
+        QCOMPARE((QList<int>{f.Forest.Find("arm"), f.Forest.Find("Arm"), f.Forest.Find("ARM"), f.Forest.Find("")}), (QList<int>{3, 2, -1, -1}));
     }
 
     void subtreeNames_data() { QVERIFY(AddTableRows("model/subtree-names.table")); }
     void subtreeNames()
     {
-        QFETCH(QString, forest); QFETCH(QString, selected); QFETCH(QString, names);
-        const TForest f(forest);
-        std::vector<int> nodes;
-        for (const QString& n : selected.split(' '))
-            nodes.push_back(n.toInt());
-        QCOMPARE(SubtreeNames(f.Forest.Nodes(), nodes).join(' '), names);
+        QFETCH(QString, forest); QFETCH(QList<int>, selected); QFETCH(QString, names);
+        QCOMPARE(SubtreeNames(TForest(forest).Forest.Nodes(), {selected.begin(), selected.end()}).join(' '), names);
     }
 };
 

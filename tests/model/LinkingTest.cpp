@@ -28,10 +28,7 @@ QString Show(const TLinkReadResult& r)
 // The linking file applied in one pass is checked against the way it was applied before:
 // record by record, each a link in the forest followed by a sort of the whole forest. A case
 // is a forest to start from (as ForestFixture.h reads it) and the records to apply.
-struct TLinkCase {
-    QString Forest;
-    std::vector<TLinkRecord> Records;
-};
+struct TLinkCase { QString Forest; std::vector<TLinkRecord> Records; };
 
 struct TTree : TForest {
     explicit TTree(const TLinkCase& c) : TForest(c.Forest), Expanded(Components.size(), false) {}
@@ -109,8 +106,6 @@ TLinkCase Random(quint32 seed, int nodes, int records)
     return c;
 }
 }  // namespace
-
-Q_DECLARE_METATYPE(TLinkCase)
 
 class LinkingTest : public QObject {
     Q_OBJECT
@@ -195,29 +190,14 @@ private slots:
         QVERIFY(big.Records.empty());
     }
 
-    void sameTreeAsOneByOne_data()
-    {
-        QTest::addColumn<TLinkCase>("c");
-        QTest::newRow("fan-out") << TLinkCase{"d b a c e", {Rec("b", "a", 1), Rec("c", "a", 2), Rec("e", "b", 3), Rec("d", "", 4)}};
-        QTest::newRow("cycles and itself refused, pivots kept")
-            << TLinkCase{"a b c", {Rec("b", "a"), Rec("c", "b"), Rec("a", "c", 7), Rec("a", "a", 8), Rec("b", "c")}};
-        QTest::newRow("unknown parent and missing component")
-            << TLinkCase{"a b c", {Rec("b", "a"), Rec("c", "b"), Rec("b", "nobody", 5), Rec("ghost", "a", 6), Rec("c", "", 2)}};
-        QTest::newRow("records repeated") << TLinkCase{"a b c d", {Rec("d", "a", 1), Rec("c", "a", 2), Rec("d", "b", 3), Rec("d", "a", 4), Rec("b", "a", 5)}};
-        QTest::newRow("equal texts keep their arrival order")
-            << TLinkCase{"p x1=same x2=same<p x3=same x4=same", {Rec("x4", "p"), Rec("x1", "p"), Rec("x3", "p"), Rec("x4", "p"), Rec("x3", ""), Rec("x3", "p")}};
-        QTest::newRow("repeated names: first in tree order") << TLinkCase{"x y x z=a", {Rec("x", "z"), Rec("y", "x"), Rec("x", "y"), Rec("z", "x"), Rec("x", "")}};
-        QTest::newRow("no records") << TLinkCase{"b a", {}};
-        // Deeper chains only take the one-by-one way longer (2,000 deep: about 40 s); the
-        // benchmark loads one of 2,000.
-        QTest::newRow("chain 600 deep, parents first") << Chain(600, false);
-        QTest::newRow("chain 300 deep, children first") << Chain(300, true);
-        for (quint32 seed : {1u, 2u, 3u, 4u})
-            QTest::newRow(qPrintable(QString("random %1").arg(seed))) << Random(seed, 40, 120);
-    }
+    void sameTreeAsOneByOne_data() { QVERIFY(AddTableRows("model/link-passes.table")); }
     void sameTreeAsOneByOne()
     {
-        QFETCH(TLinkCase, c);
+        QFETCH(QString, forest); QFETCH(QStringList, records);
+        const QStringList w = forest.split(' ');
+        TLinkCase c = w[0] == "chain" ? Chain(w[1].toInt(), w.size() > 2) : w[0] == "random" ? Random(w[1].toUInt(), 40, 120) : TLinkCase{forest, {}};
+        for (const QString& r : records)
+            c.Records.push_back(Rec(r.section('<', 0, 0), r.section('<', 1).section('=', 0, 0), r.section('=', 1).toFloat()));
         TTree oneByOne(c), planned(c);
         QCOMPARE(planned.Dump(), oneByOne.Dump());
         oneByOne.ApplyOneByOne(c.Records);

@@ -3,26 +3,19 @@
 #include "ForestFixture.h"
 #include "model/ModelEdits.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QTest>
 
 class ModelEditsTest : public QObject {
     Q_OBJECT
 private slots:
-    void diffAndBothSides_data()
-    {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<unsigned>("kinds");
-        QTest::addColumn<QString>("shape");  // after the edit
-        QTest::newRow("nothing") << "" << 0u << "a -b -c d";
-        QTest::newRow("c up to the top") << "move" << unsigned(EditLinking) << "a -b c d";
-        QTest::newRow("d under b, its pivot moved") << "link" << unsigned(EditLinking) << "a -b --d -c";
-        QTest::newRow("a display name, sorted by it") << "name" << unsigned(EditNames) << "a -c -b d";
-        QTest::newRow("colour and hidden") << "color" << unsigned(EditColors | EditHidden) << "a* -b -c d";
-    }
+    void diffAndBothSides_data() { QVERIFY(AddTableRows("model/model-edits.table")); }
     void diffAndBothSides()
     {
-        QFETCH(QString, edit); QFETCH(unsigned, kinds); QFETCH(QString, shape);
+        QFETCH(QString, edit); QFETCH(QStringList, kindNames); QFETCH(QString, shape);
+        const auto in = [&kindNames](const char* name, unsigned kind) { return kindNames.contains(name) ? kind : 0u; };
+        const unsigned kinds = in("linking", EditLinking) | in("names", EditNames) | in("colors", EditColors) | in("hidden", EditHidden);
         TForest m("a b<a c<a d");
         m.Forest.Sort();
         const TModelSnapshot before = SnapshotModel(m.Forest);

@@ -200,10 +200,8 @@ private slots:
 
     void defaultPivot()
     {
-        QFETCH(QString, list); QFETCH(int, pivotPoint);
-        std::vector<int> members;
-        for (const QString& n : list.split(' ', Qt::SkipEmptyParts))
-            members.push_back(n.toInt());
+        QFETCH(QList<int>, list); QFETCH(int, pivotPoint);
+        const std::vector<int> members(list.begin(), list.end());
         TP3dBuilder b;
         for (int i = 0; i < 80; ++i)
             b.AddPoint(float(i) + 1, float(i) * 10 + 1, float(i) * 100 + 1);

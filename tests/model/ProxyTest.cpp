@@ -15,28 +15,17 @@ using Rows = QList<double>;  // points one after another, or the 12 values of a 
 namespace {
 TVec3 V(const Rows& r, int i) { return {r[3 * i], r[3 * i + 1], r[3 * i + 2]}; }
 Rows Values(const TTransform& t) { return Rows(t.m.begin(), t.m.end()); }
-Rows Numbers(const QString& text)
-{
-    Rows out;
-    for (const QString& n : text.split(' ', Qt::SkipEmptyParts))
-        out << n.toDouble();
-    return out;
-}
 
 // An environment: a floor quad with a corner at (10, 0, 10), then one proxy triangle per
-// entry, each in a selection "proxy:chair.0N" (N from 1); "plain" is no proxy.
-std::unique_ptr<TP3dModell> Environment(const QStringList& proxies)
+// nine numbers, each in a selection "proxy:chair.0N" (N from 1); "plain" is no proxy.
+std::unique_ptr<TP3dModell> Environment(const Rows& t)
 {
     TP3dBuilder b;
     const int f[4] = {b.AddPoint(10, 0, 10), b.AddPoint(-10, 0, 10), b.AddPoint(-10, 0, -10), b.AddPoint(10, 0, -10)};
     const int floor = b.AddPolygon({uint32_t(f[0]), uint32_t(f[1]), uint32_t(f[2]), uint32_t(f[3])});
     b.AddSelection("plain", {f[0], f[1], f[2], f[3]}, {floor});
-    int n = 1;
-    for (const QString& corners : proxies) {
-        const Rows t = Numbers(corners);
-        const TP3dBuilder::Range r = b.AddTriangle(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8]);
-        b.AddSelection(QByteArray("proxy:chair.0") + QByteArray::number(n++), r);
-    }
+    for (qsizetype i = 0; i + 9 <= t.size(); i += 9)
+        b.AddSelection("proxy:chair.0" + QByteArray::number(i / 9 + 1), b.AddTriangle(t[i], t[i + 1], t[i + 2], t[i + 3], t[i + 4], t[i + 5], t[i + 6], t[i + 7], t[i + 8]));
     auto env = std::make_unique<TP3dModell>(QString());
     env->ReadP3dBytes(b.Build(), true);
     return env;
@@ -61,13 +50,13 @@ private slots:
 
     void placement()
     {
-        QFETCH(QString, p); QFETCH(QString, result); QFETCH(QString, matrix);
+        QFETCH(Rows, p); QFETCH(QString, result); QFETCH(Rows, matrix);
         TDebugCapture capture;
         TTransform m = TTransform::Identity();
         const QStringList results{"placed", "none", "singular"};  // in the enum's order
-        QCOMPARE(results.value(int(ComputeProxyMatrix(V(Numbers(p), 0), V(Numbers(p), 1), V(Numbers(p), 2), m))), result);
+        QCOMPARE(results.value(int(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m))), result);
         for (int i = 0; i < 12; ++i)
-            QVERIFY2(std::fabs(m[i] - Numbers(matrix).value(i, NAN)) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
+            QVERIFY2(std::fabs(m[i] - matrix.value(i, NAN)) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
         QCOMPARE(capture.Lines, result == "none" ? QStringList{"Proxy ungültig!"} : QStringList());
     }
 
@@ -90,10 +79,9 @@ private slots:
 
     void load()
     {
-        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QString, messageList); QFETCH(QString, matrix);
+        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QStringList, messages); QFETCH(Rows, matrix);
         const QStringList outcomes{"NotProxy", "BadName", "NoPolygon", "FileMissing", "ReadFailed", "Loaded"};  // in the enum's order
         const TOutcome outcome = TOutcome(outcomes.indexOf(outcomeName));
-        const QStringList messages = messageList.split(';', Qt::SkipEmptyParts);
         TP3dBuilder lamp;
         lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
         lamp.TagMagic = subModel == "no tags" ? "XXXX" : lamp.TagMagic;
@@ -125,7 +113,7 @@ private slots:
             QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
             QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->DrawnVertices().size() == 8);
             QVERIFY(capture.Lines.contains("body is proxyparent of " + name));
-            QCOMPARE(Values(load.Model->ProxyMatrix), Numbers(matrix));
+            QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
             // Another proxy of the same file shares what was read, without reading it again.
             QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), "changed"));
             const TProxyLoad again = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
@@ -134,23 +122,21 @@ private slots:
         }
     }
 
-    // Placing an environment model on one of its proxies.
     void environmentPlacement_data() { QVERIFY(AddTableRows("model/environment-placement.table")); }
     void environmentPlacement()
     {
-        QFETCH(QString, triangles); QFETCH(int, chosen); QFETCH(bool, found); QFETCH(QString, floorCorner);
-        const QStringList proxies = triangles.split(';', Qt::SkipEmptyParts);
-        std::unique_ptr<TP3dModell> env = Environment(proxies);
+        QFETCH(Rows, triangles); QFETCH(int, chosen); QFETCH(bool, found); QFETCH(Rows, floorCorner);
+        std::unique_ptr<TP3dModell> env = Environment(triangles);
         const std::vector<TSelection*> list = EnvironmentProxies(*env);
-        QCOMPARE(int(list.size()), int(proxies.size()));  // "plain" is no proxy
+        QCOMPARE(int(list.size()), int(triangles.size() / 9));  // "plain" is no proxy
         TSelection empty;  // a proxy selection that holds no polygon
         empty.PolygonMembership.assign(env->Polygons.size(), 0);
         const TEnvironmentPlacement p = PlaceEnvironment(*env, chosen < 0 ? empty : *list[size_t(chosen)]);
         QCOMPARE(p.Found, found);
         const TDisplayPoint& d = env->DisplayPoints[0];
-        QCOMPARE(Rows({d.X, d.Y, d.Z}), Numbers(floorCorner));
+        QCOMPARE(Rows({d.X, d.Y, d.Z}), floorCorner);
         // The chosen triangle is hidden and its corners marked, found or not; the others are not.
-        for (int i = 0; i < int(proxies.size()); ++i)
+        for (int i = 0; i < int(list.size()); ++i)
             QCOMPARE(env->Polygons[size_t(1 + i)].Hidden, i == chosen);
         QCOMPARE(p.PolygonIndex, chosen < 0 ? -1 : 1 + chosen);
         for (size_t i = 0; i < env->Vertices.size(); ++i)
@@ -160,7 +146,7 @@ private slots:
     // A proxy triangle naming a point the file lacks gives no offset and hides nothing.
     void badCornerGivesNoOffset()
     {
-        std::unique_ptr<TP3dModell> env = Environment({"0 0 0 0 1 0 1 0 0"});
+        std::unique_ptr<TP3dModell> env = Environment({0, 0, 0, 0, 1, 0, 1, 0, 0});
         env->Polygons[1].Corners[2].PointIndex = 99;
         QVERIFY(!PlaceEnvironment(*env, *EnvironmentProxies(*env)[0]).Found);
         QVERIFY(!env->Polygons[1].Hidden);

@@ -58,8 +58,7 @@ private slots:
         const QByteArray original = "[Other]\nKeep=1\n[S]\nk=old\n";
         std::unique_ptr<Hostile::TNoAccessOverride> noOverride;
         if (make == "unreadable") {
-            QVERIFY(WriteFileAtomic(path, original));
-            QVERIFY(Hostile::SetMode(path, 0200));
+            QVERIFY(WriteFileAtomic(path, original) && Hostile::SetMode(path, 0200));
             noOverride = std::make_unique<Hostile::TNoAccessOverride>();
             if (!noOverride->Active())
                 QSKIP("this process reads files whatever their permissions");

@@ -28,8 +28,7 @@ private slots:
     void strings_data() { QVERIFY(AddTableRows("platform/json-strings.table")); }
     void strings()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, literal);
+        QFETCH(QString, text); QFETCH(QString, literal);
         QString out = "x";  // appended to, not replaced
         AppendJsonString(out, text);
         QCOMPARE(out, 'x' + literal);
@@ -42,16 +41,11 @@ private slots:
     void numbers_data() { QVERIFY(AddTableRows("platform/json-numbers.table")); }
     void numbers()
     {
-        QFETCH(double, value);
-        QFETCH(bool, isFloat);
-        QFETCH(QString, literal);
+        QFETCH(double, value); QFETCH(bool, isFloat); QFETCH(QString, literal);
         if (isFloat)
             value = double(float(value));
-        QString out = "[";
-        if (isFloat)
-            AppendJsonNumber(out, float(value));
-        else
-            AppendJsonNumber(out, value);
+        QString out = "[";  // appended to, not replaced
+        isFloat ? AppendJsonNumber(out, float(value)) : AppendJsonNumber(out, value);
         QCOMPARE(out, '[' + literal);
         const QJsonValue back = ReadBack(literal);
         if (!std::isfinite(value)) {
