@@ -4,20 +4,14 @@
 #include "pose/View3dGeometry.h"
 #include "pose/ViewGeometry.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
 #include <QLineF>
 #include <QSet>
 #include <QTest>
 #include <QVector4D>
 #include <algorithm>
-#include <limits>
 #include <tuple>
-
-struct T3dMove {
-    int X, Y;
-    bool Left, Right, Ctrl;
-};
-Q_DECLARE_METATYPE(T3dMove)
 
 namespace {
 
@@ -80,34 +74,10 @@ QList<QLineF> Sorted(QList<QLineF> lines)
 class ViewGeometryTest : public QObject {
     Q_OBJECT
 private slots:
-    void whatEachViewDraws_data()
-    {
-        // Component A (red): a triangle and a quad; B (blue): a triangle; a triangle in no
-        // component; an environment quad.
-        QTest::addColumn<QString>("options");  // C selected components, A all, P all polygons, E environment
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QList<int>>("outlines");  // 2D segments in grey, red, blue
-        QTest::addColumn<QList<int>>("shell");     // 3D grey triangles, quads
-        QTest::addColumn<QList<float>>("alphas");  // 3D component polygons: triangles, then quads
-        QTest::newRow("selected, none edited") << "C" << "" << QList<int>{0, 5, 2} << QList<int>{0, 0} << QList<float>{0.2f, 0.2f, 0.2f};
-        QTest::newRow("hidden B left out") << "C" << "hideB" << QList<int>{0, 5, 0} << QList<int>{0, 0} << QList<float>{0.2f, 0.2f};
-        QTest::newRow("hidden B under all") << "A" << "hideB" << QList<int>{0, 5, 2} << QList<int>{0, 0} << QList<float>{0.2f, 0.2f, 0.2f};
-        QTest::newRow("edited A stronger") << "C" << "editA" << QList<int>{0, 5, 2} << QList<int>{0, 0} << QList<float>{0.8f, 0.2f, 0.8f};
-        QTest::newRow("no component") << "" << "" << QList<int>{0, 0, 0} << QList<int>{0, 0} << QList<float>{};
-        QTest::newRow("all polygons") << "CP" << "" << QList<int>{9, 5, 2} << QList<int>{3, 1} << QList<float>{0.2f, 0.2f, 0.2f};
-        QTest::newRow("environment only") << "E" << "" << QList<int>{3, 0, 0} << QList<int>{0, 1} << QList<float>{};
-        QTest::newRow("hidden polygon in no pass") << "CPE" << "hidePoly" << QList<int>{10, 3, 2} << QList<int>{2, 2} << QList<float>{0.2f, 0.2f};
-        // A polygon whose first corner is a proxy corner stands for a proxy: only the 3D
-        // view's component pass leaves it out.
-        QTest::newRow("proxy corner") << "CP" << "proxyCorner" << QList<int>{9, 5, 2} << QList<int>{3, 1} << QList<float>{0.2f, 0.2f};
-    }
+    void whatEachViewDraws_data() { QVERIFY(AddTableRows("pose/view-draws.table")); }
     void whatEachViewDraws()
     {
-        QFETCH(QString, options);
-        QFETCH(QString, change);
-        QFETCH(QList<int>, outlines);
-        QFETCH(QList<int>, shell);
-        QFETCH(QList<float>, alphas);
+        QFETCH(QString, options); QFETCH(QString, change); QFETCH(QList<int>, outlines); QFETCH(QList<int>, shell); QFETCH(QList<float>, alphas);
         TP3dBuilder b, env;
         const TP3dBuilder::Range t1 = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0);
         const int q[4] = {b.AddPoint(0, 0, 1), b.AddPoint(1, 0, 1), b.AddPoint(1, 1, 1), b.AddPoint(0, 1, 1)};
@@ -220,10 +190,8 @@ private slots:
         proxy.Color = Red;
         // Placement: a quarter turn about Z (x to y), then 10 along x; the parent lifts it by 1.
         sub.ProxyMatrix = TTransform::Zero();
-        sub.ProxyMatrix[1] = 1;
-        sub.ProxyMatrix[3] = -1;
-        sub.ProxyMatrix[8] = 1;
-        sub.ProxyMatrix[9] = 10;
+        for (auto [i, v] : {std::pair{1, 1.0}, {3, -1.0}, {8, 1.0}, {9, 10.0}})
+            sub.ProxyMatrix[i] = v;
         d.Acts = {{&body, TTransform::Translation(0, 1, 0)}};
         d.Params.ModelOffset[2] = 0.5;
         d.View.AllPolygons = d.Scene3d.AllPolygons = true;
@@ -311,15 +279,7 @@ private slots:
         QCOMPARE(ranges[1].X2, 1.05);
     }
 
-    void outlineCountsAndBoxes_data()
-    {
-        QTest::addColumn<float>("odd");  // a coordinate of one point of component b
-        QTest::addColumn<int>("axis");   // which: 0 x, 1 y, 2 z
-        QTest::newRow("all finite") << 5.0f << 2;
-        QTest::newRow("negative zero") << -0.0f << 0;
-        QTest::newRow("NaN z: left and top lose it") << std::numeric_limits<float>::quiet_NaN() << 2;
-        QTest::newRow("infinite y: front and left lose it") << std::numeric_limits<float>::infinity() << 1;
-    }
+    void outlineCountsAndBoxes_data() { QVERIFY(AddTableRows("pose/outline-counts.table")); }
     // Each view's segments, segment count and box are those of the same outlines added as
     // polylines, whether the points are all finite (one box for all three views) or some
     // coordinate is lost in some views only; an edge a component draws again in the same
@@ -381,29 +341,10 @@ private slots:
         }
     }
 
-    void autoScaleRange_data()
-    {
-        QTest::addColumn<QRectF>("box");  // MinX, MinY, width, height
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<QRectF>("range");  // X1, Y1, X2 - X1, Y2 - Y1; empty: refused
-        const QRectF model(-1, 0, 2, 3), fitted(-1.1575, -0.1575, 3.3075, 3.3075);
-        constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("model in a square view") << model << QSize(100, 100) << fitted;
-        // The range takes the view's shape; the limiting direction spans 1.1025 x the extent.
-        QTest::newRow("wide view, height limits") << model << QSize(200, 100) << QRectF(-1.1575, -0.1575, 6.615, 3.3075);
-        QTest::newRow("wide view, width limits") << QRectF(0, 0, 2, 1) << QSize(200, 100) << QRectF(-0.0525, -0.0525, 2.205, 1.1025);
-        QTest::newRow("tall view, width limits") << model << QSize(100, 200) << QRectF(-1.105, -0.105, 2.205, 4.41);
-        QTest::newRow("view without height") << model << QSize(100, 0) << fitted;
-        QTest::newRow("zero width box") << QRectF(0, 0, 0, 2) << QSize(100, 100) << QRectF(-0.105, -0.105, 2.205, 2.205);
-        QTest::newRow("single point") << QRectF(2, 3, 0, 0) << QSize(100, 100) << QRectF(1.9475, 2.9475, 1.1025, 1.1025);
-        QTest::newRow("NaN box") << QRectF(NaN, 0, 1, 1) << QSize(100, 100) << QRectF();
-        QTest::newRow("overflowing box") << QRectF(-1e308, 0, 1.5e308, 1) << QSize(200, 100) << QRectF();
-    }
+    void autoScaleRange_data() { QVERIFY(AddTableRows("pose/auto-scale.table")); }
     void autoScaleRange()
     {
-        QFETCH(QRectF, box);
-        QFETCH(QSize, size);
-        QFETCH(QRectF, range);
+        QFETCH(QRectF, box); QFETCH(QSize, size); QFETCH(QRectF, range);
         const TChartBox b{box.x(), box.y(), box.x() + box.width(), box.y() + box.height()};
         TChartRange r{7, 7, 8, 8};
         QCOMPARE(AutoScaleRange(b, size.width(), size.height(), r), !range.isNull());
@@ -412,37 +353,16 @@ private slots:
         QCOMPARE(QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)), range);
     }
 
-    void mouseRules_data()
-    {
-        QTest::addColumn<float>("distance");        // at the start
-        QTest::addColumn<QList<T3dMove>>("moves");  // after a press at (100, 100)
-        QTest::addColumn<QList<float>>("camera");   // pan x, pan y, distance, rot x, rot y
-        const auto L = [](int x, int y) { return T3dMove{x, y, true, false, false}; };
-        const auto R = [](int x, int y) { return T3dMove{x, y, false, true, false}; };
-        const auto Z = [](int x, int y) { return T3dMove{x, y, true, false, true}; };
-        QTest::newRow("rotate, a degree per pixel") << -5.f << QList<T3dMove>{L(110, 95), L(112, 90)} << QList<float>{0, 0, -5, 5, 57};
-        QTest::newRow("pan follows the pointer") << -5.f << QList<T3dMove>{R(110, 104)} << QList<float>{0.1f, -0.04f, -5, 15, 45};
-        QTest::newRow("pan faster when far") << -50.f << QList<T3dMove>{R(110, 100)} << QList<float>{1.0f, 0, -50, 15, 45};
-        QTest::newRow("ctrl+right and left+right pan") << -5.f << QList<T3dMove>{{90, 100, false, true, true}, {80, 100, true, true, false}} << QList<float>{-0.2f, 0, -5, 15, 45};
-        QTest::newRow("zoom in, 5% per pixel") << -5.f << QList<T3dMove>{Z(100, 90)} << QList<float>{0, 0, -2.5f, 15, 45};
-        QTest::newRow("zoom out, compounding") << -5.f << QList<T3dMove>{Z(100, 110), Z(100, 120)} << QList<float>{0, 0, -11.25f, 15, 45};
-        // 20 pixels up would put the model into the eye, more behind it.
-        QTest::newRow("zoom stops before the eye") << -5.f << QList<T3dMove>{Z(100, 80), Z(100, 0)} << QList<float>{0, 0, ViewDistanceNear, 15, 45};
-        QTest::newRow("zoom back out from the limit") << -5.f << QList<T3dMove>{Z(100, 40), Z(100, 60)} << QList<float>{0, 0, -0.2f, 15, 45};
-        QTest::newRow("zoom stays finite") << -5.f << QList<T3dMove>{Z(100, 100000), Z(100, 200000)} << QList<float>{0, 0, ViewDistanceFar, 15, 45};
-        QTest::newRow("middle button moves nothing") << -5.f << QList<T3dMove>{{150, 150, false, false, false}} << QList<float>{0, 0, -5, 15, 45};
-    }
+    void mouseRules_data() { QVERIFY(AddTableRows("pose/mouse-rules.table")); }
     void mouseRules()
     {
-        QFETCH(float, distance);
-        QFETCH(QList<T3dMove>, moves);
-        QFETCH(QList<float>, camera);
+        QFETCH(float, distance); QFETCH(QList<int>, moves); QFETCH(QList<float>, camera);
         TViewCamera c;
         c.ViewDistance = distance;
         TViewDrag drag;
         ViewMouseDown(drag, 100, 100);
-        for (const T3dMove& m : moves)
-            ViewMouseMove(c, drag, {m.X, m.Y, m.Left, m.Right, m.Ctrl});
+        for (qsizetype i = 0; i + 2 < moves.size(); i += 3)
+            ViewMouseMove(c, drag, {moves[i], moves[i + 1], bool(moves[i + 2] & 1), bool(moves[i + 2] & 2), bool(moves[i + 2] & 4)});
         const QList<float> got{c.ViewPanX, c.ViewPanY, c.ViewDistance, c.ViewRotX, c.ViewRotY};
         for (int i = 0; i < 5; ++i)
             QVERIFY2(qAbs(got[i] - camera[i]) < 1e-5f * qMax(1.f, qAbs(camera[i])), qPrintable(QString("%1: %2").arg(i).arg(got[i])));

@@ -29,6 +29,14 @@ std::unique_ptr<TChart> MakeChart(int w, int h, QRectF range)
     return c;
 }
 
+// A line in a colour of its own.
+void Line(TChart& c, uint32_t color, double x0, double y0, double x1, double y1)
+{
+    c.SetColor(color);
+    c.MoveTo(x0, y0);
+    c.LineTo(x1, y1);
+}
+
 QImage Grab(TChart& c) { return c.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 int CountColor(const QImage& img, QRgb color)
@@ -71,9 +79,7 @@ private slots:
         const QPointF back = c->PixelToChart(pixels.p2());
         QVERIFY(std::abs(back.x() - line.x2()) < 1e-9 && std::abs(back.y() - line.y2()) < 1e-9);
 
-        c->SetColor(Red);
-        c->MoveTo(line.x1(), line.y1());
-        c->LineTo(line.x2(), line.y2());
+        Line(*c, Red, line.x1(), line.y1(), line.x2(), line.y2());
         const QImage img = Grab(*c);
         for (QPointF p : {pixels.p1(), pixels.p2(), pixels.center()})
             QVERIFY(ColorNear(img, p, Rgb(Red)));
@@ -88,14 +94,10 @@ private slots:
     void marksTakeTheirColour()
     {
         auto c = MakeChart(60, 60, QRectF(0, 0, 60, 60));  // one unit per pixel
-        c->SetColor(Red);
-        c->MoveTo(0.5, 29.5);
-        c->LineTo(5.5, 29.5);
+        Line(*c, Red, 0.5, 29.5, 5.5, 29.5);
         c->SetColor(Blue);
         c->Mark(15.5, 49.5, TChart::MarkDisc);  // pixel (15, 10)
-        c->SetColor(Green);
-        c->MoveTo(55.5, 0.5);
-        c->LineTo(55.5, 59.5);
+        Line(*c, Green, 55.5, 0.5, 55.5, 59.5);
         c->SetColor(Red);
         c->Mark(40.5, 19.5, TChart::MarkDisc);  // pixel (40, 40)
         c->SetColor(Green);
@@ -137,23 +139,19 @@ private slots:
         SendMouse(*c, QEvent::MouseMove, QPointF(5, 95), Qt::NoButton, Qt::LeftButton, Qt::ControlModifier);
         SendMouse(*c, QEvent::MouseButtonRelease, QPointF(150, 0), Qt::RightButton, Qt::NoButton);
         QVERIFY(down.count() == 1 && move.count() == 1 && up.count() == 1);
-        QCOMPARE(QPointF(down[0][0].toDouble(), down[0][1].toDouble()), QPointF(2, 7));
-        QCOMPARE(down[0][4].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ShiftModifier));
-        QCOMPARE(QPointF(move[0][0].toDouble(), move[0][1].toDouble()), QPointF(-4.5, 0.5));
-        QCOMPARE(move[0][3].value<Qt::KeyboardModifiers>(), Qt::KeyboardModifiers(Qt::ControlModifier));
-        QCOMPARE(QPointF(up[0][0].toDouble(), up[0][1].toDouble()), QPointF(10, 10));
-        QCOMPARE(up[0][2].value<Qt::MouseButton>(), Qt::RightButton);
-        QCOMPARE(c->MousePosition(), QPointF(10, 10));
+        const auto at = [](const QList<QVariant>& args) { return QPointF(args[0].toDouble(), args[1].toDouble()); };
+        QCOMPARE(QList<QPointF>({at(down[0]), at(move[0]), at(up[0]), c->MousePosition()}), QList<QPointF>({{2, 7}, {-4.5, 0.5}, {10, 10}, {10, 10}}));
+        QCOMPARE(std::tuple(down[0][4].value<Qt::KeyboardModifiers>(), move[0][3].value<Qt::KeyboardModifiers>(), up[0][2].value<Qt::MouseButton>()),
+                 std::tuple(Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier), Qt::RightButton));
     }
 
     // Rims move the plot; the mapping, the nearest mark and the auto range follow it, and
     // a class colour paints its items over their run's colour.
     void rimsNearestMarkAndClassColours()
     {
-        TChart chart;
-        chart.resize(240, 150);
+        const auto c = MakeChart(240, 150, {});
+        TChart& chart = *c;
         chart.SetEqualScale(false);
-        chart.SetGridStyle(TChart::TGridStyle::None);
         chart.SetRims(30, 10, 10, 40);
         QCOMPARE(chart.PlotArea(), QRect(30, 10, 200, 100));
         chart.SetColor(Green);
@@ -226,11 +224,8 @@ private slots:
         outlines->move(37, 21);
         items->Items() = t.Items;
         outlines->Items() = t.Outlines;
-        for (TChart* c : {items.get(), outlines.get()}) {
-            c->SetColor(0x0000FFFF);
-            c->MoveTo(range.left(), 0);
-            c->LineTo(range.right(), 0);
-        }
+        for (TChart* c : {items.get(), outlines.get()})
+            Line(*c, 0x0000FFFF, range.left(), 0, range.right(), 0);
         const QImage want = Grab(*items), got = window.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(37, 21, 120, 90);
         QVERIFY(CountColor(want, Rgb(0x00C0C0C0)) > 0 && CountColor(want, Rgb(0x0000FFFF)) > 0);
         QCOMPARE(got, want);
@@ -291,11 +286,8 @@ private slots:
                 outlines->Items().AddOutlineBatch(base, first, outlines->Items().OutlineIndexCount());
         }
         QCOMPARE(outlines->Items().OutlineBatches().size(), size_t(5));  // the last two red ones are one batch
-        for (TChart* c : {items.get(), outlines.get()}) {
-            c->SetColor(0x0000FFFF);
-            c->MoveTo(0, 5);
-            c->LineTo(10, 5);
-        }
+        for (TChart* c : {items.get(), outlines.get()})
+            Line(*c, 0x0000FFFF, 0, 5, 10, 5);
         QCOMPARE(outlines->LineCount(), items->LineCount());
         TChartBox a, b;
         QVERIFY(items->BoundingBox(a) && outlines->BoundingBox(b));
