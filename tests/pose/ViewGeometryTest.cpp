@@ -7,10 +7,10 @@
 #include "support/TestTable.h"
 
 #include <QLineF>
-#include <QSet>
 #include <QTest>
 #include <QVector4D>
 #include <algorithm>
+#include <set>
 #include <tuple>
 
 namespace {
@@ -25,6 +25,7 @@ QVector3D Pt(const float p[3]) { return {p[0], p[1], p[2]}; }
 // The models posed (every component animated) and drawn into the three 2D views and into
 // a 3D scene, every selection of the first model a top-level node.
 struct TDrawn {
+    explicit TDrawn(TModelList models) : Models(std::move(models)) {}
     TModelList Models;
     TViewOptions View;
     T3dSceneOptions Scene3d;
@@ -88,8 +89,7 @@ private slots:
         b.AddSelection("B", t2);
         env.AddPolygon({uint32_t(env.AddPoint(-5, 0, -5)), uint32_t(env.AddPoint(5, 0, -5)), uint32_t(env.AddPoint(5, 0, 5)),
                         uint32_t(env.AddPoint(-5, 0, 5))});
-        TDrawn d;
-        d.Models = MainOnly(b);
+        TDrawn d(MainOnly(b));
         d.Models.push_back(ReadModel(env, true));
         TP3dModell& m = *d.Models[0];
         m.Selections[0]->Color = Red;
@@ -108,19 +108,16 @@ private slots:
         d.Scene3d = {P, E, 0.3f, 0.6f, options.contains('C'), all, nullptr};
         d.Draw();
 
-        for (const TChartItems* v : d.Views()) {
-            const QList<int> got{int(Segments(*v, ViewColor::Grey).size()), int(Segments(*v, Red).size()), int(Segments(*v, Blue).size())};
-            QCOMPARE(got, outlines);
-            QCOMPARE(v->LineCount(), outlines[0] + outlines[1] + outlines[2]);
-        }
+        for (const TChartItems* v : d.Views())  // the colours' segments, then all of them
+            QCOMPARE(QList<int>({int(Segments(*v, ViewColor::Grey).size()), int(Segments(*v, Red).size()), int(Segments(*v, Blue).size()), v->LineCount()}),
+                     outlines + QList<int>{outlines[0] + outlines[1] + outlines[2]});
         const T3dBatch &s = d.Scene.Shell, &c = d.Scene.Components;
         QCOMPARE(QList<int>({int(s.Triangles.size() / 3), int(s.Quads.size() / 4)}), shell);
         // Shell grey: the main model at its alpha, then the environment at its own.
         for (const std::vector<T3dVertex>* list : {&s.Triangles, &s.Quads})
-            for (size_t i = 0; i < list->size(); ++i) {
-                const bool envQuad = list == &s.Quads && E && i + 4 >= list->size();
-                QCOMPARE(QVector4D((*list)[i].R, (*list)[i].G, (*list)[i].B, (*list)[i].A), QVector4D(0.8f, 0.8f, 0.8f, envQuad ? 0.6f : 0.3f));
-            }
+            for (size_t i = 0; i < list->size(); ++i)
+                QCOMPARE(QVector4D((*list)[i].R, (*list)[i].G, (*list)[i].B, (*list)[i].A),
+                         QVector4D(0.8f, 0.8f, 0.8f, list == &s.Quads && E && i + 4 >= list->size() ? 0.6f : 0.3f));
         // Components: triangles in tree order (A's, then B's at z = 2), then quads; colour / 256.
         QList<float> got;
         for (const std::vector<T3dVertex>* list : {&c.Triangles, &c.Quads})
@@ -145,8 +142,7 @@ private slots:
             for (int k = 0; k < 4; ++k)
                 b.Polygons[size_t(poly)].Corners[k].NormalIndex = uint32_t(n[k]);
         b.AddSelection("c", {p[0], p[1], p[2], p[3]}, {tri, quad});
-        TDrawn d;
-        d.Models = MainOnly(b);
+        TDrawn d(MainOnly(b));
         TP3dModell& m = *d.Models[0];
         m.Polygons[0].Corners[1].NormalIndex = 9;  // a missing normal: the face's own, the polygon kept
         m.Polygons[0].Valid = false;
@@ -178,8 +174,7 @@ private slots:
         b.AddSelection("proxy:lamp.01", b.AddTriangle(3, 0, 0, 3, 0, 2, 3, 1, 0));
         lamp.AddTriangle(1, 0, 0, 0, 1, 0, 0, 0, 1);
         lamp.Normals[0] = {1, 0, 0};
-        TDrawn d;
-        d.Models = MainOnly(b);
+        TDrawn d(MainOnly(b));
         d.Models.push_back(ReadModel(lamp));
         TP3dModell& sub = *d.Models[1];
         TSelection& body = *d.Models[0]->Selections[0];
@@ -239,8 +234,7 @@ private slots:
     {
         TP3dBuilder b;
         b.AddSelection("c", b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
-        TDrawn d;
-        d.Models = MainOnly(b);
+        TDrawn d(MainOnly(b));
         TSelection* c = d.Models[0]->Selections[0].get();
         for (int k = 0; k < 3; ++k)
             c->Pivot[k] = float(k + 1);
@@ -254,10 +248,8 @@ private slots:
         for (int v = 0; v < ViewCount; ++v) {
             const TChartItems& items = *d.Views()[size_t(v)];
             const TChartItem& last = items.Items().back();
-            QCOMPARE(last.Kind, TChartItemKind::Mark);
-            QCOMPARE(last.Aux, uint32_t(PivotMarkCode));
-            QCOMPARE(QPointF(last.X, last.Y), want[v]);
-            QCOMPARE(items.Runs().back().Color, ViewColor::Yellow);
+            QCOMPARE(std::tuple(last.Kind, last.Aux, QPointF(last.X, last.Y), items.Runs().back().Color),
+                     std::tuple(TChartItemKind::Mark, uint32_t(PivotMarkCode), want[v], ViewColor::Yellow));
         }
         QVERIFY(d.Scene.HasPivot && d.Scene.Components.PolygonCount() == 0);
         QCOMPARE(QList<QVector3D>({Pt(d.Scene.Pivot[0]), Pt(d.Scene.Pivot[5])}), QList<QVector3D>({{-1.9f, 2, 3.5f}, {-2, 2, 3.6f}}));
@@ -300,21 +292,19 @@ private slots:
         r.Polygons.push_back(b.AddPolygon({rp(1), rp(2), rp(0)}));
         r.Polygons.push_back(b.AddPolygon({a0, a1, a2}));
         b.AddSelection("b", r);
-        TDrawn d;
-        d.Models = MainOnly(b);
+        TDrawn d(MainOnly(b));
         d.Models[0]->Selections[0]->Color = Red;
         d.Models[0]->Selections[1]->Color = Blue;
         d.Draw();
         const TP3dModell& m = *d.Models[0];
         for (size_t v = 0; v < ViewCount; ++v) {
             TChartItems want;  // each polygon's edges in turn, each one once per component
-            QSet<QPair<uint32_t, uint32_t>> edges;
+            std::set<std::pair<uint32_t, uint32_t>> edges;
             int all = 0;
             for (const TP3dPolygon& poly : m.Polygons) {
-                const bool red = &poly - &m.Polygons[0] < 3;
-                if (&poly - &m.Polygons[0] == 3)
+                if (&poly - &m.Polygons[0] == 3)  // component b's first
                     edges.clear();
-                want.SetColor(red ? Red : Blue);
+                want.SetColor(&poly - &m.Polygons[0] < 3 ? Red : Blue);
                 const auto at = [&](uint32_t k) {
                     const TDisplayPoint& p = m.DisplayPoints[poly.Corners[k].PointIndex];
                     return ViewProject(TViewKind(v), p.X, p.Y, p.Z);
@@ -322,10 +312,8 @@ private slots:
                 for (uint32_t k = 1; k < poly.VertexCount; ++k) {
                     const TViewPoint p0 = at(k - 1), p1 = at(k);
                     all += std::isfinite(p0.U + p0.V + p1.U + p1.V);
-                    const QPair<uint32_t, uint32_t> e{poly.Corners[k - 1].PointIndex, poly.Corners[k].PointIndex};
-                    if (edges.contains(e))
+                    if (!edges.insert({poly.Corners[k - 1].PointIndex, poly.Corners[k].PointIndex}).second)
                         continue;
-                    edges.insert(e);
                     want.MoveTo(p0.U, p0.V);
                     want.LineTo(p1.U, p1.V);
                 }

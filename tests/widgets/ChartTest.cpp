@@ -37,6 +37,8 @@ void Line(TChart& c, uint32_t color, double x0, double y0, double x1, double y1)
     c.LineTo(x1, y1);
 }
 
+QRectF Rect(const TChartRange& r) { return QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)); }
+
 QImage Grab(TChart& c) { return c.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 int CountColor(const QImage& img, QRgb color)
@@ -72,10 +74,8 @@ private slots:
         auto c = MakeChart(size.width(), size.height(), {});
         c->SetEqualScale(equal);
         c->SetRange(range.left(), range.top(), range.right(), range.bottom());
-        const TChartRange v = c->VisibleRange();
-        QCOMPARE(QRectF(QPointF(v.X1, v.Y1), QPointF(v.X2, v.Y2)), visible);
-        QCOMPARE(c->ChartToPixel(line.x1(), line.y1()), pixels.p1());
-        QCOMPARE(c->ChartToPixel(line.x2(), line.y2()), pixels.p2());
+        QCOMPARE(Rect(c->VisibleRange()), visible);
+        QCOMPARE(QLineF(c->ChartToPixel(line.x1(), line.y1()), c->ChartToPixel(line.x2(), line.y2())), pixels);
         const QPointF back = c->PixelToChart(pixels.p2());
         QVERIFY(std::abs(back.x() - line.x2()) < 1e-9 && std::abs(back.y() - line.y2()) < 1e-9);
 
@@ -154,15 +154,12 @@ private slots:
         chart.SetEqualScale(false);
         chart.SetRims(30, 10, 10, 40);
         QCOMPARE(chart.PlotArea(), QRect(30, 10, 200, 100));
-        chart.SetColor(Green);
-        chart.MoveTo(0, 0);
-        chart.LineTo(1, 2);
+        Line(chart, Green, 0, 0, 1, 2);
         chart.Mark(1, 2, 9);
         chart.LineTo(2, 1);
         chart.Mark(2, 1, 9);
         chart.AutoRange(5.0);
-        const TChartRange r = chart.Range();
-        QCOMPARE(QRectF(r.X1, r.Y1, r.X2 - r.X1, r.Y2 - r.Y1), QRectF(-0.1, -0.1, 2.2, 2.2));
+        QCOMPARE(Rect(chart.Range()), QRectF(-0.1, -0.1, 2.2, 2.2));
         // The plot's corners are the range's.
         QCOMPARE(chart.PixelToChart(QPointF(30, 110)), QPointF(-0.1, -0.1));
         QCOMPARE(chart.ChartToPixel(2.1, 2.1), QPointF(230, 10));
@@ -192,17 +189,14 @@ private slots:
         auto c = MakeChart(100, 100, QRectF(0, 0, 10, 10));  // zooms by default
         if (action == 1)
             c->SetMouseAction(TChart::TMouseAction::Pan);
-        connect(c.get(), &TChart::MouseMove, c.get(), [&] {
-            if (action == 2)
-                c->SetMouseAction(TChart::TMouseAction::None);
-        });
+        if (action == 2)  // the owner takes the mouse mid-drag
+            connect(c.get(), &TChart::MouseMove, c.get(), [&] { c->SetMouseAction(TChart::TMouseAction::None); });
         QSignalSpy spy(c.get(), &TChart::RangeChanged);
         SendMouse(*c, QEvent::MouseButtonPress, path.first(), Qt::LeftButton, Qt::LeftButton);
         for (qsizetype i = 1; i + 1 < path.size(); ++i)
             SendMouse(*c, QEvent::MouseMove, path[i], Qt::NoButton, Qt::LeftButton);
         SendMouse(*c, QEvent::MouseButtonRelease, path.last(), Qt::LeftButton, Qt::NoButton);
-        const TChartRange r = c->Range();
-        QCOMPARE(QRectF(QPointF(r.X1, r.Y1), QPointF(r.X2, r.Y2)), range);
+        QCOMPARE(Rect(c->Range()), range);
         if (changed >= 0)
             QCOMPARE(spy.count(), changed);
     }
@@ -231,18 +225,7 @@ private slots:
         QCOMPARE(got, want);
     }
 
-    void placedOutlinesPaintAsPolylines_data()
-    {
-        QTest::addColumn<QRectF>("range");
-        QTest::addColumn<double>("far");  // a corner coordinate far outside the range
-        QTest::addColumn<bool>("placed");  // the corners from two placements of shared points
-        for (bool placed : {false, true}) {
-            QTest::addRow("whole drawing%s", placed ? ", placed" : "") << QRectF(-2, -2, 14, 14) << 20.0 << placed;
-            QTest::addRow("zoomed in, clipped%s", placed ? ", placed" : "") << QRectF(3, 3, 2, 2) << 20.0 << placed;
-            QTest::addRow("beyond pixel range%s", placed ? ", placed" : "")
-                << QRectF(0, 0, 10, 10) << (placed ? 1e38 : 1e307) << placed;  // the source holds floats
-        }
-    }
+    void placedOutlinesPaintAsPolylines_data() { QVERIFY(AddTableRows("widgets/chart-placed.table")); }
     // The same polygons drawn from an outline point block (or placements) and index list,
     // and as polyline items, give the same pixels, line count and box: overlaps in drawing
     // order, clipping, corners whose pixel position overflows, and the item lines (axes)

@@ -58,10 +58,8 @@ inline void DrawBothWays(TTwoWays& t, QRandomGenerator& rng, int oddOneIn)
         t.Outlines.AddOutlineBatch(base, list.First, list.End);
         for (const std::vector<uint32_t>& c : list.Polygons) {
             double poly[8];
-            for (size_t k = 0; k < c.size(); ++k) {
-                poly[2 * k] = points[2 * c[k]];
-                poly[2 * k + 1] = points[2 * c[k] + 1];
-            }
+            for (size_t k = 0; k < 2 * c.size(); ++k)
+                poly[k] = points[2 * c[k / 2] + k % 2];
             t.Items.Polyline(poly, int(c.size()));
         }
     }
