@@ -30,17 +30,11 @@ QByteArray BoxBytes(bool has, const TChartBox& b)
 // The box a scan over every item gives: lowest and highest finite positions.
 QByteArray ScanBox(const TChartItems& items)
 {
-    bool any = false;
-    TChartBox box{};
-    for (const TChartItem& it : items.Items()) {
-        if (!std::isfinite(it.X) || !std::isfinite(it.Y))
-            continue;
-        box = any ? TChartBox{std::min(box.MinX, it.X), std::min(box.MinY, it.Y), std::max(box.MaxX, it.X),
-                              std::max(box.MaxY, it.Y)}
-                  : TChartBox{it.X, it.Y, it.X, it.Y};
-        any = true;
-    }
-    return BoxBytes(any, box);
+    TChartBox box{Inf, Inf, -Inf, -Inf};
+    for (const TChartItem& it : items.Items())
+        if (std::isfinite(it.X) && std::isfinite(it.Y))
+            box = {std::min(box.MinX, it.X), std::min(box.MinY, it.Y), std::max(box.MaxX, it.X), std::max(box.MaxY, it.Y)};
+    return BoxBytes(box.MinX != Inf, box);
 }
 
 QByteArray KeptBox(const TChartItems& items)

@@ -22,21 +22,15 @@ inline void DrawBothWays(TTwoWays& t, QRandomGenerator& rng, int oddOneIn)
             return odd[rng.bounded(6)];
         return (rng.generateDouble() - 0.5) * 100;
     };
-    struct TList {
-        uint32_t First, End;
-        std::vector<std::vector<uint32_t>> Polygons;
-        uint32_t PointCount;
-    };
+    struct TList { uint32_t First, End; std::vector<std::vector<uint32_t>> Polygons; uint32_t PointCount; };
     std::vector<TList> lists;
     for (int batch = 0; batch < 40; ++batch) {
         const uint32_t color = rng.bounded(3) == 0 ? rng.generate() & 0xFFFFFF : 0x00C0C0C0u;
         t.Items.SetColor(color);
         t.Outlines.SetColor(color);
         const bool reuse = !lists.empty() && rng.bounded(3) == 0;
-        TList list;
-        if (reuse) {
-            list = lists[rng.bounded(uint32_t(lists.size()))];
-        } else {
+        TList list = reuse ? lists[rng.bounded(uint32_t(lists.size()))] : TList{};
+        if (!reuse) {
             list.PointCount = 1 + rng.bounded(12u);
             list.First = t.Outlines.OutlineIndexCount();
             const int polygons = int(rng.bounded(6));
