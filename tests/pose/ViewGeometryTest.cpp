@@ -150,8 +150,7 @@ private slots:
         d.Params.ModelOffset[0] = 1;
         d.Params.AnimationLoaded = true;  // every point moved by (1, 0, 1)
         d.Draw();
-        const auto& t = d.Scene.Components.Triangles;
-        const auto& q = d.Scene.Components.Quads;
+        const auto &t = d.Scene.Components.Triangles, &q = d.Scene.Components.Quads;
         QCOMPARE(QList<QVector3D>({Pos(t[0]), Pos(t[1]), Pos(t[2])}), QList<QVector3D>({{-1, 2, 1}, {-3, 0, 1}, {-1, 0, 1}}));
         QCOMPARE(QList<QVector3D>({Nrm(t[0]), Nrm(t[1]).normalized(), Nrm(t[2])}), QList<QVector3D>({{-7, 8, 9}, {0, 0, 1}, {-1, 2, 3}}));
         QCOMPARE(q.size(), size_t(4));

@@ -13,16 +13,19 @@
 class ControlsTest : public QObject {
     Q_OBJECT
 private slots:
-    // Whatever the user does, the slider leaves the centre only while it is held.
+    // Whatever the user does, the slider leaves the centre only while it is held; the wheel
+    // does not move it.
     void springSliderReturnsToCentre_data()
     {
-        QTest::addColumn<bool>("mouse"); QTest::addColumn<int>("held");  // the value while held
-        QTest::newRow("press on the track right of the handle") << true << 100;
-        QTest::newRow("arrow key") << false << 10;
+        QTest::addColumn<QString>("input"); QTest::addColumn<int>("held");  // the value while held
+        QTest::newRow("press on the track right of the handle") << "mouse" << 100;
+        QTest::newRow("arrow key") << "key" << 10;
+        QTest::newRow("arrow key, then the focus goes") << "focus" << 10;
+        QTest::newRow("wheel") << "wheel" << 0;
     }
     void springSliderReturnsToCentre()
     {
-        QFETCH(bool, mouse); QFETCH(int, held);
+        QFETCH(QString, input); QFETCH(int, held);
         TSpringSlider s;
         s.setRange(-1000, 1000);
         s.setSingleStep(10);
@@ -32,24 +35,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&s));
         s.setFocus();
         const QPoint at(s.width() - 10, s.height() / 2);
-        mouse ? QTest::mousePress(&s, Qt::LeftButton, {}, at) : QTest::keyPress(&s, Qt::Key_Right);
-        QCOMPARE(s.value(), held);
-        mouse ? QTest::mouseRelease(&s, Qt::LeftButton, {}, at) : QTest::keyRelease(&s, Qt::Key_Right);
-        QCOMPARE(s.value(), 0);
-    }
-
-    void springSliderIgnoresWheelAndLetsGoOnFocusLoss()
-    {
-        TSpringSlider s;
-        s.setRange(-1000, 1000);
-        s.resize(200, 24);
-        QWheelEvent wheel(QPointF(100, 12), QPointF(100, 12), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(&s, &wheel);
-        QCOMPARE(s.value(), 0);
-        s.setValue(500);  // held by a key when the window loses focus
+        QWheelEvent wheel(at, s.mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QFocusEvent out(QEvent::FocusOut);
-        QApplication::sendEvent(&s, &out);
+        input == "mouse" ? QTest::mousePress(&s, Qt::LeftButton, {}, at) : input == "wheel" ? void(QApplication::sendEvent(&s, &wheel)) : QTest::keyPress(&s, Qt::Key_Right);
+        QCOMPARE(s.value(), held);
+        input == "mouse" ? QTest::mouseRelease(&s, Qt::LeftButton, {}, at) : input == "key" ? QTest::keyRelease(&s, Qt::Key_Right) : void(QApplication::sendEvent(&s, &out));
         QCOMPARE(s.value(), 0);
     }
 
