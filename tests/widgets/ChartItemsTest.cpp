@@ -83,10 +83,8 @@ private slots:
         QFETCH(int, seed); QFETCH(int, oddOneIn);
         QRandomGenerator rng{quint32(seed)};
         const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0, -1e308};
-        auto coord = [&]() -> double {
-            if (oddOneIn > 0 && rng.bounded(oddOneIn) == 0)
-                return odd[rng.bounded(6)];
-            return (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
+        auto coord = [&] {
+            return oddOneIn > 0 && rng.bounded(oddOneIn) == 0 ? odd[rng.bounded(6)] : (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
         };
         TChartItems items;
         const auto addOne = [&](int kind) {

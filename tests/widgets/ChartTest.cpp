@@ -149,30 +149,29 @@ private slots:
     // a class colour paints its items over their run's colour.
     void rimsNearestMarkAndClassColours()
     {
-        const auto c = MakeChart(240, 150, {});
-        TChart& chart = *c;
-        chart.SetEqualScale(false);
-        chart.SetRims(30, 10, 10, 40);
-        QCOMPARE(chart.PlotArea(), QRect(30, 10, 200, 100));
-        Line(chart, Green, 0, 0, 1, 2);
-        chart.Mark(1, 2, 9);
-        chart.LineTo(2, 1);
-        chart.Mark(2, 1, 9);
-        chart.AutoRange(5.0);
-        QCOMPARE(Rect(chart.Range()), QRectF(-0.1, -0.1, 2.2, 2.2));
+        const auto chart = MakeChart(240, 150, {});
+        chart->SetEqualScale(false);
+        chart->SetRims(30, 10, 10, 40);
+        QCOMPARE(chart->PlotArea(), QRect(30, 10, 200, 100));
+        Line(*chart, Green, 0, 0, 1, 2);
+        chart->Mark(1, 2, 9);
+        chart->LineTo(2, 1);
+        chart->Mark(2, 1, 9);
+        chart->AutoRange(5.0);
+        QCOMPARE(Rect(chart->Range()), QRectF(-0.1, -0.1, 2.2, 2.2));
         // The plot's corners are the range's.
-        QCOMPARE(chart.PixelToChart(QPointF(30, 110)), QPointF(-0.1, -0.1));
-        QCOMPARE(chart.ChartToPixel(2.1, 2.1), QPointF(230, 10));
+        QCOMPARE(chart->PixelToChart(QPointF(30, 110)), QPointF(-0.1, -0.1));
+        QCOMPARE(chart->ChartToPixel(2.1, 2.1), QPointF(230, 10));
 
         double d = 0;
-        QCOMPARE(chart.NearestMark(chart.ChartToPixel(2, 1) + QPointF(3, 4), &d), 4);
+        QCOMPARE(chart->NearestMark(chart->ChartToPixel(2, 1) + QPointF(3, 4), &d), 4);
         QCOMPARE(d, 5.0);
-        QCOMPARE(chart.NearestMark(chart.ChartToPixel(0, 0)), 2);  // the move-to is no mark
+        QCOMPARE(chart->NearestMark(chart->ChartToPixel(0, 0)), 2);  // the move-to is no mark
 
-        chart.Items().SetClassColor(7, Red);
-        chart.Items().SetClass(3, 7);  // the line to (2,1)
-        const QImage img = Grab(chart);
-        const QPointF mid1 = chart.ChartToPixel(0.5, 1), mid2 = chart.ChartToPixel(1.5, 1.5);
+        chart->Items().SetClassColor(7, Red);
+        chart->Items().SetClass(3, 7);  // the line to (2,1)
+        const QImage img = Grab(*chart);
+        const QPointF mid1 = chart->ChartToPixel(0.5, 1), mid2 = chart->ChartToPixel(1.5, 1.5);
         QVERIFY(ColorNear(img, mid1, Rgb(Green)) && !ColorNear(img, mid1, Rgb(Red)));
         QVERIFY(ColorNear(img, mid2, Rgb(Red)) && !ColorNear(img, mid2, Rgb(Green)));
         // Nothing of the plot reaches into the rims.
@@ -226,11 +225,9 @@ private slots:
     }
 
     void placedOutlinesPaintAsPolylines_data() { QVERIFY(AddTableRows("widgets/chart-placed.table")); }
-    // The same polygons drawn from an outline point block (or placements) and index list,
-    // and as polyline items, give the same pixels, line count and box: overlaps in drawing
-    // order, clipping, corners whose pixel position overflows, and the item lines (axes)
-    // drawn over the outlines. The last red polygons share edges with the first, drawn again
-    // over the blue one crossing them, and with each other inside one batch.
+    // As above for fixed polygons, from one point block or two placements of shared points,
+    // with the line count and box too. The last red polygons share edges with the first
+    // (drawn again over the blue one crossing them) and with each other in one batch.
     void placedOutlinesPaintAsPolylines()
     {
         QFETCH(QRectF, range); QFETCH(double, far); QFETCH(bool, placed);
@@ -261,12 +258,10 @@ private slots:
                                 : TChartPlacement::Coordinate(src[i], src[8 + i], src[16 + i], k % 2 ? at[a].V : at[a].U);
             }
             items->Items().Polyline(xy, int(sizes[p]));
-            const uint32_t first = outlines->Items().OutlineIndexCount();
-            outlines->Items().AddOutlinePolygon(polys[p], sizes[p]);
-            if (placed)
-                outlines->Items().AddPlacedOutlineBatch(placement[a], first, outlines->Items().OutlineIndexCount());
-            else
-                outlines->Items().AddOutlineBatch(base, first, outlines->Items().OutlineIndexCount());
+            TChartItems& o = outlines->Items();
+            const uint32_t first = o.OutlineIndexCount();
+            o.AddOutlinePolygon(polys[p], sizes[p]);
+            placed ? o.AddPlacedOutlineBatch(placement[a], first, o.OutlineIndexCount()) : o.AddOutlineBatch(base, first, o.OutlineIndexCount());
         }
         QCOMPARE(outlines->Items().OutlineBatches().size(), size_t(5));  // the last two red ones are one batch
         for (TChart* c : {items.get(), outlines.get()})
@@ -281,10 +276,9 @@ private slots:
     }
 
     void outlineSegmentsAreThinAndWhole_data() { QVERIFY(AddTableRows("widgets/chart-segments.table")); }
-    // A segment drawn from outline points sets one pixel in each column (row, for steep
-    // ones) between its end pixels, each within a pixel of the true line. The same segment
-    // drawn again in a later batch of the same colour is drawn again over the blue one
-    // crossing it in between.
+    // A segment drawn from outline points sets one pixel in each column (row, if steep)
+    // between its end pixels, each within a pixel of the true line; drawn again in a later
+    // batch of its colour, it is drawn again over the blue one crossing it in between.
     void outlineSegmentsAreThinAndWhole()
     {
         QFETCH(QLineF, line);
