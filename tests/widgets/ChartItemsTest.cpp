@@ -18,14 +18,7 @@ constexpr double Inf = std::numeric_limits<double>::infinity();
 template <typename T> void Put(QByteArray& out, T v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
 
 // A box as bytes, so that comparisons are to the bit (-0.0 is not 0.0); empty when there is none.
-QByteArray BoxBytes(bool has, const TChartBox& b)
-{
-    QByteArray out;
-    if (has)
-        for (double v : {b.MinX, b.MinY, b.MaxX, b.MaxY})
-            Put(out, v);
-    return out;
-}
+QByteArray BoxBytes(bool has, const TChartBox& b) { return has ? QByteArray(reinterpret_cast<const char*>(&b), sizeof b) : QByteArray(); }
 
 // The box a scan over every item gives: lowest and highest finite positions.
 QByteArray ScanBox(const TChartItems& items)

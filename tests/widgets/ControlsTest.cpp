@@ -53,8 +53,7 @@ private slots:
         e.setDecimals(decimals);
         e.setRange(-std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
         e.setValue(value);
-        QCOMPARE(e.text(), shown);
-        QCOMPARE(e.value(), kept);
+        QCOMPARE(std::pair(e.text(), e.value()), std::pair(shown, kept));  // the value exactly
         // Entering the edit and leaving it again changes nothing.
         QSignalSpy changed(&e, &TNumberEdit::valueChanged);
         e.show();
