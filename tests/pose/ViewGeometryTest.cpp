@@ -101,8 +101,7 @@ private slots:
         m.Selections[1]->PolygonMembership.resize(3);
         m.Polygons[size_t(t1.Polygons[0])].Hidden = change == "hidePoly";
         m.Vertices[size_t(t2.Points[0])].IsProxyCorner = change == "proxyCorner";  // B's first corner
-        if (change == "editA")
-            d.Edited = {true, false};
+        d.Edited = change == "editA" ? std::vector<bool>{true, false} : std::vector<bool>{};
         const bool all = options.contains('A'), P = options.contains('P'), E = options.contains('E');
         d.View = {all ? TComponentShow::All : options.contains('C') ? TComponentShow::Checked : TComponentShow::None, P, E};
         d.Scene3d = {P, E, 0.3f, 0.6f, options.contains('C'), all, nullptr};
@@ -270,9 +269,8 @@ private slots:
 
     void outlineCountsAndBoxes_data() { QVERIFY(AddTableRows("pose/outline-counts.table")); }
     // Each view's segments, segment count and box are those of the same outlines added as
-    // polylines, whether the points are all finite (one box for all three views) or some
-    // coordinate is lost in some views only; an edge a component draws again in the same
-    // direction is drawn once, while the same edge reversed or in another component stays.
+    // polylines, with all points finite or some coordinate lost in some views only; an edge a
+    // component draws again in the same direction is drawn once, reversed or in another twice.
     void outlineCountsAndBoxes()
     {
         QFETCH(float, odd); QFETCH(int, axis);

@@ -70,9 +70,8 @@ private slots:
     void itemsMapToPixels()
     {
         QFETCH(QSize, size); QFETCH(bool, equal); QFETCH(QRectF, range); QFETCH(QRectF, visible); QFETCH(QLineF, line); QFETCH(QLineF, pixels);
-        auto c = MakeChart(size.width(), size.height(), {});
+        auto c = MakeChart(size.width(), size.height(), range);
         c->SetEqualScale(equal);
-        c->SetRange(range.left(), range.top(), range.right(), range.bottom());
         QCOMPARE(Rect(c->VisibleRange()), visible);
         QCOMPARE(QLineF(c->ChartToPixel(line.x1(), line.y1()), c->ChartToPixel(line.x2(), line.y2())), pixels);
         const QPointF back = c->PixelToChart(pixels.p2());
@@ -298,8 +297,7 @@ private slots:
         const QImage img = Grab(*c);
         QCOMPARE(CountColor(img, Rgb(Blue)) > 0, true);
         const bool steep = std::abs(line.dy()) > std::abs(line.dx());
-        const int from = int(steep ? std::min(line.y1(), line.y2()) : std::min(line.x1(), line.x2()));
-        const int to = int(steep ? std::max(line.y1(), line.y2()) : std::max(line.x1(), line.x2()));
+        const auto [from, to] = steep ? std::minmax({int(line.y1()), int(line.y2())}) : std::minmax({int(line.x1()), int(line.x2())});
         for (int k = 0; k < (steep ? img.height() : img.width()); ++k) {
             QList<int> across;
             for (int j = 0; j < (steep ? img.width() : img.height()); ++j)
