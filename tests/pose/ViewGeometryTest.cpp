@@ -192,9 +192,8 @@ private slots:
         // (1,0,0), (0,1,0), (0,0,1) plus (0,0,0.5), turned, moved, lifted: (10, 2, 0.5),
         // (9, 1, 0.5), (10, 1, 1.5), an open outline in each view's two coordinates.
         const QList<QLineF> lampFront{{10, 2, 9, 1}, {9, 1, 10, 1}};
-        QCOMPARE(Segments(d.Front, Red), lampFront);
-        QCOMPARE(Segments(d.Left, Red), (QList<QLineF>{{0.5, 2, 0.5, 1}, {0.5, 1, 1.5, 1}}));
-        QCOMPARE(Segments(d.Top, Red), (QList<QLineF>{{10, 0.5, 9, 0.5}, {9, 0.5, 10, 1.5}}));
+        QCOMPARE(Segments(d.Front, Red) + Segments(d.Left, Red) + Segments(d.Top, Red),  // front, left, top
+                 (lampFront + QList<QLineF>{{0.5, 2, 0.5, 1}, {0.5, 1, 1.5, 1}, {10, 0.5, 9, 0.5}, {9, 0.5, 10, 1.5}}));
         QCOMPARE(Segments(d.Front, ViewColor::Grey).mid(4), lampFront);  // after both main triangles
         // The lamp, drawn grey and red, keeps one index list in each view: the main model's two
         // triangles, the lamp's one and the body's one, 3 corners each.
@@ -263,8 +262,7 @@ private slots:
         QVERIFY(!d.Scene.HasPivot);
         QVERIFY(AutoScaleViews(d.Views(), w, h, ranges, changed));
         QCOMPARE(changed, (std::array<bool, ViewCount>{true, true, true}));
-        QCOMPARE(ranges[1].X1, -0.0525);  // left view: z 0, y 0 to 1
-        QCOMPARE(ranges[1].X2, 1.05);
+        QCOMPARE(QPointF(ranges[1].X1, ranges[1].X2), QPointF(-0.0525, 1.05));  // left view: z 0, y 0 to 1
     }
 
     void outlineCountsAndBoxes_data() { QVERIFY(AddTableRows("pose/outline-counts.table")); }
