@@ -96,8 +96,7 @@ private slots:
             } else if (op == 5) {
                 double xy[8];
                 const int n = 1 + int(rng.bounded(4));
-                for (int i = 0; i < 2 * n; ++i)
-                    xy[i] = coord();
+                std::generate_n(xy, 2 * n, coord);
                 // The bulk path leaves the items, runs, counts, box and pen that single lines would.
                 TChartItems single = items;
                 items.Polyline(xy, n);

@@ -3,6 +3,7 @@
 #include "base/ChartItems.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -27,8 +28,7 @@ inline void DrawBothWays(TTwoWays& t, QRandomGenerator& rng, int oddOneIn)
         if (!reuse) {
             list.PointCount = 1 + rng.bounded(12u);
             list.First = t.Outlines.OutlineIndexCount();
-            const int polygons = int(rng.bounded(6));
-            for (int p = 0; p < polygons; ++p) {
+            for (int p = 0, polygons = int(rng.bounded(6)); p < polygons; ++p) {
                 std::vector<uint32_t> c(1 + rng.bounded(4u));
                 for (uint32_t& k : c)
                     k = rng.bounded(list.PointCount);
@@ -40,8 +40,7 @@ inline void DrawBothWays(TTwoWays& t, QRandomGenerator& rng, int oddOneIn)
         }
         double* xy = nullptr;
         const uint32_t base = t.Outlines.AddOutlinePoints(list.PointCount, &xy);
-        for (uint32_t i = 0; i < 2 * list.PointCount; ++i)
-            xy[i] = coord();
+        std::generate_n(xy, 2 * list.PointCount, coord);
         const std::vector<double> points(xy, xy + 2 * list.PointCount);
         t.Outlines.AddOutlineBatch(base, list.First, list.End);
         for (const std::vector<uint32_t>& c : list.Polygons) {
