@@ -1,5 +1,4 @@
 #pragma once
-// Random outlines for the chart tests: the same polygons as polylines and as outline batches.
 #include "base/ChartItems.h"
 
 #include <QRandomGenerator>
