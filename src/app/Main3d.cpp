@@ -58,7 +58,7 @@ T3dPaintOptions TMainForm::Paint3dOptions() const
 
 void TMainForm::Prepare3dScene(T3dScene& scene)
 {
-    Editor->Build3d(scene, P_AnimControl->PolygonTransparency(), P_AnimControl->EnvironmentTransparency(), BeingEditedFlags(EditTree()));
+    Editor->Build3d(scene, P_AnimControl->PolygonTransparency(), P_AnimControl->EnvironmentTransparency());
 }
 
 void TMainForm::P_3dViewPaint()

@@ -251,8 +251,7 @@ void TEditor::DrawViews(const TViewItems& views, const std::array<int, ViewCount
                 &Outlines_);
 }
 
-void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha,
-                      const std::vector<bool>& beingEdited) const
+void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha) const
 {
     T3dSceneOptions o;
     o.AllPolygons = Options_.AllPolygons;
@@ -262,8 +261,7 @@ void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlph
     o.CheckedSelections = Options_.Show == TComponentShow::Checked;
     o.AllSelections = Options_.Show == TComponentShow::All;
     o.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;
-    Build3dScene(Setup_.Models, TreeOrder_, Cache_, Pose_,
-                 beingEdited.empty() ? std::vector<bool>(TreeOrder_.size(), false) : beingEdited, o, Params(), scene);
+    Build3dScene(Setup_.Models, TreeOrder_, Cache_, Pose_, BeingEditedFlags(EditTree()), o, Params(), scene);
 }
 
 TExportResult TEditor::Export(const TExportRequest& request) const

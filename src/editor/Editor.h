@@ -148,10 +148,9 @@ public:
                    const std::array<int, ViewCount>& heightPx, std::array<TChartRange, ViewCount>& ranges,
                    std::array<bool, ViewCount>& changed) const;
 
-    // The 3D view's scene of the pose, the shells drawn with these alphas; beingEdited flags
-    // the components an edit moves, in tree order (empty: none).
-    void Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha,
-                 const std::vector<bool>& beingEdited = {}) const;
+    // The 3D view's scene of the pose, the shells drawn with these alphas; the selected
+    // components with their subtrees (what an edit moves) stand out.
+    void Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha) const;
     // Writes what the views show to a file (Pose() first).
     TExportResult Export(const TExportRequest& request) const;
 
