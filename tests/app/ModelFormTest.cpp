@@ -54,7 +54,6 @@ private slots:
         fx.LoadRobot(true);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: LOADED"));
-        QVERIFY(Ctl<TLedButton>(f, "LED_Linking")->isChecked());
         fx.Sel("arm")->Pivot[1] = 7.5f;
         Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
         f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
