@@ -201,7 +201,7 @@ private slots:
                 if ((img.pixel(x, y) & 0xFFFFFF) == 0xFF8000)
                     outline |= QRect(x, y, 1, 1);
         // Seen from the left the box is square; from the front it would be wider.
-        QVERIFY2(outline.height() > 100 && std::abs(outline.width() - outline.height()) <= 2,
+        QVERIFY2(outline.height() > 100 && qAbs(outline.width() - outline.height()) <= 2,
                  qPrintable(QString("outline %1x%2").arg(outline.width()).arg(outline.height())));
     }
 };
