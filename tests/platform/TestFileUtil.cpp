@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -255,15 +254,6 @@ private slots:
         QCOMPARE(ReadWholeFile(In("big.ini"), bytes, &error, cap), read);
         QCOMPARE(error, read ? QString() : SystemErrorText(EFBIG));
         QCOMPARE(bytes, read ? QByteArray(size, '\0') : QByteArray("old"));
-    }
-
-    void implausiblePaths()
-    {
-        // The encoded length counts: two bytes for each \u00e9.
-        const QList<std::pair<QString, bool>> paths{{"", true}, {QString(PATH_MAX - 1, 'a'), true}, {QString(PATH_MAX, 'a'), false},
-            {QString(1 << 20, 'a'), false}, {QString(PATH_MAX / 2, QChar(0xE9)), false}, {QString(PATH_MAX / 2 - 1, QChar(0xE9)), true}};
-        for (const auto& [path, plausible] : paths)
-            QVERIFY2(IsPlausiblePath(path) == plausible, qPrintable(path.left(1) + QString::number(path.size())));
     }
 };
 
