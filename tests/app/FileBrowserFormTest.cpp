@@ -77,11 +77,9 @@ private slots:
         QListWidget* anims = F_FileBrowser->RTMFileListBox;
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
-        QCOMPARE(f.Doc.FrameCount(), 3);
         QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
         QTest::keyClick(anims, Qt::Key_Up);  // the arrow keys step through the files, loading each
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/run.RTM"));
-        QCOMPARE(f.Doc.FrameCount(), 4);
         QVERIFY(fx.Dialogs.Questions.isEmpty());  // loading from the browser asks nothing
         fx.CloseYes();
     }
