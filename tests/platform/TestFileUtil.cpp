@@ -233,26 +233,17 @@ private slots:
     }
 
     // Text files the editor reads whole are refused past the cap, whatever size the file
-    // claims; a sparse file keeps the test small on disk.
-    void refusesHugeTextFiles_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<qint64>("cap");
-        QTest::addColumn<bool>("read");
-        QTest::newRow("40 GB under the cap") << qint64(40) * 1024 * 1024 * 1024 << MaxTextFileSize << false;
-        QTest::newRow("one byte over") << MaxTextFileSize + 1 << MaxTextFileSize << false;
-        QTest::newRow("at the cap") << qint64(4096) << qint64(4096) << true;
-        QTest::newRow("no cap") << qint64(100000) << qint64(-1) << true;
-    }
+    // claims (40 GB does not fit 32 bits); a sparse file keeps the test small on disk.
     void refusesHugeTextFiles()
     {
-        QFETCH(qint64, size); QFETCH(qint64, cap); QFETCH(bool, read);
-        QVERIFY(Hostile::WriteSparseFile(In("big.ini"), {}, size));
-        QByteArray bytes("old");
-        QString error;
-        QCOMPARE(ReadWholeFile(In("big.ini"), bytes, &error, cap), read);
-        QCOMPARE(error, read ? QString() : SystemErrorText(EFBIG));
-        QCOMPARE(bytes, read ? QByteArray(size, '\0') : QByteArray("old"));
+        for (const qint64 size : {MaxTextFileSize + 1, qint64(40) << 30}) {
+            QVERIFY(Hostile::WriteSparseFile(In("big.ini"), {}, size));
+            QByteArray bytes("old");
+            QString error;
+            QVERIFY(!ReadWholeFile(In("big.ini"), bytes, &error, MaxTextFileSize));
+            QCOMPARE(error, SystemErrorText(EFBIG));
+            QCOMPARE(bytes, QByteArray("old"));
+        }
     }
 };
 
