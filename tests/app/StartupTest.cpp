@@ -59,19 +59,6 @@ private slots:
         QCOMPARE(written.ReadInteger("Settings", "UndoSteps", 0), undo);
     }
 
-    // A cleared animation is saved as none, not as the one it replaced.
-    void lastAnimation()
-    {
-        FormFixture fx;
-        fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "leg"}, 4)));
-        fx.Write("TorvaneAnim.ini", QStringLiteral("[Startup]\nLastRTM=%1\n").arg(fx.Path("walk.rtm")).toUtf8());
-        TMainForm& f = fx.Start();
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
-        f.ClearAnimation();
-        f.Menus.SaveSettings1->trigger();
-        QCOMPARE(TIniFile(fx.Path("TorvaneAnim.ini")).ReadString("Startup", "LastRTM", "?"), QString());
-    }
-
     // Files named at start-up take the place of the last ones: an animation alone opens on
     // the last model, a model comes without the last animation. The last animation here is
     // gone, so loading it would say so; the other settings apply all the same.
