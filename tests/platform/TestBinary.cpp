@@ -29,16 +29,10 @@ private slots:
         }
     }
 
-    void readsLittleEndianAndRefusesBadMoves()
+    // Seeks and skips outside the buffer fail and leave the reader at its end.
+    void refusesBadMoves()
     {
-        const QByteArray bytes("\xff\xff\xff\xff\x00\x00\x80\x3f\x04\x03\x02\x81" "Kn\xe9\0zzzz\x05\0\0\0", 24);
-        TByteReader r(bytes);
-        QCOMPARE(r.I32(), -1);
-        QCOMPARE(r.F32(), 1.0f);
-        QCOMPARE(r.U32(), 0x81020304u);
-        QCOMPARE(r.Name(8), QString::fromLatin1("Kn\xe9"));
-        QCOMPARE(r.I32(), 5);  // the whole name field was consumed
-        QVERIFY(!r.Failed());
+        const QByteArray bytes(24, 'b');
         for (qsizetype bad : {qsizetype(-1), qsizetype(25), std::numeric_limits<qsizetype>::max(),
                               std::numeric_limits<qsizetype>::min()}) {
             TByteReader s(bytes), t(bytes);
