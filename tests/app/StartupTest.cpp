@@ -147,6 +147,7 @@ private slots:
         f.Menus.AutoSaveSettings1->setChecked(autoSave);
         fx.Dialogs.Answers.enqueue(answer);
         f.close();
+        QCOMPARE(fx.Dialogs.Questions, QStringList{"Are you sure to exit?"});
         QCOMPARE(fx.Dialogs.QuestionCaptions, QStringList{"Info"});
         QCOMPARE(f.isVisible(), !answer);
         QCOMPARE(f.Anim->ShuttingDown(), answer);
