@@ -90,23 +90,6 @@ private slots:
         QVERIFY(!w.Panel->SaveOpenGLPanelToFile(QDir::temp().filePath("never.png")));
     }
 
-    void pfdFlagsKeepGdiOrDoubleBuffer_data() { QVERIFY(AddTableRows("view3d/pfd-flags.table")); }
-    void pfdFlagsKeepGdiOrDoubleBuffer()
-    {
-        QFETCH(QStringList, before); QFETCH(QStringList, asked); QFETCH(QStringList, expected);
-        const auto flags = [](const QStringList& names) {
-            TPFDFlagSet set;
-            for (const QString& n : names)
-                set.Include(n == "double" ? F::f_PFD_DOUBLEBUFFER : n == "gdi" ? F::f_PFD_SUPPORT_GDI : n == "stereo" ? F::f_PFD_STEREO : F::f_PFD_DRAW_TO_WINDOW);
-            return set;
-        };
-        TOpenGLQelPanel panel;
-        panel.SetPFDFlags(flags(before));
-        panel.SetPFDFlags(flags(asked));
-        QCOMPARE(panel.PFDFlags().Bits(), flags(expected).Bits());
-        QCOMPARE(panel.format().swapBehavior(), expected.contains("gdi") ? QSurfaceFormat::SingleBuffer : QSurfaceFormat::DoubleBuffer);
-    }
-
     // Manual swapping: a new picture shows only once the owner swaps, in the paint or after it
     // (without painting again); a single-buffered panel draws straight to the screen.
     void manualSwap_data() { QVERIFY(AddTableRows("view3d/manual-swap.table")); }

@@ -81,32 +81,6 @@ private slots:
         const QImage img = Grab(*c);
         for (QPointF p : {pixels.p1(), pixels.p2(), pixels.center()})
             QVERIFY(ColorNear(img, p, Rgb(Red)));
-        // Nothing else is drawn: a one-pixel line, one pixel per step along its longer axis.
-        const double steps = std::max(std::abs(pixels.dx()), std::abs(pixels.dy()));
-        const int n = CountColor(img, Rgb(Red));
-        QVERIFY2(n >= steps - 1 && n <= steps + 2, qPrintable(QString::number(n)));
-    }
-
-    // Marks among lines of other colours take the colour current when they were added; the
-    // disc reaches 3 pixels left/up and 4 right/down and is round.
-    void marksTakeTheirColour()
-    {
-        auto c = MakeChart(60, 60, QRectF(0, 0, 60, 60));  // one unit per pixel
-        Line(*c, Red, 0.5, 29.5, 5.5, 29.5);
-        c->SetColor(Blue);
-        c->Mark(15.5, 49.5, TChart::MarkDisc);  // pixel (15, 10)
-        Line(*c, Green, 55.5, 0.5, 55.5, 59.5);
-        c->SetColor(Red);
-        c->Mark(40.5, 19.5, TChart::MarkDisc);  // pixel (40, 40)
-        c->SetColor(Green);
-        c->Mark(30.5, 29.5, 1);  // a cross at pixel (30, 30)
-        const QImage img = Grab(*c);
-        const std::pair<QPoint, uint32_t> expected[] = {{{15, 10}, Blue}, {{12, 10}, Blue}, {{19, 10}, Blue}, {{15, 7}, Blue},
-                                                        {{15, 14}, Blue}, {{40, 40}, Red}, {{30, 30}, Green}, {{2, 30}, Red}, {{55, 30}, Green}};
-        for (auto [p, color] : expected)
-            QCOMPARE(img.pixel(p), Rgb(color));
-        for (QPoint p : {QPoint(10, 10), QPoint(21, 10), QPoint(12, 7)})
-            QVERIFY(img.pixel(p) != Rgb(Blue));
     }
 
     // Joined marks draw the line through them and a mark on each; a non-finite one breaks
@@ -143,9 +117,8 @@ private slots:
                  std::tuple(Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier), Qt::RightButton));
     }
 
-    // Rims move the plot; the mapping, the nearest mark and the auto range follow it, and
-    // a class colour paints its items over their run's colour.
-    void rimsNearestMarkAndClassColours()
+    // Rims move the plot; the mapping, the nearest mark and the auto range follow it.
+    void rimsAndNearestMark()
     {
         const auto chart = MakeChart(240, 150, {});
         chart->SetEqualScale(false);
@@ -165,15 +138,6 @@ private slots:
         QCOMPARE(chart->NearestMark(chart->ChartToPixel(2, 1) + QPointF(3, 4), &d), 4);
         QCOMPARE(d, 5.0);
         QCOMPARE(chart->NearestMark(chart->ChartToPixel(0, 0)), 2);  // the move-to is no mark
-
-        chart->Items().SetClassColor(7, Red);
-        chart->Items().SetClass(3, 7);  // the line to (2,1)
-        const QImage img = Grab(*chart);
-        const QPointF mid1 = chart->ChartToPixel(0.5, 1), mid2 = chart->ChartToPixel(1.5, 1.5);
-        QVERIFY(ColorNear(img, mid1, Rgb(Green)) && !ColorNear(img, mid1, Rgb(Red)));
-        QVERIFY(ColorNear(img, mid2, Rgb(Red)) && !ColorNear(img, mid2, Rgb(Green)));
-        // Nothing of the plot reaches into the rims.
-        QVERIFY(img.pixel(QPoint(20, 60)) != Rgb(Green) && img.pixel(QPoint(20, 60)) != Rgb(Red));
     }
 
     void dragsZoomOrPan_data() { QVERIFY(AddTableRows("widgets/chart-drags.table")); }
