@@ -1,3 +1,5 @@
+// The GL panel on its own: the order of its events with the context current, a context
+// that cannot be had, and the TGA reader on good and broken files.
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 #include "view3d/Topenglqelpanel.h"
@@ -6,10 +8,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QVBoxLayout>
-
-#include <GL/gl.h>
-
-using F = TPFDFlags;
 
 namespace {
 // A panel alone in a top-level window; its events are noted, marked when the context was not current.
@@ -30,14 +28,7 @@ struct TPanelWindow {
         Panel->OnError = [this](TOpenGLQelPanel*) { ++Errors; };
     }
     bool Show() { return Top.show(), QTest::qWaitForWindowExposed(&Top); }
-    QRgb Pixel() { return Panel->grabFramebuffer().pixel(5, 5) & 0xFFFFFF; }
 };
-
-void Clear(float r, float g, float b)
-{
-    glClearColor(r, g, b, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-}
 
 // TGA file: header, id field, optional colour map, then pixels in file order (BGR or BGRA bytes).
 QByteArray MakeTga(int type, int bits, int width, int height, int descriptor, const QList<QRgb>& pixels, int idLength = 0, int mapLength = 0)
@@ -88,32 +79,6 @@ private slots:
         QCOMPARE(w.Events.filter(QRegularExpression("init|paint")), QStringList());
         QCOMPARE(w.Errors, 1);  // reported once
         QVERIFY(!w.Panel->SaveOpenGLPanelToFile(QDir::temp().filePath("never.png")));
-    }
-
-    // Manual swapping: a new picture shows only once the owner swaps, in the paint or after it
-    // (without painting again); a single-buffered panel draws straight to the screen.
-    void manualSwap_data() { QVERIFY(AddTableRows("view3d/manual-swap.table")); }
-    void manualSwap()
-    {
-        QFETCH(bool, singleBuffered); QFETCH(int, swap);
-        TPanelWindow w;
-        w.Panel->OnPaint = [](TOpenGLQelPanel*) { Clear(0, 1, 0); };
-        if (singleBuffered)
-            w.Panel->SetPFDFlags({F::f_PFD_DRAW_TO_WINDOW, F::f_PFD_SUPPORT_GDI});
-        QVERIFY(w.Show());
-        QCOMPARE(w.Pixel(), 0x00FF00u);
-        w.Panel->GLSwapBuffers = TOpenGLSwapBuffers::Manual;
-        w.Panel->OnPaint = [&](TOpenGLQelPanel* p) {
-            Clear(1, 0, 0);
-            if (swap == 1)
-                p->SwapBuffers();
-        };
-        if (swap == 2) {
-            QVERIFY(w.Pixel() == 0x00FF00u && w.Panel->MakeOpenGLPanelCurrent());
-            w.Panel->SwapBuffers();
-            w.Panel->OnPaint = [](TOpenGLQelPanel*) { QFAIL("painted again"); };
-        }
-        QCOMPARE(w.Pixel(), singleBuffered || swap != 0 ? 0xFF0000u : 0x00FF00u);
     }
 
     void readTga_data() { QVERIFY(AddTableRows("view3d/tga-reads.table")); }
