@@ -1,16 +1,15 @@
-// The GL panel on its own: the order of its events with the context current, a context
-// that cannot be had, and the TGA reader on good and broken files.
+// The GL panel on its own: a context that cannot be had, and the TGA reader on good and
+// broken files.
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 #include "view3d/Topenglqelpanel.h"
 
-#include <QOpenGLContext>
 #include <QRegularExpression>
 #include <QTest>
 #include <QVBoxLayout>
 
 namespace {
-// A panel alone in a top-level window; its events are noted, marked when the context was not current.
+// A panel alone in a top-level window; its events and errors are noted.
 struct TPanelWindow {
     QWidget Top;
     TOpenGLQelPanel* Panel = new TOpenGLQelPanel(&Top);
@@ -24,7 +23,7 @@ struct TPanelWindow {
         Top.resize(64, 48);
         using N = std::pair<TOpenGLQelPanel::TNotifyEvent*, const char*>;
         for (auto [event, name] : {N{&Panel->OnInit, "init"}, N{&Panel->OnResize, "resize"}, N{&Panel->OnPaint, "paint"}})
-            *event = [this, name](TOpenGLQelPanel* p) { Events << name + QString(QOpenGLContext::currentContext() == p->context() ? "" : "!"); };
+            *event = [this, name](TOpenGLQelPanel*) { Events << name; };
         Panel->OnError = [this](TOpenGLQelPanel*) { ++Errors; };
     }
     bool Show() { return Top.show(), QTest::qWaitForWindowExposed(&Top); }
@@ -46,21 +45,6 @@ QByteArray MakeTga(int type, int bits, int width, int height, int descriptor, co
 class TestOpenGLPanel : public QObject {
     Q_OBJECT
 private slots:
-    void lifecycleOrderAndCurrentContext()
-    {
-        TPanelWindow w;
-        QVERIFY(w.Show());
-        QTRY_VERIFY(w.Events.contains("paint"));
-        QCOMPARE(w.Events.mid(0, 2), QStringList({"init", "resize"}));
-        const QSurfaceFormat got = w.Panel->context()->format();
-        QVERIFY(w.Panel->DoubleBuffered() && got.profile() == QSurfaceFormat::CompatibilityProfile && got.depthBufferSize() > 0);
-        const qsizetype resizes = w.Events.count("resize");
-        w.Top.resize(80, 60);  // OnResize again, and no second OnInit
-        QTRY_VERIFY(w.Events.count("resize") > resizes);
-        QCOMPARE(w.Events.filter(QRegularExpression("init|!")), QStringList{"init"});
-        QCOMPARE(w.Errors, 0);
-    }
-
     void failedContextRaisesErrorOnly_data() { QVERIFY(AddTableRows("view3d/failed-contexts.table")); }
     void failedContextRaisesErrorOnly()
     {
