@@ -121,7 +121,6 @@ private slots:
         QMouseEvent move(QEvent::MouseMove, QPointF(to), view->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, {});
         QApplication::sendEvent(view, &move);
         QTest::mouseRelease(view, Qt::LeftButton, {}, to);
-        QCOMPARE(QList<float>({w.Form.Camera3d().ViewRotX, w.Form.Camera3d().ViewRotY}), QList<float>({30, 90}));
         QVERIFY(!w.Form.Drag3d().ViewDragging);
         QVERIFY(!red());
     }
