@@ -1,18 +1,14 @@
+// The GL panel alone: a context that cannot be had, and the TGA reader on good and broken files.
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 #include "view3d/Topenglqelpanel.h"
 
-#include <QOpenGLContext>
 #include <QRegularExpression>
 #include <QTest>
 #include <QVBoxLayout>
 
-#include <GL/gl.h>
-
-using F = TPFDFlags;
-
 namespace {
-// A panel alone in a top-level window; its events are noted, marked when the context was not current.
+// A panel alone in a top-level window; its events and errors are noted.
 struct TPanelWindow {
     QWidget Top;
     TOpenGLQelPanel* Panel = new TOpenGLQelPanel(&Top);
@@ -26,18 +22,11 @@ struct TPanelWindow {
         Top.resize(64, 48);
         using N = std::pair<TOpenGLQelPanel::TNotifyEvent*, const char*>;
         for (auto [event, name] : {N{&Panel->OnInit, "init"}, N{&Panel->OnResize, "resize"}, N{&Panel->OnPaint, "paint"}})
-            *event = [this, name](TOpenGLQelPanel* p) { Events << name + QString(QOpenGLContext::currentContext() == p->context() ? "" : "!"); };
+            *event = [this, name](TOpenGLQelPanel*) { Events << name; };
         Panel->OnError = [this](TOpenGLQelPanel*) { ++Errors; };
     }
     bool Show() { return Top.show(), QTest::qWaitForWindowExposed(&Top); }
-    QRgb Pixel() { return Panel->grabFramebuffer().pixel(5, 5) & 0xFFFFFF; }
 };
-
-void Clear(float r, float g, float b)
-{
-    glClearColor(r, g, b, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-}
 
 // TGA file: header, id field, optional colour map, then pixels in file order (BGR or BGRA bytes).
 QByteArray MakeTga(int type, int bits, int width, int height, int descriptor, const QList<QRgb>& pixels, int idLength = 0, int mapLength = 0)
@@ -55,21 +44,6 @@ QByteArray MakeTga(int type, int bits, int width, int height, int descriptor, co
 class TestOpenGLPanel : public QObject {
     Q_OBJECT
 private slots:
-    void lifecycleOrderAndCurrentContext()
-    {
-        TPanelWindow w;
-        QVERIFY(w.Show());
-        QTRY_VERIFY(w.Events.contains("paint"));
-        QCOMPARE(w.Events.mid(0, 2), QStringList({"init", "resize"}));
-        const QSurfaceFormat got = w.Panel->context()->format();
-        QVERIFY(w.Panel->DoubleBuffered() && got.profile() == QSurfaceFormat::CompatibilityProfile && got.depthBufferSize() > 0);
-        const qsizetype resizes = w.Events.count("resize");
-        w.Top.resize(80, 60);  // OnResize again, and no second OnInit
-        QTRY_VERIFY(w.Events.count("resize") > resizes);
-        QCOMPARE(w.Events.filter(QRegularExpression("init|!")), QStringList{"init"});
-        QCOMPARE(w.Errors, 0);
-    }
-
     void failedContextRaisesErrorOnly_data() { QVERIFY(AddTableRows("view3d/failed-contexts.table")); }
     void failedContextRaisesErrorOnly()
     {
@@ -87,50 +61,6 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(w.Events.filter(QRegularExpression("init|paint")), QStringList());
         QCOMPARE(w.Errors, 1);  // reported once
-        QVERIFY(!w.Panel->SaveOpenGLPanelToFile(QDir::temp().filePath("never.png")));
-    }
-
-    void pfdFlagsKeepGdiOrDoubleBuffer_data() { QVERIFY(AddTableRows("view3d/pfd-flags.table")); }
-    void pfdFlagsKeepGdiOrDoubleBuffer()
-    {
-        QFETCH(QStringList, before); QFETCH(QStringList, asked); QFETCH(QStringList, expected);
-        const auto flags = [](const QStringList& names) {
-            TPFDFlagSet set;
-            for (const QString& n : names)
-                set.Include(n == "double" ? F::f_PFD_DOUBLEBUFFER : n == "gdi" ? F::f_PFD_SUPPORT_GDI : n == "stereo" ? F::f_PFD_STEREO : F::f_PFD_DRAW_TO_WINDOW);
-            return set;
-        };
-        TOpenGLQelPanel panel;
-        panel.SetPFDFlags(flags(before));
-        panel.SetPFDFlags(flags(asked));
-        QCOMPARE(panel.PFDFlags().Bits(), flags(expected).Bits());
-        QCOMPARE(panel.format().swapBehavior(), expected.contains("gdi") ? QSurfaceFormat::SingleBuffer : QSurfaceFormat::DoubleBuffer);
-    }
-
-    // Manual swapping: a new picture shows only once the owner swaps, in the paint or after it
-    // (without painting again); a single-buffered panel draws straight to the screen.
-    void manualSwap_data() { QVERIFY(AddTableRows("view3d/manual-swap.table")); }
-    void manualSwap()
-    {
-        QFETCH(bool, singleBuffered); QFETCH(int, swap);
-        TPanelWindow w;
-        w.Panel->OnPaint = [](TOpenGLQelPanel*) { Clear(0, 1, 0); };
-        if (singleBuffered)
-            w.Panel->SetPFDFlags({F::f_PFD_DRAW_TO_WINDOW, F::f_PFD_SUPPORT_GDI});
-        QVERIFY(w.Show());
-        QCOMPARE(w.Pixel(), 0x00FF00u);
-        w.Panel->GLSwapBuffers = TOpenGLSwapBuffers::Manual;
-        w.Panel->OnPaint = [&](TOpenGLQelPanel* p) {
-            Clear(1, 0, 0);
-            if (swap == 1)
-                p->SwapBuffers();
-        };
-        if (swap == 2) {
-            QVERIFY(w.Pixel() == 0x00FF00u && w.Panel->MakeOpenGLPanelCurrent());
-            w.Panel->SwapBuffers();
-            w.Panel->OnPaint = [](TOpenGLQelPanel*) { QFAIL("painted again"); };
-        }
-        QCOMPARE(w.Pixel(), singleBuffered || swap != 0 ? 0xFF0000u : 0x00FF00u);
     }
 
     void readTga_data() { QVERIFY(AddTableRows("view3d/tga-reads.table")); }
