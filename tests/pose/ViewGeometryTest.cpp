@@ -109,6 +109,17 @@ private slots:
         for (const TChartItems* v : d.Views())  // the colours' segments, then all of them
             QCOMPARE(QList<int>({int(Segments(*v, ViewColor::Grey).size()), int(Segments(*v, Red).size()), int(Segments(*v, Blue).size()), v->LineCount()}),
                      outlines + QList<int>{outlines[0] + outlines[1] + outlines[2]});
+        // The grey outlines of whole models end on those models' points as each view sees them.
+        for (size_t v = 0; v < ViewCount; ++v) {
+            std::set<std::pair<double, double>> points;
+            for (const auto& model : d.Models)
+                for (const TDisplayPoint& p : model->DisplayPoints) {
+                    const TViewPoint q = ViewProject(TViewKind(v), p.X, p.Y, p.Z);
+                    points.insert({q.U, q.V});
+                }
+            for (const QLineF& l : Segments(*d.Views()[v], ViewColor::Grey))
+                QVERIFY2(points.count({l.x1(), l.y1()}) && points.count({l.x2(), l.y2()}), qPrintable(QString("view %1").arg(v)));
+        }
         const T3dBatch &s = d.Scene.Shell, &c = d.Scene.Components;
         QCOMPARE(QList<int>({int(s.Triangles.size() / 3), int(s.Quads.size() / 4)}), shell);
         // The components' polygons by their alpha: triangles in tree order, then quads.
