@@ -7,6 +7,7 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -140,6 +141,23 @@ private slots:
         QVERIFY(t.Anim.DeleteCurrentFrame().isEmpty());
         QCOMPARE(t.Selection(), QStringLiteral("3 - 3"));
         QVERIFY(!t.Window.B_Mirror->isEnabled());
+    }
+
+    // A newly loaded animation is shown whole, even one as long as the zoomed one before.
+    void loadShowsTheWholeAnimation()
+    {
+        Timer t;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("same.rtm"));
+        QVERIFY(t.Anim.SaveAnimation(path).isEmpty());
+        const TChartRange full = t.Chart().Range();
+        QTest::mouseClick(t.Window.AbColBitBtn4, Qt::LeftButton);  // Zoom
+        QTest::mousePress(&t.Chart(), Qt::LeftButton, {}, t.Mark(1) - QPoint(8, -8));
+        QTest::mouseEvent(QTest::MouseMove, &t.Chart(), Qt::NoButton, {}, t.Mark(4) + QPoint(8, -8));
+        QTest::mouseRelease(&t.Chart(), Qt::LeftButton, {}, t.Mark(4) + QPoint(8, -8));
+        QVERIFY(t.Chart().Range().X2 - t.Chart().Range().X1 < full.X2 - full.X1);
+        QVERIFY(t.Anim.LoadAnimation(path).isEmpty());
+        QCOMPARE(QList<double>({t.Chart().Range().X1, t.Chart().Range().X2}), QList<double>({full.X1, full.X2}));
     }
 };
 
