@@ -7,6 +7,9 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -141,6 +144,17 @@ private slots:
         QVERIFY(t.Anim.DeleteCurrentFrame().isEmpty());
         QCOMPARE(t.Selection(), QStringLiteral("3 - 3"));
         QVERIFY(!t.Window.B_Mirror->isEnabled());
+    }
+
+    // The chart's hint shows whole in the hint panel.
+    void hintPanelHoldsTheHint()
+    {
+        Timer t;
+        QStatusTipEvent tip(t.Chart().statusTip());
+        QApplication::sendEvent(&t.Window, &tip);
+        const QLabel* panel = t.Window.findChild<QLabel*>(QStringLiteral("StatusPanel0"));
+        QCOMPARE(panel->text(), t.Chart().statusTip());
+        QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
     }
 
     // A newly loaded animation is shown whole, even one as long as the zoomed one before.

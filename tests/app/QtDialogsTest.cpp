@@ -3,6 +3,7 @@
 #include "support/TestMain.h"
 
 #include <QApplication>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QTest>
@@ -14,6 +15,7 @@ namespace {
 struct ModalAnswerer {
     QList<QWidget*> Parents;
     QStringList Texts;
+    QList<bool> FixedPitch;  // of each text
     QTimer Poll;
     QPointer<QWidget> Last;
 
@@ -28,7 +30,7 @@ struct ModalAnswerer {
             Parents << modal->parentWidget();
             auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             if (label || (label = modal->findChild<QLabel*>()))
-                Texts << label->text();
+                Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
             QTest::keyClick(modal, Qt::Key_Return);  // OK with whatever the prompt holds
         });
         Poll.start();
@@ -62,6 +64,21 @@ private slots:
         qt.ShowMessage(QStringLiteral("Settings saved."));
         QCOMPARE(answer.Texts, QStringList({"Move to Frame:", "Invalid Frame!", "Settings saved."}));
         QCOMPARE(answer.Parents, QList<QWidget*>({&other, &other, &main}));
+    }
+
+    // A report that pads names into a column lines up only in a fixed-pitch font; other
+    // messages keep the usual one.
+    void columnReportInFixedPitch()
+    {
+        TQtDialogs qt;
+        ModalAnswerer answer;
+        const QString report = QStringLiteral("following Animation Components were not found in the Model:\n ") +
+                               QStringLiteral("floor").leftJustified(32) + QStringLiteral(" -> Floor\n ") +
+                               QStringLiteral("w").leftJustified(32) + QStringLiteral(" -> Wide");
+        qt.ShowMessage(report);
+        qt.ShowMessage(QStringLiteral("Invalid Frame!"));
+        QCOMPARE(answer.Texts, QStringList({report, QStringLiteral("Invalid Frame!")}));
+        QCOMPARE(answer.FixedPitch, QList<bool>({true, false}));
     }
 };
 

@@ -10,6 +10,8 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <cerrno>
@@ -28,6 +30,25 @@ private slots:
         QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
         QVERIFY(!QFile::exists(fx.Path("TorvaneAnim.ini")));
+        // Every status panel is wide enough for its text in this platform's font.
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        for (int i = 1; i < 6; ++i) {
+            const QLabel* panel = f.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
+            QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()), qPrintable(panel->text()));
+        }
+    }
+
+    // In a window of 1000x700 the left column scrolls rather than squeezing the component
+    // tree to a few rows.
+    void treeKeepsItsRowsInASmallWindow()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        f.resize(1000, 700);
+        QApplication::processEvents();
+        const QTreeView* tree = f.TV_EditComponents;
+        QVERIFY2(tree->viewport()->height() >= 9 * tree->fontMetrics().height(), qPrintable(QString::number(tree->height())));
+        fx.CloseYes();
     }
 
     // The older program's file is read when there is no current one, and never written; the
