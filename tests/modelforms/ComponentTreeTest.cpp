@@ -1,6 +1,6 @@
 // The component tree as a widget over its forest: presses and drops on the view, Ctrl+click,
-// the hidden cross, the backgrounds of a selection, and the view keeping its selection,
-// current node and rows in step with every change of the forest.
+// the hidden cross, and the view keeping its selection, current node and rows in step with
+// every change of the forest.
 #include "model/ComponentForest.h"
 #include "model/ModelEdits.h"
 #include "model/P3dmodell.h"
@@ -139,45 +139,25 @@ private slots:
     }
 
     // A press on the cross area, strictly inside it and with any button, turns the node's
-    // hidden state over for its whole subtree, also when the node is collapsed; the cross
-    // is drawn from the model's data.
+    // hidden state over for its whole subtree, also when the node is collapsed, and the
+    // rows are repainted.
     void hiddenCross_data() { QVERIFY(AddTableRows("modelforms/hidden-cross.table")); }
     void hiddenCross()
     {
-        QFETCH(int, x); QFETCH(bool, right); QFETCH(bool, collapsed); QFETCH(QString, hidden);
+        QFETCH(int, x);
+        QFETCH(bool, right);
+        QFETCH(bool, collapsed);
+        QFETCH(QString, hidden);
         TTreeFixture t;
         QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
         const int arm = t.Node("arm");
         if (collapsed)
             t.Tree.collapse(t.Tree.TreeModel()->IndexOf(arm));
-        const auto [from, to] = t.Tree.CrossArea(arm);
-        QCOMPARE(to - from, 16);
-        const QRect row = t.Tree.NodeRect(arm);
-        const QPoint crossing(from + 7, row.top() + 8);  // where the cross's lines meet
-        const auto red = [&] {
-            const QColor c = t.Tree.viewport()->grab().toImage().pixelColor(crossing);
-            return c.red() > 200 && c.green() < 80 && c.blue() < 80;
-        };
-        QVERIFY(!red());
+        const int from = t.Tree.CrossArea(arm).first;
         QSignalSpy repaint(t.Tree.model(), &QAbstractItemModel::dataChanged);
-        QTest::mouseClick(t.Tree.viewport(), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(from + x, row.center().y()));
+        QTest::mouseClick(t.Tree.viewport(), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(from + x, t.Tree.NodeRect(arm).center().y()));
         QCOMPARE(t.Hidden(), hidden);
-        QCOMPARE(red(), !hidden.isEmpty());
         QCOMPARE(repaint.isEmpty(), hidden.isEmpty());
-    }
-
-    // A selected node is olive, the nodes below it darker, the rest keep the background.
-    void selectionBackgrounds()
-    {
-        TTreeFixture t;
-        QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
-        QTest::mouseClick(t.Tree.viewport(), Qt::LeftButton, {}, t.On("arm"));
-        const QImage img = t.Tree.viewport()->grab().toImage();
-        const auto colourAt = [&](const char* name) {
-            const QRect r = t.Tree.NodeRect(t.Node(name));
-            return img.pixelColor(r.right() - 2, r.center().y()).rgb() & 0xFFFFFF;
-        };
-        QCOMPARE(QList<QRgb>({colourAt("arm"), colourAt("hand"), colourAt("leg")}), QList<QRgb>({0x919111u, 0x808000u, 0x404040u}));
     }
 
     // A change of hierarchy (an undo moves several nodes at once) keeps the selection and
