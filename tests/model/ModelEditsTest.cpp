@@ -36,7 +36,6 @@ private slots:
         const TModelSnapshot after = SnapshotModel(m.Forest);
         const TModelChange change = DiffModel(before, after);
         QCOMPARE(change.Kinds, kinds);
-        QCOMPARE(change.Components.size(), size_t(edit == "color" ? 2 : edit.isEmpty() ? 0 : 1));
         QCOMPARE(ApplyModelChange(change, true, m.Forest), edit == "move" || edit == "link");
         QCOMPARE(m.Shape(), shapeBefore);
         QCOMPARE(DiffModel(before, SnapshotModel(m.Forest)).Kinds, 0u);

@@ -174,7 +174,6 @@ private slots:
             colors << s->Color;
         QCOMPARE(colors.mid(0, 3), (QList<uint32_t>{0xFFFFFF, 0xFF0000, 0x808080}));
         QCOMPARE(colors.mid(15), (QList<uint32_t>{0x00FFFF, 0xFFFF00, 0xFFFFFF}));  // the 18th has the 1st's again
-        QCOMPARE(m->Vertices[0].ShareCount, 18);
     }
 
     void defaultPivot_data() { QVERIFY(AddTableRows("model/default-pivot.table")); }
