@@ -52,18 +52,13 @@ private slots:
     void applyFromFiles_data() { QVERIFY(AddTableRows("model/names-colors.table")); }
     void applyFromFiles()
     {
-        QFETCH(QStringList, names); QFETCH(QList<int>, named); QFETCH(QList<int>, colored); QFETCH(QStringList, shown); QFETCH(QString, file);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, file);
         TComponents c(names);
         const TIniFile ini = Ini(file);
-        const auto indices = [&c](const std::vector<TSelection*>& changed) {
-            QList<int> out;
-            for (const TSelection* s : changed)
-                out << int(std::find(c.Order.begin(), c.Order.end(), s) - c.Order.begin());
-            return out;
-        };
-        QCOMPARE(indices(ApplyTranslation(c.Order, ini)), named);
-        QVERIFY(ApplyTranslation(c.Order, ini).empty());
-        QCOMPARE(indices(ApplyColors(c.Order, ini)), colored);
+        ApplyTranslation(c.Order, ini);
+        ApplyColors(c.Order, ini);
         QCOMPARE(c.Shown(), shown);
     }
 
@@ -93,7 +88,8 @@ private slots:
     {
         QTemporaryDir dir;
         TComponents c({"body=Body"});  // a missing file reads as empty: names come back, colours stay
-        QVERIFY(LoadTranslationFile(c.Order, dir.filePath("none.tsl")).size() == 1 && LoadColorFile(c.Order, dir.filePath("none.clr")).empty());
+        LoadTranslationFile(c.Order, dir.filePath("none.tsl"));
+        LoadColorFile(c.Order, dir.filePath("none.clr"));
         QCOMPARE(c.Shown(), QStringList{"body/1"});
         QString error;
         QVERIFY(!SaveColorsFile(c.Order, dir.filePath("no/such/folder.clr"), &error) && !error.isEmpty());
