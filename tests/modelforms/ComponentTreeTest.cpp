@@ -1,8 +1,7 @@
 // The component tree as a widget over its forest: presses and drops on the view, Ctrl+click,
 // the hidden cross, and the view keeping its selection, current node and rows in step with
 // every change of the forest.
-#include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/ForestFixture.h"
 #include "modelforms/ComponentTree.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
@@ -12,41 +11,24 @@
 #include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
-#include <deque>
 #include <functional>
 
 namespace {
-// The robot's tree, flat in file order or linked: body (arm (hand), leg), lamp.
-struct TTreeFixture {
-    std::deque<TSelection> Components;
-    TComponentForest Forest;
+// The robot's tree: body (arm (hand), leg), lamp.
+struct TTreeFixture : TForest {
     TComponentTree Tree;
     bool Linking = true;
 
-    TTreeFixture()
+    TTreeFixture() : TForest("body arm<body hand<arm leg<body lamp")
     {
-        for (const char* name : {"body", "arm", "hand", "leg", "lamp"}) {
-            TSelection& s = Components.emplace_back();
-            s.Name = s.DisplayName = QString::fromLatin1(name);
-            Forest.Add(&s);
-        }
-        Forest.Rebuild({-1, 0, 1, 0, -1}, {0, 1, 2, 3, 4});
         Tree.SetForest(&Forest);
         Tree.LinkingEnabled = [this] { return Linking; };
         Tree.resize(300, 300);
         Tree.show();
         Tree.expandAll();
     }
-    int Node(const QString& name) const { return Forest.Find(name); }
     // A point on the node's text, clear of the swatch, mark and cross.
     QPoint On(const QString& name) const { return Tree.NodeRect(Node(name)).center() + QPoint(20, 0); }
-    QString Shape() const
-    {
-        QStringList out;
-        for (const TComponentNode& n : Forest.Nodes())
-            out << QString(n.Level, '-') + n.Component->Name;
-        return out.join(' ');
-    }
     // The nodes that pass, in tree order.
     QString Names(const std::function<bool(int)>& pass) const
     {
