@@ -166,8 +166,6 @@ private slots:
         QCOMPARE(path, dir.filePath("Walker.LPV"));
         QCOMPARE(Show(ReadLinkingFile(path)), QStringLiteral("|body< 1 2 3"));
         QVERIFY(!WriteLinkingFile(dir.filePath("missing/walker.lpv"), records, &error) && !error.isEmpty());
-        const TLinkReadResult r = ReadLinkingFile(dir.filePath("absent.lpv"));
-        QVERIFY(!r.Error.isEmpty() && r.Records.empty());
         // A linking file of gigabytes (sparse here) is refused, not allocated.
         QVERIFY(Hostile::WriteSparseFile(dir.filePath("huge.lpv"), {}, qint64(40) << 30));
         const TLinkReadResult big = ReadLinkingFile(dir.filePath("huge.lpv"));
