@@ -31,16 +31,15 @@ QString Show(const TLinkReadResult& r)
 struct TLinkCase { QString Forest; std::vector<TLinkRecord> Records; };
 
 struct TTree : TForest {
-    explicit TTree(const TLinkCase& c) : TForest(c.Forest), Expanded(Components.size(), false) {}
+    explicit TTree(const TLinkCase& c) : TForest(c.Forest) {}
 
-    // As the tree did it before: one move and one sort per record, expanding the new parent.
+    // As the tree did it before: one move and one sort per record.
     void ApplyOneByOne(const std::vector<TLinkRecord>& records)
     {
         for (const TLinkRecord& r : records) {
             if (const int node = Forest.Find(r.Name); node >= 0) {
                 const int parent = Forest.Find(r.ParentName);
-                if (Forest.Link(node, parent) && parent >= 0)
-                    Expanded[size_t(parent)] = true;
+                Forest.Link(node, parent);
                 std::copy(r.Pivot, r.Pivot + 3, Forest.Component(node)->Pivot);
             }
             Forest.Sort();
@@ -49,22 +48,20 @@ struct TTree : TForest {
     }
 
     // As LoadLinking does it now: the whole result worked out first, in one pass.
-    void ApplyPlanned(const std::vector<TLinkRecord>& records) { Expanded = ApplyLinkRecords(Forest, records); }
+    void ApplyPlanned(const std::vector<TLinkRecord>& records) { ApplyLinkRecords(Forest, records); }
 
-    // Every node in tree order with its level, expansion and pivot; the component's place
+    // Every node in tree order with its level and pivot; the component's place
     // in the list tells nodes with equal names and texts apart.
     QStringList Dump() const
     {
         QStringList out;
         for (int node : Forest.TreeIndices()) {
             const TSelection* s = Forest.Component(node);
-            out << QString("%1#%2 %3/%4 %5 %6,%7,%8").arg(QString(Forest.Level(node), '.')).arg(node)
-                       .arg(s->Name, s->DisplayName, QString(Expanded[size_t(node)] ? "+" : "-")).arg(s->Pivot[0]).arg(s->Pivot[1]).arg(s->Pivot[2]);
+            out << QString("%1#%2 %3/%4 %5,%6,%7").arg(QString(Forest.Level(node), '.')).arg(node)
+                       .arg(s->Name, s->DisplayName).arg(s->Pivot[0]).arg(s->Pivot[1]).arg(s->Pivot[2]);
         }
         return out;
     }
-
-    std::vector<bool> Expanded;
 };
 
 TLinkRecord Rec(const QString& name, const QString& parent, float pivot = 0) { return {name, parent, {pivot, -pivot, 1}}; }

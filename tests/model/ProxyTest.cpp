@@ -51,13 +51,11 @@ private slots:
     void placement()
     {
         QFETCH(Rows, p); QFETCH(QString, result); QFETCH(Rows, matrix);
-        TDebugCapture capture;
         TTransform m = TTransform::Identity();
         const QStringList results{"placed", "none", "singular"};  // in the enum's order
         QCOMPARE(results.value(int(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m))), result);
         for (int i = 0; i < 12; ++i)
             QVERIFY2(std::fabs(m[i] - matrix.value(i, NAN)) < 1e-9, qPrintable(QString("value %1 is %2").arg(i).arg(m[i])));
-        QCOMPARE(capture.Lines, result == "none" ? QStringList{"Proxy ungültig!"} : QStringList());
     }
 
     void proxyParentInTreeOrder()
