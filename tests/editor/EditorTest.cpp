@@ -182,8 +182,6 @@ private slots:
         row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Anim().Undo()); });
         row("new animation", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty()); });
-        // The pose stays with the components.
-        row("link", true, ChangeModel, [](TEditor& e, const QDir&) { QVERIFY(e.Forest().Link(e.Forest().Find("hand"), e.Forest().Find("arm"))); });
         row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
         row("pivot mode", true, ChangeOptions | ChangePose, WithOptions([](TEditorOptions& o) { o.PivotMode = true; }));
         row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
@@ -191,11 +189,6 @@ private slots:
             e.Anim().SetActStep(2);  // under pivot mode the model stays at rest
             QCOMPARE(ShownArmX(e), ArmRestX);
             SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
-        });
-        row("offset", true, ChangeOptions, WithOptions([](TEditorOptions& o) { o.Offset = {0.5, 0, 0}; }));
-        row("environment", true, ChangeModel | ChangeOptions, [](TEditor& e, const QDir& d) {
-            QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded);
-            QVERIFY(e.Options().Environment);  // a load shows it
         });
         row("pose held", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
             e.HoldPose(true);  // as playback does: the components keep what it shows
