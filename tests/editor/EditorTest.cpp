@@ -218,11 +218,7 @@ private slots:
             FindComponentByName(e.TreeOrder(), QStringLiteral("hand"))->Color = 0x0000FFu;
             e.Forest().ComponentsChanged();
         });
-        // The same components of the same model, the arm linked below the hand: the arm
-        // comes to the tree position the hand had.
-        QTest::newRow("hierarchy") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.Forest().Link(e.Forest().Find("arm"), e.Forest().Find("hand"))); });
         QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadModel(d.filePath("room.p3d"))); });
-        QTest::newRow("environment") << TOp([](TEditor& e, const QDir& d) { QCOMPARE(e.LoadEnvironment(d.filePath("room.p3d")), TEnvironmentLoad::Loaded); });
     }
     // After a drawing, an edit through the editor shows in the next one as in a drawing
     // made from scratch.
