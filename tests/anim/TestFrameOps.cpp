@@ -1,3 +1,5 @@
+// The frame list's own operations: insertion, typed times, retiming, sorting and the
+// validity of times.
 #include "FrameTestUtil.h"
 #include "anim/FrameOps.h"
 #include "support/TestMain.h"

@@ -1,3 +1,4 @@
+// The frame timer's operations and its chart's drags, on plain frame lists.
 #include "FrameTestUtil.h"
 #include "anim/FrameTiming.h"
 #include "support/TestMain.h"

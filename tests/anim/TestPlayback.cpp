@@ -1,3 +1,4 @@
+// Playback on a fake clock, the pose it shows at a given time, and the blend of two frames.
 #include "FrameTestUtil.h"
 #include "anim/Playback.h"
 #include "support/TestMain.h"
