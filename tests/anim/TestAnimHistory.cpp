@@ -164,18 +164,8 @@ private slots:
         else if (op == "move inside") QCOMPARE(a.MoveRange(1, 2, 2).Status, TTimingStatus::Stopped);
         else if (op == "copy far") QCOMPARE(a.CopyRange(1, 2, 99).Status, TTimingStatus::Stopped);
         else if (op == "copy") a.CopyRange(1, 2, 6);
-        else if (op == "click") {
-            std::vector<TTimerItem> items = BuildFrameTimerItems(a.Doc.AnimFrames);
-            TagFrameRange(items, 1, 2);
-            a.WriteBackFrameTimes(items);
-        } else if (op == "same total move") a.SetTotalMove(0, 0.5f);
-        else if (op == "reset identity") {
-            ResetFrame(a, 0);  // a step: the frame held other transforms
-            QCOMPARE(a.History().Count(), 1);
-            ResetFrame(a, 0);  // none: it is identity now
-            QCOMPARE(a.History().Count(), 1);
-            return;
-        } else if (op == "retime same") a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
+        else if (op == "same total move") a.SetTotalMove(0, 0.5f);
+        else if (op == "retime same") a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
         else if (op == "at") a.SetActStep(3);
         else if (op == "refused edit")
             QVERIFY(!a.EditFrame(QStringLiteral("Apply Changes"), 1, [](TAnimDocument& d) { d.AnimFrames[1].Entries[0].Matrix[0] = 7; return false; }));

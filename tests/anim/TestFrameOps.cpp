@@ -1,3 +1,5 @@
+// The frame list's own operations: insertion, typed times, retiming, sorting and the
+// validity of times.
 #include "FrameTestUtil.h"
 #include "anim/FrameOps.h"
 #include "support/TestMain.h"
@@ -33,12 +35,6 @@ private slots:
         float v = 42;
         QCOMPARE(ParseFrameTime(text, v, point), !std::isnan(value));
         QCOMPARE(v, std::isnan(value) ? 42.f : value);  // a refused text leaves the value alone
-    }
-
-    void formatFrameTime()
-    {
-        const QStringList shown{FormatFrameTime(0, "."), FormatFrameTime(0.123456f, ","), FormatFrameTime(0.25f, ",")};
-        QCOMPARE(shown, (QStringList{"0.0", "0,12346", "0,25"}));
     }
 
     void retimeFrame_data() { QVERIFY(AddTableRows("anim/retime-frame.table")); }
@@ -77,21 +73,6 @@ private slots:
             QVERIFY(std::isnan(frames[i].Time) ? std::isnan(expectedTimes[qsizetype(i)]) : frames[i].Time == expectedTimes[qsizetype(i)]);
             QCOMPARE(frames.TimeValid(i), expectedValid[qsizetype(i)] == 1);
         }
-    }
-
-    void selectionsLookUp()
-    {
-        // Letter case, Latin-1 and duplicates are met through the animation reader's tests.
-        TAnimSelections s;
-        for (const char* n : {"Arm ", "", "b"})
-            s.Add(n);
-        QCOMPARE(s.IndexOf("Arm"), -1);  // a trailing space matters
-        QCOMPARE(s.IndexOf(""), 1);
-        s.Clear();  // then slots start at 0 again and the look-up follows the new names only
-        QCOMPARE(s.IndexOf(""), -1);
-        QCOMPARE(s.Add("B"), 0);
-        QCOMPARE(s.Add("x"), 1);
-        QCOMPARE(s.IndexOf("b"), 0);
     }
 };
 
