@@ -119,6 +119,7 @@ private slots:
         QTest::mousePress(Ctl<QPushButton>(g, "B_DelAnim"), Qt::LeftButton);
         other.Dialogs.SaveAnswers << TSaveAnswer::Discard;
         other.LoadAnim("next.rtm", TFile::Regular({"arm"}, 2));
+        QCOMPARE(other.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
         QCOMPARE(g.Doc.FrameCount(), 2);
         QVERIFY(!g.isWindowModified());
     }
