@@ -82,6 +82,9 @@ TStep RunOp(const TFrameOp& op, TRunState& s)
     case Kind::Retime: {
         if (op.N < 0 || op.N >= count)
             return Usage(QStringLiteral("--retime %1: the animation has %2 frames").arg(op.N).arg(count));
+        // The last frame's time cell takes no text: saying so beats an exit that looks done.
+        if (!CanRetimeFrame(op.N, count))
+            return Usage(QStringLiteral("--retime %1: the last frame's time cannot be changed").arg(op.N));
         // The cell takes the text when it reads as a time; a text that does not puts the
         // frame's time back as the edit is committed, which sorts all the same.
         float t = anim.Doc.AnimFrames[size_t(op.N)].Time;
