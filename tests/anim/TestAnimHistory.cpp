@@ -162,7 +162,6 @@ private slots:
         else if (op == "delete") a.DeleteCurrentFrame();
         else if (op == "mirror") a.MirrorRange(1, 2);
         else if (op == "move inside") QCOMPARE(a.MoveRange(1, 2, 2).Status, TTimingStatus::Stopped);
-        else if (op == "copy far") QCOMPARE(a.CopyRange(1, 2, 99).Status, TTimingStatus::Stopped);
         else if (op == "copy") a.CopyRange(1, 2, 6);
         else if (op == "same total move") a.SetTotalMove(0, 0.5f);
         else if (op == "retime same") a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
@@ -172,7 +171,6 @@ private slots:
         QCOMPARE(a.CanUndo(), !name.isEmpty());
         QCOMPARE(a.UndoName(), name);
         QCOMPARE(history.isEmpty(), name.isEmpty());
-        QCOMPARE(a.IsModified(), !name.isEmpty());
         if (name.isEmpty())
             QCOMPARE(Snap(a).Bytes, before);
     }

@@ -87,7 +87,6 @@ private slots:
         accept("frame count below content", odd, Build(odd).left(ExpectedSize(2, 1)));
         // A record's slot is the first header name equal without regard to case; a save uses the slot's name.
         accept("other order than header", named({"A", "B", "C"}, {"C", "A", "B"}), Build(named({"A", "B", "C"}, {"C", "A", "B"}, 0)), {2, 0, 1});
-        accept("letter case differs", named({"Arm", "leg"}, {"ARM", "Leg"}), Build(named({"Arm", "leg"}, {"Arm", "leg"}, 0)), {0, 1});
         accept("latin-1 letter case", named({"Kn\xe9", "\xc4rm"}, {"KN\xc9", "\xe4RM"}), Build(named({"Kn\xe9", "\xc4rm"}, {"Kn\xe9", "\xc4rm"}, 0)), {0, 1});
         accept("duplicate header name: first wins", named({"a", "b", "A"}, {"A", "b", "a"}), Build(named({"a", "b", "A"}, {"a", "b", "a"}, 0)), {0, 1, 0});
         accept("long name cut to 32", named({Name32 + "67", "x"}, {"x", Name32 + "67"}), Build(named({Name32, "x"}, {"x", Name32}, 0)), {1, 0});
