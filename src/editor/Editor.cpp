@@ -22,10 +22,10 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
         ModelEdits_.Rebase();  // what a load or unload shows is no edit
         emit Changed(ChangePose);
     });
-    // Every operation on the document ends here once: the current frame is put on the
-    // components unless playback or edit mode poses them.
     // Edit mode ends before the animation it edits goes.
     connect(&Anim_, &TAnimController::AboutToClear, this, [this] { EndEdit(); });
+    // Every operation on the document ends here once: the current frame is put on the
+    // components unless playback or edit mode poses them.
     connect(&Anim_, &TAnimController::Changed, this, [this] {
         if (!Anim_.Loading() && !PoseHeld_ && !Editing_)
             ShowCurrentFrame();
