@@ -183,6 +183,7 @@ private slots:
         };
         type(1, "0.8");
         QCOMPARE(f.Doc.AnimFrames[1].Time, 0.8f);  // stored while typing, not yet sorted
+        QVERIFY(!f.UndoOffered());  // not while a cell is being edited
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.8f);  // committed (queued by the view): sorted
         QTRY_COMPARE(f.Anim->UndoName(), QStringLiteral("Retime Frame"));  // one step, once the cell is closed
