@@ -4,30 +4,15 @@
 #include "support/TestTable.h"
 
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
 #include <cstring>
 #include <numbers>
 #include <numeric>
 
-namespace {
-constexpr double Quarter = std::numbers::pi / 2;
-TTransform Make(const QList<double>& m) { TTransform t; std::copy_n(m.begin(), 12, t.m.begin()); return t; }
-}  // namespace
-
 class PoseTest : public QObject {
     Q_OBJECT
 private slots:
-    // Turns about the model's axes, one after the other, acting on a point.
-    void rotations_data() { QVERIFY(AddTableRows("pose/rotations.table")); }
-    void rotations()
-    {
-        QFETCH(QList<double>, start); QFETCH(QString, turns); QFETCH(QList<double>, quarters); QFETCH(QList<float>, point); QFETCH(QList<float>, expected);
-        TTransform t = Make(start);
-        for (int i = 0; i < turns.size(); ++i)
-            (turns[i] == 'x' ? RotateX : turns[i] == 'y' ? RotateY : RotateZ)(t, quarters[i] * Quarter);
-        QCOMPARE(Round5(Q(t.Apply({point[0], point[1], point[2]}))), V3(expected));
-    }
-
     // A stored point posed: the offset turns with it, the share of the total move is added after.
     void posePoint_data() { QVERIFY(AddTableRows("pose/pose-point.table")); }
     void posePoint()
@@ -63,6 +48,7 @@ private slots:
         TPose pose(tree);
         QStringList debug;
         SetDebugSink([&](const QString& l) { debug << l; });
+        const auto unhook = qScopeGuard([] { SetDebugSink({}); });  // also when a check fails
         QCOMPARE(ApplyFrameTransforms(doc, 0, tree, pose), TApplyFrameResult::Ok);
         QCOMPARE(QList<double>({pose.Act(&a)[9], pose.Act(&b)[9]}), QList<double>({3, 2}));
         QVERIFY(pose.Act(&lower) == TTransform::Identity());
@@ -73,7 +59,6 @@ private slots:
         QCOMPARE(ApplyFrameTransforms(doc, 1, tree, pose), TApplyFrameResult::EntryMissing);
         // Before the missing one: already the new frame; after it: the old frame.
         QCOMPARE(QList<double>({pose.Act(&a)[9], pose.Act(&b)[9]}), QList<double>({5, 2}));
-        SetDebugSink({});
     }
 
     void displayPointsToTheBit_data() { QVERIFY(AddTableRows("pose/display-points.table")); }

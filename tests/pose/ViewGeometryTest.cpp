@@ -206,11 +206,9 @@ private slots:
                      QList<QVector3D>({{-10, 1, 1.5f}, {-9, 1, 0.5f}, {-10, 2, 0.5f}}));
             QCOMPARE(Nrm((*list)[k]), QVector3D(0, 1, 0));
         }
-        sub.ProxyParent = nullptr;  // hanging under nothing: the placement alone
-        d.Draw();
-        d.Scene.Components.Expand(components, quads);
-        QCOMPARE(Pos(components[3]), QVector3D(-10, 0, 1.5f));
-        d.Params.TotalMove = {2, 0, 4};  // half of it at step 1 of 2: moved by (1, 0, 2)
+        // Hanging under nothing at half the total move (step 1 of 2): the placement alone, moved by (1, 0, 2).
+        sub.ProxyParent = nullptr;
+        d.Params.TotalMove = {2, 0, 4};
         d.Params.AnimStepCount = 2;
         d.Params.ActAnimStep = 1;
         d.Draw();

@@ -23,10 +23,9 @@ public:
     QQueue<QString> Files;
     QQueue<QString> Inputs;        // a null QString answers Cancel, an empty one OK with nothing typed
     QQueue<unsigned> Colors;
-    // Choices from lists: each prompt is recorded (caption, prompt, then the items) with
-    // the entry it preselected; the answer is the next index queued, -1 (cancel) when none.
+    // Choices from lists: each prompt is recorded (caption, prompt, then the items); the
+    // answer is the next index queued, -1 (cancel) when none.
     QList<QStringList> ItemPrompts;
-    QList<int> Preselected;
     QQueue<int> Choices;
     // dialogOwner() at every call, in order.
     QList<QWidget*> Owners;
@@ -66,10 +65,9 @@ public:
         value = answer;
         return true;
     }
-    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override
+    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int) override
     {
         ItemPrompts << (QStringList{caption, prompt} + items);
-        Preselected << preselected;
         return Next(Choices, -1);
     }
 

@@ -112,26 +112,6 @@ private slots:
                  std::tuple(Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier), Qt::RightButton));
     }
 
-    // Rims move the plot; the mapping, the nearest mark and the auto range follow it.
-    void rimsAndNearestMark()
-    {
-        const auto chart = MakeChart(240, 150, {});
-        chart->SetEqualScale(false);
-        chart->SetRims(30, 10, 10, 40);
-        Line(*chart, Green, 0, 0, 1, 2);
-        chart->Mark(1, 2, 9);
-        chart->LineTo(2, 1);
-        chart->Mark(2, 1, 9);
-        chart->AutoRange(5.0);
-        QCOMPARE(Rect(chart->Range()), QRectF(-0.1, -0.1, 2.2, 2.2));
-        // The plot's corners are the range's.
-        QCOMPARE(chart->PixelToChart(QPointF(30, 110)), QPointF(-0.1, -0.1));
-        QCOMPARE(chart->ChartToPixel(2.1, 2.1), QPointF(230, 10));
-
-        QCOMPARE(chart->NearestMark(chart->ChartToPixel(2, 1) + QPointF(3, 4)), 4);
-        QCOMPARE(chart->NearestMark(chart->ChartToPixel(0, 0)), 2);  // the move-to is no mark
-    }
-
     void dragsZoomOrPan_data() { QVERIFY(AddTableRows("widgets/chart-drags.table")); }
     void dragsZoomOrPan()
     {
