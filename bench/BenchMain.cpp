@@ -170,6 +170,15 @@ double CpuMs(const std::function<void()>& f)
     return double(b.tv_sec - a.tv_sec) * 1e3 + double(b.tv_nsec - a.tv_nsec) / 1e6;
 }
 
+// The peak resident growth in bytes while f runs; -1 where it cannot be read.
+double PeakGrowth(const std::function<void()>& f)
+{
+    const qint64 base = Bench::ResetPeak();
+    f();
+    const qint64 peak = Bench::PeakResident();
+    return base >= 0 && peak >= 0 ? double(peak - base) : -1;
+}
+
 int RunChild(const QStringList& args)
 {
     const QString mode = args.value(0), path = args.value(1);
@@ -195,52 +204,35 @@ int RunChild(const QStringList& args)
         if (mode == QLatin1String("load")) {
             figure = CpuMs([&] { loaded = setup.Load(path); });
         } else {
-            const qint64 base = Bench::ResetPeak();
-            loaded = setup.Load(path);
-            const qint64 peak = Bench::PeakResident();
-            figure = base >= 0 && peak >= 0 ? double(peak - base) : -1;
+            figure = PeakGrowth([&] { loaded = setup.Load(path); });
         }
         if (!loaded || !messages.isEmpty())
             error = QStringLiteral("not loaded: ") + messages.join(QStringLiteral(" | "));
         else if (args.size() > 3 && setup.Models.size() != size_t(args[3].toInt()))
             error = QStringLiteral("%1 models loaded").arg(setup.Models.size());
-    } else if (mode == QLatin1String("anim-window")) {
-        // "Load Anim..." in a window of its own, the frame grid painted once after it.
+    } else if (mode == QLatin1String("anim-window") || mode == QLatin1String("window")) {
+        // "Load Anim..." or "Load P3d..." in a window of its own, painted once after it.
+        const bool anim = mode == QLatin1String("anim-window");
         TContext cx;
         cx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(args.value(2)));
         cx.Form->show();
         Drain();
-        const qint64 base = Bench::ResetPeak();
-        cx.Form->LoadAnimation(path);
-        Drain();
-        const qint64 peak = Bench::PeakResident();
-        figure = base >= 0 && peak >= 0 ? double(peak - base) : -1;
+        figure = PeakGrowth([&] {
+            if (anim)
+                cx.Form->LoadAnimation(path);
+            else
+                cx.Form->LoadModel(path);
+            Drain();
+        });
         // Without a model every animated name is reported missing; that message is expected.
-        if (!cx.Dialogs.Messages.isEmpty() &&
+        if (anim && !cx.Dialogs.Messages.isEmpty() &&
             cx.Dialogs.Messages[0].startsWith(QLatin1String("following Animation Components were not found")))
             cx.Dialogs.Messages.removeFirst();
+        const qsizetype loaded = anim ? qsizetype(cx.Form->Doc.AnimStepCount) : qsizetype(cx.Form->Models.size());
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             error = m;
-        else if (args.size() > 3 && cx.Form->Doc.AnimStepCount != args[3].toInt())
-            error = QStringLiteral("%1 frames loaded").arg(cx.Form->Doc.AnimStepCount);
-        cx.Dialogs.Answers.enqueue(true);  // the exit question
-        cx.Form->close();
-        cx.Form.reset();
-    } else if (mode == QLatin1String("window")) {
-        // "Load P3d..." in a window of its own, the views painted once after it.
-        TContext cx;
-        cx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(args.value(2)));
-        cx.Form->show();
-        Drain();
-        const qint64 base = Bench::ResetPeak();
-        cx.Form->LoadModel(path);
-        Drain();
-        const qint64 peak = Bench::PeakResident();
-        figure = base >= 0 && peak >= 0 ? double(peak - base) : -1;
-        if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
-            error = m;
-        else if (args.size() > 3 && cx.Form->Models.size() != size_t(args[3].toInt()))
-            error = QStringLiteral("%1 models loaded").arg(cx.Form->Models.size());
+        else if (args.size() > 3 && loaded != args[3].toInt())
+            error = QStringLiteral("%1 %2 loaded").arg(loaded).arg(anim ? "frames" : "models");
         cx.Dialogs.Answers.enqueue(true);  // the exit question
         cx.Form->close();
         cx.Form.reset();
