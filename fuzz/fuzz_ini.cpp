@@ -41,11 +41,14 @@ bool SameKey(const TProbe& a, const TProbe& b)
     return a.Section.compare(b.Section, Qt::CaseInsensitive) == 0 && a.Key.compare(b.Key, Qt::CaseInsensitive) == 0;
 }
 
-// Names and values that the line format can carry: one line, no '=' in a key, nothing
-// that would read as a section header, a comment or a quoted value.
+// Names and values that the line format can carry: one line of text a file can hold (no
+// half of a surrogate pair), no '=' in a key, nothing that would read as a section
+// header, a comment or a quoted value.
 bool Writable(const TProbe& p, const QString& value)
 {
-    auto oneLine = [](const QString& s) { return !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r')); };
+    auto oneLine = [](const QString& s) {
+        return !s.contains(QLatin1Char('\n')) && !s.contains(QLatin1Char('\r')) && s.isValidUtf16();
+    };
     if (!oneLine(p.Section) || !oneLine(p.Key) || !oneLine(value))
         return false;
     if (p.Key.isEmpty() || p.Key != p.Key.trimmed() || p.Key.contains(QLatin1Char('=')) ||

@@ -1,6 +1,9 @@
 #include "model/NamesColors.h"
 
+#include "platform/FileUtil.h"
+
 #include <cstdint>
+#include <memory>
 
 namespace {
 const QString TranslationSection = QStringLiteral("Translation");
@@ -34,11 +37,8 @@ bool ParseColorValue(const QString& text, uint32_t& color)
 std::vector<TSelection*> ApplyTranslation(const std::vector<TSelection*>& treeOrder, const TIniFile& file)
 {
     std::vector<TSelection*> changed;
-    // Indexed once: a look-up per component in the file's lines would be quadratic.
-    const QHash<TIniKey, QString> names = file.SectionValues(TranslationSection);
     for (TSelection* sel : treeOrder) {
-        const auto found = names.constFind(TIniKey{sel->Name});
-        const QString name = found == names.cend() ? sel->Name : *found;
+        const QString name = file.ReadString(TranslationSection, sel->Name, sel->Name);
         if (name != sel->DisplayName) {
             sel->DisplayName = name;
             changed.push_back(sel);
@@ -50,13 +50,11 @@ std::vector<TSelection*> ApplyTranslation(const std::vector<TSelection*>& treeOr
 std::vector<TSelection*> ApplyColors(const std::vector<TSelection*>& treeOrder, const TIniFile& file)
 {
     std::vector<TSelection*> changed;
-    const QHash<TIniKey, QString> colors = file.SectionValues(ColorSection);
     for (TSelection* sel : treeOrder) {
-        const auto found = colors.constFind(TIniKey{sel->Name});
-        if (found == colors.cend())
+        if (!file.ValueExists(ColorSection, sel->Name))
             continue;
         uint32_t color = 0;
-        if (!ParseColorValue(*found, color) || color == sel->Color)
+        if (!ParseColorValue(file.ReadString(ColorSection, sel->Name, QString()), color) || color == sel->Color)
             continue;
         sel->Color = color;
         changed.push_back(sel);
@@ -84,14 +82,30 @@ void SaveColors(const std::vector<TSelection*>& treeOrder, TIniFile& file)
         file.WriteInteger(ColorSection, sel->Name, int32_t(sel->Color));
 }
 
-std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path)
+namespace {
+// The file at path, or null with error set when it exists but cannot be read.
+std::unique_ptr<TIniFile> ReadableFile(const QString& path, QString* error)
 {
-    return ApplyTranslation(treeOrder, TIniFile(path));
+    auto file = std::make_unique<TIniFile>(path);
+    if (file->ReadError().isEmpty())
+        return file;
+    if (error)
+        *error = AboutFile(path, file->ReadError());
+    return nullptr;
+}
+}  // namespace
+
+std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path,
+                                             QString* error)
+{
+    const std::unique_ptr<TIniFile> file = ReadableFile(path, error);
+    return file ? ApplyTranslation(treeOrder, *file) : std::vector<TSelection*>();
 }
 
-std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path)
+std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error)
 {
-    return ApplyColors(treeOrder, TIniFile(path));
+    const std::unique_ptr<TIniFile> file = ReadableFile(path, error);
+    return file ? ApplyColors(treeOrder, *file) : std::vector<TSelection*>();
 }
 
 bool SaveNamesFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error)

@@ -29,9 +29,13 @@ bool SaveNames(const std::vector<TSelection*>& treeOrder, TIniFile& file);
 // Writes every component's colour as a decimal integer.
 void SaveColors(const std::vector<TSelection*>& treeOrder, TIniFile& file);
 
-// The same on a file path; a missing file reads as empty. The save variants write the
-// file (other sections and keys kept) and return false with error set when that fails.
-std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path);
-std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path);
+// The same on a file path; a missing file reads as empty. One that exists but cannot be
+// read changes nothing and sets error to a message naming it ("t.tsl: Permission denied").
+// The save variants write the file (other sections and keys kept) and return false with
+// error set when that fails.
+std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path,
+                                             QString* error = nullptr);
+std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path,
+                                       QString* error = nullptr);
 bool SaveNamesFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error = nullptr);
 bool SaveColorsFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error = nullptr);

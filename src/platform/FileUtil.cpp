@@ -1,17 +1,17 @@
 #include "platform/FileUtil.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <ctime>
 #include <limits>
 #include <mutex>
 #include <new>
 #include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,7 +60,7 @@ QString FollowLinks(const QString& path, int& errnum)
 {
     QString current = path;
     for (int hops = 0; hops < 40; ++hops) {  // the system's own limit for a chain
-        const QByteArray name = QFile::encodeName(current);
+        const QByteArray name = FileNameToBytes(current);
         struct stat st {};
         if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return current;
@@ -70,15 +70,15 @@ QString FollowLinks(const QString& path, int& errnum)
             errnum = n < 0 ? errno : ENAMETOOLONG;
             return {};
         }
-        const QString next = QFile::decodeName(QByteArray(target, qsizetype(n)));
+        const QString next = FileNameFromBytes(QByteArray(target, qsizetype(n)));
         current = next.startsWith(QLatin1Char('/')) ? next : FolderOf(current) + QLatin1Char('/') + next;
     }
     errnum = ELOOP;
     return {};
 }
 
-// ---- Temporary files of saves in progress, removed when SIGTERM or SIGINT ends the
-// program: a handler may only use what is async-signal-safe, so the names sit in fixed
+// ---- Temporary files of saves in progress, removed when a signal that ends the program
+// arrives: a handler may only use what is async-signal-safe, so the names sit in fixed
 // slots that it reads without locks.
 constexpr int TempSlotCount = 16;
 enum TempSlotState : int { SlotFree, SlotFilling, SlotReady };
@@ -89,8 +89,12 @@ struct TTempSlot {
 TTempSlot TempSlots[TempSlotCount];
 static_assert(std::atomic<int>::is_always_lock_free, "the handler reads the slots without locks");
 
-// What SIGTERM and SIGINT did before the handler was put in front of them.
-struct sigaction PreviousTerm {}, PreviousInt {};
+// The signals whose default action ends the program and that a user or the system sends
+// to stop it: a terminal closed (SIGHUP), Ctrl+C, Ctrl+\\, kill. With what each did before
+// the handler was put in front of it.
+constexpr int EndingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+constexpr int EndingSignalCount = int(std::size(EndingSignals));
+struct sigaction PreviousActions[EndingSignalCount] = {};
 
 extern "C" void RemoveTempFilesAndDie(int sig)
 {
@@ -101,27 +105,29 @@ extern "C" void RemoveTempFilesAndDie(int sig)
     errno = saved;
     // Then the signal does what it did before: the default action ends the program, a
     // handler someone else installed runs.
-    ::sigaction(sig, sig == SIGTERM ? &PreviousTerm : &PreviousInt, nullptr);
+    for (int i = 0; i < EndingSignalCount; ++i)
+        if (EndingSignals[i] == sig)
+            ::sigaction(sig, &PreviousActions[i], nullptr);
     ::raise(sig);
 }
 
-// Puts the handler in front of SIGTERM and SIGINT, unless the signal is ignored (the
-// program then goes on, and so must the save). Checked at every save, so a handler
-// installed later by someone else is chained too.
+// Puts the handler in front of those signals, unless one is ignored (the program then
+// goes on, and so must the save). Checked at every save, so a handler installed later by
+// someone else is chained too.
 void InstallTempFileHandlers()
 {
     static std::mutex mutex;
     const std::lock_guard<std::mutex> lock(mutex);
-    for (const int sig : {SIGTERM, SIGINT}) {
+    for (int i = 0; i < EndingSignalCount; ++i) {
         struct sigaction current {};
-        if (::sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN ||
+        if (::sigaction(EndingSignals[i], nullptr, &current) != 0 || current.sa_handler == SIG_IGN ||
             current.sa_handler == RemoveTempFilesAndDie)
             continue;
-        (sig == SIGTERM ? PreviousTerm : PreviousInt) = current;
+        PreviousActions[i] = current;
         struct sigaction sa {};
         sa.sa_handler = RemoveTempFilesAndDie;
         sigemptyset(&sa.sa_mask);
-        ::sigaction(sig, &sa, nullptr);
+        ::sigaction(EndingSignals[i], &sa, nullptr);
     }
 }
 
@@ -149,7 +155,200 @@ void UnregisterTempFile(int& slot)
         TempSlots[slot].State.store(SlotFree);
     slot = -1;
 }
+
+bool IsRegisteredTempFile(const QByteArray& name)
+{
+    for (const TTempSlot& slot : TempSlots)
+        if (slot.State.load() == SlotReady && name == slot.Name)
+            return true;
+    return false;
+}
+
+// The characters of a temporary file's random part (QString::number(.., 36)).
+bool IsTempSuffix(const char* p, size_t n)
+{
+    if (n < 1 || n > 8)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (!((p[i] >= '0' && p[i] <= '9') || (p[i] >= 'a' && p[i] <= 'z')))
+            return false;
+    return true;
+}
+
+// Removes what a writer of target that could not clean up (SIGKILL, a power cut) left in
+// folder: regular files of this user named ".NAME.xxxx" as the writer names them, last
+// written over a minute ago. A writer at work writes its file often enough to stay younger.
+void RemoveStaleTempFiles(const QString& folder, const QString& name)
+{
+    const QByteArray dirName = FileNameToBytes(folder);
+    const QByteArray prefix = '.' + FileNameToBytes(name) + '.';
+    DIR* dir = ::opendir(dirName.constData());
+    if (!dir)
+        return;
+    const int fd = ::dirfd(dir);
+    const time_t old = ::time(nullptr) - 60;
+    while (const dirent* e = ::readdir(dir)) {
+        const size_t length = std::strlen(e->d_name);
+        if (length <= size_t(prefix.size()) || std::memcmp(e->d_name, prefix.constData(), size_t(prefix.size())) != 0 ||
+            !IsTempSuffix(e->d_name + prefix.size(), length - size_t(prefix.size())))
+            continue;
+        struct stat st {};
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() || st.st_mtime > old)
+            continue;
+        if (IsRegisteredTempFile(dirName + '/' + e->d_name))
+            continue;
+        ::unlinkat(fd, e->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// The length of the UTF-8 sequence at p (at most n bytes) with its code point, or 0 when
+// the bytes there are no valid sequence (overlong, a surrogate, beyond U+10FFFF, cut off).
+int Utf8Sequence(const unsigned char* p, qsizetype n, char32_t& cp)
+{
+    const unsigned c = p[0];
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    int len = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (n < len)
+        return 0;
+    for (int k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (p[k] & 0x3F);
+    }
+    if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        return 0;
+    return len;
+}
 }  // namespace
+
+bool IsValidUtf8(const char* bytes, qsizetype n)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    qsizetype i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {  // runs of ASCII eight at a time
+            uint64_t w;
+            std::memcpy(&w, p + i, sizeof w);
+            if (!(w & 0x8080808080808080ull)) {
+                i += 8;
+                continue;
+            }
+        }
+        char32_t cp = 0;
+        const int len = Utf8Sequence(p + i, n - i, cp);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+QString FileNameFromBytes(const QByteArray& bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        char32_t cp = 0;
+        const int len = Utf8Sequence(p + i, n - i, cp);
+        if (len == 0) {
+            out += QChar(char16_t(0xDC00 + p[i]));  // a byte that is no UTF-8, kept as itself
+            ++i;
+            continue;
+        }
+        out += QChar::fromUcs4(cp);
+        i += len;
+    }
+    return out;
+}
+
+QByteArray FileNameToBytes(const QString& name)
+{
+    QByteArray out;
+    out.reserve(name.size());
+    const qsizetype n = name.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = name[i].unicode();
+        if (u < 0x80) {
+            out += char(u);
+            continue;
+        }
+        if (u >= 0xDC80 && u <= 0xDCFF) {  // a byte FileNameFromBytes kept
+            out += char(u - 0xDC00);
+            continue;
+        }
+        char32_t cp = u;
+        if (QChar::isHighSurrogate(u) && i + 1 < n && name[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(u, name[i + 1].unicode());
+            ++i;
+        } else if (QChar::isSurrogate(u)) {
+            cp = 0xFFFD;
+        }
+        const QString one = QString::fromUcs4(&cp, 1);
+        out += one.toUtf8();
+    }
+    return out;
+}
+
+bool FileExists(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(FileNameToBytes(path).constData(), &st) == 0;
+}
+
+bool IsFolder(const QString& path)
+{
+    struct stat st {};
+    return !path.isEmpty() && ::stat(FileNameToBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QString RegularFileProblem(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(FileNameToBytes(path).constData(), &st) != 0)
+        return SystemErrorText(path.isEmpty() ? ENOENT : errno);
+    return S_ISREG(st.st_mode) ? QString() : SpecialFileText(st.st_mode);
+}
+
+bool SameFile(const QString& a, const QString& b)
+{
+    struct stat sa {}, sb {};
+    return !a.isEmpty() && !b.isEmpty() && ::stat(FileNameToBytes(a).constData(), &sa) == 0 &&
+           ::stat(FileNameToBytes(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+QStringList FolderEntries(const QString& folder)
+{
+    QStringList names;
+    DIR* dir = ::opendir(FileNameToBytes(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
+    if (!dir)
+        return names;
+    while (const dirent* e = ::readdir(dir)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        names << FileNameFromBytes(QByteArray(e->d_name));
+    }
+    ::closedir(dir);
+    return names;
+}
 
 int TempFilesRegisteredForSignals()
 {
@@ -163,7 +362,7 @@ QString SystemErrorText(int errnum) { return QString::fromLocal8Bit(std::strerro
 
 bool OpenRegularFile(const QString& path, QFile& file, QString* error)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = FileNameToBytes(path);
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     const int fd = name.isEmpty() ? -1 : ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -244,12 +443,13 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
     }
     // A symbolic link stays a link: the file it names is the one replaced, or created
     // when the link dangles. A loop is refused with the system's text.
-    const QFileInfo link(path);
-    if (link.isSymLink()) {
-        if (link.exists()) {
-            Target_ = link.canonicalFilePath();
+    struct stat linkStat {};
+    if (::lstat(FileNameToBytes(path).constData(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
+        int errnum = 0;
+        char resolved[PATH_MAX];
+        if (::realpath(FileNameToBytes(path).constData(), resolved)) {
+            Target_ = FileNameFromBytes(QByteArray(resolved));
         } else {
-            int errnum = 0;
             Target_ = FollowLinks(path, errnum);
             if (Target_.isEmpty()) {
                 Target_ = path;
@@ -258,7 +458,7 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
             }
         }
     }
-    const QByteArray target = QFile::encodeName(Target_);
+    const QByteArray target = FileNameToBytes(Target_);
 
     mode_t mode = 0666;  // narrowed by the umask for a new file
     struct stat st {};
@@ -276,10 +476,11 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
     }
 
     const QString folder = FolderOf(Target_);
+    RemoveStaleTempFiles(folder, FileNamePart(Target_));
     const QString base = QStringLiteral("%1/.%2.").arg(folder, FileNamePart(Target_));
     for (int attempt = 0; attempt < 100 && Fd_ < 0; ++attempt) {
         const QByteArray candidate =
-            QFile::encodeName(base + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36));
+            FileNameToBytes(base + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36));
         const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             Fd_ = fd;
@@ -384,13 +585,13 @@ bool TAtomicFileWriter::Commit()
     Fd_ = -1;
     if (::close(fd) != 0)
         return Fail(errno);
-    const QByteArray target = QFile::encodeName(Target_);
+    const QByteArray target = FileNameToBytes(Target_);
     if (::rename(TempName_.constData(), target.constData()) != 0)
         return Fail(errno);
     UnregisterTempFile(TempSlot_);
     TempName_.clear();
     // The rename lives in the folder: sync it so the new name survives a power cut.
-    const QByteArray folder = QFile::encodeName(FolderOf(Target_));
+    const QByteArray folder = FileNameToBytes(FolderOf(Target_));
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
@@ -416,7 +617,7 @@ bool IsPlausiblePath(const QString& path)
     // Checked on the length first, so a value of megabytes is never encoded.
     if (path.size() >= PATH_MAX)
         return false;
-    return QFile::encodeName(path).size() < PATH_MAX;
+    return FileNameToBytes(path).size() < PATH_MAX;
 }
 
 QString NormalizeSeparators(const QString& path)
@@ -426,25 +627,35 @@ QString NormalizeSeparators(const QString& path)
     return p;
 }
 
-QString ResolveCaseInsensitive(const QString& path)
+QString ResolveCaseInsensitive(const QString& path) { return TCaseResolver().Resolve(path); }
+
+QString TCaseResolver::Resolve(const QString& path)
 {
-    if (path.isEmpty() || QFileInfo::exists(path))
+    if (path.isEmpty() || FileExists(path))
         return path;
-    const QFileInfo info(path);
-    const QDir dir = info.dir();
-    if (!dir.exists())
-        return path;
-    const QString wanted = info.fileName();
-    QString found;
-    int matches = 0;
-    const QStringList entries = dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QString& e : entries) {
-        if (e.compare(wanted, Qt::CaseInsensitive) == 0) {
-            found = e;
-            ++matches;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString folder = path.left(slash + 1);  // with its slash; empty for the current folder
+    auto listed = Folders_.find(folder);
+    if (listed == Folders_.end()) {
+        QHash<QString, QString> names;
+        for (const QString& entry : FolderEntries(folder)) {
+            const QString folded = entry.toCaseFolded();
+            if (const auto at = names.find(folded); at != names.end())
+                at->clear();  // several entries match: none is taken
+            else
+                names.insert(folded, entry);
         }
+        listed = Folders_.insert(folder, std::move(names));
     }
-    return matches == 1 ? dir.filePath(found) : path;
+    const QString found = listed->value(path.mid(slash + 1).toCaseFolded());
+    return found.isEmpty() ? path : folder + found;
+}
+
+QString AboutFile(const QString& file, const QString& text)
+{
+    if (file.isEmpty() || text.contains(QStringLiteral("file ") + file))
+        return text;
+    return file + QStringLiteral(": ") + text;
 }
 
 QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1); }

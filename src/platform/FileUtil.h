@@ -2,7 +2,9 @@
 // File access shared by the readers and writers: reads of regular files only, writes that
 // never destroy the previous file, and paths from files made on Windows.
 #include <QByteArray>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <cstring>
 #include <memory>
 
@@ -10,6 +12,29 @@ class QFile;
 
 // The system's text for an errno value ("No space left on device").
 QString SystemErrorText(int errnum);
+
+// File names are the system's bytes. Bytes that are not UTF-8 come in as U+DC80..U+DCFF,
+// one each, and go out as those bytes again, so any name the system hands over (an
+// argument, a folder entry, a link's target) names the same file on the way back. Every
+// file access here goes through these two.
+QString FileNameFromBytes(const QByteArray& bytes);
+QByteArray FileNameToBytes(const QString& name);
+// Whether bytes are UTF-8 that decodes without a fault (no overlong forms, surrogates,
+// code points beyond U+10FFFF or a sequence cut off).
+bool IsValidUtf8(const char* bytes, qsizetype size);
+
+// Whether path names something that exists (links followed); whether it is a folder.
+bool FileExists(const QString& path);
+bool IsFolder(const QString& path);
+// Empty when path is a regular file (links followed); otherwise why it cannot be read as
+// one: the system's text for a missing file, a folder ("Is a directory"), or "Not a
+// regular file" for a FIFO, a device or a socket.
+QString RegularFileProblem(const QString& path);
+// Whether a and b name one existing file, by whatever path (links, "..", other spellings).
+bool SameFile(const QString& a, const QString& b);
+// The names in folder (without "." and ".."), as the system has them; empty when it
+// cannot be read.
+QStringList FolderEntries(const QString& folder);
 
 // Opens path for reading when it names a regular file (symbolic links followed). A FIFO,
 // a device, a socket or a folder is refused at once, without waiting for a writer. On
@@ -115,6 +140,22 @@ QString NormalizeSeparators(const QString& path);
 // its file name without regard to letter case, that entry; otherwise the path unchanged.
 // The path is taken literally: a backslash is part of a name.
 QString ResolveCaseInsensitive(const QString& path);
+
+// ResolveCaseInsensitive for many paths: each folder is listed once, the first time a
+// name in it does not exist as written, and the listing is kept for the others.
+class TCaseResolver {
+public:
+    QString Resolve(const QString& path);
+
+private:
+    // Per folder: each case-folded name, with the one entry that has it (empty when
+    // several have it).
+    QHash<QString, QHash<QString, QString>> Folders_;
+};
+
+// A message about a file as "FILE: text", unless it names the file already ("Cannot open
+// file FILE"). For messages that would otherwise not say which file they mean.
+QString AboutFile(const QString& file, const QString& text);
 
 // File name part after the last '/'.
 QString FileNamePart(const QString& path);

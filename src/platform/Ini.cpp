@@ -1,13 +1,21 @@
 #include "platform/Ini.h"
 #include "platform/FileUtil.h"
 
-#include <QFileInfo>
-#include <QStringDecoder>
+#include <QHash>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <new>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 namespace {
+// ---- One line as the format reads it. These are the reference; the byte forms further
+// down give the same answers for lines of ASCII text without making strings.
+
 QString SectionName(const QString& line)
 {
     const QString t = line.trimmed();
@@ -43,148 +51,618 @@ QString ValueOf(const QString& line)
         v = v.mid(1, v.size() - 2);
     return v;
 }
-}  // namespace
 
-TIniFile::TIniFile(const QString& fileName) : FileName_(fileName) { Reload(); }
+// ---- Bytes
 
-void TIniFile::Reload()
+bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+bool IsAscii(const char* p, qsizetype n)
 {
-    Lines_.clear();
-    Modified_ = false;
-    Latin1_ = false;
-    Eol_ = QStringLiteral("\n");
-    ReadError_.clear();
-    QByteArray bytes;
-    if (FileName_.isEmpty() || !QFileInfo::exists(FileName_))
-        return;  // a file that does not exist yet reads as empty
-    QString error;
-    // A settings, names or colour file of gigabytes is no such file: it is refused rather
-    // than allocated.
-    if (!ReadWholeFile(FileName_, bytes, &error, MaxTextFileSize)) {
-        // Writing now would replace whatever the file holds with only the keys written.
-        ReadError_ = error;
-        return;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, sizeof w);
+        if (w & 0x8080808080808080ull)
+            return false;
     }
-    try {
-        // Files made on Windows are single-byte text; our own are UTF-8.
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString text = utf8.decode(bytes);
-        if (utf8.hasError()) {
-            text = QString::fromLatin1(bytes);
-            Latin1_ = true;
-        }
-        SetText(text);
-    } catch (const std::bad_alloc&) {
-        Lines_.clear();
-        ReadError_ = SystemErrorText(ENOMEM);
-    }
-    Modified_ = false;
+    for (; i < n; ++i)
+        if (p[i] & 0x80)
+            return false;
+    return true;
 }
 
-void TIniFile::SetText(const QString& text)
-{
-    // The first line end decides: a file made on Windows is written back with CRLF.
-    // Otherwise a stray CR stays part of its line, so the text is kept as it was.
-    QString t = text;
-    const qsizetype firstBreak = t.indexOf(QLatin1Char('\n'));
-    const bool crlf = firstBreak > 0 && t[firstBreak - 1] == QLatin1Char('\r');
-    Eol_ = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    if (crlf)
-        t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    while (t.endsWith(QLatin1Char('\r')))  // a last line cut off after its CRs
-        t.chop(1);
-    Lines_ = t.split(QLatin1Char('\n'));
-    if (!Lines_.isEmpty() && Lines_.last().isEmpty())
-        Lines_.removeLast();
-    Modified_ = true;
-}
+// FNV-1a over case-folded code points: names equal without regard to case hash alike.
+constexpr uint32_t HashSeed = 2166136261u;
+uint32_t HashStep(uint32_t h, char32_t c) { return (h ^ uint32_t(c)) * 16777619u; }
 
-QString TIniFile::Text() const
+uint32_t FoldHash(QStringView s)
 {
-    QString out;
-    for (const QString& l : Lines_) {
-        out += l;
-        out += Eol_;
-    }
-    return out;
-}
-
-qsizetype TIniFile::FindSection(const QString& section) const
-{
-    for (qsizetype i = 0; i < Lines_.size(); ++i)
-        if (IsSectionLine(Lines_[i]) && SectionName(Lines_[i]).compare(section, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
-qsizetype TIniFile::SectionEnd(qsizetype h) const
-{
-    qsizetype i = h + 1;
-    while (i < Lines_.size() && !IsSectionLine(Lines_[i]))
-        ++i;
-    return i;
-}
-
-qsizetype TIniFile::FindKey(qsizetype h, const QString& key) const
-{
-    const qsizetype end = SectionEnd(h);
-    for (qsizetype i = h + 1; i < end; ++i)
-        if (KeyOf(Lines_[i]).compare(key, Qt::CaseInsensitive) == 0 && !KeyOf(Lines_[i]).isEmpty())
-            return i;
-    return -1;
-}
-
-bool TIniFile::SectionExists(const QString& section) const { return FindSection(section) >= 0; }
-
-bool TIniFile::ValueExists(const QString& section, const QString& key) const
-{
-    const qsizetype h = FindSection(section);
-    return h >= 0 && FindKey(h, key) >= 0;
-}
-
-QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const
-{
-    const qsizetype h = FindSection(section);
-    if (h < 0)
-        return def;
-    const qsizetype k = FindKey(h, key);
-    return k < 0 ? def : ValueOf(Lines_[k]);
-}
-
-size_t qHash(const TIniKey& key, size_t seed)
-{
-    // Over the case-folded code points, as QString::compare folds them.
-    size_t h = seed ^ 0x9E3779B97F4A7C15ull;
-    const QChar* p = key.Text.constData();
-    const qsizetype n = key.Text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        char32_t c = p[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(p[i], p[i + 1]);
+    uint32_t h = HashSeed;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        char32_t c = s[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(s[i], s[i + 1]);
             ++i;
         }
-        h = (h ^ QChar::toCaseFolded(c)) * 0x100000001B3ull;
+        h = HashStep(h, QChar::toCaseFolded(c));
     }
     return h;
 }
 
-QHash<TIniKey, QString> TIniFile::SectionValues(const QString& section) const
+uint32_t FoldHashAscii(const char* p, qsizetype n)
 {
-    QHash<TIniKey, QString> values;
-    const qsizetype h = FindSection(section);
-    if (h < 0)
-        return values;
-    const qsizetype end = SectionEnd(h);
-    values.reserve(end - h - 1);
-    for (qsizetype i = h + 1; i < end; ++i) {
-        const QString key = KeyOf(Lines_[i]);
-        if (key.isEmpty())
-            continue;
-        TIniKey k{key};
-        if (!values.contains(k))
-            values.insert(std::move(k), ValueOf(Lines_[i]));
+    uint32_t h = HashSeed;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = p[i];
+        h = HashStep(h, char32_t(c >= 'A' && c <= 'Z' ? c + 32 : c));
     }
-    return values;
+    return h;
+}
+
+const char* FindByte(const char* from, const char* to, char c)
+{
+    return from < to ? static_cast<const char*>(std::memchr(from, c, size_t(to - from))) : nullptr;
+}
+
+const char* FindLastByte(const char* from, const char* to, char c)
+{
+    return from < to ? static_cast<const char*>(memrchr(from, c, size_t(to - from))) : nullptr;
+}
+
+// Offsets are kept in 32 bits: texts are far smaller (files over MaxTextFileSize are not read).
+constexpr qsizetype MaxTextBytes = qsizetype(INT32_MAX) - 1;
+constexpr uint32_t RepeatsFlag = 0x80000000u;
+
+// The keys of one section of the text: an open-addressing table of the first line of each
+// key, slot = (name hash << 32) | (line start + 1), 0 when empty. A line whose key comes
+// again later in the section carries RepeatsFlag.
+struct TKeyTable {
+    std::vector<uint64_t> Slots;
+};
+
+// Lines a write added to a section, in order, and the live one of each key.
+struct TAddedLine {
+    QString Text;
+    bool Deleted = false;
+};
+struct TAdded {
+    std::vector<TAddedLine> Lines;
+    QHash<QString, int> Live;  // case-folded key -> index into Lines
+};
+
+// A key's line: in the text (At, where the line starts) or added by a write (Added).
+struct TKeyLine {
+    bool Found = false;
+    bool InText = false;
+    uint32_t At = 0;
+    int Added = -1;
+};
+}  // namespace
+
+struct TIniFile::TData {
+    QString FileName;
+    QString ReadError;
+    QByteArray Bytes;    // the text as read, in its own encoding
+    qsizetype Start = 0;  // after a UTF-8 byte order mark, which is kept
+    bool Latin1 = false;
+    bool Crlf = false;
+    bool Modified = false;
+
+    // The text's section headers in order: where each line starts, and its name's hash.
+    std::vector<uint32_t> HeaderAt;
+    std::vector<uint32_t> HeaderHash;
+    // Sections writes added, numbered after the text's; each after a blank line when the
+    // file did not end in one as it was added.
+    struct TNewSection {
+        QString Name;
+        bool Separated = false;
+    };
+    std::vector<TNewSection> NewSections;
+    // Section names looked up (case-folded): the first section of the name, or -1.
+    mutable QHash<QString, int> SectionCache;
+    // Key tables of the text's sections, made on first look-up.
+    mutable std::unordered_map<int, TKeyTable> Keys;
+    // Edits of the text's lines, by where the line starts.
+    std::unordered_map<uint32_t, QString> Replaced;
+    std::unordered_set<uint32_t> Deleted;
+    // Lines writes added, per section.
+    std::map<int, TAdded> Added;
+
+    const char* Begin() const { return Bytes.constData(); }
+    const char* End() const { return Bytes.constData() + Bytes.size(); }
+
+    void Adopt(QByteArray bytes, bool detectBom);
+    void IndexHeaders();
+
+    QString Decode(qsizetype from, qsizetype to) const
+    {
+        const char* p = Begin() + from;
+        return Latin1 ? QString::fromLatin1(p, to - from) : QString::fromUtf8(p, to - from);
+    }
+    // End of the line starting at `at` (its line break, or the end of the text).
+    qsizetype LineEnd(qsizetype at) const
+    {
+        const char* nl = FindByte(Begin() + at, End(), '\n');
+        return nl ? nl - Begin() : Bytes.size();
+    }
+    // The line starting at `at` without its line break, as the format reads it.
+    QString Line(qsizetype at) const { return Decode(at, LineEnd(at)); }
+    // The same as it is written back: without the CR of a CRLF break.
+    qsizetype ContentEnd(qsizetype at) const
+    {
+        const qsizetype nl = LineEnd(at);
+        qsizetype end = nl;
+        if (nl == Bytes.size()) {  // a last line cut off after CRs loses them
+            while (end > at && Bytes[end - 1] == '\r')
+                --end;
+        } else if (Crlf && end > at && Bytes[end - 1] == '\r') {
+            --end;
+        }
+        return end;
+    }
+    QString Content(qsizetype at) const { return Decode(at, ContentEnd(at)); }
+
+    qsizetype SectionBody(int s) const
+    {
+        const qsizetype end = LineEnd(HeaderAt[size_t(s)]);
+        return end < Bytes.size() ? end + 1 : end;
+    }
+    qsizetype SectionEnd(int s) const
+    {
+        return size_t(s) + 1 < HeaderAt.size() ? qsizetype(HeaderAt[size_t(s) + 1]) : Bytes.size();
+    }
+
+    // The key of the line [from, to): its bytes [b, e) when they are ASCII, else its text.
+    enum class TKeyKind { None, Ascii, Text };
+    TKeyKind KeyAt(qsizetype from, qsizetype to, const char*& b, const char*& e, QString& key) const;
+    bool KeyIs(qsizetype at, const QString& key) const;
+    bool SameKey(qsizetype a, qsizetype b) const;
+    const TKeyTable& KeysOf(int s) const;
+    int FindSection(const QString& name) const;
+    int AddSection(const QString& name);
+    // Whether the text as it would be written ends in a line that is not blank.
+    bool EndsInLine() const;
+    TKeyLine FindKey(int s, const QString& key) const;
+    QString LineText(const TKeyLine& line, int s) const;
+
+    // The text as it would be written; utf8 tells its encoding.
+    QByteArray Render(bool& utf8) const;
+    bool HasEdits() const { return !Replaced.empty() || !Deleted.empty() || !Added.empty(); }
+};
+
+void TIniFile::TData::Adopt(QByteArray bytes, bool detectBom)
+{
+    Bytes = std::move(bytes);
+    Replaced.clear();
+    Deleted.clear();
+    Added.clear();
+    NewSections.clear();
+    SectionCache.clear();
+    Keys.clear();
+    HeaderAt.clear();
+    HeaderHash.clear();
+    Start = 0;
+    Crlf = false;
+    if (Bytes.size() > MaxTextBytes) {
+        Bytes.clear();
+        ReadError = SystemErrorText(EFBIG);
+    }
+    // Files made on Windows are single-byte text; our own are UTF-8.
+    Latin1 = !IsValidUtf8(Bytes.constData(), Bytes.size());
+    if (detectBom && !Latin1 && Bytes.startsWith("\xEF\xBB\xBF"))
+        Start = 3;
+    // The first line end decides: a file made on Windows is written back with CRLF.
+    // Otherwise a stray CR stays part of its line, so the text is kept as it was.
+    const qsizetype firstBreak = Bytes.indexOf('\n', Start);
+    Crlf = firstBreak > Start && Bytes[firstBreak - 1] == '\r';
+    IndexHeaders();
+}
+
+void TIniFile::TData::IndexHeaders()
+{
+    // Only lines holding a '[' can be headers: the rest is passed over at the speed of a
+    // byte search.
+    const char* base = Begin();
+    const char* end = End();
+    const char* from = base + Start;  // always the start of a line
+    while (from < end) {
+        const char* bracket = FindByte(from, end, '[');
+        if (!bracket)
+            break;
+        const char* nl = FindLastByte(from, bracket, '\n');
+        const char* ls = nl ? nl + 1 : from;
+        const char* le = FindByte(bracket, end, '\n');
+        if (!le)
+            le = end;
+        from = le + 1;
+        uint32_t hash = 0;
+        if (IsAscii(ls, le - ls)) {
+            const char* b = ls;
+            while (b < le && IsAsciiSpace(*b))
+                ++b;
+            const char* e = le;
+            while (e > b && IsAsciiSpace(e[-1]))
+                --e;
+            if (b != bracket || e - b < 2 || e[-1] != ']')
+                continue;
+            ++b;
+            --e;
+            while (b < e && IsAsciiSpace(*b))
+                ++b;
+            while (e > b && IsAsciiSpace(e[-1]))
+                --e;
+            hash = FoldHashAscii(b, e - b);
+        } else {
+            const QString line = Decode(ls - base, le - base);
+            if (!IsSectionLine(line))
+                continue;
+            hash = FoldHash(SectionName(line));
+        }
+        HeaderAt.push_back(uint32_t(ls - base));
+        HeaderHash.push_back(hash);
+    }
+}
+
+TIniFile::TData::TKeyKind TIniFile::TData::KeyAt(qsizetype from, qsizetype to, const char*& b, const char*& e,
+                                                QString& key) const
+{
+    // Only the line up to its first '=' decides the key.
+    const char* ls = Begin() + from;
+    const char* eq = FindByte(ls, Begin() + to, '=');
+    if (!eq)
+        return TKeyKind::None;
+    if (!IsAscii(ls, eq - ls)) {
+        key = KeyOf(Decode(from, eq + 1 - Begin()));
+        return key.isEmpty() ? TKeyKind::None : TKeyKind::Text;
+    }
+    b = ls;
+    while (b < eq && IsAsciiSpace(*b))
+        ++b;
+    if (b == eq || *b == ';' || *b == '#')
+        return TKeyKind::None;
+    e = eq;
+    while (e > b && IsAsciiSpace(e[-1]))
+        --e;
+    return TKeyKind::Ascii;
+}
+
+bool TIniFile::TData::KeyIs(qsizetype at, const QString& key) const
+{
+    const char *b = nullptr, *e = nullptr;
+    QString text;
+    switch (KeyAt(at, LineEnd(at), b, e, text)) {
+    case TKeyKind::None:
+        return false;
+    case TKeyKind::Ascii:
+        return key.compare(QLatin1StringView(b, e - b), Qt::CaseInsensitive) == 0;
+    case TKeyKind::Text:
+        break;
+    }
+    return key.compare(text, Qt::CaseInsensitive) == 0;
+}
+
+bool TIniFile::TData::SameKey(qsizetype a, qsizetype b) const
+{
+    const char *ab = nullptr, *ae = nullptr, *bb = nullptr, *be = nullptr;
+    QString at, bt;
+    const TKeyKind ka = KeyAt(a, LineEnd(a), ab, ae, at);
+    const TKeyKind kb = KeyAt(b, LineEnd(b), bb, be, bt);
+    if (ka == TKeyKind::Ascii && kb == TKeyKind::Ascii) {
+        if (ae - ab != be - bb)
+            return false;
+        for (; ab < ae; ++ab, ++bb) {
+            const char x = *ab >= 'A' && *ab <= 'Z' ? char(*ab + 32) : *ab;
+            const char y = *bb >= 'A' && *bb <= 'Z' ? char(*bb + 32) : *bb;
+            if (x != y)
+                return false;
+        }
+        return true;
+    }
+    if (ka == TKeyKind::Ascii)
+        at = QString::fromLatin1(ab, ae - ab);
+    if (kb == TKeyKind::Ascii)
+        bt = QString::fromLatin1(bb, be - bb);
+    return at.compare(bt, Qt::CaseInsensitive) == 0;
+}
+
+const TKeyTable& TIniFile::TData::KeysOf(int s) const
+{
+    if (const auto it = Keys.find(s); it != Keys.end())
+        return it->second;
+    // Only lines holding a '=' can be keys: counted first, so the table is made once at a
+    // size that keeps it at most three quarters full.
+    const char* base = Begin();
+    const char* end = base + SectionEnd(s);
+    const char* body = base + SectionBody(s);
+    size_t candidates = 0;
+    for (const char* from = body; from < end;) {
+        const char* eq = FindByte(from, end, '=');
+        if (!eq)
+            break;
+        ++candidates;
+        const char* le = FindByte(eq, end, '\n');
+        from = le ? le + 1 : end;
+    }
+    size_t size = 16;
+    while (size * 3 < candidates * 4)
+        size *= 2;
+    TKeyTable& table = Keys[s];
+    table.Slots.assign(size, 0);
+    const size_t mask = size - 1;
+    for (const char* from = body; from < end;) {
+        const char* eq = FindByte(from, end, '=');
+        if (!eq)
+            break;
+        const char* nl = FindLastByte(from, eq, '\n');
+        const qsizetype ls = (nl ? nl + 1 : from) - base;
+        const char* le = FindByte(eq, end, '\n');
+        if (!le)
+            le = end;
+        from = le + 1;
+        const char *b = nullptr, *e = nullptr;
+        QString key;
+        uint32_t hash = 0;
+        switch (KeyAt(ls, le - base, b, e, key)) {
+        case TKeyKind::None:
+            continue;
+        case TKeyKind::Ascii:
+            hash = FoldHashAscii(b, e - b);
+            break;
+        case TKeyKind::Text:
+            hash = FoldHash(key);
+            break;
+        }
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            uint64_t& slot = table.Slots[i];
+            if (slot == 0) {
+                slot = (uint64_t(hash) << 32) | uint32_t(ls + 1);
+                break;
+            }
+            if (uint32_t(slot >> 32) == hash && SameKey((uint32_t(slot) & ~RepeatsFlag) - 1, ls)) {
+                slot |= RepeatsFlag;  // the first line of the key stays
+                break;
+            }
+        }
+    }
+    return table;
+}
+
+int TIniFile::TData::FindSection(const QString& name) const
+{
+    const QString folded = name.toCaseFolded();
+    if (const auto it = SectionCache.constFind(folded); it != SectionCache.cend())
+        return *it;
+    int found = -1;
+    const uint32_t hash = FoldHash(name);
+    for (size_t i = 0; i < HeaderAt.size() && found < 0; ++i)
+        if (HeaderHash[i] == hash && SectionName(Line(HeaderAt[i])).compare(name, Qt::CaseInsensitive) == 0)
+            found = int(i);
+    for (size_t i = 0; i < NewSections.size() && found < 0; ++i)
+        if (NewSections[i].Name.compare(name, Qt::CaseInsensitive) == 0)
+            found = int(HeaderAt.size() + i);
+    SectionCache.insert(folded, found);
+    return found;
+}
+
+bool TIniFile::TData::EndsInLine() const
+{
+    if (!NewSections.empty())
+        return true;  // a header, or the keys under it
+    // The last line the text keeps; lines added to its section go after it unless it is blank.
+    qsizetype end = Bytes.size();
+    for (;;) {
+        const char* nl = FindLastByte(Begin() + Start, Begin() + end, '\n');
+        const qsizetype at = nl ? nl - Begin() + 1 : Start;
+        const bool cutOff = end == Bytes.size();
+        if (!(cutOff && ContentEnd(at) == at) && !Deleted.count(uint32_t(at))) {
+            const auto r = Replaced.find(uint32_t(at));
+            return !(r != Replaced.end() ? r->second : Line(at)).trimmed().isEmpty();
+        }
+        if (at == Start)
+            break;
+        end = at - 1;
+    }
+    return false;
+}
+
+int TIniFile::TData::AddSection(const QString& name)
+{
+    NewSections.push_back({name, EndsInLine()});
+    const int s = int(HeaderAt.size() + NewSections.size() - 1);
+    Added[s];  // a new section is written even when its keys go again
+    SectionCache.insert(name.toCaseFolded(), s);
+    return s;
+}
+
+TKeyLine TIniFile::TData::FindKey(int s, const QString& key) const
+{
+    TKeyLine line;
+    if (s < 0 || key.isEmpty())
+        return line;
+    if (size_t(s) < HeaderAt.size()) {
+        const TKeyTable& table = KeysOf(s);
+        const uint32_t hash = FoldHash(key);
+        const size_t mask = table.Slots.size() - 1;
+        for (size_t i = hash & mask; table.Slots[i]; i = (i + 1) & mask) {
+            const uint64_t slot = table.Slots[i];
+            const uint32_t at = (uint32_t(slot) & ~RepeatsFlag) - 1;
+            if (uint32_t(slot >> 32) != hash || !KeyIs(at, key))
+                continue;
+            if (!Deleted.count(at)) {
+                line = {true, true, at, -1};
+                return line;
+            }
+            if (slot & RepeatsFlag) {
+                // The first line of the key went: the next one stands in for it.
+                const char* base = Begin();
+                const char* end = base + SectionEnd(s);
+                for (qsizetype from = LineEnd(at) + 1; from < end - base; from = LineEnd(from) + 1) {
+                    if (!Deleted.count(uint32_t(from)) && KeyIs(from, key)) {
+                        line = {true, true, uint32_t(from), -1};
+                        return line;
+                    }
+                }
+            }
+            break;
+        }
+    }
+    if (const auto added = Added.find(s); added != Added.end()) {
+        if (const auto live = added->second.Live.constFind(key.toCaseFolded()); live != added->second.Live.cend())
+            line = {true, false, 0, *live};
+    }
+    return line;
+}
+
+QString TIniFile::TData::LineText(const TKeyLine& line, int s) const
+{
+    if (!line.InText)
+        return Added.at(s).Lines[size_t(line.Added)].Text;
+    const auto replaced = Replaced.find(line.At);
+    return replaced != Replaced.end() ? replaced->second : Content(line.At);
+}
+
+QByteArray TIniFile::TData::Render(bool& utf8) const
+{
+    // A single-byte file stays one unless a write needs a character it cannot hold.
+    utf8 = !Latin1;
+    const auto fitsLatin1 = [](const QString& text) {
+        for (QChar c : text)
+            if (c.unicode() > 0xFF)
+                return false;
+        return true;
+    };
+    for (const auto& [at, text] : Replaced)
+        utf8 = utf8 || !fitsLatin1(text);
+    for (const auto& [s, added] : Added)
+        for (const TAddedLine& l : added.Lines)
+            utf8 = utf8 || (!l.Deleted && !fitsLatin1(l.Text));
+    for (const TNewSection& section : NewSections)
+        utf8 = utf8 || !fitsLatin1(section.Name);
+    const QByteArray eol = Crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+    const auto encode = [utf8](const QString& text) { return utf8 ? text.toUtf8() : text.toLatin1(); };
+
+    // Added lines of a section of the text go after its last line that is kept and not
+    // blank (the header when there is none).
+    std::map<uint32_t, int> insertAfter;
+    for (const auto& [s, added] : Added) {
+        if (size_t(s) >= HeaderAt.size())
+            continue;
+        uint32_t after = HeaderAt[size_t(s)];
+        const qsizetype body = SectionBody(s);
+        for (qsizetype from = body; from < SectionEnd(s); from = LineEnd(from) + 1) {
+            if (Deleted.count(uint32_t(from)))
+                continue;
+            const QString text = Replaced.count(uint32_t(from)) ? Replaced.at(uint32_t(from)) : Line(from);
+            if (!text.trimmed().isEmpty())
+                after = uint32_t(from);
+        }
+        insertAfter[after] = s;
+    }
+
+    QByteArray out;
+    out.reserve(Bytes.size() + Bytes.size() / 16 + 64);
+    out.append(Bytes.constData(), Start);
+    const auto emitLine = [&](const QByteArray& bytes) {
+        out += bytes;
+        out += eol;
+    };
+    const auto emitAdded = [&](int s) {
+        for (const TAddedLine& l : Added.at(s).Lines)
+            if (!l.Deleted)
+                emitLine(encode(l.Text));
+    };
+    const bool reencode = utf8 && Latin1;
+    for (qsizetype at = Start; at < Bytes.size();) {
+        const qsizetype nl = LineEnd(at);
+        const qsizetype end = ContentEnd(at);
+        if (nl == Bytes.size() && end == at)
+            break;  // no last line, only the break before it (and CRs)
+        if (Deleted.empty() || !Deleted.count(uint32_t(at))) {
+            if (const auto r = Replaced.find(uint32_t(at)); r != Replaced.end()) {
+                emitLine(encode(r->second));
+            } else {
+                const QByteArray raw = QByteArray::fromRawData(Bytes.constData() + at, end - at);
+                emitLine(reencode ? QString::fromLatin1(raw).toUtf8() : QByteArray(raw));
+            }
+            if (!insertAfter.empty())
+                if (const auto ins = insertAfter.find(uint32_t(at)); ins != insertAfter.end())
+                    emitAdded(ins->second);
+        }
+        at = nl + 1;
+    }
+    for (size_t i = 0; i < NewSections.size(); ++i) {
+        if (NewSections[i].Separated)
+            emitLine(QByteArray());
+        emitLine(encode(QLatin1Char('[') + NewSections[i].Name + QLatin1Char(']')));
+        emitAdded(int(HeaderAt.size() + i));
+    }
+    return out;
+}
+
+// ---- TIniFile
+
+TIniFile::TIniFile() : D_(std::make_unique<TData>()) {}
+
+TIniFile::TIniFile(const QString& fileName) : D_(std::make_unique<TData>())
+{
+    D_->FileName = fileName;
+    Reload();
+}
+
+TIniFile::~TIniFile() = default;
+TIniFile::TIniFile(TIniFile&&) noexcept = default;
+TIniFile& TIniFile::operator=(TIniFile&&) noexcept = default;
+
+const QString& TIniFile::FileName() const { return D_->FileName; }
+const QString& TIniFile::ReadError() const { return D_->ReadError; }
+bool TIniFile::Modified() const { return D_->Modified; }
+
+void TIniFile::Reload()
+{
+    TData& d = *D_;
+    d.ReadError.clear();
+    d.Modified = false;
+    QByteArray bytes;
+    // A file that does not exist yet reads as empty. A settings, names or colour file of
+    // gigabytes is no such file: it is refused rather than allocated.
+    QString error;
+    if (!d.FileName.isEmpty() && FileExists(d.FileName) && !ReadWholeFile(d.FileName, bytes, &error, MaxTextFileSize))
+        d.ReadError = error;  // writing now would replace the file with only the keys written
+    try {
+        d.Adopt(std::move(bytes), true);
+    } catch (const std::bad_alloc&) {
+        d.Adopt(QByteArray(), true);
+        d.ReadError = SystemErrorText(ENOMEM);
+    }
+}
+
+void TIniFile::SetText(const QString& text)
+{
+    D_->Adopt(text.toUtf8(), false);
+    D_->Modified = true;
+}
+
+QString TIniFile::Text() const
+{
+    bool utf8 = false;
+    const QByteArray bytes = D_->Render(utf8);
+    const qsizetype start = D_->Start;
+    return utf8 ? QString::fromUtf8(bytes.constData() + start, bytes.size() - start)
+                : QString::fromLatin1(bytes.constData() + start, bytes.size() - start);
+}
+
+bool TIniFile::SectionExists(const QString& section) const { return D_->FindSection(section) >= 0; }
+
+bool TIniFile::ValueExists(const QString& section, const QString& key) const
+{
+    return D_->FindKey(D_->FindSection(section), key).Found;
+}
+
+QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const
+{
+    const int s = D_->FindSection(section);
+    const TKeyLine line = D_->FindKey(s, key);
+    return line.Found ? ValueOf(D_->LineText(line, s)) : def;
 }
 
 int TIniFile::ReadInteger(const QString& section, const QString& key, int def) const
@@ -201,29 +679,25 @@ bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) co
 
 void TIniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    const QString line = key + QLatin1Char('=') + value;
-    qsizetype h = FindSection(section);
-    if (h < 0) {
-        if (!Lines_.isEmpty() && !Lines_.last().trimmed().isEmpty())
-            Lines_ << QString();
-        Lines_ << QLatin1Char('[') + section + QLatin1Char(']') << line;
-        Modified_ = true;
-        return;
+    TData& d = *D_;
+    const QString text = key + QLatin1Char('=') + value;
+    int s = d.FindSection(section);
+    if (s < 0)
+        s = d.AddSection(section);
+    const TKeyLine line = d.FindKey(s, key);
+    if (line.Found) {
+        if (d.LineText(line, s) == text)
+            return;
+        if (line.InText)
+            d.Replaced[line.At] = text;
+        else
+            d.Added[s].Lines[size_t(line.Added)].Text = text;
+    } else {
+        TAdded& added = d.Added[s];
+        added.Live.insert(key.toCaseFolded(), int(added.Lines.size()));
+        added.Lines.push_back({text, false});
     }
-    const qsizetype k = FindKey(h, key);
-    if (k >= 0) {
-        if (Lines_[k] != line) {
-            Lines_[k] = line;
-            Modified_ = true;
-        }
-        return;
-    }
-    // New key: after the section's last non-blank line.
-    qsizetype at = SectionEnd(h);
-    while (at > h + 1 && Lines_[at - 1].trimmed().isEmpty())
-        --at;
-    Lines_.insert(at, line);
-    Modified_ = true;
+    d.Modified = true;
 }
 
 void TIniFile::WriteInteger(const QString& section, const QString& key, int value)
@@ -238,44 +712,44 @@ void TIniFile::WriteBool(const QString& section, const QString& key, bool value)
 
 void TIniFile::DeleteKey(const QString& section, const QString& key)
 {
-    const qsizetype h = FindSection(section);
-    if (h < 0)
+    TData& d = *D_;
+    const int s = d.FindSection(section);
+    const TKeyLine line = d.FindKey(s, key);
+    if (!line.Found)
         return;
-    const qsizetype k = FindKey(h, key);
-    if (k >= 0) {
-        Lines_.removeAt(k);
-        Modified_ = true;
+    if (line.InText) {
+        d.Replaced.erase(line.At);
+        d.Deleted.insert(line.At);
+    } else {
+        TAdded& added = d.Added[s];
+        added.Lines[size_t(line.Added)].Deleted = true;
+        added.Live.remove(key.toCaseFolded());
     }
+    d.Modified = true;
 }
 
 bool TIniFile::UpdateFile(QString* error)
 {
-    if (!Modified_)
+    TData& d = *D_;
+    if (!d.Modified)
         return true;
-    if (!ReadError_.isEmpty()) {
+    if (!d.ReadError.isEmpty()) {
         if (error)
             *error = QStringLiteral("%1 could not be read (%2), so it was not written: its other entries would be lost.")
-                         .arg(FileName_, ReadError_);
+                         .arg(d.FileName, d.ReadError);
         return false;
     }
-    bool latin1 = Latin1_;
-    for (qsizetype i = 0; latin1 && i < Lines_.size(); ++i)
-        for (QChar c : Lines_[i])
-            if (c.unicode() > 0xFF) {
-                latin1 = false;
-                break;
-            }
-    const QByteArray eol = Eol_.toLatin1();
-    TAtomicFileWriter out(FileName_);
-    for (qsizetype i = 0; i < Lines_.size() && out.Ok(); ++i) {
-        out.Write(latin1 ? Lines_[i].toLatin1() : Lines_[i].toUtf8());
-        out.Write(eol);
-    }
-    if (!out.Ok() || !out.Commit()) {
+    bool utf8 = false;
+    QByteArray bytes = d.Render(utf8);
+    QString writeError;
+    if (!WriteFileAtomic(d.FileName, bytes, &writeError)) {
         if (error)
-            *error = QStringLiteral("Unable to write to %1: %2").arg(FileName_, out.Error());
+            *error = QStringLiteral("Unable to write to %1: %2").arg(d.FileName, writeError);
         return false;
     }
-    Modified_ = false;
+    // What was written is what the file holds now.
+    const qsizetype start = d.Start;
+    d.Adopt(std::move(bytes), start > 0);
+    d.Modified = false;
     return true;
 }

@@ -3,29 +3,29 @@
 // match without regard to letter case; lines it does not touch (other sections, other
 // keys, comments) are kept as they were, and a changed key is updated where it stands.
 // Writes collect in memory until UpdateFile.
-#include <QHash>
+//
+// The file is kept as the bytes it was read as, with the places of its section headers;
+// the keys of a section are indexed the first time one of them is looked up. So a large
+// file costs about its own size and one pass to open, and each look-up after that is
+// quick, however many keys the file has.
 #include <QString>
-#include <QStringList>
-
-// A key of an INI file: equal to another when they differ only in letter case, hashed
-// alike then, without making a folded copy.
-struct TIniKey {
-    QString Text;
-    bool operator==(const TIniKey& other) const { return Text.compare(other.Text, Qt::CaseInsensitive) == 0; }
-};
-size_t qHash(const TIniKey& key, size_t seed = 0);
+#include <memory>
 
 class TIniFile {
 public:
-    TIniFile() = default;
+    TIniFile();
     explicit TIniFile(const QString& fileName);
+    ~TIniFile();
+    TIniFile(TIniFile&&) noexcept;
+    TIniFile& operator=(TIniFile&&) noexcept;
 
-    const QString& FileName() const { return FileName_; }
-    // Re-reads the file from disk; a missing file reads as empty. A file that exists but
-    // cannot be read also reads as empty, and then is never written (see ReadError).
+    const QString& FileName() const;
+    // Re-reads the file from disk, dropping pending writes; a missing file reads as empty.
+    // A file that exists but cannot be read also reads as empty, and then is never written
+    // (see ReadError).
     void Reload();
     // Why the existing file could not be read; empty when it was read or does not exist.
-    const QString& ReadError() const { return ReadError_; }
+    const QString& ReadError() const;
 
     bool SectionExists(const QString& section) const;
     bool ValueExists(const QString& section, const QString& key) const;
@@ -36,11 +36,6 @@ public:
     // Any integer other than 0 is true; a malformed value yields def.
     bool ReadBool(const QString& section, const QString& key, bool def) const;
 
-    // Every key of the section with its value (the first of keys that differ only in case
-    // wins, as ReadString finds it). One pass over the file, for callers that look up many
-    // keys.
-    QHash<TIniKey, QString> SectionValues(const QString& section) const;
-
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
@@ -50,24 +45,13 @@ public:
     // written, or when it exists but could not be read: replacing it would lose every key
     // this object never saw.
     bool UpdateFile(QString* error = nullptr);
-    bool Modified() const { return Modified_; }
+    bool Modified() const;
 
     // The file's text as it would be written.
     QString Text() const;
     void SetText(const QString& text);
 
 private:
-    // Index of the section header line, or -1.
-    qsizetype FindSection(const QString& section) const;
-    // Index of the key's line within the section starting at header index h, or -1.
-    qsizetype FindKey(qsizetype h, const QString& key) const;
-    // One past the last line belonging to the section starting at h.
-    qsizetype SectionEnd(qsizetype h) const;
-
-    QString FileName_;
-    QStringList Lines_;
-    bool Latin1_ = false;
-    QString Eol_ = QStringLiteral("\n");  // files made on Windows keep their CRLF
-    bool Modified_ = false;
-    QString ReadError_;
+    struct TData;
+    std::unique_ptr<TData> D_;
 };
