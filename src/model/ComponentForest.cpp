@@ -2,6 +2,7 @@
 #include "model/P3dmodell.h"
 
 #include <QCollator>
+#include <QHash>
 #include <algorithm>
 
 bool ComponentTextLess(const QString& a, const QString& b)
@@ -31,6 +32,33 @@ int FindComponentByName(const TComponentNodes& nodes, const QString& name)
             if (nodes[i].Component && nodes[i].Component->Name == name)
                 return int(i);
     return -1;
+}
+
+std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& treeOrder, const QStringList& names)
+{
+    // Each name asked for, with the first component of that name in tree order.
+    QHash<QString, TSelection*> found;
+    found.reserve(names.size());
+    for (const QString& name : names)
+        if (!name.isEmpty())
+            found.insert(name, nullptr);
+    qsizetype left = found.size();
+    for (TSelection* s : treeOrder) {
+        if (left == 0)
+            break;
+        if (!s)
+            continue;
+        const auto it = found.find(s->Name);
+        if (it != found.end() && !*it) {
+            *it = s;
+            --left;
+        }
+    }
+    std::vector<TSelection*> out;
+    out.reserve(size_t(names.size()));
+    for (const QString& name : names)
+        out.push_back(found.value(name, nullptr));
+    return out;
 }
 
 TComponentForest::~TComponentForest()

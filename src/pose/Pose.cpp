@@ -393,15 +393,15 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
 // ---- Frames
 
 namespace {
-// The first component in tree order with exactly this name; the debug line when none.
-TSelection* AnimatedComponent(const std::vector<TSelection*>& treeOrder, const QString& name)
+// The component of each name slot of the animation (the first in tree order with exactly
+// that name), found in one pass; the debug line for each name without one.
+std::vector<TSelection*> AnimatedComponents(const TAnimDocument& doc, const std::vector<TSelection*>& treeOrder)
 {
-    if (!name.isEmpty())
-        for (TSelection* t : treeOrder)
-            if (t && t->Name == name)
-                return t;
-    DebugOut(name + " not found!");
-    return nullptr;
+    std::vector<TSelection*> found = FindComponentsByName(treeOrder, doc.AnimSelections.Names());
+    for (size_t i = 0; i < found.size(); ++i)
+        if (!found[i])
+            DebugOut(doc.AnimSelections[int(i)] + " not found!");
+    return found;
 }
 }  // namespace
 
@@ -411,18 +411,19 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
     if (step < 0 || step >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
     const std::span<const TAnimEntry> entries = doc.AnimFrames.Entries(static_cast<size_t>(step));
-    for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
-        TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i]);
-        if (!c)
+    const std::vector<TSelection*> components = AnimatedComponents(doc, treeOrder);
+    // Of several entries for one slot the last counts.
+    std::vector<const TAnimEntry*> last(components.size(), nullptr);
+    for (const TAnimEntry& e : entries)
+        if (e.NameIndex >= 0 && size_t(e.NameIndex) < last.size())
+            last[size_t(e.NameIndex)] = &e;
+    for (size_t i = 0; i < components.size(); ++i) {
+        if (!components[i])
             continue;
-        const TAnimEntry* last = nullptr;
-        for (const TAnimEntry& e : entries)
-            if (e.NameIndex == i)
-                last = &e;
-        if (!last)
+        if (!last[i])
             return TApplyFrameResult::EntryMissing;
-        if (TComponentPose* p = pose.Find(c))
-            p->Act = Widen(last->Matrix);
+        if (TComponentPose* p = pose.Find(components[i]))
+            p->Act = Widen(last[i]->Matrix);
     }
     return TApplyFrameResult::Ok;
 }
@@ -434,14 +435,22 @@ TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, doubl
         return TApplyFrameResult::InvalidStep;
     const TAnimFrame& cur = doc.AnimFrames[static_cast<size_t>(step)];
     const TAnimFrame& nxt = doc.AnimFrames[static_cast<size_t>(step) + 1];
-    for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
-        TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i]);
-        if (!c)
+    const std::vector<TSelection*> components = AnimatedComponents(doc, treeOrder);
+    // Each slot's first entry in this frame, paired by position with the next frame's
+    // entry (FindBlendPartner for every slot at once).
+    std::vector<int> first(components.size(), -1);
+    for (size_t j = cur.Entries.size(); j-- > 0;) {
+        const int slot = cur.Entries[j].NameIndex;
+        if (slot >= 0 && size_t(slot) < first.size())
+            first[size_t(slot)] = int(j);
+    }
+    for (size_t i = 0; i < components.size(); ++i) {
+        if (!components[i])
             continue;
-        const int at = FindBlendPartner(cur, nxt, i);
+        const int at = first[i] >= 0 && size_t(first[i]) < nxt.Entries.size() ? first[i] : -1;
         if (at < 0)
             return TApplyFrameResult::EntryMissing;
-        if (TComponentPose* p = pose.Find(c))
+        if (TComponentPose* p = pose.Find(components[i]))
             p->Act = BlendMatrix(cur.Entries[size_t(at)].Matrix, nxt.Entries[size_t(at)].Matrix, fraction);
     }
     return TApplyFrameResult::Ok;
