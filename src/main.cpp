@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Main.h"
 #include "app/QtDialogs.h"
+#include "platform/FileUtil.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -19,13 +20,28 @@ void QuietPlatform(QtMsgType type, const QMessageLogContext&, const QString& tex
         abort();
     }
 }
+
+// While the window's toolkit starts, a fatal message means it found no display to open
+// the window on: said as such, and the program ends with 1 instead of an abort.
+QtMessageHandler PlatformHandler = nullptr;
+void NoDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type != QtFatalMsg) {
+        if (PlatformHandler)
+            PlatformHandler(type, context, text);
+        return;
+    }
+    fprintf(stderr, "torvane-anim: the editor needs a display to open its window (the commands, such as info or "
+                    "export, need none): %s\n", qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+    std::_Exit(1);
+}
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QStringList args;
     for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+        args << FileNameFromBytes(QByteArray(argv[i]));  // file names as the system has them
     const TCommandLine cmd = TCommandLine::Parse(args);
 
     if (cmd.Kind != TCommandLine::Mode::Gui) {
@@ -44,7 +60,13 @@ int main(int argc, char** argv)
         return RunCommand(cmd, out, err);
     }
 
+    if (const QString problem = HomeProblem(cmd); !problem.isEmpty()) {
+        fprintf(stderr, "%s\n", qPrintable(problem));
+        return ExitFileError;
+    }
+    PlatformHandler = qInstallMessageHandler(NoDisplay);
     QApplication app(argc, argv);
+    qInstallMessageHandler(PlatformHandler);
     QApplication::setApplicationName(QStringLiteral("Torvane Anim"));
     TQtDialogs qtDialogs;
     setDialogs(&qtDialogs);

@@ -7,6 +7,7 @@
 #include "app/Paths.h"
 #include "app/RenderView.h"
 #include "app/Settings.h"
+#include "model/Linking.h"
 #include "model/ModelInfo.h"
 #include "platform/AtomicFileDevice.h"
 #include "platform/DebugOut.h"
@@ -15,6 +16,7 @@
 #include "editor/Editor.h"
 #include "pose/ModelExport.h"
 
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
@@ -31,15 +33,24 @@ namespace {
 
 // The scene a command works on, set up as the editor sets a model up with the home
 // folder's settings file; the editor's messages go to err and the readers' progress lines
-// nowhere.
+// nowhere. Messages name the file they are about: no dialog shows which load they come from.
 struct TSceneRun {
     TSettings Settings;
     TEditor Scene;
+    QString SettingsFile;
+    bool SettingsUnread = false;  // the settings file exists but could not be read (said so)
+    QString About;                // the file the messages are about while it is set
     TSceneRun(const QString& home, QTextStream& err)
     {
         SetDebugSink([](const QString&) {});
         const TAppPaths paths = TAppPaths::FromHome(home);
-        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.StartDir);
+        SettingsFile = paths.SettingsFileToRead();
+        const TIniFile ini(SettingsFile);
+        if (!ini.ReadError().isEmpty()) {
+            err << AboutFile(SettingsFile, ini.ReadError()) << Qt::endl;
+            SettingsUnread = true;
+        }
+        Settings.Read(ini, paths.StartDir);
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;
@@ -47,29 +58,70 @@ struct TSceneRun {
         options.AutoScale = Settings.AutoScale;
         options.Axes = Settings.ShowAxes;
         Scene.SetOptions(options);
-        Scene.Message = [&err](const QString& text) { err << text << Qt::endl; };
+        Scene.NameFiles = true;
+        Scene.Message = [this, &err](const QString& text) { err << AboutFile(About, text) << Qt::endl; };
     }
     ~TSceneRun() { SetDebugSink({}); }
-    // The model as the editor loads it; false (message out) unless the reader took it whole,
-    // since a tool's output from a refused file would not be the model asked for.
-    bool LoadModel(const QString& path)
+    // The model as the editor loads it; false (message out) unless the reader took it whole
+    // and the files the output depends on (needs: TModelSetup::Unread flags) could be read,
+    // since a tool's output from a refused file would not be the model asked for. Without
+    // the settings file nothing is known of the names and colours it selects.
+    bool LoadModel(const QString& path, unsigned needs)
     {
-        return Scene.LoadModel(QFileInfo(path).absoluteFilePath()) &&
-               Scene.Models().front()->Status == TP3dModell::ReadStatus::Ok;
+        return !SettingsUnread && Scene.LoadModel(path) &&
+               Scene.Models().front()->Status == TP3dModell::ReadStatus::Ok && !(Scene.Setup().Unread & needs);
     }
     // The animation as the editor loads it; false (message out) also when its first frame
     // could not be put on the model.
     bool LoadAnimation(const QString& path)
     {
         bool posed = true;
-        return Scene.LoadAnimation(QFileInfo(path).absoluteFilePath(), &posed) && posed;
+        About = path;
+        const bool loaded = Scene.LoadAnimation(path, &posed) && posed;
+        About.clear();
+        return loaded;
     }
 };
+
+// What a command's output takes from the files of the model set-up.
+constexpr unsigned AllSetupFiles = TModelSetup::UnreadNames | TModelSetup::UnreadColors | TModelSetup::UnreadLinking;
+
+// An output that is one of the files the command read, other than an animation it edits,
+// would be lost: refused before anything is written (false, message out). Same file means
+// the same file on disk, by whatever path or link it is named.
+bool OutputIsNoInput(const TCommandLine& cmd, const TSceneRun* run, QTextStream& err)
+{
+    if (cmd.Output.isEmpty())
+        return true;
+    QList<std::pair<QString, QString>> inputs;  // what it is, the path
+    if (cmd.Kind != Mode::Frames)  // frames edits its animation in place
+        for (qsizetype i = 0; i < cmd.Files.size() && i < (cmd.Kind == Mode::New ? 1 : 2); ++i)
+            inputs.push_back({i == 0 ? QStringLiteral("model") : QStringLiteral("animation"), cmd.Files[i]});
+    if (!cmd.Environment.isEmpty())
+        inputs.push_back({QStringLiteral("environment"), cmd.Environment});
+    if (run) {
+        const TModelSetup& setup = run->Scene.Setup();
+        for (const auto& model : setup.Models)
+            inputs.push_back({QStringLiteral("model"), model->FileName});
+        inputs.push_back({QStringLiteral("settings file"), run->SettingsFile});
+        inputs.push_back({QStringLiteral("translation file"), ResolveCaseInsensitive(setup.TranslationFile)});
+        inputs.push_back({QStringLiteral("colour file"), ResolveCaseInsensitive(setup.ColorFile)});
+        inputs.push_back({QStringLiteral("linking file"), LinkFilePath(setup.LinkDataDir, setup.ModelFileName)});
+    }
+    for (const auto& [kind, path] : inputs) {
+        if (SameFile(cmd.Output, path)) {
+            err << QStringLiteral("torvane-anim: %1 is the %2 %3; it is not written over").arg(cmd.Output, kind, path)
+                << Qt::endl;
+            return false;
+        }
+    }
+    return true;
+}
 
 int RunModelInfo(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
     TSceneRun run(cmd.Home, err);
-    if (!run.LoadModel(cmd.Files[0]))
+    if (!run.LoadModel(cmd.Files[0], AllSetupFiles))
         return ExitFileError;
     const TModelSetup& setup = run.Scene.Setup();
     const TComponentNodes nodes = setup.Forest.Nodes();
@@ -81,12 +133,15 @@ int RunModelInfo(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 int RunCheck(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
     TSceneRun run(cmd.Home, err);
-    if (!run.LoadModel(cmd.Files[0]) ||
-        !run.LoadAnimation(cmd.Files[1]))
+    // The report takes display names from the translation file and nothing else from the
+    // set-up.
+    if (!run.LoadModel(cmd.Files[0], 0) || !run.LoadAnimation(cmd.Files[1]))
         return ExitFileError;
     const QString report = run.Scene.MissingReport();
     if (report.isEmpty())
         return ExitOk;
+    if (run.Scene.Setup().Unread & TModelSetup::UnreadNames)
+        return ExitFileError;  // the names would be wrong; the file's message is out
     out << report.mid(1) << Qt::endl;  // every line starts with a line break
     return ExitMissingComponents;
 }
@@ -97,7 +152,7 @@ int RunCheck(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
 {
     TEditor& scene = run.Scene;
-    if (!run.LoadModel(cmd.Files[0]))
+    if (!run.LoadModel(cmd.Files[0], AllSetupFiles))
         return ExitFileError;
     if (cmd.Files.size() > 1) {
         if (!run.LoadAnimation(cmd.Files[1]))
@@ -117,7 +172,10 @@ int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
                                   .arg(cmd.Proxy, names.join(QStringLiteral(", "))));
             return i;
         };
-        if (scene.LoadEnvironment(QFileInfo(cmd.Environment).absoluteFilePath()) != TEnvironmentLoad::Loaded)
+        run.About = cmd.Environment;
+        const bool placed = scene.LoadEnvironment(cmd.Environment) == TEnvironmentLoad::Loaded;
+        run.About.clear();
+        if (!placed)
             return ExitFileError;
     }
     const TAnimDocument& doc = scene.Document();
@@ -161,7 +219,9 @@ QString SceneComment(const TCommandLine& cmd, const TEditor& scene)
 int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
     TSceneRun run(cmd.Home, err);
-    if (!run.LoadModel(cmd.Files[0]))
+    // The tree order of the names (sorted by display name) and the subtrees (linking).
+    if (!run.LoadModel(cmd.Files[0], TModelSetup::UnreadNames | TModelSetup::UnreadLinking) ||
+        !OutputIsNoInput(cmd, &run, err))
         return ExitFileError;
     const TComponentNodes nodes = run.Scene.Setup().Forest.Nodes();
     // Indexed once: a scan of the model per name would be quadratic.
@@ -196,6 +256,8 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
+    if (!OutputIsNoInput(cmd, &run, err))
+        return ExitFileError;
     const TEditor& scene = run.Scene;
     TExportRequest request;
     request.Path = cmd.Output;
@@ -226,6 +288,8 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
+    if (!OutputIsNoInput(cmd, &run, err))
+        return ExitFileError;
     TViewPictures pictures(run.Scene, run.Settings.ShowGrid);
     T3dPaintOptions paint;
     paint.Lighting = !run.Settings.Light3D;
@@ -267,7 +331,7 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     const QString path = cmd.Files.value(0);
     const TRtmData data = ReadRtmFile(ResolveCaseInsensitive(path), path);
     if (!data.Ok()) {
-        err << data.Error << Qt::endl;
+        err << AboutFile(path, data.Error) << Qt::endl;
         return ExitFileError;
     }
     if (cmd.Json)
@@ -278,9 +342,23 @@ int RunInfoCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     return ExitOk;
 }
 
+QString HomeProblem(const TCommandLine& cmd)
+{
+    if (cmd.Home.isEmpty() || IsFolder(cmd.Home))
+        return {};
+    return QStringLiteral("torvane-anim: --home %1: %2")
+        .arg(cmd.Home, FileExists(cmd.Home) ? SystemErrorText(ENOTDIR) : SystemErrorText(ENOENT));
+}
+
 namespace {
 int Dispatch(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
+    if (cmd.Kind != Mode::Usage) {
+        if (const QString problem = HomeProblem(cmd); !problem.isEmpty()) {
+            err << problem << Qt::endl;
+            return ExitFileError;
+        }
+    }
     switch (cmd.Kind) {
     case Mode::Info:
         return RunInfoCommand(cmd, out, err);
@@ -313,12 +391,22 @@ int Dispatch(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 
 int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
 {
+    int code = ExitFileError;
     try {
-        return Dispatch(cmd, out, err);
+        code = Dispatch(cmd, out, err);
     } catch (const std::bad_alloc&) {
         // Whatever ran out of memory wrote nothing: every output file is written atomically.
         err << SystemErrorText(ENOMEM) << Qt::endl;
-        err.flush();
-        return ExitFileError;
     }
+    // Output that did not arrive (a full disk, a closed pipe) is a failure, not a result.
+    out.flush();
+    if (out.status() == QTextStream::WriteFailed) {
+        const auto* file = qobject_cast<const QFileDevice*>(out.device());
+        err << QStringLiteral("torvane-anim: the output could not be written: %1")
+                   .arg(file ? file->errorString() : SystemErrorText(EIO))
+            << Qt::endl;
+        code = ExitFileError;
+    }
+    err.flush();
+    return code;
 }

@@ -67,8 +67,13 @@ QString UsageText();
 // Exit codes of the commands.
 enum TExitCode { ExitOk = 0, ExitFileError = 1, ExitUsage = 2, ExitMissingComponents = 3 };
 
+// Why --home cannot be used (it names no folder), as a message; empty when it can or is
+// not given.
+QString HomeProblem(const TCommandLine& cmd);
+
 // Runs a command (any mode but Gui); returns the exit code. Results go to out, messages
-// to err. Commands other than info on an animation need a QApplication.
+// to err; output that cannot be written is a failure (1, a message). Commands other than
+// info on an animation need a QApplication.
 int RunCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err);
 
 // Runs info on an animation or a model; returns the exit code (0 ok, 1 file refused).

@@ -1,4 +1,5 @@
 #include "app/FramesCommand.h"
+#include "platform/FileUtil.h"
 #include "anim/AnimController.h"
 #include "anim/FrameOps.h"
 #include "anim/Rtm.h"
@@ -113,7 +114,7 @@ int RunFramesCommand(const TCommandLine& cmd, QTextStream& out, QTextStream& err
     const QString path = cmd.Files.value(0);
     TRunState s;
     if (const QString error = s.Anim.LoadAnimation(path); !error.isEmpty()) {
-        err << error << Qt::endl;
+        err << AboutFile(path, error) << Qt::endl;
         return ExitFileError;
     }
     for (const TFrameOp& op : cmd.FrameOps) {

@@ -137,10 +137,10 @@ bool TMainForm::LoadLinking(const QString& fileName)
             TV_EditComponents->ExpandNode(node);
     // A file's linking is a step of its own, undone like an edit.
     CommitModelEdit(QStringLiteral("Load Pivots and Linking"));
-    // The records before a fault stay applied; the user hears of it once.
+    // The records before a fault stay applied; the user hears of it once, with the file.
     if (!read.Error.isEmpty())
-        dialogs().ShowMessage(read.Error);
-    return true;
+        dialogs().ShowMessage(AboutFile(path, read.Error));
+    return read.Error.isEmpty() || !read.Records.empty();
 }
 
 bool TMainForm::B_SaveLinkingStatusChanged()
@@ -194,7 +194,10 @@ void TMainForm::LoadTranslation()
 {
     if (Editor->TranslationFile.isEmpty())
         return;
-    LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(Editor->TranslationFile));
+    QString error;
+    LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(Editor->TranslationFile), &error);
+    if (!error.isEmpty())
+        dialogs().ShowMessage(error);
     Editor->Forest().ComponentsChanged();
     Editor->Forest().Sort();
     Editor->ModelEdits().Rebase();  // the names of a file are no edit
@@ -205,7 +208,10 @@ void TMainForm::LoadColors()
 {
     if (Editor->ColorFile.isEmpty())
         return;
-    LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile));
+    QString error;
+    LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile), &error);
+    if (!error.isEmpty())
+        dialogs().ShowMessage(error);
     Editor->Forest().ComponentsChanged();
     Editor->ModelEdits().Rebase();  // the colours of a file are no edit
     NoteModelSaved(EditColors);

@@ -15,8 +15,8 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
     // (what the user hid stays hidden).
     connect(&Anim_, &TAnimController::Cleared, this, [this] {
         Pose_.ToRest();
-        for (const QString& name : std::exchange(HiddenByLoad_, {}))
-            if (TSelection* s = FindComponentByName(TreeOrder_, name))
+        for (TSelection* s : FindComponentsByName(TreeOrder_, std::exchange(HiddenByLoad_, {})))
+            if (s)
                 s->Hidden = false;
         Setup_.Forest.ComponentsChanged();  // shown again, and no longer animated
         ModelEdits_.Rebase();  // what a load or unload shows is no edit
@@ -70,6 +70,7 @@ bool TEditor::LoadModel(const QString& path)
     Setup_.TranslationFile = TranslationFile;
     Setup_.ColorFile = ColorFile;
     Setup_.Message = Message;
+    Setup_.NameFiles = NameFiles;
     const bool loaded = Setup_.Load(path);
     ModelEdits_.Loaded();
     // The new components start at rest; an open animation poses them at once.
@@ -125,10 +126,12 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
             HiddenByLoad_ << s->Name;
     ShowAnimatedOnly(TreeOrder_, doc.AnimSelections);
     Setup_.Forest.ComponentsChanged();
-    HiddenByLoad_.removeIf([this](const QString& name) {
-        const TSelection* s = FindComponentByName(TreeOrder_, name);
-        return !s || !s->Hidden;
-    });
+    const std::vector<TSelection*> hidden = FindComponentsByName(TreeOrder_, HiddenByLoad_);
+    QStringList stillHidden;
+    for (size_t i = 0; i < hidden.size(); ++i)
+        if (hidden[i] && hidden[i]->Hidden)
+            stillHidden << HiddenByLoad_[qsizetype(i)];
+    HiddenByLoad_ = stillHidden;
     ModelEdits_.Rebase();
     const bool shown = PoseHeld_ || Editing_ || ShowCurrentFrame();
     if (posed)

@@ -53,6 +53,8 @@ public:
     QString TranslationFile;
     QString ColorFile;
     std::function<void(const QString&)> Message = [](const QString&) {};
+    // The model set-up's reader messages name their file (TModelSetup::NameFiles).
+    bool NameFiles = false;
     // The environment's proxy: an index into the names offered, or -1 for none.
     std::function<int(const QStringList&)> ChooseProxy = [](const QStringList& names) {
         return names.isEmpty() ? -1 : 0;

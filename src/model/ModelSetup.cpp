@@ -7,9 +7,9 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
-#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
+#include <memory>
 
 bool TModelSetup::Load(const QString& path)
 {
@@ -18,19 +18,24 @@ bool TModelSetup::Load(const QString& path)
     Models.clear();
     ModelFileName.clear();
     LinkingLoaded = false;
+    Unread = 0;
     LodVertexCount = LodPolygonCount = 0;
     if (path.isEmpty())
         return false;
+    // A reader's message names its file where no dialog shows which load it comes from.
+    const auto readerMessage = [this](const QString& file, const QString& text) {
+        Message(NameFiles ? AboutFile(file, text) : text);
+    };
     auto model = std::make_unique<TP3dModell>(path, nullptr, nullptr, false);
     LodVertexCount = model->LodVertexCount;
     LodPolygonCount = model->LodPolygonCount;
     using RS = TP3dModell::ReadStatus;
     if (model->Status == RS::StreamError || model->Status == RS::CannotOpen) {
-        Message(model->ErrorText);  // abandoned whole: no half-built model
+        readerMessage(path, model->ErrorText);  // abandoned whole: no half-built model
         return false;
     }
     if (!model->ErrorText.isEmpty())
-        Message(model->ErrorText);
+        readerMessage(path, model->ErrorText);
     ModelFileName = path;
     // Built apart and handed over whole, so the forest's listeners hear of one change.
     TComponentForest forest;
@@ -45,25 +50,41 @@ bool TModelSetup::Load(const QString& path)
         if (!IsProxyName(s->Name))
             continue;
         TProxyLoad load = LoadProxy(*s, ModelFileName, order, subModels);
-        for (const QString& m : load.Messages)
-            Message(m);
+        for (qsizetype i = 0; i < load.Messages.size(); ++i)
+            readerMessage(i < load.FileMessages ? load.Path : QString(), load.Messages[i]);
         if (load.Model)
             Models.push_back(std::move(load.Model));
     }
+    // Names, colours and linking are files of their own: a fault names the file, also in
+    // the window, since nothing else would say which one it was.
+    QString error;
+    const auto unreadable = [this, &error](unsigned which) {
+        if (error.isEmpty())
+            return;
+        Message(error);
+        Unread |= which;
+        error.clear();
+    };
     if (!TranslationFile.isEmpty()) {
-        LoadTranslationFile(order, ResolveCaseInsensitive(TranslationFile));
+        LoadTranslationFile(order, ResolveCaseInsensitive(TranslationFile), &error);
+        unreadable(UnreadNames);
         forest.Sort();
     }
-    if (!ColorFile.isEmpty())
-        LoadColorFile(order, ResolveCaseInsensitive(ColorFile));
+    if (!ColorFile.isEmpty()) {
+        LoadColorFile(order, ResolveCaseInsensitive(ColorFile), &error);
+        unreadable(UnreadColors);
+    }
 
     const QString lpv = LinkFilePath(LinkDataDir, ModelFileName);
-    if (QFileInfo::exists(lpv)) {
+    if (FileExists(lpv)) {
         const TLinkReadResult read = ReadLinkingFile(lpv);
         ApplyLinkRecords(forest, read.Records);
-        LinkingLoaded = true;
-        if (!read.Error.isEmpty())  // the records before a fault stay applied
-            Message(read.Error);
+        // The records before a fault stay applied; a file that could not be read at all
+        // applied nothing.
+        LinkingLoaded = read.Error.isEmpty() || !read.Records.empty();
+        if (!read.Error.isEmpty())
+            error = AboutFile(lpv, read.Error);
+        unreadable(UnreadLinking);
     }
     Forest = std::move(forest);
     return true;
@@ -105,13 +126,17 @@ std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<T
 QString MissingComponentsReport(const QStringList& animated, const std::vector<TSelection*>& treeOrder,
                                 const QString& translationFile)
 {
-    const TIniFile translation(translationFile);
+    const std::vector<TSelection*> found = FindComponentsByName(treeOrder, animated);
     QString report;
-    for (const QString& name : animated) {
-        if (FindComponentByName(treeOrder, name))
+    std::unique_ptr<TIniFile> translation;
+    for (size_t i = 0; i < found.size(); ++i) {
+        if (found[i])
             continue;
+        const QString& name = animated[qsizetype(i)];
         DebugOut(name + QStringLiteral(" not found!"));
-        const QString display = translation.ReadString(QStringLiteral("Translation"), name, name);
+        if (!translation)  // read only when a name is missing
+            translation = std::make_unique<TIniFile>(translationFile);
+        const QString display = translation->ReadString(QStringLiteral("Translation"), name, name);
         // One arg() call: a name holding "%1" must not be taken as a place for the next.
         report += QStringLiteral("\n %1 -> %2").arg(name.leftJustified(32), display);
     }

@@ -18,6 +18,9 @@ public:
     QString TranslationFile;  // empty: none selected
     QString ColorFile;
     std::function<void(const QString&)> Message = [](const QString&) {};
+    // Messages of the model's and its proxies' readers name their file ("walker.p3d:
+    // Incorrect Format!"): for the command line, where no dialog says which load it was.
+    bool NameFiles = false;
 
     // False when the main model could not be read at all or ended early (the message is
     // out; nothing is loaded). The set-up goes on after the reader's other messages.
@@ -27,6 +30,10 @@ public:
     TModelList Models;  // the main model first, then the proxy sub-models
     TComponentForest Forest;
     bool LinkingLoaded = false;  // the model's .lpv file was found and applied
+    // The files of the last load that exist but could not be read (whole): the names, the
+    // colours, the linking. Each was named in a message.
+    enum : unsigned { UnreadNames = 1, UnreadColors = 2, UnreadLinking = 4 };
+    unsigned Unread = 0;
     // The main model's counts as its header states them (0 until a header was read),
     // also when the file turned out too short to hold them.
     uint32_t LodVertexCount = 0;

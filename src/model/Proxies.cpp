@@ -3,7 +3,6 @@
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 
-#include <QFileInfo>
 #include <cmath>
 
 namespace {
@@ -45,13 +44,13 @@ QString ProxyFileName(const QString& selectionName)
     return selectionName.mid(6, length);
 }
 
-QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName)
+QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName, TCaseResolver& resolver)
 {
     // The model's own path is taken as it is; only the name stored in the model may use
     // Windows separators.
     const qsizetype slash = modelFileName.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash >= 0 ? modelFileName.left(slash + 1) : QString();
-    return ResolveCaseInsensitive(folder + NormalizeSeparators(proxyFileName) + QStringLiteral(".p3d"));
+    return resolver.Resolve(folder + NormalizeSeparators(proxyFileName) + QStringLiteral(".p3d"));
 }
 
 int FirstMemberPolygon(const TSelection& sel)
@@ -174,10 +173,13 @@ TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std:
         result.Outcome = TOutcome::NoPolygon;
         return result;
     }
-    const QString path = ProxyFilePath(modelFileName, fileName);
-    if (!QFileInfo(path).isFile()) {
+    const QString path = ProxyFilePath(modelFileName, fileName, files.Resolver());
+    result.Path = path;
+    if (const QString problem = RegularFileProblem(path); !problem.isEmpty()) {
         result.Outcome = TOutcome::FileMissing;
-        result.Messages << fileName + QStringLiteral(".p3d not found!");
+        // A folder or a FIFO of that name is there: saying it is not would mislead.
+        result.Messages << (FileExists(path) ? fileName + QStringLiteral(".p3d: ") + problem
+                                             : fileName + QStringLiteral(".p3d not found!"));
         return result;
     }
     result.Parent = FindProxyParent(treeOrder, proxy.Name, result.PolygonIndex);
@@ -190,10 +192,13 @@ TProxyLoad LoadProxy(TSelection& proxy, const QString& modelFileName, const std:
     if (sub->Status == S::StreamError || sub->Status == S::CannotOpen) {
         result.Outcome = TOutcome::ReadFailed;
         result.Messages << sub->ErrorText;
+        result.FileMessages = 1;
         return result;
     }
-    if (sub->Status != S::Ok)
+    if (sub->Status != S::Ok) {
         result.Messages << sub->ErrorText;
+        result.FileMessages = 1;
+    }
 
     TP3dModell& main = *proxy.Model;
     TP3dPolygon& triangle = main.Polygons[size_t(result.PolygonIndex)];

@@ -2,6 +2,7 @@
 // Proxies: selections named "proxy:<file>.<nn>" stand for another model file, which is
 // loaded as a sub-model and placed on the selection's right-angle triangle.
 #include "model/P3dmodell.h"
+#include "platform/FileUtil.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,9 +18,10 @@ bool IsProxyName(const QString& name);
 QString ProxyFileName(const QString& selectionName);
 
 // The sub-model's path: proxyFileName + ".p3d" in the folder of modelFileName, found
-// without regard to letter case. Backslashes in proxyFileName are folder separators (the
-// name comes from a file made on Windows); modelFileName is taken literally.
-QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName);
+// without regard to letter case (with resolver, which lists each folder once).
+// Backslashes in proxyFileName are folder separators (the name comes from a file made on
+// Windows); modelFileName is taken literally.
+QString ProxyFilePath(const QString& modelFileName, const QString& proxyFileName, TCaseResolver& resolver);
 
 // Index of the first valid polygon that belongs to the selection, or -1.
 int FirstMemberPolygon(const TSelection& sel);
@@ -53,13 +55,17 @@ struct TProxyLoad {
         NotProxy,     // not a proxy selection
         BadName,      // too short to name a file (debug line only)
         NoPolygon,    // holds no valid polygon
-        FileMissing,  // Messages holds "<file>.p3d not found!"
+        FileMissing,  // Messages holds "<file>.p3d not found!", or what it is instead of a file
         ReadFailed,   // the sub-model could not be read; Messages holds the read error
         Loaded,       // Model is set, placed, and the triangle hidden
     };
     TOutcome Outcome = TOutcome::NotProxy;
     // Texts to show the user, in order (a read format error, "[internal] Determinant is zero!").
     QStringList Messages;
+    // The sub-model's file; the first FileMessages of Messages are its reader's and say
+    // nothing of which file they mean.
+    QString Path;
+    qsizetype FileMessages = 0;
     std::unique_ptr<TP3dModell> Model;
     TSelection* Parent = nullptr;
     int PolygonIndex = -1;
@@ -79,9 +85,13 @@ public:
     };
     // The file at path (as found), read on first use.
     const TFile& Get(const QString& path);
+    // Finds the files without regard to letter case: a folder of many files is listed
+    // once, however many proxies name files that are not there.
+    TCaseResolver& Resolver() { return Resolver_; }
 
 private:
     std::vector<TFile> Files_;
+    TCaseResolver Resolver_;
 };
 
 // Loads and places the sub-model of proxy (a selection of the main model read from
