@@ -3,7 +3,7 @@
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
 // usage: torvane-bench [--runs N] [--keep] [GROUP...]
-//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser export)
+//        (groups: p3d rtm refresh hostile lookups paint3d frames timer undo browser export)
 // paint3d and frames need OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
@@ -11,6 +11,7 @@
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
 #include "app/Filebrowser.h"
+#include "app/CommandLine.h"
 #include "app/Main.h"
 #include "app/RenderView.h"
 #include "model/ComponentForest.h"
@@ -43,6 +44,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
@@ -1645,6 +1647,155 @@ std::vector<TCase> HostileCases(TContext& cx)
     return {deep, many, frames, framesFresh, names, subtrees};
 }
 
+// ---- Look-ups in large inputs, as the command line meets them: an animation naming every
+// component of a model of 70,000, the report of 16,000 names a model lacks, 1,000 proxies
+// whose files are missing beside 20,000 others, and settings and translation files of
+// 64 MiB. Each against the same work where nothing is looked up many times over: the
+// figure is the price of the look-ups (or of the file's size, which must be linear).
+struct TCommandRun {
+    int Code = -1;
+    QString Out, Err;
+};
+
+TCommandRun RunCli(const QStringList& args)
+{
+    TCommandRun r;
+    QTextStream out(&r.Out), err(&r.Err);
+    r.Code = RunCommand(TCommandLine::Parse(args), out, err);
+    SetDebugSink([](const QString&) {});  // a command puts the channel back when it ends
+    return r;
+}
+
+// head, then as many of line(0), line(1), ... as fit in bytes.
+QByteArray FilledText(const QByteArray& head, qint64 bytes, const std::function<QByteArray(int)>& line)
+{
+    QByteArray text = head;
+    text.reserve(qsizetype(bytes));
+    for (int i = 0;; ++i) {
+        const QByteArray next = line(i);
+        if (text.size() + next.size() > bytes)
+            return text;
+        text += next;
+    }
+}
+
+std::vector<TCase> LookupCases(TContext& cx)
+{
+    constexpr int Many = 70000, Few = 7000, Missing = 16000, Proxies = 1000, CrowdFiles = 20000;
+    // Just under the size over which such files are refused unread.
+    constexpr qint64 Big = MaxTextFileSize - 64, Small = Big / 8;
+    const auto path = [&cx](const char* name) { return cx.Path(QLatin1String(name)); };
+    const QString plain = path("home-plain"), tiny = path("models/tiny.p3d");
+    const QString many = path("models/shared70k.p3d"), manyAnim = path("anims/all70k.rtm");
+    const QString few = path("models/shared7k.p3d"), fewAnim = path("anims/all7k.rtm");
+    const QString crowd = path("crowd/proxies.p3d"), lone = path("lone/proxies.p3d");
+    const QString names = path("names16k.tsl");
+    bool written = QDir().mkpath(plain) && WriteInput(tiny, BenchInputs::SharedComponents(1)) &&
+                   WriteInput(many, BenchInputs::SharedComponents(Many)) && WriteInput(manyAnim, BenchInputs::Animation(Many, 2)) &&
+                   WriteInput(few, BenchInputs::SharedComponents(Few)) && WriteInput(fewAnim, BenchInputs::Animation(Few, 2)) &&
+                   WriteInput(crowd, BenchInputs::MissingProxies(Proxies)) && WriteInput(lone, BenchInputs::MissingProxies(Proxies));
+    for (int i = 0; written && i < CrowdFiles; ++i)
+        written = WriteInput(path("crowd/file_") + QString::number(i).rightJustified(5, QLatin1Char('0')) + QStringLiteral(".paa"), "x");
+    // The missing names with a display name each, and as many components that have them.
+    auto shown = std::make_shared<std::vector<std::unique_ptr<TSelection>>>();
+    auto shownOrder = std::make_shared<std::vector<TSelection*>>();
+    QStringList missingNames;
+    QByteArray translation = "[Translation]\n";
+    for (int i = 0; i < Missing; ++i) {
+        const QByteArray name = BenchInputs::ComponentName(i, Missing);
+        missingNames << QString::fromLatin1(name);
+        translation += name + "=Shown " + name + "\n";
+        shown->push_back(std::make_unique<TSelection>());
+        shown->back()->Name = QString::fromLatin1(name);
+        shownOrder->push_back(shown->back().get());
+    }
+    written = written && WriteInput(names, translation);
+    // Settings and translation files of 64 MiB and of 8 MiB, made alike: the keys fill the
+    // section the program looks in, so all of them are read and indexed.
+    const auto home = [&](const char* name, qint64 bytes, bool names) {
+        const QString dir = path(name);
+        if (!names)
+            return WriteInput(dir + QStringLiteral("/TorvaneAnim.ini"),
+                              FilledText("[Layout]\nMainLeft=10\n[Settings]\nUndoSteps=50\n[Startup]\nShowAxes=0\n", bytes,
+                                         [](int i) { return "Key_" + QByteArray::number(i).rightJustified(8, '0') + "=1\n"; }));
+        const QString file = dir + QStringLiteral("/big.tsl");
+        return WriteInput(dir + QStringLiteral("/TorvaneAnim.ini"), "[Settings]\nTranslationFile=" + file.toUtf8() + "\n") &&
+               WriteInput(file, FilledText("[Translation]\n", bytes, [](int i) {
+                              return "Filler_" + QByteArray::number(i).rightJustified(8, '0') + "=Nothing to see\n";
+                          }) + BenchInputs::ComponentName(0, 1) + "=Found\n");
+    };
+    written = written && home("home-set64", Big, false) && home("home-set8", Small, false) && home("home-tsl64", Big, true) &&
+              home("home-tsl8", Small, true);
+    if (!written) {
+        std::fprintf(stderr, "cannot write the look-up inputs in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    auto last = std::make_shared<TCommandRun>();
+    const auto command = [last](QStringList args) { return [last, args] { *last = RunCli(args); }; };
+    const auto expect = [last](int code, const char* inErr) {
+        return [last, code, inErr]() -> QString {
+            if (last->Code != code || (inErr && !last->Err.contains(QLatin1String(inErr))))
+                return QStringLiteral("exit %1: %2").arg(last->Code).arg(last->Err.left(300));
+            return {};
+        };
+    };
+
+    TCase check;
+    check.Name = QStringLiteral("check 70k");
+    check.FloorName = QStringLiteral("10x 7k");
+    check.GoalRatio = 3;  // per component, against a tenth of the components
+    check.Run = command({QStringLiteral("--home"), plain, QStringLiteral("check"), many, manyAnim});
+    check.Check = expect(ExitOk, nullptr);
+    check.Floor = [plain, few, fewAnim] {
+        for (int i = 0; i < 10; ++i)
+            RunCli({QStringLiteral("--home"), plain, QStringLiteral("check"), few, fewAnim});
+    };
+
+    TCase report;
+    report.Name = QStringLiteral("report 16k");
+    report.FloorName = QStringLiteral("apply 16k");
+    report.GoalRatio = 2;
+    auto reported = std::make_shared<QString>();
+    report.Run = [reported, missingNames, names] { *reported = MissingComponentsReport(missingNames, {}, names); };
+    report.Check = [reported]() -> QString {
+        const qsizetype lines = reported->count(QLatin1String("-> Shown Component_"));
+        return lines == Missing ? QString() : QStringLiteral("%1 names reported").arg(lines);
+    };
+    report.Floor = [shown, shownOrder, names] { LoadTranslationFile(*shownOrder, names); };
+
+    TCase proxies;
+    proxies.Name = QStringLiteral("1k proxies");
+    proxies.FloorName = QStringLiteral("no crowd");
+    proxies.GoalRatio = 2;
+    proxies.Run = command({QStringLiteral("--home"), plain, QStringLiteral("info"), crowd});
+    proxies.Check = expect(ExitOk, "part_0999.p3d not found!");
+    proxies.Floor = [plain, lone] { RunCli({QStringLiteral("--home"), plain, QStringLiteral("info"), lone}); };
+
+    const auto bigFile = [&](const char* name, const char* big, const char* small) {
+        TCase c;
+        c.Name = QLatin1String(name);
+        c.FloorName = QStringLiteral("8x 8 MiB");
+        c.GoalRatio = 2;
+        c.FileBytes = Big;
+        c.PeakGoalFactor = 4;
+        c.PeakGoalOnFirstRun = true;
+        c.Run = command({QStringLiteral("--home"), path(big), QStringLiteral("info"), tiny});
+        c.Check = expect(ExitOk, nullptr);
+        c.Floor = [home = path(small), tiny] {
+            for (int i = 0; i < 8; ++i)
+                RunCli({QStringLiteral("--home"), home, QStringLiteral("info"), tiny});
+        };
+        return c;
+    };
+    TCase settings = bigFile("settings 64M", "home-set64", "home-set8");
+    TCase names64 = bigFile("names 64M", "home-tsl64", "home-tsl8");
+    names64.Check = [last]() -> QString {
+        return last->Code == ExitOk && last->Out.contains(QLatin1String("Found")) ? QString()
+                                                                                   : QStringLiteral("the name was not applied: ") + last->Err.left(300);
+    };
+    return {check, report, proxies, settings, names64};
+}
+
 // ---- Export: the model with its whole animation as glTF through "Export glTF...", against
 // writing as many bytes raw (atomically, as the export writes).
 std::vector<TCase> ExportCases(TContext& cx)
@@ -1703,6 +1854,7 @@ const TGroup Groups[] = {
     {"rtm", AnimationCases},
     {"refresh", RefreshCases},
     {"hostile", HostileCases},
+    {"lookups", LookupCases},
     {"paint3d", Paint3dCases},
     {"frames", FrameCases},
     {"timer", TimerCases},
@@ -1881,7 +2033,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser|export...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|lookups|paint3d|frames|timer|undo|browser|export...]\n");
             return 2;
         } else
             only << args[i];

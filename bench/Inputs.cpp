@@ -141,6 +141,27 @@ QByteArray ManyComponents(int count)
     return b.Build();
 }
 
+QByteArray SharedComponents(int count)
+{
+    TP3dBuilder b;
+    const TP3dBuilder::Range triangle = b.AddTriangle(0, 0, 0, 0, 0, 1, 0, 2, 0);
+    b.Tags.reserve(size_t(count));
+    for (int i = 0; i < count; ++i)
+        b.AddSelection(ComponentName(i, count), triangle);
+    return b.Build();
+}
+
+QByteArray MissingProxies(int count)
+{
+    TP3dBuilder b;
+    for (int i = 0; i < count; ++i) {
+        const float x = float(i % 20) * 3, y = float(i / 20) * 3;
+        b.AddSelection("proxy:part_" + QByteArray::number(i).rightJustified(4, '0') + ".01",
+                       b.AddTriangle(x, y, 0, x, y, 1, x, y + 2, 0));
+    }
+    return b.Build();
+}
+
 QByteArray ChainLinking(int count, bool flat)
 {
     TLpvBuilder b;

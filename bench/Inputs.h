@@ -30,6 +30,14 @@ QByteArray Linking(int selections);
 // count selections of one point each, named by ComponentName; no polygons.
 QByteArray ManyComponents(int count);
 
+// count selections named by ComponentName that all hold the same triangle: a model of
+// many components in a few kilobytes per thousand.
+QByteArray SharedComponents(int count);
+
+// A main model of count proxy triangles, each naming a sub-model file of its own
+// ("proxy:part_NNNN.01"), none of which the benchmark writes.
+QByteArray MissingProxies(int count);
+
 // Links the selections of ManyComponents(count) into one chain (each under the one
 // before), or, with flat set, names no parent for any of them.
 QByteArray ChainLinking(int count, bool flat);

@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "platform/Dialogs.h"
+#include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "widgets/Chart.h"
 
@@ -49,6 +50,8 @@ void TMainForm::FormShow()
 
     // The current settings file, or the one of the earlier version when only that exists.
     Ini = std::make_unique<TIniFile>(Paths.SettingsFileToRead());
+    if (!Ini->ReadError().isEmpty())
+        dialogs().ShowMessage(AboutFile(Ini->FileName(), Ini->ReadError()));
 
     TSettings s;
     s.Layout.MainLeft = x();
@@ -195,14 +198,21 @@ TSettings TMainForm::SettingsFromControls() const
 
 void TMainForm::SaveSettings()
 {
+    // Another window may have written the file since it was read: it is read again, and
+    // only what this window changed goes over it.
     if (!Ini)
         Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
-    SettingsFromControls().Write(*Ini);
+    else
+        Ini->Reload();
+    const TSettings now = SettingsFromControls();
+    now.Write(*Ini, &Settings);
     // The user's settings folder does not exist before the first save.
     TAppPaths::MakeFolder(Paths.SettingsDir);
     QString error;
     if (!Ini->UpdateFile(&error))
         dialogs().ShowMessage(error);
+    else
+        Settings = now;
 }
 
 void TMainForm::SaveSettings1Click()

@@ -3,6 +3,7 @@
 #include "platform/Ini.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 const QString kLayout = QStringLiteral("Layout");
@@ -23,16 +24,58 @@ void TSettings::ReadLayout(const TIniFile& ini, TLayoutSettings& l)
     l.VSplitter2 = ini.ReadInteger(kLayout, QStringLiteral("VSplitter2"), l.VSplitter2);
 }
 
+namespace {
+// Every key as it is written, in the order of writing: its section, its name and its text
+// for a set of settings.
+struct TKeyWrite {
+    const QString& Section;
+    const char* Key;
+    QString (*Text)(const TSettings& s);
+};
+QString Number(int v) { return QString::number(v); }
+QString Bool(bool v) { return v ? QStringLiteral("1") : QStringLiteral("0"); }
+constexpr size_t LayoutKeys = 8;  // the first ones: the layout
+const TKeyWrite Keys[] = {
+    {kLayout, "MainLeft", [](const TSettings& s) { return Number(s.Layout.MainLeft); }},
+    {kLayout, "MainTop", [](const TSettings& s) { return Number(s.Layout.MainTop); }},
+    {kLayout, "MainWidth", [](const TSettings& s) { return Number(s.Layout.MainWidth); }},
+    {kLayout, "MainHeight", [](const TSettings& s) { return Number(s.Layout.MainHeight); }},
+    {kLayout, "HSplitter", [](const TSettings& s) { return Number(s.Layout.HSplitter); }},
+    {kLayout, "VSplitter1", [](const TSettings& s) { return Number(s.Layout.VSplitter1); }},
+    {kLayout, "VSplitter2", [](const TSettings& s) { return Number(s.Layout.VSplitter2); }},
+    {kLayout, "Maximized", [](const TSettings& s) { return Bool(s.Layout.Maximized); }},
+    {kDir, "P3d", [](const TSettings& s) { return s.DirP3d; }},
+    {kDir, "RTM", [](const TSettings& s) { return s.DirRTM; }},
+    {kStartup, "LastP3d", [](const TSettings& s) { return s.LastP3d; }},
+    {kStartup, "LastRTM", [](const TSettings& s) { return s.LastRTM; }},
+    {kSettings, "TranslationFile", [](const TSettings& s) { return s.TranslationFile; }},
+    {kSettings, "ColorFile", [](const TSettings& s) { return s.ColorFile; }},
+    {kSettings, "UndoSteps", [](const TSettings& s) { return Number(s.UndoSteps); }},
+    {kStartup, "ShowAxes", [](const TSettings& s) { return Bool(s.ShowAxes); }},
+    {kStartup, "ShowGrid", [](const TSettings& s) { return Bool(s.ShowGrid); }},
+    {kStartup, "AutoScale", [](const TSettings& s) { return Bool(s.AutoScale); }},
+    {kStartup, "3DLight", [](const TSettings& s) { return Bool(s.Light3D); }},
+    {kStartup, "3DTranparent", [](const TSettings& s) { return Bool(s.Transparent3D); }},
+    {kStartup, "3DGrid", [](const TSettings& s) { return Bool(s.Grid3D); }},
+    {kStartup, "AutoSaveSettings", [](const TSettings& s) { return Bool(s.AutoSaveSettings); }},
+};
+
+void WriteKeys(TIniFile& ini, const TSettings& s, const TSettings* base, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const TKeyWrite& k = Keys[i];
+        const QString key = QLatin1String(k.Key), text = k.Text(s);
+        if (!base || text != k.Text(*base) || !ini.ValueExists(k.Section, key))
+            ini.WriteString(k.Section, key, text);
+    }
+}
+}  // namespace
+
 void TSettings::WriteLayout(TIniFile& ini, const TLayoutSettings& l)
 {
-    ini.WriteInteger(kLayout, QStringLiteral("MainLeft"), l.MainLeft);
-    ini.WriteInteger(kLayout, QStringLiteral("MainTop"), l.MainTop);
-    ini.WriteInteger(kLayout, QStringLiteral("MainWidth"), l.MainWidth);
-    ini.WriteInteger(kLayout, QStringLiteral("MainHeight"), l.MainHeight);
-    ini.WriteInteger(kLayout, QStringLiteral("HSplitter"), l.HSplitter);
-    ini.WriteInteger(kLayout, QStringLiteral("VSplitter1"), l.VSplitter1);
-    ini.WriteInteger(kLayout, QStringLiteral("VSplitter2"), l.VSplitter2);
-    ini.WriteBool(kLayout, QStringLiteral("Maximized"), l.Maximized);
+    TSettings s;
+    s.Layout = l;
+    WriteKeys(ini, s, nullptr, LayoutKeys);
 }
 
 void TSettings::Read(const TIniFile& ini, const QString& exeDir)
@@ -63,21 +106,4 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
 
-void TSettings::Write(TIniFile& ini) const
-{
-    WriteLayout(ini, Layout);
-    ini.WriteString(kDir, QStringLiteral("P3d"), DirP3d);
-    ini.WriteString(kDir, QStringLiteral("RTM"), DirRTM);
-    ini.WriteString(kStartup, QStringLiteral("LastP3d"), LastP3d);
-    ini.WriteString(kStartup, QStringLiteral("LastRTM"), LastRTM);
-    ini.WriteString(kSettings, QStringLiteral("TranslationFile"), TranslationFile);
-    ini.WriteString(kSettings, QStringLiteral("ColorFile"), ColorFile);
-    ini.WriteInteger(kSettings, QStringLiteral("UndoSteps"), UndoSteps);
-    ini.WriteBool(kStartup, QStringLiteral("ShowAxes"), ShowAxes);
-    ini.WriteBool(kStartup, QStringLiteral("ShowGrid"), ShowGrid);
-    ini.WriteBool(kStartup, QStringLiteral("AutoScale"), AutoScale);
-    ini.WriteBool(kStartup, QStringLiteral("3DLight"), Light3D);
-    ini.WriteBool(kStartup, QStringLiteral("3DTranparent"), Transparent3D);
-    ini.WriteBool(kStartup, QStringLiteral("3DGrid"), Grid3D);
-    ini.WriteBool(kStartup, QStringLiteral("AutoSaveSettings"), AutoSaveSettings);
-}
+void TSettings::Write(TIniFile& ini, const TSettings* base) const { WriteKeys(ini, *this, base, std::size(Keys)); }

@@ -26,6 +26,9 @@ struct TSettings {
     static void ReadLayout(const TIniFile& ini, TLayoutSettings& layout);
     static void WriteLayout(TIniFile& ini, const TLayoutSettings& layout);
     void Read(const TIniFile& ini, const QString& exeDir);
-    // Layout first, then folders, last files, translation/colour files, options.
-    void Write(TIniFile& ini) const;
+    // Layout first, then folders, last files, translation/colour files, options. With a
+    // base (the settings as this program read or last wrote them), only the keys whose
+    // values differ from it are written, and those the file lacks: whatever another
+    // program wrote to the file meanwhile stays, unless this one changed the same key.
+    void Write(TIniFile& ini, const TSettings* base = nullptr) const;
 };

@@ -262,6 +262,9 @@ bool IsValidUtf8(const char* bytes, qsizetype n)
 
 QString FileNameFromBytes(const QByteArray& bytes)
 {
+    // The usual name is UTF-8 through and through (fromUtf8 would drop a leading BOM).
+    if (!bytes.startsWith("\xEF\xBB\xBF") && IsValidUtf8(bytes.constData(), bytes.size()))
+        return QString::fromUtf8(bytes);
     QString out;
     out.reserve(bytes.size());
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
@@ -627,6 +630,27 @@ QString NormalizeSeparators(const QString& path)
     return p;
 }
 
+QString FoldCase(const QString& text)
+{
+    if (text.isValidUtf16())
+        return text.toCaseFolded();
+    QString out;
+    out.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            const char32_t folded = QChar::toCaseFolded(QChar::surrogateToUcs4(u, text[i + 1].unicode()));
+            out += QChar(QChar::highSurrogate(folded));
+            out += QChar(QChar::lowSurrogate(folded));
+            ++i;
+        } else {
+            out += QChar(QChar::isSurrogate(u) ? u : char16_t(QChar::toCaseFolded(u)));
+        }
+    }
+    return out;
+}
+
 QString ResolveCaseInsensitive(const QString& path) { return TCaseResolver().Resolve(path); }
 
 QString TCaseResolver::Resolve(const QString& path)
@@ -639,7 +663,7 @@ QString TCaseResolver::Resolve(const QString& path)
     if (listed == Folders_.end()) {
         QHash<QString, QString> names;
         for (const QString& entry : FolderEntries(folder)) {
-            const QString folded = entry.toCaseFolded();
+            const QString folded = FoldCase(entry);
             if (const auto at = names.find(folded); at != names.end())
                 at->clear();  // several entries match: none is taken
             else
@@ -647,7 +671,7 @@ QString TCaseResolver::Resolve(const QString& path)
         }
         listed = Folders_.insert(folder, std::move(names));
     }
-    const QString found = listed->value(path.mid(slash + 1).toCaseFolded());
+    const QString found = listed->value(FoldCase(path.mid(slash + 1)));
     return found.isEmpty() ? path : folder + found;
 }
 

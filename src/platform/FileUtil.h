@@ -141,6 +141,11 @@ QString NormalizeSeparators(const QString& path);
 // The path is taken literally: a backslash is part of a name.
 QString ResolveCaseInsensitive(const QString& path);
 
+// text with each code point case-folded, as QString::compare(Qt::CaseInsensitive) folds
+// them: two texts equal without regard to case fold to the same. Unlike toCaseFolded it
+// keeps an unpaired surrogate (a byte of a file name) as it is.
+QString FoldCase(const QString& text);
+
 // ResolveCaseInsensitive for many paths: each folder is listed once, the first time a
 // name in it does not exist as written, and the listing is kept for the others.
 class TCaseResolver {

@@ -3,6 +3,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -75,6 +76,17 @@ bool IsAscii(const char* p, qsizetype n)
 constexpr uint32_t HashSeed = 2166136261u;
 uint32_t HashStep(uint32_t h, char32_t c) { return (h ^ uint32_t(c)) * 16777619u; }
 
+// Mixes every bit into the low ones, which pick the slot (keys that differ in their last
+// digits would otherwise crowd together).
+uint32_t HashEnd(uint32_t h)
+{
+    h ^= h >> 16;
+    h *= 0x85EBCA6Bu;
+    h ^= h >> 13;
+    h *= 0xC2B2AE35u;
+    return h ^ (h >> 16);
+}
+
 uint32_t FoldHash(QStringView s)
 {
     uint32_t h = HashSeed;
@@ -86,7 +98,7 @@ uint32_t FoldHash(QStringView s)
         }
         h = HashStep(h, QChar::toCaseFolded(c));
     }
-    return h;
+    return HashEnd(h);
 }
 
 uint32_t FoldHashAscii(const char* p, qsizetype n)
@@ -96,7 +108,7 @@ uint32_t FoldHashAscii(const char* p, qsizetype n)
         const char c = p[i];
         h = HashStep(h, char32_t(c >= 'A' && c <= 'Z' ? c + 32 : c));
     }
-    return h;
+    return HashEnd(h);
 }
 
 const char* FindByte(const char* from, const char* to, char c)
@@ -109,16 +121,33 @@ const char* FindLastByte(const char* from, const char* to, char c)
     return from < to ? static_cast<const char*>(memrchr(from, c, size_t(to - from))) : nullptr;
 }
 
-// Offsets are kept in 32 bits: texts are far smaller (files over MaxTextFileSize are not read).
-constexpr qsizetype MaxTextBytes = qsizetype(INT32_MAX) - 1;
-constexpr uint32_t RepeatsFlag = 0x80000000u;
+// The keys of one section of the text: for every line that holds one, its key's hash and
+// where the line starts, as (hash << 32) | start, sorted. Lines of one key follow each
+// other in the order of the text, so the first line of a key is found first. Made in one
+// pass over the section and a sort that streams through the list, never by jumps across
+// a large table. Texts are far smaller than 4 GiB (files over MaxTextFileSize are not read).
+constexpr qsizetype MaxTextBytes = qsizetype(UINT32_MAX) - 1;
 
-// The keys of one section of the text: an open-addressing table of the first line of each
-// key, slot = (name hash << 32) | (line start + 1), 0 when empty. A line whose key comes
-// again later in the section carries RepeatsFlag.
 struct TKeyTable {
-    std::vector<uint64_t> Slots;
+    std::vector<uint64_t> Lines;
 };
+
+// Sorts keys by their upper 32 bits, keeping the order of equal ones (radix, a byte at
+// a time from the lowest).
+void SortByHash(std::vector<uint64_t>& keys)
+{
+    std::vector<uint64_t> other(keys.size());
+    for (int shift = 32; shift < 64; shift += 8) {
+        size_t count[257] = {};
+        for (const uint64_t k : keys)
+            ++count[((k >> shift) & 0xFF) + 1];
+        for (int i = 0; i < 256; ++i)
+            count[i + 1] += count[i];
+        for (const uint64_t k : keys)
+            other[count[(k >> shift) & 0xFF]++] = k;
+        keys.swap(other);
+    }
+}
 
 // Lines a write added to a section, in order, and the live one of each key.
 struct TAddedLine {
@@ -212,11 +241,12 @@ struct TIniFile::TData {
         return size_t(s) + 1 < HeaderAt.size() ? qsizetype(HeaderAt[size_t(s) + 1]) : Bytes.size();
     }
 
-    // The key of the line [from, to): its bytes [b, e) when they are ASCII, else its text.
+    // The key of the line at `at`: its bytes [b, e) when they are ASCII, else its text.
     enum class TKeyKind { None, Ascii, Text };
-    TKeyKind KeyAt(qsizetype from, qsizetype to, const char*& b, const char*& e, QString& key) const;
+    TKeyKind KeyAt(qsizetype at, const char*& b, const char*& e, QString& key) const;
+    // The hash of the key of the line at `at`; false when the line holds none.
+    bool KeyHash(qsizetype at, uint32_t& hash) const;
     bool KeyIs(qsizetype at, const QString& key) const;
-    bool SameKey(qsizetype a, qsizetype b) const;
     const TKeyTable& KeysOf(int s) const;
     int FindSection(const QString& name) const;
     int AddSection(const QString& name);
@@ -303,16 +333,18 @@ void TIniFile::TData::IndexHeaders()
     }
 }
 
-TIniFile::TData::TKeyKind TIniFile::TData::KeyAt(qsizetype from, qsizetype to, const char*& b, const char*& e,
-                                                QString& key) const
+TIniFile::TData::TKeyKind TIniFile::TData::KeyAt(qsizetype at, const char*& b, const char*& e, QString& key) const
 {
-    // Only the line up to its first '=' decides the key.
-    const char* ls = Begin() + from;
-    const char* eq = FindByte(ls, Begin() + to, '=');
-    if (!eq)
+    // Only the line up to its first '=' decides the key; keys are short, the rest of the
+    // line is never looked at.
+    const char* ls = Begin() + at;
+    const char* eq = ls;
+    while (eq < End() && *eq != '=' && *eq != '\n')
+        ++eq;
+    if (eq == End() || *eq != '=')
         return TKeyKind::None;
     if (!IsAscii(ls, eq - ls)) {
-        key = KeyOf(Decode(from, eq + 1 - Begin()));
+        key = KeyOf(Decode(at, eq + 1 - Begin()));
         return key.isEmpty() ? TKeyKind::None : TKeyKind::Text;
     }
     b = ls;
@@ -326,11 +358,28 @@ TIniFile::TData::TKeyKind TIniFile::TData::KeyAt(qsizetype from, qsizetype to, c
     return TKeyKind::Ascii;
 }
 
+bool TIniFile::TData::KeyHash(qsizetype at, uint32_t& hash) const
+{
+    const char *b = nullptr, *e = nullptr;
+    QString key;
+    switch (KeyAt(at, b, e, key)) {
+    case TKeyKind::None:
+        return false;
+    case TKeyKind::Ascii:
+        hash = FoldHashAscii(b, e - b);
+        return true;
+    case TKeyKind::Text:
+        break;
+    }
+    hash = FoldHash(key);
+    return true;
+}
+
 bool TIniFile::TData::KeyIs(qsizetype at, const QString& key) const
 {
     const char *b = nullptr, *e = nullptr;
     QString text;
-    switch (KeyAt(at, LineEnd(at), b, e, text)) {
+    switch (KeyAt(at, b, e, text)) {
     case TKeyKind::None:
         return false;
     case TKeyKind::Ascii:
@@ -341,36 +390,11 @@ bool TIniFile::TData::KeyIs(qsizetype at, const QString& key) const
     return key.compare(text, Qt::CaseInsensitive) == 0;
 }
 
-bool TIniFile::TData::SameKey(qsizetype a, qsizetype b) const
-{
-    const char *ab = nullptr, *ae = nullptr, *bb = nullptr, *be = nullptr;
-    QString at, bt;
-    const TKeyKind ka = KeyAt(a, LineEnd(a), ab, ae, at);
-    const TKeyKind kb = KeyAt(b, LineEnd(b), bb, be, bt);
-    if (ka == TKeyKind::Ascii && kb == TKeyKind::Ascii) {
-        if (ae - ab != be - bb)
-            return false;
-        for (; ab < ae; ++ab, ++bb) {
-            const char x = *ab >= 'A' && *ab <= 'Z' ? char(*ab + 32) : *ab;
-            const char y = *bb >= 'A' && *bb <= 'Z' ? char(*bb + 32) : *bb;
-            if (x != y)
-                return false;
-        }
-        return true;
-    }
-    if (ka == TKeyKind::Ascii)
-        at = QString::fromLatin1(ab, ae - ab);
-    if (kb == TKeyKind::Ascii)
-        bt = QString::fromLatin1(bb, be - bb);
-    return at.compare(bt, Qt::CaseInsensitive) == 0;
-}
-
 const TKeyTable& TIniFile::TData::KeysOf(int s) const
 {
     if (const auto it = Keys.find(s); it != Keys.end())
         return it->second;
-    // Only lines holding a '=' can be keys: counted first, so the table is made once at a
-    // size that keeps it at most three quarters full.
+    // Only lines holding a '=' can be keys.
     const char* base = Begin();
     const char* end = base + SectionEnd(s);
     const char* body = base + SectionBody(s);
@@ -383,12 +407,8 @@ const TKeyTable& TIniFile::TData::KeysOf(int s) const
         const char* le = FindByte(eq, end, '\n');
         from = le ? le + 1 : end;
     }
-    size_t size = 16;
-    while (size * 3 < candidates * 4)
-        size *= 2;
     TKeyTable& table = Keys[s];
-    table.Slots.assign(size, 0);
-    const size_t mask = size - 1;
+    table.Lines.reserve(candidates);
     for (const char* from = body; from < end;) {
         const char* eq = FindByte(from, end, '=');
         if (!eq)
@@ -396,40 +416,18 @@ const TKeyTable& TIniFile::TData::KeysOf(int s) const
         const char* nl = FindLastByte(from, eq, '\n');
         const qsizetype ls = (nl ? nl + 1 : from) - base;
         const char* le = FindByte(eq, end, '\n');
-        if (!le)
-            le = end;
-        from = le + 1;
-        const char *b = nullptr, *e = nullptr;
-        QString key;
+        from = le ? le + 1 : end;
         uint32_t hash = 0;
-        switch (KeyAt(ls, le - base, b, e, key)) {
-        case TKeyKind::None:
-            continue;
-        case TKeyKind::Ascii:
-            hash = FoldHashAscii(b, e - b);
-            break;
-        case TKeyKind::Text:
-            hash = FoldHash(key);
-            break;
-        }
-        for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            uint64_t& slot = table.Slots[i];
-            if (slot == 0) {
-                slot = (uint64_t(hash) << 32) | uint32_t(ls + 1);
-                break;
-            }
-            if (uint32_t(slot >> 32) == hash && SameKey((uint32_t(slot) & ~RepeatsFlag) - 1, ls)) {
-                slot |= RepeatsFlag;  // the first line of the key stays
-                break;
-            }
-        }
+        if (KeyHash(ls, hash))
+            table.Lines.push_back((uint64_t(hash) << 32) | uint64_t(ls));
     }
+    SortByHash(table.Lines);
     return table;
 }
 
 int TIniFile::TData::FindSection(const QString& name) const
 {
-    const QString folded = name.toCaseFolded();
+    const QString folded = FoldCase(name);
     if (const auto it = SectionCache.constFind(folded); it != SectionCache.cend())
         return *it;
     int found = -1;
@@ -470,7 +468,7 @@ int TIniFile::TData::AddSection(const QString& name)
     NewSections.push_back({name, EndsInLine()});
     const int s = int(HeaderAt.size() + NewSections.size() - 1);
     Added[s];  // a new section is written even when its keys go again
-    SectionCache.insert(name.toCaseFolded(), s);
+    SectionCache.insert(FoldCase(name), s);
     return s;
 }
 
@@ -480,34 +478,20 @@ TKeyLine TIniFile::TData::FindKey(int s, const QString& key) const
     if (s < 0 || key.isEmpty())
         return line;
     if (size_t(s) < HeaderAt.size()) {
-        const TKeyTable& table = KeysOf(s);
-        const uint32_t hash = FoldHash(key);
-        const size_t mask = table.Slots.size() - 1;
-        for (size_t i = hash & mask; table.Slots[i]; i = (i + 1) & mask) {
-            const uint64_t slot = table.Slots[i];
-            const uint32_t at = (uint32_t(slot) & ~RepeatsFlag) - 1;
-            if (uint32_t(slot >> 32) != hash || !KeyIs(at, key))
-                continue;
-            if (!Deleted.count(at)) {
+        // The key's lines in the order of the text: the first one not deleted counts.
+        const std::vector<uint64_t>& lines = KeysOf(s).Lines;
+        const uint64_t hash = FoldHash(key);
+        for (auto it = std::lower_bound(lines.begin(), lines.end(), hash << 32); it != lines.end() && (*it >> 32) == hash;
+             ++it) {
+            const uint32_t at = uint32_t(*it);
+            if (!Deleted.count(at) && KeyIs(at, key)) {
                 line = {true, true, at, -1};
                 return line;
             }
-            if (slot & RepeatsFlag) {
-                // The first line of the key went: the next one stands in for it.
-                const char* base = Begin();
-                const char* end = base + SectionEnd(s);
-                for (qsizetype from = LineEnd(at) + 1; from < end - base; from = LineEnd(from) + 1) {
-                    if (!Deleted.count(uint32_t(from)) && KeyIs(from, key)) {
-                        line = {true, true, uint32_t(from), -1};
-                        return line;
-                    }
-                }
-            }
-            break;
         }
     }
     if (const auto added = Added.find(s); added != Added.end()) {
-        if (const auto live = added->second.Live.constFind(key.toCaseFolded()); live != added->second.Live.cend())
+        if (const auto live = added->second.Live.constFind(FoldCase(key)); live != added->second.Live.cend())
             line = {true, false, 0, *live};
     }
     return line;
@@ -694,7 +678,7 @@ void TIniFile::WriteString(const QString& section, const QString& key, const QSt
             d.Added[s].Lines[size_t(line.Added)].Text = text;
     } else {
         TAdded& added = d.Added[s];
-        added.Live.insert(key.toCaseFolded(), int(added.Lines.size()));
+        added.Live.insert(FoldCase(key), int(added.Lines.size()));
         added.Lines.push_back({text, false});
     }
     d.Modified = true;
@@ -723,7 +707,7 @@ void TIniFile::DeleteKey(const QString& section, const QString& key)
     } else {
         TAdded& added = d.Added[s];
         added.Lines[size_t(line.Added)].Deleted = true;
-        added.Live.remove(key.toCaseFolded());
+        added.Live.remove(FoldCase(key));
     }
     d.Modified = true;
 }

@@ -1,6 +1,7 @@
 // The window-free commands, run in-process on files the builders write into a temporary home:
 // the cases of tests/data/cli, and what a case file cannot say (pixels).
 #include "CommandHome.h"
+#include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
 
@@ -9,6 +10,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QTest>
+#include <unistd.h>
 
 using RtmBuild::TFile;
 
@@ -75,6 +77,7 @@ void RunCase(const QString& path)
     std::vector<TCaseRun> runs;
     QStringList fifos;
     QList<std::pair<QString, QString>> texts;  // files and their content, written after the fixtures
+    QList<QStringList> changes;                 // folders, links, copies and unreadable files, made after the texts
     QString* block = nullptr;                   // where the "| " lines go
     int lineNo = 0;
     for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
@@ -102,6 +105,9 @@ void RunCase(const QString& path)
         } else if (key == "text") {
             texts.push_back({value, {}});
             block = &texts.back().second;
+        } else if (key == "folder" || key == "link" || key == "copy" || key == "noaccess") {
+            QVERIFY2(words.size() == (key == "link" || key == "copy" ? 2 : 1), qPrintable(where));
+            changes << (QStringList{key} + words);
         } else if (key == "fifo") {
             QVERIFY(Hostile::MakeFifo(h.Path(value)));
             fifos << h.Path(value);
@@ -129,6 +135,23 @@ void RunCase(const QString& path)
     QVERIFY2(!runs.empty(), "a case without a run");
     for (const auto& [name, content] : texts)
         QVERIFY(h.Write(name, content.toUtf8()));
+    std::unique_ptr<Hostile::TNoAccessOverride> noOverride;  // unreadable files stay so while the commands run
+    for (const QStringList& c : changes) {
+        const QByteArray path = QFile::encodeName(h.Path(c[1]));
+        if (c[0] == "folder") {
+            QFile::remove(h.Path(c[1]));
+            QVERIFY(QDir(h.Dir.path()).mkpath(c[1]));
+        } else if (c[0] == "link") {  // link: NAME TARGET
+            QVERIFY(::symlink(QFile::encodeName(c[2]).constData(), path.constData()) == 0);
+        } else if (c[0] == "copy") {  // copy: FROM TO
+            QVERIFY(h.Write(c[2], h.Read(c[1])));
+        } else {
+            QVERIFY(Hostile::SetMode(h.Path(c[1]), 0));
+            noOverride = std::make_unique<Hostile::TNoAccessOverride>();
+            if (!noOverride->Active())
+                QSKIP("this process reads files whatever their permissions");
+        }
+    }
     for (const TCaseRun& run : runs) {
         CommandHome::Result r;
         {
@@ -179,6 +202,26 @@ private slots:
     {
         QFETCH(QString, path);
         RunCase(path);
+    }
+
+    // Output that does not arrive is a failure, whatever the command: a message, exit 1.
+    void failedOutputFails()
+    {
+        QFile full("/dev/full");
+        if (!full.open(QIODevice::WriteOnly))
+            QSKIP("no /dev/full here");
+        CommandHome h;
+        QVERIFY(h.WriteRobot() && h.Write("walk.rtm", RtmBuild::Build(TFile::Regular({"arm"}, 3))));
+        for (const QStringList& args : {QStringList{"info", "%1/walk.rtm"}, QStringList{"info", "%1/robot.p3d", "--json"},
+                                        QStringList{"frames", "%1/walk.rtm", "--json", "-o", "%1/out.rtm"},
+                                        QStringList{"check", "%1/robot.p3d", "%1/walk.rtm"}}) {
+            QString err;
+            QTextStream out(&full), e(&err);
+            const int code = RunCommand(TCommandLine::Parse(QStringList{"--home", h.Dir.path()} + QStringList(args).replaceInStrings("%1", h.Dir.path())), out, e);
+            QCOMPARE(code, args[0] == "check" ? 0 : 1);  // check prints nothing when all is found
+            if (code == 1)
+                QVERIFY2(err.endsWith("the output could not be written: " + SystemErrorText(ENOSPC) + "\n"), qPrintable(err));
+        }
     }
 
     // A single view in the settings' colours: the box's outline, square as the left view

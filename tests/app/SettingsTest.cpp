@@ -43,6 +43,31 @@ private slots:
         QCOMPARE(second.Text(), first.Text());
         QCOMPARE(first.Text().count('='), 22);  // every key once
     }
+
+    // Against what this program read (base), only the keys it changed are written, and the
+    // keys the file lacks: what another window wrote meanwhile stays, other sections too.
+    void writesOnlyWhatItChanged()
+    {
+        TSettings base;
+        base.LastP3d = "/a.p3d", base.DirRTM = "/r", base.UndoSteps = 50;
+        TIniFile file;
+        base.Write(file);  // the file as this program read it
+        // Another window saved meanwhile, and a program of its own added a section.
+        file.WriteInteger("Settings", "UndoSteps", 70);
+        file.WriteBool("Startup", "ShowAxes", false);
+        file.WriteString("Layout", "MainLeft", "33");
+        file.DeleteKey("Dir", "RTM");
+        file.WriteString("Plugin", "Colour", "blue");
+        TSettings now = base;
+        now.ShowGrid = false, now.LastP3d = "/b.p3d", now.Layout.MainLeft = 5;
+        now.Write(file, &base);
+        TSettings back;
+        back.Read(file, "/exe/");
+        QCOMPARE(std::tuple(back.ShowGrid, back.LastP3d, back.Layout.MainLeft), std::tuple(false, QString("/b.p3d"), 5));  // ours
+        QCOMPARE(std::tuple(back.UndoSteps, back.ShowAxes), std::tuple(70, false));                                  // theirs
+        QCOMPARE(back.DirRTM, QString("/r"));  // missing, so written
+        QCOMPARE(file.ReadString("Plugin", "Colour", "?"), QString("blue"));
+    }
 };
 
 TORVANE_TEST(SettingsTest)

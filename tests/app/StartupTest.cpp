@@ -132,9 +132,38 @@ private slots:
     {
         FormFixture fx;
         QVERIFY(QDir(fx.Home.path()).mkdir("TorvaneAnim.ini"));  // a folder where the file should be
-        fx.Start().Menus.SaveSettings1->trigger();
-        QCOMPARE(fx.Dialogs.Messages.size(), 1);
-        QVERIFY2(fx.Dialogs.Messages[0].contains(SystemErrorText(EISDIR)), qPrintable(fx.Dialogs.Messages[0]));
+        // Said at start-up, naming the file, and again when the settings are saved.
+        TMainForm& f = fx.Start();
+        const QString file = QDir(fx.Home.path()).filePath("TorvaneAnim.ini");
+        QCOMPARE(fx.Dialogs.Messages, QStringList{file + ": " + SystemErrorText(EISDIR)});
+        f.Menus.SaveSettings1->trigger();
+        QCOMPARE(fx.Dialogs.Messages.size(), 2);
+        QVERIFY2(fx.Dialogs.Messages[1].contains(SystemErrorText(EISDIR)), qPrintable(fx.Dialogs.Messages[1]));
+    }
+
+    // Another window (or a program) may write the settings file while this one runs: a save
+    // reads it again and writes over it only what this window changed, and what it lacks.
+    void savingKeepsWhatOthersWrote()
+    {
+        FormFixture fx;
+        fx.Write("TorvaneAnim.ini", "[Startup]\nShowAxes=1\nShowGrid=1\n");
+        TMainForm& f = fx.Start();
+        fx.Write("TorvaneAnim.ini", "[Startup]\nShowAxes=1\nShowGrid=0\n[Plugin]\nColour=blue\n");
+        f.Menus.ShowAxes1->trigger();  // this window's change
+        f.Menus.SaveSettings1->trigger();
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"Settings saved."});
+        const TIniFile saved(fx.Path("TorvaneAnim.ini"));
+        QCOMPARE(saved.ReadString("Startup", "ShowAxes", "?"), QString("0"));
+        QCOMPARE(saved.ReadString("Startup", "ShowGrid", "?"), QString("0"));
+        QCOMPARE(saved.ReadString("Plugin", "Colour", "?"), QString("blue"));
+        QVERIFY(saved.ValueExists("Layout", "MainWidth") && saved.ValueExists("Settings", "UndoSteps"));
+        // What was saved is this window's again: the other's later changes stay unless this
+        // window changes the same key (its grid, on since it started, goes off).
+        fx.Write("TorvaneAnim.ini", fx.Read("TorvaneAnim.ini").replace("ShowAxes=0", "ShowAxes=1").replace("ShowGrid=0", "ShowGrid=1"));
+        f.Menus.ShowGrid1->trigger();
+        f.Menus.SaveSettings1->trigger();
+        const TIniFile again(fx.Path("TorvaneAnim.ini"));
+        QCOMPARE(again.ReadString("Startup", "ShowAxes", "?") + again.ReadString("Startup", "ShowGrid", "?"), QString("10"));
     }
 
     // The window's children are deleted after the window has stopped being one: by then

@@ -89,6 +89,55 @@ private slots:
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), QString());
     }
 
+    // Without a display the editor says that it needs one and ends with 1, where the
+    // toolkit would abort.
+    void withoutADisplayItSaysSo()
+    {
+        QTemporaryDir home;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TORVANE_EXE), {"--home", home.path()});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(err.contains("torvane-anim: the editor needs a display"), qPrintable(err));
+    }
+
+    // What the shell hands over is used as it is: file names that are not UTF-8 name the
+    // files they name (o\376.rtm written, i\376.rtm read), and output that cannot be
+    // written (a full disk) fails the command.
+    void argumentsAndOutputAsTheSystemHasThem()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(QStringLiteral(TORVANE_EXAMPLES "/walker.rtm"), dir.filePath("in.rtm")));
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral("/bin/sh"), {"-c", "\"$0\" frames in.rtm --at 1 -o \"$(printf 'o\\376.rtm')\" && "
+                                                  "cp in.rtm \"$(printf 'i\\376.rtm')\" && "
+                                                  "\"$0\" info \"$(printf 'i\\376.rtm')\" > /dev/null && "
+                                                  "LC_ALL=C ls | od -An -c | tr -d ' \\n'",
+                                            QStringLiteral(TORVANE_EXE)});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), QString());
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromLatin1(p.readAllStandardOutput()), QStringLiteral("in.rtm\\ni376.rtm\\no376.rtm\\n"));
+
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        for (const char* command : {"info in.rtm", "frames in.rtm --json"}) {
+            p.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("\"$0\" %1 > /dev/full").arg(QLatin1String(command)),
+                                                QStringLiteral(TORVANE_EXE)});
+            QVERIFY(p.waitForFinished(20000));
+            QCOMPARE(p.exitCode(), 1);
+            const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+            QVERIFY2(err.contains("the output could not be written: No space left on device"), qPrintable(err));
+        }
+    }
+
     void editorOnTheDemo()
     {
         QTemporaryDir home;

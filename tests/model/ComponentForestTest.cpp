@@ -42,6 +42,23 @@ private slots:
         QCOMPARE((QList<int>{f.Forest.Find("arm"), f.Forest.Find("Arm"), f.Forest.Find("ARM"), f.Forest.Find("")}), (QList<int>{0, 1, -1, -1}));
     }
 
+    // Many names at once find what one at a time finds: exactly, and of two components of
+    // one name the first in tree order (here the later one in the file, sorted first).
+    void findMany()
+    {
+        TForest f("zed twin<zed twin");
+        f.Forest.Sort();
+        const std::vector<TSelection*> order = f.Forest.TreeOrder();
+        QCOMPARE(order.front(), &f.Components[2]);
+        const QStringList names{"twin", "Twin", "", "zed", "ghost", "twin"};
+        const std::vector<TSelection*> found = FindComponentsByName(order, names);
+        QCOMPARE(QList<TSelection*>(found.begin(), found.end()),
+                 (QList<TSelection*>{&f.Components[2], nullptr, nullptr, &f.Components[0], nullptr, &f.Components[2]}));
+        for (qsizetype i = 0; i < names.size(); ++i)
+            QCOMPARE(found[size_t(i)], FindComponentByName(order, names[i]));
+        QVERIFY(FindComponentsByName(order, {}).empty());
+    }
+
     void subtreeNames_data() { QVERIFY(AddTableRows("model/subtree-names.table")); }
     void subtreeNames()
     {

@@ -2,9 +2,12 @@
 #include "filebuild/P3dBuilder.h"
 #include "model/Environment.h"
 #include "model/Proxies.h"
+#include "platform/FileUtil.h"
+#include "support/HostileFiles.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
@@ -77,7 +80,8 @@ private slots:
 
     void load()
     {
-        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QStringList, messages); QFETCH(Rows, matrix);
+        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QStringList, messages);
+        QFETCH(int, fileMessages); QFETCH(Rows, matrix);
         const QStringList outcomes{"NotProxy", "BadName", "NoPolygon", "FileMissing", "ReadFailed", "Loaded"};  // in the enum's order
         const TOutcome outcome = TOutcome(outcomes.indexOf(outcomeName));
         TP3dBuilder lamp;
@@ -95,11 +99,15 @@ private slots:
         QTemporaryDir dir;
         // The model's folder is taken literally; the backslash in the proxy name separates folders.
         QVERIFY(WriteBytesFile(dir.filePath("my\\models/parts/Lamp.P3D"), lampFile));
+        QVERIFY(QDir(dir.path()).mkpath("my\\models/dir.p3d") && Hostile::MakeFifo(dir.filePath("my\\models/pipe.p3d")));
         TSelection &body = *main->Selections[0], &proxy = *main->Selections[1];
         TSubModelFiles files;
         const TProxyLoad load = LoadProxy(proxy, dir.filePath("my\\models/walker.p3d"), {&body, &proxy}, files);
         QCOMPARE(load.Outcome, outcome);
-        QCOMPARE(load.Messages, messages);
+        QCOMPARE(load.Messages, messages.replaceInStrings("EISDIR", SystemErrorText(EISDIR)));
+        QCOMPARE(load.FileMessages, fileMessages);
+        if (fileMessages > 0)
+            QCOMPARE(load.Path, dir.filePath("my\\models/parts/Lamp.P3D"));
         const bool loaded = outcome == TOutcome::Loaded;
         QVERIFY(bool(load.Model) == loaded && proxy.ProxyModel == load.Model.get() && main->Polygons[7].Hidden == loaded);
         if (loaded) {

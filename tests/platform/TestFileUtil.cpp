@@ -10,8 +10,10 @@
 #include <QTest>
 #include <cerrno>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -194,7 +196,7 @@ private slots:
     void signalsRemoveTheTemporaryFile_data()
     {
         QTest::addColumn<int>("sig");
-        for (int sig : {SIGTERM, SIGINT})
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
             QTest::newRow(sigabbrev_np(sig)) << sig;
     }
     void signalsRemoveTheTemporaryFile()
@@ -207,8 +209,10 @@ private slots:
         if (child == 0) {
             // Only plain calls here: the child of a threaded process. The test framework's
             // own handler (which would attach a debugger) gives way to the default action.
-            ::signal(SIGTERM, SIG_DFL);
-            ::signal(SIGINT, SIG_DFL);
+            for (const int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+                ::signal(s, SIG_DFL);
+            const struct rlimit noCore {0, 0};  // SIGQUIT would leave a core file
+            ::setrlimit(RLIMIT_CORE, &noCore);
             TAtomicFileWriter w(QFile::decodeName(target));
             if (!w.Write(QByteArray(200000, 'z')) || TempFilesRegisteredForSignals() != 1)
                 ::_exit(3);
@@ -230,6 +234,81 @@ private slots:
         QCOMPARE(TempFilesRegisteredForSignals(), 0);
         QVERIFY(WriteFileAtomic(In("x.rtm"), "x"));
         QCOMPARE(TempFilesRegisteredForSignals(), 0);
+    }
+
+    // What SIGKILL or a power cut left of a write is removed by the next write of the same
+    // target, once a minute old: only regular files of the writer's own pattern.
+    void staleTemporaryFilesGo()
+    {
+        const auto make = [this](const QString& name, int minutesOld) {
+            QFile f(In(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("left") == 4);
+            f.close();
+            const struct timespec when[2] = {{::time(nullptr) - minutesOld * 60, 0}, {::time(nullptr) - minutesOld * 60, 0}};
+            QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(In(name)).constData(), when, AT_SYMLINK_NOFOLLOW) == 0);
+        };
+        make(".out.rtm.k3x9a", 2);        // left by a killed write: goes
+        make(".out.rtm.zzzzzzzz", 5);     // eight characters, the most the writer makes: goes
+        make(".out.rtm.q1", 0);           // a write at work now: stays
+        make(".out.rtm.K3X9A", 2);        // not the writer's characters
+        make(".out.rtm.abcdefghi", 2);    // too long for the writer
+        make(".out.rtm.", 2);             // nothing after the dot
+        make(".other.rtm.k3x9a", 2);      // another target's
+        make("out.rtm.k3x9a", 2);         // not hidden
+        QVERIFY(::symlink("Model.p3d", QFile::encodeName(In(".out.rtm.link1")).constData()) == 0);
+        QVERIFY(WriteFileAtomic(In("out.rtm"), "new"));
+        QStringList left = Listing().filter("out.rtm");
+        left.sort();
+        QCOMPARE(left, QStringList({".out.rtm.", ".out.rtm.K3X9A", ".out.rtm.abcdefghi", ".out.rtm.link1", ".out.rtm.q1",
+                                    "out.rtm", "out.rtm.k3x9a"}));
+        QCOMPARE(Listing().filter(".other.rtm.k3x9a").size(), 1);
+    }
+
+    // File names are bytes: one that is not UTF-8 is written, listed, found in another
+    // letter case and read under exactly its own bytes.
+    void namesAreTheSystemsBytes()
+    {
+        const QByteArray raw = QFile::encodeName(Dir_->path()) + "/o\xfe\x80-\xc3(.rtm";
+        const QString name = FileNameFromBytes(raw);
+        QCOMPARE(FileNameToBytes(name), raw);
+        QVERIFY(WriteFileAtomic(name, "bytes"));
+        struct stat st {};
+        QVERIFY2(::stat(raw.constData(), &st) == 0 && st.st_size == 5, "not written under its own bytes");
+        QVERIFY(FolderEntries(Dir_->path()).contains(FileNameFromBytes("o\xfe\x80-\xc3(.rtm")));
+        QByteArray read;
+        QVERIFY(ReadWholeFile(name, read) && read == "bytes");
+        const QString otherCase = FileNameFromBytes(QFile::encodeName(Dir_->path()) + "/O\xfe\x80-\xc3(.RTM");
+        QCOMPARE(ResolveCaseInsensitive(otherCase), name);
+        // UTF-8 names are what they say; every byte string comes back whole.
+        QCOMPARE(FileNameFromBytes("J\xc3\xb6rg/\xe2\x82\xac"), QStringLiteral("J\u00f6rg/\u20ac"));
+        for (const QByteArray& b : {QByteArray("\xed\xa0\x80"), QByteArray("\xf4\x90\x80\x80"), QByteArray("\xc0\xaf"),
+                                    QByteArray("a\xe2\x82"), QByteArray("\xff\xfe"), QByteArray("\xf0\x9f\x98\x80x")})
+            QCOMPARE(FileNameToBytes(FileNameFromBytes(b)), b);
+    }
+
+    // The same file by any of its names; another file, or none, is not.
+    void sameFileByAnyName()
+    {
+        QVERIFY(::link(QFile::encodeName(In("Model.p3d")).constData(), QFile::encodeName(In("hard.p3d")).constData()) == 0);
+        QVERIFY(::symlink("Model.p3d", QFile::encodeName(In("soft.p3d")).constData()) == 0);
+        for (const char* other : {"Model.p3d", "hard.p3d", "soft.p3d", "Anims/../Model.p3d", "./Model.p3d"})
+            QVERIFY2(SameFile(In("Model.p3d"), In(other)), other);
+        for (const char* other : {"dup.rtm", "missing.p3d", "Anims", ""})
+            QVERIFY2(!SameFile(In("Model.p3d"), In(other)), other);
+        QVERIFY(!SameFile(In("missing.p3d"), In("missing.p3d")));
+    }
+
+    // A folder is listed once for many names: a file that turns up later is not seen by
+    // the same resolver.
+    void resolverListsAFolderOnce()
+    {
+        TCaseResolver r;
+        QCOMPARE(r.Resolve(In("MODEL.P3D")), In("Model.p3d"));
+        QCOMPARE(r.Resolve(In("walk.rtm")), In("walk.rtm"));
+        QVERIFY(WriteFileAtomic(In("Walk.rtm"), "late"));
+        QCOMPARE(r.Resolve(In("WALK.RTM")), In("WALK.RTM"));
+        QCOMPARE(TCaseResolver().Resolve(In("WALK.RTM")), In("Walk.rtm"));
+        QCOMPARE(r.Resolve(In("Anims/walk.rtm")), In("Anims/Walk.RTM"));  // another folder, listed now
     }
 
     // Text files the editor reads whole are refused past the cap, whatever size the file

@@ -50,6 +50,38 @@ private slots:
         QCOMPARE(written, after);
     }
 
+    // A large file costs about its own size, however it is made: all line breaks, all
+    // section headers, or all keys of the section looked up. A string per line took twenty
+    // times the file and more.
+    void largeFilesCostAboutTheirSize_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("line breaks") << QByteArray("\n");
+        QTest::newRow("headers") << QByteArray("[s]\n");
+        QTest::newRow("keys") << QByteArray("k%07d=v\n");
+        QTest::newRow("one key again") << QByteArray("k=v\n");
+    }
+    void largeFilesCostAboutTheirSize()
+    {
+        QFETCH(QByteArray, line);
+        if (!Hostile::MemoryLimitsWork())
+            QSKIP("no address-space limits here");
+        constexpr qsizetype size = 16 << 20;
+        QByteArray text("[Settings]\nfirst=1\n");
+        text.reserve(size + 64);
+        for (int i = 0; text.size() < size; ++i)
+            text += line.contains('%') ? QString::asprintf(line.constData(), i).toLatin1() : line;
+        text += "last=2\n";
+        const QString path = Dir_.filePath("large.ini");
+        QVERIFY(WriteFileAtomic(path, text));
+        const int code = Hostile::RunWithMemoryLimit(6 * size, [&path] {
+            const TIniFile ini(path);
+            const bool keys = ini.ReadString("settings", "FIRST", "-") == "1" && ini.ReadString("Settings", "k0000007", "-") != "x";
+            return ini.ReadError().isEmpty() && keys && ini.ReadString("Settings", "missing", "-") == "-" ? 0 : 1;
+        });
+        QCOMPARE(code, 0);
+    }
+
     void keepsFilesItCannotReadOrWrite_data() { QVERIFY(AddTableRows("platform/ini-unwritable.table")); }
     void keepsFilesItCannotReadOrWrite()
     {

@@ -29,8 +29,8 @@ private slots:
     // animation refused, and a component without an entry stops the frame part-way.
     void applyFrameTransforms()
     {
-        TSelection a, b, lower;
-        a.Name = "A";
+        TSelection a, b, lower, again;
+        a.Name = again.Name = "A";  // the first of two in tree order is animated
         b.Name = "B";
         lower.Name = "ghost";
         TAnimDocument doc;
@@ -44,14 +44,14 @@ private slots:
         doc.AnimFrames.Reset(3);
         doc.AnimFrames.Append(0, std::vector{entry(0, 1), entry(2, 2), entry(0, 3)});  // the last entry for A counts
         doc.AnimFrames.Append(1, std::vector{entry(0, 4), entry(1, 9), entry(0, 5)});  // B has no entry
-        const std::vector<TSelection*> tree{&lower, &a, &b};
+        const std::vector<TSelection*> tree{&lower, &a, &b, &again};
         TPose pose(tree);
         QStringList debug;
         SetDebugSink([&](const QString& l) { debug << l; });
         const auto unhook = qScopeGuard([] { SetDebugSink({}); });  // also when a check fails
         QCOMPARE(ApplyFrameTransforms(doc, 0, tree, pose), TApplyFrameResult::Ok);
         QCOMPARE(QList<double>({pose.Act(&a)[9], pose.Act(&b)[9]}), QList<double>({3, 2}));
-        QVERIFY(pose.Act(&lower) == TTransform::Identity());
+        QVERIFY(pose.Act(&lower) == TTransform::Identity() && pose.Act(&again) == TTransform::Identity());
         QCOMPARE(debug, QStringList{"Ghost not found!"});
         QCOMPARE(ApplyFrameTransforms(doc, 2, tree, pose), TApplyFrameResult::InvalidStep);
         QCOMPARE(ApplyFrameTransforms(doc, -1, tree, pose), TApplyFrameResult::InvalidStep);
@@ -59,6 +59,37 @@ private slots:
         QCOMPARE(ApplyFrameTransforms(doc, 1, tree, pose), TApplyFrameResult::EntryMissing);
         // Before the missing one: already the new frame; after it: the old frame.
         QCOMPARE(QList<double>({pose.Act(&a)[9], pose.Act(&b)[9]}), QList<double>({5, 2}));
+    }
+
+    // Playback pairs a name's first entry in a frame with the entry at the same place in
+    // the next frame, whatever name that one has; a name without an entry stops the blend
+    // there.
+    void applyBlendTransforms()
+    {
+        TSelection a, b;
+        a.Name = "A";
+        b.Name = "B";
+        TAnimDocument doc;
+        doc.AnimSelections.Add("A");
+        doc.AnimSelections.Add("B");
+        const auto entry = [](int name, float tx) {
+            TMatrix12f m = IdentityMatrix12f;
+            m[9] = tx;
+            return TAnimEntry{name, m};
+        };
+        doc.AnimFrames.Reset(2);
+        doc.AnimFrames.Append(0, std::vector{entry(1, 10), entry(0, 20)});
+        doc.AnimFrames.Append(0.3f, std::vector{entry(0, 30), entry(1, 40)});
+        doc.AnimFrames.Append(0.6f, std::vector{entry(0, 50), entry(0, 60)});  // no B
+        doc.AnimFrames.Append(1, std::vector{entry(1, 70), entry(0, 80)});
+        const std::vector<TSelection*> tree{&a, &b};
+        TPose pose(tree);
+        QCOMPARE(ApplyBlendTransforms(doc, 0, 0.25, tree, pose), TApplyFrameResult::Ok);
+        // A: place 1 (20) towards the next frame's place 1 (40); B: place 0 (10) towards 30.
+        QCOMPARE(QList<double>({pose.Act(&a)[9], pose.Act(&b)[9]}), QList<double>({25, 15}));
+        QCOMPARE(ApplyBlendTransforms(doc, 2, 0.5, tree, pose), TApplyFrameResult::EntryMissing);
+        QCOMPARE(QList<double>({pose.Act(&a)[9], pose.Act(&b)[9]}), QList<double>({60, 15}));  // A blended, B left
+        QCOMPARE(ApplyBlendTransforms(doc, 3, 0.5, tree, pose), TApplyFrameResult::InvalidStep);
     }
 
     void displayPointsToTheBit_data() { QVERIFY(AddTableRows("pose/display-points.table")); }
