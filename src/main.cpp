@@ -4,7 +4,9 @@
 #include "platform/FileUtil.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +36,21 @@ void NoDisplay(QtMsgType type, const QMessageLogContext& context, const QString&
     fprintf(stderr, "torvane-anim: the editor needs a display to open its window (the commands, such as info or "
                     "export, need none): %s\n", qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
     std::_Exit(1);
+}
+
+// The launcher's icon, from the icon theme as the desktop shows it; failing that (an
+// installation under a prefix the theme does not search) the bitmaps installed with the
+// program.
+QIcon WindowIcon()
+{
+    QIcon installed;
+    const QDir icons(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString file = icons.filePath(QStringLiteral("%1x%1/apps/torvane-anim.png").arg(size));
+        if (QFileInfo::exists(file))
+            installed.addFile(file, QSize(size, size));
+    }
+    return QIcon::fromTheme(QStringLiteral("torvane-anim"), installed);
 }
 }  // namespace
 
@@ -67,7 +84,12 @@ int main(int argc, char** argv)
     PlatformHandler = qInstallMessageHandler(NoDisplay);
     QApplication app(argc, argv);
     qInstallMessageHandler(PlatformHandler);
+    // The application's name is the window's class (WM_CLASS), which the launcher names as
+    // its StartupWMClass; the desktop file name is the Wayland app id. Both tie the window to
+    // the launcher and its icon.
     QApplication::setApplicationName(QStringLiteral("Torvane Anim"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.torvane.anim"));
+    QApplication::setWindowIcon(WindowIcon());
     TQtDialogs qtDialogs;
     setDialogs(&qtDialogs);
 
