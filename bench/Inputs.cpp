@@ -151,13 +151,13 @@ QByteArray SharedComponents(int count)
     return b.Build();
 }
 
-QByteArray MissingProxies(int count)
+QByteArray MissingProxies(int count, int proxies)
 {
     TP3dBuilder b;
     for (int i = 0; i < count; ++i) {
         const float x = float(i % 20) * 3, y = float(i / 20) * 3;
-        b.AddSelection("proxy:part_" + QByteArray::number(i).rightJustified(4, '0') + ".01",
-                       b.AddTriangle(x, y, 0, x, y, 1, x, y + 2, 0));
+        const QByteArray name = "part_" + QByteArray::number(i).rightJustified(4, '0');
+        b.AddSelection(i < proxies ? "proxy:" + name + ".01" : name, b.AddTriangle(x, y, 0, x, y, 1, x, y + 2, 0));
     }
     return b.Build();
 }

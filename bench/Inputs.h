@@ -34,9 +34,10 @@ QByteArray ManyComponents(int count);
 // many components in a few kilobytes per thousand.
 QByteArray SharedComponents(int count);
 
-// A main model of count proxy triangles, each naming a sub-model file of its own
-// ("proxy:part_NNNN.01"), none of which the benchmark writes.
-QByteArray MissingProxies(int count);
+// A main model of count triangles, the first proxies of them proxy selections that each
+// name a sub-model file of their own ("proxy:part_NNNN.01"), none of which the benchmark
+// writes; the others plain selections ("part_NNNN").
+QByteArray MissingProxies(int count, int proxies);
 
 // Links the selections of ManyComponents(count) into one chain (each under the one
 // before), or, with flat set, names no parent for any of them.

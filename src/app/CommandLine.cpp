@@ -86,28 +86,24 @@ struct TSceneRun {
 // What a command's output takes from the files of the model set-up.
 constexpr unsigned AllSetupFiles = TModelSetup::UnreadNames | TModelSetup::UnreadColors | TModelSetup::UnreadLinking;
 
-// An output that is one of the files the command read, other than an animation it edits,
-// would be lost: refused before anything is written (false, message out). Same file means
-// the same file on disk, by whatever path or link it is named.
-bool OutputIsNoInput(const TCommandLine& cmd, const TSceneRun* run, QTextStream& err)
+// An output that is one of the files the command read would be lost: refused before
+// anything is written (false, message out). Same file means the same file on disk, by
+// whatever path or link it is named. (frames, which edits its animation, has no other.)
+bool OutputIsNoInput(const TCommandLine& cmd, const TSceneRun& run, QTextStream& err)
 {
-    if (cmd.Output.isEmpty())
-        return true;
+    const TModelSetup& setup = run.Scene.Setup();
     QList<std::pair<QString, QString>> inputs;  // what it is, the path
-    if (cmd.Kind != Mode::Frames)  // frames edits its animation in place
-        for (qsizetype i = 0; i < cmd.Files.size() && i < (cmd.Kind == Mode::New ? 1 : 2); ++i)
-            inputs.push_back({i == 0 ? QStringLiteral("model") : QStringLiteral("animation"), cmd.Files[i]});
-    if (!cmd.Environment.isEmpty())
-        inputs.push_back({QStringLiteral("environment"), cmd.Environment});
-    if (run) {
-        const TModelSetup& setup = run->Scene.Setup();
-        for (const auto& model : setup.Models)
-            inputs.push_back({QStringLiteral("model"), model->FileName});
-        inputs.push_back({QStringLiteral("settings file"), run->SettingsFile});
-        inputs.push_back({QStringLiteral("translation file"), ResolveCaseInsensitive(setup.TranslationFile)});
-        inputs.push_back({QStringLiteral("colour file"), ResolveCaseInsensitive(setup.ColorFile)});
-        inputs.push_back({QStringLiteral("linking file"), LinkFilePath(setup.LinkDataDir, setup.ModelFileName)});
-    }
+    for (const auto& model : setup.Models)
+        inputs.push_back({model->IsEnvironment ? QStringLiteral("environment")
+                          : model->IsProxy     ? QStringLiteral("proxy's model")
+                                               : QStringLiteral("model"),
+                          model->FileName});
+    if (cmd.Kind != Mode::New && cmd.Files.size() > 1)
+        inputs.push_back({QStringLiteral("animation"), cmd.Files[1]});
+    inputs.push_back({QStringLiteral("settings file"), run.SettingsFile});
+    inputs.push_back({QStringLiteral("translation file"), ResolveCaseInsensitive(setup.TranslationFile)});
+    inputs.push_back({QStringLiteral("colour file"), ResolveCaseInsensitive(setup.ColorFile)});
+    inputs.push_back({QStringLiteral("linking file"), LinkFilePath(setup.LinkDataDir, setup.ModelFileName)});
     for (const auto& [kind, path] : inputs) {
         if (SameFile(cmd.Output, path)) {
             err << QStringLiteral("torvane-anim: %1 is the %2 %3; it is not written over").arg(cmd.Output, kind, path)
@@ -221,7 +217,7 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     // The tree order of the names (sorted by display name) and the subtrees (linking).
     if (!run.LoadModel(cmd.Files[0], TModelSetup::UnreadNames | TModelSetup::UnreadLinking) ||
-        !OutputIsNoInput(cmd, &run, err))
+        !OutputIsNoInput(cmd, run, err))
         return ExitFileError;
     const TComponentNodes nodes = run.Scene.Setup().Forest.Nodes();
     // Indexed once: a scan of the model per name would be quadratic.
@@ -256,7 +252,7 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
-    if (!OutputIsNoInput(cmd, &run, err))
+    if (!OutputIsNoInput(cmd, run, err))
         return ExitFileError;
     const TEditor& scene = run.Scene;
     TExportRequest request;
@@ -288,7 +284,7 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
-    if (!OutputIsNoInput(cmd, &run, err))
+    if (!OutputIsNoInput(cmd, run, err))
         return ExitFileError;
     TViewPictures pictures(run.Scene, run.Settings.ShowGrid);
     T3dPaintOptions paint;

@@ -136,9 +136,13 @@ QString MissingComponentsReport(const QStringList& animated, const std::vector<T
         DebugOut(name + QStringLiteral(" not found!"));
         if (!translation)  // read only when a name is missing
             translation = std::make_unique<TIniFile>(translationFile);
-        const QString display = translation->ReadString(QStringLiteral("Translation"), name, name);
-        // One arg() call: a name holding "%1" must not be taken as a place for the next.
-        report += QStringLiteral("\n %1 -> %2").arg(name.leftJustified(32), display);
+        // Put together piece by piece: a name holding "%1" is no place for an argument.
+        report += u"\n ";
+        report += name;
+        for (qsizetype pad = name.size(); pad < 32; ++pad)
+            report += QLatin1Char(' ');
+        report += u" -> ";
+        report += translation->ReadString(QStringLiteral("Translation"), name, name);
     }
     return report;
 }

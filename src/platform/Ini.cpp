@@ -187,8 +187,11 @@ struct TIniFile::TData {
         bool Separated = false;
     };
     std::vector<TNewSection> NewSections;
-    // Section names looked up (case-folded): the first section of the name, or -1.
+    // Section names looked up (case-folded): the first section of the name, or -1; and the
+    // last one asked for as it was given, since look-ups come in runs of one section.
     mutable QHash<QString, int> SectionCache;
+    mutable QString LastSectionName;
+    mutable int LastSection = -1;
     // Key tables of the text's sections, made on first look-up.
     mutable std::unordered_map<int, TKeyTable> Keys;
     // Edits of the text's lines, by where the line starts.
@@ -249,6 +252,7 @@ struct TIniFile::TData {
     bool KeyIs(qsizetype at, const QString& key) const;
     const TKeyTable& KeysOf(int s) const;
     int FindSection(const QString& name) const;
+    int FindSectionByName(const QString& name) const;
     int AddSection(const QString& name);
     // Whether the text as it would be written ends in a line that is not blank.
     bool EndsInLine() const;
@@ -257,7 +261,6 @@ struct TIniFile::TData {
 
     // The text as it would be written; utf8 tells its encoding.
     QByteArray Render(bool& utf8) const;
-    bool HasEdits() const { return !Replaced.empty() || !Deleted.empty() || !Added.empty(); }
 };
 
 void TIniFile::TData::Adopt(QByteArray bytes, bool detectBom)
@@ -268,6 +271,7 @@ void TIniFile::TData::Adopt(QByteArray bytes, bool detectBom)
     Added.clear();
     NewSections.clear();
     SectionCache.clear();
+    LastSectionName.clear();
     Keys.clear();
     HeaderAt.clear();
     HeaderHash.clear();
@@ -304,7 +308,7 @@ void TIniFile::TData::IndexHeaders()
         const char* le = FindByte(bracket, end, '\n');
         if (!le)
             le = end;
-        from = le + 1;
+        from = le < end ? le + 1 : end;
         uint32_t hash = 0;
         if (IsAscii(ls, le - ls)) {
             const char* b = ls;
@@ -427,6 +431,15 @@ const TKeyTable& TIniFile::TData::KeysOf(int s) const
 
 int TIniFile::TData::FindSection(const QString& name) const
 {
+    if (!LastSectionName.isNull() && name == LastSectionName)
+        return LastSection;
+    LastSectionName = name;
+    LastSection = FindSectionByName(name);
+    return LastSection;
+}
+
+int TIniFile::TData::FindSectionByName(const QString& name) const
+{
     const QString folded = FoldCase(name);
     if (const auto it = SectionCache.constFind(folded); it != SectionCache.cend())
         return *it;
@@ -469,6 +482,7 @@ int TIniFile::TData::AddSection(const QString& name)
     const int s = int(HeaderAt.size() + NewSections.size() - 1);
     Added[s];  // a new section is written even when its keys go again
     SectionCache.insert(FoldCase(name), s);
+    LastSectionName.clear();
     return s;
 }
 
