@@ -122,7 +122,7 @@ void TMainForm::SetLinkingLoaded(bool loaded)
 bool TMainForm::LoadLinking(const QString& fileName)
 {
     const QString path = LinkFilePath(Paths.LinkDataDir, fileName);
-    if (!QFileInfo::exists(path))
+    if (!FileExists(path))
         return false;
     const TLinkReadResult read = ReadLinkingFile(path);
     // The whole hierarchy is worked out first and the tree told once: a change per record

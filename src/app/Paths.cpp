@@ -1,4 +1,5 @@
 #include "app/Paths.h"
+#include "platform/FileUtil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,7 +96,7 @@ TAppPaths TAppPaths::FromHome(const QString& home) { return Choose(TPathFacts::G
 
 QString TAppPaths::SettingsFileToRead() const
 {
-    if (!QFileInfo::exists(SettingsFile()) && QFileInfo::exists(LegacySettingsFile()))
+    if (!FileExists(SettingsFile()) && FileExists(LegacySettingsFile()))
         return LegacySettingsFile();
     return SettingsFile();
 }
