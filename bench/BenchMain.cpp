@@ -3,12 +3,13 @@
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
 // usage: torvane-bench [--runs N] [--keep] [GROUP...]
-//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser export)
+//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser export autosave)
 // paint3d and frames need OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
 
 #include "anim/AnimController.h"
+#include "anim/Autosave.h"
 #include "app/FrameGrid.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
@@ -1693,6 +1694,76 @@ std::vector<TCase> ExportCases(TContext& cx)
     return {gltf};
 }
 
+// ---- Autosave of the large animation: what the window's thread spends handing a copy to
+// the autosave writer (the document copied, the copy handed over), against the frame
+// budget and a raw copy of the file's bytes; and the writer thread's work, timed here,
+// against a raw atomic write of the same bytes.
+std::vector<TCase> AutosaveCases(TContext& cx)
+{
+    const QString path = cx.Path(QStringLiteral("anims/bench.rtm"));
+    if (!QFileInfo::exists(path) && !WriteInput(path, BenchInputs::Animation(AnimComponents, AnimFrames))) {
+        std::fprintf(stderr, "cannot write the animation input in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    struct TAutosave {
+        TRecoveryStore Store;
+        TAutosaveWriter Writer{Store};
+        QByteArray Bytes;
+        explicit TAutosave(const QString& root) : Store(root) {}
+    };
+    auto a = std::make_shared<TAutosave>(cx.Path(QStringLiteral("recovery")));
+    a->Bytes = ReadRaw(path);
+    TMainForm& f = *cx.Form;
+    const TRecoveryManifest manifest{path, QString(), 0, {}};
+    const auto prepare = [&cx, &f, a, path] {
+        a->Writer.WaitIdle();
+        if (f.Doc.AnimStepCount != AnimFrames)
+            f.LoadAnimation(path);
+        cx.Dialogs.Messages.clear();
+    };
+    // The copy holds the document as loaded: its file's bytes.
+    const auto check = [a]() -> QString {
+        a->Writer.WaitIdle();
+        if (!a->Writer.LastError().isEmpty())
+            return a->Writer.LastError();
+        const QDir own(a->Store.OwnFolder());
+        const QStringList files = own.entryList({QStringLiteral("animation-*.rtm")}, QDir::Files);
+        return files.size() == 1 && ReadRaw(own.filePath(files[0])) == a->Bytes ? QString()
+                                                                                : QStringLiteral("the copy differs from the file");
+    };
+
+    TCase hand;
+    hand.Name = QStringLiteral("autosave gui");
+    hand.FloorName = QStringLiteral("raw copy");
+    hand.GoalRatio = 2;
+    hand.BudgetName = QStringLiteral("frame");
+    hand.BudgetMs = FrameMs;
+    hand.MinRuns = 11;
+    hand.Prepare = prepare;
+    hand.Run = [&f, a, manifest] {
+        auto snapshot = std::make_unique<TAutosaveSnapshot>();
+        snapshot->Document = f.Doc;
+        snapshot->Manifest = manifest;
+        a->Writer.Submit(std::move(snapshot));
+    };
+    hand.Floor = [a] {
+        QByteArray copy(a->Bytes.size(), Qt::Uninitialized);
+        std::memcpy(copy.data(), a->Bytes.constData(), size_t(a->Bytes.size()));
+    };
+    hand.Check = check;
+
+    TCase write;
+    write.Name = QStringLiteral("autosave write");
+    write.FloorName = QStringLiteral("raw write");
+    write.GoalRatio = 1.5;
+    write.Prepare = prepare;
+    write.Run = [&f, a, manifest] { a->Store.Write(f.Doc, manifest); };
+    const QString raw = cx.Path(QStringLiteral("anims/raw-autosave.rtm"));
+    write.Floor = [a, raw] { WriteFileAtomic(raw, a->Bytes); };
+    write.Check = check;
+    return {hand, write};
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -1709,6 +1780,7 @@ const TGroup Groups[] = {
     {"undo", UndoCases},
     {"browser", BrowserCases},
     {"export", ExportCases},
+    {"autosave", AutosaveCases},
 };
 
 struct TResult {
@@ -1881,7 +1953,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser|export...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser|export|autosave...]\n");
             return 2;
         } else
             only << args[i];

@@ -155,10 +155,11 @@ if [ "$(id -u)" -eq 0 ]; then
 else
     chmod a-w "$prefix/bin"
 fi
-version=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" "${as_user[@]}" "$exe" --version) ||
+version=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME HOME="$home" "${as_user[@]}" "$exe" --version) ||
     fail "--version failed"
 grep -q "settings file: *$home/.config/torvane-anim/TorvaneAnim.ini" <<<"$version" || fail "--version says: $version"
 grep -q "LinkData: *$home/.local/share/torvane-anim/LinkData" <<<"$version" || fail "--version says: $version"
+grep -q "Recovery: *$home/.local/state/torvane-anim/recovery" <<<"$version" || fail "--version says: $version"
 examples=$prefix/share/torvane-anim/examples
 touch "$work/started"
 # The icon comes from the icon theme where the prefix is among the data folders, else from

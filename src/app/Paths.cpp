@@ -44,6 +44,7 @@ TPathFacts TPathFacts::Gather(const QString& home)
     f.UserHome = QDir::homePath();
     f.XdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     f.XdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    f.XdgStateHome = qEnvironmentVariable("XDG_STATE_HOME");
     return f;
 }
 
@@ -60,34 +61,55 @@ bool TAppPaths::IsSystemFolder(const QString& dir)
     return false;
 }
 
-TAppPaths TAppPaths::Choose(const TPathFacts& f)
+namespace {
+// The layout and the folders of settings and data.
+TAppPaths ChooseFolders(const TPathFacts& f)
 {
     TAppPaths p;
     if (!f.Home.isEmpty()) {
-        p.Kind = Layout::Home;
+        p.Kind = TAppPaths::Layout::Home;
         p.ExeDir = WithSlash(QDir(f.Home).absolutePath());
     } else {
         p.ExeDir = WithSlash(f.ExeDir);
         // An existing settings file beside the executable keeps an installation working as
         // it did; so does a folder the user may write to that no package manager owns.
-        const bool portable = f.ExeDirHasSettings || (f.ExeDirWritable && !IsSystemFolder(f.ExeDir));
+        const bool portable = f.ExeDirHasSettings || (f.ExeDirWritable && !TAppPaths::IsSystemFolder(f.ExeDir));
         if (!portable) {
             const QString config = XdgBase(f.XdgConfigHome, f.UserHome, QStringLiteral(".config"));
             const QString data = XdgBase(f.XdgDataHome, f.UserHome, QStringLiteral(".local/share"));
             // Without a home folder there is nowhere better than beside the executable.
             if (!config.isEmpty() && !data.isEmpty()) {
-                p.Kind = Layout::User;
+                p.Kind = TAppPaths::Layout::User;
                 p.SettingsDir = config + QStringLiteral("torvane-anim/");
                 SetDataDirs(p, data + QStringLiteral("torvane-anim/"));
                 p.StartDir = WithSlash(QDir::cleanPath(f.UserHome));
                 return p;
             }
         }
-        p.Kind = Layout::Portable;
+        p.Kind = TAppPaths::Layout::Portable;
     }
     p.SettingsDir = p.ExeDir;
     SetDataDirs(p, p.ExeDir);
     p.StartDir = p.ExeDir;
+    return p;
+}
+}  // namespace
+
+TAppPaths TAppPaths::Choose(const TPathFacts& f)
+{
+    TAppPaths p = ChooseFolders(f);
+    if (p.Kind == Layout::User) {
+        // Recovery copies are state, neither settings nor data the user keeps.
+        const QString state = XdgBase(f.XdgStateHome, f.UserHome, QStringLiteral(".local/state"));
+        p.RecoveryDir = state.isEmpty() ? p.DataDir + QStringLiteral("recovery/") : state + QStringLiteral("torvane-anim/recovery/");
+    } else {
+        p.RecoveryDir = p.SettingsDir + QStringLiteral("Recovery/");
+    }
+    if (p.Kind != Layout::Home) {
+        const QString data = XdgBase(f.XdgDataHome, f.UserHome, QStringLiteral(".local/share"));
+        if (!data.isEmpty())
+            p.RecentlyUsedFile = data + QStringLiteral("recently-used.xbel");
+    }
     return p;
 }
 
@@ -115,6 +137,8 @@ QString VersionText(const TAppPaths& p)
                           "settings file:     %3\n"
                           "LinkData:          %4\n"
                           "Translation:       %5\n"
-                          "Colors:            %6\n")
-        .arg(QStringLiteral(TORVANE_VERSION), layout, p.SettingsFile(), p.LinkDataDir, p.TranslationDir, p.ColorsDir);
+                          "Colors:            %6\n"
+                          "Recovery:          %7\n")
+        .arg(QStringLiteral(TORVANE_VERSION), layout, p.SettingsFile(), p.LinkDataDir, p.TranslationDir, p.ColorsDir,
+             p.RecoveryDir.chopped(1));
 }

@@ -59,6 +59,9 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
     UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
+    // A negative interval is a slip, not a wish to lose work: it counts as the default.
+    AutosaveSeconds = ini.ReadInteger(kStartup, QStringLiteral("AutosaveSeconds"), 60);
+    AutosaveSeconds = AutosaveSeconds < 0 ? 60 : std::min(AutosaveSeconds, 86400);
     LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
@@ -80,4 +83,5 @@ void TSettings::Write(TIniFile& ini) const
     ini.WriteBool(kStartup, QStringLiteral("3DTranparent"), Transparent3D);
     ini.WriteBool(kStartup, QStringLiteral("3DGrid"), Grid3D);
     ini.WriteBool(kStartup, QStringLiteral("AutoSaveSettings"), AutoSaveSettings);
+    ini.WriteInteger(kStartup, QStringLiteral("AutosaveSeconds"), AutosaveSeconds);
 }

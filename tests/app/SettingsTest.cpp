@@ -13,17 +13,19 @@ class SettingsTest : public QObject {
 private slots:
     // Missing or malformed values take their defaults (layout ones the window's current
     // size), the history's length is kept in 1 .. 100000, and a path is kept only when it
-    // could be one, with Windows' separators turned round.
+    // could be one, with Windows' separators turned round. The autosave interval is 0 (off)
+    // or up to a day; a negative one takes the default rather than switching autosave off.
     void reads_data() { QVERIFY(AddTableRows("app/settings-reads.table")); }
     void reads()
     {
-        QFETCH(QString, ini); QFETCH(int, undo); QFETCH(bool, grid); QFETCH(bool, light); QFETCH(int, width); QFETCH(QString, rtm); QFETCH(QString, last);
+        QFETCH(QString, ini); QFETCH(int, undo); QFETCH(bool, grid); QFETCH(bool, light); QFETCH(int, width); QFETCH(QString, rtm); QFETCH(QString, last); QFETCH(int, autosave);
         TIniFile file;
         file.SetText(QString(ini).replace("{long}", QString(PATH_MAX, 'a')));
         TSettings s;
         s.Layout.MainWidth = 640;
         s.Read(file, "/exe/");
-        QCOMPARE(std::tuple(s.UndoSteps, s.ShowGrid, s.Light3D, s.Layout.MainWidth, s.DirRTM, s.LastP3d), std::tuple(undo, grid, light, width, rtm, last));
+        QCOMPARE(std::tuple(s.UndoSteps, s.ShowGrid, s.Light3D, s.Layout.MainWidth, s.DirRTM, s.LastP3d, s.AutosaveSeconds),
+                 std::tuple(undo, grid, light, width, rtm, last, autosave));
     }
 
     // Every value written comes back as it was: each key is read under the name it is
@@ -35,13 +37,14 @@ private slots:
         s.DirP3d = "/p", s.DirRTM = "/r", s.TranslationFile = "/t.tsl", s.ColorFile = "/c.clr", s.LastP3d = "/m.p3d", s.LastRTM = "/a.rtm";
         s.ShowAxes = s.ShowGrid = s.AutoScale = s.Light3D = s.Transparent3D = s.Grid3D = s.AutoSaveSettings = false;
         s.UndoSteps = 7;
+        s.AutosaveSeconds = 0;
         TIniFile first, second;
         s.Write(first);
         TSettings back;
         back.Read(first, "/exe/");
         back.Write(second);
         QCOMPARE(second.Text(), first.Text());
-        QCOMPARE(first.Text().count('='), 22);  // every key once
+        QCOMPARE(first.Text().count('='), 23);  // every key once
     }
 };
 
