@@ -1694,10 +1694,12 @@ std::vector<TCase> ExportCases(TContext& cx)
     return {gltf};
 }
 
-// ---- Autosave of the large animation: what the window's thread spends handing a copy to
-// the autosave writer (the document copied, the copy handed over), against the frame
-// budget and a raw copy of the file's bytes; and the writer thread's work, timed here,
-// against a raw atomic write of the same bytes.
+// ---- Autosave of the large animation: what the window's thread spends on a copy (the
+// scheduler asked, the document copied, the copy handed to the writer's thread), against
+// the frame budget and a raw copy of the file's bytes; once into the memory of the copy
+// before, as every copy after the first, and once into fresh memory, as the first copy
+// after a save. Then the writer thread's work, timed here, against a raw atomic write of
+// the same bytes.
 std::vector<TCase> AutosaveCases(TContext& cx)
 {
     const QString path = cx.Path(QStringLiteral("anims/bench.rtm"));
@@ -1708,18 +1710,28 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     struct TAutosave {
         TRecoveryStore Store;
         TAutosaveWriter Writer{Store};
+        TAutosaveScheduler Scheduler{Writer};
         QByteArray Bytes;
         explicit TAutosave(const QString& root) : Store(root) {}
     };
+    TMainForm& f = *cx.Form;
     auto a = std::make_shared<TAutosave>(cx.Path(QStringLiteral("recovery")));
     a->Bytes = ReadRaw(path);
-    TMainForm& f = *cx.Form;
     const TRecoveryManifest manifest{path, QString(), 0, {}};
-    const auto prepare = [&cx, &f, a, path] {
+    a->Scheduler.Unsaved = [] { return true; };
+    a->Scheduler.Snapshot = [&f, manifest](TAutosaveSnapshot& s) {
+        s.Document = f.Doc;
+        s.Manifest = manifest;
+        return true;
+    };
+    const auto prepare = [&cx, &f, a, path](bool fresh) {
+        if (fresh)
+            a->Writer.RemoveCopy();  // as a save does: the memory kept for copies goes
         a->Writer.WaitIdle();
         if (f.Doc.AnimStepCount != AnimFrames)
             f.LoadAnimation(path);
         cx.Dialogs.Messages.clear();
+        a->Scheduler.Changed();
     };
     // The copy holds the document as loaded: its file's bytes.
     const auto check = [a]() -> QString {
@@ -1732,36 +1744,54 @@ std::vector<TCase> AutosaveCases(TContext& cx)
                                                                                 : QStringLiteral("the copy differs from the file");
     };
 
-    TCase hand;
-    hand.Name = QStringLiteral("autosave gui");
-    hand.FloorName = QStringLiteral("raw copy");
-    hand.GoalRatio = 2;
-    hand.BudgetName = QStringLiteral("frame");
-    hand.BudgetMs = FrameMs;
-    hand.MinRuns = 11;
-    hand.Prepare = prepare;
-    hand.Run = [&f, a, manifest] {
-        auto snapshot = std::make_unique<TAutosaveSnapshot>();
-        snapshot->Document = f.Doc;
-        snapshot->Manifest = manifest;
-        a->Writer.Submit(std::move(snapshot));
-    };
-    hand.Floor = [a] {
-        QByteArray copy(a->Bytes.size(), Qt::Uninitialized);
-        std::memcpy(copy.data(), a->Bytes.constData(), size_t(a->Bytes.size()));
-    };
-    hand.Check = check;
+    std::vector<TCase> cases;
+    for (const bool fresh : {false, true}) {
+        TCase c;
+        c.Name = fresh ? QStringLiteral("autosave 1st") : QStringLiteral("autosave gui");
+        c.FloorName = QStringLiteral("raw copy");
+        c.GoalRatio = 2;
+        c.BudgetName = QStringLiteral("frame");
+        c.BudgetMs = FrameMs;
+        c.MinRuns = 11;
+        c.Prepare = [prepare, fresh] { prepare(fresh); };
+        // On a busy machine the wall clock also counts the waits for a processor; the
+        // thread's own processor time says what the copy costs it.
+        auto cpu = std::make_shared<std::vector<double>>();
+        c.Run = [a, cpu] {
+            timespec from{}, to{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &from);
+            a->Scheduler.FocusLost();
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &to);
+            cpu->push_back(double(to.tv_sec - from.tv_sec) * 1e3 + double(to.tv_nsec - from.tv_nsec) / 1e6);
+        };
+        c.Note = [cpu](bool& missed) {
+            const double ms = Bench::Median(*cpu);
+            missed = ms > FrameMs;
+            return QStringLiteral("  processor time %1 ms (goal <= %2)%3").arg(ms, 0, 'f', 1).arg(FrameMs).arg(missed ? " MISSED" : "");
+        };
+        c.Floor = [a] {
+            QByteArray copy(a->Bytes.size(), Qt::Uninitialized);
+            std::memcpy(copy.data(), a->Bytes.constData(), size_t(a->Bytes.size()));
+        };
+        c.Check = check;
+        cases.push_back(c);
+    }
 
     TCase write;
     write.Name = QStringLiteral("autosave write");
     write.FloorName = QStringLiteral("raw write");
     write.GoalRatio = 1.5;
-    write.Prepare = prepare;
+    write.Prepare = [prepare] { prepare(false); };
     write.Run = [&f, a, manifest] { a->Store.Write(f.Doc, manifest); };
+    // The floor writes the same two files, each synced: the animation and a manifest.
     const QString raw = cx.Path(QStringLiteral("anims/raw-autosave.rtm"));
-    write.Floor = [a, raw] { WriteFileAtomic(raw, a->Bytes); };
+    write.Floor = [a, raw] {
+        WriteFileAtomic(raw, a->Bytes);
+        WriteFileAtomic(raw + QStringLiteral(".json"), QByteArray(160, ' '));
+    };
     write.Check = check;
-    return {hand, write};
+    cases.push_back(write);
+    return cases;
 }
 
 struct TGroup {

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 // ---- TAutosaveWriter
 
@@ -19,32 +24,40 @@ TAutosaveWriter::TAutosaveWriter(TWrite write, TRemove remove)
 
 TAutosaveWriter::~TAutosaveWriter() { Shutdown(false); }
 
+std::unique_ptr<TAutosaveSnapshot> TAutosaveWriter::TakeSpare()
+{
+    {
+        const std::lock_guard<std::mutex> lock(Mutex_);
+        if (Spare_)
+            return std::move(Spare_);
+    }
+    return std::make_unique<TAutosaveSnapshot>();
+}
+
 void TAutosaveWriter::Submit(std::unique_ptr<TAutosaveSnapshot> snapshot)
 {
     if (!snapshot)
         return;
-    std::unique_ptr<TAutosaveSnapshot> older;  // freed outside the lock
-    {
-        const std::lock_guard<std::mutex> lock(Mutex_);
-        if (Quit_)
-            return;
-        older = std::move(Snapshot_);
-        Snapshot_ = std::move(snapshot);
-        Pending_ = TJob::Write;
-    }
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    if (Quit_)
+        return;
+    // A copy still waiting is not written; its memory serves the next one.
+    if (Snapshot_ && !Spare_)
+        Spare_ = std::move(Snapshot_);
+    Snapshot_ = std::move(snapshot);
+    Pending_ = TJob::Write;
     Wake_.notify_one();
 }
 
 void TAutosaveWriter::RemoveCopy()
 {
-    std::unique_ptr<TAutosaveSnapshot> dropped;
-    {
-        const std::lock_guard<std::mutex> lock(Mutex_);
-        if (Quit_)
-            return;
-        dropped = std::move(Snapshot_);
-        Pending_ = TJob::Remove;
-    }
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    if (Quit_)
+        return;
+    if (Snapshot_ && !Spare_)
+        Spare_ = std::move(Snapshot_);
+    Snapshot_.reset();
+    Pending_ = TJob::Remove;
     Wake_.notify_one();
 }
 
@@ -84,6 +97,11 @@ QString TAutosaveWriter::LastError() const
 
 void TAutosaveWriter::Run()
 {
+    // Background work: the window's thread is never to wait for a processor behind it.
+    // A batch thread does not preempt others when it wakes, and a nice one yields to them.
+    const sched_param batch{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);
+    setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 10);
     std::unique_lock<std::mutex> lock(Mutex_);
     for (;;) {
         Wake_.wait(lock, [this] { return Pending_ != TJob::None || Quit_; });
@@ -101,8 +119,14 @@ void TAutosaveWriter::Run()
             written = Write_(*snapshot, &error, &GiveUp_);
         else
             Remove_();
-        snapshot.reset();  // the copy's memory goes back before the next one arrives
 
+        lock.lock();
+        // The memory of a copy written serves the next one; after a removal no copy is due
+        // for a while, and the memory kept goes back (here, off the window's thread).
+        if ((job == TJob::Write && !Spare_ && !Quit_) || job == TJob::Remove)
+            std::swap(Spare_, snapshot);
+        lock.unlock();
+        snapshot.reset();
         lock.lock();
         Busy_ = false;
         if (job == TJob::Write) {
@@ -166,7 +190,7 @@ bool TAutosaveScheduler::WriteNow()
         Writer_.RemoveCopy();
         return false;
     }
-    auto snapshot = std::make_unique<TAutosaveSnapshot>();
+    std::unique_ptr<TAutosaveSnapshot> snapshot = Writer_.TakeSpare();
     if (!Snapshot(*snapshot))
         return false;
     Writer_.Submit(std::move(snapshot));

@@ -179,6 +179,12 @@ bool TRecoveryStore::Write(const TAnimDocument& doc, TRecoveryManifest manifest,
     QString folder;
     {
         const std::lock_guard<std::mutex> lock(Mutex_);
+        // A folder someone removed (a clean-up of the state folder) is made anew.
+        if (!OwnId_.isEmpty() && !QFileInfo(Root_ + QLatin1Char('/') + OwnId_).isDir()) {
+            ::close(OwnLock_);
+            OwnLock_ = -1;
+            OwnId_.clear();
+        }
         if (OwnId_.isEmpty() && !MakeOwnFolder(error))
             return false;
         folder = Root_ + QLatin1Char('/') + OwnId_;

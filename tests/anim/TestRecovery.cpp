@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -238,6 +239,17 @@ private slots:
         QVERIFY(store.Take(store.Offers().at(0).Id).Animation.Ok());
         store.RemoveOwn();
         QCOMPARE(Folders(Root_).size(), 0);
+    }
+
+    // A folder removed from under a running editor (a clean-up) is made anew by its next copy.
+    void removedFolderIsMadeAnew()
+    {
+        TRecoveryStore store(Root_);
+        QVERIFY(store.Write(Fx_->Doc, Manifest_));
+        QVERIFY(QDir(Root_).removeRecursively());
+        QVERIFY(store.Write(Fx_->Doc, Manifest_));
+        QCOMPARE(Folders(Root_).size(), 1);
+        QVERIFY(QFileInfo(store.OwnFolder() + "/manifest.json").isFile());
     }
 
     // A write given up keeps the copy before whole, and leaves no temporary file.
