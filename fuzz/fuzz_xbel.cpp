@@ -25,7 +25,8 @@ std::pair<int, int> Bookmarks(const QString& text)
             ++depth;
             if (depth == 2 && r.name() == QLatin1String("bookmark") && r.namespaceUri().isEmpty()) {
                 const QUrl url(r.attributes().value(QLatin1String("href")).toString());
-                (url.isLocalFile() && url.toLocalFile() == File ? ours : others) += 1;
+                const bool here = url.host().isEmpty() || url.host() == QLatin1String("localhost");
+                (url.isLocalFile() && here && QDir::cleanPath(url.path(QUrl::FullyDecoded)) == File ? ours : others) += 1;
             }
         } else if (r.isEndElement()) {
             --depth;

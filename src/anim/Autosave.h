@@ -71,7 +71,7 @@ private:
     std::condition_variable Idle_;
     TJob Pending_ = TJob::None;
     std::unique_ptr<TAutosaveSnapshot> Snapshot_;
-    std::unique_ptr<TAutosaveSnapshot> Spare_;  // freed on the writer's thread, never the window's
+    std::unique_ptr<TAutosaveSnapshot> Spare_;  // memory for the next copy; a removal frees it on this thread
     bool Busy_ = false;
     bool Quit_ = false;
     std::atomic<bool> GiveUp_{false};
@@ -97,7 +97,7 @@ public:
 
     // Seconds between copies; 0 switches autosave off (negative counts as 0).
     void SetInterval(int seconds);
-    int Interval() const { return IntervalMs_ / 1000; }
+    int Interval() const { return int(IntervalMs_ / 1000); }
 
     // Something was edited.
     void Changed();

@@ -70,7 +70,9 @@ enum TRole { Other, Root, Bookmark, Info, Metadata, Applications, Application, M
 bool SameFileUri(const QString& href, const QString& file)
 {
     const QUrl url(href);
-    return url.isLocalFile() && QDir::cleanPath(url.toLocalFile()) == QDir::cleanPath(file);
+    // "file://host/path" names a file of another machine, whatever its path.
+    const bool here = url.host().isEmpty() || url.host() == QLatin1String("localhost");
+    return url.isLocalFile() && here && QDir::cleanPath(url.path(QUrl::FullyDecoded)) == QDir::cleanPath(file);
 }
 
 // Walks the list and notes the parts of it that concern file. False with error set when

@@ -45,7 +45,9 @@ TListed Listed(const QString& text, const QString& file)
             continue;
         const QXmlStreamAttributes a = r.attributes();
         if (r.name() == QLatin1String("bookmark") && r.namespaceUri().isEmpty()) {
-            inOurs = QUrl(a.value("href").toString()).toLocalFile() == file;
+            const QUrl url(a.value("href").toString());
+            inOurs = url.isLocalFile() && (url.host().isEmpty() || url.host() == "localhost") &&
+                     url.path(QUrl::FullyDecoded) == file;
             if (inOurs) {
                 ++l.Bookmarks;
                 l.Added = a.value("added").toString(), l.Modified = a.value("modified").toString(), l.Visited = a.value("visited").toString();
@@ -91,8 +93,14 @@ const QString Others =
 
 QString Filled(QString text, const QString& file)
 {
-    return text.replace("{head}", Head).replace("{others}", Others).replace("{uri}", QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded).toHtmlEscaped())
-        .replace("{now}", Now.toString(Qt::ISODateWithMs));
+    QUrl url = QUrl::fromLocalFile(file);
+    const QString uri = url.toString(QUrl::FullyEncoded).toHtmlEscaped();
+    url.setHost("localhost");
+    const QString local = url.toString(QUrl::FullyEncoded).toHtmlEscaped();
+    url.setHost("otherhost");
+    const QString remote = url.toString(QUrl::FullyEncoded).toHtmlEscaped();
+    return text.replace("{head}", Head).replace("{others}", Others).replace("{uri}", uri).replace("{local}", local)
+        .replace("{remote}", remote).replace("{now}", Now.toString(Qt::ISODateWithMs));
 }
 
 QByteArray Content(const QString& path)
