@@ -223,9 +223,9 @@ TNames NamesFor(const TFound& f)
     return n;
 }
 
-QString ApplicationTag(const QString& prefix, const QString& declaration, const QString& when, int count)
+QString ApplicationTag(const QString& prefix, const QString& when, int count)
 {
-    return QStringLiteral("<%1:application").arg(prefix) + declaration + Attr(QStringLiteral("name"), QLatin1String(RecentlyUsedApp)) +
+    return QStringLiteral("<%1:application").arg(prefix) + Attr(QStringLiteral("name"), QLatin1String(RecentlyUsedApp)) +
            Attr(QStringLiteral("exec"), QLatin1String(RecentlyUsedExec)) + Attr(QStringLiteral("modified"), when) +
            Attr(QStringLiteral("count"), QString::number(count)) + QStringLiteral("/>");
 }
@@ -233,7 +233,7 @@ QString ApplicationTag(const QString& prefix, const QString& declaration, const 
 QString ApplicationsBlock(const TNames& n, const QString& when, const QString& indent)
 {
     return indent + QStringLiteral("<%1:applications").arg(n.Bookmark) + n.BookmarkDecl + QStringLiteral(">") + indent +
-           QStringLiteral("  ") + ApplicationTag(n.Bookmark, QString(), when, 1) + indent +
+           QStringLiteral("  ") + ApplicationTag(n.Bookmark, when, 1) + indent +
            QStringLiteral("</%1:applications>").arg(n.Bookmark);
 }
 
@@ -262,7 +262,6 @@ std::vector<TEdit> Edits(const QString& text, const TFound& f, const TRecentUse&
     const QString when = use.When.toUTC().toString(Qt::ISODateWithMs);
     const TNames n = NamesFor(f);
     const QString href = QUrl::fromLocalFile(use.File).toString(QUrl::FullyEncoded);
-    const std::vector<std::pair<QString, QString>> times = {{QStringLiteral("modified"), when}, {QStringLiteral("visited"), when}};
     if (!f.Bookmark.Found) {
         // On a line of its own, as the other entries are.
         const bool lineStart = !f.Root.Empty() && f.Root.EndBegin > 0 && text[f.Root.EndBegin - 1] == QLatin1Char('\n');
@@ -273,7 +272,7 @@ std::vector<TEdit> Edits(const QString& text, const TFound& f, const TRecentUse&
         return {AppendChild(f.Root, bookmark, QStringLiteral("\n"))};
     }
     const TPlace& b = f.Bookmark;
-    std::vector<std::pair<QString, QString>> updates = times;
+    std::vector<std::pair<QString, QString>> updates = {{QStringLiteral("modified"), when}, {QStringLiteral("visited"), when}};
     if (!b.Attributes.hasAttribute(QLatin1String("added")))
         updates.push_back({QStringLiteral("added"), when});
     if (b.Empty()) {
@@ -293,7 +292,7 @@ std::vector<TEdit> Edits(const QString& text, const TFound& f, const TRecentUse&
         // The prefix the element found is written with is in scope inside it.
         const QString prefix = f.Applications.Prefix;
         edits.push_back(AppendChild(f.Applications,
-                                    QStringLiteral("\n          ") + ApplicationTag(prefix, QString(), when, 1),
+                                    QStringLiteral("\n          ") + ApplicationTag(prefix, when, 1),
                                     QStringLiteral("\n        ")));
         // Desktops skip an entry without a type.
         if (!f.MimeType)
