@@ -61,39 +61,36 @@ bool TAppPaths::IsSystemFolder(const QString& dir)
     return false;
 }
 
-namespace {
-// The layout and the folders of settings and data.
-TAppPaths ChooseFolders(const TPathFacts& f)
+TAppPaths TAppPaths::ChooseFolders(const TPathFacts& f)
 {
     TAppPaths p;
     if (!f.Home.isEmpty()) {
-        p.Kind = TAppPaths::Layout::Home;
+        p.Kind = Layout::Home;
         p.ExeDir = WithSlash(QDir(f.Home).absolutePath());
     } else {
         p.ExeDir = WithSlash(f.ExeDir);
         // An existing settings file beside the executable keeps an installation working as
         // it did; so does a folder the user may write to that no package manager owns.
-        const bool portable = f.ExeDirHasSettings || (f.ExeDirWritable && !TAppPaths::IsSystemFolder(f.ExeDir));
+        const bool portable = f.ExeDirHasSettings || (f.ExeDirWritable && !IsSystemFolder(f.ExeDir));
         if (!portable) {
             const QString config = XdgBase(f.XdgConfigHome, f.UserHome, QStringLiteral(".config"));
             const QString data = XdgBase(f.XdgDataHome, f.UserHome, QStringLiteral(".local/share"));
             // Without a home folder there is nowhere better than beside the executable.
             if (!config.isEmpty() && !data.isEmpty()) {
-                p.Kind = TAppPaths::Layout::User;
+                p.Kind = Layout::User;
                 p.SettingsDir = config + QStringLiteral("torvane-anim/");
                 SetDataDirs(p, data + QStringLiteral("torvane-anim/"));
                 p.StartDir = WithSlash(QDir::cleanPath(f.UserHome));
                 return p;
             }
         }
-        p.Kind = TAppPaths::Layout::Portable;
+        p.Kind = Layout::Portable;
     }
     p.SettingsDir = p.ExeDir;
     SetDataDirs(p, p.ExeDir);
     p.StartDir = p.ExeDir;
     return p;
 }
-}  // namespace
 
 TAppPaths TAppPaths::Choose(const TPathFacts& f)
 {

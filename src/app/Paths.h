@@ -57,6 +57,10 @@ struct TAppPaths {
     // Creates the folder (and its parents) before a file is written there; false when it
     // cannot be made.
     static bool MakeFolder(const QString& dir);
+
+private:
+    // The layout and the folders of settings and data.
+    static TAppPaths ChooseFolders(const TPathFacts& facts);
 };
 
 // What --version prints: the version, the layout and the folders in use.
