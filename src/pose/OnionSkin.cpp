@@ -40,7 +40,8 @@ void OnionSceneColor(bool after, int distance, int n, float rgba[4])
     const uint32_t tint = after ? OnionTint::After : OnionTint::Before;
     for (int i = 0; i < 3; ++i)
         rgba[i] = float((tint >> (8 * i)) & 0xFFu) / 255.0f;
-    rgba[3] = float(OnionStrength(distance, n));
+    // At distance 1 as faint as a component that is not being edited (alpha 0.2).
+    rgba[3] = float(0.4 * OnionStrength(distance, n));
 }
 
 namespace {
