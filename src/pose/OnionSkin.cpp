@@ -1,4 +1,5 @@
 #include "pose/OnionSkin.h"
+#include "pose/View3dGeometry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,9 +38,7 @@ uint32_t OnionViewColor(bool after, int distance, int n)
 
 void OnionSceneColor(bool after, int distance, int n, float rgba[4])
 {
-    const uint32_t tint = after ? OnionTint::After : OnionTint::Before;
-    for (int i = 0; i < 3; ++i)
-        rgba[i] = float((tint >> (8 * i)) & 0xFFu) / 255.0f;
+    ComponentColor(after ? OnionTint::After : OnionTint::Before, rgba);
     // At distance 1 as faint as a component that is not being edited (alpha 0.2).
     rgba[3] = float(0.4 * OnionStrength(distance, n));
 }
