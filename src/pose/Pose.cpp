@@ -431,17 +431,21 @@ void TPosedPoints::Fit(const TModelList& models)
     Points_.resize(j);
 }
 
+size_t TPosedPoints::IndexOf(const TP3dModell& m) const
+{
+    return size_t(std::find(Models_.begin(), Models_.end(), &m) - Models_.begin());
+}
+
 const std::vector<TDisplayPoint>* TPosedPoints::Of(const TP3dModell& m) const
 {
-    for (size_t j = 0; j < Models_.size(); ++j)
-        if (Models_[j] == &m)
-            return &Points_[j];
-    return nullptr;
+    const size_t j = IndexOf(m);
+    return j < Points_.size() ? &Points_[j] : nullptr;
 }
 
 std::vector<TDisplayPoint>* TPosedPoints::Mutable(const TP3dModell& m)
 {
-    return const_cast<std::vector<TDisplayPoint>*>(Of(m));
+    const size_t j = IndexOf(m);
+    return j < Points_.size() ? &Points_[j] : nullptr;
 }
 
 // ---- Frames

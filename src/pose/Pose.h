@@ -155,6 +155,7 @@ public:
     void Fit(const TModelList& models);
 
 private:
+    size_t IndexOf(const TP3dModell& m) const;
     std::vector<const TP3dModell*> Models_;
     std::vector<std::vector<TDisplayPoint>> Points_;
 };
