@@ -20,6 +20,7 @@ struct TSettings {
     bool AutoSaveSettings = true;
     int UndoSteps = 100;  // the most steps Undo keeps
     int AutosaveSeconds = 60;  // between recovery copies of unsaved work; 0: none
+    int OnionFrames = 1;  // frames the onion skin shows on each side when switched on, 0 .. 5
     QString LastP3d, LastRTM;
 
     // Layout keys default to the values already in s.Layout (the window's current ones);
