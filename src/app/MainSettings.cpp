@@ -58,7 +58,7 @@ void TMainForm::FormShow()
     s.Layout.HSplitter = Panes.P_LeftViews->width();
     s.Layout.VSplitter1 = Panes.FrontView1->height();
     s.Layout.VSplitter2 = Panes.LeftView1->height();
-    s.Read(*Ini, Paths.StartDir);
+    s.Read(*Ini, Paths.StartDir, Paths.DataDir);
     Settings = s;
     LoadLayout();
     ApplySettingsToControls(s);
@@ -197,7 +197,7 @@ void TMainForm::SaveSettings()
 {
     if (!Ini)
         Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
-    SettingsFromControls().Write(*Ini);
+    SettingsFromControls().Write(*Ini, Paths.DataDir);
     // The user's settings folder does not exist before the first save.
     TAppPaths::MakeFolder(Paths.SettingsDir);
     QString error;
