@@ -370,6 +370,15 @@ void TMainForm::BuildLayout()
     Panes.HSplitter->setChildrenCollapsible(false);
     Panes.VSplitter1->setChildrenCollapsible(false);
     Panes.VSplitter2->setChildrenCollapsible(false);
+    // No view becomes a sliver: not by a drag, nor by sizes saved in a larger (maximised)
+    // window and restored in a smaller one, nor when the window shrinks.
+    for (QWidget* column : {Panes.P_LeftViews, Panes.P_RightViews})
+        column->setMinimumWidth(MinViewSize);
+    for (QWidget* view : {static_cast<QWidget*>(Panes.FrontView1), static_cast<QWidget*>(Panes.TopView1),
+                          static_cast<QWidget*>(Panes.LeftView1), static_cast<QWidget*>(P_3dArea)})
+        view->setMinimumHeight(MinViewSize);
+    for (QSplitter* s : {Panes.HSplitter, Panes.VSplitter1, Panes.VSplitter2})
+        connect(s, &QSplitter::splitterMoved, this, [this] { MaximizedSplits_.reset(); });
     row->addWidget(Panes.HSplitter, 1);
     setCentralWidget(central);
 

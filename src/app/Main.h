@@ -20,6 +20,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -61,6 +62,8 @@ public:
     static constexpr const char* Caption = "Torvane Anim v0.98";
     static constexpr int DesignedWidth = 1200;
     static constexpr int DesignedHeight = 930;
+    // The narrowest (and lowest) a view's pane may become between the splitters.
+    static constexpr int MinViewSize = 160;
 
     // ---- Paths and settings
     TAppPaths Paths;
@@ -324,6 +327,11 @@ private:
     QRect NormalFrame_;
     bool LayoutApplied_ = false;
     QRect PrePlaced_;  // the frame position and size given before the native window existed
+    // The splitters' sizes as the settings have them, each pane kept at its minimum or more.
+    void ApplySplits(const TLayoutSettings& layout);
+    // Sizes saved in the maximised window, until the window is maximised (or a splitter is
+    // moved before that).
+    std::optional<TLayoutSettings> MaximizedSplits_;
     bool ClosingAccepted_ = false;
     bool RefreshQueued_ = false;
     int RefreshCount_ = 0;

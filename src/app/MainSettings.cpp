@@ -13,7 +13,11 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
+#include <algorithm>
+#include <utility>
 
 void TMainForm::showEvent(QShowEvent* e)
 {
@@ -92,6 +96,8 @@ void TMainForm::resizeEvent(QResizeEvent* e)
 {
     QMainWindow::resizeEvent(e);
     NoteNormalGeometry();
+    if (MaximizedSplits_ && isMaximized() && size() != NormalFrame_.size())
+        ApplySplits(*std::exchange(MaximizedSplits_, std::nullopt));
 }
 
 void TMainForm::NoteNormalGeometry()
@@ -127,19 +133,28 @@ void TMainForm::LoadLayout()
     LayoutApplied_ = true;
     if (l.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
+    ApplySplits(l);
+    // Sizes saved in the maximised window are its own: once the window manager has made
+    // the window that large, they are applied again, so that the panes share it as they did
+    // (and share the normal window as the splitters scale them back).
+    MaximizedSplits_ = l.Maximized ? std::optional<TLayoutSettings>(l) : std::nullopt;
+    Settings.Layout = l;
+}
+
+void TMainForm::ApplySplits(const TLayoutSettings& l)
+{
+    // Sizes saved in a larger window leave each pane at least its minimum in this one.
     const auto split = [](QSplitter* s, int first) {
-        const QList<int> sizes = s->sizes();
         int total = 0;
-        for (int v : sizes)
+        for (int v : s->sizes())
             total += v;
-        if (total <= first)
-            total = first + 100;
+        total = std::max(total, 2 * MinViewSize);
+        first = std::clamp(first, MinViewSize, total - MinViewSize);
         s->setSizes({first, total - first});
     };
     split(Panes.HSplitter, l.HSplitter);
     split(Panes.VSplitter1, l.VSplitter1);
     split(Panes.VSplitter2, l.VSplitter2);
-    Settings.Layout = l;
 }
 
 void TMainForm::SaveLayout()
