@@ -62,8 +62,14 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     F_FrameManipulator = new TF_FrameManipulator(*Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { Menus.FileBrowser1->setChecked(false); });
-    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) { LoadModel(path); });
-    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) { LoadAnimation(path); });
+    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) {
+        LoadModel(path);
+        F_FileBrowser->ShowLoadedModel(ModelFileName());
+    });
+    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) {
+        LoadAnimation(path);
+        F_FileBrowser->ShowLoadedAnimation(Doc.AnimFileName);
+    });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { Menus.FrameTimer1->setChecked(false); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
