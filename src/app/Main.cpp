@@ -41,7 +41,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
       Models(Editor->Models())
 {
     Editor->LinkDataDir = Paths.LinkDataDir;
-    Editor->Message = [](const QString& text) { dialogs().ShowMessage(text); };
+    Editor->Message = [this](const QString& text) { ShowEditorMessage(text); };
     Editor->ChooseProxy = [](const QStringList& names) {
         return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
                                     QStringLiteral("Select Proxy to replace by current model:"), names, 0);
@@ -97,8 +97,10 @@ void TMainForm::SetHint(QWidget* w, const QString& hint) { ::SetHint(w, hint); }
 bool TMainForm::event(QEvent* e)
 {
     // Hints go to the first status panel rather than over the whole status bar.
+    // When the mouse leaves the control, the note they covered shows again.
     if (e->type() == QEvent::StatusTip) {
-        SetStatusText(0, static_cast<QStatusTipEvent*>(e)->tip());
+        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        SetStatusText(0, tip.isEmpty() ? StatusNote_ : tip);
         return true;
     }
     return QMainWindow::event(e);
@@ -224,12 +226,32 @@ void TMainForm::BuildStatusBar()
     }
 }
 
+void TMainForm::ShowEditorMessage(const QString& text)
+{
+    if (Playback_ && !Playback_->MessageAsBox(text))
+        SetStatusNote(text);  // said in a box already in this playback
+    else
+        dialogs().ShowMessage(text);
+}
+
 QString TMainForm::StatusText(int panel) const { return StatusPanels[panel]->text(); }
 
 void TMainForm::SetStatusText(int panel, const QString& text)
 {
     StatusPanels[panel]->setText(text);
     StatusPanels[panel]->setToolTip(text);
+    // A note tells of the last load or export: the next model or animation ends it.
+    if ((panel == 1 || panel == 2) && !StatusNote_.isEmpty()) {
+        if (StatusText(0) == StatusNote_)
+            SetStatusText(0, {});
+        StatusNote_.clear();
+    }
+}
+
+void TMainForm::SetStatusNote(const QString& text)
+{
+    StatusNote_ = text;
+    SetStatusText(0, text);
 }
 
 QWidget* TMainForm::BuildLeftColumn()

@@ -252,9 +252,16 @@ public:
     // The open dialog of models, shared by the main model and the environment.
     FileDialogOptions P3dOpenDialog() const;
 
+    // What the editor has to say: a message box, but during playback each text only once
+    // (its repeats at every drawing step go to the status bar).
+    void ShowEditorMessage(const QString& text);
+
     // Status bar panels 0..5.
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
+    // What the first panel says when no hint covers it, until the next note or the next
+    // model or animation.
+    void SetStatusNote(const QString& text);
 
     // Hint "short|long": the tooltip shows the first part, the status bar the second.
     static void SetHint(QWidget* w, const QString& hint);
@@ -266,12 +273,14 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     std::unique_ptr<TIniFile> Ini;
     TSettings Settings;  // what was read at start-up
     QWidget* P_Left = nullptr;
     QLabel* StatusPanels[6] = {};
+    QString StatusNote_;
     QTimer* EditTimer_ = nullptr;
     QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
     TF_About* F_About = nullptr;  // created once with the main window
@@ -292,6 +301,9 @@ private:
     void ApplySettingsToControls(const TSettings& s);
     TSettings SettingsFromControls() const;
     void Shutdown();
+    // What the loads at start-up had to say, shown once the window is on the screen.
+    QStringList StartMessages_;
+    void ShowStartMessages();
 
     void LoadAnim1Click();
     void LoadP3d1Click();

@@ -70,18 +70,43 @@ void TMainForm::FormShow()
     QStringList models, anims;
     for (const QString& f : StartFiles)
         (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive) ? models : anims) << f;
-    if (models.isEmpty() && !s.LastP3d.isEmpty())
-        LoadModel(s.LastP3d);
-    if (models.isEmpty() && anims.isEmpty() && !s.LastRTM.isEmpty())
-        LoadAnimation(s.LastRTM);
-    for (const QString& f : models)
-        LoadModel(f);
-    for (const QString& f : anims)
-        LoadAnimation(f);
+    {
+        // The window is not on the screen yet: what the loads have to say waits for it.
+        const TKeptMessages keep(StartMessages_);
+        if (models.isEmpty() && !s.LastP3d.isEmpty())
+            LoadModel(s.LastP3d);
+        if (models.isEmpty() && anims.isEmpty() && !s.LastRTM.isEmpty())
+            LoadAnimation(s.LastRTM);
+        for (const QString& f : models)
+            LoadModel(f);
+        for (const QString& f : anims)
+            LoadAnimation(f);
+    }
+    if (!StartMessages_.isEmpty())
+        windowHandle()->installEventFilter(this);
 
     // From here on every write goes to the current file name.
     Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
     F_FileBrowser->resize(185, F_FileBrowser->height());
+}
+
+bool TMainForm::eventFilter(QObject* o, QEvent* e)
+{
+    // The start-up messages open once the window is mapped and drawn, over it; after the
+    // turn of the event loop that shows it, so that the box opens on a window in place.
+    if (o == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { ShowStartMessages(); });
+    }
+    return QMainWindow::eventFilter(o, e);
+}
+
+void TMainForm::ShowStartMessages()
+{
+    const QStringList messages = std::exchange(StartMessages_, {});
+    const DialogOwner owner(this);
+    for (const QString& m : messages)
+        dialogs().ShowMessage(m);
 }
 
 // Only geometry the window has in the normal state is kept: while it is maximised or

@@ -138,8 +138,14 @@ private slots:
         TMainForm& f = *fx.Form;
         QCOMPARE(f.ModelFileName(), fx.Path(model));
         QCOMPARE(f.Doc.AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
-        QCOMPARE(fx.Dialogs.Messages, messages.replaceInStrings("%1", fx.Home.path()));
         QVERIFY(!f.Menus.ShowGrid1->isChecked());
+        // What the loads had to say waits for the window on the screen and opens over it.
+        QCOMPARE(fx.Dialogs.Messages, QStringList());
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        messages.replaceInStrings("%1", fx.Home.path());
+        QTRY_COMPARE(fx.Dialogs.Messages, messages);
+        QCOMPARE(fx.Dialogs.Owners, QList<QWidget*>(messages.size(), &f));
+        QCOMPARE(fx.Dialogs.OwnerShown, QList<bool>(messages.size(), true));
     }
 
     // An installed program starts without touching the user's folders and makes each one,

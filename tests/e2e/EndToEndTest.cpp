@@ -2,6 +2,7 @@
 // through xdotool; what the views show is read back from the screen.
 #include "support/TestMain.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -45,9 +46,16 @@ QString StartEditor(QProcess& app, const QStringList& args)
 {
     app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     app.start(QStringLiteral(TORVANE_EXE), args);
-    return app.waitForStarted() ? Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name",
-                                           "^Torvane Anim v0.98$"})
-                                : QString();
+    if (!app.waitForStarted())
+        return {};
+    // A search can fail on a window that goes while it looks (a window manager taking over
+    // the screen): it is tried again, on a busy machine for a while.
+    QElapsedTimer waited;
+    waited.start();
+    QString window;
+    while (window.isEmpty() && waited.elapsed() < 20000 && app.state() == QProcess::Running)
+        window = Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Torvane Anim v0.98$"});
+    return window;
 }
 
 // Ctrl+Q asks the exit question; Yes ends the process at once, cleanly. "" when it did,
@@ -55,8 +63,21 @@ QString StartEditor(QProcess& app, const QStringList& args)
 QString QuitEditor(QProcess& app)
 {
     Xdotool({"key", "--clearmodifiers", "ctrl+q"});
-    if (Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"}).isEmpty())
-        return QStringLiteral("no exit question");
+    // A search by name also finds windows whose other names match: the box is the one
+    // titled exactly so. It takes the keyboard once it is on the screen; a key pressed
+    // before that goes nowhere.
+    QElapsedTimer waited;
+    waited.start();
+    QString question;
+    while (question.isEmpty() || Xdotool({"getwindowfocus"}) != question) {
+        if (waited.elapsed() > 10000)
+            return question.isEmpty() ? QStringLiteral("no exit question") : QStringLiteral("the exit question took no keyboard focus");
+        QTest::qWait(50);
+        if (question.isEmpty())
+            for (const QString& w : Xdotool({"search", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"}).split('\n'))
+                if (!w.isEmpty() && Xdotool({"getwindowname", w}) == QLatin1String("Info"))
+                    question = w;
+    }
     Xdotool({"key", "alt+y"});
     return app.waitForFinished(10000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0
                ? QString()
