@@ -42,9 +42,9 @@ QPoint FindOlive(const QImage& img, QRect within)
 }
 
 // Starts the editor and finds its main window by its one-name title; "" when none showed.
-QString StartEditor(QProcess& app, const QStringList& args)
+QString StartEditor(QProcess& app, const QStringList& args, QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
 {
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    app.setProcessChannelMode(channels);
     app.start(QStringLiteral(TORVANE_EXE), args);
     if (!app.waitForStarted())
         return {};
@@ -54,29 +54,27 @@ QString StartEditor(QProcess& app, const QStringList& args)
     waited.start();
     QString window;
     while (window.isEmpty() && waited.elapsed() < 20000 && app.state() == QProcess::Running)
-        window = Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Torvane Anim v0.98$"});
+        window = Xdotool({"search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name",
+                          "^Torvane Anim v0.98$"});
     return window;
 }
 
-// Ctrl+Q asks the exit question; Yes ends the process at once, cleanly. "" when it did,
-// else what went wrong.
-QString QuitEditor(QProcess& app)
+// Ctrl+Q in the main window asks the exit question; Yes ends the process at once,
+// cleanly. "" when it did, else what went wrong.
+QString QuitEditor(QProcess& app, const QString& window)
 {
-    Xdotool({"key", "--clearmodifiers", "ctrl+q"});
-    // A search by name also finds windows whose other names match: the box is the one
-    // titled exactly so. It takes the keyboard once it is on the screen; a key pressed
-    // before that goes nowhere.
+    Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+q"});
+    const QString ask = Xdotool({"search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"});
+    if (ask.isEmpty())
+        return QStringLiteral("no exit question");
+    // The question takes the keyboard by itself once it is on the screen (a key pressed
+    // before that goes nowhere); then the answer goes to it, wherever the pointer rests.
     QElapsedTimer waited;
     waited.start();
-    QString question;
-    while (question.isEmpty() || Xdotool({"getwindowfocus"}) != question) {
+    while (Xdotool({"getwindowfocus"}) != ask) {
         if (waited.elapsed() > 10000)
-            return question.isEmpty() ? QStringLiteral("no exit question") : QStringLiteral("the exit question took no keyboard focus");
+            return QStringLiteral("the exit question took no keyboard focus");
         QTest::qWait(50);
-        if (question.isEmpty())
-            for (const QString& w : Xdotool({"search", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"}).split('\n'))
-                if (!w.isEmpty() && Xdotool({"getwindowname", w}) == QLatin1String("Info"))
-                    question = w;
     }
     Xdotool({"key", "alt+y"});
     return app.waitForFinished(10000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0
@@ -135,7 +133,7 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT((after = Screen(), before.copy(views) != after.copy(views)), "the views follow the frame",
                                   10000);
 
-        QCOMPARE(QuitEditor(app), QString());  // settings saved
+        QCOMPARE(QuitEditor(app, window), QString());  // settings saved
         // The demo's settings name its files relative to its folder, so that a copy of the
         // folder works wherever it is.
         QFile ini(home.filePath("TorvaneAnim.ini"));
@@ -143,6 +141,42 @@ private slots:
         const QByteArray text = ini.readAll();
         QVERIFY2(text.contains("\nLastRTM=walker.rtm\n") && text.contains("\nTranslationFile=Translation/walker.tsl\n"), text.constData());
         QVERIFY2(!text.contains(home.path().toUtf8()), text.constData());
+    }
+
+    // The window prints the readers' progress only when asked, by the variable or by Qt's
+    // logging rules; what it prints then goes to stderr (or stdout) like any diagnostic.
+    void readerProgressOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("printed");
+        QTest::newRow("unasked") << QString() << QString() << false;
+        QTest::newRow("switched off") << "TORVANE_DEBUG" << "0" << false;
+        QTest::newRow("TORVANE_DEBUG=1") << "TORVANE_DEBUG" << "1" << true;
+        QTest::newRow("logging rule") << "QT_LOGGING_RULES" << "torvane.debug=true" << true;
+        QTest::newRow("other category") << "QT_LOGGING_RULES" << "qt.qpa.xcb.debug=false" << false;
+    }
+    void readerProgressOnlyWhenAsked()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(bool, printed);
+        QTemporaryDir home;
+        QCOMPARE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-R"), QStringLiteral(TORVANE_EXAMPLES "/."), home.path()}), 0);
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("TORVANE_DEBUG"));
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
+        if (!variable.isEmpty())
+            env.insert(variable, value);
+        app.setProcessEnvironment(env);
+        const QString window = StartEditor(app, {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d")}, QProcess::MergedChannels);
+        QVERIFY(!window.isEmpty());
+        QCOMPARE(QuitEditor(app, window), QString());
+        const QString output = QString::fromLocal8Bit(app.readAll());
+        // The model reader's first and last words, and the proxy set-up's.
+        for (const char* line : {"reading p3d....\n", "#EndOfFile#\n", "head is proxyparent of proxy:lamp.01\n"})
+            QVERIFY2(output.contains(QLatin1String(line)) == printed, qPrintable(line + QStringLiteral(" in:\n") + output));
     }
 
     // Under a window manager that frames windows, each start puts the window where the last
@@ -186,7 +220,7 @@ private slots:
             const int x = m.captured(1).toInt(), y = m.captured(2).toInt();
             QVERIFY2(m.hasMatch() && (maximized || (x >= 120 && x < 130 && y > 90 && y < 140)), qPrintable(geometry));
             Xdotool({"windowactivate", "--sync", window});
-            QCOMPARE(QuitEditor(app), QString());
+            QCOMPARE(QuitEditor(app, window), QString());
             const QSettings ini(home.filePath("TorvaneAnim.ini"), QSettings::IniFormat);
             QMap<QString, QString> now;
             for (auto it = saved.begin(); it != saved.end(); ++it)
