@@ -141,6 +141,15 @@ else
         { cat "$work/hardening.log"; fail "hardening-check found protections missing"; }
 fi
 
+# ---- The demo, copied as README.md says: its settings name its files relative to its
+# folder, so the copy finds its own names, colours and links
+demo=$work/torvane-demo
+cp -r "$prefix/share/torvane-anim/examples" "$demo"
+[ -s "$demo/TorvaneAnim.ini" ] || fail "the examples have no settings file"
+! grep -q '=/' "$demo/TorvaneAnim.ini" || fail "the demo's settings name absolute paths: $(cat "$demo/TorvaneAnim.ini")"
+"$prefix/bin/torvane-anim" --home "$demo" info "$demo/walker.p3d" | grep -q '^  body "Torso": .*pivot 0 1.5 0' ||
+    fail "the copied demo does not find its names and links"
+
 # ---- The installed editor in the user's folders
 exe=$prefix/bin/torvane-anim
 home=$work/home

@@ -28,6 +28,38 @@ private slots:
                  std::tuple(undo, grid, light, width, rtm, last, autosave));
     }
 
+    // Paths inside the folder of the data folders are stored relative to it, so that a copy
+    // of that folder (the demo) reads its own files; every stored path reads back as it was.
+    void storedPaths_data() { QVERIFY(AddTableRows("app/settings-paths.table")); }
+    void storedPaths()
+    {
+        QFETCH(QString, path); QFETCH(QString, dataDir); QFETCH(QString, stored);
+        QCOMPARE(StoredPath(path, dataDir), stored);
+        QCOMPARE(ResolvedPath(stored, dataDir), path);
+    }
+
+    // A settings file with relative paths (the demo's), read from a folder and written back
+    // unchanged; read from elsewhere (the copy) its paths name the copy's files.
+    void relativePathsFollowTheFolder()
+    {
+        const QString text = QStringLiteral("[Dir]\nP3d=.\nRTM=anims\n[Startup]\nLastP3d=walker.p3d\nLastRTM=anims/walk.rtm\n"
+                                            "[Settings]\nTranslationFile=Translation/walker.tsl\nColorFile=/shared/Colors/c.clr\n");
+        TIniFile file;
+        file.SetText(text);
+        TSettings s;
+        s.Read(file, "/exe/", "/copy/");
+        QCOMPARE(QStringList({s.DirP3d, s.DirRTM, s.LastP3d, s.LastRTM, s.TranslationFile, s.ColorFile}),
+                 QStringList({"/copy", "/copy/anims", "/copy/walker.p3d", "/copy/anims/walk.rtm", "/copy/Translation/walker.tsl",
+                              "/shared/Colors/c.clr"}));
+        TIniFile again;
+        s.Write(again, "/copy/");
+        const QStringList keys{"Dir/P3d", "Dir/RTM", "Startup/LastP3d", "Startup/LastRTM", "Settings/TranslationFile", "Settings/ColorFile"};
+        for (const QString& key : keys) {
+            const QString section = key.section('/', 0, 0), name = key.section('/', 1);
+            QCOMPARE(again.ReadString(section, name, "?"), file.ReadString(section, name, "!"));
+        }
+    }
+
     // The onion skin's count: 1 unless the file says otherwise, kept in 0 (off) .. 5.
     void onionFrames_data()
     {
