@@ -50,7 +50,7 @@ struct TSceneRun {
             err << AboutFile(SettingsFile, ini.ReadError()) << Qt::endl;
             SettingsUnread = true;
         }
-        Settings.Read(ini, paths.StartDir);
+        Settings.Read(ini, paths.StartDir, paths.DataDir);
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;
@@ -286,6 +286,18 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         return rc;
     if (!OutputIsNoInput(cmd, run, err))
         return ExitFileError;
+    TEditorOptions options = run.Scene.Options();
+    options.OnionFrames = cmd.Onion;
+    options.MotionPath = cmd.MotionPath;
+    run.Scene.SetOptions(options);
+    if (!cmd.MotionPath.isEmpty() && run.Scene.ShownMotionPath().IsEmpty()) {
+        // A picture without the path asked for would pass for one with it.
+        const bool known = FindComponentByName(run.Scene.TreeOrder(), cmd.MotionPath);
+        err << (known ? QStringLiteral("Component %1 is not in the animation").arg(cmd.MotionPath)
+                      : QStringLiteral("Component %1 not found in %2").arg(cmd.MotionPath, FileNamePart(cmd.Files[0])))
+            << Qt::endl;
+        return ExitFileError;
+    }
     TViewPictures pictures(run.Scene, run.Settings.ShowGrid);
     T3dPaintOptions paint;
     paint.Lighting = !run.Settings.Light3D;

@@ -1,7 +1,9 @@
 #include "app/Settings.h"
+#include "pose/OnionSkin.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
+#include <QDir>
 #include <algorithm>
 #include <iterator>
 
@@ -25,70 +27,69 @@ void TSettings::ReadLayout(const TIniFile& ini, TLayoutSettings& l)
 }
 
 namespace {
-// Every key as it is written, in the order of writing: its section, its name and its text
-// for a set of settings.
-struct TKeyWrite {
-    const QString& Section;
-    const char* Key;
-    QString (*Text)(const TSettings& s);
-};
-QString Number(int v) { return QString::number(v); }
-QString Bool(bool v) { return v ? QStringLiteral("1") : QStringLiteral("0"); }
-constexpr size_t LayoutKeys = 8;  // the first ones: the layout
-const TKeyWrite Keys[] = {
-    {kLayout, "MainLeft", [](const TSettings& s) { return Number(s.Layout.MainLeft); }},
-    {kLayout, "MainTop", [](const TSettings& s) { return Number(s.Layout.MainTop); }},
-    {kLayout, "MainWidth", [](const TSettings& s) { return Number(s.Layout.MainWidth); }},
-    {kLayout, "MainHeight", [](const TSettings& s) { return Number(s.Layout.MainHeight); }},
-    {kLayout, "HSplitter", [](const TSettings& s) { return Number(s.Layout.HSplitter); }},
-    {kLayout, "VSplitter1", [](const TSettings& s) { return Number(s.Layout.VSplitter1); }},
-    {kLayout, "VSplitter2", [](const TSettings& s) { return Number(s.Layout.VSplitter2); }},
-    {kLayout, "Maximized", [](const TSettings& s) { return Bool(s.Layout.Maximized); }},
-    {kDir, "P3d", [](const TSettings& s) { return s.DirP3d; }},
-    {kDir, "RTM", [](const TSettings& s) { return s.DirRTM; }},
-    {kStartup, "LastP3d", [](const TSettings& s) { return s.LastP3d; }},
-    {kStartup, "LastRTM", [](const TSettings& s) { return s.LastRTM; }},
-    {kSettings, "TranslationFile", [](const TSettings& s) { return s.TranslationFile; }},
-    {kSettings, "ColorFile", [](const TSettings& s) { return s.ColorFile; }},
-    {kSettings, "UndoSteps", [](const TSettings& s) { return Number(s.UndoSteps); }},
-    {kStartup, "ShowAxes", [](const TSettings& s) { return Bool(s.ShowAxes); }},
-    {kStartup, "ShowGrid", [](const TSettings& s) { return Bool(s.ShowGrid); }},
-    {kStartup, "AutoScale", [](const TSettings& s) { return Bool(s.AutoScale); }},
-    {kStartup, "3DLight", [](const TSettings& s) { return Bool(s.Light3D); }},
-    {kStartup, "3DTranparent", [](const TSettings& s) { return Bool(s.Transparent3D); }},
-    {kStartup, "3DGrid", [](const TSettings& s) { return Bool(s.Grid3D); }},
-    {kStartup, "AutoSaveSettings", [](const TSettings& s) { return Bool(s.AutoSaveSettings); }},
-};
-
-void WriteKeys(TIniFile& ini, const TSettings& s, const TSettings* base, size_t count)
+// The folder without its trailing separator ("/" stays), empty when there is none.
+QString Base(const QString& dataDir)
 {
-    for (size_t i = 0; i < count; ++i) {
-        const TKeyWrite& k = Keys[i];
-        const QString key = QLatin1String(k.Key), text = k.Text(s);
-        if (!base || text != k.Text(*base) || !ini.ValueExists(k.Section, key))
-            ini.WriteString(k.Section, key, text);
-    }
+    QString base = dataDir;
+    while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
+}
+
+// "C:/x" and "C:\x" are absolute on the system that wrote them.
+bool IsDrivePath(const QString& path)
+{
+    return path.size() >= 3 && path[0].isLetter() && path[1] == QLatin1Char(':') &&
+           (path[2] == QLatin1Char('/') || path[2] == QLatin1Char('\\'));
 }
 }  // namespace
 
-void TSettings::WriteLayout(TIniFile& ini, const TLayoutSettings& l)
+QString StoredPath(const QString& path, const QString& dataDir)
 {
-    TSettings s;
-    s.Layout = l;
-    WriteKeys(ini, s, nullptr, LayoutKeys);
+    const QString base = Base(dataDir);
+    if (!base.startsWith(QLatin1Char('/')) || path.isEmpty())
+        return path;
+    if (path == base)
+        return QStringLiteral(".");
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    if (path == prefix)
+        return QStringLiteral("./");
+    if (!path.startsWith(prefix))
+        return path;
+    // Only a plain path below the folder (a folder may end in its separator), one that
+    // reads back as itself: "a/../b" and a name that starts with a blank or a quote stay whole.
+    const QString rest = path.mid(prefix.size());
+    const QString name = rest.endsWith(QLatin1Char('/')) ? rest.chopped(1) : rest;
+    const bool plain = !name.isEmpty() && QDir::cleanPath(name) == name && !name.startsWith(QLatin1Char('/')) &&
+                       name != QLatin1String(".") && name != QLatin1String("..") && !name.startsWith(QLatin1String("../")) &&
+                       !IsDrivePath(name) && name.trimmed() == name && !name.startsWith(QLatin1Char('"')) &&
+                       !name.startsWith(QLatin1Char('\''));
+    return plain ? rest : path;
 }
 
-void TSettings::Read(const TIniFile& ini, const QString& exeDir)
+QString ResolvedPath(const QString& stored, const QString& dataDir)
+{
+    const QString base = Base(dataDir);
+    if (!base.startsWith(QLatin1Char('/')) || stored.isEmpty() || stored.startsWith(QLatin1Char('/')) || IsDrivePath(stored))
+        return stored;
+    if (stored == QLatin1String("."))
+        return base;
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    return stored == QLatin1String("./") ? prefix : prefix + stored;
+}
+
+void TSettings::Read(const TIniFile& ini, const QString& exeDir, const QString& dataDir)
 {
     ReadLayout(ini, Layout);
     // Paths in the settings file may have been written on Windows, with backslashes.
     // A value longer than any path the system can open is no path: it is dropped before
     // anything (a file look-up, a window title) has to deal with megabytes of it.
-    const auto path = [&ini](const QString& section, const QString& key, const QString& def) {
+    const auto path = [&ini, &dataDir](const QString& section, const QString& key, const QString& def) {
         const QString value = ini.ReadString(section, key, def);
         if (!IsPlausiblePath(value))
             return def;
-        return NormalizeSeparators(value);
+        const QString resolved = ResolvedPath(NormalizeSeparators(value), dataDir);
+        return IsPlausiblePath(resolved) ? resolved : def;
     };
     DirP3d = path(kDir, QStringLiteral("P3d"), exeDir);
     DirRTM = path(kDir, QStringLiteral("RTM"), exeDir);
@@ -101,9 +102,72 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Transparent3D = ini.ReadBool(kStartup, QStringLiteral("3DTranparent"), true);
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
+    OnionFrames = std::clamp(ini.ReadInteger(kStartup, QStringLiteral("OnionFrames"), 1), 0, MaxOnionFrames);
     UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
+    // A negative interval is a slip, not a wish to lose work: it counts as the default.
+    AutosaveSeconds = ini.ReadInteger(kStartup, QStringLiteral("AutosaveSeconds"), 60);
+    AutosaveSeconds = AutosaveSeconds < 0 ? 60 : std::min(AutosaveSeconds, 86400);
     LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
 
-void TSettings::Write(TIniFile& ini, const TSettings* base) const { WriteKeys(ini, *this, base, std::size(Keys)); }
+namespace {
+// Every key as it is written, in the order of writing: its section, its name and its text
+// for a set of settings (paths as the file holds them, relative to dataDir).
+struct TKeyWrite {
+    const QString& Section;
+    const char* Key;
+    QString (*Text)(const TSettings& s, const QString& dataDir);
+};
+QString Number(int v) { return QString::number(v); }
+QString Bool(bool v) { return v ? QStringLiteral("1") : QStringLiteral("0"); }
+constexpr size_t LayoutKeys = 8;  // the first ones: the layout
+const TKeyWrite Keys[] = {
+    {kLayout, "MainLeft", [](const TSettings& s, const QString&) { return Number(s.Layout.MainLeft); }},
+    {kLayout, "MainTop", [](const TSettings& s, const QString&) { return Number(s.Layout.MainTop); }},
+    {kLayout, "MainWidth", [](const TSettings& s, const QString&) { return Number(s.Layout.MainWidth); }},
+    {kLayout, "MainHeight", [](const TSettings& s, const QString&) { return Number(s.Layout.MainHeight); }},
+    {kLayout, "HSplitter", [](const TSettings& s, const QString&) { return Number(s.Layout.HSplitter); }},
+    {kLayout, "VSplitter1", [](const TSettings& s, const QString&) { return Number(s.Layout.VSplitter1); }},
+    {kLayout, "VSplitter2", [](const TSettings& s, const QString&) { return Number(s.Layout.VSplitter2); }},
+    {kLayout, "Maximized", [](const TSettings& s, const QString&) { return Bool(s.Layout.Maximized); }},
+    {kDir, "P3d", [](const TSettings& s, const QString& d) { return StoredPath(s.DirP3d, d); }},
+    {kDir, "RTM", [](const TSettings& s, const QString& d) { return StoredPath(s.DirRTM, d); }},
+    {kStartup, "LastP3d", [](const TSettings& s, const QString& d) { return StoredPath(s.LastP3d, d); }},
+    {kStartup, "LastRTM", [](const TSettings& s, const QString& d) { return StoredPath(s.LastRTM, d); }},
+    {kSettings, "TranslationFile", [](const TSettings& s, const QString& d) { return StoredPath(s.TranslationFile, d); }},
+    {kSettings, "ColorFile", [](const TSettings& s, const QString& d) { return StoredPath(s.ColorFile, d); }},
+    {kSettings, "UndoSteps", [](const TSettings& s, const QString&) { return Number(s.UndoSteps); }},
+    {kStartup, "ShowAxes", [](const TSettings& s, const QString&) { return Bool(s.ShowAxes); }},
+    {kStartup, "ShowGrid", [](const TSettings& s, const QString&) { return Bool(s.ShowGrid); }},
+    {kStartup, "AutoScale", [](const TSettings& s, const QString&) { return Bool(s.AutoScale); }},
+    {kStartup, "3DLight", [](const TSettings& s, const QString&) { return Bool(s.Light3D); }},
+    {kStartup, "3DTranparent", [](const TSettings& s, const QString&) { return Bool(s.Transparent3D); }},
+    {kStartup, "3DGrid", [](const TSettings& s, const QString&) { return Bool(s.Grid3D); }},
+    {kStartup, "AutoSaveSettings", [](const TSettings& s, const QString&) { return Bool(s.AutoSaveSettings); }},
+    {kStartup, "AutosaveSeconds", [](const TSettings& s, const QString&) { return Number(s.AutosaveSeconds); }},
+    {kStartup, "OnionFrames", [](const TSettings& s, const QString&) { return Number(s.OnionFrames); }},
+};
+
+void WriteKeys(TIniFile& ini, const TSettings& s, const QString& dataDir, const TSettings* base, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const TKeyWrite& k = Keys[i];
+        const QString key = QLatin1String(k.Key), text = k.Text(s, dataDir);
+        if (!base || text != k.Text(*base, dataDir) || !ini.ValueExists(k.Section, key))
+            ini.WriteString(k.Section, key, text);
+    }
+}
+}  // namespace
+
+void TSettings::WriteLayout(TIniFile& ini, const TLayoutSettings& l)
+{
+    TSettings s;
+    s.Layout = l;
+    WriteKeys(ini, s, QString(), nullptr, LayoutKeys);
+}
+
+void TSettings::Write(TIniFile& ini, const QString& dataDir, const TSettings* base) const
+{
+    WriteKeys(ini, *this, dataDir, base, std::size(Keys));
+}
