@@ -128,6 +128,7 @@ QString MissingComponentsReport(const QStringList& animated, const std::vector<T
 {
     const std::vector<TSelection*> found = FindComponentsByName(treeOrder, animated);
     QString report;
+    report.reserve(qsizetype(std::count(found.begin(), found.end(), nullptr)) * 80);
     std::unique_ptr<TIniFile> translation;
     for (size_t i = 0; i < found.size(); ++i) {
         if (found[i])
@@ -139,8 +140,8 @@ QString MissingComponentsReport(const QStringList& animated, const std::vector<T
         // Put together piece by piece: a name holding "%1" is no place for an argument.
         report += u"\n ";
         report += name;
-        for (qsizetype pad = name.size(); pad < 32; ++pad)
-            report += QLatin1Char(' ');
+        if (name.size() < 32)
+            report.resize(report.size() + 32 - name.size(), QLatin1Char(' '));
         report += u" -> ";
         report += translation->ReadString(QStringLiteral("Translation"), name, name);
     }
