@@ -6,6 +6,37 @@
 #include <limits>
 
 namespace GltfWrite {
+namespace {
+// One node's keys: translation, rotation and scale per frame.
+struct TTrack {
+    std::vector<float> T, R, S;
+
+    void Reserve(size_t frames)
+    {
+        T.reserve(frames * 3);
+        R.reserve(frames * 4);
+        S.reserve(frames * 3);
+    }
+    void Add(const TTrs& trs)
+    {
+        T.insert(T.end(), {float(trs.T[0]), float(trs.T[1]), float(trs.T[2])});
+        AddRotation(trs.R);
+        S.insert(S.end(), {float(trs.S[0]), float(trs.S[1]), float(trs.S[2])});
+    }
+    void AddRotation(const double r[4])
+    {
+        float q[4] = {float(r[0]), float(r[1]), float(r[2]), float(r[3])};
+        // The shorter way round from the previous key.
+        if (!R.empty()) {
+            const float* prev = &R[R.size() - 4];
+            if (prev[0] * q[0] + prev[1] * q[1] + prev[2] * q[2] + prev[3] * q[3] < 0)
+                for (float& v : q)
+                    v = -v;
+        }
+        R.insert(R.end(), q, q + 4);
+    }
+};
+}  // namespace
 
 void TGltfWriter::Animation()
 {
@@ -25,7 +56,7 @@ void TGltfWriter::Animation()
     for (size_t t = 0; t < treeCount; ++t)
         if (animated[t])
             channels.push_back(t);
-    std::vector<std::vector<float>> T(channels.size()), R(channels.size()), S(channels.size());
+    std::vector<TTrack> tracks(channels.size()), outer(sharedGroups.size()), inner(sharedGroups.size());
     std::vector<float> moves;
     bool moving = false;
     // The frames as the editor shows them one after the other (ApplyFrameTransforms):
@@ -45,11 +76,9 @@ void TGltfWriter::Animation()
     for (size_t t = 0; t < treeCount; ++t)
         cur[t] = pose.Act(treeOrder[t]);
     std::vector<const TAnimEntry*> last(slotNode.size());
-    for (auto* v : {&T, &S})
-        for (auto& list : *v)
-            list.reserve(frames * 3);
-    for (auto& list : R)
-        list.reserve(frames * 4);
+    for (auto* v : {&tracks, &outer, &inner})
+        for (TTrack& track : *v)
+            track.Reserve(frames);
     moves.reserve(frames * 3);
     for (size_t k = 0; k < frames; ++k) {
         std::fill(last.begin(), last.end(), nullptr);
@@ -68,17 +97,12 @@ void TGltfWriter::Animation()
             const TTrs trs = DecomposeTransform(cur[channels[c]]);
             if (!trs.Exact)
                 report.Warnings << TrsWarning(trs, QStringLiteral("frame %1, component %2").arg(k).arg(comp->Name));
-            T[c].insert(T[c].end(), {float(trs.T[0]), float(trs.T[1]), float(trs.T[2])});
-            float q[4] = {float(trs.R[0]), float(trs.R[1]), float(trs.R[2]), float(trs.R[3])};
-            // The shorter way round to the next key.
-            if (k > 0) {
-                const float* prev = &R[c][R[c].size() - 4];
-                if (prev[0] * q[0] + prev[1] * q[1] + prev[2] * q[2] + prev[3] * q[3] < 0)
-                    for (float& v : q)
-                        v = -v;
-            }
-            R[c].insert(R[c].end(), q, q + 4);
-            S[c].insert(S[c].end(), {float(trs.S[0]), float(trs.S[1]), float(trs.S[2])});
+            tracks[c].Add(trs);
+        }
+        for (size_t g = 0; g < sharedGroups.size(); ++g) {
+            const TTrsPair pair = DecomposeAffine(AverageTransform(cur, sharedGroups[g]));
+            outer[g].Add(pair.Outer);
+            inner[g].AddRotation(pair.Inner);
         }
         TPoseParams at = params;
         at.ActAnimStep = int32_t(k);
@@ -103,13 +127,18 @@ void TGltfWriter::Animation()
         ch.target_path = path;
         anim.channels.push_back(std::move(ch));
     };
-    for (size_t c = 0; c < channels.size(); ++c) {
-        const int node = jointNode[channels[c]];
-        channel(node, "translation", T[c], TINYGLTF_TYPE_VEC3, 3);
-        channel(node, "rotation", R[c], TINYGLTF_TYPE_VEC4, 4);
-        channel(node, "scale", S[c], TINYGLTF_TYPE_VEC3, 3);
+    const auto trs = [&](int node, const TTrack& track) {
+        channel(node, "translation", track.T, TINYGLTF_TYPE_VEC3, 3);
+        channel(node, "rotation", track.R, TINYGLTF_TYPE_VEC4, 4);
+        channel(node, "scale", track.S, TINYGLTF_TYPE_VEC3, 3);
+    };
+    for (size_t c = 0; c < channels.size(); ++c)
+        trs(jointNode[channels[c]], tracks[c]);
+    for (size_t g = 0; g < sharedGroups.size(); ++g) {
+        trs(sharedNode[2 * g], outer[g]);
+        channel(sharedNode[2 * g + 1], "rotation", inner[g].R, TINYGLTF_TYPE_VEC4, 4);
     }
-    if (moving)
+    if (moving && !moveCollapsed)
         channel(move, "translation", moves, TINYGLTF_TYPE_VEC3, 3);
     if (!anim.channels.empty())
         b.M.animations.push_back(std::move(anim));

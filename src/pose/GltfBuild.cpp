@@ -98,4 +98,15 @@ std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n)
 }
 
 bool Finite(const TVec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+TTransform AverageTransform(const std::vector<TTransform>& byTree, const std::vector<uint32_t>& group)
+{
+    TTransform sum{};
+    for (uint32_t t : group)
+        for (size_t k = 0; k < 12; ++k)
+            sum.m[k] += byTree[t].m[k];
+    for (double& v : sum.m)
+        v /= double(group.size());
+    return sum;
+}
 }  // namespace GltfWrite

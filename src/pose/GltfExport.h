@@ -60,6 +60,7 @@ struct TGltfReport {
     qint64 Points = 0;           // points written (main model, proxies, environment)
     qint64 NonFinitePoints = 0;  // of them not finite: written at the origin
     QStringList Warnings;        // one line per transform that could not be written as is
+    QString Error;               // not empty: the model cannot be written (nothing is)
 };
 
 // A transform as translation, rotation (quaternion x, y, z, w) and scale. Exact is false
@@ -73,6 +74,17 @@ struct TTrs {
     bool Finite = true;
 };
 TTrs DecomposeTransform(const TTransform& m);
+
+// Any finite transform as two nodes, the outer one's translation, rotation and scale (one
+// scale negative for a mirroring) followed by the inner one's rotation: a singular value
+// decomposition. It writes what one node cannot, such as the average of several turned
+// components. Not finite: Finite false, the outer node collapsed as DecomposeTransform does.
+struct TTrsPair {
+    TTrs Outer;
+    double Inner[4] = {0, 0, 0, 1};
+    bool Finite = true;
+};
+TTrsPair DecomposeAffine(const TTransform& m);
 
 // Writes the glTF of what the scene shows (run UpdateDisplayPoints first); the models and
 // components are not changed. The caller commits out.

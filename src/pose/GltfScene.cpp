@@ -19,7 +19,14 @@ void TGltfWriter::Nodes()
     tg::Node moveNode;
     moveNode.name = "total move";
     const TVec3 share = params.TotalMoveShare();
-    moveNode.translation = {share.x, share.y, share.z};
+    if (moveCollapsed) {
+        // Every point the editor shows is then not finite; the model collapses onto the
+        // origin, as a component whose transform is not finite does.
+        moveNode.scale = {0, 0, 0};
+        report.Warnings << QStringLiteral("total move: it is not finite; it is written collapsed to the origin");
+    } else {
+        moveNode.translation = {share.x, share.y, share.z};
+    }
     move = b.Node(moveNode);
     b.M.nodes[size_t(root)].children.push_back(move);
     jointNode.assign(treeCount, -1);

@@ -54,6 +54,40 @@ TM3 GramSchmidt(const std::array<std::array<double, 3>, 3>& cols)
     }
     return r;
 }
+// The unit quaternion (x, y, z, w) of the rotation r.
+void Quaternion(const TM3& r, double out[4])
+{
+    const double tr = r[0][0] + r[1][1] + r[2][2];
+    double q[4];
+    if (tr > 0) {
+        const double k = 0.5 / std::sqrt(tr + 1);
+        q[3] = 0.25 / k;
+        q[0] = (r[2][1] - r[1][2]) * k;
+        q[1] = (r[0][2] - r[2][0]) * k;
+        q[2] = (r[1][0] - r[0][1]) * k;
+    } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
+        const double k = 2 * std::sqrt(1 + r[0][0] - r[1][1] - r[2][2]);
+        q[3] = (r[2][1] - r[1][2]) / k;
+        q[0] = 0.25 * k;
+        q[1] = (r[0][1] + r[1][0]) / k;
+        q[2] = (r[0][2] + r[2][0]) / k;
+    } else if (r[1][1] > r[2][2]) {
+        const double k = 2 * std::sqrt(1 + r[1][1] - r[0][0] - r[2][2]);
+        q[3] = (r[0][2] - r[2][0]) / k;
+        q[0] = (r[0][1] + r[1][0]) / k;
+        q[1] = 0.25 * k;
+        q[2] = (r[1][2] + r[2][1]) / k;
+    } else {
+        const double k = 2 * std::sqrt(1 + r[2][2] - r[0][0] - r[1][1]);
+        q[3] = (r[1][0] - r[0][1]) / k;
+        q[0] = (r[0][2] + r[2][0]) / k;
+        q[1] = (r[1][2] + r[2][1]) / k;
+        q[2] = 0.25 * k;
+    }
+    const double qn = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    for (int i = 0; i < 4; ++i)
+        out[i] = q[i] / qn;
+}
 }  // namespace
 
 TTrs DecomposeTransform(const TTransform& m)
@@ -146,36 +180,107 @@ TTrs DecomposeTransform(const TTransform& m)
         for (size_t j = 0; j < 3; ++j)
             err = std::max(err, std::fabs(r[i][j] * out.S[j] - m.m[j * 3 + i]));
     out.Exact = err <= 1e-5 * std::max(largest, 1e-30);
-    // Quaternion of r.
-    const double tr = r[0][0] + r[1][1] + r[2][2];
-    double q[4];
-    if (tr > 0) {
-        const double k = 0.5 / std::sqrt(tr + 1);
-        q[3] = 0.25 / k;
-        q[0] = (r[2][1] - r[1][2]) * k;
-        q[1] = (r[0][2] - r[2][0]) * k;
-        q[2] = (r[1][0] - r[0][1]) * k;
-    } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
-        const double k = 2 * std::sqrt(1 + r[0][0] - r[1][1] - r[2][2]);
-        q[3] = (r[2][1] - r[1][2]) / k;
-        q[0] = 0.25 * k;
-        q[1] = (r[0][1] + r[1][0]) / k;
-        q[2] = (r[0][2] + r[2][0]) / k;
-    } else if (r[1][1] > r[2][2]) {
-        const double k = 2 * std::sqrt(1 + r[1][1] - r[0][0] - r[2][2]);
-        q[3] = (r[0][2] - r[2][0]) / k;
-        q[0] = (r[0][1] + r[1][0]) / k;
-        q[1] = 0.25 * k;
-        q[2] = (r[1][2] + r[2][1]) / k;
-    } else {
-        const double k = 2 * std::sqrt(1 + r[2][2] - r[0][0] - r[1][1]);
-        q[3] = (r[1][0] - r[0][1]) / k;
-        q[0] = (r[0][2] + r[2][0]) / k;
-        q[1] = (r[1][2] + r[2][1]) / k;
-        q[2] = 0.25 * k;
+    Quaternion(r, out.R);
+    return out;
+}
+
+TTrsPair DecomposeAffine(const TTransform& m)
+{
+    TTrsPair out;
+    for (double v : m.m)
+        if (!std::isfinite(v)) {
+            out.Finite = false;
+            out.Outer.Finite = out.Outer.Exact = false;
+            out.Outer.S[0] = out.Outer.S[1] = out.Outer.S[2] = 0;
+            return out;
+        }
+    out.Outer.T[0] = m[9];
+    out.Outer.T[1] = m[10];
+    out.Outer.T[2] = m[11];
+    // One-sided Jacobi: turn the columns of w = L (column vectors) until they are
+    // orthogonal; v collects the turns, so L = w v^T with w's columns u_j * s_j.
+    TM3 w{}, v{};
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t j = 0; j < 3; ++j) {
+            w[i][j] = m.m[j * 3 + i];
+            v[i][j] = i == j ? 1 : 0;
+        }
+    for (int sweep = 0; sweep < 60; ++sweep) {
+        bool turned = false;
+        for (size_t p = 0; p < 2; ++p)
+            for (size_t q = p + 1; q < 3; ++q) {
+                double a = 0, b = 0, g = 0;
+                for (size_t i = 0; i < 3; ++i) {
+                    a += w[i][p] * w[i][p];
+                    b += w[i][q] * w[i][q];
+                    g += w[i][p] * w[i][q];
+                }
+                if (!(std::fabs(g) > 1e-15 * std::sqrt(a * b)))
+                    continue;
+                turned = true;
+                const double zeta = (b - a) / (2 * g);
+                const double t = (zeta >= 0 ? 1 : -1) / (std::fabs(zeta) + std::sqrt(1 + zeta * zeta));
+                const double c = 1 / std::sqrt(1 + t * t), s = c * t;
+                for (TM3* x : {&w, &v})
+                    for (size_t i = 0; i < 3; ++i) {
+                        const double xp = (*x)[i][p], xq = (*x)[i][q];
+                        (*x)[i][p] = c * xp - s * xq;
+                        (*x)[i][q] = s * xp + c * xq;
+                    }
+            }
+        if (!turned)
+            break;
     }
-    const double qn = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-    for (int i = 0; i < 4; ++i)
-        out.R[i] = q[i] / qn;
+    std::array<std::array<double, 3>, 3> u{};
+    double sigma[3], largest = 0;
+    for (size_t j = 0; j < 3; ++j) {
+        u[j] = {w[0][j], w[1][j], w[2][j]};
+        sigma[j] = Norm(u[j]);
+        largest = std::max(largest, sigma[j]);
+    }
+    const double tiny = std::max(largest * 1e-12, 1e-300);
+    int zero = 0;
+    for (size_t j = 0; j < 3; ++j)
+        if (sigma[j] > tiny) {
+            for (double& x : u[j])
+                x /= sigma[j];
+        } else {
+            sigma[j] = 0;
+            ++zero;
+        }
+    // Directions for the collapsed axes: whatever completes a right-handed frame.
+    TM3 r{};
+    if (zero == 1) {
+        for (size_t j = 0; j < 3; ++j)
+            if (sigma[j] == 0)
+                u[j] = Cross(u[(j + 1) % 3], u[(j + 2) % 3]);
+    } else if (zero > 1) {
+        size_t k = 0;
+        while (k < 3 && sigma[k] == 0)
+            ++k;
+        const size_t first = k < 3 ? k : 0;
+        const TM3 g = GramSchmidt({u[first], u[(first + 1) % 3], u[(first + 2) % 3]});
+        for (size_t j = 0; j < 3; ++j)
+            u[(first + j) % 3] = {g[0][j], g[1][j], g[2][j]};
+    }
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t j = 0; j < 3; ++j)
+            r[i][j] = u[j][i];
+    // v is a product of turns, so a rotation; a mirroring makes u one, which the smallest
+    // scale takes over by turning negative.
+    if (Det(r) < 0) {
+        const size_t k = size_t(std::min_element(sigma, sigma + 3) - sigma);
+        for (size_t i = 0; i < 3; ++i)
+            r[i][k] = -r[i][k];
+        sigma[k] = -sigma[k];
+    }
+    Quaternion(r, out.Outer.R);
+    for (size_t j = 0; j < 3; ++j)
+        out.Outer.S[j] = sigma[j];
+    TM3 vt{};
+    for (size_t i = 0; i < 3; ++i)
+        for (size_t j = 0; j < 3; ++j)
+            vt[i][j] = v[j][i];
+    Quaternion(vt, out.Inner);
     return out;
 }

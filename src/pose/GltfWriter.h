@@ -7,6 +7,7 @@
 
 #include <tiny_gltf.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -218,6 +219,9 @@ std::string Utf8(const QString& s);
 // The positions of the non-zero bytes among the first n, ascending.
 std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n);
 bool Finite(const TVec3& p);
+// The average of the transforms of the tree positions in group, element by element: how
+// the editor poses a point those components share.
+TTransform AverageTransform(const std::vector<TTransform>& byTree, const std::vector<uint32_t>& group);
 
 // The writer's state while one document is built.
 class TGltfWriter {
@@ -232,6 +236,10 @@ public:
         for (size_t t = 0; t < treeCount; ++t)
             posed[t] = treeOrder[t] && (!params.AnimationLoaded || (doc && doc->AnimSelections.IndexOf(treeOrder[t]->Name) >= 0));
         animated = params.AnimationLoaded ? posed : std::vector<char>(treeCount, 0);
+        // A total move that is not finite makes every share of it not finite (0 x inf too).
+        moveCollapsed = params.TotalMoveOn && params.AnimStepCount != 0 &&
+                        !(std::isfinite(params.TotalMove[0]) && std::isfinite(params.TotalMove[1]) &&
+                          std::isfinite(params.TotalMove[2]));
     }
 
     TGltfReport Run(TAtomicFileWriter& out)
@@ -246,6 +254,8 @@ public:
         Nodes();
         if (main)
             SkinnedMesh();
+        if (!report.Error.isEmpty())
+            return report;
         Proxies();
         Environment();
         if (options.Animate && doc && !doc->AnimFrames.empty())
@@ -271,6 +281,7 @@ private:
     const TP3dModell* main;
     const size_t treeCount;
     std::vector<char> posed, animated;
+    bool moveCollapsed = false;  // the total move is not finite
 
     TBuilder b;
     TGltfReport report;
@@ -278,5 +289,9 @@ private:
     std::string rootName;
     int root = -1, move = -1;   // the model's root node, the total move's node
     std::vector<int> jointNode;  // per tree position
+    // Groups of more than four components that share points (tree positions), and two
+    // nodes for each: the outer one, then the inner one the points follow.
+    std::vector<std::vector<uint32_t>> sharedGroups;
+    std::vector<int> sharedNode;
 };
 }  // namespace GltfWrite
