@@ -3,7 +3,8 @@
 // order, transforms that shear, mirror or are not finite, a total move) and the export's
 // options; the editor sets it up and exports it as "export" does. The file must read back
 // and hold finite numbers only, joints within its skin, weights that add up to one, key
-// times that rise and unit rotations.
+// times that rise, unit rotations, unique node names and a bind pose that is its rest
+// pose.
 #include "FuzzSupport.h"
 #include "editor/Editor.h"
 #include "filebuild/P3dBuilder.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 
 namespace {
 namespace tg = tinygltf;
@@ -223,8 +225,10 @@ void Check(const QString& path, bool animate)
         FUZZ_CHECK(false);
     }
     std::vector<int> parent(m.nodes.size(), -1);
+    std::set<std::string> names;
     for (size_t i = 0; i < m.nodes.size(); ++i) {
         const tg::Node& n = m.nodes[i];
+        FUZZ_CHECK(n.name.empty() || names.insert(n.name).second);
         for (const std::vector<double>* v : {&n.translation, &n.rotation, &n.scale})
             for (double x : *v)
                 FUZZ_CHECK(std::isfinite(x));
@@ -244,7 +248,15 @@ void Check(const QString& path, bool animate)
     for (const tg::Skin& skin : m.skins) {
         const std::vector<double> inverse = Read(m, skin.inverseBindMatrices);
         FUZZ_CHECK(inverse.size() == skin.joints.size() * 16);
-        (void)global;
+        // The bind pose is the rest pose: each joint's default global transform undoes
+        // its inverse bind matrix.
+        for (size_t j = 0; j < skin.joints.size(); ++j) {
+            std::array<double, 16> ibm;
+            std::copy_n(inverse.begin() + qsizetype(j * 16), 16, ibm.begin());
+            const std::array<double, 16> product = Times(global(skin.joints[j]), ibm);
+            for (size_t k = 0; k < 16; ++k)
+                FUZZ_CHECK(std::fabs(product[k] - (k % 5 == 0 ? 1 : 0)) < 1e-5);
+        }
     }
     for (const tg::Node& n : m.nodes) {
         if (n.mesh < 0)

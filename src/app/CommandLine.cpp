@@ -179,8 +179,17 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         }
         selected.push_back(node);
     }
+    const QStringList names = SubtreeNames(nodes, selected);
+    for (const QString& name : names)
+        if (!Rtm::FitsNameField(name)) {
+            err << QStringLiteral("Component %1: its name has %2 characters, more than the 32 an RTM file holds")
+                       .arg(name)
+                       .arg(name.size())
+                << Qt::endl;
+            return ExitFileError;
+        }
     TAnimController& anim = run.Scene.Anim();
-    if (const QString refused = anim.CreateNewAnimation(SubtreeNames(nodes, selected)); !refused.isEmpty()) {
+    if (const QString refused = anim.CreateNewAnimation(names); !refused.isEmpty()) {
         err << refused << Qt::endl;
         return ExitFileError;
     }
@@ -210,7 +219,7 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         request.Comment = QStringLiteral("torvane-anim export of %1\nanimation %2, %3 frames")
                               .arg(request.ModelName, FileNamePart(cmd.Files[1]))
                               .arg(scene.Document().FrameCount());
-    request.Transparent = run.Settings.Transparent3D;
+    request.Transparent = cmd.Transparent;
     const TExportResult result = scene.Export(request);
     if (!result.Error.isEmpty()) {
         err << result.Error << Qt::endl;

@@ -8,7 +8,7 @@
 //   frames ANIM.rtm OP... [--json] [-o OUT.rtm]   frame operations (FramesCommand.h)
 //   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--format obj|gltf|glb] [--play-time S]
-//          -o OUT.obj|OUT.gltf|OUT.glb
+//          [--transparent] -o OUT.obj|OUT.gltf|OUT.glb
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH] -o OUT.png
 //   new MODEL.p3d COMPONENT... -o OUT.rtm   the animation "New Animation..." builds
@@ -48,6 +48,7 @@ struct TCommandLine {
     QString Output;
     std::optional<TExportFormat> Format;  // export: --format; else by the output's extension
     std::optional<double> PlayTime;       // export to glTF: seconds one pass takes
+    bool Transparent = false;             // export to glTF: materials blended as the 3D view's
     std::vector<TFrameOp> FrameOps;  // frames: in the order given
     QString Error;  // set for Mode::Usage
 

@@ -198,9 +198,15 @@ const TOptionSpec kOptions[] = {
      [](TCommandLine& c, const QString& v) {
          bool ok = false;
          c.PlayTime = v.toDouble(&ok);
+         // Keyframe times are floats: beyond this a key would be off by more than 0.06 s.
+         if (ok && *c.PlayTime > 1e6)
+             c.Error = QStringLiteral("--play-time needs at most 1000000 seconds");
          return ok && *c.PlayTime > 0 && *c.PlayTime <= 1e6;
      },
      "%1 needs seconds above 0", nullptr, nullptr, nullptr, "seconds one pass of the animation takes"},
+    {"--transparent", nullptr, nullptr, In(Mode::Export), false, {},
+     [](TCommandLine& c, const QString&) { c.Transparent = true; return true; },
+     nullptr, nullptr, nullptr, nullptr, "glTF materials blended with the 3D view's alpha, not opaque"},
 
     {"--at", nullptr, "N", In(Mode::Frames), true, Step::At,
      [](TCommandLine& c, const QString& v) { return ToInt(v, Last(c).N); },
@@ -329,8 +335,9 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             } else {
                 given[k] = true;
             }
+            // A value that is malformed in a way of its own says so in Error.
             if (o.Store && !o.Store(c, value))
-                return fail(QString::fromLatin1(o.Malformed).arg(a));
+                return fail(c.Error.isEmpty() ? QString::fromLatin1(o.Malformed).arg(a) : c.Error);
             continue;
         }
         if (c.Kind == Mode::Gui && c.Files.isEmpty()) {
@@ -401,7 +408,8 @@ QString UsageText()
            QStringLiteral(
                "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
                "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-               "                    [--format obj|gltf|glb] [--play-time S] -o OUT.obj|OUT.gltf|OUT.glb\n"
+               "                    [--format obj|gltf|glb] [--play-time S] [--transparent]\n"
+               "                    -o OUT.obj|OUT.gltf|OUT.glb\n"
                "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
                "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
                "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"

@@ -42,16 +42,28 @@ void TGltfWriter::Animation()
 {
     // The animation: every frame a keyframe.
     const size_t frames = doc->AnimFrames.size();
+    // Keyframe times must rise, and far enough apart for a viewer that keys by frames of
+    // its own (Blender at 24 or 60 per second merges keys closer than a hundredth of one):
+    // a frame that is not later than the one before it is keyed 1 ms after that one.
     std::vector<float> times(frames);
+    int nudged = 0;
     for (size_t k = 0; k < frames; ++k) {
         float t = float(double(doc->AnimFrames[k].Time) * options.PlayTime);
-        // Keyframe times must rise; frames at the same time follow one another closely.
-        if (k > 0 && !(t > times[k - 1]))
-            t = std::nextafter(times[k - 1], std::numeric_limits<float>::infinity());
-        else if (!std::isfinite(t))
+        if (k > 0 && !(t > times[k - 1])) {
+            t = times[k - 1] + 0.001f;
+            if (!(t > times[k - 1]))
+                t = std::nextafter(times[k - 1], std::numeric_limits<float>::infinity());
+            ++nudged;
+        } else if (!std::isfinite(t)) {
             t = 0;
+        }
         times[k] = t;
     }
+    if (nudged > 0)
+        report.Warnings << QStringLiteral("%1 of %2 frames are not later than the frame before them; each is keyed 1 ms "
+                                          "after that one")
+                               .arg(nudged)
+                               .arg(frames);
     std::vector<size_t> channels;
     for (size_t t = 0; t < treeCount; ++t)
         if (animated[t])
@@ -138,7 +150,9 @@ void TGltfWriter::Animation()
         trs(sharedNode[2 * g], outer[g]);
         channel(sharedNode[2 * g + 1], "rotation", inner[g].R, TINYGLTF_TYPE_VEC4, 4);
     }
-    if (moving && !moveCollapsed)
+    if (moveCollapsed)
+        channel(move, "scale", std::vector<float>(frames * 3, 0.0f), TINYGLTF_TYPE_VEC3, 3);
+    else if (moving)
         channel(move, "translation", moves, TINYGLTF_TYPE_VEC3, 3);
     if (!anim.channels.empty())
         b.M.animations.push_back(std::move(anim));

@@ -65,7 +65,8 @@ struct TGltfReport {
 
 // A transform as translation, rotation (quaternion x, y, z, w) and scale. Exact is false
 // for shear and mirroring (then R and S are the nearest rotation and positive scale);
-// Finite is false when an element is NaN or infinite (then T = 0, R = identity, S = 0).
+// Finite is false when an element is NaN or infinite, or a scale is beyond a float's range
+// (then T = 0, R = identity, S = 0).
 struct TTrs {
     double T[3] = {0, 0, 0};
     double R[4] = {0, 0, 0, 1};

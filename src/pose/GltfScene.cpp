@@ -12,44 +12,42 @@ namespace GltfWrite {
 
 void TGltfWriter::Nodes()
 {
-    // Nodes: root (the skin's last joint, for points at the origin), total move, joints.
+    // Nodes: root (the skin's last joint, for points at the origin), total move, a joint
+    // per posed component. Every one of them rests at the identity, so that the skin's
+    // bind pose (identity inverse bind matrices) is the nodes' rest pose, as importers
+    // that rebuild the skeleton from the rest pose expect: the animation carries the
+    // poses, and a single pose is in the points themselves.
     tg::Node rootNode;
     rootNode.name = rootName = Utf8(options.ModelName.isEmpty() ? QStringLiteral("model") : options.ModelName);
+    tg::Value::Object rootExtras;
+    rootExtras["role"] = tg::Value(std::string("points the editor leaves at the origin"));
+    rootNode.extras = tg::Value(std::move(rootExtras));
     root = b.Node(rootNode);
     tg::Node moveNode;
     moveNode.name = "total move";
-    const TVec3 share = params.TotalMoveShare();
-    if (moveCollapsed) {
-        // Every point the editor shows is then not finite; the model collapses onto the
-        // origin, as a component whose transform is not finite does.
-        moveNode.scale = {0, 0, 0};
-        report.Warnings << QStringLiteral("total move: it is not finite; it is written collapsed to the origin");
-    } else {
-        moveNode.translation = {share.x, share.y, share.z};
-    }
     move = b.Node(moveNode);
     b.M.nodes[size_t(root)].children.push_back(move);
+    // Every point the editor shows is then not finite; the model collapses onto the origin,
+    // as a component whose transform is not finite does.
+    if (moveCollapsed)
+        report.Warnings << QStringLiteral("total move: it is not finite; it is written collapsed to the origin");
     jointNode.assign(treeCount, -1);
-    const QString frameText = params.AnimationLoaded ? QStringLiteral("frame %1, ").arg(params.ActAnimStep) : QString();
     for (size_t t = 0; t < treeCount; ++t) {
         const TSelection* c = treeOrder[t];
+        if (!posed[t])
+            continue;
         tg::Node n;
-        n.name = c ? Utf8(c->Name) : std::string();
-        if (c) {
-            tg::Value::Object extras;
-            extras["displayName"] = tg::Value(Utf8(c->DisplayName));
-            n.extras = tg::Value(std::move(extras));
-            const TTrs trs = DecomposeTransform(pose.Act(c));
-            if (!trs.Exact)
-                report.Warnings << TrsWarning(trs, frameText + QStringLiteral("component %1").arg(c->Name));
-            SetTrs(n, trs);
-        }
+        n.name = Utf8(c->Name);
+        tg::Value::Object extras;
+        extras["displayName"] = tg::Value(Utf8(c->DisplayName));
+        n.extras = tg::Value(std::move(extras));
         jointNode[t] = b.Node(std::move(n));
         b.M.nodes[size_t(move)].children.push_back(jointNode[t]);
     }
 
     scene.nodes.push_back(root);
 }
+
 void TGltfWriter::Proxies()
 {
     // Proxies: a mesh per sub-model file (and colour), a node per placement.
@@ -67,7 +65,7 @@ void TGltfWriter::Proxies()
             report.NonFinitePoints += !Finite(PosePoint(v, placed, params));
         }
         const TSelection* owner = m->ProxySelection;
-        if (!owner)
+        if (!owner || owner->Hidden)
             continue;
         const void* key = m->SharedGeometry ? static_cast<const void*>(m->SharedGeometry.get()) : m.get();
         auto data = proxyData.find(key);
@@ -115,16 +113,27 @@ void TGltfWriter::Proxies()
             mesh = proxyMesh.emplace(std::make_pair(key, material), int(b.M.meshes.size() - 1)).first;
         }
         tg::Node n;
-        n.name = Utf8(owner->Name);
+        n.name = Utf8(owner->Name + QLatin1Char(' ') + FileNamePart(m->FileName));
         n.mesh = mesh->second;
-        const TTrs trs = DecomposeTransform(m->ProxyMatrix);
+        tg::Value::Object extras;
+        extras["component"] = tg::Value(Utf8(owner->Name));
+        n.extras = tg::Value(std::move(extras));
+        int parent = move;
+        for (size_t t = 0; t < treeCount; ++t)
+            if (treeOrder[t] == m->ProxyParent && jointNode[t] >= 0)
+                parent = jointNode[t];
+        // Animated, the joint above carries the pose; otherwise the placement the view
+        // shows, total move included, is the node's own.
+        TTransform at = m->ProxyMatrix;
+        if (!animating) {
+            at = placed;
+            const TVec3 share = params.TotalMoveShare();
+            at[9] += share.x, at[10] += share.y, at[11] += share.z;
+        }
+        const TTrs trs = DecomposeTransform(at);
         if (!trs.Exact)
             report.Warnings << TrsWarning(trs, QStringLiteral("proxy %1").arg(owner->Name));
         SetTrs(n, trs);
-        int parent = move;
-        for (size_t t = 0; t < treeCount; ++t)
-            if (treeOrder[t] == m->ProxyParent)
-                parent = jointNode[t];
         const int node = b.Node(std::move(n));
         b.M.nodes[size_t(parent)].children.push_back(node);
     }

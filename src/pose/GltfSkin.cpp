@@ -102,22 +102,22 @@ void TGltfWriter::SkinnedMesh()
         for (uint32_t i : members[t])
             ++shareCount[i];
     }
-    // Points the editor does not pose go to the root joint at what it shows.
+    // Points the editor does not pose go to the root joint at what it shows. Animated, the
+    // others bind where they are stored (with the offset) and the joints move them; a
+    // single pose is written as the editor shows it, the joints at rest.
     std::vector<TVec3f> bind(n);
     std::vector<char> onRoot(n, 0);
     for (size_t i = 0; i < n; ++i) {
         const TP3dVertex& v = main->Vertices[i];
         const bool storedFinite = std::isfinite(v.X) && std::isfinite(v.Y) && std::isfinite(v.Z);
-        if (shareCount[i] == 0 || v.IsProxyCorner || !storedFinite) {
-            onRoot[i] = 1;
-            const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
-            if (storedFinite && std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z))
-                bind[i] = {d.X, d.Y, d.Z};
-        } else if (params.AnimationLoaded) {
+        onRoot[i] = shareCount[i] == 0 || v.IsProxyCorner || !storedFinite;
+        if (animating && !onRoot[i]) {
             bind[i] = {float(RoundToFloat(v.X + params.ModelOffset[0])), float(RoundToFloat(v.Y + params.ModelOffset[1])),
                        float(RoundToFloat(v.Z + params.ModelOffset[2]))};
-        } else {
-            bind[i] = {v.X, v.Y, v.Z};
+        } else if (storedFinite) {
+            const TDisplayPoint d = i < main->DisplayPoints.size() ? main->DisplayPoints[i] : TDisplayPoint{};
+            if (std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z))
+                bind[i] = {d.X, d.Y, d.Z};
         }
     }
     // The components that hold each point, in tree order, as offsets into one list.
@@ -152,22 +152,26 @@ void TGltfWriter::SkinnedMesh()
         groupOfPoint[i] = it->second;
     }
     groupOf = {};
-    // Joints: the components in tree order, two per group, the root last.
-    const uint32_t rootJoint = uint32_t(treeCount + 2 * sharedGroups.size());
-    std::vector<TTransform> act(sharedGroups.empty() ? 0 : treeCount);
-    for (size_t t = 0; t < act.size(); ++t)
-        act[t] = pose.Act(treeOrder[t]);
+    // Joints: the posed components in tree order, two per group, the root last.
+    std::vector<uint32_t> jointOf(treeCount, 0);
+    std::vector<int> allJoints;
+    for (size_t t = 0; t < treeCount; ++t)
+        if (jointNode[t] >= 0) {
+            jointOf[t] = uint32_t(allJoints.size());
+            allJoints.push_back(jointNode[t]);
+        }
+    const uint32_t firstShared = uint32_t(allJoints.size());
+    const uint32_t rootJoint = uint32_t(firstShared + 2 * sharedGroups.size());
     for (size_t g = 0; g < sharedGroups.size(); ++g) {
-        const TTrsPair pair = DecomposeAffine(AverageTransform(act, sharedGroups[g]));
         tg::Node outer, inner;
         outer.name = "shared " + std::to_string(g + 1);
         inner.name = outer.name + " turn";
-        SetTrs(outer, pair.Outer);
-        inner.rotation = {float(pair.Inner[0]), float(pair.Inner[1]), float(pair.Inner[2]), float(pair.Inner[3])};
         tg::Value::Array by;
         for (uint32_t t : sharedGroups[g])
             by.push_back(tg::Value(Utf8(treeOrder[t]->Name)));
         tg::Value::Object extras;
+        extras["role"] = tg::Value(std::string("points shared by more than four components"));
+        outer.extras = tg::Value(extras);
         extras["sharedBy"] = tg::Value(std::move(by));
         inner.extras = tg::Value(std::move(extras));
         const int o = b.Node(std::move(outer));
@@ -176,6 +180,8 @@ void TGltfWriter::SkinnedMesh()
         b.M.nodes[size_t(move)].children.push_back(o);
         sharedNode.insert(sharedNode.end(), {o, in});
     }
+    allJoints.insert(allJoints.end(), sharedNode.begin(), sharedNode.end());
+    allJoints.push_back(root);
     // Viewers that read one set of four joints per point pose these right too; the note
     // says which joints they follow.
     if (manyShared > 0)
@@ -193,20 +199,22 @@ void TGltfWriter::SkinnedMesh()
         if (onRoot[i]) {
             pj.J[0] = rootJoint;
         } else if (groupOfPoint[i] != UINT32_MAX) {
-            pj.J[0] = uint32_t(treeCount + 2 * groupOfPoint[i] + 1);
+            pj.J[0] = firstShared + 2 * groupOfPoint[i] + 1;
         } else {
-            std::copy(holders.begin() + first[i], holders.begin() + first[i + 1], pj.J);
+            for (uint32_t k = 0; k < count; ++k)
+                pj.J[k] = jointOf[holders[first[i] + k]];
             pj.Count = count;
         }
     }
     holders = {};
     first = {};
 
-    // The polygons each component draws.
+    // The polygons each component draws; a hidden one (an animation hides those it lacks)
+    // draws none.
     std::vector<std::pair<size_t, std::vector<uint32_t>>> drawn;  // tree index, polygons
     for (size_t t = 0; t < treeCount; ++t) {
         const TSelection* c = treeOrder[t];
-        if (!c || c->ProxyModel || c->Model != main)
+        if (!c || c->ProxyModel || c->Model != main || c->Hidden)
             continue;
         std::vector<uint32_t> polys = Members(c->PolygonMembership, main->Polygons.size());
         polys.erase(std::remove_if(polys.begin(), polys.end(),
@@ -229,10 +237,6 @@ void TGltfWriter::SkinnedMesh()
     skinData->Drawn = std::move(drawn);
     const std::vector<std::pair<size_t, std::vector<uint32_t>>>& parts = skinData->Drawn;
 
-    // Every joint node, in the writer's numbering.
-    std::vector<int> allJoints = jointNode;
-    allJoints.insert(allJoints.end(), sharedNode.begin(), sharedNode.end());
-    allJoints.push_back(root);
     // JOINTS_0 numbers the skin's joints with 16 bits at most. A model with more joints
     // than that lists the joints its points follow first (fewer, unless the model's
     // membership alone takes gigabytes); one that needs more of them is refused.

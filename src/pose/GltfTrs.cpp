@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace {
 using TM3 = std::array<std::array<double, 3>, 3>;  // [row][column], column vectors
@@ -54,6 +55,18 @@ TM3 GramSchmidt(const std::array<std::array<double, 3>, 3>& cols)
     }
     return r;
 }
+// Whether v is written as a finite float.
+bool FitsFloat(double v) { return std::fabs(v) <= double(std::numeric_limits<float>::max()); }
+
+// A transform collapsed onto the origin, for one that is not finite or whose scale does not
+// fit a float (every point it moves is then not finite either).
+void Collapse(TTrs& t)
+{
+    t = TTrs{};
+    t.Finite = t.Exact = false;
+    t.S[0] = t.S[1] = t.S[2] = 0;
+}
+
 // The unit quaternion (x, y, z, w) of the rotation r.
 void Quaternion(const TM3& r, double out[4])
 {
@@ -94,10 +107,8 @@ TTrs DecomposeTransform(const TTransform& m)
 {
     TTrs out;
     for (double v : m.m)
-        if (!std::isfinite(v)) {
-            out.Finite = false;
-            out.Exact = false;
-            out.S[0] = out.S[1] = out.S[2] = 0;
+        if (!FitsFloat(v)) {
+            Collapse(out);
             return out;
         }
     out.T[0] = m[9];
@@ -174,6 +185,10 @@ TTrs DecomposeTransform(const TTransform& m)
     }
     for (size_t j = 0; j < 3; ++j)
         out.S[j] = s[j] > tiny ? s[j] : 0;
+    if (!FitsFloat(out.S[0]) || !FitsFloat(out.S[1]) || !FitsFloat(out.S[2])) {
+        Collapse(out);
+        return out;
+    }
     // Whether rotation and scale give the matrix back.
     double err = 0;
     for (size_t i = 0; i < 3; ++i)
@@ -187,13 +202,16 @@ TTrs DecomposeTransform(const TTransform& m)
 TTrsPair DecomposeAffine(const TTransform& m)
 {
     TTrsPair out;
+    const auto collapsed = [&out] {
+        out.Finite = false;
+        Collapse(out.Outer);
+        out.Inner[0] = out.Inner[1] = out.Inner[2] = 0;
+        out.Inner[3] = 1;
+        return out;
+    };
     for (double v : m.m)
-        if (!std::isfinite(v)) {
-            out.Finite = false;
-            out.Outer.Finite = out.Outer.Exact = false;
-            out.Outer.S[0] = out.Outer.S[1] = out.Outer.S[2] = 0;
-            return out;
-        }
+        if (!FitsFloat(v))
+            return collapsed();
     out.Outer.T[0] = m[9];
     out.Outer.T[1] = m[10];
     out.Outer.T[2] = m[11];
@@ -274,6 +292,9 @@ TTrsPair DecomposeAffine(const TTransform& m)
             r[i][k] = -r[i][k];
         sigma[k] = -sigma[k];
     }
+    for (size_t j = 0; j < 3; ++j)
+        if (!FitsFloat(sigma[j]))
+            return collapsed();
     Quaternion(r, out.Outer.R);
     for (size_t j = 0; j < 3; ++j)
         out.Outer.S[j] = sigma[j];

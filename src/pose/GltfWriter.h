@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <unordered_set>
 
 class TAtomicFileWriter;
 
@@ -180,14 +181,22 @@ public:
     // A material per colour and transparency.
     int Material(uint32_t bgr, float alpha, bool transparent, const std::string& name);
 
+    // A node; a name another node has already gets " 2", " 3", ... so that tools that
+    // bind animation by name find the node meant. Nodes made first keep their names.
     int Node(tg::Node n)
     {
+        if (!n.name.empty() && !NodeNames_.insert(n.name).second) {
+            const std::string base = n.name;
+            for (int k = 2; !NodeNames_.insert(n.name = base + " " + std::to_string(k)).second; ++k) {
+            }
+        }
         M.nodes.push_back(std::move(n));
         return int(M.nodes.size() - 1);
     }
 
 private:
     std::map<std::pair<uint64_t, float>, int> Materials_;
+    std::unordered_set<std::string> NodeNames_;
 };
 
 // The corners of one polygon as triangles: 3 corners as they are, a quad as (1,2,4), (2,3,4).
@@ -236,6 +245,7 @@ public:
         for (size_t t = 0; t < treeCount; ++t)
             posed[t] = treeOrder[t] && (!params.AnimationLoaded || (doc && doc->AnimSelections.IndexOf(treeOrder[t]->Name) >= 0));
         animated = params.AnimationLoaded ? posed : std::vector<char>(treeCount, 0);
+        animating = options.Animate && doc && !doc->AnimFrames.empty();
         // A total move that is not finite makes every share of it not finite (0 x inf too).
         moveCollapsed = params.TotalMoveOn && params.AnimStepCount != 0 &&
                         !(std::isfinite(params.TotalMove[0]) && std::isfinite(params.TotalMove[1]) &&
@@ -258,7 +268,7 @@ public:
             return report;
         Proxies();
         Environment();
-        if (options.Animate && doc && !doc->AnimFrames.empty())
+        if (animating)
             Animation();
         Write(out);
         return report;
@@ -281,6 +291,7 @@ private:
     const TP3dModell* main;
     const size_t treeCount;
     std::vector<char> posed, animated;
+    bool animating = false;      // every frame written as a keyframe
     bool moveCollapsed = false;  // the total move is not finite
 
     TBuilder b;
@@ -288,7 +299,7 @@ private:
     tg::Scene scene;
     std::string rootName;
     int root = -1, move = -1;   // the model's root node, the total move's node
-    std::vector<int> jointNode;  // per tree position
+    std::vector<int> jointNode;  // per tree position; -1 for a component the pose leaves alone
     // Groups of more than four components that share points (tree positions), and two
     // nodes for each: the outer one, then the inner one the points follow.
     std::vector<std::vector<uint32_t>> sharedGroups;

@@ -21,6 +21,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
 #include <tiny_gltf.h>
 
 using RtmBuild::TFile;
@@ -142,9 +143,42 @@ struct TGltf {
         const auto it = std::ranges::find_if(M.nodes, wanted);
         return it == M.nodes.end() ? -1 : int(it - M.nodes.begin());
     }
-    int NodeNamed(const std::string& name) const  // a placed mesh
+    int NodeNamed(const std::string& name) const  // a placed mesh, by the component it shows or its own name
     {
-        return Find([&name](const tg::Node& n) { return n.name == name && n.mesh >= 0 && n.skin < 0; });
+        return Find([&name](const tg::Node& n) {
+            const std::string component = Extra(n.extras, "component");
+            return (component.empty() ? n.name : component) == name && n.mesh >= 0 && n.skin < 0;
+        });
+    }
+
+    // What importers that rebuild a skeleton rely on, checked apart from the posing: node
+    // names are unique, and each joint's global transform from the nodes' default values
+    // times its inverse bind matrix is the identity (the bind pose is the rest pose).
+    QString SkeletonProblem() const
+    {
+        std::set<std::string> names;
+        for (const tg::Node& n : M.nodes)
+            if (!n.name.empty() && !names.insert(n.name).second)
+                return QStringLiteral("two nodes are named %1").arg(n.name.c_str());
+        for (const tg::Skin& skin : M.skins)
+            for (size_t j = 0; j < skin.joints.size(); ++j) {
+                QMatrix4x4 global;
+                for (int at = skin.joints[j]; at >= 0; at = Parent.at(size_t(at))) {
+                    const tg::Node& n = M.nodes.at(size_t(at));
+                    QMatrix4x4 local;
+                    if (!n.translation.empty())
+                        local.translate(float(n.translation[0]), float(n.translation[1]), float(n.translation[2]));
+                    if (!n.rotation.empty())
+                        local.rotate(QQuaternion(float(n.rotation[3]), float(n.rotation[0]), float(n.rotation[1]), float(n.rotation[2])));
+                    if (!n.scale.empty())
+                        local.scale(float(n.scale[0]), float(n.scale[1]), float(n.scale[2]));
+                    global = local * global;
+                }
+                const QMatrix4x4 bound = global * Columns(Read(skin.inverseBindMatrices).data() + j * 16);
+                if (!qFuzzyCompare(bound, QMatrix4x4()))
+                    return QStringLiteral("joint %1 is not at its bind pose when at rest").arg(M.nodes.at(size_t(skin.joints[j])).name.c_str());
+            }
+        return {};
     }
     const std::vector<tg::Primitive>& Primitives(int node) const { return M.meshes.at(size_t(M.nodes.at(size_t(node)).mesh)).primitives; }
 
@@ -281,6 +315,8 @@ TGltf Export(const CommandHome& h, const QStringList& args, const QString& err =
     TGltf g(h.Read(out));
     if (!problem.isEmpty())
         g.Error = problem;
+    else if (g.Error.isEmpty())
+        g.Error = g.SkeletonProblem();
     return g;
 }
 
@@ -396,8 +432,9 @@ private slots:
             QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
         }
 
-        // Joints: one per component, named by it, in the OBJ's tree order, then those of
-        // the points shared by more than four, then the root.
+        // Joints: one per animated component (each without an animation), named by it, in
+        // the OBJ's tree order, then those of the points shared by more than four, then the
+        // root.
         const tg::Skin& skin = g.M.skins.at(0);
         QStringList joints;
         for (int j : skin.joints)
@@ -405,6 +442,8 @@ private slots:
         joints.removeIf([](const QString& name) { return name.startsWith("shared "); });
         QStringList groups = TObjTriangles(h.Read("frame.obj")).Groups;  // tree order, then the environment
         groups.removeAll("environment");
+        if (frames)  // the animated ones; the others stay where the pose leaves them
+            groups.removeIf([&names](const QString& group) { return std::ranges::find(names, group.toUtf8()) == names.end(); });
         QCOMPARE(joints.mid(0, joints.size() - 1), groups);
         if (busy) {  // both lamps are the same data, placed twice
             const int a = g.NodeNamed("proxy:lamp.01"), b = g.NodeNamed("proxy:lamp.02");
@@ -487,6 +526,48 @@ private slots:
         QCOMPARE(followed, QStringList({"c00000 -> c00000", "c65536 -> c65536"}));
     }
 
+    // Components an animation lacks are hidden: neither file has geometry for them (their
+    // points would all sit at the origin), and the glTF has no joint for them either.
+    void hiddenComponentsLeftOut()
+    {
+        CommandHome h;
+        QVERIFY(h.WriteRobot() && h.Write("walk.rtm", RtmBuild::Build(Still({"arm", "hand"}, 2))));
+        const QStringList args{"export", "%1/robot.p3d", "%1/walk.rtm"};
+        const TGltf g = Export(h, args + QStringList{"-o", "%1/out.glb"});
+        QCOMPARE(g.Error, QString());
+        const QString diff = ObjDiff(h, g, args, 0);
+        QVERIFY2(diff.isEmpty(), qPrintable(diff));
+        QCOMPARE(TObjTriangles(h.Read("frame.obj")).Groups, QStringList({"proxy:lamp.01", "arm", "hand"}));
+        QStringList joints;
+        for (int j : g.M.skins.at(0).joints)
+            joints << g.M.nodes.at(size_t(j)).name.c_str();
+        QCOMPARE(joints, QStringList({"arm", "hand", "robot.p3d"}));
+    }
+
+    // An export is not a view: materials are opaque, though the settings have the 3D view
+    // transparent, unless --transparent asks for the view's blending.
+    void materialsOpaqueUnlessAsked_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<double>("alpha");
+        QTest::newRow("opaque") << QStringList{} << "OPAQUE" << 1.0;
+        QTest::newRow("--transparent") << QStringList{"--transparent"} << "BLEND" << 0.2;
+    }
+    void materialsOpaqueUnlessAsked()
+    {
+        QFETCH(QStringList, options); QFETCH(QString, mode); QFETCH(double, alpha);
+        CommandHome h;
+        QVERIFY(h.WriteRobot());
+        const TGltf g = Export(h, QStringList{"export", "%1/robot.p3d"} + options + QStringList{"-o", "%1/out.gltf"});
+        QCOMPARE(g.Error, QString());
+        QVERIFY(!g.M.materials.empty());
+        for (const tg::Material& m : g.M.materials) {
+            QCOMPARE(QString::fromStdString(m.alphaMode), mode);
+            QCOMPARE(float(m.pbrMetallicRoughness.baseColorFactor.at(3)), float(alpha));
+        }
+    }
+
     // Normals that are too long, zero or missing still give a file the validator passes;
     // colours are turned from sRGB to linear.
     void surfaces()
@@ -508,10 +589,10 @@ private slots:
     }
 
     // Animations the regular ones above do not make: keyframe times must rise, so of two
-    // frames at the same time (the editor keeps them) the later one follows a float step
-    // after; more components than a byte can number need 16-bit joints; a transform that is
-    // not finite is written collapsed (frame 1 is then not compared) with a warning naming
-    // the component and the frame.
+    // frames at the same time (the editor keeps them) the later one is keyed 1 ms after;
+    // more components than a byte can number need 16-bit joints; a transform that is not
+    // finite is written collapsed, and one that shears as the nearest rotation and scale
+    // (such a frame is not compared), with one warning naming the component and the frame.
     void unusualAnimationsMatchObj_data()
     {
         QTest::addColumn<TSetUp>("setUp");  // writes robot.p3d and walk.rtm
@@ -526,7 +607,7 @@ private slots:
                     anim.Frames[size_t(k)].Records[j].Matrix = RotZScale(0.5 * k + double(j), 1, float(k), 0, 0);
             }
             QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        }) << QList<float>{0, 1.5f, std::nextafter(1.5f, 2.f), 3} << QString();
+        }) << QList<float>{0, 1.5f, 1.501f, 3} << "1 of 4 frames are not later than the frame before them; each is keyed 1 ms after that one";
         QTest::newRow("300 components") << TSetUp([](const CommandHome& h) {
             TP3dBuilder b;
             std::vector<QByteArray> names;
@@ -539,6 +620,12 @@ private slots:
                 anim.Frames[1].Records[j].Matrix = RotZScale(0.01 * double(j), 1.5f, 0, float(j) * 0.1f, 0);
             QVERIFY(b.WriteTo(h.Path("robot.p3d")) && h.Write("walk.rtm", RtmBuild::Build(anim)));
         }) << QList<float>{0, 3} << QString();
+        QTest::newRow("shear in the first frame") << TSetUp([](const CommandHome& h) {
+            WriteRobotHome(h, Robot());
+            TFile anim = Still({"arm", "hand"}, 3);
+            anim.Frames[0].Records[0].Matrix[3] = 0.5f;
+            QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+        }) << QList<float>{0, 1.5f, 3} << "frame 0, component arm: shear or mirroring cannot be written as rotation and scale; the nearest rotation and scale are written";
         QTest::newRow("not finite") << TSetUp([](const CommandHome& h) {
             WriteRobotHome(h, Robot());
             TFile anim = Still({"arm", "hand"}, 3);
@@ -566,7 +653,7 @@ private slots:
         const std::vector<double> times = g.Read(g.M.animations.at(0).samplers.at(0).input);
         QCOMPARE(QList<float>(times.begin(), times.end()), keys);
         for (int k = 0; k < keys.size(); ++k) {
-            const QString diff = k == 1 && warning.contains("component arm") ? QString() : ObjDiff(h, g, args + QStringList{"--frame", QString::number(k)}, keys[k]);
+            const QString diff = warning.contains(QString("frame %1, component").arg(k)) ? QString() : ObjDiff(h, g, args + QStringList{"--frame", QString::number(k)}, keys[k]);
             QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
         }
     }
