@@ -13,6 +13,8 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "editor/Editor.h"
+#include "platform/JsonText.h"
+#include "pose/GltfImport.h"
 #include "pose/ModelExport.h"
 
 #include <QFileInfo>
@@ -200,6 +202,40 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     return ExitOk;
 }
 
+// A glTF animation as the model's animation: the RTM written, the play time printed.
+int RunImport(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    TSceneRun run(cmd.Home, err);
+    if (!run.LoadModel(cmd.Files[0]))
+        return ExitFileError;
+    QStringList names;
+    for (const TComponentNode& node : run.Scene.Setup().Forest.Nodes())
+        names << node.Component->Name;
+    TGltfImportOptions options;
+    options.Animation = cmd.Animation;
+    options.Fps = cmd.Fps.value_or(0);
+    const TGltfImport imported = ImportGltfAnimation(ResolveCaseInsensitive(cmd.Files[1]), names, options);
+    if (!imported.Ok()) {
+        err << imported.Error << Qt::endl;
+        return ExitFileError;
+    }
+    for (const QString& warning : imported.Warnings)
+        err << QStringLiteral("torvane-anim: ") << warning << Qt::endl;
+    TAtomicFileWriter file(cmd.Output);
+    if (const QString error = WriteRtm(imported.Document, file); !error.isEmpty()) {
+        file.Discard();
+        err << error << Qt::endl;
+        return ExitFileError;
+    }
+    if (!file.Ok() || !file.Commit()) {
+        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, file.Error()) << Qt::endl;
+        return ExitFileError;
+    }
+    out << QStringLiteral("%1 frames, play time %2 s").arg(imported.Document.FrameCount()).arg(ShortestText(float(imported.PlayTime)))
+        << Qt::endl;
+    return ExitOk;
+}
+
 int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
     TSceneRun run(cmd.Home, err);
@@ -303,6 +339,8 @@ int Dispatch(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         return RunNew(cmd, out, err);
     case Mode::Frames:
         return RunFramesCommand(cmd, out, err);
+    case Mode::Import:
+        return RunImport(cmd, out, err);
     case Mode::Version:
         out << VersionText(TAppPaths::FromHome(cmd.Home));
         out.flush();

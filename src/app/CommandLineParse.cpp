@@ -41,6 +41,7 @@ const TCommandSpec kCommands[] = {
     {Mode::Render, "render", 1, 2, "%1 takes a model and an optional animation", true},
     {Mode::New, "new", 1, -1, "new takes a model and the components to animate", true},
     {Mode::Frames, "frames", 1, 1, "frames takes one animation", false},
+    {Mode::Import, "import", 2, 2, "import takes a model and a glTF file", true},
     {Mode::Version, "--version", 0, 0, "--version takes no file", false},
 };
 
@@ -146,7 +147,7 @@ const TOptionSpec kOptions[] = {
     {"--no-total-move", nullptr, nullptr, kPosing, false, {},
      [](TCommandLine& c, const QString&) { c.NoTotalMove = true; return true; },
      nullptr, nullptr, nullptr, nullptr, "switch the total move off"},
-    {"-o", "--output", "OUT", kPosing | In(Mode::New) | In(Mode::Frames), false, {},
+    {"-o", "--output", "OUT", kPosing | In(Mode::New) | In(Mode::Frames) | In(Mode::Import), false, {},
      [](TCommandLine& c, const QString& v) { c.Output = v; return !v.isEmpty(); },
      "%1 needs a file name", nullptr, nullptr, nullptr, "the file to write"},
     {"--view", nullptr, "front|left|top|3d|all", In(Mode::Render), false, {},
@@ -204,6 +205,18 @@ const TOptionSpec kOptions[] = {
          return ok && *c.PlayTime > 0 && *c.PlayTime <= 1e6;
      },
      "%1 needs seconds above 0", nullptr, nullptr, nullptr, "seconds one pass of the animation takes"},
+    {"--animation", nullptr, "N|NAME", In(Mode::Import), false, {},
+     [](TCommandLine& c, const QString& v) { c.Animation = v; return !v.isEmpty(); },
+     "%1 needs the name or the number of an animation", nullptr, nullptr, nullptr,
+     "the glTF file's animation to read (default: the first)"},
+    {"--fps", nullptr, "N", In(Mode::Import), false, {},
+     [](TCommandLine& c, const QString& v) {
+         bool ok = false;
+         c.Fps = v.toDouble(&ok);
+         return ok && *c.Fps > 0 && *c.Fps <= 1000;
+     },
+     "%1 needs frames per second above 0, at most 1000", nullptr, nullptr, nullptr,
+     "a frame every 1/N seconds in place of one per key time"},
     {"--transparent", nullptr, nullptr, In(Mode::Export), false, {},
      [](TCommandLine& c, const QString&) { c.Transparent = true; return true; },
      nullptr, nullptr, nullptr, nullptr, "glTF materials blended with the 3D view's alpha, not opaque"},
@@ -414,6 +427,8 @@ QString UsageText()
                "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
                "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
                "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
+               "       torvane-anim [--home DIR] import MODEL.p3d ANIM.gltf|ANIM.glb [--animation N|NAME] [--fps N]\n"
+               "                    -o OUT.rtm\n"
                "       torvane-anim [--home DIR] --version\n"
                "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
 }
