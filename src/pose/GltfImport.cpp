@@ -208,6 +208,8 @@ private:
     bool Match();
     bool Frames(std::vector<double>& times);
     bool Evaluate(const std::vector<double>& times);
+    // The global transforms of the needed nodes at time t.
+    void Globals(double t, std::vector<TMat4>& global) const;
 
     const tg::Model& M;
     const QString Name;
@@ -567,24 +569,49 @@ bool TReader::Frames(std::vector<double>& times)
     return true;
 }
 
+void TReader::Globals(double t, std::vector<TMat4>& global) const
+{
+    for (int i : Needed) {
+        const tg::Node& n = M.nodes[size_t(i)];
+        TMat4 local = Static[size_t(i)];
+        if (n.matrix.empty()) {
+            double tr[3] = {0, 0, 0}, q[4] = {0, 0, 0, 1}, s[3] = {1, 1, 1};
+            if (!n.translation.empty())
+                std::copy_n(n.translation.begin(), 3, tr);
+            if (!n.rotation.empty())
+                std::copy_n(n.rotation.begin(), 4, q);
+            if (!n.scale.empty())
+                std::copy_n(n.scale.begin(), 3, s);
+            for (size_t p = 0; p < 3; ++p)
+                if (const int c = ChannelOf[size_t(i)][p]; c >= 0)
+                    Channels_[size_t(c)].Sample(t, p == 0 ? tr : p == 1 ? q : s);
+            Normalize(q);
+            local = FromTrs(tr, q, s);
+        }
+        global[size_t(i)] = Parent[size_t(i)] >= 0 ? Times(global[size_t(Parent[size_t(i)])], local) : local;
+    }
+}
+
 bool TReader::Evaluate(const std::vector<double>& times)
 {
     const size_t frames = times.size();
     const double first = times.front(), span = times.back() - first;
     TAnimDocument& doc = R.Document;
+    std::vector<TMat4> global(M.nodes.size());
     for (const TJoint& j : Joints)
         doc.AnimSelections.Add(Components[j.Component]);
-    // The total move the editor spreads over the frames: the node's translation at the end.
+    // The total move the editor spreads over the frames: how far the node's origin moves
+    // from the first frame to the last, in the file's space (the export's node moves by
+    // its translation alone; another tool's may sit under a turned parent).
     std::array<float, 3> move{0, 0, 0};
     if (TotalMove >= 0 && frames > 1) {
-        const tg::Node& n = M.nodes[size_t(TotalMove)];
-        double t[3] = {0, 0, 0};
-        if (n.translation.size() == 3)
-            std::copy_n(n.translation.begin(), 3, t);
-        if (const int c = ChannelOf[size_t(TotalMove)][0]; c >= 0)
-            Channels_[size_t(c)].Sample(times.back(), t);
+        double ends[2][3];
+        for (int e = 0; e < 2; ++e) {
+            Globals(e == 0 ? times.front() : times.back(), global);
+            std::copy_n(&global[size_t(TotalMove)][12], 3, ends[e]);
+        }
         for (size_t i = 0; i < 3; ++i) {
-            const double v = t[i] * double(frames) / double(frames - 1);
+            const double v = (ends[1][i] - ends[0][i]) * double(frames) / double(frames - 1);
             if (!(std::fabs(v) <= std::numeric_limits<float>::max()))
                 return Fail(QStringLiteral("its total move is not a finite number"));
             move[i] = float(v);
@@ -593,28 +620,9 @@ bool TReader::Evaluate(const std::vector<double>& times)
     doc.TotalMove = move;
     doc.AnimFrames = TAnimFrames(int(Joints.size()));
     doc.AnimFrames.Reserve(frames);
-    std::vector<TMat4> global(M.nodes.size());
     for (size_t k = 0; k < frames; ++k) {
         const double t = times[k];
-        for (int i : Needed) {
-            const tg::Node& n = M.nodes[size_t(i)];
-            TMat4 local = Static[size_t(i)];
-            if (n.matrix.empty()) {
-                double tr[3] = {0, 0, 0}, q[4] = {0, 0, 0, 1}, s[3] = {1, 1, 1};
-                if (!n.translation.empty())
-                    std::copy_n(n.translation.begin(), 3, tr);
-                if (!n.rotation.empty())
-                    std::copy_n(n.rotation.begin(), 4, q);
-                if (!n.scale.empty())
-                    std::copy_n(n.scale.begin(), 3, s);
-                for (size_t p = 0; p < 3; ++p)
-                    if (const int c = ChannelOf[size_t(i)][p]; c >= 0)
-                        Channels_[size_t(c)].Sample(t, p == 0 ? tr : p == 1 ? q : s);
-                Normalize(q);
-                local = FromTrs(tr, q, s);
-            }
-            global[size_t(i)] = Parent[size_t(i)] >= 0 ? Times(global[size_t(Parent[size_t(i)])], local) : local;
-        }
+        Globals(t, global);
         // The editor adds this frame's share of the total move to every point.
         const double share[3] = {double(k) * move[0] / double(frames), double(k) * move[1] / double(frames),
                                  double(k) * move[2] / double(frames)};

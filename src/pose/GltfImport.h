@@ -16,9 +16,10 @@
 //   scale: LINEAR with slerp, STEP, CUBICSPLINE as glTF defines them) times its inverse
 //   bind matrix (the identity without a skin).
 // - A node named "total move" above the joints (as the editor's export writes it) gives
-//   the total move: its translation at the last frame, scaled to the editor's share of it
-//   (frame k of F moves k/F of it). Each frame's transforms leave out the share the editor
-//   adds, so what the editor shows is what the file showed, total move or not.
+//   the total move: how far its origin moves from the first frame to the last, scaled to
+//   the editor's share of it (frame k of F moves k/F of it). Each frame's transforms leave
+//   out the share the editor adds, so what the editor shows is what the file showed,
+//   total move or not.
 // Anything that cannot be read that way (not glTF, a buffer missing, an accessor outside
 // its buffer, a value that is not finite, no animation, no joint that names a component,
 // more than MaxEntries) ends the import with Error and an empty document. Reading is
