@@ -1,6 +1,6 @@
 // The glTF writer's nodes, proxies and environment: the model's root, the total move and
-// a joint per component; a mesh per proxy file placed under its component's joint; the
-// environment as a static mesh.
+// a joint per posed component; a mesh per proxy file placed under its component's joint;
+// the environment as a static mesh.
 #include "pose/GltfWriter.h"
 #include "model/Environment.h"
 #include "platform/FileUtil.h"
