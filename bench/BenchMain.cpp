@@ -811,6 +811,70 @@ TCase ViewMemoryCase(TContext& cx)
     return c;
 }
 
+// The refresh with the onion skin showing one frame on each side, against the plain
+// refresh timed just before it in the same state. Kept: the neighbours were posed by an
+// earlier refresh, as in an edit tick, which changes only the current pose; else they are
+// posed anew, as after a change of frame or of the document.
+void SetOnion(TMainForm& f, int frames)
+{
+    TEditorOptions o = f.Editor->Options();
+    o.OnionFrames = frames;
+    f.Editor->SetOptions(o);
+}
+
+TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept,
+                       std::shared_ptr<std::array<QImage, 3>> images, std::shared_ptr<int> drawn)
+{
+    TMainForm& f = *cx.Form;
+    const auto refresh = [&f, images] {
+        f.RefreshDisplay();
+        for (size_t v = 0; v < 3; ++v) {
+            TChart& view = *f.Views()[v];
+            if ((*images)[v].size() != view.size())
+                (*images)[v] = QImage(view.size(), QImage::Format_RGB32);
+            view.render(&(*images)[v]);
+        }
+    };
+    auto plainMs = std::make_shared<double>(0);
+    auto error = std::make_shared<QString>();
+    TCase c;
+    c.Name = QStringLiteral("onion %1%2").arg(m->Name, kept ? QString() : QStringLiteral(" posed"));
+    c.FloorName = QStringLiteral("plain");
+    c.GoalRatio = 3;
+    c.MinRuns = 11;
+    // Each timed refresh follows an untimed one in the same state, so the views' edge lists
+    // (made again after a change of options) are there for both.
+    c.Prepare = [&cx, &f, m, kept, refresh, plainMs, error] {
+        *error = EnsureLoaded(cx, *m);
+        SetOnion(f, 0);
+        f.RefreshDisplay();
+        *plainMs = Bench::TimeMs(refresh);
+        SetOnion(f, 1);
+        f.RefreshDisplay();
+        if (!kept) {  // a step away and back drops the neighbours posed, as any change of frame does
+            f.SetActStep(2);
+            f.SetActStep(1);
+        }
+    };
+    c.Run = refresh;
+    c.FloorValue = [plainMs] { return *plainMs; };
+    c.Check = [&f, error, drawn]() -> QString {
+        const size_t layers = f.Editor->OnionLayers().size();
+        SetOnion(f, 0);  // the cases after this one draw without it
+        if (!error->isEmpty())
+            return *error;
+        if (layers != 2)
+            return QStringLiteral("%1 onion frames shown, not 2").arg(layers);
+        // The pose's edges and the axes, and the pose's edges again for each neighbour.
+        const int want = 3 * (*drawn - 2) + 2;
+        for (size_t v = 0; v < 3; ++v)
+            if (f.Views()[v]->LineCount() != want)
+                return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(f.Views()[v]->LineCount()).arg(want);
+        return {};
+    };
+    return c;
+}
+
 std::vector<TCase> RefreshCases(TContext& cx)
 {
     TMainForm& f = *cx.Form;
@@ -941,6 +1005,9 @@ std::vector<TCase> RefreshCases(TContext& cx)
             return {};
         };
         cases.push_back(refresh);
+        if (polygons > 20000)
+            for (const bool kept : {true, false})
+                cases.push_back(OnionRefreshCase(cx, m, kept, images, drawn));
     }
     cases.push_back(ViewMemoryCase(cx));
     return cases;

@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "pose/OnionSkin.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
@@ -58,6 +59,7 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Transparent3D = ini.ReadBool(kStartup, QStringLiteral("3DTranparent"), true);
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
+    OnionFrames = std::clamp(ini.ReadInteger(kStartup, QStringLiteral("OnionFrames"), 1), 0, MaxOnionFrames);
     UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
     LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
@@ -80,4 +82,5 @@ void TSettings::Write(TIniFile& ini) const
     ini.WriteBool(kStartup, QStringLiteral("3DTranparent"), Transparent3D);
     ini.WriteBool(kStartup, QStringLiteral("3DGrid"), Grid3D);
     ini.WriteBool(kStartup, QStringLiteral("AutoSaveSettings"), AutoSaveSettings);
+    ini.WriteInteger(kStartup, QStringLiteral("OnionFrames"), OnionFrames);
 }

@@ -19,6 +19,7 @@ struct TSettings {
     bool Light3D = true, Transparent3D = true, Grid3D = true;
     bool AutoSaveSettings = true;
     int UndoSteps = 100;  // the most steps Undo keeps
+    int OnionFrames = 1;  // frames the onion skin shows on each side when switched on, 0 .. 5
     QString LastP3d, LastRTM;
 
     // Layout keys default to the values already in s.Layout (the window's current ones);

@@ -26,6 +26,28 @@ private slots:
         QCOMPARE(std::tuple(s.UndoSteps, s.ShowGrid, s.Light3D, s.Layout.MainWidth, s.DirRTM, s.LastP3d), std::tuple(undo, grid, light, width, rtm, last));
     }
 
+    // The onion skin's count: 1 unless the file says otherwise, kept in 0 (off) .. 5.
+    void onionFrames_data()
+    {
+        QTest::addColumn<QString>("ini"); QTest::addColumn<int>("frames");
+        QTest::newRow("missing") << "" << 1;
+        QTest::newRow("three, key in any case") << "[startup]\nonionframes=3" << 3;
+        QTest::newRow("off") << "[Startup]\nOnionFrames=0" << 0;
+        QTest::newRow("too many") << "[Startup]\nOnionFrames=9" << 5;
+        QTest::newRow("negative") << "[Startup]\nOnionFrames=-2" << 0;
+        QTest::newRow("not a number") << "[Startup]\nOnionFrames=two" << 1;
+        QTest::newRow("in another section") << "[Settings]\nOnionFrames=4" << 1;
+    }
+    void onionFrames()
+    {
+        QFETCH(QString, ini); QFETCH(int, frames);
+        TIniFile file;
+        file.SetText(ini);
+        TSettings s;
+        s.Read(file, "/exe/");
+        QCOMPARE(s.OnionFrames, frames);
+    }
+
     // Every value written comes back as it was: each key is read under the name it is
     // written with. No value here is its default, so a key read under another name shows.
     void writtenValuesReadBack()
@@ -35,13 +57,14 @@ private slots:
         s.DirP3d = "/p", s.DirRTM = "/r", s.TranslationFile = "/t.tsl", s.ColorFile = "/c.clr", s.LastP3d = "/m.p3d", s.LastRTM = "/a.rtm";
         s.ShowAxes = s.ShowGrid = s.AutoScale = s.Light3D = s.Transparent3D = s.Grid3D = s.AutoSaveSettings = false;
         s.UndoSteps = 7;
+        s.OnionFrames = 3;
         TIniFile first, second;
         s.Write(first);
         TSettings back;
         back.Read(first, "/exe/");
         back.Write(second);
         QCOMPARE(second.Text(), first.Text());
-        QCOMPARE(first.Text().count('='), 22);  // every key once
+        QCOMPARE(first.Text().count('='), 23);  // every key once
     }
 };
 
