@@ -17,6 +17,32 @@ namespace tg = tinygltf;
 
 constexpr qint64 kMaxFile = 256LL << 20;   // a .glb, or the buffers a .gltf names, all told
 constexpr qint64 kMaxJson = MaxTextFileSize;
+// The JSON reader keeps every value as a tree node of about 200 bytes, twice over (its own
+// and the glTF library's copy of extras): a megabyte of "0," would take 200 MB. Real files
+// hold their numbers in buffers; their JSON has far fewer values than this.
+constexpr size_t kMaxJsonValues = 2000000;
+
+// Whether the JSON text holds more values than limit: the commas and openings outside
+// strings, counted without reading it.
+bool TooManyValues(const char* p, size_t n, size_t limit)
+{
+    size_t values = 1;
+    bool inString = false;
+    for (size_t i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if ((c == ',' || c == '[' || c == '{') && ++values > limit) {
+            return true;
+        }
+    }
+    return false;
+}
 
 using TMat4 = std::array<double, 16>;  // column-major, column vectors
 
@@ -676,6 +702,9 @@ TGltfImport ImportGltfAnimation(const QByteArray& bytes, const QString& shownNam
     } else if (bytes.size() > kMaxJson) {
         return fail(QStringLiteral("not a glTF file: larger than 64 MiB of JSON"));
     }
+    if (binary ? TooManyValues(bytes.constData() + 20, U32(bytes, 12), kMaxJsonValues)
+               : TooManyValues(bytes.constData(), size_t(bytes.size()), kMaxJsonValues))
+        return fail(QStringLiteral("its JSON holds more than 2000000 values"));
     TFiles files;
     files.BaseDir = baseDir;
     files.Budget = kMaxFile - (binary ? 0 : bytes.size());

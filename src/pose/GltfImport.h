@@ -23,8 +23,8 @@
 // Anything that cannot be read that way (not glTF, a buffer missing, an accessor outside
 // its buffer, a value that is not finite, no animation, no joint that names a component,
 // more than MaxEntries) ends the import with Error and an empty document. Reading is
-// bounded: the file (and the buffers it names) at 256 MiB, its JSON at 64 MiB, the values
-// read at MaxValues; images are never decoded.
+// bounded: the file (and the buffers it names) at 256 MiB, its JSON at 64 MiB and
+// 2,000,000 values, the numbers read from accessors at MaxValues; images are never decoded.
 #include "anim/AnimDocument.h"
 
 #include <QByteArray>

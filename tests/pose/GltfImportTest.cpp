@@ -230,6 +230,8 @@ private slots:
         QTest::newRow("binary cut short") << QByteArray("glTF\x02\0\0\0\xff\0\0\0", 12) << "x.gltf: not a glTF file: not a glTF 2.0 binary file";
         QTest::newRow("binary chunk beyond the end")
             << QByteArray("glTF\x02\0\0\0\x1c\0\0\0\x40\0\0\0JSON{}      ", 28) << "x.gltf: not a glTF file: the binary file's chunks do not fit it";
+        QTest::newRow("JSON of too many values") << "{\"asset\":{\"version\":\"2.0\"},\"extras\":[" + QByteArray(4000000, ',').replace(",", "0,") + "0]}"
+                                                 << "x.gltf: its JSON holds more than 2000000 values";
         QTest::newRow("buffer missing") << rig([](TGltfText& g) { g.BufferUri = "walk.bin"; }) << "x.gltf: its buffer walk.bin is missing";
         QTest::newRow("accessor beyond its buffer") << rig([](TGltfText& g) {
             QJsonObject a = g.Accessors[1].toObject();
