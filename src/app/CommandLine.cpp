@@ -41,7 +41,7 @@ struct TSceneRun {
     {
         SetDebugSink([](const QString&) {});
         const TAppPaths paths = TAppPaths::FromHome(home);
-        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.StartDir);
+        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.StartDir, paths.DataDir);
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;

@@ -141,6 +141,8 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
 
 QString TEditor::MissingReport() const
 {
+    if (Setup_.ModelFileName.isEmpty())  // no model to miss anything
+        return {};
     return MissingComponentsReport(Anim_.Doc.AnimSelections.Names(), TreeOrder_, TranslationFile);
 }
 

@@ -86,7 +86,7 @@ public:
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
     // shown. False (message out) when it could not be read; posed tells whether frame 0
     // could be put on the components (else its message is out too). The report of names
-    // the model lacks is not sent: MissingReport() gives it.
+    // the model lacks is not sent: MissingReport() gives it (empty without a model).
     bool LoadAnimation(const QString& path, bool* posed = nullptr);
     QString MissingReport() const;
 
