@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "editor/CommandStack.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
@@ -10,6 +11,11 @@ const QString kDir = QStringLiteral("Dir");
 const QString kSettings = QStringLiteral("Settings");
 const QString kStartup = QStringLiteral("Startup");
 }  // namespace
+
+size_t TSettings::UndoBytes() const
+{
+    return UndoMegabytes > 0 ? size_t(UndoMegabytes) << 20 : TCommandStack::DefaultByteLimit();
+}
 
 void TSettings::ReadLayout(const TIniFile& ini, TLayoutSettings& l)
 {
@@ -59,6 +65,7 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
     UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
+    UndoMegabytes = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoMegabytes"), 0), 0, 1 << 24);
     LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
@@ -73,6 +80,8 @@ void TSettings::Write(TIniFile& ini) const
     ini.WriteString(kSettings, QStringLiteral("TranslationFile"), TranslationFile);
     ini.WriteString(kSettings, QStringLiteral("ColorFile"), ColorFile);
     ini.WriteInteger(kSettings, QStringLiteral("UndoSteps"), UndoSteps);
+    if (UndoMegabytes > 0)
+        ini.WriteInteger(kSettings, QStringLiteral("UndoMegabytes"), UndoMegabytes);
     ini.WriteBool(kStartup, QStringLiteral("ShowAxes"), ShowAxes);
     ini.WriteBool(kStartup, QStringLiteral("ShowGrid"), ShowGrid);
     ini.WriteBool(kStartup, QStringLiteral("AutoScale"), AutoScale);

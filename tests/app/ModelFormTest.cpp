@@ -1,6 +1,7 @@
 // Loading models into the main window and working with the component tree by mouse and menu.
 // The set-up's own results (tree order, names, colours, proxies) are the command line's tests.
 #include "FormFixture.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/Selectcomponents.h"
 #include "platform/Ini.h"
@@ -54,7 +55,7 @@ private slots:
         fx.LoadRobot(true);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: LOADED"));
-        fx.Sel("arm")->Pivot[1] = 7.5f;
+        QVERIFY(f.Editor->SetPivot(f.FindNodeByName("arm"), {1, 7.5f, 0.1f}));
         Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
         f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
         QVERIFY(f.TV_EditComponents->DropOn(f.FindNodeByName("arm")));
@@ -102,11 +103,11 @@ private slots:
 
         Ctl<TLedButton>(f, "RB_AllSelections")->setChecked(true);
         f.Menus.HideAll1->trigger();
-        for (TSelection* s : f.TreeComponents())
+        for (const TSelection* s : f.TreeComponents())
             QVERIFY(s->Hidden);
         QVERIFY(Ctl<TLedButton>(f, "RB_CheckedSelections")->isChecked());
         f.Menus.ShowAll1->trigger();
-        for (TSelection* s : f.TreeComponents())
+        for (const TSelection* s : f.TreeComponents())
             QVERIFY(!s->Hidden);
     }
 

@@ -1,5 +1,6 @@
 // Start-up, settings and shutdown of the main window.
 #include "FormFixture.h"
+#include "editor/Editor.h"
 #include "anim/AnimController.h"
 #include "app/Filebrowser.h"
 #include "modelforms/ComponentTree.h"
@@ -70,7 +71,7 @@ private slots:
         QCOMPARE(f.Menus.ShowAxes1->isChecked(), axes);
         QCOMPARE(f.size(), size);
         QCOMPARE(F_FileBrowser->RTMDir(), rtm);
-        QCOMPARE(f.Anim->History().Limit(), undo);
+        QCOMPARE(f.Editor->History().StepLimit(), undo);
         f.SaveSettings();
         QCOMPARE(fx.Read("Zelvix.ini"), zelvix);
         const TIniFile written(fx.Path("TorvaneAnim.ini"));

@@ -70,7 +70,7 @@ private slots:
         QVERIFY(!f.UndoOffered());  // not in the middle of a drag
         QTest::mouseRelease(&chart, Qt::LeftButton, Qt::ControlModifier, mark - QPoint(0, 20));
         QVERIFY(f.Doc.AnimFrames[1].Time > 1 / 3.0f);
-        QCOMPARE(f.Anim->UndoName(), QStringLiteral("Drag Frames"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Drag Frames"));
         QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
         QCOMPARE(t->StatusText(1), QStringLiteral("Selected Frames: 1 - 1"));
