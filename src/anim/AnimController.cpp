@@ -155,14 +155,6 @@ QString TAnimController::DeleteFrame(int index)
     return {};
 }
 
-void TAnimController::SetFileName(const QString& name)
-{
-    if (Doc_.AnimFileName == name)
-        return;
-    Doc_.AnimFileName = name;
-    emit FileNameChanged();
-}
-
 void TAnimController::ReplaceDocument(const QStringList& names)
 {
     const TScope scope(*this, TAnimChange::Document);
@@ -189,7 +181,7 @@ void TAnimController::ReplaceDocument(const QStringList& names)
         Doc_.TotalMove = {0, 0, 0};
         emit TotalMoveChanged();
     }
-    SetFileName(QString());
+    Doc_.AnimFileName.clear();
     SetStepCount(Doc_.FrameCount());
     SetActStep(0);
     ValidateFrames();
@@ -201,6 +193,7 @@ void TAnimController::ReplaceDocument(const QStringList& names)
     step->FileName = std::move(oldFile);
     step->MergeKey = QString::fromLatin1(NewAnimationKey);
     PushStep(std::move(*step));
+    emit Replaced();
 }
 
 void TAnimController::ClearForNewAnimation()
@@ -366,11 +359,8 @@ void TAnimController::PutBack(TAnimStep& step, bool undo)
             Doc_.AnimSelections.Add(n);
         step.Names = std::move(names);
     }
-    if (step.FileName) {
-        QString name = Doc_.AnimFileName;
-        SetFileName(*step.FileName);
-        step.FileName = std::move(name);
-    }
+    if (step.FileName)
+        std::swap(Doc_.AnimFileName, *step.FileName);
     if (Doc_.TotalMove != state.TotalMove) {
         Doc_.TotalMove = state.TotalMove;
         emit TotalMoveChanged();
@@ -379,6 +369,8 @@ void TAnimController::PutBack(TAnimStep& step, bool undo)
     SetActStep(state.ActStep);
     SetSelection(state.Selection);
     FramesDidChange();
+    if (step.FileName)
+        emit Replaced();
 }
 
 // ---- The frame timer's operations, shared by the frame timer window and the command line

@@ -8,7 +8,8 @@
 //   StepCountChanged  the number of frames the controls know changed
 //   FramesChanged     times, order or number of frames changed (grid, frame timer)
 //   TotalMoveChanged  the total move was replaced (the window's three edits)
-//   FileNameChanged   a step or its undo gave the document another file name
+//   Replaced          New Animation, or its undo or redo, replaced the whole document and
+//                     its file name
 //   AboutToClear      the document is about to be emptied or replaced (stop playback)
 //   Cleared           the document was emptied outside any step (a load, an unload): what
 //                     was recorded before no longer applies
@@ -142,7 +143,7 @@ signals:
     void StepCountChanged(int count);
     void FramesChanged();
     void TotalMoveChanged();
-    void FileNameChanged();
+    void Replaced();
     void AboutToClear();
     void Cleared();
     void Saved();
@@ -175,7 +176,6 @@ private:
     TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op);
     // The document replaced by a one-frame animation of names (none: emptied) as one step.
     void ReplaceDocument(const QStringList& names);
-    void SetFileName(const QString& name);
     void PushStep(TAnimStep step);
     void DropPendingRetime();
     void FramesDidChange();

@@ -42,6 +42,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
 {
     Editor->LinkDataDir = Paths.LinkDataDir;
     Editor->Message = [](const QString& text) { dialogs().ShowMessage(text); };
+    Editor->Ask = [](const QString& text) { return dialogs().AskYesNo(text, QStringLiteral("Edit Frame")); };
     Editor->ChooseProxy = [](const QStringList& names) {
         return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
                                     QStringLiteral("Select Proxy to replace by current model:"), names, 0);

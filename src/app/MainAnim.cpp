@@ -45,7 +45,7 @@ void TMainForm::ConnectDocument()
         P_AnimControl->StopPlaying();
     });
     connect(Anim, &TAnimController::Cleared, this, [this] { SetStatusText(2, QStringLiteral("Anim: ")); });
-    connect(Anim, &TAnimController::FileNameChanged, this, [this] { ShowAnimFileName(); });
+    connect(Anim, &TAnimController::Replaced, this, [this] { ShowAnimFileName(); });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
         P_AnimControl->ShowCurrentFrame(step);
         P_Timing->Grid()->ShowCurrentFrame(step);

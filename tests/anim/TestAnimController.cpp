@@ -23,7 +23,7 @@ private slots:
         fx.Anim.SetActStep(3);
         QByteArray walk;
         QCOMPARE(WriteRtm(fx.Doc, walk), QString());
-        QSignalSpy named(&fx.Anim, &TAnimController::FileNameChanged);
+        QSignalSpy replaced(&fx.Anim, &TAnimController::Replaced);
         fx.Anim.ClearForNewAnimation();
         QCOMPARE(fx.Anim.CreateNewAnimation({"arm", "hand", "ARM", "leg"}), QString());
         QCOMPARE(fx.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
@@ -36,7 +36,7 @@ private slots:
         QCOMPARE(WriteRtm(fx.Doc, back), QString());
         QCOMPARE(back, walk);
         QCOMPARE(std::pair(fx.Doc.ActAnimStep, fx.Doc.AnimFileName), std::pair(3, fx.Path("walk.rtm")));
-        QCOMPARE(named.count(), 2);  // empty, then back
+        QCOMPARE(replaced.count(), 4);
         QVERIFY(steps.Redo() && steps.Redo());
         QCOMPARE(fx.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QVERIFY(fx.Doc.FrameCount() == 1 && fx.Doc.AnimFileName.isEmpty());

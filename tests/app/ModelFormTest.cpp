@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QLCDNumber>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -158,6 +159,32 @@ private slots:
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 1);
+    }
+
+    // A component is hidden or shown again by a press anywhere on its swatch-and-cross
+    // cell, by H on the selected row and by "Hide" in the tree's menu, each one step.
+    void hidingTargets()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        TComponentTree* t = f.TV_EditComponents;
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        const int leg = f.FindNodeByName("leg");
+        const QRect row = t->NodeRect(leg);
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(row.left() + 4, row.center().y()));  // the swatch
+        QVERIFY(fx.Sel("leg")->Hidden);
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Hide"));
+        QTest::keyClick(t, Qt::Key_H);  // the row just pressed is the selected one
+        QVERIFY(!fx.Sel("leg")->Hidden);
+        emit t->customContextMenuRequested(row.center());
+        QVERIFY(f.Menus.Hide1->isEnabled() && !f.Menus.Hide1->isChecked());
+        f.Menus.Hide1->trigger();
+        f.Menus.PopupMenu_Select->close();
+        QVERIFY(fx.Sel("leg")->Hidden);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!fx.Sel("leg")->Hidden);
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Show"));
     }
 };
 
