@@ -5,6 +5,7 @@
 #include "anim/RtmInfo.h"
 #include "app/CommandLine.h"
 #include "editor/Editor.h"
+#include "platform/DebugOut.h"
 
 #include <QTextStream>
 #include <new>
@@ -15,7 +16,10 @@ using Kind = TFrameOp::Kind;
 
 struct TRunState {
     // The session's history is the editor's, as in the window; the animation's selection
-    // is the frame timer's: frame 0 alone, as the window starts.
+    // is the frame timer's: frame 0 alone, as the window starts. Without a model, the
+    // editor's notes on names it cannot pose are not printed.
+    TRunState() { SetDebugSink([](const QString&) {}); }
+    ~TRunState() { SetDebugSink({}); }
     TEditor Editor;
     TAnimController& Anim = Editor.Anim();
 };

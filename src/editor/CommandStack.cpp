@@ -10,7 +10,7 @@ size_t TCommandStack::DefaultByteLimit()
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
     if (pages <= 0 || pageSize <= 0)
         return size_t(1) << 30;
-    return size_t(pages) / 8 * size_t(pageSize);
+    return std::max(size_t(pages) / 16 * size_t(pageSize), size_t(256) << 20);
 }
 
 bool TCommandStack::Touches(size_t from, size_t to, int bit) const

@@ -55,7 +55,8 @@ class TCommandStack : public QObject {
     Q_OBJECT
 public:
     static constexpr int DefaultStepLimit = 100;
-    // An eighth of the machine's memory (1 GiB when it cannot be told).
+    // A sixteenth of the machine's memory, at least 256 MiB (1 GiB when the memory cannot
+    // be told).
     static size_t DefaultByteLimit();
 
     explicit TCommandStack(QObject* parent = nullptr) : QObject(parent) {}
