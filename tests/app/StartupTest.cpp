@@ -58,7 +58,7 @@ private slots:
     void settingsValues()
     {
         QFETCH(QByteArray, zelvix); QFETCH(QByteArray, current); QFETCH(bool, grid); QFETCH(bool, axes); QFETCH(QSize, size);
-        QFETCH(QString, rtm); QFETCH(int, undo);
+        QFETCH(QString, rtm); QFETCH(int, undo); QFETCH(int, mib);
         if (size.isEmpty())
             size = QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         FormFixture fx;
@@ -72,6 +72,7 @@ private slots:
         QCOMPARE(f.size(), size);
         QCOMPARE(F_FileBrowser->RTMDir(), rtm);
         QCOMPARE(f.Editor->History().StepLimit(), undo);
+        QCOMPARE(f.Editor->History().ByteLimit(), mib ? size_t(mib) << 20 : TCommandStack::DefaultByteLimit());
         f.SaveSettings();
         QCOMPARE(fx.Read("Zelvix.ini"), zelvix);
         const TIniFile written(fx.Path("TorvaneAnim.ini"));
@@ -79,6 +80,7 @@ private slots:
         QCOMPARE(written.ReadBool("Startup", "ShowAxes", !axes), axes);
         QCOMPARE(written.ReadString("Dir", "RTM", "?"), rtm);
         QCOMPARE(written.ReadInteger("Settings", "UndoSteps", 0), undo);
+        QCOMPARE(written.ReadInteger("Settings", "UndoMegabytes", 0), mib);
     }
 
     // Files named at start-up take the place of the last ones: an animation alone opens on
