@@ -307,8 +307,7 @@ bool TEditor::ShowCurrentFrame()
     // In pivot mode the model stays at rest until the mode is left; without frames it is
     // at rest.
     if (Anim_.Doc.AnimFrames.empty() || Options_.PivotMode) {
-        if (Anim_.Doc.AnimFrames.empty())
-            Pose_.ToRest();
+        Pose_.ToRest();
         emit Changed(ChangePose);
         return true;
     }
@@ -342,14 +341,15 @@ void TEditor::SetOptions(const TEditorOptions& options)
 {
     if (options == Options_)
         return;
-    const bool pivotModeChanged = options.PivotMode != Options_.PivotMode;
+    // Pivots are placed on the model at rest; an open edit keeps its pose, which is what
+    // Apply writes.
+    const bool pivotModeChanged = options.PivotMode != Options_.PivotMode && !Editing_;
     Options_ = options;
     if (pivotModeChanged) {
-        if (Options_.PivotMode) {  // pivots are placed on the model at rest
+        if (Options_.PivotMode)
             Pose_.ToRest();
-        } else if (!PoseHeld_ && !Editing_) {
+        else if (!PoseHeld_)
             ShowCurrentFrame();
-        }
     }
     emit Changed(ChangeOptions | (pivotModeChanged ? ChangePose : 0u));
 }

@@ -273,10 +273,10 @@ private:
     // Edit mode's guard (see above), on the controller's AboutToChange and before the
     // editor's own loads.
     void LeaveEdit(TAnimChange change);
-    // The edit written into its frame as the step "Apply Changes"; false (message out)
-    // when a component its frame names is not in the tree.
+    // The edit written into its frame as the step "Apply Changes"; false when a component
+    // its frame names is not in the tree.
     bool WriteEdit();
-    // Edit mode ends; the stored frame is shown.
+    // Edit mode ends; the document is shown again.
     void StopEdit();
     // The edit starts afresh on the current frame.
     void RestartEdit();

@@ -82,8 +82,7 @@ void TEditor::StopEdit()
     if (!std::exchange(Editing_, false))
         return;
     EditStep_ = -1;
-    if (!Anim_.Doc.AnimFrames.empty())
-        ShowFrame(Anim_.Doc.ActAnimStep);
+    ShowCurrentFrame();
     emit Changed(ChangeEditMode);
 }
 

@@ -549,6 +549,23 @@ private slots:
         e.Anim().ClearAnimation();  // the unload shows again what the walk's load hid
         QCOMPARE(Hidden(e), QString());
     }
+
+    // Pivot mode switched on and off during an edit leaves the edit's pose alone: Apply
+    // writes what was edited, not the rest pose pivot mode shows outside an edit.
+    void pivotModeKeepsTheEdit()
+    {
+        TEditor e;
+        Start(e, "sample.rtm");
+        Select(e, "arm");
+        e.BeginEdit();
+        e.EditTick(true, true, 0, 0, 10);
+        const TMatrix12f edited = Narrow(Act(e, "arm"));
+        SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
+        QCOMPARE(Narrow(Act(e, "arm")), edited);
+        SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
+        QVERIFY(e.ApplyEdit());
+        QCOMPARE(Frame(e, 0)[0], edited);
+    }
 };
 
 TORVANE_TEST(EditorTest)
