@@ -3,23 +3,13 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
-#include "anim/AnimController.h"
-#include "model/Linking.h"
-#include "model/ModelEdits.h"
 #include "model/ModelSetup.h"
-#include "model/NamesColors.h"
 #include "model/P3dmodell.h"
-#include "model/Proxies.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "widgets/Controls.h"
 
-#include <QAction>
-#include <QDir>
 #include <QFileInfo>
-#include <QMenu>
-#include <QPushButton>
-#include <algorithm>
 
 const TSelection* TMainForm::FindComponent(const QString& name) const
 {
