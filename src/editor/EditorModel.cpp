@@ -41,11 +41,15 @@ bool TEditor::SetPivot(int node, const std::array<float, 3>& pivot)
 
 bool TEditor::Link(int node, int parent)
 {
+    if (!IsNode(Setup_.Forest, node))
+        return false;
     return EditModel(QStringLiteral("Link Component"), {node}, [&] { Setup_.Forest.Link(node, parent); });
 }
 
 bool TEditor::MoveUp(int node)
 {
+    if (!IsNode(Setup_.Forest, node))
+        return false;
     return EditModel(QStringLiteral("Move one level up"), {node}, [&] { Setup_.Forest.MoveUp(node); });
 }
 

@@ -123,6 +123,8 @@ private slots:
         r.E.CloseStep();
         QVERIFY(r.E.SetPivot(r.Node("hand"), {4, 0, 0}));
         QVERIFY(!r.E.SetPivot(r.Node("hand"), {4, 0, 0}) && !r.E.SetColor(r.Node("leg"), r.C("leg").Color));
+        // Nothing that names no node, or links a node below itself, is a step either.
+        QVERIFY(!r.E.Link(r.Node("arm"), r.Node("hand")) && !r.E.Link(-1, 0) && !r.E.MoveUp(99) && !r.E.SetHidden(-1, true));
         QCOMPARE(h.Count(), 2);
         QVERIFY(r.E.Undo());
         QCOMPARE(r.C("hand").Pivot[0], 3.f);
