@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the editor, its tests, its fuzz targets and its package need
-# (rsvg-convert draws the icon's bitmaps; dpkg-dev and the checkers build and check the package;
-# tinygltf writes glTF files and Node.js runs the validator the tests check them with).
+# (rsvg-convert draws the icon's bitmaps; dpkg-dev and the checkers build and check the package:
+# lintian and devscripts' hardening-check judge it as a distribution would, xprop reads the
+# window's class and icon; tinygltf writes glTF files and Node.js runs the validator the
+# tests check them with).
 set -euo pipefail
 packages=(g++ cmake make qt6-base-dev libqt6opengl6-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
           xvfb xauth xdotool openbox clang libclang-rt-14-dev libtinygltf-dev nodejs
-          librsvg2-bin dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base)
+          librsvg2-bin dpkg-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin groff-base
+          lintian devscripts x11-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,7 +3,9 @@
 #include "app/QtDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,21 @@ void QuietPlatform(QtMsgType type, const QMessageLogContext&, const QString& tex
         fprintf(stderr, "%s\n", qPrintable(text));
         abort();
     }
+}
+
+// The launcher's icon, from the icon theme as the desktop shows it; failing that (an
+// installation under a prefix the theme does not search) the bitmaps installed with the
+// program.
+QIcon WindowIcon()
+{
+    QIcon installed;
+    const QDir icons(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/icons/hicolor"));
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString file = icons.filePath(QStringLiteral("%1x%1/apps/torvane-anim.png").arg(size));
+        if (QFileInfo::exists(file))
+            installed.addFile(file, QSize(size, size));
+    }
+    return QIcon::fromTheme(QStringLiteral("torvane-anim"), installed);
 }
 }  // namespace
 
@@ -45,7 +62,12 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
+    // The application's name is the window's class (WM_CLASS), which the launcher names as
+    // its StartupWMClass; the desktop file name is the Wayland app id. Both tie the window to
+    // the launcher and its icon.
     QApplication::setApplicationName(QStringLiteral("Torvane Anim"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.torvane.anim"));
+    QApplication::setWindowIcon(WindowIcon());
     TQtDialogs qtDialogs;
     setDialogs(&qtDialogs);
 

@@ -1,11 +1,24 @@
 #include "platform/DebugOut.h"
+#include <QLoggingCategory>
 #include <cstdio>
 
 namespace {
+// Below Qt's debug level by default: only a logging rule switches it on.
+Q_LOGGING_CATEGORY(debugChannel, "torvane", QtInfoMsg)
+
 std::function<void(const QString&)>& sink()
 {
     static std::function<void(const QString&)> s;
     return s;
+}
+
+bool Asked()
+{
+    static const bool byEnvironment = [] {
+        const QByteArray value = qgetenv("TORVANE_DEBUG");
+        return !value.isEmpty() && value != "0";
+    }();
+    return byEnvironment || debugChannel().isDebugEnabled();
 }
 }  // namespace
 
@@ -15,6 +28,8 @@ void DebugOut(const QString& line)
         sink()(line);
         return;
     }
+    if (!Asked())
+        return;
     const QByteArray bytes = line.toLocal8Bit();
     std::fprintf(stderr, "%s\n", bytes.constData());
 }

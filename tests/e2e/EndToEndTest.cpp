@@ -41,23 +41,25 @@ QPoint FindOlive(const QImage& img, QRect within)
 }
 
 // Starts the editor and finds its main window by its one-name title; "" when none showed.
-QString StartEditor(QProcess& app, const QStringList& args)
+QString StartEditor(QProcess& app, const QStringList& args, QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
 {
-    app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    app.setProcessChannelMode(channels);
     app.start(QStringLiteral(TORVANE_EXE), args);
-    return app.waitForStarted() ? Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name",
+    return app.waitForStarted() ? Xdotool({"search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name",
                                            "^Torvane Anim v0.98$"})
                                 : QString();
 }
 
-// Ctrl+Q asks the exit question; Yes ends the process at once, cleanly. "" when it did,
-// else what went wrong.
-QString QuitEditor(QProcess& app)
+// Ctrl+Q in the main window asks the exit question; Yes ends the process at once,
+// cleanly. "" when it did, else what went wrong.
+QString QuitEditor(QProcess& app, const QString& window)
 {
-    Xdotool({"key", "--clearmodifiers", "ctrl+q"});
-    if (Xdotool({"search", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"}).isEmpty())
+    Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+q"});
+    const QString ask = Xdotool({"search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"});
+    if (ask.isEmpty())
         return QStringLiteral("no exit question");
-    Xdotool({"key", "alt+y"});
+    // The answer goes to the question, wherever the pointer rests.
+    Xdotool({"windowfocus", "--sync", ask, "key", "alt+y"});
     return app.waitForFinished(10000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0
                ? QString()
                : QStringLiteral("the editor did not end cleanly: exit code %1").arg(app.exitCode());
@@ -114,9 +116,45 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT((after = Screen(), before.copy(views) != after.copy(views)), "the views follow the frame",
                                   10000);
 
-        QCOMPARE(QuitEditor(app), QString());  // settings saved
+        QCOMPARE(QuitEditor(app, window), QString());  // settings saved
         QFile ini(home.filePath("TorvaneAnim.ini"));  // the demo's own holds no last files
         QVERIFY(ini.open(QIODevice::ReadOnly) && ini.readAll().contains("LastRTM=" + home.filePath("walker.rtm").toUtf8()));
+    }
+
+    // The window prints the readers' progress only when asked, by the variable or by Qt's
+    // logging rules; what it prints then goes to stderr (or stdout) like any diagnostic.
+    void readerProgressOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("printed");
+        QTest::newRow("unasked") << QString() << QString() << false;
+        QTest::newRow("switched off") << "TORVANE_DEBUG" << "0" << false;
+        QTest::newRow("TORVANE_DEBUG=1") << "TORVANE_DEBUG" << "1" << true;
+        QTest::newRow("logging rule") << "QT_LOGGING_RULES" << "torvane.debug=true" << true;
+        QTest::newRow("other category") << "QT_LOGGING_RULES" << "qt.qpa.xcb.debug=false" << false;
+    }
+    void readerProgressOnlyWhenAsked()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(bool, printed);
+        QTemporaryDir home;
+        QCOMPARE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-R"), QStringLiteral(TORVANE_EXAMPLES "/."), home.path()}), 0);
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("TORVANE_DEBUG"));
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
+        if (!variable.isEmpty())
+            env.insert(variable, value);
+        app.setProcessEnvironment(env);
+        const QString window = StartEditor(app, {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d")}, QProcess::MergedChannels);
+        QVERIFY(!window.isEmpty());
+        QCOMPARE(QuitEditor(app, window), QString());
+        const QString output = QString::fromLocal8Bit(app.readAll());
+        // The model reader's first and last words, and the proxy set-up's.
+        for (const char* line : {"reading p3d....\n", "#EndOfFile#\n", "head is proxyparent of proxy:lamp.01\n"})
+            QVERIFY2(output.contains(QLatin1String(line)) == printed, qPrintable(line + QStringLiteral(" in:\n") + output));
     }
 
     // Under a window manager that frames windows, each start puts the window where the last
@@ -160,7 +198,7 @@ private slots:
             const int x = m.captured(1).toInt(), y = m.captured(2).toInt();
             QVERIFY2(m.hasMatch() && (maximized || (x >= 120 && x < 130 && y > 90 && y < 140)), qPrintable(geometry));
             Xdotool({"windowactivate", "--sync", window});
-            QCOMPARE(QuitEditor(app), QString());
+            QCOMPARE(QuitEditor(app, window), QString());
             const QSettings ini(home.filePath("TorvaneAnim.ini"), QSettings::IniFormat);
             QMap<QString, QString> now;
             for (auto it = saved.begin(); it != saved.end(); ++it)
