@@ -1123,13 +1123,15 @@ std::vector<TCase> FrameCases(TContext& cx)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(longPath));
         return cases;
     }
-    auto anim = std::make_shared<TAnimController>();
+    auto session = std::make_shared<TEditor>();
+    TAnimController* anim = &session->Anim();
     if (QString e = anim->LoadAnimation(longPath); !e.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(e));
         return cases;
     }
-    const auto fresh = [anim, longPath] {  // every run starts from the same 10,000 frames
-        anim->LoadAnimation(longPath);
+    const auto fresh = [session, anim] {  // every run starts from the same 10,000 frames
+        while (session->Undo()) {
+        }
         anim->SetActStep(LongAnimFrames / 2);
     };
     const auto op = [&](const QString& name, std::function<void()> run) {
