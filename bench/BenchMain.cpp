@@ -3,12 +3,13 @@
 // any machine. Every operation goes through the main window, as the menu commands do.
 //
 // usage: torvane-bench [--runs N] [--keep] [GROUP...]
-//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser export)
+//        (groups: p3d rtm refresh hostile paint3d frames timer undo browser export autosave)
 // paint3d and frames need OpenGL: xvfb-run -a env QT_QPA_PLATFORM=xcb LIBGL_ALWAYS_SOFTWARE=1 ...
 #include "Inputs.h"
 #include "Measure.h"
 
 #include "anim/AnimController.h"
+#include "anim/Autosave.h"
 #include "app/FrameGrid.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
@@ -811,6 +812,70 @@ TCase ViewMemoryCase(TContext& cx)
     return c;
 }
 
+// The refresh with the onion skin showing one frame on each side, against the plain
+// refresh timed just before it in the same state. Kept: the neighbours were posed by an
+// earlier refresh, as in an edit tick, which changes only the current pose; else they are
+// posed anew, as after a change of frame or of the document.
+void SetOnion(TMainForm& f, int frames)
+{
+    TEditorOptions o = f.Editor->Options();
+    o.OnionFrames = frames;
+    f.Editor->SetOptions(o);
+}
+
+TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept,
+                       std::shared_ptr<std::array<QImage, 3>> images, std::shared_ptr<int> drawn)
+{
+    TMainForm& f = *cx.Form;
+    const auto refresh = [&f, images] {
+        f.RefreshDisplay();
+        for (size_t v = 0; v < 3; ++v) {
+            TChart& view = *f.Views()[v];
+            if ((*images)[v].size() != view.size())
+                (*images)[v] = QImage(view.size(), QImage::Format_RGB32);
+            view.render(&(*images)[v]);
+        }
+    };
+    auto plainMs = std::make_shared<double>(0);
+    auto error = std::make_shared<QString>();
+    TCase c;
+    c.Name = QStringLiteral("onion %1%2").arg(m->Name, kept ? QString() : QStringLiteral(" posed"));
+    c.FloorName = QStringLiteral("plain");
+    c.GoalRatio = 3;
+    c.MinRuns = 11;
+    // Each timed refresh follows an untimed one in the same state, so the views' edge lists
+    // (made again after a change of options) are there for both.
+    c.Prepare = [&cx, &f, m, kept, refresh, plainMs, error] {
+        *error = EnsureLoaded(cx, *m);
+        SetOnion(f, 0);
+        f.RefreshDisplay();
+        *plainMs = Bench::TimeMs(refresh);
+        SetOnion(f, 1);
+        f.RefreshDisplay();
+        if (!kept) {  // a step away and back drops the neighbours posed, as any change of frame does
+            f.SetActStep(2);
+            f.SetActStep(1);
+        }
+    };
+    c.Run = refresh;
+    c.FloorValue = [plainMs] { return *plainMs; };
+    c.Check = [&f, error, drawn]() -> QString {
+        const size_t layers = f.Editor->OnionLayers().size();
+        SetOnion(f, 0);  // the cases after this one draw without it
+        if (!error->isEmpty())
+            return *error;
+        if (layers != 2)
+            return QStringLiteral("%1 onion frames shown, not 2").arg(layers);
+        // The pose's edges and the axes, and the pose's edges again for each neighbour.
+        const int want = 3 * (*drawn - 2) + 2;
+        for (size_t v = 0; v < 3; ++v)
+            if (f.Views()[v]->LineCount() != want)
+                return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(f.Views()[v]->LineCount()).arg(want);
+        return {};
+    };
+    return c;
+}
+
 std::vector<TCase> RefreshCases(TContext& cx)
 {
     TMainForm& f = *cx.Form;
@@ -941,6 +1006,9 @@ std::vector<TCase> RefreshCases(TContext& cx)
             return {};
         };
         cases.push_back(refresh);
+        if (polygons > 20000)
+            for (const bool kept : {true, false})
+                cases.push_back(OnionRefreshCase(cx, m, kept, images, drawn));
     }
     cases.push_back(ViewMemoryCase(cx));
     return cases;
@@ -1699,6 +1767,106 @@ std::vector<TCase> ExportCases(TContext& cx)
     return {gltf};
 }
 
+// ---- Autosave of the large animation: what the window's thread spends on a copy (the
+// scheduler asked, the document copied, the copy handed to the writer's thread), against
+// the frame budget and a raw copy of the file's bytes; once into the memory of the copy
+// before, as every copy after the first, and once into fresh memory, as the first copy
+// after a save. Then the writer thread's work, timed here, against a raw atomic write of
+// the same bytes.
+std::vector<TCase> AutosaveCases(TContext& cx)
+{
+    const QString path = cx.Path(QStringLiteral("anims/bench.rtm"));
+    if (!QFileInfo::exists(path) && !WriteInput(path, BenchInputs::Animation(AnimComponents, AnimFrames))) {
+        std::fprintf(stderr, "cannot write the animation input in %s\n", qPrintable(cx.Dir.path()));
+        return {};
+    }
+    struct TAutosave {
+        TRecoveryStore Store;
+        TAutosaveWriter Writer{Store};
+        TAutosaveScheduler Scheduler{Writer};
+        QByteArray Bytes;
+        explicit TAutosave(const QString& root) : Store(root) {}
+    };
+    TMainForm& f = *cx.Form;
+    auto a = std::make_shared<TAutosave>(cx.Path(QStringLiteral("recovery")));
+    a->Bytes = ReadRaw(path);
+    const TRecoveryManifest manifest{path, QString(), 0, {}};
+    a->Scheduler.Unsaved = [] { return true; };
+    a->Scheduler.Snapshot = [&f, manifest](TAutosaveSnapshot& s) {
+        s.Document = f.Doc;
+        s.Manifest = manifest;
+        return true;
+    };
+    const auto prepare = [&cx, &f, a, path](bool fresh) {
+        if (fresh)
+            a->Writer.RemoveCopy();  // as a save does: the memory kept for copies goes
+        a->Writer.WaitIdle();
+        if (f.Doc.AnimStepCount != AnimFrames)
+            f.LoadAnimation(path);
+        cx.Dialogs.Messages.clear();
+        a->Scheduler.Changed();
+    };
+    // The copy holds the document as loaded: its file's bytes.
+    const auto check = [a]() -> QString {
+        a->Writer.WaitIdle();
+        if (!a->Writer.LastError().isEmpty())
+            return a->Writer.LastError();
+        const QDir own(a->Store.OwnFolder());
+        const QStringList files = own.entryList({QStringLiteral("animation-*.rtm")}, QDir::Files);
+        return files.size() == 1 && ReadRaw(own.filePath(files[0])) == a->Bytes ? QString()
+                                                                                : QStringLiteral("the copy differs from the file");
+    };
+
+    std::vector<TCase> cases;
+    for (const bool fresh : {false, true}) {
+        TCase c;
+        c.Name = fresh ? QStringLiteral("autosave 1st") : QStringLiteral("autosave gui");
+        c.FloorName = QStringLiteral("raw copy");
+        c.GoalRatio = 2;
+        c.BudgetName = QStringLiteral("frame");
+        c.BudgetMs = FrameMs;
+        c.MinRuns = 11;
+        c.Prepare = [prepare, fresh] { prepare(fresh); };
+        // On a busy machine the wall clock also counts the waits for a processor; the
+        // thread's own processor time says what the copy costs it.
+        auto cpu = std::make_shared<std::vector<double>>();
+        c.Run = [a, cpu] {
+            timespec from{}, to{};
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &from);
+            a->Scheduler.FocusLost();
+            clock_gettime(CLOCK_THREAD_CPUTIME_ID, &to);
+            cpu->push_back(double(to.tv_sec - from.tv_sec) * 1e3 + double(to.tv_nsec - from.tv_nsec) / 1e6);
+        };
+        c.Note = [cpu](bool& missed) {
+            const double ms = Bench::Median(*cpu);
+            missed = ms > FrameMs;
+            return QStringLiteral("  processor time %1 ms (goal <= %2)%3").arg(ms, 0, 'f', 1).arg(FrameMs).arg(missed ? " MISSED" : "");
+        };
+        c.Floor = [a] {
+            QByteArray copy(a->Bytes.size(), Qt::Uninitialized);
+            std::memcpy(copy.data(), a->Bytes.constData(), size_t(a->Bytes.size()));
+        };
+        c.Check = check;
+        cases.push_back(c);
+    }
+
+    TCase write;
+    write.Name = QStringLiteral("autosave write");
+    write.FloorName = QStringLiteral("raw write");
+    write.GoalRatio = 1.5;
+    write.Prepare = [prepare] { prepare(false); };
+    write.Run = [&f, a, manifest] { a->Store.Write(f.Doc, manifest); };
+    // The floor writes the same two files, each synced: the animation and a manifest.
+    const QString raw = cx.Path(QStringLiteral("anims/raw-autosave.rtm"));
+    write.Floor = [a, raw] {
+        WriteFileAtomic(raw, a->Bytes);
+        WriteFileAtomic(raw + QStringLiteral(".json"), QByteArray(160, ' '));
+    };
+    write.Check = check;
+    cases.push_back(write);
+    return cases;
+}
+
 struct TGroup {
     const char* Name;
     std::vector<TCase> (*Make)(TContext&);
@@ -1715,6 +1883,7 @@ const TGroup Groups[] = {
     {"undo", UndoCases},
     {"browser", BrowserCases},
     {"export", ExportCases},
+    {"autosave", AutosaveCases},
 };
 
 struct TResult {
@@ -1887,7 +2056,7 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser|export...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|paint3d|frames|timer|undo|browser|export|autosave...]\n");
             return 2;
         } else
             only << args[i];

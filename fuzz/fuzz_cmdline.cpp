@@ -12,6 +12,8 @@ FuzzSeeds MakeSeeds()
     return {
         {"frames", join({"frames", "a.rtm", "--select", "1-3", "--copy", "5", "--move", "--json", "-o", "x.rtm"})},
         {"frames_ops", join({"frames", "a.rtm", "--at", "2", "--insert-after", "--retime", "1=0.5", "--mirror", "--delete-range"})},
+        {"frames_flip", join({"frames", "a.rtm", "--select", "0-2", "--flip", "--flip-offset", "--undo"})},
+        {"render_aids", join({"render", "m.p3d", "a.rtm", "--onion", "2", "--path", "arm", "-o", "o.png"})},
         {"render", join({"--home", "/h", "render", "m.p3d", "a.rtm", "--time", "0.5", "--view", "all", "--size", "640x480", "-o", "o.png"})},
         {"export", join({"export", "m.p3d", "--frame", "3", "--offset", "1,2,3", "--environment", "e.p3d", "--proxy", "p", "-o", "o.obj"})},
         {"new", join({"new", "m.p3d", "arm", "leg", "-o", "n.rtm"})},
@@ -59,6 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(!(c.Frame && c.Time));
         if (c.Time)
             FUZZ_CHECK(*c.Time >= 0 && *c.Time <= 1);
+        FUZZ_CHECK(c.Onion >= 0 && c.Onion <= 5);
+        FUZZ_CHECK(c.MotionPath.isEmpty() || (c.Files.size() == 2 && !c.MotionPath.startsWith(QLatin1String("--"))));
         break;
     case Mode::New:
         FUZZ_CHECK(!c.Output.isEmpty() && !c.Files.isEmpty());

@@ -1,7 +1,6 @@
 // The frame list's and the frame timer's operations, and "New Animation...", on a fuzzed
 // animation with fuzzed arguments, through the controller as the windows and the frames
-// command use it. The
-// input is an RTM file, "@@OPS@@", then one operation per three bytes. After every
+// command use it. The input is an RTM file, "@@OPS@@", then one operation per three bytes. After every
 // operation the frame-time rules hold (frame 0 at 0, the last at 1, each frame's flag
 // telling whether it is later than the one before), the counts agree, and an operation
 // stopped by its message changed nothing. At the end undoing every step gives the loaded
@@ -40,6 +39,8 @@ FuzzSeeds MakeSeeds()
     seeds.emplace_back("one_frame_insert", Build(TFile::Regular({"a"}, 1)) + Separator + ops({1, 0, 0, 1, 0, 0, 2, 0, 0, 9, 3, 4}));
     seeds.emplace_back("drag", Build(TFile::Regular({"a", "b", "c"}, 8)) + Separator + ops({4, 2, 5, 10, 200, 7, 6, 0, 0, 3, 1, 9}));
     seeds.emplace_back("no_file", Separator + ops({0, 6, 0, 8, 1, 2, 11, 0, 0}));
+    seeds.emplace_back("flips", Build(TFile::Regular({"arm_l", "arm_r", "body"}, 6)) + Separator +
+                                    ops({4, 1, 2, 12, 0, 0, 13, 0, 0, 4, 0, 5, 13, 0, 0, 12, 0, 0}));
     return seeds;
 }
 
@@ -89,7 +90,13 @@ void TimerOp(TAnimController& anim, TTimerSelection& sel, int op, int a, int b)
             return;
         r = anim.CopyRange(sel.First, sel.Last, a - 8);
         break;
-    default: r = anim.DeleteRange(sel.First, sel.Last); break;
+    case 4: r = anim.DeleteRange(sel.First, sel.Last); break;
+    case 5: r = anim.FlipRange(sel.First, sel.Last); break;
+    default:
+        if (count + (sel.Last - sel.First + 1) > MaxFrames)
+            return;
+        r = anim.FlipRangeHalfCycleLater(sel.First, sel.Last);
+        break;
     }
     (void)b;
     if (!r.Done()) {
@@ -159,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     TTimerSelection sel;
     for (qsizetype i = 0; i + 2 < ops.size(); i += 3) {
-        const int op = uchar(ops[i]) % 13, a = uchar(ops[i + 1]), b = uchar(ops[i + 2]);
+        const int op = uchar(ops[i]) % 15, a = uchar(ops[i + 1]), b = uchar(ops[i + 2]);
         const TAnimFrames before = anim.Doc.AnimFrames;
         switch (op) {
         case 0: anim.SetActStep(a - 8); break;
@@ -189,14 +196,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 sel = {first, last};
             break;
         }
-        case 5: case 6: case 7: case 8: case 9: {
+        case 5: case 6: case 7: case 8: case 9: case 12: case 13: {
             const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last);
             const bool enabled = op == 5 ? on.Linearize : op == 6 ? on.Mirror : on.MoveCopyDelete;
             if (enabled && IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))
-                TimerOp(anim, sel, op - 5, a, b);
+                TimerOp(anim, sel, op < 12 ? op - 5 : op - 7, a, b);
             break;
         }
-        case 12: {  // the two halves of a new animation, of some of the names loaded or none
+        case 14: {  // the two halves of a new animation, of some of the names loaded or none
             editor.StartNewAnimation();
             const QStringList names = loadedNames.mid(a % (loadedNames.size() + 1), b % 4);
             if (!editor.CreateNewAnimation(names).isEmpty())
@@ -207,7 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))
                 Drag(anim, sel, (a - 128) / 100.0 + b / 25600.0);
             break;
-        default: {
+        case 11: {
             const float v = float(a - 128) / float(b + 1);
             anim.SetTotalMove(b % 3, v);
             break;

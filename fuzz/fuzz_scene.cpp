@@ -90,7 +90,9 @@ void CheckViews(const TEditor& scene)
     options.PivotComponent = order.empty() ? nullptr : order.front();
     T3dScene s3;
     Build3dScene(scene.Models(), order, scene.Cache(), scene.ComponentPoses(), std::vector<bool>(order.size(), true), options, scene.Params(), s3);
-    for (const T3dBatch* batch : {&s3.Shell, &s3.Components}) {
+    T3dScene shown;  // as the editor builds it, with its onion skin
+    scene.Build3d(shown, 0.1f, 0.1f);
+    for (const T3dBatch* batch : {&s3.Shell, &s3.Components, &shown.Onion}) {
         FUZZ_CHECK(batch->Triangles.size() % 3 == 0 && batch->Quads.size() % 4 == 0);
         for (const std::vector<T3dVertex>* list : {&batch->Triangles, &batch->Quads})
             for (const T3dVertex& c : *list)
@@ -181,6 +183,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (animated)
         scene.ShowTime(1.0 / 3);
     scene.LoadEnvironment(PathOf(0));
+    scene.Pose();
+    CheckViews(scene);
+    // With the aids: the frames around the last one, and the first component's path.
+    options = scene.Options();
+    options.OnionFrames = 2;
+    options.MotionPath = order.empty() ? QString() : order.front()->Name;
+    scene.SetOptions(options);
     scene.Pose();
     CheckViews(scene);
     return 0;

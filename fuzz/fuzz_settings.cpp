@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const TIniFile ini(path);
     FUZZ_CHECK(ini.ReadError().isEmpty());
     TSettings s;
-    s.Read(ini, exeDir);
+    s.Read(ini, exeDir, exeDir);
     for (const QString* p : {&s.DirP3d, &s.DirRTM, &s.TranslationFile, &s.ColorFile, &s.LastP3d, &s.LastRTM}) {
         FUZZ_CHECK(IsPlausiblePath(*p));
         FUZZ_CHECK(!p->contains(QLatin1Char('\\')));
@@ -68,11 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // Written into the same file (its other lines kept) and read back.
     TIniFile out(path);
-    s.Write(out);
+    s.Write(out, exeDir);
     QString error;
     FUZZ_CHECK(out.UpdateFile(&error));
     TSettings back;
-    back.Read(TIniFile(path), exeDir);
+    back.Read(TIniFile(path), exeDir, exeDir);
     bool stable = true;
     for (const QString* p : {&s.DirP3d, &s.DirRTM, &s.TranslationFile, &s.ColorFile, &s.LastP3d, &s.LastRTM})
         stable = stable && Stable(*p) && !p->contains(QLatin1Char('\n')) && !p->contains(QLatin1Char('\r'));

@@ -28,7 +28,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 if [ ${#groups[@]} -eq 0 ]; then
-  QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$bench" "${options[@]}" p3d rtm refresh hostile timer undo browser export
+  QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" "$bench" "${options[@]}" p3d rtm refresh hostile timer undo browser export autosave
   run3d "${options[@]}" paint3d frames
 elif [ "$gl" = yes ]; then
   run3d "${options[@]}" "${groups[@]}"

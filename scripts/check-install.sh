@@ -141,6 +141,15 @@ else
         { cat "$work/hardening.log"; fail "hardening-check found protections missing"; }
 fi
 
+# ---- The demo, copied as README.md says: its settings name its files relative to its
+# folder, so the copy finds its own names, colours and links
+demo=$work/torvane-demo
+cp -r "$prefix/share/torvane-anim/examples" "$demo"
+[ -s "$demo/TorvaneAnim.ini" ] || fail "the examples have no settings file"
+! grep -q '=/' "$demo/TorvaneAnim.ini" || fail "the demo's settings name absolute paths: $(cat "$demo/TorvaneAnim.ini")"
+"$prefix/bin/torvane-anim" --home "$demo" info "$demo/walker.p3d" | grep -q '^  body "Torso": .*pivot 0 1.5 0' ||
+    fail "the copied demo does not find its names and links"
+
 # ---- The installed editor in the user's folders
 exe=$prefix/bin/torvane-anim
 home=$work/home
@@ -155,10 +164,11 @@ if [ "$(id -u)" -eq 0 ]; then
 else
     chmod a-w "$prefix/bin"
 fi
-version=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME HOME="$home" "${as_user[@]}" "$exe" --version) ||
+version=$(env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME HOME="$home" "${as_user[@]}" "$exe" --version) ||
     fail "--version failed"
 grep -q "settings file: *$home/.config/torvane-anim/TorvaneAnim.ini" <<<"$version" || fail "--version says: $version"
 grep -q "LinkData: *$home/.local/share/torvane-anim/LinkData" <<<"$version" || fail "--version says: $version"
+grep -q "Recovery: *$home/.local/state/torvane-anim/recovery" <<<"$version" || fail "--version says: $version"
 examples=$prefix/share/torvane-anim/examples
 touch "$work/started"
 # The icon comes from the icon theme where the prefix is among the data folders, else from

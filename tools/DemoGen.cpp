@@ -7,8 +7,8 @@
 //   LinkData/walker.lpv       the hierarchy and pivots
 //   Translation/walker.tsl    display names
 //   Colors/walker.clr         colours
-//   TorvaneAnim.ini           settings pointing at the two files above
-// Run the editor with --home OUTDIR.
+//   TorvaneAnim.ini           settings naming the two files above, relative to OUTDIR
+// Run the editor with --home OUTDIR (or with --home on a copy of it).
 #include "anim/AnimDocument.h"
 #include "anim/Rtm.h"
 #include "model/Linking.h"
@@ -222,10 +222,11 @@ bool WriteAnimation(const QDir& out)
 
 bool WriteSettings(const QDir& out, const QString& tslPath, const QString& clrPath)
 {
-    // Other settings the editor saved there are kept.
+    // Other settings the editor saved there are kept. The files are named relative to the
+    // folder, which the editor takes them from with --home: the demo works from any copy.
     TIniFile ini(out.filePath("TorvaneAnim.ini"));
-    ini.WriteString("Settings", "TranslationFile", tslPath);
-    ini.WriteString("Settings", "ColorFile", clrPath);
+    ini.WriteString("Settings", "TranslationFile", out.relativeFilePath(tslPath));
+    ini.WriteString("Settings", "ColorFile", out.relativeFilePath(clrPath));
     QString error;
     if (!ini.UpdateFile(&error))
         return Fail(error);

@@ -1,8 +1,10 @@
 #include "anim/AnimController.h"
+#include "anim/Flip.h"
 #include "anim/FrameOps.h"
 #include "anim/Rtm.h"
 #include "platform/FileUtil.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -27,12 +29,12 @@ TAnimController::TScope::~TScope()
 TDocState TAnimController::State() const { return {Doc_.ActAnimStep, Selection_, Doc_.TotalMove}; }
 
 template <typename Op>
-bool TAnimController::Record(const QString& name, TFrameRange keep, Op op, const QString& mergeKey)
+bool TAnimController::Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how, const QString& mergeKey)
 {
     CommitRetime();
-    // The frames in keep are the ones the operation removes: their transforms move into
-    // the step instead of being copied.
-    TStepRecorder recorder(Doc_.AnimFrames, keep, State(), TStepRecorder::TKeep::Take);
+    // The frames in keep are the ones the operation removes (their transforms move into
+    // the step instead of being copied) or rewrites.
+    TStepRecorder recorder(Doc_.AnimFrames, keep, State(), how);
     if (!op()) {
         recorder.Abandon(Doc_.AnimFrames);
         return false;
@@ -317,7 +319,7 @@ void TAnimController::SetTotalMove(int axis, float value)
         Dirty_ = true;
         emit TotalMoveChanged();
         return true;
-    }, QStringLiteral("Total Move %1").arg(axis));
+    }, TStepRecorder::TKeep::Take, QStringLiteral("Total Move %1").arg(axis));
 }
 
 bool TAnimController::EditFrame(const QString& name, int step, const std::function<bool(TAnimDocument&)>& writer)
@@ -393,7 +395,7 @@ TTimingResult TAnimController::LinearizeRange(int first, int last)
 }
 
 template <typename Op>
-TTimingResult TAnimController::RunTimerOp(const QString& name, TFrameRange keep, Op op)
+TTimingResult TAnimController::RunTimerOp(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how)
 {
     const TScope scope(*this, TAnimChange::Document);
     TTimingResult r;
@@ -406,7 +408,7 @@ TTimingResult TAnimController::RunTimerOp(const QString& name, TFrameRange keep,
         ValidateFrames();
         SetSelection({r.SelFirst, r.SelLast});
         return true;
-    });
+    }, how);
     return r;
 }
 
@@ -436,6 +438,50 @@ TTimingResult TAnimController::DeleteRange(int first, int last)
     // brought back among the frames.
     return RunTimerOp(QStringLiteral("Delete Frames"), {first, last},
                       [&] { return DeleteFrames(Doc_.AnimFrames, first, last); });
+}
+
+TTimingResult TAnimController::FlipRange(int first, int last)
+{
+    const TFlipPartners partners = FindFlipPartners(Doc_.AnimSelections.Names());
+    TTimingResult r = RunTimerOp(
+        QStringLiteral("Flip"), {first, last}, [&] { return FlipFrames(Doc_.AnimFrames, partners, first, last); },
+        TStepRecorder::TKeep::Copy);
+    if (r.Done())
+        r.Message = QStringLiteral("Finished Flip operation\n") + FlipMessage(Doc_.AnimSelections.Names(), partners);
+    return r;
+}
+
+TTimingResult TAnimController::FlipRangeHalfCycleLater(int first, int last)
+{
+    const TFlipPartners partners = FindFlipPartners(Doc_.AnimSelections.Names());
+    const std::vector<THalfCycleTarget> targets = HalfCycleTargets(Doc_.AnimFrames, first, last);
+    TTimingResult r;
+    try {
+        r = RunTimerOp(
+            QStringLiteral("Flip, half a cycle later"), ReplacedFrames(targets),
+            [&] {
+                int current[1] = {Doc_.ActAnimStep};
+                const TTimingResult done =
+                    FlipFramesHalfCycleLater(Doc_.AnimFrames, partners, first, last, targets, current);
+                if (done.Done()) {
+                    SetStepCount(Doc_.FrameCount());
+                    SetActStep(current[0]);
+                }
+                return done;
+            },
+            TStepRecorder::TKeep::Copy);
+    } catch (const std::bad_alloc&) {
+        // The new frames are made before anything changes: the frames are as they were.
+        return {TTimingStatus::Stopped, Rtm::OutOfMemory(), first, last};
+    }
+    if (r.Done()) {
+        const auto added = std::count_if(targets.begin(), targets.end(), [](const THalfCycleTarget& t) { return t.Frame < 0; });
+        r.Message = QStringLiteral("Finished Flip, half a cycle later: %1 frames written, %2 of them new\n")
+                        .arg(targets.size())
+                        .arg(added) +
+                    FlipMessage(Doc_.AnimSelections.Names(), partners);
+    }
+    return r;
 }
 
 int TAnimController::WriteBackFrameTimes(const std::vector<TTimerItem>& items)

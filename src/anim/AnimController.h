@@ -131,6 +131,11 @@ public:
     TTimingResult CopyRange(int first, int last, int target);
     // Delete answered Yes.
     TTimingResult DeleteRange(int first, int last);
+    // Flip (anim/Flip.h) on the range: its poses mirrored left and right in place ("Flip"),
+    // or written half a cycle later ("Flip, half a cycle later"). The message names the
+    // pairs found; the selection and the current frame stay on the frames they were on.
+    TTimingResult FlipRange(int first, int last);
+    TTimingResult FlipRangeHalfCycleLater(int first, int last);
     // The chart's marks back into the frame times; the frame of the first tagged mark
     // becomes current. Returns that frame, -1 when none is tagged.
     int WriteBackFrameTimes(const std::vector<TTimerItem>& items);
@@ -169,11 +174,14 @@ private:
     // The time rules (first at 0, last at 1, each later frame valid when strictly later).
     void ValidateFrames();
     // Runs op (true: it did something) and records what it changed as one step; true when
-    // a step was recorded.
+    // a step was recorded. The frames in keep are the ones op removes (Take) or rewrites
+    // (Copy).
     template <typename Op>
-    bool Record(const QString& name, TFrameRange keep, Op op, const QString& mergeKey = {});
+    bool Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how = TStepRecorder::TKeep::Take,
+                const QString& mergeKey = {});
     template <typename Op>
-    TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op);
+    TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op,
+                             TStepRecorder::TKeep how = TStepRecorder::TKeep::Take);
     // The document replaced by a one-frame animation of names (none: emptied) as one step.
     void ReplaceDocument(const QStringList& names);
     void PushStep(TAnimStep step);

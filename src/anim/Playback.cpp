@@ -18,6 +18,7 @@ TPlayback::TPlayback(IPlaybackHost& host, std::function<double()> now) : Host_(h
 bool TPlayback::Start(double playTimeSeconds)
 {
     InSegment_ = false;
+    Shown_.clear();
     if (Host_.FrameCount() <= 0) {
         Mode_ = Mode::Idle;
         return false;
@@ -63,7 +64,9 @@ bool TPlayback::Tick()
         Mode_ = Mode::Idle;
         InSegment_ = false;
         Host_.SetPlayFraction(0);
+        Ending_ = true;
         Finish(now);
+        Ending_ = false;
         return false;
     }
     if (!InSegment_) {
@@ -84,6 +87,16 @@ bool TPlayback::Tick()
     InSegment_ = false;
     Finish(now);
     return Active();
+}
+
+bool TPlayback::MessageAsBox(const QString& text)
+{
+    if (!Active() && !Ending_)
+        return true;
+    if (Shown_.contains(text))
+        return false;
+    Shown_ << text;
+    return true;
 }
 
 void TPlayback::Finish(double now)

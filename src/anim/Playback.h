@@ -66,6 +66,12 @@ public:
     // Ticks are still wanted: playing, or a stop waiting to finish its segment.
     bool Active() const { return Mode_ != Mode::Idle; }
 
+    // A message raised while the pose is shown (a frame that cannot be posed): true when
+    // it is to be shown as a box. Within one playback, up to the frame its stop ends on,
+    // a text is shown so once; its repeats (one per drawing step) go to the status bar
+    // instead, so that they never bury the Play button under boxes.
+    bool MessageAsBox(const QString& text);
+
 private:
     enum class Mode { Idle, Playing, Stopping };
     void Finish(double now);
@@ -81,6 +87,8 @@ private:
     double SegLength_ = 0;
     double NextTime_ = 0;
     int Next_ = 0;
+    QStringList Shown_;    // the messages shown as boxes in this playback
+    bool Ending_ = false;  // the stop's last frame is being applied
 };
 
 // What playback shows T (0 .. 1) of the way through one pass when every drawing step takes

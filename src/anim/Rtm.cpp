@@ -343,7 +343,7 @@ QString WriteRtm(const TAnimDocument& doc, QByteArray& out)
     return {};
 }
 
-QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out)
+QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out, const std::atomic<bool>* stop)
 {
     if (QString error = CheckForWriting(doc); !error.isEmpty())
         return error;
@@ -359,6 +359,8 @@ QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out)
     out.Write(names.data(), qsizetype(names.size()));
     const int32_t slotCount = doc.AnimSelections.Count();
     for (int32_t i = 0; i < doc.AnimStepCount && out.Ok(); ++i) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            break;
         const TAnimFrame frame = doc.AnimFrames[size_t(i)];
         char* t = out.Space(4);
         if (!t)

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QLatin1String>
 #include <QString>
+#include <atomic>
 
 class TAtomicFileWriter;
 
@@ -52,5 +53,7 @@ TRtmData ReadRtmFile(const QString& path, const QString& shownName);
 // text and leaves out empty; otherwise returns "".
 QString WriteRtm(const TAnimDocument& doc, QByteArray& out);
 // The same, streamed into out record by record; nothing is written (and out is left for
-// the caller to discard) when the document is inconsistent. The caller commits.
-QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out);
+// the caller to discard) when the document is inconsistent. The caller commits. When stop
+// is given and becomes true (another thread gives up the write), the frames stop at the
+// next one: out is then incomplete and the caller discards it.
+QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out, const std::atomic<bool>* stop = nullptr);

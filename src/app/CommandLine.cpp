@@ -39,7 +39,7 @@ struct TSceneRun {
     {
         SetDebugSink([](const QString&) {});
         const TAppPaths paths = TAppPaths::FromHome(home);
-        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.StartDir);
+        Settings.Read(TIniFile(paths.SettingsFileToRead()), paths.StartDir, paths.DataDir);
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;
@@ -226,6 +226,18 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     TSceneRun run(cmd.Home, err);
     if (const int rc = PrepareScene(cmd, run, err); rc != ExitOk)
         return rc;
+    TEditorOptions options = run.Scene.Options();
+    options.OnionFrames = cmd.Onion;
+    options.MotionPath = cmd.MotionPath;
+    run.Scene.SetOptions(options);
+    if (!cmd.MotionPath.isEmpty() && run.Scene.ShownMotionPath().IsEmpty()) {
+        // A picture without the path asked for would pass for one with it.
+        const bool known = FindComponentByName(run.Scene.TreeOrder(), cmd.MotionPath);
+        err << (known ? QStringLiteral("Component %1 is not in the animation").arg(cmd.MotionPath)
+                      : QStringLiteral("Component %1 not found in %2").arg(cmd.MotionPath, FileNamePart(cmd.Files[0])))
+            << Qt::endl;
+        return ExitFileError;
+    }
     TViewPictures pictures(run.Scene, run.Settings.ShowGrid);
     T3dPaintOptions paint;
     paint.Lighting = !run.Settings.Light3D;

@@ -10,7 +10,8 @@
 //          [--environment FILE.p3d [--proxy NAME]] [--format obj|gltf|glb] [--play-time S]
 //          -o OUT.obj|OUT.gltf|OUT.glb
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
-//          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH] -o OUT.png
+//          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH]
+//          [--onion N] [--path COMPONENT] -o OUT.png
 //   new MODEL.p3d COMPONENT... -o OUT.rtm   the animation "New Animation..." builds
 //   --version                          the version and the folders in use (Paths.h)
 // export and render take --time T (0..1) in place of --frame: the pose playback shows then.
@@ -45,6 +46,8 @@ struct TCommandLine {
     QString Proxy;        // --proxy; empty: the first proxy selection
     int Width = 600;
     int Height = 450;
+    int Onion = 0;        // render --onion: frames before and after the current one
+    QString MotionPath;   // render --path: the component whose motion path is drawn
     QString Output;
     std::optional<TExportFormat> Format;  // export: --format; else by the output's extension
     std::optional<double> PlayTime;       // export to glTF: seconds one pass takes

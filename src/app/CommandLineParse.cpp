@@ -2,6 +2,7 @@
 // it can be checked (and fuzzed) without the rest of the commands. Every command and
 // option is one row of a table below; one generic pass reads the arguments over them.
 #include "app/CommandLine.h"
+#include "pose/OnionSkin.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -174,6 +175,17 @@ const TOptionSpec kOptions[] = {
      [](TCommandLine& c, const QString& v) { return ParseSize(v, c.Width, c.Height); },
      "%1 needs WIDTHxHEIGHT, each from 1 to 8192, at most 33554432 pixels", nullptr, nullptr, nullptr,
      "the picture's size in pixels"},
+    {"--onion", nullptr, "N", In(Mode::Render), false, {},
+     [](TCommandLine& c, const QString& v) { return ToInt(v, c.Onion) && c.Onion >= 0 && c.Onion <= MaxOnionFrames; },
+     "%1 needs a number of frames from 0 to 5", nullptr, kAnimation, nullptr,
+     "draw the N frames before and after the current one faintly under it"},
+    {"--path", nullptr, "COMPONENT", In(Mode::Render), false, {},
+     // An option in its place means the name was left out, as for --move.
+     [](TCommandLine& c, const QString& v) {
+         c.MotionPath = v;
+         return !v.isEmpty() && !v.startsWith(QLatin1String("--")) && v != QLatin1String("-o");
+     },
+     "%1 needs a component's name", nullptr, kAnimation, nullptr, "draw the component's motion path"},
     {"--environment", nullptr, "FILE.p3d", kPosing, false, {},
      [](TCommandLine& c, const QString& v) { c.Environment = v; return !v.isEmpty(); },
      "%1 needs a model file", nullptr, nullptr, nullptr, "load an environment model"},
@@ -245,6 +257,10 @@ const TOptionSpec kOptions[] = {
      "%1 needs a target frame", "%1 needs a value", nullptr, nullptr, "the frame timer's Copy to Frame T"},
     {"--delete-range", nullptr, nullptr, In(Mode::Frames), true, Step::DeleteRange, nullptr, nullptr, nullptr,
      nullptr, nullptr, "the frame timer's Delete, answered Yes"},
+    {"--flip", nullptr, nullptr, In(Mode::Frames), true, Step::Flip, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "the selection's poses mirrored left and right (anim/Flip.h)"},
+    {"--flip-offset", nullptr, nullptr, In(Mode::Frames), true, Step::FlipOffset, nullptr, nullptr, nullptr, nullptr,
+     nullptr, "the selection's flipped poses written half a cycle later"},
     {"--undo", nullptr, nullptr, In(Mode::Frames), true, Step::Undo, nullptr, nullptr, nullptr, nullptr, nullptr,
      "undo the chain's last step"},
     {"--redo", nullptr, nullptr, In(Mode::Frames), true, Step::Redo, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -404,7 +420,8 @@ QString UsageText()
                "                    [--format obj|gltf|glb] [--play-time S] -o OUT.obj|OUT.gltf|OUT.glb\n"
                "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
                "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-               "                    [--view front|left|top|3d|all] [--size WxH] -o OUT.png\n"
+               "                    [--view front|left|top|3d|all] [--size WxH] [--onion N] [--path COMPONENT]\n"
+               "                    -o OUT.png\n"
                "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
                "       torvane-anim [--home DIR] --version\n"
                "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");

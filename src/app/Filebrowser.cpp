@@ -115,6 +115,26 @@ void TF_FileBrowser::Fill(QListWidget* list, const QString& dir, const QString& 
     Filling_ = false;
 }
 
+void TF_FileBrowser::ShowLoaded(QListWidget* list, const QString& dir, const QString& path)
+{
+    const QFileInfo file(path);
+    const auto same = [](const QString& a, const QString& b) {
+        const QString ca = QFileInfo(a).canonicalFilePath(), cb = QFileInfo(b).canonicalFilePath();
+        return ca.isEmpty() || cb.isEmpty() ? QDir::cleanPath(a) == QDir::cleanPath(b) : ca == cb;
+    };
+    QListWidgetItem* item = nullptr;
+    if (!path.isEmpty() && same(file.absolutePath(), dir)) {
+        const QList<QListWidgetItem*> found = list->findItems(file.fileName(), Qt::MatchExactly);
+        item = found.isEmpty() ? nullptr : found.first();
+    }
+    Filling_ = true;
+    if (item)
+        list->setCurrentItem(item);
+    else
+        list->clearSelection();
+    Filling_ = false;
+}
+
 void TF_FileBrowser::Watch()
 {
     const QStringList old = Watcher_->directories();

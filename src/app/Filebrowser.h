@@ -30,6 +30,11 @@ public:
     QString RTMDir() const { return RTMDir_; }
     void SetP3dDir(const QString& dir);
     void SetRTMDir(const QString& dir);
+    // The lists show what the owner has loaded after a choice: the file selected when it is
+    // in the list's folder (nothing loads), otherwise nothing. A choice that was not loaded
+    // (a cancelled question) is taken back, so choosing that file again asks again.
+    void ShowLoadedModel(const QString& path) { ShowLoaded(P3dFileListBox, P3dDir_, path); }
+    void ShowLoadedAnimation(const QString& path) { ShowLoaded(RTMFileListBox, RTMDir_, path); }
     // Header click: collapse the upper pane, or give it all the room.
     void ToggleUpperPane();
     static constexpr int HeaderHeight = 30;
@@ -48,6 +53,7 @@ protected:
 private:
     // keep: select again the file that was selected, if it is still there (nothing loads).
     void Fill(QListWidget* list, const QString& dir, const QString& mask, bool keep = false);
+    void ShowLoaded(QListWidget* list, const QString& dir, const QString& path);
     // The lists follow their folders on disk (a save into one, a file copied there).
     void Watch();
     void Refill();

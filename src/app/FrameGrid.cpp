@@ -170,6 +170,8 @@ TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
                                  "QHeaderView::section{background:#404040;color:#FFFF00;border:none;"
                                  "padding-left:2px}"));
     setFixedWidth(Header_->length() + verticalScrollBar()->sizeHint().width() + 2 * frameWidth());
+    // Whole rows only: a row cut in half at the bottom reads as a frame that is not there.
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (!Following_ && current.isValid() && current.row() < Anim_.Doc.FrameCount() && !Anim_.ShuttingDown())
             Anim_.SetActStep(current.row());
@@ -382,7 +384,7 @@ void TFrameGrid::updateGeometries()
     if (Laying_)
         return;
     Laying_ = true;
-    const int height = Header_->isHidden() ? 0 : qBound(Header_->minimumHeight(), Header_->sizeHint().height(), Header_->maximumHeight());
+    const int height = HeaderHeight();
     setViewportMargins(0, height, 0, 0);
     const QRect view = viewport()->geometry();
     Header_->setGeometry(view.left(), view.top() - height, view.width(), height);
@@ -393,6 +395,16 @@ void TFrameGrid::updateGeometries()
     bar->setSingleStep(1);
     Laying_ = false;
     QAbstractItemView::updateGeometries();
+}
+
+int TFrameGrid::HeaderHeight() const
+{
+    return Header_->isHidden() ? 0 : qBound(Header_->minimumHeight(), Header_->sizeHint().height(), Header_->maximumHeight());
+}
+
+QSize TFrameGrid::sizeHint() const
+{
+    return {width(), HeaderHeight() + ShownRows * RowHeight + 2 * frameWidth()};
 }
 
 void TFrameGrid::scrollContentsBy(int, int dy)

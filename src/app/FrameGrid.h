@@ -31,6 +31,10 @@ public:
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
     static constexpr int RowHeight = 15;
+    // Rows the grid shows whole: twelve frames (the demo's walk) and the empty row.
+    static constexpr int ShownRows = 13;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
@@ -57,6 +61,7 @@ private:
     // The viewport's y of row's top; far rows are kept far outside, never wrapped.
     int RowTop(int row) const;
     int LastFrame() const;
+    int HeaderHeight() const;
 
     TAnimController& Anim_;
     TFrameGridModel* Model_;

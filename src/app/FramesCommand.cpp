@@ -1,5 +1,6 @@
 #include "app/FramesCommand.h"
 #include "anim/AnimController.h"
+#include "anim/Flip.h"
 #include "anim/FrameOps.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
@@ -70,6 +71,17 @@ TStep RunTimerOp(const TFrameOp& op, TRunState& s)
     case Kind::Mirror: return FromTiming(op, anim.MirrorRange(sel.First, sel.Last), sel);
     case Kind::Move: return FromTiming(op, anim.MoveRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
     case Kind::Copy: return FromTiming(op, anim.CopyRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
+    case Kind::Flip:
+    case Kind::FlipOffset: {
+        const QStringList names = anim.Doc.AnimSelections.Names();
+        const TTimingResult r = op.Op == Kind::Flip ? anim.FlipRange(sel.First, sel.Last)
+                                                    : anim.FlipRangeHalfCycleLater(sel.First, sel.Last);
+        TStep step = FromTiming(op, r, sel);
+        // The pairs are the frame timer's to show; here only the names that found none.
+        if (r.Done())
+            step.Message = UnpairedLines(names, FindFlipPartners(names)).join(QLatin1Char('\n'));
+        return step;
+    }
     default: return FromTiming(op, anim.DeleteRange(sel.First, sel.Last), sel);
     }
 }

@@ -11,7 +11,7 @@ struct TCommandLine;
 // One operation of the chain; the option table (CommandLineParse.cpp) names the option
 // that gives each and what it does.
 struct TFrameOp {
-    enum class Kind { At, InsertAfter, Delete, Retime, Select, Linearize, Mirror, Move, Copy, DeleteRange, Undo, Redo };
+    enum class Kind { At, InsertAfter, Delete, Retime, Select, Linearize, Mirror, Move, Copy, DeleteRange, Undo, Redo, Flip, FlipOffset };
     Kind Op = Kind::At;
     QString Name;  // as given, for messages
     int N = 0;     // --at, --retime frame, --select first

@@ -41,7 +41,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
       Models(Editor->Models())
 {
     Editor->LinkDataDir = Paths.LinkDataDir;
-    Editor->Message = [](const QString& text) { dialogs().ShowMessage(text); };
+    Editor->Message = [this](const QString& text) { ShowEditorMessage(text); };
     Editor->Ask = [](const QString& text) { return dialogs().AskYesNo(text, QStringLiteral("Edit Frame")); };
     Editor->ChooseProxy = [](const QStringList& names) {
         return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
@@ -63,8 +63,14 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     F_FrameManipulator = new TF_FrameManipulator(*Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { Menus.FileBrowser1->setChecked(false); });
-    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) { LoadModel(path); });
-    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) { LoadAnimation(path); });
+    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) {
+        LoadModel(path);
+        F_FileBrowser->ShowLoadedModel(ModelFileName());
+    });
+    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) {
+        LoadAnimation(path);
+        F_FileBrowser->ShowLoadedAnimation(Doc.AnimFileName);
+    });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { Menus.FrameTimer1->setChecked(false); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
@@ -92,8 +98,10 @@ void TMainForm::SetHint(QWidget* w, const QString& hint) { ::SetHint(w, hint); }
 bool TMainForm::event(QEvent* e)
 {
     // Hints go to the first status panel rather than over the whole status bar.
+    // When the mouse leaves the control, the note they covered shows again.
     if (e->type() == QEvent::StatusTip) {
-        SetStatusText(0, static_cast<QStatusTipEvent*>(e)->tip());
+        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+        SetStatusText(0, tip.isEmpty() ? StatusNote_ : tip);
         return true;
     }
     return QMainWindow::event(e);
@@ -225,12 +233,32 @@ void TMainForm::BuildStatusBar()
     }
 }
 
+void TMainForm::ShowEditorMessage(const QString& text)
+{
+    if (Playback_ && !Playback_->MessageAsBox(text))
+        SetStatusNote(text);  // said in a box already in this playback
+    else
+        dialogs().ShowMessage(text);
+}
+
 QString TMainForm::StatusText(int panel) const { return StatusPanels[panel]->text(); }
 
 void TMainForm::SetStatusText(int panel, const QString& text)
 {
     StatusPanels[panel]->setText(text);
     StatusPanels[panel]->setToolTip(text);
+    // A note tells of the last load or export: the next model or animation ends it.
+    if ((panel == 1 || panel == 2) && !StatusNote_.isEmpty()) {
+        if (StatusText(0) == StatusNote_)
+            SetStatusText(0, {});
+        StatusNote_.clear();
+    }
+}
+
+void TMainForm::SetStatusNote(const QString& text)
+{
+    StatusNote_ = text;
+    SetStatusText(0, text);
 }
 
 QWidget* TMainForm::BuildLeftColumn()
@@ -379,6 +407,15 @@ void TMainForm::BuildLayout()
     Panes.HSplitter->setChildrenCollapsible(false);
     Panes.VSplitter1->setChildrenCollapsible(false);
     Panes.VSplitter2->setChildrenCollapsible(false);
+    // No view becomes a sliver: not by a drag, nor by sizes saved in a larger (maximised)
+    // window and restored in a smaller one, nor when the window shrinks.
+    for (QWidget* column : {Panes.P_LeftViews, Panes.P_RightViews})
+        column->setMinimumWidth(MinViewSize);
+    for (QWidget* view : {static_cast<QWidget*>(Panes.FrontView1), static_cast<QWidget*>(Panes.TopView1),
+                          static_cast<QWidget*>(Panes.LeftView1), static_cast<QWidget*>(P_3dArea)})
+        view->setMinimumHeight(MinViewSize);
+    for (QSplitter* s : {Panes.HSplitter, Panes.VSplitter1, Panes.VSplitter2})
+        connect(s, &QSplitter::splitterMoved, this, [this] { MaximizedSplits_.reset(); });
     row->addWidget(Panes.HSplitter, 1);
     setCentralWidget(central);
 

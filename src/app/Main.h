@@ -20,6 +20,7 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -61,6 +62,8 @@ public:
     static constexpr const char* Caption = "Torvane Anim v0.98";
     static constexpr int DesignedWidth = 1200;
     static constexpr int DesignedHeight = 930;
+    // The narrowest (and lowest) a view's pane may become between the splitters.
+    static constexpr int MinViewSize = 160;
 
     // ---- Paths and settings
     TAppPaths Paths;
@@ -236,9 +239,16 @@ public:
     // The open dialog of models, shared by the main model and the environment.
     FileDialogOptions P3dOpenDialog() const;
 
+    // What the editor has to say: a message box, but during playback each text only once
+    // (its repeats at every drawing step go to the status bar).
+    void ShowEditorMessage(const QString& text);
+
     // Status bar panels 0..5.
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
+    // What the first panel says when no hint covers it, until the next note or the next
+    // model or animation.
+    void SetStatusNote(const QString& text);
 
     // Hint "short|long": the tooltip shows the first part, the status bar the second.
     static void SetHint(QWidget* w, const QString& hint);
@@ -250,12 +260,14 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
     std::unique_ptr<TIniFile> Ini;
     TSettings Settings;  // what was read at start-up
     QWidget* P_Left = nullptr;
     QLabel* StatusPanels[6] = {};
+    QString StatusNote_;
     QTimer* EditTimer_ = nullptr;
     QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
     TF_About* F_About = nullptr;  // created once with the main window
@@ -276,6 +288,9 @@ private:
     void ApplySettingsToControls(const TSettings& s);
     TSettings SettingsFromControls() const;
     void Shutdown();
+    // What the loads at start-up had to say, shown once the window is on the screen.
+    QStringList StartMessages_;
+    void ShowStartMessages();
 
     void LoadAnim1Click();
     void LoadP3d1Click();
@@ -316,6 +331,11 @@ private:
     QRect NormalFrame_;
     bool LayoutApplied_ = false;
     QRect PrePlaced_;  // the frame position and size given before the native window existed
+    // The splitters' sizes as the settings have them, each pane kept at its minimum or more.
+    void ApplySplits(const TLayoutSettings& layout);
+    // Sizes saved in the maximised window, until the window is maximised (or a splitter is
+    // moved before that).
+    std::optional<TLayoutSettings> MaximizedSplits_;
     bool ClosingAccepted_ = false;
     bool RefreshQueued_ = false;
     int RefreshCount_ = 0;

@@ -1,6 +1,7 @@
 // The 3D view: its GL events, the camera under the mouse, the tool buttons and the two
 // transparency sliders; the environment model shown around the edited one; and the export
 // of what the window shows.
+#include "app/ExportNote.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
@@ -126,13 +127,13 @@ void TMainForm::ExportModelClick(bool gltf)
         dialogs().ShowMessage(QStringLiteral("No P3d Model loaded!"));
         return;
     }
-    const QFileInfo model(ModelFileName());
+    const bool animation = gltf && !Doc.AnimFrames.empty();  // glTF keeps every frame, OBJ the one shown
     FileDialogOptions o;
     o.Title = gltf ? QStringLiteral("Export glTF") : QStringLiteral("Export OBJ");
     o.Filter = gltf ? QStringLiteral("glTF Binary|*.glb|glTF|*.gltf") : QStringLiteral("Wavefront OBJ|*.obj");
     o.DefaultExt = gltf ? QStringLiteral("*.glb") : QStringLiteral("*.obj");
-    o.InitialDir = model.absolutePath();
-    o.FileName = model.completeBaseName() + (gltf ? QStringLiteral(".glb") : QStringLiteral(".obj"));
+    o.InitialDir = QFileInfo(ModelFileName()).absolutePath();
+    o.FileName = ExportFileName(ModelFileName(), Doc.AnimFileName, animation, gltf ? QStringLiteral("glb") : QStringLiteral("obj"));
     o.OverwritePrompt = true;
     const QString path = dialogs().SaveFile(o);
     if (path.isEmpty())
@@ -151,8 +152,11 @@ void TMainForm::ExportModelClick(bool gltf)
     r.EnvironmentAlpha = P_AnimControl->EnvironmentTransparency();
     Editor->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = Editor->Export(r);
-    if (!result.Error.isEmpty())
+    if (!result.Error.isEmpty()) {
         dialogs().ShowMessage(result.Error);
-    else if (!result.Notes.isEmpty())
+        return;
+    }
+    SetStatusNote(ExportSummary(path, QFileInfo(path).size(), animation, Doc.FrameCount(), Doc.ActAnimStep));
+    if (!result.Notes.isEmpty())
         dialogs().ShowMessage(result.Notes.join(QLatin1Char('\n')));
 }

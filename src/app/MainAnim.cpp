@@ -167,6 +167,8 @@ void TMainForm::CheckAnimComponents()
     const QString report = MissingAnimComponentsReport();
     if (!report.isEmpty())
         dialogs().ShowMessage(QStringLiteral("following Animation Components were not found in the Model:\n") + report);
+    else if (ModelFileName().isEmpty() && !Doc.AnimFrames.empty())
+        SetStatusNote(QStringLiteral("No model loaded: load the model (Ctrl+P) to see this animation."));
 }
 
 bool TMainForm::SaveAnimationAs()

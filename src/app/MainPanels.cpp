@@ -8,6 +8,7 @@
 #include <QLCDNumber>
 #include <QLabel>
 #include <QOpenGLContext>
+#include <QPalette>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -234,8 +235,19 @@ TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
     D_ActStep = new QLCDNumber(5, this);
     D_ActStep->setObjectName(QStringLiteral("D_ActStep"));
     SetHint(D_ActStep, QStringLiteral("Current Frame"));
+    // Solid digits in yellow on dark, as the frame grid shows its numbers: in the platform's
+    // colours they come out thin and grey on grey. A digit's strokes grow with its size;
+    // ShowFrameCount gives the counters as few places as the count needs, so that each
+    // digit gets as much of the room as it can.
     for (QLCDNumber* d : {D_Steps, D_ActStep}) {
         d->setSegmentStyle(QLCDNumber::Flat);
+        QPalette p = d->palette();
+        p.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+        p.setColor(QPalette::WindowText, QColor(0xFF, 0xFF, 0x00));
+        d->setPalette(p);
+        d->setAutoFillBackground(true);
+        d->setMinimumHeight(3 * d->fontMetrics().height());
+        d->setDigitCount(CounterDigits(0));
         d->display(0);
     }
     l->addWidget(B_Prev, 0, 0);
@@ -327,8 +339,14 @@ TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
     }
 }
 
+int TPlayPanel::CounterDigits(int count) { return std::max(3, int(QString::number(count).size())); }
+
 void TPlayPanel::ShowFrameCount(int count)
 {
+    for (QLCDNumber* d : {D_Steps, D_ActStep}) {
+        d->setDigitCount(CounterDigits(count));
+        d->display(d->intValue());
+    }
     D_Steps->display(count);
     const int divisions = std::min(count - 1, 20);
     const QSignalBlocker block(AnimSlider);

@@ -120,6 +120,8 @@ public:
     // divisions at most; the current frame on the slider and its display. Neither asks
     // for a frame.
     void ShowFrameCount(int count);
+    // The counters' places for a frame count: as many as it needs, three at least.
+    static int CounterDigits(int count);
     int SliderDivisions() const { return SliderDivisions_; }
     void ShowCurrentFrame(int step);
 

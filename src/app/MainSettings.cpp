@@ -13,7 +13,11 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
+#include <algorithm>
+#include <utility>
 
 void TMainForm::showEvent(QShowEvent* e)
 {
@@ -58,7 +62,7 @@ void TMainForm::FormShow()
     s.Layout.HSplitter = Panes.P_LeftViews->width();
     s.Layout.VSplitter1 = Panes.FrontView1->height();
     s.Layout.VSplitter2 = Panes.LeftView1->height();
-    s.Read(*Ini, Paths.StartDir);
+    s.Read(*Ini, Paths.StartDir, Paths.DataDir);
     Settings = s;
     LoadLayout();
     ApplySettingsToControls(s);
@@ -66,18 +70,43 @@ void TMainForm::FormShow()
     QStringList models, anims;
     for (const QString& f : StartFiles)
         (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive) ? models : anims) << f;
-    if (models.isEmpty() && !s.LastP3d.isEmpty())
-        LoadModel(s.LastP3d);
-    if (models.isEmpty() && anims.isEmpty() && !s.LastRTM.isEmpty())
-        LoadAnimation(s.LastRTM);
-    for (const QString& f : models)
-        LoadModel(f);
-    for (const QString& f : anims)
-        LoadAnimation(f);
+    {
+        // The window is not on the screen yet: what the loads have to say waits for it.
+        const TKeptMessages keep(StartMessages_);
+        if (models.isEmpty() && !s.LastP3d.isEmpty())
+            LoadModel(s.LastP3d);
+        if (models.isEmpty() && anims.isEmpty() && !s.LastRTM.isEmpty())
+            LoadAnimation(s.LastRTM);
+        for (const QString& f : models)
+            LoadModel(f);
+        for (const QString& f : anims)
+            LoadAnimation(f);
+    }
+    if (!StartMessages_.isEmpty())
+        windowHandle()->installEventFilter(this);
 
     // From here on every write goes to the current file name.
     Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
     F_FileBrowser->resize(185, F_FileBrowser->height());
+}
+
+bool TMainForm::eventFilter(QObject* o, QEvent* e)
+{
+    // The start-up messages open once the window is mapped and drawn, over it; after the
+    // turn of the event loop that shows it, so that the box opens on a window in place.
+    if (o == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        QTimer::singleShot(0, this, [this] { ShowStartMessages(); });
+    }
+    return QMainWindow::eventFilter(o, e);
+}
+
+void TMainForm::ShowStartMessages()
+{
+    const QStringList messages = std::exchange(StartMessages_, {});
+    const DialogOwner owner(this);
+    for (const QString& m : messages)
+        dialogs().ShowMessage(m);
 }
 
 // Only geometry the window has in the normal state is kept: while it is maximised or
@@ -92,6 +121,8 @@ void TMainForm::resizeEvent(QResizeEvent* e)
 {
     QMainWindow::resizeEvent(e);
     NoteNormalGeometry();
+    if (MaximizedSplits_ && isMaximized() && size() != NormalFrame_.size())
+        ApplySplits(*std::exchange(MaximizedSplits_, std::nullopt));
 }
 
 void TMainForm::NoteNormalGeometry()
@@ -127,19 +158,28 @@ void TMainForm::LoadLayout()
     LayoutApplied_ = true;
     if (l.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
+    ApplySplits(l);
+    // Sizes saved in the maximised window are its own: once the window manager has made
+    // the window that large, they are applied again, so that the panes share it as they did
+    // (and share the normal window as the splitters scale them back).
+    MaximizedSplits_ = l.Maximized ? std::optional<TLayoutSettings>(l) : std::nullopt;
+    Settings.Layout = l;
+}
+
+void TMainForm::ApplySplits(const TLayoutSettings& l)
+{
+    // Sizes saved in a larger window leave each pane at least its minimum in this one.
     const auto split = [](QSplitter* s, int first) {
-        const QList<int> sizes = s->sizes();
         int total = 0;
-        for (int v : sizes)
+        for (int v : s->sizes())
             total += v;
-        if (total <= first)
-            total = first + 100;
+        total = std::max(total, 2 * MinViewSize);
+        first = std::clamp(first, MinViewSize, total - MinViewSize);
         s->setSizes({first, total - first});
     };
     split(Panes.HSplitter, l.HSplitter);
     split(Panes.VSplitter1, l.VSplitter1);
     split(Panes.VSplitter2, l.VSplitter2);
-    Settings.Layout = l;
 }
 
 void TMainForm::SaveLayout()
@@ -198,7 +238,7 @@ void TMainForm::SaveSettings()
 {
     if (!Ini)
         Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
-    SettingsFromControls().Write(*Ini);
+    SettingsFromControls().Write(*Ini, Paths.DataDir);
     // The user's settings folder does not exist before the first save.
     TAppPaths::MakeFolder(Paths.SettingsDir);
     QString error;

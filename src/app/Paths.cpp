@@ -44,6 +44,7 @@ TPathFacts TPathFacts::Gather(const QString& home)
     f.UserHome = QDir::homePath();
     f.XdgConfigHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     f.XdgDataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    f.XdgStateHome = qEnvironmentVariable("XDG_STATE_HOME");
     return f;
 }
 
@@ -60,7 +61,7 @@ bool TAppPaths::IsSystemFolder(const QString& dir)
     return false;
 }
 
-TAppPaths TAppPaths::Choose(const TPathFacts& f)
+TAppPaths TAppPaths::ChooseFolders(const TPathFacts& f)
 {
     TAppPaths p;
     if (!f.Home.isEmpty()) {
@@ -91,6 +92,24 @@ TAppPaths TAppPaths::Choose(const TPathFacts& f)
     return p;
 }
 
+TAppPaths TAppPaths::Choose(const TPathFacts& f)
+{
+    TAppPaths p = ChooseFolders(f);
+    if (p.Kind == Layout::User) {
+        // Recovery copies are state, neither settings nor data the user keeps.
+        const QString state = XdgBase(f.XdgStateHome, f.UserHome, QStringLiteral(".local/state"));
+        p.RecoveryDir = state.isEmpty() ? p.DataDir + QStringLiteral("recovery/") : state + QStringLiteral("torvane-anim/recovery/");
+    } else {
+        p.RecoveryDir = p.SettingsDir + QStringLiteral("Recovery/");
+    }
+    if (p.Kind != Layout::Home) {
+        const QString data = XdgBase(f.XdgDataHome, f.UserHome, QStringLiteral(".local/share"));
+        if (!data.isEmpty())
+            p.RecentlyUsedFile = data + QStringLiteral("recently-used.xbel");
+    }
+    return p;
+}
+
 TAppPaths TAppPaths::FromHome(const QString& home) { return Choose(TPathFacts::Gather(home)); }
 
 QString TAppPaths::SettingsFileToRead() const
@@ -115,6 +134,8 @@ QString VersionText(const TAppPaths& p)
                           "settings file:     %3\n"
                           "LinkData:          %4\n"
                           "Translation:       %5\n"
-                          "Colors:            %6\n")
-        .arg(QStringLiteral(TORVANE_VERSION), layout, p.SettingsFile(), p.LinkDataDir, p.TranslationDir, p.ColorsDir);
+                          "Colors:            %6\n"
+                          "Recovery:          %7\n")
+        .arg(QStringLiteral(TORVANE_VERSION), layout, p.SettingsFile(), p.LinkDataDir, p.TranslationDir, p.ColorsDir,
+             p.RecoveryDir.chopped(1));
 }

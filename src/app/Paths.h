@@ -6,6 +6,8 @@
 // (or in the folder --home names), as they always have. User: an installed program, whose
 // folder the user cannot or should not write to, keeps the settings file in
 // $XDG_CONFIG_HOME/torvane-anim/ and the data folders in $XDG_DATA_HOME/torvane-anim/.
+// Copies of unsaved work go to $XDG_STATE_HOME/torvane-anim/recovery/ there, and to a
+// Recovery folder beside the settings file otherwise.
 #include <QString>
 
 // What start-up finds on the disk and in the environment; the choice of layout depends on
@@ -18,6 +20,7 @@ struct TPathFacts {
     QString UserHome;                // the user's home folder
     QString XdgConfigHome;           // the variables as set (empty when unset)
     QString XdgDataHome;
+    QString XdgStateHome;
 
     // The facts of this process: its executable (a QCoreApplication must exist), its
     // environment and the disk.
@@ -34,6 +37,10 @@ struct TAppPaths {
     QString TranslationDir;
     QString ColorsDir;
     QString StartDir;     // where the file browser starts before the settings name a folder
+    QString RecoveryDir;  // ends with '/'; copies of unsaved work, one folder per running editor
+    // The desktop's list of recently used files (freedesktop recently-used.xbel); empty with
+    // --home, whose files are a world of their own (the tests').
+    QString RecentlyUsedFile;
 
     // home empty: the executable's folder, or the user's folders for an installed program.
     static TAppPaths FromHome(const QString& home);
@@ -50,6 +57,10 @@ struct TAppPaths {
     // Creates the folder (and its parents) before a file is written there; false when it
     // cannot be made.
     static bool MakeFolder(const QString& dir);
+
+private:
+    // The layout and the folders of settings and data.
+    static TAppPaths ChooseFolders(const TPathFacts& facts);
 };
 
 // What --version prints: the version, the layout and the folders in use.

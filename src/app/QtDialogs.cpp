@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QInputDialog>
 #include <QGridLayout>
@@ -82,7 +84,7 @@ namespace {
 // given at least the width the caption needs.
 void FitCaption(QMessageBox& box)
 {
-    const int need = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 120;
+    const int need = TitleBarWidth(box);
     // A spacer row rather than a minimum on the label, which would stop the box from
     // measuring (and wrapping) a long text itself.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
@@ -150,11 +152,20 @@ bool TQtDialogs::ChooseColor(unsigned& color)
 
 bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
-    bool ok = false;
-    const QString s = QInputDialog::getText(Owner(), caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = s;
-    return ok;
+    QInputDialog d(Owner());
+    d.setWindowTitle(caption);
+    d.setLabelText(prompt);
+    d.setTextValue(value);
+    // Sized to the prompt and the text alone, the box cuts its title off. Its layout sets
+    // the box's own limits, so the edit is what gets wider.
+    if (auto* edit = d.findChild<QLineEdit*>()) {
+        const QMargins m = d.layout() ? d.layout()->contentsMargins() : QMargins();
+        edit->setMinimumWidth(TitleBarWidth(d) - m.left() - m.right());
+    }
+    if (d.exec() != QDialog::Accepted)
+        return false;
+    value = d.textValue();
+    return true;
 }
 
 int TQtDialogs::ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected)

@@ -1,8 +1,10 @@
 #include "app/Settings.h"
 #include "editor/CommandStack.h"
+#include "pose/OnionSkin.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 
+#include <QDir>
 #include <algorithm>
 
 namespace {
@@ -41,17 +43,70 @@ void TSettings::WriteLayout(TIniFile& ini, const TLayoutSettings& l)
     ini.WriteBool(kLayout, QStringLiteral("Maximized"), l.Maximized);
 }
 
-void TSettings::Read(const TIniFile& ini, const QString& exeDir)
+namespace {
+// The folder without its trailing separator ("/" stays), empty when there is none.
+QString Base(const QString& dataDir)
+{
+    QString base = dataDir;
+    while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return base;
+}
+
+// "C:/x" and "C:\x" are absolute on the system that wrote them.
+bool IsDrivePath(const QString& path)
+{
+    return path.size() >= 3 && path[0].isLetter() && path[1] == QLatin1Char(':') &&
+           (path[2] == QLatin1Char('/') || path[2] == QLatin1Char('\\'));
+}
+}  // namespace
+
+QString StoredPath(const QString& path, const QString& dataDir)
+{
+    const QString base = Base(dataDir);
+    if (!base.startsWith(QLatin1Char('/')) || path.isEmpty())
+        return path;
+    if (path == base)
+        return QStringLiteral(".");
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    if (path == prefix)
+        return QStringLiteral("./");
+    if (!path.startsWith(prefix))
+        return path;
+    // Only a plain path below the folder (a folder may end in its separator), one that
+    // reads back as itself: "a/../b" and a name that starts with a blank or a quote stay whole.
+    const QString rest = path.mid(prefix.size());
+    const QString name = rest.endsWith(QLatin1Char('/')) ? rest.chopped(1) : rest;
+    const bool plain = !name.isEmpty() && QDir::cleanPath(name) == name && !name.startsWith(QLatin1Char('/')) &&
+                       name != QLatin1String(".") && name != QLatin1String("..") && !name.startsWith(QLatin1String("../")) &&
+                       !IsDrivePath(name) && name.trimmed() == name && !name.startsWith(QLatin1Char('"')) &&
+                       !name.startsWith(QLatin1Char('\''));
+    return plain ? rest : path;
+}
+
+QString ResolvedPath(const QString& stored, const QString& dataDir)
+{
+    const QString base = Base(dataDir);
+    if (!base.startsWith(QLatin1Char('/')) || stored.isEmpty() || stored.startsWith(QLatin1Char('/')) || IsDrivePath(stored))
+        return stored;
+    if (stored == QLatin1String("."))
+        return base;
+    const QString prefix = base.endsWith(QLatin1Char('/')) ? base : base + QLatin1Char('/');
+    return stored == QLatin1String("./") ? prefix : prefix + stored;
+}
+
+void TSettings::Read(const TIniFile& ini, const QString& exeDir, const QString& dataDir)
 {
     ReadLayout(ini, Layout);
     // Paths in the settings file may have been written on Windows, with backslashes.
     // A value longer than any path the system can open is no path: it is dropped before
     // anything (a file look-up, a window title) has to deal with megabytes of it.
-    const auto path = [&ini](const QString& section, const QString& key, const QString& def) {
+    const auto path = [&ini, &dataDir](const QString& section, const QString& key, const QString& def) {
         const QString value = ini.ReadString(section, key, def);
         if (!IsPlausiblePath(value))
             return def;
-        return NormalizeSeparators(value);
+        const QString resolved = ResolvedPath(NormalizeSeparators(value), dataDir);
+        return IsPlausiblePath(resolved) ? resolved : def;
     };
     DirP3d = path(kDir, QStringLiteral("P3d"), exeDir);
     DirRTM = path(kDir, QStringLiteral("RTM"), exeDir);
@@ -64,21 +119,26 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir)
     Transparent3D = ini.ReadBool(kStartup, QStringLiteral("3DTranparent"), true);
     Grid3D = ini.ReadBool(kStartup, QStringLiteral("3DGrid"), true);
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
+    OnionFrames = std::clamp(ini.ReadInteger(kStartup, QStringLiteral("OnionFrames"), 1), 0, MaxOnionFrames);
     UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
     UndoMegabytes = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoMegabytes"), 0), 0, 1 << 24);
+    // A negative interval is a slip, not a wish to lose work: it counts as the default.
+    AutosaveSeconds = ini.ReadInteger(kStartup, QStringLiteral("AutosaveSeconds"), 60);
+    AutosaveSeconds = AutosaveSeconds < 0 ? 60 : std::min(AutosaveSeconds, 86400);
     LastP3d = path(kStartup, QStringLiteral("LastP3d"), QString());
     LastRTM = path(kStartup, QStringLiteral("LastRTM"), QString());
 }
 
-void TSettings::Write(TIniFile& ini) const
+void TSettings::Write(TIniFile& ini, const QString& dataDir) const
 {
     WriteLayout(ini, Layout);
-    ini.WriteString(kDir, QStringLiteral("P3d"), DirP3d);
-    ini.WriteString(kDir, QStringLiteral("RTM"), DirRTM);
-    ini.WriteString(kStartup, QStringLiteral("LastP3d"), LastP3d);
-    ini.WriteString(kStartup, QStringLiteral("LastRTM"), LastRTM);
-    ini.WriteString(kSettings, QStringLiteral("TranslationFile"), TranslationFile);
-    ini.WriteString(kSettings, QStringLiteral("ColorFile"), ColorFile);
+    const auto path = [&dataDir](const QString& p) { return StoredPath(p, dataDir); };
+    ini.WriteString(kDir, QStringLiteral("P3d"), path(DirP3d));
+    ini.WriteString(kDir, QStringLiteral("RTM"), path(DirRTM));
+    ini.WriteString(kStartup, QStringLiteral("LastP3d"), path(LastP3d));
+    ini.WriteString(kStartup, QStringLiteral("LastRTM"), path(LastRTM));
+    ini.WriteString(kSettings, QStringLiteral("TranslationFile"), path(TranslationFile));
+    ini.WriteString(kSettings, QStringLiteral("ColorFile"), path(ColorFile));
     ini.WriteInteger(kSettings, QStringLiteral("UndoSteps"), UndoSteps);
     if (UndoMegabytes > 0)
         ini.WriteInteger(kSettings, QStringLiteral("UndoMegabytes"), UndoMegabytes);
@@ -89,4 +149,6 @@ void TSettings::Write(TIniFile& ini) const
     ini.WriteBool(kStartup, QStringLiteral("3DTranparent"), Transparent3D);
     ini.WriteBool(kStartup, QStringLiteral("3DGrid"), Grid3D);
     ini.WriteBool(kStartup, QStringLiteral("AutoSaveSettings"), AutoSaveSettings);
+    ini.WriteInteger(kStartup, QStringLiteral("AutosaveSeconds"), AutosaveSeconds);
+    ini.WriteInteger(kStartup, QStringLiteral("OnionFrames"), OnionFrames);
 }

@@ -23,13 +23,24 @@ struct TSettings {
     // a share of the machine's memory.
     int UndoMegabytes = 0;
     size_t UndoBytes() const;
+    int AutosaveSeconds = 60;  // between recovery copies of unsaved work; 0: none
+    int OnionFrames = 1;  // frames the onion skin shows on each side when switched on, 0 .. 5
     QString LastP3d, LastRTM;
 
     // Layout keys default to the values already in s.Layout (the window's current ones);
-    // the two folders default to exeDir.
+    // the two folders default to exeDir. Paths are stored relative to the folder that
+    // holds the data folders (dataDir) when they lie inside it, so that a copy of that
+    // folder with its settings file (the demo) works wherever it is; a relative path read
+    // is taken from there. Without a dataDir paths are kept as they are.
     static void ReadLayout(const TIniFile& ini, TLayoutSettings& layout);
     static void WriteLayout(TIniFile& ini, const TLayoutSettings& layout);
-    void Read(const TIniFile& ini, const QString& exeDir);
+    void Read(const TIniFile& ini, const QString& exeDir, const QString& dataDir = {});
     // Layout first, then folders, last files, translation/colour files, options.
-    void Write(TIniFile& ini) const;
+    void Write(TIniFile& ini, const QString& dataDir = {}) const;
 };
+
+// A path as the settings file holds it: relative to dataDir when it lies inside that
+// folder, "." for the folder itself, otherwise as it is. StoredPath and ResolvedPath undo
+// each other.
+QString StoredPath(const QString& path, const QString& dataDir);
+QString ResolvedPath(const QString& stored, const QString& dataDir);

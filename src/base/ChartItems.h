@@ -327,6 +327,14 @@ public:
         AddBatch(pointBase, first, end, &finiteBox);
     }
 
+    // The batches from index first on are drawn before the others (what is drawn under a
+    // picture after its range was fitted to it).
+    void DrawOutlinesFirst(size_t first)
+    {
+        if (first < OutBatches_.size())
+            std::rotate(OutBatches_.begin(), OutBatches_.begin() + std::ptrdiff_t(first), OutBatches_.end());
+    }
+
     const std::vector<double>& OutlinePoints() const { return OutPoints_; }
     const std::vector<uint32_t>& OutlineIndex() const { return OutIndex_; }
     const std::vector<TChartOutlineBatch>& OutlineBatches() const { return OutBatches_; }

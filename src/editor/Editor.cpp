@@ -10,6 +10,8 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
     connect(this, &TEditor::Changed, this, [this](unsigned what) {
         if (what & (ChangeModel | ChangeOptions))
             Outlines_.Invalidate();
+        if (what & (ChangeModel | ChangeOptions | ChangeDocument))
+            Onion_.Invalidate();
     });
     Anim_.Recorded = [this](TAnimStep step) { Recorded(std::move(step)); };
     // Emptied outside any step (an unload, a load): the model goes back to rest and shows
@@ -228,6 +230,8 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
 
 QString TEditor::MissingReport() const
 {
+    if (Setup_.ModelFileName.isEmpty())  // no model to miss anything
+        return {};
     return MissingComponentsReport(Anim_.Doc.AnimSelections.Names(), TreeOrder_, TranslationFile);
 }
 
@@ -396,8 +400,30 @@ void TEditor::DrawViews(const TViewItems& views, const std::array<int, ViewCount
     options.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;
     options.AutoScale = Options_.AutoScale;
     options.Axes = Options_.Axes;
+    TViewAids aids;
+    aids.Onion = OnionLayers();
+    const TMotionPath path = ShownMotionPath();
+    aids.Path = path.IsEmpty() ? nullptr : &path;
     ::DrawViews(Setup_.Models, TreeOrder_, Cache_, Pose_, options, Params(), views, widthPx, heightPx, ranges, changed,
-                &Outlines_);
+                &Outlines_, &aids);
+}
+
+const std::vector<const TOnionLayer*>& TEditor::OnionLayers() const
+{
+    static const std::vector<const TOnionLayer*> none;
+    // Playback and pivot mode pose the model apart from the frames: no neighbours then.
+    if (Options_.OnionFrames <= 0 || Anim_.Doc.FrameCount() < 2 || PoseHeld_ || Options_.PivotMode)
+        return none;
+    return Onion_.Update(Anim_.Doc, Options_.OnionFrames, Setup_.Models, Nodes_, TreeOrder_, Cache_, Params());
+}
+
+TMotionPath TEditor::ShownMotionPath() const
+{
+    const TSelection* c = Options_.MotionPath.isEmpty() ? nullptr : FindComponentByName(TreeOrder_, Options_.MotionPath);
+    if (!c || Anim_.Doc.AnimFrames.empty())
+        return {};
+    // An edit under way moves the current frame's point with it.
+    return MotionPath(Anim_.Doc, TreeOrder_, *c, Params(), Editing_ ? &Pose_.Act(c) : nullptr);
 }
 
 void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha) const
@@ -410,6 +436,7 @@ void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlph
     o.CheckedSelections = Options_.Show == TComponentShow::Checked;
     o.AllSelections = Options_.Show == TComponentShow::All;
     o.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;
+    o.Onion = OnionLayers();
     Build3dScene(Setup_.Models, TreeOrder_, Cache_, Pose_, BeingEditedFlags(EditTree()), o, Params(), scene);
 }
 

@@ -47,6 +47,12 @@ struct TEditorOptions {
     bool Environment = false;
     bool AutoScale = true;
     bool Axes = true;
+    // The onion skin: this many frames before and after the current one (0: off, at most
+    // MaxOnionFrames), drawn under the pose in the 2D and 3D views, except while playback
+    // or pivot mode poses the model.
+    int OnionFrames = 0;
+    // The component (by Name) whose motion path the 2D views show; empty: none.
+    QString MotionPath;
     bool operator==(const TEditorOptions&) const = default;
 };
 
@@ -114,7 +120,7 @@ public:
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
     // shown. False (message out) when it could not be read; posed tells whether frame 0
     // could be put on the components (else its message is out too). The report of names
-    // the model lacks is not sent: MissingReport() gives it.
+    // the model lacks is not sent: MissingReport() gives it (empty without a model).
     bool LoadAnimation(const QString& path, bool* posed = nullptr);
     QString MissingReport() const;
     // "New Animation...": the document is emptied when the button is pressed, and the
@@ -228,6 +234,11 @@ public:
     const TPoseCache& Cache() const { return Cache_; }
     // Bytes the views' edge lists kept between drawings hold.
     size_t OutlineCacheBytes() const { return Outlines_.HeldBytes(); }
+    // The onion skin's frames as the views draw them now (posed on demand), and the motion
+    // path; empty when the options show none.
+    const std::vector<const TOnionLayer*>& OnionLayers() const;
+    TMotionPath ShownMotionPath() const;
+    const TOnionSkin& OnionSkin() const { return Onion_; }
 
 signals:
     // Once at the end of every operation that changed what is shown (TEditorChange flags).
@@ -290,6 +301,8 @@ private:
     // The views' edge lists: made by the first drawing after a change of the models, the
     // hierarchy or the options, which every Changed with ChangeModel or ChangeOptions says.
     mutable TViewOutlineCache Outlines_;
+    // The onion skin's posed frames: kept while only the current pose changes (an edit tick).
+    mutable TOnionSkin Onion_;
     std::vector<TSelection*> TreeOrder_;
     TComponentNodes Nodes_;  // the forest's nodes in tree order, as the pose walks them
     TEditorOptions Options_;

@@ -33,6 +33,10 @@ Dialogs* setDialogs(Dialogs* d)
     return old;
 }
 
+TKeptMessages::TKeptMessages(QStringList& into) : Into_(into), Previous_(setDialogs(this)) {}
+
+TKeptMessages::~TKeptMessages() { setDialogs(Previous_); }
+
 QString QtFilterFromPipes(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));

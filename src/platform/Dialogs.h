@@ -60,5 +60,35 @@ private:
 // The innermost owner, or null when no scope is open.
 QWidget* dialogOwner();
 
+// While one lives, messages are kept in a list instead of shown; questions and prompts
+// still go to the dialogs in force before it. For messages that come before the window
+// they belong to can show them (start-up): the owner shows the list once it can.
+class TKeptMessages final : public Dialogs {
+public:
+    explicit TKeptMessages(QStringList& into);
+    ~TKeptMessages() override;
+    TKeptMessages(const TKeptMessages&) = delete;
+    TKeptMessages& operator=(const TKeptMessages&) = delete;
+
+    void ShowMessage(const QString& text) override { Into_ << text; }
+    bool AskYesNo(const QString& text, const QString& caption) override { return Previous_->AskYesNo(text, caption); }
+    TSaveAnswer AskSaveChanges(const QString& text) override { return Previous_->AskSaveChanges(text); }
+    QString OpenFile(const FileDialogOptions& options) override { return Previous_->OpenFile(options); }
+    QString SaveFile(const FileDialogOptions& options) override { return Previous_->SaveFile(options); }
+    bool ChooseColor(unsigned& color) override { return Previous_->ChooseColor(color); }
+    bool InputQuery(const QString& caption, const QString& prompt, QString& value) override
+    {
+        return Previous_->InputQuery(caption, prompt, value);
+    }
+    int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override
+    {
+        return Previous_->ChooseItem(caption, prompt, items, preselected);
+    }
+
+private:
+    QStringList& Into_;
+    Dialogs* Previous_;
+};
+
 // "Text|*.a|Other|*.b" -> Qt's "Text (*.a);;Other (*.b)".
 QString QtFilterFromPipes(const QString& filter);

@@ -61,12 +61,13 @@ inline void PosePair(const TP3dVertex& va, const TP3dVertex& vb, const TTransfor
 #endif
 
 // Calls f(pointIndex) for every member point of the component that is inside its model's
-// point and display arrays: from the cache when it fits, else from the membership bytes.
+// points and the n display records posed: from the cache when it fits, else from the
+// membership bytes.
 template <class F>
-void ForEachMemberPoint(const TSelection& c, const TPoseCache::TEntry* entry, F&& f)
+void ForEachMemberPoint(const TSelection& c, const TPoseCache::TEntry* entry, size_t records, F&& f)
 {
     const TP3dModell& m = *c.Model;
-    const size_t n = std::min(m.Vertices.size(), m.DisplayPoints.size());
+    const size_t n = std::min(m.Vertices.size(), records);
     if (entry) {
         for (uint32_t i : entry->Points)
             if (i < n)
@@ -213,7 +214,9 @@ bool AllEntriesFound(const TComponentNodes& tree, const TPoseCache& cache)
 
 // The shares kept from a posing of the same models with the same components animated, or
 // null.
-const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache)
+template <class Out>
+const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
+                                      Out&& out)
 {
     const TPoseCache::TShares& s = cache.Shares();
     if (!s.Valid || s.Components.size() != tree.size())
@@ -225,15 +228,16 @@ const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponent
     for (const auto& m : models) {
         if (!m || m->IsEnvironment)
             continue;
-        if (j >= s.Models.size() || s.Models[j] != m.get() || s.Sizes[j] != m->DisplayPoints.size())
+        if (j >= s.Models.size() || s.Models[j] != m.get() || s.Sizes[j] != out(*m).size())
             return nullptr;
         ++j;
     }
     return j == s.Models.size() && AllEntriesFound(tree, cache) ? &s : nullptr;
 }
 
-// Keeps the shares the counting pass has just left in the display points.
-void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache)
+// Keeps the shares the counting pass has just left in the display records.
+template <class Out>
+void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, Out&& out)
 {
     TPoseCache::TShares& s = cache.Shares();
     s.Valid = false;
@@ -251,19 +255,20 @@ void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPo
     for (const auto& m : models) {
         if (!m || m->IsEnvironment)
             continue;
+        const std::vector<TDisplayPoint>& records = out(*m);
         s.Models.push_back(m.get());
-        s.Sizes.push_back(m->DisplayPoints.size());
+        s.Sizes.push_back(records.size());
         if (s.Single.size() <= j) {
             s.Single.resize(j + 1);
             s.Reset.resize(j + 1);
         }
         std::vector<uint8_t>& single = s.Single[j];
         std::vector<std::pair<uint32_t, int32_t>>& reset = s.Reset[j];
-        single.assign(m->DisplayPoints.size(), 0);
+        single.assign(records.size(), 0);
         reset.clear();
-        const size_t posed = std::min(m->Vertices.size(), m->DisplayPoints.size());
-        for (size_t i = 0; i < m->DisplayPoints.size(); ++i) {
-            const int32_t n = m->DisplayPoints[i].ShareCount;
+        const size_t posed = std::min(m->Vertices.size(), records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            const int32_t n = records[i].ShareCount;
             if (n == 1 && i < posed && !m->Vertices[i].IsProxyCorner)
                 single[i] = 1;
             else
@@ -276,21 +281,22 @@ void KeepShares(const TModelList& models, const TComponentNodes& tree, const TPo
     s.Valid = true;
 }
 
-}  // namespace
-
-void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
-                         const TPose& pose, const TPoseParams& params)
+// UpdateDisplayPoints into the records out(model) gives for each non-environment model.
+template <class Out>
+void PoseRecords(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, const TPose& pose,
+                 const TPoseParams& params, Out&& out)
 {
     if (!params.AnimationLoaded) {
         for (const auto& m : models) {
             if (!m || m->IsEnvironment)
                 continue;
-            const size_t n = std::min(m->Vertices.size(), m->DisplayPoints.size());
+            std::vector<TDisplayPoint>& records = out(*m);
+            const size_t n = std::min(m->Vertices.size(), records.size());
             for (size_t i = 0; i < n; ++i) {
                 const TP3dVertex& v = m->Vertices[i];
                 if (v.IsProxyCorner)
                     continue;
-                TDisplayPoint& d = m->DisplayPoints[i];
+                TDisplayPoint& d = records[i];
                 d.X = v.X;
                 d.Y = v.Y;
                 d.Z = v.Z;
@@ -302,13 +308,13 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
     // Every point starts at the origin with the number of animated components that pose it;
     // with the shares of the last posing, only the points not posed by exactly one are
     // reset here, and the others are written whole below, as 0 + their posed value.
-    const TPoseCache::TShares* kept = KeptShares(models, tree, cache);
+    const TPoseCache::TShares* kept = KeptShares(models, tree, cache, out);
     if (kept) {
         size_t j = 0;
         for (const auto& m : models) {
             if (!m || m->IsEnvironment)
                 continue;
-            TDisplayPoint* d = m->DisplayPoints.data();
+            TDisplayPoint* d = out(*m).data();
             for (const auto& [i, n] : kept->Reset[j++])
                 d[i] = {0, 0, 0, n};
         }
@@ -316,17 +322,17 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
         for (const auto& m : models) {
             if (!m || m->IsEnvironment)
                 continue;
-            for (TDisplayPoint& d : m->DisplayPoints)
+            for (TDisplayPoint& d : out(*m))
                 d = TDisplayPoint{};
         }
         for (size_t t = 0; t < tree.size(); ++t) {
             const TSelection* c = tree[t].Component;
             if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
                 continue;
-            TP3dModell& m = *c->Model;
-            ForEachMemberPoint(*c, cache.Find(t, c), [&m](uint32_t i) { ++m.DisplayPoints[i].ShareCount; });
+            std::vector<TDisplayPoint>& records = out(*c->Model);
+            ForEachMemberPoint(*c, cache.Find(t, c), records.size(), [&records](uint32_t i) { ++records[i].ShareCount; });
         }
-        KeepShares(models, tree, cache);
+        KeepShares(models, tree, cache, out);
     }
 
     const TVec3 share = params.TotalMoveShare();
@@ -335,6 +341,7 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
         if (!tree[t].InAnimation || !c || !c->Model || c->Model->IsEnvironment)
             continue;
         TP3dModell& m = *c->Model;
+        std::vector<TDisplayPoint>& records = out(m);
         const TTransform& M = pose.Act(c);
         const uint8_t* single = nullptr;
         if (kept)
@@ -345,7 +352,7 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             const TP3dVertex& v = m.Vertices[i];
             if (v.IsProxyCorner)
                 return;
-            TDisplayPoint& d = m.DisplayPoints[i];
+            TDisplayPoint& d = records[i];
             const TVec3 q = PoseWithShare(v.X, v.Y, v.Z, M, params.ModelOffset, share);
             if (single && single[i]) {
                 d = {static_cast<float>(0.0 + q.x), static_cast<float>(0.0 + q.y), static_cast<float>(0.0 + q.z), 1};
@@ -367,14 +374,13 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
 #ifdef __SSE2__
         if (single && entry) {
             // Two points at a time where both are written whole.
-            const size_t n = std::min(m.Vertices.size(), m.DisplayPoints.size());
+            const size_t n = std::min(m.Vertices.size(), records.size());
             const std::vector<uint32_t>& members = entry->Points;
             size_t k = 0;
             for (; k + 2 <= members.size(); k += 2) {
                 const uint32_t a = members[k], b = members[k + 1];
                 if (a < n && b < n && single[a] && single[b]) {
-                    PosePair(m.Vertices[a], m.Vertices[b], M, params.ModelOffset, share, m.DisplayPoints[a],
-                             m.DisplayPoints[b]);
+                    PosePair(m.Vertices[a], m.Vertices[b], M, params.ModelOffset, share, records[a], records[b]);
                     continue;
                 }
                 for (uint32_t i : {a, b})
@@ -387,33 +393,86 @@ void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, 
             continue;
         }
 #endif
-        ForEachMemberPoint(*c, entry, posePoint);
+        ForEachMemberPoint(*c, entry, records.size(), posePoint);
     }
+}
+
+}  // namespace
+
+void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
+                         const TPose& pose, const TPoseParams& params)
+{
+    PoseRecords(models, tree, cache, pose, params,
+                [](TP3dModell& m) -> std::vector<TDisplayPoint>& { return m.DisplayPoints; });
+}
+
+void PosePoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, const TPose& pose,
+                const TPoseParams& params, TPosedPoints& out)
+{
+    out.Fit(models);
+    PoseRecords(models, tree, cache, pose, params,
+                [&out](TP3dModell& m) -> std::vector<TDisplayPoint>& { return *out.Mutable(m); });
+}
+
+void TPosedPoints::Fit(const TModelList& models)
+{
+    size_t j = 0;
+    for (const auto& m : models) {
+        if (!m || m->IsEnvironment)
+            continue;
+        if (Models_.size() <= j) {
+            Models_.resize(j + 1);
+            Points_.resize(j + 1);
+        }
+        Models_[j] = m.get();
+        Points_[j].resize(m->DisplayPoints.size());
+        ++j;
+    }
+    Models_.resize(j);
+    Points_.resize(j);
+}
+
+size_t TPosedPoints::IndexOf(const TP3dModell& m) const
+{
+    return size_t(std::find(Models_.begin(), Models_.end(), &m) - Models_.begin());
+}
+
+const std::vector<TDisplayPoint>* TPosedPoints::Of(const TP3dModell& m) const
+{
+    const size_t j = IndexOf(m);
+    return j < Points_.size() ? &Points_[j] : nullptr;
+}
+
+std::vector<TDisplayPoint>* TPosedPoints::Mutable(const TP3dModell& m)
+{
+    const size_t j = IndexOf(m);
+    return j < Points_.size() ? &Points_[j] : nullptr;
 }
 
 // ---- Frames
 
 namespace {
 // The first component in tree order with exactly this name; the debug line when none.
-TSelection* AnimatedComponent(const std::vector<TSelection*>& treeOrder, const QString& name)
+TSelection* AnimatedComponent(const std::vector<TSelection*>& treeOrder, const QString& name, bool quiet = false)
 {
     if (!name.isEmpty())
         for (TSelection* t : treeOrder)
             if (t && t->Name == name)
                 return t;
-    DebugOut(name + " not found!");
+    if (!quiet)
+        DebugOut(name + " not found!");
     return nullptr;
 }
 }  // namespace
 
 TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder,
-                                       TPose& pose)
+                                       TPose& pose, bool quiet)
 {
     if (step < 0 || step >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
     const std::span<const TAnimEntry> entries = doc.AnimFrames.Entries(static_cast<size_t>(step));
     for (int i = 0; i < doc.AnimSelections.Count(); ++i) {
-        TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i]);
+        TSelection* c = AnimatedComponent(treeOrder, doc.AnimSelections[i], quiet);
         if (!c)
             continue;
         const TAnimEntry* last = nullptr;

@@ -143,6 +143,28 @@ private:
 void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
                          const TPose& pose, const TPoseParams& params);
 
+// Posed points kept apart from the models' own display points: a record array per
+// non-environment model, as long as its display points. A neighbouring frame of the onion
+// skin is posed into one while the current pose stays in the models.
+class TPosedPoints {
+public:
+    // The records of m; null for a model that has none (an environment).
+    const std::vector<TDisplayPoint>* Of(const TP3dModell& m) const;
+    std::vector<TDisplayPoint>* Mutable(const TP3dModell& m);
+    // One record array per non-environment model of the list, sized as its display points.
+    void Fit(const TModelList& models);
+
+private:
+    size_t IndexOf(const TP3dModell& m) const;
+    std::vector<const TP3dModell*> Models_;
+    std::vector<std::vector<TDisplayPoint>> Points_;
+};
+
+// UpdateDisplayPoints into out (fitted to the models first); the models' own display
+// points are not touched.
+void PosePoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, const TPose& pose,
+                const TPoseParams& params, TPosedPoints& out);
+
 // What loading a frame into the components ended with.
 enum class TApplyFrameResult {
     Ok,            // every animated component found in the tree has the frame's transform
@@ -153,10 +175,11 @@ enum class TApplyFrameResult {
 
 // Widens frame `step`'s matrices into the posed transforms of the components, in the order of the
 // animation's component list. A name with no component in the tree (exact, first in tree
-// order) is skipped with the debug line "<name> not found!"; of several entries for one
-// name the last counts. The caller shows the message and refreshes only on Ok.
+// order) is skipped with the debug line "<name> not found!" (unless quiet: a frame posed
+// beside the one shown says nothing new); of several entries for one name the last
+// counts. The caller shows the message and refreshes only on Ok.
 TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder,
-                                       TPose& pose);
+                                       TPose& pose, bool quiet = false);
 
 // Playback's pose between frame step and the next one: each animated component's
 // posed transform becomes the blend at fraction of its entry in frame step and the entry at

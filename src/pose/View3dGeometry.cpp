@@ -90,11 +90,13 @@ inline void Emit(std::vector<T3dVertex>& out, uint32_t count, const TVec3* pos, 
     }
 }
 
-// A polygon of a plain model, from its display points. This is the bulk of a paint, so
-// it writes the corners straight from the float records, in reversed order.
-inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const TP3dPolygon& poly, const TRgba& c)
+// A polygon of a plain model, from its display points (or the records drawn in their
+// place). This is the bulk of a paint, so it writes the corners straight from the float
+// records, in reversed order.
+inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const std::vector<TDisplayPoint>& records,
+                               const TP3dPolygon& poly, const TRgba& c)
 {
-    const uint32_t count = DrawnCorners(poly, m.DisplayPoints.size());
+    const uint32_t count = DrawnCorners(poly, records.size());
     if (count == 0)
         return;
     std::vector<T3dVertex>& out = count == 4 ? batch.Quads : batch.Triangles;
@@ -102,7 +104,7 @@ inline void PolygonFromDisplay(T3dBatch& batch, const TP3dModell& m, const TP3dP
     bool missing = false;
     for (uint32_t k = count; k-- > 0;) {
         const TP3dCorner& corner = poly.Corners[k];
-        const TDisplayPoint& d = m.DisplayPoints[corner.PointIndex];
+        const TDisplayPoint& d = records[corner.PointIndex];
         T3dVertex v{c.R, c.G, c.B, c.A, 0, 0, 0, -d.X, d.Y, d.Z};
         if (corner.NormalIndex < normals) {
             const TP3dNormal& n = m.Normals[corner.NormalIndex];
@@ -187,6 +189,42 @@ void PlacedPolygons(const T3dPlacement& p, uint32_t corners, std::vector<T3dVert
     }
 }
 
+// What the component pass draws of the component at tree position t: a proxy's sub-model,
+// or its member polygons that are not hidden and not a proxy's triangle, with corners from
+// records (the display points when null).
+void ComponentPolygons(T3dBatch& batch, size_t t, const TSelection& c, const TPoseCache& cache, const TPose& pose,
+                       const TPoseParams& params, const TPosedPoints* records, const TRgba& color)
+{
+    if (c.ProxyModel) {
+        ProxyPolygons(batch, *c.ProxyModel, pose, params, color);
+        return;
+    }
+    if (!c.Model)
+        return;
+    const TP3dModell& m = *c.Model;
+    const std::vector<TDisplayPoint>* points = records ? records->Of(m) : &m.DisplayPoints;
+    if (!points)
+        return;
+    const size_t vertices = m.Vertices.size();
+    const auto draw = [&](size_t i) {
+        const TP3dPolygon& poly = m.Polygons[i];
+        // A proxy's triangle is drawn as the sub-model, not as a polygon.
+        if (poly.Corners[0].PointIndex < vertices && m.Vertices[poly.Corners[0].PointIndex].IsProxyCorner)
+            return;
+        PolygonFromDisplay(batch, m, *points, poly, color);
+    };
+    if (const TPoseCache::TEntry* e = cache.Find(t, &c)) {
+        for (uint32_t i : e->Polygons)
+            if (i < m.Polygons.size())
+                draw(i);
+    } else {
+        const size_t n = std::min(m.Polygons.size(), c.PolygonMembership.size());
+        for (size_t i = 0; i < n; ++i)
+            if (c.PolygonMembership[i] != 0)
+                draw(i);
+    }
+}
+
 void PivotCross(const TSelection& c, const TTransform& act, const TPoseParams& params, T3dScene& scene)
 {
     const TVec3 p = PosePoint(c.Pivot, act, params);
@@ -246,6 +284,7 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
                   T3dScene& scene)
 {
     scene.Shell.Clear();
+    scene.Onion.Clear();
     scene.Components.Clear();
     scene.HasPivot = false;
 
@@ -261,12 +300,20 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
                 continue;
             }
             for (const TP3dPolygon& poly : m->Polygons)
-                PolygonFromDisplay(scene.Shell, *m, poly, grey);
+                PolygonFromDisplay(scene.Shell, *m, m->DisplayPoints, poly, grey);
         }
     }
 
     if (!options.CheckedSelections && !options.AllSelections)
         return;
+    for (const TOnionLayer* layer : options.Onion) {
+        const TRgba tint{layer->SceneColor[0], layer->SceneColor[1], layer->SceneColor[2], layer->SceneColor[3]};
+        for (size_t t = 0; t < treeOrder.size(); ++t) {
+            const TSelection* c = treeOrder[t];
+            if (c && !(c->Hidden && !options.AllSelections))
+                ComponentPolygons(scene.Onion, t, *c, cache, layer->Pose, layer->Params, &layer->Points, tint);
+        }
+    }
     for (size_t t = 0; t < treeOrder.size(); ++t) {
         const TSelection* c = treeOrder[t];
         if (!c)
@@ -275,34 +322,9 @@ void Build3dScene(const TModelList& models, const std::vector<TSelection*>& tree
             PivotCross(*c, pose.Act(c), params, scene);
         if (c->Hidden && !options.AllSelections)
             continue;
-        TRgba color;
         float rgb[3];
         ComponentColor(c->Color, rgb);
-        color = {rgb[0], rgb[1], rgb[2], t < beingEdited.size() && beingEdited[t] ? EditedAlpha : OtherAlpha};
-        if (c->ProxyModel) {
-            ProxyPolygons(scene.Components, *c->ProxyModel, pose, params, color);
-            continue;
-        }
-        if (!c->Model)
-            continue;
-        const TP3dModell& m = *c->Model;
-        const size_t points = m.Vertices.size();
-        const auto draw = [&](size_t i) {
-            const TP3dPolygon& poly = m.Polygons[i];
-            // A proxy's triangle is drawn as the sub-model, not as a polygon.
-            if (poly.Corners[0].PointIndex < points && m.Vertices[poly.Corners[0].PointIndex].IsProxyCorner)
-                return;
-            PolygonFromDisplay(scene.Components, m, poly, color);
-        };
-        if (const TPoseCache::TEntry* e = cache.Find(t, c)) {
-            for (uint32_t i : e->Polygons)
-                if (i < m.Polygons.size())
-                    draw(i);
-        } else {
-            const size_t n = std::min(m.Polygons.size(), c->PolygonMembership.size());
-            for (size_t i = 0; i < n; ++i)
-                if (c->PolygonMembership[i] != 0)
-                    draw(i);
-        }
+        const TRgba color{rgb[0], rgb[1], rgb[2], t < beingEdited.size() && beingEdited[t] ? EditedAlpha : OtherAlpha};
+        ComponentPolygons(scene.Components, t, *c, cache, pose, params, nullptr, color);
     }
 }

@@ -6,6 +6,7 @@
 //   Build3dScene(models, tree, cache, pose, editedFlags, options, params, scene);  // once per paint
 //   the GL painter clears, sets the camera, draws the grid, then scene.Shell and
 //   scene.Components (their triangles, then their quads), then scene.Pivot.
+#include "pose/OnionSkin.h"
 #include "pose/Pose.h"
 
 #include <cstdint>
@@ -96,6 +97,7 @@ struct T3dBatch {
 
 struct T3dScene {
     T3dBatch Shell;       // grey, every visible polygon of the models the switches ask for
+    T3dBatch Onion;       // the onion skin's frames, faint, under the components
     T3dBatch Components;  // each drawn component in its colour, in tree order
     bool HasPivot = false;
     float Pivot[6][3] = {};  // three yellow lines through the pivot, 0.2 long, X mirrored
@@ -110,6 +112,9 @@ struct T3dSceneOptions {
     bool AllSelections = false;       // every component
     // The selected component while pivot mode is on: its pivot cross is drawn.
     const TSelection* PivotComponent = nullptr;
+    // Neighbouring frames drawn into the onion batch, farthest first: the components shown
+    // as the component pass shows them, posed from the layer's points, in its scene colour.
+    std::vector<const TOnionLayer*> Onion{};
 };
 
 // Half the length of each line of the pivot cross.
@@ -129,7 +134,8 @@ constexpr float PivotCrossHalf = 0.1f;
 // sub-models. Normals: the stored normal, for proxies turned by the linear part of
 // ProxyTransform; a normal index outside the model's normals gives the polygon's own face
 // normal. Polygons with other than 3 or 4 corners or with a corner outside the points are
-// left out. beingEdited is indexed like treeOrder (shorter means not edited).
+// left out. beingEdited is indexed like treeOrder (shorter means not edited). The onion
+// batch holds the layers of options.Onion (only when components are shown).
 void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                   const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options,
                   const TPoseParams& params, T3dScene& scene);

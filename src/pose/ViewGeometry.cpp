@@ -85,13 +85,14 @@ TPerView ProjectPoints(const TViewItems& views, size_t n, Get get)
     return base;
 }
 
-// A model's display points in the views, projected on first use.
-TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3dModell& m)
+// A model's display points (or the records d drawn in their place) in the views, projected
+// on first use.
+TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3dModell& m,
+                         const std::vector<TDisplayPoint>& d)
 {
     for (const TOutlineSources::TPoints& p : s.Points)
         if (p.Key == &m)
             return p.Base;
-    const std::vector<TDisplayPoint>& d = m.DisplayPoints;
 #if defined(__SSE2__)
     // Each point as one load, its pairs (x, y), (z, y) and (x, z) widened two at a time.
     static_assert(sizeof(TDisplayPoint) == 4 * sizeof(float));
@@ -441,6 +442,10 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
     TViewOutlineCache once;
     TViewOutlineCache& lists = outlines ? *outlines : once;
     TOutlineSources sources;
+    // The posed points a model's polygons are drawn with (null: none to draw with).
+    const auto recordsOf = [&options](const TP3dModell& m) {
+        return options.Points && !m.IsEnvironment ? options.Points->Of(m) : &m.DisplayPoints;
+    };
     if (options.AllPolygons || options.Environment) {
         for (const auto& m : models) {
             if (!m || (m->IsEnvironment ? !options.Environment : !options.AllPolygons))
@@ -451,10 +456,12 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
                 ProxyOutlines(views, sources, lists, *m, pose, m->IsEnvironment ? TPoseParams{} : params);
                 continue;
             }
-            const TOutlineSources::TList& list =
-                WholeList(views, sources, lists, m->Polygons, m->DisplayPoints.size());
+            const std::vector<TDisplayPoint>* records = recordsOf(*m);
+            if (!records)
+                continue;
+            const TOutlineSources::TList& list = WholeList(views, sources, lists, m->Polygons, records->size());
             if (list.First[0] != list.End[0])
-                Batch(views, DisplayPointsIn(views, sources, *m), list.First, list.End);
+                Batch(views, DisplayPointsIn(views, sources, *m, *records), list.First, list.End);
         }
     }
 
@@ -464,7 +471,8 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
         // for its projection and its component's box. (A model drawn whole already has all
         // its points there.)
         const auto drawn = [&](const TSelection* c) {
-            return c && !(c->Hidden && options.Show != TComponentShow::All) && !c->ProxyModel && c->Model;
+            return c && !(c->Hidden && options.Show != TComponentShow::All) && !c->ProxyModel && c->Model &&
+                   recordsOf(*c->Model);
         };
         std::vector<TCornerBox> boxes(treeOrder.size());
         for (size_t t = 0; t < treeOrder.size(); ++t) {
@@ -477,14 +485,15 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             if (known)
                 continue;
             // A block for the model's points, written before any other block is added.
+            const std::vector<TDisplayPoint>& records = *recordsOf(m);
             TOutlineSources::TPoints block{&m, {}};
             double* out[ViewCount];
             for (size_t v = 0; v < views.size(); ++v)
-                block.Base[v] = views[v]->AddOutlinePoints(m.DisplayPoints.size(), &out[v]);
+                block.Base[v] = views[v]->AddOutlinePoints(records.size(), &out[v]);
             sources.Points.push_back(block);
             for (size_t u = t; u < treeOrder.size(); ++u) {
                 if (drawn(treeOrder[u]) && treeOrder[u]->Model == &m) {
-                    boxes[u].AddAll(m.DisplayPoints, ComponentList(lists, u, *treeOrder[u], cache).Points, out);
+                    boxes[u].AddAll(records, ComponentList(lists, u, *treeOrder[u], cache).Points, out);
                     boxes[u].Done = true;
                 }
             }
@@ -493,25 +502,26 @@ void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& 
             const TSelection* c = treeOrder[t];
             if (!c)
                 continue;
-            SetColor(views, c->Color);
+            SetColor(views, options.Tint.value_or(c->Color));
             if (c->Hidden && options.Show != TComponentShow::All)
                 continue;
             if (c->ProxyModel) {
                 ProxyOutlines(views, sources, lists, *c->ProxyModel, pose, params);
                 continue;
             }
-            if (!c->Model)
+            if (!drawn(c))
                 continue;
             const TP3dModell& m = *c->Model;
+            const std::vector<TDisplayPoint>& records = *recordsOf(m);
             const TViewOutlineCache::TList& list = ComponentList(lists, t, *c, cache);
             if (list.Index.empty())
                 continue;
             TCornerBox& box = boxes[t];
             if (!box.Done)
-                box.AddAll(m.DisplayPoints, list.Points);
+                box.AddAll(records, list.Points);
             TPerView from{}, to{};
             AddIndices(views, list.Index, from, to);
-            const TPerView base = DisplayPointsIn(views, sources, m);
+            const TPerView base = DisplayPointsIn(views, sources, m, records);
             if (!box.Finite()) {
                 Batch(views, base, from, to);
                 continue;
@@ -583,16 +593,50 @@ void DrawAxes(TChartItems& items, TViewKind view)
     items.Text(0, 1.1, ViewAxisLetter(view, true), AxisTextSize);
 }
 
+void DrawMotionPath(const TMotionPath& path, const TViewItems& views)
+{
+    for (int v = 0; v < ViewCount; ++v) {
+        TChartItems& items = *views[size_t(v)];
+        items.SetColor(ViewColor::Path);
+        for (const TVec3& p : path.Points) {
+            const TViewPoint q = ViewProject(TViewKind(v), p.x, p.y, p.z);
+            items.JoinedMark(q.U, q.V, PathDotCode);
+        }
+        if (path.Current >= 0 && size_t(path.Current) < path.Points.size()) {
+            const TVec3& p = path.Points[size_t(path.Current)];
+            const TViewPoint q = ViewProject(TViewKind(v), p.x, p.y, p.z);
+            items.SetColor(ViewColor::PathNow);
+            items.Mark(q.U, q.V, PathNowCode);
+        }
+    }
+}
+
 void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
                std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
-               TViewOutlineCache* outlines)
+               TViewOutlineCache* outlines, const TViewAids* aids)
 {
     changed.fill(false);
     DrawViewOutlines(models, treeOrder, cache, pose, options, params, views, outlines);
+    if (aids && aids->Path)
+        DrawMotionPath(*aids->Path, views);
     if (options.AutoScale)
         AutoScaleViews(views, widthPx, heightPx, ranges, changed);
+    if (aids && !aids->Onion.empty()) {
+        std::array<size_t, ViewCount> first{};
+        for (size_t v = 0; v < views.size(); ++v)
+            first[v] = views[v]->OutlineBatches().size();
+        TViewOptions layer;
+        layer.Show = options.Show;
+        for (const TOnionLayer* l : aids->Onion) {
+            layer.Points = &l->Points;
+            layer.Tint = l->ViewColor;
+            DrawViewOutlines(models, treeOrder, cache, l->Pose, layer, l->Params, views, outlines);
+        }
+        for (size_t v = 0; v < views.size(); ++v)
+            views[v]->DrawOutlinesFirst(first[v]);
+    }
     if (options.Axes)
         for (int v = 0; v < ViewCount; ++v)
             DrawAxes(*views[size_t(v)], TViewKind(v));

@@ -13,10 +13,13 @@
 //   if (auto scale) AutoScaleViews(views, sizes, ranges) -> set the ranges it reports;
 //   if (axes) for each view DrawAxes(*views[v], kind);
 //   show the charts.
+#include "pose/MotionPath.h"
+#include "pose/OnionSkin.h"
 #include "pose/Pose.h"
 #include "base/ChartItems.h"
 
 #include <array>
+#include <optional>
 
 enum class TViewKind { Front = 0, Left = 1, Top = 2 };
 constexpr int ViewCount = 3;
@@ -24,9 +27,13 @@ constexpr int ViewCount = 3;
 namespace ViewColor {
 constexpr uint32_t Grey = 0x00C0C0C0u;    // model outlines
 constexpr uint32_t Yellow = 0x0000FFFFu;  // pivot mark and axes
+constexpr uint32_t Path = 0x00FFFF00u;    // a motion path (cyan)
+constexpr uint32_t PathNow = 0x00FFFFFFu; // its current frame's dot (white)
 }  // namespace ViewColor
 
 constexpr int PivotMarkCode = 24;
+constexpr int PathDotCode = 9;      // a small square
+constexpr int PathNowCode = 24;     // a disc, larger
 constexpr int AxisTextSize = 6;
 
 struct TViewPoint {
@@ -83,6 +90,11 @@ struct TViewOptions {
     const TSelection* PivotComponent = nullptr;
     bool AutoScale = true;  // fit each view's range to its drawing
     bool Axes = true;       // the unit axes
+    // Another pose of the models (a neighbouring frame of the onion skin): corners of the
+    // main model's polygons from these records instead of its display points, and every
+    // component in Tint instead of its colour.
+    const TPosedPoints* Points = nullptr;
+    std::optional<uint32_t> Tint{};
 };
 
 // The item lists of the front, left and top view, in that order.
@@ -162,11 +174,27 @@ bool AutoScaleViews(const TViewItems& views, const std::array<int, ViewCount>& w
 // (0, 1.1) in text size 6.
 void DrawAxes(TChartItems& items, TViewKind view);
 
+// A motion path in all three views: a line through its finite points with a dot at each
+// (joined marks, PathDotCode, colour Path), then the current frame's dot over them
+// (PathNowCode, colour PathNow).
+void DrawMotionPath(const TMotionPath& path, const TViewItems& views);
+
+// What the views draw besides the pose.
+struct TViewAids {
+    // Neighbouring frames, farthest first: drawn under the pose, each component in the
+    // layer's view colour, as the options show components (no grey outlines, no pivot).
+    // The auto scale does not take them in, so the pose keeps the pixels it has without them.
+    std::vector<const TOnionLayer*> Onion;
+    // Drawn over the pose, and taken in by the auto scale.
+    const TMotionPath* Path = nullptr;
+};
+
 // The views' part of the display refresh, after ClearViews and the pose: the outlines and
-// the pivot mark, the auto-scale ranges of views of the given pixel sizes (ranges[v] set
-// where changed[v]), then the axes, as the options say.
+// the pivot mark, the motion path, the auto-scale ranges of views of the given pixel sizes
+// (ranges[v] set where changed[v]), the onion skin under it all, then the axes, as the
+// options and aids say.
 void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
                const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
                std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
-               TViewOutlineCache* outlines = nullptr);
+               TViewOutlineCache* outlines = nullptr, const TViewAids* aids = nullptr);

@@ -14,6 +14,40 @@ const GLfloat LightPosition[4] = {0.0f, -10.0f, 0.0f, 0.0f};
 // lines get GL's initial normal each time and keep one colour from paint to paint.
 void LineNormal() { glNormal3f(0.0f, 0.0f, 1.0f); }
 
+void DrawBatch(const T3dBatch& batch);
+
+// The onion skin, faint and under the components, which keep every pixel they have without
+// it. Opaque: blended in without writing depth, so the components drawn after it pass the
+// same depth tests and cover it. Transparent (blending on, no depth test, everything adds
+// up): the components' pixels are first marked in the depth buffer, which the picture does
+// not use then, and the onion skin is drawn only where no mark is.
+void DrawOnion(const T3dScene& scene, bool transparent)
+{
+    if (scene.Onion.Triangles.empty() && scene.Onion.Quads.empty() && scene.Onion.Placements.empty())
+        return;
+    if (transparent) {
+        glEnable(GL_DEPTH_TEST);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glDepthFunc(GL_ALWAYS);
+        glDepthRange(0.0, 0.0);
+        DrawBatch(scene.Components);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDepthFunc(GL_LESS);
+        glDepthRange(0.5, 0.5);
+    } else {
+        glEnable(GL_BLEND);
+    }
+    glDepthMask(GL_FALSE);
+    DrawBatch(scene.Onion);
+    glDepthMask(GL_TRUE);
+    glDepthRange(0.0, 1.0);
+    glDepthFunc(GL_LEQUAL);
+    if (transparent)
+        glDisable(GL_DEPTH_TEST);
+    else
+        glDisable(GL_BLEND);
+}
+
 void DrawBatch(const T3dBatch& batch)
 {
     // Placed sub-models are posed here, one placement at a time, into one reused buffer.
@@ -134,6 +168,7 @@ void Gl3dPaint(const TViewCamera& camera, const T3dPaintOptions& options, const 
         glEnd();
     }
 
+    DrawOnion(scene, options.Transparent);
     DrawBatch(scene.Components);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_NORMAL_ARRAY);

@@ -2,6 +2,7 @@
 #include "platform/JsonText.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -212,6 +213,13 @@ QSize TNumberEdit::sizeHint() const
 }
 
 QSize TNumberEdit::minimumSizeHint() const { return TextWidth_ > 0 ? sizeHint() : QAbstractSpinBox::minimumSizeHint(); }
+
+int TitleBarWidth(const QWidget& window)
+{
+    QFont bold = window.font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(window.windowTitle()) + 120;
+}
 
 QColor ColorFromRef(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
 

@@ -86,6 +86,10 @@ private:
     int TextWidth_ = 0;
 };
 
+// The width a window needs for its whole title in the title bar, with the bar's icon and
+// buttons beside it (the title bar's font, usually bold, is the desktop's: measured bold).
+int TitleBarWidth(const QWidget& window);
+
 // The editor keeps colours as Windows colour integers 0x00BBGGRR (red in the low byte).
 QColor ColorFromRef(uint32_t c);
 uint32_t RefFromColor(const QColor& c);

@@ -18,6 +18,7 @@ struct TRig : IPlaybackHost {
     std::vector<Draw> Draws;
     std::vector<int> Applied;  // frames applied exactly, with playback off
     int StepCalls = 0;
+    std::function<void()> Posed = [] {};  // after a draw or an exact frame
     TPlayback Machine{*this, [this] { return Clock; }};
 
     explicit TRig(const std::vector<float>& times) : Times(times) {}
@@ -28,11 +29,18 @@ struct TRig : IPlaybackHost {
     {
         ++StepCalls;
         step = std::max(0, std::min(step, FrameCount() - 1));
-        if (step != Act && !Machine.Playing())
+        const bool apply = step != Act && !Machine.Playing();
+        if (apply)
             Applied.push_back(step);
         Act = step;
+        if (apply)
+            Posed();
     }
-    void ShowInterpolated(double f) override { Draws.push_back({Clock, Act, f == PlayFraction ? f : -1}); }
+    void ShowInterpolated(double f) override
+    {
+        Draws.push_back({Clock, Act, f == PlayFraction ? f : -1});
+        Posed();
+    }
     void SetPlayFraction(double f) override { PlayFraction = f; }
     void RunUntil(double until, double dt)  // ms
     {
@@ -96,6 +104,35 @@ private slots:
         QCOMPARE(rig.PlayFraction, 0.0);
         rig.RunUntil(at + 1000, 1);
         QVERIFY(rig.Draws.size() == draws && rig.StepCalls == calls + int(applied.size()));
+    }
+
+    // A frame that cannot be posed is reported at every drawing step: one box per playback
+    // (up to the frame its stop ends on), the repeats for the status bar, so the Play button
+    // stays within reach. Outside playback every message is a box.
+    void messagesOncePerPlayback()
+    {
+        TRig rig({0, 0.5f, 1});
+        int boxes = 0, lines = 0;
+        rig.Posed = [&] {
+            if (rig.Act == 1)
+                ++(rig.Machine.MessageAsBox(QStringLiteral("AnimEntry not found!")) ? boxes : lines);
+        };
+        QVERIFY(rig.Machine.MessageAsBox(QStringLiteral("Invalid ActAnimStep!")));
+        QVERIFY(rig.Machine.MessageAsBox(QStringLiteral("Invalid ActAnimStep!")));
+        QVERIFY(rig.Machine.Start(1));
+        rig.RunUntil(1200, 1);  // frame 1 drawn for half a pass, then a second pass begins
+        QCOMPARE(boxes, 1);
+        QVERIFY2(lines > 400, qPrintable(QString::number(lines)));
+        QVERIFY(rig.Machine.MessageAsBox(QStringLiteral("Invalid ActAnimStep!")));  // another text: its own box
+        QVERIFY(!rig.Machine.MessageAsBox(QStringLiteral("Invalid ActAnimStep!")));
+        rig.Machine.Stop();  // between frames 0 and 1: the stop ends on frame 1
+        lines = 0;
+        QVERIFY(!rig.Machine.Tick());
+        QVERIFY(boxes == 1 && lines == 1 && rig.Act == 1);
+        QVERIFY(rig.Machine.MessageAsBox(QStringLiteral("AnimEntry not found!")));  // playback is over
+        QVERIFY(rig.Machine.Start(1));  // a new playback shows it again
+        rig.RunUntil(1800, 1);
+        QCOMPARE(boxes, 2);
     }
 
     void poseAtBoundaries_data() { QVERIFY(AddTableRows("anim/pose-at.table")); }

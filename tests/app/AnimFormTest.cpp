@@ -7,14 +7,33 @@
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 
+#include <QHash>
+#include <QImage>
 #include <QLCDNumber>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSlider>
+#include <QStatusTipEvent>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 
 using RtmBuild::TFile;
+
+namespace {
+// The contrast ratio of two colours as the web's accessibility guidelines define it: 1 for
+// the same colour, 21 for black on white.
+double Contrast(const QColor& a, const QColor& b)
+{
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+}  // namespace
 
 class AnimFormTest : public QObject {
     Q_OBJECT
@@ -24,9 +43,9 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        fx.Write("names.tsl", "[Translation]\nARM=Upper Arm\n");
+        fx.Write("names.tsl", "[Translation]\nTAIL=Tail Fin\n");
         f.Editor->TranslationFile = fx.Path("names.tsl");
-        TFile file = TFile::Regular({"arm", "leg%1", "%2"}, 5);
+        TFile file = TFile::Regular({"tail", "leg%1", "%2"}, 5);
         file.TotalMove = {0.5f, 1234.5678f, -2};  // beyond what three decimals and +-360 can show
         fx.Write("walk.rtm", RtmBuild::Build(file));
         f.LoadAnimation(fx.Path("walk.rtm"));
@@ -36,11 +55,24 @@ private slots:
         QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_z")->value(), -2.0);
         QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_y")->text(), QStringLiteral("1234.5677").replace('.', Ctl<TNumberEdit>(f, "E_TM_y")->locale().decimalPoint()));  // as stored
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
-        // No model: every animated name is reported once, padded to 32 columns, with its
-        // translation; names are data, never formats ("%1" and "%2" stay as they are).
+        // Without a model there is nothing to miss: the status bar says what is needed, and
+        // keeps saying it when a hint came and went.
+        QCOMPARE(fx.Dialogs.Messages, QStringList());
+        const QString note = QStringLiteral("No model loaded: load the model (Ctrl+P) to see this animation.");
+        QCOMPARE(f.StatusText(0), note);
+        QStatusTipEvent hint(QStringLiteral("Play the animation")), gone{QString()};
+        QApplication::sendEvent(&f, &hint);
+        QApplication::sendEvent(&f, &gone);
+        QCOMPARE(f.StatusText(0), note);
+        // A model that lacks the animated names: each is reported once, padded to 32 columns,
+        // with its translation; names are data, never formats ("%1" and "%2" stay as they are).
+        fx.LoadRobot();
+        QCOMPARE(f.StatusText(0), QString());  // the note is over with the model
+        f.LoadAnimation(fx.Path("walk.rtm"));
         QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") +
-                                                  "\n " + QString("arm").leftJustified(32) + " -> Upper Arm\n " +
+                                                  "\n " + QString("tail").leftJustified(32) + " -> Tail Fin\n " +
                                                   QString("leg%1").leftJustified(32) + " -> leg%1\n " + QString("%2").leftJustified(32) + " -> %2"});
+        QCOMPARE(f.StatusText(0), QString());
         // A failed load takes the controls to the empty document, not the one that is gone.
         f.SetActStep(2);
         fx.Write("bad.rtm", "RTM_0102");
@@ -161,6 +193,68 @@ private slots:
         f.PlayTimerTimer();
         QVERIFY(!f.Playing());
         QCOMPARE(f.Doc.ActAnimStep, 0);
+    }
+
+    // At the designed size the grid shows twelve frames and the empty row whole, and the
+    // counters' digits stand out: bold strokes, bright on dark.
+    void frameListReadsAtTheDesignedSize()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
+        fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 12));
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        TFrameGrid* grid = f.P_Timing->Grid();
+        QCOMPARE(grid->Rows(), 13);
+        for (int row = 0; row < grid->Rows(); ++row)
+            QVERIFY2(grid->viewport()->rect().contains(grid->visualRect(grid->model()->index(row, 1))), qPrintable(QString::number(row)));
+        for (const char* name : {"D_Steps", "D_ActStep"}) {
+            auto* counter = Ctl<QLCDNumber>(f, name);
+            counter->display(111);  // upright strokes only: a row across them meets each stroke once
+            const QImage image = counter->grab(counter->contentsRect()).toImage();  // inside its frame
+            QHash<QRgb, int> count;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    ++count[image.pixel(x, y)];
+            QList<QRgb> colours = count.keys();
+            std::sort(colours.begin(), colours.end(), [&count](QRgb a, QRgb b) { return count[a] > count[b]; });
+            const QRgb background = colours.value(0), digit = colours.value(1);
+            int stroke = 0;
+            for (int y = image.height() / 3; y < image.height() * 2 / 3; ++y)
+                for (int x = 0, run = 0; x < image.width(); ++x)
+                    stroke = std::max(stroke, run = image.pixel(x, y) == digit ? run + 1 : 0);
+            QVERIFY2(stroke >= 3, qPrintable(QStringLiteral("%1: stroke %2").arg(name).arg(stroke)));
+            QVERIFY2(Contrast(QColor(digit), QColor(background)) >= 7,
+                     qPrintable(QStringLiteral("%1: %2 on %3").arg(name, QColor(digit).name(), QColor(background).name())));
+        }
+    }
+
+    // A frame without an entry for an animated component (it lists another one twice)
+    // cannot be blended: playback says so in one box, then in the status bar, and Play
+    // stops it. Outside playback, showing that frame says so in a box again.
+    void playbackReportsAMissingEntryOnce()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        TFile broken = TFile::Regular({"arm", "hand"}, 3);
+        broken.Frames[1].Records[1].Name = "arm";
+        fx.LoadAnim("broken.rtm", broken);
+        f.P_AnimControl->SetPlayTime(1000);
+        auto* play = Ctl<QPushButton>(f, "B_Play");
+        QTest::mouseClick(play, Qt::LeftButton);
+        QTest::mouseClick(Ctl<TLedButton>(f, "B_Next"), Qt::LeftButton);  // frame 1, blended towards frame 2
+        for (int turn = 0; turn < 20; ++turn)
+            f.PlayTimerTimer();
+        QCOMPARE(fx.Dialogs.Messages, QStringList{"AnimEntry not found!"});
+        QCOMPARE(f.StatusText(0), QStringLiteral("AnimEntry not found!"));
+        QTest::mouseClick(play, Qt::LeftButton);
+        f.PlayTimerTimer();
+        QVERIFY(!f.Playing() && !play->isChecked());
+        QCOMPARE(f.Doc.ActAnimStep, 2);
+        QCOMPARE(fx.Dialogs.Messages.size(), 1);
+        QTest::mouseClick(Ctl<TLedButton>(f, "B_Prev"), Qt::LeftButton);
+        QCOMPARE(fx.Dialogs.Messages, QStringList({"AnimEntry not found!", "AnimEntry not found!"}));
     }
 
     // The grid: typing retimes a frame, the commit sorts and a text that is no time puts

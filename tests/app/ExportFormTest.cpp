@@ -6,8 +6,10 @@
 #include "widgets/Controls.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QTest>
 
 namespace {
@@ -63,6 +65,10 @@ private slots:
         fx.Dialogs.Files.enqueue(fx.Path("window." + ext));
         (gltf ? f.Menus.ExportGltf1 : f.Menus.ExportObj1)->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
+        // The animation proposes its own name; the status bar says what was written.
+        QCOMPARE(fx.Dialogs.FilePrompts.last().FileName, gltf ? QStringLiteral("walk.glb") : QStringLiteral("robot.obj"));
+        const QString size = QLocale::c().formattedDataSize(QFileInfo(fx.Path("window." + ext)).size(), 1);
+        QCOMPARE(f.StatusText(0), QStringLiteral("Exported window.%1 (%2, %3)").arg(ext, size, gltf ? "3 frames" : "frame 0"));
 
         QStringList args{"export", fx.Path("robot.p3d"), fx.Path("walk.rtm"), "-o", fx.Path("tool." + ext)};
         if (environmentShown)

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -94,6 +95,50 @@ private slots:
         f.Menus.SaveAnimAs1->trigger();
         QTRY_COMPARE(Names(anims), (QStringList{"run.RTM", "saved.rtm", "walk.rtm"}));
         QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/saved.rtm"));
+        fx.CloseYes();
+    }
+
+    // A file chosen while the work loaded has unsaved changes asks first; after Cancel the
+    // list shows the file that stayed loaded (or nothing, for a file from elsewhere), and
+    // choosing the other file again asks again.
+    void cancelledChoiceIsTakenBack()
+    {
+        FormFixture fx;
+        TMainForm& f = StartBrowsing(fx);
+        QListWidget* anims = F_FileBrowser->RTMFileListBox;
+        const auto click = [](QListWidget* list, int row) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        };
+        click(anims, 1);
+        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
+        QTest::mouseClick(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);  // an unsaved change
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            click(anims, 0);  // run.RTM: "Save changes to walk.rtm?" Cancel
+            QCOMPARE(fx.Dialogs.SaveQuestions.size(), attempt);
+            QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
+            QCOMPARE(anims->selectedItems().value(0)->text(), QStringLiteral("walk.rtm"));
+        }
+        fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
+        click(anims, 0);
+        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/run.RTM"));
+        QCOMPARE(anims->selectedItems().value(0)->text(), QStringLiteral("run.RTM"));
+
+        // The model loaded from elsewhere with a changed colour: no model file is highlighted.
+        fx.Select("arm");
+        fx.Dialogs.Colors.enqueue(0x123456);
+        f.ChangeColorClick();
+        F_FileBrowser->ToggleUpperPane();
+        QListWidget* models = F_FileBrowser->P3dFileListBox;
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            click(models, 0);
+            QCOMPARE(fx.Dialogs.SaveQuestions.size(), 3 + attempt);
+            QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
+            QVERIFY(models->selectedItems().isEmpty());
+        }
+        fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
+        click(models, 0);
+        QCOMPARE(f.ModelFileName(), fx.Path("Models/a.p3d"));
+        QCOMPARE(models->selectedItems().value(0)->text(), QStringLiteral("a.p3d"));
         fx.CloseYes();
     }
 

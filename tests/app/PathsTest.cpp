@@ -13,9 +13,11 @@ private slots:
     void layoutChoice()
     {
         QFETCH(QString, home); QFETCH(QString, exeDir); QFETCH(bool, hasSettings); QFETCH(bool, writable);
-        QFETCH(QString, userHome); QFETCH(QString, xdgConfig); QFETCH(QString, xdgData);
+        QFETCH(QString, userHome); QFETCH(QString, xdgConfig); QFETCH(QString, xdgData); QFETCH(QString, xdgState);
         QFETCH(QString, settingsFile); QFETCH(QString, linkData); QFETCH(QString, startDir);
-        const TAppPaths p = TAppPaths::Choose({exeDir, hasSettings, writable, home, userHome, xdgConfig, xdgData});
+        const TAppPaths p = TAppPaths::Choose({exeDir, hasSettings, writable, home, userHome, xdgConfig, xdgData, xdgState});
+        QTEST(p.RecoveryDir, "recovery");
+        QTEST(p.RecentlyUsedFile, "recentlyUsed");
         QTEST(QString(p.Kind == TAppPaths::Layout::Home ? "Home" : p.Kind == TAppPaths::Layout::User ? "User" : "Portable"), "kind");
         // The three data folders always share one parent, the old settings file the new one's.
         const QString data = linkData.chopped(QStringLiteral("LinkData").size());

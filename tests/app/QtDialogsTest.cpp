@@ -1,5 +1,6 @@
 // The editor's real Qt dialogs, answered by key presses while they run modally.
 #include "app/QtDialogs.h"
+#include "widgets/Controls.h"
 #include "support/TestMain.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ struct ModalAnswerer {
     QList<QWidget*> Parents;
     QStringList Texts;
     QList<bool> FixedPitch;  // of each text
+    QStringList CutTitles;   // titles of dialogs narrower than their title bar needs
     QTimer Poll;
     QPointer<QWidget> Last;
 
@@ -28,6 +30,8 @@ struct ModalAnswerer {
                 return;
             Last = modal;
             Parents << modal->parentWidget();
+            if (modal->width() < TitleBarWidth(*modal))
+                CutTitles << QStringLiteral("%1: %2 < %3").arg(modal->windowTitle()).arg(modal->width()).arg(TitleBarWidth(*modal));
             auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             if (label || (label = modal->findChild<QLabel*>()))
                 Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
@@ -64,6 +68,20 @@ private slots:
         qt.ShowMessage(QStringLiteral("Settings saved."));
         QCOMPARE(answer.Texts, QStringList({"Move to Frame:", "Invalid Frame!", "Settings saved."}));
         QCOMPARE(answer.Parents, QList<QWidget*>({&other, &other, &main}));
+    }
+
+    // Every box and prompt is wide enough to show its whole title, however short its text.
+    void titlesFit()
+    {
+        TQtDialogs qt;
+        ModalAnswerer answer;
+        QString name = QStringLiteral("arm");
+        QVERIFY(qt.InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"), name));
+        QVERIFY(qt.InputQuery(QStringLiteral("Move"), QStringLiteral("Move to Frame:"), name));
+        qt.ShowMessage(QStringLiteral("OK"));
+        QVERIFY(!qt.AskYesNo(QStringLiteral("Sure?"), QStringLiteral("A caption of some length, as questions have")));
+        QCOMPARE(answer.Texts.size(), 4);
+        QCOMPARE(answer.CutTitles.join(","), QString());
     }
 
     // A report that pads names into a column lines up only in a fixed-pitch font; other

@@ -52,6 +52,45 @@ private slots:
         fx.CloseYes();
     }
 
+    // Sizes saved while the window was maximised, applied to the normal one (or a window
+    // shrunk later): every view keeps a usable size, and the wider one stays the wider.
+    void savedSplitsFitTheWindow()
+    {
+        FormFixture fx;
+        fx.Write("TorvaneAnim.ini", "[Layout]\nMaximized=0\nHSplitter=1700\nVSplitter1=1400\nVSplitter2=2\n");
+        TMainForm& f = fx.Start();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        const auto check = [&f] {
+            for (QWidget* w : {f.Panes.P_LeftViews, f.Panes.P_RightViews})
+                QVERIFY2(w->width() >= TMainForm::MinViewSize, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->width())));
+            for (QWidget* w : std::initializer_list<QWidget*>{f.Panes.FrontView1, f.Panes.TopView1, f.Panes.LeftView1, f.P_3dArea})
+                QVERIFY2(w->height() >= TMainForm::MinViewSize, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->height())));
+        };
+        check();
+        QVERIFY(f.Panes.P_LeftViews->width() > f.Panes.P_RightViews->width());
+        QVERIFY(f.Panes.FrontView1->height() > f.Panes.TopView1->height());
+        QVERIFY(f.Panes.LeftView1->height() < f.P_3dArea->height());
+        f.resize(800, 600);
+        QApplication::processEvents();
+        check();
+        fx.CloseYes();
+    }
+
+    // Sizes saved in the maximised window are that window's: started maximised, the panes
+    // share it as they did.
+    void maximisedSplitsGoToTheMaximisedWindow()
+    {
+        FormFixture fx;
+        fx.Write("TorvaneAnim.ini", "[Layout]\nMaximized=1\nMainWidth=1200\nMainHeight=930\nHSplitter=250\nVSplitter1=170\nVSplitter2=300\n");
+        TMainForm& f = fx.Start();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QTRY_VERIFY(f.isMaximized() && f.size() != QSize(1200, 930));
+        QCOMPARE(f.Panes.P_LeftViews->width(), 250);
+        QCOMPARE(f.Panes.FrontView1->height(), 170);
+        QCOMPARE(f.Panes.LeftView1->height(), 300);
+        fx.CloseYes();
+    }
+
     // The older program's file is read when there is no current one, and never written; the
     // values reach the controls and come back from them.
     void settingsValues_data() { QVERIFY(AddTableRows("app/settings-values.table")); }
@@ -102,8 +141,14 @@ private slots:
         TMainForm& f = *fx.Form;
         QCOMPARE(f.ModelFileName(), fx.Path(model));
         QCOMPARE(f.Doc.AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
-        QCOMPARE(fx.Dialogs.Messages, messages.replaceInStrings("%1", fx.Home.path()));
         QVERIFY(!f.Menus.ShowGrid1->isChecked());
+        // What the loads had to say waits for the window on the screen and opens over it.
+        QCOMPARE(fx.Dialogs.Messages, QStringList());
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        messages.replaceInStrings("%1", fx.Home.path());
+        QTRY_COMPARE(fx.Dialogs.Messages, messages);
+        QCOMPARE(fx.Dialogs.Owners, QList<QWidget*>(messages.size(), &f));
+        QCOMPARE(fx.Dialogs.OwnerShown, QList<bool>(messages.size(), true));
     }
 
     // An installed program starts without touching the user's folders and makes each one,

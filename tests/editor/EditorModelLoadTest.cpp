@@ -2,6 +2,7 @@
 // what is left when a file is broken.
 #include "app/TestModels.h"
 #include "editor/Editor.h"
+#include "filebuild/RtmBuilder.h"
 #include "model/P3dmodell.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
@@ -45,6 +46,23 @@ private slots:
         QCOMPARE(int(e.Models().size()), models);
         if (!shape.isEmpty())  // the proxy triangle is drawn by its sub-model, or by the model without one
             QCOMPARE(e.Models().front()->Polygons[12].Hidden, models == 2);
+    }
+
+    // The names of an animation are compared with a model's components; without a model
+    // there is nothing to compare them with, and nothing is reported missing.
+    void missingNamesNeedAModel()
+    {
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")));
+        QVERIFY(WriteBytesFile(d.filePath("walk.rtm"), RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "tail"}, 2))));
+        TEditor e;
+        QVERIFY(e.LoadAnimation(d.filePath("walk.rtm")));
+        QCOMPARE(e.MissingReport(), QString());
+        QVERIFY(e.LoadModel(d.filePath("robot.p3d")));
+        QCOMPARE(e.MissingReport(), "\n " + QStringLiteral("tail").leftJustified(32) + " -> tail");
+        e.ClearModel();
+        QCOMPARE(e.MissingReport(), QString());
     }
 };
 

@@ -5,6 +5,8 @@
 
 #include <QQueue>
 #include <QStringList>
+#include <QWidget>
+#include <QWindow>
 
 class ScriptedDialogs final : public Dialogs {
 public:
@@ -29,10 +31,14 @@ public:
     QQueue<int> Choices;
     // dialogOwner() at every call, in order.
     QList<QWidget*> Owners;
+    // For each message: whether its owner's window was on the screen (mapped and exposed).
+    QList<bool> OwnerShown;
 
     void ShowMessage(const QString& text) override
     {
         Owners << dialogOwner();
+        const QWindow* window = dialogOwner() ? dialogOwner()->window()->windowHandle() : nullptr;
+        OwnerShown << (window && window->isExposed());
         Messages << text;
     }
     bool AskYesNo(const QString& text, const QString& caption) override

@@ -1,0 +1,349 @@
+#include "anim/Recovery.h"
+
+#include "platform/FileUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const QString ManifestName = QStringLiteral("manifest.json");
+const QString LockName = QStringLiteral("lock");
+const QString NewPrefix = QStringLiteral(".new-");
+// A manifest is a few hundred bytes; anything much larger is no manifest of ours.
+constexpr qint64 MaxManifestSize = 1 << 20;
+
+QByteArray Encoded(const QString& path) { return QFile::encodeName(path); }
+
+QString AnimationName(int generation) { return QStringLiteral("animation-%1.rtm").arg(generation); }
+
+// The generation of an animation file's name, or -1 for any other name.
+int GenerationOf(const QString& name)
+{
+    static const QRegularExpression pattern(QStringLiteral("^animation-([0-9]{1,9})\\.rtm$"));
+    const QRegularExpressionMatch m = pattern.match(name);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// Takes the lock of a copy's folder without waiting: the descriptor that holds it, or -1
+// when its editor still runs (or the lock file cannot be opened; errnum says why).
+int TryLock(const QString& folder, int& errnum)
+{
+    const int fd = ::open(Encoded(folder + QLatin1Char('/') + LockName).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        errnum = errno;
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        errnum = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Removes a copy's folder: the manifest first, so a half-removed copy is never offered,
+// the lock last. True when the folder is gone.
+bool RemoveFolder(const QString& folder)
+{
+    const QDir dir(folder);
+    ::unlink(Encoded(dir.filePath(ManifestName)).constData());
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : entries)
+        if (name != LockName)
+            ::unlink(Encoded(dir.filePath(name)).constData());
+    ::unlink(Encoded(dir.filePath(LockName)).constData());
+    return ::rmdir(Encoded(folder).constData()) == 0 || errno == ENOENT;
+}
+
+bool OlderThan(const QString& path, qint64 seconds)
+{
+    const QDateTime modified = QFileInfo(path).lastModified();
+    return modified.isValid() && modified.secsTo(QDateTime::currentDateTimeUtc()) > seconds;
+}
+
+// What a copy's folder holds: its manifest and the animation file it names. Without a
+// readable manifest (the editor died between its first animation file and its first
+// manifest) the newest animation file is the copy, of a document never saved. Empty
+// animation when there is nothing to recover.
+void ReadCopy(const QString& folder, TRecoveryManifest& manifest, QString& animation)
+{
+    manifest = {};
+    animation.clear();
+    const QDir dir(folder);
+    QByteArray bytes;
+    if (ReadWholeFile(dir.filePath(ManifestName), bytes, nullptr, MaxManifestSize)) {
+        const QJsonObject o = QJsonDocument::fromJson(bytes).object();
+        manifest.Document = o.value(QLatin1String("document")).toString();
+        manifest.Model = o.value(QLatin1String("model")).toString();
+        manifest.Frame = o.value(QLatin1String("frame")).toInt();
+        manifest.Written = QDateTime::fromString(o.value(QLatin1String("written")).toString(), Qt::ISODateWithMs);
+        // Only a name of our own pattern: a manifest never leads out of its folder.
+        const QString named = o.value(QLatin1String("animation")).toString();
+        if (GenerationOf(named) >= 0 && QFileInfo(dir.filePath(named)).isFile())
+            animation = named;
+    }
+    if (animation.isEmpty()) {
+        int newest = -1;
+        for (const QString& name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot))
+            if (const int g = GenerationOf(name); g > newest) {
+                newest = g;
+                animation = name;
+            }
+    }
+    if (!animation.isEmpty() && !manifest.Written.isValid())
+        manifest.Written = QFileInfo(dir.filePath(animation)).lastModified();
+}
+
+// A copy is worth offering when it may hold work its document's file does not.
+bool WorthOffering(const TRecoveryManifest& m)
+{
+    if (m.Document.isEmpty())
+        return true;
+    const QFileInfo file(m.Document);
+    return !file.exists() || m.Written > file.lastModified();
+}
+}  // namespace
+
+TRecoveryStore::TRecoveryStore(const QString& root) : Root_(QDir::cleanPath(root)) {}
+
+TRecoveryStore::~TRecoveryStore()
+{
+    if (OwnLock_ >= 0)
+        ::close(OwnLock_);
+    for (const auto& [id, fd] : Claims_)
+        ::close(fd);
+}
+
+QString TRecoveryStore::OwnFolder() const
+{
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    return OwnId_.isEmpty() ? QString() : Root_ + QLatin1Char('/') + OwnId_;
+}
+
+bool TRecoveryStore::MakeOwnFolder(QString* error)
+{
+    if (!QDir().mkpath(Root_)) {
+        if (error)
+            *error = QStringLiteral("Cannot create the folder %1").arg(Root_);
+        return false;
+    }
+    // Made and locked under a name the listing skips, then shown under its own: no other
+    // editor ever sees this folder unlocked.
+    int errnum = EEXIST;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const QString id = QStringLiteral("%1-%2").arg(::getpid()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString temp = Root_ + QLatin1Char('/') + NewPrefix + id;
+        if (::mkdir(Encoded(temp).constData(), 0700) != 0) {
+            errnum = errno;
+            if (errnum == EEXIST)
+                continue;
+            break;
+        }
+        const int fd = ::open(Encoded(temp + QLatin1Char('/') + LockName).constData(),
+                              O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+            ::rename(Encoded(temp).constData(), Encoded(Root_ + QLatin1Char('/') + id).constData()) != 0) {
+            errnum = errno;
+            if (fd >= 0)
+                ::close(fd);
+            RemoveFolder(temp);
+            if (errnum == EEXIST || errnum == ENOTEMPTY)
+                continue;
+            break;
+        }
+        OwnId_ = id;
+        OwnLock_ = fd;
+        Generation_ = 0;
+        return true;
+    }
+    if (error)
+        *error = QStringLiteral("Cannot create a folder in %1: %2").arg(Root_, SystemErrorText(errnum));
+    return false;
+}
+
+bool TRecoveryStore::Write(const TAnimDocument& doc, TRecoveryManifest manifest, QString* error,
+                           const std::atomic<bool>* stop)
+{
+    QString folder;
+    {
+        const std::lock_guard<std::mutex> lock(Mutex_);
+        // A folder someone removed (a clean-up of the state folder) is made anew.
+        if (!OwnId_.isEmpty() && !QFileInfo(Root_ + QLatin1Char('/') + OwnId_).isDir()) {
+            ::close(OwnLock_);
+            OwnLock_ = -1;
+            OwnId_.clear();
+        }
+        if (OwnId_.isEmpty() && !MakeOwnFolder(error))
+            return false;
+        folder = Root_ + QLatin1Char('/') + OwnId_;
+    }
+    // Only this process writes its folder, and one write at a time (the autosave's
+    // worker): the claims need not wait for it.
+    const QDir dir(folder);
+    const int generation = Generation_ + 1;
+    const QString name = AnimationName(generation);
+    TAtomicFileWriter out(dir.filePath(name));
+    QString failure = WriteRtm(doc, out, stop);
+    if (failure.isEmpty() && stop && stop->load())
+        failure = QStringLiteral("Given up");
+    if (failure.isEmpty() && (!out.Ok() || !out.Commit()))
+        failure = QStringLiteral("Cannot write file %1: %2").arg(out.Path(), out.Error());
+    if (!failure.isEmpty()) {
+        out.Discard();
+        if (error)
+            *error = failure;
+        return false;
+    }
+
+    manifest.Written = QDateTime::currentDateTimeUtc();
+    QJsonObject o;
+    o.insert(QLatin1String("animation"), name);
+    o.insert(QLatin1String("document"), manifest.Document.isEmpty() ? QJsonValue() : QJsonValue(manifest.Document));
+    o.insert(QLatin1String("model"), manifest.Model);
+    o.insert(QLatin1String("frame"), manifest.Frame);
+    o.insert(QLatin1String("written"), manifest.Written.toString(Qt::ISODateWithMs));
+    if (!WriteFileAtomic(dir.filePath(ManifestName), QJsonDocument(o).toJson(), &failure)) {
+        ::unlink(Encoded(dir.filePath(name)).constData());
+        if (error)
+            *error = QStringLiteral("Cannot write file %1: %2").arg(dir.filePath(ManifestName), failure);
+        return false;
+    }
+    Generation_ = generation;
+    // The manifest names the new file now; the ones before are of no use.
+    for (const QString& other : dir.entryList(QDir::Files | QDir::NoDotAndDotDot))
+        if (other != name && GenerationOf(other) >= 0)
+            ::unlink(Encoded(dir.filePath(other)).constData());
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    RemoveAdopted();
+    return true;
+}
+
+void TRecoveryStore::RemoveOwn()
+{
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    if (!OwnId_.isEmpty()) {
+        RemoveFolder(Root_ + QLatin1Char('/') + OwnId_);
+        ::close(OwnLock_);
+        OwnLock_ = -1;
+        OwnId_.clear();
+    }
+    RemoveAdopted();
+}
+
+void TRecoveryStore::RemoveAdopted()
+{
+    for (const QString& id : Adopted_) {
+        RemoveFolder(Root_ + QLatin1Char('/') + id);
+        DropClaim(id);
+    }
+    Adopted_.clear();
+}
+
+void TRecoveryStore::DropClaim(const QString& id)
+{
+    if (const auto it = Claims_.find(id); it != Claims_.end()) {
+        ::close(it->second);
+        Claims_.erase(it);
+    }
+}
+
+std::vector<TRecoveryCopy> TRecoveryStore::Offers()
+{
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    std::vector<TRecoveryCopy> offers;
+    const QStringList folders = QDir(Root_).entryList(QDir::Dirs | QDir::Hidden | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    for (const QString& id : folders) {
+        const QString folder = Root_ + QLatin1Char('/') + id;
+        if (id == OwnId_)
+            continue;
+        if (const auto claimed = Claims_.find(id); claimed != Claims_.end()) {
+            TRecoveryCopy copy{id, {}};
+            QString animation;
+            ReadCopy(folder, copy.Manifest, animation);
+            offers.push_back(copy);
+            continue;
+        }
+        int errnum = 0;
+        const int fd = TryLock(folder, errnum);
+        if (id.startsWith(QLatin1Char('.'))) {
+            // Another editor is making its folder, or died doing so an hour ago or more.
+            if ((fd >= 0 || errnum == ENOENT) && id.startsWith(NewPrefix) && OlderThan(folder, 3600))
+                RemoveFolder(folder);
+        } else if (fd < 0) {
+            // Without a lock file the folder is what a removal left: no editor owns it.
+            if (errnum == ENOENT)
+                RemoveFolder(folder);
+        } else {
+            TRecoveryCopy copy{id, {}};
+            QString animation;
+            ReadCopy(folder, copy.Manifest, animation);
+            if (animation.isEmpty()) {
+                RemoveFolder(folder);  // nothing in it to recover
+            } else if (WorthOffering(copy.Manifest)) {
+                Claims_[id] = fd;
+                offers.push_back(copy);
+                continue;
+            } else if (copy.Manifest.Written.daysTo(QDateTime::currentDateTimeUtc()) >= StaleDays) {
+                RemoveFolder(folder);
+            }
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    std::sort(offers.begin(), offers.end(), [](const TRecoveryCopy& a, const TRecoveryCopy& b) {
+        return a.Manifest.Written > b.Manifest.Written;
+    });
+    return offers;
+}
+
+TRecoveredWork TRecoveryStore::Take(const QString& id)
+{
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    TRecoveredWork work;
+    if (!Claims_.count(id)) {
+        work.Animation.Error = QStringLiteral("No recovery copy %1").arg(id);
+        return work;
+    }
+    const QString folder = Root_ + QLatin1Char('/') + id;
+    QString animation;
+    ReadCopy(folder, work.Manifest, animation);
+    if (animation.isEmpty()) {
+        work.Animation.Error = QStringLiteral("No recovery copy %1").arg(id);
+        return work;
+    }
+    const QString path = folder + QLatin1Char('/') + animation;
+    work.Animation = ReadRtmFile(path, path);
+    if (work.Animation.Ok())
+        Adopted_.insert(id);
+    return work;
+}
+
+bool TRecoveryStore::Discard(const QString& id)
+{
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    if (!Claims_.count(id))
+        return false;
+    const bool removed = RemoveFolder(Root_ + QLatin1Char('/') + id);
+    DropClaim(id);
+    Adopted_.erase(id);
+    return removed;
+}
+
+void TRecoveryStore::Release(const QString& id)
+{
+    const std::lock_guard<std::mutex> lock(Mutex_);
+    DropClaim(id);
+    Adopted_.erase(id);
+}
