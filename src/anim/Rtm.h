@@ -23,6 +23,9 @@ inline constexpr QLatin1String FrameMissing("[internal Error] ActAnimFrame is NU
 inline constexpr QLatin1String EntryMissing("[internal Error] ActAnimEntry is Null!");
 inline constexpr QLatin1String BadNameIndex("[internal Error] NameIndex > AnimSelections->Count!");
 inline constexpr QLatin1String NegativeStepCount("[internal Error] AnimStepCount < 0!");
+// Whether a name fits a name field (32 single-byte characters at most); a longer one would
+// be cut when written and then not match its component.
+inline bool FitsNameField(const QString& name) { return name.size() <= NameFieldSize; }
 // What a load or an operation says when memory runs out; the document stays as it was.
 inline QString OutOfMemory() { return QStringLiteral("Not enough memory for this animation!"); }
 }  // namespace Rtm

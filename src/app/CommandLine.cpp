@@ -13,6 +13,8 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "editor/Editor.h"
+#include "platform/JsonText.h"
+#include "pose/GltfImport.h"
 #include "pose/ModelExport.h"
 
 #include <QFileInfo>
@@ -179,8 +181,17 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         }
         selected.push_back(node);
     }
+    const QStringList names = SubtreeNames(nodes, selected);
+    for (const QString& name : names)
+        if (!Rtm::FitsNameField(name)) {
+            err << QStringLiteral("Component %1: its name has %2 characters, more than the 32 an RTM file holds")
+                       .arg(name)
+                       .arg(name.size())
+                << Qt::endl;
+            return ExitFileError;
+        }
     TAnimController& anim = run.Scene.Anim();
-    if (const QString refused = anim.CreateNewAnimation(SubtreeNames(nodes, selected)); !refused.isEmpty()) {
+    if (const QString refused = anim.CreateNewAnimation(names); !refused.isEmpty()) {
         err << refused << Qt::endl;
         return ExitFileError;
     }
@@ -188,6 +199,40 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         err << error << Qt::endl;
         return ExitFileError;
     }
+    return ExitOk;
+}
+
+// A glTF animation as the model's animation: the RTM written, the play time printed.
+int RunImport(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
+{
+    TSceneRun run(cmd.Home, err);
+    if (!run.LoadModel(cmd.Files[0]))
+        return ExitFileError;
+    QStringList names;
+    for (const TComponentNode& node : run.Scene.Setup().Forest.Nodes())
+        names << node.Component->Name;
+    TGltfImportOptions options;
+    options.Animation = cmd.Animation;
+    options.Fps = cmd.Fps.value_or(0);
+    const TGltfImport imported = ImportGltfAnimation(ResolveCaseInsensitive(cmd.Files[1]), names, options);
+    if (!imported.Ok()) {
+        err << imported.Error << Qt::endl;
+        return ExitFileError;
+    }
+    for (const QString& warning : imported.Warnings)
+        err << QStringLiteral("torvane-anim: ") << warning << Qt::endl;
+    TAtomicFileWriter file(cmd.Output);
+    if (const QString error = WriteRtm(imported.Document, file); !error.isEmpty()) {
+        file.Discard();
+        err << error << Qt::endl;
+        return ExitFileError;
+    }
+    if (!file.Ok() || !file.Commit()) {
+        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, file.Error()) << Qt::endl;
+        return ExitFileError;
+    }
+    out << QStringLiteral("%1 frames, play time %2 s").arg(imported.Document.FrameCount()).arg(ShortestText(float(imported.PlayTime)))
+        << Qt::endl;
     return ExitOk;
 }
 
@@ -210,7 +255,7 @@ int RunExport(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         request.Comment = QStringLiteral("torvane-anim export of %1\nanimation %2, %3 frames")
                               .arg(request.ModelName, FileNamePart(cmd.Files[1]))
                               .arg(scene.Document().FrameCount());
-    request.Transparent = run.Settings.Transparent3D;
+    request.Transparent = cmd.Transparent;
     const TExportResult result = scene.Export(request);
     if (!result.Error.isEmpty()) {
         err << result.Error << Qt::endl;
@@ -306,6 +351,8 @@ int Dispatch(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         return RunNew(cmd, out, err);
     case Mode::Frames:
         return RunFramesCommand(cmd, out, err);
+    case Mode::Import:
+        return RunImport(cmd, out, err);
     case Mode::Version:
         out << VersionText(TAppPaths::FromHome(cmd.Home));
         out.flush();

@@ -8,11 +8,13 @@
 //   frames ANIM.rtm OP... [--json] [-o OUT.rtm]   frame operations (FramesCommand.h)
 //   export MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--format obj|gltf|glb] [--play-time S]
-//          -o OUT.obj|OUT.gltf|OUT.glb
+//          [--transparent] -o OUT.obj|OUT.gltf|OUT.glb
 //   render MODEL.p3d [ANIM.rtm] [--frame N] [--offset X,Y,Z] [--no-total-move]
 //          [--environment FILE.p3d [--proxy NAME]] [--view front|left|top|3d|all] [--size WxH]
 //          [--onion N] [--path COMPONENT] -o OUT.png
 //   new MODEL.p3d COMPONENT... -o OUT.rtm   the animation "New Animation..." builds
+//   import MODEL.p3d ANIM.gltf|ANIM.glb [--animation N|NAME] [--fps N] -o OUT.rtm
+//                                      a glTF animation of the model's components (GltfImport.h)
 //   --version                          the version and the folders in use (Paths.h)
 // export and render take --time T (0..1) in place of --frame: the pose playback shows then.
 // render --view 3d and --view all need a display with OpenGL.
@@ -29,7 +31,7 @@
 class QTextStream;
 
 struct TCommandLine {
-    enum class Mode { Gui, Info, Check, Export, Render, New, Frames, Version, Usage };
+    enum class Mode { Gui, Info, Check, Export, Render, New, Frames, Import, Version, Usage };
     Mode Kind = Mode::Gui;
     QString Home;
     QStringList Files;
@@ -51,6 +53,9 @@ struct TCommandLine {
     QString Output;
     std::optional<TExportFormat> Format;  // export: --format; else by the output's extension
     std::optional<double> PlayTime;       // export to glTF: seconds one pass takes
+    bool Transparent = false;             // export to glTF: materials blended as the 3D view's
+    QString Animation;                    // import: the animation's name or number; empty: the first
+    std::optional<double> Fps;            // import: frames per second in place of the key times
     std::vector<TFrameOp> FrameOps;  // frames: in the order given
     QString Error;  // set for Mode::Usage
 

@@ -42,6 +42,7 @@ const TCommandSpec kCommands[] = {
     {Mode::Render, "render", 1, 2, "%1 takes a model and an optional animation", true},
     {Mode::New, "new", 1, -1, "new takes a model and the components to animate", true},
     {Mode::Frames, "frames", 1, 1, "frames takes one animation", false},
+    {Mode::Import, "import", 2, 2, "import takes a model and a glTF file", true},
     {Mode::Version, "--version", 0, 0, "--version takes no file", false},
 };
 
@@ -147,7 +148,7 @@ const TOptionSpec kOptions[] = {
     {"--no-total-move", nullptr, nullptr, kPosing, false, {},
      [](TCommandLine& c, const QString&) { c.NoTotalMove = true; return true; },
      nullptr, nullptr, nullptr, nullptr, "switch the total move off"},
-    {"-o", "--output", "OUT", kPosing | In(Mode::New) | In(Mode::Frames), false, {},
+    {"-o", "--output", "OUT", kPosing | In(Mode::New) | In(Mode::Frames) | In(Mode::Import), false, {},
      [](TCommandLine& c, const QString& v) { c.Output = v; return !v.isEmpty(); },
      "%1 needs a file name", nullptr, nullptr, nullptr, "the file to write"},
     {"--view", nullptr, "front|left|top|3d|all", In(Mode::Render), false, {},
@@ -210,9 +211,27 @@ const TOptionSpec kOptions[] = {
      [](TCommandLine& c, const QString& v) {
          bool ok = false;
          c.PlayTime = v.toDouble(&ok);
+         // Keyframe times are floats: beyond this a key would be off by more than 0.06 s.
+         if (ok && *c.PlayTime > 1e6)
+             c.Error = QStringLiteral("--play-time needs at most 1000000 seconds");
          return ok && *c.PlayTime > 0 && *c.PlayTime <= 1e6;
      },
      "%1 needs seconds above 0", nullptr, nullptr, nullptr, "seconds one pass of the animation takes"},
+    {"--animation", nullptr, "N|NAME", In(Mode::Import), false, {},
+     [](TCommandLine& c, const QString& v) { c.Animation = v; return !v.isEmpty(); },
+     "%1 needs the name or the number of an animation", nullptr, nullptr, nullptr,
+     "the glTF file's animation to read (default: the first)"},
+    {"--fps", nullptr, "N", In(Mode::Import), false, {},
+     [](TCommandLine& c, const QString& v) {
+         bool ok = false;
+         c.Fps = v.toDouble(&ok);
+         return ok && *c.Fps > 0 && *c.Fps <= 1000;
+     },
+     "%1 needs frames per second above 0, at most 1000", nullptr, nullptr, nullptr,
+     "a frame every 1/N seconds in place of one per key time"},
+    {"--transparent", nullptr, nullptr, In(Mode::Export), false, {},
+     [](TCommandLine& c, const QString&) { c.Transparent = true; return true; },
+     nullptr, nullptr, nullptr, nullptr, "glTF materials blended with the 3D view's alpha, not opaque"},
 
     {"--at", nullptr, "N", In(Mode::Frames), true, Step::At,
      [](TCommandLine& c, const QString& v) { return ToInt(v, Last(c).N); },
@@ -345,8 +364,9 @@ TCommandLine TCommandLine::Parse(const QStringList& args)
             } else {
                 given[k] = true;
             }
+            // A value that is malformed in a way of its own says so in Error.
             if (o.Store && !o.Store(c, value))
-                return fail(QString::fromLatin1(o.Malformed).arg(a));
+                return fail(c.Error.isEmpty() ? QString::fromLatin1(o.Malformed).arg(a) : c.Error);
             continue;
         }
         if (c.Kind == Mode::Gui && c.Files.isEmpty()) {
@@ -417,12 +437,15 @@ QString UsageText()
            QStringLiteral(
                "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
                "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-               "                    [--format obj|gltf|glb] [--play-time S] -o OUT.obj|OUT.gltf|OUT.glb\n"
+               "                    [--format obj|gltf|glb] [--play-time S] [--transparent]\n"
+               "                    -o OUT.obj|OUT.gltf|OUT.glb\n"
                "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
                "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
                "                    [--view front|left|top|3d|all] [--size WxH] [--onion N] [--path COMPONENT]\n"
                "                    -o OUT.png\n"
                "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
+               "       torvane-anim [--home DIR] import MODEL.p3d ANIM.gltf|ANIM.glb [--animation N|NAME] [--fps N]\n"
+               "                    -o OUT.rtm\n"
                "       torvane-anim [--home DIR] --version\n"
                "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
 }

@@ -122,6 +122,9 @@ void TMainForm::BuildMenus()
     Menus.MenuFile->addSeparator();
     Menus.ExportGltf1 = Menus.MenuFile->addAction(QStringLiteral("Export glTF..."), this, [this] { ExportModelClick(true); });
     Menus.ExportObj1 = Menus.MenuFile->addAction(QStringLiteral("Export OBJ..."), this, [this] { ExportModelClick(false); });
+    // An export is not a view: its materials are opaque unless the user asks otherwise.
+    Menus.ExportTransparent1 = Menus.MenuFile->addAction(QStringLiteral("glTF Transparent as the 3D View"));
+    Menus.ExportTransparent1->setCheckable(true);
 
     Menus.MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
     Menus.Undo1 = Menus.MenuEdit->addAction(QStringLiteral("&Undo"), this, [this] { Undo1Click(); });

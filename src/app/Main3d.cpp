@@ -148,7 +148,7 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Animate = !Doc.AnimFrames.empty();
     r.PlayTime = P_AnimControl->PlayTime();
     r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
-    r.Transparent = P_3dArea->TransparentPressed();
+    r.Transparent = Menus.ExportTransparent1->isChecked() && P_3dArea->TransparentPressed();
     r.EnvironmentAlpha = P_AnimControl->EnvironmentTransparency();
     Editor->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = Editor->Export(r);

@@ -210,6 +210,7 @@ struct TMainMenus {
     QAction* Redo1 = nullptr;
     QAction* ExportGltf1 = nullptr;
     QAction* ExportObj1 = nullptr;
+    QAction* ExportTransparent1 = nullptr;  // checked: glTF materials follow the 3D view's transparency
     QAction* LoadPivotsAndLinking1 = nullptr;
     QAction* ShowAxes1 = nullptr;
     QAction* ShowGrid1 = nullptr;

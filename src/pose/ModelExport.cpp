@@ -27,6 +27,11 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSele
         options.Comment = request.Comment;
         options.Environment = request.Environment;
         const TGltfReport report = WritePosedGltf(models, treeOrder, pose, params, options, out);
+        if (!report.Error.isEmpty()) {
+            out.Discard();
+            result.Error = report.Error;
+            return result;
+        }
         points = report.Points;
         nonFinite = report.NonFinitePoints;
         result.Notes = report.Warnings;

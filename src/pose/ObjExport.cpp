@@ -127,8 +127,10 @@ TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*
         }
     }
 
+    // A hidden component (an animation hides those it lacks, with the proxies under them)
+    // is left out: its polygons would all sit at the origin.
     for (const TSelection* c : treeOrder) {
-        if (!c)
+        if (!c || c->Hidden)
             continue;
         lines.Text(QStringLiteral("g ") + ObjGroupName(c->Name));
         if (const TP3dModell* sub = c->ProxyModel) {

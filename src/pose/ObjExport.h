@@ -6,7 +6,7 @@
 // proxy sub-model in model-list order, its stored points posed with its placement
 // (PosePoint with ProxyTransform), then the points of the environment model, if one is
 // loaded, from its display points (shifted onto its proxy). Then one group per component
-// in tree order, named by
+// that is not hidden, in tree order, named by
 // the component's Name (white space in a name becomes '_', since OBJ splits group names
 // there), holding a face per polygon the component draws:
 //  - a proxy component with a sub-model: every polygon of the sub-model that is not hidden,
@@ -16,7 +16,7 @@
 // and last the group "environment" with every polygon of the environment that is not
 // hidden (its proxy's triangle is).
 // Polygons that are malformed (not 3 or 4 corners, corners outside the points) are left
-// out. Hidden components are written like all others. Numbers are in their shortest form
+// out, and so are hidden components (no group). Numbers are in their shortest form
 // that reads back to the same value; corners keep their stored order. A point that is not
 // finite is written as 0 0 0 (and counted), so that every OBJ reader can read the file.
 #include "pose/Pose.h"

@@ -181,6 +181,33 @@ private slots:
         RunCase(path);
     }
 
+    // new takes names an RTM file holds whole (32 characters); a longer one is refused
+    // rather than cut.
+    void newRefusesLongNames_data()
+    {
+        QTest::addColumn<QString>("named");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("err");
+        const QString c33(33, 'c');
+        QTest::newRow("32 characters") << QString(32, 'b') << 0 << QString();
+        QTest::newRow("33 characters") << c33 << 1 << "Component " + c33 + ": its name has 33 characters, more than the 32 an RTM file holds\n";
+    }
+    void newRefusesLongNames()
+    {
+        QFETCH(QString, named); QFETCH(int, code); QFETCH(QString, err);
+        CommandHome h;
+        TP3dBuilder b;
+        for (const QByteArray& name : {QByteArray(32, 'b'), QByteArray(33, 'c')})
+            b.AddSelection(name, b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+        QVERIFY(b.WriteTo(h.Path("m.p3d")));
+        const CommandHome::Result r = h.Run({"new", "%1/m.p3d", named, "-o", "%1/new.rtm"});
+        QCOMPARE(r.Err, err);
+        QCOMPARE(r.Code, code);
+        QCOMPARE(QFileInfo::exists(h.Path("new.rtm")), code == 0);
+        if (code == 0)
+            QVERIFY(h.Run({"info", "%1/new.rtm"}).Out.contains(named));
+    }
+
     // A single view in the settings' colours: the box's outline, square as the left view
     // shows it.
     void renderBoxOutline()

@@ -8,8 +8,10 @@
 #include <QAction>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLocale>
+#include <QToolButton>
 #include <QTest>
 
 namespace {
@@ -34,16 +36,19 @@ class ExportFormTest : public QObject {
 private slots:
     // The window and the command line write the same file for the same model, animation,
     // offset and environment switch (which does not depend on the format).
+    // The view's transparency reaches the glTF's materials only when the user ticks it.
     void windowExportsWhatItShows_data()
     {
         QTest::addColumn<bool>("gltf");
         QTest::addColumn<bool>("environmentShown");
-        QTest::newRow("glTF, environment shown") << true << true;
-        QTest::newRow("OBJ, environment switched off") << false << false;
+        QTest::addColumn<bool>("transparent");  // "glTF Transparent as the 3D View" ticked
+        QTest::newRow("glTF, environment shown") << true << true << false;
+        QTest::newRow("glTF, transparent as the view") << true << false << true;
+        QTest::newRow("OBJ, environment switched off") << false << false << false;
     }
     void windowExportsWhatItShows()
     {
-        QFETCH(bool, gltf); QFETCH(bool, environmentShown);
+        QFETCH(bool, gltf); QFETCH(bool, environmentShown); QFETCH(bool, transparent);
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
@@ -62,6 +67,9 @@ private slots:
         fx.Dialogs.Messages.clear();
 
         const QString ext = gltf ? "gltf" : "obj";
+        QVERIFY(Ctl<QToolButton>(f, "B_Transparent3D")->isChecked());  // the settings' default
+        if (transparent)
+            f.Menus.ExportTransparent1->trigger();
         fx.Dialogs.Files.enqueue(fx.Path("window." + ext));
         (gltf ? f.Menus.ExportGltf1 : f.Menus.ExportObj1)->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
@@ -73,10 +81,13 @@ private slots:
         QStringList args{"export", fx.Path("robot.p3d"), fx.Path("walk.rtm"), "-o", fx.Path("tool." + ext)};
         if (environmentShown)
             args << "--environment" << fx.Path("room.p3d");
+        if (transparent)
+            args << "--transparent";
         QCOMPARE(CommandHome::RunIn(fx.Home.path(), args).Code, 0);
         if (gltf) {
             const QJsonObject window = WithoutAsset(fx.Read("window.gltf"));
             QVERIFY(window.contains("buffers"));
+            QCOMPARE(window["materials"].toArray().at(0).toObject().value("alphaMode").toString("OPAQUE"), transparent ? "BLEND" : "OPAQUE");
             QCOMPARE(window, WithoutAsset(fx.Read("tool.gltf")));
         } else {
             QCOMPARE(WithoutComments(fx.Read("window.obj")), WithoutComments(fx.Read("tool.obj")));

@@ -18,6 +18,15 @@ std::array<double, 3> Axis(const TTrs& t, size_t j)
     return {r[0][j] * t.S[j], r[1][j] * t.S[j], r[2][j] * t.S[j]};
 }
 
+// The rotation matrix (column vectors) of a unit quaternion.
+std::array<std::array<double, 3>, 3> Rotation(const double* q)
+{
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    return {{{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
+             {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
+             {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}}};
+}
+
 std::array<double, 12> Turned(double a, double b, double sx, double sy, double sz)
 {
     // About Z by a, then about X by b, scaled along the model's axes first.
@@ -34,6 +43,31 @@ class GltfTrsTest : public QObject {
     Q_OBJECT
 private slots:
     void decompose_data() { QVERIFY(AddTableRows("pose/gltf-trs.table")); }
+    // Two nodes give every finite transform back, shear and mirroring included: outer
+    // translation, rotation and scale, then the inner rotation.
+    void decomposeAffine_data() { QVERIFY(AddTableRows("pose/gltf-affine.table")); }
+    void decomposeAffine()
+    {
+        QFETCH(QList<double>, m); QFETCH(bool, finite);
+        TTransform t;
+        std::copy_n(m.begin(), 12, t.m.begin());
+        const TTrsPair pair = DecomposeAffine(t);
+        QCOMPARE(pair.Finite, finite);
+        if (!finite)
+            return;
+        const auto outer = Rotation(pair.Outer.R), inner = Rotation(pair.Inner);
+        for (const double* q : {pair.Outer.R, pair.Inner})
+            QVERIFY(std::fabs(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3] - 1) < 1e-12);
+        for (size_t i = 0; i < 3; ++i) {
+            QCOMPARE(pair.Outer.T[i], t.m[9 + i]);
+            for (size_t j = 0; j < 3; ++j) {
+                double v = 0;
+                for (size_t k = 0; k < 3; ++k)
+                    v += outer[i][k] * pair.Outer.S[k] * inner[k][j];
+                QVERIFY2(std::fabs(v - t.m[j * 3 + i]) < 1e-12, qPrintable(QString("[%1][%2]: %3").arg(i).arg(j).arg(v)));
+            }
+        }
+    }
     void decompose()
     {
         QFETCH(QList<double>, m); QFETCH(QList<double>, turned); QFETCH(bool, exact); QFETCH(bool, finite);
