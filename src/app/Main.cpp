@@ -78,7 +78,7 @@ void TMainForm::BuildSecondaryWindows()
     F_SelectComponents = new TF_SelectComponents(this);
     F_FrameManipulator = new TF_FrameManipulator(Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
-    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { Menus.FileBrowser1->setChecked(false); });
+    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
     connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) {
         LoadModel(path);
         F_FileBrowser->ShowLoadedModel(Editor_->ModelFileName());
@@ -87,12 +87,12 @@ void TMainForm::BuildSecondaryWindows()
         LoadAnimation(path);
         F_FileBrowser->ShowLoadedAnimation(Doc.AnimFileName);
     });
-    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { Menus.FrameTimer1->setChecked(false); });
+    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
     connect(F_FrameManipulator, &TF_FrameManipulator::DraggingChanged, this,
             [this](bool on) { Editor_->SetActivity(TEditor::ActivityDrag, on); });
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
-    F_FrameManipulator->addActions({Menus.Undo1, Menus.Redo1});
+    F_FrameManipulator->addActions({Undo1, Redo1});
 }
 
 bool TMainForm::event(QEvent* e)
@@ -131,66 +131,66 @@ QAction* OptionItem(QMenu* menu, const QString& text, const char* name, QKeySequ
 
 void TMainForm::BuildMenus()
 {
-    QMenu* file = Menus.MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    Menus.LoadAnim1 = Command(file, QStringLiteral("Load Anim..."), "LoadAnim1", Qt::CTRL | Qt::Key_R);
-    Menus.LoadP3d1 = Command(file, QStringLiteral("Load P3d..."), "LoadP3d1", Qt::CTRL | Qt::Key_P);
-    Menus.LoadEnviromentP3d1 =
+    QMenu* file = MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    LoadAnim1 = Command(file, QStringLiteral("Load Anim..."), "LoadAnim1", Qt::CTRL | Qt::Key_R);
+    LoadP3d1 = Command(file, QStringLiteral("Load P3d..."), "LoadP3d1", Qt::CTRL | Qt::Key_P);
+    LoadEnviromentP3d1 =
         Command(file, QStringLiteral("Load Environment P3d..."), "LoadEnviromentP3d1", Qt::CTRL | Qt::Key_E);
     file->addSeparator();
-    Menus.SaveAnimAs1 = Command(file, QStringLiteral("Save Anim As..."), "SaveAnimAs1", Qt::CTRL | Qt::Key_S);
+    SaveAnimAs1 = Command(file, QStringLiteral("Save Anim As..."), "SaveAnimAs1", Qt::CTRL | Qt::Key_S);
     file->addSeparator();
-    Menus.ExportGltf1 = Command(file, QStringLiteral("Export glTF..."), "ExportGltf1");
-    Menus.ExportObj1 = Command(file, QStringLiteral("Export OBJ..."), "ExportObj1");
+    ExportGltf1 = Command(file, QStringLiteral("Export glTF..."), "ExportGltf1");
+    ExportObj1 = Command(file, QStringLiteral("Export OBJ..."), "ExportObj1");
     // An export is not a view: its materials are opaque unless the user asks otherwise.
-    Menus.ExportTransparent1 = Command(file, QStringLiteral("glTF Transparent as the 3D View"), "ExportTransparent1");
-    Menus.ExportTransparent1->setCheckable(true);
-    connect(Menus.LoadAnim1, &QAction::triggered, this, [this] { LoadAnim1Click(); });
-    connect(Menus.LoadP3d1, &QAction::triggered, this, [this] { LoadP3d1Click(); });
-    connect(Menus.LoadEnviromentP3d1, &QAction::triggered, this, [this] { LoadEnviromentP3d1Click(); });
-    connect(Menus.SaveAnimAs1, &QAction::triggered, this, [this] { SaveAnimationAs(); });
-    connect(Menus.ExportGltf1, &QAction::triggered, this, [this] { ExportModelClick(true); });
-    connect(Menus.ExportObj1, &QAction::triggered, this, [this] { ExportModelClick(false); });
+    ExportTransparent1 = Command(file, QStringLiteral("glTF Transparent as the 3D View"), "ExportTransparent1");
+    ExportTransparent1->setCheckable(true);
+    connect(LoadAnim1, &QAction::triggered, this, [this] { LoadAnim1Click(); });
+    connect(LoadP3d1, &QAction::triggered, this, [this] { LoadP3d1Click(); });
+    connect(LoadEnviromentP3d1, &QAction::triggered, this, [this] { LoadEnviromentP3d1Click(); });
+    connect(SaveAnimAs1, &QAction::triggered, this, [this] { SaveAnimationAs(); });
+    connect(ExportGltf1, &QAction::triggered, this, [this] { ExportModelClick(true); });
+    connect(ExportObj1, &QAction::triggered, this, [this] { ExportModelClick(false); });
 
-    QMenu* edit = Menus.MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    Menus.Undo1 = Command(edit, QStringLiteral("&Undo"), "Undo1", Qt::CTRL | Qt::Key_Z);
-    Menus.Redo1 = Command(edit, QStringLiteral("&Redo"), "Redo1");
-    Menus.Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    connect(Menus.Undo1, &QAction::triggered, this, [this] { Undo1Click(); });
-    connect(Menus.Redo1, &QAction::triggered, this, [this] { Redo1Click(); });
+    QMenu* edit = MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Undo1 = Command(edit, QStringLiteral("&Undo"), "Undo1", Qt::CTRL | Qt::Key_Z);
+    Redo1 = Command(edit, QStringLiteral("&Redo"), "Redo1");
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(Undo1, &QAction::triggered, this, [this] { Undo1Click(); });
+    connect(Redo1, &QAction::triggered, this, [this] { Redo1Click(); });
 
-    Menus.MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
-    Menus.LoadPivotsAndLinking1 = Command(Menus.MenuModify, QStringLiteral("Load Pivots and Linking..."), "LoadPivotsAndLinking1");
-    connect(Menus.LoadPivotsAndLinking1, &QAction::triggered, this, [this] { B_LoadLinkingStatusChanged(); });
-    Menus.MenuModify->menuAction()->setVisible(false);
+    MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
+    LoadPivotsAndLinking1 = Command(MenuModify, QStringLiteral("Load Pivots and Linking..."), "LoadPivotsAndLinking1");
+    connect(LoadPivotsAndLinking1, &QAction::triggered, this, [this] { B_LoadLinkingStatusChanged(); });
+    MenuModify->menuAction()->setVisible(false);
 
-    QMenu* settings = Menus.MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
-    Menus.ShowAxes1 = OptionItem(settings, QStringLiteral("Show &Axes"), "ShowAxes1", Qt::Key_F5, *Editor_, &TEditorOptions::Axes);
-    Menus.ShowGrid1 = OptionItem(settings, QStringLiteral("Show &Grid"), "ShowGrid1", Qt::Key_F6, *Editor_, &TEditorOptions::Grid);
-    Menus.AutoScale1 =
+    QMenu* settings = MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    ShowAxes1 = OptionItem(settings, QStringLiteral("Show &Axes"), "ShowAxes1", Qt::Key_F5, *Editor_, &TEditorOptions::Axes);
+    ShowGrid1 = OptionItem(settings, QStringLiteral("Show &Grid"), "ShowGrid1", Qt::Key_F6, *Editor_, &TEditorOptions::Grid);
+    AutoScale1 =
         OptionItem(settings, QStringLiteral("Auto &Scale"), "AutoScale1", Qt::Key_F7, *Editor_, &TEditorOptions::AutoScale);
     settings->addSeparator();
-    Menus.SelectTranslationFile1 =
+    SelectTranslationFile1 =
         Command(settings, QStringLiteral("Select &Translation File..."), "SelectTranslationFile1");
-    Menus.SelectColorFile1 = Command(settings, QStringLiteral("Select &Color File..."), "SelectColorFile1");
-    connect(Menus.SelectTranslationFile1, &QAction::triggered, this, [this] { SelectTranslationFile1Click(); });
-    connect(Menus.SelectColorFile1, &QAction::triggered, this, [this] { SelectColorFile1Click(); });
+    SelectColorFile1 = Command(settings, QStringLiteral("Select &Color File..."), "SelectColorFile1");
+    connect(SelectTranslationFile1, &QAction::triggered, this, [this] { SelectTranslationFile1Click(); });
+    connect(SelectColorFile1, &QAction::triggered, this, [this] { SelectColorFile1Click(); });
     settings->addSeparator();
-    Menus.SaveSettings1 = Command(settings, QStringLiteral("Save Settings"), "SaveSettings1", Qt::Key_F2);
-    connect(Menus.SaveSettings1, &QAction::triggered, this, [this] { SaveSettings1Click(); });
-    Menus.AutoSaveSettings1 = Command(settings, QStringLiteral("Auto Save Settings On Exit"), "AutoSaveSettings1");
-    Menus.AutoSaveSettings1->setCheckable(true);
-    Menus.AutoSaveSettings1->setChecked(true);
+    SaveSettings1 = Command(settings, QStringLiteral("Save Settings"), "SaveSettings1", Qt::Key_F2);
+    connect(SaveSettings1, &QAction::triggered, this, [this] { SaveSettings1Click(); });
+    AutoSaveSettings1 = Command(settings, QStringLiteral("Auto Save Settings On Exit"), "AutoSaveSettings1");
+    AutoSaveSettings1->setCheckable(true);
+    AutoSaveSettings1->setChecked(true);
 
-    QMenu* extras = Menus.MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
-    Menus.FileBrowser1 = Command(extras, QStringLiteral("File Browser ..."), "FileBrowser1", Qt::Key_F9);
-    Menus.FileBrowser1->setCheckable(true);
-    connect(Menus.FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
-    Menus.FrameTimer1 = Command(extras, QStringLiteral("Frame Timer ..."), "FrameTimer1", Qt::Key_F10);
-    Menus.FrameTimer1->setCheckable(true);
-    connect(Menus.FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
+    QMenu* extras = MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
+    FileBrowser1 = Command(extras, QStringLiteral("File Browser ..."), "FileBrowser1", Qt::Key_F9);
+    FileBrowser1->setCheckable(true);
+    connect(FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
+    FrameTimer1 = Command(extras, QStringLiteral("Frame Timer ..."), "FrameTimer1", Qt::Key_F10);
+    FrameTimer1->setCheckable(true);
+    connect(FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
 
-    Menus.About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
-    Menus.About1->setObjectName(QStringLiteral("About1"));
+    About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+    About1->setObjectName(QStringLiteral("About1"));
     // The desktop's usual way out; it asks the exit question like the close box.
     auto* quit = new QShortcut(QKeySequence::Quit, this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
@@ -198,39 +198,39 @@ void TMainForm::BuildMenus()
 
 void TMainForm::BuildTreePopup()
 {
-    QMenu* popup = Menus.PopupMenu_Select = new QMenu(TV_EditComponents);
+    QMenu* popup = PopupMenu_Select = new QMenu(TV_EditComponents);
     popup->setObjectName(QStringLiteral("PopupMenu_Select"));
     // The component the menu was opened on, hidden (checked) or shown.
-    Menus.Hide1 = Command(popup, QStringLiteral("Hide"), "Hide1");
-    Menus.Hide1->setCheckable(true);
-    connect(Menus.Hide1, &QAction::triggered, this, [this](bool hidden) { Editor_->SetHidden(SelectedNode(), hidden); });
+    Hide1 = Command(popup, QStringLiteral("Hide"), "Hide1");
+    Hide1->setCheckable(true);
+    connect(Hide1, &QAction::triggered, this, [this](bool hidden) { Editor_->SetHidden(SelectedNode(), hidden); });
     popup->addSeparator();
-    Menus.ShowAll1 = Command(popup, QStringLiteral("&Show All"), "ShowAll1");
-    Menus.HideAll1 = Command(popup, QStringLiteral("&Hide All"), "HideAll1");
-    connect(Menus.ShowAll1, &QAction::triggered, this, [this] { Editor_->ShowAll(); });
-    connect(Menus.HideAll1, &QAction::triggered, this, [this] { Editor_->HideAll(); });
+    ShowAll1 = Command(popup, QStringLiteral("&Show All"), "ShowAll1");
+    HideAll1 = Command(popup, QStringLiteral("&Hide All"), "HideAll1");
+    connect(ShowAll1, &QAction::triggered, this, [this] { Editor_->ShowAll(); });
+    connect(HideAll1, &QAction::triggered, this, [this] { Editor_->HideAll(); });
     popup->addSeparator();
-    Menus.ShowAnimatedOnly1 = Command(popup, QStringLiteral("Show &Animated Only"), "ShowAnimatedOnly1");
-    connect(Menus.ShowAnimatedOnly1, &QAction::triggered, this, [this] { Editor_->ShowAnimatedOnly(); });
+    ShowAnimatedOnly1 = Command(popup, QStringLiteral("Show &Animated Only"), "ShowAnimatedOnly1");
+    connect(ShowAnimatedOnly1, &QAction::triggered, this, [this] { Editor_->ShowAnimatedOnly(); });
     popup->addSeparator();
-    Menus.ChangeColor1 = Command(popup, QStringLiteral("Change Color..."), "ChangeColor1");
-    Menus.SaveColors1 = Command(popup, QStringLiteral("Save Colors..."), "SaveColors1");
-    connect(Menus.ChangeColor1, &QAction::triggered, this, [this] { ChangeColorClick(); });
-    connect(Menus.SaveColors1, &QAction::triggered, this, [this] { SaveColorsClick(); });
+    ChangeColor1 = Command(popup, QStringLiteral("Change Color..."), "ChangeColor1");
+    SaveColors1 = Command(popup, QStringLiteral("Save Colors..."), "SaveColors1");
+    connect(ChangeColor1, &QAction::triggered, this, [this] { ChangeColorClick(); });
+    connect(SaveColors1, &QAction::triggered, this, [this] { SaveColorsClick(); });
     popup->addSeparator();
-    Menus.AssignNewName1 = Command(popup, QStringLiteral("Assign new Name..."), "AssignNewName1");
-    Menus.SaveNames1 = Command(popup, QStringLiteral("Save Names..."), "SaveNames1");
-    connect(Menus.AssignNewName1, &QAction::triggered, this, [this] { AssignnewnameClick(); });
-    connect(Menus.SaveNames1, &QAction::triggered, this, [this] { SavenamesClick(); });
+    AssignNewName1 = Command(popup, QStringLiteral("Assign new Name..."), "AssignNewName1");
+    SaveNames1 = Command(popup, QStringLiteral("Save Names..."), "SaveNames1");
+    connect(AssignNewName1, &QAction::triggered, this, [this] { AssignnewnameClick(); });
+    connect(SaveNames1, &QAction::triggered, this, [this] { SavenamesClick(); });
     popup->addSeparator();
-    Menus.Moveonelevelup1 = Command(popup, QStringLiteral("&Move one level up"), "Moveonelevelup1");
-    connect(Menus.Moveonelevelup1, &QAction::triggered, this, [this] { Moveonelevelup1Click(); });
+    Moveonelevelup1 = Command(popup, QStringLiteral("&Move one level up"), "Moveonelevelup1");
+    connect(Moveonelevelup1, &QAction::triggered, this, [this] { Moveonelevelup1Click(); });
     TV_EditComponents->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TV_EditComponents, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const TSelection* s = SelectedComponent();
-        Menus.Hide1->setEnabled(s);
-        Menus.Hide1->setChecked(s && s->Hidden);
-        Menus.PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
+        Hide1->setEnabled(s);
+        Hide1->setChecked(s && s->Hidden);
+        PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
     });
 }
 
@@ -382,51 +382,51 @@ void TMainForm::BuildLayout()
     leftScroll->setFixedWidth(P_Left->width() + leftScroll->verticalScrollBar()->sizeHint().width());
     row->addWidget(leftScroll);
 
-    Panes.HSplitter = new QSplitter(Qt::Horizontal, central);
-    Panes.HSplitter->setObjectName(QStringLiteral("HSplitter"));
-    Panes.P_LeftViews = new QWidget(Panes.HSplitter);
-    Panes.P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
-    auto* lv = new QVBoxLayout(Panes.P_LeftViews);
+    HSplitter = new QSplitter(Qt::Horizontal, central);
+    HSplitter->setObjectName(QStringLiteral("HSplitter"));
+    P_LeftViews = new QWidget(HSplitter);
+    P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
+    auto* lv = new QVBoxLayout(P_LeftViews);
     lv->setContentsMargins(0, 0, 0, 0);
-    Panes.VSplitter1 = new QSplitter(Qt::Vertical, Panes.P_LeftViews);
-    Panes.VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
-    Panes.FrontView1 = CreateView(QStringLiteral("FrontView1"), Panes.VSplitter1);
-    Panes.TopView1 = CreateView(QStringLiteral("TopView1"), Panes.VSplitter1);
-    Panes.VSplitter1->addWidget(Panes.FrontView1);
-    Panes.VSplitter1->addWidget(Panes.TopView1);
-    lv->addWidget(Panes.VSplitter1);
+    VSplitter1 = new QSplitter(Qt::Vertical, P_LeftViews);
+    VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
+    FrontView1 = CreateView(QStringLiteral("FrontView1"), VSplitter1);
+    TopView1 = CreateView(QStringLiteral("TopView1"), VSplitter1);
+    VSplitter1->addWidget(FrontView1);
+    VSplitter1->addWidget(TopView1);
+    lv->addWidget(VSplitter1);
 
-    Panes.P_RightViews = new QWidget(Panes.HSplitter);
-    Panes.P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
-    auto* rv = new QVBoxLayout(Panes.P_RightViews);
+    P_RightViews = new QWidget(HSplitter);
+    P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
+    auto* rv = new QVBoxLayout(P_RightViews);
     rv->setContentsMargins(0, 0, 0, 0);
-    Panes.VSplitter2 = new QSplitter(Qt::Vertical, Panes.P_RightViews);
-    Panes.VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
-    Panes.LeftView1 = CreateView(QStringLiteral("LeftView1"), Panes.VSplitter2);
-    Panes.VSplitter2->addWidget(Panes.LeftView1);
-    P_3dArea = new T3dArea(*Editor_, Panes.VSplitter2);
-    Panes.VSplitter2->addWidget(P_3dArea);
-    rv->addWidget(Panes.VSplitter2);
+    VSplitter2 = new QSplitter(Qt::Vertical, P_RightViews);
+    VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
+    LeftView1 = CreateView(QStringLiteral("LeftView1"), VSplitter2);
+    VSplitter2->addWidget(LeftView1);
+    P_3dArea = new T3dArea(*Editor_, VSplitter2);
+    VSplitter2->addWidget(P_3dArea);
+    rv->addWidget(VSplitter2);
 
-    Panes.HSplitter->addWidget(Panes.P_LeftViews);
-    Panes.HSplitter->addWidget(Panes.P_RightViews);
-    Panes.HSplitter->setChildrenCollapsible(false);
-    Panes.VSplitter1->setChildrenCollapsible(false);
-    Panes.VSplitter2->setChildrenCollapsible(false);
+    HSplitter->addWidget(P_LeftViews);
+    HSplitter->addWidget(P_RightViews);
+    HSplitter->setChildrenCollapsible(false);
+    VSplitter1->setChildrenCollapsible(false);
+    VSplitter2->setChildrenCollapsible(false);
     // No view becomes a sliver: not by a drag, nor by sizes saved in a larger (maximised)
     // window and restored in a smaller one, nor when the window shrinks.
-    for (QWidget* column : {Panes.P_LeftViews, Panes.P_RightViews})
+    for (QWidget* column : {P_LeftViews, P_RightViews})
         column->setMinimumWidth(MinViewSize);
-    for (QWidget* view : {static_cast<QWidget*>(Panes.FrontView1), static_cast<QWidget*>(Panes.TopView1),
-                          static_cast<QWidget*>(Panes.LeftView1), static_cast<QWidget*>(P_3dArea)})
+    for (QWidget* view : {static_cast<QWidget*>(FrontView1), static_cast<QWidget*>(TopView1),
+                          static_cast<QWidget*>(LeftView1), static_cast<QWidget*>(P_3dArea)})
         view->setMinimumHeight(MinViewSize);
-    for (QSplitter* s : {Panes.HSplitter, Panes.VSplitter1, Panes.VSplitter2})
+    for (QSplitter* s : {HSplitter, VSplitter1, VSplitter2})
         connect(s, &QSplitter::splitterMoved, this, [this] { MaximizedSplits_.reset(); });
-    row->addWidget(Panes.HSplitter, 1);
+    row->addWidget(HSplitter, 1);
     setCentralWidget(central);
 
     // Designed sizes, until the settings say otherwise.
-    Panes.HSplitter->setSizes({Settings.Layout.HSplitter, 520});
-    Panes.VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
-    Panes.VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
+    HSplitter->setSizes({Settings.Layout.HSplitter, 520});
+    VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
+    VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
 }

@@ -22,7 +22,10 @@
 #include <memory>
 #include <optional>
 
+class QAction;
 class QLabel;
+class QMenu;
+class QSplitter;
 class QTimer;
 class TAnimController;
 class TAnimDocument;
@@ -92,7 +95,7 @@ private:
     void BuildSecondaryWindows();
     void ConnectEditor();
     // The three views in the order front, left, top.
-    std::array<TChart*, 3> Views() const { return {Panes.FrontView1, Panes.LeftView1, Panes.TopView1}; }
+    std::array<TChart*, 3> Views() const { return {FrontView1, LeftView1, TopView1}; }
     // Status bar panels 0..5; the first shows hints and notes.
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
@@ -193,8 +196,52 @@ private:
     QStringList StartMessages_;
 
     // ---- Controls, by panel (named as in the designs), and the secondary windows
-    TMainMenus Menus;
-    TViewPanes Panes;
+    // The menu bar's menus and commands, and the component tree's popup menu.
+    QMenu* MenuFile = nullptr;
+    QMenu* MenuEdit = nullptr;
+    QMenu* MenuModify = nullptr;
+    QMenu* MenuSettings = nullptr;
+    QMenu* MenuExtras = nullptr;
+    QAction* LoadAnim1 = nullptr;
+    QAction* LoadP3d1 = nullptr;
+    QAction* LoadEnviromentP3d1 = nullptr;
+    QAction* SaveAnimAs1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
+    QAction* ExportGltf1 = nullptr;
+    QAction* ExportObj1 = nullptr;
+    QAction* ExportTransparent1 = nullptr;  // checked: glTF materials follow the 3D view's transparency
+    QAction* LoadPivotsAndLinking1 = nullptr;
+    QAction* ShowAxes1 = nullptr;
+    QAction* ShowGrid1 = nullptr;
+    QAction* AutoScale1 = nullptr;
+    QAction* SelectTranslationFile1 = nullptr;
+    QAction* SelectColorFile1 = nullptr;
+    QAction* SaveSettings1 = nullptr;
+    QAction* AutoSaveSettings1 = nullptr;
+    QAction* FileBrowser1 = nullptr;
+    QAction* FrameTimer1 = nullptr;
+    QAction* About1 = nullptr;
+
+    QMenu* PopupMenu_Select = nullptr;
+    QAction* Hide1 = nullptr;
+    QAction* ShowAll1 = nullptr;
+    QAction* HideAll1 = nullptr;
+    QAction* ShowAnimatedOnly1 = nullptr;
+    QAction* ChangeColor1 = nullptr;
+    QAction* SaveColors1 = nullptr;
+    QAction* AssignNewName1 = nullptr;
+    QAction* SaveNames1 = nullptr;
+    QAction* Moveonelevelup1 = nullptr;
+    // The three orthographic views and the splitters between them and the 3D area.
+    QSplitter* HSplitter = nullptr;
+    QWidget* P_LeftViews = nullptr;
+    QSplitter* VSplitter1 = nullptr;
+    TChart* FrontView1 = nullptr;
+    TChart* TopView1 = nullptr;
+    QWidget* P_RightViews = nullptr;
+    QSplitter* VSplitter2 = nullptr;
+    TChart* LeftView1 = nullptr;
     QWidget* P_Left = nullptr;
     TComponentTree* TV_EditComponents = nullptr;
     TDisplayModePanel* P_DisplayMode = nullptr;

@@ -230,10 +230,10 @@ void TMainForm::ShowUndoState()
 {
     const TCommandStack& h = Editor_->History();
     const bool offered = Editor_->UndoOffered();
-    Menus.Undo1->setEnabled(offered && h.CanUndo());
-    Menus.Redo1->setEnabled(offered && h.CanRedo());
-    Menus.Undo1->setText(h.CanUndo() ? QStringLiteral("&Undo %1").arg(h.UndoName()) : QStringLiteral("&Undo"));
-    Menus.Redo1->setText(h.CanRedo() ? QStringLiteral("&Redo %1").arg(h.RedoName()) : QStringLiteral("&Redo"));
+    Undo1->setEnabled(offered && h.CanUndo());
+    Redo1->setEnabled(offered && h.CanRedo());
+    Undo1->setText(h.CanUndo() ? QStringLiteral("&Undo %1").arg(h.UndoName()) : QStringLiteral("&Undo"));
+    Redo1->setText(h.CanRedo() ? QStringLiteral("&Redo %1").arg(h.RedoName()) : QStringLiteral("&Redo"));
     setWindowModified(Editor_->AnimationUnsaved() || Editor_->ModelUnsaved());
 }
 

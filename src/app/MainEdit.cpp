@@ -24,7 +24,7 @@ void TMainForm::ShowEditMode(bool on)
     F_FileBrowser->SetEditLock(on);
     // Nor do frames move: Apply writes the edit into the frame at the current index.
     F_FrameManipulator->SetEditLock(on);
-    for (QAction* a : {Menus.ChangeColor1, Menus.SaveColors1, Menus.AssignNewName1, Menus.SaveNames1})
+    for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
         a->setEnabled(!on);
 }
 

@@ -10,14 +10,10 @@
 #include <QWidget>
 #include <array>
 
-class QAction;
 class QLCDNumber;
-class QMenu;
 class QPushButton;
 class QSlider;
-class QSplitter;
 class QToolButton;
-class TChart;
 class TFrameGrid;
 class TLedButton;
 class TNumberEdit;
@@ -188,56 +184,4 @@ private:
     QToolButton* B_Light = nullptr;
     QToolButton* B_Transparent3D = nullptr;
     QToolButton* B_Grid = nullptr;
-};
-
-// The menu bar's menus and commands, and the component tree's popup menu.
-struct TMainMenus {
-    QMenu* MenuFile = nullptr;
-    QMenu* MenuEdit = nullptr;
-    QMenu* MenuModify = nullptr;
-    QMenu* MenuSettings = nullptr;
-    QMenu* MenuExtras = nullptr;
-    QAction* LoadAnim1 = nullptr;
-    QAction* LoadP3d1 = nullptr;
-    QAction* LoadEnviromentP3d1 = nullptr;
-    QAction* SaveAnimAs1 = nullptr;
-    QAction* Undo1 = nullptr;
-    QAction* Redo1 = nullptr;
-    QAction* ExportGltf1 = nullptr;
-    QAction* ExportObj1 = nullptr;
-    QAction* ExportTransparent1 = nullptr;  // checked: glTF materials follow the 3D view's transparency
-    QAction* LoadPivotsAndLinking1 = nullptr;
-    QAction* ShowAxes1 = nullptr;
-    QAction* ShowGrid1 = nullptr;
-    QAction* AutoScale1 = nullptr;
-    QAction* SelectTranslationFile1 = nullptr;
-    QAction* SelectColorFile1 = nullptr;
-    QAction* SaveSettings1 = nullptr;
-    QAction* AutoSaveSettings1 = nullptr;
-    QAction* FileBrowser1 = nullptr;
-    QAction* FrameTimer1 = nullptr;
-    QAction* About1 = nullptr;
-
-    QMenu* PopupMenu_Select = nullptr;
-    QAction* Hide1 = nullptr;
-    QAction* ShowAll1 = nullptr;
-    QAction* HideAll1 = nullptr;
-    QAction* ShowAnimatedOnly1 = nullptr;
-    QAction* ChangeColor1 = nullptr;
-    QAction* SaveColors1 = nullptr;
-    QAction* AssignNewName1 = nullptr;
-    QAction* SaveNames1 = nullptr;
-    QAction* Moveonelevelup1 = nullptr;
-};
-
-// The three orthographic views and the splitters between them and the 3D area.
-struct TViewPanes {
-    QSplitter* HSplitter = nullptr;
-    QWidget* P_LeftViews = nullptr;
-    QSplitter* VSplitter1 = nullptr;
-    TChart* FrontView1 = nullptr;
-    TChart* TopView1 = nullptr;
-    QWidget* P_RightViews = nullptr;
-    QSplitter* VSplitter2 = nullptr;
-    TChart* LeftView1 = nullptr;
 };

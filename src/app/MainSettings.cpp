@@ -62,9 +62,9 @@ void TMainForm::FormShow()
     s.Layout.MainTop = y();
     s.Layout.MainWidth = width();
     s.Layout.MainHeight = height();
-    s.Layout.HSplitter = Panes.P_LeftViews->width();
-    s.Layout.VSplitter1 = Panes.FrontView1->height();
-    s.Layout.VSplitter2 = Panes.LeftView1->height();
+    s.Layout.HSplitter = P_LeftViews->width();
+    s.Layout.VSplitter1 = FrontView1->height();
+    s.Layout.VSplitter2 = LeftView1->height();
     s.Read(*Ini, Paths.StartDir, Paths.DataDir);
     Settings = s;
     LoadLayout();
@@ -180,9 +180,9 @@ void TMainForm::ApplySplits(const TLayoutSettings& l)
         first = std::clamp(first, MinViewSize, total - MinViewSize);
         s->setSizes({first, total - first});
     };
-    split(Panes.HSplitter, l.HSplitter);
-    split(Panes.VSplitter1, l.VSplitter1);
-    split(Panes.VSplitter2, l.VSplitter2);
+    split(HSplitter, l.HSplitter);
+    split(VSplitter1, l.VSplitter1);
+    split(VSplitter2, l.VSplitter2);
 }
 
 void TMainForm::ApplySettings(const TSettings& s)
@@ -192,7 +192,7 @@ void TMainForm::ApplySettings(const TSettings& s)
     Editor_->TranslationFile = s.TranslationFile;
     Editor_->ColorFile = s.ColorFile;
     Editor_->EditOptions([&s](TEditorOptions& o) { s.ToOptions(o); });
-    Menus.AutoSaveSettings1->setChecked(s.AutoSaveSettings);
+    AutoSaveSettings1->setChecked(s.AutoSaveSettings);
     Editor_->SetHistoryLimits(s.UndoSteps, s.UndoBytes());
 }
 
@@ -206,9 +206,9 @@ TSettings TMainForm::CurrentSettings() const
     s.Layout.MainTop = normal.y();
     s.Layout.MainWidth = normal.width();
     s.Layout.MainHeight = normal.height();
-    s.Layout.HSplitter = Panes.P_LeftViews->width();
-    s.Layout.VSplitter1 = Panes.FrontView1->height();
-    s.Layout.VSplitter2 = Panes.LeftView1->height();
+    s.Layout.HSplitter = P_LeftViews->width();
+    s.Layout.VSplitter1 = FrontView1->height();
+    s.Layout.VSplitter2 = LeftView1->height();
     s.DirP3d = F_FileBrowser->P3dDir();
     s.DirRTM = F_FileBrowser->RTMDir();
     s.LastP3d = Editor_->ModelFileName();
@@ -218,7 +218,7 @@ TSettings TMainForm::CurrentSettings() const
     s.TranslationFile = Editor_->TranslationFile;
     s.ColorFile = Editor_->ColorFile;
     s.FromOptions(Editor_->Options());
-    s.AutoSaveSettings = Menus.AutoSaveSettings1->isChecked();
+    s.AutoSaveSettings = AutoSaveSettings1->isChecked();
     return s;
 }
 
@@ -273,7 +273,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
 void TMainForm::Shutdown()
 {
     Anim.ShutDown();
-    if (Menus.AutoSaveSettings1->isChecked())
+    if (AutoSaveSettings1->isChecked())
         SaveSettings();
     Ini.reset();
     Anim.ClearAnimation();

@@ -63,7 +63,7 @@ void TMainForm::RefreshDisplay()
         return;
     ++RefreshCount_;
     const std::array<TChart*, 3> views = Views();
-    const TViewItems items{&Panes.FrontView1->Items(), &Panes.LeftView1->Items(), &Panes.TopView1->Items()};
+    const TViewItems items{&FrontView1->Items(), &LeftView1->Items(), &TopView1->Items()};
     Editor_->Pose();
     // While playing, the 2D views stay empty.
     if (P_AnimControl->PlayPressed()) {
@@ -91,7 +91,7 @@ void TMainForm::RefreshDisplay()
 void TMainForm::ShowOptions()
 {
     const TEditorOptions& o = Editor_->Options();
-    for (auto [item, on] : {std::pair{Menus.ShowAxes1, o.Axes}, {Menus.ShowGrid1, o.Grid}, {Menus.AutoScale1, o.AutoScale}}) {
+    for (auto [item, on] : {std::pair{ShowAxes1, o.Axes}, {ShowGrid1, o.Grid}, {AutoScale1, o.AutoScale}}) {
         const QSignalBlocker block(item);
         item->setChecked(on);
     }
@@ -118,7 +118,7 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
     std::array<float, 3> pivot{s->Pivot[0], s->Pivot[1], s->Pivot[2]};
-    ViewUnproject(view == Panes.FrontView1 ? TViewKind::Front : view == Panes.LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
+    ViewUnproject(view == FrontView1 ? TViewKind::Front : view == LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
                   pivot.data());
     Editor_->SetPivot(SelectedNode(), pivot);
 }
@@ -178,7 +178,7 @@ void TMainForm::ExportModelClick(bool gltf)
     r.Animate = !Doc.AnimFrames.empty();
     r.PlayTime = P_AnimControl->PlayTime();
     r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
-    r.Transparent = Menus.ExportTransparent1->isChecked() && options.Transparent3d;
+    r.Transparent = ExportTransparent1->isChecked() && options.Transparent3d;
     r.EnvironmentAlpha = options.EnvironmentAlpha;
     Editor_->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = Editor_->Export(r);
