@@ -152,6 +152,8 @@ void TMainForm::ExportModelClick(bool gltf)
     r.EnvironmentAlpha = P_AnimControl->EnvironmentTransparency();
     Editor->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = Editor->Export(r);
+    if (result.Cancelled)  // the file as it was
+        return;
     if (!result.Error.isEmpty()) {
         dialogs().ShowMessage(result.Error);
         return;

@@ -77,8 +77,10 @@ void TMainForm::LoadModel(const QString& fileName)
 {
     if (fileName.isEmpty() || !SaveModelChangesFirst())
         return;
-    ClearModel();
-    const bool loaded = Editor->LoadModel(fileName);
+    bool cancelled = false;
+    const bool loaded = Editor->LoadModel(fileName, &cancelled);
+    if (cancelled)  // everything as it was
+        return;
     const TModelSetup& setup = Editor->Setup();
     // The main model's counts as its header states them, also when the file turned out
     // too short to hold them.
