@@ -22,12 +22,12 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSele
 {
     TExportResult result;
     TAtomicFileWriter out(request.Path);
-    // An OBJ is written as it is made: its bytes tell how far it is. The glTF writer
-    // reports for itself.
-    out.SetProgress(request.Progress, request.Format == TExportFormat::Obj ? ExportBytesEstimate(models, doc, request) : 0);
+    // The writers report how far they are; the file stops taking bytes once cancelled.
+    out.SetProgress(request.Progress);
     qint64 points = 0, nonFinite = 0;
     if (request.Format == TExportFormat::Obj) {
-        const TObjReport report = WritePosedObj(models, treeOrder, pose, params, request.Comment, out, request.Environment);
+        const TObjReport report =
+            WritePosedObj(models, treeOrder, pose, params, request.Comment, out, request.Environment, request.Progress);
         points = report.Points;
         nonFinite = report.NonFinitePoints;
     } else {
