@@ -110,7 +110,7 @@ bool TLongWork::Run(const TLongTask& task)
 
 void TLongWork::ShowProgress()
 {
-    if (!Progress_ || Clock_.elapsed() < ShowAfterMs)
+    if (!Progress_ || (Elapsed ? Elapsed() : Clock_.elapsed()) < ShowAfterMs)
         return;
     Bar_->setValue(int(Progress_->Fraction() * Bar_->maximum()));
     show();

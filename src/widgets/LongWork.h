@@ -31,6 +31,8 @@ public:
     // Called on the worker thread with each fraction the work reports (tests hold the
     // work there).
     std::function<void(double)> OnReport;
+    // Milliseconds since the work started; empty: the wall clock (tests set their own).
+    std::function<qint64()> Elapsed;
 
     // A timer that changes what the work may be reading (playback, an edit's ticks): it is
     // stopped while work runs on the worker, and started again after if it ran before.
