@@ -71,7 +71,9 @@ bool TLongWork::Run(const TLongTask& task)
     Clock_.start();
     Tick_->start();
     ShowProgress();
-    qApp->installEventFilter(this);
+    if (!Holding_)
+        qApp->installEventFilter(this);
+    Holding_ = true;
 
     QEventLoop loop;
     bool done = false;
@@ -87,7 +89,10 @@ bool TLongWork::Run(const TLongTask& task)
     loop.exec();
     worker.join();
 
-    qApp->removeEventFilter(this);
+    // The caller finishes the operation on this thread once Run returns (a new model goes
+    // into place, the views follow), with the indicator still on the screen: input given
+    // meanwhile was meant for the wait too. It is dropped when the event loop is back.
+    QMetaObject::invokeMethod(this, &TLongWork::LetInputIn, Qt::QueuedConnection);
     Tick_->stop();
     Progress_ = nullptr;
     for (const QPointer<QTimer>& t : stopped)
@@ -106,6 +111,17 @@ bool TLongWork::Run(const TLongTask& task)
         Linger_->start();
     }
     return done;
+}
+
+void TLongWork::LetInputIn()
+{
+    if (!Holding_ || Running())  // another run holds it now, and lets it in after
+        return;
+    QCoreApplication::processEvents();  // what came before goes through the filter
+    if (Running())
+        return;
+    qApp->removeEventFilter(this);
+    Holding_ = false;
 }
 
 void TLongWork::ShowProgress()

@@ -2,8 +2,9 @@
 // Long work (a load, a save, an export: platform/Progress.h) run on a worker thread while
 // the GUI thread waits in an event loop of its own. The windows keep painting and timers
 // keep running, but no input reaches them except Escape, which cancels the work: no
-// handler can start anything while the worker reads or writes what they show. (A modal
-// box that opens meanwhile takes input as usual.)
+// handler can start anything while the worker reads or writes what they show. Input that
+// comes while the caller finishes the operation after Run is dropped as well. (A modal box
+// that opens meanwhile takes input as usual.)
 //
 // Work expected to be short (Bytes below DirectBytes) runs in place as it always did, and
 // so does any work while the window is not on the screen. The widget sits in the status
@@ -49,6 +50,8 @@ protected:
 
 private:
     void ShowProgress();
+    // Input reaches the windows again, once what came during the work is dropped.
+    void LetInputIn();
     // Whether input to o goes to a modal box that opened while the work runs.
     bool ToNewModal(QObject* o) const;
 
@@ -58,6 +61,7 @@ private:
     QTimer* Linger_;   // how long "Cancelled" stays
     QElapsedTimer Clock_;
     TProgress* Progress_ = nullptr;
+    bool Holding_ = false;  // the filter is on: from the start of work until the loop is back
     QPointer<QWidget> ModalAtStart_;
     std::vector<QPointer<QTimer>> Held_;
 };
