@@ -19,7 +19,8 @@ TLongWork::TLongWork(QWidget* parent)
     Bar_->setObjectName(QStringLiteral("LongWorkBar"));
     Bar_->setRange(0, 1000);
     Bar_->setTextVisible(false);
-    Bar_->setFixedWidth(160);
+    // No taller than the text: the status bar keeps its height, and the window its layout.
+    Bar_->setFixedSize(160, Text_->sizeHint().height());
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 0, 4, 0);
     row->addWidget(Text_);
