@@ -13,6 +13,7 @@
 #include "app/FrameTimer.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
+#include "widgets/LongWork.h"
 
 #include <QAction>
 #include <utility>
@@ -57,6 +58,12 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     BuildSecondaryWindows();
     ConnectEditor();
     ShowOptions();
+    // Long loads, saves and exports run on a worker thread; the status bar shows how far.
+    auto* longWork = new TLongWork(this);
+    statusBar()->addPermanentWidget(longWork);
+    longWork->Hold(PlayTimer);
+    longWork->Hold(EditTimer_);
+    Editor_->RunLong = [longWork](const TLongTask& task) { return longWork->Run(task); };
     ShowUndoState();
     Built_ = true;
 }
