@@ -1,7 +1,10 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "app/About.h"
+#include "app/FileOpening.h"
 #include "app/Filebrowser.h"
+#include "app/RecentFilesMenu.h"
+#include "app/WorkKeeper.h"
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
 #include "modelforms/ComponentTree.h"
@@ -75,6 +78,14 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
     F_FrameManipulator->addActions({Menus.Undo1, Menus.Redo1});
+    // Files dropped onto the window or the file browser open as the menu's loads open them.
+    const TFileOpeners open{[this](const QString& p) { LoadModel(p); }, [this](const QString& p) { LoadAnimation(p); }};
+    new TFileDropTarget(this, open);
+    new TFileDropTarget(F_FileBrowser, open);
+    // Copies of unsaved work, and at start the copies a crash left.
+    Keeper_ = new TWorkKeeper(*Editor, Paths.RecoveryDir, this);
+    Keeper_->SaveChangesFirst = [this] { return SaveChangesFirst(); };
+    Keeper_->OpenModel = [this](const QString& p) { LoadModel(p); };
     ConnectDocument();
     ShowUndoState();
     Built_ = true;
@@ -116,6 +127,13 @@ void TMainForm::BuildMenus()
                                    [this] { LoadP3d1Click(); });
     Menus.LoadEnviromentP3d1 = Menus.MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E),
                                              this, [this] { LoadEnviromentP3d1Click(); });
+    Menus.MenuFile->addAction(QStringLiteral("Import glTF Animation..."), this, [this] { ImportGltf1Click(); })
+        ->setObjectName(QStringLiteral("ImportGltf1"));
+    // Files from the recent list open as the menu's loads do once a file is chosen.
+    Recent_ = new TRecentFilesMenu(Menus.MenuFile, nullptr, Paths.SettingsFileToRead(), Paths.SettingsFile(),
+                                   Paths.RecentlyUsedFile,
+                                   {[this](const QString& p) { LoadModel(p); }, [this](const QString& p) { LoadAnimation(p); }});
+    connect(Editor, &TEditor::FileUsed, Recent_, &TRecentFilesMenu::Add);
     Menus.MenuFile->addSeparator();
     Menus.SaveAnimAs1 = Menus.MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                                       [this] { SaveAnimationAs(); });

@@ -52,6 +52,8 @@ class TF_FileBrowser;
 class TF_SelectComponents;
 class TF_FrameManipulator;
 class TF_ProxySelect;
+class TRecentFilesMenu;
+class TWorkKeeper;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -293,6 +295,8 @@ private:
     void ShowStartMessages();
 
     void LoadAnim1Click();
+    // "Import glTF Animation...": after the save question, the editor's import (one step).
+    void ImportGltf1Click();
     void LoadP3d1Click();
     void About1Click();
     void SaveSettings1Click();
@@ -337,6 +341,10 @@ private:
     // moved before that).
     std::optional<TLayoutSettings> MaximizedSplits_;
     bool ClosingAccepted_ = false;
+    // Recovery copies and the start's offer of them; the recent files (app/WorkKeeper.h,
+    // app/RecentFilesMenu.h).
+    TWorkKeeper* Keeper_ = nullptr;
+    TRecentFilesMenu* Recent_ = nullptr;
     bool RefreshQueued_ = false;
     int RefreshCount_ = 0;
 };

@@ -138,6 +138,12 @@ void TMainForm::ExportModelClick(bool gltf)
     const QString path = dialogs().SaveFile(o);
     if (path.isEmpty())
         return;
+    // A file the scene was read from would be lost.
+    const QString refusal = Editor->OverwritesInput(path, {{QStringLiteral("settings file"), Paths.SettingsFile()}});
+    if (!refusal.isEmpty()) {
+        dialogs().ShowMessage(refusal);
+        return;
+    }
     TExportRequest r;
     r.Path = path;
     r.Format = !gltf ? TExportFormat::Obj

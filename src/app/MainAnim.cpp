@@ -15,6 +15,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
+#include "platform/JsonText.h"
 #include "view3d/Framemanipulator.h"
 #include "widgets/Controls.h"
 
@@ -155,6 +156,38 @@ void TMainForm::LoadAnimation(const QString& path)
     CheckAnimComponents();
     Anim->SetSelection({-1, -1});
     P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);
+}
+
+void TMainForm::ImportGltf1Click()
+{
+    // The animation is matched to the model's components by name: without a model there is
+    // nothing to match.
+    if (Models.empty()) {
+        dialogs().ShowMessage(QStringLiteral("No P3d Model loaded!"));
+        return;
+    }
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Import glTF Animation");
+    o.DefaultExt = QStringLiteral("*.glb");
+    o.Filter = QStringLiteral("glTF Files|*.gltf *.glb|All Files|*.*");
+    o.InitialDir = F_FileBrowser->RTMDir();
+    const QString path = dialogs().OpenFile(o);
+    if (path.isEmpty() || !SaveChangesFirst())
+        return;
+    const TGltfImport imported = Editor->ImportGltf(path);
+    if (!imported.Ok()) {
+        dialogs().ShowMessage(imported.Error);
+        return;
+    }
+    P_DisplayMode->ShowCheckedComponents();  // the animated components, as the import hid the rest
+    P_Timing->Grid()->ShowCurrentFrame(0);
+    P_AnimControl->SetPlayTime(imported.PlayTime);
+    SetStatusNote(QStringLiteral("%1: %2 frames, play time %3 s")
+                      .arg(FileNamePart(path))
+                      .arg(Doc.FrameCount())
+                      .arg(ShortestText(float(imported.PlayTime))));
+    if (!imported.Warnings.isEmpty())
+        dialogs().ShowMessage(imported.Warnings.join(QLatin1Char('\n')));
 }
 
 QString TMainForm::MissingAnimComponentsReport() const
