@@ -86,6 +86,11 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     Keeper_ = new TWorkKeeper(*Editor, Paths.RecoveryDir, this);
     Keeper_->SaveChangesFirst = [this] { return SaveChangesFirst(); };
     Keeper_->OpenModel = [this](const QString& p) { LoadModel(p); };
+    Keeper_->Recovered = [this] {
+        P_DisplayMode->ShowCheckedComponents();
+        P_Timing->Grid()->ShowCurrentFrame(Doc.ActAnimStep);
+        P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);  // as a load sets it
+    };
     ConnectDocument();
     ShowUndoState();
     Built_ = true;
@@ -130,8 +135,7 @@ void TMainForm::BuildMenus()
     Menus.MenuFile->addAction(QStringLiteral("Import glTF Animation..."), this, [this] { ImportGltf1Click(); })
         ->setObjectName(QStringLiteral("ImportGltf1"));
     // Files from the recent list open as the menu's loads do once a file is chosen.
-    Recent_ = new TRecentFilesMenu(Menus.MenuFile, nullptr, Paths.SettingsFileToRead(), Paths.SettingsFile(),
-                                   Paths.RecentlyUsedFile,
+    Recent_ = new TRecentFilesMenu(Menus.MenuFile, Paths,
                                    {[this](const QString& p) { LoadModel(p); }, [this](const QString& p) { LoadAnimation(p); }});
     connect(Editor, &TEditor::FileUsed, Recent_, &TRecentFilesMenu::Add);
     Menus.MenuFile->addSeparator();

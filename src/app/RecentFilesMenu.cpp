@@ -1,4 +1,5 @@
 #include "app/RecentFilesMenu.h"
+#include "app/Settings.h"
 #include "platform/DebugOut.h"
 #include "platform/Ini.h"
 #include "platform/RecentlyUsed.h"
@@ -8,17 +9,16 @@
 #include <QFileInfo>
 #include <QMenu>
 
-TRecentFilesMenu::TRecentFilesMenu(QMenu* fileMenu, QAction* before, const QString& readFile,
-                                   const QString& settingsFile, const QString& xbelFile, TFileOpeners open)
-    : QObject(fileMenu), Menu_(new QMenu(QStringLiteral("Open Recent"), fileMenu)), ReadFile_(readFile),
-      SettingsFile_(settingsFile), XbelFile_(xbelFile), Open_(std::move(open))
+TRecentFilesMenu::TRecentFilesMenu(QMenu* fileMenu, const TAppPaths& paths, TFileOpeners open)
+    : QObject(fileMenu), Menu_(new QMenu(QStringLiteral("Open Recent"), fileMenu)), Paths_(paths), Open_(std::move(open))
 {
     setObjectName(QStringLiteral("RecentFiles"));
     Menu_->setObjectName(QStringLiteral("OpenRecent"));
     // The greyed entries of files that are gone tell their path.
     Menu_->setToolTipsVisible(true);
-    fileMenu->insertMenu(before, Menu_);
-    List_.Read(TIniFile(readFile));
+    fileMenu->addMenu(Menu_);
+    List_.Read(TIniFile(Paths_.SettingsFileToRead()),
+               [this](const QString& stored) { return ResolvedPath(stored, Paths_.DataDir); });
     // Looked at afresh each time: files come and go while the editor runs.
     connect(Menu_, &QMenu::aboutToShow, this, [this] { Fill(); });
     Fill();
@@ -52,11 +52,11 @@ void TRecentFilesMenu::Add(const QString& path)
     List_.Add(path);
     Store();
     Fill();
-    if (XbelFile_.isEmpty())
+    if (Paths_.RecentlyUsedFile.isEmpty())
         return;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     QString error;
-    if (!PublishRecentlyUsed(XbelFile_, {absolute, RecentMimeType(absolute), QDateTime::currentDateTimeUtc()}, &error))
+    if (!PublishRecentlyUsed(Paths_.RecentlyUsedFile, {absolute, RecentMimeType(absolute), QDateTime::currentDateTimeUtc()}, &error))
         DebugOut(QStringLiteral("The desktop's recent list was not changed: %1").arg(error));
 }
 
@@ -70,15 +70,16 @@ void TRecentFilesMenu::Clear()
 void TRecentFilesMenu::Store()
 {
     // Read again: another window may have written the file since.
-    TIniFile ini(SettingsFile_);
-    // A settings file of the older name that start-up read is carried over whole, as the
-    // settings' own save carries it: the new file is what the next start reads.
-    if (!QFileInfo::exists(SettingsFile_) && ReadFile_ != SettingsFile_ && QFileInfo::exists(ReadFile_))
-        ini.SetText(TIniFile(ReadFile_).Text());
-    List_.Write(ini);
+    const QString file = Paths_.SettingsFile();
+    TIniFile ini(file);
+    // A settings file of the older name that start-up read is carried over whole: the new
+    // file is what the next start reads.
+    if (const QString read = Paths_.SettingsFileToRead(); read != file)
+        ini.SetText(TIniFile(read).Text());
+    List_.Write(ini, [this](const QString& path) { return StoredPath(path, Paths_.DataDir); });
     if (!ini.Modified())
         return;
-    QDir().mkpath(QFileInfo(SettingsFile_).absolutePath());
+    TAppPaths::MakeFolder(Paths_.SettingsDir);
     QString error;
     if (!ini.UpdateFile(&error))
         DebugOut(QStringLiteral("The recent files were not kept: %1").arg(error));

@@ -3,6 +3,7 @@
 // RecentFiles.h), kept in the settings file's [Recent] section as each one comes, and
 // each also added to the desktop's list of recently used files (platform/RecentlyUsed.h).
 #include "app/FileOpening.h"
+#include "app/Paths.h"
 #include "platform/RecentFiles.h"
 
 #include <QObject>
@@ -13,11 +14,11 @@ class QMenu;
 class TRecentFilesMenu : public QObject {
     Q_OBJECT
 public:
-    // The submenu goes into fileMenu before `before` (null: at the end). The list is read
-    // from readFile (the settings file start-up reads) and written into settingsFile (made
-    // from readFile when missing); xbelFile empty: the desktop's list is left alone.
-    TRecentFilesMenu(QMenu* fileMenu, QAction* before, const QString& readFile, const QString& settingsFile,
-                     const QString& xbelFile, TFileOpeners open);
+    // The submenu goes at the end of fileMenu. The list is read from the settings file
+    // start-up reads and written into the current one (made from the other when missing),
+    // with paths in the data folder kept relative to it as the settings keep theirs; with
+    // no desktop's list in paths (--home) that list is left alone.
+    TRecentFilesMenu(QMenu* fileMenu, const TAppPaths& paths, TFileOpeners open);
 
     QMenu* Menu() const { return Menu_; }
     const TRecentFiles& List() const { return List_; }
@@ -31,9 +32,7 @@ private:
     void Store();
 
     QMenu* Menu_;
-    QString ReadFile_;
-    QString SettingsFile_;
-    QString XbelFile_;
+    const TAppPaths Paths_;
     TFileOpeners Open_;
     TRecentFiles List_;
 };

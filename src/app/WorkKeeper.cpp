@@ -128,5 +128,6 @@ bool TWorkKeeper::Recover(const TRecoveryCopy& copy)
     doc.AnimFileName = work.Manifest.Document;
     Editor_.ReplaceAnimation(QStringLiteral("Recover"), std::move(doc));
     Editor_.Anim().SetActStep(work.Manifest.Frame);
+    Recovered();
     return true;
 }

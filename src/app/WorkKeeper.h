@@ -30,6 +30,8 @@ public:
     // replaced (false: cancelled), and a model opened as "Load P3d..." opens it.
     std::function<bool()> SaveChangesFirst = [] { return true; };
     std::function<void(const QString&)> OpenModel = [](const QString&) {};
+    // After a copy became the document: the window shows it as after a load.
+    std::function<void()> Recovered = [] {};
 
     // Asks about each copy of an editor that is gone, newest first, over owner:
     // "Recover unsaved work from DATE?" with Recover (the copy becomes the document, as one

@@ -109,6 +109,7 @@ private slots:
         QVERIFY(f.isWindowModified());
         QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
         QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Recover"));
+        QCOMPARE(f.P_AnimControl->PlayTime(), 5 * 0.3);  // as a load of it would set it
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
 
         fx.Dialogs.Files.enqueue(fx.Path("walk.rtm"));

@@ -5,6 +5,8 @@
 #include "anim/AnimController.h"
 #include "anim/Rtm.h"
 #include "app/Filebrowser.h"
+#include "editor/Editor.h"
+#include "platform/Ini.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 
@@ -88,6 +90,8 @@ private slots:
         QVERIFY(RecentEntry(f, "&2 walk.rtm")->toolTip().contains(fx.Path("walk.rtm")));
         fx.CloseYes();
         fx.Form.reset();
+        // Kept relative to the home folder, as the settings keep their files.
+        QVERIFY(fx.Read("TorvaneAnim.ini").contains("\nFile1=walk2.rtm\nFile2=walk.rtm\nFile3=robot.p3d\n"));
 
         TMainForm& g = fx.Start();  // the list as it was, with the last files opened again
         QCOMPARE(RecentEntries(g), (QStringList{"&1 walk2.rtm", "&2 robot.p3d", "(greyed) &3 walk.rtm", "-", "Clear List"}));
@@ -106,6 +110,21 @@ private slots:
         QCOMPARE(RecentEntries(g), QStringList{"(greyed) Clear List"});
         QVERIFY(!fx.Read("TorvaneAnim.ini").contains("File1"));
         fx.CloseYes();
+    }
+
+    // The list goes into the settings file as each file comes; a settings file of the older
+    // name is carried over whole, so that the next start still reads all of it.
+    void recentListBesideOlderSettings()
+    {
+        FormFixture fx;
+        fx.Write("Zelvix.ini", "[Other]\nKey=kept\n[Settings]\nUndoSteps=7\n");
+        TMainForm& f = fx.Start();
+        fx.LoadRobot();
+        const TIniFile ini(fx.Path("TorvaneAnim.ini"));
+        QCOMPARE(ini.ReadString("Recent", "File1", ""), QStringLiteral("robot.p3d"));
+        QCOMPARE(ini.ReadString("Other", "Key", ""), QStringLiteral("kept"));
+        QCOMPARE(ini.ReadInteger("Settings", "UndoSteps", 0), 7);
+        QCOMPARE(f.Editor->History().StepLimit(), 7);
     }
 
     // Files dropped onto the main window (on a view) or onto the file browser open as the
