@@ -38,6 +38,14 @@
 #include <QVBoxLayout>
 #include <limits>
 
+namespace {
+// Files named without the menu's dialogs (a drop, the recent list) open as the menu opens
+// a file once its dialog has one.
+TFileOpeners Openers(TMainForm* f)
+{
+    return {[f](const QString& path) { f->LoadModel(path); }, [f](const QString& path) { f->LoadAnimation(path); }};
+}
+}  // namespace
 
 TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     : QMainWindow(parent), Paths(paths), Editor(new TEditor(this)), Anim(&Editor->Anim()), Doc(Anim->Doc),
@@ -78,19 +86,13 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
     F_FrameManipulator->addActions({Menus.Undo1, Menus.Redo1});
-    // Files dropped onto the window or the file browser open as the menu's loads open them.
-    const TFileOpeners open{[this](const QString& p) { LoadModel(p); }, [this](const QString& p) { LoadAnimation(p); }};
-    new TFileDropTarget(this, open);
-    new TFileDropTarget(F_FileBrowser, open);
+    new TFileDropTarget(this, Openers(this));
+    new TFileDropTarget(F_FileBrowser, Openers(this));
     // Copies of unsaved work, and at start the copies a crash left.
     Keeper_ = new TWorkKeeper(*Editor, Paths.RecoveryDir, this);
     Keeper_->SaveChangesFirst = [this] { return SaveChangesFirst(); };
     Keeper_->OpenModel = [this](const QString& p) { LoadModel(p); };
-    Keeper_->Recovered = [this] {
-        P_DisplayMode->ShowCheckedComponents();
-        P_Timing->Grid()->ShowCurrentFrame(Doc.ActAnimStep);
-        P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);  // as a load sets it
-    };
+    Keeper_->Recovered = [this] { ShowNewAnimation(Doc.FrameCount() * 0.3); };  // the play time a load sets
     ConnectDocument();
     ShowUndoState();
     Built_ = true;
@@ -134,9 +136,7 @@ void TMainForm::BuildMenus()
                                              this, [this] { LoadEnviromentP3d1Click(); });
     Menus.MenuFile->addAction(QStringLiteral("Import glTF Animation..."), this, [this] { ImportGltf1Click(); })
         ->setObjectName(QStringLiteral("ImportGltf1"));
-    // Files from the recent list open as the menu's loads do once a file is chosen.
-    Recent_ = new TRecentFilesMenu(Menus.MenuFile, Paths,
-                                   {[this](const QString& p) { LoadModel(p); }, [this](const QString& p) { LoadAnimation(p); }});
+    Recent_ = new TRecentFilesMenu(Menus.MenuFile, Paths, Openers(this));
     connect(Editor, &TEditor::FileUsed, Recent_, &TRecentFilesMenu::Add);
     Menus.MenuFile->addSeparator();
     Menus.SaveAnimAs1 = Menus.MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,

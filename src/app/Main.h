@@ -297,6 +297,9 @@ private:
     void LoadAnim1Click();
     // "Import glTF Animation...": after the save question, the editor's import (one step).
     void ImportGltf1Click();
+    // A whole animation in place of the one before (an import, a recovered copy), shown as
+    // after a load with this play time.
+    void ShowNewAnimation(double playTime);
     void LoadP3d1Click();
     void About1Click();
     void SaveSettings1Click();

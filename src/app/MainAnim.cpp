@@ -179,15 +179,20 @@ void TMainForm::ImportGltf1Click()
         dialogs().ShowMessage(imported.Error);
         return;
     }
-    P_DisplayMode->ShowCheckedComponents();  // the animated components, as the import hid the rest
-    P_Timing->Grid()->ShowCurrentFrame(0);
-    P_AnimControl->SetPlayTime(imported.PlayTime);
+    ShowNewAnimation(imported.PlayTime);
     SetStatusNote(QStringLiteral("%1: %2 frames, play time %3 s")
                       .arg(FileNamePart(path))
                       .arg(Doc.FrameCount())
                       .arg(ShortestText(float(imported.PlayTime))));
     if (!imported.Warnings.isEmpty())
         dialogs().ShowMessage(imported.Warnings.join(QLatin1Char('\n')));
+}
+
+void TMainForm::ShowNewAnimation(double playTime)
+{
+    P_DisplayMode->ShowCheckedComponents();  // the animated components, as the replacement hid the rest
+    P_Timing->Grid()->ShowCurrentFrame(Doc.ActAnimStep);
+    P_AnimControl->SetPlayTime(playTime);
 }
 
 QString TMainForm::MissingAnimComponentsReport() const

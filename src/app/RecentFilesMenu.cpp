@@ -32,7 +32,6 @@ void TRecentFilesMenu::Fill()
         ++n;
         const QString text = (n < 10 ? QStringLiteral("&%1 ").arg(n) : QStringLiteral("1&0 ")) + QFileInfo(f.Path).fileName();
         QAction* a = Menu_->addAction(text);
-        a->setData(f.Path);
         a->setToolTip(f.Missing ? QStringLiteral("%1 (not found)").arg(QDir::toNativeSeparators(f.Path)) : f.Path);
         a->setEnabled(!f.Missing);
         const QString path = f.Path;
@@ -42,7 +41,6 @@ void TRecentFilesMenu::Fill()
         Menu_->addSeparator();
     QAction* clear = Menu_->addAction(QStringLiteral("Clear List"), this, [this] { Clear(); });
     clear->setEnabled(n > 0);
-    Menu_->menuAction()->setEnabled(true);
 }
 
 void TRecentFilesMenu::Add(const QString& path)
