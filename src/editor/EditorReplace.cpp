@@ -18,6 +18,7 @@ void TEditor::ReplaceAnimation(const QString& stepName, TAnimDocument doc)
     }
     // Whatever comes next is a step of its own.
     History_.CloseMerge();
+    ShowNotHidden();
 }
 
 TGltfImport TEditor::ImportGltf(const QString& path, const TGltfImportOptions& options)

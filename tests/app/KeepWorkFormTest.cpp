@@ -8,6 +8,7 @@
 #include "anim/Rtm.h"
 #include "app/WorkKeeper.h"
 #include "support/TestMain.h"
+#include "widgets/Controls.h"
 
 #include <QAction>
 #include <QDirIterator>
@@ -22,7 +23,7 @@ namespace {
 QByteArray Saved(const TMainForm& f)
 {
     QByteArray bytes;
-    WriteRtm(f.Doc, bytes);
+    WriteRtm(Doc(f), bytes);
     return bytes;
 }
 
@@ -103,17 +104,17 @@ private slots:
         QVERIFY2(question.match(fx.Dialogs.RecoverQuestions[0]).hasMatch(), qPrintable(fx.Dialogs.RecoverQuestions[0]));
         QVERIFY(fx.Dialogs.RecoverDetails[0].contains(fx.Path("walk.rtm")));
         QCOMPARE(fx.Dialogs.Owners.last(), static_cast<QWidget*>(&f));
-        QCOMPARE(f.ModelFileName(), fx.Path("robot.p3d"));
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path("robot.p3d"));
         QCOMPARE(Saved(f), edited);
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
         QVERIFY(f.isWindowModified());
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Recover"));
-        QCOMPARE(f.P_AnimControl->PlayTime(), 5 * 0.3);  // as a load of it would set it
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Recover"));
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_AnimTime")->value(), 5 * 0.3);  // as a load of it would set it
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
 
         fx.Dialogs.Files.enqueue(fx.Path("walk.rtm"));
-        f.Menus.SaveAnimAs1->trigger();
+        Act(f, "SaveAnimAs1")->trigger();
         QCOMPARE(fx.Read("walk.rtm"), edited);
         QVERIFY(!f.isWindowModified());
         Keeper(f).WaitIdle();
@@ -129,12 +130,12 @@ private slots:
             QSKIP("the editor that killedEditorsWorkIsRecovered kills");
         ScriptedDialogs dialogs;
         TMainForm f(TAppPaths::FromHome(home));
-        f.StartFiles = {home + "/robot.p3d", home + "/walk.rtm"};
+        f.SetStartFiles({home + "/robot.p3d", home + "/walk.rtm"});
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QCOMPARE(f.Doc.FrameCount(), 4);
+        QCOMPARE(Doc(f).FrameCount(), 4);
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
-        QCOMPARE(f.Doc.FrameCount(), 5);
+        QCOMPARE(Doc(f).FrameCount(), 5);
         LoseFocus();
         Keeper(f).WaitIdle();
         QCOMPARE(Keeper(f).CopiesWritten(), 1);
@@ -167,7 +168,7 @@ private slots:
         TMainForm& f = fx.Start();
         QTRY_COMPARE(fx.Dialogs.RecoverQuestions.size(), 1);
         QVERIFY(fx.Dialogs.RecoverDetails[0].startsWith("A new animation, never saved"));
-        QVERIFY(f.Doc.AnimFrames.empty());
+        QVERIFY(Doc(f).AnimFrames.empty());
         QVERIFY(!f.isWindowModified());
         QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), copiesAfter);
         // What waits is offered to the next start, not taken by this one's exit.
@@ -187,22 +188,22 @@ private slots:
         fx.Dialogs.RecoverAnswers.enqueue(TRecoverAnswer::Recover);
         fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
         TMainForm& f = *fx.Form;
-        f.StartFiles = {fx.Path("robot.p3d"), fx.Path("walk.rtm")};
+        f.SetStartFiles({fx.Path("robot.p3d"), fx.Path("walk.rtm")});
         f.show();
         QTRY_COMPARE(fx.Dialogs.RecoverQuestions.size(), 1);
         QCOMPARE(Saved(f), RtmBuild::Build(other));
-        QCOMPARE(f.Doc.ActAnimStep, 1);  // the frame the copy was made on
-        QCOMPARE(f.Doc.AnimFileName, QString());
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
+        QCOMPARE(Doc(f).ActAnimStep, 1);  // the frame the copy was made on
+        QCOMPARE(Doc(f).AnimFileName, QString());
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
         QVERIFY(f.isWindowModified());
-        QVERIFY(f.FindComponent("arm")->Hidden);  // what the recovered animation does not animate
-        QVERIFY(!f.FindComponent("leg")->Hidden);
-        f.Menus.Undo1->trigger();
+        QVERIFY(f.Editor().FindComponent("arm")->Hidden);  // what the recovered animation does not animate
+        QVERIFY(!f.Editor().FindComponent("leg")->Hidden);
+        Act(f, "Undo1")->trigger();
         QCOMPARE(Saved(f), fx.Read("walk.rtm"));
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
         QVERIFY(!f.isWindowModified());
-        QVERIFY(!f.FindComponent("arm")->Hidden);
-        QVERIFY(f.FindComponent("leg")->Hidden);
+        QVERIFY(!f.Editor().FindComponent("arm")->Hidden);
+        QVERIFY(f.Editor().FindComponent("leg")->Hidden);
     }
 
     // Copies follow the editor's history: a change makes one due AutosaveSeconds later, and
@@ -244,16 +245,16 @@ private slots:
         QCOMPARE(CopiesOnDisk(root), seconds ? 1 : 0);
 
         // Undone back to the file: the copy has nothing to keep.
-        f.Menus.Undo1->trigger();
+        Act(f, "Undo1")->trigger();
         keeper.WaitIdle();
         QCOMPARE(CopiesOnDisk(root), 0);
-        f.Menus.Redo1->trigger();
+        Act(f, "Redo1")->trigger();
         LoseFocus();
         keeper.WaitIdle();
         QCOMPARE(CopiesOnDisk(root), seconds ? 1 : 0);
 
         fx.Dialogs.Files.enqueue(fx.Path("walk2.rtm"));
-        f.Menus.SaveAnimAs1->trigger();
+        Act(f, "SaveAnimAs1")->trigger();
         keeper.WaitIdle();
         QCOMPARE(CopiesOnDisk(root), 0);
         QCOMPARE(keeper.MsUntilCopy(), qint64(-1));
@@ -274,7 +275,7 @@ private slots:
         TMainForm& a = fx.StartWalk();
         // The second shares the first's folders.
         TMainForm b(TAppPaths::FromHome(fx.Home.path()));
-        b.StartFiles = {fx.Path("robot.p3d"), fx.Path("walk.rtm")};
+        b.SetStartFiles({fx.Path("robot.p3d"), fx.Path("walk.rtm")});
         b.show();
         QVERIFY(QTest::qWaitForWindowExposed(&b));
         QTest::mousePress(Ctl<QPushButton>(a, "B_Append"), Qt::LeftButton);

@@ -24,7 +24,7 @@ namespace {
 QByteArray Saved(const TMainForm& f)
 {
     QByteArray bytes;
-    WriteRtm(f.Doc, bytes);
+    WriteRtm(Doc(f), bytes);
     return bytes;
 }
 
@@ -83,7 +83,7 @@ private slots:
         TMainForm& f = fx.StartWalk();
         QCOMPARE(RecentEntries(f), (QStringList{"&1 walk.rtm", "&2 robot.p3d", "-", "Clear List"}));
         fx.Dialogs.Files.enqueue(fx.Path("walk2.rtm"));
-        f.Menus.SaveAnimAs1->trigger();
+        Act(f, "SaveAnimAs1")->trigger();
         QCOMPARE(RecentEntries(f), (QStringList{"&1 walk2.rtm", "&2 walk.rtm", "&3 robot.p3d", "-", "Clear List"}));
         QVERIFY(QFile::remove(fx.Path("walk.rtm")));
         QCOMPARE(RecentEntries(f), (QStringList{"&1 walk2.rtm", "(greyed) &2 walk.rtm", "&3 robot.p3d", "-", "Clear List"}));
@@ -100,10 +100,10 @@ private slots:
         QTest::mousePress(Ctl<QPushButton>(g, "B_Append"), Qt::LeftButton);
         RecentEntry(g, "&2 walk2.rtm")->trigger();  // the save question, cancelled
         QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to walk3.rtm?"});
-        QCOMPARE(g.Doc.AnimFileName, fx.Path("walk3.rtm"));
+        QCOMPARE(Doc(g).AnimFileName, fx.Path("walk3.rtm"));
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         RecentEntry(g, "&2 walk2.rtm")->trigger();
-        QCOMPARE(g.Doc.AnimFileName, fx.Path("walk2.rtm"));
+        QCOMPARE(Doc(g).AnimFileName, fx.Path("walk2.rtm"));
         QCOMPARE(RecentEntries(g), (QStringList{"&1 walk2.rtm", "&2 walk3.rtm", "&3 robot.p3d", "(greyed) &4 walk.rtm", "-", "Clear List"}));
 
         RecentEntry(g, "Clear List")->trigger();
@@ -124,7 +124,7 @@ private slots:
         QCOMPARE(ini.ReadString("Recent", "File1", ""), QStringLiteral("robot.p3d"));
         QCOMPARE(ini.ReadString("Other", "Key", ""), QStringLiteral("kept"));
         QCOMPARE(ini.ReadInteger("Settings", "UndoSteps", 0), 7);
-        QCOMPARE(f.Editor->History().StepLimit(), 7);
+        QCOMPARE(f.Editor().History().StepLimit(), 7);
     }
 
     // Files dropped onto the main window (on a view) or onto the file browser open as the
@@ -147,23 +147,23 @@ private slots:
         fx.Write("other.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"leg"}, 2)));
         fx.Write("notes.txt", "notes");
         if (onBrowser)
-            f.Menus.FileBrowser1->trigger();
-        QWidget* target = onBrowser ? static_cast<QWidget*>(F_FileBrowser->RTMFileListBox) : f.Panes.FrontView1;
+            Act(f, "FileBrowser1")->trigger();
+        QWidget* target = onBrowser ? static_cast<QWidget*>(Browser(f)->RTMFileListBox) : Ctl<TChart>(f, "FrontView1");
 
         QVERIFY(!Drop(target, {fx.Path("notes.txt")}));
         QVERIFY(Drop(target, {fx.Path("walk.rtm"), fx.Path("notes.txt"), fx.Path("robot.p3d")}));
-        QCOMPARE(f.ModelFileName(), fx.Path("robot.p3d"));
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path("robot.p3d"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
         QCOMPARE(RecentEntries(f).mid(0, 2), (QStringList{"&1 walk.rtm", "&2 robot.p3d"}));  // the model first
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
 
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QVERIFY(Drop(target, {fx.Path("other.rtm")}));  // cancelled at the question
         QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
-        QCOMPARE(f.Doc.FrameCount(), 5);
+        QCOMPARE(Doc(f).FrameCount(), 5);
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         QVERIFY(Drop(target, {fx.Path("other.rtm")}));
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("other.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("other.rtm"));
         fx.CloseYes();
     }
 
@@ -185,11 +185,11 @@ private slots:
         fx.LoadAnim("walk.rtm", anim);
         QAction* import = Ctl<QAction>(f, "ImportGltf1");
         fx.Dialogs.Files.enqueue(fx.Path("walk.gltf"));
-        f.Menus.ExportGltf1->trigger();
+        Act(f, "ExportGltf1")->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
         const QByteArray exported = Saved(f);
         const TRtmData walk = ReadRtm(exported);
-        const double playTime = f.P_AnimControl->PlayTime();
+        const double playTime = Ctl<TNumberEdit>(f, "E_AnimTime")->value();
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         const QByteArray edited = Saved(f);
 
@@ -198,29 +198,29 @@ private slots:
         QCOMPARE(fx.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
         QCOMPARE(Saved(f), edited);
 
-        f.P_AnimControl->SetPlayTime(9);
+        Ctl<TNumberEdit>(f, "E_AnimTime")->setValue(9);
         fx.Dialogs.Files.enqueue(fx.Path("walk.gltf"));
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         import->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
-        QCOMPARE(f.Doc.AnimSelections.Names(), walk.Names.Names());
-        QCOMPARE(f.Doc.FrameCount(), walk.Frames.Count());
+        QCOMPARE(Doc(f).AnimSelections.Names(), walk.Names.Names());
+        QCOMPARE(Doc(f).FrameCount(), walk.Frames.Count());
         for (size_t i = 0; i < walk.Frames.size(); ++i) {
-            QCOMPARE(f.Doc.AnimFrames.Time(i), walk.Frames.Time(i));
+            QCOMPARE(Doc(f).AnimFrames.Time(i), walk.Frames.Time(i));
             for (size_t c = 0; c < 2; ++c)
                 for (size_t k = 0; k < 12; ++k)
-                    QVERIFY2(std::abs(f.Doc.AnimFrames.Entries(i)[c].Matrix[k] - walk.Frames.Entries(i)[c].Matrix[k]) < 1e-5,
+                    QVERIFY2(std::abs(Doc(f).AnimFrames.Entries(i)[c].Matrix[k] - walk.Frames.Entries(i)[c].Matrix[k]) < 1e-5,
                              qPrintable(QStringLiteral("frame %1 component %2 value %3").arg(i).arg(c).arg(k)));
         }
-        QCOMPARE(f.Doc.AnimFileName, QString());
+        QCOMPARE(Doc(f).AnimFileName, QString());
         QVERIFY(f.isWindowModified());
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
-        QVERIFY(f.StatusText(0).startsWith("walk.gltf: 4 frames, play time "));
-        QVERIFY(std::abs(f.P_AnimControl->PlayTime() - playTime) < 1e-3);
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Import glTF Animation"));
-        f.Menus.Undo1->trigger();
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
+        QVERIFY(StatusText(f, 0).startsWith("walk.gltf: 4 frames, play time "));
+        QVERIFY(std::abs(Ctl<TNumberEdit>(f, "E_AnimTime")->value() - playTime) < 1e-3);
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Import glTF Animation"));
+        Act(f, "Undo1")->trigger();
         QCOMPARE(Saved(f), edited);
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
 
         fx.Write("broken.gltf", "{ this is no glTF");
         fx.Dialogs.Files.enqueue(fx.Path("broken.gltf"));
@@ -229,7 +229,7 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
         QVERIFY2(fx.Dialogs.Messages[0].startsWith("broken.gltf: "), qPrintable(fx.Dialogs.Messages[0]));
         QCOMPARE(Saved(f), edited);
-        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Import glTF Animation"));
+        QCOMPARE(Act(f, "Redo1")->text(), QStringLiteral("&Redo Import glTF Animation"));
     }
 
     // The window's exports never write over a file the scene was read from, by whatever
@@ -256,7 +256,7 @@ private slots:
         const QByteArray before = fx.Read(output);
         QVERIFY(!before.isEmpty());
         fx.Dialogs.Files.enqueue(fx.Path(output));
-        (gltf ? f.Menus.ExportGltf1 : f.Menus.ExportObj1)->trigger();
+        (gltf ? Act(f, "ExportGltf1") : Act(f, "ExportObj1"))->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
         QVERIFY2(fx.Dialogs.Messages[0].startsWith(fx.Path(output) + " is " + what + " "), qPrintable(fx.Dialogs.Messages[0]));
         QVERIFY(fx.Dialogs.Messages[0].endsWith("; it is not written over"));
