@@ -76,6 +76,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     Keeper_->SaveChangesFirst = [this] { return SaveChangesFirst(); };
     Keeper_->OpenModel = [this](const QString& p) { LoadModel(p); };
     Keeper_->Recovered = [this] { ShowNewAnimation(Doc.FrameCount() * 0.3); };  // the play time a load sets
+    Keeper_->Failed = [this](const QString& text) { SetStatusNote(text); };
     ShowUndoState();
     Built_ = true;
 }

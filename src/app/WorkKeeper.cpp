@@ -49,11 +49,16 @@ TWorkKeeper::TWorkKeeper(TEditor& editor, const QString& recoveryDir, QObject* p
     Timer_ = new QTimer(this);
     Timer_->setObjectName(QStringLiteral("AutosaveTimer"));
     Timer_->setInterval(1000);
-    connect(Timer_, &QTimer::timeout, this, [this] { Scheduler_.Tick(); });
+    connect(Timer_, &QTimer::timeout, this, [this] {
+        TellFailure();
+        Scheduler_.Tick();
+    });
     Timer_->start();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive)
+        if (state != Qt::ApplicationActive) {
+            TellFailure();
             Scheduler_.FocusLost();
+        }
     });
 }
 
@@ -72,6 +77,14 @@ void TWorkKeeper::HistoryChanged()
     else if (std::exchange(Unsaved_, false))
         Scheduler_.Saved();  // a save, or undone back to the files: the copy has nothing to keep
     Unsaved_ = unsaved;
+}
+
+void TWorkKeeper::TellFailure()
+{
+    const QString error = Writer_.LastError();
+    if (error != Told_ && !error.isEmpty())
+        Failed(QStringLiteral("Unsaved work is not kept: %1").arg(error));
+    Told_ = error;
 }
 
 void TWorkKeeper::Exit()

@@ -32,6 +32,9 @@ public:
     std::function<void(const QString&)> OpenModel = [](const QString&) {};
     // After a copy became the document: the window shows it as after a load.
     std::function<void()> Recovered = [] {};
+    // A copy could not be written (said once until one is written again): the user is to
+    // know that the work is not kept.
+    std::function<void(const QString&)> Failed = [](const QString&) {};
 
     // Asks about each copy of an editor that is gone, newest first, over owner:
     // "Recover unsaved work from DATE?" with Recover (the copy becomes the document, as one
@@ -51,6 +54,8 @@ public:
 
 private:
     void HistoryChanged();
+    // The writer's last failure, told once.
+    void TellFailure();
     bool Recover(const TRecoveryCopy& copy);
 
     TEditor& Editor_;
@@ -60,4 +65,5 @@ private:
     QTimer* Timer_ = nullptr;
     bool Unsaved_ = false;  // as the history said last
     bool Exited_ = false;
+    QString Told_;  // the failure told last
 };

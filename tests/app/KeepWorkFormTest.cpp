@@ -268,6 +268,22 @@ private slots:
         QCOMPARE(CopiesOnDisk(root), 0);
     }
 
+    // A copy that cannot be written is said in the status bar, once, until one is written.
+    void failedCopyIsSaid()
+    {
+        FormFixture fx;
+        fx.Write("Recovery", "a file where the folder would be");
+        TMainForm& f = fx.StartWalk();
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        LoseFocus();
+        Keeper(f).WaitIdle();
+        QCOMPARE(Keeper(f).CopiesWritten(), 0);
+        LoseFocus();  // the next look at the writer tells it
+        QVERIFY2(StatusText(f, 0).startsWith("Unsaved work is not kept: "), qPrintable(StatusText(f, 0)));
+        QVERIFY(StatusText(f, 0).contains(fx.Path("Recovery")));
+        QCOMPARE(fx.Dialogs.Messages, QStringList{});
+    }
+
     // Two editors at once write copies of their own; neither is offered while they run.
     void twoEditorsKeepSeparateCopies()
     {
