@@ -16,6 +16,7 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
+#include "widgets/LongWork.h"
 
 #include <QAction>
 #include <utility>
@@ -68,6 +69,12 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     BuildSecondaryWindows();
     ConnectEditor();
     ShowOptions();
+    // Long loads, saves and exports run on a worker thread; the status bar shows how far.
+    auto* longWork = new TLongWork(this);
+    statusBar()->addPermanentWidget(longWork);
+    longWork->Hold(PlayTimer);
+    longWork->Hold(EditTimer_);
+    Editor_->RunLong = [longWork](const TLongTask& task) { return longWork->Run(task); };
     // Files dropped onto the window or the file browser open as the menu's loads open them.
     new TFileDropTarget(this, Openers(this));
     new TFileDropTarget(F_FileBrowser, Openers(this));

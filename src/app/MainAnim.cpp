@@ -133,7 +133,10 @@ void TMainForm::ImportGltf1Click()
     const QString path = dialogs().OpenFile(o);
     if (path.isEmpty() || !SaveChangesFirst())
         return;
-    const TGltfImport imported = Editor_->ImportGltf(path);
+    bool cancelled = false;
+    const TGltfImport imported = Editor_->ImportGltf(path, {}, &cancelled);
+    if (cancelled)  // everything as it was
+        return;
     if (!imported.Ok()) {
         dialogs().ShowMessage(imported.Error);
         return;
@@ -177,10 +180,13 @@ bool TMainForm::SaveAnimationAs()
 
 bool TMainForm::SaveAnimationTo(const QString& path)
 {
-    if (const QString error = Anim.SaveAnimation(path); !error.isEmpty()) {
+    bool cancelled = false;
+    if (const QString error = Editor_->SaveAnimation(path, &cancelled); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
+    if (cancelled)  // the file as it was
+        return false;
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     return true;
 }

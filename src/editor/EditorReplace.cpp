@@ -5,6 +5,7 @@
 #include "model/P3dmodell.h"
 #include "platform/FileUtil.h"
 
+#include <QFileInfo>
 #include <utility>
 
 void TEditor::ReplaceAnimation(const QString& stepName, TAnimDocument doc)
@@ -21,12 +22,23 @@ void TEditor::ReplaceAnimation(const QString& stepName, TAnimDocument doc)
     ShowNotHidden();
 }
 
-TGltfImport TEditor::ImportGltf(const QString& path, const TGltfImportOptions& options)
+TGltfImport TEditor::ImportGltf(const QString& path, TGltfImportOptions options, bool* cancelled)
 {
     QStringList names;
     for (const TComponentNode& node : Setup_.Forest.Nodes())
         names << node.Component->Name;
-    TGltfImport imported = ImportGltfAnimation(path, names, options);
+    TGltfImport imported;
+    const TLongTask task{QStringLiteral("Importing %1...").arg(FileNamePart(path)), QFileInfo(path).size(),
+                         [&](TProgress* progress) {
+                             options.Progress = progress;
+                             imported = ImportGltfAnimation(path, names, options);
+                             return !Cancelled(progress);
+                         }};
+    if (!Run(task)) {
+        if (cancelled)
+            *cancelled = true;
+        return {};
+    }
     if (imported.Ok())
         ReplaceAnimation(QStringLiteral("Import glTF Animation"), std::exchange(imported.Document, {}));
     return imported;
