@@ -2,7 +2,7 @@
 // and the files the session was read from.
 #include "editor/Editor.h"
 #include "model/Linking.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/FileUtil.h"
 
 #include <QFileInfo>

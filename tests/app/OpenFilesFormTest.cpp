@@ -4,7 +4,7 @@
 #include "FormFixture.h"
 #include "anim/AnimController.h"
 #include "anim/Rtm.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "editor/Editor.h"
 #include "platform/Ini.h"
 #include "support/TestMain.h"
