@@ -226,7 +226,7 @@ void SetTrs(tg::Node& n, const TTrs& t);
 QString TrsWarning(const TTrs& t, const QString& where);
 std::string Utf8(const QString& s);
 // The positions of the non-zero bytes among the first n, ascending.
-std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n);
+std::vector<uint32_t> Members(const TMembership& bytes, size_t n);
 bool Finite(const TVec3& p);
 // The average of the transforms of the tree positions in group, element by element: how
 // the editor poses a point those components share.
