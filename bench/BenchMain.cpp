@@ -1193,17 +1193,15 @@ std::vector<TCase> FrameCases(TContext& cx)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(longPath));
         return cases;
     }
-    auto source = std::make_shared<TAnimController>();
-    auto anim = std::make_shared<TAnimController>();
-    if (QString e = source->LoadAnimation(longPath); !e.isEmpty()) {
+    auto session = std::make_shared<TEditor>();
+    TAnimController* anim = &session->Anim();
+    if (QString e = anim->LoadAnimation(longPath); !e.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(e));
         return cases;
     }
-    const auto fresh = [source, anim] {  // every run starts from the same 10,000 frames
-        anim->ClearAnimation();
-        anim->Doc.AnimFrames = source->Doc.AnimFrames;
-        anim->Doc.AnimSelections = source->Doc.AnimSelections;
-        anim->SetStepCount(source->Doc.FrameCount());
+    const auto fresh = [session, anim] {  // every run starts from the same 10,000 frames
+        while (session->Undo()) {
+        }
         anim->SetActStep(LongAnimFrames / 2);
     };
     const auto op = [&](const QString& name, std::function<void()> run) {
@@ -1268,18 +1266,33 @@ constexpr double CopyMs = 10;  // a block copy into a flat store: its copy and a
 // The frame timer's operations on its animation, with 5,000 of the 10,000 frames selected
 // in the middle, run on a controller of their own that keeps the frames to restore.
 struct TTimerOps {
-    TAnimController Anim;
-    TAnimFrames Frames;
+    TEditor Editor;  // its history, as the window's
+    TAnimController& Anim = Editor.Anim();
+    QString Path;
+    TAnimFrames Frames;  // a copy of the frames loaded, for the floors
     QString Error;
     double OpMs = 0;  // the operation, timed while preparing an undo
+    // The frames as loaded: every step undone (in the memory the runs before took, as a
+    // window's session reuses it), the first time read from the file.
+    void Reload()
+    {
+        if (Editor.History().CanUndo()) {
+            while (Editor.Undo()) {
+            }
+        } else if (Anim.Doc.FrameCount() == 0) {
+            if (const QString e = Anim.LoadAnimation(Path); !e.isEmpty())
+                Error = e;
+        }
+    }
 };
 
 std::shared_ptr<TTimerOps> LoadTimerOps(const QString& path)
 {
     auto ops = std::make_shared<TTimerOps>();
-    if (const QString e = ops->Anim.LoadAnimation(path); !e.isEmpty())
-        ops->Error = e;
+    ops->Path = path;
+    ops->Reload();
     ops->Frames = ops->Anim.Doc.AnimFrames;
+    ops->Editor.SetHistoryLimits(100, size_t(-1));
     return ops;
 }
 
@@ -1417,8 +1430,7 @@ std::vector<TCase> TimerCases(TContext& cx)
         c.BudgetMs = OperationMs;
         c.MinRuns = 7;
         c.Prepare = [ops] {
-            ops->Anim.Doc.AnimFrames = ops->Frames;
-            ops->Anim.SetStepCount(int(ops->Frames.size()));
+            ops->Reload();
             ops->Anim.SetActStep(0);
         };
         const auto op = t.Op;
@@ -1435,7 +1447,7 @@ std::vector<TCase> TimerCases(TContext& cx)
                     std::fprintf(stderr, "no block\n");
             };
         } else {
-            c.Floor = [ops] { ValidateFrameTimes(ops->Anim.Doc.AnimFrames); };
+            c.Floor = [ops] { ValidateFrameTimes(ops->Frames); };
         }
         c.Check = [ops, result]() -> QString {
             if (!ops->Error.isEmpty())
@@ -1468,22 +1480,20 @@ std::vector<TCase> UndoCases(TContext& cx)
             c.MinRuns = 5;
             const auto op = t.Op;
             c.Prepare = [ops, op, redo] {
-                ops->Anim.ClearAnimation();  // a new history
-                ops->Anim.Doc.AnimFrames = ops->Frames;
-                ops->Anim.SetStepCount(int(ops->Frames.size()));
+                ops->Reload();
                 ops->OpMs = Bench::TimeMs([&] {
                     if (!op(ops->Anim).Done())
                         ops->Error = QStringLiteral("the operation was refused");
                 });
                 if (redo)
-                    ops->Anim.Undo();
+                    ops->Editor.Undo();
             };
-            c.Run = [ops, redo] { redo ? ops->Anim.Redo() : ops->Anim.Undo(); };
+            c.Run = [ops, redo] { redo ? ops->Editor.Redo() : ops->Editor.Undo(); };
             c.FloorValue = [ops] { return ops->OpMs; };
             c.Check = [ops, redo]() -> QString {
                 if (!ops->Error.isEmpty())
                     return ops->Error;
-                return ops->Anim.CanUndo() == redo ? QString() : QStringLiteral("the step was not taken back");
+                return ops->Editor.History().CanUndo() == redo ? QString() : QStringLiteral("the step was not taken back");
             };
             cases.push_back(c);
         }
@@ -1494,24 +1504,20 @@ std::vector<TCase> UndoCases(TContext& cx)
     memory.Name = QStringLiteral("history 100 copies");
     memory.FloorName = QStringLiteral("validate");
     auto bytes = std::make_shared<std::pair<double, double>>();
-    memory.Prepare = [ops] {
-        ops->Anim.ClearAnimation();
-        ops->Anim.Doc.AnimFrames = ops->Frames;
-        ops->Anim.SetStepCount(int(ops->Frames.size()));
-    };
+    memory.Prepare = [ops] { ops->Reload(); };
     memory.Run = [ops, bytes] {
         for (int i = 0; i < 100; ++i)
             if (!ops->Anim.CopyRange(0, TimerSelection - 1, 0).Done())
                 ops->Error = QStringLiteral("a copy was refused");
         const double frameBytes = double(sizeof(float) + AnimComponents * sizeof(TAnimEntry));
-        *bytes = {double(ops->Anim.History().Bytes()), 100.0 * TimerSelection * frameBytes};
+        *bytes = {double(ops->Editor.History().Bytes()), 100.0 * TimerSelection * frameBytes};
     };
-    memory.Floor = [ops] { ValidateFrameTimes(ops->Anim.Doc.AnimFrames); };
+    memory.Floor = [ops] { ValidateFrameTimes(ops->Frames); };
     memory.Check = [ops]() -> QString {
         if (!ops->Error.isEmpty())
             return ops->Error;
-        if (ops->Anim.History().Count() != 100)
-            return QStringLiteral("%1 steps kept, not 100").arg(ops->Anim.History().Count());
+        if (ops->Editor.History().Count() != 100)
+            return QStringLiteral("%1 steps kept, not 100").arg(ops->Editor.History().Count());
         return {};
     };
     memory.Note = [bytes](bool& missed) {

@@ -1,6 +1,6 @@
-// The frame list's and the frame timer's operations on a fuzzed animation with fuzzed
-// arguments, through the controller as the windows and the frames command use it. The
-// input is an RTM file, "@@OPS@@", then one operation per three bytes. After every
+// The frame list's and the frame timer's operations, and "New Animation...", on a fuzzed
+// animation with fuzzed arguments, through the controller as the windows and the frames
+// command use it. The input is an RTM file, "@@OPS@@", then one operation per three bytes. After every
 // operation the frame-time rules hold (frame 0 at 0, the last at 1, each frame's flag
 // telling whether it is later than the one before), the counts agree, and an operation
 // stopped by its message changed nothing. At the end undoing every step gives the loaded
@@ -12,6 +12,7 @@
 #include "anim/FrameTiming.h"
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
+#include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
 
 #include <QTemporaryDir>
@@ -153,17 +154,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QFile f(in);
         FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(file) == file.size());
     }
-    TAnimController anim;
+    TEditor editor;  // the history is the editor's, as in the window and the frames command
+    TAnimController& anim = editor.Anim();
     if (!anim.LoadAnimation(in).isEmpty() || anim.Doc.FrameCount() > MaxFrames)
         return 0;
     CheckDocument(anim);
-    anim.SetHistoryLimit(1 << 20);  // every step of the chain stays undoable
+    editor.SetHistoryLimits(1 << 20, size_t(-1));  // every step of the chain stays undoable
     const TAnimFrames loaded = anim.Doc.AnimFrames;
+    const QStringList loadedNames = anim.Doc.AnimSelections.Names();
     const std::array<float, 3> loadedMove = anim.Doc.TotalMove;
 
     TTimerSelection sel;
     for (qsizetype i = 0; i + 2 < ops.size(); i += 3) {
-        const int op = uchar(ops[i]) % 14, a = uchar(ops[i + 1]), b = uchar(ops[i + 2]);
+        const int op = uchar(ops[i]) % 15, a = uchar(ops[i + 1]), b = uchar(ops[i + 2]);
         const TAnimFrames before = anim.Doc.AnimFrames;
         switch (op) {
         case 0: anim.SetActStep(a - 8); break;
@@ -182,8 +185,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             ParseFrameTime(QString::fromLatin1(texts[b % 12]), t);
             if (!anim.Doc.AnimFrames.empty())
                 anim.RetimeFrame(a % anim.Doc.FrameCount(), t, (b & 0x80) != 0);
-            if (anim.Doc.FrameCount() > 0)
-                anim.ValidateFrames();  // as the grid's commit does
             break;
         }
         case 4: {
@@ -200,6 +201,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const bool enabled = op == 5 ? on.Linearize : op == 6 ? on.Mirror : on.MoveCopyDelete;
             if (enabled && IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))
                 TimerOp(anim, sel, op < 12 ? op - 5 : op - 7, a, b);
+            break;
+        }
+        case 14: {  // the two halves of a new animation, of some of the names loaded or none
+            editor.StartNewAnimation();
+            const QStringList names = loadedNames.mid(a % (loadedNames.size() + 1), b % 4);
+            if (!editor.CreateNewAnimation(names).isEmpty())
+                FUZZ_CHECK(names.isEmpty() && anim.Doc.FrameCount() == 0);
             break;
         }
         case 10:
@@ -221,18 +229,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const TAnimFrames final = anim.Doc.AnimFrames;
         const std::array<float, 3> finalMove = anim.Doc.TotalMove;
         int undone = 0;
-        while (anim.Undo()) {
+        while (editor.Undo()) {
             CheckDocument(anim);
             ++undone;
         }
         FUZZ_CHECK(SameFrames(loaded, anim.Doc.AnimFrames));
+        FUZZ_CHECK(anim.Doc.AnimSelections.Names() == loadedNames);
         FUZZ_CHECK(std::memcmp(loadedMove.data(), anim.Doc.TotalMove.data(), sizeof loadedMove) == 0);
-        FUZZ_CHECK(!anim.IsModified());
+        FUZZ_CHECK(!editor.History().IsModified(FileAnimation));
         for (int i = 0; i < undone; ++i) {
-            FUZZ_CHECK(anim.Redo());
+            FUZZ_CHECK(editor.Redo());
             CheckDocument(anim);
         }
-        FUZZ_CHECK(!anim.Redo());
+        FUZZ_CHECK(!editor.Redo());
         FUZZ_CHECK(SameFrames(final, anim.Doc.AnimFrames));
         FUZZ_CHECK(std::memcmp(finalMove.data(), anim.Doc.TotalMove.data(), sizeof finalMove) == 0);
     }

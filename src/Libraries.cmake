@@ -9,8 +9,9 @@
 #             the component forest and the model set-up        base platform
 #   pose      pose, edit maths, 2D and 3D view geometry, OBJ
 #             and glTF export                                  anim model tinygltf
-#   editor    the editing session: models, animation, pose and
-#             view options, as the window and the tools share it  pose
+#   editor    the editing session: models, animation, pose, view
+#             options and the history of every change (the
+#             command stack), as the window and the tools share it  pose
 function(torvane_library name folder)
   cmake_parse_arguments(L "" "" "USES" ${ARGN})
   file(GLOB _src CONFIGURE_DEPENDS ${TORVANE_SRC}/${folder}/*.cpp ${TORVANE_SRC}/${folder}/*.h)

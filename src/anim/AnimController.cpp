@@ -8,50 +8,56 @@
 #include <new>
 #include <utility>
 
+TAnimController::TScope::TScope(TAnimController& c, std::optional<TAnimChange> change) : C_(c)
+{
+    // Listeners hear of the change before anything changed; what they do then (an open
+    // edit written into its frame) is an operation of its own.
+    if (C_.Depth_ == 0 && change)
+        emit C_.AboutToChange(*change);
+    ++C_.Depth_;
+}
+
 TAnimController::TScope::~TScope()
 {
     if (--C_.Depth_ > 0)
         return;
-    // Listeners may start another operation from here: the flags are reset first.
-    const bool changed = std::exchange(C_.Dirty_, false);
-    const bool history = std::exchange(C_.HistoryDirty_, false);
-    if (history)
-        emit C_.HistoryChanged();
-    if (changed)
+    // Listeners may start another operation from here: the flag is reset first.
+    if (std::exchange(C_.Dirty_, false))
         emit C_.Changed();
 }
 
-TDocState TAnimController::State() const { return {Doc.ActAnimStep, Selection_, Doc.TotalMove}; }
+TDocState TAnimController::State() const { return {Doc_.ActAnimStep, Selection_, Doc_.TotalMove}; }
 
 template <typename Op>
-bool TAnimController::Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how)
+bool TAnimController::Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how, const QString& mergeKey)
 {
-    FinishPendingRetime();
+    CommitRetime();
     // The frames in keep are the ones the operation removes (their transforms move into
     // the step instead of being copied) or rewrites.
-    TStepRecorder recorder(Doc.AnimFrames, keep, State(), how);
+    TStepRecorder recorder(Doc_.AnimFrames, keep, State(), how);
     if (!op()) {
-        recorder.Abandon(Doc.AnimFrames);
+        recorder.Abandon(Doc_.AnimFrames);
         return false;
     }
-    std::optional<TAnimStep> step = recorder.Finish(name, Doc.AnimFrames, State());
+    std::optional<TAnimStep> step = recorder.Finish(name, Doc_.AnimFrames, State());
     if (!step)
         return false;
+    step->MergeKey = mergeKey;
     PushStep(std::move(*step));
     return true;
 }
 
 void TAnimController::PushStep(TAnimStep step)
 {
-    History_.Push(std::move(step));
-    HistoryDirty_ = true;
+    if (Recorded)
+        Recorded(std::move(step));
 }
 
-void TAnimController::FinishPendingRetime()
+void TAnimController::CommitRetime()
 {
     if (!PendingRetime_)
         return;
-    std::optional<TAnimStep> step = PendingRetime_->Finish(QStringLiteral("Retime Frame"), Doc.AnimFrames, State());
+    std::optional<TAnimStep> step = PendingRetime_->Finish(QStringLiteral("Retime Frame"), Doc_.AnimFrames, State());
     PendingRetime_.reset();
     if (step)
         PushStep(std::move(*step));
@@ -60,7 +66,7 @@ void TAnimController::FinishPendingRetime()
 void TAnimController::DropPendingRetime()
 {
     if (PendingRetime_)
-        PendingRetime_->Abandon(Doc.AnimFrames);
+        PendingRetime_->Abandon(Doc_.AnimFrames);
     PendingRetime_.reset();
 }
 
@@ -68,8 +74,8 @@ void TAnimController::FramesDidChange()
 {
     // A selection that reaches past the frames keeps what is left of it; without frames it
     // stays as it is for the next animation.
-    if (!Doc.AnimFrames.empty()) {
-        const TFrameRange fit = FitFrameSelection(Selection_.First, Selection_.Last, Doc.FrameCount());
+    if (!Doc_.AnimFrames.empty()) {
+        const TFrameRange fit = FitFrameSelection(Selection_.First, Selection_.Last, Doc_.FrameCount());
         if (fit.First != Selection_.First || fit.Last != Selection_.Last) {
             Selection_ = fit;
             emit SelectionChanged();
@@ -81,18 +87,16 @@ void TAnimController::FramesDidChange()
 
 void TAnimController::ClearAnimation()
 {
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     emit AboutToClear();
     DropPendingRetime();
     SetActStep(0);
-    Doc.AnimFrames.Reset(0);  // its memory goes back too, not only its frames
-    Doc.AnimSelections.Clear();
-    Doc.AnimStepCount = 0;
-    Doc.TotalMove = {0, 0, 0};
-    Doc.AnimFileName.clear();
+    Doc_.AnimFrames.Reset(0);  // its memory goes back too, not only its frames
+    Doc_.AnimSelections.Clear();
+    Doc_.AnimStepCount = 0;
+    Doc_.TotalMove = {0, 0, 0};
+    Doc_.AnimFileName.clear();
     PlayFraction_ = 0;
-    History_.Clear();
-    HistoryDirty_ = true;
     // The counters and the grid show the empty document, never a stale count.
     emit StepCountChanged(0);
     FramesDidChange();
@@ -104,14 +108,14 @@ void TAnimController::SetActStep(int step)
 {
     if (ShuttingDown_)
         return;
-    const TScope scope(*this);
-    if (step >= Doc.AnimStepCount)
-        step = Doc.AnimStepCount - 1;
+    if (step >= Doc_.AnimStepCount)
+        step = Doc_.AnimStepCount - 1;
     if (step < 0)
         step = 0;
-    if (step == Doc.ActAnimStep)
+    if (step == Doc_.ActAnimStep)
         return;
-    Doc.ActAnimStep = step;
+    const TScope scope(*this, TAnimChange::CurrentFrame);
+    Doc_.ActAnimStep = step;
     Dirty_ = true;
     emit ActStepChanged(step);
 }
@@ -120,71 +124,97 @@ void TAnimController::SetStepCount(int count)
 {
     if (ShuttingDown_)
         return;
-    const TScope scope(*this);
     if (count < 0)
         count = 0;
-    if (count == Doc.AnimStepCount)
+    if (count == Doc_.AnimStepCount)
         return;
-    Doc.AnimStepCount = count;
+    Doc_.AnimStepCount = count;
     Dirty_ = true;
     emit StepCountChanged(count);
-    if (Doc.ActAnimStep >= Doc.AnimStepCount)
-        SetActStep(Doc.AnimStepCount - 1);
+    if (Doc_.ActAnimStep >= Doc_.AnimStepCount)
+        SetActStep(Doc_.AnimStepCount - 1);
 }
 
 void TAnimController::ValidateFrames()
 {
-    const TScope scope(*this);
-    ValidateFrameTimes(Doc.AnimFrames);
+    ValidateFrameTimes(Doc_.AnimFrames);
     FramesDidChange();
 }
 
 QString TAnimController::DeleteFrame(int index)
 {
-    if (Doc.AnimFrames.size() <= 2)
+    if (Doc_.AnimFrames.size() <= 2)
         return QStringLiteral("Only two Animsteps left!");
-    if (index < 0 || index >= Doc.FrameCount())
+    if (index < 0 || index >= Doc_.FrameCount())
         return {};
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     Record(QStringLiteral("Delete Frame"), {index, index}, [&] {
-        Doc.AnimFrames.Erase(size_t(index), 1);
-        SetStepCount(Doc.AnimStepCount - 1);
+        Doc_.AnimFrames.Erase(size_t(index), 1);
+        SetStepCount(Doc_.AnimStepCount - 1);
         ValidateFrames();
         return true;
     });
     return {};
 }
 
-QString TAnimController::CreateNewAnimation(const QStringList& names)
+void TAnimController::ReplaceDocument(const QStringList& names)
 {
-    if (names.isEmpty())
-        return QStringLiteral("Nothing selected!");
-    const TScope scope(*this);
-    if (!Doc.AnimFrames.empty() || !Doc.AnimSelections.IsEmpty())
-        ClearAnimation();
-    TStepRecorder recorder(Doc.AnimFrames, {}, State());
+    const TScope scope(*this, TAnimChange::Document);
+    emit AboutToClear();
+    CommitRetime();
+    PlayFraction_ = 0;
+    // Every frame goes into the step as it is: undo gives the document back whole.
+    TStepRecorder recorder(Doc_.AnimFrames, {0, Doc_.FrameCount() - 1}, State(), TStepRecorder::TKeep::Take);
+    QStringList oldNames = Doc_.AnimSelections.Names();
+    QString oldFile = Doc_.AnimFileName;
+    Doc_.AnimSelections.Clear();
     std::vector<TAnimEntry> entries;
     for (const QString& name : names) {
         if (IsInAnimation(name))
             continue;
         TAnimEntry e;
-        e.NameIndex = Doc.AnimSelections.Add(name);
+        e.NameIndex = Doc_.AnimSelections.Add(name);
         entries.push_back(e);
     }
-    Doc.AnimFrames.Reset(int(entries.size()));
-    Doc.AnimFrames.Append(0, entries);
-    SetStepCount(1);
-    ValidateFrames();
-    if (std::optional<TAnimStep> step = recorder.Finish(QStringLiteral("New Animation"), Doc.AnimFrames, State())) {
-        step->Names = QStringList();  // before it: no names
-        PushStep(std::move(*step));
+    Doc_.AnimFrames.Reset(int(entries.size()));
+    if (!names.isEmpty())
+        Doc_.AnimFrames.Append(0, entries);
+    if (Doc_.TotalMove != std::array<float, 3>{0, 0, 0}) {
+        Doc_.TotalMove = {0, 0, 0};
+        emit TotalMoveChanged();
     }
+    Doc_.AnimFileName.clear();
+    SetStepCount(Doc_.FrameCount());
+    SetActStep(0);
+    ValidateFrames();
+    const bool renamed = oldNames != Doc_.AnimSelections.Names() || oldFile != Doc_.AnimFileName;
+    std::optional<TAnimStep> step = recorder.Finish(QString::fromLatin1(NewAnimationKey), Doc_.AnimFrames, State(), renamed);
+    if (!step)
+        return;
+    step->Names = std::move(oldNames);
+    step->FileName = std::move(oldFile);
+    step->MergeKey = QString::fromLatin1(NewAnimationKey);
+    PushStep(std::move(*step));
+    emit Replaced();
+}
+
+void TAnimController::ClearForNewAnimation()
+{
+    if (!Doc_.AnimFrames.empty() || !Doc_.AnimSelections.IsEmpty())
+        ReplaceDocument({});
+}
+
+QString TAnimController::CreateNewAnimation(const QStringList& names)
+{
+    if (names.isEmpty())
+        return QStringLiteral("Nothing selected!");
+    ReplaceDocument(names);
     return {};
 }
 
 QString TAnimController::LoadAnimation(const QString& path)
 {
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     Loading_ = true;
     ClearAnimation();
     TRtmData data = ReadRtmFile(ResolveCaseInsensitive(path), path);
@@ -195,50 +225,49 @@ QString TAnimController::LoadAnimation(const QString& path)
         return data.Error;
     }
     // Moved, not copied: a large animation is never held twice.
-    Doc.TotalMove = data.TotalMove;
-    Doc.AnimSelections = std::move(data.Names);
-    Doc.AnimFrames.swap(data.Frames);
+    Doc_.TotalMove = data.TotalMove;
+    Doc_.AnimSelections = std::move(data.Names);
+    Doc_.AnimFrames.swap(data.Frames);
     emit TotalMoveChanged();
-    SetStepCount(Doc.FrameCount());
-    if (!Doc.AnimFrames.empty())
+    SetStepCount(Doc_.FrameCount());
+    if (!Doc_.AnimFrames.empty())
         ValidateFrames();
-    Doc.AnimFileName = path;
+    Doc_.AnimFileName = path;
     Loading_ = false;
-    History_.MarkSaved();
+    emit Saved();
     return {};
 }
 
 QString TAnimController::SaveAnimation(const QString& path)
 {
-    if (Doc.AnimStepCount == 0)
+    if (Doc_.AnimStepCount == 0)
         return QStringLiteral("No Animation found!");
-    const TScope scope(*this);
-    FinishPendingRetime();
+    const TScope scope(*this, std::nullopt);
+    CommitRetime();
     // Streamed: the file is never built in memory as a whole.
     TAtomicFileWriter out(path);
-    if (const QString error = WriteRtm(Doc, out); !error.isEmpty()) {
+    if (const QString error = WriteRtm(Doc_, out); !error.isEmpty()) {
         out.Discard();
         return error;
     }
     if (!out.Ok() || !out.Commit())
         return QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
-    Doc.AnimFileName = path;
-    History_.MarkSaved();
-    HistoryDirty_ = true;
+    Doc_.AnimFileName = path;
+    emit Saved();
     return {};
 }
 
 QString TAnimController::InsertFrameAfter()
 {
-    if (Doc.AnimFrames.empty())
+    if (Doc_.AnimFrames.empty())
         return QStringLiteral("No Anim found!");
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     try {
         Record(QStringLiteral("Insert after"), {}, [&] {
-            const int added = ::InsertFrameAfter(Doc.AnimFrames, Doc.ActAnimStep);
+            const int added = ::InsertFrameAfter(Doc_.AnimFrames, Doc_.ActAnimStep);
             if (added < 0)
                 return false;
-            SetStepCount(Doc.AnimStepCount + 1);
+            SetStepCount(Doc_.AnimStepCount + 1);
             SetActStep(added);
             ValidateFrames();
             return true;
@@ -251,32 +280,32 @@ QString TAnimController::InsertFrameAfter()
 
 QString TAnimController::DeleteCurrentFrame()
 {
-    if (Doc.AnimStepCount == 0)
+    if (Doc_.AnimStepCount == 0)
         return QStringLiteral("No Anim Steps!");
-    return DeleteFrame(Doc.ActAnimStep);
+    return DeleteFrame(Doc_.ActAnimStep);
 }
 
 bool TAnimController::RetimeFrame(int index, float t, bool committed)
 {
-    if (!CanRetimeFrame(index, Doc.FrameCount()))
+    if (!CanRetimeFrame(index, Doc_.FrameCount()))
         return false;
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     if (!PendingRetime_)
-        PendingRetime_.emplace(Doc.AnimFrames, TFrameRange{}, State());
-    ::RetimeFrame(Doc.AnimFrames, index, t, committed);
+        PendingRetime_.emplace(Doc_.AnimFrames, TFrameRange{}, State());
+    ::RetimeFrame(Doc_.AnimFrames, index, t, committed);
     ValidateFrames();
     if (committed)
-        FinishPendingRetime();
+        CommitRetime();
     return true;
 }
 
 void TAnimController::CancelRetime(int index, float time)
 {
-    if (!CanRetimeFrame(index, Doc.FrameCount()))
+    if (!CanRetimeFrame(index, Doc_.FrameCount()))
         return;
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     DropPendingRetime();
-    Doc.AnimFrames.Time(size_t(index)) = time;
+    Doc_.AnimFrames.Time(size_t(index)) = time;
     ValidateFrames();
 }
 
@@ -284,26 +313,26 @@ void TAnimController::SetTotalMove(int axis, float value)
 {
     if (axis < 0 || axis >= 3)
         return;
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     Record(QStringLiteral("Total Move"), {}, [&] {
-        Doc.TotalMove[size_t(axis)] = value;
+        Doc_.TotalMove[size_t(axis)] = value;
         Dirty_ = true;
         emit TotalMoveChanged();
         return true;
-    });
+    }, TStepRecorder::TKeep::Take, QStringLiteral("Total Move %1").arg(axis));
 }
 
 bool TAnimController::EditFrame(const QString& name, int step, const std::function<bool(TAnimDocument&)>& writer)
 {
-    const TScope scope(*this);
-    FinishPendingRetime();
-    TStepRecorder recorder(Doc.AnimFrames, {step, step}, State());
-    const bool done = writer(Doc);
-    std::optional<TAnimStep> change = recorder.Finish(name, Doc.AnimFrames, State());
+    const TScope scope(*this, TAnimChange::Document);
+    CommitRetime();
+    TStepRecorder recorder(Doc_.AnimFrames, {step, step}, State());
+    const bool done = writer(Doc_);
+    std::optional<TAnimStep> change = recorder.Finish(name, Doc_.AnimFrames, State());
     if (!change)
         return done;
     if (!done) {
-        change->Delta.Apply(Doc.AnimFrames);  // a refused write leaves nothing behind
+        change->Delta.Apply(Doc_.AnimFrames);  // a refused write leaves nothing behind
         return false;
     }
     PushStep(std::move(*change));
@@ -319,88 +348,41 @@ void TAnimController::SetSelection(TFrameRange range)
     emit SelectionChanged();
 }
 
-void TAnimController::SetHistoryLimit(int steps)
+void TAnimController::PutBack(TAnimStep& step, bool undo)
 {
-    const TScope scope(*this);
-    History_.SetLimit(steps);
-    HistoryDirty_ = true;
-}
-
-void TAnimController::PushExternalStep(const QString& name, std::shared_ptr<TExternalStep> step)
-{
-    const TScope scope(*this);
-    FinishPendingRetime();
-    TAnimStep s;
-    s.Name = name;
-    s.External = std::move(step);
-    PushStep(std::move(s));
-}
-
-void TAnimController::RestartHistory()
-{
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     DropPendingRetime();
-    History_.Restart();
-    HistoryDirty_ = true;
-}
-
-void TAnimController::Swap(TAnimStep& step, const TDocState& state, bool undo)
-{
-    HistoryDirty_ = true;
-    if (step.External) {
-        undo ? step.External->Undo() : step.External->Redo();
-        Dirty_ = true;
-        return;
-    }
-    step.Delta = step.Delta.Apply(Doc.AnimFrames);
+    const TDocState& state = undo ? step.Before : step.After;
+    step.Delta = step.Delta.Apply(Doc_.AnimFrames);
     if (step.Names) {
-        QStringList names = Doc.AnimSelections.Names();
-        Doc.AnimSelections.Clear();
+        QStringList names = Doc_.AnimSelections.Names();
+        Doc_.AnimSelections.Clear();
         for (const QString& n : *step.Names)
-            Doc.AnimSelections.Add(n);
+            Doc_.AnimSelections.Add(n);
         step.Names = std::move(names);
     }
-    if (Doc.TotalMove != state.TotalMove) {
-        Doc.TotalMove = state.TotalMove;
+    if (step.FileName)
+        std::swap(Doc_.AnimFileName, *step.FileName);
+    if (Doc_.TotalMove != state.TotalMove) {
+        Doc_.TotalMove = state.TotalMove;
         emit TotalMoveChanged();
     }
-    SetStepCount(Doc.FrameCount());
+    SetStepCount(Doc_.FrameCount());
     SetActStep(state.ActStep);
     SetSelection(state.Selection);
     FramesDidChange();
-    if (Doc.AnimFrames.empty())
-        emit Cleared();
-}
-
-bool TAnimController::Undo()
-{
-    const TScope scope(*this);
-    FinishPendingRetime();
-    if (!History_.CanUndo())
-        return false;
-    TAnimStep& step = History_.TakeUndo();
-    Swap(step, step.Before, true);
-    return true;
-}
-
-bool TAnimController::Redo()
-{
-    const TScope scope(*this);
-    if (PendingRetime_ || !History_.CanRedo())
-        return false;
-    TAnimStep& step = History_.TakeRedo();
-    Swap(step, step.After, false);
-    return true;
+    if (step.FileName)
+        emit Replaced();
 }
 
 // ---- The frame timer's operations, shared by the frame timer window and the command line
 
 TTimingResult TAnimController::LinearizeRange(int first, int last)
 {
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     TTimingResult r;
     Record(QStringLiteral("Linearize"), {}, [&] {
-        r = LinearizeFrames(Doc.AnimFrames, first, last);
+        r = LinearizeFrames(Doc_.AnimFrames, first, last);
         if (!r.Done())
             return false;
         ValidateFrames();
@@ -415,14 +397,14 @@ TTimingResult TAnimController::LinearizeRange(int first, int last)
 template <typename Op>
 TTimingResult TAnimController::RunTimerOp(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how)
 {
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     TTimingResult r;
     Record(name, keep, [&] {
         r = op();
         if (!r.Done())
             return false;
-        SetStepCount(Doc.FrameCount());
-        SetActStep(std::min(Doc.ActAnimStep, Doc.FrameCount() - 1));
+        SetStepCount(Doc_.FrameCount());
+        SetActStep(std::min(Doc_.ActAnimStep, Doc_.FrameCount() - 1));
         ValidateFrames();
         SetSelection({r.SelFirst, r.SelLast});
         return true;
@@ -432,18 +414,18 @@ TTimingResult TAnimController::RunTimerOp(const QString& name, TFrameRange keep,
 
 TTimingResult TAnimController::MirrorRange(int first, int last)
 {
-    return RunTimerOp(QStringLiteral("Mirror"), {}, [&] { return MirrorFrames(Doc.AnimFrames, first, last); });
+    return RunTimerOp(QStringLiteral("Mirror"), {}, [&] { return MirrorFrames(Doc_.AnimFrames, first, last); });
 }
 
 TTimingResult TAnimController::MoveRange(int first, int last, int target)
 {
-    return RunTimerOp(QStringLiteral("Move"), {}, [&] { return MoveFrames(Doc.AnimFrames, first, last, target); });
+    return RunTimerOp(QStringLiteral("Move"), {}, [&] { return MoveFrames(Doc_.AnimFrames, first, last, target); });
 }
 
 TTimingResult TAnimController::CopyRange(int first, int last, int target)
 {
     try {
-        return RunTimerOp(QStringLiteral("Copy"), {}, [&] { return CopyFrames(Doc.AnimFrames, first, last, target); });
+        return RunTimerOp(QStringLiteral("Copy"), {}, [&] { return CopyFrames(Doc_.AnimFrames, first, last, target); });
     } catch (const std::bad_alloc&) {
         // The copies are made before anything changes: the frames are as they were.
         return {TTimingStatus::Stopped, Rtm::OutOfMemory(), first, last};
@@ -455,34 +437,34 @@ TTimingResult TAnimController::DeleteRange(int first, int last)
     // The range may have held several frames past the current one: the current frame is
     // brought back among the frames.
     return RunTimerOp(QStringLiteral("Delete Frames"), {first, last},
-                      [&] { return DeleteFrames(Doc.AnimFrames, first, last); });
+                      [&] { return DeleteFrames(Doc_.AnimFrames, first, last); });
 }
 
 TTimingResult TAnimController::FlipRange(int first, int last)
 {
-    const TFlipPartners partners = FindFlipPartners(Doc.AnimSelections.Names());
+    const TFlipPartners partners = FindFlipPartners(Doc_.AnimSelections.Names());
     TTimingResult r = RunTimerOp(
-        QStringLiteral("Flip"), {first, last}, [&] { return FlipFrames(Doc.AnimFrames, partners, first, last); },
+        QStringLiteral("Flip"), {first, last}, [&] { return FlipFrames(Doc_.AnimFrames, partners, first, last); },
         TStepRecorder::TKeep::Copy);
     if (r.Done())
-        r.Message = QStringLiteral("Finished Flip operation\n") + FlipMessage(Doc.AnimSelections.Names(), partners);
+        r.Message = QStringLiteral("Finished Flip operation\n") + FlipMessage(Doc_.AnimSelections.Names(), partners);
     return r;
 }
 
 TTimingResult TAnimController::FlipRangeHalfCycleLater(int first, int last)
 {
-    const TFlipPartners partners = FindFlipPartners(Doc.AnimSelections.Names());
-    const std::vector<THalfCycleTarget> targets = HalfCycleTargets(Doc.AnimFrames, first, last);
+    const TFlipPartners partners = FindFlipPartners(Doc_.AnimSelections.Names());
+    const std::vector<THalfCycleTarget> targets = HalfCycleTargets(Doc_.AnimFrames, first, last);
     TTimingResult r;
     try {
         r = RunTimerOp(
             QStringLiteral("Flip, half a cycle later"), ReplacedFrames(targets),
             [&] {
-                int current[1] = {Doc.ActAnimStep};
+                int current[1] = {Doc_.ActAnimStep};
                 const TTimingResult done =
-                    FlipFramesHalfCycleLater(Doc.AnimFrames, partners, first, last, targets, current);
+                    FlipFramesHalfCycleLater(Doc_.AnimFrames, partners, first, last, targets, current);
                 if (done.Done()) {
-                    SetStepCount(Doc.FrameCount());
+                    SetStepCount(Doc_.FrameCount());
                     SetActStep(current[0]);
                 }
                 return done;
@@ -497,20 +479,20 @@ TTimingResult TAnimController::FlipRangeHalfCycleLater(int first, int last)
         r.Message = QStringLiteral("Finished Flip, half a cycle later: %1 frames written, %2 of them new\n")
                         .arg(targets.size())
                         .arg(added) +
-                    FlipMessage(Doc.AnimSelections.Names(), partners);
+                    FlipMessage(Doc_.AnimSelections.Names(), partners);
     }
     return r;
 }
 
 int TAnimController::WriteBackFrameTimes(const std::vector<TTimerItem>& items)
 {
-    if (Doc.AnimFrames.empty())
+    if (Doc_.AnimFrames.empty())
         return -1;
-    const TScope scope(*this);
+    const TScope scope(*this, TAnimChange::Document);
     int first = -1;
     const bool changed = Record(QStringLiteral("Drag Frames"), {}, [&] {
-        first = ::WriteBackFrameTimes(items, Doc.AnimFrames);
-        ValidateFrameTimes(Doc.AnimFrames);
+        first = ::WriteBackFrameTimes(items, Doc_.AnimFrames);
+        ValidateFrameTimes(Doc_.AnimFrames);
         if (first != -1)
             SetActStep(first);
         return true;

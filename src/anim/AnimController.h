@@ -2,35 +2,59 @@
 // The animation document and the operations on it, without a window. The main window, the
 // frame grid, the frame timer, playback and the command line all change the document
 // through this controller and learn of its changes from its signals:
+//   AboutToChange     an operation is about to change the document or the current frame
+//                     (sent before anything changed, by the outermost operation only)
 //   ActStepChanged    the current frame changed (the window applies it unless playing)
 //   StepCountChanged  the number of frames the controls know changed
 //   FramesChanged     times, order or number of frames changed (grid, frame timer)
 //   TotalMoveChanged  the total move was replaced (the window's three edits)
-//   AboutToClear      the document is about to be emptied (stop playback, leave edit mode)
-//   Cleared           the document is empty (components back to rest, status text)
+//   Replaced          New Animation, or its undo or redo, replaced the whole document and
+//                     its file name
+//   AboutToClear      the document is about to be emptied or replaced (stop playback)
+//   Cleared           the document was emptied outside any step (a load, an unload): what
+//                     was recorded before no longer applies
+//   Saved             the document is what its file holds (after a load or a save)
 //   SelectionChanged  the frame timer's selection changed
-//   HistoryChanged    what can be undone or redone, or whether the document is modified
 //   Changed           once at the end of every operation that changed the document or the
 //                     current frame: the views show the document again on this one signal
 // Operations return the message that stopped them, or "" when done; the caller shows it.
-// Every change of the saved content (frames, names, total move) is one operation and one
-// step of the undo history; making a frame current or selecting frames is not.
+//
+// The document is read through Doc and changes only through the operations below. Every
+// change of the saved content (frames, names, total move) is one operation that records
+// one step (TAnimStep) and hands it to Recorded, the editor's command stack; PutBack puts
+// a step's either side back. Making a frame current or selecting frames records nothing.
 #include "anim/AnimDocument.h"
-#include "anim/AnimHistory.h"
+#include "anim/AnimStep.h"
 #include "anim/FrameTiming.h"
 
 #include <functional>
+#include <optional>
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
+// What an operation is about to change.
+enum class TAnimChange {
+    CurrentFrame,  // only which frame is current
+    Document,      // the frames, the names, the total move or the file name
+};
+
 class TAnimController : public QObject {
     Q_OBJECT
+    TAnimDocument Doc_;
+
 public:
     explicit TAnimController(QObject* parent = nullptr) : QObject(parent) {}
 
-    TAnimDocument Doc;
+    const TAnimDocument& Doc = Doc_;
+
+    // Where each recorded step goes; without a receiver it is dropped.
+    std::function<void(TAnimStep)> Recorded;
+    // Puts the step's other side in place: what was before it (undo) or after it (redo),
+    // the current frame and the frame timer's selection with it. The step then holds the
+    // side that was in place, ready for the way back.
+    void PutBack(TAnimStep& step, bool undo);
 
     // The session's state beside the document: how far playback is from the current frame
     // towards the next, whether a load is under way, and the end of the session (no frame
@@ -41,25 +65,25 @@ public:
     bool ShuttingDown() const { return ShuttingDown_; }
     void ShutDown() { ShuttingDown_ = true; }
 
-    // Empties the document: frames, names, counts, total move and file name; a new history.
+    // Empties the document: frames, names, counts, total move and file name, outside any
+    // step (Cleared).
     void ClearAnimation();
     // Makes frame step current, clamped to the frames (0 without frames). Nothing happens
     // when it is current already or while shutting down.
     void SetActStep(int step);
-    // The number of frames the controls know; a current frame that fell off the end moves
-    // to the new last one.
-    void SetStepCount(int count);
-    // The time rules (first at 0, last at 1, each later frame valid when strictly later).
-    void ValidateFrames();
     // Deletes frame index; refused with "Only two Animsteps left!" at two frames or fewer.
     QString DeleteFrame(int index);
     // True when a component of that name is in the animation (letter case ignored).
-    bool IsInAnimation(const QString& name) const { return Doc.AnimSelections.IndexOf(name) >= 0; }
-    // A one-frame animation at time 0 of the named components, each once, in the order
-    // given, with identity transforms, as one step. A document that still holds frames is
-    // cleared first (the caller asks before). "Nothing selected!" when names is empty; the
-    // document then stays as it was.
+    bool IsInAnimation(const QString& name) const { return Doc_.AnimSelections.IndexOf(name) >= 0; }
+    // "New Animation..." in two halves that merge into one step (merge key NewAnimationKey):
+    // the document emptied when the button is pressed, then a one-frame animation at time 0
+    // of the named components, each once, in the order given, with identity transforms,
+    // in place of whatever the document holds then. Undo gives back the document as it was:
+    // frames, names, total move, current frame, selection and file name. "Nothing
+    // selected!" when names is empty; the document then stays as it was.
+    void ClearForNewAnimation();
     QString CreateNewAnimation(const QStringList& names);
+    static constexpr const char* NewAnimationKey = "New Animation";
 
     // Reads an RTM file (found without regard to letter case) in place of the document:
     // frames, names, total move, step count, validated times, frame 0 current, the file
@@ -67,7 +91,6 @@ public:
     // returns its message ("Cannot open file ...", "Incorrect Format!", ...).
     QString LoadAnimation(const QString& path);
     // Writes the document to path (atomically); "No Animation found!" without frames.
-    // The document is then unmodified.
     QString SaveAnimation(const QString& path);
 
     // The frame-list buttons and the time cell.
@@ -82,7 +105,12 @@ public:
     bool RetimeFrame(int index, float t, bool committed);
     // The cell's edit abandoned: its frame gets time back, nothing is sorted, no step.
     void CancelRetime(int index, float time);
+    // A retime typed but not committed yet.
+    bool RetimePending() const { return PendingRetime_.has_value(); }
+    // A pending retime becomes its step now.
+    void CommitRetime();
 
+    // One of the three total-move numbers; the changes of one number in a row are one step.
     void SetTotalMove(int axis, float value);
 
     // Rewrites frame step through writer (edit mode's Apply Changes, Reset Frame) as the
@@ -93,28 +121,10 @@ public:
     TFrameRange Selection() const { return Selection_; }
     void SetSelection(TFrameRange range);
 
-    // ---- Undo
-    bool CanUndo() const { return History_.CanUndo(); }
-    bool CanRedo() const { return History_.CanRedo(); }
-    QString UndoName() const { return History_.UndoName(); }
-    QString RedoName() const { return History_.RedoName(); }
-    // The document, the current frame and the selection as they were before the last step
-    // (or after the next one); false when there is nothing to undo (redo).
-    bool Undo();
-    bool Redo();
-    // The document differs from the file it was loaded from or saved to last.
-    bool IsModified() const { return History_.IsModified(); }
-    const TAnimHistory& History() const { return History_; }
-    // A step of the model's edits, undone and redone in turn with the document's steps.
-    void PushExternalStep(const QString& name, std::shared_ptr<TExternalStep> step);
-    // A new history (a model was loaded): the document keeps whether it is modified.
-    void RestartHistory();
-    void SetHistoryLimit(int steps);
-
-    // The frame timer's operations on the range [first, last] (AnimControllerTiming.cpp):
-    // the retiming of FrameTiming.h followed by the step count, current step, validation
-    // and signals it asks for. The result says whether it was done, the message to show,
-    // and the selection afterwards. Nothing changes unless Done.
+    // The frame timer's operations on the range [first, last]: the retiming of
+    // FrameTiming.h followed by the step count, current step, validation and signals it
+    // asks for. The result says whether it was done, the message to show, and the
+    // selection afterwards. Nothing changes unless Done.
     TTimingResult LinearizeRange(int first, int last);
     TTimingResult MirrorRange(int first, int last);
     TTimingResult MoveRange(int first, int last, int target);
@@ -131,48 +141,55 @@ public:
     int WriteBackFrameTimes(const std::vector<TTimerItem>& items);
 
 signals:
+    void AboutToChange(TAnimChange change);
     void SelectionChanged();
-    void HistoryChanged();
     void Changed();
     void ActStepChanged(int step);
     void StepCountChanged(int count);
     void FramesChanged();
     void TotalMoveChanged();
+    void Replaced();
     void AboutToClear();
     void Cleared();
+    void Saved();
 
 private:
     double PlayFraction_ = 0;
     bool Loading_ = false;
     bool ShuttingDown_ = false;
-    // Operations nest (Load clears, an operation sets the step count); Changed and
-    // HistoryChanged go out once, when the outermost one ends.
+    // Operations nest (Load clears, an operation sets the step count): AboutToChange goes
+    // out when the outermost one starts, Changed when it ends.
     class TScope {
     public:
-        explicit TScope(TAnimController& c) : C_(c) { ++C_.Depth_; }
+        TScope(TAnimController& c, std::optional<TAnimChange> change);
         ~TScope();
+
     private:
         TAnimController& C_;
     };
     TDocState State() const;
-    // Runs op (true: it did something) and stores what it changed as one step; true when
-    // a step was stored. The frames in keep are the ones op removes (Take) or rewrites (Copy).
+    // The number of frames the controls know; a current frame that fell off the end moves
+    // to the new last one.
+    void SetStepCount(int count);
+    // The time rules (first at 0, last at 1, each later frame valid when strictly later).
+    void ValidateFrames();
+    // Runs op (true: it did something) and records what it changed as one step; true when
+    // a step was recorded. The frames in keep are the ones op removes (Take) or rewrites
+    // (Copy).
     template <typename Op>
-    bool Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how = TStepRecorder::TKeep::Take);
+    bool Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how = TStepRecorder::TKeep::Take,
+                const QString& mergeKey = {});
     template <typename Op>
     TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op,
                              TStepRecorder::TKeep how = TStepRecorder::TKeep::Take);
+    // The document replaced by a one-frame animation of names (none: emptied) as one step.
+    void ReplaceDocument(const QStringList& names);
     void PushStep(TAnimStep step);
-    void FinishPendingRetime();
     void DropPendingRetime();
-    // Undo and redo: puts the step's other side in place.
-    void Swap(TAnimStep& step, const TDocState& state, bool undo);
     void FramesDidChange();
 
-    TAnimHistory History_;
     std::optional<TStepRecorder> PendingRetime_;
     TFrameRange Selection_{0, 0};
     int Depth_ = 0;
     bool Dirty_ = false;
-    bool HistoryDirty_ = false;
 };

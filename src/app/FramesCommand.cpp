@@ -6,6 +6,8 @@
 #include "anim/Rtm.h"
 #include "anim/RtmInfo.h"
 #include "app/CommandLine.h"
+#include "editor/Editor.h"
+#include "platform/DebugOut.h"
 
 #include <QTextStream>
 #include <new>
@@ -15,8 +17,13 @@ namespace {
 using Kind = TFrameOp::Kind;
 
 struct TRunState {
-    // Its selection is the frame timer's: frame 0 alone, as the window starts.
-    TAnimController Anim;
+    // The session's history is the editor's, as in the window; the animation's selection
+    // is the frame timer's: frame 0 alone, as the window starts. Without a model, the
+    // editor's notes on names it cannot pose are not printed.
+    TRunState() { SetDebugSink([](const QString&) {}); }
+    ~TRunState() { SetDebugSink({}); }
+    TEditor Editor;
+    TAnimController& Anim = Editor.Anim();
 };
 
 // Outcome of one operation: go on, or stop with an exit code and a message.
@@ -111,9 +118,9 @@ TStep RunOp(const TFrameOp& op, TRunState& s)
         anim.SetSelection({op.N, op.Last});
         return {};
     case Kind::Undo:
-        return anim.Undo() ? TStep{} : Usage(QStringLiteral("--undo: there is nothing to undo"));
+        return s.Editor.Undo() ? TStep{} : Usage(QStringLiteral("--undo: there is nothing to undo"));
     case Kind::Redo:
-        return anim.Redo() ? TStep{} : Usage(QStringLiteral("--redo: there is nothing to redo"));
+        return s.Editor.Redo() ? TStep{} : Usage(QStringLiteral("--redo: there is nothing to redo"));
     default:
         return RunTimerOp(op, s);
     }

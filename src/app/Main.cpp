@@ -42,6 +42,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
 {
     Editor->LinkDataDir = Paths.LinkDataDir;
     Editor->Message = [this](const QString& text) { ShowEditorMessage(text); };
+    Editor->Ask = [](const QString& text) { return dialogs().AskYesNo(text, QStringLiteral("Edit Frame")); };
     Editor->ChooseProxy = [](const QStringList& names) {
         return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
                                     QStringLiteral("Select Proxy to replace by current model:"), names, 0);
@@ -75,7 +76,7 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
     F_FrameManipulator->addActions({Menus.Undo1, Menus.Redo1});
     ConnectDocument();
-    UpdateUndoActions();
+    ShowUndoState();
     Built_ = true;
 }
 
@@ -131,7 +132,7 @@ void TMainForm::BuildMenus()
     Menus.Redo1 = Menus.MenuEdit->addAction(QStringLiteral("&Redo"), this, [this] { Redo1Click(); });
     Menus.Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     // What is offered depends on playback, edit mode and open cells: looked at afresh.
-    connect(Menus.MenuEdit, &QMenu::aboutToShow, this, [this] { UpdateUndoActions(); });
+    connect(Menus.MenuEdit, &QMenu::aboutToShow, this, [this] { ShowUndoState(); });
 
     Menus.MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
     Menus.LoadPivotsAndLinking1 = Menus.MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,
@@ -184,13 +185,16 @@ void TMainForm::BuildTreePopup()
 {
     Menus.PopupMenu_Select = new QMenu(TV_EditComponents);
     Menus.PopupMenu_Select->setObjectName(QStringLiteral("PopupMenu_Select"));
+    // The component the menu was opened on, hidden (checked) or shown.
+    Menus.Hide1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Hide"));
+    Menus.Hide1->setCheckable(true);
+    connect(Menus.Hide1, &QAction::triggered, this, [this](bool hidden) { Editor->SetHidden(SelectedNode(), hidden); });
+    Menus.PopupMenu_Select->addSeparator();
     Menus.ShowAll1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Show All"), this, [this] { ShowAll1Click(); });
     Menus.HideAll1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Hide All"), this, [this] { HideAllClick(); });
     Menus.PopupMenu_Select->addSeparator();
-    Menus.ShowAnimatedOnly1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this, [this] {
-        ShowAnimationOnly();
-        CommitModelEdit(QStringLiteral("Show Animated Only"));
-    });
+    Menus.ShowAnimatedOnly1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this,
+                                                                [this] { ShowAnimationOnly(); });
     Menus.PopupMenu_Select->addSeparator();
     Menus.ChangeColor1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Change Color..."), this, [this] { ChangeColorClick(); });
     Menus.SaveColors1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Save Colors..."), this, [this] { SaveColorsClick(); });
@@ -202,6 +206,9 @@ void TMainForm::BuildTreePopup()
                                                   [this] { Moveonelevelup1Click(); });
     TV_EditComponents->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TV_EditComponents, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        const TSelection* s = SelectedComponent();
+        Menus.Hide1->setEnabled(s);
+        Menus.Hide1->setChecked(s && s->Hidden);
         Menus.PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
     });
 }
@@ -271,10 +278,12 @@ QWidget* TMainForm::BuildLeftColumn()
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
     TV_EditComponents->LinkingEnabled = [this] { return P_DisplayMode->PivotMode(); };
     TV_EditComponents->SetForest(&Editor->Forest());
-    TV_EditComponents->TreeModel()->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
+    TComponentTreeModel* tree = TV_EditComponents->TreeModel();
+    tree->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
+    // The hidden cross and drops are the editor's operations.
+    tree->SetHidden = [this](int node, bool hidden) { Editor->SetHidden(node, hidden); };
+    tree->Link = [this](int node, int parent) { return Editor->Link(node, parent); };
     connect(TV_EditComponents, &TComponentTree::NodePressed, this, [this](int node) { TV_EditComponentsMouseDown(node); });
-    connect(TV_EditComponents, &TComponentTree::MouseReleased, this, [this] { TV_EditComponentsMouseUp(); });
-    connect(TV_EditComponents, &TComponentTree::HierarchyChanged, this, [this] { CommitModelEdit(QStringLiteral("Link Component")); });
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
     connect(TV_EditComponents, &TComponentTree::SelectionChanged, this, [this] {
@@ -335,7 +344,7 @@ QWidget* TMainForm::BuildPlayPanel()
     connect(p, &TPlayPanel::NextPressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
     connect(p, &TPlayPanel::PlayToggled, this, [this](bool on) {
         B_PlayStatusChanged(on);
-        UpdateUndoActions();
+        ShowUndoState();
     });
     connect(p, &TPlayPanel::TotalMoveEdited, this, [this](int axis, double v) { E_TMChanged(axis, v); });
     connect(p, &TPlayPanel::ShowChanged, this, [this] { OptionsFromControls(); });

@@ -100,10 +100,8 @@ public:
     // ---- Document operations
     void ClearAnimation();
     void SetActStep(int step);
-    void SetStepCount(int count);
     // D_Steps and the slider's range and scale from AnimStepCount.
     void ShowStepCount();
-    void ValidateFrames();
     bool DeleteFrame(int index);
     bool IsInAnimation(const TSelection* component) const;
     // Builds the one-frame animation of the components selected in the tree
@@ -136,27 +134,21 @@ public:
     QString MissingAnimComponentsReport() const;
 
     // ---- Undo and unsaved changes
-    // After an edit of the model's parents, pivots, names, colours or shown components: one
-    // undo step (TModelHistory::Commit).
-    void CommitModelEdit(const QString& name = {});
-    // The model's edits not yet in their files (TModelEditKind flags, without hidden).
+    // The model's edits not yet in their files (TEditorFile flags).
     unsigned ModelUnsaved() const;
     // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
     // file and asks for the names and colour files as their Save commands do.
     bool SaveModelChangesFirst();
-    // The model's files of kinds (TModelEditKind) now hold what the components show.
-    void NoteModelSaved(unsigned kinds);
     void Undo1Click();
     void Redo1Click();
     // Undo and redo are not offered while playing, editing or in the middle of a cell's,
     // a slider's or a drag's change.
     bool UndoOffered() const;
-    // The Edit menu's texts and states, and the title's modified mark.
-    void UpdateUndoActions();
     // The animation has changes that are not in its file.
     bool Unsaved() const;
-    // Before unsaved work would be lost: "Save changes to NAME?". True to go on (saved,
-    // discarded, or nothing unsaved), false when cancelled or the save failed.
+    // Before unsaved work would be lost: "Save changes to NAME?", after an open edit was
+    // offered to its frame. True to go on (saved, discarded, or nothing unsaved), false when
+    // cancelled or the save failed.
     bool SaveChangesFirst();
     // Before the document is emptied: the save question when it is modified, otherwise
     // "Are you sure to clear the current animation?". True to go on.
@@ -180,7 +172,6 @@ public:
     void FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
 
     // ---- Edit mode
-    void SetEditMode(bool on);
     bool EditMode() const;
     void B_EditingStatusChanged();
     void B_ApplyEditStatusChanged();
@@ -197,8 +188,6 @@ public:
     void LoadModel(const QString& fileName);
     void ClearModel();
     TP3dModell* MainModel() const { return Models.empty() ? nullptr : Models.front().get(); }
-    void LoadTranslation();
-    void LoadColors();
     bool LoadLinking(const QString& fileName);
     void SetLinkingLoaded(bool loaded);
     // False when the file could not be written.
@@ -214,16 +203,14 @@ public:
     void ShowAll1Click();
     void HideAllClick();
     void TV_EditComponentsMouseDown(int node);
-    void TV_EditComponentsMouseUp();
     // The component hierarchy the tree shows; nodes are its indices, -1 none.
-    TComponentForest& Forest();
     const TComponentForest& Forest() const;
     // The selected node; with several, the tree's current one.
     int SelectedNode() const;
-    TSelection* SelectedComponent() const;
+    const TSelection* SelectedComponent() const;
     int FindNodeByName(const QString& name) const { return Forest().Find(name); }
     // The component of FindNodeByName, or null.
-    TSelection* FindComponent(const QString& name) const;
+    const TSelection* FindComponent(const QString& name) const;
     // The components in tree order.
     std::vector<TSelection*> TreeComponents() const { return Forest().TreeOrder(); }
 
@@ -312,8 +299,13 @@ private:
     void E_TMChanged(int axis, double value);
     void ConnectDocument();
     bool AskClearAnimation() const;
-    // The model's edits as the last step left them, and what is not saved of them.
-
+    // The Edit menu's texts and states and the title's modified mark, as the history and
+    // what is going on (playback, an edit, an open cell) have them.
+    void ShowUndoState();
+    // The panels of edit mode, or of the frames, as the editor is.
+    void ShowEditMode(bool on);
+    // The animation's panel of the status bar from the document's file name.
+    void ShowAnimFileName();
 
     // Playback's view of the window: the controller's frames, the window's blend.
     class TPlaybackHost final : public IPlaybackHost {

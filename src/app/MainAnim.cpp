@@ -43,9 +43,9 @@ void TMainForm::ConnectDocument()
         // Nothing of the old pass may finish on the frames that come next.
         Playback_->Abort();
         P_AnimControl->StopPlaying();
-        SetEditMode(false);
     });
     connect(Anim, &TAnimController::Cleared, this, [this] { SetStatusText(2, QStringLiteral("Anim: ")); });
+    connect(Anim, &TAnimController::Replaced, this, [this] { ShowAnimFileName(); });
     connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
         P_AnimControl->ShowCurrentFrame(step);
         P_Timing->Grid()->ShowCurrentFrame(step);
@@ -61,11 +61,15 @@ void TMainForm::ConnectDocument()
             TV_EditComponents->viewport()->update();
         if (what & ChangeOptions)
             OptionsToControls();
+        if (what & ChangeEditMode)
+            ShowEditMode(Editor->Editing());
         ScheduleRefresh();
     });
-    connect(Anim, &TAnimController::HistoryChanged, this, [this] { UpdateUndoActions(); });
+    // The Edit menu and the title follow the history; what is offered also depends on what
+    // is going on, so its starts and ends are followed too.
+    connect(&Editor->History(), &TCommandStack::StateChanged, this, [this] { ShowUndoState(); });
     // A cell's edit commits while its editor is still open: undo is offered once it closed.
-    connect(P_Timing->Grid()->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { UpdateUndoActions(); },
+    connect(P_Timing->Grid()->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { ShowUndoState(); },
             Qt::QueuedConnection);
 
     PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
@@ -82,8 +86,6 @@ void TMainForm::ConnectDocument()
 
 void TMainForm::ClearAnimation() { Anim->ClearAnimation(); }
 void TMainForm::SetActStep(int step) { Anim->SetActStep(step); }
-void TMainForm::SetStepCount(int count) { Anim->SetStepCount(count); }
-void TMainForm::ValidateFrames() { Anim->ValidateFrames(); }
 
 bool TMainForm::DeleteFrame(int index)
 {
@@ -116,12 +118,12 @@ void TMainForm::CreateNewAnimation()
     if (!Doc.AnimFrames.empty() && !ConfirmClearAnimation())
         return;
     SetStatusText(2, QStringLiteral("Anim: <NOT SAVED>"));
-    if (const QString refused = Anim->CreateNewAnimation(SelectedSubtreeNames()); !refused.isEmpty()) {
+    if (const QString refused = Editor->CreateNewAnimation(SelectedSubtreeNames()); !refused.isEmpty()) {
         dialogs().ShowMessage(refused);
         return;
     }
+    P_DisplayMode->ShowCheckedComponents();  // the animated components, as the new one hid the rest
     P_Timing->Grid()->ShowCurrentFrame(0);
-    Editor->Forest().ComponentsChanged();  // the new animation's marks
 }
 
 // ---- RTM files
@@ -226,10 +228,20 @@ bool TMainForm::ConfirmClearAnimation()
     return Unsaved() ? SaveChangesFirst() : AskClearAnimation();
 }
 
-bool TMainForm::Unsaved() const { return Anim->IsModified() && !Doc.AnimFrames.empty(); }
+bool TMainForm::Unsaved() const { return Editor->AnimationUnsaved(); }
+
+void TMainForm::ShowAnimFileName()
+{
+    const QString& name = Doc.AnimFileName;
+    SetStatusText(2, Doc.AnimFrames.empty() ? QStringLiteral("Anim: ")
+                     : name.isEmpty()       ? QStringLiteral("Anim: <NOT SAVED>")
+                                            : QStringLiteral("Anim: ") + FileNamePart(name));
+}
 
 bool TMainForm::SaveChangesFirst()
 {
+    // An open edit is work too: it is offered to its frame before the question.
+    Editor->CloseEdit();
     if (!Unsaved())
         return true;
     const QString name = Doc.AnimFileName.isEmpty() ? QStringLiteral("the new animation") : FileNamePart(Doc.AnimFileName);
@@ -255,7 +267,7 @@ void TMainForm::B_NewAnimStatusChanged()
 {
     if (!Doc.AnimFrames.empty() && !ConfirmClearAnimation())
         return;
-    ClearAnimation();
+    Editor->StartNewAnimation();
     F_SelectComponents->show();
     F_SelectComponents->raise();
 }
@@ -273,22 +285,23 @@ bool TMainForm::UndoOffered() const
 void TMainForm::Undo1Click()
 {
     if (UndoOffered())
-        Anim->Undo();
+        Editor->Undo();
 }
 
 void TMainForm::Redo1Click()
 {
     if (UndoOffered())
-        Anim->Redo();
+        Editor->Redo();
 }
 
-void TMainForm::UpdateUndoActions()
+void TMainForm::ShowUndoState()
 {
+    const TCommandStack& h = Editor->History();
     const bool offered = UndoOffered();
-    Menus.Undo1->setEnabled(offered && Anim->CanUndo());
-    Menus.Redo1->setEnabled(offered && Anim->CanRedo());
-    Menus.Undo1->setText(Anim->CanUndo() ? QStringLiteral("&Undo %1").arg(Anim->UndoName()) : QStringLiteral("&Undo"));
-    Menus.Redo1->setText(Anim->CanRedo() ? QStringLiteral("&Redo %1").arg(Anim->RedoName()) : QStringLiteral("&Redo"));
+    Menus.Undo1->setEnabled(offered && h.CanUndo());
+    Menus.Redo1->setEnabled(offered && h.CanRedo());
+    Menus.Undo1->setText(h.CanUndo() ? QStringLiteral("&Undo %1").arg(h.UndoName()) : QStringLiteral("&Undo"));
+    Menus.Redo1->setText(h.CanRedo() ? QStringLiteral("&Redo %1").arg(h.RedoName()) : QStringLiteral("&Redo"));
     setWindowModified(Unsaved() || ModelUnsaved());
 }
 

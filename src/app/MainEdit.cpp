@@ -19,10 +19,8 @@ TEditTree TMainForm::EditTree() const { return Editor->EditTree(); }
 
 bool TMainForm::EditMode() const { return Editor->Editing(); }
 
-void TMainForm::SetEditMode(bool on)
+void TMainForm::ShowEditMode(bool on)
 {
-    if (!on)
-        Editor->EndEdit();
     Editor->HoldPose(Playing());
     if (on)
         EditTimer_->start();
@@ -39,7 +37,7 @@ void TMainForm::SetEditMode(bool on)
         F_FrameManipulator->SetEditLock(on);
     for (QAction* a : {Menus.ChangeColor1, Menus.SaveColors1, Menus.AssignNewName1, Menus.SaveNames1})
         a->setEnabled(!on);
-    UpdateUndoActions();
+    ShowUndoState();
 }
 
 void TMainForm::B_EditingStatusChanged()
@@ -52,7 +50,6 @@ void TMainForm::B_EditingStatusChanged()
     P_AnimControl->StopPlaying();
     for (int i = 0; i < start.Missing; ++i)
         dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
-    SetEditMode(true);
 }
 
 void TMainForm::EditTimerTimer()
@@ -67,14 +64,11 @@ void TMainForm::EditTimerTimer()
 
 void TMainForm::B_ApplyEditStatusChanged()
 {
-    if (!Editor->ApplyEdit()) {
+    if (!Editor->ApplyEdit())
         dialogs().ShowMessage(QString::fromLatin1(EditText::ApplySelectionNotFound));
-        return;
-    }
-    SetEditMode(false);
 }
 
-void TMainForm::B_CancelEditStatusChanged() { SetEditMode(false); }
+void TMainForm::B_CancelEditStatusChanged() { Editor->EndEdit(); }
 
 void TMainForm::B_ResetEditStatusChanged()
 {

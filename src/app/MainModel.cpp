@@ -3,25 +3,15 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
-#include "anim/AnimController.h"
-#include "model/Linking.h"
-#include "model/ModelEdits.h"
 #include "model/ModelSetup.h"
-#include "model/NamesColors.h"
 #include "model/P3dmodell.h"
-#include "model/Proxies.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "widgets/Controls.h"
 
-#include <QAction>
-#include <QDir>
 #include <QFileInfo>
-#include <QMenu>
-#include <QPushButton>
-#include <algorithm>
 
-TSelection* TMainForm::FindComponent(const QString& name) const
+const TSelection* TMainForm::FindComponent(const QString& name) const
 {
     const int node = Editor->Forest().Find(name);
     return node < 0 ? nullptr : Editor->Forest().Component(node);
@@ -29,14 +19,13 @@ TSelection* TMainForm::FindComponent(const QString& name) const
 
 int TMainForm::SelectedNode() const { return TV_EditComponents->SelectedNode(); }
 
-TSelection* TMainForm::SelectedComponent() const
+const TSelection* TMainForm::SelectedComponent() const
 {
     const int node = SelectedNode();
     return node < 0 ? nullptr : Editor->Forest().Component(node);
 }
 
 const QString& TMainForm::ModelFileName() const { return Editor->ModelFileName(); }
-TComponentForest& TMainForm::Forest() { return Editor->Forest(); }
 const TComponentForest& TMainForm::Forest() const { return Editor->Forest(); }
 
 void TMainForm::ClearModel()
@@ -44,16 +33,9 @@ void TMainForm::ClearModel()
     Editor->ClearModel();
 }
 
-// ---- The model's edits as undo steps
+// ---- The model's unsaved files
 
-void TMainForm::CommitModelEdit(const QString& name) { Editor->ModelEdits().Commit(name); }
-unsigned TMainForm::ModelUnsaved() const { return Editor->ModelEdits().Unsaved(); }
-
-void TMainForm::NoteModelSaved(unsigned kinds)
-{
-    Editor->ModelEdits().Saved(kinds);
-    UpdateUndoActions();
-}
+unsigned TMainForm::ModelUnsaved() const { return Editor->ModelUnsaved(); }
 
 bool TMainForm::SaveModelChangesFirst()
 {
@@ -62,8 +44,8 @@ bool TMainForm::SaveModelChangesFirst()
         return true;
     switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(ModelFileName())))) {
     case TSaveAnswer::Save:
-        return (!(unsaved & EditLinking) || B_SaveLinkingStatusChanged()) &&
-               (!(unsaved & EditNames) || SavenamesClick()) && (!(unsaved & EditColors) || SaveColorsClick());
+        return (!(unsaved & FileLinking) || B_SaveLinkingStatusChanged()) &&
+               (!(unsaved & FileNames) || SavenamesClick()) && (!(unsaved & FileColors) || SaveColorsClick());
     case TSaveAnswer::Discard:
         return true;
     case TSaveAnswer::Cancel:
@@ -121,52 +103,21 @@ void TMainForm::SetLinkingLoaded(bool loaded)
 
 bool TMainForm::LoadLinking(const QString& fileName)
 {
-    const QString path = LinkFilePath(Paths.LinkDataDir, fileName);
-    if (!FileExists(path))
-        return false;
-    const TLinkReadResult read = ReadLinkingFile(path);
-    // The whole hierarchy is worked out first and the tree told once: a change per record
-    // would cost the view far more than the records are worth.
     std::vector<bool> expand;
-    {
-        const TComponentForest::TBatch batch(Editor->Forest());
-        expand = ApplyLinkRecords(Editor->Forest(), read.Records);
-    }
-    for (int node = 0; node < Editor->Forest().Count(); ++node)
+    if (!Editor->LoadLinking(fileName, &expand))
+        return false;
+    for (int node = 0; node < int(expand.size()); ++node)
         if (expand[size_t(node)])
             TV_EditComponents->ExpandNode(node);
-    // A file's linking is a step of its own, undone like an edit.
-    CommitModelEdit(QStringLiteral("Load Pivots and Linking"));
-    // The records before a fault stay applied; the user hears of it once, with the file.
-    if (!read.Error.isEmpty())
-        dialogs().ShowMessage(AboutFile(path, read.Error));
-    return read.Error.isEmpty() || !read.Records.empty();
+    return true;
 }
 
 bool TMainForm::B_SaveLinkingStatusChanged()
 {
-    if (ModelFileName().isEmpty()) {
-        dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
-        return false;
-    }
-    TAppPaths::MakeFolder(Paths.LinkDataDir);
-    std::vector<TLinkRecord> records;
-    for (int node : Editor->Forest().TreeIndices()) {
-        const TSelection* s = Editor->Forest().Component(node);
-        TLinkRecord r;
-        r.Name = s->Name;
-        if (const int parent = Editor->Forest().Parent(node); parent >= 0)
-            r.ParentName = Editor->Forest().Component(parent)->Name;
-        for (int i = 0; i < 3; ++i)
-            r.Pivot[i] = s->Pivot[i];
-        records.push_back(r);
-    }
-    QString error;
-    if (!WriteLinkingFile(LinkFilePath(Paths.LinkDataDir, ModelFileName()), records, &error)) {
+    if (const QString error = Editor->SaveLinking(); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
-    NoteModelSaved(EditLinking);
     dialogs().ShowMessage(QStringLiteral("Linking and Pivot Info saved!"));
     return true;
 }
@@ -189,33 +140,6 @@ void TMainForm::B_LoadLinkingStatusChanged()
 }
 
 // ---- Display names and colours
-
-void TMainForm::LoadTranslation()
-{
-    if (Editor->TranslationFile.isEmpty())
-        return;
-    QString error;
-    LoadTranslationFile(TreeComponents(), ResolveCaseInsensitive(Editor->TranslationFile), &error);
-    if (!error.isEmpty())
-        dialogs().ShowMessage(error);
-    Editor->Forest().ComponentsChanged();
-    Editor->Forest().Sort();
-    Editor->ModelEdits().Rebase();  // the names of a file are no edit
-    NoteModelSaved(EditNames);
-}
-
-void TMainForm::LoadColors()
-{
-    if (Editor->ColorFile.isEmpty())
-        return;
-    QString error;
-    LoadColorFile(TreeComponents(), ResolveCaseInsensitive(Editor->ColorFile), &error);
-    if (!error.isEmpty())
-        dialogs().ShowMessage(error);
-    Editor->Forest().ComponentsChanged();
-    Editor->ModelEdits().Rebase();  // the colours of a file are no edit
-    NoteModelSaved(EditColors);
-}
 
 namespace {
 // The open and save dialogs of the translation (.tsl) and colour (.clr) files.
@@ -246,32 +170,25 @@ FileDialogOptions ColorsDialog(TDialogUse use, const QString& title, const QStri
 void TMainForm::SelectTranslationFile1Click()
 {
     const QString path = dialogs().OpenFile(NamesDialog(TDialogUse::Open, QStringLiteral("Select Translation File"), Paths.TranslationDir));
-    if (path.isEmpty())
-        return;
-    Editor->TranslationFile = path;
-    LoadTranslation();
+    if (!path.isEmpty())
+        Editor->ApplyNamesFile(path);
 }
 
 void TMainForm::SelectColorFile1Click()
 {
     const QString path = dialogs().OpenFile(ColorsDialog(TDialogUse::Open, QStringLiteral("Select Color File"), Paths.ColorsDir));
-    if (path.isEmpty())
-        return;
-    Editor->ColorFile = path;
-    LoadColors();
+    if (!path.isEmpty())
+        Editor->ApplyColorsFile(path);
 }
 
 void TMainForm::ChangeColorClick()
 {
-    TSelection* s = SelectedComponent();
+    const TSelection* s = SelectedComponent();
     if (!s)
         return;
     unsigned color = s->Color;
-    if (!dialogs().ChooseColor(color))
-        return;
-    s->Color = color;
-    Editor->Forest().ComponentsChanged();
-    CommitModelEdit(QStringLiteral("Change Color"));
+    if (dialogs().ChooseColor(color))
+        Editor->SetColor(SelectedNode(), color);
 }
 
 bool TMainForm::SaveColorsClick()
@@ -281,28 +198,22 @@ bool TMainForm::SaveColorsClick()
         ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, Editor->ColorFile));
     if (path.isEmpty())
         return false;
-    QString error;
-    if (!SaveColorsFile(TreeComponents(), path, &error)) {
+    if (const QString error = Editor->SaveColors(path); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
-    NoteModelSaved(EditColors);
     return true;
 }
 
 void TMainForm::AssignnewnameClick()
 {
-    TSelection* s = SelectedComponent();
+    const TSelection* s = SelectedComponent();
     if (!s)
         return;
     QString text = s->DisplayName;
-    if (!dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
-                              text))
-        return;
-    s->DisplayName = text;
-    Editor->Forest().ComponentsChanged();
-    Editor->Forest().Sort();
-    CommitModelEdit(QStringLiteral("Assign new Name"));
+    if (dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
+                             text))
+        Editor->Rename(SelectedNode(), text);
 }
 
 bool TMainForm::SavenamesClick()
@@ -312,12 +223,10 @@ bool TMainForm::SavenamesClick()
         NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, Editor->TranslationFile));
     if (path.isEmpty())
         return false;
-    QString error;
-    if (!SaveNamesFile(TreeComponents(), path, &error)) {
+    if (const QString error = Editor->SaveNames(path); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
-    NoteModelSaved(EditNames);
     return true;
 }
 
@@ -328,25 +237,22 @@ void TMainForm::Moveonelevelup1Click()
     const int node = SelectedNode();
     if (node < 0)
         return;
-    Editor->Forest().MoveUp(node);
+    Editor->MoveUp(node);
     // The new parent shows the node, as a drop does.
     if (const int parent = Editor->Forest().Parent(node); parent >= 0)
         TV_EditComponents->ExpandNode(parent);
-    CommitModelEdit(QStringLiteral("Move one level up"));
 }
 
 void TMainForm::ShowAll1Click()
 {
-    Editor->Forest().SetAllHidden(false);
+    Editor->ShowAll();
     P_DisplayMode->ShowCheckedComponents();
-    CommitModelEdit(QStringLiteral("Show All"));
 }
 
 void TMainForm::HideAllClick()
 {
-    Editor->Forest().SetAllHidden(true);
+    Editor->HideAll();
     P_DisplayMode->ShowCheckedComponents();
-    CommitModelEdit(QStringLiteral("Hide All"));
 }
 
 void TMainForm::TV_EditComponentsMouseDown(int)
@@ -359,9 +265,4 @@ void TMainForm::TV_EditComponentsMouseDown(int)
             parent >= 0 && TV_EditComponents->IsNodeSelected(node) && TV_EditComponents->IsNodeSelected(parent))
             TV_EditComponents->SetNodeSelected(node, false);
     Editor->RebaseEdit();
-}
-
-void TMainForm::TV_EditComponentsMouseUp()
-{
-    CommitModelEdit();  // a component shown or hidden with its mark
 }

@@ -224,6 +224,7 @@ struct TMainMenus {
     QAction* About1 = nullptr;
 
     QMenu* PopupMenu_Select = nullptr;
+    QAction* Hide1 = nullptr;
     QAction* ShowAll1 = nullptr;
     QAction* HideAll1 = nullptr;
     QAction* ShowAnimatedOnly1 = nullptr;

@@ -50,7 +50,7 @@ void TMainForm::setVisible(bool visible)
 
 void TMainForm::FormShow()
 {
-    SetEditMode(false);
+    ShowEditMode(false);
 
     // The current settings file, or the one of the earlier version when only that exists.
     Ini = std::make_unique<TIniFile>(Paths.SettingsFileToRead());
@@ -203,7 +203,7 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
     Menus.AutoScale1->setChecked(s.AutoScale);
     P_3dArea->SetModes(s.Light3D, s.Transparent3D, s.Grid3D);
     Menus.AutoSaveSettings1->setChecked(s.AutoSaveSettings);
-    Anim->SetHistoryLimit(s.UndoSteps);
+    Editor->SetHistoryLimits(s.UndoSteps, s.UndoBytes());
 }
 
 TSettings TMainForm::SettingsFromControls() const
@@ -223,7 +223,8 @@ TSettings TMainForm::SettingsFromControls() const
     s.DirRTM = F_FileBrowser->RTMDir();
     s.LastP3d = ModelFileName();
     s.LastRTM = Doc.AnimFileName;
-    s.UndoSteps = Anim->History().Limit();
+    s.UndoSteps = Editor->History().StepLimit();
+    s.UndoMegabytes = Settings.UndoMegabytes;
     s.TranslationFile = Editor->TranslationFile;
     s.ColorFile = Editor->ColorFile;
     s.ShowAxes = Menus.ShowAxes1->isChecked();
@@ -269,7 +270,9 @@ void TMainForm::closeEvent(QCloseEvent* e)
 {
     if (ClosingAccepted_)
         return;
-    // Unsaved work gets the save question in place of the exit question.
+    // Unsaved work gets the save question in place of the exit question; an open edit is
+    // offered to its frame first.
+    Editor->CloseEdit();
     const bool asked = Unsaved() || ModelUnsaved();
     if (asked ? !(SaveChangesFirst() && SaveModelChangesFirst())
               : !dialogs().AskYesNo(QStringLiteral("Are you sure to exit?"), QStringLiteral("Info"))) {

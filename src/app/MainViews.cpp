@@ -42,8 +42,8 @@ TChart* TMainForm::CreateView(const QString& name, QWidget* parent)
             [this, view](double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods) {
                 FrontView1MouseMove(view, x, y, buttons, mods);
             });
-    // A pivot dragged in a view is one step, taken when the button is released.
-    connect(view, &TChart::MouseUp, this, [this] { CommitModelEdit(QStringLiteral("Move Pivot")); });
+    // A pivot dragged in a view is one step: the drag ends when the button is released.
+    connect(view, &TChart::MouseUp, this, [this] { Editor->CloseStep(); });
     return view;
 }
 
@@ -114,9 +114,8 @@ void TMainForm::ShowAnimationOnly()
 {
     if (Doc.AnimFrames.empty())
         return;
-    ShowAnimatedOnly(TreeComponents(), Doc.AnimSelections);
+    Editor->ShowAnimatedOnly();
     P_DisplayMode->ShowCheckedComponents();
-    Editor->Forest().ComponentsChanged();
 }
 
 void TMainForm::B_ChangePivotStatusChanged(bool on)
@@ -140,14 +139,15 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
 {
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
-    TSelection* s = SelectedComponent();
+    const TSelection* s = SelectedComponent();
     if (!s || !P_DisplayMode->PivotMode())
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
+    std::array<float, 3> pivot{s->Pivot[0], s->Pivot[1], s->Pivot[2]};
     ViewUnproject(view == Panes.FrontView1 ? TViewKind::Front : view == Panes.LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
-                  s->Pivot);
-    Editor->ModelEdited();
+                  pivot.data());
+    Editor->SetPivot(SelectedNode(), pivot);
 }
 
 void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons,

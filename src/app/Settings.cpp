@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "editor/CommandStack.h"
 #include "pose/OnionSkin.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
@@ -13,6 +14,11 @@ const QString kDir = QStringLiteral("Dir");
 const QString kSettings = QStringLiteral("Settings");
 const QString kStartup = QStringLiteral("Startup");
 }  // namespace
+
+size_t TSettings::UndoBytes() const
+{
+    return UndoMegabytes > 0 ? size_t(UndoMegabytes) << 20 : TCommandStack::DefaultByteLimit();
+}
 
 void TSettings::ReadLayout(const TIniFile& ini, TLayoutSettings& l)
 {
@@ -104,6 +110,7 @@ void TSettings::Read(const TIniFile& ini, const QString& exeDir, const QString& 
     AutoSaveSettings = ini.ReadBool(kStartup, QStringLiteral("AutoSaveSettings"), true);
     OnionFrames = std::clamp(ini.ReadInteger(kStartup, QStringLiteral("OnionFrames"), 1), 0, MaxOnionFrames);
     UndoSteps = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoSteps"), 100), 1, 100000);
+    UndoMegabytes = std::clamp(ini.ReadInteger(kSettings, QStringLiteral("UndoMegabytes"), 0), 0, 1 << 24);
     // A negative interval is a slip, not a wish to lose work: it counts as the default.
     AutosaveSeconds = ini.ReadInteger(kStartup, QStringLiteral("AutosaveSeconds"), 60);
     AutosaveSeconds = AutosaveSeconds < 0 ? 60 : std::min(AutosaveSeconds, 86400);
@@ -138,6 +145,9 @@ const TKeyWrite Keys[] = {
     {kSettings, "TranslationFile", [](const TSettings& s, const QString& d) { return StoredPath(s.TranslationFile, d); }},
     {kSettings, "ColorFile", [](const TSettings& s, const QString& d) { return StoredPath(s.ColorFile, d); }},
     {kSettings, "UndoSteps", [](const TSettings& s, const QString&) { return Number(s.UndoSteps); }},
+    // Written only when set: the default follows the machine's memory.
+    {kSettings, "UndoMegabytes",
+     [](const TSettings& s, const QString&) { return s.UndoMegabytes > 0 ? Number(s.UndoMegabytes) : QString(); }},
     {kStartup, "ShowAxes", [](const TSettings& s, const QString&) { return Bool(s.ShowAxes); }},
     {kStartup, "ShowGrid", [](const TSettings& s, const QString&) { return Bool(s.ShowGrid); }},
     {kStartup, "AutoScale", [](const TSettings& s, const QString&) { return Bool(s.AutoScale); }},
@@ -154,6 +164,8 @@ void WriteKeys(TIniFile& ini, const TSettings& s, const QString& dataDir, const 
     for (size_t i = 0; i < count; ++i) {
         const TKeyWrite& k = Keys[i];
         const QString key = QLatin1String(k.Key), text = k.Text(s, dataDir);
+        if (text.isNull())  // a key not to write
+            continue;
         if (!base || text != k.Text(*base, dataDir) || !ini.ValueExists(k.Section, key))
             ini.WriteString(k.Section, key, text);
     }

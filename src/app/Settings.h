@@ -19,6 +19,10 @@ struct TSettings {
     bool Light3D = true, Transparent3D = true, Grid3D = true;
     bool AutoSaveSettings = true;
     int UndoSteps = 100;  // the most steps Undo keeps
+    // The most memory Undo keeps, in MiB; 0 (the key missing) leaves the history's default,
+    // a share of the machine's memory.
+    int UndoMegabytes = 0;
+    size_t UndoBytes() const;
     int AutosaveSeconds = 60;  // between recovery copies of unsaved work; 0: none
     int OnionFrames = 1;  // frames the onion skin shows on each side when switched on, 0 .. 5
     QString LastP3d, LastRTM;

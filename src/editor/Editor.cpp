@@ -13,23 +13,24 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
         if (what & (ChangeModel | ChangeOptions | ChangeDocument))
             Onion_.Invalidate();
     });
-    // Clearing the animation puts the model at rest and shows again what its load hid
-    // (what the user hid stays hidden).
+    Anim_.Recorded = [this](TAnimStep step) { Recorded(std::move(step)); };
+    // Emptied outside any step (an unload, a load): the model goes back to rest and shows
+    // again what the animation's load hid (what the user hid stays hidden), and what was
+    // recorded no longer applies.
     connect(&Anim_, &TAnimController::Cleared, this, [this] {
         Pose_.ToRest();
-        for (TSelection* s : FindComponentsByName(TreeOrder_, std::exchange(HiddenByLoad_, {})))
-            if (s)
-                s->Hidden = false;
-        Setup_.Forest.ComponentsChanged();  // shown again, and no longer animated
-        ModelEdits_.Rebase();  // what a load or unload shows is no edit
+        ShowWhatTheLoadHid();
+        NewHistory(FileAnimation);
         emit Changed(ChangePose);
     });
-    // Edit mode ends before the animation it edits goes.
-    connect(&Anim_, &TAnimController::AboutToClear, this, [this] { EndEdit(); });
+    connect(&Anim_, &TAnimController::Saved, this, [this] { History_.MarkSaved(FileAnimation); });
+    connect(&Anim_, &TAnimController::AboutToChange, this, [this](TAnimChange change) { LeaveEdit(change); });
     // Every operation on the document ends here once: the current frame is put on the
     // components unless playback or edit mode poses them.
     connect(&Anim_, &TAnimController::Changed, this, [this] {
-        if (!Anim_.Loading() && !PoseHeld_ && !Editing_)
+        if (RestartEdit_)
+            RestartEdit();
+        else if (!Anim_.Loading() && !PoseHeld_ && !Editing_)
             ShowCurrentFrame();
         emit Changed(ChangeDocument);
     });
@@ -60,11 +61,110 @@ void TEditor::HierarchyChanged()
     Outlines_.Invalidate();
 }
 
+// ---- The history
+
+TEditor::TRecording::TRecording(TEditor& editor, const QString& name, const QString& mergeKey)
+    : E_(editor), Outer_(!editor.Open_)
+{
+    if (Outer_)
+        E_.Open_ = std::make_unique<TEditorStep>(E_.Target(), name, mergeKey);
+}
+
+TEditor::TRecording::~TRecording()
+{
+    if (!Outer_)
+        return;
+    std::unique_ptr<TEditorStep> step = std::move(E_.Open_);
+    if (!step->Empty())
+        E_.History_.Push(std::move(step));
+}
+
+TEditorStep::TTarget TEditor::Target() { return {Anim_, Setup_.Forest, HiddenByLoad_}; }
+
+void TEditor::Recorded(TAnimStep step)
+{
+    if (Open_) {
+        Open_->AddAnim(std::move(step));
+        return;
+    }
+    auto own = std::make_unique<TEditorStep>(Target(), step.Name, step.MergeKey);
+    own->AddAnim(std::move(step));
+    History_.Push(std::move(own));
+}
+
+bool TEditor::RecordModel(const std::vector<int>& nodes, const std::function<void()>& edit)
+{
+    const TModelRecorder recorder(Setup_.Forest, nodes);
+    edit();
+    const TModelChange change = recorder.Finish();
+    if (change.Empty())
+        return false;
+    if (Open_)
+        Open_->AddModel(change);
+    // The hierarchy tells its views itself; what the components show is told here.
+    if (change.Kinds & (EditNames | EditColors | EditHidden))
+        Setup_.Forest.ComponentsChanged();
+    emit Changed(ChangeModel);
+    return true;
+}
+
+bool TEditor::EditModel(const QString& name, const std::vector<int>& nodes, const std::function<void()>& edit,
+                        const QString& mergeKey)
+{
+    const TRecording step(*this, name, mergeKey);
+    return RecordModel(nodes, edit);
+}
+
+void TEditor::SetHiddenByLoad(QStringList list)
+{
+    if (Open_)
+        Open_->AddHiddenByLoad(HiddenByLoad_);
+    HiddenByLoad_ = std::move(list);
+}
+
+void TEditor::NewHistory(unsigned saved)
+{
+    History_.Clear();
+    if (saved)
+        History_.MarkSaved(saved);
+}
+
+bool TEditor::Undo()
+{
+    if (Editing_)
+        return false;
+    Anim_.CommitRetime();
+    return History_.Undo();
+}
+
+bool TEditor::Redo()
+{
+    if (Editing_ || Anim_.RetimePending())
+        return false;
+    return History_.Redo();
+}
+
+void TEditor::SetHistoryLimits(int steps, size_t bytes) { History_.SetLimits(steps, bytes); }
+
+bool TEditor::AnimationUnsaved() const
+{
+    return !Anim_.Doc.AnimFrames.empty() && History_.IsModified(FileAnimation);
+}
+
+unsigned TEditor::ModelUnsaved() const
+{
+    unsigned files = 0;
+    for (const unsigned file : {FileLinking, FileNames, FileColors})
+        if (History_.IsModified(file))
+            files |= file;
+    return files;
+}
+
+// ---- Models
+
 bool TEditor::LoadModel(const QString& path)
 {
-    // Model steps point at the components: a new history, which keeps whether the
-    // animation is modified.
-    Anim_.RestartHistory();
+    LeaveEdit(TAnimChange::Document);
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
     Selection_.clear();
@@ -74,7 +174,9 @@ bool TEditor::LoadModel(const QString& path)
     Setup_.Message = Message;
     Setup_.NameFiles = NameFiles;
     const bool loaded = Setup_.Load(path);
-    ModelEdits_.Loaded();
+    // Steps point at the components that went: a new history, in which the animation
+    // stays as modified as it was and the model's files hold what is shown.
+    NewHistory(ModelFiles);
     // The new components start at rest; an open animation poses them at once.
     if (loaded && !PoseHeld_ && !Editing_)
         ShowCurrentFrame();
@@ -86,12 +188,12 @@ void TEditor::ClearModel()
 {
     if (Setup_.Models.empty() && Setup_.ModelFileName.isEmpty())
         return;
-    Anim_.RestartHistory();
+    LeaveEdit(TAnimChange::Document);
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
     Selection_.clear();
     Setup_.Load(QString());
-    ModelEdits_.Loaded();
+    NewHistory(ModelFiles);
     emit Changed(ChangeModel | ChangePose);
 }
 
@@ -117,24 +219,9 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
     }
     if (posed)
         *posed = true;
-    const TAnimDocument& doc = Anim_.Doc;
-    if (doc.AnimFrames.empty())
+    if (Anim_.Doc.AnimFrames.empty())
         return true;
-    // Only the animated components are shown; the ones this hides come back when the
-    // animation is cleared.
-    HiddenByLoad_.clear();
-    for (TSelection* s : TreeOrder_)
-        if (!s->Hidden)
-            HiddenByLoad_ << s->Name;
-    ShowAnimatedOnly(TreeOrder_, doc.AnimSelections);
-    Setup_.Forest.ComponentsChanged();
-    const std::vector<TSelection*> hidden = FindComponentsByName(TreeOrder_, HiddenByLoad_);
-    QStringList stillHidden;
-    for (size_t i = 0; i < hidden.size(); ++i)
-        if (hidden[i] && hidden[i]->Hidden)
-            stillHidden << HiddenByLoad_[qsizetype(i)];
-    HiddenByLoad_ = stillHidden;
-    ModelEdits_.Rebase();
+    HideNotAnimated();  // what a load shows is no step
     const bool shown = PoseHeld_ || Editing_ || ShowCurrentFrame();
     if (posed)
         *posed = shown;
@@ -147,6 +234,61 @@ QString TEditor::MissingReport() const
     if (Setup_.ModelFileName.isEmpty())  // no model to miss anything
         return {};
     return MissingComponentsReport(Anim_.Doc.AnimSelections.Names(), TreeOrder_, TranslationFile);
+}
+
+void TEditor::HideNotAnimated()
+{
+    // Only the animated components are shown; the ones this hides come back when the
+    // animation is cleared.
+    QStringList hidden;
+    for (const TSelection* s : TreeOrder_)
+        if (!s->Hidden)
+            hidden << s->Name;
+    RecordModel({}, [this] { ::ShowAnimatedOnly(TreeOrder_, Anim_.Doc.AnimSelections); });
+    // Looked up in one pass: a model may have tens of thousands of components.
+    const std::vector<TSelection*> found = FindComponentsByName(TreeOrder_, hidden);
+    QStringList stillHidden;
+    for (size_t i = 0; i < found.size(); ++i)
+        if (found[i] && found[i]->Hidden)
+            stillHidden << hidden[qsizetype(i)];
+    SetHiddenByLoad(stillHidden);
+}
+
+void TEditor::ShowWhatTheLoadHid()
+{
+    const QStringList names = HiddenByLoad_;
+    RecordModel({}, [this, &names] {
+        for (TSelection* s : FindComponentsByName(TreeOrder_, names))
+            if (s)
+                s->Hidden = false;
+    });
+    SetHiddenByLoad({});
+}
+
+void TEditor::StartNewAnimation()
+{
+    LeaveEdit(TAnimChange::Document);
+    const TRecording step(*this, QString::fromLatin1(TAnimController::NewAnimationKey),
+                          QString::fromLatin1(TAnimController::NewAnimationKey));
+    Anim_.ClearForNewAnimation();
+    ShowWhatTheLoadHid();
+}
+
+QString TEditor::CreateNewAnimation(const QStringList& names)
+{
+    LeaveEdit(TAnimChange::Document);
+    QString refusal;
+    {
+        const TRecording step(*this, QString::fromLatin1(TAnimController::NewAnimationKey),
+                              QString::fromLatin1(TAnimController::NewAnimationKey));
+        refusal = Anim_.CreateNewAnimation(names);
+        if (refusal.isEmpty())
+            HideNotAnimated();
+    }
+    // The new animation is complete: the next one is a step of its own.
+    if (refusal.isEmpty())
+        History_.CloseMerge();
+    return refusal;
 }
 
 bool TEditor::Applied(TApplyFrameResult result)
@@ -167,8 +309,12 @@ bool TEditor::Applied(TApplyFrameResult result)
 
 bool TEditor::ShowCurrentFrame()
 {
-    // In pivot mode the model stays at rest until the mode is left.
+    if (Editing_)  // the pose is the edit's
+        return true;
+    // In pivot mode the model stays at rest until the mode is left; without frames it is
+    // at rest.
     if (Anim_.Doc.AnimFrames.empty() || Options_.PivotMode) {
+        Pose_.ToRest();
         emit Changed(ChangePose);
         return true;
     }
@@ -184,6 +330,8 @@ bool TEditor::ShowFrame(int step)
 
 bool TEditor::ShowBlend(double fraction)
 {
+    if (Editing_)  // the pose is the edit's
+        return true;
     const TApplyFrameResult result = ApplyBlendTransforms(Anim_.Doc, Anim_.Doc.ActAnimStep, fraction, TreeOrder_, Pose_);
     return result == TApplyFrameResult::InvalidStep || Applied(result);  // no next frame to blend towards
 }
@@ -200,14 +348,15 @@ void TEditor::SetOptions(const TEditorOptions& options)
 {
     if (options == Options_)
         return;
-    const bool pivotModeChanged = options.PivotMode != Options_.PivotMode;
+    // Pivots are placed on the model at rest; an open edit keeps its pose, which is what
+    // Apply writes.
+    const bool pivotModeChanged = options.PivotMode != Options_.PivotMode && !Editing_;
     Options_ = options;
     if (pivotModeChanged) {
-        if (Options_.PivotMode) {  // pivots are placed on the model at rest
+        if (Options_.PivotMode)
             Pose_.ToRest();
-        } else if (!PoseHeld_ && !Editing_) {
+        else if (!PoseHeld_)
             ShowCurrentFrame();
-        }
     }
     emit Changed(ChangeOptions | (pivotModeChanged ? ChangePose : 0u));
 }
@@ -297,90 +446,4 @@ void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlph
 TExportResult TEditor::Export(const TExportRequest& request) const
 {
     return ExportPosedModel(Setup_.Models, TreeOrder_, Pose_, Params(), &Anim_.Doc, request);
-}
-
-// ---- Edit mode
-
-TEditTree TEditor::EditTree() const
-{
-    TEditTree tree;
-    tree.Nodes = Nodes_;
-    std::vector<int> position(size_t(Setup_.Forest.Count()), -1);
-    const std::vector<int> order = Setup_.Forest.TreeIndices();
-    for (size_t i = 0; i < order.size() && i < tree.Nodes.size(); ++i) {
-        position[size_t(order[i])] = int(i);
-        tree.Nodes[i].InAnimation = Anim_.IsInAnimation(tree.Nodes[i].Component->Name);
-    }
-    for (int node : Selection_)
-        if (node >= 0 && node < int(position.size()) && position[size_t(node)] >= 0)
-            tree.Selected.push_back(position[size_t(node)]);
-    return tree;
-}
-
-TEditor::TEditStart TEditor::BeginEdit()
-{
-    TEditStart start;
-    start.Refusal = EditModeRefusal(Anim_.Doc.FrameCount(), int(Setup_.Forest.Children(-1).size()));
-    if (start.Refusal)
-        return start;
-    start.Missing = ResetAllRelChanges(EditTree(), Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
-    Editing_ = true;
-    ShowFrame(Anim_.Doc.ActAnimStep);
-    return start;
-}
-
-bool TEditor::EditTick(bool rotate, bool relative, double x, double y, double z)
-{
-    if (!Editing_ || SlidersCentred(x, y, z))
-        return false;
-    const TEditTree tree = EditTree();
-    ::EditTick(tree, Pose_, rotate, x, y, z);
-    ApplyEditChanges(tree, Pose_, Options_.Offset.data(), relative);
-    emit Changed(ChangePose);
-    return true;
-}
-
-int TEditor::RestoreEdit(bool relative)
-{
-    if (!Editing_)
-        return 0;
-    const TEditTree tree = EditTree();
-    const int missing = ResetAllRelChanges(tree, Pose_, Anim_.Doc, Anim_.Doc.ActAnimStep);
-    ApplyEditChanges(tree, Pose_, Options_.Offset.data(), relative);
-    emit Changed(ChangePose);
-    return missing;
-}
-
-bool TEditor::ApplyEdit()
-{
-    if (!Editing_)
-        return false;
-    const TEditTree tree = EditTree();
-    const int step = Anim_.Doc.ActAnimStep;
-    if (!Anim_.EditFrame(QStringLiteral("Apply Changes"), step,
-                         [this, &tree, step](TAnimDocument& doc) { return WriteEditToFrame(tree, Pose_, doc, step); }))
-        return false;
-    EndEdit();
-    return true;
-}
-
-void TEditor::EndEdit()
-{
-    if (!std::exchange(Editing_, false))
-        return;
-    if (!Anim_.Doc.AnimFrames.empty())
-        ShowFrame(Anim_.Doc.ActAnimStep);
-}
-
-void TEditor::RebaseEdit()
-{
-    if (Editing_)
-        RebaseEdits(EditTree(), Pose_);
-}
-
-bool TEditor::ResetFrame()
-{
-    const int step = Anim_.Doc.ActAnimStep;
-    return Anim_.EditFrame(QStringLiteral("Reset Frame"), step,
-                           [step](TAnimDocument& doc) { return ResetFrameMatrices(doc, step); });
 }

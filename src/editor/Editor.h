@@ -1,11 +1,18 @@
 #pragma once
 // One editing session, without a window: the models (main, proxies, environment) with the
-// component forest, the document controller of the animation, the pose shown, and the view
-// options. The main window owns one and shows it; the command-line tools own one and print
-// or render it. Whatever changes, the editor says so once per operation through Changed, and
-// that is what the views repaint on. Messages the editor would show go to Message.
+// component forest, the document controller of the animation, the pose shown, the view
+// options, and the history of everything done (History). The main window owns one and
+// shows it; the command-line tools own one and print or render it. Whatever changes, the
+// editor says so once per operation through Changed, and that is what the views repaint
+// on. Messages the editor would show go to Message, its questions to Ask.
+//
+// Every change of the animation or of the model is an operation that records one step
+// (TEditorStep) on the history: the animation's operations are the controller's, which
+// hands each recorded step over; the model's are below. Nothing else writes a component's
+// parent, pivot, name, colour or hidden mark.
 #include "anim/AnimController.h"
-#include "editor/ModelHistory.h"
+#include "editor/CommandStack.h"
+#include "editor/EditorStep.h"
 #include "model/Environment.h"
 #include "model/ModelSetup.h"
 #include "pose/EditMath.h"
@@ -27,6 +34,7 @@ enum TEditorChange : unsigned {
     ChangePose = 4,      // the components' transforms (a frame, a blend, an edit)
     ChangeOptions = 8,   // what the views show and how
     ChangeSelection = 16,  // the components selected in the tree
+    ChangeEditMode = 32,   // edit mode began or ended
 };
 
 // How the session is shown, apart from the document.
@@ -61,6 +69,8 @@ public:
     std::function<void(const QString&)> Message = [](const QString&) {};
     // The model set-up's reader messages name their file (TModelSetup::NameFiles).
     bool NameFiles = false;
+    // A question answered Yes (true) or No.
+    std::function<bool(const QString&)> Ask = [](const QString&) { return false; };
     // The environment's proxy: an index into the names offered, or -1 for none.
     std::function<int(const QStringList&)> ChooseProxy = [](const QStringList& names) {
         return names.isEmpty() ? -1 : 0;
@@ -74,15 +84,39 @@ public:
     // As "Load Environment P3d..." with ChooseProxy answering the proxy question; a load
     // switches the environment on.
     TEnvironmentLoad LoadEnvironment(const QString& path);
-    // The component hierarchy. Its operations (link, move up, hide, sort) are how the
-    // hierarchy and the components' marks change; the editor hears of each and reports it.
-    TComponentForest& Forest() { return Setup_.Forest; }
+    // The component hierarchy, changed only by the operations below.
     const TComponentForest& Forest() const { return Setup_.Forest; }
-    // After an edit of a component the forest does not show (a pivot).
-    void ModelEdited() { emit Changed(ChangeModel); }
-    // The model's edits as undo steps, and its unsaved files.
-    TModelHistory& ModelEdits() { return ModelEdits_; }
-    const TModelHistory& ModelEdits() const { return ModelEdits_; }
+
+    // ---- The model's edits, one step each; false when nothing changed. Nodes are the
+    // forest's.
+    bool SetColor(int node, uint32_t color);
+    bool Rename(int node, const QString& displayName);
+    // A pivot placed again and again while a drag lasts is one step, until CloseStep().
+    bool SetPivot(int node, const std::array<float, 3>& pivot);
+    // A drop: node with its subtree becomes the last child of parent (refused onto itself
+    // or its own subtree).
+    bool Link(int node, int parent);
+    // "Move one level up".
+    bool MoveUp(int node);
+    // The node's component and its whole subtree.
+    bool SetHidden(int node, bool hidden);
+    bool ShowAll();
+    bool HideAll();
+    // Hides every component the animation does not animate (no animation: nothing).
+    bool ShowAnimatedOnly();
+    // A translation (colour) file selected: it becomes TranslationFile (ColorFile) and its
+    // names (colours) are applied to every component.
+    bool ApplyNamesFile(const QString& path);
+    bool ApplyColorsFile(const QString& path);
+    // "Load Pivots and Linking...": the .lpv file of fileName's name in LinkDataDir applied
+    // over the hierarchy. False when there is no such file. expand, when given, says per
+    // node whether it received a child.
+    bool LoadLinking(const QString& fileName, std::vector<bool>* expand = nullptr);
+    // The model's own files written from what is shown: "" or the message of the failure.
+    // The .lpv file goes to LinkDataDir, made when missing.
+    QString SaveLinking();
+    QString SaveNames(const QString& path);
+    QString SaveColors(const QString& path);
 
     // ---- The animation
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
@@ -91,6 +125,26 @@ public:
     // the model lacks is not sent: MissingReport() gives it (empty without a model).
     bool LoadAnimation(const QString& path, bool* posed = nullptr);
     QString MissingReport() const;
+    // "New Animation...": the document is emptied when the button is pressed, and the
+    // animation of the chosen components (CreateNewAnimation, "Nothing selected!" for none)
+    // takes its place; the components it does not animate are hidden, as after a load. The
+    // two are one step: its undo gives back the animation before, with what was hidden.
+    void StartNewAnimation();
+    QString CreateNewAnimation(const QStringList& names);
+
+    // ---- The history of both
+    const TCommandStack& History() const { return History_; }
+    // False when there is nothing to undo (redo) or an edit is open; a time still being
+    // typed into a cell becomes its step first (undo) or keeps redo waiting.
+    bool Undo();
+    bool Redo();
+    // The gesture whose steps merge into one (a drag, typing) has ended.
+    void CloseStep() { History_.CloseMerge(); }
+    void SetHistoryLimits(int steps, size_t bytes);
+    // The animation has frames that differ from its file.
+    bool AnimationUnsaved() const;
+    // The model's files (TEditorFile flags) that differ from what is shown.
+    unsigned ModelUnsaved() const;
 
     // ---- The pose
     // The current frame applied to the components (the rest pose in pivot mode, or without
@@ -116,7 +170,12 @@ public:
     const std::vector<int>& Selection() const { return Selection_; }
 
     // ---- Edit mode: turning and moving the selected components of the current frame,
-    // each with its subtree.
+    // each with its subtree. An edit belongs to the frame it started on. Whatever would
+    // change that frame's place, the frames or the model under it ends the edit first; an
+    // edit whose sliders changed something is offered to its frame then ("Apply the
+    // changes to frame N?": Yes writes them as a step, No drops them). Only a change of
+    // the current frame (playback reaching a frame, a frame picked) lets the edit go on:
+    // it starts afresh on the new frame.
     TEditTree EditTree() const;
     struct TEditStart {
         const char* Refusal = nullptr;  // "Edit Frame" refused: nothing changed
@@ -125,18 +184,22 @@ public:
     // "Edit Frame": every component's edit starts from the current frame, which is shown.
     TEditStart BeginEdit();
     bool Editing() const { return Editing_; }
+    // The frame the open edit belongs to.
+    int EditedFrame() const { return EditStep_; }
     // One tick of the sliders (each -10 .. 10): rotate or move, about the selected
     // component's pivot (relative) or the model origin. False when nothing changed.
     bool EditTick(bool rotate, bool relative, double x, double y, double z);
     // "Restore": the edited components back to the stored frame; returns how many animated
     // components had no entry in it.
     int RestoreEdit(bool relative);
-    // "Apply Changes": the edit written into the current frame as one undoable step, and
-    // edit mode ends. False (still editing, the frame unchanged) when a component the frame
-    // names is not in the tree.
+    // "Apply Changes": the edit written into its frame as one undoable step, and edit mode
+    // ends. False (still editing, the frame unchanged) when a component the frame names is
+    // not in the tree.
     bool ApplyEdit();
-    // "Cancel Changes", or edit mode ended otherwise: the stored frame is shown again.
+    // "Cancel Changes": the stored frame is shown again.
     void EndEdit();
+    // The edit ends as before a load: offered to its frame first when it changed something.
+    void CloseEdit() { LeaveEdit(TAnimChange::Document); }
     // A press in the tree during an edit: the edit goes on from where the components are.
     void RebaseEdit();
     // "Reset Frame": the current frame's entries become the identity, one undoable step.
@@ -189,9 +252,52 @@ private:
     void ForestGone() override;
     void HierarchyChanged();
     bool Applied(TApplyFrameResult result);
+
+    // An operation recorded as one step: what changes of the animation and of the model
+    // while the outermost one lives is pushed as one step when it ends.
+    class TRecording {
+    public:
+        TRecording(TEditor& editor, const QString& name, const QString& mergeKey = {});
+        ~TRecording();
+        TRecording(const TRecording&) = delete;
+        TRecording& operator=(const TRecording&) = delete;
+
+    private:
+        TEditor& E_;
+        bool Outer_ = false;
+    };
+    TEditorStep::TTarget Target();
+    void Recorded(TAnimStep step);
+    // Runs edit, which changes the components of nodes (every node when empty), and
+    // records what it changed into the open step. True when something changed.
+    bool RecordModel(const std::vector<int>& nodes, const std::function<void()>& edit);
+    // One model edit as one step.
+    bool EditModel(const QString& name, const std::vector<int>& nodes, const std::function<void()>& edit,
+                   const QString& mergeKey = {});
+    // HiddenByLoad_ becomes list, as part of the open step.
+    void SetHiddenByLoad(QStringList list);
+    // Hides what the animation does not animate, and shows what that hid again.
+    void HideNotAnimated();
+    void ShowWhatTheLoadHid();
+    // A new history after the models or the document were replaced; the files of kinds
+    // hold what is shown.
+    void NewHistory(unsigned saved);
+
+    // Edit mode's guard (see above), on the controller's AboutToChange and before the
+    // editor's own loads.
+    void LeaveEdit(TAnimChange change);
+    // The edit written into its frame as the step "Apply Changes"; false when a component
+    // its frame names is not in the tree.
+    bool WriteEdit();
+    // Edit mode ends; the document is shown again.
+    void StopEdit();
+    // The edit starts afresh on the current frame.
+    void RestartEdit();
+
     TModelSetup Setup_;
     TAnimController Anim_;
-    TModelHistory ModelEdits_{Setup_.Forest, Anim_};
+    TCommandStack History_;
+    std::unique_ptr<TEditorStep> Open_;  // the step an operation records into
     TPoseCache Cache_;
     TPose Pose_;
     // The views' edge lists: made by the first drawing after a change of the models, the
@@ -206,6 +312,9 @@ private:
     std::vector<int> Selection_;
     bool PoseHeld_ = false;
     bool Editing_ = false;
+    int EditStep_ = -1;          // the frame the open edit belongs to
+    bool RestartEdit_ = false;   // the current frame changed under the edit
+    bool WritingEdit_ = false;   // the edit itself changes the document
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
 };

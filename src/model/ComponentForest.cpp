@@ -67,13 +67,13 @@ TComponentForest::~TComponentForest()
         l->ForestGone();
 }
 
-void TComponentForest::AddListener(TForestListener* listener)
+void TComponentForest::AddListener(TForestListener* listener) const
 {
     if (listener && std::find(Listener_.Ptrs.begin(), Listener_.Ptrs.end(), listener) == Listener_.Ptrs.end())
         Listener_.Ptrs.push_back(listener);
 }
 
-void TComponentForest::RemoveListener(TForestListener* listener) { std::erase(Listener_.Ptrs, listener); }
+void TComponentForest::RemoveListener(TForestListener* listener) const { std::erase(Listener_.Ptrs, listener); }
 
 void TComponentForest::AboutToChange(TForestChange change)
 {
@@ -211,19 +211,30 @@ bool TComponentForest::MoveUp(int node)
     return Link(node, parent < 0 ? -1 : Parent(parent));
 }
 
-void TComponentForest::ToggleHidden(int node)
+std::vector<int> TComponentForest::Subtree(int node) const
 {
+    std::vector<int> out;
     if (node < 0 || node >= Count())
-        return;
-    AboutToChange(TForestChange::Components);
-    const bool hidden = !Components_[size_t(node)]->Hidden;
+        return out;
+    // Without recursion: a chain may be as deep as the model is big.
     std::vector<int> stack{node};
     while (!stack.empty()) {
         const int n = stack.back();
         stack.pop_back();
-        Components_[size_t(n)]->Hidden = hidden;
-        stack.insert(stack.end(), Children(n).begin(), Children(n).end());
+        out.push_back(n);
+        const std::vector<int>& kids = Children(n);
+        stack.insert(stack.end(), kids.rbegin(), kids.rend());
     }
+    return out;
+}
+
+void TComponentForest::SetHidden(int node, bool hidden)
+{
+    if (node < 0 || node >= Count())
+        return;
+    AboutToChange(TForestChange::Components);
+    for (int n : Subtree(node))
+        Components_[size_t(n)]->Hidden = hidden;
     Changed(TForestChange::Components);
 }
 

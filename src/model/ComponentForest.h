@@ -61,9 +61,10 @@ public:
     }
     ~TComponentForest();
 
-    // Listeners are told of every change below, in the order they were added.
-    void AddListener(TForestListener* listener);
-    void RemoveListener(TForestListener* listener);
+    // Listeners are told of every change below, in the order they were added. Listening
+    // changes nothing, so a view may listen to a forest it cannot change.
+    void AddListener(TForestListener* listener) const;
+    void RemoveListener(TForestListener* listener) const;
     // Every node replaced by other's (a reset).
     void Replace(TComponentForest other);
 
@@ -71,7 +72,10 @@ public:
     // Appends a top-level component; returns its node index (nodes count in that order).
     int Add(TSelection* component);
     int Count() const { return int(Components_.size()); }
-    TSelection* Component(int node) const { return Components_[size_t(node)]; }
+    const TSelection* Component(int node) const { return Components_[size_t(node)]; }
+    // For the owner of the forest, which changes the component's fields and then says so
+    // (ComponentsChanged).
+    TSelection* MutableComponent(int node) { return Components_[size_t(node)]; }
     int Parent(int node) const { return Parent_[size_t(node)]; }
     // The children of node in order; node -1 gives the top level.
     const std::vector<int>& Children(int node) const { return Children_[size_t(node + 1)]; }
@@ -81,6 +85,8 @@ public:
     int Level(int node) const;
     // Whether node is root or lies in root's subtree.
     bool InSubtree(int node, int root) const;
+    // node and its descendants, depth first.
+    std::vector<int> Subtree(int node) const;
     // The first node in tree order whose component Name equals name exactly (letter case
     // counts); -1 for none and for an empty name.
     int Find(const QString& name) const;
@@ -97,8 +103,8 @@ public:
     // Moves node with its subtree to be the last child of its grandparent (a top-level node
     // goes to the end of the top level), then sorts.
     bool MoveUp(int node);
-    // Turns Hidden of node's component over and gives its whole subtree the new value.
-    void ToggleHidden(int node);
+    // Sets Hidden of node's component and of its whole subtree.
+    void SetHidden(int node, bool hidden);
     // Sets Hidden of every component.
     void SetAllHidden(bool hidden);
     // Tells the listener that components were changed directly (names, colours, hidden).
@@ -140,7 +146,7 @@ private:
     std::vector<int> Parent_;
     std::vector<int> Row_;
     std::vector<std::vector<int>> Children_ = std::vector<std::vector<int>>(1);  // [0]: the top level, [n + 1]: node n's
-    TListenerSlot Listener_;
+    mutable TListenerSlot Listener_;
 };
 
 // The Names of the subtrees of the selected nodes (indices into nodes, which are in tree

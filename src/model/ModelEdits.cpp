@@ -30,36 +30,60 @@ unsigned Differences(const TComponentEdits& a, const TComponentEdits& b)
         kinds |= EditHidden;
     return kinds;
 }
+
+TComponentEdits EditsOf(const TComponentForest& forest, int node)
+{
+    const int parent = forest.Parent(node);
+    return EditsOf(*forest.Component(node), parent < 0 ? QString() : forest.Component(parent)->Name);
+}
 }  // namespace
 
-TModelSnapshot SnapshotModel(const TComponentForest& forest)
+void TModelChange::Append(const TModelChange& next)
 {
-    TModelSnapshot snap;
-    for (int node : forest.TreeIndices()) {
-        const int parent = forest.Parent(node);
-        TSelection* s = forest.Component(node);
-        snap.Components.push_back(s);
-        snap.Edits.push_back(EditsOf(*s, parent < 0 ? QString() : forest.Component(parent)->Name));
+    QHash<const TSelection*, size_t> at;
+    for (size_t i = 0; i < Components.size(); ++i)
+        at.insert(Components[i], i);
+    for (size_t i = 0; i < next.Components.size(); ++i) {
+        if (const auto it = at.constFind(next.Components[i]); it != at.constEnd()) {
+            After[*it] = next.After[i];
+            continue;
+        }
+        Components.push_back(next.Components[i]);
+        Before.push_back(next.Before[i]);
+        After.push_back(next.After[i]);
     }
-    return snap;
+    Kinds |= next.Kinds;
 }
 
-TModelChange DiffModel(const TModelSnapshot& before, const TModelSnapshot& after)
+size_t TModelChange::Bytes() const
+{
+    size_t n = Components.capacity() * sizeof(TSelection*) + (Before.capacity() + After.capacity()) * sizeof(TComponentEdits);
+    for (const std::vector<TComponentEdits>* side : {&Before, &After})
+        for (const TComponentEdits& e : *side)
+            n += size_t(e.Parent.capacity() + e.DisplayName.capacity()) * sizeof(QChar);
+    return n;
+}
+
+TModelRecorder::TModelRecorder(TComponentForest& forest, std::vector<int> nodes) : Forest_(forest), Nodes_(std::move(nodes))
+{
+    if (Nodes_.empty())
+        Nodes_ = Forest_.TreeIndices();
+    Before_.reserve(Nodes_.size());
+    for (int node : Nodes_)
+        Before_.push_back(EditsOf(Forest_, node));
+}
+
+TModelChange TModelRecorder::Finish() const
 {
     TModelChange change;
-    QHash<const TSelection*, size_t> earlier;
-    for (size_t i = 0; i < before.Components.size(); ++i)
-        earlier.insert(before.Components[i], i);
-    for (size_t i = 0; i < after.Components.size(); ++i) {
-        const auto it = earlier.constFind(after.Components[i]);
-        if (it == earlier.constEnd())
-            continue;  // not the same model: nothing to compare with
-        const unsigned kinds = Differences(before.Edits[*it], after.Edits[i]);
+    for (size_t i = 0; i < Nodes_.size(); ++i) {
+        TComponentEdits after = EditsOf(Forest_, Nodes_[i]);
+        const unsigned kinds = Differences(Before_[i], after);
         if (!kinds)
             continue;
-        change.Components.push_back(after.Components[i]);
-        change.Before.push_back(before.Edits[*it]);
-        change.After.push_back(after.Edits[i]);
+        change.Components.push_back(Forest_.MutableComponent(Nodes_[i]));
+        change.Before.push_back(Before_[i]);
+        change.After.push_back(std::move(after));
         change.Kinds |= kinds;
     }
     return change;
@@ -113,20 +137,4 @@ bool ApplyModelChange(const TModelChange& change, bool undo, TComponentForest& f
     }
     forest.Sort();
     return moved;
-}
-
-void TModelFileStates::Saved(unsigned kinds, const TModelSnapshot& now)
-{
-    if (kinds & EditLinking)
-        Linking_ = now;
-    if (kinds & EditNames)
-        Names_ = now;
-    if (kinds & EditColors)
-        Colors_ = now;
-}
-
-unsigned TModelFileStates::Unsaved(const TModelSnapshot& now) const
-{
-    return (DiffModel(Linking_, now).Kinds & EditLinking) | (DiffModel(Names_, now).Kinds & EditNames) |
-           (DiffModel(Colors_, now).Kinds & EditColors);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // What a user edits on a model and saves to its own files (parents and pivots, display
-// names, colours) or only looks at (hidden), taken as a state so that an edit can be
-// undone: a snapshot of every component, the difference of two snapshots, and one side of
-// that difference put back onto the components and the forest.
+// names, colours) or only looks at (hidden), recorded so that an edit can be undone: the
+// fields of the components an edit touched, before and after it, and one side of that put
+// back onto the components and the forest.
 #include <QString>
 #include <cstdint>
 #include <vector>
@@ -26,34 +26,32 @@ enum TModelEditKind : unsigned {
     EditHidden = 8,   // shown or hidden: in no file
 };
 
-struct TModelSnapshot {
-    std::vector<TSelection*> Components;  // in tree order
-    std::vector<TComponentEdits> Edits;
-};
-TModelSnapshot SnapshotModel(const TComponentForest& forest);
-
-// The components whose edits differ, with both sides; Kinds is 0 when nothing differs.
+// The components an edit changed, with both sides; Kinds is 0 when nothing changed.
 struct TModelChange {
     std::vector<TSelection*> Components;
     std::vector<TComponentEdits> Before;
     std::vector<TComponentEdits> After;
     unsigned Kinds = 0;
-};
-TModelChange DiffModel(const TModelSnapshot& before, const TModelSnapshot& after);
 
-// What the model's own files hold (the linking file, the names file, the colour file), as
-// last loaded or saved: a kind is unsaved while the components differ from its file in it,
-// so an edit undone back to the file's state leaves nothing to save.
-class TModelFileStates {
+    bool Empty() const { return Components.empty(); }
+    // next, done after this change, joins it: a component both touched keeps this
+    // change's Before and takes next's After.
+    void Append(const TModelChange& next);
+    size_t Bytes() const;
+};
+
+// The fields of the components of some nodes before an edit; Finish gives what the edit
+// changed of them.
+class TModelRecorder {
 public:
-    static constexpr unsigned FileKinds = EditLinking | EditNames | EditColors;
-    // The files of kinds now hold what now shows.
-    void Saved(unsigned kinds, const TModelSnapshot& now);
-    // The kinds (of FileKinds) whose file differs from now.
-    unsigned Unsaved(const TModelSnapshot& now) const;
+    // nodes empty: every node.
+    TModelRecorder(TComponentForest& forest, std::vector<int> nodes);
+    TModelChange Finish() const;
 
 private:
-    TModelSnapshot Linking_, Names_, Colors_;
+    TComponentForest& Forest_;
+    std::vector<int> Nodes_;
+    std::vector<TComponentEdits> Before_;
 };
 
 // Puts the Before (undo) or After side back: the components' fields, and with a change of

@@ -107,7 +107,7 @@ std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<T
     const TLinkPlan plan = PlanLinking(before, records);
     for (size_t i = 0; i < treeNodes.size(); ++i)
         if (plan.Pivot[i])
-            std::copy(plan.Pivot[i]->begin(), plan.Pivot[i]->end(), forest.Component(treeNodes[i])->Pivot);
+            std::copy(plan.Pivot[i]->begin(), plan.Pivot[i]->end(), forest.MutableComponent(treeNodes[i])->Pivot);
     if (plan.Moved) {
         std::vector<int> parent(size_t(forest.Count())), order;
         for (size_t i = 0; i < treeNodes.size(); ++i)

@@ -2,14 +2,22 @@
 #include "model/P3dmodell.h"
 #include "widgets/Controls.h"
 
+#include <QDataStream>
 #include <QDropEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <memory>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
 // ---- The item model over the forest
 
-TComponentTreeModel::TComponentTreeModel(TComponentForest* forest, QObject* parent)
+namespace {
+const QString NodeMimeType = QStringLiteral("application/x-torvane-component-nodes");
+}  // namespace
+
+TComponentTreeModel::TComponentTreeModel(const TComponentForest* forest, QObject* parent)
     : QAbstractItemModel(parent), Forest_(forest)
 {
     if (Forest_)
@@ -77,6 +85,42 @@ Qt::ItemFlags TComponentTreeModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+}
+
+bool TComponentTreeModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const int node = NodeOf(index);
+    if (role != HiddenRole || node < 0 || !SetHidden)
+        return false;
+    SetHidden(node, value.toBool());  // the forest tells the views what changed
+    return true;
+}
+
+QStringList TComponentTreeModel::mimeTypes() const { return {NodeMimeType}; }
+
+QMimeData* TComponentTreeModel::mimeData(const QModelIndexList& indexes) const
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    for (const QModelIndex& i : indexes)
+        if (NodeOf(i) >= 0)
+            out << qint32(NodeOf(i));
+    auto* data = new QMimeData;
+    data->setData(NodeMimeType, bytes);
+    return data;
+}
+
+bool TComponentTreeModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex& parent)
+{
+    const int target = NodeOf(parent);
+    if (!data || !Forest_ || !Link || target < 0)
+        return false;
+    QDataStream in(data->data(NodeMimeType));
+    qint32 node = -1;
+    in >> node;
+    if (in.status() != QDataStream::Ok || node < 0 || node >= Forest_->Count())
+        return false;
+    return Link(node, target);
 }
 
 void TComponentTreeModel::ForestAboutToChange(TForestChange change)
@@ -151,7 +195,7 @@ public:
                     break;
                 }
         opt.state &= ~QStyle::State_Selected;
-        opt.rect.adjust(30, 0, 0, 0);  // room for swatch, mark and cross
+        opt.rect.adjust(TComponentTree::MarkCellWidth, 0, 0, 0);  // room for swatch, mark and cross
         opt.palette.setColor(QPalette::Text, Qt::white);
         QStyledItemDelegate::paint(p, opt, index);
         const int x0 = option.rect.left();
@@ -177,7 +221,7 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
         QSize s = QStyledItemDelegate::sizeHint(option, index);
-        return {s.width() + 30, std::max(s.height(), 17)};
+        return {s.width() + TComponentTree::MarkCellWidth, std::max(s.height(), 17)};
     }
 
 private:
@@ -200,13 +244,16 @@ TComponentTree::TComponentTree(QWidget* parent) : QTreeView(parent)
     SetForest(nullptr);
 }
 
-void TComponentTree::SetForest(TComponentForest* forest)
+void TComponentTree::SetForest(const TComponentForest* forest)
 {
     TComponentTreeModel* old = Model_;
     QItemSelectionModel* oldSelection = selectionModel();
     Model_ = new TComponentTreeModel(forest, this);
-    if (old)
+    if (old) {
         Model_->IsAnimated = old->IsAnimated;
+        Model_->SetHidden = old->SetHidden;
+        Model_->Link = old->Link;
+    }
     setModel(Model_);
     delete oldSelection;
     delete old;
@@ -265,8 +312,9 @@ void TComponentTree::ExpandParents()
 
 std::pair<int, int> TComponentTree::CrossArea(int node) const
 {
-    const int x1 = NodeRect(node).left() + 12;
-    return {x1, x1 + 16};
+    // The whole cell the delegate keeps for the swatch, the mark and the cross.
+    const int x0 = NodeRect(node).left();
+    return {x0, x0 + MarkCellWidth};
 }
 
 void TComponentTree::ReduceSelectionToCurrent()
@@ -282,15 +330,21 @@ void TComponentTree::ReduceSelectionToCurrent()
 bool TComponentTree::DropOn(int target)
 {
     bool changed = false;
-    TComponentForest* f = Forest();
-    if (f && LinkingEnabled && LinkingEnabled() && target >= 0 && DragNode >= 0)
-        changed = f->Link(DragNode, target);
+    if (LinkingEnabled && LinkingEnabled() && target >= 0 && DragNode >= 0) {
+        const std::unique_ptr<QMimeData> data(Model_->mimeData({Model_->IndexOf(DragNode)}));
+        changed = Model_->dropMimeData(data.get(), Qt::MoveAction, -1, -1, Model_->IndexOf(target));
+    }
     if (changed)
         ExpandNode(target);
     DragNode = -1;
-    if (changed)
-        emit HierarchyChanged();
     return changed;
+}
+
+void TComponentTree::ToggleHidden(int node)
+{
+    const QModelIndex i = Model_->IndexOf(node);
+    if (i.isValid())
+        Model_->setData(i, !i.data(TComponentTreeModel::HiddenRole).toBool(), TComponentTreeModel::HiddenRole);
 }
 
 void TComponentTree::mousePressEvent(QMouseEvent* e)
@@ -300,8 +354,8 @@ void TComponentTree::mousePressEvent(QMouseEvent* e)
     DragNode = node;
     if (node >= 0) {
         const auto [from, to] = CrossArea(node);
-        if (pos.x() > from && pos.x() < to)
-            Forest()->ToggleHidden(node);
+        if (pos.x() >= from && pos.x() < to)
+            ToggleHidden(node);
     }
     if (!(LinkingEnabled && LinkingEnabled()))
         DragNode = -1;
@@ -309,10 +363,13 @@ void TComponentTree::mousePressEvent(QMouseEvent* e)
     emit NodePressed(node, pos, e->button());
 }
 
-void TComponentTree::mouseReleaseEvent(QMouseEvent* e)
+void TComponentTree::keyPressEvent(QKeyEvent* e)
 {
-    QTreeView::mouseReleaseEvent(e);
-    emit MouseReleased();
+    if (e->key() == Qt::Key_H && !(e->modifiers() & ~Qt::KeypadModifier) && SelectedNode() >= 0) {
+        ToggleHidden(SelectedNode());
+        return;
+    }
+    QTreeView::keyPressEvent(e);
 }
 
 void TComponentTree::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)

@@ -169,20 +169,38 @@ int ResetAllRelChanges(const TEditTree& tree, TPose& pose, const TAnimDocument& 
     return missing;
 }
 
+namespace {
+// The component an entry names (the first tree node with exactly that name), or null.
+const TSelection* EntryComponent(const TEditTree& tree, const TAnimDocument& doc, const TAnimEntry& e)
+{
+    const QString name =
+        e.NameIndex >= 0 && e.NameIndex < doc.AnimSelections.Count() ? doc.AnimSelections[e.NameIndex] : QString();
+    const int node = FindComponentByName(tree.Nodes, name);
+    return node < 0 ? nullptr : tree.Nodes[static_cast<size_t>(node)].Component;
+}
+}  // namespace
+
 bool WriteEditToFrame(const TEditTree& tree, const TPose& pose, TAnimDocument& doc, int step)
 {
     if (step < 0 || step >= doc.FrameCount())
         return true;
     for (TAnimEntry& e : doc.AnimFrames[static_cast<size_t>(step)].Entries) {
-        const QString name = e.NameIndex >= 0 && e.NameIndex < doc.AnimSelections.Count()
-                                 ? doc.AnimSelections[e.NameIndex]
-                                 : QString();
-        const int node = FindComponentByName(tree.Nodes, name);
-        if (node < 0)
+        const TSelection* c = EntryComponent(tree, doc, e);
+        if (!c)
             return false;
-        e.Matrix = Narrow(pose.Act(tree.Nodes[static_cast<size_t>(node)].Component));
+        e.Matrix = Narrow(pose.Act(c));
     }
     return true;
+}
+
+bool EditChangesFrame(const TEditTree& tree, const TPose& pose, const TAnimDocument& doc, int step)
+{
+    if (step < 0 || step >= doc.FrameCount())
+        return false;
+    for (const TAnimEntry& e : doc.AnimFrames[static_cast<size_t>(step)].Entries)
+        if (const TSelection* c = EntryComponent(tree, doc, e); c && Narrow(pose.Act(c)) != e.Matrix)
+            return true;
+    return false;
 }
 
 bool ResetFrameMatrices(TAnimDocument& doc, int step)

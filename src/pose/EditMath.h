@@ -90,6 +90,10 @@ void RebaseEdits(const TEditTree& tree, TPose& pose);
 // An invalid step writes nothing and returns true.
 bool WriteEditToFrame(const TEditTree& tree, const TPose& pose, TAnimDocument& doc, int step);
 
+// Whether WriteEditToFrame would change an entry of frame `step`: a component one of its
+// entries names is posed otherwise than the entry holds.
+bool EditChangesFrame(const TEditTree& tree, const TPose& pose, const TAnimDocument& doc, int step);
+
 // "Reset Frame": every entry of frame `step` becomes the identity. False when the
 // animation has no frames (the caller shows EditText::NoAnimSteps); an invalid step changes
 // nothing.

@@ -115,10 +115,11 @@ void TPose::Reset(const std::vector<TSelection*>& components)
 
 void TPose::Reset(const TComponentForest& forest)
 {
-    std::vector<TSelection*> components(size_t(forest.Count()));
+    Records_.assign(size_t(forest.Count()), TComponentPose{});
+    Index_.clear();
+    Index_.reserve(size_t(forest.Count()));
     for (int n = 0; n < forest.Count(); ++n)
-        components[size_t(n)] = forest.Component(n);
-    Reset(components);
+        Index_.try_emplace(forest.Component(n), n);
 }
 
 TComponentPose* TPose::Find(const TSelection* component)

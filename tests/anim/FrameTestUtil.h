@@ -42,12 +42,48 @@ inline IntList IdsOf(const TAnimFrames& frames)
     return ids;
 }
 
+// The steps a controller records, kept as a history would keep them: Undo puts the last
+// one back, Redo the last one undone, a new step drops what could have been redone.
+struct TRecordedSteps {
+    TAnimController& Anim;
+    std::vector<TAnimStep> Done, Undone;
+    explicit TRecordedSteps(TAnimController& anim) : Anim(anim)
+    {
+        Anim.Recorded = [this](TAnimStep step) {
+            Done.push_back(std::move(step));
+            Undone.clear();
+        };
+    }
+    QString UndoName() const { return Done.empty() ? QString() : Done.back().Name; }
+    bool Undo() { return Move(Done, Undone, true); }
+    bool Redo() { return Move(Undone, Done, false); }
+    size_t Bytes() const
+    {
+        size_t n = 0;
+        for (const auto* steps : {&Done, &Undone})
+            for (const TAnimStep& s : *steps)
+                n += s.Bytes();
+        return n;
+    }
+
+private:
+    bool Move(std::vector<TAnimStep>& from, std::vector<TAnimStep>& to, bool undo)
+    {
+        if (from.empty())
+            return false;
+        Anim.PutBack(from.back(), undo);
+        to.push_back(std::move(from.back()));
+        from.pop_back();
+        return true;
+    }
+};
+
 // A controller holding a walk of four components with this many frames (none when 0),
 // loaded from a folder of its own.
 struct TAnimFixture {
     QTemporaryDir Dir;
     TAnimController Anim;
-    TAnimDocument& Doc = Anim.Doc;
+    const TAnimDocument& Doc = Anim.Doc;
     QString Path(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
     explicit TAnimFixture(int frames = 12)
     {

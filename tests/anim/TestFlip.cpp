@@ -44,6 +44,7 @@ bool SameBytes(const TAnimFrames& a, const TAnimFrames& b)
 
 // A controller on walk.rtm: the given names, frames of RtmBuild's sample matrices.
 struct TFlipFixture : TAnimFixture {
+    TRecordedSteps Steps{Anim};
     explicit TFlipFixture(const std::vector<QByteArray>& names, int frames) : TAnimFixture(0)
     {
         QVERIFY(WriteBytesFile(Path("walk.rtm"), RtmBuild::Build(RtmBuild::TFile::Regular(names, frames))));
@@ -190,22 +191,22 @@ private slots:
         QVERIFY(r.Done());
         QCOMPARE(changed.count(), 1);
         QVERIFY(r.Message.startsWith("Finished Flip operation\n") && r.Message.contains("arm_l <-> arm_r"));
-        QCOMPARE(fx.Anim.UndoName(), QStringLiteral("Flip"));
-        QCOMPARE(fx.Anim.History().Count(), 1);
+        QCOMPARE(fx.Steps.UndoName(), QStringLiteral("Flip"));
+        QCOMPARE(int(fx.Steps.Done.size()), 1);
         QCOMPARE(fx.Doc.AnimFrames.Entries(2)[0].Matrix, MirrorMatrix(before.Entries(2)[1].Matrix));
         QCOMPARE(fx.Doc.AnimFrames.Entries(2)[2].Matrix, MirrorMatrix(before.Entries(2)[2].Matrix));
         QCOMPARE(fx.Doc.AnimFrames.Entries(0)[0].Matrix, before.Entries(0)[0].Matrix);  // outside the range
         QCOMPARE(fx.Doc.ActAnimStep, 3);
         fx.Anim.SetActStep(0);
         fx.Anim.SetSelection({0, 0});
-        QVERIFY(fx.Anim.Undo());
+        QVERIFY(fx.Steps.Undo());
         QVERIFY(SameBytes(fx.Doc.AnimFrames, before));
         QCOMPARE((IntList{fx.Doc.ActAnimStep, fx.Anim.Selection().First, fx.Anim.Selection().Last}), (IntList{3, 1, 3}));
-        QVERIFY(!fx.Anim.IsModified());
-        QVERIFY(fx.Anim.Redo());
+        QVERIFY(fx.Steps.Done.empty());
+        QVERIFY(fx.Steps.Redo());
         QVERIFY(fx.Anim.FlipRange(1, 3).Done());
         QVERIFY(SameBytes(fx.Doc.AnimFrames, before));
-        QCOMPARE(fx.Anim.History().Count(), 2);
+        QCOMPARE(int(fx.Steps.Done.size()), 2);
     }
 
     // Half a cycle later with a frame inserted: one step, which takes the new frame away
@@ -224,8 +225,8 @@ private slots:
         QCOMPARE(fx.Doc.AnimFrames.Entries(2)[0].Matrix, MirrorMatrix(before.Entries(0)[1].Matrix));
         QCOMPARE(fx.Doc.AnimFrames.Entries(4)[1].Matrix, MirrorMatrix(before.Entries(1)[0].Matrix));
         QCOMPARE(fx.Doc.ActAnimStep, 3);  // still on the frame at 2/3
-        QCOMPARE(fx.Anim.UndoName(), QStringLiteral("Flip, half a cycle later"));
-        QVERIFY(fx.Anim.Undo());
+        QCOMPARE(fx.Steps.UndoName(), QStringLiteral("Flip, half a cycle later"));
+        QVERIFY(fx.Steps.Undo());
         QVERIFY(SameBytes(fx.Doc.AnimFrames, before));
         QCOMPARE(fx.Doc.AnimStepCount, 4);
         QCOMPARE(fx.Doc.ActAnimStep, 2);
@@ -234,10 +235,10 @@ private slots:
         QCOMPARE(fx.Doc.FrameCount(), 6);
         // 1/6 holds 2/3 flipped, so flipped onto 2/3 it changes nothing: no step.
         QVERIFY(fx.Anim.FlipRangeHalfCycleLater(1, 1).Done());
-        QCOMPARE(fx.Anim.History().Count(), 1);
+        QCOMPARE(int(fx.Steps.Done.size()), 1);
         QVERIFY(fx.Anim.FlipRangeHalfCycleLater(0, 0).Done());  // 0 -> 0.5, replaced
-        QCOMPARE(fx.Anim.History().Count(), 2);
-        QVERIFY(fx.Anim.Undo() && fx.Anim.Undo());
+        QCOMPARE(int(fx.Steps.Done.size()), 2);
+        QVERIFY(fx.Steps.Undo() && fx.Steps.Undo());
         QVERIFY(SameBytes(fx.Doc.AnimFrames, before));
     }
 };

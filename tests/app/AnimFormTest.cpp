@@ -280,7 +280,7 @@ private slots:
         QVERIFY(!f.UndoOffered());  // not while a cell is being edited
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.8f);  // committed (queued by the view): sorted
-        QTRY_COMPARE(f.Anim->UndoName(), QStringLiteral("Retime Frame"));  // one step, once the cell is closed
+        QTRY_COMPARE(f.Editor->History().UndoName(), QStringLiteral("Retime Frame"));  // one step, once the cell is closed
         type(2, "0x");  // "0" is a time, "0x" is not
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());
@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(f.Doc.AnimFrames[1].Time, 0.6f);
         QCOMPARE(f.Doc.AnimFrames[2].Time, 0.3f);
         QCOMPARE(f.Doc.AnimFrames[1].Entries[0].Matrix, TFile::Sample(1, 0));
-        QVERIFY(!f.Anim->CanUndo());
+        QVERIFY(!f.Editor->History().CanUndo());
     }
 };
 

@@ -1,6 +1,7 @@
 // Edit mode and the orthographic views, driven through the main window. The edit and view
 // geometry itself is the pose tests'.
 #include "FormFixture.h"
+#include "anim/Rtm.h"
 #include "app/Filebrowser.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
@@ -23,6 +24,21 @@ void Select(TMainForm& f, const char* name) { f.TV_EditComponents->SetCurrentNod
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
 TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]}; }
+
+QByteArray Saved(const TMainForm& f)
+{
+    QByteArray bytes;
+    WriteRtm(f.Doc, bytes);
+    return bytes;
+}
+
+// One tick of the edit with the Z slider held at its end.
+void TurnZ(TMainForm& f)
+{
+    QTest::keyPress(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
+    f.EditTimerTimer();
+    QTest::keyRelease(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
+}
 }  // namespace
 
 class EditFormTest : public QObject {
@@ -143,6 +159,58 @@ private slots:
             QCOMPARE(v->GridStyle(), TChart::TGridStyle::None);
         f.Menus.ShowGrid1->setChecked(true);
         QCOMPARE(f.Panes.TopView1->GridStyle(), TChart::TGridStyle::Lines);
+    }
+
+    // Edit Frame pressed while playing: the stop ends the segment on the next frame, and
+    // the untouched edit goes with it, so Apply changes no frame (it used to write frame
+    // 0's pose into frame 1).
+    void editStartedWhilePlaying()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.StartWalk();
+        const QByteArray loaded = Saved(f);
+        Select(f, "arm");
+        Ctl<QPushButton>(f, "B_Play")->click();
+        f.PlayTimerTimer();
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        f.PlayTimerTimer();  // the segment under way ends
+        QVERIFY(!f.Playing() && f.EditMode());
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+        QCOMPARE(Narrow(f.Editor->ComponentPoses().Act(fx.Sel("arm"))), f.Doc.AnimFrames[1].Entries[0].Matrix);  // shown
+        QTest::mousePress(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
+        QVERIFY(!f.EditMode());
+        QCOMPARE(Saved(f), loaded);
+        QVERIFY(fx.Dialogs.Questions.isEmpty());
+    }
+
+    // Load P3d (Ctrl+P) during an edit ends it before the model goes: with nothing turned it
+    // just ends, and the frame keeps its transforms (Apply used to write the new model's
+    // rest pose, the identity, into it); with something turned the user is asked first.
+    void modelLoadEndsTheEdit()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.StartWalk();
+        const QByteArray loaded = Saved(f);
+        QTest::keyClick(Ctl<QSlider>(f, "AnimSlider"), Qt::Key_Right);  // frame 1
+        QCOMPARE(f.Doc.ActAnimStep, 1);
+        Select(f, "arm");
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        fx.Dialogs.Files << fx.Path("robot.p3d");
+        QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(!f.EditMode() && !f.P_EditAnim->isVisible() && f.P_Timing->isVisible());
+        QCOMPARE(Saved(f), loaded);
+
+        Select(f, "arm");
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
+        TurnZ(f);
+        const TMatrix12f turned = Narrow(f.Editor->ComponentPoses().Act(fx.Sel("arm")));
+        fx.Dialogs.Files << fx.Path("robot.p3d");
+        fx.Dialogs.Answers << true;
+        QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(fx.Dialogs.Questions, QStringList{"Apply the changes to frame 1?"});
+        QVERIFY(!f.EditMode());
+        QCOMPARE(f.Doc.AnimFrames[1].Entries[0].Matrix, turned);
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo"));  // a new model, a new history
     }
 };
 

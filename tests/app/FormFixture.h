@@ -86,7 +86,7 @@ struct FormFixture {
             qWarning("main window not active");
         return *Form;
     }
-    TSelection* Sel(const char* name) const { return Form->FindComponent(name); }
+    const TSelection* Sel(const char* name) const { return Form->FindComponent(name); }
     // Adds the component's node to the tree's selection.
     void Select(const char* name) const { Form->TV_EditComponents->SetNodeSelected(Form->FindNodeByName(name), true); }
 };

@@ -1,6 +1,8 @@
 // The frame timer window driven with real mouse events on its chart, its buttons and its
 // menu, on a controller of its own. The operations' results are the frame timing's tests.
 #include "anim/AnimController.h"
+#include "filebuild/P3dBuilder.h"  // WriteBytesFile
+#include "filebuild/RtmBuilder.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
@@ -21,17 +23,19 @@ const FloatList Six{0, 0.2f, 0.4f, 0.6f, 0.8f, 1};
 // Frames at Six, each carrying its first index in entry 0 (translation x).
 struct Timer {
     ScriptedDialogs Dialogs;
+    QTemporaryDir Dir;
     TAnimController Anim;
     TF_FrameManipulator Window{Anim, nullptr};
 
     Timer()
     {
-        Anim.Doc.AnimSelections.Add(QStringLiteral("arm"));
-        Anim.Doc.AnimFrames.Reset(1);
+        RtmBuild::TFile file;
+        file.Names = {"arm"};
         for (qsizetype i = 0; i < Six.size(); ++i)
-            Anim.Doc.AnimFrames.Append(Six[i], std::vector<TAnimEntry>{{0, {1, 0, 0, 0, 1, 0, 0, 0, 1, float(i), 0, 0}}});
-        Anim.SetStepCount(int(Six.size()));
-        Anim.ValidateFrames();
+            file.Frames.push_back({Six[i], {{"arm", {1, 0, 0, 0, 1, 0, 0, 0, 1, float(i), 0, 0}}}});
+        const QString path = Dir.filePath(QStringLiteral("six.rtm"));
+        if (!WriteBytesFile(path, RtmBuild::Build(file)) || !Anim.LoadAnimation(path).isEmpty())
+            qWarning("six frames not loaded");
         Window.show();
         if (!QTest::qWaitForWindowExposed(&Window))
             qWarning("frame timer not exposed");

@@ -1,9 +1,11 @@
-// torvane-anim frames when memory runs out. The chains, exit codes and written files are
-// cases in tests/data/cli; the operations' own results are the frame timing's tests.
+// torvane-anim frames when memory runs out, and without a word of the session's notes. The
+// chains, exit codes and written files are cases in tests/data/cli; the operations' own
+// results are the frame timing's tests.
 #include "CommandHome.h"
 #include "anim/Rtm.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/HostileFiles.h"
+#include "platform/DebugOut.h"
 #include "support/TestMain.h"
 
 #include <QTest>
@@ -31,6 +33,19 @@ private slots:
                  : h.Read("out.rtm") == "old" && r.Out.isEmpty() ? 0 : 3;
         });
         QCOMPARE(code, 0);
+    }
+
+    // The chain runs on the editor's session without a model: the notes on animated names
+    // it cannot pose (the platform's debug lines) are not printed.
+    void printsNoNotes()
+    {
+        CommandHome h;
+        QVERIFY(h.Write("in.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "leg"}, 4))));
+        QStringList notes;
+        SetDebugSink([&notes](const QString& line) { notes << line; });
+        const CommandHome::Result r = h.Run({"frames", "%1/in.rtm", "--at", "2", "--insert-after", "--undo", "--redo", "-o", "%1/out.rtm"});
+        SetDebugSink({});
+        QCOMPARE(std::tuple(r.Code, r.Err, notes), std::tuple(0, QString(), QStringList()));
     }
 };
 

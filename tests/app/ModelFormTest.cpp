@@ -1,6 +1,7 @@
 // Loading models into the main window and working with the component tree by mouse and menu.
 // The set-up's own results (tree order, names, colours, proxies) are the command line's tests.
 #include "FormFixture.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/Selectcomponents.h"
 #include "platform/Ini.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QLCDNumber>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -54,7 +56,7 @@ private slots:
         fx.LoadRobot(true);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
         QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: LOADED"));
-        fx.Sel("arm")->Pivot[1] = 7.5f;
+        QVERIFY(f.Editor->SetPivot(f.FindNodeByName("arm"), {1, 7.5f, 0.1f}));
         Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
         f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
         QVERIFY(f.TV_EditComponents->DropOn(f.FindNodeByName("arm")));
@@ -102,11 +104,11 @@ private slots:
 
         Ctl<TLedButton>(f, "RB_AllSelections")->setChecked(true);
         f.Menus.HideAll1->trigger();
-        for (TSelection* s : f.TreeComponents())
+        for (const TSelection* s : f.TreeComponents())
             QVERIFY(s->Hidden);
         QVERIFY(Ctl<TLedButton>(f, "RB_CheckedSelections")->isChecked());
         f.Menus.ShowAll1->trigger();
-        for (TSelection* s : f.TreeComponents())
+        for (const TSelection* s : f.TreeComponents())
             QVERIFY(!s->Hidden);
     }
 
@@ -157,6 +159,32 @@ private slots:
         QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
         QCOMPARE(f.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 1);
+    }
+
+    // A component is hidden or shown again by a press anywhere on its swatch-and-cross
+    // cell, by H on the selected row and by "Hide" in the tree's menu, each one step.
+    void hidingTargets()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        TComponentTree* t = f.TV_EditComponents;
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        const int leg = f.FindNodeByName("leg");
+        const QRect row = t->NodeRect(leg);
+        QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(row.left() + 4, row.center().y()));  // the swatch
+        QVERIFY(fx.Sel("leg")->Hidden);
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Hide"));
+        QTest::keyClick(t, Qt::Key_H);  // the row just pressed is the selected one
+        QVERIFY(!fx.Sel("leg")->Hidden);
+        emit t->customContextMenuRequested(row.center());
+        QVERIFY(f.Menus.Hide1->isEnabled() && !f.Menus.Hide1->isChecked());
+        f.Menus.Hide1->trigger();
+        f.Menus.PopupMenu_Select->close();
+        QVERIFY(fx.Sel("leg")->Hidden);
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!fx.Sel("leg")->Hidden);
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Show"));
     }
 };
 

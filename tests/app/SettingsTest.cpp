@@ -1,5 +1,6 @@
 // The settings file's values as the window and the tools take them.
 #include "app/Settings.h"
+#include "editor/CommandStack.h"
 #include "platform/Ini.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
@@ -91,6 +92,7 @@ private slots:
         s.DirP3d = "/p", s.DirRTM = "/r", s.TranslationFile = "/t.tsl", s.ColorFile = "/c.clr", s.LastP3d = "/m.p3d", s.LastRTM = "/a.rtm";
         s.ShowAxes = s.ShowGrid = s.AutoScale = s.Light3D = s.Transparent3D = s.Grid3D = s.AutoSaveSettings = false;
         s.UndoSteps = 7;
+        s.UndoMegabytes = 64;
         s.AutosaveSeconds = 0;
         s.OnionFrames = 3;
         TIniFile first, second;
@@ -99,7 +101,34 @@ private slots:
         back.Read(first, "/exe/");
         back.Write(second);
         QCOMPARE(second.Text(), first.Text());
-        QCOMPARE(first.Text().count('='), 24);  // every key once
+        QCOMPARE(first.Text().count('='), 25);  // every key once
+    }
+
+    // The history's memory in MiB; without the key (or with 0, or nonsense) the history's
+    // own default share of memory, which is then not written into the file.
+    void undoMemory_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<qint64>("bytes");  // -1: the default
+        QTest::newRow("missing") << QString() << qint64(-1);
+        QTest::newRow("512 MiB") << "512" << (qint64(512) << 20);
+        QTest::newRow("zero") << "0" << qint64(-1);
+        QTest::newRow("negative") << "-3" << qint64(-1);
+        QTest::newRow("not a number") << "lots" << qint64(-1);
+        QTest::newRow("past the most") << "99999999" << (qint64(1) << 44);
+    }
+    void undoMemory()
+    {
+        QFETCH(QString, value); QFETCH(qint64, bytes);
+        TIniFile file;
+        if (!value.isNull())
+            file.SetText("[Settings]\nUndoMegabytes=" + value);
+        TSettings s;
+        s.Read(file, "/exe/");
+        QCOMPARE(qint64(s.UndoBytes()), bytes < 0 ? qint64(TCommandStack::DefaultByteLimit()) : bytes);
+        TIniFile written;
+        s.Write(written);
+        QCOMPARE(written.Text().contains("UndoMegabytes"), bytes >= 0);
     }
 
     // Against what this program read (base), only the keys it changed are written, and the

@@ -1,5 +1,6 @@
 // Start-up, settings and shutdown of the main window.
 #include "FormFixture.h"
+#include "editor/Editor.h"
 #include "anim/AnimController.h"
 #include "app/Filebrowser.h"
 #include "modelforms/ComponentTree.h"
@@ -96,7 +97,7 @@ private slots:
     void settingsValues()
     {
         QFETCH(QByteArray, zelvix); QFETCH(QByteArray, current); QFETCH(bool, grid); QFETCH(bool, axes); QFETCH(QSize, size);
-        QFETCH(QString, rtm); QFETCH(int, undo);
+        QFETCH(QString, rtm); QFETCH(int, undo); QFETCH(int, mib);
         if (size.isEmpty())
             size = QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         FormFixture fx;
@@ -109,7 +110,8 @@ private slots:
         QCOMPARE(f.Menus.ShowAxes1->isChecked(), axes);
         QCOMPARE(f.size(), size);
         QCOMPARE(F_FileBrowser->RTMDir(), rtm);
-        QCOMPARE(f.Anim->History().Limit(), undo);
+        QCOMPARE(f.Editor->History().StepLimit(), undo);
+        QCOMPARE(f.Editor->History().ByteLimit(), mib ? size_t(mib) << 20 : TCommandStack::DefaultByteLimit());
         f.SaveSettings();
         QCOMPARE(fx.Read("Zelvix.ini"), zelvix);
         const TIniFile written(fx.Path("TorvaneAnim.ini"));
@@ -117,6 +119,7 @@ private slots:
         QCOMPARE(written.ReadBool("Startup", "ShowAxes", !axes), axes);
         QCOMPARE(written.ReadString("Dir", "RTM", "?"), rtm);
         QCOMPARE(written.ReadInteger("Settings", "UndoSteps", 0), undo);
+        QCOMPARE(written.ReadInteger("Settings", "UndoMegabytes", 0), mib);
     }
 
     // Files named at start-up take the place of the last ones: an animation alone opens on

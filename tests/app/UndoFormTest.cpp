@@ -5,6 +5,7 @@
 #include "anim/Rtm.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/Selectcomponents.h"
+#include "widgets/Controls.h"
 #include "support/TestMain.h"
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
@@ -70,7 +71,7 @@ private slots:
         QVERIFY(!f.UndoOffered());  // not in the middle of a drag
         QTest::mouseRelease(&chart, Qt::LeftButton, Qt::ControlModifier, mark - QPoint(0, 20));
         QVERIFY(f.Doc.AnimFrames[1].Time > 1 / 3.0f);
-        QCOMPARE(f.Anim->UndoName(), QStringLiteral("Drag Frames"));
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Drag Frames"));
         QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
         QCOMPARE(t->StatusText(1), QStringLiteral("Selected Frames: 1 - 1"));
@@ -201,6 +202,48 @@ private slots:
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
         QVERIFY(tree->SelectedNodes().empty());
         QTRY_VERIFY(Refreshed(f) > refreshes);
+    }
+
+    // New Animation..., Yes, a component, Accept, then Ctrl+Z gives back the walk that was
+    // there (frames, current frame, file name, saved state), Ctrl+Y the new animation,
+    // whose unanimated components carry the hidden cross.
+    void undoOfNewAnimation()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.StartWalk();
+        const QByteArray loaded = Saved(f);
+        QTest::keyClick(Ctl<QSlider>(f, "AnimSlider"), Qt::Key_End);
+        const int last = f.Doc.ActAnimStep;
+        QVERIFY(last > 0);
+        fx.Dialogs.Answers << true;
+        QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
+        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("leg"));
+        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
+        QCOMPARE(f.Doc.AnimSelections.Names(), QStringList{"leg"});
+        const auto crossed = [&f] {  // the components whose row carries the hidden cross
+            QStringList names;
+            for (int node : f.Forest().TreeIndices())
+                if (f.TV_EditComponents->TreeModel()->IndexOf(node).data(TComponentTreeModel::HiddenRole).toBool())
+                    names << f.Forest().Component(node)->Name;
+            return names.join(' ');
+        };
+        QCOMPARE(crossed(), QStringLiteral("body arm hand proxy:lamp.01"));
+        QVERIFY(Ctl<TLedButton>(f, "RB_CheckedSelections")->isChecked());
+        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo New Animation"));
+        QVERIFY(f.isWindowModified());
+
+        QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Saved(f), loaded);
+        QCOMPARE(f.Doc.ActAnimStep, last);
+        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
+        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
+        QVERIFY(!f.isWindowModified() && !f.Menus.Undo1->isEnabled());
+        QCOMPARE(crossed(), QStringLiteral("body leg"));
+        QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f.Doc.AnimSelections.Names(), QStringList{"leg"});
+        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
+        QCOMPARE(crossed(), QStringLiteral("body arm hand proxy:lamp.01"));
+        QVERIFY(f.isWindowModified());
     }
 };
 

@@ -2,6 +2,7 @@
 // Changed, and the pose the views draw is then the document's current frame (the rest pose
 // without frames or in pivot mode). Edit mode: starting an edit of the selected components
 // of the current frame, the slider ticks, Restore, Apply, Cancel and Reset Frame.
+#include "anim/Rtm.h"
 #include "app/TestModels.h"
 #include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
@@ -136,6 +137,21 @@ class EditorTest : public QObject {
     {
         return e.ComponentPoses().Act(FindComponentByName(e.TreeOrder(), QLatin1String(name)));
     }
+    // The hidden components in tree order, and the document as its file would hold it.
+    static QString Hidden(const TEditor& e)
+    {
+        QStringList names;
+        for (const TSelection* s : e.TreeOrder())
+            if (s->Hidden)
+                names << s->Name;
+        return names.join(' ');
+    }
+    static QByteArray Saved(const TEditor& e)
+    {
+        QByteArray bytes;
+        WriteRtm(e.Document(), bytes);
+        return bytes;
+    }
     static std::vector<TMatrix12f> Frame(const TEditor& e, int step)
     {
         std::vector<TMatrix12f> matrices;
@@ -179,9 +195,15 @@ private slots:
             [](TEditor& e, const QDir&) { e.Anim().SetActStep(1); QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty()); });
         row("timer mirror", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done); });
-        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Anim().Undo()); });
-        row("new animation", true, ChangeDocument | ChangePose,
-            [](TEditor& e, const QDir&) { QVERIFY(e.Anim().CreateNewAnimation({QStringLiteral("arm")}).isEmpty()); });
+        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Undo()); });
+        row("new animation", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) {
+            e.StartNewAnimation();
+            QVERIFY(e.CreateNewAnimation({QStringLiteral("arm")}).isEmpty());
+        });
+        row("redo into no frames", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
+            e.StartNewAnimation();
+            QVERIFY(e.Undo() && e.Redo());
+        });
         row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
         row("pivot mode", true, ChangeOptions | ChangePose, WithOptions([](TEditorOptions& o) { o.PivotMode = true; }));
         row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
@@ -213,10 +235,12 @@ private slots:
     void viewsFollowModelEdits_data()
     {
         QTest::addColumn<TOp>("op");
-        QTest::newRow("hide") << TOp([](TEditor& e, const QDir&) { e.Forest().ToggleHidden(e.Forest().Find(QStringLiteral("arm"))); });
-        QTest::newRow("colour") << TOp([](TEditor& e, const QDir&) {
-            FindComponentByName(e.TreeOrder(), QStringLiteral("hand"))->Color = 0x0000FFu;
-            e.Forest().ComponentsChanged();
+        QTest::newRow("hide") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.SetHidden(e.Forest().Find(QStringLiteral("arm")), true)); });
+        QTest::newRow("colour") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.SetColor(e.Forest().Find(QStringLiteral("hand")), 0x0000FFu)); });
+        QTest::newRow("undo") << TOp([](TEditor& e, const QDir&) {
+            QVERIFY(e.SetHidden(e.Forest().Find(QStringLiteral("body")), false));  // hidden by the load
+            QVERIFY(e.SetColor(e.Forest().Find(QStringLiteral("hand")), 0x0000FFu));
+            QVERIFY(e.Undo());
         });
         QTest::newRow("other model") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadModel(d.filePath("room.p3d"))); });
     }
@@ -242,7 +266,7 @@ private slots:
         TEditor e;
         Start(e, false);
         const auto component = [&e](const char* name) { return FindComponentByName(e.TreeOrder(), QLatin1String(name)); };
-        component("leg")->Hidden = true;  // hidden by the user before the load
+        QVERIFY(e.SetHidden(e.Forest().Find(QStringLiteral("leg")), true));  // hidden by the user before the load
         QVERIFY(e.LoadAnimation(Dir_.filePath(QStringLiteral("walk.rtm"))));
         QVERIFY(component("body")->Hidden && component("leg")->Hidden && !component("arm")->Hidden);
         QVERIFY(!(e.ComponentPoses().Act(component("arm")) == TTransform::Identity()));
@@ -266,7 +290,7 @@ private slots:
         // Editing, a tick that acts, what Restore counts, Apply done, and the signals: none of them.
         QCOMPARE(QList<int>({e.Editing(), e.EditTick(true, true, 0, 0, 10), e.RestoreEdit(true), e.ApplyEdit(), int(spy.count())}), QList<int>(5, 0));
         QCOMPARE(e.ResetFrame(), resetFrame);
-        QCOMPARE(e.Anim().CanUndo(), resetFrame);
+        QCOMPARE(e.History().CanUndo(), resetFrame);
     }
 
     // The switches decide what the sliders do to the arm: each tick turns by the cube of
@@ -311,7 +335,7 @@ private slots:
         e.EndEdit();
         QVERIFY(!e.Editing() && Frame(e, 1) == stored);
         QCOMPARE(Act(e, "hand"), Widen(stored[1]));
-        QVERIFY(!e.Anim().CanUndo());
+        QVERIFY(!e.History().CanUndo());
 
         e.BeginEdit();
         tick5();
@@ -322,7 +346,7 @@ private slots:
         QCOMPARE(Reported(spy) & (ChangeDocument | ChangePose), unsigned(ChangeDocument | ChangePose));
         QCOMPARE(Frame(e, 1)[1], edited);
         QCOMPARE(Act(e, "hand"), Widen(edited));
-        QCOMPARE(e.Anim().UndoName(), QStringLiteral("Apply Changes"));
+        QCOMPARE(e.History().UndoName(), QStringLiteral("Apply Changes"));
     }
 
     // An animated component without an entry in the current frame is counted (one message
@@ -343,7 +367,7 @@ private slots:
         QCOMPARE(e.BeginEdit().Missing, 0);
         e.EditTick(false, true, 10, 0, 0);
         QVERIFY(!e.ApplyEdit());
-        QVERIFY(e.Editing() && Frame(e, 0) == stored && !e.Anim().CanUndo());
+        QVERIFY(e.Editing() && Frame(e, 0) == stored && !e.History().CanUndo());
     }
 
     // Reset Frame makes the current frame's entries the identity, and only its, as one
@@ -359,7 +383,7 @@ private slots:
         QVERIFY(Frame(e, 2) == std::vector<TMatrix12f>(2, IdentityMatrix12f));
         QVERIFY(Frame(e, 1)[0] != IdentityMatrix12f);
         QCOMPARE(Act(e, "arm"), TTransform::Identity());
-        QCOMPARE(e.Anim().UndoName(), QStringLiteral("Reset Frame"));
+        QCOMPARE(e.History().UndoName(), QStringLiteral("Reset Frame"));
     }
 
     // A press in the tree during an edit: the edit goes on from where the components are,
@@ -407,6 +431,140 @@ private slots:
         QVERIFY(!e.Editing());
         QVERIFY(e.LoadAnimation(Dir_.filePath(QStringLiteral("sample.rtm"))));
         QCOMPARE(Narrow(Act(e, "arm")), RtmBuild::TFile::Sample(0, 0));
+    }
+
+    // An edit belongs to its frame. When the current frame moves under it (Edit Frame
+    // pressed while playing: the segment under way still ends on the next frame), an
+    // untouched edit goes along and Apply writes each frame's own pose, never one frame's
+    // into another; an edit with changes is offered to its own frame first.
+    void editKeepsToItsFrame_data()
+    {
+        QTest::addColumn<bool>("ticked");  // the sliders changed the arm before the frame moved
+        QTest::addColumn<bool>("apply");   // the answer to "Apply the changes to frame 0?"
+        QTest::newRow("untouched") << false << false;
+        QTest::newRow("changed, applied") << true << true;
+        QTest::newRow("changed, dropped") << true << false;
+    }
+    void editKeepsToItsFrame()
+    {
+        QFETCH(bool, ticked); QFETCH(bool, apply);
+        TEditor e;
+        Start(e, "sample.rtm");
+        QStringList asked;
+        e.Ask = [&](const QString& q) { asked << q; return apply; };
+        std::vector<TMatrix12f> frame0 = Frame(e, 0);
+        const std::vector<TMatrix12f> frame1 = Frame(e, 1);
+        Select(e, "arm");
+        e.HoldPose(true);  // playing
+        QVERIFY(e.ShowBlend(0.5));
+        QCOMPARE(e.BeginEdit().Refusal, nullptr);
+        e.HoldPose(false);  // Play switched off
+        if (ticked)
+            QVERIFY(e.EditTick(false, true, 10, 0, 0));
+        QVERIFY(e.ShowBlend(0.7));  // a blend never reaches the edit
+        const std::vector<TMatrix12f> edited{Narrow(Act(e, "arm")), Narrow(Act(e, "hand"))};
+        e.Anim().SetActStep(1);
+        QCOMPARE(asked, ticked ? QStringList{"Apply the changes to frame 0?"} : QStringList());
+        QVERIFY(e.Editing());
+        QCOMPARE(e.EditedFrame(), 1);
+        QCOMPARE(Narrow(Act(e, "arm")), frame1[0]);  // started afresh on frame 1
+        QVERIFY(e.ApplyEdit());
+        QVERIFY(Frame(e, 1) == frame1);
+        QVERIFY(Frame(e, 0) == (ticked && apply ? edited : frame0));
+    }
+
+    // A load or an unload while an edit is open ends the edit before anything goes: Apply
+    // can no longer write (a model load would have it write the rest pose of the new
+    // components), and an edit with changes is offered to its frame first, with the
+    // components it was made on.
+    void loadsEndTheEdit_data()
+    {
+        QTest::addColumn<TOp>("op");
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<bool>("apply");
+        QTest::addColumn<bool>("kept");  // the document is still the one edited
+        const TOp reload = [](TEditor& e, const QDir& d) { QVERIFY(e.LoadModel(d.filePath("robot.p3d"))); };
+        QTest::newRow("model load") << reload << false << false << true;
+        QTest::newRow("model load, changed, applied") << reload << true << true << true;
+        QTest::newRow("model load, changed, dropped") << reload << true << false << true;
+        QTest::newRow("animation load") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadAnimation(d.filePath("walk.rtm"))); })
+                                        << true << true << false;
+        QTest::newRow("unload") << TOp([](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); }) << false << false << false;
+        QTest::newRow("new animation") << TOp([](TEditor& e, const QDir&) { e.StartNewAnimation(); }) << false << false << false;
+    }
+    void loadsEndTheEdit()
+    {
+        QFETCH(TOp, op); QFETCH(bool, ticked); QFETCH(bool, apply); QFETCH(bool, kept);
+        TEditor e;
+        Start(e, "sample.rtm");
+        int asked = 0;
+        e.Ask = [&](const QString&) { return ++asked, apply; };
+        e.Anim().SetActStep(1);
+        const std::vector<TMatrix12f> stored = Frame(e, 1);
+        Select(e, "arm");
+        e.BeginEdit();
+        if (ticked)
+            e.EditTick(true, true, 0, 0, 10);
+        const std::vector<TMatrix12f> edited{Narrow(Act(e, "arm")), Narrow(Act(e, "hand"))};
+        QSignalSpy spy(&e, &TEditor::Changed);
+        op(e, Dir_);
+        QCOMPARE(asked, ticked ? 1 : 0);
+        QVERIFY(!e.Editing());
+        QVERIFY(Reported(spy) & ChangeEditMode);
+        QVERIFY(!e.ApplyEdit());
+        if (kept)
+            QVERIFY(Frame(e, 1) == (ticked && apply ? edited : stored));
+    }
+
+    // "New Animation..." is one step however far apart its halves were: undo gives back
+    // exactly what was there (frames, names, current frame, file name, saved state, what
+    // its load hid), redo the new animation, which hides what it does not animate.
+    void newAnimationIsOneStep()
+    {
+        TEditor e;
+        Start(e, "walk.rtm");
+        e.Anim().SetActStep(2);
+        const QByteArray walk = Saved(e);
+        const QString hidden = Hidden(e);
+        QCOMPARE(hidden, QStringLiteral("body leg"));
+        e.StartNewAnimation();
+        QVERIFY(e.Document().AnimFrames.empty() && Hidden(e).isEmpty());
+        QCOMPARE(e.CreateNewAnimation({}), QStringLiteral("Nothing selected!"));
+        QVERIFY(e.CreateNewAnimation({QStringLiteral("leg")}).isEmpty());
+        const QString newHidden = QStringLiteral("body arm hand proxy:lamp.01");
+        QCOMPARE(Hidden(e), newHidden);
+        QCOMPARE(std::pair(e.History().Count(), e.History().UndoName()), std::pair(1, QStringLiteral("New Animation")));
+        QVERIFY(e.AnimationUnsaved());
+
+        QVERIFY(e.Undo());
+        QCOMPARE(Saved(e), walk);
+        QCOMPARE(std::tuple(e.Document().ActAnimStep, e.Document().AnimFileName, Hidden(e)),
+                 std::tuple(2, Dir_.filePath("walk.rtm"), hidden));
+        QVERIFY(!e.AnimationUnsaved() && !e.History().CanUndo());
+        QVERIFY(e.Redo());
+        QCOMPARE(e.Document().AnimSelections.Names(), QStringList{"leg"});
+        QCOMPARE(std::pair(e.Document().AnimFileName, Hidden(e)), std::pair(QString(), newHidden));
+        QVERIFY(e.AnimationUnsaved());
+        QVERIFY(e.Undo());
+        e.Anim().ClearAnimation();  // the unload shows again what the walk's load hid
+        QCOMPARE(Hidden(e), QString());
+    }
+
+    // Pivot mode switched on and off during an edit leaves the edit's pose alone: Apply
+    // writes what was edited, not the rest pose pivot mode shows outside an edit.
+    void pivotModeKeepsTheEdit()
+    {
+        TEditor e;
+        Start(e, "sample.rtm");
+        Select(e, "arm");
+        e.BeginEdit();
+        e.EditTick(true, true, 0, 0, 10);
+        const TMatrix12f edited = Narrow(Act(e, "arm"));
+        SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
+        QCOMPARE(Narrow(Act(e, "arm")), edited);
+        SetOptions(e, [](TEditorOptions& o) { o.PivotMode = false; });
+        QVERIFY(e.ApplyEdit());
+        QCOMPARE(Frame(e, 0)[0], edited);
     }
 };
 

@@ -23,14 +23,14 @@ private slots:
         QCOMPARE(f.Heard, done ? QStringList({"<1", ">1"}) : QStringList());
     }
 
-    void toggleHidden_data() { QVERIFY(AddTableRows("model/forest-hidden.table")); }
-    void toggleHidden()
+    void setHidden_data() { QVERIFY(AddTableRows("model/forest-hidden.table")); }
+    void setHidden()
     {
-        QFETCH(QString, hidden); QFETCH(QString, node); QFETCH(QString, shape);
+        QFETCH(QString, hidden); QFETCH(QString, node); QFETCH(bool, hide); QFETCH(QString, shape);
         TForest f("body arm<body hand<arm leg<body");
         for (const QString& name : hidden.split(' ', Qt::SkipEmptyParts))
-            f.Forest.Component(f.Node(name))->Hidden = true;
-        f.Forest.ToggleHidden(f.Node(node));
+            f.Forest.MutableComponent(f.Node(name))->Hidden = true;
+        f.Forest.SetHidden(f.Node(node), hide);
         QCOMPARE(f.Shape(), shape);
         QCOMPARE(f.Heard, (QStringList{"<2", ">2"}));
     }

@@ -40,7 +40,7 @@ struct TTree : TForest {
             if (const int node = Forest.Find(r.Name); node >= 0) {
                 const int parent = Forest.Find(r.ParentName);
                 Forest.Link(node, parent);
-                std::copy(r.Pivot, r.Pivot + 3, Forest.Component(node)->Pivot);
+                std::copy(r.Pivot, r.Pivot + 3, Forest.MutableComponent(node)->Pivot);
             }
             Forest.Sort();
         }

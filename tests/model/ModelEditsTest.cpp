@@ -1,5 +1,5 @@
-// The model's edits as states: what a difference says changed, and each side put back
-// exactly, the hierarchy included.
+// The model's edits as recorded changes: what an edit of some components changed, and
+// each side put back exactly, the hierarchy included; two changes in a row as one.
 #include "ForestFixture.h"
 #include "model/ModelEdits.h"
 #include "support/TestMain.h"
@@ -10,20 +10,19 @@
 class ModelEditsTest : public QObject {
     Q_OBJECT
 private slots:
-    void diffAndBothSides_data() { QVERIFY(AddTableRows("model/model-edits.table")); }
-    void diffAndBothSides()
+    void recordAndBothSides_data() { QVERIFY(AddTableRows("model/model-edits.table")); }
+    void recordAndBothSides()
     {
-        QFETCH(QString, edit); QFETCH(QStringList, kindNames); QFETCH(QString, shape);
+        QFETCH(QString, edit); QFETCH(QStringList, kindNames); QFETCH(QString, shape); QFETCH(QStringList, touched);
         const auto in = [&kindNames](const char* name, unsigned kind) { return kindNames.contains(name) ? kind : 0u; };
         const unsigned kinds = in("linking", EditLinking) | in("names", EditNames) | in("colors", EditColors) | in("hidden", EditHidden);
         TForest m("a b<a c<a d");
         m.Forest.Sort();
-        const TModelSnapshot before = SnapshotModel(m.Forest);
         const QString shapeBefore = m.Shape();
+        const TModelRecorder recorder(m.Forest, {});
         if (edit == "move" || edit == "link") {
             const bool link = edit == "link";
             m.Forest.Rebuild({-1, 0, link ? 0 : -1, link ? 1 : -1}, {0, 1, 2, 3});
-            m.Forest.Sort();
             if (link)
                 m.Components[3].Pivot[1] = 2.5f;
         } else if (edit == "name") {
@@ -33,33 +32,39 @@ private slots:
             m.Components[0].Hidden = true;
         }
         m.Forest.Sort();
-        const TModelSnapshot after = SnapshotModel(m.Forest);
-        const TModelChange change = DiffModel(before, after);
+        const TModelChange change = recorder.Finish();
         QCOMPARE(change.Kinds, kinds);
+        QStringList names;  // only what changed is kept
+        for (const TSelection* s : change.Components)
+            names << s->Name;
+        QCOMPARE(names, touched);
         QCOMPARE(ApplyModelChange(change, true, m.Forest), edit == "move" || edit == "link");
         QCOMPARE(m.Shape(), shapeBefore);
-        QCOMPARE(DiffModel(before, SnapshotModel(m.Forest)).Kinds, 0u);
+        QVERIFY(recorder.Finish().Empty());  // every field as it was
         ApplyModelChange(change, false, m.Forest);
         QCOMPARE(m.Shape(), shape);
-        QCOMPARE(DiffModel(after, SnapshotModel(m.Forest)).Kinds, 0u);
+        QCOMPARE(recorder.Finish().Kinds, kinds);
     }
 
-    // A kind is unsaved while the components differ from its file in it: an edit undone
-    // back to what the file holds leaves nothing to save, and a save moves what "back" is.
-    void unsavedFollowsTheFiles()
+    // A change appended to another keeps the first side of the one and the last side of
+    // the other for a component both touched: three pivot moves undo to the first place.
+    void appendedChangesAreOne()
     {
-        TForest m("a b<a c");
-        m.Forest.Sort();
-        TModelFileStates files;
-        files.Saved(TModelFileStates::FileKinds, SnapshotModel(m.Forest));
-        const auto unsaved = [&] { return files.Unsaved(SnapshotModel(m.Forest)); };
-        m.Components[1].Pivot[0] = 1;
-        m.Components[2].DisplayName = "Bee";
-        QCOMPARE(unsaved(), unsigned(EditLinking | EditNames));
-        m.Components[1].Pivot[0] = 0;  // the pivot back where the file has it
-        QCOMPARE(unsaved(), unsigned(EditNames));
-        files.Saved(EditNames, SnapshotModel(m.Forest));
-        QCOMPARE(unsaved(), 0u);
+        TForest m("a b");
+        TModelChange all;
+        for (float x : {1.f, 2.f, 3.f}) {
+            const TModelRecorder r(m.Forest, {m.Node("a")});
+            m.Components[0].Pivot[0] = x;
+            all.Append(r.Finish());
+        }
+        const TModelRecorder r(m.Forest, {m.Node("b")});
+        m.Components[1].Color = 7;
+        all.Append(r.Finish());
+        QCOMPARE(std::pair(all.Components.size(), all.Kinds), std::pair(size_t(2), unsigned(EditLinking | EditColors)));
+        ApplyModelChange(all, true, m.Forest);
+        QCOMPARE(std::pair(m.Components[0].Pivot[0], m.Components[1].Color), std::pair(0.f, 0u));
+        ApplyModelChange(all, false, m.Forest);
+        QCOMPARE(std::pair(m.Components[0].Pivot[0], m.Components[1].Color), std::pair(3.f, 7u));
     }
 };
 

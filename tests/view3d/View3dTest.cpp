@@ -2,6 +2,7 @@
 // the main window, from the painter alone, and from the render command.
 #include "app/CommandHome.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "filebuild/P3dBuilder.h"
 #include "modelforms/ComponentTree.h"
 #include "support/Controls.h"
@@ -59,16 +60,15 @@ struct TWindow {
             return false;
         if (withModel) {
             Form.LoadModel(path);
-            Plate().Color = 0x000000FF;
-            Cube().Color = 0x00FF0000;
+            Form.Editor->SetColor(Node("plate"), 0x000000FF);
+            Form.Editor->SetColor(Node("cube"), 0x00FF0000);
         }
         // The start-up settings press "Light Mode" and "Transparent Mode"; the tests say what they want.
         for (QToolButton* button : {Ctl<QToolButton>(Form, "B_Grid"), Ctl<QToolButton>(Form, "B_Light"), Ctl<QToolButton>(Form, "B_Transparent3D")})
             button->setChecked(false);
         return QTest::qWaitFor([this] { return Form.P_3dArea->View()->ContextCreated(); });
     }
-    TSelection& Plate() { return *Form.FindComponent("plate"); }
-    TSelection& Cube() { return *Form.FindComponent("cube"); }
+    int Node(const char* name) const { return Form.FindNodeByName(QLatin1String(name)); }
     // The colours as stored in the framebuffer, without Qt's reading of the alpha channel.
     QImage Picture()
     {
@@ -89,9 +89,9 @@ private slots:
         TWindow w;
         QVERIFY(w.Start(!setup.contains('0')));
         if (!setup.contains('0')) {
-            w.Plate().Hidden = setup.contains('h');
-            w.Cube().Hidden = setup.contains('H');
-            std::fill(std::begin(w.Plate().Pivot), std::end(w.Plate().Pivot), 0.f);
+            w.Form.Editor->SetHidden(w.Node("plate"), setup.contains('h'));
+            w.Form.Editor->SetHidden(w.Node("cube"), setup.contains('H'));
+            w.Form.Editor->SetPivot(w.Node("plate"), {0, 0, 0});
             w.Form.TV_EditComponents->SetNodeSelected(w.Form.FindNodeByName("plate"), setup.contains('e'));
             (setup.contains('A') ? Ctl<TLedButton>(w.Form, "RB_AllSelections") : Ctl<TLedButton>(w.Form, "RB_CheckedSelections"))->setChecked(true);
             Ctl<TLedButton>(w.Form, "RB_AllPolygons")->setChecked(setup.contains('s'));

@@ -1,7 +1,10 @@
 #pragma once
-// The undo history of the animation document. A step keeps only what its operation
-// changed: the frames it removed or rewrote, where each remaining frame came from, and
-// the times of all frames (4 bytes a frame), never a copy of the whole document.
+// A change of the animation document as its controller records it: the step that an
+// operation made, which undoes it and, once undone, redoes it. A step keeps only what its
+// operation changed: the frames it removed or rewrote, where each remaining frame came
+// from, and the times of all frames (4 bytes a frame), never a copy of the whole document.
+// The history of steps is the editor's (editor/CommandStack.h); this is the animation's own
+// change format, which TAnimController::PutBack applies.
 //
 // A change of the frame list is a TFramesDelta: how to turn the list it is applied to
 // into another one. Applying it gives back its inverse, so one delta serves undo and,
@@ -13,8 +16,6 @@
 #include <QStringList>
 #include <array>
 #include <cstddef>
-#include <deque>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -42,16 +43,6 @@ struct TFramesDelta {
     size_t Bytes() const;
 };
 
-// A step of something the history does not hold itself (the model's edits): it is told to
-// undo and redo.
-class TExternalStep {
-public:
-    virtual ~TExternalStep() = default;
-    virtual void Undo() = 0;
-    virtual void Redo() = 0;
-    virtual size_t Bytes() const = 0;
-};
-
 // What a step puts back besides the frames.
 struct TDocState {
     int ActStep = 0;
@@ -64,11 +55,13 @@ struct TAnimStep {
     TFramesDelta Delta;  // undoes the step; after an undo it redoes it
     TDocState Before;
     TDocState After;
-    // New Animation replaces the names: the other list (before while undoable, after
-    // while redoable).
+    // New Animation replaces the names and the file name: the other side's (before while
+    // undoable, after while redoable).
     std::optional<QStringList> Names;
-    // Set for a step outside the document; Delta and the states are then unused.
-    std::shared_ptr<TExternalStep> External;
+    std::optional<QString> FileName;
+    // Steps with the same key, done one right after the other, are one step of the history
+    // (a number typed into one field, the two halves of "New Animation..."); empty: none.
+    QString MergeKey;
     size_t Bytes() const;
 };
 
@@ -81,9 +74,10 @@ public:
     // Tags every frame with its index (until Finish or Abandon) and keeps the times and the
     // frames in keep.
     TStepRecorder(TAnimFrames& frames, TFrameRange keep, TDocState before, TKeep how = TKeep::Copy);
-    // The step that undoes what was done to the frames since; nothing when they, the total
-    // move and the names are as they were.
-    std::optional<TAnimStep> Finish(const QString& name, TAnimFrames& frames, const TDocState& after);
+    // The step that undoes what was done to the frames since; nothing when they and the
+    // total move are as they were, unless the operation changed what the recorder does not
+    // see (names, file name: changed).
+    std::optional<TAnimStep> Finish(const QString& name, TAnimFrames& frames, const TDocState& after, bool changed = false);
     // The operation was refused: what was taken out goes back.
     void Abandon(TAnimFrames& frames);
 
@@ -93,35 +87,4 @@ private:
     TFrameRange Keep_;
     TDocState Before_;
     TKeep How_ = TKeep::Copy;
-};
-
-class TAnimHistory {
-public:
-    bool CanUndo() const { return Index_ > 0; }
-    bool CanRedo() const { return Index_ < Steps_.size(); }
-    QString UndoName() const { return CanUndo() ? Steps_[Index_ - 1].Name : QString(); }
-    QString RedoName() const { return CanRedo() ? Steps_[Index_].Name : QString(); }
-    // A new step drops what could have been redone; past the limit the oldest step goes.
-    void Push(TAnimStep step);
-    // The step to undo or redo, which the caller applies; the index moves past it.
-    TAnimStep& TakeUndo() { return Steps_[--Index_]; }
-    TAnimStep& TakeRedo() { return Steps_[Index_++]; }
-    // A new history: after a load, an unload or a clear.
-    void Clear();
-    // A new history for a document that keeps its changes: modified stays as it was.
-    void Restart();
-    // The document as it is now is the one on disk (after a load or a save).
-    void MarkSaved() { Saved_ = static_cast<long>(Index_); }
-    // A step of the document (not an external one) lies between the saved state and now.
-    bool IsModified() const;
-    void SetLimit(int steps);
-    int Limit() const { return Limit_; }
-    int Count() const { return static_cast<int>(Steps_.size()); }
-    size_t Bytes() const;
-
-private:
-    std::deque<TAnimStep> Steps_;
-    size_t Index_ = 0;   // steps before it are done, from it on undone
-    long Saved_ = 0;     // the index at the last save; -1 when no index matches the file
-    int Limit_ = 100;
 };

@@ -1,4 +1,4 @@
-#include "anim/AnimHistory.h"
+#include "anim/AnimStep.h"
 
 #include <algorithm>
 #include <cstring>
@@ -254,7 +254,8 @@ size_t TFramesDelta::Bytes() const
 
 size_t TAnimStep::Bytes() const
 {
-    return sizeof(TAnimStep) + Delta.Bytes() + (Names ? size_t(Names->size()) * 32 : 0) + (External ? External->Bytes() : 0);
+    return sizeof(TAnimStep) + Delta.Bytes() + (Names ? size_t(Names->size()) * 32 : 0) +
+           (FileName ? size_t(FileName->size()) * 2 : 0);
 }
 
 TStepRecorder::TStepRecorder(TAnimFrames& frames, TFrameRange keep, TDocState before, TKeep how)
@@ -275,7 +276,7 @@ void TStepRecorder::Abandon(TAnimFrames& frames)
     Kept_.Reset(0);
 }
 
-std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, TAnimFrames& frames, const TDocState& after)
+std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, TAnimFrames& frames, const TDocState& after, bool changed)
 {
     // Where each frame of before stands now: the first frame carrying its tag.
     std::vector<int> now(Times_.size(), -1);
@@ -327,68 +328,7 @@ std::optional<TAnimStep> TStepRecorder::Finish(const QString& name, TAnimFrames&
         d.Sources[j] = source;
     }
     Kept_.Reset(0);
-    if (d.IsIdentity(frames) && SameState(Before_, after))
+    if (!changed && d.IsIdentity(frames) && SameState(Before_, after))
         return std::nullopt;
     return step;
-}
-
-void TAnimHistory::Push(TAnimStep step)
-{
-    if (Saved_ > static_cast<long>(Index_))
-        Saved_ = -1;  // the saved state could only have been reached by redoing
-    Steps_.erase(Steps_.begin() + static_cast<std::ptrdiff_t>(Index_), Steps_.end());
-    Steps_.push_back(std::move(step));
-    ++Index_;
-    while (Steps_.size() > size_t(std::max(Limit_, 1))) {
-        Steps_.pop_front();
-        --Index_;
-        Saved_ = Saved_ > 0 ? Saved_ - 1 : -1;
-    }
-}
-
-void TAnimHistory::Clear()
-{
-    Steps_.clear();
-    Index_ = 0;
-    Saved_ = 0;
-}
-
-bool TAnimHistory::IsModified() const
-{
-    if (Saved_ < 0)
-        return true;
-    const size_t from = std::min(size_t(Saved_), Index_), to = std::max(size_t(Saved_), Index_);
-    for (size_t i = from; i < to; ++i)
-        if (!Steps_[i].External)
-            return true;
-    return false;
-}
-
-void TAnimHistory::Restart()
-{
-    const bool modified = IsModified();
-    Clear();
-    Saved_ = modified ? -1 : 0;
-}
-
-void TAnimHistory::SetLimit(int steps)
-{
-    Limit_ = std::max(steps, 1);
-    while (Steps_.size() > size_t(Limit_)) {
-        if (Index_ == 0) {
-            Steps_.pop_back();  // only redo steps are left to drop
-            continue;
-        }
-        Steps_.pop_front();
-        --Index_;
-        Saved_ = Saved_ > 0 ? Saved_ - 1 : -1;
-    }
-}
-
-size_t TAnimHistory::Bytes() const
-{
-    size_t n = 0;
-    for (const TAnimStep& s : Steps_)
-        n += s.Bytes();
-    return n;
 }
