@@ -114,12 +114,10 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
                 }
                 return TByteSink::Room(min, free);
             }
-            void Commit(const unsigned char* room, size_t used) override
+            void Commit(const unsigned char*, size_t used) override
             {
                 if (W.Ok())
                     W.Advance(qsizetype(used));
-                else
-                    Put(room, used);
             }
         } file(out);
         b.Emit(file);
