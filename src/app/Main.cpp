@@ -1,18 +1,19 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "app/About.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
 #include "modelforms/ComponentTree.h"
-#include "model/P3dmodell.h"
-#include "modelforms/Proxyselect.h"
-#include "modelforms/Selectcomponents.h"
+#include "model/P3dModel.h"
+#include "modelforms/ProxySelection.h"
+#include "modelforms/ComponentSelection.h"
 #include "platform/Dialogs.h"
 #include "platform/Ini.h"
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
+#include "widgets/LongWork.h"
 
 #include <QAction>
 #include <utility>
@@ -57,6 +58,12 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     BuildSecondaryWindows();
     ConnectEditor();
     ShowOptions();
+    // Long loads, saves and exports run on a worker thread; the status bar shows how far.
+    auto* longWork = new TLongWork(this);
+    statusBar()->addPermanentWidget(longWork);
+    longWork->Hold(PlayTimer);
+    longWork->Hold(EditTimer_);
+    Editor_->RunLong = [longWork](const TLongTask& task) { return longWork->Run(task); };
     ShowUndoState();
     Built_ = true;
 }

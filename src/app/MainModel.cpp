@@ -1,10 +1,10 @@
 // Models, the component tree, the linking file, display names and colours.
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "model/ModelSetup.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "widgets/Controls.h"
@@ -61,8 +61,10 @@ void TMainForm::LoadModel(const QString& fileName)
 {
     if (fileName.isEmpty() || !SaveModelChangesFirst())
         return;
-    Editor_->ClearModel();
-    const bool loaded = Editor_->LoadModel(fileName);
+    bool cancelled = false;
+    const bool loaded = Editor_->LoadModel(fileName, &cancelled);
+    if (cancelled)  // everything as it was
+        return;
     const TModelSetup& setup = Editor_->Setup();
     // The main model's counts as its header states them, also when the file turned out
     // too short to hold them.
