@@ -5,6 +5,7 @@
 #include "P3dSeeds.h"
 #include "model/P3dFile.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -55,6 +56,13 @@ void Check(const TP3dFile& f, size_t size, bool selections)
     for (const TP3dFileSelection& s : f.Selections) {
         FUZZ_CHECK(s.Points.size() == nv && s.Polygons.size() == np);
         membership += nv + np;
+        // The members' span: from the first member to one past the last, empty for none.
+        const auto first = std::find_if(s.Points.begin(), s.Points.end(), [](uint8_t b) { return b != 0; });
+        const auto last = std::find_if(s.Points.rbegin(), s.Points.rend(), [](uint8_t b) { return b != 0; });
+        if (first == s.Points.end())
+            FUZZ_CHECK(s.FirstPoint == s.EndPoint);
+        else
+            FUZZ_CHECK(s.FirstPoint == size_t(first - s.Points.begin()) && s.EndPoint == size_t(s.Points.rend() - last));
     }
     FUZZ_CHECK(nv * 16 + nn * 12 + np * 104 + membership <= size);
 }

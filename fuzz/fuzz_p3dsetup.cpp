@@ -13,7 +13,7 @@
 
 namespace {
 // The third member point of a selection, or the origin.
-TVec3 ThirdMember(const TP3dModell& m, const std::vector<uint8_t>& members)
+TVec3 ThirdMember(const TP3dModell& m, const TMembership& members)
 {
     int seen = 0;
     for (size_t i = 0; i < members.size(); ++i)

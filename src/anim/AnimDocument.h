@@ -3,6 +3,7 @@
 // one transform per animated component in each frame. It knows nothing of files, models
 // or windows; the main window keeps one and runs the operations that touch controls.
 #include "base/Transform.h"
+#include "base/Unfilled.h"
 
 #include <QHash>
 #include <QString>
@@ -30,25 +31,6 @@ struct TAnimFrameRef {
     float& Time;
     std::span<TAnimEntry> Entries;
     operator TAnimFrame() const { return {Time, Entries}; }
-};
-
-// An allocator that leaves new items unwritten: the store grows only to fill the room at
-// once with copies, so a block insert costs its copy and the shift alone. Only for types
-// that are plain bytes.
-template <typename T>
-struct TUnfilledAllocator : std::allocator<T> {
-    static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
-    template <typename U>
-    struct rebind {
-        using other = TUnfilledAllocator<U>;
-    };
-    TUnfilledAllocator() = default;
-    template <typename U>
-    TUnfilledAllocator(const TUnfilledAllocator<U>&) noexcept {}
-    template <typename U>
-    void construct(U*) noexcept {}
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args) { ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...); }
 };
 
 // The frames in play order: one array of times and one contiguous array of entries, the

@@ -67,6 +67,14 @@ public:
         Pos_ += n;
         return p;
     }
+    // The next n bytes copied to out; false at the end.
+    bool ReadInto(char* out, qsizetype n)
+    {
+        const char* p = Take(n);
+        if (p && n > 0)
+            std::memcpy(out, p, size_t(n));
+        return p;
+    }
 
 private:
     const QByteArray& Bytes_;
@@ -87,6 +95,25 @@ public:
         const char* p = Buffer_.constData() + Pos_;
         Pos_ += n;
         return p;
+    }
+
+    // The next n bytes (any number) straight into out: what is buffered, then the file
+    // itself; false at the end.
+    bool ReadInto(char* out, qsizetype n)
+    {
+        const qsizetype buffered = std::min(n, End_ - Pos_);
+        if (buffered > 0)
+            std::memcpy(out, Buffer_.constData() + Pos_, size_t(buffered));
+        Pos_ += buffered;
+        for (qsizetype done = buffered; done < n;) {
+            const qint64 k = File_.read(out + done, n - done);
+            if (k < 0)
+                Error_ = File_.errorString();
+            if (k <= 0)
+                return false;
+            done += qsizetype(k);
+        }
+        return true;
     }
 
 private:
@@ -185,18 +212,21 @@ void ParseRtm(Input& in, TRtmData& data)
             entry = data.Frames.Entries(size_t(f)).data();
         }
         if (componentCount == 0) {
-            // Times alone, back to back: taken in blocks.
-            const qsizetype n = std::min<qsizetype>(qsizetype(data.Frames.size()) - f, 1 << 16);
-            const char* block = in.Take(4 * n);
-            if (!block)
-                return Fail(data, Rtm::IncorrectFormat);
+            // Times alone, back to back: the batch read straight into place.
             if constexpr (LittleEndianHost) {
-                std::memcpy(times + f, block, size_t(4 * n));
+                const qsizetype n = qsizetype(data.Frames.size()) - f;
+                if (!in.ReadInto(reinterpret_cast<char*>(times + f), 4 * n))
+                    return Fail(data, Rtm::IncorrectFormat);
+                f += int32_t(n) - 1;
             } else {
+                const qsizetype n = std::min<qsizetype>(qsizetype(data.Frames.size()) - f, 1 << 16);
+                const char* block = in.Take(4 * n);
+                if (!block)
+                    return Fail(data, Rtm::IncorrectFormat);
                 for (qsizetype k = 0; k < n; ++k)
                     times[f + k] = GetF32(block + 4 * k);
+                f += int32_t(n) - 1;
             }
-            f += int32_t(n) - 1;
             continue;
         }
         const char* time = in.Take(4);

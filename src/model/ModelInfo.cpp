@@ -6,7 +6,7 @@
 #include <cstdint>
 
 namespace {
-int CountMembers(const std::vector<uint8_t>& bytes, size_t size)
+int CountMembers(const TMembership& bytes, size_t size)
 {
     const size_t n = std::min(bytes.size(), size);
     return static_cast<int>(std::count_if(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),

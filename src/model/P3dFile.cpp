@@ -1,4 +1,5 @@
 #include "model/P3dFile.h"
+#include "model/Membership.h"
 
 #include "platform/Binary.h"
 #include "platform/FileUtil.h"
@@ -26,7 +27,8 @@ constexpr qsizetype PolygonRecordSize = 104;
 constexpr qsizetype TagNameSize = 64;
 // Files are read in pieces of this size into one buffer that stays in the processor's
 // cache; each piece is decoded from there into arrays reserved, not zeroed, beforehand,
-// so every byte of the model is written once.
+// so every byte of the model is written once. Membership lists, stored as the file holds
+// them, are read straight into place.
 constexpr qsizetype PieceSize = 256 * 1024;
 
 using S = TP3dReadStatus;
@@ -41,6 +43,9 @@ public:
     virtual const char* Take(qsizetype n) = 0;
     // Callers skip no more than Remaining().
     virtual void Skip(qsizetype n) = 0;
+    // The next n bytes (0 <= n <= Remaining()) straight into out; false when the input
+    // failed, which ends it.
+    virtual bool ReadInto(char* out, qsizetype n) = 0;
 };
 
 class TMemorySource final : public TSource {
@@ -56,6 +61,13 @@ public:
         return p;
     }
     void Skip(qsizetype n) override { Pos_ += std::clamp<qsizetype>(n, 0, Remaining()); }
+    bool ReadInto(char* out, qsizetype n) override
+    {
+        const char* p = Take(n);
+        if (p && n > 0)
+            std::memcpy(out, p, size_t(n));
+        return p;
+    }
 
 private:
     const QByteArray& Bytes_;
@@ -74,22 +86,26 @@ public:
     qsizetype Remaining() const override { return Remaining_; }
     const char* Take(qsizetype n) override
     {
-        if (n < 0 || n > Remaining_ || n > PieceSize)
-            return nullptr;
+        return n <= PieceSize && ReadInto(Buffer_.get(), n) ? Buffer_.get() : nullptr;
+    }
+    bool ReadInto(char* out, qsizetype n) override
+    {
+        if (n < 0 || n > Remaining_)
+            return false;
         if (!Advance(Progress_, Size_ - Remaining_, Size_)) {  // cancelled: the input ends here
             Remaining_ = 0;
-            return nullptr;
+            return false;
         }
         for (qsizetype done = 0; done < n;) {
-            const qint64 got = File_.read(Buffer_.get() + done, n - done);
+            const qint64 got = File_.read(out + done, n - done);
             if (got <= 0) {
                 Remaining_ = 0;
-                return nullptr;
+                return false;
             }
             done += got;
         }
         Remaining_ -= n;
-        return Buffer_.get();
+        return true;
     }
     void Skip(qsizetype n) override
     {
@@ -142,18 +158,42 @@ bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype re
     return true;
 }
 
-bool ReadBytes(TSource& src, std::vector<uint8_t>& out, quint64 n)
+// Where the non-zero bytes of a membership list lie: [First, End), empty when none.
+struct TSpan {
+    uint32_t First = 0, End = 0;
+
+    // Takes in bytes [at, at + n) of the list, n > 0, after every byte before them.
+    void Add(const uint8_t* b, uint32_t at, uint32_t n)
+    {
+        uint32_t i = 0;
+        if (First == End) {  // no member yet: the first one in these bytes
+            i = uint32_t(Membership::Next(b, 0, n));
+            if (i == n)
+                return;
+            First = at + i;
+        }
+        // The last one, looked for from the end down to where the first was; a piece
+        // without members leaves the end where it was.
+        if (const uint32_t end = uint32_t(Membership::End(b + i, n - i)); end > 0)
+            End = at + i + end;
+    }
+};
+
+// n membership bytes read straight into out, piece by piece; each piece, still in the
+// processor's cache, is looked over for where its members lie. The caller has made sure
+// that the input holds n bytes.
+bool ReadMembership(TSource& src, TMembership& out, uint32_t n, TSpan* span)
 {
-    if (n > PhysicalMemory())
+    if (quint64(n) > PhysicalMemory())
         throw std::bad_alloc();
-    out.reserve(size_t(std::min<quint64>(n, quint64(src.Remaining()))));
-    while (n > 0) {
-        const qsizetype k = qsizetype(std::min<quint64>(n, PieceSize));
-        const char* p = src.Take(k);
-        if (!p)
+    out.resize(n);
+    for (uint32_t done = 0; done < n;) {
+        const uint32_t k = uint32_t(std::min<qsizetype>(n - done, PieceSize));
+        if (!src.ReadInto(reinterpret_cast<char*>(out.data()) + done, k))
             return false;
-        out.insert(out.end(), reinterpret_cast<const uint8_t*>(p), reinterpret_cast<const uint8_t*>(p) + k);
-        n -= quint64(k);
+        if (span)
+            span->Add(out.data() + done, done, k);
+        done += k;
     }
     return true;
 }
@@ -279,8 +319,11 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
             return streamError();
         TP3dFileSelection sel;
         sel.Name = std::move(name);
-        if (!ReadBytes(src, sel.Points, nv) || !ReadBytes(src, sel.Polygons, np))
+        TSpan points;
+        if (!ReadMembership(src, sel.Points, nv, &points) || !ReadMembership(src, sel.Polygons, np, nullptr))
             return streamError();
+        sel.FirstPoint = points.First;
+        sel.EndPoint = points.End;
         tag.Read = TP3dTag::TRead::Whole;
         f.Selections.push_back(std::move(sel));
     }

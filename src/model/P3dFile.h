@@ -3,6 +3,8 @@
 // what its first LOD holds. It applies no editor defaults, fills no display buffers, finds
 // no file by letter case and writes nothing to the debug channel; the model set-up
 // (TP3dModell) does all that from the record.
+#include "base/Unfilled.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -66,11 +68,19 @@ struct TP3dTag {
     TRead Read = TRead::Name;  // Whole: its data was read (or skipped), or it ends the list
 };
 
+// One membership byte per point (or polygon) of a model: non-zero for a member. Read from
+// the file straight into place, so its room is not filled first.
+using TMembership = std::vector<uint8_t, TUnfilledAllocator<uint8_t>>;
+
 // A named selection: one membership byte per point, then one per polygon.
 struct TP3dFileSelection {
     QString Name;
-    std::vector<uint8_t> Points;
-    std::vector<uint8_t> Polygons;
+    TMembership Points;
+    TMembership Polygons;
+    // Every non-zero byte of Points lies in [FirstPoint, EndPoint) (empty when there is
+    // none): the reader notes it while the bytes are fresh, so whoever looks for the
+    // members need not pass over the rest. Unknown (anywhere) until then.
+    uint32_t FirstPoint = 0, EndPoint = UINT32_MAX;
 };
 
 struct TP3dFile {

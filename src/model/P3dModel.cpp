@@ -1,11 +1,11 @@
 #include "model/P3dModel.h"
+#include "model/Membership.h"
 
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 namespace {
@@ -124,12 +124,9 @@ void TP3dModell::SetUp(TP3dFile&& file)
     Polygons = std::move(file.Polygons);
     // A sub-model is posed where it is drawn; only the others keep posed points.
     if (!IsProxy) {
-        DisplayPoints.resize(Vertices.size());
-        for (size_t i = 0; i < Vertices.size(); ++i) {
-            DisplayPoints[i].X = Vertices[i].X;
-            DisplayPoints[i].Y = Vertices[i].Y;
-            DisplayPoints[i].Z = Vertices[i].Z;
-        }
+        DisplayPoints.reserve(Vertices.size());
+        for (const TP3dVertex& v : Vertices)
+            DisplayPoints.push_back({v.X, v.Y, v.Z, 0});
     }
     // A proxy sub-model is drawn as a whole; its selections are of no use.
     if (IsProxy)
@@ -145,29 +142,16 @@ void TP3dModell::SetUp(TP3dFile&& file)
         sel->VertexMembership = std::move(read.Points);
         sel->PolygonMembership = std::move(read.Polygons);
         const uint8_t* member = sel->VertexMembership.data();
-        const size_t n = std::min(nv, sel->VertexMembership.size());
+        const size_t n = std::min<size_t>({nv, sel->VertexMembership.size(), read.EndPoint});
         // The default pivot is the third member point; fewer than three keep the origin.
-        // Most selections hold a small part of the points: runs of 32 non-members are
-        // passed over at once.
+        // The reader said where the members lie.
         int members = 0;
-        for (size_t i = 0; i < n;) {
-            if (n - i >= 32) {
-                uint64_t w[4];
-                std::memcpy(w, member + i, 32);
-                if ((w[0] | w[1] | w[2] | w[3]) == 0) {
-                    i += 32;
-                    continue;
-                }
-            }
-            for (const size_t end = std::min(n, i + 32); i < end; ++i) {
-                if (!member[i])
-                    continue;
-                ++Vertices[i].ShareCount;
-                if (++members == 3) {
-                    sel->Pivot[0] = Vertices[i].X;
-                    sel->Pivot[1] = Vertices[i].Y;
-                    sel->Pivot[2] = Vertices[i].Z;
-                }
+        for (size_t i = Membership::Next(member, read.FirstPoint, n); i < n; i = Membership::Next(member, i + 1, n)) {
+            ++Vertices[i].ShareCount;
+            if (++members == 3) {
+                sel->Pivot[0] = Vertices[i].X;
+                sel->Pivot[1] = Vertices[i].Y;
+                sel->Pivot[2] = Vertices[i].Z;
             }
         }
         sel->DisplayName = sel->Name;

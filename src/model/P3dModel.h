@@ -28,8 +28,8 @@ struct TSelection {
     QString Name;
     QString DisplayName;
     float Pivot[3] = {0, 0, 0};
-    std::vector<uint8_t> VertexMembership;   // one byte per vertex of Model
-    std::vector<uint8_t> PolygonMembership;  // one byte per polygon of Model
+    TMembership VertexMembership;   // one byte per vertex of Model
+    TMembership PolygonMembership;  // one byte per polygon of Model
     uint32_t Color = 0;                      // 0x00BBGGRR
 };
 

@@ -95,6 +95,13 @@ public:
         return SpaceSlow(size);
     }
     void Advance(qsizetype size) { Used_ += size; }
+    // As Space, and free says how much of the buffer is free there (at least size).
+    char* Room(qsizetype size, qsizetype& free)
+    {
+        char* at = Space(size);
+        free = at ? Capacity_ - Used_ : 0;
+        return at;
+    }
 
     // Writes what is buffered, syncs, renames the temporary file over the target and syncs
     // the folder. False (with Error set and the temporary file removed) on failure.

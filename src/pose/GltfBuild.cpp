@@ -90,7 +90,7 @@ QString TrsWarning(const TTrs& t, const QString& where)
 std::string Utf8(const QString& s) { return s.toStdString(); }
 
 // The positions of the non-zero bytes among the first n, ascending.
-std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n)
+std::vector<uint32_t> Members(const TMembership& bytes, size_t n)
 {
     std::vector<uint32_t> out;
     AppendNonZero(bytes, std::min(n, bytes.size()), out);

@@ -106,6 +106,22 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
             explicit TFile(TAtomicFileWriter& w) : W(w) {}
             TAtomicFileWriter& W;
             void Put(const void* data, size_t size) override { W.Write(data, qsizetype(size)); }
+            // Composed in the writer's buffer; after a failure, which the writer keeps, in
+            // a buffer of the sink's own that goes nowhere.
+            unsigned char* Room(size_t min, size_t& free) override
+            {
+                qsizetype room = 0;
+                if (char* at = W.Room(qsizetype(min), room)) {
+                    free = size_t(room);
+                    return reinterpret_cast<unsigned char*>(at);
+                }
+                return TByteSink::Room(min, free);
+            }
+            void Commit(const unsigned char*, size_t used) override
+            {
+                if (W.Ok())
+                    W.Advance(qsizetype(used));
+            }
         } file(out);
         b.Emit(file);
     }

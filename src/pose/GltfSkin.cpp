@@ -38,11 +38,26 @@ struct TSkinData {
     std::vector<std::pair<size_t, std::vector<uint32_t>>> Drawn;  // tree index, polygons
 
     // One interleaved record per corner: position, normal, joints (8 or 16 bits, through
-    // local when it is not empty) and weights.
+    // local when it is not empty) and weights. All but the normal belong to the point, so
+    // each point's record is composed once and copied to its corners, its normal filled in
+    // where the record is written.
     void Emit(TByteSink& sink, const std::vector<uint32_t>& local, bool wide) const
     {
+        if (wide)
+            EmitAs<48>(sink, local);
+        else
+            EmitAs<44>(sink, local);
+    }
+
+private:
+    template <size_t stride>
+    void EmitAs(TByteSink& sink, const std::vector<uint32_t>& local) const
+    {
+        constexpr bool wide = stride == 48;
+        const std::unique_ptr<unsigned char[]> records(new unsigned char[Joints.size() * stride]);
+        for (size_t p = 0; p < Joints.size(); ++p)
+            PointRecord(records.get() + p * stride, p, local, wide);
         TStaging out(sink);
-        const size_t stride = wide ? 48 : 44;
         for (const auto& d : Drawn)
             for (uint32_t pi : d.second) {
                 const TP3dPolygon& poly = Model->Polygons[pi];
@@ -62,26 +77,32 @@ struct TSkinData {
                                                            stored(poly.Corners[2].PointIndex));
                 ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) {
                     unsigned char* r = out.Take(stride);
-                    const uint32_t p = corner.PointIndex;
-                    std::memcpy(r, &Bind[p], 12);
+                    std::memcpy(r, records.get() + size_t(corner.PointIndex) * stride, stride);
                     const TVec3f& nv = corner.NormalIndex < Unit.size() && Usable[corner.NormalIndex] ? Unit[corner.NormalIndex] : face;
                     std::memcpy(r + 12, &nv, 12);
-                    const TPointJoints& pj = Joints[p];
-                    const float w = 1.0f / float(pj.Count);
-                    float ws[4];
-                    for (uint32_t k = 0; k < 4; ++k) {
-                        const uint32_t j = k < pj.Count ? (local.empty() ? pj.J[k] : local[pj.J[k]]) : 0;
-                        if (wide) {
-                            const uint16_t j16 = uint16_t(j);
-                            std::memcpy(r + 24 + k * 2, &j16, 2);
-                        } else {
-                            r[24 + k] = uint8_t(j);
-                        }
-                        ws[k] = k < pj.Count ? w : 0.0f;
-                    }
-                    std::memcpy(r + (wide ? 32 : 28), ws, 16);
                 });
             }
+    }
+
+    // Point p's record without its normal: position, joints and weights.
+    void PointRecord(unsigned char* r, size_t p, const std::vector<uint32_t>& local, bool wide) const
+    {
+        std::memcpy(r, &Bind[p], 12);
+        std::memset(r + 12, 0, 12);
+        const TPointJoints& pj = Joints[p];
+        const float w = 1.0f / float(pj.Count);
+        float ws[4];
+        for (uint32_t k = 0; k < 4; ++k) {
+            const uint32_t j = k < pj.Count ? (local.empty() ? pj.J[k] : local[pj.J[k]]) : 0;
+            if (wide) {
+                const uint16_t j16 = uint16_t(j);
+                std::memcpy(r + 24 + k * 2, &j16, 2);
+            } else {
+                r[24 + k] = uint8_t(j);
+            }
+            ws[k] = k < pj.Count ? w : 0.0f;
+        }
+        std::memcpy(r + (wide ? 32 : 28), ws, 16);
     }
 };
 
@@ -300,7 +321,7 @@ void TGltfWriter::SkinnedMesh()
     const size_t indexAt = b.Generated(corners * 4, [corners](TByteSink& sink) {
         TStaging out(sink);
         for (size_t i = 0; i < corners;) {
-            const size_t count = std::min(corners - i, TStaging::Capacity / 4);
+            const size_t count = std::min(corners - i, TByteSink::PieceSize / 4);
             uint32_t* idx = reinterpret_cast<uint32_t*>(out.Take(count * 4));
             for (size_t q = 0; q < count; ++q)
                 idx[q] = uint32_t(i + q);

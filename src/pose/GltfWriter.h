@@ -31,41 +31,62 @@ TVec3f FaceNormal(const TVec3f& a, const TVec3f& b, const TVec3f& c);
 // The file's normal, made unit length; false when it is missing or unusable.
 bool FileNormal(const std::vector<TP3dNormal>& normals, uint32_t index, TVec3f& out);
 
-// Where the buffer's bytes go: straight into the file, or into memory.
+// Where the buffer's bytes go: straight into the file, or into memory. Bytes made piece
+// by piece are composed in the sink's own room where it has some (the file writer's
+// buffer), so they are written once; else in a buffer of this sink's, handed on by Put.
 class TByteSink {
 public:
+    static constexpr size_t PieceSize = 4096;  // the most that is composed at once
+
     virtual ~TByteSink() = default;
     virtual void Put(const void* data, size_t size) = 0;
+    // Room to compose at least min (<= PieceSize) bytes in; free says how many there are.
+    virtual unsigned char* Room(size_t min, size_t& free)
+    {
+        (void)min;
+        if (!Own_)
+            Own_ = std::make_unique<unsigned char[]>(OwnSize);
+        free = OwnSize;
+        return Own_.get();
+    }
+    // The first used bytes of the room Room gave are composed.
+    virtual void Commit(const unsigned char* room, size_t used) { Put(room, used); }
+
+private:
+    static constexpr size_t OwnSize = 1 << 16;
+    std::unique_ptr<unsigned char[]> Own_;
 };
 
-// Collects bytes and hands them on in large pieces.
+// Composes bytes piece by piece in the sink's room.
 class TStaging {
 public:
-    static constexpr size_t Capacity = 1 << 16;
-    explicit TStaging(TByteSink& sink) : Sink_(sink), Bytes_(new unsigned char[Capacity]) {}
+    explicit TStaging(TByteSink& sink) : Sink_(sink) {}
     ~TStaging() { Flush(); }
     TStaging(const TStaging&) = delete;
     TStaging& operator=(const TStaging&) = delete;
-    // Room for size bytes (at most Capacity), to be filled at once.
+    // Room for size bytes (at most TByteSink::PieceSize), to be filled at once.
     unsigned char* Take(size_t size)
     {
-        if (Used_ + size > Capacity)
+        if (Used_ + size > Free_) {
             Flush();
-        unsigned char* at = Bytes_.get() + Used_;
+            Room_ = Sink_.Room(size, Free_);
+        }
+        unsigned char* at = Room_ + Used_;
         Used_ += size;
         return at;
     }
     void Flush()
     {
         if (Used_ > 0)
-            Sink_.Put(Bytes_.get(), Used_);
-        Used_ = 0;
+            Sink_.Commit(Room_, Used_);
+        Room_ = nullptr;
+        Used_ = Free_ = 0;
     }
 
 private:
     TByteSink& Sink_;
-    std::unique_ptr<unsigned char[]> Bytes_;
-    size_t Used_ = 0;
+    unsigned char* Room_ = nullptr;
+    size_t Used_ = 0, Free_ = 0;
 };
 
 // One glTF document under construction. Its single buffer is laid out first and produced
@@ -227,7 +248,7 @@ void SetTrs(tg::Node& n, const TTrs& t);
 QString TrsWarning(const TTrs& t, const QString& where);
 std::string Utf8(const QString& s);
 // The positions of the non-zero bytes among the first n, ascending.
-std::vector<uint32_t> Members(const std::vector<uint8_t>& bytes, size_t n);
+std::vector<uint32_t> Members(const TMembership& bytes, size_t n);
 bool Finite(const TVec3& p);
 // The average of the transforms of the tree positions in group, element by element: how
 // the editor poses a point those components share.

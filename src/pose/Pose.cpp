@@ -1,5 +1,6 @@
 #include "pose/Pose.h"
 #include "anim/Playback.h"
+#include "model/Membership.h"
 
 #include "platform/DebugOut.h"
 
@@ -148,22 +149,11 @@ void TPose::ToRest()
 
 // ---- Cache
 
-void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint32_t>& out)
+void AppendNonZero(const TMembership& bytes, size_t n, std::vector<uint32_t>& out)
 {
     const uint8_t* b = bytes.data();
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, b + i, sizeof word);
-        if (word == 0)
-            continue;
-        for (size_t k = i; k < i + 8; ++k)
-            if (b[k] != 0)
-                out.push_back(static_cast<uint32_t>(k));
-    }
-    for (; i < n; ++i)
-        if (b[i] != 0)
-            out.push_back(static_cast<uint32_t>(i));
+    for (size_t i = Membership::Next(b, 0, n); i < n; i = Membership::Next(b, i + 1, n))
+        out.push_back(static_cast<uint32_t>(i));
 }
 
 void TPoseCache::Rebuild(const std::vector<const TSelection*>& treeOrder)

@@ -189,9 +189,8 @@ TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, doubl
                                        const std::vector<const TSelection*>& treeOrder, TPose& pose);
 
 // Appends the positions of the non-zero bytes of bytes[0, n) to out, ascending (n at most
-// bytes.size()). A component holds a small part of its model, so its membership bytes are
-// mostly zero and are skipped eight at a time.
-void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint32_t>& out);
+// bytes.size()).
+void AppendNonZero(const TMembership& bytes, size_t n, std::vector<uint32_t>& out);
 
 // "Show Animated Only": every component outside the animation is hidden, the others shown;
 // a proxy shows with the component it hangs under.

@@ -11,7 +11,6 @@
 #include <cerrno>
 
 using S = TP3dModell::ReadStatus;
-using Bytes = std::vector<uint8_t>;
 
 namespace {
 // A box component, a "#" tag between selections, and a second component sharing a point.
@@ -37,7 +36,7 @@ QByteArray Variant(const std::function<void(TP3dBuilder&)>& change)
 QStringList Dump(const TP3dModell& m)
 {
     const auto f = [](float x) { return QString::number(x, 'g', 9); };
-    const auto hex = [](const Bytes& b) { return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())).toHex(); };
+    const auto hex = [](const TMembership& b) { return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())).toHex(); };
     QStringList out{QString("%1 %2 %3 %4 %5").arg(int(m.Status)).arg(m.ErrorText).arg(m.LodVertexCount).arg(m.LodNormalCount).arg(m.LodPolygonCount)};
     for (const TP3dVertex& v : m.Vertices)
         out << QString("v %1 %2 %3 %4 %5").arg(f(v.X), f(v.Y), f(v.Z)).arg(v.Flags).arg(v.ShareCount);
@@ -130,17 +129,45 @@ private slots:
                          .arg(std::count_if(m->Polygons.begin(), m->Polygons.end(), [](const TP3dPolygon& p) { return p.Valid; })), kept);
     }
 
-    // A file is read in pieces of 256 KiB: arrays and membership lists longer than that.
+    // A file is read in pieces of 256 KiB: arrays and membership lists longer than that,
+    // members on either side of a piece's end, at the ends of the list, or none; the
+    // reader notes where the members lie, and the set-up counts them there.
+    void longerThanAPiece_data()
+    {
+        QTest::addColumn<QList<int>>("members");
+        constexpr int piece = 256 * 1024, last = 270000 - 1;
+        QTest::newRow("both pieces") << QList<int>{1, 2, last};
+        QTest::newRow("across the end of a piece") << QList<int>{piece - 1, piece, piece + 1};
+        QTest::newRow("first and last point") << QList<int>{0, 7, last};
+        QTest::newRow("second piece only") << QList<int>{piece, piece + 5, last - 1, last};
+        QTest::newRow("first piece only") << QList<int>{3, 4, piece - 1};
+        QTest::newRow("early in the first piece") << QList<int>{3, 4, 5};
+        QTest::newRow("none") << QList<int>{};
+    }
     void longerThanAPiece()
     {
+        QFETCH(QList<int>, members);
         constexpr int n = 270000;
         TP3dBuilder b;
         for (int i = 0; i < n; ++i)
             b.AddPoint(float(i), 1, -float(i));
-        b.AddSelection("ends", {1, 2, n - 1});
+        b.AddSelection("part", std::vector<int>(members.begin(), members.end()));
         const auto m = ReadBoth(b.Build());
         QVERIFY(m && m->Status == S::Ok && m->Vertices.size() == size_t(n));
-        QCOMPARE(QList<float>(m->Selections[0]->Pivot, m->Selections[0]->Pivot + 3), (QList<float>{float(n - 1), 1, float(1 - n)}));
+        const float third = members.size() >= 3 ? float(members[2]) : 0;
+        QCOMPARE(QList<float>(m->Selections[0]->Pivot, m->Selections[0]->Pivot + 3),
+                 members.size() >= 3 ? (QList<float>{third, 1, -third}) : (QList<float>{0, 0, 0}));
+        QList<int> counted;
+        for (int i = 0; i < n; ++i)
+            if (m->Vertices[size_t(i)].ShareCount != 0)
+                counted << (m->Vertices[size_t(i)].ShareCount == 1 ? i : -i);
+        QCOMPARE(counted, members);
+        // The span noted: from the first member to one past the last.
+        const TP3dFile read = ReadP3dFile(b.Build());
+        QCOMPARE(read.Selections.size(), size_t(1));
+        const QList<uint32_t> span{read.Selections[0].FirstPoint, read.Selections[0].EndPoint};
+        const QList<uint32_t> want = members.isEmpty() ? QList<uint32_t>{0, 0} : QList<uint32_t>{uint32_t(members.first()), uint32_t(members.last()) + 1};
+        QCOMPARE(span, want);
     }
 
     // The read's progress lines, in their order.

@@ -64,7 +64,7 @@ private slots:
     void proxyParentInTreeOrder()
     {
         TSelection proxy, arm, leg, other, tiny;
-        for (auto [s, name, polys] : {std::tuple{&proxy, "proxy:lamp.01", std::vector<uint8_t>{0, 1}}, {&arm, "arm", {0, 1}},
+        for (auto [s, name, polys] : {std::tuple{&proxy, "proxy:lamp.01", TMembership{0, 1}}, {&arm, "arm", {0, 1}},
                                       {&leg, "leg", {1, 1}}, {&other, "PROXY:lamp.01", {0, 1}}, {&tiny, "tiny", {0}}})
             s->Name = QString::fromLatin1(name), s->PolygonMembership = polys;
         QCOMPARE(FindProxyParent({&proxy, &arm, &leg}, proxy.Name, 1), &arm);

@@ -98,6 +98,14 @@ private slots:
             const QByteArray c = Chunk(sizes[i], i);
             QVERIFY(w.Write(c));
             expected += c;
+            // A piece composed in the buffer itself, as much of it as is said to be free.
+            qsizetype free = 0;
+            char* room = w.Room(1 + i, free);
+            QVERIFY(room && free >= 1 + i);
+            const QByteArray composed = Chunk(int(std::min<qsizetype>(free, 3000)), i + 1);
+            std::memcpy(room, composed.constData(), size_t(composed.size()));
+            w.Advance(composed.size());
+            expected += composed;
         }
         QCOMPARE(Content(target), QByteArray("Model.p3d"));  // nothing replaced before the commit
         QVERIFY2(w.Commit(), qPrintable(w.Error()));

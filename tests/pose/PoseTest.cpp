@@ -117,8 +117,10 @@ private slots:
         TModelList models = MainOnly(b);
         TP3dModell& m = *models[0];
         // Membership bytes past the model do not count, missing ones count as zero.
-        m.Selections[0]->VertexMembership.resize(50, 1);
-        m.Selections[2]->VertexMembership.resize(41);
+        TMembership longer(50, 1);
+        std::copy(m.Selections[0]->VertexMembership.begin(), m.Selections[0]->VertexMembership.end(), longer.begin());
+        m.Selections[0]->VertexMembership = longer;
+        m.Selections[2]->VertexMembership.erase(m.Selections[2]->VertexMembership.begin() + 41, m.Selections[2]->VertexMembership.end());
         m.Vertices[12].IsProxyCorner = true;
         models.push_back(std::make_unique<TP3dModell>(QString(), m.Selections[0].get(), nullptr, true));
         models[1]->ReadP3dBytes(other.Build(), false);

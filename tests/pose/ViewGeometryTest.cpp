@@ -95,9 +95,12 @@ private slots:
         m.Selections[1]->Color = Blue;
         m.Selections[1]->Hidden = change == "hideB";
         // Membership bytes past the model's polygons do not count, missing ones count as zero.
-        m.Selections[0]->PolygonMembership.resize(7, 1);
-        m.Selections[1]->PolygonMembership.back() = 1;  // the loose triangle, then cut off
-        m.Selections[1]->PolygonMembership.resize(3);
+        TMembership longer(7, 1);
+        std::copy(m.Selections[0]->PolygonMembership.begin(), m.Selections[0]->PolygonMembership.end(), longer.begin());
+        m.Selections[0]->PolygonMembership = longer;
+        TMembership& cut = m.Selections[1]->PolygonMembership;
+        cut.back() = 1;  // the loose triangle, then cut off
+        cut.erase(cut.begin() + 3, cut.end());
         m.Polygons[size_t(t1.Polygons[0])].Hidden = change == "hidePoly";
         m.Vertices[size_t(t2.Points[0])].IsProxyCorner = change == "proxyCorner";  // B's first corner
         d.Edited = change == "editA" ? std::vector<bool>{true, false} : std::vector<bool>{};
