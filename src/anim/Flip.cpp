@@ -296,6 +296,19 @@ QString FlipMessage(const QStringList& names, const TFlipPartners& partners)
     return text;
 }
 
+QString FlipSummary(const QStringList& names, const TFlipPartners& partners)
+{
+    QStringList pairs, alone;
+    for (const auto& [a, b] : partners.Pairs)
+        pairs << QStringLiteral("%1 <-> %2").arg(names.value(a), names.value(b));
+    for (int i : partners.Unpaired)
+        alone << names.value(i);
+    QString text = pairs.isEmpty() ? QStringLiteral("no partners") : pairs.join(QStringLiteral(", "));
+    if (!alone.isEmpty())
+        text += QStringLiteral("; no partner: ") + alone.join(QStringLiteral(", "));
+    return text;
+}
+
 QStringList UnpairedLines(const QStringList& names, const TFlipPartners& partners)
 {
     QStringList lines;

@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "app/About.h"
+#include "app/AidsMenu.h"
 #include "app/Filebrowser.h"
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
@@ -133,6 +134,9 @@ void TMainForm::BuildMenus()
     Menus.Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     // What is offered depends on playback, edit mode and open cells: looked at afresh.
     connect(Menus.MenuEdit, &QMenu::aboutToShow, this, [this] { ShowUndoState(); });
+    // Edit > Flip Pose and the View menu of onion skin and motion path.
+    auto* aids = new TAidsMenu(*Editor, menuBar(), Menus.MenuEdit);
+    connect(aids, &TAidsMenu::Note, this, [this](const QString& text) { SetStatusNote(text); });
 
     Menus.MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
     Menus.LoadPivotsAndLinking1 = Menus.MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,

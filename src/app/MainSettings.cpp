@@ -204,6 +204,10 @@ void TMainForm::ApplySettingsToControls(const TSettings& s)
     P_3dArea->SetModes(s.Light3D, s.Transparent3D, s.Grid3D);
     Menus.AutoSaveSettings1->setChecked(s.AutoSaveSettings);
     Editor->SetHistoryLimits(s.UndoSteps, s.UndoBytes());
+    if (s.OnionFrames > 0)
+        Editor->SetOnionCount(s.OnionFrames);
+    else
+        Editor->SetOnionSkin(false);
 }
 
 TSettings TMainForm::SettingsFromControls() const
@@ -234,6 +238,7 @@ TSettings TMainForm::SettingsFromControls() const
     s.Transparent3D = P_3dArea->TransparentPressed();
     s.Grid3D = P_3dArea->GridPressed();
     s.AutoSaveSettings = Menus.AutoSaveSettings1->isChecked();
+    s.OnionFrames = Editor->Options().OnionFrames;
     return s;
 }
 

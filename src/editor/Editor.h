@@ -53,6 +53,9 @@ struct TEditorOptions {
     int OnionFrames = 0;
     // The component (by Name) whose motion path the 2D views show; empty: none.
     QString MotionPath;
+    // Where MotionPath names none: the 2D views show the motion path of the component the
+    // tree holds current, whichever it is (the window's switch).
+    bool PathOfCurrent = false;
     bool operator==(const TEditorOptions&) const = default;
 };
 
@@ -210,6 +213,20 @@ public:
     const TEditorOptions& Options() const { return Options_; }
     void SetOptions(const TEditorOptions& options);
 
+    // ---- The animator's aids in the window (EditorAids.cpp)
+    // The onion skin on, with the count chosen last (1 at first), or off.
+    void SetOnionSkin(bool on);
+    // Frames shown on each side, 1 .. MaxOnionFrames: choosing a count switches it on.
+    void SetOnionCount(int count);
+    // The count the onion skin shows, or would show when switched on.
+    int OnionCount() const { return OnionCount_; }
+    // Edit > "Flip Pose": the current frame mirrored left and right, one step ("Flip").
+    // NotApplicable (nothing changed) without frames, in edit mode and while playback
+    // holds the pose. The message of a flip done names what was flipped on one line.
+    TTimingResult FlipPose();
+    // Playback poses the components (HoldPose).
+    bool PoseHeld() const { return PoseHeld_; }
+
     // Poses every point as the display refresh does.
     void Pose();
     TPoseParams Params() const;
@@ -317,4 +334,5 @@ private:
     bool WritingEdit_ = false;   // the edit itself changes the document
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
+    int OnionCount_ = 1;  // what the onion skin shows when switched on
 };
