@@ -94,8 +94,10 @@ int main(int argc, char** argv)
     setDialogs(&qtDialogs);
 
     TMainForm form(TAppPaths::FromHome(cmd.Home));
+    QStringList files;
     for (const QString& f : cmd.Files)
-        form.StartFiles << QFileInfo(f).absoluteFilePath();
+        files << QFileInfo(f).absoluteFilePath();
+    form.SetStartFiles(files);
     form.show();
     const int rc = QApplication::exec();
     // Everything the user keeps is written by now (settings on close, every file saved

@@ -148,7 +148,7 @@ bool WriteSideFiles(const QDir& out, QString& tslPath, QString& clrPath)
         byName[s->Name] = s.get();
 
     // Tree order: each parent before its children.
-    std::vector<TSelection*> order;
+    std::vector<const TSelection*> order;
     std::vector<TLinkRecord> records;
     for (const TPart& p : Parts) {
         TSelection* s = byName[QString::fromLatin1(p.Name)];

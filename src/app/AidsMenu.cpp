@@ -37,11 +37,8 @@ TAidsMenu::TAidsMenu(TEditor& editor, QMenuBar* bar, QMenu* edit) : QObject(bar)
     MotionPath1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     MotionPath1->setCheckable(true);
     MotionPath1->setStatusTip(QStringLiteral("The path of the selected component's pivot over the animation"));
-    connect(MotionPath1, &QAction::triggered, this, [this](bool on) {
-        TEditorOptions o = Editor_.Options();
-        o.PathOfCurrent = on;
-        Editor_.SetOptions(o);
-    });
+    connect(MotionPath1, &QAction::triggered, this,
+            [this](bool on) { Editor_.EditOptions([on](TEditorOptions& o) { o.PathOfCurrent = on; }); });
 
     edit->addSeparator();
     FlipPose1 = edit->addAction(QStringLiteral("&Flip Pose"));
@@ -49,13 +46,12 @@ TAidsMenu::TAidsMenu(TEditor& editor, QMenuBar* bar, QMenu* edit) : QObject(bar)
     FlipPose1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     FlipPose1->setStatusTip(QStringLiteral("The current frame's pose mirrored left and right"));
     connect(FlipPose1, &QAction::triggered, this, [this] { FlipPose1Click(); });
-    // Playback holds the pose without saying so: looked at afresh when the menu opens.
-    connect(edit, &QMenu::aboutToShow, this, [this] { ShowOffered(); });
-
+    connect(&Editor_, &TEditor::UndoStateChanged, this, [this] { ShowOffered(); });
     connect(&Editor_, &TEditor::Changed, this, [this](unsigned what) {
         if (what & ChangeOptions)
             ShowOptions();
-        ShowOffered();
+        if (what & (ChangeDocument | ChangeEditMode))
+            ShowOffered();
     });
     ShowOptions();
     ShowOffered();
@@ -72,7 +68,7 @@ void TAidsMenu::ShowOptions()
 
 void TAidsMenu::ShowOffered()
 {
-    FlipPose1->setEnabled(!Editor_.Document().AnimFrames.empty() && !Editor_.Editing() && !Editor_.PoseHeld());
+    FlipPose1->setEnabled(Editor_.FlipPoseOffered());
 }
 
 void TAidsMenu::FlipPose1Click()

@@ -25,7 +25,7 @@ signals:
 private:
     // The check marks as the editor's options have them.
     void ShowOptions();
-    // "Flip Pose" is offered while the current frame's pose is shown.
+    // "Flip Pose" is offered as the editor says.
     void ShowOffered();
     void FlipPose1Click();
 

@@ -56,10 +56,8 @@ struct TSceneRun {
         Scene.LinkDataDir = paths.LinkDataDir;
         Scene.TranslationFile = Settings.TranslationFile;
         Scene.ColorFile = Settings.ColorFile;
-        TEditorOptions options = Scene.Options();
-        options.AutoScale = Settings.AutoScale;
-        options.Axes = Settings.ShowAxes;
-        Scene.SetOptions(options);
+        // The views are drawn as the window shows them with these settings.
+        Scene.EditOptions([this](TEditorOptions& o) { Settings.ToOptions(o); });
         Scene.NameFiles = true;
         Scene.Message = [this, &err](const QString& text) { err << AboutFile(About, text) << Qt::endl; };
     }
@@ -338,17 +336,13 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
     run.Scene.SetOptions(options);
     if (!cmd.MotionPath.isEmpty() && run.Scene.ShownMotionPath().IsEmpty()) {
         // A picture without the path asked for would pass for one with it.
-        const bool known = FindComponentByName(run.Scene.TreeOrder(), cmd.MotionPath);
+        const bool known = run.Scene.FindComponent(cmd.MotionPath);
         err << (known ? QStringLiteral("Component %1 is not in the animation").arg(cmd.MotionPath)
                       : QStringLiteral("Component %1 not found in %2").arg(cmd.MotionPath, FileNamePart(cmd.Files[0])))
             << Qt::endl;
         return ExitFileError;
     }
-    TViewPictures pictures(run.Scene, run.Settings.ShowGrid);
-    T3dPaintOptions paint;
-    paint.Lighting = !run.Settings.Light3D;
-    paint.Transparent = run.Settings.Transparent3D;
-    paint.Grid = run.Settings.Grid3D;
+    TViewPictures pictures(run.Scene);
     QImage image;
     QString error;
     switch (cmd.Render) {
@@ -356,10 +350,10 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         image = pictures.View(cmd.View, QSize(cmd.Width, cmd.Height));
         break;
     case TCommandLine::Picture::View3d:
-        image = Render3dPicture(run.Scene, QSize(cmd.Width, cmd.Height), paint, &error);
+        image = Render3dPicture(run.Scene, QSize(cmd.Width, cmd.Height), &error);
         break;
     case TCommandLine::Picture::All:
-        image = pictures.All(QSize(cmd.Width, cmd.Height), paint, &error);
+        image = pictures.All(QSize(cmd.Width, cmd.Height), &error);
         break;
     }
     if (image.isNull()) {

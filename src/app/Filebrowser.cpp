@@ -11,8 +11,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-TF_FileBrowser* F_FileBrowser = nullptr;
-
 namespace {
 QLabel* MakeHeader(const QString& text, QWidget* parent)
 {

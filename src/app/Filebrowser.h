@@ -67,5 +67,3 @@ private:
     QTimer* RefillTimer_ = nullptr;
     int UpperHeight_ = HeaderHeight;
 };
-
-extern TF_FileBrowser* F_FileBrowser;

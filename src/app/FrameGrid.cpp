@@ -186,8 +186,28 @@ TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
             [this](QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
                 if (hint == QAbstractItemDelegate::RevertModelCache && editor && currentIndex().isValid())
                     Anim_.CancelRetime(currentIndex().row(), editor->property(kOriginalTime).toFloat());
+                NoteEditing();
             });
     SyncRows();
+}
+
+bool TFrameGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    const bool opened = QAbstractItemView::edit(index, trigger, event);
+    NoteEditing();
+    return opened;
+}
+
+void TFrameGrid::reset()
+{
+    QAbstractItemView::reset();  // closes an open cell without a word
+    NoteEditing();
+}
+
+void TFrameGrid::NoteEditing()
+{
+    if (Editing() != SaidEditing_)
+        emit EditingChanged(SaidEditing_ = Editing());
 }
 
 int TFrameGrid::Rows() const { return Model_->rowCount(); }

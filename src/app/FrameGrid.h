@@ -27,7 +27,7 @@ public:
     void ShowCurrentFrame(int step);
     // Rows of the model: one per frame and the empty row after them.
     int Rows() const;
-    // A time cell is open for editing.
+    // A time cell is open for editing; EditingChanged says when that changes.
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
     static constexpr int RowHeight = 15;
@@ -39,8 +39,13 @@ public:
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
+    void reset() override;
+
+signals:
+    void EditingChanged(bool editing);
 
 protected:
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     int horizontalOffset() const override { return 0; }
     int verticalOffset() const override;
@@ -62,10 +67,13 @@ private:
     int RowTop(int row) const;
     int LastFrame() const;
     int HeaderHeight() const;
+    // EditingChanged when Editing() is not what was said last.
+    void NoteEditing();
 
     TAnimController& Anim_;
     TFrameGridModel* Model_;
     QHeaderView* Header_;
     bool Following_ = false;  // moving the cell to the document's frame, not the user
     bool Laying_ = false;     // the viewport margins change under updateGeometries
+    bool SaidEditing_ = false;
 };

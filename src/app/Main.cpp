@@ -38,13 +38,12 @@
 
 
 TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
-    : QMainWindow(parent), Paths(paths), Editor(new TEditor(this)), Anim(&Editor->Anim()), Doc(Anim->Doc),
-      Models(Editor->Models())
+    : QMainWindow(parent), Paths(paths), Editor_(new TEditor(this)), Anim(Editor_->Anim()), Doc(Anim.Doc)
 {
-    Editor->LinkDataDir = Paths.LinkDataDir;
-    Editor->Message = [this](const QString& text) { ShowEditorMessage(text); };
-    Editor->Ask = [](const QString& text) { return dialogs().AskYesNo(text, QStringLiteral("Edit Frame")); };
-    Editor->ChooseProxy = [](const QStringList& names) {
+    Editor_->LinkDataDir = Paths.LinkDataDir;
+    Editor_->Message = [this](const QString& text) { ShowEditorMessage(text); };
+    Editor_->Ask = [](const QString& text) { return dialogs().AskYesNo(text, QStringLiteral("Edit Frame")); };
+    Editor_->ChooseProxy = [](const QStringList& names) {
         return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
                                     QStringLiteral("Select Proxy to replace by current model:"), names, 0);
     };
@@ -56,27 +55,9 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     BuildLayout();
     BuildStatusBar();
     resize(DesignedWidth, DesignedHeight);
-
-    // The secondary windows, in their order of creation; only the main window is shown.
-    F_About = new TF_About(this);
-    F_FileBrowser = new TF_FileBrowser(this);
-    F_SelectComponents = new TF_SelectComponents(this);
-    F_FrameManipulator = new TF_FrameManipulator(*Anim, this);
-    F_ProxySelect = new TF_ProxySelect(this);
-    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { Menus.FileBrowser1->setChecked(false); });
-    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) {
-        LoadModel(path);
-        F_FileBrowser->ShowLoadedModel(ModelFileName());
-    });
-    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) {
-        LoadAnimation(path);
-        F_FileBrowser->ShowLoadedAnimation(Doc.AnimFileName);
-    });
-    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { Menus.FrameTimer1->setChecked(false); });
-    connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
-    // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
-    F_FrameManipulator->addActions({Menus.Undo1, Menus.Redo1});
-    ConnectDocument();
+    BuildSecondaryWindows();
+    ConnectEditor();
+    ShowOptions();
     ShowUndoState();
     Built_ = true;
 }
@@ -87,14 +68,33 @@ TMainForm::~TMainForm()
     // their last signals (the tree model's rows going) must not reach handlers that use it.
     for (QObject* child : findChildren<QObject*>())
         child->disconnect(this);
-    Editor->disconnect(this);
-    F_FileBrowser = nullptr;
-    F_SelectComponents = nullptr;
-    F_FrameManipulator = nullptr;
-    F_ProxySelect = nullptr;
+    Editor_->disconnect(this);
 }
 
-void TMainForm::SetHint(QWidget* w, const QString& hint) { ::SetHint(w, hint); }
+void TMainForm::BuildSecondaryWindows()
+{
+    // In their order of creation; only the main window is shown.
+    F_About = new TF_About(this);
+    F_FileBrowser = new TF_FileBrowser(this);
+    F_SelectComponents = new TF_SelectComponents(this);
+    F_FrameManipulator = new TF_FrameManipulator(Anim, this);
+    F_ProxySelect = new TF_ProxySelect(this);
+    connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
+    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) {
+        LoadModel(path);
+        F_FileBrowser->ShowLoadedModel(Editor_->ModelFileName());
+    });
+    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) {
+        LoadAnimation(path);
+        F_FileBrowser->ShowLoadedAnimation(Doc.AnimFileName);
+    });
+    connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
+    connect(F_FrameManipulator, &TF_FrameManipulator::DraggingChanged, this,
+            [this](bool on) { Editor_->SetActivity(TEditor::ActivityDrag, on); });
+    connect(F_SelectComponents, &TF_SelectComponents::Accepted, this, [this] { CreateNewAnimation(); });
+    // Ctrl+Z and Ctrl+Y work in the frame timer too, where its changes are made.
+    F_FrameManipulator->addActions({Undo1, Redo1});
+}
 
 bool TMainForm::event(QEvent* e)
 {
@@ -108,78 +108,93 @@ bool TMainForm::event(QEvent* e)
     return QMainWindow::event(e);
 }
 
+namespace {
+// A menu command; its object name is the member's, so that tests and scripts find it.
+QAction* Command(QMenu* menu, const QString& text, const char* name, QKeySequence key = {})
+{
+    QAction* a = menu->addAction(text);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(key);
+    return a;
+}
+
+// A check item that sets an option of the editor; it shows the option through ShowOptions.
+QAction* OptionItem(QMenu* menu, const QString& text, const char* name, QKeySequence key, TEditor& editor,
+                    bool TEditorOptions::*option)
+{
+    QAction* a = Command(menu, text, name, key);
+    a->setCheckable(true);
+    QObject::connect(a, &QAction::toggled, menu,
+                     [&editor, option](bool on) { editor.EditOptions([option, on](TEditorOptions& o) { o.*option = on; }); });
+    return a;
+}
+}  // namespace
+
 void TMainForm::BuildMenus()
 {
-    Menus.MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
-    Menus.LoadAnim1 = Menus.MenuFile->addAction(QStringLiteral("Load Anim..."), QKeySequence(Qt::CTRL | Qt::Key_R), this,
-                                    [this] { LoadAnim1Click(); });
-    Menus.LoadP3d1 = Menus.MenuFile->addAction(QStringLiteral("Load P3d..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
-                                   [this] { LoadP3d1Click(); });
-    Menus.LoadEnviromentP3d1 = Menus.MenuFile->addAction(QStringLiteral("Load Environment P3d..."), QKeySequence(Qt::CTRL | Qt::Key_E),
-                                             this, [this] { LoadEnviromentP3d1Click(); });
-    Menus.MenuFile->addSeparator();
-    Menus.SaveAnimAs1 = Menus.MenuFile->addAction(QStringLiteral("Save Anim As..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
-                                      [this] { SaveAnimationAs(); });
-    Menus.MenuFile->addSeparator();
-    Menus.ExportGltf1 = Menus.MenuFile->addAction(QStringLiteral("Export glTF..."), this, [this] { ExportModelClick(true); });
-    Menus.ExportObj1 = Menus.MenuFile->addAction(QStringLiteral("Export OBJ..."), this, [this] { ExportModelClick(false); });
+    QMenu* file = MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    LoadAnim1 = Command(file, QStringLiteral("Load Anim..."), "LoadAnim1", Qt::CTRL | Qt::Key_R);
+    LoadP3d1 = Command(file, QStringLiteral("Load P3d..."), "LoadP3d1", Qt::CTRL | Qt::Key_P);
+    LoadEnviromentP3d1 =
+        Command(file, QStringLiteral("Load Environment P3d..."), "LoadEnviromentP3d1", Qt::CTRL | Qt::Key_E);
+    file->addSeparator();
+    SaveAnimAs1 = Command(file, QStringLiteral("Save Anim As..."), "SaveAnimAs1", Qt::CTRL | Qt::Key_S);
+    file->addSeparator();
+    ExportGltf1 = Command(file, QStringLiteral("Export glTF..."), "ExportGltf1");
+    ExportObj1 = Command(file, QStringLiteral("Export OBJ..."), "ExportObj1");
     // An export is not a view: its materials are opaque unless the user asks otherwise.
-    Menus.ExportTransparent1 = Menus.MenuFile->addAction(QStringLiteral("glTF Transparent as the 3D View"));
-    Menus.ExportTransparent1->setCheckable(true);
+    ExportTransparent1 = Command(file, QStringLiteral("glTF Transparent as the 3D View"), "ExportTransparent1");
+    ExportTransparent1->setCheckable(true);
+    connect(LoadAnim1, &QAction::triggered, this, [this] { LoadAnim1Click(); });
+    connect(LoadP3d1, &QAction::triggered, this, [this] { LoadP3d1Click(); });
+    connect(LoadEnviromentP3d1, &QAction::triggered, this, [this] { LoadEnviromentP3d1Click(); });
+    connect(SaveAnimAs1, &QAction::triggered, this, [this] { SaveAnimationAs(); });
+    connect(ExportGltf1, &QAction::triggered, this, [this] { ExportModelClick(true); });
+    connect(ExportObj1, &QAction::triggered, this, [this] { ExportModelClick(false); });
 
-    Menus.MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    Menus.Undo1 = Menus.MenuEdit->addAction(QStringLiteral("&Undo"), this, [this] { Undo1Click(); });
-    Menus.Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    Menus.Redo1 = Menus.MenuEdit->addAction(QStringLiteral("&Redo"), this, [this] { Redo1Click(); });
-    Menus.Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    // What is offered depends on playback, edit mode and open cells: looked at afresh.
-    connect(Menus.MenuEdit, &QMenu::aboutToShow, this, [this] { ShowUndoState(); });
+    QMenu* edit = MenuEdit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    Undo1 = Command(edit, QStringLiteral("&Undo"), "Undo1", Qt::CTRL | Qt::Key_Z);
+    Redo1 = Command(edit, QStringLiteral("&Redo"), "Redo1");
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    connect(Undo1, &QAction::triggered, this, [this] { Undo1Click(); });
+    connect(Redo1, &QAction::triggered, this, [this] { Redo1Click(); });
     // Edit > Flip Pose and the View menu of onion skin and motion path.
-    auto* aids = new TAidsMenu(*Editor, menuBar(), Menus.MenuEdit);
+    auto* aids = new TAidsMenu(*Editor_, menuBar(), edit);
     connect(aids, &TAidsMenu::Note, this, [this](const QString& text) { SetStatusNote(text); });
 
-    Menus.MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
-    Menus.LoadPivotsAndLinking1 = Menus.MenuModify->addAction(QStringLiteral("Load Pivots and Linking..."), this,
-                                                  [this] { B_LoadLinkingStatusChanged(); });
-    Menus.MenuModify->menuAction()->setVisible(false);
+    MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
+    LoadPivotsAndLinking1 = Command(MenuModify, QStringLiteral("Load Pivots and Linking..."), "LoadPivotsAndLinking1");
+    connect(LoadPivotsAndLinking1, &QAction::triggered, this, [this] { B_LoadLinkingStatusChanged(); });
+    MenuModify->menuAction()->setVisible(false);
 
-    Menus.MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
-    Menus.ShowAxes1 = Menus.MenuSettings->addAction(QStringLiteral("Show &Axes"));
-    Menus.ShowAxes1->setShortcut(Qt::Key_F5);
-    Menus.ShowGrid1 = Menus.MenuSettings->addAction(QStringLiteral("Show &Grid"));
-    Menus.ShowGrid1->setShortcut(Qt::Key_F6);
-    Menus.AutoScale1 = Menus.MenuSettings->addAction(QStringLiteral("Auto &Scale"));
-    Menus.AutoScale1->setShortcut(Qt::Key_F7);
-    for (QAction* a : {Menus.ShowAxes1, Menus.ShowGrid1, Menus.AutoScale1}) {
-        a->setCheckable(true);
-        a->setChecked(true);
-    }
-    connect(Menus.ShowAxes1, &QAction::toggled, this, [this] { OptionsFromControls(); });
-    connect(Menus.ShowGrid1, &QAction::toggled, this, [this] { ShowGrid1Click(); });
-    connect(Menus.AutoScale1, &QAction::toggled, this, [this] { OptionsFromControls(); });
-    Menus.MenuSettings->addSeparator();
-    Menus.SelectTranslationFile1 = Menus.MenuSettings->addAction(QStringLiteral("Select &Translation File..."), this,
-                                                     [this] { SelectTranslationFile1Click(); });
-    Menus.SelectColorFile1 = Menus.MenuSettings->addAction(QStringLiteral("Select &Color File..."), this,
-                                               [this] { SelectColorFile1Click(); });
-    Menus.MenuSettings->addSeparator();
-    Menus.SaveSettings1 = Menus.MenuSettings->addAction(QStringLiteral("Save Settings"), QKeySequence(Qt::Key_F2), this,
-                                            [this] { SaveSettings1Click(); });
-    Menus.AutoSaveSettings1 = Menus.MenuSettings->addAction(QStringLiteral("Auto Save Settings On Exit"));
-    Menus.AutoSaveSettings1->setCheckable(true);
-    Menus.AutoSaveSettings1->setChecked(true);
+    QMenu* settings = MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
+    ShowAxes1 = OptionItem(settings, QStringLiteral("Show &Axes"), "ShowAxes1", Qt::Key_F5, *Editor_, &TEditorOptions::Axes);
+    ShowGrid1 = OptionItem(settings, QStringLiteral("Show &Grid"), "ShowGrid1", Qt::Key_F6, *Editor_, &TEditorOptions::Grid);
+    AutoScale1 =
+        OptionItem(settings, QStringLiteral("Auto &Scale"), "AutoScale1", Qt::Key_F7, *Editor_, &TEditorOptions::AutoScale);
+    settings->addSeparator();
+    SelectTranslationFile1 =
+        Command(settings, QStringLiteral("Select &Translation File..."), "SelectTranslationFile1");
+    SelectColorFile1 = Command(settings, QStringLiteral("Select &Color File..."), "SelectColorFile1");
+    connect(SelectTranslationFile1, &QAction::triggered, this, [this] { SelectTranslationFile1Click(); });
+    connect(SelectColorFile1, &QAction::triggered, this, [this] { SelectColorFile1Click(); });
+    settings->addSeparator();
+    SaveSettings1 = Command(settings, QStringLiteral("Save Settings"), "SaveSettings1", Qt::Key_F2);
+    connect(SaveSettings1, &QAction::triggered, this, [this] { SaveSettings1Click(); });
+    AutoSaveSettings1 = Command(settings, QStringLiteral("Auto Save Settings On Exit"), "AutoSaveSettings1");
+    AutoSaveSettings1->setCheckable(true);
+    AutoSaveSettings1->setChecked(true);
 
-    Menus.MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
-    Menus.FileBrowser1 = Menus.MenuExtras->addAction(QStringLiteral("File Browser ..."));
-    Menus.FileBrowser1->setShortcut(Qt::Key_F9);
-    Menus.FileBrowser1->setCheckable(true);
-    connect(Menus.FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
-    Menus.FrameTimer1 = Menus.MenuExtras->addAction(QStringLiteral("Frame Timer ..."));
-    Menus.FrameTimer1->setShortcut(Qt::Key_F10);
-    Menus.FrameTimer1->setCheckable(true);
-    connect(Menus.FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
+    QMenu* extras = MenuExtras = menuBar()->addMenu(QStringLiteral("Extras"));
+    FileBrowser1 = Command(extras, QStringLiteral("File Browser ..."), "FileBrowser1", Qt::Key_F9);
+    FileBrowser1->setCheckable(true);
+    connect(FileBrowser1, &QAction::triggered, this, [this](bool on) { F_FileBrowser->setVisible(on); });
+    FrameTimer1 = Command(extras, QStringLiteral("Frame Timer ..."), "FrameTimer1", Qt::Key_F10);
+    FrameTimer1->setCheckable(true);
+    connect(FrameTimer1, &QAction::triggered, this, [this](bool on) { F_FrameManipulator->setVisible(on); });
 
-    Menus.About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+    About1 = menuBar()->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+    About1->setObjectName(QStringLiteral("About1"));
     // The desktop's usual way out; it asks the exit question like the close box.
     auto* quit = new QShortcut(QKeySequence::Quit, this);
     connect(quit, &QShortcut::activated, this, &QWidget::close);
@@ -187,33 +202,39 @@ void TMainForm::BuildMenus()
 
 void TMainForm::BuildTreePopup()
 {
-    Menus.PopupMenu_Select = new QMenu(TV_EditComponents);
-    Menus.PopupMenu_Select->setObjectName(QStringLiteral("PopupMenu_Select"));
+    QMenu* popup = PopupMenu_Select = new QMenu(TV_EditComponents);
+    popup->setObjectName(QStringLiteral("PopupMenu_Select"));
     // The component the menu was opened on, hidden (checked) or shown.
-    Menus.Hide1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Hide"));
-    Menus.Hide1->setCheckable(true);
-    connect(Menus.Hide1, &QAction::triggered, this, [this](bool hidden) { Editor->SetHidden(SelectedNode(), hidden); });
-    Menus.PopupMenu_Select->addSeparator();
-    Menus.ShowAll1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Show All"), this, [this] { ShowAll1Click(); });
-    Menus.HideAll1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Hide All"), this, [this] { HideAllClick(); });
-    Menus.PopupMenu_Select->addSeparator();
-    Menus.ShowAnimatedOnly1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Show &Animated Only"), this,
-                                                                [this] { ShowAnimationOnly(); });
-    Menus.PopupMenu_Select->addSeparator();
-    Menus.ChangeColor1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Change Color..."), this, [this] { ChangeColorClick(); });
-    Menus.SaveColors1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Save Colors..."), this, [this] { SaveColorsClick(); });
-    Menus.PopupMenu_Select->addSeparator();
-    Menus.AssignNewName1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Assign new Name..."), this, [this] { AssignnewnameClick(); });
-    Menus.SaveNames1 = Menus.PopupMenu_Select->addAction(QStringLiteral("Save Names..."), this, [this] { SavenamesClick(); });
-    Menus.PopupMenu_Select->addSeparator();
-    Menus.Moveonelevelup1 = Menus.PopupMenu_Select->addAction(QStringLiteral("&Move one level up"), this,
-                                                  [this] { Moveonelevelup1Click(); });
+    Hide1 = Command(popup, QStringLiteral("Hide"), "Hide1");
+    Hide1->setCheckable(true);
+    connect(Hide1, &QAction::triggered, this, [this](bool hidden) { Editor_->SetHidden(SelectedNode(), hidden); });
+    popup->addSeparator();
+    ShowAll1 = Command(popup, QStringLiteral("&Show All"), "ShowAll1");
+    HideAll1 = Command(popup, QStringLiteral("&Hide All"), "HideAll1");
+    connect(ShowAll1, &QAction::triggered, this, [this] { Editor_->ShowAll(); });
+    connect(HideAll1, &QAction::triggered, this, [this] { Editor_->HideAll(); });
+    popup->addSeparator();
+    ShowAnimatedOnly1 = Command(popup, QStringLiteral("Show &Animated Only"), "ShowAnimatedOnly1");
+    connect(ShowAnimatedOnly1, &QAction::triggered, this, [this] { Editor_->ShowAnimatedOnly(); });
+    popup->addSeparator();
+    ChangeColor1 = Command(popup, QStringLiteral("Change Color..."), "ChangeColor1");
+    SaveColors1 = Command(popup, QStringLiteral("Save Colors..."), "SaveColors1");
+    connect(ChangeColor1, &QAction::triggered, this, [this] { ChangeColorClick(); });
+    connect(SaveColors1, &QAction::triggered, this, [this] { SaveColorsClick(); });
+    popup->addSeparator();
+    AssignNewName1 = Command(popup, QStringLiteral("Assign new Name..."), "AssignNewName1");
+    SaveNames1 = Command(popup, QStringLiteral("Save Names..."), "SaveNames1");
+    connect(AssignNewName1, &QAction::triggered, this, [this] { AssignnewnameClick(); });
+    connect(SaveNames1, &QAction::triggered, this, [this] { SavenamesClick(); });
+    popup->addSeparator();
+    Moveonelevelup1 = Command(popup, QStringLiteral("&Move one level up"), "Moveonelevelup1");
+    connect(Moveonelevelup1, &QAction::triggered, this, [this] { Moveonelevelup1Click(); });
     TV_EditComponents->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TV_EditComponents, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const TSelection* s = SelectedComponent();
-        Menus.Hide1->setEnabled(s);
-        Menus.Hide1->setChecked(s && s->Hidden);
-        Menus.PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
+        Hide1->setEnabled(s);
+        Hide1->setChecked(s && s->Hidden);
+        PopupMenu_Select->popup(TV_EditComponents->viewport()->mapToGlobal(pos));
     });
 }
 
@@ -280,18 +301,18 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents = new TComponentTree(P_Left);
     TV_EditComponents->setObjectName(QStringLiteral("TV_EditComponents"));
     SetHint(TV_EditComponents, QStringLiteral("'A' = Used in Animation"));
-    TV_EditComponents->LinkingEnabled = [this] { return P_DisplayMode->PivotMode(); };
-    TV_EditComponents->SetForest(&Editor->Forest());
+    TV_EditComponents->LinkingEnabled = [this] { return Editor_->Options().PivotMode; };
+    TV_EditComponents->SetForest(&Editor_->Forest());
     TComponentTreeModel* tree = TV_EditComponents->TreeModel();
-    tree->IsAnimated = [this](const TSelection* s) { return IsInAnimation(s); };
+    tree->IsAnimated = [this](const TSelection* s) { return s && Anim.IsInAnimation(s->Name); };
     // The hidden cross and drops are the editor's operations.
-    tree->SetHidden = [this](int node, bool hidden) { Editor->SetHidden(node, hidden); };
-    tree->Link = [this](int node, int parent) { return Editor->Link(node, parent); };
+    tree->SetHidden = [this](int node, bool hidden) { Editor_->SetHidden(node, hidden); };
+    tree->Link = [this](int node, int parent) { return Editor_->Link(node, parent); };
     connect(TV_EditComponents, &TComponentTree::NodePressed, this, [this](int node) { TV_EditComponentsMouseDown(node); });
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
     connect(TV_EditComponents, &TComponentTree::SelectionChanged, this, [this] {
-        Editor->SetSelection(TV_EditComponents->SelectedNodes(), TV_EditComponents->SelectedNode());
+        Editor_->SetSelection(TV_EditComponents->SelectedNodes(), TV_EditComponents->SelectedNode());
     });
     BuildTreePopup();
     // At least ten rows: in a short window the column scrolls rather than squeezing the
@@ -299,9 +320,7 @@ QWidget* TMainForm::BuildLeftColumn()
     TV_EditComponents->setMinimumHeight(10 * TV_EditComponents->fontMetrics().height() + 24);
     col->addWidget(TV_EditComponents, 1);
 
-    P_DisplayMode = new TDisplayModePanel(P_Left);
-    connect(P_DisplayMode, &TDisplayModePanel::ShowChanged, this, [this] { OptionsFromControls(); });
-    connect(P_DisplayMode, &TDisplayModePanel::PivotModeToggled, this, [this](bool on) { B_ChangePivotStatusChanged(on); });
+    P_DisplayMode = new TDisplayModePanel(*Editor_, P_Left);
     connect(P_DisplayMode, &TDisplayModePanel::SaveLinkingPressed, this, [this] { B_SaveLinkingStatusChanged(); });
     connect(P_DisplayMode, &TDisplayModePanel::LoadLinkingPressed, this, [this] { B_LoadLinkingStatusChanged(); });
     col->addWidget(P_DisplayMode);
@@ -316,7 +335,7 @@ QWidget* TMainForm::BuildLeftColumn()
 
 QWidget* TMainForm::BuildFramePanel()
 {
-    P_Timing = new TFramePanel(*Anim, P_Left);
+    P_Timing = new TFramePanel(Anim, P_Left);
     connect(P_Timing, &TFramePanel::EditPressed, this, [this] { B_EditingStatusChanged(); });
     connect(P_Timing, &TFramePanel::ResetPressed, this, [this] { B_ResetMatrixStatusChanged(); });
     connect(P_Timing, &TFramePanel::AppendPressed, this, [this] { B_AppendStatusChanged(); });
@@ -330,7 +349,7 @@ QWidget* TMainForm::BuildEditPanel()
 {
     P_EditAnim = new TEditPanel(P_Left);
     connect(P_EditAnim, &TEditPanel::ApplyPressed, this, [this] { B_ApplyEditStatusChanged(); });
-    connect(P_EditAnim, &TEditPanel::CancelPressed, this, [this] { B_CancelEditStatusChanged(); });
+    connect(P_EditAnim, &TEditPanel::CancelPressed, this, [this] { Editor_->EndEdit(); });
     connect(P_EditAnim, &TEditPanel::ResetPressed, this, [this] { B_ResetEditStatusChanged(); });
     EditTimer_ = new QTimer(this);
     EditTimer_->setObjectName(QStringLiteral("EditTimer"));
@@ -341,30 +360,13 @@ QWidget* TMainForm::BuildEditPanel()
 
 QWidget* TMainForm::BuildPlayPanel()
 {
-    P_AnimControl = new TPlayPanel(P_Left);
+    P_AnimControl = new TPlayPanel(*Editor_, P_Left);
     TPlayPanel* p = P_AnimControl;
-    connect(p, &TPlayPanel::StepRequested, this, [this](int v) { SetActStep(v); });
-    connect(p, &TPlayPanel::PrevPressed, this, [this] { SetActStep(Doc.ActAnimStep - 1); });
-    connect(p, &TPlayPanel::NextPressed, this, [this] { SetActStep(Doc.ActAnimStep + 1); });
-    connect(p, &TPlayPanel::PlayToggled, this, [this](bool on) {
-        B_PlayStatusChanged(on);
-        ShowUndoState();
-    });
-    connect(p, &TPlayPanel::TotalMoveEdited, this, [this](int axis, double v) { E_TMChanged(axis, v); });
-    connect(p, &TPlayPanel::ShowChanged, this, [this] { OptionsFromControls(); });
-    connect(p, &TPlayPanel::TransparencyChanged, this, [this] { P_3dArea->UpdateView(); });
+    connect(p, &TPlayPanel::PlayToggled, this, [this](bool on) { B_PlayStatusChanged(on); });
     // The left column widens for the offsets where this platform's font asks for more
     // than its 300 pixels.
     P_Left->setFixedWidth(std::max(P_Left->width(), p->OffsetsWidth() + 8));
     return p;
-}
-
-QWidget* TMainForm::Build3dArea()
-{
-    P_3dArea = new T3dArea(this);
-    if (P_3dArea->View())
-        Wire3dView();
-    return P_3dArea;
 }
 
 void TMainForm::BuildLayout()
@@ -384,50 +386,51 @@ void TMainForm::BuildLayout()
     leftScroll->setFixedWidth(P_Left->width() + leftScroll->verticalScrollBar()->sizeHint().width());
     row->addWidget(leftScroll);
 
-    Panes.HSplitter = new QSplitter(Qt::Horizontal, central);
-    Panes.HSplitter->setObjectName(QStringLiteral("HSplitter"));
-    Panes.P_LeftViews = new QWidget(Panes.HSplitter);
-    Panes.P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
-    auto* lv = new QVBoxLayout(Panes.P_LeftViews);
+    HSplitter = new QSplitter(Qt::Horizontal, central);
+    HSplitter->setObjectName(QStringLiteral("HSplitter"));
+    P_LeftViews = new QWidget(HSplitter);
+    P_LeftViews->setObjectName(QStringLiteral("P_LeftViews"));
+    auto* lv = new QVBoxLayout(P_LeftViews);
     lv->setContentsMargins(0, 0, 0, 0);
-    Panes.VSplitter1 = new QSplitter(Qt::Vertical, Panes.P_LeftViews);
-    Panes.VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
-    Panes.FrontView1 = CreateView(QStringLiteral("FrontView1"), Panes.VSplitter1);
-    Panes.TopView1 = CreateView(QStringLiteral("TopView1"), Panes.VSplitter1);
-    Panes.VSplitter1->addWidget(Panes.FrontView1);
-    Panes.VSplitter1->addWidget(Panes.TopView1);
-    lv->addWidget(Panes.VSplitter1);
+    VSplitter1 = new QSplitter(Qt::Vertical, P_LeftViews);
+    VSplitter1->setObjectName(QStringLiteral("VSplitter1"));
+    FrontView1 = CreateView(QStringLiteral("FrontView1"), VSplitter1);
+    TopView1 = CreateView(QStringLiteral("TopView1"), VSplitter1);
+    VSplitter1->addWidget(FrontView1);
+    VSplitter1->addWidget(TopView1);
+    lv->addWidget(VSplitter1);
 
-    Panes.P_RightViews = new QWidget(Panes.HSplitter);
-    Panes.P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
-    auto* rv = new QVBoxLayout(Panes.P_RightViews);
+    P_RightViews = new QWidget(HSplitter);
+    P_RightViews->setObjectName(QStringLiteral("P_RightViews"));
+    auto* rv = new QVBoxLayout(P_RightViews);
     rv->setContentsMargins(0, 0, 0, 0);
-    Panes.VSplitter2 = new QSplitter(Qt::Vertical, Panes.P_RightViews);
-    Panes.VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
-    Panes.LeftView1 = CreateView(QStringLiteral("LeftView1"), Panes.VSplitter2);
-    Panes.VSplitter2->addWidget(Panes.LeftView1);
-    Panes.VSplitter2->addWidget(Build3dArea());
-    rv->addWidget(Panes.VSplitter2);
+    VSplitter2 = new QSplitter(Qt::Vertical, P_RightViews);
+    VSplitter2->setObjectName(QStringLiteral("VSplitter2"));
+    LeftView1 = CreateView(QStringLiteral("LeftView1"), VSplitter2);
+    VSplitter2->addWidget(LeftView1);
+    P_3dArea = new T3dArea(*Editor_, VSplitter2);
+    VSplitter2->addWidget(P_3dArea);
+    rv->addWidget(VSplitter2);
 
-    Panes.HSplitter->addWidget(Panes.P_LeftViews);
-    Panes.HSplitter->addWidget(Panes.P_RightViews);
-    Panes.HSplitter->setChildrenCollapsible(false);
-    Panes.VSplitter1->setChildrenCollapsible(false);
-    Panes.VSplitter2->setChildrenCollapsible(false);
+    HSplitter->addWidget(P_LeftViews);
+    HSplitter->addWidget(P_RightViews);
+    HSplitter->setChildrenCollapsible(false);
+    VSplitter1->setChildrenCollapsible(false);
+    VSplitter2->setChildrenCollapsible(false);
     // No view becomes a sliver: not by a drag, nor by sizes saved in a larger (maximised)
     // window and restored in a smaller one, nor when the window shrinks.
-    for (QWidget* column : {Panes.P_LeftViews, Panes.P_RightViews})
+    for (QWidget* column : {P_LeftViews, P_RightViews})
         column->setMinimumWidth(MinViewSize);
-    for (QWidget* view : {static_cast<QWidget*>(Panes.FrontView1), static_cast<QWidget*>(Panes.TopView1),
-                          static_cast<QWidget*>(Panes.LeftView1), static_cast<QWidget*>(P_3dArea)})
+    for (QWidget* view : {static_cast<QWidget*>(FrontView1), static_cast<QWidget*>(TopView1),
+                          static_cast<QWidget*>(LeftView1), static_cast<QWidget*>(P_3dArea)})
         view->setMinimumHeight(MinViewSize);
-    for (QSplitter* s : {Panes.HSplitter, Panes.VSplitter1, Panes.VSplitter2})
+    for (QSplitter* s : {HSplitter, VSplitter1, VSplitter2})
         connect(s, &QSplitter::splitterMoved, this, [this] { MaximizedSplits_.reset(); });
-    row->addWidget(Panes.HSplitter, 1);
+    row->addWidget(HSplitter, 1);
     setCentralWidget(central);
 
     // Designed sizes, until the settings say otherwise.
-    Panes.HSplitter->setSizes({Settings.Layout.HSplitter, 520});
-    Panes.VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
-    Panes.VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
+    HSplitter->setSizes({Settings.Layout.HSplitter, 520});
+    VSplitter1->setSizes({Settings.Layout.VSplitter1, 420});
+    VSplitter2->setSizes({Settings.Layout.VSplitter2, 420});
 }

@@ -1,57 +1,45 @@
 #pragma once
-// The main window: it holds the animation document, the models and the settings, and its
-// methods are the editor's operations. Definitions are split by concern:
+// The main window: a shell over the editing session (TEditor), which holds the models, the
+// animation, the pose, the view options and the history. The window shows the session in
+// its panels and views, hands what the user does to the session's operations, asks the
+// user what those need (files, questions) and says what they report. It follows the
+// session's signals, never the code that made a change. Definitions are split by concern:
 //   Main.cpp          construction, menus, layout, status bar, hints
 //   MainSettings.cpp  first showing, settings, layout, shutdown, about box
-//   MainAnim.cpp      document operations, RTM load/save, frame grid
-//   MainModel.cpp     models, component tree
-//   Main3d.cpp        the 3D view, its camera and buttons, the environment model
-#include "anim/AnimDocument.h"
+//   MainAnim.cpp      the animation's commands, RTM load/save, frame buttons, playback
+//   MainModel.cpp     models, component tree, linking, names and colours
+//   MainEdit.cpp      edit mode
+//   MainViews.cpp     the display refresh, the orthographic views, the environment, export
+// The panels (MainPanels.h) keep their own controls; the secondary windows are the
+// window's own.
 #include "anim/Playback.h"
 #include "app/MainPanels.h"
 #include "app/Paths.h"
-#include "model/Environment.h"
 #include "app/Settings.h"
-#include "pose/EditMath.h"
-#include "pose/Pose.h"
-#include "pose/View3dGeometry.h"
-#include "view3d/View3d.h"
 
 #include <QMainWindow>
 #include <array>
 #include <memory>
 #include <optional>
-#include <vector>
 
 class QAction;
-class QBoxLayout;
-class QImage;
-struct FileDialogOptions;
-struct TPanelMouse;
 class QLabel;
-class QLCDNumber;
 class QMenu;
-class QSlider;
 class QSplitter;
-class TAnimController;
-class TEditor;
-class TFrameGrid;
 class QTimer;
+class TAnimController;
+class TAnimDocument;
 class TChart;
-class QPushButton;
-class QToolButton;
-class TIniFile;
 class TComponentTree;
-class TLedButton;
-class TNumberEdit;
-class TOpenGLQelPanel;
-class TP3dModell;
-struct TSelection;
+class TEditor;
+class TIniFile;
 class TF_About;
 class TF_FileBrowser;
-class TF_SelectComponents;
 class TF_FrameManipulator;
 class TF_ProxySelect;
+class TF_SelectComponents;
+struct FileDialogOptions;
+struct TSelection;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -65,193 +53,24 @@ public:
     // The narrowest (and lowest) a view's pane may become between the splitters.
     static constexpr int MinViewSize = 160;
 
-    // ---- Paths and settings
-    TAppPaths Paths;
+    // The editing session the window shows.
+    TEditor& Editor() const { return *Editor_; }
     // Files to open at start-up (models by their .p3d extension, the rest as animations),
     // in place of the last ones the settings name: a model replaces the last model and
     // animation, an animation alone opens on the last model.
-    QStringList StartFiles;
-
-    // ---- The editing session: the window shows it and changes it through its operations.
-    TEditor* const Editor;
-    TAnimController* Anim;
-    const TAnimDocument& Doc;
-    std::vector<std::unique_ptr<TP3dModell>>& Models;
-    const QString& ModelFileName() const;
-
-    // ---- Controls, by panel (named as in the designs)
-    TMainMenus Menus;
-    TComponentTree* TV_EditComponents = nullptr;
-    TDisplayModePanel* P_DisplayMode = nullptr;
-    TFramePanel* P_Timing = nullptr;
-    TEditPanel* P_EditAnim = nullptr;
-    TPlayPanel* P_AnimControl = nullptr;
-    TViewPanes Panes;
-    T3dArea* P_3dArea = nullptr;
-
-    // ---- Start-up, settings, shutdown
-    void FormShow();
-    void LoadLayout();
-    void NoteNormalGeometry();
-    QRect NormalGeometryToSave() const;
-    void SaveLayout();
-    void SaveSettings();
-
-    // ---- Document operations
-    void ClearAnimation();
-    void SetActStep(int step);
-    // D_Steps and the slider's range and scale from AnimStepCount.
-    void ShowStepCount();
-    bool DeleteFrame(int index);
-    bool IsInAnimation(const TSelection* component) const;
-    // Builds the one-frame animation of the components selected in the tree
-    // (AddSubtreeToAnimation: each selected node with its subtree, depth first).
-    void CreateNewAnimation();
-    QStringList SelectedSubtreeNames() const;
-
-    // ---- The frame panel and playback
-    void B_AppendStatusChanged();     // "Insert after"
-    void B_DelAnimStatusChanged();    // "Delete Frame"
-    void B_UnloadAnimStatusChanged(); // "Unload Animation"
-    void B_NewAnimStatusChanged();    // "New Animation..."
-    void B_PlayStatusChanged(bool on);
-    void PlayTimerTimer();
-    bool Playing() const;
-    // The components posed at fraction f from the current frame towards the next.
-    void ShowInterpolated(double fraction);
-
-    // ---- RTM files
+    void SetStartFiles(const QStringList& files) { StartFiles_ = files; }
+    // "Load P3d..." and "Load Anim..." once a file is chosen (in a dialog, the file
+    // browser, or at start-up): unsaved work is offered for saving first.
+    void LoadModel(const QString& path);
     void LoadAnimation(const QString& path);
-    // False when the dialog was cancelled or the write failed.
-    bool SaveAnimationAs();
-    // Writes the document to path without a dialog; false (with the message shown) on failure.
-    bool SaveAnimationTo(const QString& path);
-    void CheckAnimComponents();
-    // "Export glTF..." / "Export OBJ...": what the window shows, through the export the
-    // command line uses.
-    void ExportModelClick(bool gltf);
-    // The report CheckAnimComponents shows; empty when every name is found.
-    QString MissingAnimComponentsReport() const;
 
-    // ---- Undo and unsaved changes
-    // The model's edits not yet in their files (TEditorFile flags).
-    unsigned ModelUnsaved() const;
-    // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
-    // file and asks for the names and colour files as their Save commands do.
-    bool SaveModelChangesFirst();
-    void Undo1Click();
-    void Redo1Click();
-    // Undo and redo are not offered while playing, editing or in the middle of a cell's,
-    // a slider's or a drag's change.
-    bool UndoOffered() const;
-    // The animation has changes that are not in its file.
-    bool Unsaved() const;
-    // Before unsaved work would be lost: "Save changes to NAME?", after an open edit was
-    // offered to its frame. True to go on (saved, discarded, or nothing unsaved), false when
-    // cancelled or the save failed.
-    bool SaveChangesFirst();
-    // Before the document is emptied: the save question when it is modified, otherwise
-    // "Are you sure to clear the current animation?". True to go on.
-    bool ConfirmClearAnimation();
-
-    // ---- Pose and the display refresh
     // The views drawn afresh from the editor; it runs once per turn of the event loop
-    // after the editor reported a change (ScheduleRefresh).
+    // after the editor reported a change. RefreshCount: how many times it ran.
     void RefreshDisplay();
-    void ScheduleRefresh();
-    void ShowAnimationOnly();
-    // The controls' view options handed to the editor, and back after the editor changed them.
-    void OptionsFromControls();
-    void OptionsToControls();
-    // The three views in the order front, left, top.
-    std::array<TChart*, 3> Views() const { return {Panes.FrontView1, Panes.LeftView1, Panes.TopView1}; }
-    void B_ChangePivotStatusChanged(bool on);
-    void ShowGrid1Click();
-    // Shift+left click or drag in a view moves the selected pivot in pivot mode.
-    void FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
-    void FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
-
-    // ---- Edit mode
-    bool EditMode() const;
-    void B_EditingStatusChanged();
-    void B_ApplyEditStatusChanged();
-    void B_CancelEditStatusChanged();
-    void B_ResetEditStatusChanged();
-    void B_ResetMatrixStatusChanged();
-    void EditTimerTimer();
-    // The tree as the edit maths sees it: nodes in tree order with levels, and the selection.
-    TEditTree EditTree() const;
     int RefreshCount() const { return RefreshCount_; }
-    const QTimer* EditTimer() const { return EditTimer_; }
-
-    // ---- Models and the component tree
-    void LoadModel(const QString& fileName);
-    void ClearModel();
-    TP3dModell* MainModel() const { return Models.empty() ? nullptr : Models.front().get(); }
-    bool LoadLinking(const QString& fileName);
-    void SetLinkingLoaded(bool loaded);
-    // False when the file could not be written.
-    bool B_SaveLinkingStatusChanged();
-    void B_LoadLinkingStatusChanged();
-    void SelectTranslationFile1Click();
-    void SelectColorFile1Click();
-    void ChangeColorClick();
-    bool SaveColorsClick();  // false when cancelled or not written
-    void AssignnewnameClick();
-    bool SavenamesClick();
-    void Moveonelevelup1Click();
-    void ShowAll1Click();
-    void HideAllClick();
-    void TV_EditComponentsMouseDown(int node);
-    // The component hierarchy the tree shows; nodes are its indices, -1 none.
-    const TComponentForest& Forest() const;
-    // The selected node; with several, the tree's current one.
-    int SelectedNode() const;
-    const TSelection* SelectedComponent() const;
-    int FindNodeByName(const QString& name) const { return Forest().Find(name); }
-    // The component of FindNodeByName, or null.
-    const TSelection* FindComponent(const QString& name) const;
-    // The components in tree order.
-    std::vector<TSelection*> TreeComponents() const { return Forest().TreeOrder(); }
-
-    // ---- The 3D view
-    // Set when the view's context is made, moved by the mouse.
-    const TViewCamera& Camera3d() const { return Camera3d_; }
-    const TViewDrag& Drag3d() const { return Drag3d_; }
-    void P_3dViewInit();
-    void P_3dViewResize();
-    void P_3dViewPaint();
-    void P_3dViewMouseDown(const TPanelMouse& m);
-    void P_3dViewMouseMove(const TPanelMouse& m);
-    void P_3dViewMouseUp(const TPanelMouse& m);
-    // What the view draws with the controls as they are now.
-    void Prepare3dScene(T3dScene& scene);
-    T3dPaintOptions Paint3dOptions() const;
-    // The view as it paints at the given camera, drawn offscreen at width x height; a null
-    // image with the reason in error when this display offers no OpenGL.
-    QImage Render3d(int width, int height, const TViewCamera& camera, QString* error);
-
-    // ---- The environment model
-    void LoadEnviromentP3d1Click();
-    // Everything after the file dialog: loads path as the environment, lets the user pick
-    // the proxy it replaces and shifts it there. Messages are shown as the menu shows them.
-    TEnvironmentLoad LoadEnvironment(const QString& path);
-    // The open dialog of models, shared by the main model and the environment.
-    FileDialogOptions P3dOpenDialog() const;
-
-    // What the editor has to say: a message box, but during playback each text only once
-    // (its repeats at every drawing step go to the status bar).
-    void ShowEditorMessage(const QString& text);
-
-    // Status bar panels 0..5.
-    QString StatusText(int panel) const;
-    void SetStatusText(int panel, const QString& text);
-    // What the first panel says when no hint covers it, until the next note or the next
-    // model or animation.
-    void SetStatusNote(const QString& text);
-
-    // Hint "short|long": the tooltip shows the first part, the status bar the second.
-    static void SetHint(QWidget* w, const QString& hint);
+    // One turn of playback and one tick of the edit sliders, as their timers run them.
+    void PlayTimerTimer();
+    void EditTimerTimer();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -263,51 +82,185 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    std::unique_ptr<TIniFile> Ini;
-    TSettings Settings;  // what was read at start-up
-    QWidget* P_Left = nullptr;
-    QLabel* StatusPanels[6] = {};
-    QString StatusNote_;
-    QTimer* EditTimer_ = nullptr;
-    QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
-    TF_About* F_About = nullptr;  // created once with the main window
-    TViewCamera Camera3d_;
-    TViewDrag Drag3d_;
-    TChart* CreateView(const QString& name, QWidget* parent);
-    void Wire3dView();
-    T3dScene Scene3d_;  // reused from paint to paint
+    // ---- Building (Main.cpp)
     void BuildMenus();
+    void BuildTreePopup();
     void BuildLayout();
     void BuildStatusBar();
     QWidget* BuildLeftColumn();
-    void BuildTreePopup();
     QWidget* BuildFramePanel();
     QWidget* BuildEditPanel();
     QWidget* BuildPlayPanel();
-    QWidget* Build3dArea();
-    void ApplySettingsToControls(const TSettings& s);
-    TSettings SettingsFromControls() const;
-    void Shutdown();
-    // What the loads at start-up had to say, shown once the window is on the screen.
-    QStringList StartMessages_;
-    void ShowStartMessages();
+    TChart* CreateView(const QString& name, QWidget* parent);
+    void BuildSecondaryWindows();
+    void ConnectEditor();
+    // The three views in the order front, left, top.
+    std::array<TChart*, 3> Views() const { return {FrontView1, LeftView1, TopView1}; }
+    // Status bar panels 0..5; the first shows hints and notes.
+    QString StatusText(int panel) const;
+    void SetStatusText(int panel, const QString& text);
+    // What the first panel says when no hint covers it, until the next note or the next
+    // model or animation.
+    void SetStatusNote(const QString& text);
+    // What the editor has to say: a message box, but during playback each text only once
+    // (its repeats at every drawing step go to the status bar).
+    void ShowEditorMessage(const QString& text);
 
-    void LoadAnim1Click();
-    void LoadP3d1Click();
-    void About1Click();
+    // ---- Start-up, settings, shutdown (MainSettings.cpp)
+    void FormShow();
+    void ShowStartMessages();
+    void LoadLayout();
+    void ApplySplits(const TLayoutSettings& layout);
+    void NoteNormalGeometry();
+    QRect NormalGeometryToSave() const;
+    void ApplySettings(const TSettings& s);
+    TSettings CurrentSettings() const;
+    void SaveSettings();
     void SaveSettings1Click();
-    void E_TMChanged(int axis, double value);
-    void ConnectDocument();
-    bool AskClearAnimation() const;
-    // The Edit menu's texts and states and the title's modified mark, as the history and
-    // what is going on (playback, an edit, an open cell) have them.
+    void About1Click();
+    void Shutdown();
+
+    // ---- The animation (MainAnim.cpp)
+    void LoadAnim1Click();
+    bool SaveAnimationAs();  // false when cancelled or not written
+    bool SaveAnimationTo(const QString& path);
+    void CheckAnimComponents();
+    void ShowAnimFileName();
+    void CreateNewAnimation();
+    void B_AppendStatusChanged();
+    void B_DelAnimStatusChanged();
+    void B_UnloadAnimStatusChanged();
+    void B_NewAnimStatusChanged();
+    // Before unsaved work would be lost: "Save changes to NAME?", after an open edit was
+    // offered to its frame. True to go on (saved, discarded, or nothing unsaved).
+    bool SaveChangesFirst();
+    // Before the document is emptied: the save question when it is modified, otherwise
+    // "Are you sure to clear the current animation?". True to go on.
+    bool ConfirmClearAnimation();
+    void Undo1Click();
+    void Redo1Click();
+    // The Edit menu's texts and states and the title's modified mark, as the editor has them.
     void ShowUndoState();
+    void B_PlayStatusChanged(bool on);
+    bool Playing() const;
+
+    // ---- Models and the component tree (MainModel.cpp)
+    void LoadP3d1Click();
+    FileDialogOptions P3dOpenDialog() const;
+    // "Save changes to MODEL?" when the model has unsaved edits; Save writes the linking
+    // file and asks for the names and colour files as their Save commands do.
+    bool SaveModelChangesFirst();
+    void SetLinkingLoaded(bool loaded);
+    bool B_SaveLinkingStatusChanged();  // false when the file could not be written
+    void B_LoadLinkingStatusChanged();
+    void SelectTranslationFile1Click();
+    void SelectColorFile1Click();
+    void ChangeColorClick();
+    bool SaveColorsClick();  // false when cancelled or not written
+    void AssignnewnameClick();
+    bool SavenamesClick();
+    void Moveonelevelup1Click();
+    void TV_EditComponentsMouseDown(int node);
+    // The selected node; with several, the tree's current one; -1 for none.
+    int SelectedNode() const;
+    const TSelection* SelectedComponent() const;
+
+    // ---- Edit mode (MainEdit.cpp)
     // The panels of edit mode, or of the frames, as the editor is.
     void ShowEditMode(bool on);
-    // The animation's panel of the status bar from the document's file name.
-    void ShowAnimFileName();
+    void B_EditingStatusChanged();
+    void B_ApplyEditStatusChanged();
+    void B_ResetEditStatusChanged();
+    void B_ResetMatrixStatusChanged();
 
-    // Playback's view of the window: the controller's frames, the window's blend.
+    // ---- Views, environment, export (MainViews.cpp)
+    void ScheduleRefresh();
+    // The menu's check marks, the views' grid and the tree's selection mode as the
+    // editor's options have them.
+    void ShowOptions();
+    // Shift+left click or drag in a view moves the selected pivot in pivot mode.
+    void FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+    void FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
+    void LoadEnviromentP3d1Click();
+    void ExportModelClick(bool gltf);
+
+    // ---- The session and the window's state
+    TAppPaths Paths;
+    TEditor* const Editor_;
+    TAnimController& Anim;
+    const TAnimDocument& Doc;
+    QStringList StartFiles_;
+    std::unique_ptr<TIniFile> Ini;
+    TSettings Settings;  // what was read at start-up or last saved
+    // What the loads at start-up had to say, shown once the window is on the screen.
+    QStringList StartMessages_;
+
+    // ---- Controls, by panel (named as in the designs), and the secondary windows
+    // The menu bar's menus and commands, and the component tree's popup menu.
+    QMenu* MenuFile = nullptr;
+    QMenu* MenuEdit = nullptr;
+    QMenu* MenuModify = nullptr;
+    QMenu* MenuSettings = nullptr;
+    QMenu* MenuExtras = nullptr;
+    QAction* LoadAnim1 = nullptr;
+    QAction* LoadP3d1 = nullptr;
+    QAction* LoadEnviromentP3d1 = nullptr;
+    QAction* SaveAnimAs1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
+    QAction* ExportGltf1 = nullptr;
+    QAction* ExportObj1 = nullptr;
+    QAction* ExportTransparent1 = nullptr;  // checked: glTF materials follow the 3D view's transparency
+    QAction* LoadPivotsAndLinking1 = nullptr;
+    QAction* ShowAxes1 = nullptr;
+    QAction* ShowGrid1 = nullptr;
+    QAction* AutoScale1 = nullptr;
+    QAction* SelectTranslationFile1 = nullptr;
+    QAction* SelectColorFile1 = nullptr;
+    QAction* SaveSettings1 = nullptr;
+    QAction* AutoSaveSettings1 = nullptr;
+    QAction* FileBrowser1 = nullptr;
+    QAction* FrameTimer1 = nullptr;
+    QAction* About1 = nullptr;
+
+    QMenu* PopupMenu_Select = nullptr;
+    QAction* Hide1 = nullptr;
+    QAction* ShowAll1 = nullptr;
+    QAction* HideAll1 = nullptr;
+    QAction* ShowAnimatedOnly1 = nullptr;
+    QAction* ChangeColor1 = nullptr;
+    QAction* SaveColors1 = nullptr;
+    QAction* AssignNewName1 = nullptr;
+    QAction* SaveNames1 = nullptr;
+    QAction* Moveonelevelup1 = nullptr;
+    // The three orthographic views and the splitters between them and the 3D area.
+    QSplitter* HSplitter = nullptr;
+    QWidget* P_LeftViews = nullptr;
+    QSplitter* VSplitter1 = nullptr;
+    TChart* FrontView1 = nullptr;
+    TChart* TopView1 = nullptr;
+    QWidget* P_RightViews = nullptr;
+    QSplitter* VSplitter2 = nullptr;
+    TChart* LeftView1 = nullptr;
+    QWidget* P_Left = nullptr;
+    TComponentTree* TV_EditComponents = nullptr;
+    TDisplayModePanel* P_DisplayMode = nullptr;
+    TFramePanel* P_Timing = nullptr;
+    TEditPanel* P_EditAnim = nullptr;
+    TPlayPanel* P_AnimControl = nullptr;
+    T3dArea* P_3dArea = nullptr;
+    QLabel* StatusPanels[6] = {};
+    QString StatusNote_;
+    TF_About* F_About = nullptr;
+    TF_FileBrowser* F_FileBrowser = nullptr;
+    TF_SelectComponents* F_SelectComponents = nullptr;
+    TF_FrameManipulator* F_FrameManipulator = nullptr;
+    TF_ProxySelect* F_ProxySelect = nullptr;
+
+    // ---- Timers and playback
+    QTimer* EditTimer_ = nullptr;
+    QTimer* PlayTimer = nullptr;  // drives playback, one turn per pass of the event loop
+    // Playback's view of the window: the controller's frames, the editor's blend.
     class TPlaybackHost final : public IPlaybackHost {
     public:
         explicit TPlaybackHost(TMainForm& f) : F_(f) {}
@@ -331,8 +284,6 @@ private:
     QRect NormalFrame_;
     bool LayoutApplied_ = false;
     QRect PrePlaced_;  // the frame position and size given before the native window existed
-    // The splitters' sizes as the settings have them, each pane kept at its minimum or more.
-    void ApplySplits(const TLayoutSettings& layout);
     // Sizes saved in the maximised window, until the window is maximised (or a splitter is
     // moved before that).
     std::optional<TLayoutSettings> MaximizedSplits_;

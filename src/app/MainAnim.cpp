@@ -1,6 +1,5 @@
-// The animation document as the main window shows it: the controller's operations under
-// their window names, the controls that follow its signals, the RTM file commands, the
-// frame buttons and playback.
+// The animation as the main window shows it: the window's connections to the editor, the
+// RTM file commands with their dialogs and questions, the frame buttons and playback.
 #include "anim/AnimController.h"
 #include "anim/Playback.h"
 #include "app/Filebrowser.h"
@@ -31,46 +30,37 @@
 int TMainForm::TPlaybackHost::FrameCount() const { return F_.Doc.FrameCount(); }
 int TMainForm::TPlaybackHost::ActStep() const { return F_.Doc.ActAnimStep; }
 float TMainForm::TPlaybackHost::FrameTime(int i) const { return F_.Doc.AnimFrames[size_t(i)].Time; }
-void TMainForm::TPlaybackHost::SetActStep(int step) { F_.SetActStep(step); }
-void TMainForm::TPlaybackHost::ShowInterpolated(double fraction) { F_.ShowInterpolated(fraction); }
-void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Anim->SetPlayFraction(fraction); }
+void TMainForm::TPlaybackHost::SetActStep(int step) { F_.Anim.SetActStep(step); }
+void TMainForm::TPlaybackHost::ShowInterpolated(double fraction) { F_.Editor_->ShowBlend(fraction); }
+void TMainForm::TPlaybackHost::SetPlayFraction(double fraction) { F_.Anim.SetPlayFraction(fraction); }
 
-void TMainForm::ShowInterpolated(double fraction) { Editor->ShowBlend(fraction); }
-
-void TMainForm::ConnectDocument()
+void TMainForm::ConnectEditor()
 {
-    connect(Anim, &TAnimController::AboutToClear, this, [this] {
+    connect(&Anim, &TAnimController::AboutToClear, this, [this] {
         // Nothing of the old pass may finish on the frames that come next.
         Playback_->Abort();
         P_AnimControl->StopPlaying();
     });
-    connect(Anim, &TAnimController::Cleared, this, [this] { SetStatusText(2, QStringLiteral("Anim: ")); });
-    connect(Anim, &TAnimController::Replaced, this, [this] { ShowAnimFileName(); });
-    connect(Anim, &TAnimController::ActStepChanged, this, [this](int step) {
-        P_AnimControl->ShowCurrentFrame(step);
-        P_Timing->Grid()->ShowCurrentFrame(step);
-    });
-    // The frame timer follows the controller's signals itself.
-    connect(Anim, &TAnimController::StepCountChanged, this, [this] { ShowStepCount(); });
-    connect(Anim, &TAnimController::FramesChanged, this, [this] { P_Timing->Grid()->SyncRows(); });
-    connect(Anim, &TAnimController::TotalMoveChanged, this, [this] { P_AnimControl->ShowTotalMove(Doc.TotalMove); });
+    connect(&Anim, &TAnimController::Cleared, this, [this] { SetStatusText(2, QStringLiteral("Anim: ")); });
+    connect(&Anim, &TAnimController::Replaced, this, [this] { ShowAnimFileName(); });
+    // The panels follow the controller's signals themselves, as does the frame timer.
+    connect(&Anim, &TAnimController::ActStepChanged, this, [this](int step) { P_Timing->Grid()->ShowCurrentFrame(step); });
+    connect(&Anim, &TAnimController::FramesChanged, this, [this] { P_Timing->Grid()->SyncRows(); });
     // Whatever the editor changed, the views show it as it is now, drawn once per turn of
     // the event loop; the tree repaints its marks, the controls follow the options.
-    connect(Editor, &TEditor::Changed, this, [this](unsigned what) {
+    connect(Editor_, &TEditor::Changed, this, [this](unsigned what) {
         if (what & ChangeModel)
             TV_EditComponents->viewport()->update();
-        if (what & ChangeOptions)
-            OptionsToControls();
+        if (what & (ChangeOptions | ChangeLook))
+            ShowOptions();
         if (what & ChangeEditMode)
-            ShowEditMode(Editor->Editing());
+            ShowEditMode(Editor_->Editing());
         ScheduleRefresh();
     });
-    // The Edit menu and the title follow the history; what is offered also depends on what
-    // is going on, so its starts and ends are followed too.
-    connect(&Editor->History(), &TCommandStack::StateChanged, this, [this] { ShowUndoState(); });
-    // A cell's edit commits while its editor is still open: undo is offered once it closed.
-    connect(P_Timing->Grid()->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { ShowUndoState(); },
-            Qt::QueuedConnection);
+    // The Edit menu and the title follow the history and what is going on.
+    connect(Editor_, &TEditor::UndoStateChanged, this, [this] { ShowUndoState(); });
+    connect(P_Timing->Grid(), &TFrameGrid::EditingChanged, this,
+            [this](bool on) { Editor_->SetActivity(TEditor::ActivityCell, on); });
 
     PlaybackHost_ = std::make_unique<TPlaybackHost>(*this);
     auto clock = std::make_shared<QElapsedTimer>();
@@ -82,35 +72,6 @@ void TMainForm::ConnectDocument()
     connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
 }
 
-// ---- The document operations under their window names
-
-void TMainForm::ClearAnimation() { Anim->ClearAnimation(); }
-void TMainForm::SetActStep(int step) { Anim->SetActStep(step); }
-
-bool TMainForm::DeleteFrame(int index)
-{
-    const QString refused = Anim->DeleteFrame(index);
-    if (!refused.isEmpty())
-        dialogs().ShowMessage(refused);
-    return refused.isEmpty();
-}
-
-bool TMainForm::IsInAnimation(const TSelection* component) const
-{
-    return component && Anim->IsInAnimation(component->Name);
-}
-
-void TMainForm::ShowStepCount()
-{
-    P_AnimControl->ShowFrameCount(Doc.AnimStepCount);
-}
-
-QStringList TMainForm::SelectedSubtreeNames() const
-{
-    const TEditTree tree = EditTree();
-    return SubtreeNames(tree.Nodes, tree.Selected);
-}
-
 void TMainForm::CreateNewAnimation()
 {
     // An animation may have been loaded while the selection window was open: it is
@@ -118,11 +79,11 @@ void TMainForm::CreateNewAnimation()
     if (!Doc.AnimFrames.empty() && !ConfirmClearAnimation())
         return;
     SetStatusText(2, QStringLiteral("Anim: <NOT SAVED>"));
-    if (const QString refused = Editor->CreateNewAnimation(SelectedSubtreeNames()); !refused.isEmpty()) {
+    const TEditTree tree = Editor_->EditTree();
+    if (const QString refused = Editor_->CreateNewAnimation(SubtreeNames(tree.Nodes, tree.Selected)); !refused.isEmpty()) {
         dialogs().ShowMessage(refused);
         return;
     }
-    P_DisplayMode->ShowCheckedComponents();  // the animated components, as the new one hid the rest
     P_Timing->Grid()->ShowCurrentFrame(0);
 }
 
@@ -146,28 +107,21 @@ void TMainForm::LoadAnimation(const QString& path)
 {
     if (path.isEmpty() || !SaveChangesFirst())
         return;
-    if (!Editor->LoadAnimation(path))
+    if (!Editor_->LoadAnimation(path))
         return;
-    if (!Doc.AnimFrames.empty())
-        P_DisplayMode->ShowCheckedComponents();  // the animated components, as the load hid the rest
     P_Timing->Grid()->ShowCurrentFrame(0);
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     CheckAnimComponents();
-    Anim->SetSelection({-1, -1});
+    Anim.SetSelection({-1, -1});
     P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);
-}
-
-QString TMainForm::MissingAnimComponentsReport() const
-{
-    return Editor->MissingReport();
 }
 
 void TMainForm::CheckAnimComponents()
 {
-    const QString report = MissingAnimComponentsReport();
+    const QString report = Editor_->MissingReport();
     if (!report.isEmpty())
         dialogs().ShowMessage(QStringLiteral("following Animation Components were not found in the Model:\n") + report);
-    else if (ModelFileName().isEmpty() && !Doc.AnimFrames.empty())
+    else if (Editor_->ModelFileName().isEmpty() && !Doc.AnimFrames.empty())
         SetStatusNote(QStringLiteral("No model loaded: load the model (Ctrl+P) to see this animation."));
 }
 
@@ -186,7 +140,7 @@ bool TMainForm::SaveAnimationAs()
 
 bool TMainForm::SaveAnimationTo(const QString& path)
 {
-    if (const QString error = Anim->SaveAnimation(path); !error.isEmpty()) {
+    if (const QString error = Anim.SaveAnimation(path); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
@@ -207,28 +161,23 @@ void TMainForm::B_AppendStatusChanged()
         dialogs().ShowMessage(QStringLiteral("Please select TimeStep first"));
         return;
     }
-    if (const QString refused = Anim->InsertFrameAfter(); !refused.isEmpty())
+    if (const QString refused = Anim.InsertFrameAfter(); !refused.isEmpty())
         dialogs().ShowMessage(refused);
 }
 
 void TMainForm::B_DelAnimStatusChanged()
 {
-    if (const QString refused = Anim->DeleteCurrentFrame(); !refused.isEmpty())
+    if (const QString refused = Anim.DeleteCurrentFrame(); !refused.isEmpty())
         dialogs().ShowMessage(refused);
-}
-
-bool TMainForm::AskClearAnimation() const
-{
-    return dialogs().AskYesNo(QStringLiteral("Are you sure to clear the current animation?\n\n(All changes will be lost!)"),
-                              QStringLiteral("Warning"));
 }
 
 bool TMainForm::ConfirmClearAnimation()
 {
-    return Unsaved() ? SaveChangesFirst() : AskClearAnimation();
+    if (Editor_->AnimationUnsaved())
+        return SaveChangesFirst();
+    return dialogs().AskYesNo(QStringLiteral("Are you sure to clear the current animation?\n\n(All changes will be lost!)"),
+                              QStringLiteral("Warning"));
 }
-
-bool TMainForm::Unsaved() const { return Editor->AnimationUnsaved(); }
 
 void TMainForm::ShowAnimFileName()
 {
@@ -241,8 +190,8 @@ void TMainForm::ShowAnimFileName()
 bool TMainForm::SaveChangesFirst()
 {
     // An open edit is work too: it is offered to its frame before the question.
-    Editor->CloseEdit();
-    if (!Unsaved())
+    Editor_->CloseEdit();
+    if (!Editor_->AnimationUnsaved())
         return true;
     const QString name = Doc.AnimFileName.isEmpty() ? QStringLiteral("the new animation") : FileNamePart(Doc.AnimFileName);
     switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(name))) {
@@ -260,65 +209,50 @@ void TMainForm::B_UnloadAnimStatusChanged()
 {
     if (Doc.AnimFrames.empty() || !ConfirmClearAnimation())
         return;
-    ClearAnimation();
+    Anim.ClearAnimation();
 }
 
 void TMainForm::B_NewAnimStatusChanged()
 {
     if (!Doc.AnimFrames.empty() && !ConfirmClearAnimation())
         return;
-    Editor->StartNewAnimation();
+    Editor_->StartNewAnimation();
     F_SelectComponents->show();
     F_SelectComponents->raise();
 }
 
-void TMainForm::E_TMChanged(int axis, double value) { Anim->SetTotalMove(axis, static_cast<float>(value)); }
-
 // ---- Undo
 
-bool TMainForm::UndoOffered() const
-{
-    return !P_AnimControl->PlayPressed() && !EditMode() && !P_Timing->Grid()->Editing() &&
-           !(F_FrameManipulator && F_FrameManipulator->Dragging());
-}
-
-void TMainForm::Undo1Click()
-{
-    if (UndoOffered())
-        Editor->Undo();
-}
-
-void TMainForm::Redo1Click()
-{
-    if (UndoOffered())
-        Editor->Redo();
-}
+void TMainForm::Undo1Click() { Editor_->Undo(); }
+void TMainForm::Redo1Click() { Editor_->Redo(); }
 
 void TMainForm::ShowUndoState()
 {
-    const TCommandStack& h = Editor->History();
-    const bool offered = UndoOffered();
-    Menus.Undo1->setEnabled(offered && h.CanUndo());
-    Menus.Redo1->setEnabled(offered && h.CanRedo());
-    Menus.Undo1->setText(h.CanUndo() ? QStringLiteral("&Undo %1").arg(h.UndoName()) : QStringLiteral("&Undo"));
-    Menus.Redo1->setText(h.CanRedo() ? QStringLiteral("&Redo %1").arg(h.RedoName()) : QStringLiteral("&Redo"));
-    setWindowModified(Unsaved() || ModelUnsaved());
+    const TCommandStack& h = Editor_->History();
+    const bool offered = Editor_->UndoOffered();
+    Undo1->setEnabled(offered && h.CanUndo());
+    Redo1->setEnabled(offered && h.CanRedo());
+    Undo1->setText(h.CanUndo() ? QStringLiteral("&Undo %1").arg(h.UndoName()) : QStringLiteral("&Undo"));
+    Redo1->setText(h.CanRedo() ? QStringLiteral("&Redo %1").arg(h.RedoName()) : QStringLiteral("&Redo"));
+    setWindowModified(Editor_->AnimationUnsaved() || Editor_->ModelUnsaved());
 }
 
 // ---- Playback
 
 void TMainForm::B_PlayStatusChanged(bool on)
 {
+    Editor_->SetActivity(TEditor::ActivityPlaying, on);
     if (!on) {
         Playback_->Stop();
-        Anim->SetPlayFraction(0);
-        Editor->HoldPose(false);
-        Editor->ShowCurrentFrame();
+        Anim.SetPlayFraction(0);
+        Editor_->HoldPose(false);
+        Editor_->ShowCurrentFrame();
         return;
     }
-    Editor->HoldPose(true);
+    Editor_->HoldPose(true);
     if (!Playback_->Start(P_AnimControl->PlayTime())) {  // nothing to play
-        Editor->HoldPose(false);
+        Editor_->HoldPose(false);
+        Editor_->SetActivity(TEditor::ActivityPlaying, false);
         P_AnimControl->ShowStopped();
         return;
     }
@@ -330,9 +264,11 @@ void TMainForm::PlayTimerTimer()
     if (Playback_->Tick())
         return;
     PlayTimer->stop();
-    Editor->HoldPose(false);
-    if (P_AnimControl->PlayPressed())  // it ended by itself: the document was emptied
+    Editor_->HoldPose(false);
+    if (P_AnimControl->PlayPressed()) {  // it ended by itself: the document was emptied
+        Editor_->SetActivity(TEditor::ActivityPlaying, false);
         P_AnimControl->ShowStopped();
+    }
 }
 
 bool TMainForm::Playing() const { return Playback_ && Playback_->Playing(); }

@@ -1,27 +1,18 @@
 // Edit mode: turning and moving the selected components of the current frame. The editor
 // keeps the rules; the window shows the panels, locks what an edit locks and shows the
 // messages.
-#include "anim/AnimController.h"
 #include "app/Filebrowser.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
-#include "modelforms/ComponentTree.h"
 #include "platform/Dialogs.h"
 #include "view3d/Framemanipulator.h"
 
 #include <QAction>
-#include "widgets/Controls.h"
-#include <QPushButton>
-#include <QSlider>
 #include <QTimer>
-
-TEditTree TMainForm::EditTree() const { return Editor->EditTree(); }
-
-bool TMainForm::EditMode() const { return Editor->Editing(); }
 
 void TMainForm::ShowEditMode(bool on)
 {
-    Editor->HoldPose(Playing());
+    Editor_->HoldPose(Playing());
     if (on)
         EditTimer_->start();
     else
@@ -30,19 +21,16 @@ void TMainForm::ShowEditMode(bool on)
     P_Timing->setVisible(!on);
     P_AnimControl->setVisible(!on);
     // No file is loaded and no name or colour changes while an edit runs.
-    if (F_FileBrowser)
-        F_FileBrowser->SetEditLock(on);
+    F_FileBrowser->SetEditLock(on);
     // Nor do frames move: Apply writes the edit into the frame at the current index.
-    if (F_FrameManipulator)
-        F_FrameManipulator->SetEditLock(on);
-    for (QAction* a : {Menus.ChangeColor1, Menus.SaveColors1, Menus.AssignNewName1, Menus.SaveNames1})
+    F_FrameManipulator->SetEditLock(on);
+    for (QAction* a : {ChangeColor1, SaveColors1, AssignNewName1, SaveNames1})
         a->setEnabled(!on);
-    ShowUndoState();
 }
 
 void TMainForm::B_EditingStatusChanged()
 {
-    const TEditor::TEditStart start = Editor->BeginEdit();
+    const TEditor::TEditStart start = Editor_->BeginEdit();
     if (start.Refusal) {
         dialogs().ShowMessage(QString::fromLatin1(start.Refusal));
         return;
@@ -57,28 +45,26 @@ void TMainForm::EditTimerTimer()
     // Off for the length of the tick, so slow refreshes never pile ticks up.
     EditTimer_->stop();
     const auto [x, y, z] = P_EditAnim->Deflection();
-    Editor->EditTick(P_EditAnim->Rotating(), P_EditAnim->Relative(), x, y, z);
-    if (EditMode())
+    Editor_->EditTick(P_EditAnim->Rotating(), P_EditAnim->Relative(), x, y, z);
+    if (Editor_->Editing())
         EditTimer_->start();
 }
 
 void TMainForm::B_ApplyEditStatusChanged()
 {
-    if (!Editor->ApplyEdit())
+    if (!Editor_->ApplyEdit())
         dialogs().ShowMessage(QString::fromLatin1(EditText::ApplySelectionNotFound));
 }
 
-void TMainForm::B_CancelEditStatusChanged() { Editor->EndEdit(); }
-
 void TMainForm::B_ResetEditStatusChanged()
 {
-    const int missing = Editor->RestoreEdit(P_EditAnim->Relative());
+    const int missing = Editor_->RestoreEdit(P_EditAnim->Relative());
     for (int i = 0; i < missing; ++i)
         dialogs().ShowMessage(QString::fromLatin1(EditText::ResetRelEntryNotFound));
 }
 
 void TMainForm::B_ResetMatrixStatusChanged()
 {
-    if (!Editor->ResetFrame())
+    if (!Editor_->ResetFrame())
         dialogs().ShowMessage(QString::fromLatin1(EditText::NoAnimSteps));
 }

@@ -11,38 +11,22 @@
 
 #include <QFileInfo>
 
-const TSelection* TMainForm::FindComponent(const QString& name) const
-{
-    const int node = Editor->Forest().Find(name);
-    return node < 0 ? nullptr : Editor->Forest().Component(node);
-}
-
 int TMainForm::SelectedNode() const { return TV_EditComponents->SelectedNode(); }
 
 const TSelection* TMainForm::SelectedComponent() const
 {
     const int node = SelectedNode();
-    return node < 0 ? nullptr : Editor->Forest().Component(node);
-}
-
-const QString& TMainForm::ModelFileName() const { return Editor->ModelFileName(); }
-const TComponentForest& TMainForm::Forest() const { return Editor->Forest(); }
-
-void TMainForm::ClearModel()
-{
-    Editor->ClearModel();
+    return node < 0 ? nullptr : Editor_->Forest().Component(node);
 }
 
 // ---- The model's unsaved files
 
-unsigned TMainForm::ModelUnsaved() const { return Editor->ModelUnsaved(); }
-
 bool TMainForm::SaveModelChangesFirst()
 {
-    const unsigned unsaved = ModelUnsaved();
+    const unsigned unsaved = Editor_->ModelUnsaved();
     if (!unsaved)
         return true;
-    switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(ModelFileName())))) {
+    switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(Editor_->ModelFileName())))) {
     case TSaveAnswer::Save:
         return (!(unsaved & FileLinking) || B_SaveLinkingStatusChanged()) &&
                (!(unsaved & FileNames) || SavenamesClick()) && (!(unsaved & FileColors) || SaveColorsClick());
@@ -77,9 +61,9 @@ void TMainForm::LoadModel(const QString& fileName)
 {
     if (fileName.isEmpty() || !SaveModelChangesFirst())
         return;
-    ClearModel();
-    const bool loaded = Editor->LoadModel(fileName);
-    const TModelSetup& setup = Editor->Setup();
+    Editor_->ClearModel();
+    const bool loaded = Editor_->LoadModel(fileName);
+    const TModelSetup& setup = Editor_->Setup();
     // The main model's counts as its header states them, also when the file turned out
     // too short to hold them.
     SetStatusText(3, QStringLiteral("Vertexes: %1").arg(setup.LodVertexCount));
@@ -90,7 +74,7 @@ void TMainForm::LoadModel(const QString& fileName)
         return;
     }
     TV_EditComponents->ExpandParents();
-    SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(ModelFileName()));
+    SetStatusText(1, QStringLiteral("Model: ") + FileNamePart(Editor_->ModelFileName()));
 }
 
 // ---- Linking and pivots
@@ -101,20 +85,9 @@ void TMainForm::SetLinkingLoaded(bool loaded)
     SetStatusText(5, loaded ? QStringLiteral("Pivot and Linking: LOADED") : QStringLiteral("Pivot and Linking: NOT LOADED"));
 }
 
-bool TMainForm::LoadLinking(const QString& fileName)
-{
-    std::vector<bool> expand;
-    if (!Editor->LoadLinking(fileName, &expand))
-        return false;
-    for (int node = 0; node < int(expand.size()); ++node)
-        if (expand[size_t(node)])
-            TV_EditComponents->ExpandNode(node);
-    return true;
-}
-
 bool TMainForm::B_SaveLinkingStatusChanged()
 {
-    if (const QString error = Editor->SaveLinking(); !error.isEmpty()) {
+    if (const QString error = Editor_->SaveLinking(); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
@@ -124,7 +97,7 @@ bool TMainForm::B_SaveLinkingStatusChanged()
 
 void TMainForm::B_LoadLinkingStatusChanged()
 {
-    if (ModelFileName().isEmpty()) {
+    if (Editor_->ModelFileName().isEmpty()) {
         dialogs().ShowMessage(QStringLiteral("Load Modell first!"));
         return;
     }
@@ -136,7 +109,12 @@ void TMainForm::B_LoadLinkingStatusChanged()
     const QString path = dialogs().OpenFile(o);
     if (path.isEmpty())
         return;
-    SetLinkingLoaded(LoadLinking(path));
+    std::vector<bool> expand;
+    const bool loaded = Editor_->LoadLinking(path, &expand);
+    for (int node = 0; node < int(expand.size()); ++node)
+        if (expand[size_t(node)])
+            TV_EditComponents->ExpandNode(node);
+    SetLinkingLoaded(loaded);
 }
 
 // ---- Display names and colours
@@ -171,14 +149,14 @@ void TMainForm::SelectTranslationFile1Click()
 {
     const QString path = dialogs().OpenFile(NamesDialog(TDialogUse::Open, QStringLiteral("Select Translation File"), Paths.TranslationDir));
     if (!path.isEmpty())
-        Editor->ApplyNamesFile(path);
+        Editor_->ApplyNamesFile(path);
 }
 
 void TMainForm::SelectColorFile1Click()
 {
     const QString path = dialogs().OpenFile(ColorsDialog(TDialogUse::Open, QStringLiteral("Select Color File"), Paths.ColorsDir));
     if (!path.isEmpty())
-        Editor->ApplyColorsFile(path);
+        Editor_->ApplyColorsFile(path);
 }
 
 void TMainForm::ChangeColorClick()
@@ -188,17 +166,17 @@ void TMainForm::ChangeColorClick()
         return;
     unsigned color = s->Color;
     if (dialogs().ChooseColor(color))
-        Editor->SetColor(SelectedNode(), color);
+        Editor_->SetColor(SelectedNode(), color);
 }
 
 bool TMainForm::SaveColorsClick()
 {
     TAppPaths::MakeFolder(Paths.ColorsDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
-        ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, Editor->ColorFile));
+        ColorsDialog(TDialogUse::Save, QStringLiteral("Save Colors"), Paths.ColorsDir, Editor_->ColorFile));
     if (path.isEmpty())
         return false;
-    if (const QString error = Editor->SaveColors(path); !error.isEmpty()) {
+    if (const QString error = Editor_->SaveColors(path); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
@@ -213,17 +191,17 @@ void TMainForm::AssignnewnameClick()
     QString text = s->DisplayName;
     if (dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
                              text))
-        Editor->Rename(SelectedNode(), text);
+        Editor_->Rename(SelectedNode(), text);
 }
 
 bool TMainForm::SavenamesClick()
 {
     TAppPaths::MakeFolder(Paths.TranslationDir);  // the dialog opens there
     const QString path = dialogs().SaveFile(
-        NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, Editor->TranslationFile));
+        NamesDialog(TDialogUse::Save, QStringLiteral("Save Names"), Paths.TranslationDir, Editor_->TranslationFile));
     if (path.isEmpty())
         return false;
-    if (const QString error = Editor->SaveNames(path); !error.isEmpty()) {
+    if (const QString error = Editor_->SaveNames(path); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
@@ -237,32 +215,20 @@ void TMainForm::Moveonelevelup1Click()
     const int node = SelectedNode();
     if (node < 0)
         return;
-    Editor->MoveUp(node);
+    Editor_->MoveUp(node);
     // The new parent shows the node, as a drop does.
-    if (const int parent = Editor->Forest().Parent(node); parent >= 0)
+    if (const int parent = Editor_->Forest().Parent(node); parent >= 0)
         TV_EditComponents->ExpandNode(parent);
-}
-
-void TMainForm::ShowAll1Click()
-{
-    Editor->ShowAll();
-    P_DisplayMode->ShowCheckedComponents();
-}
-
-void TMainForm::HideAllClick()
-{
-    Editor->HideAll();
-    P_DisplayMode->ShowCheckedComponents();
 }
 
 void TMainForm::TV_EditComponentsMouseDown(int)
 {
-    if (!EditMode())
+    if (!Editor_->Editing())
         return;
     // An edit applies to whole subtrees: a node below a selected one needs no selection.
-    for (int node : Editor->Forest().TreeIndices())
-        if (const int parent = Editor->Forest().Parent(node);
+    for (int node : Editor_->Forest().TreeIndices())
+        if (const int parent = Editor_->Forest().Parent(node);
             parent >= 0 && TV_EditComponents->IsNodeSelected(node) && TV_EditComponents->IsNodeSelected(parent))
             TV_EditComponents->SetNodeSelected(node, false);
-    Editor->RebaseEdit();
+    Editor_->RebaseEdit();
 }

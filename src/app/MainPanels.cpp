@@ -1,5 +1,8 @@
 #include "app/MainPanels.h"
+#include "anim/AnimController.h"
 #include "app/FrameGrid.h"
+#include "app/RenderView.h"
+#include "editor/Editor.h"
 #include "view3d/Topenglqelpanel.h"
 #include "widgets/Controls.h"
 
@@ -67,7 +70,7 @@ constexpr int kSliderSteps = 1000;   // the transparency sliders' 0..1 in thousa
 constexpr int kSliderInitial = 100;  // 0.1
 }  // namespace
 
-TDisplayModePanel::TDisplayModePanel(QWidget* parent) : QWidget(parent)
+TDisplayModePanel::TDisplayModePanel(TEditor& editor, QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("P_DisplayMode"));
     auto* dm = new QGridLayout(this);
@@ -77,17 +80,19 @@ TDisplayModePanel::TDisplayModePanel(QWidget* parent) : QWidget(parent)
     RB_AllSelections = Led(QStringLiteral("All Components"), QStringLiteral("RB_AllSelections"),
                            QStringLiteral("Show every component"), this);
     AbLED1 = Led(QStringLiteral("No Component"), QStringLiteral("AbLED1"), QStringLiteral("Show no components"), this);
-    for (TLedButton* b : {RB_CheckedSelections, RB_AllSelections, AbLED1}) {
+    const std::pair<TLedButton*, TComponentShow> shows[] = {
+        {RB_CheckedSelections, TComponentShow::Checked}, {RB_AllSelections, TComponentShow::All}, {AbLED1, TComponentShow::None}};
+    for (const auto& [b, show] : shows) {
         b->setAutoExclusive(true);
-        connect(b, &QToolButton::toggled, this, [this](bool on) {
+        connect(b, &QToolButton::toggled, this, [&editor, show = show](bool on) {
             if (on)
-                emit ShowChanged();
+                editor.EditOptions([show](TEditorOptions& o) { o.Show = show; });
         });
     }
-    RB_CheckedSelections->setChecked(true);
     RB_AllPolygons = Led(QStringLiteral("All Polygons"), QStringLiteral("RB_AllPolygons"),
                          QStringLiteral("Show every polygon of the model"), this);
-    connect(RB_AllPolygons, &QToolButton::toggled, this, &TDisplayModePanel::ShowChanged);
+    connect(RB_AllPolygons, &QToolButton::toggled, this,
+            [&editor](bool on) { editor.EditOptions([on](TEditorOptions& o) { o.AllPolygons = on; }); });
     B_Points = Led(QStringLiteral("Points"), QStringLiteral("B_Points"), QStringLiteral("Show points"), this);
     B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
                         QStringLiteral("Set pivots with Shift+click and link components by drag and drop"), this);
@@ -100,7 +105,8 @@ TDisplayModePanel::TDisplayModePanel(QWidget* parent) : QWidget(parent)
                                QStringLiteral("Save the hierarchy and the pivots of the model"), this);
     B_LoadLinking = PushButton(QStringLiteral("Load Pivots and Linking..."), QStringLiteral("B_LoadLinking"),
                                QStringLiteral("Load a hierarchy and pivots file"), this);
-    connect(B_ChangePivot, &QToolButton::toggled, this, &TDisplayModePanel::PivotModeToggled);
+    connect(B_ChangePivot, &QToolButton::toggled, this,
+            [&editor](bool on) { editor.EditOptions([on](TEditorOptions& o) { o.PivotMode = on; }); });
     OnPress(B_SaveLinking, this, [this] { emit SaveLinkingPressed(); });
     OnPress(B_LoadLinking, this, [this] { emit LoadLinkingPressed(); });
     auto* show = new QLabel(QStringLiteral("Show..."), this);
@@ -115,18 +121,22 @@ TDisplayModePanel::TDisplayModePanel(QWidget* parent) : QWidget(parent)
     dm->addWidget(LED_Linking, 3, 1);
     dm->addWidget(B_SaveLinking, 4, 0, 1, 2);
     dm->addWidget(B_LoadLinking, 5, 0, 1, 2);
+    ShowOptions(editor.Options());
+    connect(&editor, &TEditor::Changed, this, [this, &editor](unsigned what) {
+        if (what & ChangeOptions)
+            ShowOptions(editor.Options());
+    });
 }
 
-TComponentShow TDisplayModePanel::Show() const
+void TDisplayModePanel::ShowOptions(const TEditorOptions& o)
 {
-    return RB_AllSelections->isChecked() ? TComponentShow::All
-           : AbLED1->isChecked()         ? TComponentShow::None
-                                         : TComponentShow::Checked;
+    const QSignalBlocker a(RB_CheckedSelections), b(RB_AllSelections), c(AbLED1), d(RB_AllPolygons), e(B_ChangePivot);
+    (o.Show == TComponentShow::All ? RB_AllSelections : o.Show == TComponentShow::None ? AbLED1 : RB_CheckedSelections)
+        ->setChecked(true);
+    RB_AllPolygons->setChecked(o.AllPolygons);
+    B_ChangePivot->setChecked(o.PivotMode);
 }
 
-bool TDisplayModePanel::AllPolygons() const { return RB_AllPolygons->isChecked(); }
-bool TDisplayModePanel::PivotMode() const { return B_ChangePivot->isChecked(); }
-void TDisplayModePanel::ShowCheckedComponents() { RB_CheckedSelections->setChecked(true); }
 void TDisplayModePanel::SetLinkingLoaded(bool loaded) { LED_Linking->setChecked(loaded); }
 
 TFramePanel::TFramePanel(TAnimController& anim, QWidget* parent) : QWidget(parent)
@@ -214,7 +224,7 @@ std::array<double, 3> TEditPanel::Deflection() const
 bool TEditPanel::Rotating() const { return B_EditOperation->isChecked(); }
 bool TEditPanel::Relative() const { return B_RotType->isChecked(); }
 
-TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
+TPlayPanel::TPlayPanel(TEditor& editor, QWidget* parent) : QWidget(parent), Editor_(editor)
 {
     setObjectName(QStringLiteral("P_AnimControl"));
     auto* l = new QGridLayout(this);
@@ -300,10 +310,14 @@ TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
     B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
                        QStringLiteral("Show the environment model"), this);
     l->addWidget(B_Enviroment, 8, 0, 1, 2);
-    for (TNumberEdit* e : {OffX, OffY, OffZ})
-        connect(e, &TNumberEdit::valueChanged, this, &TPlayPanel::ShowChanged);
-    connect(B_TotalMove, &QToolButton::toggled, this, &TPlayPanel::ShowChanged);
-    connect(B_Enviroment, &QToolButton::toggled, this, &TPlayPanel::ShowChanged);
+    const auto option = [this](auto set) { Editor_.EditOptions(set); };
+    for (int axis = 0; axis < 3; ++axis)
+        connect(std::array{OffX, OffY, OffZ}[size_t(axis)], &TNumberEdit::valueChanged, this,
+                [option, axis](double v) { option([axis, v](TEditorOptions& o) { o.Offset[size_t(axis)] = v; }); });
+    connect(B_TotalMove, &QToolButton::toggled, this,
+            [option](bool on) { option([on](TEditorOptions& o) { o.TotalMove = on; }); });
+    connect(B_Enviroment, &QToolButton::toggled, this,
+            [option](bool on) { option([on](TEditorOptions& o) { o.Environment = on; }); });
 
     const auto slider = [this](const QString& name, const QString& caption) {
         auto* s = new QSlider(Qt::Horizontal, this);
@@ -321,12 +335,18 @@ TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
     for (QSlider* s : {Chg_Poly_Trans, Chg_Env_Trans}) {
         l->addWidget(new QLabel(s->toolTip(), this), row, 0, 1, 2);
         l->addWidget(s, row++, 2, 1, 2);
-        connect(s, &QSlider::valueChanged, this, &TPlayPanel::TransparencyChanged);
     }
+    connect(Chg_Poly_Trans, &QSlider::valueChanged, this, [option](int v) {
+        option([v](TEditorOptions& o) { o.PolygonAlpha = float(v) / float(kSliderSteps); });
+    });
+    connect(Chg_Env_Trans, &QSlider::valueChanged, this, [option](int v) {
+        option([v](TEditorOptions& o) { o.EnvironmentAlpha = float(v) / float(kSliderSteps); });
+    });
 
-    connect(AnimSlider, &QSlider::valueChanged, this, &TPlayPanel::StepRequested);
-    connect(B_Prev, &QToolButton::pressed, this, &TPlayPanel::PrevPressed);
-    connect(B_Next, &QToolButton::pressed, this, &TPlayPanel::NextPressed);
+    TAnimController& anim = editor.Anim();
+    connect(AnimSlider, &QSlider::valueChanged, this, [&anim](int step) { anim.SetActStep(step); });
+    connect(B_Prev, &QToolButton::pressed, this, [&anim] { anim.SetActStep(anim.Doc.ActAnimStep - 1); });
+    connect(B_Next, &QToolButton::pressed, this, [&anim] { anim.SetActStep(anim.Doc.ActAnimStep + 1); });
     connect(B_Play, &QPushButton::toggled, this, [this](bool on) {
         B_Play->setStyleSheet(on ? QStringLiteral("QPushButton{color:red}") : QString());
         if (!QuietPlay_)
@@ -335,8 +355,18 @@ TPlayPanel::TPlayPanel(QWidget* parent) : QWidget(parent)
     int axis = 0;
     for (TNumberEdit* e : {E_TM_x, E_TM_y, E_TM_z}) {
         const int a = axis++;
-        connect(e, &TNumberEdit::valueChanged, this, [this, a](double v) { emit TotalMoveEdited(a, v); });
+        connect(e, &TNumberEdit::valueChanged, this, [&anim, a](double v) { anim.SetTotalMove(a, static_cast<float>(v)); });
     }
+
+    // The frame controls follow the document, the switches the options.
+    connect(&anim, &TAnimController::ActStepChanged, this, [this](int step) { ShowCurrentFrame(step); });
+    connect(&anim, &TAnimController::StepCountChanged, this, [this, &anim] { ShowFrameCount(anim.Doc.AnimStepCount); });
+    connect(&anim, &TAnimController::TotalMoveChanged, this, [this, &anim] { ShowTotalMove(anim.Doc.TotalMove); });
+    ShowOptions(editor.Options());
+    connect(&editor, &TEditor::Changed, this, [this](unsigned what) {
+        if (what & (ChangeOptions | ChangeLook))
+            ShowOptions(Editor_.Options());
+    });
 }
 
 int TPlayPanel::CounterDigits(int count) { return std::max(3, int(QString::number(count).size())); }
@@ -352,7 +382,6 @@ void TPlayPanel::ShowFrameCount(int count)
     const QSignalBlocker block(AnimSlider);
     AnimSlider->setRange(0, std::max(0, count - 1));
     AnimSlider->setTickInterval(divisions > 0 ? std::max(1, (count - 1 + divisions - 1) / divisions) : 1);
-    SliderDivisions_ = std::max(0, divisions);
 }
 
 void TPlayPanel::ShowCurrentFrame(int step)
@@ -386,20 +415,22 @@ void TPlayPanel::ShowTotalMove(const std::array<float, 3>& move)
     }
 }
 
-bool TPlayPanel::TotalMoveOn() const { return B_TotalMove->isChecked(); }
-std::array<double, 3> TPlayPanel::Offset() const { return {OffX->value(), OffY->value(), OffZ->value()}; }
-bool TPlayPanel::EnvironmentOn() const { return B_Enviroment->isChecked(); }
-
-void TPlayPanel::ShowEnvironment(bool on)
+void TPlayPanel::ShowOptions(const TEditorOptions& o)
 {
-    const QSignalBlocker block(B_Enviroment);
-    B_Enviroment->setChecked(on);
+    // The controls show what the editor has; setting them must not hand it back.
+    int axis = 0;
+    for (TNumberEdit* e : {OffX, OffY, OffZ}) {
+        const QSignalBlocker block(e);
+        e->setValue(o.Offset[size_t(axis++)]);
+    }
+    const QSignalBlocker a(B_TotalMove), b(B_Enviroment), c(Chg_Poly_Trans), d(Chg_Env_Trans);
+    B_TotalMove->setChecked(o.TotalMove);
+    B_Enviroment->setChecked(o.Environment);
+    Chg_Poly_Trans->setValue(qRound(o.PolygonAlpha * float(kSliderSteps)));
+    Chg_Env_Trans->setValue(qRound(o.EnvironmentAlpha * float(kSliderSteps)));
 }
 
-float TPlayPanel::PolygonTransparency() const { return float(Chg_Poly_Trans->value()) / float(kSliderSteps); }
-float TPlayPanel::EnvironmentTransparency() const { return float(Chg_Env_Trans->value()) / float(kSliderSteps); }
-
-T3dArea::T3dArea(QWidget* parent) : QWidget(parent)
+T3dArea::T3dArea(TEditor& editor, QWidget* parent) : QWidget(parent), Editor_(editor)
 {
     setObjectName(QStringLiteral("P_3dArea"));
     auto* l = new QVBoxLayout(this);
@@ -407,7 +438,7 @@ T3dArea::T3dArea(QWidget* parent) : QWidget(parent)
     l->setSpacing(0);
     auto* tools = new QHBoxLayout;
     tools->setContentsMargins(2, 2, 2, 2);
-    auto tool = [this](const QString& text, const QString& name, const QString& hint) {
+    auto tool = [this, tools](const QString& text, const QString& name, const QString& hint) {
         auto* b = new QToolButton(this);
         b->setText(text);
         b->setObjectName(name);
@@ -417,20 +448,25 @@ T3dArea::T3dArea(QWidget* parent) : QWidget(parent)
                                         "QToolButton:checked{background:#2f5f9f;color:white;font-weight:bold;"
                                         "border:1px inset #102040}"));
         SetHint(b, hint);
+        tools->addWidget(b);
         return b;
     };
     B_Light = tool(QStringLiteral("L"), QStringLiteral("B_Light"), QStringLiteral("Light Mode"));
     B_Transparent3D = tool(QStringLiteral("T"), QStringLiteral("B_Transparent3D"), QStringLiteral("Transparent Mode"));
     B_Grid = tool(QStringLiteral("G"), QStringLiteral("B_Grid"), QStringLiteral("Grid"));
-    B_Grid->setChecked(true);
-    tools->addWidget(B_Light);
-    tools->addWidget(B_Transparent3D);
-    tools->addWidget(B_Grid);
     tools->addStretch(1);
     l->addLayout(tools);
-    // The picture's switches are read on every paint.
-    for (QToolButton* b : {B_Light, B_Transparent3D, B_Grid})
-        connect(b, &QToolButton::toggled, this, &T3dArea::UpdateView);
+    connect(B_Light, &QToolButton::toggled, this,
+            [&editor](bool on) { editor.EditOptions([on](TEditorOptions& o) { o.Lighting = !on; }); });
+    connect(B_Transparent3D, &QToolButton::toggled, this,
+            [&editor](bool on) { editor.EditOptions([on](TEditorOptions& o) { o.Transparent3d = on; }); });
+    connect(B_Grid, &QToolButton::toggled, this,
+            [&editor](bool on) { editor.EditOptions([on](TEditorOptions& o) { o.Grid3d = on; }); });
+    ShowOptions(editor.Options());
+    connect(&editor, &TEditor::Changed, this, [this](unsigned what) {
+        if (what & (ChangeOptions | ChangeLook))
+            ShowOptions(Editor_.Options());
+    });
 
     if (!OpenGLAvailable()) {
         auto* note = new QLabel(QStringLiteral("OpenGL is not available on this display."), this);
@@ -444,6 +480,20 @@ T3dArea::T3dArea(QWidget* parent) : QWidget(parent)
     P_3dView->setObjectName(QStringLiteral("P_3dView"));
     P_3dView->SetHint(QStringLiteral("|LMB = Rotate; RMB = Pan; LMB+Ctrl = Zoom"));
     l->addWidget(P_3dView, 1);
+    P_3dView->OnInit = [this](TOpenGLQelPanel*) { P_3dViewInit(); };
+    P_3dView->OnResize = [this](TOpenGLQelPanel*) { P_3dViewResize(); };
+    P_3dView->OnPaint = [this](TOpenGLQelPanel*) { P_3dViewPaint(); };
+    P_3dView->OnMouseDown = [this](TOpenGLQelPanel*, const TPanelMouse& m) { ViewMouseDown(Drag_, m.X, m.Y); };
+    P_3dView->OnMouseMove = [this](TOpenGLQelPanel*, const TPanelMouse& m) { P_3dViewMouseMove(m); };
+    P_3dView->OnMouseUp = [this](TOpenGLQelPanel*, const TPanelMouse&) { ViewMouseUp(Drag_); };
+}
+
+void T3dArea::ShowOptions(const TEditorOptions& o)
+{
+    const QSignalBlocker a(B_Light), b(B_Transparent3D), c(B_Grid);
+    B_Light->setChecked(!o.Lighting);
+    B_Transparent3D->setChecked(o.Transparent3d);
+    B_Grid->setChecked(o.Grid3d);
 }
 
 void T3dArea::UpdateView()
@@ -452,13 +502,30 @@ void T3dArea::UpdateView()
         P_3dView->update();
 }
 
-bool T3dArea::LightPressed() const { return B_Light->isChecked(); }
-bool T3dArea::TransparentPressed() const { return B_Transparent3D->isChecked(); }
-bool T3dArea::GridPressed() const { return B_Grid->isChecked(); }
-
-void T3dArea::SetModes(bool light, bool transparent, bool grid)
+void T3dArea::P_3dViewInit()
 {
-    B_Light->setChecked(light);
-    B_Transparent3D->setChecked(transparent);
-    B_Grid->setChecked(grid);
+    Gl3dInit();
+    Camera_ = TViewCamera{};
+}
+
+void T3dArea::P_3dViewResize() { Gl3dResize(P_3dView->GLWidth(), P_3dView->GLHeight()); }
+
+void T3dArea::P_3dViewPaint()
+{
+    Editor_.Build3d(Scene_);
+    Gl3dPaint(Camera_, Paint3dOptions(Editor_.Options()), Scene_);
+}
+
+void T3dArea::P_3dViewMouseMove(const TPanelMouse& m)
+{
+    TViewMouse v;
+    v.X = m.X;
+    v.Y = m.Y;
+    v.Left = m.Buttons.testFlag(Qt::LeftButton);
+    v.Right = m.Buttons.testFlag(Qt::RightButton);
+    v.Ctrl = m.Modifiers.testFlag(Qt::ControlModifier);
+    // Only a move of the camera needs a new picture; update() folds the moves that arrive
+    // while one is being drawn into the next paint, so a drag never queues paints up.
+    if (ViewMouseMove(Camera_, Drag_, v))
+        UpdateView();
 }

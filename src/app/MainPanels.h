@@ -1,25 +1,27 @@
 #pragma once
 // The panels of the main window and the controls each one holds, named as in the designs.
-// Each panel keeps its controls to itself: it reports what the user did as signals and
-// takes what it shows through its methods.
+// Each panel keeps its controls to itself. A switch of what the views show changes the
+// editor's options, and the panel shows the options as the editor reports them; what
+// the window does with the rest of the user's input, a panel reports as signals.
+#include "pose/View3dGeometry.h"
 #include "pose/ViewGeometry.h"
+#include "view3d/View3d.h"
 
 #include <QWidget>
 #include <array>
 
-class QAction;
 class QLCDNumber;
-class QMenu;
 class QPushButton;
 class QSlider;
-class QSplitter;
 class QToolButton;
-class TChart;
 class TFrameGrid;
 class TLedButton;
 class TNumberEdit;
 class TOpenGLQelPanel;
 class TAnimController;
+class TEditor;
+struct TEditorOptions;
+struct TPanelMouse;
 
 // Hint "short|long": the tooltip shows the first part, the status bar the second.
 void SetHint(QWidget* w, const QString& hint);
@@ -28,23 +30,16 @@ void SetHint(QWidget* w, const QString& hint);
 class TDisplayModePanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TDisplayModePanel(QWidget* parent);
-    // Which components the three show buttons ask for.
-    TComponentShow Show() const;
-    bool AllPolygons() const;
-    bool PivotMode() const;
-    // Back to "Selected Components" (reported as a change when it was another).
-    void ShowCheckedComponents();
+    TDisplayModePanel(TEditor& editor, QWidget* parent);
     void SetLinkingLoaded(bool loaded);
 
 signals:
-    // One of the show buttons or "All Polygons" changed what the views draw.
-    void ShowChanged();
-    void PivotModeToggled(bool on);
     void SaveLinkingPressed();
     void LoadLinkingPressed();
 
 private:
+    void ShowOptions(const TEditorOptions& o);
+
     TLedButton* RB_CheckedSelections = nullptr;
     TLedButton* RB_AllSelections = nullptr;
     TLedButton* AbLED1 = nullptr;  // "No Component"
@@ -108,22 +103,14 @@ private:
 };
 
 // Stepping and playback, the total move, the model offset, the environment switch and the
-// 3D view's transparencies.
+// 3D view's transparencies. The frame controls follow the animation controller and ask it
+// for frames; playback is the window's.
 class TPlayPanel : public QWidget {
     Q_OBJECT
 public:
-    explicit TPlayPanel(QWidget* parent);
+    TPlayPanel(TEditor& editor, QWidget* parent);
     // The width the offsets' row needs.
     int OffsetsWidth() const { return OffsetsWidth_; }
-
-    // The frame count on the display and the slider's range, with about 20 labelled
-    // divisions at most; the current frame on the slider and its display. Neither asks
-    // for a frame.
-    void ShowFrameCount(int count);
-    // The counters' places for a frame count: as many as it needs, three at least.
-    static int CounterDigits(int count);
-    int SliderDivisions() const { return SliderDivisions_; }
-    void ShowCurrentFrame(int step);
 
     bool PlayPressed() const;
     // "Play" pressed or released by the user or by StopPlaying (a released button
@@ -133,26 +120,20 @@ public:
     double PlayTime() const;
     void SetPlayTime(double seconds);
 
-    void ShowTotalMove(const std::array<float, 3>& move);
-    bool TotalMoveOn() const;
-    std::array<double, 3> Offset() const;
-    bool EnvironmentOn() const;
-    void ShowEnvironment(bool on);
-    // The transparency sliders, 0 .. 1.
-    float PolygonTransparency() const;
-    float EnvironmentTransparency() const;
-
 signals:
-    void StepRequested(int step);  // the slider moved to step
-    void PrevPressed();
-    void NextPressed();
     void PlayToggled(bool on);
-    void TotalMoveEdited(int axis, double value);
-    // The total-move switch, an offset or the environment switch changed what is shown.
-    void ShowChanged();
-    void TransparencyChanged();
 
 private:
+    // The frame count on the display and the slider's range, with about 20 labelled
+    // divisions at most; the current frame on the slider and its display. Neither asks
+    // for a frame.
+    void ShowFrameCount(int count);
+    // The counters' places for a frame count: as many as it needs, three at least.
+    static int CounterDigits(int count);
+    void ShowCurrentFrame(int step);
+    void ShowTotalMove(const std::array<float, 3>& move);
+    void ShowOptions(const TEditorOptions& o);
+    TEditor& Editor_;
     QSlider* AnimSlider = nullptr;
     TLedButton* B_Prev = nullptr;
     TLedButton* B_Next = nullptr;
@@ -171,78 +152,36 @@ private:
     QSlider* Chg_Poly_Trans = nullptr;  // 0..1000: thousandths of 0..1
     QSlider* Chg_Env_Trans = nullptr;
     int OffsetsWidth_ = 0;
-    int SliderDivisions_ = 0;
     bool QuietPlay_ = false;
 };
 
-// The 3D view with its tool buttons; View() is null where the display offers no OpenGL.
+// The 3D view with its tool buttons: the editor's scene as the camera sees it, which the
+// mouse turns, pans and zooms. View() is null where the display offers no OpenGL.
 class T3dArea : public QWidget {
     Q_OBJECT
 public:
-    explicit T3dArea(QWidget* parent);
+    T3dArea(TEditor& editor, QWidget* parent);
     TOpenGLQelPanel* View() const { return P_3dView; }
     // Repaints the view, where there is one.
     void UpdateView();
-    bool LightPressed() const;  // "L": drawn unlit
-    bool TransparentPressed() const;
-    bool GridPressed() const;
-    void SetModes(bool light, bool transparent, bool grid);
+    // Set when the view's context is made, moved by the mouse.
+    const TViewCamera& Camera() const { return Camera_; }
+    const TViewDrag& Drag() const { return Drag_; }
 
 private:
+    void ShowOptions(const TEditorOptions& o);
+    // The panel's events.
+    void P_3dViewInit();
+    void P_3dViewResize();
+    void P_3dViewPaint();
+    void P_3dViewMouseMove(const TPanelMouse& m);
+
+    TEditor& Editor_;
+    TViewCamera Camera_;
+    TViewDrag Drag_;
+    T3dScene Scene_;  // reused from paint to paint
     TOpenGLQelPanel* P_3dView = nullptr;
     QToolButton* B_Light = nullptr;
     QToolButton* B_Transparent3D = nullptr;
     QToolButton* B_Grid = nullptr;
-};
-
-// The menu bar's menus and commands, and the component tree's popup menu.
-struct TMainMenus {
-    QMenu* MenuFile = nullptr;
-    QMenu* MenuEdit = nullptr;
-    QMenu* MenuModify = nullptr;
-    QMenu* MenuSettings = nullptr;
-    QMenu* MenuExtras = nullptr;
-    QAction* LoadAnim1 = nullptr;
-    QAction* LoadP3d1 = nullptr;
-    QAction* LoadEnviromentP3d1 = nullptr;
-    QAction* SaveAnimAs1 = nullptr;
-    QAction* Undo1 = nullptr;
-    QAction* Redo1 = nullptr;
-    QAction* ExportGltf1 = nullptr;
-    QAction* ExportObj1 = nullptr;
-    QAction* ExportTransparent1 = nullptr;  // checked: glTF materials follow the 3D view's transparency
-    QAction* LoadPivotsAndLinking1 = nullptr;
-    QAction* ShowAxes1 = nullptr;
-    QAction* ShowGrid1 = nullptr;
-    QAction* AutoScale1 = nullptr;
-    QAction* SelectTranslationFile1 = nullptr;
-    QAction* SelectColorFile1 = nullptr;
-    QAction* SaveSettings1 = nullptr;
-    QAction* AutoSaveSettings1 = nullptr;
-    QAction* FileBrowser1 = nullptr;
-    QAction* FrameTimer1 = nullptr;
-    QAction* About1 = nullptr;
-
-    QMenu* PopupMenu_Select = nullptr;
-    QAction* Hide1 = nullptr;
-    QAction* ShowAll1 = nullptr;
-    QAction* HideAll1 = nullptr;
-    QAction* ShowAnimatedOnly1 = nullptr;
-    QAction* ChangeColor1 = nullptr;
-    QAction* SaveColors1 = nullptr;
-    QAction* AssignNewName1 = nullptr;
-    QAction* SaveNames1 = nullptr;
-    QAction* Moveonelevelup1 = nullptr;
-};
-
-// The three orthographic views and the splitters between them and the 3D area.
-struct TViewPanes {
-    QSplitter* HSplitter = nullptr;
-    QWidget* P_LeftViews = nullptr;
-    QSplitter* VSplitter1 = nullptr;
-    TChart* FrontView1 = nullptr;
-    TChart* TopView1 = nullptr;
-    QWidget* P_RightViews = nullptr;
-    QSplitter* VSplitter2 = nullptr;
-    TChart* LeftView1 = nullptr;
 };

@@ -62,16 +62,16 @@ void TMainForm::FormShow()
     s.Layout.MainTop = y();
     s.Layout.MainWidth = width();
     s.Layout.MainHeight = height();
-    s.Layout.HSplitter = Panes.P_LeftViews->width();
-    s.Layout.VSplitter1 = Panes.FrontView1->height();
-    s.Layout.VSplitter2 = Panes.LeftView1->height();
+    s.Layout.HSplitter = P_LeftViews->width();
+    s.Layout.VSplitter1 = FrontView1->height();
+    s.Layout.VSplitter2 = LeftView1->height();
     s.Read(*Ini, Paths.StartDir, Paths.DataDir);
     Settings = s;
     LoadLayout();
-    ApplySettingsToControls(s);
+    ApplySettings(s);
 
     QStringList models, anims;
-    for (const QString& f : StartFiles)
+    for (const QString& f : StartFiles_)
         (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive) ? models : anims) << f;
     {
         // The window is not on the screen yet: what the loads have to say waits for it.
@@ -180,37 +180,23 @@ void TMainForm::ApplySplits(const TLayoutSettings& l)
         first = std::clamp(first, MinViewSize, total - MinViewSize);
         s->setSizes({first, total - first});
     };
-    split(Panes.HSplitter, l.HSplitter);
-    split(Panes.VSplitter1, l.VSplitter1);
-    split(Panes.VSplitter2, l.VSplitter2);
+    split(HSplitter, l.HSplitter);
+    split(VSplitter1, l.VSplitter1);
+    split(VSplitter2, l.VSplitter2);
 }
 
-void TMainForm::SaveLayout()
-{
-    if (!Ini)
-        return;
-    TSettings::WriteLayout(*Ini, SettingsFromControls().Layout);
-}
-
-void TMainForm::ApplySettingsToControls(const TSettings& s)
+void TMainForm::ApplySettings(const TSettings& s)
 {
     F_FileBrowser->SetP3dDir(s.DirP3d);
     F_FileBrowser->SetRTMDir(s.DirRTM);
-    Editor->TranslationFile = s.TranslationFile;
-    Editor->ColorFile = s.ColorFile;
-    Menus.ShowAxes1->setChecked(s.ShowAxes);
-    Menus.ShowGrid1->setChecked(s.ShowGrid);
-    Menus.AutoScale1->setChecked(s.AutoScale);
-    P_3dArea->SetModes(s.Light3D, s.Transparent3D, s.Grid3D);
-    Menus.AutoSaveSettings1->setChecked(s.AutoSaveSettings);
-    Editor->SetHistoryLimits(s.UndoSteps, s.UndoBytes());
-    if (s.OnionFrames > 0)
-        Editor->SetOnionCount(s.OnionFrames);
-    else
-        Editor->SetOnionSkin(false);
+    Editor_->TranslationFile = s.TranslationFile;
+    Editor_->ColorFile = s.ColorFile;
+    Editor_->EditOptions([&s](TEditorOptions& o) { s.ToOptions(o); });
+    AutoSaveSettings1->setChecked(s.AutoSaveSettings);
+    Editor_->SetHistoryLimits(s.UndoSteps, s.UndoBytes());
 }
 
-TSettings TMainForm::SettingsFromControls() const
+TSettings TMainForm::CurrentSettings() const
 {
     TSettings s;
     // A maximised window keeps the normal geometry it returns to.
@@ -220,25 +206,19 @@ TSettings TMainForm::SettingsFromControls() const
     s.Layout.MainTop = normal.y();
     s.Layout.MainWidth = normal.width();
     s.Layout.MainHeight = normal.height();
-    s.Layout.HSplitter = Panes.P_LeftViews->width();
-    s.Layout.VSplitter1 = Panes.FrontView1->height();
-    s.Layout.VSplitter2 = Panes.LeftView1->height();
+    s.Layout.HSplitter = P_LeftViews->width();
+    s.Layout.VSplitter1 = FrontView1->height();
+    s.Layout.VSplitter2 = LeftView1->height();
     s.DirP3d = F_FileBrowser->P3dDir();
     s.DirRTM = F_FileBrowser->RTMDir();
-    s.LastP3d = ModelFileName();
+    s.LastP3d = Editor_->ModelFileName();
     s.LastRTM = Doc.AnimFileName;
-    s.UndoSteps = Editor->History().StepLimit();
+    s.UndoSteps = Editor_->History().StepLimit();
     s.UndoMegabytes = Settings.UndoMegabytes;
-    s.TranslationFile = Editor->TranslationFile;
-    s.ColorFile = Editor->ColorFile;
-    s.ShowAxes = Menus.ShowAxes1->isChecked();
-    s.ShowGrid = Menus.ShowGrid1->isChecked();
-    s.AutoScale = Menus.AutoScale1->isChecked();
-    s.Light3D = P_3dArea->LightPressed();
-    s.Transparent3D = P_3dArea->TransparentPressed();
-    s.Grid3D = P_3dArea->GridPressed();
-    s.AutoSaveSettings = Menus.AutoSaveSettings1->isChecked();
-    s.OnionFrames = Editor->Options().OnionFrames;
+    s.TranslationFile = Editor_->TranslationFile;
+    s.ColorFile = Editor_->ColorFile;
+    s.FromOptions(Editor_->Options());
+    s.AutoSaveSettings = AutoSaveSettings1->isChecked();
     return s;
 }
 
@@ -250,7 +230,7 @@ void TMainForm::SaveSettings()
         Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
     else
         Ini->Reload();
-    const TSettings now = SettingsFromControls();
+    const TSettings now = CurrentSettings();
     now.Write(*Ini, Paths.DataDir, &Settings);
     // The user's settings folder does not exist before the first save.
     TAppPaths::MakeFolder(Paths.SettingsDir);
@@ -277,8 +257,8 @@ void TMainForm::closeEvent(QCloseEvent* e)
         return;
     // Unsaved work gets the save question in place of the exit question; an open edit is
     // offered to its frame first.
-    Editor->CloseEdit();
-    const bool asked = Unsaved() || ModelUnsaved();
+    Editor_->CloseEdit();
+    const bool asked = Editor_->AnimationUnsaved() || Editor_->ModelUnsaved();
     if (asked ? !(SaveChangesFirst() && SaveModelChangesFirst())
               : !dialogs().AskYesNo(QStringLiteral("Are you sure to exit?"), QStringLiteral("Info"))) {
         e->ignore();
@@ -292,13 +272,12 @@ void TMainForm::closeEvent(QCloseEvent* e)
 
 void TMainForm::Shutdown()
 {
-    Anim->ShutDown();
-    if (Menus.AutoSaveSettings1->isChecked())
+    Anim.ShutDown();
+    if (AutoSaveSettings1->isChecked())
         SaveSettings();
     Ini.reset();
-    ClearAnimation();
-    ClearModel();
+    Anim.ClearAnimation();
+    Editor_->ClearModel();
     for (QWidget* w : {static_cast<QWidget*>(F_FileBrowser), static_cast<QWidget*>(F_About)})
-        if (w)
-            w->hide();
+        w->hide();
 }

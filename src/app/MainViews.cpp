@@ -1,21 +1,21 @@
-// The pose of the current frame, the three orthographic views and the one display
-// refresh of the main window.
-#include "app/Filebrowser.h"
+// The one display refresh of the main window, the three orthographic views and the
+// options they show, the environment model shown around the edited one, and the export of
+// what the window shows.
+#include "anim/AnimController.h"
+#include "app/ExportNote.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
-#include "modelforms/ComponentTree.h"
+#include "model/Environment.h"
 #include "model/P3dmodell.h"
+#include "modelforms/ComponentTree.h"
 #include "platform/Dialogs.h"
+#include "platform/FileUtil.h"
+#include "pose/ModelExport.h"
 #include "pose/ViewGeometry.h"
-#include "view3d/Framemanipulator.h"
-#include "view3d/Topenglqelpanel.h"
 #include "widgets/Chart.h"
-#include "widgets/Controls.h"
 
 #include <QAction>
-#include <QBoxLayout>
-#include <QLabel>
-#include <QPushButton>
+#include <QFileInfo>
 #include <QSignalBlocker>
 #include <utility>
 
@@ -43,7 +43,7 @@ TChart* TMainForm::CreateView(const QString& name, QWidget* parent)
                 FrontView1MouseMove(view, x, y, buttons, mods);
             });
     // A pivot dragged in a view is one step: the drag ends when the button is released.
-    connect(view, &TChart::MouseUp, this, [this] { Editor->CloseStep(); });
+    connect(view, &TChart::MouseUp, this, [this] { Editor_->CloseStep(); });
     return view;
 }
 
@@ -59,12 +59,12 @@ void TMainForm::ScheduleRefresh()
 
 void TMainForm::RefreshDisplay()
 {
-    if (Anim->Loading() || Anim->ShuttingDown() || !Built_)
+    if (Anim.Loading() || Anim.ShuttingDown() || !Built_)
         return;
     ++RefreshCount_;
     const std::array<TChart*, 3> views = Views();
-    const TViewItems items{&Panes.FrontView1->Items(), &Panes.LeftView1->Items(), &Panes.TopView1->Items()};
-    Editor->Pose();
+    const TViewItems items{&FrontView1->Items(), &LeftView1->Items(), &TopView1->Items()};
+    Editor_->Pose();
     // While playing, the 2D views stay empty.
     if (P_AnimControl->PlayPressed()) {
         ClearViews(items);
@@ -76,7 +76,7 @@ void TMainForm::RefreshDisplay()
         }
         std::array<TChartRange, ViewCount> ranges{};
         std::array<bool, ViewCount> changed{};
-        Editor->DrawViews(items, w, h, ranges, changed);
+        Editor_->DrawViews(items, w, h, ranges, changed);
         for (int v = 0; v < ViewCount; ++v)
             if (changed[size_t(v)]) {
                 const TChartRange& r = ranges[size_t(v)];
@@ -88,50 +88,23 @@ void TMainForm::RefreshDisplay()
     P_3dArea->UpdateView();
 }
 
-void TMainForm::OptionsFromControls()
+void TMainForm::ShowOptions()
 {
-    if (!Built_)
-        return;
-    TEditorOptions o = Editor->Options();
-    o.Offset = P_AnimControl->Offset();
-    o.TotalMove = P_AnimControl->TotalMoveOn();
-    o.PivotMode = P_DisplayMode->PivotMode();
-    o.Show = P_DisplayMode->Show();
-    o.AllPolygons = P_DisplayMode->AllPolygons();
-    o.Environment = P_AnimControl->EnvironmentOn();
-    o.AutoScale = Menus.AutoScale1->isChecked();
-    o.Axes = Menus.ShowAxes1->isChecked();
-    Editor->SetOptions(o);
-}
-
-void TMainForm::OptionsToControls()
-{
-    // The controls show what the editor has; setting them must not hand it back.
-    P_AnimControl->ShowEnvironment(Editor->Options().Environment);
-}
-
-void TMainForm::ShowAnimationOnly()
-{
-    if (Doc.AnimFrames.empty())
-        return;
-    Editor->ShowAnimatedOnly();
-    P_DisplayMode->ShowCheckedComponents();
-}
-
-void TMainForm::B_ChangePivotStatusChanged(bool on)
-{
-    // Linking and pivot placing work on one node at a time: a multi-selection shrinks to
-    // the current node, which is the one the user placed the pivot of.
-    if (on)
-        TV_EditComponents->ReduceSelectionToCurrent();
-    TV_EditComponents->setSelectionMode(on ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection);
-    OptionsFromControls();  // the editor puts the model at rest, or the current frame back
-}
-
-void TMainForm::ShowGrid1Click()
-{
+    const TEditorOptions& o = Editor_->Options();
+    for (auto [item, on] : {std::pair{ShowAxes1, o.Axes}, {ShowGrid1, o.Grid}, {AutoScale1, o.AutoScale}}) {
+        const QSignalBlocker block(item);
+        item->setChecked(on);
+    }
     for (TChart* v : Views())
-        v->SetGridStyle(Menus.ShowGrid1->isChecked() ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
+        v->SetGridStyle(o.Grid ? TChart::TGridStyle::Lines : TChart::TGridStyle::None);
+    // Linking and pivot placing work on one node at a time: in pivot mode a multi-selection
+    // shrinks to the current node, which is the one the user placed the pivot of.
+    const auto mode = o.PivotMode ? QAbstractItemView::SingleSelection : QAbstractItemView::ExtendedSelection;
+    if (TV_EditComponents->selectionMode() != mode) {
+        if (o.PivotMode)
+            TV_EditComponents->ReduceSelectionToCurrent();
+        TV_EditComponents->setSelectionMode(mode);
+    }
 }
 
 void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons,
@@ -140,14 +113,14 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
     const TSelection* s = SelectedComponent();
-    if (!s || !P_DisplayMode->PivotMode())
+    if (!s || !Editor_->Options().PivotMode)
         return;
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
     std::array<float, 3> pivot{s->Pivot[0], s->Pivot[1], s->Pivot[2]};
-    ViewUnproject(view == Panes.FrontView1 ? TViewKind::Front : view == Panes.LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
+    ViewUnproject(view == FrontView1 ? TViewKind::Front : view == LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
                   pivot.data());
-    Editor->SetPivot(SelectedNode(), pivot);
+    Editor_->SetPivot(SelectedNode(), pivot);
 }
 
 void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons,
@@ -161,3 +134,59 @@ void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseB
     view->SetMouseAction((mods & Qt::ControlModifier) ? TChart::TMouseAction::Pan : TChart::TMouseAction::DragZoom);
 }
 
+// ---- Environment
+
+void TMainForm::LoadEnviromentP3d1Click()
+{
+    if (Editor_->ModelFileName().isEmpty()) {
+        dialogs().ShowMessage(QString::fromLatin1(EnvironmentText::NoMainModel));
+        return;
+    }
+    const QString path = dialogs().OpenFile(P3dOpenDialog());
+    if (!path.isEmpty())
+        Editor_->LoadEnvironment(path);
+}
+
+// ---- Export
+
+void TMainForm::ExportModelClick(bool gltf)
+{
+    const QString& model = Editor_->ModelFileName();
+    if (Editor_->Models().empty()) {
+        dialogs().ShowMessage(QStringLiteral("No P3d Model loaded!"));
+        return;
+    }
+    const bool animation = gltf && !Doc.AnimFrames.empty();  // glTF keeps every frame, OBJ the one shown
+    FileDialogOptions o;
+    o.Title = gltf ? QStringLiteral("Export glTF") : QStringLiteral("Export OBJ");
+    o.Filter = gltf ? QStringLiteral("glTF Binary|*.glb|glTF|*.gltf") : QStringLiteral("Wavefront OBJ|*.obj");
+    o.DefaultExt = gltf ? QStringLiteral("*.glb") : QStringLiteral("*.obj");
+    o.InitialDir = QFileInfo(model).absolutePath();
+    o.FileName = ExportFileName(model, Doc.AnimFileName, animation, gltf ? QStringLiteral("glb") : QStringLiteral("obj"));
+    o.OverwritePrompt = true;
+    const QString path = dialogs().SaveFile(o);
+    if (path.isEmpty())
+        return;
+    const TEditorOptions& options = Editor_->Options();
+    TExportRequest r;
+    r.Path = path;
+    r.Format = !gltf ? TExportFormat::Obj
+                     : ExportFormatForFile(path) == TExportFormat::Gltf ? TExportFormat::Gltf : TExportFormat::Glb;
+    r.ModelName = FileNamePart(model);
+    r.Comment = QStringLiteral("torvane-anim export of %1").arg(r.ModelName);
+    r.Environment = options.Environment;
+    r.Animate = !Doc.AnimFrames.empty();
+    r.PlayTime = P_AnimControl->PlayTime();
+    r.AnimationName = QFileInfo(Doc.AnimFileName).completeBaseName();
+    r.Transparent = ExportTransparent1->isChecked() && options.Transparent3d;
+    r.EnvironmentAlpha = options.EnvironmentAlpha;
+    Editor_->Pose();  // the views may not have drawn the last change yet
+    const TExportResult result = Editor_->Export(r);
+    if (!result.Error.isEmpty()) {
+        dialogs().ShowMessage(result.Error);
+        return;
+    }
+    SetStatusNote(ExportSummary(path, QFileInfo(path).size(), animation, Doc.FrameCount(), Doc.ActAnimStep));
+    if (!result.Notes.isEmpty())
+        dialogs().ShowMessage(result.Notes.join(QLatin1Char('\n')));
+}

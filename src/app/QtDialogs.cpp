@@ -170,8 +170,9 @@ bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QStri
 
 int TQtDialogs::ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected)
 {
-    if (F_ProxySelect)
-        return F_ProxySelect->Choose(caption, prompt, items, preselected);
-    TF_ProxySelect dialog(Owner());
+    QWidget* owner = Owner();
+    if (auto* own = owner ? owner->findChild<TF_ProxySelect*>(QString(), Qt::FindDirectChildrenOnly) : nullptr)
+        return own->Choose(caption, prompt, items, preselected);
+    TF_ProxySelect dialog(owner);
     return dialog.Choose(caption, prompt, items, preselected);
 }

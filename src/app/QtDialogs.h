@@ -13,6 +13,6 @@ public:
     QString SaveFile(const FileDialogOptions& options) override;
     bool ChooseColor(unsigned& color) override;
     bool InputQuery(const QString& caption, const QString& prompt, QString& value) override;
-    // The proxy selection dialog F_ProxySelect when it exists.
+    // The owner window's own proxy selection dialog when it has one, else a new one.
     int ChooseItem(const QString& caption, const QString& prompt, const QStringList& items, int preselected) override;
 };

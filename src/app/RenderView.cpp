@@ -25,7 +25,16 @@ QImage GrabChart(TChart& chart)
     return image;
 }
 
-QImage Render3dPicture(const TEditor& scene, QSize size, const T3dPaintOptions& paint, QString* error)
+T3dPaintOptions Paint3dOptions(const TEditorOptions& options)
+{
+    T3dPaintOptions paint;
+    paint.Lighting = options.Lighting;
+    paint.Transparent = options.Transparent3d;
+    paint.Grid = options.Grid3d;
+    return paint;
+}
+
+QImage Render3dPicture(const TEditor& scene, QSize size, QString* error)
 {
     TOffscreenGl gl;
     if (!gl.Create(size.width(), size.height(), error))
@@ -33,16 +42,16 @@ QImage Render3dPicture(const TEditor& scene, QSize size, const T3dPaintOptions& 
     Gl3dInit();
     Gl3dResize(size.width(), size.height());
     T3dScene picture;
-    scene.Build3d(picture, T3dSceneOptions().PolygonAlpha, T3dSceneOptions().EnvironmentAlpha);
-    Gl3dPaint(TViewCamera{}, paint, picture);
+    scene.Build3d(picture);
+    Gl3dPaint(TViewCamera{}, Paint3dOptions(scene.Options()), picture);
     return gl.Read();
 }
 
-TViewPictures::TViewPictures(const TEditor& scene, bool grid) : Scene_(scene)
+TViewPictures::TViewPictures(const TEditor& scene) : Scene_(scene)
 {
     for (auto& c : Charts_) {
         c = std::make_unique<TChart>();
-        SetUpViewChart(*c, grid);
+        SetUpViewChart(*c, scene.Options().Grid);
     }
 }
 
@@ -75,7 +84,7 @@ QImage TViewPictures::View(TViewKind view, QSize size)
     return GrabChart(*Charts_[size_t(view)]);
 }
 
-QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* error)
+QImage TViewPictures::All(QSize size, QString* error)
 {
     const int leftW = size.width() / 2, rightW = size.width() - leftW;
     const int topH = size.height() / 2, bottomH = size.height() - topH;
@@ -85,7 +94,7 @@ QImage TViewPictures::All(QSize size, const T3dPaintOptions& paint, QString* err
     picture.fill(Qt::black);
     QPainter p(&picture);
     if (!view3dR.isEmpty()) {
-        const QImage view3d = Render3dPicture(Scene_, view3dR.size(), paint, error);
+        const QImage view3d = Render3dPicture(Scene_, view3dR.size(), error);
         if (view3d.isNull())
             return {};
         p.drawImage(view3dR.topLeft(), view3d);

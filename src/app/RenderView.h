@@ -13,6 +13,10 @@
 
 class TChart;
 class TEditor;
+struct TEditorOptions;
+
+// The 3D view's switches of the options, as the painter takes them.
+T3dPaintOptions Paint3dOptions(const TEditorOptions& options);
 
 // A chart set up as the main window's views are: black, an olive grid one unit apart
 // (when grid is on), equal scale.
@@ -21,19 +25,20 @@ void SetUpViewChart(TChart& view, bool grid);
 // The chart as it shows itself at its current size (it need not be on screen).
 QImage GrabChart(TChart& chart);
 
-// The 3D view of the scene at its initial camera; a null image with error set when there
-// is no OpenGL to draw with.
-QImage Render3dPicture(const TEditor& scene, QSize size, const T3dPaintOptions& paint, QString* error);
+// The 3D view of the scene at its initial camera, as its options show it; a null image
+// with error set when there is no OpenGL to draw with.
+QImage Render3dPicture(const TEditor& scene, QSize size, QString* error);
 
-// The orthographic views of a posed scene, each fitted to the size it is drawn at.
+// The orthographic views of a posed scene, each fitted to the size it is drawn at, with
+// the grid where the options show it.
 class TViewPictures {
 public:
-    TViewPictures(const TEditor& scene, bool grid);
+    explicit TViewPictures(const TEditor& scene);
     ~TViewPictures();
     QImage View(TViewKind view, QSize size);
     // Front over top on the left, left over 3D on the right, as in the main window; null
     // (error set) when the 3D view cannot be drawn.
-    QImage All(QSize size, const T3dPaintOptions& paint, QString* error);
+    QImage All(QSize size, QString* error);
     // The bytes the three views' item lists and paint tables, the editor's edge lists and
     // the drawing's scratch tables hold, and their line segments.
     size_t HeldBytes() const;

@@ -1,5 +1,6 @@
 #include "app/Settings.h"
 #include "editor/CommandStack.h"
+#include "editor/EditorOptions.h"
 #include "pose/OnionSkin.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
@@ -18,6 +19,28 @@ const QString kStartup = QStringLiteral("Startup");
 size_t TSettings::UndoBytes() const
 {
     return UndoMegabytes > 0 ? size_t(UndoMegabytes) << 20 : TCommandStack::DefaultByteLimit();
+}
+
+void TSettings::ToOptions(TEditorOptions& o) const
+{
+    o.Axes = ShowAxes;
+    o.Grid = ShowGrid;
+    o.AutoScale = AutoScale;
+    o.Lighting = !Light3D;  // the key holds whether "L" is pressed, which draws unlit
+    o.Transparent3d = Transparent3D;
+    o.Grid3d = Grid3D;
+    o.OnionFrames = OnionFrames;
+}
+
+void TSettings::FromOptions(const TEditorOptions& o)
+{
+    ShowAxes = o.Axes;
+    ShowGrid = o.Grid;
+    AutoScale = o.AutoScale;
+    Light3D = !o.Lighting;
+    Transparent3D = o.Transparent3d;
+    Grid3D = o.Grid3d;
+    OnionFrames = o.OnionFrames;
 }
 
 void TSettings::ReadLayout(const TIniFile& ini, TLayoutSettings& l)

@@ -1,9 +1,11 @@
 #pragma once
 // Every key of the settings file with its default, read from and written to a TIniFile in
-// a fixed order. The main window copies these to and from its controls.
+// a fixed order. The view switches among them are the editor's options; the window's
+// layout and folders are the window's.
 #include <QString>
 
 class TIniFile;
+struct TEditorOptions;
 
 struct TLayoutSettings {
     bool Maximized = false;
@@ -24,8 +26,12 @@ struct TSettings {
     int UndoMegabytes = 0;
     size_t UndoBytes() const;
     int AutosaveSeconds = 60;  // between recovery copies of unsaved work; 0: none
-    int OnionFrames = 1;  // frames the onion skin shows on each side when switched on, 0 .. 5
+    int OnionFrames = 1;  // frames the onion skin shows on each side, 0 (off) .. 5
     QString LastP3d, LastRTM;
+
+    // The view switches put on the editor's options, and taken from them.
+    void ToOptions(TEditorOptions& options) const;
+    void FromOptions(const TEditorOptions& options);
 
     // Layout keys default to the values already in s.Layout (the window's current ones);
     // the two folders default to exeDir. Paths are stored relative to the folder that

@@ -14,6 +14,7 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
             Onion_.Invalidate();
     });
     Anim_.Recorded = [this](TAnimStep step) { Recorded(std::move(step)); };
+    connect(&History_, &TCommandStack::StateChanged, this, &TEditor::UndoStateChanged);
     // Emptied outside any step (an unload, a load): the model goes back to rest and shows
     // again what the animation's load hid (what the user hid stays hidden), and what was
     // recorded no longer applies.
@@ -129,9 +130,16 @@ void TEditor::NewHistory(unsigned saved)
         History_.MarkSaved(saved);
 }
 
+void TEditor::SetActivity(unsigned activity, bool on)
+{
+    const unsigned now = on ? Activity_ | activity : Activity_ & ~activity;
+    if (std::exchange(Activity_, now) != now)
+        emit UndoStateChanged();
+}
+
 bool TEditor::Undo()
 {
-    if (Editing_)
+    if (!UndoOffered())
         return false;
     Anim_.CommitRetime();
     return History_.Undo();
@@ -139,7 +147,7 @@ bool TEditor::Undo()
 
 bool TEditor::Redo()
 {
-    if (Editing_ || Anim_.RetimePending())
+    if (!UndoOffered() || Anim_.RetimePending())
         return false;
     return History_.Redo();
 }
@@ -222,6 +230,7 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
     if (Anim_.Doc.AnimFrames.empty())
         return true;
     HideNotAnimated();  // what a load shows is no step
+    ShowNotHidden();
     const bool shown = PoseHeld_ || Editing_ || ShowCurrentFrame();
     if (posed)
         *posed = shown;
@@ -244,9 +253,9 @@ void TEditor::HideNotAnimated()
     for (const TSelection* s : TreeOrder_)
         if (!s->Hidden)
             hidden << s->Name;
-    RecordModel({}, [this] { ::ShowAnimatedOnly(TreeOrder_, Anim_.Doc.AnimSelections); });
+    RecordModel({}, [this] { ::ShowAnimatedOnly(Setup_.Forest.MutableTreeOrder(), Anim_.Doc.AnimSelections); });
     // Looked up in one pass: a model may have tens of thousands of components.
-    const std::vector<TSelection*> found = FindComponentsByName(TreeOrder_, hidden);
+    const std::vector<const TSelection*> found = FindComponentsByName(TreeOrder_, hidden);
     QStringList stillHidden;
     for (size_t i = 0; i < found.size(); ++i)
         if (found[i] && found[i]->Hidden)
@@ -258,7 +267,7 @@ void TEditor::ShowWhatTheLoadHid()
 {
     const QStringList names = HiddenByLoad_;
     RecordModel({}, [this, &names] {
-        for (TSelection* s : FindComponentsByName(TreeOrder_, names))
+        for (TSelection* s : FindComponentsByName(Setup_.Forest.MutableTreeOrder(), names))
             if (s)
                 s->Hidden = false;
     });
@@ -286,8 +295,10 @@ QString TEditor::CreateNewAnimation(const QStringList& names)
             HideNotAnimated();
     }
     // The new animation is complete: the next one is a step of its own.
-    if (refusal.isEmpty())
+    if (refusal.isEmpty()) {
         History_.CloseMerge();
+        ShowNotHidden();
+    }
     return refusal;
 }
 
@@ -344,10 +355,34 @@ bool TEditor::ShowTime(double t)
     return pose.Fraction <= 0 || ShowBlend(pose.Fraction);
 }
 
+bool TEditorOptions::SameDrawing(const TEditorOptions& other) const
+{
+    TEditorOptions drawing = other;
+    drawing.Grid = Grid;
+    drawing.Lighting = Lighting;
+    drawing.Transparent3d = Transparent3d;
+    drawing.Grid3d = Grid3d;
+    drawing.PolygonAlpha = PolygonAlpha;
+    drawing.EnvironmentAlpha = EnvironmentAlpha;
+    return drawing == *this;
+}
+
+void TEditor::EditOptions(const std::function<void(TEditorOptions&)>& change)
+{
+    TEditorOptions options = Options_;
+    change(options);
+    SetOptions(options);
+}
+
 void TEditor::SetOptions(const TEditorOptions& options)
 {
     if (options == Options_)
         return;
+    if (options.SameDrawing(Options_)) {  // no outline or pose changes
+        Options_ = options;
+        emit Changed(ChangeLook);
+        return;
+    }
     // Pivots are placed on the model at rest; an open edit keeps its pose, which is what
     // Apply writes.
     const bool pivotModeChanged = options.PivotMode != Options_.PivotMode && !Editing_;
@@ -433,13 +468,13 @@ TMotionPath TEditor::ShownMotionPath() const
     return MotionPath(Anim_.Doc, TreeOrder_, *c, Params(), Editing_ ? &Pose_.Act(c) : nullptr);
 }
 
-void TEditor::Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha) const
+void TEditor::Build3d(T3dScene& scene) const
 {
     T3dSceneOptions o;
     o.AllPolygons = Options_.AllPolygons;
     o.Environment = Options_.Environment;
-    o.PolygonAlpha = polygonAlpha;
-    o.EnvironmentAlpha = environmentAlpha;
+    o.PolygonAlpha = Options_.PolygonAlpha;
+    o.EnvironmentAlpha = Options_.EnvironmentAlpha;
     o.CheckedSelections = Options_.Show == TComponentShow::Checked;
     o.AllSelections = Options_.Show == TComponentShow::All;
     o.PivotComponent = Options_.PivotMode ? PivotComponent_ : nullptr;

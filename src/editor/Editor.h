@@ -12,6 +12,7 @@
 // parent, pivot, name, colour or hidden mark.
 #include "anim/AnimController.h"
 #include "editor/CommandStack.h"
+#include "editor/EditorOptions.h"
 #include "editor/EditorStep.h"
 #include "model/Environment.h"
 #include "model/ModelSetup.h"
@@ -35,28 +36,7 @@ enum TEditorChange : unsigned {
     ChangeOptions = 8,   // what the views show and how
     ChangeSelection = 16,  // the components selected in the tree
     ChangeEditMode = 32,   // edit mode began or ended
-};
-
-// How the session is shown, apart from the document.
-struct TEditorOptions {
-    std::array<double, 3> Offset{0, 0, 0};  // the model offset
-    bool TotalMove = true;                  // the total-move switch
-    bool PivotMode = false;                 // pivots are placed on the model at rest
-    TComponentShow Show = TComponentShow::Checked;
-    bool AllPolygons = false;
-    bool Environment = false;
-    bool AutoScale = true;
-    bool Axes = true;
-    // The onion skin: this many frames before and after the current one (0: off, at most
-    // MaxOnionFrames), drawn under the pose in the 2D and 3D views, except while playback
-    // or pivot mode poses the model.
-    int OnionFrames = 0;
-    // The component (by Name) whose motion path the 2D views show; empty: none.
-    QString MotionPath;
-    // Where MotionPath names none: the 2D views show the motion path of the component the
-    // tree holds current, whichever it is (the window's switch).
-    bool PathOfCurrent = false;
-    bool operator==(const TEditorOptions&) const = default;
+    ChangeLook = 64,       // only how the views draw (TEditorOptions::SameDrawing)
 };
 
 class TEditor : public QObject, private TForestListener {
@@ -103,6 +83,8 @@ public:
     bool MoveUp(int node);
     // The node's component and its whole subtree.
     bool SetHidden(int node, bool hidden);
+    // These three, and an animation loaded or made, also have the views show the
+    // components that are not hidden ("Selected Components"), which is what they set up.
     bool ShowAll();
     bool HideAll();
     // Hides every component the animation does not animate (no animation: nothing).
@@ -137,7 +119,18 @@ public:
 
     // ---- The history of both
     const TCommandStack& History() const { return History_; }
-    // False when there is nothing to undo (redo) or an edit is open; a time still being
+    // What the user is in the middle of, as the window tells it (several at once).
+    enum TActivity : unsigned {
+        ActivityPlaying = 1,  // playback runs (the Play button is down)
+        ActivityCell = 2,     // a time cell is open for typing
+        ActivityDrag = 4,     // a drag that changes frames is under way
+    };
+    void SetActivity(unsigned activity, bool on);
+    // Undo and redo are offered except while playing, editing, a cell is open or a drag is
+    // under way: each would change the frames under what is going on. UndoStateChanged
+    // says when this, what can be undone or redone, or the unsaved files may have changed.
+    bool UndoOffered() const { return !Editing_ && Activity_ == 0; }
+    // False when there is nothing to undo (redo) or it is not offered; a time still being
     // typed into a cell becomes its step first (undo) or keeps redo waiting.
     bool Undo();
     bool Redo();
@@ -212,6 +205,8 @@ public:
     // ---- What is shown
     const TEditorOptions& Options() const { return Options_; }
     void SetOptions(const TEditorOptions& options);
+    // The options as change leaves them, the others kept.
+    void EditOptions(const std::function<void(TEditorOptions&)>& change);
 
     // ---- The animator's aids in the window (EditorAids.cpp)
     // The onion skin on, with the count chosen last (1 at first), or off.
@@ -221,11 +216,11 @@ public:
     // The count the onion skin shows, or would show when switched on.
     int OnionCount() const { return OnionCount_; }
     // Edit > "Flip Pose": the current frame mirrored left and right, one step ("Flip").
-    // NotApplicable (nothing changed) without frames, in edit mode and while playback
-    // holds the pose. The message of a flip done names what was flipped on one line.
+    // Offered when there are frames and undo is offered (no edit, playback, open cell or
+    // drag under way); otherwise NotApplicable, nothing changed. The message of a flip
+    // done names on one line what was paired.
+    bool FlipPoseOffered() const { return UndoOffered() && !Anim_.Doc.AnimFrames.empty(); }
     TTimingResult FlipPose();
-    // Playback poses the components (HoldPose).
-    bool PoseHeld() const { return PoseHeld_; }
 
     // Poses every point as the display refresh does.
     void Pose();
@@ -236,17 +231,20 @@ public:
                    const std::array<int, ViewCount>& heightPx, std::array<TChartRange, ViewCount>& ranges,
                    std::array<bool, ViewCount>& changed) const;
 
-    // The 3D view's scene of the pose, the shells drawn with these alphas; the selected
-    // components with their subtrees (what an edit moves) stand out.
-    void Build3d(T3dScene& scene, float polygonAlpha, float environmentAlpha) const;
+    // The 3D view's scene of the pose, the shells drawn with the options' alphas; the
+    // selected components with their subtrees (what an edit moves) stand out.
+    void Build3d(T3dScene& scene) const;
     // Writes what the views show to a file (Pose() first).
     TExportResult Export(const TExportRequest& request) const;
 
+    // The models and their components are read here, and changed only by the operations
+    // above.
     const TModelSetup& Setup() const { return Setup_; }
-    TModelList& Models() { return Setup_.Models; }
     const TModelList& Models() const { return Setup_.Models; }
     const QString& ModelFileName() const { return Setup_.ModelFileName; }
-    const std::vector<TSelection*>& TreeOrder() const { return TreeOrder_; }
+    const std::vector<const TSelection*>& TreeOrder() const { return TreeOrder_; }
+    // The first component in tree order with this Name, or null.
+    const TSelection* FindComponent(const QString& name) const { return FindComponentByName(TreeOrder_, name); }
     TAnimController& Anim() { return Anim_; }
     const TAnimController& Anim() const { return Anim_; }
     const TAnimDocument& Document() const { return Anim_.Doc; }
@@ -262,6 +260,7 @@ public:
 signals:
     // Once at the end of every operation that changed what is shown (TEditorChange flags).
     void Changed(unsigned what);
+    void UndoStateChanged();
 
 private:
     void ForestAboutToChange(TForestChange change) override;
@@ -295,6 +294,8 @@ private:
     void SetHiddenByLoad(QStringList list);
     // Hides what the animation does not animate, and shows what that hid again.
     void HideNotAnimated();
+    // The views show the components that are not hidden.
+    void ShowNotHidden();
     void ShowWhatTheLoadHid();
     // A new history after the models or the document were replaced; the files of kinds
     // hold what is shown.
@@ -322,12 +323,13 @@ private:
     mutable TViewOutlineCache Outlines_;
     // The onion skin's posed frames: kept while only the current pose changes (an edit tick).
     mutable TOnionSkin Onion_;
-    std::vector<TSelection*> TreeOrder_;
+    std::vector<const TSelection*> TreeOrder_;
     TComponentNodes Nodes_;  // the forest's nodes in tree order, as the pose walks them
     TEditorOptions Options_;
     const TSelection* PivotComponent_ = nullptr;
     std::vector<int> Selection_;
     bool PoseHeld_ = false;
+    unsigned Activity_ = 0;
     bool Editing_ = false;
     int EditStep_ = -1;          // the frame the open edit belongs to
     bool RestartEdit_ = false;   // the current frame changed under the edit

@@ -8,9 +8,7 @@
 
 void TEditor::SetOnionSkin(bool on)
 {
-    TEditorOptions o = Options_;
-    o.OnionFrames = on ? OnionCount_ : 0;
-    SetOptions(o);
+    EditOptions([this, on](TEditorOptions& o) { o.OnionFrames = on ? OnionCount_ : 0; });
 }
 
 void TEditor::SetOnionCount(int count)
@@ -21,8 +19,8 @@ void TEditor::SetOnionCount(int count)
 
 TTimingResult TEditor::FlipPose()
 {
-    // The pose shown is not the frame's while an edit or playback poses the components.
-    if (Anim_.Doc.AnimFrames.empty() || Editing_ || PoseHeld_)
+    // An edit, playback, a cell or a drag would go on over frames changed under it.
+    if (!FlipPoseOffered())
         return {};
     const int step = Anim_.Doc.ActAnimStep;
     const QStringList names = Anim_.Doc.AnimSelections.Names();

@@ -31,6 +31,7 @@ TEditor::TEditStart TEditor::BeginEdit()
     Editing_ = true;
     ShowFrame(EditStep_);
     emit Changed(ChangeEditMode);
+    emit UndoStateChanged();
     return start;
 }
 
@@ -84,6 +85,7 @@ void TEditor::StopEdit()
     EditStep_ = -1;
     ShowCurrentFrame();
     emit Changed(ChangeEditMode);
+    emit UndoStateChanged();
 }
 
 void TEditor::EndEdit() { StopEdit(); }

@@ -63,20 +63,32 @@ bool TEditor::SetHidden(int node, bool hidden)
 
 bool TEditor::ShowAll()
 {
-    return EditModel(QStringLiteral("Show All"), {}, [this] { Setup_.Forest.SetAllHidden(false); });
+    const bool changed = EditModel(QStringLiteral("Show All"), {}, [this] { Setup_.Forest.SetAllHidden(false); });
+    ShowNotHidden();
+    return changed;
 }
 
 bool TEditor::HideAll()
 {
-    return EditModel(QStringLiteral("Hide All"), {}, [this] { Setup_.Forest.SetAllHidden(true); });
+    const bool changed = EditModel(QStringLiteral("Hide All"), {}, [this] { Setup_.Forest.SetAllHidden(true); });
+    ShowNotHidden();
+    return changed;
 }
 
 bool TEditor::ShowAnimatedOnly()
 {
     if (Anim_.Doc.AnimFrames.empty())
         return false;
-    return EditModel(QStringLiteral("Show Animated Only"), {},
-                     [this] { ::ShowAnimatedOnly(TreeOrder_, Anim_.Doc.AnimSelections); });
+    const bool changed = EditModel(QStringLiteral("Show Animated Only"), {}, [this] {
+        ::ShowAnimatedOnly(Setup_.Forest.MutableTreeOrder(), Anim_.Doc.AnimSelections);
+    });
+    ShowNotHidden();
+    return changed;
+}
+
+void TEditor::ShowNotHidden()
+{
+    EditOptions([](TEditorOptions& o) { o.Show = TComponentShow::Checked; });
 }
 
 bool TEditor::ApplyNamesFile(const QString& path)
@@ -86,7 +98,7 @@ bool TEditor::ApplyNamesFile(const QString& path)
     TranslationFile = path;
     QString error;
     const bool changed = EditModel(QStringLiteral("Select Translation File"), {}, [&] {
-        LoadTranslationFile(TreeOrder_, ResolveCaseInsensitive(path), &error);
+        LoadTranslationFile(Setup_.Forest.MutableTreeOrder(), ResolveCaseInsensitive(path), &error);
         Setup_.Forest.Sort();
     });
     // A file that cannot be read changed nothing; the user hears why, with its name.
@@ -103,7 +115,7 @@ bool TEditor::ApplyColorsFile(const QString& path)
     ColorFile = path;
     QString error;
     const bool changed = EditModel(QStringLiteral("Select Color File"), {},
-                                   [&] { LoadColorFile(TreeOrder_, ResolveCaseInsensitive(path), &error); });
+                                   [&] { LoadColorFile(Setup_.Forest.MutableTreeOrder(), ResolveCaseInsensitive(path), &error); });
     if (!error.isEmpty())
         Message(error);
     History_.MarkSaved(FileColors);

@@ -16,34 +16,28 @@ bool ComponentTextLess(const QString& a, const QString& b)
     return order != 0 ? order < 0 : a < b;
 }
 
-TSelection* FindComponentByName(const std::vector<TSelection*>& treeOrder, const QString& name)
+namespace {
+template <class S>
+S* FindByName(const std::vector<S*>& treeOrder, const QString& name)
 {
     if (!name.isEmpty())
-        for (TSelection* s : treeOrder)
+        for (S* s : treeOrder)
             if (s && s->Name == name)
                 return s;
     return nullptr;
 }
 
-int FindComponentByName(const TComponentNodes& nodes, const QString& name)
-{
-    if (!name.isEmpty())
-        for (size_t i = 0; i < nodes.size(); ++i)
-            if (nodes[i].Component && nodes[i].Component->Name == name)
-                return int(i);
-    return -1;
-}
-
-std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& treeOrder, const QStringList& names)
+template <class S>
+std::vector<S*> FindManyByName(const std::vector<S*>& treeOrder, const QStringList& names)
 {
     // Each name asked for, with the first component of that name in tree order.
-    QHash<QString, TSelection*> found;
+    QHash<QString, S*> found;
     found.reserve(names.size());
     for (const QString& name : names)
         if (!name.isEmpty())
             found.insert(name, nullptr);
     qsizetype left = found.size();
-    for (TSelection* s : treeOrder) {
+    for (S* s : treeOrder) {
         if (left == 0)
             break;
         if (!s)
@@ -54,11 +48,42 @@ std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& tr
             --left;
         }
     }
-    std::vector<TSelection*> out;
+    std::vector<S*> out;
     out.reserve(size_t(names.size()));
     for (const QString& name : names)
         out.push_back(found.value(name, nullptr));
     return out;
+}
+}  // namespace
+
+TSelection* FindComponentByName(const std::vector<TSelection*>& treeOrder, const QString& name)
+{
+    return FindByName(treeOrder, name);
+}
+
+const TSelection* FindComponentByName(const std::vector<const TSelection*>& treeOrder, const QString& name)
+{
+    return FindByName(treeOrder, name);
+}
+
+std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& treeOrder, const QStringList& names)
+{
+    return FindManyByName(treeOrder, names);
+}
+
+std::vector<const TSelection*> FindComponentsByName(const std::vector<const TSelection*>& treeOrder,
+                                                    const QStringList& names)
+{
+    return FindManyByName(treeOrder, names);
+}
+
+int FindComponentByName(const TComponentNodes& nodes, const QString& name)
+{
+    if (!name.isEmpty())
+        for (size_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i].Component && nodes[i].Component->Name == name)
+                return int(i);
+    return -1;
 }
 
 TComponentForest::~TComponentForest()
@@ -283,7 +308,16 @@ TComponentNodes TComponentForest::Nodes() const
     return out;
 }
 
-std::vector<TSelection*> TComponentForest::TreeOrder() const
+std::vector<const TSelection*> TComponentForest::TreeOrder() const
+{
+    std::vector<const TSelection*> out;
+    out.reserve(Components_.size());
+    for (int node : TreeIndices())
+        out.push_back(Components_[size_t(node)]);
+    return out;
+}
+
+std::vector<TSelection*> TComponentForest::MutableTreeOrder()
 {
     std::vector<TSelection*> out;
     out.reserve(Components_.size());

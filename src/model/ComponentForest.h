@@ -12,7 +12,7 @@ struct TSelection;
 // One component in tree order, with its depth below the top level (0) and whether the
 // animation names it. Window-free code that needs the tree gets it as a list of these.
 struct TComponentNode {
-    TSelection* Component = nullptr;
+    const TSelection* Component = nullptr;
     int Level = 0;
     bool InAnimation = false;
 };
@@ -25,10 +25,13 @@ bool ComponentTextLess(const QString& a, const QString& b);
 // The first component in tree order whose Name equals name exactly (letter case counts);
 // null, or -1, for none and for an empty name.
 TSelection* FindComponentByName(const std::vector<TSelection*>& treeOrder, const QString& name);
+const TSelection* FindComponentByName(const std::vector<const TSelection*>& treeOrder, const QString& name);
 int FindComponentByName(const TComponentNodes& nodes, const QString& name);
 // FindComponentByName for each of names, in one pass over the tree: a search of the tree
 // per name would take the square of the components when an animation names them all.
 std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& treeOrder, const QStringList& names);
+std::vector<const TSelection*> FindComponentsByName(const std::vector<const TSelection*>& treeOrder,
+                                                    const QStringList& names);
 
 // What changed in a forest. Reset: nodes came or went (every node index is new);
 // Hierarchy: parents or the order of children, the nodes themselves the same; Components:
@@ -125,7 +128,10 @@ public:
     // Node indices in tree order, and the same as components with their levels.
     std::vector<int> TreeIndices() const;
     TComponentNodes Nodes() const;
-    std::vector<TSelection*> TreeOrder() const;
+    std::vector<const TSelection*> TreeOrder() const;
+    // The components in tree order for the owner of the forest, which changes their fields
+    // and then says so (ComponentsChanged).
+    std::vector<TSelection*> MutableTreeOrder();
 
 private:
     void Renumber();

@@ -44,7 +44,7 @@ bool TModelSetup::Load(const QString& path)
     Models.push_back(std::move(model));
 
     // Proxies: every selection named "proxy:..." brings its sub-model along.
-    const std::vector<TSelection*> order = forest.TreeOrder();
+    const std::vector<TSelection*> order = forest.MutableTreeOrder();
     TSubModelFiles subModels;
     for (TSelection* s : order) {
         if (!IsProxyName(s->Name))
@@ -123,10 +123,10 @@ std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<T
     return expand;
 }
 
-QString MissingComponentsReport(const QStringList& animated, const std::vector<TSelection*>& treeOrder,
+QString MissingComponentsReport(const QStringList& animated, const std::vector<const TSelection*>& treeOrder,
                                 const QString& translationFile)
 {
-    const std::vector<TSelection*> found = FindComponentsByName(treeOrder, animated);
+    const std::vector<const TSelection*> found = FindComponentsByName(treeOrder, animated);
     QString report;
     report.reserve(qsizetype(std::count(found.begin(), found.end(), nullptr)) * 80);
     std::unique_ptr<TIniFile> translation;

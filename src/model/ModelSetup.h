@@ -49,5 +49,5 @@ std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<T
 // The report of animated names the model lacks: a line "\n <name padded to 32> -> <its
 // display name from the translation file>" per missing name (the name itself when the
 // file has none); empty when every name is found (exactly, letter case counting).
-QString MissingComponentsReport(const QStringList& animated, const std::vector<TSelection*>& treeOrder,
+QString MissingComponentsReport(const QStringList& animated, const std::vector<const TSelection*>& treeOrder,
                                 const QString& translationFile);

@@ -62,7 +62,7 @@ std::vector<TSelection*> ApplyColors(const std::vector<TSelection*>& treeOrder, 
     return changed;
 }
 
-bool SaveNames(const std::vector<TSelection*>& treeOrder, TIniFile& file)
+bool SaveNames(const std::vector<const TSelection*>& treeOrder, TIniFile& file)
 {
     const QString before = file.Text();
     for (const TSelection* sel : treeOrder) {
@@ -75,7 +75,7 @@ bool SaveNames(const std::vector<TSelection*>& treeOrder, TIniFile& file)
     return file.Text() != before;
 }
 
-void SaveColors(const std::vector<TSelection*>& treeOrder, TIniFile& file)
+void SaveColors(const std::vector<const TSelection*>& treeOrder, TIniFile& file)
 {
     // Signed decimal, as colour files have always held them; 0x00BBGGRR values are positive.
     for (const TSelection* sel : treeOrder)
@@ -108,14 +108,14 @@ std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder
     return file ? ApplyColors(treeOrder, *file) : std::vector<TSelection*>();
 }
 
-bool SaveNamesFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error)
+bool SaveNamesFile(const std::vector<const TSelection*>& treeOrder, const QString& path, QString* error)
 {
     TIniFile file(path);
     SaveNames(treeOrder, file);
     return file.UpdateFile(error);
 }
 
-bool SaveColorsFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error)
+bool SaveColorsFile(const std::vector<const TSelection*>& treeOrder, const QString& path, QString* error)
 {
     TIniFile file(path);
     SaveColors(treeOrder, file);

@@ -24,10 +24,10 @@ std::vector<TSelection*> ApplyColors(const std::vector<TSelection*>& treeOrder, 
 // For each component in turn: an existing key whose component shows its own Name is
 // deleted; a DisplayName other than Name is written; otherwise the file is left alone.
 // Name and DisplayName are compared with letter case. Returns whether the file changed.
-bool SaveNames(const std::vector<TSelection*>& treeOrder, TIniFile& file);
+bool SaveNames(const std::vector<const TSelection*>& treeOrder, TIniFile& file);
 
 // Writes every component's colour as a decimal integer.
-void SaveColors(const std::vector<TSelection*>& treeOrder, TIniFile& file);
+void SaveColors(const std::vector<const TSelection*>& treeOrder, TIniFile& file);
 
 // The same on a file path; a missing file reads as empty. One that exists but cannot be
 // read changes nothing and sets error to a message naming it ("t.tsl: Permission denied").
@@ -37,5 +37,5 @@ std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& tre
                                              QString* error = nullptr);
 std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path,
                                        QString* error = nullptr);
-bool SaveNamesFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error = nullptr);
-bool SaveColorsFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error = nullptr);
+bool SaveNamesFile(const std::vector<const TSelection*>& treeOrder, const QString& path, QString* error = nullptr);
+bool SaveColorsFile(const std::vector<const TSelection*>& treeOrder, const QString& path, QString* error = nullptr);

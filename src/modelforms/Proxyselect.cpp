@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TF_ProxySelect* F_ProxySelect = nullptr;
-
 TF_ProxySelect::TF_ProxySelect(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("F_ProxySelect"));

@@ -30,5 +30,3 @@ public:
 private:
     QLabel* Title_ = nullptr;  // the caption, inside the window
 };
-
-extern TF_ProxySelect* F_ProxySelect;

@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TF_SelectComponents* F_SelectComponents = nullptr;
-
 const char* const TF_SelectComponents::Instruction =
     "Select Components from Tree View which will be used for Animation. Use CTRL and SHIFT for MultiSelect.";
 

@@ -26,5 +26,3 @@ private:
     void AbColBitBtn1Click();
     void B_CancelClick();
 };
-
-extern TF_SelectComponents* F_SelectComponents;

@@ -109,7 +109,7 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
 }
 }  // namespace GltfWrite
 
-TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+TGltfReport WritePosedGltf(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                            const TPose& pose, const TPoseParams& params, const TGltfOptions& options,
                            TAtomicFileWriter& out)
 {

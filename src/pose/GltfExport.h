@@ -93,5 +93,5 @@ TTrsPair DecomposeAffine(const TTransform& m);
 
 // Writes the glTF of what the scene shows (run UpdateDisplayPoints first); the models and
 // components are not changed. The caller commits out.
-TGltfReport WritePosedGltf(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+TGltfReport WritePosedGltf(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                            const TPose& pose, const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out);

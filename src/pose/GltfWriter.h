@@ -235,7 +235,7 @@ TTransform AverageTransform(const std::vector<TTransform>& byTree, const std::ve
 // The writer's state while one document is built.
 class TGltfWriter {
 public:
-    TGltfWriter(const TModelList& models_, const std::vector<TSelection*>& treeOrder_, const TPose& pose_,
+    TGltfWriter(const TModelList& models_, const std::vector<const TSelection*>& treeOrder_, const TPose& pose_,
                 const TPoseParams& params_, const TGltfOptions& options_)
         : models(models_), treeOrder(treeOrder_), pose(pose_), params(params_), options(options_), doc(options_.Document),
           main(models_.empty() ? nullptr : models_.front().get()), treeCount(treeOrder_.size())
@@ -283,7 +283,7 @@ private:
     void Write(TAtomicFileWriter& out);
 
     const TModelList& models;
-    const std::vector<TSelection*>& treeOrder;
+    const std::vector<const TSelection*>& treeOrder;
     const TPose& pose;
     const TPoseParams& params;
     const TGltfOptions& options;

@@ -4,7 +4,7 @@
 
 double DefaultPlayTime(const TAnimDocument& doc) { return doc.FrameCount() * 0.3; }
 
-TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+TExportResult ExportPosedModel(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                                const TPose& pose, const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request)
 {
     TExportResult result;

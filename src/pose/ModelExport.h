@@ -29,5 +29,5 @@ struct TExportResult {
 double DefaultPlayTime(const TAnimDocument& doc);
 
 // Writes what the display shows (UpdateDisplayPoints first). doc may be null.
-TExportResult ExportPosedModel(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+TExportResult ExportPosedModel(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                                const TPose& pose, const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request);

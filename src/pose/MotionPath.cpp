@@ -2,7 +2,7 @@
 
 #include <limits>
 
-TMotionPath MotionPath(const TAnimDocument& doc, const std::vector<TSelection*>& treeOrder, const TSelection& c,
+TMotionPath MotionPath(const TAnimDocument& doc, const std::vector<const TSelection*>& treeOrder, const TSelection& c,
                        const TPoseParams& params, const TTransform* current)
 {
     TMotionPath path;

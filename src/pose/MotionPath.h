@@ -18,5 +18,5 @@ struct TMotionPath {
 // that name in tree order, as ApplyFrameTransforms finds it) and, in each frame, from that
 // slot's last entry. current, when given, is the current frame's transform in its place
 // (an edit under way). Empty when c is not animated.
-TMotionPath MotionPath(const TAnimDocument& doc, const std::vector<TSelection*>& treeOrder, const TSelection& c,
+TMotionPath MotionPath(const TAnimDocument& doc, const std::vector<const TSelection*>& treeOrder, const TSelection& c,
                        const TPoseParams& params, const TTransform* current = nullptr);

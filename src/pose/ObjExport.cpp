@@ -66,7 +66,7 @@ QString ObjGroupName(const QString& name)
     return g.isEmpty() ? QStringLiteral("_") : g;
 }
 
-TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                          const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
                          bool environment)
 {

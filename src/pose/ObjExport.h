@@ -41,6 +41,6 @@ struct TObjReport {
 // Writes the OBJ to out, line by line; the caller commits. comment: written as "# ..."
 // lines at the top (may be empty or hold several lines). environment: false leaves a
 // loaded environment out, as the window does while it is switched off.
-TObjReport WritePosedObj(const TModelList& models, const std::vector<TSelection*>& treeOrder,
+TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                          const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
                          bool environment = true);

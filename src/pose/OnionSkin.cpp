@@ -54,7 +54,7 @@ bool SameParams(const TPoseParams& a, const TPoseParams& b)
 
 const std::vector<const TOnionLayer*>& TOnionSkin::Update(const TAnimDocument& doc, int n, const TModelList& models,
                                                           const TComponentNodes& tree,
-                                                          const std::vector<TSelection*>& treeOrder,
+                                                          const std::vector<const TSelection*>& treeOrder,
                                                           const TPoseCache& cache, const TPoseParams& params)
 {
     Shown_.clear();

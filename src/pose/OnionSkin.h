@@ -64,7 +64,7 @@ public:
     // frame that cannot be put on the components (an entry missing) is left out.
     const std::vector<const TOnionLayer*>& Update(const TAnimDocument& doc, int n, const TModelList& models,
                                                   const TComponentNodes& tree,
-                                                  const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+                                                  const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                                                   const TPoseParams& params);
     const std::vector<const TOnionLayer*>& Layers() const { return Shown_; }
     // How many frames were posed (not kept) by the updates so far.

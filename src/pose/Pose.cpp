@@ -103,7 +103,7 @@ TTransform ProxyTransform(const TP3dModell& subModel, const TPose& pose)
 
 // ---- Pose records
 
-void TPose::Reset(const std::vector<TSelection*>& components)
+void TPose::Reset(const std::vector<const TSelection*>& components)
 {
     Records_.assign(components.size(), TComponentPose{});
     Index_.clear();
@@ -166,7 +166,7 @@ void AppendNonZero(const std::vector<uint8_t>& bytes, size_t n, std::vector<uint
             out.push_back(static_cast<uint32_t>(i));
 }
 
-void TPoseCache::Rebuild(const std::vector<TSelection*>& treeOrder)
+void TPoseCache::Rebuild(const std::vector<const TSelection*>& treeOrder)
 {
     Shares_.Valid = false;
     Entries_.clear();
@@ -454,10 +454,10 @@ std::vector<TDisplayPoint>* TPosedPoints::Mutable(const TP3dModell& m)
 namespace {
 // The component of each name slot of the animation (the first in tree order with exactly
 // that name), found in one pass; the debug line for each name without one unless quiet.
-std::vector<TSelection*> AnimatedComponents(const TAnimDocument& doc, const std::vector<TSelection*>& treeOrder,
-                                            bool quiet = false)
+std::vector<const TSelection*> AnimatedComponents(const TAnimDocument& doc,
+                                                  const std::vector<const TSelection*>& treeOrder, bool quiet = false)
 {
-    std::vector<TSelection*> found = FindComponentsByName(treeOrder, doc.AnimSelections.Names());
+    std::vector<const TSelection*> found = FindComponentsByName(treeOrder, doc.AnimSelections.Names());
     for (size_t i = 0; i < found.size() && !quiet; ++i)
         if (!found[i])
             DebugOut(doc.AnimSelections[int(i)] + " not found!");
@@ -465,13 +465,13 @@ std::vector<TSelection*> AnimatedComponents(const TAnimDocument& doc, const std:
 }
 }  // namespace
 
-TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder,
+TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<const TSelection*>& treeOrder,
                                        TPose& pose, bool quiet)
 {
     if (step < 0 || step >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
     const std::span<const TAnimEntry> entries = doc.AnimFrames.Entries(static_cast<size_t>(step));
-    const std::vector<TSelection*> components = AnimatedComponents(doc, treeOrder, quiet);
+    const std::vector<const TSelection*> components = AnimatedComponents(doc, treeOrder, quiet);
     // Of several entries for one slot the last counts.
     std::vector<const TAnimEntry*> last(components.size(), nullptr);
     for (const TAnimEntry& e : entries)
@@ -489,13 +489,13 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
 }
 
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
-                                       const std::vector<TSelection*>& treeOrder, TPose& pose)
+                                       const std::vector<const TSelection*>& treeOrder, TPose& pose)
 {
     if (step < 0 || step + 1 >= doc.FrameCount())
         return TApplyFrameResult::InvalidStep;
     const TAnimFrame& cur = doc.AnimFrames[static_cast<size_t>(step)];
     const TAnimFrame& nxt = doc.AnimFrames[static_cast<size_t>(step) + 1];
-    const std::vector<TSelection*> components = AnimatedComponents(doc, treeOrder);
+    const std::vector<const TSelection*> components = AnimatedComponents(doc, treeOrder);
     // Each slot's first entry in this frame, paired by position with the next frame's
     // entry (FindBlendPartner for every slot at once).
     std::vector<int> first(components.size(), -1);

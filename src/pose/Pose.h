@@ -32,8 +32,8 @@ class TPose {
 public:
     TPose() = default;
     // Every component at rest, numbered in the order given.
-    explicit TPose(const std::vector<TSelection*>& components) { Reset(components); }
-    void Reset(const std::vector<TSelection*>& components);
+    explicit TPose(const std::vector<const TSelection*>& components) { Reset(components); }
+    void Reset(const std::vector<const TSelection*>& components);
     void Reset(const TComponentForest& forest);
 
     int Count() const { return int(Records_.size()); }
@@ -96,7 +96,7 @@ TTransform ProxyTransform(const TP3dModell& subModel, const TPose& pose);
 // or other sizes) and then membership bytes are scanned directly, so results stay right.
 class TPoseCache {
 public:
-    void Rebuild(const std::vector<TSelection*>& treeOrder);
+    void Rebuild(const std::vector<const TSelection*>& treeOrder);
     void Clear()
     {
         Entries_.clear();
@@ -178,7 +178,7 @@ enum class TApplyFrameResult {
 // order) is skipped with the debug line "<name> not found!" (unless quiet: a frame posed
 // beside the one shown says nothing new); of several entries for one name the last
 // counts. The caller shows the message and refreshes only on Ok.
-TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<TSelection*>& treeOrder,
+TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const std::vector<const TSelection*>& treeOrder,
                                        TPose& pose, bool quiet = false);
 
 // Playback's pose between frame step and the next one: each animated component's
@@ -186,7 +186,7 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
 // the same list position in the next frame. InvalidStep when there is no next frame;
 // EntryMissing ("AnimEntry not found!") stops at a name without an entry, no refresh.
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
-                                       const std::vector<TSelection*>& treeOrder, TPose& pose);
+                                       const std::vector<const TSelection*>& treeOrder, TPose& pose);
 
 // Appends the positions of the non-zero bytes of bytes[0, n) to out, ascending (n at most
 // bytes.size()). A component holds a small part of its model, so its membership bytes are

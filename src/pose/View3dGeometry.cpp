@@ -279,7 +279,7 @@ size_t T3dBatch::PolygonCount() const
     return n;
 }
 
-void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+void Build3dScene(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                   const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
                   T3dScene& scene)
 {

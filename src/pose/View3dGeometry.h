@@ -136,7 +136,7 @@ constexpr float PivotCrossHalf = 0.1f;
 // normal. Polygons with other than 3 or 4 corners or with a corner outside the points are
 // left out. beingEdited is indexed like treeOrder (shorter means not edited). The onion
 // batch holds the layers of options.Onion (only when components are shown).
-void Build3dScene(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+void Build3dScene(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                   const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options,
                   const TPoseParams& params, T3dScene& scene);
 

@@ -435,7 +435,7 @@ size_t OutlineScratchBytes()
     return Edges().HeldBytes();
 }
 
-void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+void DrawViewOutlines(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                       const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                       TViewOutlineCache* outlines)
 {
@@ -611,7 +611,7 @@ void DrawMotionPath(const TMotionPath& path, const TViewItems& views)
     }
 }
 
-void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+void DrawViews(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
                std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,

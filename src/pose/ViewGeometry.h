@@ -146,7 +146,7 @@ private:
 // model corners come from DisplayPoints (so UpdateDisplayPoints runs first), proxy
 // sub-model corners are posed with their ProxyTransform. Hidden polygons are skipped.
 // With an outline cache the edge lists come from it (and are made there when missing).
-void DrawViewOutlines(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+void DrawViewOutlines(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                       const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                       TViewOutlineCache* outlines = nullptr);
 
@@ -193,7 +193,7 @@ struct TViewAids {
 // the pivot mark, the motion path, the auto-scale ranges of views of the given pixel sizes
 // (ranges[v] set where changed[v]), the onion skin under it all, then the axes, as the
 // options and aids say.
-void DrawViews(const TModelList& models, const std::vector<TSelection*>& treeOrder, const TPoseCache& cache,
+void DrawViews(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
                std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,

@@ -16,8 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-TF_FrameManipulator* F_FrameManipulator = nullptr;
+#include <utility>
 
 namespace {
 
@@ -288,9 +287,15 @@ QString TF_FrameManipulator::StatusText(int panel) const
     return panel >= 0 && panel < 3 ? Panels_[panel]->text() : QString();
 }
 
+void TF_FrameManipulator::SetPressed(bool pressed)
+{
+    if (std::exchange(Pressed_, pressed) != pressed)
+        emit DraggingChanged(pressed);
+}
+
 void TF_FrameManipulator::SetEditLock(bool locked)
 {
-    Pressed_ = false;
+    SetPressed(false);
     centralWidget()->setEnabled(!locked);
     SelectAll1->setEnabled(!locked);
     DeselectAll1->setEnabled(!locked);
@@ -315,7 +320,7 @@ void TF_FrameManipulator::RChartMouseDown(double x, double y, Qt::MouseButton bu
         return;
     DragFrame = x;
     DragTime = y;
-    Pressed_ = true;
+    SetPressed(true);
 }
 
 void TF_FrameManipulator::RChartMouseMove(double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
@@ -353,7 +358,7 @@ void TF_FrameManipulator::RChartMouseUp(double x, double y, Qt::MouseButton butt
 {
     if (!Selecting() || button != Qt::LeftButton || !Pressed_)
         return;
-    Pressed_ = false;
+    SetPressed(false);
     TChartItems& chart = RChart->Items();
     if (!(mods & Qt::ControlModifier)) {
         if (!(mods & Qt::ShiftModifier))

@@ -53,7 +53,8 @@ public:
     // A selection rectangle (the last five chart items) is on the chart.
     bool BandShown = false;
 
-    // The left button is down on the chart: a selection or a Ctrl-drag is under way.
+    // The left button is down on the chart: a selection or a Ctrl-drag is under way
+    // (DraggingChanged says when that changes).
     bool Dragging() const { return Pressed_; }
     // Rebuilds the chart from the document and tags the selection. The user's zoom and
     // pan stay unless reRange, or the number of frames changed.
@@ -82,6 +83,7 @@ public:
 
 signals:
     void Closed();
+    void DraggingChanged(bool dragging);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -98,6 +100,7 @@ private:
     std::vector<TTimerItem> TimerItems() const;
     void SetItemYs(const std::vector<TTimerItem>& items);
     bool Selecting() const;
+    void SetPressed(bool pressed);
     // Runs a retiming of the controller with the chart rebuilt once at the end.
     template <typename Op>
     void RunOperation(Op op, bool reRange = true);
@@ -111,5 +114,3 @@ private:
     bool ChartStale_ = false;  // the frames changed while the window was hidden
     int ChartFrames_ = -1;     // the number of frames the chart's range was made for
 };
-
-extern TF_FrameManipulator* F_FrameManipulator;

@@ -19,10 +19,6 @@
 
 namespace {
 
-TEditor& Ed(TMainForm& f) { return *f.Editor; }
-
-QAction* Action(const TMainForm& f, const char* name) { return Ctl<QAction>(f, name); }
-
 // The front view's segments in the onion skin's tint of the next frame.
 int OnionSegments(const TMainForm& f)
 {
@@ -66,7 +62,7 @@ void Do(TMainForm& f, const QString& input)
     if (input.startsWith("Ctrl+"))
         QTest::keyClick(&f, Qt::Key(Qt::Key_A + (input.back().unicode() - 'A')), Qt::ControlModifier);
     else
-        Action(f, input.toLatin1().constData())->trigger();
+        Act(f, input.toLatin1().constData())->trigger();
 }
 
 }  // namespace
@@ -95,12 +91,12 @@ private slots:
         TMainForm& f = fx.StartWalk();
         for (const QString& input : inputs)
             Do(f, input);
-        QCOMPARE(Ed(f).Options().OnionFrames, frames);
-        QCOMPARE(Action(f, "OnionSkin1")->isChecked(), frames > 0);
+        QCOMPARE(f.Editor().Options().OnionFrames, frames);
+        QCOMPARE(Act(f, "OnionSkin1")->isChecked(), frames > 0);
         for (int n = 1; n <= MaxOnionFrames; ++n)
-            QCOMPARE(Action(f, QStringLiteral("OnionFrames%1").arg(n).toLatin1().constData())->isChecked(), n == count);
+            QCOMPARE(Act(f, QStringLiteral("OnionFrames%1").arg(n).toLatin1().constData())->isChecked(), n == count);
         QCOMPARE(OnionSegments(f) > 0, frames > 0);
-        QVERIFY(!Ed(f).History().CanUndo());  // how the views show is no step
+        QVERIFY(!f.Editor().History().CanUndo());  // how the views show is no step
     }
 
     // The count comes from the settings file and goes back to it: 0 is off.
@@ -118,9 +114,9 @@ private slots:
         FormFixture fx;
         fx.Write("TorvaneAnim.ini", ini.toUtf8());
         TMainForm& f = fx.StartWalk();
-        QCOMPARE(Action(f, "OnionSkin1")->isChecked(), on);
-        QCOMPARE(Ed(f).OnionCount(), count);
-        QCOMPARE(Ed(f).Options().OnionFrames, on ? count : 0);
+        QCOMPARE(Act(f, "OnionSkin1")->isChecked(), on);
+        QCOMPARE(f.Editor().OnionCount(), count);
+        QCOMPARE(f.Editor().Options().OnionFrames, on ? count : 0);
         QTest::keyClick(&f, Qt::Key_K, Qt::ControlModifier);
         QTest::keyClick(&f, Qt::Key_F2);  // Save Settings
         TIniFile file(fx.Path("TorvaneAnim.ini"));
@@ -137,15 +133,15 @@ private slots:
         fx.Select("arm");
         QCOMPARE(PathDots(f), 0);
         Do(f, "Ctrl+M");
-        QVERIFY(Action(f, "MotionPath1")->isChecked());
-        QVERIFY(Ed(f).Options().PathOfCurrent);
+        QVERIFY(Act(f, "MotionPath1")->isChecked());
+        QVERIFY(f.Editor().Options().PathOfCurrent);
         QCOMPARE(PathDots(f), 4);  // one per frame
-        Ctl<TComponentTree>(f, "TV_EditComponents")->clearSelection();
+        Tree(f)->clearSelection();
         QCOMPARE(PathDots(f), 0);
         fx.Select("hand");
         QCOMPARE(PathDots(f), 4);
         Do(f, "MotionPath1");
-        QVERIFY(!Action(f, "MotionPath1")->isChecked());
+        QVERIFY(!Act(f, "MotionPath1")->isChecked());
         QCOMPARE(PathDots(f), 0);
     }
 
@@ -162,12 +158,13 @@ private slots:
         QFETCH(QString, input);
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
-        Ed(f).Anim().SetActStep(2);
-        const TAnimFrames& frames = Ed(f).Document().AnimFrames;
+        f.Editor().Anim().SetActStep(2);
+        const TAnimFrames& frames = f.Editor().Document().AnimFrames;
         const TAnimFrames before = frames;
         Do(f, input);
-        QCOMPARE(Ed(f).History().UndoName(), QStringLiteral("Flip"));
-        QCOMPARE(Ctl<QLabel>(*f.statusBar(), "StatusPanel0")->text(), QStringLiteral("Flipped frame 2: no partners"));
+        QCOMPARE(f.Editor().History().UndoName(), QStringLiteral("Flip"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Flip"));
+        QCOMPARE(StatusText(f, 0), QStringLiteral("Flipped frame 2: no partners"));
         for (size_t k = 0; k < frames.size(); ++k) {  // only frame 2 changed, x mirrored
             const std::span<const TAnimEntry> now = frames.Entries(k), was = before.Entries(k);
             for (size_t j = 0; j < now.size(); ++j)
@@ -175,7 +172,7 @@ private slots:
         }
         Do(f, "Ctrl+Z");
         QCOMPARE(FrameBytes(frames), FrameBytes(before));
-        QVERIFY(!Ed(f).History().CanUndo());
+        QVERIFY(!f.Editor().History().CanUndo());
     }
 
     // Playback and edit mode pose the components themselves: Flip Pose is not offered
@@ -192,14 +189,14 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
         fx.Select("arm");
-        QVERIFY(Action(f, "FlipPose1")->isEnabled());
-        const TAnimFrames before = Ed(f).Document().AnimFrames;
+        QVERIFY(Act(f, "FlipPose1")->isEnabled());
+        const TAnimFrames before = f.Editor().Document().AnimFrames;
         Ctl<QPushButton>(f, button.toLatin1().constData())->click();
         Settle();
-        QVERIFY(!Action(f, "FlipPose1")->isEnabled());
+        QVERIFY(!Act(f, "FlipPose1")->isEnabled());
         QTest::keyClick(&f, Qt::Key_F, Qt::ControlModifier);
-        QCOMPARE(FrameBytes(Ed(f).Document().AnimFrames), FrameBytes(before));
-        QVERIFY(!Ed(f).History().CanUndo());
+        QCOMPARE(FrameBytes(f.Editor().Document().AnimFrames), FrameBytes(before));
+        QVERIFY(!f.Editor().History().CanUndo());
     }
 
     // No two commands of a window share a key: Qt would run neither.
@@ -207,7 +204,7 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
-        for (const QWidget* window : {static_cast<const QWidget*>(&f), static_cast<const QWidget*>(Ctl<QWidget>(f, "F_FrameManipulator"))}) {
+        for (const QWidget* window : {static_cast<const QWidget*>(&f), static_cast<const QWidget*>(FrameTimer(f))}) {
             std::set<const QAction*> actions;
             for (const QAction* a : f.findChildren<QAction*>())
                 if (OwnerWindow(a) == window)
@@ -226,7 +223,7 @@ private slots:
                 QVERIFY2(keys.count(k) == 1, qPrintable(k + " in " + window->objectName()));
         }
         for (const char* name : {"OnionSkin1", "MotionPath1", "FlipPose1"})
-            QVERIFY(!Action(f, name)->shortcut().isEmpty());
+            QVERIFY(!Act(f, name)->shortcut().isEmpty());
     }
 };
 

@@ -44,43 +44,43 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.Write("names.tsl", "[Translation]\nTAIL=Tail Fin\n");
-        f.Editor->TranslationFile = fx.Path("names.tsl");
+        f.Editor().TranslationFile = fx.Path("names.tsl");
         TFile file = TFile::Regular({"tail", "leg%1", "%2"}, 5);
         file.TotalMove = {0.5f, 1234.5678f, -2};  // beyond what three decimals and +-360 can show
         fx.Write("walk.rtm", RtmBuild::Build(file));
         f.LoadAnimation(fx.Path("walk.rtm"));
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 5);
         QCOMPARE(Ctl<QSlider>(f, "AnimSlider")->maximum(), 4);
-        QCOMPARE(f.P_Timing->Grid()->Rows(), 6);
+        QCOMPARE(Ctl<TFrameGrid>(f, "G_Frames")->Rows(), 6);
         QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_z")->value(), -2.0);
         QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_y")->text(), QStringLiteral("1234.5677").replace('.', Ctl<TNumberEdit>(f, "E_TM_y")->locale().decimalPoint()));  // as stored
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
         // Without a model there is nothing to miss: the status bar says what is needed, and
         // keeps saying it when a hint came and went.
         QCOMPARE(fx.Dialogs.Messages, QStringList());
         const QString note = QStringLiteral("No model loaded: load the model (Ctrl+P) to see this animation.");
-        QCOMPARE(f.StatusText(0), note);
+        QCOMPARE(StatusText(f, 0), note);
         QStatusTipEvent hint(QStringLiteral("Play the animation")), gone{QString()};
         QApplication::sendEvent(&f, &hint);
         QApplication::sendEvent(&f, &gone);
-        QCOMPARE(f.StatusText(0), note);
+        QCOMPARE(StatusText(f, 0), note);
         // A model that lacks the animated names: each is reported once, padded to 32 columns,
         // with its translation; names are data, never formats ("%1" and "%2" stay as they are).
         fx.LoadRobot();
-        QCOMPARE(f.StatusText(0), QString());  // the note is over with the model
+        QCOMPARE(StatusText(f, 0), QString());  // the note is over with the model
         f.LoadAnimation(fx.Path("walk.rtm"));
         QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") +
                                                   "\n " + QString("tail").leftJustified(32) + " -> Tail Fin\n " +
                                                   QString("leg%1").leftJustified(32) + " -> leg%1\n " + QString("%2").leftJustified(32) + " -> %2"});
-        QCOMPARE(f.StatusText(0), QString());
+        QCOMPARE(StatusText(f, 0), QString());
         // A failed load takes the controls to the empty document, not the one that is gone.
-        f.SetActStep(2);
+        f.Editor().Anim().SetActStep(2);
         fx.Write("bad.rtm", "RTM_0102");
         f.LoadAnimation(fx.Path("bad.rtm"));
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Incorrect Format!"));
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 0);
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
-        QCOMPARE(f.P_Timing->Grid()->Rows(), 1);
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: "));
+        QCOMPARE(Ctl<TFrameGrid>(f, "G_Frames")->Rows(), 1);
         QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_z")->value(), 0.0);
     }
 
@@ -91,28 +91,28 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.Dialogs.Files.enqueue(fx.Path("x.rtm"));
-        f.Menus.SaveAnimAs1->trigger();  // the dialog comes first, then the complaint
+        Act(f, "SaveAnimAs1")->trigger();  // the dialog comes first, then the complaint
         QCOMPARE(fx.Dialogs.Messages, QStringList{"No Animation found!"});
         fx.Write("anims/Walk.RTM", RtmBuild::Build(TFile::Regular({"arm"}, 2)));
         fx.Dialogs.Files.enqueue(fx.Path("anims/walk.rtm"));  // found in another letter case
-        f.Menus.LoadAnim1->trigger();
-        QCOMPARE(f.Doc.AnimStepCount, 2);
-        f.Menus.LoadAnim1->trigger();  // cancelled: nothing changes
-        QCOMPARE(f.Doc.AnimStepCount, 2);
+        Act(f, "LoadAnim1")->trigger();
+        QCOMPARE(Doc(f).AnimStepCount, 2);
+        Act(f, "LoadAnim1")->trigger();  // cancelled: nothing changes
+        QCOMPARE(Doc(f).AnimStepCount, 2);
         fx.Dialogs.Files.enqueue(fx.Path("copy.rtm"));
-        f.Menus.SaveAnimAs1->trigger();
+        Act(f, "SaveAnimAs1")->trigger();
         QVERIFY(fx.Dialogs.FilePrompts.last().OverwritePrompt);
         QCOMPARE(fx.Read("copy.rtm"), fx.Read("anims/Walk.RTM"));
         fx.Dialogs.Messages.clear();
-        QVERIFY(!f.SaveAnimationTo(fx.Path("no/such/folder/x.rtm")));
+        fx.TriggerWithFile("SaveAnimAs1", fx.Path("no/such/folder/x.rtm"));
         QVERIFY(fx.Dialogs.Messages.value(0).startsWith("Cannot write file"));
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: copy.rtm"));  // the copy's, kept by the failed save
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: copy.rtm"));  // the copy's, kept by the failed save
         fx.Dialogs.Answers << false << true;  // "Unload" asks first
         QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
-        QCOMPARE(f.Doc.AnimStepCount, 2);
+        QCOMPARE(Doc(f).AnimStepCount, 2);
         QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
-        QCOMPARE(f.Doc.AnimStepCount, 0);
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: "));
+        QCOMPARE(Doc(f).AnimStepCount, 0);
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: "));
         QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);  // nothing loaded: no question
         QCOMPARE(fx.Dialogs.Questions, QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
         QCOMPARE(fx.Dialogs.QuestionCaptions[0], QStringLiteral("Warning"));
@@ -124,16 +124,16 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 3));
-        f.SetActStep(1);
+        f.Editor().Anim().SetActStep(1);
         Ctl<QSlider>(f, "AnimSlider")->setValue(2);
-        QCOMPARE(f.Doc.ActAnimStep, 2);
+        QCOMPARE(Doc(f).ActAnimStep, 2);
         QTest::mouseClick(Ctl<TLedButton>(f, "B_Prev"), Qt::LeftButton);
-        QCOMPARE(f.Doc.ActAnimStep, 1);
+        QCOMPARE(Doc(f).ActAnimStep, 1);
         QTest::mouseClick(Ctl<TLedButton>(f, "B_Next"), Qt::LeftButton);
-        QCOMPARE(f.Doc.ActAnimStep, 2);
+        QCOMPARE(Doc(f).ActAnimStep, 2);
         QTest::mousePress(Ctl<QPushButton>(f, "B_DelAnim"), Qt::LeftButton);
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 2);
-        QCOMPARE(f.P_Timing->Grid()->currentIndex().row(), 1);  // the new last frame
+        QCOMPARE(Ctl<TFrameGrid>(f, "G_Frames")->currentIndex().row(), 1);  // the new last frame
         QTest::mousePress(Ctl<QPushButton>(f, "B_DelAnim"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Only two Animsteps left!"});
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
@@ -149,11 +149,11 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadAnim("long.rtm", TFile::Regular({"arm"}, 3000));
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        TFrameGrid* g = f.P_Timing->Grid();
+        TFrameGrid* g = Ctl<TFrameGrid>(f, "G_Frames");
         const int rows = g->viewport()->height() / TFrameGrid::RowHeight;  // wholly in view
         const auto key = [g, &f](Qt::Key k, Qt::KeyboardModifiers m = {}) {  // the current frame, -1 when out of view
             QTest::keyClick(g, k, m);
-            return g->viewport()->rect().contains(g->visualRect(g->model()->index(f.Doc.ActAnimStep, 1))) ? f.Doc.ActAnimStep : -1;
+            return g->viewport()->rect().contains(g->visualRect(g->model()->index(Doc(f).ActAnimStep, 1))) ? Doc(f).ActAnimStep : -1;
         };
         QCOMPARE(key(Qt::Key_End, Qt::ControlModifier), 2999);
         QCOMPARE(key(Qt::Key_Down), 2999);
@@ -161,8 +161,8 @@ private slots:
         const int top = key(Qt::Key_PageUp);  // to the row above the view, now at its top
         QVERIFY2(top == 2998 - rows || top == 2997 - rows, qPrintable(QString::number(top)));
         QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, QPoint(5, 2 * TFrameGrid::RowHeight + 5));
-        QCOMPARE(f.Doc.ActAnimStep, top + 2);
-        f.SetActStep(3000 - rows);
+        QCOMPARE(Doc(f).ActAnimStep, top + 2);
+        f.Editor().Anim().SetActStep(3000 - rows);
         QCOMPARE(key(Qt::Key_PageDown), 2999);  // onto the empty row: the last frame
         QCOMPARE(key(Qt::Key_Tab), 0);  // the last cell wraps round to the first frame
     }
@@ -176,23 +176,23 @@ private slots:
         Ctl<QPushButton>(f, "B_Play")->click();  // no frames: the button springs back
         QVERIFY(!Ctl<QPushButton>(f, "B_Play")->isChecked());
         Ctl<TNumberEdit>(f, "E_TM_y")->setValue(1.1);
-        QCOMPARE(f.Doc.TotalMove[1], 1.1f);
+        QCOMPARE(Doc(f).TotalMove[1], 1.1f);
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "leg"}, 4));
-        f.SetActStep(2);
+        f.Editor().Anim().SetActStep(2);
         Ctl<QPushButton>(f, "B_Play")->click();
-        QVERIFY(f.Playing());
-        QCOMPARE(f.Doc.ActAnimStep, 0);
+        QVERIFY(Playing(f));
+        QCOMPARE(Doc(f).ActAnimStep, 0);
         Ctl<QPushButton>(f, "B_Play")->click();  // stopped at the end of the segment
         f.PlayTimerTimer();
-        QVERIFY(!f.Playing());
+        QVERIFY(!Playing(f));
         // A load while playing starts the new animation at frame 0: nothing of the old pass
         // finishes on it.
         Ctl<QPushButton>(f, "B_Play")->click();
         f.PlayTimerTimer();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "leg"}, 4));
         f.PlayTimerTimer();
-        QVERIFY(!f.Playing());
-        QCOMPARE(f.Doc.ActAnimStep, 0);
+        QVERIFY(!Playing(f));
+        QCOMPARE(Doc(f).ActAnimStep, 0);
     }
 
     // At the designed size the grid shows twelve frames and the empty row whole, and the
@@ -204,7 +204,7 @@ private slots:
         QCOMPARE(f.size(), QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight));
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 12));
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        TFrameGrid* grid = f.P_Timing->Grid();
+        TFrameGrid* grid = Ctl<TFrameGrid>(f, "G_Frames");
         QCOMPARE(grid->Rows(), 13);
         for (int row = 0; row < grid->Rows(); ++row)
             QVERIFY2(grid->viewport()->rect().contains(grid->visualRect(grid->model()->index(row, 1))), qPrintable(QString::number(row)));
@@ -240,18 +240,18 @@ private slots:
         TFile broken = TFile::Regular({"arm", "hand"}, 3);
         broken.Frames[1].Records[1].Name = "arm";
         fx.LoadAnim("broken.rtm", broken);
-        f.P_AnimControl->SetPlayTime(1000);
+        Ctl<TNumberEdit>(f, "E_AnimTime")->setValue(1000);
         auto* play = Ctl<QPushButton>(f, "B_Play");
         QTest::mouseClick(play, Qt::LeftButton);
         QTest::mouseClick(Ctl<TLedButton>(f, "B_Next"), Qt::LeftButton);  // frame 1, blended towards frame 2
         for (int turn = 0; turn < 20; ++turn)
             f.PlayTimerTimer();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"AnimEntry not found!"});
-        QCOMPARE(f.StatusText(0), QStringLiteral("AnimEntry not found!"));
+        QCOMPARE(StatusText(f, 0), QStringLiteral("AnimEntry not found!"));
         QTest::mouseClick(play, Qt::LeftButton);
         f.PlayTimerTimer();
-        QVERIFY(!f.Playing() && !play->isChecked());
-        QCOMPARE(f.Doc.ActAnimStep, 2);
+        QVERIFY(!Playing(f) && !play->isChecked());
+        QCOMPARE(Doc(f).ActAnimStep, 2);
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
         QTest::mouseClick(Ctl<TLedButton>(f, "B_Prev"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList({"AnimEntry not found!", "AnimEntry not found!"}));
@@ -265,7 +265,7 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm"}, 4));  // times 0, 1/3, 2/3, 1
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        TFrameGrid* g = f.P_Timing->Grid();
+        TFrameGrid* g = Ctl<TFrameGrid>(f, "G_Frames");
         const auto cell = [g](int frame, int column) { return g->visualRect(g->model()->index(frame, column)).center(); };
         const auto type = [g, &cell](int frame, const QString& text) {  // F2 is "Save Settings"
             QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell(frame, 1));
@@ -276,15 +276,15 @@ private slots:
             QTest::keyClicks(editor, QString(text).replace('.', QLocale::system().decimalPoint()));
         };
         type(1, "0.8");
-        QCOMPARE(f.Doc.AnimFrames[1].Time, 0.8f);  // stored while typing, not yet sorted
-        QVERIFY(!f.UndoOffered());  // not while a cell is being edited
+        QCOMPARE(Doc(f).AnimFrames[1].Time, 0.8f);  // stored while typing, not yet sorted
+        QVERIFY(!f.Editor().UndoOffered());  // not while a cell is being edited
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
-        QTRY_COMPARE(f.Doc.AnimFrames[2].Time, 0.8f);  // committed (queued by the view): sorted
-        QTRY_COMPARE(f.Editor->History().UndoName(), QStringLiteral("Retime Frame"));  // one step, once the cell is closed
+        QTRY_COMPARE(Doc(f).AnimFrames[2].Time, 0.8f);  // committed (queued by the view): sorted
+        QTRY_COMPARE(f.Editor().History().UndoName(), QStringLiteral("Retime Frame"));  // one step, once the cell is closed
         type(2, "0x");  // "0" is a time, "0x" is not
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Return);
         QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());
-        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.8f);
+        QCOMPARE(Doc(f).AnimFrames[2].Time, 0.8f);
         QCOMPARE(g->model()->flags(g->model()->index(3, 1)) & Qt::ItemIsEditable, Qt::NoItemFlags);  // the last frame
         // Escape leaves frames that are out of order exactly as they were.
         TFile unordered = TFile::Regular({"arm"}, 4);
@@ -295,10 +295,10 @@ private slots:
         type(1, "0.2");
         QTest::keyClick(g->viewport()->findChild<QLineEdit*>(), Qt::Key_Escape);
         QTRY_VERIFY(!g->viewport()->findChild<QLineEdit*>());
-        QCOMPARE(f.Doc.AnimFrames[1].Time, 0.6f);
-        QCOMPARE(f.Doc.AnimFrames[2].Time, 0.3f);
-        QCOMPARE(f.Doc.AnimFrames[1].Entries[0].Matrix, TFile::Sample(1, 0));
-        QVERIFY(!f.Editor->History().CanUndo());
+        QCOMPARE(Doc(f).AnimFrames[1].Time, 0.6f);
+        QCOMPARE(Doc(f).AnimFrames[2].Time, 0.3f);
+        QCOMPARE(Doc(f).AnimFrames[1].Entries[0].Matrix, TFile::Sample(1, 0));
+        QVERIFY(!f.Editor().History().CanUndo());
     }
 };
 

@@ -20,7 +20,7 @@
 namespace {
 // In the robot of FormFixture::StartWalk the arm's pivot is (1, 1.25, 0.1) and the hand's,
 // below it, (2, 1.25, 0.25).
-void Select(TMainForm& f, const char* name) { f.TV_EditComponents->SetCurrentNode(f.FindNodeByName(name)); }
+void Select(TMainForm& f, const char* name) { Tree(f)->SetCurrentNode(Node(f, name)); }
 
 bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
 TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]}; }
@@ -28,8 +28,25 @@ TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]
 QByteArray Saved(const TMainForm& f)
 {
     QByteArray bytes;
-    WriteRtm(f.Doc, bytes);
+    WriteRtm(Doc(f), bytes);
     return bytes;
+}
+
+// A Shift+press (and release) of the left button, or a move with it held, at the pixel of
+// chart point (x, y) of a view; returns that pixel's chart point.
+QPointF Press(TChart* view, double x, double y, Qt::KeyboardModifiers mods)
+{
+    const QPoint pixel = view->ChartToPixel(x, y).toPoint();
+    QTest::mousePress(view, Qt::LeftButton, mods, pixel);
+    QTest::mouseRelease(view, Qt::LeftButton, mods, pixel);
+    return view->PixelToChart(pixel);
+}
+QPointF MoveHeld(TChart* view, double x, double y, Qt::KeyboardModifiers mods)
+{
+    const QPoint pixel = view->ChartToPixel(x, y).toPoint();
+    QMouseEvent move(QEvent::MouseMove, pixel, view->mapToGlobal(pixel), Qt::NoButton, Qt::LeftButton, mods);
+    QCoreApplication::sendEvent(view, &move);
+    return view->PixelToChart(pixel);
 }
 
 // One tick of the edit with the Z slider held at its end.
@@ -52,7 +69,7 @@ private slots:
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QTest::mouseClick(Ctl<QPushButton>(f, "B_ResetMatrix"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"Nothing to edit!", "No Anim Steps!"}));
-        QVERIFY(!f.EditMode());
+        QVERIFY(!f.Editor().Editing());
         fx.LoadRobot();
         RtmBuild::TFile gap = RtmBuild::TFile::Regular({"arm", "hand"}, 2);
         gap.Frames[0].Records[1].Name = "arm";  // no entry for the hand
@@ -67,7 +84,7 @@ private slots:
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QTest::mouseClick(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages, QStringList{"[ApplyEdit] Selection not found!"});
-        QVERIFY(f.EditMode() && f.P_EditAnim->isVisible());
+        QVERIFY(f.Editor().Editing() && Ctl<QWidget>(f, "P_EditAnim")->isVisible());
     }
 
     // Edit mode takes the timing panels, the file browser and the frame timer away; Cancel
@@ -77,13 +94,13 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        QVERIFY(f.EditMode() && f.EditTimer()->isActive());
-        QVERIFY(f.P_EditAnim->isVisible() && !f.P_Timing->isVisible() && !f.P_AnimControl->isVisible());
-        QVERIFY(!F_FileBrowser->P_Files->isEnabled());
-        QVERIFY(!F_FrameManipulator->RChart->isEnabled() && !F_FrameManipulator->SelectAll1->isEnabled());
-        QVERIFY(!f.Menus.AssignNewName1->isEnabled());
+        QVERIFY(f.Editor().Editing() && Ctl<QTimer>(f, "EditTimer")->isActive());
+        QVERIFY(Ctl<QWidget>(f, "P_EditAnim")->isVisible() && !Ctl<QWidget>(f, "P_Timing")->isVisible() && !Ctl<QWidget>(f, "P_AnimControl")->isVisible());
+        QVERIFY(!Ctl<QWidget>(*Browser(f), "P_Files")->isEnabled());
+        QVERIFY(!Ctl<TChart>(*FrameTimer(f), "RChart")->isEnabled() && !Ctl<QAction>(*FrameTimer(f), "SelectAll1")->isEnabled());
+        QVERIFY(!Act(f, "AssignNewName1")->isEnabled());
         QTest::mouseClick(Ctl<QPushButton>(f, "B_CancelEdit"), Qt::LeftButton);
-        QVERIFY(!f.EditMode() && !f.EditTimer()->isActive());
+        QVERIFY(!f.Editor().Editing() && !Ctl<QTimer>(f, "EditTimer")->isActive());
     }
 
     // The switches and the sliders reach the edit: a key held on a slider turns the arm
@@ -96,49 +113,59 @@ private slots:
         TMainForm& f = fx.StartWalk(2, true);
         Select(f, "arm");
         QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);  // acts on the press
-        QVERIFY(f.EditMode() && QTest::qWaitForWindowExposed(&f));
+        QVERIFY(f.Editor().Editing() && QTest::qWaitForWindowExposed(&f));
         QVERIFY(Ctl<QPushButton>(f, "B_EditOperation")->isChecked() && Ctl<QPushButton>(f, "B_RotType")->isChecked());
         QTest::mouseClick(Ctl<QPushButton>(f, "B_RotType"), Qt::LeftButton);
         QTest::keyPress(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
         f.EditTimerTimer();
         QTest::keyRelease(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
         const double c = std::cos(0.1), s = std::sin(0.1);
-        QVERIFY(Near(f.Editor->ComponentPoses().Act(fx.Sel("hand")).Apply({2, 1.25, 0.25}),
+        QVERIFY(Near(f.Editor().ComponentPoses().Act(fx.Sel("hand")).Apply({2, 1.25, 0.25}),
                      {2 * c - 1.25 * s, 2 * s + 1.25 * c, 0.25}));
         QTest::mouseClick(Ctl<QPushButton>(f, "B_EditOperation"), Qt::LeftButton);  // move, not rotate
         const QPoint track(Ctl<QSlider>(f, "Chg_Y")->width() - 5, Ctl<QSlider>(f, "Chg_Y")->height() / 2);
         QTest::mousePress(Ctl<QSlider>(f, "Chg_Y"), Qt::LeftButton, {}, track);
         f.EditTimerTimer();
-        const double moved = f.Editor->ComponentPoses().Find(fx.Sel("arm"))->EditMove[1];
+        const double moved = f.Editor().ComponentPoses().Find(fx.Sel("arm"))->EditMove[1];
         QVERIFY(moved > 0);
         QTest::mouseRelease(Ctl<QSlider>(f, "Chg_Y"), Qt::LeftButton, {}, track);
         QCOMPARE(Ctl<QSlider>(f, "Chg_Y")->value(), 0);
         f.EditTimerTimer();
-        QCOMPARE(f.Editor->ComponentPoses().Find(fx.Sel("arm"))->EditMove[1], moved);
+        QCOMPARE(f.Editor().ComponentPoses().Find(fx.Sel("arm"))->EditMove[1], moved);
         QTest::mousePress(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
-        QCOMPARE(f.Doc.AnimFrames[0].Entries[0].Matrix[10], float(moved));
+        QCOMPARE(Doc(f).AnimFrames[0].Entries[0].Matrix[10], float(moved));
     }
 
-    // Pivot mode places pivots with Shift and a press or a move in a view; the other
+    // Pivot mode places pivots with Shift and a press or a move in a view: the two
+    // coordinates of the view from the point under the mouse, the third kept. The other
     // buttons zoom and pan. What the mode shows is the editor's tests.
     void viewsPlacePivots()
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        Settle();  // the views are drawn to the model's size
         Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
         Select(f, "hand");
-        f.FrontView1MouseDown(f.Panes.TopView1, 2, 3, Qt::LeftButton, Qt::ShiftModifier);
-        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 1.25, 3}));
-        f.FrontView1MouseMove(f.Panes.LeftView1, 5, 6, Qt::LeftButton, Qt::ShiftModifier);
-        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
-        QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::None);
-        f.FrontView1MouseMove(f.Panes.LeftView1, 0, 0, Qt::LeftButton, Qt::ControlModifier);
-        QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::Pan);
-        f.FrontView1MouseMove(f.Panes.LeftView1, 0, 0, Qt::LeftButton, {});
-        QCOMPARE(f.Panes.LeftView1->MouseAction(), TChart::TMouseAction::DragZoom);
+        TChart* top = Ctl<TChart>(f, "TopView1");
+        TChart* left = Ctl<TChart>(f, "LeftView1");
+        const QPointF at = Press(top, 1.5, 0.5, Qt::ShiftModifier);  // x and z
+        QVERIFY(std::abs(at.x() - 1.5) < 0.1 && std::abs(at.y() - 0.5) < 0.1);
+        QVERIFY(Near(Pivot(fx.Sel("hand")), {float(at.x()), 1.25, float(at.y())}));
+        Settle();
+        const QPointF to = MoveHeld(left, 0.25, 1, Qt::ShiftModifier);  // z and y
+        QVERIFY(Near(Pivot(fx.Sel("hand")), {float(at.x()), float(to.y()), float(to.x())}));
+        QCOMPARE(left->MouseAction(), TChart::TMouseAction::None);
+        MoveHeld(left, 0, 0, Qt::ControlModifier);
+        QCOMPARE(left->MouseAction(), TChart::TMouseAction::Pan);
+        MoveHeld(left, 0, 0, {});
+        QCOMPARE(left->MouseAction(), TChart::TMouseAction::DragZoom);
+        QCOMPARE(f.Editor().History().UndoName(), QStringLiteral("Move Pivot"));
         Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(false);
-        f.FrontView1MouseDown(f.Panes.TopView1, 7, 7, Qt::LeftButton, Qt::ShiftModifier);  // no pivot outside the mode
-        QVERIFY(Near(Pivot(fx.Sel("hand")), {2, 6, 5}));
+        Settle();
+        const TVec3 placed = Pivot(fx.Sel("hand"));
+        Press(top, 1, 0, Qt::ShiftModifier);  // no pivot outside the mode
+        QVERIFY(Near(Pivot(fx.Sel("hand")), placed));
     }
 
     // The menu's axes and grid, and the components shown, reach the views.
@@ -147,18 +174,18 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk(2, true);
         const int lines = FrontLines(f);
-        f.Menus.ShowAxes1->setChecked(false);
+        Act(f, "ShowAxes1")->setChecked(false);
         QCOMPARE(FrontLines(f), lines - 2);
         Ctl<TLedButton>(f, "RB_AllSelections")->setChecked(true);  // body and leg too, at the origin as unanimated
         QVERIFY(FrontLines(f) > lines);
-        f.Menus.ShowAxes1->setChecked(true);
+        Act(f, "ShowAxes1")->setChecked(true);
         Ctl<TLedButton>(f, "AbLED1")->setChecked(true);
         QCOMPARE(FrontLines(f), 2);  // the axes only
-        f.Menus.ShowGrid1->setChecked(false);
-        for (TChart* v : f.Views())
-            QCOMPARE(v->GridStyle(), TChart::TGridStyle::None);
-        f.Menus.ShowGrid1->setChecked(true);
-        QCOMPARE(f.Panes.TopView1->GridStyle(), TChart::TGridStyle::Lines);
+        Act(f, "ShowGrid1")->setChecked(false);
+        for (const char* view : {"FrontView1", "LeftView1", "TopView1"})
+            QCOMPARE(Ctl<TChart>(f, view)->GridStyle(), TChart::TGridStyle::None);
+        Act(f, "ShowGrid1")->setChecked(true);
+        QCOMPARE(Ctl<TChart>(f, "TopView1")->GridStyle(), TChart::TGridStyle::Lines);
     }
 
     // Edit Frame pressed while playing: the stop ends the segment on the next frame, and
@@ -174,11 +201,11 @@ private slots:
         f.PlayTimerTimer();
         QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         f.PlayTimerTimer();  // the segment under way ends
-        QVERIFY(!f.Playing() && f.EditMode());
-        QCOMPARE(f.Doc.ActAnimStep, 1);
-        QCOMPARE(Narrow(f.Editor->ComponentPoses().Act(fx.Sel("arm"))), f.Doc.AnimFrames[1].Entries[0].Matrix);  // shown
+        QVERIFY(!Playing(f) && f.Editor().Editing());
+        QCOMPARE(Doc(f).ActAnimStep, 1);
+        QCOMPARE(Narrow(f.Editor().ComponentPoses().Act(fx.Sel("arm"))), Doc(f).AnimFrames[1].Entries[0].Matrix);  // shown
         QTest::mousePress(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
-        QVERIFY(!f.EditMode());
+        QVERIFY(!f.Editor().Editing());
         QCOMPARE(Saved(f), loaded);
         QVERIFY(fx.Dialogs.Questions.isEmpty());
     }
@@ -192,25 +219,25 @@ private slots:
         TMainForm& f = fx.StartWalk();
         const QByteArray loaded = Saved(f);
         QTest::keyClick(Ctl<QSlider>(f, "AnimSlider"), Qt::Key_Right);  // frame 1
-        QCOMPARE(f.Doc.ActAnimStep, 1);
+        QCOMPARE(Doc(f).ActAnimStep, 1);
         Select(f, "arm");
         QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         fx.Dialogs.Files << fx.Path("robot.p3d");
         QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
-        QVERIFY(!f.EditMode() && !f.P_EditAnim->isVisible() && f.P_Timing->isVisible());
+        QVERIFY(!f.Editor().Editing() && !Ctl<QWidget>(f, "P_EditAnim")->isVisible() && Ctl<QWidget>(f, "P_Timing")->isVisible());
         QCOMPARE(Saved(f), loaded);
 
         Select(f, "arm");
         QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         TurnZ(f);
-        const TMatrix12f turned = Narrow(f.Editor->ComponentPoses().Act(fx.Sel("arm")));
+        const TMatrix12f turned = Narrow(f.Editor().ComponentPoses().Act(fx.Sel("arm")));
         fx.Dialogs.Files << fx.Path("robot.p3d");
         fx.Dialogs.Answers << true;
         QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(fx.Dialogs.Questions, QStringList{"Apply the changes to frame 1?"});
-        QVERIFY(!f.EditMode());
-        QCOMPARE(f.Doc.AnimFrames[1].Entries[0].Matrix, turned);
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo"));  // a new model, a new history
+        QVERIFY(!f.Editor().Editing());
+        QCOMPARE(Doc(f).AnimFrames[1].Entries[0].Matrix, turned);
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo"));  // a new model, a new history
     }
 };
 

@@ -11,10 +11,10 @@
 #include <QTest>
 
 namespace {
-std::vector<TP3dModell*> Environments(TMainForm& f)
+std::vector<const TP3dModell*> Environments(TMainForm& f)
 {
-    std::vector<TP3dModell*> out;
-    for (const auto& m : f.Models)
+    std::vector<const TP3dModell*> out;
+    for (const auto& m : f.Editor().Models())
         if (m->IsEnvironment)
             out.push_back(m.get());
     return out;
@@ -33,7 +33,7 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.Menus.LoadEnviromentP3d1->trigger();
+        Act(f, "LoadEnviromentP3d1")->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Load Main-P3d file first!"});
         QCOMPARE(fx.Dialogs.FilePrompts.size(), 0);
         fx.LoadRobot();
@@ -42,34 +42,34 @@ private slots:
         fx.Write("room2.p3d", Room().Build());
         fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d") << fx.Path("room.p3d");
         fx.Dialogs.Choices << 0 << 0;
-        f.Menus.LoadEnviromentP3d1->trigger();
+        Act(f, "LoadEnviromentP3d1")->trigger();
         QCOMPARE(fx.Dialogs.ItemPrompts.value(0), (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
         QVERIFY(Ctl<TLedButton>(f, "B_Enviroment")->isChecked());
-        QCOMPARE(f.Forest().Count(), 5);
+        QCOMPARE(f.Editor().Forest().Count(), 5);
         int refreshes = Refreshed(f);
-        f.Menus.LoadEnviromentP3d1->trigger();  // the switch is on already: a refresh of its own
+        Act(f, "LoadEnviromentP3d1")->trigger();  // the switch is on already: a refresh of its own
         QVERIFY(Refreshed(f) > refreshes);
         QCOMPARE(int(Environments(f).size()), 1);
         QVERIFY(Environments(f)[0]->FileName.endsWith("room2.p3d"));
         refreshes = Refreshed(f);
-        f.Menus.LoadEnviromentP3d1->trigger();  // cancelled
+        Act(f, "LoadEnviromentP3d1")->trigger();  // cancelled
         QVERIFY(Environments(f).empty());
         QVERIFY(Refreshed(f) > refreshes);
         QVERIFY(fx.Dialogs.Messages.isEmpty());
         fx.Dialogs.Choices << 0;
-        f.Menus.LoadEnviromentP3d1->trigger();
+        Act(f, "LoadEnviromentP3d1")->trigger();
         QCOMPARE(int(Environments(f).size()), 1);
         f.LoadModel(fx.Path("robot.p3d"));
         QVERIFY(Environments(f).empty());
 
-        TF_ProxySelect* d = F_ProxySelect;
+        TF_ProxySelect* d = Ctl<TF_ProxySelect>(f, "F_ProxySelect");
         QVERIFY(d && d->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         d->Fill("Select Proxy", "Select Proxy to replace by current model:", {"proxy:a.01", "proxy:b.01"}, 1);
         d->open();
-        QTest::mouseClick(d->AbColBitBtn1, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(*d, "AbColBitBtn1"), Qt::LeftButton);
         QVERIFY(!d->isVisible() && d->result() == QDialog::Accepted);
         d->open();
-        QTest::mouseClick(d->AbColBitBtn2, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(*d, "AbColBitBtn2"), Qt::LeftButton);
         QCOMPARE(d->result(), int(QDialog::Rejected));
     }
 };

@@ -60,7 +60,7 @@ private slots:
         QVERIFY(Room().WriteTo(fx.Path("room.p3d")));
         fx.Dialogs.Files.enqueue(fx.Path("room.p3d"));
         fx.Dialogs.Choices.enqueue(0);
-        f.Menus.LoadEnviromentP3d1->trigger();
+        Act(f, "LoadEnviromentP3d1")->trigger();
         if (!environmentShown)
             QTest::mouseClick(Ctl<TLedButton>(f, "B_Enviroment"), Qt::LeftButton);
         QCOMPARE(Ctl<TLedButton>(f, "B_Enviroment")->isChecked(), environmentShown);
@@ -69,14 +69,14 @@ private slots:
         const QString ext = gltf ? "gltf" : "obj";
         QVERIFY(Ctl<QToolButton>(f, "B_Transparent3D")->isChecked());  // the settings' default
         if (transparent)
-            f.Menus.ExportTransparent1->trigger();
+            Act(f, "ExportTransparent1")->trigger();
         fx.Dialogs.Files.enqueue(fx.Path("window." + ext));
-        (gltf ? f.Menus.ExportGltf1 : f.Menus.ExportObj1)->trigger();
+        (gltf ? Act(f, "ExportGltf1") : Act(f, "ExportObj1"))->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
         // The animation proposes its own name; the status bar says what was written.
         QCOMPARE(fx.Dialogs.FilePrompts.last().FileName, gltf ? QStringLiteral("walk.glb") : QStringLiteral("robot.obj"));
         const QString size = QLocale::c().formattedDataSize(QFileInfo(fx.Path("window." + ext)).size(), 1);
-        QCOMPARE(f.StatusText(0), QStringLiteral("Exported window.%1 (%2, %3)").arg(ext, size, gltf ? "3 frames" : "frame 0"));
+        QCOMPARE(StatusText(f, 0), QStringLiteral("Exported window.%1 (%2, %3)").arg(ext, size, gltf ? "3 frames" : "frame 0"));
 
         QStringList args{"export", fx.Path("robot.p3d"), fx.Path("walk.rtm"), "-o", fx.Path("tool." + ext)};
         if (environmentShown)
@@ -99,7 +99,7 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.Menus.ExportGltf1->trigger();
+        Act(f, "ExportGltf1")->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"No P3d Model loaded!"});
     }
 };

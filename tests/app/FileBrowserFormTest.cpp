@@ -30,11 +30,15 @@ TMainForm& StartBrowsing(FormFixture& fx)
     WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
     TMainForm& f = fx.Start();
     f.LoadModel(fx.Path("user.p3d"));
-    f.Menus.FileBrowser1->trigger();
-    if (!QTest::qWaitForWindowExposed(F_FileBrowser))
+    Act(f, "FileBrowser1")->trigger();
+    if (!QTest::qWaitForWindowExposed(Browser(f)))
         qWarning("file browser not exposed");
     return f;
 }
+
+// The browser's lists of models and of animations.
+QListWidget* Models(const TMainForm& f) { return Ctl<QListWidget>(*Browser(f), "P3dFileListBox"); }
+QListWidget* Anims(const TMainForm& f) { return Ctl<QListWidget>(*Browser(f), "RTMFileListBox"); }
 
 QStringList Names(const QListWidget* list)
 {
@@ -54,9 +58,9 @@ private slots:
     {
         FormFixture fx;
         WriteFolders(fx, fx.Home.path() + "\\MODELS", fx.Home.path() + "/anims/");
-        fx.Start();
-        QCOMPARE(Names(F_FileBrowser->P3dFileListBox), (QStringList{"a.p3d", "B.P3D"}));
-        QCOMPARE(Names(F_FileBrowser->RTMFileListBox), (QStringList{"run.RTM", "walk.rtm"}));
+        TMainForm& f = fx.Start();
+        QCOMPARE(Names(Models(f)), (QStringList{"a.p3d", "B.P3D"}));
+        QCOMPARE(Names(Anims(f)), (QStringList{"run.RTM", "walk.rtm"}));
     }
 
     // Right after start the model list takes the focus: that alone loads nothing, and
@@ -65,20 +69,20 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartBrowsing(fx);
-        QApplication::setActiveWindow(F_FileBrowser);
-        F_FileBrowser->ToggleUpperPane();  // the model list shows, then takes the focus
-        F_FileBrowser->P3dFileListBox->setFocus(Qt::ActiveWindowFocusReason);
+        QApplication::setActiveWindow(Browser(f));
+        QTest::mouseClick(Ctl<QLabel>(*Browser(f), "AbPanel4"), Qt::LeftButton);  // the model list shows, then takes the focus
+        Models(f)->setFocus(Qt::ActiveWindowFocusReason);
         QApplication::processEvents();
         // A list that gets the focus makes its first row current: that is no choice.
-        QCOMPARE(F_FileBrowser->P3dFileListBox->currentRow(), 0);
-        QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
-        F_FileBrowser->ToggleUpperPane();  // back to the animations
-        QListWidget* anims = F_FileBrowser->RTMFileListBox;
+        QCOMPARE(Models(f)->currentRow(), 0);
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path("user.p3d"));
+        QTest::mouseClick(Ctl<QLabel>(*Browser(f), "P_RTMHeader"), Qt::LeftButton);  // back to the animations
+        QListWidget* anims = Anims(f);
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
-        QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/walk.rtm"));
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path("user.p3d"));
         QTest::keyClick(anims, Qt::Key_Up);  // the arrow keys step through the files, loading each
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/run.RTM"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/run.RTM"));
         fx.CloseYes();
     }
 
@@ -88,13 +92,13 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartBrowsing(fx);
-        QListWidget* anims = F_FileBrowser->RTMFileListBox;
+        QListWidget* anims = Anims(f);
         QTest::mouseClick(anims->viewport(), Qt::LeftButton, {}, anims->visualItemRect(anims->item(1)).center());
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/walk.rtm"));
         fx.Dialogs.Files.enqueue(fx.Path("Anims/saved.rtm"));
-        f.Menus.SaveAnimAs1->trigger();
+        Act(f, "SaveAnimAs1")->trigger();
         QTRY_COMPARE(Names(anims), (QStringList{"run.RTM", "saved.rtm", "walk.rtm"}));
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/saved.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/saved.rtm"));
         fx.CloseYes();
     }
 
@@ -105,39 +109,39 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = StartBrowsing(fx);
-        QListWidget* anims = F_FileBrowser->RTMFileListBox;
+        QListWidget* anims = Anims(f);
         const auto click = [](QListWidget* list, int row) {
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
         };
         click(anims, 1);
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/walk.rtm"));
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);  // an unsaved change
         for (int attempt = 1; attempt <= 2; ++attempt) {
             click(anims, 0);  // run.RTM: "Save changes to walk.rtm?" Cancel
             QCOMPARE(fx.Dialogs.SaveQuestions.size(), attempt);
-            QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/walk.rtm"));
+            QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/walk.rtm"));
             QCOMPARE(anims->selectedItems().value(0)->text(), QStringLiteral("walk.rtm"));
         }
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         click(anims, 0);
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("Anims/run.RTM"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("Anims/run.RTM"));
         QCOMPARE(anims->selectedItems().value(0)->text(), QStringLiteral("run.RTM"));
 
         // The model loaded from elsewhere with a changed colour: no model file is highlighted.
         fx.Select("arm");
         fx.Dialogs.Colors.enqueue(0x123456);
-        f.ChangeColorClick();
-        F_FileBrowser->ToggleUpperPane();
-        QListWidget* models = F_FileBrowser->P3dFileListBox;
+        Act(f, "ChangeColor1")->trigger();
+        QTest::mouseClick(Ctl<QLabel>(*Browser(f), "AbPanel4"), Qt::LeftButton);
+        QListWidget* models = Models(f);
         for (int attempt = 1; attempt <= 2; ++attempt) {
             click(models, 0);
             QCOMPARE(fx.Dialogs.SaveQuestions.size(), 3 + attempt);
-            QCOMPARE(f.ModelFileName(), fx.Path("user.p3d"));
+            QCOMPARE(f.Editor().ModelFileName(), fx.Path("user.p3d"));
             QVERIFY(models->selectedItems().isEmpty());
         }
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         click(models, 0);
-        QCOMPARE(f.ModelFileName(), fx.Path("Models/a.p3d"));
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path("Models/a.p3d"));
         QCOMPARE(models->selectedItems().value(0)->text(), QStringLiteral("a.p3d"));
         fx.CloseYes();
     }
@@ -147,14 +151,14 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.Menus.FileBrowser1->trigger();
-        TF_FileBrowser& b = *F_FileBrowser;
+        Act(f, "FileBrowser1")->trigger();
+        TF_FileBrowser& b = *Browser(f);
         QVERIFY(QTest::qWaitForWindowExposed(&b));
-        QVERIFY(!b.P3dFileListBox->isVisible() && b.RTMFileListBox->isVisible());
-        QTest::mouseClick(b.AbPanel4, Qt::LeftButton);
-        QVERIFY(b.P3dFileListBox->isVisible() && !b.RTMFileListBox->isVisible());
-        QTest::mouseClick(b.P_RTMHeader, Qt::LeftButton);
-        QVERIFY(!b.P3dFileListBox->isVisible() && b.RTMFileListBox->isVisible());
+        QVERIFY(!Models(f)->isVisible() && Anims(f)->isVisible());
+        QTest::mouseClick(Ctl<QLabel>(b, "AbPanel4"), Qt::LeftButton);
+        QVERIFY(Models(f)->isVisible() && !Anims(f)->isVisible());
+        QTest::mouseClick(Ctl<QLabel>(b, "P_RTMHeader"), Qt::LeftButton);
+        QVERIFY(!Models(f)->isVisible() && Anims(f)->isVisible());
         fx.CloseYes();
     }
 };

@@ -1,18 +1,29 @@
 #pragma once
-// A main window in a temporary home folder, with scripted dialogs, shown offscreen.
+// A main window in a temporary home folder, with scripted dialogs, shown offscreen. Tests
+// drive it as a user does, through its controls (found by object name) and its menu
+// commands, and look at what the editor holds.
+#include "anim/AnimController.h"
 #include "app/Main.h"
+#include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "TestModels.h"
+#include "app/Filebrowser.h"
+#include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/Controls.h"
 #include "support/ScriptedDialogs.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <memory>
 
 // The views draw a change on the next turn of the event loop: this lets it turn.
@@ -26,8 +37,26 @@ inline int Refreshed(const TMainForm& f)
 inline int FrontLines(const TMainForm& f)
 {
     Settle();
-    return f.Panes.FrontView1->Items().LineCount();
+    return Ctl<TChart>(f, "FrontView1")->Items().LineCount();
 }
+
+// The window's parts as the user reaches them.
+inline const TAnimDocument& Doc(const TMainForm& f) { return f.Editor().Document(); }
+inline QAction* Act(const TMainForm& f, const char* name) { return Ctl<QAction>(f, name); }
+inline TComponentTree* Tree(const TMainForm& f) { return Ctl<TComponentTree>(f, "TV_EditComponents"); }
+inline int Node(const TMainForm& f, const char* name) { return f.Editor().Forest().Find(QLatin1String(name)); }
+// Status bar panel 0..5 of the main window (the frame timer has panels of its own).
+inline QString StatusText(const TMainForm& f, int panel)
+{
+    return Ctl<QLabel>(*f.statusBar(), qPrintable(QStringLiteral("StatusPanel%1").arg(panel)))->text();
+}
+// The secondary windows, the main window's own.
+inline TF_FileBrowser* Browser(const TMainForm& f) { return Ctl<TF_FileBrowser>(f, "F_FileBrowser"); }
+inline TF_FrameManipulator* FrameTimer(const TMainForm& f) { return Ctl<TF_FrameManipulator>(f, "F_FrameManipulator"); }
+// "Accept" of the component selection window.
+inline QPushButton* AcceptButton(const TMainForm& f) { return Ctl<QPushButton>(*Ctl<QWidget>(f, "F_SelectComponents"), "AbColBitBtn1"); }
+// Playback runs (its timer turns).
+inline bool Playing(const TMainForm& f) { return Ctl<QTimer>(f, "PlayTimer")->isActive(); }
 
 struct FormFixture {
     QTemporaryDir Home;
@@ -52,6 +81,12 @@ struct FormFixture {
     {
         Dialogs.Answers.enqueue(true);
         Form->close();
+    }
+    // A menu command that asks for a file, given it.
+    void TriggerWithFile(const char* action, const QString& path)
+    {
+        Dialogs.Files.enqueue(path);
+        Act(*Form, action)->trigger();
     }
     // Writes an animation and loads it, messages cleared.
     void LoadAnim(const QString& name, const RtmBuild::TFile& file)
@@ -86,7 +121,7 @@ struct FormFixture {
             qWarning("main window not active");
         return *Form;
     }
-    const TSelection* Sel(const char* name) const { return Form->FindComponent(name); }
+    const TSelection* Sel(const char* name) const { return Form->Editor().FindComponent(QLatin1String(name)); }
     // Adds the component's node to the tree's selection.
-    void Select(const char* name) const { Form->TV_EditComponents->SetNodeSelected(Form->FindNodeByName(name), true); }
+    void Select(const char* name) const { Tree(*Form)->SetNodeSelected(Node(*Form, name), true); }
 };

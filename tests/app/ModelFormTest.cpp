@@ -18,7 +18,7 @@ namespace {
 QStringList Shape(TMainForm& f)
 {
     QStringList out;
-    for (const TComponentNode& n : f.Forest().Nodes())
+    for (const TComponentNode& n : f.Editor().Forest().Nodes())
         out << QString(n.Level, QLatin1Char('-')) + n.Component->Name;
     return out;
 }
@@ -35,13 +35,13 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadRobot();
         QCOMPARE(Shape(f), (QStringList{"body", "hand", "leg", "proxy:lamp.01", "arm"}));  // file order
-        QCOMPARE(f.StatusText(1), QStringLiteral("Model: robot.p3d"));
-        QCOMPARE(f.StatusText(3), QStringLiteral("Vertexes: 35"));  // the main model's, not the proxy's
-        QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: NOT LOADED"));
+        QCOMPARE(StatusText(f, 1), QStringLiteral("Model: robot.p3d"));
+        QCOMPARE(StatusText(f, 3), QStringLiteral("Vertexes: 35"));  // the main model's, not the proxy's
+        QCOMPARE(StatusText(f, 5), QStringLiteral("Pivot and Linking: NOT LOADED"));
         fx.Write("cut.p3d", fx.Read("robot.p3d").chopped(40));
         f.LoadModel(fx.Path("cut.p3d"));
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Stream read error"});
-        QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
+        QCOMPARE(StatusText(f, 1), QStringLiteral("Model: EMPTY"));
     }
 
     // "Save Linking" writes what a reload shows; "Load Linking" starts in LinkData and reads
@@ -55,12 +55,12 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, (QStringList{"Load Modell first!", "Load Modell first!"}));
         fx.LoadRobot(true);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
-        QCOMPARE(f.StatusText(5), QStringLiteral("Pivot and Linking: LOADED"));
-        QVERIFY(f.Editor->SetPivot(f.FindNodeByName("arm"), {1, 7.5f, 0.1f}));
+        QCOMPARE(StatusText(f, 5), QStringLiteral("Pivot and Linking: LOADED"));
+        QVERIFY(f.Editor().SetPivot(Node(f, "arm"), {1, 7.5f, 0.1f}));
         Ctl<TLedButton>(f, "B_ChangePivot")->setChecked(true);
-        f.TV_EditComponents->DragNode = f.FindNodeByName("leg");
-        QVERIFY(f.TV_EditComponents->DropOn(f.FindNodeByName("arm")));
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Link Component"));
+        Tree(f)->DragNode = Node(f, "leg");
+        QVERIFY(Tree(f)->DropOn(Node(f, "arm")));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Link Component"));
         QTest::mouseClick(Ctl<QPushButton>(f, "B_SaveLinking"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Linking and Pivot Info saved!"));
         f.LoadModel(fx.Path("robot.p3d"));
@@ -72,7 +72,7 @@ private slots:
         fx.Write("LinkData/robot.lpv", RobotLinks());
         fx.Dialogs.Files.enqueue(fx.Path("elsewhere/robot.lpv"));
         QTest::mouseClick(Ctl<QPushButton>(f, "B_LoadLinking"), Qt::LeftButton);
-        QCOMPARE(fx.Dialogs.FilePrompts.last().InitialDir, f.Paths.LinkDataDir);
+        QCOMPARE(fx.Dialogs.FilePrompts.last().InitialDir, TAppPaths::FromHome(fx.Home.path()).LinkDataDir);
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
     }
 
@@ -83,15 +83,15 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
-        TComponentTree* t = f.TV_EditComponents;
+        TComponentTree* t = Tree(f);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         const auto click = [t, &f](const char* name, Qt::KeyboardModifiers mods = {}) {
-            QTest::mouseClick(t->viewport(), Qt::LeftButton, mods, t->NodeRect(f.FindNodeByName(name)).center() + QPoint(20, 0));
+            QTest::mouseClick(t->viewport(), Qt::LeftButton, mods, t->NodeRect(Node(f, name)).center() + QPoint(20, 0));
         };
         const auto selected = [t, &f] {
             QStringList names;
             for (int n : t->SelectedNodes())
-                names << f.Forest().Component(n)->Name;
+                names << f.Editor().Forest().Component(n)->Name;
             names.sort();
             return names;
         };
@@ -103,12 +103,12 @@ private slots:
         QCOMPARE(t->selectionMode(), QAbstractItemView::SingleSelection);
 
         Ctl<TLedButton>(f, "RB_AllSelections")->setChecked(true);
-        f.Menus.HideAll1->trigger();
-        for (const TSelection* s : f.TreeComponents())
+        Act(f, "HideAll1")->trigger();
+        for (const TSelection* s : f.Editor().TreeOrder())
             QVERIFY(s->Hidden);
         QVERIFY(Ctl<TLedButton>(f, "RB_CheckedSelections")->isChecked());
-        f.Menus.ShowAll1->trigger();
-        for (const TSelection* s : f.TreeComponents())
+        Act(f, "ShowAll1")->trigger();
+        for (const TSelection* s : f.Editor().TreeOrder())
             QVERIFY(!s->Hidden);
     }
 
@@ -118,19 +118,19 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot();
-        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("leg"));
+        Tree(f)->SetCurrentNode(Node(f, "leg"));
         fx.Dialogs.Inputs.enqueue("Left Leg");
-        f.Menus.AssignNewName1->trigger();
-        const QModelIndex leg = f.TV_EditComponents->TreeModel()->IndexOf(f.FindNodeByName("leg"));
+        Act(f, "AssignNewName1")->trigger();
+        const QModelIndex leg = Tree(f)->TreeModel()->IndexOf(Node(f, "leg"));
         QCOMPARE(leg.data().toString(), QStringLiteral("Left Leg"));
         QCOMPARE(leg.row(), 3);  // sorted: arm, body, hand, Left Leg, proxy:lamp.01
         fx.Dialogs.Colors.enqueue(0x123456);
-        f.Menus.ChangeColor1->trigger();
+        Act(f, "ChangeColor1")->trigger();
         QCOMPARE(fx.Sel("leg")->Color, 0x123456u);
         fx.Dialogs.Files << fx.Path("n.tsl") << fx.Path("out.clr");
-        f.Menus.SaveNames1->trigger();
+        Act(f, "SaveNames1")->trigger();
         QCOMPARE(TIniFile(fx.Path("n.tsl")).ReadString("Translation", "leg", "?"), QStringLiteral("Left Leg"));
-        f.Menus.SaveColors1->trigger();
+        Act(f, "SaveColors1")->trigger();
         QCOMPARE(TIniFile(fx.Path("out.clr")).ReadInteger("ColorDef", "leg", 0), 0x123456);
         QVERIFY(fx.Dialogs.FilePrompts.last().OverwritePrompt);
     }
@@ -147,17 +147,18 @@ private slots:
         fx.Dialogs.Answers << true << true;
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
-        QVERIFY(f.Doc.AnimFrames.empty());
-        QVERIFY(F_SelectComponents->isVisible() && !F_SelectComponents->isModal());
-        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);  // nothing selected
+        QVERIFY(Doc(f).AnimFrames.empty());
+        const QWidget* selection = Ctl<QWidget>(f, "F_SelectComponents");
+        QVERIFY(selection->isVisible() && !selection->isModal());
+        QTest::mousePress(AcceptButton(f), Qt::LeftButton);  // nothing selected
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});
-        QVERIFY(!F_SelectComponents->isVisible());
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
+        QVERIFY(!selection->isVisible());
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         for (const char* name : {"arm", "hand", "leg"})  // hand is below arm already: taken once
             fx.Select(name);
-        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
-        QCOMPARE(f.Doc.AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
+        QTest::mousePress(AcceptButton(f), Qt::LeftButton);
+        QCOMPARE(Doc(f).AnimSelections.Names(), (QStringList{"arm", "hand", "leg"}));
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 1);
     }
 
@@ -168,23 +169,23 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
-        TComponentTree* t = f.TV_EditComponents;
+        TComponentTree* t = Tree(f);
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        const int leg = f.FindNodeByName("leg");
+        const int leg = Node(f, "leg");
         const QRect row = t->NodeRect(leg);
         QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, QPoint(row.left() + 4, row.center().y()));  // the swatch
         QVERIFY(fx.Sel("leg")->Hidden);
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Hide"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Hide"));
         QTest::keyClick(t, Qt::Key_H);  // the row just pressed is the selected one
         QVERIFY(!fx.Sel("leg")->Hidden);
         emit t->customContextMenuRequested(row.center());
-        QVERIFY(f.Menus.Hide1->isEnabled() && !f.Menus.Hide1->isChecked());
-        f.Menus.Hide1->trigger();
-        f.Menus.PopupMenu_Select->close();
+        QVERIFY(Act(f, "Hide1")->isEnabled() && !Act(f, "Hide1")->isChecked());
+        Act(f, "Hide1")->trigger();
+        Ctl<QMenu>(f, "PopupMenu_Select")->close();
         QVERIFY(fx.Sel("leg")->Hidden);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QVERIFY(!fx.Sel("leg")->Hidden);
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Show"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Show"));
     }
 };
 

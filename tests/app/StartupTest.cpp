@@ -26,10 +26,10 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        for (QAction* a : {f.Menus.ShowAxes1, f.Menus.ShowGrid1, f.Menus.AutoScale1, f.Menus.AutoSaveSettings1})
+        for (QAction* a : {Act(f, "ShowAxes1"), Act(f, "ShowGrid1"), Act(f, "AutoScale1"), Act(f, "AutoSaveSettings1")})
             QVERIFY2(a->isChecked(), qPrintable(a->text()));
-        QCOMPARE(f.StatusText(1), QStringLiteral("Model: EMPTY"));
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: EMPTY"));
+        QCOMPARE(StatusText(f, 1), QStringLiteral("Model: EMPTY"));
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: EMPTY"));
         QVERIFY(!QFile::exists(fx.Path("TorvaneAnim.ini")));
         // Every status panel is wide enough for its text in this platform's font.
         QVERIFY(QTest::qWaitForWindowExposed(&f));
@@ -47,7 +47,7 @@ private slots:
         TMainForm& f = fx.Start();
         f.resize(1000, 700);
         QApplication::processEvents();
-        const QTreeView* tree = f.TV_EditComponents;
+        const QTreeView* tree = Tree(f);
         QVERIFY2(tree->viewport()->height() >= 9 * tree->fontMetrics().height(), qPrintable(QString::number(tree->height())));
         fx.CloseYes();
     }
@@ -61,15 +61,15 @@ private slots:
         TMainForm& f = fx.Start();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         const auto check = [&f] {
-            for (QWidget* w : {f.Panes.P_LeftViews, f.Panes.P_RightViews})
+            for (QWidget* w : {Ctl<QWidget>(f, "P_LeftViews"), Ctl<QWidget>(f, "P_RightViews")})
                 QVERIFY2(w->width() >= TMainForm::MinViewSize, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->width())));
-            for (QWidget* w : std::initializer_list<QWidget*>{f.Panes.FrontView1, f.Panes.TopView1, f.Panes.LeftView1, f.P_3dArea})
+            for (QWidget* w : std::initializer_list<QWidget*>{Ctl<TChart>(f, "FrontView1"), Ctl<TChart>(f, "TopView1"), Ctl<TChart>(f, "LeftView1"), Ctl<QWidget>(f, "P_3dArea")})
                 QVERIFY2(w->height() >= TMainForm::MinViewSize, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->height())));
         };
         check();
-        QVERIFY(f.Panes.P_LeftViews->width() > f.Panes.P_RightViews->width());
-        QVERIFY(f.Panes.FrontView1->height() > f.Panes.TopView1->height());
-        QVERIFY(f.Panes.LeftView1->height() < f.P_3dArea->height());
+        QVERIFY(Ctl<QWidget>(f, "P_LeftViews")->width() > Ctl<QWidget>(f, "P_RightViews")->width());
+        QVERIFY(Ctl<TChart>(f, "FrontView1")->height() > Ctl<TChart>(f, "TopView1")->height());
+        QVERIFY(Ctl<TChart>(f, "LeftView1")->height() < Ctl<QWidget>(f, "P_3dArea")->height());
         f.resize(800, 600);
         QApplication::processEvents();
         check();
@@ -85,9 +85,9 @@ private slots:
         TMainForm& f = fx.Start();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTRY_VERIFY(f.isMaximized() && f.size() != QSize(1200, 930));
-        QCOMPARE(f.Panes.P_LeftViews->width(), 250);
-        QCOMPARE(f.Panes.FrontView1->height(), 170);
-        QCOMPARE(f.Panes.LeftView1->height(), 300);
+        QCOMPARE(Ctl<QWidget>(f, "P_LeftViews")->width(), 250);
+        QCOMPARE(Ctl<TChart>(f, "FrontView1")->height(), 170);
+        QCOMPARE(Ctl<TChart>(f, "LeftView1")->height(), 300);
         fx.CloseYes();
     }
 
@@ -106,13 +106,13 @@ private slots:
         if (!current.isEmpty())
             fx.Write("TorvaneAnim.ini", current);
         TMainForm& f = fx.Start();
-        QCOMPARE(f.Menus.ShowGrid1->isChecked(), grid);
-        QCOMPARE(f.Menus.ShowAxes1->isChecked(), axes);
+        QCOMPARE(Act(f, "ShowGrid1")->isChecked(), grid);
+        QCOMPARE(Act(f, "ShowAxes1")->isChecked(), axes);
         QCOMPARE(f.size(), size);
-        QCOMPARE(F_FileBrowser->RTMDir(), rtm);
-        QCOMPARE(f.Editor->History().StepLimit(), undo);
-        QCOMPARE(f.Editor->History().ByteLimit(), mib ? size_t(mib) << 20 : TCommandStack::DefaultByteLimit());
-        f.SaveSettings();
+        QCOMPARE(Browser(f)->RTMDir(), rtm);
+        QCOMPARE(f.Editor().History().StepLimit(), undo);
+        QCOMPARE(f.Editor().History().ByteLimit(), mib ? size_t(mib) << 20 : TCommandStack::DefaultByteLimit());
+        Act(f, "SaveSettings1")->trigger();
         QCOMPARE(fx.Read("Zelvix.ini"), zelvix);
         const TIniFile written(fx.Path("TorvaneAnim.ini"));
         QCOMPARE(written.ReadBool("Startup", "ShowGrid", !grid), grid);
@@ -135,13 +135,15 @@ private slots:
         fx.Write("TorvaneAnim.ini",
                  QStringLiteral("[Startup]\nLastP3d=%1\nLastRTM=%2\nShowGrid=0\n").arg(fx.Path("robot.p3d"), fx.Path("gone.rtm")).toUtf8());
         fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
+        QStringList files;
         for (const QString& n : named)
-            fx.Form->StartFiles << fx.Path(n);
+            files << fx.Path(n);
+        fx.Form->SetStartFiles(files);
         fx.Form->show();
         TMainForm& f = *fx.Form;
-        QCOMPARE(f.ModelFileName(), fx.Path(model));
-        QCOMPARE(f.Doc.AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
-        QVERIFY(!f.Menus.ShowGrid1->isChecked());
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path(model));
+        QCOMPARE(Doc(f).AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
+        QVERIFY(!Act(f, "ShowGrid1")->isChecked());
         // What the loads had to say waits for the window on the screen and opens over it.
         QCOMPARE(fx.Dialogs.Messages, QStringList());
         QVERIFY(QTest::qWaitForWindowExposed(&f));
@@ -162,14 +164,14 @@ private slots:
         fx.Form = std::make_unique<TMainForm>(TAppPaths::Choose(facts));
         fx.Form->show();
         TMainForm& f = *fx.Form;
-        QCOMPARE(F_FileBrowser->P3dDir(), fx.Home.path() + "/");
+        QCOMPARE(Browser(f)->P3dDir(), fx.Home.path() + "/");
         QVERIFY(!QFileInfo::exists(fx.Path(".config")) && !QFileInfo::exists(fx.Path(".local")));
 
         fx.LoadRobot();
         QTest::mouseClick(Ctl<QPushButton>(f, "B_SaveLinking"), Qt::LeftButton);
         QVERIFY(QFileInfo(fx.Path(".local/share/torvane-anim/LinkData/robot.lpv")).size() > 0);
 
-        f.Menus.SaveSettings1->trigger();
+        Act(f, "SaveSettings1")->trigger();
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Settings saved."));
         QCOMPARE(TIniFile(fx.Path(".config/torvane-anim/TorvaneAnim.ini")).ReadString("Startup", "LastP3d", "?"), fx.Path("robot.p3d"));
     }
@@ -185,7 +187,7 @@ private slots:
         const QString file = QDir(fx.Home.path()).filePath("TorvaneAnim.ini");
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTRY_COMPARE(fx.Dialogs.Messages, QStringList{file + ": " + SystemErrorText(EISDIR)});
-        f.Menus.SaveSettings1->trigger();
+        Act(f, "SaveSettings1")->trigger();
         QCOMPARE(fx.Dialogs.Messages.size(), 2);
         QVERIFY2(fx.Dialogs.Messages[1].contains(SystemErrorText(EISDIR)), qPrintable(fx.Dialogs.Messages[1]));
     }
@@ -198,8 +200,8 @@ private slots:
         fx.Write("TorvaneAnim.ini", "[Startup]\nShowAxes=1\nShowGrid=1\n");
         TMainForm& f = fx.Start();
         fx.Write("TorvaneAnim.ini", "[Startup]\nShowAxes=1\nShowGrid=0\n[Plugin]\nColour=blue\n");
-        f.Menus.ShowAxes1->trigger();  // this window's change
-        f.Menus.SaveSettings1->trigger();
+        Act(f, "ShowAxes1")->trigger();  // this window's change
+        Act(f, "SaveSettings1")->trigger();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Settings saved."});
         const TIniFile saved(fx.Path("TorvaneAnim.ini"));
         QCOMPARE(saved.ReadString("Startup", "ShowAxes", "?"), QString("0"));
@@ -209,8 +211,8 @@ private slots:
         // What was saved is this window's again: the other's later changes stay unless this
         // window changes the same key (its grid, on since it started, goes off).
         fx.Write("TorvaneAnim.ini", fx.Read("TorvaneAnim.ini").replace("ShowAxes=0", "ShowAxes=1").replace("ShowGrid=0", "ShowGrid=1"));
-        f.Menus.ShowGrid1->trigger();
-        f.Menus.SaveSettings1->trigger();
+        Act(f, "ShowGrid1")->trigger();
+        Act(f, "SaveSettings1")->trigger();
         const TIniFile again(fx.Path("TorvaneAnim.ini"));
         QCOMPARE(again.ReadString("Startup", "ShowAxes", "?") + again.ReadString("Startup", "ShowGrid", "?"), QString("10"));
     }
@@ -221,10 +223,10 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        QAbstractItemModel* treeModel = f.TV_EditComponents->model();
+        QAbstractItemModel* treeModel = Tree(f)->model();
         const QObject* window = &f;
         int connected = -1;
-        QObject::connect(f.TV_EditComponents, &QObject::destroyed,
+        QObject::connect(Tree(f), &QObject::destroyed,
                          [&] { connected = QObject::disconnect(treeModel, nullptr, window, nullptr) ? 1 : 0; });
         fx.Form.reset();
         QCOMPARE(connected, 0);
@@ -243,13 +245,13 @@ private slots:
         QFETCH(bool, autoSave);
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.Menus.AutoSaveSettings1->setChecked(autoSave);
+        Act(f, "AutoSaveSettings1")->setChecked(autoSave);
         fx.Dialogs.Answers.enqueue(answer);
         f.close();
         QCOMPARE(fx.Dialogs.Questions, QStringList{"Are you sure to exit?"});
         QCOMPARE(fx.Dialogs.QuestionCaptions, QStringList{"Info"});
         QCOMPARE(f.isVisible(), !answer);
-        QCOMPARE(f.Anim->ShuttingDown(), answer);
+        QCOMPARE(f.Editor().Anim().ShuttingDown(), answer);
         QCOMPARE(QFile::exists(fx.Path("TorvaneAnim.ini")), answer && autoSave);
     }
 
@@ -259,9 +261,9 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        f.Menus.FileBrowser1->trigger();
-        F_FileBrowser->close();
-        QVERIFY(!f.Menus.FileBrowser1->isChecked());
+        Act(f, "FileBrowser1")->trigger();
+        Browser(f)->close();
+        QVERIFY(!Act(f, "FileBrowser1")->isChecked());
     }
 };
 

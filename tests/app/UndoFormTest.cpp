@@ -22,7 +22,7 @@ namespace {
 QByteArray Saved(const TMainForm& f)
 {
     QByteArray bytes;
-    WriteRtm(f.Doc, bytes);
+    WriteRtm(Doc(f), bytes);
     return bytes;
 }
 }  // namespace
@@ -39,39 +39,39 @@ private slots:
         TMainForm& f = fx.StartWalk();
         const QByteArray loaded = Saved(f);
         QVERIFY(!f.isWindowModified());
-        QVERIFY(!f.Menus.Undo1->isEnabled());
+        QVERIFY(!Act(f, "Undo1")->isEnabled());
 
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QVERIFY(f.isWindowModified());
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Insert after"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Insert after"));
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
         QVERIFY(!f.isWindowModified());
-        QCOMPARE(f.Menus.Redo1->text(), QStringLiteral("&Redo Insert after"));
+        QCOMPARE(Act(f, "Redo1")->text(), QStringLiteral("&Redo Insert after"));
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(f.Doc.FrameCount(), 5);
+        QCOMPARE(Doc(f).FrameCount(), 5);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // redoes too
-        QCOMPARE(f.Doc.FrameCount(), 5);
+        QCOMPARE(Doc(f).FrameCount(), 5);
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
 
         // A Ctrl-drag of frame 1's mark in the frame timer, undone there.
-        f.Menus.FrameTimer1->trigger();
-        TF_FrameManipulator* t = F_FrameManipulator;
+        Act(f, "FrameTimer1")->trigger();
+        TF_FrameManipulator* t = FrameTimer(f);
         QVERIFY(QTest::qWaitForWindowExposed(t));
         QApplication::setActiveWindow(t);
-        TChart& chart = *t->RChart;
-        const QPoint mark = chart.ChartToPixel(1, f.Doc.AnimFrames[1].Time).toPoint();
+        TChart& chart = *Ctl<TChart>(*t, "RChart");
+        const QPoint mark = chart.ChartToPixel(1, Doc(f).AnimFrames[1].Time).toPoint();
         QTest::mouseClick(&chart, Qt::LeftButton, {}, mark);
         QTest::mousePress(&chart, Qt::LeftButton, Qt::ControlModifier, mark);
         QMouseEvent move(QEvent::MouseMove, mark - QPoint(0, 20), chart.mapToGlobal(mark - QPoint(0, 20)), Qt::NoButton,
                          Qt::LeftButton, Qt::ControlModifier);
         QCoreApplication::sendEvent(&chart, &move);
-        QVERIFY(!f.UndoOffered());  // not in the middle of a drag
+        QVERIFY(!f.Editor().UndoOffered());  // not in the middle of a drag
         QTest::mouseRelease(&chart, Qt::LeftButton, Qt::ControlModifier, mark - QPoint(0, 20));
-        QVERIFY(f.Doc.AnimFrames[1].Time > 1 / 3.0f);
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Drag Frames"));
+        QVERIFY(Doc(f).AnimFrames[1].Time > 1 / 3.0f);
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Drag Frames"));
         QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
         QCOMPARE(t->StatusText(1), QStringLiteral("Selected Frames: 1 - 1"));
@@ -83,15 +83,15 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
-        QVERIFY(f.Menus.Undo1->isEnabled());
+        QVERIFY(Act(f, "Undo1")->isEnabled());
         Ctl<QPushButton>(f, "B_Play")->click();
-        QVERIFY(!f.Menus.Undo1->isEnabled());
+        QVERIFY(!Act(f, "Undo1")->isEnabled());
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(f.Doc.FrameCount(), 5);
+        QCOMPARE(Doc(f).FrameCount(), 5);
         Ctl<QPushButton>(f, "B_Play")->click();
-        QVERIFY(f.Menus.Undo1->isEnabled());
+        QVERIFY(Act(f, "Undo1")->isEnabled());
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        QVERIFY(!f.Menus.Undo1->isEnabled());
+        QVERIFY(!Act(f, "Undo1")->isEnabled());
     }
 
     // Exit, load and unload ask "Save changes to NAME?" when there is unsaved work:
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(Saved(f), edited);
         fx.Dialogs.SaveAnswers << TSaveAnswer::Cancel;
         QTest::mousePress(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
-        QCOMPARE(f.Doc.FrameCount(), 5);
+        QCOMPARE(Doc(f).FrameCount(), 5);
         fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
         f.close();
         QVERIFY(!f.isVisible());
@@ -121,7 +121,7 @@ private slots:
         other.Dialogs.SaveAnswers << TSaveAnswer::Discard;
         other.LoadAnim("next.rtm", TFile::Regular({"arm"}, 2));
         QCOMPARE(other.Dialogs.SaveQuestions, QStringList{"Save changes to walk.rtm?"});
-        QCOMPARE(g.Doc.FrameCount(), 2);
+        QCOMPARE(Doc(g).FrameCount(), 2);
         QVERIFY(!g.isWindowModified());
     }
 
@@ -132,24 +132,24 @@ private slots:
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
         const auto parentOf = [&f](const char* name) {
-            const int p = f.Forest().Parent(f.FindNodeByName(name));
-            return p < 0 ? QString() : f.Forest().Component(p)->Name;
+            const int p = f.Editor().Forest().Parent(Node(f, name));
+            return p < 0 ? QString() : f.Editor().Forest().Component(p)->Name;
         };
-        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("hand"));
-        f.Menus.Moveonelevelup1->trigger();
+        Tree(f)->SetCurrentNode(Node(f, "hand"));
+        Act(f, "Moveonelevelup1")->trigger();
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Move one level up"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Move one level up"));
         QVERIFY(f.isWindowModified());
-        QVERIFY(!f.Unsaved());  // the animation itself is as loaded
+        QVERIFY(!f.Editor().AnimationUnsaved());  // the animation itself is as loaded
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(parentOf("hand"), QStringLiteral("arm"));
         QVERIFY(!f.isWindowModified());  // undone back to what the files hold
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));
-        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("arm"));
+        Tree(f)->SetCurrentNode(Node(f, "arm"));
         fx.Dialogs.Colors << 0x00123456u;
-        f.Menus.ChangeColor1->trigger();
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo Change Color"));
+        Act(f, "ChangeColor1")->trigger();
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Change Color"));
         // Another model: asked first; Save writes the linking file, then asks for the
         // colour file as "Save Colors" does.
         fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages.value(0), QStringLiteral("Linking and Pivot Info saved!"));
         QVERIFY(QFile::exists(fx.Path("colors.clr")));
         QCOMPARE(parentOf("hand"), QStringLiteral("body"));  // the saved linking, read back
-        QVERIFY(!f.Menus.Undo1->isEnabled());  // a new model, a new history
+        QVERIFY(!Act(f, "Undo1")->isEnabled());  // a new model, a new history
         QVERIFY(!f.isWindowModified());
     }
 
@@ -172,20 +172,20 @@ private slots:
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
-        QVERIFY(F_SelectComponents->isVisible());
+        QVERIFY(Ctl<QWidget>(f, "F_SelectComponents")->isVisible());
         fx.LoadAnim("walk.rtm", TFile::Regular({"arm", "hand"}, 13));
         fx.Select("body");
         fx.Dialogs.Answers << false;
-        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
+        QTest::mousePress(AcceptButton(f), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
-        QCOMPARE(f.Doc.FrameCount(), 13);
+        QCOMPARE(Doc(f).FrameCount(), 13);
         QCOMPARE(Ctl<QLCDNumber>(f, "D_Steps")->intValue(), 13);
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);  // asked again, Yes: a new animation
         fx.Select("body");
         fx.Dialogs.Answers << true;
-        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
-        QCOMPARE(f.Doc.FrameCount(), 1);
-        QVERIFY(f.Doc.AnimSelections.IndexOf("body") >= 0);
+        QTest::mousePress(AcceptButton(f), Qt::LeftButton);
+        QCOMPARE(Doc(f).FrameCount(), 1);
+        QVERIFY(Doc(f).AnimSelections.IndexOf("body") >= 0);
     }
 
     // Ctrl+click that deselects the last component repaints the views (the 3D view marks
@@ -194,8 +194,8 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
-        TComponentTree* tree = f.TV_EditComponents;
-        const QPoint at = tree->NodeRect(f.FindNodeByName("arm")).center();
+        TComponentTree* tree = Tree(f);
+        const QPoint at = tree->NodeRect(Node(f, "arm")).center();
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
         QTRY_VERIFY(!tree->SelectedNodes().empty());
         const int refreshes = Refreshed(f);
@@ -213,35 +213,35 @@ private slots:
         TMainForm& f = fx.StartWalk();
         const QByteArray loaded = Saved(f);
         QTest::keyClick(Ctl<QSlider>(f, "AnimSlider"), Qt::Key_End);
-        const int last = f.Doc.ActAnimStep;
+        const int last = Doc(f).ActAnimStep;
         QVERIFY(last > 0);
         fx.Dialogs.Answers << true;
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
-        f.TV_EditComponents->SetCurrentNode(f.FindNodeByName("leg"));
-        QTest::mousePress(F_SelectComponents->AbColBitBtn1, Qt::LeftButton);
-        QCOMPARE(f.Doc.AnimSelections.Names(), QStringList{"leg"});
+        Tree(f)->SetCurrentNode(Node(f, "leg"));
+        QTest::mousePress(AcceptButton(f), Qt::LeftButton);
+        QCOMPARE(Doc(f).AnimSelections.Names(), QStringList{"leg"});
         const auto crossed = [&f] {  // the components whose row carries the hidden cross
             QStringList names;
-            for (int node : f.Forest().TreeIndices())
-                if (f.TV_EditComponents->TreeModel()->IndexOf(node).data(TComponentTreeModel::HiddenRole).toBool())
-                    names << f.Forest().Component(node)->Name;
+            for (int node : f.Editor().Forest().TreeIndices())
+                if (Tree(f)->TreeModel()->IndexOf(node).data(TComponentTreeModel::HiddenRole).toBool())
+                    names << f.Editor().Forest().Component(node)->Name;
             return names.join(' ');
         };
         QCOMPARE(crossed(), QStringLiteral("body arm hand proxy:lamp.01"));
         QVERIFY(Ctl<TLedButton>(f, "RB_CheckedSelections")->isChecked());
-        QCOMPARE(f.Menus.Undo1->text(), QStringLiteral("&Undo New Animation"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo New Animation"));
         QVERIFY(f.isWindowModified());
 
         QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(Saved(f), loaded);
-        QCOMPARE(f.Doc.ActAnimStep, last);
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: walk.rtm"));
-        QCOMPARE(f.Doc.AnimFileName, fx.Path("walk.rtm"));
-        QVERIFY(!f.isWindowModified() && !f.Menus.Undo1->isEnabled());
+        QCOMPARE(Doc(f).ActAnimStep, last);
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
+        QVERIFY(!f.isWindowModified() && !Act(f, "Undo1")->isEnabled());
         QCOMPARE(crossed(), QStringLiteral("body leg"));
         QTest::keyClick(&f, Qt::Key_Y, Qt::ControlModifier);
-        QCOMPARE(f.Doc.AnimSelections.Names(), QStringList{"leg"});
-        QCOMPARE(f.StatusText(2), QStringLiteral("Anim: <NOT SAVED>"));
+        QCOMPARE(Doc(f).AnimSelections.Names(), QStringList{"leg"});
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
         QCOMPARE(crossed(), QStringLiteral("body arm hand proxy:lamp.01"));
         QVERIFY(f.isWindowModified());
     }

@@ -344,6 +344,7 @@ private slots:
         const TAnimFrames before = e.Document().AnimFrames;
         TAnimFrames expected = before;
         QVERIFY(FlipFrames(expected, FindFlipPartners(e.Document().AnimSelections.Names()), 1, 1).Done());
+        QVERIFY(e.FlipPoseOffered());
         QSignalSpy changed(&e, &TEditor::Changed);
         const TTimingResult r = e.FlipPose();
         QVERIFY(r.Done());
@@ -359,13 +360,15 @@ private slots:
         QVERIFY(!e.History().CanUndo());
     }
 
-    // Not while an edit or playback poses the components, nor without frames: nothing
-    // changes and no step is recorded.
+    // Not while an edit, playback, an open time cell or a drag of frames is under way, nor
+    // without frames: nothing changes and no step is recorded.
     void flipPoseRefused_data()
     {
         QTest::addColumn<QString>("state");
         QTest::newRow("edit mode") << "edit";
         QTest::newRow("playback") << "playback";
+        QTest::newRow("a time cell open") << "cell";
+        QTest::newRow("a drag in the frame timer") << "drag";
         QTest::newRow("no frames") << "empty";
     }
     void flipPoseRefused()
@@ -377,12 +380,16 @@ private slots:
         if (state == "edit") {
             e.SetSelection({e.Forest().Find("body")}, e.Forest().Find("body"));
             QVERIFY(!e.BeginEdit().Refusal);
-        } else if (state == "playback") {
-            e.HoldPose(true);
+        } else if (state == "playback" || state == "cell" || state == "drag") {
+            e.SetActivity(state == "playback" ? TEditor::ActivityPlaying
+                          : state == "cell"   ? TEditor::ActivityCell
+                                              : TEditor::ActivityDrag,
+                          true);
         } else {
             e.Anim().ClearAnimation();
         }
         const TAnimFrames before = e.Document().AnimFrames;
+        QVERIFY(!e.FlipPoseOffered());
         QCOMPARE(int(e.FlipPose().Status), int(TTimingStatus::NotApplicable));
         QVERIFY(SameFrames(e.Document().AnimFrames, before));
         QVERIFY(!e.History().CanUndo());

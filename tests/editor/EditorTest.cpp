@@ -412,7 +412,7 @@ private slots:
         Select(e, "hand");
         QCOMPARE(std::pair(spy.count(), Reported(spy)), std::pair(qsizetype(1), unsigned(ChangeSelection)));
         T3dScene scene;
-        const auto hasPivot = [&] { e.Build3d(scene, 0.1f, 0.1f); return scene.HasPivot; };
+        const auto hasPivot = [&] { e.Build3d(scene); return scene.HasPivot; };
         QVERIFY(!hasPivot());
         SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
         QVERIFY(hasPivot());
@@ -548,6 +548,105 @@ private slots:
         QVERIFY(e.Undo());
         e.Anim().ClearAnimation();  // the unload shows again what the walk's load hid
         QCOMPARE(Hidden(e), QString());
+    }
+
+    // Undo and redo wait while something is under way that they would change the frames
+    // under: playback, an open time cell, a drag in the frame timer, an edit. The Edit menu
+    // hears when that starts and ends.
+    void undoWaitsForWhatIsUnderWay_data()
+    {
+        QTest::addColumn<unsigned>("activity");  // 0: an edit
+        QTest::newRow("playing") << unsigned(TEditor::ActivityPlaying);
+        QTest::newRow("cell open") << unsigned(TEditor::ActivityCell);
+        QTest::newRow("drag") << unsigned(TEditor::ActivityDrag);
+        QTest::newRow("editing") << 0u;
+    }
+    void undoWaitsForWhatIsUnderWay()
+    {
+        QFETCH(unsigned, activity);
+        TEditor e;
+        Start(e, "walk.rtm");
+        QVERIFY(e.Anim().InsertFrameAfter().isEmpty() && e.Anim().InsertFrameAfter().isEmpty() && e.Undo());
+        const QByteArray before = Saved(e);
+        QSignalSpy spy(&e, &TEditor::UndoStateChanged);
+        const auto busy = [&](bool on) {
+            if (activity)
+                e.SetActivity(activity, on);
+            else if (on)
+                QVERIFY(!e.BeginEdit().Refusal);
+            else
+                e.EndEdit();
+        };
+        busy(true);
+        QCOMPARE(spy.count(), 1);
+        QVERIFY(e.History().CanUndo() && e.History().CanRedo() && !e.UndoOffered());
+        QVERIFY(!e.Undo() && !e.Redo());
+        QCOMPARE(Saved(e), before);
+        if (activity) {
+            e.SetActivity(activity, true);  // said once
+            QCOMPARE(spy.count(), 1);
+        }
+        busy(false);
+        QCOMPARE(spy.count(), 2);
+        QVERIFY(e.UndoOffered() && e.Undo());
+        QVERIFY(Saved(e) != before);
+    }
+
+    // The switches of how the views draw (the grid, the 3D view's) change no outline or
+    // pose: they are reported as such, and the rest as options.
+    void lookAndOptionsReportedApart_data()
+    {
+        QTest::addColumn<TOp>("op");
+        QTest::addColumn<unsigned>("reported");  // exactly these flags
+        const auto row = [](const char* name, unsigned reported, void (*set)(TEditorOptions&)) {
+            QTest::newRow(name) << WithOptions(set) << reported;
+        };
+        row("2D grid", ChangeLook, [](TEditorOptions& o) { o.Grid = false; });
+        row("lighting", ChangeLook, [](TEditorOptions& o) { o.Lighting = false; });
+        row("3D transparency", ChangeLook, [](TEditorOptions& o) { o.Transparent3d = true; });
+        row("3D grid", ChangeLook, [](TEditorOptions& o) { o.Grid3d = false; });
+        row("shell alphas", ChangeLook, [](TEditorOptions& o) { o.PolygonAlpha = o.EnvironmentAlpha = 0.5f; });
+        row("axes", ChangeOptions, [](TEditorOptions& o) { o.Axes = false; });
+        row("axes and grid", ChangeOptions, [](TEditorOptions& o) { o.Axes = o.Grid = false; });
+        row("components shown", ChangeOptions, [](TEditorOptions& o) { o.Show = TComponentShow::All; });
+        row("nothing", 0, [](TEditorOptions&) {});
+    }
+    void lookAndOptionsReportedApart()
+    {
+        QFETCH(TOp, op); QFETCH(unsigned, reported);
+        TEditor e;
+        Start(e, true);
+        QSignalSpy spy(&e, &TEditor::Changed);
+        op(e, Dir_);
+        QCOMPARE(Reported(spy), reported);
+    }
+
+    // What sets up which components are hidden also has the views show the components
+    // that are not hidden.
+    void hidingShowsTheComponentsNotHidden_data()
+    {
+        QTest::addColumn<TOp>("op");
+        QTest::newRow("show all") << TOp([](TEditor& e, const QDir&) { e.ShowAll(); });
+        QTest::newRow("hide all") << TOp([](TEditor& e, const QDir&) { e.HideAll(); });
+        QTest::newRow("animated only") << TOp([](TEditor& e, const QDir&) {
+            QVERIFY(e.ShowAll());  // the load hid the rest already
+            SetOptions(e, [](TEditorOptions& o) { o.Show = TComponentShow::None; });
+            QVERIFY(e.ShowAnimatedOnly());
+        });
+        QTest::newRow("animation loaded") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadAnimation(d.filePath("sample.rtm"))); });
+        QTest::newRow("new animation") << TOp([](TEditor& e, const QDir&) {
+            e.StartNewAnimation();
+            QVERIFY(e.CreateNewAnimation({QStringLiteral("leg")}).isEmpty());
+        });
+    }
+    void hidingShowsTheComponentsNotHidden()
+    {
+        QFETCH(TOp, op);
+        TEditor e;
+        Start(e, true);
+        SetOptions(e, [](TEditorOptions& o) { o.Show = TComponentShow::None; });
+        op(e, Dir_);
+        QCOMPARE(e.Options().Show, TComponentShow::Checked);
     }
 
     // Pivot mode switched on and off during an edit leaves the edit's pose alone: Apply

@@ -48,7 +48,7 @@ private slots:
     {
         TForest f("zed twin<zed twin");
         f.Forest.Sort();
-        const std::vector<TSelection*> order = f.Forest.TreeOrder();
+        const std::vector<TSelection*> order = f.Forest.MutableTreeOrder();
         QCOMPARE(order.front(), &f.Components[2]);
         const QStringList names{"twin", "Twin", "", "zed", "ghost", "twin"};
         const std::vector<TSelection*> found = FindComponentsByName(order, names);

@@ -19,6 +19,8 @@ struct TComponents {
             s->Color = uint32_t(Order.size());
         }
     }
+    // The order, read only, as the files are saved from it.
+    std::vector<const TSelection*> ReadOnly() const { return {Order.begin(), Order.end()}; }
     QStringList Shown() const
     {
         QStringList out;
@@ -69,7 +71,7 @@ private slots:
         QFETCH(QString, names); QFETCH(QString, before); QFETCH(QString, after);
         TComponents c(names.split(','));
         TIniFile ini = Ini(before);
-        QCOMPARE(SaveNames(c.Order, ini), after != before);
+        QCOMPARE(SaveNames(c.ReadOnly(), ini), after != before);
         QCOMPARE(ini.Text(), after);
     }
 
@@ -80,7 +82,7 @@ private slots:
         c.Order[1]->Color = 0xFF0000;
         c.Order[2]->Color = 0xFFFFFFFF;
         TIniFile ini = Ini("[ColorDef]\nB=$00FF00\nz=9\n[Other]\na=1\n");
-        SaveColors(c.Order, ini);
+        SaveColors(c.ReadOnly(), ini);
         QCOMPARE(ini.Text(), QStringLiteral("[ColorDef]\nb=16711680\nz=9\na=255\nc=-1\n[Other]\na=1\n"));
     }
 
@@ -92,7 +94,7 @@ private slots:
         LoadColorFile(c.Order, dir.filePath("none.clr"));
         QCOMPARE(c.Shown(), QStringList{"body/1"});
         QString error;
-        QVERIFY(!SaveColorsFile(c.Order, dir.filePath("no/such/folder.clr"), &error) && !error.isEmpty());
+        QVERIFY(!SaveColorsFile(c.ReadOnly(), dir.filePath("no/such/folder.clr"), &error) && !error.isEmpty());
     }
 };
 

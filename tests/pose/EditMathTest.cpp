@@ -23,7 +23,7 @@ struct TScene {
         for (int i = 0; i < 3; ++i)
             c.Pivot[i] = pivot[i];
         Tree.Nodes.push_back({&c, level, animated});
-        std::vector<TSelection*> all;
+        std::vector<const TSelection*> all;
         for (TSelection& each : Components)
             all.push_back(&each);
         Pose.Reset(all);

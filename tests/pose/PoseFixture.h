@@ -23,9 +23,9 @@ inline TModelList MainOnly(const TP3dBuilder& b)
 }
 
 // Every selection of the model a top-level node, in file order.
-inline std::vector<TSelection*> TreeOf(const TP3dModell& m)
+inline std::vector<const TSelection*> TreeOf(const TP3dModell& m)
 {
-    std::vector<TSelection*> tree;
+    std::vector<const TSelection*> tree;
     for (const auto& s : m.Selections)
         tree.push_back(s.get());
     return tree;

@@ -44,7 +44,7 @@ private slots:
         doc.AnimFrames.Reset(3);
         doc.AnimFrames.Append(0, std::vector{entry(0, 1), entry(2, 2), entry(0, 3)});  // the last entry for A counts
         doc.AnimFrames.Append(1, std::vector{entry(0, 4), entry(1, 9), entry(0, 5)});  // B has no entry
-        const std::vector<TSelection*> tree{&lower, &a, &b, &again};
+        const std::vector<const TSelection*> tree{&lower, &a, &b, &again};
         TPose pose(tree);
         QStringList debug;
         SetDebugSink([&](const QString& l) { debug << l; });
@@ -82,7 +82,7 @@ private slots:
         doc.AnimFrames.Append(0.3f, std::vector{entry(0, 30), entry(1, 40)});
         doc.AnimFrames.Append(0.6f, std::vector{entry(0, 50), entry(0, 60)});  // no B
         doc.AnimFrames.Append(1, std::vector{entry(1, 70), entry(0, 80)});
-        const std::vector<TSelection*> tree{&a, &b};
+        const std::vector<const TSelection*> tree{&a, &b};
         TPose pose(tree);
         QCOMPARE(ApplyBlendTransforms(doc, 0, 0.25, tree, pose), TApplyFrameResult::Ok);
         // A: place 1 (20) towards the next frame's place 1 (40); B: place 0 (10) towards 30.

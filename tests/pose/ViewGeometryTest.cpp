@@ -37,7 +37,7 @@ struct TDrawn {
     TViewItems Views() { return {&Front, &Left, &Top}; }
     void Draw()
     {
-        const std::vector<TSelection*> tree = TreeOf(*Models[0]);
+        const std::vector<const TSelection*> tree = TreeOf(*Models[0]);
         TPoseCache cache;
         cache.Rebuild(tree);
         TPose pose(tree);

@@ -38,15 +38,17 @@ private slots:
         TEditor e;
         QVERIFY(e.LoadModel(QDir(home.path()).filePath("robot.p3d")) && e.LoadAnimation(QDir(home.path()).filePath("walk.rtm")));
         e.Anim().SetActStep(1);
-        const T3dPaintOptions paint{lit, transparent, true};
         const auto picture = [&](int onion, TComponentShow show) {
             TEditorOptions o = e.Options();
             o.OnionFrames = onion;
             o.Show = show;
+            o.Lighting = lit;
+            o.Transparent3d = transparent;
+            o.Grid3d = true;
             e.SetOptions(o);
             e.Pose();
             QString error;
-            QImage img = Render3dPicture(e, QSize(240, 180), paint, &error);
+            QImage img = Render3dPicture(e, QSize(240, 180), &error);
             img.reinterpretAsFormat(QImage::Format_RGB32);
             return img;
         };

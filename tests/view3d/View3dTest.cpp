@@ -2,6 +2,7 @@
 // the main window, from the painter alone, and from the render command.
 #include "app/CommandHome.h"
 #include "app/Main.h"
+#include "app/MainPanels.h"
 #include "editor/Editor.h"
 #include "filebuild/P3dBuilder.h"
 #include "modelforms/ComponentTree.h"
@@ -48,6 +49,8 @@ struct TWindow {
     ScriptedDialogs Dialogs;
     TMainForm Form{TAppPaths::FromHome(Home.path())};
 
+    T3dArea* Area() const { return Ctl<T3dArea>(Form, "P_3dArea"); }
+
     bool Start(bool withModel)
     {
         TP3dBuilder b;
@@ -56,23 +59,23 @@ struct TWindow {
         b.AddSelection("cube", b.AddBox(-1.8f, 0, 0, -1.3f, 0.5f, 0.5f));
         const QString path = QDir(Home.path()).filePath("scene.p3d");
         Form.show();
-        if (!b.WriteTo(path) || !QTest::qWaitForWindowExposed(&Form) || !Form.P_3dArea->View())
+        if (!b.WriteTo(path) || !QTest::qWaitForWindowExposed(&Form) || !Area()->View())
             return false;
         if (withModel) {
             Form.LoadModel(path);
-            Form.Editor->SetColor(Node("plate"), 0x000000FF);
-            Form.Editor->SetColor(Node("cube"), 0x00FF0000);
+            Form.Editor().SetColor(Node("plate"), 0x000000FF);
+            Form.Editor().SetColor(Node("cube"), 0x00FF0000);
         }
         // The start-up settings press "Light Mode" and "Transparent Mode"; the tests say what they want.
         for (QToolButton* button : {Ctl<QToolButton>(Form, "B_Grid"), Ctl<QToolButton>(Form, "B_Light"), Ctl<QToolButton>(Form, "B_Transparent3D")})
             button->setChecked(false);
-        return QTest::qWaitFor([this] { return Form.P_3dArea->View()->ContextCreated(); });
+        return QTest::qWaitFor([this] { return Area()->View()->ContextCreated(); });
     }
-    int Node(const char* name) const { return Form.FindNodeByName(QLatin1String(name)); }
+    int Node(const char* name) const { return Form.Editor().Forest().Find(QLatin1String(name)); }
     // The colours as stored in the framebuffer, without Qt's reading of the alpha channel.
     QImage Picture()
     {
-        QImage img = Form.P_3dArea->View()->grabFramebuffer();
+        QImage img = Area()->View()->grabFramebuffer();
         img.reinterpretAsFormat(QImage::Format_RGB32);
         return img;
     }
@@ -89,10 +92,10 @@ private slots:
         TWindow w;
         QVERIFY(w.Start(!setup.contains('0')));
         if (!setup.contains('0')) {
-            w.Form.Editor->SetHidden(w.Node("plate"), setup.contains('h'));
-            w.Form.Editor->SetHidden(w.Node("cube"), setup.contains('H'));
-            w.Form.Editor->SetPivot(w.Node("plate"), {0, 0, 0});
-            w.Form.TV_EditComponents->SetNodeSelected(w.Form.FindNodeByName("plate"), setup.contains('e'));
+            w.Form.Editor().SetHidden(w.Node("plate"), setup.contains('h'));
+            w.Form.Editor().SetHidden(w.Node("cube"), setup.contains('H'));
+            w.Form.Editor().SetPivot(w.Node("plate"), {0, 0, 0});
+            Ctl<TComponentTree>(w.Form, "TV_EditComponents")->SetNodeSelected(w.Node("plate"), setup.contains('e'));
             (setup.contains('A') ? Ctl<TLedButton>(w.Form, "RB_AllSelections") : Ctl<TLedButton>(w.Form, "RB_CheckedSelections"))->setChecked(true);
             Ctl<TLedButton>(w.Form, "RB_AllPolygons")->setChecked(setup.contains('s'));
             Ctl<TLedButton>(w.Form, "B_ChangePivot")->setChecked(setup.contains('p'));
@@ -111,7 +114,7 @@ private slots:
     {
         TWindow w;
         QVERIFY(w.Start(true));
-        TOpenGLQelPanel* view = w.Form.P_3dArea->View();
+        TOpenGLQelPanel* view = w.Area()->View();
         Ctl<QToolButton>(w.Form, "B_Light")->setChecked(true);
         const auto red = [&] { return Colours(w.Picture()).contains(qRgb(254, 0, 0)); };
         QVERIFY(red());
@@ -120,7 +123,7 @@ private slots:
         QMouseEvent move(QEvent::MouseMove, QPointF(to), view->mapToGlobal(QPointF(to)), Qt::NoButton, Qt::LeftButton, {});
         QApplication::sendEvent(view, &move);
         QTest::mouseRelease(view, Qt::LeftButton, {}, to);
-        QVERIFY(!w.Form.Drag3d().ViewDragging);
+        QVERIFY(!w.Area()->Drag().ViewDragging);
         QVERIFY(!red());
     }
 
