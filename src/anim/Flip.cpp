@@ -284,8 +284,9 @@ TTimingResult FlipFramesHalfCycleLater(TAnimFrames& frames, const TFlipPartners&
 
 QString FlipMessage(const QStringList& names, const TFlipPartners& partners)
 {
+    // The blanks of " l"/" r" do not break: a message box wraps its lines there otherwise.
     QString text = QStringLiteral(
-        "Mirrored across X = 0. Partners are found by name: _l/_r, .l/.r, -l/-r or \" l\"/\" r\" at the end, "
+        "Mirrored across X = 0. Partners are found by name: _l/_r, .l/.r, -l/-r or \"\u00A0l\"/\"\u00A0r\" at the end, "
         "l_/r_ at the start, left/right anywhere.");
     if (partners.Pairs.empty())
         text += QStringLiteral("\nNo partners found: every component is mirrored on its own.");
