@@ -9,12 +9,10 @@
 #include "support/TestMain.h"
 
 #include <QAction>
-#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
-#include <cstring>
 #include <set>
 
 namespace {
@@ -175,8 +173,8 @@ private slots:
         QVERIFY(!f.Editor().History().CanUndo());
     }
 
-    // Playback and edit mode pose the components themselves: Flip Pose is not offered
-    // then, and its key does nothing.
+    // While playback or an edit poses the components, Flip Pose is not offered and its key
+    // does nothing: the frame would change under them.
     void flipPoseNotOffered_data()
     {
         QTest::addColumn<QString>("button");
