@@ -90,11 +90,12 @@ bool WriteTwins(const QDir& dir)
            WriteBytesFile(dir.filePath("twins.rtm"), RtmBuild::Build(anim));
 }
 
+// The same frames to the bit (no frames hold no memory to compare).
 bool SameFrames(const TAnimFrames& a, const TAnimFrames& b)
 {
     return a.size() == b.size() && a.AllEntries().size() == b.AllEntries().size() &&
-           std::memcmp(a.Times().data(), b.Times().data(), a.size() * sizeof(float)) == 0 &&
-           std::memcmp(a.AllEntries().data(), b.AllEntries().data(), a.AllEntries().size_bytes()) == 0;
+           (a.empty() || (std::memcmp(a.Times().data(), b.Times().data(), a.size() * sizeof(float)) == 0 &&
+                          std::memcmp(a.AllEntries().data(), b.AllEntries().data(), a.AllEntries().size_bytes()) == 0));
 }
 
 // The frames the onion skin shows, as frame numbers, negative for the frames before.
