@@ -4,6 +4,7 @@
 #include "anim/Rtm.h"
 #include "platform/FileUtil.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <new>
 #include <utility>
@@ -212,12 +213,24 @@ QString TAnimController::CreateNewAnimation(const QStringList& names)
     return {};
 }
 
-QString TAnimController::LoadAnimation(const QString& path)
+QString TAnimController::LoadAnimation(const QString& path, const TLongRun& run, bool* cancelled)
 {
+    // Read apart from the document, which stays as it is until the read is through.
+    const QString file = ResolveCaseInsensitive(path);
+    TRtmData data;
+    const TLongTask read{QStringLiteral("Loading %1...").arg(FileNamePart(path)), QFileInfo(file).size(),
+                         [&](TProgress* progress) {
+                             data = ReadRtmFile(file, path, progress);
+                             return !Cancelled(progress);
+                         }};
+    if (!run(read)) {
+        if (cancelled)
+            *cancelled = true;
+        return {};
+    }
     const TScope scope(*this, TAnimChange::Document);
     Loading_ = true;
     ClearAnimation();
-    TRtmData data = ReadRtmFile(ResolveCaseInsensitive(path), path);
     if (!data.Ok()) {
         // A failed load leaves an empty document, announced as after a clear.
         ClearAnimation();
@@ -238,20 +251,39 @@ QString TAnimController::LoadAnimation(const QString& path)
     return {};
 }
 
-QString TAnimController::SaveAnimation(const QString& path)
+QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run, bool* cancelled)
 {
     if (Doc_.AnimStepCount == 0)
         return QStringLiteral("No Animation found!");
     const TScope scope(*this, std::nullopt);
     CommitRetime();
-    // Streamed: the file is never built in memory as a whole.
-    TAtomicFileWriter out(path);
-    if (const QString error = WriteRtm(Doc_, out); !error.isEmpty()) {
-        out.Discard();
-        return error;
+    const qint64 nameCount = Doc_.AnimSelections.Count();
+    const qint64 size = Rtm::HeaderSize + nameCount * Rtm::NameFieldSize + qint64(Doc_.AnimStepCount) * (4 + nameCount * Rtm::RecordSize);
+    QString error;
+    const TLongTask write{QStringLiteral("Saving..."), size, [&](TProgress* progress) {
+        // Streamed: the file is never built in memory as a whole.
+        TAtomicFileWriter out(path);
+        out.SetProgress(progress, size);
+        if (error = WriteRtm(Doc_, out); !error.isEmpty()) {
+            out.Discard();
+            return true;
+        }
+        if (!out.Ok() || !out.Commit()) {
+            if (out.Cancelled())
+                return false;
+            error = QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
+            return true;
+        }
+        Advance(progress, 1, 1);
+        return true;
+    }};
+    if (!run(write)) {
+        if (cancelled)
+            *cancelled = true;
+        return {};
     }
-    if (!out.Ok() || !out.Commit())
-        return QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
+    if (!error.isEmpty())
+        return error;
     Doc_.AnimFileName = path;
     emit Saved();
     return {};

@@ -26,6 +26,7 @@
 #include "anim/AnimDocument.h"
 #include "anim/AnimStep.h"
 #include "anim/FrameTiming.h"
+#include "platform/Progress.h"
 
 #include <functional>
 #include <optional>
@@ -87,11 +88,15 @@ public:
 
     // Reads an RTM file (found without regard to letter case) in place of the document:
     // frames, names, total move, step count, validated times, frame 0 current, the file
-    // name. Loading() is true meanwhile. A failed load leaves an empty document and
-    // returns its message ("Cannot open file ...", "Incorrect Format!", ...).
-    QString LoadAnimation(const QString& path);
-    // Writes the document to path (atomically); "No Animation found!" without frames.
-    QString SaveAnimation(const QString& path);
+    // name. A failed load leaves an empty document and returns its message ("Cannot open
+    // file ...", "Incorrect Format!", ...). The file is read apart from the document by
+    // run; a cancelled read (*cancelled set, "" returned) changes nothing.
+    QString LoadAnimation(const QString& path, const TLongRun& run = RunInPlace, bool* cancelled = nullptr);
+    // Writes the document to path (atomically); "No Animation found!" without frames. The
+    // write goes through run, which may do it on another thread: nothing may change the
+    // document meanwhile. A cancelled write (*cancelled set, "" returned) leaves the file
+    // as it was.
+    QString SaveAnimation(const QString& path, const TLongRun& run = RunInPlace, bool* cancelled = nullptr);
 
     // The frame-list buttons and the time cell.
     // "Insert after": a copy of the current frame after it, made current.

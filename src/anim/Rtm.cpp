@@ -1,6 +1,7 @@
 #include "anim/Rtm.h"
 
 #include "platform/FileUtil.h"
+#include "platform/Progress.h"
 
 #include <QFile>
 
@@ -76,7 +77,7 @@ private:
 // bytes and once as the document.
 class TFileInput {
 public:
-    explicit TFileInput(QFile& file) : File_(file), Size_(file.size()) {}
+    TFileInput(QFile& file, TProgress* progress) : File_(file), Size_(file.size()), Progress_(progress) {}
     qint64 Size() const { return Size_; }
     const QString& Error() const { return Error_; }
     const char* Take(qsizetype n)
@@ -92,6 +93,8 @@ private:
     bool Refill(qsizetype n)
     {
         static constexpr qsizetype Chunk = 1 << 20;
+        if (!Advance(Progress_, File_.pos(), Size_))  // cancelled: the input ends here
+            return false;
         const qsizetype kept = End_ - Pos_;
         if (Buffer_.size() < Chunk)
             Buffer_.resize(Chunk);
@@ -111,6 +114,7 @@ private:
 
     QFile& File_;
     qint64 Size_;
+    TProgress* Progress_;
     QByteArray Buffer_;
     qsizetype Pos_ = 0;
     qsizetype End_ = 0;
@@ -236,7 +240,7 @@ TRtmData ReadRtm(const QByteArray& bytes)
     return data;
 }
 
-TRtmData ReadRtmFile(const QString& path, const QString& shownName)
+TRtmData ReadRtmFile(const QString& path, const QString& shownName, TProgress* progress)
 {
     TRtmData data;
     QFile file;
@@ -244,11 +248,13 @@ TRtmData ReadRtmFile(const QString& path, const QString& shownName)
         Fail(data, QStringLiteral("Cannot open file %1").arg(shownName));
         return data;
     }
-    TFileInput in(file);
+    TFileInput in(file, progress);
     try {
         ParseRtm(in, data);
         if (!in.Error().isEmpty())  // a read failed: the file is not what it seemed
             Fail(data, QStringLiteral("Cannot read file %1: %2").arg(shownName, in.Error()));
+        if (data.Ok())
+            Advance(progress, 1, 1);
     } catch (const std::bad_alloc&) {
         Fail(data, Rtm::OutOfMemory());
     }

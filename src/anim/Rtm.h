@@ -10,6 +10,7 @@
 #include <atomic>
 
 class TAtomicFileWriter;
+class TProgress;
 
 namespace Rtm {
 inline constexpr char Magic[8] = {'R', 'T', 'M', '_', '0', '1', '0', '1'};
@@ -48,8 +49,9 @@ struct TRtmData {
 TRtmData ReadRtm(const QByteArray& bytes);
 // The same from a file, read in pieces: the file is never held in memory as a whole. A
 // file that cannot be opened gives "Cannot open file NAME", a failed read "Cannot read file
-// NAME: REASON", NAME being shownName.
-TRtmData ReadRtmFile(const QString& path, const QString& shownName);
+// NAME: REASON", NAME being shownName. progress hears of every megabyte and of the end;
+// cancelled, the read stops with an error and keeps nothing.
+TRtmData ReadRtmFile(const QString& path, const QString& shownName, TProgress* progress = nullptr);
 
 // Builds the file for frames 0 .. AnimStepCount-1, writing entry j of each frame (by list
 // position) for name slot j. On an inconsistent document returns its "[internal Error] ..."

@@ -14,6 +14,7 @@
 #include "view3d/Framemanipulator.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
+#include "widgets/LongWork.h"
 
 #include <QAction>
 #include <utility>
@@ -58,6 +59,12 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     BuildSecondaryWindows();
     ConnectEditor();
     ShowOptions();
+    // Long loads, saves and exports run on a worker thread; the status bar shows how far.
+    auto* longWork = new TLongWork(this);
+    statusBar()->addPermanentWidget(longWork);
+    longWork->Hold(PlayTimer);
+    longWork->Hold(EditTimer_);
+    Editor_->RunLong = [longWork](const TLongTask& task) { return longWork->Run(task); };
     ShowUndoState();
     Built_ = true;
 }

@@ -140,10 +140,13 @@ bool TMainForm::SaveAnimationAs()
 
 bool TMainForm::SaveAnimationTo(const QString& path)
 {
-    if (const QString error = Anim.SaveAnimation(path); !error.isEmpty()) {
+    bool cancelled = false;
+    if (const QString error = Editor_->SaveAnimation(path, &cancelled); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;
     }
+    if (cancelled)  // the file as it was
+        return false;
     SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
     return true;
 }

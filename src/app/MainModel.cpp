@@ -61,8 +61,10 @@ void TMainForm::LoadModel(const QString& fileName)
 {
     if (fileName.isEmpty() || !SaveModelChangesFirst())
         return;
-    Editor_->ClearModel();
-    const bool loaded = Editor_->LoadModel(fileName);
+    bool cancelled = false;
+    const bool loaded = Editor_->LoadModel(fileName, &cancelled);
+    if (cancelled)  // everything as it was
+        return;
     const TModelSetup& setup = Editor_->Setup();
     // The main model's counts as its header states them, also when the file turned out
     // too short to hold them.

@@ -182,6 +182,8 @@ void TMainForm::ExportModelClick(bool gltf)
     r.EnvironmentAlpha = options.EnvironmentAlpha;
     Editor_->Pose();  // the views may not have drawn the last change yet
     const TExportResult result = Editor_->Export(r);
+    if (result.Cancelled)  // the file as it was
+        return;
     if (!result.Error.isEmpty()) {
         dialogs().ShowMessage(result.Error);
         return;

@@ -1,5 +1,8 @@
 #include "editor/Editor.h"
 #include "anim/Playback.h"
+#include "platform/FileUtil.h"
+
+#include <QFileInfo>
 
 #include <utility>
 
@@ -170,8 +173,37 @@ unsigned TEditor::ModelUnsaved() const
 
 // ---- Models
 
-bool TEditor::LoadModel(const QString& path)
+bool TEditor::Run(const TLongTask& task) const
 {
+    ++Running_;
+    const bool done = RunLong(task);
+    --Running_;
+    return done;
+}
+
+bool TEditor::LoadModel(const QString& path, bool* cancelled)
+{
+    // Read apart from what is shown; its messages are said once it is in place of the
+    // models before, as a load in place would have said them.
+    TModelSetup read;
+    read.LinkDataDir = LinkDataDir;
+    read.TranslationFile = TranslationFile;
+    read.ColorFile = ColorFile;
+    read.NameFiles = NameFiles;
+    QStringList messages;
+    read.Message = [&messages](const QString& text) { messages << text; };
+    bool loaded = false;
+    const TLongTask task{QStringLiteral("Loading %1...").arg(FileNamePart(path)),
+                         QFileInfo(ResolveCaseInsensitive(path)).size(), [&](TProgress* progress) {
+                             read.Progress = progress;
+                             loaded = read.Load(path);
+                             return !Cancelled(progress);
+                         }};
+    if (!Run(task)) {
+        if (cancelled)
+            *cancelled = true;
+        return false;
+    }
     LeaveEdit(TAnimChange::Document);
     HiddenByLoad_.clear();
     PivotComponent_ = nullptr;
@@ -181,7 +213,10 @@ bool TEditor::LoadModel(const QString& path)
     Setup_.ColorFile = ColorFile;
     Setup_.Message = Message;
     Setup_.NameFiles = NameFiles;
-    const bool loaded = Setup_.Load(path);
+    Setup_.Load(QString());  // the views let go of the components before their models go
+    for (const QString& text : messages)
+        Message(text);
+    Setup_.Take(std::move(read));
     // Steps point at the components that went: a new history, in which the animation
     // stays as modified as it was and the model's files hold what is shown.
     NewHistory(ModelFiles);
@@ -219,9 +254,16 @@ TEnvironmentLoad TEditor::LoadEnvironment(const QString& path)
     return result;
 }
 
-bool TEditor::LoadAnimation(const QString& path, bool* posed)
+bool TEditor::LoadAnimation(const QString& path, bool* posed, bool* cancelled)
 {
-    if (const QString error = Anim_.LoadAnimation(path); !error.isEmpty()) {
+    bool stopped = false;
+    const QString error = Anim_.LoadAnimation(path, [this](const TLongTask& task) { return Run(task); }, &stopped);
+    if (stopped) {
+        if (cancelled)
+            *cancelled = true;
+        return false;
+    }
+    if (!error.isEmpty()) {
         Message(error);
         return false;
     }
@@ -236,6 +278,11 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed)
         *posed = shown;
     emit Changed(ChangeModel | ChangePose);
     return true;
+}
+
+QString TEditor::SaveAnimation(const QString& path, bool* cancelled)
+{
+    return Anim_.SaveAnimation(path, [this](const TLongTask& task) { return Run(task); }, cancelled);
 }
 
 QString TEditor::MissingReport() const
@@ -423,6 +470,9 @@ TPoseParams TEditor::Params() const
 
 void TEditor::Pose()
 {
+    // Nothing can have changed them, and long work may be reading them.
+    if (Running_)
+        return;
     for (TComponentNode& n : Nodes_)
         n.InAnimation = Anim_.IsInAnimation(n.Component->Name);
     UpdateDisplayPoints(Setup_.Models, Nodes_, Cache_, Pose_, Params());
@@ -484,5 +534,15 @@ void TEditor::Build3d(T3dScene& scene) const
 
 TExportResult TEditor::Export(const TExportRequest& request) const
 {
-    return ExportPosedModel(Setup_.Models, TreeOrder_, Pose_, Params(), &Anim_.Doc, request);
+    TExportResult result;
+    TExportRequest r = request;
+    const TPoseParams params = Params();
+    const TLongTask task{QStringLiteral("Exporting..."), ExportBytesEstimate(Setup_.Models, &Anim_.Doc, r),
+                         [&](TProgress* progress) {
+                             r.Progress = progress;
+                             result = ExportPosedModel(Setup_.Models, TreeOrder_, Pose_, params, &Anim_.Doc, r);
+                             return !result.Cancelled;
+                         }};
+    result.Cancelled = !Run(task);
+    return result;
 }

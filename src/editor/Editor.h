@@ -58,11 +58,18 @@ public:
     std::function<int(const QStringList&)> ChooseProxy = [](const QStringList& names) {
         return names.isEmpty() ? -1 : 0;
     };
+    // Runs the long part of a load, a save or an export: reading or writing the file apart
+    // from what is shown (platform/Progress.h). The window runs it on a worker thread while
+    // it keeps painting, and lets the user cancel it; a cancelled operation changes nothing.
+    // Meanwhile nothing may change the session: the window lets no input through and
+    // holds its timers, and Pose() leaves the points alone.
+    TLongRun RunLong = RunInPlace;
 
     // ---- Models
     // As "Load P3d...": the main model with its proxies, names, colours and linking; the
-    // models before are gone also when this one cannot be read (false, message out).
-    bool LoadModel(const QString& path);
+    // models before are gone also when this one cannot be read (false, message out). The
+    // reading goes through RunLong; cancelled (false, *cancelled set) it changed nothing.
+    bool LoadModel(const QString& path, bool* cancelled = nullptr);
     void ClearModel();
     // As "Load Environment P3d..." with ChooseProxy answering the proxy question; a load
     // switches the environment on.
@@ -107,8 +114,11 @@ public:
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
     // shown. False (message out) when it could not be read; posed tells whether frame 0
     // could be put on the components (else its message is out too). The report of names
-    // the model lacks is not sent: MissingReport() gives it (empty without a model).
-    bool LoadAnimation(const QString& path, bool* posed = nullptr);
+    // the model lacks is not sent: MissingReport() gives it (empty without a model). The
+    // reading goes through RunLong; cancelled (false, *cancelled set) it changed nothing.
+    bool LoadAnimation(const QString& path, bool* posed = nullptr, bool* cancelled = nullptr);
+    // "Save Anim As..." once the file is chosen: the controller's save through RunLong.
+    QString SaveAnimation(const QString& path, bool* cancelled = nullptr);
     QString MissingReport() const;
     // "New Animation...": the document is emptied when the button is pressed, and the
     // animation of the chosen components (CreateNewAnimation, "Nothing selected!" for none)
@@ -234,7 +244,7 @@ public:
     // The 3D view's scene of the pose, the shells drawn with the options' alphas; the
     // selected components with their subtrees (what an edit moves) stand out.
     void Build3d(T3dScene& scene) const;
-    // Writes what the views show to a file (Pose() first).
+    // Writes what the views show to a file (Pose() first), through RunLong.
     TExportResult Export(const TExportRequest& request) const;
 
     // The models and their components are read here, and changed only by the operations
@@ -311,6 +321,8 @@ private:
     void StopEdit();
     // The edit starts afresh on the current frame.
     void RestartEdit();
+    // RunLong, with the points held while it runs.
+    bool Run(const TLongTask& task) const;
 
     TModelSetup Setup_;
     TAnimController Anim_;
@@ -334,6 +346,7 @@ private:
     int EditStep_ = -1;          // the frame the open edit belongs to
     bool RestartEdit_ = false;   // the current frame changed under the edit
     bool WritingEdit_ = false;   // the edit itself changes the document
+    mutable int Running_ = 0;    // long work may be reading the session on another thread
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
     int OnionCount_ = 1;  // what the onion skin shows when switched on

@@ -7,7 +7,8 @@
 
 bool ComponentTextLess(const QString& a, const QString& b)
 {
-    static const QCollator collator = [] {
+    // One per thread: a model may be set up on a worker while the window sorts its own.
+    static thread_local const QCollator collator = [] {
         QCollator c;
         c.setCaseSensitivity(Qt::CaseInsensitive);
         return c;

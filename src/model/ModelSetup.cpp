@@ -6,6 +6,7 @@
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
+#include "platform/Progress.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -26,7 +27,12 @@ bool TModelSetup::Load(const QString& path)
     const auto readerMessage = [this](const QString& file, const QString& text) {
         Message(NameFiles ? AboutFile(file, text) : text);
     };
-    auto model = std::make_unique<TP3dModell>(path, nullptr, nullptr, false);
+    // The main model's read is the bulk of a load; its proxies share the rest.
+    auto model = std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false);
+    SetPart(Progress, 0, 0.9);
+    model->ReadP3d(path, false, Progress);
+    if (Cancelled(Progress))
+        return false;
     LodVertexCount = model->LodVertexCount;
     LodPolygonCount = model->LodPolygonCount;
     using RS = TP3dModell::ReadStatus;
@@ -46,6 +52,9 @@ bool TModelSetup::Load(const QString& path)
     // Proxies: every selection named "proxy:..." brings its sub-model along.
     const std::vector<TSelection*> order = forest.MutableTreeOrder();
     TSubModelFiles subModels;
+    SetPart(Progress, 0.9, 1);
+    const auto proxies = std::count_if(order.begin(), order.end(), [](const TSelection* s) { return IsProxyName(s->Name); });
+    qint64 proxiesDone = 0;
     for (TSelection* s : order) {
         if (!IsProxyName(s->Name))
             continue;
@@ -54,6 +63,8 @@ bool TModelSetup::Load(const QString& path)
             readerMessage(i < load.FileMessages ? load.Path : QString(), load.Messages[i]);
         if (load.Model)
             Models.push_back(std::move(load.Model));
+        if (!Advance(Progress, ++proxiesDone, proxies))
+            return false;
     }
     // Names, colours and linking are files of their own: a fault names the file, also in
     // the window, since nothing else would say which one it was.
@@ -87,7 +98,20 @@ bool TModelSetup::Load(const QString& path)
         unreadable(UnreadLinking);
     }
     Forest = std::move(forest);
+    SetPart(Progress, 0, 1);
+    Advance(Progress, 1, 1);
     return true;
+}
+
+void TModelSetup::Take(TModelSetup&& loaded)
+{
+    ModelFileName = std::move(loaded.ModelFileName);
+    Models = std::move(loaded.Models);
+    LinkingLoaded = loaded.LinkingLoaded;
+    Unread = loaded.Unread;
+    LodVertexCount = loaded.LodVertexCount;
+    LodPolygonCount = loaded.LodPolygonCount;
+    Forest = std::move(loaded.Forest);
 }
 
 std::vector<bool> ApplyLinkRecords(TComponentForest& forest, const std::vector<TLinkRecord>& records)

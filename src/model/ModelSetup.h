@@ -11,6 +11,7 @@
 #include <functional>
 
 struct TLinkRecord;
+class TProgress;
 
 class TModelSetup {
 public:
@@ -21,10 +22,17 @@ public:
     // Messages of the model's and its proxies' readers name their file ("walker.p3d:
     // Incorrect Format!"): for the command line, where no dialog says which load it was.
     bool NameFiles = false;
+    // Hears how far a load is: the main model's read, then its proxies. Cancelled, the
+    // load stops (false) and what it made is to be dropped.
+    TProgress* Progress = nullptr;
 
     // False when the main model could not be read at all or ended early (the message is
     // out; nothing is loaded). The set-up goes on after the reader's other messages.
     bool Load(const QString& path);
+    // What loaded (a load of its own, which nobody listens to) takes the place of what
+    // this one holds; the forest's listeners hear of it as a reset. Load(QString()) first
+    // lets them go of the components before the models go.
+    void Take(TModelSetup&& loaded);
 
     QString ModelFileName;
     TModelList Models;  // the main model first, then the proxy sub-models

@@ -2,6 +2,7 @@
 
 #include "platform/Binary.h"
 #include "platform/FileUtil.h"
+#include "platform/Progress.h"
 
 #include <QFile>
 #include <algorithm>
@@ -65,8 +66,9 @@ private:
 // read go on, one that shrinks fails as a file that ends early.
 class TFileSource final : public TSource {
 public:
-    explicit TFileSource(QFile& file)
-        : File_(file), Remaining_(std::max<qint64>(file.size(), 0)), Buffer_(new char[PieceSize])
+    TFileSource(QFile& file, TProgress* progress)
+        : File_(file), Size_(std::max<qint64>(file.size(), 0)), Remaining_(Size_), Buffer_(new char[PieceSize]),
+          Progress_(progress)
     {
     }
     qsizetype Remaining() const override { return Remaining_; }
@@ -74,6 +76,10 @@ public:
     {
         if (n < 0 || n > Remaining_ || n > PieceSize)
             return nullptr;
+        if (!Advance(Progress_, Size_ - Remaining_, Size_)) {  // cancelled: the input ends here
+            Remaining_ = 0;
+            return nullptr;
+        }
         for (qsizetype done = 0; done < n;) {
             const qint64 got = File_.read(Buffer_.get() + done, n - done);
             if (got <= 0) {
@@ -93,8 +99,10 @@ public:
 
 private:
     QFile& File_;
+    qsizetype Size_;
     qsizetype Remaining_;
     std::unique_ptr<char[]> Buffer_;
+    TProgress* Progress_;
 };
 
 // Up to n bytes (fewer at the end of the input), for fields read one by one.
@@ -288,7 +296,7 @@ TP3dFile ReadP3dFile(const QByteArray& bytes, bool selections)
     return f;
 }
 
-TP3dFile ReadP3dFile(const QString& path, bool selections)
+TP3dFile ReadP3dFile(const QString& path, bool selections, TProgress* progress)
 {
     TP3dFile f;
     QFile file;
@@ -297,9 +305,11 @@ TP3dFile ReadP3dFile(const QString& path, bool selections)
         f.ErrorText = QStringLiteral("Cannot open file %1").arg(path);
         return f;
     }
-    TFileSource source(file);
+    TFileSource source(file, progress);
     try {
         ReadModel(f, source, selections);
+        if (f.Status == S::Ok)
+            Advance(progress, 1, 1);
     } catch (const std::bad_alloc&) {
         // A file may claim (and even hold) more than there is memory for: abandoned whole,
         // what the headers said kept.

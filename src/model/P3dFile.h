@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+class TProgress;
+
 struct TP3dVertex {
     float X = 0, Y = 0, Z = 0;
     uint32_t Flags = 0;
@@ -97,5 +99,6 @@ struct TP3dFile {
 // sub-model is drawn whole; its tag list is never looked at).
 TP3dFile ReadP3dFile(const QByteArray& bytes, bool selections = true);
 // Reads the file at path exactly as named, each array and membership list straight into
-// its place, so the file's bytes are never held twice.
-TP3dFile ReadP3dFile(const QString& path, bool selections = true);
+// its place, so the file's bytes are never held twice. progress hears of each piece read
+// and of the end; cancelled, the read stops as at a file that ends early (StreamError).
+TP3dFile ReadP3dFile(const QString& path, bool selections = true, TProgress* progress = nullptr);

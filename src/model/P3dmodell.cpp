@@ -175,10 +175,10 @@ void TP3dModell::SetUp(TP3dFile&& file)
     }
 }
 
-TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path)
+TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path, TProgress* progress)
 {
     path = ResolveCaseInsensitive(fileName);
-    TP3dFile file = ReadP3dFile(path, selections);
+    TP3dFile file = ReadP3dFile(path, selections, progress);
     // The user is told the name as given.
     if (file.Status == TP3dReadStatus::CannotOpen)
         file.ErrorText = QStringLiteral("Cannot open file %1").arg(fileName);
@@ -187,13 +187,13 @@ TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path)
     return file;
 }
 
-void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environment)
+void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environment, TProgress* progress)
 {
     if (fileName.isEmpty())
         return;
     Clear();
     Selections.clear();
-    TP3dFile file = ReadP3dByName(fileName, !IsProxy, FileName);
+    TP3dFile file = ReadP3dByName(fileName, !IsProxy, FileName, progress);
     try {
         SetUp(std::move(file));
     } catch (const std::bad_alloc&) {

@@ -46,7 +46,7 @@ uint32_t DefaultSelectionColor(int n);
 
 // Reads the file named fileName, found without regard to letter case (path is set to the
 // file as found); a failure to open or to find memory names the file as given.
-TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path);
+TP3dFile ReadP3dByName(const QString& fileName, bool selections, QString& path, TProgress* progress = nullptr);
 
 // The debug lines of a read, in the order the file's parts came: the counts, then each
 // tag's name (with "skip Tag.." and its size for the skipped ones).
@@ -107,8 +107,8 @@ public:
     // lines go to the debug channel. Nothing here touches a window: the main window adds
     // tree nodes for a main model's Selections and writes the status bar from
     // LodVertexCount/LodPolygonCount. An empty file name does nothing. Re-reading replaces
-    // the selections too.
-    void ReadP3d(const QString& fileName, bool environment);
+    // the selections too. progress hears how far the read is (ReadP3dFile).
+    void ReadP3d(const QString& fileName, bool environment, TProgress* progress = nullptr);
     // Reads from bytes already in memory; FileName is left as it is.
     void ReadP3dBytes(const QByteArray& bytes, bool environment);
     // Sets the model up from what the reader took from its file (arrays moved, not

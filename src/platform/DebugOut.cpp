@@ -1,10 +1,18 @@
 #include "platform/DebugOut.h"
 #include <QLoggingCategory>
 #include <cstdio>
+#include <mutex>
 
 namespace {
 // Below Qt's debug level by default: only a logging rule switches it on.
 Q_LOGGING_CATEGORY(debugChannel, "torvane", QtInfoMsg)
+
+// Lines come from worker threads too (a model read in the background).
+std::recursive_mutex& sinkMutex()
+{
+    static std::recursive_mutex m;
+    return m;
+}
 
 std::function<void(const QString&)>& sink()
 {
@@ -24,6 +32,7 @@ bool Asked()
 
 void DebugOut(const QString& line)
 {
+    const std::lock_guard lock(sinkMutex());
     if (sink()) {
         sink()(line);
         return;
@@ -34,4 +43,8 @@ void DebugOut(const QString& line)
     std::fprintf(stderr, "%s\n", bytes.constData());
 }
 
-void SetDebugSink(std::function<void(const QString&)> s) { sink() = std::move(s); }
+void SetDebugSink(std::function<void(const QString&)> s)
+{
+    const std::lock_guard lock(sinkMutex());
+    sink() = std::move(s);
+}

@@ -1,4 +1,5 @@
 #include "platform/FileUtil.h"
+#include "platform/Progress.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -545,7 +546,15 @@ bool TAtomicFileWriter::Flush()
         return Fail(errnum);
     Flushed_ += Used_;
     Used_ = 0;
-    return true;
+    return GoOn();
+}
+
+bool TAtomicFileWriter::GoOn()
+{
+    if (::Advance(Progress_, Flushed_, Expected_))
+        return true;
+    Cancelled_ = true;
+    return Fail(ECANCELED);
 }
 
 bool TAtomicFileWriter::WriteSlow(const char* data, qsizetype size)
@@ -566,7 +575,7 @@ bool TAtomicFileWriter::WriteSlow(const char* data, qsizetype size)
     if (!WriteAll(Fd_, data, size, errnum))
         return Fail(errnum);
     Flushed_ += size;
-    return true;
+    return GoOn();
 }
 
 char* TAtomicFileWriter::SpaceSlow(qsizetype size)
@@ -588,6 +597,9 @@ bool TAtomicFileWriter::Commit()
     Fd_ = -1;
     if (::close(fd) != 0)
         return Fail(errno);
+    // The last moment a cancel leaves the target as it was (a sync may take long).
+    if (!GoOn())
+        return false;
     const QByteArray target = FileNameToBytes(Target_);
     if (::rename(TempName_.constData(), target.constData()) != 0)
         return Fail(errno);

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QFile;
+class TProgress;
 
 // The system's text for an errno value ("No space left on device").
 QString SystemErrorText(int errnum);
@@ -104,12 +105,26 @@ public:
     // Bytes written so far (buffered or not).
     qint64 Written() const { return Flushed_ + Used_; }
 
+    // Every write into the temporary file reports its bytes of expected to progress (0:
+    // none, only a cancel is looked for). A cancel fails the write ("Operation canceled")
+    // at the next write into the file, or in Commit up to the rename, and the target stays
+    // as it was.
+    void SetProgress(TProgress* progress, qint64 expected = 0)
+    {
+        Progress_ = progress;
+        Expected_ = expected;
+    }
+    // The write failed because it was cancelled.
+    bool Cancelled() const { return Cancelled_; }
+
 private:
     bool WriteSlow(const char* data, qsizetype size);
     char* SpaceSlow(qsizetype size);
     bool Flush();
     bool Fail(int errnum);
     bool Fail(const QString& text);
+    // False (failed) when the write was cancelled.
+    bool GoOn();
 
     QString Target_;
     QByteArray TempName_;  // encoded, empty when no temporary file exists
@@ -120,6 +135,9 @@ private:
     qsizetype Used_ = 0;
     qint64 Flushed_ = 0;
     QString Error_;
+    TProgress* Progress_ = nullptr;
+    qint64 Expected_ = 0;
+    bool Cancelled_ = false;
 };
 
 // How many temporary files the signal handler would remove now.

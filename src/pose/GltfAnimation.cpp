@@ -93,6 +93,8 @@ void TGltfWriter::Animation()
             track.Reserve(frames);
     moves.reserve(frames * 3);
     for (size_t k = 0; k < frames; ++k) {
+        if (!Advance(options.Progress, qint64(k), qint64(frames)))
+            return;  // cancelled: the file is dropped
         std::fill(last.begin(), last.end(), nullptr);
         for (const TAnimEntry& e : doc->AnimFrames[k].Entries)
             if (e.NameIndex >= 0 && e.NameIndex < slotCount)

@@ -70,6 +70,7 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
             b.M.buffers.emplace_back();
             b.M.buffers[0].data = std::move(memory.Bytes);
         }
+        out.SetProgress(options.Progress, qint64(b.Length) / 3 * 4 + 4096);  // base64, and the JSON about it
         TWriterBuf buf(out);
         std::ostream stream(&buf);
         writer.WriteGltfSceneToStream(&b.M, stream, false, false);
@@ -89,9 +90,11 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
     while (text.size() % 4 != 0)
         text += ' ';
     const auto u32 = [&out](uint32_t v) { out.Write(&v, 4); };
+    const size_t fileLength = 12 + 8 + text.size() + (binLength ? 8 + binLength : 0);
+    out.SetProgress(options.Progress, qint64(fileLength));
     out.Write("glTF", 4);
     u32(2);
-    u32(uint32_t(12 + 8 + text.size() + (binLength ? 8 + binLength : 0)));
+    u32(uint32_t(fileLength));
     u32(uint32_t(text.size()));
     u32(0x4E4F534A);  // "JSON"
     out.Write(text.data(), qsizetype(text.size()));

@@ -40,6 +40,7 @@
 #include <vector>
 
 class TAtomicFileWriter;
+class TProgress;
 
 enum class TExportFormat { Obj, Gltf, Glb };
 // The format a file name's extension asks for: .gltf, .glb, anything else OBJ.
@@ -58,6 +59,9 @@ struct TGltfOptions {
     float EnvironmentAlpha = 0.1f;  // the environment's alpha when transparent
     bool Environment = true;       // false: a loaded environment is left out
     QString Comment;               // into the asset's extras
+    // Hears how far the writer is; once it is cancelled the writer stops, and the caller
+    // discards the file.
+    TProgress* Progress = nullptr;
 };
 
 struct TGltfReport {

@@ -1,5 +1,6 @@
 #include "pose/GltfImport.h"
 #include "platform/FileUtil.h"
+#include "platform/Progress.h"
 
 #include <tiny_gltf.h>
 
@@ -647,6 +648,8 @@ bool TReader::Evaluate(const std::vector<double>& times)
     doc.AnimFrames = TAnimFrames(int(Joints.size()));
     doc.AnimFrames.Reserve(frames);
     for (size_t k = 0; k < frames; ++k) {
+        if (!Advance(Options.Progress, qint64(k), qint64(frames)))
+            return Fail(QStringLiteral("cancelled"));
         const double t = times[k];
         Globals(t, global);
         // The editor adds this frame's share of the total move to every point.
@@ -727,12 +730,18 @@ TGltfImport ImportGltfAnimation(const QByteArray& bytes, const QString& shownNam
             why = why.mid(why.indexOf(QLatin1Char(']')) + 1).trimmed();
         return fail(QStringLiteral("not a glTF file: ") + (why.isEmpty() ? QStringLiteral("it cannot be read") : why));
     }
+    // Parsing is the first half of the work, the frames the second.
+    SetPart(options.Progress, 0, 0.5);
+    Advance(options.Progress, 1, 1);
+    SetPart(options.Progress, 0.5, 1);
     TReader reader(model, shownName, components, options, result);
     if (!reader.Run()) {
         const QString error = result.Error;
         result = TGltfImport{};
         result.Error = error;
+        return result;
     }
+    Advance(options.Progress, 1, 1);
     return result;
 }
 

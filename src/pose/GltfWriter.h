@@ -3,6 +3,7 @@
 // GltfAnimation): the document under construction with its one buffer, the vertex
 // helpers, and the writer's state. Only those files include it: it brings in the glTF
 // library's large header.
+#include "platform/Progress.h"
 #include "pose/GltfExport.h"
 
 #include <tiny_gltf.h>
@@ -261,15 +262,24 @@ public:
                 ++report.Points;
                 report.NonFinitePoints += !(std::isfinite(d.X) && std::isfinite(d.Y) && std::isfinite(d.Z));
             }
+        // Building takes the first half of the progress, writing the second.
+        TProgress* const progress = options.Progress;
+        SetPart(progress, 0, 0.5);
         Nodes();
         if (main)
             SkinnedMesh();
-        if (!report.Error.isEmpty())
+        if (!report.Error.isEmpty() || !Advance(progress, 1, 3))
             return report;
         Proxies();
         Environment();
+        if (!Advance(progress, 2, 3))
+            return report;
+        SetPart(progress, 1.0 / 3, 0.5);
         if (animating)
             Animation();
+        if (Cancelled(progress))
+            return report;
+        SetPart(progress, 0.5, 1);
         Write(out);
         return report;
     }

@@ -18,12 +18,18 @@ struct TExportRequest {
     QString AnimationName;
     bool Transparent = false;
     float EnvironmentAlpha = 0.1f;
+    // Hears how far the export is; cancelled, the file is not written (Cancelled).
+    TProgress* Progress = nullptr;
 };
 
 struct TExportResult {
     QString Error;      // empty when the file was written
     QStringList Notes;  // points not finite, transforms written approximately
+    bool Cancelled = false;  // stopped by Progress: the file is as it was
 };
+
+// About how many bytes the export writes: enough to tell a large export from a small one.
+qint64 ExportBytesEstimate(const TModelList& models, const TAnimDocument* doc, const TExportRequest& request);
 
 // The editor's play time for a freshly loaded animation: 0.3 s per frame.
 double DefaultPlayTime(const TAnimDocument& doc);

@@ -1,6 +1,7 @@
 #include "pose/ObjExport.h"
 #include "platform/FileUtil.h"
 #include "platform/JsonText.h"
+#include "platform/Progress.h"
 
 #include <QStringList>
 #include <cmath>
@@ -9,10 +10,14 @@
 namespace {
 class TObjLines {
 public:
-    TObjLines(TAtomicFileWriter& out, TObjReport& report) : Out_(out), Report_(report) {}
+    TObjLines(TAtomicFileWriter& out, TObjReport& report, TProgress* progress, qint64 lines)
+        : Out_(out), Report_(report), Progress_(progress), Lines_(lines)
+    {
+    }
 
     void Vertex(double x, double y, double z, bool isFloat)
     {
+        Count();
         ++Report_.Points;
         if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
             ++Report_.NonFinitePoints;
@@ -30,6 +35,7 @@ public:
 
     void Face(const TP3dPolygon& poly, size_t base)
     {
+        Count();
         Line_ = "f";
         for (uint32_t k = 0; k < poly.VertexCount; ++k) {
             Line_ += ' ';
@@ -46,6 +52,12 @@ public:
     }
 
 private:
+    // Progress by lines: a cancel stops the writer, which then takes no more bytes.
+    void Count()
+    {
+        if ((++Done_ & 4095) == 0)
+            Advance(Progress_, Done_, Lines_);
+    }
     void Number(double v, bool isFloat)
     {
         Line_ += (isFloat ? ShortestText(float(v)) : ShortestText(v)).toLatin1();
@@ -53,6 +65,9 @@ private:
 
     TAtomicFileWriter& Out_;
     TObjReport& Report_;
+    TProgress* Progress_;
+    qint64 Lines_;  // about how many points and faces there are
+    qint64 Done_ = 0;
     QByteArray Line_;  // reused for every line
 };
 }  // namespace
@@ -68,10 +83,14 @@ QString ObjGroupName(const QString& name)
 
 TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                          const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
-                         bool environment)
+                         bool environment, TProgress* progress)
 {
     TObjReport report;
-    TObjLines lines(out, report);
+    qint64 total = 0;
+    for (const auto& m : models)
+        if (m)
+            total += qint64(m->DrawnVertices().size() + m->DrawnPolygons().size());
+    TObjLines lines(out, report, progress, total);
     if (!comment.isEmpty())
         for (const QString& line : comment.split(QLatin1Char('\n')))
             lines.Text(QStringLiteral("# ") + line);

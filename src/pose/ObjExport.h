@@ -26,6 +26,7 @@
 #include <vector>
 
 class TAtomicFileWriter;
+class TProgress;
 
 // The group name written for a component name.
 QString ObjGroupName(const QString& name);
@@ -40,7 +41,8 @@ struct TObjReport {
 
 // Writes the OBJ to out, line by line; the caller commits. comment: written as "# ..."
 // lines at the top (may be empty or hold several lines). environment: false leaves a
-// loaded environment out, as the window does while it is switched off.
+// loaded environment out, as the window does while it is switched off. progress hears of
+// every few thousand lines; a cancel is the writer's to honour (TAtomicFileWriter::SetProgress).
 TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
                          const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
-                         bool environment = true);
+                         bool environment = true, TProgress* progress = nullptr);
