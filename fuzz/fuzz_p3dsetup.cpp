@@ -4,7 +4,7 @@
 // placement on every selection stay inside the model.
 #include "P3dSeeds.h"
 #include "model/Environment.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "model/Proxies.h"
 #include "platform/DebugOut.h"
 

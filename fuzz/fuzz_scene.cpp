@@ -8,7 +8,7 @@
 #include "editor/Editor.h"
 #include "pose/ObjExport.h"
 #include "pose/View3dGeometry.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 #include "filebuild/LpvBuilder.h"

@@ -13,7 +13,7 @@
 #include "anim/Rtm.h"
 #include "model/Linking.h"
 #include "model/NamesColors.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"

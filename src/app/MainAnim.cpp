@@ -2,19 +2,19 @@
 // RTM file commands with their dialogs and questions, the frame buttons and playback.
 #include "anim/AnimController.h"
 #include "anim/Playback.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "app/FrameGrid.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "model/ModelSetup.h"
-#include "model/P3dmodell.h"
-#include "modelforms/Selectcomponents.h"
+#include "model/P3dModel.h"
+#include "modelforms/ComponentSelection.h"
 #include "platform/DebugOut.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 #include "widgets/Controls.h"
 
 #include <QAbstractItemDelegate>

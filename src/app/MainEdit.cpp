@@ -1,11 +1,11 @@
 // Edit mode: turning and moving the selected components of the current frame. The editor
 // keeps the rules; the window shows the panels, locks what an edit locks and shows the
 // messages.
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "platform/Dialogs.h"
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 
 #include <QAction>
 #include <QTimer>

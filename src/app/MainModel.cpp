@@ -1,10 +1,10 @@
 // Models, the component tree, the linking file, display names and colours.
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "model/ModelSetup.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
 #include "widgets/Controls.h"

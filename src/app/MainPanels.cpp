@@ -3,7 +3,7 @@
 #include "app/FrameGrid.h"
 #include "app/RenderView.h"
 #include "editor/Editor.h"
-#include "view3d/Topenglqelpanel.h"
+#include "view3d/GlPanel.h"
 #include "widgets/Controls.h"
 
 #include <QBoxLayout>

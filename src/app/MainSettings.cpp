@@ -1,7 +1,7 @@
 // Start-up, settings, layout and shutdown of the main window.
 #include "anim/AnimController.h"
 #include "app/About.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "platform/Dialogs.h"

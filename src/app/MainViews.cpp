@@ -6,7 +6,7 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "model/Environment.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "modelforms/ComponentTree.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"

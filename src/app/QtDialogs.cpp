@@ -1,6 +1,6 @@
 #include "app/QtDialogs.h"
 #include "widgets/Controls.h"
-#include "modelforms/Proxyselect.h"
+#include "modelforms/ProxySelection.h"
 
 #include <QApplication>
 #include <QColorDialog>

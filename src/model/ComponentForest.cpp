@@ -1,5 +1,5 @@
 #include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 
 #include <QCollator>
 #include <QHash>

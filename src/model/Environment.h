@@ -2,7 +2,7 @@
 // The environment model: a second model shown around the edited one, shifted so that the
 // right-angle corner of one of its proxies sits at the edited model's origin. It is only
 // drawn; none of its selections becomes a component.
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "model/ModelEdits.h"
 #include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,5 +1,5 @@
 #include "model/ModelInfo.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/JsonText.h"
 
 #include <algorithm>

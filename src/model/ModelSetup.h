@@ -5,7 +5,7 @@
 // hierarchy. The main window fills its tree from the result; the command line works on it
 // directly. Messages the editor shows go to Message, in the editor's order.
 #include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 
 #include <QString>
 #include <functional>

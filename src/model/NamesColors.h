@@ -2,7 +2,7 @@
 // Display names (translation files, section "Translation") and colours (colour files,
 // section "ColorDef"), keyed by the components' selection names. Keys match without
 // regard to letter case, so two components whose names differ only in case share a key.
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/Ini.h"
 
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 // Proxies: selections named "proxy:<file>.<nn>" stand for another model file, which is
 // loaded as a sub-model and placed on the selection's right-angle triangle.
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/FileUtil.h"
 
 #include <QString>

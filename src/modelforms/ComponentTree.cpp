@@ -1,5 +1,5 @@
 #include "modelforms/ComponentTree.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "widgets/Controls.h"
 
 #include <QDataStream>

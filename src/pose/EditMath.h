@@ -10,7 +10,7 @@
 // selected node.
 #include "anim/AnimDocument.h"
 #include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "base/Transform.h"
 #include "pose/Pose.h"
 

@@ -7,7 +7,7 @@
 // values the pose reads.
 #include "anim/AnimDocument.h"
 #include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "base/Transform.h"
 
 #include <array>

@@ -2,11 +2,11 @@
 // geometry itself is the pose tests'.
 #include "FormFixture.h"
 #include "anim/Rtm.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
 #include "support/TestMain.h"
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 #include "widgets/Chart.h"
 #include "widgets/Controls.h"
 

@@ -1,8 +1,8 @@
 // "Load Environment P3d..." in the main window, answered through the scripted dialogs. The
 // placement itself is the environment unit's tests.
 #include "FormFixture.h"
-#include "model/P3dmodell.h"
-#include "modelforms/Proxyselect.h"
+#include "model/P3dModel.h"
+#include "modelforms/ProxySelection.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
 

@@ -1,7 +1,7 @@
 // The file browser on folders of models and animations: loading on selection by click and
 // arrow keys, folders stored in another letter case or with backslashes, the two panes.
 #include "FormFixture.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "support/TestMain.h"
 
 #include <QAction>

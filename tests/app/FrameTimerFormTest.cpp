@@ -6,7 +6,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 #include "widgets/Chart.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "FormFixture.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
-#include "modelforms/Selectcomponents.h"
+#include "modelforms/ComponentSelection.h"
 #include "platform/Ini.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"

@@ -2,7 +2,7 @@
 #include "FormFixture.h"
 #include "editor/Editor.h"
 #include "anim/AnimController.h"
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "modelforms/ComponentTree.h"
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"

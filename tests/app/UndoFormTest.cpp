@@ -4,10 +4,10 @@
 #include "anim/AnimController.h"
 #include "anim/Rtm.h"
 #include "modelforms/ComponentTree.h"
-#include "modelforms/Selectcomponents.h"
+#include "modelforms/ComponentSelection.h"
 #include "widgets/Controls.h"
 #include "support/TestMain.h"
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 #include "widgets/Chart.h"
 
 #include <QAction>

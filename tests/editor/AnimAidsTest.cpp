@@ -6,7 +6,7 @@
 #include "editor/Editor.h"
 #include "anim/Flip.h"
 #include "filebuild/RtmBuilder.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "support/TestMain.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "app/TestModels.h"
 #include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 

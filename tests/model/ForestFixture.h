@@ -3,7 +3,7 @@
 // parents, not sorted); parents are named before their children. Component i is the
 // i-th word. It hears its own changes.
 #include "model/ComponentForest.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 
 #include <QStringList>
 #include <deque>

@@ -3,7 +3,7 @@
 #include "model/Linking.h"
 #include "model/ModelSetup.h"
 #include "model/LinkingPlan.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/FileUtil.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the model tests.
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/DebugOut.h"
 
 #include <QStringList>

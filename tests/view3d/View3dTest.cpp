@@ -11,7 +11,7 @@
 #include "support/TestMain.h"
 #include "support/TestTable.h"
 #include "view3d/OffscreenGl.h"
-#include "view3d/Topenglqelpanel.h"
+#include "view3d/GlPanel.h"
 #include "view3d/View3d.h"
 #include "widgets/Controls.h"
 

@@ -110,7 +110,7 @@ QByteArray Content(const QString& path)
 }
 }  // namespace
 
-class TestRecentFiles : public QObject {
+class RecentFilesTest : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> Dir_;
     QString In(const QString& name) const { return Dir_->filePath(name); }
@@ -260,5 +260,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestRecentFiles)
-#include "TestRecentFiles.moc"
+TORVANE_TEST(RecentFilesTest)
+#include "RecentFilesTest.moc"

@@ -50,7 +50,7 @@ struct TRig : IPlaybackHost {
 };
 }  // namespace
 
-class TestPlayback : public QObject {
+class PlaybackTest : public QObject {
     Q_OBJECT
 private slots:
     void segments_data() { QVERIFY(AddTableRows("anim/playback-segments.table")); }
@@ -182,5 +182,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestPlayback)
-#include "TestPlayback.moc"
+TORVANE_TEST(PlaybackTest)
+#include "PlaybackTest.moc"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <limits>
 
-class TestFrameOps : public QObject {
+class FrameOpsTest : public QObject {
     Q_OBJECT
 private slots:
     void insertFrameAfter_data() { QVERIFY(AddTableRows("anim/insert-frame.table")); }
@@ -76,5 +76,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestFrameOps)
-#include "TestFrameOps.moc"
+TORVANE_TEST(FrameOpsTest)
+#include "FrameOpsTest.moc"

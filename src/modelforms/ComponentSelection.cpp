@@ -1,4 +1,4 @@
-#include "modelforms/Selectcomponents.h"
+#include "modelforms/ComponentSelection.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -10,7 +10,7 @@ namespace {
 const FloatList Five{0, 0.25f, 0.5f, 0.75f, 1};
 }  // namespace
 
-class TestFrameTiming : public QObject {
+class FrameTimingTest : public QObject {
     Q_OBJECT
 private slots:
     void rangeOperations_data() { QVERIFY(AddTableRows("anim/range-operations.table")); }
@@ -65,5 +65,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestFrameTiming)
-#include "TestFrameTiming.moc"
+TORVANE_TEST(FrameTimingTest)
+#include "FrameTimingTest.moc"

@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestIni : public QObject {
+class IniTest : public QObject {
     Q_OBJECT
     QTemporaryDir Dir_;
 
@@ -113,5 +113,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestIni)
-#include "TestIni.moc"
+TORVANE_TEST(IniTest)
+#include "IniTest.moc"

@@ -1,7 +1,7 @@
 // The GL panel alone: a context that cannot be had.
 #include "support/TestMain.h"
 #include "support/TestTable.h"
-#include "view3d/Topenglqelpanel.h"
+#include "view3d/GlPanel.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -29,7 +29,7 @@ struct TPanelWindow {
 };
 }  // namespace
 
-class TestOpenGLPanel : public QObject {
+class GlPanelTest : public QObject {
     Q_OBJECT
 private slots:
     void failedContextRaisesErrorOnly_data() { QVERIFY(AddTableRows("view3d/failed-contexts.table")); }
@@ -52,5 +52,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestOpenGLPanel)
-#include "TestOpenGLPanel.moc"
+TORVANE_TEST(GlPanelTest)
+#include "GlPanelTest.moc"

@@ -4,7 +4,7 @@
 #include <QTest>
 #include <limits>
 
-class TestBinary : public QObject {
+class BinaryTest : public QObject {
     Q_OBJECT
 private slots:
     void shortReadsFailAndReadNothing()
@@ -48,5 +48,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestBinary)
-#include "TestBinary.moc"
+TORVANE_TEST(BinaryTest)
+#include "BinaryTest.moc"

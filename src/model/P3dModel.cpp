@@ -1,4 +1,4 @@
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 
 #include "platform/DebugOut.h"
 #include "platform/FileUtil.h"

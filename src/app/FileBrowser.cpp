@@ -1,4 +1,4 @@
-#include "app/Filebrowser.h"
+#include "app/FileBrowser.h"
 #include "platform/FolderFiles.h"
 
 #include <QCloseEvent>

@@ -331,4 +331,4 @@ private slots:
 };
 
 TORVANE_TEST(RecoveryTest)
-#include "TestRecovery.moc"
+#include "RecoveryTest.moc"

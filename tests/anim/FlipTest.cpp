@@ -43,7 +43,7 @@ struct TFlipFixture : TAnimFixture {
 
 }  // namespace
 
-class TestFlip : public QObject {
+class FlipTest : public QObject {
     Q_OBJECT
 private slots:
     // Partners by name, without regard to case; each must find the other; a side without
@@ -234,5 +234,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestFlip)
-#include "TestFlip.moc"
+TORVANE_TEST(FlipTest)
+#include "FlipTest.moc"

@@ -1,4 +1,4 @@
-#include "view3d/Topenglqelpanel.h"
+#include "view3d/GlPanel.h"
 
 #include <QMouseEvent>
 #include <QOpenGLContext>

@@ -1,5 +1,5 @@
 // The JSON literals of the command line's dumps: each must be valid JSON that a reader
-// turns back into the value written. (The line text of the dumps is TestRtm's.)
+// turns back into the value written. (The line text of the dumps is RtmTest's.)
 #include "platform/JsonText.h"
 #include "support/TestMain.h"
 #include "support/TestTable.h"
@@ -22,7 +22,7 @@ QJsonValue ReadBack(const QString& text)
 }
 }  // namespace
 
-class TestJsonText : public QObject {
+class JsonTextTest : public QObject {
     Q_OBJECT
 private slots:
     void strings_data() { QVERIFY(AddTableRows("platform/json-strings.table")); }
@@ -60,5 +60,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestJsonText)
-#include "TestJsonText.moc"
+TORVANE_TEST(JsonTextTest)
+#include "JsonTextTest.moc"

@@ -1,4 +1,4 @@
-#include "view3d/Framemanipulator.h"
+#include "app/FrameTimer.h"
 #include "anim/AnimController.h"
 #include "platform/Dialogs.h"
 #include "widgets/Chart.h"

@@ -38,7 +38,7 @@ mode_t ModeOf(const QString& path)
 }
 }  // namespace
 
-class TestFileUtil : public QObject {
+class FileUtilTest : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> Dir_;
     QStringList Listing() const { return QDir(Dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System); }
@@ -326,5 +326,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestFileUtil)
-#include "TestFileUtil.moc"
+TORVANE_TEST(FileUtilTest)
+#include "FileUtilTest.moc"

@@ -203,4 +203,4 @@ private slots:
 };
 
 TORVANE_TEST(AutosaveTest)
-#include "TestAutosave.moc"
+#include "AutosaveTest.moc"

@@ -90,7 +90,7 @@ void RandomOperation(TAnimController& a, QRandomGenerator& rng)
 }
 }  // namespace
 
-class TestAnimSteps : public QObject {
+class AnimStepsTest : public QObject {
     Q_OBJECT
 private slots:
     // Each step undone gives the state before it, redone the state after it; a new step
@@ -190,5 +190,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestAnimSteps)
-#include "TestAnimSteps.moc"
+TORVANE_TEST(AnimStepsTest)
+#include "AnimStepsTest.moc"

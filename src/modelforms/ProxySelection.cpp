@@ -1,4 +1,4 @@
-#include "modelforms/Proxyselect.h"
+#include "modelforms/ProxySelection.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -8,7 +8,7 @@
 
 using RtmBuild::TFile;
 
-class TestAnimController : public QObject {
+class AnimControllerTest : public QObject {
     Q_OBJECT
 private slots:
     // A new animation takes each name once, in the order first reached, in place of the
@@ -140,5 +140,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestAnimController)
-#include "TestAnimController.moc"
+TORVANE_TEST(AnimControllerTest)
+#include "AnimControllerTest.moc"

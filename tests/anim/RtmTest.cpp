@@ -50,7 +50,7 @@ const QByteArray Name32 = "abcdefghijklmnopqrstuvwxyz012345";
 constexpr int32_t Huge = std::numeric_limits<int32_t>::max();
 }  // namespace
 
-class TestRtm : public QObject {
+class RtmTest : public QObject {
     Q_OBJECT
 private slots:
     void reads_data()
@@ -198,5 +198,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestRtm)
-#include "TestRtm.moc"
+TORVANE_TEST(RtmTest)
+#include "RtmTest.moc"
