@@ -5,7 +5,7 @@
 #include "app/TestModels.h"
 #include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
-#include "model/P3dmodell.h"
+#include "model/P3dModel.h"
 #include "platform/Progress.h"
 #include "pose/GltfImport.h"
 #include "support/TestMain.h"
