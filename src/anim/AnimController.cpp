@@ -158,7 +158,37 @@ QString TAnimController::DeleteFrame(int index)
     return {};
 }
 
-void TAnimController::ReplaceDocument(const QStringList& names)
+void TAnimController::ClearForNewAnimation()
+{
+    if (!Doc_.AnimFrames.empty() || !Doc_.AnimSelections.IsEmpty())
+        ReplaceDocument(QString::fromLatin1(NewAnimationKey), QString::fromLatin1(NewAnimationKey), TAnimDocument());
+}
+
+QString TAnimController::CreateNewAnimation(const QStringList& names)
+{
+    if (names.isEmpty())
+        return QStringLiteral("Nothing selected!");
+    TAnimDocument next;
+    std::vector<TAnimEntry> entries;
+    for (const QString& name : names) {
+        if (next.AnimSelections.IndexOf(name) >= 0)
+            continue;
+        TAnimEntry e;
+        e.NameIndex = next.AnimSelections.Add(name);
+        entries.push_back(e);
+    }
+    next.AnimFrames.Reset(int(entries.size()));
+    next.AnimFrames.Append(0, entries);
+    ReplaceDocument(QString::fromLatin1(NewAnimationKey), QString::fromLatin1(NewAnimationKey), std::move(next));
+    return {};
+}
+
+void TAnimController::ReplaceAnimation(const QString& name, TAnimDocument next)
+{
+    ReplaceDocument(name, {}, std::move(next));
+}
+
+void TAnimController::ReplaceDocument(const QString& name, const QString& mergeKey, TAnimDocument next)
 {
     const TScope scope(*this, TAnimChange::Document);
     emit AboutToClear();
@@ -168,49 +198,27 @@ void TAnimController::ReplaceDocument(const QStringList& names)
     TStepRecorder recorder(Doc_.AnimFrames, {0, Doc_.FrameCount() - 1}, State(), TStepRecorder::TKeep::Take);
     QStringList oldNames = Doc_.AnimSelections.Names();
     QString oldFile = Doc_.AnimFileName;
-    Doc_.AnimSelections.Clear();
-    std::vector<TAnimEntry> entries;
-    for (const QString& name : names) {
-        if (IsInAnimation(name))
-            continue;
-        TAnimEntry e;
-        e.NameIndex = Doc_.AnimSelections.Add(name);
-        entries.push_back(e);
-    }
-    Doc_.AnimFrames.Reset(int(entries.size()));
-    if (!names.isEmpty())
-        Doc_.AnimFrames.Append(0, entries);
-    if (Doc_.TotalMove != std::array<float, 3>{0, 0, 0}) {
-        Doc_.TotalMove = {0, 0, 0};
+    Doc_.AnimSelections = std::move(next.AnimSelections);
+    // The new frames carry no tags: the step takes them all for new ones.
+    Doc_.AnimFrames.swap(next.AnimFrames);
+    next.AnimFrames.Reset(0);
+    if (Doc_.TotalMove != next.TotalMove) {
+        Doc_.TotalMove = next.TotalMove;
         emit TotalMoveChanged();
     }
-    Doc_.AnimFileName.clear();
+    Doc_.AnimFileName = std::move(next.AnimFileName);
     SetStepCount(Doc_.FrameCount());
     SetActStep(0);
     ValidateFrames();
     const bool renamed = oldNames != Doc_.AnimSelections.Names() || oldFile != Doc_.AnimFileName;
-    std::optional<TAnimStep> step = recorder.Finish(QString::fromLatin1(NewAnimationKey), Doc_.AnimFrames, State(), renamed);
+    std::optional<TAnimStep> step = recorder.Finish(name, Doc_.AnimFrames, State(), renamed);
     if (!step)
         return;
     step->Names = std::move(oldNames);
     step->FileName = std::move(oldFile);
-    step->MergeKey = QString::fromLatin1(NewAnimationKey);
+    step->MergeKey = mergeKey;
     PushStep(std::move(*step));
     emit Replaced();
-}
-
-void TAnimController::ClearForNewAnimation()
-{
-    if (!Doc_.AnimFrames.empty() || !Doc_.AnimSelections.IsEmpty())
-        ReplaceDocument({});
-}
-
-QString TAnimController::CreateNewAnimation(const QStringList& names)
-{
-    if (names.isEmpty())
-        return QStringLiteral("Nothing selected!");
-    ReplaceDocument(names);
-    return {};
 }
 
 QString TAnimController::LoadAnimation(const QString& path, const TLongRun& run, bool* cancelled)

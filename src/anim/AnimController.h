@@ -8,8 +8,8 @@
 //   StepCountChanged  the number of frames the controls know changed
 //   FramesChanged     times, order or number of frames changed (grid, frame timer)
 //   TotalMoveChanged  the total move was replaced (the window's three edits)
-//   Replaced          New Animation, or its undo or redo, replaced the whole document and
-//                     its file name
+//   Replaced          New Animation, a recovery, an import, or their undo or redo, replaced the
+//                     whole document and its file name
 //   AboutToClear      the document is about to be emptied or replaced (stop playback)
 //   Cleared           the document was emptied outside any step (a load, an unload): what
 //                     was recorded before no longer applies
@@ -85,6 +85,10 @@ public:
     void ClearForNewAnimation();
     QString CreateNewAnimation(const QStringList& names);
     static constexpr const char* NewAnimationKey = "New Animation";
+    // The document replaced whole by next (frames, names, total move, file name) as the one
+    // step name: a recovered copy, an imported animation. Frame 0 becomes current; undo
+    // gives back the document before, as for "New Animation...".
+    void ReplaceAnimation(const QString& name, TAnimDocument next);
 
     // Reads an RTM file (found without regard to letter case) in place of the document:
     // frames, names, total move, step count, validated times, frame 0 current, the file
@@ -187,8 +191,8 @@ private:
     template <typename Op>
     TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op,
                              TStepRecorder::TKeep how = TStepRecorder::TKeep::Take);
-    // The document replaced by a one-frame animation of names (none: emptied) as one step.
-    void ReplaceDocument(const QStringList& names);
+    // The document replaced by next as one step.
+    void ReplaceDocument(const QString& name, const QString& mergeKey, TAnimDocument next);
     void PushStep(TAnimStep step);
     void DropPendingRetime();
     void FramesDidChange();

@@ -91,25 +91,14 @@ constexpr unsigned AllSetupFiles = TModelSetup::UnreadNames | TModelSetup::Unrea
 // whatever path or link it is named. (frames, which edits its animation, has no other.)
 bool OutputIsNoInput(const TCommandLine& cmd, const TSceneRun& run, QTextStream& err)
 {
-    const TModelSetup& setup = run.Scene.Setup();
-    QList<std::pair<QString, QString>> inputs;  // what it is, the path
-    for (const auto& model : setup.Models)
-        inputs.push_back({model->IsEnvironment ? QStringLiteral("environment")
-                          : model->IsProxy     ? QStringLiteral("proxy's model")
-                                               : QStringLiteral("model"),
-                          model->FileName});
+    QList<TEditor::TInputFile> extra;
+    // The animation or glTF file named, also when it was not (or not yet) read.
     if (cmd.Kind != Mode::New && cmd.Files.size() > 1)
-        inputs.push_back({QStringLiteral("animation"), cmd.Files[1]});
-    inputs.push_back({QStringLiteral("settings file"), run.SettingsFile});
-    inputs.push_back({QStringLiteral("translation file"), ResolveCaseInsensitive(setup.TranslationFile)});
-    inputs.push_back({QStringLiteral("colour file"), ResolveCaseInsensitive(setup.ColorFile)});
-    inputs.push_back({QStringLiteral("linking file"), LinkFilePath(setup.LinkDataDir, setup.ModelFileName)});
-    for (const auto& [kind, path] : inputs) {
-        if (SameFile(cmd.Output, path)) {
-            err << QStringLiteral("torvane-anim: %1 is the %2 %3; it is not written over").arg(cmd.Output, kind, path)
-                << Qt::endl;
-            return false;
-        }
+        extra.push_back({QStringLiteral("animation"), cmd.Files[1]});
+    extra.push_back({QStringLiteral("settings file"), run.SettingsFile});
+    if (const QString refusal = run.Scene.OverwritesInput(cmd.Output, extra); !refusal.isEmpty()) {
+        err << QStringLiteral("torvane-anim: ") << refusal << Qt::endl;
+        return false;
     }
     return true;
 }
@@ -263,30 +252,21 @@ int RunImport(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
     // Only the components' names count, which the model's own file gives.
     if (!run.LoadModel(cmd.Files[0], 0) || !OutputIsNoInput(cmd, run, err))
         return ExitFileError;
-    QStringList names;
-    for (const TComponentNode& node : run.Scene.Setup().Forest.Nodes())
-        names << node.Component->Name;
     TGltfImportOptions options;
     options.Animation = cmd.Animation;
     options.Fps = cmd.Fps.value_or(0);
-    const TGltfImport imported = ImportGltfAnimation(ResolveCaseInsensitive(cmd.Files[1]), names, options);
+    const TGltfImport imported = run.Scene.ImportGltf(ResolveCaseInsensitive(cmd.Files[1]), options);
     if (!imported.Ok()) {
         err << imported.Error << Qt::endl;
         return ExitFileError;
     }
     for (const QString& warning : imported.Warnings)
         err << QStringLiteral("torvane-anim: ") << warning << Qt::endl;
-    TAtomicFileWriter file(cmd.Output);
-    if (const QString error = WriteRtm(imported.Document, file); !error.isEmpty()) {
-        file.Discard();
+    if (const QString error = run.Scene.Anim().SaveAnimation(cmd.Output); !error.isEmpty()) {
         err << error << Qt::endl;
         return ExitFileError;
     }
-    if (!file.Ok() || !file.Commit()) {
-        err << QStringLiteral("Cannot write file %1: %2").arg(cmd.Output, file.Error()) << Qt::endl;
-        return ExitFileError;
-    }
-    out << QStringLiteral("%1 frames, play time %2 s").arg(imported.Document.FrameCount()).arg(ShortestText(float(imported.PlayTime)))
+    out << QStringLiteral("%1 frames, play time %2 s").arg(run.Scene.Document().FrameCount()).arg(ShortestText(float(imported.PlayTime)))
         << Qt::endl;
     return ExitOk;
 }

@@ -3,6 +3,9 @@
 #include "app/About.h"
 #include "app/AidsMenu.h"
 #include "app/FileBrowser.h"
+#include "app/FileOpening.h"
+#include "app/RecentFilesMenu.h"
+#include "app/WorkKeeper.h"
 #include "anim/AnimController.h"
 #include "app/FrameGrid.h"
 #include "modelforms/ComponentTree.h"
@@ -37,6 +40,14 @@
 #include <QVBoxLayout>
 #include <limits>
 
+namespace {
+// Files named without the menu's dialogs (a drop, the recent list) open as the menu opens
+// a file once its dialog has one.
+TFileOpeners Openers(TMainForm* f)
+{
+    return {[f](const QString& path) { f->LoadModel(path); }, [f](const QString& path) { f->LoadAnimation(path); }};
+}
+}  // namespace
 
 TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     : QMainWindow(parent), Paths(paths), Editor_(new TEditor(this)), Anim(Editor_->Anim()), Doc(Anim.Doc)
@@ -65,6 +76,15 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     longWork->Hold(PlayTimer);
     longWork->Hold(EditTimer_);
     Editor_->RunLong = [longWork](const TLongTask& task) { return longWork->Run(task); };
+    // Files dropped onto the window or the file browser open as the menu's loads open them.
+    new TFileDropTarget(this, Openers(this));
+    new TFileDropTarget(F_FileBrowser, Openers(this));
+    // Copies of unsaved work, and at start the copies a crash left.
+    Keeper_ = new TWorkKeeper(*Editor_, Paths.RecoveryDir, this);
+    Keeper_->SaveChangesFirst = [this] { return SaveChangesFirst(); };
+    Keeper_->OpenModel = [this](const QString& p) { LoadModel(p); };
+    Keeper_->Recovered = [this] { ShowNewAnimation(Doc.FrameCount() * 0.3); };  // the play time a load sets
+    Keeper_->Failed = [this](const QString& text) { SetStatusNote(text); };
     ShowUndoState();
     Built_ = true;
 }
@@ -144,6 +164,11 @@ void TMainForm::BuildMenus()
     LoadP3d1 = Command(file, QStringLiteral("Load P3d..."), "LoadP3d1", Qt::CTRL | Qt::Key_P);
     LoadEnviromentP3d1 =
         Command(file, QStringLiteral("Load Environment P3d..."), "LoadEnviromentP3d1", Qt::CTRL | Qt::Key_E);
+    connect(Command(file, QStringLiteral("Import glTF Animation..."), "ImportGltf1"), &QAction::triggered, this,
+            [this] { ImportGltf1Click(); });
+    // Files from the recent list open as the menu's loads do once a file is chosen.
+    Recent_ = new TRecentFilesMenu(file, Paths, Openers(this));
+    connect(Editor_, &TEditor::FileUsed, Recent_, &TRecentFilesMenu::Add);
     file->addSeparator();
     SaveAnimAs1 = Command(file, QStringLiteral("Save Anim As..."), "SaveAnimAs1", Qt::CTRL | Qt::Key_S);
     file->addSeparator();

@@ -38,6 +38,8 @@ class TF_FileBrowser;
 class TF_FrameManipulator;
 class TF_ProxySelect;
 class TF_SelectComponents;
+class TRecentFilesMenu;
+class TWorkKeeper;
 struct FileDialogOptions;
 struct TSelection;
 
@@ -122,6 +124,11 @@ private:
 
     // ---- The animation (MainAnim.cpp)
     void LoadAnim1Click();
+    // "Import glTF Animation...": after the save question, the editor's import (one step).
+    void ImportGltf1Click();
+    // A whole animation in place of the one before (an import, a recovered copy): the
+    // controls as after a load, with this play time.
+    void ShowNewAnimation(double playTime);
     bool SaveAnimationAs();  // false when cancelled or not written
     bool SaveAnimationTo(const QString& path);
     void CheckAnimComponents();
@@ -288,6 +295,10 @@ private:
     // moved before that).
     std::optional<TLayoutSettings> MaximizedSplits_;
     bool ClosingAccepted_ = false;
+    // Recovery copies and the start's offer of them; the recent files (app/WorkKeeper.h,
+    // app/RecentFilesMenu.h).
+    TWorkKeeper* Keeper_ = nullptr;
+    TRecentFilesMenu* Recent_ = nullptr;
     bool RefreshQueued_ = false;
     int RefreshCount_ = 0;
 };

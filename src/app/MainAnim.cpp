@@ -15,6 +15,7 @@
 #include "platform/FileUtil.h"
 #include "platform/Ini.h"
 #include "app/FrameTimer.h"
+#include "platform/JsonText.h"
 #include "widgets/Controls.h"
 
 #include <QAbstractItemDelegate>
@@ -114,6 +115,45 @@ void TMainForm::LoadAnimation(const QString& path)
     CheckAnimComponents();
     Anim.SetSelection({-1, -1});
     P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);
+}
+
+void TMainForm::ImportGltf1Click()
+{
+    // The animation is matched to the model's components by name: without a model there is
+    // nothing to match.
+    if (Editor_->Models().empty()) {
+        dialogs().ShowMessage(QStringLiteral("No P3d Model loaded!"));
+        return;
+    }
+    FileDialogOptions o;
+    o.Title = QStringLiteral("Import glTF Animation");
+    o.DefaultExt = QStringLiteral("*.glb");
+    o.Filter = QStringLiteral("glTF Files|*.gltf *.glb|All Files|*.*");
+    o.InitialDir = F_FileBrowser->RTMDir();
+    const QString path = dialogs().OpenFile(o);
+    if (path.isEmpty() || !SaveChangesFirst())
+        return;
+    bool cancelled = false;
+    const TGltfImport imported = Editor_->ImportGltf(path, {}, &cancelled);
+    if (cancelled)  // everything as it was
+        return;
+    if (!imported.Ok()) {
+        dialogs().ShowMessage(imported.Error);
+        return;
+    }
+    ShowNewAnimation(imported.PlayTime);
+    SetStatusNote(QStringLiteral("%1: %2 frames, play time %3 s")
+                      .arg(FileNamePart(path))
+                      .arg(Doc.FrameCount())
+                      .arg(ShortestText(float(imported.PlayTime))));
+    if (!imported.Warnings.isEmpty())
+        dialogs().ShowMessage(imported.Warnings.join(QLatin1Char('\n')));
+}
+
+void TMainForm::ShowNewAnimation(double playTime)
+{
+    P_Timing->Grid()->ShowCurrentFrame(Doc.ActAnimStep);
+    P_AnimControl->SetPlayTime(playTime);
 }
 
 void TMainForm::CheckAnimComponents()

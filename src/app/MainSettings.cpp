@@ -3,6 +3,7 @@
 #include "app/About.h"
 #include "app/FileBrowser.h"
 #include "app/Main.h"
+#include "app/WorkKeeper.h"
 #include "editor/Editor.h"
 #include "platform/Dialogs.h"
 #include "platform/FileUtil.h"
@@ -85,8 +86,8 @@ void TMainForm::FormShow()
         for (const QString& f : anims)
             LoadAnimation(f);
     }
-    if (!StartMessages_.isEmpty())
-        windowHandle()->installEventFilter(this);
+    // The start's messages and the offer of recovery copies wait until the window is shown.
+    windowHandle()->installEventFilter(this);
 
     // From here on every write goes to the current file name.
     Ini = std::make_unique<TIniFile>(Paths.SettingsFile());
@@ -107,9 +108,12 @@ bool TMainForm::eventFilter(QObject* o, QEvent* e)
 void TMainForm::ShowStartMessages()
 {
     const QStringList messages = std::exchange(StartMessages_, {});
-    const DialogOwner owner(this);
-    for (const QString& m : messages)
-        dialogs().ShowMessage(m);
+    {
+        const DialogOwner owner(this);
+        for (const QString& m : messages)
+            dialogs().ShowMessage(m);
+    }
+    Keeper_->OfferRecovery(this);
 }
 
 // Only geometry the window has in the normal state is kept: while it is maximised or
@@ -194,6 +198,7 @@ void TMainForm::ApplySettings(const TSettings& s)
     Editor_->EditOptions([&s](TEditorOptions& o) { s.ToOptions(o); });
     AutoSaveSettings1->setChecked(s.AutoSaveSettings);
     Editor_->SetHistoryLimits(s.UndoSteps, s.UndoBytes());
+    Keeper_->SetInterval(s.AutosaveSeconds);
 }
 
 TSettings TMainForm::CurrentSettings() const
@@ -272,6 +277,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
 
 void TMainForm::Shutdown()
 {
+    Keeper_->Exit();  // the work is saved or given up: its copy goes
     Anim.ShutDown();
     if (AutoSaveSettings1->isChecked())
         SaveSettings();

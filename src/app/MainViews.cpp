@@ -167,6 +167,12 @@ void TMainForm::ExportModelClick(bool gltf)
     const QString path = dialogs().SaveFile(o);
     if (path.isEmpty())
         return;
+    // A file the scene was read from would be lost.
+    const QString refusal = Editor_->OverwritesInput(path, {{QStringLiteral("settings file"), Paths.SettingsFile()}});
+    if (!refusal.isEmpty()) {
+        dialogs().ShowMessage(refusal);
+        return;
+    }
     const TEditorOptions& options = Editor_->Options();
     TExportRequest r;
     r.Path = path;

@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QTreeView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <algorithm>
 
 namespace {
@@ -134,6 +135,22 @@ TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
     case QMessageBox::Discard: return TSaveAnswer::Discard;
     default: return TSaveAnswer::Cancel;
     }
+}
+
+TRecoverAnswer TQtDialogs::AskRecover(const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Torvane Anim"), text, QMessageBox::NoButton, Owner());
+    box.setInformativeText(detail);
+    QPushButton* recover = box.addButton(QStringLiteral("Recover"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
+    QPushButton* later = box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(recover);
+    // Closing the box loses nothing: the copy waits for the next start.
+    box.setEscapeButton(later);
+    FitCaption(box);
+    box.exec();
+    const QAbstractButton* chosen = box.clickedButton();
+    return chosen == recover ? TRecoverAnswer::Recover : chosen == discard ? TRecoverAnswer::Discard : TRecoverAnswer::Later;
 }
 
 QString TQtDialogs::OpenFile(const FileDialogOptions& o) { return RunFileDialog(o, QFileDialog::AcceptOpen); }

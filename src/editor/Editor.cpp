@@ -27,7 +27,11 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
         NewHistory(FileAnimation);
         emit Changed(ChangePose);
     });
-    connect(&Anim_, &TAnimController::Saved, this, [this] { History_.MarkSaved(FileAnimation); });
+    connect(&Anim_, &TAnimController::Saved, this, [this] {
+        History_.MarkSaved(FileAnimation);
+        if (!Anim_.Doc.AnimFileName.isEmpty())
+            emit FileUsed(Anim_.Doc.AnimFileName);
+    });
     connect(&Anim_, &TAnimController::AboutToChange, this, [this](TAnimChange change) { LeaveEdit(change); });
     // Every operation on the document ends here once: the current frame is put on the
     // components unless playback or edit mode poses them.
@@ -224,6 +228,8 @@ bool TEditor::LoadModel(const QString& path, bool* cancelled)
     if (loaded && !PoseHeld_ && !Editing_)
         ShowCurrentFrame();
     emit Changed(ChangeModel | ChangePose);
+    if (loaded)
+        emit FileUsed(path);
     return loaded;
 }
 

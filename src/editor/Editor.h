@@ -17,6 +17,7 @@
 #include "model/Environment.h"
 #include "model/ModelSetup.h"
 #include "pose/EditMath.h"
+#include "pose/GltfImport.h"
 #include "pose/ModelExport.h"
 #include "pose/Pose.h"
 #include "pose/View3dGeometry.h"
@@ -27,6 +28,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <utility>
 
 // What a Changed signal reports; several may come together.
 enum TEditorChange : unsigned {
@@ -126,6 +128,18 @@ public:
     // two are one step: its undo gives back the animation before, with what was hidden.
     void StartNewAnimation();
     QString CreateNewAnimation(const QStringList& names);
+    // A whole animation from elsewhere in place of the document, as one step ("Recover",
+    // "Import glTF Animation"): what the animation before had hidden shows again, what
+    // this one does not animate is hidden, frame 0 is current. Its undo gives back the
+    // document before with what it hid; the file name is doc's (empty: never saved), and
+    // the work is unsaved until it is saved.
+    void ReplaceAnimation(const QString& stepName, TAnimDocument doc);
+    // "Import glTF Animation...": the file's animation of the model's components
+    // (pose/GltfImport.h), read through RunLong, then through ReplaceAnimation. When it
+    // cannot be read, Error says why (naming the file) and nothing changed; the warnings
+    // name the file too. The result's Document is handed on, empty. Cancelled (*cancelled
+    // set) it changed nothing either.
+    TGltfImport ImportGltf(const QString& path, TGltfImportOptions options = {}, bool* cancelled = nullptr);
 
     // ---- The history of both
     const TCommandStack& History() const { return History_; }
@@ -244,6 +258,14 @@ public:
     // The 3D view's scene of the pose, the shells drawn with the options' alphas; the
     // selected components with their subtrees (what an edit moves) stand out.
     void Build3d(T3dScene& scene) const;
+    // The files the session was read from, each with what it is ("model", "proxy's model",
+    // "environment", "animation", "translation file", "colour file", "linking file").
+    using TInputFile = std::pair<QString, QString>;  // what it is, its path
+    QList<TInputFile> InputFiles() const;
+    // An output that is one of these files, or of extra, would destroy what it is made
+    // from: why it is refused ("OUT is the model PATH; it is not written over"), or "".
+    // The same file by whatever path or link names it.
+    QString OverwritesInput(const QString& output, const QList<TInputFile>& extra = {}) const;
     // Writes what the views show to a file (Pose() first), through RunLong.
     TExportResult Export(const TExportRequest& request) const;
 
@@ -271,6 +293,8 @@ signals:
     // Once at the end of every operation that changed what is shown (TEditorChange flags).
     void Changed(unsigned what);
     void UndoStateChanged();
+    // A model or an animation was read from path, or the animation written to it.
+    void FileUsed(const QString& path);
 
 private:
     void ForestAboutToChange(TForestChange change) override;

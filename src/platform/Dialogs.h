@@ -18,6 +18,8 @@ struct FileDialogOptions {
 
 // The answer to "Save changes to NAME?".
 enum class TSaveAnswer { Save, Discard, Cancel };
+// The answer to "Recover unsaved work from DATE?".
+enum class TRecoverAnswer { Recover, Discard, Later };
 
 class Dialogs {
 public:
@@ -26,6 +28,8 @@ public:
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
     // Save, Discard and Cancel, before unsaved work would be lost.
     virtual TSaveAnswer AskSaveChanges(const QString& text) = 0;
+    // Recover, Discard and Later, for a copy of work a crash left; detail says whose.
+    virtual TRecoverAnswer AskRecover(const QString& text, const QString& detail) = 0;
     // Empty string when cancelled.
     virtual QString OpenFile(const FileDialogOptions& options) = 0;
     virtual QString SaveFile(const FileDialogOptions& options) = 0;
@@ -73,6 +77,10 @@ public:
     void ShowMessage(const QString& text) override { Into_ << text; }
     bool AskYesNo(const QString& text, const QString& caption) override { return Previous_->AskYesNo(text, caption); }
     TSaveAnswer AskSaveChanges(const QString& text) override { return Previous_->AskSaveChanges(text); }
+    TRecoverAnswer AskRecover(const QString& text, const QString& detail) override
+    {
+        return Previous_->AskRecover(text, detail);
+    }
     QString OpenFile(const FileDialogOptions& options) override { return Previous_->OpenFile(options); }
     QString SaveFile(const FileDialogOptions& options) override { return Previous_->SaveFile(options); }
     bool ChooseColor(unsigned& color) override { return Previous_->ChooseColor(color); }

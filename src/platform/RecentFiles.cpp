@@ -16,11 +16,13 @@ QString Absolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).a
 
 bool TRecentFiles::SameFile(const QString& a, const QString& b) { return Absolute(a) == Absolute(b) || ::SameFile(a, b); }
 
-void TRecentFiles::Read(const TIniFile& ini)
+void TRecentFiles::Read(const TIniFile& ini, const TPathMap& resolve)
 {
     Paths_.clear();
     for (int i = 0; i < MaxCount; ++i) {
-        const QString value = NormalizeSeparators(ini.ReadString(Section, Key(i), QString()));
+        QString value = NormalizeSeparators(ini.ReadString(Section, Key(i), QString()));
+        if (resolve && !value.isEmpty())
+            value = resolve(value);
         if (value.isEmpty() || !IsPlausiblePath(value))
             continue;
         bool seen = false;
@@ -31,11 +33,11 @@ void TRecentFiles::Read(const TIniFile& ini)
     }
 }
 
-void TRecentFiles::Write(TIniFile& ini) const
+void TRecentFiles::Write(TIniFile& ini, const TPathMap& store) const
 {
     for (int i = 0; i < MaxCount; ++i) {
         if (i < Paths_.size())
-            ini.WriteString(Section, Key(i), Paths_[i]);
+            ini.WriteString(Section, Key(i), store ? store(Paths_[i]) : Paths_[i]);
         else
             ini.DeleteKey(Section, Key(i));
     }

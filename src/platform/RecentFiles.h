@@ -4,6 +4,7 @@
 // it), kept in the settings file's section [Recent] as File1 .. File10.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 class TIniFile;
@@ -17,11 +18,16 @@ class TRecentFiles {
 public:
     static constexpr int MaxCount = 10;
 
+    // How a path is kept in the file and read back (the settings' relative paths); none:
+    // as it is.
+    using TPathMap = std::function<QString(const QString&)>;
     // Replaces the list with the section's (keys in any letter case; paths written on
-    // Windows get '/' separators; empty and implausible values and repeats are skipped).
-    void Read(const TIniFile& ini);
-    // Writes the section: File1 .. FileN, and no key for the places left empty.
-    void Write(TIniFile& ini) const;
+    // Windows get '/' separators; empty and implausible values and repeats are skipped),
+    // each value through resolve.
+    void Read(const TIniFile& ini, const TPathMap& resolve = {});
+    // Writes the section: File1 .. FileN, each through store, and no key for the places
+    // left empty.
+    void Write(TIniFile& ini, const TPathMap& store = {}) const;
 
     // The file opened now goes to the top; the same file under any spelling leaves its old
     // place, and the oldest falls off past MaxCount. Relative paths are made absolute.

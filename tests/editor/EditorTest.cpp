@@ -550,6 +550,54 @@ private slots:
         QCOMPARE(Hidden(e), QString());
     }
 
+    // A whole animation from elsewhere (a recovered copy, an import) is one step: what the
+    // animation before hid shows again and what this one does not animate is hidden; undo
+    // gives back the document before with its frame, file name, saved state and hidden
+    // components, redo the other one with its own file name and total move. An import that
+    // cannot be read changes nothing and records nothing.
+    void replacedAnimationIsOneStep()
+    {
+        TEditor e;
+        Start(e, "walk.rtm");
+        e.Anim().SetActStep(2);
+        const QByteArray walk = Saved(e);
+        TAnimDocument next;
+        const int leg = next.AnimSelections.Add(QStringLiteral("leg"));
+        next.AnimFrames.Reset(1);
+        for (float t : {0.0f, 0.5f, 1.0f}) {
+            TAnimEntry entry;
+            entry.NameIndex = leg;
+            entry.Matrix[9] = t;
+            next.AnimFrames.Append(t, std::span<const TAnimEntry>(&entry, 1));
+        }
+        next.TotalMove = {0, 0, 2};
+        next.AnimFileName = Dir_.filePath(QStringLiteral("copy.rtm"));
+        e.ReplaceAnimation(QStringLiteral("Recover"), std::move(next));
+        const auto replaced = [&e, this] {
+            QCOMPARE(e.Document().AnimSelections.Names(), QStringList{"leg"});
+            QCOMPARE(std::tuple(e.Document().FrameCount(), e.Document().AnimStepCount, e.Document().ActAnimStep), std::tuple(3, 3, 0));
+            QCOMPARE(e.Document().AnimFrames.Entries(1)[0].Matrix[9], 0.5f);
+            QCOMPARE(e.Document().TotalMove, (std::array<float, 3>{0, 0, 2}));
+            QCOMPARE(std::pair(e.Document().AnimFileName, Hidden(e)),
+                     std::pair(Dir_.filePath(QStringLiteral("copy.rtm")), QStringLiteral("body arm hand proxy:lamp.01")));
+            QVERIFY(e.AnimationUnsaved());
+        };
+        replaced();
+        QCOMPARE(std::pair(e.History().Count(), e.History().UndoName()), std::pair(1, QStringLiteral("Recover")));
+        QVERIFY(e.Undo());
+        QCOMPARE(Saved(e), walk);
+        QCOMPARE(std::tuple(e.Document().ActAnimStep, e.Document().AnimFileName, Hidden(e)),
+                 std::tuple(2, Dir_.filePath("walk.rtm"), QStringLiteral("body leg")));
+        QVERIFY(!e.AnimationUnsaved());
+        QVERIFY(e.Redo());
+        replaced();
+
+        const TGltfImport bad = e.ImportGltf(Dir_.filePath(QStringLiteral("bad.rtm")));
+        QVERIFY2(bad.Error.startsWith(QStringLiteral("bad.rtm: ")), qPrintable(bad.Error));
+        replaced();
+        QCOMPARE(std::pair(e.History().Count(), e.History().CanRedo()), std::pair(1, false));
+    }
+
     // Undo and redo wait while something is under way that they would change the frames
     // under: playback, an open time cell, a drag in the frame timer, an edit. The Edit menu
     // hears when that starts and ends.

@@ -22,6 +22,11 @@ public:
     // "Save changes to NAME?": the texts asked, answered from the queue (Cancel when empty).
     QStringList SaveQuestions;
     QQueue<TSaveAnswer> SaveAnswers;
+    // "Recover unsaved work from DATE?": the texts and details asked, answered from the
+    // queue (Later when empty).
+    QStringList RecoverQuestions;
+    QStringList RecoverDetails;
+    QQueue<TRecoverAnswer> RecoverAnswers;
     QQueue<QString> Files;
     QQueue<QString> Inputs;        // a null QString answers Cancel, an empty one OK with nothing typed
     QQueue<unsigned> Colors;
@@ -52,6 +57,13 @@ public:
     {
         SaveQuestions << text;
         return Next(SaveAnswers, TSaveAnswer::Cancel);
+    }
+    TRecoverAnswer AskRecover(const QString& text, const QString& detail) override
+    {
+        Owners << dialogOwner();
+        RecoverQuestions << text;
+        RecoverDetails << detail;
+        return Next(RecoverAnswers, TRecoverAnswer::Later);
     }
     QString OpenFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }
     QString SaveFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }

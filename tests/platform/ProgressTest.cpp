@@ -15,7 +15,7 @@ QStringList Entries(const QTemporaryDir& dir)
 }
 }  // namespace
 
-class TestProgress : public QObject {
+class ProgressTest : public QObject {
     Q_OBJECT
 private slots:
     // Work in parts, each advancing in many small steps, reaches the receiver as a few
@@ -134,5 +134,5 @@ private slots:
     }
 };
 
-TORVANE_TEST(TestProgress)
-#include "TestProgress.moc"
+TORVANE_TEST(ProgressTest)
+#include "ProgressTest.moc"

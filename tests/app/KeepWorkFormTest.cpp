@@ -1,0 +1,314 @@
+// Work kept through a crash, in the window: recovery copies written while there are unsaved
+// changes, the start's question about the copies of editors that are gone, and a normal
+// exit or a save taking the copy away. The copies' folder and timing are the recovery and
+// autosave units' tests.
+#include "FormFixture.h"
+#include "anim/AnimController.h"
+#include "anim/Recovery.h"
+#include "anim/Rtm.h"
+#include "app/WorkKeeper.h"
+#include "support/TestMain.h"
+#include "widgets/Controls.h"
+
+#include <QAction>
+#include <QDirIterator>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <csignal>
+
+namespace {
+QByteArray Saved(const TMainForm& f)
+{
+    QByteArray bytes;
+    WriteRtm(Doc(f), bytes);
+    return bytes;
+}
+
+TWorkKeeper& Keeper(const TMainForm& f) { return *Ctl<TWorkKeeper>(f, "WorkKeeper"); }
+
+// What the desktop tells the application when the user turns to another one.
+void LoseFocus() { emit qApp->applicationStateChanged(Qt::ApplicationInactive); }
+
+QString RecoveryRoot(const FormFixture& fx) { return TAppPaths::FromHome(fx.Home.path()).RecoveryDir; }
+
+// The copies under the recovery folder (their manifests), whoever wrote them.
+int CopiesOnDisk(const QString& root)
+{
+    int n = 0;
+    for (QDirIterator it(root, {QStringLiteral("manifest.json")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+        ++n;
+    return n;
+}
+
+// A copy an editor that is gone left: written by a store that is dropped without RemoveOwn.
+void LeaveCopy(const QString& root, const QByteArray& rtm, const QString& document, const QString& model)
+{
+    TRtmData data = ReadRtm(rtm);
+    TAnimDocument doc;
+    doc.AnimSelections = std::move(data.Names);
+    doc.AnimFrames.swap(data.Frames);
+    doc.TotalMove = data.TotalMove;
+    doc.AnimStepCount = doc.FrameCount();
+    TRecoveryStore store(root);
+    QString error;
+    QVERIFY2(store.Write(doc, {document, model, 1, {}}, &error), qPrintable(error));
+}
+
+// The robot and its walk on disk, as the child and the start after it use them.
+void WriteWalk(const FormFixture& fx)
+{
+    Robot().WriteTo(fx.Path("robot.p3d"));
+    Lamp().WriteTo(fx.Path("lamp.p3d"));
+    fx.Write("LinkData/robot.lpv", RobotLinks());
+    fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 4)));
+}
+
+const char* const ChildHome = "TORVANE_KEEPWORK_CHILD";
+}  // namespace
+
+class KeepWorkFormTest : public QObject {
+    Q_OBJECT
+private slots:
+    // An editor killed (SIGKILL) after an edit: the next start asks over its window, and
+    // Recover gives back the animation byte for byte as an unsaved document of the same
+    // file, on the model it was made on, as one step; Save writes its file and the copies go.
+    void killedEditorsWorkIsRecovered()
+    {
+        FormFixture fx;
+        WriteWalk(fx);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(ChildHome, fx.Home.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {"-class", "KeepWorkFormTest", "childEditsUntilKilled"});
+        QByteArray out;
+        while (!out.contains("edited\n") && child.waitForReadyRead(30000))
+            out += child.readAllStandardOutput();
+        QVERIFY2(out.contains("edited\n"), out.constData());
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const QByteArray edited = fx.Read("expected.rtm");
+        QVERIFY(!edited.isEmpty());
+        QVERIFY(edited != fx.Read("walk.rtm"));
+        QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), 1);
+
+        fx.Dialogs.RecoverAnswers.enqueue(TRecoverAnswer::Recover);
+        TMainForm& f = fx.Start();
+        QTRY_COMPARE(fx.Dialogs.RecoverQuestions.size(), 1);
+        static const QRegularExpression question(R"(^Recover unsaved work from \d{4}-\d\d-\d\d \d\d:\d\d\?$)");
+        QVERIFY2(question.match(fx.Dialogs.RecoverQuestions[0]).hasMatch(), qPrintable(fx.Dialogs.RecoverQuestions[0]));
+        QVERIFY(fx.Dialogs.RecoverDetails[0].contains(fx.Path("walk.rtm")));
+        QCOMPARE(fx.Dialogs.Owners.last(), static_cast<QWidget*>(&f));
+        QCOMPARE(f.Editor().ModelFileName(), fx.Path("robot.p3d"));
+        QCOMPARE(Saved(f), edited);
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
+        QVERIFY(f.isWindowModified());
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
+        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Recover"));
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_AnimTime")->value(), 5 * 0.3);  // as a load of it would set it
+        QCOMPARE(fx.Dialogs.Messages, QStringList{});
+
+        fx.Dialogs.Files.enqueue(fx.Path("walk.rtm"));
+        Act(f, "SaveAnimAs1")->trigger();
+        QCOMPARE(fx.Read("walk.rtm"), edited);
+        QVERIFY(!f.isWindowModified());
+        Keeper(f).WaitIdle();
+        QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), 0);
+    }
+
+    // The editor killed by the test above: the robot's walk with a frame inserted, its copy
+    // written when the application lost focus, the animation as it is in expected.rtm.
+    void childEditsUntilKilled()
+    {
+        const QString home = qEnvironmentVariable(ChildHome);
+        if (home.isEmpty())
+            QSKIP("the editor that killedEditorsWorkIsRecovered kills");
+        ScriptedDialogs dialogs;
+        TMainForm f(TAppPaths::FromHome(home));
+        f.SetStartFiles({home + "/robot.p3d", home + "/walk.rtm"});
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(Doc(f).FrameCount(), 4);
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        QCOMPARE(Doc(f).FrameCount(), 5);
+        LoseFocus();
+        Keeper(f).WaitIdle();
+        QCOMPARE(Keeper(f).CopiesWritten(), 1);
+        QFile expected(home + "/expected.rtm");
+        QVERIFY(expected.open(QIODevice::WriteOnly) && expected.write(Saved(f)) > 0);
+        expected.close();
+        fputs("edited\n", stdout);
+        fflush(stdout);
+        QTest::qWait(60000);
+        QFAIL("not killed");
+    }
+
+    // Discard deletes the copy; Later keeps it for the next start; a closed question is
+    // Later. Either way the document stays as the start made it.
+    void answersToTheQuestion_data()
+    {
+        QTest::addColumn<TRecoverAnswer>("answer");
+        QTest::addColumn<int>("copiesAfter");
+        QTest::newRow("Discard") << TRecoverAnswer::Discard << 0;
+        QTest::newRow("Later") << TRecoverAnswer::Later << 1;
+    }
+    void answersToTheQuestion()
+    {
+        QFETCH(TRecoverAnswer, answer);
+        QFETCH(int, copiesAfter);
+        FormFixture fx;
+        WriteWalk(fx);
+        LeaveCopy(RecoveryRoot(fx), fx.Read("walk.rtm"), {}, fx.Path("robot.p3d"));
+        fx.Dialogs.RecoverAnswers.enqueue(answer);
+        TMainForm& f = fx.Start();
+        QTRY_COMPARE(fx.Dialogs.RecoverQuestions.size(), 1);
+        QVERIFY(fx.Dialogs.RecoverDetails[0].startsWith("A new animation, never saved"));
+        QVERIFY(Doc(f).AnimFrames.empty());
+        QVERIFY(!f.isWindowModified());
+        QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), copiesAfter);
+        // What waits is offered to the next start, not taken by this one's exit.
+        fx.CloseYes();
+        TRecoveryStore next(RecoveryRoot(fx));
+        QCOMPARE(int(next.Offers().size()), copiesAfter);
+    }
+
+    // A recovered never-saved animation is unsaved without a file: Save asks for one. Its
+    // undo gives back the document before, which the start had loaded.
+    void recoveredNewAnimationUndoes()
+    {
+        FormFixture fx;
+        WriteWalk(fx);
+        RtmBuild::TFile other = RtmBuild::TFile::Regular({"leg"}, 2);
+        LeaveCopy(RecoveryRoot(fx), RtmBuild::Build(other), {}, fx.Path("robot.p3d"));
+        fx.Dialogs.RecoverAnswers.enqueue(TRecoverAnswer::Recover);
+        fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
+        TMainForm& f = *fx.Form;
+        f.SetStartFiles({fx.Path("robot.p3d"), fx.Path("walk.rtm")});
+        f.show();
+        QTRY_COMPARE(fx.Dialogs.RecoverQuestions.size(), 1);
+        QCOMPARE(Saved(f), RtmBuild::Build(other));
+        QCOMPARE(Doc(f).ActAnimStep, 1);  // the frame the copy was made on
+        QCOMPARE(Doc(f).AnimFileName, QString());
+        QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
+        QVERIFY(f.isWindowModified());
+        QVERIFY(f.Editor().FindComponent("arm")->Hidden);  // what the recovered animation does not animate
+        QVERIFY(!f.Editor().FindComponent("leg")->Hidden);
+        Act(f, "Undo1")->trigger();
+        QCOMPARE(Saved(f), fx.Read("walk.rtm"));
+        QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
+        QVERIFY(!f.isWindowModified());
+        QVERIFY(!f.Editor().FindComponent("arm")->Hidden);
+        QVERIFY(f.Editor().FindComponent("leg")->Hidden);
+    }
+
+    // Copies follow the editor's history: a change makes one due AutosaveSeconds later, and
+    // losing focus writes it at once; a save, and a normal exit after unsaved work was
+    // discarded, remove it. AutosaveSeconds=0 writes none.
+    void copiesFollowTheWork_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("default") << QByteArray() << 60;
+        QTest::newRow("every 5 s") << QByteArray("[Startup]\nAutosaveSeconds=5\n") << 5;
+        QTest::newRow("off") << QByteArray("[Startup]\nAutosaveSeconds=0\n") << 0;
+    }
+    void copiesFollowTheWork()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(int, seconds);
+        FormFixture fx;
+        if (!settings.isEmpty())
+            fx.Write("TorvaneAnim.ini", settings);
+        TMainForm& f = fx.StartWalk();
+        TWorkKeeper& keeper = Keeper(f);
+        const QString root = RecoveryRoot(fx);
+        LoseFocus();  // nothing unsaved: nothing to copy
+        keeper.WaitIdle();
+        QCOMPARE(CopiesOnDisk(root), 0);
+        QCOMPARE(keeper.MsUntilCopy(), qint64(-1));
+
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        QVERIFY(f.isWindowModified());
+        if (seconds == 0) {
+            QCOMPARE(keeper.MsUntilCopy(), qint64(-1));
+        } else {
+            QVERIFY(keeper.MsUntilCopy() > 0);
+            QVERIFY(keeper.MsUntilCopy() <= seconds * 1000);
+        }
+        LoseFocus();
+        keeper.WaitIdle();
+        QCOMPARE(CopiesOnDisk(root), seconds ? 1 : 0);
+
+        // Undone back to the file: the copy has nothing to keep.
+        Act(f, "Undo1")->trigger();
+        keeper.WaitIdle();
+        QCOMPARE(CopiesOnDisk(root), 0);
+        Act(f, "Redo1")->trigger();
+        LoseFocus();
+        keeper.WaitIdle();
+        QCOMPARE(CopiesOnDisk(root), seconds ? 1 : 0);
+
+        fx.Dialogs.Files.enqueue(fx.Path("walk2.rtm"));
+        Act(f, "SaveAnimAs1")->trigger();
+        keeper.WaitIdle();
+        QCOMPARE(CopiesOnDisk(root), 0);
+        QCOMPARE(keeper.MsUntilCopy(), qint64(-1));
+
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        LoseFocus();
+        keeper.WaitIdle();
+        QCOMPARE(CopiesOnDisk(root), seconds ? 1 : 0);
+        fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
+        QVERIFY(f.close());
+        QCOMPARE(CopiesOnDisk(root), 0);
+    }
+
+    // A copy that cannot be written is said in the status bar, once, until one is written.
+    void failedCopyIsSaid()
+    {
+        FormFixture fx;
+        fx.Write("Recovery", "a file where the folder would be");
+        TMainForm& f = fx.StartWalk();
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        LoseFocus();
+        Keeper(f).WaitIdle();
+        QCOMPARE(Keeper(f).CopiesWritten(), 0);
+        LoseFocus();  // the next look at the writer tells it
+        QVERIFY2(StatusText(f, 0).startsWith("Unsaved work is not kept: "), qPrintable(StatusText(f, 0)));
+        QVERIFY(StatusText(f, 0).contains(fx.Path("Recovery")));
+        QCOMPARE(fx.Dialogs.Messages, QStringList{});
+    }
+
+    // Two editors at once write copies of their own; neither is offered while they run.
+    void twoEditorsKeepSeparateCopies()
+    {
+        FormFixture fx;
+        TMainForm& a = fx.StartWalk();
+        // The second shares the first's folders.
+        TMainForm b(TAppPaths::FromHome(fx.Home.path()));
+        b.SetStartFiles({fx.Path("robot.p3d"), fx.Path("walk.rtm")});
+        b.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&b));
+        QTest::mousePress(Ctl<QPushButton>(a, "B_Append"), Qt::LeftButton);
+        QTest::mousePress(Ctl<QPushButton>(b, "B_DelAnim"), Qt::LeftButton);
+        QVERIFY(a.isWindowModified() && b.isWindowModified());
+        LoseFocus();
+        Keeper(a).WaitIdle();
+        Keeper(b).WaitIdle();
+        const QString root = RecoveryRoot(fx);
+        QCOMPARE(CopiesOnDisk(root), 2);
+        QVERIFY(Keeper(a).Store().OwnFolder() != Keeper(b).Store().OwnFolder());
+        QCOMPARE(int(TRecoveryStore(root).Offers().size()), 0);
+        fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
+        QVERIFY(b.close());
+        QCOMPARE(CopiesOnDisk(root), 1);
+    }
+};
+
+TORVANE_TEST(KeepWorkFormTest)
+#include "KeepWorkFormTest.moc"
