@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#define FUZZ_CHECK(cond)                                                                  \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                 \
-        }                                                                                 \
+#define FUZZ_CHECK(cond)                                                                                                         \
+    do {                                                                                                                         \
+        if (!(cond)) {                                                                                                           \
+            std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__);                                   \
+            std::abort();                                                                                                        \
+        }                                                                                                                        \
     } while (0)
 
 // The folder a target writes its files into, made at the first use and kept for the run.

@@ -11,11 +11,14 @@ FuzzSeeds MakeSeeds()
     const auto join = [](const QStringList& args) { return args.join(QChar(0)).toUtf8(); };
     return {
         {"frames", join({"frames", "a.rtm", "--select", "1-3", "--copy", "5", "--move", "--json", "-o", "x.rtm"})},
-        {"frames_ops", join({"frames", "a.rtm", "--at", "2", "--insert-after", "--retime", "1=0.5", "--mirror", "--delete-range"})},
+        {"frames_ops",
+         join({"frames", "a.rtm", "--at", "2", "--insert-after", "--retime", "1=0.5", "--mirror", "--delete-range"})},
         {"frames_flip", join({"frames", "a.rtm", "--select", "0-2", "--flip", "--flip-offset", "--undo"})},
         {"render_aids", join({"render", "m.p3d", "a.rtm", "--onion", "2", "--path", "arm", "-o", "o.png"})},
-        {"render", join({"--home", "/h", "render", "m.p3d", "a.rtm", "--time", "0.5", "--view", "all", "--size", "640x480", "-o", "o.png"})},
-        {"export", join({"export", "m.p3d", "--frame", "3", "--offset", "1,2,3", "--environment", "e.p3d", "--proxy", "p", "-o", "o.obj"})},
+        {"render", join({"--home", "/h", "render", "m.p3d", "a.rtm", "--time", "0.5", "--view", "all", "--size", "640x480", "-o",
+                         "o.png"})},
+        {"export",
+         join({"export", "m.p3d", "--frame", "3", "--offset", "1,2,3", "--environment", "e.p3d", "--proxy", "p", "-o", "o.obj"})},
         {"new", join({"new", "m.p3d", "arm", "leg", "-o", "n.rtm"})},
         {"info", join({"info", "m.p3d", "--json"})},
     };
@@ -44,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_CHECK(again.Kind == c.Kind && again.Error == c.Error && again.Files == c.Files);
     if (c.Kind == Mode::Usage)
         return 0;
-    FUZZ_CHECK(c.Width >= 1 && c.Height >= 1 && c.Width <= 8192 && c.Height <= 8192 && qint64(c.Width) * c.Height <= 8192LL * 4096);
+    FUZZ_CHECK(c.Width >= 1 && c.Height >= 1 && c.Width <= 8192 && c.Height <= 8192 &&
+               qint64(c.Width) * c.Height <= 8192LL * 4096);
     switch (c.Kind) {
     case Mode::Frames:
         FUZZ_CHECK(c.Files.size() == 1);

@@ -35,9 +35,12 @@ FuzzSeeds MakeSeeds()
         return b;
     };
     FuzzSeeds seeds;
-    seeds.emplace_back("walk_copy_move", Build(TFile::Regular({"arm", "leg"}, 5)) + Separator + ops({4, 1, 3, 8, 2, 0, 7, 0, 1, 5, 0, 0}));
-    seeds.emplace_back("one_frame_insert", Build(TFile::Regular({"a"}, 1)) + Separator + ops({1, 0, 0, 1, 0, 0, 2, 0, 0, 9, 3, 4}));
-    seeds.emplace_back("drag", Build(TFile::Regular({"a", "b", "c"}, 8)) + Separator + ops({4, 2, 5, 10, 200, 7, 6, 0, 0, 3, 1, 9}));
+    seeds.emplace_back("walk_copy_move",
+                       Build(TFile::Regular({"arm", "leg"}, 5)) + Separator + ops({4, 1, 3, 8, 2, 0, 7, 0, 1, 5, 0, 0}));
+    seeds.emplace_back("one_frame_insert",
+                       Build(TFile::Regular({"a"}, 1)) + Separator + ops({1, 0, 0, 1, 0, 0, 2, 0, 0, 9, 3, 4}));
+    seeds.emplace_back("drag",
+                       Build(TFile::Regular({"a", "b", "c"}, 8)) + Separator + ops({4, 2, 5, 10, 200, 7, 6, 0, 0, 3, 1, 9}));
     seeds.emplace_back("no_file", Separator + ops({0, 6, 0, 8, 1, 2, 11, 0, 0}));
     seeds.emplace_back("flips", Build(TFile::Regular({"arm_l", "arm_r", "body"}, 6)) + Separator +
                                     ops({4, 1, 2, 12, 0, 0, 13, 0, 0, 4, 0, 5, 13, 0, 0, 12, 0, 0}));
@@ -82,16 +85,26 @@ void TimerOp(TAnimController& anim, TTimerSelection& sel, int op, int a, int b)
     const TAnimFrames before = anim.Doc.AnimFrames;
     TTimingResult r;
     switch (op) {
-    case 0: r = anim.LinearizeRange(sel.First, sel.Last); break;
-    case 1: r = anim.MirrorRange(sel.First, sel.Last); break;
-    case 2: r = anim.MoveRange(sel.First, sel.Last, a - 8); break;
+    case 0:
+        r = anim.LinearizeRange(sel.First, sel.Last);
+        break;
+    case 1:
+        r = anim.MirrorRange(sel.First, sel.Last);
+        break;
+    case 2:
+        r = anim.MoveRange(sel.First, sel.Last, a - 8);
+        break;
     case 3:
         if (count + (sel.Last - sel.First + 1) > MaxFrames)
             return;
         r = anim.CopyRange(sel.First, sel.Last, a - 8);
         break;
-    case 4: r = anim.DeleteRange(sel.First, sel.Last); break;
-    case 5: r = anim.FlipRange(sel.First, sel.Last); break;
+    case 4:
+        r = anim.DeleteRange(sel.First, sel.Last);
+        break;
+    case 5:
+        r = anim.FlipRange(sel.First, sel.Last);
+        break;
     default:
         if (count + (sel.Last - sel.First + 1) > MaxFrames)
             return;
@@ -169,7 +182,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int op = uchar(ops[i]) % 15, a = uchar(ops[i + 1]), b = uchar(ops[i + 2]);
         const TAnimFrames before = anim.Doc.AnimFrames;
         switch (op) {
-        case 0: anim.SetActStep(a - 8); break;
+        case 0:
+            anim.SetActStep(a - 8);
+            break;
         case 1:
             if (anim.Doc.FrameCount() < MaxFrames && !anim.InsertFrameAfter().isEmpty())
                 FUZZ_CHECK(SameFrames(before, anim.Doc.AnimFrames));
@@ -196,7 +211,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 sel = {first, last};
             break;
         }
-        case 5: case 6: case 7: case 8: case 9: case 12: case 13: {
+        case 5:
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 12:
+        case 13: {
             const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last);
             const bool enabled = op == 5 ? on.Linearize : op == 6 ? on.Mirror : on.MoveCopyDelete;
             if (enabled && IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))

@@ -88,7 +88,7 @@ bool Export(FuzzedDataProvider& in, const QString& out, bool& animate)
     std::vector<QByteArray> names;
     for (int i = 0; i < components; ++i) {
         const int kind = in.ConsumeIntegralInRange<int>(0, 7);
-        names.push_back(kind == 0 ? QByteArray("proxy:lamp.0") + QByteArray::number(i % 3)
+        names.push_back(kind == 0            ? QByteArray("proxy:lamp.0") + QByteArray::number(i % 3)
                         : kind == 1 && i > 0 ? names.front()  // the same name twice
                                              : "c" + QByteArray::number(i));
         std::vector<int> vs, ps;
@@ -233,7 +233,9 @@ void Check(const QString& path, bool animate)
             for (double x : *v)
                 FUZZ_CHECK(std::isfinite(x));
         if (n.rotation.size() == 4)
-            FUZZ_CHECK(std::fabs(std::sqrt(n.rotation[0] * n.rotation[0] + n.rotation[1] * n.rotation[1] + n.rotation[2] * n.rotation[2] + n.rotation[3] * n.rotation[3]) - 1) < 1e-5);
+            FUZZ_CHECK(std::fabs(std::sqrt(n.rotation[0] * n.rotation[0] + n.rotation[1] * n.rotation[1] +
+                                           n.rotation[2] * n.rotation[2] + n.rotation[3] * n.rotation[3]) -
+                                 1) < 1e-5);
         for (int c : n.children) {
             FUZZ_CHECK(c >= 0 && size_t(c) < m.nodes.size() && parent[size_t(c)] < 0);
             parent[size_t(c)] = int(i);
@@ -269,7 +271,8 @@ void Check(const QString& path, bool animate)
             FUZZ_CHECK(!p.attributes.count("JOINTS_1"));
             if (n.skin < 0)
                 continue;
-            const std::vector<double> joints = Read(m, p.attributes.at("JOINTS_0")), weights = Read(m, p.attributes.at("WEIGHTS_0"));
+            const std::vector<double> joints = Read(m, p.attributes.at("JOINTS_0")),
+                                      weights = Read(m, p.attributes.at("WEIGHTS_0"));
             const size_t count = m.skins.at(size_t(n.skin)).joints.size();
             for (size_t v = 0; v < weights.size(); v += 4) {
                 double sum = 0;

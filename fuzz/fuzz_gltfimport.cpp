@@ -14,7 +14,10 @@
 namespace {
 const QStringList Components{"arm", "hand", "leg", "body", "Arm"};
 
-QByteArray Floats(std::initializer_list<float> v) { return QByteArray(reinterpret_cast<const char*>(std::data(v)), qsizetype(v.size() * 4)); }
+QByteArray Floats(std::initializer_list<float> v)
+{
+    return QByteArray(reinterpret_cast<const char*>(std::data(v)), qsizetype(v.size() * 4));
+}
 
 // A rig of two joints under a turned root, two channels with different key times.
 QJsonObject Rig(const QByteArray& bin, const QString& uri)
@@ -28,18 +31,22 @@ QJsonObject Rig(const QByteArray& bin, const QString& uri)
         buffer["uri"] = uri;
     return QJsonObject{
         {"asset", QJsonObject{{"version", "2.0"}}},
-        {"nodes", QJsonArray{QJsonObject{{"name", "root"}, {"rotation", QJsonArray{0, 0.7071068, 0, 0.7071068}}, {"children", QJsonArray{1}}},
-                             QJsonObject{{"name", "ARM"}, {"translation", QJsonArray{0, 1, 0}}, {"children", QJsonArray{2}}},
-                             QJsonObject{{"name", "hand"}, {"matrix", QJsonArray{2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 1, 0, 0, 1}}}}},
+        {"nodes",
+         QJsonArray{
+             QJsonObject{{"name", "root"}, {"rotation", QJsonArray{0, 0.7071068, 0, 0.7071068}}, {"children", QJsonArray{1}}},
+             QJsonObject{{"name", "ARM"}, {"translation", QJsonArray{0, 1, 0}}, {"children", QJsonArray{2}}},
+             QJsonObject{{"name", "hand"}, {"matrix", QJsonArray{2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 1, 0, 0, 1}}}}},
         {"skins", QJsonArray{QJsonObject{{"joints", QJsonArray{1, 2}}, {"inverseBindMatrices", 0}}}},
-        {"animations", QJsonArray{QJsonObject{
-                           {"name", "wave"},
-                           {"samplers", QJsonArray{QJsonObject{{"input", 1}, {"output", 2}},
-                                                   QJsonObject{{"input", 3}, {"output", 4}, {"interpolation", "CUBICSPLINE"}}}},
-                           {"channels", QJsonArray{QJsonObject{{"sampler", 0}, {"target", QJsonObject{{"node", 1}, {"path", "rotation"}}}},
-                                                   QJsonObject{{"sampler", 1}, {"target", QJsonObject{{"node", 0}, {"path", "translation"}}}}}}}}},
-        {"accessors", QJsonArray{accessor(0, 2, "MAT4"), accessor(1, 3, "SCALAR"), accessor(2, 3, "VEC4"), accessor(3, 2, "SCALAR"),
-                                 accessor(4, 6, "VEC3")}},
+        {"animations",
+         QJsonArray{QJsonObject{
+             {"name", "wave"},
+             {"samplers", QJsonArray{QJsonObject{{"input", 1}, {"output", 2}},
+                                     QJsonObject{{"input", 3}, {"output", 4}, {"interpolation", "CUBICSPLINE"}}}},
+             {"channels",
+              QJsonArray{QJsonObject{{"sampler", 0}, {"target", QJsonObject{{"node", 1}, {"path", "rotation"}}}},
+                         QJsonObject{{"sampler", 1}, {"target", QJsonObject{{"node", 0}, {"path", "translation"}}}}}}}}},
+        {"accessors", QJsonArray{accessor(0, 2, "MAT4"), accessor(1, 3, "SCALAR"), accessor(2, 3, "VEC4"),
+                                 accessor(3, 2, "SCALAR"), accessor(4, 6, "VEC3")}},
         {"bufferViews", QJsonArray{view(0, 128), view(128, 12), view(140, 48), view(188, 8), view(196, 72)}},
         {"buffers", QJsonArray{buffer}}};
 }
@@ -58,14 +65,16 @@ FuzzSeeds MakeSeeds()
 {
     FuzzSeeds seeds;
     const QByteArray bin = RigBin();
-    seeds.emplace_back("rig_gltf", QJsonDocument(Rig(bin, "data:application/octet-stream;base64," + QString::fromLatin1(bin.toBase64())))
-                                       .toJson(QJsonDocument::Compact));
+    seeds.emplace_back("rig_gltf",
+                       QJsonDocument(Rig(bin, "data:application/octet-stream;base64," + QString::fromLatin1(bin.toBase64())))
+                           .toJson(QJsonDocument::Compact));
     QByteArray json = QJsonDocument(Rig(bin, {})).toJson(QJsonDocument::Compact);
     while (json.size() % 4)
         json += ' ';
     const auto u32 = [](uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-    seeds.emplace_back("rig_glb", "glTF" + u32(2) + u32(uint32_t(12 + 8 + json.size() + 8 + bin.size())) + u32(uint32_t(json.size())) +
-                                      "JSON" + json + u32(uint32_t(bin.size())) + QByteArray("BIN\0", 4) + bin);
+    seeds.emplace_back("rig_glb", "glTF" + u32(2) + u32(uint32_t(12 + 8 + json.size() + 8 + bin.size())) +
+                                      u32(uint32_t(json.size())) + "JSON" + json + u32(uint32_t(bin.size())) +
+                                      QByteArray("BIN\0", 4) + bin);
     seeds.emplace_back("external", QJsonDocument(Rig(bin, "rig.bin")).toJson(QJsonDocument::Compact));
     return seeds;
 }

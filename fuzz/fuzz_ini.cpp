@@ -51,8 +51,8 @@ bool Writable(const TProbe& p, const QString& value)
     };
     if (!oneLine(p.Section) || !oneLine(p.Key) || !oneLine(value))
         return false;
-    if (p.Key.isEmpty() || p.Key != p.Key.trimmed() || p.Key.contains(QLatin1Char('=')) ||
-        p.Key.startsWith(QLatin1Char('[')) || p.Key.startsWith(QLatin1Char(';')) || p.Key.startsWith(QLatin1Char('#')))
+    if (p.Key.isEmpty() || p.Key != p.Key.trimmed() || p.Key.contains(QLatin1Char('=')) || p.Key.startsWith(QLatin1Char('[')) ||
+        p.Key.startsWith(QLatin1Char(';')) || p.Key.startsWith(QLatin1Char('#')))
         return false;
     if (p.Section != p.Section.trimmed() || p.Section.contains(QLatin1Char(']')) || p.Section.contains(QLatin1Char('[')))
         return false;
@@ -122,8 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (void)ini.ReadInteger(p.Section, p.Key, 0);
         (void)ini.ReadBool(p.Section, p.Key, true);
         // A key exists exactly when its reading ignores the default.
-        FUZZ_CHECK(ini.ValueExists(p.Section, p.Key) ==
-                   (ini.ReadString(p.Section, p.Key, QStringLiteral("a")) == ini.ReadString(p.Section, p.Key, QStringLiteral("b"))));
+        FUZZ_CHECK(ini.ValueExists(p.Section, p.Key) == (ini.ReadString(p.Section, p.Key, QStringLiteral("a")) ==
+                                                         ini.ReadString(p.Section, p.Key, QStringLiteral("b"))));
     }
 
     for (qsizetype at = 0; at + 4 <= script.size() && at < 4 * 16; at += 4) {

@@ -15,12 +15,23 @@ using St = TP3dFile::TStage;
 void Check(const TP3dFile& f, size_t size, bool selections)
 {
     switch (f.Status) {
-    case S::Ok: FUZZ_CHECK(f.ErrorText.isEmpty() && f.Reached == St::Tags); break;
-    case S::BadFormat: FUZZ_CHECK(f.ErrorText == QLatin1String("Incorrect Format!")); break;
-    case S::BadLod: FUZZ_CHECK(f.ErrorText == QLatin1String("Incorrect LOD Format!") && f.Reached == St::LodCount); break;
-    case S::NoTags: FUZZ_CHECK(f.ErrorText == QLatin1String("No Tag Identifier found!") && f.Reached == St::Arrays); break;
-    case S::StreamError: FUZZ_CHECK(f.ErrorText == QLatin1String("Stream read error")); break;
-    default: FUZZ_CHECK(false);
+    case S::Ok:
+        FUZZ_CHECK(f.ErrorText.isEmpty() && f.Reached == St::Tags);
+        break;
+    case S::BadFormat:
+        FUZZ_CHECK(f.ErrorText == QLatin1String("Incorrect Format!"));
+        break;
+    case S::BadLod:
+        FUZZ_CHECK(f.ErrorText == QLatin1String("Incorrect LOD Format!") && f.Reached == St::LodCount);
+        break;
+    case S::NoTags:
+        FUZZ_CHECK(f.ErrorText == QLatin1String("No Tag Identifier found!") && f.Reached == St::Arrays);
+        break;
+    case S::StreamError:
+        FUZZ_CHECK(f.ErrorText == QLatin1String("Stream read error"));
+        break;
+    default:
+        FUZZ_CHECK(false);
     }
     FUZZ_CHECK(!f.OutOfMemory);
     const size_t nv = f.Vertices.size(), nn = f.Normals.size(), np = f.Polygons.size();

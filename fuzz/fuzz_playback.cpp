@@ -16,9 +16,15 @@ namespace {
 FuzzSeeds MakeSeeds()
 {
     return {
-        {"five_frames", QByteArray("\x05\x00\x30\x60\xa0\xff" "\x01\x10\x00\x40\x00\x40\x00\x40\x02\x00\x00\x40\x01\x05", 20)},
-        {"retimed", QByteArray("\x04\x00\x80\x40\xff" "\x01\x30\x00\x20\x04\x02\x00\x20\x00\x20\x03\x00\x00\x20", 19)},
-        {"cleared", QByteArray("\x03\x00\x80\xff" "\x01\x05\x00\x10\x05\x00\x00\x10\x00\x10", 14)},
+        {"five_frames", QByteArray("\x05\x00\x30\x60\xa0\xff"
+                                   "\x01\x10\x00\x40\x00\x40\x00\x40\x02\x00\x00\x40\x01\x05",
+                                   20)},
+        {"retimed", QByteArray("\x04\x00\x80\x40\xff"
+                               "\x01\x30\x00\x20\x04\x02\x00\x20\x00\x20\x03\x00\x00\x20",
+                               19)},
+        {"cleared", QByteArray("\x03\x00\x80\xff"
+                               "\x01\x05\x00\x10\x05\x00\x00\x10\x00\x10",
+                               14)},
     };
 }
 
@@ -87,8 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             play.Start(a / 10.0);
             stopTicks = -1;
             break;
-        case 1: now += a; break;
-        case 2: now += a * 37.0; break;
+        case 1:
+            now += a;
+            break;
+        case 2:
+            now += a * 37.0;
+            break;
         case 3:
             play.Stop();
             if (!play.Active())
@@ -102,13 +112,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             host.SetActStep(host.Act);
             host.Changed = true;
             break;
-        case 5: host.Times.clear(); host.Act = 0; host.Changed = true; break;
+        case 5:
+            host.Times.clear();
+            host.Act = 0;
+            host.Changed = true;
+            break;
         case 6:
             if (!host.Times.empty())
                 host.Times[size_t(a) % host.Times.size()] = float(next()) / 255.0f;
             host.Changed = true;
             break;
-        default: host.SetActStep(a % 50); break;
+        default:
+            host.SetActStep(a % 50);
+            break;
         }
         play.Tick();
         if (stopTicks >= 0 && !play.Playing()) {

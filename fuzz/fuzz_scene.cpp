@@ -90,7 +90,8 @@ void CheckViews(const TEditor& scene)
     const std::vector<TSelection*> order = scene.TreeOrder();
     options.PivotComponent = order.empty() ? nullptr : order.front();
     T3dScene s3;
-    Build3dScene(scene.Models(), order, scene.Cache(), scene.ComponentPoses(), std::vector<bool>(order.size(), true), options, scene.Params(), s3);
+    Build3dScene(scene.Models(), order, scene.Cache(), scene.ComponentPoses(), std::vector<bool>(order.size(), true), options,
+                 scene.Params(), s3);
     T3dScene shown;  // as the editor builds it, with its onion skin
     scene.Build3d(shown, 0.1f, 0.1f);
     for (const T3dBatch* batch : {&s3.Shell, &s3.Components, &shown.Onion}) {
@@ -164,7 +165,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const QString out = FuzzFolder().filePath(QStringLiteral("out.obj"));
     TAtomicFileWriter writer(out);
-    const TObjReport report = WritePosedObj(scene.Models(), order, scene.ComponentPoses(), params, QStringLiteral("fuzz"), writer);
+    const TObjReport report = WritePosedObj(scene.Models(), order, scene.ComponentPoses(), params, QStringLiteral("fuzz"),
+                                            writer);
     FUZZ_CHECK(writer.Ok() && writer.Commit());
     QByteArray obj;
     FUZZ_CHECK(ReadWholeFile(out, obj));

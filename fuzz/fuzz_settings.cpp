@@ -28,10 +28,11 @@ bool SameSettings(const TSettings& a, const TSettings& b)
     const TLayoutSettings& y = b.Layout;
     return x.Maximized == y.Maximized && x.MainLeft == y.MainLeft && x.MainTop == y.MainTop && x.MainWidth == y.MainWidth &&
            x.MainHeight == y.MainHeight && x.HSplitter == y.HSplitter && x.VSplitter1 == y.VSplitter1 &&
-           x.VSplitter2 == y.VSplitter2 && a.DirP3d == b.DirP3d && a.DirRTM == b.DirRTM && a.TranslationFile == b.TranslationFile &&
-           a.ColorFile == b.ColorFile && a.ShowAxes == b.ShowAxes && a.ShowGrid == b.ShowGrid && a.AutoScale == b.AutoScale &&
-           a.Light3D == b.Light3D && a.Transparent3D == b.Transparent3D && a.Grid3D == b.Grid3D &&
-           a.AutoSaveSettings == b.AutoSaveSettings && a.LastP3d == b.LastP3d && a.LastRTM == b.LastRTM;
+           x.VSplitter2 == y.VSplitter2 && a.DirP3d == b.DirP3d && a.DirRTM == b.DirRTM &&
+           a.TranslationFile == b.TranslationFile && a.ColorFile == b.ColorFile && a.ShowAxes == b.ShowAxes &&
+           a.ShowGrid == b.ShowGrid && a.AutoScale == b.AutoScale && a.Light3D == b.Light3D &&
+           a.Transparent3D == b.Transparent3D && a.Grid3D == b.Grid3D && a.AutoSaveSettings == b.AutoSaveSettings &&
+           a.LastP3d == b.LastP3d && a.LastRTM == b.LastRTM;
 }
 
 // A value read back loses surrounding quotes and blanks: such values cannot round-trip.

@@ -44,7 +44,8 @@ FuzzSeeds MakeSeeds()
         "  <bookmark href=\"file:///home/ann/notes.txt\" added=\"2024-01-01T10:00:00Z\" modified=\"2024-01-01T10:00:00Z\" "
         "visited=\"2024-01-01T10:00:00Z\">\n    <info>\n      <metadata owner=\"http://freedesktop.org\">\n"
         "        <mime:mime-type type=\"text/plain\"/>\n        <bookmark:applications>\n"
-        "          <bookmark:application name=\"gedit\" exec=\"&apos;gedit %u&apos;\" modified=\"2024-01-01T10:00:00Z\" count=\"3\"/>\n"
+        "          <bookmark:application name=\"gedit\" exec=\"&apos;gedit %u&apos;\" modified=\"2024-01-01T10:00:00Z\" "
+        "count=\"3\"/>\n"
         "        </bookmark:applications>\n      </metadata>\n    </info>\n  </bookmark>\n";
     const QByteArray ours = "  <bookmark href=\"file:///home/ann/anims/walk%20&amp;%20run.rtm\" added=\"2020-01-01T00:00:00Z\">"
                             "<info><metadata owner=\"http://freedesktop.org\"><bookmark:applications>"

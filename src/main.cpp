@@ -33,8 +33,10 @@ void NoDisplay(QtMsgType type, const QMessageLogContext& context, const QString&
             PlatformHandler(type, context, text);
         return;
     }
-    fprintf(stderr, "torvane-anim: the editor needs a display to open its window (the commands, such as info or "
-                    "export, need none): %s\n", qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
+    fprintf(stderr,
+            "torvane-anim: the editor needs a display to open its window (the commands, such as info or "
+            "export, need none): %s\n",
+            qPrintable(text.section(QLatin1Char('\n'), 0, 0)));
     std::_Exit(1);
 }
 

@@ -31,7 +31,7 @@ namespace {
 struct TPart {
     const char* Name;
     const char* Parent;  // "" for the top level
-    float Box[6];        // x0 y0 z0 x1 y1 z1
+    float Box[6];  // x0 y0 z0 x1 y1 z1
     float Pivot[3];
     const char* DisplayName;
     uint32_t Color;  // 0x00BBGGRR

@@ -183,10 +183,7 @@ QString TAnimController::CreateNewAnimation(const QStringList& names)
     return {};
 }
 
-void TAnimController::ReplaceAnimation(const QString& name, TAnimDocument next)
-{
-    ReplaceDocument(name, {}, std::move(next));
-}
+void TAnimController::ReplaceAnimation(const QString& name, TAnimDocument next) { ReplaceDocument(name, {}, std::move(next)); }
 
 void TAnimController::ReplaceDocument(const QString& name, const QString& mergeKey, TAnimDocument next)
 {
@@ -266,25 +263,26 @@ QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run,
     const TScope scope(*this, std::nullopt);
     CommitRetime();
     const qint64 nameCount = Doc_.AnimSelections.Count();
-    const qint64 size = Rtm::HeaderSize + nameCount * Rtm::NameFieldSize + qint64(Doc_.AnimStepCount) * (4 + nameCount * Rtm::RecordSize);
+    const qint64 size = Rtm::HeaderSize + nameCount * Rtm::NameFieldSize +
+                        qint64(Doc_.AnimStepCount) * (4 + nameCount * Rtm::RecordSize);
     QString error;
     const TLongTask write{QStringLiteral("Saving..."), size, [&](TProgress* progress) {
-        // Streamed: the file is never built in memory as a whole.
-        TAtomicFileWriter out(path);
-        out.SetProgress(progress, size);
-        if (error = WriteRtm(Doc_, out); !error.isEmpty()) {
-            out.Discard();
-            return true;
-        }
-        if (!out.Ok() || !out.Commit()) {
-            if (out.Cancelled())
-                return false;
-            error = QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
-            return true;
-        }
-        Advance(progress, 1, 1);
-        return true;
-    }};
+                              // Streamed: the file is never built in memory as a whole.
+                              TAtomicFileWriter out(path);
+                              out.SetProgress(progress, size);
+                              if (error = WriteRtm(Doc_, out); !error.isEmpty()) {
+                                  out.Discard();
+                                  return true;
+                              }
+                              if (!out.Ok() || !out.Commit()) {
+                                  if (out.Cancelled())
+                                      return false;
+                                  error = QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
+                                  return true;
+                              }
+                              Advance(progress, 1, 1);
+                              return true;
+                          }};
     if (!run(write)) {
         if (cancelled)
             *cancelled = true;
@@ -354,12 +352,15 @@ void TAnimController::SetTotalMove(int axis, float value)
     if (axis < 0 || axis >= 3)
         return;
     const TScope scope(*this, TAnimChange::Document);
-    Record(QStringLiteral("Total Move"), {}, [&] {
-        Doc_.TotalMove[size_t(axis)] = value;
-        Dirty_ = true;
-        emit TotalMoveChanged();
-        return true;
-    }, TStepRecorder::TKeep::Take, QStringLiteral("Total Move %1").arg(axis));
+    Record(
+        QStringLiteral("Total Move"), {},
+        [&] {
+            Doc_.TotalMove[size_t(axis)] = value;
+            Dirty_ = true;
+            emit TotalMoveChanged();
+            return true;
+        },
+        TStepRecorder::TKeep::Take, QStringLiteral("Total Move %1").arg(axis));
 }
 
 bool TAnimController::EditFrame(const QString& name, int step, const std::function<bool(TAnimDocument&)>& writer)
@@ -439,16 +440,19 @@ TTimingResult TAnimController::RunTimerOp(const QString& name, TFrameRange keep,
 {
     const TScope scope(*this, TAnimChange::Document);
     TTimingResult r;
-    Record(name, keep, [&] {
-        r = op();
-        if (!r.Done())
-            return false;
-        SetStepCount(Doc_.FrameCount());
-        SetActStep(std::min(Doc_.ActAnimStep, Doc_.FrameCount() - 1));
-        ValidateFrames();
-        SetSelection({r.SelFirst, r.SelLast});
-        return true;
-    }, how);
+    Record(
+        name, keep,
+        [&] {
+            r = op();
+            if (!r.Done())
+                return false;
+            SetStepCount(Doc_.FrameCount());
+            SetActStep(std::min(Doc_.ActAnimStep, Doc_.FrameCount() - 1));
+            ValidateFrames();
+            SetSelection({r.SelFirst, r.SelLast});
+            return true;
+        },
+        how);
     return r;
 }
 
@@ -476,8 +480,7 @@ TTimingResult TAnimController::DeleteRange(int first, int last)
 {
     // The range may have held several frames past the current one: the current frame is
     // brought back among the frames.
-    return RunTimerOp(QStringLiteral("Delete Frames"), {first, last},
-                      [&] { return DeleteFrames(Doc_.AnimFrames, first, last); });
+    return RunTimerOp(QStringLiteral("Delete Frames"), {first, last}, [&] { return DeleteFrames(Doc_.AnimFrames, first, last); });
 }
 
 TTimingResult TAnimController::FlipRange(int first, int last)
@@ -501,8 +504,7 @@ TTimingResult TAnimController::FlipRangeHalfCycleLater(int first, int last)
             QStringLiteral("Flip, half a cycle later"), ReplacedFrames(targets),
             [&] {
                 int current[1] = {Doc_.ActAnimStep};
-                const TTimingResult done =
-                    FlipFramesHalfCycleLater(Doc_.AnimFrames, partners, first, last, targets, current);
+                const TTimingResult done = FlipFramesHalfCycleLater(Doc_.AnimFrames, partners, first, last, targets, current);
                 if (done.Done()) {
                     SetStepCount(Doc_.FrameCount());
                     SetActStep(current[0]);

@@ -38,7 +38,7 @@
 // What an operation is about to change.
 enum class TAnimChange {
     CurrentFrame,  // only which frame is current
-    Document,      // the frames, the names, the total move or the file name
+    Document,  // the frames, the names, the total move or the file name
 };
 
 class TAnimController : public QObject {
@@ -189,8 +189,7 @@ private:
     bool Record(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how = TStepRecorder::TKeep::Take,
                 const QString& mergeKey = {});
     template <typename Op>
-    TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op,
-                             TStepRecorder::TKeep how = TStepRecorder::TKeep::Take);
+    TTimingResult RunTimerOp(const QString& name, TFrameRange keep, Op op, TStepRecorder::TKeep how = TStepRecorder::TKeep::Take);
     // The document replaced by next as one step.
     void ReplaceDocument(const QString& name, const QString& mergeKey, TAnimDocument next);
     void PushStep(TAnimStep step);

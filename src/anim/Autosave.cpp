@@ -14,13 +14,11 @@ TAutosaveWriter::TAutosaveWriter(TRecoveryStore& store)
     : TAutosaveWriter([&store](const TAutosaveSnapshot& s, QString* error,
                                const std::atomic<bool>* stop) { return store.Write(s.Document, s.Manifest, error, stop); },
                       [&store] { store.RemoveOwn(); })
-{
-}
+{}
 
 TAutosaveWriter::TAutosaveWriter(TWrite write, TRemove remove)
     : Write_(std::move(write)), Remove_(std::move(remove)), Thread_([this] { Run(); })
-{
-}
+{}
 
 TAutosaveWriter::~TAutosaveWriter() { Shutdown(false); }
 

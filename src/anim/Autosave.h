@@ -116,6 +116,6 @@ private:
     TAutosaveWriter& Writer_;
     TClock Clock_;
     qint64 IntervalMs_ = 60000;
-    bool Dirty_ = false;   // changed since the last copy
+    bool Dirty_ = false;  // changed since the last copy
     qint64 DirtySince_ = 0;
 };

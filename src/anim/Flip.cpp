@@ -267,9 +267,7 @@ TTimingResult FlipFramesHalfCycleLater(TAnimFrames& frames, const TFlipPartners&
         }
     }
     // The frames it lands on; their indices moved by the new frames before them.
-    const auto moved = [&place](int i) {
-        return i + int(std::upper_bound(place.begin(), place.end(), i) - place.begin());
-    };
+    const auto moved = [&place](int i) { return i + int(std::upper_bound(place.begin(), place.end(), i) - place.begin()); };
     for (size_t k = 0; k < targets.size(); ++k) {
         if (targets[k].Frame < 0)
             continue;

@@ -31,9 +31,9 @@
 
 // Which slot each slot of the animation's component list takes its transform from.
 struct TFlipPartners {
-    std::vector<int> Partner;                      // per slot: the partner's slot, or -1 (mirrors its own)
-    std::vector<std::pair<int, int>> Pairs;        // partner slots, each pair once, first slot first
-    std::vector<int> Unpaired;                     // slots whose name looks like a side but found no partner
+    std::vector<int> Partner;  // per slot: the partner's slot, or -1 (mirrors its own)
+    std::vector<std::pair<int, int>> Pairs;  // partner slots, each pair once, first slot first
+    std::vector<int> Unpaired;  // slots whose name looks like a side but found no partner
 };
 
 TFlipPartners FindFlipPartners(const QStringList& names);

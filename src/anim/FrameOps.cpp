@@ -31,10 +31,7 @@ int InsertFrameAfter(TAnimFrames& frames, int cur)
     return cur + 1;
 }
 
-bool CanRetimeFrame(int index, int count)
-{
-    return index >= 0 && index <= count - 2;
-}
+bool CanRetimeFrame(int index, int count) { return index >= 0 && index <= count - 2; }
 
 bool ParseFrameTime(const QString& text, float& value, const QString& decimalPoint)
 {
@@ -89,10 +86,7 @@ bool ParseFrameTime(const QString& text, float& value, const QString& decimalPoi
     return true;
 }
 
-bool ParseFrameTime(const QString& text, float& value)
-{
-    return ParseFrameTime(text, value, QLocale::system().decimalPoint());
-}
+bool ParseFrameTime(const QString& text, float& value) { return ParseFrameTime(text, value, QLocale::system().decimalPoint()); }
 
 bool RetimeFrame(TAnimFrames& frames, int index, float t, bool committed)
 {
@@ -134,7 +128,4 @@ QString FormatFrameTime(float t, const QString& decimalPoint)
     return s.replace(QLatin1Char('.'), decimalPoint);
 }
 
-QString FormatFrameTime(float t)
-{
-    return FormatFrameTime(t, QLocale::system().decimalPoint());
-}
+QString FormatFrameTime(float t) { return FormatFrameTime(t, QLocale::system().decimalPoint()); }

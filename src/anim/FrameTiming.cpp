@@ -22,21 +22,12 @@ struct TTimes {
     int Count() const { return static_cast<int>(Frames.size()); }
 };
 
-TTimingResult Stopped(const QString& message, int first, int last)
-{
-    return {TTimingStatus::Stopped, message, first, last};
-}
+TTimingResult Stopped(const QString& message, int first, int last) { return {TTimingStatus::Stopped, message, first, last}; }
 
-TTimingResult NotApplicable(int first, int last)
-{
-    return {TTimingStatus::NotApplicable, QString(), first, last};
-}
+TTimingResult NotApplicable(int first, int last) { return {TTimingStatus::NotApplicable, QString(), first, last}; }
 
 // The time the block [first, last] starts from: the frame before it, or 0.
-double LeadTime(const TTimes& t, int first)
-{
-    return first > 0 ? t[first - 1] : 0.0;
-}
+double LeadTime(const TTimes& t, int first) { return first > 0 ? t[first - 1] : 0.0; }
 
 }  // namespace
 
@@ -45,10 +36,7 @@ TFrameTimerButtons FrameTimerButtons(int selFirst, int selLast, int frameCount)
     return {selLast - selFirst >= 2, selLast - selFirst >= 1, selFirst != -1, selFirst != -1 && frameCount >= 2};
 }
 
-bool IsFrameRange(int first, int last, int count)
-{
-    return first >= 0 && first <= last && last < count;
-}
+bool IsFrameRange(int first, int last, int count) { return first >= 0 && first <= last && last < count; }
 
 int ParseTargetFrame(const QString& text)
 {

@@ -15,10 +15,10 @@
 #include <vector>
 
 enum class TTimingStatus : uint8_t {
-    Done,           // the frames changed
-    Stopped,        // Message says why; nothing changed
+    Done,  // the frames changed
+    Stopped,  // Message says why; nothing changed
     NotApplicable,  // the range is not a range of these frames, or the operation's button
-                    // is disabled for it; nothing changed, nothing to show
+    // is disabled for it; nothing changed, nothing to show
 };
 
 struct TTimingResult {

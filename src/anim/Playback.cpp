@@ -7,10 +7,7 @@ namespace {
 // while drawing) shows its start rather than dividing by zero. A blend never leaves its two
 // frames: when the current frame was changed under a running segment, the time gone can
 // exceed the segment's length.
-double SegmentFraction(double elapsed, double length)
-{
-    return length > 0 ? std::clamp(elapsed / length, 0.0, 1.0) : 0;
-}
+double SegmentFraction(double elapsed, double length) { return length > 0 ? std::clamp(elapsed / length, 0.0, 1.0) : 0; }
 }  // namespace
 
 TPlayback::TPlayback(IPlaybackHost& host, std::function<double()> now) : Host_(host), Now_(std::move(now)) {}
@@ -131,10 +128,7 @@ TPlaybackPose PlaybackPoseAt(std::span<const float> times, double T)
     return {n - 1, 0};
 }
 
-TPlaybackPose PlaybackPoseAt(const TAnimFrames& frames, double T)
-{
-    return PlaybackPoseAt(frames.Times(), T);
-}
+TPlaybackPose PlaybackPoseAt(const TAnimFrames& frames, double T) { return PlaybackPoseAt(frames.Times(), T); }
 
 TTransform BlendMatrix(const TMatrix12f& a, const TMatrix12f& b, double f)
 {

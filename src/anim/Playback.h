@@ -87,7 +87,7 @@ private:
     double SegLength_ = 0;
     double NextTime_ = 0;
     int Next_ = 0;
-    QStringList Shown_;    // the messages shown as boxes in this playback
+    QStringList Shown_;  // the messages shown as boxes in this playback
     bool Ending_ = false;  // the stop's last frame is being applied
 };
 

@@ -143,7 +143,8 @@ bool TRecoveryStore::MakeOwnFolder(QString* error)
     // editor ever sees this folder unlocked.
     int errnum = EEXIST;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        const QString id = QStringLiteral("%1-%2").arg(::getpid()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString id =
+            QStringLiteral("%1-%2").arg(::getpid()).arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const QString temp = Root_ + QLatin1Char('/') + NewPrefix + id;
         if (::mkdir(Encoded(temp).constData(), 0700) != 0) {
             errnum = errno;
@@ -173,8 +174,7 @@ bool TRecoveryStore::MakeOwnFolder(QString* error)
     return false;
 }
 
-bool TRecoveryStore::Write(const TAnimDocument& doc, TRecoveryManifest manifest, QString* error,
-                           const std::atomic<bool>* stop)
+bool TRecoveryStore::Write(const TAnimDocument& doc, TRecoveryManifest manifest, QString* error, const std::atomic<bool>* stop)
 {
     QString folder;
     {
@@ -302,9 +302,8 @@ std::vector<TRecoveryCopy> TRecoveryStore::Offers()
         if (fd >= 0)
             ::close(fd);
     }
-    std::sort(offers.begin(), offers.end(), [](const TRecoveryCopy& a, const TRecoveryCopy& b) {
-        return a.Manifest.Written > b.Manifest.Written;
-    });
+    std::sort(offers.begin(), offers.end(),
+              [](const TRecoveryCopy& a, const TRecoveryCopy& b) { return a.Manifest.Written > b.Manifest.Written; });
     return offers;
 }
 

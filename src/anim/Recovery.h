@@ -21,9 +21,9 @@
 #include <vector>
 
 struct TRecoveryManifest {
-    QString Document;   // the animation's own file; empty for one never saved
-    QString Model;      // the model it was made on; empty without one
-    int Frame = 0;      // the current frame
+    QString Document;  // the animation's own file; empty for one never saved
+    QString Model;  // the model it was made on; empty without one
+    int Frame = 0;  // the current frame
     QDateTime Written;  // when the copy was made (UTC); Write sets it
 };
 
@@ -88,7 +88,7 @@ private:
     mutable std::mutex Mutex_;
     QString OwnId_;
     int OwnLock_ = -1;
-    int Generation_ = 0;       // of the animation file last written
+    int Generation_ = 0;  // of the animation file last written
     std::map<QString, int> Claims_;  // copies of editors that are gone: id -> locked descriptor
-    std::set<QString> Adopted_;      // claimed copies taken over by Take
+    std::set<QString> Adopted_;  // claimed copies taken over by Take
 };

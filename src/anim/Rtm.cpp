@@ -199,7 +199,8 @@ void ParseRtm(Input& in, TRtmData& data)
     // past half a gigabyte (a file may be sparse, or its end unreadable) the store grows
     // with what is actually read.
     static constexpr qint64 ReserveCap = qint64(1) << 29;
-    const size_t batch = size_t(std::min<qint64>(frameCount, ReserveCap / (4 + qint64(componentCount) * qint64(sizeof(TAnimEntry))) + 1));
+    const size_t batch = size_t(
+        std::min<qint64>(frameCount, ReserveCap / (4 + qint64(componentCount) * qint64(sizeof(TAnimEntry))) + 1));
     data.Frames.Reset(componentCount);
     data.Frames.Reserve(batch);
     std::vector<TResolvedName> lastNames(frameCount > 0 ? size_t(componentCount) : 0);
@@ -331,7 +332,8 @@ std::vector<char> NameFields(const TAnimDocument& doc)
 qint64 FileSize(const TAnimDocument& doc)
 {
     const qint64 componentSlots = doc.AnimSelections.Count();
-    return Rtm::HeaderSize + componentSlots * Rtm::NameFieldSize + qint64(doc.AnimStepCount) * (4 + componentSlots * Rtm::RecordSize);
+    return Rtm::HeaderSize + componentSlots * Rtm::NameFieldSize +
+           qint64(doc.AnimStepCount) * (4 + componentSlots * Rtm::RecordSize);
 }
 
 // Hands the file to put(bytes, size) in pieces no larger than one record; the document
@@ -408,8 +410,7 @@ QString WriteRtm(const TAnimDocument& doc, TAtomicFileWriter& out, const std::at
             char* r = out.Space(Rtm::RecordSize);
             if (!r)
                 break;
-            PutMatrix(PutBytes(r, names.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize),
-                      entry.Matrix);
+            PutMatrix(PutBytes(r, names.data() + size_t(entry.NameIndex) * Rtm::NameFieldSize, Rtm::NameFieldSize), entry.Matrix);
             out.Advance(Rtm::RecordSize);
         }
     }

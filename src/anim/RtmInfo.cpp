@@ -44,8 +44,7 @@ void WriteRtmInfoText(const TRtmContent& doc, QTextStream& stream)
         const TAnimFrame frame = doc.Frames[f];
         out += QStringLiteral("Frame %1: time %2, %3 entries\n").arg(f).arg(FloatText(frame.Time)).arg(frame.Entries.size());
         for (const TAnimEntry& e : frame.Entries) {
-            const QString name =
-                HasSlot(doc, e.NameIndex) ? ReadableText(doc.Names[e.NameIndex]) : QStringLiteral("<no slot>");
+            const QString name = HasSlot(doc, e.NameIndex) ? ReadableText(doc.Names[e.NameIndex]) : QStringLiteral("<no slot>");
             out += QStringLiteral("  [%1] %2:").arg(e.NameIndex).arg(name);
             for (float v : e.Matrix)
                 out += QLatin1Char(' ') + FloatText(v);

@@ -66,10 +66,7 @@ void TAidsMenu::ShowOptions()
     MotionPath1->setChecked(o.PathOfCurrent);
 }
 
-void TAidsMenu::ShowOffered()
-{
-    FlipPose1->setEnabled(Editor_.FlipPoseOffered());
-}
+void TAidsMenu::ShowOffered() { FlipPose1->setEnabled(Editor_.FlipPoseOffered()); }
 
 void TAidsMenu::FlipPose1Click()
 {

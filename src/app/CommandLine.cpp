@@ -41,7 +41,7 @@ struct TSceneRun {
     TEditor Scene;
     QString SettingsFile;
     bool SettingsUnread = false;  // the settings file exists but could not be read (said so)
-    QString About;                // the file the messages are about while it is set
+    QString About;  // the file the messages are about while it is set
     TSceneRun(const QString& home, QTextStream& err)
     {
         SetDebugSink([](const QString&) {});
@@ -68,8 +68,8 @@ struct TSceneRun {
     // the settings file nothing is known of the names and colours it selects.
     bool LoadModel(const QString& path, unsigned needs)
     {
-        return !SettingsUnread && Scene.LoadModel(path) &&
-               Scene.Models().front()->Status == TP3dModell::ReadStatus::Ok && !(Scene.Setup().Unread & needs);
+        return !SettingsUnread && Scene.LoadModel(path) && Scene.Models().front()->Status == TP3dModell::ReadStatus::Ok &&
+               !(Scene.Setup().Unread & needs);
     }
     // The animation as the editor loads it; false (message out) also when its first frame
     // could not be put on the model.
@@ -153,8 +153,8 @@ int PrepareScene(const TCommandLine& cmd, TSceneRun& run, QTextStream& err)
                 return names.isEmpty() ? -1 : 0;
             const int i = int(names.indexOf(cmd.Proxy));
             if (i < 0)
-                scene.Message(QStringLiteral("Select Proxy: \"%1\" is not one of: %2")
-                                  .arg(cmd.Proxy, names.join(QStringLiteral(", "))));
+                scene.Message(
+                    QStringLiteral("Select Proxy: \"%1\" is not one of: %2").arg(cmd.Proxy, names.join(QStringLiteral(", "))));
             return i;
         };
         run.About = cmd.Environment;
@@ -205,8 +205,7 @@ int RunNew(const TCommandLine& cmd, QTextStream&, QTextStream& err)
 {
     TSceneRun run(cmd.Home, err);
     // The tree order of the names (sorted by display name) and the subtrees (linking).
-    if (!run.LoadModel(cmd.Files[0], TModelSetup::UnreadNames | TModelSetup::UnreadLinking) ||
-        !OutputIsNoInput(cmd, run, err))
+    if (!run.LoadModel(cmd.Files[0], TModelSetup::UnreadNames | TModelSetup::UnreadLinking) || !OutputIsNoInput(cmd, run, err))
         return ExitFileError;
     const TComponentNodes nodes = run.Scene.Setup().Forest.Nodes();
     // Indexed once: a scan of the model per name would be quadratic.
@@ -266,7 +265,9 @@ int RunImport(const TCommandLine& cmd, QTextStream& out, QTextStream& err)
         err << error << Qt::endl;
         return ExitFileError;
     }
-    out << QStringLiteral("%1 frames, play time %2 s").arg(run.Scene.Document().FrameCount()).arg(ShortestText(float(imported.PlayTime)))
+    out << QStringLiteral("%1 frames, play time %2 s")
+               .arg(run.Scene.Document().FrameCount())
+               .arg(ShortestText(float(imported.PlayTime)))
         << Qt::endl;
     return ExitOk;
 }

@@ -45,17 +45,17 @@ struct TCommandLine {
     enum class Picture { View2d, View3d, All };
     Picture Render = Picture::View2d;
     QString Environment;  // --environment
-    QString Proxy;        // --proxy; empty: the first proxy selection
+    QString Proxy;  // --proxy; empty: the first proxy selection
     int Width = 600;
     int Height = 450;
-    int Onion = 0;        // render --onion: frames before and after the current one
-    QString MotionPath;   // render --path: the component whose motion path is drawn
+    int Onion = 0;  // render --onion: frames before and after the current one
+    QString MotionPath;  // render --path: the component whose motion path is drawn
     QString Output;
     std::optional<TExportFormat> Format;  // export: --format; else by the output's extension
-    std::optional<double> PlayTime;       // export to glTF: seconds one pass takes
-    bool Transparent = false;             // export to glTF: materials blended as the 3D view's
-    QString Animation;                    // import: the animation's name or number; empty: the first
-    std::optional<double> Fps;            // import: frames per second in place of the key times
+    std::optional<double> PlayTime;  // export to glTF: seconds one pass takes
+    bool Transparent = false;  // export to glTF: materials blended as the 3D view's
+    QString Animation;  // import: the animation's name or number; empty: the first
+    std::optional<double> Fps;  // import: frames per second in place of the key times
     std::vector<TFrameOp> FrameOps;  // frames: in the order given
     QString Error;  // set for Mode::Usage
 

@@ -30,7 +30,7 @@ struct TCommandSpec {
     Mode Kind;
     const char* Word;
     int MinFiles;
-    int MaxFiles;            // -1: no limit
+    int MaxFiles;  // -1: no limit
     const char* FilesError;  // %1: the command
     bool NeedsOutput;
 };
@@ -69,8 +69,7 @@ bool ParseSize(const QString& text, int& w, int& h)
     bool okW = false, okH = false;
     w = parts[0].toInt(&okW);
     h = parts[1].toInt(&okH);
-    return okW && okH && w >= 1 && h >= 1 && w <= kMaxImageSide && h <= kMaxImageSide &&
-           qint64(w) * h <= kMaxImagePixels;
+    return okW && okH && w >= 1 && h >= 1 && w <= kMaxImageSide && h <= kMaxImageSide && qint64(w) * h <= kMaxImagePixels;
 }
 
 bool ParseOffset(const QString& text, std::array<double, 3>& v)
@@ -96,17 +95,17 @@ constexpr const char* kAnimation = "an animation";
 
 struct TOptionSpec {
     const char* Name;
-    const char* Alias;     // another spelling, or nullptr
-    const char* Value;     // the value as the usage text names it; nullptr: a switch
-    unsigned Commands;     // the commands that take it
-    bool IsStep;           // an operation of a chain: known only after its command, repeatable, kept in order
-    Step StepKind;         // for a step: which operation
-    TStore Store;          // nullptr: nothing to store
-    const char* Malformed; // usage error for a malformed value; %1: the option as typed
-    const char* Missing;   // usage error for a missing value; nullptr: as for a malformed one
-    const char* Needs;     // kAnimation, or another option it needs; nullptr: nothing
+    const char* Alias;  // another spelling, or nullptr
+    const char* Value;  // the value as the usage text names it; nullptr: a switch
+    unsigned Commands;  // the commands that take it
+    bool IsStep;  // an operation of a chain: known only after its command, repeatable, kept in order
+    Step StepKind;  // for a step: which operation
+    TStore Store;  // nullptr: nothing to store
+    const char* Malformed;  // usage error for a malformed value; %1: the option as typed
+    const char* Missing;  // usage error for a missing value; nullptr: as for a malformed one
+    const char* Needs;  // kAnimation, or another option it needs; nullptr: nothing
     const char* Excludes;  // an option it cannot go with; nullptr: none
-    const char* Help;      // what it does, for the reader of this table
+    const char* Help;  // what it does, for the reader of this table
 };
 
 TFrameOp& Last(TCommandLine& c) { return c.FrameOps.back(); }
@@ -114,14 +113,42 @@ TFrameOp& Last(TCommandLine& c) { return c.FrameOps.back(); }
 // The options in the order their misuse is reported. Steps run on the document left to
 // right (FramesCommand.h); a missing value of a step is reported as such.
 const TOptionSpec kOptions[] = {
-    {"--home", nullptr, "DIR", kEvery, false, {},
-     [](TCommandLine& c, const QString& v) { c.Home = v; return true; },
-     "%1 needs a folder", nullptr, nullptr, nullptr,
+    {"--home",
+     nullptr,
+     "DIR",
+     kEvery,
+     false,
+     {},
+     [](TCommandLine& c, const QString& v) {
+         c.Home = v;
+         return true;
+     },
+     "%1 needs a folder",
+     nullptr,
+     nullptr,
+     nullptr,
      "the folder of the settings file and the data folders"},
-    {"--json", nullptr, nullptr, In(Mode::Info) | In(Mode::Frames), false, {},
-     [](TCommandLine& c, const QString&) { c.Json = true; return true; },
-     nullptr, nullptr, nullptr, nullptr, "print one JSON object"},
-    {"--frame", nullptr, "N", kPosing, false, {},
+    {"--json",
+     nullptr,
+     nullptr,
+     In(Mode::Info) | In(Mode::Frames),
+     false,
+     {},
+     [](TCommandLine& c, const QString&) {
+         c.Json = true;
+         return true;
+     },
+     nullptr,
+     nullptr,
+     nullptr,
+     nullptr,
+     "print one JSON object"},
+    {"--frame",
+     nullptr,
+     "N",
+     kPosing,
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          int n = -1;
          if (!ToInt(v, n) || n < 0)
@@ -129,37 +156,89 @@ const TOptionSpec kOptions[] = {
          c.Frame = n;
          return true;
      },
-     "%1 needs a frame number from 0 on", nullptr, kAnimation, nullptr, "show frame N (from 0)"},
-    {"--time", nullptr, "T", kPosing, false, {},
+     "%1 needs a frame number from 0 on",
+     nullptr,
+     kAnimation,
+     nullptr,
+     "show frame N (from 0)"},
+    {"--time",
+     nullptr,
+     "T",
+     kPosing,
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          bool ok = false;
          c.Time = v.toDouble(&ok);
          return ok && *c.Time >= 0 && *c.Time <= 1;
      },
-     "%1 needs a number from 0 to 1", nullptr, kAnimation, "--frame",
+     "%1 needs a number from 0 to 1",
+     nullptr,
+     kAnimation,
+     "--frame",
      "show the pose playback shows T (0 to 1) of the way through one pass"},
-    {"--offset", nullptr, "X,Y,Z", kPosing, false, {},
+    {"--offset",
+     nullptr,
+     "X,Y,Z",
+     kPosing,
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          std::array<double, 3> off{};
          c.Offset = off;
          return ParseOffset(v, *c.Offset);
      },
-     "%1 needs X,Y,Z, each from -360 to 360", nullptr, nullptr, nullptr, "the model offset"},
-    {"--no-total-move", nullptr, nullptr, kPosing, false, {},
-     [](TCommandLine& c, const QString&) { c.NoTotalMove = true; return true; },
-     nullptr, nullptr, nullptr, nullptr, "switch the total move off"},
-    {"-o", "--output", "OUT", kPosing | In(Mode::New) | In(Mode::Frames) | In(Mode::Import), false, {},
-     [](TCommandLine& c, const QString& v) { c.Output = v; return !v.isEmpty(); },
-     "%1 needs a file name", nullptr, nullptr, nullptr, "the file to write"},
-    {"--view", nullptr, "front|left|top|3d|all", In(Mode::Render), false, {},
+     "%1 needs X,Y,Z, each from -360 to 360",
+     nullptr,
+     nullptr,
+     nullptr,
+     "the model offset"},
+    {"--no-total-move",
+     nullptr,
+     nullptr,
+     kPosing,
+     false,
+     {},
+     [](TCommandLine& c, const QString&) {
+         c.NoTotalMove = true;
+         return true;
+     },
+     nullptr,
+     nullptr,
+     nullptr,
+     nullptr,
+     "switch the total move off"},
+    {"-o",
+     "--output",
+     "OUT",
+     kPosing | In(Mode::New) | In(Mode::Frames) | In(Mode::Import),
+     false,
+     {},
+     [](TCommandLine& c, const QString& v) {
+         c.Output = v;
+         return !v.isEmpty();
+     },
+     "%1 needs a file name",
+     nullptr,
+     nullptr,
+     nullptr,
+     "the file to write"},
+    {"--view",
+     nullptr,
+     "front|left|top|3d|all",
+     In(Mode::Render),
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          using Picture = TCommandLine::Picture;
          static const struct {
              const char* Word;
              Picture Render;
              TViewKind View;
-         } views[] = {{"front", Picture::View2d, TViewKind::Front}, {"left", Picture::View2d, TViewKind::Left},
-                      {"top", Picture::View2d, TViewKind::Top},     {"3d", Picture::View3d, TViewKind::Front},
+         } views[] = {{"front", Picture::View2d, TViewKind::Front},
+                      {"left", Picture::View2d, TViewKind::Left},
+                      {"top", Picture::View2d, TViewKind::Top},
+                      {"3d", Picture::View3d, TViewKind::Front},
                       {"all", Picture::All, TViewKind::Front}};
          for (const auto& w : views) {
              if (v == QLatin1String(w.Word)) {
@@ -171,30 +250,87 @@ const TOptionSpec kOptions[] = {
          }
          return false;
      },
-     "%1 needs front, left, top, 3d or all", nullptr, nullptr, nullptr, "the view to draw"},
-    {"--size", nullptr, "WxH", In(Mode::Render), false, {},
+     "%1 needs front, left, top, 3d or all",
+     nullptr,
+     nullptr,
+     nullptr,
+     "the view to draw"},
+    {"--size",
+     nullptr,
+     "WxH",
+     In(Mode::Render),
+     false,
+     {},
      [](TCommandLine& c, const QString& v) { return ParseSize(v, c.Width, c.Height); },
-     "%1 needs WIDTHxHEIGHT, each from 1 to 8192, at most 33554432 pixels", nullptr, nullptr, nullptr,
+     "%1 needs WIDTHxHEIGHT, each from 1 to 8192, at most 33554432 pixels",
+     nullptr,
+     nullptr,
+     nullptr,
      "the picture's size in pixels"},
-    {"--onion", nullptr, "N", In(Mode::Render), false, {},
+    {"--onion",
+     nullptr,
+     "N",
+     In(Mode::Render),
+     false,
+     {},
      [](TCommandLine& c, const QString& v) { return ToInt(v, c.Onion) && c.Onion >= 0 && c.Onion <= MaxOnionFrames; },
-     "%1 needs a number of frames from 0 to 5", nullptr, kAnimation, nullptr,
+     "%1 needs a number of frames from 0 to 5",
+     nullptr,
+     kAnimation,
+     nullptr,
      "draw the N frames before and after the current one faintly under it"},
-    {"--path", nullptr, "COMPONENT", In(Mode::Render), false, {},
+    {"--path",
+     nullptr,
+     "COMPONENT",
+     In(Mode::Render),
+     false,
+     {},
      // An option in its place means the name was left out, as for --move.
      [](TCommandLine& c, const QString& v) {
          c.MotionPath = v;
          return !v.isEmpty() && !v.startsWith(QLatin1String("--")) && v != QLatin1String("-o");
      },
-     "%1 needs a component's name", nullptr, kAnimation, nullptr, "draw the component's motion path"},
-    {"--environment", nullptr, "FILE.p3d", kPosing, false, {},
-     [](TCommandLine& c, const QString& v) { c.Environment = v; return !v.isEmpty(); },
-     "%1 needs a model file", nullptr, nullptr, nullptr, "load an environment model"},
-    {"--proxy", nullptr, "NAME", kPosing, false, {},
-     [](TCommandLine& c, const QString& v) { c.Proxy = v; return !v.isEmpty(); },
-     "%1 needs the name of a proxy selection", nullptr, "--environment", nullptr,
+     "%1 needs a component's name",
+     nullptr,
+     kAnimation,
+     nullptr,
+     "draw the component's motion path"},
+    {"--environment",
+     nullptr,
+     "FILE.p3d",
+     kPosing,
+     false,
+     {},
+     [](TCommandLine& c, const QString& v) {
+         c.Environment = v;
+         return !v.isEmpty();
+     },
+     "%1 needs a model file",
+     nullptr,
+     nullptr,
+     nullptr,
+     "load an environment model"},
+    {"--proxy",
+     nullptr,
+     "NAME",
+     kPosing,
+     false,
+     {},
+     [](TCommandLine& c, const QString& v) {
+         c.Proxy = v;
+         return !v.isEmpty();
+     },
+     "%1 needs the name of a proxy selection",
+     nullptr,
+     "--environment",
+     nullptr,
      "the environment's proxy selection to place it on (default: the first)"},
-    {"--format", nullptr, "obj|gltf|glb", In(Mode::Export), false, {},
+    {"--format",
+     nullptr,
+     "obj|gltf|glb",
+     In(Mode::Export),
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          if (v == QLatin1String("obj"))
              c.Format = TExportFormat::Obj;
@@ -206,8 +342,17 @@ const TOptionSpec kOptions[] = {
              return false;
          return true;
      },
-     "%1 needs obj, gltf or glb", nullptr, nullptr, nullptr, "the file format, in place of the output's extension"},
-    {"--play-time", nullptr, "S", In(Mode::Export), false, {},
+     "%1 needs obj, gltf or glb",
+     nullptr,
+     nullptr,
+     nullptr,
+     "the file format, in place of the output's extension"},
+    {"--play-time",
+     nullptr,
+     "S",
+     In(Mode::Export),
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          bool ok = false;
          c.PlayTime = v.toDouble(&ok);
@@ -216,30 +361,65 @@ const TOptionSpec kOptions[] = {
              c.Error = QStringLiteral("--play-time needs at most 1000000 seconds");
          return ok && *c.PlayTime > 0 && *c.PlayTime <= 1e6;
      },
-     "%1 needs seconds above 0", nullptr, nullptr, nullptr, "seconds one pass of the animation takes"},
-    {"--animation", nullptr, "N|NAME", In(Mode::Import), false, {},
-     [](TCommandLine& c, const QString& v) { c.Animation = v; return !v.isEmpty(); },
-     "%1 needs the name or the number of an animation", nullptr, nullptr, nullptr,
+     "%1 needs seconds above 0",
+     nullptr,
+     nullptr,
+     nullptr,
+     "seconds one pass of the animation takes"},
+    {"--animation",
+     nullptr,
+     "N|NAME",
+     In(Mode::Import),
+     false,
+     {},
+     [](TCommandLine& c, const QString& v) {
+         c.Animation = v;
+         return !v.isEmpty();
+     },
+     "%1 needs the name or the number of an animation",
+     nullptr,
+     nullptr,
+     nullptr,
      "the glTF file's animation to read (default: the first)"},
-    {"--fps", nullptr, "N", In(Mode::Import), false, {},
+    {"--fps",
+     nullptr,
+     "N",
+     In(Mode::Import),
+     false,
+     {},
      [](TCommandLine& c, const QString& v) {
          bool ok = false;
          c.Fps = v.toDouble(&ok);
          return ok && *c.Fps > 0 && *c.Fps <= 1000;
      },
-     "%1 needs frames per second above 0, at most 1000", nullptr, nullptr, nullptr,
+     "%1 needs frames per second above 0, at most 1000",
+     nullptr,
+     nullptr,
+     nullptr,
      "a frame every 1/N seconds in place of one per key time"},
-    {"--transparent", nullptr, nullptr, In(Mode::Export), false, {},
-     [](TCommandLine& c, const QString&) { c.Transparent = true; return true; },
-     nullptr, nullptr, nullptr, nullptr, "glTF materials blended with the 3D view's alpha, not opaque"},
+    {"--transparent",
+     nullptr,
+     nullptr,
+     In(Mode::Export),
+     false,
+     {},
+     [](TCommandLine& c, const QString&) {
+         c.Transparent = true;
+         return true;
+     },
+     nullptr,
+     nullptr,
+     nullptr,
+     nullptr,
+     "glTF materials blended with the 3D view's alpha, not opaque"},
 
     {"--at", nullptr, "N", In(Mode::Frames), true, Step::At,
-     [](TCommandLine& c, const QString& v) { return ToInt(v, Last(c).N); },
-     "%1 needs a frame number", "%1 needs a value", nullptr, nullptr, "make frame N current (clamped)"},
-    {"--insert-after", nullptr, nullptr, In(Mode::Frames), true, Step::InsertAfter, nullptr, nullptr, nullptr,
-     nullptr, nullptr, "insert a frame after the current one"},
-    {"--delete", nullptr, nullptr, In(Mode::Frames), true, Step::Delete, nullptr, nullptr, nullptr, nullptr,
-     nullptr, "delete the current frame"},
+     [](TCommandLine& c, const QString& v) { return ToInt(v, Last(c).N); }, "%1 needs a frame number", "%1 needs a value",
+     nullptr, nullptr, "make frame N current (clamped)"},
+    {"--insert-after", nullptr, nullptr, In(Mode::Frames), true, Step::InsertAfter, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "insert a frame after the current one"},
+    {"--delete", nullptr, nullptr, In(Mode::Frames), true, Step::Delete, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "delete the current frame"},
     {"--retime", nullptr, "N=TIME", In(Mode::Frames), true, Step::Retime,
      [](TCommandLine& c, const QString& v) {
          const qsizetype eq = v.indexOf(QLatin1Char('='));
@@ -254,10 +434,9 @@ const TOptionSpec kOptions[] = {
          TFrameOp& op = Last(c);
          return m.hasMatch() && ToInt(m.captured(1), op.N) && ToInt(m.captured(2), op.Last) && op.N <= op.Last;
      },
-     "%1 needs FIRST-LAST with FIRST <= LAST", "%1 needs a value", nullptr, nullptr,
-     "set the frame timer's selection"},
-    {"--linearize", nullptr, nullptr, In(Mode::Frames), true, Step::Linearize, nullptr, nullptr, nullptr, nullptr,
-     nullptr, "the frame timer's Linearize"},
+     "%1 needs FIRST-LAST with FIRST <= LAST", "%1 needs a value", nullptr, nullptr, "set the frame timer's selection"},
+    {"--linearize", nullptr, nullptr, In(Mode::Frames), true, Step::Linearize, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "the frame timer's Linearize"},
     {"--mirror", nullptr, nullptr, In(Mode::Frames), true, Step::Mirror, nullptr, nullptr, nullptr, nullptr, nullptr,
      "the frame timer's Mirror"},
     // The target as typed into the box; an option in its place means the target was left
@@ -274,12 +453,12 @@ const TOptionSpec kOptions[] = {
          return !v.trimmed().isEmpty() && !v.startsWith(QLatin1String("--")) && v != QLatin1String("-o");
      },
      "%1 needs a target frame", "%1 needs a value", nullptr, nullptr, "the frame timer's Copy to Frame T"},
-    {"--delete-range", nullptr, nullptr, In(Mode::Frames), true, Step::DeleteRange, nullptr, nullptr, nullptr,
-     nullptr, nullptr, "the frame timer's Delete, answered Yes"},
+    {"--delete-range", nullptr, nullptr, In(Mode::Frames), true, Step::DeleteRange, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "the frame timer's Delete, answered Yes"},
     {"--flip", nullptr, nullptr, In(Mode::Frames), true, Step::Flip, nullptr, nullptr, nullptr, nullptr, nullptr,
      "the selection's poses mirrored left and right (anim/Flip.h)"},
-    {"--flip-offset", nullptr, nullptr, In(Mode::Frames), true, Step::FlipOffset, nullptr, nullptr, nullptr, nullptr,
-     nullptr, "the selection's flipped poses written half a cycle later"},
+    {"--flip-offset", nullptr, nullptr, In(Mode::Frames), true, Step::FlipOffset, nullptr, nullptr, nullptr, nullptr, nullptr,
+     "the selection's flipped poses written half a cycle later"},
     {"--undo", nullptr, nullptr, In(Mode::Frames), true, Step::Undo, nullptr, nullptr, nullptr, nullptr, nullptr,
      "undo the chain's last step"},
     {"--redo", nullptr, nullptr, In(Mode::Frames), true, Step::Redo, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -418,34 +597,29 @@ bool TCommandLine::IsModelInfo() const
     return Kind == Mode::Info && Files.value(0).endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive);
 }
 
-bool TCommandLine::NeedsWidgets() const
-{
-    return Kind == Mode::Render;
-}
+bool TCommandLine::NeedsWidgets() const { return Kind == Mode::Render; }
 
 bool TCommandLine::NeedsOpenGL() const { return Kind == Mode::Render && Render != Picture::View2d; }
 
 QString UsageText()
 {
-    return QStringLiteral(
-               "usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
-               "       torvane-anim info FILE.rtm [--json]\n"
-               "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
-               "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
-               "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n") +
+    return QStringLiteral("usage: torvane-anim [--home DIR] [FILE.p3d] [FILE.rtm]\n"
+                          "       torvane-anim info FILE.rtm [--json]\n"
+                          "       torvane-anim [--home DIR] info MODEL.p3d [--json]\n"
+                          "       torvane-anim [--home DIR] check MODEL.p3d ANIM.rtm\n"
+                          "       torvane-anim frames ANIM.rtm OP... [--json] [-o OUT.rtm]\n") +
            StepsText() +
-           QStringLiteral(
-               "       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
-               "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-               "                    [--format obj|gltf|glb] [--play-time S] [--transparent]\n"
-               "                    -o OUT.obj|OUT.gltf|OUT.glb\n"
-               "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
-               "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
-               "                    [--view front|left|top|3d|all] [--size WxH] [--onion N] [--path COMPONENT]\n"
-               "                    -o OUT.png\n"
-               "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
-               "       torvane-anim [--home DIR] import MODEL.p3d ANIM.gltf|ANIM.glb [--animation N|NAME] [--fps N]\n"
-               "                    -o OUT.rtm\n"
-               "       torvane-anim [--home DIR] --version\n"
-               "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
+           QStringLiteral("       torvane-anim [--home DIR] export MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
+                          "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
+                          "                    [--format obj|gltf|glb] [--play-time S] [--transparent]\n"
+                          "                    -o OUT.obj|OUT.gltf|OUT.glb\n"
+                          "       torvane-anim [--home DIR] render MODEL.p3d [ANIM.rtm] [--frame N | --time T] [--offset X,Y,Z]\n"
+                          "                    [--no-total-move] [--environment FILE.p3d [--proxy NAME]]\n"
+                          "                    [--view front|left|top|3d|all] [--size WxH] [--onion N] [--path COMPONENT]\n"
+                          "                    -o OUT.png\n"
+                          "       torvane-anim [--home DIR] new MODEL.p3d COMPONENT... -o OUT.rtm\n"
+                          "       torvane-anim [--home DIR] import MODEL.p3d ANIM.gltf|ANIM.glb [--animation N|NAME] [--fps N]\n"
+                          "                    -o OUT.rtm\n"
+                          "       torvane-anim [--home DIR] --version\n"
+                          "       (--view 3d and --view all need a display with OpenGL; --time T is 0 to 1)\n");
 }

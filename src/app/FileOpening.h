@@ -11,7 +11,7 @@ class QMenu;
 class QWidget;
 
 struct TFileOpeners {
-    std::function<void(const QString&)> Model;      // a .p3d file
+    std::function<void(const QString&)> Model;  // a .p3d file
     std::function<void(const QString&)> Animation;  // any other
 };
 

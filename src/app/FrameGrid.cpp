@@ -164,8 +164,7 @@ TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                    QAbstractItemView::AnyKeyPressed);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     setStyleSheet(QStringLiteral("TFrameGrid{background:#404040}"
                                  "QHeaderView::section{background:#404040;color:#FFFF00;border:none;"
                                  "padding-left:2px}"));
@@ -262,8 +261,8 @@ QRect TFrameGrid::visualRect(const QModelIndex& index) const
     if (!index.isValid() || index.model() != Model_)
         return {};
     // The grid line takes the last pixel of each row and column.
-    return {Header_->sectionViewportPosition(index.column()), RowTop(index.row()),
-            Header_->sectionSize(index.column()) - 1, RowHeight - 1};
+    return {Header_->sectionViewportPosition(index.column()), RowTop(index.row()), Header_->sectionSize(index.column()) - 1,
+            RowHeight - 1};
 }
 
 QModelIndex TFrameGrid::indexAt(const QPoint& point) const
@@ -422,10 +421,7 @@ int TFrameGrid::HeaderHeight() const
     return Header_->isHidden() ? 0 : qBound(Header_->minimumHeight(), Header_->sizeHint().height(), Header_->maximumHeight());
 }
 
-QSize TFrameGrid::sizeHint() const
-{
-    return {width(), HeaderHeight() + ShownRows * RowHeight + 2 * frameWidth()};
-}
+QSize TFrameGrid::sizeHint() const { return {width(), HeaderHeight() + ShownRows * RowHeight + 2 * frameWidth()}; }
 
 void TFrameGrid::scrollContentsBy(int, int dy)
 {

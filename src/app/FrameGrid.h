@@ -74,6 +74,6 @@ private:
     TFrameGridModel* Model_;
     QHeaderView* Header_;
     bool Following_ = false;  // moving the cell to the document's frame, not the user
-    bool Laying_ = false;     // the viewport margins change under updateGeometries
+    bool Laying_ = false;  // the viewport margins change under updateGeometries
     bool SaidEditing_ = false;
 };

@@ -83,7 +83,8 @@ TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
 
     // The hint panel holds the longest hint (the chart's) whole.
     const int hintWidth = std::max(300, fontMetrics().horizontalAdvance(chartHint) + 16);
-    const int widths[3] = {hintWidth, std::max(170, fontMetrics().horizontalAdvance(QStringLiteral("Selected Frames: 0000 - 0000")) + 8), 50};
+    const int widths[3] = {
+        hintWidth, std::max(170, fontMetrics().horizontalAdvance(QStringLiteral("Selected Frames: 0000 - 0000")) + 8), 50};
     // The last panel stretches; the window is wide enough for its text too when it can be.
     const int pointerWidth = fontMetrics().horizontalAdvance(QStringLiteral("Over Timestep:0000")) + 8;
     for (int i = 0; i < 3; ++i) {
@@ -101,8 +102,9 @@ TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
             [this](double x, double y, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers) { RChartMouseDown(x, y, b); });
     connect(RChart, &TChart::MouseMove, this,
             [this](double x, double y, Qt::MouseButtons bs, Qt::KeyboardModifiers m) { RChartMouseMove(x, y, bs, m); });
-    connect(RChart, &TChart::MouseUp, this,
-            [this](double x, double y, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers m) { RChartMouseUp(x, y, b, m); });
+    connect(
+        RChart, &TChart::MouseUp, this,
+        [this](double x, double y, Qt::MouseButton b, Qt::MouseButtons, Qt::KeyboardModifiers m) { RChartMouseUp(x, y, b, m); });
 
     // The chart follows every change of the frames; an operation of this window rebuilds
     // it once when it is done.
@@ -148,7 +150,8 @@ void TF_FrameManipulator::BuildTools()
     });
     row->addSpacing(12);
     B_Reset = ToolButton(QStringLiteral("Show All"), QStringLiteral("B_Reset"), QStringLiteral("Show All"), panel);
-    B_Linearize = ToolButton(QStringLiteral("Linearize"), QStringLiteral("B_Linearize"), QStringLiteral("Linearize Frames"), panel);
+    B_Linearize = ToolButton(QStringLiteral("Linearize"), QStringLiteral("B_Linearize"), QStringLiteral("Linearize Frames"),
+                             panel);
     B_Mirror = ToolButton(QStringLiteral("Mirror"), QStringLiteral("B_Mirror"), QStringLiteral("Mirror Frames"), panel);
     B_Copy = ToolButton(QStringLiteral("Copy"), QStringLiteral("B_Copy"), QStringLiteral("Copy Frames"), panel);
     B_Move = ToolButton(QStringLiteral("Move"), QStringLiteral("B_Move"), QStringLiteral("Move Frames"), panel);
@@ -277,15 +280,9 @@ void TF_FrameManipulator::CollectFrameSelection()
     UpdateFrameSelection();
 }
 
-void TF_FrameManipulator::WriteBackFrameTimes()
-{
-    Anim_.WriteBackFrameTimes(TimerItems());
-}
+void TF_FrameManipulator::WriteBackFrameTimes() { Anim_.WriteBackFrameTimes(TimerItems()); }
 
-QString TF_FrameManipulator::StatusText(int panel) const
-{
-    return panel >= 0 && panel < 3 ? Panels_[panel]->text() : QString();
-}
+QString TF_FrameManipulator::StatusText(int panel) const { return panel >= 0 && panel < 3 ? Panels_[panel]->text() : QString(); }
 
 void TF_FrameManipulator::SetPressed(bool pressed)
 {
@@ -308,9 +305,15 @@ bool TF_FrameManipulator::Selecting() const { return B_Select->isChecked(); }
 void TF_FrameManipulator::B_SelectStatusIntChanged(int status)
 {
     switch (status) {
-    case 4: RChart->SetMouseAction(TChart::TMouseAction::DragZoom); break;
-    case 8: RChart->SetMouseAction(TChart::TMouseAction::Pan); break;
-    default: RChart->SetMouseAction(TChart::TMouseAction::None); break;
+    case 4:
+        RChart->SetMouseAction(TChart::TMouseAction::DragZoom);
+        break;
+    case 8:
+        RChart->SetMouseAction(TChart::TMouseAction::Pan);
+        break;
+    default:
+        RChart->SetMouseAction(TChart::TMouseAction::None);
+        break;
     }
 }
 
@@ -465,15 +468,9 @@ void TF_FrameManipulator::B_FlipHalfCycleClick()
     RunOperation([this] { return Anim_.FlipRangeHalfCycleLater(SelFirst(), SelLast()); }, false);
 }
 
-void TF_FrameManipulator::SelectAll1Click()
-{
-    Anim_.SetSelection({0, Anim_.Doc.AnimStepCount - 1});
-}
+void TF_FrameManipulator::SelectAll1Click() { Anim_.SetSelection({0, Anim_.Doc.AnimStepCount - 1}); }
 
-void TF_FrameManipulator::DeselectAll1Click()
-{
-    Anim_.SetSelection({-1, -1});
-}
+void TF_FrameManipulator::DeselectAll1Click() { Anim_.SetSelection({-1, -1}); }
 
 // ---- Window
 

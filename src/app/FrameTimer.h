@@ -23,7 +23,7 @@ public:
 
     static constexpr uint8_t SelectedClass = 99;
     static constexpr uint32_t SelectedColor = 0x0000FFFFu;  // yellow, 0x00BBGGRR
-    static constexpr uint32_t ItemColor = 0x00C0C0C0u;      // silver
+    static constexpr uint32_t ItemColor = 0x00C0C0C0u;  // silver
     // A click selects the nearest mark when it lies closer than this.
     static constexpr double ClickPixels = 10;
 
@@ -38,8 +38,8 @@ public:
     QToolButton* B_Copy = nullptr;
     QToolButton* B_Move = nullptr;
     QToolButton* B_Trash = nullptr;
-    QToolButton* B_Flip = nullptr;          // "Flip"
-    QToolButton* B_FlipHalfCycle = nullptr; // "Flip, half a cycle later"
+    QToolButton* B_Flip = nullptr;  // "Flip"
+    QToolButton* B_FlipHalfCycle = nullptr;  // "Flip, half a cycle later"
     QAction* SelectAll1 = nullptr;
     QAction* DeselectAll1 = nullptr;
 
@@ -108,9 +108,9 @@ private:
     TAnimController& Anim_;
     QButtonGroup* Modes_ = nullptr;
     QLabel* Panels_[3] = {nullptr, nullptr, nullptr};
-    bool Pressed_ = false;      // the left button went down on the chart in Select mode
-    bool Operating_ = false;    // an operation runs: the controller's signals wait for its end
-    bool Placed_ = false;       // placed beside the 3D view on its first showing
+    bool Pressed_ = false;  // the left button went down on the chart in Select mode
+    bool Operating_ = false;  // an operation runs: the controller's signals wait for its end
+    bool Placed_ = false;  // placed beside the 3D view on its first showing
     bool ChartStale_ = false;  // the frames changed while the window was hidden
-    int ChartFrames_ = -1;     // the number of frames the chart's range was made for
+    int ChartFrames_ = -1;  // the number of frames the chart's range was made for
 };

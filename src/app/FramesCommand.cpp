@@ -20,7 +20,10 @@ struct TRunState {
     // The session's history is the editor's, as in the window; the animation's selection
     // is the frame timer's: frame 0 alone, as the window starts. Without a model, the
     // editor's notes on names it cannot pose are not printed.
-    TRunState() { SetDebugSink([](const QString&) {}); }
+    TRunState()
+    {
+        SetDebugSink([](const QString&) {});
+    }
     ~TRunState() { SetDebugSink({}); }
     TEditor Editor;
     TAnimController& Anim = Editor.Anim();
@@ -68,10 +71,14 @@ TStep RunTimerOp(const TFrameOp& op, TRunState& s)
         return Usage(QStringLiteral("%1: %2, but the animation has %3 frames").arg(op.Name, selection).arg(count));
     TAnimController& anim = s.Anim;
     switch (op.Op) {
-    case Kind::Linearize: return FromTiming(op, anim.LinearizeRange(sel.First, sel.Last), sel);
-    case Kind::Mirror: return FromTiming(op, anim.MirrorRange(sel.First, sel.Last), sel);
-    case Kind::Move: return FromTiming(op, anim.MoveRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
-    case Kind::Copy: return FromTiming(op, anim.CopyRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
+    case Kind::Linearize:
+        return FromTiming(op, anim.LinearizeRange(sel.First, sel.Last), sel);
+    case Kind::Mirror:
+        return FromTiming(op, anim.MirrorRange(sel.First, sel.Last), sel);
+    case Kind::Move:
+        return FromTiming(op, anim.MoveRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
+    case Kind::Copy:
+        return FromTiming(op, anim.CopyRange(sel.First, sel.Last, ParseTargetFrame(op.Text)), sel);
     case Kind::Flip:
     case Kind::FlipOffset: {
         const QStringList names = anim.Doc.AnimSelections.Names();
@@ -83,7 +90,8 @@ TStep RunTimerOp(const TFrameOp& op, TRunState& s)
             step.Message = UnpairedLines(names, FindFlipPartners(names)).join(QLatin1Char('\n'));
         return step;
     }
-    default: return FromTiming(op, anim.DeleteRange(sel.First, sel.Last), sel);
+    default:
+        return FromTiming(op, anim.DeleteRange(sel.First, sel.Last), sel);
     }
 }
 

@@ -11,10 +11,25 @@ struct TCommandLine;
 // One operation of the chain; the option table (CommandLineParse.cpp) names the option
 // that gives each and what it does.
 struct TFrameOp {
-    enum class Kind { At, InsertAfter, Delete, Retime, Select, Linearize, Mirror, Move, Copy, DeleteRange, Undo, Redo, Flip, FlipOffset };
+    enum class Kind {
+        At,
+        InsertAfter,
+        Delete,
+        Retime,
+        Select,
+        Linearize,
+        Mirror,
+        Move,
+        Copy,
+        DeleteRange,
+        Undo,
+        Redo,
+        Flip,
+        FlipOffset
+    };
     Kind Op = Kind::At;
     QString Name;  // as given, for messages
-    int N = 0;     // --at, --retime frame, --select first
+    int N = 0;  // --at, --retime frame, --select first
     int Last = 0;  // --select last
     QString Text;  // --retime text, --move/--copy target as typed into the box
 };

@@ -56,8 +56,8 @@ TMainForm::TMainForm(const TAppPaths& paths, QWidget* parent)
     Editor_->Message = [this](const QString& text) { ShowEditorMessage(text); };
     Editor_->Ask = [](const QString& text) { return dialogs().AskYesNo(text, QStringLiteral("Edit Frame")); };
     Editor_->ChooseProxy = [](const QStringList& names) {
-        return dialogs().ChooseItem(QStringLiteral("Select Proxy"),
-                                    QStringLiteral("Select Proxy to replace by current model:"), names, 0);
+        return dialogs().ChooseItem(QStringLiteral("Select Proxy"), QStringLiteral("Select Proxy to replace by current model:"),
+                                    names, 0);
     };
     setObjectName(QStringLiteral("MainForm"));
     // The mark shows while the animation has changes that are not saved.
@@ -162,8 +162,7 @@ void TMainForm::BuildMenus()
     QMenu* file = MenuFile = menuBar()->addMenu(QStringLiteral("&File"));
     LoadAnim1 = Command(file, QStringLiteral("Load Anim..."), "LoadAnim1", Qt::CTRL | Qt::Key_R);
     LoadP3d1 = Command(file, QStringLiteral("Load P3d..."), "LoadP3d1", Qt::CTRL | Qt::Key_P);
-    LoadEnviromentP3d1 =
-        Command(file, QStringLiteral("Load Environment P3d..."), "LoadEnviromentP3d1", Qt::CTRL | Qt::Key_E);
+    LoadEnviromentP3d1 = Command(file, QStringLiteral("Load Environment P3d..."), "LoadEnviromentP3d1", Qt::CTRL | Qt::Key_E);
     connect(Command(file, QStringLiteral("Import glTF Animation..."), "ImportGltf1"), &QAction::triggered, this,
             [this] { ImportGltf1Click(); });
     // Files from the recent list open as the menu's loads do once a file is chosen.
@@ -202,11 +201,10 @@ void TMainForm::BuildMenus()
     QMenu* settings = MenuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
     ShowAxes1 = OptionItem(settings, QStringLiteral("Show &Axes"), "ShowAxes1", Qt::Key_F5, *Editor_, &TEditorOptions::Axes);
     ShowGrid1 = OptionItem(settings, QStringLiteral("Show &Grid"), "ShowGrid1", Qt::Key_F6, *Editor_, &TEditorOptions::Grid);
-    AutoScale1 =
-        OptionItem(settings, QStringLiteral("Auto &Scale"), "AutoScale1", Qt::Key_F7, *Editor_, &TEditorOptions::AutoScale);
+    AutoScale1 = OptionItem(settings, QStringLiteral("Auto &Scale"), "AutoScale1", Qt::Key_F7, *Editor_,
+                            &TEditorOptions::AutoScale);
     settings->addSeparator();
-    SelectTranslationFile1 =
-        Command(settings, QStringLiteral("Select &Translation File..."), "SelectTranslationFile1");
+    SelectTranslationFile1 = Command(settings, QStringLiteral("Select &Translation File..."), "SelectTranslationFile1");
     SelectColorFile1 = Command(settings, QStringLiteral("Select &Color File..."), "SelectColorFile1");
     connect(SelectTranslationFile1, &QAction::triggered, this, [this] { SelectTranslationFile1Click(); });
     connect(SelectColorFile1, &QAction::triggered, this, [this] { SelectColorFile1Click(); });
@@ -272,12 +270,16 @@ void TMainForm::BuildTreePopup()
 
 void TMainForm::BuildStatusBar()
 {
-    static const char* const initial[6] = {"", "Model: EMPTY", "Anim: EMPTY", "Vertexes:", "Polygons:",
-                                           "Pivot and Linking: NOT LOADED"};
+    static const char* const initial[6] = {"",          "Model: EMPTY", "Anim: EMPTY",
+                                           "Vertexes:", "Polygons:",    "Pivot and Linking: NOT LOADED"};
     // The widest text each panel shows in the usual case, measured in this platform's
     // font; a longer file name widens its panel, and the hint panel takes what is left.
-    static const char* const widest[6] = {"", "Model: MMMMMMMM.p3d", "Anim: <NOT SAVED>", "Vertexes: 0000000",
-                                          "Polygons: 0000000", "Pivot and Linking: NOT LOADED"};
+    static const char* const widest[6] = {"",
+                                          "Model: MMMMMMMM.p3d",
+                                          "Anim: <NOT SAVED>",
+                                          "Vertexes: 0000000",
+                                          "Polygons: 0000000",
+                                          "Pivot and Linking: NOT LOADED"};
     for (int i = 0; i < 6; ++i) {
         auto* l = new QLabel(QString::fromLatin1(initial[i]), this);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -343,9 +345,8 @@ QWidget* TMainForm::BuildLeftColumn()
     connect(TV_EditComponents, &TComponentTree::NodePressed, this, [this](int node) { TV_EditComponentsMouseDown(node); });
     // The views mark what is selected: they follow every change of the selection, however it
     // came (a click, Ctrl+click, keys, a rebuild), once per turn of the event loop.
-    connect(TV_EditComponents, &TComponentTree::SelectionChanged, this, [this] {
-        Editor_->SetSelection(TV_EditComponents->SelectedNodes(), TV_EditComponents->SelectedNode());
-    });
+    connect(TV_EditComponents, &TComponentTree::SelectionChanged, this,
+            [this] { Editor_->SetSelection(TV_EditComponents->SelectedNodes(), TV_EditComponents->SelectedNode()); });
     BuildTreePopup();
     // At least ten rows: in a short window the column scrolls rather than squeezing the
     // tree down to a few rows.
@@ -453,8 +454,8 @@ void TMainForm::BuildLayout()
     // window and restored in a smaller one, nor when the window shrinks.
     for (QWidget* column : {P_LeftViews, P_RightViews})
         column->setMinimumWidth(MinViewSize);
-    for (QWidget* view : {static_cast<QWidget*>(FrontView1), static_cast<QWidget*>(TopView1),
-                          static_cast<QWidget*>(LeftView1), static_cast<QWidget*>(P_3dArea)})
+    for (QWidget* view : {static_cast<QWidget*>(FrontView1), static_cast<QWidget*>(TopView1), static_cast<QWidget*>(LeftView1),
+                          static_cast<QWidget*>(P_3dArea)})
         view->setMinimumHeight(MinViewSize);
     for (QSplitter* s : {HSplitter, VSplitter1, VSplitter2})
         connect(s, &QSplitter::splitterMoved, this, [this] { MaximizedSplits_.reset(); });

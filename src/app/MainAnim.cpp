@@ -315,4 +315,3 @@ void TMainForm::PlayTimerTimer()
 }
 
 bool TMainForm::Playing() const { return Playback_ && Playback_->Playing(); }
-

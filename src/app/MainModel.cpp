@@ -28,8 +28,8 @@ bool TMainForm::SaveModelChangesFirst()
         return true;
     switch (dialogs().AskSaveChanges(QStringLiteral("Save changes to %1?").arg(FileNamePart(Editor_->ModelFileName())))) {
     case TSaveAnswer::Save:
-        return (!(unsaved & FileLinking) || B_SaveLinkingStatusChanged()) &&
-               (!(unsaved & FileNames) || SavenamesClick()) && (!(unsaved & FileColors) || SaveColorsClick());
+        return (!(unsaved & FileLinking) || B_SaveLinkingStatusChanged()) && (!(unsaved & FileNames) || SavenamesClick()) &&
+               (!(unsaved & FileColors) || SaveColorsClick());
     case TSaveAnswer::Discard:
         return true;
     case TSaveAnswer::Cancel:
@@ -149,7 +149,8 @@ FileDialogOptions ColorsDialog(TDialogUse use, const QString& title, const QStri
 
 void TMainForm::SelectTranslationFile1Click()
 {
-    const QString path = dialogs().OpenFile(NamesDialog(TDialogUse::Open, QStringLiteral("Select Translation File"), Paths.TranslationDir));
+    const QString path = dialogs().OpenFile(
+        NamesDialog(TDialogUse::Open, QStringLiteral("Select Translation File"), Paths.TranslationDir));
     if (!path.isEmpty())
         Editor_->ApplyNamesFile(path);
 }
@@ -191,8 +192,7 @@ void TMainForm::AssignnewnameClick()
     if (!s)
         return;
     QString text = s->DisplayName;
-    if (dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"),
-                             text))
+    if (dialogs().InputQuery(QStringLiteral("Replace displayed name"), QStringLiteral("Enter new name for component:"), text))
         Editor_->Rename(SelectedNode(), text);
 }
 

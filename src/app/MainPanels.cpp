@@ -66,7 +66,7 @@ bool OpenGLAvailable()
     return available;
 }
 
-constexpr int kSliderSteps = 1000;   // the transparency sliders' 0..1 in thousandths
+constexpr int kSliderSteps = 1000;  // the transparency sliders' 0..1 in thousandths
 constexpr int kSliderInitial = 100;  // 0.1
 }  // namespace
 
@@ -96,8 +96,8 @@ TDisplayModePanel::TDisplayModePanel(TEditor& editor, QWidget* parent) : QWidget
     B_Points = Led(QStringLiteral("Points"), QStringLiteral("B_Points"), QStringLiteral("Show points"), this);
     B_ChangePivot = Led(QStringLiteral("Change Pivots && Linking"), QStringLiteral("B_ChangePivot"),
                         QStringLiteral("Set pivots with Shift+click and link components by drag and drop"), this);
-    LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"),
-                      QStringLiteral("Pivot and linking file loaded"), this);
+    LED_Linking = Led(QStringLiteral("Linking"), QStringLiteral("LED_Linking"), QStringLiteral("Pivot and linking file loaded"),
+                      this);
     // An indicator, not a switch: drawn like the other LEDs so its state reads at a glance.
     LED_Linking->setAttribute(Qt::WA_TransparentForMouseEvents);
     LED_Linking->setFocusPolicy(Qt::NoFocus);
@@ -131,7 +131,9 @@ TDisplayModePanel::TDisplayModePanel(TEditor& editor, QWidget* parent) : QWidget
 void TDisplayModePanel::ShowOptions(const TEditorOptions& o)
 {
     const QSignalBlocker a(RB_CheckedSelections), b(RB_AllSelections), c(AbLED1), d(RB_AllPolygons), e(B_ChangePivot);
-    (o.Show == TComponentShow::All ? RB_AllSelections : o.Show == TComponentShow::None ? AbLED1 : RB_CheckedSelections)
+    (o.Show == TComponentShow::All    ? RB_AllSelections
+     : o.Show == TComponentShow::None ? AbLED1
+                                      : RB_CheckedSelections)
         ->setChecked(true);
     RB_AllPolygons->setChecked(o.AllPolygons);
     B_ChangePivot->setChecked(o.PivotMode);
@@ -149,12 +151,16 @@ TFramePanel::TFramePanel(TAnimController& anim, QWidget* parent) : QWidget(paren
     l->addWidget(G_Frames, 0, 0, 7, 1);
     B_Append = PushButton(QStringLiteral("Insert after"), QStringLiteral("B_Append"),
                           QStringLiteral("Insert a new Frame after the current selected Frame"), this);
-    B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"), QStringLiteral("Delete Selected Frame"), this);
+    B_DelAnim = PushButton(QStringLiteral("Delete Frame"), QStringLiteral("B_DelAnim"), QStringLiteral("Delete Selected Frame"),
+                           this);
     B_UnloadAnim = PushButton(QStringLiteral("Unload Animation"), QStringLiteral("B_UnloadAnim"),
                               QStringLiteral("Clear and unload Animation"), this);
-    B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"), QStringLiteral("Create a new Animation"), this);
-    B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"), QStringLiteral("Edit selected Frame"), this);
-    B_ResetMatrix = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetMatrix"), QStringLiteral("Reset Frame Matrix"), this);
+    B_NewAnim = PushButton(QStringLiteral("New Animation..."), QStringLiteral("B_NewAnim"),
+                           QStringLiteral("Create a new Animation"), this);
+    B_Editing = PushButton(QStringLiteral("Edit Frame"), QStringLiteral("B_Editing"), QStringLiteral("Edit selected Frame"),
+                           this);
+    B_ResetMatrix = PushButton(QStringLiteral("Reset Frame"), QStringLiteral("B_ResetMatrix"),
+                               QStringLiteral("Reset Frame Matrix"), this);
     int row = 0;
     for (QPushButton* b : {B_Append, B_DelAnim, B_UnloadAnim, B_NewAnim, B_Editing, B_ResetMatrix})
         l->addWidget(b, row++, 1);
@@ -207,7 +213,8 @@ TEditPanel::TEditPanel(QWidget* parent) : QWidget(parent)
                              QStringLiteral("Write the edit into the frame"), this);
     B_CancelEdit = PushButton(QStringLiteral("Cancel Changes"), QStringLiteral("B_CancelEdit"),
                               QStringLiteral("Leave edit mode without writing"), this);
-    B_ResetEdit = PushButton(QStringLiteral("Restore"), QStringLiteral("B_ResetEdit"), QStringLiteral("Restore Component Frame"), this);
+    B_ResetEdit = PushButton(QStringLiteral("Restore"), QStringLiteral("B_ResetEdit"), QStringLiteral("Restore Component Frame"),
+                             this);
     l->addWidget(B_ApplyEdit, row + 1, 0, 1, 2);
     l->addWidget(B_CancelEdit, row + 1, 2, 1, 2);
     l->addWidget(B_ResetEdit, row + 2, 0, 1, 4);
@@ -307,8 +314,8 @@ TPlayPanel::TPlayPanel(TEditor& editor, QWidget* parent) : QWidget(parent), Edit
         OffsetsWidth_ += e->sizeHint().width() + offsets->spacing();
     }
     l->addLayout(offsets, 7, 0, 1, 4);
-    B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"),
-                       QStringLiteral("Show the environment model"), this);
+    B_Enviroment = Led(QStringLiteral("Enviroment"), QStringLiteral("B_Enviroment"), QStringLiteral("Show the environment model"),
+                       this);
     l->addWidget(B_Enviroment, 8, 0, 1, 2);
     const auto option = [this](auto set) { Editor_.EditOptions(set); };
     for (int axis = 0; axis < 3; ++axis)
@@ -336,12 +343,10 @@ TPlayPanel::TPlayPanel(TEditor& editor, QWidget* parent) : QWidget(parent), Edit
         l->addWidget(new QLabel(s->toolTip(), this), row, 0, 1, 2);
         l->addWidget(s, row++, 2, 1, 2);
     }
-    connect(Chg_Poly_Trans, &QSlider::valueChanged, this, [option](int v) {
-        option([v](TEditorOptions& o) { o.PolygonAlpha = float(v) / float(kSliderSteps); });
-    });
-    connect(Chg_Env_Trans, &QSlider::valueChanged, this, [option](int v) {
-        option([v](TEditorOptions& o) { o.EnvironmentAlpha = float(v) / float(kSliderSteps); });
-    });
+    connect(Chg_Poly_Trans, &QSlider::valueChanged, this,
+            [option](int v) { option([v](TEditorOptions& o) { o.PolygonAlpha = float(v) / float(kSliderSteps); }); });
+    connect(Chg_Env_Trans, &QSlider::valueChanged, this,
+            [option](int v) { option([v](TEditorOptions& o) { o.EnvironmentAlpha = float(v) / float(kSliderSteps); }); });
 
     TAnimController& anim = editor.Anim();
     connect(AnimSlider, &QSlider::valueChanged, this, [&anim](int step) { anim.SetActStep(step); });

@@ -64,7 +64,7 @@ signals:
     void UnloadPressed();
     void NewPressed();
     void EditPressed();
-    void ResetPressed();   // "Reset Frame"
+    void ResetPressed();  // "Reset Frame"
 
 private:
     TFrameGrid* G_Frames = nullptr;
@@ -93,8 +93,8 @@ signals:
 
 private:
     QPushButton* B_EditOperation = nullptr;  // on: "Rotate", off: "Move"
-    QPushButton* B_RotType = nullptr;        // on: "Relative", off: "Absolut"
-    QSlider* Chg_X = nullptr;                // -1000..1000 hundredths of -10..10
+    QPushButton* B_RotType = nullptr;  // on: "Relative", off: "Absolut"
+    QSlider* Chg_X = nullptr;  // -1000..1000 hundredths of -10..10
     QSlider* Chg_Y = nullptr;
     QSlider* Chg_Z = nullptr;
     QPushButton* B_ApplyEdit = nullptr;

@@ -51,10 +51,13 @@ void TMainForm::ScheduleRefresh()
 {
     if (std::exchange(RefreshQueued_, true))
         return;
-    QMetaObject::invokeMethod(this, [this] {
-        RefreshQueued_ = false;
-        RefreshDisplay();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            RefreshQueued_ = false;
+            RefreshDisplay();
+        },
+        Qt::QueuedConnection);
 }
 
 void TMainForm::RefreshDisplay()
@@ -107,8 +110,7 @@ void TMainForm::ShowOptions()
     }
 }
 
-void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons,
-                                    Qt::KeyboardModifiers mods)
+void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
 {
     if (!(mods & Qt::ShiftModifier) || !(buttons & Qt::LeftButton))
         return;
@@ -118,13 +120,14 @@ void TMainForm::FrontView1MouseDown(TChart* view, double x, double y, Qt::MouseB
     view->SetMouseAction(TChart::TMouseAction::None);  // the drag places the pivot, it does not zoom
     view->setCursor(Qt::CrossCursor);
     std::array<float, 3> pivot{s->Pivot[0], s->Pivot[1], s->Pivot[2]};
-    ViewUnproject(view == FrontView1 ? TViewKind::Front : view == LeftView1 ? TViewKind::Left : TViewKind::Top, x, y,
-                  pivot.data());
+    ViewUnproject(view == FrontView1  ? TViewKind::Front
+                  : view == LeftView1 ? TViewKind::Left
+                                      : TViewKind::Top,
+                  x, y, pivot.data());
     Editor_->SetPivot(SelectedNode(), pivot);
 }
 
-void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons,
-                                    Qt::KeyboardModifiers mods)
+void TMainForm::FrontView1MouseMove(TChart* view, double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods)
 {
     if ((mods & Qt::ShiftModifier) && (buttons & Qt::LeftButton)) {
         FrontView1MouseDown(view, x, y, buttons, mods);
@@ -176,8 +179,9 @@ void TMainForm::ExportModelClick(bool gltf)
     const TEditorOptions& options = Editor_->Options();
     TExportRequest r;
     r.Path = path;
-    r.Format = !gltf ? TExportFormat::Obj
-                     : ExportFormatForFile(path) == TExportFormat::Gltf ? TExportFormat::Gltf : TExportFormat::Glb;
+    r.Format = !gltf                                              ? TExportFormat::Obj
+               : ExportFormatForFile(path) == TExportFormat::Gltf ? TExportFormat::Gltf
+                                                                  : TExportFormat::Glb;
     r.ModelName = FileNamePart(model);
     r.Comment = QStringLiteral("torvane-anim export of %1").arg(r.ModelName);
     r.Environment = options.Environment;

@@ -51,8 +51,8 @@ TPathFacts TPathFacts::Gather(const QString& home)
 
 bool TAppPaths::IsSystemFolder(const QString& dir)
 {
-    static const char* const kRoots[] = {"/usr", "/bin", "/sbin", "/lib", "/lib32", "/lib64", "/libx32",
-                                         "/opt", "/snap", "/app", "/nix/store", "/gnu/store"};
+    static const char* const kRoots[] = {"/usr",    "/bin", "/sbin", "/lib", "/lib32",     "/lib64",
+                                         "/libx32", "/opt", "/snap", "/app", "/nix/store", "/gnu/store"};
     const QString clean = QDir::cleanPath(dir);
     for (const char* root : kRoots) {
         const QString r = QString::fromLatin1(root);
@@ -99,7 +99,8 @@ TAppPaths TAppPaths::Choose(const TPathFacts& f)
     if (p.Kind == Layout::User) {
         // Recovery copies are state, neither settings nor data the user keeps.
         const QString state = XdgBase(f.XdgStateHome, f.UserHome, QStringLiteral(".local/state"));
-        p.RecoveryDir = state.isEmpty() ? p.DataDir + QStringLiteral("recovery/") : state + QStringLiteral("torvane-anim/recovery/");
+        p.RecoveryDir = state.isEmpty() ? p.DataDir + QStringLiteral("recovery/")
+                                        : state + QStringLiteral("torvane-anim/recovery/");
     } else {
         p.RecoveryDir = p.SettingsDir + QStringLiteral("Recovery/");
     }
@@ -126,9 +127,15 @@ QString VersionText(const TAppPaths& p)
 {
     QString layout;
     switch (p.Kind) {
-    case TAppPaths::Layout::Home: layout = QStringLiteral("the folder given with --home"); break;
-    case TAppPaths::Layout::Portable: layout = QStringLiteral("portable, beside the executable"); break;
-    case TAppPaths::Layout::User: layout = QStringLiteral("the user's folders"); break;
+    case TAppPaths::Layout::Home:
+        layout = QStringLiteral("the folder given with --home");
+        break;
+    case TAppPaths::Layout::Portable:
+        layout = QStringLiteral("portable, beside the executable");
+        break;
+    case TAppPaths::Layout::User:
+        layout = QStringLiteral("the user's folders");
+        break;
     }
     return QStringLiteral("torvane-anim %1\n"
                           "settings and data: %2\n"

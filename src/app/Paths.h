@@ -13,12 +13,12 @@
 // What start-up finds on the disk and in the environment; the choice of layout depends on
 // these alone.
 struct TPathFacts {
-    QString ExeDir;                  // the executable's folder
+    QString ExeDir;  // the executable's folder
     bool ExeDirHasSettings = false;  // TorvaneAnim.ini or Zelvix.ini is there
     bool ExeDirWritable = false;
-    QString Home;                    // --home; empty when not given
-    QString UserHome;                // the user's home folder
-    QString XdgConfigHome;           // the variables as set (empty when unset)
+    QString Home;  // --home; empty when not given
+    QString UserHome;  // the user's home folder
+    QString XdgConfigHome;  // the variables as set (empty when unset)
     QString XdgDataHome;
     QString XdgStateHome;
 
@@ -30,13 +30,13 @@ struct TPathFacts {
 struct TAppPaths {
     enum class Layout { Home, Portable, User };
     Layout Kind = Layout::Portable;
-    QString ExeDir;       // ends with '/'; the --home folder when one is given
+    QString ExeDir;  // ends with '/'; the --home folder when one is given
     QString SettingsDir;  // ends with '/'
-    QString DataDir;      // ends with '/'; holds the three below
+    QString DataDir;  // ends with '/'; holds the three below
     QString LinkDataDir;
     QString TranslationDir;
     QString ColorsDir;
-    QString StartDir;     // where the file browser starts before the settings name a folder
+    QString StartDir;  // where the file browser starts before the settings name a folder
     QString RecoveryDir;  // ends with '/'; copies of unsaved work, one folder per running editor
     // The desktop's list of recently used files (freedesktop recently-used.xbel); empty with
     // --home, whose files are a world of their own (the tests').

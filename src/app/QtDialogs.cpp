@@ -131,9 +131,12 @@ TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
     box.setEscapeButton(QMessageBox::Cancel);
     FitCaption(box);
     switch (box.exec()) {
-    case QMessageBox::Save: return TSaveAnswer::Save;
-    case QMessageBox::Discard: return TSaveAnswer::Discard;
-    default: return TSaveAnswer::Cancel;
+    case QMessageBox::Save:
+        return TSaveAnswer::Save;
+    case QMessageBox::Discard:
+        return TSaveAnswer::Discard;
+    default:
+        return TSaveAnswer::Cancel;
     }
 }
 

@@ -54,7 +54,8 @@ void TRecentFilesMenu::Add(const QString& path)
         return;
     const QString absolute = QFileInfo(path).absoluteFilePath();
     QString error;
-    if (!PublishRecentlyUsed(Paths_.RecentlyUsedFile, {absolute, RecentMimeType(absolute), QDateTime::currentDateTimeUtc()}, &error))
+    if (!PublishRecentlyUsed(Paths_.RecentlyUsedFile, {absolute, RecentMimeType(absolute), QDateTime::currentDateTimeUtc()},
+                             &error))
         DebugOut(QStringLiteral("The desktop's recent list was not changed: %1").arg(error));
 }
 

@@ -112,7 +112,8 @@ void TWorkKeeper::OfferRecovery(QWidget* owner)
             break;
         case TRecoverAnswer::Discard:
             if (!Store_.Discard(copy.Id))
-                dialogs().ShowMessage(QStringLiteral("Cannot delete the copy %1").arg(Store_.Root() + QLatin1Char('/') + copy.Id));
+                dialogs().ShowMessage(
+                    QStringLiteral("Cannot delete the copy %1").arg(Store_.Root() + QLatin1Char('/') + copy.Id));
             break;
         case TRecoverAnswer::Later:
             Store_.Release(copy.Id);

@@ -58,7 +58,7 @@ struct TChartColorRun {
 
 struct TChartText {
     std::string Text;  // UTF-8
-    int Size = 8;      // in points
+    int Size = 8;  // in points
 };
 
 struct TChartBox {
@@ -224,10 +224,14 @@ public:
         for (int i = 0; i < n; ++i) {
             const double x = xy[2 * i], y = xy[2 * i + 1];
             Items_.push_back({x, y, 0, i == 0 ? TChartItemKind::Move : TChartItemKind::Line});
-            if (x < x0) x0 = x;
-            if (x > x1) x1 = x;
-            if (y < y0) y0 = y;
-            if (y > y1) y1 = y;
+            if (x < x0)
+                x0 = x;
+            if (x > x1)
+                x1 = x;
+            if (y < y0)
+                y0 = y;
+            if (y > y1)
+                y1 = y;
         }
         Box_ = {x0, y0, x1, y1};
         HasBox_ = true;
@@ -316,10 +320,7 @@ public:
     // Draws the polygons of indices [first, end) with corners from the points at pointBase
     // on, in the drawing colour: an open polyline each, a segment wherever two neighbouring
     // corners are finite, as Polyline draws it. Indices must lie within the points.
-    void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end)
-    {
-        AddBatch(pointBase, first, end, nullptr);
-    }
+    void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end) { AddBatch(pointBase, first, end, nullptr); }
     // The same when the caller knows that every corner of the batch is finite and their
     // box (taken in corner order): the pass over the corners is saved.
     void AddOutlineBatch(uint32_t pointBase, uint32_t first, uint32_t end, const TChartBox& finiteBox)
@@ -406,8 +407,8 @@ public:
             RecomputeBox();
         if (HasBox_ && HasOutBox_)
             // Ties keep the outlines' value (a zero's sign), as if the items came after them.
-            box = {std::min(OutBox_.MinX, Box_.MinX), std::min(OutBox_.MinY, Box_.MinY),
-                   std::max(OutBox_.MaxX, Box_.MaxX), std::max(OutBox_.MaxY, Box_.MaxY)};
+            box = {std::min(OutBox_.MinX, Box_.MinX), std::min(OutBox_.MinY, Box_.MinY), std::max(OutBox_.MaxX, Box_.MaxX),
+                   std::max(OutBox_.MaxY, Box_.MaxY)};
         else if (HasBox_ || HasOutBox_)
             box = HasBox_ ? Box_ : OutBox_;
         return HasBox_ || HasOutBox_;
@@ -597,10 +598,14 @@ private:
             const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
             const bool ok = Finite(x, y);
             if (ok) {
-                if (x < x0) x0 = x;
-                if (x > x1) x1 = x;
-                if (y < y0) y0 = y;
-                if (y > y1) y1 = y;
+                if (x < x0)
+                    x0 = x;
+                if (x > x1)
+                    x1 = x;
+                if (y < y0)
+                    y0 = y;
+                if (y > y1)
+                    y1 = y;
                 lines += prevOk && !(k & OutlineStart);
             }
             prevOk = ok;
@@ -612,15 +617,13 @@ private:
         LineCount_ += lines;
         if (!OutBatches_.empty()) {
             TChartOutlineBatch& last = OutBatches_.back();
-            if (last.Color == Color_ && last.PointBase == pointBase && last.Placement == placement &&
-                last.End == first) {
+            if (last.Color == Color_ && last.PointBase == pointBase && last.Placement == placement && last.End == first) {
                 last.End = end;
                 return;
             }
         }
         OutBatches_.push_back({Color_, pointBase, first, end, placement});
     }
-
 
     // Opens a colour run if the drawing colour changed since the last item.
     void StartRun()
@@ -641,10 +644,14 @@ private:
             HasBox_ = true;
             return;
         }
-        if (x < Box_.MinX) Box_.MinX = x;
-        if (x > Box_.MaxX) Box_.MaxX = x;
-        if (y < Box_.MinY) Box_.MinY = y;
-        if (y > Box_.MaxY) Box_.MaxY = y;
+        if (x < Box_.MinX)
+            Box_.MinX = x;
+        if (x > Box_.MaxX)
+            Box_.MaxX = x;
+        if (y < Box_.MinY)
+            Box_.MinY = y;
+        if (y > Box_.MaxY)
+            Box_.MaxY = y;
     }
 
     std::vector<TChartItem> Items_;

@@ -20,8 +20,7 @@ TTransform TTransform::Translation(double x, double y, double z)
 
 TVec3 TTransform::Apply(const TVec3& p) const
 {
-    return {p.x * m[0] + p.y * m[3] + p.z * m[6] + m[9],
-            p.x * m[1] + p.y * m[4] + p.z * m[7] + m[10],
+    return {p.x * m[0] + p.y * m[3] + p.z * m[6] + m[9], p.x * m[1] + p.y * m[4] + p.z * m[7] + m[10],
             p.x * m[2] + p.y * m[5] + p.z * m[8] + m[11]};
 }
 

@@ -14,8 +14,10 @@ struct TUnfilledAllocator : std::allocator<T> {
     };
     TUnfilledAllocator() = default;
     template <typename U>
-    TUnfilledAllocator(const TUnfilledAllocator<U>&) noexcept {}
+    TUnfilledAllocator(const TUnfilledAllocator<U>&) noexcept
+    {}
     // Made without a value: left as it is. (With one, the standard construction applies.)
     template <typename U>
-    void construct(U*) noexcept {}
+    void construct(U*) noexcept
+    {}
 };

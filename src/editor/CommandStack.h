@@ -25,8 +25,7 @@ public:
     // files: the files the step changes, as flags of the owner's choosing.
     TCommand(QString name, unsigned files, QString mergeKey = {})
         : Name_(std::move(name)), MergeKey_(std::move(mergeKey)), Files_(files)
-    {
-    }
+    {}
     virtual ~TCommand() = default;
     TCommand(const TCommand&) = delete;
     TCommand& operator=(const TCommand&) = delete;

@@ -71,8 +71,7 @@ void TEditor::HierarchyChanged()
 
 // ---- The history
 
-TEditor::TRecording::TRecording(TEditor& editor, const QString& name, const QString& mergeKey)
-    : E_(editor), Outer_(!editor.Open_)
+TEditor::TRecording::TRecording(TEditor& editor, const QString& name, const QString& mergeKey) : E_(editor), Outer_(!editor.Open_)
 {
     if (Outer_)
         E_.Open_ = std::make_unique<TEditorStep>(E_.Target(), name, mergeKey);
@@ -161,10 +160,7 @@ bool TEditor::Redo()
 
 void TEditor::SetHistoryLimits(int steps, size_t bytes) { History_.SetLimits(steps, bytes); }
 
-bool TEditor::AnimationUnsaved() const
-{
-    return !Anim_.Doc.AnimFrames.empty() && History_.IsModified(FileAnimation);
-}
+bool TEditor::AnimationUnsaved() const { return !Anim_.Doc.AnimFrames.empty() && History_.IsModified(FileAnimation); }
 
 unsigned TEditor::ModelUnsaved() const
 {
@@ -197,8 +193,8 @@ bool TEditor::LoadModel(const QString& path, bool* cancelled)
     QStringList messages;
     read.Message = [&messages](const QString& text) { messages << text; };
     bool loaded = false;
-    const TLongTask task{QStringLiteral("Loading %1...").arg(FileNamePart(path)),
-                         QFileInfo(ResolveCaseInsensitive(path)).size(), [&](TProgress* progress) {
+    const TLongTask task{QStringLiteral("Loading %1...").arg(FileNamePart(path)), QFileInfo(ResolveCaseInsensitive(path)).size(),
+                         [&](TProgress* progress) {
                              read.Progress = progress;
                              loaded = read.Load(path);
                              return !Cancelled(progress);
@@ -249,8 +245,8 @@ void TEditor::ClearModel()
 TEnvironmentLoad TEditor::LoadEnvironment(const QString& path)
 {
     bool removedOld = false;
-    const TEnvironmentLoad result =
-        LoadEnvironmentModel(Setup_.Models, !Setup_.ModelFileName.isEmpty(), path, ChooseProxy, Message, &removedOld);
+    const TEnvironmentLoad result = LoadEnvironmentModel(Setup_.Models, !Setup_.ModelFileName.isEmpty(), path, ChooseProxy,
+                                                         Message, &removedOld);
     if (result == TEnvironmentLoad::Loaded || result == TEnvironmentLoad::NoOffset) {
         Options_.Environment = true;
         emit Changed(ChangeModel | ChangeOptions);
@@ -263,7 +259,8 @@ TEnvironmentLoad TEditor::LoadEnvironment(const QString& path)
 bool TEditor::LoadAnimation(const QString& path, bool* posed, bool* cancelled)
 {
     bool stopped = false;
-    const QString error = Anim_.LoadAnimation(path, [this](const TLongTask& task) { return Run(task); }, &stopped);
+    const QString error = Anim_.LoadAnimation(
+        path, [this](const TLongTask& task) { return Run(task); }, &stopped);
     if (stopped) {
         if (cancelled)
             *cancelled = true;
@@ -288,7 +285,8 @@ bool TEditor::LoadAnimation(const QString& path, bool* posed, bool* cancelled)
 
 QString TEditor::SaveAnimation(const QString& path, bool* cancelled)
 {
-    return Anim_.SaveAnimation(path, [this](const TLongTask& task) { return Run(task); }, cancelled);
+    return Anim_.SaveAnimation(
+        path, [this](const TLongTask& task) { return Run(task); }, cancelled);
 }
 
 QString TEditor::MissingReport() const
@@ -516,8 +514,8 @@ const std::vector<const TOnionLayer*>& TEditor::OnionLayers() const
 TMotionPath TEditor::ShownMotionPath() const
 {
     const TSelection* c = !Options_.MotionPath.isEmpty() ? FindComponentByName(TreeOrder_, Options_.MotionPath)
-                          : Options_.PathOfCurrent     ? PivotComponent_
-                                                       : nullptr;
+                          : Options_.PathOfCurrent       ? PivotComponent_
+                                                         : nullptr;
     if (!c || Anim_.Doc.AnimFrames.empty())
         return {};
     // An edit under way moves the current frame's point with it.

@@ -33,12 +33,12 @@
 // What a Changed signal reports; several may come together.
 enum TEditorChange : unsigned {
     ChangeDocument = 1,  // the frames, the names, the total move or the current frame
-    ChangeModel = 2,     // models, hierarchy, pivots, names, colours, hidden components
-    ChangePose = 4,      // the components' transforms (a frame, a blend, an edit)
-    ChangeOptions = 8,   // what the views show and how
+    ChangeModel = 2,  // models, hierarchy, pivots, names, colours, hidden components
+    ChangePose = 4,  // the components' transforms (a frame, a blend, an edit)
+    ChangeOptions = 8,  // what the views show and how
     ChangeSelection = 16,  // the components selected in the tree
-    ChangeEditMode = 32,   // edit mode began or ended
-    ChangeLook = 64,       // only how the views draw (TEditorOptions::SameDrawing)
+    ChangeEditMode = 32,  // edit mode began or ended
+    ChangeLook = 64,  // only how the views draw (TEditorOptions::SameDrawing)
 };
 
 class TEditor : public QObject, private TForestListener {
@@ -57,9 +57,7 @@ public:
     // A question answered Yes (true) or No.
     std::function<bool(const QString&)> Ask = [](const QString&) { return false; };
     // The environment's proxy: an index into the names offered, or -1 for none.
-    std::function<int(const QStringList&)> ChooseProxy = [](const QStringList& names) {
-        return names.isEmpty() ? -1 : 0;
-    };
+    std::function<int(const QStringList&)> ChooseProxy = [](const QStringList& names) { return names.isEmpty() ? -1 : 0; };
     // Runs the long part of a load, a save or an export: reading or writing the file apart
     // from what is shown (platform/Progress.h). The window runs it on a worker thread while
     // it keeps painting, and lets the user cancel it; a cancelled operation changes nothing.
@@ -146,8 +144,8 @@ public:
     // What the user is in the middle of, as the window tells it (several at once).
     enum TActivity : unsigned {
         ActivityPlaying = 1,  // playback runs (the Play button is down)
-        ActivityCell = 2,     // a time cell is open for typing
-        ActivityDrag = 4,     // a drag that changes frames is under way
+        ActivityCell = 2,  // a time cell is open for typing
+        ActivityDrag = 4,  // a drag that changes frames is under way
     };
     void SetActivity(unsigned activity, bool on);
     // Undo and redo are offered except while playing, editing, a cell is open or a drag is
@@ -199,7 +197,7 @@ public:
     TEditTree EditTree() const;
     struct TEditStart {
         const char* Refusal = nullptr;  // "Edit Frame" refused: nothing changed
-        int Missing = 0;                // animated components without an entry in the frame
+        int Missing = 0;  // animated components without an entry in the frame
     };
     // "Edit Frame": every component's edit starts from the current frame, which is shown.
     TEditStart BeginEdit();
@@ -251,9 +249,8 @@ public:
     TPoseParams Params() const;
     // The three views' items (front, left, top) of views this many pixels wide and high;
     // ranges[v] is set where changed[v] (auto scale). Pose() first.
-    void DrawViews(const TViewItems& views, const std::array<int, ViewCount>& widthPx,
-                   const std::array<int, ViewCount>& heightPx, std::array<TChartRange, ViewCount>& ranges,
-                   std::array<bool, ViewCount>& changed) const;
+    void DrawViews(const TViewItems& views, const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
+                   std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed) const;
 
     // The 3D view's scene of the pose, the shells drawn with the options' alphas; the
     // selected components with their subtrees (what an edit moves) stand out.
@@ -367,10 +364,10 @@ private:
     bool PoseHeld_ = false;
     unsigned Activity_ = 0;
     bool Editing_ = false;
-    int EditStep_ = -1;          // the frame the open edit belongs to
-    bool RestartEdit_ = false;   // the current frame changed under the edit
-    bool WritingEdit_ = false;   // the edit itself changes the document
-    mutable int Running_ = 0;    // long work may be reading the session on another thread
+    int EditStep_ = -1;  // the frame the open edit belongs to
+    bool RestartEdit_ = false;  // the current frame changed under the edit
+    bool WritingEdit_ = false;  // the edit itself changes the document
+    mutable int Running_ = 0;  // long work may be reading the session on another thread
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
     int OnionCount_ = 1;  // what the onion skin shows when switched on

@@ -79,9 +79,8 @@ bool TEditor::ShowAnimatedOnly()
 {
     if (Anim_.Doc.AnimFrames.empty())
         return false;
-    const bool changed = EditModel(QStringLiteral("Show Animated Only"), {}, [this] {
-        ::ShowAnimatedOnly(Setup_.Forest.MutableTreeOrder(), Anim_.Doc.AnimSelections);
-    });
+    const bool changed = EditModel(QStringLiteral("Show Animated Only"), {},
+                                   [this] { ::ShowAnimatedOnly(Setup_.Forest.MutableTreeOrder(), Anim_.Doc.AnimSelections); });
     ShowNotHidden();
     return changed;
 }
@@ -114,8 +113,9 @@ bool TEditor::ApplyColorsFile(const QString& path)
         return false;
     ColorFile = path;
     QString error;
-    const bool changed = EditModel(QStringLiteral("Select Color File"), {},
-                                   [&] { LoadColorFile(Setup_.Forest.MutableTreeOrder(), ResolveCaseInsensitive(path), &error); });
+    const bool changed = EditModel(QStringLiteral("Select Color File"), {}, [&] {
+        LoadColorFile(Setup_.Forest.MutableTreeOrder(), ResolveCaseInsensitive(path), &error);
+    });
     if (!error.isEmpty())
         Message(error);
     History_.MarkSaved(FileColors);

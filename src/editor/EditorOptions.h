@@ -9,8 +9,8 @@
 
 struct TEditorOptions {
     std::array<double, 3> Offset{0, 0, 0};  // the model offset
-    bool TotalMove = true;                  // the total-move switch
-    bool PivotMode = false;                 // pivots are placed on the model at rest
+    bool TotalMove = true;  // the total-move switch
+    bool PivotMode = false;  // pivots are placed on the model at rest
     TComponentShow Show = TComponentShow::Checked;
     bool AllPolygons = false;
     bool Environment = false;

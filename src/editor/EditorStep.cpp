@@ -6,8 +6,7 @@
 
 TEditorStep::TEditorStep(const TTarget& target, QString name, QString mergeKey)
     : TCommand(std::move(name), 0, std::move(mergeKey)), Target_(target)
-{
-}
+{}
 
 void TEditorStep::AddAnim(TAnimStep step)
 {

@@ -72,8 +72,7 @@ std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& tr
     return FindManyByName(treeOrder, names);
 }
 
-std::vector<const TSelection*> FindComponentsByName(const std::vector<const TSelection*>& treeOrder,
-                                                    const QStringList& names)
+std::vector<const TSelection*> FindComponentsByName(const std::vector<const TSelection*>& treeOrder, const QStringList& names)
 {
     return FindManyByName(treeOrder, names);
 }

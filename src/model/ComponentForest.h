@@ -30,8 +30,7 @@ int FindComponentByName(const TComponentNodes& nodes, const QString& name);
 // FindComponentByName for each of names, in one pass over the tree: a search of the tree
 // per name would take the square of the components when an animation names them all.
 std::vector<TSelection*> FindComponentsByName(const std::vector<TSelection*>& treeOrder, const QStringList& names);
-std::vector<const TSelection*> FindComponentsByName(const std::vector<const TSelection*>& treeOrder,
-                                                    const QStringList& names);
+std::vector<const TSelection*> FindComponentsByName(const std::vector<const TSelection*>& treeOrder, const QStringList& names);
 
 // What changed in a forest. Reset: nodes came or went (every node index is new);
 // Hierarchy: parents or the order of children, the nodes themselves the same; Components:

@@ -13,15 +13,14 @@ TP3dModell* FindEnvironment(const TModelList& models)
 
 bool RemoveEnvironment(TModelList& models)
 {
-    const auto it =
-        std::find_if(models.begin(), models.end(), [](const auto& m) { return m && m->IsEnvironment && !m->IsProxy; });
+    const auto it = std::find_if(models.begin(), models.end(),
+                                 [](const auto& m) { return m && m->IsEnvironment && !m->IsProxy; });
     if (it == models.end())
         return false;
     const TP3dModell* env = it->get();
     // Its proxies' sub-models point into it: they go with it.
     std::erase_if(models, [env](const auto& m) {
-        return m && (m.get() == env || (m->IsEnvironment && m->IsProxy && m->ProxySelection &&
-                                        m->ProxySelection->Model == env));
+        return m && (m.get() == env || (m->IsEnvironment && m->IsProxy && m->ProxySelection && m->ProxySelection->Model == env));
     });
     return true;
 }

@@ -26,9 +26,9 @@ bool RemoveEnvironment(TModelList& models);
 std::vector<TSelection*> EnvironmentProxies(const TP3dModell& env);
 
 struct TEnvironmentPlacement {
-    bool Found = false;      // the offset was found and applied
-    int PolygonIndex = -1;   // the proxy's triangle, -1 when the proxy holds no polygon
-    TVec3 Offset;            // the right-angle corner taken off every point
+    bool Found = false;  // the offset was found and applied
+    int PolygonIndex = -1;  // the proxy's triangle, -1 when the proxy holds no polygon
+    TVec3 Offset;  // the right-angle corner taken off every point
 };
 
 // Places the environment for the chosen proxy: its first member polygon (in polygon order)

@@ -6,7 +6,7 @@
 #include <vector>
 
 struct TLinkRecord {
-    QString Name;        // the component's selection name
+    QString Name;  // the component's selection name
     QString ParentName;  // empty for a top-level component
     float Pivot[3] = {0, 0, 0};
 };

@@ -17,7 +17,7 @@
 
 // The tree before the file is applied, nodes in tree order (depth-first pre-order).
 struct TLinkForest {
-    std::vector<int> Parent;     // index of each node's parent, -1 at the top level
+    std::vector<int> Parent;  // index of each node's parent, -1 at the top level
     std::vector<QString> Names;  // each node's component Name (the key in the file)
     std::vector<QString> Texts;  // each node's text (its display name), which the tree sorts by
 };

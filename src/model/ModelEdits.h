@@ -21,9 +21,9 @@ struct TComponentEdits {
 // What a change touched, as flags.
 enum TModelEditKind : unsigned {
     EditLinking = 1,  // parents or pivots: the .lpv file
-    EditNames = 2,    // display names: the translation file
-    EditColors = 4,   // the colour file
-    EditHidden = 8,   // shown or hidden: in no file
+    EditNames = 2,  // display names: the translation file
+    EditColors = 4,  // the colour file
+    EditHidden = 8,  // shown or hidden: in no file
 };
 
 // The components an edit changed, with both sides; Kinds is 0 when nothing changed.

@@ -9,8 +9,8 @@ namespace {
 int CountMembers(const TMembership& bytes, size_t size)
 {
     const size_t n = std::min(bytes.size(), size);
-    return static_cast<int>(std::count_if(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),
-                                          [](uint8_t b) { return b != 0; }));
+    return static_cast<int>(
+        std::count_if(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), [](uint8_t b) { return b != 0; }));
 }
 
 // 0x00BBGGRR as hex digits with the decimal value the colour files hold: "0x0000FF (255)".
@@ -20,15 +20,9 @@ QString ColorText(uint32_t c)
 }
 }  // namespace
 
-int MemberVertexCount(const TSelection& s)
-{
-    return s.Model ? CountMembers(s.VertexMembership, s.Model->Vertices.size()) : 0;
-}
+int MemberVertexCount(const TSelection& s) { return s.Model ? CountMembers(s.VertexMembership, s.Model->Vertices.size()) : 0; }
 
-int MemberPolygonCount(const TSelection& s)
-{
-    return s.Model ? CountMembers(s.PolygonMembership, s.Model->Polygons.size()) : 0;
-}
+int MemberPolygonCount(const TSelection& s) { return s.Model ? CountMembers(s.PolygonMembership, s.Model->Polygons.size()) : 0; }
 
 QString ModelInfoText(const TP3dModell& model, const TComponentNodes& tree)
 {

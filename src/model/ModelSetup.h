@@ -15,7 +15,7 @@ class TProgress;
 
 class TModelSetup {
 public:
-    QString LinkDataDir;      // where the .lpv file of a model is looked for
+    QString LinkDataDir;  // where the .lpv file of a model is looked for
     QString TranslationFile;  // empty: none selected
     QString ColorFile;
     std::function<void(const QString&)> Message = [](const QString&) {};

@@ -95,8 +95,7 @@ std::unique_ptr<TIniFile> ReadableFile(const QString& path, QString* error)
 }
 }  // namespace
 
-std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path,
-                                             QString* error)
+std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error)
 {
     const std::unique_ptr<TIniFile> file = ReadableFile(path, error);
     return file ? ApplyTranslation(treeOrder, *file) : std::vector<TSelection*>();

@@ -35,7 +35,6 @@ void SaveColors(const std::vector<const TSelection*>& treeOrder, TIniFile& file)
 // error set when that fails.
 std::vector<TSelection*> LoadTranslationFile(const std::vector<TSelection*>& treeOrder, const QString& path,
                                              QString* error = nullptr);
-std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path,
-                                       QString* error = nullptr);
+std::vector<TSelection*> LoadColorFile(const std::vector<TSelection*>& treeOrder, const QString& path, QString* error = nullptr);
 bool SaveNamesFile(const std::vector<const TSelection*>& treeOrder, const QString& path, QString* error = nullptr);
 bool SaveColorsFile(const std::vector<const TSelection*>& treeOrder, const QString& path, QString* error = nullptr);

@@ -81,13 +81,9 @@ public:
     TFileSource(QFile& file, TProgress* progress)
         : File_(file), Size_(std::max<qint64>(file.size(), 0)), Remaining_(Size_), Buffer_(new char[PieceSize]),
           Progress_(progress)
-    {
-    }
+    {}
     qsizetype Remaining() const override { return Remaining_; }
-    const char* Take(qsizetype n) override
-    {
-        return n <= PieceSize && ReadInto(Buffer_.get(), n) ? Buffer_.get() : nullptr;
-    }
+    const char* Take(qsizetype n) override { return n <= PieceSize && ReadInto(Buffer_.get(), n) ? Buffer_.get() : nullptr; }
     bool ReadInto(char* out, qsizetype n) override
     {
         if (n < 0 || n > Remaining_)
@@ -205,7 +201,7 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
         f.ErrorText = QString::fromLatin1(text);
     };
     auto streamError = [&] { fail(S::StreamError, "Stream read error"); };
-    auto isMagic = [](const char (&got)[4], const char* want) { return std::memcmp(got, want, 4) == 0; };
+    auto isMagic = [](const char(&got)[4], const char* want) { return std::memcmp(got, want, 4) == 0; };
 
     TByteReader r = Piece(src, HeaderSize);
     char magic[4];
@@ -244,8 +240,7 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
         return streamError();
 
     // Refuse counts the file cannot hold before allocating anything for them.
-    const quint64 arrays = quint64(nv) * VertexRecordSize + quint64(nn) * NormalRecordSize +
-                           quint64(np) * PolygonRecordSize;
+    const quint64 arrays = quint64(nv) * VertexRecordSize + quint64(nn) * NormalRecordSize + quint64(np) * PolygonRecordSize;
     if (arrays > quint64(src.Remaining()))
         return fail(S::BadFormat, "Incorrect Format!");
     f.Reached = TP3dFile::TStage::Arrays;

@@ -97,8 +97,8 @@ struct TP3dFile {
     std::vector<TP3dVertex> Vertices;
     std::vector<TP3dNormal> Normals;
     std::vector<TP3dPolygon> Polygons;
-    std::vector<TP3dTag> Tags;                   // every tag met, selections and "#" tags alike
-    std::vector<TP3dFileSelection> Selections;   // the selection tags read whole, in file order
+    std::vector<TP3dTag> Tags;  // every tag met, selections and "#" tags alike
+    std::vector<TP3dFileSelection> Selections;  // the selection tags read whole, in file order
     // The first failure; a read stops at it and keeps what came before.
     TP3dReadStatus Status = TP3dReadStatus::NotRead;
     QString ErrorText;

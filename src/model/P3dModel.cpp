@@ -50,18 +50,10 @@ TP3dModell::TP3dModell(const QString& fileName) : IsEnvironment(true) { ReadP3d(
 
 TP3dModell::TP3dModell(const QString& fileName, const TP3dFile& read, std::shared_ptr<const TP3dGeometry> geometry,
                        TSelection* proxySelection, TSelection* proxyParent)
-    : FileName(fileName),
-      ProxySelection(proxySelection),
-      ProxyParent(proxyParent),
-      IsProxy(true),
-      SharedGeometry(std::move(geometry)),
-      LodVertexCount(read.LodVertexCount),
-      LodNormalCount(read.LodNormalCount),
-      LodPolygonCount(read.LodPolygonCount),
-      Status(read.Status),
-      ErrorText(read.ErrorText)
-{
-}
+    : FileName(fileName), ProxySelection(proxySelection), ProxyParent(proxyParent), IsProxy(true),
+      SharedGeometry(std::move(geometry)), LodVertexCount(read.LodVertexCount), LodNormalCount(read.LodNormalCount),
+      LodPolygonCount(read.LodPolygonCount), Status(read.Status), ErrorText(read.ErrorText)
+{}
 
 TP3dModell::~TP3dModell() { Clear(); }
 
@@ -189,7 +181,4 @@ void TP3dModell::ReadP3d(const QString& fileName, [[maybe_unused]] bool environm
 }
 
 // The environment flag only decides whether the caller adds tree nodes; reading is the same.
-void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool environment)
-{
-    SetUp(ReadP3dFile(bytes, !IsProxy));
-}
+void TP3dModell::ReadP3dBytes(const QByteArray& bytes, [[maybe_unused]] bool environment) { SetUp(ReadP3dFile(bytes, !IsProxy)); }

@@ -28,9 +28,9 @@ struct TSelection {
     QString Name;
     QString DisplayName;
     float Pivot[3] = {0, 0, 0};
-    TMembership VertexMembership;   // one byte per vertex of Model
+    TMembership VertexMembership;  // one byte per vertex of Model
     TMembership PolygonMembership;  // one byte per polygon of Model
-    uint32_t Color = 0;                      // 0x00BBGGRR
+    uint32_t Color = 0;  // 0x00BBGGRR
 };
 
 // The points, normals and polygons of a sub-model file, read once and shared by every

@@ -31,8 +31,8 @@ int FirstMemberPolygon(const TSelection& sel);
 TSelection* FindProxyParent(const std::vector<TSelection*>& treeOrder, const QString& proxyName, int polygonIndex);
 
 enum class TProxyPlacement {
-    Placed,         // rows 0-2 from the triangle, row 3 the right-angle corner
-    NoRightAngle,   // matrix left all zero ("Proxy ungültig!" on the debug channel)
+    Placed,  // rows 0-2 from the triangle, row 3 the right-angle corner
+    NoRightAngle,  // matrix left all zero ("Proxy ungültig!" on the debug channel)
     SingularFrame,  // rows 0-2 zero, row 3 the right-angle corner; the user is told
 };
 
@@ -52,12 +52,12 @@ TProxyPlacement ComputeProxyMatrix(const TVec3& p0, const TVec3& p1, const TVec3
 // Everything the model set-up does for one selection that may be a proxy.
 struct TProxyLoad {
     enum class TOutcome {
-        NotProxy,     // not a proxy selection
-        BadName,      // too short to name a file (debug line only)
-        NoPolygon,    // holds no valid polygon
+        NotProxy,  // not a proxy selection
+        BadName,  // too short to name a file (debug line only)
+        NoPolygon,  // holds no valid polygon
         FileMissing,  // Messages holds "<file>.p3d not found!", or what it is instead of a file
-        ReadFailed,   // the sub-model could not be read; Messages holds the read error
-        Loaded,       // Model is set, placed, and the triangle hidden
+        ReadFailed,  // the sub-model could not be read; Messages holds the read error
+        Loaded,  // Model is set, placed, and the triangle hidden
     };
     TOutcome Outcome = TOutcome::NotProxy;
     // Texts to show the user, in order (a read format error, "[internal] Determinant is zero!").
@@ -78,7 +78,7 @@ struct TProxyLoad {
 class TSubModelFiles {
 public:
     struct TFile {
-        QString Path;      // as asked for
+        QString Path;  // as asked for
         QString FileName;  // as found
         TP3dFile Read;  // status, error text and counts of the read; its arrays moved to Geometry
         std::shared_ptr<const TP3dGeometry> Geometry;

@@ -14,10 +14,7 @@ public:
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
-    {
-        return Writer_.Write(data, qsizetype(size)) ? size : -1;
-    }
+    qint64 writeData(const char* data, qint64 size) override { return Writer_.Write(data, qsizetype(size)) ? size : -1; }
 
 private:
     TAtomicFileWriter Writer_;

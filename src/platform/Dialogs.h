@@ -9,10 +9,10 @@ class QWidget;
 
 struct FileDialogOptions {
     QString Title;
-    QString Filter;       // "Text|*.ext|All Files|*.*" as the menus describe it
-    QString DefaultExt;   // "*.rtm"
+    QString Filter;  // "Text|*.ext|All Files|*.*" as the menus describe it
+    QString DefaultExt;  // "*.rtm"
     QString InitialDir;
-    QString FileName;     // preset file name
+    QString FileName;  // preset file name
     bool OverwritePrompt = false;
 };
 
@@ -77,10 +77,7 @@ public:
     void ShowMessage(const QString& text) override { Into_ << text; }
     bool AskYesNo(const QString& text, const QString& caption) override { return Previous_->AskYesNo(text, caption); }
     TSaveAnswer AskSaveChanges(const QString& text) override { return Previous_->AskSaveChanges(text); }
-    TRecoverAnswer AskRecover(const QString& text, const QString& detail) override
-    {
-        return Previous_->AskRecover(text, detail);
-    }
+    TRecoverAnswer AskRecover(const QString& text, const QString& detail) override { return Previous_->AskRecover(text, detail); }
     QString OpenFile(const FileDialogOptions& options) override { return Previous_->OpenFile(options); }
     QString SaveFile(const FileDialogOptions& options) override { return Previous_->SaveFile(options); }
     bool ChooseColor(unsigned& color) override { return Previous_->ChooseColor(color); }

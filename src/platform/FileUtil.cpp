@@ -194,8 +194,8 @@ void RemoveStaleTempFiles(const QString& folder, const QString& name)
             !IsTempSuffix(e->d_name + prefix.size(), length - size_t(prefix.size())))
             continue;
         struct stat st {};
-        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
-            st.st_uid != ::geteuid() || st.st_mtime > old)
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+            st.st_mtime > old)
             continue;
         if (IsRegisteredTempFile(dirName + '/' + e->d_name))
             continue;
@@ -334,7 +334,8 @@ QString RegularFileProblem(const QString& path)
 
 bool SameFile(const QString& a, const QString& b)
 {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return !a.isEmpty() && !b.isEmpty() && ::stat(FileNameToBytes(a).constData(), &sa) == 0 &&
            ::stat(FileNameToBytes(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
@@ -483,8 +484,8 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
     RemoveStaleTempFiles(folder, FileNamePart(Target_));
     const QString base = QStringLiteral("%1/.%2.").arg(folder, FileNamePart(Target_));
     for (int attempt = 0; attempt < 100 && Fd_ < 0; ++attempt) {
-        const QByteArray candidate =
-            FileNameToBytes(base + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36));
+        const QByteArray candidate = FileNameToBytes(
+            base + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36));
         const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             Fd_ = fd;

@@ -135,7 +135,7 @@ private:
 
     QString Target_;
     QByteArray TempName_;  // encoded, empty when no temporary file exists
-    int TempSlot_ = -1;    // its entry for the signal handler
+    int TempSlot_ = -1;  // its entry for the signal handler
     int Fd_ = -1;
     std::unique_ptr<char[]> Buffer_;
     qsizetype Capacity_ = 0;

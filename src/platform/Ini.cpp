@@ -171,7 +171,7 @@ struct TKeyLine {
 struct TIniFile::TData {
     QString FileName;
     QString ReadError;
-    QByteArray Bytes;    // the text as read, in its own encoding
+    QByteArray Bytes;  // the text as read, in its own encoding
     qsizetype Start = 0;  // after a UTF-8 byte order mark, which is kept
     bool Latin1 = false;
     bool Crlf = false;
@@ -495,8 +495,7 @@ TKeyLine TIniFile::TData::FindKey(int s, const QString& key) const
         // The key's lines in the order of the text: the first one not deleted counts.
         const std::vector<uint64_t>& lines = KeysOf(s).Lines;
         const uint64_t hash = FoldHash(key);
-        for (auto it = std::lower_bound(lines.begin(), lines.end(), hash << 32); it != lines.end() && (*it >> 32) == hash;
-             ++it) {
+        for (auto it = std::lower_bound(lines.begin(), lines.end(), hash << 32); it != lines.end() && (*it >> 32) == hash; ++it) {
             const uint32_t at = uint32_t(*it);
             if (!Deleted.count(at) && KeyIs(at, key)) {
                 line = {true, true, at, -1};

@@ -44,10 +44,7 @@ private:
 };
 
 // The hooks the readers and writers call; a null progress goes on and is never cancelled.
-inline bool Advance(TProgress* progress, qint64 done, qint64 total)
-{
-    return !progress || progress->Advance(done, total);
-}
+inline bool Advance(TProgress* progress, qint64 done, qint64 total) { return !progress || progress->Advance(done, total); }
 inline bool Cancelled(const TProgress* progress) { return progress && progress->Cancelled(); }
 inline void SetPart(TProgress* progress, double from, double to)
 {
@@ -57,7 +54,7 @@ inline void SetPart(TProgress* progress, double from, double to)
 
 // The long part of an operation.
 struct TLongTask {
-    QString Text;     // what the window shows meanwhile: "Loading walker.p3d...", "Saving..."
+    QString Text;  // what the window shows meanwhile: "Loading walker.p3d...", "Saving..."
     qint64 Bytes = 0;  // about how many bytes it reads or writes: small work runs in place
     // Does the work, reporting to progress (null when nobody asks); false when it stopped
     // because progress was cancelled, having changed nothing.

@@ -16,13 +16,12 @@ const QString BookmarkNs = QStringLiteral("http://www.freedesktop.org/standards/
 const QString MimeNs = QStringLiteral("http://www.freedesktop.org/standards/shared-mime-info");
 const QString FreedesktopOwner = QStringLiteral("http://freedesktop.org");
 
-const QString NewList = QStringLiteral(
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<xbel version=\"1.0\"\n"
-    "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
-    "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
-    ">\n"
-    "</xbel>\n");
+const QString NewList = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                       "<xbel version=\"1.0\"\n"
+                                       "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
+                                       "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
+                                       ">\n"
+                                       "</xbel>\n");
 
 QString Escaped(const QString& value)
 {
@@ -30,15 +29,32 @@ QString Escaped(const QString& value)
     out.reserve(value.size());
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&apos;"); break;
-        case '\n': out += QLatin1String("&#10;"); break;
-        case '\r': out += QLatin1String("&#13;"); break;
-        case '\t': out += QLatin1String("&#9;"); break;
-        default: out += c;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
+        case '\'':
+            out += QLatin1String("&apos;");
+            break;
+        case '\n':
+            out += QLatin1String("&#10;");
+            break;
+        case '\r':
+            out += QLatin1String("&#13;");
+            break;
+        case '\t':
+            out += QLatin1String("&#9;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -112,26 +128,37 @@ bool Scan(const QString& text, const QString& file, TFound& f, QString& error)
             } else if (parent == Info && !f.Metadata.Found && ns.isEmpty() && name == QLatin1String("metadata") &&
                        r.attributes().value(QLatin1String("owner")) == FreedesktopOwner) {
                 role = Metadata;
-            } else if (parent == Metadata && ns == BookmarkNs && name == QLatin1String("applications") &&
-                       !f.Applications.Found) {
+            } else if (parent == Metadata && ns == BookmarkNs && name == QLatin1String("applications") && !f.Applications.Found) {
                 role = Applications;
             } else if (parent == Metadata && ns == MimeNs && name == QLatin1String("mime-type")) {
                 role = MimeType;
                 f.MimeType = true;
             } else if (parent == Applications && ns == BookmarkNs && name == QLatin1String("application") &&
-                       !f.Application.Found &&
-                       r.attributes().value(QLatin1String("name")) == QLatin1String(RecentlyUsedApp)) {
+                       !f.Application.Found && r.attributes().value(QLatin1String("name")) == QLatin1String(RecentlyUsedApp)) {
                 role = Application;
             }
             TPlace* place = nullptr;
             switch (role) {
-            case Root: place = &f.Root; break;
-            case Bookmark: place = &f.Bookmark; break;
-            case Info: place = &f.Info; break;
-            case Metadata: place = &f.Metadata; break;
-            case Applications: place = &f.Applications; break;
-            case Application: place = &f.Application; break;
-            default: break;
+            case Root:
+                place = &f.Root;
+                break;
+            case Bookmark:
+                place = &f.Bookmark;
+                break;
+            case Info:
+                place = &f.Info;
+                break;
+            case Metadata:
+                place = &f.Metadata;
+                break;
+            case Applications:
+                place = &f.Applications;
+                break;
+            case Application:
+                place = &f.Application;
+                break;
+            default:
+                break;
             }
             if (place) {
                 place->Found = true;
@@ -207,8 +234,8 @@ QString StartTag(const TPlace& place, const std::vector<std::pair<QString, QStri
 // Names for a new element of a namespace: the prefix the root declares, or one declared
 // on the element itself.
 struct TNames {
-    QString Bookmark, Mime;            // prefixes
-    QString BookmarkDecl, MimeDecl;    // " xmlns:..." for a new element's own tag, or ""
+    QString Bookmark, Mime;  // prefixes
+    QString BookmarkDecl, MimeDecl;  // " xmlns:..." for a new element's own tag, or ""
 };
 
 TNames NamesFor(const TFound& f)
@@ -284,20 +311,20 @@ std::vector<TEdit> Edits(const QString& text, const TFound& f, const TRecentUse&
         const TPlace& a = f.Application;
         const int count = std::max(0, a.Attributes.value(QLatin1String("count")).toInt()) + 1;
         edits.push_back({a.Begin, a.End - a.Begin,
-                         StartTag(a, {{QStringLiteral("exec"), QLatin1String(RecentlyUsedExec)},
-                                      {QStringLiteral("modified"), when},
-                                      {QStringLiteral("count"), QString::number(count)}},
+                         StartTag(a,
+                                  {{QStringLiteral("exec"), QLatin1String(RecentlyUsedExec)},
+                                   {QStringLiteral("modified"), when},
+                                   {QStringLiteral("count"), QString::number(count)}},
                                   true)});
     } else if (f.Applications.Found) {
         // The prefix the element found is written with is in scope inside it.
         const QString prefix = f.Applications.Prefix;
-        edits.push_back(AppendChild(f.Applications,
-                                    QStringLiteral("\n          ") + ApplicationTag(prefix, when, 1),
+        edits.push_back(AppendChild(f.Applications, QStringLiteral("\n          ") + ApplicationTag(prefix, when, 1),
                                     QStringLiteral("\n        ")));
         // Desktops skip an entry without a type.
         if (!f.MimeType)
-            edits.push_back(AppendChild(f.Metadata, MimeTag(n, use.MimeType, QStringLiteral("\n        ")),
-                                        QStringLiteral("\n      ")));
+            edits.push_back(
+                AppendChild(f.Metadata, MimeTag(n, use.MimeType, QStringLiteral("\n        ")), QStringLiteral("\n      ")));
     } else if (f.Metadata.Found) {
         const QString in = QStringLiteral("\n        ");
         const QString content = (f.MimeType ? QString() : MimeTag(n, use.MimeType, in)) + ApplicationsBlock(n, when, in);

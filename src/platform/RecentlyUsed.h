@@ -8,7 +8,7 @@
 #include <QString>
 
 struct TRecentUse {
-    QString File;      // absolute path
+    QString File;  // absolute path
     QString MimeType;  // "model/x-p3d"
     QDateTime When;
 };

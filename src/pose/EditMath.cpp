@@ -102,8 +102,8 @@ void ApplyEditToSubtree(const TEditTree& tree, TPose& pose, const std::vector<bo
         act = c->Base;
         // Without totals the result is the base itself; taking it as it is keeps "Restore"
         // exact where subtracting and adding back the pivot would round.
-        if (c->EditRot[0] == 0 && c->EditRot[1] == 0 && c->EditRot[2] == 0 && c->EditMove[0] == 0 &&
-            c->EditMove[1] == 0 && c->EditMove[2] == 0)
+        if (c->EditRot[0] == 0 && c->EditRot[1] == 0 && c->EditRot[2] == 0 && c->EditMove[0] == 0 && c->EditMove[1] == 0 &&
+            c->EditMove[2] == 0)
             continue;
         TVec3 q;
         if (relative && sc) {
@@ -173,8 +173,8 @@ namespace {
 // The component an entry names (the first tree node with exactly that name), or null.
 const TSelection* EntryComponent(const TEditTree& tree, const TAnimDocument& doc, const TAnimEntry& e)
 {
-    const QString name =
-        e.NameIndex >= 0 && e.NameIndex < doc.AnimSelections.Count() ? doc.AnimSelections[e.NameIndex] : QString();
+    const QString name = e.NameIndex >= 0 && e.NameIndex < doc.AnimSelections.Count() ? doc.AnimSelections[e.NameIndex]
+                                                                                      : QString();
     const int node = FindComponentByName(tree.Nodes, name);
     return node < 0 ? nullptr : tree.Nodes[static_cast<size_t>(node)].Component;
 }

@@ -26,8 +26,8 @@ inline const char* const NoAnimSteps = "No Anim Steps!";
 }  // namespace EditText
 
 struct TEditTree {
-    TComponentNodes Nodes;     // tree order
-    std::vector<int> Selected;     // the selection list, as indices into Nodes
+    TComponentNodes Nodes;  // tree order
+    std::vector<int> Selected;  // the selection list, as indices into Nodes
 };
 
 // Slider values whose magnitudes are all below this count as centred.
@@ -98,4 +98,3 @@ bool EditChangesFrame(const TEditTree& tree, const TPose& pose, const TAnimDocum
 // animation has no frames (the caller shows EditText::NoAnimSteps); an invalid step changes
 // nothing.
 bool ResetFrameMatrices(TAnimDocument& doc, int step);
-

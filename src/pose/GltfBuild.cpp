@@ -6,10 +6,7 @@
 
 namespace GltfWrite {
 
-float SrgbToLinear(float c)
-{
-    return c <= 0.04045f ? c / 12.92f : float(std::pow((c + 0.055) / 1.055, 2.4));
-}
+float SrgbToLinear(float c) { return c <= 0.04045f ? c / 12.92f : float(std::pow((c + 0.055) / 1.055, 2.4)); }
 
 TVec3f FaceNormal(const TVec3f& a, const TVec3f& b, const TVec3f& c)
 {

@@ -27,10 +27,7 @@ public:
     explicit TWriterBuf(TAtomicFileWriter& out) : Out_(out) {}
 
 protected:
-    std::streamsize xsputn(const char* s, std::streamsize n) override
-    {
-        return Out_.Write(s, qsizetype(n)) ? n : 0;
-    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override { return Out_.Write(s, qsizetype(n)) ? n : 0; }
     int_type overflow(int_type c) override
     {
         if (traits_type::eq_int_type(c, traits_type::eof()))
@@ -61,7 +58,8 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
             std::vector<unsigned char> Bytes;
             void Put(const void* data, size_t size) override
             {
-                Bytes.insert(Bytes.end(), static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + size);
+                Bytes.insert(Bytes.end(), static_cast<const unsigned char*>(data),
+                             static_cast<const unsigned char*>(data) + size);
             }
         } memory;
         memory.Bytes.reserve(b.Length + 4);
@@ -128,9 +126,8 @@ void TGltfWriter::Write(TAtomicFileWriter& out)
 }
 }  // namespace GltfWrite
 
-TGltfReport WritePosedGltf(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
-                           const TPose& pose, const TPoseParams& params, const TGltfOptions& options,
-                           TAtomicFileWriter& out)
+TGltfReport WritePosedGltf(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPose& pose,
+                           const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out)
 {
     return GltfWrite::TGltfWriter(models, treeOrder, pose, params, options).Run(out);
 }

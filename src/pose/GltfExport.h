@@ -52,23 +52,23 @@ struct TGltfOptions {
     const TAnimDocument* Document = nullptr;
     // Write every frame as a keyframe (needs Document with frames); else the current pose.
     bool Animate = false;
-    double PlayTime = 1;     // seconds one pass takes; must be above 0 when animating
-    QString AnimationName;   // the glTF animation's name
-    QString ModelName;       // the root node's name
-    bool Transparent = false;      // the 3D view blends: materials become transparent
+    double PlayTime = 1;  // seconds one pass takes; must be above 0 when animating
+    QString AnimationName;  // the glTF animation's name
+    QString ModelName;  // the root node's name
+    bool Transparent = false;  // the 3D view blends: materials become transparent
     float EnvironmentAlpha = 0.1f;  // the environment's alpha when transparent
-    bool Environment = true;       // false: a loaded environment is left out
-    QString Comment;               // into the asset's extras
+    bool Environment = true;  // false: a loaded environment is left out
+    QString Comment;  // into the asset's extras
     // Hears how far the writer is; once it is cancelled the writer stops, and the caller
     // discards the file.
     TProgress* Progress = nullptr;
 };
 
 struct TGltfReport {
-    qint64 Points = 0;           // points written (main model, proxies, environment)
+    qint64 Points = 0;  // points written (main model, proxies, environment)
     qint64 NonFinitePoints = 0;  // of them not finite: written at the origin
-    QStringList Warnings;        // one line per transform that could not be written as is
-    QString Error;               // not empty: the model cannot be written (nothing is)
+    QStringList Warnings;  // one line per transform that could not be written as is
+    QString Error;  // not empty: the model cannot be written (nothing is)
 };
 
 // A transform as translation, rotation (quaternion x, y, z, w) and scale. Exact is false
@@ -97,5 +97,5 @@ TTrsPair DecomposeAffine(const TTransform& m);
 
 // Writes the glTF of what the scene shows (run UpdateDisplayPoints first); the models and
 // components are not changed. The caller commits out.
-TGltfReport WritePosedGltf(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
-                           const TPose& pose, const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out);
+TGltfReport WritePosedGltf(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPose& pose,
+                           const TPoseParams& params, const TGltfOptions& options, TAtomicFileWriter& out);

@@ -16,7 +16,7 @@
 namespace {
 namespace tg = tinygltf;
 
-constexpr qint64 kMaxFile = 256LL << 20;   // a .glb, or the buffers a .gltf names, all told
+constexpr qint64 kMaxFile = 256LL << 20;  // a .glb, or the buffers a .gltf names, all told
 constexpr qint64 kMaxJson = MaxTextFileSize;
 // The JSON reader keeps every value as a tree node of about 200 bytes, twice over (its own
 // and the glTF library's copy of extras): a megabyte of "0," would take 200 MB. Real files
@@ -116,7 +116,8 @@ bool ReadFile(std::vector<unsigned char>* out, std::string* err, const std::stri
     QByteArray bytes;
     if (files.BaseDir.isEmpty() || !ReadWholeFile(p, bytes, &error, files.Budget)) {
         if (files.Failure.isEmpty())
-            files.Failure = QStringLiteral("%1 cannot be read: %2").arg(FileNamePart(p), error.isEmpty() ? QStringLiteral("no folder") : error);
+            files.Failure = QStringLiteral("%1 cannot be read: %2")
+                                .arg(FileNamePart(p), error.isEmpty() ? QStringLiteral("no folder") : error);
         if (err)
             *err += "cannot read " + path;
         return false;
@@ -157,7 +158,7 @@ QString CheckGlb(const QByteArray& b)
 // One animated property of a node: its key times and values.
 struct TChannel {
     int Node = -1;
-    int Path = 0;    // 0 translation, 1 rotation, 2 scale
+    int Path = 0;  // 0 translation, 1 rotation, 2 scale
     int Interp = 0;  // 0 LINEAR, 1 STEP, 2 CUBICSPLINE
     std::vector<double> In, Out;
 
@@ -216,8 +217,7 @@ public:
     TReader(const tg::Model& m, const QString& name, const QStringList& components, const TGltfImportOptions& options,
             TGltfImport& result)
         : M(m), Name(name), Components(components), Options(options), R(result), ValuesLeft(options.MaxValues)
-    {
-    }
+    {}
 
     bool Run();
 
@@ -254,8 +254,8 @@ private:
         int Component = -1;
     };
     std::vector<TJoint> Joints;  // matched, in the components' tree order
-    std::vector<int> Needed;     // the matched joints and their ancestors, parents first
-    std::vector<TMat4> Static;   // per node: its default transform
+    std::vector<int> Needed;  // the matched joints and their ancestors, parents first
+    std::vector<TMat4> Static;  // per node: its default transform
     int TotalMove = -1;
 };
 
@@ -316,8 +316,7 @@ bool TReader::Read(int index, size_t width, std::vector<double>& out)
         }
     };
     // The bytes of a view from an offset: false unless count elements stride apart fit.
-    const auto span = [&](int view, size_t offset, size_t count, size_t stride, size_t elementSize,
-                          const unsigned char*& at) {
+    const auto span = [&](int view, size_t offset, size_t count, size_t stride, size_t elementSize, const unsigned char*& at) {
         if (view < 0 || size_t(view) >= M.bufferViews.size())
             return false;
         const tg::BufferView& v = M.bufferViews[size_t(view)];
@@ -334,7 +333,8 @@ bool TReader::Read(int index, size_t width, std::vector<double>& out)
     };
     out.assign(a.count * width, 0.0);
     if (a.bufferView >= 0) {
-        const size_t viewStride = size_t(a.bufferView) < M.bufferViews.size() ? M.bufferViews[size_t(a.bufferView)].byteStride : 0;
+        const size_t viewStride = size_t(a.bufferView) < M.bufferViews.size() ? M.bufferViews[size_t(a.bufferView)].byteStride
+                                                                              : 0;
         const size_t stride = viewStride ? viewStride : element;
         const unsigned char* at = nullptr;
         if (stride < element || !span(a.bufferView, a.byteOffset, a.count, stride, element, at))
@@ -346,9 +346,9 @@ bool TReader::Read(int index, size_t width, std::vector<double>& out)
         const auto& sp = a.sparse;
         const int indexSize = tg::GetComponentSizeInBytes(uint32_t(sp.indices.componentType));
         const unsigned char *indices = nullptr, *values = nullptr;
-        if (sp.count < 0 || size_t(sp.count) > a.count ||
-            (indexSize != 1 && indexSize != 2 && indexSize != 4) ||
-            !span(sp.indices.bufferView, size_t(sp.indices.byteOffset), size_t(sp.count), size_t(indexSize), size_t(indexSize), indices) ||
+        if (sp.count < 0 || size_t(sp.count) > a.count || (indexSize != 1 && indexSize != 2 && indexSize != 4) ||
+            !span(sp.indices.bufferView, size_t(sp.indices.byteOffset), size_t(sp.count), size_t(indexSize), size_t(indexSize),
+                  indices) ||
             !span(sp.values.bufferView, size_t(sp.values.byteOffset), size_t(sp.count), element, element, values))
             return Fail(which + QStringLiteral(" lies outside its buffer"));
         for (size_t k = 0; k < size_t(sp.count); ++k) {
@@ -423,7 +423,10 @@ bool TReader::Channels(const tg::Animation& anim)
 {
     ChannelOf.assign(M.nodes.size(), {-1, -1, -1});
     for (const tg::AnimationChannel& ch : anim.channels) {
-        const int path = ch.target_path == "translation" ? 0 : ch.target_path == "rotation" ? 1 : ch.target_path == "scale" ? 2 : -1;
+        const int path = ch.target_path == "translation" ? 0
+                         : ch.target_path == "rotation"  ? 1
+                         : ch.target_path == "scale"     ? 2
+                                                         : -1;
         if (path < 0 || ch.target_node < 0)
             continue;  // morph weights and the like move no joint
         if (size_t(ch.target_node) >= M.nodes.size() || ch.sampler < 0 || size_t(ch.sampler) >= anim.samplers.size())
@@ -521,7 +524,8 @@ bool TReader::Match()
         if (jointOf[c] >= 0)
             Joints.push_back(candidates[size_t(jointOf[c])]);
     if (Joints.empty())
-        return Fail(QStringLiteral("none of its %1 names a component of the model").arg(skinned ? QStringLiteral("joints") : QStringLiteral("nodes")));
+        return Fail(QStringLiteral("none of its %1 names a component of the model")
+                        .arg(skinned ? QStringLiteral("joints") : QStringLiteral("nodes")));
 
     // The joints and their ancestors, parents first; the total move among them.
     std::vector<char> needed(M.nodes.size(), 0);
@@ -592,7 +596,8 @@ bool TReader::Frames(std::vector<double>& times)
     }
     const double work = double(times.size()) * double(std::max(Joints.size(), Needed.size()));
     if (!(work <= double(Options.MaxEntries)))
-        return Fail(QStringLiteral("%1 frames of %2 components are more than are taken at most").arg(times.size()).arg(Joints.size()));
+        return Fail(
+            QStringLiteral("%1 frames of %2 components are more than are taken at most").arg(times.size()).arg(Joints.size()));
     return true;
 }
 
@@ -717,7 +722,8 @@ TGltfImport ImportGltfAnimation(const QByteArray& bytes, const QString& shownNam
     tg::Model model;
     std::string err, warn;
     const std::string dir = baseDir.toStdString();
-    const bool ok = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, reinterpret_cast<const unsigned char*>(bytes.constData()),
+    const bool ok = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn,
+                                                         reinterpret_cast<const unsigned char*>(bytes.constData()),
                                                          unsigned(bytes.size()), dir)
                            : loader.LoadASCIIFromString(&model, &err, &warn, bytes.constData(), unsigned(bytes.size()), dir);
     if (!files.Failure.isEmpty() && (!ok || !err.empty()))

@@ -35,18 +35,18 @@ class TProgress;
 
 struct TGltfImportOptions {
     QString Animation;  // its name, or its number from 0; empty: the first
-    double Fps = 0;     // above 0: a frame every 1/Fps seconds instead of one per key time
+    double Fps = 0;  // above 0: a frame every 1/Fps seconds instead of one per key time
     qint64 MaxEntries = qint64(1) << 22;  // frames x components the document may hold
-    qint64 MaxValues = qint64(1) << 25;   // numbers read from accessors, all told
+    qint64 MaxValues = qint64(1) << 25;  // numbers read from accessors, all told
     // Hears how far the import is (the file parsed, then frame by frame); cancelled, the
     // import ends with an error and an empty document.
     TProgress* Progress = nullptr;
 };
 
 struct TGltfImport {
-    QString Error;           // empty when the animation was read
+    QString Error;  // empty when the animation was read
     TAnimDocument Document;  // names, frames and total move; no file name
-    double PlayTime = 0;     // seconds from the first key to the last
+    double PlayTime = 0;  // seconds from the first key to the last
     QStringList Warnings;
     bool Ok() const { return Error.isEmpty(); }
 };

@@ -182,8 +182,8 @@ void TGltfWriter::Environment()
             p.mode = TINYGLTF_MODE_TRIANGLES;
             p.attributes["POSITION"] = b.Accessor(pm.Positions, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3,
                                                   TINYGLTF_TARGET_ARRAY_BUFFER, true);
-            p.attributes["NORMAL"] =
-                b.Accessor(pm.Normals, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3, TINYGLTF_TARGET_ARRAY_BUFFER);
+            p.attributes["NORMAL"] = b.Accessor(pm.Normals, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, 3,
+                                                TINYGLTF_TARGET_ARRAY_BUFFER);
             p.indices = b.Accessor(pm.Indices, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT, TINYGLTF_TYPE_SCALAR, 1,
                                    TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
             // The view's grey shell: 0.8 grey.

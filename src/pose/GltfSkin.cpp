@@ -31,10 +31,10 @@ struct TGroupHash {
 // What the vertex blocks are generated from, when the file is written.
 struct TSkinData {
     const TP3dModell* Model = nullptr;
-    std::vector<TVec3f> Bind;         // per point
+    std::vector<TVec3f> Bind;  // per point
     std::vector<TPointJoints> Joints;  // per point, numbered as the writer numbers joints
-    std::vector<TVec3f> Unit;         // the file's normals, unit length
-    std::vector<char> Usable;         // whether each of them is
+    std::vector<TVec3f> Unit;  // the file's normals, unit length
+    std::vector<char> Usable;  // whether each of them is
     std::vector<std::pair<size_t, std::vector<uint32_t>>> Drawn;  // tree index, polygons
 
     // One interleaved record per corner: position, normal, joints (8 or 16 bits, through
@@ -78,7 +78,8 @@ private:
                 ForEachTriangleCorner(poly, [&](const TP3dCorner& corner) {
                     unsigned char* r = out.Take(stride);
                     std::memcpy(r, records.get() + size_t(corner.PointIndex) * stride, stride);
-                    const TVec3f& nv = corner.NormalIndex < Unit.size() && Usable[corner.NormalIndex] ? Unit[corner.NormalIndex] : face;
+                    const TVec3f& nv = corner.NormalIndex < Unit.size() && Usable[corner.NormalIndex] ? Unit[corner.NormalIndex]
+                                                                                                      : face;
                     std::memcpy(r + 12, &nv, 12);
                 });
             }
@@ -210,8 +211,9 @@ void TGltfWriter::SkinnedMesh()
                                           "their own (%3) keyed with the average of each group's transforms")
                                .arg(options.ModelName)
                                .arg(manyShared)
-                               .arg(sharedGroups.size() == 1 ? QStringLiteral("\"shared 1\"")
-                                                             : QStringLiteral("\"shared 1\" to \"shared %1\"").arg(sharedGroups.size()));
+                               .arg(sharedGroups.size() == 1
+                                        ? QStringLiteral("\"shared 1\"")
+                                        : QStringLiteral("\"shared 1\" to \"shared %1\"").arg(sharedGroups.size()));
     auto skinData = std::make_shared<TSkinData>();
     skinData->Joints.resize(n);
     for (size_t i = 0; i < n; ++i) {
@@ -315,9 +317,8 @@ void TGltfWriter::SkinnedMesh()
     }
     // The vertex and index blocks are generated as the file is written: the buffer is
     // laid out once, so nothing large is copied or grown on the way.
-    const size_t vertexAt = b.Generated(corners * stride, [skinData, local = std::move(local), wide](TByteSink& sink) {
-        skinData->Emit(sink, local, wide);
-    });
+    const size_t vertexAt = b.Generated(
+        corners * stride, [skinData, local = std::move(local), wide](TByteSink& sink) { skinData->Emit(sink, local, wide); });
     const size_t indexAt = b.Generated(corners * 4, [corners](TByteSink& sink) {
         TStaging out(sink);
         for (size_t i = 0; i < corners;) {
@@ -339,8 +340,10 @@ void TGltfWriter::SkinnedMesh()
     b.M.accessors.back().maxValues = {hi[0], hi[1], hi[2]};
     base.attributes["NORMAL"] = b.AccessorAt(vertexView, 12, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3, corners);
     base.attributes["JOINTS_0"] = b.AccessorAt(
-        vertexView, 24, wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4, corners);
-    base.attributes["WEIGHTS_0"] = b.AccessorAt(vertexView, wide ? 32 : 28, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4, corners);
+        vertexView, 24, wide ? TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT : TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, TINYGLTF_TYPE_VEC4,
+        corners);
+    base.attributes["WEIGHTS_0"] = b.AccessorAt(vertexView, wide ? 32 : 28, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC4,
+                                                corners);
     const int indexView = b.ViewAt(indexAt, corners * 4, TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
     for (size_t d = 0; d < parts.size(); ++d) {
         const uint32_t from = primitiveStart[d], to = d + 1 < parts.size() ? primitiveStart[d + 1] : uint32_t(corners);

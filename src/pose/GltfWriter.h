@@ -98,11 +98,11 @@ public:
 
     struct TBlock {
         size_t Offset = 0, Size = 0;
-        std::vector<unsigned char> Bytes;       // held
+        std::vector<unsigned char> Bytes;  // held
         std::function<void(TByteSink&)> Make;  // or generated
     };
     std::vector<TBlock> Blocks;  // in offset order
-    size_t Length = 0;           // of the buffer
+    size_t Length = 0;  // of the buffer
 
     TBuilder()
     {
@@ -322,14 +322,14 @@ private:
     const TP3dModell* main;
     const size_t treeCount;
     std::vector<char> posed, animated;
-    bool animating = false;      // every frame written as a keyframe
+    bool animating = false;  // every frame written as a keyframe
     bool moveCollapsed = false;  // the total move is not finite
 
     TBuilder b;
     TGltfReport report;
     tg::Scene scene;
     std::string rootName;
-    int root = -1, move = -1;   // the model's root node, the total move's node
+    int root = -1, move = -1;  // the model's root node, the total move's node
     std::vector<int> jointNode;  // per tree position; -1 for a component the pose leaves alone
     // Groups of more than four components that share points (tree positions), and two
     // nodes for each: the outer one, then the inner one the points follow.

@@ -11,14 +11,15 @@ qint64 ExportBytesEstimate(const TModelList& models, const TAnimDocument* doc, c
     qint64 records = 0;
     for (const auto& m : models)
         if (m)
-            records += qint64(m->DrawnVertices().size()) + qint64(m->DrawnPolygons().size()) * (request.Format == TExportFormat::Obj ? 1 : 4);
+            records += qint64(m->DrawnVertices().size()) +
+                       qint64(m->DrawnPolygons().size()) * (request.Format == TExportFormat::Obj ? 1 : 4);
     if (request.Format != TExportFormat::Obj && request.Animate && doc)
         records += qint64(doc->AnimFrames.size()) * doc->AnimSelections.Count();
     return records * 40;
 }
 
-TExportResult ExportPosedModel(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
-                               const TPose& pose, const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request)
+TExportResult ExportPosedModel(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPose& pose,
+                               const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request)
 {
     TExportResult result;
     TAtomicFileWriter out(request.Path);
@@ -26,8 +27,8 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<const
     out.SetProgress(request.Progress);
     qint64 points = 0, nonFinite = 0;
     if (request.Format == TExportFormat::Obj) {
-        const TObjReport report =
-            WritePosedObj(models, treeOrder, pose, params, request.Comment, out, request.Environment, request.Progress);
+        const TObjReport report = WritePosedObj(models, treeOrder, pose, params, request.Comment, out, request.Environment,
+                                                request.Progress);
         points = report.Points;
         nonFinite = report.NonFinitePoints;
     } else {

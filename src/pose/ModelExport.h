@@ -9,12 +9,12 @@
 struct TExportRequest {
     QString Path;
     TExportFormat Format = TExportFormat::Obj;
-    QString Comment;       // OBJ: "# ..." lines; glTF: the asset's extras
-    QString ModelName;     // the model's file name
+    QString Comment;  // OBJ: "# ..." lines; glTF: the asset's extras
+    QString ModelName;  // the model's file name
     bool Environment = true;  // false: a loaded environment is left out
     // glTF only:
     bool Animate = false;  // every frame of Document as a keyframe
-    double PlayTime = 0;   // seconds per pass; 0: the editor's default for the animation
+    double PlayTime = 0;  // seconds per pass; 0: the editor's default for the animation
     QString AnimationName;
     bool Transparent = false;
     float EnvironmentAlpha = 0.1f;
@@ -23,7 +23,7 @@ struct TExportRequest {
 };
 
 struct TExportResult {
-    QString Error;      // empty when the file was written
+    QString Error;  // empty when the file was written
     QStringList Notes;  // points not finite, transforms written approximately
     bool Cancelled = false;  // stopped by Progress: the file is as it was
 };
@@ -35,5 +35,5 @@ qint64 ExportBytesEstimate(const TModelList& models, const TAnimDocument* doc, c
 double DefaultPlayTime(const TAnimDocument& doc);
 
 // Writes what the display shows (UpdateDisplayPoints first). doc may be null.
-TExportResult ExportPosedModel(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
-                               const TPose& pose, const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request);
+TExportResult ExportPosedModel(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPose& pose,
+                               const TPoseParams& params, const TAnimDocument* doc, const TExportRequest& request);

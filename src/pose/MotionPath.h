@@ -9,7 +9,7 @@
 
 struct TMotionPath {
     std::vector<TVec3> Points;  // one per frame; not finite where a frame has no entry for it
-    int Current = -1;           // the current frame's point
+    int Current = -1;  // the current frame's point
     bool IsEmpty() const { return Points.empty(); }
 };
 

@@ -12,8 +12,7 @@ class TObjLines {
 public:
     TObjLines(TAtomicFileWriter& out, TObjReport& report, TProgress* progress, qint64 lines)
         : Out_(out), Report_(report), Progress_(progress), Lines_(lines)
-    {
-    }
+    {}
 
     void Vertex(double x, double y, double z, bool isFloat)
     {
@@ -58,10 +57,7 @@ private:
         if ((++Done_ & 4095) == 0)
             Advance(Progress_, Done_, Lines_);
     }
-    void Number(double v, bool isFloat)
-    {
-        Line_ += (isFloat ? ShortestText(float(v)) : ShortestText(v)).toLatin1();
-    }
+    void Number(double v, bool isFloat) { Line_ += (isFloat ? ShortestText(float(v)) : ShortestText(v)).toLatin1(); }
 
     TAtomicFileWriter& Out_;
     TObjReport& Report_;
@@ -81,9 +77,9 @@ QString ObjGroupName(const QString& name)
     return g.isEmpty() ? QStringLiteral("_") : g;
 }
 
-TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
-                         const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
-                         bool environment, TProgress* progress)
+TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPose& pose,
+                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out, bool environment,
+                         TProgress* progress)
 {
     TObjReport report;
     qint64 total = 0;

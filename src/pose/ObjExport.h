@@ -43,6 +43,6 @@ struct TObjReport {
 // lines at the top (may be empty or hold several lines). environment: false leaves a
 // loaded environment out, as the window does while it is switched off. progress hears of
 // every few thousand lines; a cancel is the writer's to honour (TAtomicFileWriter::SetProgress).
-TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder,
-                         const TPose& pose, const TPoseParams& params, const QString& comment, TAtomicFileWriter& out,
-                         bool environment = true, TProgress* progress = nullptr);
+TObjReport WritePosedObj(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPose& pose,
+                         const TPoseParams& params, const QString& comment, TAtomicFileWriter& out, bool environment = true,
+                         TProgress* progress = nullptr);

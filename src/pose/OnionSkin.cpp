@@ -75,9 +75,8 @@ const std::vector<const TOnionLayer*>& TOnionSkin::Update(const TAnimDocument& d
         });
         if (kept == Kept_.end()) {
             // A layer no frame shown now needs is posed again, else a new one.
-            kept = std::find_if(Kept_.begin(), Kept_.end(), [&](const TKept& k) {
-                return k.Generation != Generation_ || !wanted(k.Layer->Frame);
-            });
+            kept = std::find_if(Kept_.begin(), Kept_.end(),
+                                [&](const TKept& k) { return k.Generation != Generation_ || !wanted(k.Layer->Frame); });
             if (kept == Kept_.end()) {
                 Kept_.push_back({std::make_unique<TOnionLayer>(), 0, false});
                 kept = Kept_.end() - 1;

@@ -29,7 +29,7 @@ std::vector<TOnionFrame> OnionFrames(int current, int count, int n);
 // The tints, 0x00BBGGRR as the views take colours.
 namespace OnionTint {
 constexpr uint32_t Before = 0x00FF9040u;  // blue
-constexpr uint32_t After = 0x004090FFu;   // orange
+constexpr uint32_t After = 0x004090FFu;  // orange
 }  // namespace OnionTint
 
 // How strongly a frame at this distance shows when n frames are shown on a side: 0.5 at
@@ -47,9 +47,9 @@ struct TOnionLayer {
     int Frame = -1;
     int Distance = 1;
     bool After = false;
-    TPose Pose;           // every component of the tree with this frame's transform
+    TPose Pose;  // every component of the tree with this frame's transform
     TPosedPoints Points;  // the models' points in this pose
-    TPoseParams Params;   // as for the current pose, at this frame (its total-move share)
+    TPoseParams Params;  // as for the current pose, at this frame (its total-move share)
     uint32_t ViewColor = 0;
     float SceneColor[4] = {0, 0, 0, 0};
 };
@@ -63,9 +63,8 @@ public:
     // for the same frame with the same params since the last Invalidate is kept as it is. A
     // frame that cannot be put on the components (an entry missing) is left out.
     const std::vector<const TOnionLayer*>& Update(const TAnimDocument& doc, int n, const TModelList& models,
-                                                  const TComponentNodes& tree,
-                                                  const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
-                                                  const TPoseParams& params);
+                                                  const TComponentNodes& tree, const std::vector<const TSelection*>& treeOrder,
+                                                  const TPoseCache& cache, const TPoseParams& params);
     const std::vector<const TOnionLayer*>& Layers() const { return Shown_; }
     // How many frames were posed (not kept) by the updates so far.
     int PosedCount() const { return Posed_; }

@@ -37,8 +37,8 @@ inline TVec3 PoseWithShare(float x, float y, float z, const TTransform& M, const
 #ifdef __SSE2__
 // Two points posed by one component each, written whole as 0 + their posed value: the
 // operations of PoseWithShare in the same order, a point in each lane.
-inline void PosePair(const TP3dVertex& va, const TP3dVertex& vb, const TTransform& M, const double off[3],
-                     const TVec3& share, TDisplayPoint& da, TDisplayPoint& db)
+inline void PosePair(const TP3dVertex& va, const TP3dVertex& vb, const TTransform& M, const double off[3], const TVec3& share,
+                     TDisplayPoint& da, TDisplayPoint& db)
 {
     const auto toFloat = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
     const __m128d px = toFloat(_mm_add_pd(_mm_set_pd(vb.X, va.X), _mm_set1_pd(off[0])));
@@ -46,10 +46,10 @@ inline void PosePair(const TP3dVertex& va, const TP3dVertex& vb, const TTransfor
     const __m128d pz = toFloat(_mm_add_pd(_mm_set_pd(vb.Z, va.Z), _mm_set1_pd(off[2])));
     const std::array<double, 12>& m = M.m;
     const auto row = [&](int r, double s) {
-        const __m128d sum = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(px, _mm_set1_pd(m[r])),
-                                                             _mm_mul_pd(py, _mm_set1_pd(m[r + 3]))),
-                                                  _mm_mul_pd(pz, _mm_set1_pd(m[r + 6]))),
-                                       _mm_set1_pd(m[r + 9]));
+        const __m128d sum = _mm_add_pd(
+            _mm_add_pd(_mm_add_pd(_mm_mul_pd(px, _mm_set1_pd(m[r])), _mm_mul_pd(py, _mm_set1_pd(m[r + 3]))),
+                       _mm_mul_pd(pz, _mm_set1_pd(m[r + 6]))),
+            _mm_set1_pd(m[r + 9]));
         return _mm_cvtpd_ps(_mm_add_pd(_mm_setzero_pd(), _mm_add_pd(sum, _mm_set1_pd(s))));
     };
     float x[4], y[4], z[4];
@@ -180,8 +180,8 @@ const TPoseCache::TEntry* TPoseCache::Find(size_t treeIndex, const TSelection* c
     if (treeIndex >= Entries_.size() || !component)
         return nullptr;
     const TEntry& e = Entries_[treeIndex];
-    if (e.Component != component || e.Model != component->Model || !e.Model ||
-        e.VertexCount != e.Model->Vertices.size() || e.PolygonCount != e.Model->Polygons.size())
+    if (e.Component != component || e.Model != component->Model || !e.Model || e.VertexCount != e.Model->Vertices.size() ||
+        e.PolygonCount != e.Model->Polygons.size())
         return nullptr;
     return &e;
 }
@@ -205,8 +205,7 @@ bool AllEntriesFound(const TComponentNodes& tree, const TPoseCache& cache)
 // The shares kept from a posing of the same models with the same components animated, or
 // null.
 template <class Out>
-const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
-                                      Out&& out)
+const TPoseCache::TShares* KeptShares(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, Out&& out)
 {
     const TPoseCache::TShares& s = cache.Shares();
     if (!s.Valid || s.Components.size() != tree.size())
@@ -389,11 +388,10 @@ void PoseRecords(const TModelList& models, const TComponentNodes& tree, const TP
 
 }  // namespace
 
-void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
-                         const TPose& pose, const TPoseParams& params)
+void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, const TPose& pose,
+                         const TPoseParams& params)
 {
-    PoseRecords(models, tree, cache, pose, params,
-                [](TP3dModell& m) -> std::vector<TDisplayPoint>& { return m.DisplayPoints; });
+    PoseRecords(models, tree, cache, pose, params, [](TP3dModell& m) -> std::vector<TDisplayPoint>& { return m.DisplayPoints; });
 }
 
 void PosePoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, const TPose& pose,
@@ -444,8 +442,8 @@ std::vector<TDisplayPoint>* TPosedPoints::Mutable(const TP3dModell& m)
 namespace {
 // The component of each name slot of the animation (the first in tree order with exactly
 // that name), found in one pass; the debug line for each name without one unless quiet.
-std::vector<const TSelection*> AnimatedComponents(const TAnimDocument& doc,
-                                                  const std::vector<const TSelection*>& treeOrder, bool quiet = false)
+std::vector<const TSelection*> AnimatedComponents(const TAnimDocument& doc, const std::vector<const TSelection*>& treeOrder,
+                                                  bool quiet = false)
 {
     std::vector<const TSelection*> found = FindComponentsByName(treeOrder, doc.AnimSelections.Names());
     for (size_t i = 0; i < found.size() && !quiet; ++i)

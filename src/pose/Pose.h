@@ -19,8 +19,8 @@
 // How one component is posed now, and where an edit of it stands.
 struct TComponentPose {
     TTransform Act = TTransform::Identity();  // the transform it is shown with
-    TTransform Base;                          // what an edit of it starts from
-    double EditRot[3] = {0, 0, 0};            // the edit's totals
+    TTransform Base;  // what an edit of it starts from
+    double EditRot[3] = {0, 0, 0};  // the edit's totals
     double EditMove[3] = {0, 0, 0};
 };
 
@@ -58,7 +58,7 @@ struct TPoseParams {
     int32_t ActAnimStep = 0;
     double PlayFraction = 0;  // progress from ActAnimStep towards the next frame while playing
     int32_t AnimStepCount = 0;
-    bool TotalMoveOn = true;       // the total-move switch
+    bool TotalMoveOn = true;  // the total-move switch
     bool AnimationLoaded = false;  // the animation's component list is not empty
 
     // (ActAnimStep + PlayFraction) * TotalMove / AnimStepCount per axis when the switch is
@@ -106,9 +106,9 @@ public:
     struct TEntry {
         const TSelection* Component = nullptr;
         const TP3dModell* Model = nullptr;
-        size_t VertexCount = 0;   // of Model when built
+        size_t VertexCount = 0;  // of Model when built
         size_t PolygonCount = 0;  // of Model when built
-        std::vector<uint32_t> Points;    // indices of member points, ascending
+        std::vector<uint32_t> Points;  // indices of member points, ascending
         std::vector<uint32_t> Polygons;  // indices of member polygons, ascending
     };
     // The entry for the node at this tree position if it still fits that component.
@@ -122,7 +122,7 @@ public:
         std::vector<const TSelection*> Components;  // the tree's, with their InAnimation
         std::vector<uint8_t> Animated;
         std::vector<const TP3dModell*> Models;  // the non-environment models
-        std::vector<size_t> Sizes;              // their display point counts
+        std::vector<size_t> Sizes;  // their display point counts
         std::vector<std::vector<uint8_t>> Single;  // per model and point: one component poses it
         std::vector<std::vector<std::pair<uint32_t, int32_t>>> Reset;  // the other points, share counts
     };
@@ -140,8 +140,8 @@ private:
 //    proxy corners are counted but not posed.
 // Environment models are left untouched. Allocates nothing once the cache has kept the
 // shares of the components animated.
-void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache,
-                         const TPose& pose, const TPoseParams& params);
+void UpdateDisplayPoints(const TModelList& models, const TComponentNodes& tree, const TPoseCache& cache, const TPose& pose,
+                         const TPoseParams& params);
 
 // Posed points kept apart from the models' own display points: a record array per
 // non-environment model, as long as its display points. A neighbouring frame of the onion
@@ -167,10 +167,10 @@ void PosePoints(const TModelList& models, const TComponentNodes& tree, const TPo
 
 // What loading a frame into the components ended with.
 enum class TApplyFrameResult {
-    Ok,            // every animated component found in the tree has the frame's transform
-    InvalidStep,   // step outside the frame list: nothing changed ("Invalid ActAnimStep!")
+    Ok,  // every animated component found in the tree has the frame's transform
+    InvalidStep,  // step outside the frame list: nothing changed ("Invalid ActAnimStep!")
     EntryMissing,  // an animated component has no entry ("AnimEntry not found!"); the
-                   // components before it in the animation's list already show the frame
+    // components before it in the animation's list already show the frame
 };
 
 // Widens frame `step`'s matrices into the posed transforms of the components, in the order of the

@@ -85,8 +85,8 @@ TVec3 FaceNormal(const TVec3& p0, const TVec3& p1, const TVec3& p2)
 inline void Emit(std::vector<T3dVertex>& out, uint32_t count, const TVec3* pos, const TVec3* nrm, const TRgba& c)
 {
     for (uint32_t k = count; k-- > 0;) {
-        out.push_back({c.R, c.G, c.B, c.A, float(-nrm[k].x), float(nrm[k].y), float(nrm[k].z), float(-pos[k].x),
-                       float(pos[k].y), float(pos[k].z)});
+        out.push_back({c.R, c.G, c.B, c.A, float(-nrm[k].x), float(nrm[k].y), float(nrm[k].z), float(-pos[k].x), float(pos[k].y),
+                       float(pos[k].z)});
     }
 }
 
@@ -280,8 +280,8 @@ size_t T3dBatch::PolygonCount() const
 }
 
 void Build3dScene(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
-                  const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options, const TPoseParams& params,
-                  T3dScene& scene)
+                  const TPose& pose, const std::vector<bool>& beingEdited, const T3dSceneOptions& options,
+                  const TPoseParams& params, T3dScene& scene)
 {
     scene.Shell.Clear();
     scene.Onion.Clear();
@@ -292,8 +292,7 @@ void Build3dScene(const TModelList& models, const std::vector<const TSelection*>
         for (const auto& m : models) {
             if (!m || (m->IsEnvironment ? !options.Environment : !options.AllPolygons))
                 continue;
-            const TRgba grey{ShellGrey, ShellGrey, ShellGrey,
-                             m->IsEnvironment ? options.EnvironmentAlpha : options.PolygonAlpha};
+            const TRgba grey{ShellGrey, ShellGrey, ShellGrey, m->IsEnvironment ? options.EnvironmentAlpha : options.PolygonAlpha};
             if (m->IsProxy) {
                 // The environment's sub-models stand still, as the environment does.
                 ProxyPolygons(scene.Shell, *m, pose, m->IsEnvironment ? TPoseParams{} : params, grey);

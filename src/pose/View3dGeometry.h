@@ -16,11 +16,11 @@
 // ---- Camera
 
 struct TViewCamera {
-    float ViewPanX = 0;        // along the screen's X axis
-    float ViewPanY = 0;        // along the screen's Y axis
-    float ViewDistance = -5;   // along the viewing axis; negative is in front of the eye
-    float ViewRotX = 15;       // degrees about X
-    float ViewRotY = 45;       // degrees about Y
+    float ViewPanX = 0;  // along the screen's X axis
+    float ViewPanY = 0;  // along the screen's Y axis
+    float ViewDistance = -5;  // along the viewing axis; negative is in front of the eye
+    float ViewRotX = 15;  // degrees about X
+    float ViewRotY = 45;  // degrees about Y
 };
 
 struct TViewDrag {
@@ -96,20 +96,20 @@ struct T3dBatch {
 };
 
 struct T3dScene {
-    T3dBatch Shell;       // grey, every visible polygon of the models the switches ask for
-    T3dBatch Onion;       // the onion skin's frames, faint, under the components
+    T3dBatch Shell;  // grey, every visible polygon of the models the switches ask for
+    T3dBatch Onion;  // the onion skin's frames, faint, under the components
     T3dBatch Components;  // each drawn component in its colour, in tree order
     bool HasPivot = false;
     float Pivot[6][3] = {};  // three yellow lines through the pivot, 0.2 long, X mirrored
 };
 
 struct T3dSceneOptions {
-    bool AllPolygons = false;         // grey shell of the main model and its proxies
-    bool Environment = false;         // grey shell of the environment
-    float PolygonAlpha = 0.1f;        // alpha of the main model's shell
-    float EnvironmentAlpha = 0.1f;    // alpha of the environment's shell
-    bool CheckedSelections = true;    // the components that are not hidden
-    bool AllSelections = false;       // every component
+    bool AllPolygons = false;  // grey shell of the main model and its proxies
+    bool Environment = false;  // grey shell of the environment
+    float PolygonAlpha = 0.1f;  // alpha of the main model's shell
+    float EnvironmentAlpha = 0.1f;  // alpha of the environment's shell
+    bool CheckedSelections = true;  // the components that are not hidden
+    bool AllSelections = false;  // every component
     // The selected component while pivot mode is on: its pivot cross is drawn.
     const TSelection* PivotComponent = nullptr;
     // Neighbouring frames drawn into the onion batch, farthest first: the components shown

@@ -87,8 +87,7 @@ TPerView ProjectPoints(const TViewItems& views, size_t n, Get get)
 
 // A model's display points (or the records d drawn in their place) in the views, projected
 // on first use.
-TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3dModell& m,
-                         const std::vector<TDisplayPoint>& d)
+TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3dModell& m, const std::vector<TDisplayPoint>& d)
 {
     for (const TOutlineSources::TPoints& p : s.Points)
         if (p.Key == &m)
@@ -107,9 +106,7 @@ TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3d
         _mm_storeu_pd(out[2] + 2 * i, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 0))));
     }
 #else
-    const TPerView base = ProjectPoints(views, d.size(), [&d](size_t i) {
-        return TVec3{d[i].X, d[i].Y, d[i].Z};
-    });
+    const TPerView base = ProjectPoints(views, d.size(), [&d](size_t i) { return TVec3{d[i].X, d[i].Y, d[i].Z}; });
 #endif
     s.Points.push_back({&m, base});
     return base;
@@ -176,8 +173,7 @@ public:
 
     size_t HeldBytes() const
     {
-        return Last_.capacity() * sizeof(uint64_t) + Seen_.capacity() * sizeof(uint32_t) +
-               Index.capacity() * sizeof(uint32_t);
+        return Last_.capacity() * sizeof(uint64_t) + Seen_.capacity() * sizeof(uint32_t) + Index.capacity() * sizeof(uint32_t);
     }
 
     // The polylines' indices, first corners marked.
@@ -221,8 +217,7 @@ struct TCornerBox {
     }
     // The points of a list, by their indices; with out set, each is also written into the
     // views' point blocks (front (x, y), left (z, y), top (x, z), at the point's index).
-    void AddAll(const std::vector<TDisplayPoint>& d, const std::vector<uint32_t>& points,
-                double* const* out = nullptr)
+    void AddAll(const std::vector<TDisplayPoint>& d, const std::vector<uint32_t>& points, double* const* out = nullptr)
     {
 #if defined(__SSE2__)
         // All three coordinates at once, with the same comparisons as Add: min(p, lo) is
@@ -352,8 +347,7 @@ void Batch(const TViewItems& views, const TPerView& base, const TPerView& first,
 
 // A sub-model's points with the model offset added, as PosePoint rounds them, in the views
 // as outline source points: once for all placements with that offset.
-TPerView SourcePointsIn(const TViewItems& views, TOutlineSources& s, const std::vector<TP3dVertex>& points,
-                        const double off[3])
+TPerView SourcePointsIn(const TViewItems& views, TOutlineSources& s, const std::vector<TP3dVertex>& points, const double off[3])
 {
     for (const TOutlineSources::TSource& p : s.Sources)
         if (p.Key == &points && p.Offset[0] == off[0] && p.Offset[1] == off[1] && p.Offset[2] == off[2])
@@ -390,9 +384,8 @@ void ProxyOutlines(const TViewItems& views, TOutlineSources& s, TViewOutlineCach
     const std::array<double, 12>& m = M.m;
     const TVec3 share = params.TotalMoveShare();
     // Rows of x, y and z; front shows (x, y), left (z, y), top (x, z).
-    const std::array<double, 5> row[3] = {{m[0], m[3], m[6], m[9], share.x},
-                                          {m[1], m[4], m[7], m[10], share.y},
-                                          {m[2], m[5], m[8], m[11], share.z}};
+    const std::array<double, 5> row[3] = {
+        {m[0], m[3], m[6], m[9], share.x}, {m[1], m[4], m[7], m[10], share.y}, {m[2], m[5], m[8], m[11], share.z}};
     constexpr int axes[ViewCount][2] = {{0, 1}, {2, 1}, {0, 2}};
     for (size_t v = 0; v < views.size(); ++v) {
         const uint32_t placement = views[v]->AddOutlinePlacement(
@@ -430,10 +423,7 @@ TViewOutlineCache::TList& TViewOutlineCache::Whole(const void* polygons, size_t 
     return l;
 }
 
-size_t OutlineScratchBytes()
-{
-    return Edges().HeldBytes();
-}
+size_t OutlineScratchBytes() { return Edges().HeldBytes(); }
 
 void DrawViewOutlines(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                       const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
@@ -471,8 +461,7 @@ void DrawViewOutlines(const TModelList& models, const std::vector<const TSelecti
         // for its projection and its component's box. (A model drawn whole already has all
         // its points there.)
         const auto drawn = [&](const TSelection* c) {
-            return c && !(c->Hidden && options.Show != TComponentShow::All) && !c->ProxyModel && c->Model &&
-                   recordsOf(*c->Model);
+            return c && !(c->Hidden && options.Show != TComponentShow::All) && !c->ProxyModel && c->Model && recordsOf(*c->Model);
         };
         std::vector<TCornerBox> boxes(treeOrder.size());
         for (size_t t = 0; t < treeOrder.size(); ++t) {
@@ -614,8 +603,8 @@ void DrawMotionPath(const TMotionPath& path, const TViewItems& views)
 void DrawViews(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,
                const std::array<int, ViewCount>& widthPx, const std::array<int, ViewCount>& heightPx,
-               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed,
-               TViewOutlineCache* outlines, const TViewAids* aids)
+               std::array<TChartRange, ViewCount>& ranges, std::array<bool, ViewCount>& changed, TViewOutlineCache* outlines,
+               const TViewAids* aids)
 {
     changed.fill(false);
     DrawViewOutlines(models, treeOrder, cache, pose, options, params, views, outlines);

@@ -25,15 +25,15 @@ enum class TViewKind { Front = 0, Left = 1, Top = 2 };
 constexpr int ViewCount = 3;
 
 namespace ViewColor {
-constexpr uint32_t Grey = 0x00C0C0C0u;    // model outlines
+constexpr uint32_t Grey = 0x00C0C0C0u;  // model outlines
 constexpr uint32_t Yellow = 0x0000FFFFu;  // pivot mark and axes
-constexpr uint32_t Path = 0x00FFFF00u;    // a motion path (cyan)
-constexpr uint32_t PathNow = 0x00FFFFFFu; // its current frame's dot (white)
+constexpr uint32_t Path = 0x00FFFF00u;  // a motion path (cyan)
+constexpr uint32_t PathNow = 0x00FFFFFFu;  // its current frame's dot (white)
 }  // namespace ViewColor
 
 constexpr int PivotMarkCode = 24;
-constexpr int PathDotCode = 9;      // a small square
-constexpr int PathNowCode = 24;     // a disc, larger
+constexpr int PathDotCode = 9;  // a small square
+constexpr int PathNowCode = 24;  // a disc, larger
 constexpr int AxisTextSize = 6;
 
 struct TViewPoint {
@@ -89,7 +89,7 @@ struct TViewOptions {
     // The selected component while pivot mode is on (its pivot is marked), else null.
     const TSelection* PivotComponent = nullptr;
     bool AutoScale = true;  // fit each view's range to its drawing
-    bool Axes = true;       // the unit axes
+    bool Axes = true;  // the unit axes
     // Another pose of the models (a neighbouring frame of the onion skin): corners of the
     // main model's polygons from these records instead of its display points, and every
     // component in Tint instead of its colour.

@@ -6,7 +6,7 @@
 
 // What the tool buttons of the view ask for.
 struct T3dPaintOptions {
-    bool Lighting = true;      // "Light Mode" not pressed
+    bool Lighting = true;  // "Light Mode" not pressed
     bool Transparent = false;  // additive blending, no depth test
     bool Grid = true;
 };

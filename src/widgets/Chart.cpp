@@ -20,8 +20,8 @@ namespace {
 
 bool FiniteRange(double x1, double y1, double x2, double y2)
 {
-    return std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2) &&
-           std::isfinite(x2 - x1) && std::isfinite(y2 - y1);
+    return std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2) && std::isfinite(x2 - x1) &&
+           std::isfinite(y2 - y1);
 }
 
 // Segments are clipped to a rectangle a little larger than the widget before they reach
@@ -29,10 +29,7 @@ bool FiniteRange(double x1, double y1, double x2, double y2)
 struct TClip {
     double X0, Y0, X1, Y1;
 
-    int Code(double x, double y) const
-    {
-        return (x < X0 ? 1 : 0) | (x > X1 ? 2 : 0) | (y < Y0 ? 4 : 0) | (y > Y1 ? 8 : 0);
-    }
+    int Code(double x, double y) const { return (x < X0 ? 1 : 0) | (x > X1 ? 2 : 0) | (y < Y0 ? 4 : 0) | (y > Y1 ? 8 : 0); }
 
     // Liang-Barsky; false when nothing of the segment is inside.
     bool Clip(double& ax, double& ay, double& bx, double& by) const
@@ -80,10 +77,7 @@ TChart::TChart(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TChart::Text(double x, double y, const QString& text, int size)
-{
-    Items_.Text(x, y, text.toStdString(), size);
-}
+void TChart::Text(double x, double y, const QString& text, int size) { Items_.Text(x, y, text.toStdString(), size); }
 
 void TChart::SetRange(double x1, double y1, double x2, double y2)
 {
@@ -128,8 +122,7 @@ TChart::TMapping TChart::Mapping() const
 
 QRect TChart::PlotArea() const
 {
-    return QRect(RimLeft_, RimTop_, std::max(1, width() - RimLeft_ - RimRight_),
-                 std::max(1, height() - RimTop_ - RimBottom_));
+    return QRect(RimLeft_, RimTop_, std::max(1, width() - RimLeft_ - RimRight_), std::max(1, height() - RimTop_ - RimBottom_));
 }
 
 TChartRange TChart::VisibleRange() const
@@ -269,8 +262,7 @@ QImage* TChart::DirectImage(QPainter& p, QPoint& at) const
         return nullptr;
     auto* image = static_cast<QImage*>(engine->paintDevice());
     if ((image->format() != QImage::Format_RGB32 && image->format() != QImage::Format_ARGB32_Premultiplied) ||
-        image->devicePixelRatio() != 1.0 || p.opacity() != 1.0 ||
-        p.compositionMode() != QPainter::CompositionMode_SourceOver)
+        image->devicePixelRatio() != 1.0 || p.opacity() != 1.0 || p.compositionMode() != QPainter::CompositionMode_SourceOver)
         return nullptr;
     const QTransform t = p.deviceTransform();
     if (t.type() > QTransform::TxTranslate || t.dx() != std::floor(t.dx()) || t.dy() != std::floor(t.dy()) ||
@@ -434,8 +426,7 @@ namespace {
 // stays between its end pixels and writes the end pixel last. Without the first pixel when
 // the caller knows it has that colour already (a polyline's segment after the one ending
 // there): most outline segments are a pixel or two long, so this saves half the writes.
-inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1, int y1, uint32_t argb,
-                       bool skipFirst = false)
+inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1, int y1, uint32_t argb, bool skipFirst = false)
 {
     const int dx = x1 - x0, dy = y1 - y0;
     const int n = std::max(std::abs(dx), std::abs(dy));
@@ -494,8 +485,7 @@ inline void PlotPixels(uint32_t* bits, qsizetype stride, int x0, int y0, int x1,
 // The same between two points already clipped into the plot area.
 inline void PlotLine(uint32_t* bits, qsizetype stride, double ax, double ay, double bx, double by, uint32_t argb)
 {
-    PlotPixels(bits, stride, static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
-               argb);
+    PlotPixels(bits, stride, static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by), argb);
 }
 
 constexpr uint32_t OutsidePixel = ~0u;
@@ -864,10 +854,7 @@ const QFont& TChart::TextFont(int size)
     return TextFont_;
 }
 
-void TChart::resizeEvent(QResizeEvent*)
-{
-    emit Resized();
-}
+void TChart::resizeEvent(QResizeEvent*) { emit Resized(); }
 
 // ---- Mouse
 

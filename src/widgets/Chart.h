@@ -121,9 +121,9 @@ protected:
 
 private:
     struct TMapping {
-        double X0 = 0, Y0 = 0;    // chart coordinates at the left and bottom edge of the plot
+        double X0 = 0, Y0 = 0;  // chart coordinates at the left and bottom edge of the plot
         double UnitsX = 1, UnitsY = 1;  // chart units per pixel
-        double Height = 1;        // of the plot area
+        double Height = 1;  // of the plot area
         double Left = 0, Top = 0;  // the plot area's offset in the widget
     };
     TMapping Mapping() const;
@@ -145,7 +145,7 @@ private:
     TChartRange Range_{-1, -1, 1, 1};
     QPointF MousePos_;
     bool EqualScale_ = true;
-    uint32_t ChartColor_ = 0;          // black
+    uint32_t ChartColor_ = 0;  // black
     uint32_t GridColor_ = 0x00008080u;  // olive
     TGridStyle GridStyle_ = TGridStyle::Lines;
     double GridSpacingX_ = 1, GridSpacingY_ = 1;

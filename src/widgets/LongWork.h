@@ -57,8 +57,8 @@ private:
 
     QLabel* Text_;
     QProgressBar* Bar_;
-    QTimer* Tick_;     // the indicator follows the work
-    QTimer* Linger_;   // how long "Cancelled" stays
+    QTimer* Tick_;  // the indicator follows the work
+    QTimer* Linger_;  // how long "Cancelled" stays
     QElapsedTimer Clock_;
     TProgress* Progress_ = nullptr;
     bool Holding_ = false;  // the filter is on: from the start of work until the loop is back

@@ -48,7 +48,10 @@ private slots:
     // by allocating the file.
     void loads_data()
     {
-        QTest::addColumn<QByteArray>("bytes"); QTest::addColumn<qint64>("size"); QTest::addColumn<QString>("message"); QTest::addColumn<int>("frames");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("frames");
         constexpr qint64 big = qint64(40) << 30;
         TFile magic = TFile::Regular({"arm", "leg"}, 3), foreign = magic, claims = TFile::Regular({"arm"}, 0);
         magic.Magic = "RTM_0102";
@@ -64,7 +67,10 @@ private slots:
     }
     void loads()
     {
-        QFETCH(QByteArray, bytes); QFETCH(qint64, size); QFETCH(QString, message); QFETCH(int, frames);
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, size);
+        QFETCH(QString, message);
+        QFETCH(int, frames);
         TAnimFixture fx(4);
         const QString path = fx.Path("bad.rtm");
         QVERIFY(size > 0 ? Hostile::WriteSparseFile(path, bytes, size) : WriteBytesFile(path, bytes));
@@ -72,7 +78,8 @@ private slots:
         QCOMPARE(fx.Anim.LoadAnimation(path), message);
         QVERIFY(fx.Doc.FrameCount() == frames && fx.Doc.AnimStepCount == frames && !fx.Anim.Loading());
         QCOMPARE(fx.Doc.AnimSelections.Count(), frames > 0 ? 1 : 0);
-        QCOMPARE(fx.Doc.TotalMove, (frames > 0 ? std::array<float, 3>{1.5f, -2.25f, 0.125f} : std::array<float, 3>{}));  // the file's
+        QCOMPARE(fx.Doc.TotalMove,
+                 (frames > 0 ? std::array<float, 3>{1.5f, -2.25f, 0.125f} : std::array<float, 3>{}));  // the file's
         QCOMPARE(fx.Doc.AnimFileName, frames > 0 ? path : QString());
         QVERIFY(!counts.isEmpty());
         QCOMPARE(counts.last().at(0).toInt(), frames);
@@ -96,7 +103,8 @@ private slots:
                 return 2;
             // The memory is back: a small file loads.
             TFile small = TFile::Regular({"arm"}, 3);
-            if (!WriteBytesFile(fx.Path("small.rtm"), RtmBuild::Build(small)) || !fx.Anim.LoadAnimation(fx.Path("small.rtm")).isEmpty())
+            if (!WriteBytesFile(fx.Path("small.rtm"), RtmBuild::Build(small)) ||
+                !fx.Anim.LoadAnimation(fx.Path("small.rtm")).isEmpty())
                 return 3;
             return fx.Doc.FrameCount() == 3 ? 0 : 4;
         });

@@ -16,7 +16,10 @@ struct TSnap {
     QByteArray Bytes;
     int ActStep = 0;
     TFrameRange Sel;
-    bool operator==(const TSnap& o) const { return Bytes == o.Bytes && ActStep == o.ActStep && Sel.First == o.Sel.First && Sel.Last == o.Sel.Last; }
+    bool operator==(const TSnap& o) const
+    {
+        return Bytes == o.Bytes && ActStep == o.ActStep && Sel.First == o.Sel.First && Sel.Last == o.Sel.Last;
+    }
 };
 
 TSnap Snap(const TAnimController& a)
@@ -32,7 +35,11 @@ TSnap Snap(const TAnimController& a)
 QString Describe(const TSnap& s)
 {
     return QStringLiteral("%1 bytes (%5), frame %2, selection %3-%4")
-        .arg(s.Bytes.size()).arg(s.ActStep).arg(s.Sel.First).arg(s.Sel.Last).arg(qHash(s.Bytes));
+        .arg(s.Bytes.size())
+        .arg(s.ActStep)
+        .arg(s.Sel.First)
+        .arg(s.Sel.Last)
+        .arg(qHash(s.Bytes));
 }
 
 // "Reset Frame": every transform of the frame back to identity.
@@ -61,23 +68,45 @@ void RandomOperation(TAnimController& a, QRandomGenerator& rng)
     const auto frame = [&] { return int(rng.bounded(n + 1)) - (rng.bounded(8) == 0 ? 1 : 0); };
     const TFrameRange sel = a.Selection();
     switch (rng.bounded(14)) {
-    case 0: a.SetActStep(frame()); break;
-    case 1: a.InsertFrameAfter(); break;
-    case 2: a.DeleteCurrentFrame(); break;
-    case 3: a.RetimeFrame(frame(), float(rng.generateDouble()), true); break;
-    case 4: a.LinearizeRange(sel.First, sel.Last); break;
-    case 5: a.MirrorRange(sel.First, sel.Last); break;
-    case 6: a.MoveRange(sel.First, sel.Last, frame()); break;
-    case 7: a.CopyRange(sel.First, sel.Last, frame()); break;
-    case 8: a.DeleteRange(sel.First, sel.Last); break;
-    case 9: a.SetTotalMove(int(rng.bounded(3)), float(rng.bounded(5))); break;
+    case 0:
+        a.SetActStep(frame());
+        break;
+    case 1:
+        a.InsertFrameAfter();
+        break;
+    case 2:
+        a.DeleteCurrentFrame();
+        break;
+    case 3:
+        a.RetimeFrame(frame(), float(rng.generateDouble()), true);
+        break;
+    case 4:
+        a.LinearizeRange(sel.First, sel.Last);
+        break;
+    case 5:
+        a.MirrorRange(sel.First, sel.Last);
+        break;
+    case 6:
+        a.MoveRange(sel.First, sel.Last, frame());
+        break;
+    case 7:
+        a.CopyRange(sel.First, sel.Last, frame());
+        break;
+    case 8:
+        a.DeleteRange(sel.First, sel.Last);
+        break;
+    case 9:
+        a.SetTotalMove(int(rng.bounded(3)), float(rng.bounded(5)));
+        break;
     case 10:
         a.EditFrame(QStringLiteral("Apply Changes"), a.Doc.ActAnimStep, [&](TAnimDocument& d) {
             d.AnimFrames[size_t(d.ActAnimStep)].Entries[rng.bounded(4)].Matrix[9] = float(rng.bounded(100));
             return true;
         });
         break;
-    case 11: ResetFrame(a, a.Doc.ActAnimStep); break;
+    case 11:
+        ResetFrame(a, a.Doc.ActAnimStep);
+        break;
     case 12: {  // a drag of the selection's marks, as the chart writes it back
         std::vector<TTimerItem> items = BuildFrameTimerItems(a.Doc.AnimFrames);
         TagFrameRange(items, sel.First, sel.Last);
@@ -85,7 +114,9 @@ void RandomOperation(TAnimController& a, QRandomGenerator& rng)
         a.WriteBackFrameTimes(items);
         break;
     }
-    default: RandomSelection(a, rng); break;
+    default:
+        RandomSelection(a, rng);
+        break;
     }
 }
 }  // namespace
@@ -130,12 +161,17 @@ private slots:
                 const QString name = h.UndoName();
                 QVERIFY(h.Undo());
                 --done;
-                QVERIFY2(Snap(a) == steps[done].first, qPrintable(QStringLiteral("undo %1: %2, expected %3").arg(name, Describe(Snap(a)), Describe(steps[done].first))));
+                QVERIFY2(
+                    Snap(a) == steps[done].first,
+                    qPrintable(
+                        QStringLiteral("undo %1: %2, expected %3").arg(name, Describe(Snap(a)), Describe(steps[done].first))));
             }
             const size_t forward = rng.bounded(quint32(steps.size() - done + 1));
             for (size_t k = 0; k < forward; ++k) {
                 QVERIFY(h.Redo());
-                QVERIFY2(Snap(a) == steps[done].second, qPrintable(QStringLiteral("redo: %1, expected %2").arg(Describe(Snap(a)), Describe(steps[done].second))));
+                QVERIFY2(
+                    Snap(a) == steps[done].second,
+                    qPrintable(QStringLiteral("redo: %1, expected %2").arg(Describe(Snap(a)), Describe(steps[done].second))));
                 ++done;
             }
         }
@@ -152,22 +188,34 @@ private slots:
     void stepsAndNames_data() { QVERIFY(AddTableRows("anim/history-steps.table")); }
     void stepsAndNames()
     {
-        QFETCH(QString, op); QFETCH(QString, name);
+        QFETCH(QString, op);
+        QFETCH(QString, name);
         TAnimFixture fx(6);
         TAnimController& a = fx.Anim;
         TRecordedSteps h(a);
         a.SetSelection({1, 2});
         const QByteArray before = Snap(a).Bytes;
-        if (op == "insert") a.InsertFrameAfter();
-        else if (op == "delete") a.DeleteCurrentFrame();
-        else if (op == "mirror") a.MirrorRange(1, 2);
-        else if (op == "move inside") QCOMPARE(a.MoveRange(1, 2, 2).Status, TTimingStatus::Stopped);
-        else if (op == "copy") a.CopyRange(1, 2, 6);
-        else if (op == "same total move") a.SetTotalMove(0, 0.5f);
-        else if (op == "retime same") a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
-        else if (op == "at") a.SetActStep(3);
+        if (op == "insert")
+            a.InsertFrameAfter();
+        else if (op == "delete")
+            a.DeleteCurrentFrame();
+        else if (op == "mirror")
+            a.MirrorRange(1, 2);
+        else if (op == "move inside")
+            QCOMPARE(a.MoveRange(1, 2, 2).Status, TTimingStatus::Stopped);
+        else if (op == "copy")
+            a.CopyRange(1, 2, 6);
+        else if (op == "same total move")
+            a.SetTotalMove(0, 0.5f);
+        else if (op == "retime same")
+            a.RetimeFrame(2, a.Doc.AnimFrames[2].Time, true);
+        else if (op == "at")
+            a.SetActStep(3);
         else if (op == "refused edit")
-            QVERIFY(!a.EditFrame(QStringLiteral("Apply Changes"), 1, [](TAnimDocument& d) { d.AnimFrames[1].Entries[0].Matrix[0] = 7; return false; }));
+            QVERIFY(!a.EditFrame(QStringLiteral("Apply Changes"), 1, [](TAnimDocument& d) {
+                d.AnimFrames[1].Entries[0].Matrix[0] = 7;
+                return false;
+            }));
         QCOMPARE(h.Done.size(), size_t(name.isEmpty() ? 0 : 1));
         QCOMPARE(h.UndoName(), name);
         if (name.isEmpty())

@@ -16,10 +16,10 @@ namespace {
 struct TTarget {
     std::mutex Mutex;
     std::condition_variable Changed;
-    QStringList Done;        // "write 2", "remove"
-    bool Held = false;       // writes wait while held
-    bool Writing = false;    // a write has started and waits
-    QString Failure;         // a write fails with this, when set
+    QStringList Done;  // "write 2", "remove"
+    bool Held = false;  // writes wait while held
+    bool Writing = false;  // a write has started and waits
+    QString Failure;  // a write fails with this, when set
 
     TAutosaveWriter::TWrite Write()
     {
@@ -81,7 +81,10 @@ private slots:
     void schedule_data() { QVERIFY(AddTableRows("anim/autosave-schedule.table")); }
     void schedule()
     {
-        QFETCH(int, interval); QFETCH(QString, events); QFETCH(QList<int>, copies); QFETCH(int, removals);
+        QFETCH(int, interval);
+        QFETCH(QString, events);
+        QFETCH(QList<int>, copies);
+        QFETCH(int, removals);
         TTarget target;
         TAutosaveWriter writer(target.Write(), target.Remove());
         qint64 now = 0;
@@ -102,12 +105,23 @@ private slots:
             }
             now = due[0].toLongLong();
             switch (e[0].toLatin1()) {
-            case 'c': scheduler.Changed(); break;
-            case 't': scheduler.Tick(); break;
-            case 'f': scheduler.FocusLost(); break;
-            case 's': scheduler.Saved(); break;
-            case '?': QVERIFY2(scheduler.MsUntilDue() == due.value(1).toLongLong(), qPrintable(e)); break;
-            default: QFAIL(qPrintable("unknown event " + e));
+            case 'c':
+                scheduler.Changed();
+                break;
+            case 't':
+                scheduler.Tick();
+                break;
+            case 'f':
+                scheduler.FocusLost();
+                break;
+            case 's':
+                scheduler.Saved();
+                break;
+            case '?':
+                QVERIFY2(scheduler.MsUntilDue() == due.value(1).toLongLong(), qPrintable(e));
+                break;
+            default:
+                QFAIL(qPrintable("unknown event " + e));
             }
             writer.WaitIdle();
         }
@@ -128,7 +142,8 @@ private slots:
     }
     void newestCopyReplacesOneWaiting()
     {
-        QFETCH(QString, after); QFETCH(QStringList, done);
+        QFETCH(QString, after);
+        QFETCH(QStringList, done);
         TTarget target;
         target.Held = true;
         TAutosaveWriter writer(target.Write(), target.Remove());

@@ -50,27 +50,29 @@ private slots:
     // one is named (as the status bar's line has them).
     void partners_data()
     {
-        QTest::addColumn<QStringList>("names"); QTest::addColumn<QString>("found");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("found");
         QTest::newRow("underscore") << QStringList{"arm_l", "body", "arm_r"} << "arm_l <-> arm_r";
         QTest::newRow("dot, other case") << QStringList{"Hand.L", "hand.r"} << "Hand.L <-> hand.r";
         QTest::newRow("dash and blank") << QStringList{"leg-r", "foot L", "leg-L", "FOOT r"}
                                         << "leg-r <-> leg-L, foot L <-> FOOT r";
         QTest::newRow("prefix") << QStringList{"r_eye", "l_eye", "l_"} << "r_eye <-> l_eye; no partner: l_";
-        QTest::newRow("left and right anywhere") << QStringList{"LeftHand", "arm_left", "RightHand", "ARM_RIGHT"}
-                                                 << "LeftHand <-> RightHand, arm_left <-> ARM_RIGHT";
-        QTest::newRow("both words swap at once") << QStringList{"left_to_right", "right_to_left"}
-                                                 << "left_to_right <-> right_to_left";
+        QTest::newRow("left and right anywhere")
+            << QStringList{"LeftHand", "arm_left", "RightHand", "ARM_RIGHT"} << "LeftHand <-> RightHand, arm_left <-> ARM_RIGHT";
+        QTest::newRow("both words swap at once")
+            << QStringList{"left_to_right", "right_to_left"} << "left_to_right <-> right_to_left";
         QTest::newRow("no side") << QStringList{"body", "head", "tail", "l", "al_r"} << "no partners; no partner: al_r";
         QTest::newRow("a side alone") << QStringList{"arm_l", "body"} << "no partners; no partner: arm_l";
         // The second "Arm_L" finds arm_r, which pairs with the first: it stays alone.
         QTest::newRow("a name twice") << QStringList{"arm_l", "arm_r", "Arm_L"} << "arm_l <-> arm_r; no partner: Arm_L";
         // right_arm_l's suffix partner is missing, and left_arm_l has its own: not mutual.
-        QTest::newRow("only mutual partners") << QStringList{"left_arm_l", "left_arm_r", "right_arm_l"}
-                                              << "left_arm_l <-> left_arm_r; no partner: right_arm_l";
+        QTest::newRow("only mutual partners")
+            << QStringList{"left_arm_l", "left_arm_r", "right_arm_l"} << "left_arm_l <-> left_arm_r; no partner: right_arm_l";
     }
     void partners()
     {
-        QFETCH(QStringList, names); QFETCH(QString, found);
+        QFETCH(QStringList, names);
+        QFETCH(QString, found);
         const TFlipPartners p = FindFlipPartners(names);
         QCOMPARE(FlipSummary(names, p), found);
         for (int i = 0; i < int(names.size()); ++i)  // a pairing is its own inverse
@@ -121,33 +123,49 @@ private slots:
     // ends (its id, negative when flipped), the selection and the current frame after.
     void halfCycleLater_data()
     {
-        QTest::addColumn<FloatList>("times"); QTest::addColumn<int>("first"); QTest::addColumn<int>("last"); QTest::addColumn<int>("current");
-        QTest::addColumn<FloatList>("timesAfter"); QTest::addColumn<IntList>("ids"); QTest::addColumn<IntList>("after");  // selection, current
+        QTest::addColumn<FloatList>("times");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<FloatList>("timesAfter");
+        QTest::addColumn<IntList>("ids");
+        QTest::addColumn<IntList>("after");  // selection, current
         const FloatList quarters{0, 0.25f, 0.5f, 0.75f, 1};
-        QTest::newRow("first half onto the second") << quarters << 0 << 2 << 4 << quarters << IntList{10, 11, -10, -11, -12} << IntList{0, 2, 4};
-        QTest::newRow("wraps past the end") << quarters << 3 << 4 << 1 << quarters << IntList{10, -13, -14, 13, 14} << IntList{3, 4, 1};
+        QTest::newRow("first half onto the second")
+            << quarters << 0 << 2 << 4 << quarters << IntList{10, 11, -10, -11, -12} << IntList{0, 2, 4};
+        QTest::newRow("wraps past the end") << quarters << 3 << 4 << 1 << quarters << IntList{10, -13, -14, 13, 14}
+                                            << IntList{3, 4, 1};
         // 1 lands on 0.5 as 0 does: the earlier frame is written; nothing lands on 0.
         QTest::newRow("everything") << quarters << 0 << 4 << 2 << quarters << IntList{10, -13, -10, -11, -12} << IntList{0, 4, 2};
-        QTest::newRow("a new frame between") << FloatList{0, 0.2f, 0.4f, 0.6f, 0.8f, 1} << 1 << 1 << 5
-                                             << FloatList{0, 0.2f, 0.4f, 0.6f, 0.7f, 0.8f, 1} << IntList{10, 11, 12, 13, -11, 14, 15} << IntList{1, 1, 6};
+        QTest::newRow("a new frame between")
+            << FloatList{0, 0.2f, 0.4f, 0.6f, 0.8f, 1} << 1 << 1 << 5 << FloatList{0, 0.2f, 0.4f, 0.6f, 0.7f, 0.8f, 1}
+            << IntList{10, 11, 12, 13, -11, 14, 15} << IntList{1, 1, 6};
         // New frames inside the selection widen it; the current frame keeps its pose.
-        QTest::newRow("new frames inside the range") << FloatList{0, 0.1f, 0.6f, 1} << 0 << 2 << 3
-                                                     << FloatList{0, 0.1f, 0.5f, 0.6f, 1} << IntList{10, -12, -10, -11, 13} << IntList{0, 3, 4};
-        QTest::newRow("within the same time") << FloatList{0, 0.3f, 0.80003f, 1} << 1 << 1 << 0
-                                              << FloatList{0, 0.3f, 0.80003f, 1} << IntList{10, 11, -11, 13} << IntList{1, 1, 0};
-        QTest::newRow("just beyond it") << FloatList{0, 0.3f, 0.80006f, 1} << 1 << 1 << 0
-                                        << FloatList{0, 0.3f, 0.8f, 0.80006f, 1} << IntList{10, 11, -11, 12, 13} << IntList{1, 1, 0};
+        QTest::newRow("new frames inside the range")
+            << FloatList{0, 0.1f, 0.6f, 1} << 0 << 2 << 3 << FloatList{0, 0.1f, 0.5f, 0.6f, 1} << IntList{10, -12, -10, -11, 13}
+            << IntList{0, 3, 4};
+        QTest::newRow("within the same time") << FloatList{0, 0.3f, 0.80003f, 1} << 1 << 1 << 0 << FloatList{0, 0.3f, 0.80003f, 1}
+                                              << IntList{10, 11, -11, 13} << IntList{1, 1, 0};
+        QTest::newRow("just beyond it") << FloatList{0, 0.3f, 0.80006f, 1} << 1 << 1 << 0 << FloatList{0, 0.3f, 0.8f, 0.80006f, 1}
+                                        << IntList{10, 11, -11, 12, 13} << IntList{1, 1, 0};
         QTest::newRow("two land together") << FloatList{0, 0.2f, 0.20002f, 1} << 1 << 2 << 0
-                                           << FloatList{0, 0.2f, 0.20002f, 0.7f, 1} << IntList{10, 11, 12, -11, 13} << IntList{1, 2, 0};
+                                           << FloatList{0, 0.2f, 0.20002f, 0.7f, 1} << IntList{10, 11, 12, -11, 13}
+                                           << IntList{1, 2, 0};
     }
     void halfCycleLater()
     {
-        QFETCH(FloatList, times); QFETCH(int, first); QFETCH(int, last); QFETCH(int, current);
-        QFETCH(FloatList, timesAfter); QFETCH(IntList, ids); QFETCH(IntList, after);
+        QFETCH(FloatList, times);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(int, current);
+        QFETCH(FloatList, timesAfter);
+        QFETCH(IntList, ids);
+        QFETCH(IntList, after);
         TAnimFrames frames = Walk(times);
         const TFlipPartners alone = FindFlipPartners({"hip"});
         int follow[1] = {current};
-        const TTimingResult r = FlipFramesHalfCycleLater(frames, alone, first, last, HalfCycleTargets(frames, first, last), follow);
+        const TTimingResult r = FlipFramesHalfCycleLater(frames, alone, first, last, HalfCycleTargets(frames, first, last),
+                                                         follow);
         QVERIFY(r.Done());
         QCOMPARE(TimesOf(frames), timesAfter);
         QCOMPARE(IdsOf(frames), ids);

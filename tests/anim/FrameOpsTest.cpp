@@ -14,7 +14,9 @@ private slots:
     void insertFrameAfter_data() { QVERIFY(AddTableRows("anim/insert-frame.table")); }
     void insertFrameAfter()
     {
-        QFETCH(FloatList, times); QFETCH(int, cur); QFETCH(FloatList, expected);
+        QFETCH(FloatList, times);
+        QFETCH(int, cur);
+        QFETCH(FloatList, expected);
         TAnimFrames frames = FramesAt(times, true);  // a second entry, so the copy has more than one to take
         const bool done = expected.size() > times.size();
         QCOMPARE(InsertFrameAfter(frames, cur), done ? cur + 1 : -1);
@@ -31,7 +33,9 @@ private slots:
     void parseFrameTime_data() { QVERIFY(AddTableRows("anim/parse-frame-time.table")); }
     void parseFrameTime()
     {
-        QFETCH(QString, text); QFETCH(QString, point); QFETCH(float, value);
+        QFETCH(QString, text);
+        QFETCH(QString, point);
+        QFETCH(float, value);
         float v = 42;
         QCOMPARE(ParseFrameTime(text, v, point), !std::isnan(value));
         QCOMPARE(v, std::isnan(value) ? 42.f : value);  // a refused text leaves the value alone
@@ -40,7 +44,9 @@ private slots:
     void retimeFrame_data() { QVERIFY(AddTableRows("anim/retime-frame.table")); }
     void retimeFrame()
     {
-        QFETCH(int, index); QFETCH(bool, committed); QFETCH(IntList, ids);
+        QFETCH(int, index);
+        QFETCH(bool, committed);
+        QFETCH(IntList, ids);
         TAnimFrames frames = FramesAt({0, 0.5f, 0.6f, 1});
         QCOMPARE(RetimeFrame(frames, index, 0.8f, committed), index < 3);
         QCOMPARE(IdsOf(frames), ids);
@@ -66,11 +72,14 @@ private slots:
     void validateFrameTimes_data() { QVERIFY(AddTableRows("anim/frame-times.table")); }
     void validateFrameTimes()
     {
-        QFETCH(FloatList, times); QFETCH(FloatList, expectedTimes); QFETCH(IntList, expectedValid);
+        QFETCH(FloatList, times);
+        QFETCH(FloatList, expectedTimes);
+        QFETCH(IntList, expectedValid);
         TAnimFrames frames = FramesAt(times);
         ValidateFrameTimes(frames);
         for (size_t i = 0; i < frames.size(); ++i) {
-            QVERIFY(std::isnan(frames[i].Time) ? std::isnan(expectedTimes[qsizetype(i)]) : frames[i].Time == expectedTimes[qsizetype(i)]);
+            QVERIFY(std::isnan(frames[i].Time) ? std::isnan(expectedTimes[qsizetype(i)])
+                                               : frames[i].Time == expectedTimes[qsizetype(i)]);
             QCOMPARE(frames.TimeValid(i), expectedValid[qsizetype(i)] == 1);
         }
     }

@@ -16,12 +16,16 @@ private slots:
     void rangeOperations_data() { QVERIFY(AddTableRows("anim/range-operations.table")); }
     void rangeOperations()
     {
-        QFETCH(QString, op); QFETCH(FloatList, times); QFETCH(int, first); QFETCH(int, last); QFETCH(int, target);
+        QFETCH(QString, op);
+        QFETCH(FloatList, times);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(int, target);
         TAnimFrames frames = FramesAt(times);
         const TTimingResult r = op == "linearize" ? LinearizeFrames(frames, first, last)
-            : op == "mirror"                      ? MirrorFrames(frames, first, last)
-            : op == "move"                        ? MoveFrames(frames, first, last, target)
-            : op == "copy"                        ? CopyFrames(frames, first, last, target)
+                                : op == "mirror"  ? MirrorFrames(frames, first, last)
+                                : op == "move"    ? MoveFrames(frames, first, last, target)
+                                : op == "copy"    ? CopyFrames(frames, first, last, target)
                                                   : DeleteFrames(frames, first, last);
         const char* status[] = {"Done", "Stopped", "NotApplicable"};
         QTEST(QString(status[int(r.Status)]), "status");
@@ -35,7 +39,9 @@ private slots:
     void drag_data() { QVERIFY(AddTableRows("anim/timer-drag.table")); }
     void drag()
     {
-        QFETCH(int, first); QFETCH(int, last); QFETCH(double, dy);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(double, dy);
         TAnimFrames frames = FramesAt(Five);
         std::vector<TTimerItem> items = BuildFrameTimerItems(frames);
         TagFrameRange(items, first, last);

@@ -14,7 +14,11 @@ struct TRig : IPlaybackHost {
     std::vector<float> Times;
     int Act = 0;
     double PlayFraction = -1, Clock = 0;
-    struct Draw { double At; int Act; double Fraction; };
+    struct Draw {
+        double At;
+        int Act;
+        double Fraction;
+    };
     std::vector<Draw> Draws;
     std::vector<int> Applied;  // frames applied exactly, with playback off
     int StepCalls = 0;
@@ -56,7 +60,9 @@ private slots:
     void segments_data() { QVERIFY(AddTableRows("anim/playback-segments.table")); }
     void segments()
     {
-        QFETCH(FloatList, times); QFETCH(double, playTime); QFETCH(DoubleList, runs);
+        QFETCH(FloatList, times);
+        QFETCH(double, playTime);
+        QFETCH(DoubleList, runs);
         TRig rig({times.begin(), times.end()});
         rig.Act = int(times.size()) - 1;
         QVERIFY(rig.Machine.Start(playTime));
@@ -72,8 +78,9 @@ private slots:
         QCOMPARE(got.size() / 4, runs.size() / 3);
         for (qsizetype r = 0; r < runs.size() / 3; ++r) {
             const double* g = &got[4 * r];
-            QVERIFY2(g[0] == runs[3 * r] && std::abs(g[2] - g[1] - runs[3 * r + 1]) <= 1 && std::abs(g[3] - runs[3 * r + 2]) <= 0.002,
-                     qPrintable(QStringLiteral("run %1: frame %2, %3 ms, fraction %4").arg(r).arg(g[0]).arg(g[2] - g[1]).arg(g[3])));
+            QVERIFY2(
+                g[0] == runs[3 * r] && std::abs(g[2] - g[1] - runs[3 * r + 1]) <= 1 && std::abs(g[3] - runs[3 * r + 2]) <= 0.002,
+                qPrintable(QStringLiteral("run %1: frame %2, %3 ms, fraction %4").arg(r).arg(g[0]).arg(g[2] - g[1]).arg(g[3])));
         }
         QVERIFY(rig.Applied.empty());  // while playing nothing is applied exactly
         QVERIFY(playTime > 0 || rig.StepCalls > 90);  // without a play time every tick moves on
@@ -82,7 +89,11 @@ private slots:
     void stop_data() { QVERIFY(AddTableRows("anim/playback-stop.table")); }
     void stop()
     {
-        QFETCH(double, at); QFETCH(bool, stop); QFETCH(bool, empty); QFETCH(IntList, applied); QFETCH(bool, abort);
+        QFETCH(double, at);
+        QFETCH(bool, stop);
+        QFETCH(bool, empty);
+        QFETCH(IntList, applied);
+        QFETCH(bool, abort);
         TRig none({});
         QVERIFY(!none.Machine.Start(1) && !none.Machine.Tick() && none.StepCalls == 0);  // refused: no frames
         TRig rig({0, 0.25f, 0.5f, 0.75f, 1});
@@ -138,7 +149,9 @@ private slots:
     void poseAtBoundaries_data() { QVERIFY(AddTableRows("anim/pose-at.table")); }
     void poseAtBoundaries()
     {
-        QFETCH(FloatList, times); QFETCH(double, T); QFETCH(double, fraction);
+        QFETCH(FloatList, times);
+        QFETCH(double, T);
+        QFETCH(double, fraction);
         const TPlaybackPose p = PlaybackPoseAt(std::vector<float>(times.begin(), times.end()), T);
         QTEST(p.Frame, "frame");
         QVERIFY2(std::abs(p.Fraction - fraction) < 1e-9, qPrintable(QString::number(p.Fraction)));
@@ -160,7 +173,8 @@ private slots:
                 continue;
             const TPlaybackPose p = PlaybackPoseAt(times, T);
             const TRig::Draw& d = rig.Draws[next - 1];
-            QVERIFY2(p.Frame == d.Act && std::abs(p.Fraction - d.Fraction) < 1e-3, qPrintable(QStringLiteral("T %1: %2 / %3").arg(T).arg(p.Frame).arg(p.Fraction)));
+            QVERIFY2(p.Frame == d.Act && std::abs(p.Fraction - d.Fraction) < 1e-3,
+                     qPrintable(QStringLiteral("T %1: %2 / %3").arg(T).arg(p.Frame).arg(p.Fraction)));
             ++checked;
         }
         QVERIFY(checked > 40);
@@ -171,7 +185,8 @@ private slots:
     void blend()
     {
         const TMatrix12f id = IdentityMatrix12f, turned{0, 1, 0, -1, 0, 0, 0, 0, 1, 2, 4, -6};
-        QCOMPARE(BlendMatrix(id, turned, 0.5).m, (std::array<double, 12>{0.5, 0.5, 0, -0.5, 0.5, 0, 0, 0, 1, 1, 2, -3}));  // shortened
+        QCOMPARE(BlendMatrix(id, turned, 0.5).m,
+                 (std::array<double, 12>{0.5, 0.5, 0, -0.5, 0.5, 0, 0, 0, 1, 1, 2, -3}));  // shortened
 
         std::vector<TAnimEntry> curEntries, nxtEntries(3);  // the partner of a name: its first entry in cur, same position in nxt
         for (int i : {2, 0, 2, 1})

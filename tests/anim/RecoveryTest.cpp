@@ -35,10 +35,7 @@ QByteArray Bytes(const TRtmData& data)
     return data.Ok() ? Bytes(d) : QByteArray("<unread: ") + data.Error.toUtf8() + '>';
 }
 
-QStringList Folders(const QString& root)
-{
-    return QDir(root).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
-}
+QStringList Folders(const QString& root) { return QDir(root).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot); }
 
 // An editor in a process of its own: it writes its copy through the autosave writer, says
 // so, and then runs until it is killed (or the test lets it go).
@@ -133,7 +130,9 @@ private slots:
     }
     void killedEditorsCopyIsOffered()
     {
-        QFETCH(bool, saved); QFETCH(QString, afterwards); QFETCH(bool, offered);
+        QFETCH(bool, saved);
+        QFETCH(QString, afterwards);
+        QFETCH(bool, offered);
         if (!saved)
             Manifest_.Document.clear();
         TChildEditor child;
@@ -204,7 +203,9 @@ private slots:
     // Of two editors starting together, only the first offers a copy; "Later" hands it on.
     void aCopyIsOfferedByOneStartAtATime()
     {
-        { TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_); }
+        {
+            TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_);
+        }
         TRecoveryStore first(Root_), second(Root_);
         const std::vector<TRecoveryCopy> offers = first.Offers();
         QCOMPARE(offers.size(), size_t(1));
@@ -221,7 +222,9 @@ private slots:
     // normal exit makes it needless): dying in between offers it again.
     void recoveredCopyStaysUntilOwnCopyIsWritten()
     {
-        { TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_); }
+        {
+            TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_);
+        }
         const QString old = Folders(Root_).value(0);
         {
             TRecoveryStore store(Root_);
@@ -235,7 +238,9 @@ private slots:
         QVERIFY(!Folders(Root_).contains(old));
         QCOMPARE(Folders(Root_).size(), 1);
 
-        { TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_); }
+        {
+            TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_);
+        }
         QVERIFY(store.Take(store.Offers().at(0).Id).Animation.Ok());
         store.RemoveOwn();
         QCOMPARE(Folders(Root_).size(), 0);

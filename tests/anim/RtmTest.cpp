@@ -19,7 +19,11 @@ using namespace RtmBuild;
 Q_DECLARE_METATYPE(RtmBuild::TFile)
 
 namespace {
-template <typename T> bool SameBits(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+template <typename T>
+bool SameBits(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 bool IsEmpty(const TRtmData& d)
 {
@@ -57,8 +61,9 @@ class RtmTest : public QObject {
 private slots:
     void reads_data()
     {
-        QTest::addColumn<TFile>("file"); QTest::addColumn<QString>("error");
-        QTest::addColumn<QByteArray>("written");   // when accepted: the file a save of it writes
+        QTest::addColumn<TFile>("file");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QByteArray>("written");  // when accepted: the file a save of it writes
         QTest::addColumn<QList<int>>("indices");  // NameIndex of frame 1's entries, when given
         auto accept = [](const char* row, const TFile& f, const QByteArray& written, const QList<int>& indices = {}) {
             QTest::newRow(row) << f << QString() << written << indices;
@@ -83,15 +88,20 @@ private slots:
         TFile odd = TFile::Regular({"A", "B"}, 3);
         odd.TotalMove = {-0.f, L::quiet_NaN(), L::denorm_min()};
         odd.Frames[1].Time = -L::quiet_NaN();
-        odd.Frames[2].Records[0].Matrix = {-0.f, L::denorm_min(), -L::max(), L::infinity(), -L::infinity(), L::signaling_NaN(), 0.1f, 1e-30f, 3.4e38f, -1.f / 3.f, 16777217.f, 0.f};
+        odd.Frames[2].Records[0].Matrix = {-0.f, L::denorm_min(), -L::max(), L::infinity(), -L::infinity(), L::signaling_NaN(),
+                                           0.1f, 1e-30f,          3.4e38f,   -1.f / 3.f,    16777217.f,     0.f};
         accept("unusual values kept bit for bit", odd, Build(odd));
         odd.FrameCount = 1;  // the counts are what the reader follows
         accept("frame count below content", odd, Build(odd).left(ExpectedSize(2, 1)));
         // A record's slot is the first header name equal without regard to case; a save uses the slot's name.
-        accept("other order than header", named({"A", "B", "C"}, {"C", "A", "B"}), Build(named({"A", "B", "C"}, {"C", "A", "B"}, 0)), {2, 0, 1});
-        accept("latin-1 letter case", named({"Kn\xe9", "\xc4rm"}, {"KN\xc9", "\xe4RM"}), Build(named({"Kn\xe9", "\xc4rm"}, {"Kn\xe9", "\xc4rm"}, 0)), {0, 1});
-        accept("duplicate header name: first wins", named({"a", "b", "A"}, {"A", "b", "a"}), Build(named({"a", "b", "A"}, {"a", "b", "a"}, 0)), {0, 1, 0});
-        accept("long name cut to 32", named({Name32 + "67", "x"}, {"x", Name32 + "67"}), Build(named({Name32, "x"}, {"x", Name32}, 0)), {1, 0});
+        accept("other order than header", named({"A", "B", "C"}, {"C", "A", "B"}),
+               Build(named({"A", "B", "C"}, {"C", "A", "B"}, 0)), {2, 0, 1});
+        accept("latin-1 letter case", named({"Kn\xe9", "\xc4rm"}, {"KN\xc9", "\xe4RM"}),
+               Build(named({"Kn\xe9", "\xc4rm"}, {"Kn\xe9", "\xc4rm"}, 0)), {0, 1});
+        accept("duplicate header name: first wins", named({"a", "b", "A"}, {"A", "b", "a"}),
+               Build(named({"a", "b", "A"}, {"a", "b", "a"}, 0)), {0, 1, 0});
+        accept("long name cut to 32", named({Name32 + "67", "x"}, {"x", Name32 + "67"}),
+               Build(named({Name32, "x"}, {"x", Name32}, 0)), {1, 0});
         TFile shuffled = named({"A", "B"}, {"A", "B"});  // the same name at other positions in other frames
         std::swap(shuffled.Frames[1].Records[0], shuffled.Frames[1].Records[1]);
         TFile plain = shuffled;
@@ -99,16 +109,29 @@ private slots:
         accept("order changes between frames", shuffled, Build(plain), {1, 0});
 
         refuse("negative frame count", [](TFile& f) { f.FrameCount = -1; });
-        refuse("huge frame count, no components", [](TFile& f) { f.FrameCount = Huge; f.ComponentCount = 0; });
+        refuse("huge frame count, no components", [](TFile& f) {
+            f.FrameCount = Huge;
+            f.ComponentCount = 0;
+        });
         refuse("huge component count", [](TFile& f) { f.ComponentCount = Huge; });
         refuse("names fit, frames do not", [](TFile& f) { f.ComponentCount = 5; });
         refuse("counts multiply past 64 bits", [](TFile& f) { f.FrameCount = f.ComponentCount = Huge; });
-        refuse("last record's name not in header", [](TFile& f) { f.Frames[2].Records[1].Name = "C"; }, Rtm::NameNotInHeader);
-        refuse("record name is a prefix", [](TFile& f) { f.Names[1] = "Bone"; f.Frames[0].Records[1].Name = "Bon"; }, Rtm::NameNotInHeader);
+        refuse(
+            "last record's name not in header", [](TFile& f) { f.Frames[2].Records[1].Name = "C"; }, Rtm::NameNotInHeader);
+        refuse(
+            "record name is a prefix",
+            [](TFile& f) {
+                f.Names[1] = "Bone";
+                f.Frames[0].Records[1].Name = "Bon";
+            },
+            Rtm::NameNotInHeader);
     }
     void reads()
     {
-        QFETCH(TFile, file); QFETCH(QString, error); QFETCH(QByteArray, written); QFETCH(QList<int>, indices);
+        QFETCH(TFile, file);
+        QFETCH(QString, error);
+        QFETCH(QByteArray, written);
+        QFETCH(QList<int>, indices);
         const QByteArray bytes = Build(file);
         const TRtmData d = ReadRtm(bytes);
         QCOMPARE(d.Error, error);
@@ -127,14 +150,16 @@ private slots:
     // place: files that cross those pieces read as their bytes do, bit for bit.
     void readsFilesLikeBytes_data()
     {
-        QTest::addColumn<int>("components"); QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("components");
+        QTest::addColumn<int>("frames");
         QTest::newRow("times alone, past two pieces") << 0 << 600000;
         QTest::newRow("times alone, a few") << 0 << 5;
         QTest::newRow("records past a piece") << 3 << 5000;
     }
     void readsFilesLikeBytes()
     {
-        QFETCH(int, components); QFETCH(int, frames);
+        QFETCH(int, components);
+        QFETCH(int, frames);
         std::vector<QByteArray> names;
         for (int j = 0; j < components; ++j)
             names.push_back("C" + QByteArray::number(j));
@@ -154,7 +179,8 @@ private slots:
         QCOMPARE(fromFile.Frames.Times().back(), file.Frames.back().Time);
         for (int f = 0; f < frames; f += std::max(1, frames / 50))
             for (int j = 0; j < components; ++j)
-                QVERIFY(SameBits(fromFile.Frames.Entries(size_t(f))[size_t(j)].Matrix, file.Frames[size_t(f)].Records[size_t(j)].Matrix));
+                QVERIFY(SameBits(fromFile.Frames.Entries(size_t(f))[size_t(j)].Matrix,
+                                 file.Frames[size_t(f)].Records[size_t(j)].Matrix));
     }
 
     void refusesEveryTruncation()
@@ -170,7 +196,10 @@ private slots:
     void writerChecksTheDocument_data() { QVERIFY(AddTableRows("anim/rtm-writer.table")); }
     void writerChecksTheDocument()
     {
-        QFETCH(int, stepCount); QFETCH(int, entriesPerFrame); QFETCH(int, nameIndex); QFETCH(QString, error);
+        QFETCH(int, stepCount);
+        QFETCH(int, entriesPerFrame);
+        QFETCH(int, nameIndex);
+        QFETCH(QString, error);
         TFile file = TFile::Regular({"A", "B"}, 3);
         TAnimDocument d = Load(Build(file));
         TAnimFrames frames(entriesPerFrame);  // the first entries of each frame, an extra one for slot 0
@@ -192,7 +221,8 @@ private slots:
     void infoShowsEverythingExactly()
     {
         using L = std::numeric_limits<float>;
-        const float awkward[] = {0.1f, -0.f, 1.f / 3.f, L::denorm_min(), L::min(), L::max(), -L::max(), 16777217.f, 123456789.f, L::quiet_NaN(), -L::infinity(), 0.f};
+        const float awkward[] = {0.1f,      -0.f,       1.f / 3.f,   L::denorm_min(), L::min(),       L::max(),
+                                 -L::max(), 16777217.f, 123456789.f, L::quiet_NaN(),  -L::infinity(), 0.f};
         // Quote, backslash, slash, line break, control characters and Latin-1 letters in the names.
         const QStringList names{"say \"hi\"\\/", QString::fromLatin1("tab\there\x01\nKn\xe9\xdf\xff")};
         TAnimDocument d;
@@ -200,7 +230,8 @@ private slots:
         d.AnimSelections.Add(names[0]);
         d.AnimSelections.Add(names[1]);
         d.AnimFrames.Reset(3);
-        d.AnimFrames.Append(-0.f, std::vector<TAnimEntry>{{0, {}}, {1, {}}, {99, {}}});  // slot 99 does not exist, and gets no name
+        d.AnimFrames.Append(-0.f,
+                            std::vector<TAnimEntry>{{0, {}}, {1, {}}, {99, {}}});  // slot 99 does not exist, and gets no name
         for (size_t j = 0; j < 3; ++j)
             for (size_t k = 0; k < 12; ++k)
                 d.AnimFrames[0].Entries[j].Matrix[k] = awkward[(k + j) % 12];

@@ -27,7 +27,8 @@ QRgb Rgb(uint32_t windowsColor)
 
 QImage Render(const CommandHome& h, const QStringList& extra)
 {
-    const CommandHome::Result r = h.Run(QStringList{"render", "%1/robot.p3d", "%1/walk.rtm", "--frame", "1", "-o", "%1/out.png"} + extra);
+    const CommandHome::Result r = h.Run(QStringList{"render", "%1/robot.p3d", "%1/walk.rtm", "--frame", "1", "-o", "%1/out.png"} +
+                                        extra);
     if (r.Code != 0 || !r.Err.isEmpty())
         return {};
     return QImage(h.Path("out.png")).convertToFormat(QImage::Format_RGB32);

@@ -73,7 +73,9 @@ private slots:
     // first (the settings' default count of 1).
     void onionSkin_data()
     {
-        QTest::addColumn<QStringList>("inputs"); QTest::addColumn<int>("frames"); QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("inputs");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("count");
         QTest::newRow("as started") << QStringList{} << 1 << 1;
         QTest::newRow("Ctrl+K switches off") << QStringList{"Ctrl+K"} << 0 << 1;
         QTest::newRow("Ctrl+K twice") << QStringList{"Ctrl+K", "Ctrl+K"} << 1 << 1;
@@ -84,7 +86,9 @@ private slots:
     }
     void onionSkin()
     {
-        QFETCH(QStringList, inputs); QFETCH(int, frames); QFETCH(int, count);
+        QFETCH(QStringList, inputs);
+        QFETCH(int, frames);
+        QFETCH(int, count);
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
         for (const QString& input : inputs)
@@ -100,7 +104,9 @@ private slots:
     // The count comes from the settings file and goes back to it: 0 is off.
     void onionSettings_data()
     {
-        QTest::addColumn<QString>("ini"); QTest::addColumn<bool>("on"); QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("count");
         QTest::addColumn<QString>("saved");  // after Ctrl+K and Save Settings
         QTest::newRow("no key") << "" << true << 1 << "0";
         QTest::newRow("three") << "[Startup]\nOnionFrames=3\n" << true << 3 << "0";
@@ -108,7 +114,10 @@ private slots:
     }
     void onionSettings()
     {
-        QFETCH(QString, ini); QFETCH(bool, on); QFETCH(int, count); QFETCH(QString, saved);
+        QFETCH(QString, ini);
+        QFETCH(bool, on);
+        QFETCH(int, count);
+        QFETCH(QString, saved);
         FormFixture fx;
         fx.Write("TorvaneAnim.ini", ini.toUtf8());
         TMainForm& f = fx.StartWalk();

@@ -53,7 +53,8 @@ private slots:
         QCOMPARE(Ctl<QSlider>(f, "AnimSlider")->maximum(), 4);
         QCOMPARE(Ctl<TFrameGrid>(f, "G_Frames")->Rows(), 6);
         QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_z")->value(), -2.0);
-        QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_y")->text(), QStringLiteral("1234.5677").replace('.', Ctl<TNumberEdit>(f, "E_TM_y")->locale().decimalPoint()));  // as stored
+        QCOMPARE(Ctl<TNumberEdit>(f, "E_TM_y")->text(),
+                 QStringLiteral("1234.5677").replace('.', Ctl<TNumberEdit>(f, "E_TM_y")->locale().decimalPoint()));  // as stored
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
         // Without a model there is nothing to miss: the status bar says what is needed, and
         // keeps saying it when a hint came and went.
@@ -69,9 +70,10 @@ private slots:
         fx.LoadRobot();
         QCOMPARE(StatusText(f, 0), QString());  // the note is over with the model
         f.LoadAnimation(fx.Path("walk.rtm"));
-        QCOMPARE(fx.Dialogs.Messages, QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") +
-                                                  "\n " + QString("tail").leftJustified(32) + " -> Tail Fin\n " +
-                                                  QString("leg%1").leftJustified(32) + " -> leg%1\n " + QString("%2").leftJustified(32) + " -> %2"});
+        QCOMPARE(fx.Dialogs.Messages,
+                 QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") + "\n " +
+                             QString("tail").leftJustified(32) + " -> Tail Fin\n " + QString("leg%1").leftJustified(32) +
+                             " -> leg%1\n " + QString("%2").leftJustified(32) + " -> %2"});
         QCOMPARE(StatusText(f, 0), QString());
         // A failed load takes the controls to the empty document, not the one that is gone.
         f.Editor().Anim().SetActStep(2);
@@ -114,7 +116,8 @@ private slots:
         QCOMPARE(Doc(f).AnimStepCount, 0);
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: "));
         QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);  // nothing loaded: no question
-        QCOMPARE(fx.Dialogs.Questions, QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
+        QCOMPARE(fx.Dialogs.Questions,
+                 QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
         QCOMPARE(fx.Dialogs.QuestionCaptions[0], QStringLiteral("Warning"));
     }
 
@@ -153,7 +156,8 @@ private slots:
         const int rows = g->viewport()->height() / TFrameGrid::RowHeight;  // wholly in view
         const auto key = [g, &f](Qt::Key k, Qt::KeyboardModifiers m = {}) {  // the current frame, -1 when out of view
             QTest::keyClick(g, k, m);
-            return g->viewport()->rect().contains(g->visualRect(g->model()->index(Doc(f).ActAnimStep, 1))) ? Doc(f).ActAnimStep : -1;
+            return g->viewport()->rect().contains(g->visualRect(g->model()->index(Doc(f).ActAnimStep, 1))) ? Doc(f).ActAnimStep
+                                                                                                           : -1;
         };
         QCOMPARE(key(Qt::Key_End, Qt::ControlModifier), 2999);
         QCOMPARE(key(Qt::Key_Down), 2999);
@@ -207,7 +211,8 @@ private slots:
         TFrameGrid* grid = Ctl<TFrameGrid>(f, "G_Frames");
         QCOMPARE(grid->Rows(), 13);
         for (int row = 0; row < grid->Rows(); ++row)
-            QVERIFY2(grid->viewport()->rect().contains(grid->visualRect(grid->model()->index(row, 1))), qPrintable(QString::number(row)));
+            QVERIFY2(grid->viewport()->rect().contains(grid->visualRect(grid->model()->index(row, 1))),
+                     qPrintable(QString::number(row)));
         for (const char* name : {"D_Steps", "D_ActStep"}) {
             auto* counter = Ctl<QLCDNumber>(f, name);
             counter->display(111);  // upright strokes only: a row across them meets each stroke once

@@ -11,7 +11,10 @@
 
 struct CommandHome {
     QTemporaryDir Dir;
-    struct Result { int Code = -1; QString Out, Err; };
+    struct Result {
+        int Code = -1;
+        QString Out, Err;
+    };
 
     QString Path(const QString& name) const { return Dir.filePath(name); }
     bool Write(const QString& name, const QByteArray& bytes) const { return WriteBytesFile(Path(name), bytes); }
@@ -36,9 +39,11 @@ struct CommandHome {
     bool WriteRobot() const
     {
         return Robot().WriteTo(Path("robot.p3d")) && Lamp().WriteTo(Path("lamp.p3d")) && Room().WriteTo(Path("room.p3d")) &&
-               Write("LinkData/robot.lpv", RobotLinks()) && Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n") &&
+               Write("LinkData/robot.lpv", RobotLinks()) &&
+               Write("t.tsl", "[Translation]\nbody=Torso\nARM=Upper arm\nhand=Hand in the file\n") &&
                Write("c.clr", "[ColorDef]\nbody=255\nhand=$00FF00\n") &&
-               Write("TorvaneAnim.ini", "[Settings]\nTranslationFile=" + Path("t.tsl").toUtf8() + "\nColorFile=" + Path("c.clr").toUtf8());
+               Write("TorvaneAnim.ini",
+                     "[Settings]\nTranslationFile=" + Path("t.tsl").toUtf8() + "\nColorFile=" + Path("c.clr").toUtf8());
     }
 };
 

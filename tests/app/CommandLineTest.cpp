@@ -61,10 +61,10 @@ void WriteFixture(const CommandHome& h, const QString& name)
 struct TCaseRun {
     QString Args;
     int Code = 0;
-    QString Out, Err;             // exactly; %1 is the home folder, a line {usage} the usage text
-    QStringList Absent;           // files it must not have written
+    QString Out, Err;  // exactly; %1 is the home folder, a line {usage} the usage text
+    QStringList Absent;  // files it must not have written
     QList<std::pair<QString, QString>> Written;  // files and their whole content
-    QList<QStringList> Same;      // pairs of files that must be equal byte for byte
+    QList<QStringList> Same;  // pairs of files that must be equal byte for byte
 };
 
 // Reads a case file (the format is in tests/data/cli/README.cases), writes its files into a
@@ -77,8 +77,8 @@ void RunCase(const QString& path)
     std::vector<TCaseRun> runs;
     QStringList fifos;
     QList<std::pair<QString, QString>> texts;  // files and their content, written after the fixtures
-    QList<QStringList> changes;                 // folders, links, copies and unreadable files, made after the texts
-    QString* block = nullptr;                   // where the "| " lines go
+    QList<QStringList> changes;  // folders, links, copies and unreadable files, made after the texts
+    QString* block = nullptr;  // where the "| " lines go
     int lineNo = 0;
     for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
         const QString where = QString("%1:%2").arg(QFileInfo(path).fileName()).arg(++lineNo);
@@ -217,7 +217,9 @@ private slots:
                                         QStringList{"check", "%1/robot.p3d", "%1/walk.rtm"}}) {
             QString err;
             QTextStream out(&full), e(&err);
-            const int code = RunCommand(TCommandLine::Parse(QStringList{"--home", h.Dir.path()} + QStringList(args).replaceInStrings("%1", h.Dir.path())), out, e);
+            const int code = RunCommand(
+                TCommandLine::Parse(QStringList{"--home", h.Dir.path()} + QStringList(args).replaceInStrings("%1", h.Dir.path())),
+                out, e);
             QCOMPARE(code, args[0] == "check" ? 0 : 1);  // check prints nothing when all is found
             if (code == 1)
                 QVERIFY2(err.endsWith("the output could not be written: " + SystemErrorText(ENOSPC) + "\n"), qPrintable(err));
@@ -233,11 +235,15 @@ private slots:
         QTest::addColumn<QString>("err");
         const QString c33(33, 'c');
         QTest::newRow("32 characters") << QString(32, 'b') << 0 << QString();
-        QTest::newRow("33 characters") << c33 << 1 << "Component " + c33 + ": its name has 33 characters, more than the 32 an RTM file holds\n";
+        QTest::newRow("33 characters") << c33 << 1
+                                       << "Component " + c33 +
+                                              ": its name has 33 characters, more than the 32 an RTM file holds\n";
     }
     void newRefusesLongNames()
     {
-        QFETCH(QString, named); QFETCH(int, code); QFETCH(QString, err);
+        QFETCH(QString, named);
+        QFETCH(int, code);
+        QFETCH(QString, err);
         CommandHome h;
         TP3dBuilder b;
         for (const QByteArray& name : {QByteArray(32, 'b'), QByteArray(33, 'c')})

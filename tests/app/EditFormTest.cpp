@@ -22,7 +22,10 @@ namespace {
 // below it, (2, 1.25, 0.25).
 void Select(TMainForm& f, const char* name) { Tree(f)->SetCurrentNode(Node(f, name)); }
 
-bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
+bool Near(const TVec3& a, const TVec3& b)
+{
+    return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6;
+}
 TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]}; }
 
 QByteArray Saved(const TMainForm& f)
@@ -95,7 +98,8 @@ private slots:
         TMainForm& f = fx.StartWalk(2, true);
         QTest::mouseClick(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         QVERIFY(f.Editor().Editing() && Ctl<QTimer>(f, "EditTimer")->isActive());
-        QVERIFY(Ctl<QWidget>(f, "P_EditAnim")->isVisible() && !Ctl<QWidget>(f, "P_Timing")->isVisible() && !Ctl<QWidget>(f, "P_AnimControl")->isVisible());
+        QVERIFY(Ctl<QWidget>(f, "P_EditAnim")->isVisible() && !Ctl<QWidget>(f, "P_Timing")->isVisible() &&
+                !Ctl<QWidget>(f, "P_AnimControl")->isVisible());
         QVERIFY(!Ctl<QWidget>(*Browser(f), "P_Files")->isEnabled());
         QVERIFY(!Ctl<TChart>(*FrameTimer(f), "RChart")->isEnabled() && !Ctl<QAction>(*FrameTimer(f), "SelectAll1")->isEnabled());
         QVERIFY(!Act(f, "AssignNewName1")->isEnabled());

@@ -43,7 +43,8 @@ private slots:
         fx.Dialogs.Files << fx.Path("room.p3d") << fx.Path("room2.p3d") << fx.Path("room.p3d") << fx.Path("room.p3d");
         fx.Dialogs.Choices << 0 << 0;
         Act(f, "LoadEnviromentP3d1")->trigger();
-        QCOMPARE(fx.Dialogs.ItemPrompts.value(0), (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
+        QCOMPARE(fx.Dialogs.ItemPrompts.value(0),
+                 (QStringList{"Select Proxy", "Select Proxy to replace by current model:", "proxy:seat.01", "proxy:bad.01"}));
         QVERIFY(Ctl<TLedButton>(f, "B_Enviroment")->isChecked());
         QCOMPARE(f.Editor().Forest().Count(), 5);
         int refreshes = Refreshed(f);

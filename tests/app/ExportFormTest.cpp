@@ -48,7 +48,9 @@ private slots:
     }
     void windowExportsWhatItShows()
     {
-        QFETCH(bool, gltf); QFETCH(bool, environmentShown); QFETCH(bool, transparent);
+        QFETCH(bool, gltf);
+        QFETCH(bool, environmentShown);
+        QFETCH(bool, transparent);
         FormFixture fx;
         TMainForm& f = fx.Start();
         fx.LoadRobot(true);
@@ -87,7 +89,8 @@ private slots:
         if (gltf) {
             const QJsonObject window = WithoutAsset(fx.Read("window.gltf"));
             QVERIFY(window.contains("buffers"));
-            QCOMPARE(window["materials"].toArray().at(0).toObject().value("alphaMode").toString("OPAQUE"), transparent ? "BLEND" : "OPAQUE");
+            QCOMPARE(window["materials"].toArray().at(0).toObject().value("alphaMode").toString("OPAQUE"),
+                     transparent ? "BLEND" : "OPAQUE");
             QCOMPARE(window, WithoutAsset(fx.Read("tool.gltf")));
         } else {
             QCOMPARE(WithoutComments(fx.Read("window.obj")), WithoutComments(fx.Read("tool.obj")));

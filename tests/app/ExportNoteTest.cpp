@@ -19,7 +19,8 @@ private slots:
     }
     void proposedNames()
     {
-        QFETCH(QString, anim); QFETCH(bool, animation);
+        QFETCH(QString, anim);
+        QFETCH(bool, animation);
         QTEST(ExportFileName("/models/robot.p3d", anim, animation, "glb"), "name");
     }
 
@@ -37,7 +38,9 @@ private slots:
     }
     void summaries()
     {
-        QFETCH(qint64, bytes); QFETCH(bool, animation); QFETCH(int, frames);
+        QFETCH(qint64, bytes);
+        QFETCH(bool, animation);
+        QFETCH(int, frames);
         QTEST(ExportSummary("/tmp/out.glb", bytes, animation, frames, 3), "text");
     }
 };

@@ -54,7 +54,10 @@ inline QString StatusText(const TMainForm& f, int panel)
 inline TF_FileBrowser* Browser(const TMainForm& f) { return Ctl<TF_FileBrowser>(f, "F_FileBrowser"); }
 inline TF_FrameManipulator* FrameTimer(const TMainForm& f) { return Ctl<TF_FrameManipulator>(f, "F_FrameManipulator"); }
 // "Accept" of the component selection window.
-inline QPushButton* AcceptButton(const TMainForm& f) { return Ctl<QPushButton>(*Ctl<QWidget>(f, "F_SelectComponents"), "AbColBitBtn1"); }
+inline QPushButton* AcceptButton(const TMainForm& f)
+{
+    return Ctl<QPushButton>(*Ctl<QWidget>(f, "F_SelectComponents"), "AbColBitBtn1");
+}
 // Playback runs (its timer turns).
 inline bool Playing(const TMainForm& f) { return Ctl<QTimer>(f, "PlayTimer")->isActive(); }
 

@@ -69,7 +69,11 @@ private slots:
     void mouseSelects_data() { QVERIFY(AddTableRows("app/timer-mouse.table")); }
     void mouseSelects()
     {
-        QFETCH(int, from); QFETCH(QPoint, fromOff); QFETCH(int, to); QFETCH(QPoint, toOff); QFETCH(bool, shift);
+        QFETCH(int, from);
+        QFETCH(QPoint, fromOff);
+        QFETCH(int, to);
+        QFETCH(QPoint, toOff);
+        QFETCH(bool, shift);
         const Qt::KeyboardModifiers mods = shift ? Qt::ShiftModifier : Qt::NoModifier;
         Timer t;
         const QPoint press = t.Mark(from) + fromOff, release = t.Mark(to) + toOff;
@@ -120,7 +124,11 @@ private slots:
     void buttonsRunOperations_data() { QVERIFY(AddTableRows("app/timer-buttons.table")); }
     void buttonsRunOperations()
     {
-        QFETCH(QString, button); QFETCH(int, first); QFETCH(int, last); QFETCH(QString, input); QFETCH(QString, ids);
+        QFETCH(QString, button);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(QString, input);
+        QFETCH(QString, ids);
         Timer t;
         t.Select(first, last);
         if (input == "Yes" || input == "No")
@@ -143,8 +151,12 @@ private slots:
     // it found, and keeps the selection on the frames it was on.
     void flipButtons_data()
     {
-        QTest::addColumn<QString>("button"); QTest::addColumn<QString>("first"); QTest::addColumn<QString>("ids");
-        QTest::newRow("flip") << "B_Flip" << "Finished Flip operation" << "0 -1 -2 3 4 5";
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("ids");
+        QTest::newRow("flip") << "B_Flip"
+                              << "Finished Flip operation"
+                              << "0 -1 -2 3 4 5";
         // 0.2 and 0.4 land at 0.7 and 0.9, new frames between the ones there.
         QTest::newRow("half a cycle later") << "B_FlipHalfCycle"
                                             << "Finished Flip, half a cycle later: 2 frames written, 2 of them new"
@@ -152,7 +164,9 @@ private slots:
     }
     void flipButtons()
     {
-        QFETCH(QString, button); QFETCH(QString, first); QFETCH(QString, ids);
+        QFETCH(QString, button);
+        QFETCH(QString, first);
+        QFETCH(QString, ids);
         Timer t;
         t.Select(1, 2);
         QTest::mouseClick(t.Window.findChild<QToolButton*>(button), Qt::LeftButton);

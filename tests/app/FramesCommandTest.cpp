@@ -25,12 +25,14 @@ private slots:
         QStringList args{"frames", "%1/in.rtm"};
         for (qint64 count = 1000; count < (qint64(1) << 30); count *= 2)
             args << "--select" << QString("0-%1").arg(count - 1) << "--copy" << QString::number(count);
-        args << "-o" << "%1/out.rtm";
+        args << "-o"
+             << "%1/out.rtm";
         const int code = Hostile::RunWithMemoryLimit(300LL << 20, [&h, &args] {
             const CommandHome::Result r = h.Run(args);  // a code that tells which check failed
-            return r.Code != 1 ? 10 + r.Code
-                 : !r.Err.endsWith("Finished Copy operation\n" + Rtm::OutOfMemory() + "\n") ? 2
-                 : h.Read("out.rtm") == "old" && r.Out.isEmpty() ? 0 : 3;
+            return r.Code != 1                                                                ? 10 + r.Code
+                   : !r.Err.endsWith("Finished Copy operation\n" + Rtm::OutOfMemory() + "\n") ? 2
+                   : h.Read("out.rtm") == "old" && r.Out.isEmpty()                            ? 0
+                                                                                              : 3;
         });
         QCOMPARE(code, 0);
     }
@@ -43,7 +45,8 @@ private slots:
         QVERIFY(h.Write("in.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "leg"}, 4))));
         QStringList notes;
         SetDebugSink([&notes](const QString& line) { notes << line; });
-        const CommandHome::Result r = h.Run({"frames", "%1/in.rtm", "--at", "2", "--insert-after", "--undo", "--redo", "-o", "%1/out.rtm"});
+        const CommandHome::Result r = h.Run(
+            {"frames", "%1/in.rtm", "--at", "2", "--insert-after", "--undo", "--redo", "-o", "%1/out.rtm"});
         SetDebugSink({});
         QCOMPARE(std::tuple(r.Code, r.Err, notes), std::tuple(0, QString(), QStringList()));
     }

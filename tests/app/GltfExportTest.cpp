@@ -62,7 +62,8 @@ struct TGltf {
         tg::TinyGLTF loader;
         std::string err, warn;
         const bool ok = file.startsWith("glTF")
-                            ? loader.LoadBinaryFromMemory(&M, &err, &warn, reinterpret_cast<const unsigned char*>(file.constData()),
+                            ? loader.LoadBinaryFromMemory(&M, &err, &warn,
+                                                          reinterpret_cast<const unsigned char*>(file.constData()),
                                                           unsigned(file.size()))
                             : loader.LoadASCIIFromString(&M, &err, &warn, file.constData(), unsigned(file.size()), "");
         if (!ok || !err.empty())
@@ -169,18 +170,23 @@ struct TGltf {
                     if (!n.translation.empty())
                         local.translate(float(n.translation[0]), float(n.translation[1]), float(n.translation[2]));
                     if (!n.rotation.empty())
-                        local.rotate(QQuaternion(float(n.rotation[3]), float(n.rotation[0]), float(n.rotation[1]), float(n.rotation[2])));
+                        local.rotate(
+                            QQuaternion(float(n.rotation[3]), float(n.rotation[0]), float(n.rotation[1]), float(n.rotation[2])));
                     if (!n.scale.empty())
                         local.scale(float(n.scale[0]), float(n.scale[1]), float(n.scale[2]));
                     global = local * global;
                 }
                 const QMatrix4x4 bound = global * Columns(Read(skin.inverseBindMatrices).data() + j * 16);
                 if (!qFuzzyCompare(bound, QMatrix4x4()))
-                    return QStringLiteral("joint %1 is not at its bind pose when at rest").arg(M.nodes.at(size_t(skin.joints[j])).name.c_str());
+                    return QStringLiteral("joint %1 is not at its bind pose when at rest")
+                        .arg(M.nodes.at(size_t(skin.joints[j])).name.c_str());
             }
         return {};
     }
-    const std::vector<tg::Primitive>& Primitives(int node) const { return M.meshes.at(size_t(M.nodes.at(size_t(node)).mesh)).primitives; }
+    const std::vector<tg::Primitive>& Primitives(int node) const
+    {
+        return M.meshes.at(size_t(M.nodes.at(size_t(node)).mesh)).primitives;
+    }
 
     // Each joint's world matrix times its inverse bind matrix.
     const std::vector<QMatrix4x4>& JointMatrices(int skinIndex, double t) const
@@ -286,7 +292,8 @@ QString CompareWithObj(const TGltf& g, const TObjTriangles& obj, double t)
             for (int c = 0; c < 3; ++c)
                 if (!(std::fabs((*got)[i][c] - want[i][c]) <= 2e-5f * (1 + std::fabs(want[i][c])))) {
                     QString s;
-                    QDebug(&s).nospace() << "group " << name << " corner " << i << " at t=" << t << ": " << (*got)[i] << ", OBJ " << want[i];
+                    QDebug(&s).nospace() << "group " << name << " corner " << i << " at t=" << t << ": " << (*got)[i] << ", OBJ "
+                                         << want[i];
                     return s;
                 }
     }
@@ -311,7 +318,8 @@ TGltf Export(const CommandHome& h, const QStringList& args, const QString& err =
 {
     const CommandHome::Result r = h.Run(args);
     const QString out = args.last().mid(3);
-    const QString problem = r.Code != 0 || r.Err != err ? QStringLiteral("exit code %1, said: %2").arg(r.Code).arg(r.Err) : Validate(h.Path(out));
+    const QString problem = r.Code != 0 || r.Err != err ? QStringLiteral("exit code %1, said: %2").arg(r.Code).arg(r.Err)
+                                                        : Validate(h.Path(out));
     TGltf g(h.Read(out));
     if (!problem.isEmpty())
         g.Error = problem;
@@ -358,8 +366,10 @@ TP3dBuilder Hub(int n)
     const int centre = b.AddPoint(0.5f, 0.25f, 0.125f);
     for (int i = 0; i < n; ++i) {
         const double a = 2 * M_PI * i / n, a2 = 2 * M_PI * (i + 0.5) / n;
-        const int p = b.AddPoint(float(std::cos(a)), float(std::sin(a)), 0), q = b.AddPoint(float(std::cos(a2)), float(std::sin(a2)), 0);
-        b.AddSelection("part" + QByteArray::number(i), {centre, p, q}, {b.AddPolygon({uint32_t(centre), uint32_t(p), uint32_t(q)})});
+        const int p = b.AddPoint(float(std::cos(a)), float(std::sin(a)), 0),
+                  q = b.AddPoint(float(std::cos(a2)), float(std::sin(a2)), 0);
+        b.AddSelection("part" + QByteArray::number(i), {centre, p, q},
+                       {b.AddPolygon({uint32_t(centre), uint32_t(p), uint32_t(q)})});
     }
     return b;
 }
@@ -417,11 +427,12 @@ private slots:
         for (int k = 0; k < frames; ++k) {
             anim.Frames[size_t(k)].Time = k == frames - 1 ? 1.f : float(k * k) / float(frames * frames);
             for (size_t j = 0; j < names.size(); ++j)  // turned, scaled and moved, differently per frame and component
-                anim.Frames[size_t(k)].Records[j].Matrix =
-                    RotZScale(0.7 * k + 0.3 * double(j), 1 + 0.25f * float(k) - 0.05f * float(j), 0.5f * float(k), -float(j), 0.25f);
+                anim.Frames[size_t(k)].Records[j].Matrix = RotZScale(
+                    0.7 * k + 0.3 * double(j), 1 + 0.25f * float(k) - 0.05f * float(j), 0.5f * float(k), -float(j), 0.25f);
         }
         QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        const QStringList args = QStringList{"export", "%1/robot.p3d"} + (frames ? QStringList{"%1/walk.rtm"} : QStringList{}) + options;
+        const QStringList args = QStringList{"export", "%1/robot.p3d"} + (frames ? QStringList{"%1/walk.rtm"} : QStringList{}) +
+                                 options;
         const TGltf g = Export(h, args + QStringList{"--play-time", "2", "-o", "%1/out." + ext}, err);
         QCOMPARE(g.Error, QString());
         QVERIFY(h.Read("out." + ext).startsWith(ext == "gltf" ? "{" : "glTF"));
@@ -482,7 +493,8 @@ private slots:
                                  "their own (\"shared 1\") keyed with the average of each group's transforms\n";
             // The validator takes seconds for the larger one, which adds nothing the smaller
             // one does not check.
-            const TGltf g = n == 200 ? Export(h, exportArgs, note) : TGltf(h.Run(exportArgs).Err == note ? h.Read("hub.glb") : QByteArray());
+            const TGltf g = n == 200 ? Export(h, exportArgs, note)
+                                     : TGltf(h.Run(exportArgs).Err == note ? h.Read("hub.glb") : QByteArray());
             QCOMPARE(g.Error, QString());
             size[n == 800] = h.Read("hub.glb").size();
             for (int k = 0; k < std::max(frames, 1); ++k) {
@@ -500,7 +512,8 @@ private slots:
     {
         CommandHome h;
         TP3dBuilder b;
-        const TP3dBuilder::Range first = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0), last = b.AddTriangle(2, 0, 0, 3, 0, 0, 2, 1, 0);
+        const TP3dBuilder::Range first = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0),
+                                 last = b.AddTriangle(2, 0, 0, 3, 0, 0, 2, 1, 0);
         constexpr int n = 65537;
         for (int i = 0; i < n; ++i) {
             const QByteArray name = QByteArray::number(i).rightJustified(5, '0');
@@ -556,7 +569,9 @@ private slots:
     }
     void materialsOpaqueUnlessAsked()
     {
-        QFETCH(QStringList, options); QFETCH(QString, mode); QFETCH(double, alpha);
+        QFETCH(QStringList, options);
+        QFETCH(QString, mode);
+        QFETCH(double, alpha);
         CommandHome h;
         QVERIFY(h.WriteRobot());
         const TGltf g = Export(h, QStringList{"export", "%1/robot.p3d"} + options + QStringList{"-o", "%1/out.gltf"});
@@ -598,16 +613,19 @@ private slots:
         QTest::addColumn<TSetUp>("setUp");  // writes robot.p3d and walk.rtm
         QTest::addColumn<QList<float>>("keys");  // keyframe times, for a play time of 3 s
         QTest::addColumn<QString>("warning");
-        QTest::newRow("frames at the same time") << TSetUp([](const CommandHome& h) {
-            WriteRobotHome(h, Robot());
-            TFile anim = TFile::Regular({"arm", "hand"}, 4);
-            for (int k = 0; k < 4; ++k) {
-                anim.Frames[size_t(k)].Time = k == 3 ? 1 : k == 0 ? 0 : 0.5f;
-                for (size_t j = 0; j < 2; ++j)
-                    anim.Frames[size_t(k)].Records[j].Matrix = RotZScale(0.5 * k + double(j), 1, float(k), 0, 0);
-            }
-            QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        }) << QList<float>{0, 1.5f, 1.501f, 3} << "1 of 4 frames are not later than the frame before them; each is keyed 1 ms after that one";
+        QTest::newRow("frames at the same time")
+            << TSetUp([](const CommandHome& h) {
+                   WriteRobotHome(h, Robot());
+                   TFile anim = TFile::Regular({"arm", "hand"}, 4);
+                   for (int k = 0; k < 4; ++k) {
+                       anim.Frames[size_t(k)].Time = k == 3 ? 1 : k == 0 ? 0 : 0.5f;
+                       for (size_t j = 0; j < 2; ++j)
+                           anim.Frames[size_t(k)].Records[j].Matrix = RotZScale(0.5 * k + double(j), 1, float(k), 0, 0);
+                   }
+                   QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+               })
+            << QList<float>{0, 1.5f, 1.501f, 3}
+            << "1 of 4 frames are not later than the frame before them; each is keyed 1 ms after that one";
         QTest::newRow("300 components") << TSetUp([](const CommandHome& h) {
             TP3dBuilder b;
             std::vector<QByteArray> names;
@@ -625,35 +643,47 @@ private slots:
             TFile anim = Still({"arm", "hand"}, 3);
             anim.Frames[0].Records[0].Matrix[3] = 0.5f;
             QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        }) << QList<float>{0, 1.5f, 3} << "frame 0, component arm: shear or mirroring cannot be written as rotation and scale; the nearest rotation and scale are written";
-        QTest::newRow("not finite") << TSetUp([](const CommandHome& h) {
-            WriteRobotHome(h, Robot());
-            TFile anim = Still({"arm", "hand"}, 3);
-            anim.Frames[1].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
-            QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
-        }) << QList<float>{0, 1.5f, 3} << "frame 1, component arm: the transform is not finite; it is written collapsed to the origin";
-        // Every point the editor shows is then not finite: the OBJ has them at the origin.
-        QTest::newRow("total move not finite") << TSetUp([](const CommandHome& h) {
-            WriteRobotHome(h, Robot());
-            TFile anim = Still({"arm", "hand"}, 3);
-            anim.TotalMove = {0, std::numeric_limits<float>::quiet_NaN(), 1};
-            QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
         }) << QList<float>{0, 1.5f, 3}
-           << "robot.p3d: 24 of 43 points are not finite numbers; they are written at the origin\n"
-              "torvane-anim: total move: it is not finite; it is written collapsed to the origin";
+                                                  << "frame 0, component arm: shear or mirroring cannot be written as rotation "
+                                                     "and scale; the nearest rotation and scale are written";
+        QTest::newRow("not finite")
+            << TSetUp([](const CommandHome& h) {
+                   WriteRobotHome(h, Robot());
+                   TFile anim = Still({"arm", "hand"}, 3);
+                   anim.Frames[1].Records[0].Matrix[4] = std::numeric_limits<float>::infinity();
+                   QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+               })
+            << QList<float>{0, 1.5f, 3}
+            << "frame 1, component arm: the transform is not finite; it is written collapsed to the origin";
+        // Every point the editor shows is then not finite: the OBJ has them at the origin.
+        QTest::newRow("total move not finite")
+            << TSetUp([](const CommandHome& h) {
+                   WriteRobotHome(h, Robot());
+                   TFile anim = Still({"arm", "hand"}, 3);
+                   anim.TotalMove = {0, std::numeric_limits<float>::quiet_NaN(), 1};
+                   QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+               })
+            << QList<float>{0, 1.5f, 3}
+            << "robot.p3d: 24 of 43 points are not finite numbers; they are written at the origin\n"
+               "torvane-anim: total move: it is not finite; it is written collapsed to the origin";
     }
     void unusualAnimationsMatchObj()
     {
-        QFETCH(TSetUp, setUp); QFETCH(QList<float>, keys); QFETCH(QString, warning);
+        QFETCH(TSetUp, setUp);
+        QFETCH(QList<float>, keys);
+        QFETCH(QString, warning);
         CommandHome h;
         setUp(h);
         const QStringList args{"export", "%1/robot.p3d", "%1/walk.rtm"};
-        const TGltf g = Export(h, args + QStringList{"--play-time", "3", "-o", "%1/out.glb"}, warning.isEmpty() ? QString() : "torvane-anim: " + warning + "\n");
+        const TGltf g = Export(h, args + QStringList{"--play-time", "3", "-o", "%1/out.glb"},
+                               warning.isEmpty() ? QString() : "torvane-anim: " + warning + "\n");
         QCOMPARE(g.Error, QString());
         const std::vector<double> times = g.Read(g.M.animations.at(0).samplers.at(0).input);
         QCOMPARE(QList<float>(times.begin(), times.end()), keys);
         for (int k = 0; k < keys.size(); ++k) {
-            const QString diff = warning.contains(QString("frame %1, component").arg(k)) ? QString() : ObjDiff(h, g, args + QStringList{"--frame", QString::number(k)}, keys[k]);
+            const QString diff = warning.contains(QString("frame %1, component").arg(k))
+                                     ? QString()
+                                     : ObjDiff(h, g, args + QStringList{"--frame", QString::number(k)}, keys[k]);
             QVERIFY2(diff.isEmpty(), qPrintable(QString("frame %1: %2").arg(k).arg(diff)));
         }
     }

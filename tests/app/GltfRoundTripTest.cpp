@@ -81,12 +81,14 @@ private slots:
     }
     void exportThenImport()
     {
-        QFETCH(TSetUp, setUp); QFETCH(QString, playTime);
+        QFETCH(TSetUp, setUp);
+        QFETCH(QString, playTime);
         CommandHome h;
         const QStringList files = setUp(h);
         QCOMPARE(files.size(), 3);
         const QString home = files[0], model = files[1], anim = files[2];
-        CommandHome::Result r = CommandHome::RunIn(home, {"export", model, anim, "--play-time", playTime, "-o", h.Path("out.glb")});
+        CommandHome::Result r = CommandHome::RunIn(home,
+                                                   {"export", model, anim, "--play-time", playTime, "-o", h.Path("out.glb")});
         QCOMPARE(r.Code, 0);
         r = CommandHome::RunIn(home, {"import", model, h.Path("out.glb"), "-o", h.Path("back.rtm")});
         QCOMPARE(r.Err, QString());
@@ -100,14 +102,17 @@ private slots:
         QCOMPARE(backNames, wasNames);
         QCOMPARE(back.Frames.Count(), was.Frames.Count());
         for (int k = 0; k < was.Frames.Count(); ++k)
-            QVERIFY2(std::fabs(back.Frames.Time(size_t(k)) - was.Frames.Time(size_t(k))) <= 1e-6f, qPrintable(QString("frame %1").arg(k)));
+            QVERIFY2(std::fabs(back.Frames.Time(size_t(k)) - was.Frames.Time(size_t(k))) <= 1e-6f,
+                     qPrintable(QString("frame %1").arg(k)));
         for (size_t i = 0; i < 3; ++i)
             QVERIFY2(std::fabs(back.TotalMove[i] - was.TotalMove[i]) <= 1e-6f * (1 + std::fabs(was.TotalMove[i])),
                      qPrintable(QString("total move %1: %2, was %3").arg(i).arg(back.TotalMove[i]).arg(was.TotalMove[i])));
         for (int k = 0; k < was.Frames.Count(); ++k) {
             const QString frame = QString::number(k);
             QCOMPARE(CommandHome::RunIn(home, {"export", model, anim, "--frame", frame, "-o", h.Path("was.obj")}).Code, 0);
-            QCOMPARE(CommandHome::RunIn(home, {"export", model, h.Path("back.rtm"), "--frame", frame, "-o", h.Path("back.obj")}).Code, 0);
+            QCOMPARE(
+                CommandHome::RunIn(home, {"export", model, h.Path("back.rtm"), "--frame", frame, "-o", h.Path("back.obj")}).Code,
+                0);
             const QString diff = ObjDiffers(h.Read("was.obj"), h.Read("back.obj"));
             QVERIFY2(diff.isEmpty(), qPrintable("frame " + frame + ": " + diff));
         }

@@ -38,7 +38,8 @@ QString RecoveryRoot(const FormFixture& fx) { return TAppPaths::FromHome(fx.Home
 int CopiesOnDisk(const QString& root)
 {
     int n = 0;
-    for (QDirIterator it(root, {QStringLiteral("manifest.json")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext(); it.next())
+    for (QDirIterator it(root, {QStringLiteral("manifest.json")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+         it.next())
         ++n;
     return n;
 }

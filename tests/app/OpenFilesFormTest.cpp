@@ -36,7 +36,8 @@ QStringList RecentEntries(const TMainForm& f)
     menu->popup(QPoint(0, 0));
     QStringList entries;
     for (const QAction* a : menu->actions())
-        entries << (a->isSeparator() ? QStringLiteral("-") : (a->isEnabled() ? QString() : QStringLiteral("(greyed) ")) + a->text());
+        entries << (a->isSeparator() ? QStringLiteral("-")
+                                     : (a->isEnabled() ? QString() : QStringLiteral("(greyed) ")) + a->text());
     menu->hide();
     return entries;
 }
@@ -104,7 +105,8 @@ private slots:
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         RecentEntry(g, "&2 walk2.rtm")->trigger();
         QCOMPARE(Doc(g).AnimFileName, fx.Path("walk2.rtm"));
-        QCOMPARE(RecentEntries(g), (QStringList{"&1 walk2.rtm", "&2 walk3.rtm", "&3 robot.p3d", "(greyed) &4 walk.rtm", "-", "Clear List"}));
+        QCOMPARE(RecentEntries(g),
+                 (QStringList{"&1 walk2.rtm", "&2 walk3.rtm", "&3 robot.p3d", "(greyed) &4 walk.rtm", "-", "Clear List"}));
 
         RecentEntry(g, "Clear List")->trigger();
         QCOMPARE(RecentEntries(g), QStringList{"(greyed) Clear List"});
@@ -239,11 +241,16 @@ private slots:
         QTest::addColumn<bool>("gltf");
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("what");
-        QTest::newRow("the model") << true << "robot.p3d" << "the model";
-        QTest::newRow("the proxy's model") << false << "lamp.p3d" << "the proxy's model";
-        QTest::newRow("the animation, by another path") << true << "LinkData/../walk.rtm" << "the animation";
-        QTest::newRow("the linking file") << false << "LinkData/robot.lpv" << "the linking file";
-        QTest::newRow("the settings file") << true << "TorvaneAnim.ini" << "the settings file";
+        QTest::newRow("the model") << true << "robot.p3d"
+                                   << "the model";
+        QTest::newRow("the proxy's model") << false << "lamp.p3d"
+                                           << "the proxy's model";
+        QTest::newRow("the animation, by another path") << true << "LinkData/../walk.rtm"
+                                                        << "the animation";
+        QTest::newRow("the linking file") << false << "LinkData/robot.lpv"
+                                          << "the linking file";
+        QTest::newRow("the settings file") << true << "TorvaneAnim.ini"
+                                           << "the settings file";
     }
     void exportRefusesItsInputs()
     {

@@ -17,7 +17,7 @@ struct ModalAnswerer {
     QList<QWidget*> Parents;
     QStringList Texts;
     QList<bool> FixedPitch;  // of each text
-    QStringList CutTitles;   // titles of dialogs narrower than their title bar needs
+    QStringList CutTitles;  // titles of dialogs narrower than their title bar needs
     QTimer Poll;
     QPointer<QWidget> Last;
 
@@ -31,7 +31,8 @@ struct ModalAnswerer {
             Last = modal;
             Parents << modal->parentWidget();
             if (modal->width() < TitleBarWidth(*modal))
-                CutTitles << QStringLiteral("%1: %2 < %3").arg(modal->windowTitle()).arg(modal->width()).arg(TitleBarWidth(*modal));
+                CutTitles
+                    << QStringLiteral("%1: %2 < %3").arg(modal->windowTitle()).arg(modal->width()).arg(TitleBarWidth(*modal));
             auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             if (label || (label = modal->findChild<QLabel*>()))
                 Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();

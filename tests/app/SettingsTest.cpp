@@ -19,7 +19,14 @@ private slots:
     void reads_data() { QVERIFY(AddTableRows("app/settings-reads.table")); }
     void reads()
     {
-        QFETCH(QString, ini); QFETCH(int, undo); QFETCH(bool, grid); QFETCH(bool, light); QFETCH(int, width); QFETCH(QString, rtm); QFETCH(QString, last); QFETCH(int, autosave);
+        QFETCH(QString, ini);
+        QFETCH(int, undo);
+        QFETCH(bool, grid);
+        QFETCH(bool, light);
+        QFETCH(int, width);
+        QFETCH(QString, rtm);
+        QFETCH(QString, last);
+        QFETCH(int, autosave);
         TIniFile file;
         file.SetText(QString(ini).replace("{long}", QString(PATH_MAX, 'a')));
         TSettings s;
@@ -34,7 +41,9 @@ private slots:
     void storedPaths_data() { QVERIFY(AddTableRows("app/settings-paths.table")); }
     void storedPaths()
     {
-        QFETCH(QString, path); QFETCH(QString, dataDir); QFETCH(QString, stored);
+        QFETCH(QString, path);
+        QFETCH(QString, dataDir);
+        QFETCH(QString, stored);
         QCOMPARE(StoredPath(path, dataDir), stored);
         QCOMPARE(ResolvedPath(stored, dataDir), path);
     }
@@ -43,8 +52,9 @@ private slots:
     // unchanged; read from elsewhere (the copy) its paths name the copy's files.
     void relativePathsFollowTheFolder()
     {
-        const QString text = QStringLiteral("[Dir]\nP3d=.\nRTM=anims\n[Startup]\nLastP3d=walker.p3d\nLastRTM=anims/walk.rtm\n"
-                                            "[Settings]\nTranslationFile=Translation/walker.tsl\nColorFile=/shared/Colors/c.clr\n");
+        const QString text = QStringLiteral(
+            "[Dir]\nP3d=.\nRTM=anims\n[Startup]\nLastP3d=walker.p3d\nLastRTM=anims/walk.rtm\n"
+            "[Settings]\nTranslationFile=Translation/walker.tsl\nColorFile=/shared/Colors/c.clr\n");
         TIniFile file;
         file.SetText(text);
         TSettings s;
@@ -54,7 +64,8 @@ private slots:
                               "/shared/Colors/c.clr"}));
         TIniFile again;
         s.Write(again, "/copy/");
-        const QStringList keys{"Dir/P3d", "Dir/RTM", "Startup/LastP3d", "Startup/LastRTM", "Settings/TranslationFile", "Settings/ColorFile"};
+        const QStringList keys{"Dir/P3d",           "Dir/RTM", "Startup/LastP3d", "Startup/LastRTM", "Settings/TranslationFile",
+                               "Settings/ColorFile"};
         for (const QString& key : keys) {
             const QString section = key.section('/', 0, 0), name = key.section('/', 1);
             QCOMPARE(again.ReadString(section, name, "?"), file.ReadString(section, name, "!"));
@@ -64,7 +75,8 @@ private slots:
     // The onion skin's count: 1 unless the file says otherwise, kept in 0 (off) .. 5.
     void onionFrames_data()
     {
-        QTest::addColumn<QString>("ini"); QTest::addColumn<int>("frames");
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<int>("frames");
         QTest::newRow("missing") << "" << 1;
         QTest::newRow("three, key in any case") << "[startup]\nonionframes=3" << 3;
         QTest::newRow("off") << "[Startup]\nOnionFrames=0" << 0;
@@ -75,7 +87,8 @@ private slots:
     }
     void onionFrames()
     {
-        QFETCH(QString, ini); QFETCH(int, frames);
+        QFETCH(QString, ini);
+        QFETCH(int, frames);
         TIniFile file;
         file.SetText(ini);
         TSettings s;
@@ -89,7 +102,8 @@ private slots:
     {
         TSettings s;
         s.Layout = {true, 10, 20, 900, 700, 300, 200, 100};
-        s.DirP3d = "/p", s.DirRTM = "/r", s.TranslationFile = "/t.tsl", s.ColorFile = "/c.clr", s.LastP3d = "/m.p3d", s.LastRTM = "/a.rtm";
+        s.DirP3d = "/p", s.DirRTM = "/r", s.TranslationFile = "/t.tsl", s.ColorFile = "/c.clr", s.LastP3d = "/m.p3d",
+        s.LastRTM = "/a.rtm";
         s.ShowAxes = s.ShowGrid = s.AutoScale = s.Light3D = s.Transparent3D = s.Grid3D = s.AutoSaveSettings = false;
         s.UndoSteps = 7;
         s.UndoMegabytes = 64;
@@ -119,7 +133,8 @@ private slots:
     }
     void undoMemory()
     {
-        QFETCH(QString, value); QFETCH(qint64, bytes);
+        QFETCH(QString, value);
+        QFETCH(qint64, bytes);
         TIniFile file;
         if (!value.isNull())
             file.SetText("[Settings]\nUndoMegabytes=" + value);
@@ -151,7 +166,7 @@ private slots:
         TSettings back;
         back.Read(file, "/exe/");
         QCOMPARE(std::tuple(back.ShowGrid, back.LastP3d, back.Layout.MainLeft), std::tuple(false, QString("/b.p3d"), 5));  // ours
-        QCOMPARE(std::tuple(back.UndoSteps, back.ShowAxes), std::tuple(70, false));                                  // theirs
+        QCOMPARE(std::tuple(back.UndoSteps, back.ShowAxes), std::tuple(70, false));  // theirs
         QCOMPARE(back.DirRTM, QString("/r"));  // missing, so written
         QCOMPARE(file.ReadString("Plugin", "Colour", "?"), QString("blue"));
     }

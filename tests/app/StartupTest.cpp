@@ -35,7 +35,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         for (int i = 1; i < 6; ++i) {
             const QLabel* panel = f.findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(i));
-            QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()), qPrintable(panel->text()));
+            QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(panel->text()),
+                     qPrintable(panel->text()));
         }
     }
 
@@ -62,9 +63,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         const auto check = [&f] {
             for (QWidget* w : {Ctl<QWidget>(f, "P_LeftViews"), Ctl<QWidget>(f, "P_RightViews")})
-                QVERIFY2(w->width() >= TMainForm::MinViewSize, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->width())));
-            for (QWidget* w : std::initializer_list<QWidget*>{Ctl<TChart>(f, "FrontView1"), Ctl<TChart>(f, "TopView1"), Ctl<TChart>(f, "LeftView1"), Ctl<QWidget>(f, "P_3dArea")})
-                QVERIFY2(w->height() >= TMainForm::MinViewSize, qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->height())));
+                QVERIFY2(w->width() >= TMainForm::MinViewSize,
+                         qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->width())));
+            for (QWidget* w : std::initializer_list<QWidget*>{Ctl<TChart>(f, "FrontView1"), Ctl<TChart>(f, "TopView1"),
+                                                              Ctl<TChart>(f, "LeftView1"), Ctl<QWidget>(f, "P_3dArea")})
+                QVERIFY2(w->height() >= TMainForm::MinViewSize,
+                         qPrintable(QStringLiteral("%1: %2").arg(w->objectName()).arg(w->height())));
         };
         check();
         QVERIFY(Ctl<QWidget>(f, "P_LeftViews")->width() > Ctl<QWidget>(f, "P_RightViews")->width());
@@ -81,7 +85,8 @@ private slots:
     void maximisedSplitsGoToTheMaximisedWindow()
     {
         FormFixture fx;
-        fx.Write("TorvaneAnim.ini", "[Layout]\nMaximized=1\nMainWidth=1200\nMainHeight=930\nHSplitter=250\nVSplitter1=170\nVSplitter2=300\n");
+        fx.Write("TorvaneAnim.ini",
+                 "[Layout]\nMaximized=1\nMainWidth=1200\nMainHeight=930\nHSplitter=250\nVSplitter1=170\nVSplitter2=300\n");
         TMainForm& f = fx.Start();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         QTRY_VERIFY(f.isMaximized() && f.size() != QSize(1200, 930));
@@ -96,8 +101,14 @@ private slots:
     void settingsValues_data() { QVERIFY(AddTableRows("app/settings-values.table")); }
     void settingsValues()
     {
-        QFETCH(QByteArray, zelvix); QFETCH(QByteArray, current); QFETCH(bool, grid); QFETCH(bool, axes); QFETCH(QSize, size);
-        QFETCH(QString, rtm); QFETCH(int, undo); QFETCH(int, mib);
+        QFETCH(QByteArray, zelvix);
+        QFETCH(QByteArray, current);
+        QFETCH(bool, grid);
+        QFETCH(bool, axes);
+        QFETCH(QSize, size);
+        QFETCH(QString, rtm);
+        QFETCH(int, undo);
+        QFETCH(int, mib);
         if (size.isEmpty())
             size = QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         FormFixture fx;
@@ -128,12 +139,17 @@ private slots:
     void startFiles_data() { QVERIFY(AddTableRows("app/start-files.table")); }
     void startFiles()
     {
-        QFETCH(QStringList, named); QFETCH(QString, model); QFETCH(QString, anim); QFETCH(QStringList, messages);
+        QFETCH(QStringList, named);
+        QFETCH(QString, model);
+        QFETCH(QString, anim);
+        QFETCH(QStringList, messages);
         FormFixture fx;
-        QVERIFY(Robot().WriteTo(fx.Path("robot.p3d")) && Robot().WriteTo(fx.Path("robot2.p3d")) && Lamp().WriteTo(fx.Path("lamp.P3D")));
+        QVERIFY(Robot().WriteTo(fx.Path("robot.p3d")) && Robot().WriteTo(fx.Path("robot2.p3d")) &&
+                Lamp().WriteTo(fx.Path("lamp.P3D")));
         fx.Write("walk.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3)));
-        fx.Write("TorvaneAnim.ini",
-                 QStringLiteral("[Startup]\nLastP3d=%1\nLastRTM=%2\nShowGrid=0\n").arg(fx.Path("robot.p3d"), fx.Path("gone.rtm")).toUtf8());
+        fx.Write("TorvaneAnim.ini", QStringLiteral("[Startup]\nLastP3d=%1\nLastRTM=%2\nShowGrid=0\n")
+                                        .arg(fx.Path("robot.p3d"), fx.Path("gone.rtm"))
+                                        .toUtf8());
         fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
         QStringList files;
         for (const QString& n : named)
@@ -173,7 +189,8 @@ private slots:
 
         Act(f, "SaveSettings1")->trigger();
         QCOMPARE(fx.Dialogs.Messages.last(), QStringLiteral("Settings saved."));
-        QCOMPARE(TIniFile(fx.Path(".config/torvane-anim/TorvaneAnim.ini")).ReadString("Startup", "LastP3d", "?"), fx.Path("robot.p3d"));
+        QCOMPARE(TIniFile(fx.Path(".config/torvane-anim/TorvaneAnim.ini")).ReadString("Startup", "LastP3d", "?"),
+                 fx.Path("robot.p3d"));
     }
 
     // A save that fails says why (a file the settings cannot be read from is not written
@@ -210,7 +227,8 @@ private slots:
         QVERIFY(saved.ValueExists("Layout", "MainWidth") && saved.ValueExists("Settings", "UndoSteps"));
         // What was saved is this window's again: the other's later changes stay unless this
         // window changes the same key (its grid, on since it started, goes off).
-        fx.Write("TorvaneAnim.ini", fx.Read("TorvaneAnim.ini").replace("ShowAxes=0", "ShowAxes=1").replace("ShowGrid=0", "ShowGrid=1"));
+        fx.Write("TorvaneAnim.ini",
+                 fx.Read("TorvaneAnim.ini").replace("ShowAxes=0", "ShowAxes=1").replace("ShowGrid=0", "ShowGrid=1"));
         Act(f, "ShowGrid1")->trigger();
         Act(f, "SaveSettings1")->trigger();
         const TIniFile again(fx.Path("TorvaneAnim.ini"));

@@ -23,7 +23,12 @@ inline TP3dBuilder Robot()
     return b;
 }
 
-inline TP3dBuilder Lamp() { TP3dBuilder b; b.AddBox(0, 0, 0, 0.25f, 0.5f, 0.75f); return b; }
+inline TP3dBuilder Lamp()
+{
+    TP3dBuilder b;
+    b.AddBox(0, 0, 0, 0.25f, 0.5f, 0.75f);
+    return b;
+}
 
 // The robot's linking: arm (pivot (1, 1.25, 0.1)) and leg under body, hand (pivot
 // (2, 1.25, 0.25)) under arm.

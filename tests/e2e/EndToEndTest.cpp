@@ -42,7 +42,8 @@ QPoint FindOlive(const QImage& img, QRect within)
 }
 
 // Starts the editor and finds its main window by its one-name title; "" when none showed.
-QString StartEditor(QProcess& app, const QStringList& args, QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
+QString StartEditor(QProcess& app, const QStringList& args,
+                    QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel)
 {
     app.setProcessChannelMode(channels);
     app.start(QStringLiteral(TORVANE_EXE), args);
@@ -64,7 +65,8 @@ QString StartEditor(QProcess& app, const QStringList& args, QProcess::ProcessCha
 QString QuitEditor(QProcess& app, const QString& window)
 {
     Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+q"});
-    const QString ask = Xdotool({"search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"});
+    const QString ask = Xdotool(
+        {"search", "--all", "--sync", "--onlyvisible", "--pid", QString::number(app.processId()), "--name", "^Info$"});
     if (ask.isEmpty())
         return QStringLiteral("no exit question");
     // The question takes the keyboard by itself once it is on the screen (a key pressed
@@ -102,7 +104,8 @@ private slots:
         env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TORVANE_EXE), {"--home", QStringLiteral(TORVANE_EXAMPLES), "info", QStringLiteral(TORVANE_EXAMPLES "/walker.p3d")});
+        p.start(QStringLiteral(TORVANE_EXE),
+                {"--home", QStringLiteral(TORVANE_EXAMPLES), "info", QStringLiteral(TORVANE_EXAMPLES "/walker.p3d")});
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), QString());
@@ -135,10 +138,11 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(TORVANE_EXAMPLES "/walker.rtm"), dir.filePath("in.rtm")));
         QProcess p;
         p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral("/bin/sh"), {"-c", "\"$0\" frames in.rtm --at 1 -o \"$(printf 'o\\376.rtm')\" && "
-                                                  "cp in.rtm \"$(printf 'i\\376.rtm')\" && "
-                                                  "\"$0\" info \"$(printf 'i\\376.rtm')\" > /dev/null && "
-                                                  "LC_ALL=C ls | od -An -c | tr -d ' \\n'",
+        p.start(QStringLiteral("/bin/sh"), {"-c",
+                                            "\"$0\" frames in.rtm --at 1 -o \"$(printf 'o\\376.rtm')\" && "
+                                            "cp in.rtm \"$(printf 'i\\376.rtm')\" && "
+                                            "\"$0\" info \"$(printf 'i\\376.rtm')\" > /dev/null && "
+                                            "LC_ALL=C ls | od -An -c | tr -d ' \\n'",
                                             QStringLiteral(TORVANE_EXE)});
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(QString::fromLocal8Bit(p.readAllStandardError()), QString());
@@ -148,8 +152,8 @@ private slots:
         if (!QFile::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full here");
         for (const char* command : {"info in.rtm", "frames in.rtm --json"}) {
-            p.start(QStringLiteral("/bin/sh"), {"-c", QStringLiteral("\"$0\" %1 > /dev/full").arg(QLatin1String(command)),
-                                                QStringLiteral(TORVANE_EXE)});
+            p.start(QStringLiteral("/bin/sh"),
+                    {"-c", QStringLiteral("\"$0\" %1 > /dev/full").arg(QLatin1String(command)), QStringLiteral(TORVANE_EXE)});
             QVERIFY(p.waitForFinished(20000));
             QCOMPARE(p.exitCode(), 1);
             const QString err = QString::fromLocal8Bit(p.readAllStandardError());
@@ -160,9 +164,12 @@ private slots:
     void editorOnTheDemo()
     {
         QTemporaryDir home;
-        QCOMPARE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-R"), QStringLiteral(TORVANE_EXAMPLES "/."), home.path()}), 0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-R"), QStringLiteral(TORVANE_EXAMPLES "/."), home.path()}),
+            0);
         QProcess app;
-        const QString window = StartEditor(app, {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d"), home.filePath("walker.rtm")});
+        const QString window = StartEditor(
+            app, {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d"), home.filePath("walker.rtm")});
         QVERIFY2(!window.isEmpty(), "the main window with its one-name title");
         Xdotool({"windowmove", "--sync", window, "0", "0"});
 
@@ -194,7 +201,8 @@ private slots:
         QFile ini(home.filePath("TorvaneAnim.ini"));
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray text = ini.readAll();
-        QVERIFY2(text.contains("\nLastRTM=walker.rtm\n") && text.contains("\nTranslationFile=Translation/walker.tsl\n"), text.constData());
+        QVERIFY2(text.contains("\nLastRTM=walker.rtm\n") && text.contains("\nTranslationFile=Translation/walker.tsl\n"),
+                 text.constData());
         QVERIFY2(text.contains("\nOnionFrames=0\n"), text.constData());
         QVERIFY2(!text.contains(home.path().toUtf8()), text.constData());
     }
@@ -207,10 +215,14 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("printed");
         QTest::newRow("unasked") << QString() << QString() << false;
-        QTest::newRow("switched off") << "TORVANE_DEBUG" << "0" << false;
-        QTest::newRow("TORVANE_DEBUG=1") << "TORVANE_DEBUG" << "1" << true;
-        QTest::newRow("logging rule") << "QT_LOGGING_RULES" << "torvane.debug=true" << true;
-        QTest::newRow("other category") << "QT_LOGGING_RULES" << "qt.qpa.xcb.debug=false" << false;
+        QTest::newRow("switched off") << "TORVANE_DEBUG"
+                                      << "0" << false;
+        QTest::newRow("TORVANE_DEBUG=1") << "TORVANE_DEBUG"
+                                         << "1" << true;
+        QTest::newRow("logging rule") << "QT_LOGGING_RULES"
+                                      << "torvane.debug=true" << true;
+        QTest::newRow("other category") << "QT_LOGGING_RULES"
+                                        << "qt.qpa.xcb.debug=false" << false;
     }
     void readerProgressOnlyWhenAsked()
     {
@@ -218,7 +230,9 @@ private slots:
         QFETCH(QString, value);
         QFETCH(bool, printed);
         QTemporaryDir home;
-        QCOMPARE(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-R"), QStringLiteral(TORVANE_EXAMPLES "/."), home.path()}), 0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-R"), QStringLiteral(TORVANE_EXAMPLES "/."), home.path()}),
+            0);
         QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("TORVANE_DEBUG"));
@@ -226,7 +240,8 @@ private slots:
         if (!variable.isEmpty())
             env.insert(variable, value);
         app.setProcessEnvironment(env);
-        const QString window = StartEditor(app, {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d")}, QProcess::MergedChannels);
+        const QString window = StartEditor(app, {QStringLiteral("--home"), home.path(), home.filePath("walker.p3d")},
+                                           QProcess::MergedChannels);
         QVERIFY(!window.isEmpty());
         QCOMPARE(QuitEditor(app, window), QString());
         const QString output = QString::fromLocal8Bit(app.readAll());
@@ -253,8 +268,11 @@ private slots:
         QVERIFY(wm.waitForStarted());
         QTest::qWait(500);  // it takes over the screen
         QTemporaryDir home;
-        const QMap<QString, QString> saved{{"MainLeft", "120"}, {"MainTop", "90"}, {"MainWidth", "1000"},
-                                           {"MainHeight", "700"}, {"Maximized", maximized ? "1" : "0"}};
+        const QMap<QString, QString> saved{{"MainLeft", "120"},
+                                           {"MainTop", "90"},
+                                           {"MainWidth", "1000"},
+                                           {"MainHeight", "700"},
+                                           {"Maximized", maximized ? "1" : "0"}};
         {
             QSettings ini(home.filePath("TorvaneAnim.ini"), QSettings::IniFormat);
             for (auto it = saved.begin(); it != saved.end(); ++it)
@@ -268,9 +286,9 @@ private slots:
             // The contents sit below the title bar, inside the screen; maximised they fill
             // most of it.
             QString geometry;
-            QTRY_VERIFY_WITH_TIMEOUT((geometry = Xdotool({"getwindowgeometry", window})).contains(
-                                         maximized ? QStringLiteral("Geometry: %1x").arg(screen.width())
-                                                   : QStringLiteral("Geometry: 1000x700")),
+            QTRY_VERIFY_WITH_TIMEOUT((geometry = Xdotool({"getwindowgeometry", window}))
+                                         .contains(maximized ? QStringLiteral("Geometry: %1x").arg(screen.width())
+                                                             : QStringLiteral("Geometry: 1000x700")),
                                      10000);
             const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+)")).match(geometry);
             const int x = m.captured(1).toInt(), y = m.captured(2).toInt();

@@ -135,7 +135,9 @@ private slots:
     // and the last frame show only the side there is.
     void onionFrames_data()
     {
-        QTest::addColumn<int>("current"); QTest::addColumn<int>("n"); QTest::addColumn<IntList>("shown");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<IntList>("shown");
         QTest::newRow("middle, one") << 2 << 1 << IntList{-101, 3};
         QTest::newRow("middle, two") << 2 << 2 << IntList{-100, 4, -101, 3};
         QTest::newRow("first") << 0 << 2 << IntList{2, 1};
@@ -145,7 +147,9 @@ private slots:
     }
     void onionFrames()
     {
-        QFETCH(int, current); QFETCH(int, n); QFETCH(IntList, shown);
+        QFETCH(int, current);
+        QFETCH(int, n);
+        QFETCH(IntList, shown);
         TEditor e;
         Start(e);
         e.Anim().SetActStep(current);
@@ -169,8 +173,9 @@ private slots:
         SetOptions(e, [](TEditorOptions& o) { o.OnionFrames = 2; });
         const TDrawing onion(e);
         QCOMPARE(e.Models().front()->DisplayPoints.size(), shown.size());
-        QVERIFY(std::equal(shown.begin(), shown.end(), e.Models().front()->DisplayPoints.begin(),
-                           [](const TDisplayPoint& a, const TDisplayPoint& b) { return a.X == b.X && a.Y == b.Y && a.Z == b.Z; }));
+        QVERIFY(
+            std::equal(shown.begin(), shown.end(), e.Models().front()->DisplayPoints.begin(),
+                       [](const TDisplayPoint& a, const TDisplayPoint& b) { return a.X == b.X && a.Y == b.Y && a.Z == b.Z; }));
         const std::set<uint32_t> tints{OnionViewColor(false, 1, 2), OnionViewColor(false, 2, 2), OnionViewColor(true, 1, 2),
                                        OnionViewColor(true, 2, 2)};
         QCOMPARE(tints.size(), size_t(4));  // four colours, none of them the arm's
@@ -208,7 +213,9 @@ private slots:
         e.SetSelection({e.Forest().Find("arm")}, e.Forest().Find("arm"));
         QVERIFY(!e.BeginEdit().Refusal);
         QVERIFY(e.EditTick(false, false, 0, 5, 0));
-        { TDrawing d(e); }
+        {
+            TDrawing d(e);
+        }
         QCOMPARE(e.OnionSkin().PosedCount(), posed);
         QVERIFY(e.ApplyEdit());
         e.Pose();
@@ -244,7 +251,8 @@ private slots:
             int joined = 0, now = 0;
             for (const TChartItem& it : items)
                 joined += it.Kind == TChartItemKind::JoinedMark && it.Aux == PathDotCode;
-            const TChartItem& last = items[d.Items[v].Decorations()[d.Items[v].Decorations().size() - 3]];  // before the two axis letters
+            const TChartItem& last =
+                items[d.Items[v].Decorations()[d.Items[v].Decorations().size() - 3]];  // before the two axis letters
             now += last.Kind == TChartItemKind::Mark && last.Aux == PathNowCode;
             QCOMPARE(QList<int>({joined, now}), QList<int>({5, 1}));
             const TViewPoint p = ViewProject(TViewKind(v), path.Points[3].x, path.Points[3].y, path.Points[3].z);
@@ -267,7 +275,9 @@ private slots:
     // How the views show is no step.
     void onionSwitch_data()
     {
-        QTest::addColumn<QStringList>("ops"); QTest::addColumn<int>("frames"); QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("ops");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("count");
         QTest::newRow("on at first") << QStringList{"on"} << 1 << 1;
         QTest::newRow("a count switches on") << QStringList{"count 3"} << 3 << 3;
         QTest::newRow("off keeps the count") << QStringList{"count 4", "off"} << 0 << 4;
@@ -279,7 +289,9 @@ private slots:
     }
     void onionSwitch()
     {
-        QFETCH(QStringList, ops); QFETCH(int, frames); QFETCH(int, count);
+        QFETCH(QStringList, ops);
+        QFETCH(int, frames);
+        QFETCH(int, count);
         TEditor e;
         Start(e);
         for (const QString& op : ops) {

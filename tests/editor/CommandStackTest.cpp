@@ -86,7 +86,8 @@ private slots:
             names << t.S.UndoName();
             t.S.Undo();
         }
-        QCOMPARE(names, (QStringList{"Add 9", "Add 8", "Add 7", "Add 5", "Add 4", "Add 1"}));  // a merged step keeps its first name
+        QCOMPARE(names,
+                 (QStringList{"Add 9", "Add 8", "Add 7", "Add 5", "Add 4", "Add 1"}));  // a merged step keeps its first name
         QCOMPARE(t.Value, 0);
         QVERIFY(t.S.Redo());
         t.Add(1, 1, "drag");  // not into a step that was undone and redone
@@ -101,7 +102,7 @@ private slots:
         QTest::addColumn<int>("bytes");
         QTest::addColumn<QList<int>>("sizes");  // of the steps pushed, adding 1, 2, 4, ...
         QTest::addColumn<int>("kept");
-        QTest::addColumn<int>("undone");        // the value after undoing all that is kept
+        QTest::addColumn<int>("undone");  // the value after undoing all that is kept
         QTest::newRow("steps") << 3 << 1000 << QList<int>{10, 10, 10, 10, 10} << 3 << 3;
         QTest::newRow("bytes") << 100 << 25 << QList<int>{10, 10, 10, 10} << 2 << 3;
         QTest::newRow("a big newest step") << 100 << 25 << QList<int>{10, 10, 40} << 1 << 3;
@@ -109,7 +110,11 @@ private slots:
     }
     void limits()
     {
-        QFETCH(int, steps); QFETCH(int, bytes); QFETCH(QList<int>, sizes); QFETCH(int, kept); QFETCH(int, undone);
+        QFETCH(int, steps);
+        QFETCH(int, bytes);
+        QFETCH(QList<int>, sizes);
+        QFETCH(int, kept);
+        QFETCH(int, undone);
         TStack t;
         t.S.SetLimits(steps, size_t(bytes));
         for (qsizetype i = 0; i < sizes.size(); ++i)

@@ -17,7 +17,10 @@ private slots:
     void brokenFiles_data() { QVERIFY(AddTableRows("editor/broken-files.table")); }
     void brokenFiles()
     {
-        QFETCH(QString, broken); QFETCH(QStringList, messages); QFETCH(QString, shape); QFETCH(int, models);
+        QFETCH(QString, broken);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, shape);
+        QFETCH(int, models);
         QTemporaryDir dir;
         const QDir d(dir.path());
         QByteArray robot = Robot().Build();
@@ -30,7 +33,8 @@ private slots:
         cut.Add("arm", "body", 0, 0, 0);
         cut.Add("leg", "nobody", 0, 0, 0);
         cut.Count = 5;  // more records than the file holds
-        QVERIFY(WriteBytesFile(d.filePath("robot.p3d"), robot) && WriteBytesFile(d.filePath("LinkData/robot.lpv"), broken == "links" ? cut.Build() : RobotLinks()));
+        QVERIFY(WriteBytesFile(d.filePath("robot.p3d"), robot) &&
+                WriteBytesFile(d.filePath("LinkData/robot.lpv"), broken == "links" ? cut.Build() : RobotLinks()));
         if (broken != "lamp")
             QVERIFY(Lamp().WriteTo(d.filePath("lamp.p3d")));
         TEditor e;

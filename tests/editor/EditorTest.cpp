@@ -42,7 +42,10 @@ void SetOptions(TEditor& e, const std::function<void(TEditorOptions&)>& set)
     e.SetOptions(o);
 }
 
-bool Near(const TVec3& a, const TVec3& b) { return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6; }
+bool Near(const TVec3& a, const TVec3& b)
+{
+    return std::abs(a.x - b.x) < 1e-6 && std::abs(a.y - b.y) < 1e-6 && std::abs(a.z - b.z) < 1e-6;
+}
 
 // The flags of every Changed the spy saw.
 unsigned Reported(const QSignalSpy& spy)
@@ -90,7 +93,8 @@ QStringList DrawnSegments(TEditor& e, bool fromScratch)
         options.AllPolygons = o.AllPolygons;
         options.Environment = o.Environment;
         ClearViews(views);
-        DrawViews(e.Models(), e.TreeOrder(), e.Cache(), e.ComponentPoses(), options, e.Params(), views, size, size, ranges, changed);
+        DrawViews(e.Models(), e.TreeOrder(), e.Cache(), e.ComponentPoses(), options, e.Params(), views, size, size, ranges,
+                  changed);
     } else {
         e.DrawViews(views, size, size, ranges, changed);
     }
@@ -187,15 +191,24 @@ private slots:
         QTest::addColumn<bool>("animated");  // the walk loaded before the operation
         QTest::addColumn<TOp>("op");
         QTest::addColumn<unsigned>("reported");  // flags the operation's signals must carry
-        const auto row = [](const char* name, bool animated, unsigned reported, const TOp& op) { QTest::newRow(name) << animated << op << reported; };
-        row("load", false, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); });
-        row("failed load", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); });
+        const auto row = [](const char* name, bool animated, unsigned reported, const TOp& op) {
+            QTest::newRow(name) << animated << op << reported;
+        };
+        row("load", false, ChangeDocument | ChangeModel | ChangePose,
+            [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("walk.rtm")); });
+        row("failed load", true, ChangeDocument | ChangePose,
+            [](TEditor& e, const QDir& d) { e.LoadAnimation(d.filePath("bad.rtm")); });
         row("clear", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); });
-        row("delete", true, ChangeDocument | ChangePose,
-            [](TEditor& e, const QDir&) { e.Anim().SetActStep(1); QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty()); });
+        row("delete", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
+            e.Anim().SetActStep(1);
+            QVERIFY(e.Anim().DeleteCurrentFrame().isEmpty());
+        });
         row("timer mirror", true, ChangeDocument | ChangePose,
             [](TEditor& e, const QDir&) { QCOMPARE(e.Anim().MirrorRange(0, 2).Status, TTimingStatus::Done); });
-        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) { e.Anim().MirrorRange(0, 2); QVERIFY(e.Undo()); });
+        row("undo", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
+            e.Anim().MirrorRange(0, 2);
+            QVERIFY(e.Undo());
+        });
         row("new animation", true, ChangeDocument | ChangeModel | ChangePose, [](TEditor& e, const QDir&) {
             e.StartNewAnimation();
             QVERIFY(e.CreateNewAnimation({QStringLiteral("arm")}).isEmpty());
@@ -204,7 +217,8 @@ private slots:
             e.StartNewAnimation();
             QVERIFY(e.Undo() && e.Redo());
         });
-        row("model reload", true, ChangeModel | ChangePose, [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
+        row("model reload", true, ChangeModel | ChangePose,
+            [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });
         row("pivot mode", true, ChangeOptions | ChangePose, WithOptions([](TEditorOptions& o) { o.PivotMode = true; }));
         row("pivot mode left", true, ChangeOptions | ChangePose, [](TEditor& e, const QDir&) {
             SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
@@ -222,7 +236,9 @@ private slots:
     }
     void everyChangeIsReportedAndShown()
     {
-        QFETCH(bool, animated); QFETCH(TOp, op); QFETCH(unsigned, reported);
+        QFETCH(bool, animated);
+        QFETCH(TOp, op);
+        QFETCH(unsigned, reported);
         TEditor e;
         Start(e, animated);
         QCOMPARE(ShownArmX(e), ExpectedArmX(e));
@@ -235,8 +251,10 @@ private slots:
     void viewsFollowModelEdits_data()
     {
         QTest::addColumn<TOp>("op");
-        QTest::newRow("hide") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.SetHidden(e.Forest().Find(QStringLiteral("arm")), true)); });
-        QTest::newRow("colour") << TOp([](TEditor& e, const QDir&) { QVERIFY(e.SetColor(e.Forest().Find(QStringLiteral("hand")), 0x0000FFu)); });
+        QTest::newRow("hide") << TOp(
+            [](TEditor& e, const QDir&) { QVERIFY(e.SetHidden(e.Forest().Find(QStringLiteral("arm")), true)); });
+        QTest::newRow("colour") << TOp(
+            [](TEditor& e, const QDir&) { QVERIFY(e.SetColor(e.Forest().Find(QStringLiteral("hand")), 0x0000FFu)); });
         QTest::newRow("undo") << TOp([](TEditor& e, const QDir&) {
             QVERIFY(e.SetHidden(e.Forest().Find(QStringLiteral("body")), false));  // hidden by the load
             QVERIFY(e.SetColor(e.Forest().Find(QStringLiteral("hand")), 0x0000FFu));
@@ -280,7 +298,10 @@ private slots:
     void refusals_data() { QVERIFY(AddTableRows("editor/refusals.table")); }
     void refusals()
     {
-        QFETCH(bool, model); QFETCH(QString, anim); QFETCH(QString, refusal); QFETCH(bool, resetFrame);
+        QFETCH(bool, model);
+        QFETCH(QString, anim);
+        QFETCH(QString, refusal);
+        QFETCH(bool, resetFrame);
         TEditor e;
         Start(e, anim.isEmpty() ? nullptr : qPrintable(anim), model);
         if (model)
@@ -288,7 +309,9 @@ private slots:
         QSignalSpy spy(&e, &TEditor::Changed);
         QCOMPARE(QString::fromLatin1(e.BeginEdit().Refusal), refusal);
         // Editing, a tick that acts, what Restore counts, Apply done, and the signals: none of them.
-        QCOMPARE(QList<int>({e.Editing(), e.EditTick(true, true, 0, 0, 10), e.RestoreEdit(true), e.ApplyEdit(), int(spy.count())}), QList<int>(5, 0));
+        QCOMPARE(
+            QList<int>({e.Editing(), e.EditTick(true, true, 0, 0, 10), e.RestoreEdit(true), e.ApplyEdit(), int(spy.count())}),
+            QList<int>(5, 0));
         QCOMPARE(e.ResetFrame(), resetFrame);
         QCOMPARE(e.History().CanUndo(), resetFrame);
     }
@@ -299,7 +322,11 @@ private slots:
     void ticks_data() { QVERIFY(AddTableRows("editor/edit-ticks.table")); }
     void ticks()
     {
-        QFETCH(bool, rotate); QFETCH(bool, relative); QFETCH(QList<double>, slider); QFETCH(int, ticks); QFETCH(QList<double>, hand);
+        QFETCH(bool, rotate);
+        QFETCH(bool, relative);
+        QFETCH(QList<double>, slider);
+        QFETCH(int, ticks);
+        QFETCH(QList<double>, hand);
         TEditor e;
         Start(e, "still.rtm");
         Select(e, "arm");
@@ -324,7 +351,10 @@ private slots:
         e.Anim().SetActStep(1);
         const std::vector<TMatrix12f> stored = Frame(e, 1);
         Select(e, "arm");
-        const auto tick5 = [&] { for (int i = 0; i < 5; ++i) e.EditTick(true, true, 7.3, 0, -4.2); };
+        const auto tick5 = [&] {
+            for (int i = 0; i < 5; ++i)
+                e.EditTick(true, true, 7.3, 0, -4.2);
+        };
         e.BeginEdit();
         tick5();
         QVERIFY(Narrow(Act(e, "arm")) != stored[0]);
@@ -412,7 +442,10 @@ private slots:
         Select(e, "hand");
         QCOMPARE(std::pair(spy.count(), Reported(spy)), std::pair(qsizetype(1), unsigned(ChangeSelection)));
         T3dScene scene;
-        const auto hasPivot = [&] { e.Build3d(scene); return scene.HasPivot; };
+        const auto hasPivot = [&] {
+            e.Build3d(scene);
+            return scene.HasPivot;
+        };
         QVERIFY(!hasPivot());
         SetOptions(e, [](TEditorOptions& o) { o.PivotMode = true; });
         QVERIFY(hasPivot());
@@ -440,18 +473,22 @@ private slots:
     void editKeepsToItsFrame_data()
     {
         QTest::addColumn<bool>("ticked");  // the sliders changed the arm before the frame moved
-        QTest::addColumn<bool>("apply");   // the answer to "Apply the changes to frame 0?"
+        QTest::addColumn<bool>("apply");  // the answer to "Apply the changes to frame 0?"
         QTest::newRow("untouched") << false << false;
         QTest::newRow("changed, applied") << true << true;
         QTest::newRow("changed, dropped") << true << false;
     }
     void editKeepsToItsFrame()
     {
-        QFETCH(bool, ticked); QFETCH(bool, apply);
+        QFETCH(bool, ticked);
+        QFETCH(bool, apply);
         TEditor e;
         Start(e, "sample.rtm");
         QStringList asked;
-        e.Ask = [&](const QString& q) { asked << q; return apply; };
+        e.Ask = [&](const QString& q) {
+            asked << q;
+            return apply;
+        };
         std::vector<TMatrix12f> frame0 = Frame(e, 0);
         const std::vector<TMatrix12f> frame1 = Frame(e, 1);
         Select(e, "arm");
@@ -487,14 +524,18 @@ private slots:
         QTest::newRow("model load") << reload << false << false << true;
         QTest::newRow("model load, changed, applied") << reload << true << true << true;
         QTest::newRow("model load, changed, dropped") << reload << true << false << true;
-        QTest::newRow("animation load") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadAnimation(d.filePath("walk.rtm"))); })
-                                        << true << true << false;
+        QTest::newRow("animation load") << TOp([](TEditor& e, const QDir& d) {
+            QVERIFY(e.LoadAnimation(d.filePath("walk.rtm")));
+        }) << true << true << false;
         QTest::newRow("unload") << TOp([](TEditor& e, const QDir&) { e.Anim().ClearAnimation(); }) << false << false << false;
         QTest::newRow("new animation") << TOp([](TEditor& e, const QDir&) { e.StartNewAnimation(); }) << false << false << false;
     }
     void loadsEndTheEdit()
     {
-        QFETCH(TOp, op); QFETCH(bool, ticked); QFETCH(bool, apply); QFETCH(bool, kept);
+        QFETCH(TOp, op);
+        QFETCH(bool, ticked);
+        QFETCH(bool, apply);
+        QFETCH(bool, kept);
         TEditor e;
         Start(e, "sample.rtm");
         int asked = 0;
@@ -575,7 +616,8 @@ private slots:
         e.ReplaceAnimation(QStringLiteral("Recover"), std::move(next));
         const auto replaced = [&e, this] {
             QCOMPARE(e.Document().AnimSelections.Names(), QStringList{"leg"});
-            QCOMPARE(std::tuple(e.Document().FrameCount(), e.Document().AnimStepCount, e.Document().ActAnimStep), std::tuple(3, 3, 0));
+            QCOMPARE(std::tuple(e.Document().FrameCount(), e.Document().AnimStepCount, e.Document().ActAnimStep),
+                     std::tuple(3, 3, 0));
             QCOMPARE(e.Document().AnimFrames.Entries(1)[0].Matrix[9], 0.5f);
             QCOMPARE(e.Document().TotalMove, (std::array<float, 3>{0, 0, 2}));
             QCOMPARE(std::pair(e.Document().AnimFileName, Hidden(e)),
@@ -661,7 +703,8 @@ private slots:
     }
     void lookAndOptionsReportedApart()
     {
-        QFETCH(TOp, op); QFETCH(unsigned, reported);
+        QFETCH(TOp, op);
+        QFETCH(unsigned, reported);
         TEditor e;
         Start(e, true);
         QSignalSpy spy(&e, &TEditor::Changed);
@@ -681,7 +724,8 @@ private slots:
             SetOptions(e, [](TEditorOptions& o) { o.Show = TComponentShow::None; });
             QVERIFY(e.ShowAnimatedOnly());
         });
-        QTest::newRow("animation loaded") << TOp([](TEditor& e, const QDir& d) { QVERIFY(e.LoadAnimation(d.filePath("sample.rtm"))); });
+        QTest::newRow("animation loaded") << TOp(
+            [](TEditor& e, const QDir& d) { QVERIFY(e.LoadAnimation(d.filePath("sample.rtm"))); });
         QTest::newRow("new animation") << TOp([](TEditor& e, const QDir&) {
             e.StartNewAnimation();
             QVERIFY(e.CreateNewAnimation({QStringLiteral("leg")}).isEmpty());

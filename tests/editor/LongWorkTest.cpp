@@ -18,7 +18,7 @@
 #include <functional>
 
 namespace {
-constexpr int CrowdBoxes = 4000;   // about 3 MB of model: a dozen pieces for the reader
+constexpr int CrowdBoxes = 4000;  // about 3 MB of model: a dozen pieces for the reader
 constexpr int WalkFrames = 20000;  // about 3 MB of animation: a few megabytes for the reader
 
 // The robot with a crowd of boxes beside it, in a selection of their own.
@@ -57,7 +57,8 @@ struct TRunner {
 
 QByteArray Hash(const void* data, size_t size)
 {
-    return QCryptographicHash::hash(QByteArrayView(static_cast<const char*>(data), qsizetype(size)), QCryptographicHash::Md5).toHex();
+    return QCryptographicHash::hash(QByteArrayView(static_cast<const char*>(data), qsizetype(size)), QCryptographicHash::Md5)
+        .toHex();
 }
 
 // Everything a cancelled operation must leave alone: the models and the hierarchy, the
@@ -68,10 +69,16 @@ QStringList State(const TEditor& e, const QString& folder)
     s << "model " + e.ModelFileName() << QStringLiteral("models %1").arg(e.Models().size());
     for (const TComponentNode& n : e.Forest().Nodes()) {
         const TSelection* c = n.Component;
-        s << QStringLiteral("%1%2 %3 %4,%5,%6").arg(QString(n.Level, '-'), c->Name).arg(c->Hidden).arg(c->Pivot[0]).arg(c->Pivot[1]).arg(c->Pivot[2]);
+        s << QStringLiteral("%1%2 %3 %4,%5,%6")
+                 .arg(QString(n.Level, '-'), c->Name)
+                 .arg(c->Hidden)
+                 .arg(c->Pivot[0])
+                 .arg(c->Pivot[1])
+                 .arg(c->Pivot[2]);
     }
     const TAnimDocument& doc = e.Document();
-    s << "anim " + doc.AnimFileName << QStringLiteral("steps %1 at %2 move %3").arg(doc.AnimStepCount).arg(doc.ActAnimStep).arg(doc.TotalMove[0]);
+    s << "anim " + doc.AnimFileName
+      << QStringLiteral("steps %1 at %2 move %3").arg(doc.AnimStepCount).arg(doc.ActAnimStep).arg(doc.TotalMove[0]);
     s << "times " + Hash(doc.AnimFrames.Times().data(), doc.AnimFrames.Times().size_bytes());
     s << "entries " + Hash(doc.AnimFrames.AllEntries().data(), doc.AnimFrames.AllEntries().size_bytes());
     s << QStringLiteral("undo %1 \"%2\" of %3, unsaved %4 %5")
@@ -80,9 +87,11 @@ QStringList State(const TEditor& e, const QString& folder)
              .arg(e.History().Count())
              .arg(e.AnimationUnsaved())
              .arg(e.ModelUnsaved());
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories); it.hasNext();) {
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+         it.hasNext();) {
         QFile f(it.next());
-        s << "file " + it.fileName() + " " + (f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5).toHex() : "?");
+        s << "file " + it.fileName() + " " +
+                 (f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5).toHex() : "?");
     }
     return s;
 }
@@ -184,7 +193,8 @@ private slots:
     {
         QTest::addColumn<TOp>("op");
         QTest::addColumn<QString>("text");
-        const QStringList texts{"Loading other.p3d...", "Loading run.rtm...", "Saving...", "Exporting...", "Exporting...", "Exporting..."};
+        const QStringList texts{"Loading other.p3d...", "Loading run.rtm...", "Saving...",
+                                "Exporting...",         "Exporting...",       "Exporting..."};
         int i = 0;
         for (const auto& [name, op] : Ops())
             QTest::newRow(name) << op << texts[i++];

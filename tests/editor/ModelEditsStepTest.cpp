@@ -39,7 +39,9 @@ struct TRobot {
             out << QStringLiteral("%1%2=%3 %4 %5,%6,%7%8")
                        .arg(QString(n.Level, '-'), s.Name, s.DisplayName)
                        .arg(s.Color)
-                       .arg(s.Pivot[0]).arg(s.Pivot[1]).arg(s.Pivot[2])
+                       .arg(s.Pivot[0])
+                       .arg(s.Pivot[1])
+                       .arg(s.Pivot[2])
                        .arg(s.Hidden ? "*" : "");
         }
         return out.join(' ');
@@ -60,9 +62,10 @@ private slots:
         QTest::addColumn<TEdit>("edit");
         QTest::addColumn<QString>("name");
         QTest::addColumn<unsigned>("unsaved");  // after the edit
-        QTest::addColumn<unsigned>("undone");   // after its undo
+        QTest::addColumn<unsigned>("undone");  // after its undo
         const TEdit nothing = [](TRobot&) { return true; };
-        const auto row = [&](const char* name, unsigned files, const TEdit& edit, unsigned undone = 0, const TEdit& prepare = {}) {
+        const auto row = [&](const char* name, unsigned files, const TEdit& edit, unsigned undone = 0,
+                             const TEdit& prepare = {}) {
             QTest::newRow(name) << (prepare ? prepare : nothing) << edit << QString::fromLatin1(name) << files << undone;
         };
         row("Change Color", FileColors, [](TRobot& r) { return r.E.SetColor(r.Node("leg"), 0x123456); });
@@ -72,18 +75,25 @@ private slots:
         row("Move one level up", FileLinking, [](TRobot& r) { return r.E.MoveUp(r.Node("hand")); });
         row("Hide", 0, [](TRobot& r) { return r.E.SetHidden(r.Node("arm"), true); });
         row("Hide All", 0, [](TRobot& r) { return r.E.HideAll(); });
-        row("Show Animated Only", 0, [](TRobot& r) { return r.E.ShowAnimatedOnly(); }, 0,
+        row(
+            "Show Animated Only", 0, [](TRobot& r) { return r.E.ShowAnimatedOnly(); }, 0,
             [](TRobot& r) { return r.E.LoadAnimation(r.Path("walk.rtm")) && r.E.ShowAll(); });
-        row("Select Translation File", 0, [](TRobot& r) {  // the names are the file's: saved
-            TIniFile names(r.Path("n.tsl"));
-            names.WriteString("Translation", "BODY", "Trunk");
-            return names.UpdateFile() && r.E.ApplyNamesFile(r.Path("n.tsl"));
-        }, FileNames);
-        row("Select Color File", 0, [](TRobot& r) {
-            TIniFile colors(r.Path("c.clr"));
-            colors.WriteString("ColorDef", "arm", "$FF");
-            return colors.UpdateFile() && r.E.ApplyColorsFile(r.Path("c.clr"));
-        }, FileColors);
+        row(
+            "Select Translation File", 0,
+            [](TRobot& r) {  // the names are the file's: saved
+                TIniFile names(r.Path("n.tsl"));
+                names.WriteString("Translation", "BODY", "Trunk");
+                return names.UpdateFile() && r.E.ApplyNamesFile(r.Path("n.tsl"));
+            },
+            FileNames);
+        row(
+            "Select Color File", 0,
+            [](TRobot& r) {
+                TIniFile colors(r.Path("c.clr"));
+                colors.WriteString("ColorDef", "arm", "$FF");
+                return colors.UpdateFile() && r.E.ApplyColorsFile(r.Path("c.clr"));
+            },
+            FileColors);
         row("Load Pivots and Linking", FileLinking, [](TRobot& r) {
             TLpvBuilder l;
             l.Add("leg", "arm", 5, 5, 5);
@@ -92,7 +102,11 @@ private slots:
     }
     void eachEditIsOneStep()
     {
-        QFETCH(TEdit, prepare); QFETCH(TEdit, edit); QFETCH(QString, name); QFETCH(unsigned, unsaved); QFETCH(unsigned, undone);
+        QFETCH(TEdit, prepare);
+        QFETCH(TEdit, edit);
+        QFETCH(QString, name);
+        QFETCH(unsigned, unsaved);
+        QFETCH(unsigned, undone);
         TRobot r;
         QVERIFY(prepare(r));
         const int before = r.E.History().Count();

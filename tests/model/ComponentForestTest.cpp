@@ -13,7 +13,10 @@ private slots:
     void hierarchyOperations_data() { QVERIFY(AddTableRows("model/forest-operations.table")); }
     void hierarchyOperations()
     {
-        QFETCH(QString, forest); QFETCH(QString, op); QFETCH(bool, done); QFETCH(QString, shape);
+        QFETCH(QString, forest);
+        QFETCH(QString, op);
+        QFETCH(bool, done);
+        QFETCH(QString, shape);
         TForest f(forest);
         const QStringList w = op.split(' ');
         const int node = f.Node(w[1]);
@@ -26,7 +29,10 @@ private slots:
     void setHidden_data() { QVERIFY(AddTableRows("model/forest-hidden.table")); }
     void setHidden()
     {
-        QFETCH(QString, hidden); QFETCH(QString, node); QFETCH(bool, hide); QFETCH(QString, shape);
+        QFETCH(QString, hidden);
+        QFETCH(QString, node);
+        QFETCH(bool, hide);
+        QFETCH(QString, shape);
         TForest f("body arm<body hand<arm leg<body");
         for (const QString& name : hidden.split(' ', Qt::SkipEmptyParts))
             f.Forest.MutableComponent(f.Node(name))->Hidden = true;
@@ -39,7 +45,8 @@ private slots:
     void find()
     {
         TForest f("arm Arm");
-        QCOMPARE((QList<int>{f.Forest.Find("arm"), f.Forest.Find("Arm"), f.Forest.Find("ARM"), f.Forest.Find("")}), (QList<int>{0, 1, -1, -1}));
+        QCOMPARE((QList<int>{f.Forest.Find("arm"), f.Forest.Find("Arm"), f.Forest.Find("ARM"), f.Forest.Find("")}),
+                 (QList<int>{0, 1, -1, -1}));
     }
 
     // Many names at once find what one at a time finds: exactly, and of two components of
@@ -62,7 +69,9 @@ private slots:
     void subtreeNames_data() { QVERIFY(AddTableRows("model/subtree-names.table")); }
     void subtreeNames()
     {
-        QFETCH(QString, forest); QFETCH(QList<int>, selected); QFETCH(QString, names);
+        QFETCH(QString, forest);
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, names);
         QCOMPARE(SubtreeNames(TForest(forest).Forest.Nodes(), {selected.begin(), selected.end()}).join(' '), names);
     }
 };

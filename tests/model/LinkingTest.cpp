@@ -28,7 +28,10 @@ QString Show(const TLinkReadResult& r)
 // The linking file applied in one pass is checked against the way it was applied before:
 // record by record, each a link in the forest followed by a sort of the whole forest. A case
 // is a forest to start from (as ForestFixture.h reads it) and the records to apply.
-struct TLinkCase { QString Forest; std::vector<TLinkRecord> Records; };
+struct TLinkCase {
+    QString Forest;
+    std::vector<TLinkRecord> Records;
+};
 
 struct TTree : TForest {
     explicit TTree(const TLinkCase& c) : TForest(c.Forest) {}
@@ -57,8 +60,13 @@ struct TTree : TForest {
         QStringList out;
         for (int node : Forest.TreeIndices()) {
             const TSelection* s = Forest.Component(node);
-            out << QString("%1#%2 %3/%4 %5,%6,%7").arg(QString(Forest.Level(node), '.')).arg(node)
-                       .arg(s->Name, s->DisplayName).arg(s->Pivot[0]).arg(s->Pivot[1]).arg(s->Pivot[2]);
+            out << QString("%1#%2 %3/%4 %5,%6,%7")
+                       .arg(QString(Forest.Level(node), '.'))
+                       .arg(node)
+                       .arg(s->Name, s->DisplayName)
+                       .arg(s->Pivot[0])
+                       .arg(s->Pivot[1])
+                       .arg(s->Pivot[2]);
         }
         return out;
     }
@@ -99,7 +107,8 @@ private slots:
 
     void path()
     {
-        QFETCH(QString, fileName); QFETCH(QString, lpv);
+        QFETCH(QString, fileName);
+        QFETCH(QString, lpv);
         QCOMPARE(LinkFilePath(QStringLiteral("/nowhere/LinkData"), fileName), "/nowhere/LinkData/" + lpv);
         QCOMPARE(LinkFilePath(QStringLiteral("/nowhere/LinkData/"), fileName), "/nowhere/LinkData/" + lpv);
     }
@@ -107,7 +116,8 @@ private slots:
     void writeLayoutAndRoundTrip()
     {
         const QString longName = QStringLiteral("a_component_name_that_is_far_too_long_for_it");
-        const std::vector<TLinkRecord> records{{"body", "", {0.5f, -1.25f, 3}}, {"arm", "body", {1, 2, 3}}, {longName, longName.left(31), {-0.f, 1e-7f, 1e30f}}};
+        const std::vector<TLinkRecord> records{
+            {"body", "", {0.5f, -1.25f, 3}}, {"arm", "body", {1, 2, 3}}, {longName, longName.left(31), {-0.f, 1e-7f, 1e30f}}};
         const QByteArray bytes = WriteLinkingBytes(records);
         QCOMPARE(bytes.size(), 8 + 3 * 76);
         QCOMPARE(bytes.left(8), QByteArray::fromHex("0100000003000000"));
@@ -136,7 +146,11 @@ private slots:
         TLpvBuilder three;
         three.Add("a", "", 1, 1, 1).Add("b", "a", 2, 2, 2).Add("c", "b", 3, 3, 3);
         const QByteArray full = three.Build();
-        const auto count = [&](int32_t n) { TLpvBuilder b = three; b.Count = n; return b.Build(); };
+        const auto count = [&](int32_t n) {
+            TLpvBuilder b = three;
+            b.Count = n;
+            return b.Build();
+        };
         QTest::newRow("complete") << full << 3 << false;
         QTest::newRow("last pivot cut") << full.chopped(1) << 2 << true;
         QTest::newRow("no count") << full.left(5) << 0 << true;
@@ -148,7 +162,9 @@ private slots:
 
     void shortFiles()
     {
-        QFETCH(QByteArray, bytes); QFETCH(int, records); QFETCH(bool, error);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, records);
+        QFETCH(bool, error);
         const QStringList all{"a< 1 1 1", "b<a 2 2 2", "c<b 3 3 3"};
         QCOMPARE(Show(ReadLinkingBytes(bytes)), (QStringList{error ? "Stream read error" : ""} + all.mid(0, records)).join('|'));
     }
@@ -173,7 +189,8 @@ private slots:
     void sameTreeAsOneByOne_data() { QVERIFY(AddTableRows("model/link-passes.table")); }
     void sameTreeAsOneByOne()
     {
-        QFETCH(QString, forest); QFETCH(QStringList, records);
+        QFETCH(QString, forest);
+        QFETCH(QStringList, records);
         TLinkCase c = forest.startsWith("random ") ? Random(forest.section(' ', 1).toUInt(), 40, 120) : TLinkCase{forest, {}};
         for (const QString& r : records)
             c.Records.push_back(Rec(r.section('<', 0, 0), r.section('<', 1).section('=', 0, 0), r.section('=', 1).toFloat()));

@@ -13,9 +13,13 @@ private slots:
     void recordAndBothSides_data() { QVERIFY(AddTableRows("model/model-edits.table")); }
     void recordAndBothSides()
     {
-        QFETCH(QString, edit); QFETCH(QStringList, kindNames); QFETCH(QString, shape); QFETCH(QStringList, touched);
+        QFETCH(QString, edit);
+        QFETCH(QStringList, kindNames);
+        QFETCH(QString, shape);
+        QFETCH(QStringList, touched);
         const auto in = [&kindNames](const char* name, unsigned kind) { return kindNames.contains(name) ? kind : 0u; };
-        const unsigned kinds = in("linking", EditLinking) | in("names", EditNames) | in("colors", EditColors) | in("hidden", EditHidden);
+        const unsigned kinds = in("linking", EditLinking) | in("names", EditNames) | in("colors", EditColors) |
+                               in("hidden", EditHidden);
         TForest m("a b<a c<a d");
         m.Forest.Sort();
         const QString shapeBefore = m.Shape();

@@ -23,8 +23,13 @@ private slots:
     void unreadableFilesAreNamed_data() { QVERIFY(AddTableRows("model/unreadable-setup.table")); }
     void unreadableFilesAreNamed()
     {
-        QFETCH(QString, file); QFETCH(QString, how); QFETCH(QString, message); QFETCH(int, unread);
-        QFETCH(bool, linked); QFETCH(QString, shape); QFETCH(QString, body);
+        QFETCH(QString, file);
+        QFETCH(QString, how);
+        QFETCH(QString, message);
+        QFETCH(int, unread);
+        QFETCH(bool, linked);
+        QFETCH(QString, shape);
+        QFETCH(QString, body);
         QTemporaryDir dir;
         const QDir d(dir.path());
         QVERIFY(Robot().WriteTo(d.filePath("robot.p3d")) && Lamp().WriteTo(d.filePath("lamp.p3d")));
@@ -51,8 +56,12 @@ private slots:
         setup.ColorFile = d.filePath("c.clr");
         QVERIFY(setup.Load(d.filePath("robot.p3d")));
         noOverride.reset();
-        QCOMPARE(said.replaceInStrings(dir.path(), "%1"),
-                 message.isEmpty() ? QStringList() : QStringList{QString(message).replace("EISDIR", SystemErrorText(EISDIR)).replace("EACCES", SystemErrorText(EACCES))});
+        QCOMPARE(
+            said.replaceInStrings(dir.path(), "%1"),
+            message.isEmpty()
+                ? QStringList()
+                : QStringList{
+                      QString(message).replace("EISDIR", SystemErrorText(EISDIR)).replace("EACCES", SystemErrorText(EACCES))});
         QCOMPARE(int(setup.Unread), unread);
         QCOMPARE(setup.LinkingLoaded, linked);
         QStringList tree;

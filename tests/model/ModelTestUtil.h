@@ -15,11 +15,17 @@ inline std::unique_ptr<TP3dModell> ReadModelBytes(const QByteArray& bytes, TSele
 }
 
 // The model code reports progress on the debug channel; tests keep it quiet.
-inline void SilenceDebug() { SetDebugSink([](const QString&) {}); }
+inline void SilenceDebug()
+{
+    SetDebugSink([](const QString&) {});
+}
 
 // Collects debug lines while it lives, then silences the channel again.
 struct TDebugCapture {
-    TDebugCapture() { SetDebugSink([this](const QString& line) { Lines << line; }); }
+    TDebugCapture()
+    {
+        SetDebugSink([this](const QString& line) { Lines << line; });
+    }
     ~TDebugCapture() { SilenceDebug(); }
     QStringList Lines;
 };

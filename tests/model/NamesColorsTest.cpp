@@ -45,7 +45,8 @@ private slots:
 
     void colorValue()
     {
-        QFETCH(QString, text); QFETCH(qint64, value);
+        QFETCH(QString, text);
+        QFETCH(qint64, value);
         uint32_t color = 0xABCDEF;
         QCOMPARE(ParseColorValue(text, color), value >= 0);
         QCOMPARE(qint64(color), value >= 0 ? value : 0xABCDEF);  // untouched when invalid
@@ -68,7 +69,9 @@ private slots:
 
     void saveNames()
     {
-        QFETCH(QString, names); QFETCH(QString, before); QFETCH(QString, after);
+        QFETCH(QString, names);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
         TComponents c(names.split(','));
         TIniFile ini = Ini(before);
         QCOMPARE(SaveNames(c.ReadOnly(), ini), after != before);

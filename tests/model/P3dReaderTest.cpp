@@ -36,8 +36,15 @@ QByteArray Variant(const std::function<void(TP3dBuilder&)>& change)
 QStringList Dump(const TP3dModell& m)
 {
     const auto f = [](float x) { return QString::number(x, 'g', 9); };
-    const auto hex = [](const TMembership& b) { return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())).toHex(); };
-    QStringList out{QString("%1 %2 %3 %4 %5").arg(int(m.Status)).arg(m.ErrorText).arg(m.LodVertexCount).arg(m.LodNormalCount).arg(m.LodPolygonCount)};
+    const auto hex = [](const TMembership& b) {
+        return QByteArray(reinterpret_cast<const char*>(b.data()), qsizetype(b.size())).toHex();
+    };
+    QStringList out{QString("%1 %2 %3 %4 %5")
+                        .arg(int(m.Status))
+                        .arg(m.ErrorText)
+                        .arg(m.LodVertexCount)
+                        .arg(m.LodNormalCount)
+                        .arg(m.LodPolygonCount)};
     for (const TP3dVertex& v : m.Vertices)
         out << QString("v %1 %2 %3 %4 %5").arg(f(v.X), f(v.Y), f(v.Z)).arg(v.Flags).arg(v.ShareCount);
     for (const TP3dNormal& n : m.Normals)
@@ -48,8 +55,10 @@ QStringList Dump(const TP3dModell& m)
             out.last() += QString(" %1/%2/%3/%4").arg(c.PointIndex).arg(c.NormalIndex).arg(f(c.U), f(c.V));
     }
     for (const auto& s : m.Selections)
-        out << QString("s %1 %2 %3 %4 %5 %6 %7 %8").arg(s->Name, QString::number(s->Color), hex(s->VertexMembership), hex(s->PolygonMembership),
-                                                        f(s->Pivot[0]), f(s->Pivot[1]), f(s->Pivot[2])).arg(s->Model == &m);
+        out << QString("s %1 %2 %3 %4 %5 %6 %7 %8")
+                   .arg(s->Name, QString::number(s->Color), hex(s->VertexMembership), hex(s->PolygonMembership), f(s->Pivot[0]),
+                        f(s->Pivot[1]), f(s->Pivot[2]))
+                   .arg(s->Model == &m);
     return out;
 }
 
@@ -69,7 +78,8 @@ std::unique_ptr<TP3dModell> ReadBoth(const QByteArray& bytes, TSelection* proxy 
     const QStringList fromFile = capture.Lines + Dump(file);
     if (written && file.FileName == path && fromFile == fromMemory)
         return memory;
-    qWarning().noquote() << bytes.size() << "bytes, from memory:" << fromMemory.join('|').left(3000) << "\nfrom file:" << fromFile.join('|').left(3000);
+    qWarning().noquote() << bytes.size() << "bytes, from memory:" << fromMemory.join('|').left(3000)
+                         << "\nfrom file:" << fromFile.join('|').left(3000);
     return nullptr;
 }
 }  // namespace
@@ -105,28 +115,46 @@ private slots:
     void outcomes_data() { QVERIFY(AddTableRows("model/p3d-outcomes.table")); }
     void outcomes()
     {
-        QFETCH(QString, change); QFETCH(QString, status); QFETCH(QString, message); QFETCH(QString, kept);
+        QFETCH(QString, change);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+        QFETCH(QString, kept);
         const auto m = ReadBoth(Variant([&](TP3dBuilder& b) {
             for (const QString& command : change.split(';', Qt::SkipEmptyParts)) {
                 const QStringList w = command.split(' ', Qt::SkipEmptyParts);
                 const auto n = [&](int i) { return w.value(i).toUInt(); };
-                if (w[0] == "file") b.FileMagic = w[1].toLatin1();
-                else if (w[0] == "lod") b.LodMagic = w[1].toLatin1();
-                else if (w[0] == "tags") b.TagMagic = w[1].toLatin1();
-                else if (w[0] == "bigtag") b.AddTag("#Big#", QByteArray(10, 'x')).SizeField = n(1);
-                else if (w[0] == "size") b.Tags[n(1)].SizeField = n(2);
-                else if (w[0] == "counts") b.VertexCount = n(1), b.NormalCount = n(2), b.PolygonCount = n(3), b.EndTag = false, b.Tags.clear();
-                else if (w[0] == "corner") b.Polygons[6].VertexCount = w.size() > 4 ? n(4) : 3, b.Polygons[6].Corners[n(1)] = {n(2), n(3), 0, 0};
-                else QFAIL("unknown change");
+                if (w[0] == "file")
+                    b.FileMagic = w[1].toLatin1();
+                else if (w[0] == "lod")
+                    b.LodMagic = w[1].toLatin1();
+                else if (w[0] == "tags")
+                    b.TagMagic = w[1].toLatin1();
+                else if (w[0] == "bigtag")
+                    b.AddTag("#Big#", QByteArray(10, 'x')).SizeField = n(1);
+                else if (w[0] == "size")
+                    b.Tags[n(1)].SizeField = n(2);
+                else if (w[0] == "counts")
+                    b.VertexCount = n(1), b.NormalCount = n(2), b.PolygonCount = n(3), b.EndTag = false, b.Tags.clear();
+                else if (w[0] == "corner")
+                    b.Polygons[6].VertexCount = w.size() > 4 ? n(4) : 3, b.Polygons[6].Corners[n(1)] = {n(2), n(3), 0, 0};
+                else
+                    QFAIL("unknown change");
             }
         }));
         QVERIFY(m);
-        const QStringList statuses{"NotRead", "Ok", "BadFormat", "BadLod", "NoTags", "StreamError", "CannotOpen"};  // in the enum's order
+        const QStringList statuses{"NotRead", "Ok",          "BadFormat", "BadLod",
+                                   "NoTags",  "StreamError", "CannotOpen"};  // in the enum's order
         QCOMPARE(statuses.value(int(m->Status)), status);
         QCOMPARE(m->ErrorText, message);
         if (!kept.isEmpty())
-            QCOMPARE(QString("%1/%2/%3/%4/%5").arg(m->Vertices.size()).arg(m->Polygons.size()).arg(m->Selections.size()).arg(m->LodPolygonCount)
-                         .arg(std::count_if(m->Polygons.begin(), m->Polygons.end(), [](const TP3dPolygon& p) { return p.Valid; })), kept);
+            QCOMPARE(
+                QString("%1/%2/%3/%4/%5")
+                    .arg(m->Vertices.size())
+                    .arg(m->Polygons.size())
+                    .arg(m->Selections.size())
+                    .arg(m->LodPolygonCount)
+                    .arg(std::count_if(m->Polygons.begin(), m->Polygons.end(), [](const TP3dPolygon& p) { return p.Valid; })),
+                kept);
     }
 
     // A file is read in pieces of 256 KiB: arrays and membership lists longer than that,
@@ -166,7 +194,8 @@ private slots:
         const TP3dFile read = ReadP3dFile(b.Build());
         QCOMPARE(read.Selections.size(), size_t(1));
         const QList<uint32_t> span{read.Selections[0].FirstPoint, read.Selections[0].EndPoint};
-        const QList<uint32_t> want = members.isEmpty() ? QList<uint32_t>{0, 0} : QList<uint32_t>{uint32_t(members.first()), uint32_t(members.last()) + 1};
+        const QList<uint32_t> want = members.isEmpty() ? QList<uint32_t>{0, 0}
+                                                       : QList<uint32_t>{uint32_t(members.first()), uint32_t(members.last()) + 1};
         QCOMPARE(span, want);
     }
 
@@ -175,9 +204,10 @@ private slots:
     {
         TDebugCapture capture;
         ReadModelBytes(Variant([](TP3dBuilder& b) { b.LodCount = 3; }));
-        QCOMPARE(capture.Lines, (QStringList{"reading p3d....", "LODs: 3", "reading LOD....", "Vertex Count: 11", "Normals Count: 6",
-                                             "Polygons Count: 7", "reading vertexes....", "reading Normals....", "reading polygons....",
-                                             "read tags....", "body", "#Mass#", "skip Tag..", "Tagg Size: 40", "arm", "#EndOfFile#"}));
+        QCOMPARE(capture.Lines,
+                 (QStringList{"reading p3d....", "LODs: 3", "reading LOD....", "Vertex Count: 11", "Normals Count: 6",
+                              "Polygons Count: 7", "reading vertexes....", "reading Normals....", "reading polygons....",
+                              "read tags....", "body", "#Mass#", "skip Tag..", "Tagg Size: 40", "arm", "#EndOfFile#"}));
     }
 
     // Names as single-byte text, up to the 64 bytes of the field; default colours from a
@@ -207,7 +237,8 @@ private slots:
 
     void defaultPivot()
     {
-        QFETCH(QList<int>, list); QFETCH(int, pivotPoint);
+        QFETCH(QList<int>, list);
+        QFETCH(int, pivotPoint);
         const std::vector<int> members(list.begin(), list.end());
         TP3dBuilder b;
         for (int i = 0; i < 80; ++i)
@@ -245,7 +276,13 @@ private slots:
         const auto m = ReadBoth(TwoComponentModel().Build(), &proxy);
         QVERIFY(m && m->Status == S::Ok && m->Selections.empty() && m->Vertices.size() == 11 && m->Vertices[7].ShareCount == 0);
         // Nothing after "TAGG" is read, so a broken tag list doesn't matter.
-        QCOMPARE(ReadBoth(Variant([](auto& b) { b.EndTag = false; b.Tags.clear(); }), &proxy)->Status, S::Ok);
+        QCOMPARE(ReadBoth(Variant([](auto& b) {
+                              b.EndTag = false;
+                              b.Tags.clear();
+                          }),
+                          &proxy)
+                     ->Status,
+                 S::Ok);
     }
 
     void filesOnDisk()

@@ -28,7 +28,8 @@ std::unique_ptr<TP3dModell> Environment(const Rows& t)
     const int floor = b.AddPolygon({uint32_t(f[0]), uint32_t(f[1]), uint32_t(f[2]), uint32_t(f[3])});
     b.AddSelection("plain", {f[0], f[1], f[2], f[3]}, {floor});
     for (qsizetype i = 0; i + 9 <= t.size(); i += 9)
-        b.AddSelection("proxy:chair.0" + QByteArray::number(i / 9 + 1), b.AddTriangle(t[i], t[i + 1], t[i + 2], t[i + 3], t[i + 4], t[i + 5], t[i + 6], t[i + 7], t[i + 8]));
+        b.AddSelection("proxy:chair.0" + QByteArray::number(i / 9 + 1),
+                       b.AddTriangle(t[i], t[i + 1], t[i + 2], t[i + 3], t[i + 4], t[i + 5], t[i + 6], t[i + 7], t[i + 8]));
     auto env = std::make_unique<TP3dModell>(QString());
     env->ReadP3dBytes(b.Build(), true);
     return env;
@@ -44,7 +45,9 @@ private slots:
 
     void fileName()
     {
-        QFETCH(QString, name); QFETCH(QString, file); QFETCH(bool, isProxy);
+        QFETCH(QString, name);
+        QFETCH(QString, file);
+        QFETCH(bool, isProxy);
         QCOMPARE(ProxyFileName(name), file);
         QCOMPARE(IsProxyName(name), isProxy);
     }
@@ -53,7 +56,9 @@ private slots:
 
     void placement()
     {
-        QFETCH(Rows, p); QFETCH(QString, result); QFETCH(Rows, matrix);
+        QFETCH(Rows, p);
+        QFETCH(QString, result);
+        QFETCH(Rows, matrix);
         TTransform m = TTransform::Identity();
         const QStringList results{"placed", "none", "singular"};  // in the enum's order
         QCOMPARE(results.value(int(ComputeProxyMatrix(V(p, 0), V(p, 1), V(p, 2), m))), result);
@@ -64,8 +69,11 @@ private slots:
     void proxyParentInTreeOrder()
     {
         TSelection proxy, arm, leg, other, tiny;
-        for (auto [s, name, polys] : {std::tuple{&proxy, "proxy:lamp.01", TMembership{0, 1}}, {&arm, "arm", {0, 1}},
-                                      {&leg, "leg", {1, 1}}, {&other, "PROXY:lamp.01", {0, 1}}, {&tiny, "tiny", {0}}})
+        for (auto [s, name, polys] : {std::tuple{&proxy, "proxy:lamp.01", TMembership{0, 1}},
+                                      {&arm, "arm", {0, 1}},
+                                      {&leg, "leg", {1, 1}},
+                                      {&other, "PROXY:lamp.01", {0, 1}},
+                                      {&tiny, "tiny", {0}}})
             s->Name = QString::fromLatin1(name), s->PolygonMembership = polys;
         QCOMPARE(FindProxyParent({&proxy, &arm, &leg}, proxy.Name, 1), &arm);
         QCOMPARE(FindProxyParent({&leg, &proxy, &arm}, proxy.Name, 1), &leg);
@@ -80,21 +88,31 @@ private slots:
 
     void load()
     {
-        QFETCH(QString, name); QFETCH(QString, subModel); QFETCH(int, triangle); QFETCH(QString, outcomeName); QFETCH(QStringList, messages);
-        QFETCH(int, fileMessages); QFETCH(Rows, matrix);
-        const QStringList outcomes{"NotProxy", "BadName", "NoPolygon", "FileMissing", "ReadFailed", "Loaded"};  // in the enum's order
+        QFETCH(QString, name);
+        QFETCH(QString, subModel);
+        QFETCH(int, triangle);
+        QFETCH(QString, outcomeName);
+        QFETCH(QStringList, messages);
+        QFETCH(int, fileMessages);
+        QFETCH(Rows, matrix);
+        const QStringList outcomes{"NotProxy",    "BadName",    "NoPolygon",
+                                   "FileMissing", "ReadFailed", "Loaded"};  // in the enum's order
         const TOutcome outcome = TOutcome(outcomes.indexOf(outcomeName));
         TP3dBuilder lamp;
         lamp.AddSelection("bulb", lamp.AddBox(0, 0, 0, 0.2f, 0.2f, 0.2f));  // the sub-model's selections are not read
         lamp.TagMagic = subModel == "no tags" ? "XXXX" : lamp.TagMagic;
-        const QByteArray lampBytes = lamp.Build(), lampFile = subModel == "cut" ? lampBytes.left(lampBytes.indexOf("TAGG") + 2) : lampBytes;
+        const QByteArray lampBytes = lamp.Build(),
+                         lampFile = subModel == "cut" ? lampBytes.left(lampBytes.indexOf("TAGG") + 2) : lampBytes;
         TP3dBuilder b;
         const auto box = b.AddBox(-1, -1, -1, 1, 1, 1);
         const auto bad = b.AddTriangle(0, 0, 0, 0, 0, 1, 0, 1, 0).Polygons[0];
         b.Polygons[size_t(bad)].Corners[2].PointIndex = 99;
         const auto tri = triangle == 1 ? b.AddTriangle(1, 1, 1, 1, 1, 1, 3, 1, 1) : b.AddTriangle(2, 3, 4, 2, 3, 5, 2, 5, 4);
         b.AddSelection("body", box.Points, {0, 1, 2, 3, 4, 5, 7});
-        b.AddSelection(name.toLatin1(), tri.Points, triangle == 3 ? std::vector<int>{bad} : triangle == 2 ? std::vector<int>{bad, 7} : tri.Polygons);
+        b.AddSelection(name.toLatin1(), tri.Points,
+                       triangle == 3   ? std::vector<int>{bad}
+                       : triangle == 2 ? std::vector<int>{bad, 7}
+                                       : tri.Polygons);
         const auto main = ReadModelBytes(b.Build());
         QTemporaryDir dir;
         // The model's folder is taken literally; the backslash in the proxy name separates folders.
@@ -111,7 +129,8 @@ private slots:
         const bool loaded = outcome == TOutcome::Loaded;
         QVERIFY(bool(load.Model) == loaded && proxy.ProxyModel == load.Model.get() && main->Polygons[7].Hidden == loaded);
         if (loaded) {
-            QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy && load.PolygonIndex == 7);
+            QVERIFY(load.Parent == &body && load.Model->ProxyParent == &body && load.Model->ProxySelection == &proxy &&
+                    load.PolygonIndex == 7);
             QVERIFY(load.Model->IsProxy && load.Model->Selections.empty() && load.Model->DrawnVertices().size() == 8);
             QCOMPARE(Values(load.Model->ProxyMatrix), matrix);
         }
@@ -120,7 +139,10 @@ private slots:
     void environmentPlacement_data() { QVERIFY(AddTableRows("model/environment-placement.table")); }
     void environmentPlacement()
     {
-        QFETCH(Rows, triangles); QFETCH(int, chosen); QFETCH(bool, found); QFETCH(Rows, floorCorner);
+        QFETCH(Rows, triangles);
+        QFETCH(int, chosen);
+        QFETCH(bool, found);
+        QFETCH(Rows, floorCorner);
         std::unique_ptr<TP3dModell> env = Environment(triangles);
         const std::vector<TSelection*> list = EnvironmentProxies(*env);
         QCOMPARE(int(list.size()), int(triangles.size() / 9));  // "plain" is no proxy
@@ -156,7 +178,8 @@ private slots:
         QVERIFY(chair.WriteTo(dir.filePath("chair.p3d")) && room.WriteTo(dir.filePath("room.p3d")));
         TModelList models;
         models.push_back(std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false));
-        QCOMPARE(LoadEnvironmentModel(models, true, dir.filePath("room.p3d"), [](const QStringList&) { return 0; }, [](const QString&) {}),
+        QCOMPARE(LoadEnvironmentModel(
+                     models, true, dir.filePath("room.p3d"), [](const QStringList&) { return 0; }, [](const QString&) {}),
                  TEnvironmentLoad::Loaded);
         QCOMPARE(models.size(), size_t(3));
         QVERIFY(models[2]->IsProxy && models[2]->ProxySelection->Model == FindEnvironment(models));

@@ -46,8 +46,14 @@ struct TTreeFixture : TForest {
         return out.join(' ');
     }
     // The nodes the view draws as selected.
-    QString Selected() const { return Names([this](int n) { return Tree.IsNodeSelected(n); }); }
-    QString Hidden() const { return Names([this](int n) { return Forest.Component(n)->Hidden; }); }
+    QString Selected() const
+    {
+        return Names([this](int n) { return Tree.IsNodeSelected(n); });
+    }
+    QString Hidden() const
+    {
+        return Names([this](int n) { return Forest.Component(n)->Hidden; });
+    }
     bool IsCurrent(const QString& name) const { return Tree.currentIndex() == Tree.TreeModel()->IndexOf(Node(name)); }
     // Every node is drawn where the view says it is, and found there.
     bool RowsInStep() const
@@ -92,7 +98,11 @@ private slots:
     void pressAndDrop_data() { QVERIFY(AddTableRows("modelforms/press-and-drop.table")); }
     void pressAndDrop()
     {
-        QFETCH(bool, atPress); QFETCH(bool, atDrop); QFETCH(QString, source); QFETCH(QString, target); QFETCH(QString, shape);
+        QFETCH(bool, atPress);
+        QFETCH(bool, atDrop);
+        QFETCH(QString, source);
+        QFETCH(QString, target);
+        QFETCH(QString, shape);
         TTreeFixture t;
         QVERIFY(QTest::qWaitForWindowExposed(&t.Tree));
         t.Linking = atPress;
@@ -137,7 +147,8 @@ private slots:
             t.Tree.collapse(t.Tree.TreeModel()->IndexOf(arm));
         const int from = t.Tree.CrossArea(arm).first;
         QSignalSpy repaint(t.Tree.model(), &QAbstractItemModel::dataChanged);
-        QTest::mouseClick(t.Tree.viewport(), right ? Qt::RightButton : Qt::LeftButton, {}, QPoint(from + x, t.Tree.NodeRect(arm).center().y()));
+        QTest::mouseClick(t.Tree.viewport(), right ? Qt::RightButton : Qt::LeftButton, {},
+                          QPoint(from + x, t.Tree.NodeRect(arm).center().y()));
         QCOMPARE(t.Hidden(), hidden);
         QCOMPARE(repaint.isEmpty(), hidden.isEmpty());
     }

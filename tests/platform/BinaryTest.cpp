@@ -33,8 +33,8 @@ private slots:
     void refusesBadMoves()
     {
         const QByteArray bytes(24, 'b');
-        for (qsizetype bad : {qsizetype(-1), qsizetype(25), std::numeric_limits<qsizetype>::max(),
-                              std::numeric_limits<qsizetype>::min()}) {
+        for (qsizetype bad :
+             {qsizetype(-1), qsizetype(25), std::numeric_limits<qsizetype>::max(), std::numeric_limits<qsizetype>::min()}) {
             TByteReader s(bytes), t(bytes);
             s.Seek(bad);
             t.Skip(1);

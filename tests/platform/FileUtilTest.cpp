@@ -41,7 +41,10 @@ mode_t ModeOf(const QString& path)
 class FileUtilTest : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> Dir_;
-    QStringList Listing() const { return QDir(Dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System); }
+    QStringList Listing() const
+    {
+        return QDir(Dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    }
     QString In(const QString& name) const { return Dir_->filePath(name); }
 
 private slots:
@@ -59,14 +62,18 @@ private slots:
     void resolvesLetterCase_data() { QVERIFY(AddTableRows("platform/letter-case.table")); }
     void resolvesLetterCase()
     {
-        QFETCH(bool, stored); QFETCH(QString, asked); QFETCH(QString, expected);
+        QFETCH(bool, stored);
+        QFETCH(QString, asked);
+        QFETCH(QString, expected);
         QCOMPARE(stored ? ResolveFolder(In(asked)) : ResolveCaseInsensitive(In(asked)), In(expected));
     }
 
     void readsRegularFilesOnly_data() { QVERIFY(AddTableRows("platform/regular-reads.table")); }
     void readsRegularFilesOnly()
     {
-        QFETCH(QString, path); QFETCH(QString, make); QFETCH(QString, error);
+        QFETCH(QString, path);
+        QFETCH(QString, make);
+        QFETCH(QString, error);
         const QString file = QDir::isAbsolutePath(path) ? path : In(path);
         if (make == "fifo" && !Hostile::MakeFifo(file))
             QSKIP("no FIFOs here");
@@ -132,7 +139,9 @@ private slots:
     void failedWritesKeepTheOldFile_data() { QVERIFY(AddTableRows("platform/failed-writes.table")); }
     void failedWritesKeepTheOldFile()
     {
-        QFETCH(QString, target); QFETCH(QString, make); QFETCH(QString, error);
+        QFETCH(QString, target);
+        QFETCH(QString, make);
+        QFETCH(QString, error);
         const QString path = In(target);
         if (make == "fifo" && !Hostile::MakeFifo(path))
             QSKIP("no FIFOs here");
@@ -180,11 +189,14 @@ private slots:
     void writesThroughDanglingLinks_data() { QVERIFY(AddTableRows("platform/dangling-links.table")); }
     void writesThroughDanglingLinks()
     {
-        QFETCH(QString, made); QFETCH(QString, written); QFETCH(QString, created);
+        QFETCH(QString, made);
+        QFETCH(QString, written);
+        QFETCH(QString, created);
         const QStringList links = made.split(' ');
         for (const QString& l : links) {
             const QString target = l.section('>', 1).replace('@', Dir_->path());
-            QVERIFY(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(In(l.section('>', 0, 0))).constData()) == 0);
+            QVERIFY(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(In(l.section('>', 0, 0))).constData()) ==
+                    0);
         }
         const QStringList before = Listing();
         QString error;
@@ -219,7 +231,9 @@ private slots:
             // own handler (which would attach a debugger) gives way to the default action.
             for (const int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
                 ::signal(s, SIG_DFL);
-            const struct rlimit noCore {0, 0};  // SIGQUIT would leave a core file
+            const struct rlimit noCore {
+                0, 0
+            };  // SIGQUIT would leave a core file
             ::setrlimit(RLIMIT_CORE, &noCore);
             TAtomicFileWriter w(QFile::decodeName(target));
             if (!w.Write(QByteArray(200000, 'z')) || TempFilesRegisteredForSignals() != 1)
@@ -255,14 +269,14 @@ private slots:
             const struct timespec when[2] = {{::time(nullptr) - minutesOld * 60, 0}, {::time(nullptr) - minutesOld * 60, 0}};
             QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(In(name)).constData(), when, AT_SYMLINK_NOFOLLOW) == 0);
         };
-        make(".out.rtm.k3x9a", 2);        // left by a killed write: goes
-        make(".out.rtm.zzzzzzzz", 5);     // eight characters, the most the writer makes: goes
-        make(".out.rtm.q1", 0);           // a write at work now: stays
-        make(".out.rtm.K3X9A", 2);        // not the writer's characters
-        make(".out.rtm.abcdefghi", 2);    // too long for the writer
-        make(".out.rtm.", 2);             // nothing after the dot
-        make(".other.rtm.k3x9a", 2);      // another target's
-        make("out.rtm.k3x9a", 2);         // not hidden
+        make(".out.rtm.k3x9a", 2);  // left by a killed write: goes
+        make(".out.rtm.zzzzzzzz", 5);  // eight characters, the most the writer makes: goes
+        make(".out.rtm.q1", 0);  // a write at work now: stays
+        make(".out.rtm.K3X9A", 2);  // not the writer's characters
+        make(".out.rtm.abcdefghi", 2);  // too long for the writer
+        make(".out.rtm.", 2);  // nothing after the dot
+        make(".other.rtm.k3x9a", 2);  // another target's
+        make("out.rtm.k3x9a", 2);  // not hidden
         QVERIFY(::symlink("Model.p3d", QFile::encodeName(In(".out.rtm.link1")).constData()) == 0);
         QVERIFY(WriteFileAtomic(In("out.rtm"), "new"));
         QStringList left = Listing().filter("out.rtm");

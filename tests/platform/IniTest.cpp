@@ -15,7 +15,10 @@ private slots:
     void reads_data() { QVERIFY(AddTableRows("platform/ini-reads.table")); }
     void reads()
     {
-        QFETCH(QString, section); QFETCH(QString, key); QFETCH(QString, text); QFETCH(int, number);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(int, number);
         TIniFile ini;
         ini.SetText("; settings\n[Layout]\nMainLeft = 40 \n\n[Dir]\n# a comment=with equals\nRTM=/data/anims\n"
                     "Quoted=\"  spaced  \"\nEq=a=b\n\n[ Startup ]\nLastRTM=\n[N]\n  Neg=-15\nZero=0\nPart=12abc\n"
@@ -31,18 +34,25 @@ private slots:
     void edits_data() { QVERIFY(AddTableRows("platform/ini-edits.table")); }
     void edits()
     {
-        QFETCH(QByteArray, before); QFETCH(QString, edit); QFETCH(QByteArray, after);
+        QFETCH(QByteArray, before);
+        QFETCH(QString, edit);
+        QFETCH(QByteArray, after);
         const QString path = Dir_.filePath("settings.ini");
         QVERIFY(WriteFileAtomic(path, before));
         TIniFile ini(path);
         for (const QString& command : edit.split(';')) {
             const QStringList w = command.split(' ', Qt::SkipEmptyParts);
             QVERIFY(w.size() == (w[0] == "delete" ? 3 : 4));
-            if (w[0] == "delete") ini.DeleteKey(w[1], w[2]);
-            else if (w[0] == "integer") ini.WriteInteger(w[1], w[2], w[3].toInt());
-            else if (w[0] == "bool") ini.WriteBool(w[1], w[2], w[3] == "1");
-            else if (w[0] == "string") ini.WriteString(w[1], w[2], w[3]);
-            else QFAIL("unknown edit");
+            if (w[0] == "delete")
+                ini.DeleteKey(w[1], w[2]);
+            else if (w[0] == "integer")
+                ini.WriteInteger(w[1], w[2], w[3].toInt());
+            else if (w[0] == "bool")
+                ini.WriteBool(w[1], w[2], w[3] == "1");
+            else if (w[0] == "string")
+                ini.WriteString(w[1], w[2], w[3]);
+            else
+                QFAIL("unknown edit");
         }
         QVERIFY(ini.UpdateFile());
         QByteArray written;
@@ -76,7 +86,8 @@ private slots:
         QVERIFY(WriteFileAtomic(path, text));
         const int code = Hostile::RunWithMemoryLimit(6 * size, [&path] {
             const TIniFile ini(path);
-            const bool keys = ini.ReadString("settings", "FIRST", "-") == "1" && ini.ReadString("Settings", "k0000007", "-") != "x";
+            const bool keys = ini.ReadString("settings", "FIRST", "-") == "1" &&
+                              ini.ReadString("Settings", "k0000007", "-") != "x";
             return ini.ReadError().isEmpty() && keys && ini.ReadString("Settings", "missing", "-") == "-" ? 0 : 1;
         });
         QCOMPARE(code, 0);
@@ -85,7 +96,9 @@ private slots:
     void keepsFilesItCannotReadOrWrite_data() { QVERIFY(AddTableRows("platform/ini-unwritable.table")); }
     void keepsFilesItCannotReadOrWrite()
     {
-        QFETCH(QString, name); QFETCH(QString, make); QFETCH(QString, reason);
+        QFETCH(QString, name);
+        QFETCH(QString, make);
+        QFETCH(QString, reason);
         const QString path = Dir_.filePath(name);
         const QByteArray original = "[Other]\nKeep=1\n[S]\nk=old\n";
         std::unique_ptr<Hostile::TNoAccessOverride> noOverride;

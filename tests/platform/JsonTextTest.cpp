@@ -28,7 +28,8 @@ private slots:
     void strings_data() { QVERIFY(AddTableRows("platform/json-strings.table")); }
     void strings()
     {
-        QFETCH(QString, text); QFETCH(QString, literal);
+        QFETCH(QString, text);
+        QFETCH(QString, literal);
         QString out = "x";  // appended to, not replaced
         AppendJsonString(out, text);
         QCOMPARE(out, 'x' + literal);
@@ -41,7 +42,9 @@ private slots:
     void numbers_data() { QVERIFY(AddTableRows("platform/json-numbers.table")); }
     void numbers()
     {
-        QFETCH(double, value); QFETCH(bool, isFloat); QFETCH(QString, literal);
+        QFETCH(double, value);
+        QFETCH(bool, isFloat);
+        QFETCH(QString, literal);
         if (isFloat)
             value = double(float(value));
         QString out = "[";  // appended to, not replaced

@@ -23,7 +23,7 @@ private slots:
     void reportsAreCoarseAndRise_data()
     {
         QTest::addColumn<QList<double>>("parts");  // the stretches' ends, from 0
-        QTest::addColumn<int>("steps");            // Advance calls per stretch
+        QTest::addColumn<int>("steps");  // Advance calls per stretch
         QTest::newRow("one part") << QList<double>{1} << 100000;
         QTest::newRow("a read, then proxies") << QList<double>{0.9, 1} << 1000;
         QTest::newRow("uneven") << QList<double>{0.01, 0.02, 0.5, 1} << 7;

@@ -25,10 +25,10 @@ const QDateTime Now = QDateTime::fromString("2024-05-06T07:08:09.010Z", Qt::ISOD
 // What a reader that knows namespaces finds in a list about one file.
 struct TListed {
     int Bookmarks = 0;  // of the file
-    int Others = 0;     // of other files
+    int Others = 0;  // of other files
     QString Added, Modified, Visited, Mime, Exec;
     QStringList Apps;
-    int Count = -1;     // this program's
+    int Count = -1;  // this program's
     QString Error;
 };
 
@@ -50,7 +50,8 @@ TListed Listed(const QString& text, const QString& file)
                      url.path(QUrl::FullyDecoded) == file;
             if (inOurs) {
                 ++l.Bookmarks;
-                l.Added = a.value("added").toString(), l.Modified = a.value("modified").toString(), l.Visited = a.value("visited").toString();
+                l.Added = a.value("added").toString(), l.Modified = a.value("modified").toString(),
+                l.Visited = a.value("visited").toString();
             } else {
                 ++l.Others;
             }
@@ -73,13 +74,15 @@ const QString Head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
                      ">\n";
 const QString Others =
-    "  <bookmark href=\"file:///home/ann/notes.txt\" added=\"2024-01-01T10:00:00.123456Z\" modified=\"2024-01-01T10:00:00Z\" visited=\"2024-01-01T10:00:00Z\">\n"
+    "  <bookmark href=\"file:///home/ann/notes.txt\" added=\"2024-01-01T10:00:00.123456Z\" modified=\"2024-01-01T10:00:00Z\" "
+    "visited=\"2024-01-01T10:00:00Z\">\n"
     "    <info>\n"
     "      <metadata owner=\"http://freedesktop.org\">\n"
     "        <mime:mime-type type=\"text/plain\"/>\n"
     "        <bookmark:groups><bookmark:group>gedit</bookmark:group></bookmark:groups>\n"
     "        <bookmark:applications>\n"
-    "          <bookmark:application name=\"gedit\" exec=\"&apos;gedit %u&apos;\" modified=\"2024-01-01T10:00:00Z\" count=\"3\"/>\n"
+    "          <bookmark:application name=\"gedit\" exec=\"&apos;gedit %u&apos;\" modified=\"2024-01-01T10:00:00Z\" "
+    "count=\"3\"/>\n"
     "        </bookmark:applications>\n"
     "      </metadata>\n"
     "    </info>\n"
@@ -88,7 +91,8 @@ const QString Others =
     "  <bookmark href=\"file:///home/ann/pic%20one.png\"   added=\"2024-02-02T00:00:00Z\"\n"
     "            modified=\"2024-02-02T00:00:00Z\" visited=\"2024-02-02T00:00:00Z\"><title>A &amp; B \U0001F600</title>"
     "<info><metadata owner=\"http://freedesktop.org\"><mime:mime-type type=\"image/png\"/><bookmark:private/>"
-    "<bookmark:applications><bookmark:application name=\"eog\" exec=\"&apos;eog %u&apos;\" modified=\"2024-02-02T00:00:00Z\" count=\"1\"/>"
+    "<bookmark:applications><bookmark:application name=\"eog\" exec=\"&apos;eog %u&apos;\" modified=\"2024-02-02T00:00:00Z\" "
+    "count=\"1\"/>"
     "</bookmark:applications></metadata></info></bookmark>";
 
 QString Filled(QString text, const QString& file)
@@ -99,8 +103,12 @@ QString Filled(QString text, const QString& file)
     const QString local = url.toString(QUrl::FullyEncoded).toHtmlEscaped();
     url.setHost("otherhost");
     const QString remote = url.toString(QUrl::FullyEncoded).toHtmlEscaped();
-    return text.replace("{head}", Head).replace("{others}", Others).replace("{uri}", uri).replace("{local}", local)
-        .replace("{remote}", remote).replace("{now}", Now.toString(Qt::ISODateWithMs));
+    return text.replace("{head}", Head)
+        .replace("{others}", Others)
+        .replace("{uri}", uri)
+        .replace("{local}", local)
+        .replace("{remote}", remote)
+        .replace("{now}", Now.toString(Qt::ISODateWithMs));
 }
 
 QByteArray Content(const QString& path)
@@ -132,7 +140,9 @@ private slots:
     void sameFileOnce_data() { QVERIFY(AddTableRows("platform/recent-spellings.table")); }
     void sameFileOnce()
     {
-        QFETCH(QString, first); QFETCH(QString, again); QFETCH(bool, same);
+        QFETCH(QString, first);
+        QFETCH(QString, again);
+        QFETCH(bool, same);
         const QString dir = Dir_->path();
         first.replace("{dir}", dir), again.replace("{dir}", dir);
         const QString previous = QDir::currentPath();
@@ -202,8 +212,13 @@ private slots:
     void merge_data() { QVERIFY(AddTableRows("platform/recently-used-merge.table")); }
     void merge()
     {
-        QFETCH(QString, before); QFETCH(QString, ours); QFETCH(QString, after);
-        QFETCH(int, count); QFETCH(QStringList, apps); QFETCH(QString, mime); QFETCH(QString, added);
+        QFETCH(QString, before);
+        QFETCH(QString, ours);
+        QFETCH(QString, after);
+        QFETCH(int, count);
+        QFETCH(QStringList, apps);
+        QFETCH(QString, mime);
+        QFETCH(QString, added);
         const QString file = In("walk & run #2 über.rtm");
         before = Filled(before, file), ours = Filled(ours, file), after = Filled(after, file);
         const TListed was = Listed(before + ours + after, file);

@@ -35,7 +35,10 @@ struct TScene {
 };
 
 QVector3D At(TScene& s, const TSelection& c, QVector3D p) { return Q(s[c].Act.Apply({p.x(), p.y(), p.z()})); }
-QVector3D TurnZ(QVector3D p, double a) { return QVector3D(float(p.x() * std::cos(a) - p.y() * std::sin(a)), float(p.x() * std::sin(a) + p.y() * std::cos(a)), p.z()); }
+QVector3D TurnZ(QVector3D p, double a)
+{
+    return QVector3D(float(p.x() * std::cos(a) - p.y() * std::sin(a)), float(p.x() * std::sin(a) + p.y() * std::cos(a)), p.z());
+}
 bool Near(QVector3D a, QVector3D b, float eps = 1e-5f) { return (a - b).length() <= eps; }
 
 }  // namespace
@@ -46,7 +49,8 @@ private slots:
     void beingEdited_data() { QVERIFY(AddTableRows("pose/being-edited.table")); }
     void beingEdited()
     {
-        QFETCH(QList<int>, selected); QFETCH(QString, flags);
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, flags);
         TScene s;
         for (int level : {0, 1, 2, 1, 0})
             s.Add(level);
@@ -60,7 +64,9 @@ private slots:
     void subtreeMovesTwice_data() { QVERIFY(AddTableRows("pose/subtree-moves.table")); }
     void subtreeMovesTwice()
     {
-        QFETCH(double, angle); QFETCH(QList<float>, move); QFETCH(QList<float>, offset);
+        QFETCH(double, angle);
+        QFETCH(QList<float>, move);
+        QFETCH(QList<float>, offset);
         const QVector3D m = V3(move), q = QVector3D(1, 2, 0) + V3(offset), x(3, -1, 2);
         TScene s;
         TSelection& sc = s.Add(0, {1, 2, 0});
@@ -84,7 +90,9 @@ private slots:
     void whosePivotTheChildTurnsAbout_data() { QVERIFY(AddTableRows("pose/child-pivot.table")); }
     void whosePivotTheChildTurnsAbout()
     {
-        QFETCH(bool, parentAnimated); QFETCH(QList<int>, selected); QFETCH(QList<float>, fixed);
+        QFETCH(bool, parentAnimated);
+        QFETCH(QList<int>, selected);
+        QFETCH(QList<float>, fixed);
         const QVector3D f = V3(fixed), beside = f + QVector3D(0, 1, 0);
         TScene s;
         TSelection& parent = s.Add(0, {0, 10, 0}, parentAnimated);

@@ -31,7 +31,9 @@ struct TGltfText {
         Bin.append(reinterpret_cast<const char*>(values.data()), qsizetype(values.size() * 4));
         Views.append(QJsonObject{{"buffer", 0}, {"byteOffset", at}, {"byteLength", qsizetype(values.size() * 4)}});
         const int per = QByteArray(type) == "SCALAR" ? 1 : QByteArray(type) == "VEC3" ? 3 : QByteArray(type) == "VEC4" ? 4 : 16;
-        Accessors.append(QJsonObject{{"bufferView", Views.size() - 1}, {"componentType", 5126}, {"type", type},
+        Accessors.append(QJsonObject{{"bufferView", Views.size() - 1},
+                                     {"componentType", 5126},
+                                     {"type", type},
                                      {"count", qsizetype(values.size()) / per}});
         return int(Accessors.size() - 1);
     }
@@ -59,14 +61,18 @@ struct TGltfText {
     QByteArray Build() const
     {
         QJsonObject r = Root;
-        for (const auto& [key, list] : {std::pair{"nodes", Nodes}, {"skins", Skins}, {"animations", Animations},
-                                        {"accessors", Accessors}, {"bufferViews", Views}})
+        for (const auto& [key, list] : {std::pair{"nodes", Nodes},
+                                        {"skins", Skins},
+                                        {"animations", Animations},
+                                        {"accessors", Accessors},
+                                        {"bufferViews", Views}})
             if (!list.isEmpty())
                 r[key] = list;
         if (!Bin.isEmpty())
             r["buffers"] = QJsonArray{QJsonObject{
                 {"byteLength", Bin.size()},
-                {"uri", BufferUri.isEmpty() ? "data:application/octet-stream;base64," + QString::fromLatin1(Bin.toBase64()) : BufferUri}}};
+                {"uri", BufferUri.isEmpty() ? "data:application/octet-stream;base64," + QString::fromLatin1(Bin.toBase64())
+                                            : BufferUri}}};
         return QJsonDocument(r).toJson(QJsonDocument::Compact);
     }
 };
@@ -116,9 +122,11 @@ private slots:
         rootM.rotate(90, 0, 1, 0);
         rootM.scale(2);
         const QQuaternion rootQ = QQuaternion::fromAxisAndAngle(0, 1, 0, 90);
-        g.Node(QJsonObject{{"name", "Armature"}, {"translation", Array({1, 0, -2})},
+        g.Node(QJsonObject{{"name", "Armature"},
+                           {"translation", Array({1, 0, -2})},
                            {"rotation", Array({rootQ.x(), rootQ.y(), rootQ.z(), rootQ.scalar()})},
-                           {"scale", Array({2, 2, 2})}, {"children", QJsonArray{1}}});
+                           {"scale", Array({2, 2, 2})},
+                           {"children", QJsonArray{1}}});
         g.Node(QJsonObject{{"name", "Arm"}, {"translation", Array({0, 1, 0})}, {"children", QJsonArray{2, 3}}});
         g.Node(QJsonObject{{"name", "hand"}, {"translation", Array({0.5, 0, 0})}});
         g.Node(QJsonObject{{"name", "tail"}});
@@ -178,11 +186,14 @@ private slots:
         QTest::addColumn<QList<float>>("times");  // seconds
         QTest::newRow("by name, key times") << "curve" << 0.0 << QList<float>{0, 2};
         QTest::newRow("by number, 2 a second") << "1" << 2.0 << QList<float>{0, 0.5f, 1, 1.5f, 2};
-        QTest::newRow("3 a second, the last at the end") << "" << 3.0 << QList<float>{0, 1 / 3.f, 2 / 3.f, 1, 4 / 3.f, 5 / 3.f, 2};
+        QTest::newRow("3 a second, the last at the end")
+            << "" << 3.0 << QList<float>{0, 1 / 3.f, 2 / 3.f, 1, 4 / 3.f, 5 / 3.f, 2};
     }
     void cubicSplineSampled()
     {
-        QFETCH(QString, animation); QFETCH(double, fps); QFETCH(QList<float>, times);
+        QFETCH(QString, animation);
+        QFETCH(double, fps);
+        QFETCH(QList<float>, times);
         TGltfText g;
         g.Node(QJsonObject{{"name", "ARM"}, {"rotation", Array({0, 0, 0, 1})}});
         g.Animations.append(QJsonObject{{"name", "other"}, {"samplers", QJsonArray{}}, {"channels", QJsonArray{}}});
@@ -227,12 +238,15 @@ private slots:
         };
         QTest::newRow("not JSON") << QByteArray("walk.rtm, renamed") << "x.gltf: not a glTF file: ";
         QTest::newRow("JSON, not glTF") << QByteArray("{\"nodes\":[]}") << "x.gltf: not a glTF file: ";
-        QTest::newRow("binary cut short") << QByteArray("glTF\x02\0\0\0\xff\0\0\0", 12) << "x.gltf: not a glTF file: not a glTF 2.0 binary file";
-        QTest::newRow("binary chunk beyond the end")
-            << QByteArray("glTF\x02\0\0\0\x1c\0\0\0\x40\0\0\0JSON{}      ", 28) << "x.gltf: not a glTF file: the binary file's chunks do not fit it";
-        QTest::newRow("JSON of too many values") << "{\"asset\":{\"version\":\"2.0\"},\"extras\":[" + QByteArray(4000000, ',').replace(",", "0,") + "0]}"
-                                                 << "x.gltf: its JSON holds more than 2000000 values";
-        QTest::newRow("buffer missing") << rig([](TGltfText& g) { g.BufferUri = "walk.bin"; }) << "x.gltf: its buffer walk.bin is missing";
+        QTest::newRow("binary cut short") << QByteArray("glTF\x02\0\0\0\xff\0\0\0", 12)
+                                          << "x.gltf: not a glTF file: not a glTF 2.0 binary file";
+        QTest::newRow("binary chunk beyond the end") << QByteArray("glTF\x02\0\0\0\x1c\0\0\0\x40\0\0\0JSON{}      ", 28)
+                                                     << "x.gltf: not a glTF file: the binary file's chunks do not fit it";
+        QTest::newRow("JSON of too many values")
+            << "{\"asset\":{\"version\":\"2.0\"},\"extras\":[" + QByteArray(4000000, ',').replace(",", "0,") + "0]}"
+            << "x.gltf: its JSON holds more than 2000000 values";
+        QTest::newRow("buffer missing") << rig([](TGltfText& g) { g.BufferUri = "walk.bin"; })
+                                        << "x.gltf: its buffer walk.bin is missing";
         QTest::newRow("accessor beyond its buffer") << rig([](TGltfText& g) {
             QJsonObject a = g.Accessors[1].toObject();
             a["count"] = 3;
@@ -247,9 +261,8 @@ private slots:
             std::memcpy(g.Bin.data() + 4, &t, 4);
         }) << "x.gltf: the key times of sampler 0 do not rise";
         QTest::newRow("no animation") << rig([](TGltfText& g) { g.Animations = {}; }) << "x.gltf: it holds no animation";
-        QTest::newRow("no such animation") << rig([](TGltfText& g) {
-            g.Root["extras"] = "asks for run";
-        }) << "x.gltf: it has no animation \"run\"; it has 0 \"wave\"";
+        QTest::newRow("no such animation") << rig([](TGltfText& g) { g.Root["extras"] = "asks for run"; })
+                                           << "x.gltf: it has no animation \"run\"; it has 0 \"wave\"";
         QTest::newRow("no joint names a component") << rig([](TGltfText& g) {
             g.Nodes[0] = QJsonObject{{"name", "wing"}};
         }) << "x.gltf: none of its nodes names a component of the model";
@@ -262,7 +275,8 @@ private slots:
     }
     void refusals()
     {
-        QFETCH(QByteArray, file); QFETCH(QString, error);
+        QFETCH(QByteArray, file);
+        QFETCH(QString, error);
         QTemporaryDir dir;
         TGltfImportOptions o;
         if (file.contains("asks for run"))
@@ -270,7 +284,8 @@ private slots:
         if (file.contains("at most 1 entry"))
             o.MaxEntries = 1;
         const TGltfImport r = ImportGltfAnimation(file, "x.gltf", dir.path(), Components, o);
-        QVERIFY2(error.endsWith(": ") ? r.Error.startsWith(error) && r.Error.size() > error.size() : r.Error == error, qPrintable(r.Error));
+        QVERIFY2(error.endsWith(": ") ? r.Error.startsWith(error) && r.Error.size() > error.size() : r.Error == error,
+                 qPrintable(r.Error));
         QCOMPARE(r.Document.FrameCount(), 0);
         QCOMPARE(r.Document.AnimSelections.Count(), 0);
         QCOMPARE(r.Warnings, QStringList());

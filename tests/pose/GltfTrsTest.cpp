@@ -48,7 +48,8 @@ private slots:
     void decomposeAffine_data() { QVERIFY(AddTableRows("pose/gltf-affine.table")); }
     void decomposeAffine()
     {
-        QFETCH(QList<double>, m); QFETCH(bool, finite);
+        QFETCH(QList<double>, m);
+        QFETCH(bool, finite);
         TTransform t;
         std::copy_n(m.begin(), 12, t.m.begin());
         const TTrsPair pair = DecomposeAffine(t);
@@ -70,7 +71,10 @@ private slots:
     }
     void decompose()
     {
-        QFETCH(QList<double>, m); QFETCH(QList<double>, turned); QFETCH(bool, exact); QFETCH(bool, finite);
+        QFETCH(QList<double>, m);
+        QFETCH(QList<double>, turned);
+        QFETCH(bool, exact);
+        QFETCH(bool, finite);
         TTransform t;
         t.m = Turned(turned.value(0), turned.value(1), turned.value(2), turned.value(3), turned.value(4));
         if (turned.isEmpty())

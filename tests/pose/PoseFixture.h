@@ -43,4 +43,7 @@ inline TComponentNodes NodesOf(const TP3dModell& m, const std::vector<bool>& inA
 inline QVector3D V3(const QList<float>& v) { return QVector3D(v.value(0), v.value(1), v.value(2)); }
 inline QVector3D Q(const TVec3& v) { return QVector3D(float(v.x), float(v.y), float(v.z)); }
 // To five decimals, for results of turns that are exact only up to rounding.
-inline QVector3D Round5(QVector3D v) { return QVector3D(std::round(v.x() * 1e5f), std::round(v.y() * 1e5f), std::round(v.z() * 1e5f)) / 1e5f; }
+inline QVector3D Round5(QVector3D v)
+{
+    return QVector3D(std::round(v.x() * 1e5f), std::round(v.y() * 1e5f), std::round(v.z() * 1e5f)) / 1e5f;
+}

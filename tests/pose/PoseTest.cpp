@@ -17,8 +17,14 @@ private slots:
     void posePoint_data() { QVERIFY(AddTableRows("pose/pose-point.table")); }
     void posePoint()
     {
-        QFETCH(QList<float>, stored); QFETCH(double, offsetX); QFETCH(double, turnZ); QFETCH(int, frame); QFETCH(double, fraction);
-        QFETCH(int, count); QFETCH(bool, on); QFETCH(QList<float>, expected);
+        QFETCH(QList<float>, stored);
+        QFETCH(double, offsetX);
+        QFETCH(double, turnZ);
+        QFETCH(int, frame);
+        QFETCH(double, fraction);
+        QFETCH(int, count);
+        QFETCH(bool, on);
+        QFETCH(QList<float>, expected);
         TPoseParams params{{offsetX, 0, 0}, {0, 0, 10}, frame, fraction, count, on, true};
         TTransform t = TTransform::Identity();
         RotateZ(t, turnZ * std::numbers::pi);
@@ -102,7 +108,9 @@ private slots:
     // are posed where they are drawn; the environment is left alone.
     void displayPointsToTheBit()
     {
-        QFETCH(int, seed); QFETCH(bool, loaded); QFETCH(bool, offsetAndMove);
+        QFETCH(int, seed);
+        QFETCH(bool, loaded);
+        QFETCH(bool, offsetAndMove);
         QRandomGenerator rng{quint32(seed)};
         auto value = [&] { return float((rng.generateDouble() - 0.5) * 20); };
         TP3dBuilder b, other;
@@ -120,7 +128,8 @@ private slots:
         TMembership longer(50, 1);
         std::copy(m.Selections[0]->VertexMembership.begin(), m.Selections[0]->VertexMembership.end(), longer.begin());
         m.Selections[0]->VertexMembership = longer;
-        m.Selections[2]->VertexMembership.erase(m.Selections[2]->VertexMembership.begin() + 41, m.Selections[2]->VertexMembership.end());
+        m.Selections[2]->VertexMembership.erase(m.Selections[2]->VertexMembership.begin() + 41,
+                                                m.Selections[2]->VertexMembership.end());
         m.Vertices[12].IsProxyCorner = true;
         models.push_back(std::make_unique<TP3dModell>(QString(), m.Selections[0].get(), nullptr, true));
         models[1]->ReadP3dBytes(other.Build(), false);

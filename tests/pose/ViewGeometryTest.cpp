@@ -77,7 +77,11 @@ private slots:
     void whatEachViewDraws_data() { QVERIFY(AddTableRows("pose/view-draws.table")); }
     void whatEachViewDraws()
     {
-        QFETCH(QString, options); QFETCH(QString, change); QFETCH(QList<int>, outlines); QFETCH(QList<int>, shell); QFETCH(QList<float>, alphas);
+        QFETCH(QString, options);
+        QFETCH(QString, change);
+        QFETCH(QList<int>, outlines);
+        QFETCH(QList<int>, shell);
+        QFETCH(QList<float>, alphas);
         TP3dBuilder b, env;
         const TP3dBuilder::Range t1 = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0);
         const int q[4] = {b.AddPoint(0, 0, 1), b.AddPoint(1, 0, 1), b.AddPoint(1, 1, 1), b.AddPoint(0, 1, 1)};
@@ -110,7 +114,8 @@ private slots:
         d.Draw();
 
         for (const TChartItems* v : d.Views())  // the colours' segments, then all of them
-            QCOMPARE(QList<int>({int(Segments(*v, ViewColor::Grey).size()), int(Segments(*v, Red).size()), int(Segments(*v, Blue).size()), v->LineCount()}),
+            QCOMPARE(QList<int>({int(Segments(*v, ViewColor::Grey).size()), int(Segments(*v, Red).size()),
+                                 int(Segments(*v, Blue).size()), v->LineCount()}),
                      outlines + QList<int>{outlines[0] + outlines[1] + outlines[2]});
         // The grey outlines of whole models end on those models' points as each view sees them.
         for (size_t v = 0; v < ViewCount; ++v) {
@@ -250,7 +255,8 @@ private slots:
                      std::tuple(TChartItemKind::Mark, uint32_t(PivotMarkCode), want[v], ViewColor::Yellow));
         }
         QVERIFY(d.Scene.HasPivot && d.Scene.Components.PolygonCount() == 0);
-        QCOMPARE(QList<QVector3D>({Pt(d.Scene.Pivot[0]), Pt(d.Scene.Pivot[5])}), QList<QVector3D>({{-1.9f, 2, 3.5f}, {-2, 2, 3.6f}}));
+        QCOMPARE(QList<QVector3D>({Pt(d.Scene.Pivot[0]), Pt(d.Scene.Pivot[5])}),
+                 QList<QVector3D>({{-1.9f, 2, 3.5f}, {-2, 2, 3.6f}}));
     }
 
     void outlineCountsAndBoxes_data() { QVERIFY(AddTableRows("pose/outline-counts.table")); }
@@ -259,7 +265,8 @@ private slots:
     // component draws again in the same direction is drawn once, reversed or in another twice.
     void outlineCountsAndBoxes()
     {
-        QFETCH(float, odd); QFETCH(int, axis);
+        QFETCH(float, odd);
+        QFETCH(int, axis);
         TP3dBuilder b;
         const TP3dBuilder::Range t = b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0);
         const uint32_t a0 = uint32_t(t.Points[0]), a1 = uint32_t(t.Points[1]), a2 = uint32_t(t.Points[2]);
@@ -306,14 +313,17 @@ private slots:
             QCOMPARE(Sorted(Segments(got, Blue)), Sorted(Segments(want, Blue)));
             TChartBox a, w;
             QCOMPARE(got.BoundingBox(a), want.BoundingBox(w));
-            QCOMPARE(QByteArray(reinterpret_cast<const char*>(&a), sizeof a), QByteArray(reinterpret_cast<const char*>(&w), sizeof w));
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(&a), sizeof a),
+                     QByteArray(reinterpret_cast<const char*>(&w), sizeof w));
         }
     }
 
     void autoScaleRange_data() { QVERIFY(AddTableRows("pose/auto-scale.table")); }
     void autoScaleRange()
     {
-        QFETCH(QRectF, box); QFETCH(QSize, size); QFETCH(QRectF, range);
+        QFETCH(QRectF, box);
+        QFETCH(QSize, size);
+        QFETCH(QRectF, range);
         const TChartBox b{box.x(), box.y(), box.x() + box.width(), box.y() + box.height()};
         TChartRange r{7, 7, 8, 8};
         QCOMPARE(AutoScaleRange(b, size.width(), size.height(), r), !range.isNull());
@@ -325,16 +335,20 @@ private slots:
     void mouseRules_data() { QVERIFY(AddTableRows("pose/mouse-rules.table")); }
     void mouseRules()
     {
-        QFETCH(float, distance); QFETCH(QList<int>, moves); QFETCH(QList<float>, camera);
+        QFETCH(float, distance);
+        QFETCH(QList<int>, moves);
+        QFETCH(QList<float>, camera);
         TViewCamera c;
         c.ViewDistance = distance;
         TViewDrag drag;
         ViewMouseDown(drag, 100, 100);
         for (qsizetype i = 0; i + 2 < moves.size(); i += 3)
-            ViewMouseMove(c, drag, {moves[i], moves[i + 1], bool(moves[i + 2] & 1), bool(moves[i + 2] & 2), bool(moves[i + 2] & 4)});
+            ViewMouseMove(c, drag,
+                          {moves[i], moves[i + 1], bool(moves[i + 2] & 1), bool(moves[i + 2] & 2), bool(moves[i + 2] & 4)});
         const QList<float> got{c.ViewPanX, c.ViewPanY, c.ViewDistance, c.ViewRotX, c.ViewRotY};
         for (int i = 0; i < 5; ++i)
-            QVERIFY2(qAbs(got[i] - camera[i]) < 1e-5f * qMax(1.f, qAbs(camera[i])), qPrintable(QString("%1: %2").arg(i).arg(got[i])));
+            QVERIFY2(qAbs(got[i] - camera[i]) < 1e-5f * qMax(1.f, qAbs(camera[i])),
+                     qPrintable(QString("%1: %2").arg(i).arg(got[i])));
     }
 };
 

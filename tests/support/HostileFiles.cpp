@@ -129,7 +129,9 @@ int RunWithMemoryLimit(long long extraBytes, const std::function<int()>& body)
             std::fclose(f);
         }
         const rlim_t limit = rlim_t(pages * ::sysconf(_SC_PAGESIZE) + extraBytes);
-        const struct rlimit rl{limit, limit};
+        const struct rlimit rl {
+            limit, limit
+        };
         if (pages == 0 || ::setrlimit(RLIMIT_AS, &rl) != 0)
             ::_exit(125);
         // An exception must not leave the child: the test framework would catch it and go

@@ -13,8 +13,8 @@ public:
     ScriptedDialogs() { Previous_ = setDialogs(this); }
     ~ScriptedDialogs() override { setDialogs(Previous_); }
 
-    QStringList Messages;          // every ShowMessage text, in order
-    QStringList Questions;         // every AskYesNo text, in order
+    QStringList Messages;  // every ShowMessage text, in order
+    QStringList Questions;  // every AskYesNo text, in order
     QStringList QuestionCaptions;  // their captions
     QList<FileDialogOptions> FilePrompts;
 
@@ -28,7 +28,7 @@ public:
     QStringList RecoverDetails;
     QQueue<TRecoverAnswer> RecoverAnswers;
     QQueue<QString> Files;
-    QQueue<QString> Inputs;        // a null QString answers Cancel, an empty one OK with nothing typed
+    QQueue<QString> Inputs;  // a null QString answers Cancel, an empty one OK with nothing typed
     QQueue<unsigned> Colors;
     // Choices from lists: each prompt is recorded (caption, prompt, then the items); the
     // answer is the next index queued, -1 (cancel) when none.
@@ -65,8 +65,16 @@ public:
         RecoverDetails << detail;
         return Next(RecoverAnswers, TRecoverAnswer::Later);
     }
-    QString OpenFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }
-    QString SaveFile(const FileDialogOptions& o) override { FilePrompts << o; return Next(Files, QString()); }
+    QString OpenFile(const FileDialogOptions& o) override
+    {
+        FilePrompts << o;
+        return Next(Files, QString());
+    }
+    QString SaveFile(const FileDialogOptions& o) override
+    {
+        FilePrompts << o;
+        return Next(Files, QString());
+    }
     bool ChooseColor(unsigned& color) override
     {
         if (Colors.isEmpty())
@@ -90,6 +98,10 @@ public:
     }
 
 private:
-    template <typename T> static T Next(QQueue<T>& q, T none) { return q.isEmpty() ? none : q.dequeue(); }
+    template <typename T>
+    static T Next(QQueue<T>& q, T none)
+    {
+        return q.isEmpty() ? none : q.dequeue();
+    }
     Dialogs* Previous_ = nullptr;
 };

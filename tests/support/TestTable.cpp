@@ -45,36 +45,56 @@ bool Add(QTestData* row, const QByteArray& type, const char* name, const QByteAr
         else
             QTest::addColumn<decltype(value)>(name);
     };
-    if (type == "bytes") add(v);
-    else if (type == "int") add(int(v.toLongLong()));
-    else if (type == "long") add(v.toLongLong());
-    else if (type == "bool") add(v == "true" || v == "1");
-    else if (type == "float") add(float(std::strtod(v.constData(), nullptr)));
-    else if (type == "double") add(v == "nan" ? std::nan("") : v == "inf" ? inf : v == "-inf" ? -inf : std::strtod(v.constData(), nullptr));
+    if (type == "bytes")
+        add(v);
+    else if (type == "int")
+        add(int(v.toLongLong()));
+    else if (type == "long")
+        add(v.toLongLong());
+    else if (type == "bool")
+        add(v == "true" || v == "1");
+    else if (type == "float")
+        add(float(std::strtod(v.constData(), nullptr)));
+    else if (type == "double")
+        add(v == "nan" ? std::nan("") : v == "inf" ? inf : v == "-inf" ? -inf : std::strtod(v.constData(), nullptr));
     else if (type == "error") {
         QString text = QString::fromUtf8(v);
-        for (const auto& [n, code] : {std::pair{"ENOENT", ENOENT}, {"EISDIR", EISDIR}, {"EACCES", EACCES}, {"EFBIG", EFBIG}, {"ELOOP", ELOOP}})
+        for (const auto& [n, code] :
+             {std::pair{"ENOENT", ENOENT}, {"EISDIR", EISDIR}, {"EACCES", EACCES}, {"EFBIG", EFBIG}, {"ELOOP", ELOOP}})
             if (v == n)
                 text = SystemErrorText(code);
         add(text);
-    } else if (type == "str") add(QString::fromUtf8(v));
-    else if (type == "strs") add(v.isEmpty() ? QStringList() : QString::fromUtf8(v).split(';'));
-    else if (type == "rgb") add(QRgb(v.mid(2).toUInt(nullptr, 16)));
-    else if (type == "floats" || type == "doubles" || type == "ints" || type == "rgbs" || type == "size" || type == "point" || type == "rect" || type == "line") {
+    } else if (type == "str")
+        add(QString::fromUtf8(v));
+    else if (type == "strs")
+        add(v.isEmpty() ? QStringList() : QString::fromUtf8(v).split(';'));
+    else if (type == "rgb")
+        add(QRgb(v.mid(2).toUInt(nullptr, 16)));
+    else if (type == "floats" || type == "doubles" || type == "ints" || type == "rgbs" || type == "size" || type == "point" ||
+             type == "rect" || type == "line") {
         QList<double> n;  // numbers apart by spaces; hexadecimal with 0x
         for (const QByteArray& w : v.simplified().split(' '))
             if (!w.isEmpty())
                 n << (w.startsWith("0x") ? double(w.mid(2).toUInt(nullptr, 16)) : std::strtod(w.constData(), nullptr));
         const auto at = [&n](qsizetype i) { return n.value(i); };
-        if (type == "floats") add(QList<float>(n.begin(), n.end()));
-        else if (type == "doubles") add(n);
-        else if (type == "ints") add(QList<int>(n.begin(), n.end()));
-        else if (type == "rgbs") add(QList<QRgb>(n.begin(), n.end()));
-        else if (type == "size") add(QSize(int(at(0)), int(at(1))));
-        else if (type == "point") add(QPoint(int(at(0)), int(at(1))));
-        else if (type == "rect") add(QRectF(at(0), at(1), at(2), at(3)));
-        else add(QLineF(at(0), at(1), at(2), at(3)));
-    } else return false;
+        if (type == "floats")
+            add(QList<float>(n.begin(), n.end()));
+        else if (type == "doubles")
+            add(n);
+        else if (type == "ints")
+            add(QList<int>(n.begin(), n.end()));
+        else if (type == "rgbs")
+            add(QList<QRgb>(n.begin(), n.end()));
+        else if (type == "size")
+            add(QSize(int(at(0)), int(at(1))));
+        else if (type == "point")
+            add(QPoint(int(at(0)), int(at(1))));
+        else if (type == "rect")
+            add(QRectF(at(0), at(1), at(2), at(3)));
+        else
+            add(QLineF(at(0), at(1), at(2), at(3)));
+    } else
+        return false;
     return true;
 }
 }  // namespace

@@ -35,7 +35,8 @@ private slots:
     void failedContextRaisesErrorOnly_data() { QVERIFY(AddTableRows("view3d/failed-contexts.table")); }
     void failedContextRaisesErrorOnly()
     {
-        QFETCH(bool, openVg); QFETCH(bool, coreProfile);
+        QFETCH(bool, openVg);
+        QFETCH(bool, coreProfile);
         TPanelWindow w;
         QSurfaceFormat bad = TOpenGLQelPanel::RequestedFormat();
         bad.setRenderableType(openVg ? QSurfaceFormat::OpenVG : QSurfaceFormat::OpenGL);

@@ -16,7 +16,8 @@ class OnionView3dTest : public QObject {
 private slots:
     void poseKeepsItsPixels_data()
     {
-        QTest::addColumn<bool>("lit"); QTest::addColumn<bool>("transparent");
+        QTest::addColumn<bool>("lit");
+        QTest::addColumn<bool>("transparent");
         QTest::newRow("lit, opaque") << true << false;
         QTest::newRow("flat, opaque") << false << false;
         QTest::newRow("lit, transparent") << true << true;
@@ -24,7 +25,8 @@ private slots:
     }
     void poseKeepsItsPixels()
     {
-        QFETCH(bool, lit); QFETCH(bool, transparent);
+        QFETCH(bool, lit);
+        QFETCH(bool, transparent);
         QTemporaryDir home;
         // The robot's body, frame k of three turned about z a little more, and moved up.
         RtmBuild::TFile walk = RtmBuild::TFile::Regular({"body"}, 3);

@@ -39,7 +39,10 @@ QList<QRgb> Colours(const QImage& img)
     return sorted;
 }
 
-bool Near(QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1; }
+bool Near(QRgb a, QRgb b)
+{
+    return qAbs(qRed(a) - qRed(b)) <= 1 && qAbs(qGreen(a) - qGreen(b)) <= 1 && qAbs(qBlue(a) - qBlue(b)) <= 1;
+}
 
 // The main window on screen with a model of two components: "plate", a red unit square in
 // the plane z = 0 around the origin (which the initial camera shows at the view's centre),
@@ -54,8 +57,10 @@ struct TWindow {
     bool Start(bool withModel)
     {
         TP3dBuilder b;
-        const int p[4] = {b.AddPoint(-0.5f, -0.5f, 0), b.AddPoint(0.5f, -0.5f, 0), b.AddPoint(0.5f, 0.5f, 0), b.AddPoint(-0.5f, 0.5f, 0)};
-        b.AddSelection("plate", {p[0], p[1], p[2], p[3]}, {b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])})});
+        const int p[4] = {b.AddPoint(-0.5f, -0.5f, 0), b.AddPoint(0.5f, -0.5f, 0), b.AddPoint(0.5f, 0.5f, 0),
+                          b.AddPoint(-0.5f, 0.5f, 0)};
+        b.AddSelection("plate", {p[0], p[1], p[2], p[3]},
+                       {b.AddPolygon({uint32_t(p[0]), uint32_t(p[1]), uint32_t(p[2]), uint32_t(p[3])})});
         b.AddSelection("cube", b.AddBox(-1.8f, 0, 0, -1.3f, 0.5f, 0.5f));
         const QString path = QDir(Home.path()).filePath("scene.p3d");
         Form.show();
@@ -67,7 +72,8 @@ struct TWindow {
             Form.Editor().SetColor(Node("cube"), 0x00FF0000);
         }
         // The start-up settings press "Light Mode" and "Transparent Mode"; the tests say what they want.
-        for (QToolButton* button : {Ctl<QToolButton>(Form, "B_Grid"), Ctl<QToolButton>(Form, "B_Light"), Ctl<QToolButton>(Form, "B_Transparent3D")})
+        for (QToolButton* button :
+             {Ctl<QToolButton>(Form, "B_Grid"), Ctl<QToolButton>(Form, "B_Light"), Ctl<QToolButton>(Form, "B_Transparent3D")})
             button->setChecked(false);
         return QTest::qWaitFor([this] { return Area()->View()->ContextCreated(); });
     }
@@ -88,7 +94,9 @@ private slots:
     void picture_data() { QVERIFY(AddTableRows("view3d/pictures.table")); }
     void picture()
     {
-        QFETCH(QString, setup); QFETCH(QRgb, centre); QFETCH(QList<QRgb>, colours);
+        QFETCH(QString, setup);
+        QFETCH(QRgb, centre);
+        QFETCH(QList<QRgb>, colours);
         TWindow w;
         QVERIFY(w.Start(!setup.contains('0')));
         if (!setup.contains('0')) {
@@ -96,7 +104,8 @@ private slots:
             w.Form.Editor().SetHidden(w.Node("cube"), setup.contains('H'));
             w.Form.Editor().SetPivot(w.Node("plate"), {0, 0, 0});
             Ctl<TComponentTree>(w.Form, "TV_EditComponents")->SetNodeSelected(w.Node("plate"), setup.contains('e'));
-            (setup.contains('A') ? Ctl<TLedButton>(w.Form, "RB_AllSelections") : Ctl<TLedButton>(w.Form, "RB_CheckedSelections"))->setChecked(true);
+            (setup.contains('A') ? Ctl<TLedButton>(w.Form, "RB_AllSelections") : Ctl<TLedButton>(w.Form, "RB_CheckedSelections"))
+                ->setChecked(true);
             Ctl<TLedButton>(w.Form, "RB_AllPolygons")->setChecked(setup.contains('s'));
             Ctl<TLedButton>(w.Form, "B_ChangePivot")->setChecked(setup.contains('p'));
         }
@@ -161,11 +170,14 @@ private slots:
         QTemporaryDir home;
         TP3dBuilder b;
         b.AddSelection("box", b.AddBox(-0.5f, 0, -0.5f, 0.5f, 1, 0.5f));
-        QVERIFY(b.WriteTo(home.filePath("box.p3d")) && WriteBytesFile(home.filePath("TorvaneAnim.ini"), "[Startup]\n3DLight=0\n3DTranparent=0\n"));
+        QVERIFY(b.WriteTo(home.filePath("box.p3d")) &&
+                WriteBytesFile(home.filePath("TorvaneAnim.ini"), "[Startup]\n3DLight=0\n3DTranparent=0\n"));
         // The render command run in-process into home/out.png; a null picture when it fails or complains.
         const auto render = [&](const char* view, const char* size) {
-            const CommandHome::Result r = CommandHome::RunIn(home.path(), {"render", home.filePath("box.p3d"), "--view", view, "--size", size, "-o", "%1/out.png"});
-            return r.Code == 0 && r.Err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32) : QImage();
+            const CommandHome::Result r = CommandHome::RunIn(
+                home.path(), {"render", home.filePath("box.p3d"), "--view", view, "--size", size, "-o", "%1/out.png"});
+            return r.Code == 0 && r.Err.isEmpty() ? QImage(home.filePath("out.png")).convertToFormat(QImage::Format_RGB32)
+                                                  : QImage();
         };
         const QImage view3d = render("3d", "201x151"), all = render("all", "401x301");
         QCOMPARE(QList<QSize>({view3d.size(), all.size()}), QList<QSize>({QSize(201, 151), QSize(401, 301)}));

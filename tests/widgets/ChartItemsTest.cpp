@@ -14,10 +14,17 @@ namespace {
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
 
-template <typename T> void Put(QByteArray& out, T v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
+template <typename T>
+void Put(QByteArray& out, T v)
+{
+    out.append(reinterpret_cast<const char*>(&v), sizeof v);
+}
 
 // A box as bytes, so that comparisons are to the bit (-0.0 is not 0.0); empty when there is none.
-QByteArray BoxBytes(bool has, const TChartBox& b) { return has ? QByteArray(reinterpret_cast<const char*>(&b), sizeof b) : QByteArray(); }
+QByteArray BoxBytes(bool has, const TChartBox& b)
+{
+    return has ? QByteArray(reinterpret_cast<const char*>(&b), sizeof b) : QByteArray();
+}
 
 // The box a scan over every item gives: lowest and highest finite positions.
 QByteArray ScanBox(const TChartItems& items)
@@ -72,20 +79,31 @@ private slots:
     // forgets everything. An item added and removed again leaves the list as it was.
     void boxKeptAsItemsAreAdded()
     {
-        QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QFETCH(int, seed);
+        QFETCH(int, oddOneIn);
         QRandomGenerator rng{quint32(seed)};
         const double odd[] = {NaN, Inf, -Inf, 0.0, -0.0, -1e308};
         auto coord = [&] {
-            return oddOneIn > 0 && rng.bounded(oddOneIn) == 0 ? odd[rng.bounded(6)] : (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
+            return oddOneIn > 0 && rng.bounded(oddOneIn) == 0 ? odd[rng.bounded(6)]
+                                                              : (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(7) - 3);
         };
         TChartItems items;
         const auto addOne = [&](int kind) {
             switch (kind) {
-            case 0: items.MoveTo(coord(), coord()); break;
-            case 1: items.LineTo(coord(), coord()); break;
-            case 2: items.Mark(coord(), coord(), 24); break;
-            case 3: items.JoinedMark(coord(), coord(), 9); break;
-            default: items.Text(coord(), coord(), "t", 6);
+            case 0:
+                items.MoveTo(coord(), coord());
+                break;
+            case 1:
+                items.LineTo(coord(), coord());
+                break;
+            case 2:
+                items.Mark(coord(), coord(), 24);
+                break;
+            case 3:
+                items.JoinedMark(coord(), coord(), 9);
+                break;
+            default:
+                items.Text(coord(), coord(), "t", 6);
             }
         };
         for (int step = 0; step < 4000; ++step) {
@@ -105,13 +123,16 @@ private slots:
                 QVERIFY2(Dump(items) == Dump(before), qPrintable(QString("step %1 kind %2").arg(step).arg(kind)));
             } else if (op == 7) {
                 const double x = coord(), y = coord();
-                const auto inside = [&](const TChartItem& it) { return std::abs(it.X) <= std::abs(x) && std::abs(it.Y) <= std::abs(y); };
+                const auto inside = [&](const TChartItem& it) {
+                    return std::abs(it.X) <= std::abs(x) && std::abs(it.Y) <= std::abs(y);
+                };
                 const auto tagged = std::count_if(items.Items().begin(), items.Items().end(), inside);
                 QCOMPARE(items.MarkInRect(x, y, -x, -y, 5), int(tagged));  // corners in either order, edges in
                 const TChartItems before = items;
                 items.ShiftClassY(5, coord());
                 for (size_t i = 0; i < items.Items().size(); ++i)  // other classes stay
-                    QVERIFY(before.Items()[i].Class == 5 || !(items.Items()[i].Y != before.Items()[i].Y) || std::isnan(items.Items()[i].Y));
+                    QVERIFY(before.Items()[i].Class == 5 || !(items.Items()[i].Y != before.Items()[i].Y) ||
+                            std::isnan(items.Items()[i].Y));
             } else if (rng.bounded(20) == 0) {
                 items.Clear();
             } else {
@@ -126,7 +147,8 @@ private slots:
     // count and box that the same polygons give as polylines.
     void outlinesDrawAsPolylines()
     {
-        QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QFETCH(int, seed);
+        QFETCH(int, oddOneIn);
         QRandomGenerator rng{quint32(seed)};
         TTwoWays t;
         DrawBothWays(t, rng, oddOneIn);

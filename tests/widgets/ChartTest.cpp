@@ -70,7 +70,12 @@ private slots:
     void itemsMapToPixels_data() { QVERIFY(AddTableRows("widgets/chart-mapping.table")); }
     void itemsMapToPixels()
     {
-        QFETCH(QSize, size); QFETCH(bool, equal); QFETCH(QRectF, range); QFETCH(QRectF, visible); QFETCH(QLineF, line); QFETCH(QLineF, pixels);
+        QFETCH(QSize, size);
+        QFETCH(bool, equal);
+        QFETCH(QRectF, range);
+        QFETCH(QRectF, visible);
+        QFETCH(QLineF, line);
+        QFETCH(QLineF, pixels);
         auto c = MakeChart(size.width(), size.height(), range);
         c->SetEqualScale(equal);
         QCOMPARE(Rect(c->VisibleRange()), visible);
@@ -92,7 +97,8 @@ private slots:
         const QImage img = Grab(*c);
         // Red: the line from the first marks, from the fifth to the sixth, not where the
         // non-finite point breaks it, the third mark's square.
-        QCOMPARE(QList<bool>({img.pixel(15, 5) == Rgb(Red), img.pixel(45, 30) == Rgb(Red), img.pixel(35, 5) == Rgb(Red), img.pixel(27, 7) == Rgb(Red)}),
+        QCOMPARE(QList<bool>({img.pixel(15, 5) == Rgb(Red), img.pixel(45, 30) == Rgb(Red), img.pixel(35, 5) == Rgb(Red),
+                              img.pixel(27, 7) == Rgb(Red)}),
                  QList<bool>({true, true, false, true}));
         QCOMPARE(c->NearestMark(QPointF(44, 44)), 5);
     }
@@ -107,15 +113,21 @@ private slots:
         SendMouse(*c, QEvent::MouseButtonRelease, QPointF(150, 0), Qt::RightButton, Qt::NoButton);
         QVERIFY(down.count() == 1 && move.count() == 1 && up.count() == 1);
         const auto at = [](const QList<QVariant>& args) { return QPointF(args[0].toDouble(), args[1].toDouble()); };
-        QCOMPARE(QList<QPointF>({at(down[0]), at(move[0]), at(up[0]), c->MousePosition()}), QList<QPointF>({{2, 7}, {-4.5, 0.5}, {10, 10}, {10, 10}}));
-        QCOMPARE(std::tuple(down[0][4].value<Qt::KeyboardModifiers>(), move[0][3].value<Qt::KeyboardModifiers>(), up[0][2].value<Qt::MouseButton>()),
-                 std::tuple(Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier), Qt::RightButton));
+        QCOMPARE(QList<QPointF>({at(down[0]), at(move[0]), at(up[0]), c->MousePosition()}),
+                 QList<QPointF>({{2, 7}, {-4.5, 0.5}, {10, 10}, {10, 10}}));
+        QCOMPARE(
+            std::tuple(down[0][4].value<Qt::KeyboardModifiers>(), move[0][3].value<Qt::KeyboardModifiers>(),
+                       up[0][2].value<Qt::MouseButton>()),
+            std::tuple(Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier), Qt::RightButton));
     }
 
     void dragsZoomOrPan_data() { QVERIFY(AddTableRows("widgets/chart-drags.table")); }
     void dragsZoomOrPan()
     {
-        QFETCH(int, action); QFETCH(QList<float>, xy); QFETCH(QRectF, range); QFETCH(int, changed);
+        QFETCH(int, action);
+        QFETCH(QList<float>, xy);
+        QFETCH(QRectF, range);
+        QFETCH(int, changed);
         QList<QPointF> path;
         for (qsizetype i = 0; i + 1 < xy.size(); i += 2)
             path << QPointF(xy[i], xy[i + 1]);
@@ -140,7 +152,9 @@ private slots:
     // clipping, corners whose pixel position overflows, and the item lines (axes) drawn over.
     void outlinesPaintAsPolylines()
     {
-        QFETCH(QRectF, range); QFETCH(int, seed); QFETCH(int, oddOneIn);
+        QFETCH(QRectF, range);
+        QFETCH(int, seed);
+        QFETCH(int, oddOneIn);
         QRandomGenerator rng{quint32(seed)};
         TTwoWays t;
         DrawBothWays(t, rng, oddOneIn);
@@ -153,7 +167,8 @@ private slots:
         outlines->Items() = t.Outlines;
         for (TChart* c : {items.get(), outlines.get()})
             Line(*c, 0x0000FFFF, range.left(), 0, range.right(), 0);
-        const QImage want = Grab(*items), got = window.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(37, 21, 120, 90);
+        const QImage want = Grab(*items),
+                     got = window.grab().toImage().convertToFormat(QImage::Format_RGB32).copy(37, 21, 120, 90);
         QVERIFY(CountColor(want, Rgb(0x00C0C0C0)) > 0 && CountColor(want, Rgb(0x0000FFFF)) > 0);
         QCOMPARE(got, want);
     }
@@ -164,7 +179,9 @@ private slots:
     // (drawn again over the blue one crossing them) and with each other.
     void placedOutlinesPaintAsPolylines()
     {
-        QFETCH(QRectF, range); QFETCH(double, far); QFETCH(bool, placed);
+        QFETCH(QRectF, range);
+        QFETCH(double, far);
+        QFETCH(bool, placed);
         const double pts[] = {0, 0, 10, 0, 10, 10, 0, 10, 5, -1, far, 5, 5, far, NaN, 3};
         const uint32_t polys[][4] = {{0, 1, 2, 3}, {4, 2, 0, 0}, {5, 6, 3, 0}, {7, 1, 3, 0}, {0, 1, 2, 0}, {4, 1, 2, 0}};
         const uint32_t sizes[] = {4, 3, 3, 3, 3, 3};
@@ -180,7 +197,8 @@ private slots:
         at[0].SourceBase = at[1].SourceBase = outlines->Items().AddOutlineSource(8, &src);
         for (int k = 0; k < 8; ++k)
             src[k] = float(pts[2 * k + 1]), src[8 + k] = float(pts[2 * k]), src[16 + k] = 0;
-        const uint32_t placement[2] = {outlines->Items().AddOutlinePlacement(at[0]), outlines->Items().AddOutlinePlacement(at[1])};
+        const uint32_t placement[2] = {outlines->Items().AddOutlinePlacement(at[0]),
+                                       outlines->Items().AddOutlinePlacement(at[1])};
         for (int p = 0; p < 6; ++p) {
             items->SetColor(colors[p]);
             outlines->SetColor(colors[p]);
@@ -195,7 +213,8 @@ private slots:
             TChartItems& o = outlines->Items();
             const uint32_t first = o.OutlineIndexCount();
             o.AddOutlinePolygon(polys[p], sizes[p]);
-            placed ? o.AddPlacedOutlineBatch(placement[a], first, o.OutlineIndexCount()) : o.AddOutlineBatch(base, first, o.OutlineIndexCount());
+            placed ? o.AddPlacedOutlineBatch(placement[a], first, o.OutlineIndexCount())
+                   : o.AddOutlineBatch(base, first, o.OutlineIndexCount());
         }
         for (TChart* c : {items.get(), outlines.get()})
             Line(*c, 0x0000FFFF, 0, 5, 10, 5);
@@ -227,7 +246,8 @@ private slots:
         c->Items().AddOutlineBatch(base, 0, c->Items().OutlineIndexCount());
         const QImage img = Grab(*c);
         const bool steep = std::abs(line.dy()) > std::abs(line.dx());
-        const auto [from, to] = steep ? std::minmax({int(line.y1()), int(line.y2())}) : std::minmax({int(line.x1()), int(line.x2())});
+        const auto [from, to] = steep ? std::minmax({int(line.y1()), int(line.y2())})
+                                      : std::minmax({int(line.x1()), int(line.x2())});
         for (int k = 0; k < (steep ? img.height() : img.width()); ++k) {
             QList<int> across;
             for (int j = 0; j < (steep ? img.width() : img.height()); ++j)
@@ -245,7 +265,9 @@ private slots:
     void degenerateInputDrawsWhatItCan_data() { QVERIFY(AddTableRows("widgets/chart-degenerate.table")); }
     void degenerateInputDrawsWhatItCan()
     {
-        QFETCH(QSize, size); QFETCH(QRectF, range); QFETCH(bool, expectLine);
+        QFETCH(QSize, size);
+        QFETCH(QRectF, range);
+        QFETCH(bool, expectLine);
         auto c = MakeChart(size.width(), size.height(), QRectF(0, 0, 10, 10));
         c->SetRange(range.left(), range.top(), range.left() + range.width(), range.top() + range.height());
         c->SetGridStyle(TChart::TGridStyle::Lines);

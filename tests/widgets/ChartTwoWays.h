@@ -9,14 +9,26 @@
 // Random polygons of 1 to 4 corners in random colours, drawn once as polylines (items) and
 // once as outline batches over point blocks, some blocks drawn through an index range an
 // earlier batch appended (as a sub-model placed twice).
-struct TTwoWays { TChartItems Items, Outlines; };
+struct TTwoWays {
+    TChartItems Items, Outlines;
+};
 
 inline void DrawBothWays(TTwoWays& t, QRandomGenerator& rng, int oddOneIn)
 {
-    const double odd[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                          -std::numeric_limits<double>::infinity(), 0.0, -0.0, 1e308};
-    auto coord = [&] { return oddOneIn > 0 && rng.bounded(oddOneIn) == 0 ? odd[rng.bounded(6)] : (rng.generateDouble() - 0.5) * 100; };
-    struct TList { uint32_t First, End; std::vector<std::vector<uint32_t>> Polygons; uint32_t PointCount; };
+    const double odd[] = {std::numeric_limits<double>::quiet_NaN(),
+                          std::numeric_limits<double>::infinity(),
+                          -std::numeric_limits<double>::infinity(),
+                          0.0,
+                          -0.0,
+                          1e308};
+    auto coord = [&] {
+        return oddOneIn > 0 && rng.bounded(oddOneIn) == 0 ? odd[rng.bounded(6)] : (rng.generateDouble() - 0.5) * 100;
+    };
+    struct TList {
+        uint32_t First, End;
+        std::vector<std::vector<uint32_t>> Polygons;
+        uint32_t PointCount;
+    };
     std::vector<TList> lists;
     for (int batch = 0; batch < 40; ++batch) {
         const uint32_t color = rng.bounded(3) == 0 ? rng.generate() & 0xFFFFFF : 0x00C0C0C0u;

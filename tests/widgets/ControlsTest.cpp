@@ -17,7 +17,8 @@ private slots:
     // does not move it.
     void springSliderReturnsToCentre_data()
     {
-        QTest::addColumn<QString>("input"); QTest::addColumn<int>("held");  // the value while held
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<int>("held");  // the value while held
         QTest::newRow("press on the track right of the handle") << "mouse" << 100;
         QTest::newRow("arrow key") << "key" << 10;
         QTest::newRow("arrow key, then the focus goes") << "focus" << 10;
@@ -25,7 +26,8 @@ private slots:
     }
     void springSliderReturnsToCentre()
     {
-        QFETCH(QString, input); QFETCH(int, held);
+        QFETCH(QString, input);
+        QFETCH(int, held);
         TSpringSlider s;
         s.setRange(-1000, 1000);
         s.setSingleStep(10);
@@ -37,9 +39,13 @@ private slots:
         const QPoint at(s.width() - 10, s.height() / 2);
         QWheelEvent wheel(at, s.mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QFocusEvent out(QEvent::FocusOut);
-        input == "mouse" ? QTest::mousePress(&s, Qt::LeftButton, {}, at) : input == "wheel" ? void(QApplication::sendEvent(&s, &wheel)) : QTest::keyPress(&s, Qt::Key_Right);
+        input == "mouse"   ? QTest::mousePress(&s, Qt::LeftButton, {}, at)
+        : input == "wheel" ? void(QApplication::sendEvent(&s, &wheel))
+                           : QTest::keyPress(&s, Qt::Key_Right);
         QCOMPARE(s.value(), held);
-        input == "mouse" ? QTest::mouseRelease(&s, Qt::LeftButton, {}, at) : input == "key" ? QTest::keyRelease(&s, Qt::Key_Right) : void(QApplication::sendEvent(&s, &out));
+        input == "mouse" ? QTest::mouseRelease(&s, Qt::LeftButton, {}, at)
+        : input == "key" ? QTest::keyRelease(&s, Qt::Key_Right)
+                         : void(QApplication::sendEvent(&s, &out));
         QCOMPARE(s.value(), 0);
     }
 
@@ -47,7 +53,10 @@ private slots:
     void numberEditShowsAndKeepsValues_data() { QVERIFY(AddTableRows("widgets/number-edit.table")); }
     void numberEditShowsAndKeepsValues()
     {
-        QFETCH(int, decimals); QFETCH(double, value); QFETCH(QString, shown); QFETCH(double, kept);
+        QFETCH(int, decimals);
+        QFETCH(double, value);
+        QFETCH(QString, shown);
+        QFETCH(double, kept);
         TNumberEdit e;
         e.setLocale(QLocale::c());
         e.setDecimals(decimals);

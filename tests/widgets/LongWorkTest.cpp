@@ -32,7 +32,7 @@ struct TWindow {
     TLongWork* Work = new TLongWork(&W);
     QTimer Playback;
     qint64 Now = 0;  // the indicator's clock
-    int Asked = 0;   // how often the indicator looked at it
+    int Asked = 0;  // how often the indicator looked at it
 
     TWindow()
     {
@@ -54,7 +54,10 @@ struct TWindow {
     QLabel* Text() const { return Work->findChild<QLabel*>(QStringLiteral("LongWorkText")); }
     QProgressBar* Bar() const { return Work->findChild<QProgressBar*>(QStringLiteral("LongWorkBar")); }
     // What the user did so far, as the window shows it.
-    QString Seen() const { return QStringLiteral("%1|%2|%3").arg(Edit->text()).arg(Spin->value()).arg(W.isVisible() ? "open" : "closed"); }
+    QString Seen() const
+    {
+        return QStringLiteral("%1|%2|%3").arg(Edit->text()).arg(Spin->value()).arg(W.isVisible() ? "open" : "closed");
+    }
 };
 
 // Work of a few megabytes that reports half of it done and then waits until it is let go
@@ -120,7 +123,8 @@ private slots:
             QTest::keyClick(&w.W, Qt::Key_Z, Qt::ControlModifier);
             QTest::mouseClick(w.Button, Qt::LeftButton);
             const QPoint at = w.Spin->rect().center();
-            QWheelEvent wheel(at, w.Spin->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWheelEvent wheel(at, w.Spin->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                              false);
             QApplication::sendEvent(w.Spin, &wheel);
             w.W.close();
             QCoreApplication::processEvents();
@@ -204,9 +208,8 @@ private slots:
     {
         TWindow w;
         QVERIFY(QTest::qWaitForWindowExposed(&w.W));
-        const TLongTask task{QStringLiteral("Exporting..."), 8 << 20, [](TProgress*) -> bool {
-                                 throw std::runtime_error("disk gone");
-                             }};
+        const TLongTask task{QStringLiteral("Exporting..."), 8 << 20,
+                             [](TProgress*) -> bool { throw std::runtime_error("disk gone"); }};
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, w.Work->Run(task));
         QVERIFY(!w.Work->Running());
         QCoreApplication::processEvents();

@@ -9,7 +9,7 @@
 class TLpvBuilder {
 public:
     struct Record {
-        QByteArray Name;    // written into 32 bytes, zero-filled
+        QByteArray Name;  // written into 32 bytes, zero-filled
         QByteArray Parent;  // the same
         float Pivot[3] = {0, 0, 0};
     };

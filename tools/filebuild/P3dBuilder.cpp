@@ -47,8 +47,7 @@ TP3dBuilder::Range TP3dBuilder::AddBox(float x0, float y0, float z0, float x1, f
     for (int i = 0; i < 8; ++i)
         r.Points.push_back(AddPoint(i & 1 ? x1 : x0, i & 2 ? y1 : y0, i & 4 ? z1 : z0));
     // Faces by corner bits (x = 1, y = 2, z = 4), wound outwards.
-    static const uint32_t faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
-                                         {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    static const uint32_t faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
     static const float normals[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
     for (int f = 0; f < 6; ++f) {
         const int n = AddNormal(normals[f][0], normals[f][1], normals[f][2]);
@@ -60,8 +59,8 @@ TP3dBuilder::Range TP3dBuilder::AddBox(float x0, float y0, float z0, float x1, f
     return r;
 }
 
-TP3dBuilder::Range TP3dBuilder::AddTriangle(float ax, float ay, float az, float bx, float by, float bz, float cx,
-                                            float cy, float cz)
+TP3dBuilder::Range TP3dBuilder::AddTriangle(float ax, float ay, float az, float bx, float by, float bz, float cx, float cy,
+                                            float cz)
 {
     Range r;
     r.Points = {AddPoint(ax, ay, az), AddPoint(bx, by, bz), AddPoint(cx, cy, cz)};
@@ -99,8 +98,8 @@ QByteArray TP3dBuilder::LodBytes() const
 {
     QByteArray out;
     out.append(LodMagic);
-    Binary::PutU32(out, 28);       // header size
-    Binary::PutU32(out, 0x100);    // LOD version
+    Binary::PutU32(out, 28);  // header size
+    Binary::PutU32(out, 0x100);  // LOD version
     Binary::PutU32(out, VertexCount.value_or(uint32_t(Points.size())));
     Binary::PutU32(out, NormalCount.value_or(uint32_t(Normals.size())));
     Binary::PutU32(out, PolygonCount.value_or(uint32_t(Polygons.size())));

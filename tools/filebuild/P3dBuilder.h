@@ -34,9 +34,9 @@ public:
         bool IsSelection = false;
         std::vector<int> Vertices;  // member points (selection)
         std::vector<int> Polygons;  // member polygons (selection)
-        uint8_t MemberByte = 1;     // the byte written for a member
+        uint8_t MemberByte = 1;  // the byte written for a member
         bool RawData = false;
-        QByteArray Data;                   // data of a plain tag, or a selection's raw data
+        QByteArray Data;  // data of a plain tag, or a selection's raw data
         std::optional<uint32_t> SizeField;  // overrides the size written before the data
     };
 

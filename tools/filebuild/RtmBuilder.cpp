@@ -71,9 +71,6 @@ QByteArray Build(const TFile& file)
     return out;
 }
 
-qsizetype ExpectedSize(qsizetype components, qsizetype frames)
-{
-    return 28 + 32 * components + frames * (4 + 80 * components);
-}
+qsizetype ExpectedSize(qsizetype components, qsizetype frames) { return 28 + 32 * components + frames * (4 + 80 * components); }
 
 }  // namespace RtmBuild

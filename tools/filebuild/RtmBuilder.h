@@ -30,10 +30,10 @@ struct TFile {
     std::array<float, 3> TotalMove{0, 0, 0};
     std::vector<QByteArray> Names;
     std::vector<TFrame> Frames;
-    std::optional<int32_t> FrameCount;      // default: Frames.size()
+    std::optional<int32_t> FrameCount;  // default: Frames.size()
     std::optional<int32_t> ComponentCount;  // default: Names.size()
-    char NameFill = 0;                      // bytes after a name's terminating zero
-    std::optional<qsizetype> TruncateAt;    // keep only this many bytes
+    char NameFill = 0;  // bytes after a name's terminating zero
+    std::optional<qsizetype> TruncateAt;  // keep only this many bytes
 
     // A record per header name, in header order, in every frame; frame i gets the
     // matrix Sample(i, j) for name j and times spaced evenly from 0 to 1.
