@@ -1360,13 +1360,17 @@ std::vector<TCase> FrameCases(TContext& cx)
     op(QStringLiteral("retime 10k"), [anim] { anim->RetimeFrame(100, 0.9f, true); });
 
     // The grid over 10,000 frames paints only the rows in sight: as fast as over 10.
-    auto small = std::make_shared<TAnimController>();
-    small->CreateNewAnimation({QStringLiteral("a")});
+    // The ten frames live as long as the grid over them (the case's copies share both).
+    struct TGrids {
+        TAnimController Small;
+        std::unique_ptr<TFrameGrid> first, second;
+    };
+    auto grids = std::make_shared<TGrids>();
+    grids->Small.CreateNewAnimation({QStringLiteral("a")});
     for (int i = 0; i < 9; ++i)
-        small->InsertFrameAfter();
-    auto grids = std::make_shared<std::pair<std::unique_ptr<TFrameGrid>, std::unique_ptr<TFrameGrid>>>();
+        grids->Small.InsertFrameAfter();
     grids->first = std::make_unique<TFrameGrid>(*anim, nullptr);
-    grids->second = std::make_unique<TFrameGrid>(*small, nullptr);
+    grids->second = std::make_unique<TFrameGrid>(grids->Small, nullptr);
     auto image = std::make_shared<QImage>(grids->first->width(), 300, QImage::Format_RGB32);
     TCase grid;
     grid.Name = QStringLiteral("grid 10k");
