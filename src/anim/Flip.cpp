@@ -284,8 +284,9 @@ TTimingResult FlipFramesHalfCycleLater(TAnimFrames& frames, const TFlipPartners&
 
 QString FlipMessage(const QStringList& names, const TFlipPartners& partners)
 {
+    // The blanks of " l"/" r" do not break: a message box wraps its lines there otherwise.
     QString text = QStringLiteral(
-        "Mirrored across X = 0. Partners are found by name: _l/_r, .l/.r, -l/-r or \" l\"/\" r\" at the end, "
+        "Mirrored across X = 0. Partners are found by name: _l/_r, .l/.r, -l/-r or \"\u00A0l\"/\"\u00A0r\" at the end, "
         "l_/r_ at the start, left/right anywhere.");
     if (partners.Pairs.empty())
         text += QStringLiteral("\nNo partners found: every component is mirrored on its own.");
@@ -293,6 +294,19 @@ QString FlipMessage(const QStringList& names, const TFlipPartners& partners)
         text += QStringLiteral("\n%1 <-> %2").arg(names.value(a), names.value(b));
     for (const QString& line : UnpairedLines(names, partners))
         text += QLatin1Char('\n') + line;
+    return text;
+}
+
+QString FlipSummary(const QStringList& names, const TFlipPartners& partners)
+{
+    QStringList pairs, alone;
+    for (const auto& [a, b] : partners.Pairs)
+        pairs << QStringLiteral("%1 <-> %2").arg(names.value(a), names.value(b));
+    for (int i : partners.Unpaired)
+        alone << names.value(i);
+    QString text = pairs.isEmpty() ? QStringLiteral("no partners") : pairs.join(QStringLiteral(", "));
+    if (!alone.isEmpty())
+        text += QStringLiteral("; no partner: ") + alone.join(QStringLiteral(", "));
     return text;
 }
 

@@ -88,6 +88,9 @@ TTimingResult FlipFramesHalfCycleLater(TAnimFrames& frames, const TFlipPartners&
 // What the frame timer says after a flip: the rule, the pairs it found, the names
 // mirrored on their own.
 QString FlipMessage(const QStringList& names, const TFlipPartners& partners);
+// The pairs and the names without a partner on one line, for a status bar:
+// "a_l <-> a_r, b_l <-> b_r; no partner: c_l" ("no partners" when none pair).
+QString FlipSummary(const QStringList& names, const TFlipPartners& partners);
 // One line per name that looks like a side but has no partner, as the command line
 // reports them.
 QStringList UnpairedLines(const QStringList& names, const TFlipPartners& partners);

@@ -40,9 +40,9 @@ double LeadTime(const TTimes& t, int first)
 
 }  // namespace
 
-TFrameTimerButtons FrameTimerButtons(int selFirst, int selLast)
+TFrameTimerButtons FrameTimerButtons(int selFirst, int selLast, int frameCount)
 {
-    return {selLast - selFirst >= 2, selLast - selFirst >= 1, selFirst != -1};
+    return {selLast - selFirst >= 2, selLast - selFirst >= 1, selFirst != -1, selFirst != -1 && frameCount >= 2};
 }
 
 bool IsFrameRange(int first, int last, int count)

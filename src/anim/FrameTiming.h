@@ -40,13 +40,15 @@ struct TFrameRange {
 };
 
 // Which buttons the selection enables: Linearize from three frames on, Mirror from two,
-// Move, Copy and Delete whenever there is a selection (first != -1).
+// Move, Copy, Delete and Flip whenever there is a selection (first != -1), "Flip, half a
+// cycle later" when there is one in an animation of two frames or more.
 struct TFrameTimerButtons {
     bool Linearize = false;
     bool Mirror = false;
-    bool MoveCopyDelete = false;
+    bool MoveCopyDelete = false;  // and Flip
+    bool FlipHalfCycle = false;
 };
-TFrameTimerButtons FrameTimerButtons(int selFirst, int selLast);
+TFrameTimerButtons FrameTimerButtons(int selFirst, int selLast, int frameCount);
 
 // 0 <= first <= last < count.
 bool IsFrameRange(int first, int last, int count);

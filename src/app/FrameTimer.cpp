@@ -153,7 +153,13 @@ void TF_FrameManipulator::BuildTools()
     B_Copy = ToolButton(QStringLiteral("Copy"), QStringLiteral("B_Copy"), QStringLiteral("Copy Frames"), panel);
     B_Move = ToolButton(QStringLiteral("Move"), QStringLiteral("B_Move"), QStringLiteral("Move Frames"), panel);
     B_Trash = ToolButton(QStringLiteral("Delete"), QStringLiteral("B_Trash"), QStringLiteral("Delete Frames"), panel);
-    for (QToolButton* b : {B_Reset, B_Linearize, B_Mirror, B_Copy, B_Move, B_Trash}) {
+    B_Flip = ToolButton(QStringLiteral("Flip"), QStringLiteral("B_Flip"),
+                        QStringLiteral("Flip: the selected frames' poses mirrored left and right"), panel);
+    B_FlipHalfCycle = ToolButton(QStringLiteral("Flip, half a cycle later"), QStringLiteral("B_FlipHalfCycle"),
+                                 QStringLiteral("Flip, half a cycle later: the selected frames' mirrored poses written "
+                                                "half the animation's length later (walk cycles)"),
+                                 panel);
+    for (QToolButton* b : {B_Reset, B_Linearize, B_Mirror, B_Copy, B_Move, B_Trash, B_Flip, B_FlipHalfCycle}) {
         b->setEnabled(b == B_Reset);
         row->addWidget(b);
     }
@@ -164,6 +170,8 @@ void TF_FrameManipulator::BuildTools()
     connect(B_Copy, &QToolButton::clicked, this, [this] { B_CopyClick(); });
     connect(B_Move, &QToolButton::clicked, this, [this] { B_MoveClick(); });
     connect(B_Trash, &QToolButton::clicked, this, [this] { B_TrashClick(); });
+    connect(B_Flip, &QToolButton::clicked, this, [this] { B_FlipClick(); });
+    connect(B_FlipHalfCycle, &QToolButton::clicked, this, [this] { B_FlipHalfCycleClick(); });
 }
 
 // ---- Chart and selection
@@ -225,12 +233,14 @@ void TF_FrameManipulator::UpdateFrameSelection()
     RChart->update();
     Panels_[1]->setText(sel.First == -1 ? QStringLiteral("Selected Frames: None")
                                         : QStringLiteral("Selected Frames: %1 - %2").arg(sel.First).arg(sel.Last));
-    const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last);
+    const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last, Anim_.Doc.FrameCount());
     B_Linearize->setEnabled(on.Linearize);
     B_Mirror->setEnabled(on.Mirror);
     B_Move->setEnabled(on.MoveCopyDelete);
     B_Copy->setEnabled(on.MoveCopyDelete);
     B_Trash->setEnabled(on.MoveCopyDelete);
+    B_Flip->setEnabled(on.MoveCopyDelete);
+    B_FlipHalfCycle->setEnabled(on.FlipHalfCycle);
 }
 
 std::vector<TTimerItem> TF_FrameManipulator::TimerItems() const
@@ -443,6 +453,16 @@ void TF_FrameManipulator::B_TrashClick()
     if (!dialogs().AskYesNo(QStringLiteral("Are you sure to delete selected frames?"), QStringLiteral("Warning")))
         return;
     RunOperation([this] { return Anim_.DeleteRange(SelFirst(), SelLast()); });
+}
+
+void TF_FrameManipulator::B_FlipClick()
+{
+    RunOperation([this] { return Anim_.FlipRange(SelFirst(), SelLast()); }, false);
+}
+
+void TF_FrameManipulator::B_FlipHalfCycleClick()
+{
+    RunOperation([this] { return Anim_.FlipRangeHalfCycleLater(SelFirst(), SelLast()); }, false);
 }
 
 void TF_FrameManipulator::SelectAll1Click()

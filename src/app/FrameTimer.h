@@ -38,6 +38,8 @@ public:
     QToolButton* B_Copy = nullptr;
     QToolButton* B_Move = nullptr;
     QToolButton* B_Trash = nullptr;
+    QToolButton* B_Flip = nullptr;          // "Flip"
+    QToolButton* B_FlipHalfCycle = nullptr; // "Flip, half a cycle later"
     QAction* SelectAll1 = nullptr;
     QAction* DeselectAll1 = nullptr;
 
@@ -74,6 +76,8 @@ public:
     void B_MoveClick();
     void B_CopyClick();
     void B_TrashClick();
+    void B_FlipClick();
+    void B_FlipHalfCycleClick();
     void SelectAll1Click();
     void DeselectAll1Click();
 

@@ -53,7 +53,7 @@ TStep RunTimerOp(const TFrameOp& op, TRunState& s)
 {
     const int count = s.Anim.Doc.FrameCount();
     const TFrameRange sel = s.Anim.Selection();
-    const TFrameTimerButtons buttons = FrameTimerButtons(sel.First, sel.Last);
+    const TFrameTimerButtons buttons = FrameTimerButtons(sel.First, sel.Last, count);
     const bool enabled = op.Op == Kind::Linearize ? buttons.Linearize
                          : op.Op == Kind::Mirror  ? buttons.Mirror
                                                   : buttons.MoveCopyDelete;

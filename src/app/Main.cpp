@@ -1,6 +1,7 @@
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "app/About.h"
+#include "app/AidsMenu.h"
 #include "app/FileBrowser.h"
 #include "app/FileOpening.h"
 #include "app/RecentFilesMenu.h"
@@ -189,6 +190,9 @@ void TMainForm::BuildMenus()
     Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     connect(Undo1, &QAction::triggered, this, [this] { Undo1Click(); });
     connect(Redo1, &QAction::triggered, this, [this] { Redo1Click(); });
+    // Edit > Flip Pose and the View menu of onion skin and motion path.
+    auto* aids = new TAidsMenu(*Editor_, menuBar(), edit);
+    connect(aids, &TAidsMenu::Note, this, [this](const QString& text) { SetStatusNote(text); });
 
     MenuModify = menuBar()->addMenu(QStringLiteral("&Modify"));
     LoadPivotsAndLinking1 = Command(MenuModify, QStringLiteral("Load Pivots and Linking..."), "LoadPivotsAndLinking1");

@@ -29,6 +29,7 @@ void TSettings::ToOptions(TEditorOptions& o) const
     o.Lighting = !Light3D;  // the key holds whether "L" is pressed, which draws unlit
     o.Transparent3d = Transparent3D;
     o.Grid3d = Grid3D;
+    o.OnionFrames = OnionFrames;
 }
 
 void TSettings::FromOptions(const TEditorOptions& o)
@@ -39,6 +40,7 @@ void TSettings::FromOptions(const TEditorOptions& o)
     Light3D = !o.Lighting;
     Transparent3D = o.Transparent3d;
     Grid3D = o.Grid3d;
+    OnionFrames = o.OnionFrames;
 }
 
 void TSettings::ReadLayout(const TIniFile& ini, TLayoutSettings& l)

@@ -26,7 +26,7 @@ struct TSettings {
     int UndoMegabytes = 0;
     size_t UndoBytes() const;
     int AutosaveSeconds = 60;  // between recovery copies of unsaved work; 0: none
-    int OnionFrames = 1;  // frames the onion skin shows on each side when switched on, 0 .. 5
+    int OnionFrames = 1;  // frames the onion skin shows on each side, 0 (off) .. 5
     QString LastP3d, LastRTM;
 
     // The view switches put on the editor's options, and taken from them.

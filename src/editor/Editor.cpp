@@ -440,6 +440,8 @@ void TEditor::SetOptions(const TEditorOptions& options)
     // Apply writes.
     const bool pivotModeChanged = options.PivotMode != Options_.PivotMode && !Editing_;
     Options_ = options;
+    if (Options_.OnionFrames > 0)
+        OnionCount_ = Options_.OnionFrames;
     if (pivotModeChanged) {
         if (Options_.PivotMode)
             Pose_.ToRest();
@@ -513,7 +515,9 @@ const std::vector<const TOnionLayer*>& TEditor::OnionLayers() const
 
 TMotionPath TEditor::ShownMotionPath() const
 {
-    const TSelection* c = Options_.MotionPath.isEmpty() ? nullptr : FindComponentByName(TreeOrder_, Options_.MotionPath);
+    const TSelection* c = !Options_.MotionPath.isEmpty() ? FindComponentByName(TreeOrder_, Options_.MotionPath)
+                          : Options_.PathOfCurrent     ? PivotComponent_
+                                                       : nullptr;
     if (!c || Anim_.Doc.AnimFrames.empty())
         return {};
     // An edit under way moves the current frame's point with it.

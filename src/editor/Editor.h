@@ -232,6 +232,20 @@ public:
     // The options as change leaves them, the others kept.
     void EditOptions(const std::function<void(TEditorOptions&)>& change);
 
+    // ---- The animator's aids in the window (EditorAids.cpp)
+    // The onion skin on, with the count chosen last (1 at first), or off.
+    void SetOnionSkin(bool on);
+    // Frames shown on each side, 1 .. MaxOnionFrames: choosing a count switches it on.
+    void SetOnionCount(int count);
+    // The count the onion skin shows, or would show when switched on.
+    int OnionCount() const { return OnionCount_; }
+    // Edit > "Flip Pose": the current frame mirrored left and right, one step ("Flip").
+    // Offered when there are frames and undo is offered (no edit, playback, open cell or
+    // drag under way); otherwise NotApplicable, nothing changed. The message of a flip
+    // done names on one line what was paired.
+    bool FlipPoseOffered() const { return UndoOffered() && !Anim_.Doc.AnimFrames.empty(); }
+    TTimingResult FlipPose();
+
     // Poses every point as the display refresh does.
     void Pose();
     TPoseParams Params() const;
@@ -359,4 +373,5 @@ private:
     mutable int Running_ = 0;    // long work may be reading the session on another thread
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
+    int OnionCount_ = 1;  // what the onion skin shows when switched on
 };

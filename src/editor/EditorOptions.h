@@ -22,6 +22,9 @@ struct TEditorOptions {
     int OnionFrames = 0;
     // The component (by Name) whose motion path the 2D views show; empty: none.
     QString MotionPath;
+    // Where MotionPath names none: the 2D views show the motion path of the component the
+    // tree holds current, whichever it is (the window's switch).
+    bool PathOfCurrent = false;
 
     // How the views draw, not what: these change no outline or pose.
     bool Grid = true;  // the 2D views' grid lines

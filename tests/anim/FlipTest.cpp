@@ -10,17 +10,6 @@
 
 namespace {
 
-// "a-b" per pair and the unpaired names, as names.
-QString Described(const QStringList& names, const TFlipPartners& p)
-{
-    QStringList pairs, alone;
-    for (const auto& [a, b] : p.Pairs)
-        pairs << names[a] + "-" + names[b];
-    for (int i : p.Unpaired)
-        alone << names[i];
-    return pairs.join(' ') + " | " + alone.join(' ');
-}
-
 // Frames at these times, one entry of slot 0 each, frame i moved by 10 + i along x (so a
 // mirrored one shows -(10 + i)) and turned a little about z.
 TAnimFrames Walk(const FloatList& times)
@@ -58,30 +47,32 @@ class FlipTest : public QObject {
     Q_OBJECT
 private slots:
     // Partners by name, without regard to case; each must find the other; a side without
-    // one is named.
+    // one is named (as the status bar's line has them).
     void partners_data()
     {
         QTest::addColumn<QStringList>("names"); QTest::addColumn<QString>("found");
-        QTest::newRow("underscore") << QStringList{"arm_l", "body", "arm_r"} << "arm_l-arm_r | ";
-        QTest::newRow("dot, other case") << QStringList{"Hand.L", "hand.r"} << "Hand.L-hand.r | ";
-        QTest::newRow("dash and blank") << QStringList{"leg-r", "foot L", "leg-L", "FOOT r"} << "leg-r-leg-L foot L-FOOT r | ";
-        QTest::newRow("prefix") << QStringList{"r_eye", "l_eye", "l_"} << "r_eye-l_eye | l_";
+        QTest::newRow("underscore") << QStringList{"arm_l", "body", "arm_r"} << "arm_l <-> arm_r";
+        QTest::newRow("dot, other case") << QStringList{"Hand.L", "hand.r"} << "Hand.L <-> hand.r";
+        QTest::newRow("dash and blank") << QStringList{"leg-r", "foot L", "leg-L", "FOOT r"}
+                                        << "leg-r <-> leg-L, foot L <-> FOOT r";
+        QTest::newRow("prefix") << QStringList{"r_eye", "l_eye", "l_"} << "r_eye <-> l_eye; no partner: l_";
         QTest::newRow("left and right anywhere") << QStringList{"LeftHand", "arm_left", "RightHand", "ARM_RIGHT"}
-                                                 << "LeftHand-RightHand arm_left-ARM_RIGHT | ";
-        QTest::newRow("both words swap at once") << QStringList{"left_to_right", "right_to_left"} << "left_to_right-right_to_left | ";
-        QTest::newRow("no side") << QStringList{"body", "head", "tail", "l", "al_r"} << " | al_r";
-        QTest::newRow("a side alone") << QStringList{"arm_l", "body"} << " | arm_l";
+                                                 << "LeftHand <-> RightHand, arm_left <-> ARM_RIGHT";
+        QTest::newRow("both words swap at once") << QStringList{"left_to_right", "right_to_left"}
+                                                 << "left_to_right <-> right_to_left";
+        QTest::newRow("no side") << QStringList{"body", "head", "tail", "l", "al_r"} << "no partners; no partner: al_r";
+        QTest::newRow("a side alone") << QStringList{"arm_l", "body"} << "no partners; no partner: arm_l";
         // The second "Arm_L" finds arm_r, which pairs with the first: it stays alone.
-        QTest::newRow("a name twice") << QStringList{"arm_l", "arm_r", "Arm_L"} << "arm_l-arm_r | Arm_L";
+        QTest::newRow("a name twice") << QStringList{"arm_l", "arm_r", "Arm_L"} << "arm_l <-> arm_r; no partner: Arm_L";
         // right_arm_l's suffix partner is missing, and left_arm_l has its own: not mutual.
         QTest::newRow("only mutual partners") << QStringList{"left_arm_l", "left_arm_r", "right_arm_l"}
-                                              << "left_arm_l-left_arm_r | right_arm_l";
+                                              << "left_arm_l <-> left_arm_r; no partner: right_arm_l";
     }
     void partners()
     {
         QFETCH(QStringList, names); QFETCH(QString, found);
         const TFlipPartners p = FindFlipPartners(names);
-        QCOMPARE(Described(names, p), found);
+        QCOMPARE(FlipSummary(names, p), found);
         for (int i = 0; i < int(names.size()); ++i)  // a pairing is its own inverse
             if (const int j = p.Partner[size_t(i)]; j >= 0)
                 QCOMPARE(p.Partner[size_t(j)], i);

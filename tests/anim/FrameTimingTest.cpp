@@ -56,8 +56,11 @@ private slots:
         TAnimFrames two = FramesAt({0, 1});
         QCOMPARE(WriteBackFrameTimes(items, two), 0);
         QCOMPARE(TimesOf(two), (FloatList{0, 0.5f}));
-        const TFrameTimerButtons b = FrameTimerButtons(0, -1);
-        QVERIFY(!b.Linearize && !b.Mirror && b.MoveCopyDelete && !FrameTimerButtons(-1, -1).MoveCopyDelete);
+        const TFrameTimerButtons b = FrameTimerButtons(0, -1, 3);
+        QVERIFY(!b.Linearize && !b.Mirror && b.MoveCopyDelete && b.FlipHalfCycle);
+        QVERIFY(!FrameTimerButtons(-1, -1, 3).MoveCopyDelete && !FrameTimerButtons(-1, -1, 3).FlipHalfCycle);
+        // One frame has no length to shift a flipped pose by.
+        QVERIFY(FrameTimerButtons(0, 0, 1).MoveCopyDelete && !FrameTimerButtons(0, 0, 1).FlipHalfCycle);
         QCOMPARE(ParseTargetFrame(QStringLiteral("1.5")), -1);
     }
 };

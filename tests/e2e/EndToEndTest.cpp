@@ -182,6 +182,12 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT((after = Screen(), before.copy(views) != after.copy(views)), "the views follow the frame",
                                   10000);
 
+        // Ctrl+K switches the onion skin (on at first, one frame each side) off: the faint
+        // neighbours leave the views, and the settings keep it off.
+        Xdotool({"windowfocus", "--sync", window, "key", "--clearmodifiers", "ctrl+k"});
+        QImage plain;
+        QTRY_VERIFY2_WITH_TIMEOUT((plain = Screen(), plain.copy(views) != after.copy(views)), "the onion skin goes", 10000);
+
         QCOMPARE(QuitEditor(app, window), QString());  // settings saved
         // The demo's settings name its files relative to its folder, so that a copy of the
         // folder works wherever it is.
@@ -189,6 +195,7 @@ private slots:
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray text = ini.readAll();
         QVERIFY2(text.contains("\nLastRTM=walker.rtm\n") && text.contains("\nTranslationFile=Translation/walker.tsl\n"), text.constData());
+        QVERIFY2(text.contains("\nOnionFrames=0\n"), text.constData());
         QVERIFY2(!text.contains(home.path().toUtf8()), text.constData());
     }
 

@@ -10,9 +10,11 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <set>
 
@@ -67,6 +69,35 @@ struct TDrawing {
     }
 };
 
+// A model that is its own mirror image, with partners of three spellings, and three frames
+// whose frame 1 turns and moves them unevenly.
+bool WriteTwins(const QDir& dir)
+{
+    TP3dBuilder b;
+    b.AddSelection("body", b.AddBox(-1, 0, -0.5f, 1, 2, 0.5f));
+    b.AddSelection("arm_l", b.AddBox(-3, 1, -0.25f, -1.5f, 1.5f, 0.75f));
+    b.AddSelection("Arm_R", b.AddBox(1.5f, 1, -0.25f, 3, 1.5f, 0.75f));
+    b.AddSelection("leg.L", b.AddTriangle(-0.75f, -2, 0, -0.25f, -2, 0.5f, -0.5f, 0, 0.25f));
+    b.AddSelection("leg.R", b.AddTriangle(0.75f, -2, 0, 0.25f, -2, 0.5f, 0.5f, 0, 0.25f));
+    RtmBuild::TFile anim = RtmBuild::TFile::Regular({"body", "arm_l", "Arm_R", "leg.L", "leg.R"}, 3);
+    anim.TotalMove = {0, 0, 3};
+    const float c = 0.8f, s = 0.6f;  // turns and moves that are not symmetric
+    anim.Frames[1].Records[0].Matrix = {c, s, 0, -s, c, 0, 0, 0, 1, 0.5f, 0.25f, -1};
+    anim.Frames[1].Records[1].Matrix = {1, 0, 0, 0, c, s, 0, -s, c, -0.75f, 1, 2};
+    anim.Frames[1].Records[2].Matrix = {c, 0, -s, 0, 1, 0, s, 0, c, 0.125f, -0.5f, 0};
+    anim.Frames[1].Records[3].Matrix = {1, 0.25f, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0, 0};
+    return WriteBytesFile(dir.filePath("twins.p3d"), b.Build()) &&
+           WriteBytesFile(dir.filePath("twins.rtm"), RtmBuild::Build(anim));
+}
+
+// The same frames to the bit (no frames hold no memory to compare).
+bool SameFrames(const TAnimFrames& a, const TAnimFrames& b)
+{
+    return a.size() == b.size() && a.AllEntries().size() == b.AllEntries().size() &&
+           (a.empty() || (std::memcmp(a.Times().data(), b.Times().data(), a.size() * sizeof(float)) == 0 &&
+                          std::memcmp(a.AllEntries().data(), b.AllEntries().data(), a.AllEntries().size_bytes()) == 0));
+}
+
 // The frames the onion skin shows, as frame numbers, negative for the frames before.
 IntList Shown(const TEditor& e)
 {
@@ -97,7 +128,7 @@ private slots:
         QVERIFY(Dir_.mkpath(QStringLiteral("LinkData")) && WriteBytesFile(Dir_.filePath("robot.p3d"), Robot().Build()) &&
                 WriteBytesFile(Dir_.filePath("lamp.p3d"), Lamp().Build()) &&
                 WriteBytesFile(Dir_.filePath("LinkData/robot.lpv"), RobotLinks()) &&
-                WriteBytesFile(Dir_.filePath("walk.rtm"), RtmBuild::Build(ArmWalk())));
+                WriteBytesFile(Dir_.filePath("walk.rtm"), RtmBuild::Build(ArmWalk())) && WriteTwins(Dir_));
     }
 
     // Which frames show around the current one, farthest first, and which side: the first
@@ -230,26 +261,147 @@ private slots:
         QVERIFY(e.ShownMotionPath().IsEmpty());
     }
 
+    // The window's switch and count: switching on shows the count chosen last (1 at first),
+    // choosing a count switches it on, switching off keeps the count, a count the options
+    // bring (the settings) is the one chosen, and counts outside 1 .. 5 are brought in.
+    // How the views show is no step.
+    void onionSwitch_data()
+    {
+        QTest::addColumn<QStringList>("ops"); QTest::addColumn<int>("frames"); QTest::addColumn<int>("count");
+        QTest::newRow("on at first") << QStringList{"on"} << 1 << 1;
+        QTest::newRow("a count switches on") << QStringList{"count 3"} << 3 << 3;
+        QTest::newRow("off keeps the count") << QStringList{"count 4", "off"} << 0 << 4;
+        QTest::newRow("on again") << QStringList{"count 4", "off", "on"} << 4 << 4;
+        QTest::newRow("too many") << QStringList{"count 9"} << 5 << 5;
+        QTest::newRow("too few") << QStringList{"count 0"} << 1 << 1;
+        QTest::newRow("from the options") << QStringList{"options 2", "off", "on"} << 2 << 2;
+        QTest::newRow("options switch off") << QStringList{"count 3", "options 0"} << 0 << 3;
+    }
+    void onionSwitch()
+    {
+        QFETCH(QStringList, ops); QFETCH(int, frames); QFETCH(int, count);
+        TEditor e;
+        Start(e);
+        for (const QString& op : ops) {
+            const int n = op.section(' ', 1).toInt();
+            if (op == "on" || op == "off")
+                e.SetOnionSkin(op == "on");
+            else if (op.startsWith("count"))
+                e.SetOnionCount(n);
+            else
+                SetOptions(e, [n](TEditorOptions& o) { o.OnionFrames = n; });
+        }
+        QCOMPARE(e.Options().OnionFrames, frames);
+        QCOMPARE(e.OnionCount(), count);
+        QVERIFY(!e.History().CanUndo());
+    }
+
+    // The window's motion-path switch shows the path of the component the tree holds
+    // current, following it; a component named in the options (the command line's) goes
+    // first; switched off, or with none current, there is none.
+    void pathOfCurrent()
+    {
+        TEditor e;
+        QVERIFY(e.LoadModel(Dir_.filePath("twins.p3d")) && e.LoadAnimation(Dir_.filePath("twins.rtm")));
+        const auto pathOf = [&e](const QString& name) {
+            const TEditorOptions shown = e.Options();
+            SetOptions(e, [&name](TEditorOptions& o) { o.MotionPath = name; });
+            const TMotionPath path = e.ShownMotionPath();
+            e.SetOptions(shown);
+            return path;
+        };
+        const auto xs = [](const TMotionPath& p) {
+            QList<double> out;
+            for (const TVec3& v : p.Points)
+                out << v.x;
+            return out;
+        };
+        const int left = e.Forest().Find("arm_l"), right = e.Forest().Find("Arm_R");
+        e.SetSelection({left, right}, right);
+        QVERIFY(e.ShownMotionPath().IsEmpty());
+        QSignalSpy changed(&e, &TEditor::Changed);
+        SetOptions(e, [](TEditorOptions& o) { o.PathOfCurrent = true; });
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(xs(e.ShownMotionPath()), xs(pathOf("Arm_R")));
+        QVERIFY(xs(pathOf("Arm_R")) != xs(pathOf("arm_l")));
+        e.SetSelection({left}, left);
+        QCOMPARE(xs(e.ShownMotionPath()), xs(pathOf("arm_l")));
+        SetOptions(e, [](TEditorOptions& o) { o.MotionPath = "Arm_R"; });
+        QCOMPARE(xs(e.ShownMotionPath()), xs(pathOf("Arm_R")));
+        SetOptions(e, [](TEditorOptions& o) { o.MotionPath.clear(); });
+        e.SetSelection({}, -1);
+        QVERIFY(e.ShownMotionPath().IsEmpty());
+    }
+
+    // Edit > Flip Pose: the current frame alone flipped as the frame timer's Flip flips it,
+    // one step "Flip" that undo takes back to the bit; the frame timer's selection and the
+    // current frame stay; the status bar's line names the pairs.
+    void flipPose()
+    {
+        TEditor e;
+        QVERIFY(e.LoadModel(Dir_.filePath("twins.p3d")) && e.LoadAnimation(Dir_.filePath("twins.rtm")));
+        e.Anim().SetActStep(1);
+        e.Anim().SetSelection({0, 2});
+        const TAnimFrames before = e.Document().AnimFrames;
+        TAnimFrames expected = before;
+        QVERIFY(FlipFrames(expected, FindFlipPartners(e.Document().AnimSelections.Names()), 1, 1).Done());
+        QVERIFY(e.FlipPoseOffered());
+        QSignalSpy changed(&e, &TEditor::Changed);
+        const TTimingResult r = e.FlipPose();
+        QVERIFY(r.Done());
+        QCOMPARE(r.Message, QStringLiteral("Flipped frame 1: arm_l <-> Arm_R, leg.L <-> leg.R"));
+        QVERIFY(SameFrames(e.Document().AnimFrames, expected));
+        QVERIFY(!SameFrames(expected, before));
+        QVERIFY(changed.size() > 0 && (changed.last()[0].toUInt() & ChangeDocument));
+        QCOMPARE(e.History().UndoName(), QStringLiteral("Flip"));
+        QCOMPARE(QList<int>({e.Anim().Selection().First, e.Anim().Selection().Last, e.Document().ActAnimStep}),
+                 QList<int>({0, 2, 1}));
+        QVERIFY(e.Undo());
+        QVERIFY(SameFrames(e.Document().AnimFrames, before));
+        QVERIFY(!e.History().CanUndo());
+    }
+
+    // Not while an edit, playback, an open time cell or a drag of frames is under way, nor
+    // without frames: nothing changes and no step is recorded.
+    void flipPoseRefused_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::newRow("edit mode") << "edit";
+        QTest::newRow("playback") << "playback";
+        QTest::newRow("a time cell open") << "cell";
+        QTest::newRow("a drag in the frame timer") << "drag";
+        QTest::newRow("no frames") << "empty";
+    }
+    void flipPoseRefused()
+    {
+        QFETCH(QString, state);
+        TEditor e;
+        QVERIFY(e.LoadModel(Dir_.filePath("twins.p3d")) && e.LoadAnimation(Dir_.filePath("twins.rtm")));
+        e.Anim().SetActStep(1);
+        if (state == "edit") {
+            e.SetSelection({e.Forest().Find("body")}, e.Forest().Find("body"));
+            QVERIFY(!e.BeginEdit().Refusal);
+        } else if (state == "playback" || state == "cell" || state == "drag") {
+            e.SetActivity(state == "playback" ? TEditor::ActivityPlaying
+                          : state == "cell"   ? TEditor::ActivityCell
+                                              : TEditor::ActivityDrag,
+                          true);
+        } else {
+            e.Anim().ClearAnimation();
+        }
+        const TAnimFrames before = e.Document().AnimFrames;
+        QVERIFY(!e.FlipPoseOffered());
+        QCOMPARE(int(e.FlipPose().Status), int(TTimingStatus::NotApplicable));
+        QVERIFY(SameFrames(e.Document().AnimFrames, before));
+        QVERIFY(!e.History().CanUndo());
+        QCOMPARE(e.Editing(), state == "edit");
+    }
+
     // On a model that is its own mirror image, the posed points of a flipped frame are the
     // mirror image of the frame's posed points, to the bit: each point lands where its
     // mirror point was, with x negated. The total move (along z) does not break it.
     void flippedFrameIsTheMirrorImage()
     {
-        TP3dBuilder b;
-        b.AddSelection("body", b.AddBox(-1, 0, -0.5f, 1, 2, 0.5f));
-        b.AddSelection("arm_l", b.AddBox(-3, 1, -0.25f, -1.5f, 1.5f, 0.75f));
-        b.AddSelection("Arm_R", b.AddBox(1.5f, 1, -0.25f, 3, 1.5f, 0.75f));
-        b.AddSelection("leg.L", b.AddTriangle(-0.75f, -2, 0, -0.25f, -2, 0.5f, -0.5f, 0, 0.25f));
-        b.AddSelection("leg.R", b.AddTriangle(0.75f, -2, 0, 0.25f, -2, 0.5f, 0.5f, 0, 0.25f));
-        RtmBuild::TFile anim = RtmBuild::TFile::Regular({"body", "arm_l", "Arm_R", "leg.L", "leg.R"}, 3);
-        anim.TotalMove = {0, 0, 3};
-        const float c = 0.8f, s = 0.6f;  // turns and moves that are not symmetric
-        anim.Frames[1].Records[0].Matrix = {c, s, 0, -s, c, 0, 0, 0, 1, 0.5f, 0.25f, -1};
-        anim.Frames[1].Records[1].Matrix = {1, 0, 0, 0, c, s, 0, -s, c, -0.75f, 1, 2};
-        anim.Frames[1].Records[2].Matrix = {c, 0, -s, 0, 1, 0, s, 0, c, 0.125f, -0.5f, 0};
-        anim.Frames[1].Records[3].Matrix = {1, 0.25f, 0, 0, 1, 0, 0, 0.5f, 1, 0, 0, 0};
-        QVERIFY(WriteBytesFile(Dir_.filePath("twins.p3d"), b.Build()) &&
-                WriteBytesFile(Dir_.filePath("twins.rtm"), RtmBuild::Build(anim)));
         TEditor e;
         QVERIFY(e.LoadModel(Dir_.filePath("twins.p3d")) && e.LoadAnimation(Dir_.filePath("twins.rtm")));
         e.Anim().SetActStep(1);
