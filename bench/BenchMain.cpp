@@ -1363,15 +1363,15 @@ std::vector<TCase> FrameCases(TContext& cx)
     // The ten frames live as long as the grid over them (the case's copies share both).
     struct TGrids {
         TAnimController Small;
-        std::unique_ptr<TFrameGrid> first, second;
+        std::unique_ptr<TFrameGrid> Long, Short;  // 10,000 frames, 10
     };
     auto grids = std::make_shared<TGrids>();
     grids->Small.CreateNewAnimation({QStringLiteral("a")});
     for (int i = 0; i < 9; ++i)
         grids->Small.InsertFrameAfter();
-    grids->first = std::make_unique<TFrameGrid>(*anim, nullptr);
-    grids->second = std::make_unique<TFrameGrid>(grids->Small, nullptr);
-    auto image = std::make_shared<QImage>(grids->first->width(), 300, QImage::Format_RGB32);
+    grids->Long = std::make_unique<TFrameGrid>(*anim, nullptr);
+    grids->Short = std::make_unique<TFrameGrid>(grids->Small, nullptr);
+    auto image = std::make_shared<QImage>(grids->Long->width(), 300, QImage::Format_RGB32);
     TCase grid;
     grid.Name = QStringLiteral("grid 10k");
     grid.FloorName = QStringLiteral("grid 10");
@@ -1379,19 +1379,19 @@ std::vector<TCase> FrameCases(TContext& cx)
     grid.MinRuns = 11;
     grid.Prepare = [fresh, grids, image] {
         fresh();
-        for (TFrameGrid* g : {grids->first.get(), grids->second.get()}) {
+        for (TFrameGrid* g : {grids->Long.get(), grids->Short.get()}) {
             g->resize(image->size());
             g->SyncRows();
         }
     };
     grid.Run = [grids, image] {
-        grids->first->SyncRows();
-        grids->first->scrollTo(grids->first->model()->index(LongAnimFrames / 2, 0));
-        grids->first->render(image.get());
+        grids->Long->SyncRows();
+        grids->Long->scrollTo(grids->Long->model()->index(LongAnimFrames / 2, 0));
+        grids->Long->render(image.get());
     };
     grid.Floor = [grids, image] {
-        grids->second->SyncRows();
-        grids->second->render(image.get());
+        grids->Short->SyncRows();
+        grids->Short->render(image.get());
     };
     cases.push_back(grid);
     return cases;
