@@ -25,18 +25,21 @@
 #include "platform/FileUtil.h"
 #include "editor/Editor.h"
 #include "pose/Pose.h"
+#include "support/Controls.h"
 #include "support/ScriptedDialogs.h"
 #include "view3d/OffscreenGl.h"
 #include "app/FrameTimer.h"
 #include "view3d/View3d.h"
 #include "widgets/Chart.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QDirIterator>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
@@ -44,6 +47,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QToolButton>
@@ -132,6 +136,29 @@ void Drain()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
+}
+
+// The window's parts as a user reaches them: what its editor holds, its controls by name.
+const TAnimDocument& Doc(const TMainForm& f) { return f.Editor().Document(); }
+TP3dModell* MainModel(const TMainForm& f)
+{
+    const TModelList& models = f.Editor().Models();
+    return models.empty() ? nullptr : models.front().get();
+}
+// The three views in the order front, left, top.
+std::array<TChart*, 3> Views(const TMainForm& f)
+{
+    return {Ctl<TChart>(f, "FrontView1"), Ctl<TChart>(f, "LeftView1"), Ctl<TChart>(f, "TopView1")};
+}
+QString StatusText(const TMainForm& f, int panel)
+{
+    return Ctl<QLabel>(*f.statusBar(), qPrintable(QStringLiteral("StatusPanel%1").arg(panel)))->text();
+}
+// Empties the window as an unload of both would, without the questions (never timed).
+void ClearAll(const TMainForm& f)
+{
+    f.Editor().Anim().ClearAnimation();
+    f.Editor().ClearModel();
 }
 
 QByteArray ReadRaw(const QString& path)
@@ -262,7 +289,7 @@ int RunChild(const QStringList& args)
         if (anim && !cx.Dialogs.Messages.isEmpty() &&
             cx.Dialogs.Messages[0].startsWith(QLatin1String("following Animation Components were not found")))
             cx.Dialogs.Messages.removeFirst();
-        const qsizetype loaded = anim ? qsizetype(cx.Form->Doc.AnimStepCount) : qsizetype(cx.Form->Models.size());
+        const qsizetype loaded = anim ? qsizetype(Doc(*cx.Form).AnimStepCount) : qsizetype(cx.Form->Editor().Models().size());
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             error = m;
         else if (args.size() > 3 && loaded != args[3].toInt())
@@ -372,7 +399,7 @@ std::vector<TCase> ProxyCases(TContext& cx, bool gl)
     const QString models = QString::number(Proxies + 1);
     TCase peak;
     peak.Name = QStringLiteral("proxy set-up");
-    peak.Figure = peakFigure({QStringLiteral("peak"), proxies, cx.Form->Paths.LinkDataDir, models}, QStringLiteral("set-up"));
+    peak.Figure = peakFigure({QStringLiteral("peak"), proxies, cx.Form->Editor().LinkDataDir, models}, QStringLiteral("set-up"));
     TCase window;
     window.Name = QStringLiteral("proxy window");
     if (!gl) {
@@ -454,7 +481,7 @@ std::vector<TCase> ModelCases(TContext& cx)
 {
     const QString path = cx.Path(QStringLiteral("models/bench.p3d"));
     if (!WriteInput(path, BenchInputs::Model(ModelVertices, ModelPolygons, ModelSelections)) ||
-        !WriteInput(QDir(cx.Form->Paths.LinkDataDir).filePath(QStringLiteral("bench.lpv")),
+        !WriteInput(QDir(cx.Form->Editor().LinkDataDir).filePath(QStringLiteral("bench.lpv")),
                     BenchInputs::Linking(ModelSelections))) {
         std::fprintf(stderr, "cannot write the model inputs in %s\n", qPrintable(cx.Dir.path()));
         return {};
@@ -469,8 +496,7 @@ std::vector<TCase> ModelCases(TContext& cx)
     load.FileBytes = size;
     load.PeakGoalFactor = 2;
     load.Prepare = [&cx, &f] {
-        f.ClearAnimation();
-        f.ClearModel();
+        ClearAll(f);
         cx.Dialogs.Messages.clear();
     };
     load.Run = [&f, path] { f.LoadModel(path); };
@@ -478,22 +504,22 @@ std::vector<TCase> ModelCases(TContext& cx)
     load.Check = [&cx, &f]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
-        const TP3dModell* m = f.MainModel();
+        const TP3dModell* m = MainModel(f);
         if (!m || m->Status != TP3dModell::ReadStatus::Ok || m->Vertices.size() != size_t(ModelVertices) ||
             m->Polygons.size() != size_t(ModelPolygons))
             return QStringLiteral("the model was not read whole");
-        if (f.Forest().Count() != ModelSelections)
-            return QStringLiteral("the tree holds %1 nodes").arg(f.Forest().Count());
-        if (f.Forest().Children(-1).size() != 1 || !f.StatusText(5).endsWith(QLatin1String("LOADED")) ||
-            f.StatusText(5).contains(QLatin1String("NOT")))
+        if (f.Editor().Forest().Count() != ModelSelections)
+            return QStringLiteral("the tree holds %1 nodes").arg(f.Editor().Forest().Count());
+        if (f.Editor().Forest().Children(-1).size() != 1 || !StatusText(f, 5).endsWith(QLatin1String("LOADED")) ||
+            StatusText(f, 5).contains(QLatin1String("NOT")))
             return QStringLiteral("the linking file was not applied");
-        if (!TreeSorted(f.Forest()))
+        if (!TreeSorted(f.Editor().Forest()))
             return QStringLiteral("the tree is not sorted");
         return {};
     };
 
     // The same load without the window, and the reader alone, each in a fresh process.
-    const QString linkData = cx.Form->Paths.LinkDataDir;
+    const QString linkData = cx.Form->Editor().LinkDataDir;
     TCase fresh = FreshTimeCase(cx, QStringLiteral("p3d set-up"), {QStringLiteral("load"), path, linkData, QStringLiteral("1")}, 1.2);
     TCase read = FreshTimeCase(cx, QStringLiteral("p3d read"), {QStringLiteral("read"), path}, 1.5);
 
@@ -604,15 +630,15 @@ std::vector<TCase> AnimationCases(TContext& cx)
 
     // Without a model every animated name is reported missing; that message is expected.
     auto check = [&cx, &f]() -> QString {
-        if (!f.MainModel() && cx.Dialogs.Messages.size() == 1 &&
+        if (!MainModel(f) && cx.Dialogs.Messages.size() == 1 &&
             cx.Dialogs.Messages[0].startsWith(QLatin1String("following Animation Components were not found")))
             cx.Dialogs.Messages.clear();
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
-        if (f.Doc.AnimStepCount != AnimFrames || f.Doc.AnimSelections.Count() != AnimComponents)
+        if (Doc(f).AnimStepCount != AnimFrames || Doc(f).AnimSelections.Count() != AnimComponents)
             return QStringLiteral("the document holds %1 frames of %2 components")
-                .arg(f.Doc.AnimStepCount)
-                .arg(f.Doc.AnimSelections.Count());
+                .arg(Doc(f).AnimStepCount)
+                .arg(Doc(f).AnimSelections.Count());
         return {};
     };
 
@@ -623,7 +649,7 @@ std::vector<TCase> AnimationCases(TContext& cx)
     load.FileBytes = size;
     load.PeakGoalFactor = 2;
     load.Prepare = [&cx, &f] {
-        f.ClearAnimation();
+        f.Editor().Anim().ClearAnimation();
         cx.Dialogs.Messages.clear();
     };
     load.Run = [&f, path] { f.LoadAnimation(path); };
@@ -640,16 +666,21 @@ std::vector<TCase> AnimationCases(TContext& cx)
     save.FileBytes = size;
     save.PeakGoalFactor = 0.25;  // streamed: a small buffer, not a copy of the file
     save.PeakGoalOnFirstRun = true;
-    save.Prepare = [&cx, &f, path] {
-        if (f.Doc.AnimStepCount != AnimFrames)
+    // "Save Anim As..." with the file its dialog is given.
+    QAction* saveAs = Ctl<QAction>(f, "SaveAnimAs1");
+    save.Prepare = [&cx, &f, path, saved] {
+        if (Doc(f).AnimStepCount != AnimFrames)
             f.LoadAnimation(path);
         cx.Dialogs.Messages.clear();
+        cx.Dialogs.Files.enqueue(saved);
     };
-    save.Run = [&f, saved] { f.SaveAnimationTo(saved); };
+    save.Run = [saveAs] { saveAs->trigger(); };
     save.Floor = [raw, bytes] { WriteFileAtomic(raw, bytes); };
     save.Check = [&cx, saved, bytes]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
+        if (!cx.Dialogs.Files.isEmpty())
+            return QStringLiteral("the save asked for no file");
         return ReadRaw(saved) == bytes ? QString() : QStringLiteral("the saved file differs from the one loaded");
     };
     const QString empty = cx.Path(QStringLiteral("anims/empty.rtm"));
@@ -680,25 +711,30 @@ std::vector<TCase> AnimationCases(TContext& cx)
 // Returns the sizes reached as "600x450 600x450 600x450" (front, left, top).
 QString SizeViews(TMainForm& f, int w, int h)
 {
+    const std::array<TChart*, 3> views = Views(f);  // front, left, top
+    QSplitter* hSplit = Ctl<QSplitter>(f, "HSplitter");
+    QSplitter* vSplit1 = Ctl<QSplitter>(f, "VSplitter1");
+    QSplitter* vSplit2 = Ctl<QSplitter>(f, "VSplitter2");
+    QWidget* leftViews = Ctl<QWidget>(f, "P_LeftViews");
+    QWidget* rightViews = Ctl<QWidget>(f, "P_RightViews");
     for (int round = 0; round < 8; ++round) {
-        const QSize fs = f.Panes.FrontView1->size(), ls = f.Panes.LeftView1->size(), ts = f.Panes.TopView1->size();
+        const QSize fs = views[0]->size(), ls = views[1]->size(), ts = views[2]->size();
         if (fs == QSize(w, h) && ls == QSize(w, h) && ts == QSize(w, h))
             break;
         // Room for the columns and rows the views need, then the splitters share it out.
-        const int leftCol = w + (f.Panes.P_LeftViews->width() - fs.width());
-        const int rightCol = w + (f.Panes.P_RightViews->width() - ls.width());
-        const int wantW = leftCol + rightCol + f.Panes.HSplitter->handleWidth();
-        const int wantH = 2 * h + f.Panes.VSplitter1->handleWidth() + (f.Panes.P_LeftViews->height() - f.Panes.VSplitter1->height());
-        f.resize(f.width() + std::max(0, wantW - f.Panes.HSplitter->width()),
-                 f.height() + std::max(0, wantH - f.Panes.P_LeftViews->height()));
+        const int leftCol = w + (leftViews->width() - fs.width());
+        const int rightCol = w + (rightViews->width() - ls.width());
+        const int wantW = leftCol + rightCol + hSplit->handleWidth();
+        const int wantH = 2 * h + vSplit1->handleWidth() + (leftViews->height() - vSplit1->height());
+        f.resize(f.width() + std::max(0, wantW - hSplit->width()), f.height() + std::max(0, wantH - leftViews->height()));
         Drain();
-        f.Panes.HSplitter->setSizes({leftCol, f.Panes.HSplitter->width() - f.Panes.HSplitter->handleWidth() - leftCol});
-        f.Panes.VSplitter1->setSizes({h, f.Panes.VSplitter1->height() - f.Panes.VSplitter1->handleWidth() - h});
-        f.Panes.VSplitter2->setSizes({h, f.Panes.VSplitter2->height() - f.Panes.VSplitter2->handleWidth() - h});
+        hSplit->setSizes({leftCol, hSplit->width() - hSplit->handleWidth() - leftCol});
+        vSplit1->setSizes({h, vSplit1->height() - vSplit1->handleWidth() - h});
+        vSplit2->setSizes({h, vSplit2->height() - vSplit2->handleWidth() - h});
         Drain();
     }
     QStringList sizes;
-    for (const TChart* v : f.Views())
+    for (const TChart* v : views)
         sizes << QStringLiteral("%1x%2").arg(v->width()).arg(v->height());
     return sizes.join(QLatin1Char(' '));
 }
@@ -728,7 +764,7 @@ struct TNaiveView {
 // Per component in tree order, the polygons it shows (hidden components and polygons
 // aside): f(component, polygon).
 template <class F>
-void ForEachShownPolygon(const TP3dModell& m, const std::vector<TSelection*>& order, F&& f)
+void ForEachShownPolygon(const TP3dModell& m, const std::vector<const TSelection*>& order, F&& f)
 {
     for (const TSelection* c : order) {
         if (!c || c->Hidden || c->Model != &m)
@@ -741,7 +777,7 @@ void ForEachShownPolygon(const TP3dModell& m, const std::vector<TSelection*>& or
 
 // The edges the views draw of a model: each component's distinct directed polygon edges
 // (an edge again in the same direction and colour sets no other pixel).
-size_t DistinctEdges(const TP3dModell& m, const std::vector<TSelection*>& order)
+size_t DistinctEdges(const TP3dModell& m, const std::vector<const TSelection*>& order)
 {
     size_t n = 0;
     const TSelection* component = nullptr;
@@ -763,7 +799,7 @@ size_t DistinctEdges(const TP3dModell& m, const std::vector<TSelection*>& order)
 // pixels of the view as it is now.
 TNaiveView NaiveSegments(const TMainForm& f, TViewKind kind)
 {
-    const TChart& view = *f.Views()[size_t(kind)];
+    const TChart& view = *Views(f)[size_t(kind)];
     TNaiveView n;
     bool first = true;
     uint32_t pen = 0;
@@ -774,12 +810,12 @@ TNaiveView NaiveSegments(const TMainForm& f, TViewKind kind)
         pen = c;
         n.Lines.emplace_back(view.ChartToPixel(a.U, a.V), view.ChartToPixel(b.U, b.V));
     };
-    if (const TP3dModell* m = f.MainModel()) {
+    if (const TP3dModell* m = MainModel(f)) {
         const auto at = [&](uint32_t i) {
             const TDisplayPoint& d = m->DisplayPoints[i];
             return ViewProject(kind, d.X, d.Y, d.Z);
         };
-        ForEachShownPolygon(*m, f.TreeComponents(), [&](const TSelection& c, const TP3dPolygon& poly) {
+        ForEachShownPolygon(*m, f.Editor().TreeOrder(), [&](const TSelection& c, const TP3dPolygon& poly) {
             for (uint32_t k = 1; k < poly.VertexCount; ++k)
                 add(at(poly.Corners[k - 1].PointIndex), at(poly.Corners[k].PointIndex), c.Color);
         });
@@ -824,7 +860,7 @@ std::shared_ptr<TRefreshModel> RefreshModel(TContext& cx, int polygons, int comp
     if (QFileInfo::exists(m->Model))
         return m;
     if (!WriteInput(m->Model, BenchInputs::Model(m->Vertices, polygons, components)) ||
-        !WriteInput(QDir(cx.Form->Paths.LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
+        !WriteInput(QDir(cx.Form->Editor().LinkDataDir).filePath(QStringLiteral("refresh%1.lpv").arg(m->Name)),
                     BenchInputs::Linking(components)) ||
         !WriteInput(m->Anim, BenchInputs::PosedAnimation(components, 4))) {
         std::fprintf(stderr, "cannot write the %s inputs in %s\n", qPrintable(m->Name), qPrintable(cx.Dir.path()));
@@ -838,21 +874,20 @@ std::shared_ptr<TRefreshModel> RefreshModel(TContext& cx, int polygons, int comp
 QString EnsureLoaded(TContext& cx, const TRefreshModel& m)
 {
     TMainForm& f = *cx.Form;
-    const TP3dModell* main = f.MainModel();
-    if (!main || main->Polygons.size() != size_t(m.Polygons) || f.Doc.AnimSelections.Count() != m.Components) {
-        f.ClearAnimation();
-        f.ClearModel();
+    const TP3dModell* main = MainModel(f);
+    if (!main || main->Polygons.size() != size_t(m.Polygons) || Doc(f).AnimSelections.Count() != m.Components) {
+        ClearAll(f);
         cx.Dialogs.Messages.clear();
         f.LoadModel(m.Model);
         f.LoadAnimation(m.Anim);
         if (QString e = UnexpectedMessages(cx.Dialogs); !e.isEmpty())
             return e;
-        main = f.MainModel();
-        if (!main || main->Polygons.size() != size_t(m.Polygons) || f.Doc.AnimSelections.Count() != m.Components)
+        main = MainModel(f);
+        if (!main || main->Polygons.size() != size_t(m.Polygons) || Doc(f).AnimSelections.Count() != m.Components)
             return QStringLiteral("the %1 model or its animation did not load").arg(m.Name);
     }
-    if (f.Doc.ActAnimStep != 1)
-        f.SetActStep(1);
+    if (Doc(f).ActAnimStep != 1)
+        f.Editor().Anim().SetActStep(1);
     return {};
 }
 
@@ -884,7 +919,8 @@ TCase ViewMemoryCase(TContext& cx)
                 return f;
             }
             scene.Pose();
-            TViewPictures pictures(scene, true);
+            scene.EditOptions([](TEditorOptions& o) { o.Grid = true; });
+            TViewPictures pictures(scene);
             const QImage front = pictures.View(TViewKind::Front, QSize(ViewWidth, ViewHeight));
             const int lines = pictures.LineCount();
             if (front.isNull() || lines != int(3 * (DistinctEdges(*scene.Models().front(), scene.TreeOrder()) + 2))) {
@@ -913,19 +949,20 @@ TCase ViewMemoryCase(TContext& cx)
 // posed anew, as after a change of frame or of the document.
 void SetOnion(TMainForm& f, int frames)
 {
-    TEditorOptions o = f.Editor->Options();
+    TEditorOptions o = f.Editor().Options();
     o.OnionFrames = frames;
-    f.Editor->SetOptions(o);
+    f.Editor().SetOptions(o);
 }
 
 TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept,
                        std::shared_ptr<std::array<QImage, 3>> images, std::shared_ptr<int> drawn)
 {
     TMainForm& f = *cx.Form;
-    const auto refresh = [&f, images] {
+    const std::array<TChart*, 3> views = Views(f);
+    const auto refresh = [&f, views, images] {
         f.RefreshDisplay();
         for (size_t v = 0; v < 3; ++v) {
-            TChart& view = *f.Views()[v];
+            TChart& view = *views[v];
             if ((*images)[v].size() != view.size())
                 (*images)[v] = QImage(view.size(), QImage::Format_RGB32);
             view.render(&(*images)[v]);
@@ -948,14 +985,14 @@ TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept
         SetOnion(f, 1);
         f.RefreshDisplay();
         if (!kept) {  // a step away and back drops the neighbours posed, as any change of frame does
-            f.SetActStep(2);
-            f.SetActStep(1);
+            f.Editor().Anim().SetActStep(2);
+            f.Editor().Anim().SetActStep(1);
         }
     };
     c.Run = refresh;
     c.FloorValue = [plainMs] { return *plainMs; };
-    c.Check = [&f, error, drawn]() -> QString {
-        const size_t layers = f.Editor->OnionLayers().size();
+    c.Check = [&f, views, error, drawn]() -> QString {
+        const size_t layers = f.Editor().OnionLayers().size();
         SetOnion(f, 0);  // the cases after this one draw without it
         if (!error->isEmpty())
             return *error;
@@ -964,8 +1001,8 @@ TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept
         // The pose's edges and the axes, and the pose's edges again for each neighbour.
         const int want = 3 * (*drawn - 2) + 2;
         for (size_t v = 0; v < 3; ++v)
-            if (f.Views()[v]->LineCount() != want)
-                return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(f.Views()[v]->LineCount()).arg(want);
+            if (views[v]->LineCount() != want)
+                return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(views[v]->LineCount()).arg(want);
         return {};
     };
     return c;
@@ -977,9 +1014,10 @@ std::vector<TCase> RefreshCases(TContext& cx)
     const QString sizes = SizeViews(f, ViewWidth, ViewHeight);
     std::printf("views (front left top) %s, asked %dx%d\n", qPrintable(sizes), ViewWidth, ViewHeight);
 
+    const std::array<TChart*, 3> views = Views(f);
     auto counter = std::make_shared<TPaintCounter>();
-    counter->Views = f.Views();
-    for (TChart* v : f.Views())
+    counter->Views = views;
+    for (TChart* v : views)
         v->installEventFilter(counter.get());
 
     const std::pair<int, int> shapes[] = {{20000, 50}, {100000, 100}};
@@ -1012,24 +1050,24 @@ std::vector<TCase> RefreshCases(TContext& cx)
         pose.Prepare = [&cx, &f, m, ps] {
             ps->Error = EnsureLoaded(cx, *m);
             f.RefreshDisplay();
-            const std::vector<TSelection*> order = f.TreeComponents();
+            const std::vector<const TSelection*>& order = f.Editor().TreeOrder();
             ps->Cache.Rebuild(order);
             ps->Nodes.clear();
-            for (TSelection* s : order)
-                ps->Nodes.push_back({s, 0, f.IsInAnimation(s)});
-            ps->Params = f.Editor->Params();
-            if (const TP3dModell* main = f.MainModel())
+            for (const TSelection* s : order)
+                ps->Nodes.push_back({s, 0, f.Editor().Anim().IsInAnimation(s->Name)});
+            ps->Params = f.Editor().Params();
+            if (const TP3dModell* main = MainModel(f))
                 ps->Expected = main->DisplayPoints;
             // Start from other values, so the run has to write every point.
-            if (TP3dModell* main = f.MainModel())
+            if (TP3dModell* main = MainModel(f))
                 for (TDisplayPoint& d : main->DisplayPoints)
                     d = {1e9f, 1e9f, 1e9f, 7};
         };
-        pose.Run = [&f, ps] { UpdateDisplayPoints(f.Models, ps->Nodes, ps->Cache, f.Editor->ComponentPoses(), ps->Params); };
+        pose.Run = [&f, ps] { UpdateDisplayPoints(f.Editor().Models(), ps->Nodes, ps->Cache, f.Editor().ComponentPoses(), ps->Params); };
         pose.Check = [&f, ps]() -> QString {
             if (!ps->Error.isEmpty())
                 return ps->Error;
-            const TP3dModell* main = f.MainModel();
+            const TP3dModell* main = MainModel(f);
             if (!main || main->DisplayPoints.size() != ps->Expected.size())
                 return QStringLiteral("no display points");
             size_t moved = 0;
@@ -1065,17 +1103,17 @@ std::vector<TCase> RefreshCases(TContext& cx)
             f.RefreshDisplay();
             for (size_t v = 0; v < 3; ++v)
                 (*naive)[v] = NaiveSegments(f, TViewKind(v));
-            if (const TP3dModell* main = f.MainModel())
-                *drawn = int(DistinctEdges(*main, f.TreeComponents())) + 2;
+            if (const TP3dModell* main = MainModel(f))
+                *drawn = int(DistinctEdges(*main, f.Editor().TreeOrder())) + 2;
         };
         // The views are painted into images of their own size: one paint event each, as the
         // event loop would send after the refresh, without waiting for it.
         auto images = std::make_shared<std::array<QImage, 3>>();
-        refresh.Run = [&f, counter, before, images] {
+        refresh.Run = [&f, views, counter, before, images] {
             *before = counter->Count;
             f.RefreshDisplay();
             for (size_t v = 0; v < 3; ++v) {
-                TChart& view = *f.Views()[v];
+                TChart& view = *views[v];
                 if ((*images)[v].size() != view.size())
                     (*images)[v] = QImage(view.size(), QImage::Format_RGB32);
                 view.render(&(*images)[v]);
@@ -1085,7 +1123,7 @@ std::vector<TCase> RefreshCases(TContext& cx)
             for (TNaiveView& n : *naive)
                 NaiveDraw(n);
         };
-        refresh.Check = [&cx, &f, counter, before, error, segments, naive, drawn]() -> QString {
+        refresh.Check = [&cx, views, counter, before, error, segments, naive, drawn]() -> QString {
             if (!error->isEmpty())
                 return *error;
             if (QString e = UnexpectedMessages(cx.Dialogs); !e.isEmpty())
@@ -1093,8 +1131,8 @@ std::vector<TCase> RefreshCases(TContext& cx)
             for (size_t v = 0; v < 3; ++v) {
                 if (counter->Count[v] == (*before)[v])
                     return QStringLiteral("view %1 was not painted").arg(v);
-                if (f.Views()[v]->LineCount() != *drawn)
-                    return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(f.Views()[v]->LineCount()).arg(*drawn);
+                if (views[v]->LineCount() != *drawn)
+                    return QStringLiteral("view %1 holds %2 segments, not %3").arg(v).arg(views[v]->LineCount()).arg(*drawn);
                 if ((*naive)[v].Lines.size() != size_t(segments))
                     return QStringLiteral("the naive view %1 holds %2 segments").arg(v).arg((*naive)[v].Lines.size());
             }
@@ -1140,6 +1178,7 @@ void Floor3dSetUp(const TViewCamera& c)
 std::vector<TCase> Paint3dCases(TContext& cx)
 {
     TMainForm& f = *cx.Form;
+    const T3dArea* area = Ctl<T3dArea>(f, "P_3dArea");  // its camera is the paint's
     auto st = std::make_shared<TPaint3dState>();
     if (!st->Gl.Create(Paint3dWidth, Paint3dHeight, &st->Error))
         st->Error = QStringLiteral("no OpenGL here (%1); run under xvfb-run -a with QT_QPA_PLATFORM=xcb").arg(st->Error);
@@ -1165,12 +1204,16 @@ std::vector<TCase> Paint3dCases(TContext& cx)
                 *error = e;
                 return;
             }
-            f.P_3dArea->SetModes(false, false, true);  // lit, opaque, with the grid: the editor's usual view
+            f.Editor().EditOptions([](TEditorOptions& o) {  // lit, opaque, with the grid: the editor's usual view
+                o.Lighting = true;
+                o.Transparent3d = false;
+                o.Grid3d = true;
+            });
             f.RefreshDisplay();
             st->Gl.MakeCurrent();
             Gl3dInit();
             Gl3dResize(Paint3dWidth, Paint3dHeight);
-            f.Prepare3dScene(st->Scene);
+            f.Editor().Build3d(st->Scene);
             st->Prepared.clear();
             for (const T3dVertex& v : st->Scene.Components.Triangles)
                 st->Prepared.push_back(v);
@@ -1180,17 +1223,17 @@ std::vector<TCase> Paint3dCases(TContext& cx)
                     st->Prepared.push_back(q[i + k]);
         };
         // What P_3dViewPaint does, then waiting for the GPU's work.
-        c.Run = [&f, st, error] {
+        c.Run = [&f, area, st, error] {
             if (!error->isEmpty())
                 return;
-            f.Prepare3dScene(st->Scene);
-            Gl3dPaint(f.Camera3d(), f.Paint3dOptions(), st->Scene);
+            f.Editor().Build3d(st->Scene);
+            Gl3dPaint(area->Camera(), Paint3dOptions(f.Editor().Options()), st->Scene);
             glFinish();
         };
-        c.Floor = [&f, st, error] {
+        c.Floor = [area, st, error] {
             if (!error->isEmpty())
                 return;
-            Floor3dSetUp(f.Camera3d());
+            Floor3dSetUp(area->Camera());
             glInterleavedArrays(GL_C4F_N3F_V3F, 0, st->Prepared.data());
             glDrawArrays(GL_TRIANGLES, 0, GLsizei(st->Prepared.size()));
             glDisableClientState(GL_COLOR_ARRAY);
@@ -1229,6 +1272,7 @@ constexpr double FrameOpMs = 2;
 std::vector<TCase> FrameCases(TContext& cx)
 {
     TMainForm& f = *cx.Form;
+    const T3dArea* area = Ctl<T3dArea>(f, "P_3dArea");  // its camera is the paint's
     std::vector<TCase> cases;
 
     auto m = RefreshModel(cx, 100000, 100);
@@ -1237,11 +1281,11 @@ std::vector<TCase> FrameCases(TContext& cx)
     auto gl = std::make_shared<TPaint3dState>();
     if (!gl->Gl.Create(Paint3dWidth, Paint3dHeight, &gl->Error))
         std::printf("play step: no OpenGL here, timed without the 3D paint (%s)\n", qPrintable(gl->Error));
-    const auto paint = [&f, gl] {
+    const auto paint = [&f, area, gl] {
         if (!gl->Error.isEmpty())
             return;
-        f.Prepare3dScene(gl->Scene);
-        Gl3dPaint(f.Camera3d(), f.Paint3dOptions(), gl->Scene);
+        f.Editor().Build3d(gl->Scene);
+        Gl3dPaint(area->Camera(), Paint3dOptions(f.Editor().Options()), gl->Scene);
         glFinish();
     };
     TCase play;
@@ -1262,12 +1306,12 @@ std::vector<TCase> FrameCases(TContext& cx)
         }
     };
     play.Run = [&f, paint] {
-        f.ShowInterpolated(0.37);
+        f.Editor().ShowBlend(0.37);
         f.RefreshDisplay();
         paint();
     };
     play.Floor = [&f, paint] {
-        f.Editor->ShowFrame(1);
+        f.Editor().ShowFrame(1);
         f.RefreshDisplay();
         paint();
     };
@@ -1316,14 +1360,18 @@ std::vector<TCase> FrameCases(TContext& cx)
     op(QStringLiteral("retime 10k"), [anim] { anim->RetimeFrame(100, 0.9f, true); });
 
     // The grid over 10,000 frames paints only the rows in sight: as fast as over 10.
-    auto small = std::make_shared<TAnimController>();
-    small->CreateNewAnimation({QStringLiteral("a")});
+    // The ten frames live as long as the grid over them (the case's copies share both).
+    struct TGrids {
+        TAnimController Small;
+        std::unique_ptr<TFrameGrid> Long, Short;  // 10,000 frames, 10
+    };
+    auto grids = std::make_shared<TGrids>();
+    grids->Small.CreateNewAnimation({QStringLiteral("a")});
     for (int i = 0; i < 9; ++i)
-        small->InsertFrameAfter();
-    auto grids = std::make_shared<std::pair<std::unique_ptr<TFrameGrid>, std::unique_ptr<TFrameGrid>>>();
-    grids->first = std::make_unique<TFrameGrid>(*anim, nullptr);
-    grids->second = std::make_unique<TFrameGrid>(*small, nullptr);
-    auto image = std::make_shared<QImage>(grids->first->width(), 300, QImage::Format_RGB32);
+        grids->Small.InsertFrameAfter();
+    grids->Long = std::make_unique<TFrameGrid>(*anim, nullptr);
+    grids->Short = std::make_unique<TFrameGrid>(grids->Small, nullptr);
+    auto image = std::make_shared<QImage>(grids->Long->width(), 300, QImage::Format_RGB32);
     TCase grid;
     grid.Name = QStringLiteral("grid 10k");
     grid.FloorName = QStringLiteral("grid 10");
@@ -1331,19 +1379,19 @@ std::vector<TCase> FrameCases(TContext& cx)
     grid.MinRuns = 11;
     grid.Prepare = [fresh, grids, image] {
         fresh();
-        for (TFrameGrid* g : {grids->first.get(), grids->second.get()}) {
+        for (TFrameGrid* g : {grids->Long.get(), grids->Short.get()}) {
             g->resize(image->size());
             g->SyncRows();
         }
     };
     grid.Run = [grids, image] {
-        grids->first->SyncRows();
-        grids->first->scrollTo(grids->first->model()->index(LongAnimFrames / 2, 0));
-        grids->first->render(image.get());
+        grids->Long->SyncRows();
+        grids->Long->scrollTo(grids->Long->model()->index(LongAnimFrames / 2, 0));
+        grids->Long->render(image.get());
     };
     grid.Floor = [grids, image] {
-        grids->second->SyncRows();
-        grids->second->render(image.get());
+        grids->Short->SyncRows();
+        grids->Short->render(image.get());
     };
     cases.push_back(grid);
     return cases;
@@ -1414,7 +1462,7 @@ std::vector<TCase> TimerCases(TContext& cx)
         return {};
     }
     TMainForm& f = *cx.Form;
-    TF_FrameManipulator& w = *F_FrameManipulator;
+    TF_FrameManipulator& w = *Ctl<TF_FrameManipulator>(f, "F_FrameManipulator");
     auto image = std::make_shared<QImage>();
     auto error = std::make_shared<QString>();
     const auto paint = [&w, image] {
@@ -1423,13 +1471,13 @@ std::vector<TCase> TimerCases(TContext& cx)
         w.RChart->render(image.get());
     };
     const auto ensure = [&f, &w, path, error] {
-        if (f.Doc.FrameCount() == TimerFrames && f.Doc.AnimFileName == path)
+        if (Doc(f).FrameCount() == TimerFrames && Doc(f).AnimFileName == path)
             return;
         f.LoadAnimation(path);
-        if (f.Doc.FrameCount() != TimerFrames)
+        if (Doc(f).FrameCount() != TimerFrames)
             *error = QStringLiteral("the animation did not load");
         w.show();
-        f.Anim->SetSelection({TimerSelection / 2, TimerSelection / 2 + TimerSelection - 1});
+        f.Editor().Anim().SetSelection({TimerSelection / 2, TimerSelection / 2 + TimerSelection - 1});
         w.RefreshFrameTimerChart();
     };
     std::vector<TCase> cases;
@@ -1640,13 +1688,14 @@ std::vector<TCase> BrowserCases(TContext& cx)
             return {};
         }
     }
+    TF_FileBrowser* browser = Ctl<TF_FileBrowser>(*cx.Form, "F_FileBrowser");
     TCase list;
     list.Name = QStringLiteral("browser list");
     list.FloorName = QStringLiteral("read dir");
     list.BudgetName = QStringLiteral("budget");
     list.BudgetMs = BrowserMs;
-    list.Prepare = [] { F_FileBrowser->SetRTMDir(QString()); };
-    list.Run = [dir] { F_FileBrowser->SetRTMDir(dir); };
+    list.Prepare = [browser] { browser->SetRTMDir(QString()); };
+    list.Run = [browser, dir] { browser->SetRTMDir(dir); };
     // The folder's names read and nothing else.
     list.Floor = [dir] {
         QDirIterator it(dir, QDir::Files);
@@ -1657,8 +1706,8 @@ std::vector<TCase> BrowserCases(TContext& cx)
         }
         (void)n;
     };
-    list.Check = []() -> QString {
-        const int n = F_FileBrowser->RTMFileListBox->count();
+    list.Check = [browser]() -> QString {
+        const int n = browser->RTMFileListBox->count();
         return n == BrowserFiles ? QString() : QStringLiteral("%1 files listed").arg(n);
     };
     return {list};
@@ -1673,7 +1722,7 @@ std::vector<TCase> HostileCases(TContext& cx)
     const QString chain = cx.Path(QStringLiteral("models/chain.p3d")), flat = cx.Path(QStringLiteral("models/flat.p3d"));
     const QString proxies = cx.Path(QStringLiteral("models/proxies.p3d")), one = cx.Path(QStringLiteral("models/one.p3d"));
     const QString empty = cx.Path(QStringLiteral("anims/empty.rtm"));
-    const QString linkData = f.Paths.LinkDataDir;
+    const QString linkData = f.Editor().LinkDataDir;
     const QByteArray components = BenchInputs::ManyComponents(Components);
     const QByteArray sub = BenchInputs::Model(25000, 25000, 1);  // about 3 MB
     if (!WriteInput(chain, components) || !WriteInput(flat, components) ||
@@ -1685,8 +1734,7 @@ std::vector<TCase> HostileCases(TContext& cx)
         return {};
     }
     const auto clear = [&cx, &f] {
-        f.ClearAnimation();
-        f.ClearModel();
+        ClearAll(f);
         cx.Dialogs.Messages.clear();
     };
 
@@ -1705,7 +1753,7 @@ std::vector<TCase> HostileCases(TContext& cx)
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
         int depth = 0;
-        for (const TComponentNode& n : f.Forest().Nodes())
+        for (const TComponentNode& n : f.Editor().Forest().Nodes())
             depth = std::max(depth, n.Level + 1);
         return depth == Components ? QString() : QStringLiteral("the chain is %1 deep").arg(depth);
     };
@@ -1726,7 +1774,7 @@ std::vector<TCase> HostileCases(TContext& cx)
     many.Check = [&cx, &f]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
-        return f.Models.size() == size_t(Proxies + 1) ? QString() : QStringLiteral("%1 models loaded").arg(f.Models.size());
+        return f.Editor().Models().size() == size_t(Proxies + 1) ? QString() : QStringLiteral("%1 models loaded").arg(f.Editor().Models().size());
     };
 
     TCase frames;
@@ -1741,7 +1789,7 @@ std::vector<TCase> HostileCases(TContext& cx)
     frames.Check = [&cx, &f, bytes = frames.FileBytes]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
-        return f.Doc.AnimStepCount == (bytes - 28) / 4 ? QString() : QStringLiteral("%1 frames").arg(f.Doc.AnimStepCount);
+        return Doc(f).AnimStepCount == (bytes - 28) / 4 ? QString() : QStringLiteral("%1 frames").arg(Doc(f).AnimStepCount);
     };
     // The same first load in a window of its own: what a user opening the file sees the
     // editor take, the frame grid over every frame included.
@@ -1976,17 +2024,16 @@ std::vector<TCase> ExportCases(TContext& cx)
     const QString model = cx.Path(QStringLiteral("models/export.p3d"));
     const QString anim = cx.Path(QStringLiteral("anims/export.rtm"));
     if (!WriteInput(model, BenchInputs::Model(polygons, polygons, components)) ||
-        !WriteInput(QDir(cx.Form->Paths.LinkDataDir).filePath(QStringLiteral("export.lpv")), BenchInputs::Linking(components)) ||
+        !WriteInput(QDir(cx.Form->Editor().LinkDataDir).filePath(QStringLiteral("export.lpv")), BenchInputs::Linking(components)) ||
         !WriteInput(anim, BenchInputs::PosedAnimation(components, frames))) {
         std::fprintf(stderr, "cannot write the export inputs in %s\n", qPrintable(cx.Dir.path()));
         return {};
     }
     TMainForm& f = *cx.Form;
-    f.ClearAnimation();
-    f.ClearModel();
+    ClearAll(f);
     f.LoadModel(model);
     f.LoadAnimation(anim);
-    f.SetActStep(1);
+    f.Editor().Anim().SetActStep(1);
     cx.Dialogs.Messages.clear();
     const QString out = cx.Path(QStringLiteral("export/out.glb"));
     const QString raw = cx.Path(QStringLiteral("export/raw.glb"));
@@ -2001,12 +2048,13 @@ std::vector<TCase> ExportCases(TContext& cx)
         cx.Dialogs.Files.enqueue(out);
         cx.Dialogs.Messages.clear();
     };
-    gltf.Run = [&f] { f.Menus.ExportGltf1->trigger(); };
+    QAction* exportGltf = Ctl<QAction>(f, "ExportGltf1");
+    gltf.Run = [exportGltf] { exportGltf->trigger(); };
     gltf.Check = [&cx, &f, out, bytes]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
         const QByteArray file = ReadRaw(out);
-        if (!file.startsWith("glTF") || f.Doc.AnimStepCount != frames || f.MainModel()->Polygons.size() != size_t(polygons))
+        if (!file.startsWith("glTF") || Doc(f).AnimStepCount != frames || MainModel(f)->Polygons.size() != size_t(polygons))
             return QStringLiteral("no glTF of the %1-polygon model written").arg(polygons);
         if (bytes->size() != file.size())
             *bytes = QByteArray(file.size(), 'x');
@@ -2042,7 +2090,7 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     const TRecoveryManifest manifest{path, QString(), 0, {}};
     a->Scheduler.Unsaved = [] { return true; };
     a->Scheduler.Snapshot = [&f, manifest](TAutosaveSnapshot& s) {
-        s.Document = f.Doc;
+        s.Document = Doc(f);
         s.Manifest = manifest;
         return true;
     };
@@ -2050,7 +2098,7 @@ std::vector<TCase> AutosaveCases(TContext& cx)
         if (fresh)
             a->Writer.RemoveCopy();  // as a save does: the memory kept for copies goes
         a->Writer.WaitIdle();
-        if (f.Doc.AnimStepCount != AnimFrames)
+        if (Doc(f).AnimStepCount != AnimFrames)
             f.LoadAnimation(path);
         cx.Dialogs.Messages.clear();
         a->Scheduler.Changed();
@@ -2104,7 +2152,7 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     write.FloorName = QStringLiteral("raw write");
     write.GoalRatio = 1.5;
     write.Prepare = [prepare] { prepare(false); };
-    write.Run = [&f, a, manifest] { a->Store.Write(f.Doc, manifest); };
+    write.Run = [&f, a, manifest] { a->Store.Write(Doc(f), manifest); };
     // The floor writes the same two files, each synced: the animation and a manifest.
     const QString raw = cx.Path(QStringLiteral("anims/raw-autosave.rtm"));
     write.Floor = [a, raw] {
