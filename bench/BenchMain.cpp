@@ -93,21 +93,21 @@ struct TFigure {
 
 // One figure of the table.
 struct TCase {
-    QString Name;       // "rtm load"
+    QString Name;  // "rtm load"
     QString FloorName;  // "raw read"
-    double GoalRatio = 0;        // the figure may take at most this many floors; 0: none
-    qint64 FileBytes = 0;        // > 0: the operation's peak memory is measured too
-    double PeakGoalFactor = 0;   // the peak must stay under this many file sizes; 0: none
+    double GoalRatio = 0;  // the figure may take at most this many floors; 0: none
+    qint64 FileBytes = 0;  // > 0: the operation's peak memory is measured too
+    double PeakGoalFactor = 0;  // the peak must stay under this many file sizes; 0: none
     bool PeakGoalOnFirstRun = false;  // the goal holds for the first run's peak too
-    std::function<void()> Prepare;   // untimed, before every run
-    std::function<void()> Run;       // the operation timed
-    std::function<void()> Floor;     // the floor timed; empty: FloorValue, or FloorMs
+    std::function<void()> Prepare;  // untimed, before every run
+    std::function<void()> Run;  // the operation timed
+    std::function<void()> Floor;  // the floor timed; empty: FloorValue, or FloorMs
     std::function<double()> FloorValue;  // a floor Prepare timed, in ms
-    double FloorMs = 0;              // a fixed floor, such as the edit tick
+    double FloorMs = 0;  // a fixed floor, such as the edit tick
     std::function<QString()> Check;  // after every run: "" or what went wrong
-    QString BudgetName;              // a fixed budget shown beside the floor ("frame")
-    double BudgetMs = 0;             // > 0: the figure must stay within it
-    int MinRuns = 0;                 // short operations: at least this many runs
+    QString BudgetName;  // a fixed budget shown beside the floor ("frame")
+    double BudgetMs = 0;  // > 0: the figure must stay within it
+    int MinRuns = 0;  // short operations: at least this many runs
     // A further figure after the last run, such as bytes per item: its text for the
     // line, and whether it missed its goal.
     std::function<QString(bool& missed)> Note;
@@ -187,8 +187,8 @@ bool TreeSorted(const TComponentForest& forest)
     for (int parent = -1; parent < forest.Count(); ++parent) {
         const std::vector<int>& kids = forest.Children(parent);
         for (size_t i = 1; i < kids.size(); ++i)
-            if (QString::localeAwareCompare(forest.Component(kids[i - 1])->DisplayName,
-                                            forest.Component(kids[i])->DisplayName) > 0)
+            if (QString::localeAwareCompare(forest.Component(kids[i - 1])->DisplayName, forest.Component(kids[i])->DisplayName) >
+                0)
                 return false;
     }
     return true;
@@ -388,7 +388,8 @@ std::vector<TCase> ProxyCases(TContext& cx, bool gl)
                 return f;
             const double goal = 3.0 * double(files);
             f.Missed = bytes < 0 || bytes >= goal;
-            f.Text = QStringLiteral("200 proxies of one sub-model, %1: peak +%2 MB in a fresh process (files %3 MB, goal < %4 MB)")
+            f.Text = QStringLiteral(
+                         "200 proxies of one sub-model, %1: peak +%2 MB in a fresh process (files %3 MB, goal < %4 MB)")
                          .arg(what)
                          .arg(Mb(bytes), 0, 'f', 1)
                          .arg(Mb(double(files)), 0, 'f', 1)
@@ -417,8 +418,9 @@ std::vector<TCase> ProxyCases(TContext& cx, bool gl)
         TFigure f;
         const QTemporaryDir homeMany, homeOne;
         const double many = ChildFigure({QStringLiteral("window"), proxies, homeMany.path(), models}, f.Error);
-        const double single =
-            f.Error.isEmpty() ? ChildFigure({QStringLiteral("window"), one, homeOne.path(), QStringLiteral("2")}, f.Error) : -1;
+        const double single = f.Error.isEmpty()
+                                  ? ChildFigure({QStringLiteral("window"), one, homeOne.path(), QStringLiteral("2")}, f.Error)
+                                  : -1;
         if (!f.Error.isEmpty())
             return f;
         f.Missed = many < 0 || single < 0 || many - single >= double(files);
@@ -451,14 +453,14 @@ TCase RenderMemoryCase(TContext& cx)
         const QStringList home{QStringLiteral("--home"), cx.Dir.path()};
         std::vector<double> renders, infos;
         for (int i = 0; i < 3 && f.Error.isEmpty(); ++i) {
-            renders.push_back(ChildFigure(QStringList{QStringLiteral("command-peak")} + home +
-                                              QStringList{QStringLiteral("render"), model, QStringLiteral("--view"), QStringLiteral("front"),
-                                                          QStringLiteral("-o"), cx.Path(QStringLiteral("render.png"))},
-                                          f.Error));
+            renders.push_back(
+                ChildFigure(QStringList{QStringLiteral("command-peak")} + home +
+                                QStringList{QStringLiteral("render"), model, QStringLiteral("--view"), QStringLiteral("front"),
+                                            QStringLiteral("-o"), cx.Path(QStringLiteral("render.png"))},
+                            f.Error));
             if (f.Error.isEmpty())
-                infos.push_back(ChildFigure(QStringList{QStringLiteral("command-peak")} + home +
-                                                QStringList{QStringLiteral("info"), model},
-                                            f.Error));
+                infos.push_back(ChildFigure(
+                    QStringList{QStringLiteral("command-peak")} + home + QStringList{QStringLiteral("info"), model}, f.Error));
         }
         if (!f.Error.isEmpty())
             return f;
@@ -520,7 +522,8 @@ std::vector<TCase> ModelCases(TContext& cx)
 
     // The same load without the window, and the reader alone, each in a fresh process.
     const QString linkData = cx.Form->Editor().LinkDataDir;
-    TCase fresh = FreshTimeCase(cx, QStringLiteral("p3d set-up"), {QStringLiteral("load"), path, linkData, QStringLiteral("1")}, 1.2);
+    TCase fresh = FreshTimeCase(cx, QStringLiteral("p3d set-up"), {QStringLiteral("load"), path, linkData, QStringLiteral("1")},
+                                1.2);
     TCase read = FreshTimeCase(cx, QStringLiteral("p3d read"), {QStringLiteral("read"), path}, 1.5);
 
     std::vector<TCase> cases{load, fresh, read, RenderMemoryCase(cx)};
@@ -545,7 +548,9 @@ TChildFigure RunChild(const char* what, const QString& path)
     QProcess p;
     p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rtm-child"), QLatin1String(what), path});
     if (!p.waitForFinished(600000) || p.exitCode() != 0)
-        return {-1, -1, QStringLiteral("the child (%1) failed: %2").arg(QLatin1String(what), QString::fromLocal8Bit(p.readAllStandardError()))};
+        return {-1, -1,
+                QStringLiteral("the child (%1) failed: %2")
+                    .arg(QLatin1String(what), QString::fromLocal8Bit(p.readAllStandardError()))};
     const QList<QByteArray> parts = p.readAllStandardOutput().simplified().split(' ');
     return {parts.value(0).toDouble(), parts.value(1).toDouble(), {}};
 }
@@ -606,7 +611,9 @@ TCase FreshLoadCase(const QString& name, const QString& path, int runs, double r
         f.Text += QStringLiteral("  fresh-process peak +%1 MB (file %2 MB").arg(Mb(peak), 0, 'f', 1).arg(Mb(size), 0, 'f', 1);
         if (peakGoal > 0) {
             const bool missed = peak < 0 || peak >= peakGoal * size;
-            f.Text += QStringLiteral(", goal < %1 MB%2)").arg(Mb(peakGoal * size), 0, 'f', 1).arg(missed ? QStringLiteral(", missed") : QString());
+            f.Text += QStringLiteral(", goal < %1 MB%2)")
+                          .arg(Mb(peakGoal * size), 0, 'f', 1)
+                          .arg(missed ? QStringLiteral(", missed") : QString());
             f.Missed = f.Missed || missed;
         } else {
             f.Text += QLatin1Char(')');
@@ -696,9 +703,10 @@ std::vector<TCase> AnimationCases(TContext& cx)
         std::fprintf(stderr, "cannot write the model input in %s\n", qPrintable(cx.Dir.path()));
         return {};
     }
-    TCase checkBoth = FreshTimeCase(cx, QStringLiteral("check 32M+16M"),
-                                {QStringLiteral("command"), QStringLiteral("--home"), cx.Dir.path(), QStringLiteral("check"), model, path},
-                                1.5, {QStringLiteral("raw"), model, path}, QStringLiteral("raw reads"));
+    TCase checkBoth = FreshTimeCase(
+        cx, QStringLiteral("check 32M+16M"),
+        {QStringLiteral("command"), QStringLiteral("--home"), cx.Dir.path(), QStringLiteral("check"), model, path}, 1.5,
+        {QStringLiteral("raw"), model, path}, QStringLiteral("raw reads"));
     return {load, save, checkBoth, FreshLoadCase(QStringLiteral("rtm first load"), path, runs, 1.2, 2),
             FreshLoadCase(QStringLiteral("rtm 0 comps first load"), empty, runs, 1.2, 2)};
 }
@@ -839,9 +847,9 @@ void NaiveDraw(TNaiveView& n)
 }
 
 struct TRefreshModel {
-    QString Name;      // "20k"
-    QString Model;     // path of the .p3d
-    QString Anim;      // path of the .rtm
+    QString Name;  // "20k"
+    QString Model;  // path of the .p3d
+    QString Anim;  // path of the .rtm
     int Polygons = 0;
     int Components = 0;
     int Vertices = 0;
@@ -931,7 +939,8 @@ TCase ViewMemoryCase(TContext& cx)
         }
         const double polygons = double(sizes[1].Quads - sizes[0].Quads);
         const double perPolygon = (double(sizes[1].Bytes) - double(sizes[0].Bytes)) / polygons / ViewCount;
-        f.Text = QStringLiteral("%1 bytes per polygon and view (views %2 MB at 100k quads, %3 MB at 10k)  limit %4  ratio %5 (goal <= 1)")
+        f.Text = QStringLiteral(
+                     "%1 bytes per polygon and view (views %2 MB at 100k quads, %3 MB at 10k)  limit %4  ratio %5 (goal <= 1)")
                      .arg(perPolygon, 0, 'f', 1)
                      .arg(Mb(double(sizes[1].Bytes)), 0, 'f', 1)
                      .arg(Mb(double(sizes[0].Bytes)), 0, 'f', 1)
@@ -954,8 +963,8 @@ void SetOnion(TMainForm& f, int frames)
     f.Editor().SetOptions(o);
 }
 
-TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept,
-                       std::shared_ptr<std::array<QImage, 3>> images, std::shared_ptr<int> drawn)
+TCase OnionRefreshCase(TContext& cx, std::shared_ptr<TRefreshModel> m, bool kept, std::shared_ptr<std::array<QImage, 3>> images,
+                       std::shared_ptr<int> drawn)
 {
     TMainForm& f = *cx.Form;
     const std::array<TChart*, 3> views = Views(f);
@@ -1063,7 +1072,9 @@ std::vector<TCase> RefreshCases(TContext& cx)
                 for (TDisplayPoint& d : main->DisplayPoints)
                     d = {1e9f, 1e9f, 1e9f, 7};
         };
-        pose.Run = [&f, ps] { UpdateDisplayPoints(f.Editor().Models(), ps->Nodes, ps->Cache, f.Editor().ComponentPoses(), ps->Params); };
+        pose.Run = [&f, ps] {
+            UpdateDisplayPoints(f.Editor().Models(), ps->Nodes, ps->Cache, f.Editor().ComponentPoses(), ps->Params);
+        };
         pose.Check = [&f, ps]() -> QString {
             if (!ps->Error.isEmpty())
                 return ps->Error;
@@ -1245,7 +1256,9 @@ std::vector<TCase> Paint3dCases(TContext& cx)
             if (!error->isEmpty())
                 return *error;
             if (st->Scene.Components.PolygonCount() != size_t(polygons))
-                return QStringLiteral("the paint drew %1 polygons, not %2").arg(st->Scene.Components.PolygonCount()).arg(polygons);
+                return QStringLiteral("the paint drew %1 polygons, not %2")
+                    .arg(st->Scene.Components.PolygonCount())
+                    .arg(polygons);
             const QImage img = st->Gl.Read();
             int lit = 0;
             for (int y = 0; y < img.height(); y += 4)
@@ -1325,8 +1338,7 @@ std::vector<TCase> FrameCases(TContext& cx)
 
     // The long animation, read once into a controller of its own: nothing is drawn.
     const QString longPath = cx.Path(QStringLiteral("anims/long.rtm"));
-    if (!QFileInfo::exists(longPath) &&
-        !WriteInput(longPath, BenchInputs::Animation(LongAnimComponents, LongAnimFrames))) {
+    if (!QFileInfo::exists(longPath) && !WriteInput(longPath, BenchInputs::Animation(LongAnimComponents, LongAnimFrames))) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(longPath));
         return cases;
     }
@@ -1774,7 +1786,9 @@ std::vector<TCase> HostileCases(TContext& cx)
     many.Check = [&cx, &f]() -> QString {
         if (QString m = UnexpectedMessages(cx.Dialogs); !m.isEmpty())
             return m;
-        return f.Editor().Models().size() == size_t(Proxies + 1) ? QString() : QStringLiteral("%1 models loaded").arg(f.Editor().Models().size());
+        return f.Editor().Models().size() == size_t(Proxies + 1)
+                   ? QString()
+                   : QStringLiteral("%1 models loaded").arg(f.Editor().Models().size());
     };
 
     TCase frames;
@@ -1839,7 +1853,8 @@ std::vector<TCase> HostileCases(TContext& cx)
         other.ReadString(QStringLiteral("Translation"), QStringLiteral("Comp0"), QString());
     };
     names.Check = [order]() -> QString {
-        return order->back()->DisplayName == QStringLiteral("Shown %1").arg(Named - 1) ? QString() : QStringLiteral("not applied");
+        return order->back()->DisplayName == QStringLiteral("Shown %1").arg(Named - 1) ? QString()
+                                                                                       : QStringLiteral("not applied");
     };
 
     // "new" naming every component of a 20,000-deep chain: against listing the names once.
@@ -1910,12 +1925,14 @@ std::vector<TCase> LookupCases(TContext& cx)
     const QString crowd = path("crowd/proxies.p3d"), lone = path("crowd/one.p3d");
     const QString names = path("names16k.tsl");
     bool written = QDir().mkpath(plain) && WriteInput(tiny, BenchInputs::SharedComponents(1)) &&
-                   WriteInput(many, BenchInputs::SharedComponents(Many)) && WriteInput(manyAnim, BenchInputs::Animation(Many, 2)) &&
-                   WriteInput(few, BenchInputs::SharedComponents(Few)) && WriteInput(fewAnim, BenchInputs::Animation(Few, 2)) &&
+                   WriteInput(many, BenchInputs::SharedComponents(Many)) &&
+                   WriteInput(manyAnim, BenchInputs::Animation(Many, 2)) && WriteInput(few, BenchInputs::SharedComponents(Few)) &&
+                   WriteInput(fewAnim, BenchInputs::Animation(Few, 2)) &&
                    WriteInput(crowd, BenchInputs::MissingProxies(Proxies, Proxies)) &&
                    WriteInput(lone, BenchInputs::MissingProxies(Proxies, 1));
     for (int i = 0; written && i < CrowdFiles; ++i)
-        written = WriteInput(path("crowd/file_") + QString::number(i).rightJustified(5, QLatin1Char('0')) + QStringLiteral(".paa"), "x");
+        written = WriteInput(
+            path("crowd/file_") + QString::number(i).rightJustified(5, QLatin1Char('0')) + QStringLiteral(".paa"), "x");
     // The missing names with a display name each, and as many components that have them.
     auto shown = std::make_shared<std::vector<std::unique_ptr<TSelection>>>();
     auto shownOrder = std::make_shared<std::vector<TSelection*>>();
@@ -1940,9 +1957,12 @@ std::vector<TCase> LookupCases(TContext& cx)
                                          [](int i) { return "Key_" + QByteArray::number(i).rightJustified(8, '0') + "=1\n"; }));
         const QString file = dir + QStringLiteral("/big.tsl");
         return WriteInput(dir + QStringLiteral("/TorvaneAnim.ini"), "[Settings]\nTranslationFile=" + file.toUtf8() + "\n") &&
-               WriteInput(file, FilledText("[Translation]\n", bytes, [](int i) {
-                              return "Filler_" + QByteArray::number(i).rightJustified(8, '0') + "=Nothing to see\n";
-                          }) + BenchInputs::ComponentName(0, 1) + "=Found\n");
+               WriteInput(file, FilledText("[Translation]\n", bytes,
+                                           [](int i) {
+                                               return "Filler_" + QByteArray::number(i).rightJustified(8, '0') +
+                                                      "=Nothing to see\n";
+                                           }) +
+                                    BenchInputs::ComponentName(0, 1) + "=Found\n");
     };
     written = written && home("home-set64", Big, false) && home("home-set8", Small, false) && home("home-tsl64", Big, true) &&
               home("home-tsl8", Small, true);
@@ -2010,8 +2030,9 @@ std::vector<TCase> LookupCases(TContext& cx)
     TCase settings = bigFile("settings 64M", "home-set64", "home-set8");
     TCase names64 = bigFile("names 64M", "home-tsl64", "home-tsl8");
     names64.Check = [last]() -> QString {
-        return last->Code == ExitOk && last->Out.contains(QLatin1String("Found")) ? QString()
-                                                                                   : QStringLiteral("the name was not applied: ") + last->Err.left(300);
+        return last->Code == ExitOk && last->Out.contains(QLatin1String("Found"))
+                   ? QString()
+                   : QStringLiteral("the name was not applied: ") + last->Err.left(300);
     };
     return {check, report, proxies, settings, names64};
 }
@@ -2024,7 +2045,8 @@ std::vector<TCase> ExportCases(TContext& cx)
     const QString model = cx.Path(QStringLiteral("models/export.p3d"));
     const QString anim = cx.Path(QStringLiteral("anims/export.rtm"));
     if (!WriteInput(model, BenchInputs::Model(polygons, polygons, components)) ||
-        !WriteInput(QDir(cx.Form->Editor().LinkDataDir).filePath(QStringLiteral("export.lpv")), BenchInputs::Linking(components)) ||
+        !WriteInput(QDir(cx.Form->Editor().LinkDataDir).filePath(QStringLiteral("export.lpv")),
+                    BenchInputs::Linking(components)) ||
         !WriteInput(anim, BenchInputs::PosedAnimation(components, frames))) {
         std::fprintf(stderr, "cannot write the export inputs in %s\n", qPrintable(cx.Dir.path()));
         return {};
@@ -2110,8 +2132,9 @@ std::vector<TCase> AutosaveCases(TContext& cx)
             return a->Writer.LastError();
         const QDir own(a->Store.OwnFolder());
         const QStringList files = own.entryList({QStringLiteral("animation-*.rtm")}, QDir::Files);
-        return files.size() == 1 && ReadRaw(own.filePath(files[0])) == a->Bytes ? QString()
-                                                                                : QStringLiteral("the copy differs from the file");
+        return files.size() == 1 && ReadRaw(own.filePath(files[0])) == a->Bytes
+                   ? QString()
+                   : QStringLiteral("the copy differs from the file");
     };
 
     std::vector<TCase> cases;
@@ -2137,7 +2160,10 @@ std::vector<TCase> AutosaveCases(TContext& cx)
         c.Note = [cpu](bool& missed) {
             const double ms = Bench::Median(*cpu);
             missed = ms > FrameMs;
-            return QStringLiteral("  processor time %1 ms (goal <= %2)%3").arg(ms, 0, 'f', 1).arg(FrameMs).arg(missed ? " MISSED" : "");
+            return QStringLiteral("  processor time %1 ms (goal <= %2)%3")
+                .arg(ms, 0, 'f', 1)
+                .arg(FrameMs)
+                .arg(missed ? " MISSED" : "");
         };
         c.Floor = [a] {
             QByteArray copy(a->Bytes.size(), Qt::Uninitialized);
@@ -2170,18 +2196,9 @@ struct TGroup {
 };
 // In this order: the animation is loaded onto the model when both groups run.
 const TGroup Groups[] = {
-    {"p3d", ModelCases},
-    {"rtm", AnimationCases},
-    {"refresh", RefreshCases},
-    {"hostile", HostileCases},
-    {"lookups", LookupCases},
-    {"paint3d", Paint3dCases},
-    {"frames", FrameCases},
-    {"timer", TimerCases},
-    {"undo", UndoCases},
-    {"browser", BrowserCases},
-    {"export", ExportCases},
-    {"autosave", AutosaveCases},
+    {"p3d", ModelCases},      {"rtm", AnimationCases},   {"refresh", RefreshCases}, {"hostile", HostileCases},
+    {"lookups", LookupCases}, {"paint3d", Paint3dCases}, {"frames", FrameCases},    {"timer", TimerCases},
+    {"undo", UndoCases},      {"browser", BrowserCases}, {"export", ExportCases},   {"autosave", AutosaveCases},
 };
 
 struct TResult {
@@ -2189,7 +2206,7 @@ struct TResult {
     double FloorMs = 0;
     double PeakBytes = -1;
     double FirstPeakBytes = -1;  // of the first, untimed run
-    QString Spread;              // of the runs' ratios
+    QString Spread;  // of the runs' ratios
     QString Error;
 };
 
@@ -2249,7 +2266,6 @@ TResult Measure(TContext& cx, const TCase& c)
         r.PeakBytes = Bench::Median(peaks);
     return r;
 }
-
 
 // "rtm load  123.4 ms  raw read  45.6 ms  ratio 2.71  (goal <= 3)  peak +25.1 MB (file 16.0 MB, goal < 32.0 MB)"
 // with "MISSED" after a goal the figure does not meet. Returns the number of goals missed.
@@ -2359,7 +2375,8 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--keep"))
             keep = true;
         else if (args[i].startsWith(QLatin1Char('-'))) {
-            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] [p3d|rtm|refresh|hostile|lookups|paint3d|frames|timer|undo|browser|export|autosave...]\n");
+            std::fprintf(stderr, "usage: torvane-bench [--runs N] [--keep] "
+                                 "[p3d|rtm|refresh|hostile|lookups|paint3d|frames|timer|undo|browser|export|autosave...]\n");
             return 2;
         } else
             only << args[i];
@@ -2376,8 +2393,7 @@ int main(int argc, char** argv)
     cx.Form->show();
     Drain();
 
-    std::printf("torvane-bench: median of %d runs, inputs in %s%s\n", cx.Runs, qPrintable(cx.Dir.path()),
-                keep ? " (kept)" : "");
+    std::printf("torvane-bench: median of %d runs, inputs in %s%s\n", cx.Runs, qPrintable(cx.Dir.path()), keep ? " (kept)" : "");
     int missed = 0;
     for (const TGroup& g : Groups) {
         if (!only.isEmpty() && !only.contains(QLatin1String(g.Name)))
@@ -2387,8 +2403,7 @@ int main(int argc, char** argv)
             missed += Print(c, Measure(cx, c));
     }
     std::printf("process peak resident %.1f MB (highest seen), now %.1f MB; %d goal%s missed\n",
-                Mb(double(Bench::HighestResident())), Mb(double(Bench::CurrentResident())), missed,
-                missed == 1 ? "" : "s");
+                Mb(double(Bench::HighestResident())), Mb(double(Bench::CurrentResident())), missed, missed == 1 ? "" : "s");
 
     // The exit question is answered; settings land in the temporary home.
     cx.Dialogs.Answers.enqueue(true);

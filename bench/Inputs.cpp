@@ -113,15 +113,9 @@ QByteArray MixedModel(int vertices, int polygons, int selections, bool quadsOnly
 }
 }  // namespace
 
-QByteArray Model(int vertices, int polygons, int selections)
-{
-    return MixedModel(vertices, polygons, selections, false);
-}
+QByteArray Model(int vertices, int polygons, int selections) { return MixedModel(vertices, polygons, selections, false); }
 
-QByteArray QuadModel(int vertices, int quads, int selections)
-{
-    return MixedModel(vertices, quads, selections, true);
-}
+QByteArray QuadModel(int vertices, int quads, int selections) { return MixedModel(vertices, quads, selections, true); }
 
 QByteArray Linking(int selections)
 {
