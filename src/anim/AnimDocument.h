@@ -1,7 +1,7 @@
 #pragma once
 // The animation in memory: which components are animated, the frames in play order, and
 // one transform per animated component in each frame. It knows nothing of files, models
-// or windows; the main window keeps one and runs the operations that touch controls.
+// or windows; TAnimController owns the one being edited and is the only way to change it.
 #include "base/Transform.h"
 #include "base/Unfilled.h"
 

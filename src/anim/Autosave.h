@@ -2,9 +2,9 @@
 // Autosave: when to write a recovery copy (TAutosaveScheduler) and writing it without
 // stalling the window (TAutosaveWriter).
 //
-// The window takes a copy of the document (a memory copy, a few milliseconds for a large
-// animation) and hands it to the writer, whose own thread encodes and writes it. The
-// window wires the scheduler in a few lines:
+// The caller takes a copy of the document (a memory copy, a few milliseconds for a large
+// animation) and hands it to the writer, whose own thread encodes and writes it. What
+// drives the scheduler (app/WorkKeeper does this for the window):
 //     Scheduler.Unsaved  = [&] { return <the animation or the model has unsaved changes>; };
 //     Scheduler.Snapshot = [&](TAutosaveSnapshot& s) { s.Document = <document>; s.Manifest = {...}; return true; };
 //     <the editor's change signal>   -> Scheduler.Changed()
