@@ -218,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 9:
         case 12:
         case 13: {
-            const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last);
+            const TFrameTimerButtons on = FrameTimerButtons(sel.First, sel.Last, anim.Doc.FrameCount());
             const bool enabled = op == 5 ? on.Linearize : op == 6 ? on.Mirror : on.MoveCopyDelete;
             if (enabled && IsFrameRange(sel.First, sel.Last, anim.Doc.FrameCount()))
                 TimerOp(anim, sel, op < 12 ? op - 5 : op - 7, a, b);
