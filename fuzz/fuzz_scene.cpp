@@ -87,13 +87,13 @@ void CheckViews(const TEditor& scene)
     options.AllPolygons = true;
     options.Environment = true;
     options.AllSelections = true;
-    const std::vector<TSelection*> order = scene.TreeOrder();
+    const std::vector<const TSelection*> order = scene.TreeOrder();
     options.PivotComponent = order.empty() ? nullptr : order.front();
     T3dScene s3;
     Build3dScene(scene.Models(), order, scene.Cache(), scene.ComponentPoses(), std::vector<bool>(order.size(), true), options,
                  scene.Params(), s3);
     T3dScene shown;  // as the editor builds it, with its onion skin
-    scene.Build3d(shown, 0.1f, 0.1f);
+    scene.Build3d(shown);
     for (const T3dBatch* batch : {&s3.Shell, &s3.Components, &shown.Onion}) {
         FUZZ_CHECK(batch->Triangles.size() % 3 == 0 && batch->Quads.size() % 4 == 0);
         for (const std::vector<T3dVertex>* list : {&batch->Triangles, &batch->Quads})
@@ -151,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     scene.Pose();
     const TPoseParams params = scene.Params();
 
-    const std::vector<TSelection*> order = scene.TreeOrder();
+    const std::vector<const TSelection*> order = scene.TreeOrder();
     const TComponentNodes nodes = scene.Setup().Forest.Nodes();
     const TP3dModell& main = *scene.Models().front();
     FUZZ_CHECK(order.size() == main.Selections.size() && nodes.size() == order.size());
