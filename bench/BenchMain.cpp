@@ -1109,6 +1109,7 @@ std::vector<TCase> RefreshCases(TContext& cx)
         refresh.GoalRatio = polygons <= 20000 ? 0.165 : 0.065;
         refresh.Prepare = [&cx, &f, m, naive, error, drawn] {
             *error = EnsureLoaded(cx, *m);
+            SetOnion(f, 0);  // the plain refresh; the onion skin shows from the first start on
             if (!(*naive)[0].Lines.empty())
                 return;
             f.RefreshDisplay();
