@@ -284,31 +284,6 @@ private slots:
         QVERIFY(StatusText(f, 0).contains(fx.Path("Recovery")));
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
     }
-
-    // Two editors at once write copies of their own; neither is offered while they run.
-    void twoEditorsKeepSeparateCopies()
-    {
-        FormFixture fx;
-        TMainForm& a = fx.StartWalk();
-        // The second shares the first's folders.
-        TMainForm b(TAppPaths::FromHome(fx.Home.path()));
-        b.SetStartFiles({fx.Path("robot.p3d"), fx.Path("walk.rtm")});
-        b.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&b));
-        QTest::mousePress(Ctl<QPushButton>(a, "B_Append"), Qt::LeftButton);
-        QTest::mousePress(Ctl<QPushButton>(b, "B_DelAnim"), Qt::LeftButton);
-        QVERIFY(a.isWindowModified() && b.isWindowModified());
-        LoseFocus();
-        Keeper(a).WaitIdle();
-        Keeper(b).WaitIdle();
-        const QString root = RecoveryRoot(fx);
-        QCOMPARE(CopiesOnDisk(root), 2);
-        QVERIFY(Keeper(a).Store().OwnFolder() != Keeper(b).Store().OwnFolder());
-        QCOMPARE(int(TRecoveryStore(root).Offers().size()), 0);
-        fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
-        QVERIFY(b.close());
-        QCOMPARE(CopiesOnDisk(root), 1);
-    }
 };
 
 TORVANE_TEST(KeepWorkFormTest)
