@@ -261,6 +261,7 @@ struct TIniFile::TData {
 
     // The text as it would be written; utf8 tells its encoding.
     QByteArray Render(bool& utf8) const;
+    QByteArray RenderAs(bool utf8) const;
 };
 
 void TIniFile::TData::Adopt(QByteArray bytes, bool detectBom)
@@ -535,6 +536,19 @@ QByteArray TIniFile::TData::Render(bool& utf8) const
             utf8 = utf8 || (!l.Deleted && !fitsLatin1(l.Text));
     for (const TNewSection& section : NewSections)
         utf8 = utf8 || !fitsLatin1(section.Name);
+    QByteArray out = RenderAs(utf8);
+    // A write can take away the bytes that made the text single-byte (a rewritten value).
+    // Its other non-ASCII bytes would then read back as UTF-8, another text: such a text
+    // is written as UTF-8 instead.
+    if (!utf8 && !IsAscii(out.constData(), out.size()) && IsValidUtf8(out.constData(), out.size())) {
+        utf8 = true;
+        out = RenderAs(true);
+    }
+    return out;
+}
+
+QByteArray TIniFile::TData::RenderAs(bool utf8) const
+{
     const QByteArray eol = Crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     const auto encode = [utf8](const QString& text) { return utf8 ? text.toUtf8() : text.toLatin1(); };
 
