@@ -57,7 +57,7 @@ TViewPictures::TViewPictures(const TEditor& scene) : Scene_(scene)
 
 TViewPictures::~TViewPictures() = default;
 
-void TViewPictures::Draw(const std::array<QSize, ViewCount>& sizes)
+void TViewPictures::Draw(const std::array<QSize, ViewCount>& sizes, std::optional<TViewKind> only)
 {
     std::array<int, ViewCount> w{}, h{};
     TViewItems items{};
@@ -65,13 +65,17 @@ void TViewPictures::Draw(const std::array<QSize, ViewCount>& sizes)
         Charts_[v]->resize(sizes[v]);
         w[v] = sizes[v].width();
         h[v] = sizes[v].height();
-        items[v] = &Charts_[v]->Items();
+        // The front view is drawn whichever is shown: the auto scale looks at its drawing.
+        if (!only || v == size_t(TViewKind::Front) || v == size_t(*only))
+            items[v] = &Charts_[v]->Items();
+        else
+            Charts_[v]->ClearItems();
     }
     std::array<TChartRange, ViewCount> ranges{};
     std::array<bool, ViewCount> changed{};
     Scene_.DrawViews(items, w, h, ranges, changed);
     for (size_t v = 0; v < Charts_.size(); ++v) {
-        if (changed[v])
+        if (changed[v] && items[v])
             Charts_[v]->SetRange(ranges[v].X1, ranges[v].Y1, ranges[v].X2, ranges[v].Y2);
         Charts_[v]->ShowGraph();
     }
@@ -79,8 +83,7 @@ void TViewPictures::Draw(const std::array<QSize, ViewCount>& sizes)
 
 QImage TViewPictures::View(TViewKind view, QSize size)
 {
-    // Auto scale looks at the front view's drawing: all three are drawn at this size.
-    Draw({size, size, size});
+    Draw({size, size, size}, view);
     return GrabChart(*Charts_[size_t(view)]);
 }
 

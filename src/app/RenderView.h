@@ -10,6 +10,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 
 class TChart;
 class TEditor;
@@ -45,8 +46,9 @@ public:
     int LineCount() const;
 
 private:
-    // Draws all three views at these sizes.
-    void Draw(const std::array<QSize, ViewCount>& sizes);
+    // Draws the views at these sizes: all three, or only the one asked for (with the front
+    // view, whose drawing the auto scale looks at).
+    void Draw(const std::array<QSize, ViewCount>& sizes, std::optional<TViewKind> only = std::nullopt);
     const TEditor& Scene_;
     std::array<std::unique_ptr<TChart>, ViewCount> Charts_;
 };

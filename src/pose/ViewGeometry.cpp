@@ -22,8 +22,10 @@ const char* ViewAxisLetter(TViewKind view, bool vertical)
 void ClearViews(const TViewItems& views)
 {
     for (TChartItems* v : views) {
-        v->SetColor(ViewColor::Grey);
-        v->Clear();
+        if (v) {
+            v->SetColor(ViewColor::Grey);
+            v->Clear();
+        }
     }
 }
 
@@ -32,7 +34,8 @@ namespace {
 void SetColor(const TViewItems& views, uint32_t color)
 {
     for (TChartItems* v : views)
-        v->SetColor(color);
+        if (v)
+            v->SetColor(color);
 }
 
 using TPerView = std::array<uint32_t, ViewCount>;
@@ -61,6 +64,34 @@ struct TOutlineSources {
     std::vector<TList> Lists;
 };
 
+// The axes each view shows: front (x, y), left (z, y), top (x, z).
+constexpr int ViewAxes[ViewCount][2] = {{0, 1}, {2, 1}, {0, 2}};
+
+// Room for n outline points in each view drawn: their first index and where to write them
+// (null for a view not drawn).
+void AddPoints(const TViewItems& views, size_t n, TPerView& base, double* (&out)[ViewCount])
+{
+    for (size_t v = 0; v < views.size(); ++v) {
+        out[v] = nullptr;
+        if (views[v])
+            base[v] = views[v]->AddOutlinePoints(n, &out[v]);
+    }
+}
+
+#if defined(__SSE2__)
+// A display point's x, y and z (the fourth lane cleared or not) written into the views'
+// point blocks at slot k, as each view takes them.
+inline void StoreProjected(double* const* out, size_t k, __m128 p)
+{
+    if (out[0])
+        _mm_storeu_pd(out[0] + 2 * k, _mm_cvtps_pd(p));
+    if (out[1])
+        _mm_storeu_pd(out[1] + 2 * k, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 1, 2))));
+    if (out[2])
+        _mm_storeu_pd(out[2] + 2 * k, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 0))));
+}
+#endif
+
 // The points, given as x, y, z, projected into each view: front (x, y), left (z, y),
 // top (x, z). Returns each view's first point.
 template <class Get>
@@ -68,19 +99,16 @@ TPerView ProjectPoints(const TViewItems& views, size_t n, Get get)
 {
     TPerView base{};
     double* out[ViewCount];
-    for (size_t v = 0; v < views.size(); ++v)
-        base[v] = views[v]->AddOutlinePoints(n, &out[v]);
-    double* f = out[0];
-    double* l = out[1];
-    double* t = out[2];
+    AddPoints(views, n, base, out);
     for (size_t i = 0; i < n; ++i) {
         const TVec3 p = get(i);
-        f[2 * i] = p.x;
-        f[2 * i + 1] = p.y;
-        l[2 * i] = p.z;
-        l[2 * i + 1] = p.y;
-        t[2 * i] = p.x;
-        t[2 * i + 1] = p.z;
+        const double xyz[3] = {p.x, p.y, p.z};
+        for (size_t v = 0; v < views.size(); ++v) {
+            if (out[v]) {
+                out[v][2 * i] = xyz[ViewAxes[v][0]];
+                out[v][2 * i + 1] = xyz[ViewAxes[v][1]];
+            }
+        }
     }
     return base;
 }
@@ -97,14 +125,9 @@ TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3d
     static_assert(sizeof(TDisplayPoint) == 4 * sizeof(float));
     TPerView base{};
     double* out[ViewCount];
-    for (size_t v = 0; v < views.size(); ++v)
-        base[v] = views[v]->AddOutlinePoints(d.size(), &out[v]);
-    for (size_t i = 0; i < d.size(); ++i) {
-        const __m128 p = _mm_loadu_ps(&d[i].X);  // x y z (share count)
-        _mm_storeu_pd(out[0] + 2 * i, _mm_cvtps_pd(p));
-        _mm_storeu_pd(out[1] + 2 * i, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 1, 2))));
-        _mm_storeu_pd(out[2] + 2 * i, _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 0))));
-    }
+    AddPoints(views, d.size(), base, out);
+    for (size_t i = 0; i < d.size(); ++i)
+        StoreProjected(out, i, _mm_loadu_ps(&d[i].X));  // x y z (share count)
 #else
     const TPerView base = ProjectPoints(views, d.size(), [&d](size_t i) { return TVec3{d[i].X, d[i].Y, d[i].Z}; });
 #endif
@@ -216,7 +239,8 @@ struct TCornerBox {
         }
     }
     // The points of a list, by their indices; with out set, each is also written into the
-    // views' point blocks (front (x, y), left (z, y), top (x, z), at the point's index).
+    // point blocks of the views drawn (front (x, y), left (z, y), top (x, z), at the
+    // point's index; a view's block is null when it is not drawn).
     void AddAll(const std::vector<TDisplayPoint>& d, const std::vector<uint32_t>& points, double* const* out = nullptr)
     {
 #if defined(__SSE2__)
@@ -237,9 +261,7 @@ struct TCornerBox {
             for (const uint32_t k : points) {
                 const __m128 p = _mm_and_ps(_mm_loadu_ps(&d[k].X), xyz);
                 take(p);
-                _mm_storeu_pd(out[0] + 2 * size_t(k), _mm_cvtps_pd(p));
-                _mm_storeu_pd(out[1] + 2 * size_t(k), _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 1, 2))));
-                _mm_storeu_pd(out[2] + 2 * size_t(k), _mm_cvtps_pd(_mm_shuffle_ps(p, p, _MM_SHUFFLE(3, 3, 2, 0))));
+                StoreProjected(out, k, p);
             }
         } else {
             for (const uint32_t k : points)
@@ -257,11 +279,13 @@ struct TCornerBox {
         for (const uint32_t k : points) {
             Add(d[k]);
             if (out) {
-                const double x = d[k].X, y = d[k].Y, z = d[k].Z;
-                const size_t i = 2 * size_t(k);
-                out[0][i] = x, out[0][i + 1] = y;
-                out[1][i] = z, out[1][i + 1] = y;
-                out[2][i] = x, out[2][i + 1] = z;
+                const double p[3] = {d[k].X, d[k].Y, d[k].Z};
+                for (size_t v = 0; v < ViewCount; ++v) {
+                    if (out[v]) {
+                        out[v][2 * size_t(k)] = p[ViewAxes[v][0]];
+                        out[v][2 * size_t(k) + 1] = p[ViewAxes[v][1]];
+                    }
+                }
             }
         }
 #endif
@@ -279,6 +303,8 @@ struct TCornerBox {
 void AddIndices(const TViewItems& views, const std::vector<uint32_t>& index, TPerView& from, TPerView& to)
 {
     for (size_t v = 0; v < views.size(); ++v) {
+        if (!views[v])
+            continue;
         from[v] = views[v]->OutlineIndexCount();
         views[v]->AddOutlineIndices(index.data(), index.size());
         to[v] = views[v]->OutlineIndexCount();
@@ -342,7 +368,8 @@ const TViewOutlineCache::TList& ComponentList(TViewOutlineCache& cache, size_t t
 void Batch(const TViewItems& views, const TPerView& base, const TPerView& first, const TPerView& end)
 {
     for (size_t v = 0; v < views.size(); ++v)
-        views[v]->AddOutlineBatch(base[v], first[v], end[v]);
+        if (views[v])
+            views[v]->AddOutlineBatch(base[v], first[v], end[v]);
 }
 
 // A sub-model's points with the model offset added, as PosePoint rounds them, in the views
@@ -353,18 +380,24 @@ TPerView SourcePointsIn(const TViewItems& views, TOutlineSources& s, const std::
         if (p.Key == &points && p.Offset[0] == off[0] && p.Offset[1] == off[1] && p.Offset[2] == off[2])
             return p.Base;
     TOutlineSources::TSource src{&points, {off[0], off[1], off[2]}, {}};
-    float* out[ViewCount];
-    for (size_t v = 0; v < views.size(); ++v)
-        src.Base[v] = views[v]->AddOutlineSource(points.size(), &out[v]);
+    float* x = nullptr;
     const size_t n = points.size();
-    float* x = out[0];
-    for (size_t i = 0; i < n; ++i) {
-        x[i] = float(RoundToFloat(points[i].X + off[0]));
-        x[n + i] = float(RoundToFloat(points[i].Y + off[1]));
-        x[2 * n + i] = float(RoundToFloat(points[i].Z + off[2]));
+    for (size_t v = 0; v < views.size(); ++v) {
+        if (!views[v])
+            continue;
+        float* out = nullptr;
+        src.Base[v] = views[v]->AddOutlineSource(n, &out);
+        if (x) {
+            std::copy(x, x + 3 * n, out);
+            continue;
+        }
+        x = out;
+        for (size_t i = 0; i < n; ++i) {
+            x[i] = float(RoundToFloat(points[i].X + off[0]));
+            x[n + i] = float(RoundToFloat(points[i].Y + off[1]));
+            x[2 * n + i] = float(RoundToFloat(points[i].Z + off[2]));
+        }
     }
-    for (size_t v = 1; v < views.size(); ++v)
-        std::copy(x, x + 3 * n, out[v]);
     s.Sources.push_back(src);
     return src.Base;
 }
@@ -386,10 +419,11 @@ void ProxyOutlines(const TViewItems& views, TOutlineSources& s, TViewOutlineCach
     // Rows of x, y and z; front shows (x, y), left (z, y), top (x, z).
     const std::array<double, 5> row[3] = {
         {m[0], m[3], m[6], m[9], share.x}, {m[1], m[4], m[7], m[10], share.y}, {m[2], m[5], m[8], m[11], share.z}};
-    constexpr int axes[ViewCount][2] = {{0, 1}, {2, 1}, {0, 2}};
     for (size_t v = 0; v < views.size(); ++v) {
+        if (!views[v])
+            continue;
         const uint32_t placement = views[v]->AddOutlinePlacement(
-            {base[v], uint32_t(points.size()), row[axes[v][0]], row[axes[v][1]]});
+            {base[v], uint32_t(points.size()), row[ViewAxes[v][0]], row[ViewAxes[v][1]]});
         views[v]->AddPlacedOutlineBatch(placement, list.First[v], list.End[v]);
     }
 }
@@ -477,8 +511,7 @@ void DrawViewOutlines(const TModelList& models, const std::vector<const TSelecti
             const std::vector<TDisplayPoint>& records = *recordsOf(m);
             TOutlineSources::TPoints block{&m, {}};
             double* out[ViewCount];
-            for (size_t v = 0; v < views.size(); ++v)
-                block.Base[v] = views[v]->AddOutlinePoints(records.size(), &out[v]);
+            AddPoints(views, records.size(), block.Base, out);
             sources.Points.push_back(block);
             for (size_t u = t; u < treeOrder.size(); ++u) {
                 if (drawn(treeOrder[u]) && treeOrder[u]->Model == &m) {
@@ -516,7 +549,8 @@ void DrawViewOutlines(const TModelList& models, const std::vector<const TSelecti
                 continue;
             }
             for (size_t v = 0; v < views.size(); ++v)
-                views[v]->AddOutlineBatch(base[v], from[v], to[v], box.View(v));
+                if (views[v])
+                    views[v]->AddOutlineBatch(base[v], from[v], to[v], box.View(v));
         }
     }
 
@@ -525,7 +559,8 @@ void DrawViewOutlines(const TModelList& models, const std::vector<const TSelecti
         const TVec3 p = PosePoint(c->Pivot, pose.Act(c), params);
         for (int v = 0; v < ViewCount; ++v) {
             const TViewPoint q = ViewProject(static_cast<TViewKind>(v), p.x, p.y, p.z);
-            views[static_cast<size_t>(v)]->Mark(q.U, q.V, PivotMarkCode);
+            if (TChartItems* items = views[static_cast<size_t>(v)])
+                items->Mark(q.U, q.V, PivotMarkCode);
         }
     }
 }
@@ -565,7 +600,7 @@ bool AutoScaleViews(const TViewItems& views, const std::array<int, ViewCount>& w
         return false;
     for (size_t v = 0; v < views.size(); ++v) {
         TChartBox box;
-        if (views[v]->BoundingBox(box))
+        if (views[v] && views[v]->BoundingBox(box))
             changed[v] = AutoScaleRange(box, widthPx[v], heightPx[v], ranges[v]);
     }
     return true;
@@ -585,6 +620,8 @@ void DrawAxes(TChartItems& items, TViewKind view)
 void DrawMotionPath(const TMotionPath& path, const TViewItems& views)
 {
     for (int v = 0; v < ViewCount; ++v) {
+        if (!views[size_t(v)])
+            continue;
         TChartItems& items = *views[size_t(v)];
         items.SetColor(ViewColor::Path);
         for (const TVec3& p : path.Points) {
@@ -615,7 +652,7 @@ void DrawViews(const TModelList& models, const std::vector<const TSelection*>& t
     if (aids && !aids->Onion.empty()) {
         std::array<size_t, ViewCount> first{};
         for (size_t v = 0; v < views.size(); ++v)
-            first[v] = views[v]->OutlineBatches().size();
+            first[v] = views[v] ? views[v]->OutlineBatches().size() : 0;
         TViewOptions layer;
         layer.Show = options.Show;
         for (const TOnionLayer* l : aids->Onion) {
@@ -624,9 +661,11 @@ void DrawViews(const TModelList& models, const std::vector<const TSelection*>& t
             DrawViewOutlines(models, treeOrder, cache, l->Pose, layer, l->Params, views, outlines);
         }
         for (size_t v = 0; v < views.size(); ++v)
-            views[v]->DrawOutlinesFirst(first[v]);
+            if (views[v])
+                views[v]->DrawOutlinesFirst(first[v]);
     }
     if (options.Axes)
         for (int v = 0; v < ViewCount; ++v)
-            DrawAxes(*views[size_t(v)], TViewKind(v));
+            if (views[size_t(v)])
+                DrawAxes(*views[size_t(v)], TViewKind(v));
 }

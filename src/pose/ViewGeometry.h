@@ -97,7 +97,9 @@ struct TViewOptions {
     std::optional<uint32_t> Tint{};
 };
 
-// The item lists of the front, left and top view, in that order.
+// The item lists of the front, left and top view, in that order. The left or the top view
+// may be null where nobody shows it: nothing is built for it. The front view is always
+// there, as the auto scale looks at its drawing.
 using TViewItems = std::array<TChartItems*, ViewCount>;
 
 // Drawing colour grey, then every item removed.
