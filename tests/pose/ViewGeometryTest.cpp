@@ -21,6 +21,22 @@ QVector3D Pos(const T3dVertex& v) { return {v.X, v.Y, v.Z}; }
 QVector3D Nrm(const T3dVertex& v) { return {v.Nx, v.Ny, v.Nz}; }
 QVector3D Pt(const float p[3]) { return {p[0], p[1], p[2]}; }
 
+// The segments with their colours in drawing order, the marks and the bounding box.
+bool SameDrawing(const TChartItems& a, const TChartItems& b)
+{
+    const auto drawing = [](const TChartItems& items) {
+        std::vector<std::tuple<double, double, double, double, uint32_t>> out;
+        items.ForEachSegment([&](double x0, double y0, double x1, double y1, uint32_t c) { out.emplace_back(x0, y0, x1, y1, c); });
+        for (const TChartItem& it : items.Items())
+            out.emplace_back(it.X, it.Y, double(it.Aux), double(it.Kind), 0);
+        TChartBox box;
+        if (items.BoundingBox(box))
+            out.emplace_back(box.MinX, box.MinY, box.MaxX, box.MaxY, 1);
+        return out;
+    };
+    return a.LineCount() == b.LineCount() && drawing(a) == drawing(b);
+}
+
 // The models posed (every component animated) and drawn into the three 2D views and into
 // a 3D scene, every selection of the first model a top-level node.
 struct TDrawn {
@@ -47,6 +63,15 @@ struct TDrawn {
         UpdateDisplayPoints(Models, NodesOf(*Models[0]), cache, pose, Params);
         DrawViewOutlines(Models, tree, cache, pose, View, Params, Views());
         Build3dScene(Models, tree, cache, pose, Edited, Scene3d, Params, Scene);
+        // A view drawn with the front view alone, as a picture of one view draws it, is the
+        // same drawing.
+        for (TChartItems* view : {&Left, &Top}) {
+            TChartItems front, alone;
+            TViewItems two{&front, view == &Left ? &alone : nullptr, view == &Top ? &alone : nullptr};
+            ClearViews(two);
+            DrawViewOutlines(Models, tree, cache, pose, View, Params, two);
+            QVERIFY(SameDrawing(front, Front) && SameDrawing(alone, *view));
+        }
     }
 };
 
