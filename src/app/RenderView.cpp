@@ -81,9 +81,17 @@ void TViewPictures::Draw(const std::array<QSize, ViewCount>& sizes, std::optiona
     }
 }
 
+// A picture is drawn once: the edge lists kept for the next drawing go before it is painted.
+void TViewPictures::ReleaseDrawing() const
+{
+    Scene_.ReleaseOutlineCache();
+    ReleaseOutlineScratch();
+}
+
 QImage TViewPictures::View(TViewKind view, QSize size)
 {
     Draw({size, size, size}, view);
+    ReleaseDrawing();
     return GrabChart(*Charts_[size_t(view)]);
 }
 
@@ -103,6 +111,7 @@ QImage TViewPictures::All(QSize size, QString* error)
         p.drawImage(view3dR.topLeft(), view3d);
     }
     Draw({frontR.size(), leftR.size(), topR.size()});
+    ReleaseDrawing();
     for (const auto& [kind, r] : {std::pair{TViewKind::Front, frontR}, {TViewKind::Top, topR}, {TViewKind::Left, leftR}})
         if (!r.isEmpty())
             p.drawImage(r.topLeft(), GrabChart(*Charts_[size_t(kind)]));

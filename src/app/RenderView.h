@@ -40,15 +40,16 @@ public:
     // Front over top on the left, left over 3D on the right, as in the main window; null
     // (error set) when the 3D view cannot be drawn.
     QImage All(QSize size, QString* error);
+    // Draws the views at these sizes: all three, or only the one asked for (with the front
+    // view, whose drawing the auto scale looks at).
+    void Draw(const std::array<QSize, ViewCount>& sizes, std::optional<TViewKind> only = std::nullopt);
     // The bytes the three views' item lists and paint tables, the editor's edge lists and
     // the drawing's scratch tables hold, and their line segments.
     size_t HeldBytes() const;
     int LineCount() const;
 
 private:
-    // Draws the views at these sizes: all three, or only the one asked for (with the front
-    // view, whose drawing the auto scale looks at).
-    void Draw(const std::array<QSize, ViewCount>& sizes, std::optional<TViewKind> only = std::nullopt);
+    void ReleaseDrawing() const;
     const TEditor& Scene_;
     std::array<std::unique_ptr<TChart>, ViewCount> Charts_;
 };

@@ -280,6 +280,8 @@ public:
     const TPoseCache& Cache() const { return Cache_; }
     // Bytes the views' edge lists kept between drawings hold.
     size_t OutlineCacheBytes() const { return Outlines_.HeldBytes(); }
+    // Frees them, where no drawing follows (they are made again when one does).
+    void ReleaseOutlineCache() const { Outlines_.Invalidate(); }
     // The onion skin's frames as the views draw them now (posed on demand), and the motion
     // path; empty when the options show none.
     const std::vector<const TOnionLayer*>& OnionLayers() const;

@@ -140,22 +140,17 @@ TPerView DisplayPointsIn(const TViewItems& views, TOutlineSources& s, const TP3d
 // the list has drawn already in the same direction is left out: it would only set the
 // same pixels to the same colour again, whatever the view. Neighbouring polygons share
 // edges, and strips run them in the same direction, so this keeps about one edge a
-// polygon. Each point remembers the last point an edge from it went to, tagged with the
-// list's serial; the table and the index buffer are kept from one drawing to the next.
+// polygon. Each point remembers the last point an edge from it went to (plus one; 0:
+// none); every point so marked ends up in the index list, so Finish (or CollectPoints)
+// sets them back to 0 from there, and the table is kept from one list to the next.
 class TEdgeList {
 public:
     void Start(size_t pointCount)
     {
         if (Last_.size() < pointCount)
             Last_.resize(pointCount);
-        if (++Serial_ == 0) {  // tags wrapped: forget them all
-            std::fill(Last_.begin(), Last_.end(), 0);
-            Serial_ = 1;
-        }
-        Tag_ = uint64_t(Serial_) << 32;
         Index.clear();
         End_ = NoPoint;
-        PointCount_ = pointCount;
     }
 
     void AddPolygon(const TP3dPolygon& poly)
@@ -163,9 +158,9 @@ public:
         uint32_t a = poly.Corners[0].PointIndex;
         for (uint32_t k = 1; k < poly.VertexCount; ++k) {
             const uint32_t b = poly.Corners[k].PointIndex;
-            uint64_t& last = Last_[a];
-            if (last != (Tag_ | b)) {
-                last = Tag_ | b;
+            uint32_t& last = Last_[a];
+            if (last != b + 1) {
+                last = b + 1;
                 if (End_ != a)
                     Index.push_back(a | TChartItems::OutlineStart);
                 Index.push_back(b);
@@ -175,42 +170,39 @@ public:
         }
     }
 
-    // The points the polylines use, each once, in the order of first use.
+    // The points the polylines use, each once, in the order of first use; the list is done.
     void CollectPoints(std::vector<uint32_t>& out)
     {
-        if (Seen_.size() < PointCount_)
-            Seen_.resize(PointCount_);
-        if (++SeenSerial_ == 0) {
-            std::fill(Seen_.begin(), Seen_.end(), 0);
-            SeenSerial_ = 1;
-        }
         out.clear();
         for (uint32_t k : Index) {
             const uint32_t i = k & ~TChartItems::OutlineStart;
-            if (Seen_[i] != SeenSerial_) {
-                Seen_[i] = SeenSerial_;
+            if (Last_[i] != Seen) {
+                Last_[i] = Seen;
                 out.push_back(i);
             }
         }
+        for (uint32_t i : out)
+            Last_[i] = 0;
+    }
+    // The list is done without its points.
+    void Finish()
+    {
+        for (uint32_t k : Index)
+            Last_[k & ~TChartItems::OutlineStart] = 0;
     }
 
-    size_t HeldBytes() const
-    {
-        return Last_.capacity() * sizeof(uint64_t) + Seen_.capacity() * sizeof(uint32_t) + Index.capacity() * sizeof(uint32_t);
-    }
+    size_t HeldBytes() const { return Last_.capacity() * sizeof(uint32_t) + Index.capacity() * sizeof(uint32_t); }
+    void Release() { *this = TEdgeList(); }
 
     // The polylines' indices, first corners marked.
     std::vector<uint32_t> Index;
 
 private:
     static constexpr uint32_t NoPoint = ~0u;
-    std::vector<uint64_t> Last_;
-    uint64_t Tag_ = 0;
-    uint32_t Serial_ = 0;
+    // No point's mark: point indices stay below the start bit.
+    static constexpr uint32_t Seen = ~0u;
+    std::vector<uint32_t> Last_;
     uint32_t End_ = NoPoint;
-    size_t PointCount_ = 0;
-    std::vector<uint32_t> Seen_;
-    uint32_t SeenSerial_ = 0;
 };
 
 TEdgeList& Edges()
@@ -326,6 +318,7 @@ const TOutlineSources::TList& WholeList(const TViewItems& views, TOutlineSources
             if (IsDrawable(poly, pointCount))
                 edges.AddPolygon(poly);
         c.Index.assign(edges.Index.begin(), edges.Index.end());
+        edges.Finish();
         c.PolygonCount = polygons.size();
         c.Built = true;
     }
@@ -458,6 +451,8 @@ TViewOutlineCache::TList& TViewOutlineCache::Whole(const void* polygons, size_t 
 }
 
 size_t OutlineScratchBytes() { return Edges().HeldBytes(); }
+
+void ReleaseOutlineScratch() { Edges().Release(); }
 
 void DrawViewOutlines(const TModelList& models, const std::vector<const TSelection*>& treeOrder, const TPoseCache& cache,
                       const TPose& pose, const TViewOptions& options, const TPoseParams& params, const TViewItems& views,

@@ -155,6 +155,8 @@ void DrawViewOutlines(const TModelList& models, const std::vector<const TSelecti
 // The bytes DrawViewOutlines keeps between drawings in this thread, for all views: a
 // table as large as the largest model's points and one component's edge list.
 size_t OutlineScratchBytes();
+// Frees them, where no drawing follows.
+void ReleaseOutlineScratch();
 
 // The range that fits a bounding box into a view of the given pixel size, filling the
 // view's limiting direction with a 5% margin:
