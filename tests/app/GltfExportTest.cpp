@@ -112,6 +112,7 @@ struct TGltf {
         return std::vector<double>(out.begin() + qsizetype(i * comps), out.begin() + qsizetype((i + 1) * comps));
     }
 
+    // A node's matrix at time t; at rest (its own values, no animation) for a negative t.
     QMatrix4x4 Local(int node, double t) const
     {
         const tg::Node& n = M.nodes.at(size_t(node));
@@ -120,7 +121,7 @@ struct TGltf {
         std::vector<double> S = n.scale.empty() ? std::vector<double>{1, 1, 1} : n.scale;
         for (const tg::Animation& a : M.animations)
             for (const tg::AnimationChannel& c : a.channels)
-                if (c.target_node == node)
+                if (c.target_node == node && t >= 0)
                     (c.target_path == "translation" ? T : c.target_path == "rotation" ? R : S) = Sample(a, c.sampler, t);
         QMatrix4x4 m;
         m.translate(float(T[0]), float(T[1]), float(T[2]));
@@ -163,20 +164,7 @@ struct TGltf {
                 return QStringLiteral("two nodes are named %1").arg(n.name.c_str());
         for (const tg::Skin& skin : M.skins)
             for (size_t j = 0; j < skin.joints.size(); ++j) {
-                QMatrix4x4 global;
-                for (int at = skin.joints[j]; at >= 0; at = Parent.at(size_t(at))) {
-                    const tg::Node& n = M.nodes.at(size_t(at));
-                    QMatrix4x4 local;
-                    if (!n.translation.empty())
-                        local.translate(float(n.translation[0]), float(n.translation[1]), float(n.translation[2]));
-                    if (!n.rotation.empty())
-                        local.rotate(
-                            QQuaternion(float(n.rotation[3]), float(n.rotation[0]), float(n.rotation[1]), float(n.rotation[2])));
-                    if (!n.scale.empty())
-                        local.scale(float(n.scale[0]), float(n.scale[1]), float(n.scale[2]));
-                    global = local * global;
-                }
-                const QMatrix4x4 bound = global * Columns(Read(skin.inverseBindMatrices).data() + j * 16);
+                const QMatrix4x4 bound = World(skin.joints[j], -1) * Columns(Read(skin.inverseBindMatrices).data() + j * 16);
                 if (!qFuzzyCompare(bound, QMatrix4x4()))
                     return QStringLiteral("joint %1 is not at its bind pose when at rest")
                         .arg(M.nodes.at(size_t(skin.joints[j])).name.c_str());
