@@ -5,7 +5,6 @@
 #include "FormFixture.h"
 #include "anim/AnimController.h"
 #include "anim/Recovery.h"
-#include "anim/Rtm.h"
 #include "app/WorkKeeper.h"
 #include "support/TestMain.h"
 #include "widgets/Controls.h"
@@ -20,13 +19,6 @@
 #include <csignal>
 
 namespace {
-QByteArray Saved(const TMainForm& f)
-{
-    QByteArray bytes;
-    WriteRtm(Doc(f), bytes);
-    return bytes;
-}
-
 TWorkKeeper& Keeper(const TMainForm& f) { return *Ctl<TWorkKeeper>(f, "WorkKeeper"); }
 
 // What the desktop tells the application when the user turns to another one.

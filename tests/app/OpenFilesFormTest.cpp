@@ -3,7 +3,6 @@
 // scene was read from, as a user does them in the window.
 #include "FormFixture.h"
 #include "anim/AnimController.h"
-#include "anim/Rtm.h"
 #include "app/FileBrowser.h"
 #include "editor/Editor.h"
 #include "platform/Ini.h"
@@ -21,13 +20,6 @@
 #include <cmath>
 
 namespace {
-QByteArray Saved(const TMainForm& f)
-{
-    QByteArray bytes;
-    WriteRtm(Doc(f), bytes);
-    return bytes;
-}
-
 // The entries of File > "Open Recent" as the menu shows them when opened: text, or
 // "(greyed) text" for a disabled one; "-" a separator.
 QStringList RecentEntries(const TMainForm& f)

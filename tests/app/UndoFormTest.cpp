@@ -2,7 +2,6 @@
 // timer's chart and the edit panel. What undo restores is the history's tests.
 #include "FormFixture.h"
 #include "anim/AnimController.h"
-#include "anim/Rtm.h"
 #include "modelforms/ComponentTree.h"
 #include "modelforms/ComponentSelection.h"
 #include "widgets/Controls.h"
@@ -17,15 +16,6 @@
 #include <QTest>
 
 using RtmBuild::TFile;
-
-namespace {
-QByteArray Saved(const TMainForm& f)
-{
-    QByteArray bytes;
-    WriteRtm(Doc(f), bytes);
-    return bytes;
-}
-}  // namespace
 
 class UndoFormTest : public QObject {
     Q_OBJECT
