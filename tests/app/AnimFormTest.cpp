@@ -231,8 +231,8 @@ private slots:
     }
 
     // A frame without an entry for an animated component (it lists another one twice)
-    // cannot be blended: playback says so in one box, then in the status bar (when it
-    // says what is the playback's tests), and Play stops it.
+    // cannot be blended: playback says so in one box, then in the status bar, and Play
+    // stops it. When playback speaks is its own tests'.
     void playbackReportsAMissingEntryOnce()
     {
         FormFixture fx;
