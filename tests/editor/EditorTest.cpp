@@ -659,9 +659,6 @@ private slots:
             QTest::newRow(name) << WithOptions(set) << reported;
         };
         row("2D grid", ChangeLook, [](TEditorOptions& o) { o.Grid = false; });
-        row("lighting", ChangeLook, [](TEditorOptions& o) { o.Lighting = false; });
-        row("3D transparency", ChangeLook, [](TEditorOptions& o) { o.Transparent3d = true; });
-        row("3D grid", ChangeLook, [](TEditorOptions& o) { o.Grid3d = false; });
         row("shell alphas", ChangeLook, [](TEditorOptions& o) { o.PolygonAlpha = o.EnvironmentAlpha = 0.5f; });
         row("axes", ChangeOptions, [](TEditorOptions& o) { o.Axes = false; });
         row("axes and grid", ChangeOptions, [](TEditorOptions& o) { o.Axes = o.Grid = false; });
