@@ -1,8 +1,7 @@
 // The editor's long work (a model load, an animation load, a save, an export, a glTF
-// import) through a
-// runner as the window's: cancelled at any point it leaves the session and the files as
-// they were; run through, its progress rises to 1. The runner here cancels at a reported
-// fraction, so no test waits on a clock.
+// import) through a runner as the window's: cancelled at any point it leaves the session
+// and the files as they were; run through, its progress rises to 1. The runner here cancels
+// at a reported fraction, so no test waits on a clock.
 #include "app/TestModels.h"
 #include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
