@@ -18,21 +18,10 @@
 #include <unistd.h>
 
 namespace {
-QByteArray Bytes(const TAnimDocument& doc)
-{
-    QByteArray out;
-    return WriteRtm(doc, out).isEmpty() ? out : QByteArray("<refused>");
-}
-
-// The document a recovered animation becomes, as a load fills it.
+// The document a recovered animation becomes, as a save would write it.
 QByteArray Bytes(const TRtmData& data)
 {
-    TAnimDocument d;
-    d.TotalMove = data.TotalMove;
-    d.AnimSelections = data.Names;
-    d.AnimFrames = data.Frames;
-    d.AnimStepCount = d.FrameCount();
-    return data.Ok() ? Bytes(d) : QByteArray("<unread: ") + data.Error.toUtf8() + '>';
+    return data.Ok() ? RtmBytes(DocumentOf(data)) : QByteArray("<unread: ") + data.Error.toUtf8() + '>';
 }
 
 QStringList Folders(const QString& root) { return QDir(root).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot); }
@@ -157,7 +146,7 @@ private slots:
                  QStringList({Manifest_.Document, Manifest_.Model, "1"}));
         QVERIFY(qAbs(m.Written.secsTo(QDateTime::currentDateTimeUtc())) < 60);
         const TRecoveredWork work = store.Take(offers[0].Id);
-        QCOMPARE(Bytes(work.Animation), Bytes(Fx_->Doc));
+        QCOMPARE(Bytes(work.Animation), RtmBytes(Fx_->Doc));
         QCOMPARE(work.Manifest.Document, Manifest_.Document);
     }
 
@@ -167,7 +156,7 @@ private slots:
     {
         TChildEditor child;
         QVERIFY(child.Start(Root_, Fx_->Doc, Manifest_));
-        const QByteArray childBytes = Bytes(Fx_->Doc);
+        const QByteArray childBytes = RtmBytes(Fx_->Doc);
         QCOMPARE(Fx_->Anim.DeleteCurrentFrame(), QString());
         TRecoveryStore store(Root_);
         QVERIFY(store.Write(Fx_->Doc, Manifest_));
@@ -262,7 +251,7 @@ private slots:
     {
         auto store = std::make_unique<TRecoveryStore>(Root_);
         QVERIFY(store->Write(Fx_->Doc, Manifest_));
-        const QByteArray before = Bytes(Fx_->Doc);
+        const QByteArray before = RtmBytes(Fx_->Doc);
         const QStringList files = QDir(store->OwnFolder()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(Fx_->Anim.DeleteCurrentFrame(), QString());
         const std::atomic<bool> stop{true};
@@ -302,7 +291,7 @@ private slots:
         QCOMPARE(offers.size(), size_t(1));
         QCOMPARE(offers[0].Id, ids[0]);
         QVERIFY(offers[0].Manifest.Document.isEmpty());  // unknown: offered as never saved
-        QCOMPARE(Bytes(store.Take(offers[0].Id).Animation), Bytes(Fx_->Doc));
+        QCOMPARE(Bytes(store.Take(offers[0].Id).Animation), RtmBytes(Fx_->Doc));
         QCOMPARE(Folders(Root_), QStringList({".new-1-young", ids[0]}));
 
         // A manifest can only name a file of its own folder.
@@ -313,7 +302,7 @@ private slots:
         store.Release(ids[0]);
         const std::vector<TRecoveryCopy> again = store.Offers();
         QCOMPARE(again.size(), size_t(1));
-        QCOMPARE(Bytes(store.Take(again[0].Id).Animation), Bytes(Fx_->Doc));
+        QCOMPARE(Bytes(store.Take(again[0].Id).Animation), RtmBytes(Fx_->Doc));
 
         // Older than its file: kept for two weeks, then removed.
         store.Release(ids[0]);
