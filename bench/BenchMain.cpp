@@ -2179,7 +2179,7 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     write.FloorName = QStringLiteral("raw write");
     write.GoalRatio = 1.5;
     write.Prepare = [prepare] { prepare(false); };
-    write.Run = [&f, a, manifest] { a->Store.Write(Doc(f), manifest); };
+    write.Run = [&f, a, manifest] { a->Store.Write(Doc(f), {}, manifest); };
     // The floor writes the same two files, each synced: the animation and a manifest.
     const QString raw = cx.Path(QStringLiteral("anims/raw-autosave.rtm"));
     write.Floor = [a, raw] {

@@ -12,7 +12,7 @@
 
 TAutosaveWriter::TAutosaveWriter(TRecoveryStore& store)
     : TAutosaveWriter([&store](const TAutosaveSnapshot& s, QString* error,
-                               const std::atomic<bool>* stop) { return store.Write(s.Document, s.Manifest, error, stop); },
+                               const std::atomic<bool>* stop) { return store.Write(s.Document, s.Model, s.Manifest, error, stop); },
                       [&store] { store.RemoveOwn(); })
 {}
 

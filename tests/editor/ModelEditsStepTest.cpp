@@ -2,6 +2,7 @@
 // Edit menu shows it, undone and redone exactly; a pivot dragged is one step per drag; what
 // a load shows is no step; and a file is unsaved while a step that changed it lies between
 // its saved state and now.
+#include "anim/Recovery.h"
 #include "app/TestModels.h"
 #include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
@@ -94,6 +95,20 @@ private slots:
                 return colors.UpdateFile() && r.E.ApplyColorsFile(r.Path("c.clr"));
             },
             FileColors);
+        // A copy of the edits, as autosave keeps them, put back on the model as its files
+        // have it: what was edited is unsaved again, and the settings name the same files.
+        row("Recover", FileLinking | FileNames | FileColors, [](TRobot& r) {
+            if (!r.E.Link(r.Node("leg"), r.Node("hand")) || !r.E.SetPivot(r.Node("arm"), {1, 2, 3}) ||
+                !r.E.Rename(r.Node("leg"), QStringLiteral("A leg")) || !r.E.SetColor(r.Node("body"), 0x123456))
+                return false;
+            const QString edited = r.State();
+            const TRecoveryModelEdits copy{r.E.ModelFileBytes(FileLinking), r.E.ModelFileBytes(FileNames),
+                                           r.E.ModelFileBytes(FileColors)};
+            while (r.E.Undo()) {}
+            r.E.TranslationFile = r.Path("t.tsl");
+            r.E.Recover({}, copy);
+            return r.State() == edited && r.E.TranslationFile == r.Path("t.tsl") && r.E.ColorFile.isEmpty();
+        });
         row("Load Pivots and Linking", FileLinking, [](TRobot& r) {
             TLpvBuilder l;
             l.Add("leg", "arm", 5, 5, 5);
