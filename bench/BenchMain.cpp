@@ -2112,8 +2112,11 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     a->Bytes = ReadRaw(path);
     const TRecoveryManifest manifest{path, QString(), 0, {}};
     a->Scheduler.Unsaved = [] { return true; };
+    // The worst case: the animation and all three of the model's files unsaved.
     a->Scheduler.Snapshot = [&f, manifest](TAutosaveSnapshot& s) {
         s.Document = Doc(f);
+        s.Model = {f.Editor().ModelFileBytes(FileLinking), f.Editor().ModelFileBytes(FileNames),
+                   f.Editor().ModelFileBytes(FileColors)};
         s.Manifest = manifest;
         return true;
     };
