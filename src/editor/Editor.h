@@ -74,8 +74,9 @@ public:
     bool LoadModel(const QString& path, bool* cancelled = nullptr);
     void ClearModel();
     // As "Load Environment P3d..." with ChooseProxy answering the proxy question; a load
-    // switches the environment on.
-    TEnvironmentLoad LoadEnvironment(const QString& path);
+    // switches the environment on. The reading goes through RunLong (before and after the
+    // question); cancelled (Cancelled, *cancelled set) it changed nothing.
+    TEnvironmentLoad LoadEnvironment(const QString& path, bool* cancelled = nullptr);
     // The component hierarchy, changed only by the operations below.
     const TComponentForest& Forest() const { return Setup_.Forest; }
 

@@ -144,7 +144,7 @@ private slots:
         f.SetStartFiles({home + "/robot.p3d", home + "/walk.rtm"});
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QCOMPARE(Doc(f).FrameCount(), 4);
+        QTRY_COMPARE(Doc(f).FrameCount(), 4);
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QCOMPARE(Doc(f).FrameCount(), 5);
         Tree(f)->SetCurrentNode(Node(f, "leg"));
