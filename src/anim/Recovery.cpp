@@ -213,8 +213,8 @@ bool TRecoveryStore::MakeOwnFolder(QString* error)
     return false;
 }
 
-bool TRecoveryStore::Write(const TAnimDocument& doc, const TRecoveryModelEdits& model, TRecoveryManifest manifest,
-                           QString* error, const std::atomic<bool>* stop)
+bool TRecoveryStore::Write(const TAnimDocument& doc, const TRecoveryModelEdits& model, TRecoveryManifest manifest, QString* error,
+                           const std::atomic<bool>* stop)
 {
     QString folder;
     {

@@ -79,8 +79,8 @@ public:
     // replacing the one before only once complete. Copies taken over with Take are removed
     // then: the work they held is in this one. False with error set when it could not be
     // written, or when stop became true meanwhile (the copy before stays).
-    bool Write(const TAnimDocument& doc, const TRecoveryModelEdits& model, TRecoveryManifest manifest,
-               QString* error = nullptr, const std::atomic<bool>* stop = nullptr);
+    bool Write(const TAnimDocument& doc, const TRecoveryModelEdits& model, TRecoveryManifest manifest, QString* error = nullptr,
+               const std::atomic<bool>* stop = nullptr);
     // This process's copy and the copies taken over are removed (a save, a normal exit).
     void RemoveOwn();
 

@@ -28,7 +28,8 @@ QString CopyDetail(const TRecoveryManifest& m)
     if (!m.Model.isEmpty())
         lines << QStringLiteral("Model: %1").arg(m.Model);
     QStringList edits;
-    for (const auto& [part, name] : {std::pair(PartLinking, "linking"), std::pair(PartNames, "names"), std::pair(PartColors, "colours")})
+    for (const auto& [part, name] :
+         {std::pair(PartLinking, "linking"), std::pair(PartNames, "names"), std::pair(PartColors, "colours")})
         if (m.Parts & part)
             edits << QLatin1String(name);
     if (!edits.isEmpty())
@@ -151,10 +152,10 @@ bool TWorkKeeper::Recover(const TRecoveryCopy& copy)
     // that has it.
     bool keep = false;
     if (!work.Model.Empty() && !TRecentFiles::SameFile(model, Editor_.ModelFileName())) {
-        dialogs().ShowMessage(QStringLiteral("The model %1 %2: its unsaved linking, names and colours are not recovered. "
-                                             "The copy is kept for a later start.")
-                                  .arg(model, QFileInfo(model).isFile() ? QStringLiteral("could not be opened")
-                                                                        : QStringLiteral("is missing")));
+        dialogs().ShowMessage(
+            QStringLiteral("The model %1 %2: its unsaved linking, names and colours are not recovered. "
+                           "The copy is kept for a later start.")
+                .arg(model, QFileInfo(model).isFile() ? QStringLiteral("could not be opened") : QStringLiteral("is missing")));
         work.Model = {};
         keep = true;
         if (work.Animation.Frames.empty())

@@ -246,7 +246,8 @@ TEnvironmentLoad TEditor::LoadEnvironment(const QString& path, bool* cancelled)
 {
     bool removedOld = false;
     const TEnvironmentLoad result = LoadEnvironmentModel(Setup_.Models, !Setup_.ModelFileName.isEmpty(), path, ChooseProxy,
-                                                         Message, &removedOld, [this](const TLongTask& task) { return Run(task); });
+                                                         Message, &removedOld,
+                                                         [this](const TLongTask& task) { return Run(task); });
     if (cancelled)
         *cancelled = result == TEnvironmentLoad::Cancelled;
     if (result == TEnvironmentLoad::Loaded || result == TEnvironmentLoad::NoOffset) {

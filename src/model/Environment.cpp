@@ -104,8 +104,7 @@ TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy)
 
 TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, const QString& path,
                                       const std::function<int(const QStringList&)>& choose,
-                                      const std::function<void(const QString&)>& message, bool* removedOld,
-                                      const TLongRun& run)
+                                      const std::function<void(const QString&)>& message, bool* removedOld, const TLongRun& run)
 {
     if (removedOld)
         *removedOld = false;

@@ -226,11 +226,11 @@ private slots:
         QVERIFY(!f.Editor().FindComponent("leg")->Hidden);
         QCOMPARE(fx.Sel("leg")->DisplayName, missing ? "leg" : "A leg");
         QCOMPARE(f.Editor().ModelUnsaved(), missing ? 0u : unsigned(FileNames));
-        QCOMPARE(fx.Dialogs.Messages,
-                 missing ? QStringList{"The model " + fx.Path(model) +
-                                       " is missing: its unsaved linking, names and colours are not recovered. "
-                                       "The copy is kept for a later start."}
-                         : QStringList{});
+        QCOMPARE(fx.Dialogs.Messages, missing
+                                          ? QStringList{"The model " + fx.Path(model) +
+                                                        " is missing: its unsaved linking, names and colours are not recovered. "
+                                                        "The copy is kept for a later start."}
+                                          : QStringList{});
         QCOMPARE(TRecoveryStore(RecoveryRoot(fx)).Offers().size(), size_t(missing ? 1 : 0));
         Act(f, "Undo1")->trigger();
         QCOMPARE(Saved(f), fx.Read("walk.rtm"));

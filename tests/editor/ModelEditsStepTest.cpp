@@ -104,7 +104,8 @@ private slots:
             const QString edited = r.State();
             const TRecoveryModelEdits copy{r.E.ModelFileBytes(FileLinking), r.E.ModelFileBytes(FileNames),
                                            r.E.ModelFileBytes(FileColors)};
-            while (r.E.Undo()) {}
+            for (int step = 0; step < 4; ++step)
+                r.E.Undo();
             r.E.TranslationFile = r.Path("t.tsl");
             r.E.Recover({}, copy);
             return r.State() == edited && r.E.TranslationFile == r.Path("t.tsl") && r.E.ColorFile.isEmpty();
