@@ -63,6 +63,15 @@ struct TChartText {
 
 struct TChartBox {
     double MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+
+    // Widened to hold (x, y); a NaN coordinate leaves its side as it is.
+    void Take(double x, double y)
+    {
+        MinX = std::min(MinX, x);
+        MaxX = std::max(MaxX, x);
+        MinY = std::min(MinY, y);
+        MaxY = std::max(MaxY, y);
+    }
 };
 
 // Polygons of index range [First, End) of the outline indices, corners taken from the
@@ -219,21 +228,13 @@ public:
             return;
         }
         StartRun();
-        double x0 = HasBox_ ? Box_.MinX : xy[0], x1 = HasBox_ ? Box_.MaxX : xy[0];
-        double y0 = HasBox_ ? Box_.MinY : xy[1], y1 = HasBox_ ? Box_.MaxY : xy[1];
+        if (!HasBox_)
+            Box_ = {xy[0], xy[1], xy[0], xy[1]};
         for (int i = 0; i < n; ++i) {
             const double x = xy[2 * i], y = xy[2 * i + 1];
             Items_.push_back({x, y, 0, i == 0 ? TChartItemKind::Move : TChartItemKind::Line});
-            if (x < x0)
-                x0 = x;
-            if (x > x1)
-                x1 = x;
-            if (y < y0)
-                y0 = y;
-            if (y > y1)
-                y1 = y;
+            Box_.Take(x, y);
         }
-        Box_ = {x0, y0, x1, y1};
         HasBox_ = true;
         LineCount_ += n - 1;
         PenDown_ = true;
@@ -558,38 +559,33 @@ private:
         if (first >= end)
             return;
         const double* p = BatchPoints({0, pointBase, first, end, placement}, Scratch_);
-        double x0 = HasOutBox_ ? OutBox_.MinX : std::numeric_limits<double>::infinity();
-        double x1 = HasOutBox_ ? OutBox_.MaxX : -std::numeric_limits<double>::infinity();
-        double y0 = HasOutBox_ ? OutBox_.MinY : std::numeric_limits<double>::infinity();
-        double y1 = HasOutBox_ ? OutBox_.MaxY : -std::numeric_limits<double>::infinity();
+        constexpr double inf = std::numeric_limits<double>::infinity();
+        TChartBox box = HasOutBox_ ? OutBox_ : TChartBox{inf, inf, -inf, -inf};
         int lines = 0;
         // Usually every corner is finite: then the box is a plain min and max, and every
         // corner but a polygon's first ends a segment. x * 0 is 0 only for finite x.
         double zero = 0;
         uint32_t starts = 0;
-        double fx0 = x0, fx1 = x1, fy0 = y0, fy1 = y1;
+        TChartBox finite = box;
         if (finiteBox) {
             for (uint32_t i = first; i < end; ++i)
                 starts += OutIndex_[i] >> 31;
-            fx0 = std::min(fx0, finiteBox->MinX);
-            fx1 = std::max(fx1, finiteBox->MaxX);
-            fy0 = std::min(fy0, finiteBox->MinY);
-            fy1 = std::max(fy1, finiteBox->MaxY);
+            finite.MinX = std::min(finite.MinX, finiteBox->MinX);
+            finite.MaxX = std::max(finite.MaxX, finiteBox->MaxX);
+            finite.MinY = std::min(finite.MinY, finiteBox->MinY);
+            finite.MaxY = std::max(finite.MaxY, finiteBox->MaxY);
         } else {
             for (uint32_t i = first; i < end; ++i) {
                 const uint32_t k = OutIndex_[i];
                 const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
                 zero += x * 0.0 + y * 0.0;
                 starts += k >> 31;
-                fx0 = std::min(fx0, x);
-                fx1 = std::max(fx1, x);
-                fy0 = std::min(fy0, y);
-                fy1 = std::max(fy1, y);
+                finite.Take(x, y);
             }
         }
         const bool allFinite = zero == 0;
         if (allFinite) {
-            x0 = fx0, x1 = fx1, y0 = fy0, y1 = fy1;
+            box = finite;
             lines = static_cast<int>(end - first - starts);
         }
         bool prevOk = false;
@@ -598,20 +594,13 @@ private:
             const double x = p[2 * size_t(k & ~OutlineStart)], y = p[2 * size_t(k & ~OutlineStart) + 1];
             const bool ok = Finite(x, y);
             if (ok) {
-                if (x < x0)
-                    x0 = x;
-                if (x > x1)
-                    x1 = x;
-                if (y < y0)
-                    y0 = y;
-                if (y > y1)
-                    y1 = y;
+                box.Take(x, y);
                 lines += prevOk && !(k & OutlineStart);
             }
             prevOk = ok;
         }
-        if (x0 <= x1) {
-            OutBox_ = {x0, y0, x1, y1};
+        if (box.MinX <= box.MaxX) {
+            OutBox_ = box;
             HasOutBox_ = true;
         }
         LineCount_ += lines;
@@ -644,14 +633,7 @@ private:
             HasBox_ = true;
             return;
         }
-        if (x < Box_.MinX)
-            Box_.MinX = x;
-        if (x > Box_.MaxX)
-            Box_.MaxX = x;
-        if (y < Box_.MinY)
-            Box_.MinY = y;
-        if (y > Box_.MaxY)
-            Box_.MaxY = y;
+        Box_.Take(x, y);
     }
 
     std::vector<TChartItem> Items_;

@@ -67,7 +67,7 @@ void RandomOperation(TAnimController& a, QRandomGenerator& rng)
     const int n = a.Doc.FrameCount();
     const auto frame = [&] { return int(rng.bounded(n + 1)) - (rng.bounded(8) == 0 ? 1 : 0); };
     const TFrameRange sel = a.Selection();
-    switch (rng.bounded(14)) {
+    switch (rng.bounded(16)) {
     case 0:
         a.SetActStep(frame());
         break;
@@ -114,6 +114,12 @@ void RandomOperation(TAnimController& a, QRandomGenerator& rng)
         a.WriteBackFrameTimes(items);
         break;
     }
+    case 13:
+        a.FlipRange(sel.First, sel.Last);
+        break;
+    case 14:
+        a.FlipRangeHalfCycleLater(sel.First, sel.Last);
+        break;
     default:
         RandomSelection(a, rng);
         break;

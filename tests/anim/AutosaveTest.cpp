@@ -183,24 +183,6 @@ private slots:
         }
     }
 
-    // The memory of a copy written serves the next copy (it still holds the document it
-    // was); a save gives it back.
-    void copiesReuseTheirMemory()
-    {
-        TTarget target;
-        TAutosaveWriter writer(target.Write(), target.Remove());
-        QCOMPARE(writer.TakeSpare()->Document.TotalMove[0], 0.f);
-        writer.Submit(Copy(1));
-        writer.WaitIdle();
-        std::unique_ptr<TAutosaveSnapshot> spare = writer.TakeSpare();
-        QCOMPARE(spare->Document.TotalMove[0], 1.f);
-        spare->Document.TotalMove[0] = 2;
-        writer.Submit(std::move(spare));
-        writer.RemoveCopy();
-        writer.WaitIdle();
-        QCOMPARE(writer.TakeSpare()->Document.TotalMove[0], 0.f);
-    }
-
     // A failed write is reported until one succeeds.
     void failureIsReportedUntilAWriteSucceeds()
     {

@@ -2,6 +2,7 @@
 // Frames made from a list of times; each carries its original index in its one entry
 // (translation x), so a test sees where a frame went and what a copy was taken from.
 #include "anim/AnimController.h"
+#include "anim/Rtm.h"
 #include "filebuild/P3dBuilder.h"  // WriteBytesFile
 #include "filebuild/RtmBuilder.h"
 
@@ -40,6 +41,24 @@ inline IntList IdsOf(const TAnimFrames& frames)
     for (size_t i = 0; i < frames.size(); ++i)
         ids.append(frames.Stride() == 0 ? -1 : int(frames.Entries(i)[0].Matrix[9]));
     return ids;
+}
+
+// The file a save of the document writes; "<refused>" when the writer refuses it.
+inline QByteArray RtmBytes(const TAnimDocument& doc)
+{
+    QByteArray out;
+    return WriteRtm(doc, out).isEmpty() ? out : QByteArray("<refused>");
+}
+
+// The document a read fills, as a load fills it.
+inline TAnimDocument DocumentOf(const TRtmData& data)
+{
+    TAnimDocument d;
+    d.TotalMove = data.TotalMove;
+    d.AnimSelections = data.Names;
+    d.AnimFrames = data.Frames;
+    d.AnimStepCount = d.FrameCount();
+    return d;
 }
 
 // The steps a controller records, kept as a history would keep them: Undo puts the last

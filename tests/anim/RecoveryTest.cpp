@@ -18,21 +18,10 @@
 #include <unistd.h>
 
 namespace {
-QByteArray Bytes(const TAnimDocument& doc)
-{
-    QByteArray out;
-    return WriteRtm(doc, out).isEmpty() ? out : QByteArray("<refused>");
-}
-
-// The document a recovered animation becomes, as a load fills it.
+// The document a recovered animation becomes, as a save would write it.
 QByteArray Bytes(const TRtmData& data)
 {
-    TAnimDocument d;
-    d.TotalMove = data.TotalMove;
-    d.AnimSelections = data.Names;
-    d.AnimFrames = data.Frames;
-    d.AnimStepCount = d.FrameCount();
-    return data.Ok() ? Bytes(d) : QByteArray("<unread: ") + data.Error.toUtf8() + '>';
+    return data.Ok() ? RtmBytes(DocumentOf(data)) : QByteArray("<unread: ") + data.Error.toUtf8() + '>';
 }
 
 QStringList Folders(const QString& root) { return QDir(root).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot); }
@@ -170,7 +159,7 @@ private slots:
         QCOMPARE(m.Parts, (animationBack ? PartAnimation : 0u) | (model ? PartLinking | PartNames | PartColors : 0u));
         QVERIFY(qAbs(m.Written.secsTo(QDateTime::currentDateTimeUtc())) < 60);
         const TRecoveredWork work = store.Take(offers[0].Id);
-        QCOMPARE(Bytes(work.Animation), animationBack ? Bytes(Fx_->Doc) : Bytes(TRtmData()));
+        QCOMPARE(Bytes(work.Animation), animationBack ? RtmBytes(Fx_->Doc) : Bytes(TRtmData()));
         QCOMPARE(QByteArrayList({work.Model.Linking, work.Model.Names, work.Model.Colors}),
                  QByteArrayList({edits.Linking, edits.Names, edits.Colors}));
         QCOMPARE(work.Manifest.Document, Manifest_.Document);
@@ -182,7 +171,7 @@ private slots:
     {
         TChildEditor child;
         QVERIFY(child.Start(Root_, Fx_->Doc, Manifest_));
-        const QByteArray childBytes = Bytes(Fx_->Doc);
+        const QByteArray childBytes = RtmBytes(Fx_->Doc);
         QCOMPARE(Fx_->Anim.DeleteCurrentFrame(), QString());
         TRecoveryStore store(Root_);
         QVERIFY(store.Write(Fx_->Doc, {}, Manifest_));
@@ -277,7 +266,7 @@ private slots:
     {
         auto store = std::make_unique<TRecoveryStore>(Root_);
         QVERIFY(store->Write(Fx_->Doc, {}, Manifest_));
-        const QByteArray before = Bytes(Fx_->Doc);
+        const QByteArray before = RtmBytes(Fx_->Doc);
         const QStringList files = QDir(store->OwnFolder()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(Fx_->Anim.DeleteCurrentFrame(), QString());
         const std::atomic<bool> stop{true};
@@ -317,7 +306,7 @@ private slots:
         QCOMPARE(offers.size(), size_t(1));
         QCOMPARE(offers[0].Id, ids[0]);
         QVERIFY(offers[0].Manifest.Document.isEmpty());  // unknown: offered as never saved
-        QCOMPARE(Bytes(store.Take(offers[0].Id).Animation), Bytes(Fx_->Doc));
+        QCOMPARE(Bytes(store.Take(offers[0].Id).Animation), RtmBytes(Fx_->Doc));
         QCOMPARE(Folders(Root_), QStringList({".new-1-young", ids[0]}));
 
         // A manifest can only name a file of its own folder.
@@ -328,7 +317,7 @@ private slots:
         store.Release(ids[0]);
         const std::vector<TRecoveryCopy> again = store.Offers();
         QCOMPARE(again.size(), size_t(1));
-        QCOMPARE(Bytes(store.Take(again[0].Id).Animation), Bytes(Fx_->Doc));
+        QCOMPARE(Bytes(store.Take(again[0].Id).Animation), RtmBytes(Fx_->Doc));
 
         // Older than its file: kept for two weeks, then removed.
         store.Release(ids[0]);

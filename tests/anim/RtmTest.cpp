@@ -1,4 +1,4 @@
-#include "anim/Rtm.h"
+#include "FrameTestUtil.h"
 #include "anim/RtmInfo.h"
 #include "filebuild/RtmBuilder.h"
 #include "support/TestMain.h"
@@ -28,22 +28,6 @@ bool SameBits(const T& a, const T& b)
 bool IsEmpty(const TRtmData& d)
 {
     return d.Names.IsEmpty() && d.Frames.empty() && !d.Frames.Stride() && d.TotalMove == std::array<float, 3>{};
-}
-
-TAnimDocument Load(const QByteArray& bytes)  // as the controller fills the document after a load
-{
-    TRtmData data = ReadRtm(bytes);
-    TAnimDocument d;
-    d.TotalMove = data.TotalMove;
-    d.AnimSelections = data.Names;
-    d.AnimFrames = data.Frames;
-    d.AnimStepCount = d.FrameCount();
-    return d;
-}
-QByteArray Save(const TAnimDocument& d)
-{
-    QByteArray out;
-    return WriteRtm(d, out).isEmpty() ? out : "<refused>";
 }
 
 // A JSON number read back as a float (QJsonDocument drops the sign of zero); non-finite floats are null.
@@ -143,7 +127,7 @@ private slots:
             QCOMPARE(d.Frames.Entries(1)[size_t(k)].NameIndex, indices[k]);
             QVERIFY(SameBits(d.Frames.Entries(1)[size_t(k)].Matrix, file.Frames[1].Records[size_t(k)].Matrix));
         }
-        QCOMPARE(Save(Load(bytes)), written);
+        QCOMPARE(RtmBytes(DocumentOf(ReadRtm(bytes))), written);
     }
 
     // A file is read a megabyte at a time, and frames without components straight into
@@ -201,7 +185,7 @@ private slots:
         QFETCH(int, nameIndex);
         QFETCH(QString, error);
         TFile file = TFile::Regular({"A", "B"}, 3);
-        TAnimDocument d = Load(Build(file));
+        TAnimDocument d = DocumentOf(ReadRtm(Build(file)));
         TAnimFrames frames(entriesPerFrame);  // the first entries of each frame, an extra one for slot 0
         for (size_t i = 0; i < d.AnimFrames.size(); ++i) {
             std::vector<TAnimEntry> entries(static_cast<size_t>(entriesPerFrame));

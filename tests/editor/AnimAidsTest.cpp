@@ -2,8 +2,7 @@
 // under the pose (its own tints, its own points, the pose's drawing and range untouched),
 // kept while only the pose changes; the motion path over it; and a flipped frame posed on
 // a symmetric model, the mirror image of the frame.
-#include "app/TestModels.h"
-#include "editor/Editor.h"
+#include "EditorSession.h"
 #include "anim/Flip.h"
 #include "filebuild/RtmBuilder.h"
 #include "model/P3dModel.h"
@@ -33,13 +32,6 @@ RtmBuild::TFile ArmWalk()
     for (size_t k = 0; k < walk.Frames.size(); ++k)
         walk.Frames[k].Records[0].Matrix = {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0.25f * float(k), 0};
     return walk;
-}
-
-void SetOptions(TEditor& e, const std::function<void(TEditorOptions&)>& set)
-{
-    TEditorOptions o = e.Options();
-    set(o);
-    e.SetOptions(o);
 }
 
 struct TDrawing {
@@ -125,10 +117,7 @@ private slots:
     void initTestCase()
     {
         Dir_ = QDir(Home_.path());
-        QVERIFY(Dir_.mkpath(QStringLiteral("LinkData")) && WriteBytesFile(Dir_.filePath("robot.p3d"), Robot().Build()) &&
-                WriteBytesFile(Dir_.filePath("lamp.p3d"), Lamp().Build()) &&
-                WriteBytesFile(Dir_.filePath("LinkData/robot.lpv"), RobotLinks()) &&
-                WriteBytesFile(Dir_.filePath("walk.rtm"), RtmBuild::Build(ArmWalk())) && WriteTwins(Dir_));
+        QVERIFY(WriteRobot(Dir_) && WriteBytesFile(Dir_.filePath("walk.rtm"), RtmBuild::Build(ArmWalk())) && WriteTwins(Dir_));
     }
 
     // Which frames show around the current one, farthest first, and which side: the first
@@ -373,15 +362,13 @@ private slots:
         QVERIFY(!e.History().CanUndo());
     }
 
-    // Not while an edit, playback, an open time cell or a drag of frames is under way, nor
-    // without frames: nothing changes and no step is recorded.
+    // Not while an edit or anything else undo waits for is under way (EditorTest has them
+    // all), nor without frames: nothing changes and no step is recorded.
     void flipPoseRefused_data()
     {
         QTest::addColumn<QString>("state");
         QTest::newRow("edit mode") << "edit";
         QTest::newRow("playback") << "playback";
-        QTest::newRow("a time cell open") << "cell";
-        QTest::newRow("a drag in the frame timer") << "drag";
         QTest::newRow("no frames") << "empty";
     }
     void flipPoseRefused()
@@ -393,11 +380,8 @@ private slots:
         if (state == "edit") {
             e.SetSelection({e.Forest().Find("body")}, e.Forest().Find("body"));
             QVERIFY(!e.BeginEdit().Refusal);
-        } else if (state == "playback" || state == "cell" || state == "drag") {
-            e.SetActivity(state == "playback" ? TEditor::ActivityPlaying
-                          : state == "cell"   ? TEditor::ActivityCell
-                                              : TEditor::ActivityDrag,
-                          true);
+        } else if (state == "playback") {
+            e.SetActivity(TEditor::ActivityPlaying, true);
         } else {
             e.Anim().ClearAnimation();
         }

@@ -2,9 +2,8 @@
 // Edit menu shows it, undone and redone exactly; a pivot dragged is one step per drag; what
 // a load shows is no step; and a file is unsaved while a step that changed it lies between
 // its saved state and now.
+#include "EditorSession.h"
 #include "anim/Recovery.h"
-#include "app/TestModels.h"
-#include "editor/Editor.h"
 #include "filebuild/RtmBuilder.h"
 #include "model/P3dModel.h"
 #include "platform/Ini.h"
@@ -23,8 +22,7 @@ struct TRobot {
     QString Path(const char* name) const { return QDir(Dir.path()).filePath(QLatin1String(name)); }
     TRobot()
     {
-        QVERIFY(Robot().WriteTo(Path("robot.p3d")) && Lamp().WriteTo(Path("lamp.p3d")) &&
-                WriteBytesFile(Path("LinkData/robot.lpv"), RobotLinks()) &&
+        QVERIFY(WriteRobot(Dir.path()) &&
                 WriteBytesFile(Path("walk.rtm"), RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2))));
         E.LinkDataDir = Path("LinkData");
         QVERIFY(E.LoadModel(Path("robot.p3d")));

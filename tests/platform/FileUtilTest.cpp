@@ -320,19 +320,6 @@ private slots:
         QVERIFY(!SameFile(In("missing.p3d"), In("missing.p3d")));
     }
 
-    // A folder is listed once for many names: a file that turns up later is not seen by
-    // the same resolver.
-    void resolverListsAFolderOnce()
-    {
-        TCaseResolver r;
-        QCOMPARE(r.Resolve(In("MODEL.P3D")), In("Model.p3d"));
-        QCOMPARE(r.Resolve(In("walk.rtm")), In("walk.rtm"));
-        QVERIFY(WriteFileAtomic(In("Walk.rtm"), "late"));
-        QCOMPARE(r.Resolve(In("WALK.RTM")), In("WALK.RTM"));
-        QCOMPARE(TCaseResolver().Resolve(In("WALK.RTM")), In("Walk.rtm"));
-        QCOMPARE(r.Resolve(In("Anims/walk.rtm")), In("Anims/Walk.RTM"));  // another folder, listed now
-    }
-
     // Text files the editor reads whole are refused past the cap, whatever size the file
     // claims (40 GB does not fit 32 bits); a sparse file keeps the test small on disk.
     void refusesHugeTextFiles()

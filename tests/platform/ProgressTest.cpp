@@ -70,17 +70,6 @@ private slots:
         QVERIFY(Advance(nullptr, 1, 2));
     }
 
-    void cancelStopsAdvancing()
-    {
-        TProgress p;
-        QVERIFY(p.Advance(1, 10));
-        p.Cancel();
-        QVERIFY(p.Cancelled());
-        QVERIFY(!p.Advance(2, 10));
-        QVERIFY(!Advance(&p, 2, 10));
-        QVERIFY(Cancelled(&p));
-    }
-
     // A write cancelled at any point before its file takes the target's place leaves the
     // target as it was and no temporary file behind; cancelled after the rename, the write
     // stands. The writer reports its bytes of those expected.

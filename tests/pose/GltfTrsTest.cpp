@@ -7,17 +7,6 @@
 #include <cmath>
 
 namespace {
-// Row j of the row-vector matrix (the image of axis j) as the TRS gives it back: column j
-// of the unit quaternion's rotation matrix (column vectors), scaled.
-std::array<double, 3> Axis(const TTrs& t, size_t j)
-{
-    const double x = t.R[0], y = t.R[1], z = t.R[2], w = t.R[3];
-    const double r[3][3] = {{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
-                            {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
-                            {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}};
-    return {r[0][j] * t.S[j], r[1][j] * t.S[j], r[2][j] * t.S[j]};
-}
-
 // The rotation matrix (column vectors) of a unit quaternion.
 std::array<std::array<double, 3>, 3> Rotation(const double* q)
 {
@@ -25,6 +14,14 @@ std::array<std::array<double, 3>, 3> Rotation(const double* q)
     return {{{1 - 2 * (y * y + z * z), 2 * (x * y - z * w), 2 * (x * z + y * w)},
              {2 * (x * y + z * w), 1 - 2 * (x * x + z * z), 2 * (y * z - x * w)},
              {2 * (x * z - y * w), 2 * (y * z + x * w), 1 - 2 * (x * x + y * y)}}};
+}
+
+// Row j of the row-vector matrix (the image of axis j) as the TRS gives it back: column j
+// of the rotation, scaled.
+std::array<double, 3> Axis(const TTrs& t, size_t j)
+{
+    const auto r = Rotation(t.R);
+    return {r[0][j] * t.S[j], r[1][j] * t.S[j], r[2][j] * t.S[j]};
 }
 
 std::array<double, 12> Turned(double a, double b, double sx, double sy, double sz)

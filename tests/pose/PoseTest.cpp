@@ -10,6 +10,16 @@
 #include <numbers>
 #include <numeric>
 
+namespace {
+// An entry for this name that moves by tx along x.
+TAnimEntry Moved(int name, float tx)
+{
+    TMatrix12f m = IdentityMatrix12f;
+    m[9] = tx;
+    return TAnimEntry{name, m};
+}
+}  // namespace
+
 class PoseTest : public QObject {
     Q_OBJECT
 private slots:
@@ -42,14 +52,9 @@ private slots:
         TAnimDocument doc;
         for (const char* name : {"A", "Ghost", "B"})  // Ghost is not in the tree: the case differs
             doc.AnimSelections.Add(name);
-        const auto entry = [](int name, float tx) {
-            TMatrix12f m = IdentityMatrix12f;
-            m[9] = tx;
-            return TAnimEntry{name, m};
-        };
         doc.AnimFrames.Reset(3);
-        doc.AnimFrames.Append(0, std::vector{entry(0, 1), entry(2, 2), entry(0, 3)});  // the last entry for A counts
-        doc.AnimFrames.Append(1, std::vector{entry(0, 4), entry(1, 9), entry(0, 5)});  // B has no entry
+        doc.AnimFrames.Append(0, std::vector{Moved(0, 1), Moved(2, 2), Moved(0, 3)});  // the last entry for A counts
+        doc.AnimFrames.Append(1, std::vector{Moved(0, 4), Moved(1, 9), Moved(0, 5)});  // B has no entry
         const std::vector<const TSelection*> tree{&lower, &a, &b, &again};
         TPose pose(tree);
         QStringList debug;
@@ -78,16 +83,11 @@ private slots:
         TAnimDocument doc;
         doc.AnimSelections.Add("A");
         doc.AnimSelections.Add("B");
-        const auto entry = [](int name, float tx) {
-            TMatrix12f m = IdentityMatrix12f;
-            m[9] = tx;
-            return TAnimEntry{name, m};
-        };
         doc.AnimFrames.Reset(2);
-        doc.AnimFrames.Append(0, std::vector{entry(1, 10), entry(0, 20)});
-        doc.AnimFrames.Append(0.3f, std::vector{entry(0, 30), entry(1, 40)});
-        doc.AnimFrames.Append(0.6f, std::vector{entry(0, 50), entry(0, 60)});  // no B
-        doc.AnimFrames.Append(1, std::vector{entry(1, 70), entry(0, 80)});
+        doc.AnimFrames.Append(0, std::vector{Moved(1, 10), Moved(0, 20)});
+        doc.AnimFrames.Append(0.3f, std::vector{Moved(0, 30), Moved(1, 40)});
+        doc.AnimFrames.Append(0.6f, std::vector{Moved(0, 50), Moved(0, 60)});  // no B
+        doc.AnimFrames.Append(1, std::vector{Moved(1, 70), Moved(0, 80)});
         const std::vector<const TSelection*> tree{&a, &b};
         TPose pose(tree);
         QCOMPARE(ApplyBlendTransforms(doc, 0, 0.25, tree, pose), TApplyFrameResult::Ok);
