@@ -155,7 +155,7 @@ bool TWorkKeeper::Recover(const TRecoveryCopy& copy)
         dialogs().ShowMessage(
             QStringLiteral("The model %1 %2: its unsaved linking, names and colours are not recovered. "
                            "The copy is kept for a later start.")
-                .arg(model, QFileInfo(model).isFile() ? QStringLiteral("could not be opened") : QStringLiteral("is missing")));
+                .arg(model, QFileInfo(model).isFile() ? QStringLiteral("is not open") : QStringLiteral("is missing")));
         work.Model = {};
         keep = true;
         if (work.Animation.Frames.empty())
