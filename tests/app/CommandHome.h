@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <array>
+#include <cmath>
 #include <limits>
 
 struct CommandHome {
@@ -55,6 +57,22 @@ inline RtmBuild::TFile Still(const std::vector<QByteArray>& names, int frames)
         for (RtmBuild::TRecord& r : frame.Records)
             r.Matrix = RtmBuild::Identity;
     return f;
+}
+
+// Turned about x, y or z by component (so that an average of components shears), scaled
+// evenly and moved: what glTF holds exactly.
+inline RtmBuild::TMatrix Turned(int frame, int component)
+{
+    const double a = 0.7 * frame + 0.3 * component, c = std::cos(a), n = std::sin(a);
+    const float s = 1 + 0.25f * float(frame) - 0.01f * float(component % 10);
+    const std::array<double, 9> r = component % 3 == 0   ? std::array<double, 9>{1, 0, 0, 0, c, n, 0, -n, c}
+                                    : component % 3 == 1 ? std::array<double, 9>{c, 0, -n, 0, 1, 0, n, 0, c}
+                                                         : std::array<double, 9>{c, n, 0, -n, c, 0, 0, 0, 1};
+    RtmBuild::TMatrix m{};
+    for (size_t k = 0; k < 9; ++k)
+        m[k] = float(r[k]) * s;
+    m[9] = 0.5f * float(frame), m[10] = -0.1f * float(component % 7), m[11] = 0.25f;
+    return m;
 }
 
 // The robot with a NaN point in the body (point 3's Y) and an infinite one in the leg

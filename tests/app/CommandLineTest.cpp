@@ -44,6 +44,11 @@ void WriteFixture(const CommandHome& h, const QString& name)
             f.Records[0].Matrix = {0, 1, 0, -1, 0, 0, 0, 0, 1, 0.5f, -1, 3};
         anim.TotalMove = {0, 0, 10};
         QVERIFY(h.Write("walk.rtm", RtmBuild::Build(anim)));
+    } else if (name == "long-names") {  // m.p3d: a triangle named with 32 characters and one with 33
+        TP3dBuilder b;
+        for (const QByteArray& name : {QByteArray(32, 'b'), QByteArray(33, 'c')})
+            b.AddSelection(name, b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
+        QVERIFY(b.WriteTo(h.Path("m.p3d")));
     } else if (name == "five") {  // in.rtm: frame i carries i as its x translation, to show where it went
         TFile f = Still({"arm"}, 5);
         f.TotalMove = {0, 0, 0};
@@ -224,37 +229,6 @@ private slots:
             if (code == 1)
                 QVERIFY2(err.endsWith("the output could not be written: " + SystemErrorText(ENOSPC) + "\n"), qPrintable(err));
         }
-    }
-
-    // new takes names an RTM file holds whole (32 characters); a longer one is refused
-    // rather than cut.
-    void newRefusesLongNames_data()
-    {
-        QTest::addColumn<QString>("named");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("err");
-        const QString c33(33, 'c');
-        QTest::newRow("32 characters") << QString(32, 'b') << 0 << QString();
-        QTest::newRow("33 characters") << c33 << 1
-                                       << "Component " + c33 +
-                                              ": its name has 33 characters, more than the 32 an RTM file holds\n";
-    }
-    void newRefusesLongNames()
-    {
-        QFETCH(QString, named);
-        QFETCH(int, code);
-        QFETCH(QString, err);
-        CommandHome h;
-        TP3dBuilder b;
-        for (const QByteArray& name : {QByteArray(32, 'b'), QByteArray(33, 'c')})
-            b.AddSelection(name, b.AddTriangle(0, 0, 0, 1, 0, 0, 0, 1, 0));
-        QVERIFY(b.WriteTo(h.Path("m.p3d")));
-        const CommandHome::Result r = h.Run({"new", "%1/m.p3d", named, "-o", "%1/new.rtm"});
-        QCOMPARE(r.Err, err);
-        QCOMPARE(r.Code, code);
-        QCOMPARE(QFileInfo::exists(h.Path("new.rtm")), code == 0);
-        if (code == 0)
-            QVERIFY(h.Run({"info", "%1/new.rtm"}).Out.contains(named));
     }
 
     // A single view in the settings' colours: the box's outline, square as the left view

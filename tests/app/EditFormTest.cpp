@@ -1,7 +1,6 @@
 // Edit mode and the orthographic views, driven through the main window. The edit and view
 // geometry itself is the pose tests'.
 #include "FormFixture.h"
-#include "anim/Rtm.h"
 #include "app/FileBrowser.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
@@ -28,13 +27,6 @@ bool Near(const TVec3& a, const TVec3& b)
 }
 TVec3 Pivot(const TSelection* s) { return {s->Pivot[0], s->Pivot[1], s->Pivot[2]}; }
 
-QByteArray Saved(const TMainForm& f)
-{
-    QByteArray bytes;
-    WriteRtm(Doc(f), bytes);
-    return bytes;
-}
-
 // A Shift+press (and release) of the left button, or a move with it held, at the pixel of
 // chart point (x, y) of a view; returns that pixel's chart point.
 QPointF Press(TChart* view, double x, double y, Qt::KeyboardModifiers mods)
@@ -50,14 +42,6 @@ QPointF MoveHeld(TChart* view, double x, double y, Qt::KeyboardModifiers mods)
     QMouseEvent move(QEvent::MouseMove, pixel, view->mapToGlobal(pixel), Qt::NoButton, Qt::LeftButton, mods);
     QCoreApplication::sendEvent(view, &move);
     return view->PixelToChart(pixel);
-}
-
-// One tick of the edit with the Z slider held at its end.
-void TurnZ(TMainForm& f)
-{
-    QTest::keyPress(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
-    f.EditTimerTimer();
-    QTest::keyRelease(Ctl<QSlider>(f, "Chg_Z"), Qt::Key_End);
 }
 }  // namespace
 
@@ -192,56 +176,17 @@ private slots:
         QCOMPARE(Ctl<TChart>(f, "TopView1")->GridStyle(), TChart::TGridStyle::Lines);
     }
 
-    // Edit Frame pressed while playing: the stop ends the segment on the next frame, and
-    // the untouched edit goes with it, so Apply changes no frame (it used to write frame
-    // 0's pose into frame 1).
-    void editStartedWhilePlaying()
-    {
-        FormFixture fx;
-        TMainForm& f = fx.StartWalk();
-        const QByteArray loaded = Saved(f);
-        Select(f, "arm");
-        Ctl<QPushButton>(f, "B_Play")->click();
-        f.PlayTimerTimer();
-        QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        f.PlayTimerTimer();  // the segment under way ends
-        QVERIFY(!Playing(f) && f.Editor().Editing());
-        QCOMPARE(Doc(f).ActAnimStep, 1);
-        QCOMPARE(Narrow(f.Editor().ComponentPoses().Act(fx.Sel("arm"))), Doc(f).AnimFrames[1].Entries[0].Matrix);  // shown
-        QTest::mousePress(Ctl<QPushButton>(f, "B_ApplyEdit"), Qt::LeftButton);
-        QVERIFY(!f.Editor().Editing());
-        QCOMPARE(Saved(f), loaded);
-        QVERIFY(fx.Dialogs.Questions.isEmpty());
-    }
-
-    // Load P3d (Ctrl+P) during an edit ends it before the model goes: with nothing turned it
-    // just ends, and the frame keeps its transforms (Apply used to write the new model's
-    // rest pose, the identity, into it); with something turned the user is asked first.
+    // Load P3d (Ctrl+P) during an edit ends it, and the panels with it; what the end does
+    // to the frame is the editor's tests.
     void modelLoadEndsTheEdit()
     {
         FormFixture fx;
         TMainForm& f = fx.StartWalk();
-        const QByteArray loaded = Saved(f);
-        QTest::keyClick(Ctl<QSlider>(f, "AnimSlider"), Qt::Key_Right);  // frame 1
-        QCOMPARE(Doc(f).ActAnimStep, 1);
         Select(f, "arm");
         QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
         fx.Dialogs.Files << fx.Path("robot.p3d");
         QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
         QVERIFY(!f.Editor().Editing() && !Ctl<QWidget>(f, "P_EditAnim")->isVisible() && Ctl<QWidget>(f, "P_Timing")->isVisible());
-        QCOMPARE(Saved(f), loaded);
-
-        Select(f, "arm");
-        QTest::mousePress(Ctl<QPushButton>(f, "B_Editing"), Qt::LeftButton);
-        TurnZ(f);
-        const TMatrix12f turned = Narrow(f.Editor().ComponentPoses().Act(fx.Sel("arm")));
-        fx.Dialogs.Files << fx.Path("robot.p3d");
-        fx.Dialogs.Answers << true;
-        QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
-        QCOMPARE(fx.Dialogs.Questions, QStringList{"Apply the changes to frame 1?"});
-        QVERIFY(!f.Editor().Editing());
-        QCOMPARE(Doc(f).AnimFrames[1].Entries[0].Matrix, turned);
-        QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo"));  // a new model, a new history
     }
 };
 

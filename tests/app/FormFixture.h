@@ -3,6 +3,7 @@
 // drive it as a user does, through its controls (found by object name) and its menu
 // commands, and look at what the editor holds.
 #include "anim/AnimController.h"
+#include "anim/Rtm.h"
 #include "app/Main.h"
 #include "editor/Editor.h"
 #include "modelforms/ComponentTree.h"
@@ -42,6 +43,13 @@ inline int FrontLines(const TMainForm& f)
 
 // The window's parts as the user reaches them.
 inline const TAnimDocument& Doc(const TMainForm& f) { return f.Editor().Document(); }
+// The animation as a save would write it.
+inline QByteArray Saved(const TMainForm& f)
+{
+    QByteArray bytes;
+    WriteRtm(Doc(f), bytes);
+    return bytes;
+}
 inline QAction* Act(const TMainForm& f, const char* name) { return Ctl<QAction>(f, name); }
 inline TComponentTree* Tree(const TMainForm& f) { return Ctl<TComponentTree>(f, "TV_EditComponents"); }
 inline int Node(const TMainForm& f, const char* name) { return f.Editor().Forest().Find(QLatin1String(name)); }

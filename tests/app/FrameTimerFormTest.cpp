@@ -147,39 +147,6 @@ private slots:
         QCOMPARE(t.Items(), t.Anim.Doc.FrameCount());  // the chart shows the document as it is now
     }
 
-    // The flips on the selected frames: each says what it did, with the rule and the pairs
-    // it found, and keeps the selection on the frames it was on.
-    void flipButtons_data()
-    {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("ids");
-        QTest::newRow("flip") << "B_Flip"
-                              << "Finished Flip operation"
-                              << "0 -1 -2 3 4 5";
-        // 0.2 and 0.4 land at 0.7 and 0.9, new frames between the ones there.
-        QTest::newRow("half a cycle later") << "B_FlipHalfCycle"
-                                            << "Finished Flip, half a cycle later: 2 frames written, 2 of them new"
-                                            << "0 1 2 3 -1 4 -2 5";
-    }
-    void flipButtons()
-    {
-        QFETCH(QString, button);
-        QFETCH(QString, first);
-        QFETCH(QString, ids);
-        Timer t;
-        t.Select(1, 2);
-        QTest::mouseClick(t.Window.findChild<QToolButton*>(button), Qt::LeftButton);
-        QCOMPARE(t.Dialogs.Messages.size(), 1);
-        const QStringList lines = t.Dialogs.Messages.front().split('\n');
-        QCOMPARE(lines.value(0), first);
-        QVERIFY(lines.value(1).startsWith("Mirrored across X = 0. Partners are found by name"));
-        QCOMPARE(lines.mid(2), QStringList{"No partners found: every component is mirrored on its own."});
-        QCOMPARE(t.Ids(), ids);
-        QCOMPARE(t.Selection(), QStringLiteral("1 - 2"));
-        QCOMPARE(t.Items(), t.Anim.Doc.FrameCount());
-    }
-
     // Frames deleted elsewhere: the selection keeps only what is still there.
     void selectionFollowsShrinkingFrames()
     {

@@ -31,21 +31,6 @@ QString ObjDiffers(const QByteArray& a, const QByteArray& b)
     return {};
 }
 
-// Turned about x, y or z by component, scaled evenly and moved: what glTF holds exactly.
-RtmBuild::TMatrix Turned(int frame, int component)
-{
-    const double a = 0.4 * frame + 0.9 * component, c = std::cos(a), n = std::sin(a);
-    const float s = 1 + 0.1f * float(frame);
-    const std::array<double, 9> r = component % 3 == 0   ? std::array<double, 9>{1, 0, 0, 0, c, n, 0, -n, c}
-                                    : component % 3 == 1 ? std::array<double, 9>{c, 0, -n, 0, 1, 0, n, 0, c}
-                                                         : std::array<double, 9>{c, n, 0, -n, c, 0, 0, 0, 1};
-    RtmBuild::TMatrix m{};
-    for (size_t k = 0; k < 9; ++k)
-        m[k] = float(r[k]) * s;
-    m[9] = 0.25f * float(frame), m[10] = -0.5f * float(component), m[11] = 0.125f * float(frame * component);
-    return m;
-}
-
 // Writes the model and animation of a row; returns the home folder, model and animation.
 using TSetUp = std::function<QStringList(const CommandHome&)>;
 }  // namespace

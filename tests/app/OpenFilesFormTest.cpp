@@ -3,7 +3,6 @@
 // scene was read from, as a user does them in the window.
 #include "FormFixture.h"
 #include "anim/AnimController.h"
-#include "anim/Rtm.h"
 #include "app/FileBrowser.h"
 #include "editor/Editor.h"
 #include "platform/Ini.h"
@@ -21,13 +20,6 @@
 #include <cmath>
 
 namespace {
-QByteArray Saved(const TMainForm& f)
-{
-    QByteArray bytes;
-    WriteRtm(Doc(f), bytes);
-    return bytes;
-}
-
 // The entries of File > "Open Recent" as the menu shows them when opened: text, or
 // "(greyed) text" for a disabled one; "-" a separator.
 QStringList RecentEntries(const TMainForm& f)
@@ -170,9 +162,9 @@ private slots:
     }
 
     // "Import glTF Animation..." after the save question: the window's own export comes back
-    // as the frames it wrote, unsaved and without a file, as one step that undo takes back;
-    // the play time is the file's. A file that is no glTF is named in the message and
-    // changes nothing.
+    // unsaved and without a file, as one step that undo takes back; the play time is the
+    // file's. A file that is no glTF is named in the message and changes nothing. The
+    // frames that come back are the glTF round trip's tests.
     void importGltfAnimation()
     {
         FormFixture fx;
@@ -207,13 +199,6 @@ private slots:
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
         QCOMPARE(Doc(f).AnimSelections.Names(), walk.Names.Names());
         QCOMPARE(Doc(f).FrameCount(), walk.Frames.Count());
-        for (size_t i = 0; i < walk.Frames.size(); ++i) {
-            QCOMPARE(Doc(f).AnimFrames.Time(i), walk.Frames.Time(i));
-            for (size_t c = 0; c < 2; ++c)
-                for (size_t k = 0; k < 12; ++k)
-                    QVERIFY2(std::abs(Doc(f).AnimFrames.Entries(i)[c].Matrix[k] - walk.Frames.Entries(i)[c].Matrix[k]) < 1e-5,
-                             qPrintable(QStringLiteral("frame %1 component %2 value %3").arg(i).arg(c).arg(k)));
-        }
         QCOMPARE(Doc(f).AnimFileName, QString());
         QVERIFY(f.isWindowModified());
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
@@ -234,19 +219,14 @@ private slots:
         QCOMPARE(Act(f, "Redo1")->text(), QStringLiteral("&Redo Import glTF Animation"));
     }
 
-    // The window's exports never write over a file the scene was read from, by whatever
-    // name; the message says which file it is.
+    // The window's exports never write over a file the scene was read from, nor over the
+    // settings file; the message says which file it is. Which files those are, by whatever
+    // name, is the command line's case output-is-an-input.
     void exportRefusesItsInputs_data()
     {
         QTest::addColumn<bool>("gltf");
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("what");
-        QTest::newRow("the model") << true << "robot.p3d"
-                                   << "the model";
-        QTest::newRow("the proxy's model") << false << "lamp.p3d"
-                                           << "the proxy's model";
-        QTest::newRow("the animation, by another path") << true << "LinkData/../walk.rtm"
-                                                        << "the animation";
         QTest::newRow("the linking file") << false << "LinkData/robot.lpv"
                                           << "the linking file";
         QTest::newRow("the settings file") << true << "TorvaneAnim.ini"
