@@ -2112,8 +2112,11 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     a->Bytes = ReadRaw(path);
     const TRecoveryManifest manifest{path, QString(), 0, {}};
     a->Scheduler.Unsaved = [] { return true; };
+    // The worst case: the animation and all three of the model's files unsaved.
     a->Scheduler.Snapshot = [&f, manifest](TAutosaveSnapshot& s) {
         s.Document = Doc(f);
+        s.Model = {f.Editor().ModelFileBytes(FileLinking), f.Editor().ModelFileBytes(FileNames),
+                   f.Editor().ModelFileBytes(FileColors)};
         s.Manifest = manifest;
         return true;
     };
@@ -2179,7 +2182,7 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     write.FloorName = QStringLiteral("raw write");
     write.GoalRatio = 1.5;
     write.Prepare = [prepare] { prepare(false); };
-    write.Run = [&f, a, manifest] { a->Store.Write(Doc(f), manifest); };
+    write.Run = [&f, a, manifest] { a->Store.Write(Doc(f), {}, manifest); };
     // The floor writes the same two files, each synced: the animation and a manifest.
     const QString raw = cx.Path(QStringLiteral("anims/raw-autosave.rtm"));
     write.Floor = [a, raw] {

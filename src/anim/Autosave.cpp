@@ -11,9 +11,11 @@
 // ---- TAutosaveWriter
 
 TAutosaveWriter::TAutosaveWriter(TRecoveryStore& store)
-    : TAutosaveWriter([&store](const TAutosaveSnapshot& s, QString* error,
-                               const std::atomic<bool>* stop) { return store.Write(s.Document, s.Manifest, error, stop); },
-                      [&store] { store.RemoveOwn(); })
+    : TAutosaveWriter(
+          [&store](const TAutosaveSnapshot& s, QString* error, const std::atomic<bool>* stop) {
+              return store.Write(s.Document, s.Model, s.Manifest, error, stop);
+          },
+          [&store] { store.RemoveOwn(); })
 {}
 
 TAutosaveWriter::TAutosaveWriter(TWrite write, TRemove remove)

@@ -6,7 +6,8 @@
 // animation) and hands it to the writer, whose own thread encodes and writes it. What
 // drives the scheduler (app/WorkKeeper does this for the window):
 //     Scheduler.Unsaved  = [&] { return <the animation or the model has unsaved changes>; };
-//     Scheduler.Snapshot = [&](TAutosaveSnapshot& s) { s.Document = <document>; s.Manifest = {...}; return true; };
+//     Scheduler.Snapshot = [&](TAutosaveSnapshot& s) {
+//         s.Document = <document>; s.Model = <model edits>; s.Manifest = {...}; return true; };
 //     <the editor's change signal>   -> Scheduler.Changed()
 //     <a one-second timer>           -> Scheduler.Tick()
 //     <the application loses focus>  -> Scheduler.FocusLost()
@@ -21,8 +22,9 @@
 #include <thread>
 
 struct TAutosaveSnapshot {
-    TAnimDocument Document;
+    TAnimDocument Document;  // without frames when the animation is not to be kept
     TRecoveryManifest Manifest;
+    TRecoveryModelEdits Model;
 };
 
 class TAutosaveWriter {

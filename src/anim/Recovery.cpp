@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -26,14 +28,39 @@ constexpr qint64 MaxManifestSize = 1 << 20;
 
 QByteArray Encoded(const QString& path) { return FileNameToBytes(path); }
 
-QString AnimationName(int generation) { return QStringLiteral("animation-%1.rtm").arg(generation); }
+// The files a copy may hold: each part's key in the manifest, and its file "KEY-N.EXT"
+// for the Nth copy this process wrote.
+struct TPartFile {
+    TRecoveryPart Part;
+    const char* Key;
+    const char* Extension;
+};
+constexpr TPartFile PartFiles[] = {
+    {PartAnimation, "animation", "rtm"},
+    {PartLinking, "linking", "lpv"},
+    {PartNames, "names", "tsl"},
+    {PartColors, "colors", "clr"},
+};
+constexpr size_t PartCount = std::size(PartFiles);
+using TCopyFiles = std::array<QString, PartCount>;  // per part its file's name, empty when not held
 
-// The generation of an animation file's name, or -1 for any other name.
+QString PartName(const TPartFile& part, int generation)
+{
+    return QStringLiteral("%1-%2.%3").arg(QLatin1String(part.Key)).arg(generation).arg(QLatin1String(part.Extension));
+}
+
+// The generation of a part file's name, or -1 for any other name.
 int GenerationOf(const QString& name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^animation-([0-9]{1,9})\\.rtm$"));
+    static const QRegularExpression pattern(QStringLiteral("^[a-z]+-([0-9]{1,9})\\.[a-z]+$"));
     const QRegularExpressionMatch m = pattern.match(name);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
+    if (!m.hasMatch())
+        return -1;
+    const int generation = m.captured(1).toInt();
+    for (const TPartFile& part : PartFiles)
+        if (name == PartName(part, generation))
+            return generation;
+    return -1;
 }
 
 // Takes the lock of a copy's folder without waiting: the descriptor that holds it, or -1
@@ -73,14 +100,14 @@ bool OlderThan(const QString& path, qint64 seconds)
     return modified.isValid() && modified.secsTo(QDateTime::currentDateTimeUtc()) > seconds;
 }
 
-// What a copy's folder holds: its manifest and the animation file it names. Without a
-// readable manifest (the editor died between its first animation file and its first
-// manifest) the newest animation file is the copy, of a document never saved. Empty
-// animation when there is nothing to recover.
-void ReadCopy(const QString& folder, TRecoveryManifest& manifest, QString& animation)
+// What a copy's folder holds: its manifest and the files it names. Without a manifest
+// that names any (the editor died between its first files and its first manifest) the
+// newest animation file is the copy, of a document never saved. Parts is 0 when there is
+// nothing to recover.
+void ReadCopy(const QString& folder, TRecoveryManifest& manifest, TCopyFiles& files)
 {
     manifest = {};
-    animation.clear();
+    files = {};
     const QDir dir(folder);
     QByteArray bytes;
     if (ReadWholeFile(dir.filePath(ManifestName), bytes, nullptr, MaxManifestSize)) {
@@ -89,30 +116,42 @@ void ReadCopy(const QString& folder, TRecoveryManifest& manifest, QString& anima
         manifest.Model = o.value(QLatin1String("model")).toString();
         manifest.Frame = o.value(QLatin1String("frame")).toInt();
         manifest.Written = QDateTime::fromString(o.value(QLatin1String("written")).toString(), Qt::ISODateWithMs);
-        // Only a name of our own pattern: a manifest never leads out of its folder.
-        const QString named = o.value(QLatin1String("animation")).toString();
-        if (GenerationOf(named) >= 0 && QFileInfo(dir.filePath(named)).isFile())
-            animation = named;
+        // Only a name of the part's own pattern: a manifest never leads out of its folder.
+        for (size_t i = 0; i < PartCount; ++i) {
+            const QString named = o.value(QLatin1String(PartFiles[i].Key)).toString();
+            const int generation = GenerationOf(named);
+            if (generation >= 0 && named == PartName(PartFiles[i], generation) && QFileInfo(dir.filePath(named)).isFile()) {
+                files[i] = named;
+                manifest.Parts |= PartFiles[i].Part;
+            }
+        }
     }
-    if (animation.isEmpty()) {
+    if (manifest.Parts == 0) {
         int newest = -1;
         for (const QString& name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot))
-            if (const int g = GenerationOf(name); g > newest) {
+            if (const int g = GenerationOf(name); g > newest && name == PartName(PartFiles[0], g)) {
                 newest = g;
-                animation = name;
+                files[0] = name;
+                manifest.Parts = PartAnimation;
             }
     }
-    if (!animation.isEmpty() && !manifest.Written.isValid())
-        manifest.Written = QFileInfo(dir.filePath(animation)).lastModified();
+    if (manifest.Parts != 0 && !manifest.Written.isValid())
+        for (const QString& name : files)
+            if (!name.isEmpty()) {
+                manifest.Written = QFileInfo(dir.filePath(name)).lastModified();
+                break;
+            }
 }
 
-// A copy is worth offering when it may hold work its document's file does not.
-bool WorthOffering(const TRecoveryManifest& m)
+// What recovering a copy gives back: the model's edits it holds, and its animation when
+// that may be work its document's file does not hold (never saved, the file gone, or
+// older than the copy).
+unsigned Recoverable(const TRecoveryManifest& m)
 {
-    if (m.Document.isEmpty())
-        return true;
+    if (!(m.Parts & PartAnimation) || m.Document.isEmpty())
+        return m.Parts;
     const QFileInfo file(m.Document);
-    return !file.exists() || m.Written > file.lastModified();
+    return !file.exists() || m.Written > file.lastModified() ? m.Parts : m.Parts & ~unsigned(PartAnimation);
 }
 }  // namespace
 
@@ -174,7 +213,8 @@ bool TRecoveryStore::MakeOwnFolder(QString* error)
     return false;
 }
 
-bool TRecoveryStore::Write(const TAnimDocument& doc, TRecoveryManifest manifest, QString* error, const std::atomic<bool>* stop)
+bool TRecoveryStore::Write(const TAnimDocument& doc, const TRecoveryModelEdits& model, TRecoveryManifest manifest, QString* error,
+                           const std::atomic<bool>* stop)
 {
     QString folder;
     {
@@ -193,37 +233,56 @@ bool TRecoveryStore::Write(const TAnimDocument& doc, TRecoveryManifest manifest,
     // worker): the claims need not wait for it.
     const QDir dir(folder);
     const int generation = Generation_ + 1;
-    const QString name = AnimationName(generation);
-    TAtomicFileWriter out(dir.filePath(name));
-    QString failure = WriteRtm(doc, out, stop);
-    if (failure.isEmpty() && stop && stop->load())
-        failure = QStringLiteral("Given up");
-    if (failure.isEmpty() && (!out.Ok() || !out.Commit()))
-        failure = QStringLiteral("Cannot write file %1: %2").arg(out.Path(), out.Error());
-    if (!failure.isEmpty()) {
-        out.Discard();
-        if (error)
-            *error = failure;
-        return false;
+    const QByteArray* const modelBytes[PartCount] = {nullptr, &model.Linking, &model.Names, &model.Colors};
+    QJsonObject o;
+    QStringList written;
+    QString failure;
+    for (size_t i = 0; i < PartCount && failure.isEmpty(); ++i) {
+        const QString name = PartName(PartFiles[i], generation);
+        const QString path = dir.filePath(name);
+        if (i == 0) {
+            if (doc.AnimFrames.empty())
+                continue;
+            TAtomicFileWriter out(path);
+            failure = WriteRtm(doc, out, stop);
+            if (failure.isEmpty() && stop && stop->load())
+                failure = QStringLiteral("Given up");
+            if (failure.isEmpty() && (!out.Ok() || !out.Commit()))
+                failure = QStringLiteral("Cannot write file %1: %2").arg(out.Path(), out.Error());
+            if (!failure.isEmpty())
+                out.Discard();
+        } else {
+            if (modelBytes[i]->isEmpty())
+                continue;
+            if (stop && stop->load())
+                failure = QStringLiteral("Given up");
+            else if (QString why; !WriteFileAtomic(path, *modelBytes[i], &why))
+                failure = QStringLiteral("Cannot write file %1: %2").arg(path, why);
+        }
+        if (failure.isEmpty()) {
+            o.insert(QLatin1String(PartFiles[i].Key), name);
+            written << name;
+        }
     }
 
     manifest.Written = QDateTime::currentDateTimeUtc();
-    QJsonObject o;
-    o.insert(QLatin1String("animation"), name);
     o.insert(QLatin1String("document"), manifest.Document.isEmpty() ? QJsonValue() : QJsonValue(manifest.Document));
     o.insert(QLatin1String("model"), manifest.Model);
     o.insert(QLatin1String("frame"), manifest.Frame);
     o.insert(QLatin1String("written"), manifest.Written.toString(Qt::ISODateWithMs));
-    if (!WriteFileAtomic(dir.filePath(ManifestName), QJsonDocument(o).toJson(), &failure)) {
-        ::unlink(Encoded(dir.filePath(name)).constData());
+    if (failure.isEmpty() && !WriteFileAtomic(dir.filePath(ManifestName), QJsonDocument(o).toJson(), &failure))
+        failure = QStringLiteral("Cannot write file %1: %2").arg(dir.filePath(ManifestName), failure);
+    if (!failure.isEmpty()) {
+        for (const QString& name : written)
+            ::unlink(Encoded(dir.filePath(name)).constData());
         if (error)
-            *error = QStringLiteral("Cannot write file %1: %2").arg(dir.filePath(ManifestName), failure);
+            *error = failure;
         return false;
     }
     Generation_ = generation;
-    // The manifest names the new file now; the ones before are of no use.
+    // The manifest names the new files now; the ones before are of no use.
     for (const QString& other : dir.entryList(QDir::Files | QDir::NoDotAndDotDot))
-        if (other != name && GenerationOf(other) >= 0)
+        if (!written.contains(other) && GenerationOf(other) >= 0)
             ::unlink(Encoded(dir.filePath(other)).constData());
     const std::lock_guard<std::mutex> lock(Mutex_);
     RemoveAdopted();
@@ -268,10 +327,11 @@ std::vector<TRecoveryCopy> TRecoveryStore::Offers()
         const QString folder = Root_ + QLatin1Char('/') + id;
         if (id == OwnId_)
             continue;
+        TRecoveryCopy copy{id, {}};
+        TCopyFiles files;
         if (const auto claimed = Claims_.find(id); claimed != Claims_.end()) {
-            TRecoveryCopy copy{id, {}};
-            QString animation;
-            ReadCopy(folder, copy.Manifest, animation);
+            ReadCopy(folder, copy.Manifest, files);
+            copy.Manifest.Parts = Recoverable(copy.Manifest);
             offers.push_back(copy);
             continue;
         }
@@ -286,12 +346,10 @@ std::vector<TRecoveryCopy> TRecoveryStore::Offers()
             if (errnum == ENOENT)
                 RemoveFolder(folder);
         } else {
-            TRecoveryCopy copy{id, {}};
-            QString animation;
-            ReadCopy(folder, copy.Manifest, animation);
-            if (animation.isEmpty()) {
+            ReadCopy(folder, copy.Manifest, files);
+            if (copy.Manifest.Parts == 0) {
                 RemoveFolder(folder);  // nothing in it to recover
-            } else if (WorthOffering(copy.Manifest)) {
+            } else if ((copy.Manifest.Parts = Recoverable(copy.Manifest)) != 0) {
                 Claims_[id] = fd;
                 offers.push_back(copy);
                 continue;
@@ -311,19 +369,23 @@ TRecoveredWork TRecoveryStore::Take(const QString& id)
 {
     const std::lock_guard<std::mutex> lock(Mutex_);
     TRecoveredWork work;
-    if (!Claims_.count(id)) {
-        work.Animation.Error = QStringLiteral("No recovery copy %1").arg(id);
-        return work;
-    }
     const QString folder = Root_ + QLatin1Char('/') + id;
-    QString animation;
-    ReadCopy(folder, work.Manifest, animation);
-    if (animation.isEmpty()) {
+    TCopyFiles files;
+    if (Claims_.count(id))
+        ReadCopy(folder, work.Manifest, files);
+    work.Manifest.Parts = Recoverable(work.Manifest);
+    if (work.Manifest.Parts == 0) {
         work.Animation.Error = QStringLiteral("No recovery copy %1").arg(id);
         return work;
     }
-    const QString path = folder + QLatin1Char('/') + animation;
-    work.Animation = ReadRtmFile(path, path);
+    if (work.Manifest.Parts & PartAnimation) {
+        const QString path = folder + QLatin1Char('/') + files[0];
+        work.Animation = ReadRtmFile(path, path);
+    }
+    QByteArray* const modelBytes[PartCount] = {nullptr, &work.Model.Linking, &work.Model.Names, &work.Model.Colors};
+    for (size_t i = 1; i < PartCount && work.Animation.Ok(); ++i)
+        if (work.Manifest.Parts & PartFiles[i].Part)
+            ReadWholeFile(folder + QLatin1Char('/') + files[i], *modelBytes[i], &work.Animation.Error, MaxModelFileSize);
     if (work.Animation.Ok())
         Adopted_.insert(id);
     return work;

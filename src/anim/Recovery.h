@@ -20,11 +20,31 @@
 #include <set>
 #include <vector>
 
+// What a copy holds, as flags.
+enum TRecoveryPart : unsigned {
+    PartAnimation = 1,
+    PartLinking = 2,
+    PartNames = 4,
+    PartColors = 8,
+};
+
 struct TRecoveryManifest {
     QString Document;  // the animation's own file; empty for one never saved
     QString Model;  // the model it was made on; empty without one
     int Frame = 0;  // the current frame
     QDateTime Written;  // when the copy was made (UTC); Write sets it
+    // What recovering it gives back (TRecoveryPart flags): set when it is read back, the
+    // animation left out when its document's file is newer than the copy.
+    unsigned Parts = 0;
+};
+
+// The model's unsaved edits, each as the bytes of the file the editor saves it to: a
+// linking file (.lpv), a translation file, a colour file. Empty: not held.
+struct TRecoveryModelEdits {
+    QByteArray Linking;
+    QByteArray Names;
+    QByteArray Colors;
+    bool Empty() const { return Linking.isEmpty() && Names.isEmpty() && Colors.isEmpty(); }
 };
 
 // A copy whose editor is gone.
@@ -35,7 +55,10 @@ struct TRecoveryCopy {
 
 struct TRecoveredWork {
     TRecoveryManifest Manifest;
-    TRtmData Animation;  // Animation.Error says why it could not be read
+    // No frames when the copy gives back no animation; Animation.Error says why the copy
+    // could not be read.
+    TRtmData Animation;
+    TRecoveryModelEdits Model;
 };
 
 class TRecoveryStore {
@@ -52,17 +75,19 @@ public:
     // This process's folder; empty until the first copy.
     QString OwnFolder() const;
 
-    // Writes doc as this process's copy, replacing the one before only once complete.
-    // Copies taken over with Take are removed then: the work they held is in this one.
-    // False with error set when it could not be written, or when stop became true meanwhile
-    // (the copy before stays).
-    bool Write(const TAnimDocument& doc, TRecoveryManifest manifest, QString* error = nullptr,
+    // Writes doc (none without frames) and the model's edits as this process's copy,
+    // replacing the one before only once complete. Copies taken over with Take are removed
+    // then: the work they held is in this one. False with error set when it could not be
+    // written, or when stop became true meanwhile (the copy before stays).
+    bool Write(const TAnimDocument& doc, const TRecoveryModelEdits& model, TRecoveryManifest manifest, QString* error = nullptr,
                const std::atomic<bool>* stop = nullptr);
     // This process's copy and the copies taken over are removed (a save, a normal exit).
     void RemoveOwn();
 
-    // The copies to offer, newest first: those of editors that are gone, of a document
-    // never saved, or newer than the document's file (or whose file is gone). They stay
+    // The copies to offer, newest first: those of editors that are gone holding model
+    // edits, or an animation never saved, newer than its file or whose file is gone (model
+    // edits are offered whatever their files' dates: only saving them all removes a
+    // copy, and the files may have been written with other work). They stay
     // claimed by this process until Take, Discard or Release. A copy that is not offered (its
     // document was saved later) stays, unclaimed, for StaleDays, then is removed; leftovers
     // with nothing to recover are removed at once.
@@ -78,6 +103,8 @@ public:
 
     // Days a copy older than its document's file is kept before it is removed.
     static constexpr int StaleDays = 14;
+    // Bytes of a model file that are read back; a model's own are a few hundred kilobytes.
+    static constexpr qint64 MaxModelFileSize = 64 << 20;
 
 private:
     bool MakeOwnFolder(QString* error);

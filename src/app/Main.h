@@ -110,6 +110,9 @@ private:
 
     // ---- Start-up, settings, shutdown (MainSettings.cpp)
     void FormShow();
+    // The files named at start-up, or else the last ones, loaded once the window is on the
+    // screen, so that a long load shows its progress and Escape cancels it.
+    void LoadStartFiles();
     void ShowStartMessages();
     void LoadLayout();
     void ApplySplits(const TLayoutSettings& layout);

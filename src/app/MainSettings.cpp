@@ -71,22 +71,8 @@ void TMainForm::FormShow()
     LoadLayout();
     ApplySettings(s);
 
-    QStringList models, anims;
-    for (const QString& f : StartFiles_)
-        (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive) ? models : anims) << f;
-    {
-        // The window is not on the screen yet: what the loads have to say waits for it.
-        const TKeptMessages keep(StartMessages_);
-        if (models.isEmpty() && !s.LastP3d.isEmpty())
-            LoadModel(s.LastP3d);
-        if (models.isEmpty() && anims.isEmpty() && !s.LastRTM.isEmpty())
-            LoadAnimation(s.LastRTM);
-        for (const QString& f : models)
-            LoadModel(f);
-        for (const QString& f : anims)
-            LoadAnimation(f);
-    }
-    // The start's messages and the offer of recovery copies wait until the window is shown.
+    // The loads, the start's messages and the offer of recovery copies wait until the
+    // window is shown.
     windowHandle()->installEventFilter(this);
 
     // From here on every write goes to the current file name.
@@ -100,9 +86,29 @@ bool TMainForm::eventFilter(QObject* o, QEvent* e)
     // turn of the event loop that shows it, so that the box opens on a window in place.
     if (o == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed()) {
         windowHandle()->removeEventFilter(this);
-        QTimer::singleShot(0, this, [this] { ShowStartMessages(); });
+        QTimer::singleShot(0, this, [this] {
+            LoadStartFiles();
+            ShowStartMessages();
+        });
     }
     return QMainWindow::eventFilter(o, e);
+}
+
+void TMainForm::LoadStartFiles()
+{
+    QStringList models, anims;
+    for (const QString& f : StartFiles_)
+        (f.endsWith(QLatin1String(".p3d"), Qt::CaseInsensitive) ? models : anims) << f;
+    // What the loads have to say comes after what the start had to say already.
+    const TKeptMessages keep(StartMessages_);
+    if (models.isEmpty() && !Settings.LastP3d.isEmpty())
+        LoadModel(Settings.LastP3d);
+    if (models.isEmpty() && anims.isEmpty() && !Settings.LastRTM.isEmpty())
+        LoadAnimation(Settings.LastRTM);
+    for (const QString& f : models)
+        LoadModel(f);
+    for (const QString& f : anims)
+        LoadAnimation(f);
 }
 
 void TMainForm::ShowStartMessages()

@@ -18,14 +18,23 @@ QString WithoutSlash(QString dir)
     return dir;
 }
 
-// Whose work a copy holds, under the question.
+// What a copy holds and whose work it is, under the question.
 QString CopyDetail(const TRecoveryManifest& m)
 {
-    QString text = m.Document.isEmpty() ? QStringLiteral("A new animation, never saved")
-                                        : QStringLiteral("Animation: %1").arg(m.Document);
+    QStringList lines;
+    if (m.Parts & PartAnimation)
+        lines << (m.Document.isEmpty() ? QStringLiteral("A new animation, never saved")
+                                       : QStringLiteral("Animation: %1").arg(m.Document));
     if (!m.Model.isEmpty())
-        text += QStringLiteral("\nModel: %1").arg(m.Model);
-    return text;
+        lines << QStringLiteral("Model: %1").arg(m.Model);
+    QStringList edits;
+    for (const auto& [part, name] :
+         {std::pair(PartLinking, "linking"), std::pair(PartNames, "names"), std::pair(PartColors, "colours")})
+        if (m.Parts & part)
+            edits << QLatin1String(name);
+    if (!edits.isEmpty())
+        lines << QStringLiteral("Unsaved model edits: %1").arg(edits.join(QStringLiteral(", ")));
+    return lines.join(QLatin1Char('\n'));
 }
 }  // namespace
 
@@ -34,16 +43,20 @@ TWorkKeeper::TWorkKeeper(TEditor& editor, const QString& recoveryDir, QObject* p
 {
     setObjectName(QStringLiteral("WorkKeeper"));
     Scheduler_.Unsaved = [this] { return Editor_.AnimationUnsaved() || Editor_.ModelUnsaved() != 0; };
-    // The copy holds the animation; model edits alone leave nothing to copy.
+    // The copy holds what is unsaved: the animation, the model's linking, names, colours.
     Scheduler_.Snapshot = [this](TAutosaveSnapshot& s) {
         const TAnimDocument& doc = Editor_.Document();
-        if (doc.AnimFrames.empty())
-            return false;
-        s.Document = doc;  // into the memory of the copy before: a few milliseconds
+        if (Editor_.AnimationUnsaved())
+            s.Document = doc;  // into the memory of the copy before: a few milliseconds
+        else
+            s.Document.AnimFrames.Clear(0);
+        const unsigned model = Editor_.ModelUnsaved();
+        const auto bytes = [&](TEditorFile file) { return model & file ? Editor_.ModelFileBytes(file) : QByteArray(); };
+        s.Model = {bytes(FileLinking), bytes(FileNames), bytes(FileColors)};
         s.Manifest.Document = doc.AnimFileName;
         s.Manifest.Model = Editor_.ModelFileName();
         s.Manifest.Frame = doc.ActAnimStep;
-        return true;
+        return !s.Document.AnimFrames.empty() || !s.Model.Empty();
     };
     connect(&Editor_.History(), &TCommandStack::StateChanged, this, [this] { HistoryChanged(); });
     Timer_ = new QTimer(this);
@@ -131,17 +144,35 @@ bool TWorkKeeper::Recover(const TRecoveryCopy& copy)
         dialogs().ShowMessage(work.Animation.Error);
         return false;
     }
-    // The copy holds the animation alone: the model it was made on comes from its file.
+    // The copy holds the model's edits alone: the model they belong to comes from its file.
     const QString& model = work.Manifest.Model;
     if (!model.isEmpty() && !TRecentFiles::SameFile(model, Editor_.ModelFileName()) && QFileInfo(model).isFile())
         OpenModel(model);
+    // Edits are never put on another model than their own; the copy stays for a start
+    // that has it.
+    bool keep = false;
+    if (!work.Model.Empty() && !TRecentFiles::SameFile(model, Editor_.ModelFileName())) {
+        dialogs().ShowMessage(
+            QStringLiteral("The model %1 %2: its unsaved linking, names and colours are not recovered. "
+                           "The copy is kept for a later start.")
+                .arg(model, QFileInfo(model).isFile() ? QStringLiteral("is not open") : QStringLiteral("is missing")));
+        work.Model = {};
+        keep = true;
+        if (work.Animation.Frames.empty())
+            return false;
+    }
     TAnimDocument doc;
     doc.AnimSelections = std::move(work.Animation.Names);
     doc.AnimFrames.swap(work.Animation.Frames);
     doc.TotalMove = work.Animation.TotalMove;
     doc.AnimFileName = work.Manifest.Document;
-    Editor_.ReplaceAnimation(QStringLiteral("Recover"), std::move(doc));
-    Editor_.Anim().SetActStep(work.Manifest.Frame);
-    Recovered();
+    const bool animation = !doc.AnimFrames.empty();
+    Editor_.Recover(std::move(doc), work.Model);
+    if (animation) {
+        Editor_.Anim().SetActStep(work.Manifest.Frame);
+        Recovered();
+    }
+    if (keep)
+        Store_.Release(copy.Id);
     return true;
 }

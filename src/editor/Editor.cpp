@@ -244,11 +244,14 @@ void TEditor::ClearModel()
     emit Changed(ChangeModel | ChangePose);
 }
 
-TEnvironmentLoad TEditor::LoadEnvironment(const QString& path)
+TEnvironmentLoad TEditor::LoadEnvironment(const QString& path, bool* cancelled)
 {
     bool removedOld = false;
     const TEnvironmentLoad result = LoadEnvironmentModel(Setup_.Models, !Setup_.ModelFileName.isEmpty(), path, ChooseProxy,
-                                                         Message, &removedOld);
+                                                         Message, &removedOld,
+                                                         [this](const TLongTask& task) { return Run(task); });
+    if (cancelled)
+        *cancelled = result == TEnvironmentLoad::Cancelled;
     if (result == TEnvironmentLoad::Loaded || result == TEnvironmentLoad::NoOffset) {
         Options_.Environment = true;
         emit Changed(ChangeModel | ChangeOptions);

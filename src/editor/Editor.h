@@ -30,6 +30,8 @@
 #include <functional>
 #include <utility>
 
+struct TRecoveryModelEdits;
+
 // What a Changed signal reports; several may come together.
 enum TEditorChange : unsigned {
     ChangeDocument = 1,  // the frames, the names, the total move or the current frame
@@ -72,8 +74,9 @@ public:
     bool LoadModel(const QString& path, bool* cancelled = nullptr);
     void ClearModel();
     // As "Load Environment P3d..." with ChooseProxy answering the proxy question; a load
-    // switches the environment on.
-    TEnvironmentLoad LoadEnvironment(const QString& path);
+    // switches the environment on. The reading goes through RunLong (before and after the
+    // question); cancelled (Cancelled, *cancelled set) it changed nothing.
+    TEnvironmentLoad LoadEnvironment(const QString& path, bool* cancelled = nullptr);
     // The component hierarchy, changed only by the operations below.
     const TComponentForest& Forest() const { return Setup_.Forest; }
 
@@ -109,6 +112,9 @@ public:
     QString SaveLinking();
     QString SaveNames(const QString& path);
     QString SaveColors(const QString& path);
+    // What the model's own file of one kind (FileLinking, FileNames or FileColors) would
+    // hold of what is shown, written anew: the bytes a recovery copy keeps.
+    QByteArray ModelFileBytes(TEditorFile file) const;
 
     // ---- The animation
     // As "Load Anim...": the document, components outside the animation hidden and frame 0
@@ -132,6 +138,12 @@ public:
     // document before with what it hid; the file name is doc's (empty: never saved), and
     // the work is unsaved until it is saved.
     void ReplaceAnimation(const QString& stepName, TAnimDocument doc);
+    // "Recover": a copy of unsaved work put back as one step: its animation (when doc has
+    // frames) as ReplaceAnimation puts it, and the model's edits it holds (as
+    // ModelFileBytes gave them) over the components, which leaves the files of what they
+    // changed unsaved, as the edits had. Neither those files nor the settings' names of
+    // them (TranslationFile, ColorFile) are touched.
+    void Recover(TAnimDocument doc, const TRecoveryModelEdits& model);
     // "Import glTF Animation...": the file's animation of the model's components
     // (pose/GltfImport.h), read through RunLong, then through ReplaceAnimation. When it
     // cannot be read, Error says why (naming the file) and nothing changed; the warnings

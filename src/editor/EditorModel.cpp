@@ -4,6 +4,7 @@
 #include "model/Linking.h"
 #include "model/NamesColors.h"
 #include "platform/FileUtil.h"
+#include "platform/Ini.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -142,26 +143,46 @@ bool TEditor::LoadLinking(const QString& fileName, std::vector<bool>* expand)
     return read.Error.isEmpty() || !read.Records.empty();
 }
 
+namespace {
+// Every component's parent and pivot, in tree order: what the .lpv file holds.
+std::vector<TLinkRecord> LinkRecords(const TComponentForest& forest)
+{
+    std::vector<TLinkRecord> records;
+    for (int node : forest.TreeIndices()) {
+        const TSelection* s = forest.Component(node);
+        TLinkRecord r;
+        r.Name = s->Name;
+        if (const int parent = forest.Parent(node); parent >= 0)
+            r.ParentName = forest.Component(parent)->Name;
+        std::copy(s->Pivot, s->Pivot + 3, r.Pivot);
+        records.push_back(r);
+    }
+    return records;
+}
+}  // namespace
+
 QString TEditor::SaveLinking()
 {
     if (Setup_.ModelFileName.isEmpty())
         return QStringLiteral("Load Modell first!");
     QDir().mkpath(LinkDataDir);
-    std::vector<TLinkRecord> records;
-    for (int node : Setup_.Forest.TreeIndices()) {
-        const TSelection* s = Setup_.Forest.Component(node);
-        TLinkRecord r;
-        r.Name = s->Name;
-        if (const int parent = Setup_.Forest.Parent(node); parent >= 0)
-            r.ParentName = Setup_.Forest.Component(parent)->Name;
-        std::copy(s->Pivot, s->Pivot + 3, r.Pivot);
-        records.push_back(r);
-    }
     QString error;
-    if (!WriteLinkingFile(LinkFilePath(LinkDataDir, Setup_.ModelFileName), records, &error))
+    if (!WriteLinkingFile(LinkFilePath(LinkDataDir, Setup_.ModelFileName), LinkRecords(Setup_.Forest), &error))
         return error;
     History_.MarkSaved(FileLinking);
     return {};
+}
+
+QByteArray TEditor::ModelFileBytes(TEditorFile file) const
+{
+    if (file == FileLinking)
+        return WriteLinkingBytes(LinkRecords(Setup_.Forest));
+    TIniFile ini;
+    if (file == FileNames)
+        ::SaveNames(TreeOrder_, ini);
+    else if (file == FileColors)
+        ::SaveColors(TreeOrder_, ini);
+    return ini.Text().toUtf8();
 }
 
 QString TEditor::SaveNames(const QString& path)

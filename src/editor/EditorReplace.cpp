@@ -1,9 +1,12 @@
 // Whole animations that come from elsewhere (a recovered copy, a glTF file's animation),
 // and the files the session was read from.
+#include "anim/Recovery.h"
 #include "editor/Editor.h"
 #include "model/Linking.h"
+#include "model/NamesColors.h"
 #include "model/P3dModel.h"
 #include "platform/FileUtil.h"
+#include "platform/Ini.h"
 
 #include <QFileInfo>
 #include <utility>
@@ -20,6 +23,33 @@ void TEditor::ReplaceAnimation(const QString& stepName, TAnimDocument doc)
     // Whatever comes next is a step of its own.
     History_.CloseMerge();
     ShowNotHidden();
+}
+
+void TEditor::Recover(TAnimDocument doc, const TRecoveryModelEdits& model)
+{
+    LeaveEdit(TAnimChange::Document);
+    {
+        const TRecording step(*this, QStringLiteral("Recover"));
+        if (!model.Empty())
+            RecordModel({}, [&] {
+                const TComponentForest::TBatch batch(Setup_.Forest);
+                if (!model.Linking.isEmpty())
+                    ApplyLinkRecords(Setup_.Forest, ReadLinkingBytes(model.Linking).Records);
+                TIniFile ini;
+                if (!model.Names.isEmpty()) {
+                    ini.SetText(QString::fromUtf8(model.Names));
+                    ApplyTranslation(Setup_.Forest.MutableTreeOrder(), ini);
+                }
+                if (!model.Colors.isEmpty()) {
+                    ini.SetText(QString::fromUtf8(model.Colors));
+                    ApplyColors(Setup_.Forest.MutableTreeOrder(), ini);
+                }
+                Setup_.Forest.Sort();
+            });
+        if (!doc.AnimFrames.empty())
+            ReplaceAnimation(QStringLiteral("Recover"), std::move(doc));
+    }
+    History_.CloseMerge();
 }
 
 TGltfImport TEditor::ImportGltf(const QString& path, TGltfImportOptions options, bool* cancelled)

@@ -1,6 +1,8 @@
 #include "model/Environment.h"
 #include "model/Proxies.h"
+#include "platform/FileUtil.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 TP3dModell* FindEnvironment(const TModelList& models)
@@ -25,10 +27,15 @@ bool RemoveEnvironment(TModelList& models)
     return true;
 }
 
-void LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelection* replaced, const TVec3& offset)
+bool LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelection* replaced, const TVec3& offset,
+                            TProgress* progress)
 {
     TSubModelFiles files;
-    for (TSelection* s : EnvironmentProxies(env)) {
+    const std::vector<TSelection*> proxies = EnvironmentProxies(env);
+    qint64 done = 0;
+    for (TSelection* s : proxies) {
+        if (!Advance(progress, done++, qint64(proxies.size())))
+            return false;
         if (s == replaced)
             continue;
         // A proxy whose file is missing or unreadable is simply not drawn: the environment
@@ -43,6 +50,7 @@ void LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelectio
         load.Model->ProxyMatrix[11] -= offset.z;
         models.push_back(std::move(load.Model));
     }
+    return Advance(progress, done, qint64(proxies.size()));
 }
 
 std::vector<TSelection*> EnvironmentProxies(const TP3dModell& env)
@@ -96,7 +104,7 @@ TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy)
 
 TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, const QString& path,
                                       const std::function<int(const QStringList&)>& choose,
-                                      const std::function<void(const QString&)>& message, bool* removedOld)
+                                      const std::function<void(const QString&)>& message, bool* removedOld, const TLongRun& run)
 {
     if (removedOld)
         *removedOld = false;
@@ -104,23 +112,32 @@ TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, con
         message(QString::fromLatin1(EnvironmentText::NoMainModel));
         return TEnvironmentLoad::NoMainModel;
     }
-    const bool hadOne = RemoveEnvironment(models);
-    if (removedOld)
-        *removedOld = hadOne;
-    auto env = std::make_unique<TP3dModell>(path);
+    // Read apart from what is shown: the environment before stays until this one is placed.
+    auto env = std::make_unique<TP3dModell>(QString(), nullptr, nullptr, false);
+    env->IsEnvironment = true;
+    const QString text = QStringLiteral("Loading %1...").arg(FileNamePart(path));
+    const qint64 bytes = QFileInfo(ResolveCaseInsensitive(path)).size();
+    if (!run({text, bytes, [&](TProgress* progress) {
+                  env->ReadP3d(path, true, progress);
+                  return !Cancelled(progress);
+              }}))
+        return TEnvironmentLoad::Cancelled;
+    const auto replaceOld = [&] {
+        const bool hadOne = RemoveEnvironment(models);
+        if (removedOld)
+            *removedOld = hadOne;
+    };
     using RS = TP3dModell::ReadStatus;
     if (!env->ErrorText.isEmpty())
         message(env->ErrorText);
     // A file that ended early or could not be read holds nothing to rely on.
     if (env->Status == RS::StreamError || env->Status == RS::CannotOpen)
         env->Selections.clear();
-    TP3dModell& e = *env;
-    models.push_back(std::move(env));
 
-    const std::vector<TSelection*> proxies = EnvironmentProxies(e);
+    const std::vector<TSelection*> proxies = EnvironmentProxies(*env);
     if (proxies.empty()) {
         message(QString::fromLatin1(EnvironmentText::NoProxies));
-        RemoveEnvironment(models);
+        replaceOld();
         return TEnvironmentLoad::NoProxies;
     }
     QStringList names;
@@ -128,11 +145,19 @@ TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, con
         names << s->Name;
     const int chosen = choose(names);
     if (chosen < 0 || chosen >= int(proxies.size())) {
-        RemoveEnvironment(models);
+        replaceOld();
         return TEnvironmentLoad::NotChosen;
     }
-    const TEnvironmentPlacement placed = PlaceEnvironment(e, *proxies[size_t(chosen)]);
-    LoadEnvironmentProxies(models, e, proxies[size_t(chosen)], placed.Found ? placed.Offset : TVec3{0, 0, 0});
+    const TEnvironmentPlacement placed = PlaceEnvironment(*env, *proxies[size_t(chosen)]);
+    TModelList subModels;
+    if (!run({text, bytes, [&](TProgress* progress) {
+                  return LoadEnvironmentProxies(subModels, *env, proxies[size_t(chosen)],
+                                                placed.Found ? placed.Offset : TVec3{0, 0, 0}, progress);
+              }}))
+        return TEnvironmentLoad::Cancelled;
+    replaceOld();
+    models.push_back(std::move(env));
+    std::move(subModels.begin(), subModels.end(), std::back_inserter(models));
     if (!placed.Found) {
         message(QString::fromLatin1(EnvironmentText::NoOffset));
         return TEnvironmentLoad::NoOffset;

@@ -3,6 +3,7 @@
 // right-angle corner of one of its proxies sits at the edited model's origin. It is only
 // drawn; none of its selections becomes a component.
 #include "model/P3dModel.h"
+#include "platform/Progress.h"
 
 #include <QString>
 #include <QStringList>
@@ -39,18 +40,24 @@ struct TEnvironmentPlacement {
 TEnvironmentPlacement PlaceEnvironment(TP3dModell& env, const TSelection& proxy);
 
 // The sub-models of the environment's proxies but the one the edited model replaces,
-// appended to models after it, marked as environment and shifted by offset as the
-// environment is shown. Proxies whose file cannot be read are left out silently.
-void LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelection* replaced, const TVec3& offset);
+// appended to models, marked as environment and shifted by offset as the environment is
+// shown. Proxies whose file cannot be read are left out silently. False when progress was
+// cancelled (what was appended stays).
+bool LoadEnvironmentProxies(TModelList& models, TP3dModell& env, const TSelection* replaced, const TVec3& offset,
+                            TProgress* progress = nullptr);
 
 // What a load of an environment came to.
-enum class TEnvironmentLoad { Loaded, NoMainModel, NoProxies, NotChosen, NoOffset };
+enum class TEnvironmentLoad { Loaded, NoMainModel, NoProxies, NotChosen, NoOffset, Cancelled };
 
-// "Load Environment P3d..." after its file dialog: the environment shown so far goes
-// (removedOld tells), the file is read, its proxy selections are offered to choose (an
-// index into the names, or -1), and the environment is placed on the chosen one. Each text
-// the editor shows goes to message. Without a main model (hasMainModel false) nothing is
-// loaded. NoProxies and NotChosen leave no environment; NoOffset leaves it unshifted.
+// "Load Environment P3d..." after its file dialog: the file is read, its proxy selections
+// are offered to choose (an index into the names, or -1), the environment is placed on the
+// chosen one with its other proxies' sub-models, and then takes the place of the one
+// shown so far (removedOld tells). The file and the sub-models are read apart from what is
+// shown, through run (before and after the question), so that Cancelled changes nothing.
+// Each text the editor shows goes to message. Without a main model (hasMainModel false)
+// nothing is loaded. NoProxies and NotChosen leave no environment; NoOffset leaves it
+// unshifted.
 TEnvironmentLoad LoadEnvironmentModel(TModelList& models, bool hasMainModel, const QString& path,
                                       const std::function<int(const QStringList&)>& choose,
-                                      const std::function<void(const QString&)>& message, bool* removedOld = nullptr);
+                                      const std::function<void(const QString&)>& message, bool* removedOld = nullptr,
+                                      const TLongRun& run = RunInPlace);

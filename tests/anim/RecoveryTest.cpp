@@ -30,7 +30,8 @@ QStringList Folders(const QString& root) { return QDir(root).entryList(QDir::Dir
 // so, and then runs until it is killed (or the test lets it go).
 class TChildEditor {
 public:
-    bool Start(const QString& root, const TAnimDocument& doc, const TRecoveryManifest& manifest)
+    bool Start(const QString& root, const TAnimDocument& doc, const TRecoveryManifest& manifest,
+               const TRecoveryModelEdits& model = {})
     {
         int ready[2], hold[2];
         if (::pipe(ready) != 0 || ::pipe(hold) != 0)
@@ -41,7 +42,7 @@ public:
             ::close(hold[1]);
             TRecoveryStore store(root);
             TAutosaveWriter writer(store);
-            writer.Submit(std::make_unique<TAutosaveSnapshot>(TAutosaveSnapshot{doc, manifest}));
+            writer.Submit(std::make_unique<TAutosaveSnapshot>(TAutosaveSnapshot{doc, manifest, model}));
             writer.WaitIdle();
             const char c = writer.Written() == 1 ? '1' : '0';
             (void)!::write(ready[1], &c, 1);
@@ -106,26 +107,36 @@ private slots:
     }
 
     // An editor killed after an edit leaves a copy the next start offers and reads back as
-    // the document was, byte for byte; unless the file was saved again afterwards.
+    // the work was, byte for byte: the animation unless its file was saved again
+    // afterwards, and the model's edits whatever the files' dates.
     void killedEditorsCopyIsOffered_data()
     {
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QString>("afterwards");
-        QTest::addColumn<bool>("offered");
-        QTest::addRow("edited file") << true << "" << true;
-        QTest::addRow("document never saved") << false << "" << true;
-        QTest::addRow("file saved again since") << true << "touch" << false;
-        QTest::addRow("file deleted since") << true << "delete" << true;
+        QTest::addColumn<bool>("model");  // the copy holds model edits
+        QTest::addColumn<bool>("animation");  // it holds the animation
+        QTest::addColumn<bool>("animationBack");  // recovering gives it back
+        QTest::addRow("edited file") << true << "" << false << true << true;
+        QTest::addRow("document never saved") << false << "" << false << true << true;
+        QTest::addRow("file saved again since") << true << "touch" << false << true << false;
+        QTest::addRow("file deleted since") << true << "delete" << false << true << true;
+        QTest::addRow("model edits, file saved again since") << true << "touch" << true << true << false;
+        QTest::addRow("model edits only") << true << "" << true << false << false;
     }
     void killedEditorsCopyIsOffered()
     {
         QFETCH(bool, saved);
         QFETCH(QString, afterwards);
-        QFETCH(bool, offered);
+        QFETCH(bool, model);
+        QFETCH(bool, animation);
+        QFETCH(bool, animationBack);
         if (!saved)
             Manifest_.Document.clear();
+        const TRecoveryModelEdits edits = model ? TRecoveryModelEdits{QByteArray("\1\0\2", 3), "[Translation]\nleg=A leg\n",
+                                                                      "[ColorDef]\nleg=7\n"}
+                                                : TRecoveryModelEdits{};
         TChildEditor child;
-        QVERIFY(child.Start(Root_, Fx_->Doc, Manifest_));
+        QVERIFY(child.Start(Root_, animation ? Fx_->Doc : TAnimDocument(), Manifest_, edits));
         // Its editor runs: no start may take it.
         TRecoveryStore store(Root_);
         QCOMPARE(store.Offers().size(), size_t(0));
@@ -136,6 +147,7 @@ private slots:
             QVERIFY(QFile::remove(Manifest_.Document));
 
         const std::vector<TRecoveryCopy> offers = store.Offers();
+        const bool offered = model || animationBack;
         QCOMPARE(offers.size(), size_t(offered ? 1 : 0));
         if (!offered) {
             QCOMPARE(Folders(Root_).size(), 1);  // kept a while, in case the later file is not the better one
@@ -144,9 +156,12 @@ private slots:
         const TRecoveryManifest& m = offers[0].Manifest;
         QCOMPARE(QStringList({m.Document, m.Model, QString::number(m.Frame)}),
                  QStringList({Manifest_.Document, Manifest_.Model, "1"}));
+        QCOMPARE(m.Parts, (animationBack ? PartAnimation : 0u) | (model ? PartLinking | PartNames | PartColors : 0u));
         QVERIFY(qAbs(m.Written.secsTo(QDateTime::currentDateTimeUtc())) < 60);
         const TRecoveredWork work = store.Take(offers[0].Id);
-        QCOMPARE(Bytes(work.Animation), RtmBytes(Fx_->Doc));
+        QCOMPARE(Bytes(work.Animation), animationBack ? RtmBytes(Fx_->Doc) : Bytes(TRtmData()));
+        QCOMPARE(QByteArrayList({work.Model.Linking, work.Model.Names, work.Model.Colors}),
+                 QByteArrayList({edits.Linking, edits.Names, edits.Colors}));
         QCOMPARE(work.Manifest.Document, Manifest_.Document);
     }
 
@@ -159,7 +174,7 @@ private slots:
         const QByteArray childBytes = RtmBytes(Fx_->Doc);
         QCOMPARE(Fx_->Anim.DeleteCurrentFrame(), QString());
         TRecoveryStore store(Root_);
-        QVERIFY(store.Write(Fx_->Doc, Manifest_));
+        QVERIFY(store.Write(Fx_->Doc, {}, Manifest_));
         QCOMPARE(Folders(Root_).size(), 2);
         QCOMPARE(store.Offers().size(), size_t(0));
 
@@ -179,7 +194,7 @@ private slots:
             {
                 TRecoveryStore store(Root_);
                 TAutosaveWriter writer(store);
-                writer.Submit(std::make_unique<TAutosaveSnapshot>(TAutosaveSnapshot{Fx_->Doc, Manifest_}));
+                writer.Submit(std::make_unique<TAutosaveSnapshot>(TAutosaveSnapshot{Fx_->Doc, Manifest_, {}}));
                 writer.WaitIdle();
                 QCOMPARE(writer.Written(), 1);
                 writer.Shutdown(normal);
@@ -193,7 +208,7 @@ private slots:
     void aCopyIsOfferedByOneStartAtATime()
     {
         {
-            TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_);
+            TRecoveryStore(Root_).Write(Fx_->Doc, {}, Manifest_);
         }
         TRecoveryStore first(Root_), second(Root_);
         const std::vector<TRecoveryCopy> offers = first.Offers();
@@ -212,7 +227,7 @@ private slots:
     void recoveredCopyStaysUntilOwnCopyIsWritten()
     {
         {
-            TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_);
+            TRecoveryStore(Root_).Write(Fx_->Doc, {}, Manifest_);
         }
         const QString old = Folders(Root_).value(0);
         {
@@ -223,12 +238,12 @@ private slots:
         const std::vector<TRecoveryCopy> offers = store.Offers();
         QCOMPARE(offers.size(), size_t(1));
         QVERIFY(store.Take(offers[0].Id).Animation.Ok());
-        QVERIFY(store.Write(Fx_->Doc, Manifest_));
+        QVERIFY(store.Write(Fx_->Doc, {}, Manifest_));
         QVERIFY(!Folders(Root_).contains(old));
         QCOMPARE(Folders(Root_).size(), 1);
 
         {
-            TRecoveryStore(Root_).Write(Fx_->Doc, Manifest_);
+            TRecoveryStore(Root_).Write(Fx_->Doc, {}, Manifest_);
         }
         QVERIFY(store.Take(store.Offers().at(0).Id).Animation.Ok());
         store.RemoveOwn();
@@ -239,9 +254,9 @@ private slots:
     void removedFolderIsMadeAnew()
     {
         TRecoveryStore store(Root_);
-        QVERIFY(store.Write(Fx_->Doc, Manifest_));
+        QVERIFY(store.Write(Fx_->Doc, {}, Manifest_));
         QVERIFY(QDir(Root_).removeRecursively());
-        QVERIFY(store.Write(Fx_->Doc, Manifest_));
+        QVERIFY(store.Write(Fx_->Doc, {}, Manifest_));
         QCOMPARE(Folders(Root_).size(), 1);
         QVERIFY(QFileInfo(store.OwnFolder() + "/manifest.json").isFile());
     }
@@ -250,13 +265,13 @@ private slots:
     void givenUpWriteKeepsTheCopyBefore()
     {
         auto store = std::make_unique<TRecoveryStore>(Root_);
-        QVERIFY(store->Write(Fx_->Doc, Manifest_));
+        QVERIFY(store->Write(Fx_->Doc, {}, Manifest_));
         const QByteArray before = RtmBytes(Fx_->Doc);
         const QStringList files = QDir(store->OwnFolder()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(Fx_->Anim.DeleteCurrentFrame(), QString());
         const std::atomic<bool> stop{true};
         QString error;
-        QVERIFY(!store->Write(Fx_->Doc, Manifest_, &error, &stop));
+        QVERIFY(!store->Write(Fx_->Doc, {}, Manifest_, &error, &stop));
         QVERIFY(!error.isEmpty());
         QCOMPARE(QDir(store->OwnFolder()).entryList(QDir::Files | QDir::Hidden), files);
         store = std::make_unique<TRecoveryStore>(Root_);  // the first one ended as a crash would end it
@@ -271,7 +286,7 @@ private slots:
     {
         for (int i = 0; i < 3; ++i) {
             TRecoveryStore s(Root_);
-            QVERIFY(s.Write(Fx_->Doc, Manifest_));
+            QVERIFY(s.Write(Fx_->Doc, {}, Manifest_));
         }
         QStringList ids = Folders(Root_);
         QCOMPARE(ids.size(), 3);

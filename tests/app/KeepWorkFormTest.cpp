@@ -37,7 +37,8 @@ int CopiesOnDisk(const QString& root)
 }
 
 // A copy an editor that is gone left: written by a store that is dropped without RemoveOwn.
-void LeaveCopy(const QString& root, const QByteArray& rtm, const QString& document, const QString& model)
+void LeaveCopy(const QString& root, const QByteArray& rtm, const QString& document, const QString& model,
+               const TRecoveryModelEdits& edits = {})
 {
     TRtmData data = ReadRtm(rtm);
     TAnimDocument doc;
@@ -47,7 +48,7 @@ void LeaveCopy(const QString& root, const QByteArray& rtm, const QString& docume
     doc.AnimStepCount = doc.FrameCount();
     TRecoveryStore store(root);
     QString error;
-    QVERIFY2(store.Write(doc, {document, model, 1, {}}, &error), qPrintable(error));
+    QVERIFY2(store.Write(doc, edits, {document, model, 1, {}}, &error), qPrintable(error));
 }
 
 // The robot and its walk on disk, as the child and the start after it use them.
@@ -67,7 +68,8 @@ class KeepWorkFormTest : public QObject {
 private slots:
     // An editor killed (SIGKILL) after an edit: the next start asks over its window, and
     // Recover gives back the animation byte for byte as an unsaved document of the same
-    // file, on the model it was made on, as one step; Save writes its file and the copies go.
+    // file, on the model it was made on, with the model's unsaved name and colour, as one
+    // step; saving them all writes their files and the copies go.
     void killedEditorsWorkIsRecovered()
     {
         FormFixture fx;
@@ -96,9 +98,12 @@ private slots:
         static const QRegularExpression question(R"(^Recover unsaved work from \d{4}-\d\d-\d\d \d\d:\d\d\?$)");
         QVERIFY2(question.match(fx.Dialogs.RecoverQuestions[0]).hasMatch(), qPrintable(fx.Dialogs.RecoverQuestions[0]));
         QVERIFY(fx.Dialogs.RecoverDetails[0].contains(fx.Path("walk.rtm")));
+        QVERIFY(fx.Dialogs.RecoverDetails[0].endsWith("\nUnsaved model edits: names, colours"));
         QCOMPARE(fx.Dialogs.Owners.last(), static_cast<QWidget*>(&f));
         QCOMPARE(f.Editor().ModelFileName(), fx.Path("robot.p3d"));
         QCOMPARE(Saved(f), edited);
+        QCOMPARE(std::pair(fx.Sel("leg")->DisplayName, fx.Sel("leg")->Color), std::pair(QStringLiteral("Left Leg"), 0x123456u));
+        QCOMPARE(f.Editor().ModelUnsaved(), unsigned(FileNames | FileColors));
         QCOMPARE(Doc(f).AnimFileName, fx.Path("walk.rtm"));
         QVERIFY(f.isWindowModified());
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
@@ -106,16 +111,21 @@ private slots:
         QCOMPARE(Ctl<TNumberEdit>(f, "E_AnimTime")->value(), 5 * 0.3);  // as a load of it would set it
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
 
-        fx.Dialogs.Files.enqueue(fx.Path("walk.rtm"));
+        fx.Dialogs.Files << fx.Path("walk.rtm") << fx.Path("n.tsl") << fx.Path("c.clr");
         Act(f, "SaveAnimAs1")->trigger();
         QCOMPARE(fx.Read("walk.rtm"), edited);
+        Keeper(f).WaitIdle();
+        QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), 1);  // the model's edits are not saved yet
+        Act(f, "SaveNames1")->trigger();
+        Act(f, "SaveColors1")->trigger();
         QVERIFY(!f.isWindowModified());
         Keeper(f).WaitIdle();
         QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), 0);
     }
 
-    // The editor killed by the test above: the robot's walk with a frame inserted, its copy
-    // written when the application lost focus, the animation as it is in expected.rtm.
+    // The editor killed by the test above: the robot's walk with a frame inserted and the
+    // leg renamed and recoloured, its copy written when the application lost focus, the
+    // animation as it is in expected.rtm.
     void childEditsUntilKilled()
     {
         const QString home = qEnvironmentVariable(ChildHome);
@@ -126,9 +136,14 @@ private slots:
         f.SetStartFiles({home + "/robot.p3d", home + "/walk.rtm"});
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QCOMPARE(Doc(f).FrameCount(), 4);
+        QTRY_COMPARE(Doc(f).FrameCount(), 4);
         QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
         QCOMPARE(Doc(f).FrameCount(), 5);
+        Tree(f)->SetCurrentNode(Node(f, "leg"));
+        dialogs.Inputs.enqueue("Left Leg");
+        Act(f, "AssignNewName1")->trigger();
+        dialogs.Colors.enqueue(0x123456);
+        Act(f, "ChangeColor1")->trigger();
         LoseFocus();
         Keeper(f).WaitIdle();
         QCOMPARE(Keeper(f).CopiesWritten(), 1);
@@ -172,13 +187,22 @@ private slots:
 
     // A recovered never-saved animation is unsaved without a file, and the window says so;
     // its undo gives back the document the start had loaded (what the step restores is the
-    // editor's tests).
+    // editor's tests). The model's edits go only onto the model they were made on: without
+    // it they stay in the copy, which is offered again, and the user is told.
+    void recoveredNewAnimationUndoes_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::newRow("its model") << "robot.p3d";
+        QTest::newRow("its model missing") << "gone.p3d";
+    }
     void recoveredNewAnimationUndoes()
     {
+        QFETCH(QString, model);
+        const bool missing = model == "gone.p3d";
         FormFixture fx;
         WriteWalk(fx);
         RtmBuild::TFile other = RtmBuild::TFile::Regular({"leg"}, 2);
-        LeaveCopy(RecoveryRoot(fx), RtmBuild::Build(other), {}, fx.Path("robot.p3d"));
+        LeaveCopy(RecoveryRoot(fx), RtmBuild::Build(other), {}, fx.Path(model), {{}, "[Translation]\nleg=A leg\n", {}});
         fx.Dialogs.RecoverAnswers.enqueue(TRecoverAnswer::Recover);
         fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
         TMainForm& f = *fx.Form;
@@ -190,6 +214,14 @@ private slots:
         QCOMPARE(Doc(f).AnimFileName, QString());
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
         QVERIFY(f.isWindowModified());
+        QCOMPARE(fx.Sel("leg")->DisplayName, missing ? "leg" : "A leg");
+        QCOMPARE(f.Editor().ModelUnsaved(), missing ? 0u : unsigned(FileNames));
+        QCOMPARE(fx.Dialogs.Messages, missing
+                                          ? QStringList{"The model " + fx.Path(model) +
+                                                        " is missing: its unsaved linking, names and colours are not recovered. "
+                                                        "The copy is kept for a later start."}
+                                          : QStringList{});
+        QCOMPARE(TRecoveryStore(RecoveryRoot(fx)).Offers().size(), size_t(missing ? 1 : 0));
         Act(f, "Undo1")->trigger();
         QCOMPARE(Saved(f), fx.Read("walk.rtm"));
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));

@@ -165,12 +165,13 @@ private slots:
         fx.Form->SetStartFiles(files);
         fx.Form->show();
         TMainForm& f = *fx.Form;
-        QCOMPARE(f.Editor().ModelFileName(), fx.Path(model));
-        QCOMPARE(Doc(f).AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
         QVERIFY(!Act(f, "ShowGrid1")->isChecked());
-        // What the loads had to say waits for the window on the screen and opens over it.
-        QCOMPARE(fx.Dialogs.Messages, QStringList());
+        // The loads wait for the window on the screen, where a long one shows its progress;
+        // what they had to say opens over it.
+        QCOMPARE(f.Editor().ModelFileName(), QString());
         QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QTRY_COMPARE(f.Editor().ModelFileName(), fx.Path(model));
+        QCOMPARE(Doc(f).AnimFileName, anim.isEmpty() ? QString() : fx.Path(anim));
         messages.replaceInStrings("%1", fx.Home.path());
         QTRY_COMPARE(fx.Dialogs.Messages, messages);
         QCOMPARE(fx.Dialogs.Owners, QList<QWidget*>(messages.size(), &f));

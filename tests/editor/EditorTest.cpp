@@ -3,6 +3,7 @@
 // without frames or in pivot mode). Edit mode: starting an edit of the selected components
 // of the current frame, the slider ticks, Restore, Apply, Cancel and Reset Frame.
 #include "EditorSession.h"
+#include "anim/Recovery.h"
 #include "anim/Rtm.h"
 #include "filebuild/RtmBuilder.h"
 #include "model/P3dModel.h"
@@ -588,7 +589,7 @@ private slots:
         }
         next.TotalMove = {0, 0, 2};
         next.AnimFileName = Dir_.filePath(QStringLiteral("copy.rtm"));
-        e.ReplaceAnimation(QStringLiteral("Recover"), std::move(next));
+        e.Recover(std::move(next), {});
         const auto replaced = [&e, this] {
             QCOMPARE(e.Document().AnimSelections.Names(), QStringList{"leg"});
             QCOMPARE(std::tuple(e.Document().FrameCount(), e.Document().AnimStepCount, e.Document().ActAnimStep),

@@ -34,21 +34,24 @@ QByteArray CrowdedRobot()
     return b.Build();
 }
 
-// Runs the work in place with a progress whose reports it keeps; it cancels before the
-// work when CancelAt is 0, else at the first report that reaches CancelAt.
+// Runs the work in place with a progress whose reports it keeps; it cancels task CancelIn
+// (counted from 0) before the work when CancelAt is 0, else at the first report that
+// reaches CancelAt.
 struct TRunner {
     double CancelAt = 2;  // never
+    qsizetype CancelIn = 0;
     QList<double> Reports;
     QStringList Texts;
     bool operator()(const TLongTask& task)
     {
         Texts << task.Text;
-        TProgress progress([this, &progress](double f) {
+        const double cancelAt = Texts.size() - 1 == CancelIn ? CancelAt : 2;
+        TProgress progress([this, &progress, cancelAt](double f) {
             Reports << f;
-            if (f >= CancelAt)
+            if (f >= cancelAt)
                 progress.Cancel();
         });
-        if (CancelAt <= 0)
+        if (cancelAt <= 0)
             progress.Cancel();
         return task.Work(&progress);
     }
@@ -176,25 +179,32 @@ private slots:
     {
         QTest::addColumn<TOp>("op");
         QTest::addColumn<double>("cancelAt");
+        QTest::addColumn<int>("cancelIn");
         for (const auto& [name, op] : Ops())
             for (const auto& [when, at] : {std::pair{"before", 0.0}, {"midway", 0.3}, {"at the end", 1.0}})
-                QTest::addRow("%s, %s", name, when) << op << at;
+                QTest::addRow("%s, %s", name, when) << op << at << 0;
+        // Its file is read before the proxy question, the other proxies' models after it.
+        const TOp environment = [](TEditor& e, const QDir& d, bool& c) { e.LoadEnvironment(d.filePath("other.p3d"), &c); };
+        QTest::addRow("environment load, midway") << environment << 0.3 << 0;
+        QTest::addRow("environment load, after the question") << environment << 0.0 << 1;
     }
     void cancelChangesNothing()
     {
         QFETCH(TOp, op);
         QFETCH(double, cancelAt);
+        QFETCH(int, cancelIn);
         TSession s;
         QVERIFY(s.Build());
         const QStringList before = State(s.E, s.Dir.path());
         TRunner runner;
         runner.CancelAt = cancelAt;
+        runner.CancelIn = cancelIn;
         s.E.RunLong = std::ref(runner);
         bool cancelled = false;
         op(s.E, s.D, cancelled);
         const QStringList after = State(s.E, s.Dir.path());
         QCOMPARE(s.Messages, QStringList());
-        QCOMPARE(runner.Texts.size(), 1);
+        QCOMPARE(runner.Texts.size(), cancelIn + 1);
         if (cancelAt < 1)
             QVERIFY(cancelled);
         if (cancelled)

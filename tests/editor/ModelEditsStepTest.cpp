@@ -3,6 +3,7 @@
 // a load shows is no step; and a file is unsaved while a step that changed it lies between
 // its saved state and now.
 #include "EditorSession.h"
+#include "anim/Recovery.h"
 #include "filebuild/RtmBuilder.h"
 #include "model/P3dModel.h"
 #include "platform/Ini.h"
@@ -92,6 +93,21 @@ private slots:
                 return colors.UpdateFile() && r.E.ApplyColorsFile(r.Path("c.clr"));
             },
             FileColors);
+        // A copy of the edits, as autosave keeps them, put back on the model as its files
+        // have it: what was edited is unsaved again, and the settings name the same files.
+        row("Recover", FileLinking | FileNames | FileColors, [](TRobot& r) {
+            if (!r.E.Link(r.Node("leg"), r.Node("hand")) || !r.E.SetPivot(r.Node("arm"), {1, 2, 3}) ||
+                !r.E.Rename(r.Node("leg"), QStringLiteral("A leg")) || !r.E.SetColor(r.Node("body"), 0x123456))
+                return false;
+            const QString edited = r.State();
+            const TRecoveryModelEdits copy{r.E.ModelFileBytes(FileLinking), r.E.ModelFileBytes(FileNames),
+                                           r.E.ModelFileBytes(FileColors)};
+            for (int step = 0; step < 4; ++step)
+                r.E.Undo();
+            r.E.TranslationFile = r.Path("t.tsl");
+            r.E.Recover({}, copy);
+            return r.State() == edited && r.E.TranslationFile == r.Path("t.tsl") && r.E.ColorFile.isEmpty();
+        });
         row("Load Pivots and Linking", FileLinking, [](TRobot& r) {
             TLpvBuilder l;
             l.Add("leg", "arm", 5, 5, 5);
