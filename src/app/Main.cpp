@@ -20,6 +20,7 @@
 #include "widgets/LongWork.h"
 
 #include <QAction>
+#include <algorithm>
 #include <utility>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -268,6 +269,25 @@ void TMainForm::BuildTreePopup()
     });
 }
 
+namespace {
+// A status panel is as wide as its usual text while the window has room for it. In a
+// narrow window it gives the width up, its text cut off (the tooltip holds all of it),
+// rather than being laid over its neighbours.
+class TStatusPanel : public QLabel {
+public:
+    TStatusPanel(const QString& text, const QString& usual, QWidget* parent) : QLabel(text, parent), Usual_(usual) {}
+    QSize sizeHint() const override
+    {
+        const QSize s = QLabel::sizeHint();
+        return {std::max(s.width(), fontMetrics().horizontalAdvance(Usual_) + 2 * frameWidth() + 8), s.height()};
+    }
+    QSize minimumSizeHint() const override { return {2 * frameWidth(), QLabel::minimumSizeHint().height()}; }
+
+private:
+    QString Usual_;
+};
+}  // namespace
+
 void TMainForm::BuildStatusBar()
 {
     static const char* const initial[6] = {"",          "Model: EMPTY", "Anim: EMPTY",
@@ -281,14 +301,12 @@ void TMainForm::BuildStatusBar()
                                           "Polygons: 0000000",
                                           "Pivot and Linking: NOT LOADED"};
     for (int i = 0; i < 6; ++i) {
-        auto* l = new QLabel(QString::fromLatin1(initial[i]), this);
+        auto* l = new TStatusPanel(QString::fromLatin1(initial[i]), QString::fromLatin1(widest[i]), this);
         l->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (i == 0) {
             l->setMinimumWidth(150);
             l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        } else {
-            l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString::fromLatin1(widest[i])) + 2 * l->frameWidth() + 8);
         }
         StatusPanels[i] = l;
         statusBar()->addWidget(l, i == 0 ? 1 : 0);

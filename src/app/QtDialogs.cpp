@@ -32,6 +32,14 @@ QWidget* Owner()
     return QApplication::activeWindow();
 }
 
+// Runs a modal dialog above every window: the frame timer and the file browser stay on top
+// of the main window, and a box beneath them had its buttons covered.
+int Run(QDialog& d)
+{
+    d.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    return d.exec();
+}
+
 QString StartPath(const FileDialogOptions& o)
 {
     if (o.FileName.isEmpty())
@@ -74,7 +82,7 @@ QString RunFileDialog(const FileDialogOptions& o, QFileDialog::AcceptMode mode)
     }
     if (mode == QFileDialog::AcceptSave && !o.OverwritePrompt)
         d.setOption(QFileDialog::DontConfirmOverwrite);
-    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty())
+    if (Run(d) != QDialog::Accepted || d.selectedFiles().isEmpty())
         return {};
     return d.selectedFiles().first();
 }
@@ -111,7 +119,7 @@ void TQtDialogs::ShowMessage(const QString& text)
         if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
             label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     }
-    box.exec();
+    Run(box);
 }
 
 bool TQtDialogs::AskYesNo(const QString& text, const QString& caption)
@@ -120,7 +128,7 @@ bool TQtDialogs::AskYesNo(const QString& text, const QString& caption)
     QMessageBox box(icon, caption, text, QMessageBox::Yes | QMessageBox::No, Owner());
     box.setDefaultButton(QMessageBox::No);
     FitCaption(box);
-    return box.exec() == QMessageBox::Yes;
+    return Run(box) == QMessageBox::Yes;
 }
 
 TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
@@ -130,7 +138,7 @@ TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     FitCaption(box);
-    switch (box.exec()) {
+    switch (Run(box)) {
     case QMessageBox::Save:
         return TSaveAnswer::Save;
     case QMessageBox::Discard:
@@ -151,7 +159,7 @@ TRecoverAnswer TQtDialogs::AskRecover(const QString& text, const QString& detail
     // Closing the box loses nothing: the copy waits for the next start.
     box.setEscapeButton(later);
     FitCaption(box);
-    box.exec();
+    Run(box);
     const QAbstractButton* chosen = box.clickedButton();
     return chosen == recover ? TRecoverAnswer::Recover : chosen == discard ? TRecoverAnswer::Discard : TRecoverAnswer::Later;
 }
@@ -163,9 +171,10 @@ QString TQtDialogs::SaveFile(const FileDialogOptions& o) { return RunFileDialog(
 bool TQtDialogs::ChooseColor(unsigned& color)
 {
     const QColor initial = ColorFromRef(color);
-    const QColor c = QColorDialog::getColor(initial, Owner());
-    if (!c.isValid())
+    QColorDialog d(initial, Owner());
+    if (Run(d) != QDialog::Accepted || !d.selectedColor().isValid())
         return false;
+    const QColor c = d.selectedColor();
     color = RefFromColor(c);
     return true;
 }
@@ -182,7 +191,7 @@ bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QStri
         const QMargins m = d.layout() ? d.layout()->contentsMargins() : QMargins();
         edit->setMinimumWidth(TitleBarWidth(d) - m.left() - m.right());
     }
-    if (d.exec() != QDialog::Accepted)
+    if (Run(d) != QDialog::Accepted)
         return false;
     value = d.textValue();
     return true;

@@ -40,7 +40,9 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
             RestartEdit();
         else if (!Anim_.Loading() && !PoseHeld_ && !Editing_)
             ShowCurrentFrame();
-        emit Changed(ChangeDocument);
+        // Other names mark other components in the tree, even where none is hidden or shown.
+        const QStringList names = std::exchange(AnimNames_, Anim_.Doc.AnimSelections.Names());
+        emit Changed(names == AnimNames_ ? ChangeDocument : ChangeDocument | ChangeModel);
     });
 }
 

@@ -384,5 +384,8 @@ private:
     mutable int Running_ = 0;  // long work may be reading the session on another thread
     // Components the last animation load hid; clearing the animation shows them again.
     QStringList HiddenByLoad_;
+    // The animation's names as the views last learnt them: the tree marks the animated
+    // components.
+    QStringList AnimNames_;
     int OnionCount_ = 1;  // what the onion skin shows when switched on
 };

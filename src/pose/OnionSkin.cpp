@@ -39,8 +39,12 @@ uint32_t OnionViewColor(bool after, int distance, int n)
 void OnionSceneColor(bool after, int distance, int n, float rgba[4])
 {
     ComponentColor(after ? OnionTint::After : OnionTint::Before, rgba);
-    // At distance 1 as faint as a component that is not being edited (alpha 0.2).
+    // At distance 1 as faint as a component that is not being edited (alpha 0.2). The
+    // colour carries its alpha already: the view keeps the brightest of the faces and
+    // layers on a pixel rather than adding them up.
     rgba[3] = float(0.4 * OnionStrength(distance, n));
+    for (int i = 0; i < 3; ++i)
+        rgba[i] *= rgba[3];
 }
 
 namespace {

@@ -37,9 +37,9 @@ constexpr uint32_t After = 0x004090FFu;  // orange
 double OnionStrength(int distance, int n);
 // The views' colour: the tint scaled towards black, the views' background, by the strength.
 uint32_t OnionViewColor(bool after, int distance, int n);
-// The 3D view's colour: the tint at full strength, as components' colours are taken (each
-// byte / 256), alpha 0.4 x the strength (0.2 at
-// distance 1, as faint as a component that is not being edited).
+// The 3D view's colour: the tint as components' colours are taken (each byte / 256),
+// alpha 0.4 x the strength (0.2 at distance 1, as faint as a component that is not being
+// edited), with the colour multiplied by the alpha.
 void OnionSceneColor(bool after, int distance, int n, float rgba[4]);
 
 // One neighbouring frame, posed.

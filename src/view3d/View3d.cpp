@@ -20,7 +20,9 @@ void DrawBatch(const T3dBatch& batch);
 // it. Opaque: blended in without writing depth, so the components drawn after it pass the
 // same depth tests and cover it. Transparent (blending on, no depth test, everything adds
 // up): the components' pixels are first marked in the depth buffer, which the picture does
-// not use then, and the onion skin is drawn only where no mark is.
+// not use then, and the onion skin is drawn only where no mark is. Each pixel takes the
+// brightest of the onion's faces on it (their colours carry their alpha): added up, the
+// faces of a box and the layers over each other came out white.
 void DrawOnion(const T3dScene& scene, bool transparent)
 {
     if (scene.Onion.Triangles.empty() && scene.Onion.Quads.empty() && scene.Onion.Placements.empty())
@@ -38,7 +40,9 @@ void DrawOnion(const T3dScene& scene, bool transparent)
         glEnable(GL_BLEND);
     }
     glDepthMask(GL_FALSE);
+    glBlendEquation(GL_MAX);
     DrawBatch(scene.Onion);
+    glBlendEquation(GL_FUNC_ADD);
     glDepthMask(GL_TRUE);
     glDepthRange(0.0, 1.0);
     glDepthFunc(GL_LEQUAL);

@@ -18,6 +18,7 @@ struct ModalAnswerer {
     QStringList Texts;
     QList<bool> FixedPitch;  // of each text
     QStringList CutTitles;  // titles of dialogs narrower than their title bar needs
+    QStringList Beneath;  // titles of dialogs the windows that stay on top may cover
     QTimer Poll;
     QPointer<QWidget> Last;
 
@@ -33,6 +34,8 @@ struct ModalAnswerer {
             if (modal->width() < TitleBarWidth(*modal))
                 CutTitles
                     << QStringLiteral("%1: %2 < %3").arg(modal->windowTitle()).arg(modal->width()).arg(TitleBarWidth(*modal));
+            if (!modal->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+                Beneath << modal->windowTitle();
             auto* label = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
             if (label || (label = modal->findChild<QLabel*>()))
                 Texts << label->text(), FixedPitch << QFontInfo(label->font()).fixedPitch();
@@ -71,7 +74,8 @@ private slots:
         QCOMPARE(answer.Parents, QList<QWidget*>({&other, &other, &main}));
     }
 
-    // Every box and prompt is wide enough to show its whole title, however short its text.
+    // Every box and prompt is wide enough to show its whole title, however short its text,
+    // and stays above the frame timer and the file browser, which stay on top.
     void titlesFit()
     {
         TQtDialogs qt;
@@ -83,6 +87,7 @@ private slots:
         QVERIFY(!qt.AskYesNo(QStringLiteral("Sure?"), QStringLiteral("A caption of some length, as questions have")));
         QCOMPARE(answer.Texts.size(), 4);
         QCOMPARE(answer.CutTitles.join(","), QString());
+        QCOMPARE(answer.Beneath.join(","), QString());
     }
 
     // A report that pads names into a column lines up only in a fixed-pitch font; other

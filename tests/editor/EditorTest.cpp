@@ -156,16 +156,20 @@ private slots:
             return WriteBytesFile(Dir_.filePath(QLatin1String(name)), bytes);
         };
         // still: arm and hand at rest; gap: frame 1 without an entry for the hand.
-        RtmBuild::TFile still = RtmBuild::TFile::Regular({"arm", "hand"}, 2), gap = still;
-        for (auto& frame : still.Frames)
-            for (auto& r : frame.Records)
-                r.Matrix = RtmBuild::Identity;
+        // whole: every component of the robot at rest.
+        RtmBuild::TFile still = RtmBuild::TFile::Regular({"arm", "hand"}, 2), gap = still,
+                        whole = RtmBuild::TFile::Regular({"body", "arm", "hand", "leg", "proxy:lamp.01"}, 2);
+        for (RtmBuild::TFile* file : {&still, &whole})
+            for (auto& frame : file->Frames)
+                for (auto& r : frame.Records)
+                    r.Matrix = RtmBuild::Identity;
         gap.Frames[1].Records[1].Name = "arm";
         QVERIFY(WriteRobot(Dir_) && write("room.p3d", Room().Build()) && write("walk.rtm", RtmBuild::Build(Walk())) &&
                 write("bad.rtm", "not an animation") && write("still.rtm", RtmBuild::Build(still)) &&
                 write("gap.rtm", RtmBuild::Build(gap)) &&
                 write("sample.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "hand"}, 3))) &&
-                write("ghost.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "ghost"}, 3))));
+                write("ghost.rtm", RtmBuild::Build(RtmBuild::TFile::Regular({"arm", "ghost"}, 3))) &&
+                write("whole.rtm", RtmBuild::Build(whole)));
     }
 
     void everyChangeIsReportedAndShown_data()
@@ -196,6 +200,14 @@ private slots:
         row("redo into no frames", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir&) {
             e.StartNewAnimation();
             QVERIFY(e.Undo() && e.Redo());
+        });
+        row("undo of new animation, nothing hidden", true, ChangeDocument | ChangePose, [](TEditor& e, const QDir& d) {
+            // The tree marks the animated components: a change of the names alone is the model's too.
+            QVERIFY(e.LoadAnimation(d.filePath("whole.rtm")));
+            e.StartNewAnimation();
+            const QSignalSpy names(&e, &TEditor::Changed);
+            QVERIFY(e.Undo());
+            QVERIFY(Reported(names) & ChangeModel);
         });
         row("model reload", true, ChangeModel | ChangePose,
             [](TEditor& e, const QDir& d) { e.LoadModel(d.filePath("robot.p3d")); });

@@ -1,6 +1,7 @@
 // The onion skin in the 3D view, read back from a real GL context: the neighbouring frames
-// show in their tints where the pose is not, and every pixel of the pose is the one it has
-// without onion skin, lit or flat, opaque or transparent.
+// show in their tints where the pose is not, faint however many faces and layers overlap
+// there, and every pixel of the pose is the one it has without onion skin, lit or flat,
+// opaque or transparent.
 #include "app/RenderView.h"
 #include "app/TestModels.h"
 #include "editor/Editor.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 class OnionView3dTest : public QObject {
     Q_OBJECT
@@ -57,7 +59,7 @@ private slots:
         const QImage plain = picture(0, TComponentShow::Checked), onion = picture(1, TComponentShow::Checked),
                      bare = picture(1, TComponentShow::None);
         QVERIFY(!plain.isNull() && plain.size() == onion.size() && plain.size() == bare.size());
-        int pose = 0, before = 0, after = 0;
+        int pose = 0, before = 0, after = 0, brightest = 0;
         for (int y = 0; y < plain.height(); ++y) {
             for (int x = 0; x < plain.width(); ++x) {
                 const QRgb p = plain.pixel(x, y), o = onion.pixel(x, y);
@@ -70,9 +72,13 @@ private slots:
                 const int dr = qRed(o) - qRed(p), db = qBlue(o) - qBlue(p);
                 before += db > dr && db > 8;
                 after += dr > db && dr > 8;
+                brightest = std::max({brightest, dr, qGreen(o) - qGreen(p), db});
             }
         }
         QVERIFY2(pose > 500 && before > 30 && after > 30, qPrintable(QString("%1 %2 %3").arg(pose).arg(before).arg(after)));
+        // A layer at distance 1 adds at most alpha 0.2 of its tint (lit: up to 1.2 times
+        // that); the faces of a layer and the layers themselves must not add up to white.
+        QVERIFY2(brightest <= 64, qPrintable(QString("onion pixel brightened by %1").arg(brightest)));
     }
 };
 
