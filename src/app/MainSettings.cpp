@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -262,10 +263,40 @@ void TMainForm::SaveSettings1Click()
 
 void TMainForm::About1Click() { F_About->exec(); }
 
+namespace {
+// Holds back every close of a window while it lives. Qt takes a second close arriving while
+// the first one's handler still runs (the close button pressed again while the exit's
+// question is open) for that close accepted, and ends the program without the answer.
+class TCloseHold final : public QObject {
+public:
+    explicit TCloseHold(QWindow* window) : Window_(window)
+    {
+        if (window)
+            window->installEventFilter(this);
+    }
+    ~TCloseHold() override
+    {
+        if (Window_)
+            Window_->removeEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() != QEvent::Close)
+            return false;
+        e->ignore();
+        return true;
+    }
+
+private:
+    QPointer<QWindow> Window_;
+};
+}  // namespace
+
 void TMainForm::closeEvent(QCloseEvent* e)
 {
     if (ClosingAccepted_)
         return;
+    const TCloseHold hold(windowHandle());
     // Unsaved work gets the save question in place of the exit question; an open edit is
     // offered to its frame first.
     Editor_->CloseEdit();

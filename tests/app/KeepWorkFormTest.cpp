@@ -10,12 +10,14 @@
 #include "widgets/Controls.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDirIterator>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QWindow>
 #include <csignal>
 
 namespace {
@@ -273,6 +275,27 @@ private slots:
         fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
         QVERIFY(f.close());
         QCOMPARE(CopiesOnDisk(root), 0);
+    }
+
+    // The close button pressed again while the exit's save question is open waits for the
+    // answer: Qt took it for the first close accepted and ended the program unsaved.
+    void secondCloseWaitsForTheAnswer()
+    {
+        FormFixture fx;
+        TMainForm& f = fx.StartWalk();
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        bool secondAccepted = true;
+        fx.Dialogs.WhileAsking = [&] {
+            QCloseEvent e;
+            QCoreApplication::sendEvent(f.windowHandle(), &e);
+            secondAccepted = e.isAccepted();
+        };
+        QVERIFY(!f.close());  // Cancel
+        QVERIFY(!secondAccepted);
+        QVERIFY(f.windowHandle() && f.windowHandle()->handle() && f.isVisible());
+        QVERIFY(f.isWindowModified());
+        fx.Dialogs.WhileAsking = nullptr;
+        fx.Dialogs.SaveAnswers.enqueue(TSaveAnswer::Discard);
     }
 
     // A copy that cannot be written is said in the status bar, once, until one is written.

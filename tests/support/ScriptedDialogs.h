@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <QWindow>
+#include <functional>
 
 class ScriptedDialogs final : public Dialogs {
 public:
@@ -22,6 +23,8 @@ public:
     // "Save changes to NAME?": the texts asked, answered from the queue (Cancel when empty).
     QStringList SaveQuestions;
     QQueue<TSaveAnswer> SaveAnswers;
+    // Run while the save question is open, as a user acting meanwhile.
+    std::function<void()> WhileAsking;
     // "Recover unsaved work from DATE?": the texts and details asked, answered from the
     // queue (Later when empty).
     QStringList RecoverQuestions;
@@ -56,6 +59,8 @@ public:
     TSaveAnswer AskSaveChanges(const QString& text) override
     {
         SaveQuestions << text;
+        if (WhileAsking)
+            WhileAsking();
         return Next(SaveAnswers, TSaveAnswer::Cancel);
     }
     TRecoverAnswer AskRecover(const QString& text, const QString& detail) override
