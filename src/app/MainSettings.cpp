@@ -227,6 +227,7 @@ TSettings TMainForm::CurrentSettings() const
     s.LastRTM = Doc.AnimFileName;
     s.UndoSteps = Editor_->History().StepLimit();
     s.UndoMegabytes = Settings.UndoMegabytes;
+    s.AutosaveSeconds = Settings.AutosaveSeconds;  // the window does not change it
     s.TranslationFile = Editor_->TranslationFile;
     s.ColorFile = Editor_->ColorFile;
     s.FromOptions(Editor_->Options());

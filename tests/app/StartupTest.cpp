@@ -117,6 +117,7 @@ private slots:
         QFETCH(QString, rtm);
         QFETCH(int, undo);
         QFETCH(int, mib);
+        QFETCH(int, autosave);
         if (size.isEmpty())
             size = QSize(TMainForm::DesignedWidth, TMainForm::DesignedHeight);
         FormFixture fx;
@@ -139,6 +140,7 @@ private slots:
         QCOMPARE(written.ReadString("Dir", "RTM", "?"), rtm);
         QCOMPARE(written.ReadInteger("Settings", "UndoSteps", 0), undo);
         QCOMPARE(written.ReadInteger("Settings", "UndoMegabytes", 0), mib);
+        QCOMPARE(written.ReadInteger("Startup", "AutosaveSeconds", 0), autosave);
     }
 
     // Files named at start-up take the place of the last ones: an animation alone opens on
