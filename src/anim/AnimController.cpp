@@ -250,7 +250,7 @@ QString TAnimController::LoadAnimation(const QString& path, const TLongRun& run,
     SetStepCount(Doc_.FrameCount());
     if (!Doc_.AnimFrames.empty())
         ValidateFrames();
-    Doc_.AnimFileName = path;
+    Doc_.AnimFileName = file;  // the name on disk: a save goes back into the file read
     Loading_ = false;
     emit Saved();
     return {};
