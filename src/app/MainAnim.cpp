@@ -111,7 +111,7 @@ void TMainForm::LoadAnimation(const QString& path)
     if (!Editor_->LoadAnimation(path))
         return;
     P_Timing->Grid()->ShowCurrentFrame(0);
-    SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(path));
+    SetStatusText(2, QStringLiteral("Anim: ") + FileNamePart(Doc.AnimFileName));
     CheckAnimComponents();
     Anim.SetSelection({-1, -1});
     P_AnimControl->SetPlayTime(Doc.FrameCount() * 0.3);
