@@ -177,13 +177,29 @@ bool IsTempSuffix(const char* p, size_t n)
     return true;
 }
 
+// The start of a temporary file's name for the file name: ".NAME.", NAME cut (at a whole
+// UTF-8 sequence) so that the name with its random part still fits the folder's limit: a
+// file whose own name is near that limit can be saved too.
+QByteArray TempPrefix(const QString& name)
+{
+    constexpr qsizetype room = NAME_MAX - 2 - 8;  // the two dots and the random part
+    QByteArray bytes = FileNameToBytes(name);
+    if (bytes.size() > room) {
+        qsizetype cut = room;
+        while (cut > 0 && (uchar(bytes[cut]) & 0xC0) == 0x80)
+            --cut;
+        bytes.truncate(cut);
+    }
+    return '.' + bytes + '.';
+}
+
 // Removes what a writer of target that could not clean up (SIGKILL, a power cut) left in
 // folder: regular files of this user named ".NAME.xxxx" as the writer names them, last
 // written over a minute ago. A writer at work writes its file often enough to stay younger.
 void RemoveStaleTempFiles(const QString& folder, const QString& name)
 {
     const QByteArray dirName = FileNameToBytes(folder);
-    const QByteArray prefix = '.' + FileNameToBytes(name) + '.';
+    const QByteArray prefix = TempPrefix(name);
     DIR* dir = ::opendir(dirName.constData());
     if (!dir)
         return;
@@ -483,10 +499,10 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& path) : Target_(path)
 
     const QString folder = FolderOf(Target_);
     RemoveStaleTempFiles(folder, FileNamePart(Target_));
-    const QString base = QStringLiteral("%1/.%2.").arg(folder, FileNamePart(Target_));
+    const QByteArray base = FileNameToBytes(folder) + '/' + TempPrefix(FileNamePart(Target_));
     for (int attempt = 0; attempt < 100 && Fd_ < 0; ++attempt) {
-        const QByteArray candidate = FileNameToBytes(
-            base + QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36));
+        const QByteArray candidate =
+            base + QByteArray::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFull, 36);
         const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             Fd_ = fd;

@@ -134,6 +134,10 @@ private slots:
         ::umask(mask);
         QVERIFY(WriteFileAtomic(In("fresh.rtm"), "x"));
         QCOMPARE(ModeOf(In("fresh.rtm")) & 07777, mode_t(0666 & ~mask));
+        // A name of the folder's longest (255 bytes, two-byte letters) is replaced as well.
+        const QString longest = In(QString(125, QChar(0xE9)) + "a.rtm");
+        QVERIFY(WriteFileAtomic(longest, "old") && WriteFileAtomic(longest, "new"));
+        QCOMPARE(Content(longest), QByteArray("new"));
     }
 
     void failedWritesKeepTheOldFile_data() { QVERIFY(AddTableRows("platform/failed-writes.table")); }
