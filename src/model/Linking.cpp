@@ -96,7 +96,7 @@ bool WriteLinkingFile(const QString& path, const std::vector<TLinkRecord>& recor
         out.Write(RecordBytes(records[i]));
     if (out.Ok() && out.Commit())
         return true;
-    if (error)
-        *error = out.Error();
+    if (error)  // said over the window: which file, and why
+        *error = QStringLiteral("Cannot write file %1: %2").arg(out.Path(), out.Error());
     return false;
 }

@@ -35,5 +35,6 @@ TLinkReadResult ReadLinkingFile(const QString& path);
 
 // Version 1, the record count, then the records in the order given.
 QByteArray WriteLinkingBytes(const std::vector<TLinkRecord>& records);
-// Writes through a temporary file, so a failed write leaves the old file as it was.
+// Writes through a temporary file, so a failed write leaves the old file as it was;
+// error is then "Cannot write file PATH: reason".
 bool WriteLinkingFile(const QString& path, const std::vector<TLinkRecord>& records, QString* error = nullptr);

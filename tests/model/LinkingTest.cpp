@@ -178,7 +178,8 @@ private slots:
         const QString path = LinkFilePath(dir.path(), QStringLiteral("/x/walker.p3d"));  // found without regard to case
         QCOMPARE(path, dir.filePath("Walker.LPV"));
         QCOMPARE(Show(ReadLinkingFile(path)), QStringLiteral("|body< 1 2 3"));
-        QVERIFY(!WriteLinkingFile(dir.filePath("missing/walker.lpv"), records, &error) && !error.isEmpty());
+        QVERIFY(!WriteLinkingFile(dir.filePath("missing/walker.lpv"), records, &error));
+        QCOMPARE(error, "Cannot write file " + dir.filePath("missing/walker.lpv") + ": " + SystemErrorText(ENOENT));
         // A linking file of gigabytes (sparse here) is refused, not allocated.
         QVERIFY(Hostile::WriteSparseFile(dir.filePath("huge.lpv"), {}, qint64(40) << 30));
         const TLinkReadResult big = ReadLinkingFile(dir.filePath("huge.lpv"));
