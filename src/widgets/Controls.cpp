@@ -109,8 +109,11 @@ QString TNumberEdit::TextFor(double v) const
 
 bool TNumberEdit::Parse(const QString& text, double& v) const
 {
+    // A point or a comma is the decimal separator whatever the locale: modders type either,
+    // and the edits never show group separators, so dropping a comma would turn 1,5 into 15.
     QString t = text.trimmed();
     t.replace(locale().decimalPoint(), QLatin1String("."));
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double d = t.toDouble(&ok);
     if (!ok || !std::isfinite(d) || d < Min_ || d > Max_)
@@ -178,8 +181,8 @@ QValidator::State TNumberEdit::validate(QString& input, int&) const
         return QValidator::Acceptable;
     // Partly typed numbers ("1e", "-3.") may still become valid.
     for (const QChar c : t)
-        if (!c.isDigit() && c != locale().decimalPoint().front() && c != QLatin1Char('.') && c != QLatin1Char('-') &&
-            c != QLatin1Char('+') && c.toLower() != QLatin1Char('e'))
+        if (!c.isDigit() && c != locale().decimalPoint().front() && c != QLatin1Char('.') && c != QLatin1Char(',') &&
+            c != QLatin1Char('-') && c != QLatin1Char('+') && c.toLower() != QLatin1Char('e'))
             return QValidator::Invalid;
     return QValidator::Intermediate;
 }

@@ -87,9 +87,13 @@ private slots:
         QTest::keyClick(&e, Qt::Key_Up);
         QCOMPARE(e.value(), double(500.35f));
         e.selectAll();
+        QTest::keyClicks(&e, QStringLiteral("-1,5"));  // a comma is a decimal separator, never dropped
+        QTest::keyClick(&e, Qt::Key_Return);
+        QCOMPARE(e.value(), -1.5);
+        e.selectAll();
         QTest::keyClicks(&e, QStringLiteral("2e7"));  // outside the range: the value stays
         QTest::keyClick(&e, Qt::Key_Return);
-        QCOMPARE(e.value(), double(500.35f));
+        QCOMPARE(e.value(), -1.5);
     }
 };
 
