@@ -194,6 +194,25 @@ void TNumberEdit::fixup(QString& input) const
         input = TextFor(Value_);
 }
 
+// The line edit claims Ctrl+letter chords of its own (Ctrl+E: end of line, Ctrl+Z: undo of
+// the typing) before the window's short-cuts see them, so a menu short-cut would do nothing
+// while a number field has the focus. The field keeps select all and the clipboard keys;
+// every other Ctrl+letter chord goes to the window.
+bool TNumberEdit::event(QEvent* e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        const Qt::KeyboardModifiers mods = k->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+        const int key = k->key();
+        if (mods == Qt::ControlModifier && key >= Qt::Key_A && key <= Qt::Key_Z && key != Qt::Key_A &&
+            key != Qt::Key_C && key != Qt::Key_V && key != Qt::Key_X) {
+            e->ignore();
+            return false;
+        }
+    }
+    return QAbstractSpinBox::event(e);
+}
+
 QAbstractSpinBox::StepEnabled TNumberEdit::stepEnabled() const
 {
     StepEnabled e = StepNone;
