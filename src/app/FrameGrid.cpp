@@ -160,7 +160,9 @@ TFrameGrid::TFrameGrid(TAnimController& anim, QWidget* parent)
     Header_->resizeSection(0, 28);
     Header_->resizeSection(1, std::max(60, fontMetrics().horizontalAdvance(QStringLiteral("Time Step")) + 10));
     connect(Header_, &QHeaderView::geometriesChanged, this, &TFrameGrid::updateGeometries);
-    setTabKeyNavigation(true);
+    // Tab leaves the grid: walking its cells would move the current frame and trap a keyboard
+    // user, who steps through frames with the arrow keys.
+    setTabKeyNavigation(false);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::SingleSelection);

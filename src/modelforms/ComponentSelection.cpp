@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 const char* const TF_SelectComponents::Instruction =
@@ -55,6 +56,8 @@ TF_SelectComponents::TF_SelectComponents(QWidget* parent)
     l->addLayout(buttons);
     connect(AbColBitBtn1, &QPushButton::pressed, this, [this] { AbColBitBtn1Click(); });
     connect(B_Cancel, &QPushButton::pressed, this, [this] { B_CancelClick(); });
+    // Escape cancels, as in a dialog.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] { B_CancelClick(); });
     adjustSize();
 }
 

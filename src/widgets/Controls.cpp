@@ -109,8 +109,11 @@ QString TNumberEdit::TextFor(double v) const
 
 bool TNumberEdit::Parse(const QString& text, double& v) const
 {
+    // A point or a comma is the decimal separator whatever the locale: modders type either,
+    // and the edits never show group separators, so dropping a comma would turn 1,5 into 15.
     QString t = text.trimmed();
     t.replace(locale().decimalPoint(), QLatin1String("."));
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double d = t.toDouble(&ok);
     if (!ok || !std::isfinite(d) || d < Min_ || d > Max_)
@@ -178,8 +181,8 @@ QValidator::State TNumberEdit::validate(QString& input, int&) const
         return QValidator::Acceptable;
     // Partly typed numbers ("1e", "-3.") may still become valid.
     for (const QChar c : t)
-        if (!c.isDigit() && c != locale().decimalPoint().front() && c != QLatin1Char('.') && c != QLatin1Char('-') &&
-            c != QLatin1Char('+') && c.toLower() != QLatin1Char('e'))
+        if (!c.isDigit() && c != locale().decimalPoint().front() && c != QLatin1Char('.') && c != QLatin1Char(',') &&
+            c != QLatin1Char('-') && c != QLatin1Char('+') && c.toLower() != QLatin1Char('e'))
             return QValidator::Invalid;
     return QValidator::Intermediate;
 }
@@ -189,6 +192,25 @@ void TNumberEdit::fixup(QString& input) const
     double v = 0;
     if (!Parse(input, v))
         input = TextFor(Value_);
+}
+
+// The line edit claims Ctrl+letter chords of its own (Ctrl+E: end of line, Ctrl+Z: undo of
+// the typing) before the window's short-cuts see them, so a menu short-cut would do nothing
+// while a number field has the focus. The field keeps select all and the clipboard keys;
+// every other Ctrl+letter chord goes to the window.
+bool TNumberEdit::event(QEvent* e)
+{
+    if (e->type() == QEvent::ShortcutOverride) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        const Qt::KeyboardModifiers mods = k->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+        const int key = k->key();
+        if (mods == Qt::ControlModifier && key >= Qt::Key_A && key <= Qt::Key_Z && key != Qt::Key_A &&
+            key != Qt::Key_C && key != Qt::Key_V && key != Qt::Key_X) {
+            e->ignore();
+            return false;
+        }
+    }
+    return QAbstractSpinBox::event(e);
 }
 
 QAbstractSpinBox::StepEnabled TNumberEdit::stepEnabled() const

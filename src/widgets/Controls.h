@@ -75,6 +75,7 @@ signals:
 
 protected:
     StepEnabled stepEnabled() const override;
+    bool event(QEvent* e) override;
 
 private:
     double Round(double v) const;

@@ -147,12 +147,17 @@ private slots:
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         QCOMPARE(fx.Dialogs.Questions.size(), 1);
         QVERIFY(Doc(f).AnimFrames.empty());
-        const QWidget* selection = Ctl<QWidget>(f, "F_SelectComponents");
+        QWidget* selection = Ctl<QWidget>(f, "F_SelectComponents");
         QVERIFY(selection->isVisible() && !selection->isModal());
         QTest::mousePress(AcceptButton(f), Qt::LeftButton);  // nothing selected
         QCOMPARE(fx.Dialogs.Messages, QStringList{"Nothing selected!"});
         QVERIFY(!selection->isVisible());
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
+        QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
+        selection->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(selection));
+        QTest::keyClick(selection, Qt::Key_Escape);  // Escape is Cancel
+        QVERIFY(!selection->isVisible());
         QTest::mousePress(Ctl<QPushButton>(f, "B_NewAnim"), Qt::LeftButton);
         for (const char* name : {"arm", "hand", "leg"})  // hand is below arm already: taken once
             fx.Select(name);

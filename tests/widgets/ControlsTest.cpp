@@ -3,6 +3,7 @@
 #include "support/TestTable.h"
 #include "widgets/Controls.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -87,9 +88,36 @@ private slots:
         QTest::keyClick(&e, Qt::Key_Up);
         QCOMPARE(e.value(), double(500.35f));
         e.selectAll();
+        QTest::keyClicks(&e, QStringLiteral("-1,5"));  // a comma is a decimal separator, never dropped
+        QTest::keyClick(&e, Qt::Key_Return);
+        QCOMPARE(e.value(), -1.5);
+        e.selectAll();
         QTest::keyClicks(&e, QStringLiteral("2e7"));  // outside the range: the value stays
         QTest::keyClick(&e, Qt::Key_Return);
-        QCOMPARE(e.value(), double(500.35f));
+        QCOMPARE(e.value(), -1.5);
+    }
+
+    // Menu short-cuts work while a number field has the focus; the field keeps the clipboard
+    // keys and select all.
+    void numberEditLeavesShortcutsToTheWindow()
+    {
+        QWidget w;
+        auto* e = new TNumberEdit(&w);
+        QStringList fired;
+        for (const char* keys : {"Ctrl+E", "Ctrl+Z", "Ctrl+Shift+Z", "Ctrl+A"}) {
+            auto* a = new QAction(&w);
+            a->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+            connect(a, &QAction::triggered, &w, [&fired, keys] { fired << QString::fromLatin1(keys); });
+            w.addAction(a);
+        }
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        e->setFocus();
+        QTest::keyClick(e, Qt::Key_E, Qt::ControlModifier);
+        QTest::keyClick(e, Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(e, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(fired, QStringList({"Ctrl+E", "Ctrl+Z", "Ctrl+Shift+Z"}));
     }
 };
 
