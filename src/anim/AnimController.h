@@ -92,9 +92,10 @@ public:
 
     // Reads an RTM file (found without regard to letter case) in place of the document:
     // frames, names, total move, step count, validated times, frame 0 current, the file's
-    // name as it is on disk. A failed load leaves an empty document and returns its message ("Cannot open
-    // file ...", "Incorrect Format!", ...). The file is read apart from the document by
-    // run; a cancelled read (*cancelled set, "" returned) changes nothing.
+    // name as it is on disk. A failed load leaves an empty document and returns its
+    // message ("Cannot open file ...", "Incorrect Format!", ...). The file is read apart
+    // from the document by run; a cancelled read (*cancelled set, "" returned) changes
+    // nothing.
     QString LoadAnimation(const QString& path, const TLongRun& run = RunInPlace, bool* cancelled = nullptr);
     // Writes the document to path (atomically); "No Animation found!" without frames. The
     // write goes through run, which may do it on another thread: nothing may change the
