@@ -7,10 +7,12 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <ctime>
 #include <limits>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
@@ -543,6 +545,7 @@ bool TAtomicFileWriter::Fail(const QString& text)
 
 void TAtomicFileWriter::Discard()
 {
+    Background_.reset();  // its write ends before the file is closed
     if (Fd_ >= 0) {
         ::close(Fd_);
         Fd_ = -1;
@@ -556,13 +559,94 @@ void TAtomicFileWriter::Discard()
     Capacity_ = 0;  // nothing more is buffered
 }
 
+// Writes one buffer at a time into the file, in the order they are handed over.
+class TAtomicFileWriter::TBackgroundWrite {
+public:
+    explicit TBackgroundWrite(int fd) : Fd_(fd), Thread_([this] { Loop(); }) {}
+    ~TBackgroundWrite()
+    {
+        {
+            std::lock_guard lock(Mutex_);
+            Quit_ = true;
+        }
+        Changed_.notify_all();
+        Thread_.join();
+    }
+    // Waits until the buffer handed over last is written; the errno of the first write that
+    // failed, or 0.
+    int Wait()
+    {
+        std::unique_lock lock(Mutex_);
+        Changed_.wait(lock, [this] { return !Data_; });
+        return Errnum_;
+    }
+    // data stays untouched until Wait returns.
+    void Start(const char* data, qsizetype size)
+    {
+        {
+            std::lock_guard lock(Mutex_);
+            Data_ = data;
+            Size_ = size;
+        }
+        Changed_.notify_all();
+    }
+
+private:
+    void Loop()
+    {
+        std::unique_lock lock(Mutex_);
+        for (;;) {
+            Changed_.wait(lock, [this] { return Data_ || Quit_; });
+            if (!Data_)
+                return;
+            const char* data = Data_;
+            const qsizetype size = Size_;
+            lock.unlock();
+            int errnum = 0;
+            const bool ok = Errnum_ != 0 || WriteAll(Fd_, data, size, errnum);
+            // The disk starts on these bytes now, so the sync at the commit has less left.
+            if (ok)
+                ::sync_file_range(Fd_, Offset_, size, SYNC_FILE_RANGE_WRITE);
+            Offset_ += size;
+            lock.lock();
+            if (!ok)
+                Errnum_ = errnum;
+            Data_ = nullptr;
+            Changed_.notify_all();
+        }
+    }
+
+    const int Fd_;
+    std::mutex Mutex_;
+    std::condition_variable Changed_;
+    const char* Data_ = nullptr;
+    qsizetype Size_ = 0;
+    off_t Offset_ = 0;  // of the next write
+    int Errnum_ = 0;
+    bool Quit_ = false;
+    std::thread Thread_;  // last: it starts once the rest is set up
+};
+
+bool TAtomicFileWriter::Settle()
+{
+    if (!Background_)
+        return true;
+    const int errnum = Background_->Wait();
+    return errnum == 0 || Fail(errnum);
+}
+
 bool TAtomicFileWriter::Flush()
 {
     if (Used_ == 0)
         return true;
-    int errnum = 0;
-    if (!WriteAll(Fd_, Buffer_.get(), Used_, errnum))
-        return Fail(errnum);
+    if (!Settle())
+        return false;
+    if (!Background_) {
+        Spare_ = std::make_unique_for_overwrite<char[]>(size_t(WriteBufferSize));
+        Background_ = std::make_unique<TBackgroundWrite>(Fd_);
+    }
+    Background_->Start(Buffer_.get(), Used_);
+    std::swap(Buffer_, Spare_);
     Flushed_ += Used_;
     Used_ = 0;
     return GoOn();
@@ -590,6 +674,8 @@ bool TAtomicFileWriter::WriteSlow(const char* data, qsizetype size)
         return true;
     }
     // A large block goes straight to the file; copying it first would gain nothing.
+    if (!Settle())
+        return false;
     int errnum = 0;
     if (!WriteAll(Fd_, data, size, errnum))
         return Fail(errnum);
@@ -608,8 +694,9 @@ bool TAtomicFileWriter::Commit()
 {
     if (Fd_ < 0 || !Ok())
         return Fail(EBADF);
-    if (!Flush())
+    if (!Flush() || !Settle())
         return false;
+    Background_.reset();
     if (::fsync(Fd_) != 0)
         return Fail(errno);
     const int fd = Fd_;

@@ -132,12 +132,20 @@ private:
     bool Fail(const QString& text);
     // False (failed) when the write was cancelled.
     bool GoOn();
+    // Waits for the buffer being written in the background; false (failed) when that failed.
+    bool Settle();
+
+    class TBackgroundWrite;
 
     QString Target_;
     QByteArray TempName_;  // encoded, empty when no temporary file exists
     int TempSlot_ = -1;  // its entry for the signal handler
     int Fd_ = -1;
     std::unique_ptr<char[]> Buffer_;
+    // A file larger than the buffer: the full buffer is written on a thread of its own
+    // while the next one fills, so composing overlaps the system's copying.
+    std::unique_ptr<char[]> Spare_;
+    std::unique_ptr<TBackgroundWrite> Background_;
     qsizetype Capacity_ = 0;
     qsizetype Used_ = 0;
     qint64 Flushed_ = 0;

@@ -162,9 +162,18 @@ private slots:
         const QStringList before = Listing();
         QString got;
         QVERIFY(!WriteFileAtomic(path, QByteArray(256 * 1024, 'x'), &got));
+        QCOMPARE(got, error);
+        // In pieces, so that the write fails on the writer's second thread while more is
+        // composed: the failure still reaches the commit.
+        {
+            TAtomicFileWriter w(path);
+            for (int i = 0; i < 40 && w.Write(QByteArray(100000, 'x')); ++i) {
+            }
+            QVERIFY(!w.Commit());
+            QCOMPARE(w.Error(), error);
+        }
         limit.reset();
         noOverride.reset();
-        QCOMPARE(got, error);
         QCOMPARE(Listing(), before);  // no temporary file left behind
         QCOMPARE(Content(In("Model.p3d")), QByteArray("Model.p3d"));
         if (make == "fifo")
