@@ -10,7 +10,9 @@
 
 #include <cmath>
 #include <cstring>
+#include <atomic>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <unordered_set>
@@ -254,6 +256,62 @@ bool Finite(const TVec3& p);
 // the editor poses a point those components share.
 TTransform AverageTransform(const std::vector<TTransform>& byTree, const std::vector<uint32_t>& group);
 
+// One node's keys: translation, rotation and scale per frame.
+struct TTrack {
+    std::vector<float> T, R, S;
+
+    void Reserve(size_t frames)
+    {
+        T.reserve(frames * 3);
+        R.reserve(frames * 4);
+        S.reserve(frames * 3);
+    }
+    void Add(const TTrs& trs)
+    {
+        T.insert(T.end(), {float(trs.T[0]), float(trs.T[1]), float(trs.T[2])});
+        AddRotation(trs.R);
+        S.insert(S.end(), {float(trs.S[0]), float(trs.S[1]), float(trs.S[2])});
+    }
+    void AddRotation(const double r[4])
+    {
+        float q[4] = {float(r[0]), float(r[1]), float(r[2]), float(r[3])};
+        // The shorter way round from the previous key.
+        if (!R.empty()) {
+            const float* prev = &R[R.size() - 4];
+            if (prev[0] * q[0] + prev[1] * q[1] + prev[2] * q[2] + prev[3] * q[3] < 0)
+                for (float& v : q)
+                    v = -v;
+        }
+        R.insert(R.end(), q, q + 4);
+    }
+};
+
+// The animation's keys of the components' joints, worked out before the document needs them.
+struct TKeys {
+    std::vector<float> Times;
+    std::vector<size_t> Channels;  // tree positions, in tree order
+    std::vector<TTrack> Tracks;  // per channel
+    std::vector<float> Moves;  // the total move's share per frame
+    bool Moving = false;  // any of them is not zero
+    QStringList Warnings;
+};
+
+// Every tree node's transform, frame after frame, as the editor shows the frames.
+class TFrameWalk {
+public:
+    TFrameWalk(const TAnimDocument& doc, const std::vector<const TSelection*>& treeOrder, const TPose& pose);
+    void Step(size_t frame);  // frames in order, from 0
+
+private:
+    const TAnimDocument& Doc_;
+    const int Slots_;
+    std::vector<int> SlotNode_;  // per slot: its tree node, or -1
+    std::vector<const TAnimEntry*> Last_;
+
+public:
+    std::vector<TTransform> Cur;  // per tree position
+};
+
 // The writer's state while one document is built.
 class TGltfWriter {
 public:
@@ -285,19 +343,29 @@ public:
             }
         // Building takes the first half of the progress, writing the second.
         TProgress* const progress = options.Progress;
+        // The joints' keys need nothing of the scene: they are worked out meanwhile, on a
+        // thread of their own. A return before they are used stops it.
+        std::atomic<bool> stop{false};
+        std::future<TKeys> keys;
+        if (animating)
+            keys = std::async(std::launch::async, [this, &stop] { return ChannelKeys(stop); });
+        const auto stopped = [&] {
+            stop = true;
+            return report;
+        };
         SetPart(progress, 0, 0.5);
         Nodes();
         if (main)
             SkinnedMesh();
         if (!report.Error.isEmpty() || !Advance(progress, 1, 3))
-            return report;
+            return stopped();
         Proxies();
         Environment();
         if (!Advance(progress, 2, 3))
-            return report;
+            return stopped();
         SetPart(progress, 1.0 / 3, 0.5);
         if (animating)
-            Animation();
+            Animation(keys.get());
         if (Cancelled(progress))
             return report;
         SetPart(progress, 0.5, 1);
@@ -310,7 +378,8 @@ private:
     void SkinnedMesh();
     void Proxies();
     void Environment();
-    void Animation();
+    TKeys ChannelKeys(const std::atomic<bool>& stop) const;
+    void Animation(TKeys keys);
     void Write(TAtomicFileWriter& out);
 
     const TModelList& models;
