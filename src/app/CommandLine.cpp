@@ -324,6 +324,9 @@ int RunRender(const TCommandLine& cmd, QTextStream&, QTextStream& err)
         return ExitFileError;
     }
     TViewPictures pictures(run.Scene);
+    // The model goes before the views are painted: a large one and the picture never take
+    // the memory at once.
+    pictures.Drawn = [&run] { run.Scene.ClearModel(); };
     QImage image;
     QString error;
     switch (cmd.Render) {

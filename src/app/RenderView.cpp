@@ -86,6 +86,8 @@ void TViewPictures::ReleaseDrawing() const
 {
     Scene_.ReleaseOutlineCache();
     ReleaseOutlineScratch();
+    if (Drawn)
+        Drawn();
 }
 
 QImage TViewPictures::View(TViewKind view, QSize size)

@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,6 +44,9 @@ public:
     // Draws the views at these sizes: all three, or only the one asked for (with the front
     // view, whose drawing the auto scale looks at).
     void Draw(const std::array<QSize, ViewCount>& sizes, std::optional<TViewKind> only = std::nullopt);
+    // Called when a picture's views are drawn, before they are painted: painting needs only
+    // the drawing, so the caller may free the scene there.
+    std::function<void()> Drawn;
     // The bytes the three views' item lists and paint tables, the editor's edge lists and
     // the drawing's scratch tables hold, and their line segments.
     size_t HeldBytes() const;
