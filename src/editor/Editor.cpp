@@ -545,6 +545,7 @@ TExportResult TEditor::Export(const TExportRequest& request) const
 {
     TExportResult result;
     TExportRequest r = request;
+    r.Members = &Cache_;
     const TPoseParams params = Params();
     const TLongTask task{QStringLiteral("Exporting..."), ExportBytesEstimate(Setup_.Models, &Anim_.Doc, r),
                          [&](TProgress* progress) {

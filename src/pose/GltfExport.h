@@ -62,6 +62,8 @@ struct TGltfOptions {
     // Hears how far the writer is; once it is cancelled the writer stops, and the caller
     // discards the file.
     TProgress* Progress = nullptr;
+    // The components' member lists where the editor keeps them (null: worked out here).
+    const TPoseCache* Members = nullptr;
 };
 
 struct TGltfReport {

@@ -114,14 +114,17 @@ void TGltfWriter::SkinnedMesh()
 {
     // The main model's skinned mesh.
     const size_t n = main->Vertices.size();
-    std::vector<std::vector<uint32_t>> members(treeCount);
+    // Each posed component's points: the editor's list, or one worked out here.
+    std::vector<const std::vector<uint32_t>*> members(treeCount, nullptr);
+    std::vector<std::vector<uint32_t>> worked(treeCount);
     std::vector<uint32_t> shareCount(n, 0);
     for (size_t t = 0; t < treeCount; ++t) {
         const TSelection* c = treeOrder[t];
         if (!posed[t] || c->Model != main)
             continue;
-        members[t] = Members(c->VertexMembership, n);
-        for (uint32_t i : members[t])
+        const TPoseCache::TEntry* kept = options.Members ? options.Members->Find(t, c) : nullptr;
+        members[t] = kept ? &kept->Points : &(worked[t] = Members(c->VertexMembership, n));
+        for (uint32_t i : *members[t])
             ++shareCount[i];
     }
     // Points the editor does not pose go to the root joint at what it shows. Animated, the
@@ -150,11 +153,12 @@ void TGltfWriter::SkinnedMesh()
     {
         std::vector<uint32_t> fill(first.begin(), first.end() - 1);
         for (size_t t = 0; t < treeCount; ++t)
-            for (uint32_t i : members[t])
-                if (!onRoot[i])
-                    holders[fill[i]++] = uint32_t(t);
+            if (members[t])
+                for (uint32_t i : *members[t])
+                    if (!onRoot[i])
+                        holders[fill[i]++] = uint32_t(t);
     }
-    members = {};
+    worked = {};
     // Up to four holders weigh a point directly. A point held by more follows a joint of
     // its own for that group of components, whose transform is their average: one joint
     // per group keeps every vertex at one set of four, so a point shared by hundreds costs
@@ -239,13 +243,14 @@ void TGltfWriter::SkinnedMesh()
         const TSelection* c = treeOrder[t];
         if (!c || c->ProxyModel || c->Model != main || c->Hidden)
             continue;
-        std::vector<uint32_t> polys = Members(c->PolygonMembership, main->Polygons.size());
-        polys.erase(std::remove_if(polys.begin(), polys.end(),
-                                   [&](uint32_t i) {
-                                       const TP3dPolygon& poly = main->Polygons[i];
-                                       return !IsDrawable(poly, n) || main->Vertices[poly.Corners[0].PointIndex].IsProxyCorner;
-                                   }),
-                    polys.end());
+        const TPoseCache::TEntry* kept = options.Members ? options.Members->Find(t, c) : nullptr;
+        const std::vector<uint32_t> all = kept ? std::vector<uint32_t>{} : Members(c->PolygonMembership, main->Polygons.size());
+        std::vector<uint32_t> polys;
+        for (uint32_t i : kept ? kept->Polygons : all) {
+            const TP3dPolygon& poly = main->Polygons[i];
+            if (IsDrawable(poly, n) && !main->Vertices[poly.Corners[0].PointIndex].IsProxyCorner)
+                polys.push_back(i);
+        }
         if (!polys.empty())
             drawn.emplace_back(t, std::move(polys));
     }

@@ -44,6 +44,7 @@ TExportResult ExportPosedModel(const TModelList& models, const std::vector<const
         options.Comment = request.Comment;
         options.Environment = request.Environment;
         options.Progress = request.Progress;
+        options.Members = request.Members;
         const TGltfReport report = WritePosedGltf(models, treeOrder, pose, params, options, out);
         if (!report.Error.isEmpty()) {
             out.Discard();

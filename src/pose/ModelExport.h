@@ -20,6 +20,8 @@ struct TExportRequest {
     float EnvironmentAlpha = 0.1f;
     // Hears how far the export is; cancelled, the file is not written (Cancelled).
     TProgress* Progress = nullptr;
+    // The editor's member lists of the components, so that glTF need not work them out.
+    const TPoseCache* Members = nullptr;
 };
 
 struct TExportResult {
