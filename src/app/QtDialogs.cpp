@@ -151,7 +151,7 @@ TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
 bool TQtDialogs::AskSaveOver(const QString& text, const QString& caption)
 {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, Owner());
-    QPushButton* save = box.addButton(QStringLiteral("Save over"), QMessageBox::AcceptRole);
+    QPushButton* save = box.addButton(QStringLiteral("&Save over"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     // Writing over someone else's work takes a deliberate choice: Enter keeps it.
     box.setDefaultButton(cancel);
