@@ -306,8 +306,8 @@ QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run,
 
 bool TAnimController::ChangedOnDisk(const QString& path) const
 {
-    // Spelled as given: a relative name from the command line is the same file as the
-    // absolute one a file dialog gives back.
+    // Compared as absolute, cleaned paths: a relative name from the command line names
+    // the same file as the absolute one a file dialog gives back.
     const auto absolute = [](const QString& p) { return p.isEmpty() ? p : QDir::cleanPath(QFileInfo(p).absoluteFilePath()); };
     const QString file = absolute(path);
     if (file.isEmpty() || file != absolute(Doc_.AnimFileName) || file != absolute(DiskPath_))
