@@ -4,6 +4,7 @@
 #include "anim/Rtm.h"
 #include "platform/FileUtil.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <new>
@@ -222,6 +223,8 @@ QString TAnimController::LoadAnimation(const QString& path, const TLongRun& run,
 {
     // Read apart from the document, which stays as it is until the read is through.
     const QString file = ResolveCaseInsensitive(path);
+    // Taken before the read: a write during it makes the next save ask.
+    const TFileStamp stamp = FileStampOf(file);
     TRtmData data;
     const TLongTask read{QStringLiteral("Loading %1...").arg(FileNamePart(path)), QFileInfo(file).size(),
                          [&](TProgress* progress) {
@@ -251,6 +254,8 @@ QString TAnimController::LoadAnimation(const QString& path, const TLongRun& run,
     if (!Doc_.AnimFrames.empty())
         ValidateFrames();
     Doc_.AnimFileName = file;  // the name on disk: a save goes back into the file read
+    DiskPath_ = file;
+    DiskStamp_ = stamp;
     Loading_ = false;
     emit Saved();
     return {};
@@ -266,6 +271,7 @@ QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run,
     const qint64 size = Rtm::HeaderSize + nameCount * Rtm::NameFieldSize +
                         qint64(Doc_.AnimStepCount) * (4 + nameCount * Rtm::RecordSize);
     QString error;
+    TFileStamp stamp;
     const TLongTask write{QStringLiteral("Saving..."), size, [&](TProgress* progress) {
                               // Streamed: the file is never built in memory as a whole.
                               TAtomicFileWriter out(path);
@@ -280,6 +286,7 @@ QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run,
                                   error = QStringLiteral("Cannot write file %1: %2").arg(path, out.Error());
                                   return true;
                               }
+                              stamp = FileStampOf(path);  // at once, before anyone else can write
                               Advance(progress, 1, 1);
                               return true;
                           }};
@@ -291,8 +298,22 @@ QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run,
     if (!error.isEmpty())
         return error;
     Doc_.AnimFileName = path;
+    DiskPath_ = path;
+    DiskStamp_ = stamp;
     emit Saved();
     return {};
+}
+
+bool TAnimController::ChangedOnDisk(const QString& path) const
+{
+    // Compared as absolute, cleaned paths: a relative name from the command line names
+    // the same file as the absolute one a file dialog gives back.
+    const auto absolute = [](const QString& p) { return p.isEmpty() ? p : QDir::cleanPath(QFileInfo(p).absoluteFilePath()); };
+    const QString file = absolute(path);
+    if (file.isEmpty() || file != absolute(Doc_.AnimFileName) || file != absolute(DiskPath_))
+        return false;
+    const TFileStamp now = FileStampOf(file);
+    return now.Exists && now != DiskStamp_;
 }
 
 QString TAnimController::InsertFrameAfter()

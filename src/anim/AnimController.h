@@ -26,6 +26,7 @@
 #include "anim/AnimDocument.h"
 #include "anim/AnimStep.h"
 #include "anim/FrameTiming.h"
+#include "platform/FileUtil.h"
 #include "platform/Progress.h"
 
 #include <functional>
@@ -102,6 +103,12 @@ public:
     // document meanwhile. A cancelled write (*cancelled set, "" returned) leaves the file
     // as it was.
     QString SaveAnimation(const QString& path, const TLongRun& run = RunInPlace, bool* cancelled = nullptr);
+    // Whether saving to path would write over changes made on disk since this document
+    // was read from that file or last written to it: another editor or program wrote,
+    // replaced or touched it. Only the document's own file counts; another path, a file
+    // this document never read or wrote, and a file that is gone (the save recreates it)
+    // are false.
+    bool ChangedOnDisk(const QString& path) const;
 
     // The frame-list buttons and the time cell.
     // "Insert after": a copy of the current frame after it, made current.
@@ -198,6 +205,9 @@ private:
     void FramesDidChange();
 
     std::optional<TStepRecorder> PendingRetime_;
+    // The file as this document last read or wrote it.
+    QString DiskPath_;
+    TFileStamp DiskStamp_;
     TFrameRange Selection_{0, 0};
     int Depth_ = 0;
     bool Dirty_ = false;

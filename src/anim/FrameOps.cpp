@@ -53,7 +53,7 @@ bool ParseFrameTime(const QString& text, float& value, const QString& decimalPoi
     qsizetype mantissa = digits();
     if (i < s.size()) {
         qsizetype sep = 0;
-        if (s[i] == QLatin1Char('.'))
+        if (s[i] == QLatin1Char('.') || s[i] == QLatin1Char(','))
             sep = 1;
         else if (!decimalPoint.isEmpty() && QStringView(s).mid(i).startsWith(decimalPoint))
             sep = decimalPoint.size();

@@ -21,8 +21,10 @@ int InsertFrameAfter(TAnimFrames& frames, int cur);
 bool CanRetimeFrame(int index, int count);
 
 // A decimal number as typed into the time cell: optional sign, digits with at most one
-// decimal separator ('.' or the given one) and an optional exponent, surrounding blanks
-// ignored. Anything else, and any value that is not a finite float, is refused.
+// decimal separator ('.', ',' or the given one: a time may be typed either way whatever
+// the locale, as in the other number fields) and an optional exponent, surrounding blanks
+// ignored. No separator groups thousands. Anything else, and any value that is not a
+// finite float, is refused.
 bool ParseFrameTime(const QString& text, float& value, const QString& decimalPoint);
 // The same with the system locale's decimal separator.
 bool ParseFrameTime(const QString& text, float& value);

@@ -171,7 +171,9 @@ bool TMainForm::SaveAnimationAs()
     o.Title = QStringLiteral("Save Anim As");
     o.DefaultExt = QStringLiteral("*.rtm");
     o.Filter = QStringLiteral("Torvane Anim Files|*.rtm|All|*.*");
-    o.InitialDir = F_FileBrowser->RTMDir();
+    // Where the animation is, as a save mostly goes back beside it; a new one starts in the
+    // folder animations were last opened from.
+    o.InitialDir = Doc.AnimFileName.isEmpty() ? F_FileBrowser->RTMDir() : QFileInfo(Doc.AnimFileName).absolutePath();
     o.FileName = FileNamePart(Doc.AnimFileName);
     o.OverwritePrompt = true;
     const QString path = dialogs().SaveFile(o);
@@ -180,6 +182,13 @@ bool TMainForm::SaveAnimationAs()
 
 bool TMainForm::SaveAnimationTo(const QString& path)
 {
+    // Another editor or program may have written the file since it was read or saved here:
+    // saving over that unasked would lose its work.
+    if (Anim.ChangedOnDisk(path) &&
+        !dialogs().AskSaveOver(
+            QStringLiteral("%1 has changed on disk since it was opened here. Save over it?").arg(FileNamePart(path)),
+            QStringLiteral("Save Animation")))
+        return false;
     bool cancelled = false;
     if (const QString error = Editor_->SaveAnimation(path, &cancelled); !error.isEmpty()) {
         dialogs().ShowMessage(error);

@@ -148,6 +148,19 @@ TSaveAnswer TQtDialogs::AskSaveChanges(const QString& text)
     }
 }
 
+bool TQtDialogs::AskSaveOver(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, Owner());
+    QPushButton* save = box.addButton(QStringLiteral("&Save over"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    // Writing over someone else's work takes a deliberate choice: Enter keeps it.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    FitCaption(box);
+    Run(box);
+    return box.clickedButton() == save;
+}
+
 TRecoverAnswer TQtDialogs::AskRecover(const QString& text, const QString& detail)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Torvane Anim"), text, QMessageBox::NoButton, Owner());

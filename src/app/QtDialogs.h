@@ -9,6 +9,7 @@ public:
     void ShowMessage(const QString& text) override;
     bool AskYesNo(const QString& text, const QString& caption) override;
     TSaveAnswer AskSaveChanges(const QString& text) override;
+    bool AskSaveOver(const QString& text, const QString& caption) override;
     TRecoverAnswer AskRecover(const QString& text, const QString& detail) override;
     QString OpenFile(const FileDialogOptions& options) override;
     QString SaveFile(const FileDialogOptions& options) override;

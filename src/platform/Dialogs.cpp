@@ -7,6 +7,7 @@ public:
     void ShowMessage(const QString&) override {}
     bool AskYesNo(const QString&, const QString&) override { return false; }
     TSaveAnswer AskSaveChanges(const QString&) override { return TSaveAnswer::Cancel; }
+    bool AskSaveOver(const QString&, const QString&) override { return false; }
     TRecoverAnswer AskRecover(const QString&, const QString&) override { return TRecoverAnswer::Later; }
     QString OpenFile(const FileDialogOptions&) override { return {}; }
     QString SaveFile(const FileDialogOptions&) override { return {}; }

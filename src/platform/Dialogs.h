@@ -28,6 +28,9 @@ public:
     virtual bool AskYesNo(const QString& text, const QString& caption) = 0;
     // Save, Discard and Cancel, before unsaved work would be lost.
     virtual TSaveAnswer AskSaveChanges(const QString& text) = 0;
+    // "Save over" and Cancel (the default), before a save writes over a file that changed
+    // on disk meanwhile: true to save over it.
+    virtual bool AskSaveOver(const QString& text, const QString& caption) = 0;
     // Recover, Discard and Later, for a copy of work a crash left; detail says whose.
     virtual TRecoverAnswer AskRecover(const QString& text, const QString& detail) = 0;
     // Empty string when cancelled.
@@ -77,6 +80,7 @@ public:
     void ShowMessage(const QString& text) override { Into_ << text; }
     bool AskYesNo(const QString& text, const QString& caption) override { return Previous_->AskYesNo(text, caption); }
     TSaveAnswer AskSaveChanges(const QString& text) override { return Previous_->AskSaveChanges(text); }
+    bool AskSaveOver(const QString& text, const QString& caption) override { return Previous_->AskSaveOver(text, caption); }
     TRecoverAnswer AskRecover(const QString& text, const QString& detail) override { return Previous_->AskRecover(text, detail); }
     QString OpenFile(const FileDialogOptions& options) override { return Previous_->OpenFile(options); }
     QString SaveFile(const FileDialogOptions& options) override { return Previous_->SaveFile(options); }

@@ -359,6 +359,15 @@ bool SameFile(const QString& a, const QString& b)
            ::stat(FileNameToBytes(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+TFileStamp FileStampOf(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(FileNameToBytes(path).constData(), &st) != 0)
+        return {};
+    const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
+    return {true, quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
+
 QStringList FolderEntries(const QString& folder)
 {
     QStringList names;

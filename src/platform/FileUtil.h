@@ -33,6 +33,21 @@ bool IsFolder(const QString& path);
 QString RegularFileProblem(const QString& path);
 // Whether a and b name one existing file, by whatever path (links, "..", other spellings).
 bool SameFile(const QString& a, const QString& b);
+// Which state of which file a path names (links followed), told apart without reading
+// it: a write in place changes the times (and mostly the size), a replacement the inode.
+// The change time is kept too, as a program may set the modification time back. Equal
+// stamps mean the file is, as far as the system says, the one it was.
+struct TFileStamp {
+    bool Exists = false;
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    qint64 Size = 0;
+    qint64 ModifiedNs = 0;
+    qint64 ChangedNs = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+// Exists false when path names nothing (or cannot be looked at).
+TFileStamp FileStampOf(const QString& path);
 // The names in folder (without "." and ".."), as the system has them; empty when it
 // cannot be read.
 QStringList FolderEntries(const QString& folder);

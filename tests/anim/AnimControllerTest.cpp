@@ -3,7 +3,10 @@
 #include "anim/Rtm.h"
 #include "support/HostileFiles.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
+#include <QDateTime>
+#include <QFile>
 #include <QSignalSpy>
 
 using RtmBuild::TFile;
@@ -132,6 +135,51 @@ private slots:
         QCOMPARE(again.Doc.AnimFrames[3].Entries[1].Matrix, fx.Doc.AnimFrames[3].Entries[1].Matrix);
         fx.Anim.ClearAnimation();
         QCOMPARE(fx.Anim.SaveAnimation(fx.Path("copy.rtm")), QStringLiteral("No Animation found!"));
+    }
+
+    // Whether a save would write over changes made on disk meanwhile. walk.rtm is loaded
+    // with its times an hour back, so any write shows in them; then each step runs
+    // ("write F" rewrites F's bytes in place, "replace F" puts a copy in its place), and
+    // saving to the file named is asked about.
+    void changedOnDisk_data() { QVERIFY(AddTableRows("anim/changed-on-disk.table")); }
+    void changedOnDisk()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, file);
+        QFETCH(bool, changed);
+        TAnimFixture fx(0);
+        const auto path = [&](const QString& name) { return fx.Dir.filePath(name); };
+        const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+        QVERIFY(WriteBytesFile(path("walk.rtm"), RtmBuild::Build(TFile::Regular({"arm"}, 3))));
+        QFile walk(path("walk.rtm"));
+        QVERIFY(walk.open(QIODevice::ReadWrite) && walk.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        walk.close();
+        QCOMPARE(fx.Anim.LoadAnimation(path("walk.rtm")), QString());
+        for (const QString& step : steps) {
+            const QString verb = step.section(' ', 0, 0), target = path(step.section(' ', 1));
+            QFile f(target);
+            if (verb == "write") {
+                QVERIFY(f.open(QIODevice::ReadWrite));
+                const QByteArray bytes = f.readAll();
+                QVERIFY(f.seek(0) && f.write(bytes.isEmpty() ? "x" : bytes) > 0);
+            } else if (verb == "append") {
+                QVERIFY(f.open(QIODevice::Append) && f.write("x") == 1);
+            } else if (verb == "touch") {
+                QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(hourAgo.addSecs(60), QFileDevice::FileModificationTime));
+            } else if (verb == "replace") {
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                QVERIFY(WriteFileAtomic(target, f.readAll()));
+            } else if (verb == "delete") {
+                QVERIFY(f.remove());
+            } else if (verb == "save") {
+                QCOMPARE(fx.Anim.SaveAnimation(target), QString());
+            } else if (verb == "clear") {
+                fx.Anim.ClearAnimation();
+            } else {
+                QFAIL(qPrintable("no such step: " + step));
+            }
+        }
+        QCOMPARE(fx.Anim.ChangedOnDisk(path(file)), changed);
     }
 
     // The frame buttons on no animation say why nothing happened.

@@ -5,6 +5,7 @@
 #include "app/FrameGrid.h"
 #include "editor/Editor.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 #include "widgets/Controls.h"
 
 #include <QHash>
@@ -115,6 +116,57 @@ private slots:
         QCOMPARE(fx.Dialogs.Questions,
                  QStringList(2, "Are you sure to clear the current animation?\n\n(All changes will be lost!)"));
         QCOMPARE(fx.Dialogs.QuestionCaptions[0], QStringLiteral("Warning"));
+        // Loaded from elsewhere (a recent file, a drop), the animation is saved beside itself
+        // by default, not in the folder the browser shows.
+        fx.Write("other/run.rtm", RtmBuild::Build(TFile::Regular({"arm"}, 2)));
+        f.LoadAnimation(fx.Path("other/run.rtm"));
+        Act(f, "SaveAnimAs1")->trigger();
+        QCOMPARE(fx.Dialogs.FilePrompts.last().InitialDir, fx.Path("other"));
+        QCOMPARE(fx.Dialogs.FilePrompts.last().FileName, QStringLiteral("run.rtm"));
+    }
+
+    // A save over the animation's own file that another program changed or replaced since
+    // asks first, by Ctrl+S and by the save question of a close; Cancel keeps the other
+    // program's file, the unsaved work and the window. A deleted file is simply written.
+    void saveOverChangedFile_data() { QVERIFY(AddTableRows("app/save-over.table")); }
+    void saveOverChangedFile()
+    {
+        QFETCH(bool, closing);
+        QFETCH(bool, deleted);
+        QFETCH(bool, saveOver);
+        QFETCH(bool, asked);
+        QFETCH(bool, written);
+        FormFixture fx;
+        TMainForm& f = fx.StartWalk();
+        QTest::mousePress(Ctl<QPushButton>(f, "B_Append"), Qt::LeftButton);
+        const QByteArray mine = Saved(f);
+        const QByteArray theirs = RtmBuild::Build(TFile::Regular({"leg"}, 7));
+        if (deleted)
+            QVERIFY(QFile::remove(fx.Path("walk.rtm")));
+        else
+            fx.Write("walk.rtm", theirs);
+        fx.Dialogs.Answers << saveOver;
+        if (closing) {
+            fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
+            QCOMPARE(f.close(), written);
+        } else {
+            fx.Dialogs.Files << fx.Path("walk.rtm");  // Ctrl+S is "Save Anim As...", the name proposed
+            QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+        }
+        const QString question = QStringLiteral("walk.rtm has changed on disk since it was opened here. Save over it?");
+        QCOMPARE(fx.Dialogs.Questions, asked ? QStringList{question} : QStringList());
+        if (asked)
+            QCOMPARE(fx.Dialogs.QuestionCaptions.last(), QStringLiteral("Save Animation"));
+        QCOMPARE(fx.Read("walk.rtm"), written ? mine : theirs);
+        QCOMPARE(f.Editor().AnimationUnsaved(), !written);
+        QCOMPARE(f.isVisible(), !(closing && written));
+        if (written && !closing) {  // saved: the file is the editor's again, and no one else's change is lost
+            fx.Dialogs.Files << fx.Path("walk.rtm");
+            QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+            QCOMPARE(fx.Dialogs.Questions.size(), int(asked));
+        }
+        if (f.isVisible())
+            fx.Dialogs.SaveAnswers << TSaveAnswer::Discard;
     }
 
     // The slider, the step buttons and the frame buttons (which act on the press).

@@ -15,11 +15,11 @@ public:
     ~ScriptedDialogs() override { setDialogs(Previous_); }
 
     QStringList Messages;  // every ShowMessage text, in order
-    QStringList Questions;  // every AskYesNo text, in order
+    QStringList Questions;  // every AskYesNo and AskSaveOver text, in order
     QStringList QuestionCaptions;  // their captions
     QList<FileDialogOptions> FilePrompts;
 
-    QQueue<bool> Answers;
+    QQueue<bool> Answers;  // Yes / Save over
     // "Save changes to NAME?": the texts asked, answered from the queue (Cancel when empty).
     QStringList SaveQuestions;
     QQueue<TSaveAnswer> SaveAnswers;
@@ -56,6 +56,7 @@ public:
         QuestionCaptions << caption;
         return Next(Answers, false);
     }
+    bool AskSaveOver(const QString& text, const QString& caption) override { return AskYesNo(text, caption); }
     TSaveAnswer AskSaveChanges(const QString& text) override
     {
         SaveQuestions << text;
