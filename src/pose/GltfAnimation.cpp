@@ -41,7 +41,7 @@ void TFrameWalk::Step(size_t k)
     }
 }
 
-TKeys TGltfWriter::ChannelKeys(const std::atomic<bool>& stop) const
+TKeys TGltfWriter::ChannelKeys(const std::atomic<bool>& stop, std::atomic<size_t>& keyed) const
 {
     TKeys keys;
     const size_t frames = doc->AnimFrames.size();
@@ -85,6 +85,7 @@ TKeys TGltfWriter::ChannelKeys(const std::atomic<bool>& stop) const
                 keys.Warnings << TrsWarning(trs, QStringLiteral("frame %1, component %2").arg(k).arg(treeOrder[keys.Channels[c]]->Name));
             keys.Tracks[c].Add(trs);
         }
+        keyed.store(k, std::memory_order_relaxed);
         TPoseParams at = params;
         at.ActAnimStep = int32_t(k);
         at.PlayFraction = 0;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <map>
@@ -346,9 +347,10 @@ public:
         // The joints' keys need nothing of the scene: they are worked out meanwhile, on a
         // thread of their own. A return before they are used stops it.
         std::atomic<bool> stop{false};
+        std::atomic<size_t> keyed{0};  // frames done
         std::future<TKeys> keys;
         if (animating)
-            keys = std::async(std::launch::async, [this, &stop] { return ChannelKeys(stop); });
+            keys = std::async(std::launch::async, [this, &stop, &keyed] { return ChannelKeys(stop, keyed); });
         const auto stopped = [&] {
             stop = true;
             return report;
@@ -364,8 +366,15 @@ public:
         if (!Advance(progress, 2, 3))
             return stopped();
         SetPart(progress, 1.0 / 3, 0.5);
-        if (animating)
+        if (animating) {
+            // Waiting for the keys shows how far they are.
+            const qint64 frames = qint64(doc->AnimFrames.size());
+            while (keys.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+                if (!Advance(progress, qint64(keyed.load()), frames))
+                    return stopped();
+            Advance(progress, frames, frames);
             Animation(keys.get());
+        }
         if (Cancelled(progress))
             return report;
         SetPart(progress, 0.5, 1);
@@ -378,7 +387,7 @@ private:
     void SkinnedMesh();
     void Proxies();
     void Environment();
-    TKeys ChannelKeys(const std::atomic<bool>& stop) const;
+    TKeys ChannelKeys(const std::atomic<bool>& stop, std::atomic<size_t>& keyed) const;
     void Animation(TKeys keys);
     void Write(TAtomicFileWriter& out);
 
