@@ -38,6 +38,30 @@ TFrameTimerButtons FrameTimerButtons(int selFirst, int selLast, int frameCount)
 
 bool IsFrameRange(int first, int last, int count) { return first >= 0 && first <= last && last < count; }
 
+TFrameCursor MoveFrameCursor(TFrameRange sel, int cursor, TFrameKey key, bool extend, int count, int current)
+{
+    if (count <= 0)
+        return {};
+    int anchor = 0;
+    if (IsFrameRange(sel.First, sel.Last, count)) {
+        if (cursor != sel.First && cursor != sel.Last)
+            cursor = sel.Last;
+        anchor = cursor == sel.Last ? sel.First : sel.Last;
+    } else {
+        cursor = anchor = std::clamp(current, 0, count - 1);
+    }
+    int to = 0;
+    switch (key) {
+    case TFrameKey::Previous: to = std::max(cursor - 1, 0); break;
+    case TFrameKey::Next: to = std::min(cursor + 1, count - 1); break;
+    case TFrameKey::First: to = 0; break;
+    case TFrameKey::Last: to = count - 1; break;
+    }
+    if (!extend)
+        return {{to, to}, to};
+    return {{std::min(anchor, to), std::max(anchor, to)}, to};
+}
+
 int ParseTargetFrame(const QString& text)
 {
     bool ok = false;

@@ -113,6 +113,19 @@ TTimingResult DeleteFrames(TAnimFrames& frames, int first, int last);
 // when nothing of it is left (the buttons never act on frames that are gone).
 TFrameRange FitFrameSelection(int selFirst, int selLast, int count);
 
+// The chart's keyboard way through the frames. The cursor is the end of the selection the
+// keys move; a cursor that is not an end of it (a selection made with the mouse) counts as
+// its last frame. Previous and Next step the cursor by one frame, First and Last send it to
+// the ends, always within the frames. Alone the key selects the cursor's frame; with extend
+// (Shift) the range from the selection's other end to the cursor. Without a selection the
+// keys start from the current frame, which is then both ends. No frames: none.
+enum class TFrameKey : uint8_t { Previous, Next, First, Last };
+struct TFrameCursor {
+    TFrameRange Range;
+    int Cursor = -1;
+};
+TFrameCursor MoveFrameCursor(TFrameRange sel, int cursor, TFrameKey key, bool extend, int count, int current);
+
 // ---- The chart's items
 
 // For frame i: a line item to (i, Time) (a move-to for frame 0), then a mark there.

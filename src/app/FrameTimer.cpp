@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -78,6 +79,8 @@ TF_FrameManipulator::TF_FrameManipulator(TAnimController& anim, QWidget* parent)
     RChart->Items().SetClassColor(SelectedClass, SelectedColor);
     RChart->SetRange(0, 0, 10, 1);
     RChart->SetMouseAction(TChart::TMouseAction::None);
+    RChart->setFocusPolicy(Qt::StrongFocus);
+    RChart->installEventFilter(this);
     column->addWidget(RChart, 1);
     setCentralWidget(central);
 
@@ -386,6 +389,53 @@ void TF_FrameManipulator::RChartMouseUp(double x, double y, Qt::MouseButton butt
     RChart->update();
     WriteBackFrameTimes();
     BandShown = false;
+}
+
+bool TF_FrameManipulator::RChartKeyPress(int key, Qt::KeyboardModifiers mods)
+{
+    if (!Selecting() || Pressed_)
+        return false;
+    if (mods & Qt::ControlModifier) {
+        if (key != Qt::Key_Up && key != Qt::Key_Down)
+            return false;
+        if (SelFirst() != -1) {
+            std::vector<TTimerItem> items = TimerItems();
+            DragSelectedItems(items, key == Qt::Key_Up ? KeyTimeStep : -KeyTimeStep);
+            Anim_.WriteBackFrameTimes(items);
+        }
+        return true;
+    }
+    TFrameKey move;
+    switch (key) {
+    case Qt::Key_Left: move = TFrameKey::Previous; break;
+    case Qt::Key_Right: move = TFrameKey::Next; break;
+    case Qt::Key_Home: move = TFrameKey::First; break;
+    case Qt::Key_End: move = TFrameKey::Last; break;
+    default: return false;
+    }
+    const TFrameRange sel = Anim_.Selection();
+    const bool ours = sel.First == KeySelection_.First && sel.Last == KeySelection_.Last;
+    const TFrameCursor c =
+        MoveFrameCursor(sel, ours ? Cursor_ : -1, move, mods & Qt::ShiftModifier, Anim_.Doc.FrameCount(),
+                                             Anim_.Doc.ActAnimStep);
+    if (c.Cursor == -1)
+        return true;
+    Anim_.SetSelection(c.Range);
+    Cursor_ = c.Cursor;
+    KeySelection_ = c.Range;
+    // The frame the keys went to is shown, as a click shows the frame it selects.
+    Anim_.SetActStep(c.Cursor);
+    return true;
+}
+
+bool TF_FrameManipulator::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == RChart && e->type() == QEvent::KeyPress) {
+        const auto* k = static_cast<QKeyEvent*>(e);
+        if (RChartKeyPress(k->key(), k->modifiers()))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 // ---- Buttons

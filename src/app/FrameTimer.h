@@ -26,6 +26,8 @@ public:
     static constexpr uint32_t ItemColor = 0x00C0C0C0u;  // silver
     // A click selects the nearest mark when it lies closer than this.
     static constexpr double ClickPixels = 10;
+    // Ctrl+Up and Ctrl+Down retime the selection by this much of a pass.
+    static constexpr double KeyTimeStep = 0.01;
 
     // Controls, under the names the window's handlers refer to.
     TChart* RChart = nullptr;
@@ -89,12 +91,16 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void BuildTools();
     void RChartMouseDown(double x, double y, Qt::MouseButton button);
     void RChartMouseMove(double x, double y, Qt::MouseButtons buttons, Qt::KeyboardModifiers mods);
     void RChartMouseUp(double x, double y, Qt::MouseButton button, Qt::KeyboardModifiers mods);
+    // The keyboard in the chart, in Select mode: arrows, Home and End select (Shift extends),
+    // Ctrl+Up and Ctrl+Down retime the selection as a Ctrl-drag does. False when not taken.
+    bool RChartKeyPress(int key, Qt::KeyboardModifiers mods);
     // The frames' items of the chart (without a selection rectangle) as the retiming maths
     // takes them, and their y values back.
     std::vector<TTimerItem> TimerItems() const;
@@ -109,6 +115,10 @@ private:
     QButtonGroup* Modes_ = nullptr;
     QLabel* Panels_[3] = {nullptr, nullptr, nullptr};
     bool Pressed_ = false;  // the left button went down on the chart in Select mode
+    // The end of the selection the keys move, and the selection the keys made; a selection
+    // made otherwise since has no cursor.
+    int Cursor_ = -1;
+    TFrameRange KeySelection_;
     bool Operating_ = false;  // an operation runs: the controller's signals wait for its end
     bool Placed_ = false;  // placed beside the 3D view on its first showing
     bool ChartStale_ = false;  // the frames changed while the window was hidden

@@ -51,6 +51,25 @@ private slots:
         QTEST(TimesOf(frames, 1e-5), "expected");
     }
 
+    void frameCursor_data() { QVERIFY(AddTableRows("anim/frame-cursor.table")); }
+    void frameCursor()
+    {
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(int, cursor);
+        QFETCH(QString, key);
+        QFETCH(bool, shift);
+        const TFrameKey k = key == "next"       ? TFrameKey::Next
+                            : key == "previous" ? TFrameKey::Previous
+                            : key == "first"    ? TFrameKey::First
+                                                : TFrameKey::Last;
+        const TFrameCursor c = MoveFrameCursor({first, last}, cursor, k, shift, 6, 2);
+        QTEST(c.Range.First, "newFirst");
+        QTEST(c.Range.Last, "newLast");
+        QTEST(c.Cursor, "newCursor");
+        QCOMPARE(MoveFrameCursor({first, last}, cursor, k, shift, 0, 0).Range.First, -1);
+    }
+
     // A mark past the frames (the chart outlives a shrinking animation) is not written
     // back; Select All on no frames gives 0 .. -1, which leaves Move, Copy and Delete
     // enabled; a target frame is a whole number.

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 
 namespace {
 using FloatList = QList<float>;
@@ -117,6 +118,31 @@ private slots:
         QTest::mouseClick(t.Window.B_Select, Qt::LeftButton);
         t.Select(3, 3);
         QCOMPARE(t.Selection(), QStringLiteral("3 - 3"));
+    }
+
+    // The chart's keys: arrows select and show the frame, Shift extends, Ctrl+Up retimes
+    // the selection as one step; outside Select mode they do nothing.
+    void keysSelectAndRetime()
+    {
+        Timer t;
+        int steps = 0;
+        t.Anim.Recorded = [&steps](TAnimStep) { ++steps; };
+        t.Chart().setFocus();
+        QTest::keyClick(&t.Chart(), Qt::Key_Right);
+        QTest::keyClick(&t.Chart(), Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(&t.Chart(), Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(t.Selection(), QStringLiteral("1 - 3"));
+        QCOMPARE(t.Anim.Doc.ActAnimStep, 3);
+        QTest::keyClick(&t.Chart(), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(steps, 1);
+        const FloatList up{0, 0.21f, 0.41f, 0.61f, 0.8f, 1};
+        for (int i = 0; i < up.size(); ++i)
+            QVERIFY2(std::abs(t.Anim.Doc.AnimFrames.Time(size_t(i)) - up[i]) < 1e-6f, qPrintable(QString::number(i)));
+        QCOMPARE(t.Anim.Doc.ActAnimStep, 1);
+        QTest::mouseClick(t.Window.AbColBitBtn4, Qt::LeftButton);
+        t.Chart().setFocus();
+        QTest::keyClick(&t.Chart(), Qt::Key_End);
+        QCOMPARE(t.Selection(), QStringLiteral("1 - 3"));
     }
 
     // The buttons with their boxes and questions; a stopped or refused operation changes
