@@ -329,6 +329,12 @@ void TChart::paintEvent(QPaintEvent*)
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRectF(DragStart_, DragNow_).normalized());
     }
+    // A chart that takes the keyboard shows when it has it.
+    if (hasFocus()) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
 }
 
 double TChart::GridStep(double spacing, double unitsPerPixel)
