@@ -52,10 +52,18 @@ TFrameCursor MoveFrameCursor(TFrameRange sel, int cursor, TFrameKey key, bool ex
     }
     int to = 0;
     switch (key) {
-    case TFrameKey::Previous: to = std::max(cursor - 1, 0); break;
-    case TFrameKey::Next: to = std::min(cursor + 1, count - 1); break;
-    case TFrameKey::First: to = 0; break;
-    case TFrameKey::Last: to = count - 1; break;
+    case TFrameKey::Previous:
+        to = std::max(cursor - 1, 0);
+        break;
+    case TFrameKey::Next:
+        to = std::min(cursor + 1, count - 1);
+        break;
+    case TFrameKey::First:
+        to = 0;
+        break;
+    case TFrameKey::Last:
+        to = count - 1;
+        break;
     }
     if (!extend)
         return {{to, to}, to};

@@ -407,17 +407,25 @@ bool TF_FrameManipulator::RChartKeyPress(int key, Qt::KeyboardModifiers mods)
     }
     TFrameKey move;
     switch (key) {
-    case Qt::Key_Left: move = TFrameKey::Previous; break;
-    case Qt::Key_Right: move = TFrameKey::Next; break;
-    case Qt::Key_Home: move = TFrameKey::First; break;
-    case Qt::Key_End: move = TFrameKey::Last; break;
-    default: return false;
+    case Qt::Key_Left:
+        move = TFrameKey::Previous;
+        break;
+    case Qt::Key_Right:
+        move = TFrameKey::Next;
+        break;
+    case Qt::Key_Home:
+        move = TFrameKey::First;
+        break;
+    case Qt::Key_End:
+        move = TFrameKey::Last;
+        break;
+    default:
+        return false;
     }
     const TFrameRange sel = Anim_.Selection();
     const bool ours = sel.First == KeySelection_.First && sel.Last == KeySelection_.Last;
-    const TFrameCursor c =
-        MoveFrameCursor(sel, ours ? Cursor_ : -1, move, mods & Qt::ShiftModifier, Anim_.Doc.FrameCount(),
-                                             Anim_.Doc.ActAnimStep);
+    const TFrameCursor c = MoveFrameCursor(sel, ours ? Cursor_ : -1, move, mods & Qt::ShiftModifier, Anim_.Doc.FrameCount(),
+                                           Anim_.Doc.ActAnimStep);
     if (c.Cursor == -1)
         return true;
     Anim_.SetSelection(c.Range);
