@@ -206,8 +206,7 @@ private:
 
     std::optional<TStepRecorder> PendingRetime_;
     // The file as this document last read or wrote it.
-    QString DiskPath_;
-    TFileStamp DiskStamp_;
+    TDiskFile Disk_;
     TFrameRange Selection_{0, 0};
     int Depth_ = 0;
     bool Dirty_ = false;

@@ -110,6 +110,12 @@ public:
     // The model's own files written from what is shown: "" or the message of the failure.
     // The .lpv file goes to LinkDataDir, made when missing.
     QString SaveLinking();
+    // The .lpv file SaveLinking writes; empty without a model.
+    QString LinkingFile() const;
+    // Whether SaveLinking would write over changes made on disk since the model's load,
+    // LoadLinking or SaveLinking last read or wrote that file: another editor or program
+    // wrote, replaced, touched or made it. Gone, it is simply written again.
+    bool LinkingChangedOnDisk() const;
     QString SaveNames(const QString& path);
     QString SaveColors(const QString& path);
     // What the model's own file of one kind (FileLinking, FileNames or FileColors) would
