@@ -306,6 +306,13 @@ bool TAnimController::ChangedOnDisk(const QString& path) const
     return Disk_.Is(Doc_.AnimFileName) && Disk_.ChangedOnDisk(path);
 }
 
+TFileStamp TAnimController::DiskStamp() const { return Disk_.Is(Doc_.AnimFileName) ? Disk_.Stamp : TFileStamp(); }
+
+void TAnimController::SetDiskStamp(const TFileStamp& stamp)
+{
+    if (stamp.Exists && !Doc_.AnimFileName.isEmpty())
+        Disk_ = {Doc_.AnimFileName, stamp};
+}
 
 QString TAnimController::InsertFrameAfter()
 {

@@ -148,8 +148,9 @@ public:
     // frames) as ReplaceAnimation puts it, and the model's edits it holds (as
     // ModelFileBytes gave them) over the components, which leaves the files of what they
     // changed unsaved, as the edits had. Neither those files nor the settings' names of
-    // them (TranslationFile, ColorFile) are touched.
-    void Recover(TAnimDocument doc, const TRecoveryModelEdits& model);
+    // them (TranslationFile, ColorFile) are touched. fileStamp is doc's file as the editor
+    // that made the copy last read or wrote it: a save over it asks when it changed since.
+    void Recover(TAnimDocument doc, const TRecoveryModelEdits& model, const TFileStamp& fileStamp = {});
     // "Import glTF Animation...": the file's animation of the model's components
     // (pose/GltfImport.h), read through RunLong, then through ReplaceAnimation. When it
     // cannot be read, Error says why (naming the file) and nothing changed; the warnings
