@@ -82,7 +82,8 @@ TKeys TGltfWriter::ChannelKeys(const std::atomic<bool>& stop, std::atomic<size_t
         for (size_t c = 0; c < keys.Channels.size(); ++c) {
             const TTrs trs = DecomposeTransform(walk.Cur[keys.Channels[c]]);
             if (!trs.Exact)
-                keys.Warnings << TrsWarning(trs, QStringLiteral("frame %1, component %2").arg(k).arg(treeOrder[keys.Channels[c]]->Name));
+                keys.Warnings << TrsWarning(
+                    trs, QStringLiteral("frame %1, component %2").arg(k).arg(treeOrder[keys.Channels[c]]->Name));
             keys.Tracks[c].Add(trs);
         }
         keyed.store(k, std::memory_order_relaxed);
