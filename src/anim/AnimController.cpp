@@ -4,7 +4,6 @@
 #include "anim/Rtm.h"
 #include "platform/FileUtil.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <new>
@@ -254,8 +253,7 @@ QString TAnimController::LoadAnimation(const QString& path, const TLongRun& run,
     if (!Doc_.AnimFrames.empty())
         ValidateFrames();
     Doc_.AnimFileName = file;  // the name on disk: a save goes back into the file read
-    DiskPath_ = file;
-    DiskStamp_ = stamp;
+    Disk_ = {file, stamp};
     Loading_ = false;
     emit Saved();
     return {};
@@ -298,22 +296,22 @@ QString TAnimController::SaveAnimation(const QString& path, const TLongRun& run,
     if (!error.isEmpty())
         return error;
     Doc_.AnimFileName = path;
-    DiskPath_ = path;
-    DiskStamp_ = stamp;
+    Disk_ = {path, stamp};
     emit Saved();
     return {};
 }
 
 bool TAnimController::ChangedOnDisk(const QString& path) const
 {
-    // Compared as absolute, cleaned paths: a relative name from the command line names
-    // the same file as the absolute one a file dialog gives back.
-    const auto absolute = [](const QString& p) { return p.isEmpty() ? p : QDir::cleanPath(QFileInfo(p).absoluteFilePath()); };
-    const QString file = absolute(path);
-    if (file.isEmpty() || file != absolute(Doc_.AnimFileName) || file != absolute(DiskPath_))
-        return false;
-    const TFileStamp now = FileStampOf(file);
-    return now.Exists && now != DiskStamp_;
+    return Disk_.Is(Doc_.AnimFileName) && Disk_.ChangedOnDisk(path);
+}
+
+TFileStamp TAnimController::DiskStamp() const { return Disk_.Is(Doc_.AnimFileName) ? Disk_.Stamp : TFileStamp(); }
+
+void TAnimController::SetDiskStamp(const TFileStamp& stamp)
+{
+    if (stamp.Exists && !Doc_.AnimFileName.isEmpty())
+        Disk_ = {Doc_.AnimFileName, stamp};
 }
 
 QString TAnimController::InsertFrameAfter()

@@ -109,6 +109,12 @@ public:
     // this document never read or wrote, and a file that is gone (the save recreates it)
     // are false.
     bool ChangedOnDisk(const QString& path) const;
+    // The document's own file as this document last read or wrote it; none when it has no
+    // file or never read or wrote it. A copy of the work kept for after a crash holds it,
+    // and SetDiskStamp gives it back to the recovered document (a stamp of no file changes
+    // nothing), so that its saves ask as they would have before the crash.
+    TFileStamp DiskStamp() const;
+    void SetDiskStamp(const TFileStamp& stamp);
 
     // The frame-list buttons and the time cell.
     // "Insert after": a copy of the current frame after it, made current.
@@ -206,8 +212,7 @@ private:
 
     std::optional<TStepRecorder> PendingRetime_;
     // The file as this document last read or wrote it.
-    QString DiskPath_;
-    TFileStamp DiskStamp_;
+    TDiskFile Disk_;
     TFrameRange Selection_{0, 0};
     int Depth_ = 0;
     bool Dirty_ = false;

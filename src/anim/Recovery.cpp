@@ -100,6 +100,24 @@ bool OlderThan(const QString& path, qint64 seconds)
     return modified.isValid() && modified.secsTo(QDateTime::currentDateTimeUtc()) > seconds;
 }
 
+// A stamp in the manifest: its numbers apart by spaces, as text, since JSON numbers lose
+// the low digits of nanosecond times.
+QString StampText(const TFileStamp& s)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5").arg(s.Device).arg(s.Inode).arg(s.Size).arg(s.ModifiedNs).arg(s.ChangedNs);
+}
+
+TFileStamp StampFromText(const QString& text)
+{
+    const QStringList n = text.split(QLatin1Char(' '));
+    TFileStamp s;
+    bool ok[5] = {};
+    if (n.size() == 5)
+        s = {true, n[0].toULongLong(&ok[0]), n[1].toULongLong(&ok[1]), n[2].toLongLong(&ok[2]),
+             n[3].toLongLong(&ok[3]), n[4].toLongLong(&ok[4])};
+    return std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) ? s : TFileStamp();
+}
+
 // What a copy's folder holds: its manifest and the files it names. Without a manifest
 // that names any (the editor died between its first files and its first manifest) the
 // newest animation file is the copy, of a document never saved. Parts is 0 when there is
@@ -116,6 +134,7 @@ void ReadCopy(const QString& folder, TRecoveryManifest& manifest, TCopyFiles& fi
         manifest.Model = o.value(QLatin1String("model")).toString();
         manifest.Frame = o.value(QLatin1String("frame")).toInt();
         manifest.Written = QDateTime::fromString(o.value(QLatin1String("written")).toString(), Qt::ISODateWithMs);
+        manifest.DocumentStamp = StampFromText(o.value(QLatin1String("documentStamp")).toString());
         // Only a name of the part's own pattern: a manifest never leads out of its folder.
         for (size_t i = 0; i < PartCount; ++i) {
             const QString named = o.value(QLatin1String(PartFiles[i].Key)).toString();
@@ -270,6 +289,8 @@ bool TRecoveryStore::Write(const TAnimDocument& doc, const TRecoveryModelEdits& 
     o.insert(QLatin1String("model"), manifest.Model);
     o.insert(QLatin1String("frame"), manifest.Frame);
     o.insert(QLatin1String("written"), manifest.Written.toString(Qt::ISODateWithMs));
+    if (manifest.DocumentStamp.Exists)
+        o.insert(QLatin1String("documentStamp"), StampText(manifest.DocumentStamp));
     if (failure.isEmpty() && !WriteFileAtomic(dir.filePath(ManifestName), QJsonDocument(o).toJson(), &failure))
         failure = QStringLiteral("Cannot write file %1: %2").arg(dir.filePath(ManifestName), failure);
     if (!failure.isEmpty()) {

@@ -11,6 +11,7 @@
 // recovery folder is ever written or removed: the document's own file is only looked at.
 #include "anim/AnimDocument.h"
 #include "anim/Rtm.h"
+#include "platform/FileUtil.h"
 
 #include <QDateTime>
 #include <QString>
@@ -36,6 +37,9 @@ struct TRecoveryManifest {
     // What recovering it gives back (TRecoveryPart flags): set when it is read back, the
     // animation left out when its document's file is newer than the copy.
     unsigned Parts = 0;
+    // The document's file as the editor last read or wrote it; none when it never did (or
+    // the copy is of an older editor that did not keep it).
+    TFileStamp DocumentStamp;
 };
 
 // The model's unsaved edits, each as the bytes of the file the editor saves it to: a

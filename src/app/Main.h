@@ -134,6 +134,9 @@ private:
     void ShowNewAnimation(double playTime);
     bool SaveAnimationAs();  // false when cancelled or not written
     bool SaveAnimationTo(const QString& path);
+    // Asks before a save writes over path, changed on disk since it was read or saved
+    // here: true to save over it.
+    static bool SaveOverChanged(const QString& path, const QString& caption);
     void CheckAnimComponents();
     void ShowAnimFileName();
     void CreateNewAnimation();
@@ -161,7 +164,7 @@ private:
     // file and asks for the names and colour files as their Save commands do.
     bool SaveModelChangesFirst();
     void SetLinkingLoaded(bool loaded);
-    bool B_SaveLinkingStatusChanged();  // false when the file could not be written
+    bool B_SaveLinkingStatusChanged();  // false when cancelled or the file could not be written
     void B_LoadLinkingStatusChanged();
     void SelectTranslationFile1Click();
     void SelectColorFile1Click();

@@ -180,14 +180,17 @@ bool TMainForm::SaveAnimationAs()
     return !path.isEmpty() && SaveAnimationTo(path);
 }
 
-bool TMainForm::SaveAnimationTo(const QString& path)
+bool TMainForm::SaveOverChanged(const QString& path, const QString& caption)
 {
     // Another editor or program may have written the file since it was read or saved here:
     // saving over that unasked would lose its work.
-    if (Anim.ChangedOnDisk(path) &&
-        !dialogs().AskSaveOver(
-            QStringLiteral("%1 has changed on disk since it was opened here. Save over it?").arg(FileNamePart(path)),
-            QStringLiteral("Save Animation")))
+    return dialogs().AskSaveOver(
+        QStringLiteral("%1 has changed on disk since it was opened here. Save over it?").arg(FileNamePart(path)), caption);
+}
+
+bool TMainForm::SaveAnimationTo(const QString& path)
+{
+    if (Anim.ChangedOnDisk(path) && !SaveOverChanged(path, QStringLiteral("Save Animation")))
         return false;
     bool cancelled = false;
     if (const QString error = Editor_->SaveAnimation(path, &cancelled); !error.isEmpty()) {

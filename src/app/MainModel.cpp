@@ -89,6 +89,9 @@ void TMainForm::SetLinkingLoaded(bool loaded)
 
 bool TMainForm::B_SaveLinkingStatusChanged()
 {
+    if (Editor_->LinkingChangedOnDisk() &&
+        !SaveOverChanged(Editor_->LinkingFile(), QStringLiteral("Save Pivots and Linking")))
+        return false;
     if (const QString error = Editor_->SaveLinking(); !error.isEmpty()) {
         dialogs().ShowMessage(error);
         return false;

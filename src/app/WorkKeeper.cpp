@@ -54,6 +54,7 @@ TWorkKeeper::TWorkKeeper(TEditor& editor, const QString& recoveryDir, QObject* p
         const auto bytes = [&](TEditorFile file) { return model & file ? Editor_.ModelFileBytes(file) : QByteArray(); };
         s.Model = {bytes(FileLinking), bytes(FileNames), bytes(FileColors)};
         s.Manifest.Document = doc.AnimFileName;
+        s.Manifest.DocumentStamp = Editor_.Anim().DiskStamp();
         s.Manifest.Model = Editor_.ModelFileName();
         s.Manifest.Frame = doc.ActAnimStep;
         return !s.Document.AnimFrames.empty() || !s.Model.Empty();
@@ -167,7 +168,7 @@ bool TWorkKeeper::Recover(const TRecoveryCopy& copy)
     doc.TotalMove = work.Animation.TotalMove;
     doc.AnimFileName = work.Manifest.Document;
     const bool animation = !doc.AnimFrames.empty();
-    Editor_.Recover(std::move(doc), work.Model);
+    Editor_.Recover(std::move(doc), work.Model, work.Manifest.DocumentStamp);
     if (animation) {
         Editor_.Anim().SetActStep(work.Manifest.Frame);
         Recovered();

@@ -110,6 +110,12 @@ public:
     // The model's own files written from what is shown: "" or the message of the failure.
     // The .lpv file goes to LinkDataDir, made when missing.
     QString SaveLinking();
+    // The .lpv file SaveLinking writes; empty without a model.
+    QString LinkingFile() const;
+    // Whether SaveLinking would write over changes made on disk since the model's load,
+    // LoadLinking or SaveLinking last read or wrote that file: another editor or program
+    // wrote, replaced, touched or made it. Gone, it is simply written again.
+    bool LinkingChangedOnDisk() const;
     QString SaveNames(const QString& path);
     QString SaveColors(const QString& path);
     // What the model's own file of one kind (FileLinking, FileNames or FileColors) would
@@ -142,8 +148,9 @@ public:
     // frames) as ReplaceAnimation puts it, and the model's edits it holds (as
     // ModelFileBytes gave them) over the components, which leaves the files of what they
     // changed unsaved, as the edits had. Neither those files nor the settings' names of
-    // them (TranslationFile, ColorFile) are touched.
-    void Recover(TAnimDocument doc, const TRecoveryModelEdits& model);
+    // them (TranslationFile, ColorFile) are touched. fileStamp is doc's file as the editor
+    // that made the copy last read or wrote it: a save over it asks when it changed since.
+    void Recover(TAnimDocument doc, const TRecoveryModelEdits& model, const TFileStamp& fileStamp = {});
     // "Import glTF Animation...": the file's animation of the model's components
     // (pose/GltfImport.h), read through RunLong, then through ReplaceAnimation. When it
     // cannot be read, Error says why (naming the file) and nothing changed; the warnings

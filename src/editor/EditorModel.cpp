@@ -126,9 +126,14 @@ bool TEditor::ApplyColorsFile(const QString& path)
 bool TEditor::LoadLinking(const QString& fileName, std::vector<bool>* expand)
 {
     const QString path = LinkFilePath(LinkDataDir, fileName);
-    if (!FileExists(path))
+    const TFileStamp stamp = FileStampOf(path);  // before the read, as a load takes it
+    if (!stamp.Exists)
         return false;
     const TLinkReadResult read = ReadLinkingFile(path);
+    // The model's own file read again is the state a save goes over; another file's
+    // records change what is shown, not what the model's file is.
+    if (path == LinkingFile())
+        Setup_.LinkingOnDisk = {path, stamp};
     // The whole hierarchy is worked out first and the views told once: a change per record
     // would cost them far more than the records are worth.
     EditModel(QStringLiteral("Load Pivots and Linking"), {}, [&] {
@@ -161,14 +166,23 @@ std::vector<TLinkRecord> LinkRecords(const TComponentForest& forest)
 }
 }  // namespace
 
+QString TEditor::LinkingFile() const
+{
+    return Setup_.ModelFileName.isEmpty() ? QString() : LinkFilePath(LinkDataDir, Setup_.ModelFileName);
+}
+
+bool TEditor::LinkingChangedOnDisk() const { return Setup_.LinkingOnDisk.ChangedOnDisk(LinkingFile()); }
+
 QString TEditor::SaveLinking()
 {
     if (Setup_.ModelFileName.isEmpty())
         return QStringLiteral("Load Modell first!");
     QDir().mkpath(LinkDataDir);
+    const QString path = LinkingFile();
     QString error;
-    if (!WriteLinkingFile(LinkFilePath(LinkDataDir, Setup_.ModelFileName), LinkRecords(Setup_.Forest), &error))
+    if (!WriteLinkingFile(path, LinkRecords(Setup_.Forest), &error))
         return error;
+    Setup_.LinkingOnDisk = {path, FileStampOf(path)};  // at once, before anyone else can write
     History_.MarkSaved(FileLinking);
     return {};
 }

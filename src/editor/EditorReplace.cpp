@@ -25,7 +25,7 @@ void TEditor::ReplaceAnimation(const QString& stepName, TAnimDocument doc)
     ShowNotHidden();
 }
 
-void TEditor::Recover(TAnimDocument doc, const TRecoveryModelEdits& model)
+void TEditor::Recover(TAnimDocument doc, const TRecoveryModelEdits& model, const TFileStamp& fileStamp)
 {
     LeaveEdit(TAnimChange::Document);
     {
@@ -46,8 +46,10 @@ void TEditor::Recover(TAnimDocument doc, const TRecoveryModelEdits& model)
                 }
                 Setup_.Forest.Sort();
             });
-        if (!doc.AnimFrames.empty())
+        if (!doc.AnimFrames.empty()) {
             ReplaceAnimation(QStringLiteral("Recover"), std::move(doc));
+            Anim_.SetDiskStamp(fileStamp);
+        }
     }
     History_.CloseMerge();
 }

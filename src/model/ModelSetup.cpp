@@ -19,6 +19,7 @@ bool TModelSetup::Load(const QString& path)
     Models.clear();
     ModelFileName.clear();
     LinkingLoaded = false;
+    LinkingOnDisk = {};
     Unread = 0;
     LodVertexCount = LodPolygonCount = 0;
     if (path.isEmpty())
@@ -87,6 +88,8 @@ bool TModelSetup::Load(const QString& path)
     }
 
     const QString lpv = LinkFilePath(LinkDataDir, ModelFileName);
+    // Taken before the read: a write during it makes the next save ask.
+    LinkingOnDisk = {lpv, FileStampOf(lpv)};
     if (FileExists(lpv)) {
         const TLinkReadResult read = ReadLinkingFile(lpv);
         ApplyLinkRecords(forest, read.Records);
@@ -108,6 +111,7 @@ void TModelSetup::Take(TModelSetup&& loaded)
     ModelFileName = std::move(loaded.ModelFileName);
     Models = std::move(loaded.Models);
     LinkingLoaded = loaded.LinkingLoaded;
+    LinkingOnDisk = std::move(loaded.LinkingOnDisk);
     Unread = loaded.Unread;
     LodVertexCount = loaded.LodVertexCount;
     LodPolygonCount = loaded.LodPolygonCount;

@@ -6,6 +6,7 @@
 // directly. Messages the editor shows go to Message, in the editor's order.
 #include "model/ComponentForest.h"
 #include "model/P3dModel.h"
+#include "platform/FileUtil.h"
 
 #include <QString>
 #include <functional>
@@ -38,6 +39,9 @@ public:
     TModelList Models;  // the main model first, then the proxy sub-models
     TComponentForest Forest;
     bool LinkingLoaded = false;  // the model's .lpv file was found and applied
+    // The model's .lpv file as the load found it, there or not: a save over it asks when
+    // it changed on disk since.
+    TDiskFile LinkingOnDisk;
     // The files of the last load that exist but could not be read (whole): the names, the
     // colours, the linking. Each was named in a message.
     enum : unsigned { UnreadNames = 1, UnreadColors = 2, UnreadLinking = 4 };

@@ -1,7 +1,9 @@
 #include "platform/FileUtil.h"
 #include "platform/Progress.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include <atomic>
@@ -366,6 +368,20 @@ TFileStamp FileStampOf(const QString& path)
         return {};
     const auto ns = [](const timespec& t) { return qint64(t.tv_sec) * 1'000'000'000 + t.tv_nsec; };
     return {true, quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), ns(st.st_mtim), ns(st.st_ctim)};
+}
+
+bool TDiskFile::Is(const QString& path) const
+{
+    const auto absolute = [](const QString& p) { return QDir::cleanPath(QFileInfo(p).absoluteFilePath()); };
+    return !path.isEmpty() && !Path.isEmpty() && absolute(path) == absolute(Path);
+}
+
+bool TDiskFile::ChangedOnDisk(const QString& path) const
+{
+    if (!Is(path))
+        return false;
+    const TFileStamp now = FileStampOf(Path);
+    return now.Exists && now != Stamp;
 }
 
 QStringList FolderEntries(const QString& folder)

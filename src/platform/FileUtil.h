@@ -48,6 +48,19 @@ struct TFileStamp {
 };
 // Exists false when path names nothing (or cannot be looked at).
 TFileStamp FileStampOf(const QString& path);
+// A file as this program last read or wrote it, its stamp taken then (one that does not
+// exist when there was no file): whether a write to it would go over someone else's.
+struct TDiskFile {
+    QString Path;
+    TFileStamp Stamp;
+    // Whether path names this file. Compared as absolute, cleaned paths: a relative name
+    // from the command line names the file a file dialog gives back absolutely.
+    bool Is(const QString& path) const;
+    // Whether writing to path would go over changes made on disk since: path is this file
+    // and it is there, but not as it was. A file gone is no change (the write recreates
+    // it); a file made where there was none is.
+    bool ChangedOnDisk(const QString& path) const;
+};
 // The names in folder (without "." and ".."), as the system has them; empty when it
 // cannot be read.
 QStringList FolderEntries(const QString& folder);

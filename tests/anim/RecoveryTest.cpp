@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 #include <csignal>
 #include <fcntl.h>
@@ -103,7 +105,7 @@ private slots:
         Fx_->Anim.SetTotalMove(1, 7.25f);
         // The file is older than any copy made now.
         SetModified(Fx_->Path("walk.rtm"), QDateTime::currentDateTimeUtc().addSecs(-60));
-        Manifest_ = {Fx_->Path("walk.rtm"), QStringLiteral("/models/walker.p3d"), 1, {}};
+        Manifest_ = {Fx_->Path("walk.rtm"), QStringLiteral("/models/walker.p3d"), 1, {}, 0, {}};
     }
 
     // An editor killed after an edit leaves a copy the next start offers and reads back as
@@ -163,6 +165,50 @@ private slots:
         QCOMPARE(QByteArrayList({work.Model.Linking, work.Model.Names, work.Model.Colors}),
                  QByteArrayList({edits.Linking, edits.Names, edits.Colors}));
         QCOMPARE(work.Manifest.Document, Manifest_.Document);
+    }
+
+    // The stamp of the document's file goes into the manifest and comes back with the
+    // copy; a manifest without one (an older editor's) or with one garbled recovers too,
+    // without a stamp.
+    void documentStampIsKept_data()
+    {
+        QTest::addColumn<QString>("stampText");  // put in the manifest in place of the one written
+        QTest::addColumn<bool>("kept");
+        QTest::addRow("as written") << QString() << true;
+        QTest::addRow("older manifest without it") << "none" << false;
+        QTest::addRow("garbled") << "1 2 x 4 5" << false;
+        QTest::addRow("a number short") << "1 2 3 4" << false;
+    }
+    void documentStampIsKept()
+    {
+        QFETCH(QString, stampText);
+        QFETCH(bool, kept);
+        Manifest_.DocumentStamp = FileStampOf(Manifest_.Document);
+        QVERIFY(Manifest_.DocumentStamp.Exists);
+        {
+            TRecoveryStore gone(Root_);  // dropped without RemoveOwn, as by a crash
+            QVERIFY(gone.Write(Fx_->Doc, {}, Manifest_));
+        }
+        const QString manifestPath = Root_ + '/' + Folders(Root_).value(0) + "/manifest.json";
+        if (!stampText.isEmpty()) {
+            QFile f(manifestPath);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QJsonObject o = QJsonDocument::fromJson(f.readAll()).object();
+            f.close();
+            QVERIFY(o.contains("documentStamp"));
+            if (stampText == "none")
+                o.remove("documentStamp");
+            else
+                o.insert("documentStamp", stampText);
+            QVERIFY(WriteFileAtomic(manifestPath, QJsonDocument(o).toJson()));
+        }
+        TRecoveryStore store(Root_);
+        const std::vector<TRecoveryCopy> offers = store.Offers();
+        QCOMPARE(offers.size(), size_t(1));
+        const TRecoveredWork work = store.Take(offers[0].Id);
+        QCOMPARE(Bytes(work.Animation), RtmBytes(Fx_->Doc));
+        QCOMPARE(work.Manifest.DocumentStamp == Manifest_.DocumentStamp, kept);
+        QCOMPARE(work.Manifest.DocumentStamp.Exists, kept);
     }
 
     // Two running editors keep a copy each and never offer each other's; once one is

@@ -50,7 +50,7 @@ void LeaveCopy(const QString& root, const QByteArray& rtm, const QString& docume
     doc.AnimStepCount = doc.FrameCount();
     TRecoveryStore store(root);
     QString error;
-    QVERIFY2(store.Write(doc, edits, {document, model, 1, {}}, &error), qPrintable(error));
+    QVERIFY2(store.Write(doc, edits, {document, model, 1, {}, 0, {}}, &error), qPrintable(error));
 }
 
 // The robot and its walk on disk, as the child and the start after it use them.
@@ -71,7 +71,8 @@ private slots:
     // An editor killed (SIGKILL) after an edit: the next start asks over its window, and
     // Recover gives back the animation byte for byte as an unsaved document of the same
     // file, on the model it was made on, with the model's unsaved name and colour, as one
-    // step; saving them all writes their files and the copies go.
+    // step; a save asks before it writes over the file changed since the killed editor
+    // read it; saving them all writes their files and the copies go.
     void killedEditorsWorkIsRecovered()
     {
         FormFixture fx;
@@ -113,8 +114,14 @@ private slots:
         QCOMPARE(Ctl<TNumberEdit>(f, "E_AnimTime")->value(), 5 * 0.3);  // as a load of it would set it
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
 
+        // The file as the killed editor read it: changed since, a save over it asks.
+        QFile walk(fx.Path("walk.rtm"));
+        QVERIFY(walk.open(QIODevice::Append) && walk.write("x") == 1);
+        walk.close();
+        fx.Dialogs.Answers << true;
         fx.Dialogs.Files << fx.Path("walk.rtm") << fx.Path("n.tsl") << fx.Path("c.clr");
         Act(f, "SaveAnimAs1")->trigger();
+        QCOMPARE(fx.Dialogs.Questions, QStringList{"walk.rtm has changed on disk since it was opened here. Save over it?"});
         QCOMPARE(fx.Read("walk.rtm"), edited);
         Keeper(f).WaitIdle();
         QCOMPARE(CopiesOnDisk(RecoveryRoot(fx)), 1);  // the model's edits are not saved yet

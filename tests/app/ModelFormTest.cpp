@@ -75,6 +75,49 @@ private slots:
         QCOMPARE(Shape(f), (QStringList{"body", "-arm", "--hand", "-leg", "proxy:lamp.01"}));
     }
 
+    // Saving the linking over a file another editor wrote since the load asks first, by
+    // the button and by the save question of a close; Cancel keeps the other file, the
+    // unsaved edit and the window.
+    void saveLinkingOverChangedFile_data()
+    {
+        QTest::addColumn<bool>("closing");
+        QTest::addColumn<bool>("saveOver");
+        QTest::newRow("button, Cancel") << false << false;
+        QTest::newRow("button, Save over") << false << true;
+        QTest::newRow("closing, Cancel") << true << false;
+        QTest::newRow("closing, Save over") << true << true;
+    }
+    void saveLinkingOverChangedFile()
+    {
+        QFETCH(bool, closing);
+        QFETCH(bool, saveOver);
+        FormFixture fx;
+        TMainForm& f = fx.Start();
+        fx.LoadRobot(true);
+        QVERIFY(f.Editor().SetPivot(Node(f, "leg"), {1, 2, 3}));
+        const QByteArray mine = f.Editor().ModelFileBytes(FileLinking);
+        TLpvBuilder other;
+        other.Add("hand", "leg", 0, 0, 0);
+        const QByteArray theirs = other.Build();
+        fx.Write("LinkData/robot.lpv", theirs);
+        fx.Dialogs.Answers << saveOver;
+        if (closing) {
+            fx.Dialogs.SaveAnswers << TSaveAnswer::Save;
+            QCOMPARE(f.close(), saveOver);
+        } else {
+            QTest::mouseClick(Ctl<QPushButton>(f, "B_SaveLinking"), Qt::LeftButton);
+        }
+        QCOMPARE(fx.Dialogs.Questions,
+                 QStringList{"robot.lpv has changed on disk since it was opened here. Save over it?"});
+        QCOMPARE(fx.Dialogs.QuestionCaptions, QStringList{"Save Pivots and Linking"});
+        QCOMPARE(fx.Read("LinkData/robot.lpv"), saveOver ? mine : theirs);
+        QCOMPARE(f.Editor().ModelUnsaved(), saveOver ? 0u : unsigned(FileLinking));
+        QCOMPARE(fx.Dialogs.Messages, saveOver ? QStringList{"Linking and Pivot Info saved!"} : QStringList());
+        QCOMPARE(f.isVisible(), !(closing && saveOver));
+        if (f.isVisible())
+            fx.Dialogs.SaveAnswers << TSaveAnswer::Discard;
+    }
+
     // The linking switch shrinks a multi-selection to the current node; the menu shows and
     // hides all.
     void treeCommands()

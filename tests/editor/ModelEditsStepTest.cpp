@@ -8,8 +8,11 @@
 #include "model/P3dModel.h"
 #include "platform/Ini.h"
 #include "support/TestMain.h"
+#include "support/TestTable.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -176,6 +179,49 @@ private slots:
         QVERIFY(r.E.SetColor(r.Node("leg"), 9));
         QVERIFY(r.E.LoadModel(r.Path("robot.p3d")));
         QVERIFY(!h.CanUndo() && r.E.ModelUnsaved() == 0);
+    }
+
+    // Whether saving the linking file would write over changes made on disk since it was
+    // read or written here ("append" grows it, "touch" sets its time, "replace" puts a
+    // copy in its place, "create" writes one where there is none).
+    void linkingChangedOnDisk_data() { QVERIFY(AddTableRows("editor/linking-changed-on-disk.table")); }
+    void linkingChangedOnDisk()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(bool, changed);
+        TRobot r;
+        const QString lpv = r.Path("LinkData/robot.lpv");
+        const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
+        QVERIFY(WriteBytesFile(r.Path("LinkData/other.lpv"), RobotLinks()));
+        QFile file(lpv);
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(r.E.LoadModel(r.Path("robot.p3d")));
+        for (const QString& step : steps) {
+            QFile f(lpv);
+            if (step == "append") {
+                QVERIFY(f.open(QIODevice::Append) && f.write("x") == 1);
+            } else if (step == "touch") {
+                QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(hourAgo.addSecs(60), QFileDevice::FileModificationTime));
+            } else if (step == "replace") {
+                QVERIFY(WriteFileAtomic(lpv, RobotLinks()));
+            } else if (step == "delete") {
+                QVERIFY(f.remove());
+            } else if (step == "create") {
+                QVERIFY(WriteBytesFile(lpv, RobotLinks()));
+            } else if (step == "save") {
+                QCOMPARE(r.E.SaveLinking(), QString());
+            } else if (step.startsWith("load ")) {
+                QVERIFY(r.E.LoadLinking(r.Path(qPrintable(step.mid(5)))));
+            } else if (step == "model") {
+                QVERIFY(r.E.LoadModel(r.Path("robot.p3d")));
+            } else if (step == "clear") {
+                r.E.ClearModel();
+            } else {
+                QFAIL(qPrintable("no such step: " + step));
+            }
+        }
+        QCOMPARE(r.E.LinkingChangedOnDisk(), changed);
     }
 };
 
