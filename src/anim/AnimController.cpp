@@ -206,6 +206,8 @@ void TAnimController::ReplaceDocument(const QString& name, const QString& mergeK
     Doc_.AnimFileName = std::move(next.AnimFileName);
     SetStepCount(Doc_.FrameCount());
     SetActStep(0);
+    // The frames selected before are other frames now, as after a load: nothing is selected.
+    SetSelection({-1, -1});
     ValidateFrames();
     const bool renamed = oldNames != Doc_.AnimSelections.Names() || oldFile != Doc_.AnimFileName;
     std::optional<TAnimStep> step = recorder.Finish(name, Doc_.AnimFrames, State(), renamed);

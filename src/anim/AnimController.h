@@ -87,8 +87,8 @@ public:
     QString CreateNewAnimation(const QStringList& names);
     static constexpr const char* NewAnimationKey = "New Animation";
     // The document replaced whole by next (frames, names, total move, file name) as the one
-    // step name: a recovered copy, an imported animation. Frame 0 becomes current; undo
-    // gives back the document before, as for "New Animation...".
+    // step name: a recovered copy, an imported animation. Frame 0 becomes current and no
+    // frame is selected; undo gives back the document before, as for "New Animation...".
     void ReplaceAnimation(const QString& name, TAnimDocument next);
 
     // Reads an RTM file (found without regard to letter case) in place of the document:

@@ -228,6 +228,41 @@ private slots:
             QCOMPARE(Snap(a).Bytes, before);
     }
 
+    // A whole animation in place of the document leaves nothing selected, as a load does:
+    // the frames selected before are other frames, or none. Undo brings back the selection
+    // with its frames, redo takes it away again.
+    void replacedDocumentDropsSelection_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::newRow("fewer frames") << 5;
+        QTest::newRow("more frames") << 30;
+    }
+    void replacedDocumentDropsSelection()
+    {
+        QFETCH(int, frames);
+        TAnimFixture fx(12);
+        TAnimController& a = fx.Anim;
+        TRecordedSteps h(a);
+        a.SetSelection({3, 11});
+        const TSnap before = Snap(a);
+        {
+            TAnimFixture other(frames);
+            TAnimDocument next;
+            next.AnimSelections = other.Doc.AnimSelections;
+            next.AnimFrames = other.Doc.AnimFrames;
+            a.ReplaceAnimation(QStringLiteral("Import glTF Animation"), std::move(next));
+        }
+        QCOMPARE(a.Doc.FrameCount(), frames);
+        const TSnap after = Snap(a);
+        QCOMPARE(QList<int>({after.Sel.First, after.Sel.Last}), QList<int>({-1, -1}));
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(h.Undo());
+            QVERIFY2(Snap(a) == before, qPrintable(Describe(Snap(a))));
+            QVERIFY(h.Redo());
+            QVERIFY2(Snap(a) == after, qPrintable(Describe(Snap(a))));
+        }
+    }
+
     // A Copy step keeps where frames came from and their times, not the copies, undone or
     // not: memory grows with the frames, not with their transforms.
     void copyStepKeepsNoTransforms()
