@@ -95,25 +95,18 @@ TF_FileBrowser::TF_FileBrowser(QWidget* owner)
 
 void TF_FileBrowser::Fill(QListWidget* list, const QString& dir, const QString& mask, bool keep)
 {
-    const QList<QListWidgetItem*> selected = list->selectedItems();
-    const QString kept = keep && !selected.isEmpty() ? selected.first()->text() : QString();
-    const int scroll = list->verticalScrollBar() ? list->verticalScrollBar()->value() : 0;
+    const int scroll = list->verticalScrollBar()->value();
     Filling_ = true;
     list->clear();
     list->addItems(ListFolderFiles(dir, mask));
     list->setCurrentRow(-1);
-    if (keep) {
-        if (!kept.isEmpty()) {
-            const QList<QListWidgetItem*> again = list->findItems(kept, Qt::MatchExactly);
-            if (!again.isEmpty())
-                list->setCurrentItem(again.first());
-        }
-        list->verticalScrollBar()->setValue(scroll);
-    }
     Filling_ = false;
+    Mark(list, dir, list == P3dFileListBox ? LoadedModel_ : LoadedAnimation_);
+    if (keep)
+        list->verticalScrollBar()->setValue(scroll);
 }
 
-void TF_FileBrowser::ShowLoaded(QListWidget* list, const QString& dir, const QString& path)
+void TF_FileBrowser::Mark(QListWidget* list, const QString& dir, const QString& path)
 {
     const QFileInfo file(path);
     const auto same = [](const QString& a, const QString& b) {
@@ -127,10 +120,24 @@ void TF_FileBrowser::ShowLoaded(QListWidget* list, const QString& dir, const QSt
     }
     Filling_ = true;
     if (item)
-        list->setCurrentItem(item);
+        list->setCurrentItem(item);  // which scrolls to it, also in a list not yet shown
     else
         list->clearSelection();
     Filling_ = false;
+}
+
+void TF_FileBrowser::ShowLoaded(const QString& model, const QString& animation)
+{
+    // Told after every change of the document (playback's frames too): only a new name
+    // costs a look through the list.
+    if (model != LoadedModel_) {
+        LoadedModel_ = model;
+        Mark(P3dFileListBox, P3dDir_, model);
+    }
+    if (animation != LoadedAnimation_) {
+        LoadedAnimation_ = animation;
+        Mark(RTMFileListBox, RTMDir_, animation);
+    }
 }
 
 void TF_FileBrowser::Watch()
@@ -169,6 +176,8 @@ void TF_FileBrowser::P3dFileListBoxChange()
     if (Filling_ || selected.isEmpty())
         return;
     emit ModelChosen(QDir(P3dDir_).filePath(selected.first()->text()));
+    // What was loaded, which is not the choice when its question was cancelled.
+    Mark(P3dFileListBox, P3dDir_, LoadedModel_);
 }
 
 void TF_FileBrowser::RTMFileListBoxChange()
@@ -177,6 +186,7 @@ void TF_FileBrowser::RTMFileListBoxChange()
     if (Filling_ || selected.isEmpty())
         return;
     emit AnimationChosen(QDir(RTMDir_).filePath(selected.first()->text()));
+    Mark(RTMFileListBox, RTMDir_, LoadedAnimation_);
 }
 
 void TF_FileBrowser::ToggleUpperPane()

@@ -30,11 +30,12 @@ public:
     QString RTMDir() const { return RTMDir_; }
     void SetP3dDir(const QString& dir);
     void SetRTMDir(const QString& dir);
-    // The lists show what the owner has loaded after a choice: the file selected when it is
-    // in the list's folder (nothing loads), otherwise nothing. A choice that was not loaded
-    // (a cancelled question) is taken back, so choosing that file again asks again.
-    void ShowLoadedModel(const QString& path) { ShowLoaded(P3dFileListBox, P3dDir_, path); }
-    void ShowLoadedAnimation(const QString& path) { ShowLoaded(RTMFileListBox, RTMDir_, path); }
+    // The lists mark what the owner has loaded, however it came (a choice here, a menu, the
+    // command line, a recovery, a save under another name): the file selected and scrolled
+    // to when it is in the list's folder (nothing loads), otherwise nothing selected. A
+    // choice that was not loaded (a cancelled question) is taken back, so choosing that
+    // file again asks again.
+    void ShowLoaded(const QString& model, const QString& animation);
     // Header click: collapse the upper pane, or give it all the room.
     void ToggleUpperPane();
     static constexpr int HeaderHeight = 30;
@@ -51,9 +52,10 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    // keep: select again the file that was selected, if it is still there (nothing loads).
+    // keep: the list stays scrolled where it was (the folder changed on disk).
     void Fill(QListWidget* list, const QString& dir, const QString& mask, bool keep = false);
-    void ShowLoaded(QListWidget* list, const QString& dir, const QString& path);
+    // Selects path's file, scrolled into view, when it is in dir; else nothing.
+    void Mark(QListWidget* list, const QString& dir, const QString& path);
     // The lists follow their folders on disk (a save into one, a file copied there).
     void Watch();
     void Refill();
@@ -62,6 +64,7 @@ private:
     void RTMFileListBoxChange();
 
     QString P3dDir_, RTMDir_;
+    QString LoadedModel_, LoadedAnimation_;
     bool Filling_ = false;
     QFileSystemWatcher* Watcher_ = nullptr;
     QTimer* RefillTimer_ = nullptr;

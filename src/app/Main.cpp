@@ -108,13 +108,12 @@ void TMainForm::BuildSecondaryWindows()
     F_FrameManipulator = new TF_FrameManipulator(Anim, this);
     F_ProxySelect = new TF_ProxySelect(this);
     connect(F_FileBrowser, &TF_FileBrowser::Closed, this, [this] { FileBrowser1->setChecked(false); });
-    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) {
-        LoadModel(path);
-        F_FileBrowser->ShowLoadedModel(Editor_->ModelFileName());
-    });
-    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) {
-        LoadAnimation(path);
-        F_FileBrowser->ShowLoadedAnimation(Doc.AnimFileName);
+    connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) { LoadModel(path); });
+    connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) { LoadAnimation(path); });
+    // The browser marks what is loaded, whichever way it came.
+    connect(Editor_, &TEditor::Changed, F_FileBrowser, [this](unsigned what) {
+        if (what & (ChangeModel | ChangeDocument))
+            F_FileBrowser->ShowLoaded(Editor_->ModelFileName(), Doc.AnimFileName);
     });
     connect(F_FrameManipulator, &TF_FrameManipulator::Closed, this, [this] { FrameTimer1->setChecked(false); });
     connect(F_FrameManipulator, &TF_FrameManipulator::DraggingChanged, this,

@@ -31,6 +31,8 @@ TEditor::TEditor(QObject* parent) : QObject(parent)
         History_.MarkSaved(FileAnimation);
         if (!Anim_.Doc.AnimFileName.isEmpty())
             emit FileUsed(Anim_.Doc.AnimFileName);
+        // The document's file name may be another now (a save under another name).
+        emit Changed(ChangeDocument);
     });
     connect(&Anim_, &TAnimController::AboutToChange, this, [this](TAnimChange change) { LeaveEdit(change); });
     // Every operation on the document ends here once: the current frame is put on the

@@ -34,7 +34,7 @@ struct TRecoveryModelEdits;
 
 // What a Changed signal reports; several may come together.
 enum TEditorChange : unsigned {
-    ChangeDocument = 1,  // the frames, the names, the total move or the current frame
+    ChangeDocument = 1,  // the frames, the names, the total move, the current frame or the file name
     ChangeModel = 2,  // models, hierarchy, pivots, names, colours, hidden components
     ChangePose = 4,  // the components' transforms (a frame, a blend, an edit)
     ChangeOptions = 8,  // what the views show and how

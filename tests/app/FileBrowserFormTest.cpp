@@ -146,6 +146,63 @@ private slots:
         fx.CloseYes();
     }
 
+    // The lists mark what is loaded however it came, not only a choice made in them: the
+    // animation list, longer than the window, scrolls to its file.
+    void listsMarkWhatIsLoaded_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("animation");
+        QTest::newRow("command line") << "command line" << "B.P3D" << "walk.rtm";
+        QTest::newRow("menus") << "menus" << "B.P3D" << "walk.rtm";
+        QTest::newRow("saved under another name") << "save as" << "B.P3D" << "saved.rtm";
+        QTest::newRow("unloaded") << "unload" << "B.P3D" << "";
+        QTest::newRow("model from another folder") << "other model" << "user.p3d" << "walk.rtm";
+    }
+    void listsMarkWhatIsLoaded()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, model);
+        QFETCH(QString, animation);
+        FormFixture fx;
+        WriteFolders(fx, fx.Path("Models"), fx.Path("Anims"));
+        for (int i = 0; i < 60; ++i)
+            fx.Write(QStringLiteral("Anims/a%1.rtm").arg(i, 2, 10, QLatin1Char('0')),
+                     RtmBuild::Build(RtmBuild::TFile::Regular({"arm"}, 2)));
+        if (how == "command line") {
+            fx.Form = std::make_unique<TMainForm>(TAppPaths::FromHome(fx.Home.path()));
+            fx.Form->SetStartFiles({fx.Path("Models/B.P3D"), fx.Path("Anims/walk.rtm")});
+            fx.Form->show();
+            QTRY_COMPARE(Doc(*fx.Form).AnimFileName, fx.Path("Anims/walk.rtm"));
+        } else {
+            fx.Start();
+            fx.TriggerWithFile("LoadP3d1", fx.Path("Models/B.P3D"));
+            fx.TriggerWithFile("LoadAnim1", fx.Path("Anims/walk.rtm"));
+        }
+        TMainForm& f = *fx.Form;
+        Act(f, "FileBrowser1")->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(Browser(f)));
+        if (how == "save as")
+            fx.TriggerWithFile("SaveAnimAs1", fx.Path("Anims/saved.rtm"));
+        else if (how == "unload") {
+            fx.Dialogs.Answers.enqueue(true);
+            QTest::mouseClick(Ctl<QPushButton>(f, "B_UnloadAnim"), Qt::LeftButton);
+            QVERIFY(Doc(f).AnimFrames.empty());
+        } else if (how == "other model")
+            fx.TriggerWithFile("LoadP3d1", fx.Path("user.p3d"));
+        const auto marked = [](const QListWidget* list) {
+            const QList<QListWidgetItem*> selected = list->selectedItems();
+            return selected.isEmpty() ? QString() : selected.first()->text();
+        };
+        QTRY_COMPARE(marked(Anims(f)), animation);
+        QCOMPARE(marked(Models(f)), model);
+        if (!animation.isEmpty()) {
+            const QListWidget* anims = Anims(f);
+            QVERIFY(anims->viewport()->rect().contains(anims->visualItemRect(anims->selectedItems().first()).center()));
+        }
+        fx.CloseYes();
+    }
+
     // A click on a pane's header opens that pane and collapses the other.
     void headersSwitchThePanes()
     {
