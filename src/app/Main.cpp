@@ -125,11 +125,10 @@ void TMainForm::BuildSecondaryWindows()
 
 bool TMainForm::event(QEvent* e)
 {
-    // Hints go to the first status panel rather than over the whole status bar.
-    // When the mouse leaves the control, the note they covered shows again.
+    // Hints go to the first status panel rather than over the whole status bar; the note
+    // beside it stays readable while the pointer rests on a control.
     if (e->type() == QEvent::StatusTip) {
-        const QString tip = static_cast<QStatusTipEvent*>(e)->tip();
-        SetStatusText(0, tip.isEmpty() ? StatusNote_ : tip);
+        SetStatusText(0, static_cast<QStatusTipEvent*>(e)->tip());
         return true;
     }
     return QMainWindow::event(e);
@@ -309,6 +308,17 @@ void TMainForm::BuildStatusBar()
         }
         StatusPanels[i] = l;
         statusBar()->addWidget(l, i == 0 ? 1 : 0);
+        if (i == 0) {
+            // The note, shown while there is one, has the hints' room while no hint shows
+            // and two thirds of it while one does; the file panels keep theirs, and a long
+            // note is whole in its tooltip.
+            NotePanel_ = new TStatusPanel({}, {}, this);
+            NotePanel_->setObjectName(QStringLiteral("StatusNote"));
+            NotePanel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            NotePanel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            NotePanel_->hide();
+            statusBar()->addWidget(NotePanel_, 2);
+        }
     }
 }
 
@@ -327,17 +337,24 @@ void TMainForm::SetStatusText(int panel, const QString& text)
     StatusPanels[panel]->setText(text);
     StatusPanels[panel]->setToolTip(text);
     // A note tells of the last load or export: the next model or animation ends it.
-    if ((panel == 1 || panel == 2) && !StatusNote_.isEmpty()) {
-        if (StatusText(0) == StatusNote_)
-            SetStatusText(0, {});
-        StatusNote_.clear();
-    }
+    if (panel == 1 || panel == 2)
+        SetStatusNote({});
+    if (panel == 0)
+        ShareHintRoom();
 }
 
 void TMainForm::SetStatusNote(const QString& text)
 {
-    StatusNote_ = text;
-    SetStatusText(0, text);
+    NotePanel_->setText(text);
+    NotePanel_->setToolTip(text);
+    ShareHintRoom();
+}
+
+void TMainForm::ShareHintRoom()
+{
+    const bool note = !NotePanel_->text().isEmpty();
+    NotePanel_->setVisible(note);
+    StatusPanels[0]->setVisible(!note || !StatusPanels[0]->text().isEmpty());
 }
 
 QWidget* TMainForm::BuildLeftColumn()

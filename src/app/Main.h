@@ -98,12 +98,13 @@ private:
     void ConnectEditor();
     // The three views in the order front, left, top.
     std::array<TChart*, 3> Views() const { return {FrontView1, LeftView1, TopView1}; }
-    // Status bar panels 0..5; the first shows hints and notes.
+    // Status bar panels 0..5; the first shows hints.
     QString StatusText(int panel) const;
     void SetStatusText(int panel, const QString& text);
-    // What the first panel says when no hint covers it, until the next note or the next
-    // model or animation.
+    // The result of the last command (an import, an export, a flip), in a panel of its own
+    // beside the hints, until the next note or the next model or animation.
     void SetStatusNote(const QString& text);
+    void ShareHintRoom();
     // What the editor has to say: a message box, but during playback each text only once
     // (its repeats at every drawing step go to the status bar).
     void ShowEditorMessage(const QString& text);
@@ -263,7 +264,7 @@ private:
     TPlayPanel* P_AnimControl = nullptr;
     T3dArea* P_3dArea = nullptr;
     QLabel* StatusPanels[6] = {};
-    QString StatusNote_;
+    QLabel* NotePanel_ = nullptr;
     TF_About* F_About = nullptr;
     TF_FileBrowser* F_FileBrowser = nullptr;
     TF_SelectComponents* F_SelectComponents = nullptr;

@@ -15,7 +15,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSlider>
-#include <QStatusTipEvent>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -56,22 +55,22 @@ private slots:
                  QStringLiteral("1234.5677").replace('.', Ctl<TNumberEdit>(f, "E_TM_y")->locale().decimalPoint()));  // as stored
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: walk.rtm"));
         // Without a model there is nothing to miss: the status bar says what is needed, and
-        // keeps saying it when a hint came and went.
+        // keeps saying it beside the hint of a control the pointer rests on.
         QCOMPARE(fx.Dialogs.Messages, QStringList());
         const QString note = QStringLiteral("No model loaded: load the model (Ctrl+P) to see this animation.");
-        QCOMPARE(StatusText(f, 0), note);
-        QStatusTipEvent hint(QStringLiteral("Play the animation")), gone{QString()};
-        QApplication::sendEvent(&f, &hint);
-        QApplication::sendEvent(&f, &gone);
-        QCOMPARE(StatusText(f, 0), note);
+        QCOMPARE(StatusNote(f), note);
+        auto* play = Ctl<QPushButton>(f, "B_Play");
+        QTest::mouseMove(play);
+        QTRY_COMPARE(StatusText(f, 0), play->statusTip());
+        QCOMPARE(StatusNote(f), note);
         // A model that lacks the animated names says so in a box (what the report lists is
         // the model set-up's tests).
         fx.LoadRobot();
-        QCOMPARE(StatusText(f, 0), QString());  // the note is over with the model
+        QCOMPARE(StatusNote(f), QString());  // the note is over with the model
         f.LoadAnimation(fx.Path("walk.rtm"));
         QCOMPARE(fx.Dialogs.Messages.size(), 1);
         QVERIFY(fx.Dialogs.Messages[0].startsWith("following Animation Components were not found in the Model:\n"));
-        QCOMPARE(StatusText(f, 0), QString());
+        QCOMPARE(StatusNote(f), QString());
         // A failed load takes the controls to the empty document, not the one that is gone.
         f.Editor().Anim().SetActStep(2);
         fx.Write("bad.rtm", "RTM_0102");
@@ -300,7 +299,7 @@ private slots:
         for (int turn = 0; turn < 20; ++turn)
             f.PlayTimerTimer();
         QCOMPARE(fx.Dialogs.Messages, QStringList{"AnimEntry not found!"});
-        QCOMPARE(StatusText(f, 0), QStringLiteral("AnimEntry not found!"));
+        QCOMPARE(StatusNote(f), QStringLiteral("AnimEntry not found!"));
         QTest::mouseClick(play, Qt::LeftButton);
         f.PlayTimerTimer();
         QVERIFY(!Playing(f) && !play->isChecked());

@@ -78,7 +78,7 @@ private slots:
         // The animation proposes its own name; the status bar says what was written.
         QCOMPARE(fx.Dialogs.FilePrompts.last().FileName, gltf ? QStringLiteral("walk.glb") : QStringLiteral("robot.obj"));
         const QString size = QLocale::c().formattedDataSize(QFileInfo(fx.Path("window." + ext)).size(), 1);
-        QCOMPARE(StatusText(f, 0), QStringLiteral("Exported window.%1 (%2, %3)").arg(ext, size, gltf ? "3 frames" : "frame 0"));
+        QCOMPARE(StatusNote(f), QStringLiteral("Exported window.%1 (%2, %3)").arg(ext, size, gltf ? "3 frames" : "frame 0"));
 
         QStringList args{"export", fx.Path("robot.p3d"), fx.Path("walk.rtm"), "-o", fx.Path("tool." + ext)};
         if (environmentShown)

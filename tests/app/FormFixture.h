@@ -58,6 +58,12 @@ inline QString StatusText(const TMainForm& f, int panel)
 {
     return Ctl<QLabel>(*f.statusBar(), qPrintable(QStringLiteral("StatusPanel%1").arg(panel)))->text();
 }
+// The result of the last command, in the main window's status bar beside the hints.
+inline QString StatusNote(const TMainForm& f)
+{
+    const QLabel* note = Ctl<QLabel>(*f.statusBar(), "StatusNote");
+    return note->isVisible() ? note->text() : QString();
+}
 // The secondary windows, the main window's own.
 inline TF_FileBrowser* Browser(const TMainForm& f) { return Ctl<TF_FileBrowser>(f, "F_FileBrowser"); }
 inline TF_FrameManipulator* FrameTimer(const TMainForm& f) { return Ctl<TF_FrameManipulator>(f, "F_FrameManipulator"); }

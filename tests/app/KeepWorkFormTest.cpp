@@ -316,8 +316,8 @@ private slots:
         Keeper(f).WaitIdle();
         QCOMPARE(Keeper(f).CopiesWritten(), 0);
         LoseFocus();  // the next look at the writer tells it
-        QVERIFY2(StatusText(f, 0).startsWith("Unsaved work is not kept: "), qPrintable(StatusText(f, 0)));
-        QVERIFY(StatusText(f, 0).contains(fx.Path("Recovery")));
+        QVERIFY2(StatusNote(f).startsWith("Unsaved work is not kept: "), qPrintable(StatusNote(f)));
+        QVERIFY(StatusNote(f).contains(fx.Path("Recovery")));
         QCOMPARE(fx.Dialogs.Messages, QStringList{});
     }
 };

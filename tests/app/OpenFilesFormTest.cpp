@@ -202,7 +202,7 @@ private slots:
         QCOMPARE(Doc(f).AnimFileName, QString());
         QVERIFY(f.isWindowModified());
         QCOMPARE(StatusText(f, 2), QStringLiteral("Anim: <NOT SAVED>"));
-        QVERIFY(StatusText(f, 0).startsWith("walk.gltf: 4 frames, play time "));
+        QVERIFY(StatusNote(f).startsWith("walk.gltf: 4 frames, play time "));
         QVERIFY(std::abs(Ctl<TNumberEdit>(f, "E_AnimTime")->value() - playTime) < 1e-3);
         QCOMPARE(Act(f, "Undo1")->text(), QStringLiteral("&Undo Import glTF Animation"));
         Act(f, "Undo1")->trigger();
