@@ -111,7 +111,7 @@ void TMainForm::BuildSecondaryWindows()
     connect(F_FileBrowser, &TF_FileBrowser::ModelChosen, this, [this](const QString& path) { LoadModel(path); });
     connect(F_FileBrowser, &TF_FileBrowser::AnimationChosen, this, [this](const QString& path) { LoadAnimation(path); });
     // The browser marks what is loaded, whichever way it came.
-    connect(Editor_, &TEditor::Changed, F_FileBrowser, [this](unsigned what) {
+    connect(Editor_, &TEditor::Changed, this, [this](unsigned what) {
         if (what & (ChangeModel | ChangeDocument))
             F_FileBrowser->ShowLoaded(Editor_->ModelFileName(), Doc.AnimFileName);
     });

@@ -104,6 +104,7 @@ private:
     // The result of the last command (an import, an export, a flip), in a panel of its own
     // beside the hints, until the next note or the next model or animation.
     void SetStatusNote(const QString& text);
+    // The hint panel gives way to the note while no hint shows.
     void ShareHintRoom();
     // What the editor has to say: a message box, but during playback each text only once
     // (its repeats at every drawing step go to the status bar).
