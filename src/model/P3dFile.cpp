@@ -316,11 +316,13 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
             return streamError();
         TP3dFileSelection sel;
         sel.Name = std::move(name);
-        TSpan points;
-        if (!ReadMembership(src, sel.Points, nv, &points) || !ReadMembership(src, sel.Polygons, np, nullptr))
+        TSpan points, polygons;
+        if (!ReadMembership(src, sel.Points, nv, &points) || !ReadMembership(src, sel.Polygons, np, &polygons))
             return streamError();
         sel.FirstPoint = points.First;
         sel.EndPoint = points.End;
+        sel.FirstPolygon = polygons.First;
+        sel.EndPolygon = polygons.End;
         tag.Read = TP3dTag::TRead::Whole;
         f.Selections.push_back(std::move(sel));
     }

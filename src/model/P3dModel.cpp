@@ -135,6 +135,10 @@ void TP3dModell::SetUp(TP3dFile&& file)
         sel->Color = DefaultSelectionColor(++kept);
         sel->VertexMembership = std::move(read.Points);
         sel->PolygonMembership = std::move(read.Polygons);
+        sel->FirstPoint = read.FirstPoint;
+        sel->EndPoint = read.EndPoint;
+        sel->FirstPolygon = read.FirstPolygon;
+        sel->EndPolygon = read.EndPolygon;
         const uint8_t* member = sel->VertexMembership.data();
         const size_t n = std::min<size_t>({nv, sel->VertexMembership.size(), read.EndPoint});
         // The default pivot is the third member point; fewer than three keep the origin.
