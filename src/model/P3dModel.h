@@ -30,6 +30,10 @@ struct TSelection {
     float Pivot[3] = {0, 0, 0};
     TMembership VertexMembership;  // one byte per vertex of Model
     TMembership PolygonMembership;  // one byte per polygon of Model
+    // No member lies outside [FirstPoint, EndPoint) and [FirstPolygon, EndPolygon), as the
+    // reader found; the whole lists where nobody said.
+    uint32_t FirstPoint = 0, EndPoint = UINT32_MAX;
+    uint32_t FirstPolygon = 0, EndPolygon = UINT32_MAX;
     uint32_t Color = 0;  // 0x00BBGGRR
 };
 

@@ -149,10 +149,10 @@ void TPose::ToRest()
 
 // ---- Cache
 
-void AppendNonZero(const TMembership& bytes, size_t n, std::vector<uint32_t>& out)
+void AppendNonZero(const TMembership& bytes, size_t n, std::vector<uint32_t>& out, size_t from)
 {
     const uint8_t* b = bytes.data();
-    for (size_t i = Membership::Next(b, 0, n); i < n; i = Membership::Next(b, i + 1, n))
+    for (size_t i = Membership::Next(b, from, n); i < n; i = Membership::Next(b, i + 1, n))
         out.push_back(static_cast<uint32_t>(i));
 }
 
@@ -170,8 +170,10 @@ void TPoseCache::Rebuild(const std::vector<const TSelection*>& treeOrder)
         e.Model = c->Model;
         e.VertexCount = c->Model->Vertices.size();
         e.PolygonCount = c->Model->Polygons.size();
-        AppendNonZero(c->VertexMembership, std::min(e.VertexCount, c->VertexMembership.size()), e.Points);
-        AppendNonZero(c->PolygonMembership, std::min(e.PolygonCount, c->PolygonMembership.size()), e.Polygons);
+        AppendNonZero(c->VertexMembership, std::min<size_t>({e.VertexCount, c->VertexMembership.size(), c->EndPoint}), e.Points,
+                      c->FirstPoint);
+        AppendNonZero(c->PolygonMembership, std::min<size_t>({e.PolygonCount, c->PolygonMembership.size(), c->EndPolygon}),
+                      e.Polygons, c->FirstPolygon);
     }
 }
 

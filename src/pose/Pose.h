@@ -188,9 +188,9 @@ TApplyFrameResult ApplyFrameTransforms(const TAnimDocument& doc, int step, const
 TApplyFrameResult ApplyBlendTransforms(const TAnimDocument& doc, int step, double fraction,
                                        const std::vector<const TSelection*>& treeOrder, TPose& pose);
 
-// Appends the positions of the non-zero bytes of bytes[0, n) to out, ascending (n at most
-// bytes.size()).
-void AppendNonZero(const TMembership& bytes, size_t n, std::vector<uint32_t>& out);
+// Appends the positions of the non-zero bytes of bytes[from, n) to out, ascending (n at
+// most bytes.size()).
+void AppendNonZero(const TMembership& bytes, size_t n, std::vector<uint32_t>& out, size_t from = 0);
 
 // "Show Animated Only": every component outside the animation is hidden, the others shown;
 // a proxy shows with the component it hangs under.

@@ -179,7 +179,14 @@ private slots:
         TP3dBuilder b;
         for (int i = 0; i < n; ++i)
             b.AddPoint(float(i), 1, -float(i));
-        b.AddSelection("part", std::vector<int>(members.begin(), members.end()));
+        // Ten polygons, members where the points' are: their list is noted the same way.
+        b.Polygons.resize(10);
+        QList<int> polygons;
+        for (int i : members)
+            if (i < 10)
+                polygons << i;
+        b.AddSelection("part", std::vector<int>(members.begin(), members.end()),
+                       std::vector<int>(polygons.begin(), polygons.end()));
         const auto m = ReadBoth(b.Build());
         QVERIFY(m && m->Status == S::Ok && m->Vertices.size() == size_t(n));
         const float third = members.size() >= 3 ? float(members[2]) : 0;
@@ -193,10 +200,16 @@ private slots:
         // The span noted: from the first member to one past the last.
         const TP3dFile read = ReadP3dFile(b.Build());
         QCOMPARE(read.Selections.size(), size_t(1));
-        const QList<uint32_t> span{read.Selections[0].FirstPoint, read.Selections[0].EndPoint};
-        const QList<uint32_t> want = members.isEmpty() ? QList<uint32_t>{0, 0}
-                                                       : QList<uint32_t>{uint32_t(members.first()), uint32_t(members.last()) + 1};
-        QCOMPARE(span, want);
+        const auto span = [](const QList<int>& list) {
+            return list.isEmpty() ? QList<uint32_t>{0, 0} : QList<uint32_t>{uint32_t(list.first()), uint32_t(list.last()) + 1};
+        };
+        const TP3dFileSelection& sel = read.Selections[0];
+        QCOMPARE((QList<uint32_t>{sel.FirstPoint, sel.EndPoint}), span(members));
+        QCOMPARE((QList<uint32_t>{sel.FirstPolygon, sel.EndPolygon}), span(polygons));
+        // The set-up hands the spans on to the component.
+        const TSelection& part = *m->Selections[0];
+        QCOMPARE((QList<uint32_t>{part.FirstPoint, part.EndPoint, part.FirstPolygon, part.EndPolygon}),
+                 span(members) + span(polygons));
     }
 
     // The read's progress lines, in their order.
